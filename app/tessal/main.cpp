@@ -1,0 +1,11 @@
+// tessal: the GUI program.
+#include <QApplication>
+#include <QMainWindow>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QMainWindow w;
+    w.setWindowTitle("Tessal");
+    w.show();
+    return app.exec();
+}
