@@ -136,13 +136,45 @@ public:
     // Wanted size when Autosize is set: width for vertical axes, height for
     // horizontal ones.
     int autosize_extent() const;
+    // With Autosize: takes autosize_extent() as width (vertical) or height
+    // (horizontal) and tells OnResize.
+    void auto_resize();
+
+    // The label font changed (the text metrics now measure differently).
+    void font_changed();
+    // After the properties were read from a description: recompute ticks.
+    void Loaded();
+
+    // Rounds x to 1, 2 or 5 times a power of ten (0 for 0).
+    static double nice(double x);
+
+    // Where the axis text begins along the axis, set by the painting code;
+    // tick labels keep clear of it.
+    int axistextposition = 0;
 
     std::function<void(TAxis&)> OnScaleChanging;
     std::function<void(TAxis&)> OnScaleChanged;
+    // For the widget that shows the axis: something visible changed (ticks,
+    // marker, colours, texts) / Autosize changed the control's size.
+    std::function<void(TAxis&)> OnInvalidate;
+    std::function<void(TAxis&)> OnResize;
 
 private:
     void compute_ticks();
+    void compute_linear_ticks(int L, double lo, double hi);
+    void compute_log_ticks(int L, double lo, double hi);
+    void ensure_ticks();
+    void check_tick_index(int i) const;
+    void invalidate();
+    void changed_ends(double oldlo, double oldhi);
+    void store_lo(double v);
+    void store_hi(double v);
+    void pull_marker();
+    double effective_lo(double stored) const;
+    double effective_hi(double storedhi, double lo) const;
+    double from_low_end(int pos) const;
     void fire_scale_changed();
+    void fire_scale_changing();
 
     taxisposition fposition = taxisposition::posleft;
     bool flogarithmic = false;
@@ -169,6 +201,7 @@ private:
     bool fautosize = false;
     bool ticksdirty = true;
     int downpos = 0;
+    int rawdownpos = 0;
     int mousescroll = 0;
     double downlovalue = 0;
     double downhivalue = 0;

@@ -1,0 +1,37 @@
+#include "dsp/notes.h"
+
+#include <cmath>
+
+#include "dsp/numformat.h"
+
+namespace tessal {
+
+double freq_to_note(double f_hz) { return 12.0 * std::log2(f_hz / 440.0) + 69.0; }
+
+double note_to_freq(double note) { return 440.0 * std::exp2((note - 69.0) / 12.0); }
+
+std::string note_name(double note, bool withcents) {
+    static const char* const names[12] = {"Ab", "A", "Bb", "B", "C", "C#",
+                                          "D",  "Eb", "E", "F", "F#", "G"};
+    if (!std::isfinite(note)) return "-";
+    long k = std::lround(note + 4);
+    // The octave uses truncating division, so it changes at C as musicians
+    // count; the name table starts at Ab so that k mod 12 indexes it.
+    long idx = ((k + 120) % 12 + 12) % 12;
+    std::string s = names[idx] + std::to_string((k + 104) / 12 - 10);
+    if (withcents) {
+        std::string c = format_significant(2, (note - std::round(note)) * 100.0);
+        if (c.empty() || c[0] != '-') c = "+" + c;
+        s += " " + c + " cent";
+    }
+    return s;
+}
+
+std::string freq_to_notename(double f_hz, bool withcents) {
+    if (!(f_hz > 0)) return "-";
+    return note_name(freq_to_note(f_hz), withcents);
+}
+
+bool is_black_key(int note) { return ((7 * note + 18) % 12 + 12) % 12 < 5; }
+
+}  // namespace tessal
