@@ -1,0 +1,499 @@
+// TFFT; see tfft.h. The butterflies are the plain radix-2 ones, but they are
+// grouped for speed: two consecutive stages run in one sweep over the data,
+// the stages that stay inside a block small enough for the level-1 cache run
+// block by block, and a real input is transformed as a complex block of half
+// the length (even samples as real parts, odd ones as imaginary parts) whose
+// spectrum is then split into the spectrum of the real block.
+#include "dsp/tfft.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <string>
+
+#if defined(__GNUC__) || defined(_MSC_VER)
+#define TESSAL_RESTRICT __restrict
+#else
+#define TESSAL_RESTRICT
+#endif
+
+namespace tessal {
+
+namespace {
+
+// Points per cache block: re and im of 2048 points take 32 KiB.
+constexpr std::size_t block_points = 2048;
+
+// Stage of span 1: pairs (2j, 2j + 1), twiddle 1.
+void stage_span1(double* TESSAL_RESTRICT re, double* TESSAL_RESTRICT im, std::size_t n) {
+    for (std::size_t a = 0; a < n; a += 2) {
+        const double br = re[a + 1], bi = im[a + 1];
+        re[a + 1] = re[a] - br;
+        im[a + 1] = im[a] - bi;
+        re[a] += br;
+        im[a] += bi;
+    }
+}
+
+// Stages of span 1 and 2 together; their twiddles are 1 and i.
+void stage_span1and2(double* TESSAL_RESTRICT re, double* TESSAL_RESTRICT im, std::size_t n) {
+    for (std::size_t a = 0; a < n; a += 4) {
+        const double x0r = re[a] + re[a + 1], x0i = im[a] + im[a + 1];
+        const double x1r = re[a] - re[a + 1], x1i = im[a] - im[a + 1];
+        const double x2r = re[a + 2] + re[a + 3], x2i = im[a + 2] + im[a + 3];
+        const double x3r = re[a + 2] - re[a + 3], x3i = im[a + 2] - im[a + 3];
+        re[a] = x0r + x2r;
+        im[a] = x0i + x2i;
+        re[a + 2] = x0r - x2r;
+        im[a + 2] = x0i - x2i;
+        // times i: (re, im) -> (-im, re)
+        re[a + 1] = x1r - x3i;
+        im[a + 1] = x1i + x3r;
+        re[a + 3] = x1r + x3i;
+        im[a + 3] = x1i - x3r;
+    }
+}
+
+// The butterflies of span d and then 2d over n points, in one sweep. The
+// twiddles are the ones of the separate stages, so the result is that of two
+// radix-2 stages.
+void stage_pair(double* re, double* im, std::size_t n, std::size_t d, const double* wcos,
+                const double* wsin) {
+    const double* TESSAL_RESTRICT c1 = wcos + d;
+    const double* TESSAL_RESTRICT s1 = wsin + d;
+    const double* TESSAL_RESTRICT c2 = wcos + 2 * d;
+    const double* TESSAL_RESTRICT s2 = wsin + 2 * d;
+    const double* TESSAL_RESTRICT c3 = wcos + 3 * d;
+    const double* TESSAL_RESTRICT s3 = wsin + 3 * d;
+    for (std::size_t e = 0; e < n; e += 4 * d) {
+        double* TESSAL_RESTRICT r0 = re + e;
+        double* TESSAL_RESTRICT r1 = r0 + d;
+        double* TESSAL_RESTRICT r2 = r1 + d;
+        double* TESSAL_RESTRICT r3 = r2 + d;
+        double* TESSAL_RESTRICT i0 = im + e;
+        double* TESSAL_RESTRICT i1 = i0 + d;
+        double* TESSAL_RESTRICT i2 = i1 + d;
+        double* TESSAL_RESTRICT i3 = i2 + d;
+        for (std::size_t f = 0; f < d; ++f) {
+            const double c = c1[f], s = s1[f];
+            double er = r1[f] * c - i1[f] * s;
+            double ei = r1[f] * s + i1[f] * c;
+            const double x0r = r0[f] + er, x0i = i0[f] + ei;
+            const double x1r = r0[f] - er, x1i = i0[f] - ei;
+            er = r3[f] * c - i3[f] * s;
+            ei = r3[f] * s + i3[f] * c;
+            const double x2r = r2[f] + er, x2i = i2[f] + ei;
+            const double x3r = r2[f] - er, x3i = i2[f] - ei;
+            er = x2r * c2[f] - x2i * s2[f];
+            ei = x2r * s2[f] + x2i * c2[f];
+            r0[f] = x0r + er;
+            i0[f] = x0i + ei;
+            r2[f] = x0r - er;
+            i2[f] = x0i - ei;
+            er = x3r * c3[f] - x3i * s3[f];
+            ei = x3r * s3[f] + x3i * c3[f];
+            r1[f] = x1r + er;
+            i1[f] = x1i + ei;
+            r3[f] = x1r - er;
+            i3[f] = x1i - ei;
+        }
+    }
+}
+
+// The mean of n values, shifted by the first so that a constant block gives
+// exactly that constant (and its DC-free version exact zeros).
+double block_mean(const double* x, std::size_t n) {
+    if (n == 0) return 0.0;
+    const double x0 = x[0];
+    double sum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) sum += x[i] - x0;
+    return x0 + sum / static_cast<double>(n);
+}
+
+}  // namespace
+
+TFFT::TFFT() = default;
+
+void TFFT::mark_outputs_dirty() {
+    ffftdirty = foutcompdirty = fdbdirty = fabsdirty = fabs2dirty = fphasedirty = true;
+}
+
+void TFFT::set_size_log(int k) {
+    const std::size_t n = std::size_t{1} << k;
+    if (n != ffftsize) {
+        ffftsize = n;
+        flogfftsize = k;
+        farrdirty = true;
+        fwindirty = true;
+    }
+    if (fwindowsize > ffftsize) {
+        fwindowsize = ffftsize;
+        fwindirty = true;
+    }
+    mark_outputs_dirty();
+}
+
+void TFFT::SetLogFFTSize(int k) {
+    if (k < 2 || k > 20) return;
+    set_size_log(k);
+}
+
+void TFFT::SetFFTSize(std::int64_t n) {
+    if (n < 2 || n > max_size)
+        throw EFFTError("FFT size out of range (" + std::to_string(n) + ")");
+    int k = 0;
+    while ((std::int64_t{1} << k) < n) ++k;
+    set_size_log(k);
+}
+
+void TFFT::SetWindowSize(std::int64_t w) {
+    if (w < 2 || w > max_size) throw EFFTError("Window size out of range");
+    if (static_cast<std::int64_t>(ffftsize) < w) SetFFTSize(w);
+    if (fwindowsize != static_cast<std::size_t>(w)) {
+        fwindowsize = static_cast<std::size_t>(w);
+        fwindirty = true;
+    }
+    mark_outputs_dirty();
+}
+
+void TFFT::SetWindow(TFFTWindow w) {
+    if (w == fwindow) return;
+    fwindow = w;
+    fwindirty = true;
+    mark_outputs_dirty();
+}
+
+void TFFT::Setwindowleftskew(double s) {
+    if (!std::isfinite(s) || s == fwindowleftskew) return;
+    fwindowleftskew = s;
+    fwindirty = true;
+    mark_outputs_dirty();
+}
+
+void TFFT::Setwindowrightskew(double s) {
+    if (!std::isfinite(s) || s == fwindowrightskew) return;
+    fwindowrightskew = s;
+    fwindirty = true;
+    mark_outputs_dirty();
+}
+
+void TFFT::Setremovedc(bool on) {
+    if (on == fremovedc) return;
+    fremovedc = on;
+    mark_outputs_dirty();
+}
+
+void TFFT::Setignoreinim(bool on) {
+    if (on == fignoreinim) return;
+    fignoreinim = on;
+    mark_outputs_dirty();
+}
+
+void TFFT::SetInRe(tdoublearr values) {
+    if (values.size() != fwindowsize) {
+        SetFFTSize(static_cast<std::int64_t>(values.size()));
+        SetWindowSize(static_cast<std::int64_t>(values.size()));
+    }
+    finre = std::move(values);
+    mark_outputs_dirty();
+}
+
+void TFFT::SetInIm(tdoublearr values) {
+    if (values.size() != fwindowsize) {
+        SetFFTSize(static_cast<std::int64_t>(values.size()));
+        SetWindowSize(static_cast<std::int64_t>(values.size()));
+    }
+    finim = std::move(values);
+    mark_outputs_dirty();
+}
+
+void TFFT::SetInChunk(const std::int16_t* values, std::size_t count) {
+    if (count != fwindowsize) {
+        SetFFTSize(static_cast<std::int64_t>(count));
+        SetWindowSize(static_cast<std::int64_t>(count));
+    }
+    finre.assign(values, values + count);
+    finim.assign(count, 0.0);
+    mark_outputs_dirty();
+}
+
+void TFFT::SetDirty(bool dirty) {
+    if (dirty) mark_outputs_dirty();
+}
+
+void TFFT::build_tables() {
+    const std::size_t n = ffftsize;
+    foutre.assign(n, 0.0);
+    foutim.assign(n, 0.0);
+    fwin.assign(n, 0.0);
+    fwindirty = true;
+
+    // The top stage's twiddles, cos and sin of 2 pi i / N for i < N / 2,
+    // from the first octant by symmetry, so that the quarter and eighth
+    // points are exact.
+    fcos.assign(std::max<std::size_t>(n, 2), 0.0);
+    fsin.assign(std::max<std::size_t>(n, 2), 0.0);
+    const std::size_t half = n / 2;
+    double* tc = fcos.data() + half;
+    double* ts = fsin.data() + half;
+    const std::size_t q = n / 4, e = n / 8;
+    const double step = 2.0 * std::numbers::pi / static_cast<double>(n);
+    if (n >= 8) {
+        for (std::size_t i = 0; i <= e; ++i) {
+            const double c = std::cos(step * static_cast<double>(i));
+            const double s = std::sin(step * static_cast<double>(i));
+            tc[i] = c;
+            ts[i] = s;
+            tc[q - i] = s;  // cos(pi/2 - x) = sin x
+            ts[q - i] = c;
+        }
+        for (std::size_t i = 1; i < q; ++i) {  // x + pi/2
+            tc[q + i] = -ts[i];
+            ts[q + i] = tc[i];
+        }
+    } else {
+        for (std::size_t i = 0; i < half; ++i) {
+            const double a = step * static_cast<double>(i);
+            tc[i] = (4 * i == n) ? 0.0 : std::cos(a);
+            ts[i] = (4 * i == n) ? 1.0 : std::sin(a);
+        }
+    }
+    // Lower stages take every (N / 2d)-th entry of the top one.
+    for (std::size_t d = half / 2; d >= 1; d /= 2) {
+        const std::size_t stride = half / d;
+        for (std::size_t f = 0; f < d; ++f) {
+            fcos[d + f] = tc[f * stride];
+            fsin[d + f] = ts[f * stride];
+        }
+    }
+
+    bitflip.assign(n, 0);
+    const int k = flogfftsize;
+    for (std::size_t i = 1; i < n; ++i)
+        bitflip[i] = (bitflip[i >> 1] >> 1) | (static_cast<std::uint32_t>(i & 1) << (k - 1));
+    farrdirty = false;
+}
+
+void TFFT::build_window() {
+    if (farrdirty) build_tables();
+    const std::size_t w = fwindowsize;
+    for (std::size_t i = 0; i < w; ++i)
+        fwin[i] = fft_window_value(fwindow, i, w, fwindowleftskew, fwindowrightskew);
+    std::fill(fwin.begin() + static_cast<std::ptrdiff_t>(w), fwin.end(), 0.0);
+    fwindirty = false;
+}
+
+const tdoublearr& TFFT::GetWin() {
+    if (farrdirty || fwindirty) build_window();
+    return fwin;
+}
+
+void TFFT::butterflies(double* re, double* im, std::size_t m) const {
+    if (m < 2) return;
+    int levels = 0;
+    while ((std::size_t{1} << levels) < m) ++levels;
+    const double* wc = fcos.data();
+    const double* ws = fsin.data();
+
+    // The sweeps in order: the first one or two stages with trivial
+    // twiddles, then the remaining stages in pairs, spans d and 2d.
+    const std::size_t first = (levels % 2 == 1) ? 2 : 4;  // group size after the first sweep
+    const std::size_t block = std::min(m, block_points);
+    for (std::size_t b = 0; b < m; b += block) {
+        double* br = re + b;
+        double* bi = im + b;
+        if (first == 2)
+            stage_span1(br, bi, block);
+        else
+            stage_span1and2(br, bi, block);
+        for (std::size_t d = first; 4 * d <= block; d *= 4) stage_pair(br, bi, block, d, wc, ws);
+    }
+    std::size_t d = first;
+    while (4 * d <= block) d *= 4;
+    for (; 4 * d <= m; d *= 4) stage_pair(re, im, m, d, wc, ws);
+    // Pairs of stages starting from span 1 or 2 (whichever makes the
+    // count come out even) end exactly at span m / 2.
+}
+
+void TFFT::transform() {
+    if (farrdirty || fwindirty) build_window();
+    // Inputs that no longer match W (W changed after they were set) are cut
+    // or zero-extended, never read past their end.
+    if (finre.size() != fwindowsize) finre.resize(fwindowsize, 0.0);
+    if (!fignoreinim && finim.size() != fwindowsize) finim.resize(fwindowsize, 0.0);
+    if (fignoreinim)
+        transform_real();
+    else
+        transform_complex();
+    ffftdirty = false;
+}
+
+void TFFT::transform_complex() {
+    const std::size_t n = ffftsize, w = fwindowsize;
+    double* re = foutre.data();
+    double* im = foutim.data();
+    const double mre = fremovedc ? block_mean(finre.data(), w) : 0.0;
+    const double mim = fremovedc ? block_mean(finim.data(), w) : 0.0;
+    if (w < n) {
+        std::fill(foutre.begin(), foutre.end(), 0.0);
+        std::fill(foutim.begin(), foutim.end(), 0.0);
+    }
+    const double* xr = finre.data();
+    const double* xi = finim.data();
+    const double* win = fwin.data();
+    const std::uint32_t* bf = bitflip.data();
+    for (std::size_t i = 0; i < w; ++i) {
+        re[bf[i]] = (xr[i] - mre) * win[i];
+        im[bf[i]] = (xi[i] - mim) * win[i];
+    }
+    butterflies(re, im, n);
+    const double scale = 1.0 / static_cast<double>(w);
+    for (std::size_t k = 0; k < n; ++k) {
+        re[k] *= scale;
+        im[k] *= scale;
+    }
+    // Making the zero-padded block zero-mean changes bin 0 only, and sets it
+    // to exactly 0.
+    if (fremovedc) re[0] = im[0] = 0.0;
+}
+
+void TFFT::transform_real() {
+    const std::size_t n = ffftsize, w = fwindowsize, m = n / 2;
+    double* re = foutre.data();
+    double* im = foutim.data();
+    const double mean = fremovedc ? block_mean(finre.data(), w) : 0.0;
+    if (w < n) {
+        std::fill(re, re + m, 0.0);
+        std::fill(im, im + m, 0.0);
+    }
+    // z[j] = x[2j] + i x[2j + 1], stored bit-reversed over m points; the
+    // m-point reversal of j is the N-point reversal of 2j.
+    const double* x = finre.data();
+    const double* win = fwin.data();
+    const std::uint32_t* bf = bitflip.data();
+    const std::size_t pairs = w / 2;
+    for (std::size_t j = 0; j < pairs; ++j) {
+        const std::uint32_t p = bf[2 * j];
+        re[p] = (x[2 * j] - mean) * win[2 * j];
+        im[p] = (x[2 * j + 1] - mean) * win[2 * j + 1];
+    }
+    if (w % 2 == 1) {
+        re[bf[w - 1]] = (x[w - 1] - mean) * win[w - 1];
+        im[bf[w - 1]] = 0.0;
+    }
+    butterflies(re, im, m);
+
+    // Split Z into the spectra E (even samples) and O (odd samples):
+    // E[k] = (Z[k] + conj Z[m-k]) / 2, O[k] = (Z[k] - conj Z[m-k]) / 2i, and
+    // X[k] = E[k] + w^k O[k], X[m-k] = conj(E[k] - w^k O[k]) with
+    // w = e^(+i 2 pi / N); the upper half is the conjugate mirror.
+    const double scale = 1.0 / static_cast<double>(w);
+    const double h = 0.5 * scale;
+    const double* tc = fcos.data() + m;  // cos(2 pi k / N), k < N / 2
+    const double* ts = fsin.data() + m;
+    {
+        const double zr = re[0], zi = im[0];
+        re[0] = (zr + zi) * scale;
+        im[0] = 0.0;
+        re[m] = (zr - zi) * scale;
+        im[m] = 0.0;
+    }
+    for (std::size_t k = 1, j = m - 1; k <= j; ++k, --j) {
+        const double ar = re[k], ai = im[k], br = re[j], bi = im[j];
+        const double er = (ar + br) * h, ei = (ai - bi) * h;
+        const double orr = (ai + bi) * h, oi = (br - ar) * h;
+        const double c = tc[k], s = ts[k];
+        const double tr = orr * c - oi * s, ti = orr * s + oi * c;
+        re[k] = er + tr;
+        im[k] = ei + ti;
+        re[n - k] = er + tr;
+        im[n - k] = -(ei + ti);
+        if (j != k) {
+            re[j] = er - tr;
+            im[j] = ti - ei;
+            re[n - j] = er - tr;
+            im[n - j] = ei - ti;
+        }
+    }
+    if (fremovedc) re[0] = 0.0;
+}
+
+const tdoublearr& TFFT::GetOutRe() {
+    if (ffftdirty || farrdirty) transform();
+    return foutre;
+}
+
+const tdoublearr& TFFT::GetOutIm() {
+    if (ffftdirty || farrdirty) transform();
+    return foutim;
+}
+
+const tcomplexarr& TFFT::GetOutComplex() {
+    if (ffftdirty || farrdirty) transform();
+    if (foutcompdirty) {
+        foutcomplex.resize(ffftsize);
+        for (std::size_t k = 0; k < ffftsize; ++k) foutcomplex[k] = {foutre[k], foutim[k]};
+        foutcompdirty = false;
+    }
+    return foutcomplex;
+}
+
+const tdoublearr& TFFT::GetOutAbs2() {
+    if (ffftdirty || farrdirty) transform();
+    if (fabs2dirty) {
+        foutabs2.resize(ffftsize);
+        for (std::size_t k = 0; k < ffftsize; ++k)
+            foutabs2[k] = foutre[k] * foutre[k] + foutim[k] * foutim[k];
+        fabs2dirty = false;
+    }
+    return foutabs2;
+}
+
+const tdoublearr& TFFT::GetOutAbs() {
+    if (ffftdirty || farrdirty) transform();
+    if (fabsdirty) {
+        foutabs.resize(ffftsize);
+        for (std::size_t k = 0; k < ffftsize; ++k)
+            foutabs[k] = std::sqrt(foutre[k] * foutre[k] + foutim[k] * foutim[k]);
+        fabsdirty = false;
+    }
+    return foutabs;
+}
+
+const tdoublearr& TFFT::GetOutdB() {
+    if (ffftdirty || farrdirty) transform();
+    if (fdbdirty) {
+        foutdb.resize(ffftsize);
+        for (std::size_t k = 0; k < ffftsize; ++k) {
+            const double p = foutre[k] * foutre[k] + foutim[k] * foutim[k];
+            if (p == 0.0) {
+                foutdb[k] = -3250.0;
+            } else {
+                const double level = 10.0 * std::log10(p);
+                foutdb[k] = std::isfinite(level) ? level : 0.0;
+            }
+        }
+        fdbdirty = false;
+    }
+    return foutdb;
+}
+
+const tdoublearr& TFFT::GetOutPhase() {
+    if (ffftdirty || farrdirty) transform();
+    if (fphasedirty) {
+        foutphase.resize(ffftsize);
+        for (std::size_t k = 0; k < ffftsize; ++k) {
+            const double r = foutre[k], i = foutim[k];
+            double a = (r == 0.0 && i == 0.0) ? 0.0 : std::atan2(i, r);
+            // atan2 gives -pi for a negative real part with im = -0; the
+            // angle is taken in (-pi, pi].
+            if (a <= -std::numbers::pi) a = std::numbers::pi;
+            foutphase[k] = std::isfinite(a) ? a : 0.0;
+        }
+        fphasedirty = false;
+    }
+    return foutphase;
+}
+
+}  // namespace tessal
