@@ -1,0 +1,183 @@
+#include "core/tdocument.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/measurementitems.h"
+
+namespace tessal {
+
+tdocument::tdocument() : theglobal(this) {
+    xaxis.SetPosition(taxisposition::posunder);
+    xaxis.SetTickSpaceAim(1);
+    xaxis.fallowmidscroll = true;
+    xaxis.fallowdoubleclick = true;
+    xaxis.SetAxisText("[s]");
+    xaxis.SetMinLoValue(0);
+    xaxis.set_hilovalues(1, 0);
+    xaxis.set_textmetrics(&theglobal.axisfont());
+    for (int i = 0; i < nmeasurementitems; ++i) showmeasurement[i] = measurement_shown_by_default(i);
+}
+
+void tdocument::set_totnchans(int n) {
+    n = std::max(n, 0);
+    int old = totnchans();
+    if (n < old) {
+        channels.resize(n);
+    } else {
+        channels.reserve(n);
+        for (int i = old; i < n; ++i) create_channel(i);
+    }
+    theglobal.channels_changed();
+    theglobal.fix_things();
+    theglobal.document_state_changed();
+}
+
+tchannel& tdocument::create_channel(int channo) {
+    auto c = std::make_unique<tchannel>(this, channo);
+    tchannel& ref = *c;
+    if (channo >= totnchans()) {
+        channels.push_back(std::move(c));
+    } else {
+        channels.insert(channels.begin() + std::max(channo, 0), std::move(c));
+        for (int i = 0; i < totnchans(); ++i) channels[i]->set_channo(i);
+    }
+    return ref;
+}
+
+void tdocument::delete_channel(int c) {
+    if (c < 0 || c >= totnchans()) return;
+    for (int i = 0; i < totnchans(); ++i) {
+        if (i == c) continue;
+        int& s = channels[i]->stereochanno;
+        if (s == c)
+            s = -1;
+        else if (s > c)
+            --s;
+    }
+    channels.erase(channels.begin() + c);
+    for (int i = c; i < totnchans(); ++i) channels[i]->set_channo(i);
+    fthischanno = thischanno();
+    theglobal.channels_changed();
+    theglobal.fix_things();
+    theglobal.document_state_changed();
+}
+
+int tdocument::thischanno() const {
+    if (channels.empty()) return 0;
+    return std::clamp(fthischanno, 0, totnchans() - 1);
+}
+
+int tdocument::translate_channo(int c) const {
+    if (c >= 0) return c;
+    switch (c) {
+        case -2: return thischanno();
+        case -1: return totnchans();
+        case -3: return channels.empty() ? -3 : channels[thischanno()]->stereochanno;
+        default: return c;
+    }
+}
+
+bool tdocument::is_channel_selected(int n) const {
+    if (n < 0 || n >= totnchans()) return false;
+    switch (selectmode) {
+        case selmono: return n == thischanno();
+        case selstereo: return n == thischanno() || n == channels[thischanno()]->stereochanno;
+        case selall: return true;
+        case selvisible: return channels[n]->visible();
+        default: return false;
+    }
+}
+
+double tdocument::file_peak_value(int chno) const {
+    if (chno < 0 || chno >= totnchans()) return 0;
+    float m = 0;
+    for (float x : channels[chno]->sig) m = std::max(m, std::fabs(x));
+    return m;
+}
+
+double tdocument::file_rms_value(int chno) const {
+    if (chno < 0 || chno >= totnchans()) return 0;
+    const tsinglearr& s = channels[chno]->sig;
+    if (s.empty()) return 0;
+    double sum = 0;
+    for (float x : s) sum += static_cast<double>(x) * x;
+    return std::sqrt(sum / static_cast<double>(s.size()));
+}
+
+void tdocument::set_axis_minmax(int channo, tminmaxpair minmax) {
+    if (channo < 0 || channo >= totnchans()) return;
+    TAxis& a = channels[channo]->axis;
+    if (a.GetLogarithmic()) {
+        if (!(minmax.max > 0)) return;
+        a.set_hilovalues(minmax.max, minmax.min > 0 ? minmax.min : minmax.max / 100);
+    } else {
+        a.set_hilovalues(minmax.max, minmax.min);
+    }
+}
+
+void tdocument::set_modified(bool v) {
+    fmodified = v;
+    theglobal.document_state_changed();
+}
+
+void tdocument::set_filename(const std::string& v) {
+    ffilename = v;
+    theglobal.document_state_changed();
+}
+
+TColor tdocument::new_channel_color(int channo) const {
+    return colorscheme == tcolorscheme::black ? 0 : channel_palette(channo);
+}
+
+void tdocument::set_colorscheme(tcolorscheme s) {
+    colorscheme = s;
+    switch (s) {
+        case tcolorscheme::black:
+            for (auto& c : channels) c->color = 0;
+            break;
+        case tcolorscheme::colour:
+            for (int i = 0; i < totnchans(); ++i) channels[i]->color = channel_palette(i);
+            break;
+        case tcolorscheme::colourpaired: {
+            std::vector<bool> done(channels.size(), false);
+            int k = 0;
+            for (int i = 0; i < totnchans(); ++i) {
+                if (done[i]) continue;
+                TColor col = channel_palette(k++);
+                channels[i]->color = col;
+                done[i] = true;
+                int p = channels[i]->stereochanno;
+                if (p >= 0 && p < totnchans()) {
+                    channels[p]->color = col;
+                    done[p] = true;
+                }
+            }
+            break;
+        }
+    }
+    theglobal.invalidate_paintboxes(true);
+}
+
+double tdocument::first_time() const {
+    double t = 0;
+    bool any = false;
+    for (const auto& c : channels) {
+        if (c->sampfreq <= 0) continue;
+        double s = static_cast<double>(c->xshift) / c->sampfreq;
+        t = any ? std::min(t, s) : s;
+        any = true;
+    }
+    return any ? std::min(t, 0.0) : 0;
+}
+
+double tdocument::last_time() const {
+    double t = 0;
+    for (const auto& c : channels) {
+        if (c->sampfreq <= 0) continue;
+        t = std::max(t, (static_cast<double>(c->xshift) + c->sig.size()) / c->sampfreq);
+    }
+    return t;
+}
+
+}  // namespace tessal

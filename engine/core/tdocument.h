@@ -1,0 +1,82 @@
+// tdocument: the signal document. The ordered channel list (the index is the
+// channel number), the current channel and the edit set, the file name and
+// modified flag, the shared view state, the time axis, the preference values
+// and the measurement switches. Channels are created and destroyed only
+// through set_totnchans, create_channel and delete_channel.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/colors.h"
+#include "core/taxis.h"
+#include "core/tchannel.h"
+#include "core/tglobal.h"
+#include "core/tpreferences.h"
+
+namespace tessal {
+
+// The edit set: which channels a sample or label command applies to.
+enum tselectmode : int { selmono = 1, selstereo = 2, selall = 3, selvisible = 4 };
+
+class tdocument {
+public:
+    tdocument();
+    tdocument(const tdocument&) = delete;
+    tdocument& operator=(const tdocument&) = delete;
+
+    tglobal theglobal;
+    TAxis xaxis;  // the shared time axis, seconds
+    tpreferences prefs;
+
+    // Channel list.
+    int totnchans() const { return static_cast<int>(channels.size()); }
+    void set_totnchans(int n);
+    tchannel& channel(int i) { return *channels.at(i); }
+    const tchannel& channel(int i) const { return *channels.at(i); }
+    tchannel& create_channel(int channo);
+    void delete_channel(int c);
+    int thischanno() const;
+    void set_thischanno(int c) { fthischanno = c; }
+    int translate_channo(int c) const;
+    bool is_channel_selected(int n) const;
+    double file_peak_value(int chno) const;
+    double file_rms_value(int chno) const;
+    void set_axis_minmax(int channo, tminmaxpair minmax);
+
+    int selectmode = selstereo;
+    int maxchannelid = 0;
+    bool measurementdirty = true;
+    // 0 spectrum, 1 long-term average spectrum: which cache a selection
+    // change marks stale.
+    int spectrummode = 0;
+
+    bool modified() const { return fmodified; }
+    void set_modified(bool v);
+    const std::string& filename() const { return ffilename; }
+    void set_filename(const std::string& v);
+
+    // Measurement items shown (information lines, logs) and the "Avg>"
+    // threshold.
+    std::array<bool, nmeasurementitems> showmeasurement{};
+    double measurementthreshold = 0;
+
+    // Colour schemes: recolours every channel and redraws.
+    tcolorscheme colorscheme = tcolorscheme::black;
+    void set_colorscheme(tcolorscheme s);
+    TColor new_channel_color(int channo) const;
+
+    // Time span of all channels, seconds (0..0 when empty).
+    double first_time() const;
+    double last_time() const;
+
+private:
+    std::vector<std::unique_ptr<tchannel>> channels;
+    int fthischanno = 0;
+    bool fmodified = false;
+    std::string ffilename;
+};
+
+}  // namespace tessal

@@ -1,0 +1,27 @@
+// The preference values the engine reads while it works: number display,
+// dither, drawing and warning switches. They start at the built-in defaults;
+// the settings file overrides them at start-up.
+#pragma once
+
+#include <string>
+
+namespace tessal {
+
+struct tpreferences {
+    int nSignificantDigits = 5;
+    std::string dBFormat = "0.00";
+    std::string SecondsFormat = "0.000";
+    // 0 always (except float32 files), 1 when needed, 2 never.
+    int UseDither = 1;
+    bool QuickDraw = true;
+    bool AntiAlias = true;
+    bool UseInfoColor = true;
+    bool WarnSaveWav = true;
+    bool WarnSaveSmp = true;
+    bool AskDeleteLabel = true;
+    double DefaultSampFreq = 44100;
+    double OverloadMargin = 0.2;
+    bool lastzoombykey = false;
+};
+
+}  // namespace tessal

@@ -1,0 +1,218 @@
+// The document's channel list, the edit set, the view state's cursors and
+// broadcasts, colour schemes and units.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/tdocument.h"
+#include "core/unitproduct.h"
+
+using namespace tessal;
+
+TEST(ChannelList, DeletingRenumbersChannelsAndStereoPartners) {
+    tdocument doc;
+    doc.set_totnchans(3);
+    doc.channel(0).stereochanno = 2;
+    doc.channel(1).stereochanno = -1;
+    doc.channel(2).stereochanno = 0;
+    doc.channel(2).set_name("third");
+    doc.delete_channel(1);
+    ASSERT_EQ(doc.totnchans(), 2);
+    EXPECT_EQ(doc.channel(0).stereochanno, 1);
+    EXPECT_EQ(doc.channel(1).stereochanno, 0);
+    EXPECT_EQ(doc.channel(1).channo(), 1);
+    EXPECT_EQ(doc.channel(1).name(), "third");
+
+    // Deleting a partner unpairs the other.
+    doc.delete_channel(0);
+    ASSERT_EQ(doc.totnchans(), 1);
+    EXPECT_EQ(doc.channel(0).stereochanno, -1);
+    EXPECT_EQ(doc.channel(0).channo(), 0);
+    doc.delete_channel(5);  // no such channel: nothing happens
+    EXPECT_EQ(doc.totnchans(), 1);
+}
+
+TEST(ChannelList, IdsCountUpAndTheCurrentChannelIsClamped) {
+    tdocument doc;
+    EXPECT_EQ(doc.thischanno(), 0);
+    doc.set_totnchans(4);
+    EXPECT_EQ(doc.channel(3).id, 3);
+    doc.set_thischanno(3);
+    doc.delete_channel(3);
+    EXPECT_EQ(doc.thischanno(), 2);
+    doc.set_totnchans(0);
+    doc.set_totnchans(1);
+    EXPECT_EQ(doc.channel(0).id, 4);  // ids are never reused
+    doc.set_thischanno(-4);
+    EXPECT_EQ(doc.thischanno(), 0);
+}
+
+TEST(ChannelList, TranslateChannelSelectors) {
+    tdocument doc;
+    EXPECT_EQ(doc.translate_channo(-1), 0);
+    EXPECT_EQ(doc.translate_channo(-3), -3);
+    doc.set_totnchans(3);
+    doc.channel(1).stereochanno = 2;
+    doc.set_thischanno(1);
+    EXPECT_EQ(doc.translate_channo(5), 5);
+    EXPECT_EQ(doc.translate_channo(-1), 3);
+    EXPECT_EQ(doc.translate_channo(-2), 1);
+    EXPECT_EQ(doc.translate_channo(-3), 2);
+}
+
+TEST(ChannelList, EditSetByMode) {
+    tdocument doc;
+    doc.set_totnchans(4);
+    doc.channel(1).stereochanno = 3;
+    doc.channel(3).stereochanno = 1;
+    doc.channel(2).set_visible(false);
+    doc.set_thischanno(1);
+    auto set = [&] {
+        std::string s;
+        for (int i = 0; i < 4; ++i) s += doc.is_channel_selected(i) ? '1' : '0';
+        return s;
+    };
+    doc.selectmode = selmono;
+    EXPECT_EQ(set(), "0100");
+    doc.selectmode = selstereo;
+    EXPECT_EQ(set(), "0101");
+    doc.selectmode = selall;
+    EXPECT_EQ(set(), "1111");
+    doc.selectmode = selvisible;
+    EXPECT_EQ(set(), "1101");
+    EXPECT_FALSE(doc.is_channel_selected(9));
+}
+
+TEST(ChannelList, PeakRmsAndAxisRange) {
+    tdocument doc;
+    doc.set_totnchans(2);
+    tchannel& c = doc.channel(0);
+    for (int i = 0; i < 48000; ++i) c.sig.push_back(0.5 * std::sin(2 * M_PI * 100 * i / 48000.0));
+    EXPECT_NEAR(doc.file_peak_value(0), 0.5, 1e-6);
+    EXPECT_NEAR(doc.file_rms_value(0), 0.5 / std::sqrt(2.0), 1e-6);
+    EXPECT_EQ(doc.file_peak_value(1), 0);
+    EXPECT_EQ(doc.file_rms_value(1), 0);
+
+    c.axis.SetMaxHiValue(100);
+    c.axis.SetMinLoValue(-100);
+    doc.set_axis_minmax(0, {-3, 7});
+    EXPECT_DOUBLE_EQ(c.axis.GetLoValue(), -3);
+    EXPECT_DOUBLE_EQ(c.axis.GetHiValue(), 7);
+    c.axis.set_hilovalues(10, 1);
+    c.axis.SetLogarithmic(true);
+    doc.set_axis_minmax(0, {-3, 50});
+    EXPECT_DOUBLE_EQ(c.axis.GetLoValue(), 0.5);
+    EXPECT_DOUBLE_EQ(c.axis.GetHiValue(), 50);
+    doc.set_axis_minmax(0, {1, -2});  // no positive end: unchanged
+    EXPECT_DOUBLE_EQ(c.axis.GetHiValue(), 50);
+}
+
+namespace {
+
+struct trecorder : tviewlistener {
+    int cursor = 0, sel2 = 0, fix = 0, repaint = 0, rebuild = 0, state = 0;
+    void main_cursor_changed(bool s2) override {
+        ++cursor;
+        sel2 += s2;
+    }
+    void fix_things() override { ++fix; }
+    void invalidate_paintboxes(bool makebmps) override {
+        ++repaint;
+        rebuild += makebmps;
+    }
+    void document_state_changed() override { ++state; }
+};
+
+}  // namespace
+
+TEST(ViewState, SelectionCursorsMarkResultsStaleAndTellListeners) {
+    tdocument doc;
+    doc.set_totnchans(2);
+    trecorder rec;
+    doc.theglobal.add_listener(&rec);
+    doc.measurementdirty = false;
+    doc.channel(1).spectrumdirty = doc.channel(1).correlationdirty = false;
+    doc.theglobal.set_sel1cursor(2.0);
+    doc.theglobal.set_sel2cursor(1.0);
+    EXPECT_TRUE(doc.measurementdirty);
+    EXPECT_TRUE(doc.channel(1).spectrumdirty);
+    EXPECT_TRUE(doc.channel(1).correlationdirty);
+    EXPECT_EQ(rec.cursor, 2);
+    EXPECT_EQ(rec.sel2, 1);
+    EXPECT_DOUBLE_EQ(doc.theglobal.timecursor(), 1.0);
+    // sel1 > sel2: the left cursor is sel2.
+    doc.theglobal.set_leftselcursor(0.5);
+    EXPECT_DOUBLE_EQ(doc.theglobal.sel2cursor(), 0.5);
+    EXPECT_DOUBLE_EQ(doc.theglobal.sel1cursor(), 2.0);
+    doc.theglobal.set_rightselcursor(3.0);
+    EXPECT_DOUBLE_EQ(doc.theglobal.sel1cursor(), 3.0);
+    EXPECT_DOUBLE_EQ(doc.theglobal.leftselcursor(), 0.5);
+    EXPECT_DOUBLE_EQ(doc.theglobal.rightselcursor(), 3.0);
+
+    doc.spectrummode = 1;
+    doc.channel(0).ltasdirty = false;
+    doc.channel(0).spectrumdirty = false;
+    doc.theglobal.set_sel1cursor(1.0);
+    EXPECT_TRUE(doc.channel(0).ltasdirty);
+    EXPECT_FALSE(doc.channel(0).spectrumdirty);
+
+    doc.channel(0).sigcachedirty = false;
+    rec.rebuild = 0;
+    doc.theglobal.full_redraw();
+    EXPECT_TRUE(doc.channel(0).sigcachedirty);
+    EXPECT_TRUE(doc.channel(0).bmpdirty);
+    EXPECT_EQ(rec.rebuild, 1);
+
+    int before = rec.fix;
+    doc.set_totnchans(3);
+    EXPECT_EQ(rec.fix, before + 1);
+    doc.theglobal.remove_listener(&rec);
+    doc.theglobal.fix_things();
+    EXPECT_EQ(rec.fix, before + 1);
+}
+
+TEST(ViewState, AxisFontSizesFollowTheMetrics) {
+    tdocument doc;
+    doc.set_totnchans(1);
+    tfixedtextmetrics big(10, 20);
+    doc.theglobal.set_axisfont(&big);
+    EXPECT_EQ(doc.theglobal.axisheight(), 27);
+    EXPECT_EQ(doc.theglobal.axiswidth(), 67);
+    EXPECT_EQ(doc.theglobal.textpaintheight(), 24);
+    EXPECT_EQ(doc.channel(0).axis.GetWidth(), 78);
+    doc.theglobal.set_axisfont(nullptr);
+}
+
+TEST(ColourSchemes, BlackColourAndPaired) {
+    tdocument doc;
+    doc.set_totnchans(4);
+    EXPECT_EQ(doc.channel(2).color, 0u);
+    doc.channel(0).stereochanno = 2;
+    doc.channel(2).stereochanno = 0;
+    doc.set_colorscheme(tcolorscheme::colour);
+    EXPECT_EQ(doc.channel(1).color, 0x4000FFu);
+    EXPECT_EQ(doc.channel(3).color, 0x404080u);
+    doc.set_colorscheme(tcolorscheme::colourpaired);
+    EXPECT_EQ(doc.channel(0).color, 0xFF0040u);
+    EXPECT_EQ(doc.channel(2).color, 0xFF0040u);
+    EXPECT_EQ(doc.channel(1).color, 0x4000FFu);
+    EXPECT_EQ(doc.channel(3).color, 0x00C000u);
+    doc.set_totnchans(5);
+    EXPECT_EQ(doc.channel(4).color, channel_palette(4));
+    EXPECT_EQ(channel_palette(-1), 0xC0C0C0u);
+    EXPECT_EQ(channel_palette(9), 0x4000FFu);
+    doc.set_colorscheme(tcolorscheme::black);
+    EXPECT_EQ(doc.channel(0).color, 0u);
+}
+
+TEST(Units, ProductWithSeconds) {
+    EXPECT_EQ(unit_product("", "s"), "s");
+    EXPECT_EQ(unit_product("Pa", "s"), "Pa*s");
+    EXPECT_EQ(unit_product("l/s", "s"), "l");
+    EXPECT_EQ(unit_product("m/s2", "s"), "m/s");
+    EXPECT_EQ(unit_product("m/s3", "s"), "m/s2");
+    EXPECT_EQ(unit_product("1/s", "s"), "");
+    EXPECT_EQ(unit_product("s", "s"), "s2");
+    EXPECT_EQ(unit_product("V*s", "s"), "V*s2");
+    EXPECT_EQ(unit_product("m/Pa", "s"), "m/Pa*s");
+}
