@@ -1,0 +1,24 @@
+#include "document/title.h"
+
+namespace tessal {
+
+std::string file_name_part(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+tdocumenttitle document_title(const std::string& filename, bool modified) {
+    const std::string marker = modified ? " * " : "";
+    tdocumenttitle t;
+    t.savename = file_name_part(filename);
+    if (!filename.empty()) {
+        t.apptitle = t.savename + " - Tessal";
+        t.caption = filename + marker + " - Tessal";
+    } else {
+        t.apptitle = "Tessal";
+        t.caption = marker + "Tessal";
+    }
+    return t;
+}
+
+}  // namespace tessal
