@@ -349,7 +349,8 @@ struct tscale {
 static tscale raw_fraction(bool logarithmic, double lo, double hi, double v) {
     if (logarithmic) {
         if (!(lo > 0) || !(hi > 0) || !(v > 0) || hi == lo) return {false, 0};
-        return {true, std::log10(v / lo) / std::log10(hi / lo)};
+        // Differences of logarithms: v / lo or hi / lo may overflow.
+        return {true, (std::log10(v) - std::log10(lo)) / (std::log10(hi) - std::log10(lo))};
     }
     if (hi == lo) return {false, 0};
     return {true, (v - lo) / (hi - lo)};
@@ -389,9 +390,10 @@ double TAxis::pixel_to_value(int p) const {
     if (L > 1 && !degenerate) {
         double q = p;
         if (vertical() != freverse) q = (L - 1) - q;
-        if (flogarithmic) v = lo * std::pow(10.0, std::log10(hi / lo) * q / (L - 1));
+        if (flogarithmic) v = lo * std::pow(10.0, (std::log10(hi) - std::log10(lo)) * q / (L - 1));
         else v = lo + q * (hi - lo) / (L - 1);
     }
+    if (std::isnan(v)) v = lo;  // ends so far apart that their difference overflows
     return clamp_between(v, lo, hi);
 }
 
@@ -648,23 +650,29 @@ void TAxis::mouse_move(int pos) {
     const double lo0 = downlovalue, hi0 = downhivalue;
     const double edown = from_low_end(downpos), ep = from_low_end(pos);
     const double ddown = L - edown, dp = L - ep;
+    // Logarithmic drags work on the logarithms: ratios like hi0 / lo0 may
+    // overflow. A result the scale cannot hold (overflow, underflow to 0)
+    // leaves the end where it was.
+    const double span = flogarithmic ? std::log10(hi0) - std::log10(lo0) : hi0 - lo0;
+    auto moved = [&](double v0, double delta) {
+        double v = flogarithmic ? v0 * std::pow(10.0, delta) : v0 + delta;
+        return std::isfinite(v) && (!flogarithmic || v > 0) ? v : std::nan("");
+    };
+    double newlo = flovalue, newhi = fhivalue;
     if (mousescroll == 1) {
         double r = ddown / std::max(dp, 10.0);
-        flovalue = flogarithmic ? lo0 * std::pow(lo0 / hi0, r - 1) : lo0 + (r - 1) * (lo0 - hi0);
+        newlo = moved(lo0, -(r - 1) * span);
     } else if (mousescroll == 3) {
         double r = edown / std::max(ep, 10.0);
-        fhivalue = flogarithmic ? hi0 * std::pow(hi0 / lo0, r - 1) : hi0 + (r - 1) * (hi0 - lo0);
+        newhi = moved(hi0, (r - 1) * span);
     } else {
         double shift = -(ep - edown) / L;
-        if (flogarithmic) {
-            double m = std::pow(hi0 / lo0, shift);
-            flovalue = lo0 * m;
-            fhivalue = hi0 * m;
-        } else {
-            flovalue = lo0 + shift * (hi0 - lo0);
-            fhivalue = hi0 + shift * (hi0 - lo0);
-        }
+        newlo = moved(lo0, shift * span);
+        newhi = moved(hi0, shift * span);
+        if (std::isnan(newlo) || std::isnan(newhi)) newlo = newhi = std::nan("");
     }
+    if (!std::isnan(newlo)) flovalue = newlo;
+    if (!std::isnan(newhi)) fhivalue = newhi;
     pull_marker();
     invalidate();
     fire_scale_changing();

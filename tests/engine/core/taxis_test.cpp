@@ -461,3 +461,41 @@ TEST(TAxisSize, AutosizeFromLabels) {
     h.SetAutosize(true);
     EXPECT_EQ(h.GetHeight(), 13 * 4 / 3 + 4);
 }
+
+TEST(TAxisRobustness, ExtremeSettingsGiveBoundedTicks) {
+    const double inf = INFINITY, nan = NAN;
+    const double values[][2] = {{1e-300, 1e300}, {-1e300, 1e300}, {0, 1e-310}, {1, inf},
+                                {-inf, 0}, {nan, 1}, {1e15, 1e15 + 1}, {5, 5}, {3, -3}};
+    for (const auto& v : values)
+        for (int L : {0, 1, 2, 23, 700})
+            for (int kind = 0; kind < 3; ++kind) {
+                TAxis a;
+                a.SetPosition(taxisposition::posunder);
+                a.SetWidth(L);
+                a.set_hilovalues(v[1], v[0]);
+                if (kind > 0 && a.stored_lovalue() > 0 && a.stored_hivalue() > 0) {
+                    a.SetLogarithmic(true);
+                    a.SetMusicScale(kind == 2);
+                }
+                int n = a.nTickMarks();
+                EXPECT_LE(n, 100000);
+                for (int i = 0; i < n; ++i) {
+                    EXPECT_FALSE(std::isnan(a.tickvalue(i)));
+                    a.ticktext(i);
+                }
+                for (int p : {-5, 0, L / 2, L + 5}) EXPECT_FALSE(std::isnan(a.pixel_to_value(p)));
+                a.value_to_notclippedpixel(1e308);
+                for (bool mid : {false, true}) {
+                    a.fallowmidscroll = mid;
+                    a.mouse_down(L / 2);
+                    a.mouse_move(L);
+                    a.mouse_move(0);
+                    a.mouse_up(0);
+                    if (a.GetLogarithmic()) {
+                        EXPECT_GT(a.stored_lovalue(), 0);
+                        EXPECT_GT(a.stored_hivalue(), 0);
+                    }
+                    EXPECT_FALSE(std::isnan(a.stored_lovalue()) || std::isnan(a.stored_hivalue()));
+                }
+            }
+}
