@@ -266,30 +266,22 @@ bool TWavFile::open_file(const std::string& fname, bool readonly) {
     const std::int64_t databytes = std::min(datasize, available);
     fcoding = ftagknown ? wav_coding(bits, fformat) : twavcoding::none;
 
-    if (!bitsok) {
+    // The first of these problems is the one reported.
+    auto refuse = [&](const std::string& reason) {
         result = false;
-        why = format_message();
-    }
-    if (!fmtfound) {
-        result = false;
-        why = ffilename + " has no format chunk";
-    }
-    if (t.nchans == 0 || bits < 8) {
-        result = false;
-        fnsamples = 0;
-        if (fmtfound) why = ffilename + (t.nchans == 0 ? " has no channels" : " has fewer than 8 bits per sample");
-    } else {
-        fnsamples = databytes / (bits / 8) / t.nchans;
-    }
-    if (t.sampfreq == 0 || t.sampfreq > 0x7FFFFFFF) {
-        result = false;
-        if (fmtfound) why = ffilename + " has an impossible sampling frequency of " + std::to_string(t.sampfreq) + " Hz";
-    }
+        if (why.empty()) why = reason;
+    };
+    if (!fmtfound) refuse(ffilename + " has no format chunk");
+    if (t.nchans == 0) refuse(ffilename + " has no channels");
+    if (bits < 8) refuse(ffilename + " has fewer than 8 bits per sample");
+    if (!bitsok) refuse(format_message());
+    if (t.sampfreq == 0 || t.sampfreq > 0x7FFFFFFF)
+        refuse(ffilename + " has an impossible sampling frequency of " + std::to_string(t.sampfreq) + " Hz");
     if (!datafound) {
         debug("Datastartpos: " + std::to_string(datastartpos));
-        result = false;
-        if (fmtfound) why = ffilename + " has no \"data\" chunk";
+        refuse(ffilename + " has no \"data\" chunk");
     }
+    fnsamples = t.nchans == 0 || bits < 8 ? 0 : databytes / (bits / 8) / t.nchans;
     if (!result) return fail_open(why);
     fcachestate.assign(static_cast<std::size_t>(fnchans), 0);
     fcache.assign(static_cast<std::size_t>(fnchans), tsinglearr{});
