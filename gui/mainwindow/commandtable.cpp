@@ -1,0 +1,46 @@
+#include "mainwindow/commandtable.h"
+
+#include <QMenu>
+
+namespace tessal {
+
+void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands) {
+    commands_ = std::move(commands);
+    for (const tcommand& c : commands_) {
+        QMenu* m = menu(c.menu);
+        if (!m) {
+            m = bar->addMenu(c.menu);
+            menus_.push_back(m);
+            QObject::connect(m, &QMenu::aboutToShow, bar, [this] { refresh_enablings(); });
+        }
+        if (c.caption.isEmpty()) {
+            actions_.push_back(m->addSeparator());
+            continue;
+        }
+        QAction* a = m->addAction(c.caption);
+        a->setObjectName(c.name);
+        if (!c.shortcut.isEmpty()) a->setShortcut(QKeySequence(c.shortcut));
+        if (c.handler) QObject::connect(a, &QAction::triggered, bar, [h = c.handler] { h(); });
+        actions_.push_back(a);
+    }
+    refresh_enablings();
+}
+
+void tcommandset::refresh_enablings() {
+    for (std::size_t i = 0; i < commands_.size(); ++i)
+        if (commands_[i].enabled) actions_[i]->setEnabled(commands_[i].enabled());
+}
+
+QAction* tcommandset::action(const QString& name) const {
+    for (std::size_t i = 0; i < commands_.size(); ++i)
+        if (commands_[i].name == name) return actions_[i];
+    return nullptr;
+}
+
+QMenu* tcommandset::menu(const QString& title) const {
+    for (QMenu* m : menus_)
+        if (m->title() == title) return m;
+    return nullptr;
+}
+
+}  // namespace tessal

@@ -1,0 +1,41 @@
+// Menu commands built from one table: menu, caption, shortcut, handler and
+// enabling rule. The main window lists its commands once; menus, actions and
+// the enabling refresh all come from that list.
+#pragma once
+
+#include <QAction>
+#include <QMenuBar>
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace tessal {
+
+struct tcommand {
+    QString menu;      // menu title, with its mnemonic ("&File")
+    QString caption;   // item caption; empty for a separator
+    QString shortcut;  // key sequence text ("Ctrl+N"), or empty
+    std::function<void()> handler;
+    std::function<bool()> enabled;  // null: always enabled
+    QString name;                   // object name, for tests and later lookups
+};
+
+inline tcommand separator(const QString& menu) { return {menu, {}, {}, {}, {}, {}}; }
+
+class tcommandset {
+public:
+    // Builds the menus in order of first appearance; actions become children
+    // of the menu bar's window so their shortcuts work everywhere in it.
+    void build(QMenuBar* bar, std::vector<tcommand> commands);
+    void refresh_enablings();
+    QAction* action(const QString& name) const;
+    QMenu* menu(const QString& title) const;
+    const std::vector<QMenu*>& menus() const { return menus_; }
+
+private:
+    std::vector<tcommand> commands_;
+    std::vector<QAction*> actions_;
+    std::vector<QMenu*> menus_;
+};
+
+}  // namespace tessal

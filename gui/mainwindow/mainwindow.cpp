@@ -1,0 +1,183 @@
+#include "mainwindow/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "core/measurementitems.h"
+#include "document/title.h"
+#include "document/windowplacement.h"
+#include "mainwindow/signalpanel.h"
+#include "platform/filefilter.h"
+
+namespace tessal {
+
+namespace {
+const char* const openfilter =
+    "All sound files |*.tessal;*.smp;*.wav|Wave files (*.wav)|*.wav|Merivox files (*.smp)|*.smp|"
+    "Tessal files (*.tessal)|*.tessal|Orlet files (*.orlet)|*.orlet|All files (*.*)|*.*";
+}
+
+TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
+    : QMainWindow(parent),
+      qtprompter_(prompter ? nullptr : std::make_unique<tqtprompter>(this)),
+      prompter_(prompter ? *prompter : *qtprompter_),
+      life_(doc_, prompter_),
+      files_(doc_, life_, prompter_) {
+    setObjectName("MainWindow");
+    doc_.theglobal.add_listener(this);
+    panel_ = new tsignalpanel(doc_, this);
+    setCentralWidget(panel_);
+    commands_.build(menuBar(), main_commands());
+    windows_ = std::make_unique<twindowset>(this);
+    resize(1000, 700);
+    update_title();
+}
+
+TMainWindow::~TMainWindow() { doc_.theglobal.remove_listener(this); }
+
+std::vector<tcommand> TMainWindow::main_commands() {
+    const QString file = "&File", edit = "&Edit", channels = "&Channels", view = "&View",
+                  analysis = "&Analysis", process = "&Process", sound = "&Sound",
+                  tools = "&Tools";
+    auto open = [this](twindowid id) { return [this, id] { windows_->show(id); }; };
+    auto haschannels = [this] { return doc_.totnchans() > 0; };
+    auto severalchannels = [this] { return doc_.totnchans() > 1; };
+    auto selection = [this] { return doc_.totnchans() > 0 && doc_.theglobal.has_selection(); };
+    auto notyet = [] { return false; };  // commands whose work comes later
+    return {
+        {file, "New", "Ctrl+N", [this] { life_.new_document(); }, {}, "newaction"},
+        {file, "Open...", "Ctrl+O", [this] { open_files_dialog(false); }, {}, "openaction"},
+        {file, "Ad&d...", "Ctrl+D", [this] { open_files_dialog(true); }, {}, "addaction"},
+        {file, "&Save", "Ctrl+S", {}, notyet, "saveaction"},
+        {file, "Save &as", "", {}, notyet, "saveasaction"},
+        {file, "Save sele&ction as...", "Ctrl+E", {}, notyet, "saveselectionaction"},
+        {file, "Export...", "", open(twindowid::exporttext), haschannels, "exportaction"},
+        separator(file),
+        {file, "E&xit", "", [this] { close(); }, {}, "exitaction"},
+
+        {edit, "Levels...", "", open(twindowid::editlevels), selection, "levelsaction"},
+        {edit, "Set FSD...", "", open(twindowid::setfsd), {}, "setfsdaction"},
+        {edit, "Calibrate...", "", open(twindowid::calibration), haschannels, "calibrateaction"},
+        separator(edit),
+        {edit, "Show log", "", open(twindowid::datalog), {}, "showlogaction"},
+
+        {channels, "Channel info", "", open(twindowid::channelinfo), haschannels, "channelinfoaction"},
+        {channels, "Align channels", "", open(twindowid::align), severalchannels, "alignaction"},
+        {channels, "Channel color...", "", open(twindowid::colors), haschannels, "channelcoloraction"},
+
+        {view, "Preferences...", "", open(twindowid::settings), {}, "preferencesaction"},
+        {view, "Keyboard shortcuts", "", open(twindowid::keyboardshortcuts), {}, "keyboardaction"},
+
+        {analysis, "Measurements...", "", open(twindowid::measurements), {}, "measurementsaction"},
+        {analysis, "Spectrum", "", open(twindowid::spectrum), {}, "spectrumaction"},
+        {analysis, "Spectrogram", "", open(twindowid::spectrogram), {}, "spectrogramaction"},
+        {analysis, "Correlation", "", open(twindowid::correlation), {}, "correlationaction"},
+        {analysis, "Correlogram", "", open(twindowid::correlogram), {}, "correlogramaction"},
+        {analysis, "Show histograms", "", open(twindowid::histograms), {}, "histogramsaction"},
+        {analysis, "xy-plot", "", open(twindowid::xyplot), {}, "xyplotaction"},
+
+        {process, "Edit process", "", open(twindowid::processing), {}, "editprocessaction"},
+        {process, "Run process", "", open(twindowid::processing), {}, "runprocessaction"},
+        {process, "Open process...", "", open(twindowid::processing), {}, "openprocessaction"},
+        {process, "Add another process", "", [this] { windows_->add_processing_window(); }, {},
+         "addprocessaction"},
+
+        {sound, "Play!", "F9", {}, notyet, "playaction"},
+        {sound, "Play entire file!", "Ctrl+F9", {}, notyet, "playallaction"},
+        separator(sound),
+        {sound, "Select playback soundcard...", "", open(twindowid::soundcard), {}, "soundcardaction"},
+        {sound, "Record...", "", open(twindowid::record), {}, "recordaction"},
+        {sound, "Advanced record...", "", open(twindowid::advancedrecord), {}, "advancedrecordaction"},
+        {sound, "Manage codecs...", "", open(twindowid::codecs), {}, "codecsaction"},
+
+        {tools, "Inverse filter", "", open(twindowid::invira), {}, "inversefilteraction"},
+        {tools, "Glottal flow parameter measurement", "", open(twindowid::tnaq), {}, "tnaqaction"},
+        {tools, "Subglottal pressure", "", open(twindowid::psub), {}, "psubaction"},
+        {tools, "Electropalatograph (EPG)", "", open(twindowid::epg), {}, "epgaction"},
+    };
+}
+
+void TMainWindow::first_activation(const QStringList& arguments) {
+    if (activated_) return;
+    activated_ = true;
+    for (int i = 0; i < nmeasurementitems; ++i)
+        doc_.showmeasurement[i] = measurement_shown_by_default(i);
+    doc_.prefs = tpreferences{};
+    doc_.xaxis.SetBackgroundColor(0xFFFFFF);
+    setAcceptDrops(true);
+    axismetrics_.set_font(font());
+    doc_.theglobal.set_axisfont(&axismetrics_);
+    doc_.selectmode = selstereo;
+    doc_.theglobal.fix_things();
+    commands_.refresh_enablings();
+
+    for (const QString& arg : arguments) {
+        std::string path = arg.toStdString();
+        if (lower_extension(path) == ".tessalproc") {
+            pendingprocess_ = arg;
+            windows_->show(twindowid::processing);
+        } else {
+            files_.open_document(path);
+        }
+    }
+
+    if (QScreen* s = screen()) {
+        QRect d = s->availableGeometry();
+        QRect g = frameGeometry();
+        trect r = keep_on_desktop({g.left(), g.top(), g.width(), g.height()},
+                                  {d.left(), d.top(), d.width(), d.height()});
+        if (r.left != g.left() || r.top != g.top()) move(r.left, r.top);
+    }
+}
+
+void TMainWindow::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (!activated_) first_activation(QApplication::arguments().mid(1));
+}
+
+void TMainWindow::open_files_dialog(bool add) {
+    QFileDialog dialog(this, add ? "Add" : "Open");
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(qt_filters(openfilter));
+    dialog.setDefaultSuffix("wav");
+    if (dialog.exec() != QDialog::Accepted) return;
+    QStringList chosen = dialog.selectedFiles();
+    for (int i = 0; i < chosen.size(); ++i) {
+        std::string path = chosen[i].toStdString();
+        if (i == 0 && !add) {
+            if (!files_.open_document(path)) return;
+        } else {
+            files_.add_file(path);
+        }
+    }
+}
+
+void TMainWindow::update_title() {
+    tdocumenttitle t = document_title(doc_.filename(), doc_.modified());
+    setWindowTitle(QString::fromStdString(t.caption));
+}
+
+void TMainWindow::document_state_changed() {
+    update_title();
+    commands_.refresh_enablings();
+}
+
+void TMainWindow::channels_changed() { panel_->resize_channels(); }
+
+void TMainWindow::fix_things() { commands_.refresh_enablings(); }
+
+void TMainWindow::invalidate_paintboxes(bool) { panel_->update(); }
+
+void TMainWindow::closeEvent(QCloseEvent* e) {
+    if (!life_.confirm_exit()) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+}
+
+}  // namespace tessal

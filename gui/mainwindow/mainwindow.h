@@ -1,0 +1,72 @@
+// TMainWindow: the main window. It owns the document and the secondary
+// windows, builds its menus from one command table, shows the title and the
+// modified marker, and runs start-up (first activation) and shutdown. The
+// work itself is the engine's: this class collects choices and calls it.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+#include "core/tdocument.h"
+#include "core/tviewlistener.h"
+#include "document/documentfiles.h"
+#include "document/lifecycle.h"
+#include "mainwindow/commandtable.h"
+#include "platform/qtprompter.h"
+#include "platform/qttextmetrics.h"
+#include "windows/windowset.h"
+
+namespace tessal {
+
+class tsignalpanel;
+
+class TMainWindow : public QMainWindow, public tviewlistener {
+    Q_OBJECT
+
+public:
+    // `prompter` replaces the message boxes (tests); null uses Qt's.
+    explicit TMainWindow(tprompter* prompter = nullptr, QWidget* parent = nullptr);
+    ~TMainWindow() override;
+
+    tdocument& document() { return doc_; }
+    tdocumentlifecycle& lifecycle() { return life_; }
+    twindowset& windows() { return *windows_; }
+    tcommandset& commands() { return commands_; }
+    tsignalpanel* signalpanel() const { return panel_; }
+
+    // Runs once: defaults, settings, command-line files, placement.
+    void first_activation(const QStringList& arguments);
+    bool activated() const { return activated_; }
+    // The process file named on the command line, if any.
+    const QString& pending_process() const { return pendingprocess_; }
+
+    // tviewlistener
+    void document_state_changed() override;
+    void channels_changed() override;
+    void fix_things() override;
+    void invalidate_paintboxes(bool makebmps) override;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    std::vector<tcommand> main_commands();
+    void update_title();
+    void open_files_dialog(bool add);
+
+    tdocument doc_;
+    std::unique_ptr<tqtprompter> qtprompter_;
+    tprompter& prompter_;
+    tdocumentlifecycle life_;
+    tdocumentfiles files_;
+    tqtextmetrics axismetrics_;
+    std::unique_ptr<twindowset> windows_;
+    tcommandset commands_;
+    tsignalpanel* panel_ = nullptr;
+    bool activated_ = false;
+    QString pendingprocess_;
+};
+
+}  // namespace tessal

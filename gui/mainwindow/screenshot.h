@@ -1,0 +1,19 @@
+// Renders a window to a PNG without a display: the way to look at the
+// program from a script. The picture gets a plain title bar with the
+// window's caption, since an offscreen window has no frame; a named menu of
+// the main window can be shown opened below the menu bar.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace tessal {
+
+class TMainWindow;
+
+// Lays `w` out at `size` (when valid), renders it and writes the PNG.
+// Returns false with a message on stderr when the file cannot be written.
+bool render_window_png(QWidget* w, const QString& path, const QString& openmenu = {});
+
+}  // namespace tessal

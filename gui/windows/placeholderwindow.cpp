@@ -1,0 +1,12 @@
+#include "windows/placeholderwindow.h"
+
+namespace tessal {
+
+tplaceholderwindow::tplaceholderwindow(const QString& caption, QWidget* owner)
+    : QWidget(owner, Qt::Tool) {
+    setWindowTitle(caption);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    hide();
+}
+
+}  // namespace tessal

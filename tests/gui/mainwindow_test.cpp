@@ -1,0 +1,128 @@
+// The main window shell: secondary windows in order, the title with the
+// modified marker, New and Exit through a scripted prompter, the command
+// line, and the screenshot.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/screenshot.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+TEST(MainWindow, SecondaryWindowsExistOnceInOrderAndHidden) {
+    TMainWindow w(new tscriptedprompter);
+    EXPECT_EQ(window_caption(twindowid::align), "Align channels");
+    EXPECT_EQ(window_caption(twindowid::filterdesign), "");
+    EXPECT_EQ(window_caption(twindowid::frequencyrange), "Frequency range ");
+    EXPECT_EQ(window_caption(twindowid::histograms), "Histograms/KDE");
+    for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
+        QWidget* win = w.windows().window(static_cast<twindowid>(i));
+        ASSERT_NE(win, nullptr);
+        EXPECT_FALSE(win->isVisible());
+    }
+    // Two recording windows share a caption; find gives the first.
+    EXPECT_EQ(w.windows().find("Record from soundcard"), w.windows().window(twindowid::record));
+    w.commands().action("setfsdaction")->trigger();
+    EXPECT_TRUE(w.windows().window(twindowid::setfsd)->isVisible());
+    w.commands().action("addprocessaction")->trigger();
+    EXPECT_EQ(w.windows().processing_window_count(), 2);
+}
+
+TEST(MainWindow, FileMenuCaptionsAndShortcuts) {
+    TMainWindow w(new tscriptedprompter);
+    QMenu* file = w.commands().menu("&File");
+    ASSERT_NE(file, nullptr);
+    QStringList captions;
+    for (QAction* a : file->actions())
+        captions << (a->isSeparator() ? "-" : a->text() + "=" + a->shortcut().toString());
+    EXPECT_EQ(captions.join(", ").toStdString(),
+              "New=Ctrl+N, Open...=Ctrl+O, Ad&d...=Ctrl+D, &Save=Ctrl+S, Save &as=, "
+              "Save sele&ction as...=Ctrl+E, Export...=, -, E&xit=");
+    EXPECT_EQ(w.commands().action("playaction")->shortcut().toString(), "F9");
+    EXPECT_EQ(w.commands().action("playallaction")->shortcut().toString(), "Ctrl+F9");
+}
+
+TEST(MainWindow, TitleFollowsFileNameAndModifiedFlag) {
+    tscriptedprompter prompter;
+    TMainWindow w(&prompter);
+    w.first_activation({});
+    EXPECT_EQ(w.windowTitle(), "Tessal");
+    w.document().set_modified(true);
+    EXPECT_EQ(w.windowTitle(), " * Tessal");
+    w.lifecycle().setfilename("/data/a.wav");
+    EXPECT_EQ(w.windowTitle(), "/data/a.wav *  - Tessal");
+    w.lifecycle().setmodified(false);
+    EXPECT_EQ(w.windowTitle(), "/data/a.wav - Tessal");
+}
+
+TEST(MainWindow, NewAndExitAskBeforeLosingChanges) {
+    tscriptedprompter prompter;
+    TMainWindow w(&prompter);
+    w.first_activation({});
+    w.document().set_totnchans(2);
+    w.document().set_modified(true);
+
+    prompter.answers = {tanswer::cancel};
+    w.commands().action("newaction")->trigger();
+    EXPECT_EQ(w.document().totnchans(), 2);
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_EQ(prompter.asked[0].caption, "File has been modified");
+
+    // "Yes" needs Save as, which cannot save yet: the close is refused.
+    QCloseEvent yes;
+    prompter.answers = {tanswer::yes};
+    QApplication::sendEvent(&w, &yes);
+    EXPECT_FALSE(yes.isAccepted());
+    EXPECT_EQ(prompter.asked.back().caption, "File has been modified - Tessal");
+
+    QCloseEvent cancel;
+    prompter.answers = {tanswer::cancel};
+    QApplication::sendEvent(&w, &cancel);
+    EXPECT_FALSE(cancel.isAccepted());
+
+    QCloseEvent no;
+    prompter.answers = {tanswer::no};
+    QApplication::sendEvent(&w, &no);
+    EXPECT_TRUE(no.isAccepted());
+
+    prompter.answers = {tanswer::no};
+    w.commands().action("newaction")->trigger();
+    EXPECT_EQ(w.document().totnchans(), 0);
+    EXPECT_EQ(w.windowTitle(), "Tessal");
+}
+
+TEST(MainWindow, CommandLineSendsProcessesToTheProcessingWindow) {
+    tscriptedprompter prompter;
+    TMainWindow w(&prompter);
+    w.first_activation({"/tmp/f0.TessalProc", "/tmp/a.wav"});
+    EXPECT_EQ(w.pending_process(), "/tmp/f0.TessalProc");
+    EXPECT_TRUE(w.windows().window(twindowid::processing)->isVisible());
+    EXPECT_EQ(w.document().filename(), "/tmp/a.wav");
+    EXPECT_FALSE(w.document().modified());
+    // A second activation does nothing.
+    w.first_activation({"/tmp/b.wav"});
+    EXPECT_EQ(w.document().filename(), "/tmp/a.wav");
+}
+
+TEST(MainWindow, ScreenshotWritesAPictureOfTheWindow) {
+    QTemporaryDir dir;
+    TMainWindow w(new tscriptedprompter);
+    w.resize(640, 400);
+    w.first_activation({});
+    QString path = dir.filePath("main.png");
+    ASSERT_TRUE(render_window_png(&w, path, "File"));
+    QImage img(path);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.width(), 640 * img.devicePixelRatio());
+    EXPECT_FALSE(render_window_png(&w, dir.filePath("x.png"), "Nonexistent"));
+    EXPECT_FALSE(render_window_png(&w, "/nonexistent-folder/x.png"));
+}
