@@ -1,10 +1,11 @@
-// TFFT; see tfft.h. The butterflies are the plain radix-2 ones, but they are
-// grouped for speed: two consecutive stages run in one sweep over the data,
-// the stages that stay inside a block small enough for the level-1 cache run
-// block by block, and a real input is transformed as a complex block of half
-// the length (even samples as real parts, odd ones as imaginary parts) whose
-// spectrum is then split into the spectrum of the real block.
+// TFFT; see tfft.h. The placement and butterfly loops are in fftkernels. A
+// real input is transformed as a complex block of half the length (even
+// samples as real parts, odd ones as imaginary parts) whose spectrum is then
+// split into the spectrum of the real block: the same values for half the
+// work.
 #include "dsp/tfft.h"
+
+#include "dsp/fftkernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,103 +13,24 @@
 #include <numbers>
 #include <string>
 
-#if defined(__GNUC__) || defined(_MSC_VER)
-#define TESSAL_RESTRICT __restrict
-#else
-#define TESSAL_RESTRICT
-#endif
-
 namespace tessal {
 
 namespace {
 
-// Points per cache block: re and im of 2048 points take 32 KiB.
-constexpr std::size_t block_points = 2048;
-
-// Stage of span 1: pairs (2j, 2j + 1), twiddle 1.
-void stage_span1(double* TESSAL_RESTRICT re, double* TESSAL_RESTRICT im, std::size_t n) {
-    for (std::size_t a = 0; a < n; a += 2) {
-        const double br = re[a + 1], bi = im[a + 1];
-        re[a + 1] = re[a] - br;
-        im[a + 1] = im[a] - bi;
-        re[a] += br;
-        im[a] += bi;
-    }
-}
-
-// Stages of span 1 and 2 together; their twiddles are 1 and i.
-void stage_span1and2(double* TESSAL_RESTRICT re, double* TESSAL_RESTRICT im, std::size_t n) {
-    for (std::size_t a = 0; a < n; a += 4) {
-        const double x0r = re[a] + re[a + 1], x0i = im[a] + im[a + 1];
-        const double x1r = re[a] - re[a + 1], x1i = im[a] - im[a + 1];
-        const double x2r = re[a + 2] + re[a + 3], x2i = im[a + 2] + im[a + 3];
-        const double x3r = re[a + 2] - re[a + 3], x3i = im[a + 2] - im[a + 3];
-        re[a] = x0r + x2r;
-        im[a] = x0i + x2i;
-        re[a + 2] = x0r - x2r;
-        im[a + 2] = x0i - x2i;
-        // times i: (re, im) -> (-im, re)
-        re[a + 1] = x1r - x3i;
-        im[a + 1] = x1i + x3r;
-        re[a + 3] = x1r + x3i;
-        im[a + 3] = x1i - x3r;
-    }
-}
-
-// The butterflies of span d and then 2d over n points, in one sweep. The
-// twiddles are the ones of the separate stages, so the result is that of two
-// radix-2 stages.
-void stage_pair(double* re, double* im, std::size_t n, std::size_t d, const double* wcos,
-                const double* wsin) {
-    const double* TESSAL_RESTRICT c1 = wcos + d;
-    const double* TESSAL_RESTRICT s1 = wsin + d;
-    const double* TESSAL_RESTRICT c2 = wcos + 2 * d;
-    const double* TESSAL_RESTRICT s2 = wsin + 2 * d;
-    const double* TESSAL_RESTRICT c3 = wcos + 3 * d;
-    const double* TESSAL_RESTRICT s3 = wsin + 3 * d;
-    for (std::size_t e = 0; e < n; e += 4 * d) {
-        double* TESSAL_RESTRICT r0 = re + e;
-        double* TESSAL_RESTRICT r1 = r0 + d;
-        double* TESSAL_RESTRICT r2 = r1 + d;
-        double* TESSAL_RESTRICT r3 = r2 + d;
-        double* TESSAL_RESTRICT i0 = im + e;
-        double* TESSAL_RESTRICT i1 = i0 + d;
-        double* TESSAL_RESTRICT i2 = i1 + d;
-        double* TESSAL_RESTRICT i3 = i2 + d;
-        for (std::size_t f = 0; f < d; ++f) {
-            const double c = c1[f], s = s1[f];
-            double er = r1[f] * c - i1[f] * s;
-            double ei = r1[f] * s + i1[f] * c;
-            const double x0r = r0[f] + er, x0i = i0[f] + ei;
-            const double x1r = r0[f] - er, x1i = i0[f] - ei;
-            er = r3[f] * c - i3[f] * s;
-            ei = r3[f] * s + i3[f] * c;
-            const double x2r = r2[f] + er, x2i = i2[f] + ei;
-            const double x3r = r2[f] - er, x3i = i2[f] - ei;
-            er = x2r * c2[f] - x2i * s2[f];
-            ei = x2r * s2[f] + x2i * c2[f];
-            r0[f] = x0r + er;
-            i0[f] = x0i + ei;
-            r2[f] = x0r - er;
-            i2[f] = x0i - ei;
-            er = x3r * c3[f] - x3i * s3[f];
-            ei = x3r * s3[f] + x3i * c3[f];
-            r1[f] = x1r + er;
-            i1[f] = x1i + ei;
-            r3[f] = x1r - er;
-            i3[f] = x1i - ei;
-        }
-    }
-}
-
-// The mean of n values, shifted by the first so that a constant block gives
-// exactly that constant (and its DC-free version exact zeros).
+// Four partial sums keep the additions independent of each other.
 double block_mean(const double* x, std::size_t n) {
     if (n == 0) return 0.0;
     const double x0 = x[0];
-    double sum = 0.0;
-    for (std::size_t i = 0; i < n; ++i) sum += x[i] - x0;
-    return x0 + sum / static_cast<double>(n);
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        s0 += x[i] - x0;
+        s1 += x[i + 1] - x0;
+        s2 += x[i + 2] - x0;
+        s3 += x[i + 3] - x0;
+    }
+    for (; i < n; ++i) s0 += x[i] - x0;
+    return x0 + ((s0 + s1) + (s2 + s3)) / static_cast<double>(n);
 }
 
 }  // namespace
@@ -289,33 +211,6 @@ const tdoublearr& TFFT::GetWin() {
     return fwin;
 }
 
-void TFFT::butterflies(double* re, double* im, std::size_t m) const {
-    if (m < 2) return;
-    int levels = 0;
-    while ((std::size_t{1} << levels) < m) ++levels;
-    const double* wc = fcos.data();
-    const double* ws = fsin.data();
-
-    // The sweeps in order: the first one or two stages with trivial
-    // twiddles, then the remaining stages in pairs, spans d and 2d.
-    const std::size_t first = (levels % 2 == 1) ? 2 : 4;  // group size after the first sweep
-    const std::size_t block = std::min(m, block_points);
-    for (std::size_t b = 0; b < m; b += block) {
-        double* br = re + b;
-        double* bi = im + b;
-        if (first == 2)
-            stage_span1(br, bi, block);
-        else
-            stage_span1and2(br, bi, block);
-        for (std::size_t d = first; 4 * d <= block; d *= 4) stage_pair(br, bi, block, d, wc, ws);
-    }
-    std::size_t d = first;
-    while (4 * d <= block) d *= 4;
-    for (; 4 * d <= m; d *= 4) stage_pair(re, im, m, d, wc, ws);
-    // Pairs of stages starting from span 1 or 2 (whichever makes the
-    // count come out even) end exactly at span m / 2.
-}
-
 void TFFT::transform() {
     if (farrdirty || fwindirty) build_window();
     // Inputs that no longer match W (W changed after they were set) are cut
@@ -335,19 +230,23 @@ void TFFT::transform_complex() {
     double* im = foutim.data();
     const double mre = fremovedc ? block_mean(finre.data(), w) : 0.0;
     const double mim = fremovedc ? block_mean(finim.data(), w) : 0.0;
-    if (w < n) {
-        std::fill(foutre.begin(), foutre.end(), 0.0);
-        std::fill(foutim.begin(), foutim.end(), 0.0);
-    }
     const double* xr = finre.data();
     const double* xi = finim.data();
     const double* win = fwin.data();
-    const std::uint32_t* bf = bitflip.data();
-    for (std::size_t i = 0; i < w; ++i) {
-        re[bf[i]] = (xr[i] - mre) * win[i];
-        im[bf[i]] = (xi[i] - mim) * win[i];
+    if (w == n) {
+        fft_scatter_reversed(flogfftsize, flogfftsize, bitflip.data(), re, im,
+                             [&](std::size_t i, double& r, double& v) {
+                                 r = (xr[i] - mre) * win[i];
+                                 v = (xi[i] - mim) * win[i];
+                             });
+    } else {
+        fft_scatter_reversed(flogfftsize, flogfftsize, bitflip.data(), re, im,
+                             [&](std::size_t i, double& r, double& v) {
+                                 r = i < w ? (xr[i] - mre) * win[i] : 0.0;
+                                 v = i < w ? (xi[i] - mim) * win[i] : 0.0;
+                             });
     }
-    butterflies(re, im, n);
+    fft_butterflies(re, im, n, fcos.data(), fsin.data());
     const double scale = 1.0 / static_cast<double>(w);
     for (std::size_t k = 0; k < n; ++k) {
         re[k] *= scale;
@@ -363,26 +262,23 @@ void TFFT::transform_real() {
     double* re = foutre.data();
     double* im = foutim.data();
     const double mean = fremovedc ? block_mean(finre.data(), w) : 0.0;
-    if (w < n) {
-        std::fill(re, re + m, 0.0);
-        std::fill(im, im + m, 0.0);
-    }
-    // z[j] = x[2j] + i x[2j + 1], stored bit-reversed over m points; the
-    // m-point reversal of j is the N-point reversal of 2j.
+    // z[j] = x[2j] + i x[2j + 1], stored bit-reversed over m points.
     const double* x = finre.data();
     const double* win = fwin.data();
-    const std::uint32_t* bf = bitflip.data();
-    const std::size_t pairs = w / 2;
-    for (std::size_t j = 0; j < pairs; ++j) {
-        const std::uint32_t p = bf[2 * j];
-        re[p] = (x[2 * j] - mean) * win[2 * j];
-        im[p] = (x[2 * j + 1] - mean) * win[2 * j + 1];
+    if (w == n) {
+        fft_scatter_reversed(flogfftsize - 1, flogfftsize, bitflip.data(), re, im,
+                             [&](std::size_t j, double& r, double& v) {
+                                 r = (x[2 * j] - mean) * win[2 * j];
+                                 v = (x[2 * j + 1] - mean) * win[2 * j + 1];
+                             });
+    } else {
+        fft_scatter_reversed(flogfftsize - 1, flogfftsize, bitflip.data(), re, im,
+                             [&](std::size_t j, double& r, double& v) {
+                                 r = 2 * j < w ? (x[2 * j] - mean) * win[2 * j] : 0.0;
+                                 v = 2 * j + 1 < w ? (x[2 * j + 1] - mean) * win[2 * j + 1] : 0.0;
+                             });
     }
-    if (w % 2 == 1) {
-        re[bf[w - 1]] = (x[w - 1] - mean) * win[w - 1];
-        im[bf[w - 1]] = 0.0;
-    }
-    butterflies(re, im, m);
+    fft_butterflies(re, im, m, fcos.data(), fsin.data());
 
     // Split Z into the spectra E (even samples) and O (odd samples):
     // E[k] = (Z[k] + conj Z[m-k]) / 2, O[k] = (Z[k] - conj Z[m-k]) / 2i, and

@@ -100,7 +100,6 @@ private:
     void transform();
     void transform_real();
     void transform_complex();
-    void butterflies(double* re, double* im, std::size_t m) const;
 
     std::size_t ffftsize = 256;
     int flogfftsize = 8;

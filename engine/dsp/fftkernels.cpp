@@ -1,0 +1,219 @@
+// The FFT butterflies; see fftkernels.h. The sweeps are written once over a
+// vector type of four doubles. On GCC and Clang for x86-64 Linux each sweep
+// is also compiled for AVX2 with FMA and the best version is picked when the
+// program loads; elsewhere the vector type is plain double. FMA rounds the
+// products once instead of twice, which changes results by no more than the
+// last bit.
+#include "dsp/fftkernels.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+#define TESSAL_FFT_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define TESSAL_FFT_CLONES
+#endif
+
+#if defined(__GNUC__)
+#define TESSAL_INLINE [[gnu::always_inline]] inline
+#else
+#define TESSAL_INLINE inline
+#endif
+
+namespace tessal {
+
+namespace {
+
+#if defined(__GNUC__)
+typedef double vec __attribute__((vector_size(32)));
+constexpr std::size_t lanes = 4;
+#else
+using vec = double;
+constexpr std::size_t lanes = 1;
+#endif
+
+// Points per cache block: re and im of 2048 points take 32 KiB.
+constexpr std::size_t block_points = 2048;
+
+TESSAL_INLINE vec load(const double* p) {
+    vec v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+TESSAL_INLINE void store(double* p, vec v) { std::memcpy(p, &v, sizeof v); }
+
+// The stages of span 1 and 2 together; their twiddles are 1 and i.
+TESSAL_FFT_CLONES void sweep_span1and2(double* re, double* im, std::size_t n) {
+    for (std::size_t a = 0; a < n; a += 4) {
+        const double x0r = re[a] + re[a + 1], x0i = im[a] + im[a + 1];
+        const double x1r = re[a] - re[a + 1], x1i = im[a] - im[a + 1];
+        const double x2r = re[a + 2] + re[a + 3], x2i = im[a + 2] + im[a + 3];
+        const double x3r = re[a + 2] - re[a + 3], x3i = im[a + 2] - im[a + 3];
+        re[a] = x0r + x2r;
+        im[a] = x0i + x2i;
+        re[a + 2] = x0r - x2r;
+        im[a + 2] = x0i - x2i;
+        // times i: (re, im) -> (-im, re)
+        re[a + 1] = x1r - x3i;
+        im[a + 1] = x1i + x3r;
+        re[a + 3] = x1r + x3i;
+        im[a + 3] = x1i - x3r;
+    }
+}
+
+// The stage of span 1 alone (only for two points).
+void sweep_span1(double* re, double* im, std::size_t n) {
+    for (std::size_t a = 0; a < n; a += 2) {
+        const double br = re[a + 1], bi = im[a + 1];
+        re[a + 1] = re[a] - br;
+        im[a + 1] = im[a] - bi;
+        re[a] += br;
+        im[a] += bi;
+    }
+}
+
+// One stage of span d (a multiple of the vector width).
+TESSAL_FFT_CLONES void sweep_single(double* re, double* im, std::size_t n, std::size_t d,
+                                    const double* wcos, const double* wsin) {
+    const double* c = wcos + d;
+    const double* s = wsin + d;
+    for (std::size_t e = 0; e < n; e += 2 * d) {
+        double* ar = re + e;
+        double* ai = im + e;
+        double* br = ar + d;
+        double* bi = ai + d;
+        for (std::size_t f = 0; f < d; f += lanes) {
+            const vec cf = load(c + f), sf = load(s + f);
+            const vec xr = load(br + f), xi = load(bi + f);
+            const vec er = xr * cf - xi * sf, ei = xr * sf + xi * cf;
+            const vec yr = load(ar + f), yi = load(ai + f);
+            store(br + f, yr - er);
+            store(bi + f, yi - ei);
+            store(ar + f, yr + er);
+            store(ai + f, yi + ei);
+        }
+    }
+}
+
+// The stages of span d and 2d in one sweep (d a multiple of the vector
+// width), each butterfly with its own stage's twiddle.
+TESSAL_FFT_CLONES void sweep_pair(double* re, double* im, std::size_t n, std::size_t d,
+                                  const double* wcos, const double* wsin) {
+    const double* c1 = wcos + d;
+    const double* s1 = wsin + d;
+    const double* c2 = wcos + 2 * d;  // span 2d, f < d
+    const double* s2 = wsin + 2 * d;
+    const double* c3 = wcos + 3 * d;  // span 2d, f + d
+    const double* s3 = wsin + 3 * d;
+    for (std::size_t e = 0; e < n; e += 4 * d) {
+        double* r0 = re + e;
+        double* r1 = r0 + d;
+        double* r2 = r1 + d;
+        double* r3 = r2 + d;
+        double* i0 = im + e;
+        double* i1 = i0 + d;
+        double* i2 = i1 + d;
+        double* i3 = i2 + d;
+        for (std::size_t f = 0; f < d; f += lanes) {
+            const vec c = load(c1 + f), s = load(s1 + f);
+            vec xr = load(r1 + f), xi = load(i1 + f);
+            vec er = xr * c - xi * s, ei = xr * s + xi * c;
+            vec yr = load(r0 + f), yi = load(i0 + f);
+            const vec x0r = yr + er, x0i = yi + ei;
+            const vec x1r = yr - er, x1i = yi - ei;
+            xr = load(r3 + f), xi = load(i3 + f);
+            er = xr * c - xi * s, ei = xr * s + xi * c;
+            yr = load(r2 + f), yi = load(i2 + f);
+            const vec x2r = yr + er, x2i = yi + ei;
+            const vec x3r = yr - er, x3i = yi - ei;
+            vec cc = load(c2 + f), ss = load(s2 + f);
+            er = x2r * cc - x2i * ss, ei = x2r * ss + x2i * cc;
+            store(r0 + f, x0r + er);
+            store(i0 + f, x0i + ei);
+            store(r2 + f, x0r - er);
+            store(i2 + f, x0i - ei);
+            cc = load(c3 + f), ss = load(s3 + f);
+            er = x3r * cc - x3i * ss, ei = x3r * ss + x3i * cc;
+            store(r1 + f, x1r + er);
+            store(i1 + f, x1i + ei);
+            store(r3 + f, x1r - er);
+            store(i3 + f, x1i - ei);
+        }
+    }
+}
+
+// Scalar stage of span d for spans narrower than the vector.
+void sweep_single_scalar(double* re, double* im, std::size_t n, std::size_t d,
+                         const double* wcos, const double* wsin) {
+    for (std::size_t e = 0; e < n; e += 2 * d) {
+        for (std::size_t f = 0; f < d; ++f) {
+            const std::size_t a = e + f, b = a + d;
+            const double c = wcos[d + f], s = wsin[d + f];
+            const double er = re[b] * c - im[b] * s, ei = re[b] * s + im[b] * c;
+            re[b] = re[a] - er;
+            im[b] = im[a] - ei;
+            re[a] += er;
+            im[a] += ei;
+        }
+    }
+}
+
+struct sweep {
+    std::size_t d;  // the first span
+    int stages;     // 1 or 2 (spans d and 2d)
+    std::size_t group() const { return stages == 2 ? 4 * d : 2 * d; }
+};
+
+void run_sweep(const sweep& w, double* re, double* im, std::size_t n, const double* wcos,
+               const double* wsin) {
+    if (w.d == 1) {
+        if (w.stages == 2)
+            sweep_span1and2(re, im, n);
+        else
+            sweep_span1(re, im, n);
+    } else if (w.d % lanes != 0) {
+        for (int k = 0; k < w.stages; ++k)
+            sweep_single_scalar(re, im, n, w.d << k, wcos, wsin);
+    } else if (w.stages == 2) {
+        sweep_pair(re, im, n, w.d, wcos, wsin);
+    } else {
+        sweep_single(re, im, n, w.d, wcos, wsin);
+    }
+}
+
+}  // namespace
+
+void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
+                     const double* wsin) {
+    if (m < 2) return;
+    int levels = 0;
+    while ((std::size_t{1} << levels) < m) ++levels;
+
+    // Spans 1 and 2 together, a single stage of span 4 when the number of
+    // stages is odd, then pairs.
+    sweep plan[16];
+    int count = 0;
+    if (levels == 1) {
+        plan[count++] = {1, 1};
+    } else {
+        plan[count++] = {1, 2};
+        std::size_t d = 4;
+        if (levels % 2 == 1) plan[count++] = {d, 1}, d *= 2;
+        for (; 2 * d < m; d *= 4) plan[count++] = {d, 2};
+    }
+
+    // The sweeps whose groups fit a cache block run block by block.
+    const std::size_t block = std::min(m, block_points);
+    int inblock = 0;
+    while (inblock < count && plan[inblock].group() <= block) ++inblock;
+    for (std::size_t b = 0; b < m; b += block)
+        for (int k = 0; k < inblock; ++k) run_sweep(plan[k], re + b, im + b, block, wcos, wsin);
+    for (int k = inblock; k < count; ++k) run_sweep(plan[k], re, im, m, wcos, wsin);
+}
+
+}  // namespace tessal
