@@ -49,21 +49,7 @@ TESSAL_INLINE void store(double* p, vec v) { std::memcpy(p, &v, sizeof v); }
 
 // The stages of span 1 and 2 together; their twiddles are 1 and i.
 TESSAL_FFT_CLONES void sweep_span1and2(double* re, double* im, std::size_t n) {
-    for (std::size_t a = 0; a < n; a += 4) {
-        const double x0r = re[a] + re[a + 1], x0i = im[a] + im[a + 1];
-        const double x1r = re[a] - re[a + 1], x1i = im[a] - im[a + 1];
-        const double x2r = re[a + 2] + re[a + 3], x2i = im[a + 2] + im[a + 3];
-        const double x3r = re[a + 2] - re[a + 3], x3i = im[a + 2] - im[a + 3];
-        re[a] = x0r + x2r;
-        im[a] = x0i + x2i;
-        re[a + 2] = x0r - x2r;
-        im[a + 2] = x0i - x2i;
-        // times i: (re, im) -> (-im, re)
-        re[a + 1] = x1r - x3i;
-        im[a + 1] = x1i + x3r;
-        re[a + 3] = x1r + x3i;
-        im[a + 3] = x1i - x3r;
-    }
+    for (std::size_t a = 0; a < n; a += 4) fft_span1and2(re + a, im + a);
 }
 
 // The stage of span 1 alone (only for two points).
@@ -163,6 +149,67 @@ void sweep_single_scalar(double* re, double* im, std::size_t n, std::size_t d,
     }
 }
 
+#if defined(__GNUC__)
+TESSAL_INLINE vec reversed(vec v) {
+    typedef long long mask __attribute__((vector_size(32)));
+    return __builtin_shuffle(v, mask{3, 2, 1, 0});
+}
+#else
+TESSAL_INLINE vec reversed(vec v) { return v; }
+#endif
+
+TESSAL_FFT_CLONES void split_real(double* re, double* im, std::size_t n, const double* tc,
+                                  const double* ts, double scale) {
+    const std::size_t m = n / 2;
+    const double h = 0.5 * scale;
+    {
+        const double zr = re[0], zi = im[0];
+        re[0] = (zr + zi) * scale;
+        im[0] = 0.0;
+        re[m] = (zr - zi) * scale;
+        im[m] = 0.0;
+    }
+    std::size_t k = 1;
+    // Four bins k.. and their partners ..m-k at a time while the two runs
+    // stay apart.
+    for (; k + 2 * lanes - 1 <= m - k; k += lanes) {
+        const std::size_t j = m - k - (lanes - 1);  // the lowest partner
+        const vec ar = load(re + k), ai = load(im + k);
+        const vec br = reversed(load(re + j)), bi = reversed(load(im + j));
+        const vec er = (ar + br) * h, ei = (ai - bi) * h;
+        const vec orr = (ai + bi) * h, oi = (br - ar) * h;
+        const vec c = load(tc + k), s = load(ts + k);
+        const vec tr = orr * c - oi * s, ti = orr * s + oi * c;
+        const vec xr = er + tr, xi = ei + ti;  // X[k]
+        const vec yr = er - tr, yi = ti - ei;  // X[m - k]
+        store(re + k, xr);
+        store(im + k, xi);
+        store(re + (n - k - (lanes - 1)), reversed(xr));
+        store(im + (n - k - (lanes - 1)), reversed(-xi));
+        store(re + j, reversed(yr));
+        store(im + j, reversed(yi));
+        store(re + (m + k), yr);
+        store(im + (m + k), -yi);
+    }
+    for (std::size_t j = m - k; k <= j; ++k, --j) {
+        const double ar = re[k], ai = im[k], br = re[j], bi = im[j];
+        const double er = (ar + br) * h, ei = (ai - bi) * h;
+        const double orr = (ai + bi) * h, oi = (br - ar) * h;
+        const double c = tc[k], s = ts[k];
+        const double tr = orr * c - oi * s, ti = orr * s + oi * c;
+        re[k] = er + tr;
+        im[k] = ei + ti;
+        re[n - k] = er + tr;
+        im[n - k] = -(ei + ti);
+        if (j != k) {
+            re[j] = er - tr;
+            im[j] = ti - ei;
+            re[n - j] = er - tr;
+            im[n - j] = ei - ti;
+        }
+    }
+}
+
 struct sweep {
     std::size_t d;  // the first span
     int stages;     // 1 or 2 (spans d and 2d)
@@ -189,7 +236,7 @@ void run_sweep(const sweep& w, double* re, double* im, std::size_t n, const doub
 }  // namespace
 
 void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
-                     const double* wsin) {
+                     const double* wsin, bool first_two_done) {
     if (m < 2) return;
     int levels = 0;
     while ((std::size_t{1} << levels) < m) ++levels;
@@ -209,11 +256,17 @@ void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
 
     // The sweeps whose groups fit a cache block run block by block.
     const std::size_t block = std::min(m, block_points);
+    const int start = (first_two_done && levels >= 2) ? 1 : 0;
     int inblock = 0;
     while (inblock < count && plan[inblock].group() <= block) ++inblock;
     for (std::size_t b = 0; b < m; b += block)
-        for (int k = 0; k < inblock; ++k) run_sweep(plan[k], re + b, im + b, block, wcos, wsin);
+        for (int k = start; k < inblock; ++k) run_sweep(plan[k], re + b, im + b, block, wcos, wsin);
     for (int k = inblock; k < count; ++k) run_sweep(plan[k], re, im, m, wcos, wsin);
+}
+
+void fft_split_real(double* re, double* im, std::size_t n, const double* tc, const double* ts,
+                    double scale) {
+    split_real(re, im, n, tc, ts, scale);
 }
 
 }  // namespace tessal

@@ -15,18 +15,49 @@
 namespace tessal {
 
 // All stages over m = 2^k points whose input is already in bit-reversed
-// order. The tables hold m entries (indices 1 .. m - 1 used).
+// order, or all but the spans 1 and 2 when first_two_done. The tables hold
+// m entries (indices 1 .. m - 1 used).
 void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
-                     const double* wsin);
+                     const double* wsin, bool first_two_done = false);
+
+// Turns the m = n/2 point transform Z of z[j] = x[2j] + i x[2j + 1] (in
+// re, im [0, m)) into the n point transform X of the real x, times scale,
+// in re, im [0, n). With E and O the transforms of the even and odd samples,
+// E[k] = (Z[k] + conj Z[m-k]) / 2, O[k] = (Z[k] - conj Z[m-k]) / 2i,
+// X[k] = E[k] + w^k O[k] and X[m-k] = conj(E[k] - w^k O[k]) for
+// w = e^(+i 2 pi / n); the upper half is the conjugate mirror. tc and ts
+// hold cos and sin of 2 pi k / n for k < m.
+void fft_split_real(double* re, double* im, std::size_t n, const double* tc, const double* ts,
+                    double scale);
+
+// The butterflies of span 1 and 2 (twiddles 1 and i) on four consecutive
+// points.
+inline void fft_span1and2(double* re, double* im) {
+    const double x0r = re[0] + re[1], x0i = im[0] + im[1];
+    const double x1r = re[0] - re[1], x1i = im[0] - im[1];
+    const double x2r = re[2] + re[3], x2i = im[2] + im[3];
+    const double x3r = re[2] - re[3], x3i = im[2] - im[3];
+    re[0] = x0r + x2r;
+    im[0] = x0i + x2i;
+    re[2] = x0r - x2r;
+    im[2] = x0i - x2i;
+    // times i: (re, im) -> (-im, re)
+    re[1] = x1r - x3i;
+    im[1] = x1i + x3r;
+    re[3] = x1r + x3i;
+    im[3] = x1i - x3r;
+}
 
 // For every j < 2^bits, load(j, r, i) gives a value that is stored at
 // re[reverse(j)], im[reverse(j)], where reverse(j) reverses the low `bits`
 // bits; `bitflip` is the reversal table of 2^logn >= 2^bits entries. The
 // visiting order keeps both the reads around j and the writes around
 // reverse(j) within few cache lines at a time, which a plain loop over j
-// does not for large sizes.
+// does not for large sizes. Large sizes also get the butterflies of span 1
+// and 2 on the way out, which saves a sweep; the result says whether they
+// did.
 template <typename Load>
-void fft_scatter_reversed(int bits, int logn, const std::uint32_t* bitflip, double* re,
+bool fft_scatter_reversed(int bits, int logn, const std::uint32_t* bitflip, double* re,
                           double* im, Load&& load) {
     const int shift = logn - bits;
     constexpr int tile_bits = 4;
@@ -37,7 +68,7 @@ void fft_scatter_reversed(int bits, int logn, const std::uint32_t* bitflip, doub
             const std::size_t p = bitflip[j] >> shift;
             load(j, re[p], im[p]);
         }
-        return;
+        return false;
     }
     // j = (h, mid, l) with h and l of tile_bits bits: a tile of fixed mid is
     // read as rows of consecutive l, buffered, and written as rows of
@@ -57,14 +88,21 @@ void fft_scatter_reversed(int bits, int logn, const std::uint32_t* bitflip, doub
                                  << tile_bits;
         for (std::size_t l = 0; l < tile; ++l) {
             const std::size_t drow = (static_cast<std::size_t>(rev4[l]) << hshift) | rmid;
+            double vr[tile], vi[tile];
+            for (std::size_t t = 0; t < tile; ++t) {
+                vr[t] = br[rev4[t]][l];
+                vi[t] = bi[rev4[t]][l];
+            }
+            for (std::size_t t = 0; t < tile; t += 4) fft_span1and2(vr + t, vi + t);
             double* dr = re + drow;
             double* di = im + drow;
             for (std::size_t t = 0; t < tile; ++t) {
-                dr[t] = br[rev4[t]][l];
-                di[t] = bi[rev4[t]][l];
+                dr[t] = vr[t];
+                di[t] = vi[t];
             }
         }
     }
+    return true;
 }
 
 }  // namespace tessal

@@ -233,20 +233,21 @@ void TFFT::transform_complex() {
     const double* xr = finre.data();
     const double* xi = finim.data();
     const double* win = fwin.data();
+    bool two_done;
     if (w == n) {
-        fft_scatter_reversed(flogfftsize, flogfftsize, bitflip.data(), re, im,
+        two_done = fft_scatter_reversed(flogfftsize, flogfftsize, bitflip.data(), re, im,
                              [&](std::size_t i, double& r, double& v) {
                                  r = (xr[i] - mre) * win[i];
                                  v = (xi[i] - mim) * win[i];
                              });
     } else {
-        fft_scatter_reversed(flogfftsize, flogfftsize, bitflip.data(), re, im,
+        two_done = fft_scatter_reversed(flogfftsize, flogfftsize, bitflip.data(), re, im,
                              [&](std::size_t i, double& r, double& v) {
                                  r = i < w ? (xr[i] - mre) * win[i] : 0.0;
                                  v = i < w ? (xi[i] - mim) * win[i] : 0.0;
                              });
     }
-    fft_butterflies(re, im, n, fcos.data(), fsin.data());
+    fft_butterflies(re, im, n, fcos.data(), fsin.data(), two_done);
     const double scale = 1.0 / static_cast<double>(w);
     for (std::size_t k = 0; k < n; ++k) {
         re[k] *= scale;
@@ -265,53 +266,24 @@ void TFFT::transform_real() {
     // z[j] = x[2j] + i x[2j + 1], stored bit-reversed over m points.
     const double* x = finre.data();
     const double* win = fwin.data();
+    bool two_done;
     if (w == n) {
-        fft_scatter_reversed(flogfftsize - 1, flogfftsize, bitflip.data(), re, im,
+        two_done = fft_scatter_reversed(flogfftsize - 1, flogfftsize, bitflip.data(), re, im,
                              [&](std::size_t j, double& r, double& v) {
                                  r = (x[2 * j] - mean) * win[2 * j];
                                  v = (x[2 * j + 1] - mean) * win[2 * j + 1];
                              });
     } else {
-        fft_scatter_reversed(flogfftsize - 1, flogfftsize, bitflip.data(), re, im,
+        two_done = fft_scatter_reversed(flogfftsize - 1, flogfftsize, bitflip.data(), re, im,
                              [&](std::size_t j, double& r, double& v) {
                                  r = 2 * j < w ? (x[2 * j] - mean) * win[2 * j] : 0.0;
                                  v = 2 * j + 1 < w ? (x[2 * j + 1] - mean) * win[2 * j + 1] : 0.0;
                              });
     }
-    fft_butterflies(re, im, m, fcos.data(), fsin.data());
+    fft_butterflies(re, im, m, fcos.data(), fsin.data(), two_done);
 
-    // Split Z into the spectra E (even samples) and O (odd samples):
-    // E[k] = (Z[k] + conj Z[m-k]) / 2, O[k] = (Z[k] - conj Z[m-k]) / 2i, and
-    // X[k] = E[k] + w^k O[k], X[m-k] = conj(E[k] - w^k O[k]) with
-    // w = e^(+i 2 pi / N); the upper half is the conjugate mirror.
-    const double scale = 1.0 / static_cast<double>(w);
-    const double h = 0.5 * scale;
-    const double* tc = fcos.data() + m;  // cos(2 pi k / N), k < N / 2
-    const double* ts = fsin.data() + m;
-    {
-        const double zr = re[0], zi = im[0];
-        re[0] = (zr + zi) * scale;
-        im[0] = 0.0;
-        re[m] = (zr - zi) * scale;
-        im[m] = 0.0;
-    }
-    for (std::size_t k = 1, j = m - 1; k <= j; ++k, --j) {
-        const double ar = re[k], ai = im[k], br = re[j], bi = im[j];
-        const double er = (ar + br) * h, ei = (ai - bi) * h;
-        const double orr = (ai + bi) * h, oi = (br - ar) * h;
-        const double c = tc[k], s = ts[k];
-        const double tr = orr * c - oi * s, ti = orr * s + oi * c;
-        re[k] = er + tr;
-        im[k] = ei + ti;
-        re[n - k] = er + tr;
-        im[n - k] = -(ei + ti);
-        if (j != k) {
-            re[j] = er - tr;
-            im[j] = ti - ei;
-            re[n - j] = er - tr;
-            im[n - j] = ei - ti;
-        }
-    }
+    fft_split_real(re, im, n, fcos.data() + m, fsin.data() + m,
+                   1.0 / static_cast<double>(w));
     if (fremovedc) re[0] = 0.0;
 }
 
