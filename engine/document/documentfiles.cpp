@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+
+#include "document/savespan.h"
+#include "document/title.h"
+#include "dsp/numformat.h"
 
 namespace tessal {
 
@@ -31,18 +36,104 @@ bool tdocumentfiles::open_document(const std::string& path) {
 bool tdocumentfiles::add_file(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     const int n0 = doc.totnchans();
-    (void)lower_extension(path);
-    // No signal-file reader is registered yet: nothing is read.
-    bool added = doc.totnchans() > n0;
-    if (added) {
-        doc.set_thischanno(n0);
-        doc.measurementdirty = true;
-        if (n0 > 0) doc.set_modified(true);
-        life.setfilename("");
-        doc.theglobal.fix_things();
+    const std::string ext = lower_extension(path);
+    bool ok = false;
+    if (ext == ".wav") ok = read_wav(path);
+    if (!ok || doc.totnchans() <= n0) return false;
+
+    const std::string name = file_name_part(path);
+    for (int i = n0; i < doc.totnchans(); ++i) doc.channel(i).filename = name;
+    doc.set_thischanno(n0);
+    if (refit_time_axis) refit_time_axis();
+    doc.measurementdirty = true;
+    if (n0 > 0) doc.set_modified(true);
+    life.setfilename("");
+    doc.theglobal.fix_things();
+    doc.theglobal.full_redraw();
+    return true;
+}
+
+std::vector<int> tdocumentfiles::channel_list(const std::vector<int>& chans) const {
+    if (!chans.empty()) return chans;
+    std::vector<int> all(doc.totnchans());
+    for (int i = 0; i < doc.totnchans(); ++i) all[i] = i;
+    return all;
+}
+
+bool tdocumentfiles::same_rates(const std::vector<int>& chans) const {
+    std::vector<int> list = channel_list(chans);
+    for (int c : list)
+        if (doc.channel(c).sampfreq != doc.channel(list.front()).sampfreq) return false;
+    return true;
+}
+
+bool tdocumentfiles::save_file(const std::string& path, int nbits, double from, double to,
+                               const std::vector<int>& chans, tFormat format) {
+    if (life.hooks.stop_playback) life.hooks.stop_playback();
+    for (int c : chans)
+        if (c < 0 || c >= doc.totnchans()) {
+            prompter.error("Channel " + std::to_string(c) + " does not exist");
+            return false;
+        }
+    const std::string ext = lower_extension(path);
+    if (ext != ".tessal" && doc.totnchans() > 0 && !same_rates(chans)) {
+        prompter.warn(
+            "Channels have different sampling rates.\rSplit rate files can only be saved as "
+            "Tessal files",
+            "File was not saved");
+        return false;
     }
-    (void)prompter;
-    return added;
+    bool saved = false;
+    if (ext == ".wav") {
+        if (doc.prefs.WarnSaveWav) {
+            const char* text =
+                format != tFormat::ieeefloat
+                    ? "Some features, calibration in particular, are not saved in wav files.\rYou "
+                      "may want to use the Tessal file format instead.\rDo you want to save as "
+                      "wav anyway?"
+                    : "Some features are not saved in wav files.\rYou may want to use the Tessal "
+                      "file format instead.\rDo you want to save as wav anyway?";
+            if (prompter.ask(text, "Save as wav", tbuttons::yesno, ticon::warning) != tanswer::yes)
+                return false;
+        }
+        saved = write_wav(path, nbits, from, to, chans, format);
+    } else {
+        prompter.warn("Cannot save file with extension " + ext, "Unknown file type");
+        return false;
+    }
+    if (saved && chans.empty() && from == to) life.setfilename(path);
+    doc.theglobal.document_state_changed();
+    return saved;
+}
+
+bool tdocumentfiles::overload_ok(const std::vector<int>& list, int nbits, tFormat format,
+                                 double from, double to) {
+    if (format == tFormat::ieeefloat && nbits == 32) return true;
+    const bool half = format == tFormat::ieeefloat;
+    std::vector<int> failing;
+    for (int c : list) {
+        const tchannel& ch = doc.channel(c);
+        const double limit = half ? 65504.0 : ch.fsd();
+        tsavespan span = save_span_of(ch, from, to);
+        const float* s = ch.sig.data();
+        bool over = false;
+        for (long long i = span.first; i < span.last && !over; ++i) over = std::fabs(s[i]) > limit;
+        if (over) failing.push_back(c);
+    }
+    if (failing.empty()) return true;
+    std::string list_text;
+    for (int c : failing) list_text += std::to_string(c) + " ";
+    std::string text;
+    if (half)
+        text = "Signal is stronger than " + float_to_text(65504) +
+               (failing.size() == 1 ? " in channel " : " in channels: ") + list_text;
+    else
+        text = std::string(failing.size() == 1 ? "Signal is stronger than FSD in channel "
+                                               : "Signal is stronger than FSD in channels: ") +
+               list_text;
+    text += "\rSaving the file will cause clipping.\rDo you still want to save it?";
+    return prompter.ask(text, "Amplitude overload", tbuttons::okcancel, ticon::warning) ==
+           tanswer::ok;
 }
 
 }  // namespace tessal

@@ -1,14 +1,22 @@
-// Opening files into the document. The reader is chosen by the lower-cased
-// extension; each reader path appends the file's channels and names them.
-// Open closes the current document first (with its save question) and takes
-// the file's name; Add appends and leaves the document untitled.
+// Opening files into the document and saving it. The reader is chosen by
+// the lower-cased extension; each reader path appends the file's channels
+// and names them. Open closes the current document first (with its save
+// question) and takes the file's name; Add appends and leaves the document
+// untitled. save_file is the common save step of Save, Save as and Save
+// selection as, with the questions the formats need.
+//
+// A file that cannot be read adds nothing; a save that fails or is refused
+// leaves the document's modified flag and the old file as they were.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "core/prompter.h"
 #include "core/tdocument.h"
 #include "document/lifecycle.h"
+#include "document/saveformats.h"
 
 namespace tessal {
 
@@ -20,12 +28,35 @@ public:
     tdocumentfiles(tdocument& doc, tdocumentlifecycle& life, tprompter& prompter)
         : doc(doc), life(life), prompter(prompter) {}
 
+    // Told every signal file read or written, for the recent-files list.
+    std::function<void(const std::string&)> recent_file_used;
+    // Refits the time axis to the whole signal after channels were added.
+    std::function<void()> refit_time_axis;
+
+    std::vector<tsavefilter> savefilter = default_savefilters();
+
     // False when the user cancelled the close.
     bool open_document(const std::string& path);
     // True when the file's channels were added.
     bool add_file(const std::string& path);
 
+    // Saves channels `chans` (empty: all) over from..to seconds (equal: the
+    // whole signal) with the given coding. True when the file was written.
+    bool save_file(const std::string& path, int nbits, double from, double to,
+                   const std::vector<int>& chans, tFormat format);
+
 private:
+    bool read_wav(const std::string& path);
+    bool write_wav(const std::string& path, int nbits, double from, double to,
+                   const std::vector<int>& chans, tFormat format);
+    bool same_rates(const std::vector<int>& chans) const;
+    std::vector<int> channel_list(const std::vector<int>& chans) const;
+    bool overload_ok(const std::vector<int>& chans, int nbits, tFormat format, double from,
+                     double to);
+    void used(const std::string& path) {
+        if (recent_file_used) recent_file_used(path);
+    }
+
     tdocument& doc;
     tdocumentlifecycle& life;
     tprompter& prompter;

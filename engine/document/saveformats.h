@@ -1,0 +1,37 @@
+// The save formats offered by Save as, in their fixed order, and the filter
+// text of the save dialog built from the rows in use.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dsp/arrays.h"
+
+namespace tessal {
+
+struct tsavefilter {
+    std::string filterstr;
+    std::string ext;
+    std::string idstr;
+    bool used;
+    int nbits;
+    tFormat format;
+};
+
+// The ten rows with their default `used` flags.
+std::vector<tsavefilter> default_savefilters();
+
+// The used rows' filter strings joined by "|".
+std::string savefilter_text(const std::vector<tsavefilter>& rows);
+
+// The row whose position among the used rows is `index`; null when none.
+const tsavefilter* used_savefilter(const std::vector<tsavefilter>& rows, int index);
+
+// The row with this id ("wav16i"); null when none.
+const tsavefilter* find_savefilter(const std::vector<tsavefilter>& rows, const std::string& idstr);
+
+// The default row for a file extension (".wav" gives 16-bit PCM).
+const tsavefilter* savefilter_for_extension(const std::vector<tsavefilter>& rows,
+                                            const std::string& ext);
+
+}  // namespace tessal

@@ -1,0 +1,60 @@
+#include "document/savespan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tessal {
+
+namespace {
+
+long long time_index(double t, double rate) {
+    double v = std::round(t * rate);
+    const double lim = 9e18;
+    return static_cast<long long>(std::clamp(v, -lim, lim));
+}
+
+}  // namespace
+
+tfilespan file_span(const tdocument& doc, const std::vector<int>& chans, double from, double to) {
+    tfilespan s;
+    if (chans.empty()) return s;
+    const double rate = doc.channel(chans.front()).sampfreq;
+    if (from < to) {
+        s.begin = time_index(from, rate);
+        s.end = time_index(to, rate);
+        return s;
+    }
+    long long lo = std::numeric_limits<long long>::max(), hi = std::numeric_limits<long long>::min();
+    for (int c : chans) {
+        const tchannel& ch = doc.channel(c);
+        lo = std::min(lo, ch.xshift);
+        hi = std::max(hi, ch.xshift + static_cast<long long>(ch.sig.size()));
+    }
+    s.begin = std::min(lo, 0LL);
+    s.end = hi;
+    return s;
+}
+
+tsavespan save_span_of(const tchannel& ch, double from, double to) {
+    const long long n = static_cast<long long>(ch.sig.size());
+    if (!(from < to)) return {0, n};
+    long long a = time_index(from, ch.sampfreq) - ch.xshift;
+    long long b = time_index(to, ch.sampfreq) - ch.xshift;
+    a = std::clamp(a, 0LL, n);
+    b = std::clamp(b, 0LL, n);
+    return {a, std::max(a, b)};
+}
+
+std::span<const float> samples_over(const tchannel& ch, const tfilespan& span,
+                                    std::vector<float>& storage) {
+    const long long n = static_cast<long long>(ch.sig.size());
+    if (span.begin == ch.xshift && span.end == ch.xshift + n) return {ch.sig.data(), ch.sig.size()};
+    storage.assign(static_cast<std::size_t>(span.length()), 0.0f);
+    long long from = std::max(span.begin, ch.xshift);
+    long long to = std::min(span.end, ch.xshift + n);
+    for (long long p = from; p < to; ++p) storage[p - span.begin] = ch.sig[p - ch.xshift];
+    return {storage.data(), storage.size()};
+}
+
+}  // namespace tessal

@@ -1,0 +1,140 @@
+// The document's WAVE paths: reading a WAVE file's channels into the
+// document, with names, stereo pairs, FSD and the electropalatography
+// sidecar; and writing channels out with the dither decision and the
+// overload question.
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "document/documentfiles.h"
+#include "document/savespan.h"
+#include "document/title.h"
+#include "formats/twavfile.h"
+
+namespace tessal {
+
+namespace {
+
+// The ".epg" file beside a WAVE file: 8-byte frames at 100 per second, no
+// more than the sound lasts.
+void read_epg_sidecar(const std::string& wavpath, double duration_s, tchannel& ch) {
+    std::string epgpath = wavpath;
+    std::size_t dot = epgpath.find_last_of('.');
+    std::size_t slash = epgpath.find_last_of('/');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) epgpath.erase(dot);
+    epgpath += ".epg";
+    std::ifstream in(epgpath, std::ios::binary | std::ios::ate);
+    if (!in) return;
+    std::streamoff bytes = in.tellg();
+    if (bytes < 0) return;
+    long long frames = std::min<long long>(bytes / 8, static_cast<long long>(duration_s * 100));
+    if (frames < 0) frames = 0;
+    in.seekg(0);
+    std::vector<std::uint64_t> epg(static_cast<std::size_t>(frames));
+    for (auto& f : epg) {
+        unsigned char b[8];
+        if (!in.read(reinterpret_cast<char*>(b), 8)) break;
+        std::uint64_t v = 0;
+        for (int r = 7; r >= 0; --r) v = (v << 8) | b[r];
+        f = v;
+    }
+    ch.epgexists = true;
+    ch.epgsampfreq = 100;
+    ch.epg = std::move(epg);
+}
+
+}  // namespace
+
+bool tdocumentfiles::read_wav(const std::string& path) {
+    used(path);
+    TWavFile wav;
+    if (!wav.open_file(path, true)) {
+        std::string why = wav.Getopenerror();
+        prompter.warn("Could not open file" + (why.empty() ? "" : "\r" + path + "\r" + why),
+                      "Could not open file");
+        return false;
+    }
+    const int k = wav.Getnchans();
+    std::vector<tsinglearr> data(k);
+    try {
+        // Everything is read before the document changes, so a read error
+        // half way leaves the document as it was.
+        for (int i = 0; i < k; ++i) wav.read_channel(i, data[i]);
+    } catch (const std::exception& e) {
+        wav.close_file();
+        prompter.warn(std::string("Could not open file\r") + path + "\r" + e.what(),
+                      "Could not open file");
+        return false;
+    }
+    const int n0 = doc.totnchans();
+    doc.set_totnchans(n0 + k);
+    const std::string name = file_name_part(path);
+    const double rate = wav.Getsampfreq();
+    for (int i = 0; i < k; ++i) {
+        tchannel& ch = doc.channel(n0 + i);
+        ch.sig = std::move(data[i]);
+        ch.sampfreq = ch.orgsampfreq = rate;
+        ch.set_name(name + " Ch " + std::to_string(i));
+        ch.stereochanno = k == 2 ? n0 + (1 - i) : -1;
+        ch.dbreference = 1;
+        ch.nbits = static_cast<int>(wav.Getnbits());
+        ch.format = wav.Getformat();
+        ch.set_origin("Wav file");
+        ch.set_fsd(wav.Getfullscale(i));
+        ch.needsdither = false;
+        ch.sigcachedirty = true;
+        read_epg_sidecar(path, wav.Gettottime(), ch);
+    }
+    wav.close_file();
+    life.currentnbits = std::max(life.currentnbits, static_cast<int>(wav.Getnbits()));
+    life.currentformat = tFormat::pcm;
+    return true;
+}
+
+bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, double to,
+                               const std::vector<int>& chans, tFormat format) {
+    std::vector<int> list = channel_list(chans);
+    bool dither = false;
+    switch (doc.prefs.UseDither) {
+        case 0: dither = true; break;
+        case 2: dither = false; break;
+        default:
+            for (int c : list) {
+                const tchannel& ch = doc.channel(c);
+                if (ch.nbits > nbits || (ch.format == tFormat::ieeefloat && format == tFormat::pcm) ||
+                    ch.get_usedither())
+                    dither = true;
+            }
+    }
+    life.currentnbits = nbits;
+    life.currentformat = format;
+    if (list.empty() || !same_rates(list)) {
+        prompter.error("Cannot save file " + path + "\rIncompatible sample rates", "Error");
+        return false;
+    }
+    if (!overload_ok(list, nbits, format, from, to)) return false;
+    used(path);
+
+    TWavFile wav;
+    wav.Setsampfreq(static_cast<std::int32_t>(std::lround(doc.channel(list.front()).sampfreq)));
+    wav.Setnbits(static_cast<std::uint32_t>(nbits));
+    wav.Setformat(format);
+    wav.Setnchans(static_cast<std::int32_t>(list.size()));
+    for (std::size_t i = 0; i < list.size(); ++i) wav.Setfullscale(i, doc.channel(list[i]).fsd());
+
+    tfilespan span = file_span(doc, list, from, to);
+    std::vector<std::vector<float>> storage(list.size());
+    std::vector<std::span<const float>> views;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        views.push_back(samples_over(doc.channel(list[i]), span, storage[i]));
+    try {
+        wav.save_file(path, views, true, dither);
+    } catch (const std::exception& e) {
+        prompter.error(e.what(), "File was not saved");
+        return false;
+    }
+    doc.set_modified(false);
+    return true;
+}
+
+}  // namespace tessal

@@ -1,0 +1,272 @@
+// Opening files into the document and saving it: names, pairs, the
+// questions of each save, and what a refused or failed step leaves behind.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "document/documentfiles.h"
+#include "document/saveselection.h"
+#include "formats/twavfile.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct tfiles : ::testing::Test {
+    fs::path dir;
+    tdocument doc;
+    tscriptedprompter prompter;
+    tdocumentlifecycle life{doc, prompter};
+    tdocumentfiles files{doc, life, prompter};
+
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("tessal-docfiles-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        doc.prefs.WarnSaveWav = false;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // A WAVE file of `nch` sines at 1000 Hz, 16-bit.
+    std::string wav(const std::string& name, int nch, int n = 1000, int rate = 1000) {
+        std::vector<tsinglearr> chans(nch);
+        for (int c = 0; c < nch; ++c)
+            for (int i = 0; i < n; ++i)
+                chans[c].push_back(0.5f * std::sin(2 * M_PI * (c + 1) * 5 * i / double(rate)));
+        TWavFile w;
+        w.Setsampfreq(rate);
+        w.Setnbits(16);
+        w.Setnchans(nch);
+        std::string path = (dir / name).string();
+        w.save_file(path, chans, false, false);
+        return path;
+    }
+    std::string slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+};
+
+}  // namespace
+
+TEST_F(tfiles, OpeningAStereoWaveNamesAndPairsItsChannels) {
+    std::string path = wav("a.wav", 2);
+    ASSERT_TRUE(files.open_document(path));
+    ASSERT_EQ(doc.totnchans(), 2);
+    EXPECT_EQ(doc.filename(), path);
+    EXPECT_FALSE(doc.modified());
+    const tchannel& c1 = doc.channel(1);
+    EXPECT_EQ(c1.name(), "a.wav Ch 1");
+    EXPECT_EQ(c1.filename, "a.wav");
+    EXPECT_EQ(c1.stereochanno, 0);
+    EXPECT_EQ(doc.channel(0).stereochanno, 1);
+    EXPECT_EQ(c1.sampfreq, 1000);
+    EXPECT_EQ(c1.nbits, 16);
+    EXPECT_EQ(c1.dbreference, 1);
+    EXPECT_EQ(c1.created().origin, "Wav file");
+    EXPECT_FALSE(c1.needsdither);
+    EXPECT_EQ(c1.fsd(), 1);
+    EXPECT_NEAR(c1.sig[50], 0.5 * std::sin(2 * M_PI * 10 * 50 / 1000.0), 1.0 / 32768);
+    EXPECT_EQ(life.currentnbits, 16);
+}
+
+TEST_F(tfiles, OpenThenAddEndsUntitledAndModified) {
+    std::string a = wav("a.wav", 1), b = wav("b.wav", 3), c = wav("c.wav", 2);
+    doc.set_totnchans(1);
+    doc.set_modified(true);
+    prompter.answers = {tanswer::no};
+    ASSERT_TRUE(files.open_document(a));
+    EXPECT_EQ(prompter.asked.size(), 1u);  // the save question of the old document
+    EXPECT_TRUE(files.add_file(b));
+    EXPECT_TRUE(files.add_file(c));
+    EXPECT_EQ(doc.totnchans(), 6);
+    EXPECT_EQ(doc.filename(), "");
+    EXPECT_TRUE(doc.modified());
+    EXPECT_EQ(doc.thischanno(), 4);
+    EXPECT_EQ(doc.channel(1).stereochanno, -1);  // three channels: no pairs
+    EXPECT_EQ(doc.channel(4).stereochanno, 5);
+    EXPECT_EQ(doc.channel(5).stereochanno, 4);
+}
+
+TEST_F(tfiles, AddIntoAnEmptyDocumentLeavesItUnmodified) {
+    EXPECT_TRUE(files.add_file(wav("a.wav", 1)));
+    EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(doc.filename(), "");
+}
+
+TEST_F(tfiles, AnUnreadableFileAddsNothing) {
+    std::string a = wav("a.wav", 2);
+    ASSERT_TRUE(files.open_document(a));
+    std::string bad = (dir / "bad.wav").string();
+    std::ofstream(bad) << "RIFF this is not a wave file at all";
+    EXPECT_FALSE(files.add_file(bad));
+    EXPECT_EQ(doc.totnchans(), 2);
+    ASSERT_FALSE(prompter.asked.empty());
+    EXPECT_EQ(prompter.asked.back().caption, "Could not open file");
+    EXPECT_EQ(prompter.asked.back().text.rfind("Could not open file", 0), 0u);
+    EXPECT_FALSE(files.add_file((dir / "missing.wav").string()));
+    EXPECT_FALSE(files.add_file((dir / "notes.txt").string()));  // unknown type: nothing read
+    EXPECT_EQ(doc.totnchans(), 2);
+    EXPECT_FALSE(doc.modified());
+}
+
+TEST_F(tfiles, SavingTheWholeDocumentRenamesItAndSelectionsDoNot) {
+    ASSERT_TRUE(files.open_document(wav("a.wav", 2)));
+    doc.set_modified(true);
+    std::string out = (dir / "out.wav").string();
+    ASSERT_TRUE(files.save_file(out, 24, 0, 0, {}, tFormat::pcm));
+    EXPECT_EQ(doc.filename(), out);
+    EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(life.currentnbits, 24);
+
+    TWavFile back;
+    ASSERT_TRUE(back.open_file(out, true));
+    EXPECT_EQ(back.Getnchans(), 2);
+    EXPECT_EQ(back.Getnbits(), 24u);
+    EXPECT_EQ(back.Getnsamples(), 1000);
+    tsinglearr s;
+    back.read_channel(1, s);
+    EXPECT_NEAR(s[77], doc.channel(1).sig[77], 1e-6);
+    back.close_file();
+
+    std::string part = (dir / "part.wav").string();
+    ASSERT_TRUE(files.save_file(part, 16, 0.25, 0.5, {1}, tFormat::pcm));
+    EXPECT_EQ(doc.filename(), out);
+    ASSERT_TRUE(back.open_file(part, true));
+    EXPECT_EQ(back.Getnchans(), 1);
+    EXPECT_EQ(back.Getnsamples(), 250);
+    back.read_channel(0, s);
+    EXPECT_NEAR(s[0], doc.channel(1).sig[250], 1.0 / 32768);
+}
+
+TEST_F(tfiles, RefusedQuestionsWriteNothing) {
+    ASSERT_TRUE(files.open_document(wav("a.wav", 1)));
+    doc.set_modified(true);
+    std::string out = (dir / "out.wav").string();
+
+    doc.prefs.WarnSaveWav = true;
+    prompter.answers = {tanswer::no};
+    EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+    EXPECT_EQ(prompter.asked.back().caption, "Save as wav");
+    EXPECT_NE(prompter.asked.back().text.find("calibration in particular"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out));
+
+    doc.prefs.WarnSaveWav = false;
+    doc.channel(0).sig[10] = 1.5f;  // beyond the FSD of 1
+    prompter.answers = {tanswer::cancel};
+    EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+    EXPECT_EQ(prompter.asked.back().caption, "Amplitude overload");
+    EXPECT_EQ(prompter.asked.back().text,
+              "Signal is stronger than FSD in channel 0 \rSaving the file will cause "
+              "clipping.\rDo you still want to save it?");
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_TRUE(doc.modified());
+
+    // 32-bit float is never clipped, so it is not asked.
+    std::size_t asked = prompter.asked.size();
+    EXPECT_TRUE(files.save_file(out, 32, 0, 0, {}, tFormat::ieeefloat));
+    EXPECT_EQ(prompter.asked.size(), asked);
+
+    EXPECT_FALSE(files.save_file((dir / "x.aiff").string(), 16, 0, 0, {}, tFormat::pcm));
+    EXPECT_EQ(prompter.asked.back().text, "Cannot save file with extension .aiff");
+    EXPECT_EQ(prompter.asked.back().caption, "Unknown file type");
+}
+
+TEST_F(tfiles, MixedRatesAreRefusedForWave) {
+    files.add_file(wav("a.wav", 1, 1000, 1000));
+    files.add_file(wav("b.wav", 1, 1000, 2000));
+    std::string out = (dir / "out.wav").string();
+    EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+    EXPECT_EQ(prompter.asked.back().caption, "File was not saved");
+    EXPECT_EQ(prompter.asked.back().text,
+              "Channels have different sampling rates.\rSplit rate files can only be saved as "
+              "Tessal files");
+    EXPECT_FALSE(fs::exists(out));
+    // One of them alone is fine.
+    EXPECT_TRUE(files.save_file(out, 16, 0, 0, {1}, tFormat::pcm));
+}
+
+TEST_F(tfiles, ShiftedChannelsAreAlignedWithZeros) {
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        doc.channel(c).sampfreq = 100;
+        doc.channel(c).set_fsd(1);
+        doc.channel(c).sig = {0.25f, 0.5f};
+    }
+    doc.channel(1).xshift = 3;
+    std::string out = (dir / "out.wav").string();
+    ASSERT_TRUE(files.save_file(out, 32, 0, 0, {}, tFormat::ieeefloat));
+    TWavFile back;
+    ASSERT_TRUE(back.open_file(out, true));
+    ASSERT_EQ(back.Getnsamples(), 5);
+    tsinglearr a, b;
+    back.read_channel(0, a);
+    back.read_channel(1, b);
+    EXPECT_EQ(a, (tsinglearr{0.25f, 0.5f, 0, 0, 0}));
+    EXPECT_EQ(b, (tsinglearr{0, 0, 0, 0.25f, 0.5f}));
+}
+
+TEST_F(tfiles, ElectropalatographSidecarIsReadBesideTheWave) {
+    std::string path = wav("e.wav", 1, 1000, 1000);  // one second: at most 100 frames
+    std::ofstream epg(dir / "e.epg", std::ios::binary);
+    for (int f = 0; f < 150; ++f)
+        for (int r = 0; r < 8; ++r) epg.put(static_cast<char>(f == 1 ? (1 << r) : r));
+    epg.close();
+    ASSERT_TRUE(files.add_file(path));
+    const tchannel& c = doc.channel(0);
+    EXPECT_TRUE(c.epgexists);
+    EXPECT_EQ(c.epgsampfreq, 100);
+    ASSERT_EQ(c.epg.size(), 100u);
+    EXPECT_EQ(c.epg[0] & 0xFF, 0u);          // row 0 of frame 0
+    EXPECT_EQ((c.epg[0] >> 56) & 0xFF, 7u);  // row 7 of frame 0
+    EXPECT_EQ((c.epg[1] >> 8) & 0xFF, 2u);   // row 1 of frame 1: column 1
+}
+
+TEST(SaveSelection, ProposedNamesAndCaptions) {
+    tdocument doc;
+    doc.set_totnchans(3);
+    doc.channel(0).filename = "rec.wav";
+    doc.channel(0).stereochanno = 1;
+    doc.channel(1).stereochanno = 0;
+    doc.channel(2).set_name("noext");
+    doc.theglobal.set_selection(1.25, 2.0);
+
+    tsaveselection s = save_selection(doc);
+    EXPECT_EQ(s.proposedname, "rec_0-1_1_250.wav");
+    EXPECT_EQ(s.chans, (std::vector<int>{0, 1}));
+    EXPECT_DOUBLE_EQ(s.from, 1.25);
+    EXPECT_DOUBLE_EQ(s.to, 2.0);
+    EXPECT_EQ(save_selection_caption(doc), "Save selection of channels 0 and 1 as...");
+
+    doc.set_thischanno(1);
+    EXPECT_EQ(save_selection(doc).chans, (std::vector<int>{0, 1}));  // ascending
+    doc.selectmode = selmono;
+    doc.channel(1).filename = "rec.wav";
+    EXPECT_EQ(save_selection(doc).proposedname, "rec_1_1_250.wav");
+    doc.selectmode = selall;
+    EXPECT_TRUE(save_selection(doc).chans.empty());
+    EXPECT_EQ(save_selection(doc).proposedname, "rec_All_1_250.wav");
+    EXPECT_EQ(save_selection_caption(doc), "Save selection of all channels as...");
+
+    doc.set_thischanno(2);
+    doc.selectmode = selstereo;
+    doc.theglobal.set_selection(1.0, 1.0);
+    EXPECT_EQ(save_selection(doc).proposedname, "noext_2");
+    EXPECT_EQ(save_selection_caption(doc), "Save channel 2 as...");
+    doc.selectmode = selvisible;
+    doc.channel(1).set_visible(false);
+    EXPECT_EQ(save_selection(doc).proposedname, "noext_0-2");
+    EXPECT_EQ(save_selection_caption(doc), "Save all visible channels as...");
+
+    doc.selectmode = selall;
+    EXPECT_FALSE(save_selection_enabled(doc));  // all channels, no selection: that is Save as
+    doc.selectmode = selmono;
+    EXPECT_TRUE(save_selection_enabled(doc));
+}
