@@ -1,0 +1,93 @@
+// The data log's lines and heading rule, and the texts of Log measurements
+// and Copy measurements built from the channels' measurement items.
+#include "document/datalog.h"
+
+#include "core/tdocument.h"
+#include "dsp/numformat.h"
+
+namespace tessal {
+
+void tdatalog::add_line(const std::string& heading, const std::string& line) {
+    if (!fhasheading || heading != fheading) {
+        fheadinglineno = static_cast<int>(flines.size());
+        flines.push_back(heading);
+        fheading = heading;
+        fhasheading = true;
+    }
+    flines.push_back(line);
+    notify();
+}
+
+void tdatalog::add_text_line(const std::string& line) {
+    flines.push_back(line);
+    notify();
+}
+
+void tdatalog::clear() {
+    flines.clear();
+    fheading.clear();
+    fhasheading = false;
+    fheadinglineno = 0;
+    notify();
+}
+
+bool tdatalog::new_log(tprompter& prompter) {
+    if (prompter.ask("Do you want to clear the log?\r(All logged data will be deleted)",
+                     "Clear log", tbuttons::okcancel, ticon::question) != tanswer::ok)
+        return false;
+    clear();
+    return true;
+}
+
+void tdatalog::copy_log(ttextclipboard& clipboard) const { clipboard.set_text(text()); }
+
+std::string tdatalog::text() const {
+    std::string out;
+    for (const std::string& l : flines) {
+        out += l;
+        out += '\n';
+    }
+    return out;
+}
+
+tlogrow measurement_log_row(const tdocument& doc) {
+    tlogrow row;
+    bool firstchannel = true;
+    for (int c = 0; c < doc.totnchans(); ++c) {
+        if (!doc.is_channel_selected(c)) continue;
+        if (!firstchannel) {
+            row.heading += '\t';
+            row.line += '\t';
+        }
+        firstchannel = false;
+        const tchannel& ch = doc.channel(c);
+        for (int i = 0; i < nmeasurementitems; ++i) {
+            if (!doc.showmeasurement[i]) continue;
+            std::string h = ch.get_measurementheading(i);
+            if (i == 15) h += float_to_text(doc.measurementthreshold);
+            const std::string unit = ch.get_measurementunit(i);
+            if (!unit.empty()) h += " [" + unit + "]";
+            row.heading += h + '\t';
+            row.line += ch.get_measurementvalue(i) + '\t';
+        }
+    }
+    return row;
+}
+
+std::string measurement_copy_text(const tdocument& doc) {
+    std::string out;
+    for (int c = 0; c < doc.totnchans(); ++c) {
+        if (c > 0) out += '\t';
+        const tchannel& ch = doc.channel(c);
+        const std::string info = ch.get_infotext("\t");
+        const std::string meas = ch.get_measurementtext("\t");
+        out += info;
+        // A tab keeps the last information field and the first measurement
+        // apart, so every field lands in its own cell when pasted.
+        if (!info.empty() && !meas.empty()) out += '\t';
+        out += meas;
+    }
+    return out;
+}
+
+}  // namespace tessal
