@@ -1,10 +1,13 @@
 // tessal-cli: the engine without windows, for batch work and scripts.
 //
-// Every command exits 0 on success, 1 when an input cannot be read, and 2
-// for a usage error or a question it was not allowed to answer.
+// Every command exits 0 on success, 1 when an input cannot be read or a
+// named channel does not exist, and 2 for a usage error or a question it
+// was not allowed to answer.
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "commands.h"
 
 namespace {
 
@@ -12,15 +15,33 @@ const char* const usage =
     "usage: tessal-cli COMMAND [ARGS...]\n"
     "\n"
     "commands:\n"
-    "  help        show this text\n"
-    "  --version   show the version\n";
+    "  info FILE...        coding, rate, channels and per-channel figures of each file\n"
+    "  dump FILE [--channel N] [--from S] [--to S]\n"
+    "                      the channel's samples in physical units, one per line\n"
+    "  convert IN... -o OUT [--format ID] [--channels LIST] [--from S --to S] [--yes]\n"
+    "                      opens IN (adding further inputs) and saves OUT; ID is one of\n"
+    "                      tessal32f smp16i wav8i wav8a wav8u wav16i wav24i wav32i wav16f\n"
+    "                      wav32f (default from the extension)\n"
+    "  help                show this text\n"
+    "  --version           show the version\n";
+
+struct tentry {
+    const char* name;
+    int (*run)(int, char**);
+};
+
+const tentry commands[] = {
+    {"info", tessal::cli::cmd_info},
+    {"dump", tessal::cli::cmd_dump},
+    {"convert", tessal::cli::cmd_convert},
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(usage, stderr);
-        return 2;
+        return tessal::cli::exit_usage;
     }
     const std::string cmd = argv[1];
     if (cmd == "--version" || cmd == "version") {
@@ -31,7 +52,9 @@ int main(int argc, char** argv) {
         std::fputs(usage, stdout);
         return 0;
     }
+    for (const tentry& e : commands)
+        if (cmd == e.name) return e.run(argc, argv);
     std::fprintf(stderr, "tessal-cli: unknown command \"%s\"\n", cmd.c_str());
     std::fputs(usage, stderr);
-    return 2;
+    return tessal::cli::exit_usage;
 }

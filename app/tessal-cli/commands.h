@@ -1,0 +1,76 @@
+// The commands of tessal-cli, one file each, and what they share: options,
+// a document opened from files through the same engine paths as the GUI,
+// and the exit codes (0 success, 1 an input cannot be read or a named
+// channel does not exist, 2 a usage error or a question that was refused).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/prompter.h"
+#include "core/tdocument.h"
+#include "document/documentfiles.h"
+#include "document/lifecycle.h"
+
+namespace tessal::cli {
+
+inline constexpr int exit_ok = 0;
+inline constexpr int exit_input = 1;
+inline constexpr int exit_usage = 2;
+
+struct targs {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;  // "--from" -> "1.5"
+    std::vector<std::string> flags;              // "--yes", "--all"
+    bool has_flag(const std::string& f) const;
+    std::optional<std::string> option(const std::string& name) const;
+};
+
+// Splits argv into positionals, options with values and flags. `valued`
+// names the options that take a value. False (with a message) on a missing
+// value or an unknown option.
+bool parse_args(int argc, char** argv, int first, const std::vector<std::string>& valued,
+                const std::vector<std::string>& flags, targs& out);
+
+// Answers questions for a batch run: with --yes every question is answered
+// yes/ok; without it a question is refused and remembered, so the command
+// can print it and exit 2. Plain messages go to stderr.
+class tcliprompter : public tprompter {
+public:
+    explicit tcliprompter(bool yes) : yes_(yes) {}
+    tanswer ask(const std::string& text, const std::string& caption, tbuttons buttons,
+                ticon icon) override;
+    bool refused() const { return refused_; }
+    const std::string& last_message() const { return last_; }
+
+private:
+    bool yes_;
+    bool refused_ = false;
+    std::string last_;
+};
+
+// A document with the machinery to open and save it.
+struct tclidocument {
+    explicit tclidocument(bool yes);
+    tcliprompter prompter;
+    tdocument doc;
+    tdocumentlifecycle life{doc, prompter};
+    tdocumentfiles files{doc, life, prompter};
+    // Opens the first file as the document and adds the others; false (with
+    // the reason on stderr) when one cannot be read.
+    bool open(const std::vector<std::string>& paths);
+};
+
+// "\r" line breaks as new lines, for the terminal.
+std::string terminal_text(const std::string& s);
+
+bool parse_seconds(const std::string& text, double& v);
+
+int cmd_info(int argc, char** argv);
+int cmd_dump(int argc, char** argv);
+int cmd_convert(int argc, char** argv);
+
+}  // namespace tessal::cli

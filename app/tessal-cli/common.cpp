@@ -1,0 +1,85 @@
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "commands.h"
+#include "dsp/numformat.h"
+
+namespace tessal::cli {
+
+bool targs::has_flag(const std::string& f) const {
+    return std::find(flags.begin(), flags.end(), f) != flags.end();
+}
+
+std::optional<std::string> targs::option(const std::string& name) const {
+    auto it = options.find(name);
+    if (it == options.end()) return std::nullopt;
+    return it->second;
+}
+
+bool parse_args(int argc, char** argv, int first, const std::vector<std::string>& valued,
+                const std::vector<std::string>& flags, targs& out) {
+    for (int i = first; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a.size() > 1 && a[0] == '-' && !(a.size() > 1 && (std::isdigit(a[1]) || a[1] == '.'))) {
+            if (std::find(valued.begin(), valued.end(), a) != valued.end()) {
+                if (i + 1 >= argc) {
+                    std::fprintf(stderr, "tessal-cli: %s needs a value\n", a.c_str());
+                    return false;
+                }
+                out.options[a] = argv[++i];
+            } else if (std::find(flags.begin(), flags.end(), a) != flags.end()) {
+                out.flags.push_back(a);
+            } else {
+                std::fprintf(stderr, "tessal-cli: unknown option %s\n", a.c_str());
+                return false;
+            }
+        } else {
+            out.positional.push_back(a);
+        }
+    }
+    return true;
+}
+
+std::string terminal_text(const std::string& s) {
+    std::string t = s;
+    std::replace(t.begin(), t.end(), '\r', '\n');
+    return t;
+}
+
+tanswer tcliprompter::ask(const std::string& text, const std::string& caption, tbuttons buttons,
+                          ticon) {
+    last_ = text;
+    if (buttons == tbuttons::ok) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), terminal_text(text).c_str());
+        return tanswer::ok;
+    }
+    if (yes_) return buttons == tbuttons::okcancel ? tanswer::ok : tanswer::yes;
+    refused_ = true;
+    std::fprintf(stderr, "%s: %s\n(answer it with --yes)\n", caption.c_str(),
+                 terminal_text(text).c_str());
+    return buttons == tbuttons::yesno ? tanswer::no : tanswer::cancel;
+}
+
+tclidocument::tclidocument(bool yes) : prompter(yes) {}
+
+bool tclidocument::open(const std::vector<std::string>& paths) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        int before = doc.totnchans();
+        bool ok = i == 0 ? (files.open_document(paths[i]) && doc.totnchans() > 0)
+                         : files.add_file(paths[i]);
+        if (!ok || doc.totnchans() == before) {
+            if (prompter.last_message().empty())
+                std::fprintf(stderr, "tessal-cli: cannot read %s\n", paths[i].c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool parse_seconds(const std::string& text, double& v) {
+    return try_parse_float(text, v) && std::isfinite(v);
+}
+
+}  // namespace tessal::cli
