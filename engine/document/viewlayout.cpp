@@ -1,0 +1,43 @@
+#include "document/viewlayout.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessal {
+
+tviewlayout layout_channels(const std::vector<bool>& visible, int t, int xaxistop,
+                            int xaxisheight, bool hidehiddeninfo) {
+    tviewlayout out;
+    const int N = static_cast<int>(visible.size());
+    const int n = static_cast<int>(std::count(visible.begin(), visible.end(), true));
+    out.minpanelheight = N * t + 10 * n + xaxisheight;
+    int h = 40;
+    if (n > 0) {
+        double avail = hidehiddeninfo ? (xaxistop - 2.0) / n - t : (xaxistop - 2.0 - N * t) / n;
+        h = static_cast<int>(std::lround(avail));
+    }
+    // A panel squeezed below its minimum still gets drawable strips.
+    h = std::max(h, 1);
+    out.waveheight = h;
+    int y = 2;
+    out.strips.resize(N);
+    for (int i = 0; i < N; ++i) {
+        tstripplace& s = out.strips[i];
+        s.infotop = y;
+        s.waveheight = h;
+        if (visible[i]) {
+            s.infovisible = true;
+            s.wavevisible = true;
+            s.wavetop = y + t;
+            y += t + h;
+        } else {
+            s.wavevisible = false;
+            s.infovisible = !hidehiddeninfo;
+            s.wavetop = y + t;
+            if (!hidehiddeninfo) y += t;
+        }
+    }
+    return out;
+}
+
+}  // namespace tessal
