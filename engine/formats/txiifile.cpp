@@ -454,6 +454,9 @@ tsinglecomplexarr TXIIFile::readsinglecomplexarr(const std::string& s, const std
 // ---------------------------------------------------------------- reading
 
 bool TXIIFile::isXIIfile(const std::string& filename) {
+    // Opening a pipe would wait for a writer; only regular files are looked at.
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::path(filename), ec)) return false;
     std::FILE* f = std::fopen(filename.c_str(), "rb");
     if (!f) return false;
     std::array<std::uint8_t, 4> b{};

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -398,6 +399,9 @@ TEST_F(xiitest, OpeningWhatIsNotAFileFails) {
     EXPECT_FALSE(TXIIFile::isXIIfile(dir.string()));
     EXPECT_FALSE(TXIIFile::isXIIfile(path("missing.xii")));
     EXPECT_FALSE(x.open_file("/dev/zero"));
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);  // must not wait for a writer
+    EXPECT_FALSE(TXIIFile::isXIIfile(path("pipe")));
+    EXPECT_FALSE(x.open_file(path("pipe")));
     put_file(path("junk"), {'R', 'I', 'F', 'F', 0, 0});
     EXPECT_FALSE(TXIIFile::isXIIfile(path("junk")));
     EXPECT_FALSE(x.open_file(path("junk")));
