@@ -32,12 +32,17 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     panel_ = new tsignalpanel(doc_, this);
     setCentralWidget(panel_);
     commands_.build(menuBar(), main_commands());
+    panel_->attach_commands(commands_);
     windows_ = std::make_unique<twindowset>(this);
     resize(1000, 700);
     update_title();
 }
 
-TMainWindow::~TMainWindow() { doc_.theglobal.remove_listener(this); }
+TMainWindow::~TMainWindow() {
+    doc_.theglobal.remove_listener(this);
+    // The signal panel's axis widgets point into the document: it goes first.
+    delete takeCentralWidget();
+}
 
 std::vector<tcommand> TMainWindow::main_commands() {
     const QString file = "&File", edit = "&Edit", channels = "&Channels", view = "&View",
@@ -48,7 +53,7 @@ std::vector<tcommand> TMainWindow::main_commands() {
     auto severalchannels = [this] { return doc_.totnchans() > 1; };
     auto selection = [this] { return doc_.totnchans() > 0 && doc_.theglobal.has_selection(); };
     auto notyet = [] { return false; };  // commands whose work comes later
-    return {
+    std::vector<tcommand> list = {
         {file, "New", "Ctrl+N", [this] { life_.new_document(); }, {}, "newaction"},
         {file, "Open...", "Ctrl+O", [this] { open_files_dialog(false); }, {}, "openaction"},
         {file, "Ad&d...", "Ctrl+D", [this] { open_files_dialog(true); }, {}, "addaction"},
@@ -99,6 +104,9 @@ std::vector<tcommand> TMainWindow::main_commands() {
         {tools, "Subglottal pressure", "", open(twindowid::psub), {}, "psubaction"},
         {tools, "Electropalatograph (EPG)", "", open(twindowid::epg), {}, "epgaction"},
     };
+    // The signal view's commands (View and Channels menus).
+    for (tcommand& c : panel_->view_commands()) list.push_back(std::move(c));
+    return list;
 }
 
 void TMainWindow::first_activation(const QStringList& arguments) {

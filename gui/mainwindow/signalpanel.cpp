@@ -1,6 +1,16 @@
 #include "mainwindow/signalpanel.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QKeyEvent>
+#include <algorithm>
+
 #include "core/tdocument.h"
+#include "document/viewlayout.h"
+#include "document/viewrange.h"
+#include "mainwindow/channelstrip.h"
+#include "mainwindow/showbox.h"
+#include "mainwindow/waveformview.h"
 #include "widgets/taxiswidget.h"
 
 namespace tessal {
@@ -11,14 +21,262 @@ tsignalpanel::tsignalpanel(tdocument& doc, QWidget* parent)
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
     setPalette(p);
+    setFocusPolicy(Qt::StrongFocus);
+    doc_.theglobal.add_listener(this);
+    // A new time range redraws every waveform layer and tells the other
+    // time views.
+    doc_.xaxis.OnScaleChanged = [this](TAxis&) { doc_.theglobal.invalidate_paintboxes(true); };
+}
+
+tsignalpanel::~tsignalpanel() {
+    doc_.theglobal.remove_listener(this);
+    doc_.xaxis.OnScaleChanged = nullptr;
+    for (auto& s : strips_)
+        if (s->channel()) s->channel()->axis.OnScaleChanged = nullptr;
 }
 
 void tsignalpanel::resizeEvent(QResizeEvent*) { resize_channels(); }
 
+void tsignalpanel::connect_strip(tchannelstrip& s) {
+    tchannel* ch = s.channel();
+    // The channel's own scale: its four boxes repaint with a new layer; a
+    // cache that skips values outside the range is rebuilt at once.
+    ch->axis.OnScaleChanged = [this, ch](TAxis&) {
+        ch->bmpdirty = true;
+        if (ch->skipjumps()) {
+            ch->sigcachedirty = true;
+            ch->fix_sigcache();
+        }
+        for (auto& st : strips_)
+            if (st->channel() == ch) st->update_all();
+    };
+    s.wave->on_result = [this, &s](const tmouseresult& r) {
+        setFocus();
+        mouse_result(s.wave->channo(), r);
+    };
+    s.show->on_notes = [this](int c) {
+        if (on_notes) on_notes(c);
+    };
+    s.show->on_visibility = [this](int c) { toggle_visibility(c); };
+    s.info->brackets = [this](int c) {
+        return brackets ? brackets(c) : std::vector<tanalysisbracket>{};
+    };
+    s.info->on_doubleclick = [this](int c) {
+        if (on_measurements) on_measurements(c);
+    };
+}
+
+void tsignalpanel::sync_strips() {
+    // Strips whose channel object is gone are abandoned first: nothing may
+    // touch their axis widgets any more.
+    std::vector<std::unique_ptr<tchannelstrip>> old;
+    old.swap(strips_);
+    auto alive = [this](tchannel* c) {
+        for (int i = 0; i < doc_.totnchans(); ++i)
+            if (&doc_.channel(i) == c) return true;
+        return false;
+    };
+    for (auto& s : old)
+        if (!alive(s->channel())) s->abandon();
+    for (int i = 0; i < doc_.totnchans(); ++i) {
+        tchannel* c = &doc_.channel(i);
+        auto it = std::find_if(old.begin(), old.end(),
+                               [c](const auto& s) { return s && s->channel() == c; });
+        if (it != old.end()) {
+            strips_.push_back(std::move(*it));
+            if (strips_.back()->wave->channo() != i) strips_.back()->rebind(i);
+        } else {
+            strips_.push_back(std::make_unique<tchannelstrip>(doc_, view_, i, this));
+            c->bmpdirty = true;
+        }
+        connect_strip(*strips_.back());
+    }
+    old.clear();
+}
+
 void tsignalpanel::resize_channels() {
-    int left = doc_.totnchans() > 0 ? doc_.channel(0).axis.GetWidth() : 52;
-    int h = doc_.theglobal.axisheight();
-    xaxis_->setGeometry(left, height() - 2 - h, std::max(1, width() - 2 - left), h);
+    sync_strips();
+    const int left = doc_.totnchans() > 0 ? doc_.channel(0).axis.GetWidth() : 52;
+    const int h = doc_.theglobal.axisheight();
+    const int t = doc_.theglobal.textpaintheight();
+    const int xtop = height() - 2 - h;
+    const int xw = std::max(1, width() - 2 - left);
+    xaxis_->setGeometry(left, xtop, xw, h);
+    std::vector<bool> visible;
+    for (int i = 0; i < doc_.totnchans(); ++i) visible.push_back(doc_.channel(i).visible());
+    tviewlayout l = layout_channels(visible, t, xtop, h, view_.hidehiddeninfo);
+    setMinimumHeight(l.minpanelheight);
+    for (int i = 0; i < static_cast<int>(strips_.size()); ++i) {
+        strips_[i]->place(l.strips[i], left, xw, t);
+        doc_.channel(i).bmpdirty = true;
+    }
+    invalidate_paintboxes_now(true);
+}
+
+void tsignalpanel::invalidate_paintboxes_now(bool redrawbmp) {
+    for (int i = 0; i < static_cast<int>(strips_.size()) && i < doc_.totnchans(); ++i) {
+        tchannel& c = doc_.channel(i);
+        if (redrawbmp) c.bmpdirty = true;
+        strips_[i]->wave->setToolTip(QString::fromStdString(c.get_infotext(", ")));
+        strips_[i]->update_all();
+    }
+    xaxis_->update();
+}
+
+void tsignalpanel::invalidate_paintboxes(bool makebmps) {
+    invalidate_paintboxes_now(makebmps);
+    sync_checks();
+}
+
+void tsignalpanel::axisfont_changed() { resize_channels(); }
+
+void tsignalpanel::fix_xaxis(bool zoomout) { tessal::fix_xaxis(doc_, zoomout); }
+
+// ------------------------------------------------------------------ keys
+
+bool tsignalpanel::handle_key(int key, Qt::KeyboardModifiers mods) {
+    tviewkey k = tviewkey::other;
+    switch (key) {
+        case Qt::Key_Escape: k = tviewkey::esc; break;
+        case Qt::Key_Space: k = tviewkey::space; break;
+        case Qt::Key_PageUp: k = tviewkey::pageup; break;
+        case Qt::Key_PageDown: k = tviewkey::pagedown; break;
+        case Qt::Key_Home: k = tviewkey::home; break;
+        case Qt::Key_End: k = tviewkey::end; break;
+        case Qt::Key_Left: k = tviewkey::left; break;
+        case Qt::Key_Right: k = tviewkey::right; break;
+        case Qt::Key_Up: k = tviewkey::up; break;
+        case Qt::Key_Down: k = tviewkey::down; break;
+        case Qt::Key_F4: k = tviewkey::f4; break;
+        case Qt::Key_F8: k = tviewkey::f8; break;
+        default: return false;
+    }
+    tkeymods m;
+    m.shift = mods & Qt::ShiftModifier;
+    m.ctrl = mods & Qt::ControlModifier;
+    m.alt = mods & Qt::AltModifier;
+    const int before = doc_.thischanno();
+    const int mode = doc_.selectmode;
+    tkeyresult r = view_key(doc_, view_, k, m);
+    if (!r.handled) return false;
+    if (r.request != tkeyrequest::none && on_key_request) on_key_request(r.request);
+    if (mode != doc_.selectmode) set_selectmode(doc_.selectmode);
+    if (before != doc_.thischanno()) doc_.theglobal.document_state_changed();
+    if (r.repaint) doc_.theglobal.invalidate_paintboxes(false);
+    return true;
+}
+
+void tsignalpanel::keyPressEvent(QKeyEvent* e) {
+    if (!handle_key(e->key(), e->modifiers())) QWidget::keyPressEvent(e);
+}
+
+// ----------------------------------------------------------------- mouse
+
+void tsignalpanel::mouse_result(int chno, const tmouseresult& r) {
+    if (r.currentchanged) doc_.theglobal.document_state_changed();
+    if (r.request != tmouserequest::none && on_mouse_request) on_mouse_request(chno, r);
+    if (r.rebuild)
+        doc_.theglobal.invalidate_paintboxes(true);
+    else if (r.repaint)
+        invalidate_paintboxes_now(false);
+}
+
+// -------------------------------------------------------------- commands
+
+void tsignalpanel::toggle_visibility(int chno) {
+    if (chno < 0 || chno >= doc_.totnchans()) return;
+    tchannel& c = doc_.channel(chno);
+    c.set_visible(!c.visible());
+    resize_channels();
+}
+
+void tsignalpanel::show_only_selected() {
+    if (doc_.totnchans() == 0) return;
+    const int cur = doc_.thischanno();
+    const int partner = doc_.selectmode == selstereo ? doc_.channel(cur).stereochanno : -1;
+    for (int i = 0; i < doc_.totnchans(); ++i)
+        doc_.channel(i).set_visible(i == cur || i == partner);
+    resize_channels();
+}
+
+void tsignalpanel::set_selectmode(int mode) {
+    doc_.selectmode = mode;
+    sync_checks();
+    doc_.theglobal.fix_things();
+    doc_.theglobal.invalidate_paintboxes(false);
+}
+
+std::vector<tcommand> tsignalpanel::view_commands() {
+    const QString view = "&View", channels = "&Channels";
+    auto has = [this] { return doc_.totnchans() > 0; };
+    auto redraw = [this] { doc_.theglobal.invalidate_paintboxes(true); };
+    return {
+        separator(view),
+        {view, "Zoom", "Ctrl+Z", [this] { view_.zoom.zoom_to_selection(doc_); },
+         [this] { return doc_.totnchans() > 0 && doc_.theglobal.has_selection(); }, "zoomaction"},
+        {view, "Zoom back", "Ctrl+B", [this] { view_.zoom.zoom_back(doc_); }, has, "zoombackaction"},
+        {view, "Stretch", "Ctrl+Y", [this] { stretch(doc_); }, has, "stretchaction"},
+        {view, "Stretch to FSD", "", [this] { stretch_to_fsd(doc_); }, has, "stretchfsdaction"},
+        separator(view),
+        {view, "Show grid", "Ctrl+G", [this, redraw] { view_.showgrid = !view_.showgrid; redraw(); }, {},
+         "showgridaction"},
+        {view, "Show FSD", "", [this, redraw] { view_.showfsd = !view_.showfsd; redraw(); }, {},
+         "showfsdaction"},
+        {view, "Show samples", "", [this, redraw] { view_.showsamples = !view_.showsamples; redraw(); },
+         {}, "showsamplesaction"},
+        {view, "Hide all information for hidden channels", "Ctrl+H",
+         [this] { view_.hidehiddeninfo = !view_.hidehiddeninfo; resize_channels(); }, {},
+         "hideinfoaction"},
+        separator(view),
+        {view, "Show only seleced channel(s) ", "F2", [this] { show_only_selected(); }, has,
+         "showselectedaction"},
+        {view, "Show all channels", "F3",
+         [this] {
+             for (int i = 0; i < doc_.totnchans(); ++i) doc_.channel(i).set_visible(true);
+             resize_channels();
+         },
+         has, "showallaction"},
+        {view, "Hide crosshairs", "Esc",
+         [this] {
+             // Esc also stops playback in the view's key map.
+             if (on_key_request) on_key_request(tkeyrequest::stop);
+         },
+         {}, "hidecrosshairsaction"},
+
+        separator(channels),
+        {channels, "Edit mono", "", [this] { set_selectmode(selmono); }, {}, "editmonoaction"},
+        {channels, "Edit stereo", "", [this] { set_selectmode(selstereo); }, {}, "editstereoaction"},
+        {channels, "Edit all", "", [this] { set_selectmode(selall); }, {}, "editallaction"},
+        {channels, "Edit visible", "", [this] { set_selectmode(selvisible); }, {}, "editvisibleaction"},
+    };
+}
+
+void tsignalpanel::attach_commands(tcommandset& commands) {
+    commands_ = &commands;
+    for (const char* n : {"showgridaction", "showfsdaction", "showsamplesaction", "hideinfoaction"})
+        if (QAction* a = commands.action(n)) a->setCheckable(true);
+    auto* group = new QActionGroup(this);
+    for (const char* n : {"editmonoaction", "editstereoaction", "editallaction", "editvisibleaction"})
+        if (QAction* a = commands.action(n)) {
+            a->setCheckable(true);
+            group->addAction(a);
+        }
+    sync_checks();
+}
+
+void tsignalpanel::sync_checks() {
+    if (!commands_) return;
+    auto set = [this](const char* n, bool v) {
+        if (QAction* a = commands_->action(n)) a->setChecked(v);
+    };
+    set("showgridaction", view_.showgrid);
+    set("showfsdaction", view_.showfsd);
+    set("showsamplesaction", view_.showsamples);
+    set("hideinfoaction", view_.hidehiddeninfo);
+    set("editmonoaction", doc_.selectmode == selmono);
+    set("editstereoaction", doc_.selectmode == selstereo);
+    set("editallaction", doc_.selectmode == selall);
+    set("editvisibleaction", doc_.selectmode == selvisible);
 }
 
 }  // namespace tessal

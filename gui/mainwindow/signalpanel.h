@@ -1,30 +1,88 @@
 // The signal panel of the main window: the channel strips stacked above the
-// shared time axis. The time axis sits 2 pixels above the panel bottom,
-// starts at the width of the channel axes and ends 2 pixels before the
-// right edge.
+// shared time axis, the view's menu toggles and commands, and the view's
+// keyboard map. The time axis sits 2 pixels above the panel bottom, starts
+// at the width of the channel axes and ends 2 pixels before the right edge.
+//
+// The panel keeps one strip per channel object of the document and follows
+// the channel list on channels_changed; it must be destroyed while the
+// document is still alive (its axis widgets point into it).
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/tviewlistener.h"
+#include "document/viewkeys.h"
+#include "document/viewmouse.h"
+#include "document/viewstate.h"
+#include "mainwindow/commandtable.h"
+#include "mainwindow/infoline.h"
 
 namespace tessal {
 
 class tdocument;
 class TAxisWidget;
+class tchannelstrip;
 
-class tsignalpanel : public QWidget {
+class tsignalpanel : public QWidget, public tviewlistener {
     Q_OBJECT
 
 public:
     tsignalpanel(tdocument& doc, QWidget* parent = nullptr);
+    ~tsignalpanel() override;
+
+    // Lays out all channels (creating and dropping strips to follow the
+    // channel list).
     void resize_channels();
+    // Repaints every strip; with redrawbmp the waveform layers are rebuilt.
+    void invalidate_paintboxes_now(bool redrawbmp);
+    // The time-axis limits from the channels; zoomout fits the range.
+    void fix_xaxis(bool zoomout);
     TAxisWidget* timeaxis() const { return xaxis_; }
+    tviewstate& view() { return view_; }
+    int stripcount() const { return static_cast<int>(strips_.size()); }
+    tchannelstrip& strip(int i) { return *strips_.at(i); }
+
+    // Commands of the View and Channels menus; attach_commands makes the
+    // toggles checkable once the menus exist.
+    std::vector<tcommand> view_commands();
+    void attach_commands(tcommandset& commands);
+    void sync_checks();
+
+    // Handles one key of the view's map; false when the key is not the view's.
+    bool handle_key(int qtkey, Qt::KeyboardModifiers mods);
+
+    // What the view asks of the sound side and the other windows; all
+    // optional.
+    std::function<void(tkeyrequest)> on_key_request;
+    std::function<void(int chno, const tmouseresult&)> on_mouse_request;
+    std::function<std::vector<tanalysisbracket>(int chno)> brackets;
+    std::function<void(int chno)> on_notes;
+    std::function<void(int chno)> on_measurements;
+
+    // tviewlistener
+    void invalidate_paintboxes(bool makebmps) override;
+    void axisfont_changed() override;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void sync_strips();
+    void connect_strip(tchannelstrip& s);
+    void mouse_result(int chno, const tmouseresult& r);
+    void toggle_visibility(int chno);
+    void show_only_selected();
+    void set_selectmode(int mode);
+
     tdocument& doc_;
     TAxisWidget* xaxis_;
+    tviewstate view_;
+    std::vector<std::unique_ptr<tchannelstrip>> strips_;
+    tcommandset* commands_ = nullptr;
 };
 
 }  // namespace tessal

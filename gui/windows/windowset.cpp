@@ -1,5 +1,6 @@
 #include "windows/windowset.h"
 
+#include "mainwindow/keyboardshortcutswindow.h"
 #include "windows/placeholderwindow.h"
 
 namespace tessal {
@@ -19,8 +20,13 @@ QString window_caption(twindowid id) {
 }
 
 twindowset::twindowset(QWidget* owner) : owner_(owner) {
-    for (int i = 0; i < static_cast<int>(twindowid::count); ++i)
-        windows_.push_back(new tplaceholderwindow(window_caption(static_cast<twindowid>(i)), owner));
+    for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
+        const auto id = static_cast<twindowid>(i);
+        if (id == twindowid::keyboardshortcuts)
+            windows_.push_back(new tkeyboardshortcutswindow(owner));
+        else
+            windows_.push_back(new tplaceholderwindow(window_caption(id), owner));
+    }
 }
 
 twindowset::~twindowset() = default;  // the owner deletes its children

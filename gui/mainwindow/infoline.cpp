@@ -1,0 +1,72 @@
+#include "mainwindow/infoline.h"
+
+#include <QPainter>
+
+#include "core/tdocument.h"
+#include "mainwindow/viewcolors.h"
+
+namespace tessal {
+
+QString coding_tag(int nbits, int format, bool usedither, bool epg) {
+    static const char* const letters[] = {"i", "f", "\u00b5", "a"};
+    QString t = QString::number(nbits);
+    if (format >= 0 && format <= 3) t += QString::fromUtf8(letters[format]);
+    if (usedither) t = "dith " + t;
+    if (epg) t = "EPG " + t;
+    return t;
+}
+
+tinfoline::tinfoline(tdocument& doc, int chno, QWidget* parent)
+    : QWidget(parent), doc_(doc), chno_(chno) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void tinfoline::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    if (chno_ < 0 || chno_ >= doc_.totnchans()) return;
+    const tchannel& ch = doc_.channel(chno_);
+    p.setPen(Qt::black);
+    p.drawLine(QPointF(0, 0.5), QPointF(width(), 0.5));
+    const QFontMetrics fm(font());
+    const int base = 3 + fm.ascent();
+    const QString info = QString::fromStdString(ch.get_infotext(", "));
+    const QString meas = QString::fromStdString(ch.get_measurementtext(", "));
+    const bool vis = ch.visible();
+    if (doc_.prefs.UseInfoColor) {
+        p.setPen(qcolor(vis ? 0xFF0000 : 0xF0CAA6));
+        p.drawText(QPoint(3, base), info);
+        p.setPen(qcolor(vis ? 0x008000 : 0xC0DCC0));
+        p.drawText(QPoint(3 + fm.horizontalAdvance(info) + 10, base), meas);
+    } else {
+        QString t = info + (info.isEmpty() ? "" : " : ") + meas;
+        p.setPen(vis ? QColor(Qt::black) : qcolor(0xC0C0C0));
+        p.drawText(QPoint(3, base), t);
+    }
+
+    // Analysis brackets: a 3-pixel line over the range with end ticks.
+    if (brackets) {
+        const TAxis& xa = doc_.xaxis;
+        for (const tanalysisbracket& b : brackets(chno_)) {
+            int a = xa.value_to_pixel(b.from), e = xa.value_to_pixel(b.to);
+            QColor c = qcolor(b.color);
+            p.fillRect(QRect(a, height() - 3, std::max(1, e - a + 1), 3), c);
+            p.fillRect(QRect(a, height() - 8, 3, 8), c);
+            p.fillRect(QRect(e - 2, height() - 8, 3, 8), c);
+        }
+    }
+
+    const QString tag = coding_tag(ch.nbits, static_cast<int>(ch.format), ch.get_usedither(),
+                                   ch.epgexists);
+    const int tw = fm.horizontalAdvance(tag) + 4;
+    QRect r(width() - 2 - tw, 2, tw, std::min(height() - 3, fm.height()));
+    p.fillRect(r, Qt::black);
+    p.setPen(Qt::white);
+    p.drawText(r, Qt::AlignCenter, tag);
+}
+
+void tinfoline::mouseDoubleClickEvent(QMouseEvent*) {
+    if (on_doubleclick) on_doubleclick(chno_);
+}
+
+}  // namespace tessal

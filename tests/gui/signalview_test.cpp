@@ -1,0 +1,181 @@
+// The signal view on the offscreen platform: strips follow the channel
+// list, mouse drags set the selection, labels and keys reach the document,
+// the layers paint at device resolution; screenshots for a look by eye go
+// to TESSAL_SCREENSHOT_DIR when it is set.
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "document/viewrange.h"
+#include "mainwindow/channelstrip.h"
+#include "mainwindow/keyboardshortcutswindow.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/screenshot.h"
+#include "mainwindow/signalpanel.h"
+#include "mainwindow/waveformview.h"
+#include "support/scriptedprompter.h"
+#include "widgets/taxiswidget.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+// A stereo recording: a decaying 220 Hz vowel-like tone and noise bursts.
+void fill_stereo(tdocument& doc, double seconds, double sf) {
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        tchannel& ch = doc.channel(c);
+        ch.sampfreq = sf;
+        ch.nbits = 16;
+        ch.set_name(c ? "right" : "left");
+        ch.sig.resize(static_cast<std::size_t>(seconds * sf));
+        unsigned seed = 1 + c;
+        for (std::size_t k = 0; k < ch.sig.size(); ++k) {
+            double t = k / sf;
+            seed = seed * 1664525u + 1013904223u;
+            double noise = (seed >> 8) / double(1 << 24) - 0.5;
+            double env = 0.5 + 0.45 * std::sin(2 * M_PI * 0.7 * t + c);
+            ch.sig[k] = static_cast<float>(env * (0.6 * std::sin(2 * M_PI * 220 * t) +
+                                                  0.2 * std::sin(2 * M_PI * 660 * t)) +
+                                           0.1 * noise);
+        }
+        ch.set_fsd(1);
+        ch.sigcachedirty = true;
+        ch.stereochanno = 1 - c;
+    }
+    doc.channel(0).add_label(0.5, 0.4, "vowel", "manual");
+    doc.channel(0).add_label(1.2, 0.2, "stop", "smp");
+    doc.channel(1).add_label(0.8, 0.0, "p", "manual");
+    fix_xaxis(doc, true);
+    doc.theglobal.invalidate_paintboxes(true);
+}
+
+struct twindowfixture {
+    tscriptedprompter prompter;
+    TMainWindow w{&prompter};
+    twindowfixture(double seconds = 3, double sf = 16000) {
+        w.first_activation({});
+        fill_stereo(w.document(), seconds, sf);
+        w.resize(1000, 600);
+        w.show();
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    }
+    tsignalpanel& panel() { return *w.signalpanel(); }
+    twaveformview* wave(int i) { return panel().strip(i).wave; }
+    void shot(const char* name) {
+        const char* dir = std::getenv("TESSAL_SCREENSHOT_DIR");
+        if (dir) render_window_png(&w, QDir(dir).filePath(name));
+    }
+};
+
+}  // namespace
+
+TEST(SignalView, StripsFollowTheChannelListAndLayout) {
+    twindowfixture f;
+    ASSERT_EQ(f.panel().stripcount(), 2);
+    twaveformview* w0 = f.wave(0);
+    twaveformview* w1 = f.wave(1);
+    const int h0 = w0->height();
+    EXPECT_EQ(w0->x(), f.panel().timeaxis()->x());
+    EXPECT_EQ(w0->width(), f.panel().timeaxis()->width());
+    EXPECT_EQ(w0->height(), w1->height());
+    EXPECT_LE(w1->geometry().bottom(), f.panel().timeaxis()->y());
+    EXPECT_EQ(f.panel().strip(0).axis->height(), w0->height());
+
+    f.w.document().channel(0).set_visible(false);
+    f.panel().resize_channels();
+    EXPECT_FALSE(f.wave(0)->isVisible());
+    EXPECT_GT(f.wave(1)->height(), h0);
+
+    // Deleting a channel drops its strip without touching the dead axis.
+    f.w.document().delete_channel(0);
+    ASSERT_EQ(f.panel().stripcount(), 1);
+    EXPECT_EQ(f.wave(0), w1);
+    EXPECT_EQ(f.wave(0)->channo(), 0);
+    f.w.document().set_totnchans(0);
+    EXPECT_EQ(f.panel().stripcount(), 0);
+}
+
+TEST(SignalView, DragSelectsAndLabelsAndKeysReachTheDocument) {
+    twindowfixture f;
+    tdocument& doc = f.w.document();
+    twaveformview* w = f.wave(1);
+    const int y = w->height() / 2;
+    QTest::mousePress(w, Qt::LeftButton, {}, QPoint(100, y));
+    QTest::mouseMove(w, QPoint(300, y));
+    QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(300, y));
+    EXPECT_EQ(doc.thischanno(), 1);
+    EXPECT_NEAR(doc.theglobal.leftselcursor(), doc.xaxis.pixel_to_value(100), 1e-12);
+    EXPECT_NEAR(doc.theglobal.rightselcursor(), doc.xaxis.pixel_to_value(300), 1e-12);
+    EXPECT_TRUE(doc.measurementdirty);
+
+    // A click in the label strip selects the label under it.
+    int lx = doc.xaxis.value_to_pixel(0.7);
+    QTest::mouseClick(f.wave(0), Qt::LeftButton, {}, QPoint(lx, 4));
+    EXPECT_TRUE(doc.channel(0).labels[0].selected);
+    f.shot("selection-and-labels.png");
+
+    // Zoom and Zoom back through the menu commands.
+    const double lo = doc.xaxis.GetLoValue(), hi = doc.xaxis.GetHiValue();
+    doc.theglobal.set_selection(0.5, 1.0);
+    f.w.commands().action("zoomaction")->trigger();
+    EXPECT_DOUBLE_EQ(doc.xaxis.GetLoValue(), 0.5);
+    f.w.commands().action("zoombackaction")->trigger();
+    EXPECT_DOUBLE_EQ(doc.xaxis.GetLoValue(), lo);
+    EXPECT_DOUBLE_EQ(doc.xaxis.GetHiValue(), hi);
+
+    QTest::keyClick(&f.panel(), Qt::Key_PageDown);
+    EXPECT_NEAR(doc.xaxis.GetLoValue(), lo + 0.1 * (hi - lo), 1e-9);
+    ASSERT_EQ(doc.thischanno(), 0);  // since the label click
+    QTest::keyClick(&f.panel(), Qt::Key_Up);
+    EXPECT_EQ(doc.thischanno(), 1);  // wraps
+
+    f.w.commands().action("editallaction")->trigger();
+    EXPECT_EQ(doc.selectmode, selall);
+    EXPECT_TRUE(f.w.commands().action("editallaction")->isChecked());
+    EXPECT_FALSE(f.w.commands().action("editstereoaction")->isChecked());
+}
+
+TEST(SignalView, LayersPaintInEveryModeAtDeviceResolution) {
+    twindowfixture f;
+    tdocument& doc = f.w.document();
+    twaveformview* w = f.wave(0);
+    w->repaint();
+    EXPECT_EQ(w->last_mode(), tdrawmode::raw);  // 48000 samples over ~900 pixels
+    EXPECT_EQ(w->layer().size(), w->size() * w->devicePixelRatioF());
+    // Something of the channel colour (black) was drawn.
+    const QImage& img = w->layer();
+    int dark = 0;
+    for (int x = 0; x < img.width(); ++x)
+        if (qGray(img.pixel(x, img.height() / 2)) < 64) ++dark;
+    EXPECT_GT(dark, img.width() / 4);
+    f.shot("stereo-full.png");
+
+    f.w.commands().action("showsamplesaction")->trigger();
+    doc.xaxis.set_hilovalues(1.005, 1.0);  // 80 samples
+    w->repaint();
+    EXPECT_EQ(w->last_mode(), tdrawmode::markers);
+    f.shot("sample-markers.png");
+
+    doc.channel(0).sig.resize(16000 * 600);  // ten minutes
+    doc.channel(0).sigcachedirty = true;
+    fix_xaxis(doc, true);
+    w->repaint();
+    EXPECT_EQ(w->last_mode(), tdrawmode::cache);
+    f.w.commands().action("showgridaction")->trigger();
+    f.shot("long-with-grid.png");
+}
+
+TEST(SignalView, KeyboardShortcutsWindowText) {
+    QStringList lines = tkeyboardshortcutswindow::help_lines();
+    EXPECT_EQ(lines.size(), 28);
+    EXPECT_EQ(lines.first(), "esc: Stop sound");
+    EXPECT_EQ(lines.last(), "ctrl- :Play entire file");
+    twindowfixture f;
+    EXPECT_NE(qobject_cast<tkeyboardshortcutswindow*>(
+                  f.w.windows().window(twindowid::keyboardshortcuts)),
+              nullptr);
+}
