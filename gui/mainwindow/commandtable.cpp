@@ -28,7 +28,10 @@ void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands) {
 
 void tcommandset::refresh_enablings() {
     for (std::size_t i = 0; i < commands_.size(); ++i)
+    {
         if (commands_[i].enabled) actions_[i]->setEnabled(commands_[i].enabled());
+        if (commands_[i].caption_rule) actions_[i]->setText(commands_[i].caption_rule());
+    }
 }
 
 QAction* tcommandset::action(const QString& name) const {

@@ -18,6 +18,7 @@ struct tcommand {
     std::function<void()> handler;
     std::function<bool()> enabled;  // null: always enabled
     QString name;                   // object name, for tests and later lookups
+    std::function<QString()> caption_rule;  // a caption that follows the state
 };
 
 inline tcommand separator(const QString& menu) { return {menu, {}, {}, {}, {}, {}}; }

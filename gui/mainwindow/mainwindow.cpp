@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -11,23 +14,22 @@
 #include "document/title.h"
 #include "document/windowplacement.h"
 #include "mainwindow/signalpanel.h"
-#include "platform/filefilter.h"
 
 namespace tessal {
-
-namespace {
-const char* const openfilter =
-    "All sound files |*.tessal;*.smp;*.wav|Wave files (*.wav)|*.wav|Merivox files (*.smp)|*.smp|"
-    "Tessal files (*.tessal)|*.tessal|Orlet files (*.orlet)|*.orlet|All files (*.*)|*.*";
-}
 
 TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     : QMainWindow(parent),
       qtprompter_(prompter ? nullptr : std::make_unique<tqtprompter>(this)),
       prompter_(prompter ? *prompter : *qtprompter_),
       life_(doc_, prompter_),
-      files_(doc_, life_, prompter_) {
+      files_(doc_, life_, prompter_),
+      filecmds_(std::make_unique<tfilecommands>(this, doc_, files_, life_, prompter_)) {
     setObjectName("MainWindow");
+    life_.hooks.save_as = [this] { filecmds_->save_as(); };
+    filecmds_->open_process = [this](const QString& path) {
+        pendingprocess_ = path;
+        windows_->show(twindowid::processing);
+    };
     doc_.theglobal.add_listener(this);
     panel_ = new tsignalpanel(doc_, this);
     setCentralWidget(panel_);
@@ -55,11 +57,16 @@ std::vector<tcommand> TMainWindow::main_commands() {
     auto notyet = [] { return false; };  // commands whose work comes later
     std::vector<tcommand> list = {
         {file, "New", "Ctrl+N", [this] { life_.new_document(); }, {}, "newaction"},
-        {file, "Open...", "Ctrl+O", [this] { open_files_dialog(false); }, {}, "openaction"},
-        {file, "Ad&d...", "Ctrl+D", [this] { open_files_dialog(true); }, {}, "addaction"},
-        {file, "&Save", "Ctrl+S", {}, notyet, "saveaction"},
-        {file, "Save &as", "", {}, notyet, "saveasaction"},
-        {file, "Save sele&ction as...", "Ctrl+E", {}, notyet, "saveselectionaction"},
+        {file, "Open...", "Ctrl+O", [this] { filecmds_->open_dialog(false); }, {}, "openaction"},
+        {file, "Ad&d...", "Ctrl+D", [this] { filecmds_->open_dialog(true); }, {}, "addaction"},
+        {file, "&Save", "Ctrl+S", [this] { filecmds_->save(); }, haschannels, "saveaction"},
+        {file, "Save &as", "", [this] { filecmds_->save_as(); }, haschannels, "saveasaction"},
+        {file, "Save sele&ction as...", "Ctrl+E", [this] { filecmds_->save_selection_as(); },
+         [this] { return save_selection_enabled(doc_); }, "saveselectionaction",
+         [this] {
+             return doc_.totnchans() == 0 ? QString("Save sele&ction as...")
+                                          : QString::fromStdString(save_selection_caption(doc_));
+         }},
         {file, "Export...", "", open(twindowid::exporttext), haschannels, "exportaction"},
         separator(file),
         {file, "E&xit", "", [this] { close(); }, {}, "exitaction"},
@@ -147,23 +154,6 @@ void TMainWindow::showEvent(QShowEvent* e) {
     if (!activated_) first_activation(QApplication::arguments().mid(1));
 }
 
-void TMainWindow::open_files_dialog(bool add) {
-    QFileDialog dialog(this, add ? "Add" : "Open");
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(qt_filters(openfilter));
-    dialog.setDefaultSuffix("wav");
-    if (dialog.exec() != QDialog::Accepted) return;
-    QStringList chosen = dialog.selectedFiles();
-    for (int i = 0; i < chosen.size(); ++i) {
-        std::string path = chosen[i].toStdString();
-        if (i == 0 && !add) {
-            if (!files_.open_document(path)) return;
-        } else {
-            files_.add_file(path);
-        }
-    }
-}
-
 void TMainWindow::update_title() {
     tdocumenttitle t = document_title(doc_.filename(), doc_.modified());
     setWindowTitle(QString::fromStdString(t.caption));
@@ -186,6 +176,22 @@ void TMainWindow::closeEvent(QCloseEvent* e) {
         return;
     }
     e->accept();
+}
+
+}  // namespace tessal
+
+namespace tessal {
+
+void TMainWindow::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TMainWindow::dropEvent(QDropEvent* e) {
+    QStringList paths;
+    for (const QUrl& u : e->mimeData()->urls())
+        if (u.isLocalFile()) paths << u.toLocalFile();
+    filecmds_->drop(paths);
+    e->acceptProposedAction();
 }
 
 }  // namespace tessal

@@ -13,6 +13,7 @@
 #include "document/documentfiles.h"
 #include "document/lifecycle.h"
 #include "mainwindow/commandtable.h"
+#include "mainwindow/filecommands.h"
 #include "platform/qtprompter.h"
 #include "platform/qttextmetrics.h"
 #include "windows/windowset.h"
@@ -33,6 +34,8 @@ public:
     tdocumentlifecycle& lifecycle() { return life_; }
     twindowset& windows() { return *windows_; }
     tcommandset& commands() { return commands_; }
+    tdocumentfiles& files() { return files_; }
+    tfilecommands& filecommands() { return *filecmds_; }
     tsignalpanel* signalpanel() const { return panel_; }
 
     // Runs once: defaults, settings, command-line files, placement.
@@ -49,18 +52,20 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
     std::vector<tcommand> main_commands();
     void update_title();
-    void open_files_dialog(bool add);
 
     tdocument doc_;
     std::unique_ptr<tqtprompter> qtprompter_;
     tprompter& prompter_;
     tdocumentlifecycle life_;
     tdocumentfiles files_;
+    std::unique_ptr<tfilecommands> filecmds_;
     tqtextmetrics axismetrics_;
     std::unique_ptr<twindowset> windows_;
     tcommandset commands_;

@@ -77,7 +77,10 @@ TEST(MainWindow, NewAndExitAskBeforeLosingChanges) {
     ASSERT_EQ(prompter.asked.size(), 1u);
     EXPECT_EQ(prompter.asked[0].caption, "File has been modified");
 
-    // "Yes" needs Save as, which cannot save yet: the close is refused.
+    // "Yes" runs Save as; a cancelled save dialog refuses the close.
+    w.filecommands().choose_save_name = [](const QStringList&, int&, const QString&) {
+        return QString();
+    };
     QCloseEvent yes;
     prompter.answers = {tanswer::yes};
     QApplication::sendEvent(&w, &yes);

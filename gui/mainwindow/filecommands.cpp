@@ -1,0 +1,108 @@
+#include "mainwindow/filecommands.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "document/title.h"
+#include "platform/filefilter.h"
+
+namespace tessal {
+
+namespace {
+const char* const openfilter =
+    "All sound files |*.tessal;*.smp;*.wav|Wave files (*.wav)|*.wav|Merivox files (*.smp)|*.smp|"
+    "Tessal files (*.tessal)|*.tessal|Orlet files (*.orlet)|*.orlet|All files (*.*)|*.*";
+}
+
+void tfilecommands::open_dialog(bool add) {
+    QFileDialog dialog(parent, add ? "Add" : "Open");
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(qt_filters(openfilter));
+    dialog.setDefaultSuffix("wav");
+    if (dialog.exec() != QDialog::Accepted) return;
+    QStringList chosen = dialog.selectedFiles();
+    for (int i = 0; i < chosen.size(); ++i) {
+        std::string path = chosen[i].toStdString();
+        if (i == 0 && !add) {
+            if (!files.open_document(path)) return;
+        } else {
+            files.add_file(path);
+        }
+    }
+}
+
+void tfilecommands::save() {
+    QString name = QString::fromStdString(doc.filename()).trimmed();
+    if (name.isEmpty()) {
+        save_as();
+        return;
+    }
+    files.save_file(name.toStdString(), life.currentnbits, 0, 0, {}, life.currentformat);
+}
+
+void tfilecommands::save_as() {
+    save_as_with(QString::fromStdString(file_name_part(doc.filename())), {}, 0, 0);
+}
+
+void tfilecommands::save_selection_as() {
+    if (!save_selection_enabled(doc)) return;
+    tsaveselection s = save_selection(doc);
+    save_as_with(QString::fromStdString(s.proposedname), s.chans, s.from, s.to);
+}
+
+void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>& chans,
+                                 double from, double to) {
+    const tsavefilter* row = used_savefilter(files.savefilter, savefilterindex);
+    if (!row) {
+        prompter.ask("Oops!", "Oops", tbuttons::ok, ticon::error);
+        return;
+    }
+    life.currentnbits = row->nbits;
+    life.currentformat = row->format;
+    QString name = proposed;
+    QFileInfo info(name);
+    QString ext = QString::fromStdString(row->ext);
+    if (!name.isEmpty() && "." + info.suffix().toLower() != ext)
+        name = info.completeBaseName().isEmpty() ? name + ext : info.completeBaseName() + ext;
+
+    QStringList filters = qt_filters(QString::fromStdString(savefilter_text(files.savefilter)));
+    int index = savefilterindex;
+    QString path;
+    if (choose_save_name) {
+        path = choose_save_name(filters, index, name);
+    } else {
+        QFileDialog dialog(parent, "Save as");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilters(filters);
+        if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
+        dialog.setDefaultSuffix(ext.mid(1));
+        QString dir = QFileInfo(QString::fromStdString(doc.filename())).absolutePath();
+        if (!doc.filename().empty()) dialog.setDirectory(dir);
+        dialog.selectFile(name);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+        path = dialog.selectedFiles().first();
+        index = filters.indexOf(dialog.selectedNameFilter());
+    }
+    if (path.isEmpty()) return;
+    savefilterindex = index;
+    if (const tsavefilter* chosen = used_savefilter(files.savefilter, index)) row = chosen;
+    life.currentnbits = row->nbits;
+    life.currentformat = row->format;
+    files.save_file(path.toStdString(), row->nbits, from, to, chans, row->format);
+}
+
+void tfilecommands::drop(const QStringList& paths) {
+    for (const QString& p : paths) {
+        std::string path = p.toStdString();
+        std::string ext = lower_extension(path);
+        if (ext == ".smp" || ext == ".wav" || ext == ".orlet" || ext == ".tessal") {
+            files.add_file(path);
+        } else if (ext == ".tessalproc") {
+            if (open_process) open_process(p);
+        } else {
+            prompter.warn("Cannot open file: \r" + path, "Unknown file type");
+        }
+    }
+}
+
+}  // namespace tessal

@@ -1,0 +1,51 @@
+// The File menu's work with dialogs: Open and Add (several files), Save,
+// Save as with the save-format filter, Save selection as, and dropped
+// files. The reading and writing is the engine's tdocumentfiles; this class
+// only asks for names and formats.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "core/prompter.h"
+#include "document/documentfiles.h"
+#include "document/saveselection.h"
+
+class QWidget;
+
+namespace tessal {
+
+class tfilecommands {
+public:
+    tfilecommands(QWidget* parent, tdocument& doc, tdocumentfiles& files,
+                  tdocumentlifecycle& life, tprompter& prompter)
+        : parent(parent), doc(doc), files(files), life(life), prompter(prompter) {}
+
+    // Opens a process file in the processing window.
+    std::function<void(const QString&)> open_process;
+    // Chooses the file name of Save as in place of the dialog (tests).
+    std::function<QString(const QStringList& filters, int& filterindex, const QString& proposed)>
+        choose_save_name;
+
+    // The save dialog's current filter index among the used rows.
+    int savefilterindex = 4;
+
+    void open_dialog(bool add);
+    void save();
+    void save_as();
+    void save_selection_as();
+    void drop(const QStringList& paths);
+
+private:
+    void save_as_with(const QString& proposed, const std::vector<int>& chans, double from,
+                      double to);
+
+    QWidget* parent;
+    tdocument& doc;
+    tdocumentfiles& files;
+    tdocumentlifecycle& life;
+    tprompter& prompter;
+};
+
+}  // namespace tessal
