@@ -477,7 +477,7 @@ bool TSMPfile::load_label_file(const std::string& name, bool required) {
             return;
         }
         if (text.empty()) return;
-        // Lines may also carry the item form "L7=..." of the header.
+        // Lines are in the item form "L7=..." (as written here) or plain fields.
         const std::size_t eq = text.find('=');
         if (eq != std::string::npos && smp_label_number(smp_trim(text.substr(0, eq))) >= 0)
             text = smp_trim(text.substr(eq + 1));
@@ -854,7 +854,9 @@ bool TSMPfile::write_label_file(const std::string& csvname, const std::string& s
     std::FILE* f = smp_create_temporary(*fops, csvname, tmpname);
     if (!f) return false;
     std::string text = utf8_to_cp437(smp_one_line(name_part(smpname))) + "\r\n";
-    for (const auto& l : fextlabels) text += utf8_to_cp437(smp_one_line(l)) + "\r\n";
+    // Each line in the item form "L"N"=start,length,text", N counting from 1.
+    for (std::size_t i = 0; i < fextlabels.size(); ++i)
+        text += "L" + std::to_string(i + 1) + "=" + utf8_to_cp437(smp_one_line(fextlabels[i])) + "\r\n";
     errno = 0;
     const bool ok = fops->write_at(f, 0, text.data(), text.size()) == text.size() && fops->flush(f);
     const int code = errno;
@@ -879,6 +881,10 @@ bool TSMPfile::save_file(const std::string& fname) {
     std::string csvname;
     if (csvlabels) {
         csvname = sametarget && !fcsvatopen.empty() ? fcsvatopen : default_csv_name(target);
+        // A header naming the .smp file itself as its label file, or an .smp
+        // file called ".csv", must not have its samples replaced by labels.
+        if (same_path(csvname, target)) csvname = default_csv_name(target);
+        if (same_path(csvname, target)) csvname = target + ".csv";
         const bool nextto = fs::path(csvname).parent_path() == fs::path(target).parent_path();
         put_item("labels", fuseshortcsvpathname && nextto ? name_part(csvname) : csvname);
     } else {

@@ -252,7 +252,7 @@ TEST_F(TSMPfileTest, DocumentRoundTripWithExternalLabelsAndCodePageNames) {
     EXPECT_EQ(disk.size(), 1024u + 4 * 40000);
     // 0.5 s at 16000 frames per second of 2 channels; the text in code page 437.
     EXPECT_EQ(read_file(path("doc.csv")),
-              text_bytes("doc.smp\r\n16000,8000,vowel \x82\r\n32000,0,point, with; separators\r\n"));
+              text_bytes("doc.smp\r\nL1=16000,8000,vowel \x82\r\nL2=32000,0,point, with; separators\r\n"));
 
     TSMPfile r;
     ASSERT_TRUE(r.open_file(path("doc.smp"), true)) << r.Getopenerror();
@@ -326,6 +326,21 @@ TEST_F(TSMPfileTest, LabelNumbersItemsAndLabelFileForms) {
     ASSERT_TRUE(again.open_file(path("rec.smp"), true));
     EXPECT_FALSE(again.GetExternalLabels());
     EXPECT_EQ(again.get_item("L2"), "200;10;äh");
+
+    // A header that names the .smp file itself as its label file: saving
+    // must not put labels in place of the samples.
+    bytes self = make_header({"head=64", "labels=self.smp"}, {}, 64);
+    append16(self, 1234);
+    write_file(path("self.smp"), self);
+    TSMPfile sf;
+    ASSERT_TRUE(sf.open_file(path("self.smp"), false));
+    sf.clear_labels();
+    sf.add_label("0,1,x");
+    ASSERT_TRUE(sf.save_file()) << sf.Getsaveerror();
+    tsmallintarr raw;
+    sf.read_channel_raw(0, raw);
+    EXPECT_EQ(raw, tsmallintarr{1234});
+    EXPECT_EQ(sf.Getcsvfilename(), path("self.csv"));
 
     // A named label file that is not there is a warning, not a failure.
     write_file(path("gone.smp"), make_header({"head=64", "labels=gone.csv"}, {}, 64));
@@ -536,7 +551,7 @@ TEST_F(TSMPfileTest, AFailedSaveLeavesBothFilesAsTheyWere) {
     ASSERT_TRUE(s.save_file()) << s.Getsaveerror();
     s.close_file();
     EXPECT_EQ(listing(), files);
-    EXPECT_EQ(read_file(path("keep.csv")), text_bytes("keep.smp\r\n0,10,old\r\n20,10,new\r\n"));
+    EXPECT_EQ(read_file(path("keep.csv")), text_bytes("keep.smp\r\nL1=0,10,old\r\nL2=20,10,new\r\n"));
 
     // A file opened read-only is never written; closing discards unsaved samples.
     const bytes before = read_file(path("keep.smp"));
