@@ -334,9 +334,7 @@ void TWavFile::read_channel(int channo, tsinglearr& arr) {
         d.reserve(static_cast<std::size_t>(expected));
         dest[ch] = &d;
     }
-    std::vector<float> tmp(want.size() * perblock);
     std::vector<float*> out(nch, nullptr);
-    for (std::size_t i = 0; i < want.size(); ++i) out[want[i]] = tmp.data() + i * perblock;
     std::vector<std::uint8_t> buf(perblock * stride);
 
     seek_data();
@@ -345,11 +343,15 @@ void TWavFile::read_channel(int channo, tsinglearr& arr) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(expected - taken, perblock));
         const std::size_t got = std::fread(buf.data(), 1, n * stride, ffile);
         const std::size_t frames = got / stride;
-        decode_frames(fcoding, buf.data(), frames, fnchans, out.data());
-        for (std::size_t i = 0; i < want.size(); ++i) {
-            const float* t = out[want[i]];
-            dest[want[i]]->insert(dest[want[i]]->end(), t, t + frames);
+        // Growing by one block at a time zero-fills memory that is in the
+        // cache at that moment and is overwritten there at once.
+        for (std::size_t ch : want) {
+            tsinglearr& d = *dest[ch];
+            const std::size_t old = d.size();
+            d.resize(old + frames);
+            out[ch] = d.data() + old;
         }
+        decode_frames(fcoding, buf.data(), frames, fnchans, out.data());
         taken += static_cast<std::int64_t>(frames);
         if (got < n * stride) {
             if (std::ferror(ffile)) {

@@ -5,7 +5,9 @@
 #include "formats/wavsamples.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "formats/g711.h"
 #include "formats/halffloat.h"
@@ -77,6 +79,48 @@ void deinterleave(bytep src, std::size_t n, int nchans, T* const* out, Conv conv
     }
 }
 
+// The fast path for codings whose samples are a whole C++ type (16-bit and
+// 32-bit PCM, 32-bit float) on a little-endian machine, mono or stereo: the
+// frames go through a small typed buffer in fixed chunks, a shape the
+// compiler turns into vector code. Returns false when it does not apply.
+template <class S, class T, class Conv>
+bool deinterleave_typed(bytep src, std::size_t n, int nchans, T* const* out, Conv conv) {
+    if constexpr (std::endian::native != std::endian::little) {
+        return false;
+    } else {
+        constexpr std::size_t chunk = 16;
+        auto run = [&](auto channels, T* __restrict o0, T* __restrict o1) {
+            constexpr int c = decltype(channels)::value;
+            std::size_t f = 0;
+            for (; f + chunk <= n; f += chunk) {
+                S t[chunk * c];
+                std::memcpy(t, src + f * c * sizeof(S), sizeof t);
+                T* __restrict a = o0 + f;
+                for (std::size_t j = 0; j < chunk; ++j) a[j] = conv(t[c * j]);
+                if constexpr (c == 2) {
+                    T* __restrict b = o1 + f;
+                    for (std::size_t j = 0; j < chunk; ++j) b[j] = conv(t[c * j + 1]);
+                }
+            }
+            for (; f < n; ++f) {
+                S t[c];
+                std::memcpy(t, src + f * c * sizeof(S), sizeof t);
+                o0[f] = conv(t[0]);
+                if constexpr (c == 2) o1[f] = conv(t[1]);
+            }
+        };
+        if (nchans == 1 && out[0]) {
+            run(std::integral_constant<int, 1>{}, out[0], nullptr);
+            return true;
+        }
+        if (nchans == 2 && out[0] && out[1]) {
+            run(std::integral_constant<int, 2>{}, out[0], out[1]);
+            return true;
+        }
+        return false;
+    }
+}
+
 // Round to nearest, ties to even, for |y| < 2^51: adding and removing 1.5 x 2^52
 // leaves the rounded value, without a library call per sample.
 inline double round_even(double y) {
@@ -121,6 +165,62 @@ void interleave(const tblockinput<T>& block, std::size_t nframes, std::uint8_t* 
         for (; f < have; ++f) conv(ch, in[f], p + f * stride);
         for (; f < nframes; ++f) conv(ch, T{}, p + f * stride);
     }
+}
+
+// The fast path of writing mono or stereo 16-bit and 32-bit PCM and 32-bit
+// float on a little-endian machine, without dither, while every channel
+// still has samples: frames are built in a small typed buffer in fixed
+// chunks (a shape the compiler turns into vector code) and copied out.
+// Returns false when it does not apply.
+template <class S, class Q>
+bool interleave_typed(const tblockinput<float>& block, std::size_t n, std::uint8_t* dst, Q q) {
+    if constexpr (std::endian::native != std::endian::little) {
+        return false;
+    } else {
+        const std::size_t nchans = block.in.size();
+        if (nchans < 1 || nchans > 2) return false;
+        for (std::size_t ch = 0; ch < nchans; ++ch)
+            if (!block.in[ch] || block.count[ch] < n) return false;
+        constexpr std::size_t chunk = 16;
+        const float* __restrict a = block.in[0];
+        std::size_t f = 0;
+        if (nchans == 1) {
+            for (; f + chunk <= n; f += chunk) {
+                S t[chunk];
+                for (std::size_t j = 0; j < chunk; ++j) t[j] = q(0, a[f + j]);
+                std::memcpy(dst + f * sizeof(S), t, sizeof t);
+            }
+            for (; f < n; ++f) {
+                const S v = q(0, a[f]);
+                std::memcpy(dst + f * sizeof(S), &v, sizeof v);
+            }
+        } else {
+            const float* __restrict b = block.in[1];
+            for (; f + chunk <= n; f += chunk) {
+                S t[2 * chunk];
+                for (std::size_t j = 0; j < chunk; ++j) {
+                    t[2 * j] = q(0, a[f + j]);
+                    t[2 * j + 1] = q(1, b[f + j]);
+                }
+                std::memcpy(dst + 2 * f * sizeof(S), t, sizeof t);
+            }
+            for (; f < n; ++f) {
+                const S t[2] = {q(0, a[f]), q(1, b[f])};
+                std::memcpy(dst + 2 * f * sizeof(S), t, sizeof t);
+            }
+        }
+        return true;
+    }
+}
+
+// Scales, clips (NaN to 0) and rounds one sample to an integer coding.
+template <class S>
+inline S quantise(float x, double gain, double lo, double hi) {
+    double y = x * gain;
+    y = y == y ? y : 0.0;
+    y = y < lo ? lo : y;
+    y = y > hi ? hi : y;
+    return static_cast<S>(static_cast<std::int32_t>(round_even(y)));
 }
 
 }  // namespace
@@ -173,8 +273,10 @@ void decode_frames(twavcoding c, const std::uint8_t* src, std::size_t n, int nch
             deinterleave<1>(src, n, nchans, out, [&](bytep p) { return t.ulaw[*p]; });
             break;
         case twavcoding::s16:
-            deinterleave<2>(src, n, nchans, out,
-                            [](bytep p) { return static_cast<float>(load16(p)) * 0x1p-15f; });
+            if (!deinterleave_typed<std::int16_t>(src, n, nchans, out,
+                                                  [](std::int16_t v) { return static_cast<float>(v) * 0x1p-15f; }))
+                deinterleave<2>(src, n, nchans, out,
+                                [](bytep p) { return static_cast<float>(load16(p)) * 0x1p-15f; });
             break;
         case twavcoding::f16:
             deinterleave<2>(src, n, nchans, out, [](bytep p) {
@@ -186,11 +288,14 @@ void decode_frames(twavcoding c, const std::uint8_t* src, std::size_t n, int nch
                             [](bytep p) { return static_cast<float>(load24(p)) * 0x1p-23f; });
             break;
         case twavcoding::s32:
-            deinterleave<4>(src, n, nchans, out, [](bytep p) {
-                return static_cast<float>(static_cast<std::int32_t>(load32u(p))) * 0x1p-31f;
-            });
+            if (!deinterleave_typed<std::int32_t>(src, n, nchans, out,
+                                                  [](std::int32_t v) { return static_cast<float>(v) * 0x1p-31f; }))
+                deinterleave<4>(src, n, nchans, out, [](bytep p) {
+                    return static_cast<float>(static_cast<std::int32_t>(load32u(p))) * 0x1p-31f;
+                });
             break;
         case twavcoding::f32:
+            if (deinterleave_typed<float>(src, n, nchans, out, [](float v) { return v; })) break;
             deinterleave<4>(src, n, nchans, out, [](bytep p) {
                 const std::uint32_t u = load32u(p);
                 float v;
@@ -245,6 +350,10 @@ void encode_frames(twavcoding c, const tblockinput<float>& block, std::size_t n,
             break;
         }
         case twavcoding::s16:
+            if (!dither && interleave_typed<std::int16_t>(block, n, dst, [g](int ch, float x) {
+                    return quantise<std::int16_t>(x, g[ch], -32768.0, 32767.0);
+                }))
+                break;
             interleave<2>(block, n, dst, [&](int ch, float x, std::uint8_t* p) {
                 double y = x * g[ch];
                 if (dither) y += dither->triangular();
@@ -268,6 +377,10 @@ void encode_frames(twavcoding c, const tblockinput<float>& block, std::size_t n,
             });
             break;
         case twavcoding::s32:
+            if (!dither && interleave_typed<std::int32_t>(block, n, dst, [g](int ch, float x) {
+                    return quantise<std::int32_t>(x, g[ch], -2147483648.0, 2147483647.0);
+                }))
+                break;
             interleave<4>(block, n, dst, [&](int ch, float x, std::uint8_t* p) {
                 double y = x * g[ch];
                 if (dither) y += dither->triangular();
@@ -276,6 +389,7 @@ void encode_frames(twavcoding c, const tblockinput<float>& block, std::size_t n,
             });
             break;
         case twavcoding::f32:
+            if (interleave_typed<float>(block, n, dst, [](int, float x) { return x; })) break;
             interleave<4>(block, n, dst, [](int, float x, std::uint8_t* p) {
                 std::uint32_t u;
                 std::memcpy(&u, &x, 4);
