@@ -38,7 +38,12 @@ bool tdocumentfiles::add_file(const std::string& path) {
     const int n0 = doc.totnchans();
     const std::string ext = lower_extension(path);
     bool ok = false;
-    if (ext == ".wav") ok = read_wav(path);
+    if (ext == ".wav")
+        ok = read_wav(path);
+    else if (ext == ".smp")
+        ok = read_smp(path);
+    else if (ext == ".tessal")
+        ok = read_native(path);
     if (!ok || doc.totnchans() <= n0) return false;
 
     const std::string name = file_name_part(path);
@@ -97,6 +102,15 @@ bool tdocumentfiles::save_file(const std::string& path, int nbits, double from, 
                 return false;
         }
         saved = write_wav(path, nbits, from, to, chans, format);
+    } else if (ext == ".smp") {
+        if (doc.prefs.WarnSaveSmp &&
+            prompter.ask("Some features are not saved in smp files.\rYou may want to use the "
+                         "Tessal file format instead.\rDo you want to save as smp anyway?",
+                         "Save as smp", tbuttons::yesno, ticon::warning) != tanswer::yes)
+            return false;
+        saved = write_smp(path, from, to, chans);
+    } else if (ext == ".tessal") {
+        saved = write_native(path, from, to, chans);
     } else {
         prompter.warn("Cannot save file with extension " + ext, "Unknown file type");
         return false;

@@ -47,6 +47,11 @@ public:
 
 private:
     bool read_wav(const std::string& path);
+    bool read_smp(const std::string& path);
+    bool read_native(const std::string& path);
+    bool write_smp(const std::string& path, double from, double to, const std::vector<int>& chans);
+    bool write_native(const std::string& path, double from, double to,
+                      const std::vector<int>& chans);
     bool write_wav(const std::string& path, int nbits, double from, double to,
                    const std::vector<int>& chans, tFormat format);
     bool same_rates(const std::vector<int>& chans) const;

@@ -270,3 +270,71 @@ TEST(SaveSelection, ProposedNamesAndCaptions) {
     doc.selectmode = selmono;
     EXPECT_TRUE(save_selection_enabled(doc));
 }
+
+TEST_F(tfiles, NativeFilesKeepEverythingAndAcceptSplitRates) {
+    files.add_file(wav("a.wav", 2, 1000, 1000));
+    files.add_file(wav("b.wav", 1, 500, 2000));
+    tchannel& c = doc.channel(1);
+    c.set_yunit("Pa");
+    c.notes = {"first note", "second"};
+    c.xshift = 7;
+    tentities e{"d", {{"F0", 120.5, "Hz"}}};
+    c.add_label(0.1, 0.2, "vowel", "manual", e);
+    std::string out = (dir / "doc.tessal").string();
+    ASSERT_TRUE(files.save_file(out, 32, 0, 0, {}, tFormat::ieeefloat));
+    EXPECT_EQ(doc.filename(), out);
+
+    tdocument back;
+    tscriptedprompter p2;
+    tdocumentlifecycle l2{back, p2};
+    tdocumentfiles f2{back, l2, p2};
+    ASSERT_TRUE(f2.open_document(out));
+    ASSERT_EQ(back.totnchans(), 3);
+    const tchannel& b = back.channel(1);
+    EXPECT_EQ(b.yunit(), "Pa");
+    EXPECT_EQ(b.notes, c.notes);
+    EXPECT_EQ(b.xshift, 7);
+    EXPECT_EQ(b.sig, c.sig);
+    EXPECT_EQ(b.stereochanno, 0);
+    ASSERT_EQ(b.labels.size(), 1u);
+    EXPECT_EQ(b.labels[0].entities.no.at(0).value, 120.5);
+    EXPECT_EQ(back.channel(2).sampfreq, 2000);
+    EXPECT_EQ(back.channel(2).filename, "doc.tessal");
+
+    std::ofstream(dir / "bad.tessal") << "not a container";
+    EXPECT_FALSE(f2.add_file((dir / "bad.tessal").string()));
+    EXPECT_EQ(back.totnchans(), 3);
+    EXPECT_EQ(p2.asked.back().text.rfind("Cannot open Tessal file", 0), 0u);
+}
+
+TEST_F(tfiles, SmpFilesRoundTripWithLabels) {
+    files.add_file(wav("a.wav", 2, 1000, 1000));
+    doc.channel(0).set_yunit("Pa");
+    doc.channel(0).add_label(0.25, 0.125, "burst", "manual");
+    doc.prefs.WarnSaveSmp = true;
+    std::string out = (dir / "a.smp").string();
+    prompter.answers = {tanswer::no};
+    EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+    EXPECT_EQ(prompter.asked.back().caption, "Save as smp");
+    EXPECT_FALSE(fs::exists(out));
+    prompter.answers = {tanswer::yes};
+    ASSERT_TRUE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+
+    tdocument back;
+    tscriptedprompter p2;
+    tdocumentlifecycle l2{back, p2};
+    tdocumentfiles f2{back, l2, p2};
+    ASSERT_TRUE(f2.add_file(out));
+    ASSERT_EQ(back.totnchans(), 2);
+    EXPECT_EQ(back.channel(0).name(), "a.wav Ch 0");
+    EXPECT_EQ(back.channel(0).yunit(), "Pa");
+    EXPECT_EQ(back.channel(0).sampfreq, 1000);
+    EXPECT_EQ(back.channel(0).created().origin, "SMP file");
+    for (int i = 0; i < 1000; i += 97)
+        EXPECT_NEAR(back.channel(1).sig[i], doc.channel(1).sig[i], 1.5 / 32765);
+    ASSERT_EQ(back.channel(0).labels.size(), 1u);
+    EXPECT_EQ(back.channel(0).labels[0].labeltype, "smp");
+    EXPECT_EQ(back.channel(0).labels[0].text, "burst");
+    EXPECT_NEAR(back.channel(0).labels[0].time, 0.25, 1e-9);
+    EXPECT_NEAR(back.channel(0).labels[0].duration, 0.125, 1e-9);
+}

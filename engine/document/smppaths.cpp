@@ -1,0 +1,128 @@
+// The document's SMP paths: reading a .smp file's channels and labels into
+// the document, with the warning for files of a known-bad calibration; and
+// writing channels out with the producing process "Tessal".
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "document/documentfiles.h"
+#include "document/savespan.h"
+#include "formats/tsmpfile.h"
+
+namespace tessal {
+
+bool tdocumentfiles::read_smp(const std::string& path) {
+    used(path);
+    TSMPfile smp;
+    if (!smp.open_file(path, true)) {
+        std::string why = smp.Getopenerror();
+        prompter.warn("Could not open file" + (why.empty() ? "" : "\r" + path + "\r" + why),
+                      "Could not open file");
+        return false;
+    }
+    if (smp.calibration_suspect()) {
+        std::string text =
+            "This soundfile seems to have been created with a version of Kelp\rthat has a known "
+            "audio level calibration bug.\rTherefore, the sound pressure of the audio channel "
+            "cannot be trusted.\r" +
+            path;
+        if (prompter.ask(text, "Sound pressure cannot be trusted", tbuttons::okcancel,
+                         ticon::warning) != tanswer::ok)
+            return false;
+    }
+    const int k = smp.nChans();
+    std::vector<tsinglearr> data(k);
+    tsiglabels labels;
+    try {
+        for (int i = 0; i < k; ++i) smp.read_channel(i, data[i]);
+        labels = smp.Getsiglabels();
+    } catch (const std::exception& e) {
+        prompter.warn(std::string("Could not open file\r") + path + "\r" + e.what(),
+                      "Could not open file");
+        return false;
+    }
+    const int n0 = doc.totnchans();
+    doc.set_totnchans(n0 + k);
+    for (int i = 0; i < k; ++i) {
+        tchannel& ch = doc.channel(n0 + i);
+        ch.sig = std::move(data[i]);
+        ch.sampfreq = ch.orgsampfreq = smp.Getsampfreq(i);
+        ch.set_name(smp.Getchannelname(i));
+        ch.set_yunit(smp.Getchannelunit(i));
+        ch.nbits = 16;
+        ch.format = tFormat::pcm;
+        ch.set_origin("SMP file");
+        ch.set_fsd(smp.Getfsd(i));
+        ch.needsdither = false;
+        ch.sigcachedirty = true;
+    }
+    if (k > 0)
+        for (tsiglabel l : labels) {
+            l.labeltype = "smp";
+            doc.channel(n0).add_label(l);
+        }
+    smp.close_file();
+    life.currentnbits = std::max(life.currentnbits, 16);
+    life.currentformat = tFormat::pcm;
+    return true;
+}
+
+bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
+                               const std::vector<int>& chans) {
+    std::vector<int> list = channel_list(chans);
+    if (list.empty() || !same_rates(list)) {
+        prompter.error("Cannot save file " + path + "\rIncompatible sample rates", "Error");
+        return false;
+    }
+    if (!overload_ok(list, 16, tFormat::pcm, from, to)) return false;
+    used(path);
+    const bool dither = doc.prefs.UseDither == 0 ||
+                        (doc.prefs.UseDither == 1 &&
+                         std::any_of(list.begin(), list.end(), [&](int c) {
+                             const tchannel& ch = doc.channel(c);
+                             return ch.nbits > 16 || ch.format == tFormat::ieeefloat ||
+                                    ch.get_usedither();
+                         }));
+    const double rate = doc.channel(list.front()).sampfreq;
+    const int n = static_cast<int>(list.size());
+    tfilespan span = file_span(doc, list, from, to);
+    const double t0 = span.begin / rate;
+    try {
+        TSMPfile smp;
+        smp.new_file(path);
+        smp.insert_nonpresent_defaults();
+        smp.set_proc("Tessal");
+        smp.SetnChans(n);
+        smp.SetSfTot(std::round(rate * n));
+        std::vector<std::tuple<double, double, std::string>> seen;
+        for (int i = 0; i < n; ++i) {
+            const tchannel& ch = doc.channel(list[i]);
+            smp.set_channel(i, ch.name(), ch.yunit(), ch.fsd());
+            std::vector<float> storage;
+            std::span<const float> s = samples_over(ch, span, storage);
+            smp.write_channel(i, tsinglearr(s.begin(), s.end()), dither);
+            for (const tsiglabel& l : ch.labels) {
+                double start = l.time - t0;
+                if (from < to && (l.time + l.duration < from || l.time > to)) continue;
+                auto key = std::make_tuple(start, l.duration, l.text);
+                if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+                seen.push_back(key);
+            }
+        }
+        for (const auto& [start, length, text] : seen) smp.add_label(start, length, text);
+        smp.SetExternalLabels(true);
+        if (!smp.save_file()) {
+            prompter.error("Cannot save file " + path + "\r" + smp.Getsaveerror(),
+                           "File was not saved");
+            return false;
+        }
+        smp.close_file();
+    } catch (const std::exception& e) {
+        prompter.error(e.what(), "File was not saved");
+        return false;
+    }
+    doc.set_modified(false);
+    return true;
+}
+
+}  // namespace tessal
