@@ -7,12 +7,17 @@
 // caption) is laid out at 1280x800, rendered to a PNG, and the program ends.
 // Without a display it then runs on the offscreen platform.
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QFileDialog>
+#include <memory>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "mainwindow/mainwindow.h"
+#include "document/title.h"
 #include "mainwindow/screenshot.h"
 
 int main(int argc, char** argv) {
@@ -56,7 +61,22 @@ int main(int argc, char** argv) {
     }
 
     QWidget* target = &w;
-    if (!windowcaption.isEmpty()) {
+    std::unique_ptr<QWidget> dialog;
+    QWidget* popup = nullptr;
+    if (windowcaption == "Save as") {
+        // The save dialog, opened on its filter list.
+        auto* d = w.filecommands().make_save_dialog(
+            QString::fromStdString(tessal::file_name_part(w.document().filename())));
+        dialog.reset(d);
+        d->resize(760, 480);
+        d->show();
+        for (QComboBox* box : d->findChildren<QComboBox*>())
+            if (box->count() > 1 && box->objectName() == "fileTypeCombo") {
+                box->showPopup();
+                popup = box->view()->window();
+            }
+        target = d;
+    } else if (!windowcaption.isEmpty()) {
         w.show();
         target = w.windows().find(windowcaption);
         if (!target) {
@@ -66,5 +86,5 @@ int main(int argc, char** argv) {
         }
         target->resize(target->sizeHint());
     }
-    return tessal::render_window_png(target, screenshot, menu) ? 0 : 1;
+    return tessal::render_window_png(target, screenshot, menu, popup) ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <memory>
 
 #include "document/title.h"
 #include "platform/filefilter.h"
@@ -71,17 +72,11 @@ void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>
     if (choose_save_name) {
         path = choose_save_name(filters, index, name);
     } else {
-        QFileDialog dialog(parent, "Save as");
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters(filters);
-        if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
-        dialog.setDefaultSuffix(ext.mid(1));
-        QString dir = QFileInfo(QString::fromStdString(doc.filename())).absolutePath();
-        if (!doc.filename().empty()) dialog.setDirectory(dir);
-        dialog.selectFile(name);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-        path = dialog.selectedFiles().first();
-        index = filters.indexOf(dialog.selectedNameFilter());
+        std::unique_ptr<QFileDialog> dialog(make_save_dialog(name));
+        dialog->setDefaultSuffix(ext.mid(1));
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+        path = dialog->selectedFiles().first();
+        index = filters.indexOf(dialog->selectedNameFilter());
     }
     if (path.isEmpty()) return;
     savefilterindex = index;
@@ -89,6 +84,20 @@ void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>
     life.currentnbits = row->nbits;
     life.currentformat = row->format;
     files.save_file(path.toStdString(), row->nbits, from, to, chans, row->format);
+}
+
+QFileDialog* tfilecommands::make_save_dialog(const QString& proposed) {
+    auto* dialog = new QFileDialog(parent, "Save as");
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    QStringList filters = qt_filters(QString::fromStdString(savefilter_text(files.savefilter)));
+    dialog->setNameFilters(filters);
+    if (savefilterindex >= 0 && savefilterindex < filters.size())
+        dialog->selectNameFilter(filters[savefilterindex]);
+    if (!doc.filename().empty())
+        dialog->setDirectory(QFileInfo(QString::fromStdString(doc.filename())).absolutePath());
+    dialog->selectFile(proposed);
+    return dialog;
 }
 
 void tfilecommands::drop(const QStringList& paths) {

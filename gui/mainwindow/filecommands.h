@@ -12,6 +12,7 @@
 #include "document/documentfiles.h"
 #include "document/saveselection.h"
 
+class QFileDialog;
 class QWidget;
 
 namespace tessal {
@@ -36,6 +37,10 @@ public:
     void save_as();
     void save_selection_as();
     void drop(const QStringList& paths);
+
+    // The Save as dialog as it would open now, for a proposed name (the
+    // caller owns it; screenshots show it without running it).
+    QFileDialog* make_save_dialog(const QString& proposed);
 
 private:
     void save_as_with(const QString& proposed, const std::vector<int>& chans, double from,

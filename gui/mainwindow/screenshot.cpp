@@ -18,7 +18,7 @@ void settle() {
 
 }  // namespace
 
-bool render_window_png(QWidget* w, const QString& path, const QString& openmenu) {
+bool render_window_png(QWidget* w, const QString& path, const QString& openmenu, QWidget* popup) {
     w->show();
     settle();
     QPixmap body = w->grab();
@@ -62,6 +62,13 @@ bool render_window_png(QWidget* w, const QString& path, const QString& openmenu)
         p.drawPixmap(menupos + QPoint(0, titleh), menupix);
         p.setPen(QColor(0x80, 0x80, 0x80));
         p.drawRect(QRect(menupos + QPoint(0, titleh), menupix.size() / dpr).adjusted(0, 0, -1, -1));
+    }
+    if (popup && popup->isVisible()) {
+        QPoint at = popup->mapToGlobal(QPoint(0, 0)) - w->mapToGlobal(QPoint(0, 0));
+        QPixmap pp = popup->grab();
+        p.drawPixmap(at + QPoint(0, titleh), pp);
+        p.setPen(QColor(0x80, 0x80, 0x80));
+        p.drawRect(QRect(at + QPoint(0, titleh), pp.size() / dpr).adjusted(0, 0, -1, -1));
     }
     p.end();
     if (!out.save(path, "PNG")) {

@@ -1,7 +1,8 @@
 // Renders a window to a PNG without a display: the way to look at the
 // program from a script. The picture gets a plain title bar with the
 // window's caption, since an offscreen window has no frame; a named menu of
-// the main window can be shown opened below the menu bar.
+// the main window can be shown opened below the menu bar, and an open popup
+// (a combo box's list) where it lies over the window.
 #pragma once
 
 #include <QString>
@@ -14,6 +15,7 @@ class TMainWindow;
 
 // Lays `w` out at `size` (when valid), renders it and writes the PNG.
 // Returns false with a message on stderr when the file cannot be written.
-bool render_window_png(QWidget* w, const QString& path, const QString& openmenu = {});
+bool render_window_png(QWidget* w, const QString& path, const QString& openmenu = {},
+                       QWidget* popup = nullptr);
 
 }  // namespace tessal
