@@ -44,6 +44,8 @@ bool tdocumentfiles::add_file(const std::string& path) {
         ok = read_smp(path);
     else if (ext == ".tessal")
         ok = read_native(path);
+    else if (ext == ".orlet")
+        ok = read_orlet(path);
     if (!ok || doc.totnchans() <= n0) return false;
 
     const std::string name = file_name_part(path);

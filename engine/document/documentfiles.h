@@ -49,6 +49,7 @@ private:
     bool read_wav(const std::string& path);
     bool read_smp(const std::string& path);
     bool read_native(const std::string& path);
+    bool read_orlet(const std::string& path);
     bool write_smp(const std::string& path, double from, double to, const std::vector<int>& chans);
     bool write_native(const std::string& path, double from, double to,
                       const std::vector<int>& chans);

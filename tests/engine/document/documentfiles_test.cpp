@@ -9,6 +9,7 @@
 #include "document/documentfiles.h"
 #include "document/saveselection.h"
 #include "formats/twavfile.h"
+#include "formats/txiifile.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;
@@ -337,4 +338,38 @@ TEST_F(tfiles, SmpFilesRoundTripWithLabels) {
     EXPECT_EQ(back.channel(0).labels[0].text, "burst");
     EXPECT_NEAR(back.channel(0).labels[0].time, 0.25, 1e-9);
     EXPECT_NEAR(back.channel(0).labels[0].duration, 0.125, 1e-9);
+}
+
+TEST_F(tfiles, OrletRecordingsBecomeChannels) {
+    TXIIFile x;
+    x.SetFileId("Orlet");
+    x.SetProgId({"Another", "Recorder", "2.1"});
+    x.writeinteger("Test_1", "nSounds", 1);
+    x.writeinteger("Test_1", "nChans0", 2);
+    x.writeinteger("Test_1", "SampFreq0", 8000);
+    x.writestring("Test_1", "FileName0", "vowel");
+    x.writesmallintarr("Test_1", "Samples0", {32767, -32767, 0, 16384});
+    x.writeinteger("Test_1", "nAnchors", 1);
+    x.writestring("Test_1", "AnchorFileName0", "ref");
+    x.writesmallintarr("Test_1", "AnchorSamples0", {100, 200, 300});
+    std::string path = (dir / "r.orlet").string();
+    x.save_file(path);
+    ASSERT_TRUE(files.add_file(path));
+    ASSERT_EQ(doc.totnchans(), 3);
+    EXPECT_EQ(doc.channel(0).name(), "vowel");
+    EXPECT_EQ(doc.channel(0).sig, (tsinglearr{1.0f, 0.0f}));
+    EXPECT_EQ(doc.channel(1).sig, (tsinglearr{-1.0f, 16384 / 32767.0f}));
+    EXPECT_EQ(doc.channel(0).stereochanno, 1);
+    EXPECT_EQ(doc.channel(0).sampfreq, 8000);
+    EXPECT_EQ(doc.channel(2).name(), "Anchor: ref");
+    EXPECT_EQ(doc.channel(2).sampfreq, 100);  // the default rate
+    EXPECT_EQ(doc.channel(2).created().origin, "Orlet anchor sound");
+    EXPECT_EQ(doc.channel(2).sig.size(), 3u);
+
+    x.SetFileId("Other");
+    std::string other = (dir / "o.orlet").string();
+    x.save_file(other);
+    EXPECT_FALSE(files.add_file(other));
+    EXPECT_EQ(prompter.asked.back().text, other + " does not appear to be a Orlet file. FileID=Other");
+    EXPECT_EQ(doc.totnchans(), 3);
 }
