@@ -21,30 +21,51 @@ bool index_of(double v, long long& out) {
 // Min and max over a run of pairs; four independent accumulators let the
 // compiler keep the loop in vector registers.
 void scan_pairs(const tsinglepair* p, std::size_t n, float& lo, float& hi) {
-    float l0 = lo, l1 = lo, h0 = hi, h1 = hi;
+    // Four lanes of (lo, hi): the loop body is one vector min and one max.
+    float l[4], h[4];
+    for (int j = 0; j < 4; ++j) {
+        l[j] = lo;
+        h[j] = hi;
+    }
     std::size_t i = 0;
-    for (; i + 2 <= n; i += 2) {
-        l0 = p[i].lo < l0 ? p[i].lo : l0;
-        h0 = p[i].hi > h0 ? p[i].hi : h0;
-        l1 = p[i + 1].lo < l1 ? p[i + 1].lo : l1;
-        h1 = p[i + 1].hi > h1 ? p[i + 1].hi : h1;
-    }
+    for (; i + 4 <= n; i += 4)
+        for (int j = 0; j < 4; ++j) {
+            l[j] = p[i + j].lo < l[j] ? p[i + j].lo : l[j];
+            h[j] = p[i + j].hi > h[j] ? p[i + j].hi : h[j];
+        }
     for (; i < n; ++i) {
-        l0 = p[i].lo < l0 ? p[i].lo : l0;
-        h0 = p[i].hi > h0 ? p[i].hi : h0;
+        l[0] = p[i].lo < l[0] ? p[i].lo : l[0];
+        h[0] = p[i].hi > h[0] ? p[i].hi : h[0];
     }
-    lo = std::min(l0, l1);
-    hi = std::max(h0, h1);
+    for (int j = 0; j < 4; ++j) {
+        lo = std::min(lo, l[j]);
+        hi = std::max(hi, h[j]);
+    }
 }
 
 void scan_samples(const float* s, std::size_t n, float& lo, float& hi) {
-    float l = lo, h = hi;
-    for (std::size_t i = 0; i < n; ++i) {
-        l = s[i] < l ? s[i] : l;
-        h = s[i] > h ? s[i] : h;
+    // Eight independent lanes: a single running min/max is bound by the
+    // latency of one compare per sample; lanes let the compiler use vector
+    // min/max over consecutive samples.
+    float l[8], h[8];
+    for (int j = 0; j < 8; ++j) {
+        l[j] = lo;
+        h[j] = hi;
     }
-    lo = l;
-    hi = h;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+        for (int j = 0; j < 8; ++j) {
+            l[j] = s[i + j] < l[j] ? s[i + j] : l[j];
+            h[j] = s[i + j] > h[j] ? s[i + j] : h[j];
+        }
+    for (; i < n; ++i) {
+        l[0] = s[i] < l[0] ? s[i] : l[0];
+        h[0] = s[i] > h[0] ? s[i] : h[0];
+    }
+    for (int j = 0; j < 8; ++j) {
+        lo = std::min(lo, l[j]);
+        hi = std::max(hi, h[j]);
+    }
 }
 
 }  // namespace
