@@ -14,6 +14,7 @@
 #include "document/title.h"
 #include "document/windowplacement.h"
 #include "mainwindow/signalpanel.h"
+#include "measurements/tmeasurementcommands.h"
 
 namespace tessal {
 
@@ -33,6 +34,8 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     doc_.theglobal.add_listener(this);
     panel_ = new tsignalpanel(doc_, this);
     setCentralWidget(panel_);
+    meas_ = std::make_unique<tmeasurementcommands>(doc_, prompter_, this);
+    meas_->show_log = [this] { windows_->show(twindowid::datalog); };
     commands_.build(menuBar(), main_commands());
     panel_->attach_commands(commands_);
     windows_ = std::make_unique<twindowset>(this);
@@ -113,6 +116,8 @@ std::vector<tcommand> TMainWindow::main_commands() {
     };
     // The signal view's commands (View and Channels menus).
     for (tcommand& c : panel_->view_commands()) list.push_back(std::move(c));
+    // Log measurements and Copy measurements (Edit menu).
+    for (tcommand& c : meas_->commands()) list.push_back(std::move(c));
     return list;
 }
 

@@ -21,6 +21,7 @@
 namespace tessal {
 
 class tsignalpanel;
+class tmeasurementcommands;
 
 class TMainWindow : public QMainWindow, public tviewlistener {
     Q_OBJECT
@@ -37,6 +38,7 @@ public:
     tdocumentfiles& files() { return files_; }
     tfilecommands& filecommands() { return *filecmds_; }
     tsignalpanel* signalpanel() const { return panel_; }
+    tmeasurementcommands& measurements() { return *meas_; }
 
     // Runs once: defaults, settings, command-line files, placement.
     void first_activation(const QStringList& arguments);
@@ -72,6 +74,8 @@ private:
     tsignalpanel* panel_ = nullptr;
     bool activated_ = false;
     QString pendingprocess_;
+    // Listens to doc_, so it is declared after it and goes first.
+    std::unique_ptr<tmeasurementcommands> meas_;
 };
 
 }  // namespace tessal

@@ -1,6 +1,7 @@
 #include "windows/windowset.h"
 
 #include "mainwindow/keyboardshortcutswindow.h"
+#include "measurements/measurementwindows.h"
 #include "windows/placeholderwindow.h"
 
 namespace tessal {
@@ -24,6 +25,8 @@ twindowset::twindowset(QWidget* owner) : owner_(owner) {
         const auto id = static_cast<twindowid>(i);
         if (id == twindowid::keyboardshortcuts)
             windows_.push_back(new tkeyboardshortcutswindow(owner));
+        else if (QWidget* m = make_measurement_window(id, owner))
+            windows_.push_back(m);
         else
             windows_.push_back(new tplaceholderwindow(window_caption(id), owner));
     }

@@ -1,0 +1,147 @@
+// The measurement commands and windows in the main window: F5 twice fills
+// the data log window with one heading and two rows, Ctrl+M copies, the
+// Measurements dialog stores its choices only on OK, New log asks first,
+// and the countdown runs from a 100 ms timer.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "core/measurementitems.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/screenshot.h"
+#include "measurements/tdatalogwindow.h"
+#include "measurements/tmeasurementcommands.h"
+#include "measurements/tmeasurementsdialog.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+void fill(TMainWindow& w) {
+    tdocument& doc = w.document();
+    for (int i = 0; i < nmeasurementitems; ++i)
+        doc.showmeasurement[i] = measurement_shown_by_default(i);
+    doc.set_totnchans(1);
+    tchannel& ch = doc.channel(0);
+    ch.sampfreq = 1000;
+    ch.set_fsd(1);
+    ch.set_name("mic");
+    ch.filename = "tone.wav";
+    ch.sig.resize(2000);
+    for (int i = 0; i < 2000; ++i) ch.sig[i] = (i % 2) ? 0.5f : -0.5f;
+    doc.theglobal.set_selection(0.0, 1.999);
+    w.commands().refresh_enablings();
+}
+
+}  // namespace
+
+TEST(MeasurementCommands, TwoLogPressesShowOneHeadingAndTwoRows) {
+    auto* prompter = new tscriptedprompter;
+    TMainWindow w(prompter);
+    QAction* log = w.commands().action("logmeasurementsaction");
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log->shortcut().toString(), "F5");
+    EXPECT_EQ(w.commands().action("copymeasurementsaction")->shortcut().toString(), "Ctrl+M");
+    EXPECT_FALSE(log->isEnabled());  // no channels
+    fill(w);
+    ASSERT_TRUE(log->isEnabled());
+    log->trigger();
+    log->trigger();
+    auto* win = qobject_cast<tdatalogwindow*>(w.windows().window(twindowid::datalog));
+    ASSERT_NE(win, nullptr);
+    EXPECT_TRUE(win->isVisible());
+    const QString expected =
+        "Channel\tFile name\tChannel name\tSampling rate [Hz]\tLpeak [dB re FSD]\t"
+        "Leq [dB re FSD]\tCrest [dB]\t\n"
+        "0\ttone.wav\tmic\t1000\t-6.02\t-6.02\t0.00\t\n"
+        "0\ttone.wav\tmic\t1000\t-6.02\t-6.02\t0.00\t";
+    EXPECT_EQ(win->memo()->toPlainText(), expected);
+
+    if (const char* dir = std::getenv("TESSAL_SHOT_DIR")) {
+        win->resize(760, 200);
+        render_window_png(win, QString(dir) + "/datalog.png", {});
+        render_window_png(&w, QString(dir) + "/mainwindow-measured.png", {});
+    }
+
+    // Copy log gives the same lines; New log asks and clears on OK only.
+    tmemoryclipboard clip;
+    w.measurements().set_clipboard(&clip);
+    win->copy_log();
+    EXPECT_EQ(QString::fromStdString(clip.text), expected + "\n");
+    prompter->answers = {tanswer::cancel, tanswer::ok};
+    win->new_log();
+    EXPECT_FALSE(win->memo()->toPlainText().isEmpty());
+    win->new_log();
+    EXPECT_TRUE(win->memo()->toPlainText().isEmpty());
+    ASSERT_EQ(prompter->asked.size(), 2u);
+    EXPECT_EQ(prompter->asked[1].caption, "Clear log");
+    log->trigger();
+    EXPECT_EQ(win->memo()->toPlainText().count('\n'), 1);
+
+    w.commands().action("copymeasurementsaction")->trigger();
+    EXPECT_EQ(clip.text, "0\ttone.wav\tmic\t1000 Hz\tLpeak: -6.02 dB re FSD\t"
+                         "Leq: -6.02 dB re FSD\tCrest: 0.00 dB");
+    w.measurements().set_clipboard(nullptr);
+}
+
+TEST(MeasurementCommands, TimerDrivesTheCountdown) {
+    TMainWindow w(new tscriptedprompter);
+    fill(w);
+    QTimer* t = w.measurements().timer();
+    EXPECT_EQ(t->interval(), 100);
+    EXPECT_TRUE(t->isActive());
+    w.document().theglobal.set_selection(0, 0.5);
+    // One timer period each, without waiting for it.
+    auto period = [t] { QMetaObject::invokeMethod(t, "timeout", Qt::DirectConnection); };
+    for (int i = 0; i < 4; ++i) period();
+    EXPECT_TRUE(w.document().measurementdirty);
+    period();
+    EXPECT_FALSE(w.document().measurementdirty);
+    EXPECT_NEAR(w.document().channel(0).rms, 0.5, 1e-12);
+}
+
+TEST(MeasurementsDialog, OkStoresChoicesAndCancelDoesNot) {
+    auto* prompter = new tscriptedprompter;
+    TMainWindow w(prompter);
+    fill(w);
+    w.commands().action("measurementsaction")->trigger();
+    auto* dlg = qobject_cast<tmeasurementsdialog*>(w.windows().window(twindowid::measurements));
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->isModal());
+    EXPECT_EQ(dlg->windowTitle(), "Measurements");
+    EXPECT_EQ(dlg->box(15)->text(), "Average of samples > ");
+    EXPECT_EQ(dlg->box(28)->text(), "RMS level re reference (dBA)");
+    EXPECT_TRUE(dlg->box(26)->isChecked());
+    EXPECT_FALSE(dlg->box(28)->isChecked());
+
+    dlg->box(28)->setChecked(true);
+    dlg->threshold()->setText("0.25");
+    dlg->reject();
+    EXPECT_FALSE(w.document().showmeasurement[28]);
+
+    w.commands().action("measurementsaction")->trigger();
+    EXPECT_FALSE(dlg->box(28)->isChecked());  // shown again from the document
+    dlg->box(28)->setChecked(true);
+    dlg->box(26)->setChecked(false);
+    dlg->threshold()->setText("x");
+    w.document().measurementdirty = false;
+    dlg->accept();
+    EXPECT_TRUE(dlg->isVisible());  // not a number: the dialog stays
+    ASSERT_EQ(prompter->asked.size(), 1u);
+    EXPECT_EQ(prompter->asked[0].text, "'x' is not a valid floating point value");
+    dlg->threshold()->setText("0.25");
+    dlg->accept();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(w.document().showmeasurement[28]);
+    EXPECT_FALSE(w.document().showmeasurement[26]);
+    EXPECT_EQ(w.document().measurementthreshold, 0.25);
+    EXPECT_TRUE(w.document().measurementdirty);
+    EXPECT_EQ(w.measurements().measurements().measurementdirtycount, 5);
+}
