@@ -184,6 +184,12 @@ bool TWavFile::open_file(const std::string& fname, bool readonly) {
 
     errno = 0;
     ffile = std::fopen(ffilename.c_str(), readonly ? "rb" : "r+b");
+    if (!ffile && !readonly && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        // Nothing is written through this handle: a write-protected
+        // recording still opens, as read-only.
+        ffile = std::fopen(ffilename.c_str(), "rb");
+        isreadonly = ffile != nullptr;
+    }
     if (!ffile) return not_riff("Cannot open file " + ffilename + "\r" + os_error_text(errno));
     isopen = true;
 
