@@ -105,19 +105,15 @@ TEST_F(TWavFileTest, FloatCodingsKeepValuesAndHalfFloatsSaturate) {
     EXPECT_EQ(back[0], want);
 }
 
-TEST_F(TWavFileTest, CompandedCodingsRoundTripWithinTheirSegmentStep) {
-    const auto sig = test_signal(1.0);
+TEST_F(TWavFileTest, CompandedCodingsSaturateBeyondFullScale) {
+    // The 16-bit value is clipped before coding, so an overload stays at the
+    // extreme code instead of wrapping round to the other sign.
     for (tFormat f : {tFormat::alaw, tFormat::ulaw}) {
-        const auto back = round_trip(sig, 8, f, 1.0);
-        for (std::size_t i = 0; i < sig[0].size(); ++i) {
-            const double x = sig[0][i];
-            // G.711 keeps 4 bits of mantissa: the error is below 1/16 of the value plus half the finest step.
-            EXPECT_NEAR(back[0][i], x, std::fabs(x) / 16 + 9.0 / 32768) << i;
-        }
-        // Beyond full scale the value saturates instead of wrapping round.
-        EXPECT_GT(back[1].back(), -1.0f);
-        EXPECT_LT(back[1].back(), -0.9f);
-        EXPECT_GT(back[1][499], 0.9f);
+        const auto back = round_trip({{1.0f, 1.7f, -1.0f, -5.0f}}, 8, f, 1.0);
+        EXPECT_EQ(back[0][1], back[0][0]);
+        EXPECT_GT(back[0][1], 0.98f);
+        EXPECT_EQ(back[0][3], back[0][2]);
+        EXPECT_LT(back[0][3], -0.98f);
     }
 }
 
@@ -224,25 +220,8 @@ TEST_F(TWavFileTest, IntegerFormsAndShorterChannels) {
     EXPECT_THROW(int32_to_int24(-8388609), EInt24Error);
 }
 
-TEST_F(TWavFileTest, IntegerReadingOfEveryIntegerCoding) {
-    const tsinglearr x = {0.0f, 0.5f, -1.0f};
-    struct tcase {
-        std::uint32_t bits;
-        tFormat format;
-        tintarr want;
-    };
-    for (const tcase& k : {tcase{8, tFormat::pcm, {0, 64, -127}}, tcase{8, tFormat::alaw, {8, 16896, -32256}},
-                           tcase{8, tFormat::ulaw, {0, 16764, -32124}}, tcase{16, tFormat::pcm, {0, 16384, -32768}},
-                           tcase{24, tFormat::pcm, {0, 4194304, -8388608}},
-                           tcase{32, tFormat::pcm, {0, 1073741824, std::numeric_limits<std::int32_t>::min()}}}) {
-        round_trip({x}, k.bits, k.format, 1.0);
-        TWavFile r;
-        ASSERT_TRUE(r.open_file(path("rt.wav"), true));
-        tintarr v;
-        r.read_channel(0, v);
-        EXPECT_EQ(v, k.want) << k.bits << " bits, format " << static_cast<int>(k.format);
-    }
-    round_trip({x}, 32, tFormat::ieeefloat, 1.0);
+TEST_F(TWavFileTest, FloatFilesHaveNoIntegerReading) {
+    round_trip({{0.5f}}, 32, tFormat::ieeefloat, 1.0);
     TWavFile r;
     ASSERT_TRUE(r.open_file(path("rt.wav"), true));
     tintarr v;
@@ -276,25 +255,6 @@ TEST_F(TWavFileTest, ChannelsCanBeReadInAnyOrderAndAgain) {
     } catch (const EWavFileError& e) {
         EXPECT_STREQ(e.what(), "Wav file is not open.");
     }
-}
-
-TEST_F(TWavFileTest, PropertiesAfterCreationAndTheirEdges) {
-    TWavFile w;
-    EXPECT_EQ(w.Getnbits(), 16u);
-    EXPECT_EQ(w.Getformat(), tFormat::pcm);
-    EXPECT_EQ(w.Getnchans(), 0);
-    EXPECT_EQ(w.Getsampfreq(), 44100);
-    EXPECT_EQ(w.Getfullscale(0), 0.0);
-    w.Setfullscale(3, 2.0);
-    EXPECT_EQ(w.Getfullscale(3), 2.0);
-    EXPECT_EQ(w.Getfullscale(4), 0.0);
-    w.Setnchans(2);
-    EXPECT_EQ(w.Getsftot(), 88200);
-    EXPECT_EQ(w.Getfullscale(3), 0.0);  // the array follows the channel count
-    w.Setsampfreq(std::numeric_limits<std::int32_t>::max());
-    EXPECT_THROW(w.Getsftot(), EWavFileError);
-    w.Setsampfreq(0);
-    EXPECT_EQ(w.Gettottime(), 0.0);
 }
 
 // ---- files built byte by byte ----
