@@ -6,6 +6,7 @@
 
 #include "document/savespan.h"
 #include "document/title.h"
+#include "document/viewrange.h"
 #include "dsp/numformat.h"
 
 namespace tessal {
@@ -51,7 +52,7 @@ bool tdocumentfiles::add_file(const std::string& path) {
     const std::string name = file_name_part(path);
     for (int i = n0; i < doc.totnchans(); ++i) doc.channel(i).filename = name;
     doc.set_thischanno(n0);
-    if (refit_time_axis) refit_time_axis();
+    fix_xaxis(doc, true);
     doc.measurementdirty = true;
     if (n0 > 0) doc.set_modified(true);
     life.setfilename("");

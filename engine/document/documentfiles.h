@@ -30,8 +30,6 @@ public:
 
     // Told every signal file read or written, for the recent-files list.
     std::function<void(const std::string&)> recent_file_used;
-    // Refits the time axis to the whole signal after channels were added.
-    std::function<void()> refit_time_axis;
 
     std::vector<tsavefilter> savefilter = default_savefilters();
 
