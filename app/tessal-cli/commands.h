@@ -72,5 +72,6 @@ bool parse_seconds(const std::string& text, double& v);
 int cmd_info(int argc, char** argv);
 int cmd_dump(int argc, char** argv);
 int cmd_convert(int argc, char** argv);
+int cmd_measure(int argc, char** argv);
 
 }  // namespace tessal::cli

@@ -22,6 +22,10 @@ const char* const usage =
     "                      opens IN (adding further inputs) and saves OUT; ID is one of\n"
     "                      tessal32f smp16i wav8i wav8a wav8u wav16i wav24i wav32i wav16f\n"
     "                      wav32f (default from the extension)\n"
+    "  measure FILE [--channel N | --all] [--from S --to S] [--items LIST]\n"
+    "                      the heading and values Log measurements would log for the\n"
+    "                      selection (default the whole file, all channels); LIST holds\n"
+    "                      item numbers 0..31 or keys such as RMSLevelRefA\n"
     "  help                show this text\n"
     "  --version           show the version\n";
 
@@ -34,6 +38,7 @@ const tentry commands[] = {
     {"info", tessal::cli::cmd_info},
     {"dump", tessal::cli::cmd_dump},
     {"convert", tessal::cli::cmd_convert},
+    {"measure", tessal::cli::cmd_measure},
 };
 
 }  // namespace

@@ -1,6 +1,11 @@
 // The countdown, the edit-set check and the two measurement commands.
 #include "document/measurements.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "core/measurementitems.h"
+
 namespace tessal {
 
 tmeasurements::tmeasurements(tdocument& d) : doc(d) { doc.theglobal.add_listener(this); }
@@ -59,6 +64,62 @@ void tmeasurements::log_measurements() {
 void tmeasurements::copy_measurements(ttextclipboard& clipboard) {
     flush();
     clipboard.set_text(measurement_copy_text(doc));
+}
+
+namespace {
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string trimmed(const std::string& s) {
+    const std::size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return "";
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+}  // namespace
+
+bool parse_measurement_items(const std::string& list, std::array<bool, nmeasurementitems>& shown,
+                             std::string& error) {
+    std::array<bool, nmeasurementitems> out{};
+    bool any = false;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        const std::string word = trimmed(list.substr(start, comma - start));
+        start = comma + 1;
+        if (word.empty()) continue;
+        int item = -1;
+        if (std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isdigit(c); })) {
+            if (word.size() <= 2) item = std::stoi(word);
+        } else {
+            for (int i = 0; i < nmeasurementitems; ++i)
+                if (lower(measurement_item(i).key) == lower(word)) item = i;
+        }
+        if (item < 0 || item >= nmeasurementitems) {
+            error = "unknown measurement item \"" + word + "\" (0..31 or a key such as RMSLevelFSD)";
+            return false;
+        }
+        out[item] = true;
+        any = true;
+    }
+    if (!any) {
+        error = "no measurement items listed";
+        return false;
+    }
+    shown = out;
+    return true;
+}
+
+tlogrow measure_log_row_now(tdocument& doc) {
+    tweightingfilters filters;
+    run_measurement_pass(doc, filters, nullptr);
+    doc.measurementdirty = false;
+    return measurement_log_row(doc);
 }
 
 }  // namespace tessal

@@ -14,6 +14,7 @@
 // fresh results.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -73,5 +74,15 @@ private:
     tdocument& doc;
     std::vector<int> measuredids;
 };
+
+// Reads a comma-separated list of measurement items, each a number 0..31 or
+// a key ("RMSLevelFSD", case ignored), into `shown` (all others off). False
+// with the reason in `error` for an empty list or an unknown item.
+bool parse_measurement_items(const std::string& list, std::array<bool, nmeasurementitems>& shown,
+                             std::string& error);
+
+// Measures the document's edit set over its selection at once and gives the
+// heading and row that Log measurements would add.
+tlogrow measure_log_row_now(tdocument& doc);
 
 }  // namespace tessal

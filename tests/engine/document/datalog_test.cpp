@@ -4,6 +4,7 @@
 // copied text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -147,4 +148,27 @@ TEST(CopyMeasurements, InfoAndMeasurementsOfEveryChannelTabSeparated) {
     f.doc.showmeasurement[5] = true;
     f.m.copy_measurements(clip);
     EXPECT_EQ(clip.text, "0\ta\t-1 V\t1\tb");
+}
+
+TEST(MeasureNow, ItemListsAndTheRowsOfADocumentBuiltInCode) {
+    std::array<bool, nmeasurementitems> shown{};
+    std::string error;
+    ASSERT_TRUE(parse_measurement_items(" 0, rmslevelfsd,Average>,31,", shown, error));
+    for (int i = 0; i < nmeasurementitems; ++i)
+        EXPECT_EQ(shown[i], i == 0 || i == 26 || i == 15 || i == 31) << i;
+    for (const char* bad : {"", " , ", "32", "-1", "0,Leq", "007"}) {
+        EXPECT_FALSE(parse_measurement_items(bad, shown, error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_TRUE(shown[26]);  // a refused list leaves the choice alone
+
+    logfixture f;
+    f.doc.showmeasurement = shown;
+    f.doc.selectmode = selmono;
+    f.doc.set_thischanno(1);
+    f.doc.theglobal.set_selection(f.doc.first_time(), f.doc.last_time());
+    const tlogrow row = measure_log_row_now(f.doc);
+    EXPECT_EQ(row.heading, "Channel\tAvg>0\tLeq [dB re FSD]\tCrest [dB]\t");
+    EXPECT_EQ(row.line, "1\t0.5\t-6.02\t0.00\t");
+    EXPECT_FALSE(f.doc.measurementdirty);
 }
