@@ -1,0 +1,219 @@
+// The settings file: a first start keeps the built-in defaults, every value
+// survives a save and a load into a fresh document, a file that is not a
+// settings file is reported and left alone, and values out of range or of
+// the wrong type leave their defaults.
+#include "settings/settingsfile.h"
+
+#include <gtest/gtest.h>
+
+#include "core/measurementitems.h"
+#include "support/scriptedprompter.h"
+#include "tempenv.h"
+
+namespace tessal {
+namespace {
+
+using testing::tscriptedprompter;
+using testing::ttempenv;
+
+tmainwindowsettings current_state() {
+    tmainwindowsettings st;
+    for (const std::string& w : persistent_window_names()) st.layouts[w] = {10, 20, 300, 400};
+    st.playdevices = {"Built-in", "USB headset"};
+    st.recorddevices = {"Mic", "Line in"};
+    st.SaveFormat = 4;
+    for (const char* id : {"tessal32f", "smp16i", "wav8i", "wav16i"}) st.usefileformat.push_back({id, true});
+    return st;
+}
+
+std::string settings_path(const ttempenv& env) {
+    return env.data() + "/Tessal/Tessal/1.0/tessalsettings.xiifile";
+}
+
+TEST(SettingsFile, AFirstStartKeepsTheDefaults) {
+    ttempenv env;
+    tdocument doc;
+    doc.prefs = tpreferences{};
+    doc.selectmode = selmono;
+    tmainwindowsettings st = current_state();
+    const tmainwindowsettings before = st;
+    tscriptedprompter prompter;
+    EXPECT_EQ(open_settings(doc, st, prompter), tsettingsread::missing);
+    EXPECT_TRUE(prompter.asked.empty());
+    EXPECT_EQ(doc.prefs.nSignificantDigits, 5);
+    EXPECT_EQ(doc.prefs.DefaultSampFreq, 44100);
+    EXPECT_EQ(doc.prefs.OverloadMargin, 0.2);
+    EXPECT_EQ(doc.prefs.dBFormat, "0.00");
+    EXPECT_EQ(doc.prefs.SecondsFormat, "0.000");
+    EXPECT_EQ(doc.prefs.UseDither, 1);
+    EXPECT_EQ(doc.selectmode, 1);
+    EXPECT_EQ(st.layouts, before.layouts);
+    EXPECT_EQ(settings_file_path(), settings_path(env));
+}
+
+TEST(SettingsFile, EverythingSurvivesARestart) {
+    ttempenv env;
+    {
+        tdocument doc;
+        tpreferences& p = doc.prefs;
+        p.nSignificantDigits = 12;
+        p.DefaultSampFreq = 22050.5;
+        p.OverloadMargin = 1.0 / 3.0;
+        p.dBFormat = "0.0";
+        p.SecondsFormat = "0.000000";
+        p.QuickDraw = false;
+        p.AntiAlias = false;
+        p.UseInfoColor = false;
+        p.UseDither = 2;
+        p.WarnSaveSmp = false;
+        p.WarnSaveWav = false;
+        p.AskDeleteLabel = false;
+        doc.selectmode = selvisible;
+        for (int i = 0; i < nmeasurementitems; ++i) doc.showmeasurement[i] = i % 3 == 0;
+        doc.measurementthreshold = -12.5;
+        tmainwindowsettings st = current_state();
+        st.layouts["Layout"] = {-5, 30, 700, 1000};
+        st.layouts["HistWindow"] = {1, 2, 3, 4};
+        st.playdevice = 1;
+        st.recorddevice = 1;
+        st.SaveFormat = 2;
+        st.ShowFSD = false;
+        st.usefileformat[1].used = false;
+        st.codecs = {{"FLAC", ".flac", "/usr/bin/flac", "-d %s"}, {"Ogg", ".ogg", "oggdec", ""}};
+        st.ShowCodec = true;
+        save_settings(doc, st);
+    }
+    tdocument doc;
+    tmainwindowsettings st = current_state();
+    tscriptedprompter prompter;
+    ASSERT_EQ(open_settings(doc, st, prompter), tsettingsread::read);
+    EXPECT_TRUE(prompter.asked.empty());
+    const tpreferences& p = doc.prefs;
+    EXPECT_EQ(p.nSignificantDigits, 12);
+    EXPECT_EQ(p.DefaultSampFreq, 22050.5);
+    EXPECT_EQ(p.OverloadMargin, 1.0 / 3.0);  // extended values hold a double exactly
+    EXPECT_EQ(p.dBFormat, "0.0");
+    EXPECT_EQ(p.SecondsFormat, "0.000000");
+    EXPECT_FALSE(p.QuickDraw || p.AntiAlias || p.UseInfoColor || p.WarnSaveSmp ||
+                 p.WarnSaveWav || p.AskDeleteLabel);
+    EXPECT_EQ(p.UseDither, 2);
+    EXPECT_EQ(doc.selectmode, selvisible);
+    for (int i = 0; i < nmeasurementitems; ++i) EXPECT_EQ(doc.showmeasurement[i], i % 3 == 0) << i;
+    EXPECT_EQ(doc.measurementthreshold, -12.5);
+    EXPECT_EQ(st.layouts["Layout"], (twindowlayout{-5, 30, 700, 1000}));
+    EXPECT_EQ(st.layouts["HistWindow"], (twindowlayout{1, 2, 3, 4}));
+    EXPECT_EQ(st.layouts["EPGWindow"], (twindowlayout{10, 20, 300, 400}));
+    EXPECT_EQ(st.playdevice, 1);
+    EXPECT_EQ(st.recorddevice, 1);
+    EXPECT_EQ(st.SaveFormat, 2);
+    EXPECT_FALSE(st.ShowFSD);
+    EXPECT_TRUE(st.usefileformat[0].used);
+    EXPECT_FALSE(st.usefileformat[1].used);
+    ASSERT_EQ(st.codecs.size(), 2u);
+    EXPECT_EQ(st.codecs[0], (tcodecentry{"FLAC", ".flac", "/usr/bin/flac", "-d %s"}));
+    EXPECT_EQ(st.codecs[1].Exename, "oggdec");
+    EXPECT_TRUE(st.ShowCodec);
+
+    // The file is a container with the right id and the documented keys.
+    TXIIFile f;
+    ASSERT_TRUE(f.open_file(settings_path(env)));
+    EXPECT_EQ(f.GetFileId(), "TessalSettings");
+    EXPECT_EQ(f.readinteger("Layout", "Width", 0), 1000);
+    EXPECT_EQ(f.readstring("General", "PlaySoundcard", ""), "USB headset");
+    EXPECT_EQ(f.readfloat("General", "DefaultSampFreq", 0), 22050.5);
+    EXPECT_FALSE(f.readbool("General", "UseFileFormatsmp16i", true));
+    EXPECT_EQ(f.readstring("Codec1", "Name", ""), "Ogg");
+    EXPECT_TRUE(f.readbool("ShowMeasurement", measurement_item(0).key, false));
+}
+
+TEST(SettingsFile, AMaximisedWindowKeepsItsStoredPlace) {
+    ttempenv env;
+    tdocument doc;
+    tmainwindowsettings st = current_state();
+    st.layouts["Layout"] = {50, 60, 500, 600};
+    save_settings(doc, st);
+    st.layouts["Layout"] = {0, 0, 1080, 1920, true};
+    st.layouts["LogWindow"] = {7, 8, 9, 10};
+    save_settings(doc, st);
+    tmainwindowsettings back = current_state();
+    tscriptedprompter prompter;
+    open_settings(doc, back, prompter);
+    EXPECT_EQ(back.layouts["Layout"], (twindowlayout{50, 60, 500, 600}));
+    EXPECT_EQ(back.layouts["LogWindow"], (twindowlayout{7, 8, 9, 10}));
+}
+
+TEST(SettingsFile, AForeignOrDamagedFileIsReportedAndLeftAlone) {
+    for (int kind = 0; kind < 2; ++kind) {
+        ttempenv env;
+        std::string bytes;
+        if (kind == 0) {
+            TXIIFile other;
+            other.SetFileId("TessalFile");
+            other.SetProgId(tessal_progid());
+            other.writeinteger("General", "nSignificantDigits", 9);
+            const auto b = other.save_bytes();
+            bytes.assign(b.begin(), b.end());
+        } else {
+            bytes = std::string("XII1\x05\x00\x00\x00Tes", 12);  // cut off in the file id
+        }
+        ttempenv::write(settings_path(env), bytes);
+        tdocument doc;
+        tmainwindowsettings st = current_state();
+        tscriptedprompter prompter;
+        EXPECT_EQ(open_settings(doc, st, prompter), tsettingsread::rejected);
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_EQ(prompter.asked[0].text, "Wrong settings file type");
+        EXPECT_EQ(prompter.asked[0].caption, "Cannot open settings file");
+        EXPECT_EQ(doc.prefs.nSignificantDigits, 5);
+        EXPECT_EQ(ttempenv::read(settings_path(env)), bytes);
+
+        // The next save writes a good file and keeps the old bytes beside it.
+        doc.prefs.nSignificantDigits = 7;
+        save_settings(doc, st);
+        EXPECT_EQ(ttempenv::read(env.data() + "/Tessal/Tessal/1.0/tessalsettings_damaged.xiifile"),
+                  bytes);
+        tdocument again;
+        tmainwindowsettings st2 = current_state();
+        EXPECT_EQ(open_settings(again, st2, prompter), tsettingsread::read);
+        EXPECT_EQ(again.prefs.nSignificantDigits, 7);
+    }
+}
+
+TEST(SettingsFile, BadValuesLeaveTheirDefaults) {
+    ttempenv env;
+    TXIIFile f;
+    f.SetFileId("TessalSettings");
+    f.SetProgId(tessal_progid());
+    f.writeinteger("General", "nSignificantDigits", 21);
+    f.writestring("General", "UseDither", "1");  // wrong type
+    f.writeinteger("General", "Selectmode", 0);
+    f.writefloat("General", "DefaultSampFreq", -8000);
+    f.writefloat("General", "OverloadMargin", std::nan(""));
+    f.writestring("General", "dBFormat", "");
+    f.writestring("General", "SecondsFormat", "0.0%n");
+    f.writestring("General", "PlaySoundcard", "Gone device");
+    f.writeinteger("Layout", "Width", -3);
+    f.writeinteger("Layout", "Left", 1 << 30);
+    f.writeinteger("Layout", "Top", 77);
+    f.writeinteger("Codec", "nCodecs", 2000000000);  // far more than the file holds
+    f.save_file(settings_path(env));
+    tdocument doc;
+    tmainwindowsettings st = current_state();
+    st.playdevice = 1;
+    st.codecs = {{"keep", "", "", ""}};
+    tscriptedprompter prompter;
+    ASSERT_EQ(open_settings(doc, st, prompter), tsettingsread::read);
+    EXPECT_EQ(doc.prefs.nSignificantDigits, 5);
+    EXPECT_EQ(doc.prefs.UseDither, 1);
+    EXPECT_EQ(doc.selectmode, selstereo);
+    EXPECT_EQ(doc.prefs.DefaultSampFreq, 44100);
+    EXPECT_EQ(doc.prefs.OverloadMargin, 0.2);
+    EXPECT_EQ(doc.prefs.dBFormat, "0.00");
+    EXPECT_EQ(doc.prefs.SecondsFormat, "0.000");
+    EXPECT_EQ(st.playdevice, 0);  // a vanished device falls back to the first
+    EXPECT_EQ(st.layouts["Layout"], (twindowlayout{77, 20, 300, 400}));
+    EXPECT_EQ(st.codecs.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tessal
