@@ -1,0 +1,370 @@
+#include "document/editcommands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "document/clipboardblock.h"
+#include "document/viewrange.h"
+
+namespace tessal {
+
+namespace {
+
+// round(v) as an index; values beyond any array become far-away indices
+// instead of undefined conversions.
+long long to_index(double v) {
+    if (std::isnan(v)) return 0;
+    constexpr double lim = 4e18;
+    return static_cast<long long>(std::llround(std::clamp(v, -lim, lim)));
+}
+
+long long last_index(const tchannel& ch) { return static_cast<long long>(ch.sig.size()) - 1; }
+
+// Channel lists of the questions: "0, 1 and 2".
+std::string and_list(const std::vector<int>& chans) {
+    std::string s;
+    for (std::size_t i = 0; i < chans.size(); ++i) {
+        if (i > 0) s += i + 1 == chans.size() ? " and " : ", ";
+        s += std::to_string(chans[i]);
+    }
+    return s;
+}
+
+// The largest block the clipboard format can describe per channel.
+constexpr long long maxclipsamples = std::numeric_limits<std::int32_t>::max() / 4 - 3;
+
+}  // namespace
+
+int stereo_partner(const tdocument& doc, int chno) {
+    if (chno < 0 || chno >= doc.totnchans()) return -1;
+    int p = doc.channel(chno).stereochanno;
+    return p >= 0 && p < doc.totnchans() && p != chno ? p : -1;
+}
+
+std::vector<int> edit_set(const tdocument& doc) {
+    std::vector<int> set;
+    const int n = doc.totnchans();
+    if (n == 0) return set;
+    const int cur = doc.thischanno();
+    switch (doc.selectmode) {
+        case selmono: set.push_back(cur); break;
+        case selstereo:
+            set.push_back(cur);
+            if (int p = stereo_partner(doc, cur); p >= 0) set.push_back(p);
+            break;
+        case selall:
+            for (int i = 0; i < n; ++i) set.push_back(i);
+            break;
+        case selvisible:
+            for (int i = 0; i < n; ++i)
+                if (doc.channel(i).visible()) set.push_back(i);
+            break;
+        default: break;
+    }
+    return set;
+}
+
+tsamplerange selection_range(const tchannel& ch, double L, double R) {
+    const double xs = static_cast<double>(ch.xshift);
+    return {to_index(L * ch.sampfreq - xs), to_index(R * ch.sampfreq - xs)};
+}
+
+// --- enabling ------------------------------------------------------------------
+
+bool teditcommands::can_copy() const { return doc.totnchans() > 0 && doc.theglobal.has_selection(); }
+bool teditcommands::can_paste() const { return clipboard.has_format(sampleddata_format); }
+bool teditcommands::can_select_all() const { return doc.totnchans() > 0; }
+bool teditcommands::can_change_selection() const { return can_copy(); }
+bool teditcommands::can_set_fsd_to_peak() const { return doc.totnchans() > 0; }
+bool teditcommands::can_set_selectmode(int mode) const {
+    return mode == selmono || doc.totnchans() > 1;
+}
+
+// --- helpers -----------------------------------------------------------------
+
+void teditcommands::after_sample_change(tchannel& ch) {
+    ch.sigcachedirty = true;
+    ch.bmpdirty = true;
+    ch.histdirty = true;
+    doc.measurementdirty = true;
+}
+
+void teditcommands::refit_and_repaint() {
+    fix_xaxis(doc, false);
+    doc.set_modified(true);
+    doc.theglobal.invalidate_paintboxes(true);
+}
+
+// --- copy, cut, delete ---------------------------------------------------------
+
+bool teditcommands::copy() {
+    if (stop_sound) stop_sound();
+    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+    tclipblock block;
+    block.start = static_cast<float>(L);
+    for (int c : edit_set(doc)) {
+        const tchannel& ch = doc.channel(c);
+        const long long from = to_index(L * ch.sampfreq);
+        const long long n = to_index((R - L) * ch.sampfreq) + 1;
+        if (n < 0 || n > maxclipsamples)
+            throw EClipboardError("The selection is too long to copy");
+        tclipchannel cc;
+        cc.sampfreq = static_cast<float>(ch.sampfreq);
+        cc.fsd = static_cast<float>(ch.fsd());
+        cc.samples.assign(static_cast<std::size_t>(n), 0.0f);
+        // Only the part that overlaps the samples is copied; the rest stays 0.
+        const long long a = std::max(from, ch.xshift);
+        const long long b = std::min(from + n, ch.xshift + static_cast<long long>(ch.sig.size()));
+        if (a < b)
+            std::copy(ch.sig.begin() + (a - ch.xshift), ch.sig.begin() + (b - ch.xshift),
+                      cc.samples.begin() + (a - from));
+        block.chans.push_back(std::move(cc));
+    }
+    if (block.chans.empty()) return false;
+    clipboard.set_data(sampleddata_format, serialise_clipblock(block));
+    return true;
+}
+
+bool teditcommands::cut() {
+    if (!copy()) return false;
+    return delete_selection();
+}
+
+std::string teditcommands::delete_question() const {
+    const int cur = doc.thischanno();
+    switch (doc.selectmode) {
+        case selstereo:
+            if (int p = stereo_partner(doc, cur); p >= 0)
+                return "Do you want to delete the selection of channels " + std::to_string(cur) +
+                       " and " + std::to_string(p) + "?";
+            [[fallthrough]];
+        case selmono:
+            return "Do you want to delete the selection of channel " + std::to_string(cur) + "?";
+        case selall: return "Do you want to delete the selection (all channels)?";
+        default: {
+            std::vector<int> vis = edit_set(doc);
+            return std::string("Do you want to delete the selection of ") +
+                   (vis.size() > 1 ? "channels " : "channel ") + and_list(vis) + "?";
+        }
+    }
+}
+
+bool teditcommands::delete_selection() {
+    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+    if (L == R) return false;
+    const std::vector<int> set = edit_set(doc);
+    if (set.empty()) return false;
+    if (prompter.ask(delete_question(), "Confirm delete of waveform", tbuttons::okcancel,
+                     ticon::question) != tanswer::ok)
+        return false;
+    for (int c : set) {
+        tchannel& ch = doc.channel(c);
+        if (ch.sig.empty()) continue;
+        tsamplerange r = selection_range(ch, L, R);
+        const long long last = last_index(ch);
+        const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
+        if (e > s) ch.sig.erase(ch.sig.begin() + s, ch.sig.begin() + e);
+        // Labels follow the stretch that was really removed: when the
+        // selection reaches past either end of this channel, fewer samples
+        // go than the selection is long, and the labels must move only as
+        // far as the samples did.
+        if (s == r.s && e == r.e)
+            ch.adjust_labelstime(L, -(R - L));
+        else if (e > s && ch.sampfreq > 0)
+            ch.adjust_labelstime((static_cast<double>(s + ch.xshift)) / ch.sampfreq,
+                                 -static_cast<double>(e - s) / ch.sampfreq);
+        after_sample_change(ch);
+    }
+    doc.set_modified(true);
+    doc.theglobal.set_selection(L, L);
+    doc.theglobal.fix_things();
+    refit_and_repaint();
+    return true;
+}
+
+// --- paste ---------------------------------------------------------------------
+
+bool teditcommands::paste() {
+    if (stop_sound) stop_sound();
+    std::vector<std::uint8_t> bytes;
+    if (!clipboard.get_data(sampleddata_format, bytes)) return false;
+    tclipblock block;
+    try {
+        block = parse_clipblock(bytes);
+    } catch (const EClipboardError& e) {
+        prompter.warn(e.what(), "Paste");
+        return false;
+    }
+    const int a = static_cast<int>(block.chans.size());
+    const int N = doc.totnchans();
+    const int cur = doc.thischanno();
+    const int partner = stereo_partner(doc, cur);
+    const bool fits = N >= a && (a == 1 || (a == 2 && partner >= 0) || (a > 2 && a == N));
+    if (!fits) {
+        if (a == 1)
+            prompter.warn("Clipboard signal does not fit at cursor\r(" + std::to_string(a) +
+                              " channel on clipboard, " + std::to_string(N) + " at cursor)",
+                          "Channel mismatch");
+        else
+            prompter.warn("Clipboard signals do not fit at cursor\r(" + std::to_string(a) +
+                              " channels on clipboard, " + std::to_string(N) + " at cursor)",
+                          "Channel mismatch");
+        return false;
+    }
+    // Clipboard channel i goes into targets[i].
+    std::vector<int> targets;
+    if (a == 1) {
+        targets = {cur};
+    } else if (doc.selectmode == selstereo) {
+        targets.push_back(cur);
+        if (partner >= 0) targets.push_back(partner);
+    } else if (doc.selectmode == selmono || doc.selectmode == selall) {
+        for (int i = 0; i < std::min(a, N); ++i) targets.push_back(i);
+    } else {
+        return false;  // a multi-channel block is not pasted into the visible channels
+    }
+
+    const double L = doc.theglobal.leftselcursor();
+    bool changed = false;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        tchannel& ch = doc.channel(targets[i]);
+        const std::vector<float>& src = block.chans[i].samples;
+        if (!(ch.sampfreq > 0)) continue;
+        const long long n = static_cast<long long>(src.size());
+        const long long at = to_index(L * ch.sampfreq);  // time index of the cursor
+        const long long b = at - ch.xshift;
+        const long long len = static_cast<long long>(ch.sig.size());
+        const long long newlen = b < 0 ? len + n - b : std::max(b, len) + n;
+        if (newlen > static_cast<long long>(ch.sig.max_size()) || newlen > (1LL << 40))
+            throw std::length_error("The pasted signal would make channel " +
+                                    std::to_string(targets[i]) + " too long");
+        changed = true;
+        ch.adjust_labelstime(static_cast<double>(at) / ch.sampfreq,
+                             static_cast<double>(n) / ch.sampfreq);
+        if (b < 0) {
+            // The channel now starts at the cursor: pasted samples, zeros up
+            // to the old first sample, then the old samples.
+            tsinglearr grown;
+            grown.reserve(static_cast<std::size_t>(newlen));
+            grown.insert(grown.end(), src.begin(), src.end());
+            grown.resize(static_cast<std::size_t>(n - b), 0.0f);
+            grown.insert(grown.end(), ch.sig.begin(), ch.sig.end());
+            ch.sig.swap(grown);
+            ch.xshift = at;
+        } else if (b > len) {
+            ch.sig.reserve(static_cast<std::size_t>(newlen));
+            ch.sig.resize(static_cast<std::size_t>(b), 0.0f);
+            ch.sig.insert(ch.sig.end(), src.begin(), src.end());
+        } else {
+            ch.sig.insert(ch.sig.begin() + b, src.begin(), src.end());
+        }
+        after_sample_change(ch);
+    }
+    if (!changed) return false;
+    refit_and_repaint();
+    return true;
+}
+
+// --- select all, zero, reverse, interpolate, FSD -------------------------------
+
+bool teditcommands::select_all() {
+    double lo = 0, hi = 0;
+    bool any = false;
+    for (int c : edit_set(doc)) {
+        const tchannel& ch = doc.channel(c);
+        // A channel without samples or rate has no extent to select.
+        if (!(ch.sampfreq > 0) || ch.sig.empty()) continue;
+        double a = static_cast<double>(ch.xshift) / ch.sampfreq;
+        double b = static_cast<double>(last_index(ch) + ch.xshift) / ch.sampfreq;
+        lo = any ? std::min(lo, a) : a;
+        hi = any ? std::max(hi, b) : b;
+        any = true;
+    }
+    if (!any) return false;
+    doc.theglobal.set_selection(lo, hi);
+    return true;
+}
+
+bool teditcommands::zero() {
+    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+    if (L == R) return false;
+    bool changed = false;
+    for (int c : edit_set(doc)) {
+        tchannel& ch = doc.channel(c);
+        tsamplerange r = selection_range(ch, L, R);
+        if (r.e < 0) continue;  // entirely before the first sample
+        const long long len = static_cast<long long>(ch.sig.size());
+        if (r.e >= len) {
+            if (r.e + 1 > (1LL << 40))
+                throw std::length_error("The selection reaches too far beyond channel " +
+                                        std::to_string(c));
+            ch.sig.resize(static_cast<std::size_t>(r.e + 1), 0.0f);
+        }
+        const long long s = std::clamp(r.s, 0LL, len);
+        if (s <= r.e) std::fill(ch.sig.begin() + s, ch.sig.begin() + r.e + 1, 0.0f);
+        after_sample_change(ch);
+        changed = true;
+    }
+    if (!changed) return false;
+    refit_and_repaint();
+    return true;
+}
+
+bool teditcommands::reverse() {
+    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+    if (L == R) return false;
+    bool changed = false;
+    for (int c : edit_set(doc)) {
+        tchannel& ch = doc.channel(c);
+        if (ch.sig.empty()) continue;
+        tsamplerange r = selection_range(ch, L, R);
+        const long long last = last_index(ch);
+        const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
+        if (e <= s) continue;
+        std::reverse(ch.sig.begin() + s, ch.sig.begin() + e + 1);
+        after_sample_change(ch);
+        changed = true;
+    }
+    if (!changed) return false;
+    doc.set_modified(true);
+    doc.theglobal.invalidate_paintboxes(true);
+    return true;
+}
+
+bool teditcommands::interpolate() {
+    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+    if (L == R) return false;
+    bool changed = false;
+    for (int c : edit_set(doc)) {
+        tchannel& ch = doc.channel(c);
+        if (ch.sig.empty()) continue;
+        tsamplerange r = selection_range(ch, L, R);
+        const long long last = last_index(ch);
+        const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
+        if (e - s < 2) continue;  // nothing strictly between the ends
+        const double x0 = ch.sig[s], x1 = ch.sig[e];
+        const double step = (x1 - x0) / static_cast<double>(e - s);
+        float* p = ch.sig.data();
+        for (long long i = s + 1; i < e; ++i)
+            p[i] = static_cast<float>(x0 + step * static_cast<double>(i - s));
+        ch.needsdither = true;
+        after_sample_change(ch);
+        changed = true;
+    }
+    if (!changed) return false;
+    doc.set_modified(true);
+    doc.theglobal.invalidate_paintboxes(true);
+    return true;
+}
+
+bool teditcommands::set_fsd_to_peak() {
+    const std::vector<int> set = edit_set(doc);
+    if (set.empty()) return false;
+    for (int c : set) doc.channel(c).set_fsd(doc.file_peak_value(c));
+    doc.set_modified(true);
+    doc.theglobal.invalidate_paintboxes(true);
+    return true;
+}
+
+}  // namespace tessal

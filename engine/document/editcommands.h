@@ -1,0 +1,82 @@
+// teditcommands: the Edit menu's sample commands over the document: Cut,
+// Copy, Paste (through the clipboard as a "Tessal Sampled Data" block),
+// Select all, Delete with its confirmation, Zero, Reverse, Interpolate and
+// Set FSD to peak value, and the enabling rules of these commands.
+//
+// Contract: every command works on the channels of the edit set
+// (edit_set) and on the selection between the left and right selection
+// cursors; for channel c the selection covers the sample indices
+// round(L*fs - xshift) .. round(R*fs - xshift), each command clamping them
+// as it says. A command touches nothing outside that range and nothing
+// outside the edit set. A question the user refuses, a clipboard block that
+// does not fit and a damaged block change nothing. Samples are inserted and
+// removed with one move of the tail, never sample by sample.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/clipboard.h"
+#include "core/prompter.h"
+#include "core/tdocument.h"
+
+namespace tessal {
+
+// The channels of the edit set in the order the commands use them: mono
+// the current channel; stereo the current one, then its partner (when it
+// has a valid one); all every channel; visible the visible ones.
+std::vector<int> edit_set(const tdocument& doc);
+// The current channel's valid stereo partner, or -1.
+int stereo_partner(const tdocument& doc, int chno);
+
+// The selection on one channel as sample indices (unclamped).
+struct tsamplerange {
+    long long s = 0, e = 0;
+};
+tsamplerange selection_range(const tchannel& ch, double L, double R);
+
+class teditcommands {
+public:
+    teditcommands(tdocument& doc, tprompter& prompter, tclipboard& clipboard)
+        : doc(doc), prompter(prompter), clipboard(clipboard) {}
+
+    // Stops playback and any running recording before the clipboard
+    // commands read or change samples.
+    std::function<void()> stop_sound;
+
+    // Each returns true when it changed something (Copy: when it put a
+    // block on the clipboard).
+    bool copy();
+    bool cut();
+    bool paste();
+    bool select_all();
+    // The caller checks that the main window is the foreground window.
+    bool delete_selection();
+    bool zero();
+    bool reverse();
+    bool interpolate();
+    bool set_fsd_to_peak();
+
+    // The question Delete asks for the current edit set.
+    std::string delete_question() const;
+
+    // Enabling rules.
+    bool can_copy() const;  // Cut and Copy
+    bool can_paste() const;
+    bool can_select_all() const;
+    bool can_change_selection() const;  // Levels, Reverse, Zero, Interpolate
+    bool can_set_fsd_to_peak() const;
+    // "Edit stereo", "Edit all" and "Edit visible" need more than one channel.
+    bool can_set_selectmode(int mode) const;
+
+private:
+    void after_sample_change(tchannel& ch);
+    void refit_and_repaint();
+
+    tdocument& doc;
+    tprompter& prompter;
+    tclipboard& clipboard;
+};
+
+}  // namespace tessal

@@ -1,0 +1,158 @@
+#include "document/levels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "document/editcommands.h"
+#include "dsp/numformat.h"
+
+namespace tessal {
+
+const char* const leveltype_captions[6] = {"Constant level", "Ramped level", "Constant factor",
+                                           "Ramped factor",  "DC constant",  "Remove DC"};
+
+std::string levels_start_caption(int type, const std::string& unit) {
+    switch (type) {
+        case constantlevel: return "Level change [dB]";
+        case rampedlevel: return "Level change at start [dB]";
+        case constantfactor: return "Factor";
+        case rampedfactor: return "Factor at start";
+        case dcconstant: return unit.empty() ? "DC shift" : "DC shift [" + unit + "]";
+        default: return "";
+    }
+}
+
+std::string levels_end_caption(int type) {
+    switch (type) {
+        case rampedlevel: return "Level change at end [dB]";
+        case rampedfactor: return "Factor at end";
+        default: return "";
+    }
+}
+
+bool levels_shows_start(int type) { return type >= constantlevel && type <= dcconstant; }
+bool levels_shows_end(int type) { return type == rampedlevel || type == rampedfactor; }
+bool levels_shows_readavg(int type, int selectmode) {
+    return type == dcconstant && selectmode == selmono;
+}
+
+namespace {
+
+double db_to_factor(double db) { return std::pow(10.0, db / 20.0); }
+
+}  // namespace
+
+void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchange& c) {
+    const long long len = static_cast<long long>(ch.sig.size());
+    if (len == 0 || e < s) return;
+    float* x = ch.sig.data();
+    const long long a = std::max(s, 0LL), b = std::min(e, len - 1);
+    const double span = static_cast<double>(e - s);
+    // Position of sample i in the selection, 0 at s and 1 at e.
+    auto frac = [&](long long i) { return span > 0 ? static_cast<double>(i - s) / span : 0.0; };
+
+    const bool gain = c.type >= constantlevel && c.type <= rampedfactor;
+    double g0 = 1, g1 = 1, dc = 0;
+    switch (c.type) {
+        case constantlevel: g0 = g1 = db_to_factor(c.startvalue); break;
+        case rampedlevel:
+            g0 = db_to_factor(c.startvalue);
+            g1 = db_to_factor(span > 0 ? c.endvalue : c.startvalue);
+            break;
+        case constantfactor: g0 = g1 = c.startvalue; break;
+        case rampedfactor:
+            g0 = c.startvalue;
+            g1 = span > 0 ? c.endvalue : c.startvalue;
+            break;
+        case dcconstant: dc = c.startvalue; break;
+        case removedc: {
+            if (a > b) return;
+            double sum = 0;
+            for (long long i = a; i <= b; ++i) sum += x[i];
+            dc = -sum / static_cast<double>(b - a + 1);
+            break;
+        }
+        default: return;
+    }
+
+    // Inside the selection.
+    for (long long i = a; i <= b; ++i) {
+        double v = x[i];
+        switch (c.type) {
+            case constantlevel:
+            case constantfactor: v *= g0; break;
+            case rampedlevel:
+                v *= db_to_factor(c.startvalue + (c.endvalue - c.startvalue) * frac(i));
+                break;
+            case rampedfactor: v *= c.startvalue + (c.endvalue - c.startvalue) * frac(i); break;
+            default: v += dc; break;
+        }
+        x[i] = static_cast<float>(v);
+    }
+
+    // Raised-cosine ramps over the m samples on either side.
+    double mv = std::round(c.ramp_ms / 1000.0 * ch.sampfreq);
+    if (!(mv >= 1)) return;
+    const long long m = static_cast<long long>(std::min(mv, 4e18));
+    const double pi = std::numbers::pi;
+    const double md = static_cast<double>(m);
+    for (long long k = std::max(s - m, 0LL); k <= std::min(s - 1, len - 1); ++k) {
+        const double w = (1 - std::cos(pi * static_cast<double>(k - (s - m)) / md)) / 2;
+        if (gain)
+            x[k] = static_cast<float>(x[k] * (1 + (g0 - 1) * w));
+        else
+            x[k] = static_cast<float>(x[k] + dc * w);
+    }
+    for (long long k = std::max(e + 1, 0LL); k <= std::min(e + m, len - 1); ++k) {
+        const double w = (1 - std::cos(pi * static_cast<double>(k - e) / md)) / 2;
+        if (gain)
+            x[k] = static_cast<float>(x[k] * (g1 + (1 - g1) * w));
+        else
+            x[k] = static_cast<float>(x[k] + dc * (1 - w));  // D(1 + cos)/2
+    }
+}
+
+bool edit_levels(tdocument& doc, const tlevelchange& change) {
+    if (change.type < constantlevel || change.type > removedc) return false;
+    const std::vector<int> set = edit_set(doc);
+    if (set.empty()) return false;
+    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+    for (int c : set) {
+        tchannel& ch = doc.channel(c);
+        tsamplerange r = selection_range(ch, L, R);
+        apply_level_change(ch, r.s, r.e, change);
+        ch.needsdither = true;
+        ch.bmpdirty = ch.histdirty = ch.sigcachedirty = true;
+    }
+    doc.measurementdirty = true;
+    doc.set_modified(true);
+    doc.theglobal.invalidate_paintboxes(true);
+    return true;
+}
+
+bool edit_levels(tdocument& doc, int type, const std::string& starttext,
+                 const std::string& endtext, const std::string& ramptext) {
+    tlevelchange c;
+    c.type = type;
+    auto read = [](const std::string& t, double& v) { return try_parse_float(t, v) && std::isfinite(v); };
+    if (levels_shows_start(type) && !read(starttext, c.startvalue)) return false;
+    if (levels_shows_end(type) && !read(endtext, c.endvalue)) return false;
+    if (!read(ramptext, c.ramp_ms) || c.ramp_ms < 0) return false;
+    return edit_levels(doc, c);
+}
+
+double read_avg_between_marks(const tchannel& ch) {
+    const double i1 = std::round(ch.cursors[1] * ch.sampfreq);
+    const double i2 = std::round(ch.cursors[2] * ch.sampfreq);
+    if (!(std::fabs(i1) < 4e18 && std::fabs(i2) < 4e18)) return 0;
+    long long a = static_cast<long long>(std::min(i1, i2)), b = static_cast<long long>(std::max(i1, i2));
+    // Only the part inside the samples adds anything; the rest counts as 0.
+    const long long first = std::max(a, ch.xshift);
+    const long long last = std::min(b, ch.xshift + static_cast<long long>(ch.sig.size()) - 1);
+    double sum = 0;
+    for (long long n = first; n <= last; ++n) sum += ch.sig[static_cast<std::size_t>(n - ch.xshift)];
+    return -sum / static_cast<double>(b - a + 1);
+}
+
+}  // namespace tessal
