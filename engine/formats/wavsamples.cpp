@@ -283,10 +283,30 @@ void decode_frames(twavcoding c, const std::uint8_t* src, std::size_t n, int nch
                 return half_to_float(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
             });
             break;
-        case twavcoding::s24:
-            deinterleave<3>(src, n, nchans, out,
-                            [](bytep p) { return static_cast<float>(load24(p)) * 0x1p-23f; });
+        case twavcoding::s24: {
+            auto bytewise = [](bytep p) { return static_cast<float>(load24(p)) * 0x1p-23f; };
+            if constexpr (std::endian::native != std::endian::little) {
+                deinterleave<3>(src, n, nchans, out, bytewise);
+            } else {
+                // One 4-byte load that ends at the sample's last byte, then an
+                // arithmetic shift drops the byte before it. Every sample but
+                // the block's first has such a byte inside the block.
+                if (n == 0) break;
+                const std::size_t stride = static_cast<std::size_t>(nchans) * 3;
+                std::vector<float*> next(static_cast<std::size_t>(nchans), nullptr);
+                for (int ch = 0; ch < nchans; ++ch) {
+                    if (!out[ch]) continue;
+                    out[ch][0] = bytewise(src + 3 * ch);
+                    next[static_cast<std::size_t>(ch)] = out[ch] + 1;
+                }
+                deinterleave<3>(src + stride, n - 1, nchans, next.data(), [](bytep p) {
+                    std::uint32_t u;
+                    std::memcpy(&u, p - 1, 4);
+                    return static_cast<float>(static_cast<std::int32_t>(u) >> 8) * 0x1p-23f;
+                });
+            }
             break;
+        }
         case twavcoding::s32:
             if (!deinterleave_typed<std::int32_t>(src, n, nchans, out,
                                                   [](std::int32_t v) { return static_cast<float>(v) * 0x1p-31f; }))
