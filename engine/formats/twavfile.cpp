@@ -232,7 +232,7 @@ bool TWavFile::open_file(const std::string& fname, bool readonly) {
             const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(size, ttagexlong::size));
             if (std::fread(rec, 1, want, ffile) < want) {
                 result = false;
-                why = "The format chunk of " + ffilename + " is cut short";
+                if (why.empty()) why = "The format chunk of " + ffilename + " is cut short";
             }
             fmtfound = true;
         } else if (!datafound && std::memcmp(ch, "data", 4) == 0) {

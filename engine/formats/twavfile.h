@@ -8,7 +8,11 @@
 // one of those sub-formats. A damaged file never reads out of bounds: the
 // sizes in the file are trusted only as far as the file's length bears them
 // out, and open_file reports a file it cannot use by returning false with the
-// reason in Getopenerror().
+// reason in Getopenerror(): not RIFF/WAVE, no format or "data" chunk, no
+// channels, a sampling frequency of 0, or bits that do not fit the format
+// tag. A tag this reader does not decode opens (formatstr shows it), and
+// read_channel then refuses it with the "Cannot read wav file" message.
+// Every chunk is skipped with its pad byte, and "data" may precede "fmt ".
 //
 // One read_channel call decodes, in a single pass over the data, the asked
 // channel together with every channel not handed out yet, and keeps those
