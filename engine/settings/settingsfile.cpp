@@ -71,6 +71,25 @@ std::string damaged_copy_name(const std::string& name) {
     return insert_before_extension(name, "_damaged");
 }
 
+// The values whose default is fixed rather than whatever is current.
+void fixed_defaults(tdocument& doc) {
+    const tpreferences d;
+    tpreferences& p = doc.prefs;
+    p.nSignificantDigits = d.nSignificantDigits;
+    p.DefaultSampFreq = d.DefaultSampFreq;
+    p.OverloadMargin = d.OverloadMargin;
+    p.dBFormat = d.dBFormat;
+    p.SecondsFormat = d.SecondsFormat;
+    p.QuickDraw = d.QuickDraw;
+    p.AntiAlias = d.AntiAlias;
+    p.UseInfoColor = d.UseInfoColor;
+    p.UseDither = d.UseDither;
+    p.WarnSaveSmp = d.WarnSaveSmp;
+    p.WarnSaveWav = d.WarnSaveWav;
+    p.AskDeleteLabel = d.AskDeleteLabel;
+    doc.selectmode = selmono;
+}
+
 }  // namespace
 
 const std::vector<std::string>& persistent_window_names() {
@@ -97,6 +116,7 @@ int find_device(const std::vector<std::string>& names, const std::string& name) 
 tsettingsread open_settings(tdocument& doc, tmainwindowsettings& st, tprompter& prompter,
                             const std::string& appdatafolder) {
     const std::string name = settings_file_path(appdatafolder);
+    fixed_defaults(doc);
     std::error_code ec;
     if (!fs::exists(name, ec) || !file_readable(name)) return tsettingsread::missing;
     TXIIFile f = settings_container(appdatafolder);

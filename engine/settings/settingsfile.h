@@ -4,8 +4,10 @@
 // application-data folder under maker, product and version.
 //
 // open_settings reads it once at start-up, after the built-in defaults are
-// in place: every value defaults to the one already in the document or the
-// window state, and a value that is absent, of the wrong type or out of its
+// in place. The preferences and the selection mode default to their fixed
+// values (5 digits, 44100 Hz, ..., Selectmode 1), everything else (window
+// layouts, devices, save format, measurement switches) to the one already in
+// the document or the window state; a value that is absent, of the wrong type or out of its
 // range leaves that default. A missing file changes nothing and says
 // nothing. A file that is there but is no settings file (another file id,
 // or a damaged container) says "Wrong settings file type" in a box

@@ -15,6 +15,7 @@
 #include "document/windowplacement.h"
 #include "mainwindow/signalpanel.h"
 #include "measurements/tmeasurementcommands.h"
+#include "settings/tmainsettings.h"
 
 namespace tessal {
 
@@ -132,6 +133,7 @@ void TMainWindow::first_activation(const QStringList& arguments) {
     axismetrics_.set_font(font());
     doc_.theglobal.set_axisfont(&axismetrics_);
     doc_.selectmode = selstereo;
+    tmainsettings::of(*this).open();
     doc_.theglobal.fix_things();
     commands_.refresh_enablings();
 
@@ -180,6 +182,7 @@ void TMainWindow::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    tmainsettings::of(*this).save();
     e->accept();
 }
 

@@ -2,6 +2,7 @@
 
 #include "mainwindow/keyboardshortcutswindow.h"
 #include "measurements/measurementwindows.h"
+#include "settings/settingswindows.h"
 #include "windows/placeholderwindow.h"
 
 namespace tessal {
@@ -27,6 +28,8 @@ twindowset::twindowset(QWidget* owner) : owner_(owner) {
             windows_.push_back(new tkeyboardshortcutswindow(owner));
         else if (QWidget* m = make_measurement_window(id, owner))
             windows_.push_back(m);
+        else if (QWidget* s = make_settings_window(id, owner))
+            windows_.push_back(s);
         else
             windows_.push_back(new tplaceholderwindow(window_caption(id), owner));
     }

@@ -34,7 +34,7 @@ TEST(SettingsFile, AFirstStartKeepsTheDefaults) {
     ttempenv env;
     tdocument doc;
     doc.prefs = tpreferences{};
-    doc.selectmode = selmono;
+    doc.selectmode = selstereo;  // the main window's own start value
     tmainwindowsettings st = current_state();
     const tmainwindowsettings before = st;
     tscriptedprompter prompter;
@@ -205,7 +205,7 @@ TEST(SettingsFile, BadValuesLeaveTheirDefaults) {
     ASSERT_EQ(open_settings(doc, st, prompter), tsettingsread::read);
     EXPECT_EQ(doc.prefs.nSignificantDigits, 5);
     EXPECT_EQ(doc.prefs.UseDither, 1);
-    EXPECT_EQ(doc.selectmode, selstereo);
+    EXPECT_EQ(doc.selectmode, selmono);
     EXPECT_EQ(doc.prefs.DefaultSampFreq, 44100);
     EXPECT_EQ(doc.prefs.OverloadMargin, 0.2);
     EXPECT_EQ(doc.prefs.dBFormat, "0.00");

@@ -1,0 +1,28 @@
+#include "settings/settingswindows.h"
+
+#include "mainwindow/mainwindow.h"
+#include "settings/tcolorsdialog.h"
+#include "settings/tmainsettings.h"
+#include "settings/tsettingsdialog.h"
+
+namespace tessal {
+
+QWidget* make_settings_window(twindowid id, QWidget* owner) {
+    auto* main = qobject_cast<TMainWindow*>(owner);
+    if (!main) return nullptr;
+    if (id == twindowid::colors) return new tcolorsdialog(main->document(), owner);
+    if (id != twindowid::settings) return nullptr;
+    auto* d = new tsettingsdialog(main->document(), main->files().savefilter, owner);
+    d->set_settings_folder(tmainsettings::settings_folder());
+    d->applied = [main] {
+        // The save dialog's filter list is built from the rows in use, so an
+        // index past its end would pick nothing.
+        int used = 0;
+        for (const tsavefilter& row : main->files().savefilter) used += row.used ? 1 : 0;
+        int& index = main->filecommands().savefilterindex;
+        if (index >= used) index = std::max(0, used - 1);
+    };
+    return d;
+}
+
+}  // namespace tessal

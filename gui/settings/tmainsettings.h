@@ -1,0 +1,54 @@
+// The main window's side of the settings: at first activation it makes the
+// two recent-files lists ("sound" in the File menu at position 7, "proc" at
+// the end of the Process menu) and reads the settings file into the
+// document and the windows; when the program closes it collects the same
+// state and writes the file. The reading and writing is the engine's
+// open_settings/save_settings; this class only moves values between them
+// and the widgets. The settings live under QStandardPaths'
+// GenericDataLocation unless a test names another folder.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "settings/settingsfile.h"
+
+namespace tessal {
+
+class TMainWindow;
+class trecentfilesmenu;
+
+class tmainsettings : public QObject {
+    Q_OBJECT
+
+public:
+    // The main window's instance, made on first use.
+    static tmainsettings& of(TMainWindow& main);
+
+    // The base folder (the per-user application-data folder).
+    static QString appdata_folder();
+    // The folder holding the settings file.
+    static QString settings_folder();
+
+    // Start-up: lists and settings file. Runs once.
+    void open();
+    // Shutdown: writes the settings file; a failure is shown, not raised.
+    void save();
+
+    trecentfilesmenu* sound() const { return sound_; }
+    trecentfilesmenu* proc() const { return proc_; }
+    const tmainwindowsettings& state() const { return state_; }
+
+private:
+    explicit tmainsettings(TMainWindow& main);
+    void collect();
+    void apply();
+
+    TMainWindow& main_;
+    tmainwindowsettings state_;
+    trecentfilesmenu* sound_ = nullptr;
+    trecentfilesmenu* proc_ = nullptr;
+    bool opened_ = false;
+};
+
+}  // namespace tessal
