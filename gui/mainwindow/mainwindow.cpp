@@ -13,6 +13,7 @@
 #include "core/measurementitems.h"
 #include "document/title.h"
 #include "document/windowplacement.h"
+#include "editing/teditingcommands.h"
 #include "mainwindow/signalpanel.h"
 #include "measurements/tmeasurementcommands.h"
 #include "settings/tmainsettings.h"
@@ -37,9 +38,11 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     setCentralWidget(panel_);
     meas_ = std::make_unique<tmeasurementcommands>(doc_, prompter_, this);
     meas_->show_log = [this] { windows_->show(twindowid::datalog); };
+    edit_ = std::make_unique<teditingcommands>(doc_, prompter_, this);
     commands_.build(menuBar(), main_commands());
     panel_->attach_commands(commands_);
     windows_ = std::make_unique<twindowset>(this);
+    edit_->attach(*this);
     resize(1000, 700);
     update_title();
 }
@@ -119,6 +122,8 @@ std::vector<tcommand> TMainWindow::main_commands() {
     for (tcommand& c : panel_->view_commands()) list.push_back(std::move(c));
     // Log measurements and Copy measurements (Edit menu).
     for (tcommand& c : meas_->commands()) list.push_back(std::move(c));
+    // Cut, Copy, Paste ... (Edit), Delete channel(s), the Labels menu.
+    edit_->add_commands(list);
     return list;
 }
 

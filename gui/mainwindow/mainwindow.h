@@ -22,6 +22,7 @@ namespace tessal {
 
 class tsignalpanel;
 class tmeasurementcommands;
+class teditingcommands;
 
 class TMainWindow : public QMainWindow, public tviewlistener {
     Q_OBJECT
@@ -39,6 +40,7 @@ public:
     tfilecommands& filecommands() { return *filecmds_; }
     tsignalpanel* signalpanel() const { return panel_; }
     tmeasurementcommands& measurements() { return *meas_; }
+    teditingcommands& editing() { return *edit_; }
 
     // Runs once: defaults, settings, command-line files, placement.
     void first_activation(const QStringList& arguments);
@@ -76,6 +78,8 @@ private:
     QString pendingprocess_;
     // Listens to doc_, so it is declared after it and goes first.
     std::unique_ptr<tmeasurementcommands> meas_;
+    // The Edit, Channels and Labels commands; listens to doc_ as well.
+    std::unique_ptr<teditingcommands> edit_;
 };
 
 }  // namespace tessal

@@ -1,5 +1,6 @@
 #include "windows/windowset.h"
 
+#include "editing/editingwindows.h"
 #include "mainwindow/keyboardshortcutswindow.h"
 #include "measurements/measurementwindows.h"
 #include "settings/settingswindows.h"
@@ -28,6 +29,8 @@ twindowset::twindowset(QWidget* owner) : owner_(owner) {
             windows_.push_back(new tkeyboardshortcutswindow(owner));
         else if (QWidget* m = make_measurement_window(id, owner))
             windows_.push_back(m);
+        else if (QWidget* ed = make_editing_window(id, owner))
+            windows_.push_back(ed);
         else if (QWidget* s = make_settings_window(id, owner))
             windows_.push_back(s);
         else
