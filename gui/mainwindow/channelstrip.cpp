@@ -23,7 +23,7 @@ tchannelstrip::~tchannelstrip() {
     delete info;
     delete show;
     delete wave;
-    if (!abandoned_) delete axis;
+    delete axis;
 }
 
 void tchannelstrip::rebind(int chno) {
@@ -36,9 +36,7 @@ void tchannelstrip::rebind(int chno) {
 }
 
 void tchannelstrip::abandon() {
-    abandoned_ = true;
-    axis->hide();
-    axis->setParent(nullptr);
+    axis->forget_axis();
     channel_ = nullptr;
 }
 

@@ -31,9 +31,8 @@ public:
     // The channel moved to index chno (or a new channel took the old
     // object's place): re-tag the widgets and show its axis again.
     void rebind(int chno);
-    // The channel object was destroyed: the axis widget still points at its
-    // old axis and would write into it when it detaches, so it is hidden and
-    // left undestroyed.
+    // The channel object was destroyed: the axis widget lets go of the old
+    // axis without touching it, so the strip can be deleted safely.
     void abandon();
     // left: width of the axis column; width: of the time axis.
     void place(const tstripplace& p, int left, int width, int textheight);
@@ -47,7 +46,6 @@ public:
 private:
     tdocument& doc_;
     tchannel* channel_;
-    bool abandoned_ = false;
 };
 
 }  // namespace tessal

@@ -105,6 +105,11 @@ void TAxisWidget::attach() {
     update();
 }
 
+void TAxisWidget::forget_axis() {
+    axis_ = nullptr;
+    setAxis(nullptr);
+}
+
 void TAxisWidget::detach() {
     if (!axis_) return;
     axis_->OnInvalidate = nullptr;

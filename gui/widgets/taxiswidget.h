@@ -35,6 +35,9 @@ public:
     TAxis& axis() { return *axis_; }
     // Shows another model (not owned); nullptr returns to the widget's own.
     void setAxis(TAxis* axis);
+    // The model was destroyed behind the widget's back: drop it without
+    // touching it and show a blank axis of the widget's own.
+    void forget_axis();
 
     // The limits dialog of a double click; returns after it closed.
     void open_limits_dialog();
