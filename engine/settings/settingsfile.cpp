@@ -116,7 +116,6 @@ int find_device(const std::vector<std::string>& names, const std::string& name) 
 tsettingsread open_settings(tdocument& doc, tmainwindowsettings& st, tprompter& prompter,
                             const std::string& appdatafolder) {
     const std::string name = settings_file_path(appdatafolder);
-    fixed_defaults(doc);
     std::error_code ec;
     if (!fs::exists(name, ec) || !file_readable(name)) return tsettingsread::missing;
     TXIIFile f = settings_container(appdatafolder);
@@ -126,6 +125,7 @@ tsettingsread open_settings(tdocument& doc, tmainwindowsettings& st, tprompter& 
                      ticon::error);
         return tsettingsread::rejected;
     }
+    fixed_defaults(doc);
 
     for (const std::string& w : persistent_window_names()) {
         auto it = st.layouts.find(w);

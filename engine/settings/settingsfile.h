@@ -4,12 +4,14 @@
 // application-data folder under maker, product and version.
 //
 // open_settings reads it once at start-up, after the built-in defaults are
-// in place. The preferences and the selection mode default to their fixed
-// values (5 digits, 44100 Hz, ..., Selectmode 1), everything else (window
-// layouts, devices, save format, measurement switches) to the one already in
-// the document or the window state; a value that is absent, of the wrong type or out of its
+// in place. In a file that is read, the preferences and the selection mode
+// default to their fixed values (5 digits, 44100 Hz, ..., Selectmode 1),
+// everything else (window layouts, devices, save format, measurement
+// switches) to the one already in the document or the window state; a value that is absent, of the wrong type or out of its
 // range leaves that default. A missing file changes nothing and says
-// nothing. A file that is there but is no settings file (another file id,
+// nothing: the first start keeps the start-up values, whose preferences are
+// the same fixed defaults and whose selection mode is the main window's
+// (stereo). A file that is there but is no settings file (another file id,
 // or a damaged container) says "Wrong settings file type" in a box
 // captioned "Cannot open settings file" and changes nothing; it is left on
 // disk as it was, and the next save_settings keeps a copy of it named

@@ -46,7 +46,7 @@ TEST(SettingsFile, AFirstStartKeepsTheDefaults) {
     EXPECT_EQ(doc.prefs.dBFormat, "0.00");
     EXPECT_EQ(doc.prefs.SecondsFormat, "0.000");
     EXPECT_EQ(doc.prefs.UseDither, 1);
-    EXPECT_EQ(doc.selectmode, 1);
+    EXPECT_EQ(doc.selectmode, selstereo);  // kept; only a file's missing key gives 1
     EXPECT_EQ(st.layouts, before.layouts);
     EXPECT_EQ(settings_file_path(), settings_path(env));
 }
@@ -187,6 +187,7 @@ TEST(SettingsFile, BadValuesLeaveTheirDefaults) {
     f.writeinteger("General", "nSignificantDigits", 21);
     f.writestring("General", "UseDither", "1");  // wrong type
     f.writeinteger("General", "Selectmode", 0);
+    f.writeinteger("General", "nSignificantDigitz", 3);  // a near miss is not the key
     f.writefloat("General", "DefaultSampFreq", -8000);
     f.writefloat("General", "OverloadMargin", std::nan(""));
     f.writestring("General", "dBFormat", "");

@@ -1,0 +1,180 @@
+// The settings through the main window: a restart brings back preferences,
+// window places (pulled onto the desktop) and save-format choices; the
+// recent-files lists sit where the menus expect them; the Settings dialog
+// accepts only valid numbers and copies its values; the Colors dialog
+// recolours a channel.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "mainwindow/mainwindow.h"
+#include "measurements/tmeasurementcommands.h"
+#include "settings/tcolorsdialog.h"
+#include "settings/tmainsettings.h"
+#include "settings/trecentfilesmenu.h"
+#include "settings/tsettingsdialog.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+// Points the per-user data folder at a temporary one for the test.
+struct tdatahome {
+    QTemporaryDir dir;
+    QByteArray old = qgetenv("XDG_DATA_HOME");
+    bool had = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    tdatahome() { qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit()); }
+    ~tdatahome() {
+        if (had)
+            qputenv("XDG_DATA_HOME", old);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
+};
+
+void close_window(TMainWindow& w) {
+    QCloseEvent e;
+    QApplication::sendEvent(&w, &e);
+}
+
+}  // namespace
+
+TEST(Settings, ARestartBringsTheSettingsBack) {
+    tdatahome home;
+    const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        auto* prompter = new tscriptedprompter;
+        TMainWindow w(prompter);
+        w.first_activation({});
+        EXPECT_EQ(w.document().prefs.nSignificantDigits, 5);
+        EXPECT_EQ(w.document().selectmode, selstereo);
+        w.document().prefs.nSignificantDigits = 8;
+        w.document().prefs.dBFormat = "0.0";
+        w.document().selectmode = 3;
+        w.files().savefilter[2].used = !w.files().savefilter[2].used;
+        w.filecommands().savefilterindex = 1;
+        // The spectrum window was last seen far right on a bigger desktop.
+        QWidget* spec = w.windows().window(twindowid::spectrum);
+        spec->resize(300, 200);
+        spec->move(desk.right() + 500, desk.top() + 10);
+        close_window(w);
+        EXPECT_TRUE(prompter->asked.empty());
+    }
+    EXPECT_TRUE(QFileInfo::exists(tmainsettings::settings_folder() + "/tessalsettings.xiifile"));
+    TMainWindow w(new tscriptedprompter);
+    const bool used2 = !default_savefilters()[2].used;
+    w.first_activation({});
+    EXPECT_EQ(w.document().prefs.nSignificantDigits, 8);
+    EXPECT_EQ(w.document().prefs.dBFormat, "0.0");
+    EXPECT_EQ(w.document().selectmode, 3);
+    EXPECT_EQ(w.files().savefilter[2].used, used2);
+    EXPECT_EQ(w.filecommands().savefilterindex, 1);
+    QWidget* spec = w.windows().window(twindowid::spectrum);
+    EXPECT_EQ(spec->x(), desk.left() + desk.width() - 50);
+    EXPECT_EQ(spec->y(), desk.top() + 10);
+    EXPECT_EQ(spec->size(), QSize(300, 200));
+}
+
+TEST(Settings, RecentFilesSitInTheirMenus) {
+    tdatahome home;
+    TMainWindow w(new tscriptedprompter);
+    w.first_activation({});
+    tmainsettings& s = tmainsettings::of(w);
+    ASSERT_NE(s.sound(), nullptr);
+    s.sound()->list().AllowFileOnRAMDisk = true;  // the temporary folder may be tmpfs
+    const QString a = home.dir.filePath("one.wav"), b = home.dir.filePath("t&b.wav");
+    for (const QString& n : {a, b}) {
+        QFile f(n);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    s.sound()->list().add(a.toStdString());
+    s.sound()->list().add(b.toStdString());
+    QMenu* file = w.commands().menu("&File");
+    const QList<QAction*> acts = file->actions();
+    ASSERT_GE(acts.size(), 11);
+    EXPECT_EQ(acts[6]->objectName(), "exportaction");
+    EXPECT_TRUE(acts[7]->isSeparator());
+    EXPECT_EQ(acts[8]->text(), "&1 " + QDir::cleanPath(b).replace("&", "&&"));
+    EXPECT_EQ(acts[9]->text(), "&2 " + QDir::cleanPath(a));
+    EXPECT_EQ(acts[10]->text(), "&Clear list...");
+    EXPECT_EQ(acts.back()->objectName(), "exitaction");
+    QMenu* proc = w.commands().menu("&Process");
+    EXPECT_EQ(proc->actions().back()->text(), "&Clear list...");
+    EXPECT_FALSE(proc->actions().back()->isEnabled());  // nothing to clear yet
+
+    // Opening a file through the document puts it first.
+    s.sound()->list().click(1, w.measurements().prompter());
+    EXPECT_EQ(s.sound()->list().entries()[0], QDir::cleanPath(a).toStdString());
+    s.sound()->list().clear();
+    EXPECT_EQ(file->actions()[8]->text(), "&Clear list...");
+}
+
+TEST(Settings, TheDialogTakesOnlyValidNumbers) {
+    tdatahome home;
+    TMainWindow w(new tscriptedprompter);
+    w.first_activation({});
+    auto* d = qobject_cast<tsettingsdialog*>(w.windows().window(twindowid::settings));
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle(), "Settings");
+    d->load();
+    auto* digits = d->findChild<QLineEdit*>("digits");
+    auto* seconds = d->findChild<QLineEdit*>("seconds");
+    auto* rate = d->findChild<QLineEdit*>("samprate");
+    ASSERT_TRUE(digits && seconds && rate);
+    EXPECT_EQ(seconds->text(), "3");
+    EXPECT_TRUE(d->okbutton()->isEnabled());
+    rate->setText("44,1");
+    EXPECT_FALSE(d->okbutton()->isEnabled());
+    rate->setText("0");
+    EXPECT_FALSE(d->okbutton()->isEnabled());
+    rate->setText("16000");
+    digits->setText("x");
+    EXPECT_FALSE(d->okbutton()->isEnabled());
+    digits->setText("25");  // clamped to 20
+    seconds->setText("-4");  // clamped to 0
+    d->findChild<QListWidget*>("formats")->item(0)->setCheckState(Qt::Unchecked);
+    ASSERT_TRUE(d->okbutton()->isEnabled());
+    d->okbutton()->click();
+    EXPECT_EQ(w.document().prefs.nSignificantDigits, 20);
+    EXPECT_EQ(w.document().prefs.SecondsFormat, "0.");
+    EXPECT_EQ(w.document().prefs.DefaultSampFreq, 16000);
+    EXPECT_FALSE(w.files().savefilter[0].used);
+    EXPECT_EQ(d->findChild<QLabel*>("settingsfolder")->text(), tmainsettings::settings_folder());
+}
+
+TEST(Settings, ColorsChangeTheSelectedChannel) {
+    tdatahome home;
+    TMainWindow w(new tscriptedprompter);
+    w.first_activation({});
+    w.document().set_totnchans(2);
+    auto* d = qobject_cast<tcolorsdialog*>(w.windows().window(twindowid::colors));
+    ASSERT_NE(d, nullptr);
+    d->fill();
+    ASSERT_EQ(d->list()->count(), 2);
+    EXPECT_TRUE(d->list()->item(1)->text().startsWith("1: "));
+    d->list()->setCurrentRow(1);
+    d->choose_color = [](QColor& c) {
+        c = QColor(0x12, 0x34, 0x56);
+        return true;
+    };
+    d->change_color();
+    EXPECT_EQ(w.document().channel(1).color, 0x563412u);
+    d->choose_color = [](QColor&) { return false; };
+    d->change_color();
+    EXPECT_EQ(w.document().channel(1).color, 0x563412u);
+}
