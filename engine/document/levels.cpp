@@ -41,6 +41,16 @@ namespace {
 
 double db_to_factor(double db) { return std::pow(10.0, db / 20.0); }
 
+// f applied to p[0..n), eight samples at a time: a fixed inner count lets
+// the compiler use vector instructions where an open-ended loop would not.
+template <class F>
+void each_sample(float* p, long long n, F f) {
+    long long i = 0;
+    for (; i + 8 <= n; i += 8)
+        for (int k = 0; k < 8; ++k) p[i + k] = f(p[i + k]);
+    for (; i < n; ++i) p[i] = f(p[i]);
+}
+
 }  // namespace
 
 void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchange& c) {
@@ -76,19 +86,28 @@ void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchan
         default: return;
     }
 
-    // Inside the selection.
-    for (long long i = a; i <= b; ++i) {
-        double v = x[i];
-        switch (c.type) {
-            case constantlevel:
-            case constantfactor: v *= g0; break;
-            case rampedlevel:
-                v *= db_to_factor(c.startvalue + (c.endvalue - c.startvalue) * frac(i));
-                break;
-            case rampedfactor: v *= c.startvalue + (c.endvalue - c.startvalue) * frac(i); break;
-            default: v += dc; break;
+    // Inside the selection: one plain loop per kind, so the common constant
+    // cases run at memory speed on long channels.
+    switch (c.type) {
+        case constantlevel:
+        case constantfactor:
+            each_sample(x + a, b - a + 1, [g0](float v) { return static_cast<float>(v * g0); });
+            break;
+        case rampedlevel: {
+            const double d = c.endvalue - c.startvalue;
+            for (long long i = a; i <= b; ++i)
+                x[i] = static_cast<float>(x[i] * db_to_factor(c.startvalue + d * frac(i)));
+            break;
         }
-        x[i] = static_cast<float>(v);
+        case rampedfactor: {
+            const double d = c.endvalue - c.startvalue;
+            for (long long i = a; i <= b; ++i)
+                x[i] = static_cast<float>(x[i] * (c.startvalue + d * frac(i)));
+            break;
+        }
+        default:
+            each_sample(x + a, b - a + 1, [dc](float v) { return static_cast<float>(v + dc); });
+            break;
     }
 
     // Raised-cosine ramps over the m samples on either side.

@@ -24,6 +24,7 @@ tchannelinfodialog::tchannelinfodialog(tdocument& doc, tprompter& prompter, QWid
     auto edit = [this](const char* name) {
         auto* e = new QLineEdit(this);
         e->setObjectName(name);
+        e->setMinimumWidth(220);
         return e;
     };
     name_ = edit("name");
@@ -34,6 +35,7 @@ tchannelinfodialog::tchannelinfodialog(tdocument& doc, tprompter& prompter, QWid
     dbref_ = edit("dbreference");
     companion_ = new QComboBox(this);
     companion_->setObjectName("companion");
+    companion_->setMinimumWidth(220);
     dbrefcaption_ = new QLabel(QString::fromStdString(dbreference_caption("")), this);
     auto* restorerate = new QPushButton("Restore!", this);
     restorerate->setObjectName("restorerate");
@@ -93,7 +95,7 @@ tchannelinfodialog::tchannelinfodialog(tdocument& doc, tprompter& prompter, QWid
     auto* top = new QVBoxLayout(this);
     top->addLayout(columns, 1);
     top->addLayout(buttons);
-    resize(620, 320);
+    resize(720, 320);
 }
 
 QLineEdit* tchannelinfodialog::field(const char* name) const {

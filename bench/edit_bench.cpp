@@ -1,0 +1,89 @@
+// Editing an hour-long channel (16 kHz, 57.6 M samples).
+// edit_delete_paste: Delete of 1 s in the middle followed by Paste of the
+// same second back at the same place, through the commands (confirmation
+// answered, clipboard in memory); edit_memmove_reference: the two moves of
+// the tail that any in-place delete and insert must make, by std::memmove.
+// edit_levels_all: Edit levels "Constant level" over the whole channel;
+// edit_scale_reference: a bare multiply loop over the same samples.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "core/clipboard.h"
+#include "core/prompter.h"
+#include "core/tdocument.h"
+#include "document/editcommands.h"
+#include "document/levels.h"
+
+namespace {
+
+using namespace tessal;
+
+constexpr double sf = 16000;
+constexpr std::size_t nsamples = static_cast<std::size_t>(3600 * sf);
+
+void fill_document(tdocument& doc) {
+    doc.set_totnchans(1);
+    tchannel& c = doc.channel(0);
+    c.sampfreq = sf;
+    c.sig.resize(nsamples);
+    for (std::size_t k = 0; k < nsamples; ++k) c.sig[k] = static_cast<float>(k % 1000) * 1e-3f;
+    doc.selectmode = selmono;
+}
+
+void edit_delete_paste(benchmark::State& state) {
+    tdocument doc;
+    fill_document(doc);
+    tfixedprompter yes(tanswer::yes);
+    tmemoryblockclipboard clip;
+    teditcommands cmd(doc, yes, clip);
+    for (auto _ : state) {
+        doc.theglobal.set_selection(1800.0, 1801.0);
+        cmd.cut();
+        cmd.paste();
+        benchmark::DoNotOptimize(doc.channel(0).sig.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(nsamples * 4));
+}
+
+void edit_memmove_reference(benchmark::State& state) {
+    std::vector<float> v(nsamples + 16001, 0.5f);
+    const std::size_t at = nsamples / 2, n = 16000;
+    for (auto _ : state) {
+        std::memmove(v.data() + at, v.data() + at + n, (nsamples - at - n) * 4);
+        std::memmove(v.data() + at + n, v.data() + at, (nsamples - at - n) * 4);
+        benchmark::DoNotOptimize(v.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(nsamples * 4));
+}
+
+void edit_levels_all(benchmark::State& state) {
+    tdocument doc;
+    fill_document(doc);
+    doc.theglobal.set_selection(0, 3600);
+    tlevelchange c{constantlevel, 0.001, 0, 30};
+    for (auto _ : state) {
+        edit_levels(doc, c);
+        benchmark::DoNotOptimize(doc.channel(0).sig.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(nsamples * 4));
+}
+
+void edit_scale_reference(benchmark::State& state) {
+    std::vector<float> v(nsamples, 0.5f);
+    const double g = 1.0001;
+    for (auto _ : state) {
+        float* p = v.data();
+        for (std::size_t i = 0; i < nsamples; ++i) p[i] = static_cast<float>(p[i] * g);
+        benchmark::DoNotOptimize(v.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(nsamples * 4));
+}
+
+}  // namespace
+
+BENCHMARK(edit_delete_paste)->Unit(benchmark::kMillisecond);
+BENCHMARK(edit_memmove_reference)->Unit(benchmark::kMillisecond);
+BENCHMARK(edit_levels_all)->Unit(benchmark::kMillisecond);
+BENCHMARK(edit_scale_reference)->Unit(benchmark::kMillisecond);
