@@ -11,14 +11,18 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
 #include "document/clipboardblock.h"
+#include "document/labelcommands.h"
 #include "document/levels.h"
 #include "editing/tchannelinfodialog.h"
 #include "editing/teditingcommands.h"
 #include "editing/teditlevelsdialog.h"
+#include "editing/tlabelpropertiesdialog.h"
+#include "editing/tnotesdialog.h"
 #include "editing/tsetfsdwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
@@ -203,4 +207,39 @@ TEST(EditingDialogs, UnreadableNumbersChangeNothing) {
     EXPECT_TRUE(info->apply());
     EXPECT_EQ(doc.channel(0).name(), "renamed");
     EXPECT_EQ(doc.channel(0).sampfreq, 2000);
+}
+
+TEST(EditingDialogs, LabelPropertiesAndNotesStoreOnlyOnSave) {
+    auto* prompter = new tscriptedprompter;
+    TMainWindow w(prompter);
+    fill(w);
+    tdocument& doc = w.document();
+    doc.channel(0).add_label(0.5, 0.1, "b", "manual");
+    doc.channel(0).add_label(0.2, 0.1, "a", "overload");
+    auto* props = qobject_cast<tlabelpropertiesdialog*>(w.windows().find("Label properties"));
+    ASSERT_NE(props, nullptr);
+    ASSERT_TRUE(props->load(0, 1));  // the manual label
+    props->findChild<QLineEdit*>("time")->setText("soon");
+    EXPECT_FALSE(props->save());
+    EXPECT_EQ(prompter->asked.size(), 1u);
+    props->findChild<QLineEdit*>("time")->setText("0.1");
+    props->findChild<QLineEdit*>("text")->setText("moved");
+    ASSERT_TRUE(props->save());
+    // Saved into the copy only; the caller's store puts it back in order.
+    EXPECT_EQ(doc.channel(0).labels[1].text, "b");
+    ASSERT_TRUE(store_label(doc, 0, 1, props->edited()));
+    EXPECT_EQ(doc.channel(0).labels[0].text, "moved");
+    ASSERT_TRUE(props->load(0, 1));  // the overload label: times read-only
+    EXPECT_TRUE(props->findChild<QLineEdit*>("time")->isReadOnly());
+
+    auto* notes = qobject_cast<tnotesdialog*>(w.windows().window(twindowid::notes));
+    ASSERT_NE(notes, nullptr);
+    ASSERT_TRUE(notes->load(2));
+    EXPECT_EQ(notes->windowTitle(), "Notes for channel 2");
+    EXPECT_FALSE(notes->savebutton()->isEnabled());
+    notes->memo()->setPlainText("first\nsecond");
+    EXPECT_TRUE(notes->savebutton()->isEnabled());
+    EXPECT_TRUE(doc.channel(2).notes.empty());
+    notes->save();
+    EXPECT_EQ(doc.channel(2).notes, (std::vector<std::string>{"first", "second"}));
 }
