@@ -2,6 +2,7 @@
 // property, the key names hold against containers built key by key, range
 // saves cut samples, labels and EPG frames consistently, and damaged or
 // truncated files leave the document exactly as it was.
+#include "support/tempdirtest.h"
 #include "formats/tessalfile.h"
 
 #include <gtest/gtest.h>
@@ -23,20 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class tessalfiletest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "tessal_native_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir = templ;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    fs::path dir;
-};
+class tessalfiletest : public tessal::testing::ttempdirtest {};
 
 tbytearr bytes_of(const std::string& name) {
     std::ifstream f(name, std::ios::binary);

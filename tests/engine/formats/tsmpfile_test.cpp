@@ -2,6 +2,7 @@
 // of samples, items, labels (in the header and in the label file), split
 // rates and code page 437 text, header growth, damaged and truncated files,
 // and saves that fail halfway without touching the files on disk.
+#include "support/tempdirtest.h"
 #include "formats/tsmpfile.h"
 
 #include <gtest/gtest.h>
@@ -96,26 +97,7 @@ public:
     }
 };
 
-class TSMPfileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "tessal_smp_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir = templ;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    std::vector<std::string> listing() const {
-        std::vector<std::string> r;
-        for (const auto& e : fs::directory_iterator(dir)) r.push_back(e.path().filename().string());
-        std::sort(r.begin(), r.end());
-        return r;
-    }
-    fs::path dir;
-};
+class TSMPfileTest : public tessal::testing::ttempdirtest {};
 
 TEST(Codepage437, MapsTheHighHalfBothWaysAndReplacesTheRest) {
     // Bytes from the code page chart: u-umlaut 81, A-umlaut 8E, sharp s E1, micro E6, degree F8.

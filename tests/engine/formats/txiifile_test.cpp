@@ -2,6 +2,7 @@
 // byte layout against containers assembled by hand here, the 80-bit floats
 // against the x87 hardware's own conversions, damaged and truncated files,
 // and saves that fail part way without touching the old file.
+#include "support/tempdirtest.h"
 #include "formats/txiifile.h"
 
 #include <gtest/gtest.h>
@@ -26,26 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class xiitest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "tessal_xii_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir = templ;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    std::vector<std::string> listing() const {
-        std::vector<std::string> r;
-        for (const auto& e : fs::directory_iterator(dir)) r.push_back(e.path().filename().string());
-        std::sort(r.begin(), r.end());
-        return r;
-    }
-    fs::path dir;
-};
+class xiitest : public tessal::testing::ttempdirtest {};
 
 tbytearr file_bytes(const std::string& name) {
     std::ifstream f(name, std::ios::binary);

@@ -3,6 +3,7 @@
 // reader can be fed exactly the damaged or unusual layouts under test).
 #pragma once
 
+#include "support/tempdirtest.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,27 +24,7 @@ namespace tessal::testing {
 namespace fs = std::filesystem;
 using tbytes = std::vector<std::uint8_t>;
 
-class twavtempdir : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "tessal_wav_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir = templ;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-    // The names in the folder, sorted.
-    std::vector<std::string> listing() const {
-        std::vector<std::string> r;
-        for (const auto& e : fs::directory_iterator(dir)) r.push_back(e.path().filename().string());
-        std::sort(r.begin(), r.end());
-        return r;
-    }
-    fs::path dir;
-};
+class twavtempdir : public ttempdirtest {};
 
 inline tbytes read_bytes(const std::string& name) {
     std::ifstream f(name, std::ios::binary);
