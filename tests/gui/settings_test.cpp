@@ -69,9 +69,9 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
         w.files().savefilter[2].used = !w.files().savefilter[2].used;
         w.filecommands().savefilterindex = 1;
         // The spectrum window was last seen far right on a bigger desktop.
-        QWidget* spec = w.windows().window(twindowid::spectrum);
-        spec->resize(300, 200);
-        spec->move(desk.right() + 500, desk.top() + 10);
+        QWidget* spectrumwin = w.windows().window(twindowid::spectrum);
+        spectrumwin->resize(300, 200);
+        spectrumwin->move(desk.right() + 500, desk.top() + 10);
         close_window(w);
         EXPECT_TRUE(prompter->asked.empty());
     }
@@ -84,10 +84,10 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
     EXPECT_EQ(w.document().selectmode, 3);
     EXPECT_EQ(w.files().savefilter[2].used, used2);
     EXPECT_EQ(w.filecommands().savefilterindex, 1);
-    QWidget* spec = w.windows().window(twindowid::spectrum);
-    EXPECT_EQ(spec->x(), desk.left() + desk.width() - 50);
-    EXPECT_EQ(spec->y(), desk.top() + 10);
-    EXPECT_EQ(spec->size(), QSize(300, 200));
+    QWidget* spectrumwin = w.windows().window(twindowid::spectrum);
+    EXPECT_EQ(spectrumwin->x(), desk.left() + desk.width() - 50);
+    EXPECT_EQ(spectrumwin->y(), desk.top() + 10);
+    EXPECT_EQ(spectrumwin->size(), QSize(300, 200));
 }
 
 TEST(Settings, RecentFilesSitInTheirMenus) {
