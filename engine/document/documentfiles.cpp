@@ -29,6 +29,7 @@ bool tdocumentfiles::open_document(const std::string& path) {
         life.setfilename(path);
         life.setmodified(false);
     }
+    if (life.zoomhistory) life.zoomhistory->clear();
     doc.theglobal.fix_things();
     doc.theglobal.document_state_changed();
     return closed;

@@ -28,6 +28,7 @@ bool tdocumentlifecycle::close_document() {
     doc.theglobal.fix_things();
     doc.set_modified(false);
     doc.set_filename("");
+    if (zoomhistory) zoomhistory->clear();
     return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include "core/prompter.h"
 #include "core/tdocument.h"
+#include "document/zoomhistory.h"
 #include "dsp/arrays.h"
 
 namespace tessal {
@@ -36,6 +37,9 @@ public:
     // Bits and coding of the last save format used.
     int currentnbits = 0;
     tFormat currentformat = tFormat::pcm;
+    // The signal view's zoom history: a closed document's ranges mean
+    // nothing to the next one, so closing empties it. Null: no view.
+    tzoomhistory* zoomhistory = nullptr;
 
     void setfilename(const std::string& v) { doc.set_filename(v); }
     void setmodified(bool v) { doc.set_modified(v); }

@@ -1,5 +1,7 @@
 #include "document/saveformats.h"
 
+#include <algorithm>
+
 namespace tessal {
 
 std::vector<tsavefilter> default_savefilters() {
@@ -35,6 +37,13 @@ const tsavefilter* used_savefilter(const std::vector<tsavefilter>& rows, int ind
         if (k++ == index) return &r;
     }
     return nullptr;
+}
+
+const tsavefilter* saveformat_row(const std::vector<tsavefilter>& rows, int saveformat) {
+    int used = 0;
+    for (const tsavefilter& r : rows) used += r.used ? 1 : 0;
+    if (used == 0) return nullptr;
+    return used_savefilter(rows, std::clamp(saveformat, 1, used) - 1);
 }
 
 const tsavefilter* find_savefilter(const std::vector<tsavefilter>& rows, const std::string& idstr) {

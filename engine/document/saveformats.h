@@ -27,6 +27,16 @@ std::string savefilter_text(const std::vector<tsavefilter>& rows);
 // The row whose position among the used rows is `index`; null when none.
 const tsavefilter* used_savefilter(const std::vector<tsavefilter>& rows, int index);
 
+// The "SaveFormat" setting names the save dialog's filter, counting the
+// used rows from 1 as the file dialog of the platform it comes from does:
+// the default 4 is the fourth used row ("Wave file 24-bit" with the rows
+// used by default).
+inline constexpr int default_saveformat = 4;
+// The row "SaveFormat" names; a value beyond the used rows (after rows were
+// switched off, or from a damaged settings file) gives the nearest one.
+// Null only when no row is used.
+const tsavefilter* saveformat_row(const std::vector<tsavefilter>& rows, int saveformat);
+
 // The row with this id ("wav16i"); null when none.
 const tsavefilter* find_savefilter(const std::vector<tsavefilter>& rows, const std::string& idstr);
 

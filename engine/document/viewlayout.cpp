@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+
+#include "core/tdocument.h"
 
 namespace tessal {
 
 tviewlayout layout_channels(const std::vector<bool>& visible, int t, int xaxistop,
-                            int xaxisheight, bool hidehiddeninfo) {
+                            int xaxisheight, bool hidehiddeninfo, int minwaveheight) {
     tviewlayout out;
     const int N = static_cast<int>(visible.size());
     const int n = static_cast<int>(std::count(visible.begin(), visible.end(), true));
@@ -17,7 +20,8 @@ tviewlayout layout_channels(const std::vector<bool>& visible, int t, int xaxisto
         h = static_cast<int>(std::lround(avail));
     }
     // A panel squeezed below its minimum still gets drawable strips.
-    h = std::max(h, 1);
+    out.scrolls = n > 0 && h < minwaveheight;
+    h = std::max(h, std::max(minwaveheight, 1));
     out.waveheight = h;
     int y = 2;
     out.strips.resize(N);
@@ -37,7 +41,17 @@ tviewlayout layout_channels(const std::vector<bool>& visible, int t, int xaxisto
             if (!hidehiddeninfo) y += t;
         }
     }
+    out.contentheight = y;
     return out;
+}
+
+int channel_column_width(const tdocument& doc) {
+    const ttextmetrics& m = doc.theglobal.axisfont();
+    // The show box draws the number from x = 2; its notes icon starts 35
+    // pixels before the right edge. Keep a 3-pixel gap between them.
+    const int last = std::max(0, doc.totnchans() - 1);
+    const int fornumber = 2 + m.text_width(std::to_string(last)) + 3 + 35;
+    return std::max(doc.theglobal.channelaxiswidth(), fornumber);
 }
 
 }  // namespace tessal

@@ -90,6 +90,19 @@ bool mark_shown(const tviewstate& view, int chno, int i) {
     return true;
 }
 
+void show_red_blue_marks(tdocument& doc, tviewstate& view, bool on) {
+    view.showcursors[1] = on;
+    view.showcursors[2] = on;
+    if (!on) return;
+    const double lo = doc.xaxis.GetLoValue(), hi = doc.xaxis.GetHiValue();
+    for (int i = 0; i < doc.totnchans(); ++i) {
+        tchannel& c = doc.channel(i);
+        if (c.cursors[1] != c.cursors[2]) continue;
+        c.cursors[1] = lo + (hi - lo) / 3;
+        c.cursors[2] = lo + 2 * (hi - lo) / 3;
+    }
+}
+
 void drag_label(tsiglabel& l, int shiftmode, double dt) {
     switch (shiftmode) {
         case 1:

@@ -54,4 +54,11 @@ void drag_label(tsiglabel& l, int shiftmode, double dt);
 // Whether mark i is drawn and grabbable on channel chno.
 bool mark_shown(const tviewstate& view, int chno, int i);
 
+// View > "Show red and blue marks": shows or hides marks 1 and 2 (the red
+// and blue cursors of Align channels, F8 and Edit levels). Shown, a
+// channel whose two marks still sit on one spot (never placed) gets them at
+// a third and two thirds of the visible time range, where both can be seen
+// and grabbed apart.
+void show_red_blue_marks(tdocument& doc, tviewstate& view, bool on);
+
 }  // namespace tessal

@@ -21,7 +21,7 @@ QWidget* make_editing_window(twindowid id, QWidget* owner) {
     switch (id) {
         case twindowid::editlevels: return new teditlevelsdialog(doc, prompter, view, owner);
         case twindowid::setfsd: return new tsetfsdwindow(doc, prompter, owner);
-        case twindowid::align: return new talignchannelsdialog(doc, prompter, owner);
+        case twindowid::align: return new talignchannelsdialog(doc, prompter, view, owner);
         case twindowid::channelinfo: return new tchannelinfodialog(doc, prompter, owner);
         case twindowid::labelproperties: return new tlabelpropertiesdialog(doc, prompter, owner);
         case twindowid::notes: return new tnotesdialog(doc, owner);

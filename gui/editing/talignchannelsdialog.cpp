@@ -10,11 +10,13 @@
 #include <QVBoxLayout>
 
 #include "document/channelcommands.h"
+#include "document/viewstate.h"
 
 namespace tessal {
 
-talignchannelsdialog::talignchannelsdialog(tdocument& doc, tprompter& prompter, QWidget* owner)
-    : QDialog(owner), doc_(doc), prompter_(prompter) {
+talignchannelsdialog::talignchannelsdialog(tdocument& doc, tprompter& prompter,
+                                           const tviewstate* view, QWidget* owner)
+    : QDialog(owner), doc_(doc), prompter_(prompter), view_(view) {
     setWindowTitle("Align channels");
     setModal(true);
     reference_ = new QListWidget(this);
@@ -31,14 +33,20 @@ talignchannelsdialog::talignchannelsdialog(tdocument& doc, tprompter& prompter, 
         this);
     text1->setWordWrap(true);
     text2->setWordWrap(true);
+    markshint_ = new QLabel(
+        "The red and blue cursors are hidden: show them with View > Show red and blue marks, "
+        "place them, then align.",
+        this);
+    markshint_->setObjectName("markshint");
+    markshint_->setWordWrap(true);
     onlyshift_ = new QCheckBox("Only shift the signal, but keep the sampling rate", this);
     onlyshift_->setObjectName("onlyshift");
-    auto* alignbutton = new QPushButton("Align the selected channels to the reference channel!", this);
-    alignbutton->setObjectName("align");
+    alignbutton_ = new QPushButton("Align the selected channels to the reference channel!", this);
+    alignbutton_->setObjectName("align");
     auto* removebutton = new QPushButton("Remove alignment for the selected channels!", this);
     removebutton->setObjectName("remove");
     auto* close = new QPushButton("Close", this);
-    connect(alignbutton, &QPushButton::clicked, this, [this] { align(); });
+    connect(alignbutton_, &QPushButton::clicked, this, [this] { align(); });
     connect(removebutton, &QPushButton::clicked, this, [this] { remove(); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -48,13 +56,14 @@ talignchannelsdialog::talignchannelsdialog(tdocument& doc, tprompter& prompter, 
     lists->addWidget(reference_, 1, 0);
     lists->addWidget(checks_, 1, 1);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(alignbutton);
+    buttons->addWidget(alignbutton_);
     buttons->addWidget(removebutton);
     buttons->addStretch();
     buttons->addWidget(close);
     auto* top = new QVBoxLayout(this);
     top->addWidget(text1);
     top->addWidget(text2);
+    top->addWidget(markshint_);
     top->addLayout(lists, 1);
     top->addWidget(onlyshift_);
     top->addLayout(buttons);
@@ -75,6 +84,9 @@ void talignchannelsdialog::fill_lists() {
         item->setCheckState(on ? Qt::Checked : Qt::Unchecked);
     }
     if (doc_.totnchans() > 0) reference_->setCurrentRow(ref >= 0 && ref < doc_.totnchans() ? ref : 0);
+    const bool marks = view_ && view_->showcursors[1] && view_->showcursors[2];
+    alignbutton_->setEnabled(marks);
+    markshint_->setVisible(!marks);
 }
 
 void talignchannelsdialog::showEvent(QShowEvent* e) {

@@ -1,10 +1,11 @@
 #include "mainwindow/commandtable.h"
 
 #include <QMenu>
+#include <algorithm>
 
 namespace tessal {
 
-void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands) {
+void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands, QToolBar* toolbar) {
     commands_ = std::move(commands);
     for (const tcommand& c : commands_) {
         QMenu* m = menu(c.menu);
@@ -21,7 +22,23 @@ void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands) {
         a->setObjectName(c.name);
         if (!c.shortcut.isEmpty()) a->setShortcut(QKeySequence(c.shortcut));
         if (c.handler) QObject::connect(a, &QAction::triggered, bar, [h = c.handler] { h(); });
+        if (!c.toolcaption.isEmpty()) a->setIconText(c.toolcaption);
         actions_.push_back(a);
+    }
+    if (toolbar) {
+        std::vector<std::size_t> placed;
+        for (std::size_t i = 0; i < commands_.size(); ++i)
+            if (commands_[i].toolorder > 0 && !commands_[i].caption.isEmpty()) placed.push_back(i);
+        std::stable_sort(placed.begin(), placed.end(), [this](std::size_t a, std::size_t b) {
+            return commands_[a].toolorder < commands_[b].toolorder;
+        });
+        int group = -1;
+        for (std::size_t i : placed) {
+            const int g = commands_[i].toolorder / 10;
+            if (group >= 0 && g != group) toolbar->addSeparator();
+            group = g;
+            toolbar->addAction(actions_[i]);
+        }
     }
     refresh_enablings();
 }

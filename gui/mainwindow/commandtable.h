@@ -1,11 +1,14 @@
-// Menu commands built from one table: menu, caption, shortcut, handler and
-// enabling rule. The main window lists its commands once; menus, actions and
-// the enabling refresh all come from that list.
+// Menu commands built from one table: menu, caption, shortcut, handler,
+// enabling rule and an optional place on the tool bar. The main window lists
+// its commands once; menus, tool bar, actions and the enabling refresh all
+// come from that list. A command on the tool bar is the menu's own action,
+// so both always agree on enabling and checks.
 #pragma once
 
 #include <QAction>
 #include <QMenuBar>
 #include <QString>
+#include <QToolBar>
 #include <functional>
 #include <vector>
 
@@ -19,6 +22,10 @@ struct tcommand {
     std::function<bool()> enabled;  // null: always enabled
     QString name;                   // object name, for tests and later lookups
     std::function<QString()> caption_rule;  // a caption that follows the state
+    // Place on the tool bar: 0 keeps the command off it; the others go in
+    // ascending order, each new group of ten (10.., 20..) after a separator.
+    int toolorder = 0;
+    QString toolcaption;  // the button's text where it is shorter than the caption
 };
 
 inline tcommand separator(const QString& menu) { return {menu, {}, {}, {}, {}, {}}; }
@@ -27,7 +34,8 @@ class tcommandset {
 public:
     // Builds the menus in order of first appearance; actions become children
     // of the menu bar's window so their shortcuts work everywhere in it.
-    void build(QMenuBar* bar, std::vector<tcommand> commands);
+    // Commands with a tool-bar place are added to `toolbar` when given.
+    void build(QMenuBar* bar, std::vector<tcommand> commands, QToolBar* toolbar = nullptr);
     void refresh_enablings();
     QAction* action(const QString& name) const;
     QMenu* menu(const QString& title) const;

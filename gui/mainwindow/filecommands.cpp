@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <algorithm>
 #include <memory>
 
 #include "document/title.h"
@@ -53,7 +54,7 @@ void tfilecommands::save_selection_as() {
 
 void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>& chans,
                                  double from, double to) {
-    const tsavefilter* row = used_savefilter(files.savefilter, savefilterindex);
+    const tsavefilter* row = saveformat_row(files.savefilter, savefilterindex);
     if (!row) {
         prompter.ask("Oops!", "Oops", tbuttons::ok, ticon::error);
         return;
@@ -67,7 +68,8 @@ void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>
         name = info.completeBaseName().isEmpty() ? name + ext : info.completeBaseName() + ext;
 
     QStringList filters = qt_filters(QString::fromStdString(savefilter_text(files.savefilter)));
-    int index = savefilterindex;
+    // The row above, as a position in the dialog's list.
+    int index = std::clamp(savefilterindex, 1, static_cast<int>(filters.size())) - 1;
     QString path;
     if (choose_save_name) {
         path = choose_save_name(filters, index, name);
@@ -79,8 +81,10 @@ void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>
         index = filters.indexOf(dialog->selectedNameFilter());
     }
     if (path.isEmpty()) return;
-    savefilterindex = index;
-    if (const tsavefilter* chosen = used_savefilter(files.savefilter, index)) row = chosen;
+    if (const tsavefilter* chosen = used_savefilter(files.savefilter, index)) {
+        row = chosen;
+        savefilterindex = index + 1;
+    }
     life.currentnbits = row->nbits;
     life.currentformat = row->format;
     files.save_file(path.toStdString(), row->nbits, from, to, chans, row->format);
@@ -92,8 +96,8 @@ QFileDialog* tfilecommands::make_save_dialog(const QString& proposed) {
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     QStringList filters = qt_filters(QString::fromStdString(savefilter_text(files.savefilter)));
     dialog->setNameFilters(filters);
-    if (savefilterindex >= 0 && savefilterindex < filters.size())
-        dialog->selectNameFilter(filters[savefilterindex]);
+    if (const tsavefilter* row = saveformat_row(files.savefilter, savefilterindex))
+        dialog->selectNameFilter(qt_filters(QString::fromStdString(row->filterstr)).value(0));
     if (!doc.filename().empty())
         dialog->setDirectory(QFileInfo(QString::fromStdString(doc.filename())).absolutePath());
     dialog->selectFile(proposed);

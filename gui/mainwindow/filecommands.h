@@ -25,12 +25,14 @@ public:
 
     // Opens a process file in the processing window.
     std::function<void(const QString&)> open_process;
-    // Chooses the file name of Save as in place of the dialog (tests).
+    // Chooses the file name of Save as in place of the dialog (tests);
+    // filterindex is the position in `filters`, counting from 0.
     std::function<QString(const QStringList& filters, int& filterindex, const QString& proposed)>
         choose_save_name;
 
-    // The save dialog's current filter index among the used rows.
-    int savefilterindex = 4;
+    // The save dialog's current filter as the "SaveFormat" setting keeps
+    // it: the position among the used rows, counting from 1.
+    int savefilterindex = default_saveformat;
 
     void open_dialog(bool add);
     void save();

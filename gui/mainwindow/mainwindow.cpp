@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QToolBar>
 
 #include "core/measurementitems.h"
 #include "document/title.h"
@@ -36,10 +37,14 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     doc_.theglobal.add_listener(this);
     panel_ = new tsignalpanel(doc_, this);
     setCentralWidget(panel_);
+    life_.zoomhistory = &panel_->view().zoom;
     meas_ = std::make_unique<tmeasurementcommands>(doc_, prompter_, this);
     meas_->show_log = [this] { windows_->show(twindowid::datalog); };
     edit_ = std::make_unique<teditingcommands>(doc_, prompter_, this);
-    commands_.build(menuBar(), main_commands());
+    auto* toolbar = addToolBar("Tool bar");
+    toolbar->setObjectName("toolbar");
+    toolbar->setMovable(false);
+    commands_.build(menuBar(), main_commands(), toolbar);
     panel_->attach_commands(commands_);
     windows_ = std::make_unique<twindowset>(this);
     edit_->attach(*this);
@@ -64,9 +69,9 @@ std::vector<tcommand> TMainWindow::main_commands() {
     auto notyet = [] { return false; };  // commands whose work comes later
     std::vector<tcommand> list = {
         {file, "New", "Ctrl+N", [this] { life_.new_document(); }, {}, "newaction"},
-        {file, "Open...", "Ctrl+O", [this] { filecmds_->open_dialog(false); }, {}, "openaction"},
+        {file, "Open...", "Ctrl+O", [this] { filecmds_->open_dialog(false); }, {}, "openaction", {}, 10},
         {file, "Ad&d...", "Ctrl+D", [this] { filecmds_->open_dialog(true); }, {}, "addaction"},
-        {file, "&Save", "Ctrl+S", [this] { filecmds_->save(); }, haschannels, "saveaction"},
+        {file, "&Save", "Ctrl+S", [this] { filecmds_->save(); }, haschannels, "saveaction", {}, 11},
         {file, "Save &as", "", [this] { filecmds_->save_as(); }, haschannels, "saveasaction"},
         {file, "Save sele&ction as...", "Ctrl+E", [this] { filecmds_->save_selection_as(); },
          [this] { return save_selection_enabled(doc_); }, "saveselectionaction",
@@ -105,8 +110,8 @@ std::vector<tcommand> TMainWindow::main_commands() {
         {process, "Add another process", "", [this] { windows_->add_processing_window(); }, {},
          "addprocessaction"},
 
-        {sound, "Play!", "F9", {}, notyet, "playaction"},
-        {sound, "Play entire file!", "Ctrl+F9", {}, notyet, "playallaction"},
+        {sound, "Play!", "F9", {}, notyet, "playaction", {}, 40},
+        {sound, "Play entire file!", "Ctrl+F9", {}, notyet, "playallaction", {}, 41},
         separator(sound),
         {sound, "Select playback soundcard...", "", open(twindowid::soundcard), {}, "soundcardaction"},
         {sound, "Record...", "", open(twindowid::record), {}, "recordaction"},

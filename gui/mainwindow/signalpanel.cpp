@@ -3,11 +3,16 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QKeyEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "core/tdocument.h"
 #include "document/viewlayout.h"
 #include "document/viewrange.h"
+#include "document/viewscroll.h"
 #include "mainwindow/channelstrip.h"
 #include "mainwindow/showbox.h"
 #include "mainwindow/waveformview.h"
@@ -16,16 +21,42 @@
 namespace tessal {
 
 tsignalpanel::tsignalpanel(tdocument& doc, QWidget* parent)
-    : QWidget(parent), doc_(doc), xaxis_(new TAxisWidget(&doc.xaxis, this)) {
+    : QWidget(parent),
+      doc_(doc),
+      xaxis_(new TAxisWidget(&doc.xaxis, this)),
+      area_(new QScrollArea(this)),
+      channels_(new QWidget),
+      hbar_(new QScrollBar(Qt::Horizontal, this)) {
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
     setPalette(p);
     setFocusPolicy(Qt::StrongFocus);
+    // The strips scroll vertically only, and only when the layout says so;
+    // keys stay with the panel and wheel turns come to it (eventFilter).
+    area_->setObjectName("channelarea");
+    area_->setFrameShape(QFrame::NoFrame);
+    area_->setFocusPolicy(Qt::NoFocus);
+    area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area_->setWidgetResizable(false);
+    area_->setPalette(p);
+    area_->viewport()->setPalette(p);
+    area_->verticalScrollBar()->setObjectName("channelscroll");
+    channels_->setPalette(p);
+    channels_->setAutoFillBackground(true);
+    area_->setWidget(channels_);
+    area_->viewport()->installEventFilter(this);
+    hbar_->setObjectName("timescroll");
+    hbar_->setFocusPolicy(Qt::NoFocus);
+    connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) { scroll_time_to(doc_, v); });
     doc_.theglobal.add_listener(this);
-    // A new time range redraws every waveform layer and tells the other
-    // time views.
-    doc_.xaxis.OnScaleChanged = [this](TAxis&) { doc_.theglobal.invalidate_paintboxes(true); };
+    // A new time range redraws every waveform layer, tells the other time
+    // views and moves the scroll bar.
+    doc_.xaxis.OnScaleChanged = [this](TAxis&) {
+        doc_.theglobal.invalidate_paintboxes(true);
+        sync_timescrollbar();
+    };
 }
 
 tsignalpanel::~tsignalpanel() {
@@ -39,6 +70,9 @@ void tsignalpanel::resizeEvent(QResizeEvent*) { resize_channels(); }
 
 void tsignalpanel::connect_strip(tchannelstrip& s) {
     tchannel* ch = s.channel();
+    for (QWidget* w : {static_cast<QWidget*>(s.info), static_cast<QWidget*>(s.show),
+                       static_cast<QWidget*>(s.axis), static_cast<QWidget*>(s.wave)})
+        w->installEventFilter(this);
     // The channel's own scale: its four boxes repaint with a new layer; a
     // cache that skips values outside the range is rebuilt at once.
     ch->axis.OnScaleChanged = [this, ch](TAxis&) {
@@ -86,7 +120,7 @@ void tsignalpanel::sync_strips() {
             strips_.push_back(std::move(*it));
             if (strips_.back()->wave->channo() != i) strips_.back()->rebind(i);
         } else {
-            strips_.push_back(std::make_unique<tchannelstrip>(doc_, view_, i, this));
+            strips_.push_back(std::make_unique<tchannelstrip>(doc_, view_, i, channels_));
             c->bmpdirty = true;
         }
         connect_strip(*strips_.back());
@@ -96,21 +130,37 @@ void tsignalpanel::sync_strips() {
 
 void tsignalpanel::resize_channels() {
     sync_strips();
-    const int left = doc_.totnchans() > 0 ? doc_.channel(0).axis.GetWidth() : 52;
+    const int left = channel_column_width(doc_);
     const int h = doc_.theglobal.axisheight();
     const int t = doc_.theglobal.textpaintheight();
-    const int xtop = height() - 2 - h;
-    const int xw = std::max(1, width() - 2 - left);
-    xaxis_->setGeometry(left, xtop, xw, h);
+    const int sbh = hbar_->sizeHint().height();
+    const int xtop = std::max(0, height() - 2 - sbh - h);
     std::vector<bool> visible;
     for (int i = 0; i < doc_.totnchans(); ++i) visible.push_back(doc_.channel(i).visible());
-    tviewlayout l = layout_channels(visible, t, xtop, h, view_.hidehiddeninfo);
-    setMinimumHeight(l.minpanelheight);
+    tviewlayout l = layout_channels(visible, t, xtop, h, view_.hidehiddeninfo, min_wave_height);
+    // Room for one strip; more channels than fit scroll.
+    setMinimumHeight(2 + t + min_wave_height + h + sbh + 2);
+    const int vsw = l.scrolls ? area_->verticalScrollBar()->sizeHint().width() : 0;
+    area_->setVerticalScrollBarPolicy(l.scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    area_->setGeometry(0, 0, width(), xtop);
+    channels_->resize(std::max(1, width() - vsw), std::max(xtop, l.contentheight));
+    const int xw = std::max(1, width() - 2 - vsw - left);
+    xaxis_->setGeometry(left, xtop, xw, h);
+    hbar_->setGeometry(left, xtop + h, xw, sbh);
     for (int i = 0; i < static_cast<int>(strips_.size()); ++i) {
         strips_[i]->place(l.strips[i], left, xw, t);
         doc_.channel(i).bmpdirty = true;
     }
     invalidate_paintboxes_now(true);
+}
+
+void tsignalpanel::sync_timescrollbar() {
+    const ttimescrollbar b = time_scrollbar(doc_);
+    const QSignalBlocker block(hbar_);
+    hbar_->setRange(0, b.maximum);
+    hbar_->setPageStep(b.pagestep);
+    hbar_->setSingleStep(b.singlestep);
+    hbar_->setValue(b.value);
 }
 
 void tsignalpanel::invalidate_paintboxes_now(bool redrawbmp) {
@@ -121,6 +171,7 @@ void tsignalpanel::invalidate_paintboxes_now(bool redrawbmp) {
         strips_[i]->update_all();
     }
     xaxis_->update();
+    sync_timescrollbar();
 }
 
 void tsignalpanel::invalidate_paintboxes(bool makebmps) {
@@ -161,13 +212,50 @@ bool tsignalpanel::handle_key(int key, Qt::KeyboardModifiers mods) {
     if (!r.handled) return false;
     if (r.request != tkeyrequest::none && on_key_request) on_key_request(r.request);
     if (mode != doc_.selectmode) set_selectmode(doc_.selectmode);
-    if (before != doc_.thischanno()) doc_.theglobal.document_state_changed();
+    if (before != doc_.thischanno()) {
+        doc_.theglobal.document_state_changed();
+        const int c = doc_.thischanno();
+        if (c < static_cast<int>(strips_.size())) area_->ensureWidgetVisible(strips_[c]->wave, 0, 0);
+    }
     if (r.repaint) doc_.theglobal.invalidate_paintboxes(false);
     return true;
 }
 
 void tsignalpanel::keyPressEvent(QKeyEvent* e) {
     if (!handle_key(e->key(), e->modifiers())) QWidget::keyPressEvent(e);
+}
+
+// ----------------------------------------------------------------- wheel
+
+void tsignalpanel::handle_wheel(QWheelEvent* e) {
+    const QPoint d = e->angleDelta();
+    const Qt::KeyboardModifiers mods = e->modifiers();
+    if (mods & Qt::ControlModifier) {
+        // About the time under the pointer: waveform areas and the time axis
+        // share their pixel columns.
+        const int x = xaxis_->mapFromGlobal(e->globalPosition().toPoint()).x();
+        wheel_zoom(doc_, d.y() / wheel_notch, doc_.xaxis.pixel_to_value(x));
+    } else if (mods & Qt::ShiftModifier) {
+        // The channels, when there are more than fit.
+        QScrollBar* v = area_->verticalScrollBar();
+        v->setValue(v->value() - d.y() * v->singleStep() * 3 / static_cast<int>(wheel_notch));
+    } else {
+        // Turning towards the user (or tilting right) goes later in time.
+        wheel_scroll(doc_, -(d.y() != 0 ? d.y() : d.x()) / wheel_notch);
+    }
+    e->accept();
+}
+
+void tsignalpanel::wheelEvent(QWheelEvent* e) { handle_wheel(e); }
+
+bool tsignalpanel::eventFilter(QObject* watched, QEvent* e) {
+    // Wheel turns over the strips (each strip widget and the space between
+    // them, the scroll area's viewport) move the time axis, not the strips.
+    if (e->type() == QEvent::Wheel) {
+        handle_wheel(static_cast<QWheelEvent*>(e));
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 // ----------------------------------------------------------------- mouse
@@ -214,8 +302,9 @@ std::vector<tcommand> tsignalpanel::view_commands() {
         separator(view),
         {view, "Zoom", "Ctrl+Z", [this] { view_.zoom.zoom_to_selection(doc_); },
          [this] { return doc_.totnchans() > 0 && doc_.theglobal.has_selection(); }, "zoomaction"},
-        {view, "Zoom back", "Ctrl+B", [this] { view_.zoom.zoom_back(doc_); }, has, "zoombackaction"},
-        {view, "Stretch", "Ctrl+Y", [this] { stretch(doc_); }, has, "stretchaction"},
+        {view, "Zoom back", "Ctrl+B", [this] { view_.zoom.zoom_back(doc_); }, has, "zoombackaction",
+         {}, 20},
+        {view, "Stretch", "Ctrl+Y", [this] { stretch(doc_); }, has, "stretchaction", {}, 21},
         {view, "Stretch to FSD", "", [this] { stretch_to_fsd(doc_); }, has, "stretchfsdaction"},
         separator(view),
         {view, "Show grid", "Ctrl+G", [this, redraw] { view_.showgrid = !view_.showgrid; redraw(); }, {},
@@ -227,6 +316,12 @@ std::vector<tcommand> tsignalpanel::view_commands() {
         {view, "Hide all information for hidden channels", "Ctrl+H",
          [this] { view_.hidehiddeninfo = !view_.hidehiddeninfo; resize_channels(); }, {},
          "hideinfoaction"},
+        {view, "Show red and blue marks", "",
+         [this] {
+             show_red_blue_marks(doc_, view_, !(view_.showcursors[1] && view_.showcursors[2]));
+             doc_.theglobal.invalidate_paintboxes(false);
+         },
+         {}, "showmarksaction"},
         separator(view),
         {view, "Show only seleced channel(s) ", "F2", [this] { show_only_selected(); }, has,
          "showselectedaction"},
@@ -253,7 +348,8 @@ std::vector<tcommand> tsignalpanel::view_commands() {
 
 void tsignalpanel::attach_commands(tcommandset& commands) {
     commands_ = &commands;
-    for (const char* n : {"showgridaction", "showfsdaction", "showsamplesaction", "hideinfoaction"})
+    for (const char* n : {"showgridaction", "showfsdaction", "showsamplesaction", "hideinfoaction",
+                          "showmarksaction"})
         if (QAction* a = commands.action(n)) a->setCheckable(true);
     auto* group = new QActionGroup(this);
     for (const char* n : {"editmonoaction", "editstereoaction", "editallaction", "editvisibleaction"})
@@ -273,6 +369,7 @@ void tsignalpanel::sync_checks() {
     set("showfsdaction", view_.showfsd);
     set("showsamplesaction", view_.showsamples);
     set("hideinfoaction", view_.hidehiddeninfo);
+    set("showmarksaction", view_.showcursors[1] && view_.showcursors[2]);
     set("editmonoaction", doc_.selectmode == selmono);
     set("editstereoaction", doc_.selectmode == selstereo);
     set("editallaction", doc_.selectmode == selall);

@@ -1,7 +1,11 @@
 // The signal panel of the main window: the channel strips stacked above the
 // shared time axis, the view's menu toggles and commands, and the view's
-// keyboard map. The time axis sits 2 pixels above the panel bottom, starts
-// at the width of the channel axes and ends 2 pixels before the right edge.
+// keyboard map and mouse wheel. Under the time axis a scroll bar shows and
+// moves the visible part of the whole signal; the time axis and that bar
+// start at the width of the channel column and end 2 pixels before the
+// right edge (or before the channels' vertical scroll bar). The strips sit
+// in a scroll area: squeezed below their minimum height they scroll
+// instead of overprinting one another.
 //
 // The panel keeps one strip per channel object of the document and follows
 // the channel list on channels_changed; it must be destroyed while the
@@ -19,6 +23,10 @@
 #include "document/viewstate.h"
 #include "mainwindow/commandtable.h"
 #include "mainwindow/infoline.h"
+
+class QScrollArea;
+class QScrollBar;
+class QWheelEvent;
 
 namespace tessal {
 
@@ -41,6 +49,9 @@ public:
     // The time-axis limits from the channels; zoomout fits the range.
     void fix_xaxis(bool zoomout);
     TAxisWidget* timeaxis() const { return xaxis_; }
+    // The scroll bar under the time axis, and the area the strips scroll in.
+    QScrollBar* timescrollbar() const { return hbar_; }
+    QScrollArea* channelarea() const { return area_; }
     tviewstate& view() { return view_; }
     int stripcount() const { return static_cast<int>(strips_.size()); }
     tchannelstrip& strip(int i) { return *strips_.at(i); }
@@ -69,6 +80,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void sync_strips();
@@ -77,9 +90,14 @@ private:
     void toggle_visibility(int chno);
     void show_only_selected();
     void set_selectmode(int mode);
+    void handle_wheel(QWheelEvent* e);
+    void sync_timescrollbar();
 
     tdocument& doc_;
     TAxisWidget* xaxis_;
+    QScrollArea* area_;
+    QWidget* channels_;  // inside area_: the strips' parent
+    QScrollBar* hbar_;
     tviewstate view_;
     std::vector<std::unique_ptr<tchannelstrip>> strips_;
     tcommandset* commands_ = nullptr;

@@ -28,7 +28,7 @@ std::vector<tcommand> tmeasurementcommands::commands() {
     auto haschannels = [this] { return meas_.document().totnchans() > 0; };
     return {
         {edit, "Log measurements", "F5", [this] { meas_.log_measurements(); }, haschannels,
-         "logmeasurementsaction"},
+         "logmeasurementsaction", {}, 30, "Log meas."},
         {edit, "Copy measurements", "Ctrl+M", [this] { meas_.copy_measurements(*clipboard_); },
          haschannels, "copymeasurementsaction"},
     };

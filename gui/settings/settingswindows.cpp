@@ -16,11 +16,11 @@ QWidget* make_settings_window(twindowid id, QWidget* owner) {
     d->set_settings_folder(tmainsettings::settings_folder());
     d->applied = [main] {
         // The save dialog's filter list is built from the rows in use, so an
-        // index past its end would pick nothing.
+        // index past its end would pick nothing ("SaveFormat" counts from 1).
         int used = 0;
         for (const tsavefilter& row : main->files().savefilter) used += row.used ? 1 : 0;
         int& index = main->filecommands().savefilterindex;
-        if (index >= used) index = std::max(0, used - 1);
+        if (index > used) index = std::max(1, used);
     };
     return d;
 }

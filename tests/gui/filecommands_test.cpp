@@ -53,7 +53,7 @@ TEST(FileCommands, SaveAsUsesTheChosenFilterRow) {
     w.commands().action("saveasaction")->trigger();
     EXPECT_EQ(seenfilters.size(), 5);  // the rows used by default
     EXPECT_EQ(seenfilters[0].toStdString(), "Tessal file 32-bit float (*.tessal)");
-    EXPECT_EQ(seenname, "rec.wav");  // the default row: 32-bit float WAVE
+    EXPECT_EQ(seenname, "rec.wav");  // the default row: 24-bit WAVE
     TWavFile back;
     ASSERT_TRUE(back.open_file(target.toStdString(), true));
     EXPECT_EQ(back.Getnbits(), 24u);

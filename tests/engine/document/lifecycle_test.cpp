@@ -61,6 +61,20 @@ TEST_F(tclosing, NoDiscardsAndEmpties) {
     EXPECT_EQ(stops, 1);
 }
 
+TEST_F(tclosing, ClosingEmptiesTheZoomHistoryACancelKeepsIt) {
+    tzoomhistory zoom;
+    life.zoomhistory = &zoom;
+    zoom.push(1, 2, false);
+    zoom.push(1.2, 1.8, true);
+    prompter.answers = {tanswer::cancel};
+    EXPECT_FALSE(life.close_document());
+    EXPECT_EQ(zoom.zoomstack().size(), 2u);
+    prompter.answers = {tanswer::no};
+    EXPECT_TRUE(life.close_document());
+    EXPECT_TRUE(zoom.zoomstack().empty());
+    EXPECT_FALSE(zoom.lastzoombykey());
+}
+
 TEST_F(tclosing, YesWithoutASaveRefusesTheClose) {
     prompter.answers = {tanswer::yes};
     EXPECT_FALSE(life.close_document());
