@@ -1,7 +1,8 @@
 // tessal-cli convert IN... -o OUT [--format ID] [--channels LIST]
 //     [--from S --to S] [--yes]
 // Opens the first input as the document, adds the others, and saves through
-// the same save step as the GUI. A question the GUI would ask is answered
+// the same save step as the GUI. Without --format a ".wav" output keeps the
+// coding of the channels (16-bit PCM for channels that carry none). A question the GUI would ask is answered
 // yes with --yes and refused (exit 2) without it.
 #include <cstdio>
 
@@ -55,7 +56,11 @@ int cmd_convert(int argc, char** argv) {
                          d.doc.totnchans());
             return exit_input;
         }
-    if (!d.files.save_file(out, row->nbits, from, to, chans, row->format))
+    // Without --format a WAVE file keeps the coding its channels came with.
+    tsavecoding coding{row->nbits, row->format};
+    if (!a.option("--format") && lower_extension(out) == ".wav")
+        if (auto c = d.files.channels_wave_coding(chans)) coding = *c;
+    if (!d.files.save_file(out, coding.nbits, from, to, chans, coding.format))
         return d.prompter.refused() ? exit_usage : exit_input;
     return exit_ok;
 }

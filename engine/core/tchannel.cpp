@@ -42,7 +42,10 @@ void tchannel::set_visible(bool v) { fvisible = v; }
 
 void tchannel::set_origin(const std::string& proc) { fcreated = make_createdata(proc); }
 
-void tchannel::set_fsd(double v) {
+bool tchannel::usable_fsd(double v) { return std::isnormal(v); }
+
+bool tchannel::set_fsd(double v) {
+    if (!usable_fsd(v)) return false;
     ffsd = std::fabs(v);
     needsdither = true;
     histdirty = true;
@@ -57,6 +60,15 @@ void tchannel::set_fsd(double v) {
     } else {
         axis.set_hilovalues(1.2 * ffsd, -1.2 * ffsd);
     }
+    return true;
+}
+
+void tchannel::set_file_fsd(double v) {
+    if (set_fsd(v)) return;
+    float peak = 0;
+    for (float x : sig)
+        if (std::isfinite(x)) peak = std::max(peak, std::fabs(x));
+    if (!set_fsd(peak)) set_fsd(1);
 }
 
 bool tchannel::get_usedither() const {

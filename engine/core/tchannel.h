@@ -46,7 +46,15 @@ public:
     bool skipjumps() const { return fskipjumps; }
     void set_skipjumps(bool v) { fskipjumps = v; sigcachedirty = true; }
     double fsd() const { return ffsd; }
-    void set_fsd(double v);
+    // Full scale is a magnitude: set_fsd(-2) stores 2. A full scale of 0 (or
+    // one that is not a finite number) would blank the trace and make every
+    // file save fail, so it is refused: the channel keeps its FSD and the
+    // result is false.
+    bool set_fsd(double v);
+    static bool usable_fsd(double v);
+    // The FSD a file carries, set after the samples: a file whose FSD is 0
+    // (or not a number) opens with the peak of its samples, 1 when silent.
+    void set_file_fsd(double v);
     const tcreatedata& created() const { return fcreated; }
     void set_created(const tcreatedata& c) { fcreated = c; }
     void set_origin(const std::string& proc);
@@ -141,7 +149,7 @@ private:
     int fchanno = 0;
     std::string fname;
     bool fskipjumps = false;
-    double ffsd = 0;
+    double ffsd = 1;
     tcreatedata fcreated;
 };
 

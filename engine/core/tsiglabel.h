@@ -33,6 +33,22 @@ struct tsiglabel {
 };
 using tsiglabels = std::vector<tsiglabel>;
 
+// A label as a file saved over t0..t1 seconds carries it: its start
+// relative to t0 and its length, both cut to the range. False when the
+// label lies outside the range or is cut down to nothing; a point label
+// inside the range stays a point label.
+inline bool label_in_range(const tsiglabel& l, double t0, double t1, double& start, double& dur) {
+    if (!(t0 <= l.time + l.duration && l.time <= t1)) return false;
+    start = l.time > t0 ? l.time - t0 : 0.0;
+    dur = l.duration - (t0 > l.time ? t0 - l.time : 0.0);
+    if (t1 - t0 - start < dur) dur = t1 - t0 - start;
+    if (l.duration == 0) {
+        dur = 0;
+        return true;
+    }
+    return dur > 0;
+}
+
 // The label under the mouse: labelno -1 for none; shiftmode 0 grabs the
 // start edge, 1 the whole label, 2 the end edge.
 struct tfoundlabel {

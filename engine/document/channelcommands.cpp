@@ -81,11 +81,8 @@ bool set_fsd_to_level(tdocument& doc, const std::string& leveltext, bool keepimb
     if (doc.selectmode == selstereo && keepimbalance && rms.size() == 2)
         rms[0] = rms[1] = std::max(rms[0], rms[1]);
     bool changed = false;
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        if (!(rms[i] > 0)) continue;
-        doc.channel(set[i]).set_fsd(rms[i] * k);
-        changed = true;
-    }
+    for (std::size_t i = 0; i < set.size(); ++i)
+        if (doc.channel(set[i]).set_fsd(rms[i] * k)) changed = true;
     if (!changed) return false;
     doc.set_modified(true);
     doc.theglobal.invalidate_paintboxes(true);
@@ -195,6 +192,10 @@ std::string apply_channel_info(tdocument& doc, int chno, const tchannelinfo& inf
     if (chno < 0 || chno >= doc.totnchans()) return "There is no channel " + std::to_string(chno);
     double fsd = 0, rate = 0, shift = 0, dbref = 0;
     if (!read_number(info.fsd, fsd)) return "'" + info.fsd + "' is not a valid full scale";
+    if (!tchannel::usable_fsd(fsd))
+        return "A full scale of 0 cannot be used: it would blank the trace and no file could be "
+               "saved. The channel keeps its full scale of " +
+               float_to_text(doc.channel(chno).fsd()) + ".";
     if (!read_number(info.sampfreq, rate) || !(rate > 0))
         return "'" + info.sampfreq + "' is not a valid sampling rate";
     if (!read_number(info.timeshift, shift) || !fits_index(shift * rate))

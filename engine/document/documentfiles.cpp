@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 #include "document/savespan.h"
 #include "document/title.h"
@@ -25,8 +26,9 @@ bool tdocumentfiles::open_document(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     bool closed = life.close_document();
     if (closed) {
-        add_file(path);
-        life.setfilename(path);
+        // A file that could not be read leaves an empty, untitled document.
+        const bool read = add_file(path);
+        life.setfilename(read ? path : "");
         life.setmodified(false);
     }
     if (life.zoomhistory) life.zoomhistory->clear();
@@ -76,9 +78,73 @@ bool tdocumentfiles::same_rates(const std::vector<int>& chans) const {
     return true;
 }
 
+std::optional<tsavecoding> tdocumentfiles::channels_wave_coding(
+    const std::vector<int>& chans) const {
+    std::optional<tsavecoding> best;
+    int bestrank = -1;
+    for (int c : channel_list(chans)) {
+        if (c < 0 || c >= doc.totnchans()) continue;
+        const tchannel& ch = doc.channel(c);
+        const int rank = wave_coding_rank(ch.nbits, ch.format);
+        if (rank > bestrank) {
+            bestrank = rank;
+            best = tsavecoding{ch.nbits, ch.format};
+        }
+    }
+    return best;
+}
+
+std::optional<tsavecoding> tdocumentfiles::proposed_wave_coding(
+    const std::vector<int>& chans) const {
+    std::vector<int> list = channel_list(chans);
+    if (list.empty() || list.front() < 0 || list.front() >= doc.totnchans()) return std::nullopt;
+    const std::string& from = doc.filename().empty() ? doc.channel(list.front()).filename
+                                                     : doc.filename();
+    if (lower_extension(from) != ".wav") return std::nullopt;
+    return channels_wave_coding(chans);
+}
+
+bool tdocumentfiles::save_document() {
+    std::string name = doc.filename();
+    const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
+    while (!name.empty() && blank(static_cast<unsigned char>(name.back()))) name.pop_back();
+    while (!name.empty() && blank(static_cast<unsigned char>(name.front()))) name.erase(0, 1);
+    if (name.empty()) return false;
+    tsavecoding coding{life.currentnbits, life.currentformat};
+    if (lower_extension(name) == ".wav") {
+        // A WAVE file is written back in the coding it was read with; the
+        // last save format is only a fallback for channels that carry none.
+        if (auto c = channels_wave_coding({}))
+            coding = *c;
+        else if (!is_wave_coding(coding.nbits, coding.format))
+            coding = tsavecoding{};
+    }
+    return save_file(name, coding.nbits, 0, 0, {}, coding.format);
+}
+
+bool tdocumentfiles::saves_whole_document(const std::vector<int>& chans, double from,
+                                          double to) const {
+    for (int c = 0; c < doc.totnchans(); ++c)
+        if (!chans.empty() && std::find(chans.begin(), chans.end(), c) == chans.end())
+            return false;
+    if (from == to) return true;
+    for (int c = 0; c < doc.totnchans(); ++c) {
+        const tchannel& ch = doc.channel(c);
+        if (ch.sig.empty()) continue;
+        const double first = std::round(from * ch.sampfreq);
+        const double end = std::round(to * ch.sampfreq);
+        if (first > static_cast<double>(ch.xshift) ||
+            end < static_cast<double>(ch.xshift) + static_cast<double>(ch.sig.size()))
+            return false;
+    }
+    return true;
+}
+
 bool tdocumentfiles::save_file(const std::string& path, int nbits, double from, double to,
                                const std::vector<int>& chans, tFormat format) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
+    // Every format saves the same half-open span from the earlier time.
+    if (from > to) std::swap(from, to);
     for (int c : chans)
         if (c < 0 || c >= doc.totnchans()) {
             prompter.error("Channel " + std::to_string(c) + " does not exist");
@@ -119,6 +185,8 @@ bool tdocumentfiles::save_file(const std::string& path, int nbits, double from, 
         prompter.warn("Cannot save file with extension " + ext, "Unknown file type");
         return false;
     }
+    // Only a file that holds the whole document leaves nothing unsaved.
+    if (saved && saves_whole_document(chans, from, to)) doc.set_modified(false);
     if (saved && chans.empty() && from == to) life.setfilename(path);
     doc.theglobal.document_state_changed();
     return saved;

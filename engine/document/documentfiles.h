@@ -10,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,18 @@ public:
     // True when the file's channels were added.
     bool add_file(const std::string& path);
 
+    // Save: the document's own file, a WAVE file in the coding its channels
+    // keep (the one they were read or last saved with). False, and nothing
+    // done, when the document has no file name (the caller runs Save as).
+    bool save_document();
+
+    // The richest WAVE coding among channels `chans` (empty: all); none when
+    // no channel carries one (new channels, process results).
+    std::optional<tsavecoding> channels_wave_coding(const std::vector<int>& chans) const;
+    // The coding Save as proposes for these channels: theirs when they were
+    // read from a WAVE file.
+    std::optional<tsavecoding> proposed_wave_coding(const std::vector<int>& chans) const;
+
     // Saves channels `chans` (empty: all) over from..to seconds (equal: the
     // whole signal) with the given coding. True when the file was written.
     bool save_file(const std::string& path, int nbits, double from, double to,
@@ -54,6 +67,8 @@ private:
     bool write_wav(const std::string& path, int nbits, double from, double to,
                    const std::vector<int>& chans, tFormat format);
     bool same_rates(const std::vector<int>& chans) const;
+    // Every channel, over all of its samples.
+    bool saves_whole_document(const std::vector<int>& chans, double from, double to) const;
     std::vector<int> channel_list(const std::vector<int>& chans) const;
     bool overload_ok(const std::vector<int>& chans, int nbits, tFormat format, double from,
                      double to);

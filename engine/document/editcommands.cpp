@@ -196,6 +196,15 @@ bool teditcommands::paste() {
         prompter.warn(e.what(), "Paste");
         return false;
     }
+    // Another program's block may carry infinities or NaNs; no edit stores one.
+    for (const tclipchannel& c : block.chans)
+        if (!std::all_of(c.samples.begin(), c.samples.end(),
+                         [](float v) { return std::isfinite(v); })) {
+            prompter.warn("The clipboard holds samples that are not finite numbers.\rNothing "
+                          "was pasted.",
+                          "Paste");
+            return false;
+        }
     const int a = static_cast<int>(block.chans.size());
     const int N = doc.totnchans();
     const int cur = doc.thischanno();
@@ -344,6 +353,7 @@ bool teditcommands::interpolate() {
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
         if (e - s < 2) continue;  // nothing strictly between the ends
         const double x0 = ch.sig[s], x1 = ch.sig[e];
+        if (!std::isfinite(x0) || !std::isfinite(x1)) continue;  // no line to draw
         const double step = (x1 - x0) / static_cast<double>(e - s);
         float* p = ch.sig.data();
         for (long long i = s + 1; i < e; ++i)
@@ -361,7 +371,27 @@ bool teditcommands::interpolate() {
 bool teditcommands::set_fsd_to_peak() {
     const std::vector<int> set = edit_set(doc);
     if (set.empty()) return false;
-    for (int c : set) doc.channel(c).set_fsd(doc.file_peak_value(c));
+    // A silent channel has no peak to take; it keeps its full scale.
+    std::vector<int> silent;
+    bool changed = false;
+    for (int c : set) {
+        if (doc.channel(c).set_fsd(doc.file_peak_value(c)))
+            changed = true;
+        else
+            silent.push_back(c);
+    }
+    if (!silent.empty()) {
+        std::string list;
+        for (std::size_t i = 0; i < silent.size(); ++i)
+            list += (i == 0 ? "" : i + 1 == silent.size() ? " and " : ", ") +
+                    std::to_string(silent[i]);
+        prompter.warn(std::string(silent.size() == 1 ? "Channel " : "Channels ") + list +
+                          (silent.size() == 1 ? " is" : " are") +
+                          " silent: a full scale of 0 cannot be used, so the full scale "
+                          "stays as it was.",
+                      "Set FSD to peak value");
+    }
+    if (!changed) return false;
     doc.set_modified(true);
     doc.theglobal.invalidate_paintboxes(true);
     return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "document/editcommands.h"
@@ -132,11 +133,67 @@ void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchan
     }
 }
 
-bool edit_levels(tdocument& doc, const tlevelchange& change) {
+bool level_change_fits(const tchannel& ch, long long s, long long e, const tlevelchange& c) {
+    const long long len = static_cast<long long>(ch.sig.size());
+    if (len == 0 || e < s) return true;
+    const float* x = ch.sig.data();
+    const long long a = std::max(s, 0LL), b = std::min(e, len - 1);
+    double mv = std::round(c.ramp_ms / 1000.0 * ch.sampfreq);
+    const double m = mv >= 1 ? std::min(mv, 4e18) : 0.0;
+    // Every sample the change or its ramps touch, in doubles so that far-off
+    // selections cannot overflow the index arithmetic.
+    const double lo = std::max(0.0, static_cast<double>(s) - m);
+    const double hi = std::min(static_cast<double>(len - 1), static_cast<double>(e) + m);
+    if (lo > hi) return true;
+    float peak = 0;
+    for (auto i = static_cast<long long>(lo); i <= static_cast<long long>(hi); ++i)
+        if (std::isfinite(x[i])) peak = std::max(peak, std::fabs(x[i]));
+    const double largest = std::numeric_limits<float>::max();
+    const bool single = e == s;
+    switch (c.type) {
+        case constantlevel:
+        case rampedlevel:
+        case constantfactor:
+        case rampedfactor: {
+            const bool db = c.type == constantlevel || c.type == rampedlevel;
+            const bool ramped = (c.type == rampedlevel || c.type == rampedfactor) && !single;
+            const double g0 = db ? db_to_factor(c.startvalue) : c.startvalue;
+            const double g1 = ramped ? (db ? db_to_factor(c.endvalue) : c.endvalue) : g0;
+            // Gains between 1 and these: the ramps and the level in between.
+            const double gmax = std::max({1.0, std::fabs(g0), std::fabs(g1)});
+            return std::isfinite(gmax) && peak * gmax <= largest;
+        }
+        case dcconstant:
+        case removedc: {
+            double dc = c.startvalue;
+            if (c.type == removedc) {
+                if (a > b) return true;
+                double sum = 0;
+                for (long long i = a; i <= b; ++i) sum += x[i];
+                dc = -sum / static_cast<double>(b - a + 1);
+            }
+            return std::isfinite(dc) && peak + std::fabs(dc) <= largest;
+        }
+        default: return true;
+    }
+}
+
+bool edit_levels(tdocument& doc, const tlevelchange& change, std::string* why) {
     if (change.type < constantlevel || change.type > removedc) return false;
     const std::vector<int> set = edit_set(doc);
     if (set.empty()) return false;
     const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+    // All channels are checked before any changes, so a refusal leaves the
+    // document as it was.
+    for (int c : set) {
+        tsamplerange r = selection_range(doc.channel(c), L, R);
+        if (!level_change_fits(doc.channel(c), r.s, r.e, change)) {
+            if (why)
+                *why = "This change makes the samples of channel " + std::to_string(c) +
+                       " too large to store.\rNothing was changed.";
+            return false;
+        }
+    }
     for (int c : set) {
         tchannel& ch = doc.channel(c);
         tsamplerange r = selection_range(ch, L, R);
@@ -151,14 +208,14 @@ bool edit_levels(tdocument& doc, const tlevelchange& change) {
 }
 
 bool edit_levels(tdocument& doc, int type, const std::string& starttext,
-                 const std::string& endtext, const std::string& ramptext) {
+                 const std::string& endtext, const std::string& ramptext, std::string* why) {
     tlevelchange c;
     c.type = type;
     auto read = [](const std::string& t, double& v) { return try_parse_float(t, v) && std::isfinite(v); };
     if (levels_shows_start(type) && !read(starttext, c.startvalue)) return false;
     if (levels_shows_end(type) && !read(endtext, c.endvalue)) return false;
     if (!read(ramptext, c.ramp_ms) || c.ramp_ms < 0) return false;
-    return edit_levels(doc, c);
+    return edit_levels(doc, c, why);
 }
 
 double read_avg_between_marks(const tchannel& ch) {

@@ -5,7 +5,8 @@
 // Contract: for channel c the selection covers s..e (selection_range); the
 // change applies inside s..e and the ramps over the m samples before s and
 // after e, m = round(ramp_ms / 1000 * fs); indices outside the samples are
-// skipped, never added. Unreadable numbers change nothing.
+// skipped, never added. Unreadable numbers change nothing, and neither does
+// a change whose results would not be finite.
 #pragma once
 
 #include <string>
@@ -42,14 +43,21 @@ bool levels_shows_readavg(int type, int selectmode);
 // Applies the change to one channel over s..e.
 void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchange& change);
 
+// Whether every sample the change (with its ramps) touches stays a finite
+// 32-bit float. Judged from the largest sample there, so a change that only
+// just fits may be refused, never one that does not.
+bool level_change_fits(const tchannel& ch, long long s, long long e, const tlevelchange& c);
+
 // Applies the change to every channel of the edit set over the selection,
 // marks the document modified and repaints. False when there is nothing to
-// change.
-bool edit_levels(tdocument& doc, const tlevelchange& change);
+// change, or (with the reason in `why`, nothing changed) when a result
+// would be too large to store.
+bool edit_levels(tdocument& doc, const tlevelchange& change, std::string* why = nullptr);
 // The same from the dialog's texts; false (and nothing changed) when one of
 // the numbers the type needs is unreadable.
 bool edit_levels(tdocument& doc, int type, const std::string& starttext,
-                 const std::string& endtext, const std::string& ramptext);
+                 const std::string& endtext, const std::string& ramptext,
+                 std::string* why = nullptr);
 
 // Minus the mean of the channel's samples between marks 1 and 2 (positions
 // in seconds; samples outside the channel count as 0).

@@ -32,7 +32,6 @@ tsound read_sound(TXIIFile& x, const std::string& prefix, int q) {
 }  // namespace
 
 bool tdocumentfiles::read_orlet(const std::string& path) {
-    used(path);
     TXIIFile x;
     if (!x.open_file(path)) {
         prompter.warn("Could not open file\r" + path, "Could not open file");
@@ -88,6 +87,8 @@ bool tdocumentfiles::read_orlet(const std::string& path) {
     }
     life.currentnbits = std::max(life.currentnbits, 16);
     life.currentformat = tFormat::pcm;
+    // Only a file that was read enters the recent-files list.
+    used(path);
     return true;
 }
 

@@ -60,4 +60,39 @@ const tsavefilter* savefilter_for_extension(const std::vector<tsavefilter>& rows
     return nullptr;
 }
 
+bool is_wave_coding(int nbits, tFormat format) {
+    switch (format) {
+        case tFormat::pcm: return nbits == 8 || nbits == 16 || nbits == 24 || nbits == 32;
+        case tFormat::ieeefloat: return nbits == 16 || nbits == 32;
+        case tFormat::alaw:
+        case tFormat::ulaw: return nbits == 8;
+    }
+    return false;
+}
+
+int wave_coding_rank(int nbits, tFormat format) {
+    if (!is_wave_coding(nbits, format)) return -1;
+    const int kind = format == tFormat::ieeefloat ? 2 : format == tFormat::pcm ? 1 : 0;
+    return nbits * 4 + kind;
+}
+
+const tsavefilter* wave_savefilter(const std::vector<tsavefilter>& rows, tsavecoding coding) {
+    for (const tsavefilter& r : rows)
+        if (r.ext == ".wav" && r.nbits == coding.nbits && r.format == coding.format) return &r;
+    return nullptr;
+}
+
+std::vector<tsavefilter> rows_offering(std::vector<tsavefilter> rows, tsavecoding coding) {
+    for (tsavefilter& r : rows)
+        if (r.ext == ".wav" && r.nbits == coding.nbits && r.format == coding.format) r.used = true;
+    return rows;
+}
+
+int used_savefilter_index(const std::vector<tsavefilter>& rows, const tsavefilter& row) {
+    // Asked through used_savefilter, so the index counts as the dialog does.
+    for (int k = -1; k <= static_cast<int>(rows.size()) + 1; ++k)
+        if (const tsavefilter* r = used_savefilter(rows, k); r && r->idstr == row.idstr) return k;
+    return -1;
+}
+
 }  // namespace tessal

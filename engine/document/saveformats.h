@@ -44,4 +44,23 @@ const tsavefilter* find_savefilter(const std::vector<tsavefilter>& rows, const s
 const tsavefilter* savefilter_for_extension(const std::vector<tsavefilter>& rows,
                                             const std::string& ext);
 
+// A coding a WAVE file holds: PCM of 8, 16, 24 or 32 bits, float of 16 or
+// 32 bits, 8-bit A-law or mu-law.
+struct tsavecoding {
+    int nbits = 16;
+    tFormat format = tFormat::pcm;
+};
+bool is_wave_coding(int nbits, tFormat format);
+// Orders codings by what they keep: more bits first, then float before
+// integers before G.711.
+int wave_coding_rank(int nbits, tFormat format);
+
+// The WAVE row of a coding; null when none.
+const tsavefilter* wave_savefilter(const std::vector<tsavefilter>& rows, tsavecoding coding);
+// The rows with the WAVE row of `coding` in use, so a dialog can offer it.
+std::vector<tsavefilter> rows_offering(std::vector<tsavefilter> rows, tsavecoding coding);
+// The index used_savefilter gives `row` (matched by id) at; -1 when the row
+// is not in use.
+int used_savefilter_index(const std::vector<tsavefilter>& rows, const tsavefilter& row);
+
 }  // namespace tessal

@@ -3,6 +3,7 @@
 // writing channels out with the producing process "Tessal".
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <tuple>
 
 #include "document/documentfiles.h"
@@ -12,7 +13,6 @@
 namespace tessal {
 
 bool tdocumentfiles::read_smp(const std::string& path) {
-    used(path);
     TSMPfile smp;
     if (!smp.open_file(path, true)) {
         std::string why = smp.Getopenerror();
@@ -52,7 +52,7 @@ bool tdocumentfiles::read_smp(const std::string& path) {
         ch.nbits = 16;
         ch.format = tFormat::pcm;
         ch.set_origin("SMP file");
-        ch.set_fsd(smp.Getfsd(i));
+        ch.set_file_fsd(smp.Getfsd(i));
         ch.needsdither = false;
         ch.sigcachedirty = true;
     }
@@ -64,6 +64,8 @@ bool tdocumentfiles::read_smp(const std::string& path) {
     smp.close_file();
     life.currentnbits = std::max(life.currentnbits, 16);
     life.currentformat = tFormat::pcm;
+    // Only a file that was read enters the recent-files list.
+    used(path);
     return true;
 }
 
@@ -86,7 +88,9 @@ bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
     const double rate = doc.channel(list.front()).sampfreq;
     const int n = static_cast<int>(list.size());
     tfilespan span = file_span(doc, list, from, to);
-    const double t0 = span.begin / rate;
+    const double t0 = from < to ? from : span.begin / rate;
+    // A whole-document save keeps labels that reach past the last sample.
+    const double t1 = from < to ? to : std::numeric_limits<double>::infinity();
     try {
         TSMPfile smp;
         smp.new_file(path);
@@ -102,9 +106,11 @@ bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
             std::span<const float> s = samples_over(ch, span, storage);
             smp.write_channel(i, tsinglearr(s.begin(), s.end()), dither);
             for (const tsiglabel& l : ch.labels) {
-                double start = l.time - t0;
-                if (from < to && (l.time + l.duration < from || l.time > to)) continue;
-                auto key = std::make_tuple(start, l.duration, l.text);
+                // Labels are cut to the saved range like those of the native
+                // file; one that starts before it starts with the file.
+                double start = 0, length = 0;
+                if (!label_in_range(l, t0, t1, start, length)) continue;
+                auto key = std::make_tuple(start, length, l.text);
                 if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
                 seen.push_back(key);
             }
@@ -121,7 +127,6 @@ bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
         prompter.error(e.what(), "File was not saved");
         return false;
     }
-    doc.set_modified(false);
     return true;
 }
 

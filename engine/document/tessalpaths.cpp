@@ -8,7 +8,6 @@
 namespace tessal {
 
 bool tdocumentfiles::read_native(const std::string& path) {
-    used(path);
     try {
         if (!read_tessal_file(doc, path)) {
             prompter.warn("Cannot open Tessal file\r" + path, tessal_openerror_caption);
@@ -20,6 +19,8 @@ bool tdocumentfiles::read_native(const std::string& path) {
         return false;
     }
     life.currentnbits = std::max(life.currentnbits, 32);
+    // Only a file that was read enters the recent-files list.
+    used(path);
     return true;
 }
 
@@ -34,7 +35,6 @@ bool tdocumentfiles::write_native(const std::string& path, double from, double t
                        "File was not saved");
         return false;
     }
-    doc.set_modified(false);
     return true;
 }
 

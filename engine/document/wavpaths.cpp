@@ -46,7 +46,6 @@ void read_epg_sidecar(const std::string& wavpath, double duration_s, tchannel& c
 }  // namespace
 
 bool tdocumentfiles::read_wav(const std::string& path) {
-    used(path);
     TWavFile wav;
     if (!wav.open_file(path, true)) {
         std::string why = wav.Getopenerror();
@@ -55,6 +54,11 @@ bool tdocumentfiles::read_wav(const std::string& path) {
         return false;
     }
     const int k = wav.Getnchans();
+    // What the header promises, in samples per channel (a size of 0 means
+    // "up to the end of the file" and promises nothing).
+    const std::int64_t bytes = std::max<std::int64_t>(1, wav.Getnbits() / 8);
+    const std::int64_t promised = static_cast<std::int64_t>(wav.Getstateddatasize()) / bytes /
+                                  std::max<std::int64_t>(1, k);
     std::vector<tsinglearr> data(k);
     try {
         // Everything is read before the document changes, so a read error
@@ -80,14 +84,28 @@ bool tdocumentfiles::read_wav(const std::string& path) {
         ch.nbits = static_cast<int>(wav.Getnbits());
         ch.format = wav.Getformat();
         ch.set_origin("Wav file");
-        ch.set_fsd(wav.Getfullscale(i));
+        ch.set_file_fsd(wav.Getfullscale(i));
         ch.needsdither = false;
         ch.sigcachedirty = true;
         read_epg_sidecar(path, wav.Gettottime(), ch);
     }
+    const std::int64_t read = k > 0 ? static_cast<std::int64_t>(doc.channel(n0).sig.size()) : 0;
     wav.close_file();
-    life.currentnbits = std::max(life.currentnbits, static_cast<int>(wav.Getnbits()));
-    life.currentformat = tFormat::pcm;
+    // A cut copy opens with what it holds, but the user hears of it before
+    // saving over the file.
+    if (read < promised)
+        prompter.warn("The file is shorter than its header says: " + std::to_string(read) +
+                          " of " + std::to_string(promised) + " samples were read",
+                      "File is shorter than its header says");
+    // The last save format follows the richest coding read, bits and coding
+    // together, so it always names a coding a WAVE file can hold.
+    if (wave_coding_rank(static_cast<int>(wav.Getnbits()), wav.Getformat()) >
+        wave_coding_rank(life.currentnbits, life.currentformat)) {
+        life.currentnbits = static_cast<int>(wav.Getnbits());
+        life.currentformat = wav.Getformat();
+    }
+    // Only a file that was read enters the recent-files list.
+    used(path);
     return true;
 }
 
@@ -133,7 +151,18 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
         prompter.error(e.what(), "File was not saved");
         return false;
     }
-    doc.set_modified(false);
+    // A document saved whole is now that file: its channels keep the file's
+    // coding, so Save writes it back the same way. Samples finer than the
+    // new coding want dither when they are quantised again.
+    if (chans.empty() && from == to)
+        for (int c : list) {
+            tchannel& ch = doc.channel(c);
+            if (wave_coding_rank(nbits, format) < wave_coding_rank(ch.nbits, ch.format) ||
+                !is_wave_coding(ch.nbits, ch.format))
+                ch.needsdither = true;
+            ch.nbits = nbits;
+            ch.format = format;
+        }
     return true;
 }
 

@@ -7,45 +7,44 @@
 #include "dsp/fftkernels.h"
 
 #include <algorithm>
-#include <cstring>
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
 #define TESSAL_FFT_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define TESSAL_FFT_CLONES
-#endif
-
-#if defined(__GNUC__)
-#define TESSAL_INLINE [[gnu::always_inline]] inline
-#else
-#define TESSAL_INLINE inline
 #endif
 
 namespace tessal {
 
 namespace {
 
+// Loads, stores and the lane reversal are macros rather than functions: a
+// 32-byte vector passed or returned by value outside an AVX function changes
+// the calling convention, which Clang refuses even where the call is inlined.
 #if defined(__GNUC__)
 typedef double vec __attribute__((vector_size(32)));
+// The same vector at any double's address (as the AVX headers declare
+// their unaligned type): plain unaligned moves that may alias the doubles.
+typedef double unaligned_vec __attribute__((vector_size(32), aligned(8), may_alias));
 constexpr std::size_t lanes = 4;
+#define TESSAL_LOAD(p) (*reinterpret_cast<const unaligned_vec*>(p))
+#define TESSAL_STORE(p, v) (*reinterpret_cast<unaligned_vec*>(p) = (v))
+#define TESSAL_REVERSED(v) __builtin_shufflevector((v), (v), 3, 2, 1, 0)
 #else
 using vec = double;
 constexpr std::size_t lanes = 1;
+#define TESSAL_LOAD(p) (*(p))
+#define TESSAL_STORE(p, v) (*(p) = (v))
+#define TESSAL_REVERSED(v) (v)
 #endif
 
 // Points per cache block: re and im of 2048 points take 32 KiB.
 constexpr std::size_t block_points = 2048;
 
-TESSAL_INLINE vec load(const double* p) {
-    vec v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-TESSAL_INLINE void store(double* p, vec v) { std::memcpy(p, &v, sizeof v); }
 
 // The stages of span 1 and 2 together; their twiddles are 1 and i.
 TESSAL_FFT_CLONES void sweep_span1and2(double* re, double* im, std::size_t n) {
@@ -74,14 +73,14 @@ TESSAL_FFT_CLONES void sweep_single(double* re, double* im, std::size_t n, std::
         double* br = ar + d;
         double* bi = ai + d;
         for (std::size_t f = 0; f < d; f += lanes) {
-            const vec cf = load(c + f), sf = load(s + f);
-            const vec xr = load(br + f), xi = load(bi + f);
+            const vec cf = TESSAL_LOAD(c + f), sf = TESSAL_LOAD(s + f);
+            const vec xr = TESSAL_LOAD(br + f), xi = TESSAL_LOAD(bi + f);
             const vec er = xr * cf - xi * sf, ei = xr * sf + xi * cf;
-            const vec yr = load(ar + f), yi = load(ai + f);
-            store(br + f, yr - er);
-            store(bi + f, yi - ei);
-            store(ar + f, yr + er);
-            store(ai + f, yi + ei);
+            const vec yr = TESSAL_LOAD(ar + f), yi = TESSAL_LOAD(ai + f);
+            TESSAL_STORE(br + f, yr - er);
+            TESSAL_STORE(bi + f, yi - ei);
+            TESSAL_STORE(ar + f, yr + er);
+            TESSAL_STORE(ai + f, yi + ei);
         }
     }
 }
@@ -106,29 +105,29 @@ TESSAL_FFT_CLONES void sweep_pair(double* re, double* im, std::size_t n, std::si
         double* i2 = i1 + d;
         double* i3 = i2 + d;
         for (std::size_t f = 0; f < d; f += lanes) {
-            const vec c = load(c1 + f), s = load(s1 + f);
-            vec xr = load(r1 + f), xi = load(i1 + f);
+            const vec c = TESSAL_LOAD(c1 + f), s = TESSAL_LOAD(s1 + f);
+            vec xr = TESSAL_LOAD(r1 + f), xi = TESSAL_LOAD(i1 + f);
             vec er = xr * c - xi * s, ei = xr * s + xi * c;
-            vec yr = load(r0 + f), yi = load(i0 + f);
+            vec yr = TESSAL_LOAD(r0 + f), yi = TESSAL_LOAD(i0 + f);
             const vec x0r = yr + er, x0i = yi + ei;
             const vec x1r = yr - er, x1i = yi - ei;
-            xr = load(r3 + f), xi = load(i3 + f);
+            xr = TESSAL_LOAD(r3 + f), xi = TESSAL_LOAD(i3 + f);
             er = xr * c - xi * s, ei = xr * s + xi * c;
-            yr = load(r2 + f), yi = load(i2 + f);
+            yr = TESSAL_LOAD(r2 + f), yi = TESSAL_LOAD(i2 + f);
             const vec x2r = yr + er, x2i = yi + ei;
             const vec x3r = yr - er, x3i = yi - ei;
-            vec cc = load(c2 + f), ss = load(s2 + f);
+            vec cc = TESSAL_LOAD(c2 + f), ss = TESSAL_LOAD(s2 + f);
             er = x2r * cc - x2i * ss, ei = x2r * ss + x2i * cc;
-            store(r0 + f, x0r + er);
-            store(i0 + f, x0i + ei);
-            store(r2 + f, x0r - er);
-            store(i2 + f, x0i - ei);
-            cc = load(c3 + f), ss = load(s3 + f);
+            TESSAL_STORE(r0 + f, x0r + er);
+            TESSAL_STORE(i0 + f, x0i + ei);
+            TESSAL_STORE(r2 + f, x0r - er);
+            TESSAL_STORE(i2 + f, x0i - ei);
+            cc = TESSAL_LOAD(c3 + f), ss = TESSAL_LOAD(s3 + f);
             er = x3r * cc - x3i * ss, ei = x3r * ss + x3i * cc;
-            store(r1 + f, x1r + er);
-            store(i1 + f, x1i + ei);
-            store(r3 + f, x1r - er);
-            store(i3 + f, x1i - ei);
+            TESSAL_STORE(r1 + f, x1r + er);
+            TESSAL_STORE(i1 + f, x1i + ei);
+            TESSAL_STORE(r3 + f, x1r - er);
+            TESSAL_STORE(i3 + f, x1i - ei);
         }
     }
 }
@@ -149,15 +148,6 @@ void sweep_single_scalar(double* re, double* im, std::size_t n, std::size_t d,
     }
 }
 
-#if defined(__GNUC__)
-TESSAL_INLINE vec reversed(vec v) {
-    typedef long long mask __attribute__((vector_size(32)));
-    return __builtin_shuffle(v, mask{3, 2, 1, 0});
-}
-#else
-TESSAL_INLINE vec reversed(vec v) { return v; }
-#endif
-
 TESSAL_FFT_CLONES void split_real(double* re, double* im, std::size_t n, const double* tc,
                                   const double* ts, double scale) {
     const std::size_t m = n / 2;
@@ -174,22 +164,22 @@ TESSAL_FFT_CLONES void split_real(double* re, double* im, std::size_t n, const d
     // stay apart.
     for (; k + 2 * lanes - 1 <= m - k; k += lanes) {
         const std::size_t j = m - k - (lanes - 1);  // the lowest partner
-        const vec ar = load(re + k), ai = load(im + k);
-        const vec br = reversed(load(re + j)), bi = reversed(load(im + j));
+        const vec ar = TESSAL_LOAD(re + k), ai = TESSAL_LOAD(im + k);
+        const vec br = TESSAL_REVERSED(TESSAL_LOAD(re + j)), bi = TESSAL_REVERSED(TESSAL_LOAD(im + j));
         const vec er = (ar + br) * h, ei = (ai - bi) * h;
         const vec orr = (ai + bi) * h, oi = (br - ar) * h;
-        const vec c = load(tc + k), s = load(ts + k);
+        const vec c = TESSAL_LOAD(tc + k), s = TESSAL_LOAD(ts + k);
         const vec tr = orr * c - oi * s, ti = orr * s + oi * c;
         const vec xr = er + tr, xi = ei + ti;  // X[k]
         const vec yr = er - tr, yi = ti - ei;  // X[m - k]
-        store(re + k, xr);
-        store(im + k, xi);
-        store(re + (n - k - (lanes - 1)), reversed(xr));
-        store(im + (n - k - (lanes - 1)), reversed(-xi));
-        store(re + j, reversed(yr));
-        store(im + j, reversed(yi));
-        store(re + (m + k), yr);
-        store(im + (m + k), -yi);
+        TESSAL_STORE(re + k, xr);
+        TESSAL_STORE(im + k, xi);
+        TESSAL_STORE(re + (n - k - (lanes - 1)), TESSAL_REVERSED(xr));
+        TESSAL_STORE(im + (n - k - (lanes - 1)), TESSAL_REVERSED(-xi));
+        TESSAL_STORE(re + j, TESSAL_REVERSED(yr));
+        TESSAL_STORE(im + j, TESSAL_REVERSED(yi));
+        TESSAL_STORE(re + (m + k), yr);
+        TESSAL_STORE(im + (m + k), -yi);
     }
     for (std::size_t j = m - k; k <= j; ++k, --j) {
         const double ar = re[k], ai = im[k], br = re[j], bi = im[j];

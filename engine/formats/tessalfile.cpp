@@ -148,7 +148,7 @@ void apply_channel(tchannel& c, tchannelfile& r, int n0, int nchans, int p) {
     c.set_visible(r.visible);
     c.set_name(r.name);
     c.filename = r.filename;
-    c.set_fsd(r.fsd);
+    c.set_file_fsd(r.fsd);
     c.nbits = r.nbits;
     c.needsdither = r.needsdither;  // after set_fsd, which sets it
     c.format = static_cast<tFormat>(r.format);
@@ -215,15 +215,7 @@ void write_labels(TXIIFile& xii, const std::string& s, const tsiglabels& labels,
     int n = 0;
     for (const tsiglabel& l : labels) {
         double start = l.time, dur = l.duration;
-        if (r.selection) {
-            if (!(r.t0 <= l.time + l.duration && l.time <= r.t1)) continue;
-            start = std::max(0.0, l.time - r.t0);
-            dur = std::min(r.t1 - r.t0 - start, l.duration - std::max(0.0, r.t0 - l.time));
-            // A label cut down to nothing is left out; a point label inside
-            // the range stays a point label.
-            if (!(dur > 0) && l.duration != 0) continue;
-            if (l.duration == 0) dur = 0;
-        }
+        if (r.selection && !label_in_range(l, r.t0, r.t1, start, dur)) continue;
         const std::string i = num(n++);
         xii.writefloat(s, "LabelStart" + i, start);
         xii.writefloat(s, "LabelDur" + i, dur);
@@ -242,17 +234,18 @@ void write_labels(TXIIFile& xii, const std::string& s, const tsiglabels& labels,
     xii.writeinteger(s, "nLabels", n);
 }
 
-// Indices first..last (inclusive) of `n` items lying between a and b in
-// index units, clamped; empty when none do.
+// The items of `n` at indices a up to but not including b, clamped; empty
+// when none are. The same half-open span as every other file a selection
+// is saved to, so one selection gives one length in every format.
 struct tspan {
     std::size_t first = 0, count = 0;
 };
 tspan clamp_span(double a, double b, std::size_t n) {
     const double lo = std::max(0.0, a);
-    const double hi = std::min(static_cast<double>(n) - 1, b);
-    if (n == 0 || !(lo <= hi)) return {};
+    const double hi = std::min(static_cast<double>(n), b);
+    if (n == 0 || !(lo < hi)) return {};
     const auto f = static_cast<std::size_t>(lo);
-    return {f, static_cast<std::size_t>(hi) - f + 1};
+    return {f, static_cast<std::size_t>(hi) - f};
 }
 
 }  // namespace

@@ -104,10 +104,15 @@ void teditlevelsdialog::read_average() {
 }
 
 bool teditlevelsdialog::apply() {
+    std::string why;
     if (edit_levels(doc_, type(), start_->text().toStdString(), end_->text().toStdString(),
-                    ramp_->text().toStdString()))
+                    ramp_->text().toStdString(), &why))
         return true;
     if (doc_.totnchans() == 0) return true;  // nothing to change: just close
+    if (!why.empty()) {
+        prompter_.warn(why, "Edit levels");
+        return false;
+    }
     prompter_.warn("Please type numbers in the fields (a time not below 0)", "Edit levels");
     return false;
 }

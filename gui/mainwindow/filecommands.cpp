@@ -34,12 +34,11 @@ void tfilecommands::open_dialog(bool add) {
 }
 
 void tfilecommands::save() {
-    QString name = QString::fromStdString(doc.filename()).trimmed();
-    if (name.isEmpty()) {
+    if (QString::fromStdString(doc.filename()).trimmed().isEmpty()) {
         save_as();
         return;
     }
-    files.save_file(name.toStdString(), life.currentnbits, 0, 0, {}, life.currentformat);
+    files.save_document();
 }
 
 void tfilecommands::save_as() {
@@ -54,7 +53,20 @@ void tfilecommands::save_selection_as() {
 
 void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>& chans,
                                  double from, double to) {
-    const tsavefilter* row = saveformat_row(files.savefilter, savefilterindex);
+    // Channels read from a WAVE file are offered their own coding first, so
+    // an A-law or float recording is not quietly saved as linear PCM.
+    // `index` is the row's position in the dialog's list, counted from 0;
+    // the "SaveFormat" setting counts the same rows from 1.
+    std::vector<tsavefilter> rows = files.savefilter;
+    int index = -1;
+    if (const tsavefilter* r = saveformat_row(rows, savefilterindex))
+        index = used_savefilter_index(rows, *r);
+    if (std::optional<tsavecoding> coding = files.proposed_wave_coding(chans)) {
+        rows = rows_offering(rows, *coding);
+        if (const tsavefilter* w = wave_savefilter(rows, *coding))
+            index = used_savefilter_index(rows, *w);
+    }
+    const tsavefilter* row = used_savefilter(rows, index);
     if (!row) {
         prompter.ask("Oops!", "Oops", tbuttons::ok, ticon::error);
         return;
@@ -67,23 +79,23 @@ void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>
     if (!name.isEmpty() && "." + info.suffix().toLower() != ext)
         name = info.completeBaseName().isEmpty() ? name + ext : info.completeBaseName() + ext;
 
-    QStringList filters = qt_filters(QString::fromStdString(savefilter_text(files.savefilter)));
-    // The row above, as a position in the dialog's list.
-    int index = std::clamp(savefilterindex, 1, static_cast<int>(filters.size())) - 1;
+    QStringList filters = qt_filters(QString::fromStdString(savefilter_text(rows)));
     QString path;
     if (choose_save_name) {
         path = choose_save_name(filters, index, name);
     } else {
-        std::unique_ptr<QFileDialog> dialog(make_save_dialog(name));
+        std::unique_ptr<QFileDialog> dialog(make_save_dialog(name, rows, index));
         dialog->setDefaultSuffix(ext.mid(1));
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
         path = dialog->selectedFiles().first();
         index = filters.indexOf(dialog->selectedNameFilter());
     }
     if (path.isEmpty()) return;
-    if (const tsavefilter* chosen = used_savefilter(files.savefilter, index)) {
+    if (const tsavefilter* chosen = used_savefilter(rows, index)) {
         row = chosen;
-        savefilterindex = index + 1;
+        // Remembered only as a row the settings offer.
+        if (int k = used_savefilter_index(files.savefilter, *chosen); k >= 0)
+            savefilterindex = k + 1;
     }
     life.currentnbits = row->nbits;
     life.currentformat = row->format;
@@ -91,13 +103,20 @@ void tfilecommands::save_as_with(const QString& proposed, const std::vector<int>
 }
 
 QFileDialog* tfilecommands::make_save_dialog(const QString& proposed) {
+    int index = -1;
+    if (const tsavefilter* r = saveformat_row(files.savefilter, savefilterindex))
+        index = used_savefilter_index(files.savefilter, *r);
+    return make_save_dialog(proposed, files.savefilter, index);
+}
+
+QFileDialog* tfilecommands::make_save_dialog(const QString& proposed,
+                                             const std::vector<tsavefilter>& rows, int index) {
     auto* dialog = new QFileDialog(parent, "Save as");
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
-    QStringList filters = qt_filters(QString::fromStdString(savefilter_text(files.savefilter)));
+    QStringList filters = qt_filters(QString::fromStdString(savefilter_text(rows)));
     dialog->setNameFilters(filters);
-    if (const tsavefilter* row = saveformat_row(files.savefilter, savefilterindex))
-        dialog->selectNameFilter(qt_filters(QString::fromStdString(row->filterstr)).value(0));
+    if (index >= 0 && index < filters.size()) dialog->selectNameFilter(filters[index]);
     if (!doc.filename().empty())
         dialog->setDirectory(QFileInfo(QString::fromStdString(doc.filename())).absolutePath());
     dialog->selectFile(proposed);

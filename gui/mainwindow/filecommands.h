@@ -43,6 +43,8 @@ public:
     // The Save as dialog as it would open now, for a proposed name (the
     // caller owns it; screenshots show it without running it).
     QFileDialog* make_save_dialog(const QString& proposed);
+    QFileDialog* make_save_dialog(const QString& proposed, const std::vector<tsavefilter>& rows,
+                                  int index);
 
 private:
     void save_as_with(const QString& proposed, const std::vector<int>& chans, double from,

@@ -49,6 +49,15 @@ check convert 0 "$cli" convert "$work/a.wav" -o "$work/b.wav" --format wav32f --
 [ "$(soxi -c "$work/b.wav")" = 1 ] || { echo "FAIL converted channels"; fails=$((fails + 1)); }
 [ "$(soxi -e "$work/b.wav")" = "Floating Point PCM" ] || { echo "FAIL converted coding"; fails=$((fails + 1)); }
 
+# Without --format a WAVE output keeps the coding the input came with.
+for enc in "-b 8 -e a-law:A-law" "-b 8 -e u-law:u-law" "-b 32 -e floating-point:Floating Point PCM" "-b 24 -e signed-integer:Signed Integer PCM"; do
+  opts=${enc%%:*} want=${enc#*:}
+  sox -D -R -n -r 8000 -c 1 $opts "$work/k.wav" synth 0.1 sine 440 vol 0.5
+  check "convert-keeps $want" 0 "$cli" convert "$work/k.wav" -o "$work/k2.wav" --yes
+  [ "$(soxi -e "$work/k2.wav")" = "$want" ] || { echo "FAIL convert lost the coding $want: $(soxi -e "$work/k2.wav")"; fails=$((fails + 1)); }
+  [ "$(soxi -b "$work/k2.wav")" = "$(soxi -b "$work/k.wav")" ] || { echo "FAIL convert lost the bits of $want"; fails=$((fails + 1)); }
+done
+
 check missing-file 1 "$cli" info "$work/nothing.wav"
 printf 'RIFF....WAVEjunk' >"$work/bad.wav"
 check damaged-file 1 "$cli" info "$work/bad.wav"

@@ -1,6 +1,8 @@
 // The File menu with its dialogs replaced by scripted choices: Save as picks
 // the format by the filter index, Save selection as proposes its name, a
 // dropped file of an unknown type is refused without touching the document.
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -102,4 +104,88 @@ TEST(FileCommands, DroppedFilesAddWithoutAQuestion) {
     EXPECT_EQ(prompter.asked[0].caption, "Unknown file type");
     EXPECT_EQ(prompter.asked[0].text, "Cannot open file: \r" + dir.filePath("notes.txt").toStdString());
     EXPECT_EQ(w.pending_process(), dir.filePath("p.tessalproc"));
+}
+
+TEST(FileCommands, SaveKeepsTheCodingAndSaveAsOffersIt) {
+    QTemporaryDir dir;
+    tscriptedprompter prompter;
+    TMainWindow w(&prompter);
+    std::vector<tsinglearr> chans(2);
+    for (int i = 0; i < 800; ++i) {
+        chans[0].push_back(0.01f * std::sin(0.1f * i));  // about -43 dBFS
+        chans[1].push_back(0.5f * std::sin(0.02f * i));
+    }
+    TWavFile a;
+    a.Setsampfreq(8000);
+    a.Setnbits(8);
+    a.Setformat(tFormat::alaw);
+    a.Setnchans(2);
+    const QString path = dir.filePath("alaw.wav");
+    a.save_file(path.toStdString(), chans, false, false);
+    w.first_activation({path});
+    ASSERT_EQ(w.document().totnchans(), 2);
+    w.document().prefs.WarnSaveWav = false;
+    tsinglearr before;
+    ASSERT_TRUE(a.open_file(path.toStdString(), true));
+    a.read_channel(0, before);
+    a.close_file();
+
+    // Ctrl+S writes A-law again; the quiet channel keeps its levels.
+    w.document().channel(1).sig[5] = 0;
+    w.document().set_modified(true);
+    w.commands().action("saveaction")->trigger();
+    EXPECT_FALSE(w.document().modified());
+    TWavFile back;
+    ASSERT_TRUE(back.open_file(path.toStdString(), true));
+    EXPECT_EQ(back.Getformat(), tFormat::alaw);
+    EXPECT_EQ(back.Getnbits(), 8u);
+    tsinglearr after;
+    back.read_channel(0, after);
+    back.close_file();
+    EXPECT_EQ(after, before);
+
+    // Save as offers the file's coding though the settings do not list it,
+    // and leaves the settings' choice alone.
+    const int remembered = w.filecommands().savefilterindex;
+    QString offered;
+    w.filecommands().choose_save_name = [&](const QStringList& filters, int& index,
+                                            const QString&) {
+        offered = index >= 0 && index < filters.size() ? filters[index] : QString();
+        return dir.filePath("copy.wav");
+    };
+    w.commands().action("saveasaction")->trigger();
+    EXPECT_EQ(offered.toStdString(), "Wave file 8-bit A-law (*.wav)");
+    ASSERT_TRUE(back.open_file(dir.filePath("copy.wav").toStdString(), true));
+    EXPECT_EQ(back.Getformat(), tFormat::alaw);
+    back.close_file();
+    EXPECT_EQ(w.filecommands().savefilterindex, remembered);
+}
+
+TEST(FileCommands, AFailedOpenAndAPartialSaveLeaveNoFalseState) {
+    QTemporaryDir dir;
+    tscriptedprompter prompter;
+    TMainWindow w(&prompter);
+    const QString bad = dir.filePath("broken.wav");
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("RIFF this is not a wave file at all");
+    f.close();
+    w.first_activation({bad});
+    EXPECT_EQ(w.document().totnchans(), 0);
+    EXPECT_EQ(w.document().filename(), "");
+    EXPECT_FALSE(w.windowTitle().contains("broken"));
+
+    w.files().open_document(write_stereo(dir).toStdString());
+    w.document().prefs.WarnSaveWav = false;
+    w.document().selectmode = selmono;
+    w.document().theglobal.set_selection(0.01, 0.02);
+    w.document().set_modified(true);
+    w.filecommands().choose_save_name = [&](const QStringList&, int&, const QString&) {
+        return dir.filePath("part.wav");
+    };
+    w.commands().refresh_enablings();
+    w.commands().action("saveselectionaction")->trigger();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("part.wav")));
+    // Only a stretch of one channel was saved: closing must still ask.
+    EXPECT_TRUE(w.document().modified());
 }

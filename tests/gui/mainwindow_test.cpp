@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "formats/twavfile.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/screenshot.h"
 #include "support/scriptedprompter.h"
@@ -106,14 +107,23 @@ TEST(MainWindow, NewAndExitAskBeforeLosingChanges) {
 TEST(MainWindow, CommandLineSendsProcessesToTheProcessingWindow) {
     tscriptedprompter prompter;
     TMainWindow w(&prompter);
-    w.first_activation({"/tmp/f0.TessalProc", "/tmp/a.wav"});
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("a.wav");
+    {
+        TWavFile out;
+        out.Setsampfreq(1000);
+        out.Setnchans(1);
+        out.save_file(wav.toStdString(), std::vector<tsinglearr>{tsinglearr(10, 0.25f)}, false,
+                      false);
+    }
+    w.first_activation({"/tmp/f0.TessalProc", wav});
     EXPECT_EQ(w.pending_process(), "/tmp/f0.TessalProc");
     EXPECT_TRUE(w.windows().window(twindowid::processing)->isVisible());
-    EXPECT_EQ(w.document().filename(), "/tmp/a.wav");
+    EXPECT_EQ(w.document().filename(), wav.toStdString());
     EXPECT_FALSE(w.document().modified());
     // A second activation does nothing.
-    w.first_activation({"/tmp/b.wav"});
-    EXPECT_EQ(w.document().filename(), "/tmp/a.wav");
+    w.first_activation({dir.filePath("b.wav")});
+    EXPECT_EQ(w.document().filename(), wav.toStdString());
 }
 
 TEST(MainWindow, ScreenshotWritesAPictureOfTheWindow) {

@@ -66,14 +66,14 @@ TEST_F(tmeasured, NumbersComeFromCursorsAndResults) {
 
 TEST_F(tmeasured, FailedNumbersShowADash) {
     // No selection: 1/Dur divides by zero. Peak 0: log of zero. Rms 0:
-    // crest divides by zero. FSD 0 and reference 0 likewise.
+    // crest divides by zero. Reference 0 likewise.
     EXPECT_EQ(ch->get_measurementvalue(11), "-");
     EXPECT_EQ(ch->get_measurementvalue(21), "-");
     EXPECT_EQ(ch->get_measurementvalue(30), "-");
     EXPECT_EQ(ch->get_measurementvalue(31), "-");
     ch->peak = 1;
-    ch->set_fsd(0);
-    EXPECT_EQ(ch->get_measurementvalue(21), "-");
+    EXPECT_FALSE(ch->set_fsd(0));  // refused, so a level re FSD always has a base
+    EXPECT_EQ(ch->get_measurementvalue(21), "0.00");
     ch->dbreference = 0;
     EXPECT_EQ(ch->get_measurementvalue(22), "-");
     // A value of exactly 0 at the cursor (t = 0) has no level.

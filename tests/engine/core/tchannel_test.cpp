@@ -147,6 +147,7 @@ TEST(SigCache, BlocksOfTwoHundredWithSentinels) {
     }
     tchannel two(nullptr, 0);
     two.sig.assign(200, 0.5f);
+    two.set_fsd(0.25);  // below the signal, so the signal sets the axis limit
     two.sigcachedirty = true;
     two.fix_sigcache();
     EXPECT_EQ(two.sigcache[1].lo, 1e38f);  // the second block holds no sample

@@ -418,7 +418,7 @@ TEST(EditFsd, PeakOfEachChannel) {
     ASSERT_TRUE(f.cmd.set_fsd_to_peak());
     EXPECT_EQ(f.doc.channel(0).fsd(), 9);
     EXPECT_EQ(f.doc.channel(1).fsd(), 5000);
-    EXPECT_EQ(f.doc.channel(2).fsd(), 0);
+    EXPECT_EQ(f.doc.channel(2).fsd(), 1);  // not in the edit set: a new channel's FSD
 }
 
 TEST(EditEnablings, SelectionClipboardAndModes) {
@@ -565,7 +565,7 @@ TEST(SetFsdWindow, LevelOfTheSelectionAndKeepImbalance) {
     f.select(0.1, 0.2);
     ASSERT_TRUE(set_fsd_to_level(f.doc, "-20", true));
     EXPECT_NEAR(f.doc.channel(0).fsd(), 1.0, 1e-6);
-    EXPECT_EQ(f.doc.channel(1).fsd(), 0);
+    EXPECT_EQ(f.doc.channel(1).fsd(), 1);  // untouched
     f.doc.selectmode = selstereo;
     ASSERT_TRUE(set_fsd_to_level(f.doc, "-20", true));
     EXPECT_NEAR(f.doc.channel(1).fsd(), 1.0, 1e-6);
@@ -695,4 +695,102 @@ TEST(DeleteChannels, AskedAndHigherNumberFirst) {
     EXPECT_EQ(f.prompter.asked.back().text, "Do you want to delete channel number 0?");
     EXPECT_EQ(f.sig(0)[0], 2000);
     EXPECT_FALSE(can_delete_channels(f.doc));
+}
+
+// --- no FSD of 0, no sample that is not finite -----------------------------------
+
+TEST(FsdNeverZero, EveryWayOfSettingItKeepsTheOldOneAndSaysWhy) {
+    tfixture f(2, 1000, 100);
+    EXPECT_EQ(f.doc.channel(0).fsd(), 1);  // a new channel
+    std::fill(f.sig(1).begin(), f.sig(1).end(), 0.0f);  // digital silence
+    f.doc.channel(1).set_fsd(0.5);
+    f.pair(0, 1);
+    f.doc.selectmode = selstereo;
+
+    // Set FSD to peak value: the silent channel keeps its FSD, the other
+    // takes its peak, and the user is told which channel and why.
+    ASSERT_TRUE(f.cmd.set_fsd_to_peak());
+    EXPECT_EQ(f.doc.channel(0).fsd(), 99);
+    EXPECT_EQ(f.doc.channel(1).fsd(), 0.5);
+    ASSERT_EQ(f.prompter.asked.size(), 1u);
+    EXPECT_NE(f.prompter.asked[0].text.find("Channel 1 is silent"), std::string::npos);
+    EXPECT_EQ(f.doc.channel(1).axis.GetHiValue(), 1.2 * 0.5);  // the trace stays drawn
+
+    // Channel information with a full scale of 0 changes nothing and says why.
+    tchannelinfo info = channel_info(f.doc, 1);
+    info.name = "renamed";
+    for (const char* bad : {"0", "-0", "1e-320"}) {
+        info.fsd = bad;
+        const std::string why = apply_channel_info(f.doc, 1, info);
+        EXPECT_NE(why.find("full scale of 0 cannot be used"), std::string::npos) << bad;
+        EXPECT_EQ(f.doc.channel(1).fsd(), 0.5);
+        EXPECT_NE(f.doc.channel(1).name(), "renamed");
+    }
+
+    // The Set FSD window: a level so high that the FSD would underflow to 0.
+    f.doc.selectmode = selmono;
+    EXPECT_FALSE(set_fsd_to_level(f.doc, "1e300", false));
+    EXPECT_EQ(f.doc.channel(0).fsd(), 99);
+
+    // The channel itself refuses 0 and non-numbers from any caller.
+    tchannel& c = f.doc.channel(0);
+    EXPECT_FALSE(c.set_fsd(0));
+    EXPECT_FALSE(c.set_fsd(NAN));
+    EXPECT_FALSE(c.set_fsd(INFINITY));
+    EXPECT_EQ(c.fsd(), 99);
+    EXPECT_TRUE(c.set_fsd(-2));
+    EXPECT_EQ(c.fsd(), 2);
+}
+
+TEST(EditLevels, AGainWhoseResultIsNotFiniteIsRefused) {
+    tfixture f(2, 1000, 1000);
+    for (int c = 0; c < 2; ++c) std::fill(f.sig(c).begin(), f.sig(c).end(), 0.5f);
+    f.sig(1)[450] = 3e38f;  // the loudest sample a float nearly holds
+    f.doc.selectmode = selall;
+    f.select(0.4, 0.6);
+    const tsinglearr before0 = f.sig(0), before1 = f.sig(1);
+    const auto unchanged = [&] { return f.sig(0) == before0 && f.sig(1) == before1; };
+
+    std::string why;
+    EXPECT_FALSE(edit_levels(f.doc, constantlevel, "1000", "", "30", &why));
+    EXPECT_NE(why.find("too large to store"), std::string::npos);
+    EXPECT_TRUE(unchanged());
+    EXPECT_FALSE(f.doc.modified());
+    // Channel 1's loud sample overflows with 6 dB, so neither channel changes.
+    why.clear();
+    EXPECT_FALSE(edit_levels(f.doc, constantlevel, "6", "", "30", &why));
+    EXPECT_NE(why.find("channel 1"), std::string::npos);
+    EXPECT_TRUE(unchanged());
+    // The ramps count too: the loud sample lies in the on-ramp.
+    f.select(0.455, 0.6);
+    EXPECT_FALSE(edit_levels(f.doc, constantfactor, "4", "", "30", &why));
+    EXPECT_FALSE(edit_levels(f.doc, rampedlevel, "0", "1e6", "0", &why));
+    EXPECT_FALSE(edit_levels(f.doc, dcconstant, "1e38", "", "30", &why));
+    EXPECT_TRUE(unchanged());
+    // What fits is done, and nothing stored is ever infinite or NaN.
+    f.doc.selectmode = selmono;
+    f.doc.set_thischanno(0);
+    f.select(0.4, 0.6);
+    EXPECT_TRUE(edit_levels(f.doc, constantlevel, "600", "", "30", &why));
+    for (float v : f.sig(0)) ASSERT_TRUE(std::isfinite(v));
+    EXPECT_NEAR(f.sig(0)[500], 0.5e30, 1e24);
+}
+
+TEST(EditCommands, NoEditStoresASampleThatIsNotFinite) {
+    tfixture f(1, 1000, 10);
+    // A pasted block carrying an infinity is refused whole.
+    tclipblock b;
+    b.chans.push_back({1000, 1, {1.0f, INFINITY, 2.0f}});
+    f.clipboard.set_data(sampleddata_format, serialise_clipblock(b));
+    const tsinglearr before = f.sig(0);
+    f.select(0.002, 0.002);
+    EXPECT_FALSE(f.cmd.paste());
+    EXPECT_EQ(f.sig(0), before);
+    ASSERT_FALSE(f.prompter.asked.empty());
+    EXPECT_EQ(f.prompter.asked.back().caption, "Paste");
+    // Interpolation from an end that is not a number draws no line.
+    f.sig(0)[2] = NAN;
+    f.select(0.002, 0.008);
+    EXPECT_FALSE(f.cmd.interpolate());
+    for (int i = 3; i < 8; ++i) EXPECT_EQ(f.sig(0)[i], before[i]);
 }

@@ -268,15 +268,16 @@ TEST_F(tessalfiletest, ARangeSaveCutsSamplesLabelsAndFramesAlike) {
     b.xshift = 30;
     for (int k = 0; k < 100; ++k) b.sig.push_back(static_cast<float>(1000 + k));
 
-    // From 0.255 s (sample 26 after rounding) to 0.5 s (sample 50).
+    // From 0.255 s (sample 26 after rounding) up to 0.5 s (sample 50, not
+    // included: the same half-open span as every other format).
     write_tessal_file(doc, path("sel.tessal"), {}, 0.255, 0.5);
     tdocument out;
     ASSERT_TRUE(read_tessal_file(out, path("sel.tessal")));
     ASSERT_EQ(out.totnchans(), 2);
     const tchannel& ra = out.channel(0);
-    ASSERT_EQ(ra.sig.size(), 25u);
+    ASSERT_EQ(ra.sig.size(), 24u);
     EXPECT_EQ(ra.sig.front(), 26.0f);
-    EXPECT_EQ(ra.sig.back(), 50.0f);
+    EXPECT_EQ(ra.sig.back(), 49.0f);
     EXPECT_EQ(ra.xshift, 0);
     ASSERT_EQ(ra.labels.size(), 4u);
     EXPECT_EQ(ra.labels[0].text, "spans the start");
@@ -289,14 +290,14 @@ TEST_F(tessalfiletest, ARangeSaveCutsSamplesLabelsAndFramesAlike) {
     EXPECT_EQ(ra.labels[2].duration, 0);
     EXPECT_EQ(ra.labels[3].text, "spans the end");
     EXPECT_NEAR(ra.labels[3].duration, 0.5 - 0.45, 1e-12);
-    // Frames 3 (round(2.55)) to 5.
-    EXPECT_EQ(ra.epg, (std::vector<std::uint64_t>{3, 4, 5}));
+    // Frames 3 (round(2.55)) up to 5.
+    EXPECT_EQ(ra.epg, (std::vector<std::uint64_t>{3, 4}));
     // The late channel keeps its place relative to the range's start.
     const tchannel& rb = out.channel(1);
     EXPECT_EQ(rb.xshift, 4);
-    ASSERT_EQ(rb.sig.size(), 21u);  // its samples 0..20 lie at 0.30 .. 0.50 s
+    ASSERT_EQ(rb.sig.size(), 20u);  // its samples 0..19 lie at 0.30 .. 0.49 s
     EXPECT_EQ(rb.sig.front(), 1000.0f);
-    EXPECT_EQ(rb.sig.back(), 1020.0f);
+    EXPECT_EQ(rb.sig.back(), 1019.0f);
 
     // The labels were numbered without gaps.
     TXIIFile x;

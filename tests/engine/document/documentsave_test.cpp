@@ -1,0 +1,368 @@
+// Saving a document without losing anything: Save writes a WAVE file back in
+// the coding it was read with (checked sample by sample with sox, an
+// independent decoder), a partial save leaves the document modified, one
+// selection gives one length in every format, labels are cut to the saved
+// range, a cut file opens with a word about it, a file that cannot be read
+// leaves no trace, and a file's FSD of 0 is replaced.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/clipboard.h"
+#include "document/documentfiles.h"
+#include "document/editcommands.h"
+#include "formats/tessalfile.h"
+#include "formats/tsmpfile.h"
+#include "formats/twavfile.h"
+#include "formats/txiifile.h"
+#include "support/scriptedprompter.h"
+#include "support/tempdirtest.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+bool have_sox() { return std::system("sox --version >/dev/null 2>&1") == 0; }
+
+bool run(const std::string& cmd) { return std::system((cmd + " 2>/dev/null").c_str()) == 0; }
+
+template <class T>
+std::vector<T> read_raw(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string b{std::istreambuf_iterator<char>(in), {}};
+    std::vector<T> r(b.size() / sizeof(T));
+    if (!r.empty()) std::memcpy(r.data(), b.data(), r.size() * sizeof(T));
+    return r;
+}
+
+// The samples of a 16-bit float WAVE file, decoded here from its "data"
+// chunk (sox does not read half floats), independently of the reader.
+std::vector<float> halves_in(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string b{std::istreambuf_iterator<char>(in), {}};
+    std::vector<float> r;
+    const std::size_t at = b.find("data");
+    if (at == std::string::npos) return r;
+    for (std::size_t i = at + 8; i + 1 < b.size(); i += 2) {
+        const unsigned h = static_cast<unsigned char>(b[i]) | static_cast<unsigned char>(b[i + 1]) << 8;
+        const int e = (h >> 10) & 31, m = h & 1023;
+        const double mag = e == 0 ? std::ldexp(m, -24) : std::ldexp(1024 + m, e - 25);
+        r.push_back(static_cast<float>(h & 0x8000 ? -mag : mag));
+    }
+    return r;
+}
+
+struct tsavefixture : tessal::testing::ttempdirtest {
+    tdocument doc;
+    tscriptedprompter prompter;
+    tdocumentlifecycle life{doc, prompter};
+    tdocumentfiles files{doc, life, prompter};
+    tmemoryblockclipboard clipboard;
+    teditcommands edit{doc, prompter, clipboard};
+
+    void SetUp() override {
+        ttempdirtest::SetUp();
+        doc.prefs.WarnSaveWav = false;
+        doc.prefs.WarnSaveSmp = false;
+    }
+
+    // A WAVE file written by this program's own writer.
+    std::string wav(const std::string& name, std::vector<tsinglearr> chans, int rate,
+                    int nbits = 16, tFormat format = tFormat::pcm) {
+        TWavFile w;
+        w.Setsampfreq(rate);
+        w.Setnbits(static_cast<std::uint32_t>(nbits));
+        w.Setformat(format);
+        w.Setnchans(static_cast<std::int32_t>(chans.size()));
+        std::string p = path(name);
+        w.save_file(p, chans, false, false);
+        return p;
+    }
+    static tsinglearr ramp(int n, float scale = 0.5f) {
+        tsinglearr s(n);
+        for (int i = 0; i < n; ++i) s[i] = scale * std::sin(0.05f * i);
+        return s;
+    }
+};
+
+// --- Save keeps the coding --------------------------------------------------------
+
+struct tcoding {
+    const char* name;
+    const char* make;  // sox options for the file, or "" for our half-float writer
+    int nbits;
+    tFormat format;
+    bool isfloat;
+};
+
+const tcoding codings[] = {
+    {"8-bit PCM", "-b 8 -e unsigned-integer", 8, tFormat::pcm, false},
+    {"16-bit PCM", "-b 16 -e signed-integer", 16, tFormat::pcm, false},
+    {"24-bit PCM", "-b 24 -e signed-integer", 24, tFormat::pcm, false},
+    // Samples are 32-bit floats in memory, so a 32-bit PCM file keeps 24
+    // significant bits; sox widens a 24-bit signal to 32 bits for it.
+    {"32-bit PCM", "-b 32 -e signed-integer", 32, tFormat::pcm, false},
+    {"32-bit float", "-b 32 -e floating-point", 32, tFormat::ieeefloat, true},
+    {"A-law", "-b 8 -e a-law", 8, tFormat::alaw, false},
+    {"mu-law", "-b 8 -e mu-law", 8, tFormat::ulaw, false},
+    {"16-bit float", "", 16, tFormat::ieeefloat, true},
+};
+
+using SaveKeepsTheCoding = tsavefixture;
+
+// Open, zero one sample of channel 0, Save: the file keeps its coding and
+// every other sample decodes, with sox, exactly as before.
+TEST_F(SaveKeepsTheCoding, EveryCodingSurvivesOpenEditSave) {
+    if (!have_sox()) GTEST_SKIP() << "sox is not installed";
+    const int rate = 8000, edited = 123;
+    for (const tcoding& k : codings) {
+        SCOPED_TRACE(k.name);
+        const std::string f = path(std::string("in_") + std::to_string(k.nbits) +
+                                   std::to_string(static_cast<int>(k.format)) + ".wav");
+        if (*k.make == 0) {
+            // sox does not write half floats: values a half holds exactly.
+            std::vector<tsinglearr> chans(2);
+            for (int i = 0; i < 2000; ++i) {
+                chans[0].push_back(std::ldexp(std::round(std::sin(0.01 * i) * 1024) / 1024, 2));
+                chans[1].push_back(std::ldexp(std::round(std::cos(0.03 * i) * 1024) / 1024, -3));
+            }
+            wav(f.substr(f.rfind('/') + 1), chans, rate, 16, tFormat::ieeefloat);
+        } else {
+            const std::string synth = " synth 0.25 whitenoise sine 300 vol 0.9";
+            if (k.nbits == 32 && k.format == tFormat::pcm) {
+                ASSERT_TRUE(run("sox -D -R -n -r 8000 -c 2 -b 24 -e signed-integer " +
+                                path("w24.wav") + synth));
+                ASSERT_TRUE(run("sox -D " + path("w24.wav") + " " + k.make + " " + f));
+            } else {
+                ASSERT_TRUE(run(std::string("sox -D -R -n -r 8000 -c 2 ") + k.make + " " + f +
+                                synth));
+            }
+        }
+        // The truth as an independent decoder sees the file, interleaved
+        // (float files as floats, integers at sox's 32-bit scale).
+        std::vector<float> before;
+        if (*k.make == 0) {
+            before = halves_in(f);
+        } else if (k.isfloat) {
+            ASSERT_TRUE(run("sox " + f + " -t f32 " + path("before.raw")));
+            before = read_raw<float>(path("before.raw"));
+        } else {
+            ASSERT_TRUE(run("sox " + f + " -t raw -e signed-integer -b 32 " + path("before.raw")));
+            for (std::int32_t v : read_raw<std::int32_t>(path("before.raw")))
+                before.push_back(static_cast<float>(v / 2147483648.0));
+        }
+        ASSERT_GT(before.size(), 1000u);
+
+        ASSERT_TRUE(files.open_document(f));
+        ASSERT_EQ(doc.totnchans(), 2);
+        EXPECT_EQ(doc.channel(0).nbits, k.nbits);
+        EXPECT_EQ(doc.channel(0).format, k.format);
+        doc.selectmode = selmono;
+        doc.set_thischanno(0);
+        doc.theglobal.set_selection(edited / double(rate), (edited + 0.4) / rate);
+        ASSERT_TRUE(edit.zero());
+        ASSERT_TRUE(doc.modified());
+        const std::size_t asked = prompter.asked.size();
+        ASSERT_TRUE(files.save_document());
+        EXPECT_EQ(prompter.asked.size(), asked) << prompter.asked.back().text;
+        EXPECT_FALSE(doc.modified());
+
+        TWavFile back;
+        ASSERT_TRUE(back.open_file(f, true));
+        EXPECT_EQ(back.Getnbits(), static_cast<std::uint32_t>(k.nbits));
+        EXPECT_EQ(back.Getformat(), k.format);
+        back.close_file();
+
+        std::vector<float> after;
+        if (*k.make == 0) {
+            after = halves_in(f);
+        } else if (k.isfloat) {
+            ASSERT_TRUE(run("sox " + f + " -t f32 " + path("after.raw")));
+            after = read_raw<float>(path("after.raw"));
+        } else {
+            ASSERT_TRUE(run("sox " + f + " -t raw -e signed-integer -b 32 " + path("after.raw")));
+            for (std::int32_t v : read_raw<std::int32_t>(path("after.raw")))
+                after.push_back(static_cast<float>(v / 2147483648.0));
+        }
+        ASSERT_EQ(after.size(), before.size());
+        int changed = 0;
+        for (std::size_t i = 0; i < after.size(); ++i)
+            if (i != 2 * edited && after[i] != before[i]) ++changed;
+        EXPECT_EQ(changed, 0);
+        // The edited sample is (G.711's nearest code to) zero.
+        EXPECT_NEAR(after[2 * edited], 0.0, 1.0 / 2048);
+        EXPECT_NE(before[2 * edited], after[2 * edited]);
+        life.close_document();
+    }
+}
+
+TEST_F(SaveKeepsTheCoding, SaveAsCodingIsKeptAndOffered) {
+    std::string a = wav("a.wav", {ramp(500)}, 1000, 8, tFormat::alaw);
+    ASSERT_TRUE(files.open_document(a));
+    // Save as proposes the coding the channels were read with.
+    ASSERT_TRUE(files.proposed_wave_coding({}).has_value());
+    EXPECT_EQ(files.proposed_wave_coding({})->nbits, 8);
+    EXPECT_EQ(files.proposed_wave_coding({})->format, tFormat::alaw);
+    // A whole Save as 24-bit makes the document that file: Save keeps 24 bits.
+    std::string b = path("b.wav");
+    ASSERT_TRUE(files.save_file(b, 24, 0, 0, {}, tFormat::pcm));
+    doc.set_modified(true);
+    ASSERT_TRUE(files.save_document());
+    TWavFile w;
+    ASSERT_TRUE(w.open_file(b, true));
+    EXPECT_EQ(w.Getnbits(), 24u);
+    EXPECT_EQ(w.Getformat(), tFormat::pcm);
+    w.close_file();
+    // A selection saved as 8-bit changes nothing about the document's file.
+    doc.set_modified(true);
+    ASSERT_TRUE(files.save_file(path("part.wav"), 8, 0.1, 0.2, {}, tFormat::pcm));
+    ASSERT_TRUE(files.save_document());
+    ASSERT_TRUE(w.open_file(b, true));
+    EXPECT_EQ(w.Getnbits(), 24u);
+    w.close_file();
+    // A document not read from a WAVE file proposes nothing.
+    life.close_document();
+    doc.set_totnchans(1);
+    doc.channel(0).sig = ramp(10);
+    EXPECT_FALSE(files.proposed_wave_coding({}).has_value());
+    EXPECT_FALSE(files.save_document());  // untitled: Save as is the caller's
+}
+
+// --- Save selection as leaves the rest unsaved ------------------------------------
+
+TEST_F(tsavefixture, APartialSaveLeavesTheDocumentModified) {
+    ASSERT_TRUE(files.open_document(wav("a.wav", {ramp(1000), ramp(1000)}, 1000)));
+    for (const char* ext : {".wav", ".smp", ".tessal"}) {
+        SCOPED_TRACE(ext);
+        doc.set_modified(true);
+        // One channel of two.
+        ASSERT_TRUE(files.save_file(path(std::string("one") + ext), 16, 0, 0, {1}, tFormat::pcm));
+        EXPECT_TRUE(doc.modified());
+        // A stretch of every channel.
+        ASSERT_TRUE(files.save_file(path(std::string("part") + ext), 16, 0.2, 0.4, {},
+                                    tFormat::pcm));
+        EXPECT_TRUE(doc.modified());
+        // A selection around everything is the whole document.
+        ASSERT_TRUE(files.save_file(path(std::string("all") + ext), 16, 0, 1.0, {0, 1},
+                                    tFormat::pcm));
+        EXPECT_FALSE(doc.modified());
+    }
+    EXPECT_EQ(doc.filename(), path("a.wav"));  // never renamed by a selection
+}
+
+// --- one span in every format, labels cut to it -----------------------------------
+
+TEST_F(tsavefixture, OneSelectionGivesOneLengthInEveryFormat) {
+    ASSERT_TRUE(files.open_document(wav("a.wav", {ramp(3000)}, 1000)));
+    // A label from 0.3 s to 0.7 s starts before the selection 0.5 .. 1.8 s.
+    doc.channel(0).add_label(0.3, 0.4, "early", "manual");
+    doc.channel(0).add_label(1.0, 2.0, "late", "manual");
+
+    ASSERT_TRUE(files.save_file(path("s.wav"), 16, 0.5, 1.8, {}, tFormat::pcm));
+    ASSERT_TRUE(files.save_file(path("s.smp"), 16, 0.5, 1.8, {}, tFormat::pcm));
+    ASSERT_TRUE(files.save_file(path("s.tessal"), 32, 0.5, 1.8, {}, tFormat::ieeefloat));
+    for (const char* name : {"s.wav", "s.smp", "s.tessal"}) {
+        SCOPED_TRACE(name);
+        tdocument back;
+        tscriptedprompter p2;
+        tdocumentlifecycle l2{back, p2};
+        tdocumentfiles f2{back, l2, p2};
+        ASSERT_TRUE(f2.open_document(path(name)));
+        ASSERT_EQ(back.totnchans(), 1);
+        EXPECT_EQ(back.channel(0).sig.size(), 1300u);
+        // The first sample is the one at 0.5 s.
+        EXPECT_NEAR(back.channel(0).sig[0], doc.channel(0).sig[500], 1.0 / 16000);
+        if (std::string(name) == "s.wav") continue;
+        const tsiglabels& l = back.channel(0).labels;
+        ASSERT_EQ(l.size(), 2u);
+        EXPECT_EQ(l[0].text, "early");
+        EXPECT_NEAR(l[0].time, 0.0, 1e-3);
+        EXPECT_NEAR(l[0].duration, 0.2, 1e-3);  // 0.5 .. 0.7 s
+        EXPECT_EQ(l[1].text, "late");
+        EXPECT_NEAR(l[1].time, 0.5, 1e-3);
+        EXPECT_NEAR(l[1].duration, 0.8, 1e-3);  // cut at 1.8 s
+    }
+}
+
+// --- a file shorter than its header says ------------------------------------------
+
+TEST_F(tsavefixture, ACutFileOpensWithWhatItHoldsAndSaysSo) {
+    const std::string whole = wav("whole.wav", {ramp(60000), ramp(60000)}, 8000);
+    std::ifstream in(whole, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(bytes.size(), 44u + 60000 * 4);
+    struct tcut {
+        std::size_t size;
+        long long frames;
+    };
+    for (tcut c : {tcut{50, 1}, tcut{100000, (100000 - 44) / 4}}) {
+        SCOPED_TRACE(c.size);
+        const std::string cut = path("cut.wav");
+        std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(c.size));
+        prompter.asked.clear();
+        ASSERT_TRUE(files.open_document(cut));
+        ASSERT_EQ(doc.totnchans(), 2);
+        EXPECT_EQ(static_cast<long long>(doc.channel(1).sig.size()), c.frames);
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_EQ(prompter.asked[0].text, "The file is shorter than its header says: " +
+                                              std::to_string(c.frames) + " of 60000 samples were read");
+    }
+    // A whole file says nothing.
+    prompter.asked.clear();
+    ASSERT_TRUE(files.open_document(whole));
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+// --- a failed open leaves no trace ------------------------------------------------
+
+TEST_F(tsavefixture, AFailedOpenIsNeitherTitleNorRecentFile) {
+    std::vector<std::string> recent;
+    files.recent_file_used = [&](const std::string& p) { recent.push_back(p); };
+    const std::string good = wav("good.wav", {ramp(100)}, 1000);
+    ASSERT_TRUE(files.open_document(good));
+    EXPECT_EQ(recent, std::vector<std::string>{good});
+    const std::string bad = path("bad.wav");
+    std::ofstream(bad) << "RIFF this is not a wave file at all";
+    std::ofstream(path("bad.tessal")) << "not a container";
+    for (const std::string& p : {bad, path("missing.wav"), path("bad.tessal")}) {
+        SCOPED_TRACE(p);
+        files.open_document(p);
+        EXPECT_EQ(doc.filename(), "");
+        EXPECT_EQ(recent.size(), 1u);
+    }
+}
+
+// --- a file's FSD of 0 ------------------------------------------------------------
+
+TEST_F(tsavefixture, AFileWithFsdZeroOpensWithItsPeak) {
+    doc.set_totnchans(2);
+    doc.channel(0).sampfreq = doc.channel(1).sampfreq = 1000;
+    doc.channel(0).sig = {0.25f, -0.75f, 0.5f};
+    doc.channel(1).sig = {0, 0, 0};
+    TXIIFile x;
+    fill_tessal_container(x, doc, {}, 0, 0);
+    x.writefloat("Ch0", "FSD", 0);
+    x.writefloat("Ch1", "FSD", 0);
+    const std::string f = path("zero.tessal");
+    x.save_file(f);
+    tdocument back;
+    tscriptedprompter p2;
+    tdocumentlifecycle l2{back, p2};
+    tdocumentfiles f2{back, l2, p2};
+    ASSERT_TRUE(f2.open_document(f));
+    EXPECT_EQ(back.channel(0).fsd(), 0.75);
+    EXPECT_EQ(back.channel(1).fsd(), 1);  // silent
+    // And it saves as WAVE, which an FSD of 0 could not.
+    back.prefs.WarnSaveWav = false;
+    EXPECT_TRUE(f2.save_file(path("z.wav"), 16, 0, 0, {}, tFormat::pcm));
+}
+
+}  // namespace
