@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "document/channelcommands.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -38,8 +39,8 @@ talignchannelsdialog::talignchannelsdialog(tdocument& doc, tprompter& prompter, 
     auto* removebutton = new QPushButton("Remove alignment for the selected channels!", this);
     removebutton->setObjectName("remove");
     auto* close = new QPushButton("Close", this);
-    connect(alignbutton, &QPushButton::clicked, this, [this] { align(); });
-    connect(removebutton, &QPushButton::clicked, this, [this] { remove(); });
+    connect(alignbutton, &QPushButton::clicked, this, [this] { run_guarded(&doc_, [this] { align(); }); });
+    connect(removebutton, &QPushButton::clicked, this, [this] { run_guarded(&doc_, [this] { remove(); }); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* lists = new QGridLayout;

@@ -2,6 +2,8 @@
 
 #include <QMenu>
 
+#include "mainwindow/commandguard.h"
+
 namespace tessal {
 
 void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands) {
@@ -20,7 +22,9 @@ void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands) {
         QAction* a = m->addAction(c.caption);
         a->setObjectName(c.name);
         if (!c.shortcut.isEmpty()) a->setShortcut(QKeySequence(c.shortcut));
-        if (c.handler) QObject::connect(a, &QAction::triggered, bar, [h = c.handler] { h(); });
+        if (c.handler)
+            QObject::connect(a, &QAction::triggered, bar,
+                             [this, h = c.handler] { run_guarded(guarded_document, h); });
         actions_.push_back(a);
     }
     refresh_enablings();

@@ -1,6 +1,8 @@
 // Menu commands built from one table: menu, caption, shortcut, handler and
 // enabling rule. The main window lists its commands once; menus, actions and
-// the enabling refresh all come from that list.
+// the enabling refresh all come from that list. Every handler runs through
+// the command guard: a handler that raises leaves the document as it was
+// and its message is shown.
 #pragma once
 
 #include <QAction>
@@ -10,6 +12,8 @@
 #include <vector>
 
 namespace tessal {
+
+class tdocument;
 
 struct tcommand {
     QString menu;      // menu title, with its mnemonic ("&File")
@@ -25,6 +29,9 @@ inline tcommand separator(const QString& menu) { return {menu, {}, {}, {}, {}, {
 
 class tcommandset {
 public:
+    // The document a failing handler puts back (null: none).
+    tdocument* guarded_document = nullptr;
+
     // Builds the menus in order of first appearance; actions become children
     // of the menu bar's window so their shortcuts work everywhere in it.
     void build(QMenuBar* bar, std::vector<tcommand> commands);

@@ -9,6 +9,7 @@
 #include "document/viewlayout.h"
 #include "document/viewrange.h"
 #include "mainwindow/channelstrip.h"
+#include "mainwindow/commandguard.h"
 #include "mainwindow/showbox.h"
 #include "mainwindow/waveformview.h"
 #include "widgets/taxiswidget.h"
@@ -167,7 +168,9 @@ bool tsignalpanel::handle_key(int key, Qt::KeyboardModifiers mods) {
 }
 
 void tsignalpanel::keyPressEvent(QKeyEvent* e) {
-    if (!handle_key(e->key(), e->modifiers())) QWidget::keyPressEvent(e);
+    bool handled = true;
+    run_guarded(&doc_, [&] { handled = handle_key(e->key(), e->modifiers()); }, false);
+    if (!handled) QWidget::keyPressEvent(e);
 }
 
 // ----------------------------------------------------------------- mouse
