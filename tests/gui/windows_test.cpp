@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -77,14 +78,23 @@ TEST(Windows, EveryWindowOpensReadableAndInsideTheScreen) {
 }
 
 TEST(Windows, TheDataLogLinesUpItsValuesUnderTheHeading) {
-    TMainWindow w(new tscriptedprompter);
+    QTemporaryDir dir;
+    const std::string wav = dir.filePath("take.wav").toStdString();
+    auto* prompter = new tscriptedprompter;
+    TMainWindow w(prompter);
     w.first_activation({});
+    // A file: written once, then opened as a user would.
     one_channel(w.document());
+    prompter->answers = {tanswer::yes};  // save as wav anyway
+    ASSERT_TRUE(w.files().save_file(wav, 16, 0, 0, {}, tFormat::pcm));
+    w.document().set_modified(false);
+    ASSERT_TRUE(w.files().open_document(wav));
     w.document().selectmode = selall;
     w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     settle();
-    w.commands().action("logmeasurementsaction")->trigger();
-    w.commands().action("logmeasurementsaction")->trigger();
+    QTest::keyClick(&w, Qt::Key_F5);
+    QTest::keyClick(&w, Qt::Key_F5);
     settle();
     auto* log = qobject_cast<tdatalogwindow*>(w.windows().window(twindowid::datalog));
     ASSERT_NE(log, nullptr);
