@@ -19,6 +19,7 @@
 #include "mainwindow/mainwindow.h"
 #include "document/title.h"
 #include "mainwindow/screenshot.h"
+#include "settings/tmainsettings.h"
 
 int main(int argc, char** argv) {
     QString screenshot, windowcaption, menu;
@@ -52,9 +53,15 @@ int main(int argc, char** argv) {
             files << a;
     }
 
+    // A screenshot is not the user's session: it reads the settings but
+    // leaves them and the recent-files lists as they were.
+    if (wantscreenshot) tessal::tmainsettings::set_writes_allowed(false);
     tessal::TMainWindow w;
-    if (!screenshot.isEmpty()) w.resize(1280, 800);
     w.first_activation(files);
+    // The offscreen platform has no real screen: screenshots there are
+    // drawn at one fixed size. On a real screen the window keeps the size
+    // it opens at on that screen.
+    if (!screenshot.isEmpty() && QGuiApplication::platformName() == "offscreen") w.resize(1280, 800);
     if (screenshot.isEmpty()) {
         w.show();
         return app.exec();

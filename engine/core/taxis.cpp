@@ -261,6 +261,30 @@ void TAxis::SetLogarithmic(bool v) {
     invalidate();
 }
 
+TAxis::tscalestate TAxis::scale_state() const {
+    return {flovalue,    fhivalue,      fminlovalue,  fmaxlovalue, fminhivalue,
+            fmaxhivalue, fminvaluedifference, fmaxvaluedifference, flogarithmic,
+            fMusicScale, freverse,      fisinteger};
+}
+
+void TAxis::restore_scale_state(const tscalestate& s) {
+    const double oldlo = GetLoValue(), oldhi = GetHiValue();
+    flovalue = s.lo;
+    fhivalue = s.hi;
+    fminlovalue = s.minlo;
+    fmaxlovalue = s.maxlo;
+    fminhivalue = s.minhi;
+    fmaxhivalue = s.maxhi;
+    fminvaluedifference = s.mindiff;
+    fmaxvaluedifference = s.maxdiff;
+    flogarithmic = s.logarithmic;
+    fMusicScale = s.music;
+    freverse = s.reverse;
+    fisinteger = s.isinteger;
+    ticksdirty = true;
+    changed_ends(oldlo, oldhi);
+}
+
 void TAxis::SetMusicScale(bool v) {
     fMusicScale = v;
     invalidate();

@@ -145,6 +145,18 @@ public:
     // After the properties were read from a description: recompute ticks.
     void Loaded();
 
+    // The scale as stored (ends, bounds, kinds), to put back after a
+    // command that failed half way. Restoring never throws and fires
+    // OnScaleChanged when the visible ends change.
+    struct tscalestate {
+        double lo = 0, hi = 1;
+        double minlo = -1e300, maxlo = 1e300, minhi = -1e300, maxhi = 1e300;
+        double mindiff = 0, maxdiff = 1e300;
+        bool logarithmic = false, music = false, reverse = false, isinteger = false;
+    };
+    tscalestate scale_state() const;
+    void restore_scale_state(const tscalestate& s);
+
     // Rounds x to 1, 2 or 5 times a power of ten (0 for 0).
     static double nice(double x);
 

@@ -5,6 +5,7 @@
 
 #include "document/editcommands.h"
 #include "document/viewrange.h"
+#include "dsp/numberfield.h"
 #include "dsp/numformat.h"
 
 namespace tessal {
@@ -191,17 +192,26 @@ void set_channel_visible(tdocument& doc, int chno, bool visible) {
 std::string apply_channel_info(tdocument& doc, int chno, const tchannelinfo& info) {
     if (chno < 0 || chno >= doc.totnchans()) return "There is no channel " + std::to_string(chno);
     double fsd = 0, rate = 0, shift = 0, dbref = 0;
-    if (!read_number(info.fsd, fsd)) return "'" + info.fsd + "' is not a valid full scale";
+    // Each field has its range; the rate the channel already has is always
+    // accepted, so a channel read at an unusual rate can still be renamed.
+    auto refused = [](const std::string& text, const std::string& rule) {
+        return "'" + text + "' cannot be used.\r" + rule + ".";
+    };
+    if (std::string e = read_number_field(info.fsd, fields::fullscale, fsd); !e.empty())
+        return refused(info.fsd, e);
     if (!tchannel::usable_fsd(fsd))
         return "A full scale of 0 cannot be used: it would blank the trace and no file could be "
                "saved. The channel keeps its full scale of " +
                float_to_text(doc.channel(chno).fsd()) + ".";
-    if (!read_number(info.sampfreq, rate) || !(rate > 0))
-        return "'" + info.sampfreq + "' is not a valid sampling rate";
-    if (!read_number(info.timeshift, shift) || !fits_index(shift * rate))
-        return "'" + info.timeshift + "' is not a valid time shift";
-    if (!read_number(info.dbreference, dbref))
-        return "'" + info.dbreference + "' is not a valid dB reference";
+    if (std::string e = read_number_field(info.sampfreq, fields::samplingrate, rate); !e.empty()) {
+        if (!read_number(info.sampfreq, rate) || rate != doc.channel(chno).sampfreq || !(rate > 0))
+            return refused(info.sampfreq, e);
+    }
+    if (std::string e = read_number_field(info.timeshift, fields::timeshift, shift); !e.empty())
+        return refused(info.timeshift, e);
+    if (!fits_index(shift * rate)) return "'" + info.timeshift + "' is not a valid time shift";
+    if (std::string e = read_number_field(info.dbreference, fields::dbreference, dbref); !e.empty())
+        return refused(info.dbreference, e);
     const int partner = info.stereochanno;
     if (partner == chno || partner < -1 || partner >= doc.totnchans())
         return "Choose another channel as stereo companion";

@@ -2,6 +2,8 @@
 // and Copy measurements built from the channels' measurement items.
 #include "document/datalog.h"
 
+#include <algorithm>
+
 #include "core/tdocument.h"
 #include "dsp/numformat.h"
 
@@ -46,6 +48,62 @@ std::string tdatalog::text() const {
     for (const std::string& l : flines) {
         out += l;
         out += '\n';
+    }
+    return out;
+}
+
+namespace {
+
+std::vector<std::string> cells_of(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t b = 0;
+    for (;;) {
+        const std::size_t t = line.find('\t', b);
+        if (t == std::string::npos) break;
+        cells.push_back(line.substr(b, t - b));
+        b = t + 1;
+    }
+    // A row ends with a tab after its last value: nothing follows it.
+    if (b < line.size()) cells.push_back(line.substr(b));
+    return cells;
+}
+
+std::size_t characters(const std::string& s) {
+    std::size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+}  // namespace
+
+std::vector<std::string> aligned_log_lines(const std::vector<std::string>& lines) {
+    std::vector<std::string> out;
+    out.reserve(lines.size());
+    std::size_t i = 0;
+    while (i < lines.size()) {
+        if (lines[i].find('\t') == std::string::npos) {
+            out.push_back(lines[i++]);
+            continue;
+        }
+        std::size_t end = i;
+        std::vector<std::vector<std::string>> table;
+        std::vector<std::size_t> width;
+        while (end < lines.size() && lines[end].find('\t') != std::string::npos) {
+            table.push_back(cells_of(lines[end++]));
+            const auto& row = table.back();
+            if (width.size() < row.size()) width.resize(row.size(), 0);
+            for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], characters(row[c]));
+        }
+        for (const auto& row : table) {
+            std::string line;
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                line += row[c];
+                if (c + 1 < row.size()) line += std::string(width[c] - characters(row[c]) + 2, ' ');
+            }
+            out.push_back(line);
+        }
+        i = end;
     }
     return out;
 }

@@ -49,6 +49,13 @@ private:
     int fheadinglineno = 0;
 };
 
+// The log as the window shows it: consecutive lines holding tabs form a
+// table (a heading and its rows) whose columns are padded with blanks to
+// the widest cell and two blanks more, so that in a fixed-width font every
+// value stands under its heading. Lines without tabs are kept as they are.
+// Widths count characters, not bytes.
+std::vector<std::string> aligned_log_lines(const std::vector<std::string>& lines);
+
 struct tlogrow {
     std::string heading, line;
 };

@@ -7,6 +7,7 @@
 
 #include "core/measurementitems.h"
 #include "document/editcommands.h"
+#include "dsp/numberfield.h"
 #include "dsp/numformat.h"
 
 namespace tessal {
@@ -226,11 +227,19 @@ tlabelproperties label_properties(const tdocument& doc, const tsiglabel& label) 
     return p;
 }
 
+std::string label_properties_error(const tsiglabel& edited, const tlabelproperties& values) {
+    if (!is_user_label(edited)) return {};
+    double t = 0, d = 0;
+    if (std::string e = read_number_field(values.time, fields::labeltime, t); !e.empty()) return e;
+    return read_number_field(values.duration, fields::labelduration, d);
+}
+
 bool save_label_properties(tdocument& doc, tsiglabel& edited, const tlabelproperties& values) {
     double t = edited.time, d = edited.duration;
     if (is_user_label(edited)) {
-        if (!try_parse_float(values.time, t) || !std::isfinite(t)) return false;
-        if (!try_parse_float(values.duration, d) || !std::isfinite(d) || d < 0) return false;
+        if (!label_properties_error(edited, values).empty()) return false;
+        read_number_field(values.time, fields::labeltime, t);
+        read_number_field(values.duration, fields::labelduration, d);
     }
     edited.text = values.text;
     edited.time = t;

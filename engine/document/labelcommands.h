@@ -80,6 +80,9 @@ tlabelproperties label_properties(const tdocument& doc, const tsiglabel& label);
 // duration in `edited` and marks the document modified. False (edited left
 // as it was) when a number is unreadable.
 bool save_label_properties(tdocument& doc, tsiglabel& edited, const tlabelproperties& values);
+// Why save_label_properties would refuse the values (the field and its
+// range); empty when it would take them.
+std::string label_properties_error(const tsiglabel& edited, const tlabelproperties& values);
 // The caller's part on OK: the edited copy replaces label `labelno` of the
 // channel, and the labels are sorted again (its time may have changed).
 bool store_label(tdocument& doc, int chno, int labelno, const tsiglabel& edited);

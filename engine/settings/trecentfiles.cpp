@@ -68,6 +68,7 @@ void TRecentFiles::load() {
 }
 
 void TRecentFiles::save() {
+    if (readonly) return;
     try {
         const std::string sec = section_of(flistname);
         const bool manual = fstore->GetManualIniClose();

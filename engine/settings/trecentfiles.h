@@ -42,6 +42,9 @@ public:
     bool AllowFileOnFixed = true;
     bool AllowFileOnCDROM = false;
     bool AllowFileOnRAMDisk = false;
+    // A list that is only read: changes stay in memory and the ini file is
+    // never written (runs that are not the user's own, such as tests).
+    bool readonly = false;
 
     // Called with the chosen file when an entry is clicked and still exists.
     std::function<void(const std::string&)> OnClick;

@@ -11,6 +11,7 @@
 
 #include "document/channelcommands.h"
 #include "document/viewstate.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -46,8 +47,10 @@ talignchannelsdialog::talignchannelsdialog(tdocument& doc, tprompter& prompter,
     auto* removebutton = new QPushButton("Remove alignment for the selected channels!", this);
     removebutton->setObjectName("remove");
     auto* close = new QPushButton("Close", this);
-    connect(alignbutton_, &QPushButton::clicked, this, [this] { align(); });
-    connect(removebutton, &QPushButton::clicked, this, [this] { remove(); });
+    connect(alignbutton_, &QPushButton::clicked, this,
+            [this] { run_guarded(&doc_, [this] { align(); }); });
+    connect(removebutton, &QPushButton::clicked, this,
+            [this] { run_guarded(&doc_, [this] { remove(); }); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* lists = new QGridLayout;

@@ -11,6 +11,7 @@
 
 #include "document/channelcommands.h"
 #include "dsp/numformat.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -53,7 +54,9 @@ tchannelinfodialog::tchannelinfodialog(tdocument& doc, tprompter& prompter, QWid
     connect(unit_, &QLineEdit::textChanged, this, [this](const QString& u) {
         dbrefcaption_->setText(QString::fromStdString(dbreference_caption(u.toStdString())));
     });
-    connect(applybutton, &QPushButton::clicked, this, [this] { apply(); });
+    connect(applybutton, &QPushButton::clicked, this, [this] {
+        if (!run_guarded(&doc_, [this] { apply(); })) fill();  // show what the channel holds
+    });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(channels_, &QListWidget::currentRowChanged, this, [this](int r) {
         if (!filling_) choose(r);

@@ -11,6 +11,7 @@
 #include "document/labelcommands.h"
 #include "editing/tlabelpropertiesdialog.h"
 #include "editing/tnotesdialog.h"
+#include "mainwindow/commandguard.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/signalpanel.h"
 #include "measurements/tmeasurementcommands.h"
@@ -40,11 +41,7 @@ void teditingcommands::set_clipboard(tclipboard* c) {
 }
 
 void teditingcommands::guarded(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        prompter_.error(e.what());
-    }
+    run_guarded(&doc_, f);
     refresh();
 }
 

@@ -12,6 +12,7 @@
 
 #include "document/levels.h"
 #include "dsp/numformat.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -40,7 +41,7 @@ teditlevelsdialog::teditlevelsdialog(tdocument& doc, tprompter& prompter, const 
     ramp_->setObjectName("ramp");
     readavg_ = new QPushButton("Read avg between red && blue cursors", this);
     readavg_->setObjectName("readavg");
-    connect(readavg_, &QPushButton::clicked, this, [this] { read_average(); });
+    connect(readavg_, &QPushButton::clicked, this, [this] { run_guarded(&doc_, [this] { read_average(); }); });
 
     auto* fields = new QGridLayout;
     fields->addWidget(startcaption_, 0, 0);
@@ -55,7 +56,9 @@ teditlevelsdialog::teditlevelsdialog(tdocument& doc, tprompter& prompter, const 
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-        if (apply()) accept();
+        bool done = false;
+        run_guarded(&doc_, [&] { done = apply(); });
+        if (done) accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* columns = new QHBoxLayout;

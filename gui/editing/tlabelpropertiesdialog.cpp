@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "document/labelcommands.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -36,7 +37,9 @@ tlabelpropertiesdialog::tlabelpropertiesdialog(tdocument& doc, tprompter& prompt
     savebutton->setDefault(true);
     auto* cancel = new QPushButton("&Cancel", this);
     connect(savebutton, &QPushButton::clicked, this, [this] {
-        if (save()) accept();
+        bool saved = false;
+        run_guarded(&doc_, [&] { saved = save(); });
+        if (saved) accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
@@ -76,8 +79,7 @@ bool tlabelpropertiesdialog::save() {
     p.time = time_->text().toStdString();
     p.duration = duration_->text().toStdString();
     if (save_label_properties(doc_, edited_, p)) return true;
-    prompter_.warn("The starting time and the duration must be numbers, the duration not negative",
-                   "Label properties");
+    prompter_.warn(label_properties_error(edited_, p) + ".", "Label properties");
     return false;
 }
 

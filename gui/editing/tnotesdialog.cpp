@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "document/labelcommands.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -45,8 +46,7 @@ tnotesdialog::tnotesdialog(tdocument& doc, QWidget* owner) : QDialog(owner), doc
     save_->setObjectName("save");
     auto* cancel = new QPushButton("Cancel", this);
     connect(save_, &QPushButton::clicked, this, [this] {
-        save();
-        accept();
+        if (run_guarded(&doc_, [this] { save(); })) accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(memo_, &QPlainTextEdit::textChanged, this, [this] { changed(); });

@@ -9,6 +9,7 @@
 
 #include "document/channelcommands.h"
 #include "dsp/numformat.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -27,7 +28,7 @@ tsetfsdwindow::tsetfsdwindow(tdocument& doc, tprompter& prompter, QWidget* owner
     auto* setbutton = new QPushButton("&Set FSD!", this);
     setbutton->setObjectName("setfsd");
     auto* cancel = new QPushButton("&Cancel", this);
-    connect(setbutton, &QPushButton::clicked, this, [this] { set_fsd(); });
+    connect(setbutton, &QPushButton::clicked, this, [this] { run_guarded(&doc_, [this] { set_fsd(); }); });
     connect(cancel, &QPushButton::clicked, this, &QWidget::hide);
     auto* levelrow = new QHBoxLayout;
     levelrow->addWidget(level_);

@@ -14,6 +14,7 @@ tchannelstrip::tchannelstrip(tdocument& doc, tviewstate& view, int chno, QWidget
     show = new tshowbox(doc, chno, parent);
     axis = new TAxisWidget(&channel_->axis, parent);
     wave = new twaveformview(doc, view, chno, parent);
+    axis->setProperty("channo", chno);  // named in a failed paint's status text
     for (QWidget* w : {static_cast<QWidget*>(info), static_cast<QWidget*>(show),
                        static_cast<QWidget*>(axis), static_cast<QWidget*>(wave)})
         w->show();
@@ -32,6 +33,7 @@ void tchannelstrip::rebind(int chno) {
     show->set_channo(chno);
     wave->set_channo(chno);
     wave->forget_cache();
+    axis->setProperty("channo", chno);
     axis->setAxis(&channel_->axis);
 }
 

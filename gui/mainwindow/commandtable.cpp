@@ -3,6 +3,8 @@
 #include <QMenu>
 #include <algorithm>
 
+#include "mainwindow/commandguard.h"
+
 namespace tessal {
 
 void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands, QToolBar* toolbar) {
@@ -21,7 +23,9 @@ void tcommandset::build(QMenuBar* bar, std::vector<tcommand> commands, QToolBar*
         QAction* a = m->addAction(c.caption);
         a->setObjectName(c.name);
         if (!c.shortcut.isEmpty()) a->setShortcut(QKeySequence(c.shortcut));
-        if (c.handler) QObject::connect(a, &QAction::triggered, bar, [h = c.handler] { h(); });
+        if (c.handler)
+            QObject::connect(a, &QAction::triggered, bar,
+                             [this, h = c.handler] { run_guarded(guarded_document, h); });
         if (!c.toolcaption.isEmpty()) a->setIconText(c.toolcaption);
         actions_.push_back(a);
     }

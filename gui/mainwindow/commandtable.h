@@ -2,7 +2,9 @@
 // enabling rule and an optional place on the tool bar. The main window lists
 // its commands once; menus, tool bar, actions and the enabling refresh all
 // come from that list. A command on the tool bar is the menu's own action,
-// so both always agree on enabling and checks.
+// so both always agree on enabling and checks. Every handler runs through
+// the command guard: a handler that raises leaves the document as it was
+// and its message is shown.
 #pragma once
 
 #include <QAction>
@@ -13,6 +15,8 @@
 #include <vector>
 
 namespace tessal {
+
+class tdocument;
 
 struct tcommand {
     QString menu;      // menu title, with its mnemonic ("&File")
@@ -32,6 +36,9 @@ inline tcommand separator(const QString& menu) { return {menu, {}, {}, {}, {}, {
 
 class tcommandset {
 public:
+    // The document a failing handler puts back (null: none).
+    tdocument* guarded_document = nullptr;
+
     // Builds the menus in order of first appearance; actions become children
     // of the menu bar's window so their shortcuts work everywhere in it.
     // Commands with a tool-bar place are added to `toolbar` when given.

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "core/tdocument.h"
+#include "mainwindow/commandguard.h"
 #include "mainwindow/viewcolors.h"
 
 namespace tessal {
@@ -25,6 +26,10 @@ void tinfoline::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().window());
     if (chno_ < 0 || chno_ >= doc_.totnchans()) return;
+    paint_guarded(this, tpaintstep::infoline, chno_, [&] { paint_line(p); });
+}
+
+void tinfoline::paint_line(QPainter& p) {
     const tchannel& ch = doc_.channel(chno_);
     p.setPen(Qt::black);
     p.drawLine(QPointF(0, 0.5), QPointF(width(), 0.5));
@@ -66,7 +71,7 @@ void tinfoline::paintEvent(QPaintEvent*) {
 }
 
 void tinfoline::mouseDoubleClickEvent(QMouseEvent*) {
-    if (on_doubleclick) on_doubleclick(chno_);
+    if (on_doubleclick) run_guarded(&doc_, [this] { on_doubleclick(chno_); });
 }
 
 }  // namespace tessal

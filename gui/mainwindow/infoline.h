@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QWidget>
+
+class QPainter;
 #include <functional>
 #include <vector>
 
@@ -38,6 +40,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
+    void paint_line(QPainter& p);
+
     tdocument& doc_;
     int chno_;
 };

@@ -15,6 +15,7 @@
 #include "document/title.h"
 #include "document/windowplacement.h"
 #include "editing/teditingcommands.h"
+#include "mainwindow/commandguard.h"
 #include "mainwindow/signalpanel.h"
 #include "measurements/tmeasurementcommands.h"
 #include "settings/tmainsettings.h"
@@ -29,6 +30,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
       files_(doc_, life_, prompter_),
       filecmds_(std::make_unique<tfilecommands>(this, doc_, files_, life_, prompter_)) {
     setObjectName("MainWindow");
+    set_error_display(&prompter_);
     life_.hooks.save_as = [this] { filecmds_->save_as(); };
     filecmds_->open_process = [this](const QString& path) {
         pendingprocess_ = path;
@@ -36,6 +38,8 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     };
     doc_.theglobal.add_listener(this);
     panel_ = new tsignalpanel(doc_, this);
+    // Double-clicking a channel's information line opens the Measurements dialog.
+    panel_->on_measurements = [this](int) { windows_->show(twindowid::measurements); };
     setCentralWidget(panel_);
     life_.zoomhistory = &panel_->view().zoom;
     meas_ = std::make_unique<tmeasurementcommands>(doc_, prompter_, this);
@@ -44,15 +48,26 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");
     toolbar->setMovable(false);
+    commands_.guarded_document = &doc_;
     commands_.build(menuBar(), main_commands(), toolbar);
     panel_->attach_commands(commands_);
     windows_ = std::make_unique<twindowset>(this);
     edit_->attach(*this);
-    resize(1000, 700);
+    // A readable default that fits the screen, whatever its size and scale.
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        const QRect d = s->availableGeometry();
+        trect r = centred_over(std::min(1000, d.width() * 9 / 10), std::min(700, d.height() * 9 / 10),
+                               {d.left(), d.top(), d.width(), d.height()},
+                               {d.left(), d.top(), d.width(), d.height()});
+        setGeometry(r.left, r.top, r.width, r.height);
+    } else {
+        resize(1000, 700);
+    }
     update_title();
 }
 
 TMainWindow::~TMainWindow() {
+    if (error_display() == &prompter_) set_error_display(nullptr);
     doc_.theglobal.remove_listener(this);
     // The signal panel's axis widgets point into the document: it goes first.
     delete takeCentralWidget();
@@ -162,6 +177,11 @@ void TMainWindow::first_activation(const QStringList& arguments) {
         QRect g = frameGeometry();
         trect r = keep_on_desktop({g.left(), g.top(), g.width(), g.height()},
                                   {d.left(), d.top(), d.width(), d.height()});
+        // A size stored on a larger screen (or at a smaller scale) is cut to
+        // this one, and the window comes wholly onto it.
+        r = fit_on_screen(r, 0, 0, {d.left(), d.top(), d.width(), d.height()});
+        if (r.width != g.width() || r.height != g.height())
+            resize(width() - (g.width() - r.width), height() - (g.height() - r.height));
         if (r.left != g.left() || r.top != g.top()) move(r.left, r.top);
     }
 }

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "core/tdocument.h"
+#include "mainwindow/commandguard.h"
 #include "mainwindow/viewcolors.h"
 
 namespace tessal {
@@ -17,6 +18,10 @@ void tshowbox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().window());
     if (chno_ < 0 || chno_ >= doc_.totnchans()) return;
+    paint_guarded(this, tpaintstep::showbox, chno_, [&] { paint_box(p); });
+}
+
+void tshowbox::paint_box(QPainter& p) {
     const tchannel& ch = doc_.channel(chno_);
     const QFontMetrics fm(font());
     p.setPen(Qt::black);
@@ -48,12 +53,14 @@ void tshowbox::paintEvent(QPaintEvent*) {
 void tshowbox::mouseReleaseEvent(QMouseEvent* e) {
     if (chno_ < 0 || chno_ >= doc_.totnchans()) return;
     const int x = e->position().toPoint().x(), w = width();
-    if (x > w - 36 && x < w - 18) {
-        if (on_notes) on_notes(chno_);
-        update();
-    } else if (x >= w - 18) {
-        if (on_visibility) on_visibility(chno_);
-    }
+    run_guarded(&doc_, [&] {
+        if (x > w - 36 && x < w - 18) {
+            if (on_notes) on_notes(chno_);
+            update();
+        } else if (x >= w - 18) {
+            if (on_visibility) on_visibility(chno_);
+        }
+    });
 }
 
 }  // namespace tessal

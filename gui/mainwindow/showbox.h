@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QWidget>
+
+class QPainter;
 #include <functional>
 
 namespace tessal {
@@ -23,6 +25,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    void paint_box(QPainter& p);
+
     tdocument& doc_;
     int chno_;
 };

@@ -14,6 +14,7 @@
 #include "document/viewrange.h"
 #include "document/viewscroll.h"
 #include "mainwindow/channelstrip.h"
+#include "mainwindow/commandguard.h"
 #include "mainwindow/showbox.h"
 #include "mainwindow/waveformview.h"
 #include "widgets/taxiswidget.h"
@@ -222,7 +223,9 @@ bool tsignalpanel::handle_key(int key, Qt::KeyboardModifiers mods) {
 }
 
 void tsignalpanel::keyPressEvent(QKeyEvent* e) {
-    if (!handle_key(e->key(), e->modifiers())) QWidget::keyPressEvent(e);
+    bool handled = true;
+    run_guarded(&doc_, [&] { handled = handle_key(e->key(), e->modifiers()); }, false);
+    if (!handled) QWidget::keyPressEvent(e);
 }
 
 // ----------------------------------------------------------------- wheel

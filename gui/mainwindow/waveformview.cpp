@@ -6,6 +6,7 @@
 
 #include "core/tdocument.h"
 #include "document/viewstate.h"
+#include "mainwindow/commandguard.h"
 #include "mainwindow/viewcolors.h"
 #include "mainwindow/waveformlayer.h"
 
@@ -45,14 +46,21 @@ void twaveformview::paintEvent(QPaintEvent*) {
     tchannel& ch = doc_.channel(chno_);
     const qreal dpr = devicePixelRatioF();
     if (ch.bmpdirty || bmp_.isNull() || bmp_.size() != (size() * dpr) ||
-        bmp_.devicePixelRatio() != dpr)
-        rebuild_layer();
+        bmp_.devicePixelRatio() != dpr) {
+        const bool drawn = paint_guarded(this, tpaintstep::waveform, chno_, [this] { rebuild_layer(); });
+        if (!drawn) {
+            // An empty area in the background colour; the next repaint tries again.
+            bmp_ = QImage(size() * dpr, QImage::Format_RGB32);
+            bmp_.setDevicePixelRatio(dpr);
+            bmp_.fill(qcolor(0xFFFFFF));
+        }
+    }
     tempbmp_ = bmp_.copy();
     tempbmp_.setDevicePixelRatio(dpr);
-    {
+    paint_guarded(this, tpaintstep::overlays, chno_, [this] {
         QPainter p(&tempbmp_);
         paint_overlays(p);
-    }
+    });
     QPainter w(this);
     w.drawImage(QPoint(0, 0), tempbmp_);
 }
@@ -161,29 +169,40 @@ tmouseinput twaveformview::input(QMouseEvent* e, bool press) const {
 
 void twaveformview::mousePressEvent(QMouseEvent* e) {
     if (chno_ >= doc_.totnchans()) return;
-    tmouseresult r = view_mouse_down(doc_, view_, chno_, input(e, true));
-    if (on_result) on_result(r);
+    const tmouseinput in = input(e, true);
+    run_guarded(&doc_, [&] {
+        tmouseresult r = view_mouse_down(doc_, view_, chno_, in);
+        if (on_result) on_result(r);
+    }, false);
 }
 
 void twaveformview::mouseDoubleClickEvent(QMouseEvent* e) {
     if (chno_ >= doc_.totnchans()) return;
     tmouseinput in = input(e, true);
     in.doubleclick = true;
-    tmouseresult r = view_mouse_down(doc_, view_, chno_, in);
-    if (on_result) on_result(r);
+    run_guarded(&doc_, [&] {
+        tmouseresult r = view_mouse_down(doc_, view_, chno_, in);
+        if (on_result) on_result(r);
+    }, false);
 }
 
 void twaveformview::mouseMoveEvent(QMouseEvent* e) {
     if (chno_ >= doc_.totnchans()) return;
     if (!e->buttons() && !(e->modifiers() & Qt::AltModifier)) return;
-    tmouseresult r = view_mouse_move(doc_, view_, chno_, input(e, false));
-    if (on_result) on_result(r);
+    const tmouseinput in = input(e, false);
+    run_guarded(&doc_, [&] {
+        tmouseresult r = view_mouse_move(doc_, view_, chno_, in);
+        if (on_result) on_result(r);
+    }, false);
 }
 
 void twaveformview::mouseReleaseEvent(QMouseEvent* e) {
     if (chno_ >= doc_.totnchans()) return;
-    tmouseresult r = view_mouse_up(doc_, view_, chno_, input(e, false));
-    if (on_result) on_result(r);
+    const tmouseinput in = input(e, false);
+    run_guarded(&doc_, [&] {
+        tmouseresult r = view_mouse_up(doc_, view_, chno_, in);
+        if (on_result) on_result(r);
+    }, false);
 }
 
 }  // namespace tessal

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QPointer>
+#include <QTextCursor>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -44,12 +45,13 @@ tdatalogwindow::tdatalogwindow(const QString& caption, tdatalog& log, tprompter*
 tdatalogwindow::~tdatalogwindow() = default;
 
 void tdatalogwindow::refresh() {
-    const auto& lines = log_.lines();
-    if (lines.size() < shown_) {
-        memo_->clear();
-        shown_ = 0;
-    }
-    for (; shown_ < lines.size(); ++shown_) memo_->appendPlainText(QString::fromStdString(lines[shown_]));
+    // A new row may widen a column above it: the whole log is laid out
+    // again (it is text of a few thousand lines at most).
+    QStringList text;
+    for (const std::string& l : aligned_log_lines(log_.lines())) text << QString::fromStdString(l);
+    memo_->setPlainText(text.join('\n'));
+    memo_->moveCursor(QTextCursor::End);
+    shown_ = log_.lines().size();
     // Appending follows the end of the last line; the first columns are the
     // ones to see.
     memo_->horizontalScrollBar()->setValue(0);

@@ -12,6 +12,7 @@
 #include "core/tdocument.h"
 #include "document/measurements.h"
 #include "dsp/numformat.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -67,7 +68,7 @@ tmeasurementsdialog::tmeasurementsdialog(tdocument& doc, tmeasurements& meas,
     columns->addLayout(left);
     columns->addWidget(group("Show measurements for selection", 8, 31));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { run_guarded(&doc_, [this] { accept(); }); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* top = new QVBoxLayout(this);
     top->addLayout(columns);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "mainwindow/viewcolors.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
@@ -36,10 +37,12 @@ tcolorsdialog::tcolorsdialog(tdocument& doc, QWidget* parent)
     setObjectName("ColorsDialog");
     list_ = new QListWidget(this);
     list_->setMinimumSize(260, 180);
-    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { change_color(); });
+    connect(list_, &QListWidget::itemDoubleClicked, this,
+            [this] { run_guarded(&doc_, [this] { change_color(); }); });
     auto* change = new QPushButton("Change color", this);
     auto* close = new QPushButton("Close", this);
-    connect(change, &QPushButton::clicked, this, [this] { change_color(); });
+    connect(change, &QPushButton::clicked, this,
+            [this] { run_guarded(&doc_, [this] { change_color(); }); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(change);

@@ -48,6 +48,14 @@ void place(QWidget* w, const twindowlayout& l) {
 
 }  // namespace
 
+namespace {
+bool writesallowed = true;
+}
+
+void tmainsettings::set_writes_allowed(bool v) { writesallowed = v; }
+
+bool tmainsettings::writes_allowed() { return writesallowed; }
+
 tmainsettings& tmainsettings::of(TMainWindow& main) {
     if (auto* s = main.findChild<tmainsettings*>(QString(), Qt::FindDirectChildrenOnly)) return *s;
     return *new tmainsettings(main);
@@ -117,6 +125,7 @@ void tmainsettings::open() {
 }
 
 void tmainsettings::save() {
+    if (!writesallowed) return;
     collect();
     try {
         save_settings(main_.document(), state_, appdata_folder().toStdString());

@@ -30,6 +30,12 @@ public:
     // The folder holding the settings file.
     static QString settings_folder();
 
+    // Whether this run may write the settings file and the recent-files
+    // lists. Off for runs that are not the user's own (screenshots, tests):
+    // they read the settings and leave them as they were. On by default.
+    static void set_writes_allowed(bool v);
+    static bool writes_allowed();
+
     // Start-up: lists and settings file. Runs once.
     void open();
     // Shutdown: writes the settings file; a failure is shown, not raised.

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QMenu>
 
+#include "settings/tmainsettings.h"
+
 namespace tessal {
 
 trecentfilesmenu::trecentfilesmenu(QMenu* menu, int menupos, const std::string& listname,
@@ -10,6 +12,7 @@ trecentfilesmenu::trecentfilesmenu(QMenu* menu, int menupos, const std::string& 
                                    QObject* parent)
     : QObject(parent), menu_(menu), prompter_(prompter) {
     list_.MenuPos = menupos;
+    list_.readonly = !tmainsettings::writes_allowed();
     list_.OnChange = [this] { rebuild(); };
     list_.set_storage(appdatafolder, "tessal");
     list_.SetListName(listname);

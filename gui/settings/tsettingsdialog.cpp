@@ -18,25 +18,23 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
+#include "dsp/numberfield.h"
 #include "dsp/numformat.h"
 #include "widgets/taxiswidget.h"
+#include "mainwindow/commandguard.h"
 
 namespace tessal {
 
 namespace {
 
+// Digit counts: any whole number, clamped to 0..20.
 bool int_text(const QString& t, long long& v) {
-    try {
-        v = parse_int(t.trimmed().toStdString());
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-bool float_text(const QString& t, double& v) {
-    return try_parse_float(t.toStdString(), v) && std::isfinite(v);
+    int n = 0;
+    if (!read_clamped_count(t.toStdString(), 0, 20, n)) return false;
+    v = n;
+    return true;
 }
 
 QString description(const tsavefilter& row) {
@@ -133,7 +131,8 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
     auto* fontbutton = new QPushButton("Change font...", fontbox);
     fbl->addWidget(fontbutton);
     fbl->addStretch();
-    connect(fontbutton, &QPushButton::clicked, this, [this] { change_font(); });
+    connect(fontbutton, &QPushButton::clicked, this,
+            [this] { run_guarded(&doc_, [this] { change_font(); }); });
 
     auto* numbers = new QGridLayout;
     numbers->addWidget(new QLabel("Default sample rate [Hz]", this), 0, 0);
@@ -150,12 +149,16 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
     folder_->installEventFilter(this);
     folderrow->addWidget(folder_, 1);
 
+    problem_ = new QLabel(this);
+    problem_->setObjectName("problem");
+    problem_->setStyleSheet("color: #b00000");
+    problem_->setWordWrap(true);
+
     ok_ = new QPushButton("&Ok", this);
     ok_->setDefault(true);
     auto* cancel = new QPushButton("&Cancel", this);
     connect(ok_, &QPushButton::clicked, this, [this] {
-        apply();
-        accept();
+        if (run_guarded(&doc_, [this] { apply(); })) accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
@@ -183,6 +186,7 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
     auto* all = new QVBoxLayout(this);
     all->addLayout(columns);
     all->addLayout(folderrow);
+    all->addWidget(problem_);
     all->addLayout(buttons);
     load();
 }
@@ -240,10 +244,16 @@ void tsettingsdialog::update_samples() {
         oklevels ? QString::fromStdString(
                        format_float_pattern(decimals_format(levels), 12.857142857142858) + " dB")
                  : QString());
-    // A sample rate must be a positive number to make a signal of.
-    const bool okrate = float_text(samprate_->text(), rate) && rate > 0;
-    const bool okmargin = float_text(margin_->text(), margin);
-    ok_->setEnabled(okdigits && oksecs && oklevels && okrate && okmargin);
+    QStringList problems;
+    if (!okdigits) problems << "Significant digits must be a whole number (0 to 20 are used).";
+    if (!oksecs) problems << "Decimals on times must be a whole number (0 to 20 are used).";
+    if (!oklevels) problems << "Decimals on levels must be a whole number (0 to 20 are used).";
+    for (auto [edit, field, value] : {std::tuple{samprate_, &fields::defaultsampfreq, &rate},
+                                      std::tuple{margin_, &fields::overloadmargin, &margin}})
+        if (std::string e = read_number_field(edit->text().toStdString(), *field, *value); !e.empty())
+            problems << QString::fromStdString(e) + ".";
+    problem_->setText(problems.join('\n'));
+    ok_->setEnabled(problems.isEmpty());
 }
 
 void tsettingsdialog::apply() {
@@ -253,8 +263,8 @@ void tsettingsdialog::apply() {
     int_text(digits_->text(), digits);
     int_text(seconds_->text(), secs);
     int_text(levels_->text(), levels);
-    float_text(samprate_->text(), rate);
-    float_text(margin_->text(), margin);
+    read_number_field(samprate_->text().toStdString(), fields::defaultsampfreq, rate);
+    read_number_field(margin_->text().toStdString(), fields::overloadmargin, margin);
     tpreferences& p = doc_.prefs;
     p.nSignificantDigits = static_cast<int>(std::clamp(digits, 0LL, 20LL));
     p.SecondsFormat = decimals_format(secs);

@@ -54,6 +54,7 @@ private:
     std::vector<tsavefilter>& savefilter_;
     QLineEdit *digits_, *seconds_, *levels_, *samprate_, *margin_;
     QLabel *digitssample_, *secondssample_, *levelssample_, *folder_;
+    QLabel* problem_ = nullptr;  // why Ok is disabled
     QButtonGroup* dither_;
     QListWidget* formats_;
     QCheckBox *warnsmp_, *warnwav_, *asklabel_, *infocolor_, *quickdraw_, *antialias_;

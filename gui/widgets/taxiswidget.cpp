@@ -10,6 +10,7 @@
 #include <QTransform>
 #include <cmath>
 
+#include "mainwindow/commandguard.h"
 #include "widgets/taxislimitform.h"
 
 namespace tessal {
@@ -207,7 +208,9 @@ void TAxisWidget::render_cache() {
 void TAxisWidget::paintEvent(QPaintEvent*) {
     if (cachedirty_ || cache_.devicePixelRatio() != devicePixelRatioF() ||
         cache_.deviceIndependentSize().toSize() != size())
-        render_cache();
+        if (!paint_guarded(this, tpaintstep::axis, property("channo").isValid() ? property("channo").toInt() : -1,
+                           [this] { render_cache(); }))
+            cache_.fill(Qt::white);
     QPainter p(this);
     p.drawPixmap(0, 0, cache_);
     if (axis_->GetMarkerVisible()) {
@@ -238,20 +241,21 @@ void TAxisWidget::update_cursor(int pos) {
 }
 
 void TAxisWidget::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) axis_->mouse_down(along(event));
+    if (event->button() == Qt::LeftButton) run_guarded(nullptr, [&] { axis_->mouse_down(along(event)); });
     emit mousePressed(event);
 }
 
 void TAxisWidget::mouseMoveEvent(QMouseEvent* event) {
     const int pos = along(event);
-    if ((event->buttons() & Qt::LeftButton) && axis_->dragging()) axis_->mouse_move(pos);
+    if ((event->buttons() & Qt::LeftButton) && axis_->dragging())
+        run_guarded(nullptr, [&] { axis_->mouse_move(pos); });
     else if (!axis_->dragging()) update_cursor(pos);
     emit mouseMoved(event);
 }
 
 void TAxisWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        axis_->mouse_up(along(event));
+        run_guarded(nullptr, [&] { axis_->mouse_up(along(event)); });
         update_cursor(along(event));
     }
     emit mouseReleased(event);
@@ -271,11 +275,7 @@ void TAxisWidget::open_limits_dialog() {
     form_->SetAxisText(qs(a.GetAxisText()));
     form_->set_values(a.GetLoValue(), a.GetHiValue(), a.GetLogarithmic(), a.fallowlogarithmicchange);
     const bool ok = form_->exec() == QDialog::Accepted;
-    try {
-        a.apply_limits(ok, form_->hivalue(), form_->lovalue(), form_->logarithmic());
-    } catch (const EAxisError& e) {
-        QMessageBox::warning(this, "Axis limits", qs(e.what()));
-    }
+    run_guarded(nullptr, [&] { a.apply_limits(ok, form_->hivalue(), form_->lovalue(), form_->logarithmic()); });
 }
 
 }  // namespace tessal

@@ -1,5 +1,11 @@
 #include "windows/windowset.h"
 
+#include <QGuiApplication>
+#include <algorithm>
+#include <QScreen>
+
+#include "document/windowplacement.h"
+
 #include "editing/editingwindows.h"
 #include "mainwindow/keyboardshortcutswindow.h"
 #include "measurements/measurementwindows.h"
@@ -7,6 +13,33 @@
 #include "windows/placeholderwindow.h"
 
 namespace tessal {
+
+void fit_window_on_screen(QWidget* w, const QWidget* owner) {
+    const QScreen* s = owner && owner->screen() ? owner->screen() : w->screen();
+    if (!s) s = QGuiApplication::primaryScreen();
+    if (!s) return;
+    const QRect avail = s->availableGeometry();
+    // The frame is known once the window was shown; the client area must
+    // leave room for it, title bar included.
+    const QRect g = w->geometry(), f = w->frameGeometry();
+    const QMargins frame(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
+                         f.bottom() - g.bottom());
+    const QRect room = avail.marginsRemoved(frame);
+    const trect screen{room.left(), room.top(), room.width(), room.height()};
+    const bool first = !w->property("tessal_shown").toBool();
+    QSize least = w->minimumSizeHint();
+    if (first) least = least.expandedTo(w->sizeHint());
+    trect r{g.left(), g.top(), g.width(), g.height()};
+    if (first && !w->testAttribute(Qt::WA_Moved)) {
+        const QRect o = owner && owner->isVisible() ? owner->geometry() : avail;
+        r = centred_over(std::max(r.width, least.width()), std::max(r.height, least.height()),
+                         {o.left(), o.top(), o.width(), o.height()}, screen);
+    }
+    r = fit_on_screen(r, std::max(0, least.width()), std::max(0, least.height()), screen);
+    if (r.left != g.left() || r.top != g.top() || r.width != g.width() || r.height != g.height())
+        w->setGeometry(r.left, r.top, r.width, r.height);
+    w->setProperty("tessal_shown", true);
+}
 
 QString window_caption(twindowid id) {
     static const char* const captions[] = {
@@ -48,6 +81,7 @@ QWidget* twindowset::find(const QString& caption) const {
 
 void twindowset::show(twindowid id) {
     QWidget* w = window(id);
+    fit_window_on_screen(w, owner_);
     w->show();
     w->raise();
     w->activateWindow();
@@ -56,6 +90,7 @@ void twindowset::show(twindowid id) {
 QWidget* twindowset::add_processing_window() {
     QWidget* w = new tplaceholderwindow(window_caption(twindowid::processing), owner_);
     extra_.push_back(w);
+    fit_window_on_screen(w, owner_);
     w->show();
     return w;
 }

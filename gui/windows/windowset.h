@@ -20,6 +20,11 @@ enum class twindowid : int {
     count
 };
 
+// Sizes and places a top-level window just before it shows: on its first
+// showing at least its size hint, always no larger than the available
+// screen and wholly inside it, centred over `owner` when nothing placed it.
+void fit_window_on_screen(QWidget* w, const QWidget* owner);
+
 // Caption of each window as the user sees it, in creation order.
 QString window_caption(twindowid id);
 

@@ -56,12 +56,20 @@ TEST(MeasurementCommands, TwoLogPressesShowOneHeadingAndTwoRows) {
     auto* win = qobject_cast<tdatalogwindow*>(w.windows().window(twindowid::datalog));
     ASSERT_NE(win, nullptr);
     EXPECT_TRUE(win->isVisible());
+    // The memo shows each value under its heading; the log keeps its tabs.
     const QString expected =
+        "Channel  File name  Channel name  Sampling rate [Hz]  Lpeak [dB re FSD]  "
+        "Leq [dB re FSD]  Crest [dB]\n"
+        "0        tone.wav   mic           1000                -6.02              "
+        "-6.02            0.00\n"
+        "0        tone.wav   mic           1000                -6.02              "
+        "-6.02            0.00";
+    EXPECT_EQ(win->memo()->toPlainText(), expected);
+    const QString logged =
         "Channel\tFile name\tChannel name\tSampling rate [Hz]\tLpeak [dB re FSD]\t"
         "Leq [dB re FSD]\tCrest [dB]\t\n"
         "0\ttone.wav\tmic\t1000\t-6.02\t-6.02\t0.00\t\n"
         "0\ttone.wav\tmic\t1000\t-6.02\t-6.02\t0.00\t";
-    EXPECT_EQ(win->memo()->toPlainText(), expected);
 
     if (const char* dir = std::getenv("TESSAL_SHOT_DIR")) {
         win->resize(760, 200);
@@ -69,11 +77,12 @@ TEST(MeasurementCommands, TwoLogPressesShowOneHeadingAndTwoRows) {
         render_window_png(&w, QString(dir) + "/mainwindow-measured.png", {});
     }
 
-    // Copy log gives the same lines; New log asks and clears on OK only.
+    // Copy log gives the logged lines with their tabs; New log asks and
+    // clears on OK only.
     tmemoryclipboard clip;
     w.measurements().set_clipboard(&clip);
     win->copy_log();
-    EXPECT_EQ(QString::fromStdString(clip.text), expected + "\n");
+    EXPECT_EQ(QString::fromStdString(clip.text), logged + "\n");
     prompter->answers = {tanswer::cancel, tanswer::ok};
     win->new_log();
     EXPECT_FALSE(win->memo()->toPlainText().isEmpty());

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -27,6 +28,7 @@
 #include "settings/trecentfilesmenu.h"
 #include "settings/tsettingsdialog.h"
 #include "support/scriptedprompter.h"
+#include "support/settingswrites.h"
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;
@@ -56,6 +58,7 @@ void close_window(TMainWindow& w) {
 
 TEST(Settings, ARestartBringsTheSettingsBack) {
     tdatahome home;
+    tessal::testing::tsettingswrites writes;
     const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
     {
         auto* prompter = new tscriptedprompter;
@@ -122,6 +125,40 @@ TEST(Settings, RecentFilesSitInTheirMenus) {
     EXPECT_EQ(s.sound()->list().entries()[0], QDir::cleanPath(a).toStdString());
     s.sound()->list().clear();
     EXPECT_EQ(file->actions()[8]->text(), "&Clear list...");
+}
+
+TEST(Settings, ATestRunReadsTheSettingsButNeverWritesThemOrTheRecentFiles) {
+    tdatahome home;
+    const QString wav = home.dir.filePath("take.wav");
+    {
+        auto* prompter = new tscriptedprompter;
+        TMainWindow w(prompter);
+        w.first_activation({});
+        tdocument& doc = w.document();
+        prompter->answers = {tanswer::yes};  // save as wav anyway
+        doc.set_totnchans(1);
+        doc.channel(0).sampfreq = 8000;
+        doc.channel(0).nbits = 16;
+        doc.channel(0).sig.assign(800, 0.25f);
+        doc.channel(0).set_fsd(1);
+        w.document().prefs.nSignificantDigits = 9;
+        tmainsettings& s = tmainsettings::of(w);
+        s.sound()->list().AllowFileOnRAMDisk = true;  // the temporary folder may be tmpfs
+        doc.set_modified(false);
+        ASSERT_TRUE(w.files().save_file(wav.toStdString(), 16, 0, 0, {}, tFormat::pcm));
+        ASSERT_TRUE(w.files().open_document(wav.toStdString()));
+        ASSERT_FALSE(s.sound()->list().entries().empty());  // the list itself still works
+        close_window(w);
+    }
+    // Nothing but the signal file itself was written into the data folder.
+    QStringList written;
+    QDirIterator it(home.dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) written << it.next();
+    EXPECT_EQ(written, QStringList{wav});
+    TMainWindow again(new tscriptedprompter);
+    again.first_activation({});
+    EXPECT_EQ(again.document().prefs.nSignificantDigits, 5);
+    EXPECT_TRUE(tmainsettings::of(again).sound()->list().entries().empty());
 }
 
 TEST(Settings, TheDialogTakesOnlyValidNumbers) {

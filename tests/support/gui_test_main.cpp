@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/tmainsettings.h"
+
 namespace {
 
 class tfreshdatahome : public ::testing::EmptyTestEventListener {
@@ -26,6 +28,9 @@ class tfreshdatahome : public ::testing::EmptyTestEventListener {
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    // Tests read the settings but never write them; a test of writing
+    // allows it for itself (tsettingswrites in tests/support).
+    tessal::tmainsettings::set_writes_allowed(false);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new tfreshdatahome);
     return RUN_ALL_TESTS();

@@ -172,3 +172,96 @@ TEST(MeasureNow, ItemListsAndTheRowsOfADocumentBuiltInCode) {
     EXPECT_EQ(row.line, "1\t0.5\t-6.02\t0.00\t");
     EXPECT_FALSE(f.doc.measurementdirty);
 }
+
+namespace {
+
+std::vector<std::string> split_tabs(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t b = 0, t;
+    while ((t = line.find('\t', b)) != std::string::npos) {
+        cells.push_back(line.substr(b, t - b));
+        b = t + 1;
+    }
+    cells.push_back(line.substr(b));
+    return cells;
+}
+
+// Where each cell of an aligned line starts: after the line start or after
+// a run of two or more blanks (cell texts hold single blanks at most).
+std::vector<std::size_t> cell_starts(const std::string& line) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == ' ') continue;
+        if (i == 0 || (i >= 2 && line[i - 1] == ' ' && line[i - 2] == ' ')) starts.push_back(i);
+    }
+    return starts;
+}
+
+// Every set of shown items worth telling apart: none, each alone, each
+// pair, and all of them.
+std::vector<std::array<bool, nmeasurementitems>> item_sets() {
+    std::vector<std::array<bool, nmeasurementitems>> sets;
+    std::array<bool, nmeasurementitems> s{};
+    sets.push_back(s);
+    for (int i = 0; i < nmeasurementitems; ++i) {
+        s.fill(false);
+        s[i] = true;
+        sets.push_back(s);
+        for (int j = i + 1; j < nmeasurementitems; ++j) {
+            s.fill(false);
+            s[i] = s[j] = true;
+            sets.push_back(s);
+        }
+    }
+    s.fill(true);
+    sets.push_back(s);
+    return sets;
+}
+
+}  // namespace
+
+TEST(LogMeasurements, EveryRowHasAsManyColumnsAsItsHeadingForEverySetOfShownItems) {
+    logfixture f;
+    f.doc.channel(1).filename.clear();  // an empty cell is still a column
+    f.doc.measurementthreshold = 0.25;
+    for (int mode : {selmono, selall}) {
+        f.doc.selectmode = mode;
+        for (const auto& set : item_sets()) {
+            f.doc.showmeasurement = set;
+            f.m.log_measurements();
+            const tlogrow row = measurement_log_row(f.doc);
+            ASSERT_EQ(split_tabs(row.heading).size(), split_tabs(row.line).size()) << row.heading;
+        }
+    }
+}
+
+TEST(DataLog, AlignedLinesPutEveryValueUnderItsHeading) {
+    logfixture f;
+    f.doc.measurementthreshold = 0.25;
+    for (const auto& set : item_sets()) {
+        f.doc.showmeasurement = set;
+        f.m.datalog.clear();
+        f.m.log_measurements();
+        f.m.log_measurements();
+        const std::vector<std::string> shown = aligned_log_lines(f.m.datalog.lines());
+        ASSERT_EQ(shown.size(), f.m.datalog.lines().size());
+        if (shown.size() < 3) continue;
+        for (const std::string& l : shown) EXPECT_EQ(l.find('\t'), std::string::npos);
+        // "Sampling rate" above "10", "Channel name" above "a", ...
+        EXPECT_EQ(cell_starts(shown[1]), cell_starts(shown[0])) << shown[0] << "\n" << shown[1];
+        EXPECT_EQ(shown[2], shown[1]);
+    }
+}
+
+TEST(DataLog, AlignmentKeepsPlainLinesAndStartsANewTableAfterThem) {
+    const std::vector<std::string> lines = {"a\tbbbb\t", "ccccc\td\t", "profile of step 1",
+                                            "x\ty"};
+    const std::vector<std::string> shown = aligned_log_lines(lines);
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[0], "a      bbbb");
+    EXPECT_EQ(shown[1], "ccccc  d");
+    EXPECT_EQ(shown[2], "profile of step 1");
+    EXPECT_EQ(shown[3], "x  y");
+    // Widths count characters: "µ" is one.
+    EXPECT_EQ(aligned_log_lines({"\xC2\xB5V\tb", "xyz\tc"})[0], "\xC2\xB5V   b");
+}

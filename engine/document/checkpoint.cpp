@@ -1,0 +1,166 @@
+#include "document/checkpoint.h"
+
+#include <algorithm>
+#include <new>
+
+namespace tessal {
+
+tdocumentcheckpoint::tdocumentcheckpoint(const tdocument& doc, std::size_t samplebudget) {
+    std::size_t total = 0;
+    for (int i = 0; i < doc.totnchans(); ++i) total += doc.channel(i).sig.size();
+    withsamples_ = samplebudget > 0 && total <= samplebudget;
+    channels_.reserve(static_cast<std::size_t>(doc.totnchans()));
+    for (int i = 0; i < doc.totnchans(); ++i) {
+        const tchannel& c = doc.channel(i);
+        tchannelstate s;
+        s.object = &c;
+        s.name = c.name();
+        s.unit = c.yunit();
+        s.filename = c.filename;
+        s.visible = c.visible();
+        s.skipjumps = c.skipjumps();
+        s.fsd = c.fsd();
+        s.sampfreq = c.sampfreq;
+        s.orgsampfreq = c.orgsampfreq;
+        s.dbreference = c.dbreference;
+        s.yshift = c.yshift;
+        s.stereochanno = c.stereochanno;
+        s.nbits = c.nbits;
+        s.xshift = c.xshift;
+        s.format = c.format;
+        s.color = c.color;
+        s.notescolor = c.notescolor;
+        s.cursors = c.cursors;
+        s.labels = c.labels;
+        s.notes = c.notes;
+        s.created = c.created();
+        s.scale = c.axis.scale_state();
+        s.nsamples = c.sig.size();
+        if (withsamples_) s.sig = c.sig;
+        channels_.push_back(std::move(s));
+    }
+    filename_ = doc.filename();
+    modified_ = doc.modified();
+    thischanno_ = doc.thischanno();
+    selectmode_ = doc.selectmode;
+    sel1_ = doc.theglobal.sel1cursor();
+    sel2_ = doc.theglobal.sel2cursor();
+    timecursor_ = doc.theglobal.timecursor();
+    xscale_ = doc.xaxis.scale_state();
+    prefs_ = doc.prefs;
+    showmeasurement_ = doc.showmeasurement;
+    measurementthreshold_ = doc.measurementthreshold;
+}
+
+namespace {
+
+// Each step of a restore stands alone: one that fails must not keep the
+// others from running.
+template <class F>
+void attempt(F&& f) noexcept {
+    try {
+        f();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+void tdocumentcheckpoint::restore(tdocument& doc) const {
+    // Channels the command made go first, highest number first.
+    attempt([&] {
+        for (int i = doc.totnchans() - 1; i >= 0; --i) {
+            const tchannel* c = &doc.channel(i);
+            if (std::none_of(channels_.begin(), channels_.end(),
+                             [c](const tchannelstate& s) { return s.object == c; }))
+                doc.delete_channel(i);
+        }
+    });
+    for (int i = 0; i < doc.totnchans(); ++i) {
+        tchannel& c = doc.channel(i);
+        auto it = std::find_if(channels_.begin(), channels_.end(),
+                               [&c](const tchannelstate& s) { return s.object == &c; });
+        if (it == channels_.end()) continue;
+        const tchannelstate& s = *it;
+        attempt([&] {
+            c.set_name(s.name);
+            c.set_yunit(s.unit);
+            c.filename = s.filename;
+            c.set_visible(s.visible);
+            if (c.skipjumps() != s.skipjumps) c.set_skipjumps(s.skipjumps);
+            c.sampfreq = s.sampfreq;
+            c.orgsampfreq = s.orgsampfreq;
+            c.dbreference = s.dbreference;
+            c.yshift = s.yshift;
+            c.nbits = s.nbits;
+            c.xshift = s.xshift;
+            c.format = s.format;
+            c.color = s.color;
+            c.notescolor = s.notescolor;
+            c.cursors = s.cursors;
+            c.labels = s.labels;
+            c.notes = s.notes;
+            c.set_created(s.created);
+            // A partner number that no longer names a channel is dropped.
+            c.stereochanno = s.stereochanno < doc.totnchans() ? s.stereochanno : -1;
+        });
+        attempt([&] {
+            if (withsamples_ && c.sig != s.sig) {
+                c.sig = s.sig;
+                c.sigcachedirty = true;
+            }
+        });
+        attempt([&] {
+            // The full scale moves the axis bounds; a linear axis takes it
+            // without complaint, then the stored scale goes back whole.
+            c.axis.SetLogarithmic(false);
+            c.set_fsd(s.fsd);
+        });
+        attempt([&] { c.axis.restore_scale_state(s.scale); });
+        c.needsdither = c.histdirty = c.bmpdirty = true;
+        c.spectrumdirty = c.ltasdirty = c.correlationdirty = true;
+    }
+    attempt([&] {
+        doc.prefs = prefs_;
+        doc.showmeasurement = showmeasurement_;
+        doc.measurementthreshold = measurementthreshold_;
+        doc.selectmode = selectmode_;
+        doc.set_thischanno(thischanno_);
+        doc.xaxis.restore_scale_state(xscale_);
+    });
+    attempt([&] {
+        doc.theglobal.set_sel1cursor(sel1_);
+        doc.theglobal.set_sel2cursor(sel2_);
+        doc.theglobal.set_timecursor(timecursor_);
+    });
+    doc.measurementdirty = true;
+    attempt([&] { doc.set_filename(filename_); });
+    attempt([&] { doc.set_modified(modified_); });
+    attempt([&] { doc.theglobal.channels_changed(); });
+    attempt([&] { doc.theglobal.fix_things(); });
+    attempt([&] { doc.theglobal.invalidate_paintboxes(true); });
+}
+
+std::string failure_text(const std::exception& e) {
+    std::string what = e.what();
+    std::string cause;
+    if (dynamic_cast<const EAxisError*>(&e)) {
+        if (what.find("log scale") != std::string::npos)
+            cause = "A logarithmic axis can only show values above 0, and this command needed "
+                    "it to show 0 or less. Switch the axis to a linear scale (double-click the "
+                    "axis) and try again.";
+        else
+            cause = "An axis could not show the values this command asked for.";
+    } else if (dynamic_cast<const std::bad_alloc*>(&e)) {
+        cause = "There is not enough memory for this command.";
+        what.clear();
+    } else {
+        cause = "The command could not be completed.";
+    }
+    std::string text = cause;
+    if (!what.empty()) text += "\r(" + what + ")";
+    text += "\rNothing was changed.";
+    return text;
+}
+
+}  // namespace tessal

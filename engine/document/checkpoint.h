@@ -1,0 +1,72 @@
+// What a command that fails half way leaves behind: nothing. A checkpoint
+// records the document before a command runs (the channel list, every
+// channel's properties, labels, notes and axis scale, the cursors, the time
+// axis, the file name and modified flag, the preferences and measurement
+// switches, and the samples when the document is small enough to copy), and
+// restore() puts all of it back after the command raised an exception.
+//
+// Channels the command created are removed again; a channel it destroyed
+// cannot come back and is left out. Samples of a document larger than the
+// checkpoint's sample budget are not copied: commands that change samples
+// compute before they store, so they fail before touching them.
+//
+// failure_text turns an exception into a message a user can act on.
+#pragma once
+
+#include <cstddef>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "core/tdocument.h"
+
+namespace tessal {
+
+class tdocumentcheckpoint {
+public:
+    // Samples are copied only when the whole document holds at most
+    // `samplebudget` samples (0: never).
+    static constexpr std::size_t default_samplebudget = 16u << 20;
+
+    explicit tdocumentcheckpoint(const tdocument& doc,
+                                 std::size_t samplebudget = default_samplebudget);
+    // Puts the document back; never throws.
+    void restore(tdocument& doc) const;
+    bool has_samples() const { return withsamples_; }
+
+private:
+    struct tchannelstate {
+        const tchannel* object = nullptr;
+        std::string name, unit, filename;
+        bool visible = true, skipjumps = false;
+        double fsd = 0, sampfreq = 0, orgsampfreq = 0, dbreference = 0, yshift = 0;
+        int stereochanno = -1, nbits = 0;
+        long long xshift = 0;
+        tFormat format = tFormat::pcm;
+        TColor color = 0, notescolor = 0;
+        std::vector<double> cursors;
+        tsiglabels labels;
+        std::vector<std::string> notes;
+        tcreatedata created;
+        TAxis::tscalestate scale;
+        std::size_t nsamples = 0;
+        tsinglearr sig;
+    };
+
+    std::vector<tchannelstate> channels_;
+    bool withsamples_ = false;
+    std::string filename_;
+    bool modified_ = false;
+    int thischanno_ = 0, selectmode_ = 0;
+    double sel1_ = 0, sel2_ = 0, timecursor_ = 0;
+    TAxis::tscalestate xscale_;
+    tpreferences prefs_;
+    std::array<bool, nmeasurementitems> showmeasurement_{};
+    double measurementthreshold_ = 0;
+};
+
+// The message for a command that failed with `e`: what went wrong in the
+// user's words, the component's own text, and that nothing was changed.
+std::string failure_text(const std::exception& e);
+
+}  // namespace tessal

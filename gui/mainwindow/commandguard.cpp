@@ -1,0 +1,81 @@
+#include "mainwindow/commandguard.h"
+
+#include <QMainWindow>
+#include <QStatusBar>
+#include <QWidget>
+#include <cstdio>
+#include <exception>
+#include <optional>
+
+#include "document/checkpoint.h"
+
+namespace tessal {
+
+namespace {
+tprompter* errordisplay = nullptr;
+}
+
+void set_error_display(tprompter* p) { errordisplay = p; }
+
+tprompter* error_display() { return errordisplay; }
+
+void show_error(const std::string& text) {
+    if (errordisplay) {
+        try {
+            errordisplay->ask(text, "Tessal", tbuttons::ok, ticon::error);
+            return;
+        } catch (...) {
+        }
+    }
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\r') c = '\n';
+    std::fprintf(stderr, "tessal: %s\n", line.c_str());
+}
+
+bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsamples) {
+    std::optional<tdocumentcheckpoint> before;
+    try {
+        if (doc) before.emplace(*doc, withsamples ? tdocumentcheckpoint::default_samplebudget : 0);
+    } catch (const std::exception& e) {
+        // No room even to remember the document: the command does not run.
+        show_error(failure_text(e));
+        return false;
+    }
+    std::string message;
+    try {
+        work();
+        return true;
+    } catch (const std::exception& e) {
+        message = failure_text(e);
+    } catch (...) {
+        message = "The command could not be completed.\rNothing was changed.";
+    }
+    if (doc && before) before->restore(*doc);
+    show_error(message);
+    return false;
+}
+
+QString paint_failure_text(tpaintstep step, int chno) {
+    QString t = QString("Ykk! ") + QChar(static_cast<char>(step));
+    if (chno >= 0) t += QString::number(chno);
+    return t;
+}
+
+bool paint_guarded(QWidget* w, tpaintstep step, int chno, const std::function<void()>& work) {
+    try {
+        work();
+        return true;
+    } catch (...) {
+    }
+    try {
+        if (auto* main = qobject_cast<QMainWindow*>(w ? w->window() : nullptr))
+            main->statusBar()->showMessage(paint_failure_text(step, chno));
+        else
+            std::fprintf(stderr, "tessal: %s\n", qPrintable(paint_failure_text(step, chno)));
+    } catch (...) {
+    }
+    return false;
+}
+
+}  // namespace tessal

@@ -1,0 +1,47 @@
+// The one guard between the user's input and the program's work. Every
+// command handler, every dialog's OK/Apply and every paint runs its work
+// through it, so an exception raised by the work never leaves an event
+// handler (which would end the program).
+//
+// A command that fails leaves the document as it was before it ran (see
+// tdocumentcheckpoint) and its message goes to the error display, in words
+// a user can act on. A paint that fails writes "Ykk! " followed by a letter
+// for the failing step and the channel number in the main window's status
+// bar; the other channels paint as usual.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "core/prompter.h"
+
+class QWidget;
+
+namespace tessal {
+
+class tdocument;
+
+// The program's error display. The main window points it at its prompter
+// (message boxes, or a test's scripted prompter); without one the message
+// goes to the standard error stream.
+void set_error_display(tprompter* p);
+tprompter* error_display();
+void show_error(const std::string& text);
+
+// Runs a command. On an exception the document (when given) is put back,
+// the message shown, and false returned. `withsamples` false skips copying
+// the samples for work that never changes them (mouse and key handling).
+bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsamples = true);
+
+// Paint steps named in the status text.
+enum class tpaintstep : char {
+    waveform = 'w', overlays = 'o', infoline = 'i', showbox = 's', axis = 'a'
+};
+// The status text of a failed channel paint: "Ykk! " + step letter + channel
+// (no number for a paint that belongs to no channel).
+QString paint_failure_text(tpaintstep step, int chno);
+// Runs one paint step of channel `chno` in widget `w`; false after a failure.
+bool paint_guarded(QWidget* w, tpaintstep step, int chno, const std::function<void()>& work);
+
+}  // namespace tessal
