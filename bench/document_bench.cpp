@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <random>
 
-#include "core/prompter.h"
-#include "document/documentfiles.h"
-#include "formats/twavfile.h"
+#include "engine/core/prompter.h"
+#include "engine/document/documentfiles.h"
+#include "engine/formats/twavfile.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <vector>
 
-#include "core/clipboard.h"
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "document/editcommands.h"
-#include "document/levels.h"
+#include "engine/core/clipboard.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/editcommands.h"
+#include "engine/document/levels.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "dsp/tfft.h"
+#include "engine/dsp/tfft.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "dsp/tfiltersection.h"
+#include "engine/dsp/tfiltersection.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "core/tdocument.h"
-#include "document/measurementpass.h"
-#include "dsp/tfiltersection.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/measurementpass.h"
+#include "engine/dsp/tfiltersection.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/tdocument.h"
-#include "document/viewrange.h"
-#include "document/waveformcolumns.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/signalpanel.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewrange.h"
+#include "engine/view/waveformcolumns.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/signalpanel.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/twavfile.h"
+#include "engine/formats/twavfile.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "dsp/listtext.h"
+#include "engine/dsp/listtext.h"
 
 namespace tessal::cli {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "document/savespan.h"
-#include "dsp/numformat.h"
+#include "engine/document/savespan.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal::cli {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "core/measurementitems.h"
-#include "document/measurements.h"
-#include "dsp/numformat.h"
+#include "engine/core/measurementitems.h"
+#include "engine/document/measurements.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal::cli {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "document/documentfiles.h"
-#include "document/lifecycle.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/documentfiles.h"
+#include "engine/document/lifecycle.h"
 
 namespace tessal::cli {
 

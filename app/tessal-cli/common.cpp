@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "dsp/numformat.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal::cli {
 

@@ -16,10 +16,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "mainwindow/mainwindow.h"
-#include "document/title.h"
-#include "mainwindow/screenshot.h"
-#include "settings/tmainsettings.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "engine/document/title.h"
+#include "gui/mainwindow/screenshot.h"
+#include "gui/settings/tmainsettings.h"
 
 int main(int argc, char** argv) {
     QString screenshot, windowcaption, menu;

@@ -1,4 +1,4 @@
-#include "core/colors.h"
+#include "engine/core/colors.h"
 
 namespace tessal {
 

@@ -2,15 +2,15 @@
 // and the stored results of the last measurement pass, and their texts for
 // the information line, the Measurements dialog and the data log. A number
 // that cannot be computed (logarithm of zero, division by zero) shows "-".
-#include "core/measurementitems.h"
+#include "engine/core/measurementitems.h"
 
 #include <cmath>
 #include <limits>
 
-#include "core/tchannel.h"
-#include "core/tdocument.h"
-#include "core/unitproduct.h"
-#include "dsp/numformat.h"
+#include "engine/core/tchannel.h"
+#include "engine/core/tdocument.h"
+#include "engine/core/unitproduct.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 namespace {

@@ -7,14 +7,14 @@
 // end on a logarithmic axis) maps everything to the low end rather than
 // dividing by zero, and tick loops are bounded so that odd bounds can never
 // produce an endless or huge tick list.
-#include "core/taxis.h"
+#include "engine/core/taxis.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 
-#include "dsp/notes.h"
-#include "dsp/numformat.h"
+#include "engine/dsp/notes.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/textmetrics.h"
+#include "engine/core/textmetrics.h"
 
 namespace tessal {
 

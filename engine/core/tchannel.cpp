@@ -1,9 +1,9 @@
-#include "core/tchannel.h"
+#include "engine/core/tchannel.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "core/colors.h"
-#include "core/taxis.h"
-#include "core/tcreatedata.h"
-#include "core/tsiglabel.h"
-#include "dsp/arrays.h"
-#include "dsp/tcomplex.h"
+#include "engine/core/colors.h"
+#include "engine/core/taxis.h"
+#include "engine/core/tcreatedata.h"
+#include "engine/core/tsiglabel.h"
+#include "engine/dsp/arrays.h"
+#include "engine/dsp/tcomplex.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "core/tcreatedata.h"
+#include "engine/core/tcreatedata.h"
 
 #include <pwd.h>
 #include <unistd.h>

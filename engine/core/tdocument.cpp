@@ -1,9 +1,9 @@
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "core/measurementitems.h"
+#include "engine/core/measurementitems.h"
 
 namespace tessal {
 

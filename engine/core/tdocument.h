@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "core/colors.h"
-#include "core/taxis.h"
-#include "core/tchannel.h"
-#include "core/tglobal.h"
-#include "core/tpreferences.h"
+#include "engine/core/colors.h"
+#include "engine/core/taxis.h"
+#include "engine/core/tchannel.h"
+#include "engine/core/tglobal.h"
+#include "engine/core/tpreferences.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "core/textmetrics.h"
+#include "engine/core/textmetrics.h"
 
 namespace tessal {
 

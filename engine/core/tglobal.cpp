@@ -1,8 +1,8 @@
-#include "core/tglobal.h"
+#include "engine/core/tglobal.h"
 
 #include <algorithm>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

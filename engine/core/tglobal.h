@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "core/textmetrics.h"
-#include "core/tviewlistener.h"
+#include "engine/core/textmetrics.h"
+#include "engine/core/tviewlistener.h"
 
 namespace tessal {
 

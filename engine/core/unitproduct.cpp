@@ -1,4 +1,4 @@
-#include "core/unitproduct.h"
+#include "engine/core/unitproduct.h"
 
 #include <cctype>
 

@@ -1,12 +1,12 @@
-#include "document/channelcommands.h"
+#include "engine/document/channelcommands.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "document/editcommands.h"
-#include "document/viewrange.h"
-#include "dsp/numberfield.h"
-#include "dsp/numformat.h"
+#include "engine/document/editcommands.h"
+#include "engine/view/viewrange.h"
+#include "engine/dsp/numberfield.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

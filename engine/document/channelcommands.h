@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "document/checkpoint.h"
+#include "engine/document/checkpoint.h"
 
 #include <algorithm>
 #include <new>

@@ -1,4 +1,4 @@
-#include "document/clipboardblock.h"
+#include "engine/document/clipboardblock.h"
 
 #include <bit>
 #include <cstring>

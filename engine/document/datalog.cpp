@@ -1,11 +1,11 @@
 // The data log's lines and heading rule, and the texts of Log measurements
 // and Copy measurements built from the channels' measurement items.
-#include "document/datalog.h"
+#include "engine/document/datalog.h"
 
 #include <algorithm>
 
-#include "core/tdocument.h"
-#include "dsp/numformat.h"
+#include "engine/core/tdocument.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/prompter.h"
-#include "core/textclipboard.h"
+#include "engine/core/prompter.h"
+#include "engine/core/textclipboard.h"
 
 namespace tessal {
 

@@ -1,14 +1,14 @@
-#include "document/documentfiles.h"
+#include "engine/document/documentfiles.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <utility>
 
-#include "document/savespan.h"
-#include "document/title.h"
-#include "document/viewrange.h"
-#include "dsp/numformat.h"
+#include "engine/document/savespan.h"
+#include "engine/document/title.h"
+#include "engine/view/viewrange.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "document/lifecycle.h"
-#include "document/saveformats.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/lifecycle.h"
+#include "engine/document/saveformats.h"
 
 namespace tessal {
 

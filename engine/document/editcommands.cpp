@@ -1,11 +1,11 @@
-#include "document/editcommands.h"
+#include "engine/document/editcommands.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "document/clipboardblock.h"
-#include "document/viewrange.h"
+#include "engine/document/clipboardblock.h"
+#include "engine/view/viewrange.h"
 
 namespace tessal {
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "core/clipboard.h"
-#include "core/prompter.h"
-#include "core/tdocument.h"
+#include "engine/core/clipboard.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

@@ -1,14 +1,14 @@
-#include "document/labelcommands.h"
+#include "engine/document/labelcommands.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 
-#include "core/measurementitems.h"
-#include "document/editcommands.h"
-#include "dsp/numberfield.h"
-#include "dsp/numformat.h"
+#include "engine/core/measurementitems.h"
+#include "engine/document/editcommands.h"
+#include "engine/dsp/numberfield.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "document/datalog.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/datalog.h"
 
 namespace tessal {
 

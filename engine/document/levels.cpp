@@ -1,12 +1,12 @@
-#include "document/levels.h"
+#include "engine/document/levels.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
-#include "document/editcommands.h"
-#include "dsp/numformat.h"
+#include "engine/document/editcommands.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

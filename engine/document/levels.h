@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "document/lifecycle.h"
+#include "engine/document/lifecycle.h"
 
 namespace tessal {
 

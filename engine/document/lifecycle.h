@@ -9,10 +9,10 @@
 #include <functional>
 #include <string>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "document/zoomhistory.h"
-#include "dsp/arrays.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/zoomhistory.h"
+#include "engine/dsp/arrays.h"
 
 namespace tessal {
 

@@ -7,15 +7,15 @@
 // exactly (pairwise update of count, mean and squared deviations). On GCC
 // for x86-64 Linux the block loops are also compiled for AVX2 and the best
 // version is picked when the program loads.
-#include "document/measurementpass.h"
+#include "engine/document/measurementpass.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "core/tchannel.h"
-#include "core/tdocument.h"
+#include "engine/core/tchannel.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

@@ -17,7 +17,7 @@
 #include <functional>
 #include <string>
 
-#include "dsp/tfiltersection.h"
+#include "engine/dsp/tfiltersection.h"
 
 namespace tessal {
 

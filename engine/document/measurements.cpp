@@ -1,10 +1,10 @@
 // The countdown, the edit-set check and the two measurement commands.
-#include "document/measurements.h"
+#include "engine/document/measurements.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "core/measurementitems.h"
+#include "engine/core/measurementitems.h"
 
 namespace tessal {
 

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "core/tdocument.h"
-#include "core/textclipboard.h"
-#include "core/tviewlistener.h"
-#include "document/datalog.h"
-#include "document/measurementpass.h"
+#include "engine/core/tdocument.h"
+#include "engine/core/textclipboard.h"
+#include "engine/core/tviewlistener.h"
+#include "engine/document/datalog.h"
+#include "engine/document/measurementpass.h"
 
 namespace tessal {
 

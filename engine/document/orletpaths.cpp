@@ -3,8 +3,8 @@
 // 16-bit integers interleaved by channel, each read as value / 32767.
 #include <algorithm>
 
-#include "document/documentfiles.h"
-#include "formats/txiifile.h"
+#include "engine/document/documentfiles.h"
+#include "engine/formats/txiifile.h"
 
 namespace tessal {
 

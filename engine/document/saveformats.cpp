@@ -1,4 +1,4 @@
-#include "document/saveformats.h"
+#include "engine/document/saveformats.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "document/saveselection.h"
+#include "engine/document/saveselection.h"
 
 #include <algorithm>
 
-#include "dsp/numformat.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "document/savespan.h"
+#include "engine/document/savespan.h"
 
 #include <algorithm>
 #include <cmath>

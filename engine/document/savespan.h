@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

@@ -6,9 +6,9 @@
 #include <limits>
 #include <tuple>
 
-#include "document/documentfiles.h"
-#include "document/savespan.h"
-#include "formats/tsmpfile.h"
+#include "engine/document/documentfiles.h"
+#include "engine/document/savespan.h"
+#include "engine/formats/tsmpfile.h"
 
 namespace tessal {
 

@@ -2,8 +2,8 @@
 // EPG frame goes to and comes from the ".tessal" file unchanged.
 #include <algorithm>
 
-#include "document/documentfiles.h"
-#include "formats/tessalfile.h"
+#include "engine/document/documentfiles.h"
+#include "engine/formats/tessalfile.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "document/title.h"
+#include "engine/document/title.h"
 
 namespace tessal {
 

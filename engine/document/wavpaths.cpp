@@ -6,10 +6,10 @@
 #include <cmath>
 #include <fstream>
 
-#include "document/documentfiles.h"
-#include "document/savespan.h"
-#include "document/title.h"
-#include "formats/twavfile.h"
+#include "engine/document/documentfiles.h"
+#include "engine/document/savespan.h"
+#include "engine/document/title.h"
+#include "engine/formats/twavfile.h"
 
 namespace tessal {
 

@@ -4,7 +4,7 @@
 // program loads; elsewhere the vector type is plain double. FMA rounds the
 // products once instead of twice, which changes results by no more than the
 // last bit.
-#include "dsp/fftkernels.h"
+#include "engine/dsp/fftkernels.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // Window shapes for the FFT; see fftwindows.h.
-#include "dsp/fftwindows.h"
+#include "engine/dsp/fftwindows.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,9 +1,9 @@
-#include "dsp/listtext.h"
+#include "engine/dsp/listtext.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "dsp/numformat.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "dsp/arrays.h"
+#include "engine/dsp/arrays.h"
 
 namespace tessal {
 

@@ -1,8 +1,8 @@
-#include "dsp/notes.h"
+#include "engine/dsp/notes.h"
 
 #include <cmath>
 
-#include "dsp/numformat.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

@@ -1,9 +1,9 @@
-#include "dsp/numberfield.h"
+#include "engine/dsp/numberfield.h"
 
 #include <cctype>
 #include <cmath>
 
-#include "dsp/numformat.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "dsp/numeric.h"
+#include "engine/dsp/numeric.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // sort and interpolated quantiles.
 #pragma once
 
-#include "dsp/arrays.h"
+#include "engine/dsp/arrays.h"
 
 namespace tessal {
 

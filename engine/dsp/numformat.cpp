@@ -2,7 +2,7 @@
 // rounds that image half away from zero, so "0.125" with two decimals gives
 // "0.13" as a person would write it, and the general form never shows binary
 // noise beyond 15 digits.
-#include "dsp/numformat.h"
+#include "engine/dsp/numformat.h"
 
 #include <charconv>
 #include <cmath>

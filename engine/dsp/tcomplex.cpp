@@ -1,4 +1,4 @@
-#include "dsp/tcomplex.h"
+#include "engine/dsp/tcomplex.h"
 
 #include <cmath>
 

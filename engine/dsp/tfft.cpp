@@ -3,9 +3,9 @@
 // samples as real parts, odd ones as imaginary parts) whose spectrum is then
 // split into the spectrum of the real block: the same values for half the
 // work.
-#include "dsp/tfft.h"
+#include "engine/dsp/tfft.h"
 
-#include "dsp/fftkernels.h"
+#include "engine/dsp/fftkernels.h"
 
 #include <algorithm>
 #include <cmath>

@@ -21,9 +21,9 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "dsp/arrays.h"
-#include "dsp/fftwindows.h"
-#include "dsp/tcomplex.h"
+#include "engine/dsp/arrays.h"
+#include "engine/dsp/fftwindows.h"
+#include "engine/dsp/tcomplex.h"
 
 namespace tessal {
 

@@ -1,5 +1,5 @@
 // The filter sections' designs and block loops; see tfiltersection.h.
-#include "dsp/tfiltersection.h"
+#include "engine/dsp/tfiltersection.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,5 +1,5 @@
 // Code page 437 tables and the two conversions (see codepage437.h).
-#include "formats/codepage437.h"
+#include "engine/formats/codepage437.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // G.711 A-law and mu-law companding (see g711.h). Both directions are
 // computed arithmetically; the WAVE reader builds its own 256-entry tables from
 // the expansions, so nothing here needs to be fast.
-#include "formats/g711.h"
+#include "engine/formats/g711.h"
 
 namespace tessal {
 namespace {

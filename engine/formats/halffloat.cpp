@@ -1,6 +1,6 @@
 // Half-precision conversions (see halffloat.h), done on the bit patterns so
 // that they behave the same on every compiler and need no hardware support.
-#include "formats/halffloat.h"
+#include "engine/formats/halffloat.h"
 
 #include <bit>
 #include <cmath>

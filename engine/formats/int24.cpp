@@ -1,5 +1,5 @@
 // Checked conversion to the packed 24-bit integer (see int24.h).
-#include "formats/int24.h"
+#include "engine/formats/int24.h"
 
 #include <string>
 

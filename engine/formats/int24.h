@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "dsp/arrays.h"
+#include "engine/dsp/arrays.h"
 
 namespace tessal {
 

@@ -1,5 +1,5 @@
 // The replace-by-rename save (see safereplace.h).
-#include "formats/safereplace.h"
+#include "engine/formats/safereplace.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,5 +1,5 @@
 // File-system calls and the all-or-nothing replacement (see smpfileops.h).
-#include "formats/smpfileops.h"
+#include "engine/formats/smpfileops.h"
 
 #include <atomic>
 #include <cerrno>

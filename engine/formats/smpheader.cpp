@@ -1,11 +1,11 @@
 // Parsing and building .smp header text (see smpheader.h).
-#include "formats/smpheader.h"
+#include "engine/formats/smpheader.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "dsp/numformat.h"
-#include "formats/codepage437.h"
+#include "engine/dsp/numformat.h"
+#include "engine/formats/codepage437.h"
 
 namespace tessal {
 

@@ -1,12 +1,12 @@
 // The native signal file (see tessalfile.h).
-#include "formats/tessalfile.h"
+#include "engine/formats/tessalfile.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

@@ -18,9 +18,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "dsp/arrays.h"
-#include "formats/safereplace.h"
-#include "formats/txiifile.h"
+#include "engine/dsp/arrays.h"
+#include "engine/formats/safereplace.h"
+#include "engine/formats/txiifile.h"
 
 namespace tessal {
 

@@ -1,5 +1,5 @@
 // TSMPfile (see tsmpfile.h).
-#include "formats/tsmpfile.h"
+#include "engine/formats/tsmpfile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,8 +10,8 @@
 #include <system_error>
 #include <unordered_set>
 
-#include "dsp/numformat.h"
-#include "formats/codepage437.h"
+#include "engine/dsp/numformat.h"
+#include "engine/formats/codepage437.h"
 
 namespace tessal {
 

@@ -31,10 +31,10 @@
 #include <string>
 #include <vector>
 
-#include "core/tsiglabel.h"
-#include "dsp/arrays.h"
-#include "formats/smpfileops.h"
-#include "formats/smpheader.h"
+#include "engine/core/tsiglabel.h"
+#include "engine/dsp/arrays.h"
+#include "engine/formats/smpfileops.h"
+#include "engine/formats/smpheader.h"
 
 namespace tessal {
 

@@ -1,6 +1,6 @@
 // TWavFile (see twavfile.h): header parsing, chunk walking, block reading and
 // the one-pass writer.
-#include "formats/twavfile.h"
+#include "engine/formats/twavfile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-#include "core/prompter.h"
+#include "engine/core/prompter.h"
 
 namespace tessal {
 namespace {

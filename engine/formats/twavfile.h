@@ -38,9 +38,9 @@
 #include <string>
 #include <vector>
 
-#include "dsp/arrays.h"
-#include "formats/safereplace.h"
-#include "formats/wavsamples.h"
+#include "engine/dsp/arrays.h"
+#include "engine/formats/safereplace.h"
+#include "engine/formats/wavsamples.h"
 
 namespace tessal {
 

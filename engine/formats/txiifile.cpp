@@ -1,5 +1,5 @@
 // The tagged container (see txiifile.h).
-#include "formats/txiifile.h"
+#include "engine/formats/txiifile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

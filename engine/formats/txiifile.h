@@ -29,9 +29,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "dsp/arrays.h"
-#include "dsp/tcomplex.h"
-#include "formats/safereplace.h"
+#include "engine/dsp/arrays.h"
+#include "engine/dsp/tcomplex.h"
+#include "engine/formats/safereplace.h"
 
 namespace tessal {
 

@@ -2,15 +2,15 @@
 // Each coding gets its own instantiation of a small loop template, with the
 // byte width as a constant and the mono and stereo layouts spelled out, so
 // the loops compile to straight loads, multiplies and stores.
-#include "formats/wavsamples.h"
+#include "engine/formats/wavsamples.h"
 
 #include <array>
 #include <bit>
 #include <cstring>
 #include <type_traits>
 
-#include "formats/g711.h"
-#include "formats/halffloat.h"
+#include "engine/formats/g711.h"
+#include "engine/formats/halffloat.h"
 
 namespace tessal {
 namespace {

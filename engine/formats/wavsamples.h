@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dsp/arrays.h"
+#include "engine/dsp/arrays.h"
 
 namespace tessal {
 

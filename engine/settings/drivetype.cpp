@@ -1,4 +1,4 @@
-#include "settings/drivetype.h"
+#include "engine/settings/drivetype.h"
 
 #include <fstream>
 #include <sstream>

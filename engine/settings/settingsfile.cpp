@@ -1,13 +1,13 @@
-#include "settings/settingsfile.h"
+#include "engine/settings/settingsfile.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
-#include "core/measurementitems.h"
-#include "formats/safereplace.h"
-#include "settings/tsetting.h"
+#include "engine/core/measurementitems.h"
+#include "engine/formats/safereplace.h"
+#include "engine/settings/tsetting.h"
 
 namespace tessal {
 

@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "formats/txiifile.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/formats/txiifile.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "settings/trecentfiles.h"
+#include "engine/settings/trecentfiles.h"
 
 #include <algorithm>
 #include <cstdio>

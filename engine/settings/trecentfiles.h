@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "core/prompter.h"
-#include "settings/drivetype.h"
-#include "settings/tsetting.h"
+#include "engine/core/prompter.h"
+#include "engine/settings/drivetype.h"
+#include "engine/settings/tsetting.h"
 
 namespace tessal {
 

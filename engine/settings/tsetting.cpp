@@ -1,4 +1,4 @@
-#include "settings/tsetting.h"
+#include "engine/settings/tsetting.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "formats/safereplace.h"
+#include "engine/formats/safereplace.h"
 
 namespace tessal {
 

@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/txiifile.h"
+#include "engine/formats/txiifile.h"
 
 namespace tessal {
 

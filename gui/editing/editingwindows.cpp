@@ -1,14 +1,14 @@
-#include "editing/editingwindows.h"
+#include "gui/editing/editingwindows.h"
 
-#include "editing/talignchannelsdialog.h"
-#include "editing/tchannelinfodialog.h"
-#include "editing/teditingcommands.h"
-#include "editing/teditlevelsdialog.h"
-#include "editing/tlabelpropertiesdialog.h"
-#include "editing/tnotesdialog.h"
-#include "editing/tsetfsdwindow.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/signalpanel.h"
+#include "gui/editing/talignchannelsdialog.h"
+#include "gui/editing/tchannelinfodialog.h"
+#include "gui/editing/teditingcommands.h"
+#include "gui/editing/teditlevelsdialog.h"
+#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/editing/tnotesdialog.h"
+#include "gui/editing/tsetfsdwindow.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/signalpanel.h"
 
 namespace tessal {
 

@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-#include "windows/windowset.h"
+#include "gui/windows/windowset.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "editing/talignchannelsdialog.h"
+#include "gui/editing/talignchannelsdialog.h"
 
 #include <QCheckBox>
 #include <algorithm>
@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "document/channelcommands.h"
-#include "document/viewstate.h"
-#include "mainwindow/commandguard.h"
+#include "engine/document/channelcommands.h"
+#include "engine/view/viewstate.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

@@ -9,8 +9,8 @@
 #include <QDialog>
 #include <vector>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
 
 class QCheckBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "editing/tchannelinfodialog.h"
+#include "gui/editing/tchannelinfodialog.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "document/channelcommands.h"
-#include "dsp/numformat.h"
-#include "mainwindow/commandguard.h"
+#include "engine/document/channelcommands.h"
+#include "engine/dsp/numformat.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

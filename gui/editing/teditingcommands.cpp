@@ -1,4 +1,4 @@
-#include "editing/teditingcommands.h"
+#include "gui/editing/teditingcommands.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -7,14 +7,14 @@
 #include <QWidget>
 #include <exception>
 
-#include "document/channelcommands.h"
-#include "document/labelcommands.h"
-#include "editing/tlabelpropertiesdialog.h"
-#include "editing/tnotesdialog.h"
-#include "mainwindow/commandguard.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/signalpanel.h"
-#include "measurements/tmeasurementcommands.h"
+#include "engine/document/channelcommands.h"
+#include "engine/document/labelcommands.h"
+#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/editing/tnotesdialog.h"
+#include "gui/mainwindow/commandguard.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/signalpanel.h"
+#include "gui/measurements/tmeasurementcommands.h"
 
 namespace tessal {
 

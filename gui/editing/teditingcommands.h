@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "core/clipboard.h"
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "core/tviewlistener.h"
-#include "document/editcommands.h"
-#include "mainwindow/commandtable.h"
-#include "platform/qtclipboard.h"
+#include "engine/core/clipboard.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/core/tviewlistener.h"
+#include "engine/document/editcommands.h"
+#include "gui/mainwindow/commandtable.h"
+#include "gui/platform/qtclipboard.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "editing/teditlevelsdialog.h"
+#include "gui/editing/teditlevelsdialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -10,9 +10,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "document/levels.h"
-#include "dsp/numformat.h"
-#include "mainwindow/commandguard.h"
+#include "engine/document/levels.h"
+#include "engine/dsp/numformat.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

@@ -6,9 +6,9 @@
 
 #include <QDialog>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "document/viewstate.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewstate.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "editing/tlabelpropertiesdialog.h"
+#include "gui/editing/tlabelpropertiesdialog.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "document/labelcommands.h"
-#include "mainwindow/commandguard.h"
+#include "engine/document/labelcommands.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

@@ -7,8 +7,8 @@
 
 #include <QDialog>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
 
 class QLabel;
 class QLineEdit;

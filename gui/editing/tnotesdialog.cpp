@@ -1,4 +1,4 @@
-#include "editing/tnotesdialog.h"
+#include "gui/editing/tnotesdialog.h"
 
 #include <QColorDialog>
 #include <QHBoxLayout>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "document/labelcommands.h"
-#include "mainwindow/commandguard.h"
+#include "engine/document/labelcommands.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

@@ -6,8 +6,8 @@
 
 #include <QDialog>
 
-#include "core/colors.h"
-#include "core/tdocument.h"
+#include "engine/core/colors.h"
+#include "engine/core/tdocument.h"
 
 class QLabel;
 class QPlainTextEdit;

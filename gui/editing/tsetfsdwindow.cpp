@@ -1,4 +1,4 @@
-#include "editing/tsetfsdwindow.h"
+#include "gui/editing/tsetfsdwindow.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "document/channelcommands.h"
-#include "dsp/numformat.h"
-#include "mainwindow/commandguard.h"
+#include "engine/document/channelcommands.h"
+#include "engine/dsp/numformat.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

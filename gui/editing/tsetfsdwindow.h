@@ -7,9 +7,9 @@
 
 #include <QWidget>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "core/tviewlistener.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/core/tviewlistener.h"
 
 class QCheckBox;
 class QLabel;

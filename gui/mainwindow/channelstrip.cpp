@@ -1,10 +1,10 @@
-#include "mainwindow/channelstrip.h"
+#include "gui/mainwindow/channelstrip.h"
 
-#include "core/tdocument.h"
-#include "mainwindow/infoline.h"
-#include "mainwindow/showbox.h"
-#include "mainwindow/waveformview.h"
-#include "widgets/taxiswidget.h"
+#include "engine/core/tdocument.h"
+#include "gui/mainwindow/infoline.h"
+#include "gui/mainwindow/showbox.h"
+#include "gui/mainwindow/waveformview.h"
+#include "gui/widgets/taxiswidget.h"
 
 namespace tessal {
 

@@ -6,7 +6,7 @@
 // gone (see abandon()).
 #pragma once
 
-#include "document/viewlayout.h"
+#include "engine/view/viewlayout.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "mainwindow/commandguard.h"
+#include "gui/mainwindow/commandguard.h"
 
 #include <QMainWindow>
 #include <QStatusBar>
@@ -7,7 +7,7 @@
 #include <exception>
 #include <optional>
 
-#include "document/checkpoint.h"
+#include "engine/document/checkpoint.h"
 
 namespace tessal {
 

@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-#include "core/prompter.h"
+#include "engine/core/prompter.h"
 
 class QWidget;
 

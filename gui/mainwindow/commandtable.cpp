@@ -1,9 +1,9 @@
-#include "mainwindow/commandtable.h"
+#include "gui/mainwindow/commandtable.h"
 
 #include <QMenu>
 #include <algorithm>
 
-#include "mainwindow/commandguard.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

@@ -1,12 +1,12 @@
-#include "mainwindow/filecommands.h"
+#include "gui/mainwindow/filecommands.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 #include <algorithm>
 #include <memory>
 
-#include "document/title.h"
-#include "platform/filefilter.h"
+#include "engine/document/title.h"
+#include "gui/platform/filefilter.h"
 
 namespace tessal {
 

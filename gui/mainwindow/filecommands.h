@@ -8,9 +8,9 @@
 #include <QStringList>
 #include <functional>
 
-#include "core/prompter.h"
-#include "document/documentfiles.h"
-#include "document/saveselection.h"
+#include "engine/core/prompter.h"
+#include "engine/document/documentfiles.h"
+#include "engine/document/saveselection.h"
 
 class QFileDialog;
 class QWidget;

@@ -1,10 +1,10 @@
-#include "mainwindow/infoline.h"
+#include "gui/mainwindow/infoline.h"
 
 #include <QPainter>
 
-#include "core/tdocument.h"
-#include "mainwindow/commandguard.h"
-#include "mainwindow/viewcolors.h"
+#include "engine/core/tdocument.h"
+#include "gui/mainwindow/commandguard.h"
+#include "gui/mainwindow/viewcolors.h"
 
 namespace tessal {
 

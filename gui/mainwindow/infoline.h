@@ -9,7 +9,7 @@ class QPainter;
 #include <functional>
 #include <vector>
 
-#include "core/colors.h"
+#include "engine/core/colors.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "mainwindow/keyboardshortcutswindow.h"
+#include "gui/mainwindow/keyboardshortcutswindow.h"
 
 #include <QPlainTextEdit>
 #include <QVBoxLayout>

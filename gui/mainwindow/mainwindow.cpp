@@ -1,4 +1,4 @@
-#include "mainwindow/mainwindow.h"
+#include "gui/mainwindow/mainwindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,14 +11,14 @@
 #include <QScreen>
 #include <QToolBar>
 
-#include "core/measurementitems.h"
-#include "document/title.h"
-#include "document/windowplacement.h"
-#include "editing/teditingcommands.h"
-#include "mainwindow/commandguard.h"
-#include "mainwindow/signalpanel.h"
-#include "measurements/tmeasurementcommands.h"
-#include "settings/tmainsettings.h"
+#include "engine/core/measurementitems.h"
+#include "engine/document/title.h"
+#include "engine/view/windowplacement.h"
+#include "gui/editing/teditingcommands.h"
+#include "gui/mainwindow/commandguard.h"
+#include "gui/mainwindow/signalpanel.h"
+#include "gui/measurements/tmeasurementcommands.h"
+#include "gui/settings/tmainsettings.h"
 
 namespace tessal {
 

@@ -8,15 +8,15 @@
 #include <QStringList>
 #include <memory>
 
-#include "core/tdocument.h"
-#include "core/tviewlistener.h"
-#include "document/documentfiles.h"
-#include "document/lifecycle.h"
-#include "mainwindow/commandtable.h"
-#include "mainwindow/filecommands.h"
-#include "platform/qtprompter.h"
-#include "platform/qttextmetrics.h"
-#include "windows/windowset.h"
+#include "engine/core/tdocument.h"
+#include "engine/core/tviewlistener.h"
+#include "engine/document/documentfiles.h"
+#include "engine/document/lifecycle.h"
+#include "gui/mainwindow/commandtable.h"
+#include "gui/mainwindow/filecommands.h"
+#include "gui/platform/qtprompter.h"
+#include "gui/platform/qttextmetrics.h"
+#include "gui/windows/windowset.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "mainwindow/screenshot.h"
+#include "gui/mainwindow/screenshot.h"
 
 #include <QApplication>
 #include <QMainWindow>

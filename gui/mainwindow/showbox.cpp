@@ -1,11 +1,11 @@
-#include "mainwindow/showbox.h"
+#include "gui/mainwindow/showbox.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "core/tdocument.h"
-#include "mainwindow/commandguard.h"
-#include "mainwindow/viewcolors.h"
+#include "engine/core/tdocument.h"
+#include "gui/mainwindow/commandguard.h"
+#include "gui/mainwindow/viewcolors.h"
 
 namespace tessal {
 

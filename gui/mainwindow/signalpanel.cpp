@@ -1,4 +1,4 @@
-#include "mainwindow/signalpanel.h"
+#include "gui/mainwindow/signalpanel.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -9,15 +9,15 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "core/tdocument.h"
-#include "document/viewlayout.h"
-#include "document/viewrange.h"
-#include "document/viewscroll.h"
-#include "mainwindow/channelstrip.h"
-#include "mainwindow/commandguard.h"
-#include "mainwindow/showbox.h"
-#include "mainwindow/waveformview.h"
-#include "widgets/taxiswidget.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewlayout.h"
+#include "engine/view/viewrange.h"
+#include "engine/view/viewscroll.h"
+#include "gui/mainwindow/channelstrip.h"
+#include "gui/mainwindow/commandguard.h"
+#include "gui/mainwindow/showbox.h"
+#include "gui/mainwindow/waveformview.h"
+#include "gui/widgets/taxiswidget.h"
 
 namespace tessal {
 

@@ -17,12 +17,12 @@
 #include <memory>
 #include <vector>
 
-#include "core/tviewlistener.h"
-#include "document/viewkeys.h"
-#include "document/viewmouse.h"
-#include "document/viewstate.h"
-#include "mainwindow/commandtable.h"
-#include "mainwindow/infoline.h"
+#include "engine/core/tviewlistener.h"
+#include "engine/view/viewkeys.h"
+#include "engine/view/viewmouse.h"
+#include "engine/view/viewstate.h"
+#include "gui/mainwindow/commandtable.h"
+#include "gui/mainwindow/infoline.h"
 
 class QScrollArea;
 class QScrollBar;

@@ -3,7 +3,7 @@
 
 #include <QColor>
 
-#include "core/colors.h"
+#include "engine/core/colors.h"
 
 namespace tessal {
 

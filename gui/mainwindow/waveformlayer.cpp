@@ -1,12 +1,12 @@
-#include "mainwindow/waveformlayer.h"
+#include "gui/mainwindow/waveformlayer.h"
 
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
-#include "core/tdocument.h"
-#include "document/viewstate.h"
-#include "mainwindow/viewcolors.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewstate.h"
+#include "gui/mainwindow/viewcolors.h"
 
 namespace tessal {
 

@@ -7,7 +7,7 @@
 
 #include <QImage>
 
-#include "document/waveformcolumns.h"
+#include "engine/view/waveformcolumns.h"
 
 namespace tessal {
 

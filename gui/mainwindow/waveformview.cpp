@@ -1,14 +1,14 @@
-#include "mainwindow/waveformview.h"
+#include "gui/mainwindow/waveformview.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
-#include "core/tdocument.h"
-#include "document/viewstate.h"
-#include "mainwindow/commandguard.h"
-#include "mainwindow/viewcolors.h"
-#include "mainwindow/waveformlayer.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewstate.h"
+#include "gui/mainwindow/commandguard.h"
+#include "gui/mainwindow/viewcolors.h"
+#include "gui/mainwindow/waveformlayer.h"
 
 namespace tessal {
 

@@ -10,8 +10,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "document/viewmouse.h"
-#include "document/waveformcolumns.h"
+#include "engine/view/viewmouse.h"
+#include "engine/view/waveformcolumns.h"
 
 namespace tessal {
 

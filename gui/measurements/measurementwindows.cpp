@@ -1,9 +1,9 @@
-#include "measurements/measurementwindows.h"
+#include "gui/measurements/measurementwindows.h"
 
-#include "mainwindow/mainwindow.h"
-#include "measurements/tdatalogwindow.h"
-#include "measurements/tmeasurementcommands.h"
-#include "measurements/tmeasurementsdialog.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/measurements/tdatalogwindow.h"
+#include "gui/measurements/tmeasurementcommands.h"
+#include "gui/measurements/tmeasurementsdialog.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "measurements/tdatalogwindow.h"
+#include "gui/measurements/tdatalogwindow.h"
 
 #include <QAction>
 #include <QFontDatabase>

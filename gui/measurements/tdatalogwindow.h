@@ -7,9 +7,9 @@
 
 #include <QWidget>
 
-#include "core/prompter.h"
-#include "core/textclipboard.h"
-#include "document/datalog.h"
+#include "engine/core/prompter.h"
+#include "engine/core/textclipboard.h"
+#include "engine/document/datalog.h"
 
 class QPlainTextEdit;
 class QToolBar;

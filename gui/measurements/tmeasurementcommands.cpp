@@ -1,4 +1,4 @@
-#include "measurements/tmeasurementcommands.h"
+#include "gui/measurements/tmeasurementcommands.h"
 
 #include <QApplication>
 #include <QMainWindow>

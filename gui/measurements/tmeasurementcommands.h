@@ -11,10 +11,10 @@
 #include <QTimer>
 #include <vector>
 
-#include "core/prompter.h"
-#include "document/measurements.h"
-#include "mainwindow/commandtable.h"
-#include "platform/qtclipboard.h"
+#include "engine/core/prompter.h"
+#include "engine/document/measurements.h"
+#include "gui/mainwindow/commandtable.h"
+#include "gui/platform/qtclipboard.h"
 
 class QMainWindow;
 

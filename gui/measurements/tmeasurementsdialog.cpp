@@ -1,4 +1,4 @@
-#include "measurements/tmeasurementsdialog.h"
+#include "gui/measurements/tmeasurementsdialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -8,11 +8,11 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "core/prompter.h"
-#include "core/tdocument.h"
-#include "document/measurements.h"
-#include "dsp/numformat.h"
-#include "mainwindow/commandguard.h"
+#include "engine/core/prompter.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/measurements.h"
+#include "engine/dsp/numformat.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

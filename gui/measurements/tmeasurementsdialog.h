@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <array>
 
-#include "core/tchannel.h"
+#include "engine/core/tchannel.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "platform/filefilter.h"
+#include "gui/platform/filefilter.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "platform/qtclipboard.h"
+#include "gui/platform/qtclipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -7,8 +7,8 @@
 
 #include <QString>
 
-#include "core/clipboard.h"
-#include "core/textclipboard.h"
+#include "engine/core/clipboard.h"
+#include "engine/core/textclipboard.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "platform/qtprompter.h"
+#include "gui/platform/qtprompter.h"
 
 #include <QMessageBox>
 #include <QString>

@@ -2,7 +2,7 @@
 // new lines, the caption is the box title.
 #pragma once
 
-#include "core/prompter.h"
+#include "engine/core/prompter.h"
 
 class QWidget;
 

@@ -1,5 +1,5 @@
 // tqtextmetrics: ttextmetrics over QFontMetrics.
-#include "platform/qttextmetrics.h"
+#include "gui/platform/qttextmetrics.h"
 
 #include <QString>
 

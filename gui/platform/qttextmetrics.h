@@ -7,7 +7,7 @@
 #include <QFont>
 #include <QFontMetrics>
 
-#include "core/textmetrics.h"
+#include "engine/core/textmetrics.h"
 
 namespace tessal {
 

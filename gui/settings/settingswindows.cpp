@@ -1,9 +1,9 @@
-#include "settings/settingswindows.h"
+#include "gui/settings/settingswindows.h"
 
-#include "mainwindow/mainwindow.h"
-#include "settings/tcolorsdialog.h"
-#include "settings/tmainsettings.h"
-#include "settings/tsettingsdialog.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/settings/tcolorsdialog.h"
+#include "gui/settings/tmainsettings.h"
+#include "gui/settings/tsettingsdialog.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "settings/tcolorsdialog.h"
+#include "gui/settings/tcolorsdialog.h"
 
 #include <QColorDialog>
 #include <QHBoxLayout>
@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "mainwindow/viewcolors.h"
-#include "mainwindow/commandguard.h"
+#include "gui/mainwindow/viewcolors.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

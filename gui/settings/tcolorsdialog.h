@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 class QListWidget;
 

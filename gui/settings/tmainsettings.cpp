@@ -1,16 +1,16 @@
-#include "settings/tmainsettings.h"
+#include "gui/settings/tmainsettings.h"
 
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
 #include <QStandardPaths>
 
-#include "document/windowplacement.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/signalpanel.h"
-#include "measurements/tmeasurementcommands.h"
-#include "settings/trecentfilesmenu.h"
-#include "settings/tsetting.h"
+#include "engine/view/windowplacement.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/signalpanel.h"
+#include "gui/measurements/tmeasurementcommands.h"
+#include "gui/settings/trecentfilesmenu.h"
+#include "engine/settings/tsetting.h"
 
 namespace tessal {
 

@@ -11,7 +11,7 @@
 #include <QObject>
 #include <QString>
 
-#include "settings/settingsfile.h"
+#include "engine/settings/settingsfile.h"
 
 namespace tessal {
 

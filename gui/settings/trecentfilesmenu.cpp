@@ -1,9 +1,9 @@
-#include "settings/trecentfilesmenu.h"
+#include "gui/settings/trecentfilesmenu.h"
 
 #include <QAction>
 #include <QMenu>
 
-#include "settings/tmainsettings.h"
+#include "gui/settings/tmainsettings.h"
 
 namespace tessal {
 

@@ -8,8 +8,8 @@
 #include <QPointer>
 #include <vector>
 
-#include "core/prompter.h"
-#include "settings/trecentfiles.h"
+#include "engine/core/prompter.h"
+#include "engine/settings/trecentfiles.h"
 
 class QAction;
 class QMenu;

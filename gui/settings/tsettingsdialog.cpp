@@ -1,4 +1,4 @@
-#include "settings/tsettingsdialog.h"
+#include "gui/settings/tsettingsdialog.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -20,10 +20,10 @@
 #include <cmath>
 #include <tuple>
 
-#include "dsp/numberfield.h"
-#include "dsp/numformat.h"
-#include "widgets/taxiswidget.h"
-#include "mainwindow/commandguard.h"
+#include "engine/dsp/numberfield.h"
+#include "engine/dsp/numformat.h"
+#include "gui/widgets/taxiswidget.h"
+#include "gui/mainwindow/commandguard.h"
 
 namespace tessal {
 

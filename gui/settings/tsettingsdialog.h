@@ -11,8 +11,8 @@
 #include <functional>
 #include <vector>
 
-#include "core/tdocument.h"
-#include "document/saveformats.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/saveformats.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -1,5 +1,5 @@
 // TAxisLimitForm: layout, validation on every change and reading back.
-#include "widgets/taxislimitform.h"
+#include "gui/widgets/taxislimitform.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/taxis.h"
-#include "dsp/numformat.h"
+#include "engine/core/taxis.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 

@@ -1,6 +1,6 @@
 // TAxisWidget: painting per axis side, mouse feeding, drag cursors and the
 // limits dialog.
-#include "widgets/taxiswidget.h"
+#include "gui/widgets/taxiswidget.h"
 
 #include <QHash>
 #include <QMessageBox>
@@ -10,8 +10,8 @@
 #include <QTransform>
 #include <cmath>
 
-#include "mainwindow/commandguard.h"
-#include "widgets/taxislimitform.h"
+#include "gui/mainwindow/commandguard.h"
+#include "gui/widgets/taxislimitform.h"
 
 namespace tessal {
 

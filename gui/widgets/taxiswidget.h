@@ -17,8 +17,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "core/taxis.h"
-#include "platform/qttextmetrics.h"
+#include "engine/core/taxis.h"
+#include "gui/platform/qttextmetrics.h"
 
 namespace tessal {
 

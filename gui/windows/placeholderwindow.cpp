@@ -1,4 +1,4 @@
-#include "windows/placeholderwindow.h"
+#include "gui/windows/placeholderwindow.h"
 
 namespace tessal {
 

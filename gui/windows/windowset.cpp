@@ -1,16 +1,16 @@
-#include "windows/windowset.h"
+#include "gui/windows/windowset.h"
 
 #include <QGuiApplication>
 #include <algorithm>
 #include <QScreen>
 
-#include "document/windowplacement.h"
+#include "engine/view/windowplacement.h"
 
-#include "editing/editingwindows.h"
-#include "mainwindow/keyboardshortcutswindow.h"
-#include "measurements/measurementwindows.h"
-#include "settings/settingswindows.h"
-#include "windows/placeholderwindow.h"
+#include "gui/editing/editingwindows.h"
+#include "gui/mainwindow/keyboardshortcutswindow.h"
+#include "gui/measurements/measurementwindows.h"
+#include "gui/settings/settingswindows.h"
+#include "gui/windows/placeholderwindow.h"
 
 namespace tessal {
 

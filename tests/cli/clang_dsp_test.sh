@@ -14,13 +14,13 @@ fails=0
 objs=()
 for f in "$src"/engine/dsp/*.cpp; do
   o="$work/$(basename "$f" .cpp).o"
-  if ! clang++ $flags -I"$src/engine" -c "$f" -o "$o" 2>"$o.log"; then
+  if ! clang++ $flags -I"$src" -c "$f" -o "$o" 2>"$o.log"; then
     echo "FAIL clang cannot compile $f:"; head -n 20 "$o.log"; fails=$((fails + 1))
   fi
   objs+=("$o")
 done
 [ "$fails" -eq 0 ] || exit 1
-clang++ $flags -I"$src/engine" -I"$src/tests" "$src/tests/engine/dsp/tfft_test.cpp" "${objs[@]}" \
+clang++ $flags -I"$src" -I"$src/tests" "$src/tests/engine/dsp/tfft_test.cpp" "${objs[@]}" \
   -lgtest -lgtest_main -pthread -o "$work/tfft_test" || { echo "FAIL link"; exit 1; }
 ASAN_OPTIONS=detect_leaks=1 "$work/tfft_test" --gtest_brief=1 || { echo "FAIL FFT tests under clang"; exit 1; }
 echo "clang dsp: all passed"

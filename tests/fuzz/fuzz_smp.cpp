@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/tsmpfile.h"
+#include "engine/formats/tsmpfile.h"
 
 using namespace tessal;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "formats/twavfile.h"
+#include "engine/formats/twavfile.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/tdocument.h"
-#include "formats/tessalfile.h"
-#include "formats/txiifile.h"
+#include "engine/core/tdocument.h"
+#include "engine/formats/tessalfile.h"
+#include "engine/formats/txiifile.h"
 
 using namespace tessal;
 

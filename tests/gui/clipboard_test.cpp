@@ -15,16 +15,16 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
-#include "document/clipboardblock.h"
-#include "document/labelcommands.h"
-#include "document/levels.h"
-#include "editing/tchannelinfodialog.h"
-#include "editing/teditingcommands.h"
-#include "editing/teditlevelsdialog.h"
-#include "editing/tlabelpropertiesdialog.h"
-#include "editing/tnotesdialog.h"
-#include "editing/tsetfsdwindow.h"
-#include "mainwindow/mainwindow.h"
+#include "engine/document/clipboardblock.h"
+#include "engine/document/labelcommands.h"
+#include "engine/document/levels.h"
+#include "gui/editing/tchannelinfodialog.h"
+#include "gui/editing/teditingcommands.h"
+#include "gui/editing/teditlevelsdialog.h"
+#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/editing/tnotesdialog.h"
+#include "gui/editing/tsetfsdwindow.h"
+#include "gui/mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

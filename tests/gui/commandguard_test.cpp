@@ -21,18 +21,18 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
-#include "editing/tchannelinfodialog.h"
-#include "editing/teditlevelsdialog.h"
-#include "mainwindow/channelstrip.h"
-#include "mainwindow/commandguard.h"
-#include "mainwindow/commandtable.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/signalpanel.h"
-#include "mainwindow/waveformview.h"
+#include "gui/editing/tchannelinfodialog.h"
+#include "gui/editing/teditlevelsdialog.h"
+#include "gui/mainwindow/channelstrip.h"
+#include "gui/mainwindow/commandguard.h"
+#include "gui/mainwindow/commandtable.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/signalpanel.h"
+#include "gui/mainwindow/waveformview.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
-#include "widgets/taxislimitform.h"
-#include "widgets/taxiswidget.h"
+#include "gui/widgets/taxislimitform.h"
+#include "gui/widgets/taxiswidget.h"
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;

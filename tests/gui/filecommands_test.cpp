@@ -8,8 +8,8 @@
 
 #include <cmath>
 
-#include "formats/twavfile.h"
-#include "mainwindow/mainwindow.h"
+#include "engine/formats/twavfile.h"
+#include "gui/mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

@@ -23,20 +23,20 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "document/viewlayout.h"
-#include "document/viewrange.h"
-#include "document/viewscroll.h"
-#include "editing/talignchannelsdialog.h"
-#include "editing/teditlevelsdialog.h"
-#include "formats/twavfile.h"
-#include "mainwindow/channelstrip.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/screenshot.h"
-#include "mainwindow/showbox.h"
-#include "mainwindow/signalpanel.h"
-#include "mainwindow/waveformview.h"
+#include "engine/view/viewlayout.h"
+#include "engine/view/viewrange.h"
+#include "engine/view/viewscroll.h"
+#include "gui/editing/talignchannelsdialog.h"
+#include "gui/editing/teditlevelsdialog.h"
+#include "engine/formats/twavfile.h"
+#include "gui/mainwindow/channelstrip.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/screenshot.h"
+#include "gui/mainwindow/showbox.h"
+#include "gui/mainwindow/signalpanel.h"
+#include "gui/mainwindow/waveformview.h"
 #include "support/scriptedprompter.h"
-#include "widgets/taxiswidget.h"
+#include "gui/widgets/taxiswidget.h"
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;

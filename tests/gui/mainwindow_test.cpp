@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "formats/twavfile.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/screenshot.h"
+#include "engine/formats/twavfile.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/screenshot.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

@@ -10,12 +10,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "core/measurementitems.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/screenshot.h"
-#include "measurements/tdatalogwindow.h"
-#include "measurements/tmeasurementcommands.h"
-#include "measurements/tmeasurementsdialog.h"
+#include "engine/core/measurementitems.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/screenshot.h"
+#include "gui/measurements/tdatalogwindow.h"
+#include "gui/measurements/tmeasurementcommands.h"
+#include "gui/measurements/tmeasurementsdialog.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

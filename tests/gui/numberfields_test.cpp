@@ -9,10 +9,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "editing/tchannelinfodialog.h"
-#include "editing/tlabelpropertiesdialog.h"
-#include "mainwindow/mainwindow.h"
-#include "settings/tsettingsdialog.h"
+#include "gui/editing/tchannelinfodialog.h"
+#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/settings/tsettingsdialog.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

@@ -21,12 +21,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "mainwindow/mainwindow.h"
-#include "measurements/tmeasurementcommands.h"
-#include "settings/tcolorsdialog.h"
-#include "settings/tmainsettings.h"
-#include "settings/trecentfilesmenu.h"
-#include "settings/tsettingsdialog.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/measurements/tmeasurementcommands.h"
+#include "gui/settings/tcolorsdialog.h"
+#include "gui/settings/tmainsettings.h"
+#include "gui/settings/trecentfilesmenu.h"
+#include "gui/settings/tsettingsdialog.h"
 #include "support/scriptedprompter.h"
 #include "support/settingswrites.h"
 

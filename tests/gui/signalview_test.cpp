@@ -8,15 +8,15 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "document/viewrange.h"
-#include "mainwindow/channelstrip.h"
-#include "mainwindow/keyboardshortcutswindow.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/screenshot.h"
-#include "mainwindow/signalpanel.h"
-#include "mainwindow/waveformview.h"
+#include "engine/view/viewrange.h"
+#include "gui/mainwindow/channelstrip.h"
+#include "gui/mainwindow/keyboardshortcutswindow.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/screenshot.h"
+#include "gui/mainwindow/signalpanel.h"
+#include "gui/mainwindow/waveformview.h"
 #include "support/scriptedprompter.h"
-#include "widgets/taxiswidget.h"
+#include "gui/widgets/taxiswidget.h"
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;

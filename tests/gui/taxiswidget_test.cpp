@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "widgets/taxislimitform.h"
-#include "widgets/taxiswidget.h"
+#include "gui/widgets/taxislimitform.h"
+#include "gui/widgets/taxiswidget.h"
 
 using namespace tessal;
 

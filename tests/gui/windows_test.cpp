@@ -12,12 +12,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "mainwindow/channelstrip.h"
-#include "mainwindow/infoline.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/screenshot.h"
-#include "mainwindow/signalpanel.h"
-#include "measurements/tdatalogwindow.h"
+#include "gui/mainwindow/channelstrip.h"
+#include "gui/mainwindow/infoline.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/screenshot.h"
+#include "gui/mainwindow/signalpanel.h"
+#include "gui/measurements/tdatalogwindow.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

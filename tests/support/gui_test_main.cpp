@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/tmainsettings.h"
+#include "gui/settings/tmainsettings.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/prompter.h"
+#include "engine/core/prompter.h"
 
 namespace tessal::testing {
 

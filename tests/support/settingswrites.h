@@ -3,7 +3,7 @@
 // lives. Every other GUI test runs with writes off.
 #pragma once
 
-#include "settings/tmainsettings.h"
+#include "gui/settings/tmainsettings.h"
 
 namespace tessal::testing {
 

@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "core/measurementitems.h"
-#include "core/tdocument.h"
+#include "engine/core/measurementitems.h"
+#include "engine/core/tdocument.h"
 
 using namespace tessal;
 

@@ -2,7 +2,7 @@
 // drag results are derived here from the scale's definition (logarithms,
 // proportions, note frequencies), not by calling the axis a second time.
 // Text sizes come from the fixed metrics: 7 pixels a character, 13 high.
-#include "core/taxis.h"
+#include "engine/core/taxis.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 using namespace tessal;
 

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "core/tdocument.h"
-#include "core/unitproduct.h"
+#include "engine/core/tdocument.h"
+#include "engine/core/unitproduct.h"
 
 using namespace tessal;
 

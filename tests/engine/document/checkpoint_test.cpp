@@ -7,8 +7,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/tdocument.h"
-#include "document/checkpoint.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/checkpoint.h"
 
 using namespace tessal;
 

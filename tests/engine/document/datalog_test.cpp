@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/tdocument.h"
-#include "document/datalog.h"
-#include "document/measurements.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/datalog.h"
+#include "engine/document/measurements.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "document/documentfiles.h"
-#include "document/saveselection.h"
-#include "formats/twavfile.h"
-#include "formats/txiifile.h"
+#include "engine/document/documentfiles.h"
+#include "engine/document/saveselection.h"
+#include "engine/formats/twavfile.h"
+#include "engine/formats/txiifile.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "core/clipboard.h"
-#include "document/documentfiles.h"
-#include "document/editcommands.h"
-#include "formats/tessalfile.h"
-#include "formats/tsmpfile.h"
-#include "formats/twavfile.h"
-#include "formats/txiifile.h"
+#include "engine/core/clipboard.h"
+#include "engine/document/documentfiles.h"
+#include "engine/document/editcommands.h"
+#include "engine/formats/tessalfile.h"
+#include "engine/formats/tsmpfile.h"
+#include "engine/formats/twavfile.h"
+#include "engine/formats/txiifile.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 

@@ -10,12 +10,12 @@
 #include <cstring>
 #include <numeric>
 
-#include "core/clipboard.h"
-#include "core/tdocument.h"
-#include "document/channelcommands.h"
-#include "document/clipboardblock.h"
-#include "document/editcommands.h"
-#include "document/levels.h"
+#include "engine/core/clipboard.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/channelcommands.h"
+#include "engine/document/clipboardblock.h"
+#include "engine/document/editcommands.h"
+#include "engine/document/levels.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

@@ -5,9 +5,9 @@
 
 #include <cmath>
 
-#include "core/tdocument.h"
-#include "document/datalog.h"
-#include "document/labelcommands.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/datalog.h"
+#include "engine/document/labelcommands.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

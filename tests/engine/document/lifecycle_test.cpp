@@ -1,8 +1,8 @@
 // The title and the questions at New and Exit, answered by a script.
 #include <gtest/gtest.h>
 
-#include "document/lifecycle.h"
-#include "document/title.h"
+#include "engine/document/lifecycle.h"
+#include "engine/document/title.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/tdocument.h"
-#include "document/measurementpass.h"
-#include "document/measurements.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/measurementpass.h"
+#include "engine/document/measurements.h"
 
 using namespace tessal;
 

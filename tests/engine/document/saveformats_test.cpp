@@ -1,7 +1,7 @@
 // The "SaveFormat" setting counts the save dialog's used rows from 1.
 #include <gtest/gtest.h>
 
-#include "document/saveformats.h"
+#include "engine/document/saveformats.h"
 
 using namespace tessal;
 

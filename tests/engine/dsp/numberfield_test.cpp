@@ -2,7 +2,7 @@
 // sentence that says why; digit counts clamp however long they are typed.
 #include <gtest/gtest.h>
 
-#include "dsp/numberfield.h"
+#include "engine/dsp/numberfield.h"
 
 using namespace tessal;
 

@@ -6,8 +6,8 @@
 #include <limits>
 #include <random>
 
-#include "dsp/numeric.h"
-#include "dsp/tcomplex.h"
+#include "engine/dsp/numeric.h"
+#include "engine/dsp/tcomplex.h"
 
 using namespace tessal;
 

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <limits>
 
-#include "dsp/listtext.h"
-#include "dsp/notes.h"
-#include "dsp/numformat.h"
+#include "engine/dsp/listtext.h"
+#include "engine/dsp/notes.h"
+#include "engine/dsp/numformat.h"
 
 using namespace tessal;
 

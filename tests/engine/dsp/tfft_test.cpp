@@ -1,7 +1,7 @@
 // TFFT against a direct DFT of the same definition evaluated in long double,
 // for every power-of-two size from 4 to 65536; window shapes against their
 // formulas; DC removal; the derived outputs; size rules and error texts.
-#include "dsp/tfft.h"
+#include "engine/dsp/tfft.h"
 
 #include <gtest/gtest.h>
 

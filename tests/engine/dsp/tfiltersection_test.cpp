@@ -2,7 +2,7 @@
 // zero positions, analogue prototypes through the prewarped bilinear map),
 // closed-form impulse responses, state kept across calls, and the design
 // rules: limits, failures, derived pole and zero descriptions.
-#include "dsp/tfiltersection.h"
+#include "engine/dsp/tfiltersection.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // saves cut samples, labels and EPG frames consistently, and damaged or
 // truncated files leave the document exactly as it was.
 #include "support/tempdirtest.h"
-#include "formats/tessalfile.h"
+#include "engine/formats/tessalfile.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <functional>
 #include <iterator>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 namespace {

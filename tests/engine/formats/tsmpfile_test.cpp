@@ -3,7 +3,7 @@
 // rates and code page 437 text, header growth, damaged and truncated files,
 // and saves that fail halfway without touching the files on disk.
 #include "support/tempdirtest.h"
-#include "formats/tsmpfile.h"
+#include "engine/formats/tsmpfile.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@
 
 #include <unistd.h>
 
-#include "formats/codepage437.h"
+#include "engine/formats/codepage437.h"
 
 namespace tessal {
 namespace {

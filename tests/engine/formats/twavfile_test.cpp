@@ -1,7 +1,7 @@
 // TWavFile: round trips of every coding, the header layouts written, and the
 // reader's handling of unusual and damaged files built byte by byte.
-#include "formats/twavfile.h"
-#include "formats/int24.h"
+#include "engine/formats/twavfile.h"
+#include "engine/formats/int24.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // against the x87 hardware's own conversions, damaged and truncated files,
 // and saves that fail part way without touching the old file.
 #include "support/tempdirtest.h"
-#include "formats/txiifile.h"
+#include "engine/formats/txiifile.h"
 
 #include <gtest/gtest.h>
 

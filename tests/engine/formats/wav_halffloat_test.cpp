@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "formats/halffloat.h"
+#include "engine/formats/halffloat.h"
 
 namespace tessal {
 namespace {

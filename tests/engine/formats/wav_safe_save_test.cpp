@@ -9,8 +9,8 @@
 
 #include <sys/resource.h>
 
-#include "formats/safereplace.h"
-#include "formats/twavfile.h"
+#include "engine/formats/safereplace.h"
+#include "engine/formats/twavfile.h"
 #include "wav_test_support.h"
 
 namespace tessal {

@@ -6,8 +6,8 @@
 
 #include <cmath>
 
-#include "formats/g711.h"
-#include "formats/twavfile.h"
+#include "engine/formats/g711.h"
+#include "engine/formats/twavfile.h"
 #include "wav_test_support.h"
 
 namespace tessal {

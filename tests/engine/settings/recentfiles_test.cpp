@@ -1,7 +1,7 @@
 // Recent-files lists: order, duplicates in any case, the 16-entry limit, the
 // menu captions, the store and the drive-type rule over mount tables given
 // as text.
-#include "settings/trecentfiles.h"
+#include "engine/settings/trecentfiles.h"
 
 #include <gtest/gtest.h>
 

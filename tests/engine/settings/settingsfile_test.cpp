@@ -2,11 +2,11 @@
 // survives a save and a load into a fresh document, a file that is not a
 // settings file is reported and left alone, and values out of range or of
 // the wrong type leave their defaults.
-#include "settings/settingsfile.h"
+#include "engine/settings/settingsfile.h"
 
 #include <gtest/gtest.h>
 
-#include "core/measurementitems.h"
+#include "engine/core/measurementitems.h"
 #include "support/scriptedprompter.h"
 #include "tempenv.h"
 

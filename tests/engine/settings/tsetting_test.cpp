@@ -1,7 +1,7 @@
 // The ini store: values of every kind survive a fresh store over the same
 // file, the 23-character real encoding agrees with printf's, and missing,
 // malformed and hostile values behave.
-#include "settings/tsetting.h"
+#include "engine/settings/tsetting.h"
 
 #include <gtest/gtest.h>
 

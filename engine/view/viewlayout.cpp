@@ -1,10 +1,10 @@
-#include "document/viewlayout.h"
+#include "engine/view/viewlayout.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

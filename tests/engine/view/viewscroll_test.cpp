@@ -5,12 +5,12 @@
 
 #include <cmath>
 
-#include "core/tdocument.h"
-#include "document/viewlayout.h"
-#include "document/viewmouse.h"
-#include "document/viewrange.h"
-#include "document/viewscroll.h"
-#include "document/viewstate.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewlayout.h"
+#include "engine/view/viewmouse.h"
+#include "engine/view/viewrange.h"
+#include "engine/view/viewscroll.h"
+#include "engine/view/viewstate.h"
 
 using namespace tessal;
 

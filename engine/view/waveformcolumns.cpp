@@ -1,9 +1,9 @@
-#include "document/waveformcolumns.h"
+#include "engine/view/waveformcolumns.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "core/tchannel.h"
+#include "engine/core/tchannel.h"
 
 namespace tessal {
 

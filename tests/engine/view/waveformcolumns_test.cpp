@@ -7,8 +7,8 @@
 #include <cmath>
 #include <random>
 
-#include "core/tchannel.h"
-#include "document/waveformcolumns.h"
+#include "engine/core/tchannel.h"
+#include "engine/view/waveformcolumns.h"
 
 using namespace tessal;
 

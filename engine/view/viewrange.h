@@ -3,8 +3,8 @@
 // "Stretch" and "Stretch to FSD" commands over the edit set.
 #pragma once
 
-#include "core/tsiglabel.h"
-#include "document/zoomhistory.h"
+#include "engine/core/tsiglabel.h"
+#include "engine/view/zoomhistory.h"
 
 namespace tessal {
 

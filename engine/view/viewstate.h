@@ -6,9 +6,9 @@
 
 #include <array>
 
-#include "core/colors.h"
-#include "core/tsiglabel.h"
-#include "document/zoomhistory.h"
+#include "engine/core/colors.h"
+#include "engine/core/tsiglabel.h"
+#include "engine/view/zoomhistory.h"
 
 namespace tessal {
 

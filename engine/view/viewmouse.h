@@ -6,8 +6,8 @@
 // side come back in the result.
 #pragma once
 
-#include "core/tsiglabel.h"
-#include "document/viewkeys.h"
+#include "engine/core/tsiglabel.h"
+#include "engine/view/viewkeys.h"
 
 namespace tessal {
 

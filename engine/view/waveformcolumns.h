@@ -13,8 +13,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "core/colors.h"
-#include "core/tsiglabel.h"
+#include "engine/core/colors.h"
+#include "engine/core/tsiglabel.h"
 
 namespace tessal {
 

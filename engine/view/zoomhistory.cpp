@@ -1,7 +1,7 @@
-#include "document/zoomhistory.h"
+#include "engine/view/zoomhistory.h"
 
-#include "core/tdocument.h"
-#include "document/viewrange.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewrange.h"
 
 namespace tessal {
 

@@ -1,9 +1,9 @@
-#include "document/viewrange.h"
+#include "engine/view/viewrange.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "core/tdocument.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
 

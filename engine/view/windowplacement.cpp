@@ -1,4 +1,4 @@
-#include "document/windowplacement.h"
+#include "engine/view/windowplacement.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "document/viewkeys.h"
+#include "engine/view/viewkeys.h"
 
-#include "core/tdocument.h"
-#include "document/viewrange.h"
-#include "document/viewstate.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewrange.h"
+#include "engine/view/viewstate.h"
 
 namespace tessal {
 

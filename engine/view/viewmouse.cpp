@@ -1,12 +1,12 @@
-#include "document/viewmouse.h"
+#include "engine/view/viewmouse.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 
-#include "core/tdocument.h"
-#include "document/viewstate.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewstate.h"
 
 namespace tessal {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "document/windowplacement.h"
+#include "engine/view/windowplacement.h"
 
 using namespace tessal;
 

@@ -1,10 +1,10 @@
-#include "document/viewscroll.h"
+#include "engine/view/viewscroll.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "core/tdocument.h"
-#include "document/viewrange.h"
+#include "engine/core/tdocument.h"
+#include "engine/view/viewrange.h"
 
 namespace tessal {
 
