@@ -19,6 +19,7 @@
 #include "gui/mainwindow/mainwindow.h"
 #include "engine/document/title.h"
 #include "gui/mainwindow/screenshot.h"
+#include "gui/measurements/tmeasurementcommands.h"
 #include "gui/settings/tmainsettings.h"
 
 int main(int argc, char** argv) {
@@ -93,5 +94,9 @@ int main(int argc, char** argv) {
         }
         target->resize(target->sizeHint());
     }
+    // A picture shows the document as a user sees it once the measurement
+    // pass has run, whatever the machine's speed.
+    w.measurements().measurements().flush();
+    QApplication::processEvents();
     return tessal::render_window_png(target, screenshot, menu, popup) ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include "engine/core/measurementitems.h"
@@ -41,6 +42,9 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     // Double-clicking a channel's information line opens the Measurements dialog.
     panel_->on_measurements = [this](int) { windows_->show(twindowid::measurements); };
     setCentralWidget(panel_);
+    // The status bar is there from the start (measurement progress, paint
+    // failures), so the strips never change height when it first speaks.
+    statusBar();
     life_.zoomhistory = &panel_->view().zoom;
     meas_ = std::make_unique<tmeasurementcommands>(doc_, prompter_, this);
     meas_->show_log = [this] { windows_->show(twindowid::datalog); };
