@@ -1,0 +1,305 @@
+#include "engine/process/channelsteps.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/core/tdocument.h"
+#include "engine/dsp/listtext.h"
+#include "engine/dsp/numformat.h"
+#include "engine/settings/tsetting.h"
+
+namespace tessal {
+namespace {
+
+std::string plural(const std::string& one, const tintarr& list, bool singular) {
+    return one + (singular ? " " : "s ") + chanlist_text(list);
+}
+
+double peak_of(const tsinglearr& s) {
+    double m = 0;
+    for (float v : s) m = std::max(m, static_cast<double>(std::fabs(v)));
+    return m;
+}
+
+// The channel's FSD, unless the value cannot be one (0 or not finite): then
+// the channel keeps what it had.
+void put_fsd(tchannel& ch, double fsd) { ch.set_fsd(fsd); }
+
+}  // namespace
+
+// --- load ------------------------------------------------------------------
+
+void tloadchannel::run_process(tprocenv& env) {
+    tdocument& doc = env.doc;
+    std::vector<tsinglearr> out(channo.size());
+    std::vector<tchannelproperties> p(channo.size());
+    for (std::size_t i = 0; i < channo.size(); ++i) {
+        const int c = doc.translate_channo(channo[i]);
+        if (c < 0 || c >= doc.totnchans())
+            throw EProcessError("Channel " + std::to_string(channo[i]) + " does not exist");
+        const tchannel& ch = doc.channel(c);
+        out[i] = ch.sig;
+        tchannelproperties& r = p[i];
+        r.name = ch.name();
+        r.fsd = ch.fsd();
+        r.xshift = static_cast<std::int32_t>(ch.xshift);
+        r.yunit = ch.yunit();
+        r.dbreference = ch.dbreference;
+        r.sampfreq = ch.sampfreq;
+        r.nbits = ch.nbits;
+        r.format = ch.format;
+        r.stereochanno = -1;
+        if (loadlabels) r.labels = ch.labels;
+    }
+    outarr = std::move(out);
+    props = std::move(p);
+}
+
+void tloadchannel::save_proc(const std::string& id, TSetting& setting) const {
+    tprocstep::save_proc(id, setting);
+    write_chanlist(setting, id, channo);
+    setting.WriteBool(id, "LoadLabels", loadlabels);
+}
+
+void tloadchannel::open_proc(const std::string& id, TSetting& setting) {
+    tprocstep::open_proc(id, setting);
+    read_chanlist(setting, id, channo);
+    loadlabels = setting.ReadBool(id, "LoadLabels", loadlabels);
+}
+
+std::string tloadchannel::get_procname() const {
+    return plural("Load from channel", channo, channo.size() < 2);
+}
+
+// --- save ------------------------------------------------------------------
+
+void tsavechannel::run_process(tprocenv& env) {
+    tdocument& doc = env.doc;
+    if (inarr.size() != channo.size())
+        throw EProcessError(
+            "Savechannel: Number of channels to save to does not match number of input "
+            "channels, (fitting " +
+            std::to_string(inarr.size()) + " channels into channel(s): " +
+            chanlist_text(channo) + ")");
+    props.resize(inarr.size());
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        env.progress(static_cast<double>(i) / static_cast<double>(inarr.size()));
+        const int c = doc.translate_channo(channo[i]);
+        // A code that resolves to nothing (C without a stereo partner) names
+        // no channel to write to.
+        if (c < 0)
+            throw EProcessError("Channel " + std::to_string(channo[i]) + " does not exist");
+        actualchanno = c;
+        if (c >= doc.totnchans()) {
+            const int old = doc.totnchans();
+            doc.set_totnchans(c + 1);
+            for (int k = old; k <= c; ++k) {
+                doc.channel(k).set_name("<empty>");
+                doc.channel(k).sampfreq = doc.prefs.DefaultSampFreq;
+            }
+        }
+        tchannelproperties& p = props[i];
+        if (usechannelname) p.name = channelname;
+        if (useyunit) p.yunit = yunit;
+        if (usedbreference) p.dbreference = dbreference;
+        if (usestereochanno && !stereochanno.empty())
+            p.stereochanno = stereochanno[i % stereochanno.size()];
+        const tsinglearr& s = inarr[i];
+        switch (fsdmode) {
+            case fsdpeak: {
+                const double m = peak_of(s);
+                p.fsd = m == 0 ? 1.0 : m;
+                break;
+            }
+            case fsdfixed: p.fsd = fixedfsd; break;
+            case fsddbaboverms: {
+                double sum = 0;
+                for (float v : s) sum += static_cast<double>(v) * v;
+                const double rms = s.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(s.size()));
+                p.fsd = s.empty() ? 1.0 : rms * std::pow(10.0, rmsdbfsd / 20.0);
+                break;
+            }
+            default: break;
+        }
+        tchannel& ch = doc.channel(c);
+        ch.set_name(p.name);
+        put_fsd(ch, p.fsd);
+        ch.xshift = p.xshift;
+        ch.set_yunit(p.yunit);
+        ch.dbreference = p.dbreference;
+        ch.sampfreq = p.sampfreq;
+        ch.stereochanno = p.stereochanno;
+        ch.nbits = p.nbits;
+        ch.format = p.format;
+        ch.labels = p.labels;
+        ch.sort_labels();
+        ch.set_origin("Tessal process");
+        ch.sig = s;
+        ch.sigcachedirty = true;
+        ch.bmpdirty = true;
+    }
+    outarr = inarr;
+}
+
+void tsavechannel::save_proc(const std::string& id, TSetting& setting) const {
+    tprocstep::save_proc(id, setting);
+    write_chanlist(setting, id, channo);
+    setting.WriteString(id, "ChannelName", channelname);
+    setting.WriteBool(id, "UseChannelName", usechannelname);
+    setting.WriteString(id, "Yunit", yunit);
+    setting.WriteBool(id, "UseYUnit", useyunit);
+    setting.WriteInteger(id, "FSDMode", fsdmode);
+    setting.WriteBool(id, "UsedBReference", usedbreference);
+    setting.WriteBool(id, "UseStereoChanno", usestereochanno);
+    setting.WriteFloat(id, "dBReference", dbreference);
+    setting.WriteString(id, "StereoChannos", intlist_to_text(stereochanno));
+    setting.WriteFloat(id, "FixedFSD", fixedfsd);
+    setting.WriteFloat(id, "RMSdBFSD", rmsdbfsd);
+}
+
+void tsavechannel::open_proc(const std::string& id, TSetting& setting) {
+    tprocstep::open_proc(id, setting);
+    read_chanlist(setting, id, channo);
+    channelname = setting.ReadString(id, "ChannelName", channelname);
+    usechannelname = setting.ReadBool(id, "UseChannelName", usechannelname);
+    yunit = setting.ReadString(id, "Yunit", yunit);
+    useyunit = setting.ReadBool(id, "UseYUnit", useyunit);
+    fsdmode = static_cast<int>(std::clamp<std::int64_t>(
+        setting.ReadInteger(id, "FSDMode", fsdmode), fsdkeep, fsddbaboverms));
+    usedbreference = setting.ReadBool(id, "UsedBReference", usedbreference);
+    usestereochanno = setting.ReadBool(id, "UseStereoChanno", usestereochanno);
+    dbreference = setting.ReadFloat(id, "dBReference", dbreference);
+    if (setting.ValueExists(id, "StereoChannos")) {
+        try {
+            stereochanno = text_to_intlist(setting.ReadString(id, "StereoChannos", ""));
+        } catch (const EConvertError&) {
+            // An unreadable list keeps the one the step had.
+        }
+    }
+    fixedfsd = setting.ReadFloat(id, "FixedFSD", fixedfsd);
+    rmsdbfsd = setting.ReadFloat(id, "RMSdBFSD", rmsdbfsd);
+}
+
+std::string tsavechannel::get_procname() const {
+    std::string s = plural("Save to channel", channo, channo.size() == 1);
+    if (usechannelname) s += " (" + channelname + ")";
+    return s;
+}
+
+// --- append and prepend ----------------------------------------------------
+
+void tappendchannel::run_process(tprocenv& env) {
+    tdocument& doc = env.doc;
+    const std::string who = prepend() ? "Prependchannel" : "Appendchannel";
+    const std::string verb = prepend() ? "prepend" : "append";
+    if (inarr.size() != channo.size())
+        throw EProcessError(who + ": Number of channels to " + verb +
+                            " to does not match number of input channels, (fitting " +
+                            std::to_string(inarr.size()) + " channels into channel(s): " +
+                            chanlist_text(channo) + ")");
+    props.resize(inarr.size());
+    std::vector<int> target(channo.size());
+    for (std::size_t i = 0; i < channo.size(); ++i) {
+        const int c = doc.translate_channo(channo[i]);
+        if (c < 0 || c >= doc.totnchans())
+            throw EProcessError(who +
+                                ": Channel number is higher than the highest existing channel "
+                                "number. \r(Trying to " +
+                                verb + " to channel number " + std::to_string(c) +
+                                "; highest available channel number is " +
+                                std::to_string(doc.totnchans() - 1) + ")");
+        target[i] = c;
+    }
+    for (std::size_t i = 0; i < channo.size(); ++i) {
+        const double chrate = doc.channel(target[i]).sampfreq;
+        if (chrate != props[i].sampfreq)
+            throw EProcessError(who + ": Sample rates do not match: " +
+                                float_to_text(props[i].sampfreq) + " vs " + float_to_text(chrate) +
+                                " Hz" + "\r(Trying to " + verb + " to channel number " +
+                                std::to_string(target[i]) + ")");
+    }
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        env.progress(static_cast<double>(i) / static_cast<double>(inarr.size()));
+        tchannel& ch = doc.channel(target[i]);
+        actualchanno = target[i];
+        const tsinglearr& in = inarr[i];
+        const tchannelproperties& p = props[i];
+        const std::size_t L = ch.sig.size(), M = in.size();
+        if (prepend()) {
+            ch.sig.insert(ch.sig.begin(), in.begin(), in.end());
+            const double dt = static_cast<double>(M) / ch.sampfreq;
+            for (tsiglabel& l : ch.labels) l.time += dt;
+            for (const tsiglabel& l : p.labels) ch.labels.push_back(l);
+        } else {
+            ch.sig.insert(ch.sig.end(), in.begin(), in.end());
+            const double dt = static_cast<double>(L) / ch.sampfreq;
+            for (tsiglabel l : p.labels) {
+                l.time += dt;
+                ch.labels.push_back(l);
+            }
+        }
+        ch.sort_labels();
+        ch.sigcachedirty = true;
+        ch.bmpdirty = true;
+        ch.nbits = std::max(ch.nbits, p.nbits);
+        if (p.format == tFormat::ieeefloat) ch.format = tFormat::ieeefloat;
+        double fsd = p.fsd;
+        if (fsdmode == fsdpeak) {
+            const double m = peak_of(ch.sig);
+            fsd = m == 0 ? 1.0 : m;
+        } else if (fsdmode == fsdfixed) {
+            fsd = fixedfsd;
+        }
+        put_fsd(ch, fsd);
+    }
+    outarr = inarr;
+}
+
+void tappendchannel::save_proc(const std::string& id, TSetting& setting) const {
+    tprocstep::save_proc(id, setting);
+    write_chanlist(setting, id, channo);
+    setting.WriteInteger(id, "FSDMode", fsdmode);
+}
+
+void tappendchannel::open_proc(const std::string& id, TSetting& setting) {
+    tprocstep::open_proc(id, setting);
+    read_chanlist(setting, id, channo);
+    fsdmode = static_cast<int>(
+        std::clamp<std::int64_t>(setting.ReadInteger(id, "FSDMode", fsdmode), fsdkeep, fsdfixed));
+}
+
+std::string tappendchannel::get_procname() const {
+    return plural("Append to channel", channo, channo.size() == 1);
+}
+
+std::string tprependchannel::get_procname() const {
+    return plural("Prepend to channel", channo, channo.size() == 1);
+}
+
+// --- delete ----------------------------------------------------------------
+
+void tdeletechannel::run_process(tprocenv& env) {
+    tdocument& doc = env.doc;
+    for (std::size_t k = channo.size(); k-- > 0;) {
+        const int c = doc.translate_channo(channo[k]);
+        if (c < 0 || c >= doc.totnchans()) {
+            env.prompter.warn("Channel " + std::to_string(channo[k]) + " does not exist!",
+                              "Cannot delete channel");
+            continue;
+        }
+        doc.delete_channel(c);
+    }
+    tprocstep::run_process(env);
+}
+
+void tdeletechannel::save_proc(const std::string& id, TSetting& setting) const {
+    tprocstep::save_proc(id, setting);
+    write_chanlist(setting, id, channo);
+}
+
+void tdeletechannel::open_proc(const std::string& id, TSetting& setting) {
+    tprocstep::open_proc(id, setting);
+    read_chanlist(setting, id, channo);
+}
+
+}  // namespace tessal

@@ -1,0 +1,92 @@
+#include "engine/process/tprocstep.h"
+
+#include <algorithm>
+
+#include "engine/dsp/listtext.h"
+#include "engine/process/procregistry.h"
+#include "engine/settings/tsetting.h"
+
+namespace tessal {
+
+tchannelproperties default_channelproperties(double defaultsampfreq) {
+    tchannelproperties p;
+    p.sampfreq = defaultsampfreq;
+    return p;
+}
+
+void tprocenv::progress(double fraction) {
+    if (cancelled()) throw EProcCancelled();
+    if (onprogress) onprogress(stepno, fraction);
+}
+
+void tprocstep::run_process(tprocenv&) {
+    outarr = inarr;
+    props.resize(outarr.size());
+}
+
+void tprocstep::ask_for_settings(tprompter& prompter) {
+    prompter.ask("No settings available", "Cannot change settings", tbuttons::ok,
+                 ticon::information);
+}
+
+std::string tprocstep::get_procid() const {
+    const auto& reg = procinfo();
+    if (procnum < 0 || procnum >= static_cast<int>(reg.size())) return "";
+    return reg[procnum].procid;
+}
+
+void tprocstep::save_proc(const std::string& id, TSetting& setting) const {
+    setting.WriteString(id, "procid", get_procid());
+    setting.WriteBool(id, "Enabled", enabled);
+}
+
+void tprocstep::open_proc(const std::string& id, TSetting& setting) {
+    const std::string stored = setting.ReadString(id, "procid", "");
+    if (stored != get_procid())
+        throw EProcessError("Invalid procids: \"" + stored + "\" <> \"" + get_procid() + "\"");
+    enabled = setting.ReadBool(id, "Enabled", true);
+}
+
+void write_chanlist(TSetting& setting, const std::string& id, const tintarr& list) {
+    setting.WriteInteger(id, "nChans", static_cast<std::int64_t>(list.size()));
+    for (std::size_t i = 0; i < list.size(); ++i)
+        setting.WriteInteger(id, "Channo" + std::to_string(i), list[i]);
+}
+
+void read_chanlist(TSetting& setting, const std::string& id, tintarr& list) {
+    const std::int64_t n = setting.ReadInteger(id, "nChans", -2);
+    if (n == -2) {
+        list.assign(1, static_cast<std::int32_t>(setting.ReadInteger(id, "Channo", -1)));
+        return;
+    }
+    // A hand-edited count is not trusted with memory: a list never holds
+    // more channel numbers than there are keys in the section.
+    const std::int64_t cap = static_cast<std::int64_t>(setting.ReadSection(id).size());
+    list.assign(static_cast<std::size_t>(std::clamp<std::int64_t>(n, 0, cap)), -1);
+    for (std::size_t i = 0; i < list.size(); ++i)
+        list[i] = static_cast<std::int32_t>(
+            setting.ReadInteger(id, "Channo" + std::to_string(i), -1));
+}
+
+void write_reallist(TSetting& setting, const std::string& id, const std::string& key,
+                    const tdoublearr& list) {
+    setting.WriteInteger(id, "nChans", static_cast<std::int64_t>(list.size()));
+    for (std::size_t i = 0; i < list.size(); ++i)
+        setting.WriteFloat(id, key + std::to_string(i), list[i]);
+}
+
+void read_reallist(TSetting& setting, const std::string& id, const std::string& key,
+                   tdoublearr& list, double missing) {
+    const std::int64_t cap = static_cast<std::int64_t>(setting.ReadSection(id).size());
+    const std::int64_t n =
+        setting.ReadInteger(id, "nChans", static_cast<std::int64_t>(list.size()));
+    tdoublearr old = list;
+    list.assign(static_cast<std::size_t>(std::clamp<std::int64_t>(n, 0, cap)), missing);
+    for (std::size_t i = 0; i < list.size(); ++i)
+        list[i] = setting.ReadFloat(id, key + std::to_string(i),
+                                    i < old.size() && missing == 0 ? old[i] : missing);
+}
+
+std::string chanlist_text(const tintarr& list) { return intlist_to_text(list); }
+
+}  // namespace tessal
