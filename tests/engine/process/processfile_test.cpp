@@ -1,0 +1,134 @@
+#include <fstream>
+#include <sstream>
+
+#include "engine/process/pendingsteps.h"
+#include "engine/process/processfile.h"
+#include "engine/settings/tsetting.h"
+#include "processfixture.h"
+
+namespace tessal::testing {
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void spit(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class tprocfiletest : public ttempdirtest {};
+
+TEST_F(tprocfiletest, EveryStepTypeReopensWithEveryKeyIdentical) {
+    tprocsteps steps;
+    for (int i = 0; i < 45; ++i)
+        if (auto s = create_step(i, nullptr, 16000)) steps.push_back(std::move(s));
+    // Parameters away from their defaults.
+    auto& save = dynamic_cast<tsavechannel&>(*steps[1]);
+    save.channo = {-1, 3, -2};
+    save.channelname = "F0 [Hz]";
+    save.usechannelname = true;
+    save.yunit = "Hz";
+    save.fsdmode = fsddbaboverms;
+    save.rmsdbfsd = 12.5;
+    save.stereochanno = {-3, 1};
+    save.usestereochanno = false;
+    dynamic_cast<tloadchannel&>(*steps[0]).loadlabels = false;
+    dynamic_cast<tappendchannel&>(*steps[2]).fsdmode = fsdkeep;
+    steps[4]->enabled = false;
+    for (auto& s : steps)
+        if (auto* p = dynamic_cast<tpendingstep*>(s.get()))
+            for (tpendingparam& q : p->params) {
+                if (q.kind == tpendingparam::real) q.number += 0.125;
+                if (q.kind == tpendingparam::integer) q.number += 3;
+                if (q.kind == tpendingparam::reallist) q.reals = {1.5, -2.25};
+                if (q.kind == tpendingparam::chanlist) q.chans = {2, -2};
+                if (q.kind == tpendingparam::text) q.str = "dB SPL";
+            }
+    save_process_file(path("a.tessalproc"), steps);
+
+    tprocsteps back;
+    open_process_file(path("a.tessalproc"), back);
+    ASSERT_EQ(back.size(), 40u);
+    EXPECT_FALSE(back[4]->enabled);
+    EXPECT_EQ(dynamic_cast<tsavechannel&>(*back[1]).stereochanno, (tintarr{-3, 1}));
+    save_process_file(path("b.tessalproc"), back);
+    EXPECT_EQ(slurp(path("a.tessalproc")), slurp(path("b.tessalproc")));
+    const std::string text = slurp(path("a.tessalproc"));
+    EXPECT_NE(text.find("[Common]\nnsteps=40"), std::string::npos) << text.substr(0, 80);
+    EXPECT_NE(text.find("StereoChannos=C 1"), std::string::npos);
+    EXPECT_NE(text.find("DelaySecs1="), std::string::npos);
+}
+
+TEST_F(tprocfiletest, HandWrittenFileKeysIgnoreCaseAndUnknownsAreHarmless) {
+    spit(path("h.tessalproc"),
+         "; written by hand\n"
+         "[common]\nNSTEPS=3\nAuthor=me\n"
+         "[Extra]\nfoo=bar\n"
+         "[step_0]\nPROCID=load\nchanno=2\nloadlabels=0\nColour=red\n"
+         "[Step_1]\nprocid=save\nenabled=0\nnchans=1\nchanno0=-1\n"
+         "YUNIT=Pa\nuseyunit=1\nfsdmode=2\nfixedfsd= 2.50000000000000E+0000\n"
+         "[Step_2]\nprocid=mul\nnChans=2\nFactor0= 3.00000000000000E+0000\n");
+    tprocsteps steps;
+    open_process_file(path("h.tessalproc"), steps);
+    ASSERT_EQ(steps.size(), 3u);
+    auto& load = dynamic_cast<tloadchannel&>(*steps[0]);
+    EXPECT_EQ(load.channo, (tintarr{2}));  // no "nChans": the single "Channo" key
+    EXPECT_FALSE(load.loadlabels);
+    EXPECT_TRUE(load.enabled);
+    auto& save = dynamic_cast<tsavechannel&>(*steps[1]);
+    EXPECT_FALSE(save.enabled);
+    EXPECT_EQ(save.yunit, "Pa");
+    EXPECT_TRUE(save.useyunit);
+    EXPECT_EQ(save.fsdmode, fsdfixed);
+    EXPECT_EQ(save.fixedfsd, 2.5);
+    auto& mul = dynamic_cast<tpendingstep&>(*steps[2]);
+    EXPECT_EQ(mul.param("Factor")->reals, (tdoublearr{3.0, 1.0}));  // a missing factor is 1
+}
+
+TEST_F(tprocfiletest, EmptyAndBadFiles) {
+    tprocsteps steps;
+    spit(path("z.tessalproc"), "[Common]\nnsteps=0\n");
+    steps.push_back(create_step(0));
+    open_process_file(path("z.tessalproc"), steps);
+    EXPECT_TRUE(steps.empty());
+
+    // Reading stops at the first bad step and keeps those before it.
+    for (const char* bad : {"nosuch", "-"}) {
+        spit(path("u.tessalproc"), std::string("[Common]\nnsteps=3\n[Step_0]\nprocid=load\n"
+                                               "[Step_1]\nprocid=") +
+                                       bad + "\n[Step_2]\nprocid=save\n");
+        try {
+            open_process_file(path("u.tessalproc"), steps);
+            FAIL() << bad;
+        } catch (const EProcessError& e) {
+            if (std::string(bad) == "nosuch") EXPECT_STREQ(e.what(), "Invalid procid: -1");
+        }
+        ASSERT_EQ(steps.size(), 1u) << bad;
+        EXPECT_EQ(steps[0]->get_procid(), "load");
+    }
+    // A count beyond the sections ends at the first missing one.
+    spit(path("c.tessalproc"), "[Common]\nnsteps=1000000000\n[Step_0]\nprocid=delete\n");
+    EXPECT_THROW(open_process_file(path("c.tessalproc"), steps), EProcessError);
+    EXPECT_EQ(steps.size(), 1u);
+}
+
+TEST_F(tprocfiletest, SectionOfAnotherTypeIsRejected) {
+    spit(path("m.tessalproc"), "[Step_0]\nprocid=save\n");
+    TSetting setting;
+    setting.SetLocation(Location::slfile);
+    setting.SetFilename(path("m.tessalproc"));
+    auto load = create_step(find_procid("load"));
+    try {
+        load->open_proc("Step_0", setting);
+        FAIL();
+    } catch (const EProcessError& e) {
+        EXPECT_STREQ(e.what(), "Invalid procids: \"save\" <> \"load\"");
+    }
+}
+
+}  // namespace
+}  // namespace tessal::testing

@@ -1,0 +1,56 @@
+// A document with channels made from analytic signals, a prompter that
+// records, and helpers to build and run a process.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "engine/core/tdocument.h"
+#include "engine/process/channelsteps.h"
+#include "engine/process/procregistry.h"
+#include "engine/process/procrunner.h"
+#include "support/scriptedprompter.h"
+#include "support/tempdirtest.h"
+
+namespace tessal::testing {
+
+inline tsinglearr sine(int n, double amp, double freq, double rate) {
+    tsinglearr s(n);
+    for (int i = 0; i < n; ++i)
+        s[i] = static_cast<float>(amp * std::sin(2 * std::numbers::pi * freq * i / rate));
+    return s;
+}
+
+class tprocesstest : public ttempdirtest {
+protected:
+    // Channels: i has n samples of value (i + 1) at 1000 Hz, named "ch<i>".
+    void make_channels(int n, int len = 10) {
+        doc.set_totnchans(n);
+        for (int i = 0; i < n; ++i) {
+            tchannel& ch = doc.channel(i);
+            ch.set_name("ch" + std::to_string(i));
+            ch.sampfreq = 1000;
+            ch.sig.assign(len, static_cast<float>(i + 1));
+            ch.set_fsd(i + 1);
+        }
+    }
+    template <class T>
+    T& add(const std::string& procid) {
+        auto s = create_step(find_procid(procid), nullptr, doc.prefs.DefaultSampFreq);
+        T& ref = dynamic_cast<T&>(*s);
+        steps.push_back(std::move(s));
+        return ref;
+    }
+    tprocresult run() { return runner.run(steps, env); }
+
+    tdocument doc;
+    tscriptedprompter prompter;
+    tprocenv env{doc, prompter};
+    tprocsteps steps;
+    tprocrunner runner;
+};
+
+}  // namespace tessal::testing
