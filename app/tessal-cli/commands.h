@@ -73,5 +73,16 @@ int cmd_info(int argc, char** argv);
 int cmd_dump(int argc, char** argv);
 int cmd_convert(int argc, char** argv);
 int cmd_measure(int argc, char** argv);
+int cmd_steps(int argc, char** argv);
+int cmd_run(int argc, char** argv);
+// run --each: the batch form of run.
+int run_each(const targs& a);
+// Opens `inputs` as one document, runs the process file on it and saves it
+// to `out`; an exit code, with the reason in `message` when not exit_ok.
+// With `profile` the profile lines go to stdout. `told` (when given) says
+// whether the prompter has already shown the message on stderr.
+int run_process_job(const std::string& procpath, const std::vector<std::string>& inputs,
+                    const std::string& out, const std::optional<std::string>& format, bool yes,
+                    bool profile, std::string& message, bool* told = nullptr);
 
 }  // namespace tessal::cli

@@ -26,6 +26,14 @@ const char* const usage =
     "                      the heading and values Log measurements would log for the\n"
     "                      selection (default the whole file, all channels); LIST holds\n"
     "                      item numbers 0..31 or keys such as RMSLevelRefA\n"
+    "  steps               the step types a process can hold: index, procid, name, help\n"
+    "  run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]\n"
+    "                      opens IN (adding further inputs), runs the process file on it\n"
+    "                      and saves OUT as convert does; --profile prints step timings\n"
+    "  run PROCESS --each FILE... --out-dir DIR [--format ID] [-j N] [--yes]\n"
+    "                      runs the process on every file on its own, N at a time\n"
+    "                      (default: the number of cores), writing DIR/<name>.<ext>;\n"
+    "                      \"--each -\" reads the files from standard input, one a line\n"
     "  help                show this text\n"
     "  --version           show the version\n";
 
@@ -39,6 +47,8 @@ const tentry commands[] = {
     {"dump", tessal::cli::cmd_dump},
     {"convert", tessal::cli::cmd_convert},
     {"measure", tessal::cli::cmd_measure},
+    {"steps", tessal::cli::cmd_steps},
+    {"run", tessal::cli::cmd_run},
 };
 
 }  // namespace
