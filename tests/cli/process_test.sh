@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# tessal-cli steps and run: process files written as a user would, signals
+# made by sox, results read back with dump and compared with the input.
+# Usage: process_test.sh PATH-TO-tessal-cli
+set -u
+cli=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fails=0
+fail() { echo "FAIL $*"; fails=$((fails + 1)); }
+check() {  # check NAME EXPECTED-RC COMMAND...
+  local name=$1 want=$2
+  shift 2
+  "$@" >"$work/out" 2>"$work/err"
+  local rc=$?
+  [ "$rc" -eq "$want" ] || { fail "$name: exit $rc, wanted $want"; cat "$work/err"; }
+}
+
+check steps 0 "$cli" steps
+[ "$(wc -l <"$work/out")" -eq 45 ] || fail "steps: not 45 lines"
+[ "$(sed -n 23p "$work/out")" = "$(printf '22\tf0\tF0\tExtracts fundamental frequency')" ] || fail "steps: line 22"
+
+sox -n -r 8000 -c 2 -b 16 "$work/a.wav" synth 0.5 sine 440 sine 1000 gain -3
+# Copy channel 1 into a new channel named "copy".
+cat >"$work/copy.tessalproc" <<'P'
+[Common]
+nsteps=2
+[Step_0]
+procid=load
+nChans=1
+Channo0=1
+[Step_1]
+PROCID=save
+nchans=1
+channo0=-1
+ChannelName=copy
+UseChannelName=1
+FSDMode=0
+P
+check run 0 "$cli" run "$work/copy.tessalproc" "$work/a.wav" -o "$work/b.tessal" --profile
+grep -q "^Total process execution time: " "$work/out" || fail "run: no profile"
+grep -q "% 	Save to channel N (copy)$" "$work/out" || fail "run: no profile line of the save step"
+check info 0 "$cli" info "$work/b.tessal"
+grep -q 'channel 2: name "copy"' "$work/out" || fail "run: no channel named copy"
+"$cli" dump "$work/a.wav" --channel 1 >"$work/want"
+"$cli" dump "$work/b.tessal" --channel 2 >"$work/got"
+cmp -s "$work/want" "$work/got" || fail "run: the copy differs from channel 1"
+
+# A failing step: its message, exit 1, nothing written.
+printf '[Common]\nnsteps=1\n[Step_0]\nprocid=load\nChanno=5\n' >"$work/bad.tessalproc"
+check run-fails 1 "$cli" run "$work/bad.tessalproc" "$work/a.wav" -o "$work/c.tessal"
+grep -q "Channel 5 does not exist" "$work/err" || fail "run-fails: message"
+[ ! -e "$work/c.tessal" ] || fail "run-fails: wrote a file"
+check run-noproc 1 "$cli" run "$work/none.tessalproc" "$work/a.wav" -o "$work/c.tessal"
+check run-usage 2 "$cli" run "$work/copy.tessalproc" "$work/a.wav"
+check run-format 2 "$cli" run "$work/copy.tessalproc" "$work/a.wav" -o "$work/c.x" --format nope
+
+# --each: every file on its own, one line each, a broken file does not stop the rest.
+mkdir "$work/in" "$work/out.d"
+for i in 1 2 3 4 5; do sox -n -r 8000 -c 2 -b 16 "$work/in/f$i.wav" synth 0.2 sine $((300 * i)) sine 100; done
+printf 'not a signal' >"$work/in/broken.wav"
+check each 1 "$cli" run "$work/copy.tessalproc" --each "$work"/in/*.wav --out-dir "$work/out.d" -j 2 --format tessal32f
+[ "$(wc -l <"$work/out")" -eq 6 ] || fail "each: not one line per file"
+[ "$(grep -c ': ok$' "$work/out")" -eq 5 ] || fail "each: five files ok"
+grep -q "broken.wav: " "$work/out" || fail "each: no line for the broken file"
+for i in 1 2 3 4 5; do [ -s "$work/out.d/f$i.tessal" ] || fail "each: no f$i.tessal"; done
+[ ! -e "$work/out.d/broken.tessal" ] || fail "each: wrote the broken file"
+"$cli" dump "$work/in/f3.wav" --channel 1 >"$work/want"
+"$cli" dump "$work/out.d/f3.tessal" --channel 2 >"$work/got"
+cmp -s "$work/want" "$work/got" || fail "each: f3's copy differs"
+
+# Files on standard input; WAVE output keeps the input's extension.
+rm -f "$work"/out.d/*
+ls "$work"/in/f*.wav | check each-stdin 0 "$cli" run "$work/copy.tessalproc" --each - --out-dir "$work/out.d" -j 3 --yes
+[ "$(ls "$work/out.d" | wc -l)" -eq 5 ] || fail "each-stdin: not five files"
+[ -s "$work/out.d/f2.wav" ] || fail "each-stdin: no f2.wav"
+check each-j 2 "$cli" run "$work/copy.tessalproc" --each "$work/in/f1.wav" --out-dir "$work/out.d" -j 0
+check each-dir 1 "$cli" run "$work/copy.tessalproc" --each "$work/in/f1.wav" --out-dir "$work/nowhere"
+
+[ "$fails" -eq 0 ] && echo "all process cli checks passed"
+exit "$fails"
