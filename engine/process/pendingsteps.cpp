@@ -1,6 +1,7 @@
 #include "engine/process/pendingsteps.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/process/procregistry.h"
 #include "engine/settings/tsetting.h"
@@ -115,10 +116,15 @@ void tpendingstep::open_proc(const std::string& id, TSetting& setting) {
     for (tpendingparam& p : params) switch (p.kind) {
             case P::real: p.number = setting.ReadFloat(id, p.key, p.number); break;
             case P::integer:
-            case P::realasint:
                 p.number = static_cast<double>(
                     setting.ReadInteger(id, p.key, static_cast<std::int64_t>(p.number)));
                 break;
+            case P::realasint: {
+                // Written as a real, kept as a whole number.
+                const double v = setting.ReadFloat(id, p.key, p.number);
+                if (std::isfinite(v) && std::fabs(v) < 1e9) p.number = std::round(v);
+                break;
+            }
             case P::boolean: p.number = setting.ReadBool(id, p.key, p.number != 0) ? 1 : 0; break;
             case P::text: p.str = setting.ReadString(id, p.key, p.str); break;
             case P::chanlist: read_chanlist(setting, id, p.chans); break;

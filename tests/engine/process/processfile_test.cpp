@@ -43,7 +43,8 @@ TEST_F(tprocfiletest, EveryStepTypeReopensWithEveryKeyIdentical) {
         if (auto* p = dynamic_cast<tpendingstep*>(s.get()))
             for (tpendingparam& q : p->params) {
                 if (q.kind == tpendingparam::real) q.number += 0.125;
-                if (q.kind == tpendingparam::integer) q.number += 3;
+                if (q.kind == tpendingparam::integer || q.kind == tpendingparam::realasint)
+                    q.number += 3;
                 if (q.kind == tpendingparam::reallist) q.reals = {1.5, -2.25};
                 if (q.kind == tpendingparam::chanlist) q.chans = {2, -2};
                 if (q.kind == tpendingparam::text) q.str = "dB SPL";
@@ -61,6 +62,8 @@ TEST_F(tprocfiletest, EveryStepTypeReopensWithEveryKeyIdentical) {
     EXPECT_NE(text.find("[Common]\nnsteps=40"), std::string::npos) << text.substr(0, 80);
     EXPECT_NE(text.find("StereoChannos=C 1"), std::string::npos);
     EXPECT_NE(text.find("DelaySecs1="), std::string::npos);
+    auto& f0 = dynamic_cast<tpendingstep&>(*back[find_procid("f0") - 2]);
+    EXPECT_EQ(f0.param("nExtractors")->number, 7);
 }
 
 TEST_F(tprocfiletest, HandWrittenFileKeysIgnoreCaseAndUnknownsAreHarmless) {
