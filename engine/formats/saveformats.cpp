@@ -1,4 +1,4 @@
-#include "engine/document/saveformats.h"
+#include "engine/formats/saveformats.h"
 
 #include <algorithm>
 
