@@ -20,6 +20,10 @@ std::vector<tsavefilter> default_savefilters() {
     };
 }
 
+std::string savefilter_caption(const tsavefilter& row) {
+    return row.filterstr.substr(0, row.filterstr.find('|'));
+}
+
 std::string savefilter_text(const std::vector<tsavefilter>& rows) {
     std::string s;
     for (const tsavefilter& r : rows) {

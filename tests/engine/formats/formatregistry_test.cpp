@@ -66,6 +66,7 @@ TEST(SaveFormat, TheTenRowsAndTheSaveDialogFilter) {
         ASSERT_NE(f, nullptr);
         EXPECT_TRUE(f->caps.writable);
     }
+    EXPECT_EQ(savefilter_caption(rows[4]), "Wave file 8-bit mu-law(*.wav)");
     EXPECT_EQ(savefilter_text(rows),
               "Tessal file 32-bit float(*.tessal)|*.tessal|Merivox file 16-bit (*.smp)|*.smp|"
               "Wave file 16-bit (*.wav)|*.wav|Wave file 24-bit (*.wav)|*.wav|"
