@@ -12,16 +12,6 @@
 
 namespace tessal {
 
-std::string lower_extension(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string e = path.substr(dot);
-    std::transform(e.begin(), e.end(), e.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return e;
-}
-
 bool tdocumentfiles::open_document(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     bool closed = life.close_document();
@@ -40,16 +30,15 @@ bool tdocumentfiles::open_document(const std::string& path) {
 bool tdocumentfiles::add_file(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     const int n0 = doc.totnchans();
-    const std::string ext = lower_extension(path);
+    const tfileformat* format = format_of_path(path);
+    if (!format || !format->caps.readable) return false;
     bool ok = false;
-    if (ext == ".wav")
-        ok = read_wav(path);
-    else if (ext == ".smp")
-        ok = read_smp(path);
-    else if (ext == ".tessal")
-        ok = read_native(path);
-    else if (ext == ".orlet")
-        ok = read_orlet(path);
+    switch (format->kind) {
+        case tfilekind::wav: ok = read_wav(path); break;
+        case tfilekind::smp: ok = read_smp(path); break;
+        case tfilekind::tessal: ok = read_native(path); break;
+        case tfilekind::orlet: ok = read_orlet(path); break;
+    }
     if (!ok || doc.totnchans() <= n0) return false;
 
     const std::string name = file_name_part(path);
@@ -151,15 +140,21 @@ bool tdocumentfiles::save_file(const std::string& path, int nbits, double from, 
             return false;
         }
     const std::string ext = lower_extension(path);
-    if (ext != ".tessal" && doc.totnchans() > 0 && !same_rates(chans)) {
+    const tfileformat* fileformat = format_for_extension(ext);
+    if (!(fileformat && fileformat->caps.mixed_rates) && doc.totnchans() > 0 &&
+        !same_rates(chans)) {
         prompter.warn(
             "Channels have different sampling rates.\rSplit rate files can only be saved as "
             "Tessal files",
             "File was not saved");
         return false;
     }
+    if (!fileformat || !fileformat->caps.writable) {
+        prompter.warn("Cannot save file with extension " + ext, "Unknown file type");
+        return false;
+    }
     bool saved = false;
-    if (ext == ".wav") {
+    if (fileformat->kind == tfilekind::wav) {
         if (doc.prefs.WarnSaveWav) {
             const char* text =
                 format != tFormat::ieeefloat
@@ -172,18 +167,15 @@ bool tdocumentfiles::save_file(const std::string& path, int nbits, double from, 
                 return false;
         }
         saved = write_wav(path, nbits, from, to, chans, format);
-    } else if (ext == ".smp") {
+    } else if (fileformat->kind == tfilekind::smp) {
         if (doc.prefs.WarnSaveSmp &&
             prompter.ask("Some features are not saved in smp files.\rYou may want to use the "
                          "Tessal file format instead.\rDo you want to save as smp anyway?",
                          "Save as smp", tbuttons::yesno, ticon::warning) != tanswer::yes)
             return false;
         saved = write_smp(path, from, to, chans);
-    } else if (ext == ".tessal") {
+    } else if (fileformat->kind == tfilekind::tessal) {
         saved = write_native(path, from, to, chans);
-    } else {
-        prompter.warn("Cannot save file with extension " + ext, "Unknown file type");
-        return false;
     }
     // Only a file that holds the whole document leaves nothing unsaved.
     if (saved && saves_whole_document(chans, from, to)) doc.set_modified(false);

@@ -17,12 +17,10 @@
 #include "engine/core/prompter.h"
 #include "engine/core/tdocument.h"
 #include "engine/document/lifecycle.h"
-#include "engine/document/saveformats.h"
+#include "engine/formats/formatregistry.h"
+#include "engine/formats/saveformats.h"
 
 namespace tessal {
-
-// The lower-cased extension of a path including its dot ("" when none).
-std::string lower_extension(const std::string& path);
 
 class tdocumentfiles {
 public:

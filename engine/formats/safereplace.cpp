@@ -1,12 +1,18 @@
-// The replace-by-rename save (see safereplace.h).
+// The file-system seam and the replace-by-rename save (see safereplace.h).
 #include "engine/formats/safereplace.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tessal {
+
+namespace fs = std::filesystem;
 
 std::FILE* tfileops::create(const std::string& name) {
     std::FILE* f = std::fopen(name.c_str(), "wb");
@@ -16,15 +22,38 @@ std::FILE* tfileops::create(const std::string& name) {
     return f;
 }
 
+std::FILE* tfileops::open(const std::string& name, const char* mode) {
+    return std::fopen(name.c_str(), mode);
+}
+
 std::size_t tfileops::write(std::FILE* f, const void* data, std::size_t n) {
     return std::fwrite(data, 1, n, f);
 }
 
+std::size_t tfileops::read_at(std::FILE* f, std::int64_t pos, void* data, std::size_t n) {
+    if (n == 0) return 0;
+    if (::fseeko(f, static_cast<off_t>(pos), SEEK_SET) != 0) return 0;
+    return std::fread(data, 1, n, f);
+}
+
+std::size_t tfileops::write_at(std::FILE* f, std::int64_t pos, const void* data, std::size_t n) {
+    if (n == 0) return 0;
+    if (::fseeko(f, static_cast<off_t>(pos), SEEK_SET) != 0) return 0;
+    return std::fwrite(data, 1, n, f);
+}
+
+bool tfileops::flush(std::FILE* f) { return std::fflush(f) == 0; }
+
 bool tfileops::close(std::FILE* f) { return std::fclose(f) == 0; }
+
+std::int64_t tfileops::size(std::FILE* f) {
+    if (::fseeko(f, 0, SEEK_END) != 0) return -1;
+    return static_cast<std::int64_t>(::ftello(f));
+}
 
 bool tfileops::exists(const std::string& name) {
     std::error_code ec;
-    return std::filesystem::exists(std::filesystem::path(name), ec);
+    return fs::exists(fs::path(name), ec);
 }
 
 bool tfileops::rename(const std::string& from, const std::string& to) {
@@ -32,6 +61,29 @@ bool tfileops::rename(const std::string& from, const std::string& to) {
 }
 
 bool tfileops::remove(const std::string& name) { return std::remove(name.c_str()) == 0; }
+
+namespace {
+
+// fsync of a file or folder opened read-only; file systems that cannot sync
+// (EINVAL, EROFS) count as success.
+bool sync_path(const std::string& name, int flags) {
+    const int fd = ::open(name.c_str(), O_RDONLY | flags);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    const int code = errno;
+    ::close(fd);
+    errno = code;
+    return ok;
+}
+
+}  // namespace
+
+bool tfileops::sync(const std::string& name) { return sync_path(name, 0); }
+
+bool tfileops::sync_folder(const std::string& name) {
+    const fs::path dir = fs::path(name).parent_path();
+    return sync_path(dir.empty() ? "." : dir.string(), O_DIRECTORY);
+}
 
 tfileops& tfileops::system() {
     static tfileops ops;
@@ -41,7 +93,9 @@ tfileops& tfileops::system() {
 std::string insert_before_extension(const std::string& name, const std::string& insert) {
     const std::size_t slash = name.find_last_of("/\\");
     const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name + insert;
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == start)
+        return name + insert;
     return name.substr(0, dot) + insert + name.substr(dot);
 }
 
@@ -49,14 +103,122 @@ std::string os_error_text(int code) {
     return std::to_string(code) + " (" + std::strerror(code) + ")";
 }
 
-tsafefile::tsafefile(const std::string& filename, bool safe, std::uint32_t number, tfileops& ops)
+namespace {
+
+std::atomic<unsigned> namecounter{0};
+
+// A name next to `target` that does not exist yet.
+std::string free_name(tfileops& ops, const std::string& target, const char* word) {
+    for (int tries = 0; tries < 1000; ++tries) {
+        std::string name = insert_before_extension(target, word + std::to_string(namecounter++));
+        if (!ops.exists(name)) return name;
+    }
+    return insert_before_extension(target, word + std::to_string(namecounter++));
+}
+
+std::string reason_text(int code) {
+    return code ? std::string("\r") + std::strerror(code) : std::string();
+}
+
+}  // namespace
+
+std::FILE* create_temporary(tfileops& ops, const std::string& target, std::string& created) {
+    for (int tries = 0; tries < 100; ++tries) {
+        created = free_name(ops, target, "_partial_");
+        errno = 0;
+        // "x": never truncate a file someone created under the same name meanwhile.
+        if (std::FILE* f = ops.open(created, "w+bx")) return f;
+        if (errno != EEXIST) break;
+    }
+    created.clear();
+    return nullptr;
+}
+
+// ------------------------------------------------------------ tsafereplace
+
+void tsafereplace::add(const std::string& tmp, const std::string& target, bool keep,
+                       const std::string& old) {
+    steps_.push_back({tmp, target, old, keep});
+}
+
+bool tsafereplace::fail(tstage stage, const std::string& from, const std::string& to, int code) {
+    failure_ = {stage, from, to, code};
+    error_ = stage == tstage::sync ? "Cannot write " + from + " to the disk" + reason_text(code)
+                                   : "Cannot rename " + from + " to " + to + reason_text(code);
+    roll_back();
+    return false;
+}
+
+void tsafereplace::roll_back() {
+    for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
+        if (it->moved_in && it->keep && ops_.rename(it->target, it->tmp)) it->moved_in = false;
+        if (it->moved_in) {
+            // The old copy goes back over the new file; without one, the target did not exist before.
+            if (it->moved_aside) {
+                if (ops_.rename(it->old, it->target)) it->moved_aside = false;
+            } else {
+                ops_.remove(it->target);
+            }
+        } else if (it->moved_aside) {
+            if (ops_.rename(it->old, it->target)) it->moved_aside = false;
+        }
+        if (it->moved_aside) error_ += "\rThe old file is kept as " + it->old;
+        if (!it->moved_in && !it->keep) ops_.remove(it->tmp);
+    }
+    steps_.clear();
+}
+
+bool tsafereplace::commit() {
+    failure_ = {};
+    error_.clear();
+    // 1. The new data must be on the disk before a rename makes it the file.
+    for (auto& s : steps_) {
+        errno = 0;
+        if (!ops_.sync(s.tmp)) return fail(tstage::sync, s.tmp, s.target, errno);
+    }
+    // 2. The old files step aside, keeping their names free for the new ones.
+    for (auto& s : steps_) {
+        if (!ops_.exists(s.target)) continue;
+        {
+            // The new file takes over the old one's permissions (best effort).
+            std::error_code ec;
+            const auto perms = fs::status(fs::path(s.target), ec).permissions();
+            if (!ec) fs::permissions(fs::path(s.tmp), perms, ec);
+        }
+        if (s.old.empty()) s.old = free_name(ops_, s.target, "_old_");
+        errno = 0;
+        if (!ops_.rename(s.target, s.old)) return fail(tstage::move_aside, s.target, s.old, errno);
+        s.moved_aside = true;
+    }
+    // 3. The new files move in.
+    for (auto& s : steps_) {
+        errno = 0;
+        if (!ops_.rename(s.tmp, s.target)) return fail(tstage::move_in, s.tmp, s.target, errno);
+        s.moved_in = true;
+    }
+    // 4. The renames are on the disk (best effort: they are done), then the
+    // old copies go.
+    for (auto& s : steps_) ops_.sync_folder(s.target);
+    for (auto& s : steps_) {
+        if (!s.moved_aside) continue;
+        errno = 0;
+        if (!ops_.remove(s.old)) leftovers_.push_back({s.old, errno});
+    }
+    steps_.clear();
+    return true;
+}
+
+// ------------------------------------------------------------ tsafefile
+
+tsafefile::tsafefile(const std::string& filename, bool safe, std::uint32_t number, tfileops& ops,
+                     bool always)
     : ops_(ops), filename_(filename) {
     {
         std::error_code ec;
-        if (std::filesystem::is_directory(std::filesystem::path(filename), ec))
+        if (fs::is_directory(fs::path(filename), ec))
             throw EFileSaveError("Cannot create file \r" + filename + "\r" + os_error_text(EISDIR));
     }
-    direct_ = !safe || !ops_.exists(filename);
+    direct_ = !safe || (!always && !ops_.exists(filename));
     if (!direct_) {
         // Never truncate someone else's file that happens to carry our name.
         for (int tries = 0; tries < 100; ++tries, number = (number + 1) % 10001) {
@@ -70,7 +232,8 @@ tsafefile::tsafefile(const std::string& filename, bool safe, std::uint32_t numbe
     file_ = ops_.create(target_);
     if (!file_) {
         finished_ = true;  // nothing was created, nothing to clean up
-        throw EFileSaveError("Cannot create file \r" + target_ + "\r" + os_error_text(errno));
+        throw EFileSaveError("Cannot create file \r" + target_ + "\r" +
+                             os_error_text(errno ? errno : EIO));
     }
 }
 
@@ -110,30 +273,31 @@ void tsafefile::fail(const std::string& what) {
 
 void tsafefile::replace() {
     finished_ = true;
-    if (direct_) return;
-    {
-        // The new file takes over the old one's permissions (best effort).
-        std::error_code ec;
-        const auto perms = std::filesystem::status(std::filesystem::path(filename_), ec).permissions();
-        if (!ec) std::filesystem::permissions(std::filesystem::path(tmpname_), perms, ec);
+    if (direct_) {
+        // Nothing old to protect; the new file is still pushed to the disk.
+        ops_.sync(filename_);
+        ops_.sync_folder(filename_);
+        return;
     }
-    errno = 0;
-    if (!ops_.rename(filename_, oldname_)) {
-        const int code = errno;
-        ops_.remove(tmpname_);
-        throw EFileSaveError("Error renaming old file \r" + filename_ + "\r" + std::to_string(code));
+    tsafereplace r(ops_);
+    r.add(tmpname_, filename_, false, oldname_);
+    if (!r.commit()) {
+        const tsafereplace::tfailure& f = r.failure();
+        switch (f.stage) {
+            case tsafereplace::tstage::sync:
+                throw EFileSaveError("Error saving file\rCannot write " + tmpname_ +
+                                     " to the disk\r" + os_error_text(f.code ? f.code : EIO));
+            case tsafereplace::tstage::move_aside:
+                throw EFileSaveError("Error renaming old file \r" + filename_ + "\r" +
+                                     std::to_string(f.code));
+            default:
+                throw EFileSaveError("Error renaming tmp file \r" + tmpname_ + "\r" +
+                                     std::to_string(f.code));
+        }
     }
-    errno = 0;
-    if (!ops_.rename(tmpname_, filename_)) {
-        const int code = errno;
-        // Put the old file back where the user expects it.
-        ops_.rename(oldname_, filename_);
-        ops_.remove(tmpname_);
-        throw EFileSaveError("Error renaming tmp file \r" + tmpname_ + "\r" + std::to_string(code));
-    }
-    errno = 0;
-    if (!ops_.remove(oldname_))
-        throw EFileSaveError("Error deleting old file \r" + oldname_ + "\r" + std::to_string(errno));
+    if (!r.leftovers().empty())
+        throw EFileSaveError("Error deleting old file \r" + oldname_ + "\r" +
+                             std::to_string(r.leftovers().front().code));
 }
 
 }  // namespace tessal

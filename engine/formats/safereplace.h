@@ -1,22 +1,32 @@
-// Writing a file so that an existing one is never lost.
+// The one way files reach the disk, and writing a file so that an existing
+// one is never lost.
 //
-// tsafefile writes either straight to the file (when it does not exist yet, or
-// the caller asks for a plain write) or to a temporary "<name>_partial_N.<ext>"
-// next to it. Only once that copy is complete and closed does replace() move
-// the existing file to "<name>_old_N.<ext>", move the copy into its place and
-// delete the old copy. Until then the existing file is untouched; when moving
-// the copy in fails, the old file is moved back. Every failure is raised as
-// EFileSaveError with a text for the user that names the file and gives the
-// operating system's error number.
+// tfileops is the door through which every reader and writer of signal and
+// settings files touches the file system, so that tests can make any single
+// call fail for real (a short write, a refused rename, a failed sync) even
+// when they run as root. The default implementation is the C library.
+// Positions are 64-bit: recordings may exceed 2 GB.
 //
-// All file-system calls go through tfileops so that tests can make any step
-// fail for real (short writes, refused renames) even when run as root.
+// tsafereplace puts finished temporary files in place of their targets as one
+// step: every temporary file is first synced to the disk, every existing
+// target is moved aside to "<name>_old_N.<ext>", every temporary file is
+// moved in, the folders are synced, and only then are the old copies
+// deleted. When any step fails, whatever was already moved is moved back, so
+// every target is either the complete new file or, byte for byte, the old one.
+//
+// tsafefile streams one file through that replacement: it writes either
+// straight to the file (when it does not exist yet, or the caller asks for a
+// plain write) or to a temporary "<name>_partial_N.<ext>" next to it, and
+// replace() hands the complete copy to tsafereplace. Every failure is raised
+// as EFileSaveError with a text for the user that names the file and gives
+// the operating system's error number.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tessal {
 
@@ -25,36 +35,105 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The file-system calls of a save. Every call that fails leaves its reason in
-// errno. The default implementation is the C library.
+// The file-system calls of reading and saving. Every call that fails leaves
+// its reason in errno.
 class tfileops {
 public:
     virtual ~tfileops() = default;
     virtual std::FILE* create(const std::string& name);  // new or truncated, binary, unbuffered
+    // fopen modes; "x" (fail when the file exists) is used for temporary files.
+    virtual std::FILE* open(const std::string& name, const char* mode);
     virtual std::size_t write(std::FILE* f, const void* data, std::size_t n);
+    // Reads or writes n bytes at byte position pos; returns the count done.
+    virtual std::size_t read_at(std::FILE* f, std::int64_t pos, void* data, std::size_t n);
+    virtual std::size_t write_at(std::FILE* f, std::int64_t pos, const void* data, std::size_t n);
+    virtual bool flush(std::FILE* f);
     virtual bool close(std::FILE* f);
+    virtual std::int64_t size(std::FILE* f);  // -1 when unknown
     virtual bool exists(const std::string& name);
     virtual bool rename(const std::string& from, const std::string& to);
     virtual bool remove(const std::string& name);
+    // The closed file's data is on the disk. File systems that cannot sync
+    // count as success.
+    virtual bool sync(const std::string& name);
+    // The entries of the folder holding `name` are on the disk.
+    virtual bool sync_folder(const std::string& name);
 
     static tfileops& system();
 };
 
 // `name` with `insert` placed before the extension of its last path
 // component ("a/b.c.wav" -> "a/b.c<insert>.wav"), or appended when that
-// component has no ".".
+// component has no extension: no ".", or only a leading one (".wav" is a
+// hidden file's name, not an extension).
 std::string insert_before_extension(const std::string& name, const std::string& insert);
 
 // "<errno> (<text>)", for messages.
 std::string os_error_text(int code);
 
+// A new, empty file next to `target` named "<target>_partial_N.<ext>" with a
+// number no file has yet, opened "w+b"; `created` receives its name. nullptr
+// (and errno) on failure.
+std::FILE* create_temporary(tfileops& ops, const std::string& target, std::string& created);
+
+class tsafereplace {
+public:
+    explicit tsafereplace(tfileops& ops) : ops_(ops) {}
+    // `tmp` is complete and closed and shall become `target`. With `keep`, a
+    // failed commit leaves `tmp` in place under its own name instead of
+    // deleting it. `old` names the place the existing target is moved aside
+    // to; empty picks a free "_old_" name.
+    void add(const std::string& tmp, const std::string& target, bool keep = false,
+             const std::string& old = "");
+    // Returns true when all targets were replaced. On false, failure() says
+    // why, every target is as it was and the temporary files are deleted
+    // (those added with `keep` excepted).
+    bool commit();
+
+    enum class tstage { none, sync, move_aside, move_in };
+    struct tfailure {
+        tstage stage = tstage::none;
+        std::string from, to;  // the file synced (from) or the rename
+        int code = 0;          // errno
+    };
+    const tfailure& failure() const { return failure_; }
+    // The failure as one text: "Cannot rename <from> to <to>\r<reason>" or
+    // "Cannot write <file> to the disk\r<reason>", followed by the names of
+    // old copies that could not be moved back.
+    const std::string& error() const { return error_; }
+
+    struct tleftover {
+        std::string name;
+        int code = 0;
+    };
+    // Old copies that could not be deleted after a successful commit.
+    const std::vector<tleftover>& leftovers() const { return leftovers_; }
+
+private:
+    struct tstep {
+        std::string tmp, target, old;
+        bool keep = false;
+        bool moved_aside = false, moved_in = false;
+    };
+    bool fail(tstage stage, const std::string& from, const std::string& to, int code);
+    void roll_back();
+    tfileops& ops_;
+    std::vector<tstep> steps_;
+    tfailure failure_;
+    std::string error_;
+    std::vector<tleftover> leftovers_;
+};
+
 class tsafefile {
 public:
     // Opens the target for writing. `number` picks the temporary and old-copy
     // names; when either name is already taken the next free number is used.
-    // Throws EFileSaveError("Cannot create file \r<name>\r<code>") when the
-    // target cannot be created.
-    tsafefile(const std::string& filename, bool safe, std::uint32_t number, tfileops& ops);
+    // With `safe`, an existing file is written through a temporary copy; with
+    // `always` as well, a new file is too (no half-written file is ever left
+    // under the target's name). Throws EFileSaveError("Cannot create file
+    // \r<name>\r<code>") when the file cannot be created.
+    tsafefile(const std::string& filename, bool safe, std::uint32_t number, tfileops& ops,
+              bool always = false);
     ~tsafefile();  // an unfinished save removes its temporary file
     tsafefile(const tsafefile&) = delete;
     tsafefile& operator=(const tsafefile&) = delete;
@@ -79,10 +158,11 @@ public:
     // operating system's reason, when there is one, ends the text.
     [[noreturn]] void fail(const std::string& what);
 
-    // After a successful close(): puts the new file in place (nothing to do
-    // for a direct write). Raises "Error renaming old file \r<name>\r<code>",
-    // "Error renaming tmp file \r<tmpname>\r<code>" or
-    // "Error deleting old file \r<oldname>\r<code>".
+    // After a successful close(): puts the new file in place through
+    // tsafereplace (a direct write is only synced). Raises "Error saving
+    // file\rCannot write <tmpname> to the disk\r<code>", "Error renaming old
+    // file \r<name>\r<code>", "Error renaming tmp file \r<tmpname>\r<code>"
+    // or "Error deleting old file \r<oldname>\r<code>".
     void replace();
 
 private:

@@ -797,7 +797,7 @@ void TSMPfile::new_file(const std::string& fname) {
     const int head = defheadsize > 0 && defheadsize % 2 == 0 && defheadsize <= maxheadsize ? defheadsize : 1024;
     put_item("head", std::to_string(head));
     std::string tmp;
-    std::FILE* f = smp_create_temporary(*fops, fname, tmp);
+    std::FILE* f = create_temporary(*fops, fname, tmp);
     if (!f) throw ESMPfileError("Cannot create file \r" + fname + "\r" + errno_text(errno));
     std::vector<std::uint8_t> image = build_smp_header(fitems, fcomment);
     image.resize(static_cast<std::size_t>(head), 0);
@@ -836,7 +836,7 @@ void TSMPfile::ensure_working_copy() {
     if (!fworkname.empty()) return;
     if (freadonly) throw ESMPfileError("File " + ffilename + " was opened read-only");
     std::string tmp;
-    std::FILE* f = smp_create_temporary(*fops, ffilename, tmp);
+    std::FILE* f = create_temporary(*fops, ffilename, tmp);
     if (!f) throw ESMPfileError("Cannot create a working copy of " + ffilename + "\r" + errno_text(errno));
     errno = 0;
     if (!copy_bytes(ffile, 0, f, 0, fheadoffset + fdatabytes) || !fops->flush(f)) {
@@ -851,7 +851,7 @@ void TSMPfile::ensure_working_copy() {
 }
 
 bool TSMPfile::write_label_file(const std::string& csvname, const std::string& smpname, std::string& tmpname) {
-    std::FILE* f = smp_create_temporary(*fops, csvname, tmpname);
+    std::FILE* f = create_temporary(*fops, csvname, tmpname);
     if (!f) return false;
     std::string text = utf8_to_cp437(smp_one_line(name_part(smpname))) + "\r\n";
     // Each line in the item form "L"N"=start,length,text", N counting from 1.
@@ -924,7 +924,7 @@ bool TSMPfile::save_file(const std::string& fname) {
             return fail_save(target + "\r" + errno_text(errno));
         smptmp = fworkname;
     } else {
-        std::FILE* t = smp_create_temporary(*fops, target, smptmp);
+        std::FILE* t = create_temporary(*fops, target, smptmp);
         if (!t) return fail_save(target + "\rCannot create a temporary file next to it\r" + errno_text(errno));
         bool ok = fops->write_at(t, 0, image.data(), image.size()) == image.size();
         if (ok && ffile && fdatabytes > 0) ok = copy_bytes(ffile, fheadoffset, t, size, fdatabytes);
@@ -943,7 +943,7 @@ bool TSMPfile::save_file(const std::string& fname) {
 
     // 2. Put them in place together.
     if (inplace) release_file();
-    tsmpreplace replace(*fops);
+    tsafereplace replace(*fops);
     if (csvlabels) replace.add(csvtmp, csvname);
     replace.add(smptmp, target, inplace);
     if (!replace.commit()) {
@@ -957,7 +957,8 @@ bool TSMPfile::save_file(const std::string& fname) {
         }
         return fail_save(target + "\r" + replace.error());
     }
-    for (const auto& l : replace.leftovers()) fwarnings.push_back("The old copy " + l + " could not be deleted");
+    for (const auto& l : replace.leftovers())
+        fwarnings.push_back("The old copy " + l.name + " could not be deleted");
 
     // 3. Go on with the saved file, read-only until samples are written again.
     if (!inplace) discard_working_copy();

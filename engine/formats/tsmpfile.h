@@ -33,7 +33,7 @@
 
 #include "engine/core/tsiglabel.h"
 #include "engine/dsp/arrays.h"
-#include "engine/formats/smpfileops.h"
+#include "engine/formats/safereplace.h"
 #include "engine/formats/smpheader.h"
 
 namespace tessal {
@@ -197,7 +197,7 @@ public:
 
     // The file-system calls; tests pass one that fails on purpose. nullptr
     // restores the real file system.
-    void set_fileops(tsmpfileops* ops) { fops = ops ? ops : &tsmpfileops::system(); }
+    void set_fileops(tfileops* ops) { fops = ops ? ops : &tfileops::system(); }
 
     // The header image of the last open or save (32768 bytes).
     std::vector<std::uint8_t> headarr;
@@ -262,7 +262,7 @@ private:
     std::vector<std::string> fwarnings;
     mutable tlayout flayout;
     mutable bool flayoutdirty = true;
-    tsmpfileops* fops = &tsmpfileops::system();
+    tfileops* fops = &tfileops::system();
     std::uint64_t fditherstate = 0x9E3779B97F4A7C15ull;
 };
 

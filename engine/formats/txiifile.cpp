@@ -1,9 +1,6 @@
 // The tagged container (see txiifile.h).
 #include "engine/formats/txiifile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -640,29 +637,6 @@ tbytearr TXIIFile::save_bytes() const {
     return out;
 }
 
-namespace {
-
-// Removes the temporary file unless the save got as far as renaming it.
-struct ttmpguard {
-    tfileops& ops;
-    std::string name;
-    std::FILE* f = nullptr;
-    bool done = false;
-    ~ttmpguard() {
-        if (f) ops.close(f);
-        if (!done) ops.remove(name);
-    }
-};
-
-void sync_folder(const fs::path& dir) {
-    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);  // best effort: the rename is already done
-    ::close(fd);
-}
-
-}  // namespace
-
 void TXIIFile::save_file(const std::string& filename, tfileops& ops) {
     check_saveable();
     const std::string name = filename.empty() ? settings_filename() : filename;
@@ -683,47 +657,15 @@ void TXIIFile::save_file(const std::string& filename, tfileops& ops) {
         throw EFileSaveError("Cannot create file \r" + name + "\r" + os_error_text(EISDIR));
     const std::string tname = target.string();
 
-    std::uint32_t number = std::random_device{}() % 10000;
-    std::string tmp;
-    for (int tries = 0; tries < 100; ++tries, number = (number + 1) % 10000) {
-        tmp = insert_before_extension(tname, "_partial_" + std::to_string(number));
-        if (!ops.exists(tmp)) break;
-    }
-    errno = 0;
-    std::FILE* f = ops.create(tmp);
-    if (!f)
-        throw EFileSaveError("Cannot create file \r" + tmp + "\r" + os_error_text(errno ? errno : EIO));
-    ttmpguard guard{ops, tmp, f};
-    auto fail = [&](int code) {
-        throw EFileSaveError("Error saving file\r" + name + "\r" + os_error_text(code ? code : EIO));
-    };
-
-    int code = 0;
+    // Always through a temporary copy: a file that cannot be completed never
+    // appears under the target's name, new or not.
+    tsafefile out(tname, true, std::random_device{}() % 10000, ops, true);
+    bool complete = true;
     serialize([&](const std::uint8_t* p, std::size_t n) {
-        if (code != 0) return;
-        errno = 0;
-        if (ops.write(f, p, n) != n) code = errno ? errno : EIO;
+        if (complete) complete = out.write(p, n) == n;
     });
-    if (code != 0) fail(code);
-    errno = 0;
-    if (std::fflush(f) != 0) fail(errno);
-    // The data must be on the disk before the rename makes it the file.
-    if (const int fd = ::fileno(f); fd >= 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        fail(errno);
-    guard.f = nullptr;
-    errno = 0;
-    if (!ops.close(f)) fail(errno);
-
-    // The new file keeps the old one's permissions (best effort).
-    if (const auto st = fs::status(target, ec); !ec && fs::exists(st))
-        fs::permissions(fs::path(tmp), st.permissions(), ec);
-    errno = 0;
-    if (!ops.rename(tmp, tname)) {
-        const int rc = errno ? errno : EIO;
-        throw EFileSaveError("Error renaming tmp file \r" + tmp + "\r" + os_error_text(rc));
-    }
-    guard.done = true;
-    sync_folder(target.parent_path());
+    if (!out.close() || !complete) out.fail(name);
+    out.replace();
 }
 
 }  // namespace tessal

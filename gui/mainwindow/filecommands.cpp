@@ -10,16 +10,10 @@
 
 namespace tessal {
 
-namespace {
-const char* const openfilter =
-    "All sound files |*.tessal;*.smp;*.wav|Wave files (*.wav)|*.wav|Merivox files (*.smp)|*.smp|"
-    "Tessal files (*.tessal)|*.tessal|Orlet files (*.orlet)|*.orlet|All files (*.*)|*.*";
-}
-
 void tfilecommands::open_dialog(bool add) {
     QFileDialog dialog(parent, add ? "Add" : "Open");
     dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(qt_filters(openfilter));
+    dialog.setNameFilters(qt_filters(QString::fromStdString(open_filter_text())));
     dialog.setDefaultSuffix("wav");
     if (dialog.exec() != QDialog::Accepted) return;
     QStringList chosen = dialog.selectedFiles();
@@ -127,7 +121,7 @@ void tfilecommands::drop(const QStringList& paths) {
     for (const QString& p : paths) {
         std::string path = p.toStdString();
         std::string ext = lower_extension(path);
-        if (ext == ".smp" || ext == ".wav" || ext == ".orlet" || ext == ".tessal") {
+        if (const tfileformat* f = format_for_extension(ext); f && f->caps.readable) {
             files.add_file(path);
         } else if (ext == ".tessalproc") {
             if (open_process) open_process(p);

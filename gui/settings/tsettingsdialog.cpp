@@ -38,8 +38,7 @@ bool int_text(const QString& t, long long& v) {
 }
 
 QString description(const tsavefilter& row) {
-    const std::string& f = row.filterstr;
-    return QString::fromStdString(f.substr(0, f.find('|')));
+    return QString::fromStdString(savefilter_caption(row));
 }
 
 }  // namespace

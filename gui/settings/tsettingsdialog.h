@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/saveformats.h"
+#include "engine/formats/saveformats.h"
 
 class QButtonGroup;
 class QCheckBox;

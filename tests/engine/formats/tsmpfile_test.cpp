@@ -72,7 +72,7 @@ std::size_t header_text_end(const bytes& b) {
 
 // File-system calls that fail on purpose: writes beyond a byte budget come
 // up short, and the n-th rename is refused.
-class tfaultyops : public tsmpfileops {
+class tfaultyops : public tfileops {
 public:
     std::int64_t writebudget = -1;  // -1: no limit
     int failrename = -1;            // index of the rename to refuse, -1: none
@@ -81,19 +81,19 @@ public:
         if (writebudget >= 0 && static_cast<std::int64_t>(n) > writebudget) {
             const auto ok = static_cast<std::size_t>(writebudget);
             writebudget = 0;
-            tsmpfileops::write_at(f, pos, data, ok);
+            tfileops::write_at(f, pos, data, ok);
             errno = ENOSPC;
             return ok;
         }
         if (writebudget >= 0) writebudget -= static_cast<std::int64_t>(n);
-        return tsmpfileops::write_at(f, pos, data, n);
+        return tfileops::write_at(f, pos, data, n);
     }
     bool rename(const std::string& from, const std::string& to) override {
         if (renames++ == failrename) {
             errno = EACCES;
             return false;
         }
-        return tsmpfileops::rename(from, to);
+        return tfileops::rename(from, to);
     }
 };
 

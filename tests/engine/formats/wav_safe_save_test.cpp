@@ -210,12 +210,5 @@ TEST_F(WavSafeSaveTest, TemporaryFileThatCannotBeCleanedUp) {
     EXPECT_EQ(read_bytes(name), before);
 }
 
-TEST(WavSafeNames, TemporaryNamesGoBeforeTheExtensionOfTheFileName) {
-    EXPECT_EQ(insert_before_extension("a/rec.wav", "_partial_7"), "a/rec_partial_7.wav");
-    EXPECT_EQ(insert_before_extension("a/rec.take2.wav", "_old_7"), "a/rec.take2_old_7.wav");
-    EXPECT_EQ(insert_before_extension("a/rec", "_old_7"), "a/rec_old_7");
-    EXPECT_EQ(insert_before_extension("v1.2/rec", "_old_7"), "v1.2/rec_old_7");  // a dot in a folder is no extension
-}
-
 }  // namespace
 }  // namespace tessal

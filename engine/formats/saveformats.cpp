@@ -1,4 +1,4 @@
-#include "engine/document/saveformats.h"
+#include "engine/formats/saveformats.h"
 
 #include <algorithm>
 
@@ -18,6 +18,10 @@ std::vector<tsavefilter> default_savefilters() {
         {"Wave file 16 bit float (*.wav)|*.wav", ".wav", "wav16f", false, 16, tFormat::ieeefloat},
         {"Wave file 32-bit float (*.wav)|*.wav", ".wav", "wav32f", true, 32, tFormat::ieeefloat},
     };
+}
+
+std::string savefilter_caption(const tsavefilter& row) {
+    return row.filterstr.substr(0, row.filterstr.find('|'));
 }
 
 std::string savefilter_text(const std::vector<tsavefilter>& rows) {

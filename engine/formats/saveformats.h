@@ -21,6 +21,10 @@ struct tsavefilter {
 // The ten rows with their default `used` flags.
 std::vector<tsavefilter> default_savefilters();
 
+// The row's caption in lists ("Wave file 16-bit (*.wav)"): its filter
+// string up to the "|".
+std::string savefilter_caption(const tsavefilter& row);
+
 // The used rows' filter strings joined by "|".
 std::string savefilter_text(const std::vector<tsavefilter>& rows);
 
