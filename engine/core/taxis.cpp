@@ -117,7 +117,7 @@ void TAxis::set_textmetrics(const ttextmetrics* m) {
 
 void TAxis::invalidate() {
     ticksdirty = true;
-    if (OnInvalidate) OnInvalidate(*this);
+    OnInvalidate.notify(*this);
 }
 
 // -------------------------------------------------------------------- ends
@@ -356,7 +356,7 @@ void TAxis::auto_resize() {
     if (vertical()) fwidth = e;
     else fheight = e;
     ticksdirty = true;
-    if (OnResize) OnResize(*this);
+    OnResize.notify(*this);
 }
 
 // ----------------------------------------------------------------- mapping
@@ -611,7 +611,7 @@ bool TAxis::tickismajor(int i) {
 
 void TAxis::SetMarkerVisible(bool v) {
     fmarkervisible = v;
-    if (OnInvalidate) OnInvalidate(*this);
+    OnInvalidate.notify(*this);
 }
 
 // The marker is data here, not ink: it is stored even while hidden or while a
@@ -619,7 +619,7 @@ void TAxis::SetMarkerVisible(bool v) {
 void TAxis::SetMarkerValue(double v) {
     if (std::isnan(v)) return;
     fmarkervalue = clamp_between(v, GetLoValue(), GetHiValue());
-    if (fmarkervisible && OnInvalidate) OnInvalidate(*this);
+    if (fmarkervisible) OnInvalidate.notify(*this);
 }
 
 int TAxis::GetMarkerPixel() const { return value_to_pixel(fmarkervalue); }
@@ -756,15 +756,15 @@ struct tcallguard {
 }  // namespace
 
 void TAxis::fire_scale_changed() {
-    if (scalechangecalled || !OnScaleChanged) return;
+    if (scalechangecalled || OnScaleChanged.empty()) return;
     tcallguard g(scalechangecalled);
-    OnScaleChanged(*this);
+    OnScaleChanged.notify(*this);
 }
 
 void TAxis::fire_scale_changing() {
-    if (scalechangecalled || !OnScaleChanging) return;
+    if (scalechangecalled || OnScaleChanging.empty()) return;
     tcallguard g(scalechangecalled);
-    OnScaleChanging(*this);
+    OnScaleChanging.notify(*this);
 }
 
 }  // namespace tessal

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/subscribers.h"
 #include "engine/core/textmetrics.h"
 
 namespace tessal {
@@ -164,12 +165,16 @@ public:
     // tick labels keep clear of it.
     int axistextposition = 0;
 
-    std::function<void(TAxis&)> OnScaleChanging;
-    std::function<void(TAxis&)> OnScaleChanged;
+    // Who is told of changes: each is a list that any number of plots and
+    // widgets subscribe to and unsubscribe from with the token they got.
+    // The scale is about to change / has changed (a handler that changes
+    // the scale again is not told of that change).
+    tsubscribers<TAxis&> OnScaleChanging;
+    tsubscribers<TAxis&> OnScaleChanged;
     // For the widget that shows the axis: something visible changed (ticks,
     // marker, colours, texts) / Autosize changed the control's size.
-    std::function<void(TAxis&)> OnInvalidate;
-    std::function<void(TAxis&)> OnResize;
+    tsubscribers<TAxis&> OnInvalidate;
+    tsubscribers<TAxis&> OnResize;
 
 private:
     void compute_ticks();

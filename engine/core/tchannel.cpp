@@ -48,8 +48,10 @@ bool tchannel::set_fsd(double v) {
     if (!usable_fsd(v)) return false;
     ffsd = std::fabs(v);
     needsdither = true;
-    histdirty = true;
-    if (fdoc) fdoc->measurementdirty = true;
+    if (fdoc) {
+        fdoc->measurementdirty = true;
+        fdoc->theglobal.channel_changed(tchannelchange::properties(fchanno));
+    }
     axis.SetMaxHiValue(std::max(1.7 * ffsd, static_cast<double>(sigmax)));
     axis.SetMinLoValue(std::min(-1.7 * ffsd, static_cast<double>(sigmin)));
     if (axis.GetLogarithmic()) {

@@ -109,23 +109,17 @@ public:
     int stereochanno = -1;
     long long xshift = 0;
     double yshift = 0;
-    // Amplitude histogram of the selection, bins -32768..32767 at index
-    // bin + 32768; empty until the histogram is first computed.
-    std::vector<double> hist;
     std::vector<double> cursors = std::vector<double>(9, 0.0);
     std::vector<TColor> cursorcolors{std::begin(cursorcolor_defaults),
                                      std::end(cursorcolor_defaults)};
     double peak = 0, sd = 0, sdpos = 0, rms = 0, rmsA = 0, rmsC = 0, integral = 0, avg = 0,
            avgpos = 0, avggt = 0, ymax = 0, ymin = 0;
-    bool histdirty = false;
     bool bmpdirty = true;
-    bool showspectrum = false, spectrumdirty = true;
-    tcomplexarr spectrum;
-    double spectralcentroid = 0;
-    bool showltas = false, ltasdirty = true;
-    tdoublearr ltas;
-    bool showcorrelation = false, correlationdirty = true;
-    tdoublearr correlation;
+    // Which channels the spectrum, long-term spectrum and correlation
+    // windows show. Their results are kept by engine/analysis, not here.
+    bool showspectrum = false;
+    bool showltas = false;
+    bool showcorrelation = false;
     tsinglearr sig;
     std::vector<tsinglepair> sigcache;
     float sigmax = 0;

@@ -24,6 +24,7 @@ void tdocument::set_totnchans(int n) {
     int old = totnchans();
     if (n < old) {
         channels.resize(n);
+        for (int i = old - 1; i >= n; --i) theglobal.channel_changed(tchannelchange::removed(i));
     } else {
         channels.reserve(n);
         for (int i = old; i < n; ++i) create_channel(i);
@@ -42,6 +43,7 @@ tchannel& tdocument::create_channel(int channo) {
         channels.insert(channels.begin() + std::max(channo, 0), std::move(c));
         for (int i = 0; i < totnchans(); ++i) channels[i]->set_channo(i);
     }
+    theglobal.channel_changed(tchannelchange::added(std::clamp(channo, 0, totnchans() - 1)));
     return ref;
 }
 
@@ -58,6 +60,7 @@ void tdocument::delete_channel(int c) {
     channels.erase(channels.begin() + c);
     for (int i = c; i < totnchans(); ++i) channels[i]->set_channo(i);
     fthischanno = thischanno();
+    theglobal.channel_changed(tchannelchange::removed(c));
     theglobal.channels_changed();
     theglobal.fix_things();
     theglobal.document_state_changed();

@@ -49,8 +49,8 @@ public:
     int selectmode = selstereo;
     int maxchannelid = 0;
     bool measurementdirty = true;
-    // 0 spectrum, 1 long-term average spectrum: which cache a selection
-    // change marks stale.
+    // 0 spectrum, 1 long-term average spectrum: which of the two the
+    // spectrum window shows.
     int spectrummode = 0;
 
     bool modified() const { return fmodified; }

@@ -20,15 +20,17 @@ void tglobal::set_freqcursor(double f) {
 }
 
 void tglobal::set_sel1cursor(double t) {
+    const tselectionchange was{leftselcursor(), rightselcursor()};
     fsel1cursor = t;
     ftimecursor = t;
-    selection_changed(false);
+    selection_changed(false, was);
 }
 
 void tglobal::set_sel2cursor(double t) {
+    const tselectionchange was{leftselcursor(), rightselcursor()};
     fsel2cursor = t;
     ftimecursor = t;
-    selection_changed(true);
+    selection_changed(true, was);
 }
 
 void tglobal::set_leftselcursor(double t) {
@@ -46,26 +48,19 @@ void tglobal::set_rightselcursor(double t) {
 }
 
 void tglobal::set_selection(double left, double right) {
+    const tselectionchange was{leftselcursor(), rightselcursor()};
     fsel1cursor = left;
     fsel2cursor = right;
     ftimecursor = right;
-    selection_changed(true);
+    selection_changed(true, was);
 }
 
-void tglobal::selection_changed(bool sel2) {
-    if (doc) {
-        doc->measurementdirty = true;
-        for (int i = 0; i < doc->totnchans(); ++i) {
-            tchannel& c = doc->channel(i);
-            if (doc->spectrummode == 0)
-                c.spectrumdirty = true;
-            else
-                c.ltasdirty = true;
-            c.correlationdirty = true;
-            c.histdirty = true;
-        }
-    }
+void tglobal::selection_changed(bool sel2, tselectionchange change) {
+    if (doc) doc->measurementdirty = true;
+    change.left = leftselcursor();
+    change.right = rightselcursor();
     each([sel2](tviewlistener& l) { l.main_cursor_changed(sel2); });
+    each([&change](tviewlistener& l) { l.selection_changed(change); });
     invalidate_paintboxes(false);
 }
 
@@ -105,6 +100,10 @@ void tglobal::fix_things() {
 
 void tglobal::channels_changed() {
     each([](tviewlistener& l) { l.channels_changed(); });
+}
+
+void tglobal::channel_changed(const tchannelchange& change) {
+    each([&change](tviewlistener& l) { l.channel_changed(change); });
 }
 
 void tglobal::document_state_changed() {

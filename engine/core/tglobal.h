@@ -1,7 +1,8 @@
 // tglobal: the view state shared by every channel and window: the time and
 // frequency cursors, the two selection cursors and the axis font with the
-// sizes derived from it. Setting a cursor marks the document's cached
-// results stale and tells every registered listener.
+// sizes derived from it. Setting a selection cursor marks the measurements
+// stale and tells every registered listener, with the old and new selection;
+// channel_changed tells them which channel and samples an edit touched.
 #pragma once
 
 #include <vector>
@@ -50,12 +51,13 @@ public:
     void fix_things();
     void channels_changed();
     void document_state_changed();
+    void channel_changed(const tchannelchange& change);
 
     void add_listener(tviewlistener* l);
     void remove_listener(tviewlistener* l);
 
 private:
-    void selection_changed(bool sel2);
+    void selection_changed(bool sel2, tselectionchange change);
     template <class F>
     void each(F f) {
         // A listener may unregister while being told; walk a copy.

@@ -130,6 +130,7 @@ std::string align_channels(tdocument& doc, int refchan, const std::vector<int>& 
             ch.cursors[2] = u;
         }
         ch.bmpdirty = ch.sigcachedirty = true;
+        doc.theglobal.channel_changed(tchannelchange::properties(c));
         changed = true;
         fix_xaxis(doc, false);
     }
@@ -152,6 +153,7 @@ void remove_alignment(tdocument& doc, const std::vector<int>& chans) {
         if (ch.orgsampfreq > 0) ch.sampfreq = ch.orgsampfreq;
         ch.xshift = 0;
         ch.bmpdirty = ch.sigcachedirty = true;
+        doc.theglobal.channel_changed(tchannelchange::properties(c));
         changed = true;
     }
     if (!changed) return;
@@ -238,6 +240,7 @@ std::string apply_channel_info(tdocument& doc, int chno, const tchannelinfo& inf
     ch.needsdither = true;
     ch.bmpdirty = ch.sigcachedirty = true;
     doc.measurementdirty = true;
+    doc.theglobal.channel_changed(tchannelchange::properties(chno));
     doc.theglobal.channels_changed();
     fix_xaxis(doc, false);
     doc.set_modified(true);

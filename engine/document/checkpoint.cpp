@@ -117,8 +117,8 @@ void tdocumentcheckpoint::restore(tdocument& doc) const {
             c.set_fsd(s.fsd);
         });
         attempt([&] { c.axis.restore_scale_state(s.scale); });
-        c.needsdither = c.histdirty = c.bmpdirty = true;
-        c.spectrumdirty = c.ltasdirty = c.correlationdirty = true;
+        c.needsdither = c.bmpdirty = true;
+        doc.theglobal.channel_changed(tchannelchange::properties(i));
     }
     attempt([&] {
         doc.prefs = prefs_;

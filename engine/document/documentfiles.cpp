@@ -42,7 +42,12 @@ bool tdocumentfiles::add_file(const std::string& path) {
     if (!ok || doc.totnchans() <= n0) return false;
 
     const std::string name = file_name_part(path);
-    for (int i = n0; i < doc.totnchans(); ++i) doc.channel(i).filename = name;
+    for (int i = n0; i < doc.totnchans(); ++i) {
+        doc.channel(i).filename = name;
+        // The channel was announced when it was made; now its samples are in.
+        const auto n = static_cast<long long>(doc.channel(i).sig.size());
+        doc.theglobal.channel_changed(tchannelchange::samples(i, 0, 0, n));
+    }
     doc.set_thischanno(n0);
     fix_xaxis(doc, true);
     doc.measurementdirty = true;

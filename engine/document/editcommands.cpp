@@ -86,7 +86,6 @@ bool teditcommands::can_set_selectmode(int mode) const {
 void teditcommands::after_sample_change(tchannel& ch) {
     ch.sigcachedirty = true;
     ch.bmpdirty = true;
-    ch.histdirty = true;
     doc.measurementdirty = true;
 }
 
@@ -164,7 +163,10 @@ bool teditcommands::delete_selection() {
         tsamplerange r = selection_range(ch, L, R);
         const long long last = last_index(ch);
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
-        if (e > s) ch.sig.erase(ch.sig.begin() + s, ch.sig.begin() + e);
+        if (e > s) {
+            ch.sig.erase(ch.sig.begin() + s, ch.sig.begin() + e);
+            doc.theglobal.channel_changed(tchannelchange::samples(c, s, e, -(e - s)));
+        }
         // Labels follow the stretch that was really removed: when the
         // selection reaches past either end of this channel, fewer samples
         // go than the selection is long, and the labels must move only as
@@ -261,12 +263,16 @@ bool teditcommands::paste() {
             grown.insert(grown.end(), ch.sig.begin(), ch.sig.end());
             ch.sig.swap(grown);
             ch.xshift = at;
+            // Every old sample moved up by the pasted ones and the zeros.
+            doc.theglobal.channel_changed(tchannelchange::samples(targets[i], 0, 0, n - b));
         } else if (b > len) {
             ch.sig.reserve(static_cast<std::size_t>(newlen));
             ch.sig.resize(static_cast<std::size_t>(b), 0.0f);
             ch.sig.insert(ch.sig.end(), src.begin(), src.end());
+            doc.theglobal.channel_changed(tchannelchange::samples(targets[i], len, len, newlen - len));
         } else {
             ch.sig.insert(ch.sig.begin() + b, src.begin(), src.end());
+            doc.theglobal.channel_changed(tchannelchange::samples(targets[i], b, b, n));
         }
         after_sample_change(ch);
     }
@@ -311,7 +317,13 @@ bool teditcommands::zero() {
             ch.sig.resize(static_cast<std::size_t>(r.e + 1), 0.0f);
         }
         const long long s = std::clamp(r.s, 0LL, len);
-        if (s <= r.e) std::fill(ch.sig.begin() + s, ch.sig.begin() + r.e + 1, 0.0f);
+        if (s <= r.e) {
+            std::fill(ch.sig.begin() + s, ch.sig.begin() + r.e + 1, 0.0f);
+            // Zeros written over s..r.e; past the old end they were appended.
+            const long long grown = std::max(0LL, r.e + 1 - len);
+            doc.theglobal.channel_changed(
+                tchannelchange::samples(c, s, std::min(r.e + 1, len), grown));
+        }
         after_sample_change(ch);
         changed = true;
     }
@@ -332,6 +344,7 @@ bool teditcommands::reverse() {
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
         if (e <= s) continue;
         std::reverse(ch.sig.begin() + s, ch.sig.begin() + e + 1);
+        doc.theglobal.channel_changed(tchannelchange::samples(c, s, e + 1));
         after_sample_change(ch);
         changed = true;
     }
@@ -358,6 +371,7 @@ bool teditcommands::interpolate() {
         float* p = ch.sig.data();
         for (long long i = s + 1; i < e; ++i)
             p[i] = static_cast<float>(x0 + step * static_cast<double>(i - s));
+        doc.theglobal.channel_changed(tchannelchange::samples(c, s + 1, e));
         ch.needsdither = true;
         after_sample_change(ch);
         changed = true;

@@ -65,7 +65,10 @@ std::string delete_labels_caption(const tdocument& doc) {
 bool add_manual_label(tdocument& doc, const std::string& text) {
     if (text.empty() || doc.totnchans() == 0) return false;
     const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
-    doc.channel(doc.thischanno()).add_label(L, R - L, text, "manual");
+    const int c = doc.thischanno();
+    doc.channel(c).add_label(L, R - L, text, "manual");
+    const tsamplerange r = selection_range(doc.channel(c), L, R);
+    doc.theglobal.channel_changed(tchannelchange::labels(c, r.s, r.e + 1));
     doc.set_modified(true);
     repaint(doc);
     return true;
@@ -94,6 +97,8 @@ bool add_measurement_label(tdocument& doc, const std::function<void()>& wait_for
         if (!doc.is_channel_selected(c)) continue;
         tchannel& ch = doc.channel(c);
         ch.add_label(L, R - L, "Measurement", "measurement", measurement_entities(doc, ch));
+        const tsamplerange r = selection_range(ch, L, R);
+        doc.theglobal.channel_changed(tchannelchange::labels(c, r.s, r.e + 1));
         added = true;
     }
     if (!added) return false;
@@ -123,7 +128,10 @@ namespace {
 // in stereo mode any partner index that names a channel counts.
 template <class F>
 void each_label_channel(tdocument& doc, F f) {
-    for (int c : edit_set(doc)) f(doc.channel(c));
+    for (int c : edit_set(doc)) {
+        f(doc.channel(c));
+        doc.theglobal.channel_changed(tchannelchange::labels(c));
+    }
 }
 
 }  // namespace
@@ -159,8 +167,11 @@ bool delete_selected_labels(tdocument& doc, tprompter& prompter) {
         tsiglabels& ls = doc.channel(c).labels;
         // One pass that keeps the order of the rest; the same as deleting
         // from the last index down, without moving the tail once per label.
-        ls.erase(std::remove_if(ls.begin(), ls.end(), [](const tsiglabel& l) { return l.selected; }),
-                 ls.end());
+        const auto kept = std::remove_if(ls.begin(), ls.end(),
+                                         [](const tsiglabel& l) { return l.selected; });
+        if (kept == ls.end()) continue;
+        ls.erase(kept, ls.end());
+        doc.theglobal.channel_changed(tchannelchange::labels(c));
     }
     doc.set_modified(true);
     repaint(doc);
@@ -254,6 +265,7 @@ bool store_label(tdocument& doc, int chno, int labelno, const tsiglabel& edited)
     if (labelno < 0 || labelno >= static_cast<int>(ch.labels.size())) return false;
     ch.labels[labelno] = edited;
     ch.sort_labels();
+    doc.theglobal.channel_changed(tchannelchange::labels(chno));
     doc.set_modified(true);
     doc.theglobal.invalidate_paintboxes(true);
     return true;

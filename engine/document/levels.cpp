@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 #include "engine/document/editcommands.h"
 #include "engine/dsp/numformat.h"
@@ -133,6 +134,24 @@ void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchan
     }
 }
 
+// The samples apply_level_change writes, half open: the selection s..e and
+// the ramps of m samples on either side, clipped to the channel.
+static std::pair<long long, long long> level_change_span(const tchannel& ch, long long s, long long e,
+                                                         const tlevelchange& c) {
+    const long long len = static_cast<long long>(ch.sig.size());
+    if (len == 0 || e < s) return {0, 0};
+    long long lo = s, hi = e + 1;
+    const double mv = std::round(c.ramp_ms / 1000.0 * ch.sampfreq);
+    if (mv >= 1) {
+        const long long m = static_cast<long long>(std::min(mv, 4e18));
+        lo = s > m ? s - m : 0;
+        hi = e < len + m ? e + m + 1 : len;
+    }
+    lo = std::clamp(lo, 0LL, len);
+    hi = std::clamp(hi, 0LL, len);
+    return {lo, std::max(lo, hi)};
+}
+
 bool level_change_fits(const tchannel& ch, long long s, long long e, const tlevelchange& c) {
     const long long len = static_cast<long long>(ch.sig.size());
     if (len == 0 || e < s) return true;
@@ -197,9 +216,11 @@ bool edit_levels(tdocument& doc, const tlevelchange& change, std::string* why) {
     for (int c : set) {
         tchannel& ch = doc.channel(c);
         tsamplerange r = selection_range(ch, L, R);
+        const auto [lo, hi] = level_change_span(ch, r.s, r.e, change);
         apply_level_change(ch, r.s, r.e, change);
         ch.needsdither = true;
-        ch.bmpdirty = ch.histdirty = ch.sigcachedirty = true;
+        ch.bmpdirty = ch.sigcachedirty = true;
+        if (lo < hi) doc.theglobal.channel_changed(tchannelchange::samples(c, lo, hi));
     }
     doc.measurementdirty = true;
     doc.set_modified(true);

@@ -228,4 +228,45 @@ private:
     double fw1 = 0.0;
 };
 
+// The same sections in normalised form, for block loops that keep a chain of
+// them in registers: the input scale a0 and the output scale gain*b0 are
+// taken out (multiplied into `scale` by normalised(), for the caller to
+// apply once at the end), leaving
+//     w = x + a1 w1 + a2 w2;  y = w + b1 w1 + b2 w2
+// with the older state added first, so only one multiply and one add wait
+// for the previous sample. A kernel starts at rest.
+struct tsecondorderkernel {
+    double a1 = 0, a2 = 0, b1 = 0, b2 = 0, w1 = 0, w2 = 0;
+    double step(double x) {
+        const double w = (x + a2 * w2) + a1 * w1;
+        const double y = (w + b2 * w2) + b1 * w1;
+        w2 = w1;
+        w1 = w;
+        return y;
+    }
+};
+
+struct tfirstorderkernel {
+    double a1 = 0, b1 = 0, w1 = 0;
+    double step(double x) {
+        const double w = x + a1 * w1;
+        const double y = w + b1 * w1;
+        w1 = w;
+        return y;
+    }
+};
+
+// A second-order section (TFilterSection with both poles and zeros, or a
+// low-pass or high-pass section) as a kernel.
+template <class S>
+tsecondorderkernel normalised(const S& s, double& scale) {
+    scale *= s.Geta0() * s.GetGain() * s.Getb0();
+    return {s.Geta1(), s.Geta2(), s.Getb1(), s.Getb2(), 0.0, 0.0};
+}
+
+inline tfirstorderkernel normalised(const TRealFilterSection& s, double& scale) {
+    scale *= s.Geta0() * s.GetGain() * s.Getb0();
+    return {s.Geta1(), s.Getb1(), 0.0};
+}
+
 }  // namespace tessal

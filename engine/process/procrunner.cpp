@@ -92,10 +92,9 @@ tprocresult tprocrunner::run(tprocsteps& steps, tprocenv& env) {
     if (prev) prev->outarr.clear();
 
     tdocument& doc = env.doc;
-    for (int c = 0; c < doc.totnchans(); ++c) {
-        tchannel& ch = doc.channel(c);
-        ch.spectrumdirty = ch.ltasdirty = ch.correlationdirty = true;
-    }
+    // Steps may have rewritten any channel: nothing computed from one holds.
+    for (int c = 0; c < doc.totnchans(); ++c)
+        doc.theglobal.channel_changed(tchannelchange::properties(c));
     doc.set_modified(true);
     doc.measurementdirty = true;
     fix_xaxis(doc, false);

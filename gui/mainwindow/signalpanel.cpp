@@ -54,17 +54,18 @@ tsignalpanel::tsignalpanel(tdocument& doc, QWidget* parent)
     doc_.theglobal.add_listener(this);
     // A new time range redraws every waveform layer, tells the other time
     // views and moves the scroll bar.
-    doc_.xaxis.OnScaleChanged = [this](TAxis&) {
+    xaxistoken_ = doc_.xaxis.OnScaleChanged.subscribe([this](TAxis&) {
         doc_.theglobal.invalidate_paintboxes(true);
         sync_timescrollbar();
-    };
+    });
 }
 
 tsignalpanel::~tsignalpanel() {
     doc_.theglobal.remove_listener(this);
-    doc_.xaxis.OnScaleChanged = nullptr;
+    doc_.xaxis.OnScaleChanged.unsubscribe(xaxistoken_);
     for (auto& s : strips_)
-        if (s->channel()) s->channel()->axis.OnScaleChanged = nullptr;
+        if (s->channel() && axistokens_.count(s->channel()))
+            s->channel()->axis.OnScaleChanged.unsubscribe(axistokens_[s->channel()]);
 }
 
 void tsignalpanel::resizeEvent(QResizeEvent*) { resize_channels(); }
@@ -76,15 +77,16 @@ void tsignalpanel::connect_strip(tchannelstrip& s) {
         w->installEventFilter(this);
     // The channel's own scale: its four boxes repaint with a new layer; a
     // cache that skips values outside the range is rebuilt at once.
-    ch->axis.OnScaleChanged = [this, ch](TAxis&) {
-        ch->bmpdirty = true;
-        if (ch->skipjumps()) {
-            ch->sigcachedirty = true;
-            ch->fix_sigcache();
-        }
-        for (auto& st : strips_)
-            if (st->channel() == ch) st->update_all();
-    };
+    if (!axistokens_.count(ch))
+        axistokens_[ch] = ch->axis.OnScaleChanged.subscribe([this, ch](TAxis&) {
+            ch->bmpdirty = true;
+            if (ch->skipjumps()) {
+                ch->sigcachedirty = true;
+                ch->fix_sigcache();
+            }
+            for (auto& st : strips_)
+                if (st->channel() == ch) st->update_all();
+        });
     s.wave->on_result = [this, &s](const tmouseresult& r) {
         setFocus();
         mouse_result(s.wave->channo(), r);
@@ -112,7 +114,10 @@ void tsignalpanel::sync_strips() {
         return false;
     };
     for (auto& s : old)
-        if (!alive(s->channel())) s->abandon();
+        if (!alive(s->channel())) {
+            axistokens_.erase(s->channel());
+            s->abandon();
+        }
     for (int i = 0; i < doc_.totnchans(); ++i) {
         tchannel* c = &doc_.channel(i);
         auto it = std::find_if(old.begin(), old.end(),

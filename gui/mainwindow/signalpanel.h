@@ -14,9 +14,11 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
+#include "engine/core/subscribers.h"
 #include "engine/core/tviewlistener.h"
 #include "engine/view/viewkeys.h"
 #include "engine/view/viewmouse.h"
@@ -31,6 +33,8 @@ class QWheelEvent;
 namespace tessal {
 
 class tdocument;
+class tchannel;
+class TAxis;
 class TAxisWidget;
 class tchannelstrip;
 
@@ -101,6 +105,9 @@ private:
     tviewstate view_;
     std::vector<std::unique_ptr<tchannelstrip>> strips_;
     tcommandset* commands_ = nullptr;
+    // Our subscriptions to the time axis and to each shown channel's axis.
+    tsubscribers<TAxis&>::token xaxistoken_ = 0;
+    std::map<tchannel*, tsubscribers<TAxis&>::token> axistokens_;
 };
 
 }  // namespace tessal

@@ -93,11 +93,11 @@ void TAxisWidget::setAxis(TAxis* axis) {
 }
 
 void TAxisWidget::attach() {
-    axis_->OnInvalidate = [this](TAxis&) {
+    invalidatetoken_ = axis_->OnInvalidate.subscribe([this](TAxis&) {
         cachedirty_ = true;
         update();
-    };
-    axis_->OnResize = [this](TAxis&) { apply_autosize(); };
+    });
+    resizetoken_ = axis_->OnResize.subscribe([this](TAxis&) { apply_autosize(); });
     axis_->SetWidth(width());
     axis_->SetHeight(height());
     axis_->set_textmetrics(&metrics_);
@@ -113,8 +113,8 @@ void TAxisWidget::forget_axis() {
 
 void TAxisWidget::detach() {
     if (!axis_) return;
-    axis_->OnInvalidate = nullptr;
-    axis_->OnResize = nullptr;
+    axis_->OnInvalidate.unsubscribe(invalidatetoken_);
+    axis_->OnResize.unsubscribe(resizetoken_);
     // The metrics die with this widget; leave the model with the default ones.
     axis_->set_textmetrics(nullptr);
     axis_ = nullptr;

@@ -2,9 +2,9 @@
 // it the mouse. The widget either owns a model of its own or shows one that
 // lives elsewhere (a channel's amplitude axis); a model that is not owned
 // must outlive the widget or be swapped out with setAxis first. While
-// attached, the widget sets the model's OnInvalidate and OnResize handlers
-// and text metrics (its own font); OnScaleChanging/OnScaleChanged stay free
-// for the plot that uses the axis.
+// attached, the widget subscribes to the model's OnInvalidate and OnResize
+// and sets its text metrics (its own font); plots that use the axis
+// subscribe to OnScaleChanging/OnScaleChanged.
 //
 // Ticks and labels are drawn into a cached pixmap at the screen's device
 // pixel ratio, rebuilt only when the model says something changed; the
@@ -75,6 +75,7 @@ private:
 
     std::unique_ptr<TAxis> own_;
     TAxis* axis_ = nullptr;
+    tsubscribers<TAxis&>::token invalidatetoken_ = 0, resizetoken_ = 0;
     tqtextmetrics metrics_;
     QPixmap cache_;
     bool cachedirty_ = true;

@@ -20,7 +20,7 @@ using namespace tessal;
 TEST(TAxisWidget, DragOnTheWidgetZoomsTheModel) {
     TAxis model;  // vertical, 0 .. 1
     int changed = 0;
-    model.OnScaleChanged = [&](TAxis&) { ++changed; };
+    model.OnScaleChanged.subscribe([&](TAxis&) { ++changed; });
     {
         TAxisWidget w(&model);
         w.resize(40, 200);
@@ -76,7 +76,7 @@ TEST(TAxisWidget, CancelledLimitsDialogStillReportsScaleChange) {
     TAxisWidget w;
     w.axis().fallowdoubleclick = true;
     int changed = 0;
-    w.axis().OnScaleChanged = [&](TAxis&) { ++changed; };
+    w.axis().OnScaleChanged.subscribe([&](TAxis&) { ++changed; });
     w.resize(40, 200);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));

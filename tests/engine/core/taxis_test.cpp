@@ -269,10 +269,10 @@ TEST(TAxisEnds, ClampsAndIntegerRounding) {
 TEST(TAxisEnds, ScaleChangedFiresOnceAndNotFromItsOwnHandler) {
     TAxis a;
     int calls = 0;
-    a.OnScaleChanged = [&](TAxis& ax) {
+    a.OnScaleChanged.subscribe([&](TAxis& ax) {
         ++calls;
         ax.SetHiValue(ax.GetHiValue() + 1);  // would recurse without the guard
-    };
+    });
     a.SetHiValue(5);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(a.GetHiValue(), 6);
@@ -364,8 +364,8 @@ TEST(TAxisDrag, GrabbedValueFollowsThePointer) {
         a.SetReverse(c.reverse);
         a.fallowmidscroll = c.mid;
         int changing = 0, changed = 0;
-        a.OnScaleChanging = [&](TAxis&) { ++changing; };
-        a.OnScaleChanged = [&](TAxis&) { ++changed; };
+        a.OnScaleChanging.subscribe([&](TAxis&) { ++changing; });
+        a.OnScaleChanged.subscribe([&](TAxis&) { ++changed; });
         EXPECT_EQ(a.drag_mode_at(c.down), c.mode);
         double grabbed = dragvalue(a, c.down);
         double lo0 = a.GetLoValue(), hi0 = a.GetHiValue();
@@ -411,7 +411,7 @@ TEST(TAxisDrag, ModesAndLimits) {
     b.mouse_move(2);
     EXPECT_DOUBLE_EQ(b.GetLoValue(), 1 + 189.0 / 10 * (0 - 1));
     int changed = 0;
-    b.OnScaleChanged = [&](TAxis&) { ++changed; };
+    b.OnScaleChanged.subscribe([&](TAxis&) { ++changed; });
     b.mouse_up(2);
     EXPECT_EQ(changed, 1);
     // A click without movement is no scale change.
@@ -432,7 +432,7 @@ TEST(TAxisLimits, ValidationAndApplyOrder) {
 
     int changed = 0;
     TAxis a;  // linear 0..1
-    a.OnScaleChanged = [&](TAxis&) { ++changed; };
+    a.OnScaleChanged.subscribe([&](TAxis&) { ++changed; });
     a.apply_limits(false, 5, 4, true);  // cancel
     EXPECT_EQ(changed, 1);
     EXPECT_EQ(a.GetHiValue(), 1);
@@ -498,4 +498,37 @@ TEST(TAxisRobustness, ExtremeSettingsGiveBoundedTicks) {
                     EXPECT_FALSE(std::isnan(a.stored_lovalue()) || std::isnan(a.stored_hivalue()));
                 }
             }
+}
+
+TEST(TAxisSubscribers, EverySubscriberIsToldUntilItUnsubscribes) {
+    TAxis a;
+    int first = 0, second = 0, resized = 0;
+    const auto t1 = a.OnScaleChanged.subscribe([&](TAxis&) { ++first; });
+    a.OnScaleChanged.subscribe([&](TAxis&) { ++second; });
+    a.OnResize.subscribe([&](TAxis&) { ++resized; });
+    a.SetHiValue(5);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 1);
+    a.OnScaleChanged.unsubscribe(t1);
+    a.OnScaleChanged.unsubscribe(t1);  // twice is harmless
+    a.SetHiValue(6);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 2);
+    EXPECT_EQ(resized, 0);  // other lists are separate
+
+    // A handler may unsubscribe another one that has not been told yet.
+    tsubscribers<int> s;
+    int told = 0;
+    tsubscribers<int>::token later = 0;
+    s.subscribe([&](int) { s.unsubscribe(later); });
+    later = s.subscribe([&](int v) { told += v; });
+    s.notify(1);
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(s.size(), 1u);
+    // Tokens are not reused: an old token leaves a new subscriber alone.
+    const auto again = s.subscribe([&](int v) { told += v; });
+    EXPECT_NE(again, later);
+    s.unsubscribe(later);
+    s.notify(2);
+    EXPECT_EQ(told, 2);
 }

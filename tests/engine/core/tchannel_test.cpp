@@ -177,7 +177,6 @@ TEST(Channel, FsdShiftedSamplesAndDither) {
     ch.set_fsd(-2);
     EXPECT_EQ(ch.fsd(), 2);
     EXPECT_TRUE(ch.needsdither);
-    EXPECT_TRUE(ch.histdirty);
     EXPECT_TRUE(doc.measurementdirty);
     EXPECT_NEAR(ch.axis.GetHiValue(), 2.4, 1e-12);
     EXPECT_NEAR(ch.axis.GetLoValue(), -2.4, 1e-12);

@@ -121,6 +121,10 @@ struct trecorder : tviewlistener {
         rebuild += makebmps;
     }
     void document_state_changed() override { ++state; }
+    std::vector<tselectionchange> selections;
+    std::vector<tchannelchange> changes;
+    void selection_changed(const tselectionchange& c) override { selections.push_back(c); }
+    void channel_changed(const tchannelchange& c) override { changes.push_back(c); }
 };
 
 }  // namespace
@@ -131,12 +135,27 @@ TEST(ViewState, SelectionCursorsMarkResultsStaleAndTellListeners) {
     trecorder rec;
     doc.theglobal.add_listener(&rec);
     doc.measurementdirty = false;
-    doc.channel(1).spectrumdirty = doc.channel(1).correlationdirty = false;
     doc.theglobal.set_sel1cursor(2.0);
     doc.theglobal.set_sel2cursor(1.0);
     EXPECT_TRUE(doc.measurementdirty);
-    EXPECT_TRUE(doc.channel(1).spectrumdirty);
-    EXPECT_TRUE(doc.channel(1).correlationdirty);
+    // Each move says where the selection was and where it is now, left first.
+    ASSERT_EQ(rec.selections.size(), 2u);
+    EXPECT_EQ(rec.selections[0].oldleft, 0);
+    EXPECT_EQ(rec.selections[0].oldright, 0);
+    EXPECT_EQ(rec.selections[0].left, 0);
+    EXPECT_EQ(rec.selections[0].right, 2);
+    EXPECT_EQ(rec.selections[1].oldleft, 0);
+    EXPECT_EQ(rec.selections[1].oldright, 2);
+    EXPECT_EQ(rec.selections[1].left, 1);
+    EXPECT_EQ(rec.selections[1].right, 2);
+    doc.theglobal.set_selection(5, 4);
+    EXPECT_EQ(rec.selections.back().oldleft, 1);
+    EXPECT_EQ(rec.selections.back().left, 4);
+    EXPECT_EQ(rec.selections.back().right, 5);
+    doc.theglobal.set_selection(1, 2);
+    rec.cursor = rec.sel2 = 0;
+    doc.theglobal.set_sel1cursor(2.0);
+    doc.theglobal.set_sel2cursor(1.0);
     EXPECT_EQ(rec.cursor, 2);
     EXPECT_EQ(rec.sel2, 1);
     EXPECT_DOUBLE_EQ(doc.theglobal.timecursor(), 1.0);
@@ -149,13 +168,6 @@ TEST(ViewState, SelectionCursorsMarkResultsStaleAndTellListeners) {
     EXPECT_DOUBLE_EQ(doc.theglobal.leftselcursor(), 0.5);
     EXPECT_DOUBLE_EQ(doc.theglobal.rightselcursor(), 3.0);
 
-    doc.spectrummode = 1;
-    doc.channel(0).ltasdirty = false;
-    doc.channel(0).spectrumdirty = false;
-    doc.theglobal.set_sel1cursor(1.0);
-    EXPECT_TRUE(doc.channel(0).ltasdirty);
-    EXPECT_FALSE(doc.channel(0).spectrumdirty);
-
     doc.channel(0).sigcachedirty = false;
     rec.rebuild = 0;
     doc.theglobal.full_redraw();
@@ -164,11 +176,67 @@ TEST(ViewState, SelectionCursorsMarkResultsStaleAndTellListeners) {
     EXPECT_EQ(rec.rebuild, 1);
 
     int before = rec.fix;
+    rec.changes.clear();
     doc.set_totnchans(3);
     EXPECT_EQ(rec.fix, before + 1);
+    ASSERT_EQ(rec.changes.size(), 1u);
+    EXPECT_EQ(rec.changes[0].kind, tchannelchange::tkind::added);
+    EXPECT_EQ(rec.changes[0].channel, 2);
     doc.theglobal.remove_listener(&rec);
     doc.theglobal.fix_things();
     EXPECT_EQ(rec.fix, before + 1);
+}
+
+TEST(ChangeNotices, ChannelsAddedAndRemovedAreNamedAndRenumberTheRest) {
+    tdocument doc;
+    doc.set_totnchans(3);
+    trecorder rec;
+    doc.theglobal.add_listener(&rec);
+    doc.create_channel(1);  // inserted before the old channels 1 and 2
+    doc.delete_channel(0);
+    doc.set_totnchans(1);   // channels 2 and 1 go, last first
+    doc.channel(0).set_fsd(3);
+    using k = tchannelchange::tkind;
+    ASSERT_EQ(rec.changes.size(), 5u);
+    EXPECT_EQ(rec.changes[0].kind, k::added);
+    EXPECT_EQ(rec.changes[0].channel, 1);
+    EXPECT_EQ(rec.changes[1].kind, k::removed);
+    EXPECT_EQ(rec.changes[1].channel, 0);
+    EXPECT_EQ(rec.changes[2].kind, k::removed);
+    EXPECT_EQ(rec.changes[2].channel, 2);
+    EXPECT_EQ(rec.changes[3].kind, k::removed);
+    EXPECT_EQ(rec.changes[3].channel, 1);
+    EXPECT_EQ(rec.changes[4].kind, k::properties);
+    EXPECT_EQ(rec.changes[4].channel, 0);
+    doc.theglobal.remove_listener(&rec);
+}
+
+TEST(ChangeNotices, WhatAChangeTouches) {
+    using c = tchannelchange;
+    // Zeroing samples 100..199 of channel 1.
+    const c zero = c::samples(1, 100, 200);
+    EXPECT_FALSE(zero.touches(1, 0, 100));    // ends just before
+    EXPECT_TRUE(zero.touches(1, 0, 101));
+    EXPECT_TRUE(zero.touches(1, 150, 160));   // inside
+    EXPECT_TRUE(zero.touches(1, 199, 300));
+    EXPECT_FALSE(zero.touches(1, 200, 300));  // begins just after
+    EXPECT_FALSE(zero.touches(0, 0, 1000));   // another channel
+    // Deleting 100..199: everything after moved down.
+    const c del = c::samples(1, 100, 200, -100);
+    EXPECT_FALSE(del.touches(1, 0, 100));
+    EXPECT_TRUE(del.touches(1, 500, 600));
+    // Inserting at 100: the samples before stay where they were.
+    const c ins = c::samples(1, 100, 100, 50);
+    EXPECT_FALSE(ins.touches(1, 0, 100));
+    EXPECT_TRUE(ins.touches(1, 99, 101));
+    EXPECT_TRUE(ins.touches(1, 100, 101));
+    // Channels and properties.
+    EXPECT_TRUE(c::removed(1).touches(2, 0, 1));  // renumbered
+    EXPECT_FALSE(c::removed(1).touches(0, 0, 1));
+    EXPECT_TRUE(c::added(0).touches(0, 0, 1));
+    EXPECT_TRUE(c::properties(1).touches(1, 5, 6));
+    EXPECT_FALSE(c::properties(1).touches(2, 5, 6));
+    EXPECT_FALSE(c::labels(1).touches(1, 0, 1000));
 }
 
 TEST(ViewState, AxisFontSizesFollowTheMetrics) {

@@ -332,7 +332,7 @@ TEST(Countdown, ThreeQuickMovesGiveOnePassHalfASecondAfterTheLast) {
     EXPECT_EQ(passes, 3);
 }
 
-TEST(Countdown, ChannelsJoiningTheEditSetAreMeasuredAndHistogramsGoStale) {
+TEST(Countdown, ChannelsJoiningTheEditSetAreMeasured) {
     tdocument doc;
     doc.set_totnchans(2);
     for (int i = 0; i < 2; ++i) {
@@ -344,34 +344,9 @@ TEST(Countdown, ChannelsJoiningTheEditSetAreMeasuredAndHistogramsGoStale) {
     m.run_pass();
     EXPECT_EQ(doc.channel(0).avg, 1);
     EXPECT_EQ(doc.channel(1).avg, 0);  // not in the edit set
-    EXPECT_TRUE(doc.channel(1).histdirty);
     doc.selectmode = selall;
     EXPECT_TRUE(m.pending());
     EXPECT_TRUE(m.tick());
     EXPECT_EQ(doc.channel(1).avg, 2);
 }
 
-TEST(Histogram, BinsScaleByFsdRoundAndClip) {
-    tchannel ch(nullptr, 0);
-    ch.sampfreq = 10;
-    ch.set_fsd(32767);  // one unit per bin
-    ch.sig = {0.0f, 0.5f, -0.5f, 16383.5f, 1e6f, -1e6f};
-    fix_hist(ch, 0, 10);
-    ASSERT_EQ(ch.hist.size(), 65536u);
-    EXPECT_FALSE(ch.histdirty);
-    EXPECT_EQ(ch.hist[32768 + 0], 1);
-    EXPECT_EQ(ch.hist[32768 + 1], 1);  // halves round away from zero
-    EXPECT_EQ(ch.hist[32768 - 1], 1);
-    EXPECT_EQ(ch.hist[32768 + 16384], 1);
-    EXPECT_EQ(ch.hist[32768 + 32767], 1);  // clipped
-    EXPECT_EQ(ch.hist[0], 1);
-    // Only the selection counts, and a clean histogram is left alone.
-    ch.histdirty = true;
-    fix_hist(ch, 0.1, 0.2);
-    double total = 0;
-    for (double v : ch.hist) total += v;
-    EXPECT_EQ(total, 2);
-    ch.sig.clear();
-    fix_hist(ch, 0, 1);
-    EXPECT_EQ(ch.hist[32768 + 1], 1);
-}

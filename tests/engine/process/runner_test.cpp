@@ -101,7 +101,14 @@ TEST_F(tprocesstest, DisabledStepIsSkippedAndCostsNothing) {
 TEST_F(tprocesstest, LastOutputIsDroppedAndRunRefreshes) {
     make_channels(2);
     doc.set_modified(false);
-    doc.channel(1).spectrumdirty = false;
+    // Whatever was computed from channel 1 is told it no longer holds.
+    struct tchangelog : tviewlistener {
+        std::vector<int> stale;
+        void channel_changed(const tchannelchange& c) override {
+            if (c.touches(1, 0, 10)) stale.push_back(c.channel);
+        }
+    } changes;
+    doc.theglobal.add_listener(&changes);
     add<tloadchannel>("load").channo = {0, 1};
     trecorder& r = add_recorder(steps);
     r.enabled = false;  // the load step is then the last enabled one
@@ -111,7 +118,8 @@ TEST_F(tprocesstest, LastOutputIsDroppedAndRunRefreshes) {
     EXPECT_EQ(doc.totnchans(), 2);
     EXPECT_EQ(doc.channel(0).sig, tsinglearr(10, 1.0f));
     EXPECT_TRUE(doc.modified());
-    EXPECT_TRUE(doc.channel(1).spectrumdirty);
+    doc.theglobal.remove_listener(&changes);
+    EXPECT_FALSE(changes.stale.empty());
 }
 
 TEST_F(tprocesstest, CancelBeforeAStepAndInsideAStepKeepsEarlierWrites) {
