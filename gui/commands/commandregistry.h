@@ -32,24 +32,24 @@ namespace tessal {
 class tdocument;
 
 struct tcommand {
-    QString id;        // the action's object name, unique
-    QString caption;   // the item caption, with its mnemonic
-    QString shortcut;  // key sequence text ("Ctrl+N"), or empty
-    std::function<void()> handler;
-    std::function<bool()> enabled;          // null: always enabled
-    std::function<QString()> caption_rule;  // a caption that follows the state
+    QString id{};        // the action's object name, unique
+    QString caption{};   // the item caption, with its mnemonic
+    QString shortcut{};  // key sequence text ("Ctrl+N"), or empty
+    std::function<void()> handler{};
+    std::function<bool()> enabled{};          // null: always enabled
+    std::function<QString()> caption_rule{};  // a caption that follows the state
     bool checkable = false;
-    std::function<bool()> checked;  // the check of a checkable command
-    QString radio;                  // commands sharing this name check one at a time
-    QString group;                  // the menu layout's group
+    std::function<bool()> checked{};  // the check of a checkable command
+    QString radio{};                  // commands sharing this name check one at a time
+    QString group{};                  // the menu layout's group
     int order = 0;                  // place in the group (equal orders keep adding order)
     // Place on the tool bar: 0 keeps the command off it; the others go in
     // ascending order, each new group of ten (10.., 20..) after a separator.
     int toolorder = 0;
-    QString toolcaption;  // the button's text where it is shorter than the caption
+    QString toolcaption{};  // the button's text where it is shorter than the caption
     // The items of the command's submenu (caption, id, handler, data).
-    std::vector<tcommand> submenu;
-    QVariant data;
+    std::vector<tcommand> submenu{};
+    QVariant data{};
 };
 
 class tcommandregistry {
