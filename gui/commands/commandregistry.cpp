@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 
 namespace tessal {
 

@@ -22,7 +22,7 @@
 #include "engine/view/viewmouse.h"
 #include "engine/view/viewstate.h"
 #include "gui/commands/commandregistry.h"
-#include "gui/mainwindow/filecommands.h"
+#include "gui/files/filecommands.h"
 #include "gui/platform/qtclipboard.h"
 #include "gui/platform/qtprompter.h"
 #include "gui/windows/windowset.h"

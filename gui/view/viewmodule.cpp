@@ -1,7 +1,7 @@
 #include "gui/view/viewmodule.h"
 
-#include "gui/mainwindow/keyboardshortcutswindow.h"
-#include "gui/mainwindow/signalpanel.h"
+#include "gui/view/keyboardshortcutswindow.h"
+#include "gui/view/signalpanel.h"
 
 namespace tessal {
 

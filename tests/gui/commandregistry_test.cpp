@@ -14,7 +14,7 @@
 
 #include "engine/core/tdocument.h"
 #include "gui/commands/commandregistry.h"
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
 

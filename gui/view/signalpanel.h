@@ -22,7 +22,7 @@
 #include "engine/view/viewmouse.h"
 #include "engine/view/viewstate.h"
 #include "gui/commands/commandregistry.h"
-#include "gui/mainwindow/infoline.h"
+#include "gui/view/infoline.h"
 
 class QScrollArea;
 class QScrollBar;

@@ -1,4 +1,4 @@
-#include "gui/mainwindow/signalpanel.h"
+#include "gui/view/signalpanel.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -13,10 +13,10 @@
 #include "engine/view/viewrange.h"
 #include "engine/view/viewscroll.h"
 #include "engine/document/editcommands.h"
-#include "gui/mainwindow/channelstrip.h"
-#include "gui/mainwindow/commandguard.h"
-#include "gui/mainwindow/showbox.h"
-#include "gui/mainwindow/waveformview.h"
+#include "gui/view/channelstrip.h"
+#include "gui/commands/commandguard.h"
+#include "gui/view/showbox.h"
+#include "gui/view/waveformview.h"
 #include "gui/widgets/taxiswidget.h"
 
 namespace tessal {
