@@ -18,7 +18,7 @@
 #include "engine/view/viewrange.h"
 #include "engine/view/waveformcolumns.h"
 #include "gui/mainwindow/mainwindow.h"
-#include "gui/mainwindow/signalpanel.h"
+#include "gui/view/signalpanel.h"
 
 namespace {
 

@@ -77,9 +77,11 @@ bool teditcommands::can_paste() const { return clipboard.has_format(sampleddata_
 bool teditcommands::can_select_all() const { return doc.totnchans() > 0; }
 bool teditcommands::can_change_selection() const { return can_copy(); }
 bool teditcommands::can_set_fsd_to_peak() const { return doc.totnchans() > 0; }
-bool teditcommands::can_set_selectmode(int mode) const {
+bool can_set_selectmode(const tdocument& doc, int mode) {
     return mode == selmono || doc.totnchans() > 1;
 }
+
+bool teditcommands::can_set_selectmode(int mode) const { return tessal::can_set_selectmode(doc, mode); }
 
 // --- helpers -----------------------------------------------------------------
 

@@ -27,6 +27,8 @@ namespace tessal {
 // the current channel; stereo the current one, then its partner (when it
 // has a valid one); all every channel; visible the visible ones.
 std::vector<int> edit_set(const tdocument& doc);
+// Whether the edit mode may change to `mode`: all but mono need two channels.
+bool can_set_selectmode(const tdocument& doc, int mode);
 // The current channel's valid stereo partner, or -1.
 int stereo_partner(const tdocument& doc, int chno);
 

@@ -11,7 +11,7 @@
 
 #include "engine/document/channelcommands.h"
 #include "engine/view/viewstate.h"
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 
 namespace tessal {
 

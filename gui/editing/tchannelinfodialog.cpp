@@ -11,7 +11,7 @@
 
 #include "engine/document/channelcommands.h"
 #include "engine/dsp/numformat.h"
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 
 namespace tessal {
 

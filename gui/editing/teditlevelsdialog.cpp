@@ -12,7 +12,7 @@
 
 #include "engine/document/levels.h"
 #include "engine/dsp/numformat.h"
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 
 namespace tessal {
 

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "engine/document/labelcommands.h"
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 
 namespace tessal {
 

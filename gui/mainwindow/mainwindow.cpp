@@ -5,8 +5,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStatusBar>
@@ -16,47 +14,48 @@
 #include "engine/document/title.h"
 #include "engine/view/windowplacement.h"
 #include "gui/editing/teditingcommands.h"
-#include "gui/mainwindow/commandguard.h"
-#include "gui/mainwindow/signalpanel.h"
+#include "gui/files/filesmodule.h"
+#include "gui/labels/labelsmodule.h"
+#include "gui/view/signalpanel.h"
+#include "gui/commands/commandguard.h"
 #include "gui/measurements/tmeasurementcommands.h"
 #include "gui/settings/tmainsettings.h"
+#include "gui/view/viewmodule.h"
+#include "gui/windows/plannedmodule.h"
 
 namespace tessal {
 
+template <class M>
+M* TMainWindow::add_module() {
+    auto m = std::make_unique<M>(*ctx_);
+    M* p = m.get();
+    modules_.push_back(std::move(m));
+    return p;
+}
+
 TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
-    : QMainWindow(parent),
-      qtprompter_(prompter ? nullptr : std::make_unique<tqtprompter>(this)),
-      prompter_(prompter ? *prompter : *qtprompter_),
-      life_(doc_, prompter_),
-      files_(doc_, life_, prompter_),
-      filecmds_(std::make_unique<tfilecommands>(this, doc_, files_, life_, prompter_)) {
+    : QMainWindow(parent), ctx_(std::make_unique<tappcontext>(this, prompter)) {
     setObjectName("MainWindow");
-    set_error_display(&prompter_);
-    life_.hooks.save_as = [this] { filecmds_->save_as(); };
-    filecmds_->open_process = [this](const QString& path) {
-        pendingprocess_ = path;
-        windows_->show(twindowid::processing);
-    };
-    doc_.theglobal.add_listener(this);
-    panel_ = new tsignalpanel(doc_, this);
-    // Double-clicking a channel's information line opens the Measurements dialog.
-    panel_->on_measurements = [this](int) { windows_->show(twindowid::measurements); };
-    setCentralWidget(panel_);
+    set_error_display(&ctx_->prompter);
+    ctx_->doc.theglobal.add_listener(this);
+    // The features, each adding its commands and windows. Their order is
+    // the order their listeners hear the document.
+    add_module<tfilesmodule>();
+    view_ = add_module<tviewmodule>();
+    setCentralWidget(view_->panel());
     // The status bar is there from the start (measurement progress, paint
     // failures), so the strips never change height when it first speaks.
     statusBar();
-    life_.zoomhistory = &panel_->view().zoom;
-    meas_ = std::make_unique<tmeasurementcommands>(doc_, prompter_, this);
-    meas_->show_log = [this] { windows_->show(twindowid::datalog); };
-    edit_ = std::make_unique<teditingcommands>(doc_, prompter_, this);
+    meas_ = add_module<tmeasurementcommands>();
+    edit_ = add_module<teditingcommands>();
+    labels_ = add_module<tlabelsmodule>();
+    settings_ = add_module<tmainsettings>();
+    planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");
     toolbar->setMovable(false);
-    commands_.guarded_document = &doc_;
-    commands_.build(menuBar(), main_commands(), toolbar);
-    panel_->attach_commands(commands_);
-    windows_ = std::make_unique<twindowset>(this);
-    edit_->attach(*this);
+    ctx_->commands.build(menuBar(), toolbar);
+    ctx_->windows.create();
     // A readable default that fits the screen, whatever its size and scale.
     if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
         const QRect d = s->availableGeometry();
@@ -70,109 +69,44 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     update_title();
 }
 
+// Everything the features made points into the context, so it goes in
+// order before QWidget's destructor deletes the children: the secondary
+// windows, then the features (the signal panel with the view), last the
+// context with the document.
 TMainWindow::~TMainWindow() {
-    if (error_display() == &prompter_) set_error_display(nullptr);
-    doc_.theglobal.remove_listener(this);
-    // The signal panel's axis widgets point into the document: it goes first.
-    delete takeCentralWidget();
+    if (error_display() == &ctx_->prompter) set_error_display(nullptr);
+    ctx_->doc.theglobal.remove_listener(this);
+    ctx_->windows.destroy();
+    takeCentralWidget();
+    while (!modules_.empty()) modules_.pop_back();
+    ctx_.reset();
 }
 
-std::vector<tcommand> TMainWindow::main_commands() {
-    const QString file = "&File", edit = "&Edit", channels = "&Channels", view = "&View",
-                  analysis = "&Analysis", process = "&Process", sound = "&Sound",
-                  tools = "&Tools";
-    auto open = [this](twindowid id) { return [this, id] { windows_->show(id); }; };
-    auto haschannels = [this] { return doc_.totnchans() > 0; };
-    auto severalchannels = [this] { return doc_.totnchans() > 1; };
-    auto selection = [this] { return doc_.totnchans() > 0 && doc_.theglobal.has_selection(); };
-    auto notyet = [] { return false; };  // commands whose work comes later
-    std::vector<tcommand> list = {
-        {file, "New", "Ctrl+N", [this] { life_.new_document(); }, {}, "newaction"},
-        {file, "Open...", "Ctrl+O", [this] { filecmds_->open_dialog(false); }, {}, "openaction", {}, 10},
-        {file, "Ad&d...", "Ctrl+D", [this] { filecmds_->open_dialog(true); }, {}, "addaction"},
-        {file, "&Save", "Ctrl+S", [this] { filecmds_->save(); }, haschannels, "saveaction", {}, 11},
-        {file, "Save &as", "", [this] { filecmds_->save_as(); }, haschannels, "saveasaction"},
-        {file, "Save sele&ction as...", "Ctrl+E", [this] { filecmds_->save_selection_as(); },
-         [this] { return save_selection_enabled(doc_); }, "saveselectionaction",
-         [this] {
-             return doc_.totnchans() == 0 ? QString("Save sele&ction as...")
-                                          : QString::fromStdString(save_selection_caption(doc_));
-         }},
-        {file, "Export...", "", open(twindowid::exporttext), haschannels, "exportaction"},
-        separator(file),
-        {file, "E&xit", "", [this] { close(); }, {}, "exitaction"},
+tsignalpanel* TMainWindow::signalpanel() const { return view_->panel(); }
 
-        {edit, "Levels...", "", open(twindowid::editlevels), selection, "levelsaction"},
-        {edit, "Set FSD...", "", open(twindowid::setfsd), {}, "setfsdaction"},
-        {edit, "Calibrate...", "", open(twindowid::calibration), haschannels, "calibrateaction"},
-        separator(edit),
-        {edit, "Show log", "", open(twindowid::datalog), {}, "showlogaction"},
-
-        {channels, "Channel info", "", open(twindowid::channelinfo), haschannels, "channelinfoaction"},
-        {channels, "Align channels", "", open(twindowid::align), severalchannels, "alignaction"},
-        {channels, "Channel color...", "", open(twindowid::colors), haschannels, "channelcoloraction"},
-
-        {view, "Preferences...", "", open(twindowid::settings), {}, "preferencesaction"},
-        {view, "Keyboard shortcuts", "", open(twindowid::keyboardshortcuts), {}, "keyboardaction"},
-
-        {analysis, "Measurements...", "", open(twindowid::measurements), {}, "measurementsaction"},
-        {analysis, "Spectrum", "", open(twindowid::spectrum), {}, "spectrumaction"},
-        {analysis, "Spectrogram", "", open(twindowid::spectrogram), {}, "spectrogramaction"},
-        {analysis, "Correlation", "", open(twindowid::correlation), {}, "correlationaction"},
-        {analysis, "Correlogram", "", open(twindowid::correlogram), {}, "correlogramaction"},
-        {analysis, "Show histograms", "", open(twindowid::histograms), {}, "histogramsaction"},
-        {analysis, "xy-plot", "", open(twindowid::xyplot), {}, "xyplotaction"},
-
-        {process, "Edit process", "", open(twindowid::processing), {}, "editprocessaction"},
-        {process, "Run process", "", open(twindowid::processing), {}, "runprocessaction"},
-        {process, "Open process...", "", open(twindowid::processing), {}, "openprocessaction"},
-        {process, "Add another process", "", [this] { windows_->add_processing_window(); }, {},
-         "addprocessaction"},
-
-        {sound, "Play!", "F9", {}, notyet, "playaction", {}, 40},
-        {sound, "Play entire file!", "Ctrl+F9", {}, notyet, "playallaction", {}, 41},
-        separator(sound),
-        {sound, "Select playback soundcard...", "", open(twindowid::soundcard), {}, "soundcardaction"},
-        {sound, "Record...", "", open(twindowid::record), {}, "recordaction"},
-        {sound, "Advanced record...", "", open(twindowid::advancedrecord), {}, "advancedrecordaction"},
-        {sound, "Manage codecs...", "", open(twindowid::codecs), {}, "codecsaction"},
-
-        {tools, "Inverse filter", "", open(twindowid::invira), {}, "inversefilteraction"},
-        {tools, "Glottal flow parameter measurement", "", open(twindowid::tnaq), {}, "tnaqaction"},
-        {tools, "Subglottal pressure", "", open(twindowid::psub), {}, "psubaction"},
-        {tools, "Electropalatograph (EPG)", "", open(twindowid::epg), {}, "epgaction"},
-    };
-    // The signal view's commands (View and Channels menus).
-    for (tcommand& c : panel_->view_commands()) list.push_back(std::move(c));
-    // Log measurements and Copy measurements (Edit menu).
-    for (tcommand& c : meas_->commands()) list.push_back(std::move(c));
-    // Cut, Copy, Paste ... (Edit), Delete channel(s), the Labels menu.
-    edit_->add_commands(list);
-    return list;
-}
+const QString& TMainWindow::pending_process() const { return planned_->pending_process(); }
 
 void TMainWindow::first_activation(const QStringList& arguments) {
     if (activated_) return;
     activated_ = true;
     for (int i = 0; i < nmeasurementitems; ++i)
-        doc_.showmeasurement[i] = measurement_shown_by_default(i);
-    doc_.prefs = tpreferences{};
-    doc_.xaxis.SetBackgroundColor(0xFFFFFF);
+        ctx_->doc.showmeasurement[i] = measurement_shown_by_default(i);
+    ctx_->doc.prefs = tpreferences{};
+    ctx_->doc.xaxis.SetBackgroundColor(0xFFFFFF);
     setAcceptDrops(true);
     axismetrics_.set_font(font());
-    doc_.theglobal.set_axisfont(&axismetrics_);
-    doc_.selectmode = selstereo;
-    tmainsettings::of(*this).open();
-    doc_.theglobal.fix_things();
-    commands_.refresh_enablings();
+    ctx_->doc.theglobal.set_axisfont(&axismetrics_);
+    ctx_->doc.selectmode = selstereo;
+    settings_->open();
+    ctx_->doc.theglobal.fix_things();
+    ctx_->commands.refresh();
 
     for (const QString& arg : arguments) {
         std::string path = arg.toStdString();
         if (lower_extension(path) == ".tessalproc") {
-            pendingprocess_ = arg;
-            windows_->show(twindowid::processing);
+            ctx_->filecommands.open_process(arg);
         } else {
-            files_.open_document(path);
+            ctx_->files.open_document(path);
         }
     }
 
@@ -196,27 +130,23 @@ void TMainWindow::showEvent(QShowEvent* e) {
 }
 
 void TMainWindow::update_title() {
-    tdocumenttitle t = document_title(doc_.filename(), doc_.modified());
+    tdocumenttitle t = document_title(ctx_->doc.filename(), ctx_->doc.modified());
     setWindowTitle(QString::fromStdString(t.caption));
 }
 
 void TMainWindow::document_state_changed() {
     update_title();
-    commands_.refresh_enablings();
+    ctx_->commands.refresh();
 }
 
-void TMainWindow::channels_changed() { panel_->resize_channels(); }
-
-void TMainWindow::fix_things() { commands_.refresh_enablings(); }
-
-void TMainWindow::invalidate_paintboxes(bool) { panel_->update(); }
+void TMainWindow::fix_things() { ctx_->commands.refresh(); }
 
 void TMainWindow::closeEvent(QCloseEvent* e) {
-    if (!life_.confirm_exit()) {
+    if (!ctx_->life.confirm_exit()) {
         e->ignore();
         return;
     }
-    tmainsettings::of(*this).save();
+    settings_->save();
     e->accept();
 }
 
@@ -232,7 +162,7 @@ void TMainWindow::dropEvent(QDropEvent* e) {
     QStringList paths;
     for (const QUrl& u : e->mimeData()->urls())
         if (u.isLocalFile()) paths << u.toLocalFile();
-    filecmds_->drop(paths);
+    ctx_->filecommands.drop(paths);
     e->acceptProposedAction();
 }
 

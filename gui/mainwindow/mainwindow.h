@@ -1,28 +1,30 @@
-// TMainWindow: the main window. It owns the document and the secondary
-// windows, builds its menus from one command table, shows the title and the
-// modified marker, and runs start-up (first activation) and shutdown. The
-// work itself is the engine's: this class collects choices and calls it.
+// TMainWindow: the main window, a shell. It makes the application context
+// (document, prompter, clipboards, view state, windows, commands), then the
+// feature modules, each of which adds its own commands and windows; then
+// it builds the menus and the tool bar from the command registry and makes
+// the secondary windows in their fixed order. It shows the title and the
+// modified marker and runs start-up (first activation) and shutdown. The
+// work itself is the features' and the engine's.
 #pragma once
 
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
-#include "engine/core/tdocument.h"
 #include "engine/core/tviewlistener.h"
-#include "engine/document/documentfiles.h"
-#include "engine/document/lifecycle.h"
-#include "gui/mainwindow/commandtable.h"
-#include "gui/mainwindow/filecommands.h"
-#include "gui/platform/qtprompter.h"
+#include "gui/context/appcontext.h"
 #include "gui/platform/qttextmetrics.h"
-#include "gui/windows/windowset.h"
 
 namespace tessal {
 
 class tsignalpanel;
 class tmeasurementcommands;
 class teditingcommands;
+class tlabelsmodule;
+class tmainsettings;
+class tplannedmodule;
+class tviewmodule;
 
 class TMainWindow : public QMainWindow, public tviewlistener {
     Q_OBJECT
@@ -32,27 +34,28 @@ public:
     explicit TMainWindow(tprompter* prompter = nullptr, QWidget* parent = nullptr);
     ~TMainWindow() override;
 
-    tdocument& document() { return doc_; }
-    tdocumentlifecycle& lifecycle() { return life_; }
-    twindowset& windows() { return *windows_; }
-    tcommandset& commands() { return commands_; }
-    tdocumentfiles& files() { return files_; }
-    tfilecommands& filecommands() { return *filecmds_; }
-    tsignalpanel* signalpanel() const { return panel_; }
+    tappcontext& context() { return *ctx_; }
+    tdocument& document() { return ctx_->doc; }
+    tdocumentlifecycle& lifecycle() { return ctx_->life; }
+    twindowset& windows() { return ctx_->windows; }
+    tcommandregistry& commands() { return ctx_->commands; }
+    tdocumentfiles& files() { return ctx_->files; }
+    tfilecommands& filecommands() { return ctx_->filecommands; }
+    tsignalpanel* signalpanel() const;
     tmeasurementcommands& measurements() { return *meas_; }
     teditingcommands& editing() { return *edit_; }
+    tlabelsmodule& labels() { return *labels_; }
+    tmainsettings& settings() { return *settings_; }
 
     // Runs once: defaults, settings, command-line files, placement.
     void first_activation(const QStringList& arguments);
     bool activated() const { return activated_; }
     // The process file named on the command line, if any.
-    const QString& pending_process() const { return pendingprocess_; }
+    const QString& pending_process() const;
 
     // tviewlistener
     void document_state_changed() override;
-    void channels_changed() override;
     void fix_things() override;
-    void invalidate_paintboxes(bool makebmps) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -61,25 +64,21 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    std::vector<tcommand> main_commands();
+    template <class M>
+    M* add_module();
     void update_title();
 
-    tdocument doc_;
-    std::unique_ptr<tqtprompter> qtprompter_;
-    tprompter& prompter_;
-    tdocumentlifecycle life_;
-    tdocumentfiles files_;
-    std::unique_ptr<tfilecommands> filecmds_;
+    // Destroyed explicitly, in order: windows, modules, context.
+    std::unique_ptr<tappcontext> ctx_;
+    std::vector<std::unique_ptr<tfeaturemodule>> modules_;
     tqtextmetrics axismetrics_;
-    std::unique_ptr<twindowset> windows_;
-    tcommandset commands_;
-    tsignalpanel* panel_ = nullptr;
     bool activated_ = false;
-    QString pendingprocess_;
-    // Listens to doc_, so it is declared after it and goes first.
-    std::unique_ptr<tmeasurementcommands> meas_;
-    // The Edit, Channels and Labels commands; listens to doc_ as well.
-    std::unique_ptr<teditingcommands> edit_;
+    tviewmodule* view_ = nullptr;
+    tmeasurementcommands* meas_ = nullptr;
+    teditingcommands* edit_ = nullptr;
+    tlabelsmodule* labels_ = nullptr;
+    tmainsettings* settings_ = nullptr;
+    tplannedmodule* planned_ = nullptr;
 };
 
 }  // namespace tessal

@@ -11,8 +11,6 @@ class QWidget;
 
 namespace tessal {
 
-class TMainWindow;
-
 // Lays `w` out at `size` (when valid), renders it and writes the PNG.
 // Returns false with a message on stderr when the file cannot be written.
 bool render_window_png(QWidget* w, const QString& path, const QString& openmenu = {},

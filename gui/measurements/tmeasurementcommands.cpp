@@ -1,37 +1,58 @@
 #include "gui/measurements/tmeasurementcommands.h"
 
-#include <QApplication>
-#include <QMainWindow>
 #include <QStatusBar>
+
+#include "gui/measurements/tdatalogwindow.h"
+#include "gui/measurements/tmeasurementsdialog.h"
 
 namespace tessal {
 
-tmeasurementcommands::tmeasurementcommands(tdocument& doc, tprompter& prompter,
-                                           QMainWindow* owner)
-    : meas_(doc), prompter_(prompter), owner_(owner) {
-    meas_.status = [this](const std::string& s) {
-        if (!owner_) return;
-        owner_->statusBar()->showMessage(QString::fromStdString(s));
+tmeasurementcommands::tmeasurementcommands(tappcontext& ctx) : tfeaturemodule(ctx) {
+    tmeasurements& m = ctx.measurements;
+    m.status = [&ctx](const std::string& s) {
+        if (!ctx.window) return;
+        ctx.window->statusBar()->showMessage(QString::fromStdString(s));
         // The text is refreshed at once, before the channel is measured.
-        owner_->statusBar()->repaint();
+        ctx.window->statusBar()->repaint();
     };
-    meas_.show_log = [this] {
-        if (show_log) show_log();
-    };
+    m.show_log = [&ctx] { ctx.windows.show(twindowid::datalog); };
     timer_.setInterval(100);
-    connect(&timer_, &QTimer::timeout, this, [this] { meas_.tick(); });
+    connect(&timer_, &QTimer::timeout, this, [&m] { m.tick(); });
     timer_.start();
+
+    auto haschannels = [&ctx] { return ctx.doc.totnchans() > 0; };
+    auto open = [&ctx](twindowid id) { return [&ctx, id] { ctx.windows.show(id); }; };
+    ctx.commands.add({.id = "showlogaction", .caption = "Show log",
+                      .handler = open(twindowid::datalog), .group = "edit.log", .order = 10});
+    ctx.commands.add({.id = "logmeasurementsaction", .caption = "Log measurements",
+                      .shortcut = "F5", .handler = [&m] { m.log_measurements(); },
+                      .enabled = haschannels, .group = "edit.log", .order = 20, .toolorder = 30,
+                      .toolcaption = "Log meas."});
+    ctx.commands.add({.id = "copymeasurementsaction", .caption = "Copy measurements",
+                      .shortcut = "Ctrl+M",
+                      .handler = [&ctx] { ctx.measurements.copy_measurements(ctx.clipboard); },
+                      .enabled = haschannels, .group = "edit.log", .order = 30});
+    ctx.commands.add({.id = "measurementsaction", .caption = "Measurements...",
+                      .handler = open(twindowid::measurements), .group = "analysis", .order = 10});
+
+    ctx.windows.add_factory(twindowid::measurements, [&ctx](QWidget* owner) {
+        return new tmeasurementsdialog(ctx.doc, ctx.measurements, ctx.prompter, owner);
+    });
+    ctx.windows.add_factory(twindowid::datalog, [&ctx](QWidget* owner) {
+        return new tdatalogwindow(window_caption(twindowid::datalog), ctx.measurements.datalog,
+                                  &ctx.prompter, &ctx.clipboard, owner);
+    });
+    ctx.windows.add_factory(twindowid::loggedmeasurements, [&ctx](QWidget* owner) {
+        return new tdatalogwindow(window_caption(twindowid::loggedmeasurements),
+                                  ctx.measurements.loggedmeasurements, nullptr, nullptr, owner);
+    });
+    ctx.viewrequests.infodoubleclick.push_back(
+        [&ctx](int) { ctx.windows.show(twindowid::measurements); });
 }
 
-std::vector<tcommand> tmeasurementcommands::commands() {
-    const QString edit = "&Edit";
-    auto haschannels = [this] { return meas_.document().totnchans() > 0; };
-    return {
-        {edit, "Log measurements", "F5", [this] { meas_.log_measurements(); }, haschannels,
-         "logmeasurementsaction", {}, 30, "Log meas."},
-        {edit, "Copy measurements", "Ctrl+M", [this] { meas_.copy_measurements(*clipboard_); },
-         haschannels, "copymeasurementsaction"},
-    };
+tmeasurementcommands::~tmeasurementcommands() {
+    ctx.measurements.status = nullptr;
+    ctx.measurements.show_log = nullptr;
 }
 
 }  // namespace tessal

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "gui/mainwindow/viewcolors.h"
-#include "gui/mainwindow/commandguard.h"
+#include "gui/view/viewcolors.h"
+#include "gui/commands/commandguard.h"
 
 namespace tessal {
 

@@ -1,15 +1,15 @@
 #include "gui/settings/tmainsettings.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <QMenu>
 #include <QScreen>
 #include <QStandardPaths>
 
 #include "engine/view/windowplacement.h"
-#include "gui/mainwindow/mainwindow.h"
-#include "gui/mainwindow/signalpanel.h"
-#include "gui/measurements/tmeasurementcommands.h"
+#include "gui/settings/tcolorsdialog.h"
 #include "gui/settings/trecentfilesmenu.h"
+#include "gui/settings/tsettingsdialog.h"
 #include "engine/settings/tsetting.h"
 
 namespace tessal {
@@ -56,12 +56,31 @@ void tmainsettings::set_writes_allowed(bool v) { writesallowed = v; }
 
 bool tmainsettings::writes_allowed() { return writesallowed; }
 
-tmainsettings& tmainsettings::of(TMainWindow& main) {
-    if (auto* s = main.findChild<tmainsettings*>(QString(), Qt::FindDirectChildrenOnly)) return *s;
-    return *new tmainsettings(main);
+tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
+    tappcontext& c = ctx;
+    auto open = [&c](twindowid id) { return [&c, id] { c.windows.show(id); }; };
+    ctx.commands.add({.id = "channelcoloraction", .caption = "Channel color...",
+                      .handler = open(twindowid::colors),
+                      .enabled = [&c] { return c.doc.totnchans() > 0; },
+                      .group = "channels.windows", .order = 30});
+    ctx.commands.add({.id = "preferencesaction", .caption = "Preferences...",
+                      .handler = open(twindowid::settings), .group = "view.windows", .order = 10});
+    ctx.windows.add_factory(twindowid::colors,
+                            [&c](QWidget* owner) { return new tcolorsdialog(c.doc, owner); });
+    ctx.windows.add_factory(twindowid::settings, [&c](QWidget* owner) {
+        auto* d = new tsettingsdialog(c.doc, c.files.savefilter, owner);
+        d->set_settings_folder(settings_folder());
+        d->applied = [&c] {
+            // The save dialog's filter list is built from the rows in use, so an
+            // index past its end would pick nothing ("SaveFormat" counts from 1).
+            int used = 0;
+            for (const tsavefilter& row : c.files.savefilter) used += row.used ? 1 : 0;
+            int& index = c.filecommands.savefilterindex;
+            if (index > used) index = std::max(1, used);
+        };
+        return d;
+    });
 }
-
-tmainsettings::tmainsettings(TMainWindow& main) : QObject(&main), main_(main) {}
 
 QString tmainsettings::appdata_folder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -73,30 +92,28 @@ QString tmainsettings::settings_folder() {
 }
 
 void tmainsettings::collect() {
-    state_.layouts["Layout"] = layout_of(&main_);
+    state_.layouts["Layout"] = layout_of(ctx.window);
     for (const tlayoutwindow& lw : layoutwindows)
-        state_.layouts[lw.section] = layout_of(main_.windows().window(lw.id));
-    state_.SaveFormat = main_.filecommands().savefilterindex;
-    state_.ShowFSD = main_.signalpanel()->view().showfsd;
+        state_.layouts[lw.section] = layout_of(ctx.windows.window(lw.id));
+    state_.SaveFormat = ctx.filecommands.savefilterindex;
+    state_.ShowFSD = ctx.view.showfsd;
     state_.usefileformat.clear();
-    for (const tsavefilter& row : main_.files().savefilter)
+    for (const tsavefilter& row : ctx.files.savefilter)
         state_.usefileformat.push_back({row.idstr, row.used});
 }
 
 void tmainsettings::apply() {
-    if (!main_.isMaximized()) {
+    if (!ctx.window->isMaximized()) {
         // The main window is pulled onto the desktop once more at the end
         // of first activation, so only its size and place are set here.
         const twindowlayout& l = state_.layouts["Layout"];
-        main_.resize(l.width, l.height);
-        main_.move(l.left, l.top);
+        ctx.window->resize(l.width, l.height);
+        ctx.window->move(l.left, l.top);
     }
-    for (const tlayoutwindow& lw : layoutwindows) place(main_.windows().window(lw.id), state_.layouts[lw.section]);
-    main_.filecommands().savefilterindex = state_.SaveFormat;
-    main_.signalpanel()->view().showfsd = state_.ShowFSD;
-    if (QAction* a = main_.commands().action("showfsdaction"); a && a->isCheckable())
-        a->setChecked(state_.ShowFSD);
-    auto& rows = main_.files().savefilter;
+    for (const tlayoutwindow& lw : layoutwindows) place(ctx.windows.window(lw.id), state_.layouts[lw.section]);
+    ctx.filecommands.savefilterindex = state_.SaveFormat;
+    ctx.view.showfsd = state_.ShowFSD;
+    auto& rows = ctx.files.savefilter;
     for (const tsaveformatflag& u : state_.usefileformat)
         for (tsavefilter& row : rows)
             if (row.idstr == u.idstr) row.used = u.used;
@@ -106,21 +123,21 @@ void tmainsettings::open() {
     if (opened_) return;
     opened_ = true;
     const std::string base = appdata_folder().toStdString();
-    sound_ = new trecentfilesmenu(main_.commands().menu("&File"), 7, "sound", base,
-                                  main_.measurements().prompter(), this);
+    sound_ = new trecentfilesmenu(ctx.commands.menu("&File"), 7, "sound", base,
+                                  ctx.prompter, this);
     sound_->list().OnClick = [this](const std::string& path) {
-        main_.files().open_document(path);
+        ctx.files.open_document(path);
     };
-    proc_ = new trecentfilesmenu(main_.commands().menu("&Process"), -1, "proc", base,
-                                 main_.measurements().prompter(), this);
+    proc_ = new trecentfilesmenu(ctx.commands.menu("&Process"), -1, "proc", base,
+                                 ctx.prompter, this);
     proc_->list().OnClick = [this](const std::string& path) {
-        if (main_.filecommands().open_process)
-            main_.filecommands().open_process(QString::fromStdString(path));
+        if (ctx.filecommands.open_process)
+            ctx.filecommands.open_process(QString::fromStdString(path));
     };
-    main_.files().recent_file_used = [this](const std::string& path) { sound_->list().add(path); };
+    ctx.files.recent_file_used = [this](const std::string& path) { sound_->list().add(path); };
 
     collect();
-    open_settings(main_.document(), state_, main_.measurements().prompter(), base);
+    open_settings(ctx.doc, state_, ctx.prompter, base);
     apply();
 }
 
@@ -128,9 +145,9 @@ void tmainsettings::save() {
     if (!writesallowed) return;
     collect();
     try {
-        save_settings(main_.document(), state_, appdata_folder().toStdString());
+        save_settings(ctx.doc, state_, appdata_folder().toStdString());
     } catch (const std::exception& e) {
-        main_.measurements().prompter().ask(e.what(), "Cannot save settings file", tbuttons::ok, ticon::error);
+        ctx.prompter.ask(e.what(), "Cannot save settings file", tbuttons::ok, ticon::error);
     }
 }
 

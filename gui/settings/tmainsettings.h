@@ -1,4 +1,6 @@
-// The main window's side of the settings: at first activation it makes the
+// The settings feature of the main window: the commands "Preferences..." and
+// "Channel color...", the "Settings" and "Colors" windows, and the
+// settings file: at first activation it makes the
 // two recent-files lists ("sound" in the File menu at position 7, "proc" at
 // the end of the Process menu) and reads the settings file into the
 // document and the windows; when the program closes it collects the same
@@ -12,18 +14,18 @@
 #include <QString>
 
 #include "engine/settings/settingsfile.h"
+#include "gui/context/appcontext.h"
 
 namespace tessal {
 
-class TMainWindow;
 class trecentfilesmenu;
 
-class tmainsettings : public QObject {
+class tmainsettings : public QObject, public tfeaturemodule {
     Q_OBJECT
 
 public:
-    // The main window's instance, made on first use.
-    static tmainsettings& of(TMainWindow& main);
+    explicit tmainsettings(tappcontext& ctx);
+    ~tmainsettings() override { ctx.files.recent_file_used = nullptr; }
 
     // The base folder (the per-user application-data folder).
     static QString appdata_folder();
@@ -46,11 +48,9 @@ public:
     const tmainwindowsettings& state() const { return state_; }
 
 private:
-    explicit tmainsettings(TMainWindow& main);
     void collect();
     void apply();
 
-    TMainWindow& main_;
     tmainwindowsettings state_;
     trecentfilesmenu* sound_ = nullptr;
     trecentfilesmenu* proc_ = nullptr;

@@ -23,7 +23,7 @@
 #include "engine/dsp/numberfield.h"
 #include "engine/dsp/numformat.h"
 #include "gui/widgets/taxiswidget.h"
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 
 namespace tessal {
 

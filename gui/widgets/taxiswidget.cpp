@@ -10,7 +10,7 @@
 #include <QTransform>
 #include <cmath>
 
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 #include "gui/widgets/taxislimitform.h"
 
 namespace tessal {

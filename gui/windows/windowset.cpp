@@ -2,14 +2,11 @@
 
 #include <QGuiApplication>
 #include <algorithm>
+#include <stdexcept>
 #include <QScreen>
 
 #include "engine/view/windowplacement.h"
 
-#include "gui/editing/editingwindows.h"
-#include "gui/mainwindow/keyboardshortcutswindow.h"
-#include "gui/measurements/measurementwindows.h"
-#include "gui/settings/settingswindows.h"
 #include "gui/windows/placeholderwindow.h"
 
 namespace tessal {
@@ -55,23 +52,35 @@ QString window_caption(twindowid id) {
     return QString::fromUtf8(captions[static_cast<int>(id)]);
 }
 
-twindowset::twindowset(QWidget* owner) : owner_(owner) {
+twindowset::twindowset(QWidget* owner)
+    : owner_(owner), factories_(static_cast<int>(twindowid::count)) {}
+
+twindowset::~twindowset() { destroy(); }
+
+void twindowset::add_factory(twindowid id, tfactory f) {
+    tfactory& slot = factories_.at(static_cast<int>(id));
+    if (slot || !windows_.empty())
+        throw std::logic_error("window factory given twice or too late: " +
+                               window_caption(id).toStdString());
+    slot = std::move(f);
+}
+
+void twindowset::create() {
+    if (!windows_.empty()) return;
     for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
         const auto id = static_cast<twindowid>(i);
-        if (id == twindowid::keyboardshortcuts)
-            windows_.push_back(new tkeyboardshortcutswindow(owner));
-        else if (QWidget* m = make_measurement_window(id, owner))
-            windows_.push_back(m);
-        else if (QWidget* ed = make_editing_window(id, owner))
-            windows_.push_back(ed);
-        else if (QWidget* s = make_settings_window(id, owner))
-            windows_.push_back(s);
-        else
-            windows_.push_back(new tplaceholderwindow(window_caption(id), owner));
+        QWidget* w = factories_[i] ? factories_[i](owner_) : nullptr;
+        windows_.push_back(w ? w : new tplaceholderwindow(window_caption(id), owner_));
     }
 }
 
-twindowset::~twindowset() = default;  // the owner deletes its children
+void twindowset::destroy() {
+    // Later windows first, the way they were made in reverse.
+    for (auto it = extra_.rbegin(); it != extra_.rend(); ++it) delete *it;
+    for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) delete *it;
+    extra_.clear();
+    windows_.clear();
+}
 
 QWidget* twindowset::find(const QString& caption) const {
     for (QWidget* w : windows_)

@@ -1,12 +1,15 @@
-// The secondary windows of the program. Each is created once at start-up, in
-// a fixed order, and afterwards only shown and hidden; "Add another process"
-// is the one command that makes a further window. A window whose work is not
-// built yet is a placeholder with its caption, so every command that opens a
-// window already opens the right one.
+// The secondary windows of the program and the registry of their factories.
+// Features add a factory for each window they own; create() then makes
+// every window once, in the fixed order of twindowid, hidden, and
+// afterwards they are only shown and hidden. A window without a factory
+// (its work is not built yet) is a placeholder with its caption, so every
+// command that opens a window already opens the right one. "Add another
+// process" is the one command that makes a further window.
 #pragma once
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 namespace tessal {
@@ -30,10 +33,21 @@ QString window_caption(twindowid id);
 
 class twindowset {
 public:
-    // Creates every window in order, hidden, parented to `owner` as tool
-    // windows so they stay above it.
+    // Makes a window parented to `owner` as a tool window.
+    using tfactory = std::function<QWidget*(QWidget* owner)>;
+
     explicit twindowset(QWidget* owner);
     ~twindowset();
+    twindowset(const twindowset&) = delete;
+    twindowset& operator=(const twindowset&) = delete;
+
+    // The factory of one window; throws std::logic_error when the window
+    // has one already or the windows were made.
+    void add_factory(twindowid id, tfactory f);
+    // Makes every window in order, hidden. Runs once.
+    void create();
+    // Deletes every window made here (before what they point into goes).
+    void destroy();
 
     QWidget* window(twindowid id) const { return windows_.at(static_cast<int>(id)); }
     // The first window with this caption, or null.
@@ -45,6 +59,7 @@ public:
 
 private:
     QWidget* owner_;
+    std::vector<tfactory> factories_;
     std::vector<QWidget*> windows_;
     std::vector<QWidget*> extra_;
 };

@@ -24,6 +24,7 @@
 #include "gui/editing/tlabelpropertiesdialog.h"
 #include "gui/editing/tnotesdialog.h"
 #include "gui/editing/tsetfsdwindow.h"
+#include "gui/labels/labelsmodule.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
 
@@ -135,7 +136,7 @@ TEST(EditingClipboard, CutAsksAndRefusalKeepsTheSamples) {
 TEST(EditingMenus, CaptionsShortcutsAndEnablings) {
     auto* prompter = new tscriptedprompter;
     TMainWindow w(prompter);
-    tcommandset& cmds = w.commands();
+    tcommandregistry& cmds = w.commands();
     EXPECT_EQ(cmds.menu("&Edit")->actions().first()->text(), "Cut");
     EXPECT_EQ(cmds.action("addlabelaction")->shortcut().toString(), "F7");
     EXPECT_EQ(cmds.action("addmeasurementlabelaction")->shortcut().toString(), "F10");
@@ -150,7 +151,7 @@ TEST(EditingMenus, CaptionsShortcutsAndEnablings) {
     tdocument& doc = w.document();
     EXPECT_TRUE(cmds.action("editstereoaction")->isEnabled());
     EXPECT_EQ(cmds.action("deletechannelsaction")->text(), "Delete channels 0 and 1");
-    w.editing().ask_label_text = [] { return std::optional<std::string>("vowel"); };
+    w.labels().ask_label_text = [] { return std::optional<std::string>("vowel"); };
     doc.theglobal.set_selection(0.2, 0.3);
     trigger(w, "addlabelaction");
     trigger(w, "addlabelaction");

@@ -23,12 +23,12 @@
 
 #include "gui/editing/tchannelinfodialog.h"
 #include "gui/editing/teditlevelsdialog.h"
-#include "gui/mainwindow/channelstrip.h"
-#include "gui/mainwindow/commandguard.h"
-#include "gui/mainwindow/commandtable.h"
+#include "gui/view/channelstrip.h"
+#include "gui/commands/commandguard.h"
+#include "gui/commands/commandregistry.h"
 #include "gui/mainwindow/mainwindow.h"
-#include "gui/mainwindow/signalpanel.h"
-#include "gui/mainwindow/waveformview.h"
+#include "gui/view/signalpanel.h"
+#include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 #include "gui/widgets/taxislimitform.h"
@@ -124,9 +124,9 @@ bool nonwhite(const QImage& img) {
 TEST_F(CommandGuard, AFailingHandlerLeavesTheDocumentAsItWasAndSaysWhy) {
     // One more command built like every other, whose work fails half way.
     QMenuBar bar;
-    tcommandset set;
+    tcommandregistry set(std::vector<tmenudecl>{{"&Test", {"test"}}});
     set.guarded_document = &doc();
-    set.build(&bar, {{"&Test", "Half a change", "", [this] {
+    set.add({.id = "halfaction", .caption = "Half a change", .handler = [this] {
                           tchannel& ch = doc().channel(0);
                           ch.set_name("renamed");
                           ch.set_yunit("Pa");
@@ -135,7 +135,8 @@ TEST_F(CommandGuard, AFailingHandlerLeavesTheDocumentAsItWasAndSaysWhy) {
                           doc().create_channel(doc().totnchans());
                           doc().set_modified(true);
                           throw EAxisError("HiValue=0, must be >0 for log scale!");
-                      }, {}, "halfaction"}});
+                      }, .group = "test"});
+    set.build(&bar);
     const std::string name = doc().channel(0).name();
     const float s10 = doc().channel(0).sig[10];
     const std::size_t nlabels = doc().channel(0).labels.size();

@@ -97,7 +97,7 @@ TEST(Settings, RecentFilesSitInTheirMenus) {
     tdatahome home;
     TMainWindow w(new tscriptedprompter);
     w.first_activation({});
-    tmainsettings& s = tmainsettings::of(w);
+    tmainsettings& s = w.settings();
     ASSERT_NE(s.sound(), nullptr);
     s.sound()->list().AllowFileOnRAMDisk = true;  // the temporary folder may be tmpfs
     const QString a = home.dir.filePath("one.wav"), b = home.dir.filePath("t&b.wav");
@@ -142,7 +142,7 @@ TEST(Settings, ATestRunReadsTheSettingsButNeverWritesThemOrTheRecentFiles) {
         doc.channel(0).sig.assign(800, 0.25f);
         doc.channel(0).set_fsd(1);
         w.document().prefs.nSignificantDigits = 9;
-        tmainsettings& s = tmainsettings::of(w);
+        tmainsettings& s = w.settings();
         s.sound()->list().AllowFileOnRAMDisk = true;  // the temporary folder may be tmpfs
         doc.set_modified(false);
         ASSERT_TRUE(w.files().save_file(wav.toStdString(), 16, 0, 0, {}, tFormat::pcm));
@@ -158,7 +158,7 @@ TEST(Settings, ATestRunReadsTheSettingsButNeverWritesThemOrTheRecentFiles) {
     TMainWindow again(new tscriptedprompter);
     again.first_activation({});
     EXPECT_EQ(again.document().prefs.nSignificantDigits, 5);
-    EXPECT_TRUE(tmainsettings::of(again).sound()->list().entries().empty());
+    EXPECT_TRUE(again.settings().sound()->list().entries().empty());
 }
 
 TEST(Settings, TheDialogTakesOnlyValidNumbers) {

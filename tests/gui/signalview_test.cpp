@@ -9,12 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/view/viewrange.h"
-#include "gui/mainwindow/channelstrip.h"
-#include "gui/mainwindow/keyboardshortcutswindow.h"
+#include "gui/view/channelstrip.h"
+#include "gui/view/keyboardshortcutswindow.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/screenshot.h"
-#include "gui/mainwindow/signalpanel.h"
-#include "gui/mainwindow/waveformview.h"
+#include "gui/view/signalpanel.h"
+#include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
 #include "gui/widgets/taxiswidget.h"
 

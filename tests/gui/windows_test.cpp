@@ -12,11 +12,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "gui/mainwindow/channelstrip.h"
-#include "gui/mainwindow/infoline.h"
+#include "gui/view/channelstrip.h"
+#include "gui/view/infoline.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/screenshot.h"
-#include "gui/mainwindow/signalpanel.h"
+#include "gui/view/signalpanel.h"
 #include "gui/measurements/tdatalogwindow.h"
 #include "support/scriptedprompter.h"
 

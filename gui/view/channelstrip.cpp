@@ -1,9 +1,9 @@
-#include "gui/mainwindow/channelstrip.h"
+#include "gui/view/channelstrip.h"
 
 #include "engine/core/tdocument.h"
-#include "gui/mainwindow/infoline.h"
-#include "gui/mainwindow/showbox.h"
-#include "gui/mainwindow/waveformview.h"
+#include "gui/view/infoline.h"
+#include "gui/view/showbox.h"
+#include "gui/view/waveformview.h"
 #include "gui/widgets/taxiswidget.h"
 
 namespace tessal {

@@ -1,10 +1,10 @@
-#include "gui/mainwindow/infoline.h"
+#include "gui/view/infoline.h"
 
 #include <QPainter>
 
 #include "engine/core/tdocument.h"
-#include "gui/mainwindow/commandguard.h"
-#include "gui/mainwindow/viewcolors.h"
+#include "gui/commands/commandguard.h"
+#include "gui/view/viewcolors.h"
 
 namespace tessal {
 

@@ -23,8 +23,8 @@
 #include "engine/view/viewkeys.h"
 #include "engine/view/viewmouse.h"
 #include "engine/view/viewstate.h"
-#include "gui/mainwindow/commandtable.h"
-#include "gui/mainwindow/infoline.h"
+#include "gui/commands/commandregistry.h"
+#include "gui/view/infoline.h"
 
 class QScrollArea;
 class QScrollBar;
@@ -42,7 +42,8 @@ class tsignalpanel : public QWidget, public tviewlistener {
     Q_OBJECT
 
 public:
-    tsignalpanel(tdocument& doc, QWidget* parent = nullptr);
+    // `view` is the view state the strips draw with; it outlives the panel.
+    tsignalpanel(tdocument& doc, tviewstate& view, QWidget* parent = nullptr);
     ~tsignalpanel() override;
 
     // Lays out all channels (creating and dropping strips to follow the
@@ -60,11 +61,8 @@ public:
     int stripcount() const { return static_cast<int>(strips_.size()); }
     tchannelstrip& strip(int i) { return *strips_.at(i); }
 
-    // Commands of the View and Channels menus; attach_commands makes the
-    // toggles checkable once the menus exist.
+    // Commands of the View and Channels menus, with their checks.
     std::vector<tcommand> view_commands();
-    void attach_commands(tcommandset& commands);
-    void sync_checks();
 
     // Handles one key of the view's map; false when the key is not the view's.
     bool handle_key(int qtkey, Qt::KeyboardModifiers mods);
@@ -102,9 +100,8 @@ private:
     QScrollArea* area_;
     QWidget* channels_;  // inside area_: the strips' parent
     QScrollBar* hbar_;
-    tviewstate view_;
+    tviewstate& view_;
     std::vector<std::unique_ptr<tchannelstrip>> strips_;
-    tcommandset* commands_ = nullptr;
     // Our subscriptions to the time axis and to each shown channel's axis.
     tsubscribers<TAxis&>::token xaxistoken_ = 0;
     std::map<tchannel*, tsubscribers<TAxis&>::token> axistokens_;

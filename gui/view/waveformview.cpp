@@ -1,4 +1,4 @@
-#include "gui/mainwindow/waveformview.h"
+#include "gui/view/waveformview.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -6,9 +6,9 @@
 
 #include "engine/core/tdocument.h"
 #include "engine/view/viewstate.h"
-#include "gui/mainwindow/commandguard.h"
-#include "gui/mainwindow/viewcolors.h"
-#include "gui/mainwindow/waveformlayer.h"
+#include "gui/commands/commandguard.h"
+#include "gui/view/viewcolors.h"
+#include "gui/view/waveformlayer.h"
 
 namespace tessal {
 

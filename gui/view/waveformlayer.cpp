@@ -1,4 +1,4 @@
-#include "gui/mainwindow/waveformlayer.h"
+#include "gui/view/waveformlayer.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -6,7 +6,7 @@
 
 #include "engine/core/tdocument.h"
 #include "engine/view/viewstate.h"
-#include "gui/mainwindow/viewcolors.h"
+#include "gui/view/viewcolors.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "gui/mainwindow/keyboardshortcutswindow.h"
+#include "gui/view/keyboardshortcutswindow.h"
 
 #include <QPlainTextEdit>
 #include <QVBoxLayout>

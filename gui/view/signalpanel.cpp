@@ -1,7 +1,6 @@
-#include "gui/mainwindow/signalpanel.h"
+#include "gui/view/signalpanel.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QKeyEvent>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -13,21 +12,23 @@
 #include "engine/view/viewlayout.h"
 #include "engine/view/viewrange.h"
 #include "engine/view/viewscroll.h"
-#include "gui/mainwindow/channelstrip.h"
-#include "gui/mainwindow/commandguard.h"
-#include "gui/mainwindow/showbox.h"
-#include "gui/mainwindow/waveformview.h"
+#include "engine/document/editcommands.h"
+#include "gui/view/channelstrip.h"
+#include "gui/commands/commandguard.h"
+#include "gui/view/showbox.h"
+#include "gui/view/waveformview.h"
 #include "gui/widgets/taxiswidget.h"
 
 namespace tessal {
 
-tsignalpanel::tsignalpanel(tdocument& doc, QWidget* parent)
+tsignalpanel::tsignalpanel(tdocument& doc, tviewstate& view, QWidget* parent)
     : QWidget(parent),
       doc_(doc),
       xaxis_(new TAxisWidget(&doc.xaxis, this)),
       area_(new QScrollArea(this)),
       channels_(new QWidget),
-      hbar_(new QScrollBar(Qt::Horizontal, this)) {
+      hbar_(new QScrollBar(Qt::Horizontal, this)),
+      view_(view) {
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
@@ -180,10 +181,7 @@ void tsignalpanel::invalidate_paintboxes_now(bool redrawbmp) {
     sync_timescrollbar();
 }
 
-void tsignalpanel::invalidate_paintboxes(bool makebmps) {
-    invalidate_paintboxes_now(makebmps);
-    sync_checks();
-}
+void tsignalpanel::invalidate_paintboxes(bool makebmps) { invalidate_paintboxes_now(makebmps); }
 
 void tsignalpanel::axisfont_changed() { resize_channels(); }
 
@@ -297,91 +295,84 @@ void tsignalpanel::show_only_selected() {
 
 void tsignalpanel::set_selectmode(int mode) {
     doc_.selectmode = mode;
-    sync_checks();
     doc_.theglobal.fix_things();
     doc_.theglobal.invalidate_paintboxes(false);
 }
 
 std::vector<tcommand> tsignalpanel::view_commands() {
-    const QString view = "&View", channels = "&Channels";
     auto has = [this] { return doc_.totnchans() > 0; };
     auto redraw = [this] { doc_.theglobal.invalidate_paintboxes(true); };
+    auto mode = [this](int m) {
+        return tcommand{.handler = [this, m] { set_selectmode(m); },
+                        .enabled = [this, m] { return can_set_selectmode(doc_, m); },
+                        .checkable = true,
+                        .checked = [this, m] { return doc_.selectmode == m; },
+                        .radio = "selectmode",
+                        .group = "channels.mode"};
+    };
+    auto named = [](tcommand c, const char* id, const char* caption) {
+        c.id = id;
+        c.caption = caption;
+        return c;
+    };
     return {
-        separator(view),
-        {view, "Zoom", "Ctrl+Z", [this] { view_.zoom.zoom_to_selection(doc_); },
-         [this] { return doc_.totnchans() > 0 && doc_.theglobal.has_selection(); }, "zoomaction"},
-        {view, "Zoom back", "Ctrl+B", [this] { view_.zoom.zoom_back(doc_); }, has, "zoombackaction",
-         {}, 20},
-        {view, "Stretch", "Ctrl+Y", [this] { stretch(doc_); }, has, "stretchaction", {}, 21},
-        {view, "Stretch to FSD", "", [this] { stretch_to_fsd(doc_); }, has, "stretchfsdaction"},
-        separator(view),
-        {view, "Show grid", "Ctrl+G", [this, redraw] { view_.showgrid = !view_.showgrid; redraw(); }, {},
-         "showgridaction"},
-        {view, "Show FSD", "", [this, redraw] { view_.showfsd = !view_.showfsd; redraw(); }, {},
-         "showfsdaction"},
-        {view, "Show samples", "", [this, redraw] { view_.showsamples = !view_.showsamples; redraw(); },
-         {}, "showsamplesaction"},
-        {view, "Hide all information for hidden channels", "Ctrl+H",
-         [this] { view_.hidehiddeninfo = !view_.hidehiddeninfo; resize_channels(); }, {},
-         "hideinfoaction"},
-        {view, "Show red and blue marks", "",
-         [this] {
-             show_red_blue_marks(doc_, view_, !(view_.showcursors[1] && view_.showcursors[2]));
-             doc_.theglobal.invalidate_paintboxes(false);
-         },
-         {}, "showmarksaction"},
-        separator(view),
-        {view, "Show only seleced channel(s) ", "F2", [this] { show_only_selected(); }, has,
-         "showselectedaction"},
-        {view, "Show all channels", "F3",
-         [this] {
-             for (int i = 0; i < doc_.totnchans(); ++i) doc_.channel(i).set_visible(true);
-             resize_channels();
-         },
-         has, "showallaction"},
-        {view, "Hide crosshairs", "Esc",
-         [this] {
-             // Esc also stops playback in the view's key map.
-             if (on_key_request) on_key_request(tkeyrequest::stop);
-         },
-         {}, "hidecrosshairsaction"},
+        {.id = "zoomaction", .caption = "Zoom", .shortcut = "Ctrl+Z",
+         .handler = [this] { view_.zoom.zoom_to_selection(doc_); },
+         .enabled = [this] { return doc_.totnchans() > 0 && doc_.theglobal.has_selection(); },
+         .group = "view.zoom"},
+        {.id = "zoombackaction", .caption = "Zoom back", .shortcut = "Ctrl+B",
+         .handler = [this] { view_.zoom.zoom_back(doc_); }, .enabled = has, .group = "view.zoom",
+         .toolorder = 20},
+        {.id = "stretchaction", .caption = "Stretch", .shortcut = "Ctrl+Y",
+         .handler = [this] { stretch(doc_); }, .enabled = has, .group = "view.zoom", .toolorder = 21},
+        {.id = "stretchfsdaction", .caption = "Stretch to FSD",
+         .handler = [this] { stretch_to_fsd(doc_); }, .enabled = has, .group = "view.zoom"},
 
-        separator(channels),
-        {channels, "Edit mono", "", [this] { set_selectmode(selmono); }, {}, "editmonoaction"},
-        {channels, "Edit stereo", "", [this] { set_selectmode(selstereo); }, {}, "editstereoaction"},
-        {channels, "Edit all", "", [this] { set_selectmode(selall); }, {}, "editallaction"},
-        {channels, "Edit visible", "", [this] { set_selectmode(selvisible); }, {}, "editvisibleaction"},
+        {.id = "showgridaction", .caption = "Show grid", .shortcut = "Ctrl+G",
+         .handler = [this, redraw] { view_.showgrid = !view_.showgrid; redraw(); },
+         .checkable = true, .checked = [this] { return view_.showgrid; }, .group = "view.show"},
+        {.id = "showfsdaction", .caption = "Show FSD",
+         .handler = [this, redraw] { view_.showfsd = !view_.showfsd; redraw(); },
+         .checkable = true, .checked = [this] { return view_.showfsd; }, .group = "view.show"},
+        {.id = "showsamplesaction", .caption = "Show samples",
+         .handler = [this, redraw] { view_.showsamples = !view_.showsamples; redraw(); },
+         .checkable = true, .checked = [this] { return view_.showsamples; }, .group = "view.show"},
+        {.id = "hideinfoaction", .caption = "Hide all information for hidden channels",
+         .shortcut = "Ctrl+H",
+         .handler = [this] { view_.hidehiddeninfo = !view_.hidehiddeninfo; resize_channels(); },
+         .checkable = true, .checked = [this] { return view_.hidehiddeninfo; },
+         .group = "view.show"},
+        {.id = "showmarksaction", .caption = "Show red and blue marks",
+         .handler =
+             [this] {
+                 show_red_blue_marks(doc_, view_, !(view_.showcursors[1] && view_.showcursors[2]));
+                 doc_.theglobal.invalidate_paintboxes(false);
+             },
+         .checkable = true, .checked = [this] { return view_.showcursors[1] && view_.showcursors[2]; },
+         .group = "view.show"},
+
+        {.id = "showselectedaction", .caption = "Show only seleced channel(s) ", .shortcut = "F2",
+         .handler = [this] { show_only_selected(); }, .enabled = has, .group = "view.channels"},
+        {.id = "showallaction", .caption = "Show all channels", .shortcut = "F3",
+         .handler =
+             [this] {
+                 for (int i = 0; i < doc_.totnchans(); ++i) doc_.channel(i).set_visible(true);
+                 resize_channels();
+             },
+         .enabled = has, .group = "view.channels"},
+        {.id = "hidecrosshairsaction", .caption = "Hide crosshairs", .shortcut = "Esc",
+         .handler =
+             [this] {
+                 // Esc also stops playback in the view's key map.
+                 if (on_key_request) on_key_request(tkeyrequest::stop);
+             },
+         .group = "view.channels"},
+
+        named(mode(selmono), "editmonoaction", "Edit mono"),
+        named(mode(selstereo), "editstereoaction", "Edit stereo"),
+        named(mode(selall), "editallaction", "Edit all"),
+        named(mode(selvisible), "editvisibleaction", "Edit visible"),
     };
-}
-
-void tsignalpanel::attach_commands(tcommandset& commands) {
-    commands_ = &commands;
-    for (const char* n : {"showgridaction", "showfsdaction", "showsamplesaction", "hideinfoaction",
-                          "showmarksaction"})
-        if (QAction* a = commands.action(n)) a->setCheckable(true);
-    auto* group = new QActionGroup(this);
-    for (const char* n : {"editmonoaction", "editstereoaction", "editallaction", "editvisibleaction"})
-        if (QAction* a = commands.action(n)) {
-            a->setCheckable(true);
-            group->addAction(a);
-        }
-    sync_checks();
-}
-
-void tsignalpanel::sync_checks() {
-    if (!commands_) return;
-    auto set = [this](const char* n, bool v) {
-        if (QAction* a = commands_->action(n)) a->setChecked(v);
-    };
-    set("showgridaction", view_.showgrid);
-    set("showfsdaction", view_.showfsd);
-    set("showsamplesaction", view_.showsamples);
-    set("hideinfoaction", view_.hidehiddeninfo);
-    set("showmarksaction", view_.showcursors[1] && view_.showcursors[2]);
-    set("editmonoaction", doc_.selectmode == selmono);
-    set("editstereoaction", doc_.selectmode == selstereo);
-    set("editallaction", doc_.selectmode == selall);
-    set("editvisibleaction", doc_.selectmode == selvisible);
 }
 
 }  // namespace tessal

@@ -1,4 +1,4 @@
-#include "gui/mainwindow/commandguard.h"
+#include "gui/commands/commandguard.h"
 
 #include <QMainWindow>
 #include <QStatusBar>

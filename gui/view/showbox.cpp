@@ -1,11 +1,11 @@
-#include "gui/mainwindow/showbox.h"
+#include "gui/view/showbox.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "engine/core/tdocument.h"
-#include "gui/mainwindow/commandguard.h"
-#include "gui/mainwindow/viewcolors.h"
+#include "gui/commands/commandguard.h"
+#include "gui/view/viewcolors.h"
 
 namespace tessal {
 

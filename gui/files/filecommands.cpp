@@ -1,4 +1,4 @@
-#include "gui/mainwindow/filecommands.h"
+#include "gui/files/filecommands.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

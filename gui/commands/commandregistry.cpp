@@ -1,0 +1,126 @@
+#include "gui/commands/commandregistry.h"
+
+#include <QActionGroup>
+#include <QMenu>
+#include <algorithm>
+#include <stdexcept>
+
+#include "gui/commands/commandguard.h"
+
+namespace tessal {
+
+tcommandregistry::tcommandregistry(std::vector<tmenudecl> layout) : layout_(std::move(layout)) {}
+
+tcommandregistry::~tcommandregistry() = default;
+
+void tcommandregistry::add(tcommand c) {
+    if (built_) throw std::logic_error("command added after the menus were built: " + c.id.toStdString());
+    bool declared = false;
+    for (const tmenudecl& m : layout_)
+        declared = declared || std::find(m.groups.begin(), m.groups.end(), c.group) != m.groups.end();
+    if (!declared || c.group == menuseparator)
+        throw std::logic_error("command in an undeclared group: " + c.id.toStdString() + " in " +
+                               c.group.toStdString());
+    if (c.id.isEmpty() || command(c.id))
+        throw std::logic_error("command id empty or given twice: " + c.id.toStdString());
+    commands_.push_back(std::make_unique<tcommand>(std::move(c)));
+}
+
+const tcommand* tcommandregistry::command(const QString& id) const {
+    for (const auto& c : commands_)
+        if (c->id == id) return c.get();
+    return nullptr;
+}
+
+std::vector<const tcommand*> tcommandregistry::group(const QString& name) const {
+    std::vector<const tcommand*> list;
+    for (const auto& c : commands_)
+        if (c->group == name) list.push_back(c.get());
+    std::stable_sort(list.begin(), list.end(),
+                     [](const tcommand* a, const tcommand* b) { return a->order < b->order; });
+    return list;
+}
+
+QAction* tcommandregistry::make_action(QMenu* m, const tcommand& c) {
+    QAction* a = m->addAction(c.caption);
+    actions_[&c] = a;
+    a->setObjectName(c.id);
+    if (!c.shortcut.isEmpty()) a->setShortcut(QKeySequence(c.shortcut));
+    if (!c.toolcaption.isEmpty()) a->setIconText(c.toolcaption);
+    if (c.data.isValid()) a->setData(c.data);
+    if (c.checkable) a->setCheckable(true);
+    if (!c.radio.isEmpty()) {
+        QActionGroup*& g = radios_[c.radio];
+        if (!g) g = new QActionGroup(m->parentWidget() ? m->parentWidget()->window() : m);
+        g->addAction(a);
+    }
+    if (c.handler)
+        QObject::connect(a, &QAction::triggered, &connections_, [this, h = c.handler] {
+            run_guarded(guarded_document, h);
+            refresh();
+        });
+    if (!c.submenu.empty()) {
+        auto* sub = new QMenu(m->parentWidget() ? m->parentWidget()->window() : m);
+        for (const tcommand& item : c.submenu) make_action(sub, item);
+        a->setMenu(sub);
+    }
+    return a;
+}
+
+void tcommandregistry::build(QMenuBar* bar, QToolBar* toolbar) {
+    if (built_) return;
+    built_ = true;
+    for (const tmenudecl& decl : layout_) {
+        bool any = false;
+        for (const QString& g : decl.groups) any = any || (g != menuseparator && !group(g).empty());
+        if (!any) continue;
+        QMenu* m = bar->addMenu(decl.title);
+        menus_.push_back(m);
+        QObject::connect(m, &QMenu::aboutToShow, &connections_, [this] { refresh(); });
+        for (const QString& g : decl.groups) {
+            if (g == menuseparator) {
+                m->addSeparator();
+                continue;
+            }
+            for (const tcommand* c : group(g)) make_action(m, *c);
+        }
+    }
+    if (toolbar) {
+        std::vector<const tcommand*> placed;
+        for (const auto& c : commands_)
+            if (c->toolorder > 0) placed.push_back(c.get());
+        std::stable_sort(placed.begin(), placed.end(), [](const tcommand* a, const tcommand* b) {
+            return a->toolorder < b->toolorder;
+        });
+        int toolgroup = -1;
+        for (const tcommand* c : placed) {
+            const int g = c->toolorder / 10;
+            if (toolgroup >= 0 && g != toolgroup) toolbar->addSeparator();
+            toolgroup = g;
+            toolbar->addAction(actions_.at(c));
+        }
+    }
+    refresh();
+}
+
+void tcommandregistry::refresh() {
+    for (const auto& [c, a] : actions_) {
+        if (c->enabled) a->setEnabled(c->enabled());
+        if (c->caption_rule) a->setText(c->caption_rule());
+        if (c->checkable && c->checked) a->setChecked(c->checked());
+    }
+}
+
+QAction* tcommandregistry::action(const QString& id) const {
+    for (const auto& [c, a] : actions_)
+        if (c->id == id) return a;
+    return nullptr;
+}
+
+QMenu* tcommandregistry::menu(const QString& title) const {
+    for (QMenu* m : menus_)
+        if (m->title() == title) return m;
+    return nullptr;
+}
+
+}  // namespace tessal

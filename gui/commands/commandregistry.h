@@ -1,0 +1,98 @@
+// The command registry: every menu command of the main window in one place.
+// A command says what it is (id, caption or caption rule, shortcut),
+// what it does (handler), when it may run (enabling rule), whether it is a
+// toggle and what its check follows (checked rule, radio group), and where
+// it sits (group and order in the menu layout, and an optional place on the
+// tool bar). Features add their own commands into their own groups; the
+// menu layout (menulayout.h) says which groups make which menu, in what
+// order, with separators between them. build() then makes the menus, the
+// tool bar and the actions once; refresh() brings every enabling, caption
+// and check up to date from the rules. Nothing changes an action after it
+// was built except refresh().
+//
+// Every handler runs through the command guard: a handler that raises
+// leaves the document as it was and its message is shown.
+#pragma once
+
+#include <QAction>
+#include <QMenuBar>
+#include <QObject>
+#include <QString>
+#include <QToolBar>
+#include <QVariant>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "gui/commands/menulayout.h"
+
+namespace tessal {
+
+class tdocument;
+
+struct tcommand {
+    QString id{};        // the action's object name, unique
+    QString caption{};   // the item caption, with its mnemonic
+    QString shortcut{};  // key sequence text ("Ctrl+N"), or empty
+    std::function<void()> handler{};
+    std::function<bool()> enabled{};          // null: always enabled
+    std::function<QString()> caption_rule{};  // a caption that follows the state
+    bool checkable = false;
+    std::function<bool()> checked{};  // the check of a checkable command
+    QString radio{};                  // commands sharing this name check one at a time
+    QString group{};                  // the menu layout's group
+    int order = 0;                  // place in the group (equal orders keep adding order)
+    // Place on the tool bar: 0 keeps the command off it; the others go in
+    // ascending order, each new group of ten (10.., 20..) after a separator.
+    int toolorder = 0;
+    QString toolcaption{};  // the button's text where it is shorter than the caption
+    // The items of the command's submenu (caption, id, handler, data).
+    std::vector<tcommand> submenu{};
+    QVariant data{};
+};
+
+class tcommandregistry {
+public:
+    explicit tcommandregistry(std::vector<tmenudecl> layout = main_menu_layout());
+    ~tcommandregistry();
+    tcommandregistry(const tcommandregistry&) = delete;
+    tcommandregistry& operator=(const tcommandregistry&) = delete;
+
+    // The document a failing handler puts back (null: none).
+    tdocument* guarded_document = nullptr;
+
+    // A feature's command. Throws std::logic_error for a group the layout
+    // does not declare, an id given twice, or a command added after build().
+    void add(tcommand c);
+
+    // Makes the menus of the layout on `bar` (a menu with no commands is
+    // left out) and, when given, the tool bar. Runs once.
+    void build(QMenuBar* bar, QToolBar* toolbar = nullptr);
+    bool built() const { return built_; }
+    // Enablings, caption rules and checks from the rules.
+    void refresh();
+    void refresh_enablings() { refresh(); }
+
+    QAction* action(const QString& id) const;
+    const tcommand* command(const QString& id) const;
+    QMenu* menu(const QString& title) const;
+    const std::vector<QMenu*>& menus() const { return menus_; }
+    const std::vector<tmenudecl>& layout() const { return layout_; }
+    // The commands of a group in menu order.
+    std::vector<const tcommand*> group(const QString& name) const;
+
+private:
+    QAction* make_action(QMenu* m, const tcommand& c);
+
+    std::vector<tmenudecl> layout_;
+    std::vector<std::unique_ptr<tcommand>> commands_;
+    std::map<const tcommand*, QAction*> actions_;
+    std::vector<QMenu*> menus_;
+    std::map<QString, QActionGroup*> radios_;
+    // Connections to the menus end with the registry.
+    QObject connections_;
+    bool built_ = false;
+};
+
+}  // namespace tessal

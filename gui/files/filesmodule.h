@@ -1,0 +1,16 @@
+// The files feature of the main window: the File menu (New, Open, Add,
+// Save, Save as, Save selection as, Export, Exit). The dialogs are the
+// context's tfilecommands; the reading and writing is the engine's.
+#pragma once
+
+#include "gui/context/appcontext.h"
+
+namespace tessal {
+
+class tfilesmodule : public tfeaturemodule {
+public:
+    explicit tfilesmodule(tappcontext& ctx);
+    ~tfilesmodule() override;
+};
+
+}  // namespace tessal

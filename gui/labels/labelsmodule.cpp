@@ -1,0 +1,80 @@
+#include "gui/labels/labelsmodule.h"
+
+#include <QInputDialog>
+
+#include "engine/document/labelcommands.h"
+#include "gui/editing/tlabelpropertiesdialog.h"
+
+namespace tessal {
+
+tlabelsmodule::tlabelsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
+    ask_label_text = [&ctx]() -> std::optional<std::string> {
+        bool ok = false;
+        QString t = QInputDialog::getText(ctx.window, "Enter label text", "Text:",
+                                          QLineEdit::Normal, QString(), &ok);
+        if (!ok) return std::nullopt;
+        return t.toStdString();
+    };
+    tappcontext& c = ctx;
+    tdocument& doc = ctx.doc;
+    auto haslabels = [&doc] { return can_log_labels(doc); };
+    auto selected = [&doc] { return can_deselect_labels(doc); };
+    auto canadd = [&doc] { return can_add_label(doc); };
+    std::vector<tcommand> types;
+    for (int tag = 0; tag < static_cast<int>(std::size(labeltypes)); ++tag)
+        types.push_back({.id = QString("selectlabeltype%1").arg(tag),
+                         .caption = labeltypes[tag].caption,
+                         .handler = [&doc, tag] { select_labels_by_type(doc, tag); },
+                         .data = tag});
+    for (tcommand& cmd : std::vector<tcommand>{
+             {.id = "loglabelsaction", .caption = "Log labels",
+              .handler =
+                  [&c] {
+                      if (log_labels(c.doc, c.measurements.datalog)) c.windows.show(twindowid::datalog);
+                  },
+              .enabled = haslabels,
+              .caption_rule = [&doc] { return QString::fromStdString(log_labels_caption(doc)); },
+              .group = "labels.log"},
+             {.id = "addlabelaction", .caption = "Add label...", .shortcut = "F7",
+              .handler =
+                  [this, &doc] {
+                      if (doc.totnchans() == 0) return;
+                      if (auto t = ask_label_text()) add_manual_label(doc, *t);
+                  },
+              .enabled = canadd, .group = "labels.add"},
+             {.id = "addmeasurementlabelaction", .caption = "Add measurement label",
+              .shortcut = "F10",
+              .handler = [&c] { add_measurement_label(c.doc, [&c] { c.measurements.flush(); }); },
+              .enabled = canadd, .group = "labels.add"},
+             {.id = "selectsignalatlabelaction", .caption = "Select signal at label",
+              .shortcut = "F6", .handler = [&doc] { select_signal_at_label(doc); },
+              .enabled = [&doc] { return can_select_signal_at_label(doc); }, .group = "labels.add"},
+             {.id = "selectlabelsbytypeaction", .caption = "Select labels by type",
+              .enabled = haslabels, .group = "labels.select", .submenu = std::move(types)},
+             {.id = "selectalllabelsaction", .caption = "Select all labels",
+              .handler = [&doc] { select_all_labels(doc); }, .enabled = haslabels,
+              .group = "labels.select"},
+             {.id = "deselectlabelsaction", .caption = "Deselect all labels",
+              .handler = [&doc] { deselect_all_labels(doc); }, .enabled = selected,
+              .group = "labels.select"},
+             {.id = "deletelabelsaction", .caption = "Delete labels",
+              .handler = [&c] { delete_selected_labels(c.doc, c.prompter); }, .enabled = selected,
+              .caption_rule = [&doc] { return QString::fromStdString(delete_labels_caption(doc)); },
+              .group = "labels.delete"},
+         })
+        ctx.commands.add(std::move(cmd));
+    ctx.windows.add_factory(twindowid::labelproperties, [this](QWidget* owner) {
+        properties_ = new tlabelpropertiesdialog(this->ctx.doc, this->ctx.prompter, owner);
+        return properties_;
+    });
+    ctx.viewrequests.mouse.push_back([this](int c, const tmouseresult& r) {
+        if (r.request == tmouserequest::labelproperties) edit_label(c, r.labelno);
+    });
+}
+
+void tlabelsmodule::edit_label(int chno, int labelno) {
+    if (properties_) properties_->edit(chno, labelno);
+    ctx.commands.refresh();
+}
+
+}  // namespace tessal
