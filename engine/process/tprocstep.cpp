@@ -29,6 +29,8 @@ void tprocstep::ask_for_settings(tprompter& prompter) {
                  ticon::information);
 }
 
+void tprocstep::apply_form(const tstepform&) {}
+
 std::string tprocstep::get_procid() const {
     const auto& reg = procinfo();
     if (procnum < 0 || procnum >= static_cast<int>(reg.size())) return "";

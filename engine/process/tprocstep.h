@@ -21,6 +21,7 @@
 #include "engine/core/prompter.h"
 #include "engine/core/tsiglabel.h"
 #include "engine/dsp/arrays.h"
+#include "engine/process/tstepform.h"
 
 namespace tessal {
 
@@ -88,7 +89,13 @@ public:
     // Computes outarr and props from inarr and props. The base passes the
     // input through.
     virtual void run_process(tprocenv& env);
-    // Lets the user edit the parameters. Steps without settings say so.
+    // The parameter dialog: a form filled with the current values, or null
+    // for a step without settings. apply_form takes the values of a
+    // confirmed form; it throws EProcessError naming the field when a value
+    // is refused, and then leaves the step as it was.
+    virtual std::unique_ptr<tstepform> settings_form() const { return nullptr; }
+    virtual void apply_form(const tstepform& form);
+    // For a step without a form: tells the user there is nothing to set.
     virtual void ask_for_settings(tprompter& prompter);
     // Write and read the step as section `id` of a process file.
     virtual void save_proc(const std::string& id, TSetting& setting) const;
