@@ -14,17 +14,17 @@ using P = tpendingparam;
 P R(const char* key, double v) { return P(P::real, key, v); }
 P I(const char* key, double v) { return P(P::integer, key, v); }
 P B(const char* key, bool v) { return P(P::boolean, key, v ? 1.0 : 0.0); }
-P S(const char* key, const char* v) {
+[[maybe_unused]] P S(const char* key, const char* v) {
     P p(P::text, key);
     p.str = v;
     return p;
 }
-P L() {
+[[maybe_unused]] P L() {
     P p(P::chanlist, "Channo");
     p.chans = {0};
     return p;
 }
-P RL(const char* key, double missing) {
+[[maybe_unused]] P RL(const char* key, double missing) {
     P p(P::reallist, key);
     p.reals = {0.0};
     p.missing = missing;
@@ -32,29 +32,6 @@ P RL(const char* key, double missing) {
 }
 
 std::vector<P> params_of(const std::string& id, double dsf) {
-    if (id == "sine")
-        return {R("Freq", 1000),   R("Phase", 0),     R("Delay", 0),       R("AddDelay", 0),
-                R("Duration", 10), R("Amplitude", 1), I("nHarm", 1),       I("InputMode", 0),
-                R("Tilt", -6),     B("OddOnly", false), R("Sampfreq", dsf)};
-    if (id == "noise")
-        return {R("Duration", 10), R("Amplitude", 1), I("InputMode", 0), R("SampFreq", dsf)};
-    if (id == "impulses")
-        return {R("Duration", 10), R("Amplitude", 1), R("Freq", 10), R("SampFreq", dsf)};
-    if (id == "exponential")
-        return {R("Startvalue", 20), R("Endvalue", 20000), R("Duration", 10), R("Sampfreq", dsf)};
-    if (id == "ramp")
-        return {R("Startvalue", 0), R("Endvalue", 20000), R("Duration", 10), R("Sampfreq", dsf)};
-    if (id == "diff" || id == "int" || id == "reverse" || id == "square" || id == "sqrt" ||
-        id == "abs")
-        return {};
-    if (id == "lpbrick")
-        return {I("WindowSize", 40), R("WindowPower", 2), R("CornerFreq", 8000),
-                R("CornerMargin", 0.92)};
-    if (id == "lp2") return {R("F0", 500), R("Q", 0.5)};
-    if (id == "hp2") return {R("F0", 50), R("Q", 0.5)};
-    if (id == "polezero") return {R("PoleF0", 100), R("PoleQ", 1), R("ZeroF0", 100), R("ZeroQ", 1)};
-    if (id == "realpolezero") return {R("fPole", 100), R("fZero", 100), B("fUnityGainAtHF", false)};
-    if (id == "slope") return {R("fLo", 20), R("fHi", 20000), R("nPerOctave", 1), R("Slope", -3)};
     if (id == "level")
         return {B("ZeroPhase", false),    I("ExtractMode", 1),     I("DetectMode", 0),
                 I("Weighting", 0),        R("F0", 50),             I("WindowMode", 0),
@@ -69,22 +46,6 @@ std::vector<P> params_of(const std::string& id, double dsf) {
     if (id == "resample")
         return {I("Method", 2), R("TargetFreq", dsf), I("WindowSize", 40), R("WindowPower", 2),
                 R("LPCcorner", 0.92)};
-    if (id == "log")
-        return {R("A", 1200), R("B", 1), I("Base", 0), S("yUnit", ""), R("MinValue", -1e10)};
-    if (id == "exp") return {R("A", 1200), R("B", 1), I("Base", 0), S("yUnit", "")};
-    if (id == "max") return {I("Operation", 0)};
-    if (id == "clip")
-        return {R("Max", 1), R("Min", -1), B("UseMax", true), B("UseMin", true),
-                B("Symmetrical", true)};
-    if (id == "threshold")
-        return {R("LoThres", 0), R("HiThres", 0), R("OutLo", 0), R("OutHi", 1),
-                B("UseHysteresis", false)};
-    if (id == "quantize") return {I("Method", 0), I("nSteps", 255), R("AbsoluteSize", 0.001)};
-    if (id == "delay") return {RL("DelaySecs", 0)};
-    if (id == "babble") return {I("nVoices", 20), B("MonoToStereo", false), R("DelayRange", 0.00034)};
-    if (id == "add") return {RL("Term", 0)};
-    if (id == "mul") return {RL("Factor", 1.0)};
-    if (id == "addch" || id == "subch" || id == "mulch" || id == "divch") return {L()};
     throw EProcessError("Invalid procid: \"" + id + "\"");
 }
 

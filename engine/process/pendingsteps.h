@@ -1,5 +1,5 @@
-// The step types whose computation is not in the program yet (generators,
-// filters, F0, level, resampling, arithmetic). Each already keeps its
+// The step types whose computation is not in the program yet (F0, level,
+// resampling). Each already keeps its
 // parameters with their defaults and reads and writes them under its keys,
 // so a process file holding such a step opens, saves and runs; the step
 // passes its input through and says so in its list text ("F0 (not available

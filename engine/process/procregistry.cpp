@@ -1,8 +1,12 @@
 #include "engine/process/procregistry.h"
 
+#include "engine/process/chanarithsteps.h"
 #include "engine/process/channelsteps.h"
 #include "engine/process/commentstep.h"
+#include "engine/process/filtersteps.h"
+#include "engine/process/generatorsteps.h"
 #include "engine/process/pendingsteps.h"
+#include "engine/process/pointwisesteps.h"
 
 namespace tessal {
 
@@ -82,6 +86,37 @@ std::unique_ptr<tprocstep> new_step(const std::string& id, double dsf) {
     if (id == "prepend") return std::make_unique<tprependchannel>();
     if (id == "delete") return std::make_unique<tdeletechannel>();
     if (id == "comment") return std::make_unique<tcomment>();
+    if (id == "sine") return std::make_unique<tsinewave>(dsf);
+    if (id == "noise") return std::make_unique<tnoise>(dsf);
+    if (id == "impulses") return std::make_unique<timpulses>(dsf);
+    if (id == "exponential") return std::make_unique<texponential>(dsf);
+    if (id == "ramp") return std::make_unique<tramp>(dsf);
+    if (id == "babble") return std::make_unique<tbabble>();
+    if (id == "diff") return std::make_unique<tdiff>();
+    if (id == "int") return std::make_unique<tint>();
+    if (id == "lpbrick") return std::make_unique<tlpbrick>();
+    if (id == "lp2") return std::make_unique<tlp2>(500, dsf);
+    if (id == "hp2") return std::make_unique<thp2>(50, dsf);
+    if (id == "polezero") return std::make_unique<tpolezero>(dsf);
+    if (id == "realpolezero") return std::make_unique<trealpolezero>(dsf);
+    if (id == "slope") return std::make_unique<tslope>();
+    if (id == "reverse") return std::make_unique<treverse>();
+    if (id == "square") return std::make_unique<tsquare>();
+    if (id == "sqrt") return std::make_unique<tsqrt>();
+    if (id == "log") return std::make_unique<tlogarithm>();
+    if (id == "exp") return std::make_unique<texp>();
+    if (id == "abs") return std::make_unique<tabs>();
+    if (id == "max") return std::make_unique<tmax>();
+    if (id == "clip") return std::make_unique<tclip>();
+    if (id == "threshold") return std::make_unique<tthreshold>();
+    if (id == "quantize") return std::make_unique<tquantize>();
+    if (id == "delay") return std::make_unique<tdelay>();
+    if (id == "add") return std::make_unique<tadd>();
+    if (id == "mul") return std::make_unique<tmultiply>();
+    if (id == "addch") return std::make_unique<taddchannel>();
+    if (id == "subch") return std::make_unique<tsubtractchannel>();
+    if (id == "mulch") return std::make_unique<tmultiplychannel>();
+    if (id == "divch") return std::make_unique<tdividechannel>();
     return make_pending_step(id, dsf);
 }
 

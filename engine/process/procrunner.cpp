@@ -41,6 +41,7 @@ tprocresult tprocrunner::run(tprocsteps& steps, tprocenv& env) {
     }
     run_start = std::chrono::system_clock::now();
     run_end = {};
+    env.notes.clear();
     tprocstep* prev = nullptr;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         tprocstep& s = *steps[i];
@@ -87,7 +88,13 @@ tprocresult tprocrunner::run(tprocsteps& steps, tprocenv& env) {
         prev = &s;
     }
     run_end = std::chrono::system_clock::now();
-    status(done_status(steps));
+    std::string done = done_status(steps);
+    if (!env.notes.empty()) {
+        std::string all;
+        for (const std::string& n : env.notes) all += (all.empty() ? "" : "; ") + n;
+        done += (done.back() == ' ' ? "(" : " (") + all + ")";
+    }
+    status(done);
     steps.back()->outarr.clear();
     if (prev) prev->outarr.clear();
 

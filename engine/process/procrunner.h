@@ -8,8 +8,9 @@
 // where it is (earlier steps keep their effects, no refresh), and so does a
 // cancel: the flag is checked before each step and by steps that poll it.
 // The status text follows the run: "Running " + the step's list text, then
-// "Done " (noting steps that are not available yet), "Cancelled", or the
-// running text of the step that failed.
+// "Done " (noting steps that are not available yet, then the notes steps
+// left in the env, such as how many samples became infinite), "Cancelled",
+// or the running text of the step that failed.
 #pragma once
 
 #include <chrono>

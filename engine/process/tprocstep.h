@@ -71,7 +71,12 @@ public:
     std::function<void(int stepno, double fraction)> onprogress;
     int stepno = 0;
 
+    // Remarks of the run's steps ("Divide by channel 1: 3 samples divided
+    // by 0 set to 0"), which the runner appends to its "Done" status.
+    std::vector<std::string> notes;
+
     bool cancelled() const { return cancel && cancel->load(); }
+    void note(const std::string& text) { notes.push_back(text); }
     // Reports progress of the running step; throws EProcCancelled when the
     // run has been cancelled.
     void progress(double fraction);

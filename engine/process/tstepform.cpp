@@ -65,6 +65,13 @@ tformfield& tstepform::add_note(const std::string& key, const std::string& text)
     return fields.back();
 }
 
+tformfield& tstepform::add_button(const std::string& key, const std::string& caption,
+                                  const std::string& companion) {
+    fields.push_back(make(tfieldkind::button, key, caption));
+    fields.back().companion = companion;
+    return fields.back();
+}
+
 void tstepform::begin_group(const std::string& caption) {
     fields.push_back(make(tfieldkind::group, "group:" + caption, caption));
 }

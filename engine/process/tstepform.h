@@ -29,6 +29,8 @@ enum class tfieldkind {
     group,     // a titled frame holding the fields up to its endgroup
     endgroup,
     note,      // read-only text (a hint); `text` is what shows
+    button,    // push button; pressing it tells onchange its key;
+               // `companion` names a field drawn on its row
 };
 
 struct tformfield {
@@ -67,6 +69,8 @@ public:
     tformfield& add_combo(const std::string& key, const std::string& caption,
                           std::vector<std::string> items, int index);
     tformfield& add_note(const std::string& key, const std::string& text);
+    tformfield& add_button(const std::string& key, const std::string& caption,
+                           const std::string& companion = {});
     void begin_group(const std::string& caption);
     void end_group();
 
@@ -93,6 +97,7 @@ public:
     void set_checked(const std::string& key, bool value);
     void set_index(const std::string& key, int value);
     void set_number(const std::string& key, double value);  // no onchange
+    void press(const std::string& key) { changed(field(key).key); }
     void changed(const std::string& key) {
         if (onchange) onchange(*this, key);
     }

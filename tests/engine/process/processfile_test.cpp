@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "engine/process/pendingsteps.h"
+#include "engine/process/pointwisesteps.h"
 #include "engine/process/processfile.h"
 #include "engine/settings/tsetting.h"
 #include "processfixture.h"
@@ -39,6 +40,8 @@ TEST_F(tprocfiletest, EveryStepTypeReopensWithEveryKeyIdentical) {
     dynamic_cast<tloadchannel&>(*steps[0]).loadlabels = false;
     dynamic_cast<tappendchannel&>(*steps[2]).fsdmode = fsdkeep;
     steps[4]->enabled = false;
+    for (auto& s : steps)
+        if (auto* d = dynamic_cast<tdelay*>(s.get())) d->values = {1.5, -2.25};
     for (auto& s : steps)
         if (auto* p = dynamic_cast<tpendingstep*>(s.get()))
             for (tpendingparam& q : p->params) {
@@ -88,8 +91,8 @@ TEST_F(tprocfiletest, HandWrittenFileKeysIgnoreCaseAndUnknownsAreHarmless) {
     EXPECT_TRUE(save.useyunit);
     EXPECT_EQ(save.fsdmode, fsdfixed);
     EXPECT_EQ(save.fixedfsd, 2.5);
-    auto& mul = dynamic_cast<tpendingstep&>(*steps[2]);
-    EXPECT_EQ(mul.param("Factor")->reals, (tdoublearr{3.0, 1.0}));  // a missing factor is 1
+    auto& mul = dynamic_cast<tmultiply&>(*steps[2]);
+    EXPECT_EQ(mul.values, (tdoublearr{3.0, 1.0}));  // a missing factor is 1
 }
 
 TEST_F(tprocfiletest, EmptyAndBadFiles) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/core/tdocument.h"
+#include "engine/dsp/numformat.h"
 #include "engine/process/channelsteps.h"
 #include "engine/process/procregistry.h"
 #include "engine/process/procrunner.h"

@@ -79,8 +79,8 @@ TEST(ProcFactory, LaterStepsSayTheyAreNotAvailable) {
     auto f0 = create_step(find_procid("f0"));
     EXPECT_EQ(f0->get_procname(), "F0 (not available yet)");
     EXPECT_FALSE(f0->available());
-    auto sine = create_step(find_procid("sine"), nullptr, 16000);
-    EXPECT_EQ(dynamic_cast<tpendingstep&>(*sine).param("Sampfreq")->number, 16000);
+    auto resample = create_step(find_procid("resample"), nullptr, 16000);
+    EXPECT_EQ(dynamic_cast<tpendingstep&>(*resample).param("TargetFreq")->number, 16000);
     EXPECT_TRUE(create_step(find_procid("load"))->available());
 }
 

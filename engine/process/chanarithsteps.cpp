@@ -1,0 +1,118 @@
+#include "engine/process/chanarithsteps.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/core/tdocument.h"
+#include "engine/dsp/listtext.h"
+#include "engine/dsp/numformat.h"
+#include "engine/process/stepsupport.h"
+#include "engine/settings/tsetting.h"
+
+namespace tessal {
+
+namespace {
+
+const char* const verbs[4] = {"add channels (", "subtract channels (", "multiply channels(",
+                              "divide channels("};
+const char* const joins[4] = {") + (", ") - (", ") * (", ") / ("};
+const char* const listnames[4] = {"Add channel ", "Subtract channel ", "Multiply by channel ",
+                                  "Divide by channel "};
+const char* const captions[4] = {"Add channel", "Subtract channel", "Muliply by channel",
+                                 "Divide by channel"};
+
+}  // namespace
+
+void tchannelarith::run_process(tprocenv& env) {
+    const int k = static_cast<int>(op);
+    if (channo.empty() && !inarr.empty()) steps::step_error(*this, "no channel given");
+    props.resize(inarr.size());
+    outarr.resize(inarr.size());
+    std::size_t zerodiv = 0, bad = 0;
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        const int c = channo[i % channo.size()];
+        if (c < 0 || c >= env.doc.totnchans())
+            throw EProcessError("Channel " + std::to_string(c) + " does not exist");
+        const tchannel& ch = env.doc.channel(c);
+        tchannelproperties& p = props[i];
+        if (ch.sampfreq != p.sampfreq)
+            throw EProcessError(std::string("Sampling rates must be the same to ") + verbs[k] +
+                                float_to_text(p.sampfreq) + " vs " + float_to_text(ch.sampfreq) +
+                                ")");
+        const tsinglearr& x = inarr[i];
+        const tsinglearr& b = ch.sig;
+        const long long xs = p.xshift, cs = ch.xshift;
+        const long long s0 = std::min(xs, cs);
+        const long long end = std::max(xs + static_cast<long long>(x.size()),
+                                       cs + static_cast<long long>(b.size()));
+        tsinglearr y(static_cast<std::size_t>(std::max(0LL, end - s0)));
+        const float missing_b = op == tchanop::divide ? 1.0f : 0.0f;
+        for (std::size_t j = 0; j < y.size(); ++j) {
+            const long long t = static_cast<long long>(j) + s0;
+            const long long ia = t - xs, ib = t - cs;
+            const double av = ia >= 0 && ia < static_cast<long long>(x.size()) ? x[ia] : 0.0f;
+            const double bv =
+                ib >= 0 && ib < static_cast<long long>(b.size()) ? b[ib] : missing_b;
+            double r = 0;
+            switch (op) {
+                case tchanop::add: r = av + bv; break;
+                case tchanop::subtract: r = av - bv; break;
+                case tchanop::multiply: r = av * bv; break;
+                case tchanop::divide:
+                    if (bv == 0) {
+                        ++zerodiv;
+                        r = 0;
+                    } else {
+                        r = av / bv;
+                    }
+                    break;
+            }
+            y[j] = static_cast<float>(r);
+            if (!std::isfinite(y[j]) && std::isfinite(av) && std::isfinite(bv)) ++bad;
+        }
+        outarr[i] = std::move(y);
+        p.name = "(" + p.name + joins[k] + ch.name() + ")";
+        p.xshift = static_cast<std::int32_t>(s0);
+        steps::float_format(p);
+        env.progress(static_cast<double>(i + 1) / inarr.size());
+    }
+    if (zerodiv)
+        env.note(get_procname() + ": " + std::to_string(zerodiv) +
+                 (zerodiv == 1 ? " sample" : " samples") + " divided by 0 set to 0");
+    steps::note_nonfinite(env, *this, bad);
+}
+
+std::unique_ptr<tstepform> tchannelarith::settings_form() const {
+    auto f = std::make_unique<tstepform>(captions[static_cast<int>(op)]);
+    f->add_text("channo", "Channel number", intlist_to_text(channo));
+    return f;
+}
+
+void tchannelarith::apply_form(const tstepform& form) {
+    tintarr list;
+    try {
+        list = text_to_intlist(form.text("channo"));
+    } catch (const EConvertError& e) {
+        throw EProcessError(std::string("Channel number: ") + e.what());
+    }
+    if (list.empty()) throw EProcessError("Channel number must hold at least one channel");
+    for (int c : list)
+        if (c < 0) throw EProcessError("Channel number must be a channel number of 0 or more");
+    channo = std::move(list);
+}
+
+void tchannelarith::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    write_chanlist(s, id, channo);
+}
+
+void tchannelarith::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    read_chanlist(s, id, channo);
+}
+
+std::string tchannelarith::get_procname() const {
+    return listnames[static_cast<int>(op)] + chanlist_text(channo);
+}
+
+}  // namespace tessal

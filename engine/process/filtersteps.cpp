@@ -1,0 +1,673 @@
+#include "engine/process/filtersteps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "engine/core/unitproduct.h"
+#include "engine/dsp/numformat.h"
+#include "engine/dsp/simd.h"
+#include "engine/dsp/tfft.h"
+#include "engine/process/stepsupport.h"
+#include "engine/settings/tsetting.h"
+
+namespace tessal {
+
+using steps::check_param;
+using steps::check_whole;
+using steps::num;
+using steps::round_even;
+
+namespace {
+
+const double pi = std::numbers::pi;
+
+const tnumberfield r_corner{"Corner frequency", 0.001, 10000000, "Hz"};
+const tnumberfield r_margin{"Corner margin", 1, 100, "%"};
+const tnumberfield r_power{"Window power", 1, 6, ""};
+const tnumberfield r_size{"Window size", 1, 100000, "sinc periods"};
+const tnumberfield r_f0{"F0", 0.001, 10000000, "Hz"};
+const tnumberfield r_q{"Q", 0.001, 1000000, ""};
+const tnumberfield r_pole{"Pole frequency", 0.001, 10000000, "Hz"};
+const tnumberfield r_zero{"Zero frequency", -10000000, 10000000, "Hz"};
+const tnumberfield r_slope{"Slope", -1000, 1000, "dB/oct"};
+const tnumberfield r_nper{"Filters per octave", 0.001, 1000, ""};
+const tnumberfield r_flo{"Lowest frequency", 0.001, 10000000, "Hz"};
+const tnumberfield r_fhi{"Highest frequency", 0.001, 10000000, "Hz"};
+
+// Refuses a frequency at or above half the sampling rate of the signal.
+void below_nyquist(const tprocstep& step, const std::string& what, double f, double fs) {
+    if (!(std::fabs(f) < fs / 2))
+        steps::step_error(step, what + " (" + num(f) + " Hz) must be below half the sampling rate (" +
+                                    num(fs / 2) + " Hz)");
+}
+
+// Runs a section over every signal, each from rest at its own rate.
+template <class S>
+void run_sections(tprocstep& step, tprocenv& env, S& section, const std::string& suffix,
+                  const std::function<void(const tprocstep&, double)>& check) {
+    step.props.resize(step.inarr.size());
+    step.outarr.resize(step.inarr.size());
+    for (std::size_t i = 0; i < step.inarr.size(); ++i) {
+        tchannelproperties& p = step.props[i];
+        check(step, p.sampfreq);
+        section.SetSampFreq(p.sampfreq);
+        section.reset();
+        const tsinglearr& x = step.inarr[i];
+        tsinglearr y(x.size());
+        constexpr std::size_t block = 1 << 20;
+        for (std::size_t j = 0; j < x.size(); j += block) {
+            section.filter_arr(x.data() + j, y.data() + j, std::min(block, x.size() - j));
+            env.progress((i + static_cast<double>(j) / x.size()) / step.inarr.size());
+        }
+        step.outarr[i] = std::move(y);
+        p.name += suffix;
+        steps::float_format(p);
+    }
+}
+
+}  // namespace
+
+// --- units -----------------------------------------------------------------
+
+std::string unit_per_second(const std::string& u) {
+    if (u.empty()) return "1/s";
+    if (u == "s") return "";
+    // "s" as a whole factor of the numerator.
+    if (u.size() > 2 && u.compare(u.size() - 2, 2, "*s") == 0 &&
+        u.find('/') == std::string::npos)
+        return u.substr(0, u.size() - 2);
+    if (u.rfind("s*", 0) == 0) return u.substr(2);
+    if (u.rfind("s/", 0) == 0) return "1" + u.substr(1);
+    const std::size_t k = u.rfind("/s");
+    if (k != std::string::npos) {
+        if (k + 2 == u.size()) return u + "2";
+        if (k + 3 == u.size() && u[k + 2] >= '2' && u[k + 2] <= '8')
+            return u.substr(0, k + 2) + static_cast<char>(u[k + 2] + 1);
+    }
+    return u + "/s";
+}
+
+// --- derivative and integral ----------------------------------------------
+
+void tdiff::run_process(tprocenv& env) {
+    props.resize(inarr.size());
+    outarr.resize(inarr.size());
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        const tsinglearr& x = inarr[i];
+        tchannelproperties& p = props[i];
+        const double fs = p.sampfreq;
+        tsinglearr y(x.size(), 0.0f);
+        for (std::size_t j = 0; j + 1 < x.size(); ++j)
+            y[j + 1] = static_cast<float>((static_cast<double>(x[j + 1]) - x[j]) * fs);
+        if (x.size() >= 2) y[0] = y[1];
+        steps::note_nonfinite(env, *this, steps::count_new_nonfinite(x, y));
+        outarr[i] = std::move(y);
+        p.name += " derivative";
+        p.yunit = unit_per_second(p.yunit);
+        steps::float_format(p);
+        env.progress(static_cast<double>(i + 1) / inarr.size());
+    }
+}
+
+void tint::run_process(tprocenv& env) {
+    props.resize(inarr.size());
+    outarr.resize(inarr.size());
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        const tsinglearr& x = inarr[i];
+        tchannelproperties& p = props[i];
+        const double fs = p.sampfreq;
+        tsinglearr y(x.size());
+        double s = 0;
+        for (std::size_t j = 0; j < x.size(); ++j) {
+            s += x[j] / fs;
+            y[j] = static_cast<float>(s);
+        }
+        steps::note_nonfinite(env, *this, steps::count_new_nonfinite(x, y));
+        outarr[i] = std::move(y);
+        p.name += " integral";
+        p.yunit = unit_product(p.yunit, "s");
+        steps::float_format(p);
+        env.progress(static_cast<double>(i + 1) / inarr.size());
+    }
+}
+
+// --- brick-wall low-pass ---------------------------------------------------
+
+const std::vector<tbrickpreset>& brick_presets() {
+    static const std::vector<tbrickpreset> p = {
+        {"Quick/dirty", 10, 1.0, 0.85}, {"Better", 20, 1.0, 0.90}, {"Decent", 40, 2.0, 0.92},
+        {"Good", 80, 3.0, 0.95},        {"Super", 160, 3.0, 0.97}, {"Hyper", 320, 3.0, 0.98},
+        {"Insane", 640, 3.0, 0.99},
+    };
+    return p;
+}
+
+int brick_preset_index(double windowsize, double windowpower, double cornermargin) {
+    const auto& p = brick_presets();
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (p[i].windowsize == windowsize && p[i].windowpower == windowpower &&
+            std::fabs(p[i].cornermargin - cornermargin) < 1e-12)
+            return static_cast<int>(i);
+    return -1;
+}
+
+tbrickkernel brick_kernel(double fc, double fs, double windowsize, double windowpower) {
+    tbrickkernel k;
+    const double w = 2 * pi * fc / fs;
+    const std::size_t N = static_cast<std::size_t>(std::max(0.0, round_even(windowsize * fs / fc)));
+    k.g = 2 * fc / fs;
+    k.h.resize(N + 1);
+    k.h[0] = 1;
+    for (std::size_t i = 1; i <= N; ++i) {
+        const double u = static_cast<double>(i) * w;
+        const double win = (1 + std::cos(static_cast<double>(i) * pi / static_cast<double>(N))) / 2;
+        k.h[i] = std::sin(u) / u * std::pow(win, windowpower);
+    }
+    return k;
+}
+
+namespace {
+
+// Eight outputs at a time: xd holds the signal in doubles with N zeros
+// before index 0 (xd[N + j] is sample j) and enough after.
+TESSAL_TARGET_CLONES
+void brick_block(const double* xd, std::size_t count, const double* h, std::size_t N, double g,
+                 float* y) {
+    std::size_t j = 0;
+#if defined(TESSAL_HAVE_VECTORS)
+    using simd::vec4;
+    auto load = [](const double* p) {
+        vec4 v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    };
+    for (; j + 8 <= count; j += 8) {
+        const double* c = xd + N + j;
+        vec4 a0 = h[0] * load(c), a1 = h[0] * load(c + 4);
+        for (std::size_t k = 1; k <= N; ++k) {
+            const double hk = h[k];
+            a0 += hk * (load(c + k) + load(c - k));
+            a1 += hk * (load(c + 4 + k) + load(c + 4 - k));
+        }
+        for (int q = 0; q < 4; ++q) {
+            y[j + q] = static_cast<float>(g * a0[q]);
+            y[j + 4 + q] = static_cast<float>(g * a1[q]);
+        }
+    }
+#endif
+    for (; j < count; ++j) {
+        const double* c = xd + N + j;
+        double a = h[0] * c[0];
+        for (std::size_t k = 1; k <= N; ++k) a += h[k] * (c[k] + c[-static_cast<std::ptrdiff_t>(k)]);
+        y[j] = static_cast<float>(g * a);
+    }
+}
+
+}  // namespace
+
+void brick_direct(const float* x, std::size_t n, const tbrickkernel& k, float* y,
+                  const std::function<void(double)>& progress) {
+    const std::size_t N = k.N();
+    constexpr std::size_t block = 1 << 16;
+    std::vector<double> xd(block + 2 * N);
+    for (std::size_t s = 0; s < n; s += block) {
+        const std::size_t count = std::min(block, n - s);
+        // xd[i] is sample s - N + i, zero outside the signal.
+        for (std::size_t i = 0; i < count + 2 * N; ++i) {
+            const std::ptrdiff_t j = static_cast<std::ptrdiff_t>(s + i) - static_cast<std::ptrdiff_t>(N);
+            xd[i] = j >= 0 && j < static_cast<std::ptrdiff_t>(n) ? x[j] : 0.0;
+        }
+        brick_block(xd.data(), count, k.h.data(), N, k.g, y + s);
+        if (progress) progress(static_cast<double>(s + count) / n);
+    }
+}
+
+void brick_overlap_add(const float* x, std::size_t n, const tbrickkernel& k, float* y,
+                       const std::function<void(double)>& progress) {
+    const std::size_t N = k.N(), M = 2 * N + 1;
+    std::size_t L = 2;
+    while (L < 4 * M) L *= 2;
+    L = std::max<std::size_t>(L, 4096);
+    const std::size_t B = L - M + 1;  // input samples per block
+    // The spectrum of the whole kernel (delayed by N) as the plain sum
+    // sum h[n] e^(+i 2 pi n k / L); TFFT divides by L.
+    TFFT fk, fx, fi;
+    for (TFFT* f : {&fk, &fx, &fi}) {
+        f->SetWindow(TFFTWindow::rectangle);
+        f->Setremovedc(false);
+    }
+    fi.Setignoreinim(false);
+    tdoublearr kr(L, 0.0);
+    for (std::size_t i = 0; i <= N; ++i) kr[N + i] = kr[N - i] = k.g * k.h[i];
+    fk.SetInRe(std::move(kr));
+    const tdoublearr hre = fk.GetOutRe(), him = fk.GetOutIm();
+    const double Ld = static_cast<double>(L);
+    std::vector<double> acc(n + M, 0.0);  // output sample j at acc[j + N]
+    for (std::size_t s = 0; s < n; s += B) {
+        const std::size_t count = std::min(B, n - s);
+        tdoublearr xr(L, 0.0);
+        for (std::size_t i = 0; i < count; ++i) xr[i] = x[s + i];
+        fx.SetInRe(std::move(xr));
+        const tdoublearr& xre = fx.GetOutRe();
+        const tdoublearr& xim = fx.GetOutIm();
+        // Product of the plain sums, conjugated: the same forward transform
+        // then gives the circular convolution (the block is short enough
+        // that it does not wrap).
+        tdoublearr zr(L), zi(L);
+        for (std::size_t q = 0; q < L; ++q) {
+            const double ar = xre[q] * Ld, ai = xim[q] * Ld;
+            const double br = hre[q] * Ld, bi = him[q] * Ld;
+            zr[q] = ar * br - ai * bi;
+            zi[q] = -(ar * bi + ai * br);
+        }
+        fi.SetInRe(std::move(zr));
+        fi.SetInIm(std::move(zi));
+        const tdoublearr& c = fi.GetOutRe();
+        for (std::size_t i = 0; i < count + M - 1 && s + i < acc.size(); ++i) acc[s + i] += c[i];
+        if (progress) progress(static_cast<double>(s + count) / n);
+    }
+    for (std::size_t j = 0; j < n; ++j) y[j] = static_cast<float>(acc[j + N]);
+}
+
+void tlpbrick::run_process(tprocenv& env) {
+    check_param(*this, r_corner, cornerfreq);
+    check_param(*this, r_margin, cornermargin * 100);
+    check_param(*this, r_power, windowpower);
+    check_whole(*this, r_size, windowsize);
+    const double fc = cornerfreq * cornermargin;
+    props.resize(inarr.size());
+    outarr.resize(inarr.size());
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        tchannelproperties& p = props[i];
+        const double fs = p.sampfreq;
+        const tsinglearr& x = inarr[i];
+        steps::float_format(p);
+        // At or above half the rate there is nothing to take away.
+        if (fc >= fs / 2) {
+            outarr[i] = x;
+            p.name += " No LP needed";
+            continue;
+        }
+        const tbrickkernel k = brick_kernel(fc, fs, windowsize, windowpower);
+        tsinglearr y(x.size());
+        const double share = 1.0 / inarr.size();
+        brick_direct(x.data(), x.size(), k, y.data(),
+                     [&](double f) { env.progress((i + f) * share); });
+        outarr[i] = std::move(y);
+        p.name += " Brickwall LP  " + num(cornerfreq) + " Hz";
+    }
+}
+
+namespace {
+
+// A field that does not read as a number counts as `bad` for the preset
+// and the hint.
+double loose(const tstepform& f, const std::string& key, double bad) {
+    double v = 0;
+    return try_parse_float(f.text(key), v) && std::isfinite(v) ? v : bad;
+}
+
+void brick_refresh(tstepform& f, const std::string& key) {
+    const auto& presets = brick_presets();
+    if (key == "preset") {
+        const int k = f.index("preset");
+        if (k >= 0 && k < static_cast<int>(presets.size())) {
+            f.set_number("windowsize", presets[k].windowsize);
+            f.set_number("windowpower", presets[k].windowpower);
+            f.set_number("cornermargin", presets[k].cornermargin * 100);
+        }
+    }
+    const double size = loose(f, "windowsize", -1), power = loose(f, "windowpower", -1);
+    const double margin = loose(f, "cornermargin", 100) / 100;
+    const int k = brick_preset_index(size, power, margin);
+    f.field("preset").index = k < 0 ? static_cast<int>(presets.size()) : k;
+    const double corner = loose(f, "cornerfreq", -1);
+    const double limit = corner * 3200 / size;
+    tformfield& hint = f.field("hint");
+    hint.text = "Processing may become slow for sampling rates higher than ~" +
+                format_significant(2, limit) + " Hz";
+    hint.visible = limit < 32000;
+}
+
+}  // namespace
+
+std::unique_ptr<tstepform> tlpbrick::settings_form() const {
+    auto f = std::make_unique<tstepform>("Brickwall LP filter");
+    f->add_number("cornerfreq", "Corner frequency [Hz]", cornerfreq, r_corner);
+    f->begin_group("Sinc parameters");
+    f->add_number("cornermargin", "Corner margin [%]", cornermargin * 100, r_margin);
+    f->add_number("windowpower", "Window power (1-6)", windowpower, r_power);
+    f->add_number("windowsize", "Window size [sinc periods]", windowsize, r_size);
+    std::vector<std::string> names;
+    for (const auto& p : brick_presets()) names.push_back(p.name);
+    names.push_back("Custom");
+    f->add_combo("preset", "Preset", names, 0);
+    f->end_group();
+    f->add_note("hint", "");
+    f->onchange = brick_refresh;
+    f->changed("cornerfreq");
+    return f;
+}
+
+void tlpbrick::apply_form(const tstepform& form) {
+    const double corner = form.number("cornerfreq");
+    const double margin = form.number("cornermargin") / 100;
+    const double power = form.number("windowpower");
+    const int size = steps::form_whole(form, "windowsize", r_size);
+    cornerfreq = corner, cornermargin = margin, windowpower = power, windowsize = size;
+}
+
+void tlpbrick::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteInteger(id, "WindowSize", windowsize);
+    s.WriteFloat(id, "WindowPower", windowpower);
+    s.WriteFloat(id, "CornerFreq", cornerfreq);
+    s.WriteFloat(id, "CornerMargin", cornermargin);
+}
+
+void tlpbrick::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    windowsize = static_cast<int>(
+        std::clamp<std::int64_t>(s.ReadInteger(id, "WindowSize", windowsize), -1, 1000000000));
+    windowpower = s.ReadFloat(id, "WindowPower", windowpower);
+    cornerfreq = s.ReadFloat(id, "CornerFreq", cornerfreq);
+    cornermargin = s.ReadFloat(id, "CornerMargin", cornermargin);
+}
+
+std::string tlpbrick::get_procname() const {
+    const int k = brick_preset_index(windowsize, windowpower, cornermargin);
+    return "Brickwall LP " + num(cornerfreq) + " Hz (" +
+           (k < 0 ? std::string("Custom") : brick_presets()[k].name) + ")";
+}
+
+// --- second-order low-pass and high-pass ----------------------------------
+
+template <>
+bool tlp2::highpass() { return false; }
+template <>
+bool thp2::highpass() { return true; }
+
+template <class S>
+void tfilter2<S>::run_process(tprocenv& env) {
+    check_param(*this, r_f0, filter.GetF0());
+    check_param(*this, r_q, filter.GetQ());
+    run_sections(*this, env, filter,
+                 (highpass() ? " HP " : " LP ") + num(filter.GetF0()) + " Hz",
+                 [this](const tprocstep& s, double fs) {
+                     below_nyquist(s, "The corner frequency", filter.GetF0(), fs);
+                 });
+}
+
+template <class S>
+std::unique_ptr<tstepform> tfilter2<S>::settings_form() const {
+    auto f = std::make_unique<tstepform>("2nd order filter properties");
+    f->add_number("f0", "F0", filter.GetF0(), r_f0);
+    f->add_number("q", "Q", filter.GetQ(), r_q);
+    return f;
+}
+
+template <class S>
+void tfilter2<S>::apply_form(const tstepform& form) {
+    const double f0 = form.number("f0"), q = form.number("q");
+    filter.SetF0(f0);
+    filter.SetQ(q);
+}
+
+template <class S>
+void tfilter2<S>::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteFloat(id, "F0", filter.GetF0());
+    s.WriteFloat(id, "Q", filter.GetQ());
+}
+
+template <class S>
+void tfilter2<S>::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    filter.SetF0(s.ReadFloat(id, "F0", filter.GetF0()));
+    filter.SetQ(s.ReadFloat(id, "Q", filter.GetQ()));
+}
+
+template <class S>
+std::string tfilter2<S>::get_procname() const {
+    return std::string(highpass() ? "HP filter " : "LP filter ") + num(filter.GetF0()) +
+           " Hz, Q " + num(filter.GetQ());
+}
+
+template class tfilter2<TLPFilterSection>;
+template class tfilter2<THPFilterSection>;
+
+// --- pole-zero pair --------------------------------------------------------
+
+tpolezero::tpolezero(double dsf) {
+    filter.SetSampFreq(dsf);
+    filter.SetUseF0BW(true);
+    filter.SetFilterType(tfiltertype::ftboth);
+    filter.SetGain(1.0);
+    set_design(100, 100, 100, 100);
+}
+
+void tpolezero::set_design(double polef0, double polebw, double zerof0, double zerobw) {
+    filter.SetPoleF0(polef0);
+    filter.SetPoleBW(polebw);
+    filter.SetZeroF0(zerof0);
+    filter.SetZeroBW(zerobw);
+}
+
+void tpolezero::run_process(tprocenv& env) {
+    const double pf = filter.GetPoleF0(), pb = filter.GetPoleBW();
+    const double zf = filter.GetZeroF0(), zb = filter.GetZeroBW();
+    check_param(*this, r_f0, pf);
+    check_param(*this, r_f0, zf);
+    check_param(*this, r_q, pf / pb);
+    check_param(*this, r_q, zf / zb);
+    run_sections(*this, env, filter, " pole/zero " + num(pf) + "/" + num(zf) + " Hz",
+                 [pf, zf](const tprocstep& s, double fs) {
+                     below_nyquist(s, "The pole frequency", pf, fs);
+                     below_nyquist(s, "The zero frequency", zf, fs);
+                 });
+}
+
+std::unique_ptr<tstepform> tpolezero::settings_form() const {
+    auto f = std::make_unique<tstepform>("Pole/zero pairs filter");
+    f->begin_group("Poles");
+    f->add_number("polef0", "F0", filter.GetPoleF0(), r_f0);
+    f->add_number("poleq", "Q", filter.GetPoleF0() / filter.GetPoleBW(), r_q);
+    f->end_group();
+    f->begin_group("Zeroes");
+    f->add_number("zerof0", "F0", filter.GetZeroF0(), r_f0);
+    f->add_number("zeroq", "Q", filter.GetZeroF0() / filter.GetZeroBW(), r_q);
+    f->end_group();
+    return f;
+}
+
+void tpolezero::apply_form(const tstepform& form) {
+    const double pf = form.number("polef0"), pq = form.number("poleq");
+    const double zf = form.number("zerof0"), zq = form.number("zeroq");
+    set_design(pf, pf / pq, zf, zf / zq);
+}
+
+void tpolezero::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteFloat(id, "PoleF0", filter.GetPoleF0());
+    s.WriteFloat(id, "PoleQ", filter.GetPoleF0() / filter.GetPoleBW());
+    s.WriteFloat(id, "ZeroF0", filter.GetZeroF0());
+    s.WriteFloat(id, "ZeroQ", filter.GetZeroF0() / filter.GetZeroBW());
+}
+
+void tpolezero::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    const double pf = s.ReadFloat(id, "PoleF0", filter.GetPoleF0());
+    const double pq = s.ReadFloat(id, "PoleQ", filter.GetPoleF0() / filter.GetPoleBW());
+    const double zf = s.ReadFloat(id, "ZeroF0", filter.GetZeroF0());
+    const double zq = s.ReadFloat(id, "ZeroQ", filter.GetZeroF0() / filter.GetZeroBW());
+    set_design(pf, pf / pq, zf, zf / zq);
+}
+
+std::string tpolezero::get_procname() const {
+    return "Pole/zero filter " + num(filter.GetPoleF0()) + "/" + num(filter.GetZeroF0()) + " Hz";
+}
+
+// --- real pole-zero pair ---------------------------------------------------
+
+trealpolezero::trealpolezero(double dsf) {
+    filter.SetSampFreq(dsf);
+    filter.SetUnityGainAtHF(false);
+    filter.SetGain(1.0);
+    filter.SetFPole(100);
+    filter.SetFZero(100);
+}
+
+void trealpolezero::run_process(tprocenv& env) {
+    const double fp = filter.GetFPole(), fz = filter.GetFZero();
+    check_param(*this, r_pole, fp);
+    check_param(*this, r_zero, fz);
+    run_sections(*this, env, filter, " real pole/zero " + num(fp) + "/" + num(fz) + " Hz",
+                 [this, fp, fz](const tprocstep& s, double fs) {
+                     below_nyquist(s, "The pole frequency", fp, fs);
+                     below_nyquist(s, "The zero frequency", fz, fs);
+                     // The section limits its frequencies to the rate it had;
+                     // set them again for this one.
+                     filter.SetSampFreq(fs);
+                     filter.SetFPole(fp);
+                     filter.SetFZero(fz);
+                 });
+}
+
+std::unique_ptr<tstepform> trealpolezero::settings_form() const {
+    auto f = std::make_unique<tstepform>("Pole/zero pairs filter");
+    f->begin_group("Pole");
+    f->add_number("fpole", "F0", filter.GetFPole(), r_pole);
+    f->end_group();
+    f->begin_group("Zero");
+    f->add_number("fzero", "F0", filter.GetFZero(), r_zero);
+    f->end_group();
+    f->add_radio("unitygain", "Gain=1 at...", {"low frequencies", "high frequencies"},
+                 filter.GetUnityGainAtHF() ? 1 : 0);
+    return f;
+}
+
+void trealpolezero::apply_form(const tstepform& form) {
+    const double fp = form.number("fpole"), fz = form.number("fzero");
+    // The section keeps frequencies below the rate it knows; the step keeps
+    // what was typed and checks it against the signal's rate when it runs.
+    filter.SetSampFreq(std::max({filter.GetSampFreq(), 4 * std::fabs(fp), 4 * std::fabs(fz)}));
+    filter.SetUnityGainAtHF(form.index("unitygain") == 1);
+    filter.SetFPole(fp);
+    filter.SetFZero(fz);
+}
+
+void trealpolezero::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteFloat(id, "fPole", filter.GetFPole());
+    s.WriteFloat(id, "fZero", filter.GetFZero());
+    s.WriteBool(id, "fUnityGainAtHF", filter.GetUnityGainAtHF());
+}
+
+void trealpolezero::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    const double fp = s.ReadFloat(id, "fPole", filter.GetFPole());
+    const double fz = s.ReadFloat(id, "fZero", filter.GetFZero());
+    if (std::isfinite(fp) && std::isfinite(fz))
+        filter.SetSampFreq(std::max({filter.GetSampFreq(), 4 * std::fabs(fp), 4 * std::fabs(fz)}));
+    filter.SetUnityGainAtHF(s.ReadBool(id, "fUnityGainAtHF", filter.GetUnityGainAtHF()));
+    filter.SetFPole(fp);
+    filter.SetFZero(fz);
+}
+
+std::string trealpolezero::get_procname() const {
+    return "Real pole/zero filter " + num(filter.GetFPole()) + "/" + num(filter.GetFZero()) +
+           " Hz";
+}
+
+// --- variable slope --------------------------------------------------------
+
+std::vector<TRealFilterSection> tslope::sections(double fs) const {
+    const double fl = std::min(flo, fs / 2), fh = std::min(fhi, fs / 2);
+    const double L = std::log2(fl), H = std::log2(fh), D = H - L;
+    const double n = round_even(D * nperoctave);
+    std::vector<TRealFilterSection> s;
+    if (!(n >= 1)) return s;
+    const double d = std::fabs(slope) / (20 * std::log10(2.0)) * D / n;
+    const double g = D / (2 * n) - d / 2;
+    s.resize(static_cast<std::size_t>(n));
+    for (std::size_t k = 0; k < s.size(); ++k) {
+        const double a = std::exp2(L + g + k * (2 * g + d));
+        const double b = std::exp2(L + g + d + k * (2 * g + d));
+        TRealFilterSection& f = s[k];
+        f.SetSampFreq(fs);
+        f.SetUnityGainAtHF(false);
+        f.SetGain(1.0);
+        f.SetFZero(slope > 0 ? a : b);
+        f.SetFPole(slope > 0 ? b : a);
+        f.reset();
+    }
+    return s;
+}
+
+void tslope::run_process(tprocenv& env) {
+    check_param(*this, r_flo, flo);
+    check_param(*this, r_fhi, fhi);
+    check_param(*this, r_nper, nperoctave);
+    check_param(*this, r_slope, slope);
+    if (!(fhi > flo)) steps::step_error(*this, "the highest frequency must be above the lowest");
+    props.resize(inarr.size());
+    outarr.resize(inarr.size());
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        tchannelproperties& p = props[i];
+        std::vector<TRealFilterSection> f = sections(p.sampfreq);
+        if (f.empty())
+            steps::step_error(*this, "the frequency range (below half the sampling rate) is too "
+                                     "short for one filter section");
+        const tsinglearr& x = inarr[i];
+        tsinglearr y(x.size());
+        for (std::size_t j = 0; j < x.size(); ++j) {
+            double v = x[j];
+            for (TRealFilterSection& s : f) v = s.filter(v);
+            y[j] = static_cast<float>(v);
+            if ((j & 0xFFFFF) == 0) env.progress((i + static_cast<double>(j) / x.size()) / inarr.size());
+        }
+        outarr[i] = std::move(y);
+        p.name += " Slope " + num(slope) + " dB/oct";
+        steps::float_format(p);
+    }
+}
+
+std::unique_ptr<tstepform> tslope::settings_form() const {
+    auto f = std::make_unique<tstepform>("Sloping filter");
+    f->add_number("slope", "Slope [dB/oct]", slope, r_slope);
+    f->add_number("nperoctave", "n filters/oct", nperoctave, r_nper);
+    f->add_number("flo", "Lowest frequency [Hz]", flo, r_flo);
+    f->add_number("fhi", "Highest frequency [Hz]", fhi, r_fhi);
+    return f;
+}
+
+void tslope::apply_form(const tstepform& form) {
+    const double s = form.number("slope"), n = form.number("nperoctave");
+    const double lo = form.number("flo"), hi = form.number("fhi");
+    if (!(hi > lo)) throw EProcessError("Highest frequency must be above the lowest frequency");
+    if (!(round_even(std::log2(hi / lo) * n) >= 1))
+        throw EProcessError("The frequency range is too short for one filter section");
+    slope = s, nperoctave = n, flo = lo, fhi = hi;
+}
+
+void tslope::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteFloat(id, "fLo", flo);
+    s.WriteFloat(id, "fHi", fhi);
+    s.WriteFloat(id, "nPerOctave", nperoctave);
+    s.WriteFloat(id, "Slope", slope);
+}
+
+void tslope::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    flo = s.ReadFloat(id, "fLo", flo);
+    fhi = s.ReadFloat(id, "fHi", fhi);
+    nperoctave = s.ReadFloat(id, "nPerOctave", nperoctave);
+    slope = s.ReadFloat(id, "Slope", slope);
+}
+
+std::string tslope::get_procname() const { return "Variable slope filter " + num(slope) + " dB/oct"; }
+
+}  // namespace tessal

@@ -1,0 +1,191 @@
+// The steps that filter every signal of the working set one by one: the
+// derivative and the integral, a windowed-sinc brick-wall low-pass, the
+// resonant second-order low-pass and high-pass sections, a second-order
+// pole-zero pair, a first-order real pole-zero pair (a shelf), and a filter
+// of selectable slope made of a cascade of first-order sections. The
+// recursive ones drive the filter sections of engine/dsp, each started from
+// rest for every signal.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/dsp/tfiltersection.h"
+#include "engine/process/tprocstep.h"
+
+namespace tessal {
+
+// The unit of a quantity divided by seconds: "" gives "1/s", "s" gives "",
+// "Pa*s" gives "Pa", "s/m" gives "1/m", "m/s" gives "m/s2", "m/s2" gives
+// "m/s3", "Pa" gives "Pa/s".
+std::string unit_per_second(const std::string& unit);
+
+class tdiff : public tprocstep {
+public:
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::unique_ptr<tprocstep>(new tdiff(*this));
+    }
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override { return "Derivative"; }
+    tdiff() = default;
+
+protected:
+    tdiff(const tdiff&) = default;
+};
+
+class tint : public tprocstep {
+public:
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::unique_ptr<tprocstep>(new tint(*this));
+    }
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override { return "Integral"; }
+    tint() = default;
+
+protected:
+    tint(const tint&) = default;
+};
+
+// The presets of the brick-wall dialog.
+struct tbrickpreset {
+    const char* name;
+    int windowsize;
+    double windowpower;
+    double cornermargin;
+};
+const std::vector<tbrickpreset>& brick_presets();
+// The preset whose three values all equal these, or -1 ("Custom").
+int brick_preset_index(double windowsize, double windowpower, double cornermargin);
+
+// The brick-wall kernel for corner fc at rate fs: the half kernel h[0..N]
+// (a sinc windowed by a raised cosine to the given power) and the gain g.
+struct tbrickkernel {
+    std::vector<double> h;  // N + 1 values
+    double g = 1;
+    std::size_t N() const { return h.size() - 1; }
+};
+tbrickkernel brick_kernel(double fc, double fs, double windowsize, double windowpower);
+// y[j] = g * sum over k = -N..N of x[j+k] h[|k|], the signal being zero
+// outside 0..n-1, summed in 64 bits: the direct sum, and the same kernel
+// applied by overlap-add of FFT blocks. `progress` (0..1) may throw to stop.
+void brick_direct(const float* x, std::size_t n, const tbrickkernel& k, float* y,
+                  const std::function<void(double)>& progress = {});
+void brick_overlap_add(const float* x, std::size_t n, const tbrickkernel& k, float* y,
+                       const std::function<void(double)>& progress = {});
+
+class tlpbrick : public tprocstep {
+public:
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::unique_ptr<tprocstep>(new tlpbrick(*this));
+    }
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    int windowsize = 40;
+    double windowpower = 2.0;
+    double cornerfreq = 8000;
+    double cornermargin = 0.92;
+
+    tlpbrick() = default;
+
+protected:
+    tlpbrick(const tlpbrick&) = default;
+};
+
+// The low-pass ("lp2") and high-pass ("hp2") sections.
+template <class Section>
+class tfilter2 : public tprocstep {
+public:
+    tfilter2(double f0, double dsf) {
+        filter.SetSampFreq(dsf);
+        filter.SetQ(0.5);
+        filter.SetF0(f0);
+        filter.SetGain(1.0);
+    }
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::unique_ptr<tprocstep>(new tfilter2(*this));
+    }
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    Section filter;
+
+protected:
+    tfilter2(const tfilter2&) = default;
+    static bool highpass();
+};
+using tlp2 = tfilter2<TLPFilterSection>;
+using thp2 = tfilter2<THPFilterSection>;
+
+class tpolezero : public tprocstep {
+public:
+    explicit tpolezero(double dsf = 44100);
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::unique_ptr<tprocstep>(new tpolezero(*this));
+    }
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+    // Sets the four design values at once.
+    void set_design(double polef0, double polebw, double zerof0, double zerobw);
+
+    TFilterSection filter;
+
+protected:
+    tpolezero(const tpolezero&) = default;
+};
+
+class trealpolezero : public tprocstep {
+public:
+    explicit trealpolezero(double dsf = 44100);
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::unique_ptr<tprocstep>(new trealpolezero(*this));
+    }
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    TRealFilterSection filter;
+
+protected:
+    trealpolezero(const trealpolezero&) = default;
+};
+
+class tslope : public tprocstep {
+public:
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::unique_ptr<tprocstep>(new tslope(*this));
+    }
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+    // The cascade for rate fs (empty when the range holds no section).
+    std::vector<TRealFilterSection> sections(double fs) const;
+
+    double flo = 20, fhi = 20000, nperoctave = 1.0, slope = -3.0;
+
+    tslope() = default;
+
+protected:
+    tslope(const tslope&) = default;
+};
+
+}  // namespace tessal

@@ -1,0 +1,585 @@
+#include "engine/process/pointwisesteps.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/dsp/listtext.h"
+#include "engine/dsp/notes.h"
+#include "engine/dsp/numformat.h"
+#include "engine/process/stepsupport.h"
+#include "engine/settings/tsetting.h"
+
+namespace tessal {
+
+using steps::check_param;
+using steps::num;
+using steps::round_even;
+
+namespace {
+
+const tnumberfield r_any{"Value", -1e30, 1e30, ""};
+const tnumberfield r_a{"Constant A", -1e30, 1e30, ""};
+const tnumberfield r_b{"Constant B", -1e30, 1e30, ""};
+const tnumberfield r_minvalue{"Smallest value limit", -1e30, 1e30, ""};
+const tnumberfield r_max{"Max amplitude", -1e30, 1e30, ""};
+const tnumberfield r_min{"Min amplitude", -1e30, 1e30, ""};
+const tnumberfield r_hi{"Threshold to go high", -1e30, 1e30, ""};
+const tnumberfield r_lo{"Threshold to go low", -1e30, 1e30, ""};
+const tnumberfield r_outhi{"Output value when high", -1e30, 1e30, ""};
+const tnumberfield r_outlo{"Output value when low", -1e30, 1e30, ""};
+const tnumberfield r_nsteps{"Number of quantization steps", 1, 1000000000, ""};
+const tnumberfield r_qsize{"Absolute size", 1e-30, 1e30, ""};
+const tnumberfield r_delay{"Delay", -1000000, 1000000, "s"};
+
+// Applies f to every sample of every signal; the output keeps the input's
+// length.
+template <class F>
+void each_sample(tprocstep& s, tprocenv& env, F f) {
+    s.props.resize(s.inarr.size());
+    s.outarr.resize(s.inarr.size());
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < s.inarr.size(); ++i) {
+        const tsinglearr& x = s.inarr[i];
+        tsinglearr y(x.size());
+        for (std::size_t j = 0; j < x.size(); ++j) y[j] = static_cast<float>(f(x[j]));
+        bad += steps::count_new_nonfinite(x, y);
+        s.outarr[i] = std::move(y);
+        env.progress(static_cast<double>(i + 1) / s.inarr.size());
+    }
+    steps::note_nonfinite(env, s, bad);
+}
+
+double base_value(int base) { return base == 0 ? 2.0 : base == 2 ? 10.0 : std::exp(1.0); }
+
+}  // namespace
+
+// --- reverse, square, square root, absolute value --------------------------
+
+void treverse::run_process(tprocenv& env) {
+    each_sample(*this, env, [](float v) { return v; });
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        std::reverse(outarr[i].begin(), outarr[i].end());
+        tchannelproperties& p = props[i];
+        const double fs = p.sampfreq, n = static_cast<double>(outarr[i].size());
+        for (tsiglabel& l : p.labels) l.time = 2.0 * p.xshift / fs + n / fs - l.time - l.duration;
+        std::reverse(p.labels.begin(), p.labels.end());
+        p.name += " reverse";
+    }
+}
+
+void tsquare::run_process(tprocenv& env) {
+    each_sample(*this, env, [](float v) { return static_cast<double>(v) * v; });
+    for (tchannelproperties& p : props) p.name += "^2";
+}
+
+void tsqrt::run_process(tprocenv& env) {
+    each_sample(*this, env, [](float v) {
+        const double r = std::sqrt(std::fabs(static_cast<double>(v)));
+        return v < 0 ? -r : r;
+    });
+    for (tchannelproperties& p : props) {
+        p.name = "Sqrt(" + p.name + ")";
+        steps::float_format(p);
+    }
+}
+
+void tabs::run_process(tprocenv& env) {
+    each_sample(*this, env, [](float v) { return std::fabs(v); });
+    for (tchannelproperties& p : props) p.name = "|" + p.name + "|";
+}
+
+// --- logarithm and exponential ---------------------------------------------
+
+void tlogarithm::run_process(tprocenv& env) {
+    check_param(*this, r_a, a);
+    check_param(*this, r_b, b);
+    if (a == 0) steps::step_error(*this, "Constant A must not be 0");
+    if (base < 0 || base > 2) steps::step_error(*this, "unknown logarithm base");
+    const double bv = base_value(base), lnbase = std::log(bv);
+    if (exponential()) {
+        each_sample(*this, env, [&](float x) { return b * std::pow(bv, x / a); });
+        for (tchannelproperties& p : props) {
+            p.name += " exponential";
+            p.yunit = yunit;
+            steps::float_format(p);
+        }
+        return;
+    }
+    if (!(b > 0)) steps::step_error(*this, "Constant B must be above 0");
+    check_param(*this, r_minvalue, minvalue);
+    const double lowest = b * std::pow(bv, minvalue / a);
+    each_sample(*this, env, [&](float x) {
+        if (!(x > lowest)) return minvalue;
+        const double y = a * std::log(x / b) / lnbase;
+        return y >= minvalue ? y : minvalue;
+    });
+    for (tchannelproperties& p : props) {
+        p.name += " logarithm";
+        p.yunit = yunit;
+        steps::float_format(p);
+    }
+}
+
+namespace {
+
+struct tlogpreset {
+    const char* key;
+    const char* caption;
+    double a;
+    int base;
+    const char* unit;
+    const char* ref;
+};
+const tlogpreset logpresets[] = {
+    {"cents", "Cents", 1200, 0, "cent re ", "A4"},
+    {"semitones", "Semitones", 12, 0, "ST re ", "A4"},
+    {"octaves", "Octaves", 1, 0, "Oct re ", "A4"},
+    {"decibel", "Decibel", 20, 2, "dB re ", "2e-5"},
+};
+
+const char* const log_formulas[3] = {"y = A * log2 (x/B)", "y = A * ln (x/B)",
+                                     "y = A * log10 (x/B)"};
+
+void log_changed(tstepform& f, const std::string& key, bool exponential) {
+    for (const tlogpreset& p : logpresets) {
+        if (key != p.key) continue;
+        const std::string ref = f.text(std::string(p.key) + "_ref");
+        double v = 0;
+        if (!(try_parse_float(ref, v) && std::isfinite(v)) && !parse_note_name(ref, v)) {
+            f.field("problem").text = "re. must be a number or a note name such as A4";
+            f.field("problem").visible = true;
+            return;
+        }
+        f.set_number("a", p.a);
+        f.set_number("b", v);
+        f.field("base").index = p.base;
+        f.field("yunit").text = p.unit + ref;
+    }
+    f.field("problem").visible = false;
+    if (!exponential) f.field("formula").text = log_formulas[std::clamp(f.index("base"), 0, 2)];
+}
+
+}  // namespace
+
+std::unique_ptr<tstepform> tlogarithm::settings_form() const {
+    const bool e = exponential();
+    auto f = std::make_unique<tstepform>(e ? "Exponential" : "Logarithm");
+    f->add_note("formula", e ? "y = B*exp(x/A)" : log_formulas[std::clamp(base, 0, 2)]);
+    f->add_number("a", "Constant A", a, r_a);
+    f->add_number("b", "Constant B", b, r_b);
+    f->add_text("yunit", "Set unit to", yunit);
+    if (!e) f->add_number("minvalue", "Smallest value limit", minvalue, r_minvalue);
+    f->add_radio("base", "Logarithm base", {"2", "e (natural logarithm)", "10"}, base);
+    f->begin_group(e ? "Presets, convert from" : "Presets, convert to");
+    for (const tlogpreset& p : logpresets) {
+        const std::string ref = std::string(p.key) + "_ref";
+        f->add_button(p.key, p.caption, ref);
+        f->add_text(ref, "re.", p.ref);
+    }
+    f->add_note("problem", "").visible = false;
+    f->end_group();
+    f->onchange = [e](tstepform& form, const std::string& key) { log_changed(form, key, e); };
+    return f;
+}
+
+void tlogarithm::apply_form(const tstepform& form) {
+    const double na = form.number("a"), nb = form.number("b");
+    if (na == 0) throw EProcessError("Constant A must not be 0");
+    if (!exponential() && !(nb > 0)) throw EProcessError("Constant B must be above 0");
+    const double nm = exponential() ? minvalue : form.number("minvalue");
+    a = na, b = nb, minvalue = nm;
+    base = std::clamp(form.index("base"), 0, 2);
+    yunit = form.text("yunit");
+}
+
+void tlogarithm::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteFloat(id, "A", a);
+    s.WriteFloat(id, "B", b);
+    s.WriteInteger(id, "Base", base);
+    s.WriteString(id, "yUnit", yunit);
+    if (!exponential()) s.WriteFloat(id, "MinValue", minvalue);
+}
+
+void tlogarithm::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    a = s.ReadFloat(id, "A", a);
+    b = s.ReadFloat(id, "B", b);
+    base = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "Base", base), -1, 3));
+    yunit = s.ReadString(id, "yUnit", yunit);
+    if (!exponential()) minvalue = s.ReadFloat(id, "MinValue", minvalue);
+}
+
+std::string tlogarithm::get_procname() const {
+    return (exponential() ? "Exponential (" : "Logarithm (") + yunit + ")";
+}
+
+// --- min/max ---------------------------------------------------------------
+
+void tmax::run_process(tprocenv& env) {
+    if (inarr.empty()) {
+        props.resize(0);
+        outarr.clear();
+        return;
+    }
+    props.resize(inarr.size());
+    const double fs = props[0].sampfreq;
+    for (const tchannelproperties& p : props)
+        if (p.sampfreq != fs) throw EProcessError("MinMax: Sampling rates must be identical");
+    long long s0 = 0, end = 0;
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        s0 = std::min<long long>(s0, props[i].xshift);
+        end = std::max<long long>(end, props[i].xshift + static_cast<long long>(inarr[i].size()));
+    }
+    const bool mx = operation == 0;
+    tsinglearr y(static_cast<std::size_t>(end - s0), mx ? -1e38f : 1e38f);
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        const long long off = props[i].xshift - s0;
+        const tsinglearr& x = inarr[i];
+        for (std::size_t j = 0; j < x.size(); ++j) {
+            float& o = y[static_cast<std::size_t>(off) + j];
+            o = mx ? std::max(o, x[j]) : std::min(o, x[j]);
+        }
+        env.progress(static_cast<double>(i + 1) / inarr.size());
+    }
+    tchannelproperties r;
+    r.name = mx ? "Max(" : "Min(";
+    bool sameunit = true;
+    r.fsd = props[0].fsd;
+    for (std::size_t i = 0; i < props.size(); ++i) {
+        r.name += (i ? ", " : "") + props[i].name;
+        sameunit = sameunit && props[i].yunit == props[0].yunit;
+        r.fsd = std::max(r.fsd, props[i].fsd);
+    }
+    r.name += ")";
+    r.xshift = static_cast<std::int32_t>(s0);
+    r.sampfreq = fs;
+    r.dbreference = props[0].dbreference;
+    r.yunit = sameunit ? props[0].yunit : "";
+    r.stereochanno = -1;
+    steps::float_format(r);
+    props.assign(1, std::move(r));
+    outarr.assign(1, std::move(y));
+}
+
+std::unique_ptr<tstepform> tmax::settings_form() const {
+    auto f = std::make_unique<tstepform>("Min/Max value");
+    f->add_radio("operation", "Operation", {"Maximum", "Minimum"}, operation);
+    return f;
+}
+
+void tmax::apply_form(const tstepform& form) { operation = std::clamp(form.index("operation"), 0, 1); }
+
+void tmax::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteInteger(id, "Operation", operation);
+}
+
+void tmax::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    operation = s.ReadInteger(id, "Operation", operation) == 1 ? 1 : 0;
+}
+
+std::string tmax::get_procname() const { return operation == 1 ? "Minimum value" : "Maximum value"; }
+
+// --- clip ------------------------------------------------------------------
+
+std::string tclip::describe(const std::string& x) const {
+    if (symmetrical) return "abs < " + num(max);
+    if (usemax && usemin) return num(min) + " < " + x + " < " + num(max);
+    if (usemax) return x + " < " + num(max);
+    if (usemin) return x + " > " + num(min);
+    return "disabled";
+}
+
+void tclip::run_process(tprocenv& env) {
+    check_param(*this, r_max, max);
+    check_param(*this, r_min, min);
+    if (symmetrical && max < 0) steps::step_error(*this, "Max amplitude must not be negative");
+    const double hi = max, lo = min;
+    const bool sym = symmetrical, um = usemax, un = usemin;
+    each_sample(*this, env, [&](float v) {
+        double y = v;
+        if (sym) return std::min(std::max(y, -hi), hi);
+        if (um) y = std::min(y, hi);
+        if (un) y = std::max(y, lo);
+        return y;
+    });
+    for (tchannelproperties& p : props) p.name += " clip " + describe("x");
+}
+
+std::unique_ptr<tstepform> tclip::settings_form() const {
+    auto f = std::make_unique<tstepform>("Clipping amplitude");
+    f->add_check("usemax", "Max amplitude", usemax, "max");
+    f->add_number("max", "Max amplitude", max, r_max);
+    f->add_check("usemin", "Min amplitude", usemin, "min");
+    f->add_number("min", "Min amplitude", min, r_min);
+    f->add_check("symmetrical", "Symmetrical clipping", symmetrical);
+    f->onchange = [](tstepform& form, const std::string&) {
+        const bool sym = form.checked("symmetrical");
+        form.field("usemax").enabled = !sym;
+        form.field("usemin").enabled = !sym;
+        form.field("max").enabled = sym || form.checked("usemax");
+        form.field("min").enabled = !sym && form.checked("usemin");
+    };
+    f->changed("symmetrical");
+    return f;
+}
+
+void tclip::apply_form(const tstepform& form) {
+    const bool sym = form.checked("symmetrical");
+    const bool um = form.checked("usemax"), un = form.checked("usemin");
+    double hi = max, lo = min;
+    if (sym || um) hi = form.number("max");
+    if (!sym && un) lo = form.number("min");
+    if (sym && hi < 0) throw EProcessError("Max amplitude must not be negative");
+    if (!sym && um && un && lo > hi)
+        throw EProcessError("Min amplitude must not be above Max amplitude");
+    max = hi, min = lo, symmetrical = sym, usemax = um, usemin = un;
+}
+
+void tclip::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteFloat(id, "Max", max);
+    s.WriteFloat(id, "Min", min);
+    s.WriteBool(id, "UseMax", usemax);
+    s.WriteBool(id, "UseMin", usemin);
+    s.WriteBool(id, "Symmetrical", symmetrical);
+}
+
+void tclip::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    max = s.ReadFloat(id, "Max", max);
+    min = s.ReadFloat(id, "Min", min);
+    usemax = s.ReadBool(id, "UseMax", usemax);
+    usemin = s.ReadBool(id, "UseMin", usemin);
+    symmetrical = s.ReadBool(id, "Symmetrical", symmetrical);
+}
+
+std::string tclip::get_procname() const { return "Clip (" + describe("x") + ")"; }
+
+// --- threshold -------------------------------------------------------------
+
+void tthreshold::run_process(tprocenv& env) {
+    for (double v : {lothres, hithres, outlo, outhi}) check_param(*this, r_any, v);
+    if (usehysteresis && lothres > hithres)
+        steps::step_error(*this, "Threshold to go low must not be above Threshold to go high");
+    if (!usehysteresis) {
+        each_sample(*this, env, [&](float x) { return x > hithres ? outhi : outlo; });
+    } else {
+        props.resize(inarr.size());
+        outarr.resize(inarr.size());
+        for (std::size_t i = 0; i < inarr.size(); ++i) {
+            const tsinglearr& x = inarr[i];
+            tsinglearr y(x.size());
+            bool high = false;
+            for (std::size_t j = 0; j < x.size(); ++j) {
+                if (!high && x[j] > hithres) high = true;
+                else if (high && x[j] < lothres) high = false;
+                y[j] = static_cast<float>(high ? outhi : outlo);
+            }
+            outarr[i] = std::move(y);
+        }
+    }
+    const std::string suffix = usehysteresis
+                                   ? " Threshold " + num(lothres) + " & " + num(hithres)
+                                   : " Threshold " + num(hithres);
+    for (tchannelproperties& p : props) p.name += suffix;
+}
+
+std::unique_ptr<tstepform> tthreshold::settings_form() const {
+    auto f = std::make_unique<tstepform>("Threshold");
+    f->add_number("hithres", "Threshold to go high", hithres, r_hi);
+    f->add_number("lothres", "Threshold to go low", lothres, r_lo);
+    f->add_number("outhi", "Output value when high", outhi, r_outhi);
+    f->add_number("outlo", "Output value when low", outlo, r_outlo);
+    f->add_check("usehysteresis", "Use hysteresis", usehysteresis);
+    f->onchange = [](tstepform& form, const std::string&) {
+        form.field("lothres").enabled = form.checked("usehysteresis");
+    };
+    f->changed("usehysteresis");
+    return f;
+}
+
+void tthreshold::apply_form(const tstepform& form) {
+    const bool h = form.checked("usehysteresis");
+    const double hi = form.number("hithres"), oh = form.number("outhi"), ol = form.number("outlo");
+    const double lo = h ? form.number("lothres") : lothres;
+    if (h && lo > hi)
+        throw EProcessError("Threshold to go low must not be above Threshold to go high");
+    hithres = hi, lothres = lo, outhi = oh, outlo = ol, usehysteresis = h;
+}
+
+void tthreshold::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteFloat(id, "LoThres", lothres);
+    s.WriteFloat(id, "HiThres", hithres);
+    s.WriteFloat(id, "OutLo", outlo);
+    s.WriteFloat(id, "OutHi", outhi);
+    s.WriteBool(id, "UseHysteresis", usehysteresis);
+}
+
+void tthreshold::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    lothres = s.ReadFloat(id, "LoThres", lothres);
+    hithres = s.ReadFloat(id, "HiThres", hithres);
+    outlo = s.ReadFloat(id, "OutLo", outlo);
+    outhi = s.ReadFloat(id, "OutHi", outhi);
+    usehysteresis = s.ReadBool(id, "UseHysteresis", usehysteresis);
+}
+
+std::string tthreshold::get_procname() const {
+    return usehysteresis ? "Threshold " + num(lothres) + " & " + num(hithres)
+                         : "Threshold " + num(hithres);
+}
+
+// --- quantize --------------------------------------------------------------
+
+void tquantize::run_process(tprocenv& env) {
+    if (method == 0)
+        steps::check_whole(*this, r_nsteps, nsteps);
+    else
+        check_param(*this, r_qsize, absolutesize);
+    props.resize(inarr.size());
+    outarr.resize(inarr.size());
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        const double q = method == 0 ? 2 * props[i].fsd / nsteps : absolutesize;
+        if (!(q != 0) || !std::isfinite(q))
+            steps::step_error(*this, "the quantization step is 0 (a full scale of 0)");
+        const tsinglearr& x = inarr[i];
+        tsinglearr y(x.size());
+        for (std::size_t j = 0; j < x.size(); ++j) y[j] = static_cast<float>(q * round_even(x[j] / q));
+        outarr[i] = std::move(y);
+        props[i].name += method == 0 ? " Qn=" + std::to_string(nsteps) : " Qstep=" + num(absolutesize);
+        steps::float_format(props[i]);
+        env.progress(static_cast<double>(i + 1) / inarr.size());
+    }
+}
+
+std::unique_ptr<tstepform> tquantize::settings_form() const {
+    auto f = std::make_unique<tstepform>("Quantization step");
+    f->add_radio("method", "",
+                 {"Number of quantization steps within FSD", "Absolute size"}, method);
+    f->add_number("nsteps", "Number of quantization steps within FSD", nsteps, r_nsteps);
+    f->add_number("absolutesize", "Absolute size", absolutesize, r_qsize);
+    f->onchange = [](tstepform& form, const std::string&) {
+        form.field("nsteps").enabled = form.index("method") == 0;
+        form.field("absolutesize").enabled = form.index("method") == 1;
+    };
+    f->changed("method");
+    return f;
+}
+
+void tquantize::apply_form(const tstepform& form) {
+    const int m = std::clamp(form.index("method"), 0, 1);
+    int n = nsteps;
+    double a = absolutesize;
+    if (m == 0)
+        n = steps::form_whole(form, "nsteps", r_nsteps);
+    else
+        a = form.number("absolutesize");
+    method = m, nsteps = n, absolutesize = a;
+}
+
+void tquantize::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteInteger(id, "Method", method);
+    s.WriteInteger(id, "nSteps", nsteps);
+    s.WriteFloat(id, "AbsoluteSize", absolutesize);
+}
+
+void tquantize::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    method = s.ReadInteger(id, "Method", method) == 1 ? 1 : 0;
+    nsteps = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "nSteps", nsteps), -1, 2000000000));
+    absolutesize = s.ReadFloat(id, "AbsoluteSize", absolutesize);
+}
+
+std::string tquantize::get_procname() const {
+    return method == 0 ? "Qn=" + std::to_string(nsteps) : "Qstep=" + num(absolutesize);
+}
+
+// --- value lists: delay, add, multiply --------------------------------------
+
+double tvaluelist::value(std::size_t i) const {
+    if (values.empty()) steps::step_error(*this, std::string(prompt()) + " holds no value");
+    return values[i % values.size()];
+}
+
+std::unique_ptr<tstepform> tvaluelist::settings_form() const {
+    auto f = std::make_unique<tstepform>(caption());
+    f->add_text("values", prompt(), reallist_to_text(values));
+    return f;
+}
+
+void tvaluelist::apply_form(const tstepform& form) {
+    tdoublearr v;
+    try {
+        v = text_to_reallist(form.text("values"));
+    } catch (const EConvertError& e) {
+        throw EProcessError(std::string(prompt()) + ": " + e.what());
+    }
+    if (v.empty()) throw EProcessError(std::string(prompt()) + " must hold at least one number");
+    for (double x : v)
+        if (!std::isfinite(x)) throw EProcessError(std::string(prompt()) + " must hold numbers");
+    values = std::move(v);
+}
+
+void tvaluelist::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    write_reallist(s, id, key(), values);
+}
+
+void tvaluelist::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    read_reallist(s, id, key(), values, missing());
+}
+
+void tdelay::run_process(tprocenv& env) {
+    for (std::size_t i = 0; i < inarr.size(); ++i) check_param(*this, r_delay, value(i));
+    tprocstep::run_process(env);
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        tchannelproperties& p = props[i];
+        const double d = value(i);
+        const double shift = round_even(d * p.sampfreq);
+        p.xshift = static_cast<std::int32_t>(p.xshift + shift);
+        for (tsiglabel& l : p.labels) l.time += shift / p.sampfreq;
+        p.name += " delayed " + num(d) + " s";
+    }
+}
+
+std::string tdelay::get_procname() const { return "Delay " + reallist_to_text(values) + " s"; }
+
+void tadd::run_process(tprocenv& env) {
+    if (!inarr.empty()) value(0);
+    tprocstep::run_process(env);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        const double t = value(i);
+        for (float& v : outarr[i]) v = static_cast<float>(v + t);
+        bad += steps::count_new_nonfinite(inarr[i], outarr[i]);
+        props[i].name += " + " + num(t);
+        steps::float_format(props[i]);
+    }
+    steps::note_nonfinite(env, *this, bad);
+}
+
+std::string tadd::get_procname() const { return "Add " + reallist_to_text(values); }
+
+void tmultiply::run_process(tprocenv& env) {
+    if (!inarr.empty()) value(0);
+    tprocstep::run_process(env);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        const double f = value(i);
+        for (float& v : outarr[i]) v = static_cast<float>(v * f);
+        bad += steps::count_new_nonfinite(inarr[i], outarr[i]);
+        props[i].name += " * " + num(f);
+        steps::float_format(props[i]);
+    }
+    steps::note_nonfinite(env, *this, bad);
+}
+
+std::string tmultiply::get_procname() const { return "Multiply by " + reallist_to_text(values); }
+
+}  // namespace tessal

@@ -1,0 +1,189 @@
+// The steps that transform each signal of the working set sample by sample
+// (reverse, square, square root, logarithm, exponential, absolute value,
+// clip, threshold, quantize), shift it in time (delay), add or multiply
+// constants, or merge every signal into one (min/max).
+#pragma once
+
+#include <string>
+
+#include "engine/process/tprocstep.h"
+
+namespace tessal {
+
+// The clone every step of this family shares.
+template <class D>
+class tsamplestep : public tprocstep {
+public:
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::make_unique<D>(static_cast<const D&>(*this));
+    }
+};
+
+class treverse : public tsamplestep<treverse> {
+public:
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override { return "Reverse"; }
+};
+
+class tsquare : public tsamplestep<tsquare> {
+public:
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override { return "Square"; }
+};
+
+// sign(x) sqrt(|x|).
+class tsqrt : public tsamplestep<tsqrt> {
+public:
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override { return "Square root"; }
+};
+
+class tabs : public tsamplestep<tabs> {
+public:
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override { return "Absolute value"; }
+};
+
+// y = A log_base(x / B), with `minvalue` for everything at or below the
+// value that gives it; with `exponential`, y = B base^(x / A).
+class tlogarithm : public tsamplestep<tlogarithm> {
+public:
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    double a = 1200, b = 1.0;
+    int base = 0;  // 0: 2, 1: e, 2: 10
+    std::string yunit;
+    double minvalue = -1e10;
+
+protected:
+    virtual bool exponential() const { return false; }
+};
+
+class texp : public tlogarithm {
+public:
+    std::unique_ptr<tprocstep> clone() const override { return std::make_unique<texp>(*this); }
+
+protected:
+    bool exponential() const override { return true; }
+};
+
+class tmax : public tsamplestep<tmax> {
+public:
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    int operation = 0;  // 0 maximum, 1 minimum
+};
+
+class tclip : public tsamplestep<tclip> {
+public:
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    double max = 1.0, min = -1.0;
+    bool usemax = true, usemin = true, symmetrical = true;
+
+private:
+    std::string describe(const std::string& x) const;
+};
+
+class tthreshold : public tsamplestep<tthreshold> {
+public:
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    double lothres = 0, hithres = 0, outlo = 0, outhi = 1.0;
+    bool usehysteresis = false;
+};
+
+class tquantize : public tsamplestep<tquantize> {
+public:
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    int method = 0;  // 0 steps within the FSD, 1 absolute step size
+    int nsteps = 255;
+    double absolutesize = 0.001;
+};
+
+// A list of values, one per signal, used cyclically: delay in seconds, a
+// term to add or a factor to multiply by.
+class tvaluelist : public tprocstep {
+public:
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+
+    tdoublearr values{0.0};
+
+protected:
+    virtual const char* key() const = 0;       // file key before the index
+    virtual const char* caption() const = 0;   // input box caption
+    virtual const char* prompt() const = 0;    // and prompt
+    virtual double missing() const { return 0.0; }
+    // The value for input i; refuses an empty list.
+    double value(std::size_t i) const;
+};
+
+class tdelay : public tvaluelist {
+public:
+    std::unique_ptr<tprocstep> clone() const override { return std::make_unique<tdelay>(*this); }
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override;
+
+protected:
+    const char* key() const override { return "DelaySecs"; }
+    const char* caption() const override { return "Delay"; }
+    const char* prompt() const override { return "Delay [s]"; }
+};
+
+class tadd : public tvaluelist {
+public:
+    std::unique_ptr<tprocstep> clone() const override { return std::make_unique<tadd>(*this); }
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override;
+
+protected:
+    const char* key() const override { return "Term"; }
+    const char* caption() const override { return "Add"; }
+    const char* prompt() const override { return "Add constant"; }
+};
+
+class tmultiply : public tvaluelist {
+public:
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::make_unique<tmultiply>(*this);
+    }
+    void run_process(tprocenv& env) override;
+    std::string get_procname() const override;
+
+protected:
+    const char* key() const override { return "Factor"; }
+    const char* caption() const override { return "Factor"; }
+    const char* prompt() const override { return "Multiply by constant"; }
+    double missing() const override { return 1.0; }
+};
+
+}  // namespace tessal

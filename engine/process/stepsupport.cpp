@@ -1,0 +1,74 @@
+#include "engine/process/stepsupport.h"
+
+#include <limits>
+
+#include "engine/dsp/numformat.h"
+
+namespace tessal::steps {
+
+std::string num(double x) { return float_to_text(x); }
+
+void step_error(const tprocstep& step, const std::string& text) {
+    throw EProcessError(step.get_procname() + ": " + text);
+}
+
+void check_param(const tprocstep& step, const tnumberfield& range, double v) {
+    if (!std::isfinite(v) || v < range.lo || v > range.hi) step_error(step, number_field_rule(range));
+}
+
+std::string whole_rule(const tnumberfield& range) {
+    std::string t = number_field_rule(range);
+    const std::string from = " must be a number from ";
+    const std::size_t k = t.find(from);
+    if (k != std::string::npos) t.replace(k, from.size(), " must be a whole number from ");
+    return t;
+}
+
+void check_whole(const tprocstep& step, const tnumberfield& range, double v) {
+    if (!std::isfinite(v) || v < range.lo || v > range.hi || v != std::floor(v))
+        step_error(step, whole_rule(range));
+}
+
+int form_whole(const tstepform& form, const std::string& key, const tnumberfield& range) {
+    double v = 0;
+    if (!try_parse_float(form.text(key), v) || !std::isfinite(v) || v < range.lo ||
+        v > range.hi || v != std::floor(v))
+        throw EProcessError(whole_rule(range));
+    return static_cast<int>(v);
+}
+
+std::size_t generated_length(const tprocstep& step, double fs, double duration) {
+    const double n = round_even(fs * duration);
+    if (!std::isfinite(n) || n < 0)
+        step_error(step, "the duration must not be negative");
+    if (n > static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+        step_error(step, "the signal would be longer than a channel can hold (" +
+                             num(n) + " samples)");
+    return static_cast<std::size_t>(n);
+}
+
+void new_signal_props(std::vector<tchannelproperties>& props, double fs) {
+    if (props.empty()) props.resize(1);
+    props.resize(1);
+    tchannelproperties& p = props[0];
+    p.sampfreq = fs;
+    p.yunit.clear();
+    p.dbreference = 1.0;
+    p.fsd = 1.0;
+    float_format(p);
+}
+
+std::size_t count_new_nonfinite(const tsinglearr& in, const tsinglearr& out) {
+    std::size_t n = 0;
+    for (std::size_t j = 0; j < out.size(); ++j)
+        if (!std::isfinite(out[j]) && (in.empty() || j >= in.size() || std::isfinite(in[j]))) ++n;
+    return n;
+}
+
+void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count) {
+    if (count == 0) return;
+    env.note(step.get_procname() + ": " + std::to_string(count) +
+             (count == 1 ? " sample became" : " samples became") + " infinite or not a number");
+}
+
+}  // namespace tessal::steps

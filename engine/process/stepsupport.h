@@ -1,0 +1,53 @@
+// Helpers shared by the step families: number texts, rounding, parameter
+// checks with the dialog's own sentences, the generated-signal record, and
+// reading whole numbers from forms.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "engine/dsp/numberfield.h"
+#include "engine/process/tprocstep.h"
+
+namespace tessal::steps {
+
+// The shortest general text of a number, as list texts and names use it.
+std::string num(double x);
+// x rounded to the nearest integer, halves to even.
+inline double round_even(double x) { return std::nearbyint(x); }
+
+// Throws EProcessError "<step>: <rule>" when v is not a finite number inside
+// the range: a process file holding a value the dialog refuses stops the
+// run with the dialog's sentence, naming the step.
+void check_param(const tprocstep& step, const tnumberfield& range, double v);
+// The same for a whole number.
+void check_whole(const tprocstep& step, const tnumberfield& range, double v);
+// "<step>: <text>".
+[[noreturn]] void step_error(const tprocstep& step, const std::string& text);
+
+// A whole number typed into `key`, inside the range; throws EProcessError
+// with the range's sentence (and "a whole number" for fractions).
+int form_whole(const tstepform& form, const std::string& key, const tnumberfield& range);
+std::string whole_rule(const tnumberfield& range);
+
+// The number of samples of a generated signal: round(fs * duration),
+// refused when it would not fit a channel.
+std::size_t generated_length(const tprocstep& step, double fs, double duration);
+
+// Cuts the properties to one record for a newly generated signal: its rate
+// `fs`, no unit, dB reference 1, FSD 1, 32-bit float samples.
+void new_signal_props(std::vector<tchannelproperties>& props, double fs);
+// 32-bit float samples.
+inline void float_format(tchannelproperties& p) {
+    p.nbits = 32;
+    p.format = tFormat::ieeefloat;
+}
+
+// The number of samples that are not finite in `out` where `in` is finite
+// (the same length, or in empty to count them all).
+std::size_t count_new_nonfinite(const tsinglearr& in, const tsinglearr& out);
+// Tells the run how many samples `step` made infinite or not a number.
+void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count);
+
+}  // namespace tessal::steps
