@@ -249,8 +249,17 @@ void brick_overlap_add(const float* x, std::size_t n, const tbrickkernel& k, flo
     const double Ld = static_cast<double>(L);
     tdoublearr hre = fk.GetOutRe(), him = fk.GetOutIm();
     for (std::size_t q = 0; q < L; ++q) hre[q] *= Ld * Ld, him[q] *= Ld * Ld;
-    std::vector<double> acc(n + 2 * M + 2 * B, 0.0);  // output sample j at acc[j + N]
-    for (std::size_t s = 0; s < n; s += 2 * B) {
+    // win[i] gathers the full convolution at s + i; output sample j is the
+    // convolution at j + N. Nothing after block pair s reaches below s + 2B.
+    std::vector<double> win(2 * B + L, 0.0);
+    auto flush = [&](std::size_t s, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t p = s + i;
+            if (p >= N && p - N < n) y[p - N] = static_cast<float>(win[i]);
+        }
+    };
+    std::size_t s = 0;
+    for (; s < n; s += 2 * B) {
         tdoublearr xr(L, 0.0), xi(L, 0.0);
         for (std::size_t i = 0; i < B && s + i < n; ++i) xr[i] = x[s + i];
         for (std::size_t i = 0; i < B && s + B + i < n; ++i) xi[i] = x[s + B + i];
@@ -270,12 +279,15 @@ void brick_overlap_add(const float* x, std::size_t n, const tbrickkernel& k, flo
         const tdoublearr& cr = fi.GetOutRe();
         const tdoublearr& ci = fi.GetOutIm();
         for (std::size_t i = 0; i < L; ++i) {
-            acc[s + i] += cr[i];
-            acc[s + B + i] -= ci[i];  // conjugated back
+            win[i] += cr[i];
+            win[B + i] -= ci[i];  // conjugated back
         }
+        flush(s, 2 * B);
+        std::copy(win.begin() + 2 * B, win.end(), win.begin());
+        std::fill(win.end() - 2 * B, win.end(), 0.0);
         if (progress) progress(static_cast<double>(std::min(n, s + 2 * B)) / n);
     }
-    for (std::size_t j = 0; j < n; ++j) y[j] = static_cast<float>(acc[j + N]);
+    flush(s, win.size());
 }
 
 void tlpbrick::run_process(tprocenv& env) {
