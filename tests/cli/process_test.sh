@@ -55,6 +55,52 @@ check run-noproc 1 "$cli" run "$work/none.tessalproc" "$work/a.wav" -o "$work/c.
 check run-usage 2 "$cli" run "$work/copy.tessalproc" "$work/a.wav"
 check run-format 2 "$cli" run "$work/copy.tessalproc" "$work/a.wav" -o "$work/c.x" --format nope
 
+# A generator and a filter from a process file: an impulse train through the
+# 2nd order low-pass, against sox's low-pass of the same impulses (the same
+# bilinear design of 1 / (s^2 + s/Q + 1)).
+cat >"$work/gen.tessalproc" <<'P'
+[Common]
+nsteps=4
+[Step_0]
+procid=impulses
+Duration=0.25
+Amplitude=0.5
+Freq=40
+SampFreq=8000
+[Step_1]
+procid=save
+nChans=1
+Channo0=-1
+FSDMode=0
+[Step_2]
+procid=lp2
+F0=500
+Q=0.707
+[Step_3]
+procid=save
+nChans=1
+Channo0=-1
+FSDMode=0
+P
+check gen-run 0 "$cli" run "$work/gen.tessalproc" "$work/a.wav" -o "$work/g.tessal"
+check gen-info 0 "$cli" info "$work/g.tessal"
+grep -q 'channel 3: name "Impulses LP 500 Hz"' "$work/out" || fail "gen: no filtered channel"
+"$cli" dump "$work/g.tessal" --channel 2 >"$work/imp.txt"
+"$cli" dump "$work/g.tessal" --channel 3 >"$work/lp.txt"
+[ "$(wc -l <"$work/imp.txt")" -eq 2000 ] || fail "gen: not 2000 samples"
+# Impulses every 200 samples from the first on, nothing between.
+awk '{ want = ((NR - 1) % 200 == 0) ? 0.5 : 0; if ($1 != want) bad++ } END { exit bad > 0 }' "$work/imp.txt" || fail "gen: impulses off their samples"
+{ printf '; Sample Rate 8000\n; Channels 1\n'; awk '{ printf "%.10g %s\n", (NR - 1) / 8000, $1 }' "$work/imp.txt"; } >"$work/imp.dat"
+sox "$work/imp.dat" "$work/ref.dat" lowpass 500 0.707q 2>/dev/null
+grep -v '^;' "$work/ref.dat" | awk '{ print $2 }' | paste - "$work/lp.txt" |
+  awk '{ d = $1 - $2; if (d < 0) d = -d; if (d > m) m = d; n++ } END { exit !(n == 2000 && m < 1e-6) }' ||
+  fail "gen: the low-pass differs from sox's"
+# A corner at half the rate stops the run with the step's name; nothing is written.
+sed 's/^F0=500$/F0=4000/' "$work/gen.tessalproc" >"$work/bad2.tessalproc"
+check gen-bad 1 "$cli" run "$work/bad2.tessalproc" "$work/a.wav" -o "$work/h.tessal"
+grep -q "LP filter 4000 Hz, Q 0.707: The corner frequency (4000 Hz) must be below half the sampling rate (4000 Hz)" "$work/err" || fail "gen-bad: message"
+[ ! -e "$work/h.tessal" ] || fail "gen-bad: wrote a file"
+
 # --each: every file on its own, one line each, a broken file does not stop the rest.
 mkdir "$work/in" "$work/out.d"
 for i in 1 2 3 4 5; do sox -n -r 8000 -c 2 -b 16 "$work/in/f$i.wav" synth 0.2 sine $((300 * i)) sine 100; done
