@@ -170,6 +170,16 @@ tbrickkernel brick_kernel(double fc, double fs, double windowsize, double window
 
 namespace {
 
+#if defined(TESSAL_HAVE_VECTORS)
+// Inlined into the cloned caller even without optimisation, so that the
+// vector never crosses a call between code built for different targets.
+TESSAL_INLINE simd::vec4 load4(const double* p) {
+    simd::vec4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+#endif
+
 // Eight outputs at a time: xd holds the signal in doubles with N zeros
 // before index 0 (xd[N + j] is sample j) and enough after.
 TESSAL_TARGET_CLONES
@@ -178,18 +188,13 @@ void brick_block(const double* xd, std::size_t count, const double* h, std::size
     std::size_t j = 0;
 #if defined(TESSAL_HAVE_VECTORS)
     using simd::vec4;
-    auto load = [](const double* p) {
-        vec4 v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    };
     for (; j + 8 <= count; j += 8) {
         const double* c = xd + N + j;
-        vec4 a0 = h[0] * load(c), a1 = h[0] * load(c + 4);
+        vec4 a0 = h[0] * load4(c), a1 = h[0] * load4(c + 4);
         for (std::size_t k = 1; k <= N; ++k) {
             const double hk = h[k];
-            a0 += hk * (load(c + k) + load(c - k));
-            a1 += hk * (load(c + 4 + k) + load(c + 4 - k));
+            a0 += hk * (load4(c + k) + load4(c - k));
+            a1 += hk * (load4(c + 4 + k) + load4(c + 4 - k));
         }
         for (int q = 0; q < 4; ++q) {
             y[j + q] = static_cast<float>(g * a0[q]);
