@@ -263,7 +263,6 @@ void tnoise::run_process(tprocenv& env) {
         tsinglearr y(steps::generated_length(*this, sampfreq, duration));
         fill(y, nullptr, 0, 1);
         steps::new_signal_props(props, sampfreq);
-        props[0].xshift = 0;
         props[0].name = "Noise";
         outarr.assign(1, std::move(y));
         return;

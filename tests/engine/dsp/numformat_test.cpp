@@ -96,6 +96,29 @@ TEST(Notes, NamesOctavesAndCents) {
     EXPECT_FALSE(is_black_key(64));  // E4
 }
 
+TEST(Notes, NamesAreReadBackAsFrequencies) {
+    double f = 0;
+    ASSERT_TRUE(parse_note_name("A4", f));
+    EXPECT_DOUBLE_EQ(f, 440);
+    ASSERT_TRUE(parse_note_name(" c4 ", f));
+    EXPECT_NEAR(f, 261.6256, 1e-4);  // middle C
+    ASSERT_TRUE(parse_note_name("Bb3", f));
+    EXPECT_NEAR(f, 233.0819, 1e-4);
+    ASSERT_TRUE(parse_note_name("F#5", f));
+    EXPECT_NEAR(f, 739.9888, 1e-4);
+    ASSERT_TRUE(parse_note_name("A-1", f));
+    EXPECT_DOUBLE_EQ(f, 13.75);
+    // Every name the program writes reads back as its note.
+    for (int n = 12; n < 120; ++n) {
+        ASSERT_TRUE(parse_note_name(note_name(n, false), f)) << note_name(n, false);
+        EXPECT_NEAR(freq_to_note(f), n, 1e-9) << note_name(n, false);
+    }
+    f = -1;
+    for (const char* bad : {"", "A", "H2", "A4x", "#4", "A444", "Ab"})
+        EXPECT_FALSE(parse_note_name(bad, f)) << bad;
+    EXPECT_EQ(f, -1);
+}
+
 TEST(ListText, ChannelSelectorsRoundTrip) {
     tintarr l = text_to_intlist("1, 2 n s -4");
     EXPECT_EQ(l, (tintarr{1, 2, -1, -2, -4}));

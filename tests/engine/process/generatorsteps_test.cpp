@@ -3,6 +3,7 @@
 // on their samples, ramps to their end values, babble as sums of rotations.
 #include "engine/process/generatorsteps.h"
 
+#include <atomic>
 #include <numeric>
 
 #include "processfixture.h"
@@ -215,6 +216,20 @@ TEST_F(tgentest, BabbleIsASumOfRotations) {
     const std::size_t o = static_cast<std::size_t>(y[0]);
     for (std::size_t j = 0; j < 97; ++j) ASSERT_EQ(y[j], static_cast<float>((j + o) % 97));
     EXPECT_EQ(doc.channel(1).name(), "ch0 Babble 1 voices");
+
+    // Many voices report progress voice by voice, and a cancel stops them.
+    b.nvoices = 1000;
+    std::atomic<bool> cancel{false};
+    int reports = 0;
+    env.cancel = &cancel;
+    env.onprogress = [&](int step, double f) {
+        if (step == 1 && f > 0 && f < 1 && ++reports == 10) cancel = true;
+    };
+    EXPECT_TRUE(run().cancelled);
+    EXPECT_EQ(reports, 10);
+    env.cancel = nullptr;
+    env.onprogress = nullptr;
+    b.nvoices = 1;
 
     b.nvoices = 5;
     b.monotostereo = true;
