@@ -1,5 +1,5 @@
 // The filter steps of processes over ten minutes of 48 kHz noise, each run
-// through the step as a process runs it, making its output (items are
+// through the step as a process runs it (on its input, in place; items are
 // samples; compare items_per_second with filter/biquad4_1h_48k, the plain
 // cascade of four second-order sections over a block in cache). The
 // brick-wall low-pass kernel (window 40) runs as the direct 64-bit sum and,

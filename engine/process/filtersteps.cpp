@@ -47,21 +47,19 @@ void below_nyquist(const tprocstep& step, const std::string& what, double f, dou
 template <class S>
 void run_sections(tprocstep& step, tprocenv& env, S& section, const std::string& suffix,
                   const std::function<void(const tprocstep&, double)>& check) {
-    step.props.resize(step.inarr.size());
-    step.outarr.resize(step.inarr.size());
-    for (std::size_t i = 0; i < step.inarr.size(); ++i) {
+    for (const tchannelproperties& p : step.props) check(step, p.sampfreq);
+    steps::take_input(step);
+    for (std::size_t i = 0; i < step.outarr.size(); ++i) {
         tchannelproperties& p = step.props[i];
         check(step, p.sampfreq);
         section.SetSampFreq(p.sampfreq);
         section.reset();
-        const tsinglearr& x = step.inarr[i];
-        tsinglearr y(x.size());
+        tsinglearr& y = step.outarr[i];
         constexpr std::size_t block = 1 << 20;
-        for (std::size_t j = 0; j < x.size(); j += block) {
-            section.filter_arr(x.data() + j, y.data() + j, std::min(block, x.size() - j));
-            env.progress((i + static_cast<double>(j) / x.size()) / step.inarr.size());
+        for (std::size_t j = 0; j < y.size(); j += block) {
+            section.filter_arr(y.data() + j, y.data() + j, std::min(block, y.size() - j));
+            env.progress((i + static_cast<double>(j) / y.size()) / step.outarr.size());
         }
-        step.outarr[i] = std::move(y);
         p.name += suffix;
         steps::float_format(p);
     }
@@ -92,45 +90,48 @@ std::string unit_per_second(const std::string& u) {
 // --- derivative and integral ----------------------------------------------
 
 void tdiff::run_process(tprocenv& env) {
-    props.resize(inarr.size());
-    outarr.resize(inarr.size());
-    for (std::size_t i = 0; i < inarr.size(); ++i) {
-        const tsinglearr& x = inarr[i];
+    steps::take_input(*this);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        tsinglearr& y = outarr[i];
         tchannelproperties& p = props[i];
         const double fs = p.sampfreq;
-        tsinglearr y(x.size(), 0.0f);
-        for (std::size_t j = 0; j + 1 < x.size(); ++j)
-            y[j + 1] = static_cast<float>((static_cast<double>(x[j + 1]) - x[j]) * fs);
-        if (x.size() >= 2) y[0] = y[1];
-        steps::note_nonfinite(env, *this, steps::count_new_nonfinite(x, y));
-        outarr[i] = std::move(y);
+        // From the end, so that each difference still finds its inputs.
+        for (std::size_t j = y.size(); j-- > 1;) {
+            const float x = y[j], x1 = y[j - 1];
+            y[j] = static_cast<float>((static_cast<double>(x) - x1) * fs);
+            bad += !std::isfinite(y[j]) && std::isfinite(x) && std::isfinite(x1);
+        }
+        if (y.size() >= 2) y[0] = y[1];
+        if (y.size() == 1) y[0] = 0;
         p.name += " derivative";
         p.yunit = unit_per_second(p.yunit);
         steps::float_format(p);
-        env.progress(static_cast<double>(i + 1) / inarr.size());
+        env.progress(static_cast<double>(i + 1) / outarr.size());
     }
+    steps::note_nonfinite(env, *this, bad);
 }
 
 void tint::run_process(tprocenv& env) {
-    props.resize(inarr.size());
-    outarr.resize(inarr.size());
-    for (std::size_t i = 0; i < inarr.size(); ++i) {
-        const tsinglearr& x = inarr[i];
+    steps::take_input(*this);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        tsinglearr& y = outarr[i];
         tchannelproperties& p = props[i];
         const double fs = p.sampfreq;
-        tsinglearr y(x.size());
         double s = 0;
-        for (std::size_t j = 0; j < x.size(); ++j) {
-            s += x[j] / fs;
-            y[j] = static_cast<float>(s);
+        for (float& v : y) {
+            const float x = v;
+            s += x / fs;
+            v = static_cast<float>(s);
+            bad += !std::isfinite(v) && std::isfinite(x);
         }
-        steps::note_nonfinite(env, *this, steps::count_new_nonfinite(x, y));
-        outarr[i] = std::move(y);
         p.name += " integral";
         p.yunit = unit_product(p.yunit, "s");
         steps::float_format(p);
-        env.progress(static_cast<double>(i + 1) / inarr.size());
+        env.progress(static_cast<double>(i + 1) / outarr.size());
     }
+    steps::note_nonfinite(env, *this, bad);
 }
 
 // --- brick-wall low-pass ---------------------------------------------------
@@ -301,30 +302,29 @@ void tlpbrick::run_process(tprocenv& env) {
     check_param(*this, r_power, windowpower);
     check_whole(*this, r_size, windowsize);
     const double fc = cornerfreq * cornermargin;
-    props.resize(inarr.size());
-    outarr.resize(inarr.size());
-    for (std::size_t i = 0; i < inarr.size(); ++i) {
+    steps::take_input(*this);
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
         tchannelproperties& p = props[i];
         const double fs = p.sampfreq;
-        const tsinglearr& x = inarr[i];
+        tsinglearr& y = outarr[i];
         steps::float_format(p);
         // At or above half the rate there is nothing to take away.
         if (fc >= fs / 2) {
-            outarr[i] = x;
             p.name += " No LP needed";
             continue;
         }
         const tbrickkernel k = brick_kernel(fc, fs, windowsize, windowpower);
-        tsinglearr y(x.size());
-        const double share = 1.0 / inarr.size();
-        // Long kernels go faster as an overlap-add of FFT blocks, which
-        // gives the direct sum to within float rounding.
+        const double share = 1.0 / outarr.size();
         auto report = [&](double f) { env.progress((i + f) * share); };
-        if (k.N() > brick_overlap_add_from)
-            brick_overlap_add(x.data(), x.size(), k, y.data(), report);
-        else
+        // Long kernels go faster as an overlap-add of FFT blocks, which
+        // gives the direct sum to within float rounding (and may write over
+        // its input).
+        if (k.N() > brick_overlap_add_from) {
+            brick_overlap_add(y.data(), y.size(), k, y.data(), report);
+        } else {
+            const tsinglearr x = y;
             brick_direct(x.data(), x.size(), k, y.data(), report);
-        outarr[i] = std::move(y);
+        }
         p.name += " Brickwall LP  " + num(cornerfreq) + " Hz";
     }
 }
@@ -641,23 +641,21 @@ void tslope::run_process(tprocenv& env) {
     check_param(*this, r_nper, nperoctave);
     check_param(*this, r_slope, slope);
     if (!(fhi > flo)) steps::step_error(*this, "the highest frequency must be above the lowest");
-    props.resize(inarr.size());
-    outarr.resize(inarr.size());
-    for (std::size_t i = 0; i < inarr.size(); ++i) {
-        tchannelproperties& p = props[i];
-        std::vector<TRealFilterSection> f = sections(p.sampfreq);
-        if (f.empty())
+    for (const tchannelproperties& p : props)
+        if (sections(p.sampfreq).empty())
             steps::step_error(*this, "the frequency range (below half the sampling rate) is too "
                                      "short for one filter section");
-        const tsinglearr& x = inarr[i];
-        tsinglearr y(x.size());
-        for (std::size_t j = 0; j < x.size(); ++j) {
-            double v = x[j];
+    steps::take_input(*this);
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        tchannelproperties& p = props[i];
+        std::vector<TRealFilterSection> f = sections(p.sampfreq);
+        tsinglearr& y = outarr[i];
+        for (std::size_t j = 0; j < y.size(); ++j) {
+            double v = y[j];
             for (TRealFilterSection& s : f) v = s.filter(v);
             y[j] = static_cast<float>(v);
-            if ((j & 0xFFFFF) == 0) env.progress((i + static_cast<double>(j) / x.size()) / inarr.size());
+            if ((j & 0xFFFFF) == 0) env.progress((i + static_cast<double>(j) / y.size()) / outarr.size());
         }
-        outarr[i] = std::move(y);
         p.name += " Slope " + num(slope) + " dB/oct";
         steps::float_format(p);
     }

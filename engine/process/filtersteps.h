@@ -68,7 +68,8 @@ struct tbrickkernel {
 tbrickkernel brick_kernel(double fc, double fs, double windowsize, double windowpower);
 // y[j] = g * sum over k = -N..N of x[j+k] h[|k|], the signal being zero
 // outside 0..n-1, summed in 64 bits: the direct sum, and the same kernel
-// applied by overlap-add of FFT blocks. `progress` (0..1) may throw to stop.
+// applied by overlap-add of FFT blocks (which may be given y == x).
+// `progress` (0..1) may throw to stop.
 void brick_direct(const float* x, std::size_t n, const tbrickkernel& k, float* y,
                   const std::function<void(double)>& progress = {});
 void brick_overlap_add(const float* x, std::size_t n, const tbrickkernel& k, float* y,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/notes.h"
@@ -33,18 +34,22 @@ const tnumberfield r_delay{"Delay", -1000000, 1000000, "s"};
 
 // Applies f to every sample of every signal; the output keeps the input's
 // length.
+// Applies f to every sample of every signal in place; signal i passes
+// its index to f as the second argument when f takes one.
 template <class F>
 void each_sample(tprocstep& s, tprocenv& env, F f) {
-    s.props.resize(s.inarr.size());
-    s.outarr.resize(s.inarr.size());
+    steps::take_input(s);
     std::size_t bad = 0;
-    for (std::size_t i = 0; i < s.inarr.size(); ++i) {
-        const tsinglearr& x = s.inarr[i];
-        tsinglearr y(x.size());
-        for (std::size_t j = 0; j < x.size(); ++j) y[j] = static_cast<float>(f(x[j]));
-        bad += steps::count_new_nonfinite(x, y);
-        s.outarr[i] = std::move(y);
-        env.progress(static_cast<double>(i + 1) / s.inarr.size());
+    for (std::size_t i = 0; i < s.outarr.size(); ++i) {
+        for (float& v : s.outarr[i]) {
+            const float x = v;
+            if constexpr (std::is_invocable_v<F, float, std::size_t>)
+                v = static_cast<float>(f(x, i));
+            else
+                v = static_cast<float>(f(x));
+            bad += !std::isfinite(v) && std::isfinite(x);
+        }
+        env.progress(static_cast<double>(i + 1) / s.outarr.size());
     }
     steps::note_nonfinite(env, s, bad);
 }
@@ -367,18 +372,14 @@ void tthreshold::run_process(tprocenv& env) {
     if (!usehysteresis) {
         each_sample(*this, env, [&](float x) { return x > hithres ? outhi : outlo; });
     } else {
-        props.resize(inarr.size());
-        outarr.resize(inarr.size());
-        for (std::size_t i = 0; i < inarr.size(); ++i) {
-            const tsinglearr& x = inarr[i];
-            tsinglearr y(x.size());
+        steps::take_input(*this);
+        for (tsinglearr& y : outarr) {
             bool high = false;
-            for (std::size_t j = 0; j < x.size(); ++j) {
-                if (!high && x[j] > hithres) high = true;
-                else if (high && x[j] < lothres) high = false;
-                y[j] = static_cast<float>(high ? outhi : outlo);
+            for (float& v : y) {
+                if (!high && v > hithres) high = true;
+                else if (high && v < lothres) high = false;
+                v = static_cast<float>(high ? outhi : outlo);
             }
-            outarr[i] = std::move(y);
         }
     }
     const std::string suffix = usehysteresis
@@ -441,18 +442,16 @@ void tquantize::run_process(tprocenv& env) {
     else
         check_param(*this, r_qsize, absolutesize);
     props.resize(inarr.size());
-    outarr.resize(inarr.size());
-    for (std::size_t i = 0; i < inarr.size(); ++i) {
-        const double q = method == 0 ? 2 * props[i].fsd / nsteps : absolutesize;
-        if (!(q != 0) || !std::isfinite(q))
+    std::vector<double> q(props.size());
+    for (std::size_t i = 0; i < props.size(); ++i) {
+        q[i] = method == 0 ? 2 * props[i].fsd / nsteps : absolutesize;
+        if (!(q[i] != 0) || !std::isfinite(q[i]))
             steps::step_error(*this, "the quantization step is 0 (a full scale of 0)");
-        const tsinglearr& x = inarr[i];
-        tsinglearr y(x.size());
-        for (std::size_t j = 0; j < x.size(); ++j) y[j] = static_cast<float>(q * round_even(x[j] / q));
-        outarr[i] = std::move(y);
-        props[i].name += method == 0 ? " Qn=" + std::to_string(nsteps) : " Qstep=" + num(absolutesize);
-        steps::float_format(props[i]);
-        env.progress(static_cast<double>(i + 1) / inarr.size());
+    }
+    each_sample(*this, env, [&](float x, std::size_t i) { return q[i] * round_even(x / q[i]); });
+    for (tchannelproperties& p : props) {
+        p.name += method == 0 ? " Qn=" + std::to_string(nsteps) : " Qstep=" + num(absolutesize);
+        steps::float_format(p);
     }
 }
 
@@ -535,9 +534,9 @@ void tvaluelist::open_proc(const std::string& id, TSetting& s) {
     read_reallist(s, id, key(), values, missing());
 }
 
-void tdelay::run_process(tprocenv& env) {
+void tdelay::run_process(tprocenv&) {
     for (std::size_t i = 0; i < inarr.size(); ++i) check_param(*this, r_delay, value(i));
-    tprocstep::run_process(env);
+    steps::take_input(*this);
     for (std::size_t i = 0; i < outarr.size(); ++i) {
         tchannelproperties& p = props[i];
         const double d = value(i);
@@ -552,32 +551,26 @@ std::string tdelay::get_procname() const { return "Delay " + reallist_to_text(va
 
 void tadd::run_process(tprocenv& env) {
     if (!inarr.empty()) value(0);
-    tprocstep::run_process(env);
-    std::size_t bad = 0;
+    std::vector<double> t(inarr.size());
+    for (std::size_t i = 0; i < t.size(); ++i) t[i] = value(i);
+    each_sample(*this, env, [&t](float x, std::size_t i) { return x + t[i]; });
     for (std::size_t i = 0; i < outarr.size(); ++i) {
-        const double t = value(i);
-        for (float& v : outarr[i]) v = static_cast<float>(v + t);
-        bad += steps::count_new_nonfinite(inarr[i], outarr[i]);
-        props[i].name += " + " + num(t);
+        props[i].name += " + " + num(value(i));
         steps::float_format(props[i]);
     }
-    steps::note_nonfinite(env, *this, bad);
 }
 
 std::string tadd::get_procname() const { return "Add " + reallist_to_text(values); }
 
 void tmultiply::run_process(tprocenv& env) {
     if (!inarr.empty()) value(0);
-    tprocstep::run_process(env);
-    std::size_t bad = 0;
+    std::vector<double> f(inarr.size());
+    for (std::size_t i = 0; i < f.size(); ++i) f[i] = value(i);
+    each_sample(*this, env, [&f](float x, std::size_t i) { return x * f[i]; });
     for (std::size_t i = 0; i < outarr.size(); ++i) {
-        const double f = value(i);
-        for (float& v : outarr[i]) v = static_cast<float>(v * f);
-        bad += steps::count_new_nonfinite(inarr[i], outarr[i]);
-        props[i].name += " * " + num(f);
+        props[i].name += " * " + num(value(i));
         steps::float_format(props[i]);
     }
-    steps::note_nonfinite(env, *this, bad);
 }
 
 std::string tmultiply::get_procname() const { return "Multiply by " + reallist_to_text(values); }

@@ -58,6 +58,12 @@ void new_signal_props(std::vector<tchannelproperties>& props, double fs) {
     float_format(p);
 }
 
+void take_input(tprocstep& step) {
+    step.outarr = std::move(step.inarr);
+    step.inarr.clear();
+    step.props.resize(step.outarr.size());
+}
+
 std::size_t count_new_nonfinite(const tsinglearr& in, const tsinglearr& out) {
     std::size_t n = 0;
     for (std::size_t j = 0; j < out.size(); ++j)

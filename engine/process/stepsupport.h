@@ -44,6 +44,12 @@ inline void float_format(tchannelproperties& p) {
     p.format = tFormat::ieeefloat;
 }
 
+// Moves the input working set into the output, for steps that compute each
+// signal in place (the input is not needed after the step, and a new array
+// of a long signal costs more than the arithmetic), and gives props one
+// record per signal.
+void take_input(tprocstep& step);
+
 // The number of samples that are not finite in `out` where `in` is finite
 // (the same length, or in empty to count them all).
 std::size_t count_new_nonfinite(const tsinglearr& in, const tsinglearr& out);

@@ -200,6 +200,9 @@ TEST_F(tfiltertest, OverlapAddEqualsTheDirectSum) {
             }
             EXPECT_EQ(a[j], static_cast<float>(k.g * s)) << j;
         }
+        tsinglearr c = x;  // in place
+        brick_overlap_add(c.data(), c.size(), k, c.data());
+        EXPECT_EQ(c, b);
         float worst = 0, peak = 0;
         for (std::size_t j = 0; j < x.size(); ++j) {
             worst = std::max(worst, std::fabs(a[j] - b[j]));
