@@ -50,6 +50,9 @@ int run_process_job(const std::string& procpath, const std::vector<std::string>&
         message = r.error.empty() ? r.status : terminal_text(r.error);
         return exit_input;
     }
+    // What the run had to say besides "Done" (steps not available yet,
+    // samples that became infinite, zero divisors).
+    if (r.status != "Done ") std::fprintf(stderr, "%s\n", terminal_text(r.status).c_str());
     if (profile)
         for (const std::string& l : runner.profile_lines(steps)) std::printf("%s\n", l.c_str());
     // Without --format a WAVE file keeps the coding its channels came with.

@@ -101,6 +101,14 @@ check gen-bad 1 "$cli" run "$work/bad2.tessalproc" "$work/a.wav" -o "$work/h.tes
 grep -q "LP filter 4000 Hz, Q 0.707: The corner frequency (4000 Hz) must be below half the sampling rate (4000 Hz)" "$work/err" || fail "gen-bad: message"
 [ ! -e "$work/h.tessal" ] || fail "gen-bad: wrote a file"
 
+# Division by a silent channel: the zero divisors give 0 and the run says so.
+sox -D -n -r 8000 -c 2 -b 16 "$work/z.wav" synth 0.1 sine 300 sine 0
+printf '[Common]\nnsteps=3\n[Step_0]\nprocid=load\nChanno=0\n[Step_1]\nprocid=divch\nChanno=1\n[Step_2]\nprocid=save\nChanno=-1\nFSDMode=0\n' >"$work/div.tessalproc"
+check div-run 0 "$cli" run "$work/div.tessalproc" "$work/z.wav" -o "$work/d.tessal"
+grep -q "^Done (Divide by channel 1: 800 samples divided by 0 set to 0)$" "$work/err" || { fail "div: status"; cat "$work/err"; }
+"$cli" dump "$work/d.tessal" --channel 2 | sort -u >"$work/got"
+[ "$(cat "$work/got")" = "0" ] || fail "div: not all 0"
+
 # --each: every file on its own, one line each, a broken file does not stop the rest.
 mkdir "$work/in" "$work/out.d"
 for i in 1 2 3 4 5; do sox -n -r 8000 -c 2 -b 16 "$work/in/f$i.wav" synth 0.2 sine $((300 * i)) sine 100; done
