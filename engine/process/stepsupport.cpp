@@ -64,13 +64,6 @@ void take_input(tprocstep& step) {
     step.props.resize(step.outarr.size());
 }
 
-std::size_t count_new_nonfinite(const tsinglearr& in, const tsinglearr& out) {
-    std::size_t n = 0;
-    for (std::size_t j = 0; j < out.size(); ++j)
-        if (!std::isfinite(out[j]) && (in.empty() || j >= in.size() || std::isfinite(in[j]))) ++n;
-    return n;
-}
-
 void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count) {
     if (count == 0) return;
     env.note(step.get_procname() + ": " + std::to_string(count) +

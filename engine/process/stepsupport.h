@@ -50,9 +50,6 @@ inline void float_format(tchannelproperties& p) {
 // record per signal.
 void take_input(tprocstep& step);
 
-// The number of samples that are not finite in `out` where `in` is finite
-// (the same length, or in empty to count them all).
-std::size_t count_new_nonfinite(const tsinglearr& in, const tsinglearr& out);
 // Tells the run how many samples `step` made infinite or not a number.
 void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count);
 
