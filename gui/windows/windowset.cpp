@@ -76,7 +76,7 @@ void twindowset::create() {
 
 void twindowset::destroy() {
     // Later windows first, the way they were made in reverse.
-    for (auto it = extra_.rbegin(); it != extra_.rend(); ++it) delete *it;
+    for (auto it = extra_.rbegin(); it != extra_.rend(); ++it) delete it->data();
     for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) delete *it;
     extra_.clear();
     windows_.clear();
@@ -96,8 +96,17 @@ void twindowset::show(twindowid id) {
     w->activateWindow();
 }
 
+int twindowset::processing_window_count() const {
+    int n = 1;
+    for (const auto& w : extra_)
+        if (w) ++n;
+    return n;
+}
+
 QWidget* twindowset::add_processing_window() {
-    QWidget* w = new tplaceholderwindow(window_caption(twindowid::processing), owner_);
+    const tfactory& make = factories_[static_cast<int>(twindowid::processing)];
+    QWidget* w = make ? make(owner_) : nullptr;
+    if (!w) w = new tplaceholderwindow(window_caption(twindowid::processing), owner_);
     extra_.push_back(w);
     fit_window_on_screen(w, owner_);
     w->show();
