@@ -42,7 +42,9 @@ tprocessingmodule::tprocessingmodule(tappcontext& ctx)
     ctx.filecommands.open_process = [&ctx, first](const QString& path) {
         if (!first()) return;
         ctx.windows.show(twindowid::processing);
-        run_guarded(nullptr, [&] { first()->open_file(path); }, false);
+        run_guarded(nullptr, [&] {
+            if (first()->confirm_discard()) first()->open_file(path);
+        }, false);
     };
     // At Exit every modified process is named in the one question; Yes
     // offers to save each of them.

@@ -62,6 +62,7 @@ tprocessingwindow::tprocessingwindow(tappcontext& ctx, tprocessrun& runner, QWid
     auto act = [&](const char* id, const char* caption, const char* hint,
                    std::function<void()> f) {
         QAction* a = bar->addAction(caption);
+        a->setIconText(caption);  // tool buttons would drop the "..."
         a->setObjectName(id);
         if (*hint) {
             a->setToolTip(hint);
@@ -323,7 +324,7 @@ void tprocessingwindow::drop_files(const QStringList& paths) {
     if (lower_extension(first.toStdString()) != ".tessalproc") return;
     show();
     raise();
-    open_file(first);
+    if (confirm_discard()) open_file(first);
 }
 
 void tprocessingwindow::dragEnterEvent(QDragEnterEvent* e) {

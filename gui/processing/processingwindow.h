@@ -62,7 +62,8 @@ public:
     void move_up();
     void move_down();
     void set_enabled(bool v);
-    // Files dropped on the window: the first is opened when it is a process.
+    // Files dropped on the window: the first is opened when it is a process
+    // (after the question about a modified process).
     void drop_files(const QStringList& paths);
     // Asks to save a modified process; false when the user cancelled.
     bool confirm_discard();

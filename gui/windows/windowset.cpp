@@ -85,6 +85,10 @@ void twindowset::destroy() {
 QWidget* twindowset::find(const QString& caption) const {
     for (QWidget* w : windows_)
         if (w->windowTitle() == caption) return w;
+    // A window whose caption follows its content (the processing window
+    // names its process) is found by its usual caption too.
+    for (std::size_t i = 0; i < windows_.size(); ++i)
+        if (window_caption(static_cast<twindowid>(i)) == caption) return windows_[i];
     return nullptr;
 }
 

@@ -51,7 +51,8 @@ public:
     void destroy();
 
     QWidget* window(twindowid id) const { return windows_.at(static_cast<int>(id)); }
-    // The first window with this caption, or null.
+    // The first window with this caption (or, failing that, whose usual
+    // caption it is), or null.
     QWidget* find(const QString& caption) const;
     void show(twindowid id);
     // A further processing window, made by the processing window's factory
