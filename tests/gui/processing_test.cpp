@@ -223,6 +223,13 @@ TEST(Processing, BuildSaveReopenAndRunAFourStepProcess) {
     EXPECT_TRUE(pw->steps_list()->count() == 0);
     EXPECT_EQ(runcmd->text(), "&Run process");
     EXPECT_FALSE(pw->run_action()->isEnabled());
+    // The recent-process list in the Process menu opens it again.
+    ASSERT_EQ(f.w.settings().proc()->entry_actions().size(), 1u);
+    f.w.settings().proc()->entry_actions()[0]->trigger();
+    QApplication::processEvents();  // the menu acts after the click
+    EXPECT_EQ(pw->steps_list()->count(), 4);
+    EXPECT_EQ(pw->process().name(), first.toStdString());
+    trigger(pw, "newaction");
     pw->choose_open_name = [first] { return first; };
     trigger(pw, "openaction");
     EXPECT_EQ(lines(pw), (std::vector<std::string>{"Load from channel 1", "Save to channel N (copy)",
@@ -232,12 +239,23 @@ TEST(Processing, BuildSaveReopenAndRunAFourStepProcess) {
     trigger(pw, "saveaction");
     const auto a = ini(first), b = ini(second);
     EXPECT_EQ(a, b);
+    QFile fa(first), fb(second);
+    ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
+    EXPECT_EQ(fa.readAll(), fb.readAll());  // the same text, key for key
     EXPECT_EQ(a.at("Step_1").at("fsdmode"), "2");
     EXPECT_EQ(a.at("Step_1").at("channelname"), "copy");
     EXPECT_EQ(a.at("Step_2").at("enabled"), "0");
 
-    // Run it from the main window's Process menu.
+    // Run it from the main window's Process menu, with the profile logged.
+    trigger(pw, "logperfaction");
+    EXPECT_TRUE(pw->logperf());
     runcmd->trigger();
+    const std::vector<std::string>& log = f.w.context().measurements.datalog.lines();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[0].rfind(" ---- Process performance profiling ", 0), 0u) << log[0];
+    EXPECT_EQ(log[1].rfind("Total process execution time: ", 0), 0u) << log[1];
+    EXPECT_EQ(log[4], "0 s \t0.000% \tDelete channel 0");  // off: no time
+    EXPECT_TRUE(f.w.windows().window(twindowid::datalog)->isVisible());
     tdocument& doc = f.w.document();
     ASSERT_EQ(doc.totnchans(), 3);  // the delete step was off
     EXPECT_EQ(doc.channel(2).name(), "copy");
