@@ -88,7 +88,6 @@ tprocessingwindow* tprocessingmodule::make_window(QWidget* owner) {
 }
 
 tprocessingwindow* tprocessingmodule::window() const {
-    if (ctx.windows.processing_window_count() < 1) return nullptr;
     try {
         return qobject_cast<tprocessingwindow*>(ctx.windows.window(twindowid::processing));
     } catch (const std::out_of_range&) {

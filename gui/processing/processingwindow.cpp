@@ -289,11 +289,13 @@ void tprocessingwindow::open_file(const QString& path) {
     proc_.defaultsampfreq = ctx_.doc.prefs.DefaultSampFreq;
     try {
         proc_.open(path.toStdString());
-    } catch (...) {
-        // The steps read before the bad one stay, under the file's name.
+    } catch (const std::exception& e) {
+        // The steps read before the bad one stay, under the file's name, so
+        // the message says what went wrong and nothing more.
         refresh();
         if (onnameset) onnameset(path);
-        throw;
+        show_error(e.what());
+        return;
     }
     refresh();
     if (onnameset) onnameset(path);

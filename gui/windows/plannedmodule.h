@@ -6,8 +6,6 @@
 // its command and adds its window factory, and the line here goes.
 #pragma once
 
-#include <QString>
-
 #include "gui/context/appcontext.h"
 
 namespace tessal {

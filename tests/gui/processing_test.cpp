@@ -347,6 +347,20 @@ TEST(Processing, EditingEdgeCases) {
     EXPECT_EQ(pw->process().name(), file.fileName().toStdString());
     EXPECT_FALSE(pw->process().modified());
 
+    // A file that goes wrong halfway: the steps before the bad one stay,
+    // under the file's name, and the error is shown.
+    QFile bad(f.dir.filePath("bad.tessalproc"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("[Common]\nnsteps=3\n[Step_0]\nprocid=delete\n[Step_1]\nprocid=bogus\n");
+    bad.close();
+    pw->choose_open_name = [&bad] { return bad.fileName(); };
+    const std::size_t before = f.prompter.asked.size();
+    trigger(pw, "openaction");
+    EXPECT_EQ(lines(pw), std::vector<std::string>{"Delete channel N"});
+    EXPECT_EQ(pw->windowTitle(), bad.fileName() + " - Tessal");
+    ASSERT_EQ(f.prompter.asked.size(), before + 1);
+    EXPECT_EQ(f.prompter.asked.back().text, "Invalid procid: -1");
+
     // A further process window is a window of its own.
     f.w.commands().action("addprocessaction")->trigger();
     EXPECT_EQ(f.w.windows().processing_window_count(), 2);
