@@ -21,6 +21,7 @@
 #include "engine/process/procregistry.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/platform/filefilter.h"
 #include "gui/processing/processrun.h"
 #include "gui/processing/stepformdialog.h"
 
@@ -28,7 +29,8 @@ namespace tessal {
 
 namespace {
 
-const char* const processfilter = "Tessal processes (*.tessalproc);;All files (*)";
+const char* const processfilter =
+    "Tessal processes (*.tessalproc)|*.tessalproc|All files (*.*)|*.*";
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -275,7 +277,8 @@ void tprocessingwindow::open_dialog() {
     if (choose_open_name) {
         path = choose_open_name();
     } else {
-        QFileDialog d(this, "Open process", QFileInfo(q(proc_.name())).path(), processfilter);
+        QFileDialog d(this, "Open process", QFileInfo(q(proc_.name())).path());
+        d.setNameFilters(qt_filters(processfilter));
         d.setFileMode(QFileDialog::ExistingFile);
         d.setAcceptMode(QFileDialog::AcceptOpen);
         if (!proc_.name().empty()) d.selectFile(q(proc_.name()));
@@ -306,7 +309,8 @@ bool tprocessingwindow::save_dialog() {
     if (choose_save_name) {
         path = choose_save_name();
     } else {
-        QFileDialog d(this, "Save process", QFileInfo(q(proc_.name())).path(), processfilter);
+        QFileDialog d(this, "Save process", QFileInfo(q(proc_.name())).path());
+        d.setNameFilters(qt_filters(processfilter));
         d.setAcceptMode(QFileDialog::AcceptSave);
         d.setDefaultSuffix("tessalproc");
         if (!proc_.name().empty()) d.selectFile(q(proc_.name()));
