@@ -17,7 +17,9 @@ tprocessrun::~tprocessrun() {
 }
 
 bool tprocessrun::eventFilter(QObject* o, QEvent* e) {
-    if (!running_) return QObject::eventFilter(o, e);
+    // A message a step shows (a warning box) is modal itself and must be
+    // answerable.
+    if (!running_ || QApplication::activeModalWidget()) return QObject::eventFilter(o, e);
     switch (e->type()) {
         case QEvent::KeyPress:
             if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) cancel();

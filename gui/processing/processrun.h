@@ -4,7 +4,8 @@
 // (at most about 20 times a second) it lets Qt paint and deliver input, and
 // an event filter on the application lets through only Esc, which cancels
 // the run. Every other key, click and close waits until the run is over,
-// so nobody edits the document while a step works on it. The running
+// so nobody edits the document while a step works on it (a message box a
+// step opens takes its own input as usual). The running
 // step's text and a progress bar show in the main window's status bar.
 #pragma once
 
