@@ -1,10 +1,14 @@
 // tessal: the GUI program.
 //
 //   tessal [files...]
-//   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [files...]
+//   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [--cursor T]
+//          [--select FROM TO] [--freqcursor HZ] [files...]
 //
 // With --screenshot the main window (or the secondary window with that
 // caption) is laid out at 1280x800, rendered to a PNG, and the program ends.
+// --cursor, --select and --freqcursor place the time cursor, the selection
+// and the shared frequency cursor first, so analysis windows show a chosen
+// moment.
 // Without a display it then runs on the offscreen platform.
 #include <QApplication>
 #include <QAbstractItemView>
@@ -23,7 +27,7 @@
 #include "gui/settings/tmainsettings.h"
 
 int main(int argc, char** argv) {
-    QString screenshot, windowcaption, menu;
+    QString screenshot, windowcaption, menu, cursor, freqcursor, selfrom, selto;
     bool wantscreenshot = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0) wantscreenshot = true;
@@ -50,6 +54,14 @@ int main(int argc, char** argv) {
             value(windowcaption);
         else if (a == "--menu")
             value(menu);
+        else if (a == "--cursor")
+            value(cursor);
+        else if (a == "--freqcursor")
+            value(freqcursor);
+        else if (a == "--select") {
+            value(selfrom);
+            value(selto);
+        }
         else
             files << a;
     }
@@ -59,6 +71,9 @@ int main(int argc, char** argv) {
     if (wantscreenshot) tessal::tmainsettings::set_writes_allowed(false);
     tessal::TMainWindow w;
     w.first_activation(files);
+    if (!selfrom.isEmpty()) w.document().theglobal.set_selection(selfrom.toDouble(), selto.toDouble());
+    if (!cursor.isEmpty()) w.document().theglobal.set_timecursor(cursor.toDouble());
+    if (!freqcursor.isEmpty()) w.document().theglobal.set_freqcursor(freqcursor.toDouble());
     // The offscreen platform has no real screen: screenshots there are
     // drawn at one fixed size. On a real screen the window keeps the size
     // it opens at on that screen.

@@ -188,13 +188,13 @@ bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, 
     return true;
 }
 
-// ---------------------------------------------------------------- frame slots
+// ---------------------------------------------------------------- frame fslots
 
 const tspectrum& tspectrumframes::frame(const tchannel& ch, int chno, const tspectrumsettings& s,
                                         double t, bool* computed) {
     if (chno < 0) chno = 0;
-    if (slots.size() <= static_cast<std::size_t>(chno)) slots.resize(static_cast<std::size_t>(chno) + 1);
-    tslot& slot = slots[static_cast<std::size_t>(chno)];
+    if (fslots.size() <= static_cast<std::size_t>(chno)) fslots.resize(static_cast<std::size_t>(chno) + 1);
+    tslot& slot = fslots[static_cast<std::size_t>(chno)];
     if (slot.valid && slot.t == t && slot.fs == ch.sampfreq && slot.settings == s) {
         if (computed) *computed = false;
         return slot.spec;
@@ -213,13 +213,13 @@ const tspectrum& tspectrumframes::frame(const tchannel& ch, int chno, const tspe
 }
 
 void tspectrumframes::clear() {
-    for (tslot& s : slots) s.valid = false;
+    for (tslot& s : fslots) s.valid = false;
 }
 
 void tspectrumframes::channel_changed(const tchannelchange& change) {
-    for (std::size_t i = 0; i < slots.size(); ++i)
-        if (slots[i].valid && change.touches(static_cast<int>(i), slots[i].first, slots[i].last))
-            slots[i].valid = false;
+    for (std::size_t i = 0; i < fslots.size(); ++i)
+        if (fslots[i].valid && change.touches(static_cast<int>(i), fslots[i].first, fslots[i].last))
+            fslots[i].valid = false;
 }
 
 double spectral_centroid(const tspectrum& s) {

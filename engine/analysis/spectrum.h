@@ -130,7 +130,7 @@ private:
 // The single-frame spectra of the shown channels, one slot per channel, each
 // with its own workspace. A slot holds while the channel's samples under its
 // frame, the settings and the frame position stay; change notices drop the
-// slots they touch. Recomputing a slot allocates nothing once its frame
+// fslots they touch. Recomputing a slot allocates nothing once its frame
 // length is fixed.
 class tspectrumframes : public tviewlistener {
 public:
@@ -159,7 +159,7 @@ private:
         tspectrumworkspace ws;
         tspectrum spec;
     };
-    std::vector<tslot> slots;
+    std::vector<tslot> fslots;
     tglobal* fglobal = nullptr;
 };
 

@@ -20,6 +20,7 @@
 #include "gui/commands/commandguard.h"
 #include "gui/measurements/tmeasurementcommands.h"
 #include "gui/settings/tmainsettings.h"
+#include "gui/spectrum/spectrummodule.h"
 #include "gui/view/viewmodule.h"
 #include "gui/windows/plannedmodule.h"
 
@@ -50,6 +51,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     edit_ = add_module<teditingcommands>();
     labels_ = add_module<tlabelsmodule>();
     settings_ = add_module<tmainsettings>();
+    add_module<tspectrummodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");
