@@ -181,6 +181,7 @@ void tspectrumwindow::build_ui() {
     fl->addWidget(windowcombo_);
     fl->addWidget(new QLabel("Bandwidth [Hz]"));
     bwedit_ = new QLineEdit("50");
+    bwedit_->setObjectName("bandwidthedit");
     fl->addWidget(bwedit_);
     lengthlabel_ = new QLabel;
     fl->addWidget(lengthlabel_);
@@ -890,7 +891,18 @@ void tspectrumwindow::logspectrumactionExecute() {
     const tspectrumlog log = spectrum_log(*s, reference(c), doc.prefs);
     QWidget* logwindow = ctx_.windows.window(twindowid::datalog);
     if (logwindow) logwindow->hide();
-    for (const std::string& line : log.lines) ctx_.measurements.datalog.add_line(log.heading, line);
+    // The log window follows once, after the last line, not per line.
+    tdatalog& datalog = ctx_.measurements.datalog;
+    auto changed = std::move(datalog.changed);
+    datalog.changed = nullptr;
+    try {
+        for (const std::string& line : log.lines) datalog.add_line(log.heading, line);
+    } catch (...) {
+        datalog.changed = std::move(changed);
+        throw;
+    }
+    datalog.changed = std::move(changed);
+    if (datalog.changed) datalog.changed();
     ctx_.windows.show(twindowid::datalog);
 }
 
