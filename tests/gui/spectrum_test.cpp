@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 
 #include "gui/mainwindow/mainwindow.h"
@@ -375,4 +376,46 @@ TEST(SpectrumWindow, BandsAskAndSettingsPersist) {
     // A missing file changes nothing.
     g.win->load_settings_from(dir.filePath("none.ini"));
     EXPECT_EQ(g.win->state().fft.bw, 125);
+}
+
+TEST(SpectrumWindow, ExportedSvgDrawsTheCurveAndTheAxes) {
+    tspectrumfixture f;
+    f.doc().theglobal.set_timecursor(1.0);
+    f.doc().theglobal.set_freqcursor(1000);
+    tspectrumstate st = f.win->state();
+    st.showgrid = false;  // any ink in the plot is the curve's
+    f.win->set_state(st);
+    QTemporaryDir dir;
+    const QString svg = dir.filePath("spectrum.svg");
+    QString error;
+    ASSERT_TRUE(f.win->plot()->export_file(svg, QSize(1000, 600), &error)) << error.toStdString();
+    QSvgRenderer renderer(svg);
+    ASSERT_TRUE(renderer.isValid());
+    QImage drawn(1000, 600, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    {
+        QPainter p(&drawn);
+        renderer.render(&p);
+    }
+    if (const char* keep = std::getenv("TESSAL_KEEP_EXPORT")) drawn.save(keep);
+    // The peak of the 1 kHz line (-22.6 dB) lies on the curve drawn in the
+    // channel's colour (black), and the red frequency cursor runs through it.
+    TPlotPanel* plot = f.win->plot();
+    const int yw = plot->yaxis()->width();
+    const int ph = 600 - plot->xaxis()->height();
+    TAxis& fa = plot->xaxis()->axis();
+    TAxis& la = plot->yaxis()->axis();
+    const int oldw = fa.GetWidth(), oldh = la.GetHeight();
+    fa.SetWidth(1000 - yw);
+    la.SetHeight(ph);
+    const int px = yw + fa.value_to_pixel(1000), py = la.value_to_pixel(-22.6);
+    fa.SetWidth(oldw);
+    la.SetHeight(oldh);
+    auto ink = [](const QColor& c) { return std::abs(c.red() - c.green()) < 30 && c.red() < 200; };
+    EXPECT_GT(count_pixels(drawn, QRect(px - 5, py + 2, 11, 12), ink), 2);
+    // (A renderer that smooths lines spreads the 1-pixel cursor over two.)
+    auto pink = [](const QColor& c) { return c.red() > 180 && c.red() - c.green() > 60; };
+    EXPECT_GT(count_pixels(drawn, QRect(px - 2, 0, 5, ph), pink), ph / 2);
+    EXPECT_GT(count_pixels(drawn, QRect(0, 0, yw - 6, ph), dark), 20);  // level labels
+    EXPECT_GT(count_pixels(drawn, QRect(yw, ph + 6, 1000 - yw, 20), dark), 20);  // frequency labels
 }
