@@ -1,6 +1,8 @@
 #include "engine/analysis/spectrum.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -153,7 +155,8 @@ void tspectrumworkspace::frame(const tsampleview& v, const tspectrumsettings& s,
 
 bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, double t1,
                               double t2, tspectrum& out, const std::atomic<bool>* cancel,
-                              const std::function<void(double)>& progress) {
+                              const std::function<void(double)>& progress,
+                              const std::atomic<long long>* available) {
     out.ltas = true;
     out.fs = v.fs;
     out.t1 = t1;
@@ -176,7 +179,15 @@ bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, 
     do {
         if (cancel && (frames & 15) == 0 && cancel->load(std::memory_order_relaxed)) return false;
         if (progress && (frames & 255) == 0) progress(static_cast<double>(p - p1) / total);
-        fill(v, spectrum_frame_start(p, N, s.winpos), N);
+        const long long start = spectrum_frame_start(p, N, s.winpos);
+        if (available) {
+            const long long need = std::clamp(start + N - v.xshift, 0LL, v.size);
+            while (available->load(std::memory_order_acquire) < need) {
+                if (cancel && cancel->load(std::memory_order_relaxed)) return false;
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        }
+        fill(v, start, N);
         const double* a2 = fft.GetOutAbs2().data();
         for (std::size_t k = 0; k <= M / 2; ++k) acc[k] += a2[k];
         ++frames;

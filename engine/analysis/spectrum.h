@@ -114,10 +114,13 @@ public:
     void frame(const tsampleview& v, const tspectrumsettings& s, double t, tspectrum& out);
     // The LTAS over t1..t2 (t1 <= t2) into `out`. `cancel` (may be null) is
     // polled between frames; `progress` (may be empty) hears the fraction
-    // done now and then. False when cancelled (out is then unusable).
+    // done now and then. With `available` (a worker whose samples are still
+    // being copied in), a frame waits until that many samples of v.data are
+    // there. False when cancelled (out is then unusable).
     bool ltas(const tsampleview& v, const tspectrumsettings& s, double t1, double t2,
               tspectrum& out, const std::atomic<bool>* cancel = nullptr,
-              const std::function<void(double)>& progress = {});
+              const std::function<void(double)>& progress = {},
+              const std::atomic<long long>* available = nullptr);
 
 private:
     bool prepare(const tsampleview& v, const tspectrumsettings& s, long long& N);

@@ -66,17 +66,24 @@ QWidget* scrolled(QWidget* page) {
 
 }  // namespace
 
-// A long LTAS on a worker: the samples it reads are copies made on the UI
-// thread; the results wait here until the UI thread takes them.
+// A long LTAS on a worker. The samples it reads are copies made on the UI
+// thread, a chunk per turn of the event loop (so an hour of samples never
+// holds the window up); the worker's frames wait for the chunks they need.
+// The results wait here until the UI thread takes them.
 struct tspectrumwindow::tltasrun {
     struct tjob {
-        int chno;
+        int chno = 0;
         tanalysiskey key;
-        tsamplecopy samples;
-        double t1, t2;
+        double t1 = 0, t2 = 0;
+        // The copy: channel samples from `source` on, `size` of them, of
+        // which `filled` are in so far.
+        std::unique_ptr<float[]> data;
+        long long size = 0, source = 0, xshift = 0;
+        double fs = 0;
+        std::atomic<long long> filled{0};
         tspectrum result;
     };
-    std::vector<tjob> jobs;
+    std::vector<std::unique_ptr<tjob>> jobs;
     tspectrumsettings settings;
     std::atomic<bool> cancel{false};
     std::atomic<bool> done{false};
@@ -284,6 +291,11 @@ void tspectrumwindow::build_ui() {
     progress_->setVisible(false);
     status_->addPermanentWidget(progress_);
     outer->addWidget(status_);
+    feedtimer_ = new QTimer(this);
+    feedtimer_->setInterval(0);
+    connect(feedtimer_, &QTimer::timeout, this, [this] {
+        if (!feed_ltas()) feedtimer_->stop();
+    });
     progresstimer_ = new QTimer(this);
     progresstimer_->setInterval(100);
     connect(progresstimer_, &QTimer::timeout, this, [this] {
@@ -520,8 +532,15 @@ void tspectrumwindow::invalidate_paintboxes(bool) {
     if (isVisible()) plot_->mark_dirty();
 }
 
-void tspectrumwindow::channel_changed(const tchannelchange&) {
-    // The frame slots and the LTAS cache drop what the change touched.
+void tspectrumwindow::channel_changed(const tchannelchange& change) {
+    // The frame slots and the LTAS cache drop what the change touched; a run
+    // still copying samples the change touched starts again.
+    if (run_)
+        for (const auto& j : run_->jobs)
+            if (change.touches(j->chno, j->source, j->source + j->size)) {
+                cancel_ltas();
+                break;
+            }
     if (isVisible()) plot_->mark_dirty();
 }
 
@@ -590,7 +609,7 @@ void tspectrumwindow::ensure_ltas() {
             const tchannel& ch = doc.channel(missing[i]);
             double t1 = 0, t2 = 0;
             ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
-            same = run_->jobs[i].key == ltas_key(ch, missing[i], st_.fft, t1, t2);
+            same = run_->jobs[i]->key == ltas_key(ch, missing[i], st_.fft, t1, t2);
         }
         if (same) return;
     }
@@ -624,21 +643,35 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
         ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
         long long first = 0, last = 0;
         ltas_sample_range(st_.fft, ch.sampfreq, t1, t2, first, last);
-        run->jobs.push_back({chno, ltas_key(ch, chno, st_.fft, t1, t2), copy_samples(ch, first, last), t1, t2, {}});
+        auto j = std::make_unique<tltasrun::tjob>();
+        j->chno = chno;
+        j->key = ltas_key(ch, chno, st_.fft, t1, t2);
+        j->t1 = t1;
+        j->t2 = t2;
+        const long long count = static_cast<long long>(ch.sig.size());
+        const long long a = std::clamp(first - ch.xshift, 0LL, count);
+        const long long b = std::clamp(last - ch.xshift, a, count);
+        j->source = a;
+        j->size = b - a;
+        j->xshift = ch.xshift + a;
+        j->fs = ch.sampfreq;
+        j->data.reset(new float[static_cast<std::size_t>(std::max(1LL, j->size))]);  // not touched yet
+        run->jobs.push_back(std::move(j));
     }
     tltasrun* r = run.get();
     r->thread = std::thread([r, this] {
         tspectrumworkspace ws;
         const double n = static_cast<double>(r->jobs.size());
         for (std::size_t i = 0; i < r->jobs.size(); ++i) {
-            auto& j = r->jobs[i];
+            tltasrun::tjob& j = *r->jobs[i];
             r->current = j.chno;
-            const bool ok = ws.ltas(j.samples.view(), r->settings, j.t1, j.t2, j.result, &r->cancel,
+            const tsampleview v{j.data.get(), j.size, j.xshift, j.fs};
+            const bool ok = ws.ltas(v, r->settings, j.t1, j.t2, j.result, &r->cancel,
                                     [r, i, n](double p) {
                                         r->permille = static_cast<int>((static_cast<double>(i) + p) / n * 1000);
-                                    });
+                                    },
+                                    &j.filled);
             if (!ok) return;
-            j.samples = {};
         }
         r->done = true;
         QMetaObject::invokeMethod(this, [this, r] {
@@ -649,9 +682,28 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
     progress_->setValue(0);
     progress_->setVisible(true);
     progresstimer_->start();
+    feedtimer_->start();
+}
+
+// One chunk of samples into the run, on the UI thread. False when all are in.
+bool tspectrumwindow::feed_ltas() {
+    if (!run_) return false;
+    constexpr long long chunk = 1 << 20;
+    for (auto& jp : run_->jobs) {
+        tltasrun::tjob& j = *jp;
+        const long long done = j.filled.load(std::memory_order_relaxed);
+        if (done >= j.size) continue;
+        const tchannel& ch = ctx_.doc.channel(j.chno);
+        const long long n = std::min(chunk, j.size - done);
+        std::copy_n(ch.sig.data() + j.source + done, n, j.data.get() + done);
+        j.filled.store(done + n, std::memory_order_release);
+        return true;
+    }
+    return false;
 }
 
 void tspectrumwindow::cancel_ltas() {
+    feedtimer_->stop();
     if (!run_) return;
     run_->cancel = true;
     if (run_->thread.joinable()) run_->thread.join();
@@ -661,13 +713,14 @@ void tspectrumwindow::cancel_ltas() {
 }
 
 void tspectrumwindow::take_ltas_results() {
+    feedtimer_->stop();
     if (!run_) return;
     if (run_->thread.joinable()) run_->thread.join();
     if (run_->done && !run_->cancel) {
         for (auto& j : run_->jobs) {
-            if (st_.fsnapmode == 3 && j.chno == snap_channel())
-                ctx_.doc.theglobal.set_freqcursor(spectral_centroid(j.result));
-            ltascache_.store(j.key, std::move(j.result));
+            if (st_.fsnapmode == 3 && j->chno == snap_channel())
+                ctx_.doc.theglobal.set_freqcursor(spectral_centroid(j->result));
+            ltascache_.store(j->key, std::move(j->result));
         }
     }
     run_.reset();
@@ -680,6 +733,8 @@ void tspectrumwindow::take_ltas_results() {
 void tspectrumwindow::wait_for_ltas() {
     ensure_ltas();
     if (run_) {
+        while (feed_ltas()) {
+        }
         if (run_->thread.joinable()) run_->thread.join();
         take_ltas_results();
     }

@@ -127,6 +127,7 @@ private:
     void ensure_ltas();
     void start_ltas(std::vector<int> channels);
     void cancel_ltas();
+    bool feed_ltas();
     void take_ltas_results();
     void update_readouts();
     void update_enablings();
@@ -155,6 +156,7 @@ private:
     QToolBar* toolbar_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTimer* progresstimer_ = nullptr;
+    QTimer* feedtimer_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QComboBox* windowcombo_ = nullptr;
     QLineEdit* bwedit_ = nullptr;

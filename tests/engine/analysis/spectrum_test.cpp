@@ -13,6 +13,7 @@
 #include <new>
 #include <numbers>
 #include <random>
+#include <thread>
 
 #include "engine/analysis/spectrum.h"
 #include "engine/core/tchannel.h"
@@ -224,6 +225,29 @@ TEST(Spectrum, LtasFramesAndCancelling) {
     ws.ltas(sample_view(ch), s, 0.5, 1.5, a);
     ws.ltas(copy.view(), s, 0.5, 1.5, b);
     EXPECT_EQ(a.mag, b.mag);
+    // Samples still arriving: frames wait for them, and give the same LTAS;
+    // cancelling stops a waiting run.
+    {
+        std::vector<float> late(x.size(), 0.0f);
+        std::atomic<long long> filled{0};
+        std::thread feeder([&] {
+            for (std::size_t i = 0; i < late.size(); i += 4096) {
+                const std::size_t n = std::min<std::size_t>(4096, late.size() - i);
+                std::copy_n(x.begin() + static_cast<long>(i), n, late.begin() + static_cast<long>(i));
+                filled.store(static_cast<long long>(i + n), std::memory_order_release);
+            }
+        });
+        tspectrum fed, whole;
+        ASSERT_TRUE(ws.ltas(view(late, fs), s, 0, 2, fed, nullptr, {}, &filled));
+        feeder.join();
+        ws.ltas(view(x, fs), s, 0, 2, whole);
+        EXPECT_EQ(fed.mag, whole.mag);
+        std::atomic<long long> none{0};
+        std::atomic<bool> stop{false};
+        std::thread canceller([&] { stop = true; });
+        EXPECT_FALSE(ws.ltas(view(late, fs), s, 0, 2, fed, &stop, {}, &none));
+        canceller.join();
+    }
     // The red/blue span comes smaller first.
     ch.cursors[1] = 1.5;
     ch.cursors[2] = 0.5;
