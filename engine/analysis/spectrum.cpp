@@ -388,6 +388,39 @@ tsnapresult snap_to_peak(const tspectrum& s, double f, double R) {
             m0 + delta * (g - h) / 2 + delta * delta * ((g + h) / 2 - m0)};
 }
 
+tspectrumf0 spectrum_f0(const tspectrum& s) {
+    tspectrumf0 r;
+    if (s.M < 4 || !(s.fs > 0)) return r;
+    const double M = static_cast<double>(s.M);
+    const long long last = static_cast<long long>(s.M / 2);
+    auto power = [&](long long k) {
+        const double m = s.mag[static_cast<std::size_t>(std::clamp(k, 0LL, last))];
+        return m * m;
+    };
+    const long long lo = std::max(1LL, static_cast<long long>(std::ceil(50 * M / s.fs)));
+    const long long hi = std::min(last, static_cast<long long>(2000 * M / s.fs));
+    long long peak = -1;
+    for (long long k = lo; k <= hi; ++k)
+        if (peak < 0 || power(k) > power(peak)) peak = k;
+    if (peak < 0 || !(power(peak) > 0)) return r;
+    r.peakfreq = s.bin_freq(static_cast<double>(peak));
+    double best = -1;
+    for (int i = 1; i <= 20; ++i) {
+        const double f0 = r.peakfreq / i;
+        if (!(f0 > 50)) break;
+        double score = 0;
+        for (int v = 1; v <= i && v * f0 < 2000; ++v)
+            score += power(std::llround(v * static_cast<double>(peak) / i));
+        if (score > best && power(std::llround(static_cast<double>(peak) / i)) > power(peak) / 1000) {
+            best = score;
+            r.f0 = f0;
+            r.harmonics = i;
+            r.valid = true;
+        }
+    }
+    return r;
+}
+
 // ---------------------------------------------------------------- logs
 
 tspectrumlog spectrum_log(const tspectrum& s, double R, const tpreferences& prefs) {

@@ -224,6 +224,18 @@ struct tsnapresult {
 tsnapresult snap_to_curve(const tspectrum& s, double f, double R);
 tsnapresult snap_to_peak(const tspectrum& s, double f, double R);
 
+// The window's hidden F0 display: the strongest bin between 50 and 2000 Hz,
+// and of the candidates peak / i (i = 1..20, above 50 Hz) the one whose
+// harmonics up to the peak carry the most power, as long as the power at
+// its own bin exceeds 1/1000 of the peak's. Single frames only.
+struct tspectrumf0 {
+    bool valid = false;
+    double peakfreq = 0;
+    double f0 = 0;
+    int harmonics = 0;  // v * f0 for v = 1..harmonics
+};
+tspectrumf0 spectrum_f0(const tspectrum& s);
+
 // ---------------------------------------------------------------- logs
 
 struct tspectrumlog {

@@ -149,6 +149,12 @@ void tspectrumwindow::build_ui() {
         });
         if (i == 3) a->setVisible(false);
     }
+    // "Show F0" exists but is hidden, like "Show centroid".
+    QAction* f0 = toolbar_->addAction("Show F0");
+    f0->setObjectName("showf0action");
+    f0->setCheckable(true);
+    f0->setVisible(false);
+    connect(f0, &QAction::toggled, this, [this] { plot_->mark_dirty(); });
     toolbar_->addSeparator();
     QAction* lock = toolbar_->addAction("Lock snap ch.");
     lock->setObjectName("locksnapaction");
@@ -633,6 +639,20 @@ void tspectrumwindow::ensure_ltas() {
     start_ltas(std::move(missing));
 }
 
+void tspectrumwindow::compute_ltas_now(int chno) {
+    tdocument& doc = ctx_.doc;
+    if (chno < 0 || chno >= doc.totnchans()) return;
+    const tchannel& ch = doc.channel(chno);
+    double t1 = 0, t2 = 0;
+    ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
+    const tanalysiskey key = ltas_key(ch, chno, st_.fft, t1, t2);
+    if (ltascache_.find(key)) return;
+    tspectrumworkspace ws;
+    tspectrum s;
+    ws.ltas(sample_view(ch), st_.fft, t1, t2, s);
+    ltascache_.store(key, std::move(s));
+}
+
 void tspectrumwindow::start_ltas(std::vector<int> channels) {
     tdocument& doc = ctx_.doc;
     auto run = std::make_unique<tltasrun>();
@@ -758,6 +778,7 @@ void tspectrumwindow::paint_layer(QPainter& p, const QSize& size) {
         const double R = reference(chno);
         draw_curve(p, size, *s, R, bgr(ctx_.doc.channel(chno).color));
         if (st_.fltasmode != 0) draw_fcp_and_bands(p, size, chno, *s, R);
+        else if (action("showf0action")->isChecked()) draw_f0(p, size, *s);
     }
     if (st_.fltasmode == 0) ctx_.window->statusBar()->showMessage("Done ");
 }
@@ -847,6 +868,22 @@ void tspectrumwindow::draw_fcp_and_bands(QPainter& p, const QSize& size, int chn
         p.setPen(Qt::black);
     }
     (void)chno;
+}
+
+// The hidden F0 display: harmonics in blue, the peak in red, F0 in green.
+void tspectrumwindow::draw_f0(QPainter& p, const QSize& size, const tspectrum& s) {
+    const tspectrumf0 f = spectrum_f0(s);
+    if (!f.valid) return;
+    TAxis& fa = plot_->xaxis()->axis();
+    auto line = [&](double hz, QColor c) {
+        p.setPen(c);
+        const int x = fa.value_to_notclippedpixel(hz);
+        p.drawLine(x, 0, x, size.height());
+    };
+    for (int v = 1; v <= f.harmonics; ++v) line(v * f.f0, Qt::blue);
+    line(f.peakfreq, Qt::red);
+    line(f.f0, Qt::darkGreen);
+    p.setPen(Qt::black);
 }
 
 void tspectrumwindow::paint_overlay(QPainter& p, const QSize& size) {
@@ -940,7 +977,10 @@ void tspectrumwindow::logspectrumactionExecute() {
     tdocument& doc = ctx_.doc;
     if (doc.totnchans() == 0) return;
     const int c = doc.thischanno();
-    if (st_.fltasmode != 0) wait_for_ltas();
+    if (st_.fltasmode != 0) {
+        wait_for_ltas();
+        compute_ltas_now(c);  // the current channel may not be ticked
+    }
     const tspectrum* s = spectrum_of(c);
     if (!s) return;
     const tspectrumlog log = spectrum_log(*s, reference(c), doc.prefs);

@@ -122,12 +122,14 @@ private:
     void apply_freqaxis();
     void paint_layer(QPainter& p, const QSize& size);
     void paint_overlay(QPainter& p, const QSize& size);
+    void draw_f0(QPainter& p, const QSize& size, const tspectrum& s);
     void draw_curve(QPainter& p, const QSize& size, const tspectrum& s, double R, QColor color);
     void draw_fcp_and_bands(QPainter& p, const QSize& size, int chno, const tspectrum& s, double R);
     void ensure_ltas();
     void start_ltas(std::vector<int> channels);
     void cancel_ltas();
     bool feed_ltas();
+    void compute_ltas_now(int chno);
     void take_ltas_results();
     void update_readouts();
     void update_enablings();

@@ -361,6 +361,32 @@ TEST(Spectrum, SnappingAndCentroid) {
     EXPECT_DOUBLE_EQ(spectral_centroid(line), 3000);
 }
 
+TEST(Spectrum, HiddenF0FindsTheFundamentalBelowAStrongerHarmonic) {
+    // Harmonics of 200 Hz with the third the strongest: the peak is at
+    // 600 Hz and F0 is 600 / 3.
+    const double fs = 16000;
+    std::vector<float> x(16000);
+    const double amps[] = {0.1, 0.2, 0.5, 0.1, 0.05};
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        double v = 0;
+        for (int h = 0; h < 5; ++h) v += amps[h] * std::sin(2 * std::numbers::pi * 200 * (h + 1) * i / fs);
+        x[i] = static_cast<float>(v);
+    }
+    tspectrumsettings s;
+    s.bw = 12.5;  // 5120 samples, 8192-point FFT: 1.95 Hz bins, 200 Hz exact on none
+    tspectrumworkspace ws;
+    tspectrum out;
+    ws.frame(view(x, fs), s, 0.5, out);
+    const tspectrumf0 f = spectrum_f0(out);
+    ASSERT_TRUE(f.valid);
+    EXPECT_NEAR(f.peakfreq, 600, 1.0);
+    EXPECT_EQ(f.harmonics, 3);
+    EXPECT_NEAR(f.f0, 200, 0.5);
+    tspectrum silent = out;
+    std::fill(silent.mag.begin(), silent.mag.end(), 0.0);
+    EXPECT_FALSE(spectrum_f0(silent).valid);
+}
+
 TEST(Spectrum, FrameSlotsFollowChangeNoticesAndDoNotAllocate) {
     tdocument doc;
     tchannel& ch = doc.create_channel(0);
