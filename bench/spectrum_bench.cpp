@@ -5,6 +5,10 @@
 // is computed again through the per-channel frame slots. The budget it is
 // read against is one display frame at 60 Hz, 16.7 ms.
 //
+// spectrum_drag/N: the same as the window sees it: the time cursor moves,
+// the window's plot repaints (N frames computed, N curves drawn on the grid)
+// on the offscreen platform.
+//
 // ltas/3600 beside fftw_ltas/3600: the long-term average spectrum of an
 // hour at 44.1 kHz (90000 frames with 50 % overlap), ours through TFFT and
 // the same frames, window and averaging through an FFTW real-input plan
@@ -21,6 +25,14 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/fftwindows.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/settings/tmainsettings.h"
+#include "gui/spectrum/tspectrumwindow.h"
+#include "gui/widgets/tplotpanel.h"
+
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -54,6 +66,42 @@ void spectrum_frame(benchmark::State& state) {
     }
 }
 BENCHMARK(spectrum_frame)->Arg(1)->Arg(4)->Arg(8)->Unit(benchmark::kMicrosecond);
+
+void spectrum_drag(benchmark::State& state) {
+    static int argc = 1;
+    static char name[] = "tessal-bench";
+    static char* argv[] = {name, nullptr};
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static std::unique_ptr<QApplication> app;
+    if (!QApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
+    const int n = static_cast<int>(state.range(0));
+    tmainsettings::set_writes_allowed(false);  // the user's settings stay as they are
+    auto w = std::make_unique<TMainWindow>();
+    w->first_activation({});
+    tdocument& doc = w->document();
+    doc.set_totnchans(n);
+    for (int c = 0; c < n; ++c) {
+        tchannel& ch = doc.channel(c);
+        ch.sampfreq = fs;
+        ch.sig.resize(static_cast<std::size_t>(60 * fs));
+        fill_noise(ch.sig, 7 + c);
+        ch.showspectrum = true;
+    }
+    doc.theglobal.channels_changed();
+    w->windows().show(twindowid::spectrum);
+    auto* win = dynamic_cast<tspectrumwindow*>(w->windows().window(twindowid::spectrum));
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    QWidget* canvas = win->plot()->canvas();
+    double t = 1.0;
+    for (auto _ : state) {
+        t += 0.001;
+        if (t > 59) t = 1.0;
+        doc.theglobal.set_timecursor(t);
+        canvas->repaint();
+    }
+    state.SetLabel(std::to_string(canvas->width()) + "x" + std::to_string(canvas->height()) + " px plot");
+}
+BENCHMARK(spectrum_drag)->Arg(1)->Arg(4)->Arg(8)->Unit(benchmark::kMicrosecond);
 
 const std::vector<float>& hour() {
     static const std::vector<float> x = [] {
