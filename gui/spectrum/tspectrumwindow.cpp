@@ -85,6 +85,7 @@ struct tspectrumwindow::tltasrun {
     };
     std::vector<std::unique_ptr<tjob>> jobs;
     tspectrumsettings settings;
+    unsigned long long id = 0;  // which run a queued hand-back belongs to
     std::atomic<bool> cancel{false};
     std::atomic<bool> done{false};
     std::atomic<int> permille{0};
@@ -657,6 +658,7 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
     tdocument& doc = ctx_.doc;
     auto run = std::make_unique<tltasrun>();
     run->settings = st_.fft;
+    run->id = ++runcount_;
     for (int chno : channels) {
         const tchannel& ch = doc.channel(chno);
         double t1 = 0, t2 = 0;
@@ -694,8 +696,9 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
             if (!ok) return;
         }
         r->done = true;
-        QMetaObject::invokeMethod(this, [this, r] {
-            if (run_.get() == r) take_ltas_results();
+        const unsigned long long id = r->id;
+        QMetaObject::invokeMethod(this, [this, id] {
+            if (run_ && run_->id == id) take_ltas_results();
         }, Qt::QueuedConnection);
     });
     run_ = std::move(run);

@@ -144,6 +144,7 @@ private:
     tspectrumframes frames_;
     tanalysiscache<tspectrum> ltascache_;
     std::unique_ptr<tltasrun> run_;
+    unsigned long long runcount_ = 0;
     double flcursor_ = 0;
     bool crosshair_ = false;
     int flockchanno_ = 0;
