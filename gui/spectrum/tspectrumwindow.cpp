@@ -128,6 +128,7 @@ void tspectrumwindow::build_ui() {
     QAction* logcursor = add("logcursoraction", "Log cursor", &tspectrumwindow::logcursoractionExecute);
     logcursor->setShortcut(QKeySequence("F5"));
     logcursor->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(logcursor);  // F5 anywhere in this window (the main window's F5 elsewhere)
     add("logspectrumaction", "Log spectrum", &tspectrumwindow::logspectrumactionExecute);
     add("logmeasaction", "Log meas.", &tspectrumwindow::logmeasactionExecute);
     QAction* showlog = toolbar_->addAction("Show log");
