@@ -163,7 +163,7 @@ void tspectrumwindow::build_ui() {
     lock->setCheckable(true);
     connect(lock, &QAction::triggered, this, [this](bool on) {
         st_.locksnap = on;
-        if (on) flockchanno_ = ctx_.doc.totnchans() > 0 ? ctx_.doc.thischanno() : 0;
+        lock_.set_locked(on, ctx_.doc);
         update_readouts();
     });
     QAction* grid = toolbar_->addAction("Show grid");
@@ -453,6 +453,7 @@ void tspectrumwindow::settings_changed() {
 
 void tspectrumwindow::set_state(const tspectrumstate& s) {
     st_ = s;
+    if (st_.locksnap != lock_.locked()) lock_.set_locked(st_.locksnap, ctx_.doc);
     if (st_.fltasmode == 2) show_red_blue_marks(ctx_.doc, ctx_.view, true);
     ctx_.doc.spectrummode = st_.fltasmode != 0 ? 1 : 0;
     write_controls();
@@ -488,7 +489,6 @@ void tspectrumwindow::rebuild_channels() {
     double fsmax = 0;
     for (int i = 0; i < doc.totnchans(); ++i) fsmax = std::max(fsmax, doc.channel(i).sampfreq);
     plot_->xaxis()->axis().SetMaxHiValue(std::max(fsmax, 10000.0) / 2);
-    if (flockchanno_ >= doc.totnchans()) flockchanno_ = 0;
     plot_->mark_dirty();
 }
 
@@ -569,7 +569,7 @@ std::vector<int> tspectrumwindow::shown_channels() const {
 int tspectrumwindow::snap_channel() const {
     const int n = ctx_.doc.totnchans();
     if (n == 0) return -1;
-    return std::clamp(st_.locksnap ? flockchanno_ : ctx_.doc.thischanno(), 0, n - 1);
+    return std::clamp(lock_.channel(ctx_.doc), 0, n - 1);
 }
 
 const tspectrum* tspectrumwindow::spectrum_of(int chno) {
@@ -908,7 +908,6 @@ void tspectrumwindow::paint_overlay(QPainter& p, const QSize& size) {
 
 void tspectrumwindow::cursor_at(int x, int yp) {
     tdocument& doc = ctx_.doc;
-    if (!st_.locksnap && doc.totnchans() > 0) flockchanno_ = doc.thischanno();
     const int c = snap_channel();
     TAxis& f = plot_->xaxis()->axis();
     TAxis& y = plot_->yaxis()->axis();

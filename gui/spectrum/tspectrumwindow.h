@@ -24,6 +24,7 @@
 
 #include "engine/analysis/spectrum.h"
 #include "engine/core/tviewlistener.h"
+#include "gui/widgets/tplotpanel.h"
 
 class QAction;
 class QActionGroup;
@@ -147,7 +148,7 @@ private:
     unsigned long long runcount_ = 0;
     double flcursor_ = 0;
     bool crosshair_ = false;
-    int flockchanno_ = 0;
+    TChannelLock lock_;  // "Lock snap ch."
     bool updating_ = false;
     bool settingcursor_ = false;
     // Per-column buffers of the curve drawing, reused between paints.

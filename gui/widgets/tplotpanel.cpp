@@ -221,6 +221,20 @@ void paint_plot_grid(QPainter& p, TAxis& x, TAxis& y, const QSize& size) {
     }
 }
 
+// --------------------------------------------------------------- lock
+
+void TChannelLock::set_locked(bool on, const tdocument& doc) {
+    locked_ = on;
+    if (on) channo_ = doc.totnchans() > 0 ? doc.thischanno() : 0;
+}
+
+int TChannelLock::channel(const tdocument& doc) const {
+    const int n = doc.totnchans();
+    if (n == 0) return -1;
+    if (!locked_) return doc.thischanno();
+    return channo_ >= 0 && channo_ < n ? channo_ : 0;
+}
+
 // --------------------------------------------------------------- check list
 
 TChannelCheckList::TChannelCheckList(QWidget* parent) : QListWidget(parent) {

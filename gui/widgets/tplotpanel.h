@@ -13,9 +13,9 @@
 // are on the plot's context menu; windows add them to their tool bars too.
 //
 // Also here, for the tool windows: the grid under a plot (a line at every
-// tick, grey for major ticks, silver for minor), a channel check list that
-// keeps its ticks when the channel list is rebuilt, and fixed-width status
-// panels.
+// tick, grey for major ticks, silver for minor), the "Lock channel" rule, a
+// channel check list that keeps its ticks when the channel list is rebuilt,
+// and fixed-width status panels.
 #pragma once
 
 #include <QImage>
@@ -80,6 +80,22 @@ private:
 // The grid of a plot: a vertical line at every tick of `x`, a horizontal
 // line at every tick of `y`.
 void paint_plot_grid(QPainter& p, TAxis& x, TAxis& y, const QSize& size);
+
+// "Lock channel": a tool window follows the main window's current channel
+// until it is locked, then keeps the channel it was locked to (the first
+// channel when that one is gone).
+class TChannelLock {
+public:
+    bool locked() const { return locked_; }
+    // Locking takes the current channel.
+    void set_locked(bool on, const tdocument& doc);
+    // The channel followed now; -1 without channels.
+    int channel(const tdocument& doc) const;
+
+private:
+    bool locked_ = false;
+    int channo_ = 0;
+};
 
 // Channel check list, one line per channel: its index, ": " and its name.
 class TChannelCheckList : public QListWidget {

@@ -160,6 +160,43 @@ TEST(PlotPanel, LayerIsCachedOverlayIsNotAndExportsReadBack) {
     EXPECT_FALSE(QFile::exists(dir.filePath("tiny.png")));
 }
 
+TEST(PlotPanel, ChannelLockCheckListAndStatusPanels) {
+    tdocument doc;
+    sine_channels(doc);
+    TChannelLock lock;
+    doc.set_thischanno(1);
+    EXPECT_EQ(lock.channel(doc), 1);
+    lock.set_locked(true, doc);
+    doc.set_thischanno(0);
+    EXPECT_EQ(lock.channel(doc), 1);  // stays where it was locked
+    doc.set_totnchans(1);
+    EXPECT_EQ(lock.channel(doc), 0);  // that channel is gone
+    lock.set_locked(false, doc);
+    doc.set_totnchans(0);
+    EXPECT_EQ(lock.channel(doc), -1);
+
+    sine_channels(doc);
+    TChannelCheckList list;
+    std::vector<std::pair<int, bool>> heard;
+    QObject::connect(&list, &TChannelCheckList::checks_changed,
+                     [&](int c, bool on) { heard.emplace_back(c, on); });
+    list.rebuild(doc, [](int i) { return i == 1; });
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(list.item(0)->text(), "0: a");
+    EXPECT_FALSE(list.is_checked(0));
+    EXPECT_TRUE(list.is_checked(1));
+    EXPECT_TRUE(heard.empty());  // rebuilding tells nobody
+    list.set_checked(0, true);
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0], std::make_pair(0, true));
+
+    TStatusPanels status({160, 160, 50});
+    status.set_text(1, "L=-3.00 dB");
+    status.set_text(7, "nowhere");
+    EXPECT_EQ(status.text(1), "L=-3.00 dB");
+    EXPECT_EQ(status.text(7), "");
+}
+
 TEST(SpectrumWindow, ShowsAndLogsWhatTheEngineComputes) {
     tspectrumfixture f;
     ASSERT_NE(f.win, nullptr);
