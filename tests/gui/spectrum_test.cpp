@@ -230,12 +230,20 @@ TEST(SpectrumWindow, ShowsAndLogsWhatTheEngineComputes) {
         return QString();
     }();
     EXPECT_EQ(readout, "Window length: 80 ms");
+    // Every window at 40 Hz: factor / 40 Hz (25, 50, 50, 50 and 100 ms).
     tspectrumstate st = f.win->state();
-    st.fft.fftwin = TFFTWindow::rectangle;
+    const char* lengths[] = {"25", "50", "50", "50", "100"};
+    for (int i = 0; i < 5; ++i) {
+        st.fft.fftwin = static_cast<TFFTWindow>(i);
+        st.fft.bw = 40;
+        f.win->set_state(st);
+        bool found = false;
+        for (QLabel* l : f.win->findChildren<QLabel*>())
+            found = found || l->text() == QString("Window length: %1 ms").arg(lengths[i]);
+        EXPECT_TRUE(found) << lengths[i];
+    }
+    st.fft.bw = 50;
     f.win->set_state(st);
-    bool found = false;
-    for (QLabel* l : f.win->findChildren<QLabel*>()) found = found || l->text() == "Window length: 20 ms";
-    EXPECT_TRUE(found);
     bw->setText("fifty");
     emit bw->editingFinished();
     EXPECT_EQ(f.win->state().fft.bw, 50);
