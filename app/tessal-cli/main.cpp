@@ -26,6 +26,12 @@ const char* const usage =
     "                      the heading and values Log measurements would log for the\n"
     "                      selection (default the whole file, all channels); LIST holds\n"
     "                      item numbers 0..31 or keys such as RMSLevelRefA\n"
+    "  spectrum FILE [--channel N] [--at T | --ltas [--from S --to S]] [--window NAME]\n"
+    "         [--bandwidth HZ] [--relative 1|fsd|reference] [--fcp LO HI TLO THI]\n"
+    "         [--bands LO-HI,...]\n"
+    "                      the lines Log spectrum would log for the frame at T (default 0)\n"
+    "                      or the LTAS of S..S (default the whole file), then with --fcp\n"
+    "                      or --bands the heading and line of Log meas.\n"
     "  steps               the step types a process can hold: index, procid, name, help\n"
     "  run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]\n"
     "                      opens IN (adding further inputs), runs the process file on it\n"
@@ -47,6 +53,7 @@ const tentry commands[] = {
     {"dump", tessal::cli::cmd_dump},
     {"convert", tessal::cli::cmd_convert},
     {"measure", tessal::cli::cmd_measure},
+    {"spectrum", tessal::cli::cmd_spectrum},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
 };

@@ -1,12 +1,16 @@
 // tessal: the GUI program.
 //
 //   tessal [files...]
-//   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [--dialog STEP] [files...]
+//   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [--dialog STEP]
+//          [--cursor T] [--select FROM TO] [--freqcursor HZ] [files...]
 //
 // With --screenshot the main window (or the secondary window with that
 // caption) is laid out at 1280x800, rendered to a PNG, and the program ends.
 // --dialog shows the settings dialog of step STEP (counting from 0) of the
 // process in the processing window (a ".tessalproc" among the files).
+// --cursor, --select and --freqcursor place the time cursor, the selection
+// and the shared frequency cursor first, so analysis windows show a chosen
+// moment.
 // Without a display it then runs on the offscreen platform.
 #include <QApplication>
 #include <QAbstractItemView>
@@ -28,7 +32,7 @@
 #include "gui/settings/tmainsettings.h"
 
 int main(int argc, char** argv) {
-    QString screenshot, windowcaption, menu, dialogstep;
+    QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto;
     bool wantscreenshot = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0) wantscreenshot = true;
@@ -57,6 +61,14 @@ int main(int argc, char** argv) {
             value(menu);
         else if (a == "--dialog")
             value(dialogstep);
+        else if (a == "--cursor")
+            value(cursor);
+        else if (a == "--freqcursor")
+            value(freqcursor);
+        else if (a == "--select") {
+            value(selfrom);
+            value(selto);
+        }
         else
             files << a;
     }
@@ -66,6 +78,9 @@ int main(int argc, char** argv) {
     if (wantscreenshot) tessal::tmainsettings::set_writes_allowed(false);
     tessal::TMainWindow w;
     w.first_activation(files);
+    if (!selfrom.isEmpty()) w.document().theglobal.set_selection(selfrom.toDouble(), selto.toDouble());
+    if (!cursor.isEmpty()) w.document().theglobal.set_timecursor(cursor.toDouble());
+    if (!freqcursor.isEmpty()) w.document().theglobal.set_freqcursor(freqcursor.toDouble());
     // The offscreen platform has no real screen: screenshots there are
     // drawn at one fixed size. On a real screen the window keeps the size
     // it opens at on that screen.

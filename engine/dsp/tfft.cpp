@@ -121,6 +121,15 @@ void TFFT::SetInRe(tdoublearr values) {
     mark_outputs_dirty();
 }
 
+void TFFT::SwapInRe(tdoublearr& values) {
+    if (values.size() != fwindowsize) {
+        SetFFTSize(static_cast<std::int64_t>(values.size()));
+        SetWindowSize(static_cast<std::int64_t>(values.size()));
+    }
+    finre.swap(values);
+    mark_outputs_dirty();
+}
+
 void TFFT::SetInIm(tdoublearr values) {
     if (values.size() != fwindowsize) {
         SetFFTSize(static_cast<std::int64_t>(values.size()));

@@ -69,6 +69,10 @@ public:
     // later, the inputs are cut or zero-extended to W at the next transform.
     void SetInRe(tdoublearr values);
     void SetInIm(tdoublearr values);
+    // SetInRe without giving up storage: the input takes `values` and
+    // `values` gets the previous input's array back, so a caller that fills
+    // one frame after another allocates nothing once the sizes are fixed.
+    void SwapInRe(tdoublearr& values);
     const tdoublearr& GetInRe() const { return finre; }
     const tdoublearr& GetInIm() const { return finim; }
     // 16-bit samples as real input, with zero imaginary input.

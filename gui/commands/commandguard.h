@@ -36,7 +36,7 @@ bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsam
 
 // Paint steps named in the status text.
 enum class tpaintstep : char {
-    waveform = 'w', overlays = 'o', infoline = 'i', showbox = 's', axis = 'a'
+    waveform = 'w', overlays = 'o', infoline = 'i', showbox = 's', axis = 'a', plot = 'p'
 };
 // The status text of a failed channel paint: "Ykk! " + step letter + channel
 // (no number for a paint that belongs to no channel).

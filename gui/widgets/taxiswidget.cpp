@@ -152,11 +152,14 @@ void TAxisWidget::render_cache() {
     const int W = width(), H = height();
     cache_ = QPixmap(QSize(std::max(W, 1), std::max(H, 1)) * dpr);
     cache_.setDevicePixelRatio(dpr);
-    cache_.fill(bgr_color(axis_->GetBackgroundColor()));
     cachedirty_ = false;
-
-    TAxis& a = *axis_;
     QPainter p(&cache_);
+    paint_scale(p, W, H);
+}
+
+void TAxisWidget::paint_scale(QPainter& p, int W, int H) {
+    TAxis& a = *axis_;
+    p.fillRect(QRect(0, 0, W, H), bgr_color(a.GetBackgroundColor()));
     p.setFont(font());
     p.setPen(Qt::black);
     const QColor ink(Qt::black);

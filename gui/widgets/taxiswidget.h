@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QPainter>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -49,6 +50,11 @@ public:
     static QCursor drag_cursor(const QString& name);
 
     QSize sizeHint() const override;
+
+    // Paints the scale (background, ticks, labels, axis text) at the
+    // model's current length into any painter, W x H pixels from (0, 0):
+    // what the widget shows, and what an exported plot draws around it.
+    void paint_scale(QPainter& p, int W, int H);
 
 signals:
     // Mouse events, after the axis handled them.

@@ -362,6 +362,28 @@ TEST(TFFT, SizeRules) {
     EXPECT_EQ(fft.GetWindowSize(), 1000u);
 }
 
+TEST(TFFT, SwappedInputTransformsLikeATakenOverOne) {
+    tdoublearr x(300);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.1 * i) + 0.01 * i;
+    TFFT a, b;
+    a.SetInRe(x);
+    tdoublearr buf = x;
+    b.SwapInRe(buf);
+    EXPECT_EQ(b.GetFFTSize(), 512u);
+    EXPECT_EQ(b.GetWindowSize(), 300u);
+    EXPECT_EQ(a.GetOutAbs2(), b.GetOutAbs2());
+    // The caller gets the previous input's array back, and the next swap
+    // marks the outputs dirty.
+    tdoublearr y(300, 0.0);
+    y[5] = 1;
+    const double* ydata = y.data();
+    b.SwapInRe(y);
+    EXPECT_EQ(y, x);
+    EXPECT_EQ(b.GetInRe().data(), ydata);
+    a.SetInRe(b.GetInRe());
+    EXPECT_EQ(a.GetOutAbs2(), b.GetOutAbs2());
+}
+
 TEST(TFFT, OutOfRangeSizesRaiseWithTheirTexts) {
     TFFT fft;
     auto message = [](auto&& f) {

@@ -1,0 +1,154 @@
+// tessal-cli spectrum FILE [--channel N] [--at T | --ltas [--from S --to S]]
+// [--window NAME] [--bandwidth HZ] [--relative 1|fsd|reference]
+// [--fcp LO HI TLO THI] [--bands LO-HI,...]: the lines "Log spectrum" adds
+// to the data log (its heading, then one line per bin) for the frame at T
+// (default 0) or the long-term average spectrum over S..S (default the
+// whole file); with --fcp or --bands (LTAS only) the heading and line of
+// "Log meas." follow. --fcp takes the FCP range LO..HI and the trend line
+// ends TLO..THI in Hz.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+#include "commands.h"
+#include "engine/analysis/spectrum.h"
+#include "engine/core/tchannel.h"
+#include "engine/dsp/numformat.h"
+
+namespace tessal::cli {
+
+namespace {
+
+const char* const spectrum_usage =
+    "usage: tessal-cli spectrum FILE [--channel N] [--at T | --ltas [--from S --to S]]\n"
+    "         [--window NAME] [--bandwidth HZ] [--relative 1|fsd|reference]\n"
+    "         [--fcp LO HI TLO THI] [--bands LO-HI,...]\n";
+
+int usage_error(const char* why) {
+    if (why) std::fprintf(stderr, "tessal-cli: %s\n", why);
+    std::fputs(spectrum_usage, stderr);
+    return exit_usage;
+}
+
+bool parse_number(const std::string& s, double& v) { return try_parse_float(s, v) && std::isfinite(v); }
+
+bool parse_bands(const std::string& text, std::vector<tfreqband>& bands) {
+    std::stringstream ss(text);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+        const auto dash = item.find('-', 1);  // not a leading minus
+        if (dash == std::string::npos) return false;
+        tfreqband b;
+        if (!parse_number(item.substr(0, dash), b.lo) || !parse_number(item.substr(dash + 1), b.hi))
+            return false;
+        bands.push_back(b);
+    }
+    return !bands.empty();
+}
+
+}  // namespace
+
+int cmd_spectrum(int argc, char** argv) {
+    // --fcp takes four values: take it out before the common parsing.
+    std::vector<char*> rest(argv, argv + argc);
+    std::vector<std::string> fcpargs;
+    for (std::size_t i = 2; i < rest.size(); ++i)
+        if (std::strcmp(rest[i], "--fcp") == 0) {
+            if (i + 4 >= rest.size())
+                return usage_error("--fcp takes four frequencies: LO HI TLO THI");
+            fcpargs.assign(rest.begin() + static_cast<long>(i) + 1, rest.begin() + static_cast<long>(i) + 5);
+            rest.erase(rest.begin() + static_cast<long>(i), rest.begin() + static_cast<long>(i) + 5);
+            break;
+        }
+    targs a;
+    if (!parse_args(static_cast<int>(rest.size()), rest.data(), 2,
+                    {"--channel", "--at", "--from", "--to", "--window", "--bandwidth", "--relative",
+                     "--bands"},
+                    {"--ltas"}, a) ||
+        a.positional.size() != 1)
+        return usage_error(nullptr);
+    const bool ltas = a.has_flag("--ltas");
+    if (ltas && a.option("--at")) return usage_error("--at and --ltas exclude each other");
+    if (!ltas && (a.option("--from") || a.option("--to")))
+        return usage_error("--from and --to go with --ltas");
+
+    long long channo = 0;
+    try {
+        if (auto c = a.option("--channel")) channo = parse_int(*c);
+    } catch (const std::exception& e) {
+        return usage_error(e.what());
+    }
+    double at = 0, from = 0, to = 0;
+    if ((a.option("--at") && !parse_seconds(*a.option("--at"), at)) ||
+        (a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
+        (a.option("--to") && !parse_seconds(*a.option("--to"), to)))
+        return usage_error("--at, --from and --to take seconds");
+
+    tspectrumsettings s;
+    if (auto w = a.option("--window"); w && !spectrum_window_from_name(*w, s.fftwin))
+        return usage_error("--window is one of rectangular, Bartlett, Hamming, Hanning, Blackman");
+    if (auto b = a.option("--bandwidth"); b && !(parse_number(*b, s.bw) && s.bw > 0))
+        return usage_error("--bandwidth takes a positive frequency in Hz");
+    int relative = 0;
+    if (auto r = a.option("--relative")) {
+        if (*r == "1") relative = 0;
+        else if (*r == "fsd") relative = 1;
+        else if (*r == "reference") relative = 2;
+        else return usage_error("--relative is 1, fsd or reference");
+    }
+    tfcpsettings fcp;
+    const bool showfcp = !fcpargs.empty();
+    if (showfcp && !(parse_number(fcpargs[0], fcp.lofcpf) && parse_number(fcpargs[1], fcp.hifcpf) &&
+                     parse_number(fcpargs[2], fcp.lotrendlinef) &&
+                     parse_number(fcpargs[3], fcp.hitrendlinef)))
+        return usage_error("--fcp takes four frequencies: LO HI TLO THI");
+    std::vector<tfreqband> bands;
+    const bool showbands = a.option("--bands").has_value();
+    if (showbands && !parse_bands(*a.option("--bands"), bands))
+        return usage_error("--bands takes LO-HI pairs in Hz separated by commas, e.g. 0-2000,2000-5000");
+    if ((showfcp || showbands) && !ltas) return usage_error("--fcp and --bands measure an LTAS: add --ltas");
+
+    tclidocument d(true);
+    if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
+    tdocument& doc = d.doc;
+    if (channo < 0 || channo >= doc.totnchans()) {
+        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
+                     doc.totnchans());
+        return exit_input;
+    }
+    const tchannel& ch = doc.channel(static_cast<int>(channo));
+    if (spectrum_frame_length(s, ch.sampfreq) < 2) {
+        std::fputs("tessal-cli: the bandwidth gives no analysis window at this sampling rate\n", stderr);
+        return exit_usage;
+    }
+    const double R = level_reference(relative, ch.fsd(), ch.dbreference);
+    tspectrumworkspace ws;
+    tspectrum spec;
+    double t1 = at, t2 = at;
+    if (ltas) {
+        t1 = a.option("--from") ? from : doc.first_time();
+        t2 = a.option("--to") ? to : doc.last_time();
+        if (t2 < t1) std::swap(t1, t2);
+        ws.ltas(sample_view(ch), s, t1, t2, spec);
+    } else {
+        ws.frame(sample_view(ch), s, at, spec);
+    }
+    const tspectrumlog log = spectrum_log(spec, R, doc.prefs);
+    std::string out = log.heading + "\n";
+    for (const std::string& l : log.lines) out += l + "\n";
+    if (showfcp || showbands) {
+        tspectrummeas m;
+        m.chno = static_cast<int>(channo);
+        m.filename = ch.filename;
+        if (showfcp) m.trend = compute_fcp(spec, fcp);
+        m.bands = bands;
+        for (const tfreqband& b : bands) m.banddata.push_back(band_level(spec, b.lo, b.hi));
+        const tspectrumlog ml = measurement_log({m}, showfcp, showbands, t1, t2, doc.prefs);
+        out += ml.heading + "\n" + ml.lines.front() + "\n";
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return exit_ok;
+}
+
+}  // namespace tessal::cli

@@ -1,0 +1,37 @@
+#include "gui/spectrum/spectrummodule.h"
+
+#include <QDir>
+
+#include "gui/settings/tmainsettings.h"
+#include "gui/spectrum/tfrequencyrangedialog.h"
+#include "gui/spectrum/tspectrumwindow.h"
+
+namespace tessal {
+
+QString tspectrummodule::settings_path() {
+    return QDir(tmainsettings::settings_folder()).filePath("spectrumwindow.ini");
+}
+
+tspectrummodule::tspectrummodule(tappcontext& ctx) : tfeaturemodule(ctx) {
+    tappcontext& c = ctx;
+    ctx.commands.add({.id = "spectrumaction", .caption = "Spectrum",
+                      .handler = [&c] { c.windows.show(twindowid::spectrum); },
+                      .group = "analysis", .order = 20});
+    ctx.windows.add_factory(twindowid::spectrum, [this, &c](QWidget* owner) {
+        window_ = new tspectrumwindow(c, owner);
+        window_->load_settings_from(settings_path());
+        // Written when the window goes, at the end of the program.
+        window_->persist = [](const tspectrumwindow& w) {
+            if (!tmainsettings::writes_allowed()) return;
+            QDir().mkpath(tmainsettings::settings_folder());
+            w.save_settings_to(settings_path());
+        };
+        return window_;
+    });
+    ctx.windows.add_factory(twindowid::frequencyrange,
+                            [](QWidget* owner) { return new tfrequencyrangedialog(owner); });
+}
+
+tspectrummodule::~tspectrummodule() = default;
+
+}  // namespace tessal

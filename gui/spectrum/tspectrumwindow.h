@@ -1,0 +1,183 @@
+// The "Spectrum - Tessal" window: the magnitude spectrum in dB of every
+// ticked channel, one FFT frame at the main time cursor or the long-term
+// average spectrum (LTAS) over the selection or between the red and blue
+// marks, with the FCP and band levels on an LTAS, a frequency/level cursor
+// that can snap to the curve or to peaks, the shared frequency cursor, the
+// logs and "Make label".
+//
+// The numbers come from engine/analysis (frames kept per channel and
+// recomputed allocation-free as the cursor moves; LTAS kept in a cache
+// keyed by channel, span and settings). A short LTAS is computed at once;
+// a long one runs on a worker over a copy of the samples it needs, with
+// progress in the status bar, and is abandoned (cancelled and joined) as
+// soon as what is asked for changes. Only the channels shown are computed,
+// and only while the window is visible (spectra are computed when the plot
+// paints).
+#pragma once
+
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "engine/analysis/spectrum.h"
+#include "engine/core/tviewlistener.h"
+#include "gui/widgets/tplotpanel.h"
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+
+namespace tessal {
+
+class tappcontext;
+class TPlotPanel;
+class TChannelCheckList;
+class TStatusPanels;
+
+// What the window keeps between runs (and what tests set directly).
+struct tspectrumstate {
+    tspectrumsettings fft;
+    int relative = 0;      // 0 "1", 1 "FSD", 2 "Channel reference"
+    int freqaxis = 1;      // 0 linear, 1 logarithmic, 2 music notes
+    int fltasmode = 0;     // 0 none, 1 selection, 2 red/blue cursors
+    int fsnapmode = 0;     // 0 don't snap, 1 curve, 2 peak, 3 centroid
+    bool locksnap = false;
+    bool showgrid = true;
+    bool showfcp = false;
+    bool showbands = false;
+    tfcpsettings fcp;
+    std::vector<tfreqband> freqbands = default_freqbands();
+};
+
+class tspectrumwindow : public QWidget, public tviewlistener {
+    Q_OBJECT
+
+public:
+    tspectrumwindow(tappcontext& ctx, QWidget* owner);
+    ~tspectrumwindow() override;
+    QSize sizeHint() const override { return {780, 540}; }
+
+    TPlotPanel* plot() const { return plot_; }
+    TStatusPanels* status() const { return status_; }
+    QToolBar* toolbar() const { return toolbar_; }
+    QAction* action(const QString& objectname) const;
+    const tspectrumstate& state() const { return st_; }
+    // Replaces the settings and updates every control from them.
+    void set_state(const tspectrumstate& s);
+    // The spectrum the plot shows for channel `chno` (computing it if
+    // needed; an LTAS still on the worker gives null).
+    const tspectrum* spectrum_of(int chno);
+    // Waits for the LTAS worker and takes its results (tests, screenshots).
+    void wait_for_ltas();
+    // The frequency/level cursor as a mouse at plot pixel (x, y) sets it.
+    void cursor_at(int x, int y);
+    double level_cursor() const { return flcursor_; }
+    int snap_channel() const;
+
+    // Commands.
+    void logcursoractionExecute();
+    void logspectrumactionExecute();
+    void logmeasactionExecute();
+    void makelabelExecute();
+    // Band list editing; `ask` replaces the "Frequency range " dialog.
+    void add_band(double lo, double hi);
+    void remove_band(int index);  // asks first
+
+    // Settings persistence in the settings folder ("SpectrumWindow.ini").
+    void save_settings_to(const QString& path) const;
+    void load_settings_from(const QString& path);
+    // Called when the window is destroyed, to keep its settings.
+    std::function<void(const tspectrumwindow&)> persist;
+
+    // tviewlistener
+    void time_cursor_changed() override;
+    void main_cursor_changed(bool sel2) override;
+    void freq_cursor_changed(double f_hz) override;
+    void fix_things() override;
+    void channels_changed() override;
+    void invalidate_paintboxes(bool makebmps) override;
+    void channel_changed(const tchannelchange& change) override;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    struct tltasrun;
+    void build_ui();
+    void read_controls();
+    void write_controls();
+    void settings_changed();
+    void rebuild_channels();
+    void apply_freqaxis();
+    void paint_layer(QPainter& p, const QSize& size);
+    void paint_overlay(QPainter& p, const QSize& size);
+    void draw_f0(QPainter& p, const QSize& size, const tspectrum& s);
+    void draw_curve(QPainter& p, const QSize& size, const tspectrum& s, double R, QColor color);
+    void draw_fcp_and_bands(QPainter& p, const QSize& size, int chno, const tspectrum& s, double R);
+    void ensure_ltas();
+    void start_ltas(std::vector<int> channels);
+    void cancel_ltas();
+    bool feed_ltas();
+    void compute_ltas_now(int chno);
+    void take_ltas_results();
+    void update_readouts();
+    void update_enablings();
+    double reference(int chno) const;
+    std::vector<int> shown_channels() const;
+    tspectrummeas measure(int chno);
+    bool ask_range(double& lo, double& hi);
+    void refresh_bandlist();
+
+    tappcontext& ctx_;
+    tspectrumstate st_;
+    tspectrumframes frames_;
+    tanalysiscache<tspectrum> ltascache_;
+    std::unique_ptr<tltasrun> run_;
+    unsigned long long runcount_ = 0;
+    double flcursor_ = 0;
+    bool crosshair_ = false;
+    TChannelLock lock_;  // "Lock snap ch."
+    bool updating_ = false;
+    bool settingcursor_ = false;
+    // Per-column buffers of the curve drawing, reused between paints.
+    std::vector<int> colmin_;
+    std::vector<QPoint> points_;
+
+    TPlotPanel* plot_ = nullptr;
+    TStatusPanels* status_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QTimer* progresstimer_ = nullptr;
+    QTimer* feedtimer_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    QComboBox* windowcombo_ = nullptr;
+    QLineEdit* bwedit_ = nullptr;
+    QLabel* lengthlabel_ = nullptr;
+    QButtonGroup* relgroup_ = nullptr;
+    QButtonGroup* axisgroup_ = nullptr;
+    QButtonGroup* ltasgroup_ = nullptr;
+    QCheckBox* removedc_ = nullptr;
+    TChannelCheckList* channels_ = nullptr;
+    QCheckBox* showfcp_ = nullptr;
+    QLineEdit* trendlo_ = nullptr;
+    QLineEdit* trendhi_ = nullptr;
+    QLineEdit* fcplo_ = nullptr;
+    QLineEdit* fcphi_ = nullptr;
+    QCheckBox* showbands_ = nullptr;
+    QListWidget* bandlist_ = nullptr;
+    QActionGroup* snapgroup_ = nullptr;
+};
+
+}  // namespace tessal

@@ -1,0 +1,483 @@
+// The plot base and the spectrum window. The plot keeps its layer while
+// only the overlay changes, renders at any size and pixel ratio, and
+// exports PNG and SVG files that read back (the SVG through QSvgRenderer)
+// with the curve and the axis labels in them. The spectrum window shows
+// what the engine computes, logs exactly the engine's lines, snaps and
+// locks its cursor with the status texts, turns the red/blue marks on,
+// abandons a long LTAS when the selection moves, makes labels, edits bands
+// with the exact question, and keeps its settings in a file.
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/spectrum/tspectrumwindow.h"
+#include "gui/widgets/tplotpanel.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+// Counts pixels of a colour (approximately) inside a rectangle.
+int count_pixels(const QImage& img, const QRect& r, auto pred) {
+    int n = 0;
+    for (int y = std::max(0, r.top()); y <= std::min(img.height() - 1, r.bottom()); ++y)
+        for (int x = std::max(0, r.left()); x <= std::min(img.width() - 1, r.right()); ++x)
+            if (pred(img.pixelColor(x, y))) ++n;
+    return n;
+}
+bool dark(const QColor& c) { return c.red() < 100 && c.green() < 100 && c.blue() < 100; }
+bool reddish(const QColor& c) { return c.red() > 180 && c.green() < 90 && c.blue() < 90; }
+
+// A sine channel (and a second, louder one) at 16 kHz.
+void sine_channels(tdocument& doc, double seconds = 2.0, double fs = 16000) {
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        tchannel& ch = doc.channel(c);
+        ch.sampfreq = fs;
+        ch.filename = c ? "/data/b.wav" : "/data/a.wav";
+        ch.set_name(c ? "b" : "a");
+        ch.sig.resize(static_cast<std::size_t>(seconds * fs));
+        for (std::size_t i = 0; i < ch.sig.size(); ++i)
+            ch.sig[i] = static_cast<float>((0.25 + 0.25 * c) * std::sin(2 * std::numbers::pi * 1000 * i / fs) +
+                                           0.001 * std::sin(2 * std::numbers::pi * 3100 * i / fs));
+        ch.set_fsd(1);
+    }
+    doc.theglobal.channels_changed();
+}
+
+struct tspectrumfixture {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    tspectrumwindow* win = nullptr;
+    tspectrumfixture() {
+        w.first_activation({});
+        sine_channels(w.document());
+        win = dynamic_cast<tspectrumwindow*>(w.windows().window(twindowid::spectrum));
+        w.windows().show(twindowid::spectrum);
+        settle();
+    }
+    tdocument& doc() { return w.document(); }
+    tdatalog& log() { return w.context().measurements.datalog; }
+};
+
+}  // namespace
+
+TEST(PlotPanel, LayerIsCachedOverlayIsNotAndExportsReadBack) {
+    TPlotPanel panel;
+    int layers = 0, overlays = 0;
+    panel.yaxis()->axis().set_hilovalues(20, -80);
+    panel.yaxis()->axis().SetAxisText("[dB]");
+    panel.xaxis()->axis().set_hilovalues(1000, 0);
+    panel.xaxis()->axis().SetAxisText("[Hz]");
+    panel.paint_layer = [&](QPainter& p, const QSize& s) {
+        ++layers;
+        p.setPen(QPen(Qt::black, 2));
+        p.drawLine(0, s.height() / 2, s.width(), s.height() / 2);
+    };
+    panel.paint_overlay = [&](QPainter& p, const QSize& s) {
+        ++overlays;
+        p.setPen(Qt::red);
+        p.drawLine(s.width() / 3, 0, s.width() / 3, s.height());
+    };
+    panel.resize(400, 300);
+    panel.show();
+    settle();
+    panel.canvas()->repaint();
+    const int built = panel.layer_builds();
+    EXPECT_GE(built, 1);
+    // Cursor moves: overlay only.
+    for (int i = 0; i < 5; ++i) {
+        panel.update_overlay();
+        panel.canvas()->repaint();
+    }
+    EXPECT_EQ(panel.layer_builds(), built);
+    EXPECT_GT(overlays, 5);
+    panel.mark_dirty();
+    panel.canvas()->repaint();
+    EXPECT_EQ(panel.layer_builds(), built + 1);
+
+    // Any size and pixel ratio: the axes are laid out for the picture.
+    const QImage img = panel.render_image(QSize(800, 500), 2.0);
+    EXPECT_EQ(img.size(), QSize(1600, 1000));
+    const QImage one = panel.render_image(QSize(800, 500));
+    const int yw = panel.yaxis()->width();
+    // The curve at half the plot height, the cursor at a third of its width.
+    const int plotw = 800 - yw, ploth = 500 - panel.xaxis()->height();
+    EXPECT_GT(count_pixels(one, QRect(yw, ploth / 2 - 1, plotw, 3), dark), plotw / 2);
+    EXPECT_GT(count_pixels(one, QRect(yw + plotw / 3 - 1, 0, 3, ploth), reddish), ploth / 2);
+    // Labels of the axes are there (dark pixels left of and under the plot).
+    EXPECT_GT(count_pixels(one, QRect(0, 0, yw - 6, ploth), dark), 20);
+    EXPECT_GT(count_pixels(one, QRect(yw, ploth + 6, plotw, 20), dark), 20);
+    // The live panel's axes were put back.
+    EXPECT_EQ(panel.xaxis()->axis().GetWidth(), panel.xaxis()->width());
+
+    QTemporaryDir dir;
+    const QString png = dir.filePath("plot.png"), svg = dir.filePath("plot.svg");
+    QString error;
+    ASSERT_TRUE(panel.export_file(png, QSize(1200, 700), &error)) << error.toStdString();
+    QImage back(png);
+    EXPECT_EQ(back.size(), QSize(1200, 700));
+    ASSERT_TRUE(panel.export_file(svg, QSize(900, 600), &error)) << error.toStdString();
+    QSvgRenderer renderer(svg);
+    ASSERT_TRUE(renderer.isValid());
+    EXPECT_EQ(renderer.viewBox(), QRect(0, 0, 900, 600));
+    QImage drawn(900, 600, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    {
+        QPainter p(&drawn);
+        renderer.render(&p);
+    }
+    const int w2 = 900 - yw, h2 = 600 - panel.xaxis()->height();
+    EXPECT_GT(count_pixels(drawn, QRect(yw, h2 / 2 - 1, w2, 3), dark), w2 / 2);
+    EXPECT_GT(count_pixels(drawn, QRect(0, 0, yw - 6, h2), dark), 20);
+    QFile f(svg);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.contains("[Hz]")) << "axis text kept as text";
+    // Refusals leave no file.
+    EXPECT_FALSE(panel.export_file(dir.filePath("plot.bmp"), QSize(400, 300), &error));
+    EXPECT_EQ(error, "Export writes .png and .svg files");
+    EXPECT_FALSE(panel.export_file(dir.filePath("tiny.png"), QSize(10, 300), &error));
+    EXPECT_FALSE(QFile::exists(dir.filePath("plot.bmp")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("tiny.png")));
+}
+
+TEST(PlotPanel, ChannelLockCheckListAndStatusPanels) {
+    tdocument doc;
+    sine_channels(doc);
+    TChannelLock lock;
+    doc.set_thischanno(1);
+    EXPECT_EQ(lock.channel(doc), 1);
+    lock.set_locked(true, doc);
+    doc.set_thischanno(0);
+    EXPECT_EQ(lock.channel(doc), 1);  // stays where it was locked
+    doc.set_totnchans(1);
+    EXPECT_EQ(lock.channel(doc), 0);  // that channel is gone
+    lock.set_locked(false, doc);
+    doc.set_totnchans(0);
+    EXPECT_EQ(lock.channel(doc), -1);
+
+    sine_channels(doc);
+    TChannelCheckList list;
+    std::vector<std::pair<int, bool>> heard;
+    QObject::connect(&list, &TChannelCheckList::checks_changed,
+                     [&](int c, bool on) { heard.emplace_back(c, on); });
+    list.rebuild(doc, [](int i) { return i == 1; });
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(list.item(0)->text(), "0: a");
+    EXPECT_FALSE(list.is_checked(0));
+    EXPECT_TRUE(list.is_checked(1));
+    EXPECT_TRUE(heard.empty());  // rebuilding tells nobody
+    list.set_checked(0, true);
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0], std::make_pair(0, true));
+
+    TStatusPanels status({160, 160, 50});
+    status.set_text(1, "L=-3.00 dB");
+    status.set_text(7, "nowhere");
+    EXPECT_EQ(status.text(1), "L=-3.00 dB");
+    EXPECT_EQ(status.text(7), "");
+}
+
+TEST(SpectrumWindow, ShowsAndLogsWhatTheEngineComputes) {
+    tspectrumfixture f;
+    ASSERT_NE(f.win, nullptr);
+    tdocument& doc = f.doc();
+    // Nothing ticked: the current channel is shown.
+    EXPECT_TRUE(doc.channel(0).showspectrum);
+    doc.theglobal.set_timecursor(1.0);
+    const tspectrum* s = f.win->spectrum_of(0);
+    ASSERT_NE(s, nullptr);
+    tspectrumworkspace ws;
+    tspectrum direct;
+    ws.frame(sample_view(doc.channel(0)), tspectrumsettings{}, 1.0, direct);
+    EXPECT_EQ(s->mag, direct.mag);
+    // Log spectrum: the engine's heading and lines, one per bin.
+    f.log().clear();
+    f.win->logspectrumactionExecute();
+    const tspectrumlog expect = spectrum_log(direct, 0, doc.prefs);
+    ASSERT_EQ(f.log().lines().size(), expect.lines.size() + 1);
+    EXPECT_EQ(f.log().lines()[0], expect.heading);
+    EXPECT_EQ(f.log().lines()[1], expect.lines[0]);
+    EXPECT_EQ(f.log().lines().back(), expect.lines.back());
+    EXPECT_TRUE(f.w.windows().window(twindowid::datalog)->isVisible());
+
+    // The window length read-out follows window and bandwidth; a bandwidth
+    // that does not parse keeps the old one.
+    auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
+    ASSERT_NE(bw, nullptr);
+    const QString readout = [&] {
+        for (QLabel* l : f.win->findChildren<QLabel*>())
+            if (l->text().startsWith("Window length: ")) return l->text();
+        return QString();
+    }();
+    EXPECT_EQ(readout, "Window length: 80 ms");
+    // Every window at 40 Hz: factor / 40 Hz (25, 50, 50, 50 and 100 ms).
+    tspectrumstate st = f.win->state();
+    const char* lengths[] = {"25", "50", "50", "50", "100"};
+    for (int i = 0; i < 5; ++i) {
+        st.fft.fftwin = static_cast<TFFTWindow>(i);
+        st.fft.bw = 40;
+        f.win->set_state(st);
+        bool found = false;
+        for (QLabel* l : f.win->findChildren<QLabel*>())
+            found = found || l->text() == QString("Window length: %1 ms").arg(lengths[i]);
+        EXPECT_TRUE(found) << lengths[i];
+    }
+    st.fft.bw = 50;
+    f.win->set_state(st);
+    bw->setText("fifty");
+    emit bw->editingFinished();
+    EXPECT_EQ(f.win->state().fft.bw, 50);
+    EXPECT_EQ(bw->text(), "50");
+}
+
+TEST(SpectrumWindow, CursorSnapsLocksAndLogs) {
+    tspectrumfixture f;
+    tdocument& doc = f.doc();
+    doc.theglobal.set_timecursor(1.0);
+    f.win->plot()->canvas()->repaint();
+    tspectrumstate st = f.win->state();
+    st.fsnapmode = 2;  // peaks
+    f.win->set_state(st);
+    TAxis& fa = f.win->plot()->xaxis()->axis();
+    f.win->cursor_at(fa.value_to_pixel(1030), 10);
+    EXPECT_NEAR(doc.theglobal.freqcursor(), 1000, 1.0);
+    // 0.25 amplitude: RMS -15.05 dB, Blackman mean -7.54 dB.
+    EXPECT_NEAR(f.win->level_cursor(), -15.05 - 7.54, 0.1);
+    EXPECT_TRUE(f.win->status()->text(0).startsWith("f=1000 Hz (B5 "));
+    EXPECT_EQ(f.win->status()->text(1), QString("L=%1 dB").arg(f.win->level_cursor(), 0, 'f', 2));
+    EXPECT_EQ(f.win->status()->text(2), "Snap to peaks of channel 0");
+    // The snap channel follows the current channel unless locked.
+    doc.set_thischanno(1);
+    f.win->cursor_at(fa.value_to_pixel(1030), 10);
+    EXPECT_NEAR(f.win->level_cursor(), -9.03 - 7.54, 0.1);
+    EXPECT_EQ(f.win->status()->text(2), "Snap to peaks of channel 1");
+    f.win->action("locksnapaction")->trigger();
+    doc.set_thischanno(0);
+    f.win->cursor_at(fa.value_to_pixel(1030), 10);
+    EXPECT_EQ(f.win->snap_channel(), 1);
+    EXPECT_EQ(f.win->status()->text(2), "Snap locked to peaks of channel 1");
+    EXPECT_EQ(f.win->action("locksnapaction")->toolTip(), "Locked snapping to channel 1");
+    // Relative to FSD (2): the curve drops 6.02 dB without recomputing.
+    doc.channel(1).set_fsd(2);
+    st = f.win->state();
+    st.relative = 1;
+    st.locksnap = true;
+    f.win->set_state(st);
+    f.win->cursor_at(fa.value_to_pixel(1030), 10);
+    EXPECT_NEAR(f.win->level_cursor(), -9.03 - 7.54 - 6.02, 0.1);
+
+    f.log().clear();
+    ASSERT_TRUE(f.win->action("logcursoraction")->isEnabled());
+    f.win->logcursoractionExecute();
+    ASSERT_EQ(f.log().lines().size(), 2u);
+    EXPECT_EQ(f.log().lines()[0], "t [s]\tf [Hz]\tNote\tLevel [dB]");
+    EXPECT_TRUE(f.log().lines()[1].starts_with("1.000\t1000\tB5 "));
+}
+
+TEST(SpectrumWindow, LtasModesMarksLabelsAndMeasurements) {
+    tspectrumfixture f;
+    tdocument& doc = f.doc();
+    doc.channel(1).showspectrum = true;
+    doc.theglobal.set_selection(0.5, 1.5);
+    tspectrumstate st = f.win->state();
+    st.fltasmode = 2;
+    f.win->set_state(st);
+    EXPECT_TRUE(f.w.context().view.showcursors[1]);
+    EXPECT_TRUE(f.w.context().view.showcursors[2]);
+    st.fltasmode = 1;
+    st.showfcp = true;
+    st.showbands = true;
+    f.win->set_state(st);
+    f.win->wait_for_ltas();
+    const tspectrum* s = f.win->spectrum_of(0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->ltas);
+    EXPECT_EQ(s->t1, 0.5);
+    EXPECT_EQ(s->t2, 1.5);
+    ASSERT_TRUE(f.win->action("logmeasaction")->isEnabled());
+    f.log().clear();
+    f.win->logmeasactionExecute();
+    ASSERT_EQ(f.log().lines().size(), 2u);
+    std::vector<tspectrummeas> m(2);
+    for (int c = 0; c < 2; ++c) {
+        m[c].chno = c;
+        m[c].filename = doc.channel(c).filename;
+        const tspectrum* sc = f.win->spectrum_of(c);
+        m[c].trend = compute_fcp(*sc, st.fcp);
+        m[c].bands = st.freqbands;
+        for (const tfreqband& b : st.freqbands) m[c].banddata.push_back(band_level(*sc, b.lo, b.hi));
+    }
+    const tspectrumlog expect = measurement_log(m, true, true, 0.5, 1.5, doc.prefs);
+    EXPECT_EQ(f.log().lines()[0], expect.heading);
+    EXPECT_EQ(f.log().lines()[1], expect.lines[0]);
+    EXPECT_NE(expect.heading.find("FCP [dB]"), std::string::npos);
+    // Make label: one "Spectrum" label per ticked channel over the selection.
+    f.win->makelabelExecute();
+    for (int c = 0; c < 2; ++c) {
+        ASSERT_EQ(doc.channel(c).labels.size(), 1u);
+        const tsiglabel& l = doc.channel(c).labels[0];
+        EXPECT_EQ(l.text, "Spectrum");
+        EXPECT_EQ(l.labeltype, "spectrum");
+        EXPECT_EQ(l.time, 0.5);
+        EXPECT_EQ(l.duration, 1.0);
+        ASSERT_GE(l.entities.no.size(), 4u);
+        EXPECT_EQ(l.entities.no[0].entityname, "FCP");
+        EXPECT_EQ(l.entities.no[3].entityname, "0-2000 Hz");
+    }
+}
+
+TEST(SpectrumWindow, LongLtasRunsAsideAndIsAbandonedWhenTheSelectionMoves) {
+    tspectrumfixture f;
+    tdocument& doc = f.doc();
+    sine_channels(doc, 600, 8000);  // ten minutes: tens of thousands of frames
+    doc.theglobal.set_selection(0, 600);
+    tspectrumstate st = f.win->state();
+    st.fltasmode = 1;
+    f.win->set_state(st);
+    f.win->plot()->canvas()->repaint();  // asks for the LTAS: a worker starts
+    EXPECT_EQ(f.win->spectrum_of(0), nullptr);
+    doc.theglobal.set_selection(100, 400);
+    f.win->plot()->canvas()->repaint();  // the first run is cancelled
+    f.win->wait_for_ltas();
+    const tspectrum* s = f.win->spectrum_of(0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->t1, 100);
+    EXPECT_EQ(s->t2, 400);
+    // The worker read a copy; the result equals the same LTAS on this thread.
+    tspectrumworkspace ws;
+    tspectrum direct;
+    ws.ltas(sample_view(doc.channel(0)), st.fft, 100, 400, direct);
+    EXPECT_EQ(s->mag, direct.mag);
+    // The abandoned span was never stored.
+    doc.theglobal.set_selection(0, 600);
+    EXPECT_EQ(f.win->spectrum_of(0), nullptr);
+    // Left to the event loop (samples copied a chunk per turn, the result
+    // handed back), the whole span arrives while the window keeps painting.
+    f.win->plot()->canvas()->repaint();
+    QElapsedTimer clock;
+    clock.start();
+    int paints = 0;
+    while (!f.win->spectrum_of(0) && clock.elapsed() < 60000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        f.win->plot()->canvas()->repaint();
+        ++paints;
+    }
+    const tspectrum* whole = f.win->spectrum_of(0);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_GT(paints, 3);
+    ws.ltas(sample_view(doc.channel(0)), st.fft, 0, 600, direct);
+    EXPECT_EQ(whole->mag, direct.mag);
+}
+
+TEST(SpectrumWindow, BandsAskAndSettingsPersist) {
+    tspectrumfixture f;
+    f.win->add_band(8000, 9000);
+    ASSERT_EQ(f.win->state().freqbands.size(), 4u);
+    EXPECT_TRUE(f.win->state().freqbands.back().checked);
+    f.prompter->answers.push_back(tanswer::no);
+    f.win->remove_band(1);
+    ASSERT_EQ(f.prompter->asked.size(), 1u);
+    EXPECT_EQ(f.prompter->asked[0].text, "Do you want to delete band 2000 - 5000 Hz");
+    EXPECT_EQ(f.prompter->asked[0].caption, "Delete frequency band");
+    EXPECT_EQ(f.win->state().freqbands.size(), 4u);
+    f.prompter->answers.push_back(tanswer::yes);
+    f.win->remove_band(1);
+    ASSERT_EQ(f.win->state().freqbands.size(), 3u);
+    EXPECT_EQ(f.win->state().freqbands[1].lo, 5000);
+
+    tspectrumstate st = f.win->state();
+    st.fft.bw = 125;
+    st.fft.fftwin = TFFTWindow::Hanning;
+    st.relative = 2;
+    st.freqaxis = 0;
+    st.fltasmode = 1;
+    st.fsnapmode = 1;
+    st.showgrid = false;
+    st.showfcp = true;
+    st.fcp.lofcpf = 2500;
+    st.freqbands[0].checked = false;
+    f.win->set_state(st);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("spectrumwindow.ini");
+    f.win->save_settings_to(path);
+
+    tspectrumfixture g;
+    g.win->load_settings_from(path);
+    const tspectrumstate& r = g.win->state();
+    EXPECT_EQ(r.fft, st.fft);
+    EXPECT_EQ(r.relative, 2);
+    EXPECT_EQ(r.freqaxis, 0);
+    EXPECT_EQ(r.fltasmode, 1);
+    EXPECT_EQ(r.fsnapmode, 1);
+    EXPECT_FALSE(r.showgrid);
+    EXPECT_TRUE(r.showfcp);
+    EXPECT_EQ(r.fcp.lofcpf, 2500);
+    EXPECT_EQ(r.freqbands, st.freqbands);
+    EXPECT_FALSE(g.win->plot()->xaxis()->axis().GetLogarithmic());
+    EXPECT_TRUE(g.win->action("snaptocurveaction")->isChecked());
+    // A missing file changes nothing.
+    g.win->load_settings_from(dir.filePath("none.ini"));
+    EXPECT_EQ(g.win->state().fft.bw, 125);
+}
+
+TEST(SpectrumWindow, ExportedSvgDrawsTheCurveAndTheAxes) {
+    tspectrumfixture f;
+    f.doc().theglobal.set_timecursor(1.0);
+    f.doc().theglobal.set_freqcursor(1000);
+    tspectrumstate st = f.win->state();
+    st.showgrid = false;  // any ink in the plot is the curve's
+    f.win->set_state(st);
+    QTemporaryDir dir;
+    const QString svg = dir.filePath("spectrum.svg");
+    QString error;
+    ASSERT_TRUE(f.win->plot()->export_file(svg, QSize(1000, 600), &error)) << error.toStdString();
+    QSvgRenderer renderer(svg);
+    ASSERT_TRUE(renderer.isValid());
+    QImage drawn(1000, 600, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    {
+        QPainter p(&drawn);
+        renderer.render(&p);
+    }
+    if (const char* keep = std::getenv("TESSAL_KEEP_EXPORT")) drawn.save(keep);
+    // The peak of the 1 kHz line (-22.6 dB) lies on the curve drawn in the
+    // channel's colour (black), and the red frequency cursor runs through it.
+    TPlotPanel* plot = f.win->plot();
+    const int yw = plot->yaxis()->width();
+    const int ph = 600 - plot->xaxis()->height();
+    TAxis& fa = plot->xaxis()->axis();
+    TAxis& la = plot->yaxis()->axis();
+    const int oldw = fa.GetWidth(), oldh = la.GetHeight();
+    fa.SetWidth(1000 - yw);
+    la.SetHeight(ph);
+    const int px = yw + fa.value_to_pixel(1000), py = la.value_to_pixel(-22.6);
+    fa.SetWidth(oldw);
+    la.SetHeight(oldh);
+    auto ink = [](const QColor& c) { return std::abs(c.red() - c.green()) < 30 && c.red() < 200; };
+    EXPECT_GT(count_pixels(drawn, QRect(px - 5, py + 2, 11, 12), ink), 2);
+    // (A renderer that smooths lines spreads the 1-pixel cursor over two.)
+    auto pink = [](const QColor& c) { return c.red() > 180 && c.red() - c.green() > 60; };
+    EXPECT_GT(count_pixels(drawn, QRect(px - 2, 0, 5, ph), pink), ph / 2);
+    EXPECT_GT(count_pixels(drawn, QRect(0, 0, yw - 6, ph), dark), 20);  // level labels
+    EXPECT_GT(count_pixels(drawn, QRect(yw, ph + 6, 1000 - yw, 20), dark), 20);  // frequency labels
+}
