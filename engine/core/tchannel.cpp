@@ -224,13 +224,32 @@ tfoundlabel tchannel::find_label_at(int x, int y) const {
 // --- min/max cache ------------------------------------------------------------
 
 tsinglepair tchannel::block_minmax(const float* s, std::size_t from, std::size_t to) {
-    float lo = 1e38f, hi = -1e38f;
-    // Branch-free min/max: the compiler vectorises this loop.
-    for (std::size_t i = from; i < to; ++i) {
-        lo = s[i] < lo ? s[i] : lo;
-        hi = s[i] > hi ? s[i] : hi;
+    // Eight running minima and maxima side by side (vector min/max
+    // instructions), merged at the end. A NaN never replaces a value, in a
+    // lane as in one sequential pass, so the result is the same.
+    constexpr std::size_t lanes = 8;
+    float lo[lanes], hi[lanes];
+    for (std::size_t j = 0; j < lanes; ++j) {
+        lo[j] = 1e38f;
+        hi[j] = -1e38f;
     }
-    return {lo, hi};
+    std::size_t i = from;
+    for (; i + lanes <= to; i += lanes)
+        for (std::size_t j = 0; j < lanes; ++j) {
+            const float x = s[i + j];
+            lo[j] = x < lo[j] ? x : lo[j];
+            hi[j] = x > hi[j] ? x : hi[j];
+        }
+    for (; i < to; ++i) {
+        lo[0] = s[i] < lo[0] ? s[i] : lo[0];
+        hi[0] = s[i] > hi[0] ? s[i] : hi[0];
+    }
+    float l = lo[0], h = hi[0];
+    for (std::size_t j = 1; j < lanes; ++j) {
+        l = lo[j] < l ? lo[j] : l;
+        h = hi[j] > h ? hi[j] : h;
+    }
+    return {l, h};
 }
 
 void tchannel::compute_sigcache_blocks(std::size_t fromblock, std::size_t toblock) {

@@ -72,22 +72,43 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
     treadpass pass;
     pass.align = sigcache_blocksize;
     pass.threads = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    pass.visit = [&load, sumsq](int ch, std::size_t first, const float* s, std::size_t n) {
-        std::vector<tsinglepair>& cache = load.caches[static_cast<std::size_t>(ch)];
-        float peak = load.peaks[static_cast<std::size_t>(ch)];
-        for (std::size_t from = 0; from < n; from += sigcache_blocksize) {
-            const std::size_t to = std::min(n, from + sigcache_blocksize);
-            const tsinglepair p = tchannel::block_minmax(s, from, to);
-            cache[(first + from) / sigcache_blocksize] = p;
-            // |x| <= max(-lo, hi), NaN left out as the peak leaves it out.
-            peak = std::max(peak, std::max(-p.lo, p.hi));
+    pass.visit = [&load, sumsq](std::size_t first, std::size_t n, const int* chans, const float* const* samples,
+                                int count) {
+        for (int k = 0; k < count; ++k) {
+            const auto ch = static_cast<std::size_t>(chans[k]);
+            const float* s = samples[k];
+            std::vector<tsinglepair>& cache = load.caches[ch];
+            float peak = load.peaks[ch];
+            for (std::size_t from = 0; from < n; from += sigcache_blocksize) {
+                const std::size_t to = std::min(n, from + sigcache_blocksize);
+                const tsinglepair p = tchannel::block_minmax(s, from, to);
+                cache[(first + from) / sigcache_blocksize] = p;
+                // |x| <= max(-lo, hi), NaN left out as the peak leaves it out.
+                peak = std::max(peak, std::max(-p.lo, p.hi));
+            }
+            load.peaks[ch] = peak;
         }
-        load.peaks[static_cast<std::size_t>(ch)] = peak;
-        if (sumsq) {
-            // Summed in sample order, so the RMS is the one a separate pass gives.
-            double sum = load.sumsq[static_cast<std::size_t>(ch)];
-            for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(s[i]) * s[i];
-            load.sumsq[static_cast<std::size_t>(ch)] = sum;
+        if (!sumsq) return;
+        // Each channel's squares are summed in sample order, so the RMS is
+        // the one a separate pass gives; the channels' sums advance side by
+        // side, so their additions overlap instead of waiting on each other.
+        constexpr int lanes = 4;
+        for (int k0 = 0; k0 < count; k0 += lanes) {
+            const int m = std::min(lanes, count - k0);
+            double sum[lanes] = {};
+            const float* s[lanes] = {};
+            for (int j = 0; j < m; ++j) {
+                sum[j] = load.sumsq[static_cast<std::size_t>(chans[k0 + j])];
+                s[j] = samples[k0 + j];
+            }
+            if (m == lanes) {
+                for (std::size_t i = 0; i < n; ++i)
+                    for (int j = 0; j < lanes; ++j) sum[j] += static_cast<double>(s[j][i]) * s[j][i];
+            } else {
+                for (int j = 0; j < m; ++j)
+                    for (std::size_t i = 0; i < n; ++i) sum[j] += static_cast<double>(s[j][i]) * s[j][i];
+            }
+            for (int j = 0; j < m; ++j) load.sumsq[static_cast<std::size_t>(chans[k0 + j])] = sum[j];
         }
     };
     if (progress)

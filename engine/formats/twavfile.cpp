@@ -402,12 +402,15 @@ bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass
     std::barrier<> meet(nthreads);
     auto decode_part = [&](int t) {
         std::vector<float*> outs(nch, nullptr);
-        for (std::size_t ch = static_cast<std::size_t>(t); ch < nch; ch += static_cast<std::size_t>(nthreads))
+        std::vector<int> mine;
+        std::vector<const float*> samples;
+        for (std::size_t ch = static_cast<std::size_t>(t); ch < nch; ch += static_cast<std::size_t>(nthreads)) {
             outs[ch] = out[ch].data() + blockfirst;
+            mine.push_back(static_cast<int>(ch));
+            samples.push_back(outs[ch]);
+        }
         decode_frames(fcoding, buf.data(), blockframes, fnchans, outs.data());
-        if (pass.visit)
-            for (std::size_t ch = static_cast<std::size_t>(t); ch < nch; ch += static_cast<std::size_t>(nthreads))
-                pass.visit(static_cast<int>(ch), blockfirst, outs[ch], blockframes);
+        if (pass.visit) pass.visit(blockfirst, blockframes, mine.data(), samples.data(), static_cast<int>(mine.size()));
     };
     std::vector<std::jthread> helpers;
     for (int t = 1; t < nthreads; ++t)

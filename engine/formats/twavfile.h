@@ -99,11 +99,13 @@ struct twavheadex {
 
 // What TWavFile::read_channels does besides decoding, and how.
 struct treadpass {
-    // Called for every block of every channel once it is decoded, on the
-    // thread that decoded it: channel, index of the block's first sample
-    // (a multiple of `align`), the samples and their count. Calls for one
-    // channel come in order from one thread.
-    std::function<void(int, std::size_t, const float*, std::size_t)> visit;
+    // Called for every block once a thread has decoded its channels of it,
+    // on that thread: index of the block's first sample (a multiple of
+    // `align`), the frame count, and the thread's channels with their
+    // samples (`count` of each). One thread has the same channels in every
+    // block, and its calls come in order.
+    std::function<void(std::size_t first, std::size_t n, const int* chans, const float* const* samples, int count)>
+        visit;
     // Called on the calling thread after each block with the frames read so
     // far and the frames expected; false stops the reading.
     std::function<bool(std::int64_t, std::int64_t)> progress;
