@@ -60,7 +60,7 @@ bool tfileprogress::report(const std::string& path, double fraction) {
         lastcall_.invalidate();
         return true;
     }
-    if (!showing() && started_.elapsed() >= show_after_ms) show_bar(path);
+    if (!showing() && started_.elapsed() >= show_after_ms) show_bar(path, fraction);
     if (showing()) {
         progress_->setValue(static_cast<int>(fraction * 1000));
         if (lastevents_.elapsed() >= events_every_ms) {
@@ -80,11 +80,11 @@ bool tfileprogress::report(const std::string& path, double fraction) {
     return true;
 }
 
-void tfileprogress::show_bar(const std::string& path) {
+void tfileprogress::show_bar(const std::string& path, double fraction) {
     if (!bar_) {
         bar_ = new QWidget;
         auto* row = new QHBoxLayout(bar_);
-        row->setContentsMargins(0, 0, 0, 0);
+        row->setContentsMargins(6, 0, 0, 0);
         label_ = new QLabel(bar_);
         progress_ = new QProgressBar(bar_);
         progress_->setRange(0, 1000);
@@ -99,7 +99,7 @@ void tfileprogress::show_bar(const std::string& path) {
         window_->statusBar()->addPermanentWidget(bar_, 1);
     }
     label_->setText(QString::fromStdString(std::filesystem::path(path).filename().string()));
-    progress_->setValue(0);
+    progress_->setValue(static_cast<int>(fraction * 1000));
     bar_->show();
     // Started from the command line before the window appeared: show it,
     // so the reading is seen (never on the offscreen platform).

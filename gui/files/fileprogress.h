@@ -40,7 +40,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void show_bar(const std::string& path);
+    void show_bar(const std::string& path, double fraction);
     void hide_bar();
 
     QMainWindow* window_;
