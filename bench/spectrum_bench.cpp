@@ -40,7 +40,8 @@ using namespace tessal;
 
 constexpr double fs = 44100;
 
-void fill_noise(std::vector<float>& x, unsigned seed) {
+template <class Samples>
+void fill_noise(Samples& x, unsigned seed) {
     std::mt19937 rng(seed);
     std::normal_distribution<float> g(0.0f, 0.1f);
     for (float& v : x) v = g(rng);

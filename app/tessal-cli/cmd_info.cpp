@@ -30,6 +30,8 @@ int cmd_info(int argc, char** argv) {
     int rc = exit_ok;
     for (const std::string& path : a.positional) {
         tclidocument d(true);
+        // The RMS below comes from the reading pass itself.
+        d.files.keep_stats = true;
         if (!d.open({path})) {
             rc = d.prompter.refused() ? exit_usage : exit_input;
             continue;

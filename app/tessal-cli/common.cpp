@@ -1,9 +1,12 @@
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
 #include "commands.h"
+
+#include <unistd.h>
 #include "engine/dsp/numformat.h"
 
 namespace tessal::cli {
@@ -62,7 +65,31 @@ tanswer tcliprompter::ask(const std::string& text, const std::string& caption, t
     return buttons == tbuttons::yesno ? tanswer::no : tanswer::cancel;
 }
 
-tclidocument::tclidocument(bool yes) : prompter(yes) {}
+tclidocument::tclidocument(bool yes) : prompter(yes) {
+    // Reading and writing long files shows how far it got, on a terminal
+    // only: a pipe or a log gets no progress lines.
+    if (::isatty(2)) {
+        struct tstate {
+            std::string path;
+            double last = 2;
+            int percent = -1;
+            std::chrono::steady_clock::time_point start;
+        };
+        files.progress = [st = tstate{}](const std::string& path, double fraction) mutable {
+            const auto now = std::chrono::steady_clock::now();
+            if (path != st.path || fraction < st.last) st = tstate{path, fraction, -1, now};
+            st.last = fraction;
+            // A file that takes less than half a second shows nothing.
+            if (now - st.start < std::chrono::milliseconds(500) && st.percent < 0) return true;
+            const int percent = static_cast<int>(fraction * 100);
+            if (percent != st.percent) {
+                st.percent = percent;
+                std::fprintf(stderr, "\r%s: %3d%%%s", path.c_str(), percent, percent >= 100 ? "\n" : "");
+            }
+            return true;
+        };
+    }
+}
 
 bool tclidocument::open(const std::vector<std::string>& paths) {
     for (std::size_t i = 0; i < paths.size(); ++i) {

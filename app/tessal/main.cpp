@@ -3,6 +3,7 @@
 //   tessal [files...]
 //   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [--dialog STEP]
 //          [--cursor T] [--select FROM TO] [--freqcursor HZ] [files...]
+//   tessal --screenshot OUT.png --loading-screenshot LOAD.png file.wav
 //
 // With --screenshot the main window (or the secondary window with that
 // caption) is laid out at 1280x800, rendered to a PNG, and the program ends.
@@ -11,6 +12,8 @@
 // --cursor, --select and --freqcursor place the time cursor, the selection
 // and the shared frequency cursor first, so analysis windows show a chosen
 // moment.
+// --loading-screenshot renders the main window as well at the moment a long
+// file's progress bar first appears, while the file is still being read.
 // Without a display it then runs on the offscreen platform.
 #include <QApplication>
 #include <QAbstractItemView>
@@ -22,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gui/files/fileprogress.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "engine/document/title.h"
 #include "gui/mainwindow/screenshot.h"
@@ -32,10 +36,12 @@
 #include "gui/settings/tmainsettings.h"
 
 int main(int argc, char** argv) {
-    QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto;
+    QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
+        loadingshot;
     bool wantscreenshot = false;
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--screenshot") == 0) wantscreenshot = true;
+        if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--loading-screenshot") == 0)
+            wantscreenshot = true;
     if (wantscreenshot && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -69,6 +75,8 @@ int main(int argc, char** argv) {
             value(selfrom);
             value(selto);
         }
+        else if (a == "--loading-screenshot")
+            value(loadingshot);
         else
             files << a;
     }
@@ -76,6 +84,18 @@ int main(int argc, char** argv) {
     // A screenshot is not the user's session: it reads the settings but
     // leaves them and the recent-files lists as they were.
     if (wantscreenshot) tessal::tmainsettings::set_writes_allowed(false);
+    if (!loadingshot.isEmpty()) {
+        if (screenshot.isEmpty()) {
+            std::fprintf(stderr, "tessal: --loading-screenshot goes with --screenshot\n");
+            return 2;
+        }
+        tessal::tfileprogress::shown_hook() = [loadingshot, done = false](QWidget* window) mutable {
+            if (done) return;
+            done = true;
+            if (QGuiApplication::platformName() == "offscreen") window->resize(1280, 800);
+            tessal::render_window_png(window, loadingshot);
+        };
+    }
     tessal::TMainWindow w;
     w.first_activation(files);
     if (!selfrom.isEmpty()) w.document().theglobal.set_selection(selfrom.toDouble(), selto.toDouble());

@@ -223,31 +223,47 @@ tfoundlabel tchannel::find_label_at(int x, int y) const {
 
 // --- min/max cache ------------------------------------------------------------
 
-void tchannel::fix_sigcache() {
-    if (!sigcachedirty) return;
-    sigcachedirty = false;
+tsinglepair tchannel::block_minmax(const float* s, std::size_t from, std::size_t to) {
+    // Eight running minima and maxima side by side (vector min/max
+    // instructions), merged at the end. A NaN never replaces a value, in a
+    // lane as in one sequential pass, so the result is the same.
+    constexpr std::size_t lanes = 8;
+    float lo[lanes], hi[lanes];
+    for (std::size_t j = 0; j < lanes; ++j) {
+        lo[j] = 1e38f;
+        hi[j] = -1e38f;
+    }
+    std::size_t i = from;
+    for (; i + lanes <= to; i += lanes)
+        for (std::size_t j = 0; j < lanes; ++j) {
+            const float x = s[i + j];
+            lo[j] = x < lo[j] ? x : lo[j];
+            hi[j] = x > hi[j] ? x : hi[j];
+        }
+    for (; i < to; ++i) {
+        lo[0] = s[i] < lo[0] ? s[i] : lo[0];
+        hi[0] = s[i] > hi[0] ? s[i] : hi[0];
+    }
+    float l = lo[0], h = hi[0];
+    for (std::size_t j = 1; j < lanes; ++j) {
+        l = lo[j] < l ? lo[j] : l;
+        h = hi[j] > h ? hi[j] : h;
+    }
+    return {l, h};
+}
+
+void tchannel::compute_sigcache_blocks(std::size_t fromblock, std::size_t toblock) {
     const std::size_t n = sig.size();
-    const std::size_t nblocks = n / sigcache_blocksize + 1;
-    sigcache.assign(nblocks, tsinglepair{});
     const float* s = sig.data();
-    float gmin = 1e38f, gmax = -1e38f;
     if (!fskipjumps) {
-        for (std::size_t b = 0; b < nblocks; ++b) {
+        for (std::size_t b = fromblock; b < toblock; ++b) {
             std::size_t from = b * sigcache_blocksize;
             std::size_t to = std::min(n, from + sigcache_blocksize);
-            float lo = 1e38f, hi = -1e38f;
-            // Branch-free min/max: the compiler vectorises this loop.
-            for (std::size_t i = from; i < to; ++i) {
-                lo = s[i] < lo ? s[i] : lo;
-                hi = s[i] > hi ? s[i] : hi;
-            }
-            sigcache[b] = {lo, hi};
-            gmin = lo < gmin ? lo : gmin;
-            gmax = hi > gmax ? hi : gmax;
+            sigcache[b] = block_minmax(s, from, to);
         }
     } else {
         const double alo = axis.GetLoValue(), ahi = axis.GetHiValue();
-        for (std::size_t b = 0; b < nblocks; ++b) {
+        for (std::size_t b = fromblock; b < toblock; ++b) {
             std::size_t from = b * sigcache_blocksize;
             std::size_t to = std::min(n, from + sigcache_blocksize);
             float lo = 1e38f, hi = -1e38f;
@@ -259,14 +275,119 @@ void tchannel::fix_sigcache() {
                 }
             }
             sigcache[b] = {lo, hi};
-            gmin = std::min(gmin, lo);
-            gmax = std::max(gmax, hi);
         }
+    }
+}
+
+// The channel's extremes from the blocks, and the axis bounds they allow.
+void tchannel::finish_sigcache() {
+    float gmin = 1e38f, gmax = -1e38f;
+    for (const tsinglepair& p : sigcache) {
+        gmin = p.lo < gmin ? p.lo : gmin;
+        gmax = p.hi > gmax ? p.hi : gmax;
     }
     sigmin = gmin;
     sigmax = gmax;
     axis.SetMaxHiValue(1.7 * std::max(ffsd, static_cast<double>(sigmax)));
     axis.SetMinLoValue(1.7 * std::min(-ffsd, static_cast<double>(sigmin)));
+}
+
+void tchannel::fix_sigcache() {
+    if (!sigcachedirty) return;
+    const std::size_t nblocks = sig.size() / sigcache_blocksize + 1;
+    if (sigcachedirty.full() || sigcache.size() != nblocks) {
+        sigcache.assign(nblocks, tsinglepair{});
+        compute_sigcache_blocks(0, nblocks);
+    } else {
+        const auto lo = static_cast<std::size_t>(std::max(0LL, sigcachedirty.from_block()));
+        const auto hi = std::min(nblocks, static_cast<std::size_t>(sigcachedirty.to_block()));
+        if (lo < hi) compute_sigcache_blocks(lo, hi);
+    }
+    sigcachedirty = false;
+    finish_sigcache();
+}
+
+void tchannel::samples_changed(long long s, long long e, long long shift) {
+    bmpdirty = true;
+    tsigcachestate& st = sigcachedirty;
+    ++st.generation_;
+    if (st.full_) return;
+    constexpr long long B = sigcache_blocksize;
+    const long long n = static_cast<long long>(sig.size());
+    const long long nblocks = n / B + 1;
+    const long long oldn = n - shift;
+    // A cache that does not describe the samples as they were is rebuilt.
+    if (oldn < 0 || static_cast<long long>(sigcache.size()) != oldn / B + 1) {
+        st = true;
+        return;
+    }
+    s = std::clamp(s, 0LL, oldn);
+    e = std::clamp(e, s, oldn);
+    const bool pending = st.lo_ < st.hi_;
+    long long lo = s / B;
+    long long hi;
+    if (shift == 0) {
+        hi = e > s ? (e - 1) / B + 1 : lo;
+    } else if (shift % B == 0 && !(pending && st.hi_ > lo)) {
+        // Blocks wholly after the edit hold the same samples, a whole
+        // number of blocks away: their entries move, nothing is computed.
+        const long long d = shift / B;
+        const long long ob = (e + B - 1) / B;
+        if (d < 0)
+            sigcache.erase(sigcache.begin() + (ob + d), sigcache.begin() + ob);
+        else
+            sigcache.insert(sigcache.begin() + ob, static_cast<std::size_t>(d), tsinglepair{});
+        hi = std::max(ob + d, lo + 1);
+    } else {
+        // Every later sample moved by a part of a block: the blocks from
+        // the edit on hold other samples now.
+        sigcache.resize(static_cast<std::size_t>(nblocks));
+        hi = nblocks;
+    }
+    if (pending) {
+        lo = std::min(lo, st.lo_);
+        hi = std::max(hi, st.hi_);
+    }
+    st.lo_ = lo;
+    st.hi_ = std::min(hi, nblocks);
+    if (st.lo_ >= st.hi_) st.lo_ = st.hi_ = 0;
+}
+
+void tchannel::adopt_sigcache(std::vector<tsinglepair>&& cache) {
+    if (cache.size() != sig.size() / sigcache_blocksize + 1 || fskipjumps) {
+        sigcachedirty = true;
+        return;
+    }
+    sigcache = std::move(cache);
+    sigcachedirty = false;
+    finish_sigcache();
+}
+
+void tchannel::set_sample_stats(float peak, bool hassumsq, double sumsq) {
+    fstats.valid = true;
+    fstats.hassumsq = hassumsq;
+    fstats.data = sig.data();
+    fstats.size = sig.size();
+    fstats.generation = sigcachedirty.generation();
+    fstats.peak = peak;
+    fstats.sumsq = sumsq;
+}
+
+bool tchannel::stats_hold() const {
+    return fstats.valid && fstats.data == sig.data() && fstats.size == sig.size() &&
+           fstats.generation == sigcachedirty.generation();
+}
+
+bool tchannel::stored_peak(float& peak) const {
+    if (!stats_hold()) return false;
+    peak = fstats.peak;
+    return true;
+}
+
+bool tchannel::stored_sumsq(double& sumsq) const {
+    if (!stats_hold() || !fstats.hassumsq) return false;
+    sumsq = fstats.sumsq;
+    return true;
 }
 
 }  // namespace tessal

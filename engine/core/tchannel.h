@@ -25,6 +25,32 @@ class tdocument;
 inline constexpr int sigcache_blocksize = 200;
 inline constexpr int nmeasurementitems = 32;
 
+// Whether the min/max drawing cache needs work. Reads as a bool; setting
+// it to true asks for a full rebuild, tchannel::samples_changed marks only
+// the blocks an edit touched.
+class tsigcachestate {
+public:
+    tsigcachestate& operator=(bool dirty) noexcept {
+        full_ = dirty;
+        lo_ = hi_ = 0;
+        if (dirty) ++generation_;
+        return *this;
+    }
+    operator bool() const noexcept { return full_ || lo_ < hi_; }
+    bool full() const noexcept { return full_; }
+    // The block range still to compute when not full.
+    long long from_block() const noexcept { return lo_; }
+    long long to_block() const noexcept { return hi_; }
+    // Counts every marking: results kept beside the samples compare it.
+    unsigned long long generation() const noexcept { return generation_; }
+
+private:
+    friend class tchannel;
+    bool full_ = false;
+    long long lo_ = 0, hi_ = 0;
+    unsigned long long generation_ = 0;
+};
+
 class tchannel {
 public:
     // `doc` may be null for a channel that lives outside a document (tests,
@@ -84,8 +110,27 @@ public:
     // time axis and axis font.
     tfoundlabel find_label_at(int x, int y) const;
 
-    // Rebuilds the min/max cache when sigcachedirty.
+    // Brings the min/max cache up to date: a full rebuild after
+    // sigcachedirty = true, only the marked blocks after samples_changed.
     void fix_sigcache();
+    // Told after samples s..e-1 (indices before the change) were replaced
+    // and the later samples moved by `shift` (the tchannelchange::samples
+    // numbers): marks the cache blocks whose samples changed, moving the
+    // cached blocks after the edit when the shift is a whole number of
+    // blocks, and marks the drawing dirty.
+    void samples_changed(long long s, long long e, long long shift);
+    // A complete min/max cache computed elsewhere (while the samples were
+    // read): taken as fix_sigcache would have built it.
+    void adopt_sigcache(std::vector<tsinglepair>&& cache);
+    // The min/max of samples from..to-1 as the cache holds them.
+    static tsinglepair block_minmax(const float* s, std::size_t from, std::size_t to);
+
+    // Peak magnitude and sum of squares of the samples, kept when a pass
+    // that read every sample anyway computed them (opening a file); they
+    // hold until the samples change (any marking of the cache, a new array).
+    void set_sample_stats(float peak, bool hassumsq, double sumsq);
+    bool stored_peak(float& peak) const;
+    bool stored_sumsq(double& sumsq) const;
 
     // Measurement items 0..31 (headings, numbers, texts, units).
     std::string get_measurementheading(int itemno) const;
@@ -124,7 +169,7 @@ public:
     std::vector<tsinglepair> sigcache;
     float sigmax = 0;
     float sigmin = 0;
-    bool sigcachedirty = false;
+    tsigcachestate sigcachedirty;
     bool epgexists = false;
     double epgsampfreq = 0;
     std::vector<std::uint64_t> epg;
@@ -136,6 +181,19 @@ public:
 private:
     bool measurement_number(int itemno, double& v) const;
     void touch_labels();
+    void compute_sigcache_blocks(std::size_t from, std::size_t to);
+    void finish_sigcache();
+    bool stats_hold() const;
+
+    struct tsamplestats {
+        bool valid = false, hassumsq = false;
+        const float* data = nullptr;
+        std::size_t size = 0;
+        unsigned long long generation = 0;
+        float peak = 0;
+        double sumsq = 0;
+    };
+    tsamplestats fstats;
 
     tdocument* fdoc;
     std::string fyunit;

@@ -95,6 +95,7 @@ bool tdocument::is_channel_selected(int n) const {
 double tdocument::file_peak_value(int chno) const {
     if (chno < 0 || chno >= totnchans()) return 0;
     float m = 0;
+    if (channels[chno]->stored_peak(m)) return m;
     for (float x : channels[chno]->sig) m = std::max(m, std::fabs(x));
     return m;
 }
@@ -104,7 +105,8 @@ double tdocument::file_rms_value(int chno) const {
     const tsinglearr& s = channels[chno]->sig;
     if (s.empty()) return 0;
     double sum = 0;
-    for (float x : s) sum += static_cast<double>(x) * x;
+    if (!channels[chno]->stored_sumsq(sum))
+        for (float x : s) sum += static_cast<double>(x) * x;
     return std::sqrt(sum / static_cast<double>(s.size()));
 }
 

@@ -14,6 +14,32 @@ namespace tessal {
 
 bool tdocumentfiles::open_document(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
+    fcancelled = false;
+    const tfileformat* format = format_of_path(path);
+    if (format && format->caps.readable && format->kind == tfilekind::wav) {
+        // A WAVE file is read before the document closes: a read the user
+        // cancels leaves the document as it was.
+        if (!life.ask_before_close()) return false;
+        twavload load;
+        const tloadresult r = load_wav(path, load);
+        if (r == tloadresult::cancelled) {
+            fcancelled = true;
+            doc.theglobal.document_state_changed();
+            return false;
+        }
+        life.close_document(false);
+        bool read = false;
+        if (r == tloadresult::read) {
+            install_wav(path, load);
+            read = add_read_channels(path, 0);
+        }
+        life.setfilename(read ? path : "");
+        life.setmodified(false);
+        if (life.zoomhistory) life.zoomhistory->clear();
+        doc.theglobal.fix_things();
+        doc.theglobal.document_state_changed();
+        return true;
+    }
     bool closed = life.close_document();
     if (closed) {
         // A file that could not be read leaves an empty, untitled document.
@@ -29,6 +55,7 @@ bool tdocumentfiles::open_document(const std::string& path) {
 
 bool tdocumentfiles::add_file(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
+    fcancelled = false;
     const int n0 = doc.totnchans();
     const tfileformat* format = format_of_path(path);
     if (!format || !format->caps.readable) return false;
@@ -39,8 +66,12 @@ bool tdocumentfiles::add_file(const std::string& path) {
         case tfilekind::tessal: ok = read_native(path); break;
         case tfilekind::orlet: ok = read_orlet(path); break;
     }
-    if (!ok || doc.totnchans() <= n0) return false;
+    if (!ok) return false;
+    return add_read_channels(path, n0);
+}
 
+bool tdocumentfiles::add_read_channels(const std::string& path, int n0) {
+    if (doc.totnchans() <= n0) return false;
     const std::string name = file_name_part(path);
     for (int i = n0; i < doc.totnchans(); ++i) {
         doc.channel(i).filename = name;
@@ -54,7 +85,9 @@ bool tdocumentfiles::add_file(const std::string& path) {
     if (n0 > 0) doc.set_modified(true);
     life.setfilename("");
     doc.theglobal.fix_things();
-    doc.theglobal.full_redraw();
+    // Every reader leaves its channels' drawing caches built or marked for
+    // building, and the channels already there did not change.
+    doc.theglobal.invalidate_paintboxes(true);
     return true;
 }
 
@@ -137,6 +170,7 @@ bool tdocumentfiles::saves_whole_document(const std::vector<int>& chans, double 
 bool tdocumentfiles::save_file(const std::string& path, int nbits, double from, double to,
                                const std::vector<int>& chans, tFormat format) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
+    fcancelled = false;
     // Every format saves the same half-open span from the earlier time.
     if (from > to) std::swap(from, to);
     for (int c : chans)
@@ -200,7 +234,18 @@ bool tdocumentfiles::overload_ok(const std::vector<int>& list, int nbits, tForma
         tsavespan span = save_span_of(ch, from, to);
         const float* s = ch.sig.data();
         bool over = false;
-        for (long long i = span.first; i < span.last && !over; ++i) over = std::fabs(s[i]) > limit;
+        // Blocks of branch-free maxima (vector code), stopping at the first
+        // block that goes over.
+        constexpr long long chunk = 4096;
+        for (long long a = span.first; a < span.last && !over; a += chunk) {
+            const long long b = std::min(span.last, a + chunk);
+            float m = 0;
+            for (long long i = a; i < b; ++i) {
+                const float x = std::fabs(s[i]);
+                m = x > m ? x : m;
+            }
+            over = m > limit;
+        }
         if (over) failing.push_back(c);
     }
     if (failing.empty()) return true;

@@ -32,6 +32,22 @@ public:
 
     std::vector<tsavefilter> savefilter = default_savefilters();
 
+    // Told while a WAVE file is read or written: its path and the fraction
+    // done (0..1); returning false cancels. A cancelled open or add leaves
+    // the document as it was; a cancelled save leaves the old file as it
+    // was. Called on the calling thread.
+    std::function<bool(const std::string&, double)> progress;
+    // Whether reading a WAVE file keeps each channel's peak and sum of
+    // squares from the reading pass, for a caller that asks for them right
+    // away (tessal-cli info). The figures hold until the samples are marked
+    // changed or replaced, so only a caller that changes samples through
+    // the commands may ask for them.
+    bool keep_stats = false;
+    // Threads that decode a file's channels; 0: one per core.
+    int threads = 0;
+    // Whether the last open, add or save was cancelled through `progress`.
+    bool cancelled() const { return fcancelled; }
+
     // False when the user cancelled the close.
     bool open_document(const std::string& path);
     // True when the file's channels were added.
@@ -55,6 +71,20 @@ public:
                    const std::vector<int>& chans, tFormat format);
 
 private:
+    // A WAVE file read, not yet in the document.
+    struct twavload {
+        std::vector<tsinglearr> data;
+        std::vector<std::vector<tsinglepair>> caches;
+        std::vector<float> peaks;
+        std::vector<double> sumsq, fullscale;
+        int nbits = 0;
+        tFormat format = tFormat::pcm;
+        double rate = 0, duration = 0;
+        std::int64_t promised = 0;
+    };
+    enum class tloadresult { read, failed, cancelled };
+    tloadresult load_wav(const std::string& path, twavload& load);
+    void install_wav(const std::string& path, twavload& load);
     bool read_wav(const std::string& path);
     bool read_smp(const std::string& path);
     bool read_native(const std::string& path);
@@ -74,9 +104,12 @@ private:
         if (recent_file_used) recent_file_used(path);
     }
 
+    bool add_read_channels(const std::string& path, int n0);
+
     tdocument& doc;
     tdocumentlifecycle& life;
     tprompter& prompter;
+    bool fcancelled = false;
 };
 
 }  // namespace tessal

@@ -86,9 +86,14 @@ bool teditcommands::can_set_selectmode(int mode) const { return tessal::can_set_
 // --- helpers -----------------------------------------------------------------
 
 void teditcommands::after_sample_change(tchannel& ch) {
-    ch.sigcachedirty = true;
     ch.bmpdirty = true;
     doc.measurementdirty = true;
+}
+
+void teditcommands::notify_samples(int c, long long s, long long e, long long shift) {
+    // The drawing cache follows only the blocks that changed.
+    doc.channel(c).samples_changed(s, e, shift);
+    doc.theglobal.channel_changed(tchannelchange::samples(c, s, e, shift));
 }
 
 void teditcommands::refit_and_repaint() {
@@ -167,7 +172,7 @@ bool teditcommands::delete_selection() {
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
         if (e > s) {
             ch.sig.erase(ch.sig.begin() + s, ch.sig.begin() + e);
-            doc.theglobal.channel_changed(tchannelchange::samples(c, s, e, -(e - s)));
+            notify_samples(c, s, e, -(e - s));
         }
         // Labels follow the stretch that was really removed: when the
         // selection reaches past either end of this channel, fewer samples
@@ -266,15 +271,15 @@ bool teditcommands::paste() {
             ch.sig.swap(grown);
             ch.xshift = at;
             // Every old sample moved up by the pasted ones and the zeros.
-            doc.theglobal.channel_changed(tchannelchange::samples(targets[i], 0, 0, n - b));
+            notify_samples(targets[i], 0, 0, n - b);
         } else if (b > len) {
             ch.sig.reserve(static_cast<std::size_t>(newlen));
             ch.sig.resize(static_cast<std::size_t>(b), 0.0f);
             ch.sig.insert(ch.sig.end(), src.begin(), src.end());
-            doc.theglobal.channel_changed(tchannelchange::samples(targets[i], len, len, newlen - len));
+            notify_samples(targets[i], len, len, newlen - len);
         } else {
             ch.sig.insert(ch.sig.begin() + b, src.begin(), src.end());
-            doc.theglobal.channel_changed(tchannelchange::samples(targets[i], b, b, n));
+            notify_samples(targets[i], b, b, n);
         }
         after_sample_change(ch);
     }
@@ -323,8 +328,7 @@ bool teditcommands::zero() {
             std::fill(ch.sig.begin() + s, ch.sig.begin() + r.e + 1, 0.0f);
             // Zeros written over s..r.e; past the old end they were appended.
             const long long grown = std::max(0LL, r.e + 1 - len);
-            doc.theglobal.channel_changed(
-                tchannelchange::samples(c, s, std::min(r.e + 1, len), grown));
+            notify_samples(c, s, std::min(r.e + 1, len), grown);
         }
         after_sample_change(ch);
         changed = true;
@@ -346,7 +350,7 @@ bool teditcommands::reverse() {
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
         if (e <= s) continue;
         std::reverse(ch.sig.begin() + s, ch.sig.begin() + e + 1);
-        doc.theglobal.channel_changed(tchannelchange::samples(c, s, e + 1));
+        notify_samples(c, s, e + 1);
         after_sample_change(ch);
         changed = true;
     }
@@ -373,7 +377,7 @@ bool teditcommands::interpolate() {
         float* p = ch.sig.data();
         for (long long i = s + 1; i < e; ++i)
             p[i] = static_cast<float>(x0 + step * static_cast<double>(i - s));
-        doc.theglobal.channel_changed(tchannelchange::samples(c, s + 1, e));
+        notify_samples(c, s + 1, e);
         ch.needsdither = true;
         after_sample_change(ch);
         changed = true;

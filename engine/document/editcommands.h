@@ -74,6 +74,7 @@ public:
 
 private:
     void after_sample_change(tchannel& ch);
+    void notify_samples(int c, long long s, long long e, long long shift = 0);
     void refit_and_repaint();
 
     tdocument& doc;

@@ -219,8 +219,11 @@ bool edit_levels(tdocument& doc, const tlevelchange& change, std::string* why) {
         const auto [lo, hi] = level_change_span(ch, r.s, r.e, change);
         apply_level_change(ch, r.s, r.e, change);
         ch.needsdither = true;
-        ch.bmpdirty = ch.sigcachedirty = true;
-        if (lo < hi) doc.theglobal.channel_changed(tchannelchange::samples(c, lo, hi));
+        ch.bmpdirty = true;
+        if (lo < hi) {
+            ch.samples_changed(lo, hi, 0);
+            doc.theglobal.channel_changed(tchannelchange::samples(c, lo, hi));
+        }
     }
     doc.measurementdirty = true;
     doc.set_modified(true);

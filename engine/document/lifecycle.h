@@ -45,9 +45,13 @@ public:
     void setmodified(bool v) { doc.set_modified(v); }
 
     // Asks to save a modified document; false when the user cancelled or the
-    // save did not happen. Then empties the document.
-    bool close_document();
+    // save did not happen. Then empties the document. With `ask` false the
+    // question is taken as already answered (ask_before_close).
+    bool close_document(bool ask = true);
     bool new_document() { return close_document(); }
+    // The question of close_document on its own, for a command that reads
+    // its file before the document closes.
+    bool ask_before_close() { return ask_save("File has been modified"); }
     // Asks about the document and the process; true when the program may
     // end. The settings are written by the caller afterwards.
     bool confirm_exit();

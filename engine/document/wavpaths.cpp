@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <thread>
 
 #include "engine/document/documentfiles.h"
 #include "engine/document/savespan.h"
@@ -45,67 +46,148 @@ void read_epg_sidecar(const std::string& wavpath, double duration_s, tchannel& c
 
 }  // namespace
 
-bool tdocumentfiles::read_wav(const std::string& path) {
+tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, twavload& load) {
     TWavFile wav;
     if (!wav.open_file(path, true)) {
         std::string why = wav.Getopenerror();
         prompter.warn("Could not open file" + (why.empty() ? "" : "\r" + path + "\r" + why),
                       "Could not open file");
-        return false;
+        return tloadresult::failed;
     }
     const int k = wav.Getnchans();
     // What the header promises, in samples per channel (a size of 0 means
     // "up to the end of the file" and promises nothing).
     const std::int64_t bytes = std::max<std::int64_t>(1, wav.Getnbits() / 8);
-    const std::int64_t promised = static_cast<std::int64_t>(wav.Getstateddatasize()) / bytes /
-                                  std::max<std::int64_t>(1, k);
-    std::vector<tsinglearr> data(k);
+    load.promised = static_cast<std::int64_t>(wav.Getstateddatasize()) / bytes /
+                    std::max<std::int64_t>(1, k);
+    // One pass: each block of the file is decoded and, while it is in the
+    // cache, gives the min/max drawing cache, the peak and (when asked) the
+    // sum of squares of every channel.
+    const auto expected = static_cast<std::size_t>(std::max<std::int64_t>(0, wav.Getnsamples()));
+    const std::size_t nblocks = expected / sigcache_blocksize + 1;
+    load.caches.assign(static_cast<std::size_t>(k), std::vector<tsinglepair>(nblocks));
+    load.peaks.assign(static_cast<std::size_t>(k), 0.0f);
+    load.sumsq.assign(static_cast<std::size_t>(k), 0.0);
+    const bool sumsq = keep_stats;
+    treadpass pass;
+    pass.align = sigcache_blocksize;
+    pass.threads = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    pass.visit = [&load, sumsq](std::size_t first, std::size_t n, const int* chans, const float* const* samples,
+                                int count) {
+        for (int k = 0; k < count; ++k) {
+            const auto ch = static_cast<std::size_t>(chans[k]);
+            const float* s = samples[k];
+            std::vector<tsinglepair>& cache = load.caches[ch];
+            float peak = load.peaks[ch];
+            for (std::size_t from = 0; from < n; from += sigcache_blocksize) {
+                const std::size_t to = std::min(n, from + sigcache_blocksize);
+                const tsinglepair p = tchannel::block_minmax(s, from, to);
+                cache[(first + from) / sigcache_blocksize] = p;
+                // |x| <= max(-lo, hi), NaN left out as the peak leaves it out.
+                peak = std::max(peak, std::max(-p.lo, p.hi));
+            }
+            load.peaks[ch] = peak;
+        }
+        if (!sumsq) return;
+        // Each channel's squares are summed in sample order, so the RMS is
+        // the one a separate pass gives; the channels' sums advance side by
+        // side, so their additions overlap instead of waiting on each other.
+        constexpr int lanes = 4;
+        for (int k0 = 0; k0 < count; k0 += lanes) {
+            const int m = std::min(lanes, count - k0);
+            double sum[lanes] = {};
+            const float* s[lanes] = {};
+            for (int j = 0; j < m; ++j) {
+                sum[j] = load.sumsq[static_cast<std::size_t>(chans[k0 + j])];
+                s[j] = samples[k0 + j];
+            }
+            if (m == lanes) {
+                for (std::size_t i = 0; i < n; ++i)
+                    for (int j = 0; j < lanes; ++j) sum[j] += static_cast<double>(s[j][i]) * s[j][i];
+            } else {
+                for (int j = 0; j < m; ++j)
+                    for (std::size_t i = 0; i < n; ++i) sum[j] += static_cast<double>(s[j][i]) * s[j][i];
+            }
+            for (int j = 0; j < m; ++j) load.sumsq[static_cast<std::size_t>(chans[k0 + j])] = sum[j];
+        }
+    };
+    if (progress)
+        pass.progress = [this, &path](std::int64_t done, std::int64_t total) {
+            return progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
+        };
     try {
         // Everything is read before the document changes, so a read error
         // half way leaves the document as it was.
-        for (int i = 0; i < k; ++i) wav.read_channel(i, data[i]);
+        if (!wav.read_channels(load.data, pass)) {
+            wav.close_file();
+            load = twavload{};
+            return tloadresult::cancelled;
+        }
     } catch (const std::exception& e) {
         wav.close_file();
+        load = twavload{};
         prompter.warn(std::string("Could not open file\r") + path + "\r" + e.what(),
                       "Could not open file");
-        return false;
+        return tloadresult::failed;
     }
+    load.nbits = static_cast<int>(wav.Getnbits());
+    load.format = wav.Getformat();
+    load.rate = wav.Getsampfreq();
+    load.duration = wav.Gettottime();
+    for (int i = 0; i < k; ++i) load.fullscale.push_back(wav.Getfullscale(i));
+    if (!sumsq) load.sumsq.clear();
+    wav.close_file();
+    return tloadresult::read;
+}
+
+void tdocumentfiles::install_wav(const std::string& path, twavload& load) {
+    const int k = static_cast<int>(load.data.size());
     const int n0 = doc.totnchans();
     doc.set_totnchans(n0 + k);
     const std::string name = file_name_part(path);
-    const double rate = wav.Getsampfreq();
     for (int i = 0; i < k; ++i) {
+        const auto u = static_cast<std::size_t>(i);
         tchannel& ch = doc.channel(n0 + i);
-        ch.sig = std::move(data[i]);
-        ch.sampfreq = ch.orgsampfreq = rate;
+        ch.sig = std::move(load.data[u]);
+        ch.sampfreq = ch.orgsampfreq = load.rate;
         ch.set_name(name + " Ch " + std::to_string(i));
         ch.stereochanno = k == 2 ? n0 + (1 - i) : -1;
         ch.dbreference = 1;
-        ch.nbits = static_cast<int>(wav.Getnbits());
-        ch.format = wav.Getformat();
+        ch.nbits = load.nbits;
+        ch.format = load.format;
         ch.set_origin("Wav file");
-        ch.set_file_fsd(wav.Getfullscale(i));
+        ch.set_file_fsd(load.fullscale[u]);
         ch.needsdither = false;
-        ch.sigcachedirty = true;
-        read_epg_sidecar(path, wav.Gettottime(), ch);
+        // A file shorter than its header gives fewer blocks than were made.
+        load.caches[u].resize(ch.sig.size() / sigcache_blocksize + 1);
+        ch.adopt_sigcache(std::move(load.caches[u]));
+        if (!load.sumsq.empty()) ch.set_sample_stats(load.peaks[u], true, load.sumsq[u]);
+        read_epg_sidecar(path, load.duration, ch);
     }
     const std::int64_t read = k > 0 ? static_cast<std::int64_t>(doc.channel(n0).sig.size()) : 0;
-    wav.close_file();
     // A cut copy opens with what it holds, but the user hears of it before
     // saving over the file.
-    if (read < promised)
+    if (read < load.promised)
         prompter.warn("The file is shorter than its header says: " + std::to_string(read) +
-                          " of " + std::to_string(promised) + " samples were read",
+                          " of " + std::to_string(load.promised) + " samples were read",
                       "File is shorter than its header says");
     // The last save format follows the richest coding read, bits and coding
     // together, so it always names a coding a WAVE file can hold.
-    if (wave_coding_rank(static_cast<int>(wav.Getnbits()), wav.Getformat()) >
+    if (wave_coding_rank(load.nbits, load.format) >
         wave_coding_rank(life.currentnbits, life.currentformat)) {
-        life.currentnbits = static_cast<int>(wav.Getnbits());
-        life.currentformat = wav.Getformat();
+        life.currentnbits = load.nbits;
+        life.currentformat = load.format;
     }
     // Only a file that was read enters the recent-files list.
     used(path);
+}
+
+bool tdocumentfiles::read_wav(const std::string& path) {
+    twavload load;
+    const tloadresult r = load_wav(path, load);
+    if (r == tloadresult::cancelled) fcancelled = true;
+    if (r != tloadresult::read) return false;
+    install_wav(path, load);
     return true;
 }
 
@@ -145,8 +227,15 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
     std::vector<std::span<const float>> views;
     for (std::size_t i = 0; i < list.size(); ++i)
         views.push_back(samples_over(doc.channel(list[i]), span, storage[i]));
+    if (progress)
+        wav.save_progress = [this, &path](std::uint64_t done, std::uint64_t total) {
+            return progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
+        };
     try {
         wav.save_file(path, views, true, dither);
+    } catch (const ESaveCancelled&) {
+        fcancelled = true;
+        return false;
     } catch (const std::exception& e) {
         prompter.error(e.what(), "File was not saved");
         return false;

@@ -1,14 +1,18 @@
 // Shared sample and list array types. Every channel and every signal inside a
 // process is a tsinglearr of 32-bit floats in physical units; the other
 // arrays are for analysis results, channel lists and packed file samples.
+// tsinglearr is a tsamplearr (samplearr.h): the interface of std::vector,
+// storage suited to hour-long signals.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "engine/dsp/samplearr.h"
+
 namespace tessal {
 
-using tsinglearr = std::vector<float>;
+using tsinglearr = tsamplearr<float>;
 using tdoublearr = std::vector<double>;
 using tintarr = std::vector<std::int32_t>;
 using tsmallintarr = std::vector<std::int16_t>;

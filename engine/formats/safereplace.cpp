@@ -85,6 +85,16 @@ bool tfileops::sync_folder(const std::string& name) {
     return sync_path(dir.empty() ? "." : dir.string(), O_DIRECTORY);
 }
 
+void tfileops::start_writeback(std::FILE* f, std::int64_t pos, std::int64_t n) {
+#if defined(__linux__) && defined(SYNC_FILE_RANGE_WRITE)
+    if (f && n > 0) ::sync_file_range(::fileno(f), pos, n, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)f;
+    (void)pos;
+    (void)n;
+#endif
+}
+
 tfileops& tfileops::system() {
     static tfileops ops;
     return ops;
@@ -247,7 +257,22 @@ std::size_t tsafefile::write(const void* data, std::size_t n) {
     errno = 0;
     const std::size_t done = ops_.write(file_, data, n);
     if (done != n) error_ = errno != 0 ? errno : EIO;
+    written_ += static_cast<std::int64_t>(done);
     return done;
+}
+
+void tsafefile::start_writeback() {
+    if (!file_ || error_ != 0 || written_ <= flushed_) return;
+    ops_.start_writeback(file_, flushed_, written_ - flushed_);
+    flushed_ = written_;
+}
+
+void tsafefile::cancel() {
+    if (file_) ops_.close(file_);
+    file_ = nullptr;
+    ops_.remove(target_);
+    finished_ = true;
+    throw ESaveCancelled();
 }
 
 bool tsafefile::close() {

@@ -35,6 +35,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A save the user stopped: nothing was replaced and no partial file is left.
+class ESaveCancelled : public EFileSaveError {
+public:
+    ESaveCancelled() : EFileSaveError("The save was cancelled") {}
+};
+
 // The file-system calls of reading and saving. Every call that fails leaves
 // its reason in errno.
 class tfileops {
@@ -48,6 +54,10 @@ public:
     virtual std::size_t read_at(std::FILE* f, std::int64_t pos, void* data, std::size_t n);
     virtual std::size_t write_at(std::FILE* f, std::int64_t pos, const void* data, std::size_t n);
     virtual bool flush(std::FILE* f);
+    // Starts writing bytes pos..pos+n-1 of an open file to the disk without
+    // waiting, so the sync at the end of a long save has little left to do.
+    // Only a hint: the default does nothing where the system cannot.
+    virtual void start_writeback(std::FILE* f, std::int64_t pos, std::int64_t n);
     virtual bool close(std::FILE* f);
     virtual std::int64_t size(std::FILE* f);  // -1 when unknown
     virtual bool exists(const std::string& name);
@@ -147,6 +157,12 @@ public:
     // Writes all of `data` unless an earlier write failed; returns the bytes
     // actually written. The first failure's errno is kept in error_code().
     std::size_t write(const void* data, std::size_t n);
+    // Starts the disk writing of what was written so far (see
+    // tfileops::start_writeback).
+    void start_writeback();
+    // Stops an unfinished save: the temporary file, or the new file when it
+    // was written directly, is removed; then raises ESaveCancelled.
+    [[noreturn]] void cancel();
     // Closes the target; false when closing failed.
     bool close();
     int error_code() const { return error_; }
@@ -172,6 +188,7 @@ private:
     bool direct_ = true;
     bool finished_ = false;
     int error_ = 0;
+    std::int64_t written_ = 0, flushed_ = 0;
 };
 
 }  // namespace tessal

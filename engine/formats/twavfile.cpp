@@ -3,10 +3,13 @@
 #include "engine/formats/twavfile.h"
 
 #include <algorithm>
+#include <atomic>
+#include <barrier>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "engine/core/prompter.h"
 
@@ -46,6 +49,8 @@ struct tbytewriter {
 // call overhead vanishes, small enough that a block stays in the cache while
 // it is converted.
 constexpr std::size_t block_bytes = 1 << 18;
+// A long save hands its data to the disk in parts of this size.
+constexpr std::uint64_t writeback_bytes = 8u << 20;
 
 std::uint16_t format_tag_of(tFormat f) {
     switch (f) {
@@ -375,6 +380,95 @@ void TWavFile::read_channel(int channo, tsinglearr& arr) {
     for (std::size_t ch : want) fcachestate[ch] = ch == c ? 2 : 1;
 }
 
+bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass) {
+    check_readable(0, false);
+    const std::size_t nch = static_cast<std::size_t>(fnchans);
+    const std::size_t bps = static_cast<std::size_t>(wav_coding_bytes(fcoding));
+    const std::size_t stride = nch * bps;
+    const std::size_t align = std::max<std::size_t>(1, pass.align);
+    const std::size_t perblock = std::max(align, block_bytes / stride / align * align);
+    const std::int64_t expected = fnsamples;
+
+    out.resize(nch);
+    for (auto& a : out) a.resize_for_overwrite(static_cast<std::size_t>(expected));
+    std::vector<std::uint8_t> buf(perblock * stride);
+
+    // Thread t decodes channels t, t + nthreads, ...; the threads meet
+    // twice per block: once the block is read, once it is decoded.
+    const int nthreads = static_cast<int>(std::clamp<std::size_t>(
+        static_cast<std::size_t>(std::max(1, pass.threads)), 1, nch));
+    std::size_t blockfirst = 0, blockframes = 0;
+    bool finished = false;
+    std::barrier<> meet(nthreads);
+    auto decode_part = [&](int t) {
+        std::vector<float*> outs(nch, nullptr);
+        std::vector<int> mine;
+        std::vector<const float*> samples;
+        for (std::size_t ch = static_cast<std::size_t>(t); ch < nch; ch += static_cast<std::size_t>(nthreads)) {
+            outs[ch] = out[ch].data() + blockfirst;
+            mine.push_back(static_cast<int>(ch));
+            samples.push_back(outs[ch]);
+        }
+        decode_frames(fcoding, buf.data(), blockframes, fnchans, outs.data());
+        if (pass.visit) pass.visit(blockfirst, blockframes, mine.data(), samples.data(), static_cast<int>(mine.size()));
+    };
+    std::vector<std::jthread> helpers;
+    for (int t = 1; t < nthreads; ++t)
+        helpers.emplace_back([&, t] {
+            for (;;) {
+                meet.arrive_and_wait();
+                if (finished) return;
+                decode_part(t);
+                meet.arrive_and_wait();
+            }
+        });
+    auto stop_helpers = [&] {
+        finished = true;
+        if (!helpers.empty()) meet.arrive_and_wait();
+        helpers.clear();
+    };
+
+    std::int64_t taken = 0;
+    bool stopped = false;
+    std::string failure;
+    try {
+    seek_data();
+    while (taken < expected) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(expected - taken, perblock));
+        const std::size_t got = std::fread(buf.data(), 1, n * stride, ffile);
+        const std::size_t frames = got / stride;
+        if (frames > 0) {
+            blockfirst = static_cast<std::size_t>(taken);
+            blockframes = frames;
+            if (!helpers.empty()) meet.arrive_and_wait();
+            decode_part(0);
+            if (!helpers.empty()) meet.arrive_and_wait();
+            taken += static_cast<std::int64_t>(frames);
+        }
+        if (got < n * stride) {
+            if (std::ferror(ffile)) failure = "Error reading file " + ffilename + "\r" + os_error_text(errno);
+            break;  // otherwise the file became shorter since it was opened
+        }
+        if (pass.progress && !pass.progress(taken, expected)) {
+            stopped = true;
+            break;
+        }
+    }
+    } catch (...) {
+        stop_helpers();
+        throw;
+    }
+    stop_helpers();
+    for (auto& a : out) a.resize(static_cast<std::size_t>(taken));
+    if (!failure.empty()) throw EWavFileError(failure);
+    if (stopped) return false;
+    if (taken != expected)
+        debug("arrcount<>length(arr): " + std::to_string(taken) + " vs " + std::to_string(expected));
+    fnsamples = taken;
+    std::fill(fcachestate.begin(), fcachestate.end(), std::uint8_t{2});
+    return true;
+}
+
 void TWavFile::read_channel(int channo, tintarr& arr) {
     check_readable(channo, true);
     const std::size_t bps = static_cast<std::size_t>(wav_coding_bytes(fcoding));
@@ -462,7 +556,7 @@ void TWavFile::save_frames(const std::string& fname, const std::vector<std::span
     const auto number = static_cast<std::uint32_t>(std::uniform_int_distribution<int>(0, 10000)(frandom));
     tsafefile out(ffilename, safe, number, *ffileops);
     const bool headerok = out.write(header.data(), header.size()) == header.size();
-    std::uint64_t written = 0;
+    std::uint64_t written = 0, writeback = 0;
     if (headerok) {
         const std::size_t perblock = std::max<std::size_t>(1, block_bytes / stride);
         std::vector<std::uint8_t> buf(perblock * stride);
@@ -481,6 +575,12 @@ void TWavFile::save_frames(const std::string& fname, const std::vector<std::span
             const std::size_t done = out.write(buf.data(), bytes);
             written += done;
             if (done != bytes) break;
+            // The disk starts on each part while the next is encoded.
+            if (written - writeback >= writeback_bytes) {
+                out.start_writeback();
+                writeback = written;
+            }
+            if (save_progress && !save_progress(written, datasize)) out.cancel();
         }
     }
     const bool closed = out.close();

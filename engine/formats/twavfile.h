@@ -32,6 +32,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <span>
 #include <stdexcept>
@@ -96,6 +97,22 @@ struct twavheadex {
     std::array<std::uint8_t, size> bytes() const;
 };
 
+// What TWavFile::read_channels does besides decoding, and how.
+struct treadpass {
+    // Called for every block once a thread has decoded its channels of it,
+    // on that thread: index of the block's first sample (a multiple of
+    // `align`), the frame count, and the thread's channels with their
+    // samples (`count` of each). One thread has the same channels in every
+    // block, and its calls come in order.
+    std::function<void(std::size_t first, std::size_t n, const int* chans, const float* const* samples, int count)>
+        visit;
+    // Called on the calling thread after each block with the frames read so
+    // far and the frames expected; false stops the reading.
+    std::function<bool(std::int64_t, std::int64_t)> progress;
+    std::size_t align = 1;
+    int threads = 1;
+};
+
 class TWavFile {
 public:
     // 16 bits, pcm, no channels, 44100 Hz. `prompter` receives the two
@@ -134,6 +151,11 @@ public:
     bool open_file(const std::string& fname, bool readonly);
     void read_channel(int channo, tsinglearr& arr);
     void read_channel(int channo, tintarr& arr);
+    // Reads every channel in one pass over the data: each block is read
+    // once, then decoded and visited with the channels spread over
+    // pass.threads threads. False, with the arrays cut short, when
+    // pass.progress stopped it. Raises EWavFileError like read_channel.
+    bool read_channels(std::vector<tsinglearr>& out, const treadpass& pass);
     void close_file();
 
     // Writes every channel; the shorter ones are padded with zeros to the
@@ -143,6 +165,10 @@ public:
                    bool dither);
     void save_file(const std::string& fname, const std::vector<tsmallintarr>& channels, bool safe, bool dither);
     void save_file(const std::string& fname, const std::vector<tint24arr>& channels, bool safe, bool dither);
+
+    // Told after each block a save writes: bytes written and bytes in all;
+    // false stops the save (ESaveCancelled, nothing replaced).
+    std::function<bool(std::uint64_t, std::uint64_t)> save_progress;
 
     void set_prompter(tprompter* p) { fprompter = p; }
     // The file-system calls of saving; tests pass one that fails on purpose.

@@ -413,7 +413,7 @@ void TXIIFile::writesinglearr(const std::string& s, const std::string& k,
 tsinglearr TXIIFile::readsinglearr(const std::string& s, const std::string& k,
                                    const tsinglearr& def) {
     const tnode* n = node_for_read(s, k, xii_singlearr, 4, false);
-    return n ? decode_array<float>(n->data.arr) : def;
+    return n ? tsinglearr(decode_array<float>(n->data.arr)) : def;
 }
 
 void TXIIFile::writecomplexarr(const std::string& s, const std::string& k,

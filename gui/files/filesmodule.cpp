@@ -4,8 +4,13 @@
 
 namespace tessal {
 
-tfilesmodule::tfilesmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
+tfilesmodule::tfilesmodule(tappcontext& ctx)
+    : tfeaturemodule(ctx), progress_(new tfileprogress(ctx.window)) {
     tappcontext& c = ctx;
+    // Long reads and saves show their progress and can be cancelled.
+    ctx.files.progress = [p = progress_](const std::string& path, double fraction) {
+        return p->report(path, fraction);
+    };
     tfilecommands& f = ctx.filecommands;
     ctx.life.hooks.save_as = [&f] { f.save_as(); };
     auto haschannels = [&c] { return c.doc.totnchans() > 0; };
@@ -41,6 +46,10 @@ tfilesmodule::tfilesmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         ctx.commands.add(std::move(cmd));
 }
 
-tfilesmodule::~tfilesmodule() { ctx.life.hooks.save_as = nullptr; }
+tfilesmodule::~tfilesmodule() {
+    ctx.life.hooks.save_as = nullptr;
+    ctx.files.progress = nullptr;
+    delete progress_;
+}
 
 }  // namespace tessal

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "gui/context/appcontext.h"
+#include "gui/files/fileprogress.h"
 
 namespace tessal {
 
@@ -11,6 +12,9 @@ class tfilesmodule : public tfeaturemodule {
 public:
     explicit tfilesmodule(tappcontext& ctx);
     ~tfilesmodule() override;
+
+private:
+    tfileprogress* progress_;  // owned by the main window
 };
 
 }  // namespace tessal
