@@ -224,6 +224,8 @@ tsinglearr tf0::multi(float* x, std::size_t n, double fs,
     }
 
     // Follow the steadiest detector; keep its events while it stays chosen.
+    // The stability window reaches stdevwintime either side of the sample
+    // or event it judges.
     const double W = stdevwintime * fs;
     std::vector<tf0event> merged;
     {
