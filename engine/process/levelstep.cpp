@@ -118,12 +118,14 @@ void textractlevel::run_process(tprocenv& env) {
                 }
                 p.name += extractmode == 2 ? " slow" : " fast";
             } else {
+                // Impulse: the squares averaged with a 35 ms time constant,
+                // then held as a peak that decays with 1.5 s.
                 const double ar = std::exp(-1 / (fs * 0.035)), ad = std::exp(-1 / (fs * 1.5));
-                double s = 0;
+                double s = 0, held = 0;
                 for (float& v : y) {
-                    const double sq = static_cast<double>(v) * v;
-                    s = s >= sq ? (1 - ad) * sq + ad * s : (1 - ar) * sq + ar * s;
-                    v = static_cast<float>(std::sqrt(s / 2));
+                    s = (1 - ar) * (static_cast<double>(v) * v) + ar * s;
+                    held = std::max(s, (1 - ad) * s + ad * held);
+                    v = static_cast<float>(std::sqrt(held));
                 }
                 p.name += " impulse";
             }
