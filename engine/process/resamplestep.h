@@ -31,9 +31,8 @@ public:
     // the direct kernel. `progress` gets 0..1.
     tsinglearr resample(const float* x, std::size_t n, double fs, bool usepolyphase = true,
                         const std::function<void(double)>& progress = {}) const;
-    // The polyphase factor for the ratio r = fs / ft: the M of 1..2000 with
-    // the smallest |round(rM) - rM| (the smallest M among equals), 0 when
-    // even that is not below 1e-9.
+    // The polyphase factor for the ratio r = fs / ft: the smallest M of
+    // 1..2000 with |round(rM) - rM| below 1e-9, 0 when there is none.
     static int polyphase_factor(double r);
 
     int method = 2;  // 0 hold, 1 linear, 2 sinc, 3 raised cosine, 4 cubic
