@@ -37,19 +37,22 @@ void run_chain(tweightingchain c, float* x, std::size_t n, bool aweight) {
     }
 }
 
-// The squares of x smoothed by the section (from rest), in 64 bits.
-void smooth_squares(std::vector<double>& e, const float* x, std::size_t n, TLPFilterSection f, bool zerophase) {
+// The RMS envelope of y in place: the squares smoothed by the section (from
+// rest, its state in 64 bits), then the square root. With zero phase the
+// forward pass is kept in y for the backward one.
+void rms_envelope(float* y, std::size_t n, TLPFilterSection f, bool zerophase) {
     f.reset();
-    e.resize(n);
-    for (std::size_t j = 0; j < n; ++j) e[j] = static_cast<double>(x[j]) * x[j];
-    if (zerophase && n > 0) {
-        const double m = std::nearbyint(100 * f.GetSampFreq() / f.GetF0());
-        const std::size_t from = std::min<double>(static_cast<double>(n - 1), std::max(0.0, m));
-        for (std::size_t j = from + 1; j-- > 0;) f.filter(e[j]);
+    auto sq = [](float v) { return static_cast<double>(v) * v; };
+    if (!zerophase) {
+        for (std::size_t j = 0; j < n; ++j) y[j] = static_cast<float>(std::sqrt(std::max(0.0, f.filter(sq(y[j])))));
+        return;
     }
-    for (std::size_t j = 0; j < n; ++j) e[j] = f.filter(e[j]);
-    if (zerophase)
-        for (std::size_t j = n; j-- > 0;) e[j] = f.filter(e[j]);
+    if (n == 0) return;
+    const double m = std::nearbyint(100 * f.GetSampFreq() / f.GetF0());
+    const std::size_t from = static_cast<std::size_t>(std::min<double>(static_cast<double>(n - 1), std::max(0.0, m)));
+    for (std::size_t j = from + 1; j-- > 0;) f.filter(sq(y[j]));
+    for (std::size_t j = 0; j < n; ++j) y[j] = static_cast<float>(f.filter(sq(y[j])));
+    for (std::size_t j = n; j-- > 0;) y[j] = static_cast<float>(std::sqrt(std::max(0.0, f.filter(y[j]))));
 }
 
 }  // namespace
@@ -132,8 +135,7 @@ void textractlevel::run_process(tprocenv& env) {
         } else if (detectmode == 0) {
             TLPFilterSection f = lpfilter;
             f.SetSampFreq(fs);
-            smooth_squares(e, y.data(), n, f, zerophase);
-            for (std::size_t j = 0; j < n; ++j) y[j] = static_cast<float>(std::sqrt(std::max(0.0, e[j])));
+            rms_envelope(y.data(), n, f, zerophase);
             p.name += " RMS";
         } else if (detectmode == 1) {
             const double d = std::exp(-2 * pi * lpfilter.GetF0() / fs);
@@ -162,32 +164,71 @@ void textractlevel::run_process(tprocenv& env) {
             p.name += peakmode == 0 ? " +peak" : peakmode == 1 ? " -peak" : " ||peak";
             if (hold) p.name += " hold";
         } else {
-            // Moving RMS: prefix sums of the squares.
-            e.assign(n + 1, 0.0);
-            for (std::size_t j = 0; j < n; ++j) e[j + 1] = e[j] + static_cast<double>(y[j]) * y[j];
-            auto window = [&](std::size_t j) -> double {
-                if (windowmode == 0) return std::nearbyint(fs * winduration);
-                const double t = (static_cast<double>(j) + p.xshift) / fs;
-                const double k = std::nearbyint(t * control->sampfreq) - static_cast<double>(control->xshift);
-                const std::size_t kk = static_cast<std::size_t>(
-                    std::clamp(k, 0.0, static_cast<double>(control->sig.size() - 1)));
-                const double v = control->sig[kk];
-                if (!(v > 0)) return windowmode == 1 ? 1.0 : 0.0;
-                const double T = windowmode == 1 ? v : 1 / v;
-                const double len = std::min(maxwinduration, T * (std::trunc(minwinduration / T) + 1));
-                return std::nearbyint(fs * len);
-            };
             const double nn = static_cast<double>(n);
-            for (std::size_t j = 0; j < n; ++j) {
-                const double W = window(j);
-                if (!(W >= 1)) {
-                    y[j] = 0;
-                    continue;
+            if (windowmode == 0) {
+                // A running sum of the squares over the window, summed
+                // afresh every 65536 samples so that rounding cannot build up.
+                const double W = std::nearbyint(fs * winduration);
+                const std::int64_t w = static_cast<std::int64_t>(W), half = w / 2, ni = static_cast<std::int64_t>(n);
+                // x holds the squares ahead of the output position: keep the
+                // last w inputs in a ring.
+                std::vector<double> ring(static_cast<std::size_t>(std::max<std::int64_t>(w, 1)), 0.0);
+                auto sq = [&](std::int64_t i) -> double {
+                    return i >= 0 && i < ni ? static_cast<double>(y[i]) * y[i] : 0.0;
+                };
+                if (w < 1) {
+                    std::fill(y.begin(), y.end(), 0.0f);
+                } else {
+                    // Output j covers j - half .. j - half + w - 1; inputs are
+                    // read before they are overwritten, w - half samples ahead.
+                    double sum = 0;
+                    for (std::int64_t i = -half; i < w - half; ++i) {
+                        const double v = sq(i);
+                        ring[static_cast<std::size_t>((i % w + w) % w)] = v;
+                        sum += v;
+                    }
+                    for (std::int64_t j = 0; j < ni; ++j) {
+                        if ((j & 0xffff) == 0 && j > 0) {
+                            sum = 0;
+                            for (double v : ring) sum += v;
+                        }
+                        const double out = std::sqrt(std::max(0.0, sum) / W);
+                        // Slide: drop j - half, take j - half + w.
+                        const std::int64_t in = j - half + w;
+                        const std::size_t slot = static_cast<std::size_t>(((j - half) % w + w) % w);
+                        const double v = sq(in);
+                        sum += v - ring[slot];
+                        ring[slot] = v;
+                        y[j] = static_cast<float>(out);
+                    }
                 }
-                const double from = static_cast<double>(j) - std::floor(W / 2);
-                const std::size_t a = static_cast<std::size_t>(std::clamp(from, 0.0, nn));
-                const std::size_t b = static_cast<std::size_t>(std::clamp(from + W, 0.0, nn));
-                y[j] = static_cast<float>(std::sqrt(std::max(0.0, e[b] - e[a]) / W));
+            } else {
+                // Prefix sums of the squares: the window changes sample by
+                // sample.
+                e.assign(n + 1, 0.0);
+                for (std::size_t j = 0; j < n; ++j) e[j + 1] = e[j] + static_cast<double>(y[j]) * y[j];
+                auto window = [&](std::size_t j) -> double {
+                    const double t = (static_cast<double>(j) + p.xshift) / fs;
+                    const double k = std::nearbyint(t * control->sampfreq) - static_cast<double>(control->xshift);
+                    const std::size_t kk = static_cast<std::size_t>(
+                        std::clamp(k, 0.0, static_cast<double>(control->sig.size() - 1)));
+                    const double v = control->sig[kk];
+                    if (!(v > 0)) return windowmode == 1 ? 1.0 : 0.0;
+                    const double T = windowmode == 1 ? v : 1 / v;
+                    const double len = std::min(maxwinduration, T * (std::trunc(minwinduration / T) + 1));
+                    return std::nearbyint(fs * len);
+                };
+                for (std::size_t j = 0; j < n; ++j) {
+                    const double W = window(j);
+                    if (!(W >= 1)) {
+                        y[j] = 0;
+                        continue;
+                    }
+                    const double from = static_cast<double>(j) - std::floor(W / 2);
+                    const std::size_t a = static_cast<std::size_t>(std::clamp(from, 0.0, nn));
+                    const std::size_t b = static_cast<std::size_t>(std::clamp(from + W, 0.0, nn));
+                    y[j] = static_cast<float>(std::sqrt(std::max(0.0, e[b] - e[a]) / W));
+                }
             }
             p.name += " moving average";
             if (windowmode == 0)
