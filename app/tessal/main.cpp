@@ -1,10 +1,12 @@
 // tessal: the GUI program.
 //
 //   tessal [files...]
-//   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [files...]
+//   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [--dialog STEP] [files...]
 //
 // With --screenshot the main window (or the secondary window with that
 // caption) is laid out at 1280x800, rendered to a PNG, and the program ends.
+// --dialog shows the settings dialog of step STEP (counting from 0) of the
+// process in the processing window (a ".tessalproc" among the files).
 // Without a display it then runs on the offscreen platform.
 #include <QApplication>
 #include <QAbstractItemView>
@@ -20,10 +22,13 @@
 #include "engine/document/title.h"
 #include "gui/mainwindow/screenshot.h"
 #include "gui/measurements/tmeasurementcommands.h"
+#include "gui/processing/processingmodule.h"
+#include "gui/processing/processingwindow.h"
+#include "gui/processing/stepformdialog.h"
 #include "gui/settings/tmainsettings.h"
 
 int main(int argc, char** argv) {
-    QString screenshot, windowcaption, menu;
+    QString screenshot, windowcaption, menu, dialogstep;
     bool wantscreenshot = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0) wantscreenshot = true;
@@ -50,6 +55,8 @@ int main(int argc, char** argv) {
             value(windowcaption);
         else if (a == "--menu")
             value(menu);
+        else if (a == "--dialog")
+            value(dialogstep);
         else
             files << a;
     }
@@ -71,7 +78,19 @@ int main(int argc, char** argv) {
     QWidget* target = &w;
     std::unique_ptr<QWidget> dialog;
     QWidget* popup = nullptr;
-    if (windowcaption == "Save as") {
+    if (!dialogstep.isEmpty()) {
+        bool ok = false;
+        const int step = dialogstep.toInt(&ok);
+        tessal::tstepformdialog* d = ok ? w.processing().window()->make_step_dialog(step) : nullptr;
+        if (!d) {
+            std::fprintf(stderr, "tessal: step %s has no settings dialog\n", qPrintable(dialogstep));
+            return 1;
+        }
+        dialog.reset(d);
+        d->show();
+        d->adjustSize();
+        target = d;
+    } else if (windowcaption == "Save as") {
         // The save dialog, opened on its filter list.
         auto* d = w.filecommands().make_save_dialog(
             QString::fromStdString(tessal::file_name_part(w.document().filename())));

@@ -25,6 +25,39 @@ double peak_of(const tsinglearr& s) {
 // the channel keeps what it had.
 void put_fsd(tchannel& ch, double fsd) { ch.set_fsd(fsd); }
 
+// A channel list typed into a form field; a malformed entry is refused
+// with the field's caption.
+tintarr form_chanlist(const tstepform& form, const std::string& key) {
+    try {
+        return text_to_intlist(form.text(key));
+    } catch (const EConvertError& e) {
+        throw EProcessError(form.field(key).caption + ": " + e.what());
+    }
+}
+
+const std::vector<std::string>& fsd_items() {
+    static const std::vector<std::string> items = {"Do not set", "Set to peak value",
+                                                   "Set to fixed value", "Set to dB above RMS"};
+    return items;
+}
+
+// The value fields of the FSD group take input only in their own mode.
+void enable_fsd_values(tstepform& f) {
+    const int mode = f.index("fsdmode");
+    f.field("fixedfsd").enabled = mode == fsdfixed;
+    if (f.has("rmsdbfsd")) f.field("rmsdbfsd").enabled = mode == fsddbaboverms;
+}
+
+const tnumberfield fixedfsdfield{"Fixed FSD", -1e30, 1e30, ""};
+const tnumberfield rmsdbfield{"dB above RMS", -400, 400, "dB"};
+const tnumberfield dbreffield{"Level reference", 1e-30, 1e30, ""};
+
+double form_fsd(const tstepform& form) {
+    const double v = form.number("fixedfsd");
+    if (v == 0) throw EProcessError("Fixed FSD must not be 0");
+    return v;
+}
+
 }  // namespace
 
 // --- load ------------------------------------------------------------------
@@ -53,6 +86,19 @@ void tloadchannel::run_process(tprocenv& env) {
     }
     outarr = std::move(out);
     props = std::move(p);
+}
+
+std::unique_ptr<tstepform> tloadchannel::settings_form() const {
+    auto f = std::make_unique<tstepform>("Load signal from channel");
+    f->add_text("channo", "Channel number", chanlist_text(channo));
+    f->add_check("loadlabels", "Load labels", loadlabels);
+    return f;
+}
+
+void tloadchannel::apply_form(const tstepform& form) {
+    tintarr list = form_chanlist(form, "channo");
+    channo = std::move(list);
+    loadlabels = form.checked("loadlabels");
 }
 
 void tloadchannel::save_proc(const std::string& id, TSetting& setting) const {
@@ -139,6 +185,50 @@ void tsavechannel::run_process(tprocenv& env) {
         ch.bmpdirty = true;
     }
     outarr = inarr;
+}
+
+std::unique_ptr<tstepform> tsavechannel::settings_form() const {
+    auto f = std::make_unique<tstepform>("Save signal to channel");
+    f->add_text("channo", "Channel number (N=new channel)", chanlist_text(channo));
+    f->add_check("usechannelname", "Set channel name to", usechannelname, "channelname");
+    f->add_text("channelname", "", channelname);
+    f->add_check("useyunit", "Set channel unit to", useyunit, "yunit");
+    f->add_text("yunit", "", yunit);
+    f->begin_group("FSD");
+    f->add_radio("fsdmode", "FSD", fsd_items(), fsdmode);
+    f->add_number("fixedfsd", "Fixed value", fixedfsd, fixedfsdfield);
+    f->add_number("rmsdbfsd", "dB above RMS", rmsdbfsd, rmsdbfield);
+    f->end_group();
+    f->add_check("usedbreference", "Set level reference to", usedbreference, "dbreference");
+    f->add_number("dbreference", "", dbreference, dbreffield);
+    f->add_check("usestereochanno", "Set stereo companion channel to (N=play in mono)",
+                 usestereochanno, "stereochanno");
+    f->add_text("stereochanno", "", chanlist_text(stereochanno));
+    f->onchange = [](tstepform& form, const std::string&) { enable_fsd_values(form); };
+    enable_fsd_values(*f);
+    return f;
+}
+
+void tsavechannel::apply_form(const tstepform& form) {
+    // Every value is read before any is kept, so a refusal changes nothing.
+    tintarr list = form_chanlist(form, "channo");
+    tintarr stereo = form_chanlist(form, "stereochanno");
+    const int mode = std::clamp(form.index("fsdmode"), 0, static_cast<int>(fsddbaboverms));
+    const double fixed = form_fsd(form);
+    const double rms = form.number("rmsdbfsd");
+    const double ref = form.number("dbreference");
+    channo = std::move(list);
+    usechannelname = form.checked("usechannelname");
+    channelname = form.text("channelname");
+    useyunit = form.checked("useyunit");
+    yunit = form.text("yunit");
+    fsdmode = mode;
+    fixedfsd = fixed;
+    rmsdbfsd = rms;
+    usedbreference = form.checked("usedbreference");
+    dbreference = ref;
+    usestereochanno = form.checked("usestereochanno");
+    stereochanno = std::move(stereo);
 }
 
 void tsavechannel::save_proc(const std::string& id, TSetting& setting) const {
@@ -255,6 +345,28 @@ void tappendchannel::run_process(tprocenv& env) {
     outarr = inarr;
 }
 
+std::unique_ptr<tstepform> tappendchannel::settings_form() const {
+    auto f = std::make_unique<tstepform>("Save signal to channel");
+    f->add_text("channo", "Channel number", chanlist_text(channo));
+    f->begin_group("FSD");
+    f->add_radio("fsdmode", "FSD",
+                 std::vector<std::string>(fsd_items().begin(), fsd_items().begin() + 3), fsdmode);
+    f->add_number("fixedfsd", "Fixed value", fixedfsd, fixedfsdfield);
+    f->end_group();
+    f->onchange = [](tstepform& form, const std::string&) { enable_fsd_values(form); };
+    enable_fsd_values(*f);
+    return f;
+}
+
+void tappendchannel::apply_form(const tstepform& form) {
+    tintarr list = form_chanlist(form, "channo");
+    const int mode = std::clamp(form.index("fsdmode"), 0, static_cast<int>(fsdfixed));
+    const double fixed = form_fsd(form);
+    channo = std::move(list);
+    fsdmode = mode;
+    fixedfsd = fixed;
+}
+
 void tappendchannel::save_proc(const std::string& id, TSetting& setting) const {
     tprocstep::save_proc(id, setting);
     write_chanlist(setting, id, channo);
@@ -291,6 +403,14 @@ void tdeletechannel::run_process(tprocenv& env) {
     }
     tprocstep::run_process(env);
 }
+
+std::unique_ptr<tstepform> tdeletechannel::settings_form() const {
+    auto f = std::make_unique<tstepform>("Delete channel number");
+    f->add_text("channo", "Channel number(s)", chanlist_text(channo));
+    return f;
+}
+
+void tdeletechannel::apply_form(const tstepform& form) { channo = form_chanlist(form, "channo"); }
 
 void tdeletechannel::save_proc(const std::string& id, TSetting& setting) const {
     tprocstep::save_proc(id, setting);

@@ -18,6 +18,8 @@ public:
         return std::unique_ptr<tprocstep>(new tloadchannel(*this));
     }
     void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
     void save_proc(const std::string& id, TSetting& setting) const override;
     void open_proc(const std::string& id, TSetting& setting) override;
     std::string get_procname() const override;
@@ -37,6 +39,8 @@ public:
         return std::unique_ptr<tprocstep>(new tsavechannel(*this));
     }
     void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
     void save_proc(const std::string& id, TSetting& setting) const override;
     void open_proc(const std::string& id, TSetting& setting) override;
     std::string get_procname() const override;
@@ -68,6 +72,8 @@ public:
         return std::unique_ptr<tprocstep>(new tappendchannel(*this));
     }
     void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
     void save_proc(const std::string& id, TSetting& setting) const override;
     void open_proc(const std::string& id, TSetting& setting) override;
     std::string get_procname() const override;
@@ -104,6 +110,8 @@ public:
         return std::unique_ptr<tprocstep>(new tdeletechannel(*this));
     }
     void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
     void save_proc(const std::string& id, TSetting& setting) const override;
     void open_proc(const std::string& id, TSetting& setting) override;
     std::string get_procname() const override { return "Delete channel " + chanlist_text(channo); }

@@ -107,6 +107,11 @@ void tcommandregistry::refresh() {
     for (const auto& [c, a] : actions_) {
         if (c->enabled) a->setEnabled(c->enabled());
         if (c->caption_rule) a->setText(c->caption_rule());
+        if (c->hint_rule) {
+            const QString h = c->hint_rule();
+            a->setToolTip(h);
+            a->setStatusTip(h);
+        }
         if (c->checkable && c->checked) a->setChecked(c->checked());
     }
 }

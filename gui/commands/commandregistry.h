@@ -38,6 +38,7 @@ struct tcommand {
     std::function<void()> handler{};
     std::function<bool()> enabled{};          // null: always enabled
     std::function<QString()> caption_rule{};  // a caption that follows the state
+    std::function<QString()> hint_rule{};     // a hint (tool and status tip) that follows the state
     bool checkable = false;
     std::function<bool()> checked{};  // the check of a checkable command
     QString radio{};                  // commands sharing this name check one at a time

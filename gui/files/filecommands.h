@@ -25,6 +25,8 @@ public:
 
     // Opens a process file in the processing window.
     std::function<void(const QString&)> open_process;
+    // A process file was opened or saved under this name (recent list).
+    std::function<void(const std::string&)> recent_process_used;
     // Chooses the file name of Save as in place of the dialog (tests);
     // filterindex is the position in `filters`, counting from 0.
     std::function<QString(const QStringList& filters, int& filterindex, const QString& proposed)>

@@ -19,6 +19,7 @@
 #include "gui/view/signalpanel.h"
 #include "gui/commands/commandguard.h"
 #include "gui/measurements/tmeasurementcommands.h"
+#include "gui/processing/processingmodule.h"
 #include "gui/settings/tmainsettings.h"
 #include "gui/view/viewmodule.h"
 #include "gui/windows/plannedmodule.h"
@@ -50,6 +51,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     edit_ = add_module<teditingcommands>();
     labels_ = add_module<tlabelsmodule>();
     settings_ = add_module<tmainsettings>();
+    processing_ = add_module<tprocessingmodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");
@@ -83,8 +85,6 @@ TMainWindow::~TMainWindow() {
 }
 
 tsignalpanel* TMainWindow::signalpanel() const { return view_->panel(); }
-
-const QString& TMainWindow::pending_process() const { return planned_->pending_process(); }
 
 void TMainWindow::first_activation(const QStringList& arguments) {
     if (activated_) return;

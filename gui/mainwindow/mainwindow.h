@@ -24,6 +24,7 @@ class teditingcommands;
 class tlabelsmodule;
 class tmainsettings;
 class tplannedmodule;
+class tprocessingmodule;
 class tviewmodule;
 
 class TMainWindow : public QMainWindow, public tviewlistener {
@@ -50,8 +51,8 @@ public:
     // Runs once: defaults, settings, command-line files, placement.
     void first_activation(const QStringList& arguments);
     bool activated() const { return activated_; }
-    // The process file named on the command line, if any.
-    const QString& pending_process() const;
+    // The processing feature (its windows, the run with progress).
+    tprocessingmodule& processing() { return *processing_; }
 
     // tviewlistener
     void document_state_changed() override;
@@ -79,6 +80,7 @@ private:
     tlabelsmodule* labels_ = nullptr;
     tmainsettings* settings_ = nullptr;
     tplannedmodule* planned_ = nullptr;
+    tprocessingmodule* processing_ = nullptr;
 };
 
 }  // namespace tessal

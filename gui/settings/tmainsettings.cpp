@@ -135,6 +135,9 @@ void tmainsettings::open() {
             ctx.filecommands.open_process(QString::fromStdString(path));
     };
     ctx.files.recent_file_used = [this](const std::string& path) { sound_->list().add(path); };
+    ctx.filecommands.recent_process_used = [this](const std::string& path) {
+        proc_->list().add(path);
+    };
 
     collect();
     open_settings(ctx.doc, state_, ctx.prompter, base);

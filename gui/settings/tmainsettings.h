@@ -25,7 +25,10 @@ class tmainsettings : public QObject, public tfeaturemodule {
 
 public:
     explicit tmainsettings(tappcontext& ctx);
-    ~tmainsettings() override { ctx.files.recent_file_used = nullptr; }
+    ~tmainsettings() override {
+        ctx.files.recent_file_used = nullptr;
+        ctx.filecommands.recent_process_used = nullptr;
+    }
 
     // The base folder (the per-user application-data folder).
     static QString appdata_folder();

@@ -6,10 +6,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     auto open = [&c](twindowid id) { return [&c, id] { c.windows.show(id); }; };
     auto notyet = [] { return false; };  // commands whose work comes later
-    ctx.filecommands.open_process = [this, &c](const QString& path) {
-        pendingprocess_ = path;
-        c.windows.show(twindowid::processing);
-    };
     for (tcommand& cmd : std::vector<tcommand>{
              {.id = "calibrateaction", .caption = "Calibrate...", .handler = open(twindowid::calibration),
               .enabled = [&c] { return c.doc.totnchans() > 0; }, .group = "edit.windows",
@@ -27,15 +23,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .handler = open(twindowid::histograms), .group = "analysis", .order = 60},
              {.id = "xyplotaction", .caption = "xy-plot", .handler = open(twindowid::xyplot),
               .group = "analysis", .order = 70},
-
-             {.id = "editprocessaction", .caption = "Edit process",
-              .handler = open(twindowid::processing), .group = "process"},
-             {.id = "runprocessaction", .caption = "Run process",
-              .handler = open(twindowid::processing), .group = "process"},
-             {.id = "openprocessaction", .caption = "Open process...",
-              .handler = open(twindowid::processing), .group = "process"},
-             {.id = "addprocessaction", .caption = "Add another process",
-              .handler = [&c] { c.windows.add_processing_window(); }, .group = "process"},
 
              {.id = "playaction", .caption = "Play!", .shortcut = "F9", .enabled = notyet,
               .group = "sound.play", .toolorder = 40},
@@ -62,6 +49,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         ctx.commands.add(std::move(cmd));
 }
 
-tplannedmodule::~tplannedmodule() { ctx.filecommands.open_process = nullptr; }
+tplannedmodule::~tplannedmodule() = default;
 
 }  // namespace tessal

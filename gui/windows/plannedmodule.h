@@ -1,12 +1,10 @@
 // The commands of the windows whose work comes later: Calibrate, the
-// analysis windows after Measurements, the Process, Sound and Tools menus.
+// analysis windows after Measurements, the Sound and Tools menus.
 // Their windows are placeholders with the right caption (twindowset makes
 // one for every window without a factory), so each command already opens
 // the right window. When a window's work arrives, its feature takes over
 // its command and adds its window factory, and the line here goes.
 #pragma once
-
-#include <QString>
 
 #include "gui/context/appcontext.h"
 
@@ -16,12 +14,6 @@ class tplannedmodule : public tfeaturemodule {
 public:
     explicit tplannedmodule(tappcontext& ctx);
     ~tplannedmodule() override;
-
-    // The process file to open in the processing window, if any.
-    const QString& pending_process() const { return pendingprocess_; }
-
-private:
-    QString pendingprocess_;
 };
 
 }  // namespace tessal

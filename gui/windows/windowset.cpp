@@ -76,7 +76,7 @@ void twindowset::create() {
 
 void twindowset::destroy() {
     // Later windows first, the way they were made in reverse.
-    for (auto it = extra_.rbegin(); it != extra_.rend(); ++it) delete *it;
+    for (auto it = extra_.rbegin(); it != extra_.rend(); ++it) delete it->data();
     for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) delete *it;
     extra_.clear();
     windows_.clear();
@@ -85,6 +85,10 @@ void twindowset::destroy() {
 QWidget* twindowset::find(const QString& caption) const {
     for (QWidget* w : windows_)
         if (w->windowTitle() == caption) return w;
+    // A window whose caption follows its content (the processing window
+    // names its process) is found by its usual caption too.
+    for (std::size_t i = 0; i < windows_.size(); ++i)
+        if (window_caption(static_cast<twindowid>(i)) == caption) return windows_[i];
     return nullptr;
 }
 
@@ -96,8 +100,17 @@ void twindowset::show(twindowid id) {
     w->activateWindow();
 }
 
+int twindowset::processing_window_count() const {
+    int n = 1;
+    for (const auto& w : extra_)
+        if (w) ++n;
+    return n;
+}
+
 QWidget* twindowset::add_processing_window() {
-    QWidget* w = new tplaceholderwindow(window_caption(twindowid::processing), owner_);
+    const tfactory& make = factories_[static_cast<int>(twindowid::processing)];
+    QWidget* w = make ? make(owner_) : nullptr;
+    if (!w) w = new tplaceholderwindow(window_caption(twindowid::processing), owner_);
     extra_.push_back(w);
     fit_window_on_screen(w, owner_);
     w->show();

@@ -7,6 +7,7 @@
 // process" is the one command that makes a further window.
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -50,18 +51,21 @@ public:
     void destroy();
 
     QWidget* window(twindowid id) const { return windows_.at(static_cast<int>(id)); }
-    // The first window with this caption, or null.
+    // The first window with this caption (or, failing that, whose usual
+    // caption it is), or null.
     QWidget* find(const QString& caption) const;
     void show(twindowid id);
-    // A further processing window.
+    // A further processing window, made by the processing window's factory
+    // (a placeholder without one) and shown. It may delete itself when
+    // closed; the rest go with the others.
     QWidget* add_processing_window();
-    int processing_window_count() const { return 1 + static_cast<int>(extra_.size()); }
+    int processing_window_count() const;
 
 private:
     QWidget* owner_;
     std::vector<tfactory> factories_;
     std::vector<QWidget*> windows_;
-    std::vector<QWidget*> extra_;
+    std::vector<QPointer<QWidget>> extra_;
 };
 
 }  // namespace tessal

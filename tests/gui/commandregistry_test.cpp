@@ -63,7 +63,7 @@ TEST(CommandRegistry, MainMenusEntryByEntry) {
                     "Deselect all labels=|-|Delete labels="},
         {"&Analysis", "Measurements...=|Spectrum=|Spectrogram=|Correlation=|Correlogram=|"
                       "Show histograms=|xy-plot="},
-        {"&Process", "Edit process=|Run process=|Open process...=|Add another process="},
+        {"&Process", "Edit process=|&Run process=|Open process...=|Add another process="},
         {"&Sound", "Play!=F9|Play entire file!=Ctrl+F9|-|Select playback soundcard...=|"
                    "Record...=|Advanced record...=|Manage codecs...="},
         {"&Tools", "Inverse filter=|Glottal flow parameter measurement=|Subglottal pressure=|"

@@ -10,6 +10,8 @@
 
 #include "engine/formats/twavfile.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "gui/processing/processingmodule.h"
+#include "gui/processing/processingwindow.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;
@@ -103,7 +105,7 @@ TEST(FileCommands, DroppedFilesAddWithoutAQuestion) {
     ASSERT_EQ(prompter.asked.size(), 1u);
     EXPECT_EQ(prompter.asked[0].caption, "Unknown file type");
     EXPECT_EQ(prompter.asked[0].text, "Cannot open file: \r" + dir.filePath("notes.txt").toStdString());
-    EXPECT_EQ(w.pending_process(), dir.filePath("p.tessalproc"));
+    EXPECT_EQ(w.processing().window()->process().name(), dir.filePath("p.tessalproc").toStdString());
 }
 
 TEST(FileCommands, SaveKeepsTheCodingAndSaveAsOffersIt) {

@@ -13,6 +13,8 @@
 
 #include "engine/formats/twavfile.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "gui/processing/processingmodule.h"
+#include "gui/processing/processingwindow.h"
 #include "gui/mainwindow/screenshot.h"
 #include "support/scriptedprompter.h"
 
@@ -117,7 +119,7 @@ TEST(MainWindow, CommandLineSendsProcessesToTheProcessingWindow) {
                       false);
     }
     w.first_activation({"/tmp/f0.TessalProc", wav});
-    EXPECT_EQ(w.pending_process(), "/tmp/f0.TessalProc");
+    EXPECT_EQ(w.processing().window()->process().name(), "/tmp/f0.TessalProc");
     EXPECT_TRUE(w.windows().window(twindowid::processing)->isVisible());
     EXPECT_EQ(w.document().filename(), wav.toStdString());
     EXPECT_FALSE(w.document().modified());
