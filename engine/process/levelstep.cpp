@@ -172,12 +172,17 @@ void textractlevel::run_process(tprocenv& env) {
                 const std::int64_t w = static_cast<std::int64_t>(W), half = w / 2, ni = static_cast<std::int64_t>(n);
                 // x holds the squares ahead of the output position: keep the
                 // last w inputs in a ring.
-                std::vector<double> ring(static_cast<std::size_t>(std::max<std::int64_t>(w, 1)), 0.0);
+                std::vector<double> ring(static_cast<std::size_t>(std::clamp<std::int64_t>(w, 1, 2 * ni + 2)), 0.0);
                 auto sq = [&](std::int64_t i) -> double {
                     return i >= 0 && i < ni ? static_cast<double>(y[i]) * y[i] : 0.0;
                 };
                 if (w < 1) {
                     std::fill(y.begin(), y.end(), 0.0f);
+                } else if (w >= 2 * ni + 2) {
+                    // Every window holds the whole signal.
+                    double sum = 0;
+                    for (std::int64_t i = 0; i < ni; ++i) sum += sq(i);
+                    std::fill(y.begin(), y.end(), static_cast<float>(std::sqrt(sum / W)));
                 } else {
                     // Output j covers j - half .. j - half + w - 1; inputs are
                     // read before they are overwritten, w - half samples ahead.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
 
 #include "engine/dsp/simd.h"
@@ -196,6 +197,9 @@ void tresample::run_process(tprocenv& env) {
             continue;
         }
         if (!(fs > 0)) steps::step_error(*this, "the signal has no sampling rate");
+        const double m = round_even(static_cast<double>(outarr[i].size()) * targetfreq / fs);
+        if (m > static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+            steps::step_error(*this, "the signal would be longer than a channel can hold (" + num(m) + " samples)");
         tsinglearr y = resample(outarr[i].data(), outarr[i].size(), fs, true,
                                 [&](double f) { env.progress((i + f) / outarr.size()); });
         outarr[i] = std::move(y);

@@ -189,6 +189,12 @@ TEST(Level, MovingRmsOverAFixedOrChannelControlledWindow) {
     for (std::size_t j = 200; j < 9800; ++j) ASSERT_NEAR(y[j], std::sqrt(0.5), 1e-5) << j;
     EXPECT_EQ(p.name, "mic moving average 20 ms amplitude");
     EXPECT_EQ(s.get_procname(), "Moving avg ampl. 20 ms");
+    // A window longer than twice the signal holds all of it everywhere.
+    s.winduration = 3;
+    auto [w, pw] = run_level(s, x, fs);
+    EXPECT_NEAR(w[0], std::sqrt(0.5 / 3), 1e-4);
+    EXPECT_NEAR(w[9999], std::sqrt(0.5 / 3), 1e-4);
+    s.winduration = 0.02;
     // Channel 1 holds the period 0.01 s (mode 1) or the frequency 100 Hz
     // (mode 2): one period is the smallest number above 1 ms.
     tdocument doc;

@@ -55,6 +55,10 @@ TEST(Resample, SimpleMethodsAndProperties) {
     auto [c, p3] = run_src(s, x, 1000);
     for (int j = 2; j < 16; ++j) EXPECT_NEAR(c[j], (j / 2.0) * (j / 2.0), 1e-4) << j;
     EXPECT_THROW(run_src(s, tsinglearr{1, 2, 3}, 1000), EProcessError);
+    // An output longer than a channel can hold is refused before it is made.
+    s.targetfreq = 10000000;
+    EXPECT_THROW(run_src(s, tsinglearr(1000, 0.0f), 1), EProcessError);
+    s.targetfreq = 2000;
     // The raised cosine passes through the samples.
     s.method = 3;
     auto [r, p4] = run_src(s, x, 1000);
