@@ -338,7 +338,9 @@ double loose(const tstepform& f, const std::string& key, double bad) {
     return try_parse_float(f.text(key), v) && std::isfinite(v) ? v : bad;
 }
 
-void brick_refresh(tstepform& f, const std::string& key) {
+}  // namespace
+
+void brick_preset_refresh(tstepform& f, const std::string& key) {
     const auto& presets = brick_presets();
     if (key == "preset") {
         const int k = f.index("preset");
@@ -352,6 +354,26 @@ void brick_refresh(tstepform& f, const std::string& key) {
     const double margin = loose(f, "cornermargin", 100) / 100;
     const int k = brick_preset_index(size, power, margin);
     f.field("preset").index = k < 0 ? static_cast<int>(presets.size()) : k;
+}
+
+void add_brick_fields(tstepform& f, const std::string& margincaption, double windowsize,
+                      double windowpower, double cornermargin) {
+    f.begin_group("Sinc parameters");
+    f.add_number("cornermargin", margincaption, cornermargin * 100, r_margin);
+    f.add_number("windowpower", "Window power (1-6)", windowpower, r_power);
+    f.add_number("windowsize", "Window size [sinc periods]", windowsize, r_size);
+    std::vector<std::string> names;
+    for (const auto& p : brick_presets()) names.push_back(p.name);
+    names.push_back("Custom");
+    f.add_combo("preset", "Preset", names, 0);
+    f.end_group();
+}
+
+namespace {
+
+void brick_refresh(tstepform& f, const std::string& key) {
+    brick_preset_refresh(f, key);
+    const double size = loose(f, "windowsize", -1);
     const double corner = loose(f, "cornerfreq", -1);
     const double limit = corner * 3200 / size;
     tformfield& hint = f.field("hint");
@@ -365,15 +387,7 @@ void brick_refresh(tstepform& f, const std::string& key) {
 std::unique_ptr<tstepform> tlpbrick::settings_form() const {
     auto f = std::make_unique<tstepform>("Brickwall LP filter");
     f->add_number("cornerfreq", "Corner frequency [Hz]", cornerfreq, r_corner);
-    f->begin_group("Sinc parameters");
-    f->add_number("cornermargin", "Corner margin [%]", cornermargin * 100, r_margin);
-    f->add_number("windowpower", "Window power (1-6)", windowpower, r_power);
-    f->add_number("windowsize", "Window size [sinc periods]", windowsize, r_size);
-    std::vector<std::string> names;
-    for (const auto& p : brick_presets()) names.push_back(p.name);
-    names.push_back("Custom");
-    f->add_combo("preset", "Preset", names, 0);
-    f->end_group();
+    add_brick_fields(*f, "Corner margin [%]", windowsize, windowpower, cornermargin);
     f->add_note("hint", "");
     f->onchange = brick_refresh;
     f->changed("cornerfreq");

@@ -5,8 +5,10 @@
 #include "engine/process/commentstep.h"
 #include "engine/process/filtersteps.h"
 #include "engine/process/generatorsteps.h"
-#include "engine/process/pendingsteps.h"
+#include "engine/process/f0step.h"
+#include "engine/process/levelstep.h"
 #include "engine/process/pointwisesteps.h"
+#include "engine/process/resamplestep.h"
 
 namespace tessal {
 
@@ -117,7 +119,14 @@ std::unique_ptr<tprocstep> new_step(const std::string& id, double dsf) {
     if (id == "subch") return std::make_unique<tsubtractchannel>();
     if (id == "mulch") return std::make_unique<tmultiplychannel>();
     if (id == "divch") return std::make_unique<tdividechannel>();
-    return make_pending_step(id, dsf);
+    if (id == "level") {
+        auto s = std::make_unique<textractlevel>();
+        s->lpfilter.SetSampFreq(dsf);
+        return s;
+    }
+    if (id == "f0") return std::make_unique<tf0>();
+    if (id == "resample") return std::make_unique<tresample>(dsf);
+    throw EProcessError("Invalid procid: \"" + id + "\"");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/process/pendingsteps.h"
+#include "engine/process/f0step.h"
 #include "engine/process/pointwisesteps.h"
 #include "engine/process/processfile.h"
 #include "engine/settings/tsetting.h"
@@ -43,15 +43,7 @@ TEST_F(tprocfiletest, EveryStepTypeReopensWithEveryKeyIdentical) {
     for (auto& s : steps)
         if (auto* d = dynamic_cast<tdelay*>(s.get())) d->values = {1.5, -2.25};
     for (auto& s : steps)
-        if (auto* p = dynamic_cast<tpendingstep*>(s.get()))
-            for (tpendingparam& q : p->params) {
-                if (q.kind == tpendingparam::real) q.number += 0.125;
-                if (q.kind == tpendingparam::integer || q.kind == tpendingparam::realasint)
-                    q.number += 3;
-                if (q.kind == tpendingparam::reallist) q.reals = {1.5, -2.25};
-                if (q.kind == tpendingparam::chanlist) q.chans = {2, -2};
-                if (q.kind == tpendingparam::text) q.str = "dB SPL";
-            }
+        if (auto* f = dynamic_cast<tf0*>(s.get())) f->nextractors = 7;
     save_process_file(path("a.tessalproc"), steps);
 
     tprocsteps back;
@@ -65,8 +57,9 @@ TEST_F(tprocfiletest, EveryStepTypeReopensWithEveryKeyIdentical) {
     EXPECT_NE(text.find("[Common]\nnsteps=40"), std::string::npos) << text.substr(0, 80);
     EXPECT_NE(text.find("StereoChannos=C 1"), std::string::npos);
     EXPECT_NE(text.find("DelaySecs1="), std::string::npos);
-    auto& f0 = dynamic_cast<tpendingstep&>(*back[find_procid("f0") - 2]);
-    EXPECT_EQ(f0.param("nExtractors")->number, 7);
+    auto& f0 = dynamic_cast<tf0&>(*back[find_procid("f0") - 2]);
+    EXPECT_EQ(f0.nextractors, 7);
+    EXPECT_NE(text.find("nExtractors= 7.00000000000000E+0000"), std::string::npos);
 }
 
 TEST_F(tprocfiletest, HandWrittenFileKeysIgnoreCaseAndUnknownsAreHarmless) {

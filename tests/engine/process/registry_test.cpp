@@ -3,7 +3,7 @@
 #include <set>
 
 #include "engine/process/channelsteps.h"
-#include "engine/process/pendingsteps.h"
+#include "engine/process/resamplestep.h"
 #include "engine/process/procregistry.h"
 
 namespace tessal {
@@ -75,13 +75,10 @@ TEST(ProcFactory, CopyTakesParametersNotStateAndIsEnabled) {
     EXPECT_EQ(c.props.size(), 2u);
 }
 
-TEST(ProcFactory, LaterStepsSayTheyAreNotAvailable) {
-    auto f0 = create_step(find_procid("f0"));
-    EXPECT_EQ(f0->get_procname(), "F0 (not available yet)");
-    EXPECT_FALSE(f0->available());
+TEST(ProcFactory, ResampleTargetsTheDefaultRate) {
     auto resample = create_step(find_procid("resample"), nullptr, 16000);
-    EXPECT_EQ(dynamic_cast<tpendingstep&>(*resample).param("TargetFreq")->number, 16000);
-    EXPECT_TRUE(create_step(find_procid("load"))->available());
+    EXPECT_EQ(dynamic_cast<tresample&>(*resample).targetfreq, 16000);
+    EXPECT_EQ(resample->get_procname(), "Resample to 16000 Hz (Decent)");
 }
 
 TEST(ProcStep, ListTexts) {

@@ -151,22 +151,5 @@ TEST_F(tprocesstest, CancelBeforeAStepAndInsideAStepKeepsEarlierWrites) {
     EXPECT_EQ(doc.totnchans(), 2);
 }
 
-TEST_F(tprocesstest, StatusNamesStepsThatAreNotAvailableYet) {
-    make_channels(1);
-    std::vector<std::string> status;
-    runner.onstatus = [&](const std::string& s) { status.push_back(s); };
-    add<tloadchannel>("load");
-    steps.push_back(create_step(find_procid("f0")));
-    steps.push_back(create_step(find_procid("level")));
-    add<tsavechannel>("save");
-    ASSERT_TRUE(run().ok);
-    EXPECT_EQ(status[1], "Running F0 (not available yet)");
-    EXPECT_EQ(status.back(), "Done (not available yet: F0, Amplitude/level)");
-    // The pending steps passed the loaded signal through to the save.
-    EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 1.0f));
-    steps.erase(steps.begin() + 1, steps.begin() + 3);
-    EXPECT_EQ(run().status, "Done ");
-}
-
 }  // namespace
 }  // namespace tessal::testing

@@ -1,6 +1,7 @@
-// Every step type of the generator, filter and arithmetic families reads a
-// hand-written section holding each of its keys away from the default, and
-// writes back exactly those keys in the file's order with the same values.
+// Every step type of the generator, filter, F0, level, resampling and
+// arithmetic families reads a hand-written section holding each of its keys
+// away from the default, and writes back exactly those keys in the file's
+// order with the same values.
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -36,7 +37,19 @@ const std::vector<tcase> cases = {
     {"polezero", {{"PoleF0", "700"}, {"PoleQ", "7"}, {"ZeroF0", "1400"}, {"ZeroQ", "2"}}},
     {"realpolezero", {{"fPole", "300"}, {"fZero", "3000"}, {"fUnityGainAtHF", "1"}}},
     {"slope", {{"fLo", "50"}, {"fHi", "5000"}, {"nPerOctave", "2"}, {"Slope", "3.8"}}},
+    {"level",
+     {{"ZeroPhase", "1"}, {"ExtractMode", "0"}, {"DetectMode", "2"}, {"Weighting", "3"},
+      {"F0", "20"}, {"WindowMode", "2"}, {"WinDurChanno", "3"}, {"WinDuration", "0.02"},
+      {"MinWinDuration", "0.005"}, {"MaxWinDuration", "0.2"}, {"Hold", "1"}, {"PeakMode", "1"}}},
+    {"f0",
+     {{"Algorithm", "2"}, {"PeakRelease", "30"}, {"ExtractT0", "1"}, {"InvPolarity", "1"},
+      {"StDevThreshold", "150"}, {"StDevWinTime", "0.03"}, {"MinF0", "60"}, {"MaxF0", "500"},
+      {"nExtractors", "5"}, {"RemoveShortLength", "0.05"}, {"RemoveShortGap", "0.01"},
+      {"PostProcess", "0"}}},
     {"reverse", {}},
+    {"resample",
+     {{"Method", "4"}, {"TargetFreq", "16000"}, {"WindowSize", "80"}, {"WindowPower", "3"},
+      {"LPCcorner", "0.95"}}},
     {"square", {}},
     {"sqrt", {}},
     {"log",

@@ -1,0 +1,517 @@
+// The vector helpers are inlined into functions built for each target.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+#include "engine/process/f0step.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engine/dsp/simd.h"
+
+#include "engine/dsp/tfiltersection.h"
+#include "engine/process/stepsupport.h"
+#include "engine/settings/tsetting.h"
+
+namespace tessal {
+
+using steps::check_param;
+using steps::check_whole;
+using steps::num;
+
+namespace {
+
+const double pi = std::numbers::pi;
+
+const tnumberfield r_release{"Peak release", 0.001, 1000000, "Hz"};
+const tnumberfield r_threshold{"Stability threshold", 0, 100000, ""};
+const tnumberfield r_minf0{"Min F0", 1, 100000, "Hz"};
+const tnumberfield r_maxf0{"Max F0", 1, 100000, "Hz"};
+const tnumberfield r_window{"Stability window length", 0.1, 10000, "ms"};
+const tnumberfield r_extractors{"# of extractors", 1, 16, ""};
+const tnumberfield r_short{"Remove short detections", 0, 100000, "ms"};
+const tnumberfield r_gap{"Remove short gaps", 0, 100000, "ms"};
+
+// The running period of a single tracker and the output it fills.
+struct ttracker {
+    double fs;
+    bool t0;
+    float* y;
+    double P = 0, value = 0;
+    std::size_t a = 0;
+
+    void event(std::size_t j, double t) {
+        P += t;
+        value = P > 0 ? (t0 ? P / fs : fs / P) : 0.0;
+        std::fill(y + a, y + j + 1, static_cast<float>(value));
+        a = j + 1;
+        P = 1 - t;
+    }
+    void finish(std::size_t n) {
+        if (a < n) std::fill(y + a, y + n, static_cast<float>(value));
+    }
+};
+
+// The peak picker of the multiple algorithm: events with their periods in
+// seconds, 0 outside minf0..maxf0.
+struct tpicker {
+    double d, fs, tmin, tmax;
+    std::vector<tf0event>* events;
+    double e = 0, eprev = 0, sprev = 0, P = 0;
+    bool above = false;
+
+    void sample(std::int64_t j, double s) {
+        e *= d;
+        if (s > e) {
+            if (!above) {
+                const double t =
+                    std::clamp(1 - (s - e) / ((s - e) - (sprev - eprev)), 0.0, 1.0);
+                P += t;
+                const double T = P / fs;
+                events->push_back({j, (T > tmax || T < tmin) ? 0.0 : T, false});
+                P = 1 - t;
+            } else {
+                P += 1;
+            }
+            e = s;
+            above = true;
+        } else {
+            above = false;
+            P += 1;
+        }
+        eprev = e;
+        sprev = s;
+    }
+};
+
+// The coefficient of variation of the periods of ev[lo..hi): 1e10 when any
+// of them is 0 or fewer than two are there.
+double variation(const std::vector<tf0event>& ev, std::size_t lo, std::size_t hi) {
+    if (hi < lo + 2) return 1e10;
+    double s = 0, s2 = 0;
+    for (std::size_t i = lo; i < hi; ++i) {
+        const double T = ev[i].period;
+        if (T == 0) return 1e10;
+        s += T;
+        s2 += T * T;
+    }
+    const double m = s / static_cast<double>(hi - lo);
+    const double var = std::max(0.0, s2 / static_cast<double>(hi - lo) - m * m);
+    return std::sqrt(var) / m;
+}
+
+TESSAL_TARGET_CLONES
+double dot64(const float* a, const float* b, std::size_t w) {
+    std::size_t i = 0;
+    double s = 0;
+#if defined(TESSAL_HAVE_VECTORS)
+    simd::vec4 s0 = {0, 0, 0, 0}, s1 = {0, 0, 0, 0};
+    for (; i + 8 <= w; i += 8) {
+        s0 += simd::load_fvec4(a + i) * simd::load_fvec4(b + i);
+        s1 += simd::load_fvec4(a + i + 4) * simd::load_fvec4(b + i + 4);
+    }
+    s = simd::hsum(s0 + s1);
+#endif
+    for (; i < w; ++i) s += static_cast<double>(a[i]) * b[i];
+    return s;
+}
+
+}  // namespace
+
+double f0_correlation(const float* x, std::size_t n, std::size_t w, std::size_t p, std::size_t q) {
+    if (w == 0 || p + w > n || q + w > n) return 0;
+    double sa = 0, sb = 0, saa = 0, sbb = 0;
+    for (std::size_t i = 0; i < w; ++i) {
+        const double a = x[p + i], b = x[q + i];
+        sa += a, sb += b, saa += a * a, sbb += b * b;
+    }
+    if (saa == 0 || sbb == 0) return 0;
+    const double W = static_cast<double>(w);
+    const double r = (W * dot64(x + p, x + q, w) - sa * sb) /
+                     std::sqrt((W * saa - sa * sa) * (W * sbb - sb * sb));
+    return std::isfinite(r) ? r : 0.0;
+}
+
+std::vector<double> tf0::peakrel() const {
+    std::vector<double> b;
+    double f = minf0;
+    for (int k = 0; k < nextractors; ++k, f *= 2) b.push_back(f);
+    return b;
+}
+
+tsinglearr tf0::track(const float* x, std::size_t n, double fs) const {
+    tsinglearr y(n, 0.0f);
+    ttracker tr{fs, extractt0, y.data()};
+    const double sign = invpolarity ? -1.0 : 1.0;
+    if (algorithm == 0) {
+        const double d = std::exp(-2 * pi * peakrelease / fs);
+        double e = 0, eprev = 0, sprev = 0;
+        bool above = false;
+        for (std::size_t j = 0; j < n; ++j) {
+            const double s = sign * x[j];
+            e *= d;
+            if (s > e) {
+                if (!above)
+                    tr.event(j, std::clamp(1 - (s - e) / ((s - e) - (sprev - eprev)), 0.0, 1.0));
+                else
+                    tr.P += 1;
+                e = s;
+                above = true;
+            } else {
+                above = false;
+                tr.P += 1;
+            }
+            eprev = e;
+            sprev = s;
+        }
+    } else {
+        bool negative = false;
+        double sprev = 0;
+        for (std::size_t j = 0; j < n; ++j) {
+            const double s = sign * x[j];
+            if (negative && s > 0)
+                tr.event(j, j == 0 ? 0.0 : std::clamp(1 - std::fabs(s) / std::fabs(s - sprev), 0.0, 1.0));
+            else
+                tr.P += 1;
+            negative = s < 0;
+            sprev = s;
+        }
+    }
+    tr.finish(n);
+    return y;
+}
+
+tsinglearr tf0::multi(float* x, std::size_t n, double fs,
+                      const std::function<void(double)>& progress) const {
+    auto report = [&](double f) {
+        if (progress) progress(f);
+    };
+    // The input high-pass, in place.
+    THPFilterSection hpfilter1, hpfilter2;
+    for (auto* h : {&hpfilter2, &hpfilter1}) {
+        h->SetSampFreq(fs);
+        h->SetQ(0.5);
+        h->SetGain(1.0);
+        h->reset();
+    }
+    hpfilter2.SetF0(minf0 / 1.5);
+    hpfilter1.SetF0(minf0 / 2);
+    for (std::size_t j = 0; j < n; ++j) x[j] = static_cast<float>(hpfilter1.filter(hpfilter2.filter(x[j])));
+
+    // The detectors, positive polarity first.
+    const std::vector<double> bands = peakrel();
+    const std::size_t ndet = 2 * bands.size();
+    std::vector<std::vector<tf0event>> events(ndet);
+    const double tmin = 1 / maxf0, tmax = 1 / minf0;
+    for (std::size_t k = 0; k < ndet; ++k) {
+        const double b = bands[k % bands.size()];
+        const double sign = k < bands.size() ? 1.0 : -1.0;
+        TLPFilterSection lp[2];
+        for (auto& l : lp) {
+            l.SetSampFreq(fs);
+            l.SetQ(0.5);
+            l.SetF0(b);
+            l.SetGain(1.0);
+            l.reset();
+        }
+        events[k].reserve(static_cast<std::size_t>(static_cast<double>(n) / fs * b * 1.5) + 16);
+        tpicker pk{std::exp(-2 * pi * b / fs), fs, tmin, tmax, &events[k]};
+        for (std::size_t j = 0; j < n; ++j)
+            pk.sample(static_cast<std::int64_t>(j), lp[1].filter(lp[0].filter(sign * x[j])));
+        report(0.5 * (k + 1) / ndet);
+    }
+
+    // Follow the steadiest detector; keep its events while it stays chosen.
+    // The stability window reaches stdevwintime either side of the sample
+    // or event it judges.
+    const double W = stdevwintime * fs;
+    std::vector<tf0event> merged;
+    {
+        std::vector<std::size_t> lo(ndet, 0), hi(ndet, 0), at(ndet, 0);
+        std::vector<double> var(ndet, 1e10);
+        std::size_t prev = ndet;
+        for (std::size_t p = 0; p < n; ++p) {
+            const double dp = static_cast<double>(p);
+            std::size_t best = 0;
+            double bestvar = 0;
+            for (std::size_t k = 0; k < ndet; ++k) {
+                const auto& ev = events[k];
+                bool moved = false;
+                while (hi[k] < ev.size() && static_cast<double>(ev[hi[k]].pos) <= dp + W) ++hi[k], moved = true;
+                while (lo[k] < hi[k] && static_cast<double>(ev[lo[k]].pos) < dp - W) ++lo[k], moved = true;
+                if (moved) var[k] = variation(ev, lo[k], hi[k]);
+                if (k == 0 || var[k] < bestvar) best = k, bestvar = var[k];
+            }
+            for (std::size_t k = 0; k < ndet; ++k)
+                while (at[k] < events[k].size() && events[k][at[k]].pos < static_cast<std::int64_t>(p)) ++at[k];
+            if (best == prev && at[best] < events[best].size() &&
+                events[best][at[best]].pos == static_cast<std::int64_t>(p))
+                merged.push_back(events[best][at[best]]);
+            prev = best;
+            if ((p & 0xfffff) == 0) report(0.5 + 0.1 * dp / n);
+        }
+    }
+    events.clear();
+    events.shrink_to_fit();
+
+    // Stable merged events are valid.
+    const double limit = std::pow(2.0, std::fabs(stdevthreshold) / 1200) - 1;
+    {
+        std::size_t lo = 0, hi = 0;
+        for (std::size_t i = 0; i < merged.size(); ++i) {
+            const double c = static_cast<double>(merged[i].pos);
+            while (hi < merged.size() && static_cast<double>(merged[hi].pos) <= c + W) ++hi;
+            while (lo < hi && static_cast<double>(merged[lo].pos) < c - W) ++lo;
+            merged[i].valid = merged[i].period != 0 && variation(merged, lo, hi) <= limit;
+        }
+    }
+    // Short detections, then short gaps.
+    auto runs = [&](bool valid, double span) {
+        for (std::size_t i = 0; i < merged.size();) {
+            if (merged[i].valid != valid) {
+                ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j + 1 < merged.size() && merged[j + 1].valid == valid) ++j;
+            const bool inner = valid || (i > 0 && j + 1 < merged.size());
+            if (inner && static_cast<double>(merged[j].pos - merged[i].pos) < span)
+                for (std::size_t k = i; k <= j; ++k) merged[k].valid = !valid;
+            i = j + 1;
+        }
+    };
+    runs(true, removeshortlength * fs);
+    runs(false, removeshortgap * fs);
+    report(0.65);
+
+    // The periods, sample by sample or refined every 100th sample.
+    tsinglearr y;
+    auto out = [&](double T) -> float {
+        if (extractt0) return static_cast<float>(T);
+        if (!(T > 0)) return 0.0f;
+        const double F = 1 / T;
+        return (F < minf0 || F > maxf0) ? 0.0f : static_cast<float>(F);
+    };
+    if (merged.empty()) return tsinglearr(postprocess ? n / 100 : n, 0.0f);
+    if (!postprocess) {
+        y.assign(n, 0.0f);
+        std::size_t e = 0;
+        for (std::size_t q = 0; q < n; ++q) {
+            while (e + 1 < merged.size() && merged[e].pos < static_cast<std::int64_t>(q)) ++e;
+            y[q] = merged[e].valid ? out(merged[e].period) : 0.0f;
+        }
+        return y;
+    }
+    const std::size_t nout = n / 100;
+    y.assign(nout, 0.0f);
+    const std::int64_t reach = static_cast<std::int64_t>(0.05 * fs);
+    std::size_t e = 0, lo = 0, hi = 0;
+    for (std::size_t q = 0; q < nout; ++q) {
+        const std::size_t c = 100 * q;
+        while (e + 1 < merged.size() && merged[e].pos < static_cast<std::int64_t>(c)) ++e;
+        const tf0event& ev = merged[e];
+        if (!ev.valid) continue;
+        while (hi < merged.size() && merged[hi].pos <= ev.pos + reach) ++hi;
+        while (lo < hi && merged[lo].pos < ev.pos - reach) ++lo;
+        double Tlo = 1e300, Thi = 0;
+        for (std::size_t k = lo; k < hi; ++k)
+            if (merged[k].valid) Tlo = std::min(Tlo, merged[k].period), Thi = std::max(Thi, merged[k].period);
+        Thi = std::min(Thi, tmax);
+        Tlo = std::max(Tlo, tmin);
+        const double w = std::nearbyint(1.5 * ev.period * fs);
+        const double l0 = std::nearbyint(0.8 * fs * Tlo), l1 = std::nearbyint(1.2 * fs * Thi);
+        if (!(w > 0) || l1 < l0 || static_cast<double>(ev.pos) + w + l1 > static_cast<double>(n - 1) ||
+            static_cast<double>(c) + w + l1 + 1 > static_cast<double>(n))
+            continue;
+        const std::size_t W0 = static_cast<std::size_t>(w);
+        const std::size_t L0 = static_cast<std::size_t>(std::max(0.0, l0)), L1 = static_cast<std::size_t>(l1);
+        // The sums of the fixed window once, those of the moving one slid
+        // along the lags.
+        double sa = 0, saa = 0, sb = 0, sbb = 0;
+        for (std::size_t i = 0; i < W0; ++i) {
+            const double a = x[c + i], b = x[c + L0 + i];
+            sa += a, saa += a * a, sb += b, sbb += b * b;
+        }
+        const double Wd = w;
+        const double da = Wd * saa - sa * sa;
+        std::vector<double> r;
+        r.reserve(L1 - L0 + 1);
+        for (std::size_t L = L0; L <= L1; ++L) {
+            if (L > L0) {
+                const double out1 = x[c + L - 1], in1 = x[c + L - 1 + W0];
+                sb += in1 - out1;
+                sbb += in1 * in1 - out1 * out1;
+            }
+            const double db = Wd * sbb - sb * sb;
+            double rr = 0;
+            if (saa > 0 && sbb > 0 && da > 0 && db > 0) {
+                rr = (Wd * dot64(x + c, x + c + L, W0) - sa * sb) / std::sqrt(da * db);
+                if (!std::isfinite(rr)) rr = 0;
+            }
+            r.push_back(rr);
+        }
+        const std::size_t best = static_cast<std::size_t>(std::max_element(r.begin(), r.end()) - r.begin());
+        if (!(r[best] >= corrthres)) continue;
+        double delta = 0;
+        if (best > 0 && best + 1 < r.size()) {
+            const double rm = r[best - 1], r0 = r[best], rp = r[best + 1];
+            const double den = 2 * (rp + rm - 2 * r0);
+            if (den != 0) delta = std::clamp((rm - rp) / den, -1.0, 1.0);
+        }
+        y[q] = out((static_cast<double>(L0 + best) + delta) / fs);
+        if ((q & 0xfff) == 0) report(0.65 + 0.35 * static_cast<double>(q) / nout);
+    }
+    return y;
+}
+
+void tf0::check(const tprocstep& step) const {
+    check_param(step, r_release, peakrelease);
+    if (algorithm < 0 || algorithm > 3) steps::step_error(step, "unknown algorithm " + std::to_string(algorithm));
+    if (algorithm >= 2) {
+        check_param(step, r_minf0, minf0);
+        check_param(step, r_maxf0, maxf0);
+        if (!(minf0 < maxf0)) steps::step_error(step, "Min F0 must be below Max F0");
+        check_param(step, r_threshold, std::fabs(stdevthreshold));
+        check_param(step, r_window, stdevwintime * 1000);
+        check_whole(step, r_extractors, nextractors);
+        check_param(step, r_short, removeshortlength * 1000);
+        check_param(step, r_gap, removeshortgap * 1000);
+    }
+}
+
+void tf0::run_process(tprocenv& env) {
+    check(*this);
+    steps::take_input(*this);
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        tchannelproperties& p = props[i];
+        const double fs = p.sampfreq;
+        if (algorithm >= 2) {
+            // The highest band must stay below half the rate.
+            const std::vector<double> b = peakrel();
+            if (!(b.back() < fs / 2))
+                steps::step_error(*this, "the band of the highest extractor (" + num(b.back()) +
+                                             " Hz) must be below half the sampling rate (" + num(fs / 2) + " Hz)");
+        }
+        tsinglearr& x = outarr[i];
+        auto report = [&](double f) { env.progress((i + f) / outarr.size()); };
+        if (algorithm < 2) {
+            x = track(x.data(), x.size(), fs);
+            p.name += std::string(extractt0 ? " T0" : " F0") + (algorithm == 0 ? " peak" : " zc") +
+                      (invpolarity ? " inv" : "");
+            report(1);
+        } else {
+            tsinglearr y = multi(x.data(), x.size(), fs, report);
+            x = std::move(y);
+            p.name += extractt0 ? " multi-T0" : " multi-F0";
+            if (postprocess) {
+                p.sampfreq = fs / 100;
+                p.xshift = static_cast<std::int32_t>(std::nearbyint(p.xshift / 100.0));
+            }
+        }
+        p.yunit = extractt0 ? "s" : "Hz";
+        steps::float_format(p);
+    }
+}
+
+std::string tf0::get_procname() const {
+    const std::string word = extractt0 ? "T0 " : "F0 ";
+    if (algorithm == 0) return word + "peak" + (invpolarity ? " inv" : "");
+    if (algorithm == 1) return word + "zc" + (invpolarity ? " inv" : "");
+    return word + "multi " + num(minf0) + " - " + num(maxf0) + " Hz" + (algorithm == 3 ? " (old)" : "");
+}
+
+namespace {
+
+void f0_refresh(tstepform& f, const std::string&) {
+    const bool multi = f.index("algorithm") >= 2;
+    for (const char* k : {"threshold", "minf0", "maxf0", "window", "extractors", "short", "gap", "postprocess"})
+        f.field(k).enabled = multi;
+    f.field("release").enabled = f.index("algorithm") == 0;
+    f.field("invpolarity").enabled = !multi;
+}
+
+}  // namespace
+
+std::unique_ptr<tstepform> tf0::settings_form() const {
+    auto f = std::make_unique<tstepform>("F0");
+    f->add_radio("algorithm", "Algorithm",
+                 {"Peak picking", "Zero crossings", "Multiple peak picking", "Multiple peak picking (old)"},
+                 algorithm);
+    f->add_number("release", "Peak release [Hz]", peakrelease, r_release);
+    f->add_check("invpolarity", "Reverse polarity", invpolarity);
+    f->add_radio("extract", "Extract...", {"F0 (fundamental frequency) [Hz]", "T0 (period time) [ms]"},
+                 extractt0 ? 1 : 0);
+    f->begin_group("Multiple peak pickers");
+    f->add_number("threshold", "Stability threshold [ST]", stdevthreshold, r_threshold);
+    f->add_number("minf0", "Min F0 [Hz]", minf0, r_minf0);
+    f->add_number("maxf0", "Max F0 [Hz]", maxf0, r_maxf0);
+    f->add_number("window", "Stability window length [ms]", stdevwintime * 1000, r_window);
+    f->add_number("extractors", "# of extractors", nextractors, r_extractors);
+    f->add_number("short", "Remove short detections [ms]", removeshortlength * 1000, r_short);
+    f->add_number("gap", "Remove short gaps [ms]", removeshortgap * 1000, r_gap);
+    f->add_check("postprocess", "Post process", postprocess);
+    f->end_group();
+    f->onchange = f0_refresh;
+    f->changed("algorithm");
+    return f;
+}
+
+void tf0::apply_form(const tstepform& form) {
+    const int alg = form.index("algorithm");
+    const double release = form.number("release");
+    const double thr = form.number("threshold");
+    const double lo = form.number("minf0"), hi = form.number("maxf0");
+    if (!(lo < hi)) throw EProcessError("Min F0 must be below Max F0");
+    const double win = form.number("window") / 1000;
+    const int n = steps::form_whole(form, "extractors", r_extractors);
+    const double shortlen = form.number("short") / 1000, gap = form.number("gap") / 1000;
+    if (alg < 0 || alg > 3) throw EProcessError("Choose an algorithm");
+    algorithm = alg;
+    peakrelease = release;
+    invpolarity = form.checked("invpolarity");
+    extractt0 = form.index("extract") == 1;
+    stdevthreshold = thr;
+    minf0 = lo, maxf0 = hi;
+    stdevwintime = win;
+    nextractors = n;
+    removeshortlength = shortlen, removeshortgap = gap;
+    postprocess = form.checked("postprocess");
+}
+
+void tf0::save_proc(const std::string& id, TSetting& s) const {
+    tprocstep::save_proc(id, s);
+    s.WriteInteger(id, "Algorithm", algorithm);
+    s.WriteFloat(id, "PeakRelease", peakrelease);
+    s.WriteBool(id, "ExtractT0", extractt0);
+    s.WriteBool(id, "InvPolarity", invpolarity);
+    s.WriteFloat(id, "StDevThreshold", stdevthreshold);
+    s.WriteFloat(id, "StDevWinTime", stdevwintime);
+    s.WriteFloat(id, "MinF0", minf0);
+    s.WriteFloat(id, "MaxF0", maxf0);
+    s.WriteFloat(id, "nExtractors", nextractors);
+    s.WriteFloat(id, "RemoveShortLength", removeshortlength);
+    s.WriteFloat(id, "RemoveShortGap", removeshortgap);
+    s.WriteBool(id, "PostProcess", postprocess);
+}
+
+void tf0::open_proc(const std::string& id, TSetting& s) {
+    tprocstep::open_proc(id, s);
+    algorithm = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "Algorithm", algorithm), -1, 1000));
+    peakrelease = s.ReadFloat(id, "PeakRelease", peakrelease);
+    extractt0 = s.ReadBool(id, "ExtractT0", extractt0);
+    invpolarity = s.ReadBool(id, "InvPolarity", invpolarity);
+    stdevthreshold = s.ReadFloat(id, "StDevThreshold", stdevthreshold);
+    stdevwintime = s.ReadFloat(id, "StDevWinTime", stdevwintime);
+    minf0 = s.ReadFloat(id, "MinF0", minf0);
+    maxf0 = s.ReadFloat(id, "MaxF0", maxf0);
+    // Written as a real, kept as a whole number.
+    const double n = s.ReadFloat(id, "nExtractors", nextractors);
+    if (std::isfinite(n) && std::fabs(n) < 1e6) nextractors = static_cast<int>(std::lround(n));
+    removeshortlength = s.ReadFloat(id, "RemoveShortLength", removeshortlength);
+    removeshortgap = s.ReadFloat(id, "RemoveShortGap", removeshortgap);
+    postprocess = s.ReadBool(id, "PostProcess", postprocess);
+}
+
+}  // namespace tessal

@@ -1,0 +1,82 @@
+// The F0 step: turns every signal of the working set into a contour of its
+// fundamental frequency (Hz) or period time (s).
+//
+// Peak picking and zero crossings are single period trackers: an event is
+// the moment the signal rises above the decaying hold of its last peak, or
+// crosses zero upwards, timed to a fraction of a sample by linear
+// interpolation; every output sample carries the value of the cycle that
+// ends at or after it. Multiple peak picking runs several band-limited peak
+// pickers on both polarities of the high-passed signal, follows the one
+// whose periods vary least, keeps the merged events whose periods are
+// stable, removes short detections and closes short gaps and, with post
+// processing, refines each 100th sample's period by the autocorrelation of
+// the signal (the output then has one value per 100 input samples).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/process/tprocstep.h"
+
+namespace tessal {
+
+// One event of a detector: the sample it happened at and the period that
+// ended there in seconds (0 when outside the allowed range).
+struct tf0event {
+    std::int64_t pos = 0;
+    double period = 0;
+    bool valid = false;
+};
+
+// The Pearson correlation of the w samples of x from p with those from q,
+// summed in 64 bits; 0 when a window runs past the end, when either window
+// is constant or when it cannot be evaluated.
+double f0_correlation(const float* x, std::size_t n, std::size_t w, std::size_t p, std::size_t q);
+
+class tf0 : public tprocstep {
+public:
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::unique_ptr<tprocstep>(new tf0(*this));
+    }
+    void run_process(tprocenv& env) override;
+    std::unique_ptr<tstepform> settings_form() const override;
+    void apply_form(const tstepform& form) override;
+    void save_proc(const std::string& id, TSetting& setting) const override;
+    void open_proc(const std::string& id, TSetting& setting) override;
+    std::string get_procname() const override;
+
+    // The single trackers (algorithms 0 and 1) over one signal: a contour of
+    // the same length.
+    tsinglearr track(const float* x, std::size_t n, double fs) const;
+    // Multiple peak picking over one signal (which it high-passes in place):
+    // the contour, n / 100 values at fs / 100 with post processing, n values
+    // otherwise. `progress` gets 0..1.
+    tsinglearr multi(float* x, std::size_t n, double fs,
+                     const std::function<void(double)>& progress = {}) const;
+    // The band frequencies of the extractors: minf0, then each twice the
+    // one before.
+    std::vector<double> peakrel() const;
+
+    double peakrelease = 50.0;
+    int algorithm = 1;
+    bool invpolarity = false;
+    bool extractt0 = false;
+    double stdevthreshold = 200.0;
+    double stdevwintime = 0.04;
+    int nextractors = 4;
+    double minf0 = 50, maxf0 = 400;
+    double removeshortlength = 0.04;
+    double removeshortgap = 0.02;
+    bool postprocess = true;
+    double corrthres = 0.5;  // not stored, not editable
+
+    tf0() = default;
+
+protected:
+    tf0(const tf0&) = default;
+    void check(const tprocstep& step) const;
+};
+
+}  // namespace tessal
