@@ -109,7 +109,7 @@ void TMPCRecord::buffer_done(int user, std::size_t bytes) {
         return;
     }
     int i = user == final_buffer_user ? -1 : user;
-    if (oktofetch && i >= 0 && i < fnbufs) {
+    if (oktofetch && i >= 0 && i < fnbufs && bytes > 0) {
         int used = static_cast<int>(bytes / static_cast<std::size_t>(fnbits / 8));
         used = std::clamp(used, 0, static_cast<int>(fnchunksamples));
         // A short buffer from a reset still holds captured samples.
