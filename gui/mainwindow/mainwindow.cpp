@@ -21,6 +21,7 @@
 #include "gui/measurements/tmeasurementcommands.h"
 #include "gui/processing/processingmodule.h"
 #include "gui/settings/tmainsettings.h"
+#include "gui/sound/soundmodule.h"
 #include "gui/view/viewmodule.h"
 #include "gui/windows/plannedmodule.h"
 
@@ -52,6 +53,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     labels_ = add_module<tlabelsmodule>();
     settings_ = add_module<tmainsettings>();
     processing_ = add_module<tprocessingmodule>();
+    add_module<tsoundmodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gui/commands/commandguard.h"
+
 namespace tessal {
 
 std::string audio_error_text(int code) {
@@ -55,6 +57,20 @@ std::string failure_text(QAudio::Error e) {
     case QAudio::IOError: return audio_error_text(audio_ioerror);
     case QAudio::FatalError: return "The sound device failed.";
     default: return "";
+    }
+}
+
+// Runs a listener call from a device signal: a failure there is shown, as
+// no command boundary is around to catch it. False when it failed.
+template <typename F>
+bool notify_listener(taudiolistener* l, F f) {
+    if (!l) return false;
+    try {
+        f();
+        return true;
+    } catch (const std::exception& e) {
+        show_error(e.what());
+        return false;
     }
 }
 
@@ -149,7 +165,7 @@ void tqtaudiooutput::pump() {
         tqueued done = b;
         fqueue.pop_front();
         QAudioSink* before = fsink.get();
-        if (flistener) flistener->buffer_done(done.user, done.bytes);
+        if (!notify_listener(flistener, [&] { flistener->buffer_done(done.user, done.bytes); })) return;
         if (fsink.get() != before || !fsink) return;  // closed by the listener
     }
 }
@@ -159,7 +175,7 @@ void tqtaudiooutput::state_changed() {
     QAudio::Error e = fsink->error();
     if (fsink->state() == QAudio::StoppedState && e != QAudio::NoError && e != QAudio::UnderrunError) {
         ftimer.stop();
-        if (flistener) flistener->device_failed(failure_text(e));
+        notify_listener(flistener, [&] { flistener->device_failed(failure_text(e)); });
     }
 }
 
@@ -239,7 +255,7 @@ void tqtaudioinput::take(const char* bytes, std::size_t n) {
             tqueued done = b;
             fqueue.pop_front();
             QAudioSource* before = fsource.get();
-            if (flistener) flistener->buffer_done(done.user, done.filled);
+            if (!notify_listener(flistener, [&] { flistener->buffer_done(done.user, done.filled); })) return;
             if (fsource.get() != before || !fsource) return;
         }
     }
@@ -254,9 +270,8 @@ void tqtaudioinput::read_available() {
 void tqtaudioinput::state_changed() {
     if (!fsource || fin_reset) return;
     QAudio::Error e = fsource->error();
-    if (fsource->state() == QAudio::StoppedState && e != QAudio::NoError) {
-        if (flistener) flistener->device_failed(failure_text(e));
-    }
+    if (fsource->state() == QAudio::StoppedState && e != QAudio::NoError)
+        notify_listener(flistener, [&] { flistener->device_failed(failure_text(e)); });
 }
 
 int tqtaudioinput::reset() {
