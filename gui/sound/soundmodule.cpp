@@ -64,11 +64,14 @@ tsoundmodule::tsoundmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
             play_->playcount = std::clamp(r.seeksample, play_->playstart, play_->playend);
         }
     });
+    // Closing or replacing the document stops playback first.
+    ctx.life.hooks.stop_playback = [this] { play_->stop(); };
     ctx.window->installEventFilter(this);
 }
 
 tsoundmodule::~tsoundmodule() {
     ctx.window->removeEventFilter(this);
+    ctx.life.hooks.stop_playback = nullptr;
     play_->changed = nullptr;
     play_->stop();
     ctx.soundcards.playnames = nullptr;
