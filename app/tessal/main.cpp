@@ -15,7 +15,10 @@
 // --loading-screenshot renders the main window as well at the moment a long
 // file's progress bar first appears, while the file is still being read.
 // Without a display it then runs on the offscreen platform.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileDialog>
@@ -37,7 +40,7 @@
 
 int main(int argc, char** argv) {
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
-        loadingshot;
+        loadingshot, click, wait, popupname;
     bool wantscreenshot = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--loading-screenshot") == 0)
@@ -77,6 +80,12 @@ int main(int argc, char** argv) {
         }
         else if (a == "--loading-screenshot")
             value(loadingshot);
+        else if (a == "--click")
+            value(click);
+        else if (a == "--wait")
+            value(wait);
+        else if (a == "--popup")
+            value(popupname);
         else
             files << a;
     }
@@ -147,6 +156,32 @@ int main(int argc, char** argv) {
             return 1;
         }
         target->resize(target->sizeHint());
+        target->show();
+        // A window caught at work: press one of its buttons (by object
+        // name) and let it run for a while before the picture.
+        if (!click.isEmpty()) {
+            auto* b = target->findChild<QAbstractButton*>(click);
+            if (!b) {
+                std::fprintf(stderr, "tessal: no button \"%s\"\n", qPrintable(click));
+                return 1;
+            }
+            b->click();
+        }
+        if (!wait.isEmpty()) {
+            QEventLoop loop;
+            QTimer::singleShot(wait.toInt(), &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        // A drop-down list of the window shown open (by object name).
+        if (!popupname.isEmpty()) {
+            auto* box = target->findChild<QComboBox*>(popupname);
+            if (!box) {
+                std::fprintf(stderr, "tessal: no list \"%s\"\n", qPrintable(popupname));
+                return 1;
+            }
+            box->showPopup();
+            popup = box->view()->window();
+        }
     }
     // A picture shows the document as a user sees it once the measurement
     // pass has run, whatever the machine's speed.

@@ -62,6 +62,15 @@ struct tviewrequests {
     std::vector<std::function<void(int chno)>> infodoubleclick;  // on an information line
 };
 
+// The soundcards chosen, by device number (-1 the system default). The
+// sound feature lists the names; the settings file keeps the choice by name.
+struct tsoundcards {
+    std::function<std::vector<std::string>()> playnames;
+    std::function<std::vector<std::string>()> recordnames;
+    int playdevice = -1;
+    int recorddevice = -1;
+};
+
 class tappcontext {
 public:
     // `prompter` replaces the message boxes (tests; the caller keeps it);
@@ -87,6 +96,7 @@ public:
     tviewstate view;
     tappclipboard clipboard;
     tviewrequests viewrequests;
+    tsoundcards soundcards;
     tcommandregistry commands;
     twindowset windows;
 };

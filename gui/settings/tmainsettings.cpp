@@ -97,6 +97,10 @@ void tmainsettings::collect() {
         state_.layouts[lw.section] = layout_of(ctx.windows.window(lw.id));
     state_.SaveFormat = ctx.filecommands.savefilterindex;
     state_.ShowFSD = ctx.view.showfsd;
+    if (ctx.soundcards.playnames) state_.playdevices = ctx.soundcards.playnames();
+    if (ctx.soundcards.recordnames) state_.recorddevices = ctx.soundcards.recordnames();
+    state_.playdevice = ctx.soundcards.playdevice;
+    state_.recorddevice = ctx.soundcards.recorddevice;
     state_.usefileformat.clear();
     for (const tsavefilter& row : ctx.files.savefilter)
         state_.usefileformat.push_back({row.idstr, row.used});
@@ -113,6 +117,10 @@ void tmainsettings::apply() {
     for (const tlayoutwindow& lw : layoutwindows) place(ctx.windows.window(lw.id), state_.layouts[lw.section]);
     ctx.filecommands.savefilterindex = state_.SaveFormat;
     ctx.view.showfsd = state_.ShowFSD;
+    // A stored name not among the devices selects the first one; with no
+    // devices listed the system default stays.
+    ctx.soundcards.playdevice = state_.playdevices.empty() ? -1 : state_.playdevice;
+    ctx.soundcards.recorddevice = state_.recorddevices.empty() ? -1 : state_.recorddevice;
     auto& rows = ctx.files.savefilter;
     for (const tsaveformatflag& u : state_.usefileformat)
         for (tsavefilter& row : rows)

@@ -22,16 +22,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
              {.id = "xyplotaction", .caption = "xy-plot", .handler = open(twindowid::xyplot),
               .group = "analysis", .order = 70},
 
-             {.id = "playaction", .caption = "Play!", .shortcut = "F9", .enabled = notyet,
-              .group = "sound.play", .toolorder = 40},
-             {.id = "playallaction", .caption = "Play entire file!", .shortcut = "Ctrl+F9",
-              .enabled = notyet, .group = "sound.play", .toolorder = 41},
-             {.id = "soundcardaction", .caption = "Select playback soundcard...",
-              .handler = open(twindowid::soundcard), .group = "sound.devices"},
-             {.id = "recordaction", .caption = "Record...", .handler = open(twindowid::record),
-              .group = "sound.devices"},
-             {.id = "advancedrecordaction", .caption = "Advanced record...",
-              .handler = open(twindowid::advancedrecord), .group = "sound.devices"},
              {.id = "codecsaction", .caption = "Manage codecs...", .handler = open(twindowid::codecs),
               .group = "sound.devices"},
 

@@ -1,5 +1,5 @@
 // The commands of the windows whose work comes later: Calibrate, the
-// analysis windows after Measurements, the Sound and Tools menus.
+// analysis windows after Measurements, "Manage codecs..." and the Tools menu.
 // Their windows are placeholders with the right caption (twindowset makes
 // one for every window without a factory), so each command already opens
 // the right window. When a window's work arrives, its feature takes over

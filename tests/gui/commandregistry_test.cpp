@@ -64,7 +64,7 @@ TEST(CommandRegistry, MainMenusEntryByEntry) {
         {"&Analysis", "Measurements...=|Spectrum=|Spectrogram=|Correlation=|Correlogram=|"
                       "Show histograms=|xy-plot="},
         {"&Process", "Edit process=|&Run process=|Open process...=|Add another process="},
-        {"&Sound", "Play!=F9|Play entire file!=Ctrl+F9|-|Select playback soundcard...=|"
+        {"&Sound", "Play!=F9[x]|Play entire file!=Ctrl+F9|Loop sound=[x]|-|Select playback soundcard...=|"
                    "Record...=|Advanced record...=|Manage codecs...="},
         {"&Tools", "Inverse filter=|Glottal flow parameter measurement=|Subglottal pressure=|"
                    "Electropalatograph (EPG)="},

@@ -51,7 +51,7 @@ TEST(MainWindow, FileMenuCaptionsAndShortcuts) {
               "New=Ctrl+N, Open...=Ctrl+O, Ad&d...=Ctrl+D, &Save=Ctrl+S, Save &as=, "
               "Save sele&ction as...=Ctrl+E, Export...=, -, E&xit=");
     EXPECT_EQ(w.commands().action("playaction")->shortcut().toString(), "F9");
-    EXPECT_EQ(w.commands().action("playallaction")->shortcut().toString(), "Ctrl+F9");
+    EXPECT_EQ(w.commands().action("playentirefileaction")->shortcut().toString(), "Ctrl+F9");
 }
 
 TEST(MainWindow, TitleFollowsFileNameAndModifiedFlag) {

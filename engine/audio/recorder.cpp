@@ -1,0 +1,218 @@
+#include "engine/audio/recorder.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/core/tdocument.h"
+
+namespace tessal {
+
+int overload_threshold(double margin_dB, int maxcount) {
+    return static_cast<int>(std::lround(std::pow(10.0, -margin_dB / 20.0) * maxcount));
+}
+
+void add_overload(std::vector<toverload>& list, long long a, double fs) {
+    long long gap = std::llround(0.25 * fs);
+    if (list.empty() || a >= list.back().start + list.back().length + gap)
+        list.push_back({a, 1});
+    else
+        list.back().length = a - list.back().start;
+}
+
+trecorder::trecorder(tdocument& doc, taudioinput& device, bool advanced)
+    : MPCRecord1(device), fdoc(doc), fadvanced(advanced) {
+    MPCRecord1.set_nBits(24);
+    MPCRecord1.OnFetch = [this](const TWaveChunk& a, int used, bool&) { fetch16(a.data(), used); };
+    MPCRecord1.OnFetch24 = [this](const tint24arr& a, int used, bool&) { fetch24(a.data(), used); };
+    MPCRecord1.OnClosed = [this] { closed(); };
+}
+
+void trecorder::prepare_channel(int index, const std::string& name, int nbits, double rate,
+                                int partner) {
+    if (fdoc.totnchans() <= index) fdoc.set_totnchans(index + 1);
+    tchannel& ch = fdoc.channel(index);
+    ch.set_channo(index);
+    ch.set_name(name);
+    ch.filename = "<untitled>";
+    ch.sig.clear();
+    ch.set_fsd(1);
+    ch.nbits = nbits;
+    ch.format = tFormat::pcm;
+    ch.needsdither = false;
+    ch.sampfreq = rate;
+    ch.orgsampfreq = rate;
+    ch.xshift = 0;
+    ch.yshift = 0;
+    ch.labels.clear();
+    ch.set_origin(origin);
+    ch.stereochanno = partner;
+    ch.sigcachedirty = true;
+    ch.bmpdirty = true;
+}
+
+void trecorder::start(const trecordsetup& setup) {
+    if (frecording) {
+        stop();
+        return;
+    }
+    peak = {0, 0};
+    level = {0, 0};
+    peakhold = {0, 0};
+    stopreason.clear();
+    frate = setup.rate;
+    int nbits = setup.use24 ? 24 : 16;
+    int nchans = setup.mode == tchannelmode::mono ? 1 : 2;
+    MPCRecord1.set_nBits(nbits);
+    MPCRecord1.set_nChans(nchans);
+    MPCRecord1.set_sfTot(static_cast<int>(std::lround(setup.rate * nchans)));
+    if (!fadvanced)
+        MPCRecord1.set_nChunkSamples(static_cast<unsigned>(record_chunk_samples(MPCRecord1.sfTot())));
+    for (tRingBuffer& r : ringbuffer) {
+        r.set_nsamples(static_cast<int>(std::lround(2 * setup.rate)));
+        r.clear_buffers();
+    }
+    overloads = {};
+    channelmode = setup.mode;
+    testing = setup.test;
+    paused = false;
+    leftchanno = rightchanno = -1;
+    leftcount = rightcount = 0;
+    if (!testing) {
+        int l = setup.lefttarget, r = setup.righttarget;
+        int n = fdoc.totnchans();
+        switch (channelmode) {
+        case tchannelmode::mono:
+        case tchannelmode::left: leftchanno = l; break;
+        case tchannelmode::right: rightchanno = r; break;
+        case tchannelmode::stereo:
+            leftchanno = l;
+            rightchanno = r;
+            if (l == r) {
+                if (l >= n) {
+                    rightchanno = l + 1;
+                } else {
+                    rightchanno = -1;
+                    channelmode = tchannelmode::left;
+                }
+            }
+            break;
+        }
+        bool pair = setup.companions && leftchanno >= 0 && rightchanno >= 0;
+        if (leftchanno >= 0)
+            prepare_channel(leftchanno, "Left", nbits, setup.rate, pair ? rightchanno : -1);
+        if (rightchanno >= 0)
+            prepare_channel(rightchanno, "Right", nbits, setup.rate, pair ? leftchanno : -1);
+        if (leftchanno >= 0) {
+            TAxis& a = fdoc.channel(leftchanno).axis;
+            double f = fdoc.channel(leftchanno).fsd();
+            a.SetMaxHiValue(1.7 * f);
+            a.SetMinLoValue(-1.7 * f);
+            a.SetHiValue(1.2 * f);
+            a.SetLoValue(-1.2 * f);
+        }
+        if (rightchanno >= 0) {
+            TAxis& a = fdoc.channel(rightchanno).axis;
+            double f = fdoc.channel(rightchanno).fsd();
+            a.SetMaxHiValue(1.7 * f);
+            a.SetMinLoValue(-1.7 * f);
+            a.SetHiValue(1.7 * f);
+            a.SetLoValue(-1.7 * f);
+        }
+        fdoc.set_modified(true);
+    }
+    frecording = true;
+    if (changed) changed();
+    try {
+        MPCRecord1.Run();
+    } catch (...) {
+        frecording = false;
+        if (changed) changed();
+        throw;
+    }
+}
+
+void trecorder::stop() { MPCRecord1.Stop(); }
+
+void trecorder::append(tchannel& ch, long long& count, float v) {
+    // Grow in large steps (about a minute at a time) so a long recording
+    // never copies the whole channel per buffer.
+    std::size_t need = static_cast<std::size_t>(count) + 1;
+    if (ch.sig.size() < need) {
+        if (ch.sig.capacity() < need)
+            ch.sig.reserve(std::max(need + static_cast<std::size_t>(60 * frate), ch.sig.capacity() * 2));
+        ch.sig.resize(need);
+    }
+    ch.sig[static_cast<std::size_t>(count)] = v;
+    ++count;
+}
+
+template <typename T, typename Get>
+void trecorder::deliver(const T* arr, int used, double scale, int maxcount, int overviewshift,
+                        Get get) {
+    for (double& p : peak) p = fadvanced ? p * 0.9 : p * 0.9 + 0.1;
+    bool store = frecording && !paused && !testing;
+    int threshold = overload_threshold(overloadmargin_dB, maxcount);
+    bool mono = channelmode == tchannelmode::mono;
+    tchannel* lch = store && leftchanno >= 0 && leftchanno < fdoc.totnchans() ? &fdoc.channel(leftchanno) : nullptr;
+    tchannel* rch = store && rightchanno >= 0 && rightchanno < fdoc.totnchans() ? &fdoc.channel(rightchanno) : nullptr;
+    std::array<double, 2> mx{0, 0};
+    for (int i = 0; i < used; ++i) {
+        std::int32_t s = get(arr[i]);
+        int side = mono ? 0 : (i & 1);
+        tchannel* ch = side == 0 ? lch : rch;
+        if (ch) {
+            long long& count = side == 0 ? leftcount : rightcount;
+            long long at = count;
+            append(*ch, count, static_cast<float>(s / scale));
+            if (!fadvanced && (s >= threshold || s <= -threshold))
+                add_overload(overloads[side], at, frate);
+        }
+        if (!fadvanced)
+            ringbuffer[side].add_sample(static_cast<std::int16_t>(s >> overviewshift));
+        mx[side] = std::max(mx[side], std::abs(static_cast<double>(s)));
+    }
+    if (lch) lch->sigcachedirty = lch->bmpdirty = true;
+    if (rch) rch->sigcachedirty = rch->bmpdirty = true;
+    for (int k = 0; k < 2; ++k) {
+        peak[k] = std::max(peak[k], mx[k]);
+        level[k] = peak[k] / scale;
+        peakhold[k] = std::max(peakhold[k], level[k]);
+    }
+    if (changed) changed();
+}
+
+void trecorder::fetch16(const std::int16_t* arr, int used) {
+    deliver(arr, used, 32768.0, 32767, 0, [](std::int16_t s) { return std::int32_t{s}; });
+}
+
+void trecorder::fetch24(const tint24* arr, int used) {
+    deliver(arr, used, 8388608.0, 8388607, 8, [](const tint24& s) { return int24_value(s); });
+}
+
+void trecorder::closed() {
+    frecording = false;
+    stopreason = MPCRecord1.failure();
+    int targets[2] = {leftchanno, rightchanno};
+    long long counts[2] = {leftcount, rightcount};
+    for (int k = 0; k < 2; ++k) {
+        int c = targets[k];
+        if (c < 0 || c >= fdoc.totnchans()) continue;
+        tchannel& ch = fdoc.channel(c);
+        // The reserve ahead is given back; the samples stay.
+        if (static_cast<long long>(ch.sig.size()) > counts[k]) ch.sig.resize(static_cast<std::size_t>(counts[k]));
+        ch.sig.shrink_to_fit();
+        for (const toverload& o : overloads[k]) {
+            tentities e;
+            e.descriptor = "This part of the signal is overloaded and should not be used.";
+            e.no.push_back({"Detection margin", overloadmargin_dB, "dB"});
+            ch.add_label(o.start / frate, o.length / frate, "Overload!", "overload", e);
+        }
+        ch.sigcachedirty = true;
+        ch.bmpdirty = true;
+        fdoc.set_modified(true);
+    }
+    overloads = {};
+    if (changed) changed();
+}
+
+}  // namespace tessal

@@ -1,0 +1,99 @@
+// The recording dialog's non-visual work: configuring TMPCRecord, preparing
+// the target channels, turning each delivered buffer into channel samples,
+// meters, overviews and overload stretches, and writing the overload labels
+// when the device closes. The dialog reads the fields to paint and forwards
+// its buttons; deliveries come from the device on the UI thread.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/audio/tmpcrecord.h"
+#include "engine/audio/tringbuffer.h"
+
+namespace tessal {
+
+class tdocument;
+class tchannel;
+
+enum class tchannelmode { mono = 0, left = 1, right = 2, stereo = 3 };
+
+struct toverload {
+    long long start = 0;
+    long long length = 0;
+};
+
+// The overload threshold in counts for a margin in dB at a full scale of
+// `maxcount` (32767 for 16 bits, 8388607 for 24).
+int overload_threshold(double margin_dB, int maxcount);
+
+// Adds overloaded sample `a` to a channel's stretches: a new stretch unless
+// it lies within a quarter second (round(0.25 * fs) samples) of the last.
+void add_overload(std::vector<toverload>& list, long long a, double fs);
+
+struct trecordsetup {
+    double rate = 44100;
+    tchannelmode mode = tchannelmode::stereo;
+    bool use24 = true;
+    bool companions = false;
+    bool test = false;
+    // Target channel indices; totnchans() means "Record to new channel".
+    int lefttarget = 0;
+    int righttarget = 1;
+};
+
+class trecorder {
+public:
+    // `advanced`: the variant without overviews or overload marking, whose
+    // chunk length stays at the component's.
+    trecorder(tdocument& doc, taudioinput& device, bool advanced = false);
+
+    // Starts recording or testing; the document is changed only when not
+    // testing. Throws EMPCError when the device refuses.
+    void start(const trecordsetup& setup);
+    // Stops the device; the closed notification finishes the recording.
+    void stop();
+    void set_paused(bool v) { paused = v; }
+    void reset_peakholds() { peakhold = {0, 0}; }
+
+    TMPCRecord MPCRecord1;
+    double overloadmargin_dB = 0.2;
+    std::string origin = "Tessal recording";
+    // Called after every delivery and when recording starts or stops.
+    std::function<void()> changed;
+
+    bool frecording = false;
+    bool testing = false;
+    bool paused = false;
+    tchannelmode channelmode = tchannelmode::stereo;
+    int leftchanno = -1;
+    int rightchanno = -1;
+    long long leftcount = 0;
+    long long rightcount = 0;
+    std::array<double, 2> peak{0, 0};       // sample units, decaying
+    std::array<double, 2> level{0, 0};      // 0..1
+    std::array<double, 2> peakhold{0, 0};   // 0..1
+    std::array<tRingBuffer, 2> ringbuffer;
+    std::array<std::vector<toverload>, 2> overloads;
+    // Why the last recording ended early (device failure), else empty.
+    std::string stopreason;
+
+    // Deliveries, public so a test or a bench can feed them directly.
+    void fetch16(const std::int16_t* arr, int used);
+    void fetch24(const tint24* arr, int used);
+
+private:
+    template <typename T, typename Get>
+    void deliver(const T* arr, int used, double scale, int maxcount, int overviewshift, Get get);
+    void prepare_channel(int index, const std::string& name, int nbits, double rate, int partner);
+    void append(tchannel& ch, long long& count, float v);
+    void closed();
+
+    tdocument& fdoc;
+    bool fadvanced;
+    double frate = 44100;
+};
+
+}  // namespace tessal

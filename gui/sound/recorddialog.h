@@ -1,0 +1,77 @@
+// "Record from soundcard" and its hidden variant "Advanced record...": the
+// controls, the level meters with peak holds, the two-second overviews and
+// the button states. The work (device, target channels, deliveries,
+// overload labels) is the engine's trecorder; this window forwards the
+// buttons and paints what the recorder holds after each delivery.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "engine/audio/recorder.h"
+#include "gui/platform/qtaudiodevice.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace tessal {
+
+class tappcontext;
+class TAxisWidget;
+class tlevelmeter;
+class toverviewbox;
+
+class trecorddialog : public QDialog {
+public:
+    trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent);
+    ~trecorddialog() override;
+
+    trecorder& recorder() { return *rec_; }
+    // The buttons, as a click would run them.
+    void record_clicked();
+    void test_clicked();
+    void pause_clicked();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void start(bool test);
+    void delivered();
+    void update_states();
+    void fill_targets();
+    void fill_devices();
+    tchannelmode mode() const;
+
+    tappcontext& ctx_;
+    bool advanced_;
+    tqtaudioinput in_;
+    std::unique_ptr<trecorder> rec_;
+    bool wasrecording_ = false;
+    bool shown_ = false;
+
+    QRadioButton* modes_[4];
+    QLineEdit* rate_;
+    QCheckBox* companions_;
+    QCheckBox* use24_;
+    QComboBox* left_;
+    QComboBox* right_;
+    QLabel* leftlabel_;
+    QLabel* rightlabel_;
+    QComboBox* device_;
+    QPushButton* close_;
+    QPushButton* record_;
+    QPushButton* test_;
+    QPushButton* pause_;
+    TAxisWidget* laxis_;
+    tlevelmeter* meters_[2];
+    QPushButton* readouts_[2];
+    toverviewbox* overviews_[2] = {nullptr, nullptr};
+};
+
+}  // namespace tessal

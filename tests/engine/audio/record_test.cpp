@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/audio/recorder.h"
+#include "engine/core/tdocument.h"
+#include "fakeaudiodevice.h"
+
+namespace tessal {
+namespace {
+
+using test::tfakeinput;
+
+TEST(TMPCRecord, DeliversInOrderAndStopHandsBackThePartialBuffer) {
+    tfakeinput dev;
+    TMPCRecord r(dev);
+    EXPECT_THROW(r.Run(), EMPCError);
+    r.set_nChunkSamples(4);
+    r.set_nBuffers(2);
+    r.set_nBits(20);  // refused
+    EXPECT_EQ(r.nBits(), 16);
+    std::vector<std::int16_t> got;
+    bool closed = false;
+    r.OnFetch = [&](const TWaveChunk& a, int used, bool&) { got.insert(got.end(), a.begin(), a.begin() + used); };
+    r.OnClosed = [&] { closed = true; };
+    r.Run();
+    EXPECT_TRUE(dev.started);
+    EXPECT_THROW(r.set_nBits(24), EMPCError);
+    EXPECT_THROW(r.set_sfTot(8000), EMPCError);
+    std::vector<std::int16_t> in;
+    for (int i = 0; i < 11; ++i) in.push_back(static_cast<std::int16_t>(i * 100 - 500));
+    dev.capture16(in);
+    EXPECT_EQ(got.size(), 8u);  // two full buffers, three samples waiting
+    r.Stop();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(got, in);  // the partly filled buffer came back too
+}
+
+TEST(TMPCRecord, OpenErrorTexts) {
+    tfakeinput dev;
+    TMPCRecord r(dev);
+    r.OnFetch = [](const TWaveChunk&, int, bool&) {};
+    dev.openerror = 4;
+    try {
+        r.Run();
+        FAIL();
+    } catch (const EMPCError& e) {
+        EXPECT_EQ(std::string(e.what()), "waveinOpen: fake error 4");
+    }
+    EXPECT_FALSE(r.OwnBoard());
+}
+
+TEST(Overloads, ThresholdAndStretches) {
+    EXPECT_EQ(overload_threshold(0.2, 32767), 32021);
+    EXPECT_EQ(overload_threshold(0.2, 8388607), 8197659);  // round(0.97723722 * 8388607)
+    std::vector<toverload> l;
+    add_overload(l, 1000, 10000);
+    add_overload(l, 1000 + 2000, 10000);  // 0.2 s later: same stretch
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_EQ(l[0].length, 2000);
+    add_overload(l, 3000 + 3000, 10000);  // 0.3 s after the stretch's end
+    ASSERT_EQ(l.size(), 2u);
+    EXPECT_EQ(l[1].start, 6000);
+    EXPECT_EQ(l[1].length, 1);
+}
+
+TEST(RingBuffer, KeepsTheLastSamplesAndColumns) {
+    tRingBuffer r;
+    r.set_nsamples(20);
+    r.set_wavedisplaywidth(4);
+    EXPECT_EQ(r.ratefactor(), 6);
+    for (int i = 1; i <= 30; ++i) r.add_sample(static_cast<std::int16_t>(i));
+    EXPECT_EQ(r.get_sample(0), 30);
+    EXPECT_EQ(r.get_sample(5), 25);
+    EXPECT_EQ(r.get_sample(24), 0);   // out of range
+    EXPECT_EQ(r.get_sample(-1), 0);
+    EXPECT_EQ(r.get_wavechunk(0, 2), (std::vector<std::int16_t>{30, 29, 28}));
+    auto cols = r.Getwavedisplay();
+    ASSERT_EQ(cols.size(), 4u);
+    // 24 slots of 6-sample columns; sample i sits at position i % 24, so
+    // sample 30 has just opened column 1 and is alone in it. Oldest first
+    // come column 2 (samples 12..17), 3 (18..23), 0 (24..29), then 1.
+    EXPECT_EQ(cols.back().max, 30);
+    EXPECT_EQ(cols.back().min, 30);
+    EXPECT_EQ(cols.front().min, 12);
+    EXPECT_EQ(cols.front().max, 17);
+    EXPECT_EQ(cols[2].min, 24);
+    EXPECT_EQ(cols[2].max, 29);
+}
+
+struct RecorderFixture : ::testing::Test {
+    tdocument doc;
+    tfakeinput dev;
+    trecorder rec{doc, dev};
+
+    void feed_stereo(int frames, std::int16_t (*f)(int, int)) {
+        std::vector<std::int16_t> s;
+        for (int i = 0; i < frames; ++i) {
+            s.push_back(f(i, 0));
+            s.push_back(f(i, 1));
+        }
+        dev.capture16(s);
+    }
+};
+
+std::int16_t ramp(int i, int side) { return static_cast<std::int16_t>((i % 1000) * (side ? -3 : 3)); }
+
+TEST_F(RecorderFixture, StereoSixteenBitsIntoNewChannelsWithCompanions) {
+    trecordsetup s;
+    s.rate = 48000;
+    s.use24 = false;
+    s.companions = true;
+    s.lefttarget = 0;
+    s.righttarget = 1;
+    rec.start(s);
+    EXPECT_EQ(rec.MPCRecord1.sfTot(), 96000);
+    EXPECT_EQ(rec.MPCRecord1.nChunkSamples(), 4096u);
+    EXPECT_EQ(dev.fmt.rate, 48000);
+    EXPECT_EQ(dev.fmt.bits, 16);
+    ASSERT_EQ(doc.totnchans(), 2);
+    EXPECT_EQ(doc.channel(0).name(), "Left");
+    EXPECT_EQ(doc.channel(1).stereochanno, 0);
+    EXPECT_TRUE(doc.modified());
+    feed_stereo(10000, ramp);
+    rec.stop();
+    EXPECT_FALSE(rec.frecording);
+    ASSERT_EQ(doc.channel(0).sig.size(), 10000u);
+    ASSERT_EQ(doc.channel(1).sig.size(), 10000u);
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_EQ(doc.channel(0).sig[i], ramp(i, 0) / 32768.0f);
+        ASSERT_EQ(doc.channel(1).sig[i], ramp(i, 1) / 32768.0f);
+    }
+    EXPECT_EQ(doc.channel(0).sampfreq, 48000);
+    EXPECT_TRUE(doc.channel(0).labels.empty());
+    EXPECT_NEAR(rec.peakhold[0], 2997 / 32768.0, 1e-9);
+}
+
+TEST_F(RecorderFixture, OverloadLabelsAtTheThreshold) {
+    trecordsetup s;
+    s.rate = 10000;
+    s.use24 = false;
+    s.mode = tchannelmode::mono;
+    rec.start(s);
+    EXPECT_EQ(rec.MPCRecord1.nChunkSamples(), 256u);
+    std::vector<std::int16_t> x(10000, 0);
+    x[100] = 32020;   // just below: not an overload
+    x[1000] = 32021;  // overload
+    x[3000] = -32021;  // 0.2 s later: merges
+    x[6000] = 32767;   // 0.3 s later: a second stretch
+    dev.capture16(x);
+    rec.stop();
+    const tchannel& ch = doc.channel(0);
+    ASSERT_EQ(ch.labels.size(), 2u);
+    EXPECT_EQ(ch.labels[0].text, "Overload!");
+    EXPECT_EQ(ch.labels[0].labeltype, "overload");
+    EXPECT_DOUBLE_EQ(ch.labels[0].time, 0.1);
+    EXPECT_DOUBLE_EQ(ch.labels[0].duration, 0.2);
+    EXPECT_DOUBLE_EQ(ch.labels[1].time, 0.6);
+    EXPECT_EQ(ch.labels[1].entities.descriptor,
+              "This part of the signal is overloaded and should not be used.");
+    ASSERT_EQ(ch.labels[1].entities.no.size(), 1u);
+    EXPECT_EQ(ch.labels[1].entities.no[0].entityname, "Detection margin");
+    EXPECT_DOUBLE_EQ(ch.labels[1].entities.no[0].value, 0.2);
+    EXPECT_EQ(ch.labels[1].entities.no[0].yunit, "dB");
+}
+
+TEST_F(RecorderFixture, TestModeLeavesTheDocumentAndMetersRun) {
+    doc.create_channel(0).sig.assign(50, 0.25f);
+    doc.set_modified(false);
+    trecordsetup s;
+    s.rate = 8000;
+    s.use24 = false;
+    s.test = true;
+    rec.start(s);
+    feed_stereo(4000, [](int, int side) { return static_cast<std::int16_t>(side ? 16384 : 8192); });
+    EXPECT_NEAR(rec.level[1], 0.5 + 0.1 * 0 / 32768.0, 1e-3);
+    EXPECT_NEAR(rec.peakhold[0], 0.25, 1e-3);
+    EXPECT_EQ(rec.ringbuffer[1].get_sample(0), 16384);
+    rec.stop();
+    EXPECT_EQ(doc.totnchans(), 1);
+    EXPECT_EQ(doc.channel(0).sig.size(), 50u);
+    EXPECT_FALSE(doc.modified());
+}
+
+TEST_F(RecorderFixture, SameExistingChannelRecordsLeftOnlyAndPauseStoresNothing) {
+    doc.create_channel(0);
+    doc.create_channel(1);
+    trecordsetup s;
+    s.rate = 8000;
+    s.use24 = false;
+    s.lefttarget = 1;
+    s.righttarget = 1;
+    rec.start(s);
+    EXPECT_EQ(rec.channelmode, tchannelmode::left);
+    EXPECT_EQ(rec.rightchanno, -1);
+    EXPECT_EQ(rec.MPCRecord1.nChunkSamples(), 512u);
+    // Pause applies per delivered buffer of 256 frames.
+    feed_stereo(256, ramp);
+    rec.set_paused(true);
+    feed_stereo(512, ramp);
+    rec.set_paused(false);
+    feed_stereo(256, ramp);
+    rec.stop();
+    EXPECT_EQ(doc.channel(1).sig.size(), 512u);
+    EXPECT_EQ(doc.totnchans(), 2);
+    // Same new channel for both: right goes one past it.
+    s.lefttarget = s.righttarget = 2;
+    rec.start(s);
+    EXPECT_EQ(rec.leftchanno, 2);
+    EXPECT_EQ(rec.rightchanno, 3);
+    rec.stop();
+    EXPECT_EQ(doc.totnchans(), 4);
+}
+
+TEST_F(RecorderFixture, TwentyFourBitsScaleAndOverview) {
+    trecordsetup s;
+    s.rate = 2000;
+    s.mode = tchannelmode::mono;
+    rec.start(s);
+    EXPECT_EQ(rec.MPCRecord1.nChunkSamples(), 128u);
+    EXPECT_EQ(dev.fmt.bits, 24);
+    std::vector<tint24> x;
+    for (int i = 0; i < 300; ++i) x.push_back(make_int24(i * 1000 - 150000));
+    dev.capture(x.data(), x.size() * 3);
+    rec.stop();
+    ASSERT_EQ(doc.channel(0).sig.size(), 300u);
+    EXPECT_EQ(doc.channel(0).nbits, 24);
+    EXPECT_FLOAT_EQ(doc.channel(0).sig[7], (7000 - 150000) / 8388608.0f);
+    EXPECT_EQ(rec.ringbuffer[0].get_sample(0), (299000 - 150000) >> 8);
+}
+
+TEST_F(RecorderFixture, DeviceFailingMidRecordingKeepsTheSamples) {
+    trecordsetup s;
+    s.rate = 16000;
+    s.use24 = false;
+    s.mode = tchannelmode::mono;
+    rec.start(s);
+    std::vector<std::int16_t> x(5000);
+    for (int i = 0; i < 5000; ++i) x[i] = static_cast<std::int16_t>(i);
+    dev.capture16(x);  // 4 buffers of 800 delivered, 1800 still in the device's buffers
+    doc.set_modified(false);
+    dev.fail("The sound server went away");
+    EXPECT_FALSE(rec.frecording);
+    EXPECT_EQ(rec.stopreason, "The sound server went away");
+    ASSERT_EQ(doc.channel(0).sig.size(), 5000u);
+    EXPECT_EQ(doc.channel(0).sig[4999], 4999 / 32768.0f);
+    EXPECT_TRUE(doc.modified());
+}
+
+}  // namespace
+}  // namespace tessal
