@@ -127,6 +127,55 @@ bool compute_spectrogram(const tsampleview& v, const tspectrogramsettings& s,
     return !cancelled();
 }
 
+tcolumnsamples copy_column_samples(const tsampleview& v, const tspectrogramsettings& s,
+                                   const std::vector<double>& times) {
+    tcolumnsamples c;
+    c.N = spectrogram_frame_length(s, v.fs);
+    c.fs = v.fs;
+    c.times = times;
+    if (c.N < 16) return c;
+    c.starts.resize(times.size());
+    c.data.resize(times.size() * static_cast<std::size_t>(c.N));
+    for (std::size_t x = 0; x < times.size(); ++x) {
+        const long long start = round_index(times[x] * v.fs) - c.N / 2;
+        c.starts[x] = start;
+        float* d = c.data.data() + x * static_cast<std::size_t>(c.N);
+        for (long long i = 0; i < c.N; ++i) d[i] = static_cast<float>(v.at(start + i));
+    }
+    return c;
+}
+
+bool compute_spectrogram(const tcolumnsamples& c, const tspectrogramsettings& s,
+                         const std::vector<double>& rowfreq, tspectrogramstrip& strip, int threads,
+                         const std::atomic<bool>* cancel, int group) {
+    strip.width = static_cast<int>(c.times.size());
+    strip.height = static_cast<int>(rowfreq.size());
+    const int h = strip.height;
+    strip.levels.assign(static_cast<std::size_t>(strip.width) * static_cast<std::size_t>(h),
+                        spectrogram_above_nyquist);
+    if (c.N < 16) return true;
+    group = std::max(1, group);
+    const int ngroups = (strip.width + group - 1) / group;
+    std::atomic<int> next{0};
+    auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
+    auto work = [&] {
+        tspectrogramworkspace ws;
+        for (;;) {
+            if (cancelled()) return;
+            const int g = next.fetch_add(1);
+            if (g >= ngroups) return;
+            for (int x = g * group; x < std::min(strip.width, (g + 1) * group); ++x)
+                ws.column(c.view(x), s, c.times[static_cast<std::size_t>(x)], rowfreq.data(), h,
+                          strip.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h));
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int i = 1; i < std::min(threads, ngroups); ++i) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    return !cancelled();
+}
+
 // ---------------------------------------------------------------- picture
 
 const char* spectrogram_colormode_name(int mode) {

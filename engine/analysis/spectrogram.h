@@ -79,6 +79,28 @@ bool compute_spectrogram(const tsampleview& v, const tspectrogramsettings& s,
                          const std::atomic<bool>* cancel = nullptr,
                          const std::function<void(double)>& progress = {}, int group = 10);
 
+// The samples each column's frame reads, copied for a worker: column x
+// reads N samples from starts[x], held at data[x * N]. An hour-long channel
+// shown 1600 columns wide copies 1600 frames, not the hour.
+struct tcolumnsamples {
+    long long N = 0;
+    double fs = 0;
+    std::vector<double> times;
+    std::vector<long long> starts;
+    std::vector<float> data;
+    tsampleview view(int x) const {
+        return {data.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(N), N,
+                starts[static_cast<std::size_t>(x)], fs};
+    }
+};
+tcolumnsamples copy_column_samples(const tsampleview& v, const tspectrogramsettings& s,
+                                   const std::vector<double>& times);
+// The strip from such a copy, as compute_spectrogram does from the channel.
+bool compute_spectrogram(const tcolumnsamples& c, const tspectrogramsettings& s,
+                         const std::vector<double>& rowfreq, tspectrogramstrip& strip,
+                         int threads = 1, const std::atomic<bool>* cancel = nullptr,
+                         int group = 10);
+
 // ---------------------------------------------------------------- picture
 
 enum class tspegcolormode : int {

@@ -59,6 +59,13 @@ TEST(Spectrogram, ChirpRidgeFollowsInstantaneousFrequency) {
         const double got = rows[static_cast<std::size_t>(ridge_row(strip, c))];
         EXPECT_LE(std::fabs(got - finst), binhz) << "column " << c << " at " << times[c] << " s";
     }
+    // From the copies of the columns' frames (what a worker gets) the strip
+    // is the same, to the bit.
+    const tcolumnsamples copy = copy_column_samples(view_of(x, fs), s, times);
+    EXPECT_EQ(copy.data.size(), times.size() * 213);
+    tspectrogramstrip fromcopy;
+    ASSERT_TRUE(compute_spectrogram(copy, s, rows, fromcopy, 2));
+    EXPECT_EQ(fromcopy.levels, strip.levels);
 }
 
 TEST(Spectrogram, ToneLevelReadsItsRmsLevel) {
