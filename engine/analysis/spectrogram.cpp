@@ -7,6 +7,9 @@
 #include <string>
 #include <thread>
 
+#include "engine/dsp/notes.h"
+#include "engine/dsp/numformat.h"
+
 namespace tessal {
 
 namespace {
@@ -267,6 +270,12 @@ void spectrogram_picture(const tspectrogramstrip& strip, const std::vector<doubl
             row[x] = spectrogram_color(p.colormode, v, p.channel);
         }
     }
+}
+
+tspeglog spectrogram_cursor_log(double t, double f, const tpreferences& p) {
+    return {"t [s]\tf [Hz]\tNote", format_float_pattern(p.SecondsFormat, t) + "\t" +
+                                         format_significant(p.nSignificantDigits, f) + "\t" +
+                                         freq_to_notename(f, true)};
 }
 
 std::vector<double> harmonic_cursor_freqs(double f, int n) {

@@ -138,6 +138,13 @@ struct tspegpicture {
 void spectrogram_picture(const tspectrogramstrip& strip, const std::vector<double>& rowfreq,
                          const tspegpicture& p, std::vector<std::uint32_t>& pixels);
 
+// "Log cursor": the heading "t [s]\tf [Hz]\tNote" and the line of time,
+// frequency and note.
+struct tspeglog {
+    std::string heading, line;
+};
+tspeglog spectrogram_cursor_log(double t, double f, const tpreferences& prefs);
+
 // The frequencies of the harmonic cursors: k * f / n for k = 1..100
 // (empty when f <= 0 or n < 1).
 std::vector<double> harmonic_cursor_freqs(double f, int n);

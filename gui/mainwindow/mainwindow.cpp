@@ -21,6 +21,7 @@
 #include "gui/measurements/tmeasurementcommands.h"
 #include "gui/processing/processingmodule.h"
 #include "gui/settings/tmainsettings.h"
+#include "gui/spectrogram/spectrogrammodule.h"
 #include "gui/spectrum/spectrummodule.h"
 #include "gui/view/viewmodule.h"
 #include "gui/windows/plannedmodule.h"
@@ -54,6 +55,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     settings_ = add_module<tmainsettings>();
     processing_ = add_module<tprocessingmodule>();
     add_module<tspectrummodule>();
+    add_module<tspectrogrammodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");
