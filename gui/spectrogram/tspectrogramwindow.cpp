@@ -39,8 +39,8 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // Work below which a strip is computed at once on this thread (columns
-// times FFT size): a few milliseconds.
-constexpr double immediate_work = 400000;
+// times frame length): some tens of milliseconds at most.
+constexpr double immediate_work = 2e6;
 
 }  // namespace
 
