@@ -435,6 +435,7 @@ void tspectrogramwindow::rebuild_strips() {
             if (countdown_ <= 0) countdown_ = 5;
         });
         s->canvas = new TSpegCanvas(this, chno, area_);
+        s->canvas->setObjectName("spegpaint" + QString::number(chno));
         s->axis->show();
         s->canvas->show();
         strips_.push_back(std::move(s));
@@ -601,6 +602,7 @@ void tspectrogramwindow::compute(int chno) {
         s.canvas->update();
         return;
     }
+    ++workerruns_;
     auto run = std::make_unique<trun>();
     run->id = s.calcowner;
     run->cols = copy_column_samples(sample_view(ch), st_.fft, times);

@@ -82,6 +82,7 @@ public:
     QImage picture(int chno) const;
     int computations() const { return computations_; }
     int picture_builds() const { return picturebuilds_; }
+    int worker_runs() const { return workerruns_; }
     // Waits for every running worker and takes its results (tests,
     // screenshots).
     void wait_for_workers();
@@ -150,6 +151,7 @@ private:
     bool copying_axes_ = false;
     int computations_ = 0;
     int picturebuilds_ = 0;
+    int workerruns_ = 0;
     unsigned long long requests_ = 0;
 
     QToolBar* toolbar_ = nullptr;
