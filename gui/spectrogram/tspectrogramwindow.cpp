@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -265,7 +266,12 @@ void tspectrogramwindow::build_ui() {
     levelrow->addWidget(colorbar_);
     levelrow->addStretch(1);
     sl->addLayout(levelrow, 1);
-    tabs_->addTab(settings, "Settings");
+    auto* scroll = new QScrollArea;  // scrolls when the window is low
+    scroll->setWidget(settings);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tabs_->addTab(scroll, "Settings");
     channels_ = new TChannelCheckList;
     tabs_->addTab(channels_, "Channels");
     connect(channels_, &TChannelCheckList::checks_changed, this,

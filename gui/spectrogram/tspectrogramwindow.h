@@ -63,7 +63,7 @@ class tspectrogramwindow : public QWidget, public tviewlistener {
 public:
     tspectrogramwindow(tappcontext& ctx, QWidget* owner);
     ~tspectrogramwindow() override;
-    QSize sizeHint() const override { return {900, 600}; }
+    QSize sizeHint() const override { return {780, 540}; }
 
     const tspectrogramstate& state() const { return st_; }
     void set_state(const tspectrogramstate& s);
