@@ -26,6 +26,20 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         };
         return w;
     });
+    ctx.commands.add({.id = "correlogramaction", .caption = "Correlogram",
+                      .handler = [&c] { c.windows.show(twindowid::correlogram); },
+                      .group = "analysis", .order = 50});
+    ctx.windows.add_factory(twindowid::correlogram, [&c](QWidget* owner) {
+        auto* w = new tspectrogramwindow(c, owner, true);
+        const QString path = QDir(tmainsettings::settings_folder()).filePath("correlogramwindow.ini");
+        w->load_settings_from(path);
+        w->persist = [path](const tspectrogramwindow& win) {
+            if (!tmainsettings::writes_allowed()) return;
+            QDir().mkpath(tmainsettings::settings_folder());
+            win.save_settings_to(path);
+        };
+        return w;
+    });
 }
 
 tspectrogrammodule::~tspectrogrammodule() = default;

@@ -7,6 +7,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -102,6 +104,9 @@ private:
 
 struct tspectrogramwindow::trun {
     unsigned long long id = 0;
+    bool corr = false;
+    tcorrelogramsettings corrsettings;
+    long long largest = 0;
     tcolumnsamples cols;
     std::vector<double> rows;
     tspectrogramsettings settings;
@@ -121,14 +126,20 @@ struct tspectrogramwindow::tstrip {
     tspectrogramstrip speg;
     std::vector<double> rows;
     double t1 = 0, t2 = 0;  // the time range the levels were computed for
+    std::vector<TTracePoint> trace;
     QImage bmp;
     unsigned long long calcowner = 0;
     std::unique_ptr<trun> run;
 };
 
-tspectrogramwindow::tspectrogramwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
-    setWindowTitle("Spectrogram - Tessal");
+tspectrogramwindow::tspectrogramwindow(tappcontext& ctx, QWidget* owner, bool correlogram)
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), correlogram_(correlogram) {
+    setWindowTitle(correlogram ? "Correlogram - Tessal" : "Spectrogram - Tessal");
+    if (correlogram) {
+        st_.levello = 0;
+        st_.levelhi = 1;
+        st_.tilt = 0;
+    }
     build_ui();
     write_controls();
     timer_ = new QTimer(this);
@@ -194,7 +205,36 @@ void tspectrogramwindow::build_ui() {
         st_.showgrid = on;
         repaint_strips();
     });
-    check("freezeaction", "Freeze", "Freeze spectrograms", [this](bool on) { set_frozen(on); });
+    check("freezeaction", "Freeze", correlogram_ ? "Freeze correlograms" : "Freeze spectrograms",
+          [this](bool on) { set_frozen(on); });
+    if (correlogram_) {
+        toolbar_->addSeparator();
+        check("addpointaction", "Add point", "Add trace point",
+              [this](bool on) { set_trace_mode(on ? 1 : 0); });
+        QAction* newtrace = toolbar_->addAction("New trace");
+        newtrace->setObjectName("newtraceaction");
+        connect(newtrace, &QAction::triggered, this, [this] {
+            const int c = ctx_.doc.thischanno();
+            if (c >= 0 && c < strip_count()) trace(c).clear();
+            repaint_strips();
+        });
+        QAction* open = toolbar_->addAction("Open trace...");
+        open->setObjectName("opentraceaction");
+        connect(open, &QAction::triggered, this, [this] {
+            const QString f = QFileDialog::getOpenFileName(this, "Open trace", {},
+                                                           "Trace files (*.ctr);;All filer (*)");
+            if (!f.isEmpty()) open_trace(f, ctx_.doc.thischanno());
+        });
+        QAction* save = toolbar_->addAction("Save trace as...");
+        save->setObjectName("savetraceasaction");
+        connect(save, &QAction::triggered, this, [this] {
+            QString f = QFileDialog::getSaveFileName(this, "Save trace", {},
+                                                     "Trace files (*.ctr);;All files (*)");
+            if (f.isEmpty()) return;
+            if (!f.contains('.')) f += ".ctr";
+            save_trace(f, ctx_.doc.thischanno());
+        });
+    }
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
@@ -215,6 +255,7 @@ void tspectrogramwindow::build_ui() {
     lengthlabel_ = new QLabel;
     fl->addWidget(lengthlabel_);
     sl->addWidget(fftbox);
+    fftbox->setVisible(!correlogram_);
     auto group = [&](const QString& title, QButtonGroup*& g, const QStringList& items) {
         auto* box = new QGroupBox(title);
         auto* l = new QVBoxLayout(box);
@@ -240,16 +281,21 @@ void tspectrogramwindow::build_ui() {
     harmonicedit_->setObjectName("harmonicedit");
     sl->addWidget(harmoniclabel_);
     sl->addWidget(harmonicedit_);
+    if (correlogram_) {
+        tiltedit_->setEnabled(false);
+        harmonics_->setVisible(false);
+    }
     auto* levelrow = new QHBoxLayout;
     grayaxis_ = new TAxisWidget;
     grayaxis_->setObjectName("grayaxis");
     {
         TAxis& g = grayaxis_->axis();
         g.SetPosition(taxisposition::posleft);
-        g.SetAxisText("[dB]");
+        g.SetAxisText(correlogram_ ? "  r" : "[dB]");
         g.SetMinLoValue(-1e300);
         g.SetMaxHiValue(1e300);
-        g.set_hilovalues(1, -100);
+        if (correlogram_) g.set_hilovalues(1, 0);
+        else g.set_hilovalues(1, -100);
         g.SetTickSpaceAim(40);
         g.fallowdoubleclick = true;
         g.OnScaleChanged.subscribe([this](TAxis& a) {
@@ -327,8 +373,8 @@ void tspectrogramwindow::write_controls() {
     tiltedit_->setText(qs(float_to_text(st_.tilt)));
     harmonics_->setChecked(st_.harmonics);
     harmonicedit_->setText(QString::number(st_.harmonicno));
-    harmoniclabel_->setVisible(st_.harmonics);
-    harmonicedit_->setVisible(st_.harmonics);
+    harmoniclabel_->setVisible(st_.harmonics && !correlogram_);
+    harmonicedit_->setVisible(st_.harmonics && !correlogram_);
     colorcombo_->setCurrentIndex(st_.colormode);
     action("showgridaction")->setChecked(st_.showgrid);
     action("zoomselectionaction")->setChecked(st_.zoomselection);
@@ -423,7 +469,8 @@ void tspectrogramwindow::rebuild_strips() {
         a.fallowloscroll = a.fallowhiscroll = a.fallowmidscroll = true;
         a.fallowdoubleclick = true;
         a.fallowlogarithmicchange = true;
-        a.set_hilovalues(10000, 0);
+        if (correlogram_) a.set_hilovalues(1000, 50);
+        else a.set_hilovalues(10000, 0);
         apply_freqaxis(a);
         s->scaletoken = a.OnScaleChanged.subscribe([this, chno](TAxis& changed) {
             if (updating_) return;
@@ -595,6 +642,53 @@ void tspectrogramwindow::compute(int chno) {
     for (int y = 0; y < H; ++y) rows[static_cast<std::size_t>(y)] = fa.pixel_to_value(H - 1 - y);
     ++computations_;
     s.calcowner = ++requests_;
+    if (correlogram_) {
+        const long long largest = correlogram_largest_lag(st_.corr, fa.GetLoValue(), fa.GetHiValue(), ch.sampfreq);
+        const long long Nc = std::max(16LL, static_cast<long long>(std::llround(st_.corr.ffixedcorrlength * ch.sampfreq)));
+        const long long len = st_.corr.fwinlengthmode == 0
+                                  ? Nc + largest
+                                  : static_cast<long long>(std::llround((st_.corr.fwinlengthfactor + 1) * largest));
+        ++workerruns_;
+        auto run = std::make_unique<trun>();
+        run->id = s.calcowner;
+        run->corr = true;
+        run->corrsettings = st_.corr;
+        run->largest = largest;
+        run->cols.N = len;
+        run->cols.fs = ch.sampfreq;
+        run->cols.times = times;
+        run->cols.starts.resize(times.size());
+        run->cols.data.resize(times.size() * static_cast<std::size_t>(std::max(0LL, len)));
+        const tsampleview sv = sample_view(ch);
+        for (std::size_t x = 0; x < times.size(); ++x) {
+            const long long st = std::llround(times[x] * ch.sampfreq);
+            run->cols.starts[x] = st;
+            float* d = run->cols.data.data() + x * static_cast<std::size_t>(len);
+            for (long long i = 0; i < len; ++i) d[i] = static_cast<float>(sv.at(st + i));
+        }
+        run->rows = std::move(rows);
+        trun* r = run.get();
+        const unsigned long long id = run->id;
+        s.run = std::move(run);
+        status_->set_text(2, "Calculating correlogram for channel " + QString::number(chno));
+        r->thread = std::thread([this, r, chno, id] {
+            const int h = static_cast<int>(r->rows.size());
+            r->out.width = static_cast<int>(r->cols.times.size());
+            r->out.height = h;
+            r->out.levels.assign(static_cast<std::size_t>(r->out.width) * static_cast<std::size_t>(h), -1.0f);
+            std::vector<float> buf;
+            for (int x = 0; x < r->out.width; ++x) {
+                if (x % 10 == 0 && r->cancel) return;
+                correlogram_column(r->cols.view(x), r->corrsettings, r->largest,
+                                   r->cols.times[static_cast<std::size_t>(x)], r->rows,
+                                   r->out.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h), buf);
+            }
+            QMetaObject::invokeMethod(this, [this, chno, id] { take_result(chno, id); }, Qt::QueuedConnection);
+        });
+        // Little work (a short view at a short window) is waited for here.
+        if (static_cast<double>(W) * H * static_cast<double>(Nc) < 1e8) take_result(chno, id);
+        return;
+    }
     const long long N = spectrogram_frame_length(st_.fft, ch.sampfreq);
     status_->set_text(2, "Calculating spectrogram for channel " + QString::number(chno));
     if (static_cast<double>(W) * static_cast<double>(std::max(16LL, N)) < immediate_work) {
@@ -669,7 +763,20 @@ void tspectrogramwindow::build_picture(int chno) {
     p.colormode = st_.colormode;
     p.channel = ctx_.doc.channel(chno).color;
     std::vector<std::uint32_t> px;
-    spectrogram_picture(s.speg, s.rows, p, px);
+    if (correlogram_) {
+        const int w = s.speg.width, h = s.speg.height;
+        px.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+        const double span = st_.levelhi - st_.levello;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const double v = span != 0 ? (s.speg.at(x, y) - st_.levello) / span : 0;
+                const double g = (v < 0 ? -1 : 1) * std::pow(std::fabs(v), st_.gamma);
+                px[static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
+                    spectrogram_color(st_.colormode, g, p.channel);
+            }
+    } else {
+        spectrogram_picture(s.speg, s.rows, p, px);
+    }
     QImage img(s.speg.width, s.speg.height, QImage::Format_RGB32);
     for (int y = 0; y < s.speg.height; ++y)
         std::copy(px.begin() + static_cast<long>(y) * s.speg.width,
@@ -737,6 +844,31 @@ void tspectrogramwindow::paint_strip(int chno, QPainter& p, const QSize& size) {
         if (y >= 0 && y < H) p.drawLine(0, y, W, y);
         if (fxcursor_ != g.leftselcursor()) p.drawLine(xc, 0, xc, H);
     }
+    if (correlogram_ && !s.trace.empty()) {
+        // The trace: its band limits and centre between points, the points
+        // as small squares; cuts break the lines.
+        auto fy = [&](double hz) {
+            return st_.corr.fvertaxistype == 0 ? fa.value_to_notclippedpixel(1000 / hz)
+                                               : fa.value_to_notclippedpixel(hz);
+        };
+        for (std::size_t i = 0; i < s.trace.size(); ++i) {
+            const TTracePoint& a = s.trace[i];
+            if (a.cut) continue;
+            const int xa = static_cast<int>(std::lround(tx(a.t)));
+            p.setPen(QPen(QColor(0, 160, 0), 1));
+            p.drawRect(xa - 2, fy(a.fmin) - 2, 4, 4);
+            p.drawRect(xa - 2, fy(a.fmax) - 2, 4, 4);
+            if (i + 1 < s.trace.size() && !s.trace[i + 1].cut) {
+                const TTracePoint& b = s.trace[i + 1];
+                const int xb = static_cast<int>(std::lround(tx(b.t)));
+                p.setPen(QPen(QColor(0, 160, 0), 1, Qt::DashLine));
+                p.drawLine(xa, fy(a.fmin), xb, fy(b.fmin));
+                p.drawLine(xa, fy(a.fmax), xb, fy(b.fmax));
+                p.setPen(QPen(QColor(0, 160, 0), 2));
+                p.drawLine(xa, fy((a.fmin + a.fmax) / 2), xb, fy((b.fmin + b.fmax) / 2));
+            }
+        }
+    }
     p.setPen(Qt::red);
     const int s1 = static_cast<int>(std::lround(tx(g.leftselcursor())));
     const int s2 = static_cast<int>(std::lround(tx(g.rightselcursor())));
@@ -769,6 +901,16 @@ void tspectrogramwindow::strip_mouse(int chno, QPoint pt, int kind, bool shift) 
     const int W = std::max(2, s.canvas->width());
     const double t = ta.GetLoValue() + pt.x() * (ta.GetHiValue() - ta.GetLoValue()) / (W - 1);
     tglobal& g = ctx_.doc.theglobal;
+    if (correlogram_ && tracemode_ == 1) {
+        if (kind == 2) {
+            const double v = s.axis->axis().pixel_to_value(std::clamp(pt.y(), 0, s.canvas->height() - 1));
+            const double f = st_.corr.fvertaxistype == 0 ? (v > 0 ? 1000 / v : 0) : v;
+            if (f > 0) add_trace_point(s.trace, {false, t, f - f * tracewidth_ / 2, f + f * tracewidth_ / 2, 0});
+            if (countdown_ > 0) countdown_ = std::max(countdown_, 20);
+            repaint_strips();
+        }
+        return;
+    }
     if (kind == 0) {
         crosshair_ = true;
         g.set_sel1cursor(t);
@@ -800,6 +942,46 @@ void tspectrogramwindow::logcursoractionExecute() {
     ctx_.windows.show(twindowid::datalog);
 }
 
+// ------------------------------------------------------------------ traces
+
+std::vector<TTracePoint>& tspectrogramwindow::trace(int chno) {
+    return strips_.at(static_cast<std::size_t>(chno))->trace;
+}
+
+void tspectrogramwindow::set_trace_mode(int m) {
+    tracemode_ = m > 4 ? 0 : m < 0 ? 4 : m;
+    if (QAction* a = action("addpointaction")) a->setChecked(tracemode_ == 1);
+}
+
+bool tspectrogramwindow::open_trace(const QString& path, int chno) {
+    if (chno < 0 || chno >= strip_count()) return false;
+    std::vector<TTracePoint> points;
+    std::string err;
+    if (!read_trace_file(path.toStdString(), points, err)) {
+        ctx_.prompter.error(err, "Cannot open trace");
+        return false;
+    }
+    trace(chno) = std::move(points);
+    tracefile_ = path;
+    repaint_strips();
+    return true;
+}
+
+bool tspectrogramwindow::save_trace(const QString& path, int chno) {
+    if (chno < 0 || chno >= strip_count()) return false;
+    if (trace(chno).empty()) {
+        ctx_.prompter.error("Channel " + std::to_string(chno) + " does not have a trace!", "Cannot save trace");
+        return false;
+    }
+    std::string err;
+    if (!write_trace_file(path.toStdString(), trace(chno), QCoreApplication::applicationVersion().toStdString(), ctx_.doc.filename(), chno, err)) {
+        ctx_.prompter.error(err, "Cannot save trace");
+        return false;
+    }
+    tracefile_ = path;
+    return true;
+}
+
 // ------------------------------------------------------------------ notices
 
 void tspectrogramwindow::showEvent(QShowEvent* e) {
@@ -812,6 +994,8 @@ void tspectrogramwindow::showEvent(QShowEvent* e) {
         s->fspegdirty = true;
     }
     countdown_ = 0;
+    if (correlogram_ && !tracefile_.isEmpty() && strip_count() > 0 && trace(ctx_.doc.thischanno()).empty())
+        open_trace(tracefile_, ctx_.doc.thischanno());
     update_strips();
     update_readouts();
 }
@@ -875,7 +1059,15 @@ void tspectrogramwindow::save_settings_to(const QString& path) const {
     TSetting ini;
     ini.SetLocation(Location::slfile);
     ini.SetFilename(path.toStdString());
-    const std::string s = "Spectrogram";
+    const std::string s = correlogram_ ? "Correlogram" : "Spectrogram";
+    if (correlogram_) {
+        ini.WriteFloat(s, "CorrLength", st_.corr.ffixedcorrlength);
+        ini.WriteInteger(s, "CorrLengthMode", st_.corr.fwinlengthmode);
+        ini.WriteFloat(s, "CorrFactor", st_.corr.fwinlengthfactor);
+        ini.WriteInteger(s, "VerticalAxis", st_.corr.fvertaxistype);
+        ini.WriteFloat(s, "Gamma", st_.gamma);
+        ini.WriteString(s, "TraceFile", tracefile_.toStdString());
+    }
     ini.WriteFloat(s, "Bandwidth", st_.fft.bw);
     ini.WriteInteger(s, "Window", static_cast<int>(st_.fft.fftwin));
     ini.WriteInteger(s, "Relative", st_.relative);
@@ -896,9 +1088,20 @@ void tspectrogramwindow::load_settings_from(const QString& path) {
     TSetting ini;
     ini.SetLocation(Location::slfile);
     ini.SetFilename(path.toStdString());
-    const std::string s = "Spectrogram";
+    const std::string s = correlogram_ ? "Correlogram" : "Spectrogram";
     if (!ini.ValueExists(s, "Bandwidth")) return;
     tspectrogramstate n = st_;
+    if (correlogram_) {
+        const double l = ini.ReadFloat(s, "CorrLength", n.corr.ffixedcorrlength);
+        if (l > 0 && std::isfinite(l)) n.corr.ffixedcorrlength = l;
+        n.corr.fwinlengthmode = ini.ReadInteger(s, "CorrLengthMode", 0) == 1 ? 1 : 0;
+        const double fac = ini.ReadFloat(s, "CorrFactor", n.corr.fwinlengthfactor);
+        if (fac > 0 && std::isfinite(fac)) n.corr.fwinlengthfactor = fac;
+        n.corr.fvertaxistype = ini.ReadInteger(s, "VerticalAxis", 1) == 0 ? 0 : 1;
+        const double g = ini.ReadFloat(s, "Gamma", n.gamma);
+        if (g > 0 && std::isfinite(g)) n.gamma = g;
+        tracefile_ = QString::fromStdString(ini.ReadString(s, "TraceFile", ""));
+    }
     auto clampi = [](std::int64_t v, int lo, int hi, int def) {
         return v >= lo && v <= hi ? static_cast<int>(v) : def;
     };

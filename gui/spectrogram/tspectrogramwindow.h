@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/analysis/correlogram.h"
 #include "engine/analysis/spectrogram.h"
 #include "engine/core/subscribers.h"
 #include "engine/core/tviewlistener.h"
@@ -55,13 +56,27 @@ struct tspectrogramstate {
     bool zoomselection = false;
     bool tandem = false;
     double levello = -100, levelhi = 1;
+    // The correlogram's own.
+    tcorrelogramsettings corr;
+    double gamma = 4;
 };
 
 class tspectrogramwindow : public QWidget, public tviewlistener {
     Q_OBJECT
 
 public:
-    tspectrogramwindow(tappcontext& ctx, QWidget* owner);
+    // With `correlogram` the window is "Correlogram - Tessal": its strips
+    // show the autocorrelation r against lag or frequency (coloured by r
+    // with a gamma), and carry T0/F0 traces.
+    tspectrogramwindow(tappcontext& ctx, QWidget* owner, bool correlogram = false);
+    bool is_correlogram() const { return correlogram_; }
+    // Traces (correlogram): the points of a strip, the edit mode (0 normal
+    // cursor, 1 add point), and the trace files of a strip.
+    std::vector<TTracePoint>& trace(int chno);
+    void set_trace_mode(int m);
+    int trace_mode() const { return tracemode_; }
+    bool open_trace(const QString& path, int chno);
+    bool save_trace(const QString& path, int chno);
     ~tspectrogramwindow() override;
     QSize sizeHint() const override { return {780, 540}; }
 
@@ -141,6 +156,10 @@ private:
     void repaint_strips();
 
     tappcontext& ctx_;
+    bool correlogram_ = false;
+    int tracemode_ = 0;
+    double tracewidth_ = 0.5;
+    QString tracefile_;  // the trace file last opened or saved
     tspectrogramstate st_;
     std::vector<std::unique_ptr<tstrip>> strips_;
     bool frozen_ = false;

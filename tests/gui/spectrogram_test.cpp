@@ -7,6 +7,7 @@
 // with the engine's line, and settings kept in a file.
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -260,4 +261,59 @@ TEST(SpectrogramWindow, SettingsPersist) {
     EXPECT_EQ(r.levello, -80);
     EXPECT_EQ(r.levelhi, -5);
     EXPECT_TRUE(g.win->freq_axis(0).GetLogarithmic());
+}
+
+TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
+    auto* win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::correlogram));
+    ASSERT_NE(win, nullptr);
+    ASSERT_TRUE(win->is_correlogram());
+    win->resize(900, 600);
+    w.windows().show(twindowid::correlogram);
+    settle();
+    win->wait_for_workers();
+    settle();
+    // Channel 0's strip: r = 1 on the row at 125 Hz (its period).
+    const tspectrogramstrip& l = win->levels(0);
+    ASSERT_GT(l.width, 100);
+    const std::vector<double>& rows = win->row_freqs(0);
+    int best = 0;
+    for (int y = 0; y < l.height; ++y)
+        if (l.at(l.width / 2, y) > l.at(l.width / 2, best)) best = y;
+    EXPECT_NEAR(16000 / rows[static_cast<std::size_t>(best)], 128, 1.0);
+    EXPECT_GT(l.at(l.width / 2, best), 0.999);
+    // Saving without points: the message; adding a point with the mouse.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.ctr");
+    EXPECT_FALSE(win->save_trace(path, 0));
+    ASSERT_FALSE(prompter->asked.empty());
+    EXPECT_EQ(prompter->asked.back().text, "Channel 0 does not have a trace!");
+    EXPECT_EQ(prompter->asked.back().caption, "Cannot save trace");
+    win->set_trace_mode(1);
+    TAxis& fa = win->freq_axis(0);
+    win->strip_mouse(0, QPoint(200, fa.value_to_pixel(125)), 2, false);
+    ASSERT_EQ(win->trace(0).size(), 1u);
+    const TTracePoint p = win->trace(0)[0];
+    EXPECT_NEAR((p.fmin + p.fmax) / 2, 125, 2);
+    EXPECT_NEAR(p.fmax / p.fmin, 1.25 / 0.75, 1e-9);  // +-25 %
+    ASSERT_TRUE(win->save_trace(path, 0));
+    win->trace(0).clear();
+    ASSERT_TRUE(win->open_trace(path, 0));
+    ASSERT_EQ(win->trace(0).size(), 1u);
+    EXPECT_NEAR(win->trace(0)[0].t, p.t, 1e-5);
+    // A damaged file: a message, the trace as it was.
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Common]\nnPoints=5\n");
+    }
+    const std::size_t asked = prompter->asked.size();
+    EXPECT_FALSE(win->open_trace(path, 0));
+    EXPECT_EQ(prompter->asked.size(), asked + 1);
+    EXPECT_EQ(win->trace(0).size(), 1u);
+    win->set_trace_mode(5);
+    EXPECT_EQ(win->trace_mode(), 0);
 }
