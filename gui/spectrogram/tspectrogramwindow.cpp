@@ -225,6 +225,11 @@ void tspectrogramwindow::build_ui() {
                                                            "Trace files (*.ctr);;All filer (*)");
             if (!f.isEmpty()) open_trace(f, ctx_.doc.thischanno());
         });
+        QAction* extract = toolbar_->addAction("Extract F0/T0");
+        extract->setObjectName("extractaction");
+        connect(extract, &QAction::triggered, this, [this] {
+            run_guarded(&ctx_.doc, [&] { extract_from_trace(ctx_.doc.thischanno(), tf0settings{}, false); }, false);
+        });
         QAction* save = toolbar_->addAction("Save trace as...");
         save->setObjectName("savetraceasaction");
         connect(save, &QAction::triggered, this, [this] {
@@ -979,6 +984,52 @@ bool tspectrogramwindow::save_trace(const QString& path, int chno) {
         return false;
     }
     tracefile_ = path;
+    return true;
+}
+
+bool tspectrogramwindow::extract_from_trace(int chno, const tf0settings& e, bool width) {
+    tdocument& doc = ctx_.doc;
+    if (chno < 0 || chno >= strip_count() || chno >= doc.totnchans()) return false;
+    if (trace(chno).empty()) {
+        ctx_.prompter.error("No trace set", "Correlogram");
+        return false;
+    }
+    const tchannel& src = doc.channel(chno);
+    tf0extraction out;
+    if (!extract_f0(sample_view(src), st_.corr, trace(chno), e, out)) return false;
+    const long long step = e.keeprate ? 1 : std::max(1LL, e.skip);
+    const double fs = src.sampfreq / static_cast<double>(step);
+    const long long xshift = src.xshift / step;
+    const std::string name = src.name();
+    const bool timeaxis = st_.corr.fvertaxistype == 0;
+    struct tout {
+        std::vector<double>* v;
+        std::string name, unit;
+        double fsd;
+    };
+    std::vector<tout> outs = {
+        {&out.f0t0, name + (timeaxis ? " T0" : " F0"), timeaxis ? "s" : "Hz", freq_axis(chno).GetHiValue()},
+        {&out.correlation, name + " Correlation", "", 1.1}};
+    if (width) outs.push_back({&out.width, name + " Candidate Width", "%", 100});
+    const int first = doc.totnchans();
+    doc.set_totnchans(first + static_cast<int>(outs.size()));
+    for (std::size_t k = 0; k < outs.size(); ++k) {
+        tchannel& ch = doc.channel(first + static_cast<int>(k));
+        ch.sampfreq = fs;
+        ch.xshift = xshift;
+        ch.set_name(outs[k].name);
+        ch.set_yunit(outs[k].unit);
+        ch.set_fsd(outs[k].fsd > 0 ? outs[k].fsd : 1);
+        ch.dbreference = 1;
+        ch.set_origin("Tessal correlogram");
+        ch.sig.assign(outs[k].v->begin(), outs[k].v->end());
+        ch.showcorrelation = false;
+    }
+    doc.set_modified(true);
+    doc.theglobal.channels_changed();
+    doc.theglobal.fix_things();
+    for (std::size_t k = 0; k < outs.size(); ++k) set_strip_visible(first + static_cast<int>(k), false);
+    doc.theglobal.invalidate_paintboxes(true);
     return true;
 }
 

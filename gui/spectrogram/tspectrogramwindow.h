@@ -77,6 +77,11 @@ public:
     int trace_mode() const { return tracemode_; }
     bool open_trace(const QString& path, int chno);
     bool save_trace(const QString& path, int chno);
+    // Extraction along the trace of channel `chno` into new channels: F0
+    // (or T0 with a time axis) and the peak correlation, and with `width`
+    // the candidate width. False with "No trace set" when the strip has no
+    // trace points.
+    bool extract_from_trace(int chno, const tf0settings& e, bool width);
     ~tspectrogramwindow() override;
     QSize sizeHint() const override { return {780, 540}; }
 

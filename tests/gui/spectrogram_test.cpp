@@ -316,4 +316,26 @@ TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
     EXPECT_EQ(win->trace(0).size(), 1u);
     win->set_trace_mode(5);
     EXPECT_EQ(win->trace_mode(), 0);
+    // Extraction along the trace into new channels: F0 of the 125 Hz tone
+    // and r = 1, one value per 441 samples; the strips of the new channels
+    // are hidden and the document is modified.
+    EXPECT_FALSE(win->extract_from_trace(1, tf0settings{}, false));
+    EXPECT_EQ(prompter->asked.back().text, "No trace set");
+    tf0settings e;
+    e.keeprate = false;
+    ASSERT_TRUE(win->extract_from_trace(0, e, true));
+    tdocument& doc = w.document();
+    ASSERT_EQ(doc.totnchans(), 5);
+    EXPECT_EQ(doc.channel(2).name(), "a F0");
+    EXPECT_EQ(doc.channel(2).yunit(), "Hz");
+    EXPECT_EQ(doc.channel(3).name(), "a Correlation");
+    EXPECT_EQ(doc.channel(4).name(), "a Candidate Width");
+    EXPECT_DOUBLE_EQ(doc.channel(2).sampfreq, 16000.0 / 441);
+    ASSERT_EQ(doc.channel(2).sig.size(), 16000u / 441);
+    for (std::size_t i = 0; i + 2 < doc.channel(2).sig.size(); ++i) {
+        EXPECT_NEAR(doc.channel(2).sig[i], 125, 0.5);
+        EXPECT_NEAR(doc.channel(3).sig[i], 1, 1e-4);
+    }
+    EXPECT_TRUE(doc.modified());
+    EXPECT_FALSE(win->strip_visible(2));
 }
