@@ -32,6 +32,13 @@ const char* const usage =
     "                      the lines Log spectrum would log for the frame at T (default 0)\n"
     "                      or the LTAS of S..S (default the whole file), then with --fcp\n"
     "                      or --bands the heading and line of Log meas.\n"
+    "  spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX]\n"
+    "         [--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB]\n"
+    "         [--relative 1|fsd|reference] (-o OUT.png | --matrix OUT.tsv)\n"
+    "                      the spectrogram strip of the channel as a picture, or its\n"
+    "                      levels (t, f, dB per line)\n"
+    "  correlation FILE [--channel N] --at T [--window MS] [--lags MS]\n"
+    "                      the autocorrelation at T: \"Lag [ms]\", r per lag\n"
     "  steps               the step types a process can hold: index, procid, name, help\n"
     "  run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]\n"
     "                      opens IN (adding further inputs), runs the process file on it\n"
@@ -54,6 +61,8 @@ const tentry commands[] = {
     {"convert", tessal::cli::cmd_convert},
     {"measure", tessal::cli::cmd_measure},
     {"spectrum", tessal::cli::cmd_spectrum},
+    {"spectrogram", tessal::cli::cmd_spectrogram},
+    {"correlation", tessal::cli::cmd_correlation},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
 };

@@ -21,6 +21,8 @@
 #include "gui/measurements/tmeasurementcommands.h"
 #include "gui/processing/processingmodule.h"
 #include "gui/settings/tmainsettings.h"
+#include "gui/correlation/correlationmodule.h"
+#include "gui/spectrogram/spectrogrammodule.h"
 #include "gui/spectrum/spectrummodule.h"
 #include "gui/sound/soundmodule.h"
 #include "gui/view/viewmodule.h"
@@ -56,6 +58,8 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     processing_ = add_module<tprocessingmodule>();
     add_module<tspectrummodule>();
     add_module<tsoundmodule>();
+    add_module<tspectrogrammodule>();
+    add_module<tcorrelationmodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");

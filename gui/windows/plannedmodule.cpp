@@ -11,12 +11,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .enabled = [&c] { return c.doc.totnchans() > 0; }, .group = "edit.windows",
               .order = 30},
 
-             {.id = "spectrogramaction", .caption = "Spectrogram",
-              .handler = open(twindowid::spectrogram), .group = "analysis", .order = 30},
-             {.id = "correlationaction", .caption = "Correlation",
-              .handler = open(twindowid::correlation), .group = "analysis", .order = 40},
-             {.id = "correlogramaction", .caption = "Correlogram",
-              .handler = open(twindowid::correlogram), .group = "analysis", .order = 50},
              {.id = "histogramsaction", .caption = "Show histograms",
               .handler = open(twindowid::histograms), .group = "analysis", .order = 60},
              {.id = "xyplotaction", .caption = "xy-plot", .handler = open(twindowid::xyplot),

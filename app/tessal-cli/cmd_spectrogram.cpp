@@ -1,0 +1,196 @@
+// tessal-cli spectrogram FILE [--channel N] [--from S --to S] [--width PX
+// --height PX] [--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE]
+// [--tilt DB] [--range LO HI] -o OUT.png | --matrix OUT.tsv: the strip the
+// spectrogram window shows for the channel over S..S (default the whole
+// file), as a picture or as its levels.
+//
+// tessal-cli correlation FILE [--channel N] --at T [--window MS] [--lags MS]:
+// the correlation the correlation window draws at the time cursor T, one
+// line per lag after the heading "Lag [ms]\tr".
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "commands.h"
+#include "engine/analysis/correlation.h"
+#include "engine/analysis/spectrogram.h"
+#include "engine/core/tchannel.h"
+#include "engine/dsp/numformat.h"
+#include "pngwrite.h"
+
+namespace tessal::cli {
+
+namespace {
+
+const char* const spectrogram_usage =
+    "usage: tessal-cli spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX]\n"
+    "         [--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB]\n"
+    "         [--relative 1|fsd|reference] (-o OUT.png | --matrix OUT.tsv)\n"
+    "       MODE is grey, inverted-grey, colour, inverted-colour or channel\n";
+const char* const correlation_usage =
+    "usage: tessal-cli correlation FILE [--channel N] --at T [--window MS] [--lags MS]\n";
+
+int usage_error(const char* usage, const char* why) {
+    if (why) std::fprintf(stderr, "tessal-cli: %s\n", why);
+    std::fputs(usage, stderr);
+    return exit_usage;
+}
+
+bool parse_number(const std::string& s, double& v) { return try_parse_float(s, v) && std::isfinite(v); }
+
+bool parse_channel(const targs& a, long long& channo) {
+    channo = 0;
+    try {
+        if (auto c = a.option("--channel")) channo = parse_int(*c);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+const tchannel* pick_channel(const tdocument& doc, long long channo) {
+    if (channo < 0 || channo >= doc.totnchans()) {
+        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
+                     doc.totnchans());
+        return nullptr;
+    }
+    return &doc.channel(static_cast<int>(channo));
+}
+
+}  // namespace
+
+int cmd_spectrogram(int argc, char** argv) {
+    targs a;
+    if (!parse_args(argc, argv, 2,
+                    {"--channel", "--from", "--to", "--width", "--height", "--bandwidth", "--window",
+                     "--fmax", "--colour", "--color", "--tilt", "--relative", "-o", "--matrix"},
+                    {}, a) ||
+        a.positional.size() != 1)
+        return usage_error(spectrogram_usage, nullptr);
+    const auto png = a.option("-o");
+    const auto matrix = a.option("--matrix");
+    if (!png && !matrix) return usage_error(spectrogram_usage, "give -o OUT.png or --matrix OUT.tsv");
+    long long channo = 0;
+    if (!parse_channel(a, channo)) return usage_error(spectrogram_usage, "--channel takes a number");
+    double from = 0, to = 0;
+    if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
+        (a.option("--to") && !parse_seconds(*a.option("--to"), to)))
+        return usage_error(spectrogram_usage, "--from and --to take seconds");
+    double width = 800, height = 256, fmax = 10000, tilt = 6;
+    if ((a.option("--width") && !parse_number(*a.option("--width"), width)) ||
+        (a.option("--height") && !parse_number(*a.option("--height"), height)) || width < 2 ||
+        height < 2 || width > 20000 || height > 20000 || width != std::floor(width) ||
+        height != std::floor(height))
+        return usage_error(spectrogram_usage, "--width and --height take whole pixels, 2 to 20000");
+    if (a.option("--fmax") && !(parse_number(*a.option("--fmax"), fmax) && fmax > 0))
+        return usage_error(spectrogram_usage, "--fmax takes a positive frequency in Hz");
+    if (a.option("--tilt") && !parse_number(*a.option("--tilt"), tilt))
+        return usage_error(spectrogram_usage, "--tilt takes dB per octave");
+    tspectrogramsettings s;
+    if (auto w = a.option("--window"); w && !spectrum_window_from_name(*w, s.fftwin))
+        return usage_error(spectrogram_usage,
+                           "--window is one of rectangular, Bartlett, Hamming, Hanning, Blackman");
+    if (auto b = a.option("--bandwidth"); b && !(parse_number(*b, s.bw) && s.bw > 0))
+        return usage_error(spectrogram_usage, "--bandwidth takes a positive frequency in Hz");
+    int mode = 0;
+    auto colour = a.option("--colour");
+    if (!colour) colour = a.option("--color");
+    if (colour && !spectrogram_colormode_from_name(*colour, mode))
+        return usage_error(spectrogram_usage,
+                           "--colour is grey, inverted-grey, colour, inverted-colour or channel");
+    int relative = 0;
+    if (auto r = a.option("--relative")) {
+        if (*r == "1") relative = 0;
+        else if (*r == "fsd") relative = 1;
+        else if (*r == "reference") relative = 2;
+        else return usage_error(spectrogram_usage, "--relative is 1, fsd or reference");
+    }
+
+    tclidocument d(true);
+    if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
+    const tchannel* ch = pick_channel(d.doc, channo);
+    if (!ch) return exit_input;
+    double t1 = a.option("--from") ? from : d.doc.first_time();
+    double t2 = a.option("--to") ? to : d.doc.last_time();
+    if (t2 < t1) std::swap(t1, t2);
+    if (!(t2 > t1)) return usage_error(spectrogram_usage, "the time range is empty");
+    if (spectrogram_frame_length(s, ch->sampfreq) < 16) {
+        std::fputs("tessal-cli: the bandwidth gives no analysis window at this sampling rate\n", stderr);
+        return exit_usage;
+    }
+    const int W = static_cast<int>(width), H = static_cast<int>(height);
+    std::vector<double> times(static_cast<std::size_t>(W)), rows(static_cast<std::size_t>(H));
+    for (int x = 0; x < W; ++x) times[static_cast<std::size_t>(x)] = t1 + x * (t2 - t1) / (W - 1);
+    for (int y = 0; y < H; ++y) rows[static_cast<std::size_t>(y)] = y * fmax / (H - 1);
+    tspectrogramstrip strip;
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    compute_spectrogram(sample_view(*ch), s, times, rows, strip, threads);
+    const double R = level_reference(relative, ch->fsd(), ch->dbreference);
+
+    if (matrix) {
+        std::FILE* f = std::fopen(matrix->c_str(), "wb");
+        if (!f) {
+            std::fprintf(stderr, "tessal-cli: cannot write %s: %s\n", matrix->c_str(), std::strerror(errno));
+            return exit_input;
+        }
+        std::fputs("t [s]\tf [Hz]\tLevel [dB]\n", f);
+        for (int x = 0; x < W; ++x)
+            for (int y = 0; y < H; ++y)
+                std::fprintf(f, "%.9g\t%.9g\t%.4f\n", times[static_cast<std::size_t>(x)],
+                             rows[static_cast<std::size_t>(y)], strip.at(x, y) - R);
+        if (std::fclose(f) != 0) {
+            std::fprintf(stderr, "tessal-cli: cannot write %s\n", matrix->c_str());
+            return exit_input;
+        }
+    }
+    if (png) {
+        tspegpicture p;
+        p.R = R;
+        p.tilt = tilt;
+        p.colormode = mode;
+        p.channel = ch->color;
+        std::vector<std::uint32_t> pixels;
+        spectrogram_picture(strip, rows, p, pixels);
+        std::string err;
+        if (!write_png(*png, W, H, pixels, err)) {
+            std::fprintf(stderr, "tessal-cli: cannot write %s: %s\n", png->c_str(), err.c_str());
+            return exit_input;
+        }
+    }
+    return exit_ok;
+}
+
+int cmd_correlation(int argc, char** argv) {
+    targs a;
+    if (!parse_args(argc, argv, 2, {"--channel", "--at", "--window", "--lags"}, {}, a) ||
+        a.positional.size() != 1)
+        return usage_error(correlation_usage, nullptr);
+    long long channo = 0;
+    if (!parse_channel(a, channo)) return usage_error(correlation_usage, "--channel takes a number");
+    double at = 0, winms = 50, lagms = 40;
+    if (!a.option("--at") || !parse_seconds(*a.option("--at"), at))
+        return usage_error(correlation_usage, "--at takes the time cursor in seconds");
+    if (a.option("--window") && !(parse_number(*a.option("--window"), winms) && winms > 0))
+        return usage_error(correlation_usage, "--window takes a positive length in ms");
+    if (a.option("--lags") && !(parse_number(*a.option("--lags"), lagms) && lagms > 0))
+        return usage_error(correlation_usage, "--lags takes a positive largest lag in ms");
+    tclidocument d(true);
+    if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
+    const tchannel* ch = pick_channel(d.doc, channo);
+    if (!ch) return exit_input;
+    if (lagms / 1000 * ch->sampfreq > 1e7 || winms / 1000 * ch->sampfreq > 1e7)
+        return usage_error(correlation_usage, "--window and --lags are too long for this file");
+    const std::vector<double> r = correlation_at(sample_view(*ch), winms / 1000, at, lagms);
+    std::string out = "Lag [ms]\tr\n";
+    char buf[64];
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%.10g\t%.10g\n", static_cast<double>(i) / ch->sampfreq * 1000, r[i]);
+        out += buf;
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return exit_ok;
+}
+
+}  // namespace tessal::cli

@@ -1,0 +1,83 @@
+// Correlogram strips and F0 traces: per pixel column the normalised
+// autocorrelation (Pearson r) of the signal from the column's time on, per
+// pixel row the lag the row stands for (a lag in ms, or the period of a
+// frequency); T0/F0 traces as time-stamped frequency bands with cut points,
+// their ".ctr" files, and the extraction of F0 (or T0), peak correlation
+// and candidate width from a channel within the trace's band.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "engine/analysis/spectrum.h"
+
+namespace tessal {
+
+struct tcorrelogramsettings {
+    double ffixedcorrlength = 0.010;  // s
+    int fwinlengthmode = 0;           // 0 fixed, 1 proportional to the lag
+    double fwinlengthfactor = 1;
+    int fvertaxistype = 1;            // 0 time (ms), 1 frequency (Hz)
+};
+
+// The lag in samples of a row whose axis value is v: round(v / 1000 * fs)
+// on a time axis, round(fs / v) on a frequency axis (-1 when v <= 0 there).
+long long correlogram_row_lag(const tcorrelogramsettings& s, double v, double fs);
+// The largest lag a strip computes: from the axis end (hi on a time axis,
+// lo on a frequency axis) plus one, at most 1,000,000.
+long long correlogram_largest_lag(const tcorrelogramsettings& s, double axislo, double axishi, double fs);
+
+// r of every row of the column at time t (rows bottom first, given as their
+// axis values); -1 above the largest lag or where r cannot be formed.
+void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,
+                        double t, const std::vector<double>& rowvalues, float* out,
+                        std::vector<float>& buffer);
+
+// ---------------------------------------------------------------- traces
+
+struct TTracePoint {
+    bool cut = false;
+    double t = 0, fmin = 0, fmax = 0;
+    int found = 0;
+    bool operator==(const TTracePoint& o) const {
+        return cut == o.cut && t == o.t && fmin == o.fmin && fmax == o.fmax;
+    }
+};
+
+// Inserts keeping the points sorted by time (after points of equal time).
+void add_trace_point(std::vector<TTracePoint>& points, const TTracePoint& p);
+// The band at time t: linear between the points around t, the first
+// point's before it, the last's after it; false (band -1) when a point
+// next to t is a cut point or there are no points.
+bool trace_band(const std::vector<TTracePoint>& points, double t, double& fmin, double& fmax);
+
+// ".ctr" files: section "Common" ("Version", "nPoints", "SMPFile",
+// "Channo"), then "Point0".. with "Time" ("0.00000"), "Center", "Max",
+// "Min" ("0.000"), "Pointkind" (3 cut, else 1) and "Cut". Writing deletes
+// an existing file first. False with a message for the user when the file
+// cannot be written or read, or is not a trace file.
+bool write_trace_file(const std::string& path, const std::vector<TTracePoint>& points,
+                      const std::string& version, const std::string& smpfile, int channo,
+                      std::string& error);
+bool read_trace_file(const std::string& path, std::vector<TTracePoint>& points, std::string& error);
+
+// ---------------------------------------------------------------- extraction
+
+struct tf0extraction {
+    std::vector<double> f0t0, correlation, width;
+};
+struct tf0settings {
+    long long skip = 441;        // analyse every skip-th input sample
+    bool keeprate = true;        // one output per input sample, else per skip
+    bool thresholds = false;
+    double lo = 0.5, hi = 0.7;   // off and on thresholds
+};
+// F0 (Hz; T0 in s with a time axis), the peak correlation and the candidate
+// width (% of the period) along the channel within the trace's band. False
+// when cancelled.
+bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
+                const std::vector<TTracePoint>& trace, const tf0settings& e, tf0extraction& out,
+                const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace tessal

@@ -1,0 +1,16 @@
+// The correlation feature: the "Correlation" command of the Analysis menu
+// and its window, with its settings kept in the settings folder.
+#pragma once
+
+#include "gui/context/appcontext.h"
+
+namespace tessal {
+
+class tcorrelationmodule : public tfeaturemodule {
+public:
+    explicit tcorrelationmodule(tappcontext& ctx);
+    ~tcorrelationmodule() override;
+    static QString settings_path();
+};
+
+}  // namespace tessal

@@ -1,0 +1,47 @@
+#include "gui/spectrogram/spectrogrammodule.h"
+
+#include <QDir>
+
+#include "gui/settings/tmainsettings.h"
+#include "gui/spectrogram/tspectrogramwindow.h"
+
+namespace tessal {
+
+QString tspectrogrammodule::settings_path() {
+    return QDir(tmainsettings::settings_folder()).filePath("spectrogramwindow.ini");
+}
+
+tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
+    tappcontext& c = ctx;
+    ctx.commands.add({.id = "spectrogramaction", .caption = "Spectrogram",
+                      .handler = [&c] { c.windows.show(twindowid::spectrogram); },
+                      .group = "analysis", .order = 30});
+    ctx.windows.add_factory(twindowid::spectrogram, [&c](QWidget* owner) {
+        auto* w = new tspectrogramwindow(c, owner);
+        w->load_settings_from(settings_path());
+        w->persist = [](const tspectrogramwindow& win) {
+            if (!tmainsettings::writes_allowed()) return;
+            QDir().mkpath(tmainsettings::settings_folder());
+            win.save_settings_to(settings_path());
+        };
+        return w;
+    });
+    ctx.commands.add({.id = "correlogramaction", .caption = "Correlogram",
+                      .handler = [&c] { c.windows.show(twindowid::correlogram); },
+                      .group = "analysis", .order = 50});
+    ctx.windows.add_factory(twindowid::correlogram, [&c](QWidget* owner) {
+        auto* w = new tspectrogramwindow(c, owner, true);
+        const QString path = QDir(tmainsettings::settings_folder()).filePath("correlogramwindow.ini");
+        w->load_settings_from(path);
+        w->persist = [path](const tspectrogramwindow& win) {
+            if (!tmainsettings::writes_allowed()) return;
+            QDir().mkpath(tmainsettings::settings_folder());
+            win.save_settings_to(path);
+        };
+        return w;
+    });
+}
+
+tspectrogrammodule::~tspectrogrammodule() = default;
+
+}  // namespace tessal

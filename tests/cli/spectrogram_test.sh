@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# tessal-cli spectrogram and correlation on WAVE files written by sox: a
+# 1 kHz tone of RMS level -20 dB reads -20 dB in the level matrix (rectangle,
+# tone on a bin); the picture is a PNG that Python's zlib decodes, with the
+# tone's row at the grey its level gives and silence white; the correlation
+# of a 100 Hz sine peaks at 10 ms with r = 1; and the exit codes of bad
+# options, missing channels and unwritable outputs.
+# Usage: spectrogram_test.sh PATH-TO-tessal-cli
+set -u
+cli=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fails=0
+tab=$'\t'
+run() {  # run NAME EXPECTED-RC COMMAND...
+  local name=$1 want=$2
+  shift 2
+  "$@" >"$work/out" 2>"$work/err"
+  local rc=$?
+  if [ "$rc" -ne "$want" ]; then
+    echo "FAIL $name: exit $rc, wanted $want"; cat "$work/err"; fails=$((fails + 1))
+  fi
+}
+check() {  # check NAME CONDITION-TEXT (evaluated by awk/python, prints ok)
+  if [ "$2" != ok ]; then echo "FAIL $1: $2"; fails=$((fails + 1)); fi
+}
+
+# RMS -20 dB: amplitude 0.1 sqrt(2), i.e. a gain of -16.9897 dB.
+sox -n -r 16000 -e floating-point -b 32 "$work/tone.wav" synth 2 sine 1000 gain -16.9897
+# Rows 0, 1000, ... 8000 Hz (9 rows); 62.5 Hz rectangle: 256 samples, 1 kHz on bin 16.
+run matrix 0 "$cli" spectrogram "$work/tone.wav" --from 0.5 --to 1.5 --width 11 --height 9 \
+  --fmax 8000 --window rectangular --bandwidth 62.5 --matrix "$work/m.tsv"
+check matrix-heading "$(head -1 "$work/m.tsv" | grep -qx "t \[s\]${tab}f \[Hz\]${tab}Level \[dB\]" && echo ok || head -1 "$work/m.tsv")"
+check matrix-lines "$( [ "$(wc -l <"$work/m.tsv")" -eq 100 ] && echo ok || wc -l <"$work/m.tsv")"
+check tone-level "$(awk -F'\t' 'NR > 1 && $2 == 1000 { n++; if ($3 < -20.2 || $3 > -19.8) bad = bad " " $1 ":" $3 }
+  END { print (n == 11 && bad == "") ? "ok" : n " rows, off:" bad }' "$work/m.tsv")"
+check nyquist "$(awk -F'\t' 'NR > 1 && $2 == 8000 && $3 != -10000 { bad = bad " " $3 } END { print bad == "" ? "ok" : bad }' "$work/m.tsv")"
+
+# The picture: grey scale, -100..1 dB, tilt 0 at 1 kHz: v = 80/101, grey
+# round((1 - v) 255) = 53 on the tone's row (row 7 from the top), silence
+# white on row 1 (7000 Hz, tilted up by 6 x log2(7) dB but still far down).
+run png 0 "$cli" spectrogram "$work/tone.wav" --from 0.5 --to 1.5 --width 11 --height 9 \
+  --fmax 8000 --window rectangular --bandwidth 62.5 --colour grey -o "$work/s.png"
+if command -v python3 >/dev/null; then
+  check png-pixels "$(python3 - "$work/s.png" <<'PY'
+import struct, sys, zlib
+d = open(sys.argv[1], 'rb').read()
+assert d[:8] == b'\x89PNG\r\n\x1a\n'
+pos, idat, w, h = 8, b'', 0, 0
+while pos < len(d):
+    n, = struct.unpack('>I', d[pos:pos + 4]); t = d[pos + 4:pos + 8]; body = d[pos + 8:pos + 8 + n]
+    if zlib.crc32(t + body) != struct.unpack('>I', d[pos + 8 + n:pos + 12 + n])[0]: print('bad crc'); sys.exit()
+    if t == b'IHDR': w, h = struct.unpack('>II', body[:8])
+    if t == b'IDAT': idat += body
+    pos += 12 + n
+raw = zlib.decompress(idat)
+row = lambda y: raw[y * (1 + 3 * w) + 1:(y + 1) * (1 + 3 * w)]
+tone, top = row(7), row(1)
+if (w, h) != (11, 9): print('size', w, h)
+elif any(abs(v - 53) > 1 for v in tone): print('tone row', list(tone[:6]))
+elif any(v != 255 for v in top): print('silent row', list(top[:6]))
+else: print('ok')
+PY
+)"
+fi
+run bad-colour 2 "$cli" spectrogram "$work/tone.wav" --colour purple -o "$work/x.png"
+run no-output 2 "$cli" spectrogram "$work/tone.wav"
+run no-channel 1 "$cli" spectrogram "$work/tone.wav" --channel 3 -o "$work/x.png"
+run unwritable 1 "$cli" spectrogram "$work/tone.wav" -o "$work/nodir/x.png"
+[ -e "$work/x.png" ] && { echo "FAIL: a refused command wrote its output"; fails=$((fails + 1)); }
+
+# Correlation of a 100 Hz sine at 8 kHz: lag 80 samples = 10 ms, r = 1.
+sox -n -r 8000 -e floating-point -b 32 "$work/s100.wav" synth 1 sine 100
+run corr 0 "$cli" correlation "$work/s100.wav" --at 0.5
+check corr-heading "$(head -1 "$work/out" | grep -qx "Lag \[ms\]${tab}r" && echo ok || head -1 "$work/out")"
+check corr-lines "$( [ "$(wc -l <"$work/out")" -eq 321 ] && echo ok || wc -l <"$work/out")"
+check corr-peak "$(awk -F'\t' 'NR > 1 && $1 >= 2 && $2 > best { best = $2; at = $1 }
+  END { print (at == 10 && best > 1 - 1e-6) ? "ok" : "peak " best " at " at }' "$work/out")"
+run corr-no-at 2 "$cli" correlation "$work/s100.wav"
+run corr-bad-window 2 "$cli" correlation "$work/s100.wav" --at 0.5 --window -3
+
+[ "$fails" -eq 0 ] && echo "all spectrogram and correlation checks passed"
+exit $((fails > 0))

@@ -1,0 +1,104 @@
+// The correlation window: the curve of a 100 Hz sine at the time cursor is
+// the engine's, peaking at 10 ms; snap to peak puts the shared frequency
+// cursor at 100 Hz with r = 1 and the exact status texts; the curve follows
+// the time cursor and the window length; "Log cursor" writes the engine's
+// line; settings are kept in a file.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/analysis/correlation.h"
+#include "engine/core/tchannel.h"
+#include "engine/dsp/notes.h"
+#include "gui/correlation/tcorrelationwindow.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+struct tfixture {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    tcorrelationwindow* win = nullptr;
+    tfixture() {
+        w.first_activation({});
+        tdocument& doc = w.document();
+        doc.set_totnchans(1);
+        tchannel& ch = doc.channel(0);
+        ch.sampfreq = 8000;
+        ch.sig.resize(16000);
+        for (std::size_t i = 0; i < ch.sig.size(); ++i)
+            ch.sig[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 100 * i / 8000.0) *
+                                           (i < 8000 ? 1.0 : 0.0));
+        ch.set_fsd(1);
+        doc.theglobal.channels_changed();
+        doc.theglobal.set_timecursor(0.25);
+        win = dynamic_cast<tcorrelationwindow*>(w.windows().window(twindowid::correlation));
+        w.windows().show(twindowid::correlation);
+        settle();
+    }
+    tdocument& doc() { return w.document(); }
+};
+
+}  // namespace
+
+TEST(CorrelationWindow, SineCurveSnapAndStatus) {
+    tfixture f;
+    ASSERT_NE(f.win, nullptr);
+    const std::vector<double>& r = f.win->correlation_of(0);
+    ASSERT_EQ(r.size(), 320u);  // 40 ms at 8 kHz
+    EXPECT_EQ(r, correlation_at(sample_view(f.doc().channel(0)), 0.05, 0.25, 40));
+    EXPECT_NEAR(r[80], 1, 1e-6);
+    // Snap to peak from 9 ms: 100 Hz, r = 1.
+    f.win->set_snap_mode(2);
+    TAxis& x = f.win->plot()->xaxis()->axis();
+    f.win->cursor_at(x.value_to_pixel(9.0), 10);
+    EXPECT_NEAR(f.doc().theglobal.freqcursor(), 100, 0.01);
+    EXPECT_NEAR(f.win->correlation_cursor(), 1, 1e-6);
+    EXPECT_NEAR(f.win->period_cursor(), 0.01, 1e-6);
+    EXPECT_EQ(f.win->status()->text(2), "Snap to peaks of channel 0");
+    EXPECT_TRUE(f.win->status()->text(0).startsWith("T=10 ms, f=100 Hz ("));
+    // Don't snap: the frequency cursor is 1 / lag under the mouse.
+    f.win->set_snap_mode(0);
+    f.win->cursor_at(x.value_to_pixel(20.0), 10);
+    EXPECT_NEAR(1 / f.doc().theglobal.freqcursor(), x.pixel_to_value(x.value_to_pixel(20.0)) / 1000, 1e-12);
+    EXPECT_EQ(f.win->status()->text(2), "");
+    // In the silent second half the curve is 0 everywhere.
+    f.doc().theglobal.set_timecursor(1.5);
+    for (double v : f.win->correlation_of(0)) EXPECT_EQ(v, 0);
+    // A shorter window gives a curve over the same lags from fewer samples.
+    f.doc().theglobal.set_timecursor(0.25);
+    f.win->set_winlength(0.02);
+    EXPECT_EQ(f.win->correlation_of(0), correlation_at(sample_view(f.doc().channel(0)), 0.02, 0.25, 40));
+}
+
+TEST(CorrelationWindow, LogCursorAndSettings) {
+    tfixture f;
+    f.win->set_snap_mode(2);
+    f.win->cursor_at(f.win->plot()->xaxis()->axis().value_to_pixel(9.0), 10);
+    f.win->logcursoractionExecute();
+    const auto& lines = f.w.context().measurements.datalog.lines();
+    ASSERT_GE(lines.size(), 2u);
+    const tcorrlog l = correlation_cursor_log(0.25, f.win->period_cursor(), f.win->correlation_cursor(),
+                                              f.doc().prefs);
+    EXPECT_EQ(lines[lines.size() - 2], l.heading);
+    EXPECT_EQ(lines.back(), l.line);
+    f.win->set_winlength(0.03);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("corr.ini");
+    f.win->save_settings_to(path);
+    tfixture g;
+    g.win->load_settings_from(path);
+    EXPECT_DOUBLE_EQ(g.win->winlength(), 0.03);
+    EXPECT_EQ(g.win->snap_mode(), 2);
+}

@@ -1,0 +1,341 @@
+// The spectrogram window: one strip per channel over the main window's
+// time range, levels equal to the engine's for the strip's own rows and
+// columns, recomputation only after the update countdown (and never while
+// frozen), colour changes that rebuild pictures without recomputing,
+// harmonic cursors and the crosshair drawn where the axes put them, a long
+// strip computed on a worker that a newer request cancels, "Log cursor"
+// with the engine's line, and settings kept in a file.
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/core/tchannel.h"
+#include "engine/dsp/notes.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/spectrogram/tspectrogramwindow.h"
+#include "gui/widgets/tplotpanel.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+void tone_channels(tdocument& doc, double seconds, double fs, double f0) {
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        tchannel& ch = doc.channel(c);
+        ch.sampfreq = fs;
+        ch.set_name(c ? "b" : "a");
+        ch.sig.resize(static_cast<std::size_t>(seconds * fs));
+        for (std::size_t i = 0; i < ch.sig.size(); ++i)
+            ch.sig[i] = static_cast<float>(0.3 * std::sin(2 * std::numbers::pi * f0 * (c + 1) * i / fs));
+        ch.set_fsd(1);
+    }
+    doc.theglobal.channels_changed();
+}
+
+struct tfixture {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    tspectrogramwindow* win = nullptr;
+    explicit tfixture(double seconds = 1.0) {
+        w.first_activation({});
+        tone_channels(w.document(), seconds, 16000, 1000);
+        win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::spectrogram));
+        win->resize(900, 600);
+        w.windows().show(twindowid::spectrogram);
+        settle();
+        win->wait_for_workers();
+        settle();
+    }
+    tdocument& doc() { return w.document(); }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i) win->tick();
+        win->wait_for_workers();
+        settle();
+    }
+};
+
+int ridge_row(const tspectrogramstrip& s, int x) {
+    int best = 0;
+    for (int y = 1; y < s.height; ++y)
+        if (s.at(x, y) > s.at(x, best)) best = y;
+    return best;
+}
+
+}  // namespace
+
+TEST(SpectrogramWindow, StripsShowTheEnginesLevelsOverTheMainRange) {
+    tfixture f;
+    ASSERT_NE(f.win, nullptr);
+    ASSERT_EQ(f.win->strip_count(), 2);
+    EXPECT_EQ(f.win->time_axis().GetLoValue(), f.doc().xaxis.GetLoValue());
+    EXPECT_EQ(f.win->time_axis().GetHiValue(), f.doc().xaxis.GetHiValue());
+    for (int c = 0; c < 2; ++c) {
+        const tspectrogramstrip& s = f.win->levels(c);
+        ASSERT_GT(s.width, 100);
+        ASSERT_GT(s.height, 50);
+        const std::vector<double>& rows = f.win->row_freqs(c);
+        // The ridge of channel c lies at its tone, (c + 1) kHz, within a bin
+        // (fs / 128 = 125 Hz at 300 Hz bandwidth).
+        for (int x = s.width / 4; x < 3 * s.width / 4; x += 17)
+            EXPECT_LE(std::fabs(rows[static_cast<std::size_t>(ridge_row(s, x))] - 1000.0 * (c + 1)), 125);
+        // and equals the engine's column at the same time and rows.
+        const double t = f.win->time_axis().GetLoValue() +
+                         s.width / 2 * (f.win->time_axis().GetHiValue() - f.win->time_axis().GetLoValue()) /
+                             (s.width - 1);
+        tspectrogramworkspace ws;
+        std::vector<float> col(rows.size());
+        ws.column(sample_view(f.doc().channel(c)), f.win->state().fft, t, rows.data(),
+                  static_cast<int>(rows.size()), col.data());
+        for (int y = 0; y < s.height; y += 7) EXPECT_EQ(s.at(s.width / 2, y), col[static_cast<std::size_t>(y)]);
+        EXPECT_FALSE(f.win->picture(c).isNull());
+    }
+}
+
+TEST(SpectrogramWindow, DeferredUpdatesFreezeAndColourChanges) {
+    tfixture f;
+    const int before = f.win->computations();
+    // A change of bandwidth waits for the countdown.
+    tspectrogramstate s = f.win->state();
+    s.fft.bw = 100;
+    f.win->set_state(s);
+    EXPECT_TRUE(f.win->update_pending());
+    EXPECT_EQ(f.win->computations(), before);
+    f.ticks(4);
+    EXPECT_EQ(f.win->computations(), before);
+    f.ticks(1);
+    EXPECT_EQ(f.win->computations(), before + 2);  // both strips
+    // Frozen: the main window's range moves, nothing is computed, the
+    // time axis stays; unfreezing follows the range.
+    f.win->set_frozen(true);
+    const double oldhi = f.win->time_axis().GetHiValue();
+    f.doc().xaxis.set_hilovalues(0.5, 0.25);
+    f.doc().theglobal.invalidate_paintboxes(true);
+    f.ticks(6);
+    EXPECT_EQ(f.win->computations(), before + 2);
+    EXPECT_EQ(f.win->time_axis().GetHiValue(), oldhi);
+    f.win->set_frozen(false);
+    f.win->wait_for_workers();
+    EXPECT_EQ(f.win->time_axis().GetHiValue(), 0.5);
+    EXPECT_EQ(f.win->computations(), before + 4);
+    // The colour mode rebuilds pictures from the kept levels.
+    const int comps = f.win->computations(), builds = f.win->picture_builds();
+    const QImage grey = f.win->picture(0);
+    s = f.win->state();
+    s.colormode = 2;
+    f.win->set_state(s);
+    f.win->grab();  // paints
+    f.ticks(5);
+    f.win->grab();
+    EXPECT_GT(f.win->picture_builds(), builds);
+    EXPECT_NE(f.win->picture(0), grey);
+    // set_state counts as a settings change of the levels too (the
+    // bandwidth may have changed); the colour alone is what matters here:
+    // the picture of the levels is the engine's.
+    tspegpicture p;
+    p.lo = s.levello;
+    p.hi = s.levelhi;
+    p.tilt = s.tilt;
+    p.colormode = 2;
+    std::vector<std::uint32_t> px;
+    spectrogram_picture(f.win->levels(0), f.win->row_freqs(0), p, px);
+    EXPECT_EQ(f.win->picture(0).pixel(5, 5), px[5 * static_cast<std::size_t>(f.win->levels(0).width) + 5]);
+    (void)comps;
+}
+
+TEST(SpectrogramWindow, CrosshairHarmonicsAndLog) {
+    tfixture f;
+    tspectrogramstate s = f.win->state();
+    s.harmonics = true;
+    s.harmonicno = 2;
+    s.showgrid = false;
+    f.win->set_state(s);
+    f.ticks(5);
+    f.doc().theglobal.set_freqcursor(2000);  // harmonic 2: lines every 1000 Hz
+    f.doc().theglobal.set_timecursor(0.5);
+    settle();
+    const QImage img = f.win->grab().toImage();
+    // Find strip 0's canvas in the grab: the rows of the 1 kHz multiples
+    // carry blue, the red line lies at 2 kHz.
+    TAxis& fa = f.win->freq_axis(0);
+    QWidget* canvas = f.win->findChild<QWidget*>("spegpaint0");
+    ASSERT_NE(canvas, nullptr);
+    const QPoint o = canvas->mapTo(f.win, QPoint(0, 0));
+    auto colour_at_row = [&](double hz) -> QColor {
+        const int y = fa.value_to_pixel(hz);
+        return img.pixelColor(o.x() + 10, o.y() + y);
+    };
+    EXPECT_EQ(colour_at_row(2000), QColor(Qt::red));
+    // Harmonic lines are dashed: blue along part of the row.
+    auto blue_in_row = [&](double hz) {
+        const int y = fa.value_to_pixel(hz);
+        int n = 0;
+        for (int x = 0; x < 60; ++x) {
+            const QColor c = img.pixelColor(o.x() + x, o.y() + y);
+            n += c.blue() == 255 && c.red() < 60 && c.green() < 60;
+        }
+        return n;
+    };
+    EXPECT_GT(blue_in_row(1000), 10);
+    EXPECT_GT(blue_in_row(3000), 10);
+    EXPECT_EQ(blue_in_row(1500), 0);
+    EXPECT_EQ(f.win->status()->text(0),
+              "f=2000 Hz (" + QString::fromStdString(freq_to_notename(2000, true)) + ")");
+    // Log cursor: the engine's heading and line.
+    f.win->logcursoractionExecute();
+    const auto& lines = f.w.context().measurements.datalog.lines();
+    ASSERT_GE(lines.size(), 2u);
+    const tspeglog expect = spectrogram_cursor_log(0.5, 2000, f.doc().prefs);
+    EXPECT_EQ(lines[lines.size() - 2], expect.heading);
+    EXPECT_EQ(lines.back(), expect.line);
+}
+
+TEST(SpectrogramWindow, LongStripOnAWorkerAndNewerRequestsWin) {
+    tfixture f(120.0);  // two minutes: the whole view is work for a worker
+    tspectrogramstate s = f.win->state();
+    s.fft.bw = 5;  // 400 ms frames: work for a worker
+    f.win->set_state(s);
+    for (int i = 0; i < 5; ++i) f.win->tick();  // starts the workers
+    s.fft.bw = 6;
+    f.win->set_state(s);
+    for (int i = 0; i < 5; ++i) f.win->tick();  // supersedes them
+    EXPECT_EQ(f.win->worker_runs(), 4);
+    f.win->wait_for_workers();
+    settle();
+    const tspectrogramstrip& l = f.win->levels(0);
+    ASSERT_GT(l.width, 100);
+    // The levels are the newer request's, bit for bit.
+    const std::vector<double>& rows = f.win->row_freqs(0);
+    tspectrogramworkspace ws;
+    std::vector<float> col(rows.size());
+    const TAxis& ta = f.win->time_axis();
+    const double t = ta.GetLoValue() + 10 * (ta.GetHiValue() - ta.GetLoValue()) / (l.width - 1);
+    ws.column(sample_view(f.doc().channel(0)), s.fft, t, rows.data(), static_cast<int>(rows.size()), col.data());
+    for (int y = 0; y < l.height; y += 5) EXPECT_EQ(l.at(10, y), col[static_cast<std::size_t>(y)]);
+}
+
+TEST(SpectrogramWindow, SettingsPersist) {
+    tfixture f;
+    tspectrogramstate s = f.win->state();
+    s.fft.bw = 45;
+    s.fft.fftwin = TFFTWindow::Blackman;
+    s.relative = 1;
+    s.freqaxis = 1;
+    s.tilt = 3;
+    s.harmonics = true;
+    s.harmonicno = 4;
+    s.colormode = 3;
+    s.showgrid = false;
+    s.zoomselection = true;
+    s.tandem = true;
+    s.levello = -80;
+    s.levelhi = -5;
+    f.win->set_state(s);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("spg.ini");
+    f.win->save_settings_to(path);
+    tfixture g;
+    g.win->load_settings_from(path);
+    const tspectrogramstate& r = g.win->state();
+    EXPECT_EQ(r.fft, s.fft);
+    EXPECT_EQ(r.relative, 1);
+    EXPECT_EQ(r.freqaxis, 1);
+    EXPECT_EQ(r.tilt, 3);
+    EXPECT_TRUE(r.harmonics);
+    EXPECT_EQ(r.harmonicno, 4);
+    EXPECT_EQ(r.colormode, 3);
+    EXPECT_FALSE(r.showgrid);
+    EXPECT_TRUE(r.zoomselection);
+    EXPECT_TRUE(r.tandem);
+    EXPECT_EQ(r.levello, -80);
+    EXPECT_EQ(r.levelhi, -5);
+    EXPECT_TRUE(g.win->freq_axis(0).GetLogarithmic());
+}
+
+TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
+    auto* win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::correlogram));
+    ASSERT_NE(win, nullptr);
+    ASSERT_TRUE(win->is_correlogram());
+    win->resize(900, 600);
+    w.windows().show(twindowid::correlogram);
+    settle();
+    win->wait_for_workers();
+    settle();
+    // Channel 0's strip: r = 1 on the row at 125 Hz (its period).
+    const tspectrogramstrip& l = win->levels(0);
+    ASSERT_GT(l.width, 100);
+    const std::vector<double>& rows = win->row_freqs(0);
+    int best = 0;
+    for (int y = 0; y < l.height; ++y)
+        if (l.at(l.width / 2, y) > l.at(l.width / 2, best)) best = y;
+    EXPECT_NEAR(16000 / rows[static_cast<std::size_t>(best)], 128, 1.0);
+    EXPECT_GT(l.at(l.width / 2, best), 0.999);
+    // Saving without points: the message; adding a point with the mouse.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.ctr");
+    EXPECT_FALSE(win->save_trace(path, 0));
+    ASSERT_FALSE(prompter->asked.empty());
+    EXPECT_EQ(prompter->asked.back().text, "Channel 0 does not have a trace!");
+    EXPECT_EQ(prompter->asked.back().caption, "Cannot save trace");
+    win->set_trace_mode(1);
+    TAxis& fa = win->freq_axis(0);
+    win->strip_mouse(0, QPoint(200, fa.value_to_pixel(125)), 2, false);
+    ASSERT_EQ(win->trace(0).size(), 1u);
+    const TTracePoint p = win->trace(0)[0];
+    EXPECT_NEAR((p.fmin + p.fmax) / 2, 125, 2);
+    EXPECT_NEAR(p.fmax / p.fmin, 1.25 / 0.75, 1e-9);  // +-25 %
+    ASSERT_TRUE(win->save_trace(path, 0));
+    win->trace(0).clear();
+    ASSERT_TRUE(win->open_trace(path, 0));
+    ASSERT_EQ(win->trace(0).size(), 1u);
+    EXPECT_NEAR(win->trace(0)[0].t, p.t, 1e-5);
+    // A damaged file: a message, the trace as it was.
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Common]\nnPoints=5\n");
+    }
+    const std::size_t asked = prompter->asked.size();
+    EXPECT_FALSE(win->open_trace(path, 0));
+    EXPECT_EQ(prompter->asked.size(), asked + 1);
+    EXPECT_EQ(win->trace(0).size(), 1u);
+    win->set_trace_mode(5);
+    EXPECT_EQ(win->trace_mode(), 0);
+    // Extraction along the trace into new channels: F0 of the 125 Hz tone
+    // and r = 1, one value per 441 samples; the strips of the new channels
+    // are hidden and the document is modified.
+    EXPECT_FALSE(win->extract_from_trace(1, tf0settings{}, false));
+    EXPECT_EQ(prompter->asked.back().text, "No trace set");
+    tf0settings e;
+    e.keeprate = false;
+    ASSERT_TRUE(win->extract_from_trace(0, e, true));
+    tdocument& doc = w.document();
+    ASSERT_EQ(doc.totnchans(), 5);
+    EXPECT_EQ(doc.channel(2).name(), "a F0");
+    EXPECT_EQ(doc.channel(2).yunit(), "Hz");
+    EXPECT_EQ(doc.channel(3).name(), "a Correlation");
+    EXPECT_EQ(doc.channel(4).name(), "a Candidate Width");
+    EXPECT_DOUBLE_EQ(doc.channel(2).sampfreq, 16000.0 / 441);
+    ASSERT_EQ(doc.channel(2).sig.size(), 16000u / 441);
+    for (std::size_t i = 0; i + 2 < doc.channel(2).sig.size(); ++i) {
+        EXPECT_NEAR(doc.channel(2).sig[i], 125, 0.5);
+        EXPECT_NEAR(doc.channel(3).sig[i], 1, 1e-4);
+    }
+    EXPECT_TRUE(doc.modified());
+    EXPECT_FALSE(win->strip_visible(2));
+}
