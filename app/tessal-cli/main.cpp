@@ -32,6 +32,10 @@ const char* const usage =
     "                      the lines Log spectrum would log for the frame at T (default 0)\n"
     "                      or the LTAS of S..S (default the whole file), then with --fcp\n"
     "                      or --bands the heading and line of Log meas.\n"
+    "  export FILE... -o OUT.txt [--channels N,N...] [--separator tab|semicolon|comma|space]\n"
+    "         [--template PATTERN] [--decimal period|comma] [--from S --to S [--start-zero]]\n"
+    "         [--downsample K] [--no-time]\n"
+    "                      writes the channels as a text table, one row per sample\n"
     "  steps               the step types a process can hold: index, procid, name, help\n"
     "  run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]\n"
     "                      opens IN (adding further inputs), runs the process file on it\n"
@@ -54,6 +58,7 @@ const tentry commands[] = {
     {"convert", tessal::cli::cmd_convert},
     {"measure", tessal::cli::cmd_measure},
     {"spectrum", tessal::cli::cmd_spectrum},
+    {"export", tessal::cli::cmd_export},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
 };
