@@ -19,6 +19,7 @@
 #include "gui/view/signalpanel.h"
 #include "gui/commands/commandguard.h"
 #include "gui/measurements/tmeasurementcommands.h"
+#include "gui/plots/plotsmodule.h"
 #include "gui/processing/processingmodule.h"
 #include "gui/settings/tmainsettings.h"
 #include "gui/spectrum/spectrummodule.h"
@@ -54,6 +55,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     settings_ = add_module<tmainsettings>();
     processing_ = add_module<tprocessingmodule>();
     add_module<tspectrummodule>();
+    add_module<tplotsmodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");

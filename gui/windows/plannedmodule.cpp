@@ -17,8 +17,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .handler = open(twindowid::correlation), .group = "analysis", .order = 40},
              {.id = "correlogramaction", .caption = "Correlogram",
               .handler = open(twindowid::correlogram), .group = "analysis", .order = 50},
-             {.id = "histogramsaction", .caption = "Show histograms",
-              .handler = open(twindowid::histograms), .group = "analysis", .order = 60},
              {.id = "xyplotaction", .caption = "xy-plot", .handler = open(twindowid::xyplot),
               .group = "analysis", .order = 70},
 
