@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "gui/plots/thistwindow.h"
+#include "gui/plots/txyplotwindow.h"
 #include "gui/settings/tmainsettings.h"
 
 namespace tessal {
@@ -26,6 +27,11 @@ tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         };
         return w;
     });
+    ctx.commands.add({.id = "xyplotaction", .caption = "xy-plot",
+                      .handler = [&c] { c.windows.show(twindowid::xyplot); },
+                      .group = "analysis", .order = 70});
+    ctx.windows.add_factory(twindowid::xyplot,
+                            [&c](QWidget* owner) { return new txyplotwindow(c, owner); });
 }
 
 tplotsmodule::~tplotsmodule() = default;

@@ -17,8 +17,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .handler = open(twindowid::correlation), .group = "analysis", .order = 40},
              {.id = "correlogramaction", .caption = "Correlogram",
               .handler = open(twindowid::correlogram), .group = "analysis", .order = 50},
-             {.id = "xyplotaction", .caption = "xy-plot", .handler = open(twindowid::xyplot),
-              .group = "analysis", .order = 70},
 
              {.id = "playaction", .caption = "Play!", .shortcut = "F9", .enabled = notyet,
               .group = "sound.play", .toolorder = 40},
