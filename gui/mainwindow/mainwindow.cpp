@@ -14,6 +14,7 @@
 #include "engine/document/title.h"
 #include "engine/view/windowplacement.h"
 #include "gui/editing/teditingcommands.h"
+#include "gui/exchange/exchangemodule.h"
 #include "gui/files/filesmodule.h"
 #include "gui/labels/labelsmodule.h"
 #include "gui/view/signalpanel.h"
@@ -56,6 +57,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     processing_ = add_module<tprocessingmodule>();
     add_module<tspectrummodule>();
     add_module<tplotsmodule>();
+    add_module<texchangemodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");
