@@ -24,6 +24,7 @@
 #include "gui/commands/commandregistry.h"
 #include "gui/files/filecommands.h"
 #include "gui/platform/qtclipboard.h"
+#include "engine/settings/settingsfile.h"
 #include "gui/platform/qtprompter.h"
 #include "gui/windows/windowset.h"
 
@@ -62,6 +63,14 @@ struct tviewrequests {
     std::vector<std::function<void(int chno)>> infodoubleclick;  // on an information line
 };
 
+// The codec list the "Codecs" dialog edits and opening files uses; kept in
+// the settings file. `saved` writes the settings file at once.
+struct tcodeclist {
+    std::vector<tcodecentry> list;
+    bool show = false;
+    std::function<void()> saved;
+};
+
 class tappcontext {
 public:
     // `prompter` replaces the message boxes (tests; the caller keeps it);
@@ -89,6 +98,7 @@ public:
     tviewrequests viewrequests;
     tcommandregistry commands;
     twindowset windows;
+    tcodeclist codecs;
 };
 
 // A feature of the main window: made with the context, it adds its commands

@@ -30,6 +30,15 @@ namespace tessal {
 namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// A tab page that scrolls when the window is low.
+QWidget* scrolled(QWidget* page) {
+    auto* area = new QScrollArea;
+    area->setWidget(page);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    return area;
+}
 std::string num(double v) { return format_significant(5, v); }
 
 }  // namespace
@@ -99,6 +108,10 @@ void thistwindow::build_ui() {
                        "distributing each sample to two nearest bins ",
                        "distributing each consecutive sample pair to all bins between them"});
     sl->addWidget(method_);
+    for (QComboBox* c : {kernel_, method_}) {
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(16);
+    }
     auto* bins = new QGroupBox("Bins");
     auto* bl = new QFormLayout(bins);
     nbins_ = new QLineEdit;
@@ -110,7 +123,7 @@ void thistwindow::build_ui() {
     bl->addRow(winwidthlabel_, winwidth_);
     sl->addWidget(bins);
     sl->addStretch(1);
-    tabs->addTab(settings, "Settings");
+    tabs->addTab(scrolled(settings), "Settings");
     connect(kernel_, &QComboBox::currentIndexChanged, this, [this] { read_controls(); });
     connect(method_, &QComboBox::currentIndexChanged, this, [this] { read_controls(); });
     connect(nbins_, &QLineEdit::editingFinished, this, [this] { read_controls(); });
@@ -147,7 +160,7 @@ void thistwindow::build_ui() {
     name_ = new QCheckBox("Show channel name");
     for (QCheckBox* c : {binwidth_, kernelwidth_, name_}) dl->addWidget(c);
     dl->addStretch(1);
-    tabs->addTab(display, "Display");
+    tabs->addTab(scrolled(display), "Display");
     for (QCheckBox* c : {avg_, mode_, median_, binwidth_, kernelwidth_, name_})
         connect(c, &QCheckBox::toggled, this, [this] { read_controls(); });
     connect(percentiles_, &QListWidget::itemChanged, this, [this] { read_controls(); });
@@ -157,6 +170,7 @@ void thistwindow::build_ui() {
     boxarea_ = new QWidget;
     boxlayout_ = new QVBoxLayout(boxarea_);
     boxlayout_->setContentsMargins(2, 2, 2, 2);
+    scroll->setMinimumHeight(150);
     scroll->setWidget(boxarea_);
     split->setStretchFactor(1, 1);
     split->setSizes({230, 590});

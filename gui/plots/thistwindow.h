@@ -45,7 +45,7 @@ class thistwindow : public QWidget, public tviewlistener {
 public:
     thistwindow(tappcontext& ctx, QWidget* owner);
     ~thistwindow() override;
-    QSize sizeHint() const override { return {820, 560}; }
+    QSize sizeHint() const override { return {780, 540}; }
 
     const thiststate& state() const { return st_; }
     void set_state(const thiststate& s);

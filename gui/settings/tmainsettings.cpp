@@ -1,5 +1,7 @@
 #include "gui/settings/tmainsettings.h"
 
+#include "engine/settings/codecs.h"
+
 #include <QGuiApplication>
 #include <algorithm>
 #include <QMenu>
@@ -58,6 +60,10 @@ bool tmainsettings::writes_allowed() { return writesallowed; }
 
 tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
+    // A fresh settings file offers the ready codecs; a file replaces them.
+    state_.codecs = default_codecs();
+    ctx.codecs.list = state_.codecs;
+    ctx.codecs.saved = [this] { save(); };
     auto open = [&c](twindowid id) { return [&c, id] { c.windows.show(id); }; };
     ctx.commands.add({.id = "channelcoloraction", .caption = "Channel color...",
                       .handler = open(twindowid::colors),
@@ -97,6 +103,8 @@ void tmainsettings::collect() {
         state_.layouts[lw.section] = layout_of(ctx.windows.window(lw.id));
     state_.SaveFormat = ctx.filecommands.savefilterindex;
     state_.ShowFSD = ctx.view.showfsd;
+    state_.codecs = ctx.codecs.list;
+    state_.ShowCodec = ctx.codecs.show;
     state_.usefileformat.clear();
     for (const tsavefilter& row : ctx.files.savefilter)
         state_.usefileformat.push_back({row.idstr, row.used});
@@ -113,6 +121,8 @@ void tmainsettings::apply() {
     for (const tlayoutwindow& lw : layoutwindows) place(ctx.windows.window(lw.id), state_.layouts[lw.section]);
     ctx.filecommands.savefilterindex = state_.SaveFormat;
     ctx.view.showfsd = state_.ShowFSD;
+    ctx.codecs.list = state_.codecs;
+    ctx.codecs.show = state_.ShowCodec;
     auto& rows = ctx.files.savefilter;
     for (const tsaveformatflag& u : state_.usefileformat)
         for (tsavefilter& row : rows)

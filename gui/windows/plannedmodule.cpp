@@ -28,8 +28,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .group = "sound.devices"},
              {.id = "advancedrecordaction", .caption = "Advanced record...",
               .handler = open(twindowid::advancedrecord), .group = "sound.devices"},
-             {.id = "codecsaction", .caption = "Manage codecs...", .handler = open(twindowid::codecs),
-              .group = "sound.devices"},
 
              {.id = "inversefilteraction", .caption = "Inverse filter",
               .handler = open(twindowid::invira), .group = "tools"},

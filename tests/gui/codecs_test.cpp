@@ -11,6 +11,10 @@
 
 #include "engine/settings/codecs.h"
 #include "gui/exchange/codecrunner.h"
+#include "gui/exchange/tcodecsdialog.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "support/scriptedprompter.h"
+#include <QLineEdit>
 
 using namespace tessal;
 
@@ -82,4 +86,34 @@ TEST(Codecs, ProgramGetsExactArgumentsAndFailuresSaySo) {
     f = run_codec(silent, in, dir.filePath("never.wav").toStdString());
     EXPECT_FALSE(f.ok);
     EXPECT_NE(f.message.find("wrote no file"), std::string::npos);
+}
+
+TEST(CodecsDialog, AddEditSaveAndCancel) {
+    auto* prompter = new tessal::testing::tscriptedprompter;
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tcodeclist& codecs = w.context().codecs;
+    EXPECT_EQ(codecs.list, default_codecs());  // a fresh settings folder
+    int saves = 0;
+    codecs.saved = [&] { ++saves; };
+    w.windows().show(twindowid::codecs);
+    auto* d = dynamic_cast<tcodecsdialog*>(w.windows().window(twindowid::codecs));
+    ASSERT_NE(d, nullptr);
+    d->addExecute();
+    EXPECT_EQ(d->edited().back(), new_codec());
+    auto* ext = d->findChild<QLineEdit*>("extensionedit");
+    ext->setText("aiff");
+    emit ext->textEdited("aiff");
+    d->select(0);
+    d->deleteExecute();
+    d->saveExecute();
+    EXPECT_EQ(saves, 1);
+    ASSERT_EQ(codecs.list.size(), default_codecs().size());
+    EXPECT_EQ(codecs.list.back().Extension, ".aiff");  // stored with its "."
+    EXPECT_EQ(codecs.list.front(), default_codecs()[1]);
+
+    w.windows().show(twindowid::codecs);
+    d->addExecute();
+    d->reject();
+    EXPECT_EQ(codecs.list.size(), default_codecs().size());
 }
