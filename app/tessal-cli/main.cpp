@@ -36,6 +36,9 @@ const char* const usage =
     "         [--template PATTERN] [--decimal period|comma] [--from S --to S [--start-zero]]\n"
     "         [--downsample K] [--no-time]\n"
     "                      writes the channels as a text table, one row per sample\n"
+    "  labels FILE... --textgrid OUT.TextGrid | --import IN.TextGrid -o OUT [--channel N]\n"
+    "                      writes the labels as a Praat TextGrid, or adds those of a\n"
+    "                      TextGrid to channel N (default 0) and saves OUT\n"
     "  steps               the step types a process can hold: index, procid, name, help\n"
     "  run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]\n"
     "                      opens IN (adding further inputs), runs the process file on it\n"
@@ -59,6 +62,7 @@ const tentry commands[] = {
     {"measure", tessal::cli::cmd_measure},
     {"spectrum", tessal::cli::cmd_spectrum},
     {"export", tessal::cli::cmd_export},
+    {"labels", tessal::cli::cmd_labels},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
 };

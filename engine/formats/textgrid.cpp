@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <random>
 
 #include "engine/dsp/numformat.h"
 
@@ -185,6 +186,13 @@ std::string textgrid_text(const std::vector<ttextgridchannel>& channels, double 
         }
     }
     return s;
+}
+
+void write_text_file(const std::string& text, const std::string& filename, tfileops& ops) {
+    tsafefile out(filename, true, std::random_device{}() % 10000, ops, true);
+    const bool complete = out.write(text.data(), text.size()) == text.size();
+    if (!out.close() || !complete) out.fail(filename);
+    out.replace();
 }
 
 std::vector<ttextgridtier> parse_textgrid(const std::string& bytes) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/core/tsiglabel.h"
+#include "engine/formats/safereplace.h"
 
 namespace tessal {
 
@@ -27,6 +28,10 @@ struct ttextgridchannel {
 
 // The TextGrid text over xmin..xmax.
 std::string textgrid_text(const std::vector<ttextgridchannel>& channels, double xmin, double xmax);
+
+// Writes `text` to `filename` through a temporary copy (EFileSaveError).
+void write_text_file(const std::string& text, const std::string& filename,
+                     tfileops& ops = tfileops::system());
 
 struct ttextgridtier {
     std::string name;
