@@ -76,6 +76,8 @@ int cmd_measure(int argc, char** argv);
 int cmd_spectrum(int argc, char** argv);
 int cmd_spectrogram(int argc, char** argv);
 int cmd_correlation(int argc, char** argv);
+int cmd_export(int argc, char** argv);
+int cmd_labels(int argc, char** argv);
 int cmd_steps(int argc, char** argv);
 int cmd_run(int argc, char** argv);
 // run --each: the batch form of run.

@@ -39,6 +39,13 @@ const char* const usage =
     "                      levels (t, f, dB per line)\n"
     "  correlation FILE [--channel N] --at T [--window MS] [--lags MS]\n"
     "                      the autocorrelation at T: \"Lag [ms]\", r per lag\n"
+    "  export FILE... -o OUT.txt [--channels N,N...] [--separator tab|semicolon|comma|space]\n"
+    "         [--template PATTERN] [--decimal period|comma] [--from S --to S [--start-zero]]\n"
+    "         [--downsample K] [--no-time]\n"
+    "                      writes the channels as a text table, one row per sample\n"
+    "  labels FILE... --textgrid OUT.TextGrid | --import IN.TextGrid -o OUT [--channel N]\n"
+    "                      writes the labels as a Praat TextGrid, or adds those of a\n"
+    "                      TextGrid to channel N (default 0) and saves OUT\n"
     "  steps               the step types a process can hold: index, procid, name, help\n"
     "  run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]\n"
     "                      opens IN (adding further inputs), runs the process file on it\n"
@@ -63,6 +70,8 @@ const tentry commands[] = {
     {"spectrum", tessal::cli::cmd_spectrum},
     {"spectrogram", tessal::cli::cmd_spectrogram},
     {"correlation", tessal::cli::cmd_correlation},
+    {"export", tessal::cli::cmd_export},
+    {"labels", tessal::cli::cmd_labels},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
 };

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numbers>
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
+#include "engine/dsp/numformat.h"
 
 namespace tessal {
 
@@ -53,6 +56,184 @@ const thistogram& selection_histogram(tanalysiscache<thistogram>& cache, const t
     const tchannel& ch = doc.channel(chno);
     return cache.get(histogram_key(ch, chno, L, R),
                      [&] { return amplitude_histogram(ch, L, R); });
+}
+
+// ------------------------------------------------ value histograms
+
+void add_to_bins(std::vector<double>& bins, const float* x, long long n, double u, double lo,
+                 double hi, tbinning method) {
+    const long long nb = static_cast<long long>(bins.size());
+    if (nb < 2 || !(hi > lo) || n <= 0) return;
+    const double scale = static_cast<double>(nb - 1) / (hi - lo);
+    auto pos = [&](float v) { return (static_cast<double>(v) - lo) * scale; };
+    // Bin indices come from floor, so positions just below 0 fall outside.
+    auto in = [&](double k) { return k >= 0 && k < static_cast<double>(nb); };
+    switch (method) {
+    case tbinning::nearest:
+        for (long long s = 0; s < n; ++s) {
+            const double k = std::round(pos(x[s]));
+            if (in(k)) bins[static_cast<size_t>(k)] += u;
+        }
+        break;
+    case tbinning::two_nearest:
+        for (long long s = 0; s < n; ++s) {
+            const double P = pos(x[s]);
+            const double k = std::floor(P);
+            if (!in(k) || !in(k + 1)) continue;
+            const double f = P - k;
+            const auto i = static_cast<size_t>(k);
+            bins[i] += (1 - f) * u;
+            bins[i + 1] += f * u;
+        }
+        break;
+    case tbinning::pairs:
+        for (long long s = 0; s + 1 < n; ++s) {
+            double D = pos(x[s]), F = pos(x[s + 1]);
+            if (F < D) std::swap(D, F);
+            const double fi = std::floor(D), fj = std::floor(F) + 1;
+            if (!in(fi) || !in(fj)) continue;
+            const auto i = static_cast<size_t>(fi), j = static_cast<size_t>(fj);
+            if (i + 1 == j) {
+                const double K = (D + F) / 2;
+                bins[i] += u * (fj - K);
+                bins[j] += u * (K - fi);
+                continue;
+            }
+            const double G = u / (F - D);
+            const double e = fi + 1 - D, g = F - (fj - 1);
+            bins[i] += G * e * e / 2;
+            bins[i + 1] += G * e * (1 - e / 2);
+            for (size_t k = i + 1; k + 2 <= j; ++k) {
+                bins[k] += G / 2;
+                bins[k + 1] += G / 2;
+            }
+            bins[j - 1] += G * g * (1 - g / 2);
+            bins[j] += G * g * g / 2;
+        }
+        break;
+    }
+}
+
+std::vector<double> value_histogram(const tchannel& ch, double L, double R, double lo,
+                                    double hi, int nbins, tbinning method) {
+    if (nbins < 1) nbins = 100;
+    nbins = std::max(nbins, 2);
+    std::vector<double> bins(static_cast<size_t>(nbins), 0.0);
+    if (ch.sig.empty() || !(ch.sampfreq > 0)) return bins;
+    const double xs = static_cast<double>(ch.xshift);
+    const long long last = static_cast<long long>(ch.sig.size()) - 1;
+    long long a = clamp_index(std::round(L * ch.sampfreq - xs), last);
+    long long b = clamp_index(std::round(R * ch.sampfreq - xs), last);
+    if (b < a) std::swap(a, b);
+    add_to_bins(bins, ch.sig.data() + a, b - a + 1, 1.0 / ch.sampfreq, lo, hi, method);
+    return bins;
+}
+
+std::vector<double> kernel_coefficients(tkernel kernel, int W) {
+    if (kernel == tkernel::none) return {};
+    W = std::max(W, 2);
+    std::vector<double> c(static_cast<size_t>(W));
+    for (int i = 0; i < W; ++i) {
+        const double x = static_cast<double>(i) / (W - 1);
+        switch (kernel) {
+        case tkernel::rectangle: c[i] = 0.5; break;
+        case tkernel::triangle: c[i] = std::max(0.0, 1 - x); break;
+        case tkernel::parabolic: c[i] = std::max(0.0, 0.75 * (1 - x * x)); break;
+        case tkernel::hanning: c[i] = std::max(0.0, std::cos(std::numbers::pi * x) + 1); break;
+        case tkernel::none: break;
+        }
+    }
+    double sum = c[0];
+    for (int i = 1; i < W; ++i) sum += 2 * c[i];
+    for (double& v : c) v /= sum;
+    return c;
+}
+
+std::vector<double> smooth_bins(const std::vector<double>& bins, tkernel kernel, int W) {
+    const std::vector<double> c = kernel_coefficients(kernel, W);
+    if (c.empty()) return bins;
+    const long long n = static_cast<long long>(bins.size());
+    const long long w = static_cast<long long>(c.size());
+    std::vector<double> out(bins.size(), 0.0);
+    for (long long i = 0; i < n; ++i) {
+        double v = c[0] * bins[i];
+        for (long long j = 1; j < w; ++j) {
+            if (i + j < n) v += c[j] * bins[i + j];
+            if (i - j >= 0) v += c[j] * bins[i - j];
+        }
+        out[i] = v;
+    }
+    return out;
+}
+
+double bin_width(double lo, double hi, int nbins) {
+    return (hi - lo) / std::max(nbins - 1, 1);
+}
+
+thiststats bin_statistics(const std::vector<double>& bins, double lo, double hi) {
+    thiststats st;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const size_t n = bins.size();
+    double T = 0, sx = 0, best = -1;
+    size_t besti = 0;
+    auto xat = [&](size_t i) { return lo + static_cast<double>(i) / (n - 1) * (hi - lo); };
+    for (size_t i = 0; i < n; ++i) {
+        T += bins[i];
+        sx += xat(i) * bins[i];
+        if (bins[i] > best) best = bins[i], besti = i;
+    }
+    st.total = T;
+    if (n < 2 || !(T > 0)) {
+        st.average = st.mode = nan;
+        st.percentiles.fill(nan);
+        return st;
+    }
+    st.average = sx / T;
+    st.mode = xat(besti);
+    double run = 0;
+    size_t i = 0;
+    for (size_t p = 0; p < percentile_fractions.size(); ++p) {
+        const double target = percentile_fractions[p] * T;
+        while (i < n && run + bins[i] < target) run += bins[i++];
+        st.percentiles[p] = xat(std::min(i, n - 1));
+    }
+    return st;
+}
+
+std::string percentile_text(double fraction) {
+    return float_to_text(std::round(fraction * 100 * 1e9) / 1e9);
+}
+
+thistlog histogram_stats_log(const std::vector<thistlogchannel>& chans,
+                             const std::vector<int>& percentiles, int significant) {
+    thistlog log;
+    auto num = [&](double v) { return format_significant(significant, v); };
+    auto add = [](std::string& s, const std::string& t) {
+        if (!s.empty()) s += '\t';
+        s += t;
+    };
+    for (const thistlogchannel& c : chans) {
+        const std::string u = " [" + c.unit + "]";
+        add(log.heading, "Channel");
+        add(log.heading, "From [s]");
+        add(log.heading, "To [s]");
+        add(log.heading, "Bin width" + u);
+        add(log.heading, "Kernel width" + u);
+        add(log.heading, "Avg" + u);
+        add(log.heading, "Mode" + u);
+        add(log.heading, "Median" + u);
+        for (int p : percentiles) add(log.heading, "p" + percentile_text(percentile_fractions[p]) + u);
+        add(log.line, c.name);
+        add(log.line, num(c.from));
+        add(log.line, num(c.to));
+        add(log.line, num(c.binwidth));
+        add(log.line, std::isnan(c.kernelwidth) ? std::string("-") : num(c.kernelwidth));
+        add(log.line, num(c.stats.average));
+        add(log.line, num(c.stats.mode));
+        add(log.line, num(c.stats.median()));
+        for (int p : percentiles) add(log.line, num(c.stats.percentiles[p]));
+    }
+    return log;
 }
 
 }  // namespace tessal

@@ -7,6 +7,8 @@
 // channel without samples, rate or full scale gives all zeros.
 #pragma once
 
+#include <array>
+#include <string>
 #include <vector>
 
 #include "engine/analysis/analysiscache.h"
@@ -29,5 +31,87 @@ tanalysiskey histogram_key(const tchannel& ch, int chno, double L, double R);
 // cache when it holds one.
 const thistogram& selection_histogram(tanalysiscache<thistogram>& cache, const tdocument& doc,
                                       int chno);
+
+// ------------------------------------------------ value histograms (KDE)
+//
+// The distribution of a channel's values over a value range lo..hi cut into
+// `nbins` bins: bin i stands for x_i = lo + i / (nbins - 1) * (hi - lo) and
+// holds the seconds the signal spends near x_i. A value v lies at bin
+// position P = (v - lo) / (hi - lo) * (nbins - 1); values outside the range
+// are not counted.
+
+enum class tbinning {
+    nearest = 0,      // each sample adds 1/fs to the bin nearest to it
+    two_nearest = 1,  // each sample splits 1/fs between its two neighbouring bins
+    pairs = 2,        // the signal moves linearly between samples; each pair's
+                      // 1/fs is spread over every bin between them
+};
+
+enum class tkernel { none = 0, rectangle = 1, triangle = 2, parabolic = 3, hanning = 4 };
+
+// Adds samples x[0..n-1] (each weighing u seconds) to `bins`. With `pairs`
+// the n - 1 consecutive pairs are added, so a single sample adds nothing.
+void add_to_bins(std::vector<double>& bins, const float* x, long long n, double u, double lo,
+                 double hi, tbinning method);
+
+// The bins of channel ch over the stretch L..R (seconds; the same sample
+// range as amplitude_histogram). nbins < 1 is taken as 100, < 2 as 2.
+std::vector<double> value_histogram(const tchannel& ch, double L, double R, double lo,
+                                    double hi, int nbins, tbinning method);
+
+// The half kernel c[0..W-1] (W >= 2), normalised so that
+// c[0] + 2 (c[1] + ... + c[W-1]) = 1. Empty for tkernel::none.
+std::vector<double> kernel_coefficients(tkernel kernel, int W);
+
+// bins smoothed by the kernel of width W: sum over j of c[|j|] bins[i + j],
+// terms outside the bins left out. tkernel::none returns the bins.
+std::vector<double> smooth_bins(const std::vector<double>& bins, tkernel kernel, int W);
+
+inline constexpr std::array<double, 9> percentile_fractions = {0.01, 0.05, 0.1, 0.25, 0.5,
+                                                              0.75, 0.9,  0.95, 0.99};
+inline constexpr int median_percentile = 4;
+
+struct thiststats {
+    double total = 0;    // seconds in the bins
+    double average = 0;  // NaN when the bins are empty
+    double mode = 0;
+    std::array<double, 9> percentiles{};  // at percentile_fractions
+    double median() const { return percentiles[median_percentile]; }
+};
+
+// Statistics read from the bins: the mean of x_i weighted by the bins, the
+// x of the first largest bin, and for each fraction p the x of the first bin
+// at which the running sum reaches p times the total. All NaN when the bins
+// hold nothing.
+thiststats bin_statistics(const std::vector<double>& bins, double lo, double hi);
+
+// Bin width (hi - lo) / (nbins - 1).
+double bin_width(double lo, double hi, int nbins);
+
+// One channel's part of "Log stats".
+struct thistlogchannel {
+    std::string name;
+    std::string unit;
+    double from = 0, to = 0;  // seconds
+    double binwidth = 0;
+    double kernelwidth = 0;   // NaN without kernel
+    thiststats stats;
+};
+
+struct thistlog {
+    std::string heading;
+    std::string line;
+};
+
+// "Log stats": one heading and one line, tab separated, holding for each
+// channel the columns "Channel", "From [s]", "To [s]", "Bin width [unit]",
+// "Kernel width [unit]", "Avg [unit]", "Mode [unit]", "Median [unit]" and
+// "p<percent> [unit]" for each ticked percentile (indices into
+// percentile_fractions).
+thistlog histogram_stats_log(const std::vector<thistlogchannel>& chans,
+                             const std::vector<int>& percentiles, int significant);
+
+// The percent text of a fraction as the lists show it ("1", "25", ...).
+std::string percentile_text(double fraction);
 
 }  // namespace tessal

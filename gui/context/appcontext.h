@@ -24,6 +24,7 @@
 #include "gui/commands/commandregistry.h"
 #include "gui/files/filecommands.h"
 #include "gui/platform/qtclipboard.h"
+#include "engine/settings/settingsfile.h"
 #include "gui/platform/qtprompter.h"
 #include "gui/windows/windowset.h"
 
@@ -71,6 +72,14 @@ struct tsoundcards {
     int recorddevice = -1;
 };
 
+// The codec list the "Codecs" dialog edits and opening files uses; kept in
+// the settings file. `saved` writes the settings file at once.
+struct tcodeclist {
+    std::vector<tcodecentry> list;
+    bool show = false;
+    std::function<void()> saved;
+};
+
 class tappcontext {
 public:
     // `prompter` replaces the message boxes (tests; the caller keeps it);
@@ -99,6 +108,7 @@ public:
     tsoundcards soundcards;
     tcommandregistry commands;
     twindowset windows;
+    tcodeclist codecs;
 };
 
 // A feature of the main window: made with the context, it adds its commands

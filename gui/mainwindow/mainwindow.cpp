@@ -14,11 +14,13 @@
 #include "engine/document/title.h"
 #include "engine/view/windowplacement.h"
 #include "gui/editing/teditingcommands.h"
+#include "gui/exchange/exchangemodule.h"
 #include "gui/files/filesmodule.h"
 #include "gui/labels/labelsmodule.h"
 #include "gui/view/signalpanel.h"
 #include "gui/commands/commandguard.h"
 #include "gui/measurements/tmeasurementcommands.h"
+#include "gui/plots/plotsmodule.h"
 #include "gui/processing/processingmodule.h"
 #include "gui/settings/tmainsettings.h"
 #include "gui/correlation/correlationmodule.h"
@@ -60,6 +62,8 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     add_module<tsoundmodule>();
     add_module<tspectrogrammodule>();
     add_module<tcorrelationmodule>();
+    add_module<tplotsmodule>();
+    add_module<texchangemodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");

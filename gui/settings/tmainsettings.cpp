@@ -1,5 +1,7 @@
 #include "gui/settings/tmainsettings.h"
 
+#include "engine/settings/codecs.h"
+
 #include <QGuiApplication>
 #include <algorithm>
 #include <QMenu>
@@ -58,6 +60,10 @@ bool tmainsettings::writes_allowed() { return writesallowed; }
 
 tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
+    // A fresh settings file offers the ready codecs; a file replaces them.
+    state_.codecs = default_codecs();
+    ctx.codecs.list = state_.codecs;
+    ctx.codecs.saved = [this] { save(); };
     auto open = [&c](twindowid id) { return [&c, id] { c.windows.show(id); }; };
     ctx.commands.add({.id = "channelcoloraction", .caption = "Channel color...",
                       .handler = open(twindowid::colors),
@@ -101,6 +107,8 @@ void tmainsettings::collect() {
     if (ctx.soundcards.recordnames) state_.recorddevices = ctx.soundcards.recordnames();
     state_.playdevice = ctx.soundcards.playdevice;
     state_.recorddevice = ctx.soundcards.recorddevice;
+    state_.codecs = ctx.codecs.list;
+    state_.ShowCodec = ctx.codecs.show;
     state_.usefileformat.clear();
     for (const tsavefilter& row : ctx.files.savefilter)
         state_.usefileformat.push_back({row.idstr, row.used});
@@ -121,6 +129,8 @@ void tmainsettings::apply() {
     // devices listed the system default stays.
     ctx.soundcards.playdevice = state_.playdevices.empty() ? -1 : state_.playdevice;
     ctx.soundcards.recorddevice = state_.recorddevices.empty() ? -1 : state_.recorddevice;
+    ctx.codecs.list = state_.codecs;
+    ctx.codecs.show = state_.ShowCodec;
     auto& rows = ctx.files.savefilter;
     for (const tsaveformatflag& u : state_.usefileformat)
         for (tsavefilter& row : rows)

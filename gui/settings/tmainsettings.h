@@ -28,6 +28,7 @@ public:
     ~tmainsettings() override {
         ctx.files.recent_file_used = nullptr;
         ctx.filecommands.recent_process_used = nullptr;
+        ctx.codecs.saved = nullptr;
     }
 
     // The base folder (the per-user application-data folder).

@@ -11,13 +11,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .enabled = [&c] { return c.doc.totnchans() > 0; }, .group = "edit.windows",
               .order = 30},
 
-             {.id = "histogramsaction", .caption = "Show histograms",
-              .handler = open(twindowid::histograms), .group = "analysis", .order = 60},
-             {.id = "xyplotaction", .caption = "xy-plot", .handler = open(twindowid::xyplot),
-              .group = "analysis", .order = 70},
-
-             {.id = "codecsaction", .caption = "Manage codecs...", .handler = open(twindowid::codecs),
-              .group = "sound.devices"},
 
              {.id = "inversefilteraction", .caption = "Inverse filter",
               .handler = open(twindowid::invira), .group = "tools"},

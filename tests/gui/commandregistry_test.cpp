@@ -46,7 +46,7 @@ TEST(CommandRegistry, MainMenusEntryByEntry) {
     TMainWindow w(new tscriptedprompter);
     const std::vector<std::pair<QString, QString>> expected = {
         {"&File", "New=Ctrl+N|Open...=Ctrl+O|Ad&d...=Ctrl+D|&Save=Ctrl+S|Save &as=|"
-                  "Save sele&ction as...=Ctrl+E|Export...=|-|E&xit="},
+                  "Save sele&ction as...=Ctrl+E|Export...=|Export labels as TextGrid...=|Import labels from TextGrid...=|-|E&xit="},
         {"&Edit", "Cut=Ctrl+X|Copy=Ctrl+C|Paste=Ctrl+V|Select all=Ctrl+A|Delete=Del|-|"
                   "Set FSD to peak value=|Reverse=|Zero=|Interpolate=|-|Levels...=|Set FSD...=|"
                   "Calibrate...=|-|Show log=|Log measurements=F5|Copy measurements=Ctrl+M"},

@@ -49,7 +49,7 @@ TEST(MainWindow, FileMenuCaptionsAndShortcuts) {
         captions << (a->isSeparator() ? "-" : a->text() + "=" + a->shortcut().toString());
     EXPECT_EQ(captions.join(", ").toStdString(),
               "New=Ctrl+N, Open...=Ctrl+O, Ad&d...=Ctrl+D, &Save=Ctrl+S, Save &as=, "
-              "Save sele&ction as...=Ctrl+E, Export...=, -, E&xit=");
+              "Save sele&ction as...=Ctrl+E, Export...=, Export labels as TextGrid...=, Import labels from TextGrid...=, -, E&xit=");
     EXPECT_EQ(w.commands().action("playaction")->shortcut().toString(), "F9");
     EXPECT_EQ(w.commands().action("playentirefileaction")->shortcut().toString(), "Ctrl+F9");
 }

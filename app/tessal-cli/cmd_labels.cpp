@@ -1,0 +1,85 @@
+// tessal-cli labels FILE... --textgrid OUT.TextGrid: the labels of every
+// channel as a Praat TextGrid. tessal-cli labels FILE... --import
+// IN.TextGrid -o OUT [--channel N]: adds the labels of every tier of IN to
+// channel N (default 0), keeping those it has, and saves OUT.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "commands.h"
+#include "engine/core/tchannel.h"
+#include "engine/dsp/numformat.h"
+#include "engine/formats/saveformats.h"
+#include "engine/formats/textgrid.h"
+
+namespace tessal::cli {
+
+namespace {
+
+const char* const labels_usage =
+    "usage: tessal-cli labels FILE... --textgrid OUT.TextGrid\n"
+    "       tessal-cli labels FILE... --import IN.TextGrid -o OUT [--channel N]\n";
+
+}  // namespace
+
+int cmd_labels(int argc, char** argv) {
+    targs a;
+    if (!parse_args(argc, argv, 2, {"--textgrid", "--import", "-o", "--channel"}, {"--yes"}, a) ||
+        a.positional.empty() || a.option("--textgrid").has_value() == a.option("--import").has_value() ||
+        (a.option("--import") && !a.option("-o"))) {
+        std::fputs(labels_usage, stderr);
+        return exit_usage;
+    }
+    long long channo = 0;
+    try {
+        if (auto c = a.option("--channel")) channo = parse_int(*c);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tessal-cli: %s\n", e.what());
+        return exit_usage;
+    }
+    tclidocument d(a.has_flag("--yes"));
+    if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
+    try {
+        if (auto out = a.option("--textgrid")) {
+            std::vector<ttextgridchannel> chans;
+            double xmax = 0;
+            for (int c = 0; c < d.doc.totnchans(); ++c) {
+                const tchannel& ch = d.doc.channel(c);
+                chans.push_back({ch.name(), ch.labels});
+                xmax = std::max(xmax, ch.duration());
+                for (const tsiglabel& l : ch.labels) xmax = std::max(xmax, l.time + l.duration);
+            }
+            write_text_file(textgrid_text(chans, 0, xmax), *out);
+            return exit_ok;
+        }
+        if (channo < 0 || channo >= d.doc.totnchans()) {
+            std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the document has %d)\n",
+                         channo, d.doc.totnchans());
+            return exit_input;
+        }
+        std::ifstream in(*a.option("--import"), std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "tessal-cli: cannot read %s\n", a.option("--import")->c_str());
+            return exit_input;
+        }
+        std::stringstream ss;
+        ss << in.rdbuf();
+        tchannel& ch = d.doc.channel(static_cast<int>(channo));
+        for (const ttextgridtier& t : parse_textgrid(ss.str()))
+            for (const tsiglabel& l : t.labels) ch.add_label(l);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(e.what()).c_str());
+        return exit_input;
+    }
+    const std::string out = *a.option("-o");
+    const tsavefilter* row = savefilter_for_extension(d.files.savefilter, lower_extension(out));
+    if (!row) {
+        std::fprintf(stderr, "tessal-cli: no save format for the extension of %s\n", out.c_str());
+        return exit_usage;
+    }
+    if (!d.files.save_file(out, row->nbits, 0, 0, {}, row->format))
+        return d.prompter.refused() ? exit_usage : exit_input;
+    return exit_ok;
+}
+
+}  // namespace tessal::cli

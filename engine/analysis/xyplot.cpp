@@ -1,0 +1,87 @@
+#include "engine/analysis/xyplot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "engine/core/taxis.h"
+#include "engine/core/tchannel.h"
+
+namespace tessal {
+
+txyrange xy_range(const tchannel& x, const tchannel& y, txyspan what, double selleft,
+                  double selright, double winleft, double winright) {
+    txyrange r;
+    const double fs = x.sampfreq;
+    if (!(fs > 0) || y.sampfreq != fs || x.sig.empty() || y.sig.empty()) return r;
+    auto idx = [&](double t) {
+        const double v = std::round(t * fs);
+        return static_cast<long long>(std::clamp(v, -9e15, 9e15));
+    };
+    switch (what) {
+    case txyspan::selection:
+        r.first = idx(selleft);
+        r.last = idx(selright);
+        break;
+    case txyspan::window:
+        r.first = idx(winleft);
+        r.last = idx(winright);
+        break;
+    case txyspan::entire:
+        r.first = 0;
+        r.last = static_cast<long long>(x.sig.size()) - 1;
+        break;
+    }
+    for (const tchannel* c : {&x, &y}) {
+        r.first = std::max(r.first, c->xshift);
+        r.last = std::min(r.last, static_cast<long long>(c->sig.size()) - 1 + c->xshift);
+    }
+    return r;
+}
+
+namespace {
+
+void line(std::vector<std::uint8_t>& px, int w, int x0, int y0, int x1, int y1) {
+    const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+        px[static_cast<size_t>(y0) * w + x0] = 1;
+        if (x0 == x1 && y0 == y1) break;
+        const int e2 = 2 * err;
+        if (e2 >= dy) err += dy, x0 += sx;
+        if (e2 <= dx) err += dx, y0 += sy;
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> xy_raster(const tchannel& x, const tchannel& y, txyrange r,
+                                    const TAxis& xaxis, const TAxis& yaxis, int width, int height,
+                                    bool lines) {
+    std::vector<std::uint8_t> px(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0), 0);
+    if (width <= 0 || height <= 0 || r.empty()) return px;
+    const float* xs = x.sig.data() - x.xshift;  // indexed by absolute sample index
+    const float* ys = y.sig.data() - y.xshift;
+    int px0 = -1, py0 = -1;
+    for (long long i = r.first; i <= r.last; ++i) {
+        const int pxi = std::clamp(xaxis.value_to_pixel(xs[i]), 0, width - 1);
+        const int pyi = std::clamp(yaxis.value_to_pixel(ys[i]), 0, height - 1);
+        if (pxi == px0 && pyi == py0) continue;  // the same pixel as before
+        if (lines) {
+            if (px0 < 0) px[static_cast<size_t>(pyi) * width + pxi] = 1;
+            else line(px, width, px0, py0, pxi, pyi);
+        } else {
+            // A 2 x 2 square, moved inside at the right and bottom edges.
+            const int a = std::min(pxi, width - 2), b = std::min(pyi, height - 2);
+            for (int v = std::max(b, 0); v <= b + 1; ++v)
+                for (int u = std::max(a, 0); u <= a + 1; ++u)
+                    px[static_cast<size_t>(v) * width + u] = 1;
+        }
+        px0 = pxi;
+        py0 = pyi;
+    }
+    return px;
+}
+
+}  // namespace tessal

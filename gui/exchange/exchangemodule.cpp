@@ -1,0 +1,75 @@
+#include "gui/exchange/exchangemodule.h"
+
+#include <QFileDialog>
+#include <fstream>
+#include <sstream>
+
+#include "engine/core/tchannel.h"
+#include "engine/core/tdocument.h"
+#include "engine/formats/textgrid.h"
+#include "gui/exchange/tcodecsdialog.h"
+#include "gui/exchange/texporttextdialog.h"
+
+namespace tessal {
+
+namespace {
+
+void export_textgrid(tappcontext& c) {
+    const std::string name =
+        QFileDialog::getSaveFileName(c.window, "Export labels as TextGrid", QString(),
+                                     "Praat TextGrid (*.TextGrid);;All files (*)")
+            .toStdString();
+    if (name.empty()) return;
+    std::vector<ttextgridchannel> chans;
+    double xmax = 0;
+    for (int i = 0; i < c.doc.totnchans(); ++i) {
+        const tchannel& ch = c.doc.channel(i);
+        chans.push_back({ch.name(), ch.labels});
+        xmax = std::max(xmax, ch.duration());
+        for (const tsiglabel& l : ch.labels) xmax = std::max(xmax, l.time + l.duration);
+    }
+    write_text_file(textgrid_text(chans, 0, xmax), name);
+}
+
+void import_textgrid(tappcontext& c) {
+    const std::string name =
+        QFileDialog::getOpenFileName(c.window, "Import labels from TextGrid", QString(),
+                                     "Praat TextGrid (*.TextGrid);;All files (*)")
+            .toStdString();
+    if (name.empty()) return;
+    std::ifstream in(name, std::ios::binary);
+    if (!in) throw ETextGridError("Cannot read " + name);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const auto tiers = parse_textgrid(ss.str());  // raises before any label is added
+    const int chno = c.doc.thischanno();
+    tchannel& ch = c.doc.channel(chno);
+    for (const ttextgridtier& t : tiers)
+        for (const tsiglabel& l : t.labels) ch.add_label(l);
+    c.doc.theglobal.channel_changed(tchannelchange::labels(chno));
+    c.doc.theglobal.invalidate_paintboxes(true);
+}
+
+}  // namespace
+
+texchangemodule::texchangemodule(tappcontext& ctx) : tfeaturemodule(ctx) {
+    tappcontext& c = ctx;
+    auto haschannels = [&c] { return c.doc.totnchans() > 0; };
+    ctx.commands.add({.id = "exporttextgridaction", .caption = "Export labels as TextGrid...",
+                      .handler = [&c] { export_textgrid(c); }, .enabled = haschannels,
+                      .group = "file.documents", .order = 90});
+    ctx.commands.add({.id = "importtextgridaction", .caption = "Import labels from TextGrid...",
+                      .handler = [&c] { import_textgrid(c); }, .enabled = haschannels,
+                      .group = "file.documents", .order = 91});
+    ctx.windows.add_factory(twindowid::exporttext,
+                            [&c](QWidget* owner) { return new texporttextdialog(c, owner); });
+    ctx.commands.add({.id = "codecsaction", .caption = "Manage codecs...",
+                      .handler = [&c] { c.windows.show(twindowid::codecs); },
+                      .group = "sound.devices", .order = 90});
+    ctx.windows.add_factory(twindowid::codecs,
+                            [&c](QWidget* owner) { return new tcodecsdialog(c.codecs, owner); });
+}
+
+texchangemodule::~texchangemodule() = default;
+
+}  // namespace tessal

@@ -1,0 +1,164 @@
+#include "gui/plots/txyplotwindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "engine/core/tchannel.h"
+#include "engine/core/tdocument.h"
+#include "gui/context/appcontext.h"
+#include "gui/widgets/tplotpanel.h"
+
+namespace tessal {
+
+txyplotwindow::txyplotwindow(tappcontext& ctx, QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    setWindowTitle("xy-plot");
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* tb = new QToolBar(this);
+    outer->addWidget(tb);
+    grid_ = tb->addAction("Show grid");
+    grid_->setObjectName("showgridaction");
+    grid_->setToolTip("Show grid");
+    grid_->setCheckable(true);
+    grid_->setChecked(true);
+    connect(grid_, &QAction::toggled, this, [this] { plot_->mark_dirty(); });
+
+    auto* body = new QHBoxLayout;
+    outer->addLayout(body, 1);
+    auto* side = new QVBoxLayout;
+    body->addLayout(side);
+    auto combo = [&](const char* label, const char* name) {
+        side->addWidget(new QLabel(label));
+        auto* c = new QComboBox;
+        c->setObjectName(name);
+        side->addWidget(c);
+        return c;
+    };
+    xchan_ = combo("x channel", "xchannelbox");
+    ychan_ = combo("y channel", "ychannelbox");
+    what_ = combo("What to plot", "whatbox");
+    what_->addItems({"Selection", "Main window", "Entire file"});
+    autoscale_ = new QCheckBox("Autoscale axes");
+    autoscale_->setChecked(true);
+    side->addWidget(autoscale_);
+    type_ = combo("Graph type", "graphtypebox");
+    type_->addItems({"Lines", "Points"});
+    side->addStretch(1);
+    for (QComboBox* c : {xchan_, ychan_, what_})
+        connect(c, &QComboBox::currentIndexChanged, this, [this] { choices_changed(); });
+    connect(type_, &QComboBox::currentIndexChanged, this, [this] { plot_->mark_dirty(); });
+
+    plot_ = new TPlotPanel(this);
+    body->addWidget(plot_, 1);
+    for (TAxis* a : {&plot_->xaxis()->axis(), &plot_->yaxis()->axis()}) {
+        a->set_hilovalues(1, 0);
+        a->SetTickSpaceAim(1);
+        a->fallowdoubleclick = true;
+        a->fallowlogarithmicchange = true;
+        a->fallowmidscroll = true;
+    }
+    plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
+    rebuild_lists();
+    ctx_.doc.theglobal.add_listener(this);
+}
+
+txyplotwindow::~txyplotwindow() { ctx_.doc.theglobal.remove_listener(this); }
+
+void txyplotwindow::rebuild_lists() {
+    rebuilding_ = true;
+    const int ox = xchan_->currentIndex(), oy = ychan_->currentIndex();
+    const tdocument& doc = ctx_.doc;
+    for (QComboBox* c : {xchan_, ychan_}) {
+        c->clear();
+        for (int i = 0; i < doc.totnchans(); ++i)
+            c->addItem(QString::number(i) + ": " + QString::fromStdString(doc.channel(i).name()));
+    }
+    const int n = doc.totnchans();
+    xchan_->setCurrentIndex(ox >= 0 && ox < n ? ox : (n > 0 ? 0 : -1));
+    ychan_->setCurrentIndex(oy >= 0 && oy < n ? oy : (n > 1 ? 1 : n - 1));
+    rebuilding_ = false;
+    choices_changed();
+}
+
+void txyplotwindow::set_channels(int x, int y) {
+    xchan_->setCurrentIndex(x);
+    ychan_->setCurrentIndex(y);
+}
+void txyplotwindow::set_span(txyspan s) { what_->setCurrentIndex(static_cast<int>(s)); }
+void txyplotwindow::set_points(bool points) { type_->setCurrentIndex(points ? 1 : 0); }
+
+void txyplotwindow::choices_changed() {
+    if (rebuilding_) return;
+    if (autoscale_->isChecked()) autoscale();
+    plot_->mark_dirty();
+}
+
+// Each axis takes its channel's value axis: text, range and scale kind.
+void txyplotwindow::autoscale() {
+    const tdocument& doc = ctx_.doc;
+    const int cx = xchan_->currentIndex(), cy = ychan_->currentIndex();
+    const int n = doc.totnchans();
+    for (auto [c, w] : {std::pair{cx, plot_->xaxis()}, std::pair{cy, plot_->yaxis()}}) {
+        if (c < 0 || c >= n) continue;
+        const TAxis& src = doc.channel(c).axis;
+        TAxis& a = w->axis();
+        a.SetAxisText(src.GetAxisText());
+        a.SetLogarithmic(src.GetLogarithmic());
+        a.set_hilovalues(src.GetHiValue(), src.GetLoValue());
+    }
+}
+
+txyrange txyplotwindow::range() const {
+    const tdocument& doc = ctx_.doc;
+    const int cx = xchan_->currentIndex(), cy = ychan_->currentIndex();
+    if (cx < 0 || cy < 0 || cx >= doc.totnchans() || cy >= doc.totnchans()) return {};
+    return xy_range(doc.channel(cx), doc.channel(cy), static_cast<txyspan>(what_->currentIndex()),
+                    doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(),
+                    doc.xaxis.GetLoValue(), doc.xaxis.GetHiValue());
+}
+
+void txyplotwindow::paint_layer(QPainter& p, const QSize& size) {
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    TAxis& xa = plot_->xaxis()->axis();
+    TAxis& ya = plot_->yaxis()->axis();
+    if (grid_->isChecked()) paint_plot_grid(p, xa, ya, size);
+    const txyrange r = range();
+    if (r.empty()) return;
+    const tdocument& doc = ctx_.doc;
+    const auto px = xy_raster(doc.channel(xchan_->currentIndex()), doc.channel(ychan_->currentIndex()),
+                              r, xa, ya, size.width(), size.height(), type_->currentIndex() == 0);
+    QImage img(size, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    for (int v = 0; v < size.height(); ++v) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(v));
+        const std::uint8_t* src = px.data() + static_cast<size_t>(v) * size.width();
+        for (int u = 0; u < size.width(); ++u)
+            if (src[u]) line[u] = qRgb(0, 0, 0);
+    }
+    p.drawImage(0, 0, img);
+}
+
+void txyplotwindow::selection_changed(const tselectionchange&) {
+    if (what_->currentIndex() == 0) plot_->mark_dirty();
+}
+void txyplotwindow::channels_changed() { rebuild_lists(); }
+void txyplotwindow::channel_changed(const tchannelchange&) { plot_->mark_dirty(); }
+void txyplotwindow::fix_things() {
+    // Names may change after the list was built (a file's channels are named
+    // once it is read).
+    const tdocument& doc = ctx_.doc;
+    for (QComboBox* c : {xchan_, ychan_})
+        for (int i = 0; i < c->count() && i < doc.totnchans(); ++i)
+            c->setItemText(i, QString::number(i) + ": " + QString::fromStdString(doc.channel(i).name()));
+    if (what_->currentIndex() == 1) plot_->mark_dirty();
+}
+
+}  // namespace tessal

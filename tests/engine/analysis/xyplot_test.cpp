@@ -1,0 +1,102 @@
+// xy-plot: the span rules (rates, shifts, each "What to plot"), the pixel
+// grid of a channel against itself (the diagonal), a circle from sine and
+// cosine, and lines that join points far apart.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/analysis/xyplot.h"
+#include "engine/core/taxis.h"
+#include "engine/core/tchannel.h"
+
+using namespace tessal;
+
+namespace {
+
+void fill(tchannel& ch, double fs, int n, double (*f)(int)) {
+    ch.sampfreq = fs;
+    ch.sig.resize(n);
+    for (int i = 0; i < n; ++i) ch.sig[i] = static_cast<float>(f(i));
+}
+
+void axes(TAxis& x, TAxis& y, int w, int h) {
+    x.SetPosition(taxisposition::posunder);
+    y.SetPosition(taxisposition::posleft);
+    x.SetWidth(w);
+    x.SetHeight(20);
+    y.SetWidth(40);
+    y.SetHeight(h);
+    x.set_hilovalues(1, -1);
+    y.set_hilovalues(1, -1);
+}
+
+}  // namespace
+
+TEST(XyPlot, SpanRules) {
+    tchannel a(nullptr, 0), b(nullptr, 1);
+    fill(a, 100, 100, [](int i) { return i / 100.0; });
+    fill(b, 100, 100, [](int i) { return -i / 100.0; });
+    auto r = xy_range(a, b, txyspan::selection, 0.1, 0.2, 0, 0);
+    EXPECT_EQ(r.first, 10);
+    EXPECT_EQ(r.last, 20);
+    r = xy_range(a, b, txyspan::window, 0, 0, -1, 0.5);
+    EXPECT_EQ(r.first, 0);
+    EXPECT_EQ(r.last, 50);
+    b.xshift = 30;
+    r = xy_range(a, b, txyspan::entire, 0, 0, 0, 0);
+    EXPECT_EQ(r.first, 30);
+    EXPECT_EQ(r.last, 99);
+    EXPECT_TRUE(xy_range(a, b, txyspan::selection, 2, 3, 0, 0).empty());
+    b.sampfreq = 200;
+    EXPECT_TRUE(xy_range(a, b, txyspan::entire, 0, 0, 0, 0).empty());
+}
+
+TEST(XyPlot, RasterOfDiagonalCircleAndJumps) {
+    const int W = 101, H = 101;
+    TAxis xa, ya;
+    axes(xa, ya, W, H);
+    tchannel a(nullptr, 0);
+    fill(a, 1000, 5000, [](int i) { return std::sin(i * 0.01) * 0.9; });
+    auto px = xy_raster(a, a, xy_range(a, a, txyspan::entire, 0, 0, 0, 0), xa, ya, W, H, true);
+    int off = 0, on = 0;
+    for (int v = 0; v < H; ++v)
+        for (int u = 0; u < W; ++u)
+            if (px[v * W + u]) {
+                ++on;
+                off += std::abs(u - (W - 1 - v)) > 1;  // up and to the right
+            }
+    EXPECT_GT(on, 80);
+    EXPECT_EQ(off, 0);
+
+    // A circle of radius 0.8: every drawn pixel lies near it.
+    tchannel s(nullptr, 0), c(nullptr, 1);
+    fill(s, 1000, 7000, [](int i) { return 0.8 * std::sin(i * 0.001); });
+    fill(c, 1000, 7000, [](int i) { return 0.8 * std::cos(i * 0.001); });
+    for (bool lines : {true, false}) {
+        px = xy_raster(c, s, xy_range(c, s, txyspan::entire, 0, 0, 0, 0), xa, ya, W, H, lines);
+        int far = 0, n = 0;
+        for (int v = 0; v < H; ++v)
+            for (int u = 0; u < W; ++u)
+                if (px[v * W + u]) {
+                    ++n;
+                    const double r = std::hypot(u - 50.0, v - 50.0);
+                    far += std::abs(r - 40) > 2.5;
+                }
+        EXPECT_GT(n, 200);
+        EXPECT_EQ(far, 0) << lines;
+    }
+
+    // Two points at opposite corners: lines join them, points do not.
+    tchannel p(nullptr, 0), q(nullptr, 1);
+    fill(p, 10, 2, [](int i) { return i ? 5.0 : -5.0; });  // clamped to the edges
+    fill(q, 10, 2, [](int i) { return i ? 5.0 : -5.0; });
+    const auto r = xy_range(p, q, txyspan::entire, 0, 0, 0, 0);
+    px = xy_raster(p, q, r, xa, ya, W, H, true);
+    EXPECT_EQ(px[50 * W + 50], 1);
+    EXPECT_EQ(px[100 * W + 0], 1);
+    EXPECT_EQ(px[0 * W + 100], 1);
+    px = xy_raster(p, q, r, xa, ya, W, H, false);
+    EXPECT_EQ(px[50 * W + 50], 0);
+    EXPECT_EQ(px[100 * W + 0], 1);
+}

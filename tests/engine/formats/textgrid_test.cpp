@@ -1,0 +1,69 @@
+// TextGrids: what is written reads back into the same labels; the short
+// format and UTF-16 files read the same as the long format; gaps are filled
+// and overlaps cut; other files are refused with a message.
+#include <gtest/gtest.h>
+
+#include "engine/formats/textgrid.h"
+
+using namespace tessal;
+
+namespace {
+
+tsiglabel label(double t, double d, const std::string& text) {
+    tsiglabel l;
+    l.time = t;
+    l.duration = d;
+    l.text = text;
+    return l;
+}
+
+}  // namespace
+
+TEST(TextGrid, WrittenLabelsReadBack) {
+    ttextgridchannel ch{"flow \"a\"", {label(0.5, 0.25, "a"), label(0.2, 0.1, "é \"q\""),
+                                       label(0.6, 0.3, "over"), label(1.2, 0, "pt")}};
+    const std::string text = textgrid_text({ch}, 0, 2);
+    const auto tiers = parse_textgrid(text);
+    ASSERT_EQ(tiers.size(), 2u);
+    EXPECT_EQ(tiers[0].name, "flow \"a\"");
+    ASSERT_EQ(tiers[0].labels.size(), 3u);
+    EXPECT_EQ(tiers[0].labels[0].text, "é \"q\"");
+    EXPECT_DOUBLE_EQ(tiers[0].labels[0].time, 0.2);
+    EXPECT_DOUBLE_EQ(tiers[0].labels[1].duration, 0.25);
+    EXPECT_DOUBLE_EQ(tiers[0].labels[2].time, 0.75);  // cut where "a" ends
+    EXPECT_DOUBLE_EQ(tiers[0].labels[2].duration, 0.15);
+    EXPECT_TRUE(tiers[1].points);
+    EXPECT_EQ(tiers[1].name, "flow \"a\" points");
+    EXPECT_DOUBLE_EQ(tiers[1].labels[0].time, 1.2);
+    // The interval tier covers 0..2 without gaps: 0-0.2, 0.2-0.3, 0.3-0.5, 0.5-0.75, 0.75-0.9, 0.9-2.
+    EXPECT_NE(text.find("intervals: size = 6"), std::string::npos);
+}
+
+TEST(TextGrid, ShortFormatAndUtf16) {
+    const std::string shortform =
+        "File type = \"ooTextFile short\"\n\"TextGrid\"\n\n0\n1.5\n<exists>\n2\n"
+        "\"IntervalTier\"\n\"words\"\n0\n1.5\n2\n0\n0.7\n\"hello\"\n0.7\n1.5\n\"\"\n"
+        "\"TextTier\"\n\"bells\"\n0\n1.5\n1\n0.9\n\"ding\"\n";
+    // Praat's short format starts "File type = "ooTextFile"" as well.
+    std::string praat = shortform;
+    praat.replace(praat.find("ooTextFile short"), 16, "ooTextFile");
+    const auto tiers = parse_textgrid(praat);
+    ASSERT_EQ(tiers.size(), 2u);
+    ASSERT_EQ(tiers[0].labels.size(), 1u);
+    EXPECT_EQ(tiers[0].labels[0].text, "hello");
+    EXPECT_DOUBLE_EQ(tiers[0].labels[0].duration, 0.7);
+    EXPECT_EQ(tiers[1].labels[0].text, "ding");
+
+    std::string u16 = "\xFF\xFE";
+    for (unsigned char c : praat) {
+        u16 += static_cast<char>(c);
+        u16 += '\0';
+    }
+    const auto again = parse_textgrid(u16);
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_EQ(again[0].labels[0].text, "hello");
+
+    EXPECT_THROW(parse_textgrid("RIFF...."), ETextGridError);
+    EXPECT_THROW(parse_textgrid("File type = \"ooTextFile\"\n\"TextGrid\"\n0 1 <exists> 1 \"IntervalTier\" \"x\" 0 1 5 0 0.5"),
+                 ETextGridError);
+}

@@ -1,0 +1,119 @@
+// Codecs: the template cut into arguments before the names go in, so a
+// program gets names with blanks, quotes and ";" exactly (a small script
+// records its arguments); failing, hanging and missing programs give a
+// message that says so, with the program's error output.
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "engine/settings/codecs.h"
+#include "gui/exchange/codecrunner.h"
+#include "gui/exchange/tcodecsdialog.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "support/scriptedprompter.h"
+#include <QLineEdit>
+
+using namespace tessal;
+
+namespace {
+
+std::string script(const QTemporaryDir& dir, const char* name, const std::string& body) {
+    const std::string path = dir.filePath(name).toStdString();
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    QFile::setPermissions(QString::fromStdString(path),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+TEST(Codecs, TemplateArgumentsAndLookup) {
+    EXPECT_EQ(codec_arguments("-d %i -o %o", "a b.flac", "o;x.wav"),
+              (std::vector<std::string>{"-d", "a b.flac", "-o", "o;x.wav"}));
+    EXPECT_EQ(codec_arguments("  \"-x y\"  --in=%i ''  ", "f", "g"),
+              (std::vector<std::string>{"-x y", "--in=f", ""}));
+    EXPECT_EQ(codec_extension("mp3"), ".mp3");
+    EXPECT_EQ(codec_extension(".mp3"), ".mp3");
+    const auto d = default_codecs();
+    EXPECT_EQ(find_codec(d, "/x/Y.FLAC"), 0);
+    EXPECT_EQ(d[find_codec(d, "a.mp3")].Exename, "sox");
+    EXPECT_EQ(find_codec(d, "a.wav"), -1);
+    EXPECT_EQ(find_codec(d, "flac"), -1);
+    EXPECT_EQ(new_codec().Parameters, "-d %i %o");
+}
+
+TEST(Codecs, ProgramGetsExactArgumentsAndFailuresSaySo) {
+    QTemporaryDir dir;
+    const std::string rec = dir.filePath("args.txt").toStdString();
+    const std::string prog = script(dir, "codec.sh",
+                                    "for a in \"$@\"; do printf '[%s]\\n' \"$a\" >> '" + rec +
+                                        "'; done\nprintf x > \"$3\"\n");
+    const std::string in = dir.filePath("it's a \"song\"; rm -rf x.mp3").toStdString();
+    const std::string out = dir.filePath("out put.wav").toStdString();
+    const tcodecentry c{"test", ".mp3", prog, "-d %i %o"};
+    const tcodecresult r = run_codec(c, in, out);
+    EXPECT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(slurp(rec), "[-d]\n[" + in + "]\n[" + out + "]\n");
+
+    const tcodecentry bad{"bad", ".mp3", script(dir, "bad.sh", "echo 'cannot decode' >&2\nexit 3\n"),
+                          "%i %o"};
+    tcodecresult f = run_codec(bad, in, out);
+    EXPECT_FALSE(f.ok);
+    EXPECT_EQ(f.message, "The codec \"bad\" (" + bad.Exename +
+                             ") failed with exit code 3:\rcannot decode");
+
+    const tcodecentry hang{"hang", ".mp3", script(dir, "hang.sh", "exec sleep 30\n"), "%i %o"};
+    f = run_codec(hang, in, out, 300);
+    EXPECT_FALSE(f.ok);
+    EXPECT_NE(f.message.find("did not finish"), std::string::npos);
+
+    const tcodecentry none{"none", ".mp3", dir.filePath("missing").toStdString(), "%i %o"};
+    f = run_codec(none, in, out);
+    EXPECT_FALSE(f.ok);
+    EXPECT_NE(f.message.find("could not be started"), std::string::npos);
+
+    const tcodecentry silent{"silent", ".mp3", script(dir, "silent.sh", "exit 0\n"), "%i %o"};
+    f = run_codec(silent, in, dir.filePath("never.wav").toStdString());
+    EXPECT_FALSE(f.ok);
+    EXPECT_NE(f.message.find("wrote no file"), std::string::npos);
+}
+
+TEST(CodecsDialog, AddEditSaveAndCancel) {
+    auto* prompter = new tessal::testing::tscriptedprompter;
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tcodeclist& codecs = w.context().codecs;
+    EXPECT_EQ(codecs.list, default_codecs());  // a fresh settings folder
+    int saves = 0;
+    codecs.saved = [&] { ++saves; };
+    w.windows().show(twindowid::codecs);
+    auto* d = dynamic_cast<tcodecsdialog*>(w.windows().window(twindowid::codecs));
+    ASSERT_NE(d, nullptr);
+    d->addExecute();
+    EXPECT_EQ(d->edited().back(), new_codec());
+    auto* ext = d->findChild<QLineEdit*>("extensionedit");
+    ext->setText("aiff");
+    emit ext->textEdited("aiff");
+    d->select(0);
+    d->deleteExecute();
+    d->saveExecute();
+    EXPECT_EQ(saves, 1);
+    ASSERT_EQ(codecs.list.size(), default_codecs().size());
+    EXPECT_EQ(codecs.list.back().Extension, ".aiff");  // stored with its "."
+    EXPECT_EQ(codecs.list.front(), default_codecs()[1]);
+
+    w.windows().show(twindowid::codecs);
+    d->addExecute();
+    d->reject();
+    EXPECT_EQ(codecs.list.size(), default_codecs().size());
+}
