@@ -124,26 +124,26 @@ int cmd_spectrum(int argc, char** argv) {
     }
     const double R = level_reference(relative, ch.fsd(), ch.dbreference);
     tspectrumworkspace ws;
-    tspectrum spec;
+    tspectrum sp;
     double t1 = at, t2 = at;
     if (ltas) {
         t1 = a.option("--from") ? from : doc.first_time();
         t2 = a.option("--to") ? to : doc.last_time();
         if (t2 < t1) std::swap(t1, t2);
-        ws.ltas(sample_view(ch), s, t1, t2, spec);
+        ws.ltas(sample_view(ch), s, t1, t2, sp);
     } else {
-        ws.frame(sample_view(ch), s, at, spec);
+        ws.frame(sample_view(ch), s, at, sp);
     }
-    const tspectrumlog log = spectrum_log(spec, R, doc.prefs);
+    const tspectrumlog log = spectrum_log(sp, R, doc.prefs);
     std::string out = log.heading + "\n";
     for (const std::string& l : log.lines) out += l + "\n";
     if (showfcp || showbands) {
         tspectrummeas m;
         m.chno = static_cast<int>(channo);
         m.filename = ch.filename;
-        if (showfcp) m.trend = compute_fcp(spec, fcp);
+        if (showfcp) m.trend = compute_fcp(sp, fcp);
         m.bands = bands;
-        for (const tfreqband& b : bands) m.banddata.push_back(band_level(spec, b.lo, b.hi));
+        for (const tfreqband& b : bands) m.banddata.push_back(band_level(sp, b.lo, b.hi));
         const tspectrumlog ml = measurement_log({m}, showfcp, showbands, t1, t2, doc.prefs);
         out += ml.heading + "\n" + ml.lines.front() + "\n";
     }

@@ -208,9 +208,9 @@ const tspectrum& tspectrumframes::frame(const tchannel& ch, int chno, const tspe
     tslot& slot = fslots[static_cast<std::size_t>(chno)];
     if (slot.valid && slot.t == t && slot.fs == ch.sampfreq && slot.settings == s) {
         if (computed) *computed = false;
-        return slot.spec;
+        return slot.result;
     }
-    slot.ws.frame(sample_view(ch), s, t, slot.spec);
+    slot.ws.frame(sample_view(ch), s, t, slot.result);
     const long long N = spectrum_frame_length(s, ch.sampfreq);
     const long long start = spectrum_frame_start(round_index(t * ch.sampfreq), N, s.winpos);
     slot.first = start - ch.xshift;
@@ -220,7 +220,7 @@ const tspectrum& tspectrumframes::frame(const tchannel& ch, int chno, const tspe
     slot.fs = ch.sampfreq;
     slot.settings = s;
     if (computed) *computed = true;
-    return slot.spec;
+    return slot.result;
 }
 
 void tspectrumframes::clear() {

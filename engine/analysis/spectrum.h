@@ -160,7 +160,7 @@ private:
         long long first = 0, last = 0;  // channel sample indices read
         double t = 0;
         tspectrumworkspace ws;
-        tspectrum spec;
+        tspectrum result;
     };
     std::vector<tslot> fslots;
     tglobal* fglobal = nullptr;

@@ -229,11 +229,11 @@ struct tscore {
     double gpe() const { return static_cast<double>(gross) / std::max(1, voiced); }
 };
 
-std::vector<tvowelspec> vowel_set() {
+std::vector<tvowelparams> vowel_set() {
     const std::vector<std::pair<double, double>> male = {{730, 90}, {1090, 110}, {2440, 170}, {3400, 250}};
     const std::vector<std::pair<double, double>> female = {{850, 100}, {1220, 120}, {2810, 180}, {3700, 250}};
     const std::vector<std::pair<double, double>> ii = {{270, 60}, {2290, 100}, {3010, 150}};
-    std::vector<tvowelspec> s = {
+    std::vector<tvowelparams> s = {
         {"male /a/ 110 Hz, jitter 1%", [](double) { return 110.0; }, 0.01, 1e9, male},
         {"female /a/ 230 Hz, jitter 1%", [](double) { return 230.0; }, 0.01, 1e9, female},
         {"/i/ 180 Hz (F1 near F0)", [](double) { return 180.0; }, 0.005, 1e9, ii},
@@ -294,8 +294,8 @@ TEST_F(F0Accuracy, AgainstKnownCycles) {
     std::ostringstream table;
     table << "gross error (voiced frames off by >20% or unvoiced), fine error (mean |error| of the others),"
              " voiced frames reported in silence\n";
-    for (const tvowelspec& spec : vowel_set()) {
-        const tvowel v = make_vowel(spec);
+    for (const tvowelparams& vs : vowel_set()) {
+        const tvowel v = make_vowel(vs);
         const std::vector<double> times = frames(v);
         std::vector<tscore> sc(names.size());
         for (int a = 0; a < 5; ++a) {
@@ -308,14 +308,14 @@ TEST_F(F0Accuracy, AgainstKnownCycles) {
                 const double est = k < y.size() ? y[static_cast<std::size_t>(k)] : 0.0;
                 sc[a].add(v.f0_at(t), est);
                 if (a == 2 && std::getenv("F0DEBUG") && v.f0_at(t) > 0 && std::fabs(est - v.f0_at(t)) > 0.2 * v.f0_at(t))
-                    std::printf("  %s t=%.3f true %.1f est %.1f\n", spec.name.c_str(), t, v.f0_at(t), est);
+                    std::printf("  %s t=%.3f true %.1f est %.1f\n", vs.name.c_str(), t, v.f0_at(t), est);
             }
         }
         const std::vector<double> pr = praat_f0(v, times, dir.string());
         if (pr.empty()) havepraat = false;
         for (std::size_t i = 0; i < pr.size(); ++i) sc[5].add(v.f0_at(times[i]), pr[i]);
-        table << spec.name << "\n";
-        if (spec.snrdb > 100) EXPECT_LE(sc[2].gross, 5) << spec.name;
+        table << vs.name << "\n";
+        if (vs.snrdb > 100) EXPECT_LE(sc[2].gross, 5) << vs.name;
         for (std::size_t a = 0; a < names.size(); ++a) {
             if (a == 5 && pr.empty()) continue;
             table << "    " << names[a] << std::string(16 - names[a].size(), ' ') << sc[a].text() << "\n";
