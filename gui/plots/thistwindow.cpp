@@ -23,6 +23,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/widgets/settingspage.h"
 #include "gui/widgets/tplotpanel.h"
 
 namespace tessal {
@@ -31,14 +32,6 @@ namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
-// A tab page that scrolls when the window is low.
-QWidget* scrolled(QWidget* page) {
-    auto* area = new QScrollArea;
-    area->setWidget(page);
-    area->setWidgetResizable(true);
-    area->setFrameShape(QFrame::NoFrame);
-    return area;
-}
 std::string num(double v) { return format_significant(5, v); }
 
 }  // namespace
@@ -123,7 +116,7 @@ void thistwindow::build_ui() {
     bl->addRow(winwidthlabel_, winwidth_);
     sl->addWidget(bins);
     sl->addStretch(1);
-    tabs->addTab(scrolled(settings), "Settings");
+    tabs->addTab(scrolled_page(settings, Qt::ScrollBarAsNeeded), "Settings");
     connect(kernel_, &QComboBox::currentIndexChanged, this, [this] { read_controls(); });
     connect(method_, &QComboBox::currentIndexChanged, this, [this] { read_controls(); });
     connect(nbins_, &QLineEdit::editingFinished, this, [this] { read_controls(); });
@@ -160,7 +153,7 @@ void thistwindow::build_ui() {
     name_ = new QCheckBox("Show channel name");
     for (QCheckBox* c : {binwidth_, kernelwidth_, name_}) dl->addWidget(c);
     dl->addStretch(1);
-    tabs->addTab(scrolled(display), "Display");
+    tabs->addTab(scrolled_page(display, Qt::ScrollBarAsNeeded), "Display");
     for (QCheckBox* c : {avg_, mode_, median_, binwidth_, kernelwidth_, name_})
         connect(c, &QCheckBox::toggled, this, [this] { read_controls(); });
     connect(percentiles_, &QListWidget::itemChanged, this, [this] { read_controls(); });

@@ -59,6 +59,24 @@ void tstepformdialog::build() {
         return e;
     };
 
+    // A check box or button whose field names a companion shares its row
+    // with the companion's edit, which may come later in the form, so it is
+    // made here when needed. False when the field has no companion.
+    auto add_companion_row = [&](const tformfield& f, QWidget* first) {
+        if (f.companion.empty() || !form_->has(f.companion)) return false;
+        const tformfield& cf = form_->field(f.companion);
+        if (!widgets_.count(cf.key)) widgets_[cf.key] = make_edit(cf);
+        auto* row = new QWidget;
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->addWidget(first);
+        h->addWidget(widgets_[cf.key], 1);
+        stack.back()->addRow(row);
+        rows_[f.key] = row;
+        layouts[f.key] = stack.back();
+        return true;
+    };
+
     for (const tformfield& f : form_->fields) {
         QFormLayout* into = stack.back();
         const std::string key = f.key;
@@ -105,21 +123,7 @@ void tstepformdialog::build() {
                     edited(key);
                 });
                 widgets_[key] = c;
-                if (!f.companion.empty() && form_->has(f.companion)) {
-                    // The companion's widget exists once its field came; it
-                    // may come after the check box, so make it now if needed.
-                    const tformfield& cf = form_->field(f.companion);
-                    if (!widgets_.count(cf.key)) widgets_[cf.key] = make_edit(cf);
-                    auto* row = new QWidget;
-                    auto* h = new QHBoxLayout(row);
-                    h->setContentsMargins(0, 0, 0, 0);
-                    h->addWidget(c);
-                    h->addWidget(widgets_[cf.key], 1);
-                    into->addRow(row);
-                    rows_[key] = row;
-                    layouts[key] = into;
-                    continue;
-                }
+                if (add_companion_row(f, c)) continue;
                 into->addRow(c);
                 break;
             }
@@ -167,19 +171,7 @@ void tstepformdialog::build() {
                 b->setObjectName(q(key));
                 connect(b, &QPushButton::clicked, this, [this, key] { edited(key); });
                 widgets_[key] = b;
-                if (!f.companion.empty() && form_->has(f.companion)) {
-                    const tformfield& cf = form_->field(f.companion);
-                    if (!widgets_.count(cf.key)) widgets_[cf.key] = make_edit(cf);
-                    auto* row = new QWidget;
-                    auto* h = new QHBoxLayout(row);
-                    h->setContentsMargins(0, 0, 0, 0);
-                    h->addWidget(b);
-                    h->addWidget(widgets_[cf.key], 1);
-                    into->addRow(row);
-                    rows_[key] = row;
-                    layouts[key] = into;
-                    continue;
-                }
+                if (add_companion_row(f, b)) continue;
                 into->addRow(b);
                 break;
             }

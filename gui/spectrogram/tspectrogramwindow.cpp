@@ -16,7 +16,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -33,6 +32,7 @@
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/widgets/taxiswidget.h"
+#include "gui/widgets/settingspage.h"
 #include "gui/widgets/tplotpanel.h"
 
 namespace tessal {
@@ -51,7 +51,7 @@ constexpr double immediate_work = 2e6;
 class TSpegCanvas : public QWidget {
 public:
     TSpegCanvas(tspectrogramwindow* w, int chno, QWidget* parent)
-        : QWidget(parent), w_(w), chno_(chno) {
+        : QWidget(parent), chno_(chno), w_(w) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setMouseTracking(false);
     }
@@ -247,30 +247,13 @@ void tspectrogramwindow::build_ui() {
 
     auto* settings = new QWidget;
     auto* sl = new QVBoxLayout(settings);
-    auto* fftbox = new QGroupBox("FFT");
-    auto* fl = new QVBoxLayout(fftbox);
-    fl->addWidget(new QLabel("Window"));
-    windowcombo_ = new QComboBox;
-    for (int i = 0; i < 5; ++i) windowcombo_->addItem(spectrum_window_name(static_cast<TFFTWindow>(i)));
-    fl->addWidget(windowcombo_);
-    fl->addWidget(new QLabel("Bandwidth [Hz]"));
-    bwedit_ = new QLineEdit("300");
-    bwedit_->setObjectName("bandwidthedit");
-    fl->addWidget(bwedit_);
-    lengthlabel_ = new QLabel;
-    fl->addWidget(lengthlabel_);
-    sl->addWidget(fftbox);
-    fftbox->setVisible(!correlogram_);
+    const tfftbox fft = add_fft_box(sl, "300");
+    windowcombo_ = fft.window;
+    bwedit_ = fft.bandwidth;
+    lengthlabel_ = fft.length;
+    fft.box->setVisible(!correlogram_);
     auto group = [&](const QString& title, QButtonGroup*& g, const QStringList& items) {
-        auto* box = new QGroupBox(title);
-        auto* l = new QVBoxLayout(box);
-        g = new QButtonGroup(this);
-        for (int i = 0; i < items.size(); ++i) {
-            auto* r = new QRadioButton(items[i]);
-            g->addButton(r, i);
-            l->addWidget(r);
-        }
-        sl->addWidget(box);
+        add_radio_box(sl, title, g, items, this);
     };
     group("Level relative to...", relgroup_, {"1", "FSD", "Channel reference"});
     group("Frequency axis", axisgroup_, {"Linear", "Logarithmic", "Music notes"});
@@ -317,12 +300,7 @@ void tspectrogramwindow::build_ui() {
     levelrow->addWidget(colorbar_);
     levelrow->addStretch(1);
     sl->addLayout(levelrow, 1);
-    auto* scroll = new QScrollArea;  // scrolls when the window is low
-    scroll->setWidget(settings);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    tabs_->addTab(scroll, "Settings");
+    tabs_->addTab(scrolled_page(settings), "Settings");
     channels_ = new TChannelCheckList;
     tabs_->addTab(channels_, "Channels");
     connect(channels_, &TChannelCheckList::checks_changed, this,

@@ -20,7 +20,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -38,6 +37,7 @@
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/spectrum/tfrequencyrangedialog.h"
+#include "gui/widgets/settingspage.h"
 #include "gui/widgets/tplotpanel.h"
 
 namespace tessal {
@@ -46,23 +46,6 @@ namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 QColor bgr(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-
-QRadioButton* radio(QButtonGroup* g, QVBoxLayout* l, const QString& text, int id) {
-    auto* r = new QRadioButton(text);
-    g->addButton(r, id);
-    l->addWidget(r);
-    return r;
-}
-
-// A tab page that scrolls when the window is low.
-QWidget* scrolled(QWidget* page) {
-    auto* area = new QScrollArea;
-    area->setWidget(page);
-    area->setWidgetResizable(true);
-    area->setFrameShape(QFrame::NoFrame);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    return area;
-}
 
 }  // namespace
 
@@ -188,25 +171,12 @@ void tspectrumwindow::build_ui() {
     // Settings
     auto* settings = new QWidget;
     auto* sl = new QVBoxLayout(settings);
-    auto* fftbox = new QGroupBox("FFT");
-    auto* fl = new QVBoxLayout(fftbox);
-    fl->addWidget(new QLabel("Window"));
-    windowcombo_ = new QComboBox;
-    for (int i = 0; i < 5; ++i) windowcombo_->addItem(spectrum_window_name(static_cast<TFFTWindow>(i)));
-    fl->addWidget(windowcombo_);
-    fl->addWidget(new QLabel("Bandwidth [Hz]"));
-    bwedit_ = new QLineEdit("50");
-    bwedit_->setObjectName("bandwidthedit");
-    fl->addWidget(bwedit_);
-    lengthlabel_ = new QLabel;
-    fl->addWidget(lengthlabel_);
-    sl->addWidget(fftbox);
+    const tfftbox fft = add_fft_box(sl, "50");
+    windowcombo_ = fft.window;
+    bwedit_ = fft.bandwidth;
+    lengthlabel_ = fft.length;
     auto group = [&](const QString& title, QButtonGroup*& g, const QStringList& items) {
-        auto* box = new QGroupBox(title);
-        auto* l = new QVBoxLayout(box);
-        g = new QButtonGroup(box);
-        for (int i = 0; i < items.size(); ++i) radio(g, l, items[i], i);
-        sl->addWidget(box);
+        add_radio_box(sl, title, g, items, nullptr);
     };
     group("Level relative to...", relgroup_, {"1", "FSD", "Channel reference"});
     group("Frequency axis", axisgroup_, {"Linear", "Logarithmic", "Music notes"});
@@ -214,7 +184,7 @@ void tspectrumwindow::build_ui() {
     removedc_ = new QCheckBox("Remove DC");
     sl->addWidget(removedc_);
     sl->addStretch(1);
-    tabs_->addTab(scrolled(settings), "Settings");
+    tabs_->addTab(scrolled_page(settings), "Settings");
 
     // Channels
     channels_ = new TChannelCheckList;
@@ -265,7 +235,7 @@ void tspectrumwindow::build_ui() {
     makelabel->setObjectName("makelabelbutton");
     ml->addWidget(makelabel);
     ml->addStretch(1);
-    tabs_->addTab(scrolled(meas), "Measurement");
+    tabs_->addTab(scrolled_page(meas), "Measurement");
 
     plot_ = new TPlotPanel(split);
     split->setStretchFactor(1, 1);

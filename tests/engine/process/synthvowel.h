@@ -35,7 +35,7 @@ struct tvowel {
     }
 };
 
-struct tvowelspec {
+struct tvowelparams {
     std::string name;
     std::function<double(double)> f0;  // over the voiced part's own time
     double jitter = 0;                 // relative standard deviation of each period
@@ -45,7 +45,7 @@ struct tvowelspec {
     unsigned seed = 1;
 };
 
-inline tvowel make_vowel(const tvowelspec& s) {
+inline tvowel make_vowel(const tvowelparams& s) {
     const double pi = std::numbers::pi;
     tvowel v;
     v.name = s.name;
