@@ -14,6 +14,7 @@
 #include "engine/document/title.h"
 #include "engine/view/windowplacement.h"
 #include "gui/editing/teditingcommands.h"
+#include "gui/epg/epgmodule.h"
 #include "gui/exchange/exchangemodule.h"
 #include "gui/files/filesmodule.h"
 #include "gui/labels/labelsmodule.h"
@@ -65,6 +66,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     add_module<tplotsmodule>();
     add_module<texchangemodule>();
     planned_ = add_module<tplannedmodule>();
+    add_module<tepgmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");
     toolbar->setMovable(false);

@@ -1,0 +1,39 @@
+#include "gui/epg/epgmodule.h"
+
+#include <QDir>
+
+#include "gui/epg/tcontactevolutionwindow.h"
+#include "gui/epg/tepgwindow.h"
+#include "gui/settings/tmainsettings.h"
+
+namespace tessal {
+
+QString tepgmodule::settings_path() {
+    return QDir(tmainsettings::settings_folder()).filePath("epgwindow.ini");
+}
+
+tepgmodule::tepgmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
+    tappcontext& c = ctx;
+    ctx.commands.add({.id = "epgaction", .caption = "Electropalatograph (EPG)",
+                      .handler = [&c] { c.windows.show(twindowid::epg); }, .group = "tools"});
+    ctx.windows.add_factory(twindowid::epg, [&c](QWidget* owner) {
+        auto* w = new tepgwindow(c, owner);
+        w->load_settings_from(settings_path());
+        w->persist = [](const tepgwindow& win) {
+            if (!tmainsettings::writes_allowed()) return;
+            QDir().mkpath(tmainsettings::settings_folder());
+            win.save_settings_to(settings_path());
+        };
+        return w;
+    });
+    // Made after the EPG window (the fixed order of the windows), whose
+    // channel and colours it shows.
+    ctx.windows.add_factory(twindowid::contactevolution, [&c](QWidget* owner) {
+        auto* epg = qobject_cast<tepgwindow*>(c.windows.window(twindowid::epg));
+        return new tcontactevolutionwindow(c, epg, owner);
+    });
+}
+
+tepgmodule::~tepgmodule() = default;
+
+}  // namespace tessal
