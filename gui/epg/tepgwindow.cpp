@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -296,6 +297,8 @@ bool tepgwindow::picture_shown() const { return showpicture_->isChecked(); }
 void tepgwindow::set_picture_shown(bool on) { showpicture_->setChecked(on); }
 
 void tepgwindow::rebuild_methods_list() {
+    // Items tell of every flag set while they are made: not a user's tick.
+    const QSignalBlocker quiet(methodlist_);
     methodlist_->clear();
     for (std::size_t m = 0; m < methods_.size(); ++m) {
         auto* it = new QListWidgetItem(qs(methods_[m].methodname), methodlist_);

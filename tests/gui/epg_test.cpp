@@ -1,0 +1,240 @@
+// The EPG and contact evolution windows over a recording with its ".epg"
+// file made here: the title and average palate follow the selection and,
+// while sound plays, the play cursor; the contact evolution bands show the
+// hand-known contacts; dragging on it sets the selection; "Make channels!"
+// makes index channels that match hand-computed values and overwrites them
+// when made again; palate pictures (BMP, PNG) with their grid file, and bad
+// pictures and grid files leave the window as it was with a message.
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "engine/core/tchannel.h"
+#include "engine/formats/twavfile.h"
+#include "gui/epg/tcontactevolutionwindow.h"
+#include "gui/epg/tepgwindow.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "support/scriptedprompter.h"
+#include "support/tempdirtest.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+// Two seconds at 8 kHz; 200 frames: an alveolar closure (rows 5..7 full,
+// the side columns 0, 1, 6, 7 of every row) in frames 30..59, the tip of
+// row 4 (columns 2..5) from 45 on, a velar closure (rows 0..2 full, side
+// columns of rows 3..6) in frames 100..139.
+std::array<std::uint8_t, 8> rows_of(int i) {
+    std::array<std::uint8_t, 8> rows{};
+    if (30 <= i && i < 60) {
+        for (int r = 5; r < 8; ++r) rows[r] = r < 7 ? 0xFF : 0x7E;
+        for (int r = 0; r < 7; ++r) rows[r] |= 0xC3;
+        rows[7] |= 0x42;
+    }
+    if (45 <= i && i < 60) rows[4] |= 0x3C;
+    if (100 <= i && i < 140) {
+        for (int r = 0; r < 3; ++r) rows[r] = 0xFF;
+        for (int r = 3; r < 7; ++r) rows[r] = 0xC3;
+    }
+    return rows;
+}
+
+class EpgWindows : public tessal::testing::ttempdirtest {
+protected:
+    void SetUp() override {
+        ttempdirtest::SetUp();
+        w = std::make_unique<TMainWindow>(prompter);
+        w->first_activation({});
+        const std::string wav = path("r.wav");
+        TWavFile f;
+        f.Setsampfreq(8000);
+        f.Setnbits(16);
+        f.Setnchans(1);
+        std::vector<tsinglearr> chans(1, tsinglearr(16000, 0.1f));
+        f.save_file(wav, chans, false, false);
+        std::ofstream e(path("r.epg"), std::ios::binary);
+        for (int i = 0; i < 200; ++i) {
+            const auto r = rows_of(i);
+            e.write(reinterpret_cast<const char*>(r.data()), 8);
+        }
+        e.close();
+        ASSERT_TRUE(w->files().add_file(wav));
+        epg = dynamic_cast<tepgwindow*>(w->windows().window(twindowid::epg));
+        evo = dynamic_cast<tcontactevolutionwindow*>(w->windows().window(twindowid::contactevolution));
+        ASSERT_NE(epg, nullptr);
+        ASSERT_NE(evo, nullptr);
+        w->windows().show(twindowid::epg);
+        settle();
+    }
+    void TearDown() override {
+        w.reset();
+        ttempdirtest::TearDown();
+    }
+    tdocument& doc() { return w->document(); }
+
+    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<TMainWindow> w;
+    tepgwindow* epg = nullptr;
+    tcontactevolutionwindow* evo = nullptr;
+};
+
+}  // namespace
+
+TEST_F(EpgWindows, PalateFollowsTheSelectionAndThePlayCursor) {
+    doc().theglobal.set_selection(0.35, 0.55);
+    settle();
+    EXPECT_EQ(epg->windowTitle(), "0: r.wav Ch 0 - EPG frame 35 - 55 of 199");
+    EXPECT_TRUE(epg->action("makechannelsaction")->isEnabled());
+    const tepgmatrix& p = epg->averagepalate();
+    EXPECT_DOUBLE_EQ(p[6][3], 1.0);
+    EXPECT_DOUBLE_EQ(p[4][3], 11.0 / 21);  // frames 45..55 of 35..55
+    EXPECT_DOUBLE_EQ(p[0][0], 1.0);
+    EXPECT_DOUBLE_EQ(p[0][3], 0.0);
+    EXPECT_DOUBLE_EQ(p[7][0], 0.0);
+    // A selection past the end clamps to the last frame.
+    doc().theglobal.set_selection(3, 4);
+    EXPECT_EQ(epg->windowTitle(), "0: r.wav Ch 0 - EPG frame 199 - 199 of 199");
+
+    // While sound plays the palate is the frame under the play cursor.
+    tviewstate& v = w->context().view;
+    v.playing = true;
+    v.showcursors[0] = true;
+    doc().channel(0).cursors[0] = 1.104;
+    doc().theglobal.invalidate_paintboxes(false);
+    EXPECT_EQ(epg->range().startindex, 110);
+    EXPECT_EQ(epg->range().endindex, 110);
+    EXPECT_DOUBLE_EQ(epg->averagepalate()[1][4], 1.0);
+    v.playing = false;
+    v.showcursors[0] = false;
+
+    // Locked, the window keeps its channel when another becomes current.
+    doc().set_totnchans(2);
+    epg->action("lockaction")->trigger();
+    doc().set_thischanno(1);
+    doc().theglobal.fix_things();
+    EXPECT_EQ(epg->channel(), 0);
+    epg->action("lockaction")->trigger();
+    doc().theglobal.fix_things();
+    EXPECT_EQ(epg->channel(), 1);
+    EXPECT_EQ(epg->windowTitle(), "No EPG available");
+    EXPECT_FALSE(epg->action("makechannelsaction")->isEnabled());
+    doc().set_totnchans(0);
+    EXPECT_EQ(epg->windowTitle(), "EPG");
+}
+
+TEST_F(EpgWindows, ContactEvolutionBandsAndSelectionDragging) {
+    epg->action("rowogramaction")->trigger();
+    settle();
+    ASSERT_TRUE(evo->isVisible());
+    TAxis& x = evo->plot()->xaxis()->axis();
+    EXPECT_EQ(x.GetLoValue(), doc().xaxis.GetLoValue());
+    EXPECT_EQ(x.GetHiValue(), doc().xaxis.GetHiValue());
+    // The main window zooms: the plot follows.
+    doc().xaxis.set_hilovalues(1.5, 0.0);
+    EXPECT_DOUBLE_EQ(x.GetHiValue(), 1.5);
+    EXPECT_DOUBLE_EQ(x.GetLoValue(), 0.0);
+    settle();
+
+    QWidget* canvas = evo->plot()->canvas();
+    const QImage img = canvas->grab().toImage();
+    const int H = canvas->height();
+    auto band = [&](double t, int r) {
+        const int px = x.value_to_pixel(t);
+        const int y = (contact_band(r, H).y0 + contact_band(r, H).y1) / 2;
+        return QColor(img.pixel(px * img.width() / canvas->width(), y * img.height() / H));
+    };
+    EXPECT_EQ(band(0.45, 6), QColor(0, 0, 0));        // full row
+    EXPECT_EQ(band(0.45, 0), QColor(128, 128, 128));  // 4 of 8 (no selection drawn)
+    EXPECT_EQ(band(0.45, 7), QColor(0, 0, 0));        // all six of the front row
+    EXPECT_EQ(band(1.2, 2), QColor(0, 0, 0));
+    EXPECT_EQ(band(1.2, 7), QColor(255, 255, 255));
+    EXPECT_EQ(band(0.1, 3), QColor(255, 255, 255));
+
+    evo->press_at(x.value_to_pixel(0.3));
+    evo->drag_to(x.value_to_pixel(0.6), false);
+    EXPECT_NEAR(doc().theglobal.sel1cursor(), 0.3, 0.01);
+    EXPECT_NEAR(doc().theglobal.sel2cursor(), 0.6, 0.01);
+    EXPECT_EQ(epg->range().startindex, static_cast<int>(std::lround(doc().theglobal.sel1cursor() * 100)));
+    evo->drag_to(x.value_to_pixel(0.7), true);
+    EXPECT_EQ(doc().theglobal.sel1cursor(), doc().theglobal.sel2cursor());
+    EXPECT_NEAR(doc().theglobal.sel1cursor(), 0.7, 0.01);
+}
+
+TEST_F(EpgWindows, MakeChannelsTwiceOverwritesTheSameChannels) {
+    EXPECT_TRUE(epg->method_checked(0));  // the COG is ticked at first, alone
+    EXPECT_FALSE(epg->method_checked(8));
+    epg->set_method_checked(8, true);  // "Back 3 rows" beside the COG
+    epg->action("lockaction")->trigger();
+    epg->action("makechannelsaction")->trigger();
+    ASSERT_EQ(doc().totnchans(), 3);
+    EXPECT_EQ(doc().thischanno(), 2);
+    EXPECT_TRUE(doc().modified());
+    const tchannel& cog = doc().channel(1);
+    EXPECT_EQ(cog.name(), "Center of gravity (COG)");
+    EXPECT_EQ(doc().channel(2).name(), "Back 3 rows");
+    ASSERT_EQ(cog.sig.size(), 200u);
+    // Frame 110: rows 0..2 (24 electrodes) and four side ones in rows 3..6.
+    EXPECT_FLOAT_EQ(cog.sig[110], static_cast<float>((8 * (0.5 + 1.5 + 2.5) + 4 * (3.5 + 4.5 + 5.5 + 6.5)) / 40));
+    EXPECT_FLOAT_EQ(doc().channel(2).sig[110], 1.0f);
+    // Frame 50: rows 0..4 side columns (4 each), row 4 full from 45, rows
+    // 5..6 full, six of row 7: back 3 rows = 12 of 24.
+    EXPECT_FLOAT_EQ(doc().channel(2).sig[50], 0.5f);
+    EXPECT_EQ(cog.sig[10], 0);
+    EXPECT_EQ(epg->channel(), 0);  // locked
+
+    epg->set_method_checked(8, false);
+    epg->action("makechannelsaction")->trigger();
+    EXPECT_EQ(doc().totnchans(), 3);
+    EXPECT_EQ(doc().thischanno(), 1);
+    EXPECT_TRUE(prompter->asked.empty());
+}
+
+TEST_F(EpgWindows, PalatePicturesAndTheirGridFile) {
+    QImage pic(200, 160, QImage::Format_RGB32);
+    pic.fill(QColor(220, 180, 170));
+    ASSERT_TRUE(pic.save(QString::fromStdString(path("palate.bmp")), "BMP"));
+    ASSERT_TRUE(pic.save(QString::fromStdString(path("palate.png")), "PNG"));
+    EXPECT_FALSE(epg->save_grid());  // no picture yet
+    ASSERT_EQ(prompter->asked.size(), 1u);
+
+    ASSERT_TRUE(epg->open_picture(QString::fromStdString(path("palate.bmp"))));
+    EXPECT_TRUE(epg->picture_shown());
+    EXPECT_TRUE(epg->action("Photoaction")->isChecked());
+    settle();
+    QWidget* c = epg->canvas();
+    const QImage before = c->grab().toImage();
+    EXPECT_FALSE(before.isNull());
+    epg->grid().x[2][3] = 0.55;  // as a drag of that electrode leaves it
+    ASSERT_TRUE(epg->save_grid());
+    EXPECT_TRUE(std::filesystem::exists(path("palate.tessalEPGgrid")));
+    epg->grid() = default_palate_grid();
+    ASSERT_TRUE(epg->open_picture(QString::fromStdString(path("palate.png"))));
+    EXPECT_DOUBLE_EQ(epg->grid().x[2][3], 0.55);
+    EXPECT_EQ(prompter->asked.size(), 1u);
+
+    // Not a picture: a message, the picture and grid stay.
+    std::ofstream(path("junk.bmp")) << "no picture";
+    EXPECT_FALSE(epg->open_picture(QString::fromStdString(path("junk.bmp"))));
+    ASSERT_EQ(prompter->asked.size(), 2u);
+    EXPECT_NE(prompter->asked.back().text.find("Cannot read the palate picture"), std::string::npos);
+    EXPECT_TRUE(epg->picturefilename().endsWith("palate.png"));
+    // A damaged grid file: the picture opens, the grid stays, a message.
+    ASSERT_TRUE(pic.save(QString::fromStdString(path("other.png")), "PNG"));
+    std::ofstream(path("other.tessalEPGgrid")) << "XII1 damaged";
+    EXPECT_TRUE(epg->open_picture(QString::fromStdString(path("other.png"))));
+    ASSERT_EQ(prompter->asked.size(), 3u);
+    EXPECT_NE(prompter->asked.back().text.find("Cannot read the palate grid file"), std::string::npos);
+    EXPECT_DOUBLE_EQ(epg->grid().x[2][3], 0.55);
+    std::ifstream in(path("other.tessalEPGgrid"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "XII1 damaged");
+}
