@@ -39,6 +39,10 @@ const char* const usage =
     "                      levels (t, f, dB per line)\n"
     "  correlation FILE [--channel N] --at T [--window MS] [--lags MS]\n"
     "                      the autocorrelation at T: \"Lag [ms]\", r per lag\n"
+    "  epg FILE [--channel N] [--from S --to S] [--methods LIST]\n"
+    "                      the average palate of the EPG frames of S..S (default all),\n"
+    "                      front row first, and per frame the contact indices of LIST\n"
+    "                      (numbers 0..10 or names, default all), tab-separated\n"
     "  export FILE... -o OUT.txt [--channels N,N...] [--separator tab|semicolon|comma|space]\n"
     "         [--template PATTERN] [--decimal period|comma] [--from S --to S [--start-zero]]\n"
     "         [--downsample K] [--no-time]\n"
@@ -70,6 +74,7 @@ const tentry commands[] = {
     {"spectrum", tessal::cli::cmd_spectrum},
     {"spectrogram", tessal::cli::cmd_spectrogram},
     {"correlation", tessal::cli::cmd_correlation},
+    {"epg", tessal::cli::cmd_epg},
     {"export", tessal::cli::cmd_export},
     {"labels", tessal::cli::cmd_labels},
     {"steps", tessal::cli::cmd_steps},
