@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "engine/core/tchannel.h"
+#include "engine/analysis/spectrogram.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
 #include "engine/formats/txiifile.h"
@@ -194,27 +195,6 @@ trgb electrode_color(double p, int c, bool colormode) {
     return {channel_byte(red), channel_byte(grey), channel_byte(blue)};
 }
 
-trgb hsv_to_rgb(double h, double s, double v) {
-    h = std::clamp(h, 0.0, 1.0);
-    s = std::clamp(s, 0.0, 1.0);
-    v = std::clamp(v, 0.0, 1.0);
-    const double h6 = h * 6;
-    int sector = static_cast<int>(std::floor(h6));
-    const double f = h6 - sector;
-    sector %= 6;
-    const double p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
-    double r = v, g = t, b = p;
-    switch (sector) {
-        case 0: r = v, g = t, b = p; break;
-        case 1: r = q, g = v, b = p; break;
-        case 2: r = p, g = v, b = t; break;
-        case 3: r = p, g = q, b = v; break;
-        case 4: r = t, g = p, b = v; break;
-        default: r = v, g = p, b = q; break;
-    }
-    return {channel_byte(r * 255), channel_byte(g * 255), channel_byte(b * 255)};
-}
-
 trgb contact_band_color(std::uint64_t frame, int r, bool colormode) {
     const int N = epg_row_electrodes(r);
     const int n = epg_row_contacts(frame, r);
@@ -230,7 +210,9 @@ trgb contact_band_color(std::uint64_t frame, int r, bool colormode) {
             sums += std::abs(c - 3.5) - 0.5;
         }
     const double m = sumc / n, s = sums / n / 3;
-    return hsv_to_rgb(1 - static_cast<double>(n) / N, s, 1 - m / 21);
+    const std::uint32_t c = hsv_to_rgb(1 - static_cast<double>(n) / N, s, 1 - m / 21);
+    return {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+            static_cast<std::uint8_t>(c)};
 }
 
 std::string epg_title(const tchannel& ch, const tepgrange& range) {

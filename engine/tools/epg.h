@@ -102,8 +102,6 @@ struct trgb {
 trgb electrode_color(double p, int c, bool colormode);
 // Colour of row r's band in the contact evolution plot.
 trgb contact_band_color(std::uint64_t frame, int r, bool colormode);
-// HSV (all 0..1) to RGB by the six-sector rule.
-trgb hsv_to_rgb(double h, double s, double v);
 
 // Window title for the channel's frames.
 std::string epg_title(const tchannel& ch, const tepgrange& range);

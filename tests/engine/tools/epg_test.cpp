@@ -149,9 +149,13 @@ TEST(EpgColours, ElectrodesAndContactBands) {
     EXPECT_EQ(full, (trgb{static_cast<std::uint8_t>(std::lround(v * 255)),
                           static_cast<std::uint8_t>(std::lround(v * (1 - s) * 255)),
                           static_cast<std::uint8_t>(std::lround(v * (1 - s) * 255))}));
-    EXPECT_EQ(hsv_to_rgb(1.0 / 3, 1, 1), (trgb{0, 255, 0}));
-    EXPECT_EQ(hsv_to_rgb(2.0 / 3, 1, 1), (trgb{0, 0, 255}));
-    EXPECT_EQ(hsv_to_rgb(0.5, 0, 0.5), (trgb{128, 128, 128}));
+    // Four of eight in row 2 at columns 0, 1, 6, 7: hue 0.5 (cyan), the
+    // spread (3 + 2 + 2 + 3) / 4 / 3, columns' mean 3.5.
+    const trgb edge = contact_band_color(epg_frame({0, 0, 0xC3, 0, 0, 0, 0, 0}), 2, true);
+    const double s2 = 10.0 / 4 / 3;
+    EXPECT_EQ(edge, (trgb{static_cast<std::uint8_t>(std::lround(v * (1 - s2) * 255)),
+                          static_cast<std::uint8_t>(std::lround(v * 255)),
+                          static_cast<std::uint8_t>(std::lround(v * 255))}));
 
     // Row 0 at the bottom, row 3 the fourth band from below.
     EXPECT_EQ(contact_band(0, 80).y0, 70);
