@@ -42,7 +42,12 @@ tcontactevolutionwindow::tcontactevolutionwindow(tappcontext& ctx, tepgwindow* e
             drag_to(static_cast<int>(e->position().x()), e->modifiers() & Qt::ControlModifier);
     };
     axistoken_ = ctx_.doc.xaxis.OnScaleChanged.subscribe([this](TAxis&) { fix_xaxis(); });
-    if (epg_) epg_->changed = [this] { if (isVisible()) Setbmpdirty(true); };
+    // The picture is rebuilt when the channel or the colours change; a
+    // new selection only moves the overlay.
+    if (epg_)
+        epg_->changed = [this] {
+            if (isVisible()) Setbmpdirty(epg_->channel() != drawnchanno_ || epg_->colormode() != drawncolor_);
+        };
     ctx_.doc.theglobal.add_listener(this);
 }
 
@@ -82,6 +87,8 @@ void tcontactevolutionwindow::drag_to(int px, bool ctrl) {
 void tcontactevolutionwindow::paint_layer(QPainter& p, const QSize& size) {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     const int c = epg_ ? epg_->channel() : -1;
+    drawnchanno_ = c;
+    drawncolor_ = epg_ && epg_->colormode();
     if (c < 0 || c >= ctx_.doc.totnchans()) return;
     const tchannel& ch = ctx_.doc.channel(c);
     if (!ch.epgexists || ch.epg.empty()) return;
@@ -149,7 +156,18 @@ void tcontactevolutionwindow::invalidate_paintboxes(bool makebmps) {
 }
 
 void tcontactevolutionwindow::fix_things() {
-    if (isVisible()) fix_xaxis();
+    // The channel list or the current channel may have changed.
+    if (!isVisible()) return;
+    fix_xaxis();
+    plot_->mark_dirty();
+}
+
+void tcontactevolutionwindow::channel_changed(const tchannelchange&) {
+    if (isVisible()) plot_->mark_dirty();
+}
+
+void tcontactevolutionwindow::document_state_changed() {
+    if (isVisible() && epg_ && epg_->channel() != drawnchanno_) plot_->mark_dirty();
 }
 
 }  // namespace tessal

@@ -38,6 +38,8 @@ public:
     void time_cursor_changed() override;
     void invalidate_paintboxes(bool makebmps) override;
     void fix_things() override;
+    void channel_changed(const tchannelchange& change) override;
+    void document_state_changed() override;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -50,6 +52,8 @@ private:
     tepgwindow* epg_;
     TPlotPanel* plot_ = nullptr;
     tsubscribers<TAxis&>::token axistoken_ = 0;
+    int drawnchanno_ = -2;
+    bool drawncolor_ = false;
 };
 
 }  // namespace tessal

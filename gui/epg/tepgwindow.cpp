@@ -182,7 +182,7 @@ tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
     setWindowTitle("EPG");
     methods_ = make_extraction_methods();
-    if (methods_.size() != 11) show_error("Ajajaj!");
+    if (methods_.size() != 11) ctx_.prompter.error("Ajajaj!", "Felprogrammering!");
     checked_.assign(methods_.size(), false);
     if (!checked_.empty()) checked_[0] = true;
     grid_ = default_palate_grid();
@@ -289,6 +289,10 @@ tepgwindow::~tepgwindow() {
 
 QAction* tepgwindow::action(const QString& name) const { return findChild<QAction*>(name); }
 QWidget* tepgwindow::canvas() const { return canvas_; }
+QPointF tepgwindow::electrode_pixel(int r, int c) const {
+    const tpalategrid& g = canvas_->grid();
+    return canvas_->at(canvas_->area(), {g.x[r][c], g.y[r][c]});
+}
 int tepgwindow::channel() const {
     return ctx_.doc.totnchans() > 0 ? lock_.channel(ctx_.doc) : -1;
 }

@@ -52,6 +52,8 @@ public:
     bool picture_shown() const;
     void set_picture_shown(bool on);
     QWidget* canvas() const;
+    // Where electrode (r, c) is drawn on the canvas now.
+    QPointF electrode_pixel(int r, int c) const;
     TStatusPanels* status() const { return status_; }
 
     void refresh();
