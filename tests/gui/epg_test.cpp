@@ -161,6 +161,17 @@ TEST_F(EpgWindows, ContactEvolutionBandsAndSelectionDragging) {
     EXPECT_EQ(band(1.2, 7), QColor(255, 255, 255));
     EXPECT_EQ(band(0.1, 3), QColor(255, 255, 255));
 
+    // "Color" in the EPG window recolours the bands: a full row is red
+    // (hue 0), half saturated, at 1 - 3.5/21 of full value.
+    epg->action("coloraction")->trigger();
+    settle();
+    const QImage coloured = canvas->grab().toImage();
+    const int px = x.value_to_pixel(0.45) * coloured.width() / canvas->width();
+    const QColor full(coloured.pixel(px, (contact_band(6, H).y0 + 2) * coloured.height() / H));
+    EXPECT_NEAR(full.red(), 255 * (1 - 3.5 / 21), 1);
+    EXPECT_NEAR(full.green(), 255 * (1 - 3.5 / 21) * 0.5, 1);
+    EXPECT_EQ(full.green(), full.blue());
+
     evo->press_at(x.value_to_pixel(0.3));
     evo->drag_to(x.value_to_pixel(0.6), false);
     EXPECT_NEAR(doc().theglobal.sel1cursor(), 0.3, 0.01);
