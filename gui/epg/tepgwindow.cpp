@@ -276,7 +276,7 @@ tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
     });
     rebuild_methods_list();
     split->setStretchFactor(0, 1);
-    split->setSizes({540, 220});
+    split->setSizes({480, 280});
     status_ = new TStatusPanels({260, 240}, this);
     outer->addWidget(status_);
     ctx_.doc.theglobal.add_listener(this);
