@@ -1,6 +1,7 @@
 // tessal: the GUI program.
 //
 //   tessal [files...]
+//   tessal --help | --version
 //   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [--dialog STEP]
 //          [--cursor T] [--select FROM TO] [--freqcursor HZ] [files...]
 //   tessal --screenshot OUT.png --loading-screenshot LOAD.png file.wav
@@ -38,7 +39,51 @@
 #include "gui/processing/stepformdialog.h"
 #include "gui/settings/tmainsettings.h"
 
+namespace {
+
+const char* const help_text =
+    "usage: tessal [FILE...]\n"
+    "       tessal --screenshot OUT.png [OPTION...] [FILE...]\n"
+    "\n"
+    "Records, shows, edits, processes and analyses multichannel voice and speech\n"
+    "signals. Each FILE is opened in order: a process file (.tessalproc) in the\n"
+    "processing window, the first other file as the document (.tessal, .wav, .smp,\n"
+    ".orlet, or a file a codec entry converts).\n"
+    "\n"
+    "options:\n"
+    "  -h, --help               this text\n"
+    "  --version                the version\n"
+    "  --screenshot OUT.png     lay the main window out at 1280x800, write it as a\n"
+    "                           PNG picture and end; needs no display\n"
+    "  --window CAPTION         the picture shows the window with this caption\n"
+    "  --menu NAME              ... with this menu of the main window open\n"
+    "  --dialog STEP            ... the settings dialog of step STEP (from 0) of the\n"
+    "                           process among the files\n"
+    "  --cursor T               place the time cursor at T seconds first\n"
+    "  --select FROM TO         select FROM..TO seconds first\n"
+    "  --freqcursor HZ          place the frequency cursor first\n"
+    "  --click NAME             press the window's button of this object name\n"
+    "  --wait MS                let the program run this long before the picture\n"
+    "  --popup NAME             show the window's drop-down list of this name open\n"
+    "  --loading-screenshot LOAD.png\n"
+    "                           also a picture when a long file's progress first shows\n"
+    "\n"
+    "Screenshots read the settings but never change them. tessal-cli(1) runs the\n"
+    "same analyses without a window.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(help_text, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tessal %s\n", TESSAL_VERSION);
+            return 0;
+        }
+    }
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
         loadingshot, click, wait, popupname;
     bool wantscreenshot = false;

@@ -1,0 +1,372 @@
+#include "helptext.h"
+
+#include <set>
+#include <sstream>
+
+namespace tessal::cli {
+
+namespace {
+
+const char* const file_note =
+    "FILE is any file the program opens: Tessal files (.tessal), WAVE (.wav), SMP (.smp), "
+    "Orlet (.orlet), or a file a codec entry converts.";
+
+std::vector<thelpcommand> make_table() {
+    return {
+        {"info",
+         {"info FILE..."},
+         "coding, rate, channels and per-channel figures of each file",
+         "Prints what each file holds as the program reads it: the coding, sampling rate, "
+         "length and number of channels, then per channel its name, unit, full-scale "
+         "deflection, peak and RMS.",
+         {}},
+        {"dump",
+         {"dump FILE [--channel N] [--from S] [--to S]"},
+         "the channel's samples in physical units, one per line",
+         "Prints the samples of one channel as the document holds them, in the channel's "
+         "physical unit, one value per line.",
+         {{"--channel N", "the channel, counting from 0 (default 0)"},
+          {"--from S", "first second to print (default the start)"},
+          {"--to S", "last second to print (default the end)"}}},
+        {"convert",
+         {"convert IN... -o OUT [--format ID] [--channels LIST] [--from S --to S] [--yes]"},
+         "opens IN (adding further inputs) and saves OUT",
+         "Opens the first input as the document, adds the channels of the others, and saves "
+         "the document through the same save step as the program's Save as. Without --format "
+         "a \".wav\" output keeps the coding of the channels (16-bit PCM for channels that "
+         "carry none). A question the program would ask is answered yes with --yes and "
+         "refused (exit 2) without it.",
+         {{"-o OUT", "the file to write; an existing file is replaced only after the new one "
+                     "is complete"},
+          {"--format ID",
+           "one of tessal32f smp16i wav8i wav8a wav8u wav16i wav24i wav32i wav16f wav32f "
+           "(default from the extension of OUT)"},
+          {"--channels LIST", "the channels to keep, comma-separated, counting from 0"},
+          {"--from S --to S", "keep only this span, in seconds"},
+          {"--yes", "answer every question yes"}}},
+        {"measure",
+         {"measure FILE [--channel N | --all] [--from S --to S] [--items LIST]"},
+         "the heading and values Log measurements would log for a selection",
+         "Runs the measurement pass over a selection of the file (the whole file unless "
+         "--from and --to say otherwise) and prints the heading and values that \"Log "
+         "measurements\" writes.",
+         {{"--channel N", "measure only channel N (default all channels)"},
+          {"--all", "measure every channel"},
+          {"--from S --to S", "the selection, in seconds"},
+          {"--items LIST", "comma-separated item numbers 0..31 or keys such as RMSLevelRefA "
+                           "(default the items shown by default)"}}},
+        {"spectrum",
+         {"spectrum FILE [--channel N] [--at T | --ltas [--from S --to S]] [--window NAME] "
+          "[--bandwidth HZ] [--relative 1|fsd|reference] [--fcp LO HI TLO THI] "
+          "[--bands LO-HI,...]"},
+         "the lines Log spectrum would log for a frame or an LTAS",
+         "Prints the lines \"Log spectrum\" would log for the frame at T (default 0 s) or the "
+         "long-term average spectrum of a span (default the whole file); with --fcp or "
+         "--bands it then prints the heading and line of \"Log meas.\".",
+         {{"--channel N", "the channel (default 0)"},
+          {"--at T", "the time of the frame, in seconds"},
+          {"--ltas", "the long-term average spectrum instead of one frame"},
+          {"--from S --to S", "the span of the LTAS, in seconds"},
+          {"--window NAME", "rectangular, Bartlett, Hamming, Hanning or Blackman"},
+          {"--bandwidth HZ", "the analysis bandwidth"},
+          {"--relative 1|fsd|reference", "the level reference: 1, the full scale, or the "
+                                         "channel's dB reference"},
+          {"--fcp LO HI TLO THI", "the FCP measure between LO and HI Hz with its two "
+                                  "thresholds"},
+          {"--bands LO-HI,...", "band levels of these bands, in Hz"}}},
+        {"spectrogram",
+         {"spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX] "
+          "[--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB] "
+          "[--relative 1|fsd|reference] (-o OUT.png | --matrix OUT.tsv)"},
+         "the spectrogram strip of a channel as a picture, or its levels",
+         "Renders the strip the spectrogram window shows for the channel over the span (the "
+         "whole file by default) as a PNG picture, or writes its levels as lines of time, "
+         "frequency and dB.",
+         {{"--channel N", "the channel (default 0)"},
+          {"--from S --to S", "the span, in seconds"},
+          {"--width PX --height PX", "the size of the strip (default 800 by 256)"},
+          {"--bandwidth HZ", "the analysis bandwidth"},
+          {"--window NAME", "rectangular, Bartlett, Hamming, Hanning or Blackman"},
+          {"--fmax HZ", "the top of the frequency axis (default 10000)"},
+          {"--colour MODE", "grey, inverted-grey, colour, inverted-colour or channel"},
+          {"--tilt DB", "the tilt in dB per octave (default 6)"},
+          {"--relative 1|fsd|reference", "the level reference"},
+          {"-o OUT.png", "write the picture"},
+          {"--matrix OUT.tsv", "write the levels: time, frequency and dB per line"}}},
+        {"correlation",
+         {"correlation FILE [--channel N] --at T [--window MS] [--lags MS]"},
+         "the autocorrelation at a time, r per lag",
+         "Prints the autocorrelation the correlation window draws at the time cursor T: a "
+         "heading \"Lag [ms]\\tr\" and one line per lag.",
+         {{"--channel N", "the channel (default 0)"},
+          {"--at T", "the time cursor, in seconds"},
+          {"--window MS", "the length of the analysis window"},
+          {"--lags MS", "the largest lag"}}},
+        {"epg",
+         {"epg FILE [--channel N] [--from S --to S] [--methods LIST]"},
+         "the average palate and contact indices of EPG frames",
+         "Prints the average palate of the channel's electropalatograph frames over the span "
+         "(default all frames), front row first, and then per frame the contact indices of "
+         "LIST, tab-separated, as the EPG window computes them. The file needs its EPG data "
+         "(the \".epg\" file beside a recording).",
+         {{"--channel N", "the channel that carries the EPG frames (default 0)"},
+          {"--from S --to S", "the span, in seconds"},
+          {"--methods LIST", "comma-separated index numbers 0..10 or names (default all eleven)"}}},
+        {"export",
+         {"export FILE... -o OUT.txt [--channels N,N...] [--separator "
+          "tab|semicolon|comma|space] [--template PATTERN] [--decimal period|comma] "
+          "[--from S --to S [--start-zero]] [--downsample K] [--no-time]"},
+         "writes the channels as a text table, one row per sample",
+         "Writes the table \"Export to text\" writes, over the whole file or a span. The "
+         "table is written to a temporary file first, so a failed export leaves no half file "
+         "and never harms an existing one.",
+         {{"-o OUT.txt", "the text file to write"},
+          {"--channels N,N...", "the channels to write (default all)"},
+          {"--separator tab|semicolon|comma|space", "the column separator (default tab)"},
+          {"--template PATTERN", "the number format, with the digit placeholders 0 and #, "
+                                 "a period and an exponent E+00 (default 0.00E+00)"},
+          {"--decimal period|comma", "the decimal separator of every number"},
+          {"--from S --to S", "the span, in seconds"},
+          {"--start-zero", "times count from the start of the span"},
+          {"--downsample K", "write every K-th sample"},
+          {"--no-time", "leave out the time column"}}},
+        {"labels",
+         {"labels FILE... --textgrid OUT.TextGrid",
+          "labels FILE... --import IN.TextGrid -o OUT [--channel N] [--yes]"},
+         "labels to and from Praat TextGrids",
+         "With --textgrid, writes the labels of every channel as a Praat TextGrid: one "
+         "interval tier per channel with labels, point labels in a point tier. With --import, "
+         "adds the labels of every tier of a long- or short-format TextGrid (UTF-8 or UTF-16) "
+         "to a channel, keeping the labels it has, and saves the document.",
+         {{"--textgrid OUT.TextGrid", "write the labels as a TextGrid"},
+          {"--import IN.TextGrid", "read the labels of this TextGrid"},
+          {"-o OUT", "where the document with the imported labels is saved"},
+          {"--channel N", "the channel that receives them (default 0)"},
+          {"--yes", "answer every question yes"}}},
+        {"steps",
+         {"steps"},
+         "the step types a process can hold",
+         "Prints the step types a process can hold, one line each: index, procid, name and "
+         "help text, tab-separated, in the order of the processing window's list.",
+         {}},
+        {"run",
+         {"run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]",
+          "run PROCESS --each FILE... --out-dir DIR [--format ID] [-j N] [--yes]"},
+         "runs a process file on a document, or on every file of a corpus",
+         "Opens the first input as the document, adds the others, runs the process file as "
+         "\"Run!\" does and saves the document as convert does. A failing step prints its "
+         "message, exits 1 and writes nothing.\n\n"
+         "With --each the process runs on every file on its own, as many at a time as there "
+         "are cores, and the result is saved as DIR/<name> with the input's extension (or that "
+         "of --format). One line per file says \"ok\" or the error; the command exits 1 if any "
+         "file failed, without stopping the others. \"--each -\" reads the files from standard "
+         "input, one a line.",
+         {{"-o OUT", "the file to write"},
+          {"--format ID", "the format of the output, as for convert"},
+          {"--profile", "print the time each step took"},
+          {"--each FILE...", "run on each file on its own"},
+          {"--out-dir DIR", "where --each writes its results"},
+          {"-j N", "how many files --each runs at a time (default the number of cores)"},
+          {"--yes", "answer every question yes"}}},
+    };
+}
+
+const char* const exit_text =
+    "exit status:\n"
+    "  0  success\n"
+    "  1  an input cannot be read, a named channel does not exist, or the work failed\n"
+    "  2  a usage error, or a question that was not answered yes\n";
+
+// The usage lines of a command, each wrapped to 78 columns with its
+// continuation lines indented further.
+std::string join_synopsis(const thelpcommand& c, const char* indent) {
+    std::string s;
+    const std::string first = indent, more = std::string(indent) + std::string(11, ' ');
+    for (const auto& form : c.synopsis) {
+        std::istringstream words("tessal-cli " + form);
+        std::string w, line;
+        while (words >> w) {
+            const std::string& lead = s.empty() || !line.empty() || s.back() == '\n' ? first : more;
+            if (!line.empty() && line.size() + 1 + w.size() > 78) {
+                s += line + "\n";
+                line = more + w;
+                continue;
+            }
+            line += line.empty() ? lead + w : " " + w;
+        }
+        s += line + "\n";
+    }
+    return s;
+}
+
+// Wraps `text` to `width` columns with every line indented by `indent`.
+std::string wrap(const std::string& text, std::size_t indent, std::size_t width = 78) {
+    std::string out, line, para;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find("\n\n", start);
+        para = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::istringstream words(para);
+        std::string w;
+        line.clear();
+        while (words >> w) {
+            if (!line.empty() && indent + line.size() + 1 + w.size() > width) {
+                out += std::string(indent, ' ') + line + "\n";
+                line.clear();
+            }
+            line += (line.empty() ? "" : " ") + w;
+        }
+        if (!line.empty()) out += std::string(indent, ' ') + line + "\n";
+        if (end == std::string::npos) break;
+        out += "\n";
+        start = end + 2;
+    }
+    return out;
+}
+
+// Text for roff: backslashes doubled as \e, hyphens of options as \-, and a
+// line never starting with a control character.
+std::string roff(const std::string& s) {
+    std::string out;
+    for (char ch : s) {
+        if (ch == '\\') out += "\\e";
+        else if (ch == '-') out += "\\-";
+        else out += ch;
+    }
+    if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
+    return out;
+}
+
+std::string roff_paragraphs(const std::string& text) {
+    std::string out;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = text.find("\n\n", start);
+        out += roff(text.substr(start, end == std::string::npos ? std::string::npos : end - start)) + "\n";
+        if (end == std::string::npos) break;
+        out += ".PP\n";
+        start = end + 2;
+    }
+    return out;
+}
+
+}  // namespace
+
+const std::vector<thelpcommand>& help_commands() {
+    static const std::vector<thelpcommand> table = make_table();
+    return table;
+}
+
+const thelpcommand* find_help(const std::string& name) {
+    for (const auto& c : help_commands())
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+std::string usage_text() {
+    std::string s = "usage: tessal-cli COMMAND [ARGS...]\n\ncommands:\n";
+    for (const auto& c : help_commands()) {
+        s += join_synopsis(c, "  ");
+        s += wrap(c.summary, 6);
+    }
+    s += "  tessal-cli help [COMMAND]\n      this text, or the page of one command\n";
+    s += "  tessal-cli --version\n      the version\n\n";
+    s += exit_text;
+    return s;
+}
+
+std::string command_help(const thelpcommand& c) {
+    std::string s = "usage:\n" + join_synopsis(c, "  ") + "\n" + wrap(c.description, 2);
+    if (!c.options.empty()) {
+        s += "\noptions:\n";
+        for (const auto& o : c.options) {
+            s += "  " + o.option + "\n";
+            s += wrap(o.text, 6);
+        }
+    }
+    s += "\n" + wrap(file_note, 2) + "\n" + exit_text;
+    return s;
+}
+
+std::string man_page(const std::string& version) {
+    std::string s;
+    s += ".TH TESSAL-CLI 1 \"\" \"tessal " + version + "\" \"User Commands\"\n";
+    s += ".SH NAME\ntessal\\-cli \\- voice and speech signal analysis without windows\n";
+    s += ".SH SYNOPSIS\n.B tessal\\-cli\n.I command\n.RI [ arguments ...]\n.br\n"
+         ".B tessal\\-cli help\n.RI [ command ]\n.br\n.B tessal\\-cli \\-\\-version\n";
+    s += ".SH DESCRIPTION\n"
+         "tessal\\-cli runs the analyses, processes and conversions of\n.BR tessal (1)\n"
+         "on files without opening a window, so that they can be run over a corpus.\n"
+         "Each command prints what the window would show or log.\n"
+         ".PP\n" + roff(file_note) + "\n";
+    s += ".SH COMMANDS\n";
+    for (const auto& c : help_commands()) {
+        s += ".SS " + roff(c.name) + "\n";
+        for (std::size_t i = 0; i < c.synopsis.size(); ++i) {
+            if (i) s += ".br\n";
+            s += ".B tessal\\-cli\n" + roff(c.synopsis[i]) + "\n";
+        }
+        s += ".PP\n" + roff_paragraphs(c.description);
+        for (const auto& o : c.options) s += ".TP\n.B " + roff(o.option) + "\n" + roff(o.text) + "\n";
+    }
+    s += ".SH EXIT STATUS\n.TP\n.B 0\nsuccess\n.TP\n.B 1\n"
+         "an input cannot be read, a named channel does not exist, or the work failed\n"
+         ".TP\n.B 2\na usage error, or a question that was not answered yes\n";
+    s += ".SH EXAMPLES\n"
+         "Figures of every recording of a corpus:\n.PP\n.nf\n.RS\n"
+         "tessal\\-cli info corpus/*.wav\n.RE\n.fi\n.PP\n"
+         "Run a process made in the processing window on every file, four at a time,\n"
+         "and list the files that failed:\n.PP\n.nf\n.RS\n"
+         "find corpus \\-name \\(aq*.wav\\(aq | tessal\\-cli run f0.tessalproc \\-\\-each \\- \\e\n"
+         "    \\-\\-out\\-dir results \\-\\-format tessal32f \\-j 4 > results/status.txt\n"
+         "grep \\-v \\(aq: ok$\\(aq results/status.txt\n.RE\n.fi\n.PP\n"
+         "Measurements of the first second of every file, one table:\n.PP\n.nf\n.RS\n"
+         "for f in corpus/*.wav; do\n"
+         "    tessal\\-cli measure \"$f\" \\-\\-channel 0 \\-\\-from 0 \\-\\-to 1\n"
+         "done > measurements.txt\n.RE\n.fi\n.PP\n"
+         "Labels to Praat:\n.PP\n.nf\n.RS\n"
+         "tessal\\-cli labels session.tessal \\-\\-textgrid session.TextGrid\n.RE\n.fi\n";
+    s += ".SH SEE ALSO\n.BR tessal (1),\n.BR praat (1),\n.BR sox (1)\n";
+    return s;
+}
+
+std::string bash_completion() {
+    std::string names;
+    for (const auto& c : help_commands()) names += c.name + " ";
+    names += "help";
+    std::string s =
+        "# bash completion for tessal-cli\n"
+        "_tessal_cli() {\n"
+        "    local cur=\"${COMP_WORDS[COMP_CWORD]}\"\n"
+        "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
+        "        COMPREPLY=($(compgen -W \"" + names + " --version\" -- \"$cur\"))\n"
+        "        return\n"
+        "    fi\n"
+        "    local opts=\"\"\n"
+        "    case \"${COMP_WORDS[1]}\" in\n";
+    for (const auto& c : help_commands()) {
+        std::set<std::string> seen;
+        std::string opts;
+        for (const auto& o : c.options) {
+            std::istringstream words(o.option);
+            std::string w;
+            while (words >> w)
+                if (w.size() > 1 && w[0] == '-' && seen.insert(w).second) opts += w + " ";
+        }
+        if (!opts.empty()) opts.pop_back();
+        s += "        " + c.name + ") opts=\"" + opts + "\" ;;\n";
+    }
+    s += "        help) COMPREPLY=($(compgen -W \"" + names.substr(0, names.size() - 5) +
+         "\" -- \"$cur\")); return ;;\n"
+         "    esac\n"
+         "    if [[ \"$cur\" == -* ]]; then\n"
+         "        COMPREPLY=($(compgen -W \"$opts\" -- \"$cur\"))\n"
+         "    else\n"
+         "        COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+         "    fi\n"
+         "}\n"
+         "complete -o filenames -F _tessal_cli tessal-cli\n";
+    return s;
+}
+
+}  // namespace tessal::cli
