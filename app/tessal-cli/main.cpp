@@ -54,6 +54,13 @@ const char* const usage =
     "                      runs the process on every file on its own, N at a time\n"
     "                      (default: the number of cores), writing DIR/<name>.<ext>;\n"
     "                      \"--each -\" reads the files from standard input, one a line\n"
+    "  invfilter FILE --channel N --filter F.for [--type mic|flow] [--hp HZ]\n"
+    "         [--distance CM] [--no-convert] [--flip] -o OUT [--yes]\n"
+    "                      inverse filters the whole channel with the filter file and\n"
+    "                      saves OUT with the flow and its derivative as new channels\n"
+    "  glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]\n"
+    "                      the glottal-flow parameters of the period T1..T2 (snapped to\n"
+    "                      MDR peaks) of the segment at T: the heading and row of Log data\n"
     "  help                show this text\n"
     "  --version           show the version\n";
 
@@ -74,6 +81,8 @@ const tentry commands[] = {
     {"labels", tessal::cli::cmd_labels},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
+    {"invfilter", tessal::cli::cmd_invfilter},
+    {"glottal", tessal::cli::cmd_glottal},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "gui/inversefilter/tinvirawindow.h"
+#include "gui/inversefilter/ttnaqwindow.h"
 #include "gui/settings/tmainsettings.h"
 
 namespace tessal {
@@ -23,6 +24,13 @@ tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ct
             QDir().mkpath(tmainsettings::settings_folder());
             win.save_settings_to(settings_path());
         };
+        return w;
+    });
+    ctx.commands.add({.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
+                      .handler = [&c] { c.windows.show(twindowid::tnaq); }, .group = "tools"});
+    ctx.windows.add_factory(twindowid::tnaq, [&c](QWidget* owner) {
+        auto* w = new ttnaqwindow(c, owner);
+        w->load_settings_from(QDir(tmainsettings::settings_folder()).filePath("tnaqwindow.ini"));
         return w;
     });
 }

@@ -1,6 +1,7 @@
-// The inverse-filtering feature: the "Inverse filter" command of the Tools
-// menu and the Invira window, whose elements are kept between runs in the
-// settings folder.
+// The inverse-filtering feature: the "Inverse filter" and "Glottal flow
+// parameter measurement" commands of the Tools menu with the Invira window
+// (whose elements are kept between runs in the settings folder) and the
+// T-naq window.
 #pragma once
 
 #include "gui/context/appcontext.h"

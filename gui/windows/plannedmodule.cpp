@@ -12,8 +12,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .order = 30},
 
 
-             {.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
-              .handler = open(twindowid::tnaq), .group = "tools"},
              {.id = "psubaction", .caption = "Subglottal pressure", .handler = open(twindowid::psub),
               .group = "tools"},
              {.id = "epgaction", .caption = "Electropalatograph (EPG)",
