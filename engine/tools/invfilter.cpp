@@ -82,6 +82,9 @@ tinvfilter::tinvfilter()
       addarr(invfilter_seglen + 1, 0.0),
       rawarr(invfilter_total, 0.0) {
     hpfilter.SetF0(fhpfilterfreq);
+    // The impulse response sums to its DC gain times its length; taking
+    // that mean away would change the low end of the cascade's spectrum.
+    filterfft.Setremovedc(false);
 }
 
 void tinvfilter::set_sampfreq(double fs) {
@@ -142,8 +145,15 @@ void tinvfilter::derive_segment() {
     }
 }
 
-std::vector<std::string> tinvfilter::rebuild_cascade() {
+std::vector<std::string> tinvfilter::memo_lines() const {
     std::vector<std::string> memo;
+    int n = 0;
+    for (const tformant& f : formants)
+        if (in_use(f)) memo.push_back(formant_memo_line(f, ++n));
+    return memo;
+}
+
+void tinvfilter::rebuild_cascade() {
     std::size_t p = 0, z = 0;
     for (const tformant& f : formants) (f.iszero ? z : p)++;
     const std::size_t nsec = std::max(p, z);
@@ -160,10 +170,8 @@ std::vector<std::string> tinvfilter::rebuild_cascade() {
         s.SetSampFreq(fsampfreq);
     }
     std::size_t nextzero = 0, nextpole = 0;
-    int n = 0;
     for (const tformant& f : formants) {
         if (!in_use(f)) continue;
-        memo.push_back(formant_memo_line(f, ++n));
         if (!f.iszero) {
             TFilterSection& s = invfilters[nextzero++];
             s.SetFilterType(s.GetFilterType() == tfiltertype::ftpole ? tfiltertype::ftboth
@@ -178,7 +186,6 @@ std::vector<std::string> tinvfilter::rebuild_cascade() {
             s.SetPoleBW(f.bw);
         }
     }
-    return memo;
 }
 
 void tinvfilter::run_cascade(double* x, std::size_t n) {
@@ -280,11 +287,11 @@ void tinvfilter::filter_spectrum(tinvspectrum& out) {
         out.clear();
         return;
     }
-    fftin.resize(n);
-    std::copy(invfilterarr.begin(), invfilterarr.end(), fftin.begin());
-    fft.SwapInRe(fftin);
-    const tdoublearr& db = fft.GetOutdB();
-    const std::size_t nfft = fft.GetFFTSize();
+    filterin.resize(n);
+    std::copy(invfilterarr.begin(), invfilterarr.end(), filterin.begin());
+    filterfft.SwapInRe(filterin);
+    const tdoublearr& db = filterfft.GetOutdB();
+    const std::size_t nfft = filterfft.GetFFTSize();
     const std::size_t half = nfft / 2;
     out.freq.resize(half);
     out.db.resize(half);

@@ -114,8 +114,11 @@ public:
 
     void set_sampfreq(double fs);
 
-    // Rebuilds the sections from the sorted elements; returns the list lines.
-    std::vector<std::string> rebuild_cascade();
+    // Rebuilds the sections from the sorted elements (no allocation while
+    // the number of sections stays).
+    void rebuild_cascade();
+    // The list of the elements in the cascade, one line each.
+    std::vector<std::string> memo_lines() const;
     // The cascade over flow and derivative into the inverse-filtered arrays,
     // and the impulse response. Allocates nothing after the first call for
     // a sampling frequency.
@@ -153,7 +156,10 @@ public:
     // The negated spectrum of the impulse response (the tract the cascade
     // cancels); empty when it has fewer than 3 values.
     void filter_spectrum(tinvspectrum& out);
-    void set_fft_window(TFFTWindow w) { fft.SetWindow(w); }
+    void set_fft_window(TFFTWindow w) {
+        fft.SetWindow(w);
+        filterfft.SetWindow(w);
+    }
     TFFTWindow fft_window() const { return fft.GetWindow(); }
 
     // ".for" files. Reading replaces the elements (defaults for missing
@@ -174,8 +180,10 @@ public:
 private:
     void derive_segment();
     std::vector<double> rawarr;
-    std::vector<double> fftin;
-    TFFT fft;
+    // The signals' spectra and the cascade's have a transform each, so that
+    // neither changes size (and allocates) while a handle moves.
+    std::vector<double> fftin, filterin;
+    TFFT fft, filterfft;
 };
 
 // "Make channels".

@@ -446,7 +446,8 @@ QString tinvirawindow::unit_warning_text() const {
 void tinvirawindow::recompute() {
     fdirty_ = false;
     spectradirty_ = true;
-    const std::vector<std::string> memo = filter_.rebuild_cascade();
+    filter_.rebuild_cascade();
+    const std::vector<std::string> memo = filter_.memo_lines();
     QStringList lines;
     for (const std::string& s : memo) lines << qs(s);
     const QString text = lines.join("\n");
