@@ -34,7 +34,7 @@ class tinvirawindow : public QWidget, public tviewlistener {
 public:
     tinvirawindow(tappcontext& ctx, QWidget* owner);
     ~tinvirawindow() override;
-    QSize sizeHint() const override { return {1000, 720}; }
+    QSize sizeHint() const override { return {780, 560}; }
 
     tinvfilter& filter() { return filter_; }
     TPlotPanel* waveplot() const { return waveplot_; }

@@ -27,7 +27,7 @@ class ttnaqwindow : public QWidget, public tviewlistener {
 public:
     ttnaqwindow(tappcontext& ctx, QWidget* owner);
     ~ttnaqwindow() override;
-    QSize sizeHint() const override { return {900, 640}; }
+    QSize sizeHint() const override { return {760, 540}; }
 
     tglottalflow& flow() { return g_; }
     TPlotPanel* flowplot() const { return flowplot_; }
