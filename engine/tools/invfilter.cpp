@@ -442,6 +442,7 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
         p0 = std::max(0LL, r0 - lead);
         p1 = std::min(len, r1 + lead);
     }
+    if (opt.beforemaking) opt.beforemaking();
     const bool mic = filter.signaltype == tinvsignaltype::mic;
     const bool converted = mic && opt.convert && trimmed_lower(sc.yunit()) == "pa";
     const double factor = invfilter_scale(filter.signaltype, opt.convert, sc.yunit(), opt.distance_cm) *

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,9 @@ struct tinvmakeoptions {
     bool convert = true;
     double distance_cm = 30.0;
     bool autofsd = true;
+    // Called once the range is settled (after the pink-cursor question),
+    // before anything is computed: "Log at make" logs the filter here.
+    std::function<void()> beforemaking;
 };
 
 struct tinvmakeresult {

@@ -747,11 +747,8 @@ void tinvirawindow::saveactionExecute() {
         return;
     }
     opt.distance_cm = d;
-    const bool logfirst = action("logatmakeaction")->isChecked();
-    run_guarded(&doc, [&] {
-        if (logfirst) logformantsactionExecute();
-        make_invfilter_channels(doc, flockchanno_, filter_, opt, ctx_.prompter);
-    });
+    if (action("logatmakeaction")->isChecked()) opt.beforemaking = [this] { logformantsactionExecute(); };
+    run_guarded(&doc, [&] { make_invfilter_channels(doc, flockchanno_, filter_, opt, ctx_.prompter); });
     filter_.set_sampfreq(filter_.fsampfreq);
     mark_audio_dirty();
     refill_combos();

@@ -305,7 +305,9 @@ TEST(InverseFilterMake, PinkCursorsAskAndRangesStayInside) {
     opt.timecursor = 0.9;
     opt.savechanno = -1;
     opt.saveder = false;
-    // No: nothing happens.
+    int logged = 0;
+    opt.beforemaking = [&] { ++logged; };
+    // No: nothing happens, not even the log.
     EXPECT_FALSE(make_invfilter_channels(doc, 0, f, opt, ask).made);
     ASSERT_EQ(ask.asked.size(), 1u);
     EXPECT_EQ(ask.asked[0].text,
@@ -313,11 +315,13 @@ TEST(InverseFilterMake, PinkCursorsAskAndRangesStayInside) {
     EXPECT_EQ(ask.asked[0].caption, "Are the pink cursors positioned correctly?");
     EXPECT_EQ(doc.totnchans(), 1);
     EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(logged, 0);
     // Cursor inside: no question; only 0.4 ... 0.6 s written.
     opt.timecursor = 0.5;
     const tinvmakeresult res = make_invfilter_channels(doc, 0, f, opt, ask);
     ASSERT_TRUE(res.made);
     EXPECT_EQ(ask.asked.size(), 1u);
+    EXPECT_EQ(logged, 1);
     const tchannel& fl = doc.channel(res.flowchanno);
     EXPECT_EQ(fl.yunit(), "");  // not converted
     EXPECT_EQ(fl.sig[6399], 0.0f);
