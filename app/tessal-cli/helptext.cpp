@@ -168,6 +168,34 @@ std::vector<thelpcommand> make_table() {
           {"--out-dir DIR", "where --each writes its results"},
           {"-j N", "how many files --each runs at a time (default the number of cores)"},
           {"--yes", "answer every question yes"}}},
+        {"invfilter",
+         {"invfilter FILE --channel N --filter F.for [--type mic|flow] [--hp HZ] "
+          "[--distance CM] [--no-convert] [--flip] -o OUT [--yes]"},
+         "inverse filters a whole channel into glottal flow and its derivative",
+         "Does what the inverse filter window's \"Make channels\" does over the entire file "
+         "with the formants and zeros of a filter file: the inverse-filtered flow and its "
+         "derivative go to two new channels, the \"Inverse filter\" label is added, and the "
+         "document is saved to OUT.",
+         {{"--channel N", "the channel to filter"},
+          {"--filter F.for", "the filter file the inverse filter window saved"},
+          {"--type mic|flow", "the channel is a microphone signal (default) or an airflow signal"},
+          {"--hp HZ", "the corner of the high-pass filter run forward and backward (default 20)"},
+          {"--distance CM", "the microphone distance for the pressure-to-flow scale (default 30)"},
+          {"--no-convert", "keep the pressure scale instead of converting to flow"},
+          {"--flip", "flip the waveform"},
+          {"-o OUT", "the file to write"},
+          {"--yes", "answer every question yes"}}},
+        {"glottal",
+         {"glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]"},
+         "glottal-flow parameters of one cycle, as the T-naq window logs them",
+         "Loads the segment at time T, marks the period between the times T1 and T2 (seconds "
+         "in the file, snapped onto the MDR peaks as the window does) and the closed phase "
+         "between C1 and C2, and prints the heading and the row that \"Log data\" writes: "
+         "T0, F0, ptp, MDR, AQ, NAQ, H1/H2, TC, CQ, OQ and SQ.",
+         {{"--channel N", "the flow channel"},
+          {"--at T", "the start of the segment, in seconds"},
+          {"--period T1 T2", "the period, in seconds"},
+          {"--closed C1 C2", "the closed phase, in seconds"}}},
     };
 }
 

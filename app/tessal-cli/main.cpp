@@ -30,6 +30,8 @@ const tentry commands[] = {
     {"labels", tessal::cli::cmd_labels},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
+    {"invfilter", tessal::cli::cmd_invfilter},
+    {"glottal", tessal::cli::cmd_glottal},
 };
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "gui/processing/processingmodule.h"
 #include "gui/settings/tmainsettings.h"
 #include "gui/correlation/correlationmodule.h"
+#include "gui/inversefilter/inversefiltermodule.h"
 #include "gui/spectrogram/spectrogrammodule.h"
 #include "gui/spectrum/spectrummodule.h"
 #include "gui/sound/soundmodule.h"
@@ -63,6 +64,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     add_module<tsoundmodule>();
     add_module<tspectrogrammodule>();
     add_module<tcorrelationmodule>();
+    add_module<tinversefiltermodule>();
     add_module<tplotsmodule>();
     add_module<texchangemodule>();
     planned_ = add_module<tplannedmodule>();

@@ -12,10 +12,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .order = 30},
 
 
-             {.id = "inversefilteraction", .caption = "Inverse filter",
-              .handler = open(twindowid::invira), .group = "tools"},
-             {.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
-              .handler = open(twindowid::tnaq), .group = "tools"},
              {.id = "psubaction", .caption = "Subglottal pressure", .handler = open(twindowid::psub),
               .group = "tools"},
          })

@@ -1,0 +1,88 @@
+// tessal-cli glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]:
+// the glottal-flow parameters of one cycle as the T-naq window measures
+// them. The segment starts at T; the period is marked between the times T1
+// and T2 (seconds in the file, snapped onto the MDR peaks) and the closed
+// phase between C1 and C2. Prints the heading and the row "Log data" adds.
+#include <cstdio>
+
+#include "commands.h"
+#include "engine/dsp/numformat.h"
+#include "engine/tools/glottalflow.h"
+
+namespace tessal::cli {
+
+namespace {
+const char* const glottal_usage =
+    "usage: tessal-cli glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]\n";
+
+// The two values after `name`, taken out of the positionals parse_args left.
+bool two_values(int argc, char** argv, const char* name, double& v1, double& v2, bool& given) {
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) != name) continue;
+        given = true;
+        return i + 2 < argc && parse_seconds(argv[i + 1], v1) && parse_seconds(argv[i + 2], v2);
+    }
+    return true;
+}
+}  // namespace
+
+int cmd_glottal(int argc, char** argv) {
+    double p1 = 0, p2 = 0, c1 = 0, c2 = 0;
+    bool hasperiod = false, hasclosed = false;
+    if (!two_values(argc, argv, "--period", p1, p2, hasperiod) ||
+        !two_values(argc, argv, "--closed", c1, c2, hasclosed)) {
+        std::fputs("tessal-cli: --period and --closed take two times in seconds\n", stderr);
+        return exit_usage;
+    }
+    // Everything but the two pairs goes through the usual parser.
+    std::vector<char*> rest(argv, argv + 2);
+    for (int i = 2; i < argc; ++i) {
+        const std::string s = argv[i];
+        if (s == "--period" || s == "--closed") {
+            i += 2;
+            continue;
+        }
+        rest.push_back(argv[i]);
+    }
+    targs a;
+    if (!parse_args(static_cast<int>(rest.size()), rest.data(), 2, {"--channel", "--at"}, {}, a) ||
+        a.positional.size() != 1 || !a.option("--channel") || !a.option("--at") || !hasperiod) {
+        std::fputs(glottal_usage, stderr);
+        return exit_usage;
+    }
+    long long channo = 0;
+    double at = 0;
+    try {
+        channo = parse_int(*a.option("--channel"));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tessal-cli: %s\n", e.what());
+        return exit_usage;
+    }
+    if (!parse_seconds(*a.option("--at"), at)) {
+        std::fputs("tessal-cli: --at takes seconds\n", stderr);
+        return exit_usage;
+    }
+    tclidocument d(true);
+    if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
+    if (channo < 0 || channo >= d.doc.totnchans()) {
+        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
+                     d.doc.totnchans());
+        return exit_input;
+    }
+    tglottalflow g;
+    g.load_segment(d.doc.channel(static_cast<int>(channo)), at);
+    if (g.filename.empty()) g.filename = d.doc.filename();
+    const double seglen = glottal_seglen / g.sampfreq;
+    if (p1 < at || p2 < at || p1 > at + seglen || p2 > at + seglen) {
+        std::fputs("tessal-cli: the period lies outside the segment that starts at --at\n", stderr);
+        return exit_input;
+    }
+    g.mark_period(p1 - at, p2 - at);
+    if (hasclosed) g.mark_closed(c1 - at, c2 - at);
+    if (g.selectionerror)
+        std::fprintf(stderr, "tessal-cli: %s\n", g.line2(d.doc.prefs).c_str());
+    std::printf("%s\n%s\n", g.heading().c_str(), g.datarow(d.doc.prefs).c_str());
+    return exit_ok;
+}
+
+}  // namespace tessal::cli

@@ -1,0 +1,548 @@
+#include "engine/tools/invfilter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "engine/core/prompter.h"
+#include "engine/core/tchannel.h"
+#include "engine/core/tdocument.h"
+#include "engine/dsp/numformat.h"
+#include "engine/settings/tsetting.h"
+
+namespace tessal {
+
+namespace {
+
+constexpr double air_density = 1.204;  // kg/m^3
+constexpr double pi = 3.14159265358979323846;
+
+std::string trimmed_lower(const std::string& s) {
+    std::size_t a = 0, b = s.size();
+    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
+    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+    std::string r = s.substr(a, b - a);
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+}  // namespace
+
+void sort_formants(std::vector<tformant>& f) {
+    bool swapped = true;
+    while (swapped) {
+        swapped = false;
+        for (std::size_t i = 1; i < f.size(); ++i) {
+            if (f[i].f0 < f[i - 1].f0) {
+                std::swap(f[i], f[i - 1]);
+                swapped = true;
+            }
+        }
+    }
+}
+
+double handle_level(double f0, double bw) {
+    const double v = 20.0 * std::log10(f0 / bw);
+    return std::isfinite(v) ? v : 200.0;
+}
+
+double bandwidth_at_level(double f, double db) { return f / std::pow(10.0, db / 20.0); }
+
+std::string formant_memo_line(const tformant& f, int n) {
+    return std::string(f.iszero ? "Z" : "F") + std::to_string(n) + ": f=" + float_to_text(f.f0) +
+           " Hz, BW=" + float_to_text(f.bw) + " Hz";
+}
+
+std::string sampling_rate_warning(double fs) {
+    if (fs < 4000)
+        return "The signal has a very low sampling rate (" + float_to_text(fs) +
+               " Hz), you may want to use another signal.";
+    if (fs > 32000)
+        return "The signal has a very high sampling rate (" + float_to_text(fs) +
+               " Hz), you may want to change it to eg 16000 Hz.";
+    return {};
+}
+
+std::vector<std::pair<double, double>> bandwidth_guide(bool upper) {
+    std::vector<std::pair<double, double>> g;
+    const double low = upper ? 80.0 : 25.0;
+    for (double f = 100; f <= 2000; f = (f < 200 ? 200 : f + 200)) g.emplace_back(f, low);
+    g.emplace_back(3000.0, upper ? 200.0 : 50.0);
+    g.emplace_back(4000.0, upper ? 400.0 : 100.0);
+    return g;
+}
+
+// ---- tinvfilter ----
+
+tinvfilter::tinvfilter()
+    : flowarr(invfilter_total, 0.0),
+      derarr(invfilter_total, 0.0),
+      invflowarr(invfilter_total, 0.0),
+      invderarr(invfilter_total, 0.0),
+      addarr(invfilter_seglen + 1, 0.0),
+      rawarr(invfilter_total, 0.0) {
+    hpfilter.SetF0(fhpfilterfreq);
+    // The impulse response sums to its DC gain times its length; taking
+    // that mean away would change the low end of the cascade's spectrum.
+    filterfft.Setremovedc(false);
+}
+
+void tinvfilter::set_sampfreq(double fs) {
+    fsampfreq = fs;
+    hpfilter.SetSampFreq(fs);
+    for (TFilterSection& s : invfilters) s.SetSampFreq(fs);
+}
+
+void tinvfilter::clear_segment() {
+    for (auto* a : {&flowarr, &derarr, &invflowarr, &invderarr, &addarr, &rawarr})
+        std::fill(a->begin(), a->end(), 0.0);
+    std::fill(invfilterarr.begin(), invfilterarr.end(), 0.0);
+    faddsampfreq = -1.0;
+}
+
+void tinvfilter::load_segment(const tchannel& ch, double time) {
+    cursortime = time;
+    const long long base = std::llround(time * ch.sampfreq) - ch.xshift;
+    const long long n = static_cast<long long>(ch.sig.size());
+    const float* s = ch.sig.data();
+    load_samples(ch.sampfreq, [&](int i) {
+        const long long k = base + i;
+        return k >= 0 && k < n ? static_cast<double>(s[k]) : 0.0;
+    });
+}
+
+void tinvfilter::load_extra(const tchannel* ch, double time) {
+    if (!ch) {
+        faddsampfreq = -1.0;
+        std::fill(addarr.begin(), addarr.end(), 0.0);
+        return;
+    }
+    faddsampfreq = ch->sampfreq;
+    const long long base = std::llround(time * ch->sampfreq) - ch->xshift;
+    const long long n = static_cast<long long>(ch->sig.size());
+    for (int i = 0; i <= invfilter_seglen; ++i) {
+        const long long k = base + i;
+        addarr[static_cast<std::size_t>(i)] = k >= 0 && k < n ? static_cast<double>(ch->sig[k]) : 0.0;
+    }
+}
+
+void tinvfilter::derive_segment() {
+    const std::size_t n = invfilter_total;
+    if (signaltype == tinvsignaltype::mic) {
+        for (std::size_t i = 0; i < n; ++i) derarr[i] = fflipfactor * rawarr[i];
+        hpfilter.SetSampFreq(fsampfreq);
+        hpfilter.SetF0(fhpfilterfreq);
+        hpfilter.reset();
+        for (std::size_t i = 0; i < n; ++i) flowarr[i] = hpfilter.filter(derarr[i]);
+        hpfilter.reset();
+        for (std::size_t i = n; i-- > 0;) flowarr[i] = hpfilter.filter(flowarr[i]);
+        double sum = 0;
+        for (std::size_t i = 0; i < n; ++i) flowarr[i] = sum += flowarr[i];
+    } else {
+        for (std::size_t i = 0; i < n; ++i) flowarr[i] = fflipfactor * rawarr[i];
+        derarr[0] = 0.0;
+        for (std::size_t i = 1; i < n; ++i) derarr[i] = (flowarr[i] - flowarr[i - 1]) * fsampfreq;
+    }
+}
+
+std::vector<std::string> tinvfilter::memo_lines() const {
+    std::vector<std::string> memo;
+    int n = 0;
+    for (const tformant& f : formants)
+        if (in_use(f)) memo.push_back(formant_memo_line(f, ++n));
+    return memo;
+}
+
+void tinvfilter::rebuild_cascade() {
+    std::size_t p = 0, z = 0;
+    for (const tformant& f : formants) (f.iszero ? z : p)++;
+    const std::size_t nsec = std::max(p, z);
+    while (invfilters.size() > nsec) invfilters.pop_back();
+    while (invfilters.size() < nsec) {
+        TFilterSection s;
+        s.SetUseF0BW(true);
+        s.SetGain(1.0);
+        s.SetSampFreq(fsampfreq);
+        invfilters.push_back(s);
+    }
+    for (TFilterSection& s : invfilters) {
+        s.SetFilterType(tfiltertype::ftnone);
+        s.SetSampFreq(fsampfreq);
+    }
+    std::size_t nextzero = 0, nextpole = 0;
+    for (const tformant& f : formants) {
+        if (!in_use(f)) continue;
+        if (!f.iszero) {
+            TFilterSection& s = invfilters[nextzero++];
+            s.SetFilterType(s.GetFilterType() == tfiltertype::ftpole ? tfiltertype::ftboth
+                                                                     : tfiltertype::ftzero);
+            s.SetZeroF0(f.f0);
+            s.SetZeroBW(f.bw);
+        } else {
+            TFilterSection& s = invfilters[nextpole++];
+            s.SetFilterType(s.GetFilterType() == tfiltertype::ftzero ? tfiltertype::ftboth
+                                                                     : tfiltertype::ftpole);
+            s.SetPoleF0(f.f0);
+            s.SetPoleBW(f.bw);
+        }
+    }
+}
+
+void tinvfilter::run_cascade(double* x, std::size_t n) {
+    for (TFilterSection& s : invfilters) {
+        s.reset();
+        if (s.GetFilterType() == tfiltertype::ftnone && s.GetGain() == 1.0) continue;
+        for (std::size_t i = 0; i < n; ++i) x[i] = s.filter(x[i]);
+    }
+}
+
+void tinvfilter::recompute_outputs() {
+    std::copy(flowarr.begin(), flowarr.end(), invflowarr.begin());
+    run_cascade(invflowarr.data(), invflowarr.size());
+    std::copy(derarr.begin(), derarr.end(), invderarr.begin());
+    run_cascade(invderarr.data(), invderarr.size());
+    const long long len = std::llround(fsampfreq / 10.0);
+    invfilterarr.resize(static_cast<std::size_t>(std::max(0LL, len)));
+    std::fill(invfilterarr.begin(), invfilterarr.end(), 0.0);
+    if (len >= 1) {
+        invfilterarr[static_cast<std::size_t>((len - 1) / 2)] = static_cast<double>(len - 1);
+        run_cascade(invfilterarr.data(), invfilterarr.size());
+    }
+}
+
+int tinvfilter::add_element(bool iszero, double f, double bw) {
+    formants.push_back({iszero, f, bw});
+    const std::size_t before = formants.size() - 1;
+    sort_formants(formants);
+    // The appended element is the last one with its frequency after the
+    // stable sort.
+    int idx = static_cast<int>(before);
+    for (int i = static_cast<int>(formants.size()) - 1; i >= 0; --i)
+        if (formants[i].f0 == f && formants[i].bw == bw && formants[i].iszero == iszero) {
+            idx = i;
+            break;
+        }
+    return idx;
+}
+
+void tinvfilter::delete_element(int index) {
+    if (index < 0 || index >= static_cast<int>(formants.size())) return;
+    std::swap(formants[static_cast<std::size_t>(index)], formants.back());
+    formants.pop_back();
+    sort_formants(formants);
+}
+
+int tinvfilter::set_element(int index, double f, double bw) {
+    if (index < 0 || index >= static_cast<int>(formants.size())) return -2;
+    tformant& e = formants[static_cast<std::size_t>(index)];
+    e.f0 = f;
+    e.bw = bw;
+    // Keep following the same element through the re-sort.
+    while (index > 0 && formants[index].f0 < formants[index - 1].f0) {
+        std::swap(formants[index], formants[index - 1]);
+        --index;
+    }
+    while (index + 1 < static_cast<int>(formants.size()) &&
+           formants[index + 1].f0 < formants[index].f0) {
+        std::swap(formants[index], formants[index + 1]);
+        ++index;
+    }
+    return index;
+}
+
+void tinvfilter::signal_spectrum(const std::vector<double>& arr, int from, int to,
+                                 tinvspectrum& out) {
+    from = std::max(from, -invfilter_lead);
+    to = std::min(to, invfilter_seglen + 1);
+    const int n = to - from;
+    if (n < 3 || !(fsampfreq > 0)) {
+        out.clear();
+        return;
+    }
+    double ss = 0;
+    for (int i = from; i < to; ++i) ss += at(arr, i) * at(arr, i);
+    const double p = ss / (n - 1);
+    if (!(p > 0)) {
+        out.clear();
+        return;
+    }
+    const double ref = 10.0 * std::log10(p) - 40.0;
+    fftin.resize(static_cast<std::size_t>(n));
+    std::copy(arr.begin() + (from + invfilter_lead), arr.begin() + (to + invfilter_lead), fftin.begin());
+    fft.SwapInRe(fftin);
+    const tdoublearr& db = fft.GetOutdB();
+    const std::size_t nfft = fft.GetFFTSize();
+    const std::size_t half = nfft / 2;
+    out.freq.resize(half);
+    out.db.resize(half);
+    for (std::size_t j = 1; j <= half; ++j) {
+        out.freq[j - 1] = static_cast<double>(j) / static_cast<double>(nfft) * fsampfreq;
+        out.db[j - 1] = db[j] - ref;
+    }
+}
+
+void tinvfilter::filter_spectrum(tinvspectrum& out) {
+    const std::size_t n = invfilterarr.size();
+    if (n < 3) {
+        out.clear();
+        return;
+    }
+    filterin.resize(n);
+    std::copy(invfilterarr.begin(), invfilterarr.end(), filterin.begin());
+    filterfft.SwapInRe(filterin);
+    const tdoublearr& db = filterfft.GetOutdB();
+    const std::size_t nfft = filterfft.GetFFTSize();
+    const std::size_t half = nfft / 2;
+    out.freq.resize(half);
+    out.db.resize(half);
+    for (std::size_t j = 1; j <= half; ++j) {
+        out.freq[j - 1] = static_cast<double>(j) / static_cast<double>(nfft) * fsampfreq;
+        out.db[j - 1] = -db[j];
+    }
+}
+
+// ---- files ----
+
+bool tinvfilter::read_for_file(const std::string& path, std::string* error) {
+    try {
+        TSetting ini;
+        ini.SetManualIniClose(true);
+        ini.SetLocation(Location::slfile);
+        ini.SetFilename(path);
+        if (!ini.ValueExists("Common", "nFormants") && ini.ReadSections().empty())
+            throw std::runtime_error("The file " + path + " holds no filter");
+        const std::int64_t n = ini.ReadInteger("Common", "nFormants", 0);
+        if (n < 0 || n > 10000) throw std::runtime_error("The file " + path + " holds no valid filter");
+        std::vector<tformant> f(static_cast<std::size_t>(n));
+        auto number = [&](const std::string& sec, const std::string& key, double def) {
+            double v = def;
+            const std::string t = ini.ReadString(sec, key, "");
+            if (!t.empty() && !try_parse_float(t, v)) v = def;
+            return std::isfinite(v) ? v : def;
+        };
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::string sec = "Formant" + std::to_string(i);
+            tformant& e = f[static_cast<std::size_t>(i)];
+            e.iszero = ini.ReadBool(sec, "IsZero", false);
+            e.f0 = number(sec, "F0", static_cast<double>(i) * 500.0);
+            e.bw = number(sec, "Bandwidth", 100.0);
+        }
+        sort_formants(f);
+        formants = std::move(f);
+        return true;
+    } catch (const std::exception& e) {
+        if (error) *error = e.what();
+        return false;
+    }
+}
+
+bool tinvfilter::write_for_file(const std::string& path, const std::string& version,
+                                std::string* error) const {
+    try {
+        TSetting ini;
+        ini.SetManualIniClose(true);
+        ini.SetLocation(Location::slfile);
+        ini.SetFilename(path);
+        for (const std::string& s : ini.ReadSections()) ini.DeleteSection(s);
+        ini.WriteString("Common", "Version", version);
+        ini.WriteInteger("Common", "nFormants", static_cast<std::int64_t>(formants.size()));
+        for (std::size_t i = 0; i < formants.size(); ++i) {
+            const std::string sec = "Formant" + std::to_string(i);
+            ini.WriteBool(sec, "IsZero", formants[i].iszero);
+            ini.WriteString(sec, "F0", float_to_text(formants[i].f0));
+            ini.WriteString(sec, "Bandwidth", float_to_text(formants[i].bw));
+        }
+        ini.IniClose();
+        return true;
+    } catch (const std::exception& e) {
+        if (error) *error = e.what();
+        return false;
+    }
+}
+
+void tinvfilter::log_lines(const std::string& filename, const std::string& channelname,
+                           const std::string& timetext, int sigdigits, std::string& heading,
+                           std::string& line) const {
+    heading = "File name\tChannel\tTime [s]\t";
+    line = filename + "\t" + channelname + "\t" + timetext + "\t";
+    std::string bwhead, bwline;
+    int n = 0;
+    for (const tformant& f : formants) {
+        if (!in_use(f)) continue;
+        ++n;
+        heading += (f.iszero ? "Z" : "F") + std::to_string(n) + " [Hz]\t";
+        bwhead += "B" + std::to_string(n) + " [Hz]\t";
+        line += format_significant(sigdigits, f.f0) + "\t";
+        bwline += format_significant(sigdigits, f.bw) + "\t";
+    }
+    heading += bwhead;
+    line += bwline;
+}
+
+tentities tinvfilter::label_entities() const {
+    tentities e;
+    int n = 0;
+    for (const tformant& f : formants) {
+        ++n;
+        e.no.push_back({(f.iszero ? "Z" : "F") + std::to_string(n), f.f0, "Hz"});
+        e.no.push_back({"B" + std::to_string(n), f.bw, "Hz"});
+    }
+    return e;
+}
+
+// ---- making channels ----
+
+double invfilter_scale(tinvsignaltype type, bool convert, const std::string& unit,
+                       double distance_cm) {
+    if (type == tinvsignaltype::flow) return 1.0;
+    const double r = convert && trimmed_lower(unit) == "pa" ? distance_cm / 100.0 : 0.3;
+    return r * 4.0 * pi / air_density * 1000.0;
+}
+
+tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filter,
+                                       const tinvmakeoptions& opt, tprompter& prompter) {
+    tinvmakeresult res;
+    if (src < 0 || src >= doc.totnchans()) throw std::runtime_error("There is no channel to inverse filter");
+    if (!opt.saveflow && !opt.saveder) throw std::runtime_error("Choose at least one signal to save");
+    const tchannel& sc = doc.channel(src);
+    const double fs = sc.sampfreq;
+    if (!(fs > 0)) throw std::runtime_error("The channel has no sampling frequency");
+    const long long len = static_cast<long long>(sc.sig.size());
+    if (len < 2) throw std::runtime_error("The channel holds too few samples to inverse filter");
+    for (int c : {opt.saveflow ? opt.savechanno : -1, opt.saveder ? opt.savederchanno : -1})
+        if (c >= doc.totnchans()) throw std::runtime_error("Channel " + std::to_string(c) + " does not exist");
+    if (opt.saveflow && opt.saveder && opt.savechanno >= 0 && opt.savechanno == opt.savederchanno)
+        throw std::runtime_error("The flow and its derivative cannot go to the same channel");
+    if ((opt.saveflow && opt.savechanno == src) || (opt.saveder && opt.savederchanno == src))
+        throw std::runtime_error("The inverse filtered signals cannot replace the channel they are made from");
+
+    auto index_of = [&](double t) { return std::llround(t * fs) - sc.xshift; };
+    long long r0 = 0, r1 = len;  // written range, half open
+    if (opt.range == tinvrange::visible) {
+        r0 = index_of(opt.visiblefrom);
+        r1 = index_of(opt.visibleto);
+    } else if (opt.range == tinvrange::pink) {
+        const double a = std::min(sc.cursors[7], sc.cursors[8]);
+        const double b = std::max(sc.cursors[7], sc.cursors[8]);
+        if (opt.timecursor < a || opt.timecursor > b) {
+            if (prompter.ask("The cursor is not positioned between the pink cursors,\r do you want to make the channels anyway?",
+                             "Are the pink cursors positioned correctly?", tbuttons::yesno,
+                             ticon::question) != tanswer::yes)
+                return res;
+        }
+        r0 = index_of(a);
+        r1 = index_of(b);
+    }
+    r0 = std::clamp(r0, 0LL, len);
+    r1 = std::clamp(r1, 0LL, len);
+    if (r1 <= r0) throw std::runtime_error("The range to inverse filter holds no samples");
+    long long p0 = r0, p1 = r1;
+    if (opt.range != tinvrange::entire) {
+        const long long lead = std::llround(fs);
+        p0 = std::max(0LL, r0 - lead);
+        p1 = std::min(len, r1 + lead);
+    }
+    if (opt.beforemaking) opt.beforemaking();
+    const bool mic = filter.signaltype == tinvsignaltype::mic;
+    const bool converted = mic && opt.convert && trimmed_lower(sc.yunit()) == "pa";
+    const double factor = invfilter_scale(filter.signaltype, opt.convert, sc.yunit(), opt.distance_cm) *
+                          filter.fflipfactor;
+
+    filter.set_sampfreq(fs);
+    filter.rebuild_cascade();
+    const std::size_t n = static_cast<std::size_t>(p1 - p0);
+    std::vector<double> flow, der;
+    auto fill = [&](std::vector<double>& x) {
+        x.resize(n);
+        for (std::size_t i = 0; i < n; ++i) x[i] = factor * sc.sig[static_cast<std::size_t>(p0) + i];
+    };
+    if (opt.saveflow) {
+        fill(flow);
+        if (mic) {
+            THPFilterSection& hp = filter.hpfilter;
+            hp.SetSampFreq(fs);
+            hp.SetF0(filter.fhpfilterfreq);
+            hp.reset();
+            for (std::size_t i = n; i-- > 0;) flow[i] = hp.filter(flow[i]);
+            double sum = 0;
+            for (std::size_t i = 0; i < n; ++i) flow[i] = (sum += flow[i]) / fs;
+            hp.reset();
+            for (std::size_t i = 0; i < n; ++i) flow[i] = hp.filter(flow[i]);
+        }
+        filter.run_cascade(flow.data(), n);
+    }
+    if (opt.saveder) {
+        fill(der);
+        if (!mic) {
+            for (std::size_t i = 0; i + 1 < n; ++i) der[i] = (der[i + 1] - der[i]) * fs;
+            der[n - 1] = n >= 2 ? der[n - 2] : 0.0;
+        }
+        filter.run_cascade(der.data(), n);
+    }
+
+    // Everything is computed; now the document changes.
+    const std::string srcname = sc.name();
+    const std::string srcunit = sc.yunit();
+    const long long srcxshift = sc.xshift;
+    const tentities entities = filter.label_entities();
+    auto target = [&](int chosen, int newpos) -> int {
+        if (chosen >= 0) return chosen;
+        tchannel& ch = doc.create_channel(newpos);
+        ch.sig.assign(static_cast<std::size_t>(len), 0.0f);
+        ch.nbits = 32;
+        ch.format = tFormat::ieeefloat;
+        ch.set_fsd(1.0);
+        ch.sampfreq = fs;
+        ch.orgsampfreq = fs;
+        ch.xshift = srcxshift;
+        ch.color = doc.new_channel_color(ch.channo());
+        doc.set_axis_minmax(ch.channo(), {-1.7, 1.7});
+        return ch.channo();
+    };
+    auto write = [&](int chno, const std::vector<double>& x, const std::string& name,
+                     const std::string& unit) {
+        tchannel& ch = doc.channel(chno);
+        ch.set_name(name);
+        ch.set_yunit(unit);
+        ch.set_origin("Tessal inverse filter");
+        const long long clen = static_cast<long long>(ch.sig.size());
+        for (long long i = r0; i < r1 && i < clen; ++i)
+            ch.sig[static_cast<std::size_t>(i)] = static_cast<float>(x[static_cast<std::size_t>(i - p0)]);
+        ch.samples_changed(r0, std::min(r1, clen), 0);
+        ch.bmpdirty = true;
+        ch.add_label((static_cast<double>(r0 + ch.xshift)) / fs, static_cast<double>(r1 - r0) / fs,
+                     "Inverse filter", "invfilt", entities);
+        if (opt.autofsd) {
+            float pk = 0;
+            for (float v : ch.sig) pk = std::max(pk, std::fabs(v));
+            if (pk > 0) ch.set_fsd(pk);
+        }
+        doc.theglobal.channel_changed(tchannelchange::samples(chno, r0, std::min(r1, clen)));
+        doc.theglobal.channel_changed(tchannelchange::labels(chno));
+        doc.theglobal.channel_changed(tchannelchange::properties(chno));
+    };
+    std::string flowunit, derunit;
+    if (converted) {
+        flowunit = "l/s";
+        derunit = "l/s2";
+    } else if (!mic) {
+        flowunit = srcunit;
+        derunit = srcunit.empty() ? std::string("1/s") : srcunit + "/s";
+    }
+    if (opt.saveflow) {
+        res.flowchanno = target(opt.savechanno, doc.totnchans());
+        write(res.flowchanno, flow, srcname + " inverse filtered flow", flowunit);
+    }
+    if (opt.saveder) {
+        const int pos = opt.saveflow && opt.savechanno < 0 ? res.flowchanno + 1 : doc.totnchans();
+        res.derchanno = target(opt.savederchanno, pos);
+        write(res.derchanno, der, srcname + " inverse filtered flow derivative", derunit);
+    }
+    doc.set_modified(true);
+    doc.theglobal.channels_changed();
+    doc.theglobal.fix_things();
+    res.made = true;
+    return res;
+}
+
+}  // namespace tessal

@@ -1,0 +1,148 @@
+// The "Invira" window: inverse filtering on the spectrum. The upper plot
+// shows the segment at the main time cursor (flow, derivative, their
+// inverse-filtered forms and an extra channel, each scaled to the plot); the
+// lower plot shows their spectra, the vocal tract the cascade cancels, the
+// bandwidth guides and a handle per element. Handles are added, moved and
+// deleted with the mouse (the right button cycles the tools); a move
+// recomputes the cascade, both outputs and the spectra at once. The numbers
+// all come from engine/tools/invfilter; this window paints and forwards.
+#pragma once
+
+#include <QPointF>
+#include <QWidget>
+#include <functional>
+
+#include "engine/core/tviewlistener.h"
+#include "engine/tools/invfilter.h"
+#include "gui/widgets/tplotpanel.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QRadioButton;
+
+namespace tessal {
+
+class tappcontext;
+
+class tinvirawindow : public QWidget, public tviewlistener {
+    Q_OBJECT
+
+public:
+    tinvirawindow(tappcontext& ctx, QWidget* owner);
+    ~tinvirawindow() override;
+    QSize sizeHint() const override { return {780, 560}; }
+
+    tinvfilter& filter() { return filter_; }
+    TPlotPanel* waveplot() const { return waveplot_; }
+    TPlotPanel* specplot() const { return specplot_; }
+    TStatusPanels* status() const { return status_; }
+    QAction* action(const QString& objectname) const;
+    int flockchanno() const { return flockchanno_; }
+
+    tformantaction tool() const { return fformantaction_; }
+    void set_tool(tformantaction a);
+
+    // The mouse on the spectrum plot, in plot pixels (tests call these).
+    void spectrum_press(QPointF pos, Qt::MouseButton button, Qt::KeyboardModifiers mods);
+    void spectrum_move(QPointF pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
+    void spectrum_release(QPointF pos, Qt::MouseButton button, Qt::KeyboardModifiers mods);
+
+    // Reloads and recomputes what is dirty (paints do this lazily).
+    void ensure_current();
+    QString memo_text() const;
+    QString warning_text() const;
+    QString unit_warning_text() const;
+
+    void logformantsactionExecute();
+    void saveactionExecute();
+    bool open_filter_file(const QString& path);
+    bool save_filter_file(const QString& path);
+
+    // The elements are kept between runs in the ".for" form.
+    void save_settings_to(const QString& path) const;
+    void load_settings_from(const QString& path);
+    std::function<void(const tinvirawindow&)> persist;
+
+    void time_cursor_changed() override;
+    void fix_things() override;
+    void channels_changed() override;
+    void channel_changed(const tchannelchange& change) override;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void build_home(QWidget* page);
+    void build_view(QWidget* page);
+    void build_make(QWidget* page);
+    void mark_audio_dirty();
+    void mark_dirty();
+    void reload();
+    void recompute();
+    void refill_combos();
+    void update_enablings();
+    void paint_wave(QPainter& p, const QSize& size);
+    void paint_spectrum(QPainter& p, const QSize& size);
+    void paint_spectrum_overlay(QPainter& p, const QSize& size);
+    void show_pointer(QPointF pos);
+    double freq_at(double x) const;
+    double level_at(double y) const;
+    void visible_range(int& from, int& to) const;
+    void update_spectra();
+
+    tappcontext& ctx_;
+    tinvfilter filter_;
+    int flockchanno_ = -1;
+    bool locked_ = false;
+    bool faudiodatadirty_ = true;
+    bool fdirty_ = true;
+    bool spectradirty_ = true;
+    bool firstactivation_ = true;
+    tformantaction fformantaction_ = fanone;
+    int thisformant_ = -2;
+    int selectedformant_ = -1;
+    QPointF downpos_;
+    tformant downformant_;
+    QPointF pointer_{-1, -1};
+    int addchanno_ = -1;
+    int savechanno_ = -1, savederchanno_ = -1;
+    tinvspectrum spflow_, spder_, spinvflow_, spinvder_, spfilter_;
+
+    TPlotPanel* waveplot_ = nullptr;
+    TPlotPanel* specplot_ = nullptr;
+    TStatusPanels* status_ = nullptr;
+    QRadioButton* micradio_ = nullptr;
+    QRadioButton* flowradio_ = nullptr;
+    QWidget* hpgroup_ = nullptr;
+    QLineEdit* hpedit_ = nullptr;
+    QLabel* ratewarning_ = nullptr;
+    QPlainTextEdit* memo_ = nullptr;
+    QComboBox* fftwindow_ = nullptr;
+    QCheckBox* wflow_ = nullptr;
+    QCheckBox* wder_ = nullptr;
+    QCheckBox* winvflow_ = nullptr;
+    QCheckBox* winvder_ = nullptr;
+    QComboBox* extracombo_ = nullptr;
+    QCheckBox* sflow_ = nullptr;
+    QCheckBox* sder_ = nullptr;
+    QCheckBox* sinvflow_ = nullptr;
+    QCheckBox* sinvder_ = nullptr;
+    QCheckBox* suggestbw_ = nullptr;
+    QCheckBox* showfilter_ = nullptr;
+    QRadioButton* rangeradio_[3] = {};
+    QCheckBox* saveflowcheck_ = nullptr;
+    QCheckBox* savedercheck_ = nullptr;
+    QComboBox* saveflowcombo_ = nullptr;
+    QComboBox* savedercombo_ = nullptr;
+    QWidget* convertpanel_ = nullptr;
+    QCheckBox* convertcheck_ = nullptr;
+    QLineEdit* distanceedit_ = nullptr;
+    QLabel* calibwarning_ = nullptr;
+    QCheckBox* autofsd_ = nullptr;
+};
+
+}  // namespace tessal

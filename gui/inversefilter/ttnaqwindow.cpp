@@ -1,0 +1,420 @@
+// The T-naq window: the two panels, the three marking drags, the result
+// lines, the log and copy commands and the lock.
+#include "gui/inversefilter/ttnaqwindow.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSplitter>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "engine/core/tchannel.h"
+#include "engine/core/tdocument.h"
+#include "engine/dsp/numformat.h"
+#include "engine/settings/tsetting.h"
+#include "gui/commands/commandguard.h"
+#include "gui/context/appcontext.h"
+
+namespace tessal {
+
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+double pix(const TAxis& a, double v) { return a.value_to_notclipped_position(v) * (a.length() - 1); }
+
+}  // namespace
+
+ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    setWindowTitle("T-naq");
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    auto* toolbar = new QToolBar(this);
+    outer->addWidget(toolbar);
+    auto add = [&](const char* id, const QString& caption, const char* key = nullptr) {
+        QAction* a = toolbar->addAction(caption);
+        a->setObjectName(id);
+        if (key) {
+            a->setShortcut(QKeySequence(key));
+            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        }
+        addAction(a);
+        return a;
+    };
+    connect(add("copyaction", "Copy measurement"), &QAction::triggered, this,
+            [this] { run_guarded(nullptr, [&] { copyactionExecute(); }, false); });
+    connect(add("copyheaderaction", "Copy header", "Shift+F4"), &QAction::triggered, this,
+            [this] { run_guarded(nullptr, [&] { copyheaderactionExecute(); }, false); });
+    connect(add("logpointaction", "&Log data", "F5"), &QAction::triggered, this,
+            [this] { run_guarded(nullptr, [&] { logpointactionExecute(); }, false); });
+    connect(add("newlogaction", "&New log"), &QAction::triggered, this,
+            [this] { run_guarded(nullptr, [&] { ctx_.measurements.datalog.new_log(ctx_.prompter); }, false); });
+    connect(add("clearlogaction", "Clear log"), &QAction::triggered, this,
+            [this] { ctx_.measurements.datalog.clear(); });
+    connect(add("showlogaction", "Show log", "F6"), &QAction::triggered, this,
+            [this] { ctx_.windows.show(twindowid::datalog); });
+    connect(add("Copylogaction", "&Copy log"), &QAction::triggered, this,
+            [this] { run_guarded(nullptr, [&] { ctx_.measurements.datalog.copy_log(ctx_.clipboard); }, false); });
+    QAction* autocopy = add("autocopyaction", "Auto copy log");
+    autocopy->setCheckable(true);
+    QAction* lock = add("lockaction", "Lock channel");
+    lock->setCheckable(true);
+    connect(lock, &QAction::triggered, this, [this](bool on) {
+        locked_ = on;
+        if (!on) faudiodatadirty_ = true;
+        if (QAction* a = action("lockaction"))
+            a->setToolTip((on ? "Locked to channel " : "Lock to channel ") + QString::number(std::max(0, flockchanno_)));
+        flowplot_->mark_dirty();
+        derplot_->mark_dirty();
+    });
+    extracombo_ = new QComboBox;
+    extracombo_->setObjectName("extrachannelcombo");
+    toolbar->addWidget(extracombo_);
+    connect(extracombo_, &QComboBox::activated, this, [this](int i) {
+        addchanno_ = i < ctx_.doc.totnchans() ? i : -1;
+        faudiodatadirty_ = true;
+        flowplot_->mark_dirty();
+    });
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    outer->addWidget(split, 1);
+    flowplot_ = new TPlotPanel(split);
+    derplot_ = new TPlotPanel(split);
+    for (TPlotPanel* p : {flowplot_, derplot_}) {
+        TAxis& x = p->xaxis()->axis();
+        x.SetAxisText("[ms]");
+        x.SetMinLoValue(0);
+        x.SetMinValueDifference(0.01);
+        x.SetMaxHiValue(glottal_seglen / 16000.0 * 1000);
+        x.set_hilovalues(30, 0);
+    }
+    // The two time axes move together.
+    auto follow = [this](TPlotPanel* from, TPlotPanel* to) {
+        from->xaxis()->axis().OnScaleChanged.subscribe([this, from, to](TAxis& a) {
+            TAxis& b = to->xaxis()->axis();
+            if (b.GetLoValue() != a.GetLoValue() || b.GetHiValue() != a.GetHiValue())
+                b.set_hilovalues(a.GetHiValue(), a.GetLoValue());
+            fit_levels();
+            from->mark_dirty();
+            to->mark_dirty();
+        });
+    };
+    follow(flowplot_, derplot_);
+    follow(derplot_, flowplot_);
+    flowplot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_flow(p, s); };
+    derplot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_der(p, s); };
+    derplot_->mouse_press = [this](QMouseEvent* e) {
+        if (e->button() != Qt::LeftButton) return;
+        downtime_ = time_at(e->position().x());
+        run_guarded(nullptr, [&] { mark_period(downtime_, downtime_); }, false);
+    };
+    derplot_->mouse_move = [this](QMouseEvent* e) {
+        if (e->buttons() & Qt::LeftButton)
+            run_guarded(nullptr, [&] { mark_period(downtime_, time_at(e->position().x())); }, false);
+    };
+    derplot_->mouse_release = derplot_->mouse_move;
+    flowplot_->mouse_press = [this](QMouseEvent* e) {
+        downtime_ = time_at(e->position().x());
+        downflow_ = flowplot_->yaxis()->axis().pixel_to_value(static_cast<int>(e->position().y()));
+    };
+    flowplot_->mouse_move = [this](QMouseEvent* e) {
+        run_guarded(nullptr, [&] {
+            if (e->buttons() & Qt::LeftButton) mark_closed(downtime_, time_at(e->position().x()));
+            if (e->buttons() & Qt::RightButton)
+                set_extremes(downflow_, flowplot_->yaxis()->axis().pixel_to_value(static_cast<int>(e->position().y())));
+        }, false);
+    };
+    for (QLabel*& l : lines_) {
+        l = new QLabel;
+        l->setFrameShape(QFrame::StyledPanel);
+        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        outer->addWidget(l);
+    }
+    for (int i = 0; i < 3; ++i) lines_[i]->setObjectName(QString("resultline%1").arg(i + 1));
+    ctx_.doc.theglobal.add_listener(this);
+}
+
+ttnaqwindow::~ttnaqwindow() { ctx_.doc.theglobal.remove_listener(this); }
+
+QAction* ttnaqwindow::action(const QString& name) const { return findChild<QAction*>(name); }
+
+QString ttnaqwindow::line(int i) const { return i >= 0 && i < 3 ? lines_[i]->text() : QString(); }
+
+double ttnaqwindow::time_at(double px) const {
+    return flowplot_->xaxis()->axis().pixel_to_value(static_cast<int>(std::lround(px))) / 1000;
+}
+
+void ttnaqwindow::reload() {
+    faudiodatadirty_ = false;
+    tdocument& doc = ctx_.doc;
+    if (doc.totnchans() == 0) {
+        g_.clear();
+        flockchanno_ = -1;
+        locked_ = false;
+        if (QAction* a = action("lockaction")) a->setChecked(false);
+        setWindowTitle("T-Naq");
+        flowplot_->yaxis()->axis().SetAxisText("");
+        derplot_->yaxis()->axis().SetAxisText("");
+        update_lines();
+        return;
+    }
+    if (!locked_ || flockchanno_ < 0 || flockchanno_ >= doc.totnchans()) flockchanno_ = doc.thischanno();
+    const tchannel& ch = doc.channel(flockchanno_);
+    const double t = doc.theglobal.timecursor();
+    g_.load_segment(ch, t);
+    if (g_.filename.empty()) g_.filename = doc.filename();
+    g_.load_extra(addchanno_ >= 0 && addchanno_ < doc.totnchans() ? &doc.channel(addchanno_) : nullptr, t);
+    flowplot_->yaxis()->axis().SetAxisText("[" + g_.unit + "]");
+    derplot_->yaxis()->axis().SetAxisText("[" + g_.unit + "/s]");
+    // Keep the width of the visible range while re-anchoring it.
+    if (g_.sampfreq > 0) {
+        const double limit = glottal_seglen / g_.sampfreq * 1000;
+        for (TPlotPanel* p : {flowplot_, derplot_}) {
+            TAxis& x = p->xaxis()->axis();
+            const double width = std::min(x.GetHiValue() - x.GetLoValue(), limit);
+            x.SetMaxHiValue(limit);
+            x.set_hilovalues(width, 0);
+        }
+    }
+    setWindowTitle(QString::number(flockchanno_) + ": " + qs(ch.name()) + " @ " +
+                   qs(format_float_pattern(doc.prefs.SecondsFormat, t)) + " s - T-Naq");
+    if (pendingmarks_) {
+        pendingmarks_ = false;
+        g_.mark_period(marks_[0], marks_[1]);
+        if (marks_[3] > marks_[2]) g_.mark_closed(marks_[2], marks_[3]);
+    } else {
+        g_.measure();
+    }
+    fit_levels();
+    update_lines();
+}
+
+void ttnaqwindow::ensure_current() {
+    if (faudiodatadirty_) reload();
+}
+
+void ttnaqwindow::visible_range(int& from, int& to) const {
+    const TAxis& x = flowplot_->xaxis()->axis();
+    const double fs = std::max(g_.sampfreq, 1.0);
+    from = static_cast<int>(std::clamp(std::llround(x.GetLoValue() / 1000 * fs), 0LL, 16384LL));
+    to = static_cast<int>(std::clamp(std::llround(x.GetHiValue() / 1000 * fs) + 1, 0LL, 16385LL));
+}
+
+void ttnaqwindow::fit_levels() {
+    int from = 0, to = 0;
+    visible_range(from, to);
+    auto fit = [&](const std::vector<double>& a, TAxis& y) {
+        if (to - from < 2) return;
+        const auto [lo, hi] = std::minmax_element(a.begin() + from, a.begin() + to);
+        double l = *lo, h = *hi;
+        if (!(h > l)) l -= 1, h += 1;
+        const double m = (h - l) * 0.08;
+        y.SetMinLoValue(-1e300);
+        y.SetMaxHiValue(1e300);
+        y.set_hilovalues(h + m, l - m);
+    };
+    fit(g_.flowarr, flowplot_->yaxis()->axis());
+    fit(g_.derarr, derplot_->yaxis()->axis());
+}
+
+void ttnaqwindow::update_lines() {
+    const tpreferences& p = ctx_.doc.prefs;
+    if (g_.sampfreq < 0 || !g_.showmeasurement) {
+        if (firstactivation_ || g_.sampfreq < 0) {
+            lines_[0]->setText(g_.sampfreq < 0 ? QString() : "Select a location in the flow waveform in the main window!");
+            lines_[1]->clear();
+            lines_[2]->clear();
+        }
+        return;
+    }
+    lines_[0]->setText(qs(g_.line1(p)));
+    lines_[1]->setText(qs(g_.line2(p)));
+    lines_[2]->setText(qs(g_.line3(p)));
+}
+
+void ttnaqwindow::mark_period(double t1, double t2) {
+    ensure_current();
+    if (g_.sampfreq < 0) return;
+    g_.mark_period(t1, t2);
+    update_lines();
+    flowplot_->mark_dirty();
+    derplot_->mark_dirty();
+}
+
+void ttnaqwindow::mark_closed(double t1, double t2) {
+    ensure_current();
+    if (g_.sampfreq < 0) return;
+    g_.mark_closed(t1, t2);
+    update_lines();
+    flowplot_->mark_dirty();
+}
+
+void ttnaqwindow::set_extremes(double v1, double v2) {
+    ensure_current();
+    if (g_.sampfreq < 0) return;
+    g_.set_extremes(v1, v2);
+    update_lines();
+    flowplot_->mark_dirty();
+}
+
+void ttnaqwindow::logpointactionExecute() {
+    ensure_current();
+    if (!g_.showmeasurement || g_.sampfreq < 0) return;
+    ctx_.measurements.datalog.add_line(g_.heading(), g_.datarow(ctx_.doc.prefs));
+}
+
+void ttnaqwindow::copyactionExecute() {
+    ensure_current();
+    if (g_.showmeasurement) ctx_.clipboard.set_text(g_.datarow(ctx_.doc.prefs));
+}
+
+void ttnaqwindow::copyheaderactionExecute() { ctx_.clipboard.set_text(g_.heading()); }
+
+void ttnaqwindow::paint_flow(QPainter& p, const QSize& size) {
+    ensure_current();
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    TAxis& x = flowplot_->xaxis()->axis();
+    TAxis& y = flowplot_->yaxis()->axis();
+    paint_plot_grid(p, x, y, size);
+    if (g_.sampfreq < 0) return;
+    const double fs = g_.sampfreq;
+    if (g_.showmeasurement && g_.cqhitime > g_.cqlotime) {
+        const double a = pix(x, g_.cqlotime * 1000), b = pix(x, g_.cqhitime * 1000);
+        p.fillRect(QRectF(a, 0, b - a, size.height()), QColor(255, 240, 200));
+    }
+    int from = 0, to = 0;
+    visible_range(from, to);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    if (g_.addsampfreq > 0) {
+        // The extra channel scaled to the panel.
+        const double afs = g_.addsampfreq;
+        const int af = static_cast<int>(std::clamp(std::llround(x.GetLoValue() / 1000 * afs), 0LL, 16384LL));
+        const int at = static_cast<int>(std::clamp(std::llround(x.GetHiValue() / 1000 * afs) + 1, 0LL, 16385LL));
+        if (at - af > 1) {
+            const auto [lo, hi] = std::minmax_element(g_.addarr.begin() + af, g_.addarr.begin() + at);
+            if (*hi > *lo) {
+                QPolygonF l;
+                for (int i = af; i < at; ++i)
+                    l << QPointF(pix(x, i / afs * 1000), (*hi - g_.addarr[i]) * (size.height() - 1) / (*hi - *lo));
+                p.setPen(QColor(0, 127, 0));
+                p.drawPolyline(l);
+            }
+        }
+    }
+    QPolygonF line;
+    for (int i = from; i < to; ++i) line << QPointF(pix(x, i / fs * 1000), pix(y, g_.flowarr[i]));
+    p.setPen(QPen(QColor(0, 0, 160), 1.5));
+    p.drawPolyline(line);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (g_.showmeasurement) {
+        p.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
+        for (double v : {g_.loflow, g_.hiflow}) p.drawLine(QPointF(0, pix(y, v)), QPointF(size.width(), pix(y, v)));
+        p.setPen(QPen(QColor(0, 128, 0), 1));
+        for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
+        const QPointF peak(pix(x, g_.hiflowtime * 1000), pix(y, g_.hiflow));
+        p.setPen(QPen(QColor(200, 0, 0), 2));
+        p.drawEllipse(peak, 4, 4);
+    }
+}
+
+void ttnaqwindow::paint_der(QPainter& p, const QSize& size) {
+    ensure_current();
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    TAxis& x = derplot_->xaxis()->axis();
+    TAxis& y = derplot_->yaxis()->axis();
+    paint_plot_grid(p, x, y, size);
+    if (g_.sampfreq < 0) return;
+    const double fs = g_.sampfreq;
+    int from = 0, to = 0;
+    visible_range(from, to);
+    if (g_.showmeasurement) {
+        const double a = pix(x, g_.lotime * 1000), b = pix(x, g_.hitime * 1000);
+        p.fillRect(QRectF(a, 0, b - a, size.height()), QColor(225, 240, 255));
+    }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    QPolygonF line;
+    for (int i = from; i < to; ++i) line << QPointF(pix(x, i / fs * 1000), pix(y, g_.derarr[i]));
+    p.setPen(QPen(QColor(200, 0, 0), 1.5));
+    p.drawPolyline(line);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (g_.showmeasurement) {
+        p.setPen(QPen(QColor(0, 128, 0), 1, Qt::DashLine));
+        const double n = pix(x, g_.negtime * 1000);
+        p.drawLine(QPointF(n, 0), QPointF(n, size.height()));
+        p.setPen(QPen(QColor(0, 128, 0), 1));
+        for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
+        const double mdry = pix(y, -g_.mdr);
+        p.setPen(QPen(QColor(0, 0, 0), 1, Qt::DotLine));
+        p.drawLine(QPointF(0, mdry), QPointF(size.width(), mdry));
+    }
+}
+
+void ttnaqwindow::load_settings_from(const QString& path) {
+    TSetting ini;
+    ini.SetLocation(Location::slfile);
+    ini.SetFilename(path.toStdString());
+    if (!ini.ValueExists("Marks", "PeriodFrom")) return;
+    marks_[0] = ini.ReadFloat("Marks", "PeriodFrom", 0);
+    marks_[1] = ini.ReadFloat("Marks", "PeriodTo", 0);
+    marks_[2] = ini.ReadFloat("Marks", "ClosedFrom", 0);
+    marks_[3] = ini.ReadFloat("Marks", "ClosedTo", 0);
+    pendingmarks_ = true;
+}
+
+void ttnaqwindow::refill_combo() {
+    tdocument& doc = ctx_.doc;
+    extracombo_->clear();
+    for (int i = 0; i < doc.totnchans(); ++i) {
+        const std::string& n = doc.channel(i).name();
+        extracombo_->addItem(n.empty() ? "Channel " + QString::number(i) : qs(n));
+    }
+    extracombo_->addItem("Show no extra channel");
+    if (addchanno_ >= doc.totnchans()) addchanno_ = -1;
+    extracombo_->setCurrentIndex(addchanno_ >= 0 ? addchanno_ : doc.totnchans());
+}
+
+void ttnaqwindow::showEvent(QShowEvent* e) {
+    if (firstactivation_) {
+        if (QAction* a = action("autocopyaction")) a->setChecked(true);
+        faudiodatadirty_ = true;
+        ensure_current();
+        firstactivation_ = false;
+    }
+    refill_combo();
+    faudiodatadirty_ = true;
+    flowplot_->mark_dirty();
+    derplot_->mark_dirty();
+    QWidget::showEvent(e);
+}
+
+void ttnaqwindow::time_cursor_changed() {
+    faudiodatadirty_ = true;
+    if (isVisible()) {
+        ensure_current();
+        flowplot_->mark_dirty();
+        derplot_->mark_dirty();
+    }
+}
+
+void ttnaqwindow::fix_things() {
+    if (isVisible()) refill_combo();
+    if (!locked_ && flockchanno_ != ctx_.doc.thischanno()) time_cursor_changed();
+}
+
+void ttnaqwindow::channels_changed() {
+    if (isVisible()) refill_combo();
+    time_cursor_changed();
+}
+
+void ttnaqwindow::channel_changed(const tchannelchange& change) {
+    if (change.kind == tchannelchange::tkind::labels) return;
+    if (change.touches(flockchanno_, 0, tchannelchange::end_of_channel)) time_cursor_changed();
+}
+
+}  // namespace tessal

@@ -1,0 +1,160 @@
+// The Invira window: the mouse tools on the spectrum (add, add zero, move
+// with Ctrl for fine steps, delete, the right-button cycle), the list of
+// elements, the rate warnings and title, and making channels with the log.
+#include <QApplication>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/core/tchannel.h"
+#include "gui/inversefilter/tinvirawindow.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/measurements/tmeasurementcommands.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+struct tfixture {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    tinvirawindow* win = nullptr;
+    explicit tfixture(double fs = 16000) {
+        w.first_activation({});
+        tdocument& doc = w.document();
+        doc.set_totnchans(1);
+        tchannel& ch = doc.channel(0);
+        ch.set_name("mic");
+        ch.sampfreq = fs;
+        ch.sig.resize(static_cast<std::size_t>(fs));
+        // Pulses every 8 ms through one 800 Hz resonance.
+        double y1 = 0, y2 = 0;
+        const double C = -std::exp(-2 * M_PI * 80 / fs), B = 2 * std::exp(-M_PI * 80 / fs) * std::cos(2 * M_PI * 800 / fs);
+        for (std::size_t i = 0; i < ch.sig.size(); ++i) {
+            const double x = i % static_cast<std::size_t>(fs * 0.008) == 0 ? 1.0 : 0.0;
+            const double y = (1 - B - C) * x + B * y1 + C * y2;
+            y2 = y1, y1 = y;
+            ch.sig[i] = static_cast<float>(y);
+        }
+        doc.theglobal.channels_changed();
+        doc.theglobal.set_timecursor(0.25);
+        win = dynamic_cast<tinvirawindow*>(w.windows().window(twindowid::invira));
+        w.windows().show(twindowid::invira);
+        settle();
+        win->ensure_current();
+    }
+    tdocument& doc() { return w.document(); }
+    QPointF at(double f, double db) {
+        TAxis& x = win->specplot()->xaxis()->axis();
+        TAxis& y = win->specplot()->yaxis()->axis();
+        return QPointF(x.value_to_notclippedpixel(f), y.value_to_notclippedpixel(db));
+    }
+    void click(QPointF p, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        win->spectrum_press(p, b, m);
+        win->spectrum_release(p, b, m);
+    }
+};
+
+}  // namespace
+
+TEST(InviraWindow, ToolsAddMoveDeleteAndCycle) {
+    tfixture f;
+    ASSERT_NE(f.win, nullptr);
+    EXPECT_EQ(f.win->windowTitle().toStdString().substr(0, 12), "0: mic @ 0.2");
+    EXPECT_EQ(f.win->warning_text(), "");
+    // The right button cycles the tools; move and delete only with elements.
+    EXPECT_EQ(f.win->tool(), fanone);
+    f.click(f.at(500, 0), Qt::RightButton);
+    EXPECT_EQ(f.win->tool(), faadd);
+    f.click(f.at(500, 0), Qt::RightButton);
+    EXPECT_EQ(f.win->tool(), faaddzero);
+    f.click(f.at(500, 0), Qt::RightButton);
+    EXPECT_EQ(f.win->tool(), fanone);
+
+    f.win->set_tool(faadd);
+    f.click(f.at(800, 20));
+    f.click(f.at(2000, 20));
+    f.win->set_tool(faaddzero);
+    f.click(f.at(1500, 25));
+    tinvfilter& flt = f.win->filter();
+    ASSERT_EQ(flt.formants.size(), 3u);
+    EXPECT_NEAR(flt.formants[0].f0, 800, 15);
+    EXPECT_NEAR(flt.formants[0].bw, flt.formants[0].f0 / 10, 3);
+    EXPECT_TRUE(flt.formants[1].iszero);
+    f.win->ensure_current();
+    EXPECT_EQ(flt.invfilters.size(), 2u);
+    EXPECT_EQ(flt.invfilters[0].GetFilterType(), tfiltertype::ftboth);
+    EXPECT_EQ(f.win->memo_text().count('\n'), 2);
+    EXPECT_TRUE(f.win->memo_text().startsWith("F1: f="));
+
+    // The cycle now reaches move and delete.
+    f.win->set_tool(faaddzero);
+    f.click(f.at(500, 0), Qt::RightButton);
+    EXPECT_EQ(f.win->tool(), famove);
+    f.click(f.at(500, 0), Qt::RightButton);
+    EXPECT_EQ(f.win->tool(), fadelete);
+
+    // Move: the handle follows the pointer and the outputs follow at once.
+    f.win->set_tool(famove);
+    const std::vector<double> before = flt.invderarr;
+    const QPointF h = f.at(flt.formants[0].f0, handle_level(flt.formants[0].f0, flt.formants[0].bw));
+    f.win->spectrum_press(h + QPointF(2, 1), Qt::LeftButton, Qt::NoModifier);
+    f.win->spectrum_move(f.at(700, 20), Qt::LeftButton, Qt::NoModifier);
+    EXPECT_NEAR(flt.formants[0].f0, 700, 15);
+    EXPECT_NE(flt.invderarr, before);
+    // With Ctrl a tenth of the movement.
+    f.win->spectrum_release(f.at(700, 20), Qt::LeftButton, Qt::NoModifier);
+    const double f0 = flt.formants[0].f0;
+    const QPointF h2 = f.at(f0, handle_level(f0, flt.formants[0].bw));
+    f.win->spectrum_press(h2, Qt::LeftButton, Qt::NoModifier);
+    f.win->spectrum_release(h2 + QPointF(100, 0), Qt::LeftButton, Qt::ControlModifier);
+    TAxis& x = f.win->specplot()->xaxis()->axis();
+    EXPECT_NEAR(flt.formants[0].f0, x.pixel_to_value(static_cast<int>(h2.x()) + 10), 1e-6);
+
+    // Delete all: the tool returns to none and move/delete are disabled.
+    f.win->set_tool(fadelete);
+    while (!flt.formants.empty()) {
+        const tformant e = flt.formants[0];
+        f.click(f.at(e.f0, handle_level(e.f0, e.bw)));
+    }
+    EXPECT_EQ(f.win->tool(), fanone);
+    EXPECT_FALSE(f.win->action("moveaction")->isEnabled());
+}
+
+TEST(InviraWindow, RateWarningAndNoChannels) {
+    tfixture f(44100);
+    EXPECT_EQ(f.win->warning_text(),
+              "The signal has a very high sampling rate (44100 Hz), you may want to change it to eg 16000 Hz.");
+    EXPECT_EQ(f.win->unit_warning_text(), "Channel 0 is not calibrated in Pa");
+    f.doc().set_totnchans(0);
+    f.win->ensure_current();
+    EXPECT_EQ(f.win->windowTitle(), "Invira");
+    for (double v : f.win->filter().invderarr) ASSERT_EQ(v, 0);
+}
+
+TEST(InviraWindow, MakeChannelsLogsAndAddsTwoChannels) {
+    tfixture f;
+    tinvfilter& flt = f.win->filter();
+    flt.add_element(false, 800, 80);
+    const std::size_t lines = f.w.measurements().measurements().datalog.lines().size();
+    f.win->findChild<QRadioButton*>("rangeradio2")->setChecked(true);
+    f.win->saveactionExecute();
+    ASSERT_EQ(f.doc().totnchans(), 3);
+    EXPECT_EQ(f.doc().channel(1).name(), "mic inverse filtered flow");
+    EXPECT_EQ(f.doc().channel(2).name(), "mic inverse filtered flow derivative");
+    EXPECT_EQ(f.doc().channel(2).yunit(), "");
+    // A new heading goes in first, then the filter's line.
+    EXPECT_EQ(f.w.measurements().measurements().datalog.lines().size(), lines + 2);
+    EXPECT_EQ(f.w.measurements().measurements().datalog.lines().back().substr(0, 4), "\tmic");
+    EXPECT_EQ(f.w.measurements().measurements().datalog.heading(), "File name\tChannel\tTime [s]\tF1 [Hz]\tB1 [Hz]\t");
+    // The derivative is the pulse train again: the resonance is gone.
+    const tsinglearr& d = f.doc().channel(2).sig;
+    EXPECT_NEAR(d[128 * 10 + 5] / d[128 * 10], 0.0, 1e-3);
+}
