@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
         loadingshot, click, wait, popupname;
     bool wantscreenshot = false;
+    bool picturemain = false;  // --main: the main window, with --window's window open
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--loading-screenshot") == 0)
             wantscreenshot = true;
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
             value(wait);
         else if (a == "--popup")
             value(popupname);
+        else if (a == "--main")
+            picturemain = true;
         else
             files << a;
     }
@@ -183,6 +186,7 @@ int main(int argc, char** argv) {
             popup = box->view()->window();
         }
     }
+    if (picturemain) target = &w;
     // A picture shows the document as a user sees it once the measurement
     // pass has run, whatever the machine's speed.
     w.measurements().measurements().flush();

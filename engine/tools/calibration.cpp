@@ -205,8 +205,7 @@ std::vector<int> calibration_targets(const tdocument& doc, int channo, bool comp
     if (channo >= doc.totnchans()) return r;
     r.push_back(channo);
     const int partner = doc.channel(channo).stereochanno;
-    if (companion && partner >= 0 && partner < doc.totnchans() && partner != channo &&
-        doc.channel(partner).visible())
+    if (companion && partner >= 0 && partner < doc.totnchans() && partner != channo)
         r.push_back(partner);
     return r;
 }

@@ -60,7 +60,7 @@ double calibration_integral(const tchannel& ch, double L, double R);
 double calibration_mean(const tchannel& ch, double t1, double t2);
 
 // The channels "Calibrate!" works on: every channel for channo -1, else the
-// channel and, when asked and it has a visible partner, its stereo partner.
+// channel and, when asked and it has one, its stereo partner.
 // Numbers beyond the document are left out.
 std::vector<int> calibration_targets(const tdocument& doc, int channo, bool companion);
 

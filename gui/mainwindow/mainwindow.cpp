@@ -13,6 +13,7 @@
 #include "engine/core/measurementitems.h"
 #include "engine/document/title.h"
 #include "engine/view/windowplacement.h"
+#include "gui/calibration/calibrationmodule.h"
 #include "gui/editing/teditingcommands.h"
 #include "gui/exchange/exchangemodule.h"
 #include "gui/files/filesmodule.h"
@@ -64,6 +65,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     add_module<tcorrelationmodule>();
     add_module<tplotsmodule>();
     add_module<texchangemodule>();
+    add_module<tcalibrationmodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");

@@ -7,11 +7,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     auto open = [&c](twindowid id) { return [&c, id] { c.windows.show(id); }; };
     auto notyet = [] { return false; };  // commands whose work comes later
     for (tcommand& cmd : std::vector<tcommand>{
-             {.id = "calibrateaction", .caption = "Calibrate...", .handler = open(twindowid::calibration),
-              .enabled = [&c] { return c.doc.totnchans() > 0; }, .group = "edit.windows",
-              .order = 30},
-
-
              {.id = "inversefilteraction", .caption = "Inverse filter",
               .handler = open(twindowid::invira), .group = "tools"},
              {.id = "tnaqaction", .caption = "Glottal flow parameter measurement",

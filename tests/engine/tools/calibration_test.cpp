@@ -203,8 +203,7 @@ TEST_F(tcalib, TargetsAndMarksAndCaptions) {
     EXPECT_EQ(calibration_targets(doc, -1, false), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(calibration_targets(doc, 0, false), std::vector<int>{0});
     EXPECT_EQ(calibration_targets(doc, 0, true), (std::vector<int>{0, 1}));
-    doc.channel(1).set_visible(false);
-    EXPECT_EQ(calibration_targets(doc, 0, true), std::vector<int>{0});
+    EXPECT_EQ(calibration_targets(doc, 2, true), std::vector<int>{2});
     EXPECT_TRUE(calibration_targets(doc, 5, true).empty());
 
     tchannel& c = doc.channel(2);
