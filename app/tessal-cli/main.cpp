@@ -54,6 +54,11 @@ const char* const usage =
     "                      runs the process on every file on its own, N at a time\n"
     "                      (default: the number of cores), writing DIR/<name>.<ext>;\n"
     "                      \"--each -\" reads the files from standard input, one a line\n"
+    "  calibrate FILE (--channel N | --all) --mode level|rms|two|integral --value V\n"
+    "         [--value2 V2] [--reference R] [--unit U] [--weighting lin|A|C] --from S --to S\n"
+    "         [--green S,S --purple S,S] [--companion] [--no-labels] -o OUT\n"
+    "                      calibrates to physical units as \"Calibrate!\" does, labels\n"
+    "                      included, and saves OUT\n"
     "  help                show this text\n"
     "  --version           show the version\n";
 
@@ -74,6 +79,7 @@ const tentry commands[] = {
     {"labels", tessal::cli::cmd_labels},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
+    {"calibrate", tessal::cli::cmd_calibrate},
 };
 
 }  // namespace
