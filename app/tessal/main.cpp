@@ -18,6 +18,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
+#include <QTabWidget>
 #include <QTimer>
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -40,7 +41,7 @@
 
 int main(int argc, char** argv) {
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
-        loadingshot, click, wait, popupname;
+        loadingshot, click, wait, popupname, tabname;
     bool wantscreenshot = false;
     bool picturemain = false;  // --main: the main window, with --window's window open
     for (int i = 1; i < argc; ++i)
@@ -87,6 +88,8 @@ int main(int argc, char** argv) {
             value(wait);
         else if (a == "--popup")
             value(popupname);
+        else if (a == "--tab")
+            value(tabname);
         else if (a == "--main")
             picturemain = true;
         else
@@ -174,6 +177,20 @@ int main(int argc, char** argv) {
             QEventLoop loop;
             QTimer::singleShot(wait.toInt(), &loop, &QEventLoop::quit);
             loop.exec();
+        }
+        // A page of the window brought to the front (by its tab's text).
+        if (!tabname.isEmpty()) {
+            bool found = false;
+            for (QTabWidget* tabs : target->findChildren<QTabWidget*>())
+                for (int t = 0; t < tabs->count(); ++t)
+                    if (tabs->tabText(t) == tabname) {
+                        tabs->setCurrentIndex(t);
+                        found = true;
+                    }
+            if (!found) {
+                std::fprintf(stderr, "tessal: no page \"%s\"\n", qPrintable(tabname));
+                return 1;
+            }
         }
         // A drop-down list of the window shown open (by object name).
         if (!popupname.isEmpty()) {

@@ -23,6 +23,7 @@
 #include "gui/measurements/tmeasurementcommands.h"
 #include "gui/plots/plotsmodule.h"
 #include "gui/processing/processingmodule.h"
+#include "gui/psub/psubmodule.h"
 #include "gui/settings/tmainsettings.h"
 #include "gui/correlation/correlationmodule.h"
 #include "gui/spectrogram/spectrogrammodule.h"
@@ -66,6 +67,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     add_module<tplotsmodule>();
     add_module<texchangemodule>();
     add_module<tcalibrationmodule>();
+    add_module<tpsubmodule>();
     planned_ = add_module<tplannedmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");

@@ -11,8 +11,6 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .handler = open(twindowid::invira), .group = "tools"},
              {.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
               .handler = open(twindowid::tnaq), .group = "tools"},
-             {.id = "psubaction", .caption = "Subglottal pressure", .handler = open(twindowid::psub),
-              .group = "tools"},
              {.id = "epgaction", .caption = "Electropalatograph (EPG)",
               .handler = open(twindowid::epg), .group = "tools"},
          })
