@@ -59,6 +59,11 @@ const char* const usage =
     "         [--green S,S --purple S,S] [--companion] [--no-labels] -o OUT\n"
     "                      calibrates to physical units as \"Calibrate!\" does, labels\n"
     "                      included, and saves OUT\n"
+    "  psub FILE [--channel N] [--from S --to S] [--threshold V] [--min-duration S]\n"
+    "         [--max-duration S] [--min-score PCT] [--peak-percentile PCT]\n"
+    "         [--variability-percentile PCT]\n"
+    "                      the subglottal-pressure peaks over S..S (default the whole\n"
+    "                      channel): the lines Log peaks and Log statistics write\n"
     "  help                show this text\n"
     "  --version           show the version\n";
 
@@ -80,6 +85,7 @@ const tentry commands[] = {
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
     {"calibrate", tessal::cli::cmd_calibrate},
+    {"psub", tessal::cli::cmd_psub},
 };
 
 }  // namespace
