@@ -34,7 +34,7 @@ class tpsubwindow : public QWidget, public tviewlistener {
 public:
     tpsubwindow(tappcontext& ctx, QWidget* owner);
     ~tpsubwindow() override;
-    QSize sizeHint() const override { return {900, 560}; }
+    QSize sizeHint() const override { return {760, 500}; }
 
     // The channel analysed: the main window's current one unless locked.
     int channel() const;

@@ -8,11 +8,11 @@ tplannedmodule::tplannedmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     auto notyet = [] { return false; };  // commands whose work comes later
     for (tcommand& cmd : std::vector<tcommand>{
              {.id = "inversefilteraction", .caption = "Inverse filter",
-              .handler = open(twindowid::invira), .group = "tools"},
+              .handler = open(twindowid::invira), .group = "tools", .order = 10},
              {.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
-              .handler = open(twindowid::tnaq), .group = "tools"},
+              .handler = open(twindowid::tnaq), .group = "tools", .order = 20},
              {.id = "epgaction", .caption = "Electropalatograph (EPG)",
-              .handler = open(twindowid::epg), .group = "tools"},
+              .handler = open(twindowid::epg), .group = "tools", .order = 40},
          })
         ctx.commands.add(std::move(cmd));
 }
