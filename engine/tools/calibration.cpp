@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <limits>
 
 #include "engine/core/unitproduct.h"
 #include "engine/dsp/numformat.h"
@@ -224,6 +225,14 @@ tcalibresult calibrate_channels(tdocument& doc, const std::vector<int>& chans,
         }
         float* x = ch.sig.data();
         const std::size_t n = ch.sig.size();
+        // Samples a 32-bit float cannot hold would be lost: refuse before changing any.
+        bool fits32 = true;
+        for (std::size_t i = 0; i < n && fits32; ++i)
+            fits32 = !(std::fabs(m.a * static_cast<double>(x[i]) + m.b) > std::numeric_limits<float>::max());
+        if (!fits32) {
+            result.failed.push_back(c);
+            continue;
+        }
         for (std::size_t i = 0; i < n; ++i)
             x[i] = static_cast<float>(m.a * static_cast<double>(x[i]) + m.b);
         ch.set_fsd(m.fsd);

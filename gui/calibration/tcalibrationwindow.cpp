@@ -205,7 +205,7 @@ void tcalibrationwindow::invalidate_paintboxes(bool) {
     const int n = ctx_.doc.thischanno();
     if (n != lastmainchan_) {
         lastmainchan_ = n;
-        if (channo_ >= 0) select_channel(n);
+        select_channel(n);
     }
 }
 

@@ -192,6 +192,17 @@ TEST_F(tcalib, TwoAmplitudesMapTheMarkMeansAndEqualMeansAreRefused) {
     calibrate_and_warn(doc, prompter, {2}, q, 0.1, 0.5);
     EXPECT_EQ(prompter.asked.back().text, "Could not calibrate channel 2");
     EXPECT_EQ(z.fsd(), 1);
+
+    // A value whose samples a float cannot hold: refused, samples kept.
+    tchannel& big = add(1000, 1, 10, 0.5);
+    const float s100 = big.sig[100];
+    tcalibration huge;
+    huge.mode = tcalibmode::rms;
+    huge.value = 1e39;
+    calibrate_and_warn(doc, prompter, {3}, huge, 0.1, 0.5);
+    EXPECT_EQ(prompter.asked.back().text, "Could not calibrate channel 3");
+    EXPECT_EQ(big.sig[100], s100);
+    EXPECT_TRUE(big.labels.empty());
 }
 
 TEST_F(tcalib, TargetsAndMarksAndCaptions) {
