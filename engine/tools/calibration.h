@@ -7,9 +7,8 @@
 // Contract: calibrate_channels computes each channel's map before it changes
 // anything of that channel; a channel whose map cannot be formed (equal
 // means, a zero integral or RMS, a result that is not a finite number or
-// samples a 32-bit float cannot hold) is
-// left exactly as it was and reported in `failed`, the others are still
-// calibrated. With labels on, the channel's earlier "calibration" labels
+// samples a 32-bit float cannot hold) is left exactly as it was and
+// reported in `failed`, the others are still calibrated. With labels on, the channel's earlier "calibration" labels
 // are replaced by the new one(s).
 #pragma once
 
