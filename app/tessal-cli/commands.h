@@ -83,6 +83,8 @@ int cmd_steps(int argc, char** argv);
 int cmd_run(int argc, char** argv);
 int cmd_invfilter(int argc, char** argv);
 int cmd_glottal(int argc, char** argv);
+int cmd_calibrate(int argc, char** argv);
+int cmd_psub(int argc, char** argv);
 // run --each: the batch form of run.
 int run_each(const targs& a);
 // Opens `inputs` as one document, runs the process file on it and saves it

@@ -196,6 +196,49 @@ std::vector<thelpcommand> make_table() {
           {"--at T", "the start of the segment, in seconds"},
           {"--period T1 T2", "the period, in seconds"},
           {"--closed C1 C2", "the closed phase, in seconds"}}},
+        {"calibrate",
+         {"calibrate FILE (--channel N | --all) --mode level|rms|two|integral --value V "
+          "[--value2 V2] [--reference R] [--unit U] [--weighting lin|A|C] --from S --to S "
+          "[--green S,S --purple S,S] [--companion] [--no-labels] [--yes] -o OUT"},
+         "calibrates channels to physical units, as \"Calibrate!\" does",
+         "Calibrates one channel or all channels to physical units as the calibration window's "
+         "\"Calibrate!\" does, calibration labels included (a recalibration replaces the "
+         "earlier label), and saves OUT. A channel that cannot be calibrated is named on "
+         "standard error; when none could be, nothing is written and the exit status is 1.",
+         {{"--channel N", "the channel to calibrate"},
+          {"--all", "calibrate every channel"},
+          {"--mode level|rms|two|integral",
+           "the selection reads a known level in dB, a known RMS, two known amplitudes between "
+           "the green and purple marks, or a known integral"},
+          {"--value V", "the known value (dB in level mode)"},
+          {"--value2 V2", "the second amplitude in two-amplitude mode"},
+          {"--reference R", "the dB reference, such as 2e-5 for Pa"},
+          {"--unit U", "the unit the channel is calibrated to"},
+          {"--weighting lin|A|C", "how a level is read (default lin)"},
+          {"--from S --to S", "the selection, in seconds (not needed in two-amplitude mode)"},
+          {"--green S,S", "the green marks (default 10 % and 30 % of the channel)"},
+          {"--purple S,S", "the purple marks (default 60 % and 80 % of the channel)"},
+          {"--companion", "calibrate the channel's companion channel too"},
+          {"--no-labels", "add no calibration labels"},
+          {"--yes", "answer every question yes"},
+          {"-o OUT", "the file to write"}}},
+        {"psub",
+         {"psub FILE [--channel N] [--from S --to S] [--threshold V] [--min-duration S] "
+          "[--max-duration S] [--min-score PCT] [--peak-percentile PCT] "
+          "[--variability-percentile PCT]"},
+         "subglottal-pressure peaks and their statistics",
+         "Finds the subglottal-pressure peaks of the channel over the span (default the whole "
+         "channel) as the p-sub measurement window does and prints what \"Log peaks\" and "
+         "\"Log statistics\" write: the peaks' heading and one line per peak, then the "
+         "statistics' heading and line.",
+         {{"--channel N", "the oral pressure channel (default 0)"},
+          {"--from S --to S", "the span, in seconds"},
+          {"--threshold V", "the detection threshold, in the channel's unit"},
+          {"--min-duration S", "the shortest peak"},
+          {"--max-duration S", "the longest peak"},
+          {"--min-score PCT", "the lowest score a peak may have"},
+          {"--peak-percentile PCT", "the percentile taken as the peak's height"},
+          {"--variability-percentile PCT", "the percentile of the variability measure"}}},
     };
 }
 

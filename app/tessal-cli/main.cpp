@@ -32,6 +32,8 @@ const tentry commands[] = {
     {"run", tessal::cli::cmd_run},
     {"invfilter", tessal::cli::cmd_invfilter},
     {"glottal", tessal::cli::cmd_glottal},
+    {"calibrate", tessal::cli::cmd_calibrate},
+    {"psub", tessal::cli::cmd_psub},
 };
 
 }  // namespace

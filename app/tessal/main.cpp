@@ -19,6 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
+#include <QTabWidget>
 #include <QTimer>
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -85,8 +86,9 @@ int main(int argc, char** argv) {
         }
     }
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
-        loadingshot, click, wait, popupname;
+        loadingshot, click, wait, popupname, tabname;
     bool wantscreenshot = false;
+    bool picturemain = false;  // --main: the main window, with --window's window open
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--loading-screenshot") == 0)
             wantscreenshot = true;
@@ -131,6 +133,10 @@ int main(int argc, char** argv) {
             value(wait);
         else if (a == "--popup")
             value(popupname);
+        else if (a == "--tab")
+            value(tabname);
+        else if (a == "--main")
+            picturemain = true;
         else
             files << a;
     }
@@ -217,6 +223,20 @@ int main(int argc, char** argv) {
             QTimer::singleShot(wait.toInt(), &loop, &QEventLoop::quit);
             loop.exec();
         }
+        // A page of the window brought to the front (by its tab's text).
+        if (!tabname.isEmpty()) {
+            bool found = false;
+            for (QTabWidget* tabs : target->findChildren<QTabWidget*>())
+                for (int t = 0; t < tabs->count(); ++t)
+                    if (tabs->tabText(t) == tabname) {
+                        tabs->setCurrentIndex(t);
+                        found = true;
+                    }
+            if (!found) {
+                std::fprintf(stderr, "tessal: no page \"%s\"\n", qPrintable(tabname));
+                return 1;
+            }
+        }
         // A drop-down list of the window shown open (by object name).
         if (!popupname.isEmpty()) {
             auto* box = target->findChild<QComboBox*>(popupname);
@@ -228,6 +248,7 @@ int main(int argc, char** argv) {
             popup = box->view()->window();
         }
     }
+    if (picturemain) target = &w;
     // A picture shows the document as a user sees it once the measurement
     // pass has run, whatever the machine's speed.
     w.measurements().measurements().flush();

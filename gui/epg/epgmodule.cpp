@@ -15,7 +15,8 @@ QString tepgmodule::settings_path() {
 tepgmodule::tepgmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "epgaction", .caption = "Electropalatograph (EPG)",
-                      .handler = [&c] { c.windows.show(twindowid::epg); }, .group = "tools"});
+                      .handler = [&c] { c.windows.show(twindowid::epg); }, .group = "tools",
+                      .order = 40});
     ctx.windows.add_factory(twindowid::epg, [&c](QWidget* owner) {
         auto* w = new tepgwindow(c, owner);
         w->load_settings_from(settings_path());

@@ -15,7 +15,8 @@ QString tinversefiltermodule::settings_path() {
 tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "inversefilteraction", .caption = "Inverse filter",
-                      .handler = [&c] { c.windows.show(twindowid::invira); }, .group = "tools"});
+                      .handler = [&c] { c.windows.show(twindowid::invira); }, .group = "tools",
+                      .order = 10});
     ctx.windows.add_factory(twindowid::invira, [&c](QWidget* owner) {
         auto* w = new tinvirawindow(c, owner);
         w->load_settings_from(settings_path());
@@ -27,7 +28,8 @@ tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ct
         return w;
     });
     ctx.commands.add({.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
-                      .handler = [&c] { c.windows.show(twindowid::tnaq); }, .group = "tools"});
+                      .handler = [&c] { c.windows.show(twindowid::tnaq); }, .group = "tools",
+                      .order = 20});
     ctx.windows.add_factory(twindowid::tnaq, [&c](QWidget* owner) {
         auto* w = new ttnaqwindow(c, owner);
         w->load_settings_from(QDir(tmainsettings::settings_folder()).filePath("tnaqwindow.ini"));

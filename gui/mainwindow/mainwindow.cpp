@@ -13,6 +13,7 @@
 #include "engine/core/measurementitems.h"
 #include "engine/document/title.h"
 #include "engine/view/windowplacement.h"
+#include "gui/calibration/calibrationmodule.h"
 #include "gui/editing/teditingcommands.h"
 #include "gui/epg/epgmodule.h"
 #include "gui/exchange/exchangemodule.h"
@@ -23,6 +24,7 @@
 #include "gui/measurements/tmeasurementcommands.h"
 #include "gui/plots/plotsmodule.h"
 #include "gui/processing/processingmodule.h"
+#include "gui/psub/psubmodule.h"
 #include "gui/settings/tmainsettings.h"
 #include "gui/correlation/correlationmodule.h"
 #include "gui/inversefilter/inversefiltermodule.h"
@@ -30,7 +32,6 @@
 #include "gui/spectrum/spectrummodule.h"
 #include "gui/sound/soundmodule.h"
 #include "gui/view/viewmodule.h"
-#include "gui/windows/plannedmodule.h"
 
 namespace tessal {
 
@@ -67,7 +68,8 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     add_module<tinversefiltermodule>();
     add_module<tplotsmodule>();
     add_module<texchangemodule>();
-    planned_ = add_module<tplannedmodule>();
+    add_module<tcalibrationmodule>();
+    add_module<tpsubmodule>();
     add_module<tepgmodule>();
     auto* toolbar = addToolBar("Tool bar");
     toolbar->setObjectName("toolbar");

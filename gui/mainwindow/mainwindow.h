@@ -23,7 +23,6 @@ class tmeasurementcommands;
 class teditingcommands;
 class tlabelsmodule;
 class tmainsettings;
-class tplannedmodule;
 class tprocessingmodule;
 class tviewmodule;
 
@@ -79,7 +78,6 @@ private:
     teditingcommands* edit_ = nullptr;
     tlabelsmodule* labels_ = nullptr;
     tmainsettings* settings_ = nullptr;
-    tplannedmodule* planned_ = nullptr;
     tprocessingmodule* processing_ = nullptr;
 };
 

@@ -1,0 +1,17 @@
+#include "gui/psub/psubmodule.h"
+
+#include "gui/psub/tpsubwindow.h"
+
+namespace tessal {
+
+tpsubmodule::tpsubmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
+    tappcontext& c = ctx;
+    ctx.commands.add({.id = "psubaction", .caption = "Subglottal pressure",
+                      .handler = [&c] { c.windows.show(twindowid::psub); }, .group = "tools",
+                      .order = 30});
+    ctx.windows.add_factory(twindowid::psub, [&c](QWidget* owner) { return new tpsubwindow(c, owner); });
+}
+
+tpsubmodule::~tpsubmodule() = default;
+
+}  // namespace tessal
