@@ -66,6 +66,8 @@ const char* const help_text =
     "  --click NAME             press the window's button of this object name\n"
     "  --wait MS                let the program run this long before the picture\n"
     "  --popup NAME             show the window's drop-down list of this name open\n"
+    "  --tab TEXT               bring the window's page with this tab to the front\n"
+    "  --main                   picture the main window, with --window's window open\n"
     "  --loading-screenshot LOAD.png\n"
     "                           also a picture when a long file's progress first shows\n"
     "\n"
