@@ -78,6 +78,7 @@ int cmd_spectrogram(int argc, char** argv);
 int cmd_correlation(int argc, char** argv);
 int cmd_export(int argc, char** argv);
 int cmd_labels(int argc, char** argv);
+int cmd_recover(int argc, char** argv);
 int cmd_steps(int argc, char** argv);
 int cmd_run(int argc, char** argv);
 // run --each: the batch form of run.

@@ -46,6 +46,9 @@ const char* const usage =
     "  labels FILE... --textgrid OUT.TextGrid | --import IN.TextGrid -o OUT [--channel N]\n"
     "                      writes the labels as a Praat TextGrid, or adds those of a\n"
     "                      TextGrid to channel N (default 0) and saves OUT\n"
+    "  recover --list [--folder DIR] | recover JOURNAL -o OUT [--format ID] [--yes]\n"
+    "                      lists the journals a crashed run left, or replays one onto\n"
+    "                      its original file and saves OUT as convert does\n"
     "  steps               the step types a process can hold: index, procid, name, help\n"
     "  run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]\n"
     "                      opens IN (adding further inputs), runs the process file on it\n"
@@ -72,6 +75,7 @@ const tentry commands[] = {
     {"correlation", tessal::cli::cmd_correlation},
     {"export", tessal::cli::cmd_export},
     {"labels", tessal::cli::cmd_labels},
+    {"recover", tessal::cli::cmd_recover},
     {"steps", tessal::cli::cmd_steps},
     {"run", tessal::cli::cmd_run},
 };

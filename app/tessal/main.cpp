@@ -2,7 +2,8 @@
 //
 //   tessal [files...]
 //   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [--dialog STEP]
-//          [--cursor T] [--select FROM TO] [--freqcursor HZ] [files...]
+//          [--cursor T] [--select FROM TO] [--freqcursor HZ] [--trigger ID,ID...]
+//          [--leave-journal] [files...]
 //   tessal --screenshot OUT.png --loading-screenshot LOAD.png file.wav
 //
 // With --screenshot the main window (or the secondary window with that
@@ -12,9 +13,14 @@
 // --cursor, --select and --freqcursor place the time cursor, the selection
 // and the shared frequency cursor first, so analysis windows show a chosen
 // moment.
+// --trigger runs the menu commands with those ids first (questions are
+// answered OK or Yes); --leave-journal then ends the run as a crash would,
+// leaving the undo journal for "--window \"Recover changes\"", the picture
+// of the question the next start asks.
 // --loading-screenshot renders the main window as well at the moment a long
 // file's progress bar first appears, while the file is still being read.
 // Without a display it then runs on the offscreen platform.
+#include <QMessageBox>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
@@ -33,6 +39,8 @@
 #include "engine/document/title.h"
 #include "gui/mainwindow/screenshot.h"
 #include "gui/measurements/tmeasurementcommands.h"
+#include "gui/editing/teditingcommands.h"
+#include "gui/editing/undomodule.h"
 #include "gui/processing/processingmodule.h"
 #include "gui/processing/processingwindow.h"
 #include "gui/processing/stepformdialog.h"
@@ -40,7 +48,8 @@
 
 int main(int argc, char** argv) {
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
-        loadingshot, click, wait, popupname;
+        loadingshot, click, wait, popupname, triggers;
+    bool leavejournal = false;
     bool wantscreenshot = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--loading-screenshot") == 0)
@@ -86,6 +95,10 @@ int main(int argc, char** argv) {
             value(wait);
         else if (a == "--popup")
             value(popupname);
+        else if (a == "--trigger")
+            value(triggers);
+        else if (a == "--leave-journal")
+            leavejournal = true;
         else
             files << a;
     }
@@ -105,9 +118,52 @@ int main(int argc, char** argv) {
             tessal::render_window_png(window, loadingshot);
         };
     }
-    tessal::TMainWindow w;
+    // Commands run before the picture (--trigger) answer their questions
+    // with OK or Yes.
+    struct tyesprompter : tessal::tprompter {
+        tessal::tanswer ask(const std::string&, const std::string&, tessal::tbuttons b,
+                            tessal::ticon) override {
+            return b == tessal::tbuttons::yesno || b == tessal::tbuttons::yesnocancel
+                       ? tessal::tanswer::yes
+                       : tessal::tanswer::ok;
+        }
+    };
+    tyesprompter yes;
+    tessal::TMainWindow w(triggers.isEmpty() ? nullptr : &yes);
+    // The recovery question is a picture of its own.
+    if (wantscreenshot && windowcaption != "Recover changes") w.set_offer_recovery(false);
+    if (windowcaption == "Recover changes")
+        w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
+            QMessageBox box(QMessageBox::Question, "Recover changes", text, QMessageBox::NoButton, &w);
+            for (const QString& b : buttons) box.addButton(b, QMessageBox::AcceptRole);
+            box.addButton(QMessageBox::Close);
+            box.show();
+            QApplication::processEvents();
+            std::exit(tessal::render_window_png(&box, screenshot) ? 0 : 1);
+            return QString();
+        };
     w.first_activation(files);
+    if (windowcaption == "Recover changes") {
+        std::fprintf(stderr, "tessal: no journal to recover\n");
+        return 1;
+    }
     if (!selfrom.isEmpty()) w.document().theglobal.set_selection(selfrom.toDouble(), selto.toDouble());
+    if (!triggers.isEmpty()) w.editing().is_foreground = [] { return true; };
+    for (const QString& id : triggers.split(',', Qt::SkipEmptyParts)) {
+        w.commands().refresh();
+        QAction* act = w.commands().action(id);
+        if (!act) {
+            std::fprintf(stderr, "tessal: no command \"%s\"\n", qPrintable(id));
+            return 1;
+        }
+        act->trigger();
+        QApplication::processEvents();
+    }
+    if (leavejournal) {
+        // As a crash would leave it: the journal on disk, nothing cleaned up.
+        w.undo().flush_journal();
+        std::_Exit(0);
+    }
     if (!cursor.isEmpty()) w.document().theglobal.set_timecursor(cursor.toDouble());
     if (!freqcursor.isEmpty()) w.document().theglobal.set_freqcursor(freqcursor.toDouble());
     // The offscreen platform has no real screen: screenshots there are

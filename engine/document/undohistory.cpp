@@ -127,6 +127,7 @@ void tundohistory::contents_reset() {
     redo_.clear();
     dropped_ = 0;
     cleanpos_ = 0;
+    if (onrestart) onrestart();
     changed();
 }
 
@@ -135,6 +136,12 @@ void tundohistory::commit() {
     tframe f = std::move(frames_.back());
     frames_.pop_back();
     if (!frames_.empty()) return;
+    if (steppedinstep_) {
+        // The step held an undo or redo: that is the whole of it.
+        steppedinstep_ = false;
+        open_.clear();
+        return;
+    }
     if (reset_) {
         // The command closed the document (and perhaps opened another).
         reset_ = false;
@@ -159,8 +166,10 @@ void tundohistory::commit() {
     if (!datachanged) {
         // A save, a view change or nothing: no step, but a save moves the
         // point at which the document equals its file.
-        if (f.state.modified && !doc_.modified())
+        if (f.state.modified && !doc_.modified()) {
             cleanpos_ = static_cast<long long>(undo_.size());
+            if (onrestart) onrestart();
+        }
         return;
     }
     for (const tdelta& d : st->deltas) st->bytes += d.bytes();
@@ -170,6 +179,7 @@ void tundohistory::commit() {
     if (cleanpos_ > static_cast<long long>(undo_.size())) cleanpos_ = -1;
     redo_.clear();
     undo_.push_back(std::move(st));
+    if (onstep) onstep(*undo_.back());
     enforce_budget();
     changed();
 }
@@ -178,7 +188,7 @@ void tundohistory::rollback() noexcept {
     if (frames_.empty()) return;
     tframe f = std::move(frames_.back());
     frames_.pop_back();
-    if (!reset_) {
+    if (!reset_ && !steppedinstep_) {
         while (open_.size() > f.mark) {
             try {
                 apply(open_.back());
@@ -202,7 +212,7 @@ void tundohistory::rollback() noexcept {
         }
     }
     if (frames_.empty()) {
-        reset_ = false;
+        reset_ = steppedinstep_ = false;
         open_.clear();
     }
     try {
@@ -341,11 +351,13 @@ std::size_t step_bytes(const tundohistory::tstep& st) {
 bool tundohistory::undo() {
     if (!can_undo()) return false;
     tstep& st = *undo_.back();
+    if (recording()) steppedinstep_ = true;
     undo_step(st, true);
     st.bytes = step_bytes(st);
     redo_.push_back(std::move(undo_.back()));
     undo_.pop_back();
     doc_.set_modified(static_cast<long long>(undo_.size()) != cleanpos_);
+    if (onmove) onmove(true);
     refresh_views();
     changed();
     return true;
@@ -354,11 +366,13 @@ bool tundohistory::undo() {
 bool tundohistory::redo() {
     if (!can_redo()) return false;
     tstep& st = *redo_.back();
+    if (recording()) steppedinstep_ = true;
     redo_step(st);
     st.bytes = step_bytes(st);
     undo_.push_back(std::move(redo_.back()));
     redo_.pop_back();
     doc_.set_modified(static_cast<long long>(undo_.size()) != cleanpos_);
+    if (onmove) onmove(false);
     refresh_views();
     changed();
     return true;
@@ -380,6 +394,7 @@ void tundohistory::clear() {
 
 void tundohistory::set_budget(std::size_t bytes) {
     budget_ = bytes;
+    budgetfromprefs_ = false;
     enforce_budget();
     changed();
 }
@@ -392,6 +407,8 @@ std::size_t tundohistory::memory_bytes() const {
 }
 
 void tundohistory::enforce_budget() {
+    if (budgetfromprefs_ && doc_.prefs.UndoMemoryMB > 0)
+        budget_ = static_cast<std::size_t>(doc_.prefs.UndoMemoryMB) << 20;
     std::size_t total = memory_bytes();
     std::size_t k = 0;
     while (total > budget_ && k < undo_.size()) {

@@ -57,8 +57,10 @@ public:
     void rollback() noexcept;
     bool recording() const { return !frames_.empty(); }
 
-    bool can_undo() const { return !recording() && !undo_.empty(); }
-    bool can_redo() const { return !recording() && !redo_.empty(); }
+    // Also inside a step that has changed nothing yet (the Undo command's
+    // own): that step is then dropped.
+    bool can_undo() const { return idle() && !undo_.empty(); }
+    bool can_redo() const { return idle() && !redo_.empty(); }
     // The name of the step Undo or Redo would take back ("" when none).
     std::string undo_name() const;
     std::string redo_name() const;
@@ -70,6 +72,7 @@ public:
 
     // Forgets every step.
     void clear();
+    // The budget: the document's UndoMemoryMB preference unless set here.
     void set_budget(std::size_t bytes);
     std::size_t budget() const { return budget_; }
     // Bytes held by all steps.
@@ -77,9 +80,17 @@ public:
     // Steps dropped to keep within the budget since the last clear().
     std::size_t dropped_steps() const { return dropped_; }
 
+    struct tstep;
     // Told after every change of the history (a step kept, undone, redone,
     // dropped): menus refresh their captions from it.
     std::function<void()> onchange;
+    // Told of each step kept (before the budget may drop it) and of each
+    // undo (true) and redo (false): the journal writes them.
+    std::function<void(const tstep&)> onstep;
+    std::function<void(bool)> onmove;
+    // Told when the document was saved, closed or replaced: what was
+    // journaled before no longer needs to be kept.
+    std::function<void()> onrestart;
 
     // tchangerecorder
     void samples_changing(tchannel& ch, std::size_t s, std::size_t e) override;
@@ -137,6 +148,7 @@ private:
     void restore_docstate(const tdocstate& s, bool full);
     void refresh_views();
     bool created_in_step(const tchannel* ch) const;
+    bool idle() const { return open_.empty() && !reset_; }
     void enforce_budget();
     void changed();
 
@@ -144,8 +156,10 @@ private:
     std::vector<tframe> frames_;
     std::vector<tdelta> open_;   // the deltas of the step being recorded
     bool reset_ = false;         // the open step closed the document
+    bool steppedinstep_ = false;  // undo or redo ran inside the open step
     std::vector<std::unique_ptr<tstep>> undo_, redo_;
     std::size_t budget_ = default_budget;
+    bool budgetfromprefs_ = true;  // the preference until set_budget()
     std::size_t dropped_ = 0;
     // Number of undoable steps at which the document equals its file; -1
     // when no such point is reachable.

@@ -27,6 +27,7 @@
 #include "gui/spectrogram/spectrogrammodule.h"
 #include "gui/spectrum/spectrummodule.h"
 #include "gui/sound/soundmodule.h"
+#include "gui/editing/undomodule.h"
 #include "gui/view/viewmodule.h"
 #include "gui/windows/plannedmodule.h"
 
@@ -55,6 +56,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     statusBar();
     meas_ = add_module<tmeasurementcommands>();
     edit_ = add_module<teditingcommands>();
+    undo_ = add_module<tundomodule>();
     labels_ = add_module<tlabelsmodule>();
     settings_ = add_module<tmainsettings>();
     processing_ = add_module<tprocessingmodule>();
@@ -112,6 +114,7 @@ void TMainWindow::first_activation(const QStringList& arguments) {
     settings_->open();
     ctx_->doc.theglobal.fix_things();
     ctx_->commands.refresh();
+    if (offer_recovery_) undo_->offer_recovery();
 
     for (const QString& arg : arguments) {
         std::string path = arg.toStdString();

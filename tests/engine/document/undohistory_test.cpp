@@ -3,10 +3,15 @@
 // undoing everything (the document equals the original, samples bit for
 // bit) and redoing everything (it equals the state after the sequence);
 // what a step costs in memory; the budget; failed commands rolled back
-// exactly; the modified flag across saves.
+// exactly; the modified flag across saves. The journal: the same random
+// sequences (with undos and redos among them) written to a journal file and
+// replayed onto the original document give the same document, and a
+// journal cut or damaged at any point replays everything before the cut.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 
@@ -16,8 +21,10 @@
 #include "engine/document/editcommands.h"
 #include "engine/document/labelcommands.h"
 #include "engine/document/levels.h"
+#include "engine/document/journal.h"
 #include "engine/document/undohistory.h"
 #include "support/scriptedprompter.h"
+#include "support/tempdirtest.h"
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;
@@ -63,6 +70,7 @@ void random_document(tdocument& doc, std::mt19937& rng) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = 1000;
         ch.set_name("ch" + std::to_string(c));
+        ch.set_created(tcreatedata{});  // the same whenever the document is made
         ch.xshift = std::uniform_int_distribution<int>(-20, 20)(rng);
         const int n = len(rng);
         for (int i = 0; i < n; ++i) ch.sig.push_back(x(rng));
@@ -322,4 +330,111 @@ TEST(UndoHistory, NestedStepsBelongToTheOutermostAndCloseForgetsEverything) {
     EXPECT_FALSE(h.can_undo());
     EXPECT_FALSE(h.can_redo());
     EXPECT_EQ(doc.totnchans(), 2);
+}
+
+namespace {
+
+struct Journal : tessal::testing::ttempdirtest {};
+
+// Runs a random sequence with undos and redos among the commands, the
+// history journaled to `file`; returns the final picture.
+tpicture journaled_sequence(std::uint32_t seed, const std::string& file, int n) {
+    std::mt19937 rng(seed);
+    tdocument doc;
+    tundohistory h(doc);
+    tscriptedprompter pr;
+    tmemoryblockclipboard clip;
+    teditcommands cmd(doc, pr, clip);
+    random_document(doc, rng);
+    h.clear();
+    tjournal j(file, "");
+    h.onstep = [&](const tundohistory::tstep& st) { j.append_step(doc, st); };
+    h.onmove = [&](bool undo) { j.append_move(undo); };
+    for (int k = 0; k < n; ++k) {
+        const int r = static_cast<int>(rng() % 6);
+        if (r == 0)
+            h.undo();
+        else if (r == 1)
+            h.redo();
+        else
+            random_command(doc, h, cmd, pr, rng);
+    }
+    j.flush();
+    return picture(doc);
+}
+
+tpicture replayed(std::uint32_t seed, const std::string& file, trecovery* out = nullptr,
+                  std::size_t* undoable = nullptr) {
+    std::mt19937 rng(seed);
+    tdocument doc;
+    tundohistory h(doc);
+    random_document(doc, rng);
+    h.clear();
+    const tjournalcontents j = read_journal(file);
+    EXPECT_TRUE(j.readable);
+    trecovery r = replay_journal(doc, h, j);
+    if (out) *out = r;
+    if (undoable) *undoable = h.undo_count();
+    return picture(doc);
+}
+
+}  // namespace
+
+TEST_F(Journal, ReplayingTheJournalOntoTheOriginalGivesTheSameDocument) {
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        const std::string file = path("j" + std::to_string(seed) + ".tjournal");
+        const tpicture final = journaled_sequence(seed, file, 15);
+        trecovery r;
+        const tpicture back = replayed(seed, file, &r);
+        ASSERT_EQ(back.chans, final.chans) << "seed " << seed;
+        EXPECT_EQ(back.modified, final.modified) << "seed " << seed;
+        EXPECT_EQ(r.lost, "") << "seed " << seed;
+    }
+}
+
+TEST_F(Journal, ACutOrDamagedEndReplaysEverythingBeforeItAndSaysSo) {
+    const std::string file = path("cut.tjournal");
+    journaled_sequence(77, file, 30);
+    const tjournalcontents whole = read_journal(file);
+    ASSERT_GT(whole.records.size(), 5u);
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Cut in the middle of the file, and a byte flipped near the end.
+    for (int variant = 0; variant < 2; ++variant) {
+        std::string damaged = bytes;
+        if (variant == 0)
+            damaged.resize(bytes.size() / 2);
+        else
+            damaged[bytes.size() - 10] ^= 0x5A;
+        const std::string f2 = path("damaged" + std::to_string(variant) + ".tjournal");
+        std::ofstream(f2, std::ios::binary) << damaged;
+        const tjournalcontents part = read_journal(f2);
+        ASSERT_LT(part.records.size(), whole.records.size());
+        EXPECT_GT(part.lostbytes, 0u);
+        trecovery r;
+        replayed(77, f2, &r);
+        EXPECT_EQ(r.replayed, static_cast<int>(part.records.size()));
+        EXPECT_NE(r.lost.find("damaged"), std::string::npos) << r.lost;
+    }
+    // Not a journal at all.
+    std::ofstream(path("junk.tjournal")) << "hello";
+    EXPECT_FALSE(read_journal(path("junk.tjournal")).readable);
+}
+
+TEST_F(Journal, TheOriginFileIsIdentifiedBySizeTimeAndContent) {
+    std::ofstream(path("a.wav"), std::ios::binary) << std::string(3000000, 'x');
+    const tfileidentity a = file_identity(path("a.wav"));
+    EXPECT_TRUE(a.exists);
+    EXPECT_EQ(a.size, 3000000u);
+    tjournal j(path("o.tjournal"), path("a.wav"));
+    j.flush();
+    EXPECT_EQ(read_journal(path("o.tjournal")).origin, a);
+    {
+        std::fstream f(path("a.wav"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(10);
+        f.put('y');
+    }
+    EXPECT_NE(file_identity(path("a.wav")).checksum, a.checksum);
+    j.discard();
+    EXPECT_FALSE(std::filesystem::exists(path("o.tjournal")));
 }
