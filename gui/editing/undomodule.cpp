@@ -126,8 +126,10 @@ void tundomodule::offer_recovery() {
         const tjournalcontents j = read_journal(file);
         const QString origin = j.origin.path.empty() ? QString("a new document")
                                                      : "\"" + QString::fromStdString(j.origin.path) + "\"";
-        QString text = "Tessal did not end properly. " + QString::number(j.records.size()) +
-                       " unsaved changes to " + origin + " can be recovered.";
+        const QString n = QString::number(j.records.size());
+        QString text = "Tessal did not end properly. " +
+                       (j.records.size() == 1 ? QString("1 unsaved change") : n + " unsaved changes") +
+                       " to " + origin + " can be recovered.";
         if (j.lostbytes > 0)
             text += "\rThe end of the journal is damaged: the last change cannot be recovered.";
         QStringList buttons{"Recover", "Show files", "Discard"};
