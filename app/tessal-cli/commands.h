@@ -79,6 +79,7 @@ int cmd_correlation(int argc, char** argv);
 int cmd_epg(int argc, char** argv);
 int cmd_export(int argc, char** argv);
 int cmd_labels(int argc, char** argv);
+int cmd_recover(int argc, char** argv);
 int cmd_steps(int argc, char** argv);
 int cmd_run(int argc, char** argv);
 int cmd_invfilter(int argc, char** argv);

@@ -34,6 +34,7 @@ const tentry commands[] = {
     {"glottal", tessal::cli::cmd_glottal},
     {"calibrate", tessal::cli::cmd_calibrate},
     {"psub", tessal::cli::cmd_psub},
+    {"recover", tessal::cli::cmd_recover},
 };
 
 }  // namespace

@@ -3,7 +3,8 @@
 //   tessal [files...]
 //   tessal --help | --version
 //   tessal --screenshot OUT.png [--window CAPTION] [--menu NAME] [--dialog STEP]
-//          [--cursor T] [--select FROM TO] [--freqcursor HZ] [files...]
+//          [--cursor T] [--select FROM TO] [--freqcursor HZ] [--trigger ID,ID...]
+//          [--leave-journal] [files...]
 //   tessal --screenshot OUT.png --loading-screenshot LOAD.png file.wav
 //
 // With --screenshot the main window (or the secondary window with that
@@ -13,9 +14,14 @@
 // --cursor, --select and --freqcursor place the time cursor, the selection
 // and the shared frequency cursor first, so analysis windows show a chosen
 // moment.
+// --trigger runs the menu commands with those ids first (questions are
+// answered OK or Yes); --leave-journal then ends the run as a crash would,
+// leaving the undo journal for "--window \"Recover changes\"", the picture
+// of the question the next start asks.
 // --loading-screenshot renders the main window as well at the moment a long
 // file's progress bar first appears, while the file is still being read.
 // Without a display it then runs on the offscreen platform.
+#include <QMessageBox>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
@@ -35,6 +41,8 @@
 #include "engine/document/title.h"
 #include "gui/mainwindow/screenshot.h"
 #include "gui/measurements/tmeasurementcommands.h"
+#include "gui/editing/teditingcommands.h"
+#include "gui/editing/undomodule.h"
 #include "gui/processing/processingmodule.h"
 #include "gui/processing/processingwindow.h"
 #include "gui/processing/stepformdialog.h"
@@ -68,6 +76,8 @@ const char* const help_text =
     "  --popup NAME             show the window's drop-down list of this name open\n"
     "  --tab TEXT               bring the window's page with this tab to the front\n"
     "  --main                   picture the main window, with --window's window open\n"
+    "  --trigger ID,ID...       run these menu commands first (questions answered yes)\n"
+    "  --leave-journal          then end as a crash would, leaving the undo journal\n"
     "  --loading-screenshot LOAD.png\n"
     "                           also a picture when a long file's progress first shows\n"
     "\n"
@@ -88,7 +98,8 @@ int main(int argc, char** argv) {
         }
     }
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
-        loadingshot, click, wait, popupname, tabname;
+        loadingshot, click, wait, popupname, tabname, triggers;
+    bool leavejournal = false;
     bool wantscreenshot = false;
     bool picturemain = false;  // --main: the main window, with --window's window open
     for (int i = 1; i < argc; ++i)
@@ -139,6 +150,10 @@ int main(int argc, char** argv) {
             value(tabname);
         else if (a == "--main")
             picturemain = true;
+        else if (a == "--trigger")
+            value(triggers);
+        else if (a == "--leave-journal")
+            leavejournal = true;
         else
             files << a;
     }
@@ -158,9 +173,52 @@ int main(int argc, char** argv) {
             tessal::render_window_png(window, loadingshot);
         };
     }
-    tessal::TMainWindow w;
+    // Commands run before the picture (--trigger) answer their questions
+    // with OK or Yes.
+    struct tyesprompter : tessal::tprompter {
+        tessal::tanswer ask(const std::string&, const std::string&, tessal::tbuttons b,
+                            tessal::ticon) override {
+            return b == tessal::tbuttons::yesno || b == tessal::tbuttons::yesnocancel
+                       ? tessal::tanswer::yes
+                       : tessal::tanswer::ok;
+        }
+    };
+    tyesprompter yes;
+    tessal::TMainWindow w(triggers.isEmpty() ? nullptr : &yes);
+    // The recovery question is a picture of its own.
+    if (wantscreenshot && windowcaption != "Recover changes") w.set_offer_recovery(false);
+    if (windowcaption == "Recover changes")
+        w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
+            QMessageBox box(QMessageBox::Question, "Recover changes", text, QMessageBox::NoButton, &w);
+            for (const QString& b : buttons) box.addButton(b, QMessageBox::AcceptRole);
+            box.addButton(QMessageBox::Close);
+            box.show();
+            QApplication::processEvents();
+            std::exit(tessal::render_window_png(&box, screenshot) ? 0 : 1);
+            return QString();
+        };
     w.first_activation(files);
+    if (windowcaption == "Recover changes") {
+        std::fprintf(stderr, "tessal: no journal to recover\n");
+        return 1;
+    }
     if (!selfrom.isEmpty()) w.document().theglobal.set_selection(selfrom.toDouble(), selto.toDouble());
+    if (!triggers.isEmpty()) w.editing().is_foreground = [] { return true; };
+    for (const QString& id : triggers.split(',', Qt::SkipEmptyParts)) {
+        w.commands().refresh();
+        QAction* act = w.commands().action(id);
+        if (!act) {
+            std::fprintf(stderr, "tessal: no command \"%s\"\n", qPrintable(id));
+            return 1;
+        }
+        act->trigger();
+        QApplication::processEvents();
+    }
+    if (leavejournal) {
+        // As a crash would leave it: the journal on disk, nothing cleaned up.
+        w.undo().flush_journal();
+        std::_Exit(0);
+    }
     if (!cursor.isEmpty()) w.document().theglobal.set_timecursor(cursor.toDouble());
     if (!freqcursor.isEmpty()) w.document().theglobal.set_freqcursor(freqcursor.toDouble());
     // The offscreen platform has no real screen: screenshots there are

@@ -34,6 +34,7 @@ void trecorder::prepare_channel(int index, const std::string& name, int nbits, d
     ch.set_channo(index);
     ch.set_name(name);
     ch.filename = "<untitled>";
+    fdoc.samples_changing(ch, 0, ch.sig.size());
     ch.sig.clear();
     ch.set_fsd(1);
     ch.nbits = nbits;

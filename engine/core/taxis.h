@@ -154,6 +154,7 @@ public:
         double minlo = -1e300, maxlo = 1e300, minhi = -1e300, maxhi = 1e300;
         double mindiff = 0, maxdiff = 1e300;
         bool logarithmic = false, music = false, reverse = false, isinteger = false;
+        friend bool operator==(const tscalestate&, const tscalestate&) = default;
     };
     tscalestate scale_state() const;
     void restore_scale_state(const tscalestate& s);

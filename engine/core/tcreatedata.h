@@ -12,6 +12,7 @@ struct tcreatedata {
     std::string computer;
     std::string origin;
     std::string user;
+    friend bool operator==(const tcreatedata&, const tcreatedata&) = default;
 };
 
 // The login name of the user running the program ("" when unknown).

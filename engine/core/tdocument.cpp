@@ -23,8 +23,12 @@ void tdocument::set_totnchans(int n) {
     n = std::max(n, 0);
     int old = totnchans();
     if (n < old) {
-        channels.resize(n);
-        for (int i = old - 1; i >= n; --i) theglobal.channel_changed(tchannelchange::removed(i));
+        for (int i = old - 1; i >= n; --i) {
+            auto c = std::move(channels[i]);
+            channels.pop_back();
+            if (frecorder) frecorder->channel_removed(std::move(c), i);
+            theglobal.channel_changed(tchannelchange::removed(i));
+        }
     } else {
         channels.reserve(n);
         for (int i = old; i < n; ++i) create_channel(i);
@@ -43,7 +47,9 @@ tchannel& tdocument::create_channel(int channo) {
         channels.insert(channels.begin() + std::max(channo, 0), std::move(c));
         for (int i = 0; i < totnchans(); ++i) channels[i]->set_channo(i);
     }
-    theglobal.channel_changed(tchannelchange::added(std::clamp(channo, 0, totnchans() - 1)));
+    const int at = std::clamp(channo, 0, totnchans() - 1);
+    if (frecorder) frecorder->channel_inserted(ref, at);
+    theglobal.channel_changed(tchannelchange::added(at));
     return ref;
 }
 
@@ -57,13 +63,30 @@ void tdocument::delete_channel(int c) {
         else if (s > c)
             --s;
     }
+    auto gone = std::move(channels[c]);
     channels.erase(channels.begin() + c);
     for (int i = c; i < totnchans(); ++i) channels[i]->set_channo(i);
     fthischanno = thischanno();
+    if (frecorder) frecorder->channel_removed(std::move(gone), c);
     theglobal.channel_changed(tchannelchange::removed(c));
     theglobal.channels_changed();
     theglobal.fix_things();
     theglobal.document_state_changed();
+}
+
+std::unique_ptr<tchannel> tdocument::take_channel(int c) {
+    auto ch = std::move(channels.at(c));
+    channels.erase(channels.begin() + c);
+    for (int i = c; i < totnchans(); ++i) channels[i]->set_channo(i);
+    theglobal.channel_changed(tchannelchange::removed(c));
+    return ch;
+}
+
+void tdocument::put_channel(int c, std::unique_ptr<tchannel> ch) {
+    c = std::clamp(c, 0, totnchans());
+    channels.insert(channels.begin() + c, std::move(ch));
+    for (int i = c; i < totnchans(); ++i) channels[i]->set_channo(i);
+    theglobal.channel_changed(tchannelchange::added(c));
 }
 
 int tdocument::thischanno() const {

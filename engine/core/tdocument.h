@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/core/colors.h"
+#include "engine/core/tchangerecorder.h"
 #include "engine/core/taxis.h"
 #include "engine/core/tchannel.h"
 #include "engine/core/tglobal.h"
@@ -38,6 +39,23 @@ public:
     const tchannel& channel(int i) const { return *channels.at(i); }
     tchannel& create_channel(int channo);
     void delete_channel(int c);
+    // The raw moves of the undo history: a channel leaves the list or takes
+    // its place again as the same object, with no other channel changed
+    // (partner numbers stay as they are) and no recorder told.
+    std::unique_ptr<tchannel> take_channel(int c);
+    void put_channel(int c, std::unique_ptr<tchannel> ch);
+    // Every change of samples, channels and contents is told to the
+    // recorder (the undo history) when one is set.
+    void set_recorder(tchangerecorder* r) { frecorder = r; }
+    tchangerecorder* recorder() const { return frecorder; }
+    // Samples s..e-1 of `ch` are about to be replaced or removed.
+    void samples_changing(tchannel& ch, std::size_t s, std::size_t e) {
+        if (frecorder) frecorder->samples_changing(ch, s, e);
+    }
+    // The document was closed or replaced: tells the recorder.
+    void contents_reset() {
+        if (frecorder) frecorder->contents_reset();
+    }
     int thischanno() const;
     void set_thischanno(int c) { fthischanno = c; }
     int translate_channo(int c) const;
@@ -77,6 +95,7 @@ private:
     int fthischanno = 0;
     bool fmodified = false;
     std::string ffilename;
+    tchangerecorder* frecorder = nullptr;
 };
 
 }  // namespace tessal

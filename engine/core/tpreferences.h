@@ -22,6 +22,10 @@ struct tpreferences {
     double DefaultSampFreq = 44100;
     double OverloadMargin = 0.2;
     bool lastzoombykey = false;
+    // Ctrl+Z undoes (and Zoom moves to Ctrl+Alt+Z).
+    bool CtrlZUndoes = false;
+    // The memory the undo history may hold, MB.
+    int UndoMemoryMB = 1024;
 };
 
 }  // namespace tessal

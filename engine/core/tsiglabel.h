@@ -12,11 +12,13 @@ struct tentity {
     std::string entityname;
     double value = 0;
     std::string yunit;
+    friend bool operator==(const tentity&, const tentity&) = default;
 };
 
 struct tentities {
     std::string descriptor;
     std::vector<tentity> no;
+    friend bool operator==(const tentities&, const tentities&) = default;
 };
 
 struct tsiglabel {
@@ -30,6 +32,7 @@ struct tsiglabel {
     std::string text;
     std::string labeltype;
     tentities entities;
+    friend bool operator==(const tsiglabel&, const tsiglabel&) = default;
 };
 using tsiglabels = std::vector<tsiglabel>;
 

@@ -171,6 +171,7 @@ bool teditcommands::delete_selection() {
         const long long last = last_index(ch);
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
         if (e > s) {
+            doc.samples_changing(ch, static_cast<std::size_t>(s), static_cast<std::size_t>(e));
             ch.sig.erase(ch.sig.begin() + s, ch.sig.begin() + e);
             notify_samples(c, s, e, -(e - s));
         }
@@ -260,6 +261,8 @@ bool teditcommands::paste() {
         changed = true;
         ch.adjust_labelstime(static_cast<double>(at) / ch.sampfreq,
                              static_cast<double>(n) / ch.sampfreq);
+        doc.samples_changing(ch, static_cast<std::size_t>(std::clamp(b, 0LL, len)),
+                             static_cast<std::size_t>(std::clamp(b, 0LL, len)));
         if (b < 0) {
             // The channel now starts at the cursor: pasted samples, zeros up
             // to the old first sample, then the old samples.
@@ -317,6 +320,9 @@ bool teditcommands::zero() {
         tsamplerange r = selection_range(ch, L, R);
         if (r.e < 0) continue;  // entirely before the first sample
         const long long len = static_cast<long long>(ch.sig.size());
+        if (std::clamp(r.s, 0LL, len) <= r.e)
+            doc.samples_changing(ch, static_cast<std::size_t>(std::clamp(r.s, 0LL, len)),
+                                 static_cast<std::size_t>(std::min(r.e + 1, len)));
         if (r.e >= len) {
             if (r.e + 1 > (1LL << 40))
                 throw std::length_error("The selection reaches too far beyond channel " +
@@ -349,6 +355,7 @@ bool teditcommands::reverse() {
         const long long last = last_index(ch);
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
         if (e <= s) continue;
+        doc.samples_changing(ch, static_cast<std::size_t>(s), static_cast<std::size_t>(e + 1));
         std::reverse(ch.sig.begin() + s, ch.sig.begin() + e + 1);
         notify_samples(c, s, e + 1);
         after_sample_change(ch);
@@ -374,6 +381,7 @@ bool teditcommands::interpolate() {
         const double x0 = ch.sig[s], x1 = ch.sig[e];
         if (!std::isfinite(x0) || !std::isfinite(x1)) continue;  // no line to draw
         const double step = (x1 - x0) / static_cast<double>(e - s);
+        doc.samples_changing(ch, static_cast<std::size_t>(s + 1), static_cast<std::size_t>(e));
         float* p = ch.sig.data();
         for (long long i = s + 1; i < e; ++i)
             p[i] = static_cast<float>(x0 + step * static_cast<double>(i - s));

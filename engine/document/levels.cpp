@@ -217,6 +217,8 @@ bool edit_levels(tdocument& doc, const tlevelchange& change, std::string* why) {
         tchannel& ch = doc.channel(c);
         tsamplerange r = selection_range(ch, L, R);
         const auto [lo, hi] = level_change_span(ch, r.s, r.e, change);
+        if (lo < hi)
+            doc.samples_changing(ch, static_cast<std::size_t>(lo), static_cast<std::size_t>(hi));
         apply_level_change(ch, r.s, r.e, change);
         ch.needsdither = true;
         ch.bmpdirty = true;

@@ -20,6 +20,7 @@ bool tdocumentlifecycle::ask_save(const std::string& caption) {
 bool tdocumentlifecycle::close_document(bool ask) {
     if (ask && !ask_save("File has been modified")) return false;
     if (hooks.stop_playback) hooks.stop_playback();
+    doc.contents_reset();
     doc.set_totnchans(0);
     currentnbits = 0;
     currentformat = tFormat::pcm;

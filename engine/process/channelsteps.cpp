@@ -180,6 +180,7 @@ void tsavechannel::run_process(tprocenv& env) {
         ch.labels = p.labels;
         ch.sort_labels();
         ch.set_origin("Tessal process");
+        doc.samples_changing(ch, 0, ch.sig.size());
         ch.sig = s;
         ch.sigcachedirty = true;
         ch.bmpdirty = true;
@@ -315,6 +316,7 @@ void tappendchannel::run_process(tprocenv& env) {
         const tsinglearr& in = inarr[i];
         const tchannelproperties& p = props[i];
         const std::size_t L = ch.sig.size(), M = in.size();
+        doc.samples_changing(ch, prepend() ? 0 : L, prepend() ? 0 : L);
         if (prepend()) {
             ch.sig.insert(ch.sig.begin(), in.begin(), in.end());
             const double dt = static_cast<double>(M) / ch.sampfreq;

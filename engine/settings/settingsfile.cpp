@@ -87,6 +87,8 @@ void fixed_defaults(tdocument& doc) {
     p.WarnSaveSmp = d.WarnSaveSmp;
     p.WarnSaveWav = d.WarnSaveWav;
     p.AskDeleteLabel = d.AskDeleteLabel;
+    p.CtrlZUndoes = d.CtrlZUndoes;
+    p.UndoMemoryMB = d.UndoMemoryMB;
     doc.selectmode = selmono;
 }
 
@@ -168,6 +170,8 @@ tsettingsread open_settings(tdocument& doc, tmainwindowsettings& st, tprompter& 
     p.WarnSaveSmp = read_bool(f, general, "WarnSaveSmp", p.WarnSaveSmp);
     p.WarnSaveWav = read_bool(f, general, "WarnSaveWav", p.WarnSaveWav);
     p.AskDeleteLabel = read_bool(f, general, "AskDeleteLabel", p.AskDeleteLabel);
+    p.CtrlZUndoes = read_bool(f, general, "CtrlZUndoes", p.CtrlZUndoes);
+    p.UndoMemoryMB = read_int(f, general, "UndoMemoryMB", p.UndoMemoryMB, 1, 1 << 20);
 
     for (int i = 0; i < nmeasurementitems; ++i)
         doc.showmeasurement[i] =
@@ -245,6 +249,8 @@ void save_settings(const tdocument& doc, const tmainwindowsettings& st,
     f.writebool(general, "WarnSaveSmp", p.WarnSaveSmp);
     f.writebool(general, "WarnSaveWav", p.WarnSaveWav);
     f.writebool(general, "AskDeleteLabel", p.AskDeleteLabel);
+    f.writebool(general, "CtrlZUndoes", p.CtrlZUndoes);
+    f.writeinteger(general, "UndoMemoryMB", p.UndoMemoryMB);
 
     for (int i = 0; i < nmeasurementitems; ++i)
         f.writebool("ShowMeasurement", measurement_item(i).key, doc.showmeasurement[i]);

@@ -7,7 +7,10 @@
 #include <exception>
 #include <optional>
 
+#include <QApplication>
+
 #include "engine/document/checkpoint.h"
+#include "engine/document/undohistory.h"
 
 namespace tessal {
 
@@ -33,7 +36,43 @@ void show_error(const std::string& text) {
     std::fprintf(stderr, "tessal: %s\n", line.c_str());
 }
 
-bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsamples) {
+namespace {
+
+// A dialog's OK names its change after the dialog.
+std::string default_step_name(const QString& name) {
+    if (!name.isEmpty()) return name.toStdString();
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w) w = QApplication::activeWindow();
+    if (w && !qobject_cast<QMainWindow*>(w) && !w->windowTitle().isEmpty())
+        return w->windowTitle().toStdString();
+    return "Change";
+}
+
+}  // namespace
+
+bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsamples,
+                 const QString& name) {
+    if (auto* history = doc ? dynamic_cast<tundohistory*>(doc->recorder()) : nullptr) {
+        std::string message;
+        try {
+            history->begin(default_step_name(name));
+        } catch (const std::exception& e) {
+            show_error(failure_text(e));
+            return false;
+        }
+        try {
+            work();
+            history->commit();
+            return true;
+        } catch (const std::exception& e) {
+            message = failure_text(e);
+        } catch (...) {
+            message = "The command could not be completed.\rNothing was changed.";
+        }
+        history->rollback();
+        show_error(message);
+        return false;
+    }
     std::optional<tdocumentcheckpoint> before;
     try {
         if (doc) before.emplace(*doc, withsamples ? tdocumentcheckpoint::default_samplebudget : 0);

@@ -3,8 +3,8 @@
 // through it, so an exception raised by the work never leaves an event
 // handler (which would end the program).
 //
-// A command that fails leaves the document as it was before it ran (see
-// tdocumentcheckpoint) and its message goes to the error display, in words
+// A command that fails leaves the document as it was before it ran (the
+// undo history rolls its step back) and its message goes to the error display, in words
 // a user can act on. A paint that fails writes "Ykk! " followed by a letter
 // for the failing step and the channel number in the main window's status
 // bar; the other channels paint as usual.
@@ -29,10 +29,13 @@ void set_error_display(tprompter* p);
 tprompter* error_display();
 void show_error(const std::string& text);
 
-// Runs a command. On an exception the document (when given) is put back,
-// the message shown, and false returned. `withsamples` false skips copying
-// the samples for work that never changes them (mouse and key handling).
-bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsamples = true);
+// Runs a command. When the document has an undo history the work is one
+// step of it, named `name` (or by the active dialog's title); on an
+// exception the step is rolled back exactly, the message shown, and false
+// returned. A document without a history is put back from a checkpoint,
+// whose samples `withsamples` false leaves out (mouse and key handling).
+bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsamples = true,
+                 const QString& name = {});
 
 // Paint steps named in the status text.
 enum class tpaintstep : char {

@@ -9,6 +9,24 @@
 
 namespace tessal {
 
+namespace {
+
+// "A|B": the action answers to either key.
+void set_shortcuts(QAction* a, const QString& text) {
+    QList<QKeySequence> keys;
+    for (const QString& k : text.split('|', Qt::SkipEmptyParts)) keys.append(QKeySequence(k));
+    if (a->shortcuts() != keys) a->setShortcuts(keys);
+}
+
+}  // namespace
+
+QString step_name(QString caption) {
+    caption.remove('&');
+    caption = caption.trimmed();
+    while (caption.endsWith('.')) caption.chop(1);
+    return caption.trimmed();
+}
+
 tcommandregistry::tcommandregistry(std::vector<tmenudecl> layout) : layout_(std::move(layout)) {}
 
 tcommandregistry::~tcommandregistry() = default;
@@ -45,7 +63,7 @@ QAction* tcommandregistry::make_action(QMenu* m, const tcommand& c) {
     QAction* a = m->addAction(c.caption);
     actions_[&c] = a;
     a->setObjectName(c.id);
-    if (!c.shortcut.isEmpty()) a->setShortcut(QKeySequence(c.shortcut));
+    if (!c.shortcut.isEmpty()) set_shortcuts(a, c.shortcut);
     if (!c.toolcaption.isEmpty()) a->setIconText(c.toolcaption);
     if (c.data.isValid()) a->setData(c.data);
     if (c.checkable) a->setCheckable(true);
@@ -55,8 +73,9 @@ QAction* tcommandregistry::make_action(QMenu* m, const tcommand& c) {
         g->addAction(a);
     }
     if (c.handler)
-        QObject::connect(a, &QAction::triggered, &connections_, [this, h = c.handler] {
-            run_guarded(guarded_document, h);
+        QObject::connect(a, &QAction::triggered, &connections_, [this, a, h = c.handler] {
+            // The caption names the change in the undo history.
+            run_guarded(guarded_document, h, true, step_name(a->text()));
             refresh();
         });
     if (!c.submenu.empty()) {
@@ -107,6 +126,7 @@ void tcommandregistry::refresh() {
     for (const auto& [c, a] : actions_) {
         if (c->enabled) a->setEnabled(c->enabled());
         if (c->caption_rule) a->setText(c->caption_rule());
+        if (c->shortcut_rule) set_shortcuts(a, c->shortcut_rule());
         if (c->hint_rule) {
             const QString h = c->hint_rule();
             a->setToolTip(h);

@@ -34,11 +34,12 @@ class tdocument;
 struct tcommand {
     QString id{};        // the action's object name, unique
     QString caption{};   // the item caption, with its mnemonic
-    QString shortcut{};  // key sequence text ("Ctrl+N"), or empty
+    QString shortcut{};  // key sequence text ("Ctrl+N"; alternatives "A|B"), or empty
     std::function<void()> handler{};
     std::function<bool()> enabled{};          // null: always enabled
     std::function<QString()> caption_rule{};  // a caption that follows the state
     std::function<QString()> hint_rule{};     // a hint (tool and status tip) that follows the state
+    std::function<QString()> shortcut_rule{};  // a shortcut that follows a preference
     bool checkable = false;
     std::function<bool()> checked{};  // the check of a checkable command
     QString radio{};                  // commands sharing this name check one at a time
@@ -52,6 +53,9 @@ struct tcommand {
     std::vector<tcommand> submenu{};
     QVariant data{};
 };
+
+// A caption as the undo history names its change: no mnemonic, no "...".
+QString step_name(QString caption);
 
 class tcommandregistry {
 public:

@@ -7,7 +7,7 @@ const std::vector<tmenudecl>& main_menu_layout() {
     static const QString sep = menuseparator;
     static const std::vector<tmenudecl> layout = {
         {"&File", {"file.documents", sep, "file.exit"}},
-        {"&Edit", {"edit.clipboard", sep, "edit.samples", sep, "edit.windows", sep, "edit.log"}},
+        {"&Edit", {"edit.undo", sep, "edit.clipboard", sep, "edit.samples", sep, "edit.windows", sep, "edit.log"}},
         {"&Channels", {"channels.windows", sep, "channels.mode"}},
         {"&View", {"view.windows", sep, "view.zoom", sep, "view.show", sep, "view.channels"}},
         {"&Labels", {"labels.log", sep, "labels.add", sep, "labels.select", sep, "labels.delete"}},

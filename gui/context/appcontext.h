@@ -18,6 +18,7 @@
 #include "engine/document/documentfiles.h"
 #include "engine/document/lifecycle.h"
 #include "engine/document/measurements.h"
+#include "engine/document/undohistory.h"
 #include "engine/view/viewkeys.h"
 #include "engine/view/viewmouse.h"
 #include "engine/view/viewstate.h"
@@ -97,6 +98,8 @@ private:
 
 public:
     tdocument doc;
+    // Every command's change to the document, undone and redone from here.
+    tundohistory history{doc};
     tprompter& prompter;
     tdocumentlifecycle life;
     tdocumentfiles files;

@@ -31,6 +31,7 @@
 #include "gui/spectrogram/spectrogrammodule.h"
 #include "gui/spectrum/spectrummodule.h"
 #include "gui/sound/soundmodule.h"
+#include "gui/editing/undomodule.h"
 #include "gui/view/viewmodule.h"
 
 namespace tessal {
@@ -58,6 +59,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     statusBar();
     meas_ = add_module<tmeasurementcommands>();
     edit_ = add_module<teditingcommands>();
+    undo_ = add_module<tundomodule>();
     labels_ = add_module<tlabelsmodule>();
     settings_ = add_module<tmainsettings>();
     processing_ = add_module<tprocessingmodule>();
@@ -118,6 +120,7 @@ void TMainWindow::first_activation(const QStringList& arguments) {
     settings_->open();
     ctx_->doc.theglobal.fix_things();
     ctx_->commands.refresh();
+    if (offer_recovery_) undo_->offer_recovery();
 
     for (const QString& arg : arguments) {
         std::string path = arg.toStdString();

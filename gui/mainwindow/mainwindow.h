@@ -21,6 +21,7 @@ namespace tessal {
 class tsignalpanel;
 class tmeasurementcommands;
 class teditingcommands;
+class tundomodule;
 class tlabelsmodule;
 class tmainsettings;
 class tprocessingmodule;
@@ -44,11 +45,15 @@ public:
     tsignalpanel* signalpanel() const;
     tmeasurementcommands& measurements() { return *meas_; }
     teditingcommands& editing() { return *edit_; }
+    tundomodule& undo() { return *undo_; }
     tlabelsmodule& labels() { return *labels_; }
     tmainsettings& settings() { return *settings_; }
 
     // Runs once: defaults, settings, command-line files, placement.
     void first_activation(const QStringList& arguments);
+    // Whether first_activation asks about journals a crashed run left
+    // (not in screenshot runs).
+    void set_offer_recovery(bool v) { offer_recovery_ = v; }
     bool activated() const { return activated_; }
     // The processing feature (its windows, the run with progress).
     tprocessingmodule& processing() { return *processing_; }
@@ -76,6 +81,8 @@ private:
     tviewmodule* view_ = nullptr;
     tmeasurementcommands* meas_ = nullptr;
     teditingcommands* edit_ = nullptr;
+    tundomodule* undo_ = nullptr;
+    bool offer_recovery_ = true;
     tlabelsmodule* labels_ = nullptr;
     tmainsettings* settings_ = nullptr;
     tprocessingmodule* processing_ = nullptr;

@@ -371,7 +371,12 @@ void tprocessingwindow::toggle_logperf() {
 void tprocessingwindow::run() {
     if (run_.running()) return;
     tprocenv env(ctx_.doc, ctx_.prompter);
-    const tprocresult r = run_.run(runner_, proc_.steps, env);
+    // The run is one step of the undo history, also when a step fails half
+    // way (the steps before it keep their effects until undone).
+    tprocresult r;
+    if (!run_guarded(&ctx_.doc, [&] { r = run_.run(runner_, proc_.steps, env); }, true,
+                     "Run process"))
+        return;
     if (!r.ok && !r.cancelled && !r.error.empty() && !proc_.steps.empty()) show_error(r.error);
     if (r.ok && logperf_ && runner_.write_profile(proc_.steps, ctx_.measurements.datalog))
         ctx_.windows.show(twindowid::datalog);

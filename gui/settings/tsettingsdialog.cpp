@@ -119,6 +119,8 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
     wl->addWidget(warnwav_);
 
     asklabel_ = new QCheckBox("Ask before deleting labels", this);
+    ctrlzundoes_ = new QCheckBox("Ctrl+Z undoes", this);
+    ctrlzundoes_->setToolTip("Zoom moves to Ctrl+Alt+Z");
     infocolor_ = new QCheckBox("Show channel info in color", this);
     quickdraw_ = new QCheckBox("Use quickdraw when zoomed out", this);
     antialias_ = new QCheckBox("Draw waveforms using antialiasing", this);
@@ -170,6 +172,7 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
     left->addWidget(ditherbox);
     left->addWidget(warnbox);
     left->addWidget(asklabel_);
+    left->addWidget(ctrlzundoes_);
     left->addLayout(numbers);
     left->addStretch();
     auto* right = new QVBoxLayout;
@@ -218,6 +221,7 @@ void tsettingsdialog::load() {
     warnsmp_->setChecked(p.WarnSaveSmp);
     warnwav_->setChecked(p.WarnSaveWav);
     asklabel_->setChecked(p.AskDeleteLabel);
+    ctrlzundoes_->setChecked(p.CtrlZUndoes);
     infocolor_->setChecked(p.UseInfoColor);
     quickdraw_->setChecked(p.QuickDraw);
     antialias_->setChecked(p.AntiAlias);
@@ -274,6 +278,7 @@ void tsettingsdialog::apply() {
     p.WarnSaveSmp = warnsmp_->isChecked();
     p.WarnSaveWav = warnwav_->isChecked();
     p.AskDeleteLabel = asklabel_->isChecked();
+    p.CtrlZUndoes = ctrlzundoes_->isChecked();
     p.UseInfoColor = infocolor_->isChecked();
     p.QuickDraw = quickdraw_->isChecked();
     p.AntiAlias = antialias_->isChecked();

@@ -57,7 +57,7 @@ private:
     QLabel* problem_ = nullptr;  // why Ok is disabled
     QButtonGroup* dither_;
     QListWidget* formats_;
-    QCheckBox *warnsmp_, *warnwav_, *asklabel_, *infocolor_, *quickdraw_, *antialias_;
+    QCheckBox *warnsmp_, *warnwav_, *asklabel_, *ctrlzundoes_, *infocolor_, *quickdraw_, *antialias_;
     QPushButton* ok_;
 };
 

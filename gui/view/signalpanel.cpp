@@ -319,6 +319,7 @@ std::vector<tcommand> tsignalpanel::view_commands() {
         {.id = "zoomaction", .caption = "Zoom", .shortcut = "Ctrl+Z",
          .handler = [this] { view_.zoom.zoom_to_selection(doc_); },
          .enabled = [this] { return doc_.totnchans() > 0 && doc_.theglobal.has_selection(); },
+         .shortcut_rule = [this] { return QString(doc_.prefs.CtrlZUndoes ? "Ctrl+Alt+Z" : "Ctrl+Z"); },
          .group = "view.zoom"},
         {.id = "zoombackaction", .caption = "Zoom back", .shortcut = "Ctrl+B",
          .handler = [this] { view_.zoom.zoom_back(doc_); }, .enabled = has, .group = "view.zoom",

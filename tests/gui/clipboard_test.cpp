@@ -137,7 +137,9 @@ TEST(EditingMenus, CaptionsShortcutsAndEnablings) {
     auto* prompter = new tscriptedprompter;
     TMainWindow w(prompter);
     tcommandregistry& cmds = w.commands();
-    EXPECT_EQ(cmds.menu("&Edit")->actions().first()->text(), "Cut");
+    // Undo, Redo, a separator, then the clipboard commands.
+    EXPECT_EQ(cmds.menu("&Edit")->actions().first()->text(), "Undo");
+    EXPECT_EQ(cmds.menu("&Edit")->actions().at(3)->text(), "Cut");
     EXPECT_EQ(cmds.action("addlabelaction")->shortcut().toString(), "F7");
     EXPECT_EQ(cmds.action("addmeasurementlabelaction")->shortcut().toString(), "F10");
     EXPECT_EQ(cmds.action("selectsignalatlabelaction")->shortcut().toString(), "F6");

@@ -130,6 +130,7 @@ TEST_F(CommandGuard, AFailingHandlerLeavesTheDocumentAsItWasAndSaysWhy) {
                           tchannel& ch = doc().channel(0);
                           ch.set_name("renamed");
                           ch.set_yunit("Pa");
+                          doc().samples_changing(ch, 10, 11);
                           ch.sig[10] = 0.75f;
                           ch.add_label(0.1, 0.2, "new", "manual");
                           doc().create_channel(doc().totnchans());

@@ -47,7 +47,7 @@ TEST(CommandRegistry, MainMenusEntryByEntry) {
     const std::vector<std::pair<QString, QString>> expected = {
         {"&File", "New=Ctrl+N|Open...=Ctrl+O|Ad&d...=Ctrl+D|&Save=Ctrl+S|Save &as=|"
                   "Save sele&ction as...=Ctrl+E|Export...=|Export labels as TextGrid...=|Import labels from TextGrid...=|-|E&xit="},
-        {"&Edit", "Cut=Ctrl+X|Copy=Ctrl+C|Paste=Ctrl+V|Select all=Ctrl+A|Delete=Del|-|"
+        {"&Edit", "Undo=Alt+Backspace|Redo=Ctrl+Shift+Z|-|Cut=Ctrl+X|Copy=Ctrl+C|Paste=Ctrl+V|Select all=Ctrl+A|Delete=Del|-|"
                   "Set FSD to peak value=|Reverse=|Zero=|Interpolate=|-|Levels...=|Set FSD...=|"
                   "Calibrate...=|-|Show log=|Log measurements=F5|Copy measurements=Ctrl+M"},
         {"&Channels", "Channel info=|Align channels=|Channel color...=|Delete channel=|"
@@ -104,7 +104,9 @@ TEST(CommandRegistry, BuiltMenusFollowTheDeclaredLayout) {
                 QAction* a = acts[k++];
                 EXPECT_EQ(a, reg.action(c->id));
                 EXPECT_EQ(a->objectName(), c->id);
-                EXPECT_EQ(a->shortcut(), QKeySequence(c->shortcut)) << c->id.toStdString();
+                // "A|B": the first key is the one the menu shows.
+                EXPECT_EQ(a->shortcut(), QKeySequence(c->shortcut.section('|', 0, 0)))
+                    << c->id.toStdString();
                 EXPECT_EQ(a->isCheckable(), c->checkable) << c->id.toStdString();
                 EXPECT_EQ(a->actionGroup() != nullptr, !c->radio.isEmpty()) << c->id.toStdString();
                 if (!c->caption_rule) EXPECT_EQ(a->text(), c->caption);

@@ -1,0 +1,99 @@
+// The journal: the undo history written to disk as it grows, so that the
+// changes since the last save outlive a crash.
+//
+// A journal file starts with the identity of the file the document came
+// from (path, size, modification time and a checksum of its first
+// megabyte) and then holds one record per history event: a step (what it
+// changed, as the net change per channel: channels inserted with their
+// whole content, channels removed, each other channel's changed sample
+// range with the samples it holds afterwards, and its properties, labels
+// and notes afterwards), an undo or a redo. Each record is framed with its
+// length and a checksum, so a journal whose end was damaged or cut short
+// reads back up to the damage and says how much was lost.
+//
+// tjournal writes records on its own thread: appending never waits for
+// the disk. Replaying a journal onto the document opened from the same
+// file runs each step through an undo history, so the recovered document
+// can be undone as far as the original could.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/document/undohistory.h"
+
+namespace tessal {
+
+struct tfileidentity {
+    std::string path;
+    std::uint64_t size = 0;
+    std::int64_t mtime = 0;      // nanoseconds of the file clock
+    std::uint64_t checksum = 0;  // FNV-1a of the first megabyte
+    bool exists = false;
+    bool operator==(const tfileidentity&) const = default;
+};
+tfileidentity file_identity(const std::string& path);
+
+// The folder journals live in: <data folder>/Tessal/journals.
+std::string journal_folder(const std::string& base = "");
+// The journal files there, oldest first.
+std::vector<std::string> list_journals(const std::string& folder);
+
+// A step as the journal holds it.
+std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::tstep& st);
+
+class tjournal {
+public:
+    // Creates the journal file at `path` for a document from `origin`
+    // ("" for a new document). Throws std::runtime_error when it cannot.
+    tjournal(const std::string& path, const std::string& origin);
+    ~tjournal();  // writes what is queued; the file stays
+    tjournal(const tjournal&) = delete;
+    tjournal& operator=(const tjournal&) = delete;
+
+    const std::string& path() const { return path_; }
+    void append_step(const tdocument& doc, const tundohistory::tstep& st);
+    void append_move(bool undo);
+    // Waits until every record is on disk.
+    void flush();
+    // Stops writing and deletes the file (a save or a clean exit).
+    void discard();
+
+private:
+    void append(std::vector<std::uint8_t> payload);
+    void run();
+
+    std::string path_;
+    int fd_ = -1;
+    std::mutex m_;
+    std::condition_variable cv_, idle_;
+    std::deque<std::vector<std::uint8_t>> queue_;
+    bool stop_ = false, busy_ = false;
+    std::thread thread_;
+};
+
+struct tjournalcontents {
+    tfileidentity origin;
+    std::vector<std::vector<std::uint8_t>> records;
+    std::uint64_t lostbytes = 0;  // bytes after the last whole record
+    bool readable = false;        // a journal header was found
+};
+tjournalcontents read_journal(const std::string& path);
+
+// What a recovery did: how many records it replayed and, when the
+// journal was damaged, what was lost ("" when nothing was).
+struct trecovery {
+    int replayed = 0;
+    std::string lost;
+};
+// Replays the records onto `doc` (holding the original file, or empty for
+// a new document) through `history`. A record that does not fit ends the
+// replay there.
+trecovery replay_journal(tdocument& doc, tundohistory& history, const tjournalcontents& j);
+
+}  // namespace tessal

@@ -1,0 +1,435 @@
+#include "engine/document/undohistory.h"
+
+#include <algorithm>
+
+namespace tessal {
+
+namespace {
+
+int index_of(const tdocument& doc, const tchannel* ch) {
+    for (int i = 0; i < doc.totnchans(); ++i)
+        if (&doc.channel(i) == ch) return i;
+    return -1;
+}
+
+}  // namespace
+
+std::size_t tundohistory::tdelta::bytes() const {
+    std::size_t n = sizeof(tdelta) + data.capacity() * sizeof(float);
+    if (held) n += sizeof(tchannel) + held->sig.capacity() * sizeof(float) +
+                   held->sigcache.capacity() * sizeof(tsinglepair) +
+                   tchannelstate::of(*held).heap_bytes();
+    return n;
+}
+
+tundohistory::tdocstate tundohistory::tdocstate::of(const tdocument& doc) {
+    tdocstate s;
+    s.filename = doc.filename();
+    s.modified = doc.modified();
+    s.thischanno = doc.thischanno();
+    s.selectmode = doc.selectmode;
+    s.sel1 = doc.theglobal.sel1cursor();
+    s.sel2 = doc.theglobal.sel2cursor();
+    s.timecursor = doc.theglobal.timecursor();
+    s.xscale = doc.xaxis.scale_state();
+    s.prefs = doc.prefs;
+    s.showmeasurement = doc.showmeasurement;
+    s.measurementthreshold = doc.measurementthreshold;
+    return s;
+}
+
+tundohistory::tundohistory(tdocument& doc) : doc_(doc) {
+    doc_.set_recorder(this);
+    cleanpos_ = doc_.modified() ? -1 : 0;
+}
+
+tundohistory::~tundohistory() {
+    if (doc_.recorder() == this) doc_.set_recorder(nullptr);
+}
+
+// --- recording ---------------------------------------------------------------
+
+void tundohistory::begin(const std::string& name) {
+    tframe f;
+    f.name = name;
+    f.mark = open_.size();
+    f.channels.reserve(static_cast<std::size_t>(doc_.totnchans()));
+    for (int i = 0; i < doc_.totnchans(); ++i)
+        f.channels.emplace_back(&doc_.channel(i), tchannelstate::of(doc_.channel(i)));
+    f.state = tdocstate::of(doc_);
+    frames_.push_back(std::move(f));
+}
+
+bool tundohistory::created_in_step(const tchannel* ch) const {
+    // A channel the open step created goes out whole on undo: what happens
+    // to it meanwhile needs no record.
+    for (const tdelta& d : open_)
+        if (d.kind == tdelta::tkind::channel && d.ch == ch && !d.held) return true;
+    return false;
+}
+
+void tundohistory::samples_changing(tchannel& ch, std::size_t s, std::size_t e) {
+    if (frames_.empty()) {
+        // A change outside any command: the steps no longer fit the samples.
+        if (!undo_.empty() || !redo_.empty()) clear();
+        return;
+    }
+    if (reset_ || created_in_step(&ch)) return;
+    const std::size_t size = ch.sig.size();
+    e = std::min(e, size);
+    s = std::min(s, e);
+    tdelta d;
+    d.kind = tdelta::tkind::samples;
+    d.ch = &ch;
+    d.start = s;
+    d.othersize = size;
+    d.data.assign(ch.sig.begin() + static_cast<std::ptrdiff_t>(s),
+                  ch.sig.begin() + static_cast<std::ptrdiff_t>(e));
+    open_.push_back(std::move(d));
+}
+
+void tundohistory::channel_inserted(tchannel& ch, int index) {
+    if (frames_.empty()) {
+        if (!undo_.empty() || !redo_.empty()) clear();
+        return;
+    }
+    if (reset_) return;
+    tdelta d;
+    d.kind = tdelta::tkind::channel;
+    d.ch = &ch;
+    d.index = index;
+    open_.push_back(std::move(d));
+}
+
+void tundohistory::channel_removed(std::unique_ptr<tchannel> ch, int index) {
+    if (frames_.empty()) {
+        if (!undo_.empty() || !redo_.empty()) clear();
+        return;  // the channel goes
+    }
+    if (reset_) return;
+    tdelta d;
+    d.kind = tdelta::tkind::channel;
+    d.ch = ch.get();
+    d.index = index;
+    d.held = std::move(ch);
+    open_.push_back(std::move(d));
+}
+
+void tundohistory::contents_reset() {
+    // Whatever the open step recorded belonged to the document that went.
+    open_.clear();
+    for (tframe& f : frames_) {
+        f.mark = 0;
+        f.channels.clear();
+    }
+    reset_ = recording();
+    undo_.clear();
+    redo_.clear();
+    dropped_ = 0;
+    cleanpos_ = 0;
+    if (onrestart) onrestart();
+    changed();
+}
+
+void tundohistory::commit() {
+    if (frames_.empty()) return;
+    tframe f = std::move(frames_.back());
+    frames_.pop_back();
+    if (!frames_.empty()) return;
+    if (steppedinstep_) {
+        // The step held an undo or redo: that is the whole of it.
+        steppedinstep_ = false;
+        open_.clear();
+        return;
+    }
+    if (reset_) {
+        // The command closed the document (and perhaps opened another).
+        reset_ = false;
+        open_.clear();
+        cleanpos_ = doc_.modified() ? -1 : 0;
+        changed();
+        return;
+    }
+    auto st = std::make_unique<tstep>();
+    st->name = f.name;
+    st->deltas = std::move(open_);
+    open_.clear();
+    st->before = f.state;
+    st->after = tdocstate::of(doc_);
+    bool datachanged = !st->deltas.empty();
+    for (auto& [ch, before] : f.channels) {
+        tchannelstate after = tchannelstate::of(*ch);
+        if (before == after) continue;
+        if (!before.same_data(after)) datachanged = true;
+        st->props.push_back({ch, std::move(before), std::move(after)});
+    }
+    if (!datachanged) {
+        // A save, a view change or nothing: no step, but a save moves the
+        // point at which the document equals its file.
+        if (f.state.modified && !doc_.modified()) {
+            cleanpos_ = static_cast<long long>(undo_.size());
+            if (onrestart) onrestart();
+        }
+        return;
+    }
+    for (const tdelta& d : st->deltas) st->bytes += d.bytes();
+    for (const tpropchange& p : st->props)
+        st->bytes += sizeof(tpropchange) + p.before.heap_bytes() + p.after.heap_bytes();
+    st->bytes += sizeof(tstep) + st->name.size();
+    if (cleanpos_ > static_cast<long long>(undo_.size())) cleanpos_ = -1;
+    redo_.clear();
+    undo_.push_back(std::move(st));
+    if (onstep) onstep(*undo_.back());
+    enforce_budget();
+    changed();
+}
+
+void tundohistory::rollback() noexcept {
+    if (frames_.empty()) return;
+    tframe f = std::move(frames_.back());
+    frames_.pop_back();
+    if (!reset_ && !steppedinstep_) {
+        while (open_.size() > f.mark) {
+            try {
+                apply(open_.back());
+            } catch (...) {
+            }
+            open_.pop_back();
+        }
+        const int n = doc_.totnchans();
+        for (auto& [ch, before] : f.channels) {
+            try {
+                if (tchannelstate::of(*ch) == before) continue;
+                before.apply(*ch, n);
+                const int i = index_of(doc_, ch);
+                if (i >= 0) doc_.theglobal.channel_changed(tchannelchange::properties(i));
+            } catch (...) {
+            }
+        }
+        try {
+            restore_docstate(f.state, true);
+        } catch (...) {
+        }
+    }
+    if (frames_.empty()) {
+        reset_ = steppedinstep_ = false;
+        open_.clear();
+    }
+    try {
+        refresh_views();
+    } catch (...) {
+    }
+}
+
+// --- applying ------------------------------------------------------------------
+
+void tundohistory::apply(tdelta& d) {
+    if (d.kind == tdelta::tkind::channel) {
+        if (d.held) {
+            doc_.put_channel(d.index, std::move(d.held));
+        } else {
+            int i = index_of(doc_, d.ch);
+            if (i < 0) return;
+            d.held = doc_.take_channel(i);
+            d.index = i;
+        }
+        return;
+    }
+    tchannel& ch = *d.ch;
+    tsinglearr& sig = ch.sig;
+    const std::size_t cur = sig.size();
+    // The samples this side holds in the range: the channel's size differs
+    // from the other side's by the difference of the two ranges.
+    const std::size_t n = std::min(cur - std::min(cur, d.start),
+                                   cur + d.data.size() >= d.othersize
+                                       ? cur + d.data.size() - d.othersize
+                                       : std::size_t(0));
+    const auto at = sig.begin() + static_cast<std::ptrdiff_t>(d.start);
+    std::vector<float> now(at, at + static_cast<std::ptrdiff_t>(n));
+    const std::size_t m = d.data.size();
+    const std::size_t common = std::min(n, m);
+    std::copy(d.data.begin(), d.data.begin() + static_cast<std::ptrdiff_t>(common), at);
+    if (m > n)
+        sig.insert(sig.begin() + static_cast<std::ptrdiff_t>(d.start + n),
+                   d.data.begin() + static_cast<std::ptrdiff_t>(n), d.data.end());
+    else if (n > m)
+        sig.erase(sig.begin() + static_cast<std::ptrdiff_t>(d.start + m),
+                  sig.begin() + static_cast<std::ptrdiff_t>(d.start + n));
+    d.data.swap(now);
+    d.data.shrink_to_fit();
+    d.othersize = cur;
+    const long long s = static_cast<long long>(d.start);
+    const long long shift = static_cast<long long>(m) - static_cast<long long>(n);
+    ch.samples_changed(s, s + static_cast<long long>(n), shift);
+    ch.needsdither = true;
+    const int i = index_of(doc_, &ch);
+    if (i >= 0)
+        doc_.theglobal.channel_changed(
+            tchannelchange::samples(i, s, s + static_cast<long long>(n), shift));
+}
+
+void tundohistory::restore_docstate(const tdocstate& s, bool full) {
+    doc_.selectmode = s.selectmode;
+    doc_.set_thischanno(s.thischanno);
+    doc_.theglobal.set_sel1cursor(s.sel1);
+    doc_.theglobal.set_sel2cursor(s.sel2);
+    doc_.theglobal.set_timecursor(s.timecursor);
+    if (!full) return;
+    doc_.prefs = s.prefs;
+    doc_.showmeasurement = s.showmeasurement;
+    doc_.measurementthreshold = s.measurementthreshold;
+    doc_.xaxis.restore_scale_state(s.xscale);
+    doc_.set_filename(s.filename);
+    doc_.set_modified(s.modified);
+}
+
+void tundohistory::refresh_views() {
+    doc_.measurementdirty = true;
+    doc_.theglobal.channels_changed();
+    doc_.theglobal.fix_things();
+    doc_.theglobal.invalidate_paintboxes(true);
+    doc_.theglobal.document_state_changed();
+}
+
+void tundohistory::undo_step(tstep& st, bool) {
+    std::size_t done = 0;
+    try {
+        for (auto it = st.deltas.rbegin(); it != st.deltas.rend(); ++it, ++done) apply(*it);
+    } catch (...) {
+        // Out of memory half way: go forward again to where the step ends.
+        for (std::size_t k = st.deltas.size() - done; k < st.deltas.size(); ++k) {
+            try {
+                apply(st.deltas[k]);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    const int n = doc_.totnchans();
+    for (const tpropchange& p : st.props) {
+        p.before.apply(*p.ch, n);
+        const int i = index_of(doc_, p.ch);
+        if (i >= 0) doc_.theglobal.channel_changed(tchannelchange::properties(i));
+    }
+    restore_docstate(st.before, false);
+}
+
+void tundohistory::redo_step(tstep& st) {
+    std::size_t done = 0;
+    try {
+        for (; done < st.deltas.size(); ++done) apply(st.deltas[done]);
+    } catch (...) {
+        while (done > 0) {
+            try {
+                apply(st.deltas[--done]);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    const int n = doc_.totnchans();
+    for (const tpropchange& p : st.props) {
+        p.after.apply(*p.ch, n);
+        const int i = index_of(doc_, p.ch);
+        if (i >= 0) doc_.theglobal.channel_changed(tchannelchange::properties(i));
+    }
+    restore_docstate(st.after, false);
+}
+
+namespace {
+
+std::size_t step_bytes(const tundohistory::tstep& st) {
+    std::size_t b = sizeof(tundohistory::tstep) + st.name.size();
+    for (const auto& d : st.deltas) b += d.bytes();
+    for (const auto& p : st.props)
+        b += sizeof(tundohistory::tpropchange) + p.before.heap_bytes() + p.after.heap_bytes();
+    return b;
+}
+
+}  // namespace
+
+bool tundohistory::undo() {
+    if (!can_undo()) return false;
+    tstep& st = *undo_.back();
+    if (recording()) steppedinstep_ = true;
+    undo_step(st, true);
+    st.bytes = step_bytes(st);
+    redo_.push_back(std::move(undo_.back()));
+    undo_.pop_back();
+    doc_.set_modified(static_cast<long long>(undo_.size()) != cleanpos_);
+    if (onmove) onmove(true);
+    refresh_views();
+    changed();
+    return true;
+}
+
+bool tundohistory::redo() {
+    if (!can_redo()) return false;
+    tstep& st = *redo_.back();
+    if (recording()) steppedinstep_ = true;
+    redo_step(st);
+    st.bytes = step_bytes(st);
+    undo_.push_back(std::move(redo_.back()));
+    redo_.pop_back();
+    doc_.set_modified(static_cast<long long>(undo_.size()) != cleanpos_);
+    if (onmove) onmove(false);
+    refresh_views();
+    changed();
+    return true;
+}
+
+// --- the list --------------------------------------------------------------------
+
+std::string tundohistory::undo_name() const { return can_undo() ? undo_.back()->name : ""; }
+
+std::string tundohistory::redo_name() const { return can_redo() ? redo_.back()->name : ""; }
+
+void tundohistory::clear() {
+    undo_.clear();
+    redo_.clear();
+    dropped_ = 0;
+    cleanpos_ = doc_.modified() ? -1 : 0;
+    changed();
+}
+
+void tundohistory::set_budget(std::size_t bytes) {
+    budget_ = bytes;
+    budgetfromprefs_ = false;
+    enforce_budget();
+    changed();
+}
+
+std::size_t tundohistory::memory_bytes() const {
+    std::size_t n = 0;
+    for (const auto& s : undo_) n += s->bytes;
+    for (const auto& s : redo_) n += s->bytes;
+    return n;
+}
+
+void tundohistory::enforce_budget() {
+    if (budgetfromprefs_ && doc_.prefs.UndoMemoryMB > 0)
+        budget_ = static_cast<std::size_t>(doc_.prefs.UndoMemoryMB) << 20;
+    std::size_t total = memory_bytes();
+    std::size_t k = 0;
+    while (total > budget_ && k < undo_.size()) {
+        total -= undo_[k]->bytes;
+        ++k;
+    }
+    if (k > 0) {
+        undo_.erase(undo_.begin(), undo_.begin() + static_cast<std::ptrdiff_t>(k));
+        dropped_ += k;
+        cleanpos_ = cleanpos_ >= static_cast<long long>(k) ? cleanpos_ - static_cast<long long>(k) : -1;
+    }
+    // The farthest redo steps go next.
+    while (total > budget_ && !redo_.empty()) {
+        total -= redo_.front()->bytes;
+        redo_.erase(redo_.begin());
+        ++dropped_;
+    }
+}
+
+void tundohistory::changed() {
+    if (onchange) onchange();
+}
+
+}  // namespace tessal

@@ -1,0 +1,169 @@
+// tundohistory: the undo and redo history of a document.
+//
+// A command's work runs between begin() and commit() (or rollback() when it
+// failed). Meanwhile the document tells the history what it is about to
+// change (tchangerecorder): the samples about to be replaced, the channels
+// created and the channel objects removed. At begin() the history notes
+// every channel's properties, labels and notes and the document's own state
+// (selection, current channel, edit set, modified flag); commit() compares
+// them with what the command left and keeps only the channels that differ.
+// So a step holds what the command destroyed, never a copy of the document:
+// an undo of Delete holds the deleted samples and little else.
+//
+// Each recorded change is its own inverse: applying a sample change swaps
+// the samples now in the range with those it holds; applying a channel move
+// takes the channel out of the list or puts the same object back. Undo
+// applies a step's changes last to first, redo first to last, and both put
+// the properties and document state of their side back. A failed command
+// is rolled back the same way, exactly, whatever the document's size.
+//
+// Nested begin/commit pairs (a dialog run from a command) belong to the
+// outermost step; a nested rollback puts back only its own part.
+//
+// The history keeps its steps within a memory budget (default 1 GB): after
+// each step the oldest steps are dropped until the rest fit.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/tchangerecorder.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/channelstate.h"
+
+namespace tessal {
+
+class tundohistory final : public tchangerecorder {
+public:
+    static constexpr std::size_t default_budget = std::size_t(1) << 30;
+
+    // Attaches itself to `doc` as its recorder; the destructor detaches.
+    explicit tundohistory(tdocument& doc);
+    ~tundohistory() override;
+    tundohistory(const tundohistory&) = delete;
+    tundohistory& operator=(const tundohistory&) = delete;
+
+    // A command's step. `name` is what the Edit menu says ("Delete").
+    void begin(const std::string& name);
+    // Ends the step begun last; the outermost keeps it when it changed the
+    // document's data.
+    void commit();
+    // Puts back everything since the matching begin() and ends that step.
+    // Never throws.
+    void rollback() noexcept;
+    bool recording() const { return !frames_.empty(); }
+
+    // Also inside a step that has changed nothing yet (the Undo command's
+    // own): that step is then dropped.
+    bool can_undo() const { return idle() && !undo_.empty(); }
+    bool can_redo() const { return idle() && !redo_.empty(); }
+    // The name of the step Undo or Redo would take back ("" when none).
+    std::string undo_name() const;
+    std::string redo_name() const;
+    // False when there was nothing to undo or redo.
+    bool undo();
+    bool redo();
+    std::size_t undo_count() const { return undo_.size(); }
+    std::size_t redo_count() const { return redo_.size(); }
+
+    // Forgets every step.
+    void clear();
+    // The budget: the document's UndoMemoryMB preference unless set here.
+    void set_budget(std::size_t bytes);
+    std::size_t budget() const { return budget_; }
+    // Bytes held by all steps.
+    std::size_t memory_bytes() const;
+    // Steps dropped to keep within the budget since the last clear().
+    std::size_t dropped_steps() const { return dropped_; }
+
+    struct tstep;
+    // Told after every change of the history (a step kept, undone, redone,
+    // dropped): menus refresh their captions from it.
+    std::function<void()> onchange;
+    // Told of each step kept (before the budget may drop it) and of each
+    // undo (true) and redo (false): the journal writes them.
+    std::function<void(const tstep&)> onstep;
+    std::function<void(bool)> onmove;
+    // Told when the document was saved, closed or replaced: what was
+    // journaled before no longer needs to be kept.
+    std::function<void()> onrestart;
+
+    // tchangerecorder
+    void samples_changing(tchannel& ch, std::size_t s, std::size_t e) override;
+    void channel_inserted(tchannel& ch, int index) override;
+    void channel_removed(std::unique_ptr<tchannel> ch, int index) override;
+    void contents_reset() override;
+
+    // What a step holds, public for the journal and tests.
+    struct tdelta {
+        enum class tkind { samples, channel } kind = tkind::samples;
+        tchannel* ch = nullptr;
+        // samples: `data` holds the other side's samples from `start` on,
+        // and the channel had `othersize` samples on that side.
+        std::size_t start = 0, othersize = 0;
+        std::vector<float> data;
+        // channel: its index, and the object while it is out of the list.
+        int index = 0;
+        std::unique_ptr<tchannel> held;
+        std::size_t bytes() const;
+    };
+    struct tdocstate {
+        std::string filename;
+        bool modified = false;
+        int thischanno = 0, selectmode = 0;
+        double sel1 = 0, sel2 = 0, timecursor = 0;
+        TAxis::tscalestate xscale;
+        tpreferences prefs;
+        std::array<bool, nmeasurementitems> showmeasurement{};
+        double measurementthreshold = 0;
+        static tdocstate of(const tdocument& doc);
+    };
+    struct tpropchange {
+        tchannel* ch = nullptr;
+        tchannelstate before, after;
+    };
+    struct tstep {
+        std::string name;
+        std::vector<tdelta> deltas;
+        std::vector<tpropchange> props;
+        tdocstate before, after;
+        std::size_t bytes = 0;
+    };
+
+private:
+    struct tframe {
+        std::string name;
+        std::size_t mark = 0;  // deltas of the open step before this frame
+        std::vector<std::pair<tchannel*, tchannelstate>> channels;
+        tdocstate state;
+    };
+
+    void apply(tdelta& d);
+    void undo_step(tstep& st, bool restoremodified);
+    void redo_step(tstep& st);
+    void restore_docstate(const tdocstate& s, bool full);
+    void refresh_views();
+    bool created_in_step(const tchannel* ch) const;
+    bool idle() const { return open_.empty() && !reset_; }
+    void enforce_budget();
+    void changed();
+
+    tdocument& doc_;
+    std::vector<tframe> frames_;
+    std::vector<tdelta> open_;   // the deltas of the step being recorded
+    bool reset_ = false;         // the open step closed the document
+    bool steppedinstep_ = false;  // undo or redo ran inside the open step
+    std::vector<std::unique_ptr<tstep>> undo_, redo_;
+    std::size_t budget_ = default_budget;
+    bool budgetfromprefs_ = true;  // the preference until set_budget()
+    std::size_t dropped_ = 0;
+    // Number of undoable steps at which the document equals its file; -1
+    // when no such point is reachable.
+    long long cleanpos_ = 0;
+};
+
+}  // namespace tessal

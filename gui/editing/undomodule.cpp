@@ -1,0 +1,173 @@
+#include "gui/editing/undomodule.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QUrl>
+#include <chrono>
+#include <filesystem>
+#include <unistd.h>
+
+#include "gui/commands/commandguard.h"
+
+namespace tessal {
+
+QString tundomodule::undo_caption(const tundohistory& h) {
+    return h.can_undo() ? "Undo " + QString::fromStdString(h.undo_name()) : QString("Undo");
+}
+
+QString tundomodule::redo_caption(const tundohistory& h) {
+    return h.can_redo() ? "Redo " + QString::fromStdString(h.redo_name()) : QString("Redo");
+}
+
+tundomodule::tundomodule(tappcontext& ctx) : tfeaturemodule(ctx) {
+    tappcontext& c = ctx;
+    c.commands.add({.id = "undoaction", .caption = "Undo", .shortcut = "Alt+Backspace|Ctrl+Alt+Z",
+                    .handler = [this] { step(true); },
+                    .enabled = [&c] { return c.history.can_undo(); },
+                    .caption_rule = [&c] { return undo_caption(c.history); },
+                    .shortcut_rule =
+                        [&c] {
+                            return QString(c.doc.prefs.CtrlZUndoes ? "Alt+Backspace|Ctrl+Z"
+                                                                   : "Alt+Backspace|Ctrl+Alt+Z");
+                        },
+                    .group = "edit.undo", .order = 10});
+    c.commands.add({.id = "redoaction", .caption = "Redo", .shortcut = "Ctrl+Shift+Z",
+                    .handler = [this] { step(false); },
+                    .enabled = [&c] { return c.history.can_redo(); },
+                    .caption_rule = [&c] { return redo_caption(c.history); },
+                    .group = "edit.undo", .order = 20});
+    c.history.onchange = [this, &c] {
+        c.commands.refresh();
+        if (c.history.dropped_steps() > droppedshown_) {
+            droppedshown_ = c.history.dropped_steps();
+            c.window->statusBar()->showMessage(
+                QString("Undo memory full: the oldest changes were dropped, %1 can be undone")
+                    .arg(c.history.undo_count()));
+        } else if (c.history.dropped_steps() < droppedshown_) {
+            droppedshown_ = c.history.dropped_steps();
+        }
+    };
+    c.history.onstep = [this, &c](const tundohistory::tstep& st) {
+        if (journalbroken_) return;
+        if (!journal_) start_journal();
+        if (journal_) journal_->append_step(c.doc, st);
+    };
+    c.history.onmove = [this](bool undo) {
+        if (journal_)
+            journal_->append_move(undo);
+        else
+            journalbroken_ = true;  // the journal could not replay it
+    };
+    c.history.onrestart = [this] {
+        end_journal();
+        journalbroken_ = false;
+    };
+    ask_recovery = [&c](const QString& text, const QStringList& buttons) {
+        QMessageBox box(QMessageBox::Question, "Recover changes", text, QMessageBox::NoButton,
+                        c.window);
+        for (const QString& b : buttons) box.addButton(b, QMessageBox::AcceptRole);
+        box.addButton(QMessageBox::Close);
+        box.exec();
+        auto* chosen = qobject_cast<QPushButton*>(box.clickedButton());
+        return chosen && buttons.contains(chosen->text()) ? chosen->text() : QString();
+    };
+}
+
+tundomodule::~tundomodule() {
+    // A clean exit: nothing is left to recover.
+    ctx.history.onchange = nullptr;
+    ctx.history.onstep = nullptr;
+    ctx.history.onmove = nullptr;
+    ctx.history.onrestart = nullptr;
+    end_journal();
+}
+
+void tundomodule::step(bool undo) {
+    // The history changes the document itself; the guard's step around
+    // this handler is left empty and kept by no one.
+    if (undo)
+        ctx.history.undo();
+    else
+        ctx.history.redo();
+}
+
+void tundomodule::start_journal() {
+    const std::string folder = journal_folder();
+    if (folder.empty()) return;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const std::string name = std::to_string(::getpid()) + "-" +
+                             std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()) +
+                             ".tjournal";
+    try {
+        journal_ = std::make_unique<tjournal>((std::filesystem::path(folder) / name).string(),
+                                              ctx.doc.filename());
+    } catch (const std::exception&) {
+        journalbroken_ = true;  // no journal; editing goes on
+    }
+}
+
+void tundomodule::end_journal() {
+    if (journal_) journal_->discard();
+    journal_.reset();
+}
+
+void tundomodule::flush_journal() {
+    if (journal_) journal_->flush();
+}
+
+void tundomodule::offer_recovery() {
+    const std::string folder = journal_folder();
+    if (folder.empty()) return;
+    for (const std::string& file : list_journals(folder)) {
+        if (file == journal_path()) continue;
+        const tjournalcontents j = read_journal(file);
+        const QString origin = j.origin.path.empty() ? QString("a new document")
+                                                     : "\"" + QString::fromStdString(j.origin.path) + "\"";
+        const QString n = QString::number(j.records.size());
+        QString text = "Tessal did not end properly. " +
+                       (j.records.size() == 1 ? QString("1 unsaved change") : n + " unsaved changes") +
+                       " to " + origin + " can be recovered.";
+        if (j.lostbytes > 0)
+            text += "\rThe end of the journal is damaged: the last change cannot be recovered.";
+        QStringList buttons{"Recover", "Show files", "Discard"};
+        const bool changed = j.origin.exists && file_identity(j.origin.path) != j.origin;
+        const bool missing = !j.origin.path.empty() && !file_identity(j.origin.path).exists;
+        if (!j.readable || changed || missing) {
+            text = "Tessal did not end properly, but the changes to " + origin +
+                   " cannot be replayed: " +
+                   (!j.readable ? QString("the journal is unreadable.")
+                                : missing ? QString("the file is gone.")
+                                          : QString("the file has changed since."));
+            buttons.removeFirst();
+        }
+        text.replace('\r', '\n');
+        const QString answer = ask_recovery(text, buttons);
+        if (answer == "Recover") {
+            recover(file, j);
+        } else if (answer == "Show files") {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+        } else if (answer == "Discard") {
+            std::error_code ec;
+            std::filesystem::remove(file, ec);
+        }
+    }
+}
+
+void tundomodule::recover(const std::string& file, const tjournalcontents& j) {
+    run_guarded(nullptr, [&] {
+        if (!j.origin.path.empty() && !ctx.files.open_document(j.origin.path)) return;
+        const trecovery r = replay_journal(ctx.doc, ctx.history, j);
+        // The replayed steps went to this run's journal: the old one goes.
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        ctx.commands.refresh();
+        QString msg = QString::number(r.replayed) + " changes recovered.";
+        if (!r.lost.empty()) msg += "\r" + QString::fromStdString(r.lost) + ".";
+        ctx.prompter.ask(msg.toStdString(), "Recover changes", tbuttons::ok, ticon::information);
+    }, false);
+}
+
+}  // namespace tessal

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# tessal-cli recover after a real crash: the GUI test program's child run
+# opens a sox-made file in the main window, deletes 0.1..0.2 s, adds a
+# label, reverses 0.5..0.6 s and zeroes and un-zeroes a stretch, and is
+# killed with SIGKILL once its journal is on disk. "recover --list" names
+# the journal; "recover JOURNAL -o OUT" replays it onto the file, and OUT
+# holds the samples sox makes by cutting and reversing the same stretches.
+# A cut journal recovers what comes before the cut and says so.
+# Usage: recover_test.sh PATH-TO-tessal-cli PATH-TO-tessal_gui_tests
+set -u
+cli=$1
+gui=$2
+command -v sox >/dev/null || exit 77
+work=$(mktemp -d)
+child=
+trap '[ -n "$child" ] && kill -9 "$child" 2>/dev/null; rm -rf "$work"' EXIT
+fails=0
+fail() { echo "FAIL $*"; fails=$((fails + 1)); }
+
+sox -n -r 8000 -c 2 -b 16 "$work/take.wav" synth 1 sine 220 sine 330 gain -3
+mkdir -p "$work/data"
+TESSAL_CRASH_DATA="$work/data" TESSAL_CRASH_WAV="$work/take.wav" QT_QPA_PLATFORM=offscreen \
+  "$gui" --gtest_also_run_disabled_tests \
+  --gtest_filter=UndoCrashChild.DISABLED_EditThenWaitToBeKilled >"$work/child.out" 2>&1 &
+child=$!
+for _ in $(seq 600); do
+  grep -q "journal ready" "$work/child.out" && break
+  kill -0 "$child" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q "journal ready" "$work/child.out" || { cat "$work/child.out"; fail "child never got ready"; exit 1; }
+kill -9 "$child"
+wait "$child" 2>/dev/null
+child=
+
+export XDG_DATA_HOME="$work/data"
+"$cli" recover --list >"$work/list" 2>&1 || fail "recover --list exit $?"
+[ "$(wc -l <"$work/list")" -eq 1 ] || { cat "$work/list"; fail "one journal listed"; }
+grep -q "take.wav.*5 changes.*recoverable" "$work/list" || { cat "$work/list"; fail "list line"; }
+journal=$(cut -f1 "$work/list")
+
+"$cli" recover "$journal" -o "$work/out.wav" --yes 2>"$work/err" || { cat "$work/err"; fail "recover exit"; }
+grep -q "5 changes recovered" "$work/err" || { cat "$work/err"; fail "recover message"; }
+
+# The same edits by sox: samples 800..1599 go, then 4000..4800 (the
+# selection's both ends) are reversed.
+sox "$work/take.wav" "$work/a.wav" trim 0 800s
+sox "$work/take.wav" "$work/b.wav" trim 1600s
+sox "$work/a.wav" "$work/b.wav" "$work/cut.wav"
+sox "$work/cut.wav" "$work/p1.wav" trim 0 4000s
+sox "$work/cut.wav" "$work/p2.wav" trim 4000s 801s reverse
+sox "$work/cut.wav" "$work/p3.wav" trim 4801s
+sox "$work/p1.wav" "$work/p2.wav" "$work/p3.wav" "$work/expected.wav"
+sox "$work/expected.wav" -t raw -e signed-integer -b 16 "$work/expected.raw"
+sox "$work/out.wav" -t raw -e signed-integer -b 16 "$work/out.raw"
+# Same length, and every sample within one step of 16 bits (the save's
+# rounding of the float samples; the read alone gives the same).
+[ "$(stat -c %s "$work/expected.raw")" -eq "$(stat -c %s "$work/out.raw")" ] || fail "length"
+maxdiff=$(paste <(od -An -v -t d2 -w2 "$work/expected.raw") <(od -An -v -t d2 -w2 "$work/out.raw") |
+  awk '{d = $1 - $2; if (d < 0) d = -d; if (d > m) m = d} END {print m + 0}')
+[ "$maxdiff" -le 1 ] || fail "recovered samples differ from sox's by up to $maxdiff"
+
+# A journal cut short: what came before the cut, and a word on the loss.
+size=$(stat -c %s "$journal")
+head -c $((size - 7)) "$journal" >"$work/cut.tjournal"
+"$cli" recover "$work/cut.tjournal" -o "$work/part.wav" --yes 2>"$work/err" || fail "cut journal exit"
+grep -q "4 changes recovered" "$work/err" || { cat "$work/err"; fail "cut journal count"; }
+grep -q "damaged" "$work/err" || { cat "$work/err"; fail "cut journal says what was lost"; }
+
+# Usage and unreadable journals.
+"$cli" recover >/dev/null 2>&1; [ $? -eq 2 ] || fail "no arguments is a usage error"
+echo junk >"$work/junk.tjournal"
+"$cli" recover "$work/junk.tjournal" -o "$work/x.wav" >/dev/null 2>&1; [ $? -eq 1 ] || fail "junk journal exit 1"
+
+[ "$fails" -eq 0 ] && echo "recover: all passed"
+exit $((fails > 0))

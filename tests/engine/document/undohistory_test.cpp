@@ -1,0 +1,440 @@
+// The undo history over the real editing commands: random sequences of
+// sample, label and channel commands on random documents, each followed by
+// undoing everything (the document equals the original, samples bit for
+// bit) and redoing everything (it equals the state after the sequence);
+// what a step costs in memory; the budget; failed commands rolled back
+// exactly; the modified flag across saves. The journal: the same random
+// sequences (with undos and redos among them) written to a journal file and
+// replayed onto the original document give the same document, and a
+// journal cut or damaged at any point replays everything before the cut.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include "engine/core/clipboard.h"
+#include "engine/core/tdocument.h"
+#include "engine/document/channelcommands.h"
+#include "engine/document/editcommands.h"
+#include "engine/document/labelcommands.h"
+#include "engine/document/levels.h"
+#include "engine/document/journal.h"
+#include "engine/document/undohistory.h"
+#include "support/scriptedprompter.h"
+#include "support/tempdirtest.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+// Everything a user could tell apart, samples as their bit patterns.
+struct tpicture {
+    struct tch {
+        std::vector<std::uint32_t> bits;
+        tchannelstate state;
+        bool operator==(const tch&) const = default;
+    };
+    std::vector<tch> chans;
+    bool modified = false;
+    int thischanno = 0;
+    double sel1 = 0, sel2 = 0;
+    bool operator==(const tpicture&) const = default;
+};
+
+tpicture picture(const tdocument& doc) {
+    tpicture p;
+    for (int i = 0; i < doc.totnchans(); ++i) {
+        const tchannel& c = doc.channel(i);
+        tpicture::tch t;
+        t.bits.resize(c.sig.size());
+        if (!c.sig.empty()) std::memcpy(t.bits.data(), c.sig.data(), c.sig.size() * 4);
+        t.state = tchannelstate::of(c);
+        p.chans.push_back(std::move(t));
+    }
+    p.modified = doc.modified();
+    p.thischanno = doc.thischanno();
+    p.sel1 = doc.theglobal.sel1cursor();
+    p.sel2 = doc.theglobal.sel2cursor();
+    return p;
+}
+
+void random_document(tdocument& doc, std::mt19937& rng) {
+    std::uniform_int_distribution<int> nch(1, 4), len(0, 400);
+    std::normal_distribution<float> x(0, 0.3f);
+    doc.set_totnchans(nch(rng));
+    for (int c = 0; c < doc.totnchans(); ++c) {
+        tchannel& ch = doc.channel(c);
+        ch.sampfreq = 1000;
+        ch.set_name("ch" + std::to_string(c));
+        ch.set_created(tcreatedata{});  // the same whenever the document is made
+        ch.xshift = std::uniform_int_distribution<int>(-20, 20)(rng);
+        const int n = len(rng);
+        for (int i = 0; i < n; ++i) ch.sig.push_back(x(rng));
+        if (n > 3) ch.sig[1] = -0.0f;  // a sign a plain == would not see
+        ch.add_label(0.05, 0.02, "a", "manual");
+    }
+    if (doc.totnchans() > 1) {
+        doc.channel(0).stereochanno = 1;
+        doc.channel(1).stereochanno = 0;
+    }
+    doc.set_modified(false);
+}
+
+// One random command through begin/commit, as the command guard runs it.
+void random_command(tdocument& doc, tundohistory& h, teditcommands& cmd, tscriptedprompter& pr,
+                    std::mt19937& rng) {
+    std::uniform_real_distribution<double> t(-0.05, 0.45);
+    double a = t(rng), b = t(rng);
+    doc.theglobal.set_selection(std::min(a, b), std::max(a, b));
+    if (doc.totnchans() > 0)
+        doc.set_thischanno(std::uniform_int_distribution<int>(0, doc.totnchans() - 1)(rng));
+    doc.selectmode = std::uniform_int_distribution<int>(1, 4)(rng);
+    const int what = std::uniform_int_distribution<int>(0, 13)(rng);
+    h.begin("command " + std::to_string(what));
+    switch (what) {
+        case 0: pr.answers.push_back(tanswer::ok); cmd.delete_selection(); break;
+        case 1: cmd.cut(); break;
+        case 2: cmd.copy(); cmd.paste(); break;
+        case 3: cmd.paste(); break;
+        case 4: cmd.zero(); break;
+        case 5: cmd.reverse(); break;
+        case 6: cmd.interpolate(); break;
+        case 7: {
+            tlevelchange c;
+            c.type = std::uniform_int_distribution<int>(constantlevel, removedc)(rng);
+            c.startvalue = 2;
+            c.endvalue = -3;
+            c.ramp_ms = std::uniform_int_distribution<int>(0, 30)(rng);
+            edit_levels(doc, c);
+            break;
+        }
+        case 8: add_manual_label(doc, "x" + std::to_string(rng() % 100)); break;
+        case 9:
+            select_all_labels(doc);
+            pr.answers.push_back(tanswer::yes);
+            pr.answers.push_back(tanswer::ok);
+            delete_selected_labels(doc, pr);
+            break;
+        case 10: pr.answers.push_back(tanswer::yes); delete_current_channel(doc, pr); break;
+        case 11: pr.answers.push_back(tanswer::yes); delete_current_channels(doc, pr); break;
+        case 12: {
+            tchannel& c = doc.create_channel(static_cast<int>(rng() % (doc.totnchans() + 1)));
+            c.sampfreq = 1000;
+            c.sig.assign(rng() % 50, 0.5f);
+            doc.set_modified(true);
+            break;
+        }
+        case 13:
+            if (doc.totnchans() > 0) {
+                tchannel& c = doc.channel(doc.thischanno());
+                c.set_name(c.name() + "'");
+                c.set_fsd(c.fsd() * 2);
+                doc.set_modified(true);
+            }
+            break;
+    }
+    pr.answers.clear();
+    h.commit();
+}
+
+}  // namespace
+
+TEST(UndoHistory, RandomSequencesUndoToTheOriginalAndRedoToTheEnd) {
+    std::mt19937 rng(20261209);
+    int stepsseen = 0;
+    for (int round = 0; round < 2500; ++round) {
+        tdocument doc;
+        tundohistory h(doc);
+        tscriptedprompter pr;
+        tmemoryblockclipboard clip;
+        teditcommands cmd(doc, pr, clip);
+        random_document(doc, rng);
+        h.clear();
+        doc.theglobal.set_selection(0.1, 0.2);
+        const tpicture original = picture(doc);
+        const int n = std::uniform_int_distribution<int>(1, 12)(rng);
+        for (int k = 0; k < n; ++k) random_command(doc, h, cmd, pr, rng);
+        const tpicture final = picture(doc);
+        const bool anystep = h.undo_count() > 0;
+        stepsseen += static_cast<int>(h.undo_count());
+        while (h.undo()) {
+        }
+        ASSERT_EQ(picture(doc).chans, original.chans) << "round " << round;
+        // (A command that only set the flag leaves nothing to undo.)
+        if (anystep) EXPECT_EQ(doc.modified(), original.modified);
+        while (h.redo()) {
+        }
+        tpicture redone = picture(doc);
+        ASSERT_EQ(redone.chans, final.chans) << "round " << round;
+        EXPECT_EQ(redone.modified, final.modified);
+    }
+    EXPECT_GT(stepsseen, 10000);  // the commands really changed things
+}
+
+TEST(UndoHistory, UndoOfDeleteOnAnHourLongChannelHoldsOnlyTheDeletedSamples) {
+    tdocument doc;
+    tundohistory h(doc);
+    tscriptedprompter pr;
+    tmemoryblockclipboard clip;
+    teditcommands cmd(doc, pr, clip);
+    doc.set_totnchans(1);
+    tchannel& ch = doc.channel(0);
+    ch.sampfreq = 16000;
+    const std::size_t n = 3600u * 16000u;
+    ch.sig.resize(n);
+    for (std::size_t i = 0; i < n; ++i) ch.sig[i] = static_cast<float>(i % 1000);
+    doc.set_modified(false);
+    doc.selectmode = selmono;
+    doc.theglobal.set_selection(100.0, 101.0);  // one second: 16000 samples
+    pr.answers.push_back(tanswer::ok);
+    h.begin("Delete");
+    ASSERT_TRUE(cmd.delete_selection());
+    h.commit();
+    ASSERT_EQ(h.undo_name(), "Delete");
+    EXPECT_LE(h.memory_bytes(), 16000 * sizeof(float) + 4096);
+    EXPECT_GE(h.memory_bytes(), 16000 * sizeof(float));
+    ASSERT_TRUE(h.undo());
+    ASSERT_EQ(doc.channel(0).sig.size(), n);
+    EXPECT_EQ(doc.channel(0).sig[1600000], 0.0f);
+    EXPECT_EQ(doc.channel(0).sig[1600999], 999.0f);
+    EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(h.redo_name(), "Delete");
+}
+
+TEST(UndoHistory, TheBudgetDropsTheOldestSteps) {
+    tdocument doc;
+    tundohistory h(doc);
+    doc.set_totnchans(1);
+    doc.channel(0).sig.assign(100000, 1.0f);
+    h.clear();
+    h.set_budget(250000);  // room for two steps of 100000 samples' worth
+    for (int k = 0; k < 5; ++k) {
+        h.begin("Zero " + std::to_string(k));
+        doc.samples_changing(doc.channel(0), 0, 40000);
+        std::fill(doc.channel(0).sig.begin(), doc.channel(0).sig.begin() + 40000, float(k));
+        h.commit();
+    }
+    EXPECT_LE(h.memory_bytes(), 250000u);
+    EXPECT_EQ(h.undo_count(), 1u);
+    EXPECT_EQ(h.dropped_steps(), 4u);
+    EXPECT_EQ(h.undo_name(), "Zero 4");
+    h.undo();
+    EXPECT_EQ(doc.channel(0).sig[0], 3.0f);
+    EXPECT_FALSE(h.can_undo());
+}
+
+TEST(UndoHistory, AFailedCommandIsRolledBackExactlyWhateverTheSize) {
+    tdocument doc;
+    tundohistory h(doc);
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        doc.channel(c).sampfreq = 1000;
+        doc.channel(c).sig.assign(5000, 0.25f * (c + 1));
+        doc.channel(c).add_label(0.1, 0.2, "a", "manual");
+    }
+    doc.channel(0).stereochanno = 1;
+    doc.set_filename("/tmp/take.wav");
+    doc.set_modified(false);
+    doc.theglobal.set_selection(0.2, 0.4);
+    const tchannel* second = &doc.channel(1);
+    const tpicture before = picture(doc);
+
+    h.begin("Something");
+    tchannel& ch = doc.channel(0);
+    doc.samples_changing(ch, 10, 4000);
+    ch.sig.erase(ch.sig.begin() + 10, ch.sig.begin() + 4000);
+    ch.set_name("changed");
+    ch.labels.clear();
+    doc.delete_channel(1);  // gone, and its partner number with it
+    doc.create_channel(0).sig.assign(10, 9.0f);
+    doc.theglobal.set_selection(0, 1);
+    doc.set_modified(true);
+    doc.set_filename("");
+    h.rollback();
+
+    ASSERT_EQ(doc.totnchans(), 2);
+    EXPECT_EQ(&doc.channel(1), second);  // the same channel object came back
+    EXPECT_EQ(picture(doc), before);
+    EXPECT_EQ(doc.filename(), "/tmp/take.wav");
+    EXPECT_FALSE(h.can_undo());
+}
+
+TEST(UndoHistory, TheModifiedFlagFollowsTheSavedPointAndViewChangesAreNoSteps) {
+    tdocument doc;
+    tundohistory h(doc);
+    doc.set_totnchans(1);
+    doc.channel(0).sig.assign(100, 1.0f);
+    doc.set_modified(false);
+    h.clear();
+    auto edit = [&](float v) {
+        h.begin("Zero");
+        doc.samples_changing(doc.channel(0), 0, 10);
+        std::fill(doc.channel(0).sig.begin(), doc.channel(0).sig.begin() + 10, v);
+        doc.set_modified(true);
+        h.commit();
+    };
+    edit(2);
+    edit(3);
+    // A save: no step, but the file now holds the state after two edits.
+    h.begin("Save");
+    doc.set_modified(false);
+    h.commit();
+    EXPECT_EQ(h.undo_count(), 2u);
+    // A view change is no step either.
+    h.begin("Zoom");
+    doc.channel(0).axis.set_hilovalues(5, -5);
+    doc.theglobal.set_selection(0.01, 0.02);
+    h.commit();
+    EXPECT_EQ(h.undo_count(), 2u);
+    h.undo();
+    EXPECT_TRUE(doc.modified());
+    EXPECT_EQ(doc.channel(0).sig[0], 2.0f);
+    h.redo();
+    EXPECT_FALSE(doc.modified());
+    h.undo();
+    h.undo();
+    EXPECT_TRUE(doc.modified());
+    EXPECT_EQ(doc.channel(0).sig[0], 1.0f);
+    // A new edit here forgets the redo steps, and the saved state with them.
+    edit(4);
+    EXPECT_FALSE(h.can_redo());
+    h.undo();
+    EXPECT_TRUE(doc.modified());
+}
+
+TEST(UndoHistory, NestedStepsBelongToTheOutermostAndCloseForgetsEverything) {
+    tdocument doc;
+    tundohistory h(doc);
+    doc.set_totnchans(1);
+    doc.channel(0).sig.assign(100, 1.0f);
+    h.clear();
+    h.begin("Outer");
+    doc.channel(0).set_name("a");
+    h.begin("Inner");
+    doc.channel(0).set_name("b");
+    doc.create_channel(1);
+    h.rollback();  // only the inner part goes back
+    EXPECT_EQ(doc.channel(0).name(), "a");
+    EXPECT_EQ(doc.totnchans(), 1);
+    h.commit();
+    EXPECT_EQ(h.undo_name(), "Outer");
+    h.begin("Open");
+    doc.contents_reset();
+    doc.set_totnchans(0);
+    doc.set_totnchans(2);
+    h.commit();
+    EXPECT_FALSE(h.can_undo());
+    EXPECT_FALSE(h.can_redo());
+    EXPECT_EQ(doc.totnchans(), 2);
+}
+
+namespace {
+
+struct Journal : tessal::testing::ttempdirtest {};
+
+// Runs a random sequence with undos and redos among the commands, the
+// history journaled to `file`; returns the final picture.
+tpicture journaled_sequence(std::uint32_t seed, const std::string& file, int n) {
+    std::mt19937 rng(seed);
+    tdocument doc;
+    tundohistory h(doc);
+    tscriptedprompter pr;
+    tmemoryblockclipboard clip;
+    teditcommands cmd(doc, pr, clip);
+    random_document(doc, rng);
+    h.clear();
+    tjournal j(file, "");
+    h.onstep = [&](const tundohistory::tstep& st) { j.append_step(doc, st); };
+    h.onmove = [&](bool undo) { j.append_move(undo); };
+    for (int k = 0; k < n; ++k) {
+        const int r = static_cast<int>(rng() % 6);
+        if (r == 0)
+            h.undo();
+        else if (r == 1)
+            h.redo();
+        else
+            random_command(doc, h, cmd, pr, rng);
+    }
+    j.flush();
+    return picture(doc);
+}
+
+tpicture replayed(std::uint32_t seed, const std::string& file, trecovery* out = nullptr,
+                  std::size_t* undoable = nullptr) {
+    std::mt19937 rng(seed);
+    tdocument doc;
+    tundohistory h(doc);
+    random_document(doc, rng);
+    h.clear();
+    const tjournalcontents j = read_journal(file);
+    EXPECT_TRUE(j.readable);
+    trecovery r = replay_journal(doc, h, j);
+    if (out) *out = r;
+    if (undoable) *undoable = h.undo_count();
+    return picture(doc);
+}
+
+}  // namespace
+
+TEST_F(Journal, ReplayingTheJournalOntoTheOriginalGivesTheSameDocument) {
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        const std::string file = path("j" + std::to_string(seed) + ".tjournal");
+        const tpicture final = journaled_sequence(seed, file, 15);
+        trecovery r;
+        const tpicture back = replayed(seed, file, &r);
+        ASSERT_EQ(back.chans, final.chans) << "seed " << seed;
+        EXPECT_EQ(back.modified, final.modified) << "seed " << seed;
+        EXPECT_EQ(r.lost, "") << "seed " << seed;
+    }
+}
+
+TEST_F(Journal, ACutOrDamagedEndReplaysEverythingBeforeItAndSaysSo) {
+    const std::string file = path("cut.tjournal");
+    journaled_sequence(77, file, 30);
+    const tjournalcontents whole = read_journal(file);
+    ASSERT_GT(whole.records.size(), 5u);
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Cut in the middle of the file, and a byte flipped near the end.
+    for (int variant = 0; variant < 2; ++variant) {
+        std::string damaged = bytes;
+        if (variant == 0)
+            damaged.resize(bytes.size() / 2);
+        else
+            damaged[bytes.size() - 10] ^= 0x5A;
+        const std::string f2 = path("damaged" + std::to_string(variant) + ".tjournal");
+        std::ofstream(f2, std::ios::binary) << damaged;
+        const tjournalcontents part = read_journal(f2);
+        ASSERT_LT(part.records.size(), whole.records.size());
+        EXPECT_GT(part.lostbytes, 0u);
+        trecovery r;
+        replayed(77, f2, &r);
+        EXPECT_EQ(r.replayed, static_cast<int>(part.records.size()));
+        EXPECT_NE(r.lost.find("damaged"), std::string::npos) << r.lost;
+    }
+    // Not a journal at all.
+    std::ofstream(path("junk.tjournal")) << "hello";
+    EXPECT_FALSE(read_journal(path("junk.tjournal")).readable);
+}
+
+TEST_F(Journal, TheOriginFileIsIdentifiedBySizeTimeAndContent) {
+    std::ofstream(path("a.wav"), std::ios::binary) << std::string(3000000, 'x');
+    const tfileidentity a = file_identity(path("a.wav"));
+    EXPECT_TRUE(a.exists);
+    EXPECT_EQ(a.size, 3000000u);
+    tjournal j(path("o.tjournal"), path("a.wav"));
+    j.flush();
+    EXPECT_EQ(read_journal(path("o.tjournal")).origin, a);
+    {
+        std::fstream f(path("a.wav"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(10);
+        f.put('y');
+    }
+    EXPECT_NE(file_identity(path("a.wav")).checksum, a.checksum);
+    j.discard();
+    EXPECT_FALSE(std::filesystem::exists(path("o.tjournal")));
+}

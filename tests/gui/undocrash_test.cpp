@@ -1,0 +1,185 @@
+// Recovery after a real crash: a child process (this test program, running
+// the disabled child test) opens a file in the main window, deletes, labels
+// and reverses through the menu commands, and is killed with SIGKILL once
+// its journal is on disk. A new main window in the same data folder offers
+// the journal, recovers it and saves; the file equals the one saved by a
+// run that made the same edits without the crash. The recovery question
+// for a journal whose file changed since offers no "Recover".
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <csignal>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "engine/document/journal.h"
+#include "engine/formats/twavfile.h"
+#include "gui/editing/teditingcommands.h"
+#include "gui/editing/undomodule.h"
+#include "gui/labels/labelsmodule.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "support/scriptedprompter.h"
+#include "support/tempdirtest.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+void write_stereo(const std::string& path) {
+    std::vector<tsinglearr> chans(2);
+    for (int i = 0; i < 8000; ++i) {
+        chans[0].push_back(0.5f * static_cast<float>(std::sin(2 * M_PI * 220 * i / 8000.0)));
+        chans[1].push_back(0.25f * static_cast<float>(std::sin(2 * M_PI * 330 * i / 8000.0)));
+    }
+    TWavFile w;
+    w.Setsampfreq(8000);
+    w.Setnbits(16);
+    w.Setnchans(2);
+    w.save_file(path, chans, false, false);
+}
+
+void trigger(TMainWindow& w, const char* id) {
+    w.commands().refresh();
+    QAction* a = w.commands().action(id);
+    ASSERT_NE(a, nullptr) << id;
+    ASSERT_TRUE(a->isEnabled()) << id;
+    a->trigger();
+}
+
+// The edits both runs make, through the menu commands.
+void edit(TMainWindow& w, tscriptedprompter& prompter, const std::string& wav) {
+    ASSERT_TRUE(w.files().open_document(wav));
+    tdocument& doc = w.document();
+    w.editing().is_foreground = [] { return true; };
+    w.labels().ask_label_text = [] { return std::optional<std::string>("crash"); };
+    doc.selectmode = selstereo;
+    doc.theglobal.set_selection(0.1, 0.2);
+    prompter.answers = {tanswer::ok};
+    trigger(w, "deleteaction");
+    doc.theglobal.set_selection(0.3, 0.35);
+    trigger(w, "addlabelaction");
+    doc.theglobal.set_selection(0.5, 0.6);
+    trigger(w, "reverseaction");
+    doc.theglobal.set_selection(0.7, 0.72);
+    trigger(w, "zeroaction");
+    trigger(w, "undoaction");  // the zero is taken back again
+}
+
+std::string bytes_of(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+struct UndoCrash : tessal::testing::ttempdirtest {};
+
+}  // namespace
+
+// Run only by KilledRunIsRecoveredToTheSameFile, in a process of its own.
+TEST(UndoCrashChild, DISABLED_EditThenWaitToBeKilled) {
+    const char* data = std::getenv("TESSAL_CRASH_DATA");
+    const char* wav = std::getenv("TESSAL_CRASH_WAV");
+    ASSERT_TRUE(data && wav);
+    setenv("XDG_DATA_HOME", data, 1);
+    auto* prompter = new tscriptedprompter;
+    TMainWindow w(prompter);
+    w.first_activation({});
+    edit(w, *prompter, wav);
+    w.undo().flush_journal();
+    std::printf("journal ready\n");
+    std::fflush(stdout);
+    QEventLoop loop;
+    loop.exec();  // until killed
+}
+
+TEST_F(UndoCrash, KilledRunIsRecoveredToTheSameFile) {
+    const std::string wav = path("take.wav");
+    write_stereo(wav);
+    const std::string data = qEnvironmentVariable("XDG_DATA_HOME").toStdString();
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TESSAL_CRASH_DATA", QString::fromStdString(data));
+    env.insert("TESSAL_CRASH_WAV", QString::fromStdString(wav));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_also_run_disabled_tests",
+                 "--gtest_filter=UndoCrashChild.DISABLED_EditThenWaitToBeKilled"});
+    ASSERT_TRUE(child.waitForStarted());
+    QByteArray out;
+    while (!out.contains("journal ready") && child.state() == QProcess::Running &&
+           child.waitForReadyRead(60000))
+        out += child.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("journal ready")) << out.toStdString();
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    child.waitForFinished();
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+    ASSERT_EQ(list_journals(journal_folder()).size(), 1u);
+
+    // The next start offers the journal and recovers it.
+    const std::string recovered = path("recovered.wav"), clean = path("clean.wav");
+    {
+        auto* prompter = new tscriptedprompter;
+        TMainWindow w(prompter);
+        QString asked;
+        w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
+            asked = text;
+            EXPECT_EQ(buttons, (QStringList{"Recover", "Show files", "Discard"}));
+            return QString("Recover");
+        };
+        w.first_activation({});
+        // Delete, the label, Reverse, Zero and its undo.
+        EXPECT_NE(asked.indexOf("5 unsaved changes"), -1) << asked.toStdString();
+        ASSERT_EQ(w.document().totnchans(), 2);
+        EXPECT_TRUE(w.document().modified());
+        EXPECT_EQ(w.commands().action("redoaction")->text(), "Redo Zero");
+        w.document().prefs.WarnSaveWav = false;  // no question about the labels
+        ASSERT_TRUE(w.files().save_file(recovered, 32, 0, 0, {}, tFormat::ieeefloat));
+        ASSERT_EQ(w.document().channel(0).labels.size(), 1u);
+        EXPECT_EQ(w.document().channel(0).labels[0].text, "crash");
+    }
+    // The same edits without a crash.
+    {
+        auto* prompter = new tscriptedprompter;
+        TMainWindow w(prompter);
+        w.first_activation({});
+        edit(w, *prompter, wav);
+        w.document().prefs.WarnSaveWav = false;
+        ASSERT_TRUE(w.files().save_file(clean, 32, 0, 0, {}, tFormat::ieeefloat));
+    }
+    EXPECT_EQ(bytes_of(recovered), bytes_of(clean));
+    EXPECT_GE(bytes_of(recovered).size(), 7200u * 8u);  // 0.9 s of two float channels
+    // A save and a clean exit left no journal behind.
+    EXPECT_TRUE(list_journals(journal_folder()).empty());
+}
+
+TEST_F(UndoCrash, AJournalWhoseFileChangedOffersNoRecover) {
+    const std::string wav = path("take.wav");
+    write_stereo(wav);
+    std::filesystem::create_directories(journal_folder());
+    {
+        tjournal j((std::filesystem::path(journal_folder()) / "old.tjournal").string(), wav);
+        j.append_move(true);
+        j.flush();
+    }
+    write_stereo(wav);
+    std::ofstream(wav, std::ios::app) << "more";
+    auto* prompter = new tscriptedprompter;
+    TMainWindow w(prompter);
+    QStringList offered;
+    QString asked;
+    w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
+        asked = text;
+        offered = buttons;
+        return QString("Discard");
+    };
+    w.first_activation({});
+    EXPECT_EQ(offered, (QStringList{"Show files", "Discard"}));
+    EXPECT_NE(asked.indexOf("has changed"), -1) << asked.toStdString();
+    EXPECT_TRUE(list_journals(journal_folder()).empty());
+}
