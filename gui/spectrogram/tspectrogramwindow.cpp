@@ -1479,7 +1479,6 @@ void tspectrogramwindow::save_settings_to(const QString& path) const {
     ini.WriteBool(s, "TandemAxes", st_.tandem);
     ini.WriteFloat(s, "LevelLo", st_.levello);
     ini.WriteFloat(s, "LevelHi", st_.levelhi);
-    ini.WriteInteger(s, "Page", tabs_->currentIndex());
     ini.IniClose();
 }
 
@@ -1535,8 +1534,6 @@ void tspectrogramwindow::load_settings_from(const QString& path) {
         n.levelhi = hi;
     }
     set_state(n);
-    const std::int64_t page = ini.ReadInteger(s, "Page", 0);
-    if (page >= 0 && page < tabs_->count()) tabs_->setCurrentIndex(static_cast<int>(page));
 }
 
 }  // namespace tessal
