@@ -35,7 +35,8 @@ void export_textgrid(tappcontext& c) {
 void import_textgrid(tappcontext& c) {
     const std::string name =
         QFileDialog::getOpenFileName(c.window, "Import labels from TextGrid", QString(),
-                                     "Praat TextGrid (*.TextGrid);;All files (*)")
+                                     "Praat TextGrid (*.TextGrid);;All files (*)", nullptr,
+                                     QFileDialog::DontUseNativeDialog)
             .toStdString();
     if (name.empty()) return;
     std::ifstream in(name, std::ios::binary);

@@ -24,7 +24,11 @@ void answer_file_dialog(const QString& path) {
     auto* timer = new QTimer;
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [timer, path] {
-        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QFileDialog* d = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* f = qobject_cast<QFileDialog*>(top);
+                f && f->windowTitle() == "Import labels from TextGrid")
+                d = f;
         if (!d) return;
         timer->stop();
         timer->deleteLater();
