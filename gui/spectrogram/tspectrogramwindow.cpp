@@ -153,6 +153,7 @@ tspectrogramwindow::tspectrogramwindow(tappcontext& ctx, QWidget* owner, bool co
     }
     build_ui();
     write_controls();
+    if (correlogram) set_trace_mode(0);
     timer_ = new QTimer(this);
     timer_->setInterval(200);
     connect(timer_, &QTimer::timeout, this, [this] { tick(); });
@@ -323,7 +324,7 @@ void tspectrogramwindow::build_ui() {
     }
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
-    split->setSizes({220, 680});
+    split->setSizes(correlogram_ ? QList<int>{300, 600} : QList<int>{220, 680});
     status_ = new TStatusPanels({150, 100, 50}, this);
     outer->addWidget(status_);
 
@@ -465,9 +466,19 @@ QWidget* tspectrogramwindow::build_correlogram_ui(QVBoxLayout* sl) {
 
     auto* page = new QWidget;
     auto* pl = new QVBoxLayout(page);
-    auto* tb = new QToolBar;
-    tb->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    pl->addWidget(tb);
+    // The trace commands as a grid of buttons, two to a row, so that all
+    // of them fit the side panel.
+    auto* commands = new QGridLayout;
+    pl->addLayout(commands);
+    int slot = 0;
+    auto place = [&](QAction* a) {
+        auto* b = new QToolButton;
+        b->setDefaultAction(a);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        commands->addWidget(b, slot / 2, slot % 2);
+        ++slot;
+        return a;
+    };
     auto* modes = new QActionGroup(this);
     struct tmode {
         const char* id;
@@ -481,7 +492,7 @@ QWidget* tspectrogramwindow::build_correlogram_ui(QVBoxLayout* sl) {
                            tmode{"deletepointaction", "Delete point", "Delete trace point", 3},
                            tmode{"cuttraceaction", "Cut trace", "Cut trace", 4},
                            tmode{"gluetraceaction", "Glue trace", "Glue trace", 5}}) {
-        QAction* a = tb->addAction(m.caption);
+        QAction* a = place(new QAction(m.caption, this));
         a->setObjectName(m.id);
         a->setToolTip(m.hint);
         a->setCheckable(true);
@@ -489,9 +500,8 @@ QWidget* tspectrogramwindow::build_correlogram_ui(QVBoxLayout* sl) {
         const int mode = m.mode;
         connect(a, &QAction::triggered, this, [this, mode] { set_trace_mode(mode); });
     }
-    tb->addSeparator();
     auto command = [&](const char* id, const QString& caption, auto work) {
-        QAction* a = tb->addAction(caption);
+        QAction* a = place(new QAction(caption, this));
         a->setObjectName(id);
         connect(a, &QAction::triggered, this, [this, work] { run_guarded(&ctx_.doc, work, false); });
         return a;
@@ -544,8 +554,8 @@ QWidget* tspectrogramwindow::build_correlogram_ui(QVBoxLayout* sl) {
         check->setChecked(on);
         target = new QComboBox;
         target->setObjectName(QString(id) + "target");
-        el->addWidget(check, row, 0);
-        el->addWidget(target, row++, 1);
+        el->addWidget(check, row++, 0, 1, 2);
+        el->addWidget(target, row++, 0, 1, 2);
     };
     output("f0output", "F0/T0", true, outf0_, f0target_);
     output("correlationoutput", "Correlation", true, outcorr_, corrtarget_);
