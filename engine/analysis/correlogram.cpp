@@ -66,6 +66,69 @@ void add_trace_point(std::vector<TTracePoint>& points, const TTracePoint& p) {
     points.insert(at, p);
 }
 
+int hit_trace_point(const std::vector<TTracePoint>& points, const std::function<double(double)>& tx,
+                    const std::function<double(double)>& fy, double px, double py, double tol,
+                    int& found) {
+    int best = -1;
+    double bestd = tol;
+    found = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const TTracePoint& p = points[i];
+        const double dx = std::fabs(tx(p.t) - px);
+        if (!(dx <= tol)) continue;
+        if (p.cut) {
+            if (dx <= bestd) {
+                best = static_cast<int>(i);
+                bestd = dx;
+                found = 0;
+            }
+            continue;
+        }
+        for (int k = 1; k <= 2; ++k) {
+            const double d = std::hypot(dx, fy(k == 1 ? p.fmin : p.fmax) - py);
+            if (d <= bestd) {
+                best = static_cast<int>(i);
+                bestd = d;
+                found = k;
+            }
+        }
+    }
+    return best;
+}
+
+int move_trace_point(std::vector<TTracePoint>& points, int index, int found, double t, double f) {
+    if (index < 0 || index >= static_cast<int>(points.size())) return -1;
+    TTracePoint p = points[static_cast<std::size_t>(index)];
+    p.t = t;
+    p.found = found;
+    if (!p.cut && f > 0) {
+        if (found == 1) {
+            p.fmin = f;
+            p.fmax = std::max(p.fmax, f);
+        } else if (found == 2) {
+            p.fmax = f;
+            p.fmin = std::min(p.fmin, f);
+        }
+    }
+    points.erase(points.begin() + index);
+    auto at = std::upper_bound(points.begin(), points.end(), p.t,
+                               [](double v, const TTracePoint& q) { return v < q.t; });
+    return static_cast<int>(points.insert(at, p) - points.begin());
+}
+
+void cut_trace(std::vector<TTracePoint>& points, double t) {
+    add_trace_point(points, {true, t, 1, 1, 0});
+}
+
+TTracePoint trace_point_at(double t, double f, double width) {
+    return {false, t, f - f * width / 2, f + f * width / 2, 0};
+}
+
+double trace_frequency(int vertaxistype, double v) {
+    if (vertaxistype == 0) return v > 0 ? 1000 / v : 0;
+    return v > 0 ? v : 0;
+}
+
 bool trace_band(const std::vector<TTracePoint>& points, double t, double& fmin, double& fmax) {
     fmin = fmax = -1;
     if (points.empty()) return false;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,26 @@ struct TTracePoint {
 
 // Inserts keeping the points sorted by time (after points of equal time).
 void add_trace_point(std::vector<TTracePoint>& points, const TTracePoint& p);
+// Trace editing on a strip. Points are hit in pixels: `tx` maps a time and
+// `fy` a frequency to the strip's pixels, and a band limit within `tol`
+// pixels of (px, py) is hit (the nearest one wins). The index of the point,
+// or -1; `found` says which limit: 1 fmin, 2 fmax (a cut point has only its
+// time: found 0, hit anywhere within `tol` of its time).
+int hit_trace_point(const std::vector<TTracePoint>& points, const std::function<double(double)>& tx,
+                    const std::function<double(double)>& fy, double px, double py, double tol,
+                    int& found);
+// Moves point `index` to time t with its picked limit at f (the other
+// limit follows when needed, so that fmin <= fmax) and keeps the points in
+// time order; returns the point's new index.
+int move_trace_point(std::vector<TTracePoint>& points, int index, int found, double t, double f);
+// A cut point (band 1..1) at time t.
+void cut_trace(std::vector<TTracePoint>& points, double t);
+// The new band of a point added at f with a relative width (0.5: +-25 %).
+TTracePoint trace_point_at(double t, double f, double width);
+// The frequency a strip row stands for: 1000 / ms on a time axis, the value
+// itself on a frequency axis; 0 when there is none.
+double trace_frequency(int vertaxistype, double axisvalue);
+
 // The band at time t: linear between the points around t, the first
 // point's before it, the last's after it; false (band -1) when a point
 // next to t is a cut point or there are no points.

@@ -1,6 +1,7 @@
 #include "engine/analysis/histogram.h"
 
 #include <algorithm>
+#include <deque>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -234,6 +235,39 @@ thistlog histogram_stats_log(const std::vector<thistlogchannel>& chans,
         for (int p : percentiles) add(log.line, num(c.stats.percentiles[p]));
     }
     return log;
+}
+
+int stats_text_column(const std::vector<double>& colmax, int textw, double& under) {
+    const int n = static_cast<int>(colmax.size());
+    under = 0;
+    if (n == 0) return 0;
+    textw = std::clamp(textw, 1, n);
+    int best = 0;
+    double bestv = std::numeric_limits<double>::infinity();
+    // Sliding maximum over the text's span (a deque of candidate columns).
+    std::deque<int> q;
+    for (int x = 0; x < n; ++x) {
+        while (!q.empty() && colmax[static_cast<std::size_t>(q.back())] <= colmax[static_cast<std::size_t>(x)])
+            q.pop_back();
+        q.push_back(x);
+        if (q.front() <= x - textw) q.pop_front();
+        if (x >= textw - 1) {
+            const double m = colmax[static_cast<std::size_t>(q.front())];
+            if (m < bestv) {
+                bestv = m;
+                best = x - textw + 1;
+            }
+        }
+    }
+    under = bestv;
+    return best;
+}
+
+double histogram_autoscale_top(double top, double under, double textfraction) {
+    const double f = std::clamp(textfraction, 0.0, 0.75);
+    double hi = 1.05 * top;
+    if (under > 0) hi = std::max(hi, 1.02 * under / (1 - f));
+    return hi;
 }
 
 }  // namespace tessal

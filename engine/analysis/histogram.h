@@ -88,6 +88,18 @@ thiststats bin_statistics(const std::vector<double>& bins, double lo, double hi)
 // Bin width (hi - lo) / (nbins - 1).
 double bin_width(double lo, double hi, int nbins);
 
+// Where a histogram box's statistics text goes so that it hides as little
+// of the curve as it can: `colmax` holds, per pixel column, the largest bin
+// drawn there; the text is `textw` columns wide. Returns the first column
+// of the span whose largest value is smallest (the leftmost of equals) and
+// that value in `under`.
+int stats_text_column(const std::vector<double>& colmax, int textw, double& under);
+// The time axis top Autoscale sets: 1.05 x the largest bin `top`, raised
+// so that the bins under the text (`under`) stay below the text, which
+// takes `textfraction` of the height from the top (counted as at most
+// 0.75, so the curve never shrinks below a quarter of the box).
+double histogram_autoscale_top(double top, double under, double textfraction);
+
 // One channel's part of "Log stats".
 struct thistlogchannel {
     std::string name;

@@ -57,8 +57,25 @@ void tspectrogramworkspace::column(const tsampleview& v, const tspectrogramsetti
     for (long long j = a; j < b && i < N; ++j, ++i) x[i] = v.data[j] * std::numbers::sqrt2;
     for (; i < N; ++i) x[i] = 0;
     fft.SwapInRe(in);
-    const double* D = fft.GetOutdB().data();
+    const double* re = fft.GetOutRe().data();
+    const double* im = fft.GetOutIm().data();
     const long long M = static_cast<long long>(fft.GetFFTSize());
+    // The levels as TFFT::GetOutdB gives them, for bins 0..done only.
+    db.resize(static_cast<std::size_t>(M / 2 + 1));
+    double* D = db.data();
+    long long done = -1;
+    auto upto = [&](long long k) {
+        for (; done < k; ++done) {
+            const long long j = done + 1;
+            const double p = re[j] * re[j] + im[j] * im[j];
+            if (p == 0.0) {
+                D[j] = -3250.0;
+            } else {
+                const double level = 10.0 * std::log10(p);
+                D[j] = std::isfinite(level) ? level : 0.0;
+            }
+        }
+    };
     const double nyq = v.fs / 2;
     long long kprev = 0;
     for (int y = 0; y < nrows; ++y) {
@@ -72,8 +89,10 @@ void tspectrogramworkspace::column(const tsampleview& v, const tspectrogramsetti
         const long long k = std::min(static_cast<long long>(P), M / 2 - 1);
         double level;
         if (k - kprev < 2) {
+            upto(k + 1);
             level = D[k] + (P - static_cast<double>(k)) * (D[k + 1] - D[k]);
         } else {
+            upto(k);
             level = -100000;
             for (long long j = kprev; j <= k; ++j) level = std::max(level, D[j]);
         }

@@ -51,6 +51,10 @@ public:
 private:
     TFFT fft;
     tdoublearr in;
+    // The levels of the bins the rows read, computed in bin order on first
+    // use: a strip shows a few hundred rows, and the logarithms of bins no
+    // row reads are most of a column's work.
+    std::vector<double> db;
 };
 
 struct tspectrogramstrip {

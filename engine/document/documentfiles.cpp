@@ -15,6 +15,7 @@ namespace tessal {
 bool tdocumentfiles::open_document(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     fcancelled = false;
+    if (opens_through_codec(path)) return open_through_codec(path, false);
     const tfileformat* format = format_of_path(path);
     if (format && format->caps.readable && format->kind == tfilekind::wav) {
         // A WAVE file is read before the document closes: a read the user
@@ -57,6 +58,7 @@ bool tdocumentfiles::add_file(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     fcancelled = false;
     const int n0 = doc.totnchans();
+    if (opens_through_codec(path)) return open_through_codec(path, true);
     const tfileformat* format = format_of_path(path);
     if (!format || !format->caps.readable) return false;
     bool ok = false;

@@ -19,6 +19,7 @@
 #include "engine/document/lifecycle.h"
 #include "engine/formats/formatregistry.h"
 #include "engine/formats/saveformats.h"
+#include "engine/settings/settingsfile.h"
 
 namespace tessal {
 
@@ -48,7 +49,27 @@ public:
     // Whether the last open, add or save was cancelled through `progress`.
     bool cancelled() const { return fcancelled; }
 
-    // False when the user cancelled the close.
+    // Codecs: a file no reader knows whose extension a codec entry names is
+    // turned into a temporary WAVE file in `codecfolder` (empty: the
+    // system's temporary folder) by `run_codec`, read like any WAVE file
+    // under the original file's name, and the temporary file removed.
+    // Matching entries are tried in list order until one works (a FLAC file
+    // may have entries for two programs, not both installed). `run_codec`
+    // gets the entry, the input and the output path and returns "" when the
+    // output was written, else the message for the user. An Open whose
+    // conversion fails leaves the document as it was; an opened converted
+    // file leaves the document untitled, since Save cannot write the
+    // foreign format back.
+    const std::vector<tcodecentry>* codecs = nullptr;
+    std::function<std::string(const tcodecentry&, const std::string&, const std::string&)>
+        run_codec;
+    std::string codecfolder;
+    // Whether a codec entry would convert this file (no reader knows it).
+    bool opens_through_codec(const std::string& path) const;
+
+    // False when the user cancelled the close, or when a file that goes
+    // through a codec could not be converted or read (the document is then
+    // as it was).
     bool open_document(const std::string& path);
     // True when the file's channels were added.
     bool add_file(const std::string& path);
@@ -84,7 +105,13 @@ private:
     };
     enum class tloadresult { read, failed, cancelled };
     tloadresult load_wav(const std::string& path, twavload& load);
-    void install_wav(const std::string& path, twavload& load);
+    // `shown`: the file the channels are named after and the recent-files
+    // list hears of (the original of a converted file); empty: `path`.
+    void install_wav(const std::string& path, twavload& load, const std::string& shown = "");
+    // Converts `path` into a new temporary WAVE file; false (message shown,
+    // nothing left on disk) when no entry worked.
+    bool convert_with_codec(const std::string& path, std::string& wavpath);
+    bool open_through_codec(const std::string& path, bool add);
     bool read_wav(const std::string& path);
     bool read_smp(const std::string& path);
     bool read_native(const std::string& path);

@@ -140,11 +140,13 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
     return tloadresult::read;
 }
 
-void tdocumentfiles::install_wav(const std::string& path, twavload& load) {
+void tdocumentfiles::install_wav(const std::string& path, twavload& load,
+                                 const std::string& shown) {
+    const std::string& source = shown.empty() ? path : shown;
     const int k = static_cast<int>(load.data.size());
     const int n0 = doc.totnchans();
     doc.set_totnchans(n0 + k);
-    const std::string name = file_name_part(path);
+    const std::string name = file_name_part(source);
     for (int i = 0; i < k; ++i) {
         const auto u = static_cast<std::size_t>(i);
         tchannel& ch = doc.channel(n0 + i);
@@ -162,7 +164,7 @@ void tdocumentfiles::install_wav(const std::string& path, twavload& load) {
         load.caches[u].resize(ch.sig.size() / sigcache_blocksize + 1);
         ch.adopt_sigcache(std::move(load.caches[u]));
         if (!load.sumsq.empty()) ch.set_sample_stats(load.peaks[u], true, load.sumsq[u]);
-        read_epg_sidecar(path, load.duration, ch);
+        read_epg_sidecar(source, load.duration, ch);
     }
     const std::int64_t read = k > 0 ? static_cast<std::int64_t>(doc.channel(n0).sig.size()) : 0;
     // A cut copy opens with what it holds, but the user hears of it before
@@ -179,7 +181,7 @@ void tdocumentfiles::install_wav(const std::string& path, twavload& load) {
         life.currentformat = load.format;
     }
     // Only a file that was read enters the recent-files list.
-    used(path);
+    used(source);
 }
 
 bool tdocumentfiles::read_wav(const std::string& path) {

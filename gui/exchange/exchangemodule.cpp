@@ -7,6 +7,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/formats/textgrid.h"
+#include "gui/exchange/codecrunner.h"
 #include "gui/exchange/tcodecsdialog.h"
 #include "gui/exchange/texporttextdialog.h"
 
@@ -34,7 +35,8 @@ void export_textgrid(tappcontext& c) {
 void import_textgrid(tappcontext& c) {
     const std::string name =
         QFileDialog::getOpenFileName(c.window, "Import labels from TextGrid", QString(),
-                                     "Praat TextGrid (*.TextGrid);;All files (*)")
+                                     "Praat TextGrid (*.TextGrid);;All files (*)", nullptr,
+                                     QFileDialog::DontUseNativeDialog)
             .toStdString();
     if (name.empty()) return;
     std::ifstream in(name, std::ios::binary);
@@ -68,8 +70,17 @@ texchangemodule::texchangemodule(tappcontext& ctx) : tfeaturemodule(ctx) {
                       .group = "sound.devices", .order = 90});
     ctx.windows.add_factory(twindowid::codecs,
                             [&c](QWidget* owner) { return new tcodecsdialog(c.codecs, owner); });
+    // Open and Add convert the files the codec list names.
+    ctx.files.codecs = &c.codecs.list;
+    ctx.files.run_codec = [](const tcodecentry& e, const std::string& in, const std::string& out) {
+        const tcodecresult r = run_codec(e, in, out);
+        return r.ok ? std::string() : r.message;
+    };
 }
 
-texchangemodule::~texchangemodule() = default;
+texchangemodule::~texchangemodule() {
+    ctx.files.run_codec = nullptr;
+    ctx.files.codecs = nullptr;
+}
 
 }  // namespace tessal

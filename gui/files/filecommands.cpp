@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/document/title.h"
+#include "engine/settings/codecs.h"
 #include "gui/platform/filefilter.h"
 
 namespace tessal {
@@ -13,7 +14,19 @@ namespace tessal {
 void tfilecommands::open_dialog(bool add) {
     QFileDialog dialog(parent, add ? "Add" : "Open");
     dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(qt_filters(QString::fromStdString(open_filter_text())));
+    QStringList filters = qt_filters(QString::fromStdString(open_filter_text()));
+    // Files the codecs convert are offered beside the program's own.
+    if (files.codecs && !files.codecs->empty()) {
+        QStringList patterns;
+        for (const tcodecentry& c : *files.codecs) {
+            QString p = "*" + QString::fromStdString(codec_extension(c.Extension));
+            if (p != "*." && !patterns.contains(p)) patterns << p;
+        }
+        if (!patterns.isEmpty())
+            filters.insert(filters.size() - 1,
+                           "Files converted by codecs (" + patterns.join(' ') + ")");
+    }
+    dialog.setNameFilters(filters);
     dialog.setDefaultSuffix("wav");
     if (dialog.exec() != QDialog::Accepted) return;
     QStringList chosen = dialog.selectedFiles();
@@ -121,7 +134,8 @@ void tfilecommands::drop(const QStringList& paths) {
     for (const QString& p : paths) {
         std::string path = p.toStdString();
         std::string ext = lower_extension(path);
-        if (const tfileformat* f = format_for_extension(ext); f && f->caps.readable) {
+        if (const tfileformat* f = format_for_extension(ext);
+            (f && f->caps.readable) || files.opens_through_codec(path)) {
             files.add_file(path);
         } else if (ext == ".tessalproc") {
             if (open_process) open_process(p);

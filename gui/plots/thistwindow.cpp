@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -328,27 +329,6 @@ void thistwindow::paint_box(tbox& b, QPainter& p, const QSize& size) {
         const double P = std::round((v - b.lo) / (b.hi - b.lo) * (nb - 1));
         return static_cast<int>(std::clamp(P, 0.0, static_cast<double>(nb - 1)));
     };
-    if (st_.autoscale || !b.scaled) {
-        b.scaled = true;
-        double top = 0;
-        for (int i = binat(0); i <= binat(size.width() - 1); ++i) top = std::max(top, b.bins[i]);
-        if (top > 0 && std::abs(y.GetHiValue() - 1.05 * top) > 1e-12 * top) y.set_hilovalues(1.05 * top, 0);
-    }
-    if (st_.showgrid) paint_plot_grid(p, x, y, size);
-    p.setPen(Qt::black);
-    // An envelope that never skips a bin: each column joins the smallest
-    // and largest bin between the previous column's bin and its own.
-    int prev = binat(0);
-    for (int px = 1; px <= size.width() - 2; ++px) {
-        const int cur = binat(px);
-        double mn = b.bins[prev], mx = b.bins[prev];
-        for (int i = std::min(prev, cur); i <= std::max(prev, cur); ++i) {
-            mn = std::min(mn, b.bins[i]);
-            mx = std::max(mx, b.bins[i]);
-        }
-        p.drawLine(px, y.value_to_pixel(mn), px, y.value_to_pixel(mx));
-        prev = cur;
-    }
     const tchannel& ch = ctx_.doc.channel(b.chno);
     const std::string u = " " + ch.yunit();
     const double bw = bin_width(b.lo, b.hi, nb);
@@ -365,9 +345,52 @@ void thistwindow::paint_box(tbox& b, QPainter& p, const QSize& size) {
             lines.push_back("p" + percentile_text(percentile_fractions[i]) + "=" +
                             num(b.stats.percentiles[i]) + u);
     if (st_.showname) lines.push_back(ch.name());
-    const int lh = p.fontMetrics().height();
+    const QFontMetrics fm = p.fontMetrics();
+    const int lh = fm.height();
+    int textw = 0;
+    for (const std::string& l : lines) textw = std::max(textw, fm.horizontalAdvance(qs(l)));
+    textw += 8;
+    const int texth = static_cast<int>(lines.size()) * lh + 4;
+
+    // The envelope per pixel column: each column joins the smallest and
+    // largest bin between the previous column's bin and its own, so no bin
+    // is skipped.
+    const int W = size.width();
+    std::vector<double> colmin(static_cast<std::size_t>(std::max(0, W))), colmax(colmin.size());
+    int prev = binat(0);
+    for (int px = 1; px <= W - 2; ++px) {
+        const int cur = binat(px);
+        double mn = b.bins[prev], mx = b.bins[prev];
+        for (int i = std::min(prev, cur); i <= std::max(prev, cur); ++i) {
+            mn = std::min(mn, b.bins[i]);
+            mx = std::max(mx, b.bins[i]);
+        }
+        colmin[static_cast<std::size_t>(px)] = mn;
+        colmax[static_cast<std::size_t>(px)] = mx;
+        prev = cur;
+    }
+    // The text goes where the curve is lowest; Autoscale leaves it room.
+    double under = 0;
+    const int textx = lines.empty() ? 0 : stats_text_column(colmax, textw, under);
+    if (st_.autoscale || !b.scaled) {
+        b.scaled = true;
+        double top = 0;
+        for (int i = binat(0); i <= binat(W - 1); ++i) top = std::max(top, b.bins[i]);
+        const double hi = histogram_autoscale_top(
+            top, lines.empty() ? 0 : under, static_cast<double>(texth) / std::max(1, size.height()));
+        if (top > 0 && std::abs(y.GetHiValue() - hi) > 1e-12 * top) y.set_hilovalues(hi, 0);
+    }
+    if (st_.showgrid) paint_plot_grid(p, x, y, size);
+    p.setPen(Qt::black);
+    for (int px = 1; px <= W - 2; ++px)
+        p.drawLine(px, y.value_to_pixel(colmin[static_cast<std::size_t>(px)]), px,
+                   y.value_to_pixel(colmax[static_cast<std::size_t>(px)]));
+    if (lines.empty()) return;
+    // Where the curve still reaches the text (a fixed scale), the text
+    // keeps a light backing so both stay readable.
+    p.fillRect(QRect(textx, 0, textw, texth), QColor(255, 255, 255, 190));
     for (size_t i = 0; i < lines.size(); ++i)
-        p.drawText(4, 2 + static_cast<int>(i) * lh + p.fontMetrics().ascent(), qs(lines[i]));
+        p.drawText(textx + 4, 2 + static_cast<int>(i) * lh + fm.ascent(), qs(lines[i]));
 }
 
 void thistwindow::logstatsExecute() {

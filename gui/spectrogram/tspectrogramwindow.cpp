@@ -4,11 +4,14 @@
 #include "gui/spectrogram/tspectrogramwindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,6 +23,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -29,6 +33,7 @@
 #include "engine/dsp/notes.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
+#include "engine/view/viewmouse.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/widgets/taxiswidget.h"
@@ -66,7 +71,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override {
         if (e->buttons() & Qt::LeftButton) send(e, 1);
     }
-    void mouseReleaseEvent(QMouseEvent* e) override { send(e, 2); }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::RightButton) send(e, 3);
+        else if (e->button() == Qt::LeftButton) send(e, 2);
+    }
 
 private:
     void send(QMouseEvent* e, int kind) {
@@ -127,6 +135,9 @@ struct tspectrogramwindow::tstrip {
     std::vector<double> rows;
     double t1 = 0, t2 = 0;  // the time range the levels were computed for
     std::vector<TTracePoint> trace;
+    bool tracemodified = false;
+    int picked = -1;  // the trace point a move or delete started on
+    int pickedfound = 0;
     QImage bmp;
     unsigned long long calcowner = 0;
     std::unique_ptr<trun> run;
@@ -142,6 +153,7 @@ tspectrogramwindow::tspectrogramwindow(tappcontext& ctx, QWidget* owner, bool co
     }
     build_ui();
     write_controls();
+    if (correlogram) set_trace_mode(0);
     timer_ = new QTimer(this);
     timer_->setInterval(200);
     connect(timer_, &QTimer::timeout, this, [this] { tick(); });
@@ -207,57 +219,22 @@ void tspectrogramwindow::build_ui() {
     });
     check("freezeaction", "Freeze", correlogram_ ? "Freeze correlograms" : "Freeze spectrograms",
           [this](bool on) { set_frozen(on); });
-    if (correlogram_) {
-        toolbar_->addSeparator();
-        check("addpointaction", "Add point", "Add trace point",
-              [this](bool on) { set_trace_mode(on ? 1 : 0); });
-        QAction* newtrace = toolbar_->addAction("New trace");
-        newtrace->setObjectName("newtraceaction");
-        connect(newtrace, &QAction::triggered, this, [this] {
-            const int c = ctx_.doc.thischanno();
-            if (c >= 0 && c < strip_count()) trace(c).clear();
-            repaint_strips();
-        });
-        QAction* open = toolbar_->addAction("Open trace...");
-        open->setObjectName("opentraceaction");
-        connect(open, &QAction::triggered, this, [this] {
-            const QString f = QFileDialog::getOpenFileName(this, "Open trace", {},
-                                                           "Trace files (*.ctr);;All filer (*)");
-            if (!f.isEmpty()) open_trace(f, ctx_.doc.thischanno());
-        });
-        QAction* extract = toolbar_->addAction("Extract F0/T0");
-        extract->setObjectName("extractaction");
-        connect(extract, &QAction::triggered, this, [this] {
-            run_guarded(&ctx_.doc, [&] { extract_from_trace(ctx_.doc.thischanno(), tf0settings{}, false); }, false);
-        });
-        QAction* save = toolbar_->addAction("Save trace as...");
-        save->setObjectName("savetraceasaction");
-        connect(save, &QAction::triggered, this, [this] {
-            QString f = QFileDialog::getSaveFileName(this, "Save trace", {},
-                                                     "Trace files (*.ctr);;All files (*)");
-            if (f.isEmpty()) return;
-            if (!f.contains('.')) f += ".ctr";
-            save_trace(f, ctx_.doc.thischanno());
-        });
-    }
-
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
     tabs_ = new QTabWidget(split);
 
     auto* settings = new QWidget;
     auto* sl = new QVBoxLayout(settings);
+    QWidget* tracing = correlogram_ ? build_correlogram_ui(sl) : nullptr;
     const tfftbox fft = add_fft_box(sl, "300");
     windowcombo_ = fft.window;
     bwedit_ = fft.bandwidth;
     lengthlabel_ = fft.length;
     fft.box->setVisible(!correlogram_);
-    auto group = [&](const QString& title, QButtonGroup*& g, const QStringList& items) {
-        add_radio_box(sl, title, g, items, this);
-    };
-    group("Level relative to...", relgroup_, {"1", "FSD", "Channel reference"});
-    group("Frequency axis", axisgroup_, {"Linear", "Logarithmic", "Music notes"});
-    sl->addWidget(new QLabel("Tilt [dB/oct]"));
+    relbox_ = add_radio_box(sl, "Level relative to...", relgroup_, {"1", "FSD", "Channel reference"}, this);
+    axisbox_ = add_radio_box(sl, "Frequency axis", axisgroup_, {"Linear", "Logarithmic", "Music notes"}, this);
+    tiltlabel_ = new QLabel("Tilt [dB/oct]");
+    sl->addWidget(tiltlabel_);
     tiltedit_ = new QLineEdit("6");
     tiltedit_->setObjectName("tiltedit");
     sl->addWidget(tiltedit_);
@@ -270,8 +247,9 @@ void tspectrogramwindow::build_ui() {
     sl->addWidget(harmoniclabel_);
     sl->addWidget(harmonicedit_);
     if (correlogram_) {
-        tiltedit_->setEnabled(false);
-        harmonics_->setVisible(false);
+        // The correlogram's colours depend on r and gamma alone.
+        for (QWidget* w : std::initializer_list<QWidget*>{relbox_, axisbox_, tiltlabel_, tiltedit_, harmonics_})
+            w->setVisible(false);
     }
     auto* levelrow = new QHBoxLayout;
     grayaxis_ = new TAxisWidget;
@@ -299,10 +277,25 @@ void tspectrogramwindow::build_ui() {
     levelrow->addWidget(grayaxis_);
     levelrow->addWidget(colorbar_);
     levelrow->addStretch(1);
-    sl->addLayout(levelrow, 1);
+    if (correlogram_) {
+        auto* gray = new QGroupBox("Gray scale");
+        auto* gl = new QVBoxLayout(gray);
+        gl->addLayout(levelrow, 1);
+        auto* gammarow = new QHBoxLayout;
+        gammarow->addWidget(new QLabel("Gamma"));
+        gammaedit_ = new QLineEdit("4");
+        gammaedit_->setObjectName("gammaedit");
+        gammarow->addWidget(gammaedit_);
+        connect(gammaedit_, &QLineEdit::editingFinished, this, [this] { read_corr_controls(); });
+        gl->addLayout(gammarow);
+        sl->addWidget(gray, 1);
+    } else {
+        sl->addLayout(levelrow, 1);
+    }
     tabs_->addTab(scrolled_page(settings), "Settings");
     channels_ = new TChannelCheckList;
     tabs_->addTab(channels_, "Channels");
+    if (tracing) tabs_->addTab(scrolled_page(tracing), "T0/F0 Tracing");
     connect(channels_, &TChannelCheckList::checks_changed, this,
             [this](int chno, bool on) { set_strip_visible(chno, on); });
 
@@ -331,7 +324,7 @@ void tspectrogramwindow::build_ui() {
     }
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
-    split->setSizes({220, 680});
+    split->setSizes(correlogram_ ? QList<int>{300, 600} : QList<int>{220, 680});
     status_ = new TStatusPanels({150, 100, 50}, this);
     outer->addWidget(status_);
 
@@ -357,6 +350,19 @@ void tspectrogramwindow::write_controls() {
     harmonics_->setChecked(st_.harmonics);
     harmonicedit_->setText(QString::number(st_.harmonicno));
     harmoniclabel_->setVisible(st_.harmonics && !correlogram_);
+    if (correlogram_) {
+        corrlengthedit_->setText(qs(float_to_text(st_.corr.ffixedcorrlength * 1000)));
+        lengthmodegroup_->button(st_.corr.fwinlengthmode)->setChecked(true);
+        factoredit_->setText(qs(float_to_text(st_.corr.fwinlengthfactor)));
+        vertgroup_->button(st_.corr.fvertaxistype)->setChecked(true);
+        gammaedit_->setText(qs(float_to_text(st_.gamma)));
+        tracewidthedit_->setText(qs(float_to_text(st_.tracewidth * 100)));
+        skipedit_->setText(QString::number(st_.extraction.skip));
+        keeprate_->setChecked(st_.extraction.keeprate);
+        thresholds_->setChecked(st_.extraction.thresholds);
+        loedit_->setText(qs(float_to_text(st_.extraction.lo)));
+        hiedit_->setText(qs(float_to_text(st_.extraction.hi)));
+    }
     harmonicedit_->setVisible(st_.harmonics && !correlogram_);
     colorcombo_->setCurrentIndex(st_.colormode);
     action("showgridaction")->setChecked(st_.showgrid);
@@ -389,9 +395,13 @@ void tspectrogramwindow::read_controls() {
 }
 
 void tspectrogramwindow::set_state(const tspectrogramstate& s) {
+    const bool vertical = s.corr.fvertaxistype != st_.corr.fvertaxistype;
     st_ = s;
     write_controls();
-    for (auto& sp : strips_) apply_freqaxis(sp->axis->axis());
+    for (auto& sp : strips_) {
+        if (correlogram_) apply_corraxis(sp->axis->axis(), vertical);
+        else apply_freqaxis(sp->axis->axis());
+    }
     settings_changed(true);
 }
 
@@ -409,6 +419,10 @@ void tspectrogramwindow::settings_changed(bool levels) {
 }
 
 void tspectrogramwindow::apply_freqaxis(TAxis& a) {
+    if (correlogram_) {
+        apply_corraxis(a, false);
+        return;
+    }
     double fsmax = 0;
     for (int i = 0; i < ctx_.doc.totnchans(); ++i) fsmax = std::max(fsmax, ctx_.doc.channel(i).sampfreq);
     a.SetMaxHiValue(std::max(1000000.0, fsmax / 2));
@@ -422,6 +436,205 @@ void tspectrogramwindow::apply_freqaxis(TAxis& a) {
         a.SetLogarithmic(true);
         a.SetMusicScale(st_.freqaxis == 2);
         a.SetAxisText(st_.freqaxis == 2 ? "" : "[Hz]");
+    }
+}
+
+// ------------------------------------------------------------------ correlogram controls
+
+QWidget* tspectrogramwindow::build_correlogram_ui(QVBoxLayout* sl) {
+    auto edit = [](const char* id, const QString& text) {
+        auto* e = new QLineEdit(text);
+        e->setObjectName(id);
+        return e;
+    };
+    auto* lengthbox = new QGroupBox("Window length");
+    auto* ll = new QGridLayout(lengthbox);
+    lengthmodegroup_ = new QButtonGroup(this);
+    auto* fixed = new QRadioButton("Fixed");
+    auto* prop = new QRadioButton("Corr delay x");
+    lengthmodegroup_->addButton(fixed, 0);
+    lengthmodegroup_->addButton(prop, 1);
+    corrlengthedit_ = edit("corrlengthedit", "10");
+    factoredit_ = edit("factoredit", "1");
+    ll->addWidget(fixed, 0, 0);
+    ll->addWidget(corrlengthedit_, 0, 1);
+    ll->addWidget(new QLabel("[ms]"), 0, 2);
+    ll->addWidget(prop, 1, 0);
+    ll->addWidget(factoredit_, 1, 1);
+    sl->addWidget(lengthbox);
+    add_radio_box(sl, "Vertical axis", vertgroup_, {"Time", "Frequency"}, this);
+
+    auto* page = new QWidget;
+    auto* pl = new QVBoxLayout(page);
+    // The trace commands as a grid of buttons, two to a row, so that all
+    // of them fit the side panel.
+    auto* commands = new QGridLayout;
+    pl->addLayout(commands);
+    int slot = 0;
+    auto place = [&](QAction* a) {
+        auto* b = new QToolButton;
+        b->setDefaultAction(a);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        commands->addWidget(b, slot / 2, slot % 2);
+        ++slot;
+        return a;
+    };
+    auto* modes = new QActionGroup(this);
+    struct tmode {
+        const char* id;
+        const char* caption;
+        const char* hint;
+        int mode;
+    };
+    for (const tmode& m : {tmode{"normalcursoraction", "Normal cursor", "Normal cursor", 0},
+                           tmode{"addpointaction", "Add point", "Add trace point", 1},
+                           tmode{"movepointaction", "Move point", "Move trace point", 2},
+                           tmode{"deletepointaction", "Delete point", "Delete trace point", 3},
+                           tmode{"cuttraceaction", "Cut trace", "Cut trace", 4},
+                           tmode{"gluetraceaction", "Glue trace", "Glue trace", 5}}) {
+        QAction* a = place(new QAction(m.caption, this));
+        a->setObjectName(m.id);
+        a->setToolTip(m.hint);
+        a->setCheckable(true);
+        modes->addAction(a);
+        const int mode = m.mode;
+        connect(a, &QAction::triggered, this, [this, mode] { set_trace_mode(mode); });
+    }
+    auto command = [&](const char* id, const QString& caption, auto work) {
+        QAction* a = place(new QAction(caption, this));
+        a->setObjectName(id);
+        connect(a, &QAction::triggered, this, [this, work] { run_guarded(&ctx_.doc, work, false); });
+        return a;
+    };
+    command("newtraceaction", "New trace", [this] {
+        const int c = ctx_.doc.thischanno();
+        if (c < 0 || c >= strip_count()) return;
+        trace(c).clear();
+        strips_[static_cast<std::size_t>(c)]->tracemodified = false;
+        repaint_strips();
+    });
+    command("opentraceaction", "Open trace...", [this] {
+        const QString f = QFileDialog::getOpenFileName(this, "Open trace", {},
+                                                       "Trace files (*.ctr);;All filer (*)");
+        if (!f.isEmpty()) open_trace(f, ctx_.doc.thischanno());
+    });
+    command("savetraceaction", "Save trace", [this] { savetraceactionExecute(); });
+    command("savetraceasaction", "Save trace as...", [this] {
+        QString f = QFileDialog::getSaveFileName(this, "Save trace", {},
+                                                 "Trace files (*.ctr);;All files (*)");
+        if (f.isEmpty()) return;
+        if (QFileInfo(f).suffix().isEmpty()) f += ".ctr";
+        save_trace(f, ctx_.doc.thischanno());
+    });
+
+    auto* tracing = new QGroupBox("Tracing");
+    auto* tl = new QVBoxLayout(tracing);
+    tl->addWidget(new QLabel("Default width of trace [%]"));
+    tracewidthedit_ = edit("tracewidthedit", "50");
+    tl->addWidget(tracewidthedit_);
+    pl->addWidget(tracing);
+
+    auto* ex = new QGroupBox("Extract F0/T0 from trace");
+    auto* el = new QGridLayout(ex);
+    int row = 0;
+    el->addWidget(new QLabel("Analyze channel"), row++, 0, 1, 2);
+    analyzecombo_ = new QComboBox;
+    analyzecombo_->setObjectName("analyzecombo");
+    el->addWidget(analyzecombo_, row++, 0, 1, 2);
+    el->addWidget(new QLabel("Skip samples"), row, 0);
+    skipedit_ = edit("skipedit", "441");
+    el->addWidget(skipedit_, row++, 1);
+    keeprate_ = new QCheckBox("Keep channel sampling rate");
+    keeprate_->setObjectName("keepratecheck");
+    el->addWidget(keeprate_, row++, 0, 1, 2);
+    auto output = [&](const char* id, const QString& caption, bool on, QCheckBox*& check,
+                      QComboBox*& target) {
+        check = new QCheckBox(caption);
+        check->setObjectName(id);
+        check->setChecked(on);
+        target = new QComboBox;
+        target->setObjectName(QString(id) + "target");
+        el->addWidget(check, row++, 0, 1, 2);
+        el->addWidget(target, row++, 0, 1, 2);
+    };
+    output("f0output", "F0/T0", true, outf0_, f0target_);
+    output("correlationoutput", "Correlation", true, outcorr_, corrtarget_);
+    output("widthoutput", "Candidate width", false, outwidth_, widthtarget_);
+    thresholds_ = new QCheckBox("Use correlation thresholds for extraction");
+    thresholds_->setObjectName("thresholdscheck");
+    el->addWidget(thresholds_, row++, 0, 1, 2);
+    auto* thr = new QHBoxLayout;
+    thr->addWidget(new QLabel("Lo"));
+    loedit_ = edit("loedit", "0.5");
+    thr->addWidget(loedit_);
+    thr->addWidget(new QLabel("Hi"));
+    hiedit_ = edit("hiedit", "0.7");
+    thr->addWidget(hiedit_);
+    el->addLayout(thr, row++, 0, 1, 2);
+    auto* extract = new QAction("Extract F0/T0", this);
+    extract->setObjectName("extractaction");
+    connect(extract, &QAction::triggered, this,
+            [this] { run_guarded(&ctx_.doc, [this] { extractactionExecute(); }); });
+    auto* button = new QToolButton;
+    button->setDefaultAction(extract);
+    el->addWidget(button, row++, 0, 1, 2);
+    pl->addWidget(ex);
+    pl->addStretch(1);
+
+    auto edited = [this] { read_corr_controls(); };
+    for (QLineEdit* e : {corrlengthedit_, factoredit_, tracewidthedit_, skipedit_, loedit_, hiedit_})
+        connect(e, &QLineEdit::editingFinished, this, edited);
+    connect(lengthmodegroup_, &QButtonGroup::idClicked, this, edited);
+    connect(vertgroup_, &QButtonGroup::idClicked, this, edited);
+    connect(keeprate_, &QCheckBox::toggled, this, edited);
+    connect(thresholds_, &QCheckBox::toggled, this, edited);
+    return page;
+}
+
+void tspectrogramwindow::read_corr_controls() {
+    if (updating_ || !correlogram_) return;
+    tspectrogramstate n = st_;
+    double v = 0;
+    auto number = [&v](QLineEdit* e) {
+        return try_parse_float(e->text().toStdString(), v) && std::isfinite(v);
+    };
+    if (number(corrlengthedit_) && v > 0) n.corr.ffixedcorrlength = v / 1000;
+    n.corr.fwinlengthmode = lengthmodegroup_->checkedId() == 1 ? 1 : 0;
+    if (number(factoredit_) && v > 0) n.corr.fwinlengthfactor = v;
+    n.corr.fvertaxistype = vertgroup_->checkedId() == 0 ? 0 : 1;
+    if (number(gammaedit_) && v > 0) n.gamma = v;
+    if (number(tracewidthedit_) && v > 0 && v < 200) n.tracewidth = v / 100;
+    if (number(skipedit_) && v >= 1 && v <= 1e9) n.extraction.skip = static_cast<long long>(v);
+    n.extraction.keeprate = keeprate_->isChecked();
+    n.extraction.thresholds = thresholds_->isChecked();
+    if (number(loedit_)) n.extraction.lo = v;
+    if (number(hiedit_)) n.extraction.hi = v;
+    const tcorrelogramsettings& a = st_.corr;
+    const tcorrelogramsettings& b = n.corr;
+    const bool corr = a.ffixedcorrlength != b.ffixedcorrlength || a.fwinlengthmode != b.fwinlengthmode ||
+                      a.fwinlengthfactor != b.fwinlengthfactor || a.fvertaxistype != b.fvertaxistype;
+    const bool picture = corr || n.gamma != st_.gamma;
+    if (corr) {
+        set_state(n);
+    } else {
+        st_ = n;
+        write_controls();
+        if (picture) settings_changed(false);
+    }
+}
+
+void tspectrogramwindow::apply_corraxis(TAxis& a, bool reset) {
+    a.SetMusicScale(false);
+    a.SetMaxHiValue(1e300);
+    if (st_.corr.fvertaxistype == 0) {
+        a.SetLogarithmic(false);
+        a.SetMinLoValue(0);
+        a.SetAxisText("[ms]");
+        if (reset) a.set_hilovalues(20, 0);
+    } else {
+        a.SetMinLoValue(1);
+        a.SetAxisText("[Hz]");
+        if (reset) a.set_hilovalues(1000, 50);
     }
 }
 
@@ -452,9 +665,12 @@ void tspectrogramwindow::rebuild_strips() {
         a.fallowloscroll = a.fallowhiscroll = a.fallowmidscroll = true;
         a.fallowdoubleclick = true;
         a.fallowlogarithmicchange = true;
-        if (correlogram_) a.set_hilovalues(1000, 50);
-        else a.set_hilovalues(10000, 0);
-        apply_freqaxis(a);
+        if (correlogram_) {
+            apply_corraxis(a, true);
+        } else {
+            a.set_hilovalues(10000, 0);
+            apply_freqaxis(a);
+        }
         s->scaletoken = a.OnScaleChanged.subscribe([this, chno](TAxis& changed) {
             if (updating_) return;
             if (st_.tandem && !copying_axes_) {
@@ -482,6 +698,7 @@ void tspectrogramwindow::rebuild_strips() {
 void tspectrogramwindow::rebuild_channels() {
     rebuild_strips();
     channels_->rebuild(ctx_.doc, [this](int i) { return strip_visible(i); });
+    if (correlogram_) fill_channel_combos();
 }
 
 bool tspectrogramwindow::strip_visible(int chno) const {
@@ -565,6 +782,11 @@ void tspectrogramwindow::schedule(bool sync) {
 }
 
 void tspectrogramwindow::tick() {
+    // Strips that waited for a recording to end are computed now.
+    if (waitingforrecording_ && !ctx_.view.recording) {
+        waitingforrecording_ = false;
+        update_strips();
+    }
     if (countdown_ <= 0) return;
     if (--countdown_ > 0) return;
     if (syncpending_ || true) synchronise_time_axis();
@@ -580,6 +802,13 @@ void tspectrogramwindow::tick() {
 
 void tspectrogramwindow::update_strips() {
     if (!isVisible() || frozen_) return;
+    // Nothing is computed while the recording window records: the channels
+    // grow and the processor is the recording's.
+    if (ctx_.view.recording) {
+        waitingforrecording_ = true;
+        repaint_strips();
+        return;
+    }
     for (int i = 0; i < strip_count(); ++i) {
         tstrip& s = *strips_[static_cast<std::size_t>(i)];
         if (s.fvisible && s.fspegdirty) compute(i);
@@ -857,6 +1086,17 @@ void tspectrogramwindow::paint_strip(int chno, QPainter& p, const QSize& size) {
     const int s2 = static_cast<int>(std::lround(tx(g.rightselcursor())));
     if (s1 == s2) p.drawLine(s1, 0, s1, H);
     else p.drawRect(QRect(QPoint(s1, 0), QPoint(s2, H - 1)));
+    // The channel's cursors the main window shows (7 and 8 only on the
+    // inverse filter's channel).
+    const tchannel& ch = ctx_.doc.channel(chno);
+    for (int i = 0; i <= 8 && i < static_cast<int>(ch.cursors.size()); ++i) {
+        if (!mark_shown(ctx_.view, chno, i)) continue;
+        const TColor c = ch.cursorcolors[static_cast<std::size_t>(i)];
+        p.setPen(QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                        static_cast<int>((c >> 16) & 0xFF)));
+        const double x = tx(ch.cursors[static_cast<std::size_t>(i)]);
+        if (x >= -1 && x <= W + 1) p.drawLine(QPointF(x, 0), QPointF(x, H));
+    }
 }
 
 void tspectrogramwindow::paint_colorbar(QPainter& p, const QSize& size) {
@@ -884,14 +1124,60 @@ void tspectrogramwindow::strip_mouse(int chno, QPoint pt, int kind, bool shift) 
     const int W = std::max(2, s.canvas->width());
     const double t = ta.GetLoValue() + pt.x() * (ta.GetHiValue() - ta.GetLoValue()) / (W - 1);
     tglobal& g = ctx_.doc.theglobal;
-    if (correlogram_ && tracemode_ == 1) {
-        if (kind == 2) {
-            const double v = s.axis->axis().pixel_to_value(std::clamp(pt.y(), 0, s.canvas->height() - 1));
-            const double f = st_.corr.fvertaxistype == 0 ? (v > 0 ? 1000 / v : 0) : v;
-            if (f > 0) add_trace_point(s.trace, {false, t, f - f * tracewidth_ / 2, f + f * tracewidth_ / 2, 0});
-            if (countdown_ > 0) countdown_ = std::max(countdown_, 20);
-            repaint_strips();
+    if (kind == 3) {
+        if (correlogram_) set_trace_mode(tracemode_ + 1);
+        return;
+    }
+    if (correlogram_ && tracemode_ != 0) {
+        TAxis& fa = s.axis->axis();
+        const double f = trace_frequency(
+            st_.corr.fvertaxistype, fa.pixel_to_value(std::clamp(pt.y(), 0, s.canvas->height() - 1)));
+        const double lo = ta.GetLoValue(), hi = ta.GetHiValue();
+        const auto tx = [&](double tt) { return hi != lo ? (tt - lo) / (hi - lo) * (W - 1) : 0.0; };
+        const auto fy = [&](double hz) {
+            return static_cast<double>(st_.corr.fvertaxistype == 0 ? fa.value_to_notclippedpixel(1000 / hz)
+                                                                   : fa.value_to_notclippedpixel(hz));
+        };
+        constexpr double pick = 5;  // pixels
+        int found = 0;
+        switch (tracemode_) {
+            case 1:
+                if (kind == 2 && f > 0) {
+                    add_trace_point(s.trace, trace_point_at(t, f, st_.tracewidth));
+                    trace_edited(s);
+                }
+                break;
+            case 2:
+                if (kind == 0) {
+                    s.picked = hit_trace_point(s.trace, tx, fy, pt.x(), pt.y(), pick, found);
+                    s.pickedfound = found;
+                } else if (kind == 1 && s.picked >= 0) {
+                    s.picked = move_trace_point(s.trace, s.picked, s.pickedfound, t, f);
+                    trace_edited(s);
+                } else if (kind == 2) {
+                    s.picked = -1;
+                }
+                break;
+            case 3:
+                if (kind == 0) {
+                    s.picked = hit_trace_point(s.trace, tx, fy, pt.x(), pt.y(), pick, found);
+                } else if (kind == 2) {
+                    const int h = hit_trace_point(s.trace, tx, fy, pt.x(), pt.y(), pick, found);
+                    if (h >= 0 && h == s.picked) {
+                        s.trace.erase(s.trace.begin() + h);
+                        trace_edited(s);
+                    }
+                    s.picked = -1;
+                }
+                break;
+            case 4:
+                if (kind == 2) {
+                    cut_trace(s.trace, t);
+                    trace_edited(s);
+                }
+                break;
         }
+        repaint_strips();
         return;
     }
     if (kind == 0) {
@@ -931,9 +1217,32 @@ std::vector<TTracePoint>& tspectrogramwindow::trace(int chno) {
     return strips_.at(static_cast<std::size_t>(chno))->trace;
 }
 
+bool tspectrogramwindow::trace_modified(int chno) const {
+    return strips_.at(static_cast<std::size_t>(chno))->tracemodified;
+}
+
+void tspectrogramwindow::trace_edited(tstrip& s) {
+    s.tracemodified = true;
+    if (countdown_ > 0) countdown_ = std::max(countdown_, 20);
+}
+
 void tspectrogramwindow::set_trace_mode(int m) {
     tracemode_ = m > 4 ? 0 : m < 0 ? 4 : m;
-    if (QAction* a = action("addpointaction")) a->setChecked(tracemode_ == 1);
+    static const char* const ids[] = {"normalcursoraction", "addpointaction", "movepointaction",
+                                      "deletepointaction", "cuttraceaction"};
+    if (QAction* a = action(ids[tracemode_])) a->setChecked(true);
+    for (auto& s : strips_) s->picked = -1;
+}
+
+void tspectrogramwindow::savetraceactionExecute() {
+    const int chno = ctx_.doc.thischanno();
+    QString f = tracefile_;
+    if (f.isEmpty()) {
+        f = QFileDialog::getSaveFileName(this, "Save trace", {}, "Trace files (*.ctr);;All files (*)");
+        if (f.isEmpty()) return;
+        if (QFileInfo(f).suffix().isEmpty()) f += ".ctr";
+    }
+    save_trace(f, chno);
 }
 
 bool tspectrogramwindow::open_trace(const QString& path, int chno) {
@@ -945,6 +1254,7 @@ bool tspectrogramwindow::open_trace(const QString& path, int chno) {
         return false;
     }
     trace(chno) = std::move(points);
+    strips_[static_cast<std::size_t>(chno)]->tracemodified = false;
     tracefile_ = path;
     repaint_strips();
     return true;
@@ -961,11 +1271,53 @@ bool tspectrogramwindow::save_trace(const QString& path, int chno) {
         ctx_.prompter.error(err, "Cannot save trace");
         return false;
     }
+    strips_[static_cast<std::size_t>(chno)]->tracemodified = false;
     tracefile_ = path;
     return true;
 }
 
 bool tspectrogramwindow::extract_from_trace(int chno, const tf0settings& e, bool width) {
+    tf0targets t;
+    t.width = width;
+    return extract_from_trace(chno, e, t);
+}
+
+void tspectrogramwindow::extractactionExecute() {
+    read_corr_controls();
+    extract_from_trace(analyzecombo_->currentIndex(), st_.extraction, read_targets());
+}
+
+tf0targets tspectrogramwindow::read_targets() const {
+    tf0targets t;
+    t.f0t0 = outf0_->isChecked();
+    t.correlation = outcorr_->isChecked();
+    t.width = outwidth_->isChecked();
+    // Row 0 is "New channel", row k channel k - 1.
+    t.f0t0chan = f0target_->currentIndex() - 1;
+    t.correlationchan = corrtarget_->currentIndex() - 1;
+    t.widthchan = widthtarget_->currentIndex() - 1;
+    return t;
+}
+
+void tspectrogramwindow::fill_channel_combos() {
+    const bool was = updating_;
+    updating_ = true;
+    auto fill = [this](QComboBox* c, bool newrow) {
+        const int keep = c->currentIndex();
+        c->clear();
+        if (newrow) c->addItem("New channel");
+        for (int i = 0; i < ctx_.doc.totnchans(); ++i)
+            c->addItem(QString::number(i) + ": " + qs(ctx_.doc.channel(i).name()));
+        c->setCurrentIndex(keep >= 0 && keep < c->count() ? keep : 0);
+    };
+    const int analyzed = analyzecombo_->currentIndex();
+    fill(analyzecombo_, false);
+    if (analyzed < 0) analyzecombo_->setCurrentIndex(std::max(0, ctx_.doc.thischanno()));
+    for (QComboBox* c : {f0target_, corrtarget_, widthtarget_}) fill(c, true);
+    updating_ = was;
+}
+
+bool tspectrogramwindow::extract_from_trace(int chno, const tf0settings& e, const tf0targets& targets) {
     tdocument& doc = ctx_.doc;
     if (chno < 0 || chno >= strip_count() || chno >= doc.totnchans()) return false;
     if (trace(chno).empty()) {
@@ -985,28 +1337,49 @@ bool tspectrogramwindow::extract_from_trace(int chno, const tf0settings& e, bool
         std::string name, unit;
         double fsd;
     };
-    std::vector<tout> outs = {
-        {&out.f0t0, name + (timeaxis ? " T0" : " F0"), timeaxis ? "s" : "Hz", freq_axis(chno).GetHiValue()},
-        {&out.correlation, name + " Correlation", "", 1.1}};
-    if (width) outs.push_back({&out.width, name + " Candidate Width", "%", 100});
+    const double fsd0 = freq_axis(chno).GetHiValue();
+    std::vector<tout> outs;
+    std::vector<int> into;
+    if (targets.f0t0) {
+        outs.push_back({&out.f0t0, name + (timeaxis ? " T0" : " F0"), timeaxis ? "s" : "Hz", fsd0});
+        into.push_back(targets.f0t0chan);
+    }
+    if (targets.correlation) {
+        outs.push_back({&out.correlation, name + " Correlation", "", 1.1});
+        into.push_back(targets.correlationchan);
+    }
+    if (targets.width) {
+        outs.push_back({&out.width, name + " Candidate Width", "%", 100});
+        into.push_back(targets.widthchan);
+    }
+    if (outs.empty()) return false;
+    // A chosen channel is written over; the others are appended.
+    int next = doc.totnchans();
+    for (int& c : into)
+        if (c < 0 || c >= doc.totnchans() || c == chno) c = next++;
     const int first = doc.totnchans();
-    doc.set_totnchans(first + static_cast<int>(outs.size()));
+    doc.set_totnchans(next);
     for (std::size_t k = 0; k < outs.size(); ++k) {
-        tchannel& ch = doc.channel(first + static_cast<int>(k));
+        tchannel& ch = doc.channel(into[k]);
         ch.sampfreq = fs;
         ch.xshift = xshift;
         ch.set_name(outs[k].name);
         ch.set_yunit(outs[k].unit);
         ch.set_fsd(outs[k].fsd > 0 ? outs[k].fsd : 1);
         ch.dbreference = 1;
+        ch.stereochanno = -1;
         ch.set_origin("Tessal correlogram");
         ch.sig.assign(outs[k].v->begin(), outs[k].v->end());
         ch.showcorrelation = false;
+        if (into[k] < first) {
+            ch.sigcachedirty = true;
+            doc.theglobal.channel_changed(tchannelchange::properties(into[k]));
+        }
     }
     doc.set_modified(true);
     doc.theglobal.channels_changed();
     doc.theglobal.fix_things();
-    for (std::size_t k = 0; k < outs.size(); ++k) set_strip_visible(first + static_cast<int>(k), false);
+    for (int c : into) set_strip_visible(c, false);
     doc.theglobal.invalidate_paintboxes(true);
     return true;
 }
@@ -1096,6 +1469,12 @@ void tspectrogramwindow::save_settings_to(const QString& path) const {
         ini.WriteInteger(s, "VerticalAxis", st_.corr.fvertaxistype);
         ini.WriteFloat(s, "Gamma", st_.gamma);
         ini.WriteString(s, "TraceFile", tracefile_.toStdString());
+        ini.WriteFloat(s, "TraceWidth", st_.tracewidth);
+        ini.WriteInteger(s, "SkipSamples", st_.extraction.skip);
+        ini.WriteBool(s, "KeepRate", st_.extraction.keeprate);
+        ini.WriteBool(s, "UseThresholds", st_.extraction.thresholds);
+        ini.WriteFloat(s, "LoThreshold", st_.extraction.lo);
+        ini.WriteFloat(s, "HiThreshold", st_.extraction.hi);
     }
     ini.WriteFloat(s, "Bandwidth", st_.fft.bw);
     ini.WriteInteger(s, "Window", static_cast<int>(st_.fft.fftwin));
@@ -1130,6 +1509,18 @@ void tspectrogramwindow::load_settings_from(const QString& path) {
         const double g = ini.ReadFloat(s, "Gamma", n.gamma);
         if (g > 0 && std::isfinite(g)) n.gamma = g;
         tracefile_ = QString::fromStdString(ini.ReadString(s, "TraceFile", ""));
+        const double w = ini.ReadFloat(s, "TraceWidth", n.tracewidth);
+        if (w > 0 && w < 2) n.tracewidth = w;
+        const std::int64_t skip = ini.ReadInteger(s, "SkipSamples", n.extraction.skip);
+        if (skip >= 1 && skip <= 1000000000) n.extraction.skip = skip;
+        n.extraction.keeprate = ini.ReadBool(s, "KeepRate", n.extraction.keeprate);
+        n.extraction.thresholds = ini.ReadBool(s, "UseThresholds", n.extraction.thresholds);
+        const double lo = ini.ReadFloat(s, "LoThreshold", n.extraction.lo);
+        const double hi = ini.ReadFloat(s, "HiThreshold", n.extraction.hi);
+        if (std::isfinite(lo) && std::isfinite(hi)) {
+            n.extraction.lo = lo;
+            n.extraction.hi = hi;
+        }
     }
     auto clampi = [](std::int64_t v, int lo, int hi, int def) {
         return v >= lo && v <= hi ? static_cast<int>(v) : def;

@@ -32,6 +32,7 @@ class QLineEdit;
 class QTabWidget;
 class QTimer;
 class QToolBar;
+class QVBoxLayout;
 
 namespace tessal {
 
@@ -59,6 +60,15 @@ struct tspectrogramstate {
     // The correlogram's own.
     tcorrelogramsettings corr;
     double gamma = 4;
+    double tracewidth = 0.5;  // of the frequency a new point is added at
+    tf0settings extraction;
+};
+
+// Where an extraction writes: per output whether it is made and the
+// channel it goes into (-1: a new channel).
+struct tf0targets {
+    bool f0t0 = true, correlation = true, width = false;
+    int f0t0chan = -1, correlationchan = -1, widthchan = -1;
 };
 
 class tspectrogramwindow : public QWidget, public tviewlistener {
@@ -71,17 +81,27 @@ public:
     tspectrogramwindow(tappcontext& ctx, QWidget* owner, bool correlogram = false);
     bool is_correlogram() const { return correlogram_; }
     // Traces (correlogram): the points of a strip, the edit mode (0 normal
-    // cursor, 1 add point), and the trace files of a strip.
+    // cursor, 1 add, 2 move, 3 delete point, 4 cut; "Glue trace" sets 5,
+    // which is the normal cursor again; a right click steps to the next
+    // mode), and the trace files of a strip. Saving clears the strip's
+    // modified flag; "Save trace" writes the file last opened or saved, or
+    // asks for a name when there is none.
     std::vector<TTracePoint>& trace(int chno);
+    bool trace_modified(int chno) const;
     void set_trace_mode(int m);
     int trace_mode() const { return tracemode_; }
     bool open_trace(const QString& path, int chno);
     bool save_trace(const QString& path, int chno);
+    void savetraceactionExecute();
+    QString trace_file() const { return tracefile_; }
     // Extraction along the trace of channel `chno` into new channels: F0
     // (or T0 with a time axis) and the peak correlation, and with `width`
     // the candidate width. False with "No trace set" when the strip has no
     // trace points.
     bool extract_from_trace(int chno, const tf0settings& e, bool width);
+    bool extract_from_trace(int chno, const tf0settings& e, const tf0targets& targets);
+    // The extraction as the "T0/F0 Tracing" tab sets it up.
+    void extractactionExecute();
     ~tspectrogramwindow() override;
     QSize sizeHint() const override { return {780, 540}; }
 
@@ -112,6 +132,8 @@ public:
     void set_frozen(bool on);
     double time_cursor() const { return fxcursor_; }
     // The mouse on strip `chno` at canvas pixel p: press, drag, release.
+    // kind 0 press, 1 drag, 2 release of the left button, 3 release of the
+    // right button.
     void strip_mouse(int chno, QPoint p, int kind, bool shift);
 
     void logcursoractionExecute();
@@ -159,11 +181,16 @@ private:
     void update_readouts();
     double reference(int chno) const;
     void repaint_strips();
+    QWidget* build_correlogram_ui(QVBoxLayout* settings);
+    void read_corr_controls();
+    void apply_corraxis(TAxis& a, bool reset);
+    void trace_edited(tstrip& s);
+    void fill_channel_combos();
+    tf0targets read_targets() const;
 
     tappcontext& ctx_;
     bool correlogram_ = false;
     int tracemode_ = 0;
-    double tracewidth_ = 0.5;
     QString tracefile_;  // the trace file last opened or saved
     tspectrogramstate st_;
     std::vector<std::unique_ptr<tstrip>> strips_;
@@ -198,6 +225,30 @@ private:
     TStatusPanels* status_ = nullptr;
     QTimer* timer_ = nullptr;
     bool updating_ = false;
+    bool waitingforrecording_ = false;
+    // Spectrogram-only groups, hidden in the correlogram.
+    QWidget* relbox_ = nullptr;
+    QWidget* axisbox_ = nullptr;
+    QLabel* tiltlabel_ = nullptr;
+    // The correlogram's own controls.
+    QButtonGroup* lengthmodegroup_ = nullptr;
+    QLineEdit* corrlengthedit_ = nullptr;
+    QLineEdit* factoredit_ = nullptr;
+    QButtonGroup* vertgroup_ = nullptr;
+    QLineEdit* gammaedit_ = nullptr;
+    QLineEdit* tracewidthedit_ = nullptr;
+    QComboBox* analyzecombo_ = nullptr;
+    QLineEdit* skipedit_ = nullptr;
+    QCheckBox* keeprate_ = nullptr;
+    QCheckBox* outf0_ = nullptr;
+    QCheckBox* outcorr_ = nullptr;
+    QCheckBox* outwidth_ = nullptr;
+    QComboBox* f0target_ = nullptr;
+    QComboBox* corrtarget_ = nullptr;
+    QComboBox* widthtarget_ = nullptr;
+    QCheckBox* thresholds_ = nullptr;
+    QLineEdit* loedit_ = nullptr;
+    QLineEdit* hiedit_ = nullptr;
 };
 
 }  // namespace tessal

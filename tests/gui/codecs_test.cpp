@@ -3,9 +3,12 @@
 // records its arguments); failing, hanging and missing programs give a
 // message that says so, with the program's error output.
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -116,4 +119,41 @@ TEST(CodecsDialog, AddEditSaveAndCancel) {
     d->addExecute();
     d->reject();
     EXPECT_EQ(codecs.list.size(), default_codecs().size());
+}
+
+// Open and Add in the program: a FLAC file made by sox opens through the
+// ready entries (flac when installed, else sox) with the samples sox put
+// in; a codec that fails leaves the document as it was and says why.
+TEST(CodecsOpen, FlacOpensThroughTheReadyEntriesAndAFailingCodecChangesNothing) {
+    if (QStandardPaths::findExecutable("sox").isEmpty()) GTEST_SKIP() << "sox is not installed";
+    auto* prompter = new tessal::testing::tscriptedprompter;
+    TMainWindow w{prompter};
+    w.first_activation({});
+    QTemporaryDir dir;
+    const QString flac = dir.filePath("two tones.flac");
+    // 1 s of a 16-bit stereo pair: 250 Hz at half scale, and silence.
+    ASSERT_EQ(QProcess::execute("sox", {"-D", "-n", "-r", "8000", "-c", "2", "-b", "16", flac, "synth",
+                                        "1", "sine", "250", "sine", "0", "vol", "0.5"}),
+              0);
+    tdocument& doc = w.document();
+    ASSERT_TRUE(w.context().files.open_document(flac.toStdString()));
+    EXPECT_TRUE(prompter->asked.empty()) << prompter->asked.front().text;
+    ASSERT_EQ(doc.totnchans(), 2);
+    EXPECT_EQ(doc.channel(0).name(), "two tones.flac Ch 0");
+    EXPECT_EQ(doc.channel(0).sampfreq, 8000);
+    ASSERT_EQ(doc.channel(0).sig.size(), 8000u);
+    double peak = 0;
+    for (float v : doc.channel(0).sig) peak = std::max(peak, std::abs(static_cast<double>(v)));
+    EXPECT_NEAR(peak, 0.5, 0.01);
+    // sox's sine starts at phase 0: sample 2 of 250 Hz at 8 kHz.
+    EXPECT_NEAR(doc.channel(0).sig[2], 0.5 * std::sin(2 * M_PI * 250 * 2 / 8000.0), 2e-3);
+
+    // Add through a codec that fails: the message names it, nothing changes.
+    w.context().codecs.list = {{"broken", ".flac", script(dir, "broken.sh", "echo 'bad frame' >&2\nexit 2\n"),
+                                "%i %o"}};
+    EXPECT_FALSE(w.context().files.add_file(flac.toStdString()));
+    EXPECT_EQ(doc.totnchans(), 2);
+    ASSERT_FALSE(prompter->asked.empty());
+    EXPECT_EQ(prompter->asked.back().caption, "Could not open file");
+    EXPECT_NE(prompter->asked.back().text.find("bad frame"), std::string::npos);
 }

@@ -6,7 +6,10 @@
 // strip computed on a worker that a newer request cancels, "Log cursor"
 // with the engine's line, and settings kept in a file.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -16,6 +19,7 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/dsp/notes.h"
+#include "gui/context/appcontext.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/spectrogram/tspectrogramwindow.h"
 #include "gui/widgets/tplotpanel.h"
@@ -338,4 +342,171 @@ TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
     }
     EXPECT_TRUE(doc.modified());
     EXPECT_FALSE(win->strip_visible(2));
+}
+
+TEST(CorrelogramWindow, TraceModesMoveDeleteCutAndSave) {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tone_channels(w.document(), 1.0, 16000, 125);
+    auto* win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::correlogram));
+    ASSERT_NE(win, nullptr);
+    win->resize(900, 600);
+    w.windows().show(twindowid::correlogram);
+    settle();
+    win->wait_for_workers();
+    TAxis& fa = win->freq_axis(0);
+    const TAxis& ta = win->time_axis();
+    const int W = win->findChild<QWidget*>("spegpaint0")->width();
+    auto px = [&](double t) {
+        return static_cast<int>(std::lround((t - ta.GetLoValue()) / (ta.GetHiValue() - ta.GetLoValue()) * (W - 1)));
+    };
+    // Two points added with the mouse, then the modes step on a right click.
+    win->action("addpointaction")->trigger();
+    EXPECT_EQ(win->trace_mode(), 1);
+    win->strip_mouse(0, QPoint(px(0.2), fa.value_to_pixel(200)), 2, false);
+    win->strip_mouse(0, QPoint(px(0.6), fa.value_to_pixel(200)), 2, false);
+    ASSERT_EQ(win->trace(0).size(), 2u);
+    EXPECT_TRUE(win->trace_modified(0));
+    win->strip_mouse(0, QPoint(0, 0), 3, false);
+    EXPECT_EQ(win->trace_mode(), 2);
+    EXPECT_TRUE(win->action("movepointaction")->isChecked());
+    // Move: grab the first point's upper limit (250 Hz) and drag it.
+    const double fmin0 = win->trace(0)[0].fmin;
+    win->strip_mouse(0, QPoint(px(0.2), fa.value_to_pixel(250)), 0, false);
+    win->strip_mouse(0, QPoint(px(0.3), fa.value_to_pixel(300)), 1, false);
+    win->strip_mouse(0, QPoint(px(0.3), fa.value_to_pixel(300)), 2, false);
+    const TTracePoint moved = win->trace(0)[0];
+    EXPECT_NEAR(moved.t, 0.3, 2 * (ta.GetHiValue() - ta.GetLoValue()) / W);
+    EXPECT_NEAR(moved.fmax, 300, 3);
+    EXPECT_EQ(moved.fmin, fmin0);
+    // Delete: press and release on the second point's lower limit.
+    win->action("deletepointaction")->trigger();
+    const QPoint lower(px(0.6), fa.value_to_pixel(150));
+    win->strip_mouse(0, lower, 0, false);
+    win->strip_mouse(0, lower, 2, false);
+    ASSERT_EQ(win->trace(0).size(), 1u);
+    // Pressing on nothing deletes nothing.
+    win->strip_mouse(0, QPoint(px(0.8), 5), 0, false);
+    win->strip_mouse(0, QPoint(px(0.8), 5), 2, false);
+    EXPECT_EQ(win->trace(0).size(), 1u);
+    // Cut, then back to the normal cursor through "Glue trace".
+    win->action("cuttraceaction")->trigger();
+    win->strip_mouse(0, QPoint(px(0.5), 10), 2, false);
+    ASSERT_EQ(win->trace(0).size(), 2u);
+    EXPECT_TRUE(win->trace(0)[1].cut);
+    win->action("gluetraceaction")->trigger();
+    EXPECT_EQ(win->trace_mode(), 0);
+    EXPECT_TRUE(win->action("normalcursoraction")->isChecked());
+    // "Save trace" writes the file last used and clears the modified flag.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("m.ctr");
+    ASSERT_TRUE(win->save_trace(path, 0));
+    EXPECT_FALSE(win->trace_modified(0));
+    win->trace(0).pop_back();
+    w.document().set_thischanno(0);
+    win->savetraceactionExecute();
+    std::vector<TTracePoint> back;
+    std::string err;
+    ASSERT_TRUE(read_trace_file(path.toStdString(), back, err)) << err;
+    EXPECT_EQ(back.size(), 1u);
+}
+
+TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tone_channels(w.document(), 1.0, 16000, 125);
+    auto* win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::correlogram));
+    win->resize(900, 600);
+    w.windows().show(twindowid::correlogram);
+    settle();
+    win->wait_for_workers();
+    // The spectrogram's own groups are not there; the correlogram's are.
+    for (const char* gone : {"tiltedit", "bandwidthedit", "harmonicscheck"})
+        EXPECT_FALSE(win->findChild<QWidget*>(gone)->isVisibleTo(win)) << gone;
+    auto* length = win->findChild<QLineEdit*>("corrlengthedit");
+    ASSERT_NE(length, nullptr);
+    EXPECT_EQ(length->text(), "10");
+    // A new window length and the time axis recompute the strips after
+    // the countdown; the strips' axes then read lags in ms.
+    length->setText("20");
+    emit length->editingFinished();
+    EXPECT_DOUBLE_EQ(win->state().corr.ffixedcorrlength, 0.020);
+    EXPECT_TRUE(win->update_pending());
+    const QList<QRadioButton*> buttons = win->findChildren<QRadioButton*>();
+    for (QRadioButton* b : buttons)
+        if (b->text() == "Time") b->click();
+    EXPECT_EQ(win->state().corr.fvertaxistype, 0);
+    EXPECT_EQ(win->freq_axis(0).GetAxisText(), "[ms]");
+    for (int i = 0; i < 6; ++i) win->tick();
+    win->wait_for_workers();
+    // Now the row of lag 8 ms (125 Hz) holds r = 1.
+    const tspectrogramstrip& l = win->levels(0);
+    const std::vector<double>& rows = win->row_freqs(0);
+    int best = 0;
+    for (int y = 0; y < l.height; ++y)
+        if (l.at(l.width / 2, y) > l.at(l.width / 2, best)) best = y;
+    EXPECT_NEAR(rows[static_cast<std::size_t>(best)], 8, 0.1);
+    // Gamma only rebuilds pictures.
+    const int comps = win->computations();
+    auto* gamma = win->findChild<QLineEdit*>("gammaedit");
+    gamma->setText("2");
+    emit gamma->editingFinished();
+    EXPECT_EQ(win->state().gamma, 2);
+    EXPECT_FALSE(win->update_pending());
+    EXPECT_EQ(win->computations(), comps);
+
+    // Extraction as the tab sets it up: channel b, every 441st sample, only
+    // the correlation, into a new channel.
+    tdocument& doc = w.document();
+    win->trace(1).push_back({false, 0.0, 150, 350, 0});
+    win->findChild<QComboBox*>("analyzecombo")->setCurrentIndex(1);
+    win->findChild<QCheckBox*>("keepratecheck")->setChecked(false);
+    win->findChild<QCheckBox*>("f0output")->setChecked(false);
+    win->action("extractaction")->trigger();
+    ASSERT_EQ(doc.totnchans(), 3);
+    EXPECT_EQ(doc.channel(2).name(), "b Correlation");
+    EXPECT_DOUBLE_EQ(doc.channel(2).sampfreq, 16000.0 / 441);
+    // Again, now into channel 2 chosen as the target: no new channel.
+    settle();
+    win->findChild<QCheckBox*>("f0output")->setChecked(true);
+    win->findChild<QComboBox*>("f0outputtarget")->setCurrentIndex(3);  // "2: ..."
+    win->findChild<QCheckBox*>("correlationoutput")->setChecked(false);
+    win->action("extractaction")->trigger();
+    ASSERT_EQ(doc.totnchans(), 3);
+    EXPECT_EQ(doc.channel(2).name(), "b T0");  // time axis: T0 in s
+    EXPECT_NEAR(doc.channel(2).sig[10], 1.0 / 250, 1e-5);
+
+    // Channel cursors the main window shows are drawn on the strip.
+    tviewstate& view = w.context().view;
+    view.showcursors[3] = true;
+    tchannel& a = doc.channel(0);
+    a.cursorcolors[3] = 0x00FF00;  // green
+    const TAxis& ta = win->time_axis();
+    a.cursors[3] = (ta.GetLoValue() + ta.GetHiValue()) / 2;
+    auto* canvas = win->findChild<QWidget*>("spegpaint0");
+    const QImage img = canvas->grab().toImage();
+    int green = 0;
+    for (int x = 0; x < img.width(); ++x)
+        if (img.pixelColor(x, img.height() / 3) == QColor(0, 255, 0)) ++green;
+    EXPECT_GE(green, 1);
+    view.showcursors[3] = false;
+    const QImage none = canvas->grab().toImage();
+    green = 0;
+    for (int x = 0; x < none.width(); ++x)
+        if (none.pixelColor(x, none.height() / 3) == QColor(0, 255, 0)) ++green;
+    EXPECT_EQ(green, 0);
+
+    // While recording nothing is computed; afterwards the strips catch up.
+    view.recording = true;
+    tspectrogramstate s = win->state();
+    s.corr.ffixedcorrlength = 0.012;
+    win->set_state(s);
+    const int before = win->computations();
+    for (int i = 0; i < 8; ++i) win->tick();
+    EXPECT_EQ(win->computations(), before);
+    view.recording = false;
+    win->tick();
+    EXPECT_GT(win->computations(), before);
 }

@@ -79,6 +79,51 @@ TEST(Correlogram, TraceBandsAndCuts) {
     EXPECT_FALSE(trace_band({}, 0, lo, hi));
 }
 
+TEST(Correlogram, TraceEditsPickMoveAndCut) {
+    // A strip 1000 px for 0..1 s; 100 px per 100 Hz, upwards.
+    const auto tx = [](double t) { return t * 1000; };
+    const auto fy = [](double f) { return 1000 - f; };
+    std::vector<TTracePoint> p;
+    add_trace_point(p, trace_point_at(0.2, 200, 0.5));  // band 150..250
+    add_trace_point(p, trace_point_at(0.6, 100, 0.5));  // band 75..125
+    EXPECT_EQ(p[0].fmin, 150);
+    EXPECT_EQ(p[0].fmax, 250);
+    int found = -1;
+    EXPECT_EQ(hit_trace_point(p, tx, fy, 203, 752, 5, found), 0);  // 2 px beside fmax
+    EXPECT_EQ(found, 2);
+    EXPECT_EQ(hit_trace_point(p, tx, fy, 598, 925, 5, found), 1);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(hit_trace_point(p, tx, fy, 400, 800, 5, found), -1);  // between points
+    EXPECT_EQ(hit_trace_point(p, tx, fy, 200, 800, 5, found), -1);  // the centre, no limit
+
+    // Dragging fmax below fmin takes fmin along; moving past the next point
+    // reorders the list and the point keeps being the one dragged.
+    int i = move_trace_point(p, 0, 2, 0.3, 120);
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(p[0].t, 0.3);
+    EXPECT_EQ(p[0].fmax, 120);
+    EXPECT_EQ(p[0].fmin, 120);
+    i = move_trace_point(p, i, 1, 0.8, 90);
+    EXPECT_EQ(i, 1);
+    EXPECT_EQ(p[0].t, 0.6);
+    EXPECT_EQ(p[1].t, 0.8);
+    EXPECT_EQ(p[1].fmin, 90);
+    EXPECT_EQ(p[1].fmax, 120);
+
+    cut_trace(p, 0.7);
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_TRUE(p[1].cut);
+    EXPECT_EQ(p[1].fmin, 1);
+    double lo = 0, hi = 0;
+    EXPECT_FALSE(trace_band(p, 0.65, lo, hi));
+    EXPECT_EQ(hit_trace_point(p, tx, fy, 702, 0, 5, found), 1);  // a cut is hit by its time
+    EXPECT_EQ(found, 0);
+
+    EXPECT_DOUBLE_EQ(trace_frequency(0, 5), 200);  // 5 ms
+    EXPECT_EQ(trace_frequency(1, 180), 180);
+    EXPECT_EQ(trace_frequency(0, 0), 0);
+}
+
 class TraceFiles : public tessal::testing::ttempdirtest {};
 
 TEST_F(TraceFiles, RoundTripAndDamage) {

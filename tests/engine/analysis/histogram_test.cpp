@@ -193,3 +193,30 @@ TEST(ValueHistogram, LogStatsText) {
     EXPECT_EQ(percentile_text(0.01), "1");
     EXPECT_EQ(percentile_text(0.95), "95");
 }
+
+TEST(ValueHistogram, StatisticsTextGoesWhereTheCurveIsLowAndAutoscaleLeavesItRoom) {
+    // An arcsine-like curve: high at both ends, low in the middle.
+    std::vector<double> col(200);
+    for (int x = 0; x < 200; ++x) col[static_cast<std::size_t>(x)] = 1 / std::sqrt(1 - std::pow((x - 99.5) / 100, 2));
+    double under = 0;
+    const int x0 = stats_text_column(col, 60, under);
+    EXPECT_NEAR(x0 + 30, 100, 1);  // centred on the minimum
+    EXPECT_DOUBLE_EQ(under, std::max(col[static_cast<std::size_t>(x0)], col[static_cast<std::size_t>(x0 + 59)]));
+    // A bell: the text goes to an edge (the left of two equal ones).
+    for (int x = 0; x < 200; ++x) col[static_cast<std::size_t>(x)] = std::exp(-std::pow((x - 100) / 20.0, 2));
+    EXPECT_EQ(stats_text_column(col, 50, under), 0);
+    EXPECT_LT(under, 0.01);
+    // Text wider than the box: the whole box.
+    EXPECT_EQ(stats_text_column(col, 500, under), 0);
+    EXPECT_DOUBLE_EQ(under, 1);
+    EXPECT_EQ(stats_text_column({}, 10, under), 0);
+
+    // Flat curve, text over the top 40 %: the curve stays under 60 % of the
+    // height; a low curve under the text keeps the usual 5 % headroom.
+    const double hi = histogram_autoscale_top(1, 1, 0.4);
+    EXPECT_LE(1 / hi, 0.6);
+    EXPECT_GT(1 / hi, 0.55);
+    EXPECT_DOUBLE_EQ(histogram_autoscale_top(1, 0.1, 0.4), 1.05);
+    // Text taller than three quarters of the box is counted as 0.75.
+    EXPECT_NEAR(histogram_autoscale_top(1, 1, 0.95), 1.02 / 0.25, 1e-12);
+}
