@@ -233,6 +233,7 @@ tcalibresult calibrate_channels(tdocument& doc, const std::vector<int>& chans,
             result.failed.push_back(c);
             continue;
         }
+        doc.samples_changing(ch, 0, n);  // the undo history keeps the raw samples
         for (std::size_t i = 0; i < n; ++i)
             x[i] = static_cast<float>(m.a * static_cast<double>(x[i]) + m.b);
         ch.set_fsd(m.fsd);

@@ -287,6 +287,7 @@ int make_epg_channels(tdocument& doc, int srcchno, std::vector<TExtractionMethod
         ch.set_origin("Tessal EPG");
         tsinglearr s(frames.size());
         for (std::size_t i = 0; i < frames.size(); ++i) s[i] = static_cast<float>(e.extract(frames[i]));
+        doc.samples_changing(ch, 0, ch.sig.size());  // making again replaces the channel's samples
         ch.sig = std::move(s);
         ch.sigcachedirty = true;
         ch.bmpdirty = true;

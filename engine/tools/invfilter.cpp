@@ -506,6 +506,9 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
         ch.set_yunit(unit);
         ch.set_origin("Tessal inverse filter");
         const long long clen = static_cast<long long>(ch.sig.size());
+        // Tell the undo history what is overwritten (a chosen existing channel).
+        doc.samples_changing(ch, static_cast<std::size_t>(std::clamp(r0, 0LL, clen)),
+                             static_cast<std::size_t>(std::clamp(r1, 0LL, clen)));
         for (long long i = r0; i < r1 && i < clen; ++i)
             ch.sig[static_cast<std::size_t>(i)] = static_cast<float>(x[static_cast<std::size_t>(i - p0)]);
         ch.samples_changed(r0, std::min(r1, clen), 0);

@@ -246,7 +246,7 @@ bool tcalibrationwindow::calibrateExecute() {
                                                   ctx_.doc.theglobal.rightselcursor());
         ok = !r.calibrated.empty();
         if (ok) ctx_.doc.theglobal.document_state_changed();
-    });
+    }, true, "Calibrate");
     return ok;
 }
 

@@ -365,7 +365,8 @@ void tepgwindow::refresh() {
 void tepgwindow::makechannelsactionExecute() {
     if (!epgis_ || fchanno_ < 0) return;
     // One change of the document: make_epg_channels_caption names it.
-    run_guarded(&ctx_.doc, [&] { make_epg_channels(ctx_.doc, fchanno_, methods_, checked_); });
+    run_guarded(&ctx_.doc, [&] { make_epg_channels(ctx_.doc, fchanno_, methods_, checked_); }, true,
+                QString::fromUtf8(make_epg_channels_caption));
     refresh();
 }
 

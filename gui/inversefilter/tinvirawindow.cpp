@@ -748,7 +748,8 @@ void tinvirawindow::saveactionExecute() {
     }
     opt.distance_cm = d;
     if (action("logatmakeaction")->isChecked()) opt.beforemaking = [this] { logformantsactionExecute(); };
-    run_guarded(&doc, [&] { make_invfilter_channels(doc, flockchanno_, filter_, opt, ctx_.prompter); });
+    run_guarded(&doc, [&] { make_invfilter_channels(doc, flockchanno_, filter_, opt, ctx_.prompter); }, true,
+                "Make channels");
     filter_.set_sampfreq(filter_.fsampfreq);
     mark_audio_dirty();
     refill_combos();

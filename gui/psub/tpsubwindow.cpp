@@ -513,7 +513,7 @@ int tpsubwindow::addlabelsExecute() {
     int added = 0;
     run_guarded(&ctx_.doc, [&] {
         added = add_psub_labels(ctx_.doc, ctx_.prompter, c, peaks_, q, labeltext_->currentIndex());
-    });
+    }, true, "Add p-sub labels");
     return added;
 }
 

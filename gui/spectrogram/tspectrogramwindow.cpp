@@ -574,7 +574,7 @@ QWidget* tspectrogramwindow::build_correlogram_ui(QVBoxLayout* sl) {
     auto* extract = new QAction("Extract F0/T0", this);
     extract->setObjectName("extractaction");
     connect(extract, &QAction::triggered, this,
-            [this] { run_guarded(&ctx_.doc, [this] { extractactionExecute(); }); });
+            [this] { run_guarded(&ctx_.doc, [this] { extractactionExecute(); }, true, "Extract F0/T0"); });
     auto* button = new QToolButton;
     button->setDefaultAction(extract);
     el->addWidget(button, row++, 0, 1, 2);
@@ -1369,6 +1369,7 @@ bool tspectrogramwindow::extract_from_trace(int chno, const tf0settings& e, cons
         ch.dbreference = 1;
         ch.stereochanno = -1;
         ch.set_origin("Tessal correlogram");
+        doc.samples_changing(ch, 0, ch.sig.size());  // a chosen channel is written over
         ch.sig.assign(outs[k].v->begin(), outs[k].v->end());
         ch.showcorrelation = false;
         if (into[k] < first) {
