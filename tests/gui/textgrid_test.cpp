@@ -4,6 +4,7 @@
 // gives a message and changes no label.
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -27,12 +28,14 @@ void answer_file_dialog(const QString& path) {
         QFileDialog* d = nullptr;
         for (QWidget* top : QApplication::topLevelWidgets())
             if (auto* f = qobject_cast<QFileDialog*>(top);
-                f && f->windowTitle() == "Import labels from TextGrid")
+                f && f->isVisible() && f->windowTitle() == "Import labels from TextGrid")
                 d = f;
         if (!d) return;
         timer->stop();
         timer->deleteLater();
-        d->selectFile(path);
+        // The file name typed into the dialog's name field, as a user would.
+        if (auto* edit = d->findChild<QLineEdit*>("fileNameEdit")) edit->setText(path);
+        else d->selectFile(path);
         QMetaObject::invokeMethod(d, "accept");
     });
     timer->start();
@@ -87,6 +90,10 @@ TEST(ImportTextGrid, AddsEveryTiersLabelsToTheCurrentChannelAndRefusesOtherFiles
     QTemporaryDir dir;
     const QString grid = dir.filePath("praat short.TextGrid");
     std::ofstream(grid.toStdString()) << short_textgrid;
+    // Both files exist before the first dialog lists the folder: a file made
+    // later may not be in its listing yet, and the dialog would refuse it.
+    const QString other = dir.filePath("notes.TextGrid");
+    std::ofstream(other.toStdString()) << "just some notes\n";
     answer_file_dialog(grid);
     w.commands().action("importtextgridaction")->trigger();
 
@@ -110,8 +117,6 @@ TEST(ImportTextGrid, AddsEveryTiersLabelsToTheCurrentChannelAndRefusesOtherFiles
     EXPECT_TRUE(prompter->asked.empty());
 
     // Not a TextGrid: a message, the labels as they were.
-    const QString other = dir.filePath("notes.TextGrid");
-    std::ofstream(other.toStdString()) << "just some notes\n";
     answer_file_dialog(other);
     w.commands().action("importtextgridaction")->trigger();
     EXPECT_EQ(doc.channel(1).labels.size(), 3u);
