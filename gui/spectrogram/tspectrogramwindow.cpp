@@ -509,11 +509,14 @@ QWidget* tspectrogramwindow::build_correlogram_ui(QVBoxLayout* sl) {
     command("newtraceaction", "New trace", [this] {
         const int c = ctx_.doc.thischanno();
         if (c < 0 || c >= strip_count()) return;
+        if (!may_replace_trace(c)) return;
         trace(c).clear();
         strips_[static_cast<std::size_t>(c)]->tracemodified = false;
         repaint_strips();
     });
     command("opentraceaction", "Open trace...", [this] {
+        const int c = ctx_.doc.thischanno();
+        if (c >= 0 && c < strip_count() && !may_replace_trace(c)) return;
         const QString f = QFileDialog::getOpenFileName(this, "Open trace", {},
                                                        "Trace files (*.ctr);;All filer (*)");
         if (!f.isEmpty()) open_trace(f, ctx_.doc.thischanno());
@@ -1243,6 +1246,14 @@ void tspectrogramwindow::savetraceactionExecute() {
         if (QFileInfo(f).suffix().isEmpty()) f += ".ctr";
     }
     save_trace(f, chno);
+}
+
+bool tspectrogramwindow::may_replace_trace(int chno) {
+    // A trace drawn by hand is work: it goes only when the user says so.
+    if (!strips_.at(static_cast<std::size_t>(chno))->tracemodified || trace(chno).empty()) return true;
+    return ctx_.prompter.ask("The trace of channel " + std::to_string(chno) +
+                                 " has been modified.\rDo you want to discard it?",
+                             "Trace has been modified", tbuttons::yesno, ticon::question) == tanswer::yes;
 }
 
 bool tspectrogramwindow::open_trace(const QString& path, int chno) {

@@ -90,6 +90,9 @@ public:
     bool trace_modified(int chno) const;
     void set_trace_mode(int m);
     int trace_mode() const { return tracemode_; }
+    // True when the strip's trace may be replaced: it is unmodified, or the
+    // user agreed to discard it.
+    bool may_replace_trace(int chno);
     bool open_trace(const QString& path, int chno);
     bool save_trace(const QString& path, int chno);
     void savetraceactionExecute();

@@ -416,6 +416,21 @@ TEST(CorrelogramWindow, TraceModesMoveDeleteCutAndSave) {
     std::string err;
     ASSERT_TRUE(read_trace_file(path.toStdString(), back, err)) << err;
     EXPECT_EQ(back.size(), 1u);
+    // A trace edited since is not thrown away by "New trace" unless the user says so.
+    win->action("addpointaction")->trigger();
+    win->strip_mouse(0, QPoint(px(0.7), fa.value_to_pixel(200)), 2, false);
+    ASSERT_TRUE(win->trace_modified(0));
+    const std::size_t n = win->trace(0).size();
+    const std::size_t asked = prompter->asked.size();
+    prompter->answers.push_back(tanswer::no);
+    win->action("newtraceaction")->trigger();
+    ASSERT_EQ(prompter->asked.size(), asked + 1);
+    EXPECT_EQ(prompter->asked.back().caption, "Trace has been modified");
+    EXPECT_EQ(win->trace(0).size(), n);
+    prompter->answers.push_back(tanswer::yes);
+    win->action("newtraceaction")->trigger();
+    EXPECT_TRUE(win->trace(0).empty());
+    EXPECT_FALSE(win->trace_modified(0));
 }
 
 TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
