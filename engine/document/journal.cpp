@@ -83,7 +83,7 @@ struct treader {
         const std::uint64_t k = u64();
         if (k > (n - at) / sizeof(float)) throw std::runtime_error("record ends early");
         std::vector<float> v(k);
-        std::memcpy(v.data(), p + at, k * sizeof(float));
+        if (k) std::memcpy(v.data(), p + at, k * sizeof(float));  // an empty vector has no data
         at += k * sizeof(float);
         return v;
     }
