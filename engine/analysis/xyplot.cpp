@@ -59,29 +59,53 @@ void line(std::vector<std::uint8_t>& px, int w, int x0, int y0, int x1, int y1) 
 std::vector<std::uint8_t> xy_raster(const tchannel& x, const tchannel& y, txyrange r,
                                     const TAxis& xaxis, const TAxis& yaxis, int width, int height,
                                     bool lines) {
-    std::vector<std::uint8_t> px(static_cast<size_t>(std::max(width, 0)) * std::max(height, 0), 0);
-    if (width <= 0 || height <= 0 || r.empty()) return px;
+    txyrasterizer g;
+    g.begin(r, width, height, lines);
+    g.step(x, y, xaxis, yaxis, r.empty() ? 0 : r.last - r.first + 1);
+    return g.pixels();
+}
+
+void txyrasterizer::begin(txyrange r, int width, int height, bool lines) {
+    w_ = std::max(width, 0);
+    h_ = std::max(height, 0);
+    px_.assign(static_cast<size_t>(w_) * h_, 0);
+    r_ = w_ > 0 && h_ > 0 ? r : txyrange{};
+    next_ = r_.first;
+    px0_ = py0_ = -1;
+    lines_ = lines;
+}
+
+double txyrasterizer::fraction() const {
+    if (r_.empty()) return 1;
+    return static_cast<double>(next_ - r_.first) / static_cast<double>(r_.last - r_.first + 1);
+}
+
+bool txyrasterizer::step(const tchannel& x, const tchannel& y, const TAxis& xaxis,
+                         const TAxis& yaxis, long long maxsamples) {
+    if (done()) return true;
     const float* xs = x.sig.data() - x.xshift;  // indexed by absolute sample index
     const float* ys = y.sig.data() - y.xshift;
-    int px0 = -1, py0 = -1;
-    for (long long i = r.first; i <= r.last; ++i) {
+    const long long end = std::min(r_.last, next_ + std::max(maxsamples, 1LL) - 1);
+    const int width = w_, height = h_;
+    for (long long i = next_; i <= end; ++i) {
         const int pxi = std::clamp(xaxis.value_to_pixel(xs[i]), 0, width - 1);
         const int pyi = std::clamp(yaxis.value_to_pixel(ys[i]), 0, height - 1);
-        if (pxi == px0 && pyi == py0) continue;  // the same pixel as before
-        if (lines) {
-            if (px0 < 0) px[static_cast<size_t>(pyi) * width + pxi] = 1;
-            else line(px, width, px0, py0, pxi, pyi);
+        if (pxi == px0_ && pyi == py0_) continue;  // the same pixel as before
+        if (lines_) {
+            if (px0_ < 0) px_[static_cast<size_t>(pyi) * width + pxi] = 1;
+            else line(px_, width, px0_, py0_, pxi, pyi);
         } else {
             // A 2 x 2 square, moved inside at the right and bottom edges.
             const int a = std::min(pxi, width - 2), b = std::min(pyi, height - 2);
             for (int v = std::max(b, 0); v <= b + 1; ++v)
                 for (int u = std::max(a, 0); u <= a + 1; ++u)
-                    px[static_cast<size_t>(v) * width + u] = 1;
+                    px_[static_cast<size_t>(v) * width + u] = 1;
         }
-        px0 = pxi;
-        py0 = pyi;
+        px0_ = pxi;
+        py0_ = pyi;
     }
-    return px;
+    next_ = end + 1;
+    return done();
 }
 
 }  // namespace tessal

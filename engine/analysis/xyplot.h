@@ -32,4 +32,29 @@ std::vector<std::uint8_t> xy_raster(const tchannel& x, const tchannel& y, txyran
                                     const TAxis& xaxis, const TAxis& yaxis, int width, int height,
                                     bool lines);
 
+// The same grid made a part at a time, so a window can draw a long span in
+// slices between events and never freeze: begin() clears the grid, each
+// step() adds up to `maxsamples` further samples (continuing the polyline
+// where the last step left it) and says whether the span is done. The grid
+// after the last step equals xy_raster's.
+class txyrasterizer {
+public:
+    void begin(txyrange r, int width, int height, bool lines);
+    bool step(const tchannel& x, const tchannel& y, const TAxis& xaxis, const TAxis& yaxis,
+              long long maxsamples);
+    bool done() const { return next_ > r_.last; }
+    // The fraction of the span drawn so far.
+    double fraction() const;
+    const std::vector<std::uint8_t>& pixels() const { return px_; }
+    int width() const { return w_; }
+    int height() const { return h_; }
+
+private:
+    std::vector<std::uint8_t> px_;
+    txyrange r_;
+    long long next_ = 0;
+    int w_ = 0, h_ = 0, px0_ = -1, py0_ = -1;
+    bool lines_ = true;
+};
+
 }  // namespace tessal

@@ -1,5 +1,8 @@
 #include "gui/plots/txyplotwindow.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -125,16 +128,10 @@ txyrange txyplotwindow::range() const {
                     doc.xaxis.GetLoValue(), doc.xaxis.GetHiValue());
 }
 
-void txyplotwindow::paint_layer(QPainter& p, const QSize& size) {
-    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    TAxis& xa = plot_->xaxis()->axis();
-    TAxis& ya = plot_->yaxis()->axis();
-    if (grid_->isChecked()) paint_plot_grid(p, xa, ya, size);
-    const txyrange r = range();
-    if (r.empty()) return;
-    const tdocument& doc = ctx_.doc;
-    const auto px = xy_raster(doc.channel(xchan_->currentIndex()), doc.channel(ychan_->currentIndex()),
-                              r, xa, ya, size.width(), size.height(), type_->currentIndex() == 0);
+namespace {
+
+// The engine's pixel grid in black.
+void paint_grid(QPainter& p, const std::vector<std::uint8_t>& px, const QSize& size) {
     QImage img(size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     for (int v = 0; v < size.height(); ++v) {
@@ -146,11 +143,60 @@ void txyplotwindow::paint_layer(QPainter& p, const QSize& size) {
     p.drawImage(0, 0, img);
 }
 
+}  // namespace
+
+void txyplotwindow::paint_layer(QPainter& p, const QSize& size) {
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    TAxis& xa = plot_->xaxis()->axis();
+    TAxis& ya = plot_->yaxis()->axis();
+    if (grid_->isChecked()) paint_plot_grid(p, xa, ya, size);
+    const txyrange r = range();
+    if (r.empty()) return;
+    const tdocument& doc = ctx_.doc;
+    const int cx = xchan_->currentIndex(), cy = ychan_->currentIndex();
+    if (!plot_->painting_canvas()) {
+        // A picture for export or the clipboard: drawn whole, now.
+        paint_grid(p, xy_raster(doc.channel(cx), doc.channel(cy), r, xa, ya, size.width(),
+                                size.height(), type_->currentIndex() == 0),
+                   size);
+        return;
+    }
+    const trasterkey key{cx, cy, size.width(), size.height(), r.first, r.last,
+                         type_->currentIndex() == 0, xa.GetLogarithmic(), ya.GetLogarithmic(),
+                         xa.GetLoValue(), xa.GetHiValue(), ya.GetLoValue(), ya.GetHiValue()};
+    if (rasterstale_ || !(key == rasterkey_)) {
+        raster_.begin(r, size.width(), size.height(), key.lines);
+        rasterkey_ = key;
+        rasterstale_ = false;
+    }
+    // About 40 ms of drawing per paint; the rest follows in later paints.
+    constexpr long long slice = 1 << 18;
+    QElapsedTimer clock;
+    clock.start();
+    while (!raster_.step(doc.channel(cx), doc.channel(cy), xa, ya, slice) && clock.elapsed() < 40) {
+    }
+    paint_grid(p, raster_.pixels(), size);
+    if (!raster_.done()) {
+        p.setPen(Qt::darkGray);
+        p.drawText(QRect(QPoint(0, 0), size).adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignTop,
+                   QString::number(100 * raster_.fraction(), 'f', 0) + " %");
+        QTimer::singleShot(0, this, [this] { plot_->mark_dirty(); });
+    }
+}
+
+bool txyplotwindow::drawing_done() const { return raster_.done() && !rasterstale_; }
+
 void txyplotwindow::selection_changed(const tselectionchange&) {
     if (what_->currentIndex() == 0) plot_->mark_dirty();
 }
-void txyplotwindow::channels_changed() { rebuild_lists(); }
-void txyplotwindow::channel_changed(const tchannelchange&) { plot_->mark_dirty(); }
+void txyplotwindow::channels_changed() {
+    rasterstale_ = true;
+    rebuild_lists();
+}
+void txyplotwindow::channel_changed(const tchannelchange&) {
+    rasterstale_ = true;
+    plot_->mark_dirty();
+}
 void txyplotwindow::fix_things() {
     // Names may change after the list was built (a file's channels are named
     // once it is read).

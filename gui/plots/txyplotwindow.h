@@ -32,6 +32,9 @@ public:
     void set_points(bool points);
     // The span the plot shows now.
     txyrange range() const;
+    // Whether the plot of that span is drawn whole (a long one takes
+    // several paints).
+    bool drawing_done() const;
 
     void selection_changed(const tselectionchange& change) override;
     void channels_changed() override;
@@ -43,6 +46,15 @@ private:
     void choices_changed();
     void autoscale();
     void paint_layer(QPainter& p, const QSize& size);
+    // What the grid being drawn was started for; a paint with another key
+    // starts again.
+    struct trasterkey {
+        int cx = -1, cy = -1, width = 0, height = 0;
+        long long first = 0, last = -1;
+        bool lines = true, xlog = false, ylog = false;
+        double xlo = 0, xhi = 0, ylo = 0, yhi = 0;
+        bool operator==(const trasterkey&) const = default;
+    };
 
     tappcontext& ctx_;
     TPlotPanel* plot_ = nullptr;
@@ -50,6 +62,11 @@ private:
     QCheckBox* autoscale_ = nullptr;
     QAction* grid_ = nullptr;
     bool rebuilding_ = false;
+    // A long span is drawn in slices, one paint at a time, so the window
+    // keeps answering; the grid so far is shown meanwhile.
+    txyrasterizer raster_;
+    trasterkey rasterkey_;
+    bool rasterstale_ = true;  // the document changed: start again
 };
 
 }  // namespace tessal

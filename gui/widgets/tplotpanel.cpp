@@ -48,9 +48,11 @@ protected:
             ++owner_->builds_;
             if (owner_->paint_layer) {
                 QPainter lp(&layer);
-                if (!paint_guarded(this, tpaintstep::plot, -1,
-                                   [&] { owner_->paint_layer(lp, size()); }))
-                    layer.fill(Qt::white);
+                owner_->oncanvas_ = true;
+                const bool ok = paint_guarded(this, tpaintstep::plot, -1,
+                                              [&] { owner_->paint_layer(lp, size()); });
+                owner_->oncanvas_ = false;
+                if (!ok) layer.fill(Qt::white);
             }
         }
         QPainter p(this);

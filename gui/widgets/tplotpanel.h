@@ -58,6 +58,10 @@ public:
     void update_overlay();
     // How often the layer was built (tests, benches).
     int layer_builds() const { return builds_; }
+    // True while paint_layer draws the on-screen layer, false while it
+    // draws for render() or an export: a window may draw the screen in
+    // slices over several paints, but an export is drawn whole.
+    bool painting_canvas() const { return oncanvas_; }
 
     // The whole panel, axes and plot, drawn at `size` into `p`.
     void render(QPainter& p, const QSize& size);
@@ -75,6 +79,7 @@ private:
     TAxisWidget* xaxis_;
     TPlotCanvas* canvas_;
     int builds_ = 0;
+    bool oncanvas_ = false;
 };
 
 // The grid of a plot: a vertical line at every tick of `x`, a horizontal

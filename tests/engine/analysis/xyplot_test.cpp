@@ -100,3 +100,38 @@ TEST(XyPlot, RasterOfDiagonalCircleAndJumps) {
     EXPECT_EQ(px[50 * W + 50], 0);
     EXPECT_EQ(px[100 * W + 0], 1);
 }
+
+// Drawn a slice at a time (as the window does for long spans), the grid is
+// the one drawn at once: lines continue across the slices, points too, and
+// a slice never draws past the span.
+TEST(XyPlot, SlicesDrawTheSameGridAsOnePass) {
+    const int W = 97, H = 83;
+    TAxis xa, ya;
+    axes(xa, ya, W, H);
+    tchannel s(nullptr, 0), c(nullptr, 1);
+    fill(s, 1000, 20000, [](int i) { return 0.95 * std::sin(i * 0.0137) * std::cos(i * 0.0011); });
+    fill(c, 1000, 20000, [](int i) { return 1.3 * std::cos(i * 0.0071); });  // beyond the axis: clamped
+    const txyrange r{1234, 19000};
+    for (bool lines : {true, false}) {
+        const auto whole = xy_raster(s, c, r, xa, ya, W, H, lines);
+        for (long long slice : {1LL, 7LL, 1000LL, 17767LL, 100000LL}) {
+            txyrasterizer g;
+            g.begin(r, W, H, lines);
+            int steps = 0;
+            while (!g.step(s, c, xa, ya, slice)) {
+                ++steps;
+                ASSERT_GT(g.fraction(), 0.0);
+                ASSERT_LT(g.fraction(), 1.0);
+            }
+            EXPECT_EQ(steps, (r.last - r.first + 1 + slice - 1) / slice - 1) << slice;
+            EXPECT_DOUBLE_EQ(g.fraction(), 1.0);
+            EXPECT_EQ(g.pixels(), whole) << "lines " << lines << ", slice " << slice;
+        }
+    }
+    // Nothing to draw: done at once, an empty grid.
+    txyrasterizer g;
+    g.begin(txyrange{}, W, H, true);
+    EXPECT_TRUE(g.done());
+    EXPECT_TRUE(g.step(s, c, xa, ya, 10));
+    EXPECT_EQ(g.pixels(), std::vector<std::uint8_t>(W * H, 0));
+}
