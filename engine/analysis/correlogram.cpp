@@ -236,7 +236,7 @@ bool read_trace_file(const std::string& path, std::vector<TTracePoint>& points, 
 
 bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
                 const std::vector<TTracePoint>& trace, const tf0settings& e, tf0extraction& out,
-                const std::atomic<bool>* cancel) {
+                const std::atomic<bool>* cancel, const std::function<bool(double)>& progress) {
     const long long skip = std::max(1LL, e.skip);
     const long long step = e.keeprate ? 1 : skip;
     const long long nout = v.size / step;
@@ -252,6 +252,8 @@ bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
     double lastf0 = -1, lastr = -1.1, lastw = -1;
     for (long long o = 0; o < nout; ++o) {
         if (cancel && (o & 1023) == 0 && cancel->load(std::memory_order_relaxed)) return false;
+        if (progress && (o & 1023) == 0 && !progress(static_cast<double>(o) / static_cast<double>(nout)))
+            return false;
         const long long i = o * step;
         const long long n = i + v.xshift;
         if (force || i % skip == 0) {

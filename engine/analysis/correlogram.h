@@ -96,9 +96,11 @@ struct tf0settings {
 };
 // F0 (Hz; T0 in s with a time axis), the peak correlation and the candidate
 // width (% of the period) along the channel within the trace's band. False
-// when cancelled.
+// when cancelled, by the flag or by `progress` (told the fraction done now
+// and then) answering false.
 bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
                 const std::vector<TTracePoint>& trace, const tf0settings& e, tf0extraction& out,
-                const std::atomic<bool>* cancel = nullptr);
+                const std::atomic<bool>* cancel = nullptr,
+                const std::function<bool(double)>& progress = {});
 
 }  // namespace tessal

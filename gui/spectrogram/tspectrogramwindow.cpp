@@ -1,6 +1,9 @@
 // The spectrogram window: controls, strips and their layout, the deferred
 // updates and the workers, painting, the mouse, the log and the settings
 // kept between runs.
+#include <QStatusBar>
+#include <QMainWindow>
+#include "gui/files/fileprogress.h"
 #include "gui/spectrogram/tspectrogramwindow.h"
 
 #include <QAction>
@@ -1337,7 +1340,18 @@ bool tspectrogramwindow::extract_from_trace(int chno, const tf0settings& e, cons
     }
     const tchannel& src = doc.channel(chno);
     tf0extraction out;
-    if (!extract_f0(sample_view(src), st_.corr, trace(chno), e, out)) return false;
+    // A long extraction shows its progress in the main window with Cancel;
+    // the document cannot change meanwhile, and nothing is written until
+    // the whole channel is done.
+    QStatusBar* status = ctx_.window->statusBar();
+    bool finished = false;
+    {
+        tfileprogress progress(ctx_.window);
+        finished = extract_f0(sample_view(src), st_.corr, trace(chno), e, out, nullptr,
+                              [&](double f) { return progress.report("F0 and T0 extraction", f); });
+    }
+    status->showMessage(finished ? "100%, done!" : "Interrupted!");
+    if (!finished) return false;
     const long long step = e.keeprate ? 1 : std::max(1LL, e.skip);
     const double fs = src.sampfreq / static_cast<double>(step);
     const long long xshift = src.xshift / step;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <QStatusBar>
 #include <QTimer>
 
 #include <cmath>
@@ -334,6 +335,7 @@ TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
     tf0settings e;
     e.keeprate = false;
     ASSERT_TRUE(win->extract_from_trace(0, e, true));
+    EXPECT_EQ(w.statusBar()->currentMessage(), "100%, done!");
     tdocument& doc = w.document();
     ASSERT_EQ(doc.totnchans(), 5);
     EXPECT_EQ(doc.channel(2).name(), "a F0");

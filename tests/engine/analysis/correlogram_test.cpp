@@ -211,4 +211,18 @@ TEST(Correlogram, ExtractedF0FollowsAGlide) {
     EXPECT_EQ(out.f0t0[80], -1);
     EXPECT_EQ(out.width[80], -1);
     EXPECT_EQ(out.correlation[80], 0);
+    // Progress is told in rising fractions below 1, and a false answer stops the run.
+    e.keeprate = true;
+    std::vector<double> told;
+    ASSERT_TRUE(extract_f0(view_of(x, fs), s, trace, e, out, nullptr, [&](double f) {
+        told.push_back(f);
+        return true;
+    }));
+    ASSERT_GT(told.size(), 2u);
+    for (std::size_t k = 1; k < told.size(); ++k) EXPECT_GT(told[k], told[k - 1]);
+    EXPECT_GE(told.front(), 0.0);
+    EXPECT_LT(told.back(), 1.0);
+    int calls = 0;
+    EXPECT_FALSE(extract_f0(view_of(x, fs), s, trace, e, out, nullptr, [&](double) { return ++calls < 2; }));
+    EXPECT_EQ(calls, 2);
 }
