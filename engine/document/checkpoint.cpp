@@ -12,30 +12,9 @@ tdocumentcheckpoint::tdocumentcheckpoint(const tdocument& doc, std::size_t sampl
     channels_.reserve(static_cast<std::size_t>(doc.totnchans()));
     for (int i = 0; i < doc.totnchans(); ++i) {
         const tchannel& c = doc.channel(i);
-        tchannelstate s;
+        tsavedchannel s;
         s.object = &c;
-        s.name = c.name();
-        s.unit = c.yunit();
-        s.filename = c.filename;
-        s.visible = c.visible();
-        s.skipjumps = c.skipjumps();
-        s.fsd = c.fsd();
-        s.sampfreq = c.sampfreq;
-        s.orgsampfreq = c.orgsampfreq;
-        s.dbreference = c.dbreference;
-        s.yshift = c.yshift;
-        s.stereochanno = c.stereochanno;
-        s.nbits = c.nbits;
-        s.xshift = c.xshift;
-        s.format = c.format;
-        s.color = c.color;
-        s.notescolor = c.notescolor;
-        s.cursors = c.cursors;
-        s.labels = c.labels;
-        s.notes = c.notes;
-        s.created = c.created();
-        s.scale = c.axis.scale_state();
-        s.nsamples = c.sig.size();
+        s.state = tchannelstate::of(c);
         if (withsamples_) s.sig = c.sig;
         channels_.push_back(std::move(s));
     }
@@ -72,52 +51,23 @@ void tdocumentcheckpoint::restore(tdocument& doc) const {
         for (int i = doc.totnchans() - 1; i >= 0; --i) {
             const tchannel* c = &doc.channel(i);
             if (std::none_of(channels_.begin(), channels_.end(),
-                             [c](const tchannelstate& s) { return s.object == c; }))
+                             [c](const tsavedchannel& s) { return s.object == c; }))
                 doc.delete_channel(i);
         }
     });
     for (int i = 0; i < doc.totnchans(); ++i) {
         tchannel& c = doc.channel(i);
         auto it = std::find_if(channels_.begin(), channels_.end(),
-                               [&c](const tchannelstate& s) { return s.object == &c; });
+                               [&c](const tsavedchannel& s) { return s.object == &c; });
         if (it == channels_.end()) continue;
-        const tchannelstate& s = *it;
-        attempt([&] {
-            c.set_name(s.name);
-            c.set_yunit(s.unit);
-            c.filename = s.filename;
-            c.set_visible(s.visible);
-            if (c.skipjumps() != s.skipjumps) c.set_skipjumps(s.skipjumps);
-            c.sampfreq = s.sampfreq;
-            c.orgsampfreq = s.orgsampfreq;
-            c.dbreference = s.dbreference;
-            c.yshift = s.yshift;
-            c.nbits = s.nbits;
-            c.xshift = s.xshift;
-            c.format = s.format;
-            c.color = s.color;
-            c.notescolor = s.notescolor;
-            c.cursors = s.cursors;
-            c.labels = s.labels;
-            c.notes = s.notes;
-            c.set_created(s.created);
-            // A partner number that no longer names a channel is dropped.
-            c.stereochanno = s.stereochanno < doc.totnchans() ? s.stereochanno : -1;
-        });
+        const tsavedchannel& s = *it;
+        s.state.apply(c, doc.totnchans());
         attempt([&] {
             if (withsamples_ && c.sig != s.sig) {
                 c.sig = s.sig;
                 c.sigcachedirty = true;
             }
         });
-        attempt([&] {
-            // The full scale moves the axis bounds; a linear axis takes it
-            // without complaint, then the stored scale goes back whole.
-            c.axis.SetLogarithmic(false);
-            c.set_fsd(s.fsd);
-        });
-        attempt([&] { c.axis.restore_scale_state(s.scale); });
-        c.needsdither = c.bmpdirty = true;
         doc.theglobal.channel_changed(tchannelchange::properties(i));
     }
     attempt([&] {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
+#include "engine/document/channelstate.h"
 
 namespace tessal {
 
@@ -35,25 +36,13 @@ public:
     bool has_samples() const { return withsamples_; }
 
 private:
-    struct tchannelstate {
+    struct tsavedchannel {
         const tchannel* object = nullptr;
-        std::string name, unit, filename;
-        bool visible = true, skipjumps = false;
-        double fsd = 0, sampfreq = 0, orgsampfreq = 0, dbreference = 0, yshift = 0;
-        int stereochanno = -1, nbits = 0;
-        long long xshift = 0;
-        tFormat format = tFormat::pcm;
-        TColor color = 0, notescolor = 0;
-        std::vector<double> cursors;
-        tsiglabels labels;
-        std::vector<std::string> notes;
-        tcreatedata created;
-        TAxis::tscalestate scale;
-        std::size_t nsamples = 0;
+        tchannelstate state;
         tsinglearr sig;
     };
 
-    std::vector<tchannelstate> channels_;
+    std::vector<tsavedchannel> channels_;
     bool withsamples_ = false;
     std::string filename_;
     bool modified_ = false;

@@ -8,28 +8,7 @@
 # marks, and bad requests give the documented exit codes.
 # Usage: epg_test.sh PATH-TO-tessal-cli
 set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fails=0
-tab=$'\t'
-run() {  # run NAME EXPECTED-RC COMMAND...
-  local name=$1 want=$2
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local rc=$?
-  if [ "$rc" -ne "$want" ]; then
-    echo "FAIL $name: exit $rc, wanted $want"; cat "$work/err"; fails=$((fails + 1))
-  fi
-}
-line() {  # line NAME N EXPECTED (line N of the last stdout, exactly)
-  local got
-  got=$(sed -n "$2p" "$work/out")
-  if [ "$got" != "$3" ]; then
-    echo "FAIL $1: line $2 is"; printf '%s\n' "$got" | cat -A; echo "wanted"; printf '%s\n' "$3" | cat -A
-    fails=$((fails + 1))
-  fi
-}
+. "$(dirname "$0")/harness.sh"
 
 sox -n -r 8000 -b 16 "$work/p.wav" synth 0.05 sine 200
 printf '\0\0\0\0\0\0\0\201\377\377\377\0\0\0\0\0\0\0\0\0\0\0\0\0' >"$work/p.epg"

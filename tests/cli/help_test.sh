@@ -28,7 +28,7 @@ bash -n "$completion" || fail "the completion is not valid bash"
 complete_words() {
   bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tessal_cli; printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@"
 }
-complete_words tessal-cli spec | grep -x spectrum >/dev/null || fail "the completion misses spectrum"
+complete_words tessal-cli spectru | grep -x spectrum >/dev/null || fail "the completion misses spectrum"
 complete_words tessal-cli spectrogram --ba | grep -x -- --bandwidth >/dev/null || fail "the completion misses --bandwidth"
 complete_words tessal-cli run --ea | grep -x -- --each >/dev/null || fail "the completion misses --each"
 echo "help: ok"

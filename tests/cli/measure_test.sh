@@ -4,28 +4,7 @@
 # float file's full scale), a selection, chosen items, a stereo file, and the
 # exit codes. Usage: measure_test.sh PATH-TO-tessal-cli
 set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fails=0
-tab=$'\t'
-run() {  # run NAME EXPECTED-RC COMMAND...
-  local name=$1 want=$2
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local rc=$?
-  if [ "$rc" -ne "$want" ]; then
-    echo "FAIL $name: exit $rc, wanted $want"; cat "$work/err"; fails=$((fails + 1))
-  fi
-}
-line() {  # line NAME N EXPECTED (line N of the last stdout, exactly)
-  local got
-  got=$(sed -n "$2p" "$work/out")
-  if [ "$got" != "$3" ]; then
-    echo "FAIL $1: line $2 is"; printf '%s\n' "$got" | cat -A; echo "wanted"; printf '%s\n' "$3" | cat -A
-    fails=$((fails + 1))
-  fi
-}
+. "$(dirname "$0")/harness.sh"
 
 sox -n -r 48000 -e floating-point -b 32 "$work/tone.wav" synth 2 sine 1000 gain -6.0206
 run defaults 0 "$cli" measure "$work/tone.wav"

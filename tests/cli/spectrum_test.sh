@@ -6,28 +6,7 @@
 # FSD, the LTAS with Log meas. after it, and the exit codes of bad options.
 # Usage: spectrum_test.sh PATH-TO-tessal-cli
 set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fails=0
-tab=$'\t'
-run() {  # run NAME EXPECTED-RC COMMAND...
-  local name=$1 want=$2
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local rc=$?
-  if [ "$rc" -ne "$want" ]; then
-    echo "FAIL $name: exit $rc, wanted $want"; cat "$work/err"; fails=$((fails + 1))
-  fi
-}
-line() {  # line NAME N EXPECTED (line N of the last stdout, exactly)
-  local got
-  got=$(sed -n "$2p" "$work/out")
-  if [ "$got" != "$3" ]; then
-    echo "FAIL $1: line $2 is"; printf '%s\n' "$got" | cat -A; echo "wanted"; printf '%s\n' "$3" | cat -A
-    fails=$((fails + 1))
-  fi
-}
+. "$(dirname "$0")/harness.sh"
 count() {  # count NAME N (lines of the last stdout)
   local n
   n=$(wc -l <"$work/out")
