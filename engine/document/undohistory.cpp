@@ -60,6 +60,12 @@ void tundohistory::begin(const std::string& name) {
     frames_.push_back(std::move(f));
 }
 
+void tundohistory::rename(const std::string& name) {
+    if (!frames_.empty()) frames_.front().name = name;
+}
+
+std::string tundohistory::step_name() const { return frames_.empty() ? "" : frames_.front().name; }
+
 bool tundohistory::created_in_step(const tchannel* ch) const {
     // A channel the open step created goes out whole on undo: what happens
     // to it meanwhile needs no record.
@@ -135,7 +141,10 @@ void tundohistory::commit() {
     if (frames_.empty()) return;
     tframe f = std::move(frames_.back());
     frames_.pop_back();
-    if (!frames_.empty()) return;
+    if (!frames_.empty()) {
+        if (frames_.front().name.empty()) frames_.front().name = f.name;
+        return;
+    }
     if (steppedinstep_) {
         // The step held an undo or redo: that is the whole of it.
         steppedinstep_ = false;

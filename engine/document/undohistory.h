@@ -18,7 +18,9 @@
 // is rolled back the same way, exactly, whatever the document's size.
 //
 // Nested begin/commit pairs (a dialog run from a command) belong to the
-// outermost step; a nested rollback puts back only its own part.
+// outermost step; a nested rollback puts back only its own part. An outer
+// step begun without a name takes the name of the first nested step that
+// commits with one (a mouse click that opens a dialog is named after it).
 //
 // The history keeps its steps within a memory budget (default 1 GB): after
 // each step the oldest steps are dropped until the rest fit.
@@ -47,8 +49,14 @@ public:
     tundohistory(const tundohistory&) = delete;
     tundohistory& operator=(const tundohistory&) = delete;
 
-    // A command's step. `name` is what the Edit menu says ("Delete").
+    // A command's step. `name` is what the Edit menu says ("Delete"); an
+    // empty name leaves it to a nested step or to rename().
     void begin(const std::string& name);
+    // Names the open outermost step, for work that knows only once it has
+    // run what it did (a mouse release that moved a label).
+    void rename(const std::string& name);
+    // The open outermost step's name ("" when none is open or it has none).
+    std::string step_name() const;
     // Ends the step begun last; the outermost keeps it when it changed the
     // document's data.
     void commit();

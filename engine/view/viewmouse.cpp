@@ -226,7 +226,11 @@ tmouseresult view_mouse_up(tdocument& doc, tviewstate& view, int chno, const tmo
             committed = true;
         }
     }
-    if (committed) doc.set_modified(true);
+    if (committed) {
+        doc.set_modified(true);
+        // Dragged by the middle the label moves; by an edge its length changes.
+        r.change = view.foundlabel.shiftmode == 1 ? "Move label" : "Label length";
+    }
     if (anymoving) r.rebuild = true;
     r.marksmoved = view.cursortomove == 1 || view.cursortomove == 2;
     view.cursortomove = -2;

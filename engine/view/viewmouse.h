@@ -35,6 +35,9 @@ struct tmouseresult {
     bool rebuild = false;       // every view repaints with new layers
     bool repaint = false;       // overlays only
     bool marksmoved = false;    // mark 1 or 2 was dragged (LTAS of the marks)
+    // What the input changed in the document's data, as the Edit menu's
+    // Undo names it ("Move label"); null when it changed none.
+    const char* change = nullptr;
 };
 
 // Label strip height: labels are grabbed and released above this y.

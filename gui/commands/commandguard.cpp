@@ -38,22 +38,32 @@ void show_error(const std::string& text) {
 
 namespace {
 
-// A dialog's OK names its change after the dialog.
+// A dialog's OK names its change after the dialog (one on screen: a closed
+// dialog may still count as the active window). Mouse and key input in
+// the main window gets no name here: the work names its step once it knows
+// what it did (name_step), or a dialog it opens does.
 std::string default_step_name(const QString& name) {
     if (!name.isEmpty()) return name.toStdString();
     QWidget* w = QApplication::activeModalWidget();
     if (!w) w = QApplication::activeWindow();
-    if (w && !qobject_cast<QMainWindow*>(w) && !w->windowTitle().isEmpty())
+    if (w && w->isVisible() && !qobject_cast<QMainWindow*>(w) && !w->windowTitle().isEmpty())
         return w->windowTitle().toStdString();
-    return "Change";
+    return {};
 }
 
 }  // namespace
+
+void name_step(tdocument* doc, const QString& name) {
+    if (name.isEmpty()) return;
+    if (auto* history = doc ? dynamic_cast<tundohistory*>(doc->recorder()) : nullptr)
+        history->rename(name.toStdString());
+}
 
 bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsamples,
                  const QString& name) {
     if (auto* history = doc ? dynamic_cast<tundohistory*>(doc->recorder()) : nullptr) {
         std::string message;
+        const bool outermost = !history->recording();
         try {
             history->begin(default_step_name(name));
         } catch (const std::exception& e) {
@@ -62,6 +72,7 @@ bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsam
         }
         try {
             work();
+            if (outermost && history->step_name().empty()) history->rename("Change");
             history->commit();
             return true;
         } catch (const std::exception& e) {

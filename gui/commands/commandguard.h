@@ -30,12 +30,18 @@ tprompter* error_display();
 void show_error(const std::string& text);
 
 // Runs a command. When the document has an undo history the work is one
-// step of it, named `name` (or by the active dialog's title); on an
+// step of it, named `name` (or by the active dialog's title, or by the work
+// itself through name_step or a nested named step); on an
 // exception the step is rolled back exactly, the message shown, and false
 // returned. A document without a history is put back from a checkpoint,
 // whose samples `withsamples` false leaves out (mouse and key handling).
 bool run_guarded(tdocument* doc, const std::function<void()>& work, bool withsamples = true,
                  const QString& name = {});
+
+// Names the undo step of the command running on `doc` (the outermost one),
+// for work that knows only when done what it changed. Nothing without a
+// history or an empty name.
+void name_step(tdocument* doc, const QString& name);
 
 // Paint steps named in the status text.
 enum class tpaintstep : char {

@@ -346,7 +346,7 @@ void tspectrumwindow::build_ui() {
     connect(minus, &QPushButton::clicked, this, [this] {
         run_guarded(&ctx_.doc, [&] { remove_band(bandlist_->currentRow()); });
     });
-    connect(makelabel, &QPushButton::clicked, this, [this] { run_guarded(&ctx_.doc, [&] { makelabelExecute(); }, false); });
+    connect(makelabel, &QPushButton::clicked, this, [this] { run_guarded(&ctx_.doc, [&] { makelabelExecute(); }, false, "Make label"); });
 }
 
 void tspectrumwindow::write_controls() {

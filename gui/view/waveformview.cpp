@@ -172,6 +172,7 @@ void twaveformview::mousePressEvent(QMouseEvent* e) {
     const tmouseinput in = input(e, true);
     run_guarded(&doc_, [&] {
         tmouseresult r = view_mouse_down(doc_, view_, chno_, in);
+        if (r.change) name_step(&doc_, r.change);
         if (on_result) on_result(r);
     }, false);
 }
@@ -182,6 +183,7 @@ void twaveformview::mouseDoubleClickEvent(QMouseEvent* e) {
     in.doubleclick = true;
     run_guarded(&doc_, [&] {
         tmouseresult r = view_mouse_down(doc_, view_, chno_, in);
+        if (r.change) name_step(&doc_, r.change);
         if (on_result) on_result(r);
     }, false);
 }
@@ -192,6 +194,7 @@ void twaveformview::mouseMoveEvent(QMouseEvent* e) {
     const tmouseinput in = input(e, false);
     run_guarded(&doc_, [&] {
         tmouseresult r = view_mouse_move(doc_, view_, chno_, in);
+        if (r.change) name_step(&doc_, r.change);
         if (on_result) on_result(r);
     }, false);
 }
@@ -201,6 +204,7 @@ void twaveformview::mouseReleaseEvent(QMouseEvent* e) {
     const tmouseinput in = input(e, false);
     run_guarded(&doc_, [&] {
         tmouseresult r = view_mouse_up(doc_, view_, chno_, in);
+        if (r.change) name_step(&doc_, r.change);
         if (on_result) on_result(r);
     }, false);
 }

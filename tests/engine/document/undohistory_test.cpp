@@ -332,6 +332,48 @@ TEST(UndoHistory, NestedStepsBelongToTheOutermostAndCloseForgetsEverything) {
     EXPECT_EQ(doc.totnchans(), 2);
 }
 
+TEST(UndoHistory, AnUnnamedStepIsNamedByItsWorkOrByANestedStep) {
+    tdocument doc;
+    tundohistory h(doc);
+    doc.set_totnchans(1);
+    doc.channel(0).sig.assign(100, 1.0f);
+    h.clear();
+    // The work names the step once it knows what it did.
+    h.begin("");
+    doc.channel(0).add_label(0.1, 0.2, "a", "manual");
+    h.rename("Add label");
+    EXPECT_EQ(h.step_name(), "Add label");
+    h.commit();
+    EXPECT_EQ(h.undo_name(), "Add label");
+    // A dialog opened by an unnamed click names it, whatever the outer
+    // work changes after the dialog closed; a rolled back nested step and
+    // a later nested one do not.
+    h.begin("");
+    h.begin("Broken");
+    doc.channel(0).set_name("x");
+    h.rollback();
+    EXPECT_EQ(h.step_name(), "");
+    h.begin("Label properties");
+    h.commit();
+    h.begin("Other");
+    h.commit();
+    doc.channel(0).labels[0].text = "b";
+    h.commit();
+    EXPECT_EQ(h.undo_name(), "Label properties");
+    // A named outer step keeps its name.
+    h.begin("Outer");
+    h.begin("Inner");
+    doc.channel(0).set_name("c");
+    h.commit();
+    h.commit();
+    EXPECT_EQ(h.undo_name(), "Outer");
+    EXPECT_EQ(h.undo_count(), 3u);
+    ASSERT_TRUE(h.undo());
+    ASSERT_TRUE(h.undo());
+    EXPECT_EQ(doc.channel(0).labels[0].text, "a");
+    EXPECT_EQ(h.step_name(), "");  // none open
+}
+
 namespace {
 
 struct Journal : tessal::testing::ttempdirtest {};
