@@ -43,6 +43,9 @@ void attempt(F&& f) noexcept {
 }  // namespace
 
 void tchannelstate::apply(tchannel& c, int nchans) const {
+    // Unchanged samples on an unchanged grid stay exact integers of their
+    // coding: they want dither only when they did before.
+    const bool dither = c.needsdither || c.fsd() != fsd || c.nbits != nbits || c.format != format;
     attempt([&] {
         c.set_name(name);
         c.set_yunit(unit);
@@ -72,7 +75,8 @@ void tchannelstate::apply(tchannel& c, int nchans) const {
         c.set_fsd(fsd);
     });
     attempt([&] { c.axis.restore_scale_state(scale); });
-    c.needsdither = c.bmpdirty = true;
+    c.needsdither = dither;
+    c.bmpdirty = true;
 }
 
 namespace {

@@ -28,7 +28,8 @@ struct tchannelstate {
 
     static tchannelstate of(const tchannel& c);
     // Puts the state back into `c` (never throws); `nchans` bounds the
-    // partner number. The caller sends the change notice.
+    // partner number. The caller sends the change notice. The samples then
+    // want dither when they did or when the full scale or coding changed.
     void apply(tchannel& c, int nchans) const;
     // Whether what a file keeps differs (the view's cursors, visibility and
     // axis scale aside): a command that changes only those is no edit.

@@ -54,8 +54,11 @@ void tundohistory::begin(const std::string& name) {
     f.name = name;
     f.mark = open_.size();
     f.channels.reserve(static_cast<std::size_t>(doc_.totnchans()));
-    for (int i = 0; i < doc_.totnchans(); ++i)
+    f.dither.reserve(static_cast<std::size_t>(doc_.totnchans()));
+    for (int i = 0; i < doc_.totnchans(); ++i) {
         f.channels.emplace_back(&doc_.channel(i), tchannelstate::of(doc_.channel(i)));
+        f.dither.push_back(doc_.channel(i).needsdither);
+    }
     f.state = tdocstate::of(doc_);
     frames_.push_back(std::move(f));
 }
@@ -127,6 +130,7 @@ void tundohistory::contents_reset() {
     for (tframe& f : frames_) {
         f.mark = 0;
         f.channels.clear();
+        f.dither.clear();
     }
     reset_ = recording();
     undo_.clear();
@@ -166,6 +170,8 @@ void tundohistory::commit() {
     st->before = f.state;
     st->after = tdocstate::of(doc_);
     bool datachanged = !st->deltas.empty();
+    for (std::size_t i = 0; i < f.channels.size(); ++i)
+        st->dither.push_back({f.channels[i].first, f.dither[i], f.channels[i].first->needsdither});
     for (auto& [ch, before] : f.channels) {
         tchannelstate after = tchannelstate::of(*ch);
         if (before == after) continue;
@@ -184,7 +190,7 @@ void tundohistory::commit() {
     for (const tdelta& d : st->deltas) st->bytes += d.bytes();
     for (const tpropchange& p : st->props)
         st->bytes += sizeof(tpropchange) + p.before.heap_bytes() + p.after.heap_bytes();
-    st->bytes += sizeof(tstep) + st->name.size();
+    st->bytes += sizeof(tstep) + st->name.size() + st->dither.capacity() * sizeof(tditherflag);
     if (cleanpos_ > static_cast<long long>(undo_.size())) cleanpos_ = -1;
     redo_.clear();
     undo_.push_back(std::move(st));
@@ -215,6 +221,8 @@ void tundohistory::rollback() noexcept {
             } catch (...) {
             }
         }
+        for (std::size_t i = 0; i < f.channels.size() && i < f.dither.size(); ++i)
+            f.channels[i].first->needsdither = f.dither[i];
         try {
             restore_docstate(f.state, true);
         } catch (...) {
@@ -270,7 +278,6 @@ void tundohistory::apply(tdelta& d) {
     const long long s = static_cast<long long>(d.start);
     const long long shift = static_cast<long long>(m) - static_cast<long long>(n);
     ch.samples_changed(s, s + static_cast<long long>(n), shift);
-    ch.needsdither = true;
     const int i = index_of(doc_, &ch);
     if (i >= 0)
         doc_.theglobal.channel_changed(
@@ -320,6 +327,7 @@ void tundohistory::undo_step(tstep& st, bool) {
         const int i = index_of(doc_, p.ch);
         if (i >= 0) doc_.theglobal.channel_changed(tchannelchange::properties(i));
     }
+    for (const tditherflag& d : st.dither) d.ch->needsdither = d.before;
     restore_docstate(st.before, false);
 }
 
@@ -342,13 +350,15 @@ void tundohistory::redo_step(tstep& st) {
         const int i = index_of(doc_, p.ch);
         if (i >= 0) doc_.theglobal.channel_changed(tchannelchange::properties(i));
     }
+    for (const tditherflag& d : st.dither) d.ch->needsdither = d.after;
     restore_docstate(st.after, false);
 }
 
 namespace {
 
 std::size_t step_bytes(const tundohistory::tstep& st) {
-    std::size_t b = sizeof(tundohistory::tstep) + st.name.size();
+    std::size_t b = sizeof(tundohistory::tstep) + st.name.size() +
+                    st.dither.capacity() * sizeof(tundohistory::tditherflag);
     for (const auto& d : st.deltas) b += d.bytes();
     for (const auto& p : st.props)
         b += sizeof(tundohistory::tpropchange) + p.before.heap_bytes() + p.after.heap_bytes();

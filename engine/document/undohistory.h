@@ -14,7 +14,9 @@
 // the samples now in the range with those it holds; applying a channel move
 // takes the channel out of the list or puts the same object back. Undo
 // applies a step's changes last to first, redo first to last, and both put
-// the properties and document state of their side back. A failed command
+// the properties, each channel's need of dither and the document state of
+// their side back: samples undone to what a file held are saved as they
+// were read, not dithered. A failed command
 // is rolled back the same way, exactly, whatever the document's size.
 //
 // Nested begin/commit pairs (a dialog run from a command) belong to the
@@ -134,10 +136,16 @@ public:
         tchannel* ch = nullptr;
         tchannelstate before, after;
     };
+    // Whether a channel's samples wanted dither on saving, before and after.
+    struct tditherflag {
+        tchannel* ch = nullptr;
+        bool before = false, after = false;
+    };
     struct tstep {
         std::string name;
         std::vector<tdelta> deltas;
         std::vector<tpropchange> props;
+        std::vector<tditherflag> dither;
         tdocstate before, after;
         std::size_t bytes = 0;
     };
@@ -147,6 +155,7 @@ private:
         std::string name;
         std::size_t mark = 0;  // deltas of the open step before this frame
         std::vector<std::pair<tchannel*, tchannelstate>> channels;
+        std::vector<bool> dither;  // each channel's needsdither, in that order
         tdocstate state;
     };
 

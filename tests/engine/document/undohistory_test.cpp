@@ -374,6 +374,77 @@ TEST(UndoHistory, AnUnnamedStepIsNamedByItsWorkOrByANestedStep) {
     EXPECT_EQ(h.step_name(), "");  // none open
 }
 
+TEST(UndoHistory, UndoAndRollbackPutBackWhetherSamplesWantDither) {
+    // Two channels read from a 16-bit file: every sample an exact step.
+    tdocument doc;
+    tundohistory h(doc);
+    tscriptedprompter pr;
+    tmemoryblockclipboard clip;
+    teditcommands cmd(doc, pr, clip);
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        tchannel& ch = doc.channel(c);
+        ch.sampfreq = 1000;
+        ch.set_fsd(1);
+        ch.sig.resize(1000);
+        for (int k = 0; k < 1000; ++k) ch.sig[k] = static_cast<float>((k * 37 % 2001) - 1000) / 32768;
+        ch.needsdither = false;
+    }
+    doc.selectmode = selall;
+    h.clear();
+    auto flags = [&] { return std::vector<bool>{doc.channel(0).needsdither, doc.channel(1).needsdither}; };
+    const std::vector<bool> none{false, false}, both{true, true};
+
+    doc.theglobal.set_selection(0.1, 0.2);
+    h.begin("Interpolate");
+    ASSERT_TRUE(cmd.interpolate());
+    h.commit();
+    ASSERT_EQ(flags(), both);  // a straight line between steps is off the grid
+    doc.theglobal.set_selection(0.5, 0.6);
+    h.begin("Zero");
+    ASSERT_TRUE(cmd.zero());
+    h.commit();
+    h.begin("Add label");
+    add_manual_label(doc, "a");
+    h.commit();
+    h.begin("Name");
+    doc.channel(1).set_name("b");
+    h.commit();
+    ASSERT_EQ(h.undo_count(), 4u);
+    EXPECT_EQ(flags(), both);
+    // Back to the file's samples: saved as they were read, undithered.
+    while (h.undo()) {
+    }
+    EXPECT_EQ(flags(), none);
+    while (h.redo()) {
+    }
+    EXPECT_EQ(flags(), both);
+    while (h.undo()) {
+    }
+    // Only the name and a label change: the samples stay exact.
+    h.begin("Name");
+    doc.channel(0).set_name("c");
+    add_manual_label(doc, "d");
+    h.commit();
+    ASSERT_TRUE(h.undo());
+    ASSERT_TRUE(h.redo());
+    EXPECT_EQ(flags(), none);
+    // A failed command leaves the flags as they were.
+    h.begin("Interpolate");
+    ASSERT_TRUE(cmd.interpolate());
+    h.rollback();
+    EXPECT_EQ(flags(), none);
+    // A new full scale puts the samples off the grid, and its undo back on.
+    h.begin("Full scale");
+    doc.channel(1).set_fsd(2);
+    h.commit();
+    EXPECT_TRUE(doc.channel(1).needsdither);
+    ASSERT_TRUE(h.undo());
+    EXPECT_EQ(flags(), none);
+    ASSERT_TRUE(h.redo());
+    EXPECT_TRUE(doc.channel(1).needsdither);
+}
+
 namespace {
 
 struct Journal : tessal::testing::ttempdirtest {};
