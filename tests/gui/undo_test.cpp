@@ -224,13 +224,16 @@ TEST(UndoMouseAndKeys, LabelDragsAreNamedAfterWhatTheyChangedAndUndone) {
     EXPECT_DOUBLE_EQ(doc.channel(0).labels[0].duration, 0.3);
     EXPECT_FALSE(action(f.w, "undoaction")->isEnabled());
 
-    // A drag dropped below the label strip and a plain selection drag
-    // change no data: no step.
+    // A drag dropped below the label strip, a plain selection drag and the
+    // view's keys change no data: no step.
     QTest::mousePress(f.wave(0), Qt::LeftButton, Qt::AltModifier, QPoint(xm, 4));
     QTest::mouseRelease(f.wave(0), Qt::LeftButton, Qt::AltModifier, QPoint(xm + 80, 60));
     const int y = f.wave(1)->height() / 2;
     QTest::mousePress(f.wave(1), Qt::LeftButton, {}, QPoint(100, y));
     QTest::mouseRelease(f.wave(1), Qt::LeftButton, {}, QPoint(300, y));
+    QTest::keyClick(f.w.signalpanel(), Qt::Key_PageDown);
+    QTest::keyClick(f.w.signalpanel(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(f.w.signalpanel(), Qt::Key_F4);
     f.settle();
     EXPECT_DOUBLE_EQ(doc.channel(0).labels[0].time, 0.3);
     EXPECT_FALSE(action(f.w, "undoaction")->isEnabled());
