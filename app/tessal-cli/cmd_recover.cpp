@@ -1,14 +1,20 @@
 // tessal-cli recover --list [--folder DIR]
-// tessal-cli recover JOURNAL -o OUT [--format ID] [--yes]
+// tessal-cli recover JOURNAL|SPOOL -o OUT [--format ID] [--yes]
 // Lists the journals a crashed run left in the per-user data folder (or
-// DIR), with the file each belongs to, how many changes it holds and
-// whether it can be replayed; or opens the journal's original file, replays
-// the journal and saves the result as convert does. What was lost at a
-// damaged end is said on standard error.
+// DIR), with the file each belongs to, how many changes it holds, the
+// recording that was running and whether it can be replayed, and the
+// spools of recordings whose journal is gone; or opens the journal's
+// original file, replays the journal, puts back the recording from the
+// journal's spool and saves the result as convert does. A spool alone
+// gives a document of the recording. What was lost at a damaged end is
+// said on standard error.
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 
 #include "commands.h"
 #include "engine/document/journal.h"
+#include "engine/document/recovery.h"
 #include "engine/document/undohistory.h"
 #include "engine/formats/saveformats.h"
 
@@ -31,7 +37,7 @@ const char* state_text(const tjournalcontents& j) {
 int cmd_recover(int argc, char** argv) {
     const char* use =
         "usage: tessal-cli recover --list [--folder DIR] | "
-        "tessal-cli recover JOURNAL -o OUT [--format ID] [--yes]\n";
+        "tessal-cli recover JOURNAL|SPOOL -o OUT [--format ID] [--yes]\n";
     targs a;
     if (!parse_args(argc, argv, 2, {"-o", "--format", "--folder"}, {"--list", "--yes"}, a)) {
         std::fputs(use, stderr);
@@ -39,11 +45,20 @@ int cmd_recover(int argc, char** argv) {
     }
     if (a.has_flag("--list")) {
         const std::string folder = a.option("--folder") ? *a.option("--folder") : journal_folder();
-        for (const std::string& f : list_journals(folder)) {
-            const tjournalcontents j = read_journal(f);
-            std::printf("%s\t%s\t%zu changes\t%s\n", f.c_str(),
+        for (const tleftover& l : list_leftovers(folder)) {
+            std::string rec;
+            if (!l.spool.empty()) {
+                const tspoolcontents s = read_spool(l.spool);
+                rec = s.readable ? "\t" + describe_recording(s) : "\trecording unreadable";
+            }
+            if (l.journal.empty()) {
+                std::printf("%s\t(recording alone)\t0 changes\trecoverable%s\n", l.spool.c_str(), rec.c_str());
+                continue;
+            }
+            const tjournalcontents j = read_journal(l.journal);
+            std::printf("%s\t%s\t%zu changes\t%s%s\n", l.journal.c_str(),
                         j.origin.path.empty() ? "(new document)" : j.origin.path.c_str(),
-                        j.records.size(), state_text(j));
+                        j.records.size(), state_text(j), rec.c_str());
         }
         return exit_ok;
     }
@@ -51,11 +66,31 @@ int cmd_recover(int argc, char** argv) {
         std::fputs(use, stderr);
         return exit_usage;
     }
-    const tjournalcontents j = read_journal(a.positional[0]);
-    const std::string state = state_text(j);
-    if (state != "recoverable" && state != "damaged end") {
-        std::fprintf(stderr, "tessal-cli: %s: %s\n", a.positional[0].c_str(), state.c_str());
-        return exit_input;
+    const std::string& given = a.positional[0];
+    const bool spoolalone = given.size() > 6 && given.ends_with(".spool");
+    tjournalcontents j;
+    std::optional<tspoolcontents> spool;
+    if (spoolalone) {
+        j.readable = true;
+        spool = as_new_channels(read_spool(given), 0);
+        if (!spool->readable) {
+            std::fprintf(stderr, "tessal-cli: %s: unreadable\n", given.c_str());
+            return exit_input;
+        }
+    } else {
+        j = read_journal(given);
+        const std::string state = state_text(j);
+        std::string spoolfile;
+        for (const tleftover& l : list_leftovers(std::filesystem::path(given).parent_path().string()))
+            if (l.journal == given) spoolfile = l.spool;
+        if (state != "recoverable" && state != "damaged end") {
+            std::fprintf(stderr, "tessal-cli: %s: %s\n", given.c_str(), state.c_str());
+            if (!spoolfile.empty())
+                std::fprintf(stderr, "tessal-cli: the recording alone can be recovered: tessal-cli recover %s -o OUT\n",
+                             spoolfile.c_str());
+            return exit_input;
+        }
+        if (!spoolfile.empty()) spool = read_spool(spoolfile);
     }
     const std::string out = *a.option("-o");
     tclidocument d(a.has_flag("--yes"));
@@ -69,8 +104,9 @@ int cmd_recover(int argc, char** argv) {
     if (!j.origin.path.empty() && !d.open({j.origin.path}))
         return d.prompter.refused() ? exit_usage : exit_input;
     tundohistory history(d.doc);
-    const trecovery r = replay_journal(d.doc, history, j);
+    const trecovery r = recover_leftover(d.doc, history, j, spool ? &*spool : nullptr);
     std::fprintf(stderr, "tessal-cli: %d changes recovered\n", r.replayed);
+    if (!r.recording.empty()) std::fprintf(stderr, "tessal-cli: recovered %s\n", r.recording.c_str());
     if (!r.lost.empty()) std::fprintf(stderr, "tessal-cli: %s\n", r.lost.c_str());
     tsavecoding coding{row->nbits, row->format};
     if (!d.files.save_file(out, coding.nbits, 0, 0, {}, coding.format))

@@ -240,14 +240,17 @@ std::vector<thelpcommand> make_table() {
           {"--peak-percentile PCT", "the percentile taken as the peak's height"},
           {"--variability-percentile PCT", "the percentile of the variability measure"}}},
         {"recover",
-         {"recover --list [--folder DIR]", "recover JOURNAL -o OUT [--format ID] [--yes]"},
+         {"recover --list [--folder DIR]", "recover JOURNAL|SPOOL -o OUT [--format ID] [--yes]"},
          "lists or replays the journals of unsaved changes a crash left",
          "While a document has unsaved changes, the program keeps a journal of them in the "
-         "per-user data folder. With --list, prints the journals a crashed run left, with the "
-         "file each belongs to, how many changes it holds and whether it can be replayed. With "
-         "a journal, opens its original file, replays the changes and saves the result as "
-         "convert does; what was lost at a damaged end of the journal is said on standard "
-         "error. A journal whose original file has changed since is not replayed.",
+         "per-user data folder, and a recording writes what it captures to a spool file beside "
+         "the journal as it goes. With --list, prints the journals a crashed run left, with the "
+         "file each belongs to, how many changes it holds, the recording that was running and "
+         "whether it can be replayed, and the spools whose journal is gone. With a journal, "
+         "opens its original file, replays the changes, puts back the recording from the "
+         "journal's spool and saves the result as convert does; what was lost at a damaged end "
+         "is said on standard error. A journal whose original file has changed since is not "
+         "replayed; its spool alone gives a document of the recording.",
          {{"--list", "list the journals"},
           {"--folder DIR", "look for journals in DIR instead of the data folder"},
           {"-o OUT", "the file to write"},

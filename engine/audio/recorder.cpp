@@ -77,6 +77,7 @@ void trecorder::start(const trecordsetup& setup) {
     testing = setup.test;
     paused = false;
     leftchanno = rightchanno = -1;
+    madechannel = {false, false};
     leftcount = rightcount = 0;
     if (!testing) {
         int l = setup.lefttarget, r = setup.righttarget;
@@ -99,6 +100,7 @@ void trecorder::start(const trecordsetup& setup) {
             break;
         }
         bool pair = setup.companions && leftchanno >= 0 && rightchanno >= 0;
+        madechannel = {leftchanno >= n, rightchanno >= n};
         if (leftchanno >= 0)
             prepare_channel(leftchanno, "Left", nbits, setup.rate, pair ? rightchanno : -1);
         if (rightchanno >= 0)
@@ -157,6 +159,7 @@ void trecorder::deliver(const T* arr, int used, double scale, int maxcount, int 
     tchannel* lch = store && leftchanno >= 0 && leftchanno < fdoc.totnchans() ? &fdoc.channel(leftchanno) : nullptr;
     tchannel* rch = store && rightchanno >= 0 && rightchanno < fdoc.totnchans() ? &fdoc.channel(rightchanno) : nullptr;
     std::array<double, 2> mx{0, 0};
+    const std::array<long long, 2> from{leftcount, rightcount};
     for (int i = 0; i < used; ++i) {
         std::int32_t s = get(arr[i]);
         int side = mono ? 0 : (i & 1);
@@ -174,6 +177,12 @@ void trecorder::deliver(const T* arr, int used, double scale, int maxcount, int 
     }
     if (lch) lch->sigcachedirty = lch->bmpdirty = true;
     if (rch) rch->sigcachedirty = rch->bmpdirty = true;
+    if (stored) {
+        if (lch && leftcount > from[0])
+            stored(0, lch->sig.data() + from[0], static_cast<std::size_t>(leftcount - from[0]));
+        if (rch && rightcount > from[1])
+            stored(1, rch->sig.data() + from[1], static_cast<std::size_t>(rightcount - from[1]));
+    }
     for (int k = 0; k < 2; ++k) {
         peak[k] = std::max(peak[k], mx[k]);
         level[k] = peak[k] / scale;

@@ -63,6 +63,9 @@ public:
     std::string origin = "Tessal recording";
     // Called after every delivery and when recording starts or stops.
     std::function<void()> changed;
+    // Called with the samples each delivery stored in side 0 (left) or 1
+    // (right), before `changed`: the spool writes them to disk.
+    std::function<void(int side, const float* p, std::size_t n)> stored;
 
     bool frecording = false;
     bool testing = false;
@@ -70,6 +73,9 @@ public:
     tchannelmode channelmode = tchannelmode::stereo;
     int leftchanno = -1;
     int rightchanno = -1;
+    // Whether the recording made the channel of side 0 or 1 (it was past
+    // the document's last channel).
+    std::array<bool, 2> madechannel{false, false};
     long long leftcount = 0;
     long long rightcount = 0;
     std::array<double, 2> peak{0, 0};       // sample units, decaying

@@ -292,6 +292,12 @@ void tchannel::finish_sigcache() {
     axis.SetMinLoValue(1.7 * std::min(-ffsd, static_cast<double>(sigmin)));
 }
 
+void tchannel::leave_views() {
+    axis.set_textmetrics(nullptr);
+    axis.OnInvalidate.clear();
+    axis.OnResize.clear();
+}
+
 void tchannel::fix_sigcache() {
     if (!sigcachedirty) return;
     const std::size_t nblocks = sig.size() / sigcache_blocksize + 1;

@@ -110,6 +110,11 @@ public:
     // time axis and axis font.
     tfoundlabel find_label_at(int x, int y) const;
 
+    // The channel leaves the document (deleted, or held by the undo
+    // history to come back later): the views that hung on its axis are
+    // forgotten, so that none of them is told of it once they are gone.
+    void leave_views();
+
     // Brings the min/max cache up to date: a full rebuild after
     // sigcachedirty = true, only the marked blocks after samples_changed.
     void fix_sigcache();

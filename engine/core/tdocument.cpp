@@ -67,6 +67,7 @@ void tdocument::delete_channel(int c) {
     channels.erase(channels.begin() + c);
     for (int i = c; i < totnchans(); ++i) channels[i]->set_channo(i);
     fthischanno = thischanno();
+    gone->leave_views();
     if (frecorder) frecorder->channel_removed(std::move(gone), c);
     theglobal.channel_changed(tchannelchange::removed(c));
     theglobal.channels_changed();
@@ -77,6 +78,7 @@ void tdocument::delete_channel(int c) {
 std::unique_ptr<tchannel> tdocument::take_channel(int c) {
     auto ch = std::move(channels.at(c));
     channels.erase(channels.begin() + c);
+    ch->leave_views();
     for (int i = c; i < totnchans(); ++i) channels[i]->set_channo(i);
     theglobal.channel_changed(tchannelchange::removed(c));
     return ch;

@@ -10,6 +10,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "engine/document/bytecodec.h"
 #include "engine/settings/tsetting.h"
 
 namespace tessal {
@@ -19,176 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char filemagic[8] = {'T', 'E', 'S', 'S', 'A', 'L', 'J', '1'};
-constexpr std::uint32_t recordmagic = 0x4A524543;  // "CERJ"
-constexpr std::size_t maxrecord = std::size_t(1) << 36;
-
-std::uint64_t fnv1a(const std::uint8_t* p, std::size_t n, std::uint64_t h = 1469598103934665603ull) {
-    for (std::size_t i = 0; i < n; ++i) {
-        h ^= p[i];
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
-// --- bytes -------------------------------------------------------------------
-
-struct twriter {
-    std::vector<std::uint8_t> b;
-    template <class T>
-    void raw(const T& v) {
-        const auto* p = reinterpret_cast<const std::uint8_t*>(&v);
-        b.insert(b.end(), p, p + sizeof(T));
-    }
-    void u8(std::uint8_t v) { raw(v); }
-    void u64(std::uint64_t v) { raw(v); }
-    void i64(std::int64_t v) { raw(v); }
-    void f64(double v) { raw(v); }
-    void str(const std::string& s) {
-        u64(s.size());
-        b.insert(b.end(), s.begin(), s.end());
-    }
-    void floats(const float* p, std::size_t n) {
-        u64(n);
-        const auto* q = reinterpret_cast<const std::uint8_t*>(p);
-        b.insert(b.end(), q, q + n * sizeof(float));
-    }
-};
-
-struct treader {
-    const std::uint8_t* p;
-    std::size_t n, at = 0;
-    void need(std::size_t k) {
-        if (k > n - at) throw std::runtime_error("record ends early");
-    }
-    template <class T>
-    T raw() {
-        need(sizeof(T));
-        T v;
-        std::memcpy(&v, p + at, sizeof(T));
-        at += sizeof(T);
-        return v;
-    }
-    std::uint8_t u8() { return raw<std::uint8_t>(); }
-    std::uint64_t u64() { return raw<std::uint64_t>(); }
-    std::int64_t i64() { return raw<std::int64_t>(); }
-    double f64() { return raw<double>(); }
-    std::string str() {
-        const std::uint64_t k = u64();
-        need(k);
-        std::string s(reinterpret_cast<const char*>(p + at), k);
-        at += k;
-        return s;
-    }
-    std::vector<float> floats() {
-        const std::uint64_t k = u64();
-        if (k > (n - at) / sizeof(float)) throw std::runtime_error("record ends early");
-        std::vector<float> v(k);
-        if (k) std::memcpy(v.data(), p + at, k * sizeof(float));  // an empty vector has no data
-        at += k * sizeof(float);
-        return v;
-    }
-};
-
-void put_state(twriter& w, const tchannelstate& s) {
-    w.str(s.name);
-    w.str(s.unit);
-    w.str(s.filename);
-    w.u8(s.visible);
-    w.u8(s.skipjumps);
-    for (double v : {s.fsd, s.sampfreq, s.orgsampfreq, s.dbreference, s.yshift}) w.f64(v);
-    w.i64(s.stereochanno);
-    w.i64(s.nbits);
-    w.i64(s.xshift);
-    w.i64(static_cast<int>(s.format));
-    w.u64(s.color);
-    w.u64(s.notescolor);
-    w.u64(s.cursors.size());
-    for (double c : s.cursors) w.f64(c);
-    w.u64(s.labels.size());
-    for (const tsiglabel& l : s.labels) {
-        w.f64(l.time);
-        w.f64(l.duration);
-        w.u8(l.selected);
-        w.str(l.text);
-        w.str(l.labeltype);
-        w.str(l.entities.descriptor);
-        w.u64(l.entities.no.size());
-        for (const tentity& e : l.entities.no) {
-            w.str(e.entityname);
-            w.f64(e.value);
-            w.str(e.yunit);
-        }
-    }
-    w.u64(s.notes.size());
-    for (const std::string& t : s.notes) w.str(t);
-    w.f64(s.created.date);
-    w.str(s.created.computer);
-    w.str(s.created.origin);
-    w.str(s.created.user);
-    const TAxis::tscalestate& a = s.scale;
-    for (double v : {a.lo, a.hi, a.minlo, a.maxlo, a.minhi, a.maxhi, a.mindiff, a.maxdiff}) w.f64(v);
-    w.u8(a.logarithmic);
-    w.u8(a.music);
-    w.u8(a.reverse);
-    w.u8(a.isinteger);
-}
-
-std::size_t count(treader& r, std::size_t each) {
-    const std::uint64_t k = r.u64();
-    if (k > (r.n - r.at) / each) throw std::runtime_error("record ends early");
-    return static_cast<std::size_t>(k);
-}
-
-tchannelstate get_state(treader& r) {
-    tchannelstate s;
-    s.name = r.str();
-    s.unit = r.str();
-    s.filename = r.str();
-    s.visible = r.u8();
-    s.skipjumps = r.u8();
-    s.fsd = r.f64();
-    s.sampfreq = r.f64();
-    s.orgsampfreq = r.f64();
-    s.dbreference = r.f64();
-    s.yshift = r.f64();
-    s.stereochanno = static_cast<int>(r.i64());
-    s.nbits = static_cast<int>(r.i64());
-    s.xshift = r.i64();
-    s.format = static_cast<tFormat>(r.i64());
-    s.color = static_cast<TColor>(r.u64());
-    s.notescolor = static_cast<TColor>(r.u64());
-    s.cursors.resize(count(r, 8));
-    for (double& c : s.cursors) c = r.f64();
-    s.labels.resize(count(r, 8));
-    for (tsiglabel& l : s.labels) {
-        l.time = r.f64();
-        l.duration = r.f64();
-        l.selected = r.u8();
-        l.text = r.str();
-        l.labeltype = r.str();
-        l.entities.descriptor = r.str();
-        l.entities.no.resize(count(r, 8));
-        for (tentity& e : l.entities.no) {
-            e.entityname = r.str();
-            e.value = r.f64();
-            e.yunit = r.str();
-        }
-    }
-    s.notes.resize(count(r, 8));
-    for (std::string& t : s.notes) t = r.str();
-    s.created.date = r.f64();
-    s.created.computer = r.str();
-    s.created.origin = r.str();
-    s.created.user = r.str();
-    TAxis::tscalestate& a = s.scale;
-    for (double* v : {&a.lo, &a.hi, &a.minlo, &a.maxlo, &a.minhi, &a.maxhi, &a.mindiff, &a.maxdiff})
-        *v = r.f64();
-    a.logarithmic = r.u8();
-    a.music = r.u8();
-    a.reverse = r.u8();
-    a.isinteger = r.u8();
-    return s;
-}
 
 int index_in(const tdocument& doc, const tchannel* ch) {
     for (int i = 0; i < doc.totnchans(); ++i)
@@ -197,7 +28,14 @@ int index_in(const tdocument& doc, const tchannel* ch) {
 }
 
 enum : std::uint8_t { recstep = 'S', recundo = 'U', recredo = 'R' };
-enum : std::uint8_t { opinsert = 'I', opremove = 'D', opsamples = 'S', opprops = 'P', opend = 'E' };
+enum : std::uint8_t {
+    opinsert = 'I',
+    opremove = 'D',
+    opsamples = 'S',
+    opprops = 'P',
+    opdither = 'T',  // whether the channel's samples want dither on a save
+    opend = 'E'
+};
 
 }  // namespace
 
@@ -239,7 +77,7 @@ std::vector<std::string> list_journals(const std::string& folder) {
 
 std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::tstep& st) {
     using tdelta = tundohistory::tdelta;
-    twriter w;
+    tbytewriter w;
     w.u8(recstep);
     w.str(st.name);
     // Channel moves in their order, an inserted channel with the content it
@@ -252,7 +90,7 @@ std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::
         } else {
             w.u8(opinsert);
             w.i64(d.index);
-            put_state(w, tchannelstate::of(*d.ch));
+            w.state(tchannelstate::of(*d.ch));
             w.floats(d.ch->sig.data(), d.ch->sig.size());
         }
     }
@@ -298,7 +136,22 @@ std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::
         if (i < 0) continue;
         w.u8(opprops);
         w.i64(i);
-        put_state(w, p.after);
+        w.state(p.after);
+    }
+    // Last, whether each channel the step wrote wants dither: a replayed
+    // channel saves as the live one would.
+    std::vector<const tchannel*> touched(order.begin(), order.end());
+    for (const tdelta& d : st.deltas)
+        if (d.kind == tdelta::tkind::channel && !d.held) touched.push_back(d.ch);
+    for (const tundohistory::tpropchange& p : st.props) touched.push_back(p.ch);
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    for (const tchannel* ch : touched) {
+        const int i = index_in(doc, ch);
+        if (i < 0) continue;
+        w.u8(opdither);
+        w.i64(i);
+        w.u8(ch->needsdither);
     }
     w.u8(opend);
     w.u8(st.after.modified);
@@ -312,7 +165,7 @@ std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::
 namespace {
 
 // Applies one step record to the document through the history.
-void apply_step(tdocument& doc, tundohistory& h, treader& r) {
+void apply_step(tdocument& doc, tundohistory& h, tbytereader& r) {
     const std::string name = r.str();
     h.begin(name);
     try {
@@ -322,7 +175,7 @@ void apply_step(tdocument& doc, tundohistory& h, treader& r) {
             const std::int64_t i = r.i64();
             if (op == opinsert) {
                 if (i < 0 || i > doc.totnchans()) throw std::runtime_error("no such channel");
-                tchannelstate s = get_state(r);
+                tchannelstate s = r.state();
                 std::vector<float> v = r.floats();
                 tchannel& ch = doc.create_channel(static_cast<int>(i));
                 ch.sig.assign(v.begin(), v.end());
@@ -345,7 +198,9 @@ void apply_step(tdocument& doc, tundohistory& h, treader& r) {
                 ch.sig.insert(ch.sig.begin() + static_cast<std::ptrdiff_t>(head), v.begin(), v.end());
                 ch.sigcachedirty = true;
             } else if (op == opprops) {
-                get_state(r).apply(ch, doc.totnchans());
+                r.state().apply(ch, doc.totnchans());
+            } else if (op == opdither) {
+                ch.needsdither = r.u8() != 0;
             } else {
                 throw std::runtime_error("unknown change");
             }
@@ -370,135 +225,43 @@ void apply_step(tdocument& doc, tundohistory& h, treader& r) {
 
 // --- the file ----------------------------------------------------------------------------
 
-tjournal::tjournal(const std::string& path, const std::string& origin) : path_(path) {
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd_ < 0) throw std::runtime_error("Cannot create the journal " + path);
+tjournal::tjournal(const std::string& path, const std::string& origin)
+    : file_(path, std::string_view(filemagic, sizeof filemagic)) {
     const tfileidentity id = file_identity(origin);
-    twriter w;
-    w.b.insert(w.b.end(), filemagic, filemagic + 8);
-    twriter h;
+    tbytewriter h;
     h.str(id.path);
     h.u64(id.size);
     h.i64(id.mtime);
     h.u64(id.checksum);
     h.u8(id.exists);
-    queue_.push_back(std::move(w.b));
-    thread_ = std::thread([this] { run(); });
-    append(std::move(h.b));
-}
-
-tjournal::~tjournal() {
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        stop_ = true;
-    }
-    cv_.notify_all();
-    if (thread_.joinable()) thread_.join();
-    if (fd_ >= 0) ::close(fd_);
-}
-
-void tjournal::append(std::vector<std::uint8_t> payload) {
-    twriter w;
-    w.raw(recordmagic);
-    w.u64(payload.size());
-    w.u64(fnv1a(payload.data(), payload.size()));
-    w.b.insert(w.b.end(), payload.begin(), payload.end());
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        if (fd_ < 0) return;
-        queue_.push_back(std::move(w.b));
-    }
-    cv_.notify_all();
+    file_.append(h.b);
 }
 
 void tjournal::append_step(const tdocument& doc, const tundohistory::tstep& st) {
-    append(encode_step(doc, st));
+    file_.append(encode_step(doc, st));
 }
 
-void tjournal::append_move(bool undo) { append({undo ? recundo : recredo}); }
-
-void tjournal::run() {
-    std::unique_lock<std::mutex> lock(m_);
-    for (;;) {
-        cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (queue_.empty()) {
-            if (stop_) return;
-            continue;
-        }
-        std::vector<std::uint8_t> b = std::move(queue_.front());
-        queue_.pop_front();
-        busy_ = true;
-        const int fd = fd_;
-        lock.unlock();
-        std::size_t at = 0;
-        while (fd >= 0 && at < b.size()) {
-            const ssize_t k = ::write(fd, b.data() + at, b.size() - at);
-            if (k <= 0) break;  // a full disk: the journal ends here
-            at += static_cast<std::size_t>(k);
-        }
-        if (fd >= 0) ::fdatasync(fd);
-        lock.lock();
-        busy_ = false;
-        idle_.notify_all();
-    }
-}
-
-void tjournal::flush() {
-    std::unique_lock<std::mutex> lock(m_);
-    idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
-}
-
-void tjournal::discard() {
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        queue_.clear();
-        stop_ = true;
-    }
-    cv_.notify_all();
-    if (thread_.joinable()) thread_.join();
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    std::error_code ec;
-    fs::remove(path_, ec);
-}
+void tjournal::append_move(bool undo) { file_.append({undo ? recundo : recredo}); }
 
 // --- reading and replaying ----------------------------------------------------------------------
 
 tjournalcontents read_journal(const std::string& path) {
     tjournalcontents j;
-    std::ifstream f(path, std::ios::binary);
-    std::vector<std::uint8_t> all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (all.size() < 8 || std::memcmp(all.data(), filemagic, 8) != 0) return j;
-    std::size_t at = 8;
-    bool header = true;
-    while (at < all.size()) {
-        treader r{all.data() + at, all.size() - at};
-        try {
-            if (r.raw<std::uint32_t>() != recordmagic) break;
-            const std::uint64_t n = r.u64(), sum = r.u64();
-            if (n > maxrecord || n > r.n - r.at) break;
-            if (fnv1a(r.p + r.at, n) != sum) break;
-            std::vector<std::uint8_t> payload(r.p + r.at, r.p + r.at + n);
-            at += r.at + n;
-            if (header) {
-                treader h{payload.data(), payload.size()};
-                j.origin.path = h.str();
-                j.origin.size = h.u64();
-                j.origin.mtime = h.i64();
-                j.origin.checksum = h.u64();
-                j.origin.exists = h.u8();
-                header = false;
-                j.readable = true;
-            } else {
-                j.records.push_back(std::move(payload));
-            }
-        } catch (...) {
-            break;
-        }
+    tframedrecords f = read_framed(path, std::string_view(filemagic, sizeof filemagic));
+    j.lostbytes = f.lostbytes;
+    if (f.records.empty()) return j;
+    try {
+        tbytereader h{f.records.front().data(), f.records.front().size()};
+        j.origin.path = h.str();
+        j.origin.size = h.u64();
+        j.origin.mtime = h.i64();
+        j.origin.checksum = h.u64();
+        j.origin.exists = h.u8();
+    } catch (...) {
+        return j;
     }
-    j.lostbytes = all.size() - at;
+    j.readable = true;
+    j.records.assign(std::make_move_iterator(f.records.begin() + 1), std::make_move_iterator(f.records.end()));
     return j;
 }
 
@@ -507,7 +270,7 @@ trecovery replay_journal(tdocument& doc, tundohistory& history, const tjournalco
     const std::size_t total = j.records.size();
     for (std::size_t k = 0; k < total; ++k) {
         const std::vector<std::uint8_t>& rec = j.records[k];
-        treader r{rec.data(), rec.size()};
+        tbytereader r{rec.data(), rec.size()};
         try {
             switch (r.u8()) {
                 case recstep: apply_step(doc, history, r); break;

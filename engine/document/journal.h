@@ -17,14 +17,12 @@
 // can be undone as far as the original could.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <mutex>
+#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "engine/document/appendfile.h"
 #include "engine/document/undohistory.h"
 
 namespace tessal {
@@ -52,29 +50,19 @@ public:
     // Creates the journal file at `path` for a document from `origin`
     // ("" for a new document). Throws std::runtime_error when it cannot.
     tjournal(const std::string& path, const std::string& origin);
-    ~tjournal();  // writes what is queued; the file stays
-    tjournal(const tjournal&) = delete;
-    tjournal& operator=(const tjournal&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return file_.path(); }
     void append_step(const tdocument& doc, const tundohistory::tstep& st);
     void append_move(bool undo);
+    // Runs `action` once every record appended so far is on disk.
+    void after_written(std::function<void()> action) { file_.after_written(std::move(action)); }
     // Waits until every record is on disk.
-    void flush();
+    void flush() { file_.flush(); }
     // Stops writing and deletes the file (a save or a clean exit).
-    void discard();
+    void discard() { file_.discard(); }
 
 private:
-    void append(std::vector<std::uint8_t> payload);
-    void run();
-
-    std::string path_;
-    int fd_ = -1;
-    std::mutex m_;
-    std::condition_variable cv_, idle_;
-    std::deque<std::vector<std::uint8_t>> queue_;
-    bool stop_ = false, busy_ = false;
-    std::thread thread_;
+    tappendfile file_;
 };
 
 struct tjournalcontents {
@@ -90,6 +78,7 @@ tjournalcontents read_journal(const std::string& path);
 struct trecovery {
     int replayed = 0;
     std::string lost;
+    std::string recording;  // the recording put back from its spool, "" when none
 };
 // Replays the records onto `doc` (holding the original file, or empty for
 // a new document) through `history`. A record that does not fit ends the

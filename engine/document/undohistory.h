@@ -66,6 +66,8 @@ public:
     // Never throws.
     void rollback() noexcept;
     bool recording() const { return !frames_.empty(); }
+    // How many begin() calls are open.
+    std::size_t depth() const { return frames_.size(); }
 
     // Also inside a step that has changed nothing yet (the Undo command's
     // own): that step is then dropped.

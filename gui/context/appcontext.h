@@ -18,6 +18,8 @@
 #include "engine/document/documentfiles.h"
 #include "engine/document/lifecycle.h"
 #include "engine/document/measurements.h"
+#include "engine/audio/audiodevice.h"
+#include "engine/document/recordspool.h"
 #include "engine/document/undohistory.h"
 #include "engine/view/viewkeys.h"
 #include "engine/view/viewmouse.h"
@@ -71,6 +73,18 @@ struct tsoundcards {
     std::function<std::vector<std::string>()> recordnames;
     int playdevice = -1;
     int recorddevice = -1;
+    // The input device the recording windows use from their first use on:
+    // the Qt one unless a test puts its own here.
+    std::function<std::unique_ptr<taudioinput>()> makeinput;
+};
+
+// Where a recording keeps what it captures until the recording is in the
+// journal: `path` gives the spool file beside the document's journal ("" when
+// there is no journal), `retire` takes a finished recording's spool and
+// deletes it once the journal holds the recording.
+struct trecordspools {
+    std::function<std::string()> path;
+    std::function<void(std::unique_ptr<trecordspool>)> retire;
 };
 
 // The codec list the "Codecs" dialog edits and opening files uses; kept in
@@ -109,6 +123,7 @@ public:
     tappclipboard clipboard;
     tviewrequests viewrequests;
     tsoundcards soundcards;
+    trecordspools spools;
     tcommandregistry commands;
     twindowset windows;
     tcodeclist codecs;

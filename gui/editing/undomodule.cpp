@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <unistd.h>
 
 #include "gui/commands/commandguard.h"
@@ -65,6 +66,24 @@ tundomodule::tundomodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         end_journal();
         journalbroken_ = false;
     };
+    c.spools.path = [this]() -> std::string {
+        if (!journal_ && !journalbroken_) start_journal();
+        return journal_ ? spool_path(journal_->path(), ++spools_) : std::string();
+    };
+    c.spools.retire = [this](std::unique_ptr<trecordspool> spool) {
+        // The spool goes once the journal holds the recording.
+        spool->flush();
+        std::string path = spool->path();
+        spool.reset();
+        auto remove = [path] {
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        };
+        if (journal_)
+            journal_->after_written(remove);
+        else
+            remove();
+    };
     ask_recovery = [&c](const QString& text, const QStringList& buttons) {
         QMessageBox box(QMessageBox::Question, "Recover changes", text, QMessageBox::NoButton,
                         c.window);
@@ -82,6 +101,8 @@ tundomodule::~tundomodule() {
     ctx.history.onstep = nullptr;
     ctx.history.onmove = nullptr;
     ctx.history.onrestart = nullptr;
+    ctx.spools.path = nullptr;
+    ctx.spools.retire = nullptr;
     end_journal();
 }
 
@@ -121,15 +142,26 @@ void tundomodule::flush_journal() {
 void tundomodule::offer_recovery() {
     const std::string folder = journal_folder();
     if (folder.empty()) return;
-    for (const std::string& file : list_journals(folder)) {
-        if (file == journal_path()) continue;
-        const tjournalcontents j = read_journal(file);
+    for (const tleftover& l : list_leftovers(folder, journal_path())) {
+        tjournalcontents j;
+        if (!l.journal.empty()) {
+            j = read_journal(l.journal);
+        } else {
+            j.readable = true;  // a recording alone goes into a new document
+        }
+        std::optional<tspoolcontents> spool;
+        if (!l.spool.empty()) spool = read_spool(l.spool);
+        if (spool && l.journal.empty()) spool = as_new_channels(*spool, ctx.doc.totnchans());
         const QString origin = j.origin.path.empty() ? QString("a new document")
                                                      : "\"" + QString::fromStdString(j.origin.path) + "\"";
         const QString n = QString::number(j.records.size());
+        QStringList parts;
+        if (!j.records.empty())
+            parts << (j.records.size() == 1 ? QString("1 unsaved change") : n + " unsaved changes");
+        if (spool && spool->readable) parts << QString::fromStdString(describe_recording(*spool));
         QString text = "Tessal did not end properly. " +
-                       (j.records.size() == 1 ? QString("1 unsaved change") : n + " unsaved changes") +
-                       " to " + origin + " can be recovered.";
+                       (parts.isEmpty() ? QString("Nothing") : parts.join(" and ")) + " to " + origin +
+                       (parts.isEmpty() ? " needs to be recovered." : " can be recovered.");
         if (j.lostbytes > 0)
             text += "\rThe end of the journal is damaged: the last change cannot be recovered.";
         QStringList buttons{"Recover", "Show files", "Discard"};
@@ -142,29 +174,39 @@ void tundomodule::offer_recovery() {
                                 : missing ? QString("the file is gone.")
                                           : QString("the file has changed since."));
             buttons.removeFirst();
+            if (spool && spool->readable) {
+                text += "\rThe recording that was running (" +
+                        QString::fromStdString(describe_recording(*spool)) +
+                        ") can be recovered into a new document.";
+                buttons.prepend("Recover recording");
+            }
         }
         text.replace('\r', '\n');
         const QString answer = ask_recovery(text, buttons);
         if (answer == "Recover") {
-            recover(file, j);
+            recover(l, j, spool ? &*spool : nullptr);
+        } else if (answer == "Recover recording") {
+            const tspoolcontents alone = as_new_channels(*spool, ctx.doc.totnchans());
+            recover(l, tjournalcontents{.readable = true}, &alone);
         } else if (answer == "Show files") {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
         } else if (answer == "Discard") {
-            std::error_code ec;
-            std::filesystem::remove(file, ec);
+            remove_leftover(l);
         }
     }
 }
 
-void tundomodule::recover(const std::string& file, const tjournalcontents& j) {
+void tundomodule::recover(const tleftover& l, const tjournalcontents& j, const tspoolcontents* spool) {
     run_guarded(nullptr, [&] {
         if (!j.origin.path.empty() && !ctx.files.open_document(j.origin.path)) return;
-        const trecovery r = replay_journal(ctx.doc, ctx.history, j);
-        // The replayed steps went to this run's journal: the old one goes.
-        std::error_code ec;
-        std::filesystem::remove(file, ec);
+        const trecovery r = recover_leftover(ctx.doc, ctx.history, j, spool);
+        // The replayed steps went to this run's journal: the old files go.
+        remove_leftover(l);
         ctx.commands.refresh();
         QString msg = QString::number(r.replayed) + " changes recovered.";
+        if (!r.recording.empty())
+            msg = (r.replayed > 0 ? msg + "\r" : QString()) + "Recovered " +
+                  QString::fromStdString(r.recording) + ".";
         if (!r.lost.empty()) msg += "\r" + QString::fromStdString(r.lost) + ".";
         ctx.prompter.ask(msg.toStdString(), "Recover changes", tbuttons::ok, ticon::information);
     }, false);

@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "engine/document/journal.h"
+#include "engine/document/recovery.h"
 #include "gui/context/appcontext.h"
 
 namespace tessal {
@@ -46,11 +47,12 @@ private:
     void step(bool undo);
     void start_journal();
     void end_journal();
-    void recover(const std::string& file, const tjournalcontents& j);
+    void recover(const tleftover& l, const tjournalcontents& j, const tspoolcontents* spool);
 
     std::size_t droppedshown_ = 0;
     std::unique_ptr<tjournal> journal_;
     bool journalbroken_ = false;  // an undo past the journal's start
+    int spools_ = 0;              // recordings spooled so far
 };
 
 }  // namespace tessal

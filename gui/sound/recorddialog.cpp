@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -94,12 +96,46 @@ private:
     tRingBuffer& ring_;
 };
 
+namespace {
+
+// The input device, made when it is first used: the one the context's
+// `makeinput` gives (a test's), else Qt's.
+class tlazyinput : public taudioinput {
+public:
+    explicit tlazyinput(tsoundcards& cards) : cards_(cards) {}
+    std::vector<std::string> device_names() override { return dev().device_names(); }
+    int open(int id, const taudioformat& f, taudiolistener* l) override { return dev().open(id, f, l); }
+    int prepare(int user) override { return dev().prepare(user); }
+    int unprepare(int user) override { return dev().unprepare(user); }
+    int add_buffer(void* data, std::size_t capacity, int user) override {
+        return dev().add_buffer(data, capacity, user);
+    }
+    int start() override { return dev().start(); }
+    int reset() override { return dev().reset(); }
+    int close() override { return dev().close(); }
+    std::string error_text(int code) override { return dev().error_text(code); }
+
+private:
+    taudioinput& dev() {
+        if (!dev_) dev_ = cards_.makeinput ? cards_.makeinput() : std::make_unique<tqtaudioinput>();
+        return *dev_;
+    }
+    tsoundcards& cards_;
+    std::unique_ptr<taudioinput> dev_;
+};
+
+}  // namespace
+
 trecorddialog::trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent)
     : QDialog(parent), ctx_(ctx), advanced_(advanced) {
     setObjectName(advanced ? "AdvancedRecordDialog" : "RecordDialog");
     setWindowTitle("Record from soundcard");
-    rec_ = std::make_unique<trecorder>(ctx.doc, in_, advanced);
+    in_ = std::make_unique<tlazyinput>(ctx.soundcards);
+    rec_ = std::make_unique<trecorder>(ctx.doc, *in_, advanced);
     rec_->changed = [this] { delivered(); };
+    rec_->stored = [this](int side, const float* p, std::size_t n) {
+        if (spool_ && spoolside_[side] >= 0) spool_->append(spoolside_[side], p, n);
+    };
 
     auto* grid = new QGridLayout(this);
     auto* modebox = new QGroupBox("Record channels", this);
@@ -211,7 +247,11 @@ trecorddialog::trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent)
 
 trecorddialog::~trecorddialog() {
     rec_->changed = nullptr;
+    rec_->stored = nullptr;
     rec_->MPCRecord1.OnClosed = nullptr;
+    // The program ends with a recording running: the clean exit leaves no
+    // spool behind; the step stays open in the history that goes next.
+    if (spool_) spool_->discard();
 }
 
 tchannelmode trecorddialog::mode() const {
@@ -238,7 +278,7 @@ void trecorddialog::fill_targets() {
 void trecorddialog::fill_devices() {
     device_->clear();
     device_->addItem("Windows default soundcard");
-    for (const std::string& n : in_.device_names()) device_->addItem(QString::fromStdString(n));
+    for (const std::string& n : in_->device_names()) device_->addItem(QString::fromStdString(n));
     device_->setCurrentIndex(std::clamp(ctx_.soundcards.recorddevice + 1, 0, device_->count() - 1));
 }
 
@@ -265,7 +305,13 @@ void trecorddialog::start(bool test) {
         run_guarded(nullptr, [this] { rec_->stop(); }, false);
         return;
     }
-    run_guarded(&ctx_.doc, [this, test] {
+    // A recording is one step of the history, from the preparing of its
+    // channels to the overload labels written when the device closes.
+    if (!test) {
+        ctx_.history.begin("Record");
+        stepopen_ = true;
+    }
+    const bool ok = run_guarded(&ctx_.doc, [this, test] {
         trecordsetup s;
         s.rate = parse_float_dot(rate_->text().toStdString());
         s.mode = mode();
@@ -277,8 +323,55 @@ void trecorddialog::start(bool test) {
         rec_->overloadmargin_dB = ctx_.doc.prefs.OverloadMargin;
         rec_->MPCRecord1.set_DeviceID(device_->currentIndex() - 1);
         rec_->start(s);
+        if (!test) open_spool();
     });
+    if (!ok && stepopen_ && !rec_->frecording) {
+        stepopen_ = false;
+        ctx_.history.rollback();
+    }
     update_states();
+}
+
+void trecorddialog::open_spool() {
+    spool_.reset();
+    spoolside_ = {-1, -1};
+    const std::string path = ctx_.spools.path ? ctx_.spools.path() : std::string();
+    if (path.empty()) return;
+    std::vector<int> targets;
+    std::vector<bool> made;
+    const int chans[2] = {rec_->leftchanno, rec_->rightchanno};
+    for (int side = 0; side < 2; ++side) {
+        if (chans[side] < 0) continue;
+        spoolside_[side] = static_cast<int>(targets.size());
+        targets.push_back(chans[side]);
+        made.push_back(rec_->madechannel[side]);
+    }
+    try {
+        spool_ = std::make_unique<trecordspool>(path, ctx_.doc, targets, made);
+    } catch (const std::exception&) {
+        // No spool: the recording goes on, kept in memory only.
+        ctx_.window->statusBar()->showMessage("The recording cannot be written to the journal folder as it goes");
+    }
+}
+
+void trecorddialog::finish_step() {
+    if (stepopen_ && ctx_.history.depth() > 1) {
+        // The device closed inside another command's step: the recording's
+        // step ends after it.
+        QTimer::singleShot(0, this, [this] { finish_step(); });
+        return;
+    }
+    if (stepopen_) {
+        stepopen_ = false;
+        ctx_.history.commit();
+    }
+    if (spool_) {
+        if (ctx_.spools.retire)
+            ctx_.spools.retire(std::move(spool_));
+        else
+            spool_->discard();
+        spool_.reset();
+    }
 }
 
 void trecorddialog::record_clicked() { start(false); }
@@ -305,6 +398,7 @@ void trecorddialog::delivered() {
         wasrecording_ = rec;
         ctx_.view.recording = rec && !rec_->testing;
         if (!rec) {
+            finish_step();
             fill_targets();
             ctx_.doc.theglobal.channels_changed();
             if (!rec_->stopreason.empty())

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <memory>
 
 #include "engine/audio/recorder.h"
+#include "engine/document/recordspool.h"
 #include "gui/platform/qtaudiodevice.h"
 
 class QCheckBox;
@@ -35,6 +37,10 @@ public:
     void record_clicked();
     void test_clicked();
     void pause_clicked();
+    // Waits until what was recorded is in the spool file (tests).
+    void flush_spool() {
+        if (spool_) spool_->flush();
+    }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -43,6 +49,10 @@ protected:
 private:
     void start(bool test);
     void delivered();
+    // The recording as one undo step: begun before the channels are
+    // prepared, committed when the device has closed; its spool meanwhile.
+    void open_spool();
+    void finish_step();
     void update_states();
     void fill_targets();
     void fill_devices();
@@ -50,8 +60,11 @@ private:
 
     tappcontext& ctx_;
     bool advanced_;
-    tqtaudioinput in_;
+    std::unique_ptr<taudioinput> in_;
     std::unique_ptr<trecorder> rec_;
+    std::unique_ptr<trecordspool> spool_;
+    std::array<int, 2> spoolside_{-1, -1};  // the spool's target of each side
+    bool stepopen_ = false;
     bool wasrecording_ = false;
     bool shown_ = false;
 

@@ -1,10 +1,14 @@
 // Recovery after a real crash: a child process (this test program, running
 // the disabled child test) opens a file in the main window, deletes, labels
-// and reverses through the menu commands, and is killed with SIGKILL once
-// its journal is on disk. A new main window in the same data folder offers
-// the journal, recovers it and saves; the file equals the one saved by a
-// run that made the same edits without the crash. The recovery question
-// for a journal whose file changed since offers no "Recover".
+// and reverses through the menu commands, records two new channels from the
+// fake input device, and starts a second recording over channel 1; it is
+// killed with SIGKILL while that recording runs, once its journal and the
+// recording's spool are on disk. A new main window in the same data folder
+// offers the journal with the recording, recovers both and saves; the file
+// equals the one saved by a run that made the same edits and recordings
+// without the crash. The recovery question for a journal whose file changed
+// since offers no "Recover", but the recording that was running when
+// the spool was left.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
@@ -17,15 +21,18 @@
 #include <gtest/gtest.h>
 
 #include "engine/document/journal.h"
+#include "engine/document/recordspool.h"
 #include "engine/formats/twavfile.h"
 #include "gui/editing/teditingcommands.h"
 #include "gui/editing/undomodule.h"
 #include "gui/labels/labelsmodule.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "support/fakerecording.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
+using tessal::testing::tfakerecording;
 using tessal::testing::tscriptedprompter;
 
 namespace {
@@ -51,8 +58,9 @@ void trigger(TMainWindow& w, const char* id) {
     a->trigger();
 }
 
-// The edits both runs make, through the menu commands.
-void edit(TMainWindow& w, tscriptedprompter& prompter, const std::string& wav) {
+// The edits both runs make, through the menu commands and the recording
+// window; the second recording is left running.
+void edit(TMainWindow& w, tscriptedprompter& prompter, const std::string& wav, tfakerecording& rec) {
     ASSERT_TRUE(w.files().open_document(wav));
     tdocument& doc = w.document();
     w.editing().is_foreground = [] { return true; };
@@ -65,9 +73,18 @@ void edit(TMainWindow& w, tscriptedprompter& prompter, const std::string& wav) {
     trigger(w, "addlabelaction");
     doc.theglobal.set_selection(0.5, 0.6);
     trigger(w, "reverseaction");
+    rec.setup("Stereo", 8000, -1, -1);
+    rec.window->record_clicked();
+    rec.device->capture16(tfakerecording::signal(1536, 2, 4));
+    rec.window->record_clicked();
+    ASSERT_EQ(doc.totnchans(), 4);
     doc.theglobal.set_selection(0.7, 0.72);
     trigger(w, "zeroaction");
     trigger(w, "undoaction");  // the zero is taken back again
+    rec.setup("Mono", 8000, 1, 1);
+    rec.window->record_clicked();
+    // Whole buffers of 256 samples, all delivered before the crash.
+    rec.device->capture16(tfakerecording::signal(2048, 1, 5));
 }
 
 std::string bytes_of(const std::string& path) {
@@ -88,8 +105,10 @@ TEST(UndoCrashChild, DISABLED_EditThenWaitToBeKilled) {
     auto* prompter = new tscriptedprompter;
     TMainWindow w(prompter);
     w.first_activation({});
-    edit(w, *prompter, wav);
+    tfakerecording rec(w);
+    edit(w, *prompter, wav, rec);
     w.undo().flush_journal();
+    rec.window->flush_spool();
     std::printf("journal ready\n");
     std::fflush(stdout);
     QEventLoop loop;
@@ -120,6 +139,7 @@ TEST_F(UndoCrash, KilledRunIsRecoveredToTheSameFile) {
     child.waitForFinished();
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
     ASSERT_EQ(list_journals(journal_folder()).size(), 1u);
+    ASSERT_EQ(list_spools(journal_folder()).size(), 1u);
 
     // The next start offers the journal and recovers it.
     const std::string recovered = path("recovered.wav"), clean = path("clean.wav");
@@ -133,29 +153,34 @@ TEST_F(UndoCrash, KilledRunIsRecoveredToTheSameFile) {
             return QString("Recover");
         };
         w.first_activation({});
-        // Delete, the label, Reverse, Zero and its undo.
-        EXPECT_NE(asked.indexOf("5 unsaved changes"), -1) << asked.toStdString();
-        ASSERT_EQ(w.document().totnchans(), 2);
+        // Delete, the label, Reverse, the recording, Zero and its undo, and
+        // the recording that was running.
+        EXPECT_NE(asked.indexOf("6 unsaved changes and a recording of 0.3 s on channel 1"), -1)
+            << asked.toStdString();
+        ASSERT_EQ(w.document().totnchans(), 4);
         EXPECT_TRUE(w.document().modified());
-        EXPECT_EQ(w.commands().action("redoaction")->text(), "Redo Zero");
+        EXPECT_EQ(w.commands().action("undoaction")->text(), "Undo Record");
         w.document().prefs.WarnSaveWav = false;  // no question about the labels
         ASSERT_TRUE(w.files().save_file(recovered, 32, 0, 0, {}, tFormat::ieeefloat));
         ASSERT_EQ(w.document().channel(0).labels.size(), 1u);
         EXPECT_EQ(w.document().channel(0).labels[0].text, "crash");
     }
-    // The same edits without a crash.
+    // The same edits without a crash, the second recording stopped.
     {
         auto* prompter = new tscriptedprompter;
         TMainWindow w(prompter);
         w.first_activation({});
-        edit(w, *prompter, wav);
+        tfakerecording rec(w);
+        edit(w, *prompter, wav, rec);
+        rec.window->record_clicked();
         w.document().prefs.WarnSaveWav = false;
         ASSERT_TRUE(w.files().save_file(clean, 32, 0, 0, {}, tFormat::ieeefloat));
     }
     EXPECT_EQ(bytes_of(recovered), bytes_of(clean));
-    EXPECT_GE(bytes_of(recovered).size(), 7200u * 8u);  // 0.9 s of two float channels
-    // A save and a clean exit left no journal behind.
+    EXPECT_GE(bytes_of(recovered).size(), 7200u * 16u);  // 0.9 s of four float channels
+    // A save and a clean exit left no journal or spool behind.
     EXPECT_TRUE(list_journals(journal_folder()).empty());
+    EXPECT_TRUE(list_spools(journal_folder()).empty());
 }
 
 TEST_F(UndoCrash, AJournalWhoseFileChangedOffersNoRecover) {
@@ -182,4 +207,52 @@ TEST_F(UndoCrash, AJournalWhoseFileChangedOffersNoRecover) {
     EXPECT_EQ(offered, (QStringList{"Show files", "Discard"}));
     EXPECT_NE(asked.indexOf("has changed"), -1) << asked.toStdString();
     EXPECT_TRUE(list_journals(journal_folder()).empty());
+}
+
+TEST_F(UndoCrash, TheRecordingOfAJournalWhoseFileChangedIsRecoveredAlone) {
+    const std::string wav = path("take.wav");
+    write_stereo(wav);
+    const std::string journal = (std::filesystem::path(journal_folder()) / "old.tjournal").string();
+    std::filesystem::create_directories(journal_folder());
+    std::vector<float> recorded;
+    for (int i = 0; i < 4000; ++i) recorded.push_back(static_cast<float>(i % 100) / 200.0f);
+    {
+        tjournal j(journal, wav);
+        j.append_move(true);
+        j.flush();
+        // The recording ran over channel 1 of the file's two channels.
+        tdocument doc;
+        doc.set_totnchans(2);
+        doc.channel(1).set_name("Left");
+        doc.channel(1).sampfreq = doc.channel(1).orgsampfreq = 8000;
+        trecordspool s(spool_path(journal, 1), doc, {1}, {false});
+        s.append(0, recorded.data(), 1500);
+        s.append(0, recorded.data() + 1500, 2500);
+        s.flush();
+    }
+    std::ofstream(wav, std::ios::app) << "more";
+    auto* prompter = new tscriptedprompter;
+    prompter->answers = {tanswer::ok};
+    TMainWindow w(prompter);
+    QStringList offered;
+    QString asked;
+    w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
+        asked = text;
+        offered = buttons;
+        return QString("Recover recording");
+    };
+    w.first_activation({});
+    EXPECT_EQ(offered, (QStringList{"Recover recording", "Show files", "Discard"}));
+    EXPECT_NE(asked.indexOf("has changed"), -1) << asked.toStdString();
+    EXPECT_NE(asked.indexOf("a recording of 0.5 s on channel 1"), -1) << asked.toStdString();
+    // The recording alone, as the first channel of a new document.
+    ASSERT_EQ(w.document().totnchans(), 1);
+    EXPECT_EQ(w.document().channel(0).name(), "Left");
+    EXPECT_EQ(std::vector<float>(w.document().channel(0).sig.begin(), w.document().channel(0).sig.end()),
+              recorded);
+    EXPECT_TRUE(w.document().modified());
+    // The old journal and spool are gone; the recovered recording is in
+    // this run's journal.
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    EXPECT_TRUE(list_spools(journal_folder()).empty());
 }
