@@ -10,7 +10,11 @@
 # platform, which opens the file, lays the main window out at 1280x800,
 # draws it and writes the picture. Several programs (say a build of main
 # beside this one) are timed in turn within each run, after the same sox
-# reading, and their pictures compared at the end.
+# reading, and their pictures compared at the end. Their order turns from
+# run to run: on a virtual machine a program started right after another
+# that held as much memory opens up to twice as fast (the host still backs
+# the pages just freed), so compare programs over as many runs as there are
+# programs, or a multiple.
 #
 # Columns:
 #   sox_s      sox reading and converting the file
@@ -63,13 +67,14 @@ seconds() { # command... -> elapsed seconds (wall); stderr in $work/err
 printf "%-4s %-36s %8s %9s %9s %9s %7s %7s\n" run program sox_s tessal_s opened_s drawn_s ratio wall
 for r in $(seq 1 "$runs"); do
     s=$(seconds sox "$file" -t f32 /dev/null)
-    i=0
-    for p in "${progs[@]}"; do
+    np=${#progs[@]}
+    for ((j = 0; j < np; j++)); do
+        i=$(( (j + r - 1) % np ))
+        p=${progs[$i]}
         t=$(seconds env TESSAL_TIMING=1 QT_QPA_PLATFORM=offscreen "$p" --screenshot "$work/shot$i.png" "$file")
         line=$(grep -m1 "first drawing at" "$work/err" || true)
         o=$(sed -n 's/.*opened at \([0-9.]*\) s.*/\1/p' <<<"$line")
         d=$(sed -n 's/.*first drawing at \([0-9.]*\) s.*/\1/p' <<<"$line")
-        i=$((i + 1))
         awk -v r="$r" -v p="$p" -v s="$s" -v t="$t" -v o="${o:--1}" -v d="${d:--1}" 'BEGIN {
             if (d < 0) printf "%-4s %-36s %8.2f %9.2f %9s %9s %7s %7.2f\n", r, p, s, t, "-", "-", "-", t / s
             else printf "%-4s %-36s %8.2f %9.2f %9.2f %9.2f %7.2f %7.2f\n", r, p, s, t, o, d, d / s, t / s }'
