@@ -4,12 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <cerrno>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
 #include <limits>
-#include <mutex>
 #include <thread>
 
 #include "engine/core/prompter.h"
@@ -392,63 +391,40 @@ bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass
 
     out.resize(nch);
     for (auto& a : out) a.resize_for_overwrite(static_cast<std::size_t>(expected));
+    std::vector<std::uint8_t> buf(perblock * stride);
 
-    // Thread t decodes channels t, t + nthreads, ... of every block. The
-    // calling thread reads the blocks into a ring of buffers and decodes its
-    // own channels of each; a helper follows, block by block, as far as
-    // `ring` blocks behind. The threads never wait for each other on every
-    // block, so one held up for a moment (a page fault, a busy machine)
-    // does not stop the other.
+    // Thread t decodes channels t, t + nthreads, ...; the threads meet
+    // twice per block: once the block is read, once it is decoded.
     const int nthreads = static_cast<int>(std::clamp<std::size_t>(
         static_cast<std::size_t>(std::max(1, pass.threads)), 1, nch));
-    const std::size_t ring = nthreads > 1 ? 8 : 1;
-    struct tslot {
-        std::vector<std::uint8_t> buf;
-        std::size_t first = 0, frames = 0;
-    };
-    std::vector<tslot> slots(ring);
-    for (tslot& s : slots) s.buf.resize(perblock * stride);
-    auto decode_part = [&](int t, const tslot& slot) {
+    std::size_t blockfirst = 0, blockframes = 0;
+    bool finished = false;
+    std::barrier<> meet(nthreads);
+    auto decode_part = [&](int t) {
         std::vector<float*> outs(nch, nullptr);
         std::vector<int> mine;
         std::vector<const float*> samples;
         for (std::size_t ch = static_cast<std::size_t>(t); ch < nch; ch += static_cast<std::size_t>(nthreads)) {
-            outs[ch] = out[ch].data() + slot.first;
+            outs[ch] = out[ch].data() + blockfirst;
             mine.push_back(static_cast<int>(ch));
             samples.push_back(outs[ch]);
         }
-        decode_frames(fcoding, slot.buf.data(), slot.frames, fnchans, outs.data());
-        if (pass.visit) pass.visit(slot.first, slot.frames, mine.data(), samples.data(), static_cast<int>(mine.size()));
+        decode_frames(fcoding, buf.data(), blockframes, fnchans, outs.data());
+        if (pass.visit) pass.visit(blockfirst, blockframes, mine.data(), samples.data(), static_cast<int>(mine.size()));
     };
-    std::mutex m;
-    std::condition_variable changed;
-    std::size_t published = 0;  // blocks read into the ring
-    bool closed = false;        // no block comes after those published
-    std::vector<std::size_t> decoded(static_cast<std::size_t>(nthreads), 0);  // per helper
     std::vector<std::jthread> helpers;
     for (int t = 1; t < nthreads; ++t)
         helpers.emplace_back([&, t] {
-            for (std::size_t i = 0;; ++i) {
-                {
-                    std::unique_lock lock(m);
-                    changed.wait(lock, [&] { return published > i || closed; });
-                    if (published <= i) return;
-                }
-                decode_part(t, slots[i % ring]);
-                {
-                    std::lock_guard lock(m);
-                    decoded[static_cast<std::size_t>(t)] = i + 1;
-                }
-                changed.notify_all();
+            for (;;) {
+                meet.arrive_and_wait();
+                if (finished) return;
+                decode_part(t);
+                meet.arrive_and_wait();
             }
         });
-    // Waits until the helpers have decoded every block published.
     auto stop_helpers = [&] {
-        {
-            std::lock_guard lock(m);
-            closed = true;
-        }
-        changed.notify_all();
+        finished = true;
+        if (!helpers.empty()) meet.arrive_and_wait();
         helpers.clear();
     };
 
@@ -457,31 +433,16 @@ bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass
     std::string failure;
     try {
     seek_data();
-    for (std::size_t block = 0; taken < expected; ++block) {
-        tslot& slot = slots[block % ring];
-        if (block >= ring) {
-            // The slot's previous block must be decoded by every helper.
-            std::unique_lock lock(m);
-            changed.wait(lock, [&] {
-                for (int t = 1; t < nthreads; ++t)
-                    if (decoded[static_cast<std::size_t>(t)] < block - ring + 1) return false;
-                return true;
-            });
-        }
+    while (taken < expected) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(expected - taken, perblock));
-        const std::size_t got = std::fread(slot.buf.data(), 1, n * stride, ffile);
+        const std::size_t got = std::fread(buf.data(), 1, n * stride, ffile);
         const std::size_t frames = got / stride;
         if (frames > 0) {
-            slot.first = static_cast<std::size_t>(taken);
-            slot.frames = frames;
-            if (!helpers.empty()) {
-                {
-                    std::lock_guard lock(m);
-                    published = block + 1;
-                }
-                changed.notify_all();
-            }
-            decode_part(0, slot);
+            blockfirst = static_cast<std::size_t>(taken);
+            blockframes = frames;
+            if (!helpers.empty()) meet.arrive_and_wait();
+            decode_part(0);
+            if (!helpers.empty()) meet.arrive_and_wait();
             taken += static_cast<std::int64_t>(frames);
         }
         if (got < n * stride) {

@@ -224,12 +224,11 @@ TEST_F(TWavFileTest, IntegerFormsAndShorterChannels) {
     EXPECT_THROW(int32_to_int24(-8388609), EInt24Error);
 }
 
-// The one-pass reader against the one-channel reader, on a file of many
-// more blocks than the threads keep in flight, with one thread held up now
-// and then so the others run ahead: every thread sees its channels' blocks
-// in order and without gaps, and the samples are those read one channel at
-// a time; a pass stopped half way leaves every channel cut at the same frame
-// with every frame before it visited.
+// The one-pass reader against the one-channel reader, on a file of a dozen
+// blocks, with one thread held up now and then: every thread sees its
+// channels' blocks in order and without gaps, and the samples are those
+// read one channel at a time; a pass stopped half way leaves every channel
+// cut at the same frame with every frame before it visited.
 TEST_F(TWavFileTest, OnePassOfSeveralThreadsReadsWhatOneChannelReadsGive) {
     const std::size_t frames = 300001;  // 3 MB of 16-bit frames: a dozen blocks
     std::vector<tsinglearr> sig(5, tsinglearr(frames));
