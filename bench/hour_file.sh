@@ -24,9 +24,8 @@ for cli in "${clis[@]}"; do
     [ -x "$cli" ] && [ ! -d "$cli" ] || { echo "not a program: $cli" >&2; exit 2; }
 done
 
-echo "making $file (1 h, 8 channels, 48 kHz, 16 bits)..." >&2
-sox -n -r 48000 -c 8 -b 16 -e signed-integer "$file" synth 3600 \
-    sine 100 sine 200 sine 300 sine 400 sine 500 sine 600 whitenoise pinknoise vol 0.5
+. "$(dirname "$0")/hour_file_make.sh"
+make_hour_file "$file"
 bytes=$(stat -c %s "$file")
 frames=$(( (bytes - 44) / 16 ))
 floatbytes=$(( frames * 8 * 4 ))

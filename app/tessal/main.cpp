@@ -21,6 +21,12 @@
 // --loading-screenshot renders the main window as well at the moment a long
 // file's progress bar first appears, while the file is still being read.
 // Without a display it then runs on the offscreen platform.
+//
+// With TESSAL_TIMING=1 in the environment a screenshot run prints
+//   tessal: opened at X s, first drawing at Y s
+// on stderr: seconds from the start of main() until the files given are
+// open, and until the window has been drawn for the picture (before the PNG
+// is written).
 #include <QMessageBox>
 #include <QAbstractButton>
 #include <QApplication>
@@ -32,6 +38,7 @@
 #include <QFileDialog>
 #include <memory>
 #include <QStringList>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,12 +88,17 @@ const char* const help_text =
     "  --loading-screenshot LOAD.png\n"
     "                           also a picture when a long file's progress first shows\n"
     "\n"
-    "Screenshots read the settings but never change them. tessal-cli(1) runs the\n"
-    "same analyses without a window.\n";
+    "Screenshots read the settings but never change them. With TESSAL_TIMING=1 a\n"
+    "screenshot run prints when the files were open and the window first drawn.\n"
+    "tessal-cli(1) runs the same analyses without a window.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const auto started = std::chrono::steady_clock::now();
+    auto since_start = [started] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(help_text, stdout);
@@ -198,6 +210,15 @@ int main(int argc, char** argv) {
             return QString();
         };
     w.first_activation(files);
+    const double openedat = since_start();
+    const char* timing = std::getenv("TESSAL_TIMING");
+    if (timing && *timing && std::strcmp(timing, "0") != 0)
+        tessal::drawn_hook() = [openedat, since_start, done = false]() mutable {
+            if (done) return;
+            done = true;
+            std::fprintf(stderr, "tessal: opened at %.3f s, first drawing at %.3f s\n", openedat,
+                         since_start());
+        };
     if (windowcaption == "Recover changes") {
         std::fprintf(stderr, "tessal: no journal to recover\n");
         return 1;

@@ -18,10 +18,16 @@ void settle() {
 
 }  // namespace
 
+std::function<void()>& drawn_hook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
 bool render_window_png(QWidget* w, const QString& path, const QString& openmenu, QWidget* popup) {
     w->show();
     settle();
     QPixmap body = w->grab();
+    if (drawn_hook()) drawn_hook()();
     const qreal dpr = body.devicePixelRatio();
 
     QPixmap menupix;

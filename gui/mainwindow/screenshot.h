@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -15,5 +16,9 @@ namespace tessal {
 // Returns false with a message on stderr when the file cannot be written.
 bool render_window_png(QWidget* w, const QString& path, const QString& openmenu = {},
                        QWidget* popup = nullptr);
+
+// Told each time a window has been drawn for its picture, before the PNG is
+// written (the program's own timing of its first drawing).
+std::function<void()>& drawn_hook();
 
 }  // namespace tessal

@@ -8,14 +8,17 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include "engine/formats/twavfile.h"
 #include "engine/view/viewrange.h"
 #include "gui/view/channelstrip.h"
 #include "gui/view/keyboardshortcutswindow.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/screenshot.h"
 #include "gui/view/signalpanel.h"
+#include "gui/view/waveformlayer.h"
 #include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
+#include "support/tempdirtest.h"
 #include "gui/widgets/taxiswidget.h"
 
 using namespace tessal;
@@ -167,6 +170,84 @@ TEST(SignalView, LayersPaintInEveryModeAtDeviceResolution) {
     EXPECT_EQ(w->last_mode(), tdrawmode::cache);
     f.w.commands().action("showgridaction")->trigger();
     f.shot("long-with-grid.png");
+}
+
+// A long file opened from disk is first drawn from the drawing cache the
+// reading threads built: pixel for pixel the picture of a cache built again
+// from the samples, and of the same cache scanned without its coarser
+// levels.
+using FirstDrawing = tessal::testing::ttempdirtest;
+
+TEST_F(FirstDrawing, CacheFromTheReadingEqualsTheCacheFromTheSamples) {
+    // Three channels of 130 s at 16 kHz and 77 samples more (no whole
+    // number of cache blocks): a tone with a slow swell, a click train and
+    // noise with a dropout, so columns differ from each other.
+    const std::size_t n = 130 * 16000 + 77;
+    std::vector<tsinglearr> sig(3, tsinglearr(n));
+    unsigned seed = 7;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double t = static_cast<double>(k) / 16000;
+        sig[0][k] = static_cast<float>((0.2 + 0.7 * std::sin(2 * M_PI * 0.05 * t) * std::sin(2 * M_PI * 0.05 * t)) *
+                                       std::sin(2 * M_PI * 150 * t));
+        sig[1][k] = k % 4001 < 3 ? 0.9f : -0.05f;
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = (seed >> 8) / double(1 << 24) - 0.5;
+        sig[2][k] = t > 60 && t < 61 ? 0.0f : static_cast<float>(0.8 * noise);
+    }
+    TWavFile wav;
+    wav.Setsampfreq(16000);
+    wav.Setnbits(16);
+    wav.Setnchans(3);
+    wav.save_file(path("long.wav"), sig, false, false);
+
+    tscriptedprompter prompter;
+    TMainWindow w{&prompter};
+    w.files().threads = 2;
+    w.first_activation({QString::fromStdString(path("long.wav"))});
+    ASSERT_EQ(w.document().totnchans(), 3);
+    w.resize(1000, 600);
+    w.show();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    tdocument& doc = w.document();
+    tsignalpanel& panel = *w.signalpanel();
+    for (int c = 0; c < 3; ++c) {
+        SCOPED_TRACE(c);
+        twaveformview* v = panel.strip(c).wave;
+        v->repaint();
+        ASSERT_EQ(v->last_mode(), tdrawmode::cache);
+        ASSERT_FALSE(v->layer().isNull());
+        const QImage first = v->layer().copy();
+
+        // The same cache, every column scanned block by block.
+        tlayerinput in;
+        in.doc = &doc;
+        in.chno = c;
+        in.view = &panel.view();
+        in.width = v->width();
+        in.height = v->height();
+        in.dpr = v->devicePixelRatioF();
+        QImage flat;
+        render_waveform_layer(flat, in);
+        EXPECT_TRUE(flat == first);
+
+        // A cache built again from the samples.
+        tchannel& ch = doc.channel(c);
+        ASSERT_FALSE(ch.sigcachedirty);
+        ch.sigcachedirty = true;
+        ch.bmpdirty = true;
+        v->repaint();
+        ASSERT_FALSE(ch.sigcachedirty);
+        EXPECT_TRUE(v->layer() == first);
+        // Not an empty picture: in most columns the trace is a run of
+        // several dark pixels (the zero and FSD lines give at most three).
+        int traced = 0;
+        for (int x = 0; x < first.width(); ++x) {
+            int dark = 0;
+            for (int y = 0; y < first.height(); ++y) dark += qGray(first.pixel(x, y)) < 64;
+            traced += dark > 6;
+        }
+        EXPECT_GT(traced, first.width() / 2);
+    }
 }
 
 TEST(SignalView, KeyboardShortcutsWindowText) {

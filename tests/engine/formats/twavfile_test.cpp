@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "support/scriptedprompter.h"
 #include "wav_test_support.h"
@@ -218,6 +222,81 @@ TEST_F(TWavFileTest, IntegerFormsAndShorterChannels) {
     EXPECT_FALSE(testing::fs::exists(path("u.wav")));
     EXPECT_THROW(int32_to_int24(8388608), EInt24Error);
     EXPECT_THROW(int32_to_int24(-8388609), EInt24Error);
+}
+
+// The one-pass reader against the one-channel reader, on a file of a dozen
+// blocks, with one thread held up now and then: every thread sees its
+// channels' blocks in order and without gaps, and the samples are those
+// read one channel at a time; a pass stopped half way leaves every channel
+// cut at the same frame with every frame before it visited.
+TEST_F(TWavFileTest, OnePassOfSeveralThreadsReadsWhatOneChannelReadsGive) {
+    const std::size_t frames = 300001;  // 3 MB of 16-bit frames: a dozen blocks
+    std::vector<tsinglearr> sig(5, tsinglearr(frames));
+    for (std::size_t i = 0; i < frames; ++i)
+        for (std::size_t c = 0; c < sig.size(); ++c)
+            sig[c][i] = static_cast<float>(0.8 * std::sin(0.0007 * static_cast<double>(i) * (c + 1)));
+    TWavFile w;
+    w.Setsampfreq(16000);
+    w.Setnbits(16);
+    w.Setnchans(5);
+    w.save_file(path("many.wav"), sig, false, false);
+    std::vector<tsinglearr> single(sig.size());
+    {
+        TWavFile r;
+        ASSERT_TRUE(r.open_file(path("many.wav"), true));
+        for (int c = 0; c < 5; ++c) r.read_channel(c, single[static_cast<std::size_t>(c)]);
+    }
+    for (int threads : {1, 2, 3, 5}) {
+        for (double stop : {2.0, 0.4}) {
+            SCOPED_TRACE(::testing::Message() << threads << " threads, stop at " << stop);
+            std::mutex m;
+            std::map<int, std::size_t> next;  // channel -> first frame it expects
+            std::map<int, std::vector<int>> threadchans;
+            bool ordered = true;
+            std::vector<tsinglearr> seen(5, tsinglearr(frames));
+            treadpass pass;
+            pass.threads = threads;
+            pass.align = 200;
+            pass.visit = [&](std::size_t first, std::size_t n, const int* chans, const float* const* samples,
+                             int count) {
+                if (chans[0] == 1 && first % 3 == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                std::lock_guard lock(m);
+                std::vector<int> mine(chans, chans + count);
+                auto [it, fresh] = threadchans.emplace(chans[0], mine);
+                if (!fresh && it->second != mine) ordered = false;
+                for (int k = 0; k < count; ++k) {
+                    if (first % 200 != 0 || next[chans[k]] != first) ordered = false;
+                    next[chans[k]] = first + n;
+                    std::copy(samples[k], samples[k] + n, seen[static_cast<std::size_t>(chans[k])].begin() + first);
+                }
+            };
+            pass.progress = [&](std::int64_t done, std::int64_t total) {
+                return static_cast<double>(done) < stop * static_cast<double>(total);
+            };
+            TWavFile r;
+            ASSERT_TRUE(r.open_file(path("many.wav"), true));
+            std::vector<tsinglearr> out;
+            const bool whole = r.read_channels(out, pass);
+            EXPECT_EQ(whole, stop > 1);
+            EXPECT_TRUE(ordered);
+            EXPECT_EQ(static_cast<int>(threadchans.size()), threads);
+            ASSERT_EQ(out.size(), 5u);
+            const std::size_t n = out[0].size();
+            if (whole)
+                EXPECT_EQ(n, frames);
+            else
+                EXPECT_TRUE(n > 0 && n < frames) << n;
+            for (std::size_t c = 0; c < 5; ++c) {
+                ASSERT_EQ(out[c].size(), n) << c;
+                EXPECT_EQ(next[static_cast<int>(c)], n) << c;
+                for (std::size_t i = 0; i < n; ++i) {
+                    ASSERT_EQ(out[c][i], single[c][i]) << c << " " << i;
+                    ASSERT_EQ(seen[c][i], single[c][i]) << c << " " << i;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(TWavFileTest, FloatFilesHaveNoIntegerReading) {
