@@ -7,7 +7,9 @@
 // original file, replays the journal, puts back the recording from the
 // journal's spool and saves the result as convert does. A spool alone
 // gives a document of the recording. What was lost at a damaged end is
-// said on standard error.
+// said on standard error. With --labels, a journal whose file changed since
+// puts the labels its channels ended with on the file as it is now, and
+// the recording that was running after them as new channels.
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -37,9 +39,9 @@ const char* state_text(const tjournalcontents& j) {
 int cmd_recover(int argc, char** argv) {
     const char* use =
         "usage: tessal-cli recover --list [--folder DIR] | "
-        "tessal-cli recover JOURNAL|SPOOL -o OUT [--format ID] [--yes]\n";
+        "tessal-cli recover JOURNAL|SPOOL -o OUT [--labels] [--format ID] [--yes]\n";
     targs a;
-    if (!parse_args(argc, argv, 2, {"-o", "--format", "--folder"}, {"--list", "--yes"}, a)) {
+    if (!parse_args(argc, argv, 2, {"-o", "--format", "--folder"}, {"--list", "--yes", "--labels"}, a)) {
         std::fputs(use, stderr);
         return exit_usage;
     }
@@ -70,6 +72,7 @@ int cmd_recover(int argc, char** argv) {
     const bool spoolalone = given.size() > 6 && given.ends_with(".spool");
     tjournalcontents j;
     std::optional<tspoolcontents> spool;
+    bool labelsonly = false;
     if (spoolalone) {
         j.readable = true;
         spool = as_new_channels(read_spool(given), 0);
@@ -83,8 +86,21 @@ int cmd_recover(int argc, char** argv) {
         std::string spoolfile;
         for (const tleftover& l : list_leftovers(std::filesystem::path(given).parent_path().string()))
             if (l.journal == given) spoolfile = l.spool;
-        if (state != "recoverable" && state != "damaged end") {
+        labelsonly = a.has_flag("--labels");
+        if (labelsonly && state != "file changed") {
+            std::fprintf(stderr, "tessal-cli: %s: --labels is for a journal whose file changed (this one: %s)\n",
+                         given.c_str(), state.c_str());
+            return exit_usage;
+        }
+        if (labelsonly && journal_labels(j).empty()) {
+            std::fprintf(stderr, "tessal-cli: %s: the labels cannot be told apart from the other changes\n",
+                         given.c_str());
+            return exit_input;
+        }
+        if (!labelsonly && state != "recoverable" && state != "damaged end") {
             std::fprintf(stderr, "tessal-cli: %s: %s\n", given.c_str(), state.c_str());
+            if (state == "file changed" && !journal_labels(j).empty())
+                std::fprintf(stderr, "tessal-cli: the labels can be put on the file as it is now: --labels\n");
             if (!spoolfile.empty())
                 std::fprintf(stderr, "tessal-cli: the recording alone can be recovered: tessal-cli recover %s -o OUT\n",
                              spoolfile.c_str());
@@ -104,8 +120,11 @@ int cmd_recover(int argc, char** argv) {
     if (!j.origin.path.empty() && !d.open({j.origin.path}))
         return d.prompter.refused() ? exit_usage : exit_input;
     tundohistory history(d.doc);
-    const trecovery r = recover_leftover(d.doc, history, j, spool ? &*spool : nullptr);
-    std::fprintf(stderr, "tessal-cli: %d changes recovered\n", r.replayed);
+    const trecovery r = labelsonly ? recover_labels(d.doc, history, j, spool ? &*spool : nullptr)
+                                   : recover_leftover(d.doc, history, j, spool ? &*spool : nullptr);
+    std::fprintf(stderr, labelsonly ? "tessal-cli: the labels of %d channels put back\n"
+                                    : "tessal-cli: %d changes recovered\n",
+                 r.replayed);
     if (!r.recording.empty()) std::fprintf(stderr, "tessal-cli: recovered %s\n", r.recording.c_str());
     if (!r.lost.empty()) std::fprintf(stderr, "tessal-cli: %s\n", r.lost.c_str());
     tsavecoding coding{row->nbits, row->format};

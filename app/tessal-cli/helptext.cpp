@@ -240,7 +240,7 @@ std::vector<thelpcommand> make_table() {
           {"--peak-percentile PCT", "the percentile taken as the peak's height"},
           {"--variability-percentile PCT", "the percentile of the variability measure"}}},
         {"recover",
-         {"recover --list [--folder DIR]", "recover JOURNAL|SPOOL -o OUT [--format ID] [--yes]"},
+         {"recover --list [--folder DIR]", "recover JOURNAL|SPOOL -o OUT [--labels] [--format ID] [--yes]"},
          "lists or replays the journals of unsaved changes a crash left",
          "While a document has unsaved changes, the program keeps a journal of them in the "
          "per-user data folder, and a recording writes what it captures to a spool file beside "
@@ -250,10 +250,13 @@ std::vector<thelpcommand> make_table() {
          "opens its original file, replays the changes, puts back the recording from the "
          "journal's spool and saves the result as convert does; what was lost at a damaged end "
          "is said on standard error. A journal whose original file has changed since is not "
-         "replayed; its spool alone gives a document of the recording.",
+         "replayed: with --labels, the labels its channels ended with are put on the file as it is "
+         "now (when the journal changed channels only in place), and the recording that was running "
+         "is added as new channels; its spool alone gives a document of the recording.",
          {{"--list", "list the journals"},
           {"--folder DIR", "look for journals in DIR instead of the data folder"},
           {"-o OUT", "the file to write"},
+          {"--labels", "for a journal whose file changed: its labels onto the file as it is now"},
           {"--format ID", "the format of the output, as for convert"},
           {"--yes", "answer every question yes"}}},
     };

@@ -291,4 +291,36 @@ trecovery replay_journal(tdocument& doc, tundohistory& history, const tjournalco
     return out;
 }
 
+std::vector<std::pair<int, tsiglabels>> journal_labels(const tjournalcontents& j) {
+    std::map<int, tsiglabels> last;
+    try {
+        for (const std::vector<std::uint8_t>& rec : j.records) {
+            tbytereader r{rec.data(), rec.size()};
+            if (r.u8() != recstep) return {};  // an undo or redo: the labels before are not kept
+            r.str();
+            for (;;) {
+                const std::uint8_t op = r.u8();
+                if (op == opend) break;
+                const std::int64_t i = r.i64();
+                if (i < 0 || i > 1 << 20) return {};
+                if (op == opsamples) {
+                    r.u64();
+                    r.u64();
+                    r.u64();
+                    r.at += r.count(sizeof(float)) * sizeof(float);
+                } else if (op == opprops) {
+                    last[static_cast<int>(i)] = r.state().labels;
+                } else if (op == opdither) {
+                    r.u8();
+                } else {
+                    return {};  // a channel made or deleted: numbers shift
+                }
+            }
+        }
+    } catch (const std::exception&) {
+        return {};
+    }
+    return {last.begin(), last.end()};
+}
+
 }  // namespace tessal

@@ -85,4 +85,11 @@ struct trecovery {
 // replay there.
 trecovery replay_journal(tdocument& doc, tundohistory& history, const tjournalcontents& j);
 
+// The labels each channel had at the journal's end, by channel number,
+// for a journal that cannot be replayed because its file changed: known
+// exactly when the journal only ever changed channels in place (no channel
+// made, deleted, undone or redone); empty otherwise or when it changed no
+// labels.
+std::vector<std::pair<int, tsiglabels>> journal_labels(const tjournalcontents& j);
+
 }  // namespace tessal

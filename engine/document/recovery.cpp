@@ -71,4 +71,36 @@ trecovery recover_leftover(tdocument& doc, tundohistory& history, const tjournal
     return r;
 }
 
+trecovery recover_labels(tdocument& doc, tundohistory& history, const tjournalcontents& j,
+                         const tspoolcontents* spool) {
+    trecovery r;
+    const auto labels = journal_labels(j);
+    history.begin("Recover labels");
+    try {
+        for (const auto& [i, list] : labels) {
+            if (i >= doc.totnchans()) {
+                r.lost += std::string(r.lost.empty() ? "" : ". ") + "Channel " + std::to_string(i) +
+                          " is no longer in the file: its labels were not put back";
+                continue;
+            }
+            doc.channel(i).labels = list;
+            doc.channel(i).bmpdirty = true;
+            ++r.replayed;
+        }
+        if (r.replayed > 0) doc.set_modified(true);
+        history.commit();
+    } catch (...) {
+        history.rollback();
+        throw;
+    }
+    doc.theglobal.channels_changed();
+    if (spool) {
+        const tspoolcontents alone = as_new_channels(*spool, doc.totnchans());
+        const trecovery rec = recover_leftover(doc, history, tjournalcontents{.readable = true}, &alone);
+        r.recording = rec.recording;
+        if (!rec.lost.empty()) r.lost += std::string(r.lost.empty() ? "" : ". ") + rec.lost;
+    }
+    return r;
+}
+
 }  // namespace tessal

@@ -30,4 +30,12 @@ std::string describe_recording(const tspoolcontents& s);
 trecovery recover_leftover(tdocument& doc, tundohistory& history, const tjournalcontents& j,
                            const tspoolcontents* spool);
 
+// For a journal whose file changed since: puts the labels the journal's
+// channels ended with (journal_labels) on the channels of `doc`, holding
+// the file as it is now, as one step "Recover labels", and the recording
+// the spool holds (may be null) after them as new channels. What was put
+// back is in `replayed` (channels labelled) and `recording`.
+trecovery recover_labels(tdocument& doc, tundohistory& history, const tjournalcontents& j,
+                         const tspoolcontents* spool);
+
 }  // namespace tessal

@@ -174,7 +174,16 @@ void tundomodule::offer_recovery() {
                                 : missing ? QString("the file is gone.")
                                           : QString("the file has changed since."));
             buttons.removeFirst();
-            if (spool && spool->readable) {
+            const bool labels = changed && !missing && !journal_labels(j).empty();
+            const bool recording = spool && spool->readable;
+            if (labels) {
+                text += QString("\rThe labels can be put on the file as it is now") +
+                        (recording ? ", and the recording that was running (" +
+                                         QString::fromStdString(describe_recording(*spool)) +
+                                         ") added to it as new channels."
+                                   : QString("."));
+                buttons.prepend(recording ? "Recover labels and recording" : "Recover labels");
+            } else if (recording) {
                 text += "\rThe recording that was running (" +
                         QString::fromStdString(describe_recording(*spool)) +
                         ") can be recovered into a new document.";
@@ -188,12 +197,28 @@ void tundomodule::offer_recovery() {
         } else if (answer == "Recover recording") {
             const tspoolcontents alone = as_new_channels(*spool, ctx.doc.totnchans());
             recover(l, tjournalcontents{.readable = true}, &alone);
+        } else if (answer.startsWith("Recover labels")) {
+            recover_changed(l, j, spool ? &*spool : nullptr);
         } else if (answer == "Show files") {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
         } else if (answer == "Discard") {
             remove_leftover(l);
         }
     }
+}
+
+void tundomodule::recover_changed(const tleftover& l, const tjournalcontents& j, const tspoolcontents* spool) {
+    run_guarded(nullptr, [&] {
+        if (!ctx.files.open_document(j.origin.path)) return;
+        const trecovery r = recover_labels(ctx.doc, ctx.history, j, spool);
+        remove_leftover(l);
+        ctx.commands.refresh();
+        QString msg = "The labels of " + QString::number(r.replayed) +
+                      (r.replayed == 1 ? QString(" channel were") : QString(" channels were")) + " put back.";
+        if (!r.recording.empty()) msg += "\rRecovered " + QString::fromStdString(r.recording) + ".";
+        if (!r.lost.empty()) msg += "\r" + QString::fromStdString(r.lost) + ".";
+        ctx.prompter.ask(msg.toStdString(), "Recover changes", tbuttons::ok, ticon::information);
+    }, false);
 }
 
 void tundomodule::recover(const tleftover& l, const tjournalcontents& j, const tspoolcontents* spool) {

@@ -9,9 +9,14 @@
 //
 // Every step, undo and redo goes to a journal file in the per-user data
 // folder, written on its own thread; a save, a close or a clean exit
-// removes it. At start-up offer_recovery() asks about each journal a
-// previous run left: "Recover" opens the original file and replays the
-// journal, "Show files" opens the journal folder, "Discard" deletes it.
+// removes it. A recording's spool goes beside it (ctx.spools). At start-up
+// offer_recovery() asks about each journal a previous run left, with the
+// recording that was running: "Recover" opens the original file, replays
+// the journal and puts the recording back, "Show files" opens the journal
+// folder, "Discard" deletes both. When the file changed since, only what
+// is safe is offered: "Recover labels" (the labels the journal's channels
+// ended with, onto the file as it is now, and the recording as new
+// channels) or "Recover recording" (the recording alone).
 #pragma once
 
 #include <QStringList>
@@ -48,6 +53,8 @@ private:
     void start_journal();
     void end_journal();
     void recover(const tleftover& l, const tjournalcontents& j, const tspoolcontents* spool);
+    // The journal's file changed: its labels onto the file as it is now.
+    void recover_changed(const tleftover& l, const tjournalcontents& j, const tspoolcontents* spool);
 
     std::size_t droppedshown_ = 0;
     std::unique_ptr<tjournal> journal_;

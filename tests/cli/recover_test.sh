@@ -102,6 +102,19 @@ sox "$work/alone.wav" -t raw -e signed-integer -b 16 "$work/alone.raw"
 diff -q <(od -An -v -t d2 -w2 "$work/alone.raw" | tr -d ' ') <(device 5 1 0 2048 | head -n 2048) >/dev/null ||
   fail "the spool alone differs from the device's samples"
 
+# The file changed since: not replayed, and this journal's labels cannot
+# be told apart from its other changes (it has an undo).
+cp -p "$work/take.wav" "$work/take.orig"
+echo more >>"$work/take.wav"
+"$cli" recover --list | grep -q "file changed" || fail "a changed file is listed as such"
+"$cli" recover "$journal" -o "$work/y.wav" --yes >/dev/null 2>&1; [ $? -eq 1 ] || fail "changed file refused"
+"$cli" recover "$journal" -o "$work/y.wav" --labels --yes 2>"$work/err"; [ $? -eq 1 ] ||
+  fail "labels of a journal with an undo refused"
+grep -q "cannot be told apart" "$work/err" || { cat "$work/err"; fail "labels refusal says why"; }
+mv "$work/take.orig" "$work/take.wav"
+"$cli" recover "$journal" -o "$work/y.wav" --labels --yes >/dev/null 2>&1; [ $? -eq 2 ] ||
+  fail "--labels on an unchanged file is a usage error"
+
 # Usage and unreadable journals.
 "$cli" recover >/dev/null 2>&1; [ $? -eq 2 ] || fail "no arguments is a usage error"
 echo junk >"$work/junk.tjournal"

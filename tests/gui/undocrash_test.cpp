@@ -256,3 +256,54 @@ TEST_F(UndoCrash, TheRecordingOfAJournalWhoseFileChangedIsRecoveredAlone) {
     EXPECT_FALSE(std::filesystem::exists(journal));
     EXPECT_TRUE(list_spools(journal_folder()).empty());
 }
+
+TEST_F(UndoCrash, TheLabelsOfAJournalWhoseFileChangedGoOnTheFileAsItIsNow) {
+    const std::string wav = path("take.wav");
+    write_stereo(wav);
+    std::string journal;
+    {
+        auto* prompter = new tscriptedprompter;
+        TMainWindow w(prompter);
+        w.first_activation({});
+        ASSERT_TRUE(w.files().open_document(wav));
+        w.labels().ask_label_text = [] { return std::optional<std::string>("kept"); };
+        w.document().selectmode = selstereo;
+        w.document().theglobal.set_selection(0.3, 0.35);
+        trigger(w, "addlabelaction");
+        w.document().theglobal.set_selection(0.5, 0.55);
+        w.labels().ask_label_text = [] { return std::optional<std::string>("also"); };
+        trigger(w, "addlabelaction");
+        w.undo().flush_journal();
+        journal = w.undo().journal_path();
+        std::filesystem::copy_file(journal, journal + ".kept");  // as a crash leaves it
+    }
+    std::filesystem::rename(journal + ".kept", journal);
+    ASSERT_EQ(journal_labels(read_journal(journal)).size(), 1u);  // channel 0's
+    EXPECT_EQ(journal_labels(read_journal(journal))[0].second.size(), 2u);
+    std::ofstream(wav, std::ios::app) << "more";  // changed by another program
+
+    auto* prompter = new tscriptedprompter;
+    prompter->answers = {tanswer::ok};
+    TMainWindow w(prompter);
+    QStringList offered;
+    w.undo().ask_recovery = [&](const QString&, const QStringList& buttons) {
+        offered = buttons;
+        return QString("Recover labels");
+    };
+    w.first_activation({});
+    EXPECT_EQ(offered, (QStringList{"Recover labels", "Show files", "Discard"}));
+    ASSERT_EQ(w.document().totnchans(), 2);
+    EXPECT_EQ(w.document().filename(), wav);
+    EXPECT_TRUE(w.document().modified());
+    ASSERT_EQ(w.document().channel(0).labels.size(), 2u);
+    EXPECT_EQ(w.document().channel(0).labels[0].text, "kept");
+    EXPECT_EQ(w.document().channel(0).labels[1].text, "also");
+    EXPECT_NEAR(w.document().channel(0).labels[1].time, 0.5, 1e-3);
+    EXPECT_TRUE(w.document().channel(1).labels.empty());
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    // One step, taken back as one.
+    w.commands().refresh();
+    EXPECT_EQ(w.commands().action("undoaction")->text(), "Undo Recover labels");
+    w.commands().action("undoaction")->trigger();
+    EXPECT_TRUE(w.document().channel(0).labels.empty());
+}
