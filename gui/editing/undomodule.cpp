@@ -177,16 +177,14 @@ void tundomodule::offer_recovery() {
             const bool labels = changed && !missing && !journal_labels(j).empty();
             const bool recording = spool && spool->readable;
             if (labels) {
-                text += QString("\rThe labels can be put on the file as it is now") +
-                        (recording ? ", and the recording that was running (" +
-                                         QString::fromStdString(describe_recording(*spool)) +
-                                         ") added to it as new channels."
+                text += QString("\rWhat can be recovered: the labels, onto the file as it is now") +
+                        (recording ? ", and " + QString::fromStdString(describe_recording(*spool)) +
+                                         ", as new channels."
                                    : QString("."));
                 buttons.prepend(recording ? "Recover labels and recording" : "Recover labels");
             } else if (recording) {
-                text += "\rThe recording that was running (" +
-                        QString::fromStdString(describe_recording(*spool)) +
-                        ") can be recovered into a new document.";
+                text += "\rWhat can be recovered: " + QString::fromStdString(describe_recording(*spool)) +
+                        ", into a new document.";
                 buttons.prepend("Recover recording");
             }
         }
