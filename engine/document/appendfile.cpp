@@ -37,17 +37,17 @@ tappendfile::~tappendfile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void tappendfile::append(const std::vector<std::uint8_t>& payload) {
+void tappendfile::append(std::vector<std::uint8_t> payload) {
     tbytewriter w;
-    w.b.reserve(payload.size() + 20);
     w.raw(recordmagic);
     w.u64(payload.size());
     w.u64(fnv1a(payload.data(), payload.size()));
-    w.b.insert(w.b.end(), payload.begin(), payload.end());
     {
         std::lock_guard<std::mutex> lock(m_);
         if (fd_ < 0) return;
-        queue_.push_back({std::move(w.b), nullptr});
+        // The frame and its payload are written one after the other.
+        queue_.push_back({std::move(w.b), nullptr, false});
+        queue_.push_back({std::move(payload), nullptr, true});
     }
     cv_.notify_all();
 }
@@ -86,7 +86,7 @@ void tappendfile::run() {
             if (k <= 0) break;  // a full disk: the file ends here
             at += static_cast<std::size_t>(k);
         }
-        if (fd >= 0 && !item.bytes.empty()) ::fdatasync(fd);
+        if (fd >= 0 && item.sync && !item.bytes.empty()) ::fdatasync(fd);
         if (item.action) {
             try {
                 item.action();

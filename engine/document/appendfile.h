@@ -30,7 +30,9 @@ public:
     tappendfile& operator=(const tappendfile&) = delete;
 
     const std::string& path() const { return path_; }
-    void append(const std::vector<std::uint8_t>& payload);
+    // The payload is moved into the queue, never copied: a long recording
+    // in one record is held once.
+    void append(std::vector<std::uint8_t> payload);
     // Runs `action` on the writing thread once every record appended before
     // it is on disk (or could not be written).
     void after_written(std::function<void()> action);
@@ -43,6 +45,7 @@ private:
     struct titem {
         std::vector<std::uint8_t> bytes;
         std::function<void()> action;
+        bool sync = true;  // fdatasync after writing
     };
     void run();
 

@@ -234,7 +234,7 @@ tjournal::tjournal(const std::string& path, const std::string& origin)
     h.i64(id.mtime);
     h.u64(id.checksum);
     h.u8(id.exists);
-    file_.append(h.b);
+    file_.append(std::move(h.b));
 }
 
 void tjournal::append_step(const tdocument& doc, const tundohistory::tstep& st) {

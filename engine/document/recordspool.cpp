@@ -48,7 +48,7 @@ trecordspool::trecordspool(const std::string& path, const tdocument& doc, const 
         w.u8(k < inserted.size() && inserted[k]);
         w.state(tchannelstate::of(doc.channel(i)));
     }
-    file_.append(w.b);
+    file_.append(std::move(w.b));
 }
 
 void trecordspool::append(int k, const float* p, std::size_t n) {
@@ -57,7 +57,7 @@ void trecordspool::append(int k, const float* p, std::size_t n) {
     w.b.reserve(n * sizeof(float) + 16);
     w.u8(static_cast<std::uint8_t>(k));
     w.floats(p, n);
-    file_.append(w.b);
+    file_.append(std::move(w.b));
 }
 
 std::uint64_t tspoolcontents::frames() const {
