@@ -17,12 +17,7 @@ int cmd_dump(int argc, char** argv) {
     }
     long long channo = 0;
     double from = 0, to = 0;
-    try {
-        if (auto c = a.option("--channel")) channo = parse_int(*c);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessal-cli: %s\n", e.what());
-        return exit_usage;
-    }
+    if (!read_channel_option(a, channo)) return exit_usage;
     if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
         (a.option("--to") && !parse_seconds(*a.option("--to"), to))) {
         std::fputs("tessal-cli: --from and --to take seconds\n", stderr);
@@ -30,11 +25,7 @@ int cmd_dump(int argc, char** argv) {
     }
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
-    if (channo < 0 || channo >= d.doc.totnchans()) {
-        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
-                     d.doc.totnchans());
-        return exit_input;
-    }
+    if (!has_channel(d.doc, channo)) return exit_input;
     const tchannel& c = d.doc.channel(static_cast<int>(channo));
     if (!a.option("--to")) to = a.option("--from") ? c.duration() + c.xshift / c.sampfreq : 0;
     tsavespan span = save_span_of(c, from, to);

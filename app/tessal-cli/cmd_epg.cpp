@@ -52,12 +52,7 @@ int cmd_epg(int argc, char** argv) {
         return exit_usage;
     }
     long long channo = 0;
-    try {
-        if (auto c = a.option("--channel")) channo = parse_int(*c);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessal-cli: %s\n", e.what());
-        return exit_usage;
-    }
+    if (!read_channel_option(a, channo)) return exit_usage;
     double from = 0, to = 0;
     if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
         (a.option("--to") && !parse_seconds(*a.option("--to"), to))) {
@@ -79,11 +74,7 @@ int cmd_epg(int argc, char** argv) {
     }
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
-    if (channo < 0 || channo >= d.doc.totnchans()) {
-        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
-                     d.doc.totnchans());
-        return exit_input;
-    }
+    if (!has_channel(d.doc, channo)) return exit_input;
     const tchannel& c = d.doc.channel(static_cast<int>(channo));
     if (!c.epgexists || c.epg.empty() || !(c.epgsampfreq > 0)) {
         std::fprintf(stderr, "tessal-cli: channel %lld has no EPG data\n", channo);

@@ -52,23 +52,14 @@ int cmd_glottal(int argc, char** argv) {
     }
     long long channo = 0;
     double at = 0;
-    try {
-        channo = parse_int(*a.option("--channel"));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessal-cli: %s\n", e.what());
-        return exit_usage;
-    }
+    if (!read_channel_option(a, channo)) return exit_usage;
     if (!parse_seconds(*a.option("--at"), at)) {
         std::fputs("tessal-cli: --at takes seconds\n", stderr);
         return exit_usage;
     }
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
-    if (channo < 0 || channo >= d.doc.totnchans()) {
-        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
-                     d.doc.totnchans());
-        return exit_input;
-    }
+    if (!has_channel(d.doc, channo)) return exit_input;
     tglottalflow g;
     g.load_segment(d.doc.channel(static_cast<int>(channo)), at);
     if (g.filename.empty()) g.filename = d.doc.filename();

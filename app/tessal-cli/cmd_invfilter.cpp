@@ -54,11 +54,7 @@ int cmd_invfilter(int argc, char** argv) {
         return exit_usage;
     }
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
-    if (channo < 0 || channo >= d.doc.totnchans()) {
-        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
-                     d.doc.totnchans());
-        return exit_input;
-    }
+    if (!has_channel(d.doc, channo)) return exit_input;
     tinvfilter filter;
     std::string err;
     if (!filter.read_for_file(*a.option("--filter"), &err)) {

@@ -31,12 +31,7 @@ int cmd_labels(int argc, char** argv) {
         return exit_usage;
     }
     long long channo = 0;
-    try {
-        if (auto c = a.option("--channel")) channo = parse_int(*c);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessal-cli: %s\n", e.what());
-        return exit_usage;
-    }
+    if (!read_channel_option(a, channo)) return exit_usage;
     tclidocument d(a.has_flag("--yes"));
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     try {

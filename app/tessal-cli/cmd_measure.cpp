@@ -27,12 +27,7 @@ int cmd_measure(int argc, char** argv) {
         return exit_usage;
     }
     long long channo = -1;
-    try {
-        if (auto c = a.option("--channel")) channo = parse_int(*c);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessal-cli: %s\n", e.what());
-        return exit_usage;
-    }
+    if (!read_channel_option(a, channo)) return exit_usage;
     double from = 0, to = 0;
     if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
         (a.option("--to") && !parse_seconds(*a.option("--to"), to))) {
@@ -52,11 +47,7 @@ int cmd_measure(int argc, char** argv) {
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     tdocument& doc = d.doc;
-    if (channo >= doc.totnchans() || (channo < 0 && a.option("--channel"))) {
-        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
-                     doc.totnchans());
-        return exit_input;
-    }
+    if ((channo >= 0 || a.option("--channel")) && !has_channel(doc, channo)) return exit_input;
     if (channo >= 0) {
         doc.selectmode = selmono;
         doc.set_thischanno(static_cast<int>(channo));

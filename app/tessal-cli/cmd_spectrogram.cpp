@@ -51,11 +51,7 @@ bool parse_channel(const targs& a, long long& channo) {
 }
 
 const tchannel* pick_channel(const tdocument& doc, long long channo) {
-    if (channo < 0 || channo >= doc.totnchans()) {
-        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
-                     doc.totnchans());
-        return nullptr;
-    }
+    if (!has_channel(doc, channo)) return nullptr;
     return &doc.channel(static_cast<int>(channo));
 }
 

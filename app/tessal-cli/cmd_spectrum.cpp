@@ -112,11 +112,7 @@ int cmd_spectrum(int argc, char** argv) {
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     tdocument& doc = d.doc;
-    if (channo < 0 || channo >= doc.totnchans()) {
-        std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo,
-                     doc.totnchans());
-        return exit_input;
-    }
+    if (!has_channel(doc, channo)) return exit_input;
     const tchannel& ch = doc.channel(static_cast<int>(channo));
     if (spectrum_frame_length(s, ch.sampfreq) < 2) {
         std::fputs("tessal-cli: the bandwidth gives no analysis window at this sampling rate\n", stderr);

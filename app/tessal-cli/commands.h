@@ -68,6 +68,11 @@ struct tclidocument {
 std::string terminal_text(const std::string& s);
 
 bool parse_seconds(const std::string& text, double& v);
+// The --channel option's number into `channo` (left as it is when the
+// option is absent); false, with the reason on stderr, when it is no number.
+bool read_channel_option(const targs& a, long long& channo);
+// Whether `doc` has channel `channo`; when not, says so on stderr.
+bool has_channel(const tdocument& doc, long long channo);
 
 int cmd_info(int argc, char** argv);
 int cmd_dump(int argc, char** argv);

@@ -109,4 +109,20 @@ bool parse_seconds(const std::string& text, double& v) {
     return try_parse_float(text, v) && std::isfinite(v);
 }
 
+bool read_channel_option(const targs& a, long long& channo) {
+    try {
+        if (auto c = a.option("--channel")) channo = parse_int(*c);
+        return true;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tessal-cli: %s\n", e.what());
+        return false;
+    }
+}
+
+bool has_channel(const tdocument& doc, long long channo) {
+    if (channo >= 0 && channo < doc.totnchans()) return true;
+    std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the file has %d)\n", channo, doc.totnchans());
+    return false;
+}
+
 }  // namespace tessal::cli

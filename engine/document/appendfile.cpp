@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -148,6 +149,18 @@ tframedrecords read_framed(const std::string& path, std::string_view magic) {
         at += sizeof frame + n;
     }
     out.lostbytes = size > at ? size - at : 0;
+    return out;
+}
+
+std::vector<std::string> files_oldest_first(const std::string& folder, const std::string& extension) {
+    namespace fs = std::filesystem;
+    std::vector<std::pair<fs::file_time_type, std::string>> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        if (e.path().extension() == extension) found.emplace_back(e.last_write_time(ec), e.path().string());
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> out;
+    for (auto& f : found) out.push_back(std::move(f.second));
     return out;
 }
 

@@ -65,4 +65,8 @@ struct tframedrecords {
 };
 tframedrecords read_framed(const std::string& path, std::string_view magic);
 
+// The files in `folder` whose names end in `extension` (".tjournal"),
+// oldest first.
+std::vector<std::string> files_oldest_first(const std::string& folder, const std::string& extension);
+
 }  // namespace tessal

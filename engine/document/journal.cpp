@@ -1,10 +1,6 @@
 #include "engine/document/journal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -62,15 +58,7 @@ std::string journal_folder(const std::string& base) {
 }
 
 std::vector<std::string> list_journals(const std::string& folder) {
-    std::vector<std::pair<fs::file_time_type, std::string>> found;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(folder, ec))
-        if (e.path().extension() == ".tjournal")
-            found.emplace_back(e.last_write_time(ec), e.path().string());
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> out;
-    for (auto& f : found) out.push_back(f.second);
-    return out;
+    return files_oldest_first(folder, ".tjournal");
 }
 
 // --- encoding a step -------------------------------------------------------------------

@@ -1,7 +1,6 @@
 #include "engine/document/recordspool.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "engine/document/bytecodec.h"
 
@@ -24,17 +23,7 @@ bool is_spool_of(const std::string& spool, const std::string& journalpath) {
            spool.find('/', stem.size()) == std::string::npos;
 }
 
-std::vector<std::string> list_spools(const std::string& folder) {
-    namespace fs = std::filesystem;
-    std::vector<std::pair<fs::file_time_type, std::string>> found;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(folder, ec))
-        if (e.path().extension() == ".spool") found.emplace_back(e.last_write_time(ec), e.path().string());
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> out;
-    for (auto& f : found) out.push_back(f.second);
-    return out;
-}
+std::vector<std::string> list_spools(const std::string& folder) { return files_oldest_first(folder, ".spool"); }
 
 trecordspool::trecordspool(const std::string& path, const tdocument& doc, const std::vector<int>& targets,
                            const std::vector<bool>& inserted)

@@ -1,7 +1,6 @@
 #include "engine/document/recovery.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <set>

@@ -71,8 +71,8 @@ tundomodule::tundomodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         return journal_ ? spool_path(journal_->path(), ++spools_) : std::string();
     };
     c.spools.retire = [this](std::unique_ptr<trecordspool> spool) {
-        // The spool goes once the journal holds the recording.
-        spool->flush();
+        // The spool goes once the journal holds the recording; closing it
+        // writes what it still has queued.
         std::string path = spool->path();
         spool.reset();
         auto remove = [path] {

@@ -6,20 +6,7 @@
 # minimum score drops the long peak; usage errors.
 # Usage: psub_test.sh PATH-TO-tessal-cli
 set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fails=0
-tab=$'\t'
-run() {  # run NAME EXPECTED-RC COMMAND...
-  local name=$1 want=$2
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local rc=$?
-  if [ "$rc" -ne "$want" ]; then
-    echo "FAIL $name: exit $rc, wanted $want"; cat "$work/err"; fails=$((fails + 1))
-  fi
-}
+. "$(dirname "$0")/harness.sh"
 field() {  # field NAME LINE COLUMN EXPECTED (tab-separated, of the last stdout)
   local got
   got=$(sed -n "$2p" "$work/out" | cut -f"$3")

@@ -7,20 +7,7 @@
 # options, missing channels and unwritable outputs.
 # Usage: spectrogram_test.sh PATH-TO-tessal-cli
 set -u
-cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fails=0
-tab=$'\t'
-run() {  # run NAME EXPECTED-RC COMMAND...
-  local name=$1 want=$2
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local rc=$?
-  if [ "$rc" -ne "$want" ]; then
-    echo "FAIL $name: exit $rc, wanted $want"; cat "$work/err"; fails=$((fails + 1))
-  fi
-}
+. "$(dirname "$0")/harness.sh"
 check() {  # check NAME CONDITION-TEXT (evaluated by awk/python, prints ok)
   if [ "$2" != ok ]; then echo "FAIL $1: $2"; fails=$((fails + 1)); fi
 }
