@@ -65,6 +65,7 @@ int cmd_export(int argc, char** argv) {
             std::string item;
             while (std::getline(ss, item, ',')) o.channels.push_back(static_cast<int>(parse_int(item)));
         }
+        check_text_export_options(o);
     } catch (const std::exception& e) {
         return usage_error(e.what());
     }

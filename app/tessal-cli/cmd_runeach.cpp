@@ -92,10 +92,28 @@ int run_each(const targs& a) {
     }
     const bool yes = a.has_flag("--yes");
 
-    auto job = [&](const std::string& file) {
+    auto out_path = [&](const std::string& file) {
         const std::filesystem::path in(file);
-        const std::filesystem::path out =
-            dir / (in.stem().string() + (format ? ext : in.extension().string()));
+        return dir / (in.stem().string() + (format ? ext : in.extension().string()));
+    };
+    // Two inputs with one output name would leave only the later result,
+    // both reported as "ok": refuse before anything runs.
+    {
+        std::map<std::string, std::string> first_of;
+        for (const std::string& file : files) {
+            const std::string out = out_path(file).lexically_normal().string();
+            auto [it, fresh] = first_of.emplace(out, file);
+            if (!fresh) {
+                std::fprintf(stderr,
+                             "tessal-cli: %s and %s would both be saved as %s; nothing was run\n",
+                             it->second.c_str(), file.c_str(), out.c_str());
+                return exit_usage;
+            }
+        }
+    }
+
+    auto job = [&](const std::string& file) {
+        const std::filesystem::path out = out_path(file);
         std::string message;
         int rc = run_process_job(procpath, {file}, out.string(), format, yes, false, message);
         if (rc != exit_ok && message.empty()) message = "failed";

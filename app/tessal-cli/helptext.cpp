@@ -125,7 +125,8 @@ std::vector<thelpcommand> make_table() {
           {"--separator tab|semicolon|comma|space", "the column separator (default tab)"},
           {"--template PATTERN", "the number format, with the digit placeholders 0 and #, "
                                  "a period and an exponent E+00 (default 0.00E+00)"},
-          {"--decimal period|comma", "the decimal separator of every number"},
+          {"--decimal period|comma",
+           "the decimal separator of every number (not comma with --separator comma)"},
           {"--from S --to S", "the span, in seconds"},
           {"--start-zero", "times count from the start of the span"},
           {"--downsample K", "write every K-th sample"},
@@ -160,7 +161,8 @@ std::vector<thelpcommand> make_table() {
          "are cores, and the result is saved as DIR/<name> with the input's extension (or that "
          "of --format). One line per file says \"ok\" or the error; the command exits 1 if any "
          "file failed, without stopping the others. \"--each -\" reads the files from standard "
-         "input, one a line.",
+         "input, one a line. Two files whose results would have the same name (a/take.wav and "
+         "b/take.wav) are refused before anything runs.",
          {{"-o OUT", "the file to write"},
           {"--format ID", "the format of the output, as for convert"},
           {"--profile", "print the time each step took"},

@@ -36,6 +36,17 @@ bool starts_at_zero(const ttextexportoptions& o) {
 
 }  // namespace
 
+void check_text_export_options(const ttextexportoptions& o) {
+    if (o.downsample < 1)
+        throw ETextExportError("The downsampling factor must be 1 or more.", "Export to text");
+    // A comma between columns and inside numbers makes rows nobody can split.
+    if (o.separator == tcolumnseparator::comma && o.decimal == tdecimalseparator::comma)
+        throw ETextExportError(
+            "The comma cannot be both the column separator and the decimal separator: "
+            "choose another column separator or a period as the decimal separator.",
+            "Export to text");
+}
+
 texportrange text_export_range(const tdocument& doc, const ttextexportoptions& o) {
     if (o.channels.empty())
         throw ETextExportError("No channels are chosen for the export.", "Export to text");
@@ -51,8 +62,7 @@ texportrange text_export_range(const tdocument& doc, const ttextexportoptions& o
                 "Sampling rates differ");
     }
     if (!(r.fs > 0)) throw ETextExportError("The channels have no sampling rate.", "Export to text");
-    if (o.downsample < 1)
-        throw ETextExportError("The downsampling factor must be 1 or more.", "Export to text");
+    check_text_export_options(o);
     switch (o.span) {
     case texportspan::entire:
         r.s0 = 0;

@@ -42,6 +42,10 @@ struct ttextexportoptions {
 
 char separator_char(tcolumnseparator s);
 
+// Raises ETextExportError for options that cannot make a readable table
+// (a downsampling factor below 1, the comma as both separators).
+void check_text_export_options(const ttextexportoptions& o);
+
 // The sample range s0..s1 (inclusive, at the channels' common rate) and that
 // rate. Raises ETextExportError when no channel is chosen or the chosen ones
 // differ in rate.

@@ -16,10 +16,16 @@ namespace tessal {
 namespace {
 
 void export_textgrid(tappcontext& c) {
-    const std::string name =
-        QFileDialog::getSaveFileName(c.window, "Export labels as TextGrid", QString(),
-                                     "Praat TextGrid (*.TextGrid);;All files (*)")
-            .toStdString();
+    // A name typed without an extension gets ".TextGrid", so Praat and the
+    // Open dialog's filter find the file; the dialog asks before replacing
+    // the file under that full name.
+    QFileDialog d(c.window, "Export labels as TextGrid", QString(),
+                  "Praat TextGrid (*.TextGrid);;All files (*)");
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setDefaultSuffix("TextGrid");
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return;
+    const std::string name = d.selectedFiles().front().toStdString();
     if (name.empty()) return;
     std::vector<ttextgridchannel> chans;
     double xmax = 0;

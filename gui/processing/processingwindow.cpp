@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "engine/formats/formatregistry.h"
 #include "engine/process/procregistry.h"
@@ -95,6 +96,12 @@ tprocessingwindow::tprocessingwindow(tappcontext& ctx, tprocessrun& runner, QWid
     steps_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     steps->onenter = [this] { guarded([this] { edit_focused(); }); };
     connect(steps_, &QListWidget::itemSelectionChanged, this, [this] { take_selection(); });
+    connect(steps_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (refreshing_) return;
+        focused_ = row >= 0 && row < static_cast<int>(proc_.steps.size())
+                       ? proc_.steps[static_cast<std::size_t>(row)].get()
+                       : nullptr;
+    });
     connect(steps_, &QListWidget::itemDoubleClicked, this,
             [this] { guarded([this] { edit_focused(); }); });
     left->addWidget(steps_, 1);
@@ -156,12 +163,21 @@ void tprocessingwindow::update_title() {
 
 void tprocessingwindow::refresh() {
     refreshing_ = true;
+    const int oldrow = steps_->currentRow();
     steps_->clear();
     const std::vector<std::string> lines = proc_.lines();
+    int focus = -1;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         steps_->addItem(q(lines[i]));
         if (proc_.steps[i]->selected) steps_->item(static_cast<int>(i))->setSelected(true);
+        if (proc_.steps[i].get() == focused_) focus = static_cast<int>(i);
     }
+    // The focused step keeps the focus where it moved; when it is gone the
+    // focus stays on its line, or the last one.
+    if (focus < 0 && !lines.empty() && oldrow >= 0)
+        focus = std::min(oldrow, static_cast<int>(lines.size()) - 1);
+    if (focus >= 0) steps_->setCurrentRow(focus, QItemSelectionModel::NoUpdate);
+    focused_ = focus >= 0 ? proc_.steps[static_cast<std::size_t>(focus)].get() : nullptr;
     refreshing_ = false;
     runaction_->setEnabled(!proc_.steps.empty());
     update_title();

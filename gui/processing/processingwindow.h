@@ -102,6 +102,9 @@ private:
     QAction* runaction_ = nullptr;
     QAction* logaction_ = nullptr;
     bool refreshing_ = false;
+    // The step on the focused line: a refresh puts the focus back on it
+    // wherever it moved, so Edit... opens the step the user is on.
+    const tprocstep* focused_ = nullptr;
 };
 
 }  // namespace tessal

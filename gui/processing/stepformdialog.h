@@ -43,6 +43,8 @@ public:
     QString problem_text() const;
     // OK as the button does it: true when the step took the values.
     bool try_accept();
+    // The step whose settings the dialog shows.
+    tprocstep& step() const { return step_; }
 
     void done(int r) override;
 

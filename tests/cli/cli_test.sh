@@ -65,6 +65,10 @@ check missing-channel 1 "$cli" dump "$work/a.wav" --channel 7
 check bad-format 2 "$cli" convert "$work/a.wav" -o "$work/c.wav" --format wav12i
 check no-output 2 "$cli" convert "$work/a.wav"
 check bad-option 2 "$cli" dump "$work/a.wav" --frobnicate
+check export-commas 2 "$cli" export "$work/a.wav" -o "$work/e.txt" --separator comma --decimal comma
+grep -q "cannot be both the column separator and the decimal separator" "$work/err" || { echo "FAIL export-commas: message"; cat "$work/err"; fails=$((fails + 1)); }
+[ ! -e "$work/e.txt" ] || { echo "FAIL export-commas: wrote a file"; fails=$((fails + 1)); }
+check export-comma 0 "$cli" export "$work/a.wav" -o "$work/e.txt" --separator comma --decimal period
 check unknown-command 2 "$cli" frobnicate
 
 if [ "$fails" -ne 0 ]; then echo "$fails failed"; exit 1; fi

@@ -129,6 +129,14 @@ ls "$work"/in/f*.wav | check each-stdin 0 "$cli" run "$work/copy.tessalproc" --e
 [ "$(ls "$work/out.d" | wc -l)" -eq 5 ] || fail "each-stdin: not five files"
 [ -s "$work/out.d/f2.wav" ] || fail "each-stdin: no f2.wav"
 check each-j 2 "$cli" run "$work/copy.tessalproc" --each "$work/in/f1.wav" --out-dir "$work/out.d" -j 0
+# Two inputs with one output name: refused before anything runs, naming both.
+mkdir "$work/a.d" "$work/b.d" "$work/same.d"
+cp "$work/in/f1.wav" "$work/a.d/take.wav"; cp "$work/in/f2.wav" "$work/b.d/take.wav"
+check each-same 2 "$cli" run "$work/copy.tessalproc" --each "$work/a.d/take.wav" "$work/b.d/take.wav" --out-dir "$work/same.d"
+grep -q "a.d/take.wav and .*b.d/take.wav would both be saved as .*same.d/take.wav" "$work/err" || { fail "each-same: message"; cat "$work/err"; }
+[ ! -s "$work/out" ] || fail "each-same: ran something"
+[ -z "$(ls "$work/same.d")" ] || fail "each-same: wrote a file"
+check each-same-format 2 "$cli" run "$work/copy.tessalproc" --each "$work/a.d/take.wav" "$work/a.d/take.wav" --out-dir "$work/same.d" --format tessal32f
 check each-dir 1 "$cli" run "$work/copy.tessalproc" --each "$work/in/f1.wav" --out-dir "$work/nowhere"
 
 [ "$fails" -eq 0 ] && echo "all process cli checks passed"

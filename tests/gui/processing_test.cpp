@@ -405,6 +405,53 @@ TEST(Processing, TheStepDialogRefusesValuesAndCancelKeepsTheStep) {
     EXPECT_EQ(f.prompter.asked.back().caption, "Cannot change settings");
 }
 
+// Edit... opens the step on the focused line, also after a double-click's
+// dialog has closed and after the step moved.
+TEST(Processing, EditOpensTheFocusedStepAfterADoubleClickAndAMove) {
+    tfixture f;
+    tprocessingwindow* pw = f.pw;
+    for (const char* id : {"load", "save", "delete"}) add(pw, id);
+    std::vector<const tprocstep*> opened;
+    pw->exec_dialog = [&](tstepformdialog& d) {
+        opened.push_back(&d.step());
+        return static_cast<int>(QDialog::Rejected);
+    };
+    QListWidget* list = pw->steps_list();
+    const tprocstep* save = pw->process().steps[1].get();
+    list->scrollToItem(list->item(1));
+    const QPoint at = list->visualItemRect(list->item(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], save);
+    EXPECT_EQ(list->currentRow(), 1);
+    click(pw, "editbutton");
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], save);  // not step 0
+
+    // Move up: the focus goes with the step, and Edit... still opens it.
+    click(pw, "moveupbutton");
+    ASSERT_EQ(pw->process().steps[0].get(), save);
+    EXPECT_EQ(list->currentRow(), 0);
+    click(pw, "editbutton");
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[2], save);
+    click(pw, "movedownbutton");
+    click(pw, "movedownbutton");
+    ASSERT_EQ(pw->process().steps[2].get(), save);
+    click(pw, "editbutton");
+    ASSERT_EQ(opened.size(), 4u);
+    EXPECT_EQ(opened[3], save);
+
+    // Deleting the focused step leaves the focus on the line that took its place.
+    click(pw, "deletebutton");
+    ASSERT_EQ(pw->process().steps.size(), 2u);
+    EXPECT_EQ(list->currentRow(), 1);
+    click(pw, "editbutton");
+    ASSERT_EQ(opened.size(), 5u);
+    EXPECT_EQ(opened[4], pw->process().steps[1].get());
+}
+
 namespace {
 
 // A long step: it reports progress until the run is cancelled (or gives up

@@ -1,17 +1,21 @@
 // File > "Import labels from TextGrid...": the labels of every tier of a
 // Praat TextGrid (short text format, as Praat writes it with "Save as short
 // text file") join the current channel's own; a file that is not a TextGrid
-// gives a message and changes no label.
+// gives a message and changes no label. Export writes the labels of every
+// channel as tiers, under the name typed with ".TextGrid" added.
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "engine/core/tchannel.h"
+#include "engine/formats/textgrid.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
 
@@ -20,15 +24,16 @@ using tessal::testing::tscriptedprompter;
 
 namespace {
 
-// Answers the next file dialog with `path`, as a user would.
-void answer_file_dialog(const QString& path) {
+// Answers the next file dialog titled `title` with `path`, as a user would.
+void answer_file_dialog(const QString& path,
+                        const QString& title = "Import labels from TextGrid") {
     auto* timer = new QTimer;
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, path] {
+    QObject::connect(timer, &QTimer::timeout, [timer, path, title] {
         QFileDialog* d = nullptr;
         for (QWidget* top : QApplication::topLevelWidgets())
             if (auto* f = qobject_cast<QFileDialog*>(top);
-                f && f->isVisible() && f->windowTitle() == "Import labels from TextGrid")
+                f && f->isVisible() && f->windowTitle() == title)
                 d = f;
         if (!d) return;
         timer->stop();
@@ -122,4 +127,37 @@ TEST(ImportTextGrid, AddsEveryTiersLabelsToTheCurrentChannelAndRefusesOtherFiles
     EXPECT_EQ(doc.channel(1).labels.size(), 3u);
     ASSERT_EQ(prompter->asked.size(), 1u);
     EXPECT_NE(prompter->asked[0].text.find("TextGrid"), std::string::npos);
+}
+
+TEST(ExportTextGrid, ANameTypedWithoutExtensionGetsTextGridAndReadsBack) {
+    auto* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tdocument& doc = w.document();
+    doc.set_totnchans(1);
+    doc.channel(0).sampfreq = 1000;
+    doc.channel(0).sig.assign(2000, 0.0f);
+    doc.channel(0).add_label(0.5, 0.25, "vowel", "manual");
+    doc.theglobal.channels_changed();
+
+    QTemporaryDir dir;
+    answer_file_dialog(dir.filePath("take"), "Export labels as TextGrid");
+    w.commands().action("exporttextgridaction")->trigger();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("take")));
+    ASSERT_TRUE(QFileInfo::exists(dir.filePath("take.TextGrid")));
+    std::ifstream in(dir.filePath("take.TextGrid").toStdString());
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const auto tiers = parse_textgrid(ss.str());
+    ASSERT_EQ(tiers.size(), 1u);
+    ASSERT_EQ(tiers[0].labels.size(), 1u);
+    EXPECT_EQ(tiers[0].labels[0].text, "vowel");
+    EXPECT_DOUBLE_EQ(tiers[0].labels[0].time, 0.5);
+    EXPECT_TRUE(prompter->asked.empty());
+
+    // A name that already ends in .TextGrid is kept as typed.
+    answer_file_dialog(dir.filePath("second.TextGrid"), "Export labels as TextGrid");
+    w.commands().action("exporttextgridaction")->trigger();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("second.TextGrid")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("second.TextGrid.TextGrid")));
 }

@@ -1,8 +1,9 @@
 // Export to text: the header and rows of each option, downsampling on the
-// absolute index, time shifts, refused rate mixes, and the file on disk
+// absolute index, time shifts, refused rate mixes and separators, and the file on disk
 // when writing fails (no file left, an existing one untouched).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <sstream>
@@ -159,6 +160,29 @@ TEST_F(TextExportFile, DifferingRatesAreRefusedAndWriteNothing) {
     o.channels = {1};
     export_text_file(doc, o, path("t.txt"));
     EXPECT_EQ(rows(slurp(path("t.txt"))).size(), 11u);
+}
+
+TEST_F(TextExportFile, CommaAsBothSeparatorsIsRefusedAndAnOldFileKept) {
+    tdocument doc;
+    fill(doc);
+    ttextexportoptions o;
+    o.channels = {0, 1};
+    export_text_file(doc, o, path("t.txt"));
+    const std::string before = slurp(path("t.txt"));
+    o.separator = tcolumnseparator::comma;
+    o.decimal = tdecimalseparator::comma;
+    EXPECT_THROW(export_text_file(doc, o, path("t.txt")), ETextExportError);
+    EXPECT_EQ(slurp(path("t.txt")), before);
+    EXPECT_EQ(listing().size(), 1u);
+    // Either one alone is fine, and each row splits into its three columns.
+    for (auto [sep, dec] : {std::pair{tcolumnseparator::comma, tdecimalseparator::period},
+                            std::pair{tcolumnseparator::semicolon, tdecimalseparator::comma}}) {
+        o.separator = sep;
+        o.decimal = dec;
+        const auto r = rows(text_export_table(doc, o));
+        ASSERT_GT(r.size(), 1u);
+        EXPECT_EQ(std::count(r[1].begin(), r[1].end(), separator_char(sep)), 2) << r[1];
+    }
 }
 
 TEST_F(TextExportFile, AFullDiskLeavesNoFileAndTheOldOneIntact) {
