@@ -178,7 +178,8 @@ void apply_step(tdocument& doc, tundohistory& h, tbytereader& r) {
             } else if (op == opsamples) {
                 const std::uint64_t before = r.u64(), head = r.u64(), tail = r.u64();
                 std::vector<float> v = r.floats();
-                if (before != ch.sig.size() || head + tail > before)
+                // Compared without a sum: head + tail near 2^64 would wrap.
+                if (before != ch.sig.size() || head > before || tail > before - head)
                     throw std::runtime_error("the samples do not fit");
                 doc.samples_changing(ch, head, before - tail);
                 ch.sig.erase(ch.sig.begin() + static_cast<std::ptrdiff_t>(head),

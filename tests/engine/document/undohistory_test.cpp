@@ -17,6 +17,7 @@
 
 #include "engine/core/clipboard.h"
 #include "engine/core/tdocument.h"
+#include "engine/document/bytecodec.h"
 #include "engine/document/channelcommands.h"
 #include "engine/document/editcommands.h"
 #include "engine/document/labelcommands.h"
@@ -532,6 +533,50 @@ TEST_F(Journal, ACutOrDamagedEndReplaysEverythingBeforeItAndSaysSo) {
     // Not a journal at all.
     std::ofstream(path("junk.tjournal")) << "hello";
     EXPECT_FALSE(read_journal(path("junk.tjournal")).readable);
+}
+
+// A sample record whose kept head and tail are too long, also when their
+// sum wraps past 2^64, is not replayed and leaves the channel as it was.
+TEST_F(Journal, ASampleRecordThatDoesNotFitTheChannelIsRefused) {
+    const std::uint64_t big = ~std::uint64_t{0} - 500;
+    for (auto [head, tail] : {std::pair<std::uint64_t, std::uint64_t>{big, 600},
+                              {600, big}, {700, 301}, {1001, 0}, {400, 400}}) {
+        tdocument doc;
+        tundohistory h(doc);
+        doc.set_totnchans(1);
+        doc.channel(0).sampfreq = 1000;
+        doc.channel(0).sig.assign(1000, 0.5f);
+        h.clear();
+        tbytewriter w;
+        w.u8('S');  // a step
+        w.str("Paste");
+        w.u8('S');  // its samples
+        w.i64(0);
+        w.u64(1000);
+        w.u64(head);
+        w.u64(tail);
+        const std::vector<float> mid(3, 0.25f);
+        w.floats(mid.data(), mid.size());
+        w.u8('E');
+        w.u8(1);
+        w.i64(0);
+        w.i64(0);
+        w.f64(0);
+        w.f64(0);
+        tjournalcontents j;
+        j.readable = true;
+        j.records.push_back(w.b);
+        const trecovery r = replay_journal(doc, h, j);
+        if (head == 400) {  // the one that fits: 400 + 3 + 400 samples
+            EXPECT_EQ(r.replayed, 1);
+            EXPECT_EQ(doc.channel(0).sig.size(), 803u);
+            continue;
+        }
+        EXPECT_EQ(r.replayed, 0) << head << " " << tail;
+        EXPECT_NE(r.lost, "");
+        EXPECT_EQ(doc.channel(0).sig.size(), 1000u);
+        EXPECT_EQ(h.undo_count(), 0u);
+    }
 }
 
 TEST_F(Journal, TheOriginFileIsIdentifiedBySizeTimeAndContent) {
