@@ -289,14 +289,21 @@ struct tfilewindow {
         w.commands().refresh_enablings();
     }
     twaveformview* wave(int c) { return w.signalpanel()->strip(c).wave; }
-    int pixel(double t) { return w.document().xaxis.value_to_pixel(t); }
-    // A drag in channel c's waveform from time a to time b.
-    void drag(int c, double a, double b) {
+    // Shows the time axis from 0 s at `step` seconds a pixel, so that a
+    // drag between pixels selects round numbers of seconds as a user reads
+    // them off the axis.
+    void pixels_of(double step) {
+        TAxis& x = w.document().xaxis;
+        x.set_hilovalues(step * (x.length() - 1), 0);
+        settle();
+    }
+    // A drag in channel c's waveform from pixel a to pixel b.
+    void drag(int c, int a, int b) {
         twaveformview* v = wave(c);
         const int y = v->height() / 2;
-        QTest::mousePress(v, Qt::LeftButton, {}, QPoint(pixel(a), y));
-        QTest::mouseMove(v, QPoint(pixel(b), y));
-        QTest::mouseRelease(v, Qt::LeftButton, {}, QPoint(pixel(b), y));
+        QTest::mousePress(v, Qt::LeftButton, {}, QPoint(a, y));
+        QTest::mouseMove(v, QPoint(b, y));
+        QTest::mouseRelease(v, Qt::LeftButton, {}, QPoint(b, y));
         settle();
     }
     void keys(Qt::Key key, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
@@ -326,13 +333,19 @@ TEST(EditingClipboard, CutAndPasteByMouseAndKeysGiveTheFileBack) {
         const char* name;
         const char* make;
         int chans, rate, frames;
-        double L, R;
-        bool cut;  // Ctrl+X, else Ctrl+C and Del
+        double step;  // seconds a pixel
+        int a, b;     // pixels of the drag
+        double L, R;  // the selection it makes
+        bool cut;     // Ctrl+X, else Ctrl+C and Del
     };
     const tcase cases[] = {
-        {"mono16.wav", "-b 16 -e signed-integer", 1, 44100, 97953, 1.1, 1.68, true},
-        {"mono8.wav", "-b 8 -e unsigned-integer", 1, 16000, 20251, 0.3, 0.9, false},
-        {"stereo24.wav", "-b 24 -e signed-integer", 2, 44100, 40000, 0.25, 0.5, true},
+        {"mono16.wav", "-b 16 -e signed-integer", 1, 44100, 97953, 0.002, 550, 840, 1.1, 1.68, true},
+        {"mono8.wav", "-b 8 -e unsigned-integer", 1, 16000, 20251, 0.001, 300, 900, 0.3, 0.9, false},
+        // 0.2016 s and 0.4032 s are 8890.56 and 17781.12 samples: the
+        // selection holds samples 8891..17780, 8890 of them, though it is
+        // 8890.56 samples long (a Copy of 8892 samples put two back).
+        {"stereo24.wav", "-b 24 -e signed-integer", 2, 44100, 40000, 0.0008, 252, 504, 0.2016,
+         0.4032, true},
     };
     for (const tcase& k : cases) {
         SCOPED_TRACE(k.name);
@@ -353,12 +366,12 @@ TEST(EditingClipboard, CutAndPasteByMouseAndKeysGiveTheFileBack) {
         ASSERT_EQ(doc.channel(0).sig.size(), static_cast<std::size_t>(k.frames));
         if (k.chans == 2) doc.selectmode = selstereo;
 
-        t.drag(0, k.L, k.R);
+        ASSERT_GT(doc.xaxis.length(), k.b);
+        t.pixels_of(k.step);
+        t.drag(0, k.a, k.b);
         const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
-        // Within a pixel of where the drag was meant to go.
-        const double pix = doc.xaxis.pixel_to_value(1) - doc.xaxis.pixel_to_value(0);
-        EXPECT_NEAR(L, k.L, 1.5 * pix);
-        EXPECT_NEAR(R, k.R, 1.5 * pix);
+        ASSERT_NEAR(L, k.L, 1e-9);
+        ASSERT_NEAR(R, k.R, 1e-9);
         const long long n = std::llround(R * k.rate) - std::llround(L * k.rate);
 
         t.prompter->answers = {tanswer::ok};
