@@ -66,8 +66,10 @@ std::vector<int> edit_set(const tdocument& doc) {
 }
 
 tsamplerange selection_range(const tchannel& ch, double L, double R) {
-    const double xs = static_cast<double>(ch.xshift);
-    return {to_index(L * ch.sampfreq - xs), to_index(R * ch.sampfreq - xs)};
+    // The cursors are rounded to time indices first and the shift taken off
+    // afterwards, as Paste and the saves do, so that every command sees the
+    // same samples for the same selection.
+    return {to_index(L * ch.sampfreq) - ch.xshift, to_index(R * ch.sampfreq) - ch.xshift};
 }
 
 // --- enabling ------------------------------------------------------------------
@@ -104,27 +106,36 @@ void teditcommands::refit_and_repaint() {
 
 // --- copy, cut, delete ---------------------------------------------------------
 
-bool teditcommands::copy() {
+bool teditcommands::copy() { return copy_span(false); }
+
+bool teditcommands::copy_span(bool removed_only) {
     if (stop_sound) stop_sound();
     const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
     tclipblock block;
     block.start = static_cast<float>(L);
     for (int c : edit_set(doc)) {
         const tchannel& ch = doc.channel(c);
-        const long long from = to_index(L * ch.sampfreq);
-        const long long n = to_index((R - L) * ch.sampfreq) + 1;
-        if (n < 0 || n > maxclipsamples)
-            throw EClipboardError("The selection is too long to copy");
+        const long long len = static_cast<long long>(ch.sig.size());
+        // The selection is the half-open span s..e-1 of Delete and the
+        // saves: Copy takes exactly what Delete removes and Paste puts back.
+        tsamplerange r = selection_range(ch, L, R);
+        if (removed_only) {
+            // Cut: exactly the samples Delete is about to remove, so that a
+            // Paste at the same place puts the channel back as it was.
+            r.s = std::clamp(r.s, 0LL, len);
+            r.e = std::clamp(r.e, 0LL, len);
+        }
+        const long long n = std::max(0LL, r.e - r.s);
+        if (n > maxclipsamples) throw EClipboardError("The selection is too long to copy");
         tclipchannel cc;
         cc.sampfreq = static_cast<float>(ch.sampfreq);
         cc.fsd = static_cast<float>(ch.fsd());
         cc.samples.assign(static_cast<std::size_t>(n), 0.0f);
         // Only the part that overlaps the samples is copied; the rest stays 0.
-        const long long a = std::max(from, ch.xshift);
-        const long long b = std::min(from + n, ch.xshift + static_cast<long long>(ch.sig.size()));
+        const long long a = std::max(r.s, 0LL);
+        const long long b = std::min(r.s + n, len);
         if (a < b)
-            std::copy(ch.sig.begin() + (a - ch.xshift), ch.sig.begin() + (b - ch.xshift),
-                      cc.samples.begin() + (a - from));
+            std::copy(ch.sig.begin() + a, ch.sig.begin() + b, cc.samples.begin() + (a - r.s));
         block.chans.push_back(std::move(cc));
     }
     if (block.chans.empty()) return false;
@@ -133,7 +144,9 @@ bool teditcommands::copy() {
 }
 
 bool teditcommands::cut() {
-    if (!copy()) return false;
+    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+    if (L == R) return false;
+    if (!copy_span(true)) return false;
     return delete_selection();
 }
 
@@ -168,21 +181,21 @@ bool teditcommands::delete_selection() {
         tchannel& ch = doc.channel(c);
         if (ch.sig.empty()) continue;
         tsamplerange r = selection_range(ch, L, R);
-        const long long last = last_index(ch);
-        const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
+        // Half-open: samples s..e-1 go; a selection reaching past the last
+        // sample removes it too.
+        const long long len = static_cast<long long>(ch.sig.size());
+        const long long s = std::clamp(r.s, 0LL, len), e = std::clamp(r.e, 0LL, len);
         if (e > s) {
             doc.samples_changing(ch, static_cast<std::size_t>(s), static_cast<std::size_t>(e));
             ch.sig.erase(ch.sig.begin() + s, ch.sig.begin() + e);
             notify_samples(c, s, e, -(e - s));
         }
-        // Labels follow the stretch that was really removed: when the
-        // selection reaches past either end of this channel, fewer samples
-        // go than the selection is long, and the labels must move only as
-        // far as the samples did.
-        if (s == r.s && e == r.e)
-            ch.adjust_labelstime(L, -(R - L));
-        else if (e > s && ch.sampfreq > 0)
-            ch.adjust_labelstime((static_cast<double>(s + ch.xshift)) / ch.sampfreq,
+        // Labels follow the stretch that was really removed, to the sample:
+        // when the selection reaches past either end of this channel fewer
+        // samples go than the selection is long, and a Paste of the same
+        // samples moves them back by exactly as much.
+        if (e > s && ch.sampfreq > 0)
+            ch.adjust_labelstime(static_cast<double>(s + ch.xshift) / ch.sampfreq,
                                  -static_cast<double>(e - s) / ch.sampfreq);
         after_sample_change(ch);
     }
@@ -251,6 +264,9 @@ bool teditcommands::paste() {
         const std::vector<float>& src = block.chans[i].samples;
         if (!(ch.sampfreq > 0)) continue;
         const long long n = static_cast<long long>(src.size());
+        // An empty channel of the block (a cut that removed nothing there)
+        // inserts nothing and must not grow the channel up to the cursor.
+        if (n == 0) continue;
         const long long at = to_index(L * ch.sampfreq);  // time index of the cursor
         const long long b = at - ch.xshift;
         const long long len = static_cast<long long>(ch.sig.size());

@@ -6,8 +6,10 @@
 // Contract: every command works on the channels of the edit set
 // (edit_set) and on the selection between the left and right selection
 // cursors; for channel c the selection covers the sample indices
-// round(L*fs - xshift) .. round(R*fs - xshift), each command clamping them
-// as it says. A command touches nothing outside that range and nothing
+// round(L*fs) - xshift .. round(R*fs) - xshift, each command clamping them
+// as it says. Cut, Copy, Delete and Paste treat it as the half-open span
+// s..e-1 (as the saves do), so a Cut and a Paste at the same place give the
+// channel back sample for sample. A command touches nothing outside that range and nothing
 // outside the edit set. A question the user refuses, a clipboard block that
 // does not fit and a damaged block change nothing. Samples are inserted and
 // removed with one move of the tail, never sample by sample.
@@ -73,6 +75,9 @@ public:
     bool can_set_selectmode(int mode) const;
 
 private:
+    // Copy over the selection's half-open span; with removed_only, each
+    // channel's part of it that holds samples (what Delete removes).
+    bool copy_span(bool removed_only);
     void after_sample_change(tchannel& ch);
     void notify_samples(int c, long long s, long long e, long long shift = 0);
     void refit_and_repaint();

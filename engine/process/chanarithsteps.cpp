@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/core/tdocument.h"
 #include "engine/dsp/listtext.h"
@@ -45,6 +46,14 @@ void tchannelarith::run_process(tprocenv& env) {
         const long long s0 = std::min(xs, cs);
         const long long end = std::max(xs + static_cast<long long>(x.size()),
                                        cs + static_cast<long long>(b.size()));
+        // The channel's own time shift may lie further away than a signal
+        // of the working set can be shifted or be long.
+        const std::int32_t xshift = steps::checked_xshift(*this, static_cast<double>(s0),
+                                                          "Channel " + std::to_string(c));
+        if (end - s0 > std::numeric_limits<std::int32_t>::max())
+            steps::step_error(*this, "channel " + std::to_string(c) + " and the signal lie " +
+                                         std::to_string(end - s0) +
+                                         " samples apart end to end, longer than a channel can hold");
         tsinglearr y(static_cast<std::size_t>(std::max(0LL, end - s0)));
         const float missing_b = op == tchanop::divide ? 1.0f : 0.0f;
         for (std::size_t j = 0; j < y.size(); ++j) {
@@ -72,7 +81,7 @@ void tchannelarith::run_process(tprocenv& env) {
         }
         outarr[i] = std::move(y);
         p.name = "(" + p.name + joins[k] + ch.name() + ")";
-        p.xshift = static_cast<std::int32_t>(s0);
+        p.xshift = xshift;
         steps::float_format(p);
         env.progress(static_cast<double>(i + 1) / inarr.size());
     }

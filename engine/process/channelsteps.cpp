@@ -6,6 +6,7 @@
 #include "engine/core/tdocument.h"
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/numformat.h"
+#include "engine/process/stepsupport.h"
 #include "engine/settings/tsetting.h"
 
 namespace tessal {
@@ -58,6 +59,22 @@ double form_fsd(const tstepform& form) {
     return v;
 }
 
+// The highest channel number a save may create channels up to (a document
+// of 4096 channels); a document already longer takes one more at its end.
+constexpr int maxsavechannel = 4095;
+
+// A channel number past the last channel makes the channels up to it; one
+// that would make more than that is refused naming the field, before any
+// channel is made (a number near the top of the integers would otherwise
+// wrap the new channel count round and empty the document).
+void check_save_target(const tprocstep& step, const tdocument& doc, int c) {
+    if (c < 0 || c <= doc.totnchans() || c <= maxsavechannel) return;
+    steps::step_error(step, "Channel number (N=new channel) " + std::to_string(c) +
+                                " would make " + std::to_string(c - doc.totnchans() + 1) +
+                                " new channels; a save makes channels up to number " +
+                                std::to_string(std::max(maxsavechannel, doc.totnchans())));
+}
+
 }  // namespace
 
 // --- load ------------------------------------------------------------------
@@ -75,7 +92,8 @@ void tloadchannel::run_process(tprocenv& env) {
         tchannelproperties& r = p[i];
         r.name = ch.name();
         r.fsd = ch.fsd();
-        r.xshift = static_cast<std::int32_t>(ch.xshift);
+        r.xshift = steps::checked_xshift(*this, static_cast<double>(ch.xshift),
+                                         "Channel " + std::to_string(c));
         r.yunit = ch.yunit();
         r.dbreference = ch.dbreference;
         r.sampfreq = ch.sampfreq;
@@ -128,6 +146,10 @@ void tsavechannel::run_process(tprocenv& env) {
             std::to_string(inarr.size()) + " channels into channel(s): " +
             chanlist_text(channo) + ")");
     props.resize(inarr.size());
+    // Numbers past the last channel make new channels; one that would make
+    // more than a document can sensibly hold is refused before anything is
+    // written.
+    for (int c : channo) check_save_target(*this, doc, c);
     for (std::size_t i = 0; i < inarr.size(); ++i) {
         env.progress(static_cast<double>(i) / static_cast<double>(inarr.size()));
         const int c = doc.translate_channo(channo[i]);
@@ -135,6 +157,7 @@ void tsavechannel::run_process(tprocenv& env) {
         // no channel to write to.
         if (c < 0)
             throw EProcessError("Channel " + std::to_string(channo[i]) + " does not exist");
+        check_save_target(*this, doc, c);
         actualchanno = c;
         if (c >= doc.totnchans()) {
             const int old = doc.totnchans();

@@ -407,7 +407,9 @@ void tf0::run_process(tprocenv& env) {
             p.name += extractt0 ? " multi-T0" : " multi-F0";
             if (postprocess) {
                 p.sampfreq = fs / 100;
-                p.xshift = static_cast<std::int32_t>(std::nearbyint(p.xshift / 100.0));
+                p.xshift = steps::checked_xshift(*this, p.xshift / 100.0,
+                                                 "Post process of a signal shifted by " +
+                                                     std::to_string(p.xshift) + " samples");
             }
         }
         p.yunit = extractt0 ? "s" : "Hz";

@@ -535,13 +535,25 @@ void tvaluelist::open_proc(const std::string& id, TSetting& s) {
 }
 
 void tdelay::run_process(tprocenv&) {
-    for (std::size_t i = 0; i < inarr.size(); ++i) check_param(*this, r_delay, value(i));
+    // Every signal's new time shift is checked before any changes: a delay
+    // that would move a signal further than a time shift can hold is
+    // refused naming the field, not wrapped around.
+    std::vector<std::int32_t> shifted(inarr.size());
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
+        const double d = value(i);
+        check_param(*this, r_delay, d);
+        const double fs = i < props.size() ? props[i].sampfreq : 0.0;
+        const double xs = i < props.size() ? props[i].xshift : 0.0;
+        shifted[i] = steps::checked_xshift(
+            *this, xs + round_even(d * fs),
+            std::string(prompt()) + " " + num(d) + " s at " + num(fs) + " Hz");
+    }
     steps::take_input(*this);
     for (std::size_t i = 0; i < outarr.size(); ++i) {
         tchannelproperties& p = props[i];
         const double d = value(i);
-        const double shift = round_even(d * p.sampfreq);
-        p.xshift = static_cast<std::int32_t>(p.xshift + shift);
+        const double shift = static_cast<double>(shifted[i]) - static_cast<double>(p.xshift);
+        p.xshift = shifted[i];
         for (tsiglabel& l : p.labels) l.time += shift / p.sampfreq;
         p.name += " delayed " + num(d) + " s";
     }

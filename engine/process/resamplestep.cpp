@@ -33,6 +33,14 @@ const tnumberfield r_corner{"LP corner", 1, 100, "%"};
 const tnumberfield r_power{"Window power", 1, 6, ""};
 const tnumberfield r_size{"Window size", 1, 100000, "sinc periods"};
 
+// The longest sinc kernel, in input samples either side of the output
+// sample: enough for the widest window the form allows at ten times the
+// rate ratio, and short enough that one output sample is a bounded sum.
+constexpr double maxsinctaps = 1e6;
+// The polyphase rows are a table of (M + 1) * 2N coefficients; past this
+// many the kernel is evaluated directly instead (the same kernel, slower).
+constexpr double maxpolyphasetable = 1 << 25;
+
 const char* const method_names[] = {"Sample / Hold (for non-audio)", "Linear interpolation (for non-audio)",
                                     "sin(x) / x (for audio)", "Raised cosine (for non-audio)",
                                     "Cubic spline (non-audio)"};
@@ -119,7 +127,8 @@ tsinglearr tresample::resample(const float* x, std::size_t n, double fs, bool us
         const double s = v == 0 ? 1.0 : std::sin(v) / v;
         return s * std::pow((1 + std::cos(u * pi / static_cast<double>(N))) / 2, windowpower);
     };
-    const int M = usepolyphase ? polyphase_factor(r) : 0;
+    int M = usepolyphase ? polyphase_factor(r) : 0;
+    if (M > 0 && static_cast<double>(M + 1) * 2.0 * static_cast<double>(N) > maxpolyphasetable) M = 0;
     if (M == 0) {
         for (std::size_t j = 0; j < m; ++j) {
             const double t = static_cast<double>(j) * r;
@@ -200,11 +209,27 @@ void tresample::run_process(tprocenv& env) {
         const double m = round_even(static_cast<double>(outarr[i].size()) * targetfreq / fs);
         if (m > static_cast<double>(std::numeric_limits<std::int32_t>::max()))
             steps::step_error(*this, "the signal would be longer than a channel can hold (" + num(m) + " samples)");
+        const std::int32_t xshift = steps::checked_xshift(
+            *this, static_cast<double>(p.xshift) * targetfreq / fs,
+            "Target frequency [Hz] " + num(targetfreq) + " Hz on a signal at " + num(fs) +
+                " Hz shifted by " + std::to_string(p.xshift) + " samples");
+        if (method == 2) {
+            // The kernel reaches windowsize sinc periods of the lower rate
+            // either side; its length in input samples must be a count the
+            // loops and the polyphase table can hold.
+            const double taps = round_even(windowsize * fs / (std::min(fs, targetfreq) * lpcorner));
+            if (!(taps <= maxsinctaps))
+                steps::step_error(*this, "Window size [sinc periods] " + std::to_string(windowsize) +
+                                             " from " + num(fs) + " Hz to " + num(targetfreq) +
+                                             " Hz needs " + num(taps) +
+                                             " samples a side; at most " + num(maxsinctaps) +
+                                             " can be used");
+        }
         tsinglearr y = resample(outarr[i].data(), outarr[i].size(), fs, true,
                                 [&](double f) { env.progress((i + f) / outarr.size()); });
         outarr[i] = std::move(y);
         p.name += " + SRC " + num(targetfreq);
-        p.xshift = static_cast<std::int32_t>(round_even(p.xshift * targetfreq / fs));
+        p.xshift = xshift;
         p.sampfreq = targetfreq;
         steps::float_format(p);
     }

@@ -47,6 +47,16 @@ std::size_t generated_length(const tprocstep& step, double fs, double duration) 
     return static_cast<std::size_t>(n);
 }
 
+std::int32_t checked_xshift(const tprocstep& step, double shift, const std::string& what) {
+    constexpr double lim = std::numeric_limits<std::int32_t>::max();
+    const double v = round_even(shift);
+    if (!std::isfinite(v) || v < -lim || v > lim)
+        step_error(step, what + " would make the time shift " + num(v) +
+                             " samples; a time shift must lie within -" + num(lim) + " and " +
+                             num(lim) + " samples");
+    return static_cast<std::int32_t>(v);
+}
+
 void new_signal_props(std::vector<tchannelproperties>& props, double fs) {
     if (props.empty()) props.resize(1);
     props.resize(1);

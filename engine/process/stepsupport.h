@@ -31,6 +31,13 @@ void check_whole(const tprocstep& step, const tnumberfield& range, double v);
 int form_whole(const tstepform& form, const std::string& key, const tnumberfield& range);
 std::string whole_rule(const tnumberfield& range);
 
+// A time shift in samples as the working set carries it (32 bits). `what`
+// names the field or channel the number came from ("Delay [s] 100000 s at
+// 44100 Hz"); a shift that does not fit is refused with EProcessError
+// "<step>: <what> would make the time shift <v> samples, ...", never
+// wrapped around.
+std::int32_t checked_xshift(const tprocstep& step, double shift, const std::string& what);
+
 // The number of samples of a generated signal: round(fs * duration),
 // refused when it would not fit a channel.
 std::size_t generated_length(const tprocstep& step, double fs, double duration);

@@ -1,6 +1,7 @@
 #include "engine/process/tprocstep.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "engine/dsp/listtext.h"
 #include "engine/process/procregistry.h"
@@ -55,10 +56,22 @@ void write_chanlist(TSetting& setting, const std::string& id, const tintarr& lis
         setting.WriteInteger(id, "Channo" + std::to_string(i), list[i]);
 }
 
+namespace {
+
+// A channel number from a file, which may hold any whole number: one past
+// the 32 bits of a list entry stays out of range (the step refuses it when
+// it runs) instead of wrapping round to a channel that exists.
+std::int32_t channel_number(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
 void read_chanlist(TSetting& setting, const std::string& id, tintarr& list) {
     const std::int64_t n = setting.ReadInteger(id, "nChans", -2);
     if (n == -2) {
-        list.assign(1, static_cast<std::int32_t>(setting.ReadInteger(id, "Channo", -1)));
+        list.assign(1, channel_number(setting.ReadInteger(id, "Channo", -1)));
         return;
     }
     // A hand-edited count is not trusted with memory: a list never holds
@@ -66,8 +79,7 @@ void read_chanlist(TSetting& setting, const std::string& id, tintarr& list) {
     const std::int64_t cap = static_cast<std::int64_t>(setting.ReadSection(id).size());
     list.assign(static_cast<std::size_t>(std::clamp<std::int64_t>(n, 0, cap)), -1);
     for (std::size_t i = 0; i < list.size(); ++i)
-        list[i] = static_cast<std::int32_t>(
-            setting.ReadInteger(id, "Channo" + std::to_string(i), -1));
+        list[i] = channel_number(setting.ReadInteger(id, "Channo" + std::to_string(i), -1));
 }
 
 void write_reallist(TSetting& setting, const std::string& id, const std::string& key,

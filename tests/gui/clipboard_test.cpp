@@ -13,7 +13,13 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "engine/document/clipboardblock.h"
 #include "engine/document/labelcommands.h"
@@ -26,6 +32,9 @@
 #include "gui/editing/tsetfsdwindow.h"
 #include "gui/labels/labelsmodule.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "gui/view/channelstrip.h"
+#include "gui/view/signalpanel.h"
+#include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;
@@ -68,7 +77,7 @@ TEST(EditingClipboard, StereoSelectionThroughTheQtClipboard) {
     TMainWindow w(prompter);
     fill(w);
     tdocument& doc = w.document();
-    doc.theglobal.set_selection(0.100, 0.149);  // 50 samples a channel
+    doc.theglobal.set_selection(0.100, 0.150);  // samples 100..149 of each channel
     QApplication::clipboard()->clear();
     w.commands().refresh_enablings();
     EXPECT_FALSE(w.commands().action("pasteaction")->isEnabled());
@@ -245,4 +254,144 @@ TEST(EditingDialogs, LabelPropertiesAndNotesStoreOnlyOnSave) {
     EXPECT_TRUE(doc.channel(2).notes.empty());
     notes->save();
     EXPECT_EQ(doc.channel(2).notes, (std::vector<std::string>{"first", "second"}));
+}
+
+// --- cut and paste by mouse and keys, on files sox made ------------------------------
+
+namespace {
+
+bool sox(const QString& args) {
+    return std::system(("sox " + args + " 2>/dev/null").toStdString().c_str()) == 0;
+}
+
+std::string bytes_of(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The main window shown and active (Delete acts only in the foreground
+// window) with a file opened as a user would.
+struct tfilewindow {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    explicit tfilewindow(const QString& file) {
+        w.first_activation({});
+        w.document().prefs.WarnSaveWav = false;
+        EXPECT_TRUE(w.files().open_document(file.toStdString()));
+        w.resize(1200, 700);
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        settle();
+    }
+    void settle() {
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+        w.commands().refresh_enablings();
+    }
+    twaveformview* wave(int c) { return w.signalpanel()->strip(c).wave; }
+    // Shows the time axis from 0 s at `step` seconds a pixel, so that a
+    // drag between pixels selects round numbers of seconds as a user reads
+    // them off the axis.
+    void pixels_of(double step) {
+        TAxis& x = w.document().xaxis;
+        x.set_hilovalues(step * (x.length() - 1), 0);
+        settle();
+    }
+    // A drag in channel c's waveform from pixel a to pixel b.
+    void drag(int c, int a, int b) {
+        twaveformview* v = wave(c);
+        const int y = v->height() / 2;
+        QTest::mousePress(v, Qt::LeftButton, {}, QPoint(a, y));
+        QTest::mouseMove(v, QPoint(b, y));
+        QTest::mouseRelease(v, Qt::LeftButton, {}, QPoint(b, y));
+        settle();
+    }
+    void keys(Qt::Key key, Qt::KeyboardModifiers mods = Qt::ControlModifier) {
+        QTest::keyClick(&w, key, mods);
+        settle();
+    }
+};
+
+}  // namespace
+
+// Drag 1.1 .. 1.68 s in a 97953-frame file, Ctrl+X, Ctrl+V at the same
+// place, Ctrl+S: the file has 97953 frames again, every one as sox decoded
+// it before, in the same bytes as a save of the untouched file. Copy,
+// Delete, Paste on a 20251-frame file keeps 20251 frames. On a stereo pair
+// the Cut takes out of each channel exactly as many samples as the Paste
+// puts back.
+TEST(EditingClipboard, CutAndPasteByMouseAndKeysGiveTheFileBack) {
+    if (!sox("--version >/dev/null")) GTEST_SKIP() << "sox is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto path = [&](const char* name) { return dir.filePath(name); };
+    auto frames = [&](const QString& file) {
+        EXPECT_TRUE(sox(file + " -t raw -e signed-integer -b 32 " + path("frames.raw")));
+        return bytes_of(path("frames.raw"));
+    };
+    struct tcase {
+        const char* name;
+        const char* make;
+        int chans, rate, frames;
+        double step;  // seconds a pixel
+        int a, b;     // pixels of the drag
+        double L, R;  // the selection it makes
+        bool cut;     // Ctrl+X, else Ctrl+C and Del
+    };
+    const tcase cases[] = {
+        {"mono16.wav", "-b 16 -e signed-integer", 1, 44100, 97953, 0.002, 550, 840, 1.1, 1.68, true},
+        {"mono8.wav", "-b 8 -e unsigned-integer", 1, 16000, 20251, 0.001, 300, 900, 0.3, 0.9, false},
+        // 0.2016 s and 0.4032 s are 8890.56 and 17781.12 samples: the
+        // selection holds samples 8891..17780, 8890 of them, though it is
+        // 8890.56 samples long (a Copy of 8892 samples put two back).
+        {"stereo24.wav", "-b 24 -e signed-integer", 2, 44100, 40000, 0.0008, 252, 504, 0.2016,
+         0.4032, true},
+    };
+    for (const tcase& k : cases) {
+        SCOPED_TRACE(k.name);
+        const QString f = path(k.name);
+        ASSERT_TRUE(sox(QString("-D -R -r %1 -n -r %1 -c %2 %3 %4 synth %5s whitenoise sine 300 vol 0.9")
+                            .arg(k.rate).arg(k.chans).arg(k.make, f).arg(k.frames)));
+        const std::string before = frames(f);
+        {
+            // The same file saved untouched, for its bytes.
+            tfilewindow u(f);
+            tdocument& d = u.w.document();
+            ASSERT_TRUE(u.w.files().save_file(path("untouched.wav").toStdString(),
+                                              d.channel(0).nbits, 0, 0, {}, d.channel(0).format));
+        }
+        tfilewindow t(f);
+        tdocument& doc = t.w.document();
+        ASSERT_EQ(doc.totnchans(), k.chans);
+        ASSERT_EQ(doc.channel(0).sig.size(), static_cast<std::size_t>(k.frames));
+        if (k.chans == 2) doc.selectmode = selstereo;
+
+        ASSERT_GT(doc.xaxis.length(), k.b);
+        t.pixels_of(k.step);
+        t.drag(0, k.a, k.b);
+        const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
+        ASSERT_NEAR(L, k.L, 1e-9);
+        ASSERT_NEAR(R, k.R, 1e-9);
+        const long long n = std::llround(R * k.rate) - std::llround(L * k.rate);
+
+        t.prompter->answers = {tanswer::ok};
+        if (k.cut) {
+            t.keys(Qt::Key_X);
+        } else {
+            t.keys(Qt::Key_C);
+            t.keys(Qt::Key_Delete, Qt::NoModifier);
+        }
+        ASSERT_EQ(t.prompter->asked.size(), 1u) << "the Delete question";
+        for (int c = 0; c < k.chans; ++c)
+            EXPECT_EQ(static_cast<long long>(doc.channel(c).sig.size()), k.frames - n) << c;
+        // The cursor stays where the selection began: paste there.
+        ASSERT_EQ(doc.theglobal.rightselcursor(), L);
+        t.keys(Qt::Key_V);
+        for (int c = 0; c < k.chans; ++c)
+            EXPECT_EQ(doc.channel(c).sig.size(), static_cast<std::size_t>(k.frames)) << c;
+        t.keys(Qt::Key_S);
+        EXPECT_FALSE(doc.modified());
+        EXPECT_TRUE(frames(f) == before);
+        EXPECT_TRUE(bytes_of(f) == bytes_of(path("untouched.wav")));
+    }
 }

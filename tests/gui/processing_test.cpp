@@ -452,6 +452,68 @@ TEST(Processing, EditOpensTheFocusedStepAfterADoubleClickAndAMove) {
     EXPECT_EQ(opened[4], pw->process().steps[1].get());
 }
 
+// A save channel number typed near the top of the integers, and a delay
+// typed too long for a time shift, are refused when the process runs, with
+// the field named in the box, and the document keeps its channels.
+TEST(Processing, NumbersThatCannotBeAnIndexOrShiftAreRefusedNamingTheField) {
+    tfixture f;
+    tprocessingwindow* pw = f.pw;
+    tdocument& doc = f.w.document();
+    ASSERT_EQ(doc.totnchans(), 2);
+    auto edit = [pw](int row, std::function<void(tstepformdialog&)> fill) {
+        pw->exec_dialog = [fill](tstepformdialog& d) {
+            d.show();
+            fill(d);
+            return d.result();
+        };
+        pw->steps_list()->setCurrentRow(row);
+        click(pw, "editbutton");
+    };
+    QAction* runcmd = f.w.commands().action("runprocessaction");
+    add(pw, "load");
+    add(pw, "save");
+    edit(1, [](tstepformdialog& d) {
+        type(d, "channo", "2147483647");
+        press_ok(d);
+    });
+    ASSERT_EQ(lines(pw)[1], "Save to channel 2147483647");
+    runcmd->trigger();
+    QApplication::processEvents();
+    ASSERT_FALSE(f.prompter.asked.empty());
+    EXPECT_NE(f.prompter.asked.back().text.find("Channel number (N=new channel) 2147483647"),
+              std::string::npos)
+        << f.prompter.asked.back().text;
+    ASSERT_EQ(doc.totnchans(), 2);
+    EXPECT_EQ(doc.channel(0).sig, tsinglearr(10, 0.25f));
+    EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 0.5f));
+
+    // Load, delay 1e5 s (1e8 samples at 1 kHz fit; at 44.1 kHz they would
+    // not), save into channel 1.
+    doc.channel(0).sampfreq = 44100;
+    f.prompter.answers = {tanswer::no};  // the first process is not kept
+    trigger(pw, "newaction");
+    ASSERT_EQ(pw->steps_list()->count(), 0);
+    add(pw, "load");
+    add(pw, "delay");
+    add(pw, "save");
+    edit(1, [](tstepformdialog& d) {
+        type(d, "values", "1e5");
+        press_ok(d);
+    });
+    edit(2, [](tstepformdialog& d) {
+        type(d, "channo", "1");
+        press_ok(d);
+    });
+    const std::size_t asked = f.prompter.asked.size();
+    runcmd->trigger();
+    QApplication::processEvents();
+    ASSERT_EQ(f.prompter.asked.size(), asked + 1);
+    EXPECT_NE(f.prompter.asked.back().text.find("Delay [s] 100000 s at 44100 Hz"), std::string::npos)
+        << f.prompter.asked.back().text;
+    EXPECT_EQ(doc.channel(1).xshift, 0);
+    EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 0.5f));
+}
+
 namespace {
 
 // A long step: it reports progress until the run is cancelled (or gives up

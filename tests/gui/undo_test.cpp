@@ -83,7 +83,7 @@ TEST(UndoCommands, DeleteAndPasteAreUndoneAndRedoneByName) {
     EXPECT_EQ(action(w, "undoaction")->text(), "Undo Delete");
     doc.theglobal.set_selection(0.5, 0.5);
     trigger(w, "pasteaction");
-    ASSERT_EQ(doc.channel(1).sig.size(), 1001u);  // the copy held both ends: 101 samples
+    ASSERT_EQ(doc.channel(1).sig.size(), 1000u);  // the copy held the 100 samples deleted
     EXPECT_EQ(action(w, "undoaction")->text(), "Undo Paste");
 
     trigger(w, "undoaction");
@@ -99,7 +99,7 @@ TEST(UndoCommands, DeleteAndPasteAreUndoneAndRedoneByName) {
 
     trigger(w, "redoaction");
     trigger(w, "redoaction");
-    ASSERT_EQ(doc.channel(0).sig.size(), 1001u);
+    ASSERT_EQ(doc.channel(0).sig.size(), 1000u);
     EXPECT_EQ(doc.channel(0).sig[100], 200.0f);  // the delete closed the gap
     EXPECT_EQ(doc.channel(0).sig[500], 100.0f);  // the paste at 0.5 s (400 after the delete)
     EXPECT_TRUE(doc.modified());

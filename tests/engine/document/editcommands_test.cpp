@@ -6,6 +6,7 @@
 // unreadable numbers change nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -101,7 +102,7 @@ TEST(ClipboardBlock, DamagedBlocksAreRefusedBeforeAllocating) {
 
 // --- copy and paste -------------------------------------------------------------------
 
-TEST(EditCopy, HalfSecondAtTenKilohertzGivesStereoBlockOf5001Samples) {
+TEST(EditCopy, HalfSecondAtTenKilohertzGivesStereoBlockOf5000Samples) {
     tfixture f(3, 10000, 20000);
     f.pair(1, 2);
     f.doc.selectmode = selstereo;
@@ -115,9 +116,11 @@ TEST(EditCopy, HalfSecondAtTenKilohertzGivesStereoBlockOf5001Samples) {
     // Current channel first, then its partner.
     for (int i = 0; i < 2; ++i) {
         const int c = i == 0 ? 2 : 1;
-        ASSERT_EQ(b.chans[i].samples.size(), 5001u);
+        // The half-open span 5000..9999: the sample at 1.0 s is not part
+        // of the selection, as it is not of a Delete or a saved selection.
+        ASSERT_EQ(b.chans[i].samples.size(), 5000u);
         EXPECT_EQ(b.chans[i].samples.front(), 1000 * c + 5000);
-        EXPECT_EQ(b.chans[i].samples.back(), 1000 * c + 10000);
+        EXPECT_EQ(b.chans[i].samples.back(), 1000 * c + 9999);
         EXPECT_EQ(b.chans[i].sampfreq, 10000);
     }
     EXPECT_EQ(b.chans[0].fsd, 3);
@@ -131,13 +134,13 @@ TEST(EditCopy, OutsideTheSamplesCopiesZeros) {
     ASSERT_TRUE(f.cmd.copy());
     tclipblock b = parse_clipblock(f.clipboard.blocks.at(sampleddata_format));
     const auto& s = b.chans.at(0).samples;
-    ASSERT_EQ(s.size(), 201u);
+    ASSERT_EQ(s.size(), 200u);
     EXPECT_EQ(s[49], 0);
     EXPECT_EQ(s[50], 0);  // sample 0 of the channel holds 0
     EXPECT_EQ(s[51], 1);
     EXPECT_EQ(s[149], 99);
     EXPECT_EQ(s[150], 0);
-    EXPECT_EQ(s[200], 0);
+    EXPECT_EQ(s[199], 0);
 }
 
 TEST(EditPaste, BeforeAShiftedChannelsFirstSample) {
@@ -207,7 +210,7 @@ TEST(EditPaste, StereoCopyIntoAnotherPairAndMismatches) {
     f.pair(2, 3);
     f.doc.selectmode = selstereo;
     f.doc.set_thischanno(0);
-    f.select(0.010, 0.012);
+    f.select(0.010, 0.013);
     ASSERT_TRUE(f.cmd.copy());
     f.doc.set_thischanno(3);
     f.select(0.050, 0.050);
@@ -332,11 +335,98 @@ TEST(EditDelete, SelectionReachingPastAShorterChannelMovesItsLabelsOnlyAsFarAsIt
     f.prompter.answers = {tanswer::ok};
     ASSERT_TRUE(f.cmd.delete_selection());
     EXPECT_EQ(f.sig(0).size(), 1500u);
-    // Samples 1000..1198 go (the clamped end sample stays, as for every
-    // channel); the label on them goes with them.
-    EXPECT_EQ(f.sig(1).size(), 1001u);
-    EXPECT_EQ(f.sig(1)[1000], 2199);
+    // Samples 1000..1199 go, the last one included (the selection covers
+    // it); the label on them goes with them.
+    EXPECT_EQ(f.sig(1).size(), 1000u);
+    EXPECT_EQ(f.sig(1)[999], 1999);
     EXPECT_TRUE(f.doc.channel(1).labels.empty());
+}
+
+// One selection is one half-open span of samples: Copy takes the samples
+// Delete removes, Cut and Paste at the same place give every channel back
+// sample for sample with its labels, wherever the cursors fall between
+// samples and whether the selection ends inside or past the samples.
+TEST(EditCutPaste, OneSpanForCopyCutDeleteAndPaste) {
+    struct tcase {
+        const char* what;
+        double fs;
+        int len;
+        double L, R;  // seconds
+        long long n;  // samples in the span
+    };
+    const tcase cases[] = {
+        // The drag of 1.1 .. 1.68 s in a 97953-frame file at 44.1 kHz.
+        {"1.1 .. 1.68 s", 44100, 97953, 1.1, 1.68, 25578},
+        // Cursors at 5444.6 and 16410.4 samples: rounded, 10965 samples,
+        // though the selection is 10965.8 samples long.
+        {"fractions", 44100, 30000, 5444.6 / 44100, 16410.4 / 44100, 10965},
+        // Reaching past the last sample: everything from L on.
+        {"past the end", 1000, 2000, 1.5, 2.5, 500},
+    };
+    for (const tcase& k : cases) {
+        SCOPED_TRACE(k.what);
+        tfixture f(2, k.fs, k.len);
+        f.pair(0, 1);
+        f.doc.selectmode = selstereo;
+        // Labels before and after the selection (one inside would go with
+        // the Cut: the clipboard carries samples only).
+        const double end = k.len / k.fs;
+        f.doc.channel(0).add_label(k.L / 2, 0.001, "before", "manual");
+        f.doc.channel(1).add_label(k.L / 3, 0.0, "before", "manual");
+        if (k.R < end) f.doc.channel(1).add_label((k.R + end) / 2, 0.0, "after", "manual");
+        const tsinglearr a0 = f.sig(0), a1 = f.sig(1);
+        const auto labels0 = f.doc.channel(0).labels, labels1 = f.doc.channel(1).labels;
+
+        // Copy: n samples a channel, from round(L * fs) on.
+        f.select(k.L, k.R);
+        ASSERT_TRUE(f.cmd.copy());
+        tclipblock b = parse_clipblock(f.clipboard.blocks.at(sampleddata_format));
+        ASSERT_EQ(b.chans.size(), 2u);
+        const long long s = std::llround(k.L * k.fs);
+        for (int i = 0; i < 2; ++i) {
+            const long long copied = std::min<long long>(k.n, k.len - s);
+            ASSERT_GE(static_cast<long long>(b.chans[i].samples.size()), copied);
+            EXPECT_EQ(b.chans[i].samples.size(), static_cast<std::size_t>(std::llround(k.R * k.fs) - s));
+            EXPECT_EQ(b.chans[i].samples[0], 1000 * i + s);
+            EXPECT_EQ(b.chans[i].samples[copied - 1], 1000 * i + s + copied - 1);
+        }
+
+        // Cut removes exactly n samples of each channel of the pair ...
+        f.prompter.answers = {tanswer::ok};
+        ASSERT_TRUE(f.cmd.cut());
+        EXPECT_EQ(static_cast<long long>(f.sig(0).size()), k.len - k.n);
+        EXPECT_EQ(static_cast<long long>(f.sig(1).size()), k.len - k.n);
+        b = parse_clipblock(f.clipboard.blocks.at(sampleddata_format));
+        EXPECT_EQ(static_cast<long long>(b.chans[0].samples.size()), k.n);
+        EXPECT_EQ(static_cast<long long>(b.chans[1].samples.size()), k.n);
+        // ... and a Paste at the same place inserts them back.
+        ASSERT_EQ(f.doc.theglobal.rightselcursor(), k.L);
+        ASSERT_TRUE(f.cmd.paste());
+        EXPECT_TRUE(f.sig(0) == a0);
+        EXPECT_TRUE(f.sig(1) == a1);
+        ASSERT_EQ(f.doc.channel(0).labels.size(), labels0.size());
+        ASSERT_EQ(f.doc.channel(1).labels.size(), labels1.size());
+        for (std::size_t i = 0; i < labels0.size(); ++i)
+            EXPECT_NEAR(f.doc.channel(0).labels[i].time, labels0[i].time, 1e-9) << i;
+        for (std::size_t i = 0; i < labels1.size(); ++i)
+            EXPECT_NEAR(f.doc.channel(1).labels[i].time, labels1[i].time, 1e-9) << i;
+
+        // Copy, Delete, Paste: the same.
+        f.select(k.L, k.R);
+        ASSERT_TRUE(f.cmd.copy());
+        f.prompter.answers = {tanswer::ok};
+        ASSERT_TRUE(f.cmd.delete_selection());
+        EXPECT_EQ(static_cast<long long>(f.sig(0).size()), k.len - k.n);
+        ASSERT_TRUE(f.cmd.paste());
+        if (k.R * k.fs <= k.len) {
+            EXPECT_TRUE(f.sig(0) == a0);
+            EXPECT_TRUE(f.sig(1) == a1);
+        } else {
+            // The copy held the zeros past the end as well.
+            EXPECT_EQ(f.sig(0).size(), static_cast<std::size_t>(std::llround(k.R * k.fs)));
+            EXPECT_TRUE(std::equal(a0.begin(), a0.end(), f.sig(0).begin()));
+        }
+    }
 }
 
 // --- select all, zero, reverse, interpolate ----------------------------------------------

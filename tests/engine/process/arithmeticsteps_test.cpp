@@ -156,6 +156,49 @@ TEST_F(tarithtest, ConstantsDelayAndReverseWithLabels) {
     EXPECT_EQ(out().name(), "ch0 delayed 0.5 s");
 }
 
+// A user's number that would move a signal further than a time shift can
+// hold is refused naming the field, before the channel changes; a shift
+// just inside the range is kept exactly (no wrap-around to the other end).
+TEST_F(tarithtest, ShiftsThatDoNotFitAreRefusedNamingTheField) {
+    make_channels(1, 4);
+    doc.channel(0).sampfreq = 44100;
+    const tsinglearr before = doc.channel(0).sig;
+    const int nchans = doc.totnchans();
+    // 1e5 s at 44.1 kHz is 4.41e9 samples.
+    tprocresult r = through({0}, one(step<tdelay>("delay", [](tdelay& d) { d.values = {1e5}; })));
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("Delay [s] 100000 s at 44100 Hz"), std::string::npos) << r.error;
+    EXPECT_NE(r.error.find("4410000000"), std::string::npos) << r.error;
+    EXPECT_EQ(doc.totnchans(), nchans);
+    EXPECT_EQ(doc.channel(0).sig, before);
+    EXPECT_EQ(doc.channel(0).xshift, 0);
+    r = through({0}, one(step<tdelay>("delay", [](tdelay& d) { d.values = {-1e5}; })));
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("-4410000000"), std::string::npos) << r.error;
+
+    // 48000 s is 2116800000 samples: inside, and kept to the sample.
+    ASSERT_TRUE(through({0}, one(step<tdelay>("delay", [](tdelay& d) { d.values = {48000}; }))).ok);
+    EXPECT_EQ(out().xshift, 2116800000LL);
+    // A second delay that would carry it past the range is refused.
+    r = through({doc.totnchans() - 1}, one(step<tdelay>("delay", [](tdelay& d) { d.values = {1000}; })));
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("time shift"), std::string::npos) << r.error;
+
+    // A channel shifted further than a working signal can be is refused by
+    // the load step and by the channel arithmetic, naming the channel.
+    doc.channel(0).xshift = 3000000000LL;
+    r = through({0}, {});
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("Channel 0"), std::string::npos) << r.error;
+    doc.channel(0).xshift = -3000000000LL;
+    doc.set_totnchans(2);
+    doc.channel(1).sampfreq = 44100;
+    doc.channel(1).sig = {1, 2};
+    r = through({1}, one(step<taddchannel>("addch", [](taddchannel& a) { a.channo = {0}; })));
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("Channel 0"), std::string::npos) << r.error;
+}
+
 TEST_F(tarithtest, MinMaxAlignsByTime) {
     make_channels(2, 4);
     set(0, {1, 5, -1, 0});

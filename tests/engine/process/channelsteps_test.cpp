@@ -1,3 +1,6 @@
+#include <fstream>
+
+#include "engine/process/processfile.h"
 #include "processfixture.h"
 
 namespace tessal::testing {
@@ -146,6 +149,65 @@ TEST_F(tprocesstest, SaveSetsNamesUnitsReferenceAndStereoPartners) {
     EXPECT_EQ(doc.channel(5).name(), "<empty>");
     EXPECT_EQ(doc.channel(5).sampfreq, 8000);
     EXPECT_EQ(doc.channel(6).name(), "ch0");
+}
+
+// A channel number near the top of the integers once wrapped the new
+// channel count round, emptied the document and then failed. It is refused
+// naming the field, before anything is written, from the form's number as
+// from a process file's; numbers up to the limit still make the channels
+// up to them, and a file's number past 32 bits stays out of range instead
+// of wrapping round to an existing channel.
+TEST_F(tprocesstest, SaveRefusesChannelNumbersPastTheLimitBeforeWriting) {
+    make_channels(2, 10);
+    for (int c : {2147483647, 2147483646, 100000}) {
+        SCOPED_TRACE(c);
+        steps.clear();
+        add<tloadchannel>("load").channo = {0};
+        add<tsavechannel>("save").channo = {c};
+        const tprocresult r = run();
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find("Channel number (N=new channel) " + std::to_string(c)),
+                  std::string::npos)
+            << r.error;
+        ASSERT_EQ(doc.totnchans(), 2);
+        EXPECT_EQ(doc.channel(0).sig, tsinglearr(10, 1.0f));
+        EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 2.0f));
+    }
+    // Two inputs, the second one's number refused: the first is not written.
+    steps.clear();
+    add<tloadchannel>("load").channo = {0, 1};
+    add<tsavechannel>("save").channo = {1, 2147483647};
+    EXPECT_FALSE(run().ok);
+    EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 2.0f));
+
+    steps.clear();
+    add<tloadchannel>("load").channo = {0};
+    add<tsavechannel>("save").channo = {4095};
+    ASSERT_TRUE(run().ok);
+    EXPECT_EQ(doc.totnchans(), 4096);
+    EXPECT_EQ(doc.channel(4095).sig, tsinglearr(10, 1.0f));
+    EXPECT_EQ(doc.channel(3000).name(), "<empty>");
+
+    // The same number from a process file, and one past 32 bits.
+    doc.set_totnchans(2);
+    for (const char* text : {"2147483647", "4294967296"}) {
+        SCOPED_TRACE(text);
+        const std::string file = path("p.tessalproc");
+        {
+            std::ofstream out(file);
+            out << "[Common]\nnsteps=2\n[Step_0]\nprocid=load\nnChans=1\nChanno0=0\n"
+                << "[Step_1]\nprocid=save\nnChans=1\nChanno0=" << text << "\n";
+        }
+        tprocsteps read;
+        open_process_file(file, read, doc.prefs.DefaultSampFreq);
+        ASSERT_EQ(read.size(), 2u);
+        const tprocresult r = runner.run(read, env);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.error.find("Channel number (N=new channel) 2147483647"), std::string::npos)
+            << r.error;
+        ASSERT_EQ(doc.totnchans(), 2);
+        EXPECT_EQ(doc.channel(0).sig, tsinglearr(10, 1.0f));
+    }
 }
 
 TEST_F(tprocesstest, AppendAndPrependMoveTheRightLabels) {

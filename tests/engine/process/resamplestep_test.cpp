@@ -66,6 +66,40 @@ TEST(Resample, SimpleMethodsAndProperties) {
     EXPECT_EQ(s.get_procname(), "Resample to 2000 Hz (Raised cosine)");
 }
 
+// A time shift scaled past what a signal can carry, and a sinc kernel
+// longer than a sum can use, are refused naming the field (the shift was
+// wrapped round to a number of the other sign before).
+TEST(Resample, ShiftsAndKernelsThatDoNotFitAreRefusedNamingTheField) {
+    tresample s(44100);
+    s.method = 0;
+    s.targetfreq = 2000;
+    // 2e9 samples at 1 kHz become 4e9 at 2 kHz.
+    try {
+        run_src(s, tsinglearr(10, 1.0f), 1000, 2000000000);
+        ADD_FAILURE() << "not refused";
+    } catch (const EProcessError& e) {
+        const std::string m = e.what();
+        EXPECT_NE(m.find("Target frequency [Hz] 2000 Hz"), std::string::npos) << m;
+        EXPECT_NE(m.find("4000000000"), std::string::npos) << m;
+    }
+    // Just inside the range, kept to the sample.
+    auto [y, p] = run_src(s, tsinglearr(10, 1.0f), 1000, 1000000000);
+    EXPECT_EQ(p.xshift, 2000000000);
+    EXPECT_EQ(y.size(), 20u);
+    // Down from 10 MHz to 1 Hz, 100000 sinc periods of 1 Hz reach 1e12
+    // samples either side.
+    s.method = 2;
+    s.targetfreq = 1;
+    s.windowsize = 100000;
+    try {
+        run_src(s, tsinglearr(100, 1.0f), 10000000);
+        ADD_FAILURE() << "not refused";
+    } catch (const EProcessError& e) {
+        EXPECT_NE(std::string(e.what()).find("Window size [sinc periods] 100000"), std::string::npos)
+            << e.what();
+    }
+}
+
 TEST(Resample, PolyphaseFactorsAndTheDirectKernelAgree) {
     EXPECT_EQ(tresample::polyphase_factor(44100.0 / 48000), 160);
     EXPECT_EQ(tresample::polyphase_factor(48000.0 / 44100), 147);
