@@ -2,7 +2,8 @@
 // the glottal-flow parameters of one cycle as the T-naq window measures
 // them. The segment starts at T; the period is marked between the times T1
 // and T2 (seconds in the file, snapped onto the MDR peaks) and the closed
-// phase between C1 and C2. Prints the heading and the row "Log data" adds.
+// phase between C1 and C2. Prints the heading and the row "Log data" adds;
+// a period that does not hold exactly one cycle is refused (exit 1).
 #include <cstdio>
 
 #include "commands.h"
@@ -69,7 +70,18 @@ int cmd_glottal(int argc, char** argv) {
         return exit_input;
     }
     g.mark_period(p1 - at, p2 - at);
+    if (!g.period_ok()) {
+        std::fprintf(stderr,
+                     "tessal-cli: %s (they snapped to %s and %s s): give --period the times of two "
+                     "neighbouring MDR peaks\n",
+                     g.period_problem().c_str(), float_to_text(at + g.lotime).c_str(),
+                     float_to_text(at + g.hitime).c_str());
+        return exit_input;
+    }
     if (hasclosed) g.mark_closed(c1 - at, c2 - at);
+    if (hasclosed && !g.closedvalid)
+        std::fprintf(stderr, "tessal-cli: the closed phase lies outside the period %s to %s s\n",
+                     float_to_text(at + g.lotime).c_str(), float_to_text(at + g.hitime).c_str());
     if (g.selectionerror)
         std::fprintf(stderr, "tessal-cli: %s\n", g.line2(d.doc.prefs).c_str());
     std::printf("%s\n%s\n", g.heading().c_str(), g.datarow(d.doc.prefs).c_str());
