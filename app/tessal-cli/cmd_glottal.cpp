@@ -71,17 +71,19 @@ int cmd_glottal(int argc, char** argv) {
     }
     g.mark_period(p1 - at, p2 - at);
     if (!g.period_ok()) {
-        std::fprintf(stderr,
-                     "tessal-cli: %s (they snapped to %s and %s s): give --period the times of two "
-                     "neighbouring MDR peaks\n",
-                     g.period_problem().c_str(), float_to_text(at + g.lotime).c_str(),
-                     float_to_text(at + g.hitime).c_str());
+        if (g.periodstate == tperiodstate::click)
+            std::fputs("tessal-cli: --period needs two different times, one MDR peak and the next\n", stderr);
+        else
+            std::fprintf(stderr,
+                         "tessal-cli: %s (they snapped to %.5f and %.5f s): give --period the times of "
+                         "two neighbouring MDR peaks\n",
+                         g.period_problem().c_str(), at + g.lotime, at + g.hitime);
         return exit_input;
     }
     if (hasclosed) g.mark_closed(c1 - at, c2 - at);
     if (hasclosed && !g.closedvalid)
-        std::fprintf(stderr, "tessal-cli: the closed phase lies outside the period %s to %s s\n",
-                     float_to_text(at + g.lotime).c_str(), float_to_text(at + g.hitime).c_str());
+        std::fprintf(stderr, "tessal-cli: the closed phase lies outside the period %.5f to %.5f s\n",
+                     at + g.lotime, at + g.hitime);
     if (g.selectionerror)
         std::fprintf(stderr, "tessal-cli: %s\n", g.line2(d.doc.prefs).c_str());
     std::printf("%s\n%s\n", g.heading().c_str(), g.datarow(d.doc.prefs).c_str());

@@ -122,8 +122,9 @@ TEST(TnaqWindow, LinesLogCopyAndLock) {
 namespace {
 
 // A main window on the screen with a flow channel that is a 16-bit LF
-// vowel (F0 120 Hz, NAQ 0.102, CQ 0.44, 44.1 kHz) and a second channel of
-// silence; the T-naq and Invira windows open.
+// vowel (F0 120 Hz, NAQ 0.102, CQ 0.44, 44.1 kHz, peak flow at 5 % of full
+// scale, so that the derivative has flat steps on its flanks) and a second
+// channel of silence; the T-naq and Invira windows open.
 struct tvowelfixture {
     tscriptedprompter* prompter = new tscriptedprompter;
     TMainWindow w{prompter};
@@ -136,7 +137,7 @@ struct tvowelfixture {
         w.first_activation({});
         tdocument& doc = w.document();
         doc.set_totnchans(2);
-        const double scale = 0.5 / v.pulses[0].peakflow();
+        const double scale = 0.05 / v.pulses[0].peakflow();
         for (int c = 0; c < 2; ++c) {
             tchannel& ch = doc.channel(c);
             ch.set_name(c == 0 ? "flow" : "quiet");

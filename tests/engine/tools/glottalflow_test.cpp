@@ -74,7 +74,9 @@ struct tquantizedvowel {
     const double fs = 44100;
     const tlfcycle cycle{1 / 120.0, 0.31, 0.47, 0.010, 0.56, 1.0};
     tvowel v = make_vowel(fs, 0.5, {cycle}, {});
-    double scale = 0.5 / v.pulses[0].peakflow();  // peak flow at half full scale
+    // Peak flow at 5 % of full scale: about 1600 steps, so the derivative
+    // on the flank before a peak has flat pairs of samples.
+    double scale = 0.05 / v.pulses[0].peakflow();
     tglottalflow load(double at) const {
         tglottalflow g;
         g.cursortime = at;
@@ -185,7 +187,7 @@ TEST(GlottalFlowMarks, SpeedQuotientOnlyFromAClosedPhaseInThePeriod) {
 
         g.mark_closed(c0, q.v.cyclestart[21] - at);
         EXPECT_TRUE(g.sqvalid);
-        EXPECT_NEAR(g.sq, sqmodel, 0.02 * sqmodel);
+        EXPECT_NEAR(g.sq, sqmodel, 0.04 * sqmodel);  // the flat top of the quantized peak
         EXPECT_NEAR(g.cq, 0.44, 0.01);
         EXPECT_NE(g.line3(p).find(", SQ="), std::string::npos);
     }
