@@ -3,8 +3,10 @@
 // --from S --to S -o OUT: what "Calibrate!" does, calibration labels
 // included, then saves OUT. In two-amplitude mode the green and purple marks
 // are given as --green S,S and --purple S,S (default: 10-30 % and 60-80 %
-// of the channel). A channel that cannot be calibrated is named on stderr;
+// of the channel); the labels go over --from..--to, by default from the
+// first mark to the last. A channel that cannot be calibrated is named on stderr;
 // when none could be, nothing is written and the exit code is 1.
+#include <algorithm>
 #include <cstdio>
 
 #include "commands.h"
@@ -118,7 +120,18 @@ int cmd_calibrate(int argc, char** argv) {
         if (greens) ch.cursors[3] = g0, ch.cursors[4] = g1;
         if (purples) ch.cursors[5] = p0, ch.cursors[6] = p1;
     }
-    const tcalibresult r = calibrate_channels(d.doc, chans, p, from, to);
+    // Two amplitudes read the marks; without a span the labels go from the
+    // channel's first mark to its last.
+    const bool markspan = p.mode == tcalibmode::two && !a.option("--from") && !a.option("--to");
+    tcalibresult r;
+    if (!markspan) r = calibrate_channels(d.doc, chans, p, from, to);
+    for (int c : markspan ? chans : std::vector<int>{}) {
+        const auto& m = d.doc.channel(c).cursors;
+        const tcalibresult one = calibrate_channels(d.doc, {c}, p, std::min({m[3], m[4], m[5], m[6]}),
+                                                    std::max({m[3], m[4], m[5], m[6]}));
+        r.calibrated.insert(r.calibrated.end(), one.calibrated.begin(), one.calibrated.end());
+        r.failed.insert(r.failed.end(), one.failed.begin(), one.failed.end());
+    }
     for (int c : r.failed) std::fprintf(stderr, "tessal-cli: %s\n", calibration_failure_text(c).c_str());
     if (r.calibrated.empty()) return exit_input;
 

@@ -2,7 +2,8 @@
 // the glottal-flow parameters of one cycle as the T-naq window measures
 // them. The segment starts at T; the period is marked between the times T1
 // and T2 (seconds in the file, snapped onto the MDR peaks) and the closed
-// phase between C1 and C2. Prints the heading and the row "Log data" adds.
+// phase between C1 and C2. Prints the heading and the row "Log data" adds;
+// a period that does not hold exactly one cycle is refused (exit 1).
 #include <cstdio>
 
 #include "commands.h"
@@ -69,7 +70,20 @@ int cmd_glottal(int argc, char** argv) {
         return exit_input;
     }
     g.mark_period(p1 - at, p2 - at);
+    if (!g.period_ok()) {
+        if (g.periodstate == tperiodstate::click)
+            std::fputs("tessal-cli: --period needs two different times, one MDR peak and the next\n", stderr);
+        else
+            std::fprintf(stderr,
+                         "tessal-cli: %s (they snapped to %.5f and %.5f s): give --period the times of "
+                         "two neighbouring MDR peaks\n",
+                         g.period_problem().c_str(), at + g.lotime, at + g.hitime);
+        return exit_input;
+    }
     if (hasclosed) g.mark_closed(c1 - at, c2 - at);
+    if (hasclosed && !g.closedvalid)
+        std::fprintf(stderr, "tessal-cli: the closed phase lies outside the period %.5f to %.5f s\n",
+                     at + g.lotime, at + g.hitime);
     if (g.selectionerror)
         std::fprintf(stderr, "tessal-cli: %s\n", g.line2(d.doc.prefs).c_str());
     std::printf("%s\n%s\n", g.heading().c_str(), g.datarow(d.doc.prefs).c_str());

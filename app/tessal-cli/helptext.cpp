@@ -106,7 +106,9 @@ std::vector<thelpcommand> make_table() {
          {"epg FILE [--channel N] [--from S --to S] [--methods LIST]"},
          "the average palate and contact indices of EPG frames",
          "Prints the average palate of the channel's electropalatograph frames over the span "
-         "(default all frames), front row first, and then per frame the contact indices of "
+         "(default all frames), front row first, its centre of gravity (the \"COG row R, "
+         "column C\" the EPG window shows; the sync marks are no electrodes and do not count), "
+         "and then per frame the contact indices of "
          "LIST, tab-separated, as the EPG window computes them. The file needs its EPG data "
          "(the \".epg\" file beside a recording).",
          {{"--channel N", "the channel that carries the EPG frames (default 0)"},
@@ -191,9 +193,13 @@ std::vector<thelpcommand> make_table() {
          {"glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]"},
          "glottal-flow parameters of one cycle, as the T-naq window logs them",
          "Loads the segment at time T, marks the period between the times T1 and T2 (seconds "
-         "in the file, snapped onto the MDR peaks as the window does) and the closed phase "
-         "between C1 and C2, and prints the heading and the row that \"Log data\" writes: "
-         "T0, F0, ptp, MDR, AQ, NAQ, H1/H2, TC, CQ, OQ and SQ.",
+         "in the file; each end snaps, as in the window, onto the deepest minimum of the flow "
+         "derivative within half the span of it, the MDR peak) and the closed phase between "
+         "C1 and C2, and prints the heading and the row that \"Log data\" writes: T0, F0, "
+         "ptp, MDR, AQ, NAQ, H1/H2, TC, CQ, OQ and SQ. A period that does not hold exactly one "
+         "cycle is refused with exit status 1. Without a closed phase inside the period TC, "
+         "CQ, OQ and SQ stay empty, and so does SQ when the flow peak does not lie between "
+         "the previous opening and the closure.",
          {{"--channel N", "the flow channel"},
           {"--at T", "the start of the segment, in seconds"},
           {"--period T1 T2", "the period, in seconds"},
@@ -217,7 +223,8 @@ std::vector<thelpcommand> make_table() {
           {"--reference R", "the dB reference, such as 2e-5 for Pa"},
           {"--unit U", "the unit the channel is calibrated to"},
           {"--weighting lin|A|C", "how a level is read (default lin)"},
-          {"--from S --to S", "the selection, in seconds (not needed in two-amplitude mode)"},
+          {"--from S --to S", "the selection, in seconds (in two-amplitude mode only where the labels "
+                              "go, by default from the first mark to the last)"},
           {"--green S,S", "the green marks (default 10 % and 30 % of the channel)"},
           {"--purple S,S", "the purple marks (default 60 % and 80 % of the channel)"},
           {"--companion", "calibrate the channel's companion channel too"},

@@ -111,19 +111,15 @@ void add_labels(tchannel& ch, const tcalibration& p, double L, double R, int dig
             e.no = {{"Amplitude", p.value, unit}};
             ch.add_label(L, R - L, v + " " + unit, calibration_labeltype, e);
             break;
-        case tcalibmode::two: {
-            // One label on each pair of marks, carrying the value entered for it.
-            const double g0 = std::min(ch.cursors[3], ch.cursors[4]);
-            const double g1 = std::max(ch.cursors[3], ch.cursors[4]);
-            const double p0 = std::min(ch.cursors[5], ch.cursors[6]);
-            const double p1 = std::max(ch.cursors[5], ch.cursors[6]);
+        case tcalibmode::two:
+            // Both at the selection, like every calibration label; the
+            // second carries the value of the purple marks.
             e.no = {{"Amplitude", p.value, unit}};
-            ch.add_label(g0, g1 - g0, v + " " + unit, calibration_labeltype, e);
+            ch.add_label(L, R - L, v + " " + unit, calibration_labeltype, e);
             e.no = {{"Amplitude", p.value2, unit}};
-            ch.add_label(p0, p1 - p0, format_significant(digits, p.value2) + " " + unit,
+            ch.add_label(L, R - L, format_significant(digits, p.value2) + " " + unit,
                          calibration_labeltype, e);
             break;
-        }
         case tcalibmode::integral: {
             const std::string u = unit_product(unit, "s");
             e.no = {{"Integral", p.value, u}};

@@ -9,7 +9,8 @@
 // means, a zero integral or RMS, a result that is not a finite number or
 // samples a 32-bit float cannot hold) is left exactly as it was and
 // reported in `failed`, the others are still calibrated. With labels on, the channel's earlier "calibration" labels
-// are replaced by the new one(s).
+// are replaced by the new one(s), which span the selection L..R in every
+// mode (two-amplitude mode adds two there: the first value, then the second).
 #pragma once
 
 #include <string>
@@ -65,7 +66,7 @@ double calibration_mean(const tchannel& ch, double t1, double t2);
 std::vector<int> calibration_targets(const tdocument& doc, int channo, bool companion);
 
 // Calibrates each of `chans` over the selection L..R (marks 3..6 in
-// two-amplitude mode). Marks the document modified when any channel changed.
+// two-amplitude mode, where L..R only places the labels). Marks the document modified when any channel changed.
 tcalibresult calibrate_channels(tdocument& doc, const std::vector<int>& chans,
                                 const tcalibration& p, double L, double R);
 

@@ -166,7 +166,7 @@ tepgcog palate_cog(const tepgmatrix& palate) {
     for (int r = 0; r < epg_rows; ++r)
         for (int c = 0; c < epg_cols; ++c) {
             const double p = palate[r][c];
-            if (!(p > 0)) continue;
+            if (!(p > 0) || !epg_is_electrode(r, c)) continue;
             w += p;
             sr += p * (r + 0.5);
             sc += p * (c + 0.5);
@@ -177,6 +177,11 @@ tepgcog palate_cog(const tepgmatrix& palate) {
         g.any = true;
     }
     return g;
+}
+
+std::string epg_cog_text(const tepgcog& cog, int digits) {
+    if (!cog.any) return "No contact";
+    return "COG row " + format_significant(digits, cog.row) + ", column " + format_significant(digits, cog.col);
 }
 
 tepgcog frame_cog(std::uint64_t frame) {
@@ -431,6 +436,7 @@ std::string epg_report(const tchannel& ch, double from, double to, const std::ve
         for (int c = 0; c < epg_cols; ++c) o << "\t" << format_significant(digits, p[r][c]);
         o << "\n";
     }
+    o << epg_cog_text(palate_cog(p), digits) << "\n";
     const std::vector<TExtractionMethod> all = make_extraction_methods();
     o << "\nFrame\tTime [s]";
     for (int m : methods) o << "\t" << all.at(static_cast<std::size_t>(m)).methodname;

@@ -82,16 +82,22 @@ tepgrange epg_frame_range(const tchannel& ch, double t1, double t2);
 tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex);
 
 // Centre of gravity in electrode units: row (0.5 at the back row's middle)
-// and column; both 0 when nothing is in contact.
+// and column; both 0 when nothing is in contact. Only electrodes count:
+// the sync marks at (7,0) and (7,7) never do, so the row equals the
+// "Center of gravity (COG)" index of the frame.
 struct tepgcog {
     double row = 0;
     double col = 0;
     bool any = false;
 };
 tepgcog frame_cog(std::uint64_t frame);
-// The same over an average palate, each position weighted by its contact
-// fraction (for one frame it equals frame_cog).
+// The same over an average palate, each electrode weighted by its contact
+// fraction (for one frame it equals frame_cog). The EPG window's "Show COG"
+// and `tessal-cli epg` both show this number for a selection.
 tepgcog palate_cog(const tepgmatrix& palate);
+// "COG row 5.19, column 3.5" with `digits` significant digits, or
+// "No contact".
+std::string epg_cog_text(const tepgcog& cog, int digits);
 
 struct trgb {
     std::uint8_t r = 255, g = 255, b = 255;
@@ -168,8 +174,8 @@ int nearest_electrode(const tpalategrid& grid, double x, double y, double maxdis
 
 // The average palate and per-frame indices of frames from..to (seconds) as
 // tab-separated text: a heading line, eight palate lines from the front row
-// to the back one, an empty line, then "Frame\tTime [s]" and the method
-// names, and one line per frame.
+// to the back one, the palate's centre of gravity (epg_cog_text), an empty
+// line, then "Frame\tTime [s]" and the method names, and one line per frame.
 std::string epg_report(const tchannel& ch, double from, double to,
                        const std::vector<int>& methods, int digits = 6);
 

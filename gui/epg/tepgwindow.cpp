@@ -347,9 +347,7 @@ void tepgwindow::refresh() {
         setWindowTitle(qs(epg_title(ch, range_)));
         const tepgcog cg = palate_cog(averagepalate_);
         const int nd = doc.prefs.nSignificantDigits;
-        status_->set_text(0, cg.any ? "COG row " + qs(format_significant(nd, cg.row)) + ", column " +
-                                          qs(format_significant(nd, cg.col))
-                                    : QString());
+        status_->set_text(0, epgis_ ? qs(epg_cog_text(cg, nd)) : QString());
         status_->set_text(1, epgis_ ? qs(float_to_text(ch.epgsampfreq)) + " frames/s, " +
                                           QString::number(range_.endindex - range_.startindex + 1) +
                                           " averaged"

@@ -819,6 +819,22 @@ void tinvirawindow::time_cursor_changed() {
     else faudiodatadirty_ = true;
 }
 
+// A click in the main window moves the time cursor with the selection and
+// may make another channel current; zooms and key commands only repaint.
+// Each of these reaches a different broadcast, so all of them look.
+void tinvirawindow::follow_main() {
+    const tdocument& doc = ctx_.doc;
+    if (faudiodatadirty_ || doc.totnchans() == 0) return;
+    if ((!locked_ && flockchanno_ != doc.thischanno()) || doc.theglobal.timecursor() != filter_.cursortime)
+        time_cursor_changed();
+}
+
+void tinvirawindow::main_cursor_changed(bool) { follow_main(); }
+
+void tinvirawindow::document_state_changed() { follow_main(); }
+
+void tinvirawindow::invalidate_paintboxes(bool) { follow_main(); }
+
 void tinvirawindow::fix_things() {
     if (isVisible()) refill_combos();
     if (!locked_ && flockchanno_ != ctx_.doc.thischanno()) mark_audio_dirty();

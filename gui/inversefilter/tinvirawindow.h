@@ -68,6 +68,9 @@ public:
     std::function<void(const tinvirawindow&)> persist;
 
     void time_cursor_changed() override;
+    void main_cursor_changed(bool sel2) override;
+    void document_state_changed() override;
+    void invalidate_paintboxes(bool makebmps) override;
     void fix_things() override;
     void channels_changed() override;
     void channel_changed(const tchannelchange& change) override;
@@ -76,6 +79,9 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // Reloads when the main window's time cursor or (unlocked) current
+    // channel is not the one the segment was loaded from.
+    void follow_main();
     void build_home(QWidget* page);
     void build_view(QWidget* page);
     void build_make(QWidget* page);

@@ -111,21 +111,21 @@ ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
     derplot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_der(p, s); };
     derplot_->mouse_press = [this](QMouseEvent* e) {
         if (e->button() != Qt::LeftButton) return;
-        downtime_ = time_at(e->position().x());
+        downtime_ = time_at(derplot_, e->position().x());
         run_guarded(nullptr, [&] { mark_period(downtime_, downtime_); }, false);
     };
     derplot_->mouse_move = [this](QMouseEvent* e) {
         if (e->buttons() & Qt::LeftButton)
-            run_guarded(nullptr, [&] { mark_period(downtime_, time_at(e->position().x())); }, false);
+            run_guarded(nullptr, [&] { mark_period(downtime_, time_at(derplot_, e->position().x())); }, false);
     };
     derplot_->mouse_release = derplot_->mouse_move;
     flowplot_->mouse_press = [this](QMouseEvent* e) {
-        downtime_ = time_at(e->position().x());
+        downtime_ = time_at(flowplot_, e->position().x());
         downflow_ = flowplot_->yaxis()->axis().pixel_to_value(static_cast<int>(e->position().y()));
     };
     flowplot_->mouse_move = [this](QMouseEvent* e) {
         run_guarded(nullptr, [&] {
-            if (e->buttons() & Qt::LeftButton) mark_closed(downtime_, time_at(e->position().x()));
+            if (e->buttons() & Qt::LeftButton) mark_closed(downtime_, time_at(flowplot_, e->position().x()));
             if (e->buttons() & Qt::RightButton)
                 set_extremes(downflow_, flowplot_->yaxis()->axis().pixel_to_value(static_cast<int>(e->position().y())));
         }, false);
@@ -146,8 +146,10 @@ QAction* ttnaqwindow::action(const QString& name) const { return findChild<QActi
 
 QString ttnaqwindow::line(int i) const { return i >= 0 && i < 3 ? lines_[i]->text() : QString(); }
 
-double ttnaqwindow::time_at(double px) const {
-    return flowplot_->xaxis()->axis().pixel_to_value(static_cast<int>(std::lround(px))) / 1000;
+// Each panel through its own axis: the level axes' widths differ, so the
+// two plot areas need not be equally wide.
+double ttnaqwindow::time_at(const TPlotPanel* panel, double px) const {
+    return panel->xaxis()->axis().pixel_to_value(static_cast<int>(std::lround(px))) / 1000;
 }
 
 void ttnaqwindow::reload() {
@@ -225,12 +227,16 @@ void ttnaqwindow::fit_levels() {
 
 void ttnaqwindow::update_lines() {
     const tpreferences& p = ctx_.doc.prefs;
-    if (g_.sampfreq < 0 || !g_.showmeasurement) {
-        if (firstactivation_ || g_.sampfreq < 0) {
-            lines_[0]->setText(g_.sampfreq < 0 ? QString() : "Select a location in the flow waveform in the main window!");
-            lines_[1]->clear();
-            lines_[2]->clear();
-        }
+    if (g_.sampfreq < 0) {
+        for (QLabel* l : lines_) l->clear();
+        return;
+    }
+    if (!g_.showmeasurement) {
+        // First the location in the main window, then the period here.
+        lines_[0]->setText(cursorseen_ ? qs(g_.period_prompt())
+                                       : "Select a location in the flow waveform in the main window!");
+        lines_[1]->clear();
+        lines_[2]->clear();
         return;
     }
     lines_[0]->setText(qs(g_.line1(p)));
@@ -265,13 +271,13 @@ void ttnaqwindow::set_extremes(double v1, double v2) {
 
 void ttnaqwindow::logpointactionExecute() {
     ensure_current();
-    if (!g_.showmeasurement || g_.sampfreq < 0) return;
+    if (!g_.period_ok() || g_.sampfreq < 0) return;
     ctx_.measurements.datalog.add_line(g_.heading(), g_.datarow(ctx_.doc.prefs));
 }
 
 void ttnaqwindow::copyactionExecute() {
     ensure_current();
-    if (g_.showmeasurement) ctx_.clipboard.set_text(g_.datarow(ctx_.doc.prefs));
+    if (g_.period_ok()) ctx_.clipboard.set_text(g_.datarow(ctx_.doc.prefs));
 }
 
 void ttnaqwindow::copyheaderactionExecute() { ctx_.clipboard.set_text(g_.heading()); }
@@ -284,7 +290,7 @@ void ttnaqwindow::paint_flow(QPainter& p, const QSize& size) {
     paint_plot_grid(p, x, y, size);
     if (g_.sampfreq < 0) return;
     const double fs = g_.sampfreq;
-    if (g_.showmeasurement && g_.cqhitime > g_.cqlotime) {
+    if (g_.period_ok() && g_.cqhitime > g_.cqlotime) {
         const double a = pix(x, g_.cqlotime * 1000), b = pix(x, g_.cqhitime * 1000);
         p.fillRect(QRectF(a, 0, b - a, size.height()), QColor(255, 240, 200));
     }
@@ -313,10 +319,12 @@ void ttnaqwindow::paint_flow(QPainter& p, const QSize& size) {
     p.drawPolyline(line);
     p.setRenderHint(QPainter::Antialiasing, false);
     if (g_.showmeasurement) {
-        p.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
-        for (double v : {g_.loflow, g_.hiflow}) p.drawLine(QPointF(0, pix(y, v)), QPointF(size.width(), pix(y, v)));
         p.setPen(QPen(QColor(0, 128, 0), 1));
         for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
+    }
+    if (g_.period_ok()) {
+        p.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
+        for (double v : {g_.loflow, g_.hiflow}) p.drawLine(QPointF(0, pix(y, v)), QPointF(size.width(), pix(y, v)));
         const QPointF peak(pix(x, g_.hiflowtime * 1000), pix(y, g_.hiflow));
         p.setPen(QPen(QColor(200, 0, 0), 2));
         p.drawEllipse(peak, 4, 4);
@@ -344,11 +352,13 @@ void ttnaqwindow::paint_der(QPainter& p, const QSize& size) {
     p.drawPolyline(line);
     p.setRenderHint(QPainter::Antialiasing, false);
     if (g_.showmeasurement) {
+        p.setPen(QPen(QColor(0, 128, 0), 1));
+        for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
+    }
+    if (g_.period_ok()) {
         p.setPen(QPen(QColor(0, 128, 0), 1, Qt::DashLine));
         const double n = pix(x, g_.negtime * 1000);
         p.drawLine(QPointF(n, 0), QPointF(n, size.height()));
-        p.setPen(QPen(QColor(0, 128, 0), 1));
-        for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
         const double mdry = pix(y, -g_.mdr);
         p.setPen(QPen(QColor(0, 0, 0), 1, Qt::DotLine));
         p.drawLine(QPointF(0, mdry), QPointF(size.width(), mdry));
@@ -396,11 +406,28 @@ void ttnaqwindow::showEvent(QShowEvent* e) {
 void ttnaqwindow::time_cursor_changed() {
     faudiodatadirty_ = true;
     if (isVisible()) {
+        cursorseen_ = true;
         ensure_current();
         flowplot_->mark_dirty();
         derplot_->mark_dirty();
     }
 }
+
+// A click in the main window moves the time cursor with the selection and
+// may make another channel current; zooms and key commands only repaint.
+// Each of these reaches a different broadcast, so all of them look.
+void ttnaqwindow::follow_main() {
+    const tdocument& doc = ctx_.doc;
+    if (faudiodatadirty_ || doc.totnchans() == 0) return;
+    if ((!locked_ && flockchanno_ != doc.thischanno()) || doc.theglobal.timecursor() != g_.cursortime)
+        time_cursor_changed();
+}
+
+void ttnaqwindow::main_cursor_changed(bool) { follow_main(); }
+
+void ttnaqwindow::document_state_changed() { follow_main(); }
+
+void ttnaqwindow::invalidate_paintboxes(bool) { follow_main(); }
 
 void ttnaqwindow::fix_things() {
     if (isVisible()) refill_combo();

@@ -51,6 +51,9 @@ public:
     void load_settings_from(const QString& path);
 
     void time_cursor_changed() override;
+    void main_cursor_changed(bool sel2) override;
+    void document_state_changed() override;
+    void invalidate_paintboxes(bool makebmps) override;
     void fix_things() override;
     void channels_changed() override;
     void channel_changed(const tchannelchange& change) override;
@@ -60,12 +63,15 @@ protected:
 
 private:
     void reload();
+    // Reloads when the main window's time cursor or (unlocked) current
+    // channel is not the one the segment was loaded from.
+    void follow_main();
     void refill_combo();
     void update_lines();
     void fit_levels();
     void paint_flow(QPainter& p, const QSize& size);
     void paint_der(QPainter& p, const QSize& size);
-    double time_at(double px) const;
+    double time_at(const TPlotPanel* panel, double px) const;
     void visible_range(int& from, int& to) const;
 
     tappcontext& ctx_;
@@ -74,6 +80,7 @@ private:
     bool locked_ = false;
     bool faudiodatadirty_ = true;
     bool firstactivation_ = true;
+    bool cursorseen_ = false;  // a location was chosen while the window showed
     int addchanno_ = -1;
     double downtime_ = 0;
     double downflow_ = 0;

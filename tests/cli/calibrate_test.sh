@@ -36,6 +36,18 @@ line two-green-heading 1 "Avg [cmH2O]${tab}"
 line two-green-avg 2 "0${tab}"
 run two-measure 0 "$cli" measure "$work/two.tessal" --items "Average" --from 1.2 --to 1.8
 line two-avg 2 "10${tab}"
+# The labels go over the selection: by default from the first mark to the
+# last, else over --from..--to (the TextGrid shows the first of the two).
+run two-labels 0 "$cli" labels "$work/two.tessal" --textgrid "$work/two.TextGrid"
+grep -A2 'xmin = 0.2000' "$work/two.TextGrid" | grep -q 'xmax = 1.8' ||
+  { echo "FAIL two-labels: not over the marks' span"; cat "$work/two.TextGrid"; fails=$((fails + 1)); }
+run two-span 0 "$cli" calibrate "$work/steps.wav" --channel 0 --mode two --value 0 --value2 10 \
+  --unit cmH2O --green 0.2,0.8 --purple 1.2,1.8 --from 0.5 --to 1.5 -o "$work/two2.tessal"
+run two-span-info 0 "$cli" info "$work/two2.tessal"
+grep -q 'labels 2$' "$work/out" || { echo "FAIL two-span: not two labels"; cat "$work/out"; fails=$((fails + 1)); }
+run two-span-labels 0 "$cli" labels "$work/two2.tessal" --textgrid "$work/two2.TextGrid"
+tr -d ' ' <"$work/two2.TextGrid" | grep -A2 '^xmin=0.5$' | grep -q '^xmax=1.5$' ||
+  { echo "FAIL two-span: labels not over the selection"; cat "$work/two2.TextGrid"; fails=$((fails + 1)); }
 
 # Refused: equal amplitudes, a silent integral; nothing is written.
 run equal 1 "$cli" calibrate "$work/steps.wav" --channel 0 --mode two --value 0 --value2 10 \

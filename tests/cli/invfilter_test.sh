@@ -4,7 +4,10 @@
 # by its own difference equation) comes back as the pulse train when the
 # filter file names that resonance; glottal: a train of symmetric triangles
 # (30 samples up, 30 down, 40 closed at 10 kHz) gives T0 10 ms, NAQ 0.3,
-# SQ 1 and the H1/H2 of a direct sum; and the exit codes.
+# SQ 1 and the H1/H2 of a direct sum; on a 16-bit vowel of LF pulses rough
+# marks snap onto the MDR peaks and give the model's NAQ, periods that are
+# not one cycle are refused, and SQ is empty without a closed phase; and
+# the exit codes.
 # Usage: invfilter_test.sh PATH-TO-tessal-cli
 set -u
 . "$(dirname "$0")/harness.sh"
@@ -55,6 +58,52 @@ grep -q "Select a MDR peak further to the right to allow a full period before it
 run outside 1 "$cli" glottal "$work/tri.wav" --channel 0 --at 0.5 --period 0.2 0.21
 run noperiod 2 "$cli" glottal "$work/tri.wav" --channel 0 --at 0.5
 run badchannel 1 "$cli" glottal "$work/tri.wav" --channel 2 --at 0.5 --period 0.51 0.52
+
+# A vowel of Liljencrants-Fant pulses (F0 120 Hz, tp 0.31, te 0.47, ta 0.01,
+# tc 0.56 of the period: NAQ 0.102, CQ 0.44) at 5 % of full scale, stored
+# as 16-bit samples at 44.1 kHz: the steps make the derivative rough, flat
+# in places on the flanks. The model's NAQ, MDR and SQ = tp / (tc - tp)
+# come from the same formulas in awk.
+awk 'BEGIN{fs=44100; T=1/120; tp=0.31*T; te=0.47*T; ta=0.01*T; tc=0.56*T; Ee=1; pi=atan2(0,-1); wg=pi/tp;
+  eps=1/ta; for(i=0;i<200;i++) eps=(1-exp(-eps*(tc-te)))/ta;
+  lo=-20/T; hi=2000/T; for(i=0;i<200;i++){a=(lo+hi)/2; E0=-Ee/(exp(a*te)*sin(wg*te)); if(flow(tc)>0) lo=a; else hi=a}
+  up=flow(tp); scale=0.05/up;
+  printf "%.6f %.6f %.6f\n", up/(Ee*T), Ee*scale, (tp/(tc-tp)) >"/dev/stderr";
+  print "; Sample Rate 44100"; print "; Channels 1";
+  for(i=0;i<1.1*fs;i++){t=i/fs; k=int(t/T); printf "%.8f %.10f\n", t, scale*flow(t-k*T)}}
+  function flow(t,  tt,o,u){tt=(t<te)?t:te; o=E0*(exp(a*tt)*(a*sin(wg*tt)-wg*cos(wg*tt))+wg)/(a*a+wg*wg);
+    if(t<=te) return o; u=((t<tc)?t:tc)-te; return o-Ee/(eps*ta)*((1-exp(-eps*u))/eps-u*exp(-eps*(tc-te)))}' \
+  >"$work/lf.dat" 2>"$work/lf.truth"
+sox -D "$work/lf.dat" -b 16 "$work/lf.wav"
+read -r naq mdr sq <"$work/lf.truth"
+near() {  # near NAME GOT WANT RELATIVE
+  awk -v g="$2" -v w="$3" -v r="$4" 'BEGIN{d=g-w; if(d<0)d=-d; exit !(g!="" && d<=r*w)}' ||
+    { echo "FAIL $1: $2, wanted $3 within $4"; fails=$((fails + 1)); }
+}
+field() { sed -n 2p "$work/out" | cut -f"$1"; }
+# The MDR peaks lie at 1.00392, 1.01225 and 1.02058 s; cycle 120 closes at
+# 1.00467 s and opens again at 1.00833 s. Marks 0.4 ms before the peaks,
+# and an 8.5 ms span anywhere, snap onto them.
+run lf-early 0 "$cli" glottal "$work/lf.wav" --channel 0 --at 0.99 --period 1.0035 1.0118 --closed 1.00467 1.00833
+near lf-early-naq "$(field 12)" "$naq" 0.03
+near lf-early-mdr "$(field 10)" "$mdr" 0.03
+near lf-early-cq "$(field 15)" 0.44 0.03
+near lf-early-sq "$(field 17)" "$sq" 0.03
+run lf-span 0 "$cli" glottal "$work/lf.wav" --channel 0 --at 0.99 --period 1.005 1.0135
+near lf-span-mdr "$(field 10)" "$mdr" 0.03
+near lf-span-naq "$(field 12)" "$naq" 0.03
+# Without a closed phase TC, CQ, OQ and SQ stay empty, wherever the segment starts.
+line lf-span-open 2 "$(sed -n 2p "$work/out" | cut -f1-13)${tab}${tab}${tab}${tab}${tab}"
+run lf-at 0 "$cli" glottal "$work/lf.wav" --channel 0 --at 0.9913 --period 1.005 1.0135
+[ "$(field 17)" = "" ] || { echo "FAIL lf-at: SQ $(field 17) without a closed phase"; fails=$((fails + 1)); }
+# Two cycles, a click and half a cycle are refused.
+run lf-two 1 "$cli" glottal "$work/lf.wav" --channel 0 --at 0.99 --period 1.0035 1.0202
+grep -q "more than one cycle between the marks" "$work/err" || { echo "FAIL lf-two message"; cat "$work/err"; fails=$((fails + 1)); }
+[ -s "$work/out" ] && { echo "FAIL lf-two: a row was printed"; fails=$((fails + 1)); }
+run lf-click 1 "$cli" glottal "$work/lf.wav" --channel 0 --at 0.99 --period 1.0039 1.0039
+grep -q "period needs two different times" "$work/err" || { echo "FAIL lf-click message"; cat "$work/err"; fails=$((fails + 1)); }
+run lf-half 1 "$cli" glottal "$work/lf.wav" --channel 0 --at 0.99 --period 1.0030 1.0075
+grep -q "no full cycle between the marks" "$work/err" || { echo "FAIL lf-half message"; cat "$work/err"; fails=$((fails + 1)); }
 
 [ "$fails" -eq 0 ] && echo "invfilter and glottal: all passed"
 exit $((fails > 0))

@@ -2,11 +2,15 @@
 // two-amplitude mode shows the green and purple marks on the main window
 // (placed inside the signal) and hides them again; "Calibrate!" calibrates
 // the chosen channel as the engine does, warns for the one it cannot
-// calibrate, and refuses unreadable fields without changing anything.
+// calibrate, and refuses unreadable fields without changing anything; the
+// two-amplitude labels span the selection.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -136,4 +140,41 @@ TEST(CalibrationWindow, FollowsTheMainWindowsChannelAndItsUnit) {
     EXPECT_EQ(f.win->channelcombo()->currentIndex(), 2);
     EXPECT_EQ(f.win->unitedit()->text(), "cmH2O");
     EXPECT_EQ(f.win->referenceedit()->text(), "0.5");
+}
+
+// Two amplitudes read the marks but label the selection, as every mode
+// does: both labels (the green value, then the purple one) span it.
+TEST(CalibrationWindow, TwoAmplitudeLabelsSpanTheSelection) {
+    tfixture f;
+    tchannel& ch = f.doc().channel(0);
+    for (std::size_t i = 0; i < ch.sig.size(); ++i) ch.sig[i] = i < 16000 ? 0.2f : 0.7f;
+    auto* two = [&]() -> QRadioButton* {
+        for (QRadioButton* r : f.win->findChildren<QRadioButton*>())
+            if (r->text().startsWith("Two amplitudes")) return r;
+        return nullptr;
+    }();
+    ASSERT_NE(two, nullptr);
+    QTest::mouseClick(two, Qt::LeftButton);
+    ASSERT_TRUE(f.w.context().view.showcursors[3]);
+    ch.cursors[3] = 0.2, ch.cursors[4] = 0.8;
+    ch.cursors[5] = 1.2, ch.cursors[6] = 1.8;
+    f.win->unitedit()->setText("cmH2O");
+    f.win->amplitudeedit()->setText("0");
+    f.win->amplitude2edit()->setText("10");
+    QPushButton* go = nullptr;
+    for (QPushButton* b : f.win->findChildren<QPushButton*>())
+        if (b->text() == "Calibrate!") go = b;
+    ASSERT_NE(go, nullptr);
+    QTest::mouseClick(go, Qt::LeftButton);
+    settle();
+    EXPECT_NEAR(ch.sig[8000], 0, 1e-5);
+    EXPECT_NEAR(ch.sig[24000], 10, 1e-5);
+    ASSERT_EQ(ch.labels.size(), 2u);
+    EXPECT_EQ(ch.labels[0].text, "0 cmH2O");
+    EXPECT_EQ(ch.labels[1].text, "10 cmH2O");
+    for (const tsiglabel& l : ch.labels) {
+        EXPECT_DOUBLE_EQ(l.time, 0.5);
+        EXPECT_DOUBLE_EQ(l.duration, 1.0);
+        EXPECT_EQ(l.labeltype, "calibration");
+    }
 }

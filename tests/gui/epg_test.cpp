@@ -4,21 +4,28 @@
 // hand-known contacts; dragging on it sets the selection; "Make channels!"
 // makes index channels that match hand-computed values and overwrites them
 // when made again; palate pictures (BMP, PNG) with their grid file, and bad
-// pictures and grid files leave the window as it was with a message.
+// pictures and grid files leave the window as it was with a message; the
+// centre of gravity leaves the sync marks out.
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 
 #include "engine/core/tchannel.h"
+#include "engine/dsp/numformat.h"
 #include "engine/formats/twavfile.h"
 #include "gui/epg/tcontactevolutionwindow.h"
 #include "gui/epg/tepgwindow.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "gui/view/channelstrip.h"
+#include "gui/view/signalpanel.h"
+#include "gui/view/waveformview.h"
+#include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 
@@ -266,4 +273,34 @@ TEST_F(EpgWindows, PalatePicturesAndTheirGridFile) {
     EXPECT_DOUBLE_EQ(epg->grid().x[2][3], gx);
     std::ifstream in(path("other.tessalEPGgrid"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "XII1 damaged");
+}
+
+// Frames 148..152 hold rows 5 to 7 in full, the sync marks (7,0) and (7,7)
+// too. Selected with the mouse, the window's COG is that of the 22
+// electrodes: (8 * 5.5 + 8 * 6.5 + 6 * 7.5) / 22, the "Center of gravity
+// (COG)" index of the frame and the line tessal-cli epg prints.
+TEST_F(EpgWindows, CentreOfGravityLeavesTheSyncMarksOut) {
+    tchannel& ch = doc().channel(0);
+    std::array<std::uint8_t, 8> rows{};
+    rows[5] = rows[6] = rows[7] = 0xFF;
+    for (int i = 148; i <= 152; ++i) ch.epg[static_cast<std::size_t>(i)] = epg_frame(rows);
+    w->resize(1000, 600);
+    w->show();
+    settle();
+    twaveformview* wave = w->signalpanel()->strip(0).wave;
+    const int y = wave->height() / 2;
+    const int a = doc().xaxis.value_to_pixel(1.485), b = doc().xaxis.value_to_pixel(1.515);
+    QTest::mousePress(wave, Qt::LeftButton, {}, QPoint(a, y));
+    QTest::mouseMove(wave, QPoint(b, y));
+    QTest::mouseRelease(wave, Qt::LeftButton, {}, QPoint(b, y));
+    settle();
+    ASSERT_GE(epg->range().startindex, 148);
+    ASSERT_LE(epg->range().endindex, 152);
+    const double row = (8 * 5.5 + 8 * 6.5 + 6 * 7.5) / 22;
+    const int nd = doc().prefs.nSignificantDigits;
+    const std::string expected = "COG row " + format_significant(nd, row) + ", column 4";
+    EXPECT_EQ(epg->status()->text(0).toStdString(), expected);
+    EXPECT_DOUBLE_EQ(make_extraction_methods()[0].extract(ch.epg[150]), row);
+    const std::string report = epg_report(ch, 1.485, 1.515, {0}, nd);
+    EXPECT_NE(report.find("\n" + expected + "\n"), std::string::npos) << report;
 }

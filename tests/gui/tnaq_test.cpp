@@ -1,17 +1,32 @@
 // The T-naq window: the first prompt, the three lines after a period and a
 // closed phase are marked on a train of symmetric triangles (T0 10 ms,
-// NAQ 0.3, SQ 1), the log row, copying, the lock, and the empty document.
+// NAQ 0.3, SQ 1), the log row, copying, the lock, and the empty document;
+// mouse drags on a 16-bit LF vowel; T-naq and Invira following clicks and
+// zooms in the main window.
 #include <QApplication>
+#include <QRegularExpression>
+#include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include "engine/core/tchannel.h"
 #include "engine/core/textclipboard.h"
+#include "engine/dsp/numformat.h"
+#include "engine/tools/lfvowel.h"
+#include "engine/view/viewrange.h"
+#include "gui/inversefilter/tinvirawindow.h"
 #include "gui/inversefilter/ttnaqwindow.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "gui/view/channelstrip.h"
+#include "gui/view/signalpanel.h"
+#include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;
+using tessal::testing::make_vowel;
+using tessal::testing::tlfcycle;
 using tessal::testing::tscriptedprompter;
+using tessal::testing::tvowel;
 
 namespace {
 
@@ -102,4 +117,162 @@ TEST(TnaqWindow, LinesLogCopyAndLock) {
     f.win->ensure_current();
     EXPECT_EQ(f.win->windowTitle(), "T-Naq");
     EXPECT_EQ(f.win->line(0), "");
+}
+
+namespace {
+
+// A main window on the screen with a flow channel that is a 16-bit LF
+// vowel (F0 120 Hz, NAQ 0.102, CQ 0.44, 44.1 kHz, peak flow at 5 % of full
+// scale, so that the derivative has flat steps on its flanks) and a second
+// channel of silence; the T-naq and Invira windows open.
+struct tvowelfixture {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    const double fs = 44100;
+    const tlfcycle cycle{1 / 120.0, 0.31, 0.47, 0.010, 0.56, 1.0};
+    tvowel v = make_vowel(fs, 1.0, {cycle}, {});
+    ttnaqwindow* tnaq = nullptr;
+    tinvirawindow* invira = nullptr;
+    tvowelfixture() {
+        w.first_activation({});
+        tdocument& doc = w.document();
+        doc.set_totnchans(2);
+        const double scale = 0.05 / v.pulses[0].peakflow();
+        for (int c = 0; c < 2; ++c) {
+            tchannel& ch = doc.channel(c);
+            ch.set_name(c == 0 ? "flow" : "quiet");
+            ch.set_yunit("l/s");
+            ch.sampfreq = fs;
+            ch.sig.resize(v.flow.size());
+            for (std::size_t i = 0; i < ch.sig.size(); ++i)
+                ch.sig[i] = c ? 0.0f : static_cast<float>(std::round(v.flow[i] * scale * 32768) / 32768);
+            ch.sigcachedirty = true;
+        }
+        fix_xaxis(doc, true);
+        doc.theglobal.channels_changed();
+        doc.theglobal.set_timecursor(0.1);
+        w.resize(1000, 600);
+        w.show();
+        tnaq = dynamic_cast<ttnaqwindow*>(w.windows().window(twindowid::tnaq));
+        invira = dynamic_cast<tinvirawindow*>(w.windows().window(twindowid::invira));
+        w.windows().show(twindowid::tnaq);
+        w.windows().show(twindowid::invira);
+        settle();
+    }
+    tdocument& doc() { return w.document(); }
+    // MDR instant of cycle k, ms from the segment start at `at`.
+    double te_ms(std::size_t k, double at) const { return (v.cyclestart[k] + v.pulses[k].te - at) * 1000; }
+    // A left drag on the T-naq derivative panel from t1 to t2 (ms).
+    void drag_derivative(double t1, double t2) {
+        QWidget* c = tnaq->derplot()->canvas();
+        const TAxis& x = tnaq->derplot()->xaxis()->axis();
+        const int y = c->height() / 2;
+        const QPoint a(x.value_to_pixel(t1), y), b(x.value_to_pixel(t2), y);
+        QTest::mousePress(c, Qt::LeftButton, {}, a);
+        QTest::mouseMove(c, (a + b) / 2);
+        QTest::mouseMove(c, b);
+        QTest::mouseRelease(c, Qt::LeftButton, {}, b);
+        settle();
+    }
+    // The number after "<name>=" in a result line.
+    static double value_in(const QString& line, const QString& name) {
+        const int i = line.indexOf(name + "=");
+        if (i < 0) return std::nan("");
+        return line.mid(i + name.size() + 1).section(QRegularExpression("[ ,]"), 0, 0).toDouble();
+    }
+};
+
+}  // namespace
+
+// Dragging on the derivative a little before the MDR peaks, as a hand does,
+// measures the cycle the peaks bound; a click or a drag over two cycles
+// measures nothing and says what to do instead.
+TEST(TnaqWindow, DragsOnTheDerivativeSnapOntoTheMDRPeaks) {
+    tvowelfixture f;
+    ASSERT_NE(f.tnaq, nullptr);
+    const double naq = f.v.pulses[0].peakflow() / (f.cycle.Ee * f.cycle.T0);
+    ASSERT_NEAR(naq, 0.102, 0.0005);
+    const double te0 = f.te_ms(13, 0.1), te1 = f.te_ms(14, 0.1), te2 = f.te_ms(15, 0.1);
+
+    // Press and release on one spot.
+    const TAxis& x = f.tnaq->derplot()->xaxis()->axis();
+    QTest::mouseClick(f.tnaq->derplot()->canvas(), Qt::LeftButton, {},
+                      QPoint(x.value_to_pixel(te0), f.tnaq->derplot()->canvas()->height() / 2));
+    settle();
+    EXPECT_EQ(f.tnaq->line(0), "Keep the button down and drag to the next MDR peak to mark a period");
+    EXPECT_EQ(f.tnaq->line(1), "");
+    EXPECT_FALSE(f.tnaq->flow().period_ok());
+
+    f.drag_derivative(te0 - 0.4, te1 - 0.4);
+    ASSERT_TRUE(f.tnaq->flow().period_ok()) << f.tnaq->line(0).toStdString();
+    const QString l2 = f.tnaq->line(1);
+    EXPECT_TRUE(l2.startsWith("T0=")) << l2.toStdString();
+    EXPECT_NEAR(tvowelfixture::value_in(l2, "NAQ"), naq, 0.03 * naq) << l2.toStdString();
+    EXPECT_NEAR(tvowelfixture::value_in(l2, "T0"), f.cycle.T0 * 1000, 0.05) << l2.toStdString();
+    EXPECT_EQ(f.tnaq->line(2), "Click and drag in the upper panel to mark the closed phase");
+
+    // The closed phase of this cycle gives CQ 0.44 and a positive SQ.
+    QWidget* up = f.tnaq->flowplot()->canvas();
+    const TAxis& ux = f.tnaq->flowplot()->xaxis()->axis();
+    const double c0 = (f.v.cyclestart[13] + f.cycle.tc * f.cycle.T0 - 0.1) * 1000;
+    const double c1 = (f.v.cyclestart[14] - 0.1) * 1000;
+    QTest::mousePress(up, Qt::LeftButton, {}, QPoint(ux.value_to_pixel(c0), 10));
+    QTest::mouseMove(up, QPoint(ux.value_to_pixel(c1), 10));
+    QTest::mouseRelease(up, Qt::LeftButton, {}, QPoint(ux.value_to_pixel(c1), 10));
+    settle();
+    const QString l3 = f.tnaq->line(2);
+    EXPECT_NEAR(tvowelfixture::value_in(l3, "CQ"), 44, 1.5) << l3.toStdString();
+    EXPECT_GT(tvowelfixture::value_in(l3, "SQ"), 0) << l3.toStdString();
+
+    f.drag_derivative(te0 - 0.4, te2 - 0.4);
+    EXPECT_EQ(f.tnaq->line(0),
+              "More than one cycle between the marks: drag in the lower panel from one MDR peak to the next");
+    EXPECT_EQ(f.tnaq->line(1), "");
+    // Nothing to log while no cycle is marked.
+    const std::size_t logged = f.w.context().measurements.datalog.lines().size();
+    f.tnaq->action("logpointaction")->trigger();
+    EXPECT_EQ(f.w.context().measurements.datalog.lines().size(), logged);
+}
+
+// Clicks in the main window move the time cursor and may change the current
+// channel; zooms only redraw. The Invira and T-naq windows follow at once.
+TEST(TnaqWindow, ToolWindowsFollowClicksAndZoomsInTheMainWindow) {
+    tvowelfixture f;
+    ASSERT_NE(f.invira, nullptr);
+    tdocument& doc = f.doc();
+    auto expect_following = [&](int chno, const char* name) {
+        settle();
+        const QString t = QString::fromStdString(format_float_pattern(doc.prefs.SecondsFormat, doc.theglobal.timecursor()));
+        EXPECT_EQ(f.tnaq->flockchanno(), chno);
+        EXPECT_EQ(f.tnaq->windowTitle(), QString::number(chno) + ": " + name + " @ " + t + " s - T-Naq");
+        EXPECT_EQ(f.invira->flockchanno(), chno);
+        EXPECT_TRUE(f.invira->windowTitle().startsWith(QString::number(chno) + ": " + name + " @ " + t + " s - "))
+            << f.invira->windowTitle().toStdString();
+    };
+    expect_following(0, "flow");
+
+    twaveformview* quiet = f.w.signalpanel()->strip(1).wave;
+    twaveformview* flow = f.w.signalpanel()->strip(0).wave;
+    QTest::mouseClick(quiet, Qt::LeftButton, {}, QPoint(300, quiet->height() / 2));
+    ASSERT_EQ(doc.thischanno(), 1);
+    ASSERT_NE(doc.theglobal.timecursor(), 0.1);
+    expect_following(1, "quiet");
+
+    // A selection on the flow channel, then a zoom onto it.
+    QTest::mousePress(flow, Qt::LeftButton, {}, QPoint(400, flow->height() / 2));
+    QTest::mouseMove(flow, QPoint(500, flow->height() / 2));
+    QTest::mouseRelease(flow, Qt::LeftButton, {}, QPoint(500, flow->height() / 2));
+    expect_following(0, "flow");
+    f.w.commands().action("zoomaction")->trigger();
+    expect_following(0, "flow");
+    QTest::mouseClick(flow, Qt::LeftButton, {}, QPoint(200, flow->height() / 2));
+    expect_following(0, "flow");
+    EXPECT_NEAR(f.tnaq->flow().cursortime, doc.xaxis.pixel_to_value(200), 1e-12);
+
+    // Locked, T-naq keeps its channel but follows the time.
+    f.tnaq->action("lockaction")->trigger();
+    QTest::mouseClick(quiet, Qt::LeftButton, {}, QPoint(250, quiet->height() / 2));
+    settle();
+    EXPECT_EQ(f.tnaq->flockchanno(), 0);
+    EXPECT_NEAR(f.tnaq->flow().cursortime, doc.theglobal.timecursor(), 1e-12);
 }

@@ -96,6 +96,39 @@ TEST(EpgIndices, MixedFrameCountedByHand) {
     EXPECT_FALSE(frame_cog(0).any);
 }
 
+// The centre of gravity is the COG index's: the sync marks are no
+// electrodes, for one frame (against the method's weight table) and for an
+// average palate (against the mean over the frames' contacts counted here).
+TEST(EpgPalate, CentreOfGravityLeavesTheSyncMarksOut) {
+    const auto methods = make_extraction_methods();
+    const std::uint64_t syncs = frame_of({{7, 0}, {7, 7}});
+    std::uint64_t seed = 12345;
+    std::vector<std::uint64_t> frames;
+    for (int k = 0; k < 200; ++k) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        const std::uint64_t f = (seed >> 3) | syncs;
+        frames.push_back(f);
+        const tepgcog g = frame_cog(f);
+        ASSERT_TRUE(g.any);
+        EXPECT_NEAR(g.row, methods[cog].extract(f), 1e-12) << std::hex << f;
+    }
+    EXPECT_FALSE(frame_cog(syncs).any);
+    EXPECT_EQ(epg_cog_text(frame_cog(syncs), 6), "No contact");
+    // Front rows in full: (8 * 5.5 + 8 * 6.5 + 6 * 7.5) / 22 electrodes.
+    const std::uint64_t front = epg_frame({0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF});
+    EXPECT_DOUBLE_EQ(frame_cog(front).row, 141.0 / 22);
+    EXPECT_EQ(epg_cog_text(frame_cog(front), 6), "COG row 6.40909, column 4");
+
+    double n = 0, sr = 0, sc = 0;
+    for (std::uint64_t f : frames)
+        for (int r = 0; r < 8; ++r)
+            for (int c = 0; c < 8; ++c)
+                if (epg_contact(f, r, c) && epg_is_electrode(r, c)) n += 1, sr += r + 0.5, sc += c + 0.5;
+    const tepgcog avg = palate_cog(average_palate(frames, 0, static_cast<int>(frames.size()) - 1));
+    EXPECT_NEAR(avg.row, sr / n, 1e-12);
+    EXPECT_NEAR(avg.col, sc / n, 1e-12);
+}
+
 TEST(EpgPalate, AverageOverTheSelectionClampsToTheFrames) {
     tdocument doc;
     doc.set_totnchans(1);

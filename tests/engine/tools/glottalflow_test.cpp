@@ -1,10 +1,14 @@
 // Glottal-flow parameters: per-cycle NAQ, AQ and OQ of LF-model pulses,
-// snapping, the selection error, hand-set extremes, SQ of a triangle, and
-// the result lines and log row.
+// snapping onto the MDR peaks of a 16-bit vowel from rough drags, periods
+// that are not one cycle, SQ only where it means something, the selection
+// error, hand-set extremes, SQ of a triangle, and the result lines and log
+// row.
 #include "engine/tools/glottalflow.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "lfvowel.h"
@@ -61,6 +65,132 @@ TEST(GlottalFlowTruth, PerCycleMeasuresOfLFPulses) {
         ++measured;
     }
     EXPECT_GE(measured, 10);
+}
+
+// A vowel at F0 120 Hz from LF pulses (NAQ 0.102, CQ 0.44) stored as 16-bit
+// samples at 44.1 kHz, as a WAVE file holds it: the quantization steps make
+// the derivative rough, with small local minima everywhere.
+struct tquantizedvowel {
+    const double fs = 44100;
+    const tlfcycle cycle{1 / 120.0, 0.31, 0.47, 0.010, 0.56, 1.0};
+    tvowel v = make_vowel(fs, 0.5, {cycle}, {});
+    // Peak flow at 5 % of full scale: about 1600 steps, so the derivative
+    // on the flank before a peak has flat pairs of samples.
+    double scale = 0.05 / v.pulses[0].peakflow();
+    tglottalflow load(double at) const {
+        tglottalflow g;
+        g.cursortime = at;
+        const long long base = std::llround(at * fs);
+        g.load_samples(fs, [&](int i) {
+            const std::size_t k = static_cast<std::size_t>(base + i);
+            return k < v.flow.size() ? std::round(v.flow[k] * scale * 32768) / 32768 : 0.0;
+        });
+        return g;
+    }
+    // MDR instant of cycle k, s from `at`.
+    double te(std::size_t k, double at) const { return v.cyclestart[k] + v.pulses[k].te - at; }
+    double naq() const { return v.pulses[0].peakflow() / (cycle.Ee * cycle.T0); }
+};
+
+TEST(GlottalFlowTruth, RoughDragsOnA16BitVowelSnapOntoTheMDRPeaks) {
+    const tquantizedvowel q;
+    ASSERT_NEAR(q.naq(), 0.102, 0.0005);
+    const double at = 0.1;
+    tglottalflow g = q.load(at);
+    const double mdr = q.cycle.Ee * q.scale;
+    for (std::size_t k : {13u, 14u, 20u}) {
+        const double te0 = q.te(k, at), te1 = q.te(k + 1, at);
+        for (double off : {-0.0004, 0.0, 0.0004, 0.0025}) {
+            g.mark_period(te0 + off, te1 + off);
+            SCOPED_TRACE(::testing::Message() << "cycle " << k << ", drag off by " << off * 1000 << " ms");
+            ASSERT_TRUE(g.period_ok());
+            EXPECT_LE(std::abs(g.periodstartpos - te0 * q.fs), 1.0);
+            EXPECT_LE(std::abs(g.periodendpos - te1 * q.fs), 1.0);
+            EXPECT_NEAR(g.t0, q.cycle.T0, 1.5 / q.fs);
+            EXPECT_NEAR(g.mdr, mdr, 0.03 * mdr);
+            EXPECT_NEAR(g.naq, q.naq(), 0.03 * q.naq());
+            EXPECT_FALSE(g.selectionerror);
+        }
+    }
+    // Any 8.5 ms span snaps onto the peaks that bound it, wherever it starts.
+    g.mark_period(0.005, 0.0135);
+    ASSERT_TRUE(g.period_ok());
+    EXPECT_NEAR(g.mdr, mdr, 0.03 * mdr);
+    EXPECT_NEAR(g.naq, q.naq(), 0.03 * q.naq());
+}
+
+TEST(GlottalFlowMarks, PeriodsThatAreNotOneCycleAreRefused) {
+    const tquantizedvowel q;
+    const double at = 0.1;
+    tglottalflow g = q.load(at);
+    tpreferences p;
+    const double te0 = q.te(14, at), te1 = q.te(15, at), te2 = q.te(16, at);
+
+    g.mark_period(te0, te0);  // a click
+    EXPECT_FALSE(g.period_ok());
+    EXPECT_EQ(g.periodstate, tperiodstate::click);
+    EXPECT_EQ(g.line1(p), "Keep the button down and drag to the next MDR peak to mark a period");
+    EXPECT_EQ(g.line2(p), "");
+    EXPECT_EQ(g.line3(p), "");
+    EXPECT_EQ(g.t0, 0.0);
+    EXPECT_EQ(g.naq, 0.0);
+
+    g.mark_period(te0 - 0.0004, te2 - 0.0004);  // two cycles
+    EXPECT_EQ(g.periodstate, tperiodstate::severalcycles);
+    EXPECT_EQ(g.line1(p), "More than one cycle between the marks: drag in the lower panel from one MDR peak to the next");
+    EXPECT_EQ(g.period_problem(), "more than one cycle between the marks");
+    EXPECT_EQ(g.line2(p), "");
+
+    // 2 ms inside the closed phase: no peak to snap onto.
+    const double closed = q.v.cyclestart[15] - at - 0.0025;
+    g.mark_period(closed, closed + 0.002);
+    EXPECT_EQ(g.periodstate, tperiodstate::nocycle);
+    EXPECT_EQ(g.line1(p), "No full cycle between the marks: drag in the lower panel from one MDR peak to the next");
+    EXPECT_EQ(g.mdr, 0.0);
+
+    // Half a cycle from a peak: both ends land on the same peak.
+    g.mark_period(te0 - 0.001, te0 + 0.003);
+    EXPECT_FALSE(g.period_ok());
+
+    g.mark_period(te0, te1);
+    EXPECT_TRUE(g.period_ok());
+    EXPECT_EQ(g.period_problem(), "");
+    EXPECT_EQ(g.line2(p).substr(0, 3), "T0=");
+}
+
+// SQ = opening time (previous opening to flow peak) over closing time
+// (peak to closure): tp / (tc - tp) for these pulses. It is given only for
+// a closed phase inside the period, and does not depend on where the
+// segment starts.
+TEST(GlottalFlowMarks, SpeedQuotientOnlyFromAClosedPhaseInThePeriod) {
+    const tquantizedvowel q;
+    const double sqmodel = q.cycle.tp / (q.cycle.tc - q.cycle.tp);
+    tpreferences p;
+    for (double at : {0.1, 0.1037}) {
+        SCOPED_TRACE(at);
+        tglottalflow g = q.load(at);
+        g.mark_period(q.te(20, at), q.te(21, at));
+        ASSERT_TRUE(g.period_ok());
+        EXPECT_FALSE(g.sqvalid);
+        EXPECT_EQ(g.sq, 0.0);
+        EXPECT_EQ(g.line3(p), "Click and drag in the upper panel to mark the closed phase");
+        const std::string row = g.datarow(p);
+        EXPECT_EQ(row.substr(row.size() - 5), "\t\t\t\t\t");  // TC, CQ, OQ, SQ empty
+        EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 17);
+
+        // The closed phase of the previous cycle lies outside the period.
+        const double c0 = q.v.cyclestart[20] + q.cycle.tc * q.cycle.T0 - at;
+        g.mark_closed(c0 - q.cycle.T0, q.v.cyclestart[20] - at);
+        EXPECT_FALSE(g.closedvalid);
+        EXPECT_FALSE(g.sqvalid);
+        EXPECT_EQ(g.line3(p), "Click and drag in the upper panel inside the marked period to mark the closed phase");
+
+        g.mark_closed(c0, q.v.cyclestart[21] - at);
+        EXPECT_TRUE(g.sqvalid);
+        EXPECT_NEAR(g.sq, sqmodel, 0.04 * sqmodel);  // the flat top of the quantized peak
+        EXPECT_NEAR(g.cq, 0.44, 0.01);
+        EXPECT_NE(g.line3(p).find(", SQ="), std::string::npos);
+    }
 }
 
 // A train of symmetric triangles: 30 samples up, 30 down, 40 closed.
