@@ -1196,7 +1196,8 @@ void tspectrogramwindow::strip_mouse(int chno, QPoint pt, int kind, bool shift) 
         g.set_sel1cursor(t);
     } else if (kind == 1) {
         fxcursor_ = t;
-        g.set_freqcursor(axis_frequency(s.axis->axis().pixel_to_value(std::clamp(pt.y(), 0, s.canvas->height() - 1))));
+        const int y = std::clamp(pt.y(), 0, s.canvas->height() - 1);
+        g.set_freqcursor(axis_frequency(s.axis->axis().pixel_to_value(y)));
         g.set_sel2cursor(t);
         if (!shift) g.set_sel1cursor(t);
     }
