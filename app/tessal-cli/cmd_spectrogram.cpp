@@ -1,8 +1,9 @@
 // tessal-cli spectrogram FILE [--channel N] [--from S --to S] [--width PX
 // --height PX] [--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE]
-// [--tilt DB] [--range LO HI] -o OUT.png | --matrix OUT.tsv: the strip the
+// [--tilt DB] [--range LO,HI] -o OUT.png | --matrix OUT.tsv: the strip the
 // spectrogram window shows for the channel over S..S (default the whole
-// file), as a picture or as its levels.
+// file), as a picture or as the levels its pixels show (tilted, relative to
+// the reference, within the level range, -100..1 dB by default).
 //
 // tessal-cli correlation FILE [--channel N] --at T [--window MS] [--lags MS]:
 // the correlation the correlation window draws at the time cursor T, one
@@ -27,7 +28,7 @@ namespace {
 const char* const spectrogram_usage =
     "usage: tessal-cli spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX]\n"
     "         [--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB]\n"
-    "         [--relative 1|fsd|reference] (-o OUT.png | --matrix OUT.tsv)\n"
+    "         [--relative 1|fsd|reference] [--range LO,HI] (-o OUT.png | --matrix OUT.tsv)\n"
     "       MODE is grey, inverted-grey, colour, inverted-colour or channel\n";
 const char* const correlation_usage =
     "usage: tessal-cli correlation FILE [--channel N] --at T [--window MS] [--lags MS]\n";
@@ -61,7 +62,8 @@ int cmd_spectrogram(int argc, char** argv) {
     targs a;
     if (!parse_args(argc, argv, 2,
                     {"--channel", "--from", "--to", "--width", "--height", "--bandwidth", "--window",
-                     "--fmax", "--colour", "--color", "--tilt", "--relative", "-o", "--matrix"},
+                     "--fmax", "--colour", "--color", "--tilt", "--relative", "--range", "-o",
+                     "--matrix"},
                     {}, a) ||
         a.positional.size() != 1)
         return usage_error(spectrogram_usage, nullptr);
@@ -84,6 +86,13 @@ int cmd_spectrogram(int argc, char** argv) {
         return usage_error(spectrogram_usage, "--fmax takes a positive frequency in Hz");
     if (a.option("--tilt") && !parse_number(*a.option("--tilt"), tilt))
         return usage_error(spectrogram_usage, "--tilt takes dB per octave");
+    tspegpicture p;
+    if (auto r = a.option("--range")) {
+        const std::size_t comma = r->find(',');
+        if (comma == std::string::npos || !parse_number(r->substr(0, comma), p.lo) ||
+            !parse_number(r->substr(comma + 1), p.hi) || !(p.hi > p.lo))
+            return usage_error(spectrogram_usage, "--range takes the levels LO,HI in dB, LO below HI");
+    }
     tspectrogramsettings s;
     if (auto w = a.option("--window"); w && !spectrum_window_from_name(*w, s.fftwin))
         return usage_error(spectrogram_usage,
@@ -123,7 +132,10 @@ int cmd_spectrogram(int argc, char** argv) {
     tspectrogramstrip strip;
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     compute_spectrogram(sample_view(*ch), s, times, rows, strip, threads);
-    const double R = level_reference(relative, ch->fsd(), ch->dbreference);
+    p.R = level_reference(relative, ch->fsd(), ch->dbreference);
+    p.tilt = tilt;
+    p.colormode = mode;
+    p.channel = ch->color;
 
     if (matrix) {
         std::FILE* f = std::fopen(matrix->c_str(), "wb");
@@ -133,20 +145,17 @@ int cmd_spectrogram(int argc, char** argv) {
         }
         std::fputs("t [s]\tf [Hz]\tLevel [dB]\n", f);
         for (int x = 0; x < W; ++x)
-            for (int y = 0; y < H; ++y)
-                std::fprintf(f, "%.9g\t%.9g\t%.4f\n", times[static_cast<std::size_t>(x)],
-                             rows[static_cast<std::size_t>(y)], strip.at(x, y) - R);
+            for (int y = 0; y < H; ++y) {
+                const double f0 = rows[static_cast<std::size_t>(y)];
+                std::fprintf(f, "%.9g\t%.9g\t%.4f\n", times[static_cast<std::size_t>(x)], f0,
+                             spectrogram_shown_level(p, f0, strip.at(x, y)));
+            }
         if (std::fclose(f) != 0) {
             std::fprintf(stderr, "tessal-cli: cannot write %s\n", matrix->c_str());
             return exit_input;
         }
     }
     if (png) {
-        tspegpicture p;
-        p.R = R;
-        p.tilt = tilt;
-        p.colormode = mode;
-        p.channel = ch->color;
         std::vector<std::uint32_t> pixels;
         spectrogram_picture(strip, rows, p, pixels);
         std::string err;

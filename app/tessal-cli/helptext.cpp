@@ -77,11 +77,12 @@ std::vector<thelpcommand> make_table() {
         {"spectrogram",
          {"spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX] "
           "[--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB] "
-          "[--relative 1|fsd|reference] (-o OUT.png | --matrix OUT.tsv)"},
+          "[--relative 1|fsd|reference] [--range LO,HI] (-o OUT.png | --matrix OUT.tsv)"},
          "the spectrogram strip of a channel as a picture, or its levels",
          "Renders the strip the spectrogram window shows for the channel over the span (the "
-         "whole file by default) as a PNG picture, or writes its levels as lines of time, "
-         "frequency and dB.",
+         "whole file by default) as a PNG picture, or writes the levels its pixels show as "
+         "lines of time, frequency and dB: tilted, relative to the reference and within the "
+         "level range, so the weakest colour reads LO.",
          {{"--channel N", "the channel (default 0)"},
           {"--from S --to S", "the span, in seconds"},
           {"--width PX --height PX", "the size of the strip (default 800 by 256)"},
@@ -91,6 +92,7 @@ std::vector<thelpcommand> make_table() {
           {"--colour MODE", "grey, inverted-grey, colour, inverted-colour or channel"},
           {"--tilt DB", "the tilt in dB per octave (default 6)"},
           {"--relative 1|fsd|reference", "the level reference"},
+          {"--range LO,HI", "the level range in dB the colours span (default -100,1)"},
           {"-o OUT.png", "write the picture"},
           {"--matrix OUT.tsv", "write the levels: time, frequency and dB per line"}}},
         {"correlation",

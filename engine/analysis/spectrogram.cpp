@@ -275,6 +275,12 @@ double spectrogram_tilt(double f, double tiltdb) {
     return std::log2(f / 1000) * tiltdb;
 }
 
+double spectrogram_shown_level(const tspegpicture& p, double f, double level) {
+    const double v = spectrogram_tilt(f, p.tilt) + level - p.R;
+    if (!(v > p.lo)) return p.lo;
+    return v < p.hi ? v : p.hi;
+}
+
 void spectrogram_picture(const tspectrogramstrip& strip, const std::vector<double>& rowfreq,
                          const tspegpicture& p, std::vector<std::uint32_t>& pixels) {
     const int w = strip.width, h = strip.height;

@@ -137,6 +137,11 @@ struct tspegpicture {
     int colormode = 0;
     TColor channel = 0;
 };
+// The level a pixel of a row at frequency f shows: the strip's level
+// tilted, relative to the reference and limited to the level range, so
+// lo for a row the picture leaves at the weak end (0 Hz, where the tilt is
+// -300 dB, and above fs/2). NaN reads lo, as the picture shows it.
+double spectrogram_shown_level(const tspegpicture& p, double f, double level);
 // The picture of a strip: width * height 0xFFRRGGBB pixels, row by row with
 // the top row first (the layout of an image).
 void spectrogram_picture(const tspectrogramstrip& strip, const std::vector<double>& rowfreq,

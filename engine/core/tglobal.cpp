@@ -19,6 +19,10 @@ void tglobal::set_freqcursor(double f) {
     each([f](tviewlistener& l) { l.freq_cursor_changed(f); });
 }
 
+void tglobal::hide_crosshairs() {
+    each([](tviewlistener& l) { l.hide_crosshairs(); });
+}
+
 void tglobal::set_sel1cursor(double t) {
     const tselectionchange was{leftselcursor(), rightselcursor()};
     fsel1cursor = t;

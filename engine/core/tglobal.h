@@ -47,6 +47,7 @@ public:
 
     // Broadcasts.
     void full_redraw();
+    void hide_crosshairs();
     void invalidate_paintboxes(bool makebmps);
     void fix_things();
     void channels_changed();

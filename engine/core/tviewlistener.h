@@ -85,6 +85,9 @@ public:
     // The time cursor alone moved.
     virtual void time_cursor_changed() {}
     virtual void freq_cursor_changed(double /*f_hz*/) {}
+    // "Hide crosshairs": the analysis windows stop showing their cursor
+    // lines until a cursor is set again.
+    virtual void hide_crosshairs() {}
     // The channel list or the settings changed: refresh channel lists.
     virtual void fix_things() {}
     // Repaint; rebuild cached layers when makebmps.

@@ -114,12 +114,14 @@ tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
     y.SetMinLoValue(-1e300);
     y.set_hilovalues(1.2, -1.2);
     y.SetTickSpaceAim(1);
+    y.fallowdoubleclick = true;
     TAxis& x = plot_->xaxis()->axis();
     x.SetAxisText("[ms]");
     x.SetMinLoValue(0);
     x.SetMinValueDifference(0.001);
     x.set_hilovalues(40, 0);
     x.SetTickSpaceAim(1);
+    x.fallowdoubleclick = true;
     x.fallowlogarithmicchange = true;
     x.OnScaleChanged.subscribe([this](TAxis&) { drop_all(); });
     plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
@@ -299,6 +301,11 @@ void tcorrelationwindow::freq_cursor_changed(double f) {
     if (f > 0) crosshair_ = true;
     if (!isVisible()) return;
     update_readouts();
+    plot_->update_overlay();
+}
+
+void tcorrelationwindow::hide_crosshairs() {
+    crosshair_ = false;
     plot_->update_overlay();
 }
 

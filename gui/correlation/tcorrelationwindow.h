@@ -52,6 +52,7 @@ public:
 
     void time_cursor_changed() override;
     void freq_cursor_changed(double f_hz) override;
+    void hide_crosshairs() override;
     void fix_things() override;
     void channels_changed() override;
     void invalidate_paintboxes(bool makebmps) override;

@@ -1049,7 +1049,7 @@ void tspectrogramwindow::paint_strip(int chno, QPainter& p, const QSize& size) {
                 QPen pen(QColor(0, 0, 255));
                 pen.setStyle(k % 10 == 0 ? Qt::SolidLine : Qt::DashLine);
                 p.setPen(pen);
-                const int y = fa.value_to_notclippedpixel(hf);
+                const int y = frequency_pixel(fa, hf);
                 if (y >= 0 && y < H) {
                     p.drawLine(0, y, W, y);
                     p.drawText(xc + 20, y - 2, QString::number(k));
@@ -1058,17 +1058,14 @@ void tspectrogramwindow::paint_strip(int chno, QPainter& p, const QSize& size) {
             }
         }
         p.setPen(Qt::red);
-        const int y = fa.value_to_notclippedpixel(f);
+        const int y = frequency_pixel(fa, f);
         if (y >= 0 && y < H) p.drawLine(0, y, W, y);
         if (fxcursor_ != g.leftselcursor()) p.drawLine(xc, 0, xc, H);
     }
     if (correlogram_ && !s.trace.empty()) {
         // The trace: its band limits and centre between points, the points
         // as small squares; cuts break the lines.
-        auto fy = [&](double hz) {
-            return st_.corr.fvertaxistype == 0 ? fa.value_to_notclippedpixel(1000 / hz)
-                                               : fa.value_to_notclippedpixel(hz);
-        };
+        auto fy = [&](double hz) { return frequency_pixel(fa, hz); };
         for (std::size_t i = 0; i < s.trace.size(); ++i) {
             const TTracePoint& a = s.trace[i];
             if (a.cut) continue;
@@ -1123,6 +1120,18 @@ void tspectrogramwindow::paint_colorbar(QPainter& p, const QSize& size) {
 
 // ------------------------------------------------------------------ mouse
 
+// The frequency cursor is a frequency in every window; a correlogram whose
+// rows are lags in ms reads and draws it as its period.
+double tspectrogramwindow::axis_frequency(double axisvalue) const {
+    return correlogram_ ? trace_frequency(st_.corr.fvertaxistype, axisvalue) : axisvalue;
+}
+
+int tspectrogramwindow::frequency_pixel(const TAxis& a, double f) const {
+    if (correlogram_ && st_.corr.fvertaxistype == 0)
+        return f > 0 ? a.value_to_notclippedpixel(1000 / f) : -1;
+    return a.value_to_notclippedpixel(f);
+}
+
 void tspectrogramwindow::strip_mouse(int chno, QPoint pt, int kind, bool shift) {
     if (chno >= strip_count()) return;
     tstrip& s = *strips_[static_cast<std::size_t>(chno)];
@@ -1136,14 +1145,10 @@ void tspectrogramwindow::strip_mouse(int chno, QPoint pt, int kind, bool shift) 
     }
     if (correlogram_ && tracemode_ != 0) {
         TAxis& fa = s.axis->axis();
-        const double f = trace_frequency(
-            st_.corr.fvertaxistype, fa.pixel_to_value(std::clamp(pt.y(), 0, s.canvas->height() - 1)));
+        const double f = axis_frequency(fa.pixel_to_value(std::clamp(pt.y(), 0, s.canvas->height() - 1)));
         const double lo = ta.GetLoValue(), hi = ta.GetHiValue();
         const auto tx = [&](double tt) { return hi != lo ? (tt - lo) / (hi - lo) * (W - 1) : 0.0; };
-        const auto fy = [&](double hz) {
-            return static_cast<double>(st_.corr.fvertaxistype == 0 ? fa.value_to_notclippedpixel(1000 / hz)
-                                                                   : fa.value_to_notclippedpixel(hz));
-        };
+        const auto fy = [&](double hz) { return static_cast<double>(frequency_pixel(fa, hz)); };
         constexpr double pick = 5;  // pixels
         int found = 0;
         switch (tracemode_) {
@@ -1191,7 +1196,8 @@ void tspectrogramwindow::strip_mouse(int chno, QPoint pt, int kind, bool shift) 
         g.set_sel1cursor(t);
     } else if (kind == 1) {
         fxcursor_ = t;
-        g.set_freqcursor(s.axis->axis().pixel_to_value(std::clamp(pt.y(), 0, s.canvas->height() - 1)));
+        const int y = std::clamp(pt.y(), 0, s.canvas->height() - 1);
+        g.set_freqcursor(axis_frequency(s.axis->axis().pixel_to_value(y)));
         g.set_sel2cursor(t);
         if (!shift) g.set_sel1cursor(t);
     }
@@ -1393,6 +1399,10 @@ bool tspectrogramwindow::extract_from_trace(int chno, const tf0settings& e, cons
         ch.set_fsd(outs[k].fsd > 0 ? outs[k].fsd : 1);
         ch.dbreference = 1;
         ch.stereochanno = -1;
+        // Periods, frequencies and correlations are no audio: kept and
+        // saved as they were computed, whatever the channel held before.
+        ch.format = tFormat::ieeefloat;
+        ch.nbits = 32;
         ch.set_origin("Tessal correlogram");
         doc.samples_changing(ch, 0, ch.sig.size());  // a chosen channel is written over
         ch.sig.assign(outs[k].v->begin(), outs[k].v->end());
@@ -1451,6 +1461,11 @@ void tspectrogramwindow::freq_cursor_changed(double f) {
     if (f > 0) crosshair_ = true;
     if (!isVisible()) return;
     update_readouts();
+    repaint_strips();
+}
+
+void tspectrogramwindow::hide_crosshairs() {
+    crosshair_ = false;
     repaint_strips();
 }
 

@@ -149,6 +149,7 @@ public:
     void main_cursor_changed(bool sel2) override;
     void time_cursor_changed() override;
     void freq_cursor_changed(double f_hz) override;
+    void hide_crosshairs() override;
     void fix_things() override;
     void channels_changed() override;
     void invalidate_paintboxes(bool makebmps) override;
@@ -188,6 +189,10 @@ private:
     void read_corr_controls();
     void apply_corraxis(TAxis& a, bool reset);
     void trace_edited(tstrip& s);
+    // A strip row's axis value as a frequency in Hz, and where a frequency
+    // lies on a strip's axis (lags in ms on a correlogram's time axis).
+    double axis_frequency(double axisvalue) const;
+    int frequency_pixel(const TAxis& a, double f) const;
     void fill_channel_combos();
     tf0targets read_targets() const;
 

@@ -244,13 +244,21 @@ void tspectrumwindow::build_ui() {
     y.SetAxisText("[dB]");
     y.set_hilovalues(20, -80);
     y.SetTickSpaceAim(1);
+    y.fallowdoubleclick = true;
     TAxis& f = plot_->xaxis()->axis();
     f.SetAxisText("[Hz]");
     f.SetMinValueDifference(0.001);
     f.set_hilovalues(20000, 20);
     f.SetLogarithmic(true);
     f.SetTickSpaceAim(1);
+    f.fallowdoubleclick = true;
     f.fallowlogarithmicchange = true;
+    // The limits dialog may switch the scale: "Frequency axis" follows.
+    f.OnScaleChanged.subscribe([this](TAxis& a) {
+        if (updating_ || !axisgroup_ || a.GetLogarithmic() == (st_.freqaxis != 0)) return;
+        st_.freqaxis = a.GetLogarithmic() ? 1 : 0;
+        write_controls();
+    });
     plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
     plot_->paint_overlay = [this](QPainter& p, const QSize& s) { paint_overlay(p, s); };
     plot_->mouse_press = [this](QMouseEvent* e) {
@@ -435,6 +443,14 @@ void tspectrumwindow::set_state(const tspectrumstate& s) {
 
 void tspectrumwindow::apply_freqaxis() {
     TAxis& f = plot_->xaxis()->axis();
+    // The axis passes through other scales on the way: the state is what
+    // is being set, not what the axis says meanwhile.
+    struct thold {
+        bool& flag;
+        bool was;
+        ~thold() { flag = was; }
+    } hold{updating_, updating_};
+    updating_ = true;
     if (st_.freqaxis == 0) {
         f.SetMinLoValue(0);
         f.SetLogarithmic(false);
@@ -495,6 +511,11 @@ void tspectrumwindow::freq_cursor_changed(double f) {
     }
     if (!isVisible()) return;
     update_readouts();
+    plot_->update_overlay();
+}
+
+void tspectrumwindow::hide_crosshairs() {
+    crosshair_ = false;
     plot_->update_overlay();
 }
 

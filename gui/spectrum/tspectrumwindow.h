@@ -105,6 +105,7 @@ public:
     void time_cursor_changed() override;
     void main_cursor_changed(bool sel2) override;
     void freq_cursor_changed(double f_hz) override;
+    void hide_crosshairs() override;
     void fix_things() override;
     void channels_changed() override;
     void invalidate_paintboxes(bool makebmps) override;

@@ -364,6 +364,7 @@ std::vector<tcommand> tsignalpanel::view_commands() {
         {.id = "hidecrosshairsaction", .caption = "Hide crosshairs", .shortcut = "Esc",
          .handler =
              [this] {
+                 doc_.theglobal.hide_crosshairs();
                  // Esc also stops playback in the view's key map.
                  if (on_key_request) on_key_request(tkeyrequest::stop);
              },

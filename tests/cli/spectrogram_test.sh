@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # tessal-cli spectrogram and correlation on WAVE files written by sox: a
 # 1 kHz tone of RMS level -20 dB reads -20 dB in the level matrix (rectangle,
-# tone on a bin); the picture is a PNG that Python's zlib decodes, with the
-# tone's row at the grey its level gives and silence white; the correlation
+# tone on a bin); the matrix holds the levels the picture's pixels show (a
+# 2 kHz tone one octave up reads -20 + tilt, the 0 Hz row and the rows from
+# fs/2 up the bottom of the level range, as the picture leaves them); the
+# picture is a PNG that Python's zlib decodes, with the tone's row at the
+# grey its level gives and silence white; the correlation
 # of a 100 Hz sine peaks at 10 ms with r = 1; and the exit codes of bad
 # options, missing channels and unwritable outputs.
 # Usage: spectrogram_test.sh PATH-TO-tessal-cli
@@ -21,7 +24,25 @@ check matrix-heading "$(head -1 "$work/m.tsv" | grep -qx "t \[s\]${tab}f \[Hz\]$
 check matrix-lines "$( [ "$(wc -l <"$work/m.tsv")" -eq 100 ] && echo ok || wc -l <"$work/m.tsv")"
 check tone-level "$(awk -F'\t' 'NR > 1 && $2 == 1000 { n++; if ($3 < -20.2 || $3 > -19.8) bad = bad " " $1 ":" $3 }
   END { print (n == 11 && bad == "") ? "ok" : n " rows, off:" bad }' "$work/m.tsv")"
-check nyquist "$(awk -F'\t' 'NR > 1 && $2 == 8000 && $3 != -10000 { bad = bad " " $3 } END { print bad == "" ? "ok" : bad }' "$work/m.tsv")"
+check nyquist "$(awk -F'\t' 'NR > 1 && $2 == 8000 && $3 != -100 { bad = bad " " $3 } END { print bad == "" ? "ok" : bad }' "$work/m.tsv")"
+check dc-row "$(awk -F'\t' 'NR > 1 && $2 == 0 { n++; if ($3 != -100) bad = bad " " $3 } END { print (n == 11 && bad == "") ? "ok" : n " rows:" bad }' "$work/m.tsv")"
+
+# The tilt and the range act on the matrix as on the picture: a 2 kHz tone
+# of RMS -20 dB reads -20 + 6 dB at 6 dB/oct, -20 dB at 0 dB/oct, and is cut
+# at the top of a range -60..-30 (the 0 Hz row at its bottom).
+sox -n -r 16000 -e floating-point -b 32 "$work/tone2k.wav" synth 2 sine 2000 gain -16.9897
+tilted() {  # tilted NAME EXPECTED OPTIONS...: the 2 kHz row of every column
+  local name=$1 want=$2; shift 2
+  run "$name" 0 "$cli" spectrogram "$work/tone2k.wav" --from 0.5 --to 1.5 --width 11 --height 9 \
+    --fmax 8000 --window rectangular --bandwidth 62.5 "$@" --matrix "$work/$name.tsv"
+  check "$name" "$(awk -F'\t' -v want="$want" 'NR > 1 && $2 == 2000 { n++; d = $3 - want; if (d < -0.2 || d > 0.2) bad = bad " " $3 }
+    NR > 1 && $2 == 0 && $3 != lo0 { zero = zero " " $3 }
+    END { print (n == 11 && bad == "" && zero == "") ? "ok" : n " rows, off:" bad " dc:" zero }' lo0="${LO0:--100}" "$work/$name.tsv")"
+}
+tilted tilt6 -14 --tilt 6
+tilted tilt0 -20 --tilt 0
+LO0=-60 tilted range -30 --tilt 6 --range -60,-30
+run bad-range 2 "$cli" spectrogram "$work/tone2k.wav" --range 1,-100 --matrix "$work/x.tsv"
 
 # The picture: grey scale, -100..1 dB, tilt 0 at 1 kHz: v = 80/101, grey
 # round((1 - v) 255) = 53 on the tone's row (row 7 from the top), silence
@@ -47,6 +68,29 @@ if (w, h) != (11, 9): print('size', w, h)
 elif any(abs(v - 53) > 1 for v in tone): print('tone row', list(tone[:6]))
 elif any(v != 255 for v in top): print('silent row', list(top[:6]))
 else: print('ok')
+PY
+)"
+  # Every pixel of the tilted 2 kHz picture is the grey of its matrix level.
+  run png-tilted 0 "$cli" spectrogram "$work/tone2k.wav" --from 0.5 --to 1.5 --width 11 --height 9 \
+    --fmax 8000 --window rectangular --bandwidth 62.5 --tilt 6 --colour grey -o "$work/t.png"
+  check png-matrix "$(python3 - "$work/t.png" "$work/tilt6.tsv" <<'PY'
+import struct, sys, zlib
+d = open(sys.argv[1], 'rb').read()
+pos, idat, w, h = 8, b'', 0, 0
+while pos < len(d):
+    n, = struct.unpack('>I', d[pos:pos + 4]); t = d[pos + 4:pos + 8]; body = d[pos + 8:pos + 8 + n]
+    if t == b'IHDR': w, h = struct.unpack('>II', body[:8])
+    if t == b'IDAT': idat += body
+    pos += 12 + n
+raw = zlib.decompress(idat)
+bad = []
+for i, line in enumerate(open(sys.argv[2]).read().splitlines()[1:]):
+    x, y = i // h, i % h
+    level = float(line.split('\t')[2])
+    want = round((1 - (level + 100) / 101) * 255)
+    got = raw[(h - 1 - y) * (1 + 3 * w) + 1 + 3 * x]
+    if abs(got - want) > 1: bad.append((x, y, level, got, want))
+print('ok' if not bad else bad[:4])
 PY
 )"
 fi

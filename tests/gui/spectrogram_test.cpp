@@ -15,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cmath>
 #include <numbers>
@@ -70,6 +72,34 @@ struct tfixture {
         for (int i = 0; i < n; ++i) win->tick();
         win->wait_for_workers();
         settle();
+    }
+};
+
+// Pure red pixels in row y (or column x) of a widget's picture.
+int red_in_row(const QImage& img, int y) {
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y) == QColor(255, 0, 0);
+    return n;
+}
+
+// A correlogram over two channels of 125 and 250 Hz, shown.
+struct tcorrfixture {
+    tscriptedprompter* prompter = new tscriptedprompter;
+    TMainWindow w{prompter};
+    tspectrogramwindow* win = nullptr;
+    tcorrfixture() {
+        w.first_activation({});
+        tone_channels(w.document(), 1.0, 16000, 125);
+        win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::correlogram));
+        win->resize(900, 600);
+        w.windows().show(twindowid::correlogram);
+        settle();
+        win->wait_for_workers();
+        settle();
+    }
+    tdocument& doc() { return w.document(); }
+    QWidget* canvas(int chno) const {
+        return win->findChild<QWidget*>("spegpaint" + QString::number(chno));
     }
 };
 
@@ -532,4 +562,110 @@ TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
     view.recording = false;
     win->tick();
     EXPECT_GT(win->computations(), before);
+}
+
+TEST(CorrelogramWindow, OnATimeAxisTheCursorIsThePeriodsFrequency) {
+    tcorrfixture f;
+    for (QRadioButton* b : f.win->findChildren<QRadioButton*>())
+        if (b->text() == "Time") b->click();
+    ASSERT_EQ(f.win->freq_axis(0).GetAxisText(), "[ms]");
+    TAxis& fa = f.win->freq_axis(0);
+    QWidget* c = f.canvas(0);
+    ASSERT_NE(c, nullptr);
+    // Dragging the normal cursor over the row of 8 ms: the frequency
+    // cursor is 1000 / 8 = 125 Hz (1000 / the lag the pixel stands for).
+    const int y8 = fa.value_to_pixel(8.0);
+    QTest::mousePress(c, Qt::LeftButton, {}, QPoint(100, y8 + 20));
+    QTest::mouseMove(c, QPoint(200, y8));
+    QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(200, y8));
+    EXPECT_NEAR(f.doc().theglobal.freqcursor(), 1000 / fa.pixel_to_value(y8), 1e-9);
+    EXPECT_NEAR(f.doc().theglobal.freqcursor(), 125, 2);
+    EXPECT_TRUE(f.win->status()->text(0).startsWith("f=12")) << f.win->status()->text(0).toStdString();
+    // A frequency set elsewhere (250 Hz) is drawn at its period, 4 ms.
+    f.doc().theglobal.set_freqcursor(250);
+    settle();
+    const QImage img = c->grab().toImage();
+    EXPECT_GE(red_in_row(img, fa.value_to_pixel(4.0)), img.width() * 9 / 10);
+    EXPECT_LE(red_in_row(img, fa.value_to_pixel(8.0)), 3);
+    // On a frequency axis the same drag reads the axis itself.
+    for (QRadioButton* b : f.win->findChildren<QRadioButton*>())
+        if (b->text() == "Frequency") b->click();
+    const int y200 = fa.value_to_pixel(200.0);
+    QTest::mousePress(c, Qt::LeftButton, {}, QPoint(100, y200 + 20));
+    QTest::mouseMove(c, QPoint(200, y200));
+    QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(200, y200));
+    EXPECT_NEAR(f.doc().theglobal.freqcursor(), fa.pixel_to_value(y200), 1e-9);
+}
+
+TEST(CorrelogramWindow, ExtractedChannelsAreThirtyTwoBitFloat) {
+    tcorrfixture f;
+    tdocument& doc = f.doc();
+    // Channel a came from a 16-bit file; channel b is 8-bit A-law and is
+    // chosen as the target of the correlation.
+    doc.channel(0).format = tFormat::pcm;
+    doc.channel(0).nbits = 16;
+    doc.channel(1).format = tFormat::alaw;
+    doc.channel(1).nbits = 8;
+    f.win->trace(0).push_back({false, 0.0, 100, 160, 0});
+    f.win->fix_things();
+    f.win->findChild<QComboBox*>("analyzecombo")->setCurrentIndex(0);
+    f.win->findChild<QCheckBox*>("keepratecheck")->setChecked(false);
+    f.win->findChild<QCheckBox*>("widthoutput")->setChecked(true);
+    f.win->findChild<QComboBox*>("correlationoutputtarget")->setCurrentIndex(2);  // "1: b"
+    QToolButton* extract = nullptr;
+    for (QToolButton* b : f.win->findChildren<QToolButton*>())
+        if (b->defaultAction() == f.win->action("extractaction")) extract = b;
+    ASSERT_NE(extract, nullptr);
+    extract->click();
+    ASSERT_EQ(doc.totnchans(), 4);  // F0 and width new, the correlation over b
+    EXPECT_EQ(doc.channel(1).name(), "a Correlation");
+    EXPECT_EQ(doc.channel(2).name(), "a F0");
+    EXPECT_EQ(doc.channel(3).name(), "a Candidate Width");
+    for (int c = 1; c <= 3; ++c) {
+        EXPECT_EQ(doc.channel(c).format, tFormat::ieeefloat) << c;
+        EXPECT_EQ(doc.channel(c).nbits, 32) << c;
+    }
+    EXPECT_NEAR(doc.channel(2).sig[5], 125, 0.5);
+    // The analysed channel keeps its own coding.
+    EXPECT_EQ(doc.channel(0).format, tFormat::pcm);
+    EXPECT_EQ(doc.channel(0).nbits, 16);
+}
+
+TEST(AnalysisWindows, EscHidesTheCrosshairsOfSpectrogramAndCorrelogram) {
+    tfixture f;
+    auto* corr = dynamic_cast<tspectrogramwindow*>(f.w.windows().window(twindowid::correlogram));
+    ASSERT_NE(corr, nullptr);
+    corr->resize(900, 600);
+    f.w.windows().show(twindowid::correlogram);
+    settle();
+    corr->wait_for_workers();
+    // A drag on each window's first strip shows its crosshair: a red line
+    // across the strip at the frequency cursor.
+    auto drag = [](tspectrogramwindow* win, double f) {
+        QWidget* c = win->findChild<QWidget*>("spegpaint0");
+        const int y = win->freq_axis(0).value_to_pixel(f);
+        QTest::mousePress(c, Qt::LeftButton, {}, QPoint(100, y));
+        QTest::mouseMove(c, QPoint(150, y));
+        QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(150, y));
+        return y;
+    };
+    auto red_row = [](tspectrogramwindow* win, int y) {
+        const QImage img = win->findChild<QWidget*>("spegpaint0")->grab().toImage();
+        return red_in_row(img, y) * 10 / img.width();  // tenths of the width
+    };
+    const int ys = drag(f.win, 500);  // inside both windows' axes
+    const int yc = corr->freq_axis(0).value_to_pixel(f.doc().theglobal.freqcursor());
+    EXPECT_GE(red_row(f.win, f.win->freq_axis(0).value_to_pixel(f.doc().theglobal.freqcursor())), 9);
+    EXPECT_GE(red_row(corr, yc), 9);
+    // Esc in the main window: "Hide crosshairs".
+    f.w.show();
+    f.w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.w));
+    QTest::keyClick(&f.w, Qt::Key_Escape);
+    settle();
+    EXPECT_LE(red_row(f.win, ys), 1);
+    EXPECT_LE(red_row(corr, yc), 1);
+    // A new cursor shows them again.
+    drag(f.win, 500);
+    EXPECT_GE(red_row(f.win, ys), 9);
 }

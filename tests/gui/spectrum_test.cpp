@@ -11,9 +11,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -21,8 +26,10 @@
 #include <cstdlib>
 #include <numbers>
 
+#include "gui/correlation/tcorrelationwindow.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/spectrum/tspectrumwindow.h"
+#include "gui/widgets/taxislimitform.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
 
@@ -480,4 +487,99 @@ TEST(SpectrumWindow, ExportedSvgDrawsTheCurveAndTheAxes) {
     EXPECT_GT(count_pixels(drawn, QRect(px - 2, 0, 5, ph), pink), ph / 2);
     EXPECT_GT(count_pixels(drawn, QRect(0, 0, yw - 6, ph), dark), 20);  // level labels
     EXPECT_GT(count_pixels(drawn, QRect(yw, ph + 6, 1000 - yw, 20), dark), 20);  // frequency labels
+}
+
+namespace {
+
+// Double-clicks an axis widget and answers its limits dialog with OK.
+// Nothing happens when no dialog opens.
+void set_limits_by_dialog(TAxisWidget* axis, const QString& lo, const QString& hi, bool log) {
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
+        if (!d) return;
+        opened = true;
+        d->Edit2->setText(lo);
+        d->Edit1->setText(hi);
+        if (!d->logarithmiccheck->isHidden()) d->logarithmiccheck->setChecked(log);
+        QTest::mouseClick(d->Button1, Qt::LeftButton);
+    });
+    QTest::mouseDClick(axis, Qt::LeftButton, {}, QPoint(axis->width() / 2, axis->height() / 2));
+    settle();
+    EXPECT_TRUE(opened) << "no limits dialog";
+}
+
+// Pure red pixels in column x of an image.
+int red_in_column(const QImage& img, int x) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y) n += img.pixelColor(x, y) == QColor(255, 0, 0);
+    return n;
+}
+
+}  // namespace
+
+TEST(SpectrumWindow, AxisLimitsDialogReachesTheLogarithmicFrequencyAxis) {
+    tspectrumfixture f;
+    // From "Linear", the frequency axis's own dialog turns it logarithmic;
+    // "Frequency axis" follows, and the curve is drawn again.
+    for (QRadioButton* b : f.win->findChildren<QRadioButton*>())
+        if (b->text() == "Linear") b->click();
+    TAxis& fa = f.win->plot()->xaxis()->axis();
+    ASSERT_FALSE(fa.GetLogarithmic());
+    const int builds = f.win->plot()->layer_builds();
+    set_limits_by_dialog(f.win->plot()->xaxis(), "50", "5000", true);
+    EXPECT_TRUE(fa.GetLogarithmic());
+    EXPECT_DOUBLE_EQ(fa.GetLoValue(), 50);
+    EXPECT_DOUBLE_EQ(fa.GetHiValue(), 5000);
+    EXPECT_EQ(f.win->state().freqaxis, 1);
+    for (QRadioButton* b : f.win->findChildren<QRadioButton*>())
+        if (b->text() == "Logarithmic") EXPECT_TRUE(b->isChecked());
+    f.win->plot()->grab();
+    EXPECT_GT(f.win->plot()->layer_builds(), builds);
+    // and back to linear.
+    set_limits_by_dialog(f.win->plot()->xaxis(), "0", "8000", false);
+    EXPECT_FALSE(fa.GetLogarithmic());
+    EXPECT_EQ(f.win->state().freqaxis, 0);
+    // The level axis has its dialog too.
+    set_limits_by_dialog(f.win->plot()->yaxis(), "-60", "10", false);
+    EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetLoValue(), -60);
+    EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetHiValue(), 10);
+}
+
+TEST(AnalysisWindows, EscHidesTheCrosshairsOfSpectrumAndCorrelation) {
+    tspectrumfixture f;
+    auto* corr = dynamic_cast<tcorrelationwindow*>(f.w.windows().window(twindowid::correlation));
+    ASSERT_NE(corr, nullptr);
+    f.w.windows().show(twindowid::correlation);
+    settle();
+    // A click in the spectrum at 200 Hz: its crosshair, and the correlation
+    // window's at the period, 5 ms.
+    TAxis& fa = f.win->plot()->xaxis()->axis();
+    QWidget* sc = f.win->plot()->canvas();
+    const int xs = fa.value_to_pixel(200);
+    QTest::mouseClick(sc, Qt::LeftButton, {}, QPoint(xs, sc->height() / 2));
+    settle();
+    const double fc = f.doc().theglobal.freqcursor();
+    ASSERT_NEAR(fc, 200, 20);
+    const int xsc = fa.value_to_pixel(fc);
+    const int xc = corr->plot()->xaxis()->axis().value_to_pixel(1000 / fc);
+    QWidget* cc = corr->plot()->canvas();
+    auto tenths = [](QWidget* c, int x) {
+        const QImage img = c->grab().toImage();
+        return red_in_column(img, x) * 10 / img.height();
+    };
+    EXPECT_GE(tenths(sc, xsc), 9);
+    EXPECT_GE(tenths(cc, xc), 9);
+    // Esc in the main window: "Hide crosshairs".
+    f.w.show();
+    f.w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.w));
+    QTest::keyClick(&f.w, Qt::Key_Escape);
+    settle();
+    EXPECT_LE(tenths(sc, xsc), 1);
+    EXPECT_LE(tenths(cc, xc), 1);
+    // A click shows them again.
+    QTest::mouseClick(sc, Qt::LeftButton, {}, QPoint(xs, sc->height() / 2));
+    settle();
+    EXPECT_GE(tenths(sc, xsc), 9);
 }
