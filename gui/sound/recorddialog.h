@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "engine/audio/recorder.h"
+#include "engine/core/tviewlistener.h"
 #include "engine/document/recordspool.h"
 #include "gui/platform/qtaudiodevice.h"
 
@@ -27,7 +28,7 @@ class TAxisWidget;
 class tlevelmeter;
 class toverviewbox;
 
-class trecorddialog : public QDialog {
+class trecorddialog : public QDialog, private tviewlistener {
 public:
     trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent);
     ~trecorddialog() override;
@@ -54,8 +55,11 @@ private:
     void open_spool();
     void finish_step();
     void update_states();
+    // The target lists as the document is now, keeping each choice by the
+    // channel it names (or "Record to new channel").
     void fill_targets();
     void fill_devices();
+    void fix_things() override;
     tchannelmode mode() const;
 
     tappcontext& ctx_;
@@ -77,6 +81,7 @@ private:
     QLabel* leftlabel_;
     QLabel* rightlabel_;
     QComboBox* device_;
+    QLabel* nodevice_;
     QPushButton* close_;
     QPushButton* record_;
     QPushButton* test_;
