@@ -268,10 +268,12 @@ tchannelmode trecorddialog::mode() const {
     return tchannelmode::stereo;
 }
 
-void trecorddialog::fill_targets() {
-    // Each entry carries the id of its channel, -1 for a new channel.
-    auto chosen = [](QComboBox* b) { return b->currentIndex() >= 0 ? b->currentData() : QVariant(); };
-    const QVariant l = chosen(left_), r = chosen(right_);
+void trecorddialog::fill_targets(QVariant l, QVariant r) {
+    // Each entry carries the id of its channel, -1 for a new channel. A list
+    // that named no channel held no choice: the first entries are preset.
+    auto chosen = [](QComboBox* b) { return b->count() > 1 ? b->currentData() : QVariant(); };
+    if (!l.isValid()) l = chosen(left_);
+    if (!r.isValid()) r = chosen(right_);
     left_->clear();
     right_->clear();
     for (int i = 0; i < ctx_.doc.totnchans(); ++i) {
@@ -338,6 +340,7 @@ void trecorddialog::start(bool test) {
         s.test = test;
         s.lefttarget = left_->currentIndex();
         s.righttarget = right_->currentIndex();
+        used_ = {left_->currentData(), right_->currentData()};
         rec_->overloadmargin_dB = ctx_.doc.prefs.OverloadMargin;
         rec_->MPCRecord1.set_DeviceID(device_->currentIndex() - 1);
         rec_->start(s);
@@ -417,7 +420,12 @@ void trecorddialog::delivered() {
         ctx_.view.recording = rec && !rec_->testing;
         if (!rec) {
             finish_step();
-            fill_targets();
+            // The same choices again, for the channels as they are now: a
+            // take into new channels makes the next one into new channels.
+            if (rec_->testing)
+                fill_targets();
+            else
+                fill_targets(used_[0], used_[1]);
             // The whole recording can be seen, however long it grew.
             if (!rec_->testing) fix_xaxis(ctx_.doc, true);
             ctx_.doc.theglobal.channels_changed();

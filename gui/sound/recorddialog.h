@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QVariant>
 #include <array>
 #include <memory>
 
@@ -56,8 +57,9 @@ private:
     void finish_step();
     void update_states();
     // The target lists as the document is now, keeping each choice by the
-    // channel it names (or "Record to new channel").
-    void fill_targets();
+    // channel it names (or "Record to new channel"), or choosing `l` and `r`
+    // when given (a channel id, -1 for a new channel).
+    void fill_targets(QVariant l = {}, QVariant r = {});
     void fill_devices();
     void fix_things() override;
     tchannelmode mode() const;
@@ -69,6 +71,7 @@ private:
     std::unique_ptr<trecordspool> spool_;
     std::array<int, 2> spoolside_{-1, -1};  // the spool's target of each side
     bool stepopen_ = false;
+    std::array<QVariant, 2> used_;  // the targets the recording was started with
     bool wasrecording_ = false;
     bool shown_ = false;
 

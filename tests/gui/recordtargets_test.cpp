@@ -280,7 +280,7 @@ TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
 // channel that was the partner of a target.
 TEST(RecordTargets, TimeAxisShowsTheWholeRecordingAndPartnersAreRelinked) {
     QTemporaryDir dir;
-    const QString three = write_wav(dir, "three.wav", 3, 3, 2000);
+    const QString three = write_wav(dir, "three.wav", 3, 3, 500);
     auto* prompter = new tscriptedprompter;
     TMainWindow w(prompter);
     w.first_activation({three});
@@ -288,11 +288,11 @@ TEST(RecordTargets, TimeAxisShowsTheWholeRecordingAndPartnersAreRelinked) {
     w.document().channel(1).stereochanno = 2;
     w.document().channel(2).stereochanno = 1;
     tfakerecording rec(w);
-    rec.setup("Stereo", 2000, 0, 1);  // over channels 0 and 1
+    rec.setup("Stereo", 500, 0, 1);  // over channels 0 and 1
     for (QCheckBox* c : rec.window->findChildren<QCheckBox*>())
         if (c->text() == "Make channels stereo companions") c->setChecked(true);
     rec.window->record_clicked();
-    rec.device->capture16(tone(60 * 2000, 50, 2000));
+    rec.device->capture16(tone(60 * 500, 50, 500));
     rec.window->record_clicked();
     ASSERT_EQ(w.document().totnchans(), 3);
     EXPECT_EQ(w.document().channel(0).stereochanno, 1);
