@@ -186,7 +186,8 @@ trecorddialog::trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent)
     nodevice_->setObjectName("nodevicetext");
     nodevice_->setStyleSheet("color: #b00000");
     nodevice_->setVisible(false);
-    grid->addWidget(nodevice_, 5, 1, 1, 2);
+    nodevice_->setWordWrap(true);
+    grid->addWidget(nodevice_, 5, 0, 1, 3);
 
     if (advanced) {
         auto* am = new QGroupBox("Demodulate AM signal", this);
