@@ -78,8 +78,8 @@ const char* const help_text =
     "  --cursor T               place the time cursor at T seconds first\n"
     "  --select FROM TO         select FROM..TO seconds first\n"
     "  --freqcursor HZ          place the frequency cursor first\n"
-    "  --click NAME             press the window's button of this object name\n"
-    "  --wait MS                let the program run this long before the picture\n"
+    "  --click NAME             press the window's button of this object name (again: in turn)\n"
+    "  --wait MS                let the program run this long (after the click before it)\n"
     "  --popup NAME             show the window's drop-down list of this name open\n"
     "  --tab TEXT               bring the window's page with this tab to the front\n"
     "  --main                   picture the main window, with --window's window open\n"
@@ -110,7 +110,9 @@ int main(int argc, char** argv) {
         }
     }
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
-        loadingshot, click, wait, popupname, tabname, triggers;
+        loadingshot, popupname, tabname, triggers;
+    // --click and --wait in the order given: press, let run, press again...
+    QStringList clicks, waits;
     bool leavejournal = false;
     bool wantscreenshot = false;
     bool picturemain = false;  // --main: the main window, with --window's window open
@@ -152,10 +154,16 @@ int main(int argc, char** argv) {
         }
         else if (a == "--loading-screenshot")
             value(loadingshot);
-        else if (a == "--click")
-            value(click);
-        else if (a == "--wait")
-            value(wait);
+        else if (a == "--click") {
+            QString v;
+            value(v);
+            clicks << v;
+        } else if (a == "--wait") {
+            QString v;
+            value(v);
+            while (waits.size() + 1 < clicks.size()) waits << "0";
+            waits << v;
+        }
         else if (a == "--popup")
             value(popupname);
         else if (a == "--tab")
@@ -291,18 +299,20 @@ int main(int argc, char** argv) {
         target->show();
         // A window caught at work: press one of its buttons (by object
         // name) and let it run for a while before the picture.
-        if (!click.isEmpty()) {
-            auto* b = target->findChild<QAbstractButton*>(click);
-            if (!b) {
-                std::fprintf(stderr, "tessal: no button \"%s\"\n", qPrintable(click));
-                return 1;
+        for (qsizetype k = 0; k < std::max(clicks.size(), waits.size()); ++k) {
+            if (k < clicks.size()) {
+                auto* b = target->findChild<QAbstractButton*>(clicks[k]);
+                if (!b) {
+                    std::fprintf(stderr, "tessal: no button \"%s\"\n", qPrintable(clicks[k]));
+                    return 1;
+                }
+                b->click();
             }
-            b->click();
-        }
-        if (!wait.isEmpty()) {
-            QEventLoop loop;
-            QTimer::singleShot(wait.toInt(), &loop, &QEventLoop::quit);
-            loop.exec();
+            if (k < waits.size()) {
+                QEventLoop loop;
+                QTimer::singleShot(waits[k].toInt(), &loop, &QEventLoop::quit);
+                loop.exec();
+            }
         }
         // A page of the window brought to the front (by its tab's text).
         if (!tabname.isEmpty()) {

@@ -25,6 +25,40 @@ trecorder::trecorder(tdocument& doc, taudioinput& device, bool advanced)
     MPCRecord1.OnFetch = [this](const TWaveChunk& a, int used, bool&) { fetch16(a.data(), used); };
     MPCRecord1.OnFetch24 = [this](const tint24arr& a, int used, bool&) { fetch24(a.data(), used); };
     MPCRecord1.OnClosed = [this] { closed(); };
+    fdoc.theglobal.add_listener(this);
+}
+
+trecorder::~trecorder() {
+    MPCRecord1.OnClosed = nullptr;
+    fdoc.theglobal.remove_listener(this);
+}
+
+int trecorder::target_index(int k) const {
+    const tchannel* t = ftarget[static_cast<std::size_t>(k)];
+    if (!t) return -1;
+    for (int i = 0; i < fdoc.totnchans(); ++i)
+        if (&fdoc.channel(i) == t) return i;
+    return -1;
+}
+
+void trecorder::channel_changed(const tchannelchange& change) {
+    if (change.kind != tchannelchange::tkind::removed || !frecording) return;
+    // The channel that left still exists while this is told: what its side
+    // recorded is taken from it now, and the side writes on into a buffer
+    // of its own until the recording ends.
+    for (int k = 0; k < 2; ++k) {
+        tchannel* t = ftarget[static_cast<std::size_t>(k)];
+        if (!t || target_index(k) >= 0) continue;
+        const long long n = k == 0 ? leftcount : rightcount;
+        const std::size_t have = std::min(t->sig.size(), static_cast<std::size_t>(std::max(n, 0LL)));
+        forphaned[k].assign(t->sig.begin(), t->sig.begin() + static_cast<std::ptrdiff_t>(have));
+        forphanname[k] = t->name();
+        forphan[k] = true;
+        ftarget[k] = nullptr;
+        targetleft = true;
+    }
+    leftchanno = forphan[0] ? -1 : target_index(0);
+    rightchanno = forphan[1] ? -1 : target_index(1);
 }
 
 void trecorder::prepare_channel(int index, const std::string& name, int nbits, double rate,
@@ -77,6 +111,13 @@ void trecorder::start(const trecordsetup& setup) {
     testing = setup.test;
     paused = false;
     leftchanno = rightchanno = -1;
+    ftarget = {nullptr, nullptr};
+    forphan = {false, false};
+    forphaned = {};
+    forphanname = {};
+    targetleft = false;
+    fnbits = nbits;
+    fcompanions = setup.companions;
     madechannel = {false, false};
     leftcount = rightcount = 0;
     if (!testing) {
@@ -105,6 +146,15 @@ void trecorder::start(const trecordsetup& setup) {
             prepare_channel(leftchanno, "Left", nbits, setup.rate, pair ? rightchanno : -1);
         if (rightchanno >= 0)
             prepare_channel(rightchanno, "Right", nbits, setup.rate, pair ? leftchanno : -1);
+        // A channel that was a target's partner is nobody's now: the link
+        // holds on both channels or on neither.
+        for (int i = 0; i < fdoc.totnchans(); ++i) {
+            if (i == leftchanno || i == rightchanno) continue;
+            int& p = fdoc.channel(i).stereochanno;
+            if (p >= 0 && (p == leftchanno || p == rightchanno)) p = -1;
+        }
+        ftarget[0] = leftchanno >= 0 ? &fdoc.channel(leftchanno) : nullptr;
+        ftarget[1] = rightchanno >= 0 ? &fdoc.channel(rightchanno) : nullptr;
         if (leftchanno >= 0) {
             TAxis& a = fdoc.channel(leftchanno).axis;
             double f = fdoc.channel(leftchanno).fsd();
@@ -134,18 +184,30 @@ void trecorder::start(const trecordsetup& setup) {
     }
 }
 
-void trecorder::stop() { MPCRecord1.Stop(); }
+void trecorder::stop() {
+    // A stop asked for while the device is stopping (from a buffer it hands
+    // back) is the same stop.
+    if (fstopping) return;
+    fstopping = true;
+    try {
+        MPCRecord1.Stop();
+    } catch (...) {
+        fstopping = false;
+        throw;
+    }
+    fstopping = false;
+}
 
-void trecorder::append(tchannel& ch, long long& count, float v) {
+void trecorder::append(tsinglearr& sig, long long& count, float v) {
     // Grow in large steps (about a minute at a time) so a long recording
     // never copies the whole channel per buffer.
     std::size_t need = static_cast<std::size_t>(count) + 1;
-    if (ch.sig.size() < need) {
-        if (ch.sig.capacity() < need)
-            ch.sig.reserve(std::max(need + static_cast<std::size_t>(60 * frate), ch.sig.capacity() * 2));
-        ch.sig.resize(need);
+    if (sig.size() < need) {
+        if (sig.capacity() < need)
+            sig.reserve(std::max(need + static_cast<std::size_t>(60 * frate), sig.capacity() * 2));
+        sig.resize(need);
     }
-    ch.sig[static_cast<std::size_t>(count)] = v;
+    sig[static_cast<std::size_t>(count)] = v;
     ++count;
 }
 
@@ -156,18 +218,22 @@ void trecorder::deliver(const T* arr, int used, double scale, int maxcount, int 
     bool store = frecording && !paused && !testing;
     int threshold = overload_threshold(overloadmargin_dB, maxcount);
     bool mono = channelmode == tchannelmode::mono;
-    tchannel* lch = store && leftchanno >= 0 && leftchanno < fdoc.totnchans() ? &fdoc.channel(leftchanno) : nullptr;
-    tchannel* rch = store && rightchanno >= 0 && rightchanno < fdoc.totnchans() ? &fdoc.channel(rightchanno) : nullptr;
+    // Each side's samples go to its channel, wherever it is now, or to the
+    // buffer of a side whose channel left.
+    tchannel* lch = store ? ftarget[0] : nullptr;
+    tchannel* rch = store ? ftarget[1] : nullptr;
+    std::array<tsinglearr*, 2> dest{lch ? &lch->sig : nullptr, rch ? &rch->sig : nullptr};
+    for (int k = 0; k < 2; ++k)
+        if (store && forphan[k]) dest[k] = &forphaned[k];
     std::array<double, 2> mx{0, 0};
     const std::array<long long, 2> from{leftcount, rightcount};
     for (int i = 0; i < used; ++i) {
         std::int32_t s = get(arr[i]);
         int side = mono ? 0 : (i & 1);
-        tchannel* ch = side == 0 ? lch : rch;
-        if (ch) {
+        if (tsinglearr* sig = dest[side]) {
             long long& count = side == 0 ? leftcount : rightcount;
             long long at = count;
-            append(*ch, count, static_cast<float>(s / scale));
+            append(*sig, count, static_cast<float>(s / scale));
             if (!fadvanced && (s >= threshold || s <= -threshold))
                 add_overload(overloads[side], at, frate);
         }
@@ -188,7 +254,13 @@ void trecorder::deliver(const T* arr, int used, double scale, int maxcount, int 
         level[k] = peak[k] / scale;
         peakhold[k] = std::max(peakhold[k], level[k]);
     }
+    if (frecording) {
+        leftchanno = forphan[0] ? -1 : target_index(0);
+        rightchanno = forphan[1] ? -1 : target_index(1);
+    }
     if (changed) changed();
+    // A target left: the recording ends here; closing keeps the rest.
+    if (frecording && targetleft) stop();
 }
 
 void trecorder::fetch16(const std::int16_t* arr, int used) {
@@ -202,12 +274,39 @@ void trecorder::fetch24(const tint24* arr, int used) {
 void trecorder::closed() {
     frecording = false;
     stopreason = MPCRecord1.failure();
-    int targets[2] = {leftchanno, rightchanno};
-    long long counts[2] = {leftcount, rightcount};
+    const long long counts[2] = {leftcount, rightcount};
+    const std::array<tchannel*, 2> live = ftarget;
+    std::array<tchannel*, 2> done{nullptr, nullptr};
     for (int k = 0; k < 2; ++k) {
-        int c = targets[k];
-        if (c < 0 || c >= fdoc.totnchans()) continue;
-        tchannel& ch = fdoc.channel(c);
+        if (forphan[k]) {
+            // The side's channel left: it comes back as a new channel.
+            tchannel& ch = fdoc.create_channel(fdoc.totnchans());
+            prepare_channel(ch.channo(), forphanname[k].empty() ? (k ? "Right" : "Left") : forphanname[k],
+                            fnbits, frate, -1);
+            forphaned[k].resize(static_cast<std::size_t>(std::max(counts[k], 0LL)));
+            ch.sig = std::move(forphaned[k]);
+            if (k == 0) {
+                ch.axis.SetMaxHiValue(1.7 * ch.fsd());
+                ch.axis.SetMinLoValue(-1.7 * ch.fsd());
+                ch.axis.SetHiValue(1.2 * ch.fsd());
+                ch.axis.SetLoValue(-1.2 * ch.fsd());
+            } else {
+                ch.axis.SetMaxHiValue(1.7 * ch.fsd());
+                ch.axis.SetMinLoValue(-1.7 * ch.fsd());
+                ch.axis.SetHiValue(1.7 * ch.fsd());
+                ch.axis.SetLoValue(-1.7 * ch.fsd());
+            }
+            const auto n = static_cast<long long>(ch.sig.size());
+            fdoc.theglobal.channel_changed(tchannelchange::samples(ch.channo(), 0, 0, n));
+            done[k] = &ch;
+        } else {
+            done[k] = live[k];
+        }
+    }
+    for (int k = 0; k < 2; ++k) {
+        tchannel* p = done[k];
+        if (!p) continue;
+        tchannel& ch = *p;
         // The reserve ahead is given back; the samples stay.
         if (static_cast<long long>(ch.sig.size()) > counts[k]) ch.sig.resize(static_cast<std::size_t>(counts[k]));
         ch.sig.shrink_to_fit();
@@ -221,6 +320,15 @@ void trecorder::closed() {
         ch.bmpdirty = true;
         fdoc.set_modified(true);
     }
+    if ((forphan[0] || forphan[1]) && done[0] && done[1] && fcompanions) {
+        done[0]->stereochanno = done[1]->channo();
+        done[1]->stereochanno = done[0]->channo();
+    }
+    leftchanno = done[0] ? done[0]->channo() : -1;
+    rightchanno = done[1] ? done[1]->channo() : -1;
+    ftarget = {nullptr, nullptr};
+    forphan = {false, false};
+    forphaned = {};
     overloads = {};
     if (changed) changed();
 }

@@ -26,8 +26,10 @@ void tdocument::set_totnchans(int n) {
         for (int i = old - 1; i >= n; --i) {
             auto c = std::move(channels[i]);
             channels.pop_back();
-            if (frecorder) frecorder->channel_removed(std::move(c), i);
+            // Listeners hear of it while the channel still exists (a
+            // recording takes its samples); the recorder may free it.
             theglobal.channel_changed(tchannelchange::removed(i));
+            if (frecorder) frecorder->channel_removed(std::move(c), i);
         }
     } else {
         channels.reserve(n);
@@ -68,8 +70,8 @@ void tdocument::delete_channel(int c) {
     for (int i = c; i < totnchans(); ++i) channels[i]->set_channo(i);
     fthischanno = thischanno();
     gone->leave_views();
-    if (frecorder) frecorder->channel_removed(std::move(gone), c);
     theglobal.channel_changed(tchannelchange::removed(c));
+    if (frecorder) frecorder->channel_removed(std::move(gone), c);
     theglobal.channels_changed();
     theglobal.fix_things();
     theglobal.document_state_changed();

@@ -13,6 +13,7 @@
 namespace tessal {
 
 bool tdocumentfiles::open_document(const std::string& path) {
+    if (life.busy()) return false;
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     fcancelled = false;
     if (opens_through_codec(path)) return open_through_codec(path, false);
@@ -55,6 +56,7 @@ bool tdocumentfiles::open_document(const std::string& path) {
 }
 
 bool tdocumentfiles::add_file(const std::string& path) {
+    if (life.busy()) return false;
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     fcancelled = false;
     const int n0 = doc.totnchans();

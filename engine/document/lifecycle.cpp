@@ -18,6 +18,7 @@ bool tdocumentlifecycle::ask_save(const std::string& caption) {
 }
 
 bool tdocumentlifecycle::close_document(bool ask) {
+    if (busy()) return false;
     if (ask && !ask_save("File has been modified")) return false;
     if (hooks.stop_playback) hooks.stop_playback();
     doc.contents_reset();

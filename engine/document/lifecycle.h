@@ -27,6 +27,10 @@ struct tlifecyclehooks {
     std::function<bool()> process_modified;
     std::function<std::string()> process_name;
     std::function<void()> save_process;
+    // Why the document may not be closed, replaced or given channels now
+    // (a recording is writing into it), or empty. New, Open and Add do
+    // nothing while it gives a text; the hook tells the user.
+    std::function<std::string()> busy;
 };
 
 class tdocumentlifecycle {
@@ -49,6 +53,11 @@ public:
     // question is taken as already answered (ask_before_close).
     bool close_document(bool ask = true);
     bool new_document() { return close_document(); }
+    // Whether the busy hook refuses closing, replacing or adding now.
+    bool busy() const {
+        if (!hooks.busy) return false;
+        return !hooks.busy().empty();
+    }
     // The question of close_document on its own, for a command that reads
     // its file before the document closes.
     bool ask_before_close() { return ask_save("File has been modified"); }

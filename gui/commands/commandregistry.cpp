@@ -122,15 +122,35 @@ void tcommandregistry::build(QMenuBar* bar, QToolBar* toolbar) {
     refresh();
 }
 
+void tcommandregistry::add_lock(const QStringList& ids, std::function<QString()> reason) {
+    locks_.emplace_back(ids, std::move(reason));
+}
+
 void tcommandregistry::refresh() {
+    std::vector<QString> reasons;
+    for (const auto& l : locks_) reasons.push_back(l.second ? l.second() : QString());
     for (const auto& [c, a] : actions_) {
-        if (c->enabled) a->setEnabled(c->enabled());
+        QString why;
+        for (std::size_t i = 0; i < locks_.size() && why.isEmpty(); ++i)
+            if (!reasons[i].isEmpty() && locks_[i].first.contains(c->id)) why = reasons[i];
+        const bool waslocked = locked_.count(a) > 0;
+        if (c->enabled || !why.isEmpty() || waslocked)
+            a->setEnabled(why.isEmpty() && (!c->enabled || c->enabled()));
         if (c->caption_rule) a->setText(c->caption_rule());
         if (c->shortcut_rule) set_shortcuts(a, c->shortcut_rule());
-        if (c->hint_rule) {
+        if (!why.isEmpty()) {
+            a->setToolTip(why);
+            a->setStatusTip(why);
+            locked_[a] = true;
+        } else if (c->hint_rule) {
             const QString h = c->hint_rule();
             a->setToolTip(h);
             a->setStatusTip(h);
+            locked_.erase(a);
+        } else if (waslocked) {
+            a->setToolTip(QString());
+            a->setStatusTip(QString());
+            locked_.erase(a);
         }
         if (c->checkable && c->checked) a->setChecked(c->checked());
     }

@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QToolBar>
 #include <QVariant>
 #include <functional>
@@ -75,6 +76,12 @@ public:
     // left out) and, when given, the tool bar. Runs once.
     void build(QMenuBar* bar, QToolBar* toolbar = nullptr);
     bool built() const { return built_; }
+    // A lock over other features' commands: while `reason` gives a text,
+    // the commands named in `ids` are off and their tool and status tips
+    // say why (a recording locks those that close, replace, add or delete
+    // channels).
+    void add_lock(const QStringList& ids, std::function<QString()> reason);
+
     // Enablings, caption rules and checks from the rules.
     void refresh();
     void refresh_enablings() { refresh(); }
@@ -95,6 +102,8 @@ private:
     std::map<const tcommand*, QAction*> actions_;
     std::vector<QMenu*> menus_;
     std::map<QString, QActionGroup*> radios_;
+    std::vector<std::pair<QStringList, std::function<QString()>>> locks_;
+    std::map<QAction*, bool> locked_;  // actions whose tips a lock wrote
     // Connections to the menus end with the registry.
     QObject connections_;
     bool built_ = false;

@@ -5,6 +5,8 @@
 #include <QAudioSink>
 #include <QAudioSource>
 #include <QMediaDevices>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <algorithm>
 #include <cstring>
 
@@ -72,6 +74,45 @@ bool notify_listener(taudiolistener* l, F f) {
         show_error(e.what());
         return false;
     }
+}
+
+// The sound server's monitor sources (name, description) as `pactl list
+// sources` gives them; none when there is no such program or server.
+std::vector<std::pair<QString, QString>> monitor_sources() {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C");
+    p.setProcessEnvironment(env);
+    p.start("pactl", {"list", "sources"});
+    if (!p.waitForStarted(2000)) return {};
+    if (!p.waitForFinished(3000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return {};
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return {};
+    std::vector<std::pair<QString, QString>> out;
+    QString name, description;
+    bool monitor = false;
+    auto flush = [&] {
+        if (monitor && !name.isEmpty()) out.emplace_back(name, description.isEmpty() ? name : description);
+        name.clear();
+        description.clear();
+        monitor = false;
+    };
+    for (QString line : QString::fromUtf8(p.readAllStandardOutput()).split('\n')) {
+        line = line.trimmed();
+        if (line.startsWith("Source #"))
+            flush();
+        else if (line.startsWith("Name: "))
+            name = line.mid(6).trimmed();
+        else if (line.startsWith("Description: "))
+            description = line.mid(13).trimmed();
+        else if (line.startsWith("Monitor of Sink: "))
+            monitor = line.mid(17).trimmed() != "n/a";
+    }
+    flush();
+    return out;
 }
 
 }  // namespace
@@ -204,14 +245,50 @@ tqtaudioinput::tqtaudioinput() = default;
 
 tqtaudioinput::~tqtaudioinput() {
     if (fsource) fsource->stop();
+    if (fmonitor) {
+        fmonitor->disconnect(this);
+        fmonitor->kill();
+        fmonitor->waitForFinished(1000);
+    }
+}
+
+QObject* tqtaudioinput::handle() const {
+    if (fsource) return fsource.get();
+    return fmonitor.get();
 }
 
 std::vector<std::string> tqtaudioinput::device_names() {
-    return names_of(QMediaDevices::audioInputs());
+    std::vector<std::string> names = names_of(QMediaDevices::audioInputs());
+    fmonitors.clear();
+    for (const auto& [name, description] : monitor_sources()) {
+        fmonitors.push_back({name, description});
+        names.push_back(description.toStdString());
+    }
+    return names;
 }
 
 int tqtaudioinput::open(int deviceid, const taudioformat& fmt, taudiolistener* listener) {
-    if (fsource) return audio_openfailed;
+    if (fsource || fmonitor) return audio_openfailed;
+    const int nqt = static_cast<int>(QMediaDevices::audioInputs().size());
+    if (deviceid >= nqt) {
+        // A monitor: recorded by the server's own program, raw samples on
+        // its standard output in the format asked for.
+        if (fmonitors.empty()) device_names();
+        const int m = deviceid - nqt;
+        if (m >= static_cast<int>(fmonitors.size())) return audio_nodevice;
+        if (fmt.bits != 16 && fmt.bits != 24) return audio_badformat;
+        fmonitorargs = {"--raw", "--device=" + fmonitors[static_cast<std::size_t>(m)].name,
+                        "--rate=" + QString::number(fmt.rate),
+                        "--channels=" + QString::number(fmt.channels),
+                        fmt.bits == 16 ? "--format=s16le" : "--format=s32le", "--latency-msec=50"};
+        fmonitor = std::make_unique<QProcess>();
+        fmonitor->setProcessChannelMode(QProcess::SeparateChannels);
+        flistener = listener;
+        fbits = fmt.bits;
+        fqueue.clear();
+        if (flistener) flistener->device_opened();
+        return 0;
+    }
     QAudioDevice dev;
     int r = pick(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(), deviceid, dev);
     if (r != 0) return r;
@@ -229,12 +306,23 @@ int tqtaudioinput::open(int deviceid, const taudioformat& fmt, taudiolistener* l
 }
 
 int tqtaudioinput::add_buffer(void* data, std::size_t capacity, int user) {
-    if (!fsource) return audio_notopen;
+    if (!handle()) return audio_notopen;
     fqueue.push_back({static_cast<char*>(data), capacity, 0, user});
     return 0;
 }
 
 int tqtaudioinput::start() {
+    if (fmonitor) {
+        QProcess* p = fmonitor.get();
+        QObject::connect(p, &QProcess::readyReadStandardOutput, this, [this] { read_available(); });
+        QObject::connect(p, &QProcess::finished, this, [this] {
+            if (fin_reset || !fmonitor) return;
+            notify_listener(flistener, [&] { flistener->device_failed(audio_error_text(audio_ioerror)); });
+        });
+        p->start("parec", fmonitorargs);
+        if (!p->waitForStarted(3000)) return audio_openfailed;
+        return 0;
+    }
     if (!fsource) return audio_notopen;
     fio = fsource->start();
     if (!fio) return audio_openfailed;
@@ -254,16 +342,26 @@ void tqtaudioinput::take(const char* bytes, std::size_t n) {
         if (b.filled + outsize > b.capacity) {
             tqueued done = b;
             fqueue.pop_front();
-            QAudioSource* before = fsource.get();
+            QObject* before = handle();
             if (!notify_listener(flistener, [&] { flistener->buffer_done(done.user, done.filled); })) return;
-            if (fsource.get() != before || !fsource) return;
+            if (handle() != before || !handle()) return;
         }
     }
 }
 
 void tqtaudioinput::read_available() {
-    if (!fio) return;
-    QByteArray data = fio->readAll();
+    QByteArray data;
+    if (fmonitor) {
+        data = fmonitor->readAllStandardOutput();
+        // A sample split between two reads waits for its other bytes.
+        data.prepend(fmonitorrest);
+        const qsizetype whole = data.size() - data.size() % (fbits == 24 ? 4 : 2);
+        fmonitorrest = data.mid(whole);
+        data.truncate(whole);
+    } else {
+        if (!fio) return;
+        data = fio->readAll();
+    }
     if (!data.isEmpty()) take(data.constData(), static_cast<std::size_t>(data.size()));
 }
 
@@ -275,6 +373,21 @@ void tqtaudioinput::state_changed() {
 }
 
 int tqtaudioinput::reset() {
+    if (fmonitor) {
+        read_available();
+        if (!fmonitor) return 0;
+        fin_reset = true;
+        fmonitor->disconnect(this);
+        fmonitor->kill();
+        fmonitor->waitForFinished(1000);
+        fin_reset = false;
+        fmonitorrest.clear();
+        std::deque<tqueued> q;
+        q.swap(fqueue);
+        for (const tqueued& b : q)
+            if (flistener) flistener->buffer_done(b.user, b.filled);
+        return 0;
+    }
     if (!fsource) return audio_notopen;
     read_available();
     if (!fsource) return 0;
@@ -291,6 +404,17 @@ int tqtaudioinput::reset() {
 }
 
 int tqtaudioinput::close() {
+    if (fmonitor) {
+        fmonitor->disconnect(this);
+        if (fmonitor->state() != QProcess::NotRunning) {
+            fmonitor->kill();
+            fmonitor->waitForFinished(1000);
+        }
+        fmonitor.reset();
+        fqueue.clear();
+        if (flistener) flistener->device_closed();
+        return 0;
+    }
     if (!fsource) return audio_notopen;
     fsource->disconnect(this);
     if (fio) fio->disconnect(this);

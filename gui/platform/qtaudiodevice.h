@@ -5,19 +5,28 @@
 // played past its end (processedUSecs), so the component's ring holds
 // everything not yet heard. 24-bit input is captured as 32-bit integers
 // and packed to the top three bytes: Qt has no 24-bit sample format.
+//
+// Qt lists no monitor of an output as an input. Where the sound server is
+// PulseAudio (or PipeWire's PulseAudio service) the monitors follow Qt's
+// inputs in the list, named by the server ("Monitor of ..."), and record
+// through its parec program with the same buffers and deliveries.
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 #include <QPointer>
+#include <QByteArray>
 #include <QIODevice>
 #include <QTimer>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "engine/audio/audiodevice.h"
 
 class QAudioSink;
 class QAudioSource;
+class QProcess;
 
 namespace tessal {
 
@@ -86,11 +95,20 @@ private:
         std::size_t filled;
         int user;
     };
+    struct tmonitor {
+        QString name, description;
+    };
     void read_available();
     void take(const char* bytes, std::size_t n);
     void state_changed();
+    // What records now: the Qt source or the monitor's process.
+    QObject* handle() const;
 
     std::unique_ptr<QAudioSource> fsource;
+    std::unique_ptr<QProcess> fmonitor;
+    QStringList fmonitorargs;
+    std::vector<tmonitor> fmonitors;  // as last listed
+    QByteArray fmonitorrest;          // the bytes of a sample not yet whole
     QPointer<QIODevice> fio;  // owned by the sink or source
     taudiolistener* flistener = nullptr;
     std::deque<tqueued> fqueue;

@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include "engine/dsp/numformat.h"
+#include "engine/view/viewrange.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/widgets/taxiswidget.h"
@@ -181,13 +182,19 @@ trecorddialog::trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent)
     grid->addWidget(device_, 4, 1, 1, 2);
     connect(device_, &QComboBox::activated, this,
             [this](int i) { ctx_.soundcards.recorddevice = i - 1; });
+    nodevice_ = new QLabel("No input device: connect one or choose another", this);
+    nodevice_->setObjectName("nodevicetext");
+    nodevice_->setStyleSheet("color: #b00000");
+    nodevice_->setVisible(false);
+    nodevice_->setWordWrap(true);
+    grid->addWidget(nodevice_, 5, 0, 1, 3);
 
     if (advanced) {
         auto* am = new QGroupBox("Demodulate AM signal", this);
         auto* ah = new QHBoxLayout(am);
         ah->addWidget(new QCheckBox("Left", am));
         ah->addWidget(new QCheckBox("Right", am));
-        grid->addWidget(am, 5, 0, 1, 3);
+        grid->addWidget(am, 6, 0, 1, 3);
     }
 
     auto* buttons = new QHBoxLayout;
@@ -202,7 +209,7 @@ trecorddialog::trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent)
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
-    grid->addLayout(buttons, 6, 0, 1, 3);
+    grid->addLayout(buttons, 7, 0, 1, 3);
     connect(close_, &QPushButton::clicked, this, &QDialog::close);
     connect(record_, &QPushButton::clicked, this, [this] { record_clicked(); });
     connect(test_, &QPushButton::clicked, this, [this] { test_clicked(); });
@@ -234,18 +241,20 @@ trecorddialog::trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent)
         meters->addWidget(readouts_[k], 0, 1 + k);
         meters->addWidget(meters_[k], 1, 1 + k);
     }
-    grid->addLayout(meters, 0, 3, 7, 1);
+    grid->addLayout(meters, 0, 3, 8, 1);
     if (!advanced) {
         auto* ov = new QVBoxLayout;
         for (int k = 0; k < 2; ++k) {
             overviews_[k] = new toverviewbox(rec_->ringbuffer[k], this);
             ov->addWidget(overviews_[k]);
         }
-        grid->addLayout(ov, 0, 4, 7, 1);
+        grid->addLayout(ov, 0, 4, 8, 1);
     }
+    ctx_.doc.theglobal.add_listener(this);
 }
 
 trecorddialog::~trecorddialog() {
+    ctx_.doc.theglobal.remove_listener(this);
     rec_->changed = nullptr;
     rec_->stored = nullptr;
     rec_->MPCRecord1.OnClosed = nullptr;
@@ -260,19 +269,30 @@ tchannelmode trecorddialog::mode() const {
     return tchannelmode::stereo;
 }
 
-void trecorddialog::fill_targets() {
-    int l = left_->currentIndex(), r = right_->currentIndex();
+void trecorddialog::fill_targets(QVariant l, QVariant r) {
+    // Each entry carries the id of its channel, -1 for a new channel. A list
+    // that named no channel held no choice: the first entries are preset.
+    auto chosen = [](QComboBox* b) { return b->count() > 1 ? b->currentData() : QVariant(); };
+    if (!l.isValid()) l = chosen(left_);
+    if (!r.isValid()) r = chosen(right_);
     left_->clear();
     right_->clear();
     for (int i = 0; i < ctx_.doc.totnchans(); ++i) {
         QString t = QString::number(i) + ": " + QString::fromStdString(ctx_.doc.channel(i).name());
-        left_->addItem(t);
-        right_->addItem(t);
+        left_->addItem(t, ctx_.doc.channel(i).id);
+        right_->addItem(t, ctx_.doc.channel(i).id);
     }
-    left_->addItem("Record to new channel");
-    right_->addItem("Record to new channel");
-    left_->setCurrentIndex(l >= 0 && l < left_->count() ? l : 0);
-    right_->setCurrentIndex(r >= 0 && r < right_->count() ? r : std::min(1, right_->count() - 1));
+    left_->addItem("Record to new channel", -1);
+    right_->addItem("Record to new channel", -1);
+    const int ll = l.isValid() ? left_->findData(l) : -1;
+    const int rr = r.isValid() ? right_->findData(r) : -1;
+    left_->setCurrentIndex(ll >= 0 ? ll : 0);
+    right_->setCurrentIndex(rr >= 0 ? rr : std::min(1, right_->count() - 1));
+}
+
+void trecorddialog::fix_things() {
+    // The channel list changed: the targets follow unless a recording holds them.
+    if (!rec_->frecording) fill_targets();
 }
 
 void trecorddialog::fill_devices() {
@@ -280,6 +300,7 @@ void trecorddialog::fill_devices() {
     device_->addItem("Windows default soundcard");
     for (const std::string& n : in_->device_names()) device_->addItem(QString::fromStdString(n));
     device_->setCurrentIndex(std::clamp(ctx_.soundcards.recorddevice + 1, 0, device_->count() - 1));
+    nodevice_->setVisible(device_->count() <= 1);
 }
 
 void trecorddialog::showEvent(QShowEvent* e) {
@@ -320,6 +341,7 @@ void trecorddialog::start(bool test) {
         s.test = test;
         s.lefttarget = left_->currentIndex();
         s.righttarget = right_->currentIndex();
+        used_ = {left_->currentData(), right_->currentData()};
         rec_->overloadmargin_dB = ctx_.doc.prefs.OverloadMargin;
         rec_->MPCRecord1.set_DeviceID(device_->currentIndex() - 1);
         rec_->start(s);
@@ -399,13 +421,25 @@ void trecorddialog::delivered() {
         ctx_.view.recording = rec && !rec_->testing;
         if (!rec) {
             finish_step();
-            fill_targets();
+            // The same choices again, for the channels as they are now: a
+            // take into new channels makes the next one into new channels.
+            if (rec_->testing)
+                fill_targets();
+            else
+                fill_targets(used_[0], used_[1]);
+            // The whole recording can be seen, however long it grew.
+            if (!rec_->testing) fix_xaxis(ctx_.doc, true);
             ctx_.doc.theglobal.channels_changed();
             if (!rec_->stopreason.empty())
                 show_error("The recording stopped: " + rec_->stopreason +
                            "\rEverything recorded until then is kept in the channels.");
+            else if (rec_->targetleft)
+                ctx_.window->statusBar()->showMessage(
+                    "The recording stopped: a channel it wrote into was taken away; what it "
+                    "recorded is kept in new channels");
         } else if (!rec_->testing) {
             ctx_.doc.theglobal.channels_changed();
+            ctx_.window->statusBar()->showMessage(recording_busy_text);
         }
         ctx_.doc.theglobal.document_state_changed();
         update_states();

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QVariant>
 #include <array>
 #include <memory>
 
 #include "engine/audio/recorder.h"
+#include "engine/core/tviewlistener.h"
 #include "engine/document/recordspool.h"
 #include "gui/platform/qtaudiodevice.h"
 
@@ -27,7 +29,7 @@ class TAxisWidget;
 class tlevelmeter;
 class toverviewbox;
 
-class trecorddialog : public QDialog {
+class trecorddialog : public QDialog, private tviewlistener {
 public:
     trecorddialog(tappcontext& ctx, bool advanced, QWidget* parent);
     ~trecorddialog() override;
@@ -54,8 +56,12 @@ private:
     void open_spool();
     void finish_step();
     void update_states();
-    void fill_targets();
+    // The target lists as the document is now, keeping each choice by the
+    // channel it names (or "Record to new channel"), or choosing `l` and `r`
+    // when given (a channel id, -1 for a new channel).
+    void fill_targets(QVariant l = {}, QVariant r = {});
     void fill_devices();
+    void fix_things() override;
     tchannelmode mode() const;
 
     tappcontext& ctx_;
@@ -65,6 +71,7 @@ private:
     std::unique_ptr<trecordspool> spool_;
     std::array<int, 2> spoolside_{-1, -1};  // the spool's target of each side
     bool stepopen_ = false;
+    std::array<QVariant, 2> used_;  // the targets the recording was started with
     bool wasrecording_ = false;
     bool shown_ = false;
 
@@ -77,6 +84,7 @@ private:
     QLabel* leftlabel_;
     QLabel* rightlabel_;
     QComboBox* device_;
+    QLabel* nodevice_;
     QPushButton* close_;
     QPushButton* record_;
     QPushButton* test_;

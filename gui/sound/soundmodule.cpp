@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QStatusBar>
 
+#include "engine/audio/recorder.h"
 #include "engine/dsp/numformat.h"
 #include "gui/sound/recorddialog.h"
 #include "gui/sound/soundcarddialog.h"
@@ -66,12 +67,23 @@ tsoundmodule::tsoundmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     });
     // Closing or replacing the document stops playback first.
     ctx.life.hooks.stop_playback = [this] { play_->stop(); };
+    // While a recording writes into the document, nothing closes or
+    // replaces it, adds channels or deletes them; the status bar says why.
+    ctx.commands.add_lock({"newaction", "openaction", "addaction", "deletechannelaction",
+                           "deletechannelsaction", "runprocessaction"},
+                          [&c] { return c.view.recording ? QString(recording_busy_text) : QString(); });
+    ctx.life.hooks.busy = [&c] {
+        if (!c.view.recording) return std::string();
+        c.window->statusBar()->showMessage(recording_busy_text);
+        return std::string(recording_busy_text);
+    };
     ctx.window->installEventFilter(this);
 }
 
 tsoundmodule::~tsoundmodule() {
     ctx.window->removeEventFilter(this);
     ctx.life.hooks.stop_playback = nullptr;
+    ctx.life.hooks.busy = nullptr;
     play_->changed = nullptr;
     play_->stop();
     ctx.soundcards.playnames = nullptr;

@@ -4,9 +4,11 @@
 # monitor as the default source (through a remap source of the same format:
 # Qt Multimedia does not list monitor sources as inputs), runs the loopback program against it and
 # stops the server by its pid, also when something fails. Skips (77) when
-# pulseaudio is not installed or the server does not come up.
+# pulseaudio is not installed or the server does not come up. Arguments
+# after the program go to it.
 set -u
 prog=$1
+shift
 command -v pulseaudio >/dev/null || { echo "SKIP: pulseaudio is not installed"; exit 77; }
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tessal-pulse.XXXXXX")
 pid=
@@ -37,4 +39,4 @@ if [ ! -S "$tmp/native" ]; then
   cat "$tmp/server.log" 2>/dev/null
   exit 77
 fi
-PULSE_SERVER="unix:$tmp/native" XDG_RUNTIME_DIR="$tmp/run" HOME="$tmp/home" QT_QPA_PLATFORM=offscreen "$prog"
+PULSE_SERVER="unix:$tmp/native" XDG_RUNTIME_DIR="$tmp/run" HOME="$tmp/home" QT_QPA_PLATFORM=offscreen "$prog" "$@"

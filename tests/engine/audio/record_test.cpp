@@ -247,5 +247,124 @@ TEST_F(RecorderFixture, DeviceFailingMidRecordingKeepsTheSamples) {
     EXPECT_TRUE(doc.modified());
 }
 
+// The recorder writes into the channels it prepared, not into whatever
+// channel has their numbers later. Channel 0 ("Left") deleted while a
+// stereo recording runs: "Right" goes on holding the right input; the
+// recording stops after the next buffer (256 frames at 8 kHz stereo) and
+// the left input, all of it, is kept in a new channel.
+TEST_F(RecorderFixture, ATargetThatLeavesEndsTheRecordingAndKeepsItsSamplesInANewChannel) {
+    trecordsetup s;
+    s.rate = 8000;
+    s.use24 = false;
+    s.companions = true;
+    s.lefttarget = s.righttarget = 0;  // new channels
+    rec.start(s);
+    ASSERT_EQ(doc.totnchans(), 2);
+    feed_stereo(1024, ramp);
+    doc.delete_channel(0);
+    EXPECT_TRUE(rec.frecording);  // the device is stopped from its own delivery
+    feed_stereo(1024, ramp);
+    EXPECT_FALSE(rec.frecording);
+    ASSERT_EQ(doc.totnchans(), 2);
+    const tchannel& right = doc.channel(0);
+    const tchannel& left = doc.channel(1);
+    EXPECT_EQ(right.name(), "Right");
+    EXPECT_EQ(left.name(), "Left");
+    ASSERT_EQ(right.sig.size(), 1280u);
+    ASSERT_EQ(left.sig.size(), 1280u);
+    for (int i = 0; i < 1280; ++i) {
+        ASSERT_EQ(left.sig[i], ramp(i % 1024, 0) / 32768.0f) << i;
+        ASSERT_EQ(right.sig[i], ramp(i % 1024, 1) / 32768.0f) << i;
+    }
+    EXPECT_EQ(left.sampfreq, 8000);
+    EXPECT_EQ(left.created().origin, "Tessal recording");
+    EXPECT_EQ(left.stereochanno, 0);
+    EXPECT_EQ(right.stereochanno, 1);
+    EXPECT_EQ(rec.leftchanno, 1);
+    EXPECT_EQ(rec.rightchanno, 0);
+}
+
+// The document emptied and another file's channels made in their place
+// (an open that got through): those channels are left alone and the
+// recording, at its own rate, goes into new channels after them.
+TEST_F(RecorderFixture, ADocumentReplacedUnderneathGetsTheRecordingInNewChannelsAtItsRate) {
+    trecordsetup s;
+    s.rate = 8000;
+    s.use24 = false;
+    s.lefttarget = s.righttarget = 0;
+    rec.start(s);
+    feed_stereo(1024, ramp);
+    doc.set_totnchans(0);
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        doc.channel(c).sampfreq = 4000;
+        doc.channel(c).sig.assign(100, 0.5f);
+    }
+    feed_stereo(512, ramp);
+    EXPECT_FALSE(rec.frecording);
+    ASSERT_EQ(doc.totnchans(), 4);
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_EQ(doc.channel(c).sig.size(), 100u);
+        EXPECT_EQ(doc.channel(c).sampfreq, 4000);
+    }
+    for (int c = 2; c < 4; ++c) {
+        EXPECT_EQ(doc.channel(c).sampfreq, 8000);
+        ASSERT_EQ(doc.channel(c).sig.size(), 1280u);
+        EXPECT_EQ(doc.channel(c).sig[1100], ramp(1100 % 1024, c - 2) / 32768.0f);
+    }
+    EXPECT_EQ(doc.channel(2).name(), "Left");
+    EXPECT_EQ(doc.channel(3).name(), "Right");
+}
+
+// Channels added before a target while it records (a channel made at the
+// front) move it; the recording follows it.
+TEST_F(RecorderFixture, ATargetThatMovesIsFollowed) {
+    trecordsetup s;
+    s.rate = 8000;
+    s.use24 = false;
+    s.mode = tchannelmode::mono;
+    s.lefttarget = 0;
+    rec.start(s);
+    feed_stereo(256, ramp);
+    doc.create_channel(0);
+    feed_stereo(256, ramp);
+    rec.stop();
+    ASSERT_EQ(doc.totnchans(), 2);
+    EXPECT_TRUE(doc.channel(0).sig.empty());
+    EXPECT_EQ(doc.channel(1).sig.size(), 1024u);
+    EXPECT_EQ(rec.leftchanno, 1);
+}
+
+// The partner link is set on both targets and taken from a channel that
+// was a target's partner; without "companions" both targets lose theirs.
+TEST_F(RecorderFixture, PartnerLinksAreSetOnBothAndClearedOnAFormerPartner) {
+    doc.set_totnchans(4);
+    doc.channel(1).stereochanno = 2;
+    doc.channel(2).stereochanno = 1;
+    doc.channel(0).stereochanno = 3;
+    doc.channel(3).stereochanno = 0;
+    trecordsetup s;
+    s.rate = 8000;
+    s.use24 = false;
+    s.companions = true;
+    s.lefttarget = 0;
+    s.righttarget = 1;
+    rec.start(s);
+    rec.stop();
+    EXPECT_EQ(doc.channel(0).stereochanno, 1);
+    EXPECT_EQ(doc.channel(1).stereochanno, 0);
+    EXPECT_EQ(doc.channel(2).stereochanno, -1);
+    EXPECT_EQ(doc.channel(3).stereochanno, -1);
+    doc.channel(2).stereochanno = 1;
+    s.companions = false;
+    s.mode = tchannelmode::mono;
+    s.lefttarget = 1;
+    rec.start(s);
+    rec.stop();
+    EXPECT_EQ(doc.channel(1).stereochanno, -1);
+    EXPECT_EQ(doc.channel(0).stereochanno, -1);
+    EXPECT_EQ(doc.channel(2).stereochanno, -1);
+}
+
 }  // namespace
 }  // namespace tessal
