@@ -19,6 +19,10 @@ tdocument::tdocument() : theglobal(this) {
     for (int i = 0; i < nmeasurementitems; ++i) showmeasurement[i] = measurement_shown_by_default(i);
 }
 
+// The listeners hear one notice for all the channels added or removed at the
+// end of the list: the first of them, whose number and every later one's
+// have changed. A file of thousands of channels is one change, not
+// thousands.
 void tdocument::set_totnchans(int n) {
     n = std::max(n, 0);
     int old = totnchans();
@@ -27,11 +31,15 @@ void tdocument::set_totnchans(int n) {
             auto c = std::move(channels[i]);
             channels.pop_back();
             if (frecorder) frecorder->channel_removed(std::move(c), i);
-            theglobal.channel_changed(tchannelchange::removed(i));
         }
-    } else {
+        theglobal.channel_changed(tchannelchange::removed(n));
+    } else if (n > old) {
         channels.reserve(n);
-        for (int i = old; i < n; ++i) create_channel(i);
+        for (int i = old; i < n; ++i) {
+            channels.push_back(std::make_unique<tchannel>(this, i));
+            if (frecorder) frecorder->channel_inserted(*channels.back(), i);
+        }
+        theglobal.channel_changed(tchannelchange::added(old));
     }
     theglobal.channels_changed();
     theglobal.fix_things();
