@@ -43,6 +43,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gui/commands/guardedapplication.h"
 #include "gui/files/fileprogress.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "engine/document/title.h"
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
         !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-    QApplication app(argc, argv);
+    tessal::tguardedapplication app(argc, argv);
     QApplication::setApplicationName("Tessal");
     QStringList files;
     QStringList args = QApplication::arguments();

@@ -19,21 +19,34 @@ tdocument::tdocument() : theglobal(this) {
     for (int i = 0; i < nmeasurementitems; ++i) showmeasurement[i] = measurement_shown_by_default(i);
 }
 
+// The listeners hear one notice for all the channels added or removed at the
+// end of the list: the first of them, whose number and every later one's
+// have changed. A file of thousands of channels is one change, not
+// thousands.
 void tdocument::set_totnchans(int n) {
     n = std::max(n, 0);
     int old = totnchans();
     if (n < old) {
+        std::vector<std::unique_ptr<tchannel>> gone;
         for (int i = old - 1; i >= n; --i) {
-            auto c = std::move(channels[i]);
+            gone.push_back(std::move(channels[i]));
             channels.pop_back();
-            // Listeners hear of it while the channel still exists (a
-            // recording takes its samples); the recorder may free it.
-            theglobal.channel_changed(tchannelchange::removed(i));
-            if (frecorder) frecorder->channel_removed(std::move(c), i);
         }
-    } else {
+        // Listeners hear of it while the channels still exist (a recording
+        // takes its samples from them); the history may free them after.
+        theglobal.channel_changed(tchannelchange::removed(n));
+        int i = old - 1;
+        for (auto& c : gone) {
+            if (frecorder) frecorder->channel_removed(std::move(c), i);
+            --i;
+        }
+    } else if (n > old) {
         channels.reserve(n);
-        for (int i = old; i < n; ++i) create_channel(i);
+        for (int i = old; i < n; ++i) {
+            channels.push_back(std::make_unique<tchannel>(this, i));
+            if (frecorder) frecorder->channel_inserted(*channels.back(), i);
+        }
+        theglobal.channel_changed(tchannelchange::added(old));
     }
     theglobal.channels_changed();
     theglobal.fix_things();

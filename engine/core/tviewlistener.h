@@ -18,9 +18,11 @@ namespace tessal {
 //               last = first + n and shift = -n; inserting n has
 //               first = last and shift = n.
 //   added       a channel now has this number; the channels after it were
-//               renumbered.
+//               renumbered. Channels added together at the end of the list
+//               are one notice naming the first of them.
 //   removed     the channel with this number is gone; the channels after it
-//               were renumbered.
+//               were renumbered. Channels removed together from the end of
+//               the list are one notice naming the first of them.
 //   properties  anything about the channel may have changed (rate, full
 //               scale, time shift, all samples): nothing computed from it
 //               holds any more.

@@ -18,41 +18,54 @@ bool tdocumentfiles::open_document(const std::string& path) {
     fcancelled = false;
     if (opens_through_codec(path)) return open_through_codec(path, false);
     const tfileformat* format = format_of_path(path);
-    if (format && format->caps.readable && format->kind == tfilekind::wav) {
-        // A WAVE file is read before the document closes: a read the user
-        // cancels leaves the document as it was.
-        if (!life.ask_before_close()) return false;
-        twavload load;
-        const tloadresult r = load_wav(path, load);
-        if (r == tloadresult::cancelled) {
-            fcancelled = true;
-            doc.theglobal.document_state_changed();
-            return false;
-        }
-        life.close_document(false);
-        bool read = false;
-        if (r == tloadresult::read) {
-            install_wav(path, load);
-            read = add_read_channels(path, 0);
-        }
-        life.setfilename(read ? path : "");
-        life.setmodified(false);
-        if (life.zoomhistory) life.zoomhistory->clear();
-        doc.theglobal.fix_things();
+    if (!format || !format->caps.readable) {
+        prompter.warn("Cannot open file: \r" + path, "Unknown file type");
+        return false;
+    }
+    // The file is read before the document closes: a read that fails or
+    // that the user cancels leaves the document as it was.
+    if (!life.ask_before_close()) return false;
+    const auto kept = [this] {
         doc.theglobal.document_state_changed();
-        return true;
+        return false;
+    };
+    twavload load;
+    tloaded other;
+    if (format->kind == tfilekind::wav) {
+        const tloadresult r = load_wav(path, load);
+        if (r == tloadresult::cancelled) fcancelled = true;
+        if (r != tloadresult::read) return kept();
+    } else {
+        other = load_other(path, format->kind);
+        if (!other.install) return kept();
+        if (other.nchans == 0) {
+            prompter.warn("Could not open file\r" + path + "\rThe file holds no channels.",
+                          "Could not open file");
+            return kept();
+        }
     }
-    bool closed = life.close_document();
-    if (closed) {
-        // A file that could not be read leaves an empty, untitled document.
-        const bool read = add_file(path);
-        life.setfilename(read ? path : "");
-        life.setmodified(false);
-    }
+    life.close_document(false);
+    if (format->kind == tfilekind::wav)
+        install_wav(path, load);
+    else
+        other.install();
+    const bool read = add_read_channels(path, 0);
+    life.setfilename(read ? path : "");
+    life.setmodified(false);
     if (life.zoomhistory) life.zoomhistory->clear();
     doc.theglobal.fix_things();
     doc.theglobal.document_state_changed();
-    return closed;
+    return true;
+}
+
+tdocumentfiles::tloaded tdocumentfiles::load_other(const std::string& path, tfilekind kind) {
+    switch (kind) {
+        case tfilekind::smp: return load_smp(path);
+        case tfilekind::tessal: return load_native(path);
+        case tfilekind::orlet: return load_orlet(path);
+        case tfilekind::wav: break;
+    }
+    return {};
 }
 
 bool tdocumentfiles::add_file(const std::string& path) {
@@ -63,14 +76,13 @@ bool tdocumentfiles::add_file(const std::string& path) {
     if (opens_through_codec(path)) return open_through_codec(path, true);
     const tfileformat* format = format_of_path(path);
     if (!format || !format->caps.readable) return false;
-    bool ok = false;
-    switch (format->kind) {
-        case tfilekind::wav: ok = read_wav(path); break;
-        case tfilekind::smp: ok = read_smp(path); break;
-        case tfilekind::tessal: ok = read_native(path); break;
-        case tfilekind::orlet: ok = read_orlet(path); break;
+    if (format->kind == tfilekind::wav) {
+        if (!read_wav(path)) return false;
+    } else {
+        tloaded l = load_other(path, format->kind);
+        if (!l.install) return false;
+        l.install();
     }
-    if (!ok) return false;
     return add_read_channels(path, n0);
 }
 

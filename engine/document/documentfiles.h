@@ -1,8 +1,10 @@
 // Opening files into the document and saving it. The reader is chosen by
 // the lower-cased extension; each reader path appends the file's channels
-// and names them. Open closes the current document first (with its save
-// question) and takes the file's name; Add appends and leaves the document
-// untitled. save_file is the common save step of Save, Save as and Save
+// and names them. Open reads the file whole and only then closes the
+// current document (its save question comes first) and takes the file's
+// name, so a file that cannot be read, holds no channels or is of an
+// unknown kind leaves the open document as it was and says why; Add
+// appends and leaves the document untitled. save_file is the common save step of Save, Save as and Save
 // selection as, with the questions the formats need.
 //
 // A file that cannot be read adds nothing; a save that fails or is refused
@@ -67,9 +69,8 @@ public:
     // Whether a codec entry would convert this file (no reader knows it).
     bool opens_through_codec(const std::string& path) const;
 
-    // False when the user cancelled the close, or when a file that goes
-    // through a codec could not be converted or read (the document is then
-    // as it was).
+    // False when the user cancelled the close or the read, or when the file
+    // could not be read or converted (the document is then as it was).
     bool open_document(const std::string& path);
     // True when the file's channels were added.
     bool add_file(const std::string& path);
@@ -113,9 +114,17 @@ private:
     bool convert_with_codec(const std::string& path, std::string& wavpath);
     bool open_through_codec(const std::string& path, bool add);
     bool read_wav(const std::string& path);
-    bool read_smp(const std::string& path);
-    bool read_native(const std::string& path);
-    bool read_orlet(const std::string& path);
+    // A file of another kind read whole, not yet in the document: how many
+    // channels it holds and the work that appends them. No work when the
+    // file cannot be read or the user refused it (the user was told why).
+    struct tloaded {
+        int nchans = 0;
+        std::function<void()> install;
+    };
+    tloaded load_smp(const std::string& path);
+    tloaded load_native(const std::string& path);
+    tloaded load_orlet(const std::string& path);
+    tloaded load_other(const std::string& path, tfilekind kind);
     bool write_smp(const std::string& path, double from, double to, const std::vector<int>& chans);
     bool write_native(const std::string& path, double from, double to,
                       const std::vector<int>& chans);

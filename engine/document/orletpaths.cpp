@@ -2,6 +2,7 @@
 // program, read only. Sounds and anchor sounds become channels; samples are
 // 16-bit integers interleaved by channel, each read as value / 32767.
 #include <algorithm>
+#include <memory>
 
 #include "engine/document/documentfiles.h"
 #include "engine/formats/txiifile.h"
@@ -31,18 +32,18 @@ tsound read_sound(TXIIFile& x, const std::string& prefix, int q) {
 
 }  // namespace
 
-bool tdocumentfiles::read_orlet(const std::string& path) {
+tdocumentfiles::tloaded tdocumentfiles::load_orlet(const std::string& path) {
     TXIIFile x;
     if (!x.open_file(path)) {
         prompter.warn("Could not open file\r" + path, "Could not open file");
-        return false;
+        return {};
     }
     if (x.GetFileId() != "Orlet") {
         prompter.warn(path + " does not appear to be a Orlet file. FileID=" + x.GetFileId(),
                       "Could not open file");
-        return false;
+        return {};
     }
-    std::vector<std::pair<tsound, std::string>> sounds;  // with their origin
+    auto sounds = std::make_shared<std::vector<std::pair<tsound, std::string>>>();  // with their origin
     try {
         const double date = x.readfloat("Test_1", "Date", 0);
         (void)date;
@@ -52,44 +53,47 @@ bool tdocumentfiles::read_orlet(const std::string& path) {
         // held against the number of values before anything is read.
         if (nsounds < 0 || nanchors < 0 || nsounds + static_cast<long long>(nanchors) > x.nnodes())
             throw std::runtime_error("Damaged sound counts");
-        for (int q = 0; q < nsounds; ++q) sounds.push_back({read_sound(x, "", q), "Orlet sound"});
+        for (int q = 0; q < nsounds; ++q) sounds->push_back({read_sound(x, "", q), "Orlet sound"});
         for (int q = 0; q < nanchors; ++q)
-            sounds.push_back({read_sound(x, "Anchor", q), "Orlet anchor sound"});
-        for (auto& [s, origin] : sounds)
+            sounds->push_back({read_sound(x, "Anchor", q), "Orlet anchor sound"});
+        for (auto& [s, origin] : *sounds)
             if (s.nchans < 1 || s.nchans > 1024 || !(s.rate > 0))
                 throw std::runtime_error("Damaged sound: " + std::to_string(s.nchans) +
                                          " channels at " + std::to_string(s.rate) + " Hz");
     } catch (const std::exception& e) {
         prompter.warn("Could not open file\r" + path + "\r" + e.what(), "Could not open file");
-        return false;
+        return {};
     }
     const double date = x.readfloat("Test_1", "Date", 0);
-    for (auto& [s, origin] : sounds) {
-        const int n0 = doc.totnchans();
-        doc.set_totnchans(n0 + s.nchans);
-        const std::size_t frames = s.samples.size() / s.nchans;
-        for (int c = 0; c < s.nchans; ++c) {
-            tchannel& ch = doc.channel(n0 + c);
-            ch.sig.resize(frames);
-            for (std::size_t i = 0; i < frames; ++i)
-                ch.sig[i] = s.samples[i * s.nchans + c] / 32767.0f;
-            ch.sampfreq = ch.orgsampfreq = s.rate;
-            ch.set_name(origin == "Orlet sound" ? s.name : "Anchor: " + s.name);
-            ch.nbits = 16;
-            ch.format = tFormat::pcm;
-            ch.set_fsd(1);
-            ch.needsdither = false;
-            ch.sigcachedirty = true;
-            tcreatedata cd{date, s.computer, origin, ch.created().user};
-            ch.set_created(cd);
-            ch.stereochanno = s.nchans == 2 ? n0 + (1 - c) : -1;
+    int nchans = 0;
+    for (auto& [s, origin] : *sounds) nchans += s.nchans;
+    return {nchans, [this, path, sounds, date] {
+        for (auto& [s, origin] : *sounds) {
+            const int n0 = doc.totnchans();
+            doc.set_totnchans(n0 + s.nchans);
+            const std::size_t frames = s.samples.size() / s.nchans;
+            for (int c = 0; c < s.nchans; ++c) {
+                tchannel& ch = doc.channel(n0 + c);
+                ch.sig.resize(frames);
+                for (std::size_t i = 0; i < frames; ++i)
+                    ch.sig[i] = s.samples[i * s.nchans + c] / 32767.0f;
+                ch.sampfreq = ch.orgsampfreq = s.rate;
+                ch.set_name(origin == "Orlet sound" ? s.name : "Anchor: " + s.name);
+                ch.nbits = 16;
+                ch.format = tFormat::pcm;
+                ch.set_fsd(1);
+                ch.needsdither = false;
+                ch.sigcachedirty = true;
+                tcreatedata cd{date, s.computer, origin, ch.created().user};
+                ch.set_created(cd);
+                ch.stereochanno = s.nchans == 2 ? n0 + (1 - c) : -1;
+            }
         }
-    }
-    life.currentnbits = std::max(life.currentnbits, 16);
-    life.currentformat = tFormat::pcm;
-    // Only a file that was read enters the recent-files list.
-    used(path);
-    return true;
+        life.currentnbits = std::max(life.currentnbits, 16);
+        life.currentformat = tFormat::pcm;
+        // Only a file that was read enters the recent-files list.
+        used(path);
+    }};
 }
 
 }  // namespace tessal

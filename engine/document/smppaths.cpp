@@ -2,6 +2,7 @@
 // the document, with the warning for files of a known-bad calibration; and
 // writing channels out with the producing process "Tessal".
 #include <algorithm>
+#include <memory>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -12,15 +13,15 @@
 
 namespace tessal {
 
-bool tdocumentfiles::read_smp(const std::string& path) {
-    TSMPfile smp;
-    if (!smp.open_file(path, true)) {
-        std::string why = smp.Getopenerror();
+tdocumentfiles::tloaded tdocumentfiles::load_smp(const std::string& path) {
+    auto smp = std::make_shared<TSMPfile>();
+    if (!smp->open_file(path, true)) {
+        std::string why = smp->Getopenerror();
         prompter.warn("Could not open file" + (why.empty() ? "" : "\r" + path + "\r" + why),
                       "Could not open file");
-        return false;
+        return {};
     }
-    if (smp.calibration_suspect()) {
+    if (smp->calibration_suspect()) {
         std::string text =
             "This soundfile seems to have been created with a version of Kelp\rthat has a known "
             "audio level calibration bug.\rTherefore, the sound pressure of the audio channel "
@@ -28,45 +29,46 @@ bool tdocumentfiles::read_smp(const std::string& path) {
             path;
         if (prompter.ask(text, "Sound pressure cannot be trusted", tbuttons::okcancel,
                          ticon::warning) != tanswer::ok)
-            return false;
+            return {};
     }
-    const int k = smp.nChans();
-    std::vector<tsinglearr> data(k);
-    tsiglabels labels;
+    const int k = smp->nChans();
+    auto data = std::make_shared<std::vector<tsinglearr>>(k);
+    auto labels = std::make_shared<tsiglabels>();
     try {
-        for (int i = 0; i < k; ++i) smp.read_channel(i, data[i]);
-        labels = smp.Getsiglabels();
+        for (int i = 0; i < k; ++i) smp->read_channel(i, (*data)[i]);
+        *labels = smp->Getsiglabels();
     } catch (const std::exception& e) {
         prompter.warn(std::string("Could not open file\r") + path + "\r" + e.what(),
                       "Could not open file");
-        return false;
+        return {};
     }
-    const int n0 = doc.totnchans();
-    doc.set_totnchans(n0 + k);
-    for (int i = 0; i < k; ++i) {
-        tchannel& ch = doc.channel(n0 + i);
-        ch.sig = std::move(data[i]);
-        ch.sampfreq = ch.orgsampfreq = smp.Getsampfreq(i);
-        ch.set_name(smp.Getchannelname(i));
-        ch.set_yunit(smp.Getchannelunit(i));
-        ch.nbits = 16;
-        ch.format = tFormat::pcm;
-        ch.set_origin("SMP file");
-        ch.set_file_fsd(smp.Getfsd(i));
-        ch.needsdither = false;
-        ch.sigcachedirty = true;
-    }
-    if (k > 0)
-        for (tsiglabel l : labels) {
-            l.labeltype = "smp";
-            doc.channel(n0).add_label(l);
+    smp->close_file();
+    return {k, [this, path, smp, data, labels, k] {
+        const int n0 = doc.totnchans();
+        doc.set_totnchans(n0 + k);
+        for (int i = 0; i < k; ++i) {
+            tchannel& ch = doc.channel(n0 + i);
+            ch.sig = std::move((*data)[i]);
+            ch.sampfreq = ch.orgsampfreq = smp->Getsampfreq(i);
+            ch.set_name(smp->Getchannelname(i));
+            ch.set_yunit(smp->Getchannelunit(i));
+            ch.nbits = 16;
+            ch.format = tFormat::pcm;
+            ch.set_origin("SMP file");
+            ch.set_file_fsd(smp->Getfsd(i));
+            ch.needsdither = false;
+            ch.sigcachedirty = true;
         }
-    smp.close_file();
-    life.currentnbits = std::max(life.currentnbits, 16);
-    life.currentformat = tFormat::pcm;
-    // Only a file that was read enters the recent-files list.
-    used(path);
-    return true;
+        if (k > 0)
+            for (tsiglabel l : *labels) {
+                l.labeltype = "smp";
+                doc.channel(n0).add_label(l);
+            }
+        life.currentnbits = std::max(life.currentnbits, 16);
+        life.currentformat = tFormat::pcm;
+        // Only a file that was read enters the recent-files list.
+        used(path);
+    }};
 }
 
 bool tdocumentfiles::write_smp(const std::string& path, double from, double to,

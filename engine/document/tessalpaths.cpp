@@ -7,21 +7,28 @@
 
 namespace tessal {
 
-bool tdocumentfiles::read_native(const std::string& path) {
+tdocumentfiles::tloaded tdocumentfiles::load_native(const std::string& path) {
+    ttessalread read;
     try {
-        if (!read_tessal_file(doc, path)) {
-            prompter.warn("Cannot open Tessal file\r" + path, tessal_openerror_caption);
-            return false;
+        TXIIFile xii;
+        if (!xii.open_file(path)) {
+            prompter.warn("Cannot open Tessal file\r" + path +
+                              "\rThe file is not a Tessal file, or it is damaged or cut short.",
+                          tessal_openerror_caption);
+            return {};
         }
+        read = load_tessal_container(xii);
     } catch (const std::exception& e) {
         prompter.warn(std::string("Cannot open Tessal file\r") + path + "\r" + e.what(),
                       tessal_openerror_caption);
-        return false;
+        return {};
     }
-    life.currentnbits = std::max(life.currentnbits, 32);
-    // Only a file that was read enters the recent-files list.
-    used(path);
-    return true;
+    return {read.nchans, [this, path, install = std::move(read.install)] {
+        install(doc);
+        life.currentnbits = std::max(life.currentnbits, 32);
+        // Only a file that was read enters the recent-files list.
+        used(path);
+    }};
 }
 
 bool tdocumentfiles::write_native(const std::string& path, double from, double to,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "engine/core/tdocument.h"
 
@@ -171,28 +172,41 @@ void apply_channel(tchannel& c, tchannelfile& r, int n0, int nchans, int p) {
 
 }  // namespace
 
-void read_tessal_container(tdocument& doc, TXIIFile& xii) {
+ttessalread load_tessal_container(TXIIFile& xii) {
     if (xii.GetFileId() != tessal_fileid)
         throw ETessalFileError("Wrong TessalSignals file type: " + xii.GetFileId());
     long long budget = xii.nnodes();
-    const int nchans = take_count(xii.readinteger("Common", "nChans", 0), "nChans", 0, budget);
-    const int n0 = doc.totnchans();
-    std::vector<tchannelfile> read;
-    read.reserve(static_cast<std::size_t>(nchans));
+    // Every file this program writes has the count; a file without it has
+    // lost its "Common" section, not its channels.
+    const std::int32_t count = xii.readinteger("Common", "nChans", -1);
+    if (count == -1 && xii.nnodes() > 0)
+        throw ETessalFileError("Damaged Tessal file: it has no channel count (\"nChans\")");
+    const int nchans = count == -1 ? 0 : take_count(count, "nChans", 0, budget);
+    auto read = std::make_shared<std::vector<tchannelfile>>();
+    read->reserve(static_cast<std::size_t>(nchans));
     for (int p = 0; p < nchans; ++p) {
         // A channel outside the document has the defaults a new one gets.
-        const tchannel defaults(nullptr, n0 + p);
-        read.push_back(read_channel(xii, p, defaults, budget));
+        const tchannel defaults(nullptr, p);
+        read->push_back(read_channel(xii, p, defaults, budget));
     }
-    try {
-        doc.set_totnchans(n0 + nchans);
-        for (int p = 0; p < nchans; ++p)
-            apply_channel(doc.channel(n0 + p), read[static_cast<std::size_t>(p)], n0, nchans, p);
-    } catch (...) {
-        doc.set_totnchans(n0);
-        throw;
-    }
+    ttessalread r;
+    r.nchans = nchans;
+    r.install = [read, nchans](tdocument& doc) {
+        const int n0 = doc.totnchans();
+        try {
+            doc.set_totnchans(n0 + nchans);
+            for (int p = 0; p < nchans; ++p)
+                apply_channel(doc.channel(n0 + p), (*read)[static_cast<std::size_t>(p)], n0, nchans, p);
+        } catch (...) {
+            doc.set_totnchans(n0);
+            throw;
+        }
+        read->clear();
+    };
+    return r;
 }
+
+void read_tessal_container(tdocument& doc, TXIIFile& xii) { load_tessal_container(xii).install(doc); }
 
 bool read_tessal_file(tdocument& doc, const std::string& path) {
     TXIIFile xii;

@@ -15,6 +15,7 @@
 // the disk (TXIIFile::save_file).
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -37,6 +38,17 @@ inline constexpr char tessal_fileid[] = "TessalSignals";
 inline constexpr char tessal_fileversion[] = "1.0";
 // The caption of every message about a native file that cannot be opened.
 inline constexpr char tessal_openerror_caption[] = "Cannot open Tessal file";
+
+// A native file read and checked whole, not yet in any document: how many
+// channels it holds and the work that appends them to a document (to be
+// run once). Opening a file reads it this way before the open document is
+// closed, so a file that cannot be read leaves that document as it was.
+struct ttessalread {
+    int nchans = 0;
+    std::function<void(tdocument&)> install;
+};
+// Reads the container's channels; raises what read_tessal_container raises.
+ttessalread load_tessal_container(TXIIFile& xii);
 
 // Reads `path` and appends its channels to `doc`. Returns false, with `doc`
 // unchanged, when the file cannot be read as a container at all. Raises

@@ -292,6 +292,20 @@ bool TWavFile::open_file(const std::string& fname, bool readonly) {
         debug("Datastartpos: " + std::to_string(datastartpos));
         refuse(ffilename + " has no \"data\" chunk");
     }
+    // A damaged channel count (a file's bytes 22-23) must not become tens
+    // of thousands of empty channels: the header's frame size and the data
+    // itself both bound the channels a file can hold.
+    if (t.nchans > 0 && bits >= 8) {
+        const std::int64_t framebytes = static_cast<std::int64_t>(t.nchans) * (bits / 8);
+        const std::string claim = ffilename + " is damaged: its header gives " +
+                                  std::to_string(t.nchans) + " channels of " + std::to_string(bits) +
+                                  " bits, ";
+        if (t.blockalign != 0 && t.blockalign < framebytes)
+            refuse(claim + "but frames of " + std::to_string(t.blockalign) + " bytes, which hold " +
+                   std::to_string(t.blockalign / (bits / 8)) + " at most");
+        else if (databytes > 0 && databytes < framebytes)
+            refuse(claim + "more than its " + std::to_string(databytes) + " bytes of samples can hold");
+    }
     fnsamples = t.nchans == 0 || bits < 8 ? 0 : databytes / (bits / 8) / t.nchans;
     if (!result) return fail_open(why);
     fcachestate.assign(static_cast<std::size_t>(fnchans), 0);

@@ -84,9 +84,11 @@ void tprocessdocument::clear() {
 }
 
 void tprocessdocument::open(const std::string& path) {
+    tprocsteps read;
+    open_process_file(path, read, defaultsampfreq);
+    steps = std::move(read);
     modified_ = false;
     name_ = path;
-    open_process_file(path, steps, defaultsampfreq);
 }
 
 void tprocessdocument::save(const std::string& path) {

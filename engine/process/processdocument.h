@@ -46,9 +46,10 @@ public:
 
     // New: no steps, no name, not modified.
     void clear();
-    // Reads a process file. The name is set and the flag cleared first; a
-    // bad step ends reading with EProcessError and the steps read before it
-    // stay.
+    // Reads a process file whole; then the steps, the name and the cleared
+    // flag are the file's. A file that is not a process file or holds a bad
+    // step raises EProcessError and the process stays as it was (a half
+    // process under the file's name would, once saved, cut the file short).
     void open(const std::string& path);
     // Writes the process as `path`; on success the name is set and the
     // flag cleared. A failed write leaves the name, the flag and the file

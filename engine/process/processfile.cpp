@@ -1,5 +1,8 @@
 #include "engine/process/processfile.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "engine/process/procregistry.h"
 #include "engine/settings/tsetting.h"
 
@@ -32,6 +35,12 @@ void open_process_file(const std::string& path, tprocsteps& steps, double defaul
     setting.SetManualIniClose(true);
     setting.SetLocation(Location::slfile);
     setting.SetFilename(path);
+    // Every process file has its step count, even an empty process; a file
+    // without one is something else (or damaged past reading), not a
+    // process without steps.
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !setting.ValueExists("Common", "nsteps"))
+        throw EProcessError(path + " is not a process file: it has no step count (\"nsteps\" in [Common])");
     read_process(setting, steps, defaultsampfreq);
 }
 

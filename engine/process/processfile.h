@@ -19,6 +19,7 @@ void read_process(TSetting& setting, tprocsteps& steps, double defaultsampfreq =
 void write_process(TSetting& setting, const tprocsteps& steps);
 
 // The same on a named file. Reading a missing file gives an empty process;
+// a file without the step count is refused with EProcessError;
 // writing replaces the file whole (EFileSaveError when it cannot be
 // written; the old file then stays as it was).
 void open_process_file(const std::string& path, tprocsteps& steps,

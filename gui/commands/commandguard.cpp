@@ -16,7 +16,12 @@ namespace tessal {
 
 namespace {
 tprompter* errordisplay = nullptr;
+tdocument* guardeddocument = nullptr;
 }
+
+void set_guarded_document(tdocument* doc) { guardeddocument = doc; }
+
+tdocument* guarded_document() { return guardeddocument; }
 
 void set_error_display(tprompter* p) { errordisplay = p; }
 

@@ -29,6 +29,11 @@ void set_error_display(tprompter* p);
 tprompter* error_display();
 void show_error(const std::string& text);
 
+// The document whose undo steps an exception that escaped every guard rolls
+// back (tguardedapplication): the main window's.
+void set_guarded_document(tdocument* doc);
+tdocument* guarded_document();
+
 // Runs a command. When the document has an undo history the work is one
 // step of it, named `name` (or by the active dialog's title, or by the work
 // itself through name_step or a nested named step); on an

@@ -48,6 +48,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     : QMainWindow(parent), ctx_(std::make_unique<tappcontext>(this, prompter)) {
     setObjectName("MainWindow");
     set_error_display(&ctx_->prompter);
+    set_guarded_document(&ctx_->doc);
     ctx_->doc.theglobal.add_listener(this);
     // The features, each adding its commands and windows. Their order is
     // the order their listeners hear the document.
@@ -97,6 +98,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
 // context with the document.
 TMainWindow::~TMainWindow() {
     if (error_display() == &ctx_->prompter) set_error_display(nullptr);
+    if (guarded_document() == &ctx_->doc) set_guarded_document(nullptr);
     ctx_->doc.theglobal.remove_listener(this);
     ctx_->windows.destroy();
     takeCentralWidget();

@@ -224,6 +224,7 @@ void thistwindow::set_state(const thiststate& s) {
 }
 
 thistwindow::tbox* thistwindow::box(int chno) const {
+    ensure_boxes();
     if (chno < 0 || chno >= static_cast<int>(boxes_.size())) return nullptr;
     return boxes_[chno].get();
 }
@@ -240,10 +241,24 @@ void thistwindow::set_channel_checked(int chno, bool on) {
     rebuild_boxes();
 }
 
-void thistwindow::rebuild_boxes() {
+void thistwindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    ensure_boxes();
+}
+
+void thistwindow::ensure_boxes() const {
+    if (boxesstale_) const_cast<thistwindow*>(this)->rebuild_boxes(true);
+}
+
+void thistwindow::rebuild_boxes(bool evenhidden) {
     const tdocument& doc = ctx_.doc;
     const int n = doc.totnchans();
     checked_.resize(n, true);
+    if (!evenhidden && !isVisible()) {
+        boxesstale_ = true;
+        return;
+    }
+    boxesstale_ = false;
     channels_->rebuild(doc, [this](int i) { return static_cast<bool>(checked_[i]); });
     for (auto& b : boxes_)
         if (b && b->panel) {

@@ -72,11 +72,18 @@ private:
     void build_ui();
     void write_controls();
     void read_controls();
-    void rebuild_boxes();
+    void rebuild_boxes(bool evenhidden = false);
     void mark_all_dirty();
     void compute(tbox& b);
     void paint_box(tbox& b, QPainter& p, const QSize& size);
     tbox* box(int chno) const;
+    // The boxes follow the channel list only while the window is shown: a
+    // hidden window notes that they are stale and builds them when shown or
+    // asked for one (a file of thousands of channels makes no boxes
+    // nobody sees).
+    void showEvent(QShowEvent* e) override;
+    void ensure_boxes() const;
+    bool boxesstale_ = false;
 
     tappcontext& ctx_;
     thiststate st_;

@@ -15,6 +15,7 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
+#include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/widgets/tplotpanel.h"
 
@@ -55,8 +56,11 @@ txyplotwindow::txyplotwindow(tappcontext& ctx, QWidget* owner)
     type_ = combo("Graph type", "graphtypebox");
     type_->addItems({"Lines", "Points"});
     side->addStretch(1);
+    // A channel's axis may refuse what another channel's holds: the change
+    // runs guarded, so a refusal is a message, not the end of the program.
     for (QComboBox* c : {xchan_, ychan_, what_})
-        connect(c, &QComboBox::currentIndexChanged, this, [this] { choices_changed(); });
+        connect(c, &QComboBox::currentIndexChanged, this,
+                [this] { run_guarded(nullptr, [this] { choices_changed(); }, false); });
     connect(type_, &QComboBox::currentIndexChanged, this, [this] { plot_->mark_dirty(); });
 
     plot_ = new TPlotPanel(this);
@@ -114,8 +118,15 @@ void txyplotwindow::autoscale() {
         const TAxis& src = doc.channel(c).axis;
         TAxis& a = w->axis();
         a.SetAxisText(src.GetAxisText());
-        a.SetLogarithmic(src.GetLogarithmic());
-        a.set_hilovalues(src.GetHiValue(), src.GetLoValue());
+        // A logarithmic scale needs a positive range before it is switched
+        // on, and a range reaching 0 or below needs the linear scale first.
+        if (src.GetLogarithmic()) {
+            a.set_hilovalues(src.GetHiValue(), src.GetLoValue());
+            a.SetLogarithmic(true);
+        } else {
+            a.SetLogarithmic(false);
+            a.set_hilovalues(src.GetHiValue(), src.GetLoValue());
+        }
     }
 }
 

@@ -309,10 +309,8 @@ void tprocessingwindow::open_file(const QString& path) {
     try {
         proc_.open(path.toStdString());
     } catch (const std::exception& e) {
-        // The steps read before the bad one stay, under the file's name, so
-        // the message says what went wrong and nothing more.
-        refresh();
-        if (onnameset) onnameset(path);
+        // The process that was open stays; the message says what is wrong
+        // with the file.
         show_error(e.what());
         return;
     }

@@ -85,6 +85,13 @@ void tsignalpanel::connect_strip(tchannelstrip& s) {
                 ch->sigcachedirty = true;
                 ch->fix_sigcache();
             }
+            // Strips are in channel order: a file's thousands of channels
+            // each setting their scale must not search every strip.
+            const int c = ch->channo();
+            if (c >= 0 && c < static_cast<int>(strips_.size()) && strips_[c]->channel() == ch) {
+                strips_[c]->update_all();
+                return;
+            }
             for (auto& st : strips_)
                 if (st->channel() == ch) st->update_all();
         });

@@ -7,6 +7,7 @@
 // widgets.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -26,9 +27,11 @@
 #include "gui/view/channelstrip.h"
 #include "gui/commands/commandguard.h"
 #include "gui/commands/commandregistry.h"
+#include "engine/document/undohistory.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/view/signalpanel.h"
 #include "gui/view/waveformview.h"
+#include "support/comboclick.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 #include "gui/widgets/taxislimitform.h"
@@ -36,6 +39,7 @@
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;
+using tessal::testing::click_combo_item;
 
 namespace {
 
@@ -254,4 +258,48 @@ TEST_F(CommandGuard, SilentChannelFsdToPeakLogAxisThenEditLevels) {
     for (int c = 0; c < 2; ++c) EXPECT_TRUE(std::isfinite(doc().channel(c).fsd()));
     if (d->isVisible()) d->close();
     settle();
+}
+
+// What no guard covers: a slot connected straight to a drop-down, which
+// begins an undo step, changes the document and then raises. The
+// application object catches it: the step is rolled back, the message
+// shown, and the program goes on taking clicks.
+TEST_F(CommandGuard, AnExceptionLeavingASlotIsCaughtRolledBackAndShown) {
+    QComboBox box;
+    box.addItems({"first", "second", "third"});
+    tundohistory& history = w->context().history;
+    int calls = 0;
+    QObject::connect(&box, &QComboBox::currentIndexChanged, [&] {
+        ++calls;
+        history.begin("Half a change");
+        doc().channel(0).set_name("renamed");
+        doc().delete_channel(1);
+        throw std::runtime_error("the slot gave up");
+    });
+    box.resize(200, 30);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    const std::string name = doc().channel(0).name();
+    const std::size_t undos = history.undo_count();
+    prompter.asked.clear();
+
+    click_combo_item(&box, 2);
+
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(box.currentIndex(), 2);
+    ASSERT_EQ(doc().totnchans(), 2);
+    EXPECT_EQ(doc().channel(0).name(), name);
+    EXPECT_FALSE(history.recording());
+    EXPECT_EQ(history.undo_count(), undos);
+    EXPECT_EQ(w->signalpanel()->stripcount(), 2);
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_NE(prompter.asked[0].text.find("the slot gave up"), std::string::npos) << prompter.asked[0].text;
+
+    // Still running, and the drop-down still answers.
+    click_combo_item(&box, 0);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(box.currentIndex(), 0);
+    EXPECT_EQ(prompter.asked.size(), 2u);
+    EXPECT_EQ(doc().totnchans(), 2);
+    EXPECT_TRUE(w->isVisible());
 }

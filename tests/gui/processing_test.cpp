@@ -347,8 +347,8 @@ TEST(Processing, EditingEdgeCases) {
     EXPECT_EQ(pw->process().name(), file.fileName().toStdString());
     EXPECT_FALSE(pw->process().modified());
 
-    // A file that goes wrong halfway: the steps before the bad one stay,
-    // under the file's name, and the error is shown.
+    // A file that goes wrong halfway: the process that was open stays,
+    // under its own name, and the error is shown.
     QFile bad(f.dir.filePath("bad.tessalproc"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("[Common]\nnsteps=3\n[Step_0]\nprocid=delete\n[Step_1]\nprocid=bogus\n");
@@ -356,8 +356,8 @@ TEST(Processing, EditingEdgeCases) {
     pw->choose_open_name = [&bad] { return bad.fileName(); };
     const std::size_t before = f.prompter.asked.size();
     trigger(pw, "openaction");
-    EXPECT_EQ(lines(pw), std::vector<std::string>{"Delete channel N"});
-    EXPECT_EQ(pw->windowTitle(), bad.fileName() + " - Tessal");
+    EXPECT_EQ(lines(pw), std::vector<std::string>{"Delete channel 1"});
+    EXPECT_EQ(pw->windowTitle(), file.fileName() + " - Tessal");
     ASSERT_EQ(f.prompter.asked.size(), before + 1);
     EXPECT_EQ(f.prompter.asked.back().text, "Invalid procid: -1");
 

@@ -3,6 +3,11 @@
 // pixel grid holds, and an empty plot for channels of different rates.
 #include <QApplication>
 #include <QComboBox>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,10 +16,18 @@
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/plots/txyplotwindow.h"
 #include "gui/widgets/tplotpanel.h"
+#include "engine/formats/tessalfile.h"
+#include "gui/view/channelstrip.h"
+#include "gui/view/signalpanel.h"
+#include "gui/widgets/taxislimitform.h"
+#include "gui/widgets/taxiswidget.h"
+#include "support/comboclick.h"
 #include "support/scriptedprompter.h"
+#include "support/tempdirtest.h"
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;
+using tessal::testing::click_combo_item;
 
 namespace {
 
@@ -122,4 +135,106 @@ TEST(XyPlotWindow, LongSpanDrawnInSlicesEndsAsTheWholeGrid) {
     EXPECT_EQ(wrong, 0) << black << " black pixels, " << expected << " in the grid";
     // An export draws the whole span in one go.
     EXPECT_GT(dark_pixels(win->plot()->render_image(QSize(400, 300))), 1000);
+}
+
+namespace {
+
+// A document as an F0 extraction leaves it: the F0 contour (100..300 Hz,
+// full scale 500 Hz) in the first channel, the voice (full scale 1) in
+// the second.
+void write_f0_document(const std::string& path) {
+    tdocument d;
+    d.set_totnchans(2);
+    tchannel& f0 = d.channel(0);
+    f0.set_name("F0");
+    f0.set_yunit("Hz");
+    f0.sampfreq = f0.orgsampfreq = 1000;
+    f0.sig.resize(2000);
+    for (size_t i = 0; i < f0.sig.size(); ++i) f0.sig[i] = static_cast<float>(100 + 100 * (1 + std::sin(i * 0.003)));
+    f0.set_fsd(500);
+    tchannel& voice = d.channel(1);
+    voice.set_name("voice");
+    voice.sampfreq = voice.orgsampfreq = 1000;
+    voice.sig.resize(2000);
+    for (size_t i = 0; i < voice.sig.size(); ++i) voice.sig[i] = static_cast<float>(0.5 * std::sin(i * 0.9));
+    voice.set_fsd(1);
+    write_tessal_file(d, path, {}, 0, 0);
+}
+
+struct XyPlotLog : tessal::testing::ttempdirtest {};
+
+}  // namespace
+
+// The channel's axis made logarithmic, everything selected, the xy-plot
+// opened and that channel picked in the y list while the y axis still
+// shows the voice's -1.2..1.2: the plot takes the channel's range before
+// its logarithmic scale, and draws.
+TEST_F(XyPlotLog, LogarithmicChannelPickedInTheYList) {
+    write_f0_document(path("f0.tessal"));
+    tscriptedprompter prompter;
+    TMainWindow w{&prompter};
+    w.first_activation({});
+    ASSERT_TRUE(w.files().open_document(path("f0.tessal")));
+    w.resize(900, 560);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    settle();
+    tdocument& doc = w.document();
+    ASSERT_EQ(doc.totnchans(), 2);
+    ASSERT_EQ(doc.channel(0).name(), "F0");
+
+    // Double-click the F0 channel's amplitude axis: 400 / 50, logarithmic.
+    QTimer::singleShot(0, [] {
+        auto* form = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        form->Edit1->setText("400");
+        form->Edit2->setText("50");
+        form->logarithmiccheck->setChecked(true);
+        form->Button1->click();
+    });
+    TAxisWidget* axis = w.signalpanel()->strip(0).axis;
+    QTest::mouseDClick(axis, Qt::LeftButton, {}, QPoint(axis->width() / 2, axis->height() / 2));
+    settle();
+    ASSERT_TRUE(doc.channel(0).axis.GetLogarithmic());
+    ASSERT_DOUBLE_EQ(doc.channel(0).axis.GetLoValue(), 50);
+    ASSERT_DOUBLE_EQ(doc.channel(0).axis.GetHiValue(), 400);
+
+    // Ctrl+A, then Analysis > xy-plot. A desktop makes the main window
+    // active again when the dialog closes; the offscreen platform leaves
+    // the hidden dialog active.
+    QApplication::setActiveWindow(&w);
+    QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+    settle();
+    ASSERT_TRUE(doc.theglobal.has_selection());
+    w.commands().action("xyplotaction")->trigger();
+    auto* win = dynamic_cast<txyplotwindow*>(w.windows().window(twindowid::xyplot));
+    ASSERT_NE(win, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win));
+    settle();
+    auto* ybox = win->findChild<QComboBox*>("ychannelbox");
+    ASSERT_EQ(ybox->currentIndex(), 1);
+    const TAxis& ya = win->plot()->yaxis()->axis();
+    ASSERT_FALSE(ya.GetLogarithmic());
+    ASSERT_LT(ya.GetLoValue(), 0);
+    prompter.asked.clear();
+
+    click_combo_item(ybox, 0);
+    settle();
+
+    EXPECT_TRUE(prompter.asked.empty()) << prompter.asked.front().text;
+    EXPECT_EQ(ybox->currentIndex(), 0);
+    EXPECT_TRUE(ya.GetLogarithmic());
+    EXPECT_DOUBLE_EQ(ya.GetLoValue(), 50);
+    EXPECT_DOUBLE_EQ(ya.GetHiValue(), 400);
+    EXPECT_EQ(ya.GetAxisText(), doc.channel(0).axis.GetAxisText());
+    // The plot draws F0 against itself.
+    const QImage drawn = win->plot()->render_image(QSize(300, 300));
+    EXPECT_GT(dark_pixels(drawn), 100);
+
+    // Back to the voice: linear again, its own range.
+    click_combo_item(ybox, 1);
+    settle();
+    EXPECT_TRUE(prompter.asked.empty());
+    EXPECT_FALSE(ya.GetLogarithmic());
+    EXPECT_DOUBLE_EQ(ya.GetLoValue(), doc.channel(1).axis.GetLoValue());
 }

@@ -1,5 +1,6 @@
-// Test main for the GUI tests: a QApplication on the offscreen platform
-// unless another platform was asked for. Every test gets an empty per-user
+// Test main for the GUI tests: the program's own application object (which
+// catches what escapes an event handler) on the offscreen platform unless
+// another platform was asked for. Every test gets an empty per-user
 // data folder of its own, so the settings file and recent-files lists that
 // one test's main window writes on closing never reach another test (or
 // the user's own).
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui/commands/guardedapplication.h"
 #include "gui/settings/tmainsettings.h"
 
 namespace {
@@ -27,7 +29,7 @@ class tfreshdatahome : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
+    tessal::tguardedapplication app(argc, argv);
     // Tests read the settings but never write them; a test of writing
     // allows it for itself (tsettingswrites in tests/support).
     tessal::tmainsettings::set_writes_allowed(false);

@@ -8,6 +8,7 @@
 
 #include "engine/document/documentfiles.h"
 #include "engine/document/saveselection.h"
+#include "engine/formats/tessalfile.h"
 #include "engine/formats/twavfile.h"
 #include "engine/formats/txiifile.h"
 #include "support/scriptedprompter.h"
@@ -372,4 +373,122 @@ TEST_F(tfiles, OrletRecordingsBecomeChannels) {
     EXPECT_FALSE(files.add_file(other));
     EXPECT_EQ(prompter.asked.back().text, other + " does not appear to be a Orlet file. FileID=Other");
     EXPECT_EQ(doc.totnchans(), 3);
+}
+
+namespace {
+
+// Counts what the listeners hear about the channel list.
+struct tlistcount : tviewlistener {
+    int added = 0, removed = 0, other = 0, lists = 0;
+    void channel_changed(const tchannelchange& c) override {
+        if (c.kind == tchannelchange::tkind::added) ++added;
+        else if (c.kind == tchannelchange::tkind::removed) ++removed;
+        else ++other;
+    }
+    void channels_changed() override { ++lists; }
+};
+
+void set_bytes(const std::string& path, std::streamoff at, std::initializer_list<unsigned char> bytes) {
+    std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(at);
+    for (unsigned char b : bytes) f.put(static_cast<char>(b));
+}
+
+}  // namespace
+
+TEST_F(tfiles, AWaveWithMoreChannelsThanItCanHoldIsRefusedAndTheDocumentStays) {
+    const std::string a = wav("a.wav", 2);
+    ASSERT_TRUE(files.open_document(a));
+    // A second of 44.1 kHz stereo: its 176400 bytes could hold one frame of
+    // 65535 channels, but its header's 4-byte frames cannot.
+    const std::string ffff = wav("ffff.wav", 2, 44100, 44100);
+    set_bytes(ffff, 22, {0xFF, 0xFF});
+    prompter.asked.clear();
+    EXPECT_FALSE(files.open_document(ffff));
+    ASSERT_EQ(doc.totnchans(), 2);
+    EXPECT_EQ(doc.filename(), a);
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    const std::string& msg = prompter.asked[0].text;
+    EXPECT_NE(msg.find("65535 channels of 16 bits"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("frames of 4 bytes"), std::string::npos) << msg;
+
+    // No frame size in the header (0): the data alone bound the channels.
+    const std::string noalign = wav("noalign.wav", 2);
+    set_bytes(noalign, 22, {0xFF, 0xFF});
+    set_bytes(noalign, 32, {0, 0});
+    EXPECT_FALSE(files.add_file(noalign));
+    EXPECT_EQ(doc.totnchans(), 2);
+    EXPECT_NE(prompter.asked.back().text.find("more than its 4000 bytes of samples can hold"),
+              std::string::npos) << prompter.asked.back().text;
+
+    // tessal-cli reads through the same reader.
+    TWavFile w;
+    EXPECT_FALSE(w.open_file(ffff, true));
+    EXPECT_NE(w.Getopenerror().find("65535 channels"), std::string::npos);
+}
+
+TEST_F(tfiles, AFileOfManyChannelsIsOneChangeOfTheChannelList) {
+    ASSERT_TRUE(files.open_document(wav("a.wav", 2)));
+    const std::string many = wav("many.wav", 3000, 4);
+    tlistcount count;
+    doc.theglobal.add_listener(&count);
+    ASSERT_TRUE(files.open_document(many));
+    EXPECT_TRUE(files.add_file(many));
+    doc.theglobal.remove_listener(&count);
+    ASSERT_EQ(doc.totnchans(), 6000);
+    EXPECT_EQ(doc.channel(5999).sig.size(), 4u);
+    // The old document's channels went in one notice, each file's came in one.
+    EXPECT_EQ(count.removed, 1);
+    EXPECT_EQ(count.added, 2);
+    EXPECT_LE(count.lists, 4);
+}
+
+TEST_F(tfiles, AFileThatCannotBeReadNeverClosesTheOpenDocument) {
+    const std::string a = wav("a.wav", 2);
+    ASSERT_TRUE(files.open_document(a));
+    doc.channel(0).set_name("kept");
+    doc.set_modified(true);
+    const std::string saved = (dir / "saved.tessal").string();
+    write_tessal_file(doc, saved, {}, 0, 0);
+    const std::string whole = slurp(saved);
+    auto damaged = [&](const std::string& name, auto change) {
+        std::string bytes = whole;
+        change(bytes);
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    };
+    const std::string nokey = damaged("nokey.tessal", [](std::string& b) {
+        const std::size_t at = b.find("nChans");
+        for (std::size_t i = 1; i <= 4; ++i) b[at + i] = static_cast<char>(b[at + i] ^ 0x5A);
+    });
+    const std::string nomagic = damaged("nomagic.tessal", [](std::string& b) {
+        for (int i = 0; i < 4; ++i) b[i] = static_cast<char>(b[i] ^ 0xFF);
+    });
+    const std::string cut = damaged("cut.tessal", [](std::string& b) { b.resize(b.size() / 2); });
+    const std::string notwave = (dir / "bad.wav").string();
+    std::ofstream(notwave) << "RIFF this is not a wave file at all";
+    const std::string text = (dir / "notes.txt").string();
+    std::ofstream(text) << "hello";
+
+    for (const std::string& path : {nokey, nomagic, cut, notwave, text}) {
+        prompter.asked.clear();
+        prompter.answers = {tanswer::no};  // the modified document is not saved
+        EXPECT_FALSE(files.open_document(path)) << path;
+        ASSERT_EQ(doc.totnchans(), 2) << path;
+        EXPECT_EQ(doc.channel(0).name(), "kept") << path;
+        EXPECT_EQ(doc.channel(1).sig.size(), 1000u) << path;
+        EXPECT_EQ(doc.filename(), a) << path;
+        EXPECT_TRUE(doc.modified()) << path;
+        // The save question (none for a file of no known kind), then what
+        // is wrong with the file.
+        ASSERT_EQ(prompter.asked.size(), path == text ? 1u : 2u) << path;
+        EXPECT_NE(prompter.asked.back().text.find(path), std::string::npos) << prompter.asked.back().text;
+    }
+    EXPECT_EQ(prompter.asked.back().caption, "Unknown file type");
+    // The file itself opens.
+    prompter.answers = {tanswer::no};
+    EXPECT_TRUE(files.open_document(saved));
+    EXPECT_EQ(doc.filename(), saved);
+    EXPECT_EQ(doc.channel(0).name(), "kept");
 }

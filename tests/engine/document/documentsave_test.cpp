@@ -334,8 +334,10 @@ TEST_F(tsavefixture, AFailedOpenIsNeitherTitleNorRecentFile) {
     std::ofstream(path("bad.tessal")) << "not a container";
     for (const std::string& p : {bad, path("missing.wav"), path("bad.tessal")}) {
         SCOPED_TRACE(p);
-        files.open_document(p);
-        EXPECT_EQ(doc.filename(), "");
+        EXPECT_FALSE(files.open_document(p));
+        // The open document stays, under its own name.
+        EXPECT_EQ(doc.filename(), good);
+        EXPECT_EQ(doc.totnchans(), 1);
         EXPECT_EQ(recent.size(), 1u);
     }
 }

@@ -1,8 +1,10 @@
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "engine/process/f0step.h"
 #include "engine/process/pointwisesteps.h"
+#include "engine/process/processdocument.h"
 #include "engine/process/processfile.h"
 #include "engine/settings/tsetting.h"
 #include "processfixture.h"
@@ -113,6 +115,39 @@ TEST_F(tprocfiletest, EmptyAndBadFiles) {
     spit(path("c.tessalproc"), "[Common]\nnsteps=1000000000\n[Step_0]\nprocid=delete\n");
     EXPECT_THROW(open_process_file(path("c.tessalproc"), steps), EProcessError);
     EXPECT_EQ(steps.size(), 1u);
+}
+
+// Random bytes are no process at all, not an empty one; and a process
+// document that fails to read one keeps what it had.
+TEST_F(tprocfiletest, AFileThatIsNoProcessIsRefusedAndTheOpenProcessStays) {
+    std::mt19937 random(17);
+    std::string noise(4096, '\0');
+    for (char& c : noise) c = static_cast<char>(random() & 0xFF);
+    spit(path("r.tessalproc"), noise);
+    tprocsteps steps;
+    try {
+        open_process_file(path("r.tessalproc"), steps);
+        FAIL();
+    } catch (const EProcessError& e) {
+        EXPECT_NE(std::string(e.what()).find("is not a process file"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(path("r.tessalproc")), std::string::npos);
+    }
+
+    spit(path("good.tessalproc"), "[Common]\nnsteps=1\n[Step_0]\nprocid=delete\n");
+    spit(path("half.tessalproc"), "[Common]\nnsteps=2\n[Step_0]\nprocid=load\n[Step_1]\nprocid=nosuch\n");
+    tprocessdocument doc;
+    doc.open(path("good.tessalproc"));
+    for (const char* bad : {"r.tessalproc", "half.tessalproc"}) {
+        EXPECT_THROW(doc.open(path(bad)), EProcessError) << bad;
+        ASSERT_EQ(doc.steps.size(), 1u) << bad;
+        EXPECT_EQ(doc.steps[0]->get_procid(), "delete");
+        EXPECT_EQ(doc.name(), path("good.tessalproc"));
+        EXPECT_FALSE(doc.modified());
+    }
+    // An empty process is still a process.
+    spit(path("z.tessalproc"), "[Common]\nnsteps=0\n");
+    doc.open(path("z.tessalproc"));
+    EXPECT_TRUE(doc.steps.empty());
 }
 
 TEST_F(tprocfiletest, SectionOfAnotherTypeIsRejected) {
