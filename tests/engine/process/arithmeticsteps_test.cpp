@@ -38,6 +38,7 @@ protected:
     tsinglearr samples(int back = 0) { return out(back).sig; }
     std::vector<std::string> status;
     void SetUp() override {
+        tprocesstest::SetUp();  // the temporary folder
         runner.onstatus = [this](const std::string& s) { status.push_back(s); };
     }
 };
