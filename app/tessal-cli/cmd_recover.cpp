@@ -127,6 +127,12 @@ int cmd_recover(int argc, char** argv) {
                  r.replayed);
     if (!r.recording.empty()) std::fprintf(stderr, "tessal-cli: recovered %s\n", r.recording.c_str());
     if (!r.lost.empty()) std::fprintf(stderr, "tessal-cli: %s\n", r.lost.c_str());
+    // A document without channels is no file the program opens again.
+    if (d.doc.totnchans() == 0) {
+        std::fprintf(stderr, "tessal-cli: %s: nothing could be recovered; %s was not written\n",
+                     given.c_str(), out.c_str());
+        return exit_input;
+    }
     tsavecoding coding{row->nbits, row->format};
     if (!d.files.save_file(out, coding.nbits, 0, 0, {}, coding.format))
         return d.prompter.refused() ? exit_usage : exit_input;

@@ -50,6 +50,12 @@ int run_process_job(const std::string& procpath, const std::vector<std::string>&
         message = r.error.empty() ? r.status : terminal_text(r.error);
         return exit_input;
     }
+    // A step that went on without a channel it named did not do what the
+    // process says: nothing is written.
+    if (!env.missing.empty()) {
+        message = env.missing.front() + "; " + out + " was not written";
+        return exit_input;
+    }
     // What the run had to say besides "Done" (steps not available yet,
     // samples that became infinite, zero divisors).
     if (r.status != "Done ") std::fprintf(stderr, "%s\n", terminal_text(r.status).c_str());

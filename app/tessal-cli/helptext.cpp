@@ -160,7 +160,8 @@ std::vector<thelpcommand> make_table() {
          "runs a process file on a document, or on every file of a corpus",
          "Opens the first input as the document, adds the others, runs the process file as "
          "\"Run!\" does and saves the document as convert does. A failing step prints its "
-         "message, exits 1 and writes nothing.\n\n"
+         "message, exits 1 and writes nothing; so does a delete step naming a channel that "
+         "does not exist.\n\n"
          "With --each the process runs on every file on its own, as many at a time as there "
          "are cores, and the result is saved as DIR/<name> with the input's extension (or that "
          "of --format). One line per file says \"ok\" or the error; the command exits 1 if any "
@@ -260,7 +261,8 @@ std::vector<thelpcommand> make_table() {
          "whether it can be replayed, and the spools whose journal is gone. With a journal, "
          "opens its original file, replays the changes, puts back the recording from the "
          "journal's spool and saves the result as convert does; what was lost at a damaged end "
-         "is said on standard error. A journal whose original file has changed since is not "
+         "is said on standard error, and when no channel could be recovered nothing is written "
+         "and the exit status is 1. A journal whose original file has changed since is not "
          "replayed: with --labels, the labels its channels ended with are put on the file as it is "
          "now (when the journal changed channels only in place), and the recording that was running "
          "is added as new channels; its spool alone gives a document of the recording.",
@@ -276,7 +278,8 @@ std::vector<thelpcommand> make_table() {
 const char* const exit_text =
     "exit status:\n"
     "  0  success\n"
-    "  1  an input cannot be read, a named channel does not exist, or the work failed\n"
+    "  1  an input cannot be read, a named channel does not exist, the work failed, or\n"
+    "     standard output could not be written\n"
     "  2  a usage error, or a question that was not answered yes\n";
 
 // The usage lines of a command, each wrapped to 78 columns with its
@@ -412,7 +415,8 @@ std::string man_page(const std::string& version) {
         for (const auto& o : c.options) s += ".TP\n.B " + roff(o.option) + "\n" + roff(o.text) + "\n";
     }
     s += ".SH EXIT STATUS\n.TP\n.B 0\nsuccess\n.TP\n.B 1\n"
-         "an input cannot be read, a named channel does not exist, or the work failed\n"
+         "an input cannot be read, a named channel does not exist, the work failed, or standard "
+         "output could not be written\n"
          ".TP\n.B 2\na usage error, or a question that was not answered yes\n";
     s += ".SH EXAMPLES\n"
          "Figures of every recording of a corpus:\n.PP\n.nf\n.RS\n"

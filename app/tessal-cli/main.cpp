@@ -3,6 +3,7 @@
 // Every command exits 0 on success, 1 when an input cannot be read or a
 // named channel does not exist, and 2 for a usage error or a question it
 // was not allowed to answer.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -39,7 +40,19 @@ const tentry commands[] = {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// What a command wrote to standard output must have reached it: a full disk
+// or a closed pipe turns success into exit 1, said on standard error.
+int finish(int rc) {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int err = errno;
+    if (flushed && !std::ferror(stdout)) return rc;
+    std::fprintf(stderr, "tessal-cli: cannot write to standard output%s%s\n", err ? ": " : "",
+                 err ? std::strerror(err) : "");
+    return rc == 0 ? tessal::cli::exit_input : rc;
+}
+
+int run(int argc, char** argv) {
     using namespace tessal::cli;
     if (argc < 2) {
         std::fputs(usage_text().c_str(), stderr);
@@ -83,3 +96,5 @@ int main(int argc, char** argv) {
     std::fputs(usage_text().c_str(), stderr);
     return exit_usage;
 }
+
+int main(int argc, char** argv) { return finish(run(argc, argv)); }

@@ -1,5 +1,9 @@
 #include "engine/document/bytecodec.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
 namespace tessal {
 
 std::uint64_t fnv1a(const std::uint8_t* p, std::size_t n, std::uint64_t h) {
@@ -78,6 +82,38 @@ void tbytewriter::state(const tchannelstate& s) {
     w.u8(a.isinteger);
 }
 
+namespace {
+
+[[noreturn]] void bad_value(const char* field, const std::string& value) {
+    throw std::runtime_error(std::string("a channel's ") + field + " is " + value);
+}
+
+// A channel state as this program makes them: a coding it knows, whole
+// numbers a channel and its files can hold, and finite numbers where they
+// reach a computation or a file. Anything else is damage.
+void check_state(const tchannelstate& s, std::int64_t format, std::int64_t nbits, std::int64_t xshift) {
+    if (format < 0 || format > 3) bad_value("format", std::to_string(format));
+    if (nbits < 0 || nbits > 64) bad_value("number of bits", std::to_string(nbits));
+    if (xshift < INT32_MIN || xshift > INT32_MAX) bad_value("time shift", std::to_string(xshift));
+    auto finite = [](const char* field, double v) {
+        if (!std::isfinite(v)) bad_value(field, std::to_string(v));
+    };
+    finite("full scale", s.fsd);
+    finite("sampling rate", s.sampfreq);
+    finite("original sampling rate", s.orgsampfreq);
+    finite("dB reference", s.dbreference);
+    finite("vertical shift", s.yshift);
+    finite("creation date", s.created.date);
+    if (s.sampfreq < 0) bad_value("sampling rate", std::to_string(s.sampfreq));
+    if (s.orgsampfreq < 0) bad_value("original sampling rate", std::to_string(s.orgsampfreq));
+    for (const tsiglabel& l : s.labels) {
+        finite("label start", l.time);
+        finite("label duration", l.duration);
+    }
+}
+
+}  // namespace
+
 tchannelstate tbytereader::state() {
     tbytereader& r = *this;
     tchannelstate s;
@@ -91,10 +127,11 @@ tchannelstate tbytereader::state() {
     s.orgsampfreq = r.f64();
     s.dbreference = r.f64();
     s.yshift = r.f64();
-    s.stereochanno = static_cast<int>(r.i64());
-    s.nbits = static_cast<int>(r.i64());
-    s.xshift = r.i64();
-    s.format = static_cast<tFormat>(r.i64());
+    const std::int64_t stereo = r.i64(), nbits = r.i64(), xshift = r.i64(), format = r.i64();
+    s.stereochanno = static_cast<int>(std::clamp<std::int64_t>(stereo, -1, INT32_MAX));
+    s.nbits = static_cast<int>(std::clamp<std::int64_t>(nbits, 0, 64));
+    s.xshift = xshift;
+    s.format = static_cast<tFormat>(std::clamp<std::int64_t>(format, 0, 3));
     s.color = static_cast<TColor>(r.u64());
     s.notescolor = static_cast<TColor>(r.u64());
     s.cursors.resize(r.count(8));
@@ -127,6 +164,7 @@ tchannelstate tbytereader::state() {
     a.music = r.u8();
     a.reverse = r.u8();
     a.isinteger = r.u8();
+    check_state(s, format, nbits, xshift);
     return s;
 }
 

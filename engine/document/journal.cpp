@@ -216,7 +216,11 @@ void apply_step(tdocument& doc, tundohistory& h, tbytereader& r) {
 
 tjournal::tjournal(const std::string& path, const std::string& origin)
     : file_(path, std::string_view(filemagic, sizeof filemagic)) {
-    const tfileidentity id = file_identity(origin);
+    // The path as the program was given it may be relative to a folder a
+    // later recovery does not run in.
+    std::error_code ec;
+    const fs::path whole = origin.empty() ? fs::path() : fs::absolute(origin, ec).lexically_normal();
+    const tfileidentity id = file_identity(ec ? origin : whole.string());
     tbytewriter h;
     h.str(id.path);
     h.u64(id.size);
@@ -267,9 +271,9 @@ trecovery replay_journal(tdocument& doc, tundohistory& history, const tjournalco
                 case recredo: history.redo(); break;
                 default: throw std::runtime_error("unknown record");
             }
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
             out.lost = std::to_string(total - k) + " of " + std::to_string(total) +
-                       " changes could not be replayed";
+                       " changes could not be replayed (" + e.what() + ")";
             return out;
         }
         ++out.replayed;

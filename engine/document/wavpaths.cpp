@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <thread>
 
 #include "engine/document/documentfiles.h"
 #include "engine/document/savespan.h"
 #include "engine/document/title.h"
+#include "engine/dsp/numformat.h"
 #include "engine/formats/twavfile.h"
 
 namespace tessal {
@@ -214,11 +216,20 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
         prompter.error("Cannot save file " + path + "\rIncompatible sample rates", "Error");
         return false;
     }
+    // The header holds the rate as a whole number below 2^31: a rate beyond
+    // that is refused, never cut down to another rate.
+    const double fs = std::round(doc.channel(list.front()).sampfreq);
+    if (!(fs >= 1 && fs <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
+        prompter.error("Cannot save file " + path + "\rA wave file cannot hold the sampling rate " +
+                           float_to_text(doc.channel(list.front()).sampfreq) + " Hz",
+                       "File was not saved");
+        return false;
+    }
     if (!overload_ok(list, nbits, format, from, to)) return false;
     used(path);
 
     TWavFile wav;
-    wav.Setsampfreq(static_cast<std::int32_t>(std::lround(doc.channel(list.front()).sampfreq)));
+    wav.Setsampfreq(static_cast<std::int32_t>(fs));
     wav.Setnbits(static_cast<std::uint32_t>(nbits));
     wav.Setformat(format);
     wav.Setnchans(static_cast<std::int32_t>(list.size()));

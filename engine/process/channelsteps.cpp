@@ -422,6 +422,7 @@ void tdeletechannel::run_process(tprocenv& env) {
         if (c < 0 || c >= doc.totnchans()) {
             env.prompter.warn("Channel " + std::to_string(channo[k]) + " does not exist!",
                               "Cannot delete channel");
+            env.missing.push_back("Channel " + std::to_string(channo[k]) + " does not exist");
             continue;
         }
         doc.delete_channel(c);

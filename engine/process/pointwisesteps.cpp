@@ -502,7 +502,12 @@ std::string tquantize::get_procname() const {
 
 double tvaluelist::value(std::size_t i) const {
     if (values.empty()) steps::step_error(*this, std::string(prompt()) + " holds no value");
-    return values[i % values.size()];
+    // A process file can hold any text where a number belongs.
+    const std::size_t k = i % values.size();
+    if (!std::isfinite(values[k]))
+        steps::step_error(*this, std::string(prompt()) + " must hold numbers: " + key() +
+                                     std::to_string(k) + " is " + num(values[k]));
+    return values[k];
 }
 
 std::unique_ptr<tstepform> tvaluelist::settings_form() const {

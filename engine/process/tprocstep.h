@@ -74,6 +74,9 @@ public:
     // Remarks of the run's steps ("Divide by channel 1: 3 samples divided
     // by 0 set to 0"), which the runner appends to its "Done" status.
     std::vector<std::string> notes;
+    // Channels a step named that did not exist, where the step warned and
+    // went on (delete): a run nobody watches treats them as a failure.
+    std::vector<std::string> missing;
 
     bool cancelled() const { return cancel && cancel->load(); }
     void note(const std::string& text) { notes.push_back(text); }

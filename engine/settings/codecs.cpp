@@ -33,11 +33,15 @@ std::vector<std::string> codec_arguments(const std::string& parameters, const st
         }
     }
     if (inword) words.push_back(cur);
+    // A name that starts with "-" would be read by the program as an option:
+    // it goes in as a path from the current folder instead.
+    auto name = [](const std::string& n) { return !n.empty() && n.front() == '-' ? "./" + n : n; };
+    const std::string inname = name(in), outname = name(out);
     for (std::string& w : words) {
         std::string r;
         for (std::size_t i = 0; i < w.size(); ++i) {
             if (w[i] == '%' && i + 1 < w.size() && (w[i + 1] == 'i' || w[i + 1] == 'o')) {
-                r += w[i + 1] == 'i' ? in : out;
+                r += w[i + 1] == 'i' ? inname : outname;
                 ++i;
             } else {
                 r += w[i];

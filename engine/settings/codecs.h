@@ -18,7 +18,8 @@ std::string codec_extension(const std::string& ext);
 
 // The arguments of `parameters` with "%i" and "%o" replaced. Arguments are
 // separated by blanks; a part in double or single quotes keeps its blanks
-// (the quotes themselves are dropped).
+// (the quotes themselves are dropped). A name starting with "-" goes in
+// as "./" and the name, so the program cannot take it for an option.
 std::vector<std::string> codec_arguments(const std::string& parameters, const std::string& in,
                                          const std::string& out);
 

@@ -326,6 +326,12 @@ bool tinvfilter::read_for_file(const std::string& path, std::string* error) {
             e.iszero = ini.ReadBool(sec, "IsZero", false);
             e.f0 = number(sec, "F0", static_cast<double>(i) * 500.0);
             e.bw = number(sec, "Bandwidth", 100.0);
+            // A bandwidth of 0 or less puts an inverse zero's pole on or
+            // outside the unit circle: the flow would grow without bound.
+            // An element at 0 Hz or below takes no part in the filter.
+            if (e.f0 > 0 && !(e.bw > 0))
+                throw std::runtime_error("The file " + path + " holds no valid filter: \"Bandwidth\" of " + sec +
+                                         " is " + float_to_text(e.bw) + " Hz; it must be above 0");
         }
         sort_formants(f);
         formants = std::move(f);

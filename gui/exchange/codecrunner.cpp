@@ -6,6 +6,11 @@
 
 #include "engine/settings/codecs.h"
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <unistd.h>
+#endif
+
 namespace tessal {
 
 tcodecresult run_codec(const tcodecentry& codec, const std::string& in, const std::string& out,
@@ -18,12 +23,20 @@ tcodecresult run_codec(const tcodecentry& codec, const std::string& in, const st
     QProcess p;
     p.setProgram(QString::fromStdString(codec.Exename));
     p.setArguments(args);
+#ifdef Q_OS_UNIX
+    // The program leads a process group of its own, so stopping it stops
+    // whatever it started too (a script's decoder, a pipeline).
+    p.setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
     p.start();
     if (!p.waitForStarted(10000)) {
         r.message = head + "could not be started:\r" + p.errorString().toStdString();
         return r;
     }
     if (!p.waitForFinished(timeout_ms)) {
+#ifdef Q_OS_UNIX
+        if (p.processId() > 0) ::kill(-static_cast<pid_t>(p.processId()), SIGKILL);
+#endif
         p.kill();
         p.waitForFinished(5000);
         r.message = head + "did not finish within " + std::to_string(timeout_ms / 1000) +

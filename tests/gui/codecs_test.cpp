@@ -6,10 +6,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "engine/settings/codecs.h"
@@ -45,6 +47,9 @@ TEST(Codecs, TemplateArgumentsAndLookup) {
               (std::vector<std::string>{"-d", "a b.flac", "-o", "o;x.wav"}));
     EXPECT_EQ(codec_arguments("  \"-x y\"  --in=%i ''  ", "f", "g"),
               (std::vector<std::string>{"-x y", "--in=f", ""}));
+    // A name starting with "-" cannot be taken for an option.
+    EXPECT_EQ(codec_arguments("-d %i -o %o --to=%o", "-rf.flac", "-"),
+              (std::vector<std::string>{"-d", "./-rf.flac", "-o", "./-", "--to=./-"}));
     EXPECT_EQ(codec_extension("mp3"), ".mp3");
     EXPECT_EQ(codec_extension(".mp3"), ".mp3");
     const auto d = default_codecs();
@@ -157,3 +162,40 @@ TEST(CodecsOpen, FlacOpensThroughTheReadyEntriesAndAFailingCodecChangesNothing) 
     EXPECT_EQ(prompter->asked.back().caption, "Could not open file");
     EXPECT_NE(prompter->asked.back().text.find("bad frame"), std::string::npos);
 }
+
+namespace {
+
+// Whether process `pid` still runs (a zombie waiting for its parent does not).
+bool running(long pid) {
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const std::size_t paren = all.rfind(')');
+    return paren != std::string::npos && paren + 2 < all.size() && all[paren + 2] != 'Z';
+}
+
+}  // namespace
+
+// A codec that hangs is stopped with everything it started: a script whose
+// decoder hangs leaves no decoder behind.
+TEST(Codecs, AHangingCodecIsStoppedWithItsChildren) {
+    QTemporaryDir dir;
+    const std::string pidfile = dir.filePath("child.pid").toStdString();
+    const tcodecentry hang{"hang", ".mp3",
+                           script(dir, "hang.sh", "sleep 60 &\necho $! > '" + pidfile + "'\nwait\n"),
+                           "%i %o"};
+    const tcodecresult f = run_codec(hang, dir.filePath("a.mp3").toStdString(),
+                                     dir.filePath("a.wav").toStdString(), 500);
+    EXPECT_FALSE(f.ok);
+    EXPECT_NE(f.message.find("did not finish"), std::string::npos);
+    long child = 0;
+    std::ifstream(pidfile) >> child;
+    ASSERT_GT(child, 0);
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {  // the kill is delivered at once; its bookkeeping may lag
+        gone = !running(child);
+        if (!gone) QThread::msleep(20);
+    }
+    EXPECT_TRUE(gone) << "the codec's child " << child << " still runs";
+    if (!gone) QProcess::execute("kill", {QString::number(child)});
+}
+

@@ -459,3 +459,33 @@ TEST_F(tsavefixture, CutThenPasteAtTheSamePlaceGivesTheFileBackByteForByte) {
 }
 
 }  // namespace
+
+// --- a rate the file cannot hold -----------------------------------------------------
+
+// A rate read from a native file is a double; a WAVE header holds a whole
+// number below 2^31. 2^32 + 8000 Hz must be refused, not written as 8000 Hz,
+// and the file already at the path stays as it was.
+TEST_F(tsavefixture, AWaveFileRefusesARateItCannotHold) {
+    const std::string out = wav("out.wav", {ramp(100)}, 8000);
+    const std::vector<char> raw = read_raw<char>(out);
+    const std::string before(raw.data(), raw.size());
+    for (double rate : {4294975296.0, 2147483648.0, 0.4, std::nan("")}) {
+        SCOPED_TRACE(rate);
+        doc.set_totnchans(0);
+        tchannel& ch = doc.create_channel(0);
+        ch.sig = ramp(100);
+        ch.sampfreq = ch.orgsampfreq = rate;
+        prompter.asked.clear();
+        EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_NE(prompter.asked[0].text.find("sampling rate"), std::string::npos) << prompter.asked[0].text;
+        const std::vector<char> now = read_raw<char>(out);
+        EXPECT_EQ(std::string(now.data(), now.size()), before);
+    }
+    // The largest rate the header holds is written as it is.
+    doc.channel(0).sampfreq = 2147483647.0;
+    ASSERT_TRUE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+    TWavFile back;
+    ASSERT_TRUE(back.open_file(out, true));
+    EXPECT_EQ(back.Getsampfreq(), 2147483647);
+}

@@ -9,6 +9,7 @@
 // journal cut or damaged at any point replays everything before the cut.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -595,4 +596,78 @@ TEST_F(Journal, TheOriginFileIsIdentifiedBySizeTimeAndContent) {
     EXPECT_NE(file_identity(path("a.wav")).checksum, a.checksum);
     j.discard();
     EXPECT_FALSE(std::filesystem::exists(path("o.tjournal")));
+}
+
+// A channel state this program never makes (a coding it does not know, a
+// bit count or time shift a file cannot hold, a number that is not finite)
+// is damage: the step is not replayed, the loss names the field, and the
+// document keeps only what came before.
+TEST_F(Journal, AChannelStateThatNoChannelCanHaveIsNotReplayed) {
+    struct tcase {
+        const char* field;
+        void (*spoil)(tchannelstate&);
+    };
+    const tcase cases[] = {
+        {"format", [](tchannelstate& s) { s.format = static_cast<tFormat>(33); }},
+        {"number of bits", [](tchannelstate& s) { s.nbits = 99; }},
+        {"time shift", [](tchannelstate& s) { s.xshift = 1LL << 40; }},
+        {"sampling rate", [](tchannelstate& s) { s.sampfreq = std::nan(""); }},
+        {"sampling rate", [](tchannelstate& s) { s.sampfreq = -8000; }},
+        {"full scale", [](tchannelstate& s) { s.fsd = HUGE_VAL; }},
+        {"label start", [](tchannelstate& s) { s.labels.push_back({}); s.labels.back().time = std::nan(""); }},
+    };
+    for (const tcase& c : cases) {
+        SCOPED_TRACE(c.field);
+        tchannel model(nullptr, 0);
+        model.sampfreq = model.orgsampfreq = 8000;
+        model.sig.assign(10, 0.25f);
+        tchannelstate s = tchannelstate::of(model);
+        c.spoil(s);
+        tjournalcontents j;
+        j.readable = true;
+        for (int k = 0; k < 2; ++k) {  // a good step, then the damaged one
+            tbytewriter w;
+            w.u8('S');
+            w.str("New channel");
+            w.u8('I');
+            w.i64(k);
+            w.state(k == 0 ? tchannelstate::of(model) : s);
+            w.floats(model.sig.data(), model.sig.size());
+            w.u8('E');
+            w.u8(1);
+            w.i64(0);
+            w.i64(1);
+            w.f64(0);
+            w.f64(0);
+            j.records.push_back(w.b);
+        }
+        tdocument doc;
+        tundohistory h(doc);
+        const trecovery r = replay_journal(doc, h, j);
+        EXPECT_EQ(r.replayed, 1);
+        EXPECT_EQ(doc.totnchans(), 1);
+        EXPECT_EQ(doc.channel(0).format, tFormat::pcm);
+        EXPECT_NE(r.lost.find(c.field), std::string::npos) << r.lost;
+    }
+}
+
+// The journal names its file by a path that holds from any folder: a
+// recovery run elsewhere finds the file, unchanged.
+TEST_F(Journal, TheOriginIsNamedByAPathThatHoldsFromAnyFolder) {
+    std::ofstream(path("take.wav"), std::ios::binary) << std::string(5000, 'x');
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    {
+        tjournal j("rel.tjournal", "./take.wav");
+        j.flush();
+    }
+    std::filesystem::create_directory(path("elsewhere"));
+    std::filesystem::current_path(path("elsewhere"));
+    const tjournalcontents back = read_journal(path("rel.tjournal"));
+    const tfileidentity now = file_identity(back.origin.path);
+    std::filesystem::current_path(cwd);
+    ASSERT_TRUE(back.readable);
+    EXPECT_EQ(back.origin.path, path("take.wav"));
+    EXPECT_TRUE(now.exists);
+    EXPECT_EQ(now, back.origin);
 }

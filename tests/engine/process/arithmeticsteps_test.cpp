@@ -5,6 +5,9 @@
 #include "engine/process/chanarithsteps.h"
 #include "engine/process/commentstep.h"
 #include "engine/process/pointwisesteps.h"
+#include "engine/process/processfile.h"
+
+#include <fstream>
 
 #include "processfixture.h"
 
@@ -35,6 +38,7 @@ protected:
     tsinglearr samples(int back = 0) { return out(back).sig; }
     std::vector<std::string> status;
     void SetUp() override {
+        tprocesstest::SetUp();  // the temporary folder
         runner.onstatus = [this](const std::string& s) { status.push_back(s); };
     }
 };
@@ -362,6 +366,31 @@ TEST_F(tarithtest, ListTextsAndForms) {
     k.apply_form(*kf);
     EXPECT_EQ(k.get_procname(), "   vowels");
     EXPECT_EQ(treverse().settings_form(), nullptr);
+}
+
+// A process file can hold "NAN" or "INF" where a term, factor or delay
+// belongs. The run stops at that step naming the key, and no channel is
+// made or changed.
+TEST_F(tarithtest, AValueFromAFileThatIsNoNumberStopsTheRun) {
+    for (const char* id : {"add", "mul", "delay"}) {
+        for (const char* bad : {"NAN", "INF", "-inf"}) {
+            SCOPED_TRACE(std::string(id) + " " + bad);
+            make_channels(2, 4);
+            const std::string key = std::string(id) == "add" ? "Term" : std::string(id) == "mul" ? "Factor" : "DelaySecs";
+            std::ofstream(path("p.tessalproc"))
+                << "[Common]\nnsteps=3\n[Step_0]\nprocid=load\nnChans=2\nChanno0=0\nChanno1=1\n"
+                << "[Step_1]\nprocid=" << id << "\nnChans=2\n" << key << "0=1\n" << key << "1=" << bad << "\n"
+                << "[Step_2]\nprocid=save\nnChans=2\nChanno0=-1\nChanno1=-1\n";
+            steps.clear();
+            open_process_file(path("p.tessalproc"), steps, 44100);
+            ASSERT_EQ(steps.size(), 3u);
+            const tprocresult r = run();
+            EXPECT_FALSE(r.ok);
+            EXPECT_NE(r.error.find(key + "1"), std::string::npos) << r.error;
+            EXPECT_EQ(doc.totnchans(), 2);
+            EXPECT_EQ(doc.channel(1).sig, tsinglearr(4, 2.0f));
+        }
+    }
 }
 
 }  // namespace

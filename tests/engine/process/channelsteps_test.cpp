@@ -289,6 +289,8 @@ TEST_F(tprocesstest, DeleteWalksBackwardsAndWarnsForMissingChannels) {
     ASSERT_EQ(prompter.asked.size(), 1u);
     EXPECT_EQ(prompter.asked[0].text, "Channel 7 does not exist!");
     EXPECT_EQ(prompter.asked[0].caption, "Cannot delete channel");
+    // ... and the run's environment keeps it, for a caller without a window.
+    EXPECT_EQ(env.missing, std::vector<std::string>{"Channel 7 does not exist"});
 }
 
 }  // namespace

@@ -230,6 +230,30 @@ TEST_F(InverseFilterFiles, ForFileRoundTripAndDefaults) {
     EXPECT_EQ(line, "x.wav\tmic\t0.500\t500\t1000\t100\t100\t");
 }
 
+// A bandwidth of 0 or less would put an inverse zero's pole on or outside
+// the unit circle (the flow grows to infinity). Such a file is refused
+// naming the key and the section, and the filter keeps its elements; an
+// element at 0 Hz, which the filter never uses, may carry any bandwidth.
+TEST_F(InverseFilterFiles, ABandwidthOfZeroOrLessIsRefused) {
+    for (const char* bw : {"-700", "0", "-1e-300"}) {
+        for (const char* zero : {"1", "0"}) {
+            SCOPED_TRACE(std::string(bw) + " zero " + zero);
+            tinvfilter g;
+            g.add_element(false, 700, 80);
+            std::ofstream(path("bad.for")) << "[Common]\nnFormants=2\n[Formant0]\nIsZero=0\nF0=900\nBandwidth=70\n"
+                                           << "[Formant1]\nIsZero=" << zero << "\nF0=1500\nBandwidth=" << bw << "\n";
+            std::string err;
+            EXPECT_FALSE(g.read_for_file(path("bad.for"), &err));
+            EXPECT_NE(err.find("\"Bandwidth\" of Formant1"), std::string::npos) << err;
+            ASSERT_EQ(g.formants.size(), 1u);
+            EXPECT_EQ(g.formants[0].f0, 700);
+        }
+    }
+    std::ofstream(path("unused.for")) << "[Common]\nnFormants=1\n[Formant0]\nIsZero=1\nF0=0\nBandwidth=-5\n";
+    tinvfilter g;
+    EXPECT_TRUE(g.read_for_file(path("unused.for")));
+}
+
 tdocument& vowel_document(tdocument& doc, const tvowel& v, const std::string& unit) {
     doc.set_totnchans(1);
     tchannel& ch = doc.channel(0);
