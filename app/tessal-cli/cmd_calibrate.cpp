@@ -106,6 +106,7 @@ int cmd_calibrate(int argc, char** argv) {
     p.addlabels = !a.has_flag("--no-labels");
 
     tclidocument d(a.has_flag("--yes"));
+    if (output_is_input(*a.option("-o"), a.positional)) return exit_usage;
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     if (channo >= d.doc.totnchans()) {
         std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the document has %d)\n",

@@ -23,6 +23,7 @@ int cmd_convert(int argc, char** argv) {
         return exit_usage;
     }
     const std::string out = *a.option("-o");
+    if (output_is_input(out, a.positional)) return exit_usage;
     tclidocument d(a.has_flag("--yes"));
     const tsavefilter* row = a.option("--format")
                                  ? find_savefilter(d.files.savefilter, *a.option("--format"))

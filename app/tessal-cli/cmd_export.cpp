@@ -14,7 +14,7 @@ namespace tessal::cli {
 namespace {
 
 const char* const export_usage =
-    "usage: tessal-cli export FILE... -o OUT.txt [--channels N,N...]\n"
+    "usage: tessal-cli export FILE... -o OUT.txt|- [--channels N,N...]\n"
     "         [--separator tab|semicolon|comma|space] [--template PATTERN]\n"
     "         [--decimal period|comma] [--from S --to S [--start-zero]]\n"
     "         [--downsample K] [--no-time]\n";
@@ -69,13 +69,15 @@ int cmd_export(int argc, char** argv) {
     } catch (const std::exception& e) {
         return usage_error(e.what());
     }
+    const std::string out = text_output(*a.option("-o"));
+    if (output_is_input(out, a.positional)) return exit_usage;
     tclidocument d(false);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     if (o.channels.empty())
         for (int c = 0; c < d.doc.totnchans(); ++c) o.channels.push_back(c);
     if (o.span == texportspan::selection) d.doc.theglobal.set_selection(from, to);
     try {
-        export_text_file(d.doc, o, *a.option("-o"));
+        export_text_file(d.doc, o, out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(e.what()).c_str());
         return exit_input;

@@ -53,6 +53,7 @@ int cmd_invfilter(int argc, char** argv) {
         std::fprintf(stderr, "tessal-cli: no save format for the extension of %s\n", out.c_str());
         return exit_usage;
     }
+    if (output_is_input(*a.option("-o"), a.positional)) return exit_usage;
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     if (!has_channel(d.doc, channo)) return exit_input;
     tinvfilter filter;

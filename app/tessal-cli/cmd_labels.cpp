@@ -17,7 +17,7 @@ namespace tessal::cli {
 namespace {
 
 const char* const labels_usage =
-    "usage: tessal-cli labels FILE... --textgrid OUT.TextGrid\n"
+    "usage: tessal-cli labels FILE... --textgrid OUT.TextGrid|-\n"
     "       tessal-cli labels FILE... --import IN.TextGrid -o OUT [--channel N]\n";
 
 }  // namespace
@@ -32,6 +32,9 @@ int cmd_labels(int argc, char** argv) {
     }
     long long channo = 0;
     if (!read_channel_option(a, channo)) return exit_usage;
+    if (auto out = a.option("--textgrid"); out && output_is_input(text_output(*out), a.positional))
+        return exit_usage;
+    if (auto out = a.option("-o"); out && output_is_input(*out, a.positional)) return exit_usage;
     tclidocument d(a.has_flag("--yes"));
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     try {
@@ -44,7 +47,7 @@ int cmd_labels(int argc, char** argv) {
                 xmax = std::max(xmax, ch.duration());
                 for (const tsiglabel& l : ch.labels) xmax = std::max(xmax, l.time + l.duration);
             }
-            write_text_file(textgrid_text(chans, 0, xmax), *out);
+            write_text_file(textgrid_text(chans, 0, xmax), text_output(*out));
             return exit_ok;
         }
         if (channo < 0 || channo >= d.doc.totnchans()) {

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -19,6 +20,7 @@
 #include "engine/analysis/spectrogram.h"
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
+#include "engine/formats/safereplace.h"
 #include "pngwrite.h"
 
 namespace tessal::cli {
@@ -70,6 +72,9 @@ int cmd_spectrogram(int argc, char** argv) {
     const auto png = a.option("-o");
     const auto matrix = a.option("--matrix");
     if (!png && !matrix) return usage_error(spectrogram_usage, "give -o OUT.png or --matrix OUT.tsv");
+    if ((png && output_is_input(*png, a.positional)) ||
+        (matrix && output_is_input(text_output(*matrix), a.positional)))
+        return exit_usage;
     long long channo = 0;
     if (!parse_channel(a, channo)) return usage_error(spectrogram_usage, "--channel takes a number");
     double from = 0, to = 0;
@@ -138,20 +143,30 @@ int cmd_spectrogram(int argc, char** argv) {
     p.channel = ch->color;
 
     if (matrix) {
-        std::FILE* f = std::fopen(matrix->c_str(), "wb");
-        if (!f) {
-            std::fprintf(stderr, "tessal-cli: cannot write %s: %s\n", matrix->c_str(), std::strerror(errno));
-            return exit_input;
-        }
-        std::fputs("t [s]\tf [Hz]\tLevel [dB]\n", f);
-        for (int x = 0; x < W; ++x)
-            for (int y = 0; y < H; ++y) {
-                const double f0 = rows[static_cast<std::size_t>(y)];
-                std::fprintf(f, "%.9g\t%.9g\t%.4f\n", times[static_cast<std::size_t>(x)], f0,
-                             spectrogram_shown_level(p, f0, strip.at(x, y)));
+        const std::string name = text_output(*matrix);
+        try {
+            tsafefile f(name, true, std::random_device{}() % 10000, tfileops::system());
+            bool ok = true;
+            std::string buf = "t [s]\tf [Hz]\tLevel [dB]\n";
+            char line[96];
+            for (int x = 0; x < W && ok; ++x) {
+                for (int y = 0; y < H; ++y) {
+                    const double f0 = rows[static_cast<std::size_t>(y)];
+                    std::snprintf(line, sizeof line, "%.9g\t%.9g\t%.4f\n",
+                                  times[static_cast<std::size_t>(x)], f0,
+                                  spectrogram_shown_level(p, f0, strip.at(x, y)));
+                    buf += line;
+                }
+                if (buf.size() > (1 << 16) || x == W - 1) {
+                    ok = f.write(buf.data(), buf.size()) == buf.size();
+                    buf.clear();
+                }
             }
-        if (std::fclose(f) != 0) {
-            std::fprintf(stderr, "tessal-cli: cannot write %s\n", matrix->c_str());
+            if (!f.close() || !ok) f.fail("The levels could not be written completely");
+            f.replace();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tessal-cli: cannot write %s: %s\n", matrix->c_str(),
+                         terminal_text(e.what()).c_str());
             return exit_input;
         }
     }

@@ -67,6 +67,13 @@ struct tclidocument {
 // "\r" line breaks as new lines, for the terminal.
 std::string terminal_text(const std::string& s);
 
+// The file a text output goes to: "-" is standard output.
+std::string text_output(const std::string& name);
+// Whether `out` is one of `inputs` (the same file under any name, through a
+// link as well); says so on stderr. Writing the result over its own input
+// would lose the input.
+bool output_is_input(const std::string& out, const std::vector<std::string>& inputs);
+
 bool parse_seconds(const std::string& text, double& v);
 // The --channel option's number into `channo` (left as it is when the
 // option is absent); false, with the reason on stderr, when it is no number.

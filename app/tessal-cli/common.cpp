@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "commands.h"
 
@@ -103,6 +104,25 @@ bool tclidocument::open(const std::vector<std::string>& paths) {
         }
     }
     return true;
+}
+
+std::string text_output(const std::string& name) { return name == "-" ? "/dev/stdout" : name; }
+
+bool output_is_input(const std::string& out, const std::vector<std::string>& inputs) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Only a regular file can be lost this way; a device or a pipe is no copy.
+    if (!fs::is_regular_file(out, ec)) return false;
+    for (const std::string& in : inputs) {
+        if (fs::equivalent(out, in, ec) && !ec) {
+            const std::string what = out == in ? "" : " the same file as " + in + ",";
+            std::fprintf(stderr, "tessal-cli: %s is%s an input; write the result to another file\n",
+                         out.c_str(), what.c_str());
+            return true;
+        }
+        ec.clear();
+    }
+    return false;
 }
 
 bool parse_seconds(const std::string& text, double& v) {

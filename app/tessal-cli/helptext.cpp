@@ -36,8 +36,8 @@ std::vector<thelpcommand> make_table() {
          "a \".wav\" output keeps the coding of the channels (16-bit PCM for channels that "
          "carry none). A question the program would ask is answered yes with --yes and "
          "refused (exit 2) without it.",
-         {{"-o OUT", "the file to write; an existing file is replaced only after the new one "
-                     "is complete"},
+         {{"-o OUT", "the file to write; it appears, or replaces the one there, only when "
+                     "complete; a link keeps pointing at it; an input is refused as OUT"},
           {"--format ID",
            "one of tessal32f smp16i wav8i wav8a wav8u wav16i wav24i wav32i wav16f wav32f "
            "(default from the extension of OUT)"},
@@ -94,7 +94,8 @@ std::vector<thelpcommand> make_table() {
           {"--relative 1|fsd|reference", "the level reference"},
           {"--range LO,HI", "the level range in dB the colours span (default -100,1)"},
           {"-o OUT.png", "write the picture"},
-          {"--matrix OUT.tsv", "write the levels: time, frequency and dB per line"}}},
+          {"--matrix OUT.tsv", "write the levels: time, frequency and dB per line (- for "
+                               "standard output)"}}},
         {"correlation",
          {"correlation FILE [--channel N] --at T [--window MS] [--lags MS]"},
          "the autocorrelation at a time, r per lag",
@@ -124,7 +125,7 @@ std::vector<thelpcommand> make_table() {
          "Writes the table \"Export to text\" writes, over the whole file or a span. The "
          "table is written to a temporary file first, so a failed export leaves no half file "
          "and never harms an existing one.",
-         {{"-o OUT.txt", "the text file to write"},
+         {{"-o OUT.txt", "the text file to write (- for standard output)"},
           {"--channels N,N...", "the channels to write (default all)"},
           {"--separator tab|semicolon|comma|space", "the column separator (default tab)"},
           {"--template PATTERN", "the number format, with the digit placeholders 0 and #, "
@@ -143,7 +144,7 @@ std::vector<thelpcommand> make_table() {
          "interval tier per channel with labels, point labels in a point tier. With --import, "
          "adds the labels of every tier of a long- or short-format TextGrid (UTF-8 or UTF-16) "
          "to a channel, keeping the labels it has, and saves the document.",
-         {{"--textgrid OUT.TextGrid", "write the labels as a TextGrid"},
+         {{"--textgrid OUT.TextGrid", "write the labels as a TextGrid (- for standard output)"},
           {"--import IN.TextGrid", "read the labels of this TextGrid"},
           {"-o OUT", "where the document with the imported labels is saved"},
           {"--channel N", "the channel that receives them (default 0)"},
@@ -280,7 +281,8 @@ const char* const exit_text =
     "  0  success\n"
     "  1  an input cannot be read, a named channel does not exist, the work failed, or\n"
     "     standard output could not be written\n"
-    "  2  a usage error, or a question that was not answered yes\n";
+    "  2  a usage error, an output that is one of the inputs, or a question that was not\n"
+    "     answered yes\n";
 
 // The usage lines of a command, each wrapped to 78 columns with its
 // continuation lines indented further.
@@ -417,7 +419,8 @@ std::string man_page(const std::string& version) {
     s += ".SH EXIT STATUS\n.TP\n.B 0\nsuccess\n.TP\n.B 1\n"
          "an input cannot be read, a named channel does not exist, the work failed, or standard "
          "output could not be written\n"
-         ".TP\n.B 2\na usage error, or a question that was not answered yes\n";
+         ".TP\n.B 2\na usage error, an output that is one of the inputs, or a question that was "
+         "not answered yes\n";
     s += ".SH EXAMPLES\n"
          "Figures of every recording of a corpus:\n.PP\n.nf\n.RS\n"
          "tessal\\-cli info corpus/*.wav\n.RE\n.fi\n.PP\n"

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
+
+#include "engine/formats/safereplace.h"
 
 namespace tessal::cli {
 
@@ -90,15 +93,17 @@ bool write_png(const std::string& path, int width, int height,
     chunk(out, "IDAT", z);
     chunk(out, "IEND", {});
 
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    if (std::fclose(f) != 0 || !ok) {
-        error = "the file could not be written completely";
-        std::remove(path.c_str());
+    // Through a temporary copy: a full disk never leaves half a picture, nor
+    // harms the picture that was there.
+    try {
+        tsafefile f(path, true, std::random_device{}() % 10000, tfileops::system());
+        const bool ok = f.write(out.data(), out.size()) == out.size();
+        if (!f.close() || !ok) f.fail("the file could not be written completely");
+        f.replace();
+    } catch (const std::exception& e) {
+        error = e.what();
+        for (char& c : error)
+            if (c == '\r') c = '\n';
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessal {
@@ -132,7 +133,81 @@ std::string reason_text(int code) {
 
 }  // namespace
 
-std::FILE* create_temporary(tfileops& ops, const std::string& target, std::string& created) {
+namespace {
+
+// Whether `p` names something in /proc, where links are the open files of a
+// process (/proc/self/fd/1 behind /dev/stdout) and cannot be replaced.
+bool in_proc(const fs::path& p) {
+    std::error_code ec;
+    fs::path dir = p.parent_path();
+    if (dir.empty()) dir = ".";
+    const fs::path real = fs::weakly_canonical(dir, ec);
+    const std::string s = (ec ? dir : real).string();
+    return s == "/proc" || s.rfind("/proc/", 0) == 0;
+}
+
+const char* kind_text(mode_t mode) {
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+}  // namespace
+
+toutput resolve_output(const std::string& name) {
+    toutput out;
+    out.path = name;
+    auto refuse = [&](int code, const std::string& why) {
+        out.kind = toutput::tkind::refused;
+        out.code = code;
+        out.why = why;
+        return out;
+    };
+    fs::path p(name);
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0) {
+            // Nothing there yet (or nothing reachable): a new file, whose
+            // creation reports what is wrong.
+            out.kind = toutput::tkind::file;
+            out.path = p.string();
+            return out;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            if (in_proc(p)) {
+                out.kind = toutput::tkind::stream;
+                out.path = p.string();
+                return out;
+            }
+            if (hops >= 40) return refuse(ELOOP, name + " is a loop of symbolic links");
+            std::error_code ec;
+            const fs::path to = fs::read_symlink(p, ec);
+            if (ec) return refuse(ec.value(), name + ": " + ec.message());
+            p = to.is_absolute() ? to : p.parent_path() / to;
+            continue;
+        }
+        out.path = p.string();
+        if (S_ISREG(st.st_mode)) {
+            out.kind = in_proc(p) ? toutput::tkind::stream : toutput::tkind::file;
+            return out;
+        }
+        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+            out.kind = toutput::tkind::stream;
+            return out;
+        }
+        if (S_ISDIR(st.st_mode)) return refuse(EISDIR, os_error_text(EISDIR));
+        return refuse(ENOTSUP, name + " is " + kind_text(st.st_mode) + ", not a file to write");
+    }
+}
+
+std::FILE* create_temporary(tfileops& ops, const std::string& given, std::string& created) {
+    const toutput out = resolve_output(given);
+    if (out.kind != toutput::tkind::file) {
+        created.clear();
+        errno = out.kind == toutput::tkind::refused ? out.code : ENOTSUP;
+        return nullptr;
+    }
+    const std::string& target = out.path;
     for (int tries = 0; tries < 100; ++tries) {
         created = free_name(ops, target, "_partial_");
         errno = 0;
@@ -181,6 +256,19 @@ void tsafereplace::roll_back() {
 bool tsafereplace::commit() {
     failure_ = {};
     error_.clear();
+    // 0. A link is replaced where it points; anything but a regular file is
+    // refused before a byte moves.
+    for (auto& s : steps_) {
+        const toutput out = resolve_output(s.target);
+        if (out.kind != toutput::tkind::file) {
+            failure_ = {tstage::target, s.tmp, s.target, out.code ? out.code : ENOTSUP};
+            error_ = "Cannot replace " + s.target + "\r" +
+                     (out.why.empty() ? s.target + " is not a regular file" : out.why);
+            roll_back();
+            return false;
+        }
+        s.target = out.path;
+    }
     // 1. The new data must be on the disk before a rename makes it the file.
     for (auto& s : steps_) {
         errno = 0;
@@ -220,26 +308,34 @@ bool tsafereplace::commit() {
 
 // ------------------------------------------------------------ tsafefile
 
-tsafefile::tsafefile(const std::string& filename, bool safe, std::uint32_t number, tfileops& ops,
-                     bool always)
+tsafefile::tsafefile(const std::string& filename, bool safe, std::uint32_t number, tfileops& ops)
     : ops_(ops), filename_(filename) {
-    {
-        std::error_code ec;
-        if (fs::is_directory(fs::path(filename), ec))
-            throw EFileSaveError("Cannot create file \r" + filename + "\r" + os_error_text(EISDIR));
+    const toutput out = resolve_output(filename);
+    if (out.kind == toutput::tkind::refused) {
+        finished_ = true;
+        throw EFileSaveError("Cannot create file \r" + filename + "\r" + out.why);
     }
-    direct_ = !safe || (!always && !ops_.exists(filename));
+    stream_ = out.kind == toutput::tkind::stream;
+    direct_ = !safe || stream_;
+    dest_ = safe || stream_ ? out.path : filename;
     if (!direct_) {
         // Never truncate someone else's file that happens to carry our name.
         for (int tries = 0; tries < 100; ++tries, number = (number + 1) % 10001) {
-            tmpname_ = insert_before_extension(filename, "_partial_" + std::to_string(number));
-            oldname_ = insert_before_extension(filename, "_old_" + std::to_string(number));
+            tmpname_ = insert_before_extension(dest_, "_partial_" + std::to_string(number));
+            oldname_ = insert_before_extension(dest_, "_old_" + std::to_string(number));
             if (!ops_.exists(tmpname_) && !ops_.exists(oldname_)) break;
         }
     }
-    target_ = direct_ ? filename_ : tmpname_;
+    target_ = direct_ ? dest_ : tmpname_;
     errno = 0;
-    file_ = ops_.create(target_);
+    if (stream_) {
+        // Appending: a stream is never truncated, and standard output sent
+        // to a file keeps what is already there.
+        file_ = ops_.open(target_, "ab");
+        if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
+    } else {
+        file_ = ops_.create(target_);
+    }
     if (!file_) {
         finished_ = true;  // nothing was created, nothing to clean up
         throw EFileSaveError("Cannot create file \r" + target_ + "\r" +
@@ -270,7 +366,7 @@ void tsafefile::start_writeback() {
 void tsafefile::cancel() {
     if (file_) ops_.close(file_);
     file_ = nullptr;
-    ops_.remove(target_);
+    if (!stream_) ops_.remove(target_);
     finished_ = true;
     throw ESaveCancelled();
 }
@@ -289,6 +385,7 @@ void tsafefile::fail(const std::string& what) {
     close();
     finished_ = true;
     const std::string reason = code != 0 ? "\r" + os_error_text(code) : "";
+    if (stream_) throw EFileSaveError(what + "\rThe output to " + filename_ + " is incomplete" + reason);
     if (direct_) throw EFileSaveError(what + "\rFile " + filename_ + " is probably damaged" + reason);
     errno = 0;
     if (!ops_.remove(tmpname_))
@@ -298,14 +395,15 @@ void tsafefile::fail(const std::string& what) {
 
 void tsafefile::replace() {
     finished_ = true;
+    if (stream_) return;
     if (direct_) {
         // Nothing old to protect; the new file is still pushed to the disk.
-        ops_.sync(filename_);
-        ops_.sync_folder(filename_);
+        ops_.sync(dest_);
+        ops_.sync_folder(dest_);
         return;
     }
     tsafereplace r(ops_);
-    r.add(tmpname_, filename_, false, oldname_);
+    r.add(tmpname_, dest_, false, oldname_);
     if (!r.commit()) {
         const tsafereplace::tfailure& f = r.failure();
         switch (f.stage) {
@@ -313,8 +411,10 @@ void tsafefile::replace() {
                 throw EFileSaveError("Error saving file\rCannot write " + tmpname_ +
                                      " to the disk\r" + os_error_text(f.code ? f.code : EIO));
             case tsafereplace::tstage::move_aside:
-                throw EFileSaveError("Error renaming old file \r" + filename_ + "\r" +
+                throw EFileSaveError("Error renaming old file \r" + dest_ + "\r" +
                                      std::to_string(f.code));
+            case tsafereplace::tstage::target:
+                throw EFileSaveError("Error saving file\r" + r.error());
             default:
                 throw EFileSaveError("Error renaming tmp file \r" + tmpname_ + "\r" +
                                      std::to_string(f.code));

@@ -14,12 +14,18 @@
 // deleted. When any step fails, whatever was already moved is moved back, so
 // every target is either the complete new file or, byte for byte, the old one.
 //
-// tsafefile streams one file through that replacement: it writes either
-// straight to the file (when it does not exist yet, or the caller asks for a
-// plain write) or to a temporary "<name>_partial_N.<ext>" next to it, and
-// replace() hands the complete copy to tsafereplace. Every failure is raised
-// as EFileSaveError with a text for the user that names the file and gives
-// the operating system's error number.
+// tsafefile streams one file through that replacement: it writes to a
+// temporary "<name>_partial_N.<ext>" next to the file, whether or not the
+// file exists yet, and replace() hands the complete copy to tsafereplace, so
+// a file appears under its name only when it is complete. Every failure is
+// raised as EFileSaveError with a text for the user that names the file and
+// gives the operating system's error number.
+//
+// What a name stands for decides how it is written (resolve_output): a
+// symbolic link is followed and the file it points to is replaced, the link
+// stays; a character device, a FIFO or an open stream (/dev/stdout,
+// /proc/self/fd/N) is written straight into, never replaced; a folder or any
+// other kind of file is refused before anything is written.
 #pragma once
 
 #include <cstdint>
@@ -84,7 +90,24 @@ std::string os_error_text(int code);
 // A new, empty file next to `target` named "<target>_partial_N.<ext>" with a
 // number no file has yet, opened "w+b"; `created` receives its name. nullptr
 // (and errno) on failure.
+// A symbolic link's target is found first, so the temporary lies in the folder
+// of the file it will replace. A target that is not a regular file (nor
+// missing) gets nullptr with EISDIR or ENOTSUP.
 std::FILE* create_temporary(tfileops& ops, const std::string& target, std::string& created);
+
+// What writing to `name` means.
+struct toutput {
+    enum class tkind {
+        file,     // a regular file or none yet: `path` is replaced through a temporary
+        stream,   // a character device, a FIFO or an open stream: `path` is written into
+        refused,  // a folder, a block device, a socket, a loop of links
+    };
+    tkind kind = tkind::file;
+    std::string path;  // for a link, the file it ends at
+    std::string why;   // refused: the reason, for messages
+    int code = 0;      // refused: an errno value
+};
+toutput resolve_output(const std::string& name);
 
 class tsafereplace {
 public:
@@ -100,7 +123,8 @@ public:
     // (those added with `keep` excepted).
     bool commit();
 
-    enum class tstage { none, sync, move_aside, move_in };
+    // target: a target that is not a regular file (see resolve_output).
+    enum class tstage { none, sync, move_aside, move_in, target };
     struct tfailure {
         tstage stage = tstage::none;
         std::string from, to;  // the file synced (from) or the rename
@@ -138,12 +162,12 @@ class tsafefile {
 public:
     // Opens the target for writing. `number` picks the temporary and old-copy
     // names; when either name is already taken the next free number is used.
-    // With `safe`, an existing file is written through a temporary copy; with
-    // `always` as well, a new file is too (no half-written file is ever left
-    // under the target's name). Throws EFileSaveError("Cannot create file
-    // \r<name>\r<code>") when the file cannot be created.
-    tsafefile(const std::string& filename, bool safe, std::uint32_t number, tfileops& ops,
-              bool always = false);
+    // With `safe` the file is written through a temporary copy (no
+    // half-written file is ever left under its name); without, straight into
+    // it. A device, FIFO or stream is always written straight into. Throws
+    // EFileSaveError("Cannot create file \r<name>\r<reason>") when the file
+    // cannot be created or is refused (a folder, a block device, ...).
+    tsafefile(const std::string& filename, bool safe, std::uint32_t number, tfileops& ops);
     ~tsafefile();  // an unfinished save removes its temporary file
     tsafefile(const tsafefile&) = delete;
     tsafefile& operator=(const tsafefile&) = delete;
@@ -153,6 +177,7 @@ public:
     const std::string& tmpname() const { return tmpname_; }
     const std::string& oldname() const { return oldname_; }
     bool direct() const { return direct_; }
+    bool stream() const { return stream_; }
 
     // Writes all of `data` unless an earlier write failed; returns the bytes
     // actually written. The first failure's errno is kept in error_code().
@@ -161,14 +186,16 @@ public:
     // tfileops::start_writeback).
     void start_writeback();
     // Stops an unfinished save: the temporary file, or the new file when it
-    // was written directly, is removed; then raises ESaveCancelled.
+    // was written directly, is removed (a stream is left alone); then raises
+    // ESaveCancelled.
     [[noreturn]] void cancel();
     // Closes the target; false when closing failed.
     bool close();
     int error_code() const { return error_; }
 
     // The save did not complete: `what` says how. A direct write raises
-    // "<what>\rFile <name> is probably damaged"; a safe write deletes the
+    // "<what>\rFile <name> is probably damaged" (a stream "<what>\rThe output
+    // to <name> is incomplete"); a safe write deletes the
     // temporary file and raises "Error saving file\r<what>" (or, when even
     // that fails, "Error cleaning up tmp file \r<tmpname>\r<code>"). The
     // operating system's reason, when there is one, ends the text.
@@ -184,8 +211,10 @@ public:
 private:
     tfileops& ops_;
     std::string filename_, target_, tmpname_, oldname_;
+    std::string dest_;  // the file replaced: filename_, or where its link points
     std::FILE* file_ = nullptr;
     bool direct_ = true;
+    bool stream_ = false;
     bool finished_ = false;
     int error_ = 0;
     std::int64_t written_ = 0, flushed_ = 0;

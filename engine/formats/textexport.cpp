@@ -132,7 +132,7 @@ std::string text_export_table(const tdocument& doc, const ttextexportoptions& o)
 void export_text_file(const tdocument& doc, const ttextexportoptions& o,
                       const std::string& filename, tfileops& ops) {
     text_export_range(doc, o);  // refusals before the file is touched
-    tsafefile out(filename, true, std::random_device{}() % 10000, ops, true);
+    tsafefile out(filename, true, std::random_device{}() % 10000, ops);
     bool complete = true;
     std::string buf;
     auto flush = [&] {

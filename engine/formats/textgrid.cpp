@@ -189,7 +189,7 @@ std::string textgrid_text(const std::vector<ttextgridchannel>& channels, double 
 }
 
 void write_text_file(const std::string& text, const std::string& filename, tfileops& ops) {
-    tsafefile out(filename, true, std::random_device{}() % 10000, ops, true);
+    tsafefile out(filename, true, std::random_device{}() % 10000, ops);
     const bool complete = out.write(text.data(), text.size()) == text.size();
     if (!out.close() || !complete) out.fail(filename);
     out.replace();

@@ -659,7 +659,7 @@ void TXIIFile::save_file(const std::string& filename, tfileops& ops) {
 
     // Always through a temporary copy: a file that cannot be completed never
     // appears under the target's name, new or not.
-    tsafefile out(tname, true, std::random_device{}() % 10000, ops, true);
+    tsafefile out(tname, true, std::random_device{}() % 10000, ops);
     bool complete = true;
     serialize([&](const std::uint8_t* p, std::size_t n) {
         if (complete) complete = out.write(p, n) == n;

@@ -3,7 +3,10 @@
 // status panels the plot windows share.
 #include "gui/widgets/tplotpanel.h"
 
+#include <random>
+
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDialog>
@@ -22,6 +25,7 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
+#include "engine/formats/safereplace.h"
 #include "gui/commands/commandguard.h"
 
 namespace tessal {
@@ -159,9 +163,15 @@ bool TPlotPanel::export_file(const QString& path, const QSize& size, QString* er
     if (size.width() < 50 || size.height() < 50 || size.width() > 20000 || size.height() > 20000)
         return fail("The picture must be between 50 and 20000 pixels wide and high");
     const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext != "svg" && ext != "png") return fail("Export writes .png and .svg files");
+    // The picture is made in memory and written through a temporary copy:
+    // a full disk never leaves half a picture nor harms the one there.
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
     if (ext == "svg") {
         QSvgGenerator svg;
-        svg.setFileName(path);
+        svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setResolution(96);
@@ -169,14 +179,21 @@ bool TPlotPanel::export_file(const QString& path, const QSize& size, QString* er
         QPainter p;
         if (!p.begin(&svg)) return fail("Cannot write " + path);
         render(p, size);
-        if (!p.end()) return fail("Cannot write " + path);
-        return QFileInfo(path).size() > 0 ? true : fail("Cannot write " + path);
+        if (!p.end() || data.isEmpty()) return fail("Cannot write " + path);
+    } else if (!render_image(size).save(&buffer, "PNG")) {
+        return fail("Cannot write " + path);
     }
-    if (ext == "png") {
-        if (!render_image(size).save(path, "PNG")) return fail("Cannot write " + path);
-        return true;
+    try {
+        tessal::tsafefile out(path.toStdString(), true, std::random_device{}() % 10000,
+                              tessal::tfileops::system());
+        const auto n = static_cast<std::size_t>(data.size());
+        const bool complete = out.write(data.constData(), n) == n;
+        if (!out.close() || !complete) out.fail(path.toStdString());
+        out.replace();
+    } catch (const std::exception& e) {
+        return fail(QString::fromStdString(e.what()).replace('\r', '\n'));
     }
-    return fail("Export writes .png and .svg files");
+    return true;
 }
 
 void TPlotPanel::copy_image() {

@@ -8,6 +8,7 @@
 // with the exact question, and keeps its settings in a file.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -23,8 +24,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <numbers>
+
+#include <sys/resource.h>
 
 #include "gui/correlation/tcorrelationwindow.h"
 #include "gui/mainwindow/mainwindow.h"
@@ -165,6 +169,36 @@ TEST(PlotPanel, LayerIsCachedOverlayIsNotAndExportsReadBack) {
     EXPECT_FALSE(panel.export_file(dir.filePath("tiny.png"), QSize(10, 300), &error));
     EXPECT_FALSE(QFile::exists(dir.filePath("plot.bmp")));
     EXPECT_FALSE(QFile::exists(dir.filePath("tiny.png")));
+
+    // A full disk (the file-size limit of the system, SIGXFSZ ignored) keeps
+    // the picture that was there and leaves no other file.
+    {
+        QFile old(png);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("old picture");
+    }
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+    rlimit lim{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &lim), 0);
+    const rlimit saved = lim;
+    auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    lim.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
+    const bool pngok = panel.export_file(png, QSize(1200, 700), &error);
+    const QString pngerror = error;
+    const bool svgok = panel.export_file(svg, QSize(2000, 2000), &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(pngok);
+    EXPECT_TRUE(pngerror.contains("File too large")) << pngerror.toStdString();
+    EXPECT_FALSE(svgok);
+    {
+        QFile old(png);
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("old picture"));
+    }
+    EXPECT_TRUE(QSvgRenderer(svg).isValid());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name), before);
 }
 
 TEST(PlotPanel, ChannelLockCheckListAndStatusPanels) {

@@ -11,10 +11,20 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "engine/core/tdocument.h"
 #include "engine/formats/safereplace.h"
 #include "engine/formats/tessalfile.h"
+#include "engine/formats/textgrid.h"
 #include "engine/formats/tsmpfile.h"
 #include "engine/formats/twavfile.h"
 #include "support/tempdirtest.h"
@@ -179,6 +189,117 @@ TEST_F(SafeReplaceTest, EveryWriterReplacesThroughTheOneSafeReplace) {
         for (std::size_t i = 0; i < targets; ++i) expected.push_back("remove old");
         EXPECT_EQ(steps, expected);
         for (const std::string& f : listing()) std::filesystem::remove(path(f));
+    }
+}
+
+// What a name stands for decides how it is written: a link's target is
+// replaced and the link stays, a FIFO is written into and stays a FIFO,
+// anything else that is not a regular file is refused untouched.
+TEST_F(SafeReplaceTest, WhatTheNameStandsForDecidesHowItIsWritten) {
+    namespace fs = std::filesystem;
+    const std::string real = path("real.txt"), link = path("link.txt");
+    write_text_file("old", real);
+    fs::create_symlink("real.txt", link);
+    write_text_file("new", link);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(read_all(real), bytes({'n', 'e', 'w'}));
+    // A link to a file not there yet creates the file where it points.
+    fs::create_symlink("later.txt", path("dangling.txt"));
+    write_text_file("made", path("dangling.txt"));
+    EXPECT_TRUE(fs::is_symlink(path("dangling.txt")));
+    EXPECT_EQ(read_all(path("later.txt")).size(), 4u);
+    // The other writers too: the .tessal file through a link, and the .smp
+    // file through tsafereplace.
+    fs::create_symlink("real.tessal", path("link.tessal"));
+    fs::create_symlink("real.smp", path("link.smp"));
+    for (const twriter& w : writers()) {
+        if (std::string(w.label) == "wav") continue;
+        SCOPED_TRACE(w.label);
+        const std::string l = path(std::string("link.") + w.label);
+        w.save(l, 1, tfileops::system());
+        w.save(l, 2, tfileops::system());
+        EXPECT_TRUE(fs::is_symlink(l));
+        EXPECT_TRUE(fs::is_regular_file(path(std::string("real.") + w.label)));
+    }
+
+    // A FIFO gets the text straight, and stays a FIFO.
+    const std::string fifo = path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // The reader gives up after ten seconds, so a writer that never comes
+    // fails the test instead of hanging it.
+    std::string got;
+    const int rfd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(rfd, 0);
+    std::thread reader([&] {
+        char buf[256];
+        for (int tick = 0; tick < 1000; ++tick) {
+            const ssize_t n = ::read(rfd, buf, sizeof buf);
+            if (n > 0) got.append(buf, static_cast<std::size_t>(n));
+            if (n == 0 && !got.empty()) break;
+            if (n <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::close(rfd);
+    });
+    fs::create_symlink("pipe", path("pipelink"));
+    write_text_file("through the pipe", path("pipelink"));
+    reader.join();
+    EXPECT_EQ(got, "through the pipe");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_symlink(path("pipelink")));
+
+    // Refused before anything is written: a folder, a socket, a loop of links.
+    fs::create_directory(path("folder"));
+    const std::string sock = path("sock");
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", sock.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    fs::create_symlink("loop2", path("loop1"));
+    fs::create_symlink("loop1", path("loop2"));
+    const std::vector<std::string> before = listing();
+    for (const char* name : {"folder", "sock", "loop1"}) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(write_text_file("x", path(name)), EFileSaveError);
+        for (const twriter& w : writers())
+            EXPECT_ANY_THROW(w.save(path(name), 1, tfileops::system())) << w.label;
+        EXPECT_EQ(listing(), before);
+    }
+    EXPECT_TRUE(fs::is_socket(sock));
+    ::close(fd);
+    try {
+        write_text_file("x", sock);
+    } catch (const EFileSaveError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \r" + sock + "\r" + sock + " is a socket, not a file to write");
+    }
+}
+
+// A character device is written into, never replaced, and a failing write
+// to it says so. The device is a private copy of /dev/full (root only), so a
+// fault here cannot harm the system's own.
+TEST_F(SafeReplaceTest, ADeviceIsWrittenIntoAndStays) {
+    const std::string full = path("full");
+    if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "no device node can be made here";
+    std::filesystem::create_symlink("full", path("fulllink"));
+    struct stat st {};
+    ASSERT_EQ(::stat(full.c_str(), &st), 0);
+    for (const std::string& name : {full, path("fulllink")}) {
+        SCOPED_TRACE(name);
+        try {
+            write_text_file("not for the device", name);
+            ADD_FAILURE() << "a write to the full device succeeded";
+        } catch (const EFileSaveError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      name + "\rThe output to " + name + " is incomplete\r28 (No space left on device)");
+        }
+        struct stat after {};
+        ASSERT_EQ(::lstat(full.c_str(), &after), 0);
+        EXPECT_TRUE(S_ISCHR(after.st_mode));
+        EXPECT_EQ(after.st_ino, st.st_ino);
+        EXPECT_EQ(after.st_rdev, st.st_rdev);
+        EXPECT_TRUE(std::filesystem::is_symlink(path("fulllink")));
+        EXPECT_EQ(listing(), (std::vector<std::string>{"full", "fulllink"}));
     }
 }
 
