@@ -7,7 +7,9 @@
 //       tests/fuzz/make_seeds.cpp build-fuzz/libtessal_*.a... -o build-fuzz/make_seeds
 //
 // (the archives in the order scripts/fuzz lists them). The seeds are kept
-// in the source tree; this only says how they were made.
+// in the source tree; this only says how they were made. The journal and
+// spool files it writes were then turned into the two input forms of
+// framedinput.h: "R" and the file, and "F" and its records.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
