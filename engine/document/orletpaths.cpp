@@ -56,10 +56,19 @@ tdocumentfiles::tloaded tdocumentfiles::load_orlet(const std::string& path) {
         for (int q = 0; q < nsounds; ++q) sounds->push_back({read_sound(x, "", q), "Orlet sound"});
         for (int q = 0; q < nanchors; ++q)
             sounds->push_back({read_sound(x, "Anchor", q), "Orlet anchor sound"});
-        for (auto& [s, origin] : *sounds)
+        // Each channel costs the document a channel whether or not the
+        // sound holds samples, so the channels of all sounds together are
+        // held to the limit of one sound.
+        long long channels = 0;
+        for (auto& [s, origin] : *sounds) {
             if (s.nchans < 1 || s.nchans > 1024 || !(s.rate > 0))
                 throw std::runtime_error("Damaged sound: " + std::to_string(s.nchans) +
                                          " channels at " + std::to_string(s.rate) + " Hz");
+            channels += s.nchans;
+        }
+        if (channels > 1024)
+            throw std::runtime_error("Damaged channel counts (nChans): " + std::to_string(channels) +
+                                     " channels in all, more than 1024");
     } catch (const std::exception& e) {
         prompter.warn("Could not open file\r" + path + "\r" + e.what(), "Could not open file");
         return {};

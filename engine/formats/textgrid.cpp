@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <random>
 
@@ -202,18 +203,23 @@ std::vector<ttextgridtier> parse_textgrid(const std::string& bytes) {
         if (i >= tk.size() || !tk[i].string) throw ETextGridError("Damaged TextGrid file");
         return tk[i++].text;
     };
-    auto val = [&]() {
+    // A number where one belongs; "nan" and "inf" are no count, time or
+    // size, so they are refused with the field they stand for.
+    auto val = [&](const char* field) {
         if (i >= tk.size() || tk[i].string) throw ETextGridError("Damaged TextGrid file");
-        return tk[i++].value;
+        const double v = tk[i++].value;
+        if (!std::isfinite(v))
+            throw ETextGridError(std::string("Damaged TextGrid file: the ") + field + " is not a number");
+        return v;
     };
     if (tk.size() < 2 || !tk[0].string || tk[0].text != "ooTextFile" || !tk[1].string ||
         tk[1].text != "TextGrid")
         throw ETextGridError("Not a TextGrid file");
     i = 2;
-    val();
-    val();
-    const double n = val();
-    if (n < 0 || n > 1e6) throw ETextGridError("Damaged TextGrid file");
+    val("start time");
+    val("end time");
+    const double n = val("tier count");
+    if (n < 0 || n > 1e6) throw ETextGridError("Damaged TextGrid file: the tier count is out of range");
     std::vector<ttextgridtier> tiers;
     for (int t = 0; t < static_cast<int>(n); ++t) {
         ttextgridtier tier;
@@ -222,14 +228,15 @@ std::vector<ttextgridtier> parse_textgrid(const std::string& bytes) {
             throw ETextGridError("Unknown tier class \"" + cls + "\" in the TextGrid file");
         tier.points = cls == "TextTier";
         tier.name = str();
-        val();
-        val();
-        const double m = val();
-        if (m < 0 || m > 1e8 || m > static_cast<double>(tk.size())) throw ETextGridError("Damaged TextGrid file");
+        val("tier start time");
+        val("tier end time");
+        const double m = val("label count");
+        if (m < 0 || m > 1e8 || m > static_cast<double>(tk.size()))
+            throw ETextGridError("Damaged TextGrid file: the label count of tier \"" + tier.name + "\" is out of range");
         for (int k = 0; k < static_cast<int>(m); ++k) {
             tsiglabel l;
-            l.time = val();
-            if (!tier.points) l.duration = val() - l.time;
+            l.time = val("label time");
+            if (!tier.points) l.duration = val("label end time") - l.time;
             l.text = str();
             if (!l.text.empty()) tier.labels.push_back(l);
         }

@@ -492,3 +492,27 @@ TEST_F(tfiles, AFileThatCannotBeReadNeverClosesTheOpenDocument) {
     EXPECT_EQ(doc.filename(), saved);
     EXPECT_EQ(doc.channel(0).name(), "kept");
 }
+
+// A few bytes per sound can ask for 1024 channels each: a small file must
+// not make hundreds of thousands of empty channels.
+TEST_F(tfiles, OrletChannelCountsAreHeldToTheLimitInAll) {
+    auto write = [&](int nsounds, int nchans) {
+        TXIIFile x;
+        x.SetFileId("Orlet");
+        x.SetProgId({"Another", "Recorder", "2.1"});
+        x.writeinteger("Test_1", "nSounds", nsounds);
+        for (int q = 0; q < nsounds; ++q) x.writeinteger("Test_1", "nChans" + std::to_string(q), nchans);
+        const std::string path = (dir / ("c" + std::to_string(nsounds) + ".orlet")).string();
+        x.save_file(path);
+        return path;
+    };
+    const std::string many = write(3, 1024);
+    EXPECT_FALSE(files.add_file(many));
+    EXPECT_EQ(doc.totnchans(), 0);
+    ASSERT_FALSE(prompter.asked.empty());
+    EXPECT_EQ(prompter.asked.back().caption, "Could not open file");
+    EXPECT_NE(prompter.asked.back().text.find("nChans"), std::string::npos);
+    // At the limit the sounds are read (empty channels, as the file says).
+    ASSERT_TRUE(files.add_file(write(2, 512)));
+    EXPECT_EQ(doc.totnchans(), 1024);
+}

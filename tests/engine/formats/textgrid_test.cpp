@@ -67,3 +67,33 @@ TEST(TextGrid, ShortFormatAndUtf16) {
     EXPECT_THROW(parse_textgrid("File type = \"ooTextFile\"\n\"TextGrid\"\n0 1 <exists> 1 \"IntervalTier\" \"x\" 0 1 5 0 0.5"),
                  ETextGridError);
 }
+
+// A count or time that is not a number is refused, naming the field, rather
+// than read as no tiers or as labels at no time.
+TEST(TextGrid, NotANumberIsRefusedNamingTheField) {
+    const std::string head = "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n";
+    auto message = [](const std::string& text) -> std::string {
+        try {
+            parse_textgrid(text);
+        } catch (const ETextGridError& e) {
+            return e.what();
+        }
+        return "read";
+    };
+    for (const char* x : {"-nan", "+nan", "+inf", "-inf"}) {
+        SCOPED_TRACE(x);
+        EXPECT_NE(message(head + "0\n1\n" + x + "\n").find("tier count"), std::string::npos);
+        EXPECT_NE(message(head + "0\n1\n1\n\"IntervalTier\"\n\"w\"\n0\n1\n" + x + "\n").find("label count"),
+                  std::string::npos);
+        EXPECT_NE(message(head + "0\n1\n1\n\"IntervalTier\"\n\"w\"\n0\n1\n1\n0\n" + x + "\n\"a\"\n").find(
+                      "label end time"),
+                  std::string::npos);
+        EXPECT_NE(message(head + "0\n1\n1\n\"TextTier\"\n\"p\"\n0\n1\n1\n" + x + "\n\"a\"\n").find("label time"),
+                  std::string::npos);
+    }
+    // The same file with numbers reads.
+    const auto tiers = parse_textgrid(head + "0\n1\n1\n\"IntervalTier\"\n\"w\"\n0\n1\n1\n0\n0.5\n\"a\"\n");
+    ASSERT_EQ(tiers.size(), 1u);
+    ASSERT_EQ(tiers[0].labels.size(), 1u);
+    EXPECT_DOUBLE_EQ(tiers[0].labels[0].duration, 0.5);
+}
