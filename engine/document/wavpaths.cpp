@@ -4,8 +4,11 @@
 // overload question.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <thread>
 
 #include "engine/document/documentfiles.h"
@@ -225,6 +228,21 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
                        "File was not saved");
         return false;
     }
+    tfilespan span = file_span(doc, list, from, to);
+    // The channels are padded out to the span before they are written, so a
+    // span the file cannot hold (a channel shifted far from time 0) is
+    // refused here, before anything is allocated.
+    const std::uint64_t framebytes = list.size() * static_cast<std::uint64_t>((nbits + 7) / 8);
+    if (static_cast<std::uint64_t>(span.length()) > 0xFFFFFFF0ull / std::max<std::uint64_t>(1, framebytes)) {
+        long long shift = 0;
+        for (int c : list)
+            if (std::llabs(doc.channel(c).xshift) > std::llabs(shift)) shift = doc.channel(c).xshift;
+        prompter.error("Cannot save file " + path + "\rThe channels span " + std::to_string(span.length()) +
+                           " samples (x shift " + std::to_string(shift) +
+                           "): more than a wave file can hold",
+                       "File was not saved");
+        return false;
+    }
     if (!overload_ok(list, nbits, format, from, to)) return false;
     used(path);
 
@@ -235,11 +253,17 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
     wav.Setnchans(static_cast<std::int32_t>(list.size()));
     for (std::size_t i = 0; i < list.size(); ++i) wav.Setfullscale(i, doc.channel(list[i]).fsd());
 
-    tfilespan span = file_span(doc, list, from, to);
     std::vector<std::vector<float>> storage(list.size());
     std::vector<std::span<const float>> views;
-    for (std::size_t i = 0; i < list.size(); ++i)
-        views.push_back(samples_over(doc.channel(list[i]), span, storage[i]));
+    try {
+        for (std::size_t i = 0; i < list.size(); ++i)
+            views.push_back(samples_over(doc.channel(list[i]), span, storage[i]));
+    } catch (const std::bad_alloc&) {
+        prompter.error("Cannot save file " + path + "\rNot enough memory for " + std::to_string(span.length()) +
+                           " samples per channel",
+                       "File was not saved");
+        return false;
+    }
     if (progress)
         wav.save_progress = [this, &path](std::uint64_t done, std::uint64_t total) {
             return progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);

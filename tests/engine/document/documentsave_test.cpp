@@ -489,3 +489,38 @@ TEST_F(tsavefixture, AWaveFileRefusesARateItCannotHold) {
     ASSERT_TRUE(back.open_file(out, true));
     EXPECT_EQ(back.Getsampfreq(), 2147483647);
 }
+
+// A channel shifted far from time 0 is padded with zeros from time 0 when it
+// is saved. A shift whose padding no WAVE file can hold (2^31 - 1 samples of
+// 16 bits) is refused by name before any memory is
+// taken, and the file at the path stays as it was; a modest shift is written
+// as leading zeros.
+TEST_F(tsavefixture, AWaveFileRefusesAShiftItCannotHold) {
+    const std::string out = wav("out.wav", {ramp(100)}, 8000);
+    const std::vector<char> raw = read_raw<char>(out);
+    const std::string before(raw.data(), raw.size());
+    for (long long shift : {2147483647LL, 4000000000LL}) {
+        SCOPED_TRACE(shift);
+        doc.set_totnchans(0);
+        tchannel& ch = doc.create_channel(0);
+        ch.sig = ramp(100);
+        ch.sampfreq = ch.orgsampfreq = 8000;
+        ch.xshift = shift;
+        prompter.asked.clear();
+        EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_NE(prompter.asked[0].text.find("x shift " + std::to_string(shift)), std::string::npos)
+            << prompter.asked[0].text;
+        const std::vector<char> now = read_raw<char>(out);
+        EXPECT_EQ(std::string(now.data(), now.size()), before);
+    }
+    doc.channel(0).xshift = 50;
+    ASSERT_TRUE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+    TWavFile back;
+    ASSERT_TRUE(back.open_file(out, true));
+    tsinglearr s;
+    back.read_channel(0, s);
+    ASSERT_EQ(s.size(), 150u);
+    EXPECT_EQ(s[49], 0.0f);
+    EXPECT_NEAR(s[51], ramp(100)[1], 1.0 / 32768);
+}
