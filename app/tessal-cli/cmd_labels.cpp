@@ -64,7 +64,7 @@ int cmd_labels(int argc, char** argv) {
         ss << in.rdbuf();
         tchannel& ch = d.doc.channel(static_cast<int>(channo));
         for (const ttextgridtier& t : parse_textgrid(ss.str()))
-            for (const tsiglabel& l : t.labels) ch.add_label(l);
+            add_labels(ch, t.labels);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(e.what()).c_str());
         return exit_input;

@@ -53,7 +53,7 @@ void import_textgrid(tappcontext& c) {
     const int chno = c.doc.thischanno();
     tchannel& ch = c.doc.channel(chno);
     for (const ttextgridtier& t : tiers)
-        for (const tsiglabel& l : t.labels) ch.add_label(l);
+        add_labels(ch, t.labels);
     c.doc.theglobal.channel_changed(tchannelchange::labels(chno));
     c.doc.theglobal.invalidate_paintboxes(true);
 }

@@ -19,6 +19,7 @@
 #include "engine/document/documentfiles.h"
 #include "engine/document/editcommands.h"
 #include "engine/formats/tessalfile.h"
+#include "engine/formats/textgrid.h"
 #include "engine/formats/tsmpfile.h"
 #include "engine/formats/twavfile.h"
 #include "engine/formats/txiifile.h"
@@ -523,4 +524,41 @@ TEST_F(tsavefixture, AWaveFileRefusesAShiftItCannotHold) {
     ASSERT_EQ(s.size(), 150u);
     EXPECT_EQ(s[49], 0.0f);
     EXPECT_NEAR(s[51], ramp(100)[1], 1.0 / 32768);
+}
+
+// 40,000 labels (on two channels, each label on both) go to an SMP file and
+// its label file once each, in channel order, and read back as they were.
+// Writing them looked every earlier label up per label.
+TEST_F(tsavefixture, ManyLabelsSaveAsSmpOnceEach) {
+    const int n = 20000;
+    doc.set_totnchans(0);
+    for (int c = 0; c < 2; ++c) {
+        tchannel& ch = doc.create_channel(c);
+        ch.sig = ramp(n * 4);
+        ch.sampfreq = ch.orgsampfreq = 1000;
+        tsiglabels list;
+        for (int i = 0; i < n; ++i) {
+            tsiglabel l;
+            l.time = i * 0.004;
+            l.duration = 0.002;
+            l.text = (i % 2 ? "odd " : "even ") + std::to_string(i);
+            list.push_back(l);
+        }
+        add_labels(ch, list);
+        ch.add_label(0.001, 0.001, "only " + std::to_string(c), "manual");
+    }
+    ASSERT_TRUE(files.save_file(path("many.smp"), 16, 0, 0, {}, tFormat::pcm));
+    tdocument back;
+    tscriptedprompter p2;
+    tdocumentlifecycle l2{back, p2};
+    tdocumentfiles f2{back, l2, p2};
+    ASSERT_TRUE(f2.open_document(path("many.smp")));
+    const tsiglabels& l = back.channel(0).labels;
+    ASSERT_EQ(l.size(), static_cast<std::size_t>(n + 2));
+    EXPECT_EQ(l[0].text, "even 0");
+    EXPECT_EQ(l[1].text, "only 0");
+    EXPECT_EQ(l[2].text, "only 1");
+    EXPECT_EQ(l[3].text, "odd 1");
+    EXPECT_EQ(l.back().text, "odd " + std::to_string(n - 1));
+    EXPECT_NEAR(l.back().time, (n - 1) * 0.004, 1e-9);
 }
