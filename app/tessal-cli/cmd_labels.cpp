@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
+#include "engine/formats/regularfile.h"
 #include "engine/formats/saveformats.h"
 #include "engine/formats/textgrid.h"
 
@@ -53,6 +54,10 @@ int cmd_labels(int argc, char** argv) {
         if (channo < 0 || channo >= d.doc.totnchans()) {
             std::fprintf(stderr, "tessal-cli: channel %lld does not exist (the document has %d)\n",
                          channo, d.doc.totnchans());
+            return exit_input;
+        }
+        if (const std::string why = regular_file_problem(*a.option("--import"), textgrid_max_bytes); !why.empty()) {
+            std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(why).c_str());
             return exit_input;
         }
         std::ifstream in(*a.option("--import"), std::ios::binary);

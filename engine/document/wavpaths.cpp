@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "engine/document/documentfiles.h"
+#include "engine/formats/regularfile.h"
 #include "engine/document/savespan.h"
 #include "engine/document/title.h"
 #include "engine/dsp/numformat.h"
@@ -29,6 +30,7 @@ void read_epg_sidecar(const std::string& wavpath, double duration_s, tchannel& c
     std::size_t slash = epgpath.find_last_of('/');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) epgpath.erase(dot);
     epgpath += ".epg";
+    if (!regular_file_problem(epgpath).empty()) return;
     std::ifstream in(epgpath, std::ios::binary | std::ios::ate);
     if (!in) return;
     std::streamoff bytes = in.tellg();

@@ -7,6 +7,7 @@
 // every tier.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,6 +41,9 @@ struct ttextgridtier {
     bool points = false;
     tsiglabels labels;  // non-empty texts only
 };
+
+// The largest TextGrid file read (a million intervals take about 100 MB).
+inline constexpr std::uint64_t textgrid_max_bytes = 512ull << 20;
 
 // Raises ETextGridError("Not a TextGrid file") and the like for other text.
 std::vector<ttextgridtier> parse_textgrid(const std::string& bytes);
