@@ -62,6 +62,17 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
         return tloadresult::failed;
     }
     const int k = wav.Getnchans();
+    // Every channel becomes a strip of the window with its own caches; a
+    // header claiming tens of thousands of channels (of no samples, so the
+    // file "holds" them) would keep the window busy for many seconds.
+    constexpr int most_channels = 1024;
+    if (k > most_channels) {
+        prompter.warn("Could not open file\r" + path + "\rIts header gives " + std::to_string(k) +
+                          " channels; at most " + std::to_string(most_channels) +
+                          " channels are opened from one file",
+                      "Could not open file");
+        return tloadresult::failed;
+    }
     // What the header promises, in samples per channel (a size of 0 means
     // "up to the end of the file" and promises nothing).
     const std::int64_t bytes = std::max<std::int64_t>(1, wav.Getnbits() / 8);
