@@ -65,7 +65,7 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
     // Every channel becomes a strip of the window with its own caches; a
     // header claiming tens of thousands of channels (of no samples, so the
     // file "holds" them) would keep the window busy for many seconds.
-    constexpr int most_channels = 1024;
+    constexpr int most_channels = 16384;
     if (k > most_channels) {
         prompter.warn("Could not open file\r" + path + "\rIts header gives " + std::to_string(k) +
                           " channels; at most " + std::to_string(most_channels) +

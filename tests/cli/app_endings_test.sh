@@ -42,7 +42,7 @@ said damaged "damaged"
 test -s "$work/d.png" || { echo "FAIL damaged: no picture"; fails=$((fails + 1)); }
 
 app channels 0 --screenshot "$work/c.png" "$work/empty40000.wav"
-said channels "40000 channels; at most 1024"
+said channels "40000 channels; at most 16384"
 
 app exit 0 --trigger exitaction
 

@@ -468,6 +468,24 @@ TEST_F(tfiles, AWaveWithMoreChannelsThanItCanHoldIsRefusedAndTheDocumentStays) {
     EXPECT_NE(w.Getopenerror().find("65535 channels"), std::string::npos);
 }
 
+// A header may claim up to 65535 channels; with no samples the file "holds"
+// them all, and each would become a strip of the window. More than 16384
+// are refused by their count, and the document stays as it was.
+TEST_F(tfiles, AHeaderOfTensOfThousandsOfChannelsIsRefusedByItsCount) {
+    ASSERT_TRUE(files.open_document(wav("a.wav", 2)));
+    const std::string empty = wav("empty.wav", 1, 0);
+    set_bytes(empty, 22, {0x40, 0x9C});  // 40000 channels
+    set_bytes(empty, 32, {0x40, 0x9C});  // of 8 bits: frames of 40000 bytes
+    set_bytes(empty, 34, {8, 0});
+    prompter.asked.clear();
+    EXPECT_FALSE(files.open_document(empty));
+    EXPECT_FALSE(files.add_file(empty));
+    EXPECT_EQ(doc.totnchans(), 2);
+    ASSERT_EQ(prompter.asked.size(), 2u);
+    EXPECT_NE(prompter.asked[0].text.find("40000 channels; at most 16384"), std::string::npos)
+        << prompter.asked[0].text;
+}
+
 TEST_F(tfiles, AFileOfManyChannelsIsOneChangeOfTheChannelList) {
     ASSERT_TRUE(files.open_document(wav("a.wav", 2)));
     const std::string many = wav("many.wav", 3000, 4);
