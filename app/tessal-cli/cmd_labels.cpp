@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
+#include "engine/formats/regularfile.h"
 #include "engine/formats/saveformats.h"
 #include "engine/formats/textgrid.h"
 
@@ -55,6 +56,10 @@ int cmd_labels(int argc, char** argv) {
                          channo, d.doc.totnchans());
             return exit_input;
         }
+        if (const std::string why = regular_file_problem(*a.option("--import"), textgrid_max_bytes); !why.empty()) {
+            std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(why).c_str());
+            return exit_input;
+        }
         std::ifstream in(*a.option("--import"), std::ios::binary);
         if (!in) {
             std::fprintf(stderr, "tessal-cli: cannot read %s\n", a.option("--import")->c_str());
@@ -64,7 +69,7 @@ int cmd_labels(int argc, char** argv) {
         ss << in.rdbuf();
         tchannel& ch = d.doc.channel(static_cast<int>(channo));
         for (const ttextgridtier& t : parse_textgrid(ss.str()))
-            for (const tsiglabel& l : t.labels) ch.add_label(l);
+            add_labels(ch, t.labels);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(e.what()).c_str());
         return exit_input;

@@ -127,7 +127,10 @@ int cmd_spectrogram(int argc, char** argv) {
     if (t2 < t1) std::swap(t1, t2);
     if (!(t2 > t1)) return usage_error(spectrogram_usage, "the time range is empty");
     if (spectrogram_frame_length(s, ch->sampfreq) < 16) {
-        std::fputs("tessal-cli: the bandwidth gives no analysis window at this sampling rate\n", stderr);
+        std::fprintf(stderr,
+                     "tessal-cli: the bandwidth gives no analysis window of 16 to %lld samples at this "
+                     "sampling rate\n",
+                     spectrogram_max_frame);
         return exit_usage;
     }
     const int W = static_cast<int>(width), H = static_cast<int>(height);

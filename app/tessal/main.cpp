@@ -30,6 +30,7 @@
 #include <QMessageBox>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QTabWidget>
 #include <QTimer>
@@ -195,17 +196,39 @@ int main(int argc, char** argv) {
         };
     }
     // Commands run before the picture (--trigger) answer their questions
-    // with OK or Yes.
+    // with OK or Yes. A screenshot run has no one to read a message box:
+    // it prints the message and goes on.
     struct tyesprompter : tessal::tprompter {
-        tessal::tanswer ask(const std::string&, const std::string&, tessal::tbuttons b,
+        bool print = false;
+        tessal::tanswer ask(const std::string& text, const std::string& caption, tessal::tbuttons b,
                             tessal::ticon) override {
+            if (print) {
+                std::string t = text;
+                for (char& c : t)
+                    if (c == '\r') c = '\n';
+                std::fprintf(stderr, "tessal: %s: %s\n", caption.c_str(), t.c_str());
+            }
             return b == tessal::tbuttons::yesno || b == tessal::tbuttons::yesnocancel
                        ? tessal::tanswer::yes
                        : tessal::tanswer::ok;
         }
     };
     tyesprompter yes;
-    tessal::TMainWindow w(triggers.isEmpty() ? nullptr : &yes);
+    yes.print = wantscreenshot;
+    tessal::TMainWindow w(triggers.isEmpty() && !wantscreenshot ? nullptr : &yes);
+    // Whether a command (--trigger exitaction) closed the window before it
+    // was ever shown: then the program ends instead of showing it.
+    struct tclosewatch : QObject {
+        bool closed = false;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() != QEvent::Close) return false;
+            o->event(e);  // the window's own closeEvent decides
+            closed = e->isAccepted();
+            return true;
+        }
+    };
+    tclosewatch closewatch;
+    w.installEventFilter(&closewatch);
     // The recovery question is a picture of its own.
     if (wantscreenshot && windowcaption != "Recover changes") w.set_offer_recovery(false);
     if (windowcaption == "Recover changes")
@@ -244,6 +267,8 @@ int main(int argc, char** argv) {
         act->trigger();
         QApplication::processEvents();
     }
+    w.removeEventFilter(&closewatch);
+    if (closewatch.closed && screenshot.isEmpty()) return 0;
     if (leavejournal) {
         // As a crash would leave it: the journal on disk, nothing cleaned up.
         w.undo().flush_journal();

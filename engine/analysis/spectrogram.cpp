@@ -34,7 +34,7 @@ constexpr const char* colormode_names[] = {"Grayscale", "Inverted grayscale", "C
 long long spectrogram_frame_length(const tspectrogramsettings& s, double fs) {
     if (!(s.bw > 0) || !(fs > 0)) return 0;
     const double n = std::round(s.fwinlength() * fs);
-    if (!(n <= static_cast<double>(TFFT::max_size))) return 0;
+    if (!(n <= static_cast<double>(spectrogram_max_frame))) return 0;
     return std::max(16LL, static_cast<long long>(n));
 }
 

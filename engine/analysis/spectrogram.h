@@ -34,7 +34,12 @@ struct tspectrogramsettings {
     bool operator==(const tspectrogramsettings&) const = default;
 };
 
-// N = round(fwinlength * fs), at least 16; 0 when no frame can be formed.
+// N = round(fwinlength * fs), at least 16; 0 when no frame can be formed,
+// and 0 beyond spectrogram_max_frame: every column of a strip analyses a
+// frame of its own (1.5 s at 44.1 kHz is already far narrower a band than
+// a spectrogram can show), so a tiny bandwidth or an absurd sampling rate
+// is refused rather than worked through column by column.
+inline constexpr long long spectrogram_max_frame = 65536;
 long long spectrogram_frame_length(const tspectrogramsettings& s, double fs);
 
 // The level a strip shows above fs/2.

@@ -180,6 +180,16 @@ bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, 
         if (cancel && (frames & 15) == 0 && cancel->load(std::memory_order_relaxed)) return false;
         if (progress && (frames & 255) == 0) progress(static_cast<double>(p - p1) / total);
         const long long start = spectrum_frame_start(p, N, s.winpos);
+        // Frames wholly before or after the samples add nothing but their
+        // count: a channel shifted far from time 0 is not walked over.
+        if (start + N <= v.xshift || start >= v.xshift + v.size) {
+            long long skip = start >= v.xshift + v.size ? std::numeric_limits<long long>::max()
+                                                        : (v.xshift - start - N) / hop + 1;
+            skip = p < p2 ? std::min(skip, (p2 - p + hop - 1) / hop) : 1;
+            frames += skip;
+            p += skip * hop;
+            continue;
+        }
         if (available) {
             const long long need = std::clamp(start + N - v.xshift, 0LL, v.size);
             while (available->load(std::memory_order_acquire) < need) {

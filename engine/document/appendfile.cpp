@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "engine/document/bytecodec.h"
+#include "engine/formats/regularfile.h"
 
 namespace tessal {
 
@@ -122,6 +123,7 @@ void tappendfile::discard() {
 tframedrecords read_framed(const std::string& path, std::string_view magic) {
     // Record by record, so that a long recording in the file is held once.
     tframedrecords out;
+    if (!regular_file_problem(path).empty()) return out;
     std::ifstream f(path, std::ios::binary);
     std::error_code ec;
     const std::uint64_t size = std::filesystem::file_size(path, ec);

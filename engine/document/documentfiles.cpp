@@ -3,19 +3,41 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <utility>
 
 #include "engine/document/savespan.h"
+#include "engine/formats/regularfile.h"
 #include "engine/document/title.h"
 #include "engine/view/viewrange.h"
 #include "engine/dsp/numformat.h"
 
 namespace tessal {
 
+namespace {
+
+// A FIFO or a device would block the open or never end; a missing file is
+// left to the reader, which says so in its own words.
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+bool readable_to_its_end(const std::string& path, tprompter& prompter) {
+    if (!exists(path)) return true;
+    const std::string why = regular_file_problem(path);
+    if (why.empty()) return true;
+    prompter.warn("Could not open file\r" + why, "Could not open file");
+    return false;
+}
+
+}  // namespace
+
 bool tdocumentfiles::open_document(const std::string& path) {
     if (life.busy()) return false;
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     fcancelled = false;
+    if (!readable_to_its_end(path, prompter)) return false;
     if (opens_through_codec(path)) return open_through_codec(path, false);
     const tfileformat* format = format_of_path(path);
     if (!format || !format->caps.readable) {
@@ -73,6 +95,7 @@ bool tdocumentfiles::add_file(const std::string& path) {
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     fcancelled = false;
     const int n0 = doc.totnchans();
+    if (!readable_to_its_end(path, prompter)) return false;
     if (opens_through_codec(path)) return open_through_codec(path, true);
     const tfileformat* format = format_of_path(path);
     if (!format || !format->caps.readable) return false;

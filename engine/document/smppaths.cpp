@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <memory>
 #include <cmath>
+#include <set>
 #include <limits>
 #include <tuple>
 
 #include "engine/document/documentfiles.h"
 #include "engine/document/savespan.h"
+#include "engine/formats/textgrid.h"
 #include "engine/formats/tsmpfile.h"
 
 namespace tessal {
@@ -59,11 +61,11 @@ tdocumentfiles::tloaded tdocumentfiles::load_smp(const std::string& path) {
             ch.needsdither = false;
             ch.sigcachedirty = true;
         }
-        if (k > 0)
-            for (tsiglabel l : *labels) {
-                l.labeltype = "smp";
-                doc.channel(n0).add_label(l);
-            }
+        if (k > 0) {
+            tsiglabels list = *labels;
+            for (tsiglabel& l : list) l.labeltype = "smp";
+            add_labels(doc.channel(n0), list);
+        }
         life.currentnbits = std::max(life.currentnbits, 16);
         life.currentformat = tFormat::pcm;
         // Only a file that was read enters the recent-files list.
@@ -100,7 +102,11 @@ bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
         smp.set_proc("Tessal");
         smp.SetnChans(n);
         smp.SetSfTot(std::round(rate * n));
+        // Labels go straight to the external label list, in the order they
+        // are found; a label shared by several channels is written once.
+        smp.SetExternalLabels(true);
         std::vector<std::tuple<double, double, std::string>> seen;
+        std::set<std::tuple<double, double, std::string>> known;
         for (int i = 0; i < n; ++i) {
             const tchannel& ch = doc.channel(list[i]);
             smp.set_channel(i, ch.name(), ch.yunit(), ch.fsd());
@@ -113,7 +119,7 @@ bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
                 double start = 0, length = 0;
                 if (!label_in_range(l, t0, t1, start, length)) continue;
                 auto key = std::make_tuple(start, length, l.text);
-                if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+                if (!known.insert(key).second) continue;
                 seen.push_back(key);
             }
         }

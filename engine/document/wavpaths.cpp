@@ -4,11 +4,15 @@
 // overload question.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <thread>
 
 #include "engine/document/documentfiles.h"
+#include "engine/formats/regularfile.h"
 #include "engine/document/savespan.h"
 #include "engine/document/title.h"
 #include "engine/dsp/numformat.h"
@@ -26,6 +30,7 @@ void read_epg_sidecar(const std::string& wavpath, double duration_s, tchannel& c
     std::size_t slash = epgpath.find_last_of('/');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) epgpath.erase(dot);
     epgpath += ".epg";
+    if (!regular_file_problem(epgpath).empty()) return;
     std::ifstream in(epgpath, std::ios::binary | std::ios::ate);
     if (!in) return;
     std::streamoff bytes = in.tellg();
@@ -57,6 +62,17 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
         return tloadresult::failed;
     }
     const int k = wav.Getnchans();
+    // Every channel becomes a strip of the window with its own caches; a
+    // header claiming tens of thousands of channels (of no samples, so the
+    // file "holds" them) would keep the window busy for many seconds.
+    constexpr int most_channels = 16384;
+    if (k > most_channels) {
+        prompter.warn("Could not open file\r" + path + "\rIts header gives " + std::to_string(k) +
+                          " channels; at most " + std::to_string(most_channels) +
+                          " channels are opened from one file",
+                      "Could not open file");
+        return tloadresult::failed;
+    }
     // What the header promises, in samples per channel (a size of 0 means
     // "up to the end of the file" and promises nothing).
     const std::int64_t bytes = std::max<std::int64_t>(1, wav.Getnbits() / 8);
@@ -225,6 +241,21 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
                        "File was not saved");
         return false;
     }
+    tfilespan span = file_span(doc, list, from, to);
+    // The channels are padded out to the span before they are written, so a
+    // span the file cannot hold (a channel shifted far from time 0) is
+    // refused here, before anything is allocated.
+    const std::uint64_t framebytes = list.size() * static_cast<std::uint64_t>((nbits + 7) / 8);
+    if (static_cast<std::uint64_t>(span.length()) > 0xFFFFFFF0ull / std::max<std::uint64_t>(1, framebytes)) {
+        long long shift = 0;
+        for (int c : list)
+            if (std::llabs(doc.channel(c).xshift) > std::llabs(shift)) shift = doc.channel(c).xshift;
+        prompter.error("Cannot save file " + path + "\rThe channels span " + std::to_string(span.length()) +
+                           " samples (x shift " + std::to_string(shift) +
+                           "): more than a wave file can hold",
+                       "File was not saved");
+        return false;
+    }
     if (!overload_ok(list, nbits, format, from, to)) return false;
     used(path);
 
@@ -235,11 +266,17 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
     wav.Setnchans(static_cast<std::int32_t>(list.size()));
     for (std::size_t i = 0; i < list.size(); ++i) wav.Setfullscale(i, doc.channel(list[i]).fsd());
 
-    tfilespan span = file_span(doc, list, from, to);
     std::vector<std::vector<float>> storage(list.size());
     std::vector<std::span<const float>> views;
-    for (std::size_t i = 0; i < list.size(); ++i)
-        views.push_back(samples_over(doc.channel(list[i]), span, storage[i]));
+    try {
+        for (std::size_t i = 0; i < list.size(); ++i)
+            views.push_back(samples_over(doc.channel(list[i]), span, storage[i]));
+    } catch (const std::bad_alloc&) {
+        prompter.error("Cannot save file " + path + "\rNot enough memory for " + std::to_string(span.length()) +
+                           " samples per channel",
+                       "File was not saved");
+        return false;
+    }
     if (progress)
         wav.save_progress = [this, &path](std::uint64_t done, std::uint64_t total) {
             return progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);

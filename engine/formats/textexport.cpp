@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 
 #include "engine/core/tchannel.h"
@@ -81,6 +82,19 @@ texportrange text_export_range(const tdocument& doc, const ttextexportoptions& o
         r.s0 = round_index(doc.theglobal.leftselcursor() * r.fs);
         r.s1 = round_index(doc.theglobal.rightselcursor() * r.fs);
         break;
+    }
+    const long long k = o.downsample;
+    const long long first = r.s0 + (k - r.s0 % k) % k;
+    if (r.s1 >= first && (static_cast<double>(r.s1) - static_cast<double>(first)) / static_cast<double>(k) >=
+                             static_cast<double>(text_export_max_rows)) {
+        long long shift = 0;
+        for (int c : o.channels)
+            if (std::llabs(doc.channel(c).xshift) > std::llabs(shift)) shift = doc.channel(c).xshift;
+        throw ETextExportError("The table would run from sample " + std::to_string(r.s0) + " to " +
+                                   std::to_string(r.s1) + " (largest x shift " + std::to_string(shift) +
+                                   "): more than " + std::to_string(text_export_max_rows) +
+                                   " rows cannot be exported.",
+                               "Export to text");
     }
     return r;
 }

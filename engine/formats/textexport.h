@@ -47,8 +47,11 @@ char separator_char(tcolumnseparator s);
 void check_text_export_options(const ttextexportoptions& o);
 
 // The sample range s0..s1 (inclusive, at the channels' common rate) and that
-// rate. Raises ETextExportError when no channel is chosen or the chosen ones
-// differ in rate.
+// rate. Raises ETextExportError when no channel is chosen, the chosen ones
+// differ in rate, or the table would have more than text_export_max_rows
+// rows (a channel shifted far from time 0 would otherwise be written as
+// gigabytes of zeros).
+inline constexpr long long text_export_max_rows = 100000000;
 struct texportrange {
     long long s0 = 0, s1 = -1;
     double fs = 0;

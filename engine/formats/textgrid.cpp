@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 
+#include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
 
 namespace tessal {
@@ -243,6 +244,18 @@ std::vector<ttextgridtier> parse_textgrid(const std::string& bytes) {
         tiers.push_back(std::move(tier));
     }
     return tiers;
+}
+
+void add_labels(tchannel& ch, const tsiglabels& list) {
+    if (list.empty()) return;
+    ch.labels.reserve(ch.labels.size() + list.size());
+    for (std::size_t i = 0; i + 1 < list.size(); ++i) {
+        tsiglabel l = list[i];
+        l.newtime = l.newduration = 0;
+        l.selected = l.moving = l.playlabel = false;
+        ch.labels.push_back(std::move(l));
+    }
+    ch.add_label(list.back());  // sorts once and marks the document modified
 }
 
 }  // namespace tessal

@@ -6,6 +6,7 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
+#include "engine/formats/regularfile.h"
 #include "engine/formats/textgrid.h"
 #include "gui/exchange/codecrunner.h"
 #include "gui/exchange/tcodecsdialog.h"
@@ -45,6 +46,8 @@ void import_textgrid(tappcontext& c) {
                                      QFileDialog::DontUseNativeDialog)
             .toStdString();
     if (name.empty()) return;
+    if (const std::string why = regular_file_problem(name, textgrid_max_bytes); !why.empty())
+        throw ETextGridError(why);
     std::ifstream in(name, std::ios::binary);
     if (!in) throw ETextGridError("Cannot read " + name);
     std::stringstream ss;
@@ -53,7 +56,7 @@ void import_textgrid(tappcontext& c) {
     const int chno = c.doc.thischanno();
     tchannel& ch = c.doc.channel(chno);
     for (const ttextgridtier& t : tiers)
-        for (const tsiglabel& l : t.labels) ch.add_label(l);
+        add_labels(ch, t.labels);
     c.doc.theglobal.channel_changed(tchannelchange::labels(chno));
     c.doc.theglobal.invalidate_paintboxes(true);
 }

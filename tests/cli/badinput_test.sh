@@ -4,7 +4,8 @@
 # header holds, a process term that is no number, a delete of a channel
 # that is not there, an inverse filter whose zero would make the flow grow
 # without bound, and journals whose replay gives a channel no file can
-# carry or no channel at all. Each refusal writes no output file.
+# carry or no channel at all, and FIFOs or devices given as files to
+# read. Each refusal writes no output file.
 # Usage: badinput_test.sh PATH-TO-tessal-cli
 set -u
 . "$(dirname "$0")/harness.sh"
@@ -109,6 +110,21 @@ journal "$work/j/none.tjournal" 0 delete
 run nochannels 1 "$cli" recover "$work/j/none.tjournal" -o "$work/none.tessal"
 said nochannels "nothing could be recovered"
 nofile nochannels "$work/none.tessal"
+
+# A FIFO or a device is no file to read: each reader says so instead of
+# waiting for a writer or reading /dev/zero for ever. (A FIFO would block
+# these commands; timeout turns that into a failure.)
+mkfifo "$work/fifo.wav" "$work/fifo.TextGrid" "$work/fifo.tjournal"
+run fifoinfo 1 timeout 20 "$cli" info "$work/fifo.wav"
+said fifoinfo "is not a regular file"
+run fifolabels 1 timeout 20 "$cli" labels "$work/a.wav" --import "$work/fifo.TextGrid" -o "$work/fl.tessal"
+said fifolabels "is not a regular file"
+nofile fifolabels "$work/fl.tessal"
+run zerolabels 1 timeout 20 "$cli" labels "$work/a.wav" --import /dev/zero -o "$work/zl.tessal"
+said zerolabels "/dev/zero is not a regular file"
+nofile zerolabels "$work/zl.tessal"
+run fiforecover 1 timeout 20 "$cli" recover "$work/fifo.tjournal" -o "$work/fr.tessal"
+nofile fiforecover "$work/fr.tessal"
 
 [ "$fails" -eq 0 ] && echo "badinput: all passed"
 exit $((fails > 0))

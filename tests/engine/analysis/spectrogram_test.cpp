@@ -150,6 +150,28 @@ TEST(Spectrogram, RowsAboveNyquistAndZoomedOutRows) {
     EXPECT_EQ(spectrogram_frame_length({10000, TFFTWindow::Hanning}, 8000), 16);
 }
 
+// Every column analyses a frame of its own, so the frame length has a
+// ceiling: a bandwidth of 0.001 Hz (2000 s frames) or a rate of 2^31 - 1 Hz
+// gives no frame, and a strip over it is blank instead of taking gigabytes
+// and minutes. The longest frame allowed is still computed.
+TEST(Spectrogram, FrameLengthHasACeiling) {
+    EXPECT_EQ(spectrogram_frame_length({0.001, TFFTWindow::Hanning}, 44100), 0);
+    EXPECT_EQ(spectrogram_frame_length({300, TFFTWindow::Hanning}, 2147483647.0), 0);
+    // Hanning: window length 2 / bw, so bw = 2 * fs / N gives N samples.
+    EXPECT_EQ(spectrogram_frame_length({2.0 * 8000 / spectrogram_max_frame, TFFTWindow::Hanning}, 8000),
+              spectrogram_max_frame);
+    EXPECT_EQ(spectrogram_frame_length({2.0 * 8000 / (spectrogram_max_frame + 1), TFFTWindow::Hanning}, 8000),
+              0);
+    std::vector<float> x(1000, 0.25f);
+    const std::vector<double> times(400, 0.05), rows = {0, 100, 1000};
+    tspectrogramstrip strip;
+    ASSERT_TRUE(compute_spectrogram(view_of(x, 2147483647.0), {300, TFFTWindow::Hanning}, times, rows, strip));
+    ASSERT_EQ(strip.width, 400);
+    EXPECT_EQ(strip.at(0, 0), spectrogram_above_nyquist);
+    const tcolumnsamples c = copy_column_samples(view_of(x, 44100), {0.001, TFFTWindow::Hanning}, times);
+    EXPECT_TRUE(c.data.empty());
+}
+
 TEST(Spectrogram, ColourModesAndTilt) {
     EXPECT_EQ(spectrogram_color(0, 0, 0), 0xFFFFFFFFu);
     EXPECT_EQ(spectrogram_color(0, 1, 0), 0xFF000000u);

@@ -188,6 +188,34 @@ TEST(Spectrum, LtasOfWhiteAndPinkNoise) {
     EXPECT_NEAR(band_db(lp, 1000, 2000) - band_db(lp, 2000, 4000), 3.0, 0.5);
 }
 
+// A channel shifted 2^31 - 128 samples from time 0, averaged from time 0
+// to twice its end: every frame counts, but the frames before and after the
+// samples hold nothing, so the summed power (level^2 x frames) is that of the
+// same channel shifted only 1280 samples, with the frames at the same places
+// relative to the samples. The frame count is that of the whole range.
+TEST(Spectrum, LtasOfAFarShiftedChannelCountsItsEmptyFrames) {
+    const double fs = 8000;
+    const auto x = sine(fs, 1000, 0.5, 1.0);
+    tspectrumsettings s{62.5, TFFTWindow::Hanning, 1, true};  // N = 256, hop 128
+    ASSERT_EQ(spectrum_frame_length(s, fs), 256);
+    tspectrumworkspace ws;
+    tspectrum near, far;
+    tsampleview v = view(x, fs);
+    v.xshift = 1280;
+    ASSERT_TRUE(ws.ltas(v, s, 0, (1280 + 8000 + 1000) / fs, near));
+    const long long X = 128LL * 16777215;
+    v.xshift = X;
+    ASSERT_TRUE(ws.ltas(v, s, 0, 2.0 * (X + 8000) / fs, far));
+    EXPECT_EQ(far.frames, (2 * (X + 8000) + 127) / 128);
+    ASSERT_EQ(near.mag.size(), far.mag.size());
+    for (std::size_t k = 0; k < near.mag.size(); k += 8) {
+        const double a = near.mag[k] * near.mag[k] * static_cast<double>(near.frames);
+        const double b = far.mag[k] * far.mag[k] * static_cast<double>(far.frames);
+        EXPECT_NEAR(b, a, 1e-9 * a + 1e-12) << "bin " << k;
+    }
+    EXPECT_GT(band_db(far, 900, 1100), band_db(far, 2900, 3100) + 40);
+}
+
 TEST(Spectrum, LtasFramesAndCancelling) {
     const double fs = 16000;
     const auto x = sine(fs, 1000, 0.5, 2.0);

@@ -6,7 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "engine/document/documentfiles.h"
+#include "engine/document/journal.h"
+#include "engine/document/recordspool.h"
+#include "engine/formats/regularfile.h"
 #include "engine/document/saveselection.h"
 #include "engine/formats/tessalfile.h"
 #include "engine/formats/twavfile.h"
@@ -231,6 +236,42 @@ TEST_F(tfiles, ElectropalatographSidecarIsReadBesideTheWave) {
     EXPECT_EQ((c.epg[1] >> 8) & 0xFF, 2u);   // row 1 of frame 1: column 1
 }
 
+// A FIFO blocks its reader until something writes to it, and a device such
+// as /dev/zero never ends: the document, its EPG sidecar, journals and
+// recording spools refuse them by name instead of waiting or growing. The
+// document is left as it was.
+TEST_F(tfiles, FifosAndDevicesAreRefusedNotWaitedOn) {
+    const std::string good = wav("good.wav", 1);
+    ASSERT_TRUE(files.open_document(good));
+    const std::string fifo = (dir / "fifo.wav").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& p : {fifo, std::string("/dev/zero"), dir.string()}) {
+        SCOPED_TRACE(p);
+        prompter.asked.clear();
+        EXPECT_FALSE(files.open_document(p));
+        EXPECT_FALSE(files.add_file(p));
+        ASSERT_EQ(prompter.asked.size(), 2u);
+        EXPECT_NE(prompter.asked[0].text.find(p + " is not a regular file"), std::string::npos)
+            << prompter.asked[0].text;
+        EXPECT_EQ(doc.totnchans(), 1);
+    }
+    EXPECT_NE(regular_file_problem(good, 100).find("is larger than 100 bytes"), std::string::npos);
+    EXPECT_EQ(regular_file_problem(good), "");
+
+    // A FIFO where the EPG sidecar would be: the sound opens without one.
+    const std::string e = wav("e.wav", 1);
+    ASSERT_EQ(::mkfifo((dir / "e.epg").c_str(), 0600), 0);
+    ASSERT_TRUE(files.add_file(e));
+    EXPECT_FALSE(doc.channel(1).epgexists);
+
+    for (const char* name : {"x.journal", "x.spool"}) {
+        const std::string p = (dir / name).string();
+        ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+        EXPECT_FALSE(read_journal(p).readable);
+        EXPECT_FALSE(read_spool(p).readable);
+    }
+}
+
 TEST(SaveSelection, ProposedNamesAndCaptions) {
     tdocument doc;
     doc.set_totnchans(3);
@@ -425,6 +466,24 @@ TEST_F(tfiles, AWaveWithMoreChannelsThanItCanHoldIsRefusedAndTheDocumentStays) {
     TWavFile w;
     EXPECT_FALSE(w.open_file(ffff, true));
     EXPECT_NE(w.Getopenerror().find("65535 channels"), std::string::npos);
+}
+
+// A header may claim up to 65535 channels; with no samples the file "holds"
+// them all, and each would become a strip of the window. More than 16384
+// are refused by their count, and the document stays as it was.
+TEST_F(tfiles, AHeaderOfTensOfThousandsOfChannelsIsRefusedByItsCount) {
+    ASSERT_TRUE(files.open_document(wav("a.wav", 2)));
+    const std::string empty = wav("empty.wav", 1, 0);
+    set_bytes(empty, 22, {0x40, 0x9C});  // 40000 channels
+    set_bytes(empty, 32, {0x40, 0x9C});  // of 8 bits: frames of 40000 bytes
+    set_bytes(empty, 34, {8, 0});
+    prompter.asked.clear();
+    EXPECT_FALSE(files.open_document(empty));
+    EXPECT_FALSE(files.add_file(empty));
+    EXPECT_EQ(doc.totnchans(), 2);
+    ASSERT_EQ(prompter.asked.size(), 2u);
+    EXPECT_NE(prompter.asked[0].text.find("40000 channels; at most 16384"), std::string::npos)
+        << prompter.asked[0].text;
 }
 
 TEST_F(tfiles, AFileOfManyChannelsIsOneChangeOfTheChannelList) {

@@ -19,6 +19,7 @@
 #include "engine/document/documentfiles.h"
 #include "engine/document/editcommands.h"
 #include "engine/formats/tessalfile.h"
+#include "engine/formats/textgrid.h"
 #include "engine/formats/tsmpfile.h"
 #include "engine/formats/twavfile.h"
 #include "engine/formats/txiifile.h"
@@ -488,4 +489,76 @@ TEST_F(tsavefixture, AWaveFileRefusesARateItCannotHold) {
     TWavFile back;
     ASSERT_TRUE(back.open_file(out, true));
     EXPECT_EQ(back.Getsampfreq(), 2147483647);
+}
+
+// A channel shifted far from time 0 is padded with zeros from time 0 when it
+// is saved. A shift whose padding no WAVE file can hold (2^31 - 1 samples of
+// 16 bits) is refused by name before any memory is
+// taken, and the file at the path stays as it was; a modest shift is written
+// as leading zeros.
+TEST_F(tsavefixture, AWaveFileRefusesAShiftItCannotHold) {
+    const std::string out = wav("out.wav", {ramp(100)}, 8000);
+    const std::vector<char> raw = read_raw<char>(out);
+    const std::string before(raw.data(), raw.size());
+    for (long long shift : {2147483647LL, 4000000000LL}) {
+        SCOPED_TRACE(shift);
+        doc.set_totnchans(0);
+        tchannel& ch = doc.create_channel(0);
+        ch.sig = ramp(100);
+        ch.sampfreq = ch.orgsampfreq = 8000;
+        ch.xshift = shift;
+        prompter.asked.clear();
+        EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_NE(prompter.asked[0].text.find("x shift " + std::to_string(shift)), std::string::npos)
+            << prompter.asked[0].text;
+        const std::vector<char> now = read_raw<char>(out);
+        EXPECT_EQ(std::string(now.data(), now.size()), before);
+    }
+    doc.channel(0).xshift = 50;
+    ASSERT_TRUE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
+    TWavFile back;
+    ASSERT_TRUE(back.open_file(out, true));
+    tsinglearr s;
+    back.read_channel(0, s);
+    ASSERT_EQ(s.size(), 150u);
+    EXPECT_EQ(s[49], 0.0f);
+    EXPECT_NEAR(s[51], ramp(100)[1], 1.0 / 32768);
+}
+
+// 40,000 labels (on two channels, each label on both) go to an SMP file and
+// its label file once each, in channel order, and read back as they were.
+// Writing them looked every earlier label up per label.
+TEST_F(tsavefixture, ManyLabelsSaveAsSmpOnceEach) {
+    const int n = 20000;
+    doc.set_totnchans(0);
+    for (int c = 0; c < 2; ++c) {
+        tchannel& ch = doc.create_channel(c);
+        ch.sig = ramp(n * 4);
+        ch.sampfreq = ch.orgsampfreq = 1000;
+        tsiglabels list;
+        for (int i = 0; i < n; ++i) {
+            tsiglabel l;
+            l.time = i * 0.004;
+            l.duration = 0.002;
+            l.text = (i % 2 ? "odd " : "even ") + std::to_string(i);
+            list.push_back(l);
+        }
+        add_labels(ch, list);
+        ch.add_label(0.001, 0.001, "only " + std::to_string(c), "manual");
+    }
+    ASSERT_TRUE(files.save_file(path("many.smp"), 16, 0, 0, {}, tFormat::pcm));
+    tdocument back;
+    tscriptedprompter p2;
+    tdocumentlifecycle l2{back, p2};
+    tdocumentfiles f2{back, l2, p2};
+    ASSERT_TRUE(f2.open_document(path("many.smp")));
+    const tsiglabels& l = back.channel(0).labels;
+    ASSERT_EQ(l.size(), static_cast<std::size_t>(n + 2));
+    EXPECT_EQ(l[0].text, "even 0");
+    EXPECT_EQ(l[1].text, "only 0");
+    EXPECT_EQ(l[2].text, "only 1");
+    EXPECT_EQ(l[3].text, "odd 1");
+    EXPECT_EQ(l.back().text, "odd " + std::to_string(n - 1));
+    EXPECT_NEAR(l.back().time, (n - 1) * 0.004, 1e-9);
 }

@@ -205,3 +205,32 @@ TEST_F(TextExportFile, AFullDiskLeavesNoFileAndTheOldOneIntact) {
     EXPECT_EQ(slurp(path("old.txt")), text_export_table(doc, o));
     EXPECT_EQ(listing(), std::vector<std::string>{"old.txt"});
 }
+
+// A channel shifted 2^31 - 1 samples would make the entire-file table two
+// billion rows of zeros: it is refused by name before the file is touched,
+// and an old file keeps its contents. Downsampling that brings the rows under
+// the ceiling lets the same range through.
+TEST_F(TextExportFile, ATableOfBillionsOfRowsIsRefused) {
+    tdocument doc;
+    fill(doc);
+    doc.channel(1).xshift = 2147483647;
+    ttextexportoptions o;
+    o.channels = {0, 1};
+    { std::ofstream(path("old.txt"), std::ios::binary) << "keep me"; }
+    try {
+        export_text_file(doc, o, path("old.txt"));
+        FAIL();
+    } catch (const ETextExportError& e) {
+        EXPECT_NE(std::string(e.what()).find("x shift 2147483647"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(text_export_table(doc, o), ETextExportError);
+    EXPECT_EQ(listing(), std::vector<std::string>{"old.txt"});
+    EXPECT_EQ(slurp(path("old.txt")), "keep me");
+    // The ceiling itself is allowed, one row more is not.
+    doc.channel(1).xshift = text_export_max_rows - 10;  // rows 0 .. xshift + 9
+    EXPECT_EQ(text_export_range(doc, o).s1, text_export_max_rows - 1);
+    doc.channel(1).xshift += 1;
+    EXPECT_THROW(text_export_range(doc, o), ETextExportError);
+    o.downsample = 2;
+    EXPECT_NO_THROW(text_export_range(doc, o));
+}

@@ -3,6 +3,10 @@
 // and overlaps cut; other files are refused with a message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
+#include "engine/core/tdocument.h"
 #include "engine/formats/textgrid.h"
 
 using namespace tessal;
@@ -96,4 +100,40 @@ TEST(TextGrid, NotANumberIsRefusedNamingTheField) {
     ASSERT_EQ(tiers.size(), 1u);
     ASSERT_EQ(tiers[0].labels.size(), 1u);
     EXPECT_DOUBLE_EQ(tiers[0].labels[0].duration, 0.5);
+}
+
+// Importing 40,000 intervals from two tiers: the channel ends with every
+// label once, sorted by start, labels that start together in tier order
+// after the channel's own, and the document modified. Sorting once per
+// label made this take minutes.
+TEST(TextGrid, ManyIntervalsImportSortedAndInTierOrder) {
+    const int n = 20000;
+    ttextgridchannel a{"a", {}}, b{"b", {}};
+    for (int i = 0; i < n; ++i) {
+        a.labels.push_back(label(i * 0.01, 0.01, "a" + std::to_string(i)));
+        b.labels.push_back(label((n - 1 - i) * 0.01, 0.005, "b" + std::to_string(n - 1 - i)));
+    }
+    std::sort(b.labels.begin(), b.labels.end(),
+              [](const tsiglabel& x, const tsiglabel& y) { return x.time < y.time; });
+    const auto tiers = parse_textgrid(textgrid_text({a, b}, 0, n * 0.01));
+    ASSERT_EQ(tiers.size(), 2u);
+    ASSERT_EQ(tiers[0].labels.size(), static_cast<std::size_t>(n));
+    ASSERT_EQ(tiers[1].labels.size(), static_cast<std::size_t>(n));
+
+    tdocument doc;
+    tchannel& ch = doc.create_channel(0);
+    ch.add_label(5.0, 0.1, "own", "manual");
+    doc.set_modified(false);
+    for (const ttextgridtier& t : tiers) add_labels(ch, t.labels);
+    EXPECT_TRUE(doc.modified());
+    ASSERT_EQ(ch.labels.size(), static_cast<std::size_t>(2 * n + 1));
+    for (std::size_t i = 1; i < ch.labels.size(); ++i)
+        ASSERT_LE(ch.labels[i - 1].time, ch.labels[i].time) << i;
+    // 5.0 s: the channel's own label, then a500, then b500.
+    std::size_t at = 0;
+    while (ch.labels[at].time < 5.0 - 1e-9) ++at;
+    EXPECT_EQ(ch.labels[at].text, "own");
+    EXPECT_EQ(ch.labels[at + 1].text, "a500");
+    EXPECT_EQ(ch.labels[at + 2].text, "b500");
+    EXPECT_EQ(ch.labels.back().text, "b" + std::to_string(n - 1));
 }

@@ -1,0 +1,17 @@
+// Whether a path names a file a reader can read to its end: a regular file
+// of a sane size. A FIFO, a device (/dev/zero), a socket or a folder would
+// block the open or never end, so readers ask here before they open.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tessal {
+
+// Empty when `path` is a regular file of at most `maxbytes` bytes; otherwise
+// the reason, as a sentence naming the file ("... is not a regular file",
+// "... is larger than ...", "... does not exist").
+std::string regular_file_problem(const std::string& path,
+                                 std::uint64_t maxbytes = UINT64_MAX);
+
+}  // namespace tessal
