@@ -16,14 +16,9 @@ int run_process_job(const std::string& procpath, const std::vector<std::string>&
                     const std::string& out, const std::optional<std::string>& format, bool yes,
                     bool profile, std::string& message, bool* told) {
     if (told) *told = false;
-    {
-        std::error_code ec;
-        for (const std::string& in : inputs)
-            if (std::filesystem::is_regular_file(out, ec) && std::filesystem::equivalent(out, in, ec)) {
-                message = out + " is " + (out == in ? "" : "the same file as " + in + ", ") +
-                          "an input; write the result to another file";
-                return exit_usage;
-            }
+    if (std::string clash = output_input_clash(out, inputs); !clash.empty()) {
+        message = std::move(clash);
+        return exit_usage;
     }
     tclidocument d(yes);
     const tsavefilter* row = format ? find_savefilter(d.files.savefilter, *format)

@@ -69,9 +69,11 @@ std::string terminal_text(const std::string& s);
 
 // The file a text output goes to: "-" is standard output.
 std::string text_output(const std::string& name);
-// Whether `out` is one of `inputs` (the same file under any name, through a
-// link as well); says so on stderr. Writing the result over its own input
-// would lose the input.
+// When `out` is one of `inputs` (the same file under any name, through a
+// link as well), the sentence that says so; "" otherwise. Writing the result
+// over its own input would lose the input.
+std::string output_input_clash(const std::string& out, const std::vector<std::string>& inputs);
+// Whether `out` is one of `inputs`; says so on stderr.
 bool output_is_input(const std::string& out, const std::vector<std::string>& inputs);
 
 bool parse_seconds(const std::string& text, double& v);

@@ -108,21 +108,25 @@ bool tclidocument::open(const std::vector<std::string>& paths) {
 
 std::string text_output(const std::string& name) { return name == "-" ? "/dev/stdout" : name; }
 
-bool output_is_input(const std::string& out, const std::vector<std::string>& inputs) {
+std::string output_input_clash(const std::string& out, const std::vector<std::string>& inputs) {
     namespace fs = std::filesystem;
     std::error_code ec;
     // Only a regular file can be lost this way; a device or a pipe is no copy.
-    if (!fs::is_regular_file(out, ec)) return false;
+    if (!fs::is_regular_file(out, ec)) return {};
     for (const std::string& in : inputs) {
-        if (fs::equivalent(out, in, ec) && !ec) {
-            const std::string what = out == in ? "" : " the same file as " + in + ",";
-            std::fprintf(stderr, "tessal-cli: %s is%s an input; write the result to another file\n",
-                         out.c_str(), what.c_str());
-            return true;
-        }
+        if (fs::equivalent(out, in, ec) && !ec)
+            return out + " is " + (out == in ? "" : "the same file as " + in + ", ") +
+                   "an input; write the result to another file";
         ec.clear();
     }
-    return false;
+    return {};
+}
+
+bool output_is_input(const std::string& out, const std::vector<std::string>& inputs) {
+    const std::string clash = output_input_clash(out, inputs);
+    if (clash.empty()) return false;
+    std::fprintf(stderr, "tessal-cli: %s\n", clash.c_str());
+    return true;
 }
 
 bool parse_seconds(const std::string& text, double& v) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 #include <fcntl.h>
@@ -423,6 +424,13 @@ void tsafefile::replace() {
     if (!r.leftovers().empty())
         throw EFileSaveError("Error deleting old file \r" + oldname_ + "\r" +
                              std::to_string(r.leftovers().front().code));
+}
+
+void write_whole_file(const void* data, std::size_t n, const std::string& filename, tfileops& ops) {
+    tsafefile out(filename, true, std::random_device{}() % 10000, ops);
+    const bool complete = out.write(data, n) == n;
+    if (!out.close() || !complete) out.fail(filename);
+    out.replace();
 }
 
 }  // namespace tessal

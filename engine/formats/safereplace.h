@@ -220,4 +220,10 @@ private:
     std::int64_t written_ = 0, flushed_ = 0;
 };
 
+// Writes the `n` bytes at `data` to `filename` through tsafefile: a file
+// through a temporary copy, a device or stream straight into it. Raises
+// EFileSaveError naming the file when it cannot.
+void write_whole_file(const void* data, std::size_t n, const std::string& filename,
+                      tfileops& ops = tfileops::system());
+
 }  // namespace tessal

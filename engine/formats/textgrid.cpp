@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <random>
 
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
@@ -191,10 +190,7 @@ std::string textgrid_text(const std::vector<ttextgridchannel>& channels, double 
 }
 
 void write_text_file(const std::string& text, const std::string& filename, tfileops& ops) {
-    tsafefile out(filename, true, std::random_device{}() % 10000, ops);
-    const bool complete = out.write(text.data(), text.size()) == text.size();
-    if (!out.close() || !complete) out.fail(filename);
-    out.replace();
+    write_whole_file(text.data(), text.size(), filename, ops);
 }
 
 std::vector<ttextgridtier> parse_textgrid(const std::string& bytes) {

@@ -141,7 +141,7 @@ void tcommandregistry::refresh() {
         if (!why.isEmpty()) {
             a->setToolTip(why);
             a->setStatusTip(why);
-            locked_[a] = true;
+            locked_.insert(a);
         } else if (c->hint_rule) {
             const QString h = c->hint_rule();
             a->setToolTip(h);

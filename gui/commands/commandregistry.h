@@ -22,6 +22,7 @@
 #include <QToolBar>
 #include <QVariant>
 #include <functional>
+#include <set>
 #include <map>
 #include <memory>
 #include <vector>
@@ -103,7 +104,7 @@ private:
     std::vector<QMenu*> menus_;
     std::map<QString, QActionGroup*> radios_;
     std::vector<std::pair<QStringList, std::function<QString()>>> locks_;
-    std::map<QAction*, bool> locked_;  // actions whose tips a lock wrote
+    std::set<QAction*> locked_;  // actions whose tips a lock wrote
     // Connections to the menus end with the registry.
     QObject connections_;
     bool built_ = false;

@@ -245,8 +245,13 @@ tqtaudioinput::tqtaudioinput() = default;
 
 tqtaudioinput::~tqtaudioinput() {
     if (fsource) fsource->stop();
-    if (fmonitor) {
-        fmonitor->disconnect(this);
+    if (fmonitor) stop_monitor_process();
+}
+
+void tqtaudioinput::stop_monitor_process() {
+    // Disconnected first: the program's end is no failure of the device.
+    fmonitor->disconnect(this);
+    if (fmonitor->state() != QProcess::NotRunning) {
         fmonitor->kill();
         fmonitor->waitForFinished(1000);
     }
@@ -377,9 +382,7 @@ int tqtaudioinput::reset() {
         read_available();
         if (!fmonitor) return 0;
         fin_reset = true;
-        fmonitor->disconnect(this);
-        fmonitor->kill();
-        fmonitor->waitForFinished(1000);
+        stop_monitor_process();
         fin_reset = false;
         fmonitorrest.clear();
         std::deque<tqueued> q;
@@ -405,11 +408,7 @@ int tqtaudioinput::reset() {
 
 int tqtaudioinput::close() {
     if (fmonitor) {
-        fmonitor->disconnect(this);
-        if (fmonitor->state() != QProcess::NotRunning) {
-            fmonitor->kill();
-            fmonitor->waitForFinished(1000);
-        }
+        stop_monitor_process();
         fmonitor.reset();
         fqueue.clear();
         if (flistener) flistener->device_closed();

@@ -103,6 +103,8 @@ private:
     void state_changed();
     // What records now: the Qt source or the monitor's process.
     QObject* handle() const;
+    // Ends the monitor's recording program without hearing of its end.
+    void stop_monitor_process();
 
     std::unique_ptr<QAudioSource> fsource;
     std::unique_ptr<QProcess> fmonitor;

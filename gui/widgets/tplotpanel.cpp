@@ -3,7 +3,6 @@
 // status panels the plot windows share.
 #include "gui/widgets/tplotpanel.h"
 
-#include <random>
 
 #include <QApplication>
 #include <QBuffer>
@@ -184,12 +183,8 @@ bool TPlotPanel::export_file(const QString& path, const QSize& size, QString* er
         return fail("Cannot write " + path);
     }
     try {
-        tessal::tsafefile out(path.toStdString(), true, std::random_device{}() % 10000,
-                              tessal::tfileops::system());
-        const auto n = static_cast<std::size_t>(data.size());
-        const bool complete = out.write(data.constData(), n) == n;
-        if (!out.close() || !complete) out.fail(path.toStdString());
-        out.replace();
+        tessal::write_whole_file(data.constData(), static_cast<std::size_t>(data.size()),
+                                 path.toStdString());
     } catch (const std::exception& e) {
         return fail(QString::fromStdString(e.what()).replace('\r', '\n'));
     }
