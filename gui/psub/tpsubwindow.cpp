@@ -511,8 +511,11 @@ int tpsubwindow::addlabelsExecute() {
     for (int i = 0; i < quantities_->count(); ++i)
         q.push_back(quantities_->item(i)->checkState() == Qt::Checked);
     int added = 0;
+    // Removing the old labels sends change notices that refresh this window
+    // and replace peaks_, so the labels are made from a copy.
+    const std::vector<tpeak> peaks = peaks_;
     run_guarded(&ctx_.doc, [&] {
-        added = add_psub_labels(ctx_.doc, ctx_.prompter, c, peaks_, q, labeltext_->currentIndex());
+        added = add_psub_labels(ctx_.doc, ctx_.prompter, c, peaks, q, labeltext_->currentIndex());
     }, true, "Add p-sub labels");
     return added;
 }

@@ -4,6 +4,7 @@
 // the chosen channel as the engine does, warns for the one it cannot
 // calibrate, and refuses unreadable fields without changing anything; the
 // two-amplitude labels span the selection.
+#include <memory>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -30,7 +31,8 @@ void settle() {
 }
 
 struct tfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     tcalibrationwindow* win = nullptr;
     tfixture() {

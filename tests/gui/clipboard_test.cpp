@@ -3,6 +3,7 @@
 // keeps its samples and moves the labels after the cursor; the menus carry
 // their captions, shortcuts and enabling rules; the editing dialogs change
 // the document only with readable numbers.
+#include <memory>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -73,7 +74,8 @@ void trigger(TMainWindow& w, const char* name) {
 }  // namespace
 
 TEST(EditingClipboard, StereoSelectionThroughTheQtClipboard) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     fill(w);
     tdocument& doc = w.document();
@@ -120,7 +122,8 @@ TEST(EditingClipboard, StereoSelectionThroughTheQtClipboard) {
 }
 
 TEST(EditingClipboard, CutAsksAndRefusalKeepsTheSamples) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     fill(w);
     tdocument& doc = w.document();
@@ -143,7 +146,8 @@ TEST(EditingClipboard, CutAsksAndRefusalKeepsTheSamples) {
 }
 
 TEST(EditingMenus, CaptionsShortcutsAndEnablings) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     tcommandregistry& cmds = w.commands();
     // Undo, Redo, a separator, then the clipboard commands.
@@ -179,7 +183,8 @@ TEST(EditingMenus, CaptionsShortcutsAndEnablings) {
 }
 
 TEST(EditingDialogs, UnreadableNumbersChangeNothing) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     fill(w);
     tdocument& doc = w.document();
@@ -222,7 +227,8 @@ TEST(EditingDialogs, UnreadableNumbersChangeNothing) {
 }
 
 TEST(EditingDialogs, LabelPropertiesAndNotesStoreOnlyOnSave) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     fill(w);
     tdocument& doc = w.document();
@@ -272,7 +278,8 @@ std::string bytes_of(const QString& path) {
 // The main window shown and active (Delete acts only in the foreground
 // window) with a file opened as a user would.
 struct tfilewindow {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     explicit tfilewindow(const QString& file) {
         w.first_activation({});

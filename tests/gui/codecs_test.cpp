@@ -2,6 +2,7 @@
 // program gets names with blanks, quotes and ";" exactly (a small script
 // records its arguments); failing, hanging and missing programs give a
 // message that says so, with the program's error output.
+#include <memory>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -97,7 +98,8 @@ TEST(Codecs, ProgramGetsExactArgumentsAndFailuresSaySo) {
 }
 
 TEST(CodecsDialog, AddEditSaveAndCancel) {
-    auto* prompter = new tessal::testing::tscriptedprompter;
+    auto prompter_owner = std::make_unique<tessal::testing::tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tcodeclist& codecs = w.context().codecs;
@@ -131,7 +133,8 @@ TEST(CodecsDialog, AddEditSaveAndCancel) {
 // in; a codec that fails leaves the document as it was and says why.
 TEST(CodecsOpen, FlacOpensThroughTheReadyEntriesAndAFailingCodecChangesNothing) {
     if (QStandardPaths::findExecutable("sox").isEmpty()) GTEST_SKIP() << "sox is not installed";
-    auto* prompter = new tessal::testing::tscriptedprompter;
+    auto prompter_owner = std::make_unique<tessal::testing::tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     QTemporaryDir dir;

@@ -4,6 +4,7 @@
 // group among another feature's; enablings, captions and checks following
 // their rules after a refresh, a menu opening and a handler; radio groups;
 // the tool bar; and the mistakes the registry refuses.
+#include <memory>
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
@@ -43,7 +44,8 @@ QStringList entries(QMenu* m) {
 }  // namespace
 
 TEST(CommandRegistry, MainMenusEntryByEntry) {
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     const std::vector<std::pair<QString, QString>> expected = {
         {"&File", "New=Ctrl+N|Open...=Ctrl+O|Ad&d...=Ctrl+D|&Save=Ctrl+S|Save &as=|"
                   "Save sele&ction as...=Ctrl+E|Export...=|Export labels as TextGrid...=|Import labels from TextGrid...=|-|E&xit="},
@@ -82,7 +84,8 @@ TEST(CommandRegistry, MainMenusEntryByEntry) {
 }
 
 TEST(CommandRegistry, BuiltMenusFollowTheDeclaredLayout) {
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     const tcommandregistry& reg = w.commands();
     ASSERT_EQ(reg.menus().size(), reg.layout().size());
     for (std::size_t i = 0; i < reg.layout().size(); ++i) {
@@ -117,7 +120,8 @@ TEST(CommandRegistry, BuiltMenusFollowTheDeclaredLayout) {
 }
 
 TEST(CommandRegistry, ChecksFollowTheStateWithoutAnyoneSettingThem) {
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     tcommandregistry& reg = w.commands();
     tdocument& doc = w.document();
     doc.set_totnchans(2);

@@ -3,6 +3,7 @@
 // cursor at 100 Hz with r = 1 and the exact status texts; the curve follows
 // the time cursor and the window length; "Log cursor" writes the engine's
 // line; settings are kept in a file.
+#include <memory>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -34,7 +35,8 @@ void settle() {
 }
 
 struct tfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     tcorrelationwindow* win = nullptr;
     tfixture() {

@@ -6,6 +6,7 @@
 // when made again; palate pictures (BMP, PNG) with their grid file, and bad
 // pictures and grid files leave the window as it was with a message; the
 // centre of gravity leaves the sync marks out.
+#include <memory>
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -90,7 +91,8 @@ protected:
     }
     tdocument& doc() { return w->document(); }
 
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     std::unique_ptr<TMainWindow> w;
     tepgwindow* epg = nullptr;
     tcontactevolutionwindow* evo = nullptr;

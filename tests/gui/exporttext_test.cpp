@@ -1,6 +1,7 @@
 // The "Export to text" dialog: its controls' defaults, the file it writes
 // equal to the engine's table, the refusal of mixed rates with its caption
 // and no file, and a downsampling factor that is not a number.
+#include <memory>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -21,7 +22,8 @@ using namespace tessal;
 using tessal::testing::tscriptedprompter;
 
 TEST(ExportTextDialog, WritesTheEngineTableAndRefusesMixedRates) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tdocument& doc = w.document();

@@ -1,6 +1,7 @@
 // The "Histograms/KDE" window: one box per ticked channel showing exactly
 // the engine's bins and statistics, "Log stats" adding the engine's heading
 // and line, refused field texts, and settings kept in a file.
+#include <memory>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -25,7 +26,8 @@ void settle() {
 }
 
 struct thistfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     thistwindow* win = nullptr;
     thistfixture() {

@@ -1,6 +1,7 @@
 // The Invira window: the mouse tools on the spectrum (add, add zero, move
 // with Ctrl for fine steps, delete, the right-button cycle), the list of
 // elements, the rate warnings and title, and making channels with the log.
+#include <memory>
 #include <QApplication>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -23,7 +24,8 @@ void settle() {
 }
 
 struct tfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     tinvirawindow* win = nullptr;
     explicit tfixture(double fs = 16000) {

@@ -1,6 +1,7 @@
 // The main window shell: secondary windows in order, the title with the
 // modified marker, New and Exit through a scripted prompter, the command
 // line, and the screenshot.
+#include <memory>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -22,7 +23,8 @@ using namespace tessal;
 using tessal::testing::tscriptedprompter;
 
 TEST(MainWindow, SecondaryWindowsExistOnceInOrderAndHidden) {
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     EXPECT_EQ(window_caption(twindowid::align), "Align channels");
     EXPECT_EQ(window_caption(twindowid::filterdesign), "");
     EXPECT_EQ(window_caption(twindowid::frequencyrange), "Frequency range ");
@@ -41,7 +43,8 @@ TEST(MainWindow, SecondaryWindowsExistOnceInOrderAndHidden) {
 }
 
 TEST(MainWindow, FileMenuCaptionsAndShortcuts) {
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     QMenu* file = w.commands().menu("&File");
     ASSERT_NE(file, nullptr);
     QStringList captions;
@@ -130,7 +133,8 @@ TEST(MainWindow, CommandLineSendsProcessesToTheProcessingWindow) {
 
 TEST(MainWindow, ScreenshotWritesAPictureOfTheWindow) {
     QTemporaryDir dir;
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     w.resize(640, 400);
     w.first_activation({});
     QString path = dir.filePath("main.png");

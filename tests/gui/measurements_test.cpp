@@ -2,6 +2,7 @@
 // the data log window with one heading and two rows, Ctrl+M copies, the
 // Measurements dialog stores its choices only on OK, New log asks first,
 // and the countdown runs from a 100 ms timer.
+#include <memory>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -42,7 +43,8 @@ void fill(TMainWindow& w) {
 }  // namespace
 
 TEST(MeasurementCommands, TwoLogPressesShowOneHeadingAndTwoRows) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     QAction* log = w.commands().action("logmeasurementsaction");
     ASSERT_NE(log, nullptr);
@@ -100,7 +102,8 @@ TEST(MeasurementCommands, TwoLogPressesShowOneHeadingAndTwoRows) {
 }
 
 TEST(MeasurementCommands, TimerDrivesTheCountdown) {
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     fill(w);
     QTimer* t = w.measurements().timer();
     EXPECT_EQ(t->interval(), 100);
@@ -116,7 +119,8 @@ TEST(MeasurementCommands, TimerDrivesTheCountdown) {
 }
 
 TEST(MeasurementsDialog, OkStoresChoicesAndCancelDoesNot) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     fill(w);
     w.commands().action("measurementsaction")->trigger();

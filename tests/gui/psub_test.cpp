@@ -2,6 +2,7 @@
 // engine finds, shows them and their statistics on its pages, follows the
 // detection fields and the section modes, logs the engine's lines, and puts
 // labels on the peaks after asking.
+#include <memory>
 #include <QApplication>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -23,7 +24,8 @@ void settle() {
 }
 
 struct tfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     tpsubwindow* win = nullptr;
     tfixture() {

@@ -5,6 +5,7 @@
 // recording with what it captured kept in new channels, and afterwards the
 // target lists, the partner links and the time axis follow the document as
 // it now is. Without an input device the window says what to do.
+#include <memory>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -104,7 +105,8 @@ bool enabled(TMainWindow& w, const char* id) {
 // while it records: the command is off, and each side lands in its own
 // channel.
 TEST(RecordTargets, DeletingChannelZeroWhileRecordingIsRefusedAndEachSideKeepsItsChannel) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     prompter->answers = {tanswer::yes, tanswer::yes};
     TMainWindow w(prompter);
     w.first_activation({});
@@ -151,7 +153,8 @@ TEST(RecordTargets, DeletingChannelZeroWhileRecordingIsRefusedAndEachSideKeepsIt
 // recording stops at the next buffer, the other side stays in its channel
 // and the side that lost its channel is kept whole in a new one.
 TEST(RecordTargets, ATargetThatLeavesAnywayEndsTheRecordingWithEverySampleKept) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({});
     tfakerecording rec(w);
@@ -183,7 +186,8 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
     QTemporaryDir dir;
     const QString a = write_wav(dir, "a.wav", 2, 1, 4000);
     const QString b = write_wav(dir, "b.wav", 2, 1, 4000);
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({a});
     ASSERT_EQ(w.document().totnchans(), 2);
@@ -240,7 +244,8 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
 TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
     QTemporaryDir dir;
     const QString one = write_wav(dir, "one.wav", 1, 0.5, 8000);
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({});
     tfakerecording rec(w);
@@ -281,7 +286,8 @@ TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
 TEST(RecordTargets, TimeAxisShowsTheWholeRecordingAndPartnersAreRelinked) {
     QTemporaryDir dir;
     const QString three = write_wav(dir, "three.wav", 3, 3, 500);
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({three});
     ASSERT_EQ(w.document().totnchans(), 3);
@@ -305,7 +311,8 @@ TEST(RecordTargets, TimeAxisShowsTheWholeRecordingAndPartnersAreRelinked) {
 
 // No input device: Record! and Test! are off and the window says why.
 TEST(RecordTargets, NoInputDeviceIsSaidInTheWindow) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({});
     w.context().soundcards.makeinput = [] {

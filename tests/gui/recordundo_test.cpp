@@ -6,6 +6,7 @@
 // alone then rebuilds it. A spool left by a recording that never finished
 // puts the recorded audio back, into its channels after the journal's
 // changes or into a new document when the journal is gone.
+#include <memory>
 #include <QAction>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -55,7 +56,8 @@ bool enabled(TMainWindow& w, const char* id) {
 }  // namespace
 
 TEST(RecordUndo, ARecordingIsOneStepAndTheJournalAloneRebuildsIt) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({});
     fill(w.document());
@@ -110,7 +112,8 @@ TEST(RecordUndo, ARecordingIsOneStepAndTheJournalAloneRebuildsIt) {
 }
 
 TEST(RecordUndo, ARecordingIntoAChannelIsUndoneToItsSamplesAndLabels) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({});
     fill(w.document());
@@ -145,7 +148,8 @@ TEST(RecordUndo, ASpoolLeftBehindPutsTheRecordingBack) {
     // Ten whole buffers of 256 frames: all of it is delivered before the crash.
     std::vector<std::int16_t> captured = tfakerecording::signal(2560, 2, 3);
     {
-        auto* prompter = new tscriptedprompter;
+        auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
         TMainWindow w(prompter);
         w.first_activation({});
         fill(w.document());

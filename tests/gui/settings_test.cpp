@@ -3,6 +3,7 @@
 // recent-files lists sit where the menus expect them; the Settings dialog
 // accepts only valid numbers and copies its values; the Colors dialog
 // recolours a channel.
+#include <memory>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -61,7 +62,8 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
     tessal::testing::tsettingswrites writes;
     const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
     {
-        auto* prompter = new tscriptedprompter;
+        auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
         TMainWindow w(prompter);
         w.first_activation({});
         EXPECT_EQ(w.document().prefs.nSignificantDigits, 5);
@@ -79,7 +81,8 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
         EXPECT_TRUE(prompter->asked.empty());
     }
     EXPECT_TRUE(QFileInfo::exists(tmainsettings::settings_folder() + "/tessalsettings.xiifile"));
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     const bool used2 = !default_savefilters()[2].used;
     w.first_activation({});
     EXPECT_EQ(w.document().prefs.nSignificantDigits, 8);
@@ -95,7 +98,8 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
 
 TEST(Settings, RecentFilesSitInTheirMenus) {
     tdatahome home;
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     w.first_activation({});
     tmainsettings& s = w.settings();
     ASSERT_NE(s.sound(), nullptr);
@@ -131,7 +135,8 @@ TEST(Settings, ATestRunReadsTheSettingsButNeverWritesThemOrTheRecentFiles) {
     tdatahome home;
     const QString wav = home.dir.filePath("take.wav");
     {
-        auto* prompter = new tscriptedprompter;
+        auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
         TMainWindow w(prompter);
         w.first_activation({});
         tdocument& doc = w.document();
@@ -155,7 +160,8 @@ TEST(Settings, ATestRunReadsTheSettingsButNeverWritesThemOrTheRecentFiles) {
     QDirIterator it(home.dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) written << it.next();
     EXPECT_EQ(written, QStringList{wav});
-    TMainWindow again(new tscriptedprompter);
+    tscriptedprompter again_prompter;
+    TMainWindow again(&again_prompter);
     again.first_activation({});
     EXPECT_EQ(again.document().prefs.nSignificantDigits, 5);
     EXPECT_TRUE(again.settings().sound()->list().entries().empty());
@@ -163,7 +169,8 @@ TEST(Settings, ATestRunReadsTheSettingsButNeverWritesThemOrTheRecentFiles) {
 
 TEST(Settings, TheDialogTakesOnlyValidNumbers) {
     tdatahome home;
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     w.first_activation({});
     auto* d = qobject_cast<tsettingsdialog*>(w.windows().window(twindowid::settings));
     ASSERT_NE(d, nullptr);
@@ -196,7 +203,8 @@ TEST(Settings, TheDialogTakesOnlyValidNumbers) {
 
 TEST(Settings, ColorsChangeTheSelectedChannel) {
     tdatahome home;
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     w.first_activation({});
     w.document().set_totnchans(2);
     auto* d = qobject_cast<tcolorsdialog*>(w.windows().window(twindowid::colors));

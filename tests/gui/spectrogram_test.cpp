@@ -5,6 +5,7 @@
 // harmonic cursors and the crosshair drawn where the axes put them, a long
 // strip computed on a worker that a newer request cancels, "Log cursor"
 // with the engine's line, and settings kept in a file.
+#include <memory>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -54,7 +55,8 @@ void tone_channels(tdocument& doc, double seconds, double fs, double f0) {
 }
 
 struct tfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     tspectrogramwindow* win = nullptr;
     explicit tfixture(double seconds = 1.0) {
@@ -84,7 +86,8 @@ int red_in_row(const QImage& img, int y) {
 
 // A correlogram over two channels of 125 and 250 Hz, shown.
 struct tcorrfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     tspectrogramwindow* win = nullptr;
     tcorrfixture() {
@@ -305,7 +308,8 @@ TEST(SpectrogramWindow, SettingsPersist) {
 }
 
 TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
@@ -383,7 +387,8 @@ TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
 }
 
 TEST(CorrelogramWindow, TraceModesMoveDeleteCutAndSave) {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tone_channels(w.document(), 1.0, 16000, 125);
@@ -466,7 +471,8 @@ TEST(CorrelogramWindow, TraceModesMoveDeleteCutAndSave) {
 }
 
 TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tone_channels(w.document(), 1.0, 16000, 125);

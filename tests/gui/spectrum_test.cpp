@@ -6,6 +6,7 @@
 // locks its cursor with the status texts, turns the red/blue marks on,
 // abandons a long LTAS when the selection moves, makes labels, edits bands
 // with the exact question, and keeps its settings in a file.
+#include <memory>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -75,7 +76,8 @@ void sine_channels(tdocument& doc, double seconds = 2.0, double fs = 16000) {
 }
 
 struct tspectrumfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     tspectrumwindow* win = nullptr;
     tspectrumfixture() {

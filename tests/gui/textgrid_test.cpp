@@ -3,6 +3,7 @@
 // text file") join the current channel's own; a file that is not a TextGrid
 // gives a message and changes no label. Export writes the labels of every
 // channel as tiers, under the name typed with ".TextGrid" added.
+#include <memory>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -79,7 +80,8 @@ const char* short_textgrid =
 }  // namespace
 
 TEST(ImportTextGrid, AddsEveryTiersLabelsToTheCurrentChannelAndRefusesOtherFiles) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tdocument& doc = w.document();
@@ -130,7 +132,8 @@ TEST(ImportTextGrid, AddsEveryTiersLabelsToTheCurrentChannelAndRefusesOtherFiles
 }
 
 TEST(ExportTextGrid, ANameTypedWithoutExtensionGetsTextGridAndReadsBack) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tdocument& doc = w.document();

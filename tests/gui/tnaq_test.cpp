@@ -3,6 +3,7 @@
 // NAQ 0.3, SQ 1), the log row, copying, the lock, and the empty document;
 // mouse drags on a 16-bit LF vowel; T-naq and Invira following clicks and
 // zooms in the main window.
+#include <memory>
 #include <QApplication>
 #include <QRegularExpression>
 #include <QTest>
@@ -40,7 +41,8 @@ struct tmemoryclipboard : ttextclipboard {
 };
 
 struct tfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     ttnaqwindow* win = nullptr;
     tmemoryclipboard clip;
@@ -126,7 +128,8 @@ namespace {
 // scale, so that the derivative has flat steps on its flanks) and a second
 // channel of silence; the T-naq and Invira windows open.
 struct tvowelfixture {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     const double fs = 44100;
     const tlfcycle cycle{1 / 120.0, 0.31, 0.47, 0.010, 0.56, 1.0};

@@ -5,6 +5,7 @@
 // keys in the signal view (a label dragged by its middle and by an edge, a
 // label added by its key, a label's and a channel's dialogs opened by a
 // click) are named after what they did and are undone.
+#include <memory>
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -66,7 +67,8 @@ void trigger(TMainWindow& w, const char* id) {
 }  // namespace
 
 TEST(UndoCommands, DeleteAndPasteAreUndoneAndRedoneByName) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     fill(w);
     tdocument& doc = w.document();
@@ -107,7 +109,8 @@ TEST(UndoCommands, DeleteAndPasteAreUndoneAndRedoneByName) {
 }
 
 TEST(UndoCommands, KeysFollowTheCtrlZPreference) {
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     fill(w);
     auto keys = [&](const char* id) {
         QStringList l;
@@ -133,7 +136,8 @@ namespace {
 // The main window on screen with two channels (fill) and a "manual" label
 // on channel 0 from 0.3 s to 0.6 s.
 struct tshownwindow {
-    tscriptedprompter* prompter = new tscriptedprompter;
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     tshownwindow() {
         w.first_activation({});

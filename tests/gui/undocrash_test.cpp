@@ -9,6 +9,7 @@
 // without the crash. The recovery question for a journal whose file changed
 // since offers no "Recover", but the recording that was running when
 // the spool was left.
+#include <memory>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
@@ -102,7 +103,8 @@ TEST(UndoCrashChild, DISABLED_EditThenWaitToBeKilled) {
     const char* wav = std::getenv("TESSAL_CRASH_WAV");
     ASSERT_TRUE(data && wav);
     setenv("XDG_DATA_HOME", data, 1);
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({});
     tfakerecording rec(w);
@@ -144,7 +146,8 @@ TEST_F(UndoCrash, KilledRunIsRecoveredToTheSameFile) {
     // The next start offers the journal and recovers it.
     const std::string recovered = path("recovered.wav"), clean = path("clean.wav");
     {
-        auto* prompter = new tscriptedprompter;
+        auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
         TMainWindow w(prompter);
         QString asked;
         w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
@@ -167,7 +170,8 @@ TEST_F(UndoCrash, KilledRunIsRecoveredToTheSameFile) {
     }
     // The same edits without a crash, the second recording stopped.
     {
-        auto* prompter = new tscriptedprompter;
+        auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
         TMainWindow w(prompter);
         w.first_activation({});
         tfakerecording rec(w);
@@ -194,7 +198,8 @@ TEST_F(UndoCrash, AJournalWhoseFileChangedOffersNoRecover) {
     }
     write_stereo(wav);
     std::ofstream(wav, std::ios::app) << "more";
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     QStringList offered;
     QString asked;
@@ -231,7 +236,8 @@ TEST_F(UndoCrash, TheRecordingOfAJournalWhoseFileChangedIsRecoveredAlone) {
         s.flush();
     }
     std::ofstream(wav, std::ios::app) << "more";
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     prompter->answers = {tanswer::ok};
     TMainWindow w(prompter);
     QStringList offered;
@@ -262,7 +268,8 @@ TEST_F(UndoCrash, TheLabelsOfAJournalWhoseFileChangedGoOnTheFileAsItIsNow) {
     write_stereo(wav);
     std::string journal;
     {
-        auto* prompter = new tscriptedprompter;
+        auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
         TMainWindow w(prompter);
         w.first_activation({});
         ASSERT_TRUE(w.files().open_document(wav));
@@ -282,7 +289,8 @@ TEST_F(UndoCrash, TheLabelsOfAJournalWhoseFileChangedGoOnTheFileAsItIsNow) {
     EXPECT_EQ(journal_labels(read_journal(journal))[0].second.size(), 2u);
     std::ofstream(wav, std::ios::app) << "more";  // changed by another program
 
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     prompter->answers = {tanswer::ok};
     TMainWindow w(prompter);
     QStringList offered;

@@ -3,6 +3,7 @@
 // screen is small, 800 x 600, like a laptop at a scale of 2); the data log
 // shows each value under its heading; a double click on a channel's
 // information line opens the Measurements dialog.
+#include <memory>
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -57,7 +58,8 @@ std::vector<int> cell_starts(const QString& line) {
 
 TEST(Windows, EveryWindowOpensReadableAndInsideTheScreen) {
     const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     w.first_activation({});
     w.show();
     settle();
@@ -80,7 +82,8 @@ TEST(Windows, EveryWindowOpensReadableAndInsideTheScreen) {
 TEST(Windows, TheDataLogLinesUpItsValuesUnderTheHeading) {
     QTemporaryDir dir;
     const std::string wav = dir.filePath("take.wav").toStdString();
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w(prompter);
     w.first_activation({});
     // A file: written once, then opened as a user would.
@@ -116,7 +119,8 @@ TEST(Windows, TheDataLogLinesUpItsValuesUnderTheHeading) {
 }
 
 TEST(Windows, DoubleClickOnAnInformationLineOpensMeasurements) {
-    TMainWindow w(new tscriptedprompter);
+    tscriptedprompter w_prompter;
+    TMainWindow w(&w_prompter);
     w.first_activation({});
     one_channel(w.document());
     w.show();

@@ -1,6 +1,7 @@
 // The xy-plot window: channel lists that keep their choices, axes taken
 // from the channels' value axes, the plot drawing exactly what the engine's
 // pixel grid holds, and an empty plot for channels of different rates.
+#include <memory>
 #include <QApplication>
 #include <QComboBox>
 #include <QCheckBox>
@@ -46,7 +47,8 @@ int dark_pixels(const QImage& img) {
 }  // namespace
 
 TEST(XyPlotWindow, PlotsChannelsAndKeepsChoices) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tdocument& doc = w.document();
@@ -91,7 +93,8 @@ TEST(XyPlotWindow, PlotsChannelsAndKeepsChoices) {
 // once it is done the screen holds exactly the engine's grid, and a picture
 // for export is drawn whole at once.
 TEST(XyPlotWindow, LongSpanDrawnInSlicesEndsAsTheWholeGrid) {
-    auto* prompter = new tscriptedprompter;
+    auto prompter_owner = std::make_unique<tscriptedprompter>();
+    auto* prompter = prompter_owner.get();
     TMainWindow w{prompter};
     w.first_activation({});
     tdocument& doc = w.document();
