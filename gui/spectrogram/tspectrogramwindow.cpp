@@ -580,7 +580,7 @@ QWidget* tspectrogramwindow::build_correlogram_ui(QVBoxLayout* sl) {
     auto* extract = new QAction("Extract F0/T0", this);
     extract->setObjectName("extractaction");
     connect(extract, &QAction::triggered, this,
-            [this] { run_guarded(&ctx_.doc, [this] { extractactionExecute(); }, true, "Extract F0/T0"); });
+            [this] { run_guarded(&ctx_.doc, [this] { extractactionExecute(); }, true, make_f0_channels_caption); });
     auto* button = new QToolButton;
     button->setDefaultAction(extract);
     el->addWidget(button, row++, 0, 1, 2);
@@ -636,11 +636,14 @@ void tspectrogramwindow::apply_corraxis(TAxis& a, bool reset) {
         a.SetLogarithmic(false);
         a.SetMinLoValue(0);
         a.SetAxisText("[ms]");
-        if (reset) a.set_hilovalues(20, 0);
     } else {
         a.SetMinLoValue(1);
         a.SetAxisText("[Hz]");
-        if (reset) a.set_hilovalues(1000, 50);
+    }
+    if (reset) {
+        double lo = 0, hi = 0;
+        correlogram_default_axis(st_.corr, lo, hi);
+        a.set_hilovalues(hi, lo);
     }
 }
 
@@ -1338,86 +1341,21 @@ void tspectrogramwindow::fill_channel_combos() {
 }
 
 bool tspectrogramwindow::extract_from_trace(int chno, const tf0settings& e, const tf0targets& targets) {
-    tdocument& doc = ctx_.doc;
-    if (chno < 0 || chno >= strip_count() || chno >= doc.totnchans()) return false;
-    if (trace(chno).empty()) {
-        ctx_.prompter.error("No trace set", "Correlogram");
-        return false;
-    }
-    const tchannel& src = doc.channel(chno);
-    tf0extraction out;
+    if (chno < 0 || chno >= strip_count()) return false;
     // A long extraction shows its progress in the main window with Cancel;
-    // the document cannot change meanwhile, and nothing is written until
-    // the whole channel is done.
-    QStatusBar* status = ctx_.window->statusBar();
-    bool finished = false;
+    // the document cannot change meanwhile.
+    tf0channels made;
     {
         tfileprogress progress(ctx_.window);
-        finished = extract_f0(sample_view(src), st_.corr, trace(chno), e, out, nullptr,
-                              [&](double f) { return progress.report("F0 and T0 extraction", f); });
+        made = make_f0_channels(ctx_.doc, chno, trace(chno), st_.corr, e, targets,
+                                freq_axis(chno).GetHiValue(), ctx_.prompter,
+                                [&](double f) { return progress.report("F0 and T0 extraction", f); });
     }
-    status->showMessage(finished ? "100%, done!" : "Interrupted!");
-    if (!finished) return false;
-    const long long step = e.keeprate ? 1 : std::max(1LL, e.skip);
-    const double fs = src.sampfreq / static_cast<double>(step);
-    const long long xshift = src.xshift / step;
-    const std::string name = src.name();
-    const bool timeaxis = st_.corr.fvertaxistype == 0;
-    struct tout {
-        std::vector<double>* v;
-        std::string name, unit;
-        double fsd;
-    };
-    const double fsd0 = freq_axis(chno).GetHiValue();
-    std::vector<tout> outs;
-    std::vector<int> into;
-    if (targets.f0t0) {
-        outs.push_back({&out.f0t0, name + (timeaxis ? " T0" : " F0"), timeaxis ? "s" : "Hz", fsd0});
-        into.push_back(targets.f0t0chan);
-    }
-    if (targets.correlation) {
-        outs.push_back({&out.correlation, name + " Correlation", "", 1.1});
-        into.push_back(targets.correlationchan);
-    }
-    if (targets.width) {
-        outs.push_back({&out.width, name + " Candidate Width", "%", 100});
-        into.push_back(targets.widthchan);
-    }
-    if (outs.empty()) return false;
-    // A chosen channel is written over; the others are appended.
-    int next = doc.totnchans();
-    for (int& c : into)
-        if (c < 0 || c >= doc.totnchans() || c == chno) c = next++;
-    const int first = doc.totnchans();
-    doc.set_totnchans(next);
-    for (std::size_t k = 0; k < outs.size(); ++k) {
-        tchannel& ch = doc.channel(into[k]);
-        ch.sampfreq = fs;
-        ch.xshift = xshift;
-        ch.set_name(outs[k].name);
-        ch.set_yunit(outs[k].unit);
-        ch.set_fsd(outs[k].fsd > 0 ? outs[k].fsd : 1);
-        ch.dbreference = 1;
-        ch.stereochanno = -1;
-        // Periods, frequencies and correlations are no audio: kept and
-        // saved as they were computed, whatever the channel held before.
-        ch.format = tFormat::ieeefloat;
-        ch.nbits = 32;
-        ch.set_origin("Tessal correlogram");
-        doc.samples_changing(ch, 0, ch.sig.size());  // a chosen channel is written over
-        ch.sig.assign(outs[k].v->begin(), outs[k].v->end());
-        ch.showcorrelation = false;
-        if (into[k] < first) {
-            ch.sigcachedirty = true;
-            doc.theglobal.channel_changed(tchannelchange::properties(into[k]));
-        }
-    }
-    doc.set_modified(true);
-    doc.theglobal.channels_changed();
-    doc.theglobal.fix_things();
-    for (int c : into) set_strip_visible(c, false);
-    doc.theglobal.invalidate_paintboxes(true);
-    return true;
+    if (made.outcome == tf0channels::toutcome::notrace) return false;
+    ctx_.window->statusBar()->showMessage(made.outcome == tf0channels::toutcome::done ? "100%, done!"
+                                                                                      : "Interrupted!");
+    for (int c : made.channels) set_strip_visible(c, false);
+    return !made.channels.empty();
 }
 
 // ------------------------------------------------------------------ notices

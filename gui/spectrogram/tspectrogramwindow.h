@@ -22,6 +22,7 @@
 #include "engine/analysis/spectrogram.h"
 #include "engine/core/subscribers.h"
 #include "engine/core/tviewlistener.h"
+#include "engine/tools/correlogramchannels.h"
 
 class QAction;
 class QButtonGroup;
@@ -62,13 +63,6 @@ struct tspectrogramstate {
     double gamma = 4;
     double tracewidth = 0.5;  // of the frequency a new point is added at
     tf0settings extraction;
-};
-
-// Where an extraction writes: per output whether it is made and the
-// channel it goes into (-1: a new channel).
-struct tf0targets {
-    bool f0t0 = true, correlation = true, width = false;
-    int f0t0chan = -1, correlationchan = -1, widthchan = -1;
 };
 
 class tspectrogramwindow : public QWidget, public tviewlistener {
