@@ -23,7 +23,7 @@
 #include "engine/tools/lfvowel.h"
 #include "gui/context/appcontext.h"
 #include "gui/mainwindow/mainwindow.h"
-#include "gui/spectrogram/tspectrogramwindow.h"
+#include "gui/spectrogram/tcorrelogramwindow.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;
@@ -80,7 +80,7 @@ TEST(CorrelogramExtraction, WindowAndCommandLineWriteTheSameChannels) {
     const std::string input = dir.filePath("v.tessal").toStdString();
     ASSERT_TRUE(w.files().save_file(input, 32, 0, 0, {}, tFormat::ieeefloat));
 
-    auto* win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::correlogram));
+    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
     ASSERT_NE(win, nullptr);
     win->resize(900, 600);
     w.windows().show(twindowid::correlogram);
