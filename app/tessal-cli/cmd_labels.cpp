@@ -3,15 +3,10 @@
 // IN.TextGrid -o OUT [--channel N]: adds the labels of every tier of IN to
 // channel N (default 0), keeping those it has, and saves OUT.
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "commands.h"
-#include "engine/core/tchannel.h"
-#include "engine/dsp/numformat.h"
-#include "engine/formats/regularfile.h"
+#include "engine/document/textgridlabels.h"
 #include "engine/formats/saveformats.h"
-#include "engine/formats/textgrid.h"
 
 namespace tessal::cli {
 
@@ -40,15 +35,7 @@ int cmd_labels(int argc, char** argv) {
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     try {
         if (auto out = a.option("--textgrid")) {
-            std::vector<ttextgridchannel> chans;
-            double xmax = 0;
-            for (int c = 0; c < d.doc.totnchans(); ++c) {
-                const tchannel& ch = d.doc.channel(c);
-                chans.push_back({ch.name(), ch.labels});
-                xmax = std::max(xmax, ch.duration());
-                for (const tsiglabel& l : ch.labels) xmax = std::max(xmax, l.time + l.duration);
-            }
-            write_text_file(textgrid_text(chans, 0, xmax), text_output(*out));
+            export_textgrid_labels(d.doc, text_output(*out));
             return exit_ok;
         }
         if (channo < 0 || channo >= d.doc.totnchans()) {
@@ -56,20 +43,7 @@ int cmd_labels(int argc, char** argv) {
                          channo, d.doc.totnchans());
             return exit_input;
         }
-        if (const std::string why = regular_file_problem(*a.option("--import"), textgrid_max_bytes); !why.empty()) {
-            std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(why).c_str());
-            return exit_input;
-        }
-        std::ifstream in(*a.option("--import"), std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "tessal-cli: cannot read %s\n", a.option("--import")->c_str());
-            return exit_input;
-        }
-        std::stringstream ss;
-        ss << in.rdbuf();
-        tchannel& ch = d.doc.channel(static_cast<int>(channo));
-        for (const ttextgridtier& t : parse_textgrid(ss.str()))
-            add_labels(ch, t.labels);
+        import_textgrid_labels(d.doc, static_cast<int>(channo), *a.option("--import"));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(e.what()).c_str());
         return exit_input;

@@ -90,6 +90,7 @@ int cmd_measure(int argc, char** argv);
 int cmd_spectrum(int argc, char** argv);
 int cmd_spectrogram(int argc, char** argv);
 int cmd_correlation(int argc, char** argv);
+int cmd_correlogram(int argc, char** argv);
 int cmd_epg(int argc, char** argv);
 int cmd_export(int argc, char** argv);
 int cmd_labels(int argc, char** argv);

@@ -105,6 +105,34 @@ std::vector<thelpcommand> make_table() {
           {"--at T", "the time cursor, in seconds"},
           {"--window MS", "the length of the analysis window"},
           {"--lags MS", "the largest lag"}}},
+        {"correlogram",
+         {"correlogram FILE --trace T.ctr [--channel N] [--window MS | --factor X] "
+          "[--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI] "
+          "[--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes]"},
+         "F0 or T0, peak correlation and candidate width along a trace, as new channels",
+         "Does what the correlogram window's \"Extract F0/T0\" does with the trace of a trace "
+         "file (\".ctr\", as the window saves it) on the channel: within the trace's band it "
+         "finds the lag of the highest correlation and writes F0 in Hz (T0 in s with "
+         "--vertical time), that correlation, and the candidate width in % of the period "
+         "into channels named after the channel (\" F0\", \" T0\", \" Correlation\", "
+         "\" Candidate Width\"), 32-bit float, -1 where the trace has no band or the "
+         "analysis is unvoiced. The document is saved to OUT.",
+         {{"--trace T.ctr", "the trace file"},
+          {"--channel N", "the channel to analyse (default 0)"},
+          {"--window MS", "the fixed analysis window, in ms (default 10)"},
+          {"--factor X", "a window of X times the lag instead (\"Corr delay x\")"},
+          {"--vertical frequency|time", "F0 in Hz (default) or T0 in s"},
+          {"--skip N", "analyse every N-th sample, repeating the result between (default 441)"},
+          {"--no-keep-rate", "one output sample per N input samples instead of one per sample"},
+          {"--thresholds LO,HI", "voiced from a correlation above HI until one below LO "
+                                 "(default: always voiced)"},
+          {"--f0 C", "where F0/T0 goes: a channel number (written over), new (default) or none"},
+          {"--correlation C", "where the correlation goes (default new)"},
+          {"--width C", "where the candidate width goes (default none)"},
+          {"--fsd V", "the full scale of the F0/T0 channel: the top of the window's vertical "
+                      "axis (default 1000 Hz, 20 with --vertical time)"},
+          {"-o OUT", "the file to write"},
+          {"--yes", "answer every question yes"}}},
         {"epg",
          {"epg FILE [--channel N] [--from S --to S] [--methods LIST]"},
          "the average palate and contact indices of EPG frames",

@@ -26,6 +26,7 @@ const tentry commands[] = {
     {"spectrum", tessal::cli::cmd_spectrum},
     {"spectrogram", tessal::cli::cmd_spectrogram},
     {"correlation", tessal::cli::cmd_correlation},
+    {"correlogram", tessal::cli::cmd_correlogram},
     {"epg", tessal::cli::cmd_epg},
     {"export", tessal::cli::cmd_export},
     {"labels", tessal::cli::cmd_labels},

@@ -22,6 +22,16 @@ constexpr long long max_lag = 1000000;
 
 }  // namespace
 
+void correlogram_default_axis(const tcorrelogramsettings& s, double& lo, double& hi) {
+    if (s.fvertaxistype == 0) {
+        lo = 0;
+        hi = 20;
+    } else {
+        lo = 50;
+        hi = 1000;
+    }
+}
+
 long long correlogram_row_lag(const tcorrelogramsettings& s, double v, double fs) {
     if (s.fvertaxistype == 0) return round_index(v / 1000 * fs);
     if (!(v > 0)) return -1;

@@ -22,6 +22,11 @@ struct tcorrelogramsettings {
     int fvertaxistype = 1;            // 0 time (ms), 1 frequency (Hz)
 };
 
+// The vertical axis a strip opens with: 0..20 ms on a time axis, 50..1000
+// Hz on a frequency axis. Its top is also the full scale of the F0/T0
+// channel an extraction makes.
+void correlogram_default_axis(const tcorrelogramsettings& s, double& lo, double& hi);
+
 // The lag in samples of a row whose axis value is v: round(v / 1000 * fs)
 // on a time axis, round(fs / v) on a frequency axis (-1 when v <= 0 there).
 long long correlogram_row_lag(const tcorrelogramsettings& s, double v, double fs);

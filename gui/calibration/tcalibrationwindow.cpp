@@ -244,8 +244,7 @@ bool tcalibrationwindow::calibrateExecute() {
         const tcalibresult r = calibrate_and_warn(ctx_.doc, ctx_.prompter, chans, p,
                                                   ctx_.doc.theglobal.leftselcursor(),
                                                   ctx_.doc.theglobal.rightselcursor());
-        ok = !r.calibrated.empty();
-        if (ok) ctx_.doc.theglobal.document_state_changed();
+        ok = !r.calibrated.empty();  // the engine marked the document modified and said so
     }, true, "Calibrate");
     return ok;
 }

@@ -1,13 +1,9 @@
 #include "gui/exchange/exchangemodule.h"
 
 #include <QFileDialog>
-#include <fstream>
-#include <sstream>
 
-#include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
-#include "engine/formats/regularfile.h"
-#include "engine/formats/textgrid.h"
+#include "engine/document/textgridlabels.h"
 #include "gui/exchange/codecrunner.h"
 #include "gui/exchange/tcodecsdialog.h"
 #include "gui/exchange/texporttextdialog.h"
@@ -28,15 +24,7 @@ void export_textgrid(tappcontext& c) {
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return;
     const std::string name = d.selectedFiles().front().toStdString();
     if (name.empty()) return;
-    std::vector<ttextgridchannel> chans;
-    double xmax = 0;
-    for (int i = 0; i < c.doc.totnchans(); ++i) {
-        const tchannel& ch = c.doc.channel(i);
-        chans.push_back({ch.name(), ch.labels});
-        xmax = std::max(xmax, ch.duration());
-        for (const tsiglabel& l : ch.labels) xmax = std::max(xmax, l.time + l.duration);
-    }
-    write_text_file(textgrid_text(chans, 0, xmax), name);
+    export_textgrid_labels(c.doc, name);
 }
 
 void import_textgrid(tappcontext& c) {
@@ -46,19 +34,7 @@ void import_textgrid(tappcontext& c) {
                                      QFileDialog::DontUseNativeDialog)
             .toStdString();
     if (name.empty()) return;
-    if (const std::string why = regular_file_problem(name, textgrid_max_bytes); !why.empty())
-        throw ETextGridError(why);
-    std::ifstream in(name, std::ios::binary);
-    if (!in) throw ETextGridError("Cannot read " + name);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    const auto tiers = parse_textgrid(ss.str());  // raises before any label is added
-    const int chno = c.doc.thischanno();
-    tchannel& ch = c.doc.channel(chno);
-    for (const ttextgridtier& t : tiers)
-        add_labels(ch, t.labels);
-    c.doc.theglobal.channel_changed(tchannelchange::labels(chno));
-    c.doc.theglobal.invalidate_paintboxes(true);
+    import_textgrid_labels(c.doc, c.doc.thischanno(), name);
 }
 
 }  // namespace

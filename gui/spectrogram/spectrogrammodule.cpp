@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "gui/settings/tmainsettings.h"
+#include "gui/spectrogram/tcorrelogramwindow.h"
 #include "gui/spectrogram/tspectrogramwindow.h"
 
 namespace tessal {
@@ -19,7 +20,7 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.windows.add_factory(twindowid::spectrogram, [&c](QWidget* owner) {
         auto* w = new tspectrogramwindow(c, owner);
         w->load_settings_from(settings_path());
-        w->persist = [](const tspectrogramwindow& win) {
+        w->persist = [](const tstripwindow& win) {
             if (!tmainsettings::writes_allowed()) return;
             QDir().mkpath(tmainsettings::settings_folder());
             win.save_settings_to(settings_path());
@@ -30,10 +31,10 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
                       .handler = [&c] { c.windows.show(twindowid::correlogram); },
                       .group = "analysis", .order = 50});
     ctx.windows.add_factory(twindowid::correlogram, [&c](QWidget* owner) {
-        auto* w = new tspectrogramwindow(c, owner, true);
+        auto* w = new tcorrelogramwindow(c, owner);
         const QString path = QDir(tmainsettings::settings_folder()).filePath("correlogramwindow.ini");
         w->load_settings_from(path);
-        w->persist = [path](const tspectrogramwindow& win) {
+        w->persist = [path](const tstripwindow& win) {
             if (!tmainsettings::writes_allowed()) return;
             QDir().mkpath(tmainsettings::settings_folder());
             win.save_settings_to(path);

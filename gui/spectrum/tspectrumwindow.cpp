@@ -33,6 +33,7 @@
 #include "engine/dsp/notes.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
+#include "engine/tools/spectrumlabels.h"
 #include "engine/view/viewmouse.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
@@ -354,7 +355,7 @@ void tspectrumwindow::build_ui() {
     connect(minus, &QPushButton::clicked, this, [this] {
         run_guarded(&ctx_.doc, [&] { remove_band(bandlist_->currentRow()); });
     });
-    connect(makelabel, &QPushButton::clicked, this, [this] { run_guarded(&ctx_.doc, [&] { makelabelExecute(); }, false, "Make label"); });
+    connect(makelabel, &QPushButton::clicked, this, [this] { run_guarded(&ctx_.doc, [&] { makelabelExecute(); }, false, make_spectrum_labels_caption); });
 }
 
 void tspectrumwindow::write_controls() {
@@ -1025,19 +1026,11 @@ void tspectrumwindow::logmeasactionExecute() {
 
 void tspectrumwindow::makelabelExecute() {
     if (st_.fltasmode != 0) wait_for_ltas();
-    tdocument& doc = ctx_.doc;
-    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
-    bool any = false;
-    for (int chno : shown_channels()) {
-        tentities e;
-        e.no = spectrum_label_entities(measure(chno), st_.fltasmode != 0 && st_.showfcp,
-                                       st_.fltasmode != 0 && st_.showbands);
-        if (e.no.empty()) continue;
-        doc.channel(chno).add_label(L, R - L, "Spectrum", "spectrum", e);
-        doc.theglobal.channel_changed(tchannelchange::labels(chno));
-        any = true;
-    }
-    if (any) doc.theglobal.invalidate_paintboxes(true);
+    std::vector<tspectrummeas> measured;
+    for (int chno : shown_channels()) measured.push_back(measure(chno));
+    const tglobal& g = ctx_.doc.theglobal;
+    make_spectrum_labels(ctx_.doc, measured, st_.fltasmode != 0 && st_.showfcp,
+                         st_.fltasmode != 0 && st_.showbands, g.leftselcursor(), g.rightselcursor());
 }
 
 // ------------------------------------------------------------------ bands

@@ -1,0 +1,145 @@
+// tessal-cli correlogram FILE --trace T.ctr [--channel N] [--window MS |
+// --factor X] [--vertical frequency|time] [--skip N] [--no-keep-rate]
+// [--thresholds LO,HI] [--f0 C] [--correlation C] [--width C] [--fsd V]
+// -o OUT [--yes]: the correlogram window's "Extract F0/T0" along the trace
+// of a ".ctr" file, into the channels the window writes, and the document
+// saved to OUT.
+#include <cmath>
+#include <cstdio>
+
+#include "commands.h"
+#include "engine/dsp/numformat.h"
+#include "engine/formats/formatregistry.h"
+#include "engine/formats/saveformats.h"
+#include "engine/tools/correlogramchannels.h"
+
+namespace tessal::cli {
+
+namespace {
+
+const char* const correlogram_usage =
+    "usage: tessal-cli correlogram FILE --trace T.ctr [--channel N] [--window MS | --factor X]\n"
+    "         [--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI]\n"
+    "         [--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes]\n"
+    "       C is a channel number, new or none\n";
+
+int usage_error(const char* why) {
+    if (why) std::fprintf(stderr, "tessal-cli: %s\n", why);
+    std::fputs(correlogram_usage, stderr);
+    return exit_usage;
+}
+
+bool parse_number(const std::string& s, double& v) { return try_parse_float(s, v) && std::isfinite(v); }
+
+// An output's target: "new" (a new channel), "none" (not made) or a channel
+// number (written over).
+bool parse_target(const std::string& s, bool& made, int& chan) {
+    if (s == "new") {
+        made = true;
+        chan = -1;
+        return true;
+    }
+    if (s == "none") {
+        made = false;
+        return true;
+    }
+    double v = 0;
+    if (!parse_number(s, v) || v < 0 || v != std::floor(v) || v > 1e6) return false;
+    made = true;
+    chan = static_cast<int>(v);
+    return true;
+}
+
+}  // namespace
+
+int cmd_correlogram(int argc, char** argv) {
+    targs a;
+    if (!parse_args(argc, argv, 2,
+                    {"--trace", "--channel", "--window", "--factor", "--vertical", "--skip",
+                     "--thresholds", "--f0", "--correlation", "--width", "--fsd", "-o"},
+                    {"--no-keep-rate", "--yes"}, a) ||
+        a.positional.size() != 1)
+        return usage_error(nullptr);
+    if (!a.option("--trace")) return usage_error("give the trace with --trace T.ctr");
+    if (!a.option("-o")) return usage_error("give the output with -o OUT");
+    long long channo = 0;
+    if (!read_channel_option(a, channo)) return exit_usage;
+    tcorrelogramsettings s;
+    if (a.option("--window") && a.option("--factor"))
+        return usage_error("--window and --factor are two window lengths; give one");
+    double v = 0;
+    if (auto w = a.option("--window")) {
+        if (!(parse_number(*w, v) && v > 0)) return usage_error("--window takes a positive length in ms");
+        s.ffixedcorrlength = v / 1000;
+    }
+    if (auto f = a.option("--factor")) {
+        if (!(parse_number(*f, v) && v > 0)) return usage_error("--factor takes a positive number");
+        s.fwinlengthmode = 1;
+        s.fwinlengthfactor = v;
+    }
+    if (auto t = a.option("--vertical")) {
+        if (*t == "time") s.fvertaxistype = 0;
+        else if (*t == "frequency") s.fvertaxistype = 1;
+        else return usage_error("--vertical is frequency or time");
+    }
+    tf0settings e;
+    if (auto k = a.option("--skip")) {
+        if (!(parse_number(*k, v) && v >= 1 && v <= 1e9 && v == std::floor(v)))
+            return usage_error("--skip takes a whole number of samples, 1 or more");
+        e.skip = static_cast<long long>(v);
+    }
+    e.keeprate = !a.has_flag("--no-keep-rate");
+    if (auto r = a.option("--thresholds")) {
+        const std::size_t comma = r->find(',');
+        if (comma == std::string::npos || !parse_number(r->substr(0, comma), e.lo) ||
+            !parse_number(r->substr(comma + 1), e.hi))
+            return usage_error("--thresholds takes the off and on correlations LO,HI");
+        e.thresholds = true;
+    }
+    tf0targets targets;
+    if ((a.option("--f0") && !parse_target(*a.option("--f0"), targets.f0t0, targets.f0t0chan)) ||
+        (a.option("--correlation") &&
+         !parse_target(*a.option("--correlation"), targets.correlation, targets.correlationchan)) ||
+        (a.option("--width") && !parse_target(*a.option("--width"), targets.width, targets.widthchan)))
+        return usage_error("--f0, --correlation and --width take a channel number, new or none");
+    if (!targets.f0t0 && !targets.correlation && !targets.width)
+        return usage_error("every output is none: there is nothing to make");
+    double lo = 0, fsd = 0;
+    correlogram_default_axis(s, lo, fsd);
+    if (auto f = a.option("--fsd")) {
+        if (!(parse_number(*f, fsd) && fsd > 0)) return usage_error("--fsd takes a positive number");
+    }
+
+    const std::string out = *a.option("-o");
+    if (output_is_input(out, a.positional)) return exit_usage;
+    tclidocument d(a.has_flag("--yes"));
+    const tsavefilter* row = savefilter_for_extension(d.files.savefilter, lower_extension(out));
+    if (!row) {
+        std::fprintf(stderr, "tessal-cli: no save format for the extension of %s\n", out.c_str());
+        return exit_usage;
+    }
+    std::vector<TTracePoint> trace;
+    std::string err;
+    if (!read_trace_file(*a.option("--trace"), trace, err)) {
+        std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(err).c_str());
+        return exit_input;
+    }
+    if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
+    if (!has_channel(d.doc, channo)) return exit_input;
+    for (int c : {targets.f0t0 ? targets.f0t0chan : -1, targets.correlation ? targets.correlationchan : -1,
+                  targets.width ? targets.widthchan : -1})
+        if (c >= 0 && !has_channel(d.doc, c)) return exit_input;
+    try {
+        const tf0channels r = make_f0_channels(d.doc, static_cast<int>(channo), trace, s, e, targets,
+                                               fsd, d.prompter);
+        if (r.outcome != tf0channels::toutcome::done) return exit_input;  // "No trace set" was said
+    } catch (const std::exception& x) {
+        std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(x.what()).c_str());
+        return exit_input;
+    }
+    if (!d.files.save_file(out, row->nbits, 0, 0, {}, row->format))
+        return d.prompter.refused() ? exit_usage : exit_input;
+    return exit_ok;
+}
+
+}  // namespace tessal::cli

@@ -1,0 +1,481 @@
+// The correlogram window over the strip view: r = 1 on the row of a tone's
+// period, traces drawn, moved, deleted and cut with the mouse (real
+// events on the strip), the modes stepped by a right click, trace files
+// with their messages, the settings tab with its extraction options, the
+// frequency cursor read as a period on a time axis, and extracted channels
+// in 32-bit float.
+#include <memory>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/core/tchannel.h"
+#include "gui/context/appcontext.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/spectrogram/tcorrelogramwindow.h"
+#include "gui/widgets/tplotpanel.h"
+#include "support/scriptedprompter.h"
+
+using namespace tessal;
+using tessal::testing::tscriptedprompter;
+
+namespace {
+
+
+void settle() {
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+void tone_channels(tdocument& doc, double seconds, double fs, double f0) {
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        tchannel& ch = doc.channel(c);
+        ch.sampfreq = fs;
+        ch.set_name(c ? "b" : "a");
+        ch.sig.resize(static_cast<std::size_t>(seconds * fs));
+        for (std::size_t i = 0; i < ch.sig.size(); ++i)
+            ch.sig[i] = static_cast<float>(0.3 * std::sin(2 * std::numbers::pi * f0 * (c + 1) * i / fs));
+        ch.set_fsd(1);
+    }
+    doc.theglobal.channels_changed();
+}
+
+// A correlogram over two channels of 125 and 250 Hz, shown.
+struct tcorrfixture {
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
+    TMainWindow w{prompter};
+    tcorrelogramwindow* win = nullptr;
+    tcorrfixture() {
+        w.first_activation({});
+        tone_channels(w.document(), 1.0, 16000, 125);
+        win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+        win->resize(900, 600);
+        w.windows().show(twindowid::correlogram);
+        settle();
+        win->wait_for_workers();
+        settle();
+    }
+    tdocument& doc() { return w.document(); }
+    QWidget* canvas(int chno) const {
+        return win->findChild<QWidget*>("spegpaint" + QString::number(chno));
+    }
+};
+
+// Pure red pixels in row y of a widget's picture.
+int red_in_row(const QImage& img, int y) {
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y) == QColor(255, 0, 0);
+    return n;
+}
+
+}  // namespace
+
+TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
+    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+    ASSERT_NE(win, nullptr);
+    win->resize(900, 600);
+    w.windows().show(twindowid::correlogram);
+    settle();
+    win->wait_for_workers();
+    settle();
+    // Channel 0's strip: r = 1 on the row at 125 Hz (its period).
+    const tspectrogramstrip& l = win->levels(0);
+    ASSERT_GT(l.width, 100);
+    const std::vector<double>& rows = win->row_freqs(0);
+    int best = 0;
+    for (int y = 0; y < l.height; ++y)
+        if (l.at(l.width / 2, y) > l.at(l.width / 2, best)) best = y;
+    EXPECT_NEAR(16000 / rows[static_cast<std::size_t>(best)], 128, 1.0);
+    EXPECT_GT(l.at(l.width / 2, best), 0.999);
+    // Saving without points: the message; adding a point with the mouse.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.ctr");
+    EXPECT_FALSE(win->save_trace(path, 0));
+    ASSERT_FALSE(prompter->asked.empty());
+    EXPECT_EQ(prompter->asked.back().text, "Channel 0 does not have a trace!");
+    EXPECT_EQ(prompter->asked.back().caption, "Cannot save trace");
+    win->set_trace_mode(1);
+    TAxis& fa = win->freq_axis(0);
+    QTest::mouseClick(win->findChild<QWidget*>("spegpaint0"), Qt::LeftButton, {}, QPoint(200, fa.value_to_pixel(125)));
+    ASSERT_EQ(win->trace(0).size(), 1u);
+    const TTracePoint p = win->trace(0)[0];
+    EXPECT_NEAR((p.fmin + p.fmax) / 2, 125, 2);
+    EXPECT_NEAR(p.fmax / p.fmin, 1.25 / 0.75, 1e-9);  // +-25 %
+    ASSERT_TRUE(win->save_trace(path, 0));
+    win->trace(0).clear();
+    ASSERT_TRUE(win->open_trace(path, 0));
+    ASSERT_EQ(win->trace(0).size(), 1u);
+    EXPECT_NEAR(win->trace(0)[0].t, p.t, 1e-5);
+    // A damaged file: a message, the trace as it was.
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Common]\nnPoints=5\n");
+    }
+    const std::size_t asked = prompter->asked.size();
+    EXPECT_FALSE(win->open_trace(path, 0));
+    EXPECT_EQ(prompter->asked.size(), asked + 1);
+    EXPECT_EQ(win->trace(0).size(), 1u);
+    win->set_trace_mode(5);
+    EXPECT_EQ(win->trace_mode(), 0);
+    // Extraction along the trace into new channels: F0 of the 125 Hz tone
+    // and r = 1, one value per 441 samples; the strips of the new channels
+    // are hidden and the document is modified.
+    EXPECT_FALSE(win->extract_from_trace(1, tf0settings{}, false));
+    EXPECT_EQ(prompter->asked.back().text, "No trace set");
+    tf0settings e;
+    e.keeprate = false;
+    ASSERT_TRUE(win->extract_from_trace(0, e, true));
+    EXPECT_EQ(w.statusBar()->currentMessage(), "100%, done!");
+    tdocument& doc = w.document();
+    ASSERT_EQ(doc.totnchans(), 5);
+    EXPECT_EQ(doc.channel(2).name(), "a F0");
+    EXPECT_EQ(doc.channel(2).yunit(), "Hz");
+    EXPECT_EQ(doc.channel(3).name(), "a Correlation");
+    EXPECT_EQ(doc.channel(4).name(), "a Candidate Width");
+    EXPECT_DOUBLE_EQ(doc.channel(2).sampfreq, 16000.0 / 441);
+    ASSERT_EQ(doc.channel(2).sig.size(), 16000u / 441);
+    for (std::size_t i = 0; i + 2 < doc.channel(2).sig.size(); ++i) {
+        EXPECT_NEAR(doc.channel(2).sig[i], 125, 0.5);
+        EXPECT_NEAR(doc.channel(3).sig[i], 1, 1e-4);
+    }
+    EXPECT_TRUE(doc.modified());
+    EXPECT_FALSE(win->strip_visible(2));
+}
+
+TEST(CorrelogramWindow, TraceModesMoveDeleteCutAndSave) {
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tone_channels(w.document(), 1.0, 16000, 125);
+    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+    ASSERT_NE(win, nullptr);
+    win->resize(900, 600);
+    w.windows().show(twindowid::correlogram);
+    settle();
+    win->wait_for_workers();
+    TAxis& fa = win->freq_axis(0);
+    const TAxis& ta = win->time_axis();
+    QWidget* canvas = win->findChild<QWidget*>("spegpaint0");
+    ASSERT_NE(canvas, nullptr);
+    const int W = canvas->width();
+    auto px = [&](double t) {
+        return static_cast<int>(std::lround((t - ta.GetLoValue()) / (ta.GetHiValue() - ta.GetLoValue()) * (W - 1)));
+    };
+    // Two points added with clicks on the strip, then the modes step on a
+    // right click.
+    win->action("addpointaction")->trigger();
+    EXPECT_EQ(win->trace_mode(), 1);
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(px(0.2), fa.value_to_pixel(200)));
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(px(0.6), fa.value_to_pixel(200)));
+    ASSERT_EQ(win->trace(0).size(), 2u);
+    EXPECT_TRUE(win->trace_modified(0));
+    EXPECT_NEAR(win->trace(0)[0].t, 0.2, 2 * (ta.GetHiValue() - ta.GetLoValue()) / W);
+    EXPECT_NEAR((win->trace(0)[0].fmin + win->trace(0)[0].fmax) / 2, 200, 3);
+    QTest::mouseClick(canvas, Qt::RightButton, {}, QPoint(10, 10));
+    EXPECT_EQ(win->trace_mode(), 2);
+    EXPECT_TRUE(win->action("movepointaction")->isChecked());
+    // Move: grab the first point's upper limit (250 Hz) and drag it.
+    const double fmin0 = win->trace(0)[0].fmin;
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(px(0.2), fa.value_to_pixel(250)));
+    QTest::mouseMove(canvas, QPoint(px(0.25), fa.value_to_pixel(280)));
+    QTest::mouseMove(canvas, QPoint(px(0.3), fa.value_to_pixel(300)));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(px(0.3), fa.value_to_pixel(300)));
+    const TTracePoint moved = win->trace(0)[0];
+    EXPECT_NEAR(moved.t, 0.3, 2 * (ta.GetHiValue() - ta.GetLoValue()) / W);
+    EXPECT_NEAR(moved.fmax, 300, 3);
+    EXPECT_EQ(moved.fmin, fmin0);
+    // Delete: press and release on the second point's lower limit.
+    win->action("deletepointaction")->trigger();
+    const QPoint lower(px(0.6), fa.value_to_pixel(150));
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, lower);
+    ASSERT_EQ(win->trace(0).size(), 1u);
+    // Pressing on nothing deletes nothing.
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(px(0.8), 5));
+    EXPECT_EQ(win->trace(0).size(), 1u);
+    // Cut, then back to the normal cursor through "Glue trace".
+    win->action("cuttraceaction")->trigger();
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(px(0.5), 10));
+    ASSERT_EQ(win->trace(0).size(), 2u);
+    EXPECT_TRUE(win->trace(0)[1].cut);
+    EXPECT_NEAR(win->trace(0)[1].t, 0.5, 2 * (ta.GetHiValue() - ta.GetLoValue()) / W);
+    // The trace is drawn: green squares at the remaining point's limits.
+    {
+        const QImage img = canvas->grab().toImage();
+        const QPoint at(px(0.3), fa.value_to_pixel(300));
+        int green = 0;
+        for (int dx = -3; dx <= 3; ++dx)
+            for (int dy = -3; dy <= 3; ++dy)
+                green += img.pixelColor(at.x() + dx, at.y() + dy) == QColor(0, 160, 0);
+        EXPECT_GE(green, 4);
+    }
+    // A right click from the last mode comes round to the normal cursor.
+    QTest::mouseClick(canvas, Qt::RightButton, {}, QPoint(10, 10));
+    EXPECT_EQ(win->trace_mode(), 0);
+    win->action("cuttraceaction")->trigger();
+    win->action("gluetraceaction")->trigger();
+    EXPECT_EQ(win->trace_mode(), 0);
+    EXPECT_TRUE(win->action("normalcursoraction")->isChecked());
+    // "Save trace" writes the file last used and clears the modified flag.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("m.ctr");
+    ASSERT_TRUE(win->save_trace(path, 0));
+    EXPECT_FALSE(win->trace_modified(0));
+    win->trace(0).pop_back();
+    w.document().set_thischanno(0);
+    win->savetraceactionExecute();
+    std::vector<TTracePoint> back;
+    std::string err;
+    ASSERT_TRUE(read_trace_file(path.toStdString(), back, err)) << err;
+    EXPECT_EQ(back.size(), 1u);
+    // A trace edited since is not thrown away by "New trace" unless the user says so.
+    win->action("addpointaction")->trigger();
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(px(0.7), fa.value_to_pixel(200)));
+    ASSERT_TRUE(win->trace_modified(0));
+    const std::size_t n = win->trace(0).size();
+    const std::size_t asked = prompter->asked.size();
+    prompter->answers.push_back(tanswer::no);
+    win->action("newtraceaction")->trigger();
+    ASSERT_EQ(prompter->asked.size(), asked + 1);
+    EXPECT_EQ(prompter->asked.back().caption, "Trace has been modified");
+    EXPECT_EQ(win->trace(0).size(), n);
+    prompter->answers.push_back(tanswer::yes);
+    win->action("newtraceaction")->trigger();
+    EXPECT_TRUE(win->trace(0).empty());
+    EXPECT_FALSE(win->trace_modified(0));
+}
+
+TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
+    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
+    tscriptedprompter* prompter = prompter_owner.get();
+    TMainWindow w{prompter};
+    w.first_activation({});
+    tone_channels(w.document(), 1.0, 16000, 125);
+    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+    win->resize(900, 600);
+    w.windows().show(twindowid::correlogram);
+    settle();
+    win->wait_for_workers();
+    // The spectrogram's own groups are not there; the correlogram's are.
+    for (const char* gone : {"tiltedit", "bandwidthedit", "harmonicscheck"})
+        EXPECT_EQ(win->findChild<QWidget*>(gone), nullptr) << gone;
+    auto* length = win->findChild<QLineEdit*>("corrlengthedit");
+    ASSERT_NE(length, nullptr);
+    EXPECT_EQ(length->text(), "10");
+    // A new window length and the time axis recompute the strips after
+    // the countdown; the strips' axes then read lags in ms.
+    length->setText("20");
+    emit length->editingFinished();
+    EXPECT_DOUBLE_EQ(win->state().corr.ffixedcorrlength, 0.020);
+    EXPECT_TRUE(win->update_pending());
+    const QList<QRadioButton*> buttons = win->findChildren<QRadioButton*>();
+    for (QRadioButton* b : buttons)
+        if (b->text() == "Time") b->click();
+    EXPECT_EQ(win->state().corr.fvertaxistype, 0);
+    EXPECT_EQ(win->freq_axis(0).GetAxisText(), "[ms]");
+    for (int i = 0; i < 6; ++i) win->tick();
+    win->wait_for_workers();
+    // Now the row of lag 8 ms (125 Hz) holds r = 1.
+    const tspectrogramstrip& l = win->levels(0);
+    const std::vector<double>& rows = win->row_freqs(0);
+    int best = 0;
+    for (int y = 0; y < l.height; ++y)
+        if (l.at(l.width / 2, y) > l.at(l.width / 2, best)) best = y;
+    EXPECT_NEAR(rows[static_cast<std::size_t>(best)], 8, 0.1);
+    // Gamma only rebuilds pictures.
+    const int comps = win->computations();
+    auto* gamma = win->findChild<QLineEdit*>("gammaedit");
+    gamma->setText("2");
+    emit gamma->editingFinished();
+    EXPECT_EQ(win->state().gamma, 2);
+    EXPECT_FALSE(win->update_pending());
+    EXPECT_EQ(win->computations(), comps);
+
+    // Extraction as the tab sets it up: channel b, every 441st sample, only
+    // the correlation, into a new channel.
+    tdocument& doc = w.document();
+    win->trace(1).push_back({false, 0.0, 150, 350, 0});
+    win->findChild<QComboBox*>("analyzecombo")->setCurrentIndex(1);
+    win->findChild<QCheckBox*>("keepratecheck")->setChecked(false);
+    win->findChild<QCheckBox*>("f0output")->setChecked(false);
+    win->action("extractaction")->trigger();
+    ASSERT_EQ(doc.totnchans(), 3);
+    EXPECT_EQ(doc.channel(2).name(), "b Correlation");
+    EXPECT_DOUBLE_EQ(doc.channel(2).sampfreq, 16000.0 / 441);
+    // Again, now into channel 2 chosen as the target: no new channel.
+    settle();
+    win->findChild<QCheckBox*>("f0output")->setChecked(true);
+    win->findChild<QComboBox*>("f0outputtarget")->setCurrentIndex(3);  // "2: ..."
+    win->findChild<QCheckBox*>("correlationoutput")->setChecked(false);
+    win->action("extractaction")->trigger();
+    ASSERT_EQ(doc.totnchans(), 3);
+    EXPECT_EQ(doc.channel(2).name(), "b T0");  // time axis: T0 in s
+    EXPECT_NEAR(doc.channel(2).sig[10], 1.0 / 250, 1e-5);
+
+    // Channel cursors the main window shows are drawn on the strip.
+    tviewstate& view = w.context().view;
+    view.showcursors[3] = true;
+    tchannel& a = doc.channel(0);
+    a.cursorcolors[3] = 0x00FF00;  // green
+    const TAxis& ta = win->time_axis();
+    a.cursors[3] = (ta.GetLoValue() + ta.GetHiValue()) / 2;
+    auto* canvas = win->findChild<QWidget*>("spegpaint0");
+    const QImage img = canvas->grab().toImage();
+    int green = 0;
+    for (int x = 0; x < img.width(); ++x)
+        if (img.pixelColor(x, img.height() / 3) == QColor(0, 255, 0)) ++green;
+    EXPECT_GE(green, 1);
+    view.showcursors[3] = false;
+    const QImage none = canvas->grab().toImage();
+    green = 0;
+    for (int x = 0; x < none.width(); ++x)
+        if (none.pixelColor(x, none.height() / 3) == QColor(0, 255, 0)) ++green;
+    EXPECT_EQ(green, 0);
+
+    // While recording nothing is computed; afterwards the strips catch up.
+    view.recording = true;
+    tcorrelogramstate s = win->state();
+    s.corr.ffixedcorrlength = 0.012;
+    win->set_state(s);
+    const int before = win->computations();
+    for (int i = 0; i < 8; ++i) win->tick();
+    EXPECT_EQ(win->computations(), before);
+    view.recording = false;
+    win->tick();
+    EXPECT_GT(win->computations(), before);
+}
+
+TEST(CorrelogramWindow, OnATimeAxisTheCursorIsThePeriodsFrequency) {
+    tcorrfixture f;
+    for (QRadioButton* b : f.win->findChildren<QRadioButton*>())
+        if (b->text() == "Time") b->click();
+    ASSERT_EQ(f.win->freq_axis(0).GetAxisText(), "[ms]");
+    TAxis& fa = f.win->freq_axis(0);
+    QWidget* c = f.canvas(0);
+    ASSERT_NE(c, nullptr);
+    // Dragging the normal cursor over the row of 8 ms: the frequency
+    // cursor is 1000 / 8 = 125 Hz (1000 / the lag the pixel stands for).
+    const int y8 = fa.value_to_pixel(8.0);
+    QTest::mousePress(c, Qt::LeftButton, {}, QPoint(100, y8 + 20));
+    QTest::mouseMove(c, QPoint(200, y8));
+    QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(200, y8));
+    EXPECT_NEAR(f.doc().theglobal.freqcursor(), 1000 / fa.pixel_to_value(y8), 1e-9);
+    EXPECT_NEAR(f.doc().theglobal.freqcursor(), 125, 2);
+    EXPECT_TRUE(f.win->status()->text(0).startsWith("f=12")) << f.win->status()->text(0).toStdString();
+    // A frequency set elsewhere (250 Hz) is drawn at its period, 4 ms.
+    f.doc().theglobal.set_freqcursor(250);
+    settle();
+    const QImage img = c->grab().toImage();
+    EXPECT_GE(red_in_row(img, fa.value_to_pixel(4.0)), img.width() * 9 / 10);
+    EXPECT_LE(red_in_row(img, fa.value_to_pixel(8.0)), 3);
+    // On a frequency axis the same drag reads the axis itself.
+    for (QRadioButton* b : f.win->findChildren<QRadioButton*>())
+        if (b->text() == "Frequency") b->click();
+    const int y200 = fa.value_to_pixel(200.0);
+    QTest::mousePress(c, Qt::LeftButton, {}, QPoint(100, y200 + 20));
+    QTest::mouseMove(c, QPoint(200, y200));
+    QTest::mouseRelease(c, Qt::LeftButton, {}, QPoint(200, y200));
+    EXPECT_NEAR(f.doc().theglobal.freqcursor(), fa.pixel_to_value(y200), 1e-9);
+}
+
+TEST(CorrelogramWindow, ExtractedChannelsAreThirtyTwoBitFloat) {
+    tcorrfixture f;
+    tdocument& doc = f.doc();
+    // Channel a came from a 16-bit file; channel b is 8-bit A-law and is
+    // chosen as the target of the correlation.
+    doc.channel(0).format = tFormat::pcm;
+    doc.channel(0).nbits = 16;
+    doc.channel(1).format = tFormat::alaw;
+    doc.channel(1).nbits = 8;
+    f.win->trace(0).push_back({false, 0.0, 100, 160, 0});
+    f.win->fix_things();
+    f.win->findChild<QComboBox*>("analyzecombo")->setCurrentIndex(0);
+    f.win->findChild<QCheckBox*>("keepratecheck")->setChecked(false);
+    f.win->findChild<QCheckBox*>("widthoutput")->setChecked(true);
+    f.win->findChild<QComboBox*>("correlationoutputtarget")->setCurrentIndex(2);  // "1: b"
+    QToolButton* extract = nullptr;
+    for (QToolButton* b : f.win->findChildren<QToolButton*>())
+        if (b->defaultAction() == f.win->action("extractaction")) extract = b;
+    ASSERT_NE(extract, nullptr);
+    extract->click();
+    ASSERT_EQ(doc.totnchans(), 4);  // F0 and width new, the correlation over b
+    EXPECT_EQ(doc.channel(1).name(), "a Correlation");
+    EXPECT_EQ(doc.channel(2).name(), "a F0");
+    EXPECT_EQ(doc.channel(3).name(), "a Candidate Width");
+    for (int c = 1; c <= 3; ++c) {
+        EXPECT_EQ(doc.channel(c).format, tFormat::ieeefloat) << c;
+        EXPECT_EQ(doc.channel(c).nbits, 32) << c;
+    }
+    EXPECT_NEAR(doc.channel(2).sig[5], 125, 0.5);
+    // The analysed channel keeps its own coding.
+    EXPECT_EQ(doc.channel(0).format, tFormat::pcm);
+    EXPECT_EQ(doc.channel(0).nbits, 16);
+}
+
+
+// The settings file keeps its keys: the correlogram's own, the spectral
+// ones the spectrogram writes too (as they were read), then the strips'.
+TEST(CorrelogramWindow, SettingsPersistUnderTheirKeys) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("correlogramwindow.ini");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Correlogram]\nCorrLength=0.02\nCorrLengthMode=1\nCorrFactor=1.5\nVerticalAxis=0\nGamma=2\n"
+                "TraceWidth=0.3\nSkipSamples=100\nKeepRate=0\nUseThresholds=1\nLoThreshold=0.4\n"
+                "HiThreshold=0.8\nBandwidth=45\nWindow=2\nTilt=3\nColorMode=2\nShowGrid=0\nLevelLo=0.2\n"
+                "LevelHi=0.9\n");
+    }
+    tcorrfixture f;
+    f.win->load_settings_from(path);
+    const tcorrelogramstate& s = f.win->state();
+    EXPECT_DOUBLE_EQ(s.corr.ffixedcorrlength, 0.02);
+    EXPECT_EQ(s.corr.fwinlengthmode, 1);
+    EXPECT_DOUBLE_EQ(s.corr.fwinlengthfactor, 1.5);
+    EXPECT_EQ(s.corr.fvertaxistype, 0);
+    EXPECT_EQ(s.gamma, 2);
+    EXPECT_DOUBLE_EQ(s.tracewidth, 0.3);
+    EXPECT_EQ(s.extraction.skip, 100);
+    EXPECT_FALSE(s.extraction.keeprate);
+    EXPECT_TRUE(s.extraction.thresholds);
+    EXPECT_EQ(s.colormode, 2);
+    EXPECT_FALSE(s.showgrid);
+    EXPECT_DOUBLE_EQ(s.levello, 0.2);
+    EXPECT_EQ(f.win->findChild<QLineEdit*>("corrlengthedit")->text(), "20");
+    EXPECT_EQ(f.win->freq_axis(0).GetAxisText(), "[ms]");
+    const QString again = dir.filePath("again.ini");
+    f.win->save_settings_to(again);
+    QFile in(again);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QStringList keys;
+    QString text = QString::fromUtf8(in.readAll());
+    for (const QString& line : text.split('\n'))
+        if (line.contains('=')) keys << line.section('=', 0, 0);
+    EXPECT_EQ(keys, (QStringList{"CorrLength", "CorrLengthMode", "CorrFactor", "VerticalAxis", "Gamma", "TraceFile",
+                                 "TraceWidth", "SkipSamples", "KeepRate", "UseThresholds", "LoThreshold",
+                                 "HiThreshold", "Bandwidth", "Window", "Relative", "FrequencyAxis", "Tilt",
+                                 "HarmonicCursors", "HarmonicNumber", "ColorMode", "ShowGrid", "ZoomSelection",
+                                 "TandemAxes", "LevelLo", "LevelHi"}));
+    // The spectral keys come back as they were read.
+    EXPECT_TRUE(text.contains("Bandwidth= 4.50000000000000E+0001")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Window=2")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Tilt= 3.00000000000000E+0000")) << text.toStdString();
+}
