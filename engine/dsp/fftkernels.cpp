@@ -12,7 +12,9 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+// Not under ThreadSanitizer: the loader picks the version before its
+// run-time is up, and the instrumented picker crashes.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__SANITIZE_THREAD__)
 #define TESSAL_FFT_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define TESSAL_FFT_CLONES

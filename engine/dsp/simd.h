@@ -4,7 +4,9 @@
 //                          so the caller's target options apply to it;
 //   TESSAL_TARGET_CLONES   on GCC for x86-64 Linux, compiles a function for
 //                          AVX2 as well and picks the best version when the
-//                          program loads (nothing elsewhere);
+//                          program loads (nothing elsewhere, and not under
+//                          ThreadSanitizer, whose run-time is not up yet
+//                          when the loader picks the version);
 //   TESSAL_HAVE_VECTORS    defined where the vector types below exist (GCC
 //                          and Clang); code keeps a plain loop for the rest.
 //   vec4 / fvec4           four doubles / four floats;
@@ -14,7 +16,8 @@
 
 #include <cstring>
 
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__)
 #define TESSAL_TARGET_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define TESSAL_TARGET_CLONES
