@@ -425,6 +425,12 @@ std::size_t tundohistory::memory_bytes() const {
     return n;
 }
 
+std::size_t tundohistory::open_bytes() const {
+    std::size_t n = 0;
+    for (const tdelta& d : open_) n += d.bytes();
+    return n;
+}
+
 void tundohistory::enforce_budget() {
     if (budgetfromprefs_ && doc_.prefs.UndoMemoryMB > 0)
         budget_ = static_cast<std::size_t>(doc_.prefs.UndoMemoryMB) << 20;

@@ -89,6 +89,10 @@ public:
     std::size_t budget() const { return budget_; }
     // Bytes held by all steps.
     std::size_t memory_bytes() const;
+    // Bytes held by the step still open (a recording keeps its step open
+    // for as long as it runs, and the commands run meanwhile belong to it).
+    // The budget does not reach it until it is kept.
+    std::size_t open_bytes() const;
     // Steps dropped to keep within the budget since the last clear().
     std::size_t dropped_steps() const { return dropped_; }
 

@@ -207,6 +207,38 @@ TEST(UndoHistory, UndoOfDeleteOnAnHourLongChannelHoldsOnlyTheDeletedSamples) {
     EXPECT_EQ(h.redo_name(), "Delete");
 }
 
+TEST(UndoHistory, TheOpenStepCountsWhatItsNestedCommandsHold) {
+    // A recording keeps its step open while commands run inside it: what
+    // they hold is counted while the step is open and moves to the kept
+    // step when it is committed.
+    tdocument doc;
+    tundohistory h(doc);
+    doc.set_totnchans(1);
+    doc.channel(0).sig.assign(100000, 1.0f);
+    h.clear();
+    EXPECT_EQ(h.open_bytes(), 0u);
+    h.begin("Record");
+    for (int k = 0; k < 3; ++k) {
+        h.begin("Zero");
+        doc.samples_changing(doc.channel(0), 1000, 21000);
+        std::fill(doc.channel(0).sig.begin() + 1000, doc.channel(0).sig.begin() + 21000, float(k));
+        h.commit();
+    }
+    EXPECT_FALSE(h.can_undo());
+    EXPECT_EQ(h.memory_bytes(), 0u);
+    EXPECT_GE(h.open_bytes(), 3 * 20000 * sizeof(float));
+    EXPECT_LE(h.open_bytes(), 3 * 20000 * sizeof(float) + 4096);
+    const std::size_t open = h.open_bytes();
+    h.commit();
+    EXPECT_EQ(h.open_bytes(), 0u);
+    // The kept step also notes the document's state before and after.
+    EXPECT_GE(h.memory_bytes(), open);
+    EXPECT_LE(h.memory_bytes(), open + 4096);
+    ASSERT_TRUE(h.undo());
+    EXPECT_EQ(doc.channel(0).sig[1000], 1.0f);
+    EXPECT_EQ(doc.channel(0).sig[20999], 1.0f);
+}
+
 TEST(UndoHistory, TheBudgetDropsTheOldestSteps) {
     tdocument doc;
     tundohistory h(doc);
