@@ -24,7 +24,9 @@
 // the spool and the journal are flushed and the program prints
 // "READY <journal>" and waits to be killed.
 //
-// Usage: tessal-soak [--minutes M] [--out DIR]
+// Usage: tessal-soak [--minutes M] [--out DIR] [--play-seconds S]
+// --play-seconds: how long each play lasts (whole blocks of 2 s, each with
+// its own seed; default one block a play, so playback starts every 2 s).
 // Exit codes: 1 a check failed, 2 the run did not get going, 77 no usable
 // sound device. It never exits 0 on its own: it waits for the kill.
 #include <QCoreApplication>
@@ -91,13 +93,6 @@ std::vector<int> block_samples(int k) {
     return v;
 }
 
-// 16-bit sample values as the samples of a channel that plays them back as
-// the same values (the loopback test's scaling).
-void fill_play_channel(tchannel& ch, const std::vector<int>& v) {
-    ch.sig.resize(v.size());
-    for (std::size_t i = 0; i < v.size(); ++i) ch.sig[i] = static_cast<float>(v[i] / 32766.0);
-}
-
 void copy_channel(const tchannel& from, tchannel& to) {
     to.sig.assign(from.sig.begin(), from.sig.end());
     to.sampfreq = from.sampfreq;
@@ -133,12 +128,15 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     double minutes = 30;
     std::string outdir = ".";
+    int blocksperplay = 1;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--minutes")
             minutes = std::atof(argv[i + 1]);
         else if (a == "--out")
             outdir = argv[i + 1];
+        else if (a == "--play-seconds")
+            blocksperplay = std::max(1, static_cast<int>(std::atof(argv[i + 1]) * rate / blocklen));
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
@@ -178,6 +176,14 @@ int main(int argc, char** argv) {
             journal->append_move(undo);
         else
             journalbroken = true;
+    };
+    history.oncommand = [&](const tundohistory::tcommand& c) {
+        if (journalbroken) return;
+        if (!journal) start_journal();
+        if (journal) journal->append_command(doc, history, c);
+    };
+    history.oncommandsdropped = [&] {
+        if (journal) journal->append_commands_dropped();
     };
     history.onrestart = [&] {
         if (journal) journal->discard();
@@ -223,6 +229,8 @@ int main(int argc, char** argv) {
         ch.sampfreq = rate;
         ch.set_fsd(1);
         ch.needsdither = false;
+        // Its samples are there before the memory is first read.
+        ch.sig.assign(static_cast<std::size_t>(blocksperplay) * blocklen, 0.0f);
     }
     tplayback play(playdoc, out);
     trecorder rec(doc, in);
@@ -232,6 +240,7 @@ int main(int argc, char** argv) {
     };
 
     int blocksplayed = 0;   // blocks started
+    int playsstarted = 0;
     bool playing = false;
     bool ending = false;    // no more blocks
     bool finished = false;
@@ -261,16 +270,24 @@ int main(int argc, char** argv) {
         history.rollback();
         return 77;
     }
+    history.hold_open();
     const int recchan = rec.leftchanno;
     std::printf("recording into channel %d, spool %s\n", recchan, spool->path().c_str());
 
+    // Each play holds `blocksperplay` blocks one after the other.
     auto next_block = [&] {
         if (ending) return;
-        fill_play_channel(playdoc.channel(0), block_samples(blocksplayed));
+        tchannel& ch = playdoc.channel(0);
+        for (int b = 0; b < blocksperplay; ++b) {
+            const std::vector<int> v = block_samples(blocksplayed + b);
+            for (std::size_t i = 0; i < v.size(); ++i)
+                ch.sig[static_cast<std::size_t>(b) * blocklen + i] = static_cast<float>(v[i] / 32766.0);
+        }
         try {
             play.start(0, true, 0, 0, 0, 0);
             playing = true;
-            ++blocksplayed;
+            blocksplayed += blocksperplay;
+            ++playsstarted;
         } catch (const std::exception& e) {
             std::printf("play: %s\n", e.what());
             app.exit(77);
@@ -312,9 +329,10 @@ int main(int argc, char** argv) {
 
     auto report = [&] {
         std::printf("t=%7.1f s  recorded=%lld samples (%.1f s)  VmRSS=%lld kB  undo steps=%zu  "
-                    "open step=%.1f MB  blocks=%d  edits=%lld\n",
+                    "open step=%.1f MB  blocks=%d in %d plays  edits=%lld\n",
                     elapsed(), rec.leftcount, rec.leftcount / double(rate), rss_kb(),
-                    history.undo_count(), history.open_bytes() / 1048576.0, blocksplayed, editsdone);
+                    history.undo_count(), history.open_bytes() / 1048576.0, blocksplayed, playsstarted,
+                    editsdone);
     };
 
     QTimer edittimer;

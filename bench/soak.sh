@@ -5,7 +5,9 @@
 #   bench/soak.sh [MINUTES] [PROGRAM]
 #
 # MINUTES defaults to 30; PROGRAM is the tessal-soak program (default
-# build/bench/tessal-soak). Builds nothing: build tessal-soak and tessal-cli
+# build/bench/tessal-soak); SOAK_ARGS passes more arguments to it
+# (SOAK_ARGS="--play-seconds 60": a play of 60 s at a time instead of one
+# play every 2 s). Builds nothing: build tessal-soak and tessal-cli
 # first (cmake --build build --target tessal-soak tessal-cli). Not run by
 # CTest.
 #
@@ -70,8 +72,10 @@ fi
 export HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" XDG_RUNTIME_DIR="$tmp/run"
 log=$tmp/soak.log
 echo "soak: $minutes minutes, program $prog"
+# SOAK_ARGS: more arguments for the program (--play-seconds S).
+# shellcheck disable=SC2086
 PULSE_SERVER="unix:$tmp/native" QT_QPA_PLATFORM=offscreen \
-  "$prog" --minutes "$minutes" --out "$tmp/out" > "$log" 2>&1 &
+  "$prog" --minutes "$minutes" --out "$tmp/out" ${SOAK_ARGS:-} > "$log" 2>&1 &
 soakpid=$!
 tail -n +1 -f "$log" --pid="$soakpid" &
 tailpid=$!

@@ -612,6 +612,128 @@ TEST_F(Journal, ASampleRecordThatDoesNotFitTheChannelIsRefused) {
     }
 }
 
+namespace {
+
+// A step held open across commands as a recording holds it: a new channel
+// at the end (and, for odd seeds, channel 0 written over) by the step's own
+// work, growing between random commands run inside it, the history
+// journaled to `file` with the commands as they commit. `end` 0 leaves the
+// step open (a crash), 1 commits it, 2 rolls it back. Returns the live
+// picture; `made` gets the channels the open step made, `outer` whether
+// channel 0 was written over, `removed` whether a command took a channel out.
+struct topenrun {
+    tpicture live;
+    std::vector<bool> made;  // per live channel
+    bool outer = false;
+    bool removed = false;
+};
+
+topenrun journaled_open_step(std::uint32_t seed, const std::string& file, int end) {
+    std::mt19937 rng(seed);
+    tdocument doc;
+    tundohistory h(doc);
+    tscriptedprompter pr;
+    tmemoryblockclipboard clip;
+    teditcommands cmd(doc, pr, clip);
+    random_document(doc, rng);
+    h.clear();
+    tjournal j(file, "");
+    h.onstep = [&](const tundohistory::tstep& st) { j.append_step(doc, st); };
+    h.onmove = [&](bool undo) { j.append_move(undo); };
+    h.oncommand = [&](const tundohistory::tcommand& c) { j.append_command(doc, h, c); };
+    h.oncommandsdropped = [&] { j.append_commands_dropped(); };
+    for (int k = 0; k < 3; ++k) random_command(doc, h, cmd, pr, rng);
+    topenrun out;
+    h.begin("Record");
+    // The window prepares the channels inside a nested step of its own.
+    h.begin("");
+    tchannel& rec = doc.create_channel(doc.totnchans());
+    rec.sampfreq = 1000;
+    std::vector<tchannel*> made{&rec};
+    tchannel* over = nullptr;
+    if (seed % 2 == 1 && doc.totnchans() > 1) {
+        over = &doc.channel(0);
+        doc.samples_changing(*over, 0, over->sig.size());
+        over->sig.assign(30, 0.125f);
+        over->set_name("Left");
+        out.outer = true;
+    }
+    h.commit();
+    h.hold_open();
+    const int before = doc.totnchans();
+    for (int k = 0; k < 8; ++k) {
+        // The recorder's deliveries: appended without telling the history.
+        for (int i = 0; i < 20; ++i) rec.sig.push_back(static_cast<float>(k) / 8);
+        if (over) over->sig.push_back(0.25f);
+        const int n = doc.totnchans();
+        random_command(doc, h, cmd, pr, rng);
+        if (doc.totnchans() < n || doc.totnchans() < before) out.removed = true;
+    }
+    for (int i = 0; i < doc.totnchans(); ++i) {
+        const tchannel* c = &doc.channel(i);
+        bool m = c == &rec;
+        // A channel a command made during the step: not in the document before it.
+        for (const tundohistory::tdelta& d : h.open_deltas())
+            if (d.kind == tundohistory::tdelta::tkind::channel && !d.held && d.ch == c) m = true;
+        out.made.push_back(m);
+    }
+    if (end == 1) h.commit();
+    if (end == 2) h.rollback();
+    j.flush();
+    out.live = picture(doc);
+    if (end == 0) {
+        // The crash: the file stays as it is while the step is still open.
+        std::filesystem::copy_file(file, file + ".kept");
+    }
+    (void)made;
+    return out;
+}
+
+}  // namespace
+
+TEST_F(Journal, CommandsRunWhileAStepIsOpenAreReplayedAfterACrash) {
+    int compared = 0, withcommands = 0;
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        const std::string file = path("o" + std::to_string(seed) + ".tjournal");
+        const topenrun run = journaled_open_step(seed, file, 0);
+        std::filesystem::rename(file + ".kept", file);
+        const tjournalcontents jc = read_journal(file);
+        for (const auto& rec : jc.records)
+            if (!rec.empty() && rec[0] == 'C') {
+                ++withcommands;
+                break;
+            }
+        trecovery r;
+        const tpicture back = replayed(seed, file, &r);
+        EXPECT_EQ(r.lost, "") << "seed " << seed;
+        if (run.removed) continue;  // the channel numbers no longer say which channel
+        // Every channel the open step did not make, as it was at the crash;
+        // channel 0 written over by the step itself as it was before it.
+        std::vector<tpicture::tch> want;
+        for (std::size_t i = 0; i < run.live.chans.size(); ++i)
+            if (!run.made[i]) want.push_back(run.live.chans[i]);
+        ASSERT_EQ(back.chans.size(), want.size()) << "seed " << seed;
+        for (std::size_t i = run.outer ? 1 : 0; i < want.size(); ++i)
+            ASSERT_EQ(back.chans[i], want[i]) << "seed " << seed << " channel " << i;
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+    EXPECT_GT(withcommands, 250);
+}
+
+TEST_F(Journal, AStepThatEndsReplacesTheCommandsRunInsideIt) {
+    for (std::uint32_t seed = 1; seed <= 200; ++seed) {
+        for (int end : {1, 2}) {
+            const std::string file = path("e" + std::to_string(seed) + "_" + std::to_string(end) + ".tjournal");
+            const topenrun run = journaled_open_step(seed, file, end);
+            trecovery r;
+            const tpicture back = replayed(seed, file, &r);
+            ASSERT_EQ(back.chans, run.live.chans) << "seed " << seed << (end == 1 ? " committed" : " rolled back");
+            EXPECT_EQ(r.lost, "") << "seed " << seed;
+        }
+    }
+}
+
 TEST_F(Journal, TheOriginFileIsIdentifiedBySizeTimeAndContent) {
     std::ofstream(path("a.wav"), std::ios::binary) << std::string(3000000, 'x');
     const tfileidentity a = file_identity(path("a.wav"));
