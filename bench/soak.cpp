@@ -377,7 +377,8 @@ int main(int argc, char** argv) {
                 }
             }
             if (at < 0) {
-                if (missing < 5) std::printf("block %d not found after sample %lld\n", k, pos);
+                if (missing < 20)
+                    std::printf("block %d not found after sample %lld (%.1f s)\n", k, pos, pos / double(rate));
                 ++missing;
                 continue;
             }
@@ -385,7 +386,8 @@ int main(int argc, char** argv) {
             for (int j = 0; j < blocklen; ++j)
                 if (value(at + j) != want[static_cast<std::size_t>(j)]) ++bad;
             if (bad) {
-                if (damaged < 5) std::printf("block %d at %lld: %lld samples differ\n", k, at, bad);
+                if (damaged < 20)
+                    std::printf("block %d at %lld (%.1f s): %lld samples differ\n", k, at, at / double(rate), bad);
                 ++damaged;
             } else {
                 ++found;
