@@ -23,7 +23,10 @@ int index_in(const tdocument& doc, const tchannel* ch) {
     return -1;
 }
 
-enum : std::uint8_t { recstep = 'S', recundo = 'U', recredo = 'R' };
+// A command run inside a step that was still open ('C') holds what it
+// changed; the step's own record, when it comes, holds all of it again, and
+// 'X' says the open step was taken back.
+enum : std::uint8_t { recstep = 'S', recundo = 'U', recredo = 'R', reccommand = 'C', recdropped = 'X' };
 enum : std::uint8_t {
     opinsert = 'I',
     opremove = 'D',
@@ -63,8 +66,82 @@ std::vector<std::string> list_journals(const std::string& folder) {
 
 // --- encoding a step -------------------------------------------------------------------
 
+namespace {
+
+using tdelta = tundohistory::tdelta;
+
+// The net sample change of each channel the deltas touched that is still
+// in the document: its samples before min(start) and its last samples
+// stayed. `index` gives a channel's number in the record (-1: left out).
+template <typename Index>
+std::vector<const tchannel*> write_samples(tbytewriter& w, const tdocument& doc,
+                                           const std::vector<const tdelta*>& deltas, Index index) {
+    (void)doc;
+    struct tspan {
+        std::size_t before = 0, head = 0, tail = 0;
+        bool first = true;
+    };
+    std::map<const tchannel*, tspan> spans;
+    std::vector<const tchannel*> order;
+    for (const tdelta* d : deltas) {
+        if (d->kind != tdelta::tkind::samples) continue;
+        tspan& s = spans[d->ch];
+        const std::size_t tail = d->othersize - std::min(d->othersize, d->start + d->data.size());
+        if (s.first) {
+            s.first = false;
+            s.before = d->othersize;
+            s.head = d->start;
+            s.tail = tail;
+            order.push_back(d->ch);
+        } else {
+            s.head = std::min(s.head, d->start);
+            s.tail = std::min(s.tail, tail);
+        }
+    }
+    std::vector<const tchannel*> written;
+    for (const tchannel* ch : order) {
+        const int i = index(ch);
+        if (i < 0) continue;
+        const tspan& s = spans[ch];
+        const std::size_t size = ch->sig.size();
+        const std::size_t head = std::min(s.head, size);
+        const std::size_t tail = std::min(s.tail, size - head);
+        w.u8(opsamples);
+        w.i64(i);
+        w.u64(s.before);
+        w.u64(head);
+        w.u64(tail);
+        w.floats(ch->sig.data() + head, size - head - tail);
+        written.push_back(ch);
+    }
+    return written;
+}
+
+// Whether each channel the record wrote wants dither (a replayed channel
+// saves as the live one would), then the document's state.
+template <typename Index>
+void write_end(tbytewriter& w, std::vector<const tchannel*> touched, Index index,
+               const tundohistory::tdocstate& after, int thischanno) {
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    for (const tchannel* ch : touched) {
+        const int i = index(ch);
+        if (i < 0) continue;
+        w.u8(opdither);
+        w.i64(i);
+        w.u8(ch->needsdither);
+    }
+    w.u8(opend);
+    w.u8(after.modified);
+    w.i64(thischanno);
+    w.i64(after.selectmode);
+    w.f64(after.sel1);
+    w.f64(after.sel2);
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::tstep& st) {
-    using tdelta = tundohistory::tdelta;
     tbytewriter w;
     w.u8(recstep);
     w.str(st.name);
@@ -82,43 +159,10 @@ std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::
             w.floats(d.ch->sig.data(), d.ch->sig.size());
         }
     }
-    // The net sample change of every other channel still in the document:
-    // its samples before min(start) and its last samples stayed.
-    struct tspan {
-        std::size_t before = 0, head = 0, tail = 0;
-        bool first = true;
-    };
-    std::map<const tchannel*, tspan> spans;
-    std::vector<const tchannel*> order;
-    for (const tdelta& d : st.deltas) {
-        if (d.kind != tdelta::tkind::samples) continue;
-        tspan& s = spans[d.ch];
-        const std::size_t tail = d.othersize - std::min(d.othersize, d.start + d.data.size());
-        if (s.first) {
-            s.first = false;
-            s.before = d.othersize;
-            s.head = d.start;
-            s.tail = tail;
-            order.push_back(d.ch);
-        } else {
-            s.head = std::min(s.head, d.start);
-            s.tail = std::min(s.tail, tail);
-        }
-    }
-    for (const tchannel* ch : order) {
-        const int i = index_in(doc, ch);
-        if (i < 0) continue;
-        const tspan& s = spans[ch];
-        const std::size_t size = ch->sig.size();
-        const std::size_t head = std::min(s.head, size);
-        const std::size_t tail = std::min(s.tail, size - head);
-        w.u8(opsamples);
-        w.i64(i);
-        w.u64(s.before);
-        w.u64(head);
-        w.u64(tail);
-        w.floats(ch->sig.data() + head, size - head - tail);
-    }
+    auto index = [&doc](const tchannel* ch) { return index_in(doc, ch); };
+    std::vector<const tdelta*> deltas;
+    for (const tdelta& d : st.deltas) deltas.push_back(&d);
+    std::vector<const tchannel*> touched = write_samples(w, doc, deltas, index);
     for (const tundohistory::tpropchange& p : st.props) {
         const int i = index_in(doc, p.ch);
         if (i < 0) continue;
@@ -126,27 +170,67 @@ std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::
         w.i64(i);
         w.state(p.after);
     }
-    // Last, whether each channel the step wrote wants dither: a replayed
-    // channel saves as the live one would.
-    std::vector<const tchannel*> touched(order.begin(), order.end());
     for (const tdelta& d : st.deltas)
         if (d.kind == tdelta::tkind::channel && !d.held) touched.push_back(d.ch);
     for (const tundohistory::tpropchange& p : st.props) touched.push_back(p.ch);
-    std::sort(touched.begin(), touched.end());
-    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
-    for (const tchannel* ch : touched) {
-        const int i = index_in(doc, ch);
-        if (i < 0) continue;
-        w.u8(opdither);
-        w.i64(i);
-        w.u8(ch->needsdither);
+    write_end(w, std::move(touched), index, st.after, st.after.thischanno);
+    return w.b;
+}
+
+std::vector<std::uint8_t> encode_command(const tdocument& doc, const tundohistory& h,
+                                         const tundohistory::tcommand& c) {
+    // Left out: the channels the open step made (a recording's new
+    // channels, which come back from its spool) and those it changed
+    // outside its commands (a recording's existing channels). The others
+    // are numbered as they are without the channels it made, which is how
+    // a replay finds them.
+    const std::vector<tdelta>& open = h.open_deltas();
+    std::vector<const tchannel*> out;
+    std::vector<const tchannel*> made;
+    for (const tdelta& d : open) {
+        if (d.kind == tdelta::tkind::channel && !d.held) {
+            made.push_back(d.ch);
+            out.push_back(d.ch);
+        } else if (d.kind == tdelta::tkind::samples && !d.nested) {
+            out.push_back(d.ch);
+        }
     }
-    w.u8(opend);
-    w.u8(st.after.modified);
-    w.i64(st.after.thischanno);
-    w.i64(st.after.selectmode);
-    w.f64(st.after.sel1);
-    w.f64(st.after.sel2);
+    auto isin = [](const std::vector<const tchannel*>& v, const tchannel* ch) {
+        return std::find(v.begin(), v.end(), ch) != v.end();
+    };
+    auto index = [&](const tchannel* ch) {
+        if (isin(out, ch)) return -1;
+        int n = 0;
+        for (int i = 0; i < doc.totnchans(); ++i) {
+            const tchannel* at = &doc.channel(i);
+            if (at == ch) return n;
+            if (!isin(made, at)) ++n;
+        }
+        return -1;
+    };
+    tbytewriter w;
+    w.u8(reccommand);
+    w.str(c.name);
+    std::vector<const tdelta*> deltas;
+    for (std::size_t k = c.first; k < open.size(); ++k) deltas.push_back(&open[k]);
+    std::vector<const tchannel*> touched = write_samples(w, doc, deltas, index);
+    if (c.before) {
+        for (const auto& [ch, before] : *c.before) {
+            const int i = index(ch);
+            if (i < 0) continue;
+            tchannelstate after = tchannelstate::of(*ch);
+            if (after == before) continue;
+            w.u8(opprops);
+            w.i64(i);
+            w.state(after);
+            touched.push_back(ch);
+        }
+    }
+    const tundohistory::tdocstate after = tundohistory::tdocstate::of(doc);
+    const int cur = after.thischanno >= 0 && after.thischanno < doc.totnchans()
+                        ? index(&doc.channel(after.thischanno))
+                        : -1;
+    write_end(w, std::move(touched), index, after, std::max(cur, 0));
     return w.b;
 }
 
@@ -236,6 +320,12 @@ void tjournal::append_step(const tdocument& doc, const tundohistory::tstep& st) 
 
 void tjournal::append_move(bool undo) { file_.append({undo ? recundo : recredo}); }
 
+void tjournal::append_command(const tdocument& doc, const tundohistory& h, const tundohistory::tcommand& c) {
+    file_.append(encode_command(doc, h, c));
+}
+
+void tjournal::append_commands_dropped() { file_.append({recdropped}); }
+
 // --- reading and replaying ----------------------------------------------------------------------
 
 tjournalcontents read_journal(const std::string& path) {
@@ -261,11 +351,40 @@ tjournalcontents read_journal(const std::string& path) {
 trecovery replay_journal(tdocument& doc, tundohistory& history, const tjournalcontents& j) {
     trecovery out;
     const std::size_t total = j.records.size();
-    for (std::size_t k = 0; k < total; ++k) {
-        const std::vector<std::uint8_t>& rec = j.records[k];
-        tbytereader r{rec.data(), rec.size()};
+    // The commands of a step still open when the journal ended (a crash
+    // during a recording) are replayed as steps of their own at the end; a
+    // step's own record holds them again, so it replaces them.
+    std::vector<std::size_t> open;
+    for (std::size_t k = 0; k <= total; ++k) {
+        const bool atend = k == total;
+        if (atend && open.empty()) break;
         try {
-            switch (r.u8()) {
+            if (atend) {
+                for (std::size_t n = 0; n < open.size(); ++n) {
+                    const std::vector<std::uint8_t>& rec = j.records[open[n]];
+                    tbytereader r{rec.data(), rec.size()};
+                    r.u8();
+                    try {
+                        apply_step(doc, history, r);
+                    } catch (const std::exception& e) {
+                        out.lost = std::to_string(open.size() - n) + " of " + std::to_string(total) +
+                                   " changes could not be replayed (" + e.what() + ")";
+                        return out;
+                    }
+                    ++out.replayed;
+                }
+                break;
+            }
+            const std::vector<std::uint8_t>& rec = j.records[k];
+            tbytereader r{rec.data(), rec.size()};
+            const std::uint8_t kind = r.u8();
+            if (kind == reccommand) {
+                open.push_back(k);
+                continue;
+            }
+            open.clear();
+            switch (kind) {
+                case recdropped: continue;
                 case recstep: apply_step(doc, history, r); break;
                 case recundo: history.undo(); break;
                 case recredo: history.redo(); break;
@@ -289,7 +408,9 @@ std::vector<std::pair<int, tsiglabels>> journal_labels(const tjournalcontents& j
     try {
         for (const std::vector<std::uint8_t>& rec : j.records) {
             tbytereader r{rec.data(), rec.size()};
-            if (r.u8() != recstep) return {};  // an undo or redo: the labels before are not kept
+            const std::uint8_t kind = r.u8();
+            // An undo, a redo or an open step taken back: the labels before are not kept.
+            if (kind != recstep && kind != reccommand) return {};
             r.str();
             for (;;) {
                 const std::uint8_t op = r.u8();

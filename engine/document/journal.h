@@ -7,7 +7,10 @@
 // changed, as the net change per channel: channels inserted with their
 // whole content, channels removed, each other channel's changed sample
 // range with the samples it holds afterwards, and its properties, labels
-// and notes afterwards), an undo or a redo. Each record is framed with its
+// and notes afterwards), an undo or a redo. A step that stays open across
+// commands (a recording) is written when it ends; each command run inside
+// it is written as it commits, so a crash during a long recording keeps
+// them too (the recording itself comes back from its spool). Each record is framed with its
 // length and a checksum, so a journal whose end was damaged or cut short
 // reads back up to the damage and says how much was lost.
 //
@@ -44,6 +47,15 @@ std::vector<std::string> list_journals(const std::string& folder);
 
 // A step as the journal holds it.
 std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::tstep& st);
+// A command run inside the open step of `h` (a command run during a
+// recording), as the journal holds it: what it changed on the channels the
+// open step neither made nor changed outside its commands (those are the
+// recording's, put back from its spool), numbered as they are without the
+// channels the open step made. Replayed as a step of its own when the
+// journal ends before the open step does, and left out when the open
+// step's own record follows.
+std::vector<std::uint8_t> encode_command(const tdocument& doc, const tundohistory& h,
+                                         const tundohistory::tcommand& c);
 
 class tjournal {
 public:
@@ -54,6 +66,10 @@ public:
     const std::string& path() const { return file_.path(); }
     void append_step(const tdocument& doc, const tundohistory::tstep& st);
     void append_move(bool undo);
+    // A command run inside the open step (tundohistory::oncommand), and the
+    // open step taken back after such commands.
+    void append_command(const tdocument& doc, const tundohistory& h, const tundohistory::tcommand& c);
+    void append_commands_dropped();
     // Runs `action` once every record appended so far is on disk.
     void after_written(std::function<void()> action) { file_.after_written(std::move(action)); }
     // Waits until every record is on disk.

@@ -50,6 +50,7 @@ tundohistory::~tundohistory() {
 // --- recording ---------------------------------------------------------------
 
 void tundohistory::begin(const std::string& name) {
+    if (frames_.empty()) heldopen_ = removedinstep_ = toldcommands_ = false;
     tframe f;
     f.name = name;
     f.mark = open_.size();
@@ -92,6 +93,7 @@ void tundohistory::samples_changing(tchannel& ch, std::size_t s, std::size_t e) 
     d.ch = &ch;
     d.start = s;
     d.othersize = size;
+    d.nested = heldopen_ && frames_.size() > 1;
     d.data.assign(ch.sig.begin() + static_cast<std::ptrdiff_t>(s),
                   ch.sig.begin() + static_cast<std::ptrdiff_t>(e));
     open_.push_back(std::move(d));
@@ -107,6 +109,7 @@ void tundohistory::channel_inserted(tchannel& ch, int index) {
     d.kind = tdelta::tkind::channel;
     d.ch = &ch;
     d.index = index;
+    d.nested = heldopen_ && frames_.size() > 1;
     open_.push_back(std::move(d));
 }
 
@@ -116,8 +119,10 @@ void tundohistory::channel_removed(std::unique_ptr<tchannel> ch, int index) {
         return;  // the channel goes
     }
     if (reset_) return;
+    removedinstep_ = true;
     tdelta d;
     d.kind = tdelta::tkind::channel;
+    d.nested = heldopen_ && frames_.size() > 1;
     d.ch = ch.get();
     d.index = index;
     d.held = std::move(ch);
@@ -147,6 +152,13 @@ void tundohistory::commit() {
     frames_.pop_back();
     if (!frames_.empty()) {
         if (frames_.front().name.empty()) frames_.front().name = f.name;
+        // A command run inside the open step. After a channel left the
+        // document the channel numbers no longer say which channel a
+        // change was made to until the step ends, so nothing more is told.
+        if (heldopen_ && frames_.size() == 1 && oncommand && !reset_ && !steppedinstep_ && !removedinstep_) {
+            toldcommands_ = true;
+            oncommand(tcommand{f.name, f.mark, &f.channels});
+        }
         return;
     }
     if (steppedinstep_) {
@@ -231,6 +243,15 @@ void tundohistory::rollback() noexcept {
     if (frames_.empty()) {
         reset_ = steppedinstep_ = false;
         open_.clear();
+        if (toldcommands_) {
+            toldcommands_ = false;
+            if (oncommandsdropped) {
+                try {
+                    oncommandsdropped();
+                } catch (...) {
+                }
+            }
+        }
     }
     try {
         refresh_views();
@@ -422,6 +443,12 @@ std::size_t tundohistory::memory_bytes() const {
     std::size_t n = 0;
     for (const auto& s : undo_) n += s->bytes;
     for (const auto& s : redo_) n += s->bytes;
+    return n;
+}
+
+std::size_t tundohistory::open_bytes() const {
+    std::size_t n = 0;
+    for (const tdelta& d : open_) n += d.bytes();
     return n;
 }
 

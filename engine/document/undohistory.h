@@ -89,6 +89,10 @@ public:
     std::size_t budget() const { return budget_; }
     // Bytes held by all steps.
     std::size_t memory_bytes() const;
+    // Bytes held by the step still open (a recording keeps its step open
+    // for as long as it runs, and the commands run meanwhile belong to it).
+    // The budget does not reach it until it is kept.
+    std::size_t open_bytes() const;
     // Steps dropped to keep within the budget since the last clear().
     std::size_t dropped_steps() const { return dropped_; }
 
@@ -103,6 +107,25 @@ public:
     // Told when the document was saved, closed or replaced: what was
     // journaled before no longer needs to be kept.
     std::function<void()> onrestart;
+
+    // Says that the outermost open step, its own work done, now stays open
+    // while the user runs commands (a recording holds its step until the
+    // device closes). Each command committed directly inside it from now on
+    // is told to `oncommand`: the deltas it added to the open step from
+    // `first` on, and the channels' states when it began. The journal
+    // writes it at once, so that a crash before the open step ends keeps it.
+    void hold_open() {
+        if (!frames_.empty()) heldopen_ = true;
+    }
+    struct tcommand {
+        std::string name;
+        std::size_t first = 0;
+        const std::vector<std::pair<tchannel*, tchannelstate>>* before = nullptr;
+    };
+    std::function<void(const tcommand&)> oncommand;
+    // Told when an open step that told of commands is rolled back: they no
+    // longer hold.
+    std::function<void()> oncommandsdropped;
 
     // tchangerecorder
     void samples_changing(tchannel& ch, std::size_t s, std::size_t e) override;
@@ -121,6 +144,9 @@ public:
         // channel: its index, and the object while it is out of the list.
         int index = 0;
         std::unique_ptr<tchannel> held;
+        // Recorded by a command run inside an open step held open
+        // (hold_open), not by the open step's own work.
+        bool nested = false;
         std::size_t bytes() const;
     };
     struct tdocstate {
@@ -151,6 +177,8 @@ public:
         tdocstate before, after;
         std::size_t bytes = 0;
     };
+    // The deltas of the open step so far, in order.
+    const std::vector<tdelta>& open_deltas() const { return open_; }
 
 private:
     struct tframe {
@@ -176,6 +204,9 @@ private:
     std::vector<tdelta> open_;   // the deltas of the step being recorded
     bool reset_ = false;         // the open step closed the document
     bool steppedinstep_ = false;  // undo or redo ran inside the open step
+    bool heldopen_ = false;       // hold_open() since the outermost begin()
+    bool removedinstep_ = false;  // the open step took a channel out
+    bool toldcommands_ = false;   // oncommand was told of the open step's commands
     std::vector<std::unique_ptr<tstep>> undo_, redo_;
     std::size_t budget_ = default_budget;
     bool budgetfromprefs_ = true;  // the preference until set_budget()

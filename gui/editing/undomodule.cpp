@@ -62,6 +62,16 @@ tundomodule::tundomodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         else
             journalbroken_ = true;  // the journal could not replay it
     };
+    // A command run while a recording holds its step: written at once, so
+    // that a crash during the recording keeps it.
+    c.history.oncommand = [this, &c](const tundohistory::tcommand& cmd) {
+        if (journalbroken_) return;
+        if (!journal_) start_journal();
+        if (journal_) journal_->append_command(c.doc, c.history, cmd);
+    };
+    c.history.oncommandsdropped = [this] {
+        if (journal_) journal_->append_commands_dropped();
+    };
     c.history.onrestart = [this] {
         end_journal();
         journalbroken_ = false;
@@ -101,6 +111,8 @@ tundomodule::~tundomodule() {
     ctx.history.onstep = nullptr;
     ctx.history.onmove = nullptr;
     ctx.history.onrestart = nullptr;
+    ctx.history.oncommand = nullptr;
+    ctx.history.oncommandsdropped = nullptr;
     ctx.spools.path = nullptr;
     ctx.spools.retire = nullptr;
     end_journal();

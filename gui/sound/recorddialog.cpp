@@ -350,6 +350,10 @@ void trecorddialog::start(bool test) {
     if (!ok && stepopen_ && !rec_->frecording) {
         stepopen_ = false;
         ctx_.history.rollback();
+    } else if (stepopen_) {
+        // The channels are prepared: what runs from now on until the device
+        // closes is the user's commands, journaled as they are made.
+        ctx_.history.hold_open();
     }
     update_states();
 }

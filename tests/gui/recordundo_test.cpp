@@ -215,3 +215,59 @@ TEST(RecordUndo, ASpoolLeftBehindPutsTheRecordingBack) {
     for (std::size_t k = 0; k < cut.samples[0].size(); ++k)
         ASSERT_EQ(cut.samples[0][k], side(captured, 2, 0)[k]) << k;
 }
+
+TEST(RecordUndo, CommandsRunDuringTheRecordingComeBackWithItAfterACrash) {
+    std::string journal, spool;
+    std::vector<float> edited;
+    const std::vector<std::int16_t> captured = tfakerecording::signal(2560, 1, 5);
+    {
+        auto* prompter = new tscriptedprompter;
+        TMainWindow w(prompter);
+        w.first_activation({});
+        fill(w.document());
+        tfakerecording rec(w);
+        rec.setup("Mono", 8000, -1, -1);  // into a new channel 2
+        rec.window->record_clicked();
+        ASSERT_EQ(w.document().totnchans(), 3);
+        rec.device->capture16({captured.begin(), captured.begin() + 1280});
+        // Two commands on channel 0 while the recording runs.
+        tdocument& doc = w.document();
+        doc.selectmode = selmono;
+        doc.set_thischanno(0);
+        doc.theglobal.set_selection(0.01, 0.02);
+        w.commands().refresh();
+        w.commands().action("reverseaction")->trigger();
+        doc.theglobal.set_selection(0.05, 0.06);
+        w.commands().refresh();
+        prompter->answers.push_back(tanswer::ok);  // the question Cut asks before it removes
+        w.commands().action("cutaction")->trigger();
+        rec.device->capture16({captured.begin() + 1280, captured.end()});
+        ASSERT_TRUE(rec.window->recorder().frecording);
+        edited = samples(doc, 0);
+        ASSERT_EQ(edited.size(), 720u);  // the cut took 80 samples
+        EXPECT_NE(edited[80], 80 / 1e4f);  // reversed
+        rec.window->flush_spool();
+        w.undo().flush_journal();
+        journal = w.undo().journal_path();
+        spool = list_spools(journal_folder()).at(0);
+        // A crash now, the recording still running.
+        std::filesystem::copy_file(journal, journal + ".kept");
+        std::filesystem::copy_file(spool, spool + ".kept");
+    }
+    std::filesystem::rename(journal + ".kept", journal);
+    std::filesystem::rename(spool + ".kept", spool);
+    tdocument doc;
+    fill(doc);
+    tundohistory h(doc);
+    const tspoolcontents s = read_spool(spool);
+    const trecovery r = recover_leftover(doc, h, read_journal(journal), &s);
+    EXPECT_TRUE(r.lost.empty()) << r.lost;
+    ASSERT_EQ(doc.totnchans(), 3);
+    EXPECT_EQ(samples(doc, 0), edited);
+    EXPECT_EQ(samples(doc, 2), side(captured, 1, 0));
+    // The commands and the recording are steps of their own.
+    EXPECT_EQ(h.undo_count(), 3u);
+    EXPECT_EQ(h.undo_name(), "Record");
+    std::filesystem::remove(journal);
+    std::filesystem::remove(spool);
+}

@@ -207,6 +207,38 @@ TEST(UndoHistory, UndoOfDeleteOnAnHourLongChannelHoldsOnlyTheDeletedSamples) {
     EXPECT_EQ(h.redo_name(), "Delete");
 }
 
+TEST(UndoHistory, TheOpenStepCountsWhatItsNestedCommandsHold) {
+    // A recording keeps its step open while commands run inside it: what
+    // they hold is counted while the step is open and moves to the kept
+    // step when it is committed.
+    tdocument doc;
+    tundohistory h(doc);
+    doc.set_totnchans(1);
+    doc.channel(0).sig.assign(100000, 1.0f);
+    h.clear();
+    EXPECT_EQ(h.open_bytes(), 0u);
+    h.begin("Record");
+    for (int k = 0; k < 3; ++k) {
+        h.begin("Zero");
+        doc.samples_changing(doc.channel(0), 1000, 21000);
+        std::fill(doc.channel(0).sig.begin() + 1000, doc.channel(0).sig.begin() + 21000, float(k));
+        h.commit();
+    }
+    EXPECT_FALSE(h.can_undo());
+    EXPECT_EQ(h.memory_bytes(), 0u);
+    EXPECT_GE(h.open_bytes(), 3 * 20000 * sizeof(float));
+    EXPECT_LE(h.open_bytes(), 3 * 20000 * sizeof(float) + 4096);
+    const std::size_t open = h.open_bytes();
+    h.commit();
+    EXPECT_EQ(h.open_bytes(), 0u);
+    // The kept step also notes the document's state before and after.
+    EXPECT_GE(h.memory_bytes(), open);
+    EXPECT_LE(h.memory_bytes(), open + 4096);
+    ASSERT_TRUE(h.undo());
+    EXPECT_EQ(doc.channel(0).sig[1000], 1.0f);
+    EXPECT_EQ(doc.channel(0).sig[20999], 1.0f);
+}
+
 TEST(UndoHistory, TheBudgetDropsTheOldestSteps) {
     tdocument doc;
     tundohistory h(doc);
@@ -577,6 +609,128 @@ TEST_F(Journal, ASampleRecordThatDoesNotFitTheChannelIsRefused) {
         EXPECT_NE(r.lost, "");
         EXPECT_EQ(doc.channel(0).sig.size(), 1000u);
         EXPECT_EQ(h.undo_count(), 0u);
+    }
+}
+
+namespace {
+
+// A step held open across commands as a recording holds it: a new channel
+// at the end (and, for odd seeds, channel 0 written over) by the step's own
+// work, growing between random commands run inside it, the history
+// journaled to `file` with the commands as they commit. `end` 0 leaves the
+// step open (a crash), 1 commits it, 2 rolls it back. Returns the live
+// picture; `made` gets the channels the open step made, `outer` whether
+// channel 0 was written over, `removed` whether a command took a channel out.
+struct topenrun {
+    tpicture live;
+    std::vector<bool> made;  // per live channel
+    bool outer = false;
+    bool removed = false;
+};
+
+topenrun journaled_open_step(std::uint32_t seed, const std::string& file, int end) {
+    std::mt19937 rng(seed);
+    tdocument doc;
+    tundohistory h(doc);
+    tscriptedprompter pr;
+    tmemoryblockclipboard clip;
+    teditcommands cmd(doc, pr, clip);
+    random_document(doc, rng);
+    h.clear();
+    tjournal j(file, "");
+    h.onstep = [&](const tundohistory::tstep& st) { j.append_step(doc, st); };
+    h.onmove = [&](bool undo) { j.append_move(undo); };
+    h.oncommand = [&](const tundohistory::tcommand& c) { j.append_command(doc, h, c); };
+    h.oncommandsdropped = [&] { j.append_commands_dropped(); };
+    for (int k = 0; k < 3; ++k) random_command(doc, h, cmd, pr, rng);
+    topenrun out;
+    h.begin("Record");
+    // The window prepares the channels inside a nested step of its own.
+    h.begin("");
+    tchannel& rec = doc.create_channel(doc.totnchans());
+    rec.sampfreq = 1000;
+    std::vector<tchannel*> made{&rec};
+    tchannel* over = nullptr;
+    if (seed % 2 == 1 && doc.totnchans() > 1) {
+        over = &doc.channel(0);
+        doc.samples_changing(*over, 0, over->sig.size());
+        over->sig.assign(30, 0.125f);
+        over->set_name("Left");
+        out.outer = true;
+    }
+    h.commit();
+    h.hold_open();
+    const int before = doc.totnchans();
+    for (int k = 0; k < 8; ++k) {
+        // The recorder's deliveries: appended without telling the history.
+        for (int i = 0; i < 20; ++i) rec.sig.push_back(static_cast<float>(k) / 8);
+        if (over) over->sig.push_back(0.25f);
+        const int n = doc.totnchans();
+        random_command(doc, h, cmd, pr, rng);
+        if (doc.totnchans() < n || doc.totnchans() < before) out.removed = true;
+    }
+    for (int i = 0; i < doc.totnchans(); ++i) {
+        const tchannel* c = &doc.channel(i);
+        bool m = c == &rec;
+        // A channel a command made during the step: not in the document before it.
+        for (const tundohistory::tdelta& d : h.open_deltas())
+            if (d.kind == tundohistory::tdelta::tkind::channel && !d.held && d.ch == c) m = true;
+        out.made.push_back(m);
+    }
+    if (end == 1) h.commit();
+    if (end == 2) h.rollback();
+    j.flush();
+    out.live = picture(doc);
+    if (end == 0) {
+        // The crash: the file stays as it is while the step is still open.
+        std::filesystem::copy_file(file, file + ".kept");
+    }
+    (void)made;
+    return out;
+}
+
+}  // namespace
+
+TEST_F(Journal, CommandsRunWhileAStepIsOpenAreReplayedAfterACrash) {
+    int compared = 0, withcommands = 0;
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        const std::string file = path("o" + std::to_string(seed) + ".tjournal");
+        const topenrun run = journaled_open_step(seed, file, 0);
+        std::filesystem::rename(file + ".kept", file);
+        const tjournalcontents jc = read_journal(file);
+        for (const auto& rec : jc.records)
+            if (!rec.empty() && rec[0] == 'C') {
+                ++withcommands;
+                break;
+            }
+        trecovery r;
+        const tpicture back = replayed(seed, file, &r);
+        EXPECT_EQ(r.lost, "") << "seed " << seed;
+        if (run.removed) continue;  // the channel numbers no longer say which channel
+        // Every channel the open step did not make, as it was at the crash;
+        // channel 0 written over by the step itself as it was before it.
+        std::vector<tpicture::tch> want;
+        for (std::size_t i = 0; i < run.live.chans.size(); ++i)
+            if (!run.made[i]) want.push_back(run.live.chans[i]);
+        ASSERT_EQ(back.chans.size(), want.size()) << "seed " << seed;
+        for (std::size_t i = run.outer ? 1 : 0; i < want.size(); ++i)
+            ASSERT_EQ(back.chans[i], want[i]) << "seed " << seed << " channel " << i;
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+    EXPECT_GT(withcommands, 250);
+}
+
+TEST_F(Journal, AStepThatEndsReplacesTheCommandsRunInsideIt) {
+    for (std::uint32_t seed = 1; seed <= 200; ++seed) {
+        for (int end : {1, 2}) {
+            const std::string file = path("e" + std::to_string(seed) + "_" + std::to_string(end) + ".tjournal");
+            const topenrun run = journaled_open_step(seed, file, end);
+            trecovery r;
+            const tpicture back = replayed(seed, file, &r);
+            ASSERT_EQ(back.chans, run.live.chans) << "seed " << seed << (end == 1 ? " committed" : " rolled back");
+            EXPECT_EQ(r.lost, "") << "seed " << seed;
+        }
     }
 }
 
