@@ -221,7 +221,8 @@ TEST(RecordUndo, CommandsRunDuringTheRecordingComeBackWithItAfterACrash) {
     std::vector<float> edited;
     const std::vector<std::int16_t> captured = tfakerecording::signal(2560, 1, 5);
     {
-        auto* prompter = new tscriptedprompter;
+        auto prompter_owner = std::make_unique<tscriptedprompter>();
+        auto* prompter = prompter_owner.get();
         TMainWindow w(prompter);
         w.first_activation({});
         fill(w.document());
