@@ -20,7 +20,7 @@ void tparamlist::add(tstepform& f, const tprocstep& s, const std::string& field)
     if (!p.in(s)) return;
     switch (p.kind) {
     case tparamkind::real:
-        f.add_number(p.field, p.caption, p.real_of(s), p.range);
+        f.add_number(p.field, p.caption, p.real_of(s) * p.scale, p.range);
         break;
     case tparamkind::whole:
         f.add_number(p.field, p.caption, p.int_of(s), p.range);
@@ -46,8 +46,11 @@ void tparamlist::add(tstepform& f, const tprocstep& s,
 }
 
 void tparamlist::refresh(tstepform& f) const {
-    for (const tparam& p : params)
-        if (p.enabledif && f.has(p.field)) f.field(p.field).enabled = p.enabledif(f);
+    for (const tparam& p : params) {
+        if (!f.has(p.field)) continue;
+        if (p.enabledif) f.field(p.field).enabled = p.enabledif(f);
+        if (p.visibleif) f.field(p.field).visible = p.visibleif(f);
+    }
 }
 
 std::unique_ptr<tstepform> tparamlist::form(const tprocstep& s) const {
@@ -55,9 +58,16 @@ std::unique_ptr<tstepform> tparamlist::form(const tprocstep& s) const {
     if (layout.empty())
         for (const tparam& p : params) add(*f, s, p.field);
     else
-        for (const std::string& k : layout) add(*f, s, k);
+        for (const std::string& k : layout) {
+            if (k.starts_with("group:"))
+                f->begin_group(k.substr(6));
+            else if (k == "endgroup")
+                f->end_group();
+            else
+                add(*f, s, k);
+        }
     const bool rules = std::any_of(params.begin(), params.end(),
-                                   [](const tparam& p) { return bool(p.enabledif); });
+                                   [](const tparam& p) { return p.enabledif || p.visibleif; });
     if (rules) {
         f->onchange = [this](tstepform& form, const std::string&) { refresh(form); };
         refresh(*f);
@@ -69,12 +79,13 @@ void tparamlist::read_form(const tstepform& f, tprocstep& s) const {
     for (const tparam& p : params) {
         if (!p.in(s) || !f.has(p.field)) continue;
         const tformfield& field = f.field(p.field);
+        const bool readable = field.enabled && (field.visible || !p.readonlyshown);
         switch (p.kind) {
         case tparamkind::real:
-            if (field.enabled) p.real_of(s) = f.number(p.field, *p.range);
+            if (readable) p.real_of(s) = f.number(p.field, *p.range) / p.scale;
             break;
         case tparamkind::whole:
-            if (field.enabled) p.int_of(s) = steps::form_whole(f, p.field, *p.range);
+            if (readable) p.int_of(s) = steps::form_whole(f, p.field, *p.range);
             break;
         case tparamkind::flag:
             p.flag_of(s) = field.checked;

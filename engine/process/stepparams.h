@@ -49,8 +49,13 @@ struct tparam {
     bool firstwhenunknown = true;
     // whole: a stored number is clamped to these before it is kept.
     std::int64_t storedlo = -2147483647 - 1, storedhi = 2147483647;
-    // When set, the field is enabled only while this holds for the form.
-    std::function<bool(const tstepform&)> enabledif;
+    // When set, the field is enabled (shown) only while this holds for the
+    // form. A disabled number is not read; a hidden one is not read when
+    // `readonlyshown`.
+    std::function<bool(const tstepform&)> enabledif, visibleif;
+    bool readonlyshown = false;
+    // real: the form shows the member times this (seconds as milliseconds).
+    double scale = 1;
     // When set, the parameter exists only for steps where this holds (a
     // subtype without it neither shows nor stores it).
     std::function<bool(const tprocstep&)> present;
@@ -72,7 +77,8 @@ public:
 
     std::string title;  // the form's caption
     std::vector<tparam> params;
-    // The fields' order in the form when it is not the file's.
+    // The fields' order in the form when it is not the file's; "group:T"
+    // opens a titled group, "endgroup" closes it.
     std::vector<std::string> layout;
 
     const tparam& param(const std::string& field) const;
@@ -104,14 +110,15 @@ class tparams {
 public:
     explicit tparams(std::string title = {}) : list(std::move(title)) {}
 
+    // A number's caption is its range's, followed by the unit in brackets.
     tparams& real(const char* key, const char* field, double S::*m, const tnumberfield& range) {
-        tparam& p = add(tparamkind::real, key, field, range.caption, m);
+        tparam& p = add(tparamkind::real, key, field, captioned(range), m);
         p.range = range;
         return *this;
     }
     tparams& whole(const char* key, const char* field, int S::*m, const tnumberfield& range,
                    std::int64_t storedlo = -2147483647 - 1, std::int64_t storedhi = 2147483647) {
-        tparam& p = add(tparamkind::whole, key, field, range.caption, m);
+        tparam& p = add(tparamkind::whole, key, field, captioned(range), m);
         p.range = range;
         p.storedlo = storedlo;
         p.storedhi = storedhi;
@@ -150,6 +157,18 @@ public:
         list.params.back().enabledif = std::move(rule);
         return *this;
     }
+    // The last parameter's field shows only while `rule` holds; with
+    // `readonlyshown` a hidden number keeps the step's value.
+    tparams& shown_if(std::function<bool(const tstepform&)> rule, bool readonlyshown = false) {
+        list.params.back().visibleif = std::move(rule);
+        list.params.back().readonlyshown = readonlyshown;
+        return *this;
+    }
+    // The last parameter shows in the form times `factor`.
+    tparams& shown_times(double factor) {
+        list.params.back().scale = factor;
+        return *this;
+    }
     // The order of the fields in the form, when it is not the file's.
     tparams& form_order(std::vector<std::string> fields) {
         list.layout = std::move(fields);
@@ -166,6 +185,9 @@ public:
     operator tparamlist() const { return list; }
 
 private:
+    static std::string captioned(const tnumberfield& r) {
+        return r.unit.empty() ? r.caption : r.caption + " [" + r.unit + "]";
+    }
     template <class T>
     tparam& add(tparamkind kind, const char* key, const char* field, const std::string& caption,
                 T S::*m) {
