@@ -9,6 +9,7 @@
 #include "engine/dsp/numformat.h"
 #include "engine/dsp/simd.h"
 #include "engine/dsp/tfft.h"
+#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
 #include "engine/settings/tsetting.h"
 
@@ -444,32 +445,15 @@ void tfilter2<S>::run_process(tprocenv& env) {
 }
 
 template <class S>
-std::unique_ptr<tstepform> tfilter2<S>::settings_form() const {
-    auto f = std::make_unique<tstepform>("2nd order filter properties");
-    f->add_number("f0", "F0", filter.GetF0(), r_f0);
-    f->add_number("q", "Q", filter.GetQ(), r_q);
-    return f;
-}
-
-template <class S>
-void tfilter2<S>::apply_form(const tstepform& form) {
-    const double f0 = form.number("f0"), q = form.number("q");
-    filter.SetF0(f0);
-    filter.SetQ(q);
-}
-
-template <class S>
-void tfilter2<S>::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "F0", filter.GetF0());
-    s.WriteFloat(id, "Q", filter.GetQ());
-}
-
-template <class S>
-void tfilter2<S>::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    filter.SetF0(s.ReadFloat(id, "F0", filter.GetF0()));
-    filter.SetQ(s.ReadFloat(id, "Q", filter.GetQ()));
+const tparamlist* tfilter2<S>::params() const {
+    static const tparamlist list =
+        tparams<tfilter2<S>>("2nd order filter properties")
+            .real("F0", "f0", [](const tfilter2<S>& s) { return s.filter.GetF0(); },
+                  [](tfilter2<S>& s, double v) { s.filter.SetF0(v); }, r_f0)
+            .caption("F0")
+            .real("Q", "q", [](const tfilter2<S>& s) { return s.filter.GetQ(); },
+                  [](tfilter2<S>& s, double v) { s.filter.SetQ(v); }, r_q);
+    return &list;
 }
 
 template <class S>
@@ -675,38 +659,22 @@ void tslope::run_process(tprocenv& env) {
     }
 }
 
-std::unique_ptr<tstepform> tslope::settings_form() const {
-    auto f = std::make_unique<tstepform>("Sloping filter");
-    f->add_number("slope", "Slope [dB/oct]", slope, r_slope);
-    f->add_number("nperoctave", "n filters/oct", nperoctave, r_nper);
-    f->add_number("flo", "Lowest frequency [Hz]", flo, r_flo);
-    f->add_number("fhi", "Highest frequency [Hz]", fhi, r_fhi);
-    return f;
+const tparamlist* tslope::params() const {
+    static const tparamlist list =
+        tparams<tslope>("Sloping filter")
+            .real("fLo", "flo", &tslope::flo, r_flo)
+            .real("fHi", "fhi", &tslope::fhi, r_fhi)
+            .real("nPerOctave", "nperoctave", &tslope::nperoctave, r_nper)
+            .caption("n filters/oct")
+            .real("Slope", "slope", &tslope::slope, r_slope)
+            .form_order({"slope", "nperoctave", "flo", "fhi"});
+    return &list;
 }
 
-void tslope::apply_form(const tstepform& form) {
-    const double s = form.number("slope"), n = form.number("nperoctave");
-    const double lo = form.number("flo"), hi = form.number("fhi");
-    if (!(hi > lo)) throw EProcessError("Highest frequency must be above the lowest frequency");
-    if (!(round_even(std::log2(hi / lo) * n) >= 1))
+void tslope::check_applied() const {
+    if (!(fhi > flo)) throw EProcessError("Highest frequency must be above the lowest frequency");
+    if (!(round_even(std::log2(fhi / flo) * nperoctave) >= 1))
         throw EProcessError("The frequency range is too short for one filter section");
-    slope = s, nperoctave = n, flo = lo, fhi = hi;
-}
-
-void tslope::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "fLo", flo);
-    s.WriteFloat(id, "fHi", fhi);
-    s.WriteFloat(id, "nPerOctave", nperoctave);
-    s.WriteFloat(id, "Slope", slope);
-}
-
-void tslope::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    flo = s.ReadFloat(id, "fLo", flo);
-    fhi = s.ReadFloat(id, "fHi", fhi);
-    nperoctave = s.ReadFloat(id, "nPerOctave", nperoctave);
-    slope = s.ReadFloat(id, "Slope", slope);
 }
 
 std::string tslope::get_procname() const { return "Variable slope filter " + num(slope) + " dB/oct"; }

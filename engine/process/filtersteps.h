@@ -124,10 +124,7 @@ public:
         return std::unique_ptr<tprocstep>(new tfilter2(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     Section filter;
@@ -185,10 +182,7 @@ public:
         return std::unique_ptr<tprocstep>(new tslope(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
     // The cascade for rate fs (empty when the range holds no section).
     std::vector<TRealFilterSection> sections(double fs) const;
@@ -199,6 +193,7 @@ public:
 
 protected:
     tslope(const tslope&) = default;
+    void check_applied() const override;
 };
 
 }  // namespace tessal

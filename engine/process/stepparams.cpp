@@ -82,7 +82,7 @@ void tparamlist::read_form(const tstepform& f, tprocstep& s) const {
         const bool readable = field.enabled && (field.visible || !p.readonlyshown);
         switch (p.kind) {
         case tparamkind::real:
-            if (readable) p.real_of(s) = f.number(p.field, *p.range) / p.scale;
+            if (readable) p.set_real(s, f.number(p.field, *p.range) / p.scale);
             break;
         case tparamkind::whole:
             if (readable) p.int_of(s) = steps::form_whole(f, p.field, *p.range);
@@ -104,7 +104,7 @@ void tparamlist::copy(const tprocstep& from, tprocstep& to) const {
     for (const tparam& p : params) {
         if (!p.in(from)) continue;
         switch (p.kind) {
-        case tparamkind::real: p.real_of(to) = p.real_of(from); break;
+        case tparamkind::real: p.set_real(to, p.real_of(from)); break;
         case tparamkind::whole:
         case tparamkind::choice: p.int_of(to) = p.int_of(from); break;
         case tparamkind::flag: p.flag_of(to) = p.flag_of(from); break;
@@ -130,7 +130,7 @@ void tparamlist::open(const std::string& id, TSetting& set, tprocstep& s) const 
     for (const tparam& p : params) {
         if (!p.in(s)) continue;
         switch (p.kind) {
-        case tparamkind::real: p.real_of(s) = set.ReadFloat(id, p.key, p.real_of(s)); break;
+        case tparamkind::real: p.set_real(s, set.ReadFloat(id, p.key, p.real_of(s))); break;
         case tparamkind::whole: {
             const std::int64_t v = set.ReadInteger(id, p.key, p.int_of(s));
             p.int_of(s) = static_cast<int>(std::clamp(v, p.storedlo, p.storedhi));

@@ -59,10 +59,21 @@ struct tparam {
     // When set, the parameter exists only for steps where this holds (a
     // subtype without it neither shows nor stores it).
     std::function<bool(const tprocstep&)> present;
-    // The member in the step.
+    // The member in the step; a real held elsewhere (in a filter section)
+    // has a getter and a setter instead.
     std::function<void*(const tprocstep&)> member;
+    std::function<double(const tprocstep&)> getreal;
+    std::function<void(tprocstep&, double)> setreal;
 
-    double& real_of(const tprocstep& s) const { return *static_cast<double*>(member(s)); }
+    double real_of(const tprocstep& s) const {
+        return getreal ? getreal(s) : *static_cast<double*>(member(s));
+    }
+    void set_real(tprocstep& s, double v) const {
+        if (setreal)
+            setreal(s, v);
+        else
+            *static_cast<double*>(member(s)) = v;
+    }
     int& int_of(const tprocstep& s) const { return *static_cast<int*>(member(s)); }
     bool& flag_of(const tprocstep& s) const { return *static_cast<bool*>(member(s)); }
     std::string& text_of(const tprocstep& s) const {
@@ -114,6 +125,20 @@ public:
     tparams& real(const char* key, const char* field, double S::*m, const tnumberfield& range) {
         tparam& p = add(tparamkind::real, key, field, captioned(range), m);
         p.range = range;
+        return *this;
+    }
+    // A real the step reaches through a getter and a setter.
+    tparams& real(const char* key, const char* field, std::function<double(const S&)> get,
+                  std::function<void(S&, double)> set, const tnumberfield& range) {
+        tparam p;
+        p.kind = tparamkind::real;
+        p.key = key;
+        p.field = field;
+        p.caption = captioned(range);
+        p.range = range;
+        p.getreal = [get](const tprocstep& s) { return get(static_cast<const S&>(s)); };
+        p.setreal = [set](tprocstep& s, double v) { set(static_cast<S&>(s), v); };
+        list.params.push_back(std::move(p));
         return *this;
     }
     tparams& whole(const char* key, const char* field, int S::*m, const tnumberfield& range,

@@ -39,9 +39,8 @@ protected:
 void change(const tparam& p, tprocstep& s) {
     switch (p.kind) {
     case tparamkind::real: {
-        double& v = p.real_of(s);
-        const double lo = p.range->lo, hi = p.range->hi;
-        v = v < hi ? v + std::min(1.25, 0.5 * (hi - v)) : (v + lo) / 2;
+        const double v = p.real_of(s), lo = p.range->lo, hi = p.range->hi;
+        p.set_real(s, v < hi ? v + std::min(1.25, 0.5 * (hi - v)) : (v + lo) / 2);
         break;
     }
     case tparamkind::whole: {
