@@ -357,12 +357,9 @@ void brick_preset_refresh(tstepform& f, const std::string& key) {
     f.field("preset").index = k < 0 ? static_cast<int>(presets.size()) : k;
 }
 
-void add_brick_fields(tstepform& f, const std::string& margincaption, double windowsize,
-                      double windowpower, double cornermargin) {
+void add_brick_fields(tstepform& f, const tprocstep& step) {
     f.begin_group("Sinc parameters");
-    f.add_number("cornermargin", margincaption, cornermargin * 100, r_margin);
-    f.add_number("windowpower", "Window power (1-6)", windowpower, r_power);
-    f.add_number("windowsize", "Window size [sinc periods]", windowsize, r_size);
+    step.params()->add(f, step, {"cornermargin", "windowpower", "windowsize"});
     std::vector<std::string> names;
     for (const auto& p : brick_presets()) names.push_back(p.name);
     names.push_back("Custom");
@@ -385,39 +382,26 @@ void brick_refresh(tstepform& f, const std::string& key) {
 
 }  // namespace
 
+const tparamlist* tlpbrick::params() const {
+    static const tparamlist list =
+        tparams<tlpbrick>("Brickwall LP filter")
+            .whole("WindowSize", "windowsize", &tlpbrick::windowsize, r_size, -1, 1000000000)
+            .real("WindowPower", "windowpower", &tlpbrick::windowpower, r_power)
+            .caption("Window power (1-6)")
+            .real("CornerFreq", "cornerfreq", &tlpbrick::cornerfreq, r_corner)
+            .real("CornerMargin", "cornermargin", &tlpbrick::cornermargin, r_margin)
+            .shown_times(100);
+    return &list;
+}
+
 std::unique_ptr<tstepform> tlpbrick::settings_form() const {
-    auto f = std::make_unique<tstepform>("Brickwall LP filter");
-    f->add_number("cornerfreq", "Corner frequency [Hz]", cornerfreq, r_corner);
-    add_brick_fields(*f, "Corner margin [%]", windowsize, windowpower, cornermargin);
+    auto f = std::make_unique<tstepform>(params()->title);
+    params()->add(*f, *this, "cornerfreq");
+    add_brick_fields(*f, *this);
     f->add_note("hint", "");
     f->onchange = brick_refresh;
     f->changed("cornerfreq");
     return f;
-}
-
-void tlpbrick::apply_form(const tstepform& form) {
-    const double corner = form.number("cornerfreq");
-    const double margin = form.number("cornermargin") / 100;
-    const double power = form.number("windowpower");
-    const int size = steps::form_whole(form, "windowsize", r_size);
-    cornerfreq = corner, cornermargin = margin, windowpower = power, windowsize = size;
-}
-
-void tlpbrick::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteInteger(id, "WindowSize", windowsize);
-    s.WriteFloat(id, "WindowPower", windowpower);
-    s.WriteFloat(id, "CornerFreq", cornerfreq);
-    s.WriteFloat(id, "CornerMargin", cornermargin);
-}
-
-void tlpbrick::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    windowsize = static_cast<int>(
-        std::clamp<std::int64_t>(s.ReadInteger(id, "WindowSize", windowsize), -1, 1000000000));
-    windowpower = s.ReadFloat(id, "WindowPower", windowpower);
-    cornerfreq = s.ReadFloat(id, "CornerFreq", cornerfreq);
-    cornermargin = s.ReadFloat(id, "CornerMargin", cornermargin);
 }
 
 std::string tlpbrick::get_procname() const {

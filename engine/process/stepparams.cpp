@@ -142,7 +142,9 @@ void tparamlist::open(const std::string& id, TSetting& set, tprocstep& s) const 
             if (v >= 0 && v < n)
                 p.int_of(s) = static_cast<int>(v);
             else
-                p.int_of(s) = p.firstwhenunknown ? 0 : static_cast<int>(std::clamp<std::int64_t>(v, -1, n));
+                p.int_of(s) = p.firstwhenunknown
+                                  ? 0
+                                  : static_cast<int>(std::clamp(v, p.storedlo, p.storedhi));
             break;
         }
         case tparamkind::flag: p.flag_of(s) = set.ReadBool(id, p.key, p.flag_of(s)); break;

@@ -47,7 +47,8 @@ struct tparam {
     // choice: a stored index that is no choice reads as the first (true),
     // or (false) is kept, one past either end at most, for the run to refuse.
     bool firstwhenunknown = true;
-    // whole: a stored number is clamped to these before it is kept.
+    // whole, and choice without firstwhenunknown: a stored number is clamped
+    // to these before it is kept (a choice: one past either end, unless set).
     std::int64_t storedlo = -2147483647 - 1, storedhi = 2147483647;
     // When set, the field is enabled (shown) only while this holds for the
     // form. A disabled number is not read; a hidden one is not read when
@@ -159,6 +160,8 @@ public:
         tparam& p = add(tparamkind::choice, key, field, caption, m);
         p.items = std::move(items);
         p.firstwhenunknown = firstwhenunknown;
+        p.storedlo = -1;
+        p.storedhi = static_cast<std::int64_t>(p.items.size());
         return *this;
     }
     tparams& combo(const char* key, const char* field, const char* caption, int S::*m,
@@ -170,6 +173,12 @@ public:
     tparams& text(const char* key, const char* field, const char* caption,
                   std::string S::*m) {
         add(tparamkind::text, key, field, caption, m);
+        return *this;
+    }
+    // The last parameter's stored number is clamped to lo..hi on opening.
+    tparams& stored_range(std::int64_t lo, std::int64_t hi) {
+        list.params.back().storedlo = lo;
+        list.params.back().storedhi = hi;
         return *this;
     }
     // The last parameter's caption in the form, when it is not its range's.

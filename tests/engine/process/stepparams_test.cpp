@@ -39,8 +39,9 @@ protected:
 void change(const tparam& p, tprocstep& s) {
     switch (p.kind) {
     case tparamkind::real: {
-        const double v = p.real_of(s), lo = p.range->lo, hi = p.range->hi;
-        p.set_real(s, v < hi ? v + std::min(1.25, 0.5 * (hi - v)) : (v + lo) / 2);
+        // The range is the form's, which may show the value scaled.
+        const double v = p.real_of(s) * p.scale, lo = p.range->lo, hi = p.range->hi;
+        p.set_real(s, (v < hi ? v + std::min(1.25, 0.5 * (hi - v)) : (v + lo) / 2) / p.scale);
         break;
     }
     case tparamkind::whole: {
