@@ -480,40 +480,36 @@ void tpolezero::run_process(tprocenv& env) {
                  });
 }
 
-std::unique_ptr<tstepform> tpolezero::settings_form() const {
-    auto f = std::make_unique<tstepform>("Pole/zero pairs filter");
-    f->begin_group("Poles");
-    f->add_number("polef0", "F0", filter.GetPoleF0(), r_f0);
-    f->add_number("poleq", "Q", filter.GetPoleF0() / filter.GetPoleBW(), r_q);
-    f->end_group();
-    f->begin_group("Zeroes");
-    f->add_number("zerof0", "F0", filter.GetZeroF0(), r_f0);
-    f->add_number("zeroq", "Q", filter.GetZeroF0() / filter.GetZeroBW(), r_q);
-    f->end_group();
-    return f;
-}
-
-void tpolezero::apply_form(const tstepform& form) {
-    const double pf = form.number("polef0"), pq = form.number("poleq");
-    const double zf = form.number("zerof0"), zq = form.number("zeroq");
-    set_design(pf, pf / pq, zf, zf / zq);
-}
-
-void tpolezero::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "PoleF0", filter.GetPoleF0());
-    s.WriteFloat(id, "PoleQ", filter.GetPoleF0() / filter.GetPoleBW());
-    s.WriteFloat(id, "ZeroF0", filter.GetZeroF0());
-    s.WriteFloat(id, "ZeroQ", filter.GetZeroF0() / filter.GetZeroBW());
-}
-
-void tpolezero::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    const double pf = s.ReadFloat(id, "PoleF0", filter.GetPoleF0());
-    const double pq = s.ReadFloat(id, "PoleQ", filter.GetPoleF0() / filter.GetPoleBW());
-    const double zf = s.ReadFloat(id, "ZeroF0", filter.GetZeroF0());
-    const double zq = s.ReadFloat(id, "ZeroQ", filter.GetZeroF0() / filter.GetZeroBW());
-    set_design(pf, pf / pq, zf, zf / zq);
+// The file and the form hold each pair as F0 and Q; the section keeps F0
+// and bandwidth. A new F0 keeps the pair's Q.
+const tparamlist* tpolezero::params() const {
+    static const tparamlist list =
+        tparams<tpolezero>("Pole/zero pairs filter")
+            .real("PoleF0", "polef0", [](const tpolezero& s) { return s.filter.GetPoleF0(); },
+                  [](tpolezero& s, double v) {
+                      const TFilterSection& f = s.filter;
+                      s.set_design(v, v / (f.GetPoleF0() / f.GetPoleBW()), f.GetZeroF0(), f.GetZeroBW());
+                  }, r_f0)
+            .caption("F0")
+            .real("PoleQ", "poleq", [](const tpolezero& s) { return s.filter.GetPoleF0() / s.filter.GetPoleBW(); },
+                  [](tpolezero& s, double v) {
+                      const TFilterSection& f = s.filter;
+                      s.set_design(f.GetPoleF0(), f.GetPoleF0() / v, f.GetZeroF0(), f.GetZeroBW());
+                  }, r_q)
+            .real("ZeroF0", "zerof0", [](const tpolezero& s) { return s.filter.GetZeroF0(); },
+                  [](tpolezero& s, double v) {
+                      const TFilterSection& f = s.filter;
+                      s.set_design(f.GetPoleF0(), f.GetPoleBW(), v, v / (f.GetZeroF0() / f.GetZeroBW()));
+                  }, r_f0)
+            .caption("F0")
+            .real("ZeroQ", "zeroq", [](const tpolezero& s) { return s.filter.GetZeroF0() / s.filter.GetZeroBW(); },
+                  [](tpolezero& s, double v) {
+                      const TFilterSection& f = s.filter;
+                      s.set_design(f.GetPoleF0(), f.GetPoleBW(), f.GetZeroF0(), f.GetZeroF0() / v);
+                  }, r_q)
+            .form_order({"group:Poles", "polef0", "poleq", "endgroup", "group:Zeroes", "zerof0",
+                         "zeroq", "endgroup"});
+    return &list;
 }
 
 std::string tpolezero::get_procname() const {

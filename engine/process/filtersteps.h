@@ -140,10 +140,7 @@ public:
         return std::unique_ptr<tprocstep>(new tpolezero(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
     // Sets the four design values at once.
     void set_design(double polef0, double polebw, double zerof0, double zerobw);

@@ -130,7 +130,12 @@ void tparamlist::open(const std::string& id, TSetting& set, tprocstep& s) const 
     for (const tparam& p : params) {
         if (!p.in(s)) continue;
         switch (p.kind) {
-        case tparamkind::real: p.set_real(s, set.ReadFloat(id, p.key, p.real_of(s))); break;
+        case tparamkind::real: {
+            // A value held behind a setter is set only when it changes.
+            const double now = p.real_of(s), v = set.ReadFloat(id, p.key, now);
+            if (!p.setreal || !(v == now)) p.set_real(s, v);
+            break;
+        }
         case tparamkind::whole: {
             const std::int64_t v = set.ReadInteger(id, p.key, p.int_of(s));
             p.int_of(s) = static_cast<int>(std::clamp(v, p.storedlo, p.storedhi));
