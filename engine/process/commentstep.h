@@ -10,10 +10,7 @@ public:
     std::unique_ptr<tprocstep> clone() const override {
         return std::unique_ptr<tprocstep>(new tcomment(*this));
     }
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override { return "   " + comment; }
 
     std::string comment = "== Comment ==";

@@ -9,6 +9,7 @@
 #include "engine/dsp/numformat.h"
 #include "engine/dsp/simd.h"
 #include "engine/dsp/tfft.h"
+#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
 #include "engine/settings/tsetting.h"
 
@@ -356,12 +357,9 @@ void brick_preset_refresh(tstepform& f, const std::string& key) {
     f.field("preset").index = k < 0 ? static_cast<int>(presets.size()) : k;
 }
 
-void add_brick_fields(tstepform& f, const std::string& margincaption, double windowsize,
-                      double windowpower, double cornermargin) {
+void add_brick_fields(tstepform& f, const tprocstep& step) {
     f.begin_group("Sinc parameters");
-    f.add_number("cornermargin", margincaption, cornermargin * 100, r_margin);
-    f.add_number("windowpower", "Window power (1-6)", windowpower, r_power);
-    f.add_number("windowsize", "Window size [sinc periods]", windowsize, r_size);
+    step.params()->add(f, step, {"cornermargin", "windowpower", "windowsize"});
     std::vector<std::string> names;
     for (const auto& p : brick_presets()) names.push_back(p.name);
     names.push_back("Custom");
@@ -384,39 +382,26 @@ void brick_refresh(tstepform& f, const std::string& key) {
 
 }  // namespace
 
+const tparamlist* tlpbrick::params() const {
+    static const tparamlist list =
+        tparams<tlpbrick>("Brickwall LP filter")
+            .whole("WindowSize", "windowsize", &tlpbrick::windowsize, r_size, -1, 1000000000)
+            .real("WindowPower", "windowpower", &tlpbrick::windowpower, r_power)
+            .caption("Window power (1-6)")
+            .real("CornerFreq", "cornerfreq", &tlpbrick::cornerfreq, r_corner)
+            .real("CornerMargin", "cornermargin", &tlpbrick::cornermargin, r_margin)
+            .shown_times(100);
+    return &list;
+}
+
 std::unique_ptr<tstepform> tlpbrick::settings_form() const {
-    auto f = std::make_unique<tstepform>("Brickwall LP filter");
-    f->add_number("cornerfreq", "Corner frequency [Hz]", cornerfreq, r_corner);
-    add_brick_fields(*f, "Corner margin [%]", windowsize, windowpower, cornermargin);
+    auto f = std::make_unique<tstepform>(params()->title);
+    params()->add(*f, *this, "cornerfreq");
+    add_brick_fields(*f, *this);
     f->add_note("hint", "");
     f->onchange = brick_refresh;
     f->changed("cornerfreq");
     return f;
-}
-
-void tlpbrick::apply_form(const tstepform& form) {
-    const double corner = form.number("cornerfreq");
-    const double margin = form.number("cornermargin") / 100;
-    const double power = form.number("windowpower");
-    const int size = steps::form_whole(form, "windowsize", r_size);
-    cornerfreq = corner, cornermargin = margin, windowpower = power, windowsize = size;
-}
-
-void tlpbrick::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteInteger(id, "WindowSize", windowsize);
-    s.WriteFloat(id, "WindowPower", windowpower);
-    s.WriteFloat(id, "CornerFreq", cornerfreq);
-    s.WriteFloat(id, "CornerMargin", cornermargin);
-}
-
-void tlpbrick::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    windowsize = static_cast<int>(
-        std::clamp<std::int64_t>(s.ReadInteger(id, "WindowSize", windowsize), -1, 1000000000));
-    windowpower = s.ReadFloat(id, "WindowPower", windowpower);
-    cornerfreq = s.ReadFloat(id, "CornerFreq", cornerfreq);
-    cornermargin = s.ReadFloat(id, "CornerMargin", cornermargin);
 }
 
 std::string tlpbrick::get_procname() const {
@@ -444,32 +429,15 @@ void tfilter2<S>::run_process(tprocenv& env) {
 }
 
 template <class S>
-std::unique_ptr<tstepform> tfilter2<S>::settings_form() const {
-    auto f = std::make_unique<tstepform>("2nd order filter properties");
-    f->add_number("f0", "F0", filter.GetF0(), r_f0);
-    f->add_number("q", "Q", filter.GetQ(), r_q);
-    return f;
-}
-
-template <class S>
-void tfilter2<S>::apply_form(const tstepform& form) {
-    const double f0 = form.number("f0"), q = form.number("q");
-    filter.SetF0(f0);
-    filter.SetQ(q);
-}
-
-template <class S>
-void tfilter2<S>::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "F0", filter.GetF0());
-    s.WriteFloat(id, "Q", filter.GetQ());
-}
-
-template <class S>
-void tfilter2<S>::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    filter.SetF0(s.ReadFloat(id, "F0", filter.GetF0()));
-    filter.SetQ(s.ReadFloat(id, "Q", filter.GetQ()));
+const tparamlist* tfilter2<S>::params() const {
+    static const tparamlist list =
+        tparams<tfilter2<S>>("2nd order filter properties")
+            .real("F0", "f0", [](const tfilter2<S>& s) { return s.filter.GetF0(); },
+                  [](tfilter2<S>& s, double v) { s.filter.SetF0(v); }, r_f0)
+            .caption("F0")
+            .real("Q", "q", [](const tfilter2<S>& s) { return s.filter.GetQ(); },
+                  [](tfilter2<S>& s, double v) { s.filter.SetQ(v); }, r_q);
+    return &list;
 }
 
 template <class S>
@@ -512,40 +480,36 @@ void tpolezero::run_process(tprocenv& env) {
                  });
 }
 
-std::unique_ptr<tstepform> tpolezero::settings_form() const {
-    auto f = std::make_unique<tstepform>("Pole/zero pairs filter");
-    f->begin_group("Poles");
-    f->add_number("polef0", "F0", filter.GetPoleF0(), r_f0);
-    f->add_number("poleq", "Q", filter.GetPoleF0() / filter.GetPoleBW(), r_q);
-    f->end_group();
-    f->begin_group("Zeroes");
-    f->add_number("zerof0", "F0", filter.GetZeroF0(), r_f0);
-    f->add_number("zeroq", "Q", filter.GetZeroF0() / filter.GetZeroBW(), r_q);
-    f->end_group();
-    return f;
-}
-
-void tpolezero::apply_form(const tstepform& form) {
-    const double pf = form.number("polef0"), pq = form.number("poleq");
-    const double zf = form.number("zerof0"), zq = form.number("zeroq");
-    set_design(pf, pf / pq, zf, zf / zq);
-}
-
-void tpolezero::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "PoleF0", filter.GetPoleF0());
-    s.WriteFloat(id, "PoleQ", filter.GetPoleF0() / filter.GetPoleBW());
-    s.WriteFloat(id, "ZeroF0", filter.GetZeroF0());
-    s.WriteFloat(id, "ZeroQ", filter.GetZeroF0() / filter.GetZeroBW());
-}
-
-void tpolezero::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    const double pf = s.ReadFloat(id, "PoleF0", filter.GetPoleF0());
-    const double pq = s.ReadFloat(id, "PoleQ", filter.GetPoleF0() / filter.GetPoleBW());
-    const double zf = s.ReadFloat(id, "ZeroF0", filter.GetZeroF0());
-    const double zq = s.ReadFloat(id, "ZeroQ", filter.GetZeroF0() / filter.GetZeroBW());
-    set_design(pf, pf / pq, zf, zf / zq);
+// The file and the form hold each pair as F0 and Q; the section keeps F0
+// and bandwidth. A new F0 keeps the pair's Q.
+const tparamlist* tpolezero::params() const {
+    static const tparamlist list =
+        tparams<tpolezero>("Pole/zero pairs filter")
+            .real("PoleF0", "polef0", [](const tpolezero& s) { return s.filter.GetPoleF0(); },
+                  [](tpolezero& s, double v) {
+                      const TFilterSection& f = s.filter;
+                      s.set_design(v, v / (f.GetPoleF0() / f.GetPoleBW()), f.GetZeroF0(), f.GetZeroBW());
+                  }, r_f0)
+            .caption("F0")
+            .real("PoleQ", "poleq", [](const tpolezero& s) { return s.filter.GetPoleF0() / s.filter.GetPoleBW(); },
+                  [](tpolezero& s, double v) {
+                      const TFilterSection& f = s.filter;
+                      s.set_design(f.GetPoleF0(), f.GetPoleF0() / v, f.GetZeroF0(), f.GetZeroBW());
+                  }, r_q)
+            .real("ZeroF0", "zerof0", [](const tpolezero& s) { return s.filter.GetZeroF0(); },
+                  [](tpolezero& s, double v) {
+                      const TFilterSection& f = s.filter;
+                      s.set_design(f.GetPoleF0(), f.GetPoleBW(), v, v / (f.GetZeroF0() / f.GetZeroBW()));
+                  }, r_f0)
+            .caption("F0")
+            .real("ZeroQ", "zeroq", [](const tpolezero& s) { return s.filter.GetZeroF0() / s.filter.GetZeroBW(); },
+                  [](tpolezero& s, double v) {
+                      const TFilterSection& f = s.filter;
+                      s.set_design(f.GetPoleF0(), f.GetPoleBW(), f.GetZeroF0(), f.GetZeroF0() / v);
+                  }, r_q)
+            .form_order({"group:Poles", "polef0", "poleq", "endgroup", "group:Zeroes", "zerof0",
+                         "zeroq", "endgroup"});
+    return &list;
 }
 
 std::string tpolezero::get_procname() const {
@@ -675,38 +639,22 @@ void tslope::run_process(tprocenv& env) {
     }
 }
 
-std::unique_ptr<tstepform> tslope::settings_form() const {
-    auto f = std::make_unique<tstepform>("Sloping filter");
-    f->add_number("slope", "Slope [dB/oct]", slope, r_slope);
-    f->add_number("nperoctave", "n filters/oct", nperoctave, r_nper);
-    f->add_number("flo", "Lowest frequency [Hz]", flo, r_flo);
-    f->add_number("fhi", "Highest frequency [Hz]", fhi, r_fhi);
-    return f;
+const tparamlist* tslope::params() const {
+    static const tparamlist list =
+        tparams<tslope>("Sloping filter")
+            .real("fLo", "flo", &tslope::flo, r_flo)
+            .real("fHi", "fhi", &tslope::fhi, r_fhi)
+            .real("nPerOctave", "nperoctave", &tslope::nperoctave, r_nper)
+            .caption("n filters/oct")
+            .real("Slope", "slope", &tslope::slope, r_slope)
+            .form_order({"slope", "nperoctave", "flo", "fhi"});
+    return &list;
 }
 
-void tslope::apply_form(const tstepform& form) {
-    const double s = form.number("slope"), n = form.number("nperoctave");
-    const double lo = form.number("flo"), hi = form.number("fhi");
-    if (!(hi > lo)) throw EProcessError("Highest frequency must be above the lowest frequency");
-    if (!(round_even(std::log2(hi / lo) * n) >= 1))
+void tslope::check_applied() const {
+    if (!(fhi > flo)) throw EProcessError("Highest frequency must be above the lowest frequency");
+    if (!(round_even(std::log2(fhi / flo) * nperoctave) >= 1))
         throw EProcessError("The frequency range is too short for one filter section");
-    slope = s, nperoctave = n, flo = lo, fhi = hi;
-}
-
-void tslope::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "fLo", flo);
-    s.WriteFloat(id, "fHi", fhi);
-    s.WriteFloat(id, "nPerOctave", nperoctave);
-    s.WriteFloat(id, "Slope", slope);
-}
-
-void tslope::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    flo = s.ReadFloat(id, "fLo", flo);
-    fhi = s.ReadFloat(id, "fHi", fhi);
-    nperoctave = s.ReadFloat(id, "nPerOctave", nperoctave);
-    slope = s.ReadFloat(id, "Slope", slope);
 }
 
 std::string tslope::get_procname() const { return "Variable slope filter " + num(slope) + " dB/oct"; }

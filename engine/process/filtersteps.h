@@ -58,13 +58,12 @@ const std::vector<tbrickpreset>& brick_presets();
 // The preset whose three values all equal these, or -1 ("Custom").
 int brick_preset_index(double windowsize, double windowpower, double cornermargin);
 
-// The sinc group of the brick-wall dialog (keys "cornermargin" in per cent,
-// "windowpower", "windowsize" and the combo "preset"), and what the group
-// does when one of them changes: a preset fills the three values in, and
-// values that match a preset choose it ("Custom" otherwise). The resampling
-// dialog has the same group.
-void add_brick_fields(tstepform& f, const std::string& margincaption, double windowsize,
-                      double windowpower, double cornermargin);
+// The sinc group of the brick-wall dialog (the step's declared parameters
+// "cornermargin" in per cent, "windowpower", "windowsize", and the combo
+// "preset"), and what the group does when one of them changes: a preset
+// fills the three values in, and values that match a preset choose it
+// ("Custom" otherwise). The resampling dialog has the same group.
+void add_brick_fields(tstepform& f, const tprocstep& step);
 void brick_preset_refresh(tstepform& f, const std::string& key);
 
 // The brick-wall kernel for corner fc at rate fs: the half kernel h[0..N]
@@ -94,9 +93,7 @@ public:
     }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     int windowsize = 40;
@@ -124,10 +121,7 @@ public:
         return std::unique_ptr<tprocstep>(new tfilter2(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     Section filter;
@@ -146,10 +140,7 @@ public:
         return std::unique_ptr<tprocstep>(new tpolezero(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
     // Sets the four design values at once.
     void set_design(double polef0, double polebw, double zerof0, double zerobw);
@@ -185,10 +176,7 @@ public:
         return std::unique_ptr<tprocstep>(new tslope(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
     // The cascade for rate fs (empty when the range holds no section).
     std::vector<TRealFilterSection> sections(double fs) const;
@@ -199,6 +187,7 @@ public:
 
 protected:
     tslope(const tslope&) = default;
+    void check_applied() const override;
 };
 
 }  // namespace tessal

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "engine/dsp/numformat.h"
+#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
 #include "engine/settings/tsetting.h"
 
@@ -154,84 +155,33 @@ void tsinewave::run_process(tprocenv& env) {
     }
 }
 
-std::unique_ptr<tstepform> tsinewave::settings_form() const {
-    auto f = std::make_unique<tstepform>("Sine wave generator");
-    f->add_number("freq", "Frequency [Hz]", freq, r_freq);
-    f->add_number("phase", "Phase shift [degrees]", phase, r_phase);
-    f->add_number("duration", "Duration [s]", duration, r_duration);
-    f->add_number("sampfreq", "Sampling rate [Hz]", sampfreq, r_rate);
-    f->add_number("amplitude", "Amplitude", amplitude, r_amplitude);
-    f->add_number("delay", "Delay [s]", delay, r_delay);
-    f->add_number("adddelay", "Added delay, highest harm. [s]", adddelay, r_adddelay);
-    f->add_radio("inputmode", "Input",
-                 {"Not used", "Controls duration", "Controls frequency", "Is added to signal"},
-                 inputmode);
-    f->begin_group("Harmonics");
-    f->add_number("nharm", "# of harmonics", nharm, r_nharm);
-    f->add_number("tilt", "Spectral tilt [dB/octave]", tilt, r_tilt);
-    f->add_check("oddonly", "Odd harmonics only", oddonly);
-    f->end_group();
-    f->onchange = [](tstepform& form, const std::string&) {
-        const int m = form.index("inputmode");
-        form.field("duration").visible = m == 0;
-        form.field("sampfreq").visible = m == 0;
-        form.field("freq").visible = m != 2;
-        form.field("delay").visible = m <= 1;
-        form.field("adddelay").visible = m <= 1;
-    };
-    f->changed("inputmode");
-    return f;
-}
-
-void tsinewave::apply_form(const tstepform& form) {
-    tsinewave v(*this);
-    v.inputmode = std::clamp(form.index("inputmode"), 0, 3);
-    v.freq = form.number("freq");
-    v.phase = form.number("phase");
-    v.amplitude = form.number("amplitude");
-    v.delay = form.number("delay");
-    v.adddelay = form.number("adddelay");
-    v.nharm = steps::form_whole(form, "nharm", r_nharm);
-    v.tilt = form.number("tilt");
-    v.oddonly = form.checked("oddonly");
+const tparamlist* tsinewave::params() const {
     // Duration and rate show (and count) only for a new signal.
-    if (v.inputmode == 0) {
-        v.duration = form.number("duration");
-        v.sampfreq = form.number("sampfreq");
-    }
-    freq = v.freq, phase = v.phase, amplitude = v.amplitude, delay = v.delay;
-    adddelay = v.adddelay, nharm = v.nharm, tilt = v.tilt, oddonly = v.oddonly;
-    inputmode = v.inputmode, duration = v.duration, sampfreq = v.sampfreq;
-}
-
-void tsinewave::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "Freq", freq);
-    s.WriteFloat(id, "Phase", phase);
-    s.WriteFloat(id, "Delay", delay);
-    s.WriteFloat(id, "AddDelay", adddelay);
-    s.WriteFloat(id, "Duration", duration);
-    s.WriteFloat(id, "Amplitude", amplitude);
-    s.WriteInteger(id, "nHarm", nharm);
-    s.WriteInteger(id, "InputMode", inputmode);
-    s.WriteFloat(id, "Tilt", tilt);
-    s.WriteBool(id, "OddOnly", oddonly);
-    s.WriteFloat(id, "Sampfreq", sampfreq);
-}
-
-void tsinewave::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    freq = s.ReadFloat(id, "Freq", freq);
-    phase = s.ReadFloat(id, "Phase", phase);
-    delay = s.ReadFloat(id, "Delay", delay);
-    adddelay = s.ReadFloat(id, "AddDelay", adddelay);
-    duration = s.ReadFloat(id, "Duration", duration);
-    amplitude = s.ReadFloat(id, "Amplitude", amplitude);
-    nharm = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "nHarm", nharm), -1, 1000000000));
-    inputmode = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "InputMode", inputmode), -1, 4));
-    tilt = s.ReadFloat(id, "Tilt", tilt);
-    oddonly = s.ReadBool(id, "OddOnly", oddonly);
-    sampfreq = s.ReadFloat(id, "Sampfreq", sampfreq);
+    static const tparamlist list =
+        tparams<tsinewave>("Sine wave generator")
+            .real("Freq", "freq", &tsinewave::freq, r_freq)
+            .shown_if([](const tstepform& f) { return f.index("inputmode") != 2; })
+            .real("Phase", "phase", &tsinewave::phase, r_phase)
+            .real("Delay", "delay", &tsinewave::delay, r_delay)
+            .shown_if([](const tstepform& f) { return f.index("inputmode") <= 1; })
+            .real("AddDelay", "adddelay", &tsinewave::adddelay, r_adddelay)
+            .caption("Added delay, highest harm. [s]")
+            .shown_if([](const tstepform& f) { return f.index("inputmode") <= 1; })
+            .real("Duration", "duration", &tsinewave::duration, r_duration)
+            .shown_if([](const tstepform& f) { return f.index("inputmode") == 0; }, true)
+            .real("Amplitude", "amplitude", &tsinewave::amplitude, r_amplitude)
+            .whole("nHarm", "nharm", &tsinewave::nharm, r_nharm, -1, 1000000000)
+            .caption("# of harmonics")
+            .choice("InputMode", "inputmode", "Input", &tsinewave::inputmode,
+                    {"Not used", "Controls duration", "Controls frequency", "Is added to signal"},
+                    false)
+            .real("Tilt", "tilt", &tsinewave::tilt, r_tilt)
+            .flag("OddOnly", "oddonly", "Odd harmonics only", &tsinewave::oddonly)
+            .real("Sampfreq", "sampfreq", &tsinewave::sampfreq, r_rate)
+            .shown_if([](const tstepform& f) { return f.index("inputmode") == 0; }, true)
+            .form_order({"freq", "phase", "duration", "sampfreq", "amplitude", "delay", "adddelay",
+                         "inputmode", "group:Harmonics", "nharm", "tilt", "oddonly", "endgroup"});
+    return &list;
 }
 
 std::string tsinewave::get_procname() const {
@@ -278,47 +228,18 @@ void tnoise::run_process(tprocenv& env) {
     }
 }
 
-std::unique_ptr<tstepform> tnoise::settings_form() const {
-    auto f = std::make_unique<tstepform>("Noise generator");
-    f->add_number("amplitude", "Amplitude", amplitude, r_amplitude);
-    f->add_number("duration", "Duration [s]", duration, r_duration);
-    f->add_number("sampfreq", "Sampling rate [Hz]", sampfreq, r_rate);
-    f->add_radio("inputmode", "Input", {"Not used", "Controls duration", "Is added to signal"},
-                 inputmode);
-    f->onchange = [](tstepform& form, const std::string&) {
-        const bool own = form.index("inputmode") == 0;
-        form.field("duration").visible = own;
-        form.field("sampfreq").visible = own;
-    };
-    f->changed("inputmode");
-    return f;
-}
-
-void tnoise::apply_form(const tstepform& form) {
-    const int mode = std::clamp(form.index("inputmode"), 0, 2);
-    const double a = form.number("amplitude");
-    double d = duration, fs = sampfreq;
-    if (mode == 0) {
-        d = form.number("duration");
-        fs = form.number("sampfreq");
-    }
-    inputmode = mode, amplitude = a, duration = d, sampfreq = fs;
-}
-
-void tnoise::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "Duration", duration);
-    s.WriteFloat(id, "Amplitude", amplitude);
-    s.WriteInteger(id, "InputMode", inputmode);
-    s.WriteFloat(id, "SampFreq", sampfreq);
-}
-
-void tnoise::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    duration = s.ReadFloat(id, "Duration", duration);
-    amplitude = s.ReadFloat(id, "Amplitude", amplitude);
-    inputmode = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "InputMode", inputmode), -1, 3));
-    sampfreq = s.ReadFloat(id, "SampFreq", sampfreq);
+const tparamlist* tnoise::params() const {
+    static const tparamlist list =
+        tparams<tnoise>("Noise generator")
+            .real("Duration", "duration", &tnoise::duration, r_duration)
+            .shown_if([](const tstepform& f) { return f.index("inputmode") == 0; }, true)
+            .real("Amplitude", "amplitude", &tnoise::amplitude, r_amplitude)
+            .choice("InputMode", "inputmode", "Input", &tnoise::inputmode,
+                    {"Not used", "Controls duration", "Is added to signal"}, false)
+            .real("SampFreq", "sampfreq", &tnoise::sampfreq, r_rate)
+            .shown_if([](const tstepform& f) { return f.index("inputmode") == 0; }, true)
+            .form_order({"amplitude", "duration", "sampfreq", "inputmode"});
+    return &list;
 }
 
 std::string tnoise::get_procname() const {
@@ -353,40 +274,20 @@ void timpulses::run_process(tprocenv&) {
     outarr.assign(1, std::move(y));
 }
 
-std::unique_ptr<tstepform> timpulses::settings_form() const {
-    auto f = std::make_unique<tstepform>("Impulse generator");
-    f->add_number("amplitude", "Amplitude", amplitude, r_amplitude);
-    f->add_number("duration", "Duration [s]", duration, r_duration);
-    f->add_number("sampfreq", "Sampling rate [Hz]", sampfreq, r_rate);
-    f->add_number("freq", "Approximate frequency [Hz]", freq, r_impfreq);
-    return f;
+const tparamlist* timpulses::params() const {
+    static const tparamlist list =
+        tparams<timpulses>("Impulse generator")
+            .real("Duration", "duration", &timpulses::duration, r_duration)
+            .real("Amplitude", "amplitude", &timpulses::amplitude, r_amplitude)
+            .real("Freq", "freq", &timpulses::freq, r_impfreq)
+            .real("SampFreq", "sampfreq", &timpulses::sampfreq, r_rate)
+            .form_order({"amplitude", "duration", "sampfreq", "freq"});
+    return &list;
 }
 
-void timpulses::apply_form(const tstepform& form) {
-    timpulses v(*this);
-    v.amplitude = form.number("amplitude");
-    v.duration = form.number("duration");
-    v.sampfreq = form.number("sampfreq");
-    v.freq = form.number("freq");
-    if (v.period() == 0)
+void timpulses::check_applied() const {
+    if (period() == 0)
         throw EProcessError("Approximate frequency must be at most twice the sampling rate");
-    amplitude = v.amplitude, duration = v.duration, sampfreq = v.sampfreq, freq = v.freq;
-}
-
-void timpulses::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "Duration", duration);
-    s.WriteFloat(id, "Amplitude", amplitude);
-    s.WriteFloat(id, "Freq", freq);
-    s.WriteFloat(id, "SampFreq", sampfreq);
-}
-
-void timpulses::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    duration = s.ReadFloat(id, "Duration", duration);
-    amplitude = s.ReadFloat(id, "Amplitude", amplitude);
-    freq = s.ReadFloat(id, "Freq", freq);
-    sampfreq = s.ReadFloat(id, "SampFreq", sampfreq);
 }
 
 std::string timpulses::get_procname() const {
@@ -429,41 +330,28 @@ void tramp::run_process(tprocenv& env) {
     outarr.assign(1, std::move(y));
 }
 
+const tparamlist* tramp::params() const {
+    static const tparamlist list =
+        tparams<tramp>("Ramp generator")
+            .real("Startvalue", "startvalue", &tramp::startvalue, r_start)
+            .real("Endvalue", "endvalue", &tramp::endvalue, r_end)
+            .real("Duration", "duration", &tramp::duration, r_duration)
+            .real("Sampfreq", "sampfreq", &tramp::sampfreq, r_rate);
+    return &list;
+}
+
 std::unique_ptr<tstepform> tramp::settings_form() const {
-    auto f = std::make_unique<tstepform>(exponential() ? "Exponential generator"
-                                                       : "Ramp generator");
-    f->add_number("startvalue", "Start value", startvalue, r_start);
-    f->add_number("endvalue", "End value", endvalue, r_end);
-    f->add_number("duration", "Duration [s]", duration, r_duration);
-    f->add_number("sampfreq", "Sampling rate [Hz]", sampfreq, r_rate);
+    auto f = tprocstep::settings_form();
+    if (exponential()) f->caption = "Exponential generator";
     return f;
 }
 
-void tramp::apply_form(const tstepform& form) {
-    const double a = form.number("startvalue"), b = form.number("endvalue");
-    const double d = form.number("duration"), fs = form.number("sampfreq");
-    std::string why = refusal(a, b, d, fs);
+void tramp::check_applied() const {
+    std::string why = refusal(startvalue, endvalue, duration, sampfreq);
     if (!why.empty()) {
         why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
         throw EProcessError(why);
     }
-    startvalue = a, endvalue = b, duration = d, sampfreq = fs;
-}
-
-void tramp::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "Startvalue", startvalue);
-    s.WriteFloat(id, "Endvalue", endvalue);
-    s.WriteFloat(id, "Duration", duration);
-    s.WriteFloat(id, "Sampfreq", sampfreq);
-}
-
-void tramp::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    startvalue = s.ReadFloat(id, "Startvalue", startvalue);
-    endvalue = s.ReadFloat(id, "Endvalue", endvalue);
-    duration = s.ReadFloat(id, "Duration", duration);
-    sampfreq = s.ReadFloat(id, "Sampfreq", sampfreq);
 }
 
 std::string tramp::get_procname() const {
@@ -539,34 +427,16 @@ void tbabble::run_process(tprocenv& env) {
     props = std::move(p);
 }
 
-std::unique_ptr<tstepform> tbabble::settings_form() const {
-    auto f = std::make_unique<tstepform>("Babble");
-    f->add_number("nvoices", "Number of voices", nvoices, r_voices);
-    f->add_number("delayrange", "Delay range [+/- ms]", delayrange * 1000, r_delayrange);
-    f->add_check("monotostereo", "Mono to stereo babble ", monotostereo);
-    return f;
-}
-
-void tbabble::apply_form(const tstepform& form) {
-    const int n = steps::form_whole(form, "nvoices", r_voices);
-    const double ms = form.number("delayrange");
-    nvoices = n;
-    delayrange = ms / 1000;
-    monotostereo = form.checked("monotostereo");
-}
-
-void tbabble::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteInteger(id, "nVoices", nvoices);
-    s.WriteBool(id, "MonoToStereo", monotostereo);
-    s.WriteFloat(id, "DelayRange", delayrange);
-}
-
-void tbabble::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    nvoices = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "nVoices", nvoices), -1, 1000000000));
-    monotostereo = s.ReadBool(id, "MonoToStereo", monotostereo);
-    delayrange = s.ReadFloat(id, "DelayRange", delayrange);
+const tparamlist* tbabble::params() const {
+    static const tparamlist list =
+        tparams<tbabble>("Babble")
+            .whole("nVoices", "nvoices", &tbabble::nvoices, r_voices, -1, 1000000000)
+            .flag("MonoToStereo", "monotostereo", "Mono to stereo babble ", &tbabble::monotostereo)
+            .real("DelayRange", "delayrange", &tbabble::delayrange, r_delayrange)
+            .shown_times(1000)
+            .caption("Delay range [+/- ms]")
+            .form_order({"nvoices", "delayrange", "monotostereo"});
+    return &list;
 }
 
 std::string tbabble::get_procname() const {

@@ -26,10 +26,7 @@ public:
         return std::unique_ptr<tprocstep>(new tsinewave(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     double freq = 1000, phase = 0, delay = 0, adddelay = 0, amplitude = 1.0;
@@ -54,10 +51,7 @@ public:
         return std::unique_ptr<tprocstep>(new tnoise(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     double duration = 10, amplitude = 1.0;
@@ -75,10 +69,7 @@ public:
         return std::unique_ptr<tprocstep>(new timpulses(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
     // Samples between impulses: round(sampfreq / freq); 0 when there is none.
     double period() const;
@@ -88,6 +79,7 @@ public:
 
 protected:
     timpulses(const timpulses&) = default;
+    void check_applied() const override;
 };
 
 // The linear ramp and, with `exponential`, the exponential one.
@@ -99,9 +91,7 @@ public:
     }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     double startvalue = 0, endvalue = 20000, duration = 10;
@@ -109,6 +99,7 @@ public:
 
 protected:
     tramp(const tramp&) = default;
+    void check_applied() const override;
     virtual bool exponential() const { return false; }
     // Why these values make no ramp, empty when they do.
     std::string refusal(double start, double end, double dur, double fs) const;
@@ -132,10 +123,7 @@ public:
         return std::unique_ptr<tprocstep>(new tbabble(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     int nvoices = 20;

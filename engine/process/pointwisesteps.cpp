@@ -7,6 +7,7 @@
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/notes.h"
 #include "engine/dsp/numformat.h"
+#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
 #include "engine/settings/tsetting.h"
 
@@ -170,11 +171,7 @@ std::unique_ptr<tstepform> tlogarithm::settings_form() const {
     const bool e = exponential();
     auto f = std::make_unique<tstepform>(e ? "Exponential" : "Logarithm");
     f->add_note("formula", e ? "y = B*exp(x/A)" : log_formulas[std::clamp(base, 0, 2)]);
-    f->add_number("a", "Constant A", a, r_a);
-    f->add_number("b", "Constant B", b, r_b);
-    f->add_text("yunit", "Set unit to", yunit);
-    if (!e) f->add_number("minvalue", "Smallest value limit", minvalue, r_minvalue);
-    f->add_radio("base", "Logarithm base", {"2", "e (natural logarithm)", "10"}, base);
+    params()->add(*f, *this, {"a", "b", "yunit", "minvalue", "base"});
     f->begin_group(e ? "Presets, convert from" : "Presets, convert to");
     for (const tlogpreset& p : logpresets) {
         const std::string ref = std::string(p.key) + "_ref";
@@ -187,32 +184,22 @@ std::unique_ptr<tstepform> tlogarithm::settings_form() const {
     return f;
 }
 
-void tlogarithm::apply_form(const tstepform& form) {
-    const double na = form.number("a"), nb = form.number("b");
-    if (na == 0) throw EProcessError("Constant A must not be 0");
-    if (!exponential() && !(nb > 0)) throw EProcessError("Constant B must be above 0");
-    const double nm = exponential() ? minvalue : form.number("minvalue");
-    a = na, b = nb, minvalue = nm;
-    base = std::clamp(form.index("base"), 0, 2);
-    yunit = form.text("yunit");
+const tparamlist* tlogarithm::params() const {
+    static const tparamlist list =
+        tparams<tlogarithm>()
+            .real("A", "a", &tlogarithm::a, r_a)
+            .real("B", "b", &tlogarithm::b, r_b)
+            .choice("Base", "base", "Logarithm base", &tlogarithm::base,
+                    {"2", "e (natural logarithm)", "10"}, false)
+            .text("yUnit", "yunit", "Set unit to", &tlogarithm::yunit)
+            .real("MinValue", "minvalue", &tlogarithm::minvalue, r_minvalue)
+            .present_if([](const tlogarithm& s) { return !s.exponential(); });
+    return &list;
 }
 
-void tlogarithm::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "A", a);
-    s.WriteFloat(id, "B", b);
-    s.WriteInteger(id, "Base", base);
-    s.WriteString(id, "yUnit", yunit);
-    if (!exponential()) s.WriteFloat(id, "MinValue", minvalue);
-}
-
-void tlogarithm::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    a = s.ReadFloat(id, "A", a);
-    b = s.ReadFloat(id, "B", b);
-    base = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "Base", base), -1, 3));
-    yunit = s.ReadString(id, "yUnit", yunit);
-    if (!exponential()) minvalue = s.ReadFloat(id, "MinValue", minvalue);
+void tlogarithm::check_applied() const {
+    if (a == 0) throw EProcessError("Constant A must not be 0");
+    if (!exponential() && !(b > 0)) throw EProcessError("Constant B must be above 0");
 }
 
 std::string tlogarithm::get_procname() const {
@@ -267,22 +254,10 @@ void tmax::run_process(tprocenv& env) {
     outarr.assign(1, std::move(y));
 }
 
-std::unique_ptr<tstepform> tmax::settings_form() const {
-    auto f = std::make_unique<tstepform>("Min/Max value");
-    f->add_radio("operation", "Operation", {"Maximum", "Minimum"}, operation);
-    return f;
-}
-
-void tmax::apply_form(const tstepform& form) { operation = std::clamp(form.index("operation"), 0, 1); }
-
-void tmax::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteInteger(id, "Operation", operation);
-}
-
-void tmax::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    operation = s.ReadInteger(id, "Operation", operation) == 1 ? 1 : 0;
+const tparamlist* tmax::params() const {
+    static const tparamlist list = tparams<tmax>("Min/Max value")
+        .choice("Operation", "operation", "Operation", &tmax::operation, {"Maximum", "Minimum"});
+    return &list;
 }
 
 std::string tmax::get_procname() const { return operation == 1 ? "Minimum value" : "Maximum value"; }
@@ -313,52 +288,30 @@ void tclip::run_process(tprocenv& env) {
     for (tchannelproperties& p : props) p.name += " clip " + describe("x");
 }
 
-std::unique_ptr<tstepform> tclip::settings_form() const {
-    auto f = std::make_unique<tstepform>("Clipping amplitude");
-    f->add_check("usemax", "Max amplitude", usemax, "max");
-    f->add_number("max", "Max amplitude", max, r_max);
-    f->add_check("usemin", "Min amplitude", usemin, "min");
-    f->add_number("min", "Min amplitude", min, r_min);
-    f->add_check("symmetrical", "Symmetrical clipping", symmetrical);
-    f->onchange = [](tstepform& form, const std::string&) {
-        const bool sym = form.checked("symmetrical");
-        form.field("usemax").enabled = !sym;
-        form.field("usemin").enabled = !sym;
-        form.field("max").enabled = sym || form.checked("usemax");
-        form.field("min").enabled = !sym && form.checked("usemin");
-    };
-    f->changed("symmetrical");
-    return f;
+const tparamlist* tclip::params() const {
+    static const tparamlist list =
+        tparams<tclip>("Clipping amplitude")
+            .real("Max", "max", &tclip::max, r_max)
+            .enabled_if([](const tstepform& f) {
+                return f.checked("symmetrical") || f.checked("usemax");
+            })
+            .real("Min", "min", &tclip::min, r_min)
+            .enabled_if([](const tstepform& f) {
+                return !f.checked("symmetrical") && f.checked("usemin");
+            })
+            .flag("UseMax", "usemax", "Max amplitude", &tclip::usemax, "max")
+            .enabled_if([](const tstepform& f) { return !f.checked("symmetrical"); })
+            .flag("UseMin", "usemin", "Min amplitude", &tclip::usemin, "min")
+            .enabled_if([](const tstepform& f) { return !f.checked("symmetrical"); })
+            .flag("Symmetrical", "symmetrical", "Symmetrical clipping", &tclip::symmetrical)
+            .form_order({"usemax", "max", "usemin", "min", "symmetrical"});
+    return &list;
 }
 
-void tclip::apply_form(const tstepform& form) {
-    const bool sym = form.checked("symmetrical");
-    const bool um = form.checked("usemax"), un = form.checked("usemin");
-    double hi = max, lo = min;
-    if (sym || um) hi = form.number("max");
-    if (!sym && un) lo = form.number("min");
-    if (sym && hi < 0) throw EProcessError("Max amplitude must not be negative");
-    if (!sym && um && un && lo > hi)
+void tclip::check_applied() const {
+    if (symmetrical && max < 0) throw EProcessError("Max amplitude must not be negative");
+    if (!symmetrical && usemax && usemin && min > max)
         throw EProcessError("Min amplitude must not be above Max amplitude");
-    max = hi, min = lo, symmetrical = sym, usemax = um, usemin = un;
-}
-
-void tclip::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "Max", max);
-    s.WriteFloat(id, "Min", min);
-    s.WriteBool(id, "UseMax", usemax);
-    s.WriteBool(id, "UseMin", usemin);
-    s.WriteBool(id, "Symmetrical", symmetrical);
-}
-
-void tclip::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    max = s.ReadFloat(id, "Max", max);
-    min = s.ReadFloat(id, "Min", min);
-    usemax = s.ReadBool(id, "UseMax", usemax);
-    usemin = s.ReadBool(id, "UseMin", usemin);
-    symmetrical = s.ReadBool(id, "Symmetrical", symmetrical);
 }
 
 std::string tclip::get_procname() const { return "Clip (" + describe("x") + ")"; }
@@ -388,45 +341,22 @@ void tthreshold::run_process(tprocenv& env) {
     for (tchannelproperties& p : props) p.name += suffix;
 }
 
-std::unique_ptr<tstepform> tthreshold::settings_form() const {
-    auto f = std::make_unique<tstepform>("Threshold");
-    f->add_number("hithres", "Threshold to go high", hithres, r_hi);
-    f->add_number("lothres", "Threshold to go low", lothres, r_lo);
-    f->add_number("outhi", "Output value when high", outhi, r_outhi);
-    f->add_number("outlo", "Output value when low", outlo, r_outlo);
-    f->add_check("usehysteresis", "Use hysteresis", usehysteresis);
-    f->onchange = [](tstepform& form, const std::string&) {
-        form.field("lothres").enabled = form.checked("usehysteresis");
-    };
-    f->changed("usehysteresis");
-    return f;
+const tparamlist* tthreshold::params() const {
+    static const tparamlist list =
+        tparams<tthreshold>("Threshold")
+            .real("LoThres", "lothres", &tthreshold::lothres, r_lo)
+            .enabled_if([](const tstepform& f) { return f.checked("usehysteresis"); })
+            .real("HiThres", "hithres", &tthreshold::hithres, r_hi)
+            .real("OutLo", "outlo", &tthreshold::outlo, r_outlo)
+            .real("OutHi", "outhi", &tthreshold::outhi, r_outhi)
+            .flag("UseHysteresis", "usehysteresis", "Use hysteresis", &tthreshold::usehysteresis)
+            .form_order({"hithres", "lothres", "outhi", "outlo", "usehysteresis"});
+    return &list;
 }
 
-void tthreshold::apply_form(const tstepform& form) {
-    const bool h = form.checked("usehysteresis");
-    const double hi = form.number("hithres"), oh = form.number("outhi"), ol = form.number("outlo");
-    const double lo = h ? form.number("lothres") : lothres;
-    if (h && lo > hi)
+void tthreshold::check_applied() const {
+    if (usehysteresis && lothres > hithres)
         throw EProcessError("Threshold to go low must not be above Threshold to go high");
-    hithres = hi, lothres = lo, outhi = oh, outlo = ol, usehysteresis = h;
-}
-
-void tthreshold::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "LoThres", lothres);
-    s.WriteFloat(id, "HiThres", hithres);
-    s.WriteFloat(id, "OutLo", outlo);
-    s.WriteFloat(id, "OutHi", outhi);
-    s.WriteBool(id, "UseHysteresis", usehysteresis);
-}
-
-void tthreshold::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    lothres = s.ReadFloat(id, "LoThres", lothres);
-    hithres = s.ReadFloat(id, "HiThres", hithres);
-    outlo = s.ReadFloat(id, "OutLo", outlo);
-    outhi = s.ReadFloat(id, "OutHi", outhi);
-    usehysteresis = s.ReadBool(id, "UseHysteresis", usehysteresis);
 }
 
 std::string tthreshold::get_procname() const {
@@ -455,43 +385,17 @@ void tquantize::run_process(tprocenv& env) {
     }
 }
 
-std::unique_ptr<tstepform> tquantize::settings_form() const {
-    auto f = std::make_unique<tstepform>("Quantization step");
-    f->add_radio("method", "",
-                 {"Number of quantization steps within FSD", "Absolute size"}, method);
-    f->add_number("nsteps", "Number of quantization steps within FSD", nsteps, r_nsteps);
-    f->add_number("absolutesize", "Absolute size", absolutesize, r_qsize);
-    f->onchange = [](tstepform& form, const std::string&) {
-        form.field("nsteps").enabled = form.index("method") == 0;
-        form.field("absolutesize").enabled = form.index("method") == 1;
-    };
-    f->changed("method");
-    return f;
-}
-
-void tquantize::apply_form(const tstepform& form) {
-    const int m = std::clamp(form.index("method"), 0, 1);
-    int n = nsteps;
-    double a = absolutesize;
-    if (m == 0)
-        n = steps::form_whole(form, "nsteps", r_nsteps);
-    else
-        a = form.number("absolutesize");
-    method = m, nsteps = n, absolutesize = a;
-}
-
-void tquantize::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteInteger(id, "Method", method);
-    s.WriteInteger(id, "nSteps", nsteps);
-    s.WriteFloat(id, "AbsoluteSize", absolutesize);
-}
-
-void tquantize::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    method = s.ReadInteger(id, "Method", method) == 1 ? 1 : 0;
-    nsteps = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "nSteps", nsteps), -1, 2000000000));
-    absolutesize = s.ReadFloat(id, "AbsoluteSize", absolutesize);
+const tparamlist* tquantize::params() const {
+    static const tparamlist list =
+        tparams<tquantize>("Quantization step")
+            .choice("Method", "method", "", &tquantize::method,
+                    {"Number of quantization steps within FSD", "Absolute size"})
+            .whole("nSteps", "nsteps", &tquantize::nsteps, r_nsteps, -1, 2000000000)
+            .caption("Number of quantization steps within FSD")
+            .enabled_if([](const tstepform& f) { return f.index("method") == 0; })
+            .real("AbsoluteSize", "absolutesize", &tquantize::absolutesize, r_qsize)
+            .enabled_if([](const tstepform& f) { return f.index("method") == 1; });
+    return &list;
 }
 
 std::string tquantize::get_procname() const {

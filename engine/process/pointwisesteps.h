@@ -50,9 +50,7 @@ class tlogarithm : public tsamplestep<tlogarithm> {
 public:
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     double a = 1200, b = 1.0;
@@ -60,25 +58,23 @@ public:
     std::string yunit;
     double minvalue = -1e10;
 
-protected:
     virtual bool exponential() const { return false; }
+
+protected:
+    void check_applied() const override;
 };
 
 class texp : public tlogarithm {
 public:
     std::unique_ptr<tprocstep> clone() const override { return std::make_unique<texp>(*this); }
 
-protected:
     bool exponential() const override { return true; }
 };
 
 class tmax : public tsamplestep<tmax> {
 public:
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     int operation = 0;  // 0 maximum, 1 minimum
@@ -87,14 +83,14 @@ public:
 class tclip : public tsamplestep<tclip> {
 public:
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     double max = 1.0, min = -1.0;
     bool usemax = true, usemin = true, symmetrical = true;
+
+protected:
+    void check_applied() const override;
 
 private:
     std::string describe(const std::string& x) const;
@@ -103,23 +99,20 @@ private:
 class tthreshold : public tsamplestep<tthreshold> {
 public:
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     double lothres = 0, hithres = 0, outlo = 0, outhi = 1.0;
     bool usehysteresis = false;
+
+protected:
+    void check_applied() const override;
 };
 
 class tquantize : public tsamplestep<tquantize> {
 public:
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     int method = 0;  // 0 steps within the FSD, 1 absolute step size

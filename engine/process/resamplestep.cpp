@@ -14,6 +14,7 @@
 #include "engine/dsp/simd.h"
 
 #include "engine/process/filtersteps.h"
+#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
 #include "engine/settings/tsetting.h"
 
@@ -252,11 +253,27 @@ std::string tresample::get_procname() const {
     return "Resample to " + num(targetfreq) + " Hz (" + name + ")";
 }
 
+const tparamlist* tresample::params() const {
+    static const tparamlist list =
+        tparams<tresample>("Resample")
+            .choice("Method", "method", "Method", &tresample::method,
+                    {std::begin(method_names), std::end(method_names)}, false)
+            .stored_range(-1, 1000)
+            .real("TargetFreq", "targetfreq", &tresample::targetfreq, r_target)
+            .whole("WindowSize", "windowsize", &tresample::windowsize, r_size, -1, 1000000000)
+            .real("WindowPower", "windowpower", &tresample::windowpower, r_power)
+            .caption("Window power (1-6)")
+            .real("LPCcorner", "cornermargin", &tresample::lpcorner, r_corner)
+            .caption("LP corner [% of fs/2]")
+            .shown_times(100);
+    return &list;
+}
+
 std::unique_ptr<tstepform> tresample::settings_form() const {
-    auto f = std::make_unique<tstepform>("Resample");
-    f->add_number("targetfreq", "Target frequency [Hz]", targetfreq, r_target);
-    f->add_radio("method", "Method", {std::begin(method_names), std::end(method_names)}, std::clamp(method, 0, 4));
-    add_brick_fields(*f, "LP corner [% of fs/2]", windowsize, windowpower, lpcorner);
+    auto f = std::make_unique<tstepform>(params()->title);
+    params()->add(*f, *this, {"targetfreq", "method"});
+    f->field("method").index = std::clamp(method, 0, 4);
+    add_brick_fields(*f, *this);
     f->onchange = [](tstepform& form, const std::string& key) {
         brick_preset_refresh(form, key);
         const bool sinc = form.index("method") == 2;
@@ -264,34 +281,6 @@ std::unique_ptr<tstepform> tresample::settings_form() const {
     };
     f->changed("method");
     return f;
-}
-
-void tresample::apply_form(const tstepform& form) {
-    const double target = form.number("targetfreq");
-    const double corner = form.number("cornermargin") / 100;
-    const double power = form.number("windowpower");
-    const int size = steps::form_whole(form, "windowsize", r_size);
-    targetfreq = target;
-    method = std::clamp(form.index("method"), 0, 4);
-    lpcorner = corner, windowpower = power, windowsize = size;
-}
-
-void tresample::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteInteger(id, "Method", method);
-    s.WriteFloat(id, "TargetFreq", targetfreq);
-    s.WriteInteger(id, "WindowSize", windowsize);
-    s.WriteFloat(id, "WindowPower", windowpower);
-    s.WriteFloat(id, "LPCcorner", lpcorner);
-}
-
-void tresample::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    method = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "Method", method), -1, 1000));
-    targetfreq = s.ReadFloat(id, "TargetFreq", targetfreq);
-    windowsize = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "WindowSize", windowsize), -1, 1000000000));
-    windowpower = s.ReadFloat(id, "WindowPower", windowpower);
-    lpcorner = s.ReadFloat(id, "LPCcorner", lpcorner);
 }
 
 }  // namespace tessal

@@ -5,6 +5,7 @@
 
 #include "engine/dsp/listtext.h"
 #include "engine/process/procregistry.h"
+#include "engine/process/stepparams.h"
 #include "engine/settings/tsetting.h"
 
 namespace tessal {
@@ -30,7 +31,20 @@ void tprocstep::ask_for_settings(tprompter& prompter) {
                  ticon::information);
 }
 
-void tprocstep::apply_form(const tstepform&) {}
+std::unique_ptr<tstepform> tprocstep::settings_form() const {
+    const tparamlist* list = params();
+    return list ? list->form(*this) : nullptr;
+}
+
+void tprocstep::apply_form(const tstepform& form) {
+    const tparamlist* list = params();
+    if (!list) return;
+    // All or nothing: the values are read and checked on a copy.
+    const std::unique_ptr<tprocstep> staged = clone();
+    list->read_form(form, *staged);
+    staged->check_applied();
+    list->copy(*staged, *this);
+}
 
 std::string tprocstep::get_procid() const {
     const auto& reg = procinfo();
@@ -41,6 +55,7 @@ std::string tprocstep::get_procid() const {
 void tprocstep::save_proc(const std::string& id, TSetting& setting) const {
     setting.WriteString(id, "procid", get_procid());
     setting.WriteBool(id, "Enabled", enabled);
+    if (const tparamlist* list = params()) list->save(id, setting, *this);
 }
 
 void tprocstep::open_proc(const std::string& id, TSetting& setting) {
@@ -48,6 +63,7 @@ void tprocstep::open_proc(const std::string& id, TSetting& setting) {
     if (stored != get_procid())
         throw EProcessError("Invalid procids: \"" + stored + "\" <> \"" + get_procid() + "\"");
     enabled = setting.ReadBool(id, "Enabled", true);
+    if (const tparamlist* list = params()) list->open(id, setting, *this);
 }
 
 void write_chanlist(TSetting& setting, const std::string& id, const tintarr& list) {

@@ -27,6 +27,7 @@ namespace tessal {
 
 class tdocument;
 class TSetting;
+class tparamlist;
 
 // Errors of steps, of the factory and of process files; the text is for
 // the user.
@@ -101,11 +102,16 @@ public:
     // for a step without settings. apply_form takes the values of a
     // confirmed form; it throws EProcessError naming the field when a value
     // is refused, and then leaves the step as it was.
-    virtual std::unique_ptr<tstepform> settings_form() const { return nullptr; }
+    // The base builds them from params(), when the step declares any.
+    virtual std::unique_ptr<tstepform> settings_form() const;
     virtual void apply_form(const tstepform& form);
+    // The step type's parameters (stepparams.h), or null for a step that
+    // keeps its own forms and file sections.
+    virtual const tparamlist* params() const { return nullptr; }
     // For a step without a form: tells the user there is nothing to set.
     virtual void ask_for_settings(tprompter& prompter);
-    // Write and read the step as section `id` of a process file.
+    // Write and read the step as section `id` of a process file; the base
+    // writes "procid" and "Enabled", then the declared parameters.
     virtual void save_proc(const std::string& id, TSetting& setting) const;
     virtual void open_proc(const std::string& id, TSetting& setting);
     // The registry id of the step's type.
@@ -126,6 +132,10 @@ public:
     std::int64_t profiling_timestamp[2] = {0, 0};
 
 protected:
+    // Called by apply_form on a copy holding the form's values, before the
+    // step takes them: throws EProcessError with the sentence when the
+    // values do not go together.
+    virtual void check_applied() const {}
     // Parameters and procnum come along; the working set, selection and
     // timing do not (props keeps only its length).
     tprocstep(const tprocstep& from)

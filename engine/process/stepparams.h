@@ -1,0 +1,242 @@
+// tparamlist: a step's parameters, each declared once.
+//
+// A step type lists its parameters in the order its process-file section
+// holds them; each names its file key, its form field, its caption (for a
+// number, the caption of its range), its kind, its range or its choices,
+// and the member of the step that holds it (whose initializer is the
+// default). From that list come the step's settings form, the taking back
+// of a confirmed form (numbers checked against their ranges, the sentence
+// naming the field), the saving and opening of its section, and the
+// round-trip test that every step passes. A step with a dialog of its own
+// shape (notes, presets, buttons) lays out its form by hand but still adds
+// each parameter's field from the list.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/dsp/numberfield.h"
+#include "engine/process/tstepform.h"
+
+namespace tessal {
+
+class tprocstep;
+class TSetting;
+
+enum class tparamkind {
+    real,    // double; a number field, WriteFloat
+    whole,   // int; a number field refusing fractions, WriteInteger
+    flag,    // bool; a check box, WriteBool
+    choice,  // int; a radio group or drop-down list, WriteInteger
+    text,    // std::string; a text field, WriteString
+};
+
+struct tparam {
+    tparamkind kind = tparamkind::real;
+    std::string key;      // in the process file
+    std::string field;    // in the form
+    std::string caption;  // in the form; a number's is its range's
+    std::optional<tnumberfield> range;  // real and whole
+    std::vector<std::string> items;     // choice
+    bool combo = false;                 // choice: a drop-down list, not radio buttons
+    std::string companion;              // flag: the field drawn on its row
+    // choice: a stored index that is no choice reads as the first (true),
+    // or (false) is kept, one past either end at most, for the run to refuse.
+    bool firstwhenunknown = true;
+    // whole, and choice without firstwhenunknown: a stored number is clamped
+    // to these before it is kept (a choice: one past either end, unless set).
+    std::int64_t storedlo = -2147483647 - 1, storedhi = 2147483647;
+    // When set, the field is enabled (shown) only while this holds for the
+    // form. A disabled number is not read; a hidden one is not read when
+    // `readonlyshown`.
+    std::function<bool(const tstepform&)> enabledif, visibleif;
+    bool readonlyshown = false;
+    // real: the form shows the member times this (seconds as milliseconds).
+    double scale = 1;
+    // When set, the parameter exists only for steps where this holds (a
+    // subtype without it neither shows nor stores it).
+    std::function<bool(const tprocstep&)> present;
+    // The member in the step; a real held elsewhere (in a filter section)
+    // has a getter and a setter instead.
+    std::function<void*(const tprocstep&)> member;
+    std::function<double(const tprocstep&)> getreal;
+    std::function<void(tprocstep&, double)> setreal;
+
+    double real_of(const tprocstep& s) const {
+        return getreal ? getreal(s) : *static_cast<double*>(member(s));
+    }
+    void set_real(tprocstep& s, double v) const {
+        if (setreal)
+            setreal(s, v);
+        else
+            *static_cast<double*>(member(s)) = v;
+    }
+    int& int_of(const tprocstep& s) const { return *static_cast<int*>(member(s)); }
+    bool& flag_of(const tprocstep& s) const { return *static_cast<bool*>(member(s)); }
+    std::string& text_of(const tprocstep& s) const {
+        return *static_cast<std::string*>(member(s));
+    }
+    bool in(const tprocstep& s) const { return !present || present(s); }
+};
+
+class tparamlist {
+public:
+    explicit tparamlist(std::string title = {}) : title(std::move(title)) {}
+
+    std::string title;  // the form's caption
+    std::vector<tparam> params;
+    // The fields' order in the form when it is not the file's; "group:T"
+    // opens a titled group, "endgroup" closes it.
+    std::vector<std::string> layout;
+
+    const tparam& param(const std::string& field) const;
+
+    // The whole form: every parameter's field in the layout's order (or the
+    // list's), with the
+    // enabling rules applied now and after every change.
+    std::unique_ptr<tstepform> form(const tprocstep& step) const;
+    // One parameter's field, or several, for a form laid out by hand.
+    void add(tstepform& form, const tprocstep& step, const std::string& field) const;
+    void add(tstepform& form, const tprocstep& step,
+             std::initializer_list<const char*> fields) const;
+    // Enables and disables fields by their rules.
+    void refresh(tstepform& form) const;
+    // Reads the form's fields into `step`: flags, choices and texts always,
+    // numbers while their field is enabled (a disabled number keeps the
+    // step's value). Throws EProcessError with the field's rule.
+    void read_form(const tstepform& form, tprocstep& step) const;
+    // Copies every parameter from one step to another of the same type.
+    void copy(const tprocstep& from, tprocstep& to) const;
+
+    void save(const std::string& id, TSetting& setting, const tprocstep& step) const;
+    void open(const std::string& id, TSetting& setting, tprocstep& step) const;
+};
+
+// Builds a list for step type S: member pointers give the parameters' types.
+template <class S>
+class tparams {
+public:
+    explicit tparams(std::string title = {}) : list(std::move(title)) {}
+
+    // A number's caption is its range's, followed by the unit in brackets.
+    tparams& real(const char* key, const char* field, double S::*m, const tnumberfield& range) {
+        tparam& p = add(tparamkind::real, key, field, captioned(range), m);
+        p.range = range;
+        return *this;
+    }
+    // A real the step reaches through a getter and a setter.
+    tparams& real(const char* key, const char* field, std::function<double(const S&)> get,
+                  std::function<void(S&, double)> set, const tnumberfield& range) {
+        tparam p;
+        p.kind = tparamkind::real;
+        p.key = key;
+        p.field = field;
+        p.caption = captioned(range);
+        p.range = range;
+        p.getreal = [get](const tprocstep& s) { return get(static_cast<const S&>(s)); };
+        p.setreal = [set](tprocstep& s, double v) { set(static_cast<S&>(s), v); };
+        list.params.push_back(std::move(p));
+        return *this;
+    }
+    tparams& whole(const char* key, const char* field, int S::*m, const tnumberfield& range,
+                   std::int64_t storedlo = -2147483647 - 1, std::int64_t storedhi = 2147483647) {
+        tparam& p = add(tparamkind::whole, key, field, captioned(range), m);
+        p.range = range;
+        p.storedlo = storedlo;
+        p.storedhi = storedhi;
+        return *this;
+    }
+    tparams& flag(const char* key, const char* field, const char* caption, bool S::*m,
+                  const char* companion = "") {
+        add(tparamkind::flag, key, field, caption, m).companion = companion;
+        return *this;
+    }
+    tparams& choice(const char* key, const char* field, const char* caption, int S::*m,
+                    std::vector<std::string> items, bool firstwhenunknown = true) {
+        tparam& p = add(tparamkind::choice, key, field, caption, m);
+        p.items = std::move(items);
+        p.firstwhenunknown = firstwhenunknown;
+        p.storedlo = -1;
+        p.storedhi = static_cast<std::int64_t>(p.items.size());
+        return *this;
+    }
+    tparams& combo(const char* key, const char* field, const char* caption, int S::*m,
+                   std::vector<std::string> items, bool firstwhenunknown = true) {
+        choice(key, field, caption, m, std::move(items), firstwhenunknown);
+        list.params.back().combo = true;
+        return *this;
+    }
+    tparams& text(const char* key, const char* field, const char* caption,
+                  std::string S::*m) {
+        add(tparamkind::text, key, field, caption, m);
+        return *this;
+    }
+    // The last parameter's stored number is clamped to lo..hi on opening.
+    tparams& stored_range(std::int64_t lo, std::int64_t hi) {
+        list.params.back().storedlo = lo;
+        list.params.back().storedhi = hi;
+        return *this;
+    }
+    // The last parameter's caption in the form, when it is not its range's.
+    tparams& caption(const char* text) {
+        list.params.back().caption = text;
+        return *this;
+    }
+    // The last parameter's field is enabled only while `rule` holds.
+    tparams& enabled_if(std::function<bool(const tstepform&)> rule) {
+        list.params.back().enabledif = std::move(rule);
+        return *this;
+    }
+    // The last parameter's field shows only while `rule` holds; with
+    // `readonlyshown` a hidden number keeps the step's value.
+    tparams& shown_if(std::function<bool(const tstepform&)> rule, bool readonlyshown = false) {
+        list.params.back().visibleif = std::move(rule);
+        list.params.back().readonlyshown = readonlyshown;
+        return *this;
+    }
+    // The last parameter shows in the form times `factor`.
+    tparams& shown_times(double factor) {
+        list.params.back().scale = factor;
+        return *this;
+    }
+    // The order of the fields in the form, when it is not the file's.
+    tparams& form_order(std::vector<std::string> fields) {
+        list.layout = std::move(fields);
+        return *this;
+    }
+    // The last parameter exists only for steps where `rule` holds.
+    tparams& present_if(std::function<bool(const S&)> rule) {
+        list.params.back().present = [rule](const tprocstep& s) {
+            return rule(static_cast<const S&>(s));
+        };
+        return *this;
+    }
+
+    operator tparamlist() const { return list; }
+
+private:
+    static std::string captioned(const tnumberfield& r) {
+        return r.unit.empty() ? r.caption : r.caption + " [" + r.unit + "]";
+    }
+    template <class T>
+    tparam& add(tparamkind kind, const char* key, const char* field, const std::string& caption,
+                T S::*m) {
+        tparam p;
+        p.kind = kind;
+        p.key = key;
+        p.field = field;
+        p.caption = caption;
+        p.member = [m](const tprocstep& s) -> void* {
+            return const_cast<T*>(&(static_cast<const S&>(s).*m));
+        };
+        list.params.push_back(std::move(p));
+        return list.params.back();
+    }
+    tparamlist list;
+};
+
+}  // namespace tessal
