@@ -63,6 +63,31 @@ tfileformat orlet_format() {
     return f;
 }
 
+tfileformat codec_row() {
+    // Whatever a codec entry names: read as the WAVE file the codec
+    // writes, never written back, and the document stays untitled.
+    tfileformat f;
+    f.caps.writable = false;
+    f.caps.names_document = false;
+    f.read = read_through_codec;
+    return f;
+}
+
+tfileformat textgrid_row() {
+    tfileformat f{".textgrid", "", "Praat TextGrid (*.TextGrid)"};
+    f.caps.labels = true;
+    f.readlabels = import_textgrid_labels;
+    f.writelabels = export_textgrid_labels;
+    return f;
+}
+
+tfileformat text_table_row() {
+    tfileformat f{".txt", "", "Text files (*.txt)"};
+    f.caps.readable = false;
+    f.writetable = export_text_file;
+    return f;
+}
+
 }  // namespace
 
 const std::vector<tfileformat>& file_formats() {
@@ -72,36 +97,17 @@ const std::vector<tfileformat>& file_formats() {
 }
 
 const tfileformat& codec_format() {
-    static const tfileformat row = [] {
-        // Whatever a codec entry names: read as the WAVE file the codec
-        // writes, never written back, and the document stays untitled.
-        tfileformat f;
-        f.caps.writable = false;
-        f.caps.names_document = false;
-        f.read = read_through_codec;
-        return f;
-    }();
+    static const tfileformat row = codec_row();
     return row;
 }
 
 const tfileformat& textgrid_format() {
-    static const tfileformat row = [] {
-        tfileformat f{".textgrid", "", "Praat TextGrid (*.TextGrid)"};
-        f.caps.labels = true;
-        f.readlabels = import_textgrid_labels;
-        f.writelabels = export_textgrid_labels;
-        return f;
-    }();
+    static const tfileformat row = textgrid_row();
     return row;
 }
 
 const tfileformat& text_table_format() {
-    static const tfileformat row = [] {
-        tfileformat f{".txt", "", "Text files (*.txt)"};
-        f.caps.readable = false;
-        f.writetable = export_text_file;
-        return f;
-    }();
+    static const tfileformat row = text_table_row();
     return row;
 }
 
