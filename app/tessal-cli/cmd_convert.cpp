@@ -59,7 +59,7 @@ int cmd_convert(int argc, char** argv) {
         }
     // Without --format a WAVE file keeps the coding its channels came with.
     tsavecoding coding{row->nbits, row->format};
-    if (!a.option("--format") && lower_extension(out) == ".wav")
+    if (!a.option("--format") && keeps_codings(out))
         if (auto c = d.files.channels_wave_coding(chans)) coding = *c;
     if (!d.files.save_file(out, coding.nbits, from, to, chans, coding.format))
         return d.prompter.refused() ? exit_usage : exit_input;

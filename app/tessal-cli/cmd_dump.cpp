@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "engine/document/savespan.h"
+#include "engine/formats/savespan.h"
 #include "engine/dsp/numformat.h"
 
 namespace tessal::cli {

@@ -5,7 +5,8 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "engine/document/textgridlabels.h"
+#include "engine/formats/formatregistry.h"
+#include "engine/formats/textgrid.h"
 #include "engine/formats/saveformats.h"
 
 namespace tessal::cli {
@@ -35,7 +36,7 @@ int cmd_labels(int argc, char** argv) {
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     try {
         if (auto out = a.option("--textgrid")) {
-            export_textgrid_labels(d.doc, text_output(*out));
+            textgrid_format().writelabels(d.doc, text_output(*out), tfileops::system());
             return exit_ok;
         }
         if (channo < 0 || channo >= d.doc.totnchans()) {
@@ -43,7 +44,7 @@ int cmd_labels(int argc, char** argv) {
                          channo, d.doc.totnchans());
             return exit_input;
         }
-        import_textgrid_labels(d.doc, static_cast<int>(channo), *a.option("--import"));
+        textgrid_format().readlabels(d.doc, static_cast<int>(channo), *a.option("--import"));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(e.what()).c_str());
         return exit_input;

@@ -67,7 +67,7 @@ int run_process_job(const std::string& procpath, const std::vector<std::string>&
         for (const std::string& l : runner.profile_lines(steps)) std::printf("%s\n", l.c_str());
     // Without --format a WAVE file keeps the coding its channels came with.
     tsavecoding coding{row->nbits, row->format};
-    if (!format && lower_extension(out) == ".wav")
+    if (!format && keeps_codings(out))
         if (auto c = d.files.channels_wave_coding({})) coding = *c;
     if (!d.files.save_file(out, coding.nbits, 0, 0, {}, coding.format)) {
         if (told) *told = !d.prompter.last_message().empty();

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <utility>
 
-#include "engine/document/savespan.h"
 #include "engine/formats/regularfile.h"
 #include "engine/document/title.h"
 #include "engine/view/viewrange.h"
@@ -33,14 +32,34 @@ bool readable_to_its_end(const std::string& path, tprompter& prompter) {
 
 }  // namespace
 
+tformatio tdocumentfiles::format_io() {
+    tformatio io{doc, prompter, life.currentnbits, life.currentformat};
+    io.progress = progress;
+    io.used = [this](const std::string& path) {
+        if (recent_file_used) recent_file_used(path);
+    };
+    io.keep_stats = keep_stats;
+    io.threads = threads;
+    const tcodecrunner runner{codecs, run_codec, codecfolder};
+    io.converts = [runner](const std::string& path) { return runner.converts(path); };
+    io.convert = [runner, this](const std::string& path, std::string& wavpath) {
+        return runner.convert(path, wavpath, prompter);
+    };
+    return io;
+}
+
+bool tdocumentfiles::opens_through_codec(const std::string& path) const {
+    return tcodecrunner{codecs, run_codec, codecfolder}.converts(path);
+}
+
 bool tdocumentfiles::open_document(const std::string& path) {
     if (life.busy()) return false;
     if (life.hooks.stop_playback) life.hooks.stop_playback();
     fcancelled = false;
     if (!readable_to_its_end(path, prompter)) return false;
-    if (opens_through_codec(path)) return open_through_codec(path, false);
-    const tfileformat* format = format_of_path(path);
-    if (!format || !format->caps.readable) {
+    tformatio io = format_io();
+    const tfileformat* format = reader_of_path(path, io);
+    if (!format) {
         prompter.warn("Cannot open file: \r" + path, "Unknown file type");
         return false;
     }
@@ -51,43 +70,24 @@ bool tdocumentfiles::open_document(const std::string& path) {
         doc.theglobal.document_state_changed();
         return false;
     };
-    twavload load;
-    tloaded other;
-    if (format->kind == tfilekind::wav) {
-        const tloadresult r = load_wav(path, load);
-        if (r == tloadresult::cancelled) fcancelled = true;
-        if (r != tloadresult::read) return kept();
-    } else {
-        other = load_other(path, format->kind);
-        if (!other.install) return kept();
-        if (other.nchans == 0) {
-            prompter.warn("Could not open file\r" + path + "\rThe file holds no channels.",
-                          "Could not open file");
-            return kept();
-        }
+    tloaded loaded = format->read(io, path, "");
+    fcancelled = io.cancelled;
+    if (!loaded.install) return kept();
+    if (loaded.nchans == 0) {
+        prompter.warn("Could not open file\r" + path + "\rThe file holds no channels.",
+                      "Could not open file");
+        return kept();
     }
     life.close_document(false);
-    if (format->kind == tfilekind::wav)
-        install_wav(path, load);
-    else
-        other.install();
+    loaded.install();
     const bool read = add_read_channels(path, 0);
-    life.setfilename(read ? path : "");
+    // A converted file stays untitled: Save could not write it back.
+    life.setfilename(read && format->caps.names_document ? path : "");
     life.setmodified(false);
     if (life.zoomhistory) life.zoomhistory->clear();
     doc.theglobal.fix_things();
     doc.theglobal.document_state_changed();
     return true;
-}
-
-tdocumentfiles::tloaded tdocumentfiles::load_other(const std::string& path, tfilekind kind) {
-    switch (kind) {
-        case tfilekind::smp: return load_smp(path);
-        case tfilekind::tessal: return load_native(path);
-        case tfilekind::orlet: return load_orlet(path);
-        case tfilekind::wav: break;
-    }
-    return {};
 }
 
 bool tdocumentfiles::add_file(const std::string& path) {
@@ -96,17 +96,19 @@ bool tdocumentfiles::add_file(const std::string& path) {
     fcancelled = false;
     const int n0 = doc.totnchans();
     if (!readable_to_its_end(path, prompter)) return false;
-    if (opens_through_codec(path)) return open_through_codec(path, true);
-    const tfileformat* format = format_of_path(path);
-    if (!format || !format->caps.readable) return false;
-    if (format->kind == tfilekind::wav) {
-        if (!read_wav(path)) return false;
-    } else {
-        tloaded l = load_other(path, format->kind);
-        if (!l.install) return false;
-        l.install();
+    tformatio io = format_io();
+    const tfileformat* format = reader_of_path(path, io);
+    if (!format) return false;
+    tloaded loaded = format->read(io, path, "");
+    fcancelled = io.cancelled;
+    if (!loaded.install) {
+        if (!format->caps.names_document) doc.theglobal.document_state_changed();
+        return false;
     }
-    return add_read_channels(path, n0);
+    loaded.install();
+    const bool read = add_read_channels(path, n0);
+    if (!format->caps.names_document) doc.theglobal.document_state_changed();
+    return read;
 }
 
 bool tdocumentfiles::add_read_channels(const std::string& path, int n0) {
@@ -130,25 +132,11 @@ bool tdocumentfiles::add_read_channels(const std::string& path, int n0) {
     return true;
 }
 
-std::vector<int> tdocumentfiles::channel_list(const std::vector<int>& chans) const {
-    if (!chans.empty()) return chans;
-    std::vector<int> all(doc.totnchans());
-    for (int i = 0; i < doc.totnchans(); ++i) all[i] = i;
-    return all;
-}
-
-bool tdocumentfiles::same_rates(const std::vector<int>& chans) const {
-    std::vector<int> list = channel_list(chans);
-    for (int c : list)
-        if (doc.channel(c).sampfreq != doc.channel(list.front()).sampfreq) return false;
-    return true;
-}
-
 std::optional<tsavecoding> tdocumentfiles::channels_wave_coding(
     const std::vector<int>& chans) const {
     std::optional<tsavecoding> best;
     int bestrank = -1;
-    for (int c : channel_list(chans)) {
+    for (int c : channel_list(doc, chans)) {
         if (c < 0 || c >= doc.totnchans()) continue;
         const tchannel& ch = doc.channel(c);
         const int rank = wave_coding_rank(ch.nbits, ch.format);
@@ -162,11 +150,11 @@ std::optional<tsavecoding> tdocumentfiles::channels_wave_coding(
 
 std::optional<tsavecoding> tdocumentfiles::proposed_wave_coding(
     const std::vector<int>& chans) const {
-    std::vector<int> list = channel_list(chans);
+    std::vector<int> list = channel_list(doc, chans);
     if (list.empty() || list.front() < 0 || list.front() >= doc.totnchans()) return std::nullopt;
     const std::string& from = doc.filename().empty() ? doc.channel(list.front()).filename
                                                      : doc.filename();
-    if (lower_extension(from) != ".wav") return std::nullopt;
+    if (!keeps_codings(from)) return std::nullopt;
     return channels_wave_coding(chans);
 }
 
@@ -177,8 +165,8 @@ bool tdocumentfiles::save_document() {
     while (!name.empty() && blank(static_cast<unsigned char>(name.front()))) name.erase(0, 1);
     if (name.empty()) return false;
     tsavecoding coding{life.currentnbits, life.currentformat};
-    if (lower_extension(name) == ".wav") {
-        // A WAVE file is written back in the coding it was read with; the
+    if (keeps_codings(name)) {
+        // A file of many codings (WAVE) is written back in the coding it was read with; the
         // last save format is only a fallback for channels that carry none.
         if (auto c = channels_wave_coding({}))
             coding = *c;
@@ -220,87 +208,25 @@ bool tdocumentfiles::save_file(const std::string& path, int nbits, double from, 
     const std::string ext = lower_extension(path);
     const tfileformat* fileformat = format_for_extension(ext);
     if (!(fileformat && fileformat->caps.mixed_rates) && doc.totnchans() > 0 &&
-        !same_rates(chans)) {
+        !format_io().same_rates(chans)) {
         prompter.warn(
             "Channels have different sampling rates.\rSplit rate files can only be saved as "
             "Tessal files",
             "File was not saved");
         return false;
     }
-    if (!fileformat || !fileformat->caps.writable) {
+    if (!fileformat || !fileformat->caps.writable || !fileformat->write) {
         prompter.warn("Cannot save file with extension " + ext, "Unknown file type");
         return false;
     }
-    bool saved = false;
-    if (fileformat->kind == tfilekind::wav) {
-        if (doc.prefs.WarnSaveWav) {
-            const char* text =
-                format != tFormat::ieeefloat
-                    ? "Some features, calibration in particular, are not saved in wav files.\rYou "
-                      "may want to use the Tessal file format instead.\rDo you want to save as "
-                      "wav anyway?"
-                    : "Some features are not saved in wav files.\rYou may want to use the Tessal "
-                      "file format instead.\rDo you want to save as wav anyway?";
-            if (prompter.ask(text, "Save as wav", tbuttons::yesno, ticon::warning) != tanswer::yes)
-                return false;
-        }
-        saved = write_wav(path, nbits, from, to, chans, format);
-    } else if (fileformat->kind == tfilekind::smp) {
-        if (doc.prefs.WarnSaveSmp &&
-            prompter.ask("Some features are not saved in smp files.\rYou may want to use the "
-                         "Tessal file format instead.\rDo you want to save as smp anyway?",
-                         "Save as smp", tbuttons::yesno, ticon::warning) != tanswer::yes)
-            return false;
-        saved = write_smp(path, from, to, chans);
-    } else if (fileformat->kind == tfilekind::tessal) {
-        saved = write_native(path, from, to, chans);
-    }
+    tformatio io = format_io();
+    const bool saved = fileformat->write(io, {path, nbits, format, from, to, chans});
+    fcancelled = io.cancelled;
     // Only a file that holds the whole document leaves nothing unsaved.
     if (saved && saves_whole_document(chans, from, to)) doc.set_modified(false);
     if (saved && chans.empty() && from == to) life.setfilename(path);
     doc.theglobal.document_state_changed();
     return saved;
-}
-
-bool tdocumentfiles::overload_ok(const std::vector<int>& list, int nbits, tFormat format,
-                                 double from, double to) {
-    if (format == tFormat::ieeefloat && nbits == 32) return true;
-    const bool half = format == tFormat::ieeefloat;
-    std::vector<int> failing;
-    for (int c : list) {
-        const tchannel& ch = doc.channel(c);
-        const double limit = half ? 65504.0 : ch.fsd();
-        tsavespan span = save_span_of(ch, from, to);
-        const float* s = ch.sig.data();
-        bool over = false;
-        // Blocks of branch-free maxima (vector code), stopping at the first
-        // block that goes over.
-        constexpr long long chunk = 4096;
-        for (long long a = span.first; a < span.last && !over; a += chunk) {
-            const long long b = std::min(span.last, a + chunk);
-            float m = 0;
-            for (long long i = a; i < b; ++i) {
-                const float x = std::fabs(s[i]);
-                m = x > m ? x : m;
-            }
-            over = m > limit;
-        }
-        if (over) failing.push_back(c);
-    }
-    if (failing.empty()) return true;
-    std::string list_text;
-    for (int c : failing) list_text += std::to_string(c) + " ";
-    std::string text;
-    if (half)
-        text = "Signal is stronger than " + float_to_text(65504) +
-               (failing.size() == 1 ? " in channel " : " in channels: ") + list_text;
-    else
-        text = std::string(failing.size() == 1 ? "Signal is stronger than FSD in channel "
-                                               : "Signal is stronger than FSD in channels: ") +
-               list_text;
-    text += "\rSaving the file will cause clipping.\rDo you still want to save it?";
-    return prompter.ask(text, "Amplitude overload", tbuttons::okcancel, ticon::warning) ==
-           tanswer::ok;
 }
 
 }  // namespace tessal

@@ -19,8 +19,10 @@
 #include "engine/core/prompter.h"
 #include "engine/core/tdocument.h"
 #include "engine/document/lifecycle.h"
+#include "engine/formats/formatio.h"
 #include "engine/formats/formatregistry.h"
 #include "engine/formats/saveformats.h"
+#include "engine/settings/codecpaths.h"
 #include "engine/settings/settingsfile.h"
 
 namespace tessal {
@@ -35,7 +37,7 @@ public:
 
     std::vector<tsavefilter> savefilter = default_savefilters();
 
-    // Told while a WAVE file is read or written: its path and the fraction
+    // Told while a file is read or written: its path and the fraction
     // done (0..1); returning false cancels. A cancelled open or add leaves
     // the document as it was; a cancelled save leaves the old file as it
     // was. Called on the calling thread.
@@ -93,52 +95,9 @@ public:
                    const std::vector<int>& chans, tFormat format);
 
 private:
-    // A WAVE file read, not yet in the document.
-    struct twavload {
-        std::vector<tsinglearr> data;
-        std::vector<std::vector<tsinglepair>> caches;
-        std::vector<float> peaks;
-        std::vector<double> sumsq, fullscale;
-        int nbits = 0;
-        tFormat format = tFormat::pcm;
-        double rate = 0, duration = 0;
-        std::int64_t promised = 0;
-    };
-    enum class tloadresult { read, failed, cancelled };
-    tloadresult load_wav(const std::string& path, twavload& load);
-    // `shown`: the file the channels are named after and the recent-files
-    // list hears of (the original of a converted file); empty: `path`.
-    void install_wav(const std::string& path, twavload& load, const std::string& shown = "");
-    // Converts `path` into a new temporary WAVE file; false (message shown,
-    // nothing left on disk) when no entry worked.
-    bool convert_with_codec(const std::string& path, std::string& wavpath);
-    bool open_through_codec(const std::string& path, bool add);
-    bool read_wav(const std::string& path);
-    // A file of another kind read whole, not yet in the document: how many
-    // channels it holds and the work that appends them. No work when the
-    // file cannot be read or the user refused it (the user was told why).
-    struct tloaded {
-        int nchans = 0;
-        std::function<void()> install;
-    };
-    tloaded load_smp(const std::string& path);
-    tloaded load_native(const std::string& path);
-    tloaded load_orlet(const std::string& path);
-    tloaded load_other(const std::string& path, tfilekind kind);
-    bool write_smp(const std::string& path, double from, double to, const std::vector<int>& chans);
-    bool write_native(const std::string& path, double from, double to,
-                      const std::vector<int>& chans);
-    bool write_wav(const std::string& path, int nbits, double from, double to,
-                   const std::vector<int>& chans, tFormat format);
-    bool same_rates(const std::vector<int>& chans) const;
-    // Every channel, over all of its samples.
+    // What the format rows' readers and writers work with, for one command.
+    tformatio format_io();
     bool saves_whole_document(const std::vector<int>& chans, double from, double to) const;
-    std::vector<int> channel_list(const std::vector<int>& chans) const;
-    bool overload_ok(const std::vector<int>& chans, int nbits, tFormat format, double from,
-                     double to);
-    void used(const std::string& path) {
-        if (recent_file_used) recent_file_used(path);
-    }
 
     bool add_read_channels(const std::string& path, int n0);
 

@@ -2,11 +2,6 @@
 
 namespace tessal {
 
-std::string file_name_part(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 tdocumenttitle document_title(const std::string& filename, bool modified) {
     const std::string marker = modified ? " * " : "";
     tdocumenttitle t;

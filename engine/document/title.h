@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "engine/formats/formatregistry.h"
+
 namespace tessal {
 
 struct tdocumenttitle {
@@ -14,8 +16,5 @@ struct tdocumenttitle {
 };
 
 tdocumenttitle document_title(const std::string& filename, bool modified);
-
-// The file name part of a path ("/a/b/c.wav" gives "c.wav").
-std::string file_name_part(const std::string& path);
 
 }  // namespace tessal

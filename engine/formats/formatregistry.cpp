@@ -4,29 +4,111 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine/formats/formatpaths.h"
 #include "engine/formats/saveformats.h"
+#include "engine/formats/textexport.h"
+#include "engine/formats/textgridlabels.h"
 
 namespace tessal {
 
+namespace {
+
+tfileformat wav_format() {
+    tfileformat f{".wav", "Wave files (*.wav)|*.wav", "Wave files (*.wav)"};
+    f.caps.codings = true;  // one rate, many codings; an ".epg" sidecar is read, never written
+    f.codings = {
+        {"Wave file 8-bit (*.wav)|*.wav", "wav8i", false, 8, tFormat::pcm},
+        {"Wave file 8-bit A-law (*.wav)|*.wav", "wav8a", false, 8, tFormat::alaw},
+        {"Wave file 8-bit mu-law(*.wav)|*.wav", "wav8u", false, 8, tFormat::ulaw},
+        {"Wave file 16-bit (*.wav)|*.wav", "wav16i", true, 16, tFormat::pcm},
+        {"Wave file 24-bit (*.wav)|*.wav", "wav24i", true, 24, tFormat::pcm},
+        {"Wave file 32-bit (*.wav)|*.wav", "wav32i", false, 32, tFormat::pcm},
+        {"Wave file 16 bit float (*.wav)|*.wav", "wav16f", false, 16, tFormat::ieeefloat},
+        {"Wave file 32-bit float (*.wav)|*.wav", "wav32f", true, 32, tFormat::ieeefloat},
+    };
+    f.defaultcoding = "wav16i";
+    f.saveorder = 2;
+    f.read = read_wav_document;
+    f.write = write_wav_document;
+    return f;
+}
+
+tfileformat smp_format() {
+    tfileformat f{".smp", "Merivox files (*.smp)|*.smp", "Merivox files (*.smp)"};
+    f.caps.labels = true;  // one rate, 16-bit samples with FSD, units and labels
+    f.caps.calibration = true;
+    f.codings = {{"Merivox file 16-bit (*.smp)|*.smp", "smp16i", true, 16, tFormat::pcm}};
+    f.saveorder = 1;
+    f.read = read_smp_document;
+    f.write = write_smp_document;
+    return f;
+}
+
+tfileformat native_format() {
+    tfileformat f{".tessal", "Tessal files (*.tessal)|*.tessal", "Tessal files (*.tessal)"};
+    f.caps.mixed_rates = f.caps.labels = f.caps.notes = f.caps.calibration = f.caps.epg =
+        true;  // the whole document
+    f.codings = {
+        {"Tessal file 32-bit float(*.tessal)|*.tessal", "tessal32f", true, 32, tFormat::ieeefloat}};
+    f.saveorder = 0;
+    f.read = read_native_document;
+    f.write = write_native_document;
+    return f;
+}
+
+tfileformat orlet_format() {
+    tfileformat f{".orlet", "Orlet files (*.orlet)|*.orlet", "Orlet files (*.orlet)"};
+    f.caps.writable = false;  // recordings of another program, read only
+    f.read = read_orlet_document;
+    return f;
+}
+
+tfileformat codec_row() {
+    // Whatever a codec entry names: read as the WAVE file the codec
+    // writes, never written back, and the document stays untitled.
+    tfileformat f;
+    f.caps.writable = false;
+    f.caps.names_document = false;
+    f.read = read_through_codec;
+    return f;
+}
+
+tfileformat textgrid_row() {
+    tfileformat f{".textgrid", "", "Praat TextGrid (*.TextGrid)"};
+    f.caps.labels = true;
+    f.readlabels = import_textgrid_labels;
+    f.writelabels = export_textgrid_labels;
+    return f;
+}
+
+tfileformat text_table_row() {
+    tfileformat f{".txt", "", "Text files (*.txt)"};
+    f.caps.readable = false;
+    f.writetable = export_text_file;
+    return f;
+}
+
+}  // namespace
+
 const std::vector<tfileformat>& file_formats() {
-    static const std::vector<tfileformat> rows = [] {
-        tformatcaps wav;  // one rate, many codings; an ".epg" sidecar is read, never written
-        wav.codings = true;
-        tformatcaps smp;  // one rate, 16-bit samples with FSD, units and labels
-        smp.labels = true;
-        smp.calibration = true;
-        tformatcaps tessal;  // the whole document
-        tessal.mixed_rates = tessal.labels = tessal.notes = tessal.calibration = tessal.epg = true;
-        tformatcaps orlet;  // recordings of another program, read only
-        orlet.writable = false;
-        return std::vector<tfileformat>{
-            {".wav", "Wave files (*.wav)|*.wav", tfilekind::wav, wav},
-            {".smp", "Merivox files (*.smp)|*.smp", tfilekind::smp, smp},
-            {".tessal", "Tessal files (*.tessal)|*.tessal", tfilekind::tessal, tessal},
-            {".orlet", "Orlet files (*.orlet)|*.orlet", tfilekind::orlet, orlet},
-        };
-    }();
+    static const std::vector<tfileformat> rows{wav_format(), smp_format(), native_format(),
+                                               orlet_format()};
     return rows;
+}
+
+const tfileformat& codec_format() {
+    static const tfileformat row = codec_row();
+    return row;
+}
+
+const tfileformat& textgrid_format() {
+    static const tfileformat row = textgrid_row();
+    return row;
+}
+
+const tfileformat& text_table_format() {
+    static const tfileformat row = text_table_row();
+    return row;
 }
 
 const tfileformat* format_for_extension(const std::string& ext) {
@@ -45,9 +127,28 @@ std::string lower_extension(const std::string& path) {
     return e;
 }
 
+std::string file_name_part(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 const tfileformat* format_of_path(const std::string& path) {
     return format_for_extension(lower_extension(path));
 }
+
+bool keeps_codings(const std::string& path) {
+    const tfileformat* f = format_of_path(path);
+    return f && f->caps.codings;
+}
+
+const tfileformat* reader_of_path(const std::string& path, const tformatio& io) {
+    const tfileformat* f = format_of_path(path);
+    if (f && f->caps.readable && f->read) return f;
+    if (io.converts && io.converts(path)) return &codec_format();
+    return nullptr;
+}
+
+std::string dialog_filter(const tfileformat& f) { return f.dialogfilter + ";;All files (*)"; }
 
 std::string open_filter_text() {
     std::string patterns;

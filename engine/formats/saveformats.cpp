@@ -2,22 +2,21 @@
 
 #include <algorithm>
 
+#include "engine/formats/formatregistry.h"
+
 namespace tessal {
 
 std::vector<tsavefilter> default_savefilters() {
-    return {
-        {"Tessal file 32-bit float(*.tessal)|*.tessal", ".tessal", "tessal32f", true, 32,
-         tFormat::ieeefloat},
-        {"Merivox file 16-bit (*.smp)|*.smp", ".smp", "smp16i", true, 16, tFormat::pcm},
-        {"Wave file 8-bit (*.wav)|*.wav", ".wav", "wav8i", false, 8, tFormat::pcm},
-        {"Wave file 8-bit A-law (*.wav)|*.wav", ".wav", "wav8a", false, 8, tFormat::alaw},
-        {"Wave file 8-bit mu-law(*.wav)|*.wav", ".wav", "wav8u", false, 8, tFormat::ulaw},
-        {"Wave file 16-bit (*.wav)|*.wav", ".wav", "wav16i", true, 16, tFormat::pcm},
-        {"Wave file 24-bit (*.wav)|*.wav", ".wav", "wav24i", true, 24, tFormat::pcm},
-        {"Wave file 32-bit (*.wav)|*.wav", ".wav", "wav32i", false, 32, tFormat::pcm},
-        {"Wave file 16 bit float (*.wav)|*.wav", ".wav", "wav16f", false, 16, tFormat::ieeefloat},
-        {"Wave file 32-bit float (*.wav)|*.wav", ".wav", "wav32f", true, 32, tFormat::ieeefloat},
-    };
+    std::vector<const tfileformat*> formats;
+    for (const tfileformat& f : file_formats())
+        if (!f.codings.empty()) formats.push_back(&f);
+    std::stable_sort(formats.begin(), formats.end(),
+                     [](const tfileformat* a, const tfileformat* b) { return a->saveorder < b->saveorder; });
+    std::vector<tsavefilter> rows;
+    for (const tfileformat* f : formats)
+        for (const tsavecodingrow& c : f->codings)
+            rows.push_back({c.filterstr, f->ext, c.idstr, c.used, c.nbits, c.format});
+    return rows;
 }
 
 std::string savefilter_caption(const tsavefilter& row) {
@@ -58,7 +57,8 @@ const tsavefilter* find_savefilter(const std::vector<tsavefilter>& rows, const s
 
 const tsavefilter* savefilter_for_extension(const std::vector<tsavefilter>& rows,
                                             const std::string& ext) {
-    if (ext == ".wav") return find_savefilter(rows, "wav16i");
+    if (const tfileformat* f = format_for_extension(ext); f && !f->defaultcoding.empty())
+        return find_savefilter(rows, f->defaultcoding);
     for (const tsavefilter& r : rows)
         if (r.ext == ext) return &r;
     return nullptr;
@@ -80,15 +80,25 @@ int wave_coding_rank(int nbits, tFormat format) {
     return nbits * 4 + kind;
 }
 
+namespace {
+
+// Whether the row is a coding of a format of many codings (WAVE).
+bool codings_row(const tsavefilter& r, tsavecoding coding) {
+    const tfileformat* f = format_for_extension(r.ext);
+    return f && f->caps.codings && r.nbits == coding.nbits && r.format == coding.format;
+}
+
+}  // namespace
+
 const tsavefilter* wave_savefilter(const std::vector<tsavefilter>& rows, tsavecoding coding) {
     for (const tsavefilter& r : rows)
-        if (r.ext == ".wav" && r.nbits == coding.nbits && r.format == coding.format) return &r;
+        if (codings_row(r, coding)) return &r;
     return nullptr;
 }
 
 std::vector<tsavefilter> rows_offering(std::vector<tsavefilter> rows, tsavecoding coding) {
     for (tsavefilter& r : rows)
-        if (r.ext == ".wav" && r.nbits == coding.nbits && r.format == coding.format) r.used = true;
+        if (codings_row(r, coding)) r.used = true;
     return rows;
 }
 

@@ -1,5 +1,6 @@
-// The save formats offered by Save as, in their fixed order, and the filter
-// text of the save dialog built from the rows in use.
+// The save codings offered by Save as, gathered from the format registry's
+// rows (formatregistry.h) in their save order, and the filter text of the
+// save dialog built from the rows in use.
 #pragma once
 
 #include <string>

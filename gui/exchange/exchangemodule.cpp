@@ -3,7 +3,7 @@
 #include <QFileDialog>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/textgridlabels.h"
+#include "engine/formats/formatregistry.h"
 #include "gui/exchange/codecrunner.h"
 #include "gui/exchange/tcodecsdialog.h"
 #include "gui/exchange/texporttextdialog.h"
@@ -17,24 +17,24 @@ void export_textgrid(tappcontext& c) {
     // Open dialog's filter find the file; the dialog asks before replacing
     // the file under that full name.
     QFileDialog d(c.window, "Export labels as TextGrid", QString(),
-                  "Praat TextGrid (*.TextGrid);;All files (*)");
+                  QString::fromStdString(dialog_filter(textgrid_format())));
     d.setAcceptMode(QFileDialog::AcceptSave);
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setDefaultSuffix("TextGrid");
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return;
     const std::string name = d.selectedFiles().front().toStdString();
     if (name.empty()) return;
-    export_textgrid_labels(c.doc, name);
+    textgrid_format().writelabels(c.doc, name, tfileops::system());
 }
 
 void import_textgrid(tappcontext& c) {
     const std::string name =
         QFileDialog::getOpenFileName(c.window, "Import labels from TextGrid", QString(),
-                                     "Praat TextGrid (*.TextGrid);;All files (*)", nullptr,
+                                     QString::fromStdString(dialog_filter(textgrid_format())), nullptr,
                                      QFileDialog::DontUseNativeDialog)
             .toStdString();
     if (name.empty()) return;
-    import_textgrid_labels(c.doc, c.doc.thischanno(), name);
+    textgrid_format().readlabels(c.doc, c.doc.thischanno(), name);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
+#include "engine/formats/formatregistry.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 
@@ -69,7 +70,7 @@ texporttextdialog::texporttextdialog(tappcontext& ctx, QWidget* owner)
     connect(time_, &QCheckBox::toggled, this, [this] { update_visibility(); });
     ask_filename = [this] {
         return QFileDialog::getSaveFileName(this, "Export to text", QString(),
-                                            "Text files (*.txt);;All files (*)")
+                                            QString::fromStdString(dialog_filter(text_table_format())))
             .toStdString();
     };
     rebuild_channels();
@@ -127,7 +128,7 @@ bool texporttextdialog::exportExecute() {
     const std::string name = ask_filename ? ask_filename() : std::string();
     if (name.empty()) return false;
     try {
-        export_text_file(ctx_.doc, o, name);
+        text_table_format().writetable(ctx_.doc, o, name, tfileops::system());
     } catch (const ETextExportError& e) {
         ctx_.prompter.warn(e.what(), e.caption());
         return false;

@@ -2,7 +2,7 @@
 // read back into another channel, the end of the grid at the longest
 // channel or label, a file that is no TextGrid refused with nothing added,
 // and the notices the import sends.
-#include "engine/document/textgridlabels.h"
+#include "engine/formats/textgridlabels.h"
 
 #include <gtest/gtest.h>
 

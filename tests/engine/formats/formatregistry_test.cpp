@@ -82,35 +82,49 @@ TEST(FormatRegistry, OpenFilterAndReaderByExtension) {
 
     struct tcase {
         const char* path;
-        const tfilekind* kind;  // null: no reader
+        const char* ext;  // the row's extension; null: no reader
     };
-    static const tfilekind wav = tfilekind::wav, smp = tfilekind::smp,
-                           tessal = tfilekind::tessal, orlet = tfilekind::orlet;
     const tcase cases[] = {
-        {"a/rec.wav", &wav},       {"REC.WAV", &wav},          {"x.y/take.Smp", &smp},
-        {"doc.tessal", &tessal},   {"far.ORLET", &orlet},      {"p.tessalproc", nullptr},
-        {"labels.csv", nullptr},   {"a.wav/noext", nullptr},   {"rec.wav.bak", nullptr},
+        {"a/rec.wav", ".wav"},       {"REC.WAV", ".wav"},        {"x.y/take.Smp", ".smp"},
+        {"doc.tessal", ".tessal"},   {"far.ORLET", ".orlet"},    {"p.tessalproc", nullptr},
+        {"labels.csv", nullptr},     {"a.wav/noext", nullptr},   {"rec.wav.bak", nullptr},
         {"rec", nullptr},
     };
     for (const tcase& c : cases) {
         SCOPED_TRACE(c.path);
         const tfileformat* f = format_of_path(c.path);
-        if (!c.kind) {
+        if (!c.ext) {
             EXPECT_EQ(f, nullptr);
             continue;
         }
         ASSERT_NE(f, nullptr);
-        EXPECT_EQ(f->kind, *c.kind);
+        EXPECT_EQ(f->ext, c.ext);
         EXPECT_TRUE(f->caps.readable);
+        EXPECT_NE(f->read, nullptr);
     }
 
     // What the formats can keep: only the native file mixes rates and keeps
-    // notes; the foreign recordings are read only.
+    // notes; the foreign recordings are read only. Every writable row has a
+    // writer and save codings, and only the WAVE row has many.
     for (const tfileformat& f : file_formats()) {
         SCOPED_TRACE(f.ext);
-        EXPECT_EQ(f.caps.mixed_rates, f.kind == tfilekind::tessal);
-        EXPECT_EQ(f.caps.notes, f.kind == tfilekind::tessal);
-        EXPECT_EQ(f.caps.writable, f.kind != tfilekind::orlet);
-        EXPECT_EQ(f.caps.labels, f.kind == tfilekind::tessal || f.kind == tfilekind::smp);
+        EXPECT_EQ(f.caps.mixed_rates, f.ext == ".tessal");
+        EXPECT_EQ(f.caps.notes, f.ext == ".tessal");
+        EXPECT_EQ(f.caps.writable, f.ext != ".orlet");
+        EXPECT_EQ(f.caps.labels, f.ext == ".tessal" || f.ext == ".smp");
+        EXPECT_EQ(f.write != nullptr, f.caps.writable);
+        EXPECT_EQ(f.codings.empty(), !f.caps.writable);
+        EXPECT_EQ(f.codings.size() > 1, f.caps.codings);
     }
+    // The rows without an extension of their own.
+    EXPECT_FALSE(codec_format().caps.writable);
+    EXPECT_FALSE(codec_format().caps.names_document);
+    EXPECT_NE(codec_format().read, nullptr);
+    EXPECT_EQ(dialog_filter(textgrid_format()), "Praat TextGrid (*.TextGrid);;All files (*)");
+    EXPECT_NE(textgrid_format().readlabels, nullptr);
+    EXPECT_NE(textgrid_format().writelabels, nullptr);
+    EXPECT_EQ(dialog_filter(text_table_format()), "Text files (*.txt);;All files (*)");
+    EXPECT_NE(text_table_format().writetable, nullptr);
+    EXPECT_TRUE(keeps_codings("A.WAV"));
+    EXPECT_FALSE(keeps_codings("a.smp"));
 }

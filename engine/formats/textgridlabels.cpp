@@ -1,4 +1,4 @@
-#include "engine/document/textgridlabels.h"
+#include "engine/formats/textgridlabels.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "engine/document/savespan.h"
+#include "engine/formats/savespan.h"
 
 #include <algorithm>
 #include <cmath>

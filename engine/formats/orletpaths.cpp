@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "engine/document/documentfiles.h"
+#include "engine/formats/formatpaths.h"
+#include "engine/formats/formatregistry.h"
 #include "engine/formats/txiifile.h"
 
 namespace tessal {
@@ -32,14 +33,14 @@ tsound read_sound(TXIIFile& x, const std::string& prefix, int q) {
 
 }  // namespace
 
-tdocumentfiles::tloaded tdocumentfiles::load_orlet(const std::string& path) {
+tloaded read_orlet_document(tformatio& io, const std::string& path, const std::string&) {
     TXIIFile x;
     if (!x.open_file(path)) {
-        prompter.warn("Could not open file\r" + path, "Could not open file");
+        io.prompter.warn("Could not open file\r" + path, "Could not open file");
         return {};
     }
     if (x.GetFileId() != "Orlet") {
-        prompter.warn(path + " does not appear to be a Orlet file. FileID=" + x.GetFileId(),
+        io.prompter.warn(path + " does not appear to be a Orlet file. FileID=" + x.GetFileId(),
                       "Could not open file");
         return {};
     }
@@ -70,19 +71,19 @@ tdocumentfiles::tloaded tdocumentfiles::load_orlet(const std::string& path) {
             throw std::runtime_error("Damaged channel counts (nChans): " + std::to_string(channels) +
                                      " channels in all, more than 1024");
     } catch (const std::exception& e) {
-        prompter.warn("Could not open file\r" + path + "\r" + e.what(), "Could not open file");
+        io.prompter.warn("Could not open file\r" + path + "\r" + e.what(), "Could not open file");
         return {};
     }
     const double date = x.readfloat("Test_1", "Date", 0);
     int nchans = 0;
     for (auto& [s, origin] : *sounds) nchans += s.nchans;
-    return {nchans, [this, path, sounds, date] {
+    return {nchans, [&io, path, sounds, date] {
         for (auto& [s, origin] : *sounds) {
-            const int n0 = doc.totnchans();
-            doc.set_totnchans(n0 + s.nchans);
+            const int n0 = io.doc.totnchans();
+            io.doc.set_totnchans(n0 + s.nchans);
             const std::size_t frames = s.samples.size() / s.nchans;
             for (int c = 0; c < s.nchans; ++c) {
-                tchannel& ch = doc.channel(n0 + c);
+                tchannel& ch = io.doc.channel(n0 + c);
                 ch.sig.resize(frames);
                 for (std::size_t i = 0; i < frames; ++i)
                     ch.sig[i] = s.samples[i * s.nchans + c] / 32767.0f;
@@ -98,10 +99,10 @@ tdocumentfiles::tloaded tdocumentfiles::load_orlet(const std::string& path) {
                 ch.stereochanno = s.nchans == 2 ? n0 + (1 - c) : -1;
             }
         }
-        life.currentnbits = std::max(life.currentnbits, 16);
-        life.currentformat = tFormat::pcm;
+        io.currentnbits = std::max(io.currentnbits, 16);
+        io.currentformat = tFormat::pcm;
         // Only a file that was read enters the recent-files list.
-        used(path);
+        io.use(path);
     }};
 }
 

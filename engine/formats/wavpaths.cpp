@@ -8,14 +8,16 @@
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <new>
 #include <thread>
 
-#include "engine/document/documentfiles.h"
+#include "engine/formats/formatpaths.h"
 #include "engine/formats/regularfile.h"
-#include "engine/document/savespan.h"
-#include "engine/document/title.h"
+#include "engine/formats/savespan.h"
+#include "engine/formats/formatregistry.h"
 #include "engine/dsp/numformat.h"
+#include "engine/formats/saveformats.h"
 #include "engine/formats/twavfile.h"
 
 namespace tessal {
@@ -51,13 +53,25 @@ void read_epg_sidecar(const std::string& wavpath, double duration_s, tchannel& c
     ch.epg = std::move(epg);
 }
 
-}  // namespace
+// A WAVE file read, not yet in the document.
+struct twavload {
+    std::vector<tsinglearr> data;
+    std::vector<std::vector<tsinglepair>> caches;
+    std::vector<float> peaks;
+    std::vector<double> sumsq, fullscale;
+    int nbits = 0;
+    tFormat format = tFormat::pcm;
+    double rate = 0, duration = 0;
+    std::int64_t promised = 0;
+};
 
-tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, twavload& load) {
+enum class tloadresult { read, failed, cancelled };
+
+tloadresult load_wav(tformatio& io, const std::string& path, twavload& load) {
     TWavFile wav;
     if (!wav.open_file(path, true)) {
         std::string why = wav.Getopenerror();
-        prompter.warn("Could not open file" + (why.empty() ? "" : "\r" + path + "\r" + why),
+        io.prompter.warn("Could not open file" + (why.empty() ? "" : "\r" + path + "\r" + why),
                       "Could not open file");
         return tloadresult::failed;
     }
@@ -67,7 +81,7 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
     // file "holds" them) would keep the window busy for many seconds.
     constexpr int most_channels = 16384;
     if (k > most_channels) {
-        prompter.warn("Could not open file\r" + path + "\rIts header gives " + std::to_string(k) +
+        io.prompter.warn("Could not open file\r" + path + "\rIts header gives " + std::to_string(k) +
                           " channels; at most " + std::to_string(most_channels) +
                           " channels are opened from one file",
                       "Could not open file");
@@ -86,10 +100,10 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
     load.caches.assign(static_cast<std::size_t>(k), std::vector<tsinglepair>(nblocks));
     load.peaks.assign(static_cast<std::size_t>(k), 0.0f);
     load.sumsq.assign(static_cast<std::size_t>(k), 0.0);
-    const bool sumsq = keep_stats;
+    const bool sumsq = io.keep_stats;
     treadpass pass;
     pass.align = sigcache_blocksize;
-    pass.threads = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    pass.threads = io.threads > 0 ? io.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     pass.visit = [&load, sumsq](std::size_t first, std::size_t n, const int* chans, const float* const* samples,
                                 int count) {
         for (int k = 0; k < count; ++k) {
@@ -129,9 +143,9 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
             for (int j = 0; j < m; ++j) load.sumsq[static_cast<std::size_t>(chans[k0 + j])] = sum[j];
         }
     };
-    if (progress)
-        pass.progress = [this, &path](std::int64_t done, std::int64_t total) {
-            return progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
+    if (io.progress)
+        pass.progress = [&io, &path](std::int64_t done, std::int64_t total) {
+            return io.progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
         };
     try {
         // Everything is read before the document changes, so a read error
@@ -144,7 +158,7 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
     } catch (const std::exception& e) {
         wav.close_file();
         load = twavload{};
-        prompter.warn(std::string("Could not open file\r") + path + "\r" + e.what(),
+        io.prompter.warn(std::string("Could not open file\r") + path + "\r" + e.what(),
                       "Could not open file");
         return tloadresult::failed;
     }
@@ -158,16 +172,17 @@ tdocumentfiles::tloadresult tdocumentfiles::load_wav(const std::string& path, tw
     return tloadresult::read;
 }
 
-void tdocumentfiles::install_wav(const std::string& path, twavload& load,
-                                 const std::string& shown) {
+// `shown`: the file the channels are named after and the recent-files list
+// hears of (the original of a converted file); empty: `path`.
+void install_wav(tformatio& io, const std::string& path, twavload& load, const std::string& shown) {
     const std::string& source = shown.empty() ? path : shown;
     const int k = static_cast<int>(load.data.size());
-    const int n0 = doc.totnchans();
-    doc.set_totnchans(n0 + k);
+    const int n0 = io.doc.totnchans();
+    io.doc.set_totnchans(n0 + k);
     const std::string name = file_name_part(source);
     for (int i = 0; i < k; ++i) {
         const auto u = static_cast<std::size_t>(i);
-        tchannel& ch = doc.channel(n0 + i);
+        tchannel& ch = io.doc.channel(n0 + i);
         ch.sig = std::move(load.data[u]);
         ch.sampfreq = ch.orgsampfreq = load.rate;
         ch.set_name(name + " Ch " + std::to_string(i));
@@ -184,64 +199,89 @@ void tdocumentfiles::install_wav(const std::string& path, twavload& load,
         if (!load.sumsq.empty()) ch.set_sample_stats(load.peaks[u], true, load.sumsq[u]);
         read_epg_sidecar(source, load.duration, ch);
     }
-    const std::int64_t read = k > 0 ? static_cast<std::int64_t>(doc.channel(n0).sig.size()) : 0;
+    const std::int64_t read = k > 0 ? static_cast<std::int64_t>(io.doc.channel(n0).sig.size()) : 0;
     // A cut copy opens with what it holds, but the user hears of it before
     // saving over the file.
     if (read < load.promised)
-        prompter.warn("The file is shorter than its header says: " + std::to_string(read) +
+        io.prompter.warn("The file is shorter than its header says: " + std::to_string(read) +
                           " of " + std::to_string(load.promised) + " samples were read",
                       "File is shorter than its header says");
     // The last save format follows the richest coding read, bits and coding
     // together, so it always names a coding a WAVE file can hold.
     if (wave_coding_rank(load.nbits, load.format) >
-        wave_coding_rank(life.currentnbits, life.currentformat)) {
-        life.currentnbits = load.nbits;
-        life.currentformat = load.format;
+        wave_coding_rank(io.currentnbits, io.currentformat)) {
+        io.currentnbits = load.nbits;
+        io.currentformat = load.format;
     }
     // Only a file that was read enters the recent-files list.
-    used(source);
+    io.use(source);
 }
 
-bool tdocumentfiles::read_wav(const std::string& path) {
-    twavload load;
-    const tloadresult r = load_wav(path, load);
-    if (r == tloadresult::cancelled) fcancelled = true;
-    if (r != tloadresult::read) return false;
-    install_wav(path, load);
-    return true;
+}  // namespace
+
+tloaded read_wav_document(tformatio& io, const std::string& path, const std::string& shown) {
+    auto load = std::make_shared<twavload>();
+    const tloadresult r = load_wav(io, path, *load);
+    if (r == tloadresult::cancelled) io.cancelled = true;
+    if (r != tloadresult::read) return {};
+    return {static_cast<int>(load->data.size()),
+            [&io, path, shown, load] { install_wav(io, path, *load, shown); }};
 }
 
-bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, double to,
-                               const std::vector<int>& chans, tFormat format) {
-    std::vector<int> list = channel_list(chans);
+tloaded read_through_codec(tformatio& io, const std::string& path, const std::string&) {
+    std::string wav;
+    if (!io.convert || !io.convert(path, wav)) return {};
+    tloaded l = read_wav_document(io, wav, path);
+    tfileops::system().remove(wav);
+    return l;
+}
+
+bool write_wav_document(tformatio& io, const tsaverequest& save) {
+    const std::string& path = save.path;
+    const int nbits = save.nbits;
+    const tFormat format = save.format;
+    const double from = save.from, to = save.to;
+    const std::vector<int>& chans = save.chans;
+    if (io.doc.prefs.WarnSaveWav) {
+        const char* text =
+            format != tFormat::ieeefloat
+                ? "Some features, calibration in particular, are not saved in wav files.\rYou "
+                  "may want to use the Tessal file format instead.\rDo you want to save as "
+                  "wav anyway?"
+                : "Some features are not saved in wav files.\rYou may want to use the Tessal "
+                  "file format instead.\rDo you want to save as wav anyway?";
+        if (io.prompter.ask(text, "Save as wav", tbuttons::yesno, ticon::warning) != tanswer::yes)
+            return false;
+    }
+    std::vector<int> list = io.channel_list(chans);
     bool dither = false;
-    switch (doc.prefs.UseDither) {
+    switch (io.doc.prefs.UseDither) {
         case 0: dither = true; break;
         case 2: dither = false; break;
         default:
             for (int c : list) {
-                const tchannel& ch = doc.channel(c);
+                const tchannel& ch = io.doc.channel(c);
                 if (ch.nbits > nbits || (ch.format == tFormat::ieeefloat && format == tFormat::pcm) ||
                     ch.get_usedither())
                     dither = true;
             }
     }
-    life.currentnbits = nbits;
-    life.currentformat = format;
-    if (list.empty() || !same_rates(list)) {
-        prompter.error("Cannot save file " + path + "\rIncompatible sample rates", "Error");
+    io.currentnbits = nbits;
+    io.currentformat = format;
+    if (list.empty() || !io.same_rates(list)) {
+        io.prompter.error("Cannot save file " + path + "\rIncompatible sample rates", "Error");
         return false;
     }
     // The header holds the rate as a whole number below 2^31: a rate beyond
     // that is refused, never cut down to another rate.
-    const double fs = std::round(doc.channel(list.front()).sampfreq);
+    const double fs = std::round(io.doc.channel(list.front()).sampfreq);
     if (!(fs >= 1 && fs <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
-        prompter.error("Cannot save file " + path + "\rA wave file cannot hold the sampling rate " +
-                           float_to_text(doc.channel(list.front()).sampfreq) + " Hz",
+        io.prompter.error("Cannot save file " + path + "\rA wave file cannot hold the sampling rate " +
+                           float_to_text(io.doc.channel(list.front()).sampfreq) + " Hz",
                        "File was not saved");
         return false;
     }
-    tfilespan span = file_span(doc, list, from, to);
+    tfilespan span = file_span(io.doc, list, from, to);
     // The channels are padded out to the span before they are written, so a
     // span the file cannot hold (a channel shifted far from time 0) is
     // refused here, before anything is allocated.
@@ -249,45 +289,45 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
     if (static_cast<std::uint64_t>(span.length()) > 0xFFFFFFF0ull / std::max<std::uint64_t>(1, framebytes)) {
         long long shift = 0;
         for (int c : list)
-            if (std::llabs(doc.channel(c).xshift) > std::llabs(shift)) shift = doc.channel(c).xshift;
-        prompter.error("Cannot save file " + path + "\rThe channels span " + std::to_string(span.length()) +
+            if (std::llabs(io.doc.channel(c).xshift) > std::llabs(shift)) shift = io.doc.channel(c).xshift;
+        io.prompter.error("Cannot save file " + path + "\rThe channels span " + std::to_string(span.length()) +
                            " samples (x shift " + std::to_string(shift) +
                            "): more than a wave file can hold",
                        "File was not saved");
         return false;
     }
-    if (!overload_ok(list, nbits, format, from, to)) return false;
-    used(path);
+    if (!io.overload_ok(list, nbits, format, from, to)) return false;
+    io.use(path);
 
     TWavFile wav;
     wav.Setsampfreq(static_cast<std::int32_t>(fs));
     wav.Setnbits(static_cast<std::uint32_t>(nbits));
     wav.Setformat(format);
     wav.Setnchans(static_cast<std::int32_t>(list.size()));
-    for (std::size_t i = 0; i < list.size(); ++i) wav.Setfullscale(i, doc.channel(list[i]).fsd());
+    for (std::size_t i = 0; i < list.size(); ++i) wav.Setfullscale(i, io.doc.channel(list[i]).fsd());
 
     std::vector<std::vector<float>> storage(list.size());
     std::vector<std::span<const float>> views;
     try {
         for (std::size_t i = 0; i < list.size(); ++i)
-            views.push_back(samples_over(doc.channel(list[i]), span, storage[i]));
+            views.push_back(samples_over(io.doc.channel(list[i]), span, storage[i]));
     } catch (const std::bad_alloc&) {
-        prompter.error("Cannot save file " + path + "\rNot enough memory for " + std::to_string(span.length()) +
+        io.prompter.error("Cannot save file " + path + "\rNot enough memory for " + std::to_string(span.length()) +
                            " samples per channel",
                        "File was not saved");
         return false;
     }
-    if (progress)
-        wav.save_progress = [this, &path](std::uint64_t done, std::uint64_t total) {
-            return progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
+    if (io.progress)
+        wav.save_progress = [&io, &path](std::uint64_t done, std::uint64_t total) {
+            return io.progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
         };
     try {
         wav.save_file(path, views, true, dither);
     } catch (const ESaveCancelled&) {
-        fcancelled = true;
+        io.cancelled = true;
         return false;
     } catch (const std::exception& e) {
-        prompter.error(e.what(), "File was not saved");
+        io.prompter.error(e.what(), "File was not saved");
         return false;
     }
     // A document saved whole is now that file: its channels keep the file's
@@ -295,7 +335,7 @@ bool tdocumentfiles::write_wav(const std::string& path, int nbits, double from, 
     // new coding want dither when they are quantised again.
     if (chans.empty() && from == to)
         for (int c : list) {
-            tchannel& ch = doc.channel(c);
+            tchannel& ch = io.doc.channel(c);
             if (wave_coding_rank(nbits, format) < wave_coding_rank(ch.nbits, ch.format) ||
                 !is_wave_coding(ch.nbits, ch.format))
                 ch.needsdither = true;

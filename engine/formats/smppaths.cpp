@@ -8,18 +8,18 @@
 #include <limits>
 #include <tuple>
 
-#include "engine/document/documentfiles.h"
-#include "engine/document/savespan.h"
+#include "engine/formats/formatpaths.h"
+#include "engine/formats/savespan.h"
 #include "engine/formats/textgrid.h"
 #include "engine/formats/tsmpfile.h"
 
 namespace tessal {
 
-tdocumentfiles::tloaded tdocumentfiles::load_smp(const std::string& path) {
+tloaded read_smp_document(tformatio& io, const std::string& path, const std::string&) {
     auto smp = std::make_shared<TSMPfile>();
     if (!smp->open_file(path, true)) {
         std::string why = smp->Getopenerror();
-        prompter.warn("Could not open file" + (why.empty() ? "" : "\r" + path + "\r" + why),
+        io.prompter.warn("Could not open file" + (why.empty() ? "" : "\r" + path + "\r" + why),
                       "Could not open file");
         return {};
     }
@@ -29,7 +29,7 @@ tdocumentfiles::tloaded tdocumentfiles::load_smp(const std::string& path) {
             "audio level calibration bug.\rTherefore, the sound pressure of the audio channel "
             "cannot be trusted.\r" +
             path;
-        if (prompter.ask(text, "Sound pressure cannot be trusted", tbuttons::okcancel,
+        if (io.prompter.ask(text, "Sound pressure cannot be trusted", tbuttons::okcancel,
                          ticon::warning) != tanswer::ok)
             return {};
     }
@@ -40,16 +40,16 @@ tdocumentfiles::tloaded tdocumentfiles::load_smp(const std::string& path) {
         for (int i = 0; i < k; ++i) smp->read_channel(i, (*data)[i]);
         *labels = smp->Getsiglabels();
     } catch (const std::exception& e) {
-        prompter.warn(std::string("Could not open file\r") + path + "\r" + e.what(),
+        io.prompter.warn(std::string("Could not open file\r") + path + "\r" + e.what(),
                       "Could not open file");
         return {};
     }
     smp->close_file();
-    return {k, [this, path, smp, data, labels, k] {
-        const int n0 = doc.totnchans();
-        doc.set_totnchans(n0 + k);
+    return {k, [&io, path, smp, data, labels, k] {
+        const int n0 = io.doc.totnchans();
+        io.doc.set_totnchans(n0 + k);
         for (int i = 0; i < k; ++i) {
-            tchannel& ch = doc.channel(n0 + i);
+            tchannel& ch = io.doc.channel(n0 + i);
             ch.sig = std::move((*data)[i]);
             ch.sampfreq = ch.orgsampfreq = smp->Getsampfreq(i);
             ch.set_name(smp->Getchannelname(i));
@@ -64,34 +64,41 @@ tdocumentfiles::tloaded tdocumentfiles::load_smp(const std::string& path) {
         if (k > 0) {
             tsiglabels list = *labels;
             for (tsiglabel& l : list) l.labeltype = "smp";
-            add_labels(doc.channel(n0), list);
+            add_labels(io.doc.channel(n0), list);
         }
-        life.currentnbits = std::max(life.currentnbits, 16);
-        life.currentformat = tFormat::pcm;
+        io.currentnbits = std::max(io.currentnbits, 16);
+        io.currentformat = tFormat::pcm;
         // Only a file that was read enters the recent-files list.
-        used(path);
+        io.use(path);
     }};
 }
 
-bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
-                               const std::vector<int>& chans) {
-    std::vector<int> list = channel_list(chans);
-    if (list.empty() || !same_rates(list)) {
-        prompter.error("Cannot save file " + path + "\rIncompatible sample rates", "Error");
+bool write_smp_document(tformatio& io, const tsaverequest& save) {
+    if (io.doc.prefs.WarnSaveSmp &&
+        io.prompter.ask("Some features are not saved in smp files.\rYou may want to use the "
+                        "Tessal file format instead.\rDo you want to save as smp anyway?",
+                        "Save as smp", tbuttons::yesno, ticon::warning) != tanswer::yes)
+        return false;
+    const std::string& path = save.path;
+    const double from = save.from, to = save.to;
+    const std::vector<int>& chans = save.chans;
+    std::vector<int> list = io.channel_list(chans);
+    if (list.empty() || !io.same_rates(list)) {
+        io.prompter.error("Cannot save file " + path + "\rIncompatible sample rates", "Error");
         return false;
     }
-    if (!overload_ok(list, 16, tFormat::pcm, from, to)) return false;
-    used(path);
-    const bool dither = doc.prefs.UseDither == 0 ||
-                        (doc.prefs.UseDither == 1 &&
+    if (!io.overload_ok(list, 16, tFormat::pcm, from, to)) return false;
+    io.use(path);
+    const bool dither = io.doc.prefs.UseDither == 0 ||
+                        (io.doc.prefs.UseDither == 1 &&
                          std::any_of(list.begin(), list.end(), [&](int c) {
-                             const tchannel& ch = doc.channel(c);
+                             const tchannel& ch = io.doc.channel(c);
                              return ch.nbits > 16 || ch.format == tFormat::ieeefloat ||
                                     ch.get_usedither();
                          }));
-    const double rate = doc.channel(list.front()).sampfreq;
+    const double rate = io.doc.channel(list.front()).sampfreq;
     const int n = static_cast<int>(list.size());
-    tfilespan span = file_span(doc, list, from, to);
+    tfilespan span = file_span(io.doc, list, from, to);
     const double t0 = from < to ? from : span.begin / rate;
     // A whole-document save keeps labels that reach past the last sample.
     const double t1 = from < to ? to : std::numeric_limits<double>::infinity();
@@ -108,7 +115,7 @@ bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
         std::vector<std::tuple<double, double, std::string>> seen;
         std::set<std::tuple<double, double, std::string>> known;
         for (int i = 0; i < n; ++i) {
-            const tchannel& ch = doc.channel(list[i]);
+            const tchannel& ch = io.doc.channel(list[i]);
             smp.set_channel(i, ch.name(), ch.yunit(), ch.fsd());
             std::vector<float> storage;
             std::span<const float> s = samples_over(ch, span, storage);
@@ -126,13 +133,13 @@ bool tdocumentfiles::write_smp(const std::string& path, double from, double to,
         for (const auto& [start, length, text] : seen) smp.add_label(start, length, text);
         smp.SetExternalLabels(true);
         if (!smp.save_file()) {
-            prompter.error("Cannot save file " + path + "\r" + smp.Getsaveerror(),
+            io.prompter.error("Cannot save file " + path + "\r" + smp.Getsaveerror(),
                            "File was not saved");
             return false;
         }
         smp.close_file();
     } catch (const std::exception& e) {
-        prompter.error(e.what(), "File was not saved");
+        io.prompter.error(e.what(), "File was not saved");
         return false;
     }
     return true;

@@ -1,11 +1,11 @@
-// Opening and adding files through a codec: the external program writes a
-// temporary WAVE file, which is read as usual and removed whatever happens.
-// The channels take the original file's name; a conversion that fails
-// leaves the document as it was and says why, with the program's own words.
+// Opening files through a codec: the external program writes a temporary
+// WAVE file, which the codec format row reads as usual and removes whatever
+// happens. A conversion that fails says why, with the program's own words.
+#include "engine/settings/codecpaths.h"
+
 #include <filesystem>
 
-#include "engine/document/documentfiles.h"
-#include "engine/document/title.h"
+#include "engine/formats/formatregistry.h"
 #include "engine/formats/safereplace.h"
 #include "engine/settings/codecs.h"
 
@@ -24,14 +24,14 @@ std::vector<const tcodecentry*> matching_codecs(const std::vector<tcodecentry>* 
 
 }  // namespace
 
-bool tdocumentfiles::opens_through_codec(const std::string& path) const {
+bool tcodecrunner::converts(const std::string& path) const {
     if (!run_codec) return false;
     const tfileformat* format = format_of_path(path);
     if (format && format->caps.readable) return false;
     return !matching_codecs(codecs, path).empty();
 }
 
-bool tdocumentfiles::convert_with_codec(const std::string& path, std::string& wavpath) {
+bool tcodecrunner::convert(const std::string& path, std::string& wavpath, tprompter& prompter) const {
     tfileops& fs = tfileops::system();
     std::error_code ec;
     std::filesystem::path folder =
@@ -65,38 +65,6 @@ bool tdocumentfiles::convert_with_codec(const std::string& path, std::string& wa
     }
     prompter.warn("Could not open file\r" + path + "\r" + why, "Could not open file");
     return false;
-}
-
-bool tdocumentfiles::open_through_codec(const std::string& path, bool add) {
-    if (!add && !life.ask_before_close()) return false;
-    std::string wav;
-    if (!convert_with_codec(path, wav)) {
-        doc.theglobal.document_state_changed();
-        return false;
-    }
-    twavload load;
-    const tloadresult r = load_wav(wav, load);
-    tfileops::system().remove(wav);
-    if (r != tloadresult::read) {
-        fcancelled = r == tloadresult::cancelled;
-        doc.theglobal.document_state_changed();
-        return false;
-    }
-    if (!add) {
-        life.close_document(false);
-        if (life.zoomhistory) life.zoomhistory->clear();
-    }
-    const int n0 = doc.totnchans();
-    install_wav(wav, load, path);
-    const bool read = add_read_channels(path, n0);
-    if (!add) {
-        // Save could not write the foreign format back under its name.
-        life.setfilename("");
-        life.setmodified(false);
-    }
-    doc.theglobal.fix_things();
-    doc.theglobal.document_state_changed();
-    return read;
 }
 
 }  // namespace tessal
