@@ -268,10 +268,12 @@ def cap(cases):
 # uses: accepted without a word, it was silently misread ("+strict" checks).
 NONNUMBERS = ("nan", "-nan", "inf", "-inf", "1e999")
 # Keys no reader takes a number from: versions, display-only views, dates,
-# flags (read as "1" or not), a trace point's Center (computed again).
+# flags (read as "1" or not), a trace point's Center (computed again), and
+# the SMP files' common "range", since both carry range0 and range1, which
+# take its place.
 UNUSED = {"Version", "date", "Date", "view", "view0", "view1", "Enabled", "LoadLabels", "UseChannelName",
           "UseYUnit", "UsedBReference", "UseStereoChanno", "SMPFile", "IsZero", "Selected", "Center",
-          "Cut", "Pointkind"}
+          "Cut", "Pointkind", "range"}
 def choose(cases, n, rnd):
     if len(cases) <= n: return cases
     idx = sorted(rnd.sample(range(len(cases)), n))
@@ -486,7 +488,7 @@ def text_reader(reader, bases, ext, argv, check, ntrunc, nflip, nmulti, nnums, e
     return paths
 
 text_reader("process", ["p.tessalproc"], ".tessalproc",
-            ["@CLI@", "run", "@CASE@", B + "base.wav", "-o", "@OUT@.wav", "--yes"], "out", 15, 12, 6, 12,
+            ["@CLI@", "run", "@CASE@", B + "base.wav", "-o", "@OUT@.tessal", "--yes"], "out", 15, 12, 6, 12,
             [("nsteps_huge", "[Common]\nnsteps=2147483647\n"),
              ("procid_unknown", "[Common]\nnsteps=1\n[Step_0]\nprocid=nosuch\nEnabled=1\n")])
 text_reader("for", ["three.for"], ".for",
@@ -705,7 +707,8 @@ for mode, title in (("cli", "tessal-cli"), ("gui", "The window (tessal --screens
             t = rows.get(((reader, mode), build))
             if not t: continue
             for c in COLS: total[build][c] += t[c]
-            print("| %s | %s | %s |" % (title2, "before" if build == "old" else "after", " | ".join(str(t[c]) for c in COLS)))
+            shown = title2 if mode == "cli" or "(window)" in title2 else title2.split(" (")[0]
+            print("| %s | %s | %s |" % (shown, "before" if build == "old" else "after", " | ".join(str(t[c]) for c in COLS)))
     for build in ("old", "new"):
         print("| **all** | %s | %s |" % ("before" if build == "old" else "after", " | ".join(str(total[build][c]) for c in COLS)))
     print()
