@@ -213,11 +213,21 @@ bool read_trace_file(const std::string& path, std::vector<TTracePoint>& points, 
             return false;
         }
         std::vector<TTracePoint> read;
-        auto number = [&](const std::string& s, const char* key, double& v) {
+        // A key that is missing reads as 0; one that is there but is no
+        // finite number is damage.
+        std::string bad;
+        auto number = [&](const std::string& s, std::int64_t i, const char* key, double& v) {
             v = 0;
             const std::string text = ini.ReadString(s, key, "");
             double x = 0;
-            if (!text.empty() && try_parse_float(text, x) && std::isfinite(x)) v = x;
+            if (text.empty()) return;
+            if (!try_parse_float(text, x) || !std::isfinite(x)) {
+                if (bad.empty())
+                    bad = path + " is damaged: \"" + key + "\" of point " + std::to_string(i) + " is \"" + text +
+                          "\", not a number.";
+                return;
+            }
+            v = x;
         };
         for (std::int64_t i = 0; i < n; ++i) {
             const std::string s = "Point" + std::to_string(i);
@@ -227,9 +237,13 @@ bool read_trace_file(const std::string& path, std::vector<TTracePoint>& points, 
                 return false;
             }
             TTracePoint p;
-            number(s, "Time", p.t);
-            number(s, "Max", p.fmax);
-            number(s, "Min", p.fmin);
+            number(s, i, "Time", p.t);
+            number(s, i, "Max", p.fmax);
+            number(s, i, "Min", p.fmin);
+            if (!bad.empty()) {
+                error = bad;
+                return false;
+            }
             p.cut = ini.ValueExists(s, "Cut") ? ini.ReadBool(s, "Cut", false)
                                               : ini.ReadInteger(s, "Pointkind", 1) == 3;
             add_trace_point(read, p);

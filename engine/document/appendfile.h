@@ -58,6 +58,9 @@ private:
     std::thread thread_;
 };
 
+// The bytes framing each record: marker, length and checksum.
+inline constexpr std::uint64_t framed_record_overhead = 4 + 8 + 8;
+
 struct tframedrecords {
     std::vector<std::vector<std::uint8_t>> records;
     std::uint64_t lostbytes = 0;  // bytes after the last whole record

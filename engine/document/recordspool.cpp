@@ -1,6 +1,7 @@
 #include "engine/document/recordspool.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/document/bytecodec.h"
 
@@ -77,18 +78,26 @@ tspoolcontents read_spool(const std::string& path) {
     }
     out.readable = true;
     out.samples.resize(out.targets.size());
-    for (std::size_t k = 1; k < f.records.size(); ++k) {
+    std::size_t k = 1;
+    for (; k < f.records.size(); ++k) {
         try {
             tbytereader r{f.records[k].data(), f.records[k].size()};
             const std::size_t side = r.u8();
             if (side >= out.samples.size()) break;
             std::vector<float> v = r.floats();
+            // The recorder writes samples converted from the device's
+            // integers: a sample that is not finite is damage the checksum
+            // did not catch.
+            if (!std::all_of(v.begin(), v.end(), [](float x) { return std::isfinite(x); })) break;
             out.samples[side].insert(out.samples[side].end(), v.begin(), v.end());
         } catch (...) {
             break;
         }
         std::vector<std::uint8_t>().swap(f.records[k]);  // held once
     }
+    // A record that could not be taken ends the recording; it and the
+    // records after it are lost, frames included.
+    for (; k < f.records.size(); ++k) out.lostbytes += framed_record_overhead + f.records[k].size();
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
@@ -106,8 +107,22 @@ std::vector<ttoken> tokens(const std::string& s) {
         } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == '.') {
             std::size_t j = i;
             while (j < s.size() && !std::isspace(static_cast<unsigned char>(s[j]))) ++j;
-            double v = 0;
-            if (try_parse_float(s.substr(i, j - i), v)) out.push_back({false, "", v});
+            // A number that cannot be read stays in its place as no number,
+            // for the field it stands in to refuse; dropped, it would shift
+            // every later number into another field.
+            double v = std::numeric_limits<double>::quiet_NaN();
+            if (!try_parse_float(s.substr(i, j - i), v)) v = std::numeric_limits<double>::quiet_NaN();
+            out.push_back({false, "", v});
+            i = j;
+        } else if (std::isalpha(static_cast<unsigned char>(c))) {
+            // The words of the long form are skipped, but the words that
+            // stand for a number that is none take a number's place.
+            std::size_t j = i;
+            while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
+            std::string w = s.substr(i, j - i);
+            for (char& ch : w) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            if (w == "nan" || w == "inf" || w == "infinity" || w == "undefined")
+                out.push_back({false, "", std::numeric_limits<double>::quiet_NaN()});
             i = j;
         } else {
             ++i;

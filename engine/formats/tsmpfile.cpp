@@ -530,13 +530,20 @@ void TSMPfile::Setview(int channo, double lo, double hi, const std::string& unit
 }
 
 void TSMPfile::Getrange(int channo, double& lo, double& hi) const {
-    std::string v = get_item("range" + std::to_string(channo), "");
-    if (v.empty()) v = get_item("range", "");
-    std::string rest;
-    if (!parse_smp_pair(v, lo, hi, rest)) {
+    std::string key = "range" + std::to_string(channo);
+    std::string v = get_item(key, "");
+    if (v.empty()) v = get_item(key = "range", "");
+    if (v.empty()) {
         lo = defRangeLo;
         hi = defRangeHi;
+        return;
     }
+    // The range scales every sample: one that cannot be read is not
+    // replaced by a guess.
+    std::string rest;
+    if (!parse_smp_pair(v, lo, hi, rest))
+        throw ESMPfileError("The item " + key + "=" + v + " of " + ffilename +
+                            " is no range: it needs two finite numbers, the first below the second");
 }
 
 void TSMPfile::Setrange(int channo, double lo, double hi) {

@@ -35,6 +35,8 @@ void open_process_file(const std::string& path, tprocsteps& steps, double defaul
     setting.SetManualIniClose(true);
     setting.SetLocation(Location::slfile);
     setting.SetFilename(path);
+    // A number that is there but is none is damage, not a missing key.
+    setting.SetStrictNumbers(true);
     // Every process file has its step count, even an empty process; a file
     // without one is something else (or damaged past reading), not a
     // process without steps.

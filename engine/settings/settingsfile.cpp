@@ -1,11 +1,14 @@
 #include "engine/settings/settingsfile.h"
 
+#include "engine/formats/regularfile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "engine/core/measurementitems.h"
+#include "engine/formats/regularfile.h"
 #include "engine/formats/safereplace.h"
 #include "engine/settings/tsetting.h"
 
@@ -63,6 +66,8 @@ TXIIFile settings_container(const std::string& appdatafolder) {
 }
 
 bool file_readable(const std::string& name) {
+    // Asked before the open: a FIFO would block it and a device never end.
+    if (!regular_file_problem(name).empty()) return false;
     std::ifstream in(name, std::ios::binary);
     return static_cast<bool>(in);
 }
@@ -119,7 +124,12 @@ tsettingsread open_settings(tdocument& doc, tmainwindowsettings& st, tprompter& 
                             const std::string& appdatafolder) {
     const std::string name = settings_file_path(appdatafolder);
     std::error_code ec;
-    if (!fs::exists(name, ec) || !file_readable(name)) return tsettingsread::missing;
+    if (!fs::exists(name, ec)) return tsettingsread::missing;
+    if (const std::string problem = regular_file_problem(name); !problem.empty()) {
+        prompter.ask(problem, "Cannot open settings file", tbuttons::ok, ticon::error);
+        return tsettingsread::rejected;
+    }
+    if (!file_readable(name)) return tsettingsread::missing;
     TXIIFile f = settings_container(appdatafolder);
     f.SetFileId("");
     if (!f.open_file(name) || f.GetFileId() != settings_fileid) {
@@ -200,6 +210,10 @@ void save_settings(const tdocument& doc, const tmainwindowsettings& st,
     TXIIFile f = settings_container(appdatafolder);
     std::error_code ec;
     if (fs::exists(name, ec)) {
+        // Whatever stands there that is no file (a FIFO, a folder) is not
+        // replaced, nor waited on.
+        if (const std::string problem = regular_file_problem(name); !problem.empty())
+            throw EFileSaveError("Cannot save the settings file: " + problem);
         TXIIFile old = settings_container(appdatafolder);
         old.SetFileId("");
         if (old.open_file(name) && old.GetFileId() == settings_fileid) {

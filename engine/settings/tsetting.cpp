@@ -261,7 +261,11 @@ std::int64_t TSetting::ReadInteger(const std::string& section, const std::string
     const char* b = t.data();
     if (!t.empty() && *b == '+') ++b;
     auto r = std::from_chars(b, t.data() + t.size(), v);
-    if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return def;
+    if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size()) {
+        if (fstrictnumbers && !t.empty())
+            throw ESettingError("\"" + key + "\" in [" + section + "] is \"" + t + "\", not a whole number");
+        return def;
+    }
     return v;
 }
 
@@ -282,7 +286,10 @@ void TSetting::WriteBool(const std::string& section, const std::string& key, boo
 double TSetting::ReadFloat(const std::string& section, const std::string& key, double def) {
     const tentry* e = find_entry(section, key);
     double v = 0;
-    if (!e || !parse_setting_float(e->value, v)) return def;
+    const bool read = e && parse_setting_float(e->value, v);
+    if (e && fstrictnumbers && !trim(e->value).empty() && !(read && std::isfinite(v)))
+        throw ESettingError("\"" + key + "\" in [" + section + "] is \"" + trim(e->value) + "\", not a number");
+    if (!read) return def;
     return v;
 }
 

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,11 @@ std::string program_data_folder(const tprogid& id, const std::string& base = "")
 std::string setting_float_text(double x);
 bool parse_setting_float(const std::string& text, double& x);
 
+class ESettingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class TSetting {
 public:
     TSetting();
@@ -66,6 +72,10 @@ public:
     void SetFilename(const std::string& name);
     bool GetManualIniClose() const { return fmanual; }
     void SetManualIniClose(bool v) { fmanual = v; }
+    // With strict numbers a value that is there but is no number of the
+    // kind asked for (ReadInteger, ReadFloat) throws ESettingError naming
+    // the key and section, instead of giving the default a missing key gets.
+    void SetStrictNumbers(bool v) { fstrictnumbers = v; }
     // The program file name the ini file is named after ("tessal" gives
     // "tessal.ini"), and the base folder for slnonroaming (empty: the
     // environment's; see local_appdata_folder).
@@ -112,6 +122,7 @@ private:
     std::string fprogram = "tessal";
     std::string fappdata;
     bool fmanual = false;
+    bool fstrictnumbers = false;
     bool floaded = false;
     bool fdirty = false;
     std::vector<tsection> fsections;

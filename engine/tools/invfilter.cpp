@@ -311,14 +311,24 @@ bool tinvfilter::read_for_file(const std::string& path, std::string* error) {
         ini.SetFilename(path);
         if (!ini.ValueExists("Common", "nFormants") && ini.ReadSections().empty())
             throw std::runtime_error("The file " + path + " holds no filter");
+        // A key that is missing takes its default; one that is there but is
+        // no finite number is damage, named with its section.
+        auto nonumber = [&](const std::string& sec, const std::string& key, const std::string& t) {
+            return std::runtime_error("The file " + path + " holds no valid filter: \"" + key + "\"" +
+                                      (sec == "Common" ? "" : " of " + sec) + " is \"" + t + "\", not a number");
+        };
+        const std::string count = ini.ReadString("Common", "nFormants", "");
         const std::int64_t n = ini.ReadInteger("Common", "nFormants", 0);
+        if (!count.empty() && n == 0 && ini.ReadInteger("Common", "nFormants", 1) == 1)
+            throw nonumber("Common", "nFormants", count);
         if (n < 0 || n > 10000) throw std::runtime_error("The file " + path + " holds no valid filter");
         std::vector<tformant> f(static_cast<std::size_t>(n));
         auto number = [&](const std::string& sec, const std::string& key, double def) {
             double v = def;
             const std::string t = ini.ReadString(sec, key, "");
-            if (!t.empty() && !try_parse_float(t, v)) v = def;
-            return std::isfinite(v) ? v : def;
+            if (t.empty()) return def;
+            if (!try_parse_float(t, v) || !std::isfinite(v)) throw nonumber(sec, key, t);
+            return v;
         };
         for (std::int64_t i = 0; i < n; ++i) {
             const std::string sec = "Formant" + std::to_string(i);

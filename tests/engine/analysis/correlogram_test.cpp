@@ -161,6 +161,35 @@ TEST_F(TraceFiles, RoundTripAndDamage) {
     EXPECT_FALSE(read_trace_file(path("none.ctr"), q, err));
 }
 
+// A time or frequency that is there but is no finite number is damage: the
+// file is refused naming the point and the key, instead of the point being
+// put at 0 s or 0 Hz. A key that is missing still reads as 0.
+TEST_F(TraceFiles, ANumberThatIsNoNumberIsRefusedNamingThePoint) {
+    const std::vector<TTracePoint> before = {{false, 0.25, 90, 150, 0}};
+    for (const char* key : {"Time", "Max", "Min"}) {
+        for (const char* v : {"nan", "-nan", "inf", "-inf", "1e999", "abc"}) {
+            SCOPED_TRACE(std::string(key) + "=" + v);
+            std::string text = "[Common]\nnPoints=2\n[Point0]\nTime=0.1\nMax=200\nMin=100\n"
+                               "[Point1]\nTime=0.2\nMax=210\nMin=110\n";
+            const std::string from = std::string("\n") + key + "=";
+            const std::size_t at = text.find(from, text.find("[Point1]")) + from.size();
+            text.replace(at, text.find('\n', at) - at, v);
+            std::ofstream(path("bad.ctr")) << text;
+            std::vector<TTracePoint> q = before;
+            std::string err;
+            EXPECT_FALSE(read_trace_file(path("bad.ctr"), q, err));
+            EXPECT_NE(err.find(std::string("\"") + key + "\" of point 1"), std::string::npos) << err;
+            EXPECT_EQ(q, before);
+        }
+    }
+    std::ofstream(path("short.ctr")) << "[Common]\nnPoints=1\n[Point0]\nTime=0.3\nMax=200\n";
+    std::vector<TTracePoint> q;
+    std::string err;
+    ASSERT_TRUE(read_trace_file(path("short.ctr"), q, err)) << err;
+    ASSERT_EQ(q.size(), 1u);
+    EXPECT_EQ(q[0].fmin, 0);
+}
+
 TEST(Correlogram, ExtractedF0FollowsAGlide) {
     const double fs = 16000, T = 1.0, f0 = 120, f1 = 180;
     std::vector<float> x(static_cast<std::size_t>(fs * T));

@@ -102,6 +102,46 @@ TEST(TextGrid, NotANumberIsRefusedNamingTheField) {
     EXPECT_DOUBLE_EQ(tiers[0].labels[0].duration, 0.5);
 }
 
+// A bare "nan", "inf" or "undefined" where a number belongs, or a number
+// that cannot be read ("1e999", "1.2.3"), is refused naming the field: were
+// it skipped as a word, the numbers after it would shift into other fields
+// and the file would be read as something else without a word.
+TEST(TextGrid, ABareWordOrUnreadableNumberIsRefusedNotSkipped) {
+    const std::string head = "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n";
+    auto message = [](const std::string& text) -> std::string {
+        try {
+            parse_textgrid(text);
+        } catch (const ETextGridError& e) {
+            return e.what();
+        }
+        return "read";
+    };
+    for (const char* x : {"nan", "NaN", "inf", "Infinity", "undefined", "1e999", "1.2.3"}) {
+        SCOPED_TRACE(x);
+        EXPECT_NE(message(head + "0\n1\n" + x + "\n").find("tier count"), std::string::npos);
+        // Long form: the tier's xmin. Skipped, xmax would become the start,
+        // the label count the end and the first label time the count.
+        const std::string longform = head + "\nxmin = 0\nxmax = 1\ntiers? <exists>\nsize = 1\nitem []:\n"
+                                            "    item [1]:\n        class = \"TextTier\"\n        name = \"p\"\n"
+                                            "        xmin = " + std::string(x) + "\n        xmax = 1\n"
+                                            "        points: size = 1\n        points [1]:\n"
+                                            "            number = 0.25\n            mark = \"x\"\n";
+        EXPECT_NE(message(longform).find("tier start time"), std::string::npos) << message(longform);
+        EXPECT_NE(message(head + "0\n1\n1\n\"TextTier\"\n\"p\"\n0\n1\n1\n" + x + "\n\"a\"\n").find("label time"),
+                  std::string::npos);
+    }
+    // The words of the long form itself are no numbers and read as before.
+    const std::string good = head + "\nxmin = 0\nxmax = 1\ntiers? <exists>\nsize = 1\nitem []:\n"
+                                    "    item [1]:\n        class = \"TextTier\"\n        name = \"p\"\n"
+                                    "        xmin = 0\n        xmax = 1\n"
+                                    "        points: size = 1\n        points [1]:\n"
+                                    "            number = 0.25\n            mark = \"x\"\n";
+    const auto tiers = parse_textgrid(good);
+    ASSERT_EQ(tiers.size(), 1u);
+    ASSERT_EQ(tiers[0].labels.size(), 1u);
+    EXPECT_DOUBLE_EQ(tiers[0].labels[0].time, 0.25);
+}
+
 // Importing 40,000 intervals from two tiers: the channel ends with every
 // label once, sorted by start, labels that start together in tier order
 // after the channel's own, and the document modified. Sorting once per

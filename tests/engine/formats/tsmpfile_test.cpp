@@ -469,6 +469,54 @@ TEST_F(TSMPfileTest, DamagedFilesGiveAClearMessage) {
     EXPECT_EQ(listing(), (std::vector<std::string>{"bad.smp"}));
 }
 
+// The range is the scale of every sample: a range item that is there but is
+// not two finite numbers, the first below the second, is damage, refused
+// naming the item, where a file without one gets the 16-bit range.
+TEST_F(TSMPfileTest, ARangeThatIsNoPairOfNumbersIsRefused) {
+    for (const char* range : {"nan,32768", "-32768,inf", "-inf,1", "5,5", "1,-1", "abc", "-1e999,1"}) {
+        for (const char* key : {"range0=", "range="}) {  // the channel's own, or the one of every channel
+            SCOPED_TRACE(std::string(key) + range);
+            bytes f = make_header({"head=512", "file=samp", "sftot=2000", "nchans=1", std::string(key) + range},
+                                  {}, 512);
+            for (int v : {1, -32768, 2}) append16(f, v);
+            write_file(path("r.smp"), f);
+            TSMPfile s;
+            ASSERT_TRUE(s.open_file(path("r.smp"), true)) << s.Getopenerror();
+            tsinglearr a;
+            try {
+                s.read_channel(0, a);
+                ADD_FAILURE() << "read with range " << range;
+            } catch (const ESMPfileError& e) {
+                EXPECT_NE(std::string(e.what()).find(std::string(key) + range), std::string::npos) << e.what();
+            }
+        }
+    }
+    // A channel's own range takes the place of the common one, which is
+    // then not read at all.
+    {
+        bytes f = make_header({"head=512", "file=samp", "sftot=2000", "nchans=1", "range=nan,1", "range0=-2,2"}, {},
+                              512);
+        for (int v : {1, -32768, 16384}) append16(f, v);
+        write_file(path("own.smp"), f);
+        TSMPfile s;
+        ASSERT_TRUE(s.open_file(path("own.smp"), true));
+        tsinglearr a;
+        s.read_channel(0, a);
+        ASSERT_EQ(a.size(), 3u);
+        EXPECT_EQ(a[1], -2.0f);
+    }
+    bytes f = make_header({"head=512", "file=samp", "sftot=2000", "nchans=1"}, {}, 512);
+    for (int v : {1, -32768, 16384}) append16(f, v);
+    write_file(path("none.smp"), f);
+    TSMPfile s;
+    ASSERT_TRUE(s.open_file(path("none.smp"), true));
+    tsinglearr a;
+    s.read_channel(0, a);
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_EQ(a[1], -32768.0f);
+    EXPECT_EQ(a[2], 16384.0f);
+}
+
 TEST_F(TSMPfileTest, EveryTruncationOfAValidFileIsSafe) {
     bytes f = make_header({"head=96", "nchans=2", "scan=0,1,1", "msb=first", "L1=1,2,x", "channel0=a"}, {"c"}, 96);
     for (int i = 0; i < 21; ++i) append16(f, i * 100, true);

@@ -117,6 +117,34 @@ TEST_F(tprocfiletest, EmptyAndBadFiles) {
     EXPECT_EQ(steps.size(), 1u);
 }
 
+// A number that is there but is none ("nan", "inf", "1e999", a word) is
+// refused naming the key and section, instead of silently taking the value a
+// missing key gets or reaching a step that takes it as it is; a missing key
+// still gets its default.
+TEST_F(tprocfiletest, ANumberThatIsNoNumberIsRefusedNamingTheKey) {
+    const std::string head = "[Common]\nnsteps=1\n[Step_0]\nprocid=resample\nEnabled=1\nMethod=4\n";
+    for (const char* key : {"WindowSize", "WindowPower", "TargetFreq"}) {
+        for (const char* v : {"nan", "-nan", "inf", "-inf", "1e999", "abc", "1.5x"}) {
+            SCOPED_TRACE(std::string(key) + "=" + v);
+            spit(path("n.tessalproc"), head + key + "=" + v + "\n");
+            tprocsteps steps;
+            try {
+                open_process_file(path("n.tessalproc"), steps);
+                ADD_FAILURE() << "read";
+            } catch (const std::runtime_error& e) {
+                EXPECT_NE(std::string(e.what()).find(std::string("\"") + key + "\" in [Step_0]"), std::string::npos)
+                    << e.what();
+            }
+        }
+    }
+    spit(path("count.tessalproc"), "[Common]\nnsteps=nan\n");
+    tprocsteps steps;
+    EXPECT_THROW(open_process_file(path("count.tessalproc"), steps), std::runtime_error);
+    spit(path("short.tessalproc"), head + "TargetFreq=8000\n");
+    open_process_file(path("short.tessalproc"), steps);
+    EXPECT_EQ(steps.size(), 1u);
+}
+
 // Random bytes are no process at all, not an empty one; and a process
 // document that fails to read one keeps what it had.
 TEST_F(tprocfiletest, AFileThatIsNoProcessIsRefusedAndTheOpenProcessStays) {

@@ -5,6 +5,9 @@
 #include "engine/settings/settingsfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "engine/core/measurementitems.h"
 #include "support/scriptedprompter.h"
@@ -214,6 +217,35 @@ TEST(SettingsFile, BadValuesLeaveTheirDefaults) {
     EXPECT_EQ(st.playdevice, 0);  // a vanished device falls back to the first
     EXPECT_EQ(st.layouts["Layout"], (twindowlayout{77, 20, 300, 400}));
     EXPECT_EQ(st.codecs.size(), 1u);
+}
+
+TEST(SettingsFile, AFifoOrFolderInPlaceOfTheFileIsRefusedNotWaitedOn) {
+    // A FIFO with no writer blocks whoever opens it for reading; a reader
+    // that opened it first would hang the start of the program.
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "fifo" : "folder");
+        ttempenv env;
+        const std::string name = settings_path(env);
+        std::filesystem::create_directories(std::filesystem::path(name).parent_path());
+        if (fifo)
+            ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0);
+        else
+            std::filesystem::create_directory(name);
+        tdocument doc;
+        tmainwindowsettings st = current_state();
+        tscriptedprompter prompter;
+        EXPECT_EQ(open_settings(doc, st, prompter), tsettingsread::rejected);
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_NE(prompter.asked[0].text.find("is not a regular file"), std::string::npos)
+            << prompter.asked[0].text;
+        EXPECT_EQ(prompter.asked[0].caption, "Cannot open settings file");
+        EXPECT_EQ(doc.prefs.nSignificantDigits, 5);
+        if (fifo) {
+            // Nor does a save wait on it: the FIFO is left as it is.
+            EXPECT_THROW(save_settings(doc, st), std::runtime_error);
+            EXPECT_TRUE(std::filesystem::is_fifo(name));
+        }
+    }
 }
 
 }  // namespace

@@ -254,6 +254,40 @@ TEST_F(InverseFilterFiles, ABandwidthOfZeroOrLessIsRefused) {
     EXPECT_TRUE(g.read_for_file(path("unused.for")));
 }
 
+// A frequency, bandwidth or count that is there but is no number (nan, inf,
+// a word) is damage, not a missing key: it is refused naming the key and the
+// section instead of being read as the default a missing key gets.
+TEST_F(InverseFilterFiles, ANumberThatIsNoNumberIsRefusedNamingTheKey) {
+    const std::string good = "[Formant0]\nIsZero=0\nF0=900\nBandwidth=70\n";
+    struct tbad {
+        std::string text, named;
+    };
+    std::vector<tbad> cases;
+    for (const char* v : {"nan", "-nan", "inf", "-inf", "1e999", "abc"}) {
+        cases.push_back({"[Common]\nnFormants=1\n[Formant0]\nIsZero=0\nF0=" + std::string(v) + "\nBandwidth=70\n",
+                         "\"F0\" of Formant0"});
+        cases.push_back({"[Common]\nnFormants=1\n[Formant0]\nIsZero=1\nF0=900\nBandwidth=" + std::string(v) + "\n",
+                         "\"Bandwidth\" of Formant0"});
+        cases.push_back({"[Common]\nnFormants=" + std::string(v) + "\n" + good, "\"nFormants\""});
+    }
+    for (const tbad& c : cases) {
+        SCOPED_TRACE(c.text);
+        tinvfilter g;
+        g.add_element(false, 700, 80);
+        std::ofstream(path("bad.for")) << c.text;
+        std::string err;
+        EXPECT_FALSE(g.read_for_file(path("bad.for"), &err));
+        EXPECT_NE(err.find(c.named), std::string::npos) << err;
+        ASSERT_EQ(g.formants.size(), 1u);
+        EXPECT_EQ(g.formants[0].f0, 700);
+    }
+    // Keys that are not there still take their defaults.
+    std::ofstream(path("short.for")) << "[Common]\nnFormants=1\n[Formant0]\nF0=800\n";
+    tinvfilter g;
+    ASSERT_TRUE(g.read_for_file(path("short.for")));
+    EXPECT_EQ(g.formants.at(0).bw, 100);
+}
+
 tdocument& vowel_document(tdocument& doc, const tvowel& v, const std::string& unit) {
     doc.set_totnchans(1);
     tchannel& ch = doc.channel(0);
