@@ -45,7 +45,7 @@
 #include <cstring>
 
 #include "gui/commands/guardedapplication.h"
-#include "gui/files/fileprogress.h"
+#include "gui/widgets/fileprogress.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "engine/document/title.h"
 #include "gui/mainwindow/screenshot.h"

@@ -1,15 +1,13 @@
 #include "gui/epg/epgmodule.h"
 
-#include <QDir>
-
 #include "gui/epg/tcontactevolutionwindow.h"
 #include "gui/epg/tepgwindow.h"
-#include "gui/settings/tmainsettings.h"
+#include "gui/context/settingsfolder.h"
 
 namespace tessal {
 
 QString tepgmodule::settings_path() {
-    return QDir(tmainsettings::settings_folder()).filePath("epgwindow.ini");
+    return settings_file("epgwindow.ini");
 }
 
 tepgmodule::tepgmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
@@ -21,8 +19,7 @@ tepgmodule::tepgmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         auto* w = new tepgwindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tepgwindow& win) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             win.save_settings_to(settings_path());
         };
         return w;

@@ -1,15 +1,13 @@
 #include "gui/inversefilter/inversefiltermodule.h"
 
-#include <QDir>
-
 #include "gui/inversefilter/tinvirawindow.h"
 #include "gui/inversefilter/ttnaqwindow.h"
-#include "gui/settings/tmainsettings.h"
+#include "gui/context/settingsfolder.h"
 
 namespace tessal {
 
 QString tinversefiltermodule::settings_path() {
-    return QDir(tmainsettings::settings_folder()).filePath("invirawindow.for");
+    return settings_file("invirawindow.for");
 }
 
 tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ctx) {
@@ -21,8 +19,7 @@ tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ct
         auto* w = new tinvirawindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tinvirawindow& win) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             win.save_settings_to(settings_path());
         };
         return w;
@@ -32,7 +29,7 @@ tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ct
                       .order = 20});
     ctx.windows.add_factory(twindowid::tnaq, [&c](QWidget* owner) {
         auto* w = new ttnaqwindow(c, owner);
-        w->load_settings_from(QDir(tmainsettings::settings_folder()).filePath("tnaqwindow.ini"));
+        w->load_settings_from(settings_file("tnaqwindow.ini"));
         return w;
     });
 }

@@ -3,7 +3,7 @@
 #include <QInputDialog>
 
 #include "engine/document/labelcommands.h"
-#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/labels/tlabelpropertiesdialog.h"
 
 namespace tessal {
 

@@ -14,11 +14,13 @@
 
 #include "engine/core/tviewlistener.h"
 #include "gui/context/appcontext.h"
+#include "gui/files/filecommands.h"
 #include "gui/platform/qttextmetrics.h"
 
 namespace tessal {
 
 class tsignalpanel;
+class tfilesmodule;
 class tmeasurementcommands;
 class teditingcommands;
 class tundomodule;
@@ -41,7 +43,7 @@ public:
     twindowset& windows() { return ctx_->windows; }
     tcommandregistry& commands() { return ctx_->commands; }
     tdocumentfiles& files() { return ctx_->files; }
-    tfilecommands& filecommands() { return ctx_->filecommands; }
+    tfilecommands& filecommands();
     tsignalpanel* signalpanel() const;
     tmeasurementcommands& measurements() { return *meas_; }
     teditingcommands& editing() { return *edit_; }
@@ -78,6 +80,7 @@ private:
     std::vector<std::unique_ptr<tfeaturemodule>> modules_;
     tqtextmetrics axismetrics_;
     bool activated_ = false;
+    tfilesmodule* files_ = nullptr;
     tviewmodule* view_ = nullptr;
     tmeasurementcommands* meas_ = nullptr;
     teditingcommands* edit_ = nullptr;

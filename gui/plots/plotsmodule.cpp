@@ -1,15 +1,13 @@
 #include "gui/plots/plotsmodule.h"
 
-#include <QDir>
-
 #include "gui/plots/thistwindow.h"
 #include "gui/plots/txyplotwindow.h"
-#include "gui/settings/tmainsettings.h"
+#include "gui/context/settingsfolder.h"
 
 namespace tessal {
 
 QString tplotsmodule::histogram_settings_path() {
-    return QDir(tmainsettings::settings_folder()).filePath("histogramswindow.ini");
+    return settings_file("histogramswindow.ini");
 }
 
 tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
@@ -21,8 +19,7 @@ tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         auto* w = new thistwindow(c, owner);
         w->load_settings_from(histogram_settings_path());
         w->persist = [](const thistwindow& h) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             h.save_settings_to(histogram_settings_path());
         };
         return w;

@@ -1,15 +1,13 @@
 #include "gui/spectrogram/spectrogrammodule.h"
 
-#include <QDir>
-
-#include "gui/settings/tmainsettings.h"
+#include "gui/context/settingsfolder.h"
 #include "gui/spectrogram/tcorrelogramwindow.h"
 #include "gui/spectrogram/tspectrogramwindow.h"
 
 namespace tessal {
 
 QString tspectrogrammodule::settings_path() {
-    return QDir(tmainsettings::settings_folder()).filePath("spectrogramwindow.ini");
+    return settings_file("spectrogramwindow.ini");
 }
 
 tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
@@ -21,8 +19,7 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         auto* w = new tspectrogramwindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tstripwindow& win) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             win.save_settings_to(settings_path());
         };
         return w;
@@ -32,11 +29,10 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
                       .group = "analysis", .order = 50});
     ctx.windows.add_factory(twindowid::correlogram, [&c](QWidget* owner) {
         auto* w = new tcorrelogramwindow(c, owner);
-        const QString path = QDir(tmainsettings::settings_folder()).filePath("correlogramwindow.ini");
+        const QString path = settings_file("correlogramwindow.ini");
         w->load_settings_from(path);
         w->persist = [path](const tstripwindow& win) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             win.save_settings_to(path);
         };
         return w;
