@@ -14,7 +14,7 @@ tcorrelationmodule::tcorrelationmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "correlationaction", .caption = "Correlation",
                       .handler = [&c] { c.windows.show(twindowid::correlation); },
                       .group = "analysis", .order = 40});
-    ctx.windows.add_factory(twindowid::correlation, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::correlation, {.caption = "Correlation - Tessal", .layout = "CorrelationWindow"}, [&c](QWidget* owner) {
         auto* w = new tcorrelationwindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tcorrelationwindow& win) {

@@ -15,7 +15,7 @@ tepgmodule::tepgmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "epgaction", .caption = "Electropalatograph (EPG)",
                       .handler = [&c] { c.windows.show(twindowid::epg); }, .group = "tools",
                       .order = 40});
-    ctx.windows.add_factory(twindowid::epg, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::epg, {.caption = "EPG", .layout = "EPGWindow"}, [&c](QWidget* owner) {
         auto* w = new tepgwindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tepgwindow& win) {
@@ -26,7 +26,7 @@ tepgmodule::tepgmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     });
     // Made after the EPG window (the fixed order of the windows), whose
     // channel and colours it shows.
-    ctx.windows.add_factory(twindowid::contactevolution, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::contactevolution, {.caption = "Contact evolution", .layout = "RowogramWindow"}, [&c](QWidget* owner) {
         auto* epg = qobject_cast<tepgwindow*>(c.windows.window(twindowid::epg));
         return new tcontactevolutionwindow(c, epg, owner);
     });

@@ -15,7 +15,7 @@ tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ct
     ctx.commands.add({.id = "inversefilteraction", .caption = "Inverse filter",
                       .handler = [&c] { c.windows.show(twindowid::invira); }, .group = "tools",
                       .order = 10});
-    ctx.windows.add_factory(twindowid::invira, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::invira, {.caption = "Invira", .layout = "InverseWindow"}, [&c](QWidget* owner) {
         auto* w = new tinvirawindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tinvirawindow& win) {
@@ -27,7 +27,7 @@ tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ct
     ctx.commands.add({.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
                       .handler = [&c] { c.windows.show(twindowid::tnaq); }, .group = "tools",
                       .order = 20});
-    ctx.windows.add_factory(twindowid::tnaq, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::tnaq, {.caption = "T-naq", .layout = "TNAQWindow"}, [&c](QWidget* owner) {
         auto* w = new ttnaqwindow(c, owner);
         w->load_settings_from(settings_file("tnaqwindow.ini"));
         return w;

@@ -15,7 +15,7 @@ tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "histogramsaction", .caption = "Show histograms",
                       .handler = [&c] { c.windows.show(twindowid::histograms); },
                       .group = "analysis", .order = 60});
-    ctx.windows.add_factory(twindowid::histograms, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::histograms, {.caption = "Histograms/KDE", .layout = "HistWindow"}, [&c](QWidget* owner) {
         auto* w = new thistwindow(c, owner);
         w->load_settings_from(histogram_settings_path());
         w->persist = [](const thistwindow& h) {
@@ -27,7 +27,7 @@ tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "xyplotaction", .caption = "xy-plot",
                       .handler = [&c] { c.windows.show(twindowid::xyplot); },
                       .group = "analysis", .order = 70});
-    ctx.windows.add_factory(twindowid::xyplot,
+    ctx.windows.add(twindowid::xyplot, {.caption = "xy-plot", .layout = "XYWindow"},
                             [&c](QWidget* owner) { return new txyplotwindow(c, owner); });
 }
 

@@ -10,7 +10,7 @@ namespace tessal {
 
 tprocessingmodule::tprocessingmodule(tappcontext& ctx)
     : tfeaturemodule(ctx), run_(new tprocessrun(ctx.window)) {
-    ctx.windows.add_factory(twindowid::processing,
+    ctx.windows.add(twindowid::processing, {.caption = "Processing - Tessal", .layout = "ProcessingWindow"},
                             [this](QWidget* owner) -> QWidget* { return make_window(owner); });
 
     auto first = [this] { return window(); };

@@ -17,21 +17,6 @@ namespace tessal {
 
 namespace {
 
-// The secondary windows behind the layout sections, by section name.
-struct tlayoutwindow {
-    const char* section;
-    twindowid id;
-};
-const tlayoutwindow layoutwindows[] = {
-    {"SpectrumWindow", twindowid::spectrum},     {"ProcessingWindow", twindowid::processing},
-    {"SpectrogramWindow", twindowid::spectrogram}, {"TNAQWindow", twindowid::tnaq},
-    {"InverseWindow", twindowid::invira},        {"LogWindow", twindowid::datalog},
-    {"EPGWindow", twindowid::epg},               {"RowogramWindow", twindowid::contactevolution},
-    {"CorrelationWindow", twindowid::correlation}, {"XYWindow", twindowid::xyplot},
-    {"CorrelogramWindow", twindowid::correlogram}, {"psubWindow", twindowid::psub},
-    {"HistWindow", twindowid::histograms},
-};
-
 twindowlayout layout_of(const QWidget* w) {
     return {w->y(), w->x(), w->height(), w->width(), w->isMaximized()};
 }
@@ -62,9 +47,9 @@ tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
                       .group = "channels.windows", .order = 30});
     ctx.commands.add({.id = "preferencesaction", .caption = "Preferences...",
                       .handler = open(twindowid::settings), .group = "view.windows", .order = 10});
-    ctx.windows.add_factory(twindowid::colors,
+    ctx.windows.add(twindowid::colors, {.caption = "Colors"},
                             [&c](QWidget* owner) { return new tcolorsdialog(c.doc, owner); });
-    ctx.windows.add_factory(twindowid::settings, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::settings, {.caption = "Settings"}, [&c](QWidget* owner) {
         auto* d = new tsettingsdialog(c.doc, c.files.savefilter, owner);
         d->set_settings_folder(settings_folder());
         d->applied = [&c] {
@@ -81,8 +66,8 @@ tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
 
 void tmainsettings::collect() {
     state_.layouts["Layout"] = layout_of(ctx.window);
-    for (const tlayoutwindow& lw : layoutwindows)
-        state_.layouts[lw.section] = layout_of(ctx.windows.window(lw.id));
+    for (const auto& [section, w] : ctx.windows.layout_windows())
+        state_.layouts[section] = layout_of(w);
     state_.SaveFormat = ctx.filehooks.savefilterindex;
     state_.ShowFSD = ctx.view.showfsd;
     if (ctx.soundcards.playnames) state_.playdevices = ctx.soundcards.playnames();
@@ -104,7 +89,7 @@ void tmainsettings::apply() {
         ctx.window->resize(l.width, l.height);
         ctx.window->move(l.left, l.top);
     }
-    for (const tlayoutwindow& lw : layoutwindows) place(ctx.windows.window(lw.id), state_.layouts[lw.section]);
+    for (const auto& [section, w] : ctx.windows.layout_windows()) place(w, state_.layouts[section]);
     ctx.filehooks.savefilterindex = state_.SaveFormat;
     ctx.view.showfsd = state_.ShowFSD;
     // A stored name not among the devices selects the first one; with no

@@ -15,7 +15,7 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "spectrogramaction", .caption = "Spectrogram",
                       .handler = [&c] { c.windows.show(twindowid::spectrogram); },
                       .group = "analysis", .order = 30});
-    ctx.windows.add_factory(twindowid::spectrogram, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::spectrogram, {.caption = "Spectrogram - Tessal", .layout = "SpectrogramWindow"}, [&c](QWidget* owner) {
         auto* w = new tspectrogramwindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tstripwindow& win) {
@@ -27,7 +27,7 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "correlogramaction", .caption = "Correlogram",
                       .handler = [&c] { c.windows.show(twindowid::correlogram); },
                       .group = "analysis", .order = 50});
-    ctx.windows.add_factory(twindowid::correlogram, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::correlogram, {.caption = "Correlogram - Tessal", .layout = "CorrelogramWindow"}, [&c](QWidget* owner) {
         auto* w = new tcorrelogramwindow(c, owner);
         const QString path = settings_file("correlogramwindow.ini");
         w->load_settings_from(path);

@@ -15,7 +15,7 @@ tspectrummodule::tspectrummodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "spectrumaction", .caption = "Spectrum",
                       .handler = [&c] { c.windows.show(twindowid::spectrum); },
                       .group = "analysis", .order = 20});
-    ctx.windows.add_factory(twindowid::spectrum, [this, &c](QWidget* owner) {
+    ctx.windows.add(twindowid::spectrum, {.caption = "Spectrum - Tessal", .layout = "SpectrumWindow"}, [this, &c](QWidget* owner) {
         window_ = new tspectrumwindow(c, owner);
         window_->load_settings_from(settings_path());
         // Written when the window goes, at the end of the program.
@@ -25,7 +25,7 @@ tspectrummodule::tspectrummodule(tappcontext& ctx) : tfeaturemodule(ctx) {
         };
         return window_;
     });
-    ctx.windows.add_factory(twindowid::frequencyrange,
+    ctx.windows.add(twindowid::frequencyrange, {.caption = "Frequency range "},
                             [](QWidget* owner) { return new tfrequencyrangedialog(owner); });
 }
 
