@@ -80,7 +80,6 @@ private:
     std::vector<std::unique_ptr<tfeaturemodule>> modules_;
     tqtextmetrics axismetrics_;
     bool activated_ = false;
-    tfilesmodule* files_ = nullptr;
     tviewmodule* view_ = nullptr;
     tmeasurementcommands* meas_ = nullptr;
     teditingcommands* edit_ = nullptr;
@@ -89,6 +88,8 @@ private:
     tlabelsmodule* labels_ = nullptr;
     tmainsettings* settings_ = nullptr;
     tprocessingmodule* processing_ = nullptr;
+    // The File commands' owner (dropped files, process files at start).
+    tfilesmodule* files_ = nullptr;
 };
 
 }  // namespace tessal
