@@ -6,6 +6,7 @@
 //          [--cursor T] [--select FROM TO] [--freqcursor HZ] [--trigger ID,ID...]
 //          [--leave-journal] [files...]
 //   tessal --screenshot OUT.png --loading-screenshot LOAD.png file.wav
+//   tessal --list-windows
 //
 // With --screenshot the main window (or the secondary window with that
 // caption) is laid out at 1280x800, rendered to a PNG, and the program ends.
@@ -45,7 +46,7 @@
 #include <cstring>
 
 #include "gui/commands/guardedapplication.h"
-#include "gui/files/fileprogress.h"
+#include "gui/widgets/fileprogress.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "engine/document/title.h"
 #include "gui/mainwindow/screenshot.h"
@@ -89,6 +90,7 @@ const char* const help_text =
     "  --leave-journal          then end as a crash would, leaving the undo journal\n"
     "  --loading-screenshot LOAD.png\n"
     "                           also a picture when a long file's progress first shows\n"
+    "  --list-windows           print the captions --window pictures, one a line, and end\n"
     "\n"
     "Screenshots read the settings but never change them. With TESSAL_TIMING=1 a\n"
     "screenshot run prints when the files were open and the window first drawn.\n"
@@ -118,8 +120,10 @@ int main(int argc, char** argv) {
     bool leavejournal = false;
     bool wantscreenshot = false;
     bool picturemain = false;  // --main: the main window, with --window's window open
+    bool listwindows = false;
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--loading-screenshot") == 0)
+        if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--loading-screenshot") == 0 ||
+            std::strcmp(argv[i], "--list-windows") == 0)
             wantscreenshot = true;
     if (wantscreenshot && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY"))
@@ -176,6 +180,8 @@ int main(int argc, char** argv) {
             value(triggers);
         else if (a == "--leave-journal")
             leavejournal = true;
+        else if (a == "--list-windows")
+            listwindows = true;
         else
             files << a;
     }
@@ -216,6 +222,13 @@ int main(int argc, char** argv) {
     tyesprompter yes;
     yes.print = wantscreenshot;
     tessal::TMainWindow w(triggers.isEmpty() && !wantscreenshot ? nullptr : &yes);
+    // The windows as their features registered them: scripts/screenshots
+    // pictures each.
+    if (listwindows) {
+        for (const QString& caption : w.windows().screenshot_captions())
+            std::printf("%s\n", qPrintable(caption));
+        return 0;
+    }
     // Whether a command (--trigger exitaction) closed the window before it
     // was ever shown: then the program ends instead of showing it.
     struct tclosewatch : QObject {

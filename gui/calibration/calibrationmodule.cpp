@@ -10,7 +10,7 @@ tcalibrationmodule::tcalibrationmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
                       .handler = [&c] { c.windows.show(twindowid::calibration); },
                       .enabled = [&c] { return c.doc.totnchans() > 0; }, .group = "edit.windows",
                       .order = 30});
-    ctx.windows.add_factory(twindowid::calibration,
+    ctx.windows.add(twindowid::calibration, {.caption = "Calibration"},
                             [&c](QWidget* owner) { return new tcalibrationwindow(c, owner); });
 }
 

@@ -8,7 +8,6 @@ tappcontext::tappcontext(QMainWindow* mainwindow, tprompter* given)
       prompter(given ? *given : *ownprompter_),
       life(doc, prompter),
       files(doc, life, prompter),
-      filecommands(window, doc, files, life, prompter),
       measurements(doc),
       windows(mainwindow) {
     commands.guarded_document = &doc;

@@ -16,6 +16,7 @@
 
 #include "engine/core/tdocument.h"
 #include "engine/document/documentfiles.h"
+#include "engine/document/saveselection.h"
 #include "engine/document/lifecycle.h"
 #include "engine/document/measurements.h"
 #include "engine/audio/audiodevice.h"
@@ -25,7 +26,7 @@
 #include "engine/view/viewmouse.h"
 #include "engine/view/viewstate.h"
 #include "gui/commands/commandregistry.h"
-#include "gui/files/filecommands.h"
+#include "gui/context/settingsfolder.h"
 #include "gui/platform/qtclipboard.h"
 #include "engine/settings/settingsfile.h"
 #include "gui/platform/qtprompter.h"
@@ -95,6 +96,18 @@ struct tcodeclist {
     std::function<void()> saved;
 };
 
+// What the File commands share with the other features: process files they
+// hand on to the processing feature, the recent list that hears of process
+// files, and the save dialog's format as the "SaveFormat" setting keeps it
+// (the position among the used rows, counting from 1).
+struct tfilehooks {
+    // Opens a process file in the processing window.
+    std::function<void(const QString&)> open_process;
+    // A process file was opened or saved under this name (recent list).
+    std::function<void(const std::string&)> recent_process_used;
+    int savefilterindex = default_saveformat;
+};
+
 class tappcontext {
 public:
     // `prompter` replaces the message boxes (tests; the caller keeps it);
@@ -117,7 +130,7 @@ public:
     tprompter& prompter;
     tdocumentlifecycle life;
     tdocumentfiles files;
-    tfilecommands filecommands;
+    tfilehooks filehooks;
     tmeasurements measurements;
     tviewstate view;
     tappclipboard clipboard;

@@ -1,14 +1,12 @@
 #include "gui/correlation/correlationmodule.h"
 
-#include <QDir>
-
 #include "gui/correlation/tcorrelationwindow.h"
-#include "gui/settings/tmainsettings.h"
+#include "gui/context/settingsfolder.h"
 
 namespace tessal {
 
 QString tcorrelationmodule::settings_path() {
-    return QDir(tmainsettings::settings_folder()).filePath("correlationwindow.ini");
+    return settings_file("correlationwindow.ini");
 }
 
 tcorrelationmodule::tcorrelationmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
@@ -16,12 +14,11 @@ tcorrelationmodule::tcorrelationmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "correlationaction", .caption = "Correlation",
                       .handler = [&c] { c.windows.show(twindowid::correlation); },
                       .group = "analysis", .order = 40});
-    ctx.windows.add_factory(twindowid::correlation, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::correlation, {.caption = "Correlation - Tessal", .layout = "CorrelationWindow"}, [&c](QWidget* owner) {
         auto* w = new tcorrelationwindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tcorrelationwindow& win) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             win.save_settings_to(settings_path());
         };
         return w;

@@ -96,19 +96,19 @@ void teditingcommands::add_commands() {
 
 void teditingcommands::add_windows() {
     tappcontext& c = ctx;
-    c.windows.add_factory(twindowid::editlevels, [&c](QWidget* owner) {
+    c.windows.add(twindowid::editlevels, {.caption = "Edit levels"}, [&c](QWidget* owner) {
         return new teditlevelsdialog(c.doc, c.prompter, &c.view, owner);
     });
-    c.windows.add_factory(twindowid::setfsd, [&c](QWidget* owner) {
+    c.windows.add(twindowid::setfsd, {.caption = "Set Full Scale Deflection (FSD)"}, [&c](QWidget* owner) {
         return new tsetfsdwindow(c.doc, c.prompter, owner);
     });
-    c.windows.add_factory(twindowid::align, [&c](QWidget* owner) {
+    c.windows.add(twindowid::align, {.caption = "Align channels"}, [&c](QWidget* owner) {
         return new talignchannelsdialog(c.doc, c.prompter, &c.view, owner);
     });
-    c.windows.add_factory(twindowid::channelinfo, [&c](QWidget* owner) {
+    c.windows.add(twindowid::channelinfo, {.caption = "Channel information"}, [&c](QWidget* owner) {
         return new tchannelinfodialog(c.doc, c.prompter, owner);
     });
-    c.windows.add_factory(twindowid::notes, [this](QWidget* owner) {
+    c.windows.add(twindowid::notes, {.caption = "Notes for channel"}, [this](QWidget* owner) {
         notes_ = new tnotesdialog(ctx.doc, owner);
         return notes_;
     });

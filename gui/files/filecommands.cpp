@@ -138,7 +138,7 @@ void tfilecommands::drop(const QStringList& paths) {
             (f && f->caps.readable) || files.opens_through_codec(path)) {
             files.add_file(path);
         } else if (ext == ".tessalproc") {
-            if (open_process) open_process(p);
+            if (hooks.open_process) hooks.open_process(p);
         } else {
             prompter.warn("Cannot open file: \r" + path, "Unknown file type");
         }

@@ -11,6 +11,7 @@
 #include "engine/core/prompter.h"
 #include "engine/document/documentfiles.h"
 #include "engine/document/saveselection.h"
+#include "gui/context/appcontext.h"
 
 class QFileDialog;
 class QWidget;
@@ -19,22 +20,18 @@ namespace tessal {
 
 class tfilecommands {
 public:
-    tfilecommands(QWidget* parent, tdocument& doc, tdocumentfiles& files,
-                  tdocumentlifecycle& life, tprompter& prompter)
-        : parent(parent), doc(doc), files(files), life(life), prompter(prompter) {}
+    explicit tfilecommands(tappcontext& ctx)
+        : savefilterindex(ctx.filehooks.savefilterindex), parent(ctx.window), doc(ctx.doc),
+          files(ctx.files), life(ctx.life), prompter(ctx.prompter), hooks(ctx.filehooks) {}
 
-    // Opens a process file in the processing window.
-    std::function<void(const QString&)> open_process;
-    // A process file was opened or saved under this name (recent list).
-    std::function<void(const std::string&)> recent_process_used;
     // Chooses the file name of Save as in place of the dialog (tests);
     // filterindex is the position in `filters`, counting from 0.
     std::function<QString(const QStringList& filters, int& filterindex, const QString& proposed)>
         choose_save_name;
 
     // The save dialog's current filter as the "SaveFormat" setting keeps
-    // it: the position among the used rows, counting from 1.
-    int savefilterindex = default_saveformat;
+    // it: the position among the used rows, counting from 1 (the context's).
+    int& savefilterindex;
 
     void open_dialog(bool add);
     void save();
@@ -57,6 +54,7 @@ private:
     tdocumentfiles& files;
     tdocumentlifecycle& life;
     tprompter& prompter;
+    tfilehooks& hooks;
 };
 
 }  // namespace tessal

@@ -5,13 +5,13 @@
 namespace tessal {
 
 tfilesmodule::tfilesmodule(tappcontext& ctx)
-    : tfeaturemodule(ctx), progress_(new tfileprogress(ctx.window)) {
+    : tfeaturemodule(ctx), commands_(ctx), progress_(new tfileprogress(ctx.window)) {
     tappcontext& c = ctx;
     // Long reads and saves show their progress and can be cancelled.
     ctx.files.progress = [p = progress_](const std::string& path, double fraction) {
         return p->report(path, fraction);
     };
-    tfilecommands& f = ctx.filecommands;
+    tfilecommands& f = commands_;
     ctx.life.hooks.save_as = [&f] { f.save_as(); };
     auto haschannels = [&c] { return c.doc.totnchans() > 0; };
     const QString docs = "file.documents";

@@ -1,15 +1,13 @@
 #include "gui/inversefilter/inversefiltermodule.h"
 
-#include <QDir>
-
 #include "gui/inversefilter/tinvirawindow.h"
 #include "gui/inversefilter/ttnaqwindow.h"
-#include "gui/settings/tmainsettings.h"
+#include "gui/context/settingsfolder.h"
 
 namespace tessal {
 
 QString tinversefiltermodule::settings_path() {
-    return QDir(tmainsettings::settings_folder()).filePath("invirawindow.for");
+    return settings_file("invirawindow.for");
 }
 
 tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ctx) {
@@ -17,12 +15,11 @@ tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ct
     ctx.commands.add({.id = "inversefilteraction", .caption = "Inverse filter",
                       .handler = [&c] { c.windows.show(twindowid::invira); }, .group = "tools",
                       .order = 10});
-    ctx.windows.add_factory(twindowid::invira, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::invira, {.caption = "Invira", .layout = "InverseWindow"}, [&c](QWidget* owner) {
         auto* w = new tinvirawindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tinvirawindow& win) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             win.save_settings_to(settings_path());
         };
         return w;
@@ -30,9 +27,9 @@ tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ct
     ctx.commands.add({.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
                       .handler = [&c] { c.windows.show(twindowid::tnaq); }, .group = "tools",
                       .order = 20});
-    ctx.windows.add_factory(twindowid::tnaq, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::tnaq, {.caption = "T-naq", .layout = "TNAQWindow"}, [&c](QWidget* owner) {
         auto* w = new ttnaqwindow(c, owner);
-        w->load_settings_from(QDir(tmainsettings::settings_folder()).filePath("tnaqwindow.ini"));
+        w->load_settings_from(settings_file("tnaqwindow.ini"));
         return w;
     });
 }

@@ -3,7 +3,7 @@
 #include <QInputDialog>
 
 #include "engine/document/labelcommands.h"
-#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/labels/tlabelpropertiesdialog.h"
 
 namespace tessal {
 
@@ -63,7 +63,7 @@ tlabelsmodule::tlabelsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .group = "labels.delete"},
          })
         ctx.commands.add(std::move(cmd));
-    ctx.windows.add_factory(twindowid::labelproperties, [this](QWidget* owner) {
+    ctx.windows.add(twindowid::labelproperties, {.caption = "Label properties"}, [this](QWidget* owner) {
         properties_ = new tlabelpropertiesdialog(this->ctx.doc, this->ctx.prompter, owner);
         return properties_;
     });

@@ -52,7 +52,7 @@ TMainWindow::TMainWindow(tprompter* prompter, QWidget* parent)
     ctx_->doc.theglobal.add_listener(this);
     // The features, each adding its commands and windows. Their order is
     // the order their listeners hear the document.
-    add_module<tfilesmodule>();
+    files_ = add_module<tfilesmodule>();
     view_ = add_module<tviewmodule>();
     setCentralWidget(view_->panel());
     // The status bar is there from the start (measurement progress, paint
@@ -108,6 +108,8 @@ TMainWindow::~TMainWindow() {
 
 tsignalpanel* TMainWindow::signalpanel() const { return view_->panel(); }
 
+tfilecommands& TMainWindow::filecommands() { return files_->commands(); }
+
 void TMainWindow::first_activation(const QStringList& arguments) {
     if (activated_) return;
     activated_ = true;
@@ -127,7 +129,7 @@ void TMainWindow::first_activation(const QStringList& arguments) {
     for (const QString& arg : arguments) {
         std::string path = arg.toStdString();
         if (lower_extension(path) == ".tessalproc") {
-            ctx_->filecommands.open_process(arg);
+            ctx_->filehooks.open_process(arg);
         } else {
             ctx_->files.open_document(path);
         }
@@ -185,7 +187,7 @@ void TMainWindow::dropEvent(QDropEvent* e) {
     QStringList paths;
     for (const QUrl& u : e->mimeData()->urls())
         if (u.isLocalFile()) paths << u.toLocalFile();
-    ctx_->filecommands.drop(paths);
+    files_->commands().drop(paths);
     e->acceptProposedAction();
 }
 

@@ -14,11 +14,13 @@
 
 #include "engine/core/tviewlistener.h"
 #include "gui/context/appcontext.h"
+#include "gui/files/filecommands.h"
 #include "gui/platform/qttextmetrics.h"
 
 namespace tessal {
 
 class tsignalpanel;
+class tfilesmodule;
 class tmeasurementcommands;
 class teditingcommands;
 class tundomodule;
@@ -41,7 +43,7 @@ public:
     twindowset& windows() { return ctx_->windows; }
     tcommandregistry& commands() { return ctx_->commands; }
     tdocumentfiles& files() { return ctx_->files; }
-    tfilecommands& filecommands() { return ctx_->filecommands; }
+    tfilecommands& filecommands();
     tsignalpanel* signalpanel() const;
     tmeasurementcommands& measurements() { return *meas_; }
     teditingcommands& editing() { return *edit_; }
@@ -86,6 +88,8 @@ private:
     tlabelsmodule* labels_ = nullptr;
     tmainsettings* settings_ = nullptr;
     tprocessingmodule* processing_ = nullptr;
+    // The File commands' owner (dropped files, process files at start).
+    tfilesmodule* files_ = nullptr;
 };
 
 }  // namespace tessal

@@ -35,15 +35,15 @@ tmeasurementcommands::tmeasurementcommands(tappcontext& ctx) : tfeaturemodule(ct
     ctx.commands.add({.id = "measurementsaction", .caption = "Measurements...",
                       .handler = open(twindowid::measurements), .group = "analysis", .order = 10});
 
-    ctx.windows.add_factory(twindowid::measurements, [&ctx](QWidget* owner) {
+    ctx.windows.add(twindowid::measurements, {.caption = "Measurements"}, [&ctx](QWidget* owner) {
         return new tmeasurementsdialog(ctx.doc, ctx.measurements, ctx.prompter, owner);
     });
-    ctx.windows.add_factory(twindowid::datalog, [&ctx](QWidget* owner) {
-        return new tdatalogwindow(window_caption(twindowid::datalog), ctx.measurements.datalog,
+    ctx.windows.add(twindowid::datalog, {.caption = "Data log", .layout = "LogWindow"}, [&ctx](QWidget* owner) {
+        return new tdatalogwindow(ctx.windows.caption(twindowid::datalog), ctx.measurements.datalog,
                                   &ctx.prompter, &ctx.clipboard, owner);
     });
-    ctx.windows.add_factory(twindowid::loggedmeasurements, [&ctx](QWidget* owner) {
-        return new tdatalogwindow(window_caption(twindowid::loggedmeasurements),
+    ctx.windows.add(twindowid::loggedmeasurements, {.caption = "Logged measurements"}, [&ctx](QWidget* owner) {
+        return new tdatalogwindow(ctx.windows.caption(twindowid::loggedmeasurements),
                                   ctx.measurements.loggedmeasurements, nullptr, nullptr, owner);
     });
     ctx.viewrequests.infodoubleclick.push_back(

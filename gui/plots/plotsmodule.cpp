@@ -1,15 +1,13 @@
 #include "gui/plots/plotsmodule.h"
 
-#include <QDir>
-
 #include "gui/plots/thistwindow.h"
 #include "gui/plots/txyplotwindow.h"
-#include "gui/settings/tmainsettings.h"
+#include "gui/context/settingsfolder.h"
 
 namespace tessal {
 
 QString tplotsmodule::histogram_settings_path() {
-    return QDir(tmainsettings::settings_folder()).filePath("histogramswindow.ini");
+    return settings_file("histogramswindow.ini");
 }
 
 tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
@@ -17,12 +15,11 @@ tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "histogramsaction", .caption = "Show histograms",
                       .handler = [&c] { c.windows.show(twindowid::histograms); },
                       .group = "analysis", .order = 60});
-    ctx.windows.add_factory(twindowid::histograms, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::histograms, {.caption = "Histograms/KDE", .layout = "HistWindow"}, [&c](QWidget* owner) {
         auto* w = new thistwindow(c, owner);
         w->load_settings_from(histogram_settings_path());
         w->persist = [](const thistwindow& h) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             h.save_settings_to(histogram_settings_path());
         };
         return w;
@@ -30,7 +27,7 @@ tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "xyplotaction", .caption = "xy-plot",
                       .handler = [&c] { c.windows.show(twindowid::xyplot); },
                       .group = "analysis", .order = 70});
-    ctx.windows.add_factory(twindowid::xyplot,
+    ctx.windows.add(twindowid::xyplot, {.caption = "xy-plot", .layout = "XYWindow"},
                             [&c](QWidget* owner) { return new txyplotwindow(c, owner); });
 }
 

@@ -10,7 +10,7 @@ namespace tessal {
 
 tprocessingmodule::tprocessingmodule(tappcontext& ctx)
     : tfeaturemodule(ctx), run_(new tprocessrun(ctx.window)) {
-    ctx.windows.add_factory(twindowid::processing,
+    ctx.windows.add(twindowid::processing, {.caption = "Processing - Tessal", .layout = "ProcessingWindow"},
                             [this](QWidget* owner) -> QWidget* { return make_window(owner); });
 
     auto first = [this] { return window(); };
@@ -39,7 +39,7 @@ tprocessingmodule::tprocessingmodule(tappcontext& ctx)
     ctx.commands.add({.id = "addprocessaction", .caption = "Add another process",
                       .handler = [this] { add_window(); }, .group = "process", .order = 40});
 
-    ctx.filecommands.open_process = [&ctx, first](const QString& path) {
+    ctx.filehooks.open_process = [&ctx, first](const QString& path) {
         if (!first()) return;
         ctx.windows.show(twindowid::processing);
         run_guarded(nullptr, [&] {
@@ -69,7 +69,7 @@ tprocessingmodule::tprocessingmodule(tappcontext& ctx)
 }
 
 tprocessingmodule::~tprocessingmodule() {
-    ctx.filecommands.open_process = nullptr;
+    ctx.filehooks.open_process = nullptr;
     ctx.life.hooks.process_modified = nullptr;
     ctx.life.hooks.process_name = nullptr;
     ctx.life.hooks.save_process = nullptr;
@@ -78,8 +78,8 @@ tprocessingmodule::~tprocessingmodule() {
 tprocessingwindow* tprocessingmodule::make_window(QWidget* owner) {
     auto* w = new tprocessingwindow(ctx, *run_, owner);
     w->onnameset = [this](const QString& path) {
-        if (ctx.filecommands.recent_process_used)
-            ctx.filecommands.recent_process_used(path.toStdString());
+        if (ctx.filehooks.recent_process_used)
+            ctx.filehooks.recent_process_used(path.toStdString());
     };
     w->onnamechanged = [this] {
         if (ctx.commands.built()) ctx.commands.refresh();

@@ -9,7 +9,7 @@ tpsubmodule::tpsubmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "psubaction", .caption = "Subglottal pressure",
                       .handler = [&c] { c.windows.show(twindowid::psub); }, .group = "tools",
                       .order = 30});
-    ctx.windows.add_factory(twindowid::psub, [&c](QWidget* owner) { return new tpsubwindow(c, owner); });
+    ctx.windows.add(twindowid::psub, {.caption = "p-sub measurement", .layout = "psubWindow"}, [&c](QWidget* owner) { return new tpsubwindow(c, owner); });
 }
 
 tpsubmodule::~tpsubmodule() = default;

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "gui/view/viewcolors.h"
+#include "gui/widgets/viewcolors.h"
 #include "gui/commands/commandguard.h"
 
 namespace tessal {

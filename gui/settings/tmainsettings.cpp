@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <QMenu>
 #include <QScreen>
-#include <QStandardPaths>
 
 #include "engine/view/windowplacement.h"
 #include "gui/settings/tcolorsdialog.h"
@@ -17,21 +16,6 @@
 namespace tessal {
 
 namespace {
-
-// The secondary windows behind the layout sections, by section name.
-struct tlayoutwindow {
-    const char* section;
-    twindowid id;
-};
-const tlayoutwindow layoutwindows[] = {
-    {"SpectrumWindow", twindowid::spectrum},     {"ProcessingWindow", twindowid::processing},
-    {"SpectrogramWindow", twindowid::spectrogram}, {"TNAQWindow", twindowid::tnaq},
-    {"InverseWindow", twindowid::invira},        {"LogWindow", twindowid::datalog},
-    {"EPGWindow", twindowid::epg},               {"RowogramWindow", twindowid::contactevolution},
-    {"CorrelationWindow", twindowid::correlation}, {"XYWindow", twindowid::xyplot},
-    {"CorrelogramWindow", twindowid::correlogram}, {"psubWindow", twindowid::psub},
-    {"HistWindow", twindowid::histograms},
-};
 
 twindowlayout layout_of(const QWidget* w) {
     return {w->y(), w->x(), w->height(), w->width(), w->isMaximized()};
@@ -50,14 +34,6 @@ void place(QWidget* w, const twindowlayout& l) {
 
 }  // namespace
 
-namespace {
-bool writesallowed = true;
-}
-
-void tmainsettings::set_writes_allowed(bool v) { writesallowed = v; }
-
-bool tmainsettings::writes_allowed() { return writesallowed; }
-
 tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     // A fresh settings file offers the ready codecs; a file replaces them.
@@ -71,9 +47,9 @@ tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
                       .group = "channels.windows", .order = 30});
     ctx.commands.add({.id = "preferencesaction", .caption = "Preferences...",
                       .handler = open(twindowid::settings), .group = "view.windows", .order = 10});
-    ctx.windows.add_factory(twindowid::colors,
+    ctx.windows.add(twindowid::colors, {.caption = "Colors"},
                             [&c](QWidget* owner) { return new tcolorsdialog(c.doc, owner); });
-    ctx.windows.add_factory(twindowid::settings, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::settings, {.caption = "Settings"}, [&c](QWidget* owner) {
         auto* d = new tsettingsdialog(c.doc, c.files.savefilter, owner);
         d->set_settings_folder(settings_folder());
         d->applied = [&c] {
@@ -81,27 +57,18 @@ tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
             // index past its end would pick nothing ("SaveFormat" counts from 1).
             int used = 0;
             for (const tsavefilter& row : c.files.savefilter) used += row.used ? 1 : 0;
-            int& index = c.filecommands.savefilterindex;
+            int& index = c.filehooks.savefilterindex;
             if (index > used) index = std::max(1, used);
         };
         return d;
     });
 }
 
-QString tmainsettings::appdata_folder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-}
-
-QString tmainsettings::settings_folder() {
-    return QString::fromStdString(
-        program_data_folder(tessal_progid(), appdata_folder().toStdString()));
-}
-
 void tmainsettings::collect() {
     state_.layouts["Layout"] = layout_of(ctx.window);
-    for (const tlayoutwindow& lw : layoutwindows)
-        state_.layouts[lw.section] = layout_of(ctx.windows.window(lw.id));
-    state_.SaveFormat = ctx.filecommands.savefilterindex;
+    for (const auto& [section, w] : ctx.windows.layout_windows())
+        state_.layouts[section] = layout_of(w);
+    state_.SaveFormat = ctx.filehooks.savefilterindex;
     state_.ShowFSD = ctx.view.showfsd;
     if (ctx.soundcards.playnames) state_.playdevices = ctx.soundcards.playnames();
     if (ctx.soundcards.recordnames) state_.recorddevices = ctx.soundcards.recordnames();
@@ -122,8 +89,8 @@ void tmainsettings::apply() {
         ctx.window->resize(l.width, l.height);
         ctx.window->move(l.left, l.top);
     }
-    for (const tlayoutwindow& lw : layoutwindows) place(ctx.windows.window(lw.id), state_.layouts[lw.section]);
-    ctx.filecommands.savefilterindex = state_.SaveFormat;
+    for (const auto& [section, w] : ctx.windows.layout_windows()) place(w, state_.layouts[section]);
+    ctx.filehooks.savefilterindex = state_.SaveFormat;
     ctx.view.showfsd = state_.ShowFSD;
     // A stored name not among the devices selects the first one; with no
     // devices listed the system default stays.
@@ -149,11 +116,11 @@ void tmainsettings::open() {
     proc_ = new trecentfilesmenu(ctx.commands.menu("&Process"), -1, "proc", base,
                                  ctx.prompter, this);
     proc_->list().OnClick = [this](const std::string& path) {
-        if (ctx.filecommands.open_process)
-            ctx.filecommands.open_process(QString::fromStdString(path));
+        if (ctx.filehooks.open_process)
+            ctx.filehooks.open_process(QString::fromStdString(path));
     };
     ctx.files.recent_file_used = [this](const std::string& path) { sound_->list().add(path); };
-    ctx.filecommands.recent_process_used = [this](const std::string& path) {
+    ctx.filehooks.recent_process_used = [this](const std::string& path) {
         proc_->list().add(path);
     };
 
@@ -163,7 +130,7 @@ void tmainsettings::open() {
 }
 
 void tmainsettings::save() {
-    if (!writesallowed) return;
+    if (!settings_writes_allowed()) return;
     collect();
     try {
         save_settings(ctx.doc, state_, appdata_folder().toStdString());

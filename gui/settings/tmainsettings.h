@@ -15,6 +15,7 @@
 
 #include "engine/settings/settingsfile.h"
 #include "gui/context/appcontext.h"
+#include "gui/context/settingsfolder.h"
 
 namespace tessal {
 
@@ -27,20 +28,18 @@ public:
     explicit tmainsettings(tappcontext& ctx);
     ~tmainsettings() override {
         ctx.files.recent_file_used = nullptr;
-        ctx.filecommands.recent_process_used = nullptr;
+        ctx.filehooks.recent_process_used = nullptr;
         ctx.codecs.saved = nullptr;
     }
 
-    // The base folder (the per-user application-data folder).
-    static QString appdata_folder();
-    // The folder holding the settings file.
-    static QString settings_folder();
+    // The folder holding the settings file (the context's settings_folder).
+    static QString settings_folder() { return tessal::settings_folder(); }
 
     // Whether this run may write the settings file and the recent-files
     // lists. Off for runs that are not the user's own (screenshots, tests):
     // they read the settings and leave them as they were. On by default.
-    static void set_writes_allowed(bool v);
-    static bool writes_allowed();
+    static void set_writes_allowed(bool v) { set_settings_writes_allowed(v); }
+    static bool writes_allowed() { return settings_writes_allowed(); }
 
     // Start-up: lists and settings file. Runs once.
     void open();

@@ -12,7 +12,7 @@ trecentfilesmenu::trecentfilesmenu(QMenu* menu, int menupos, const std::string& 
                                    QObject* parent)
     : QObject(parent), menu_(menu), prompter_(prompter) {
     list_.MenuPos = menupos;
-    list_.readonly = !tmainsettings::writes_allowed();
+    list_.readonly = !settings_writes_allowed();
     list_.OnChange = [this] { rebuild(); };
     list_.set_storage(appdatafolder, "tessal");
     list_.SetListName(listname);

@@ -41,14 +41,14 @@ tsoundmodule::tsoundmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
          })
         ctx.commands.add(std::move(cmd));
 
-    ctx.windows.add_factory(twindowid::soundcard, [this](QWidget* owner) {
+    ctx.windows.add(twindowid::soundcard, {.caption = "Soundcard settings"}, [this](QWidget* owner) {
         return new tsoundcarddialog([this] { return out_.device_names(); }, this->ctx.soundcards.playdevice,
                                     owner);
     });
-    ctx.windows.add_factory(twindowid::record, [this](QWidget* owner) {
+    ctx.windows.add(twindowid::record, {.caption = "Record from soundcard"}, [this](QWidget* owner) {
         return new trecorddialog(this->ctx, false, owner);
     });
-    ctx.windows.add_factory(twindowid::advancedrecord, [this](QWidget* owner) {
+    ctx.windows.add(twindowid::advancedrecord, {.caption = "Record from soundcard", .screenshot = false}, [this](QWidget* owner) {
         return new trecorddialog(this->ctx, true, owner);
     });
 

@@ -1,15 +1,13 @@
 #include "gui/spectrogram/spectrogrammodule.h"
 
-#include <QDir>
-
-#include "gui/settings/tmainsettings.h"
+#include "gui/context/settingsfolder.h"
 #include "gui/spectrogram/tcorrelogramwindow.h"
 #include "gui/spectrogram/tspectrogramwindow.h"
 
 namespace tessal {
 
 QString tspectrogrammodule::settings_path() {
-    return QDir(tmainsettings::settings_folder()).filePath("spectrogramwindow.ini");
+    return settings_file("spectrogramwindow.ini");
 }
 
 tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
@@ -17,12 +15,11 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "spectrogramaction", .caption = "Spectrogram",
                       .handler = [&c] { c.windows.show(twindowid::spectrogram); },
                       .group = "analysis", .order = 30});
-    ctx.windows.add_factory(twindowid::spectrogram, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::spectrogram, {.caption = "Spectrogram - Tessal", .layout = "SpectrogramWindow"}, [&c](QWidget* owner) {
         auto* w = new tspectrogramwindow(c, owner);
         w->load_settings_from(settings_path());
         w->persist = [](const tstripwindow& win) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             win.save_settings_to(settings_path());
         };
         return w;
@@ -30,13 +27,12 @@ tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "correlogramaction", .caption = "Correlogram",
                       .handler = [&c] { c.windows.show(twindowid::correlogram); },
                       .group = "analysis", .order = 50});
-    ctx.windows.add_factory(twindowid::correlogram, [&c](QWidget* owner) {
+    ctx.windows.add(twindowid::correlogram, {.caption = "Correlogram - Tessal", .layout = "CorrelogramWindow"}, [&c](QWidget* owner) {
         auto* w = new tcorrelogramwindow(c, owner);
-        const QString path = QDir(tmainsettings::settings_folder()).filePath("correlogramwindow.ini");
+        const QString path = settings_file("correlogramwindow.ini");
         w->load_settings_from(path);
         w->persist = [path](const tstripwindow& win) {
-            if (!tmainsettings::writes_allowed()) return;
-            QDir().mkpath(tmainsettings::settings_folder());
+            if (!prepare_settings_write()) return;
             win.save_settings_to(path);
         };
         return w;

@@ -31,7 +31,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
-#include "gui/files/fileprogress.h"
+#include "gui/widgets/fileprogress.h"
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/taxiswidget.h"
 #include "gui/widgets/tplotpanel.h"

@@ -4,7 +4,7 @@
 
 #include "engine/core/tdocument.h"
 #include "gui/commands/commandguard.h"
-#include "gui/view/viewcolors.h"
+#include "gui/widgets/viewcolors.h"
 
 namespace tessal {
 

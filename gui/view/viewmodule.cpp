@@ -25,7 +25,7 @@ tviewmodule::tviewmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "keyboardaction", .caption = "Keyboard shortcuts",
                       .handler = [&ctx] { ctx.windows.show(twindowid::keyboardshortcuts); },
                       .group = "view.windows", .order = 20});
-    ctx.windows.add_factory(twindowid::keyboardshortcuts,
+    ctx.windows.add(twindowid::keyboardshortcuts, {.caption = "Keyboard shortcuts"},
                             [](QWidget* owner) { return new tkeyboardshortcutswindow(owner); });
     ctx.doc.theglobal.add_listener(this);
 }

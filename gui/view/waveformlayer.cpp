@@ -6,7 +6,7 @@
 
 #include "engine/core/tdocument.h"
 #include "engine/view/viewstate.h"
-#include "gui/view/viewcolors.h"
+#include "gui/widgets/viewcolors.h"
 
 namespace tessal {
 

@@ -7,7 +7,7 @@
 #include "engine/core/tdocument.h"
 #include "engine/view/viewstate.h"
 #include "gui/commands/commandguard.h"
-#include "gui/view/viewcolors.h"
+#include "gui/widgets/viewcolors.h"
 #include "gui/view/waveformlayer.h"
 
 namespace tessal {

@@ -38,31 +38,36 @@ void fit_window_on_screen(QWidget* w, const QWidget* owner) {
     w->setProperty("tessal_shown", true);
 }
 
-QString window_caption(twindowid id) {
-    static const char* const captions[] = {
-        "Align channels", "Soundcard settings", "Channel information", "Record from soundcard",
-        "Edit levels", "Measurements", "Calibration", "Colors", "Processing - Tessal", "F0",
-        "Spectrogram - Tessal", "", "Export to text", "T-naq", "Logged measurements",
-        "Keyboard shortcuts", "Invira", "Data log", "EPG", "Contact evolution",
-        "Spectrum - Tessal", "Correlation - Tessal", "xy-plot", "Codecs",
-        "Set Full Scale Deflection (FSD)", "Settings", "Correlogram - Tessal",
-        "Record from soundcard", "p-sub measurement", "Frequency range ", "Notes for channel",
-        "Label properties", "Histograms/KDE"};
-    static_assert(sizeof captions / sizeof *captions == static_cast<int>(twindowid::count));
-    return QString::fromUtf8(captions[static_cast<int>(id)]);
-}
-
 twindowset::twindowset(QWidget* owner)
-    : owner_(owner), factories_(static_cast<int>(twindowid::count)) {}
+    : owner_(owner), factories_(static_cast<int>(twindowid::count)),
+      infos_(static_cast<int>(twindowid::count)) {
+    // Windows whose work is not built yet: placeholders with their caption.
+    infos_[static_cast<int>(twindowid::f0)].caption = "F0";
+}
 
 twindowset::~twindowset() { destroy(); }
 
-void twindowset::add_factory(twindowid id, tfactory f) {
+void twindowset::add(twindowid id, twindowinfo info, tfactory f) {
     tfactory& slot = factories_.at(static_cast<int>(id));
     if (slot || !windows_.empty())
-        throw std::logic_error("window factory given twice or too late: " +
-                               window_caption(id).toStdString());
+        throw std::logic_error("window registered twice or too late: " +
+                               info.caption.toStdString());
     slot = std::move(f);
+    infos_[static_cast<int>(id)] = std::move(info);
+}
+
+QStringList twindowset::screenshot_captions() const {
+    QStringList list;
+    for (const twindowinfo& i : infos_)
+        if (i.screenshot && !i.caption.isEmpty()) list << i.caption;
+    return list;
+}
+
+std::vector<std::pair<std::string, QWidget*>> twindowset::layout_windows() const {
+    std::vector<std::pair<std::string, QWidget*>> list;
+    for (std::size_t i = 0; i < windows_.size(); ++i)
+        if (!infos_[i].layout.isEmpty()) list.emplace_back(infos_[i].layout.toStdString(), windows_[i]);
+    return list;
 }
 
 void twindowset::create() {
@@ -70,7 +75,7 @@ void twindowset::create() {
     for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
         const auto id = static_cast<twindowid>(i);
         QWidget* w = factories_[i] ? factories_[i](owner_) : nullptr;
-        windows_.push_back(w ? w : new tplaceholderwindow(window_caption(id), owner_));
+        windows_.push_back(w ? w : new tplaceholderwindow(caption(id), owner_));
     }
 }
 
@@ -88,7 +93,7 @@ QWidget* twindowset::find(const QString& caption) const {
     // A window whose caption follows its content (the processing window
     // names its process) is found by its usual caption too.
     for (std::size_t i = 0; i < windows_.size(); ++i)
-        if (window_caption(static_cast<twindowid>(i)) == caption) return windows_[i];
+        if (infos_[i].caption == caption) return windows_[i];
     return nullptr;
 }
 
@@ -110,7 +115,7 @@ int twindowset::processing_window_count() const {
 QWidget* twindowset::add_processing_window() {
     const tfactory& make = factories_[static_cast<int>(twindowid::processing)];
     QWidget* w = make ? make(owner_) : nullptr;
-    if (!w) w = new tplaceholderwindow(window_caption(twindowid::processing), owner_);
+    if (!w) w = new tplaceholderwindow(caption(twindowid::processing), owner_);
     extra_.push_back(w);
     fit_window_on_screen(w, owner_);
     w->show();

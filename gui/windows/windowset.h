@@ -1,7 +1,11 @@
 // The secondary windows of the program and the registry of their factories.
-// Features add a factory for each window they own; create() then makes
-// every window once, in the fixed order of twindowid, hidden, and
-// afterwards they are only shown and hidden. A window without a factory
+// A window is one registration in the feature that owns it: its caption,
+// the settings section keeping its place and size, whether the screenshots
+// picture it, and its factory; nothing else names it (the settings file
+// takes the sections from here, `tessal --list-windows` prints the captions
+// the screenshots picture). create() then makes every window once, in the
+// fixed order of twindowid, hidden, and afterwards they are only shown and
+// hidden. A window without a factory
 // (its work is not built yet) is a placeholder with its caption, so every
 // command that opens a window already opens the right one. "Add another
 // process" is the one command that makes a further window.
@@ -9,8 +13,11 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace tessal {
@@ -29,8 +36,16 @@ enum class twindowid : int {
 // screen and wholly inside it, centred over `owner` when nothing placed it.
 void fit_window_on_screen(QWidget* w, const QWidget* owner);
 
-// Caption of each window as the user sees it, in creation order.
-QString window_caption(twindowid id);
+// What a feature registers about one of its windows besides the factory.
+struct twindowinfo {
+    // As the user sees it; `tessal --screenshot --window` finds it by it.
+    QString caption;
+    // The settings file's section that keeps its place and size ("" none).
+    QString layout;
+    // Pictured by scripts/screenshots (off for a second window with the
+    // caption of another).
+    bool screenshot = true;
+};
 
 class twindowset {
 public:
@@ -42,9 +57,17 @@ public:
     twindowset(const twindowset&) = delete;
     twindowset& operator=(const twindowset&) = delete;
 
-    // The factory of one window; throws std::logic_error when the window
-    // has one already or the windows were made.
-    void add_factory(twindowid id, tfactory f);
+    // One window: what it is and its factory; throws std::logic_error when
+    // the window was registered already or the windows were made.
+    void add(twindowid id, twindowinfo info, tfactory f);
+    // The caption registered for a window ("" for none).
+    QString caption(twindowid id) const { return infos_.at(static_cast<int>(id)).caption; }
+    const twindowinfo& info(twindowid id) const { return infos_.at(static_cast<int>(id)); }
+    // The captions scripts/screenshots pictures, in creation order.
+    QStringList screenshot_captions() const;
+    // The windows whose place and size the settings file keeps, with their
+    // sections (after create()).
+    std::vector<std::pair<std::string, QWidget*>> layout_windows() const;
     // Makes every window in order, hidden. Runs once.
     void create();
     // Deletes every window made here (before what they point into goes).
@@ -64,6 +87,7 @@ public:
 private:
     QWidget* owner_;
     std::vector<tfactory> factories_;
+    std::vector<twindowinfo> infos_;
     std::vector<QWidget*> windows_;
     std::vector<QPointer<QWidget>> extra_;
 };

@@ -28,7 +28,7 @@
 #include "gui/editing/tchannelinfodialog.h"
 #include "gui/editing/teditingcommands.h"
 #include "gui/editing/teditlevelsdialog.h"
-#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/labels/tlabelpropertiesdialog.h"
 #include "gui/editing/tnotesdialog.h"
 #include "gui/editing/tsetfsdwindow.h"
 #include "gui/labels/labelsmodule.h"

@@ -12,7 +12,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "gui/files/fileprogress.h"
+#include "gui/widgets/fileprogress.h"
 
 using namespace tessal;
 

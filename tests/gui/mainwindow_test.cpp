@@ -25,15 +25,34 @@ using tessal::testing::tscriptedprompter;
 TEST(MainWindow, SecondaryWindowsExistOnceInOrderAndHidden) {
     tscriptedprompter w_prompter;
     TMainWindow w(&w_prompter);
-    EXPECT_EQ(window_caption(twindowid::align), "Align channels");
-    EXPECT_EQ(window_caption(twindowid::filterdesign), "");
-    EXPECT_EQ(window_caption(twindowid::frequencyrange), "Frequency range ");
-    EXPECT_EQ(window_caption(twindowid::histograms), "Histograms/KDE");
+    EXPECT_EQ(w.windows().caption(twindowid::align), "Align channels");
+    EXPECT_EQ(w.windows().caption(twindowid::filterdesign), "");
+    EXPECT_EQ(w.windows().caption(twindowid::frequencyrange), "Frequency range ");
+    EXPECT_EQ(w.windows().caption(twindowid::histograms), "Histograms/KDE");
     for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
         QWidget* win = w.windows().window(static_cast<twindowid>(i));
         ASSERT_NE(win, nullptr);
         EXPECT_FALSE(win->isVisible());
     }
+    // Every window but the unbuilt filter design has a caption, and the
+    // screenshots picture each caption once (the second recording window
+    // shares the first one's).
+    QStringList shots = w.windows().screenshot_captions();
+    EXPECT_EQ(shots.size(), static_cast<int>(twindowid::count) - 2);
+    EXPECT_EQ(shots.removeDuplicates(), 0);
+    // --window finds each pictured window by its caption.
+    for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
+        const twindowinfo& info = w.windows().info(static_cast<twindowid>(i));
+        if (info.screenshot && !info.caption.isEmpty())
+            EXPECT_EQ(w.windows().find(info.caption), w.windows().window(static_cast<twindowid>(i)))
+                << info.caption.toStdString();
+    }
+    // The settings file keeps the place and size of the windows that say so.
+    const auto layouts = w.windows().layout_windows();
+    EXPECT_EQ(layouts.size(), 13u);
+    for (const auto& [section, win] : layouts)
+        if (section == "RowogramWindow")
+            EXPECT_EQ(win, w.windows().window(twindowid::contactevolution));
     // Two recording windows share a caption; find gives the first.
     EXPECT_EQ(w.windows().find("Record from soundcard"), w.windows().window(twindowid::record));
     w.commands().action("setfsdaction")->trigger();

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "gui/editing/tchannelinfodialog.h"
-#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/labels/tlabelpropertiesdialog.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/settings/tsettingsdialog.h"
 #include "support/scriptedprompter.h"

@@ -69,7 +69,7 @@ TEST(Windows, EveryWindowOpensReadableAndInsideTheScreen) {
         QWidget* win = w.windows().window(id);
         w.windows().show(id);
         settle();
-        const QString what = window_caption(id);
+        const QString what = w.windows().caption(id);
         EXPECT_TRUE(avail.contains(win->frameGeometry())) << what.toStdString();
         const QSize least = win->sizeHint().expandedTo(win->minimumSizeHint())
                                 .boundedTo(avail.size());

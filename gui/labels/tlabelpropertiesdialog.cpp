@@ -1,4 +1,4 @@
-#include "gui/editing/tlabelpropertiesdialog.h"
+#include "gui/labels/tlabelpropertiesdialog.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "gui/files/fileprogress.h"
+#include "gui/widgets/fileprogress.h"
 
 #include <QApplication>
 #include <QEvent>
