@@ -46,27 +46,11 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$tmp/run" "$tmp/home" "$tmp/out" "$tmp/config" "$tmp/data"
-chmod 700 "$tmp/run"
-cat > "$tmp/server.pa" <<PA
-load-module module-native-protocol-unix auth-anonymous=1 socket=$tmp/native
-load-module module-null-sink sink_name=tessal_null rate=48000 channels=1 format=s16le sink_properties=device.description=Tessal_null_sink
-set-default-sink tessal_null
-load-module module-remap-source source_name=tessal_loop master=tessal_null.monitor channels=1 master_channel_map=mono channel_map=mono remix=no source_properties=device.description=Tessal_null_sink_loop
-set-default-source tessal_loop
-PA
-HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run" pulseaudio -n -F "$tmp/server.pa" --daemonize=no \
-  --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes --log-target=file:"$tmp/server.log" &
-pid=$!
-for _ in $(seq 100); do
-  [ -S "$tmp/native" ] && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.05
-done
-if [ ! -S "$tmp/native" ]; then
-  echo "SKIP: the PulseAudio server did not start"
-  cat "$tmp/server.log" 2>/dev/null
-  exit 77
-fi
+. "$root/tests/integration/private_pulse.sh"
+started=0
+start_private_pulse "$tmp" && started=1
+pid=${pulse_pid:-}
+[ "$started" = 1 ] || exit 77
 
 # The program and tessal-cli see only the temp folder's settings and data.
 export HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" XDG_RUNTIME_DIR="$tmp/run"

@@ -31,29 +31,15 @@
 #include "gui/spectrogram/tspectrogramwindow.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
+#include "tonechannels.h"
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-void tone_channels(tdocument& doc, double seconds, double fs, double f0) {
-    doc.set_totnchans(2);
-    for (int c = 0; c < 2; ++c) {
-        tchannel& ch = doc.channel(c);
-        ch.sampfreq = fs;
-        ch.set_name(c ? "b" : "a");
-        ch.sig.resize(static_cast<std::size_t>(seconds * fs));
-        for (std::size_t i = 0; i < ch.sig.size(); ++i)
-            ch.sig[i] = static_cast<float>(0.3 * std::sin(2 * std::numbers::pi * f0 * (c + 1) * i / fs));
-        ch.set_fsd(1);
-    }
-    doc.theglobal.channels_changed();
-}
+using tessal::testing::settle;
+using tessal::testing::tone_channels;
 
 struct tfixture {
     std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
