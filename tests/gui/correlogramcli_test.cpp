@@ -39,26 +39,14 @@ void settle() {
 constexpr double fs = 16000;
 
 void vowel(tdocument& doc) {
-    using namespace tessal::testing;
-    const std::vector<tresonance> formants{{700, 80}, {1200, 90}, {2600, 120}};
-    tlfcycle a;
-    a.T0 = 0.008;
-    tlfcycle b;
-    b.T0 = 0.005;
-    const tvowel low = make_vowel(fs, 0.5, {a}, formants);
-    const tvowel high = make_vowel(fs, 0.5, {b}, formants);
+    const std::vector<float> v = tessal::testing::two_pitch_vowel(fs);
     doc.set_totnchans(1);
     tchannel& ch = doc.channel(0);
     ch.sampfreq = ch.orgsampfreq = fs;
     ch.set_name("v");
     ch.format = tFormat::ieeefloat;
     ch.nbits = 32;
-    std::vector<double> all = low.mic;
-    all.insert(all.end(), high.mic.begin(), high.mic.end());
-    double peak = 0;
-    for (double x : all) peak = std::max(peak, std::abs(x));
-    ch.sig.resize(all.size());
-    for (std::size_t i = 0; i < all.size(); ++i) ch.sig[i] = static_cast<float>(0.5 * all[i] / peak);
+    ch.sig.assign(v.begin(), v.end());
     ch.set_fsd(1);
     doc.theglobal.channels_changed();
 }

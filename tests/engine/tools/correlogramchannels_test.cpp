@@ -23,26 +23,13 @@ namespace {
 
 constexpr double fs = 16000;
 
-// Half a second of a vowel at 125 Hz, then half a second at 200 Hz (exact
-// periods of 128 and 80 samples), as channel 0 "v".
+// The two-pitch vowel as channel 0 "v".
 void vowel_document(tdocument& doc) {
-    using namespace tessal::testing;
-    const std::vector<tresonance> formants{{700, 80}, {1200, 90}, {2600, 120}};
-    tlfcycle a;
-    a.T0 = 0.008;
-    tlfcycle b;
-    b.T0 = 0.005;
-    const tvowel low = make_vowel(fs, 0.5, {a}, formants);
-    const tvowel high = make_vowel(fs, 0.5, {b}, formants);
+    const std::vector<float> v = tessal::testing::two_pitch_vowel(fs);
     tchannel& ch = doc.create_channel(0);
     ch.sampfreq = ch.orgsampfreq = fs;
     ch.set_name("v");
-    ch.sig.resize(low.mic.size() + high.mic.size());
-    double peak = 0;
-    for (double x : low.mic) peak = std::max(peak, std::abs(x));
-    for (std::size_t i = 0; i < low.mic.size(); ++i) ch.sig[i] = static_cast<float>(0.5 * low.mic[i] / peak);
-    for (std::size_t i = 0; i < high.mic.size(); ++i)
-        ch.sig[low.mic.size() + i] = static_cast<float>(0.5 * high.mic[i] / peak);
+    ch.sig.assign(v.begin(), v.end());
     ch.set_fsd(1);
 }
 

@@ -4,6 +4,7 @@
 // sections, with lip radiation as a first difference.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -130,6 +131,25 @@ inline double correlation(const double* a, const double* b, std::size_t n) {
         sbb += (b[i] - mb) * (b[i] - mb);
     }
     return sab / std::sqrt(saa * sbb);
+}
+
+// Half a second of a vowel at 125 Hz, then half a second at 200 Hz (T0 of
+// 8 and 5 ms), the microphone signal scaled to a peak of 0.5: the known F0
+// of the correlogram's extraction tests.
+inline std::vector<float> two_pitch_vowel(double fs) {
+    const std::vector<tresonance> formants{{700, 80}, {1200, 90}, {2600, 120}};
+    tlfcycle a;
+    a.T0 = 0.008;
+    tlfcycle b;
+    b.T0 = 0.005;
+    std::vector<double> all = make_vowel(fs, 0.5, {a}, formants).mic;
+    const std::vector<double> high = make_vowel(fs, 0.5, {b}, formants).mic;
+    all.insert(all.end(), high.begin(), high.end());
+    double peak = 0;
+    for (double x : all) peak = std::max(peak, std::abs(x));
+    std::vector<float> out(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i) out[i] = static_cast<float>(0.5 * all[i] / peak);
+    return out;
 }
 
 }  // namespace tessal::testing
