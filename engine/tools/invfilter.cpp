@@ -26,6 +26,21 @@ std::string trimmed_lower(const std::string& s) {
     return r;
 }
 
+// The bins 1 .. N/2 of an N-point transform just run: their frequencies at
+// the rate fs, and their levels in dB as `level` makes them.
+template <class F>
+void half_spectrum(TFFT& fft, double fs, tinvspectrum& out, F level) {
+    const tdoublearr& db = fft.GetOutdB();
+    const std::size_t nfft = fft.GetFFTSize();
+    const std::size_t half = nfft / 2;
+    out.freq.resize(half);
+    out.db.resize(half);
+    for (std::size_t j = 1; j <= half; ++j) {
+        out.freq[j - 1] = static_cast<double>(j) / static_cast<double>(nfft) * fs;
+        out.db[j - 1] = level(db[j]);
+    }
+}
+
 }  // namespace
 
 void sort_formants(std::vector<tformant>& f) {
@@ -270,15 +285,7 @@ void tinvfilter::signal_spectrum(const std::vector<double>& arr, int from, int t
     fftin.resize(static_cast<std::size_t>(n));
     std::copy(arr.begin() + (from + invfilter_lead), arr.begin() + (to + invfilter_lead), fftin.begin());
     fft.SwapInRe(fftin);
-    const tdoublearr& db = fft.GetOutdB();
-    const std::size_t nfft = fft.GetFFTSize();
-    const std::size_t half = nfft / 2;
-    out.freq.resize(half);
-    out.db.resize(half);
-    for (std::size_t j = 1; j <= half; ++j) {
-        out.freq[j - 1] = static_cast<double>(j) / static_cast<double>(nfft) * fsampfreq;
-        out.db[j - 1] = db[j] - ref;
-    }
+    half_spectrum(fft, fsampfreq, out, [ref](double db) { return db - ref; });
 }
 
 void tinvfilter::filter_spectrum(tinvspectrum& out) {
@@ -290,15 +297,7 @@ void tinvfilter::filter_spectrum(tinvspectrum& out) {
     filterin.resize(n);
     std::copy(invfilterarr.begin(), invfilterarr.end(), filterin.begin());
     filterfft.SwapInRe(filterin);
-    const tdoublearr& db = filterfft.GetOutdB();
-    const std::size_t nfft = filterfft.GetFFTSize();
-    const std::size_t half = nfft / 2;
-    out.freq.resize(half);
-    out.db.resize(half);
-    for (std::size_t j = 1; j <= half; ++j) {
-        out.freq[j - 1] = static_cast<double>(j) / static_cast<double>(nfft) * fsampfreq;
-        out.db[j - 1] = -db[j];
-    }
+    half_spectrum(filterfft, fsampfreq, out, [](double db) { return -db; });  // the inverse's response
 }
 
 // ---- files ----
