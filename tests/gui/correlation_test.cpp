@@ -24,39 +24,26 @@
 #include "gui/widgets/taxislimitform.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-struct tfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tcorrelationwindow* win = nullptr;
+// A 100 Hz sine for the first second, then silence, 2 s at 8 kHz.
+struct tfixture : twindowfixture<tcorrelationwindow> {
     tfixture() {
-        w.first_activation({});
         tdocument& doc = w.document();
         doc.set_totnchans(1);
         tchannel& ch = doc.channel(0);
-        ch.sampfreq = 8000;
-        ch.sig.resize(16000);
-        for (std::size_t i = 0; i < ch.sig.size(); ++i)
-            ch.sig[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 100 * i / 8000.0) *
-                                           (i < 8000 ? 1.0 : 0.0));
+        sine_channel(ch, 8000, 16000, 0.5, 100);
+        std::fill(ch.sig.begin() + 8000, ch.sig.end(), 0.0f);
         ch.set_fsd(1);
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
-        win = dynamic_cast<tcorrelationwindow*>(w.windows().window(twindowid::correlation));
-        w.windows().show(twindowid::correlation);
-        settle();
+        open(twindowid::correlation);
     }
-    tdocument& doc() { return w.document(); }
 };
 
 }  // namespace

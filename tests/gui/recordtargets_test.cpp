@@ -22,10 +22,10 @@
 #include "engine/formats/twavfile.h"
 #include "support/fakerecording.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tfakerecording;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
@@ -94,11 +94,6 @@ std::vector<QComboBox*> target_boxes(trecorddialog* d) {
     return t;
 }
 
-bool enabled(TMainWindow& w, const char* id) {
-    w.commands().refresh();
-    return w.commands().action(id)->isEnabled();
-}
-
 }  // namespace
 
 // Stereo into new channels of an empty document, and channel 0 deleted
@@ -153,10 +148,8 @@ TEST(RecordTargets, DeletingChannelZeroWhileRecordingIsRefusedAndEachSideKeepsIt
 // recording stops at the next buffer, the other side stays in its channel
 // and the side that lost its channel is kept whole in a new one.
 TEST(RecordTargets, ATargetThatLeavesAnywayEndsTheRecordingWithEverySampleKept) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tfakerecording rec(w);
     rec.setup("Stereo", 8000, -1, -1);
     rec.window->record_clicked();
@@ -186,9 +179,8 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
     QTemporaryDir dir;
     const QString a = write_wav(dir, "a.wav", 2, 1, 4000);
     const QString b = write_wav(dir, "b.wav", 2, 1, 4000);
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     w.first_activation({a});
     ASSERT_EQ(w.document().totnchans(), 2);
     tfakerecording rec(w);
@@ -232,7 +224,7 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
     ASSERT_TRUE(enabled(w, "undoaction"));
     EXPECT_EQ(w.commands().action("undoaction")->text(), "Undo Record");
     // Stopped, Open works again (not saving the recording).
-    prompter->answers = {tanswer::no};
+    m.prompter->answers = {tanswer::no};
     EXPECT_TRUE(w.context().files.open_document(b.toStdString()));
     EXPECT_EQ(w.document().totnchans(), 2);
 }
@@ -244,10 +236,8 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
 TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
     QTemporaryDir dir;
     const QString one = write_wav(dir, "one.wav", 1, 0.5, 8000);
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tfakerecording rec(w);
     rec.setup("Stereo", 8000, -1, -1);
     rec.window->record_clicked();
@@ -272,7 +262,7 @@ TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
     EXPECT_EQ(w.document().channel(3).name(), "Right");
 
     // A one-channel file opened later, the window still open.
-    prompter->answers = {tanswer::no};
+    m.prompter->answers = {tanswer::no};
     ASSERT_TRUE(w.context().files.open_document(one.toStdString()));
     ASSERT_EQ(w.document().totnchans(), 1);
     const QString name = QString("0: ") + QString::fromStdString(w.document().channel(0).name());
@@ -286,9 +276,8 @@ TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
 TEST(RecordTargets, TimeAxisShowsTheWholeRecordingAndPartnersAreRelinked) {
     QTemporaryDir dir;
     const QString three = write_wav(dir, "three.wav", 3, 3, 500);
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     w.first_activation({three});
     ASSERT_EQ(w.document().totnchans(), 3);
     w.document().channel(1).stereochanno = 2;
@@ -311,10 +300,8 @@ TEST(RecordTargets, TimeAxisShowsTheWholeRecordingAndPartnersAreRelinked) {
 
 // No input device: Record! and Test! are off and the window says why.
 TEST(RecordTargets, NoInputDeviceIsSaidInTheWindow) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     w.context().soundcards.makeinput = [] {
         auto d = std::make_unique<test::tfakeinput>();
         d->names.clear();

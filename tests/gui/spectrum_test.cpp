@@ -37,15 +37,12 @@
 #include "gui/widgets/taxislimitform.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
 
 // Counts pixels of a colour (approximately) inside a rectangle.
 int count_pixels(const QImage& img, const QRect& r, auto pred) {
@@ -75,19 +72,11 @@ void sine_channels(tdocument& doc, double seconds = 2.0, double fs = 16000) {
     doc.theglobal.channels_changed();
 }
 
-struct tspectrumfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tspectrumwindow* win = nullptr;
+struct tspectrumfixture : twindowfixture<tspectrumwindow> {
     tspectrumfixture() {
-        w.first_activation({});
         sine_channels(w.document());
-        win = dynamic_cast<tspectrumwindow*>(w.windows().window(twindowid::spectrum));
-        w.windows().show(twindowid::spectrum);
-        settle();
+        open(twindowid::spectrum);
     }
-    tdocument& doc() { return w.document(); }
     tdatalog& log() { return w.context().measurements.datalog; }
 };
 

@@ -30,11 +30,11 @@
 #include "gui/mainwindow/mainwindow.h"
 #include "support/fakerecording.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
-using tessal::testing::tfakerecording;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
@@ -103,12 +103,10 @@ TEST(UndoCrashChild, DISABLED_EditThenWaitToBeKilled) {
     const char* wav = std::getenv("TESSAL_CRASH_WAV");
     ASSERT_TRUE(data && wav);
     setenv("XDG_DATA_HOME", data, 1);
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tfakerecording rec(w);
-    edit(w, *prompter, wav, rec);
+    edit(w, *m.prompter, wav, rec);
     w.undo().flush_journal();
     rec.window->flush_spool();
     std::printf("journal ready\n");
@@ -170,12 +168,10 @@ TEST_F(UndoCrash, KilledRunIsRecoveredToTheSameFile) {
     }
     // The same edits without a crash, the second recording stopped.
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        w.first_activation({});
+        tscriptedmain m;
+        TMainWindow& w = m.w;
         tfakerecording rec(w);
-        edit(w, *prompter, wav, rec);
+        edit(w, *m.prompter, wav, rec);
         rec.window->record_clicked();
         w.document().prefs.WarnSaveWav = false;
         ASSERT_TRUE(w.files().save_file(clean, 32, 0, 0, {}, tFormat::ieeefloat));
@@ -198,9 +194,8 @@ TEST_F(UndoCrash, AJournalWhoseFileChangedOffersNoRecover) {
     }
     write_stereo(wav);
     std::ofstream(wav, std::ios::app) << "more";
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     QStringList offered;
     QString asked;
     w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
@@ -268,10 +263,8 @@ TEST_F(UndoCrash, TheLabelsOfAJournalWhoseFileChangedGoOnTheFileAsItIsNow) {
     write_stereo(wav);
     std::string journal;
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        w.first_activation({});
+        tscriptedmain m;
+        TMainWindow& w = m.w;
         ASSERT_TRUE(w.files().open_document(wav));
         w.labels().ask_label_text = [] { return std::optional<std::string>("kept"); };
         w.document().selectmode = selstereo;

@@ -24,17 +24,13 @@
 #include "gui/widgets/taxiswidget.h"
 #include "support/comboclick.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
-using tessal::testing::click_combo_item;
+using namespace tessal::testing;
 
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
 
 int dark_pixels(const QImage& img) {
     int n = 0;
@@ -47,10 +43,8 @@ int dark_pixels(const QImage& img) {
 }  // namespace
 
 TEST(XyPlotWindow, PlotsChannelsAndKeepsChoices) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tdocument& doc = w.document();
     doc.set_totnchans(3);
     for (int c = 0; c < 3; ++c) {
@@ -93,10 +87,8 @@ TEST(XyPlotWindow, PlotsChannelsAndKeepsChoices) {
 // once it is done the screen holds exactly the engine's grid, and a picture
 // for export is drawn whole at once.
 TEST(XyPlotWindow, LongSpanDrawnInSlicesEndsAsTheWholeGrid) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tdocument& doc = w.document();
     doc.set_totnchans(2);
     for (int c = 0; c < 2; ++c) {
