@@ -101,37 +101,16 @@ TEST(CorrelationWindow, LogCursorAndSettings) {
 
 TEST(CorrelationWindow, AxesOpenTheLimitsDialogUpToALogarithmicLagAxis) {
     tfixture f;
-    auto answer = [](const QString& lo, const QString& hi, bool log, bool& opened) {
-        QTimer::singleShot(0, [=, &opened] {
-            auto* d = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
-            if (!d) return;
-            opened = true;
-            d->Edit2->setText(lo);
-            d->Edit1->setText(hi);
-            if (!d->logarithmiccheck->isHidden()) d->logarithmiccheck->setChecked(log);
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
-        });
-    };
-    auto dclick = [](TAxisWidget* a) {
-        QTest::mouseDClick(a, Qt::LeftButton, {}, QPoint(a->width() / 2, a->height() / 2));
-        settle();
-    };
     // The lag axis 1..30 ms on a logarithmic scale: the curve is computed
     // again up to 30 ms (240 lags at 8 kHz).
-    bool opened = false;
-    answer("1", "30", true, opened);
-    dclick(f.win->plot()->xaxis());
-    ASSERT_TRUE(opened);
+    ASSERT_TRUE(set_limits_by_dialog(f.win->plot()->xaxis(), "1", "30", true));
     TAxis& x = f.win->plot()->xaxis()->axis();
     EXPECT_TRUE(x.GetLogarithmic());
     EXPECT_DOUBLE_EQ(x.GetLoValue(), 1);
     EXPECT_DOUBLE_EQ(x.GetHiValue(), 30);
     EXPECT_EQ(f.win->correlation_of(0).size(), 240u);
     // The value axis has its dialog too.
-    opened = false;
-    answer("-0.5", "1", false, opened);
-    dclick(f.win->plot()->yaxis());
-    ASSERT_TRUE(opened);
+    ASSERT_TRUE(set_limits_by_dialog(f.win->plot()->yaxis(), "-0.5", "1", false));
     EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetLoValue(), -0.5);
     EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetHiValue(), 1);
 }

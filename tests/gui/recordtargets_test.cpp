@@ -43,17 +43,6 @@ QString write_wav(const QTemporaryDir& dir, const QString& name, int nchans, dou
     return path;
 }
 
-std::vector<float> samples(const tdocument& doc, int c) {
-    return {doc.channel(c).sig.begin(), doc.channel(c).sig.end()};
-}
-
-std::vector<float> side(const std::vector<std::int16_t>& s, int nchans, int c) {
-    std::vector<float> v;
-    for (std::size_t i = static_cast<std::size_t>(c); i < s.size(); i += static_cast<std::size_t>(nchans))
-        v.push_back(static_cast<float>(s[i] / 32768.0));
-    return v;
-}
-
 // `frames` of a stereo tone of `hz` at `rate`: the left in phase, the right
 // inverted.
 std::vector<std::int16_t> tone(int frames, double hz, int rate) {

@@ -516,24 +516,6 @@ TEST(SpectrumWindow, ExportedSvgDrawsTheCurveAndTheAxes) {
 
 namespace {
 
-// Double-clicks an axis widget and answers its limits dialog with OK.
-// Nothing happens when no dialog opens.
-void set_limits_by_dialog(TAxisWidget* axis, const QString& lo, const QString& hi, bool log) {
-    bool opened = false;
-    QTimer::singleShot(0, [&] {
-        auto* d = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
-        if (!d) return;
-        opened = true;
-        d->Edit2->setText(lo);
-        d->Edit1->setText(hi);
-        if (!d->logarithmiccheck->isHidden()) d->logarithmiccheck->setChecked(log);
-        QTest::mouseClick(d->Button1, Qt::LeftButton);
-    });
-    QTest::mouseDClick(axis, Qt::LeftButton, {}, QPoint(axis->width() / 2, axis->height() / 2));
-    settle();
-    EXPECT_TRUE(opened) << "no limits dialog";
-}
-
 // Pure red pixels in column x of an image.
 int red_in_column(const QImage& img, int x) {
     int n = 0;
@@ -552,7 +534,7 @@ TEST(SpectrumWindow, AxisLimitsDialogReachesTheLogarithmicFrequencyAxis) {
     TAxis& fa = f.win->plot()->xaxis()->axis();
     ASSERT_FALSE(fa.GetLogarithmic());
     const int builds = f.win->plot()->layer_builds();
-    set_limits_by_dialog(f.win->plot()->xaxis(), "50", "5000", true);
+    EXPECT_TRUE(set_limits_by_dialog(f.win->plot()->xaxis(), "50", "5000", true)) << "no limits dialog";
     EXPECT_TRUE(fa.GetLogarithmic());
     EXPECT_DOUBLE_EQ(fa.GetLoValue(), 50);
     EXPECT_DOUBLE_EQ(fa.GetHiValue(), 5000);
@@ -562,11 +544,11 @@ TEST(SpectrumWindow, AxisLimitsDialogReachesTheLogarithmicFrequencyAxis) {
     f.win->plot()->grab();
     EXPECT_GT(f.win->plot()->layer_builds(), builds);
     // and back to linear.
-    set_limits_by_dialog(f.win->plot()->xaxis(), "0", "8000", false);
+    EXPECT_TRUE(set_limits_by_dialog(f.win->plot()->xaxis(), "0", "8000", false)) << "no limits dialog";
     EXPECT_FALSE(fa.GetLogarithmic());
     EXPECT_EQ(f.win->state().freqaxis, 0);
     // The level axis has its dialog too.
-    set_limits_by_dialog(f.win->plot()->yaxis(), "-60", "10", false);
+    EXPECT_TRUE(set_limits_by_dialog(f.win->plot()->yaxis(), "-60", "10", false)) << "no limits dialog";
     EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetLoValue(), -60);
     EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetHiValue(), 10);
 }

@@ -1,7 +1,7 @@
 // For the GUI tests: a main window whose questions a scripted prompter
 // answers, one of its tool windows opened on a document the test has
-// filled, channels of one sine or of counting samples, and the red of a
-// drawn picture.
+// filled, channels of one sine or of counting samples, an axis's limits
+// set through its dialog, and the red of a drawn picture.
 #pragma once
 
 #include <cmath>
@@ -9,14 +9,23 @@
 #include <memory>
 #include <numbers>
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QColor>
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSize>
+#include <QString>
+#include <QTest>
+#include <QTimer>
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "gui/commands/commandregistry.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "gui/widgets/taxislimitform.h"
+#include "gui/widgets/taxiswidget.h"
 #include "support/scriptedprompter.h"
 #include "tonechannels.h"
 
@@ -76,6 +85,25 @@ inline void counting_channels(tdocument& doc, int n) {
     }
     for (int c = 0; c < n; ++c) doc.channel(c).stereochanno = c ^ 1;
     doc.selectmode = selstereo;
+}
+
+// Double-clicks an axis widget and answers its limits dialog with lo, hi
+// and (where the dialog offers it) the logarithmic box, then OK; whether
+// a dialog opened.
+inline bool set_limits_by_dialog(TAxisWidget* axis, const QString& lo, const QString& hi, bool log) {
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
+        if (!d) return;
+        opened = true;
+        d->Edit2->setText(lo);
+        d->Edit1->setText(hi);
+        if (!d->logarithmiccheck->isHidden()) d->logarithmiccheck->setChecked(log);
+        QTest::mouseClick(d->Button1, Qt::LeftButton);
+    });
+    QTest::mouseDClick(axis, Qt::LeftButton, {}, QPoint(axis->width() / 2, axis->height() / 2));
+    settle();
+    return opened;
 }
 
 // Pure red pixels in row y of a widget's picture.

@@ -179,17 +179,7 @@ TEST_F(XyPlotLog, LogarithmicChannelPickedInTheYList) {
     ASSERT_EQ(doc.channel(0).name(), "F0");
 
     // Double-click the F0 channel's amplitude axis: 400 / 50, logarithmic.
-    QTimer::singleShot(0, [] {
-        auto* form = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
-        ASSERT_NE(form, nullptr);
-        form->Edit1->setText("400");
-        form->Edit2->setText("50");
-        form->logarithmiccheck->setChecked(true);
-        form->Button1->click();
-    });
-    TAxisWidget* axis = w.signalpanel()->strip(0).axis;
-    QTest::mouseDClick(axis, Qt::LeftButton, {}, QPoint(axis->width() / 2, axis->height() / 2));
-    settle();
+    ASSERT_TRUE(set_limits_by_dialog(w.signalpanel()->strip(0).axis, "50", "400", true));
     ASSERT_TRUE(doc.channel(0).axis.GetLogarithmic());
     ASSERT_DOUBLE_EQ(doc.channel(0).axis.GetLoValue(), 50);
     ASSERT_DOUBLE_EQ(doc.channel(0).axis.GetHiValue(), 400);
