@@ -8,6 +8,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
+#include "engine/tools/channelsegment.h"
 #include "engine/settings/tsetting.h"
 
 namespace tessal {
@@ -117,13 +118,7 @@ void tinvfilter::clear_segment() {
 
 void tinvfilter::load_segment(const tchannel& ch, double time) {
     cursortime = time;
-    const long long base = std::llround(time * ch.sampfreq) - ch.xshift;
-    const long long n = static_cast<long long>(ch.sig.size());
-    const float* s = ch.sig.data();
-    load_samples(ch.sampfreq, [&](int i) {
-        const long long k = base + i;
-        return k >= 0 && k < n ? static_cast<double>(s[k]) : 0.0;
-    });
+    load_samples(ch.sampfreq, tchannelsegment(ch, time));
 }
 
 void tinvfilter::load_extra(const tchannel* ch, double time) {
@@ -133,12 +128,8 @@ void tinvfilter::load_extra(const tchannel* ch, double time) {
         return;
     }
     faddsampfreq = ch->sampfreq;
-    const long long base = std::llround(time * ch->sampfreq) - ch->xshift;
-    const long long n = static_cast<long long>(ch->sig.size());
-    for (int i = 0; i <= invfilter_seglen; ++i) {
-        const long long k = base + i;
-        addarr[static_cast<std::size_t>(i)] = k >= 0 && k < n ? static_cast<double>(ch->sig[k]) : 0.0;
-    }
+    const tchannelsegment extra(*ch, time);
+    for (int i = 0; i <= invfilter_seglen; ++i) addarr[static_cast<std::size_t>(i)] = extra(i);
 }
 
 void tinvfilter::derive_segment() {
