@@ -12,6 +12,7 @@
 #include "engine/core/prompter.h"
 #include "engine/document/documentfiles.h"
 #include "engine/formats/twavfile.h"
+#include "benchsignals.h"
 
 namespace {
 
@@ -25,13 +26,7 @@ std::string doc_bench_file(int bits) {
                         ("tessal_doc_bench_" + std::to_string(bits) + ".wav"))
                            .string();
     if (!std::filesystem::exists(name)) {
-        std::vector<tsinglearr> c(2, tsinglearr(frames));
-        std::mt19937 rng(2);
-        std::normal_distribution<float> noise(0.0f, 0.05f);
-        for (std::size_t i = 0; i < frames; ++i) {
-            c[0][i] = 0.5f * std::sin(i * 0.01f) + noise(rng);
-            c[1][i] = 0.3f * std::sin(i * 0.0173f) + noise(rng);
-        }
+        const std::vector<tsinglearr> c = bench::noisy_stereo(frames, 2);
         TWavFile w;
         w.Setsampfreq(rate);
         w.Setnbits(static_cast<std::uint32_t>(bits));

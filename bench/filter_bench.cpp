@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/dsp/tfiltersection.h"
+#include "benchsignals.h"
 
 namespace {
 
@@ -20,17 +21,7 @@ void biquad_cascade_hour(benchmark::State& state) {
     std::vector<float> block(rate), out(rate);
     for (auto& v : block) v = u(rng);
 
-    // Four formant-like sections, as an inverse filter or a vowel model uses.
-    const double f0[4] = {500, 1500, 2500, 3500}, bw[4] = {60, 90, 120, 150};
-    TFilterSection sections[4];
-    for (int s = 0; s < 4; ++s) {
-        sections[s].SetSampFreq(rate);
-        sections[s].SetUseF0BW(true);
-        sections[s].SetPoleF0(f0[s]);
-        sections[s].SetPoleBW(bw[s]);
-        sections[s].SetZeroF0(f0[s] * 1.1);
-        sections[s].SetZeroBW(bw[s] * 2);
-    }
+    std::array<TFilterSection, 4> sections = tessal::bench::formant_sections(rate);
     for (auto _ : state) {
         for (std::size_t sec = 0; sec < seconds; ++sec) {
             for (std::size_t i = 0; i < rate; ++i) {

@@ -12,6 +12,7 @@
 #include "engine/core/tdocument.h"
 #include "engine/document/measurementpass.h"
 #include "engine/dsp/tfiltersection.h"
+#include "benchsignals.h"
 
 namespace {
 
@@ -52,16 +53,7 @@ void measurement_pass(benchmark::State& state, bool weighted) {
 
 void biquad_cascade_reference(benchmark::State& state) {
     const std::vector<float>& in = hour_of_noise();
-    const double f0[4] = {500, 1500, 2500, 3500}, bw[4] = {60, 90, 120, 150};
-    TFilterSection sections[4];
-    for (int s = 0; s < 4; ++s) {
-        sections[s].SetSampFreq(rate);
-        sections[s].SetUseF0BW(true);
-        sections[s].SetPoleF0(f0[s]);
-        sections[s].SetPoleBW(bw[s]);
-        sections[s].SetZeroF0(f0[s] * 1.1);
-        sections[s].SetZeroBW(bw[s] * 2);
-    }
+    std::array<TFilterSection, 4> sections = bench::formant_sections(rate);
     for (auto _ : state) {
         double acc = 0;
         for (std::size_t i = 0; i < count; ++i) {

@@ -47,9 +47,8 @@ void fill_noise(Samples& x, unsigned seed) {
     for (float& v : x) v = g(rng);
 }
 
-void spectrum_frame(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
-    tdocument doc;
+// n channels of a minute of noise, each from its own seed.
+void noise_channels(tdocument& doc, int n) {
     doc.set_totnchans(n);
     for (int c = 0; c < n; ++c) {
         tchannel& ch = doc.channel(c);
@@ -57,6 +56,12 @@ void spectrum_frame(benchmark::State& state) {
         ch.sig.resize(static_cast<std::size_t>(60 * fs));
         fill_noise(ch.sig, 7 + c);
     }
+}
+
+void spectrum_frame(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    tdocument doc;
+    noise_channels(doc, n);
     tspectrumframes frames(doc.theglobal);
     const tspectrumsettings s;  // Blackman, 50 Hz
     double t = 1.0;
@@ -80,14 +85,8 @@ void spectrum_drag(benchmark::State& state) {
     auto w = std::make_unique<TMainWindow>();
     w->first_activation({});
     tdocument& doc = w->document();
-    doc.set_totnchans(n);
-    for (int c = 0; c < n; ++c) {
-        tchannel& ch = doc.channel(c);
-        ch.sampfreq = fs;
-        ch.sig.resize(static_cast<std::size_t>(60 * fs));
-        fill_noise(ch.sig, 7 + c);
-        ch.showspectrum = true;
-    }
+    noise_channels(doc, n);
+    for (int c = 0; c < n; ++c) doc.channel(c).showspectrum = true;
     doc.theglobal.channels_changed();
     w->windows().show(twindowid::spectrum);
     auto* win = dynamic_cast<tspectrumwindow*>(w->windows().window(twindowid::spectrum));

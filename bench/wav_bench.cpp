@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/formats/twavfile.h"
+#include "benchsignals.h"
 
 namespace {
 
@@ -28,16 +29,7 @@ std::string bench_path(const std::string& name) {
 }
 
 const std::vector<tsinglearr>& test_channels() {
-    static const std::vector<tsinglearr> chans = [] {
-        std::vector<tsinglearr> c(2, tsinglearr(frames));
-        std::mt19937 rng(1);
-        std::normal_distribution<float> noise(0.0f, 0.05f);
-        for (std::size_t i = 0; i < frames; ++i) {
-            c[0][i] = 0.5f * std::sin(i * 0.01f) + noise(rng);
-            c[1][i] = 0.3f * std::sin(i * 0.0173f) + noise(rng);
-        }
-        return c;
-    }();
+    static const std::vector<tsinglearr> chans = bench::noisy_stereo(frames, 1);
     return chans;
 }
 

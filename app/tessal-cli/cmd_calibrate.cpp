@@ -83,8 +83,7 @@ int cmd_calibrate(int argc, char** argv) {
         std::fputs("tessal-cli: give the stretch of known value with --from and --to\n", stderr);
         return exit_usage;
     }
-    if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
-        (a.option("--to") && !parse_seconds(*a.option("--to"), to))) {
+    if (!read_span_options(a, from, to)) {
         std::fputs("tessal-cli: --from and --to take times in seconds\n", stderr);
         return exit_usage;
     }
@@ -137,14 +136,9 @@ int cmd_calibrate(int argc, char** argv) {
     if (r.calibrated.empty()) return exit_input;
 
     const std::string out = *a.option("-o");
-    const tsavefilter* row = savefilter_for_extension(d.files.savefilter, lower_extension(out));
-    if (!row) {
-        std::fprintf(stderr, "tessal-cli: no save format for the extension of %s\n", out.c_str());
-        return exit_usage;
-    }
-    if (!d.files.save_file(out, row->nbits, 0, 0, {}, row->format))
-        return d.prompter.refused() ? exit_usage : exit_input;
-    return exit_ok;
+    const tsavefilter* row = d.save_row(out);
+    if (!row) return exit_usage;
+    return d.save(out, *row);
 }
 
 }  // namespace tessal::cli

@@ -35,9 +35,7 @@ int cmd_convert(int argc, char** argv) {
         return exit_usage;
     }
     double from = 0, to = 0;
-    if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
-        (a.option("--to") && !parse_seconds(*a.option("--to"), to)) ||
-        (a.option("--from").has_value() != a.option("--to").has_value())) {
+    if (!read_span_options(a, from, to) || a.option("--from").has_value() != a.option("--to").has_value()) {
         std::fputs("tessal-cli: --from and --to go together and take seconds\n", stderr);
         return exit_usage;
     }

@@ -23,13 +23,7 @@ const char* const correlogram_usage =
     "         [--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes]\n"
     "       C is a channel number, new or none\n";
 
-int usage_error(const char* why) {
-    if (why) std::fprintf(stderr, "tessal-cli: %s\n", why);
-    std::fputs(correlogram_usage, stderr);
-    return exit_usage;
-}
-
-bool parse_number(const std::string& s, double& v) { return try_parse_float(s, v) && std::isfinite(v); }
+int usage_error(const char* why) { return cli::usage_error(correlogram_usage, why); }
 
 // An output's target: "new" (a new channel), "none" (not made) or a channel
 // number (written over).
@@ -113,11 +107,8 @@ int cmd_correlogram(int argc, char** argv) {
     const std::string out = *a.option("-o");
     if (output_is_input(out, a.positional)) return exit_usage;
     tclidocument d(a.has_flag("--yes"));
-    const tsavefilter* row = savefilter_for_extension(d.files.savefilter, lower_extension(out));
-    if (!row) {
-        std::fprintf(stderr, "tessal-cli: no save format for the extension of %s\n", out.c_str());
-        return exit_usage;
-    }
+    const tsavefilter* row = d.save_row(out);
+    if (!row) return exit_usage;
     std::vector<TTracePoint> trace;
     std::string err;
     if (!read_trace_file(*a.option("--trace"), trace, err)) {
@@ -137,9 +128,7 @@ int cmd_correlogram(int argc, char** argv) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(x.what()).c_str());
         return exit_input;
     }
-    if (!d.files.save_file(out, row->nbits, 0, 0, {}, row->format))
-        return d.prompter.refused() ? exit_usage : exit_input;
-    return exit_ok;
+    return d.save(out, *row);
 }
 
 }  // namespace tessal::cli

@@ -18,8 +18,7 @@ int cmd_dump(int argc, char** argv) {
     long long channo = 0;
     double from = 0, to = 0;
     if (!read_channel_option(a, channo)) return exit_usage;
-    if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
-        (a.option("--to") && !parse_seconds(*a.option("--to"), to))) {
+    if (!read_span_options(a, from, to)) {
         std::fputs("tessal-cli: --from and --to take seconds\n", stderr);
         return exit_usage;
     }

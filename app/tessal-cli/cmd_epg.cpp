@@ -54,8 +54,7 @@ int cmd_epg(int argc, char** argv) {
     long long channo = 0;
     if (!read_channel_option(a, channo)) return exit_usage;
     double from = 0, to = 0;
-    if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
-        (a.option("--to") && !parse_seconds(*a.option("--to"), to))) {
+    if (!read_span_options(a, from, to)) {
         std::fputs("tessal-cli: --from and --to take seconds\n", stderr);
         return exit_usage;
     }

@@ -48,11 +48,8 @@ int cmd_invfilter(int argc, char** argv) {
     }
     const std::string out = *a.option("-o");
     tclidocument d(a.has_flag("--yes"));
-    const tsavefilter* row = savefilter_for_extension(d.files.savefilter, lower_extension(out));
-    if (!row) {
-        std::fprintf(stderr, "tessal-cli: no save format for the extension of %s\n", out.c_str());
-        return exit_usage;
-    }
+    const tsavefilter* row = d.save_row(out);
+    if (!row) return exit_usage;
     if (output_is_input(*a.option("-o"), a.positional)) return exit_usage;
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     if (!has_channel(d.doc, channo)) return exit_input;
@@ -75,9 +72,7 @@ int cmd_invfilter(int argc, char** argv) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(e.what()).c_str());
         return exit_input;
     }
-    if (!d.files.save_file(out, row->nbits, 0, 0, {}, row->format))
-        return d.prompter.refused() ? exit_usage : exit_input;
-    return exit_ok;
+    return d.save(out, *row);
 }
 
 }  // namespace tessal::cli

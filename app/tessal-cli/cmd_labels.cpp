@@ -50,14 +50,9 @@ int cmd_labels(int argc, char** argv) {
         return exit_input;
     }
     const std::string out = *a.option("-o");
-    const tsavefilter* row = savefilter_for_extension(d.files.savefilter, lower_extension(out));
-    if (!row) {
-        std::fprintf(stderr, "tessal-cli: no save format for the extension of %s\n", out.c_str());
-        return exit_usage;
-    }
-    if (!d.files.save_file(out, row->nbits, 0, 0, {}, row->format))
-        return d.prompter.refused() ? exit_usage : exit_input;
-    return exit_ok;
+    const tsavefilter* row = d.save_row(out);
+    if (!row) return exit_usage;
+    return d.save(out, *row);
 }
 
 }  // namespace tessal::cli

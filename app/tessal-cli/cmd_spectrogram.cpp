@@ -35,14 +35,6 @@ const char* const spectrogram_usage =
 const char* const correlation_usage =
     "usage: tessal-cli correlation FILE [--channel N] --at T [--window MS] [--lags MS]\n";
 
-int usage_error(const char* usage, const char* why) {
-    if (why) std::fprintf(stderr, "tessal-cli: %s\n", why);
-    std::fputs(usage, stderr);
-    return exit_usage;
-}
-
-bool parse_number(const std::string& s, double& v) { return try_parse_float(s, v) && std::isfinite(v); }
-
 bool parse_channel(const targs& a, long long& channo) {
     channo = 0;
     try {
@@ -78,8 +70,7 @@ int cmd_spectrogram(int argc, char** argv) {
     long long channo = 0;
     if (!parse_channel(a, channo)) return usage_error(spectrogram_usage, "--channel takes a number");
     double from = 0, to = 0;
-    if ((a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
-        (a.option("--to") && !parse_seconds(*a.option("--to"), to)))
+    if (!read_span_options(a, from, to))
         return usage_error(spectrogram_usage, "--from and --to take seconds");
     double width = 800, height = 256, fmax = 10000, tilt = 6;
     if ((a.option("--width") && !parse_number(*a.option("--width"), width)) ||

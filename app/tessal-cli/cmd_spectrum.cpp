@@ -25,13 +25,7 @@ const char* const spectrum_usage =
     "         [--window NAME] [--bandwidth HZ] [--relative 1|fsd|reference]\n"
     "         [--fcp LO HI TLO THI] [--bands LO-HI,...]\n";
 
-int usage_error(const char* why) {
-    if (why) std::fprintf(stderr, "tessal-cli: %s\n", why);
-    std::fputs(spectrum_usage, stderr);
-    return exit_usage;
-}
-
-bool parse_number(const std::string& s, double& v) { return try_parse_float(s, v) && std::isfinite(v); }
+int usage_error(const char* why) { return cli::usage_error(spectrum_usage, why); }
 
 bool parse_bands(const std::string& text, std::vector<tfreqband>& bands) {
     std::stringstream ss(text);
@@ -80,9 +74,7 @@ int cmd_spectrum(int argc, char** argv) {
         return usage_error(e.what());
     }
     double at = 0, from = 0, to = 0;
-    if ((a.option("--at") && !parse_seconds(*a.option("--at"), at)) ||
-        (a.option("--from") && !parse_seconds(*a.option("--from"), from)) ||
-        (a.option("--to") && !parse_seconds(*a.option("--to"), to)))
+    if ((a.option("--at") && !parse_seconds(*a.option("--at"), at)) || !read_span_options(a, from, to))
         return usage_error("--at, --from and --to take seconds");
 
     tspectrumsettings s;

@@ -15,6 +15,10 @@
 #include "engine/document/documentfiles.h"
 #include "engine/document/lifecycle.h"
 
+namespace tessal {
+struct tsavefilter;
+}
+
 namespace tessal::cli {
 
 inline constexpr int exit_ok = 0;
@@ -62,6 +66,12 @@ struct tclidocument {
     // Opens the first file as the document and adds the others; false (with
     // the reason on stderr) when one cannot be read.
     bool open(const std::vector<std::string>& paths);
+    // The save row of the extension of `out`; null, saying so on stderr,
+    // when no format saves it.
+    const tsavefilter* save_row(const std::string& out) const;
+    // Saves the whole document to `out` in the row's coding: exit_ok, or
+    // exit_usage when a question was refused, exit_input otherwise.
+    int save(const std::string& out, const tsavefilter& row);
 };
 
 // "\r" line breaks as new lines, for the terminal.
@@ -76,7 +86,14 @@ std::string output_input_clash(const std::string& out, const std::vector<std::st
 // Whether `out` is one of `inputs`; says so on stderr.
 bool output_is_input(const std::string& out, const std::vector<std::string>& inputs);
 
+// A finite number.
+bool parse_number(const std::string& text, double& v);
 bool parse_seconds(const std::string& text, double& v);
+// Says why (when given) and then the command's usage on stderr: exit_usage.
+int usage_error(const char* usage, const char* why);
+// The --from and --to options' seconds into `from` and `to` (each left as
+// it is when its option is absent); false when one is no number.
+bool read_span_options(const targs& a, double& from, double& to);
 // The --channel option's number into `channo` (left as it is when the
 // option is absent); false, with the reason on stderr, when it is no number.
 bool read_channel_option(const targs& a, long long& channo);

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 #include "engine/dsp/numformat.h"
+#include "engine/formats/formatregistry.h"
+#include "engine/formats/saveformats.h"
 
 namespace tessal::cli {
 
@@ -106,6 +108,17 @@ bool tclidocument::open(const std::vector<std::string>& paths) {
     return true;
 }
 
+const tsavefilter* tclidocument::save_row(const std::string& out) const {
+    const tsavefilter* row = savefilter_for_extension(files.savefilter, lower_extension(out));
+    if (!row) std::fprintf(stderr, "tessal-cli: no save format for the extension of %s\n", out.c_str());
+    return row;
+}
+
+int tclidocument::save(const std::string& out, const tsavefilter& row) {
+    if (!files.save_file(out, row.nbits, 0, 0, {}, row.format)) return prompter.refused() ? exit_usage : exit_input;
+    return exit_ok;
+}
+
 std::string text_output(const std::string& name) { return name == "-" ? "/dev/stdout" : name; }
 
 std::string output_input_clash(const std::string& out, const std::vector<std::string>& inputs) {
@@ -129,8 +142,19 @@ bool output_is_input(const std::string& out, const std::vector<std::string>& inp
     return true;
 }
 
-bool parse_seconds(const std::string& text, double& v) {
-    return try_parse_float(text, v) && std::isfinite(v);
+bool parse_number(const std::string& text, double& v) { return try_parse_float(text, v) && std::isfinite(v); }
+
+bool parse_seconds(const std::string& text, double& v) { return parse_number(text, v); }
+
+int usage_error(const char* usage, const char* why) {
+    if (why) std::fprintf(stderr, "tessal-cli: %s\n", why);
+    std::fputs(usage, stderr);
+    return exit_usage;
+}
+
+bool read_span_options(const targs& a, double& from, double& to) {
+    return !(a.option("--from") && !parse_seconds(*a.option("--from"), from)) &&
+           !(a.option("--to") && !parse_seconds(*a.option("--to"), to));
 }
 
 bool read_channel_option(const targs& a, long long& channo) {

@@ -111,6 +111,34 @@ void spectrogram_columns(tspectrogramworkspace& ws, const tsampleview& v,
                   strip.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h));
 }
 
+namespace {
+
+// Runs do_group(workspace, g) for the groups g = 0 .. ngroups-1, shared out
+// over `threads` threads (this one among them), each with its own
+// workspace; no group starts once `cancel` (may be null) is set. False when
+// cancelled.
+template <class F>
+bool share_groups(int ngroups, int threads, const std::atomic<bool>* cancel, F do_group) {
+    auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
+    std::atomic<int> next{0};
+    auto work = [&] {
+        tspectrogramworkspace ws;
+        for (;;) {
+            if (cancelled()) return;
+            const int g = next.fetch_add(1);
+            if (g >= ngroups) return;
+            do_group(ws, g);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int i = 1; i < threads; ++i) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    return !cancelled();
+}
+
+}  // namespace
+
 bool compute_spectrogram(const tsampleview& v, const tspectrogramsettings& s,
                          const std::vector<double>& times, const std::vector<double>& rowfreq,
                          tspectrogramstrip& strip, int threads,
@@ -132,21 +160,9 @@ bool compute_spectrogram(const tsampleview& v, const tspectrogramsettings& s,
         }
         return !cancelled();
     }
-    std::atomic<int> next{0};
-    auto work = [&] {
-        tspectrogramworkspace ws;
-        for (;;) {
-            if (cancelled()) return;
-            const int g = next.fetch_add(1);
-            if (g >= ngroups) return;
-            spectrogram_columns(ws, v, s, times, rowfreq, g * group, (g + 1) * group, strip);
-        }
-    };
-    std::vector<std::thread> pool;
-    for (int i = 1; i < threads; ++i) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
-    return !cancelled();
+    return share_groups(ngroups, threads, cancel, [&](tspectrogramworkspace& ws, int g) {
+        spectrogram_columns(ws, v, s, times, rowfreq, g * group, (g + 1) * group, strip);
+    });
 }
 
 tcolumnsamples copy_column_samples(const tsampleview& v, const tspectrogramsettings& s,
@@ -178,24 +194,11 @@ bool compute_spectrogram(const tcolumnsamples& c, const tspectrogramsettings& s,
     if (c.N < 16) return true;
     group = std::max(1, group);
     const int ngroups = (strip.width + group - 1) / group;
-    std::atomic<int> next{0};
-    auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
-    auto work = [&] {
-        tspectrogramworkspace ws;
-        for (;;) {
-            if (cancelled()) return;
-            const int g = next.fetch_add(1);
-            if (g >= ngroups) return;
-            for (int x = g * group; x < std::min(strip.width, (g + 1) * group); ++x)
-                ws.column(c.view(x), s, c.times[static_cast<std::size_t>(x)], rowfreq.data(), h,
-                          strip.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h));
-        }
-    };
-    std::vector<std::thread> pool;
-    for (int i = 1; i < std::min(threads, ngroups); ++i) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
-    return !cancelled();
+    return share_groups(ngroups, std::min(threads, ngroups), cancel, [&](tspectrogramworkspace& ws, int g) {
+        for (int x = g * group; x < std::min(strip.width, (g + 1) * group); ++x)
+            ws.column(c.view(x), s, c.times[static_cast<std::size_t>(x)], rowfreq.data(), h,
+                      strip.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h));
+    });
 }
 
 // ---------------------------------------------------------------- picture

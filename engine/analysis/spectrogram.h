@@ -69,6 +69,14 @@ struct tspectrogramstrip {
         return levels[static_cast<std::size_t>(x) * static_cast<std::size_t>(height) +
                       static_cast<std::size_t>(y)];
     }
+    // The row of the highest level in column x (the lowest of equal ones):
+    // the ridge a single tone leaves.
+    int peak_row(int x) const {
+        int best = 0;
+        for (int y = 1; y < height; ++y)
+            if (at(x, y) > at(x, best)) best = y;
+        return best;
+    }
 };
 
 // Computes columns x0..x1-1 of `strip` (sized width = times.size(), height

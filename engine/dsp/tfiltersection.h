@@ -22,7 +22,39 @@ namespace tessal {
 
 enum class tfiltertype : int { ftnone = 0, ftpole = 1, ftzero = 2, ftboth = 3 };
 
-class TFilterSection {
+// What the second-order sections share: gain, coefficients, sampling
+// frequency and state, and the step through both poles and zeros.
+class tbiquadsection {
+public:
+    void reset() { fw1 = fw2 = 0.0; }
+
+    double Geta0() const { return fa0; }
+    double Geta1() const { return fa1; }
+    double Geta2() const { return fa2; }
+    double Getb0() const { return fb0; }
+    double Getb1() const { return fb1; }
+    double Getb2() const { return fb2; }
+    double GetGain() const { return fgain; }
+    void SetGain(double g) { fgain = g; }
+    double GetSampFreq() const { return fsf; }
+
+protected:
+    double both(double insample) {
+        const double w = fa0 * insample + fa1 * fw1 + fa2 * fw2;
+        const double y = fgain * fb0 * (w + fb1 * fw1 + fb2 * fw2);
+        fw2 = fw1;
+        fw1 = w;
+        return y;
+    }
+
+    double fgain = 1.0;
+    double fa0 = 1.0, fa1 = 0.0, fa2 = 0.0;
+    double fb0 = 1.0, fb1 = 0.0, fb2 = 0.0;
+    double fsf = 16000.0;
+    double fw1 = 0.0, fw2 = 0.0;
+};
+
+class TFilterSection : public tbiquadsection {
 public:
     double filter(double insample) {
         switch (ffiltertype) {
@@ -44,13 +76,8 @@ public:
             case tfiltertype::ftboth:
                 break;
         }
-        const double w = fa0 * insample + fa1 * fw1 + fa2 * fw2;
-        const double y = fgain * fb0 * (w + fb1 * fw1 + fb2 * fw2);
-        fw2 = fw1;
-        fw1 = w;
-        return y;
+        return both(insample);
     }
-    void reset() { fw1 = fw2 = 0.0; }
     void filter_arr(const float* inarr, float* outarr, std::size_t nsamps);
     void filter_arr(const double* inarr, double* outarr, std::size_t nsamps);
 
@@ -58,12 +85,6 @@ public:
     // frequency design owns them otherwise); setting a1 or a2 then derives
     // PoleF0 and PoleBW, b1 or b2 derives ZeroF0 and ZeroBW (both 0 when
     // the coefficients are no complex pair).
-    double Geta0() const { return fa0; }
-    double Geta1() const { return fa1; }
-    double Geta2() const { return fa2; }
-    double Getb0() const { return fb0; }
-    double Getb1() const { return fb1; }
-    double Getb2() const { return fb2; }
     void Seta0(double v);
     void Seta1(double v);
     void Seta2(double v);
@@ -71,8 +92,6 @@ public:
     void Setb1(double v);
     void Setb2(double v);
 
-    double GetGain() const { return fgain; }
-    void SetGain(double g) { fgain = g; }
     tfiltertype GetFilterType() const { return ffiltertype; }
     void SetFilterType(tfiltertype t) { ffiltertype = t; }
     bool GetUseF0BW() const { return fusef0bw; }
@@ -90,7 +109,6 @@ public:
     void SetZeroF0(double f);
     void SetZeroBW(double b);
 
-    double GetSampFreq() const { return fsf; }
     void SetSampFreq(double fs);
 
 private:
@@ -99,11 +117,6 @@ private:
     void derive_pole();
     void derive_zero();
 
-    double fgain = 1.0;
-    double fa0 = 1.0, fa1 = 0.0, fa2 = 0.0;
-    double fb0 = 1.0, fb1 = 0.0, fb2 = 0.0;
-    double fsf = 16000.0;
-    double fw1 = 0.0, fw2 = 0.0;
     tfiltertype ffiltertype = tfiltertype::ftboth;
     bool fusef0bw = false;
     double fpolef0 = 0.0, fpolebw = 0.0, fzerof0 = 0.0, fzerobw = 0.0;
@@ -112,16 +125,9 @@ private:
 // The part the low-pass and high-pass sections share: the bilinear design
 // of the analogue section 1 / (s^2 + s/Q + 1) (or s^2 over it) with the
 // corner prewarped to F0.
-class bilinear_filter_section {
+class bilinear_filter_section : public tbiquadsection {
 public:
-    double filter(double insample) {
-        const double w = fa0 * insample + fa1 * fw1 + fa2 * fw2;
-        const double y = fgain * fb0 * (w + fb1 * fw1 + fb2 * fw2);
-        fw2 = fw1;
-        fw1 = w;
-        return y;
-    }
-    void reset() { fw1 = fw2 = 0.0; }
+    double filter(double insample) { return both(insample); }
     void filter_arr(const float* inarr, float* outarr, std::size_t nsamps);
     void filter_arr(const double* inarr, double* outarr, std::size_t nsamps);
 
@@ -131,17 +137,8 @@ public:
     void SetQ(double q);
     // Bandwidth F0 / Q, read only.
     double Getbw() const { return ff0 / fq; }
-    double GetGain() const { return fgain; }
-    void SetGain(double g) { fgain = g; }
-    double GetSampFreq() const { return fsf; }
     void SetSampFreq(double fs);
 
-    double Geta0() const { return fa0; }
-    double Geta1() const { return fa1; }
-    double Geta2() const { return fa2; }
-    double Getb0() const { return fb0; }
-    double Getb1() const { return fb1; }
-    double Getb2() const { return fb2; }
     void Seta0(double v) { fa0 = v; }
     void Seta1(double v) { fa1 = v; }
     void Seta2(double v) { fa2 = v; }
@@ -157,12 +154,7 @@ private:
     void design();
 
     bool fhighpass;
-    double fgain = 1.0;
-    double fa0 = 1.0, fa1 = 0.0, fa2 = 0.0;
-    double fb0 = 1.0, fb1 = 0.0, fb2 = 0.0;
-    double fsf = 16000.0;
     double ff0 = 1000.0, fq = 1.0;
-    double fw1 = 0.0, fw2 = 0.0;
 };
 
 class TLPFilterSection : public bilinear_filter_section {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "engine/formats/formatpaths.h"
 #include "engine/formats/saveformats.h"
@@ -13,78 +14,60 @@ namespace tessal {
 
 namespace {
 
+// A signal file read (and written, when it has a writer) as a whole
+// document: `kind` names its files in the dialogs, its codings stand at
+// place saveorder in the save dialog.
+tfileformat signal_format(const std::string& ext, const std::string& kind, int saveorder,
+                          std::vector<tsavecodingrow> codings, tformatreader read, tformatwriter write) {
+    const std::string shown = kind + " (*" + ext + ")";
+    tfileformat f{ext, shown + "|*" + ext, shown};
+    f.codings = std::move(codings);
+    f.saveorder = saveorder;
+    f.read = read;
+    f.write = write;
+    return f;
+}
+
 tfileformat wav_format() {
-    tfileformat f{".wav", "Wave files (*.wav)|*.wav", "Wave files (*.wav)"};
+    tfileformat f = signal_format(".wav", "Wave files", 2,
+                                  {
+                                      {"Wave file 8-bit (*.wav)|*.wav", "wav8i", false, 8, tFormat::pcm},
+                                      {"Wave file 8-bit A-law (*.wav)|*.wav", "wav8a", false, 8, tFormat::alaw},
+                                      {"Wave file 8-bit mu-law(*.wav)|*.wav", "wav8u", false, 8, tFormat::ulaw},
+                                      {"Wave file 16-bit (*.wav)|*.wav", "wav16i", true, 16, tFormat::pcm},
+                                      {"Wave file 24-bit (*.wav)|*.wav", "wav24i", true, 24, tFormat::pcm},
+                                      {"Wave file 32-bit (*.wav)|*.wav", "wav32i", false, 32, tFormat::pcm},
+                                      {"Wave file 16 bit float (*.wav)|*.wav", "wav16f", false, 16, tFormat::ieeefloat},
+                                      {"Wave file 32-bit float (*.wav)|*.wav", "wav32f", true, 32, tFormat::ieeefloat},
+                                  },
+                                  read_wav_document, write_wav_document);
     f.caps.codings = true;  // one rate, many codings; an ".epg" sidecar is read, never written
-    f.codings = {
-        {"Wave file 8-bit (*.wav)|*.wav", "wav8i", false, 8, tFormat::pcm},
-        {"Wave file 8-bit A-law (*.wav)|*.wav", "wav8a", false, 8, tFormat::alaw},
-        {"Wave file 8-bit mu-law(*.wav)|*.wav", "wav8u", false, 8, tFormat::ulaw},
-        {"Wave file 16-bit (*.wav)|*.wav", "wav16i", true, 16, tFormat::pcm},
-        {"Wave file 24-bit (*.wav)|*.wav", "wav24i", true, 24, tFormat::pcm},
-        {"Wave file 32-bit (*.wav)|*.wav", "wav32i", false, 32, tFormat::pcm},
-        {"Wave file 16 bit float (*.wav)|*.wav", "wav16f", false, 16, tFormat::ieeefloat},
-        {"Wave file 32-bit float (*.wav)|*.wav", "wav32f", true, 32, tFormat::ieeefloat},
-    };
     f.defaultcoding = "wav16i";
-    f.saveorder = 2;
-    f.read = read_wav_document;
-    f.write = write_wav_document;
     return f;
 }
 
 tfileformat smp_format() {
-    tfileformat f{".smp", "Merivox files (*.smp)|*.smp", "Merivox files (*.smp)"};
+    tfileformat f = signal_format(".smp", "Merivox files", 1,
+                                  {{"Merivox file 16-bit (*.smp)|*.smp", "smp16i", true, 16, tFormat::pcm}},
+                                  read_smp_document, write_smp_document);
     f.caps.labels = true;  // one rate, 16-bit samples with FSD, units and labels
     f.caps.calibration = true;
-    f.codings = {{"Merivox file 16-bit (*.smp)|*.smp", "smp16i", true, 16, tFormat::pcm}};
-    f.saveorder = 1;
-    f.read = read_smp_document;
-    f.write = write_smp_document;
     return f;
 }
 
 tfileformat native_format() {
-    tfileformat f{".tessal", "Tessal files (*.tessal)|*.tessal", "Tessal files (*.tessal)"};
+    tfileformat f = signal_format(
+        ".tessal", "Tessal files", 0,
+        {{"Tessal file 32-bit float(*.tessal)|*.tessal", "tessal32f", true, 32, tFormat::ieeefloat}},
+        read_native_document, write_native_document);
     f.caps.mixed_rates = f.caps.labels = f.caps.notes = f.caps.calibration = f.caps.epg =
         true;  // the whole document
-    f.codings = {
-        {"Tessal file 32-bit float(*.tessal)|*.tessal", "tessal32f", true, 32, tFormat::ieeefloat}};
-    f.saveorder = 0;
-    f.read = read_native_document;
-    f.write = write_native_document;
     return f;
 }
 
 tfileformat orlet_format() {
-    tfileformat f{".orlet", "Orlet files (*.orlet)|*.orlet", "Orlet files (*.orlet)"};
+    tfileformat f = signal_format(".orlet", "Orlet files", 0, {}, read_orlet_document, nullptr);
     f.caps.writable = false;  // recordings of another program, read only
-    f.read = read_orlet_document;
-    return f;
-}
-
-tfileformat codec_row() {
-    // Whatever a codec entry names: read as the WAVE file the codec
-    // writes, never written back, and the document stays untitled.
-    tfileformat f;
-    f.caps.writable = false;
-    f.caps.names_document = false;
-    f.read = read_through_codec;
-    return f;
-}
-
-tfileformat textgrid_row() {
-    tfileformat f{".textgrid", "", "Praat TextGrid (*.TextGrid)"};
-    f.caps.labels = true;
-    f.readlabels = import_textgrid_labels;
-    f.writelabels = export_textgrid_labels;
-    return f;
-}
-
-tfileformat text_table_row() {
-    tfileformat f{".txt", "", "Text files (*.txt)"};
-    f.caps.readable = false;
-    f.writetable = export_text_file;
     return f;
 }
 
@@ -97,17 +80,36 @@ const std::vector<tfileformat>& file_formats() {
 }
 
 const tfileformat& codec_format() {
-    static const tfileformat row = codec_row();
+    // Whatever a codec entry names: read as the WAVE file the codec
+    // writes, never written back, and the document stays untitled.
+    static const tfileformat row = [] {
+        tfileformat f;
+        f.caps.writable = false;
+        f.caps.names_document = false;
+        f.read = read_through_codec;
+        return f;
+    }();
     return row;
 }
 
 const tfileformat& textgrid_format() {
-    static const tfileformat row = textgrid_row();
+    static const tfileformat row = [] {
+        tfileformat f{".textgrid", "", "Praat TextGrid (*.TextGrid)"};
+        f.caps.labels = true;
+        f.readlabels = import_textgrid_labels;
+        f.writelabels = export_textgrid_labels;
+        return f;
+    }();
     return row;
 }
 
 const tfileformat& text_table_format() {
-    static const tfileformat row = text_table_row();
+    static const tfileformat row = [] {
+        tfileformat f{".txt", "", "Text files (*.txt)"};
+        f.caps.readable = false;
+        f.writetable = export_text_file;
+        return f;
+    }();
     return row;
 }
 

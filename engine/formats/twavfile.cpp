@@ -43,6 +43,16 @@ struct tbytewriter {
         u16(t.blockalign);
         u16(t.bitspersample);
     }
+    // The RIFF header up to the end of a "fmt " chunk of fmtsize bytes
+    // that starts with the tag.
+    void riff_fmt(std::uint32_t riffsize, std::uint32_t fmtsize, const ttag& t) {
+        id("RIFF");
+        u32(riffsize);
+        id("WAVE");
+        id("fmt ");
+        u32(fmtsize);
+        tag(t);
+    }
 };
 
 // Reading and writing move this many bytes per call: large enough that the
@@ -88,12 +98,7 @@ ttagexlong ttagexlong::from_bytes(const std::uint8_t* p) {
 std::array<std::uint8_t, twavhead::size> twavhead::bytes() const {
     std::array<std::uint8_t, size> b{};
     tbytewriter w{b.data()};
-    w.id("RIFF");
-    w.u32(riffsize);
-    w.id("WAVE");
-    w.id("fmt ");
-    w.u32(16);
-    w.tag(tag);
+    w.riff_fmt(riffsize, 16, tag);
     w.id("data");
     w.u32(datasize);
     return b;
@@ -102,12 +107,7 @@ std::array<std::uint8_t, twavhead::size> twavhead::bytes() const {
 std::array<std::uint8_t, twavheadex::size> twavheadex::bytes() const {
     std::array<std::uint8_t, size> b{};
     tbytewriter w{b.data()};
-    w.id("RIFF");
-    w.u32(riffsize);
-    w.id("WAVE");
-    w.id("fmt ");
-    w.u32(18);
-    w.tag(tag);
+    w.riff_fmt(riffsize, 18, tag);
     w.u16(cbsize);
     w.id("fact");
     w.u32(4);

@@ -7,6 +7,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/dsp/notes.h"
 #include "engine/dsp/numformat.h"
+#include "engine/tools/channelsegment.h"
 
 namespace tessal {
 
@@ -41,12 +42,7 @@ void tglottalflow::load_segment(const tchannel& ch, double time) {
     channelname = ch.name();
     filename = ch.filename;
     unit = ch.yunit();
-    const long long base = std::llround(time * ch.sampfreq) - ch.xshift;
-    const long long n = static_cast<long long>(ch.sig.size());
-    load_samples(ch.sampfreq, [&](int i) {
-        const long long k = base + i;
-        return k >= 0 && k < n ? static_cast<double>(ch.sig[static_cast<std::size_t>(k)]) : 0.0;
-    });
+    load_samples(ch.sampfreq, tchannelsegment(ch, time));
 }
 
 void tglottalflow::load_extra(const tchannel* ch, double time) {
@@ -56,12 +52,8 @@ void tglottalflow::load_extra(const tchannel* ch, double time) {
         return;
     }
     addsampfreq = ch->sampfreq;
-    const long long base = std::llround(time * ch->sampfreq) - ch->xshift;
-    const long long n = static_cast<long long>(ch->sig.size());
-    for (int i = 0; i <= glottal_seglen; ++i) {
-        const long long k = base + i;
-        if (k >= 0 && k < n) addarr[static_cast<std::size_t>(i)] = ch->sig[static_cast<std::size_t>(k)];
-    }
+    const tchannelsegment extra(*ch, time);
+    for (int i = 0; i <= glottal_seglen; ++i) addarr[static_cast<std::size_t>(i)] = extra(i);
 }
 
 int tglottalflow::snap(double t) const {

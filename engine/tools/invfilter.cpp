@@ -8,6 +8,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
+#include "engine/tools/channelsegment.h"
 #include "engine/settings/tsetting.h"
 
 namespace tessal {
@@ -24,6 +25,21 @@ std::string trimmed_lower(const std::string& s) {
     std::string r = s.substr(a, b - a);
     for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return r;
+}
+
+// The bins 1 .. N/2 of an N-point transform just run: their frequencies at
+// the rate fs, and their levels in dB as `level` makes them.
+template <class F>
+void half_spectrum(TFFT& fft, double fs, tinvspectrum& out, F level) {
+    const tdoublearr& db = fft.GetOutdB();
+    const std::size_t nfft = fft.GetFFTSize();
+    const std::size_t half = nfft / 2;
+    out.freq.resize(half);
+    out.db.resize(half);
+    for (std::size_t j = 1; j <= half; ++j) {
+        out.freq[j - 1] = static_cast<double>(j) / static_cast<double>(nfft) * fs;
+        out.db[j - 1] = level(db[j]);
+    }
 }
 
 }  // namespace
@@ -102,13 +118,7 @@ void tinvfilter::clear_segment() {
 
 void tinvfilter::load_segment(const tchannel& ch, double time) {
     cursortime = time;
-    const long long base = std::llround(time * ch.sampfreq) - ch.xshift;
-    const long long n = static_cast<long long>(ch.sig.size());
-    const float* s = ch.sig.data();
-    load_samples(ch.sampfreq, [&](int i) {
-        const long long k = base + i;
-        return k >= 0 && k < n ? static_cast<double>(s[k]) : 0.0;
-    });
+    load_samples(ch.sampfreq, tchannelsegment(ch, time));
 }
 
 void tinvfilter::load_extra(const tchannel* ch, double time) {
@@ -118,12 +128,8 @@ void tinvfilter::load_extra(const tchannel* ch, double time) {
         return;
     }
     faddsampfreq = ch->sampfreq;
-    const long long base = std::llround(time * ch->sampfreq) - ch->xshift;
-    const long long n = static_cast<long long>(ch->sig.size());
-    for (int i = 0; i <= invfilter_seglen; ++i) {
-        const long long k = base + i;
-        addarr[static_cast<std::size_t>(i)] = k >= 0 && k < n ? static_cast<double>(ch->sig[k]) : 0.0;
-    }
+    const tchannelsegment extra(*ch, time);
+    for (int i = 0; i <= invfilter_seglen; ++i) addarr[static_cast<std::size_t>(i)] = extra(i);
 }
 
 void tinvfilter::derive_segment() {
@@ -270,15 +276,7 @@ void tinvfilter::signal_spectrum(const std::vector<double>& arr, int from, int t
     fftin.resize(static_cast<std::size_t>(n));
     std::copy(arr.begin() + (from + invfilter_lead), arr.begin() + (to + invfilter_lead), fftin.begin());
     fft.SwapInRe(fftin);
-    const tdoublearr& db = fft.GetOutdB();
-    const std::size_t nfft = fft.GetFFTSize();
-    const std::size_t half = nfft / 2;
-    out.freq.resize(half);
-    out.db.resize(half);
-    for (std::size_t j = 1; j <= half; ++j) {
-        out.freq[j - 1] = static_cast<double>(j) / static_cast<double>(nfft) * fsampfreq;
-        out.db[j - 1] = db[j] - ref;
-    }
+    half_spectrum(fft, fsampfreq, out, [ref](double db) { return db - ref; });
 }
 
 void tinvfilter::filter_spectrum(tinvspectrum& out) {
@@ -290,15 +288,7 @@ void tinvfilter::filter_spectrum(tinvspectrum& out) {
     filterin.resize(n);
     std::copy(invfilterarr.begin(), invfilterarr.end(), filterin.begin());
     filterfft.SwapInRe(filterin);
-    const tdoublearr& db = filterfft.GetOutdB();
-    const std::size_t nfft = filterfft.GetFFTSize();
-    const std::size_t half = nfft / 2;
-    out.freq.resize(half);
-    out.db.resize(half);
-    for (std::size_t j = 1; j <= half; ++j) {
-        out.freq[j - 1] = static_cast<double>(j) / static_cast<double>(nfft) * fsampfreq;
-        out.db[j - 1] = -db[j];
-    }
+    half_spectrum(filterfft, fsampfreq, out, [](double db) { return -db; });  // the inverse's response
 }
 
 // ---- files ----

@@ -18,54 +18,41 @@ bool index_of(double v, long long& out) {
     return true;
 }
 
-// Min and max over a run of pairs; four independent accumulators let the
-// compiler keep the loop in vector registers.
-void scan_pairs(const tsinglepair* p, std::size_t n, float& lo, float& hi) {
-    // Four lanes of (lo, hi): the loop body is one vector min and one max.
-    float l[4], h[4];
-    for (int j = 0; j < 4; ++j) {
+// Widens lo and hi to the n values from[i] (their lows) and to[i] (their
+// highs) in `Lanes` independent lanes: a single running min/max is bound by
+// the latency of one compare per value; lanes let the compiler keep the loop
+// in vector registers, one vector min and one max a step.
+template <int Lanes, class Low, class High>
+void scan_lanes(std::size_t n, float& lo, float& hi, Low low_at, High high_at) {
+    float l[Lanes], h[Lanes];
+    for (int j = 0; j < Lanes; ++j) {
         l[j] = lo;
         h[j] = hi;
     }
     std::size_t i = 0;
-    for (; i + 4 <= n; i += 4)
-        for (int j = 0; j < 4; ++j) {
-            l[j] = p[i + j].lo < l[j] ? p[i + j].lo : l[j];
-            h[j] = p[i + j].hi > h[j] ? p[i + j].hi : h[j];
+    for (; i + Lanes <= n; i += Lanes)
+        for (int j = 0; j < Lanes; ++j) {
+            l[j] = low_at(i + j) < l[j] ? low_at(i + j) : l[j];
+            h[j] = high_at(i + j) > h[j] ? high_at(i + j) : h[j];
         }
     for (; i < n; ++i) {
-        l[0] = p[i].lo < l[0] ? p[i].lo : l[0];
-        h[0] = p[i].hi > h[0] ? p[i].hi : h[0];
+        l[0] = low_at(i) < l[0] ? low_at(i) : l[0];
+        h[0] = high_at(i) > h[0] ? high_at(i) : h[0];
     }
-    for (int j = 0; j < 4; ++j) {
+    for (int j = 0; j < Lanes; ++j) {
         lo = std::min(lo, l[j]);
         hi = std::max(hi, h[j]);
     }
 }
 
+// Min and max over a run of pairs, in four lanes of (lo, hi).
+void scan_pairs(const tsinglepair* p, std::size_t n, float& lo, float& hi) {
+    scan_lanes<4>(n, lo, hi, [p](std::size_t i) { return p[i].lo; }, [p](std::size_t i) { return p[i].hi; });
+}
+
+// Min and max over a run of samples, in eight lanes.
 void scan_samples(const float* s, std::size_t n, float& lo, float& hi) {
-    // Eight independent lanes: a single running min/max is bound by the
-    // latency of one compare per sample; lanes let the compiler use vector
-    // min/max over consecutive samples.
-    float l[8], h[8];
-    for (int j = 0; j < 8; ++j) {
-        l[j] = lo;
-        h[j] = hi;
-    }
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8)
-        for (int j = 0; j < 8; ++j) {
-            l[j] = s[i + j] < l[j] ? s[i + j] : l[j];
-            h[j] = s[i + j] > h[j] ? s[i + j] : h[j];
-        }
-    for (; i < n; ++i) {
-        l[0] = s[i] < l[0] ? s[i] : l[0];
-        h[0] = s[i] > h[0] ? s[i] : h[0];
-    }
-    for (int j = 0; j < 8; ++j) {
-        lo = std::min(lo, l[j]);
-        hi = std::max(hi, h[j]);
-    }
+    scan_lanes<8>(n, lo, hi, [s](std::size_t i) { return s[i]; }, [s](std::size_t i) { return s[i]; });
 }
 
 }  // namespace

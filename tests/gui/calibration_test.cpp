@@ -20,43 +20,28 @@
 #include "gui/calibration/tcalibrationwindow.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-struct tfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tcalibrationwindow* win = nullptr;
+// Channel 0 holds a 1 kHz sine of RMS 0.5, channel 1 silence, 2 s at 16 kHz.
+struct tfixture : twindowfixture<tcalibrationwindow> {
     tfixture() {
-        w.first_activation({});
         tdocument& doc = w.document();
         doc.set_totnchans(2);
         for (int c = 0; c < 2; ++c) {
             tchannel& ch = doc.channel(c);
-            ch.sampfreq = 16000;
-            ch.sig.resize(32000);
-            for (std::size_t i = 0; i < ch.sig.size(); ++i)
-                ch.sig[i] = static_cast<float>(
-                    (c == 0 ? 0.5 * std::numbers::sqrt2 : 0.0) *
-                    std::sin(2 * std::numbers::pi * 1000 * double(i) / 16000.0));
+            sine_channel(ch, 16000, 32000, c == 0 ? 0.5 * std::numbers::sqrt2 : 0.0, 1000);
             ch.set_fsd(1);
         }
         doc.theglobal.channels_changed();
         doc.theglobal.fix_things();
         doc.theglobal.set_selection(0.5, 1.5);
-        win = dynamic_cast<tcalibrationwindow*>(w.windows().window(twindowid::calibration));
-        w.windows().show(twindowid::calibration);
-        settle();
+        open(twindowid::calibration);
     }
-    tdocument& doc() { return w.document(); }
 };
 
 }  // namespace

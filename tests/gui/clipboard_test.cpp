@@ -37,32 +37,24 @@
 #include "gui/view/signalpanel.h"
 #include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-// Four channels in two stereo pairs at 1 kHz; sample k of channel c holds
-// 1000 * c + k.
+// Four counting channels in two stereo pairs.
 void fill(TMainWindow& w) {
-    tdocument& doc = w.document();
-    doc.set_totnchans(4);
-    for (int c = 0; c < 4; ++c) {
-        tchannel& ch = doc.channel(c);
-        ch.sampfreq = ch.orgsampfreq = 1000;
-        ch.set_fsd(8000);
-        ch.sig.resize(1000);
-        for (int k = 0; k < 1000; ++k) ch.sig[k] = static_cast<float>(1000 * c + k);
-    }
-    doc.channel(0).stereochanno = 1;
-    doc.channel(1).stereochanno = 0;
-    doc.channel(2).stereochanno = 3;
-    doc.channel(3).stereochanno = 2;
-    doc.selectmode = selstereo;
-    doc.set_thischanno(0);
+    counting_channels(w.document(), 4);
+    w.document().set_thischanno(0);
     w.commands().refresh_enablings();
 }
+
+// The main window, not activated, holding fill()'s channels.
+struct tfilled : tscriptedmain {
+    tfilled() : tscriptedmain(false) { fill(w); }
+};
 
 void trigger(TMainWindow& w, const char* name) {
     QAction* a = w.commands().action(name);
@@ -74,10 +66,8 @@ void trigger(TMainWindow& w, const char* name) {
 }  // namespace
 
 TEST(EditingClipboard, StereoSelectionThroughTheQtClipboard) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    fill(w);
+    tfilled f;
+    TMainWindow& w = f.w;
     tdocument& doc = w.document();
     doc.theglobal.set_selection(0.100, 0.150);  // samples 100..149 of each channel
     QApplication::clipboard()->clear();
@@ -111,29 +101,27 @@ TEST(EditingClipboard, StereoSelectionThroughTheQtClipboard) {
     EXPECT_NEAR(doc.channel(3).labels[1].time, 0.75, 1e-12);
     EXPECT_EQ(doc.channel(0).sig.size(), 1000u);
     EXPECT_TRUE(doc.modified());
-    EXPECT_TRUE(prompter->asked.empty());
+    EXPECT_TRUE(f.prompter->asked.empty());
 
     // A stereo block does not fit a channel without a partner.
     doc.channel(2).stereochanno = doc.channel(3).stereochanno = -1;
     trigger(w, "pasteaction");
-    ASSERT_EQ(prompter->asked.size(), 1u);
-    EXPECT_EQ(prompter->asked[0].caption, "Channel mismatch");
+    ASSERT_EQ(f.prompter->asked.size(), 1u);
+    EXPECT_EQ(f.prompter->asked[0].caption, "Channel mismatch");
     EXPECT_EQ(doc.channel(2).sig.size(), 1050u);
 }
 
 TEST(EditingClipboard, CutAsksAndRefusalKeepsTheSamples) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    fill(w);
+    tfilled f;
+    TMainWindow& w = f.w;
     tdocument& doc = w.document();
     w.editing().is_foreground = [] { return true; };
     doc.theglobal.set_selection(0.1, 0.2);
     trigger(w, "cutaction");  // the box is closed: cancel
-    ASSERT_EQ(prompter->asked.size(), 1u);
-    EXPECT_EQ(prompter->asked[0].text, "Do you want to delete the selection of channels 0 and 1?");
+    ASSERT_EQ(f.prompter->asked.size(), 1u);
+    EXPECT_EQ(f.prompter->asked[0].text, "Do you want to delete the selection of channels 0 and 1?");
     EXPECT_EQ(doc.channel(0).sig.size(), 1000u);
-    prompter->answers = {tanswer::ok};
+    f.prompter->answers = {tanswer::ok};
     trigger(w, "deleteaction");
     EXPECT_EQ(doc.channel(0).sig.size(), 900u);
     EXPECT_EQ(doc.channel(1).sig.size(), 900u);
@@ -146,9 +134,8 @@ TEST(EditingClipboard, CutAsksAndRefusalKeepsTheSamples) {
 }
 
 TEST(EditingMenus, CaptionsShortcutsAndEnablings) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     tcommandregistry& cmds = w.commands();
     // Undo, Redo, a separator, then the clipboard commands.
     EXPECT_EQ(cmds.menu("&Edit")->actions().first()->text(), "Undo");
@@ -175,18 +162,16 @@ TEST(EditingMenus, CaptionsShortcutsAndEnablings) {
     cmds.action("selectlabelsbytypeaction")->menu()->actions().at(0)->trigger();  // Manual
     EXPECT_EQ(cmds.action("deletelabelsaction")->text(), "Delete 2 selected labels");
     trigger(w, "loglabelsaction");
-    prompter->answers = {tanswer::yes};
+    m.prompter->answers = {tanswer::yes};
     trigger(w, "deletelabelsaction");
-    EXPECT_EQ(prompter->asked.back().caption, "Delete labels?");
+    EXPECT_EQ(m.prompter->asked.back().caption, "Delete labels?");
     EXPECT_TRUE(doc.channel(0).labels.empty());
     EXPECT_EQ(cmds.action("deletelabelsaction")->text(), "Delete labels");
 }
 
 TEST(EditingDialogs, UnreadableNumbersChangeNothing) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    fill(w);
+    tfilled f;
+    TMainWindow& w = f.w;
     tdocument& doc = w.document();
     doc.theglobal.set_selection(0.1, 0.2);
 
@@ -227,10 +212,8 @@ TEST(EditingDialogs, UnreadableNumbersChangeNothing) {
 }
 
 TEST(EditingDialogs, LabelPropertiesAndNotesStoreOnlyOnSave) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    fill(w);
+    tfilled f;
+    TMainWindow& w = f.w;
     tdocument& doc = w.document();
     doc.channel(0).add_label(0.5, 0.1, "b", "manual");
     doc.channel(0).add_label(0.2, 0.1, "a", "overload");
@@ -239,7 +222,7 @@ TEST(EditingDialogs, LabelPropertiesAndNotesStoreOnlyOnSave) {
     ASSERT_TRUE(props->load(0, 1));  // the manual label
     props->findChild<QLineEdit*>("time")->setText("soon");
     EXPECT_FALSE(props->save());
-    EXPECT_EQ(prompter->asked.size(), 1u);
+    EXPECT_EQ(f.prompter->asked.size(), 1u);
     props->findChild<QLineEdit*>("time")->setText("0.1");
     props->findChild<QLineEdit*>("text")->setText("moved");
     ASSERT_TRUE(props->save());
@@ -277,12 +260,8 @@ std::string bytes_of(const QString& path) {
 
 // The main window shown and active (Delete acts only in the foreground
 // window) with a file opened as a user would.
-struct tfilewindow {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
+struct tfilewindow : tscriptedmain {
     explicit tfilewindow(const QString& file) {
-        w.first_activation({});
         w.document().prefs.WarnSaveWav = false;
         EXPECT_TRUE(w.files().open_document(file.toStdString()));
         w.resize(1200, 700);

@@ -24,39 +24,26 @@
 #include "gui/widgets/taxislimitform.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-struct tfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tcorrelationwindow* win = nullptr;
+// A 100 Hz sine for the first second, then silence, 2 s at 8 kHz.
+struct tfixture : twindowfixture<tcorrelationwindow> {
     tfixture() {
-        w.first_activation({});
         tdocument& doc = w.document();
         doc.set_totnchans(1);
         tchannel& ch = doc.channel(0);
-        ch.sampfreq = 8000;
-        ch.sig.resize(16000);
-        for (std::size_t i = 0; i < ch.sig.size(); ++i)
-            ch.sig[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 100 * i / 8000.0) *
-                                           (i < 8000 ? 1.0 : 0.0));
+        sine_channel(ch, 8000, 16000, 0.5, 100);
+        std::fill(ch.sig.begin() + 8000, ch.sig.end(), 0.0f);
         ch.set_fsd(1);
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
-        win = dynamic_cast<tcorrelationwindow*>(w.windows().window(twindowid::correlation));
-        w.windows().show(twindowid::correlation);
-        settle();
+        open(twindowid::correlation);
     }
-    tdocument& doc() { return w.document(); }
 };
 
 }  // namespace
@@ -114,37 +101,16 @@ TEST(CorrelationWindow, LogCursorAndSettings) {
 
 TEST(CorrelationWindow, AxesOpenTheLimitsDialogUpToALogarithmicLagAxis) {
     tfixture f;
-    auto answer = [](const QString& lo, const QString& hi, bool log, bool& opened) {
-        QTimer::singleShot(0, [=, &opened] {
-            auto* d = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
-            if (!d) return;
-            opened = true;
-            d->Edit2->setText(lo);
-            d->Edit1->setText(hi);
-            if (!d->logarithmiccheck->isHidden()) d->logarithmiccheck->setChecked(log);
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
-        });
-    };
-    auto dclick = [](TAxisWidget* a) {
-        QTest::mouseDClick(a, Qt::LeftButton, {}, QPoint(a->width() / 2, a->height() / 2));
-        settle();
-    };
     // The lag axis 1..30 ms on a logarithmic scale: the curve is computed
     // again up to 30 ms (240 lags at 8 kHz).
-    bool opened = false;
-    answer("1", "30", true, opened);
-    dclick(f.win->plot()->xaxis());
-    ASSERT_TRUE(opened);
+    ASSERT_TRUE(set_limits_by_dialog(f.win->plot()->xaxis(), "1", "30", true));
     TAxis& x = f.win->plot()->xaxis()->axis();
     EXPECT_TRUE(x.GetLogarithmic());
     EXPECT_DOUBLE_EQ(x.GetLoValue(), 1);
     EXPECT_DOUBLE_EQ(x.GetHiValue(), 30);
     EXPECT_EQ(f.win->correlation_of(0).size(), 240u);
     // The value axis has its dialog too.
-    opened = false;
-    answer("-0.5", "1", false, opened);
-    dclick(f.win->plot()->yaxis());
-    ASSERT_TRUE(opened);
+    ASSERT_TRUE(set_limits_by_dialog(f.win->plot()->yaxis(), "-0.5", "1", false));
     EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetLoValue(), -0.5);
     EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetHiValue(), 1);
 }

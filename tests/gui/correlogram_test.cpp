@@ -26,68 +26,41 @@
 #include "gui/spectrogram/tcorrelogramwindow.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
-#include "tonechannels.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
 
-using tessal::testing::settle;
-using tessal::testing::tone_channels;
-
 // A correlogram over two channels of 125 and 250 Hz, shown.
-struct tcorrfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tcorrelogramwindow* win = nullptr;
+struct tcorrfixture : twindowfixture<tcorrelogramwindow> {
     tcorrfixture() {
-        w.first_activation({});
-        tone_channels(w.document(), 1.0, 16000, 125);
-        win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
-        win->resize(900, 600);
-        w.windows().show(twindowid::correlogram);
-        settle();
+        tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
+        open(twindowid::correlogram, {900, 600});
         win->wait_for_workers();
         settle();
     }
-    tdocument& doc() { return w.document(); }
     QWidget* canvas(int chno) const {
         return win->findChild<QWidget*>("spegpaint" + QString::number(chno));
     }
 };
 
-// Pure red pixels in row y of a widget's picture.
-int red_in_row(const QImage& img, int y) {
-    int n = 0;
-    for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y) == QColor(255, 0, 0);
-    return n;
-}
 
 }  // namespace
 
 TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
-    tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
-    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
-    ASSERT_NE(win, nullptr);
-    win->resize(900, 600);
-    w.windows().show(twindowid::correlogram);
-    settle();
-    win->wait_for_workers();
-    settle();
+    tcorrfixture f;
+    ASSERT_NE(f.win, nullptr);
+    TMainWindow& w = f.w;
+    tscriptedprompter* prompter = f.prompter;
+    tcorrelogramwindow* win = f.win;
     // Channel 0's strip: r = 1 on the row at 125 Hz (its period).
     const tspectrogramstrip& l = win->levels(0);
     ASSERT_GT(l.width, 100);
     const std::vector<double>& rows = win->row_freqs(0);
-    int best = 0;
-    for (int y = 0; y < l.height; ++y)
-        if (l.at(l.width / 2, y) > l.at(l.width / 2, best)) best = y;
+    const int best = l.peak_row(l.width / 2);
     EXPECT_NEAR(16000 / rows[static_cast<std::size_t>(best)], 128, 1.0);
     EXPECT_GT(l.at(l.width / 2, best), 0.999);
     // Saving without points: the message; adding a point with the mouse.
@@ -147,17 +120,11 @@ TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
 }
 
 TEST(CorrelogramWindow, TraceModesMoveDeleteCutAndSave) {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
-    tone_channels(w.document(), 1.0, 16000, 125);
-    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
-    ASSERT_NE(win, nullptr);
-    win->resize(900, 600);
-    w.windows().show(twindowid::correlogram);
-    settle();
-    win->wait_for_workers();
+    tcorrfixture f;
+    ASSERT_NE(f.win, nullptr);
+    TMainWindow& w = f.w;
+    tscriptedprompter* prompter = f.prompter;
+    tcorrelogramwindow* win = f.win;
     TAxis& fa = win->freq_axis(0);
     const TAxis& ta = win->time_axis();
     QWidget* canvas = win->findChild<QWidget*>("spegpaint0");
@@ -250,16 +217,10 @@ TEST(CorrelogramWindow, TraceModesMoveDeleteCutAndSave) {
 }
 
 TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
-    tone_channels(w.document(), 1.0, 16000, 125);
-    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
-    win->resize(900, 600);
-    w.windows().show(twindowid::correlogram);
-    settle();
-    win->wait_for_workers();
+    tcorrfixture f;
+    ASSERT_NE(f.win, nullptr);
+    TMainWindow& w = f.w;
+    tcorrelogramwindow* win = f.win;
     // The spectrogram's own groups are not there; the correlogram's are.
     for (const char* gone : {"tiltedit", "bandwidthedit", "harmonicscheck"})
         EXPECT_EQ(win->findChild<QWidget*>(gone), nullptr) << gone;
@@ -282,9 +243,7 @@ TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
     // Now the row of lag 8 ms (125 Hz) holds r = 1.
     const tspectrogramstrip& l = win->levels(0);
     const std::vector<double>& rows = win->row_freqs(0);
-    int best = 0;
-    for (int y = 0; y < l.height; ++y)
-        if (l.at(l.width / 2, y) > l.at(l.width / 2, best)) best = y;
+    const int best = l.peak_row(l.width / 2);
     EXPECT_NEAR(rows[static_cast<std::size_t>(best)], 8, 0.1);
     // Gamma only rebuilds pictures.
     const int comps = win->computations();

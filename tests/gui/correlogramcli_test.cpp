@@ -26,15 +26,12 @@
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/spectrogram/tcorrelogramwindow.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
 
 constexpr double fs = 16000;
 
@@ -60,10 +57,8 @@ std::vector<std::uint32_t> bits(const tchannel& c) {
 }  // namespace
 
 TEST(CorrelogramExtraction, WindowAndCommandLineWriteTheSameChannels) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tdocument& doc = w.document();
     vowel(doc);
     QTemporaryDir dir;

@@ -28,16 +28,14 @@
 #include "gui/view/waveformview.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
+#include "tonechannels.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
+using tessal::testing::settle;
 using tessal::testing::tscriptedprompter;
 
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
 
 // Two seconds at 8 kHz; 200 frames: an alveolar closure (rows 5..7 full,
 // the side columns 0, 1, 6, 7 of every row) in frames 30..59, the tip of

@@ -17,15 +17,14 @@
 #include "gui/exchange/texporttextdialog.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 TEST(ExportTextDialog, WritesTheEngineTableAndRefusesMixedRates) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tdocument& doc = w.document();
     doc.set_totnchans(2);
     for (int c = 0; c < 2; ++c) {
@@ -64,7 +63,7 @@ TEST(ExportTextDialog, WritesTheEngineTableAndRefusesMixedRates) {
     const std::string out2 = dir.filePath("u.txt").toStdString();
     dlg->ask_filename = [&] { return out2; };
     EXPECT_FALSE(dlg->exportExecute());
-    ASSERT_FALSE(prompter->asked.empty());
-    EXPECT_EQ(prompter->asked.back().caption, "Sampling rates differ");
+    ASSERT_FALSE(m.prompter->asked.empty());
+    EXPECT_EQ(m.prompter->asked.back().caption, "Sampling rates differ");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(out2)));
 }

@@ -15,38 +15,26 @@
 #include "gui/plots/thistwindow.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-struct thistfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    thistwindow* win = nullptr;
+// "flow" and "press": 97 Hz sines of amplitude 0.3 and 0.6, 2 s at 8 kHz.
+struct thistfixture : twindowfixture<thistwindow> {
     thistfixture() {
-        w.first_activation({});
         tdocument& doc = w.document();
         doc.set_totnchans(2);
         for (int c = 0; c < 2; ++c) {
             tchannel& ch = doc.channel(c);
-            ch.sampfreq = 8000;
             ch.set_name(c ? "press" : "flow");
-            ch.sig.resize(16000);
-            for (size_t i = 0; i < ch.sig.size(); ++i)
-                ch.sig[i] = static_cast<float>((0.3 + 0.3 * c) * std::sin(2 * std::numbers::pi * 97 * i / 8000.0));
+            sine_channel(ch, 8000, 16000, 0.3 + 0.3 * c, 97);
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_selection(0, 2);
-        win = dynamic_cast<thistwindow*>(w.windows().window(twindowid::histograms));
-        w.windows().show(twindowid::histograms);
-        settle();
+        open(twindowid::histograms);
     }
 };
 

@@ -13,23 +13,15 @@
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/measurements/tmeasurementcommands.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-struct tfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tinvirawindow* win = nullptr;
+struct tfixture : twindowfixture<tinvirawindow> {
     explicit tfixture(double fs = 16000) {
-        w.first_activation({});
         tdocument& doc = w.document();
         doc.set_totnchans(1);
         tchannel& ch = doc.channel(0);
@@ -47,12 +39,9 @@ struct tfixture {
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
-        win = dynamic_cast<tinvirawindow*>(w.windows().window(twindowid::invira));
-        w.windows().show(twindowid::invira);
-        settle();
+        open(twindowid::invira);
         win->ensure_current();
     }
-    tdocument& doc() { return w.document(); }
     QPointF at(double f, double db) {
         TAxis& x = win->specplot()->xaxis()->axis();
         TAxis& y = win->specplot()->yaxis()->axis();

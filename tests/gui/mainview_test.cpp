@@ -36,9 +36,11 @@
 #include "gui/view/signalpanel.h"
 #include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
+#include "tonechannels.h"
 #include "gui/widgets/taxiswidget.h"
 
 using namespace tessal;
+using tessal::testing::settle;
 using tessal::testing::tscriptedprompter;
 
 namespace {
@@ -58,10 +60,6 @@ QString write_wav(const QTemporaryDir& dir, const QString& name, int nchans, dou
     QString path = dir.filePath(name);
     w.save_file(path.toStdString(), chans, false, false);
     return path;
-}
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
 struct tshown {

@@ -18,9 +18,10 @@
 #include "gui/measurements/tmeasurementcommands.h"
 #include "gui/measurements/tmeasurementsdialog.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
@@ -43,9 +44,8 @@ void fill(TMainWindow& w) {
 }  // namespace
 
 TEST(MeasurementCommands, TwoLogPressesShowOneHeadingAndTwoRows) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     QAction* log = w.commands().action("logmeasurementsaction");
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->shortcut().toString(), "F5");
@@ -85,13 +85,13 @@ TEST(MeasurementCommands, TwoLogPressesShowOneHeadingAndTwoRows) {
     w.measurements().set_clipboard(&clip);
     win->copy_log();
     EXPECT_EQ(QString::fromStdString(clip.text), logged + "\n");
-    prompter->answers = {tanswer::cancel, tanswer::ok};
+    m.prompter->answers = {tanswer::cancel, tanswer::ok};
     win->new_log();
     EXPECT_FALSE(win->memo()->toPlainText().isEmpty());
     win->new_log();
     EXPECT_TRUE(win->memo()->toPlainText().isEmpty());
-    ASSERT_EQ(prompter->asked.size(), 2u);
-    EXPECT_EQ(prompter->asked[1].caption, "Clear log");
+    ASSERT_EQ(m.prompter->asked.size(), 2u);
+    EXPECT_EQ(m.prompter->asked[1].caption, "Clear log");
     log->trigger();
     EXPECT_EQ(win->memo()->toPlainText().count('\n'), 1);
 
@@ -119,9 +119,8 @@ TEST(MeasurementCommands, TimerDrivesTheCountdown) {
 }
 
 TEST(MeasurementsDialog, OkStoresChoicesAndCancelDoesNot) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     fill(w);
     w.commands().action("measurementsaction")->trigger();
     auto* dlg = qobject_cast<tmeasurementsdialog*>(w.windows().window(twindowid::measurements));
@@ -147,8 +146,8 @@ TEST(MeasurementsDialog, OkStoresChoicesAndCancelDoesNot) {
     w.document().measurementdirty = false;
     dlg->accept();
     EXPECT_TRUE(dlg->isVisible());  // not a number: the dialog stays
-    ASSERT_EQ(prompter->asked.size(), 1u);
-    EXPECT_EQ(prompter->asked[0].text, "'x' is not a valid floating point value");
+    ASSERT_EQ(m.prompter->asked.size(), 1u);
+    EXPECT_EQ(m.prompter->asked[0].text, "'x' is not a valid floating point value");
     dlg->threshold()->setText("0.25");
     dlg->accept();
     EXPECT_FALSE(dlg->isVisible());

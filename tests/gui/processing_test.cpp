@@ -23,8 +23,10 @@
 #include <QTest>
 #include <QUrl>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <thread>
+#include <utility>
 #include <gtest/gtest.h>
 
 #include "engine/formats/twavfile.h"
@@ -108,6 +110,18 @@ void press_ok(tstepformdialog& d) {
     QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
 }
 
+// Opens the step in `row` through the Edit button, its dialog shown and
+// then filled in by `fill`.
+void edit_step(tprocessingwindow* pw, int row, std::function<void(tstepformdialog&)> fill) {
+    pw->exec_dialog = [fill](tstepformdialog& d) {
+        d.show();
+        fill(d);
+        return d.result();
+    };
+    pw->steps_list()->setCurrentRow(row);
+    click(pw, "editbutton");
+}
+
 // Every section and key of an ini file, keys compared without case.
 std::map<std::string, std::map<std::string, std::string>> ini(const QString& path) {
     TSetting s;
@@ -163,15 +177,7 @@ TEST(Processing, BuildSaveReopenAndRunAFourStepProcess) {
     EXPECT_EQ(selected(pw), (std::vector<bool>{false, false, false, true}));
 
     // Edit each step through its dialog.
-    auto edit = [pw](int row, std::function<void(tstepformdialog&)> fill) {
-        pw->exec_dialog = [fill](tstepformdialog& d) {
-            d.show();
-            fill(d);
-            return d.result();
-        };
-        pw->steps_list()->setCurrentRow(row);
-        click(pw, "editbutton");
-    };
+    auto edit = [pw](int row, std::function<void(tstepformdialog&)> fill) { edit_step(pw, row, std::move(fill)); };
     edit(0, [](tstepformdialog& d) {
         EXPECT_EQ(d.windowTitle(), "Load signal from channel");
         type(d, "channo", "1");
@@ -460,15 +466,7 @@ TEST(Processing, NumbersThatCannotBeAnIndexOrShiftAreRefusedNamingTheField) {
     tprocessingwindow* pw = f.pw;
     tdocument& doc = f.w.document();
     ASSERT_EQ(doc.totnchans(), 2);
-    auto edit = [pw](int row, std::function<void(tstepformdialog&)> fill) {
-        pw->exec_dialog = [fill](tstepformdialog& d) {
-            d.show();
-            fill(d);
-            return d.result();
-        };
-        pw->steps_list()->setCurrentRow(row);
-        click(pw, "editbutton");
-    };
+    auto edit = [pw](int row, std::function<void(tstepformdialog&)> fill) { edit_step(pw, row, std::move(fill)); };
     QAction* runcmd = f.w.commands().action("runprocessaction");
     add(pw, "load");
     add(pw, "save");

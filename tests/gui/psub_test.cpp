@@ -13,23 +13,15 @@
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/psub/tpsubwindow.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-struct tfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tpsubwindow* win = nullptr;
+struct tfixture : twindowfixture<tpsubwindow> {
     tfixture() {
-        w.first_activation({});
         tdocument& doc = w.document();
         doc.set_totnchans(1);
         tchannel& ch = doc.channel(0);
@@ -41,11 +33,8 @@ struct tfixture {
         ch.set_fsd(10);
         doc.theglobal.channels_changed();
         doc.theglobal.set_selection(0, 3);
-        win = dynamic_cast<tpsubwindow*>(w.windows().window(twindowid::psub));
-        w.windows().show(twindowid::psub);
-        settle();
+        open(twindowid::psub);
     }
-    tdocument& doc() { return w.document(); }
 };
 
 }  // namespace

@@ -22,10 +22,10 @@
 #include "engine/formats/twavfile.h"
 #include "support/fakerecording.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tfakerecording;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
@@ -41,17 +41,6 @@ QString write_wav(const QTemporaryDir& dir, const QString& name, int nchans, dou
     const QString path = dir.filePath(name);
     w.save_file(path.toStdString(), chans, false, false);
     return path;
-}
-
-std::vector<float> samples(const tdocument& doc, int c) {
-    return {doc.channel(c).sig.begin(), doc.channel(c).sig.end()};
-}
-
-std::vector<float> side(const std::vector<std::int16_t>& s, int nchans, int c) {
-    std::vector<float> v;
-    for (std::size_t i = static_cast<std::size_t>(c); i < s.size(); i += static_cast<std::size_t>(nchans))
-        v.push_back(static_cast<float>(s[i] / 32768.0));
-    return v;
 }
 
 // `frames` of a stereo tone of `hz` at `rate`: the left in phase, the right
@@ -92,11 +81,6 @@ std::vector<QComboBox*> target_boxes(trecorddialog* d) {
     for (QComboBox* b : d->findChildren<QComboBox*>())
         if (b->objectName() != "recordsoundcardlist") t.push_back(b);
     return t;
-}
-
-bool enabled(TMainWindow& w, const char* id) {
-    w.commands().refresh();
-    return w.commands().action(id)->isEnabled();
 }
 
 }  // namespace
@@ -153,10 +137,8 @@ TEST(RecordTargets, DeletingChannelZeroWhileRecordingIsRefusedAndEachSideKeepsIt
 // recording stops at the next buffer, the other side stays in its channel
 // and the side that lost its channel is kept whole in a new one.
 TEST(RecordTargets, ATargetThatLeavesAnywayEndsTheRecordingWithEverySampleKept) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tfakerecording rec(w);
     rec.setup("Stereo", 8000, -1, -1);
     rec.window->record_clicked();
@@ -186,9 +168,8 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
     QTemporaryDir dir;
     const QString a = write_wav(dir, "a.wav", 2, 1, 4000);
     const QString b = write_wav(dir, "b.wav", 2, 1, 4000);
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     w.first_activation({a});
     ASSERT_EQ(w.document().totnchans(), 2);
     tfakerecording rec(w);
@@ -232,7 +213,7 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
     ASSERT_TRUE(enabled(w, "undoaction"));
     EXPECT_EQ(w.commands().action("undoaction")->text(), "Undo Record");
     // Stopped, Open works again (not saving the recording).
-    prompter->answers = {tanswer::no};
+    m.prompter->answers = {tanswer::no};
     EXPECT_TRUE(w.context().files.open_document(b.toStdString()));
     EXPECT_EQ(w.document().totnchans(), 2);
 }
@@ -244,10 +225,8 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
 TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
     QTemporaryDir dir;
     const QString one = write_wav(dir, "one.wav", 1, 0.5, 8000);
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tfakerecording rec(w);
     rec.setup("Stereo", 8000, -1, -1);
     rec.window->record_clicked();
@@ -272,7 +251,7 @@ TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
     EXPECT_EQ(w.document().channel(3).name(), "Right");
 
     // A one-channel file opened later, the window still open.
-    prompter->answers = {tanswer::no};
+    m.prompter->answers = {tanswer::no};
     ASSERT_TRUE(w.context().files.open_document(one.toStdString()));
     ASSERT_EQ(w.document().totnchans(), 1);
     const QString name = QString("0: ") + QString::fromStdString(w.document().channel(0).name());
@@ -286,9 +265,8 @@ TEST(RecordTargets, TargetListsFollowTheDocumentAndASecondTakeIsStereoAgain) {
 TEST(RecordTargets, TimeAxisShowsTheWholeRecordingAndPartnersAreRelinked) {
     QTemporaryDir dir;
     const QString three = write_wav(dir, "three.wav", 3, 3, 500);
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     w.first_activation({three});
     ASSERT_EQ(w.document().totnchans(), 3);
     w.document().channel(1).stereochanno = 2;
@@ -311,10 +289,8 @@ TEST(RecordTargets, TimeAxisShowsTheWholeRecordingAndPartnersAreRelinked) {
 
 // No input device: Record! and Test! are off and the window says why.
 TEST(RecordTargets, NoInputDeviceIsSaidInTheWindow) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     w.context().soundcards.makeinput = [] {
         auto d = std::make_unique<test::tfakeinput>();
         d->names.clear();

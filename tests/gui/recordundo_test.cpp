@@ -16,10 +16,10 @@
 #include "gui/editing/undomodule.h"
 #include "support/fakerecording.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tfakerecording;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
@@ -36,30 +36,11 @@ void fill(tdocument& doc) {
     doc.set_modified(false);
 }
 
-std::vector<float> samples(const tdocument& doc, int c) {
-    return {doc.channel(c).sig.begin(), doc.channel(c).sig.end()};
-}
-
-// The side `c` of interleaved 16-bit samples as the recorder stores them.
-std::vector<float> side(const std::vector<std::int16_t>& s, int nchans, int c) {
-    std::vector<float> v;
-    for (std::size_t i = static_cast<std::size_t>(c); i < s.size(); i += static_cast<std::size_t>(nchans))
-        v.push_back(static_cast<float>(s[i] / 32768.0));
-    return v;
-}
-
-bool enabled(TMainWindow& w, const char* id) {
-    w.commands().refresh();
-    return w.commands().action(id)->isEnabled();
-}
-
 }  // namespace
 
 TEST(RecordUndo, ARecordingIsOneStepAndTheJournalAloneRebuildsIt) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     fill(w.document());
     const std::vector<float> before0 = samples(w.document(), 0);
     tfakerecording rec(w);
@@ -112,10 +93,8 @@ TEST(RecordUndo, ARecordingIsOneStepAndTheJournalAloneRebuildsIt) {
 }
 
 TEST(RecordUndo, ARecordingIntoAChannelIsUndoneToItsSamplesAndLabels) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     fill(w.document());
     w.document().channel(1).add_label(0.01, 0.02, "kept", "", {});
     const std::vector<float> before1 = samples(w.document(), 1);
@@ -148,10 +127,8 @@ TEST(RecordUndo, ASpoolLeftBehindPutsTheRecordingBack) {
     // Ten whole buffers of 256 frames: all of it is delivered before the crash.
     std::vector<std::int16_t> captured = tfakerecording::signal(2560, 2, 3);
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        w.first_activation({});
+        tscriptedmain m;
+        TMainWindow& w = m.w;
         fill(w.document());
         w.document().set_modified(true);
         tfakerecording rec(w);
@@ -221,10 +198,8 @@ TEST(RecordUndo, CommandsRunDuringTheRecordingComeBackWithItAfterACrash) {
     std::vector<float> edited;
     const std::vector<std::int16_t> captured = tfakerecording::signal(2560, 1, 5);
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-        auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        w.first_activation({});
+        tscriptedmain m;
+        TMainWindow& w = m.w;
         fill(w.document());
         tfakerecording rec(w);
         rec.setup("Mono", 8000, -1, -1);  // into a new channel 2
@@ -240,7 +215,7 @@ TEST(RecordUndo, CommandsRunDuringTheRecordingComeBackWithItAfterACrash) {
         w.commands().action("reverseaction")->trigger();
         doc.theglobal.set_selection(0.05, 0.06);
         w.commands().refresh();
-        prompter->answers.push_back(tanswer::ok);  // the question Cut asks before it removes
+        m.prompter->answers.push_back(tanswer::ok);  // the question Cut asks before it removes
         w.commands().action("cutaction")->trigger();
         rec.device->capture16({captured.begin() + 1280, captured.end()});
         ASSERT_TRUE(rec.window->recorder().frecording);

@@ -29,10 +29,11 @@
 #include "gui/settings/trecentfilesmenu.h"
 #include "gui/settings/tsettingsdialog.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 #include "support/settingswrites.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
@@ -62,10 +63,8 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
     tessal::testing::tsettingswrites writes;
     const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        w.first_activation({});
+        tscriptedmain m;
+        TMainWindow& w = m.w;
         EXPECT_EQ(w.document().prefs.nSignificantDigits, 5);
         EXPECT_EQ(w.document().selectmode, selstereo);
         w.document().prefs.nSignificantDigits = 8;
@@ -78,7 +77,7 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
         spectrumwin->resize(300, 200);
         spectrumwin->move(desk.right() + 500, desk.top() + 10);
         close_window(w);
-        EXPECT_TRUE(prompter->asked.empty());
+        EXPECT_TRUE(m.prompter->asked.empty());
     }
     EXPECT_TRUE(QFileInfo::exists(tmainsettings::settings_folder() + "/tessalsettings.xiifile"));
     tscriptedprompter w_prompter;
@@ -135,12 +134,10 @@ TEST(Settings, ATestRunReadsTheSettingsButNeverWritesThemOrTheRecentFiles) {
     tdatahome home;
     const QString wav = home.dir.filePath("take.wav");
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        w.first_activation({});
+        tscriptedmain m;
+        TMainWindow& w = m.w;
         tdocument& doc = w.document();
-        prompter->answers = {tanswer::yes};  // save as wav anyway
+        m.prompter->answers = {tanswer::yes};  // save as wav anyway
         doc.set_totnchans(1);
         doc.channel(0).sampfreq = 8000;
         doc.channel(0).nbits = 16;

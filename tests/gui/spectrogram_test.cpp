@@ -31,52 +31,26 @@
 #include "gui/spectrogram/tspectrogramwindow.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
-#include "tonechannels.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-using tessal::testing::settle;
-using tessal::testing::tone_channels;
-
-struct tfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tspectrogramwindow* win = nullptr;
+struct tfixture : twindowfixture<tspectrogramwindow> {
     explicit tfixture(double seconds = 1.0) {
-        w.first_activation({});
         tone_channels(w.document(), seconds, 16000, 1000);
-        win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::spectrogram));
-        win->resize(900, 600);
-        w.windows().show(twindowid::spectrogram);
-        settle();
+        open(twindowid::spectrogram, {900, 600});
         win->wait_for_workers();
         settle();
     }
-    tdocument& doc() { return w.document(); }
     void ticks(int n) {
         for (int i = 0; i < n; ++i) win->tick();
         win->wait_for_workers();
         settle();
     }
 };
-
-// Pure red pixels in row y (or column x) of a widget's picture.
-int red_in_row(const QImage& img, int y) {
-    int n = 0;
-    for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y) == QColor(255, 0, 0);
-    return n;
-}
-
-int ridge_row(const tspectrogramstrip& s, int x) {
-    int best = 0;
-    for (int y = 1; y < s.height; ++y)
-        if (s.at(x, y) > s.at(x, best)) best = y;
-    return best;
-}
 
 }  // namespace
 
@@ -94,7 +68,7 @@ TEST(SpectrogramWindow, StripsShowTheEnginesLevelsOverTheMainRange) {
         // The ridge of channel c lies at its tone, (c + 1) kHz, within a bin
         // (fs / 128 = 125 Hz at 300 Hz bandwidth).
         for (int x = s.width / 4; x < 3 * s.width / 4; x += 17)
-            EXPECT_LE(std::fabs(rows[static_cast<std::size_t>(ridge_row(s, x))] - 1000.0 * (c + 1)), 125);
+            EXPECT_LE(std::fabs(rows[static_cast<std::size_t>(s.peak_row(x))] - 1000.0 * (c + 1)), 125);
         // and equals the engine's column at the same time and rows.
         const double t = f.win->time_axis().GetLoValue() +
                          s.width / 2 * (f.win->time_axis().GetHiValue() - f.win->time_axis().GetLoValue()) /

@@ -37,15 +37,12 @@
 #include "gui/widgets/taxislimitform.h"
 #include "gui/widgets/tplotpanel.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
 
 // Counts pixels of a colour (approximately) inside a rectangle.
 int count_pixels(const QImage& img, const QRect& r, auto pred) {
@@ -75,19 +72,11 @@ void sine_channels(tdocument& doc, double seconds = 2.0, double fs = 16000) {
     doc.theglobal.channels_changed();
 }
 
-struct tspectrumfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    tspectrumwindow* win = nullptr;
+struct tspectrumfixture : twindowfixture<tspectrumwindow> {
     tspectrumfixture() {
-        w.first_activation({});
         sine_channels(w.document());
-        win = dynamic_cast<tspectrumwindow*>(w.windows().window(twindowid::spectrum));
-        w.windows().show(twindowid::spectrum);
-        settle();
+        open(twindowid::spectrum);
     }
-    tdocument& doc() { return w.document(); }
     tdatalog& log() { return w.context().measurements.datalog; }
 };
 
@@ -527,24 +516,6 @@ TEST(SpectrumWindow, ExportedSvgDrawsTheCurveAndTheAxes) {
 
 namespace {
 
-// Double-clicks an axis widget and answers its limits dialog with OK.
-// Nothing happens when no dialog opens.
-void set_limits_by_dialog(TAxisWidget* axis, const QString& lo, const QString& hi, bool log) {
-    bool opened = false;
-    QTimer::singleShot(0, [&] {
-        auto* d = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
-        if (!d) return;
-        opened = true;
-        d->Edit2->setText(lo);
-        d->Edit1->setText(hi);
-        if (!d->logarithmiccheck->isHidden()) d->logarithmiccheck->setChecked(log);
-        QTest::mouseClick(d->Button1, Qt::LeftButton);
-    });
-    QTest::mouseDClick(axis, Qt::LeftButton, {}, QPoint(axis->width() / 2, axis->height() / 2));
-    settle();
-    EXPECT_TRUE(opened) << "no limits dialog";
-}
-
 // Pure red pixels in column x of an image.
 int red_in_column(const QImage& img, int x) {
     int n = 0;
@@ -563,7 +534,7 @@ TEST(SpectrumWindow, AxisLimitsDialogReachesTheLogarithmicFrequencyAxis) {
     TAxis& fa = f.win->plot()->xaxis()->axis();
     ASSERT_FALSE(fa.GetLogarithmic());
     const int builds = f.win->plot()->layer_builds();
-    set_limits_by_dialog(f.win->plot()->xaxis(), "50", "5000", true);
+    EXPECT_TRUE(set_limits_by_dialog(f.win->plot()->xaxis(), "50", "5000", true)) << "no limits dialog";
     EXPECT_TRUE(fa.GetLogarithmic());
     EXPECT_DOUBLE_EQ(fa.GetLoValue(), 50);
     EXPECT_DOUBLE_EQ(fa.GetHiValue(), 5000);
@@ -573,11 +544,11 @@ TEST(SpectrumWindow, AxisLimitsDialogReachesTheLogarithmicFrequencyAxis) {
     f.win->plot()->grab();
     EXPECT_GT(f.win->plot()->layer_builds(), builds);
     // and back to linear.
-    set_limits_by_dialog(f.win->plot()->xaxis(), "0", "8000", false);
+    EXPECT_TRUE(set_limits_by_dialog(f.win->plot()->xaxis(), "0", "8000", false)) << "no limits dialog";
     EXPECT_FALSE(fa.GetLogarithmic());
     EXPECT_EQ(f.win->state().freqaxis, 0);
     // The level axis has its dialog too.
-    set_limits_by_dialog(f.win->plot()->yaxis(), "-60", "10", false);
+    EXPECT_TRUE(set_limits_by_dialog(f.win->plot()->yaxis(), "-60", "10", false)) << "no limits dialog";
     EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetLoValue(), -60);
     EXPECT_DOUBLE_EQ(f.win->plot()->yaxis()->axis().GetHiValue(), 10);
 }

@@ -19,9 +19,10 @@
 #include "engine/formats/textgrid.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
@@ -80,10 +81,8 @@ const char* short_textgrid =
 }  // namespace
 
 TEST(ImportTextGrid, AddsEveryTiersLabelsToTheCurrentChannelAndRefusesOtherFiles) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tdocument& doc = w.document();
     doc.set_totnchans(2);
     for (int c = 0; c < 2; ++c) {
@@ -121,21 +120,19 @@ TEST(ImportTextGrid, AddsEveryTiersLabelsToTheCurrentChannelAndRefusesOtherFiles
     EXPECT_DOUBLE_EQ(click->time, 1.5);
     EXPECT_EQ(click->duration, 0);
     EXPECT_TRUE(doc.channel(0).labels.empty());
-    EXPECT_TRUE(prompter->asked.empty());
+    EXPECT_TRUE(m.prompter->asked.empty());
 
     // Not a TextGrid: a message, the labels as they were.
     answer_file_dialog(other);
     w.commands().action("importtextgridaction")->trigger();
     EXPECT_EQ(doc.channel(1).labels.size(), 3u);
-    ASSERT_EQ(prompter->asked.size(), 1u);
-    EXPECT_NE(prompter->asked[0].text.find("TextGrid"), std::string::npos);
+    ASSERT_EQ(m.prompter->asked.size(), 1u);
+    EXPECT_NE(m.prompter->asked[0].text.find("TextGrid"), std::string::npos);
 }
 
 TEST(ExportTextGrid, ANameTypedWithoutExtensionGetsTextGridAndReadsBack) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tdocument& doc = w.document();
     doc.set_totnchans(1);
     doc.channel(0).sampfreq = 1000;
@@ -156,7 +153,7 @@ TEST(ExportTextGrid, ANameTypedWithoutExtensionGetsTextGridAndReadsBack) {
     ASSERT_EQ(tiers[0].labels.size(), 1u);
     EXPECT_EQ(tiers[0].labels[0].text, "vowel");
     EXPECT_DOUBLE_EQ(tiers[0].labels[0].time, 0.5);
-    EXPECT_TRUE(prompter->asked.empty());
+    EXPECT_TRUE(m.prompter->asked.empty());
 
     // A name that already ends in .TextGrid is kept as typed.
     answer_file_dialog(dir.filePath("second.TextGrid"), "Export labels as TextGrid");

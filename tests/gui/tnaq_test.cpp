@@ -22,32 +22,21 @@
 #include "gui/view/signalpanel.h"
 #include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::make_vowel;
-using tessal::testing::tlfcycle;
-using tessal::testing::tscriptedprompter;
-using tessal::testing::tvowel;
+using namespace tessal::testing;
 
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
 
 struct tmemoryclipboard : ttextclipboard {
     std::string text;
     void set_text(const std::string& t) override { text = t; }
 };
 
-struct tfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    ttnaqwindow* win = nullptr;
+struct tfixture : twindowfixture<ttnaqwindow> {
     tmemoryclipboard clip;
     tfixture() {
-        w.first_activation({});
         w.context().clipboard.set_texts(&clip);
         tdocument& doc = w.document();
         doc.set_totnchans(2);
@@ -64,12 +53,9 @@ struct tfixture {
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.5);
-        win = dynamic_cast<ttnaqwindow*>(w.windows().window(twindowid::tnaq));
-        w.windows().show(twindowid::tnaq);
-        settle();
+        open(twindowid::tnaq);
     }
     ~tfixture() { w.context().clipboard.set_texts(nullptr); }
-    tdocument& doc() { return w.document(); }
 };
 
 }  // namespace
@@ -127,17 +113,13 @@ namespace {
 // vowel (F0 120 Hz, NAQ 0.102, CQ 0.44, 44.1 kHz, peak flow at 5 % of full
 // scale, so that the derivative has flat steps on its flanks) and a second
 // channel of silence; the T-naq and Invira windows open.
-struct tvowelfixture {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
+struct tvowelfixture : tscriptedmain {
     const double fs = 44100;
     const tlfcycle cycle{1 / 120.0, 0.31, 0.47, 0.010, 0.56, 1.0};
     tvowel v = make_vowel(fs, 1.0, {cycle}, {});
     ttnaqwindow* tnaq = nullptr;
     tinvirawindow* invira = nullptr;
     tvowelfixture() {
-        w.first_activation({});
         tdocument& doc = w.document();
         doc.set_totnchans(2);
         const double scale = 0.05 / v.pulses[0].peakflow();

@@ -1,5 +1,5 @@
-// For the strip-window tests: two channels of sines at f0 and 2·f0, and a
-// few turns of the event loop for the windows to follow a change.
+// For the GUI tests: a few turns of the event loop for the windows to
+// follow a change, and two channels of sines at f0 and 2·f0.
 #pragma once
 
 #include <QApplication>

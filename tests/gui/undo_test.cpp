@@ -27,27 +27,17 @@
 #include "gui/view/signalpanel.h"
 #include "gui/view/waveformview.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
-// Two channels at 1 kHz; sample k of channel c holds 1000 * c + k.
+// Two counting channels, a stereo pair.
 void fill(TMainWindow& w) {
-    tdocument& doc = w.document();
-    doc.set_totnchans(2);
-    for (int c = 0; c < 2; ++c) {
-        tchannel& ch = doc.channel(c);
-        ch.sampfreq = ch.orgsampfreq = 1000;
-        ch.set_fsd(8000);
-        ch.sig.resize(1000);
-        for (int k = 0; k < 1000; ++k) ch.sig[k] = static_cast<float>(1000 * c + k);
-    }
-    doc.channel(0).stereochanno = 1;
-    doc.channel(1).stereochanno = 0;
-    doc.selectmode = selstereo;
-    doc.set_modified(false);
+    counting_channels(w.document(), 2);
+    w.document().set_modified(false);
     w.commands().refresh_enablings();
 }
 
@@ -67,9 +57,8 @@ void trigger(TMainWindow& w, const char* id) {
 }  // namespace
 
 TEST(UndoCommands, DeleteAndPasteAreUndoneAndRedoneByName) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
+    tscriptedmain m(false);
+    TMainWindow& w = m.w;
     fill(w);
     tdocument& doc = w.document();
     w.editing().is_foreground = [] { return true; };
@@ -79,7 +68,7 @@ TEST(UndoCommands, DeleteAndPasteAreUndoneAndRedoneByName) {
 
     doc.theglobal.set_selection(0.1, 0.2);
     trigger(w, "copyaction");
-    prompter->answers = {tanswer::ok};
+    m.prompter->answers = {tanswer::ok};
     trigger(w, "deleteaction");
     ASSERT_EQ(doc.channel(0).sig.size(), 900u);
     EXPECT_EQ(action(w, "undoaction")->text(), "Undo Delete");
@@ -135,12 +124,8 @@ namespace {
 
 // The main window on screen with two channels (fill) and a "manual" label
 // on channel 0 from 0.3 s to 0.6 s.
-struct tshownwindow {
-    std::unique_ptr<tscriptedprompter> prompter_owner = std::make_unique<tscriptedprompter>();
-    tscriptedprompter* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
+struct tshownwindow : tscriptedmain {
     tshownwindow() {
-        w.first_activation({});
         fill(w);
         tdocument& doc = w.document();
         doc.channel(0).add_label(0.3, 0.3, "a", "manual");

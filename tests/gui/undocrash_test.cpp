@@ -17,8 +17,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <gtest/gtest.h>
 
 #include "engine/document/journal.h"
@@ -30,11 +32,11 @@
 #include "gui/mainwindow/mainwindow.h"
 #include "support/fakerecording.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
-using tessal::testing::tfakerecording;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
 
@@ -95,6 +97,23 @@ std::string bytes_of(const std::string& path) {
 
 struct UndoCrash : tessal::testing::ttempdirtest {};
 
+// The next start, with a journal to offer: the recovery question is
+// answered with `choice` (the prompter's questions with `answers`), and
+// what it said and offered is kept.
+struct trecoverystart : tscriptedmain {
+    QString asked;
+    QStringList offered;
+    explicit trecoverystart(const QString& choice, std::deque<tanswer> answers = {}) : tscriptedmain(false) {
+        prompter->answers = std::move(answers);
+        w.undo().ask_recovery = [this, choice](const QString& text, const QStringList& buttons) {
+            asked = text;
+            offered = buttons;
+            return choice;
+        };
+        w.first_activation({});
+    }
+};
+
 }  // namespace
 
 // Run only by KilledRunIsRecoveredToTheSameFile, in a process of its own.
@@ -103,12 +122,10 @@ TEST(UndoCrashChild, DISABLED_EditThenWaitToBeKilled) {
     const char* wav = std::getenv("TESSAL_CRASH_WAV");
     ASSERT_TRUE(data && wav);
     setenv("XDG_DATA_HOME", data, 1);
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tfakerecording rec(w);
-    edit(w, *prompter, wav, rec);
+    edit(w, *m.prompter, wav, rec);
     w.undo().flush_journal();
     rec.window->flush_spool();
     std::printf("journal ready\n");
@@ -146,20 +163,13 @@ TEST_F(UndoCrash, KilledRunIsRecoveredToTheSameFile) {
     // The next start offers the journal and recovers it.
     const std::string recovered = path("recovered.wav"), clean = path("clean.wav");
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        QString asked;
-        w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
-            asked = text;
-            EXPECT_EQ(buttons, (QStringList{"Recover", "Show files", "Discard"}));
-            return QString("Recover");
-        };
-        w.first_activation({});
+        trecoverystart start("Recover");
+        TMainWindow& w = start.w;
+        EXPECT_EQ(start.offered, (QStringList{"Recover", "Show files", "Discard"}));
         // Delete, the label, Reverse, the recording, Zero and its undo, and
         // the recording that was running.
-        EXPECT_NE(asked.indexOf("6 unsaved changes and a recording of 0.3 s on channel 1"), -1)
-            << asked.toStdString();
+        EXPECT_NE(start.asked.indexOf("6 unsaved changes and a recording of 0.3 s on channel 1"), -1)
+            << start.asked.toStdString();
         ASSERT_EQ(w.document().totnchans(), 4);
         EXPECT_TRUE(w.document().modified());
         EXPECT_EQ(w.commands().action("undoaction")->text(), "Undo Record");
@@ -170,12 +180,10 @@ TEST_F(UndoCrash, KilledRunIsRecoveredToTheSameFile) {
     }
     // The same edits without a crash, the second recording stopped.
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        w.first_activation({});
+        tscriptedmain m;
+        TMainWindow& w = m.w;
         tfakerecording rec(w);
-        edit(w, *prompter, wav, rec);
+        edit(w, *m.prompter, wav, rec);
         rec.window->record_clicked();
         w.document().prefs.WarnSaveWav = false;
         ASSERT_TRUE(w.files().save_file(clean, 32, 0, 0, {}, tFormat::ieeefloat));
@@ -198,19 +206,9 @@ TEST_F(UndoCrash, AJournalWhoseFileChangedOffersNoRecover) {
     }
     write_stereo(wav);
     std::ofstream(wav, std::ios::app) << "more";
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    QStringList offered;
-    QString asked;
-    w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
-        asked = text;
-        offered = buttons;
-        return QString("Discard");
-    };
-    w.first_activation({});
-    EXPECT_EQ(offered, (QStringList{"Show files", "Discard"}));
-    EXPECT_NE(asked.indexOf("has changed"), -1) << asked.toStdString();
+    trecoverystart start("Discard");
+    EXPECT_EQ(start.offered, (QStringList{"Show files", "Discard"}));
+    EXPECT_NE(start.asked.indexOf("has changed"), -1) << start.asked.toStdString();
     EXPECT_TRUE(list_journals(journal_folder()).empty());
 }
 
@@ -236,21 +234,11 @@ TEST_F(UndoCrash, TheRecordingOfAJournalWhoseFileChangedIsRecoveredAlone) {
         s.flush();
     }
     std::ofstream(wav, std::ios::app) << "more";
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    prompter->answers = {tanswer::ok};
-    TMainWindow w(prompter);
-    QStringList offered;
-    QString asked;
-    w.undo().ask_recovery = [&](const QString& text, const QStringList& buttons) {
-        asked = text;
-        offered = buttons;
-        return QString("Recover recording");
-    };
-    w.first_activation({});
-    EXPECT_EQ(offered, (QStringList{"Recover recording", "Show files", "Discard"}));
-    EXPECT_NE(asked.indexOf("has changed"), -1) << asked.toStdString();
-    EXPECT_NE(asked.indexOf("a recording of 0.5 s on channel 1"), -1) << asked.toStdString();
+    trecoverystart start("Recover recording", {tanswer::ok});
+    TMainWindow& w = start.w;
+    EXPECT_EQ(start.offered, (QStringList{"Recover recording", "Show files", "Discard"}));
+    EXPECT_NE(start.asked.indexOf("has changed"), -1) << start.asked.toStdString();
+    EXPECT_NE(start.asked.indexOf("a recording of 0.5 s on channel 1"), -1) << start.asked.toStdString();
     // The recording alone, as the first channel of a new document.
     ASSERT_EQ(w.document().totnchans(), 1);
     EXPECT_EQ(w.document().channel(0).name(), "Left");
@@ -268,10 +256,8 @@ TEST_F(UndoCrash, TheLabelsOfAJournalWhoseFileChangedGoOnTheFileAsItIsNow) {
     write_stereo(wav);
     std::string journal;
     {
-        auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-        TMainWindow w(prompter);
-        w.first_activation({});
+        tscriptedmain m;
+        TMainWindow& w = m.w;
         ASSERT_TRUE(w.files().open_document(wav));
         w.labels().ask_label_text = [] { return std::optional<std::string>("kept"); };
         w.document().selectmode = selstereo;
@@ -289,17 +275,9 @@ TEST_F(UndoCrash, TheLabelsOfAJournalWhoseFileChangedGoOnTheFileAsItIsNow) {
     EXPECT_EQ(journal_labels(read_journal(journal))[0].second.size(), 2u);
     std::ofstream(wav, std::ios::app) << "more";  // changed by another program
 
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    prompter->answers = {tanswer::ok};
-    TMainWindow w(prompter);
-    QStringList offered;
-    w.undo().ask_recovery = [&](const QString&, const QStringList& buttons) {
-        offered = buttons;
-        return QString("Recover labels");
-    };
-    w.first_activation({});
-    EXPECT_EQ(offered, (QStringList{"Recover labels", "Show files", "Discard"}));
+    trecoverystart start("Recover labels", {tanswer::ok});
+    TMainWindow& w = start.w;
+    EXPECT_EQ(start.offered, (QStringList{"Recover labels", "Show files", "Discard"}));
     ASSERT_EQ(w.document().totnchans(), 2);
     EXPECT_EQ(w.document().filename(), wav);
     EXPECT_TRUE(w.document().modified());

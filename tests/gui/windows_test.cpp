@@ -20,15 +20,12 @@
 #include "gui/view/signalpanel.h"
 #include "gui/measurements/tdatalogwindow.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
+using namespace tessal::testing;
 
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
 
 void one_channel(tdocument& doc) {
     doc.set_totnchans(2);
@@ -82,13 +79,11 @@ TEST(Windows, EveryWindowOpensReadableAndInsideTheScreen) {
 TEST(Windows, TheDataLogLinesUpItsValuesUnderTheHeading) {
     QTemporaryDir dir;
     const std::string wav = dir.filePath("take.wav").toStdString();
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w(prompter);
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     // A file: written once, then opened as a user would.
     one_channel(w.document());
-    prompter->answers = {tanswer::yes};  // save as wav anyway
+    m.prompter->answers = {tanswer::yes};  // save as wav anyway
     ASSERT_TRUE(w.files().save_file(wav, 16, 0, 0, {}, tFormat::pcm));
     w.document().set_modified(false);
     ASSERT_TRUE(w.files().open_document(wav));

@@ -24,17 +24,13 @@
 #include "gui/widgets/taxiswidget.h"
 #include "support/comboclick.h"
 #include "support/scriptedprompter.h"
+#include "windowfixture.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
-using tessal::testing::tscriptedprompter;
-using tessal::testing::click_combo_item;
+using namespace tessal::testing;
 
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
 
 int dark_pixels(const QImage& img) {
     int n = 0;
@@ -47,10 +43,8 @@ int dark_pixels(const QImage& img) {
 }  // namespace
 
 TEST(XyPlotWindow, PlotsChannelsAndKeepsChoices) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tdocument& doc = w.document();
     doc.set_totnchans(3);
     for (int c = 0; c < 3; ++c) {
@@ -93,10 +87,8 @@ TEST(XyPlotWindow, PlotsChannelsAndKeepsChoices) {
 // once it is done the screen holds exactly the engine's grid, and a picture
 // for export is drawn whole at once.
 TEST(XyPlotWindow, LongSpanDrawnInSlicesEndsAsTheWholeGrid) {
-    auto prompter_owner = std::make_unique<tscriptedprompter>();
-    auto* prompter = prompter_owner.get();
-    TMainWindow w{prompter};
-    w.first_activation({});
+    tscriptedmain m;
+    TMainWindow& w = m.w;
     tdocument& doc = w.document();
     doc.set_totnchans(2);
     for (int c = 0; c < 2; ++c) {
@@ -187,17 +179,7 @@ TEST_F(XyPlotLog, LogarithmicChannelPickedInTheYList) {
     ASSERT_EQ(doc.channel(0).name(), "F0");
 
     // Double-click the F0 channel's amplitude axis: 400 / 50, logarithmic.
-    QTimer::singleShot(0, [] {
-        auto* form = qobject_cast<TAxisLimitForm*>(QApplication::activeModalWidget());
-        ASSERT_NE(form, nullptr);
-        form->Edit1->setText("400");
-        form->Edit2->setText("50");
-        form->logarithmiccheck->setChecked(true);
-        form->Button1->click();
-    });
-    TAxisWidget* axis = w.signalpanel()->strip(0).axis;
-    QTest::mouseDClick(axis, Qt::LeftButton, {}, QPoint(axis->width() / 2, axis->height() / 2));
-    settle();
+    ASSERT_TRUE(set_limits_by_dialog(w.signalpanel()->strip(0).axis, "50", "400", true));
     ASSERT_TRUE(doc.channel(0).axis.GetLogarithmic());
     ASSERT_DOUBLE_EQ(doc.channel(0).axis.GetLoValue(), 50);
     ASSERT_DOUBLE_EQ(doc.channel(0).axis.GetHiValue(), 400);

@@ -66,4 +66,17 @@ struct tfakerecording {
     }
 };
 
+// Channel c's samples.
+inline std::vector<float> samples(const tdocument& doc, int c) {
+    return {doc.channel(c).sig.begin(), doc.channel(c).sig.end()};
+}
+
+// The side `c` of interleaved 16-bit samples as the recorder stores them.
+inline std::vector<float> side(const std::vector<std::int16_t>& s, int nchans, int c) {
+    std::vector<float> v;
+    for (std::size_t i = static_cast<std::size_t>(c); i < s.size(); i += static_cast<std::size_t>(nchans))
+        v.push_back(static_cast<float>(s[i] / 32768.0));
+    return v;
+}
+
 }  // namespace tessal::testing

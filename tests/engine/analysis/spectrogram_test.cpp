@@ -29,13 +29,6 @@ std::vector<double> linear_rows(double lo, double hi, int h) {
     return f;
 }
 
-int ridge_row(const tspectrogramstrip& s, int x) {
-    int best = 0;
-    for (int y = 1; y < s.height; ++y)
-        if (s.at(x, y) > s.at(x, best)) best = y;
-    return best;
-}
-
 }  // namespace
 
 TEST(Spectrogram, ChirpRidgeFollowsInstantaneousFrequency) {
@@ -56,7 +49,7 @@ TEST(Spectrogram, ChirpRidgeFollowsInstantaneousFrequency) {
     ASSERT_EQ(strip.width, 200);
     for (int c = 0; c < strip.width; ++c) {
         const double finst = f0 + (f1 - f0) / T * times[static_cast<std::size_t>(c)];
-        const double got = rows[static_cast<std::size_t>(ridge_row(strip, c))];
+        const double got = rows[static_cast<std::size_t>(strip.peak_row(c))];
         EXPECT_LE(std::fabs(got - finst), binhz) << "column " << c << " at " << times[c] << " s";
     }
     // From the copies of the columns' frames (what a worker gets) the strip

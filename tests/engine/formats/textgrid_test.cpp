@@ -72,18 +72,25 @@ TEST(TextGrid, ShortFormatAndUtf16) {
                  ETextGridError);
 }
 
+namespace {
+
+const std::string head = "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n";
+
+// What parsing `text` says when it refuses it; "read" when it reads it.
+std::string message(const std::string& text) {
+    try {
+        parse_textgrid(text);
+    } catch (const ETextGridError& e) {
+        return e.what();
+    }
+    return "read";
+}
+
+}  // namespace
+
 // A count or time that is not a number is refused, naming the field, rather
 // than read as no tiers or as labels at no time.
 TEST(TextGrid, NotANumberIsRefusedNamingTheField) {
-    const std::string head = "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n";
-    auto message = [](const std::string& text) -> std::string {
-        try {
-            parse_textgrid(text);
-        } catch (const ETextGridError& e) {
-            return e.what();
-        }
-        return "read";
-    };
     for (const char* x : {"-nan", "+nan", "+inf", "-inf"}) {
         SCOPED_TRACE(x);
         EXPECT_NE(message(head + "0\n1\n" + x + "\n").find("tier count"), std::string::npos);
@@ -107,15 +114,6 @@ TEST(TextGrid, NotANumberIsRefusedNamingTheField) {
 // it skipped as a word, the numbers after it would shift into other fields
 // and the file would be read as something else without a word.
 TEST(TextGrid, ABareWordOrUnreadableNumberIsRefusedNotSkipped) {
-    const std::string head = "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n";
-    auto message = [](const std::string& text) -> std::string {
-        try {
-            parse_textgrid(text);
-        } catch (const ETextGridError& e) {
-            return e.what();
-        }
-        return "read";
-    };
     for (const char* x : {"nan", "NaN", "inf", "Infinity", "undefined", "1e999", "1.2.3"}) {
         SCOPED_TRACE(x);
         EXPECT_NE(message(head + "0\n1\n" + x + "\n").find("tier count"), std::string::npos);
