@@ -18,10 +18,7 @@ public:
         return std::unique_ptr<tprocstep>(new tloadchannel(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     tintarr channo{0};
@@ -39,10 +36,7 @@ public:
         return std::unique_ptr<tprocstep>(new tsavechannel(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     int actualchanno = -1;
@@ -63,6 +57,7 @@ public:
 
 protected:
     tsavechannel(const tsavechannel&) = default;
+    void check_applied() const override;
 };
 
 // Append and prepend share everything but the end they attach to.
@@ -72,10 +67,7 @@ public:
         return std::unique_ptr<tprocstep>(new tappendchannel(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     int actualchanno = -1;
@@ -87,6 +79,7 @@ public:
 
 protected:
     tappendchannel(const tappendchannel&) = default;
+    void check_applied() const override;
     virtual bool prepend() const { return false; }
 };
 
@@ -110,10 +103,7 @@ public:
         return std::unique_ptr<tprocstep>(new tdeletechannel(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override { return "Delete channel " + chanlist_text(channo); }
 
     tintarr channo{0};

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/dsp/arrays.h"
 #include "engine/dsp/numberfield.h"
 #include "engine/process/tstepform.h"
 
@@ -33,6 +34,13 @@ enum class tparamkind {
     flag,    // bool; a check box, WriteBool
     choice,  // int; a radio group or drop-down list, WriteInteger
     text,    // std::string; a text field, WriteString
+    // tintarr; a text field of channel numbers ("0,2-4"). Stored as the
+    // channel list ("nChans", "Channo0".., write_chanlist), or with
+    // `listastext` as one string under its key.
+    channels,
+    // tdoublearr; a text field of numbers, one per signal. Stored as "nChans"
+    // and the key followed by the index (write_reallist).
+    reals,
 };
 
 struct tparam {
@@ -55,11 +63,20 @@ struct tparam {
     // `readonlyshown`.
     std::function<bool(const tstepform&)> enabledif, visibleif;
     bool readonlyshown = false;
+    // A number read and checked even while its field is disabled.
+    bool readdisabled = false;
     // real: the form shows the member times this (seconds as milliseconds).
     double scale = 1;
+    // channels: stored as one string under the key (a list that cannot be
+    // read keeps the step's, and a missing key too).
+    bool listastext = false;
+    // reals: the value of an index the file does not hold.
+    double missing = 0;
     // When set, the parameter exists only for steps where this holds (a
     // subtype without it neither shows nor stores it).
     std::function<bool(const tprocstep&)> present;
+    // An empty key: the parameter is in the form but not in the file.
+    bool stored() const { return !key.empty(); }
     // The member in the step; a real held elsewhere (in a filter section)
     // has a getter and a setter instead.
     std::function<void*(const tprocstep&)> member;
@@ -79,6 +96,10 @@ struct tparam {
     bool& flag_of(const tprocstep& s) const { return *static_cast<bool*>(member(s)); }
     std::string& text_of(const tprocstep& s) const {
         return *static_cast<std::string*>(member(s));
+    }
+    tintarr& channels_of(const tprocstep& s) const { return *static_cast<tintarr*>(member(s)); }
+    tdoublearr& reals_of(const tprocstep& s) const {
+        return *static_cast<tdoublearr*>(member(s));
     }
     bool in(const tprocstep& s) const { return !present || present(s); }
 };
@@ -175,6 +196,23 @@ public:
         add(tparamkind::text, key, field, caption, m);
         return *this;
     }
+    // A list of channel numbers; `astext` stores it as one string.
+    tparams& channels(const char* key, const char* field, const char* caption, tintarr S::*m,
+                      bool astext = false) {
+        add(tparamkind::channels, key, field, caption, m).listastext = astext;
+        return *this;
+    }
+    // A list of numbers; an index the file does not hold reads as `missing`.
+    tparams& reals(const char* key, const char* field, const char* caption, tdoublearr S::*m,
+                   double missing = 0) {
+        add(tparamkind::reals, key, field, caption, m).missing = missing;
+        return *this;
+    }
+    // The last parameter is in the form only, never in the file.
+    tparams& unstored() {
+        list.params.back().key.clear();
+        return *this;
+    }
     // The last parameter's stored number is clamped to lo..hi on opening.
     tparams& stored_range(std::int64_t lo, std::int64_t hi) {
         list.params.back().storedlo = lo;
@@ -196,6 +234,11 @@ public:
     tparams& shown_if(std::function<bool(const tstepform&)> rule, bool readonlyshown = false) {
         list.params.back().visibleif = std::move(rule);
         list.params.back().readonlyshown = readonlyshown;
+        return *this;
+    }
+    // The last parameter's number is read and checked even while disabled.
+    tparams& read_when_disabled() {
+        list.params.back().readdisabled = true;
         return *this;
     }
     // The last parameter shows in the form times `factor`.
