@@ -18,14 +18,14 @@ public:
     }
     tchannelarith(const tchannelarith&) = default;
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     tchanop op;
     tintarr channo{0};
+
+protected:
+    void check_applied() const override;
 };
 
 class taddchannel : public tchannelarith {
