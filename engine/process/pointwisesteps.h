@@ -124,44 +124,35 @@ public:
 // term to add or a factor to multiply by.
 class tvaluelist : public tprocstep {
 public:
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
-
     tdoublearr values{0.0};
 
 protected:
-    virtual const char* key() const = 0;       // file key before the index
-    virtual const char* caption() const = 0;   // input box caption
-    virtual const char* prompt() const = 0;    // and prompt
-    virtual double missing() const { return 0.0; }
+    // The list of a step type: its form's caption, the file key before the
+    // index, the field's caption, and the value of an index a file lacks.
+    template <class S>
+    static tparamlist values_list(const char* caption, const char* key, const char* prompt,
+                                  double missing = 0);
     // The value for input i; refuses an empty list.
     double value(std::size_t i) const;
+    // The file key before the index, and the field's caption.
+    const std::string& key() const;
+    const std::string& prompt() const;
 };
 
 class tdelay : public tvaluelist {
 public:
     std::unique_ptr<tprocstep> clone() const override { return std::make_unique<tdelay>(*this); }
     void run_process(tprocenv& env) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
-
-protected:
-    const char* key() const override { return "DelaySecs"; }
-    const char* caption() const override { return "Delay"; }
-    const char* prompt() const override { return "Delay [s]"; }
 };
 
 class tadd : public tvaluelist {
 public:
     std::unique_ptr<tprocstep> clone() const override { return std::make_unique<tadd>(*this); }
     void run_process(tprocenv& env) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
-
-protected:
-    const char* key() const override { return "Term"; }
-    const char* caption() const override { return "Add"; }
-    const char* prompt() const override { return "Add constant"; }
 };
 
 class tmultiply : public tvaluelist {
@@ -170,13 +161,8 @@ public:
         return std::make_unique<tmultiply>(*this);
     }
     void run_process(tprocenv& env) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
-
-protected:
-    const char* key() const override { return "Factor"; }
-    const char* caption() const override { return "Factor"; }
-    const char* prompt() const override { return "Multiply by constant"; }
-    double missing() const override { return 1.0; }
 };
 
 }  // namespace tessal
