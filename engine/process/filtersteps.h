@@ -158,10 +158,7 @@ public:
         return std::unique_ptr<tprocstep>(new trealpolezero(*this));
     }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     TRealFilterSection filter;

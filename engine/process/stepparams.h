@@ -31,7 +31,7 @@ class TSetting;
 enum class tparamkind {
     real,    // double; a number field, WriteFloat
     whole,   // int; a number field refusing fractions, WriteInteger
-    flag,    // bool; a check box, WriteBool
+    flag,    // bool; a check box (or, with two `items`, a radio group), WriteBool
     choice,  // int; a radio group or drop-down list, WriteInteger
     text,    // std::string; a text field, WriteString
     // tintarr; a text field of channel numbers ("0,2-4"). Stored as the
@@ -49,7 +49,10 @@ struct tparam {
     std::string field;    // in the form
     std::string caption;  // in the form; a number's is its range's
     std::optional<tnumberfield> range;  // real and whole
-    std::vector<std::string> items;     // choice
+    std::vector<std::string> items;     // choice; a flag shown as two choices
+    // choice: the numbers the step holds and the file stores for the items,
+    // when they are not the items' indices (an unknown one shows the first).
+    std::vector<int> codes;
     bool combo = false;                 // choice: a drop-down list, not radio buttons
     std::string companion;              // flag: the field drawn on its row
     // choice: a stored index that is no choice reads as the first (true),
@@ -58,6 +61,9 @@ struct tparam {
     // whole, and choice without firstwhenunknown: a stored number is clamped
     // to these before it is kept (a choice: one past either end, unless set).
     std::int64_t storedlo = -2147483647 - 1, storedhi = 2147483647;
+    // whole: written as a real (WriteFloat), and read back rounded when it
+    // is a finite number of magnitude below a million.
+    bool wholeasreal = false;
     // When set, the field is enabled (shown) only while this holds for the
     // form. A disabled number is not read; a hidden one is not read when
     // `readonlyshown`.
@@ -82,6 +88,8 @@ struct tparam {
     std::function<void*(const tprocstep&)> member;
     std::function<double(const tprocstep&)> getreal;
     std::function<void(tprocstep&, double)> setreal;
+    std::function<bool(const tprocstep&)> getflag;
+    std::function<void(tprocstep&, bool)> setflag;
 
     double real_of(const tprocstep& s) const {
         return getreal ? getreal(s) : *static_cast<double*>(member(s));
@@ -93,7 +101,17 @@ struct tparam {
             *static_cast<double*>(member(s)) = v;
     }
     int& int_of(const tprocstep& s) const { return *static_cast<int*>(member(s)); }
-    bool& flag_of(const tprocstep& s) const { return *static_cast<bool*>(member(s)); }
+    bool flag_of(const tprocstep& s) const {
+        return getflag ? getflag(s) : *static_cast<bool*>(member(s));
+    }
+    void set_flag(tprocstep& s, bool v) const {
+        if (setflag)
+            setflag(s, v);
+        else
+            *static_cast<bool*>(member(s)) = v;
+    }
+    // choice: the item the step's value shows.
+    int index_of(const tprocstep& s) const;
     std::string& text_of(const tprocstep& s) const {
         return *static_cast<std::string*>(member(s));
     }
@@ -174,6 +192,35 @@ public:
     tparams& flag(const char* key, const char* field, const char* caption, bool S::*m,
                   const char* companion = "") {
         add(tparamkind::flag, key, field, caption, m).companion = companion;
+        return *this;
+    }
+    // A flag the step reaches through a getter and a setter.
+    tparams& flag(const char* key, const char* field, const char* caption,
+                  std::function<bool(const S&)> get, std::function<void(S&, bool)> set) {
+        tparam p;
+        p.kind = tparamkind::flag;
+        p.key = key;
+        p.field = field;
+        p.caption = caption;
+        p.getflag = [get](const tprocstep& s) { return get(static_cast<const S&>(s)); };
+        p.setflag = [set](tprocstep& s, bool v) { set(static_cast<S&>(s), v); };
+        list.params.push_back(std::move(p));
+        return *this;
+    }
+    // The last flag shows as a radio group of two items: off, on.
+    tparams& as_choice(std::string off, std::string on) {
+        list.params.back().items = {std::move(off), std::move(on)};
+        return *this;
+    }
+    // The last choice's items stand for these numbers in the step and the
+    // file.
+    tparams& coded(std::vector<int> codes) {
+        list.params.back().codes = std::move(codes);
+        return *this;
+    }
+    // The last whole number is written as a real.
+    tparams& stored_as_real() {
+        list.params.back().wholeasreal = true;
         return *this;
     }
     tparams& choice(const char* key, const char* field, const char* caption, int S::*m,

@@ -49,10 +49,12 @@ void change(const tparam& p, tprocstep& s) {
         v = v + 1 <= p.range->hi ? v + 1 : v - 1;
         break;
     }
-    case tparamkind::choice:
-        p.int_of(s) = (p.int_of(s) + 1) % static_cast<int>(p.items.size());
+    case tparamkind::choice: {
+        const int i = (p.index_of(s) + 1) % static_cast<int>(p.items.size());
+        p.int_of(s) = p.codes.empty() ? i : p.codes[static_cast<std::size_t>(i)];
         break;
-    case tparamkind::flag: p.flag_of(s) = !p.flag_of(s); break;
+    }
+    case tparamkind::flag: p.set_flag(s, !p.flag_of(s)); break;
     case tparamkind::text: p.text_of(s) += "x re 1"; break;
     case tparamkind::channels: p.channels_of(s).push_back(3); break;
     case tparamkind::reals:
