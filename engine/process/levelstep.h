@@ -22,9 +22,7 @@ public:
     }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     // Weights the signal in place (weighting 1 A, 3 C) at rate fs.
@@ -46,6 +44,7 @@ public:
 
 protected:
     textractlevel(const textractlevel&) = default;
+    void check_applied() const override;
 };
 
 }  // namespace tessal
