@@ -43,8 +43,7 @@ public:
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
     void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     // The single trackers (algorithms 0 and 1) over one signal: a contour of
@@ -77,6 +76,7 @@ public:
 protected:
     tf0(const tf0&) = default;
     void check(const tprocstep& step) const;
+    void check_applied() const override;
 };
 
 }  // namespace tessal
