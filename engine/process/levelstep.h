@@ -14,12 +14,9 @@
 
 namespace tessal {
 
-class textractlevel : public tprocstep {
+class textractlevel : public tstepof<textractlevel> {
 public:
     textractlevel();
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new textractlevel(*this));
-    }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
     const tparamlist* params() const override;
@@ -43,7 +40,6 @@ public:
     int weighting = 0;     // 0 none, 1 A, 3 C
 
 protected:
-    textractlevel(const textractlevel&) = default;
     void check_applied() const override;
 };
 
