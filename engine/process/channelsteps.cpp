@@ -6,9 +6,7 @@
 #include "engine/core/tdocument.h"
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/numformat.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 namespace {

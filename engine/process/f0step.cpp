@@ -7,24 +7,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "engine/dsp/simd.h"
 
 #include "engine/dsp/tfiltersection.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::check_whole;
-using steps::num;
+using namespace steps;
 
 namespace {
-
-const double pi = std::numbers::pi;
 
 const tnumberfield r_release{"Peak release", 0.001, 1000000, "Hz"};
 const tnumberfield r_threshold{"Stability threshold", 0, 100000, ""};

@@ -3,26 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numbers>
 
 #include "engine/core/unitproduct.h"
 #include "engine/dsp/numformat.h"
 #include "engine/dsp/simd.h"
 #include "engine/dsp/tfft.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::check_whole;
-using steps::num;
-using steps::round_even;
+using namespace steps;
 
 namespace {
-
-const double pi = std::numbers::pi;
 
 const tnumberfield r_corner{"Corner frequency", 0.001, 10000000, "Hz"};
 const tnumberfield r_margin{"Corner margin", 1, 100, "%"};

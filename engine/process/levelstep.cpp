@@ -2,22 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "engine/core/tdocument.h"
 #include "engine/dsp/weighting.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::num;
+using namespace steps;
 
 namespace {
-
-const double pi = std::numbers::pi;
 
 const tnumberfield r_cutoff{"Filter cutoff", 0.001, 10000000, "Hz"};
 const tnumberfield r_duration{"Duration", 0.001, 10000000, "ms"};

@@ -7,15 +7,11 @@
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/notes.h"
 #include "engine/dsp/numformat.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::num;
-using steps::round_even;
+using namespace steps;
 
 namespace {
 

@@ -91,25 +91,11 @@ struct tparam {
     std::function<bool(const tprocstep&)> getflag;
     std::function<void(tprocstep&, bool)> setflag;
 
-    double real_of(const tprocstep& s) const {
-        return getreal ? getreal(s) : *static_cast<double*>(member(s));
-    }
-    void set_real(tprocstep& s, double v) const {
-        if (setreal)
-            setreal(s, v);
-        else
-            *static_cast<double*>(member(s)) = v;
-    }
+    double real_of(const tprocstep& s) const { return got(getreal, s); }
+    void set_real(tprocstep& s, double v) const { put(setreal, s, v); }
     int& int_of(const tprocstep& s) const { return *static_cast<int*>(member(s)); }
-    bool flag_of(const tprocstep& s) const {
-        return getflag ? getflag(s) : *static_cast<bool*>(member(s));
-    }
-    void set_flag(tprocstep& s, bool v) const {
-        if (setflag)
-            setflag(s, v);
-        else
-            *static_cast<bool*>(member(s)) = v;
-    }
+    bool flag_of(const tprocstep& s) const { return got(getflag, s); }
+    void set_flag(tprocstep& s, bool v) const { put(setflag, s, v); }
     // choice: the item the step's value shows.
     int index_of(const tprocstep& s) const;
     std::string& text_of(const tprocstep& s) const {
@@ -120,6 +106,20 @@ struct tparam {
         return *static_cast<tdoublearr*>(member(s));
     }
     bool in(const tprocstep& s) const { return !present || present(s); }
+
+private:
+    // Through the getter or setter when there is one, else the member.
+    template <class T>
+    T got(const std::function<T(const tprocstep&)>& get, const tprocstep& s) const {
+        return get ? get(s) : *static_cast<T*>(member(s));
+    }
+    template <class T>
+    void put(const std::function<void(tprocstep&, T)>& set, tprocstep& s, T v) const {
+        if (set)
+            set(s, v);
+        else
+            *static_cast<T*>(member(s)) = v;
+    }
 };
 
 class tparamlist {
@@ -170,15 +170,9 @@ public:
     // A real the step reaches through a getter and a setter.
     tparams& real(const char* key, const char* field, std::function<double(const S&)> get,
                   std::function<void(S&, double)> set, const tnumberfield& range) {
-        tparam p;
-        p.kind = tparamkind::real;
-        p.key = key;
-        p.field = field;
-        p.caption = captioned(range);
+        tparam& p = add_reached(tparamkind::real, key, field, captioned(range));
         p.range = range;
-        p.getreal = [get](const tprocstep& s) { return get(static_cast<const S&>(s)); };
-        p.setreal = [set](tprocstep& s, double v) { set(static_cast<S&>(s), v); };
-        list.params.push_back(std::move(p));
+        reach(p.getreal, p.setreal, std::move(get), std::move(set));
         return *this;
     }
     tparams& whole(const char* key, const char* field, int S::*m, const tnumberfield& range,
@@ -197,14 +191,8 @@ public:
     // A flag the step reaches through a getter and a setter.
     tparams& flag(const char* key, const char* field, const char* caption,
                   std::function<bool(const S&)> get, std::function<void(S&, bool)> set) {
-        tparam p;
-        p.kind = tparamkind::flag;
-        p.key = key;
-        p.field = field;
-        p.caption = caption;
-        p.getflag = [get](const tprocstep& s) { return get(static_cast<const S&>(s)); };
-        p.setflag = [set](tprocstep& s, bool v) { set(static_cast<S&>(s), v); };
-        list.params.push_back(std::move(p));
+        tparam& p = add_reached(tparamkind::flag, key, field, caption);
+        reach(p.getflag, p.setflag, std::move(get), std::move(set));
         return *this;
     }
     // The last flag shows as a radio group of two items: off, on.
@@ -312,19 +300,33 @@ private:
     static std::string captioned(const tnumberfield& r) {
         return r.unit.empty() ? r.caption : r.caption + " [" + r.unit + "]";
     }
-    template <class T>
-    tparam& add(tparamkind kind, const char* key, const char* field, const std::string& caption,
-                T S::*m) {
+    // A parameter without its way to the step yet.
+    tparam& add_reached(tparamkind kind, const char* key, const char* field,
+                        const std::string& caption) {
         tparam p;
         p.kind = kind;
         p.key = key;
         p.field = field;
         p.caption = caption;
+        list.params.push_back(std::move(p));
+        return list.params.back();
+    }
+    template <class T>
+    tparam& add(tparamkind kind, const char* key, const char* field, const std::string& caption,
+                T S::*m) {
+        tparam& p = add_reached(kind, key, field, caption);
         p.member = [m](const tprocstep& s) -> void* {
             return const_cast<T*>(&(static_cast<const S&>(s).*m));
         };
-        list.params.push_back(std::move(p));
-        return list.params.back();
+        return p;
+    }
+    // The getter and setter of step type S as the list keeps them.
+    template <class T>
+    static void reach(std::function<T(const tprocstep&)>& getter,
+                      std::function<void(tprocstep&, T)>& setter,
+                      std::function<T(const S&)> get, std::function<void(S&, T)> set) {
+        getter = [get](const tprocstep& s) { return get(static_cast<const S&>(s)); };
+        setter = [set](tprocstep& s, T v) { set(static_cast<S&>(s), v); };
     }
     tparamlist list;
 };

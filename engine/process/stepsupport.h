@@ -1,16 +1,22 @@
 // Helpers shared by the step families: number texts, rounding, parameter
 // checks with the dialog's own sentences, the generated-signal record, and
-// reading whole numbers from forms.
+// reading whole numbers from forms. A family's source file includes this
+// (which brings the parameter list) and uses the helpers by their short
+// names (`using namespace steps`).
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <string>
 
 #include "engine/dsp/numberfield.h"
+#include "engine/process/stepparams.h"
 #include "engine/process/tprocstep.h"
 
 namespace tessal::steps {
+
+inline constexpr double pi = std::numbers::pi;
 
 // The shortest general text of a number, as list texts and names use it.
 std::string num(double x);
