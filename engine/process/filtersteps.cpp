@@ -83,11 +83,8 @@ std::string unit_per_second(const std::string& u) {
 // --- derivative and integral ----------------------------------------------
 
 void tdiff::run_process(tprocenv& env) {
-    steps::take_input(*this);
-    std::size_t bad = 0;
-    for (std::size_t i = 0; i < outarr.size(); ++i) {
-        tsinglearr& y = outarr[i];
-        tchannelproperties& p = props[i];
+    steps::each_signal(*this, env, [](tsinglearr& y, tchannelproperties& p, std::size_t) {
+        std::size_t bad = 0;
         const double fs = p.sampfreq;
         // From the end, so that each difference still finds its inputs.
         for (std::size_t j = y.size(); j-- > 1;) {
@@ -100,17 +97,13 @@ void tdiff::run_process(tprocenv& env) {
         p.name += " derivative";
         p.yunit = unit_per_second(p.yunit);
         steps::float_format(p);
-        env.progress(static_cast<double>(i + 1) / outarr.size());
-    }
-    steps::note_nonfinite(env, *this, bad);
+        return bad;
+    });
 }
 
 void tint::run_process(tprocenv& env) {
-    steps::take_input(*this);
-    std::size_t bad = 0;
-    for (std::size_t i = 0; i < outarr.size(); ++i) {
-        tsinglearr& y = outarr[i];
-        tchannelproperties& p = props[i];
+    steps::each_signal(*this, env, [](tsinglearr& y, tchannelproperties& p, std::size_t) {
+        std::size_t bad = 0;
         const double fs = p.sampfreq;
         double s = 0;
         for (float& v : y) {
@@ -122,9 +115,8 @@ void tint::run_process(tprocenv& env) {
         p.name += " integral";
         p.yunit = unit_product(p.yunit, "s");
         steps::float_format(p);
-        env.progress(static_cast<double>(i + 1) / outarr.size());
-    }
-    steps::note_nonfinite(env, *this, bad);
+        return bad;
+    });
 }
 
 // --- brick-wall low-pass ---------------------------------------------------

@@ -35,10 +35,9 @@ const tnumberfield r_delay{"Delay", -1000000, 1000000, "s"};
 // its index to f as the second argument when f takes one.
 template <class F>
 void each_sample(tprocstep& s, tprocenv& env, F f) {
-    steps::take_input(s);
-    std::size_t bad = 0;
-    for (std::size_t i = 0; i < s.outarr.size(); ++i) {
-        for (float& v : s.outarr[i]) {
+    steps::each_signal(s, env, [&f](tsinglearr& y, tchannelproperties&, std::size_t i) {
+        std::size_t bad = 0;
+        for (float& v : y) {
             const float x = v;
             if constexpr (std::is_invocable_v<F, float, std::size_t>)
                 v = static_cast<float>(f(x, i));
@@ -46,9 +45,8 @@ void each_sample(tprocstep& s, tprocenv& env, F f) {
                 v = static_cast<float>(f(x));
             bad += !std::isfinite(v) && std::isfinite(x);
         }
-        env.progress(static_cast<double>(i + 1) / s.outarr.size());
-    }
-    steps::note_nonfinite(env, s, bad);
+        return bad;
+    });
 }
 
 double base_value(int base) { return base == 0 ? 2.0 : base == 2 ? 10.0 : std::exp(1.0); }

@@ -66,4 +66,18 @@ void take_input(tprocstep& step);
 // Tells the run how many samples `step` made infinite or not a number.
 void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count);
 
+// Computes each signal of the input in place (take_input): f(signal, its
+// record, its index) returns how many samples it made not finite from
+// finite ones, which the run is told; progress follows each signal.
+template <class F>
+void each_signal(tprocstep& step, tprocenv& env, F f) {
+    take_input(step);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < step.outarr.size(); ++i) {
+        bad += f(step.outarr[i], step.props[i], i);
+        env.progress(static_cast<double>(i + 1) / static_cast<double>(step.outarr.size()));
+    }
+    note_nonfinite(env, step, bad);
+}
+
 }  // namespace tessal::steps
