@@ -108,6 +108,17 @@ void press_ok(tstepformdialog& d) {
     QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
 }
 
+// Opens step `row`'s dialog through Edit; `fill` works the shown dialog.
+void edit_step(tprocessingwindow* pw, int row, std::function<void(tstepformdialog&)> fill) {
+    pw->exec_dialog = [fill](tstepformdialog& d) {
+        d.show();
+        fill(d);
+        return d.result();
+    };
+    pw->steps_list()->setCurrentRow(row);
+    click(pw, "editbutton");
+}
+
 // Every section and key of an ini file, keys compared without case.
 std::map<std::string, std::map<std::string, std::string>> ini(const QString& path) {
     TSetting s;
@@ -164,13 +175,7 @@ TEST(Processing, BuildSaveReopenAndRunAFourStepProcess) {
 
     // Edit each step through its dialog.
     auto edit = [pw](int row, std::function<void(tstepformdialog&)> fill) {
-        pw->exec_dialog = [fill](tstepformdialog& d) {
-            d.show();
-            fill(d);
-            return d.result();
-        };
-        pw->steps_list()->setCurrentRow(row);
-        click(pw, "editbutton");
+        edit_step(pw, row, std::move(fill));
     };
     edit(0, [](tstepformdialog& d) {
         EXPECT_EQ(d.windowTitle(), "Load signal from channel");
@@ -461,13 +466,7 @@ TEST(Processing, NumbersThatCannotBeAnIndexOrShiftAreRefusedNamingTheField) {
     tdocument& doc = f.w.document();
     ASSERT_EQ(doc.totnchans(), 2);
     auto edit = [pw](int row, std::function<void(tstepformdialog&)> fill) {
-        pw->exec_dialog = [fill](tstepformdialog& d) {
-            d.show();
-            fill(d);
-            return d.result();
-        };
-        pw->steps_list()->setCurrentRow(row);
-        click(pw, "editbutton");
+        edit_step(pw, row, std::move(fill));
     };
     QAction* runcmd = f.w.commands().action("runprocessaction");
     add(pw, "load");
