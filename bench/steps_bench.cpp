@@ -50,19 +50,23 @@ void run_step(benchmark::State& state, const char* procid) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * rate * seconds));
 }
 
-void brick_ten_minutes(benchmark::State& state) {
-    const tbrickkernel k = brick_kernel(8000 * 0.92, rate, 40, 2.0);
-    const tsinglearr& x = ten_minutes();
+// Filters x with kernel k each iteration, by overlap-add or the direct sum.
+void filter_brick(benchmark::State& state, const tbrickkernel& k, const tsinglearr& x,
+                  bool overlapadd) {
     tsinglearr y(x.size());
     for (auto _ : state) {
-        if (state.range(0))
+        if (overlapadd)
             brick_overlap_add(x.data(), x.size(), k, y.data());
         else
             brick_direct(x.data(), x.size(), k, y.data());
         benchmark::DoNotOptimize(y.data());
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * rate * seconds));
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * x.size()));
+}
+
+void brick_ten_minutes(benchmark::State& state) {
+    filter_brick(state, brick_kernel(8000 * 0.92, rate, 40, 2.0), ten_minutes(), state.range(0));
 }
 
 #define STEP_BENCH(id, iters)                                                        \
@@ -84,16 +88,7 @@ STEP_BENCH(lpbrick, 1);
 void brick_method(benchmark::State& state) {
     const tbrickkernel k = brick_kernel(8000 * 0.92, rate, static_cast<double>(state.range(0)), 2.0);
     const tsinglearr x(ten_minutes().begin(), ten_minutes().begin() + rate * 60);
-    tsinglearr y(x.size());
-    for (auto _ : state) {
-        if (state.range(1))
-            brick_overlap_add(x.data(), x.size(), k, y.data());
-        else
-            brick_direct(x.data(), x.size(), k, y.data());
-        benchmark::DoNotOptimize(y.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * x.size()));
+    filter_brick(state, k, x, state.range(1));
 }
 BENCHMARK(brick_method)
     ->Name("steps/lpbrick_1min_48k")

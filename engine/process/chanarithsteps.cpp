@@ -8,7 +8,6 @@
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/numformat.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
@@ -91,33 +90,23 @@ void tchannelarith::run_process(tprocenv& env) {
     steps::note_nonfinite(env, *this, bad);
 }
 
-std::unique_ptr<tstepform> tchannelarith::settings_form() const {
-    auto f = std::make_unique<tstepform>(captions[static_cast<int>(op)]);
-    f->add_text("channo", "Channel number", intlist_to_text(channo));
-    return f;
+// One list per operation: the form's caption names it.
+const tparamlist* tchannelarith::params() const {
+    static const std::vector<tparamlist> lists = [] {
+        std::vector<tparamlist> v;
+        for (const char* caption : captions)
+            v.push_back(tparams<tchannelarith>(caption).channels("Channo", "channo",
+                                                                  "Channel number",
+                                                                  &tchannelarith::channo));
+        return v;
+    }();
+    return &lists[static_cast<int>(op)];
 }
 
-void tchannelarith::apply_form(const tstepform& form) {
-    tintarr list;
-    try {
-        list = text_to_intlist(form.text("channo"));
-    } catch (const EConvertError& e) {
-        throw EProcessError(std::string("Channel number: ") + e.what());
-    }
-    if (list.empty()) throw EProcessError("Channel number must hold at least one channel");
-    for (int c : list)
+void tchannelarith::check_applied() const {
+    if (channo.empty()) throw EProcessError("Channel number must hold at least one channel");
+    for (int c : channo)
         if (c < 0) throw EProcessError("Channel number must be a channel number of 0 or more");
-    channo = std::move(list);
-}
-
-void tchannelarith::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    write_chanlist(s, id, channo);
-}
-
-void tchannelarith::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    read_chanlist(s, id, channo);
 }
 
 std::string tchannelarith::get_procname() const {

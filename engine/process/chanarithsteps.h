@@ -10,39 +10,29 @@ namespace tessal {
 
 enum class tchanop { add, subtract, multiply, divide };
 
-class tchannelarith : public tprocstep {
+class tchannelarith : public tstepof<tchannelarith> {
 public:
     explicit tchannelarith(tchanop op) : op(op) {}
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::make_unique<tchannelarith>(*this);
-    }
-    tchannelarith(const tchannelarith&) = default;
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     tchanop op;
     tintarr channo{0};
+
+protected:
+    void check_applied() const override;
 };
 
-class taddchannel : public tchannelarith {
+// The step type of one operation.
+template <tchanop Op>
+class tchanarithof : public tchannelarith {
 public:
-    taddchannel() : tchannelarith(tchanop::add) {}
+    tchanarithof() : tchannelarith(Op) {}
 };
-class tsubtractchannel : public tchannelarith {
-public:
-    tsubtractchannel() : tchannelarith(tchanop::subtract) {}
-};
-class tmultiplychannel : public tchannelarith {
-public:
-    tmultiplychannel() : tchannelarith(tchanop::multiply) {}
-};
-class tdividechannel : public tchannelarith {
-public:
-    tdividechannel() : tchannelarith(tchanop::divide) {}
-};
+using taddchannel = tchanarithof<tchanop::add>;
+using tsubtractchannel = tchanarithof<tchanop::subtract>;
+using tmultiplychannel = tchanarithof<tchanop::multiply>;
+using tdividechannel = tchanarithof<tchanop::divide>;
 
 }  // namespace tessal

@@ -7,7 +7,6 @@
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/numformat.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 namespace {
@@ -26,16 +25,6 @@ double peak_of(const tsinglearr& s) {
 // the channel keeps what it had.
 void put_fsd(tchannel& ch, double fsd) { ch.set_fsd(fsd); }
 
-// A channel list typed into a form field; a malformed entry is refused
-// with the field's caption.
-tintarr form_chanlist(const tstepform& form, const std::string& key) {
-    try {
-        return text_to_intlist(form.text(key));
-    } catch (const EConvertError& e) {
-        throw EProcessError(form.field(key).caption + ": " + e.what());
-    }
-}
-
 const std::vector<std::string>& fsd_items() {
     static const std::vector<std::string> items = {"Do not set", "Set to peak value",
                                                    "Set to fixed value", "Set to dB above RMS"};
@@ -43,20 +32,16 @@ const std::vector<std::string>& fsd_items() {
 }
 
 // The value fields of the FSD group take input only in their own mode.
-void enable_fsd_values(tstepform& f) {
-    const int mode = f.index("fsdmode");
-    f.field("fixedfsd").enabled = mode == fsdfixed;
-    if (f.has("rmsdbfsd")) f.field("rmsdbfsd").enabled = mode == fsddbaboverms;
+std::function<bool(const tstepform&)> fsd_mode_is(int mode) {
+    return [mode](const tstepform& f) { return f.index("fsdmode") == mode; };
 }
 
 const tnumberfield fixedfsdfield{"Fixed FSD", -1e30, 1e30, ""};
 const tnumberfield rmsdbfield{"dB above RMS", -400, 400, "dB"};
 const tnumberfield dbreffield{"Level reference", 1e-30, 1e30, ""};
 
-double form_fsd(const tstepform& form) {
-    const double v = form.number("fixedfsd");
+void check_fixed_fsd(double v) {
     if (v == 0) throw EProcessError("Fixed FSD must not be 0");
-    return v;
 }
 
 // The highest channel number a save may create channels up to (a document
@@ -106,29 +91,13 @@ void tloadchannel::run_process(tprocenv& env) {
     props = std::move(p);
 }
 
-std::unique_ptr<tstepform> tloadchannel::settings_form() const {
-    auto f = std::make_unique<tstepform>("Load signal from channel");
-    f->add_text("channo", "Channel number", chanlist_text(channo));
-    f->add_check("loadlabels", "Load labels", loadlabels);
-    return f;
-}
-
-void tloadchannel::apply_form(const tstepform& form) {
-    tintarr list = form_chanlist(form, "channo");
-    channo = std::move(list);
-    loadlabels = form.checked("loadlabels");
-}
-
-void tloadchannel::save_proc(const std::string& id, TSetting& setting) const {
-    tprocstep::save_proc(id, setting);
-    write_chanlist(setting, id, channo);
-    setting.WriteBool(id, "LoadLabels", loadlabels);
-}
-
-void tloadchannel::open_proc(const std::string& id, TSetting& setting) {
-    tprocstep::open_proc(id, setting);
-    read_chanlist(setting, id, channo);
-    loadlabels = setting.ReadBool(id, "LoadLabels", loadlabels);
+const tparamlist* tloadchannel::params() const {
+    static const tparamlist list = tparams<tloadchannel>("Load signal from channel")
+                                       .channels("Channo", "channo", "Channel number",
+                                                 &tloadchannel::channo)
+                                       .flag("LoadLabels", "loadlabels", "Load labels",
+                                             &tloadchannel::loadlabels);
+    return &list;
 }
 
 std::string tloadchannel::get_procname() const {
@@ -211,88 +180,41 @@ void tsavechannel::run_process(tprocenv& env) {
     outarr = inarr;
 }
 
-std::unique_ptr<tstepform> tsavechannel::settings_form() const {
-    auto f = std::make_unique<tstepform>("Save signal to channel");
-    f->add_text("channo", "Channel number (N=new channel)", chanlist_text(channo));
-    f->add_check("usechannelname", "Set channel name to", usechannelname, "channelname");
-    f->add_text("channelname", "", channelname);
-    f->add_check("useyunit", "Set channel unit to", useyunit, "yunit");
-    f->add_text("yunit", "", yunit);
-    f->begin_group("FSD");
-    f->add_radio("fsdmode", "FSD", fsd_items(), fsdmode);
-    f->add_number("fixedfsd", "Fixed value", fixedfsd, fixedfsdfield);
-    f->add_number("rmsdbfsd", "dB above RMS", rmsdbfsd, rmsdbfield);
-    f->end_group();
-    f->add_check("usedbreference", "Set level reference to", usedbreference, "dbreference");
-    f->add_number("dbreference", "", dbreference, dbreffield);
-    f->add_check("usestereochanno", "Set stereo companion channel to (N=play in mono)",
-                 usestereochanno, "stereochanno");
-    f->add_text("stereochanno", "", chanlist_text(stereochanno));
-    f->onchange = [](tstepform& form, const std::string&) { enable_fsd_values(form); };
-    enable_fsd_values(*f);
-    return f;
+// The file holds the keys in this order; the form groups the FSD fields.
+const tparamlist* tsavechannel::params() const {
+    static const tparamlist list =
+        tparams<tsavechannel>("Save signal to channel")
+            .channels("Channo", "channo", "Channel number (N=new channel)", &tsavechannel::channo)
+            .text("ChannelName", "channelname", "", &tsavechannel::channelname)
+            .flag("UseChannelName", "usechannelname", "Set channel name to",
+                  &tsavechannel::usechannelname, "channelname")
+            .text("Yunit", "yunit", "", &tsavechannel::yunit)
+            .flag("UseYUnit", "useyunit", "Set channel unit to", &tsavechannel::useyunit, "yunit")
+            .choice("FSDMode", "fsdmode", "FSD", &tsavechannel::fsdmode, fsd_items(), false)
+            .stored_range(fsdkeep, fsddbaboverms)
+            .flag("UsedBReference", "usedbreference", "Set level reference to",
+                  &tsavechannel::usedbreference, "dbreference")
+            .flag("UseStereoChanno", "usestereochanno",
+                  "Set stereo companion channel to (N=play in mono)",
+                  &tsavechannel::usestereochanno, "stereochanno")
+            .real("dBReference", "dbreference", &tsavechannel::dbreference, dbreffield)
+            .caption("")
+            .channels("StereoChannos", "stereochanno", "", &tsavechannel::stereochanno, true)
+            .real("FixedFSD", "fixedfsd", &tsavechannel::fixedfsd, fixedfsdfield)
+            .caption("Fixed value")
+            .enabled_if(fsd_mode_is(fsdfixed))
+            .read_when_disabled()
+            .real("RMSdBFSD", "rmsdbfsd", &tsavechannel::rmsdbfsd, rmsdbfield)
+            .caption("dB above RMS")
+            .enabled_if(fsd_mode_is(fsddbaboverms))
+            .read_when_disabled()
+            .form_order({"channo", "usechannelname", "channelname", "useyunit", "yunit",
+                         "group:FSD", "fsdmode", "fixedfsd", "rmsdbfsd", "endgroup",
+                         "usedbreference", "dbreference", "usestereochanno", "stereochanno"});
+    return &list;
 }
 
-void tsavechannel::apply_form(const tstepform& form) {
-    // Every value is read before any is kept, so a refusal changes nothing.
-    tintarr list = form_chanlist(form, "channo");
-    tintarr stereo = form_chanlist(form, "stereochanno");
-    const int mode = std::clamp(form.index("fsdmode"), 0, static_cast<int>(fsddbaboverms));
-    const double fixed = form_fsd(form);
-    const double rms = form.number("rmsdbfsd");
-    const double ref = form.number("dbreference");
-    channo = std::move(list);
-    usechannelname = form.checked("usechannelname");
-    channelname = form.text("channelname");
-    useyunit = form.checked("useyunit");
-    yunit = form.text("yunit");
-    fsdmode = mode;
-    fixedfsd = fixed;
-    rmsdbfsd = rms;
-    usedbreference = form.checked("usedbreference");
-    dbreference = ref;
-    usestereochanno = form.checked("usestereochanno");
-    stereochanno = std::move(stereo);
-}
-
-void tsavechannel::save_proc(const std::string& id, TSetting& setting) const {
-    tprocstep::save_proc(id, setting);
-    write_chanlist(setting, id, channo);
-    setting.WriteString(id, "ChannelName", channelname);
-    setting.WriteBool(id, "UseChannelName", usechannelname);
-    setting.WriteString(id, "Yunit", yunit);
-    setting.WriteBool(id, "UseYUnit", useyunit);
-    setting.WriteInteger(id, "FSDMode", fsdmode);
-    setting.WriteBool(id, "UsedBReference", usedbreference);
-    setting.WriteBool(id, "UseStereoChanno", usestereochanno);
-    setting.WriteFloat(id, "dBReference", dbreference);
-    setting.WriteString(id, "StereoChannos", intlist_to_text(stereochanno));
-    setting.WriteFloat(id, "FixedFSD", fixedfsd);
-    setting.WriteFloat(id, "RMSdBFSD", rmsdbfsd);
-}
-
-void tsavechannel::open_proc(const std::string& id, TSetting& setting) {
-    tprocstep::open_proc(id, setting);
-    read_chanlist(setting, id, channo);
-    channelname = setting.ReadString(id, "ChannelName", channelname);
-    usechannelname = setting.ReadBool(id, "UseChannelName", usechannelname);
-    yunit = setting.ReadString(id, "Yunit", yunit);
-    useyunit = setting.ReadBool(id, "UseYUnit", useyunit);
-    fsdmode = static_cast<int>(std::clamp<std::int64_t>(
-        setting.ReadInteger(id, "FSDMode", fsdmode), fsdkeep, fsddbaboverms));
-    usedbreference = setting.ReadBool(id, "UsedBReference", usedbreference);
-    usestereochanno = setting.ReadBool(id, "UseStereoChanno", usestereochanno);
-    dbreference = setting.ReadFloat(id, "dBReference", dbreference);
-    if (setting.ValueExists(id, "StereoChannos")) {
-        try {
-            stereochanno = text_to_intlist(setting.ReadString(id, "StereoChannos", ""));
-        } catch (const EConvertError&) {
-            // An unreadable list keeps the one the step had.
-        }
-    }
-    fixedfsd = setting.ReadFloat(id, "FixedFSD", fixedfsd);
-    rmsdbfsd = setting.ReadFloat(id, "RMSdBFSD", rmsdbfsd);
-}
+void tsavechannel::check_applied() const { check_fixed_fsd(fixedfsd); }
 
 std::string tsavechannel::get_procname() const {
     std::string s = plural("Save to channel", channo, channo.size() == 1);
@@ -370,40 +292,23 @@ void tappendchannel::run_process(tprocenv& env) {
     outarr = inarr;
 }
 
-std::unique_ptr<tstepform> tappendchannel::settings_form() const {
-    auto f = std::make_unique<tstepform>("Save signal to channel");
-    f->add_text("channo", "Channel number", chanlist_text(channo));
-    f->begin_group("FSD");
-    f->add_radio("fsdmode", "FSD",
-                 std::vector<std::string>(fsd_items().begin(), fsd_items().begin() + 3), fsdmode);
-    f->add_number("fixedfsd", "Fixed value", fixedfsd, fixedfsdfield);
-    f->end_group();
-    f->onchange = [](tstepform& form, const std::string&) { enable_fsd_values(form); };
-    enable_fsd_values(*f);
-    return f;
+// The fixed FSD is set in the form only; a file does not hold it.
+const tparamlist* tappendchannel::params() const {
+    static const tparamlist list =
+        tparams<tappendchannel>("Save signal to channel")
+            .channels("Channo", "channo", "Channel number", &tappendchannel::channo)
+            .choice("FSDMode", "fsdmode", "FSD", &tappendchannel::fsdmode,
+                    std::vector<std::string>(fsd_items().begin(), fsd_items().begin() + 3), false)
+            .stored_range(fsdkeep, fsdfixed)
+            .real("", "fixedfsd", &tappendchannel::fixedfsd, fixedfsdfield)
+            .caption("Fixed value")
+            .enabled_if(fsd_mode_is(fsdfixed))
+            .read_when_disabled()
+            .form_order({"channo", "group:FSD", "fsdmode", "fixedfsd", "endgroup"});
+    return &list;
 }
 
-void tappendchannel::apply_form(const tstepform& form) {
-    tintarr list = form_chanlist(form, "channo");
-    const int mode = std::clamp(form.index("fsdmode"), 0, static_cast<int>(fsdfixed));
-    const double fixed = form_fsd(form);
-    channo = std::move(list);
-    fsdmode = mode;
-    fixedfsd = fixed;
-}
-
-void tappendchannel::save_proc(const std::string& id, TSetting& setting) const {
-    tprocstep::save_proc(id, setting);
-    write_chanlist(setting, id, channo);
-    setting.WriteInteger(id, "FSDMode", fsdmode);
-}
-
-void tappendchannel::open_proc(const std::string& id, TSetting& setting) {
-    tprocstep::open_proc(id, setting);
-    read_chanlist(setting, id, channo);
-    fsdmode = static_cast<int>(
-        std::clamp<std::int64_t>(setting.ReadInteger(id, "FSDMode", fsdmode), fsdkeep, fsdfixed));
-}
+void tappendchannel::check_applied() const { check_fixed_fsd(fixedfsd); }
 
 std::string tappendchannel::get_procname() const {
     return plural("Append to channel", channo, channo.size() == 1);
@@ -430,22 +335,11 @@ void tdeletechannel::run_process(tprocenv& env) {
     tprocstep::run_process(env);
 }
 
-std::unique_ptr<tstepform> tdeletechannel::settings_form() const {
-    auto f = std::make_unique<tstepform>("Delete channel number");
-    f->add_text("channo", "Channel number(s)", chanlist_text(channo));
-    return f;
-}
-
-void tdeletechannel::apply_form(const tstepform& form) { channo = form_chanlist(form, "channo"); }
-
-void tdeletechannel::save_proc(const std::string& id, TSetting& setting) const {
-    tprocstep::save_proc(id, setting);
-    write_chanlist(setting, id, channo);
-}
-
-void tdeletechannel::open_proc(const std::string& id, TSetting& setting) {
-    tprocstep::open_proc(id, setting);
-    read_chanlist(setting, id, channo);
+const tparamlist* tdeletechannel::params() const {
+    static const tparamlist list =
+        tparams<tdeletechannel>("Delete channel number")
+            .channels("Channo", "channo", "Channel number(s)", &tdeletechannel::channo);
+    return &list;
 }
 
 }  // namespace tessal

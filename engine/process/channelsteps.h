@@ -12,37 +12,20 @@ namespace tessal {
 // FSD modes of save, append and prepend (dBaboverms: save only).
 enum tfsdmode : int { fsdkeep = 0, fsdpeak = 1, fsdfixed = 2, fsddbaboverms = 3 };
 
-class tloadchannel : public tprocstep {
+class tloadchannel : public tstepof<tloadchannel> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tloadchannel(*this));
-    }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     tintarr channo{0};
     bool loadlabels = true;
-
-    tloadchannel() = default;
-
-protected:
-    tloadchannel(const tloadchannel&) = default;
 };
 
-class tsavechannel : public tprocstep {
+class tsavechannel : public tstepof<tsavechannel> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tsavechannel(*this));
-    }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     int actualchanno = -1;
@@ -59,23 +42,15 @@ public:
     bool usestereochanno = true;
     tintarr stereochanno{-1};
 
-    tsavechannel() = default;
-
 protected:
-    tsavechannel(const tsavechannel&) = default;
+    void check_applied() const override;
 };
 
 // Append and prepend share everything but the end they attach to.
-class tappendchannel : public tprocstep {
+class tappendchannel : public tstepof<tappendchannel> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tappendchannel(*this));
-    }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     int actualchanno = -1;
@@ -83,45 +58,26 @@ public:
     int fsdmode = fsdpeak;
     double fixedfsd = 1.0;  // not stored in files
 
-    tappendchannel() = default;
-
 protected:
-    tappendchannel(const tappendchannel&) = default;
+    void check_applied() const override;
     virtual bool prepend() const { return false; }
 };
 
-class tprependchannel : public tappendchannel {
+class tprependchannel : public tstepof<tprependchannel, tappendchannel> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tprependchannel(*this));
-    }
     std::string get_procname() const override;
 
-    tprependchannel() = default;
-
 protected:
-    tprependchannel(const tprependchannel&) = default;
     bool prepend() const override { return true; }
 };
 
-class tdeletechannel : public tprocstep {
+class tdeletechannel : public tstepof<tdeletechannel> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tdeletechannel(*this));
-    }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override { return "Delete channel " + chanlist_text(channo); }
 
     tintarr channo{0};
-
-    tdeletechannel() = default;
-
-protected:
-    tdeletechannel(const tdeletechannel&) = default;
 };
 
 }  // namespace tessal

@@ -5,20 +5,12 @@
 
 namespace tessal {
 
-class tcomment : public tprocstep {
+class tcomment : public tstepof<tcomment> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tcomment(*this));
-    }
     const tparamlist* params() const override;
     std::string get_procname() const override { return "   " + comment; }
 
     std::string comment = "== Comment ==";
-
-    tcomment() = default;
-
-protected:
-    tcomment(const tcomment&) = default;
 };
 
 }  // namespace tessal

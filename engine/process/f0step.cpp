@@ -7,23 +7,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "engine/dsp/simd.h"
 
 #include "engine/dsp/tfiltersection.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::check_whole;
-using steps::num;
+using namespace steps;
 
 namespace {
-
-const double pi = std::numbers::pi;
 
 const tnumberfield r_release{"Peak release", 0.001, 1000000, "Hz"};
 const tnumberfield r_threshold{"Stability threshold", 0, 100000, ""};
@@ -437,83 +431,66 @@ void f0_refresh(tstepform& f, const std::string&) {
 }  // namespace
 
 std::unique_ptr<tstepform> tf0::settings_form() const {
-    auto f = std::make_unique<tstepform>("F0");
-    f->add_radio("algorithm", "Algorithm",
-                 {"Peak picking", "Zero crossings", "Multiple peak picking", "Multiple peak picking (old)"},
-                 algorithm);
-    f->add_number("release", "Peak release [Hz]", peakrelease, r_release);
-    f->add_check("invpolarity", "Reverse polarity", invpolarity);
-    f->add_radio("extract", "Extract...", {"F0 (fundamental frequency) [Hz]", "T0 (period time) [ms]"},
-                 extractt0 ? 1 : 0);
-    f->begin_group("Multiple peak pickers");
-    f->add_number("threshold", "Stability threshold [ST]", stdevthreshold, r_threshold);
-    f->add_number("minf0", "Min F0 [Hz]", minf0, r_minf0);
-    f->add_number("maxf0", "Max F0 [Hz]", maxf0, r_maxf0);
-    f->add_number("window", "Stability window length [ms]", stdevwintime * 1000, r_window);
-    f->add_number("extractors", "# of extractors", nextractors, r_extractors);
-    f->add_number("short", "Remove short detections [ms]", removeshortlength * 1000, r_short);
-    f->add_number("gap", "Remove short gaps [ms]", removeshortgap * 1000, r_gap);
-    f->add_check("postprocess", "Post process", postprocess);
-    f->end_group();
+    auto f = tprocstep::settings_form();
     f->onchange = f0_refresh;
     f->changed("algorithm");
     return f;
 }
 
+// An algorithm a file held that is none of the four shows no choice, and
+// the dialog refuses it until one is chosen (after the numbers' checks).
 void tf0::apply_form(const tstepform& form) {
     const int alg = form.index("algorithm");
-    const double release = form.number("release");
-    const double thr = form.number("threshold");
-    const double lo = form.number("minf0"), hi = form.number("maxf0");
-    if (!(lo < hi)) throw EProcessError("Min F0 must be below Max F0");
-    const double win = form.number("window") / 1000;
-    const int n = steps::form_whole(form, "extractors", r_extractors);
-    const double shortlen = form.number("short") / 1000, gap = form.number("gap") / 1000;
-    if (alg < 0 || alg > 3) throw EProcessError("Choose an algorithm");
-    algorithm = alg;
-    peakrelease = release;
-    invpolarity = form.checked("invpolarity");
-    extractt0 = form.index("extract") == 1;
-    stdevthreshold = thr;
-    minf0 = lo, maxf0 = hi;
-    stdevwintime = win;
-    nextractors = n;
-    removeshortlength = shortlen, removeshortgap = gap;
-    postprocess = form.checked("postprocess");
+    if (alg < 0 || alg > 3) {
+        clone()->tprocstep::apply_form(form);
+        throw EProcessError("Choose an algorithm");
+    }
+    tprocstep::apply_form(form);
 }
 
-void tf0::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteInteger(id, "Algorithm", algorithm);
-    s.WriteFloat(id, "PeakRelease", peakrelease);
-    s.WriteBool(id, "ExtractT0", extractt0);
-    s.WriteBool(id, "InvPolarity", invpolarity);
-    s.WriteFloat(id, "StDevThreshold", stdevthreshold);
-    s.WriteFloat(id, "StDevWinTime", stdevwintime);
-    s.WriteFloat(id, "MinF0", minf0);
-    s.WriteFloat(id, "MaxF0", maxf0);
-    s.WriteFloat(id, "nExtractors", nextractors);
-    s.WriteFloat(id, "RemoveShortLength", removeshortlength);
-    s.WriteFloat(id, "RemoveShortGap", removeshortgap);
-    s.WriteBool(id, "PostProcess", postprocess);
+// Every number is read and checked whatever the algorithm, as the dialog
+// has always done.
+const tparamlist* tf0::params() const {
+    static const tparamlist list =
+        tparams<tf0>("F0")
+            .choice("Algorithm", "algorithm", "Algorithm", &tf0::algorithm,
+                    {"Peak picking", "Zero crossings", "Multiple peak picking",
+                     "Multiple peak picking (old)"},
+                    false)
+            .stored_range(-1, 1000)
+            .real("PeakRelease", "release", &tf0::peakrelease, r_release)
+            .read_when_disabled()
+            .flag("ExtractT0", "extract", "Extract...", &tf0::extractt0)
+            .as_choice("F0 (fundamental frequency) [Hz]", "T0 (period time) [ms]")
+            .flag("InvPolarity", "invpolarity", "Reverse polarity", &tf0::invpolarity)
+            .real("StDevThreshold", "threshold", &tf0::stdevthreshold, r_threshold)
+            .caption("Stability threshold [ST]")
+            .read_when_disabled()
+            .real("StDevWinTime", "window", &tf0::stdevwintime, r_window)
+            .shown_times(1000)
+            .read_when_disabled()
+            .real("MinF0", "minf0", &tf0::minf0, r_minf0)
+            .read_when_disabled()
+            .real("MaxF0", "maxf0", &tf0::maxf0, r_maxf0)
+            .read_when_disabled()
+            .whole("nExtractors", "extractors", &tf0::nextractors, r_extractors)
+            .stored_as_real()
+            .read_when_disabled()
+            .real("RemoveShortLength", "short", &tf0::removeshortlength, r_short)
+            .shown_times(1000)
+            .read_when_disabled()
+            .real("RemoveShortGap", "gap", &tf0::removeshortgap, r_gap)
+            .shown_times(1000)
+            .read_when_disabled()
+            .flag("PostProcess", "postprocess", "Post process", &tf0::postprocess)
+            .form_order({"algorithm", "release", "invpolarity", "extract",
+                         "group:Multiple peak pickers", "threshold", "minf0", "maxf0", "window",
+                         "extractors", "short", "gap", "postprocess", "endgroup"});
+    return &list;
 }
 
-void tf0::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    algorithm = static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, "Algorithm", algorithm), -1, 1000));
-    peakrelease = s.ReadFloat(id, "PeakRelease", peakrelease);
-    extractt0 = s.ReadBool(id, "ExtractT0", extractt0);
-    invpolarity = s.ReadBool(id, "InvPolarity", invpolarity);
-    stdevthreshold = s.ReadFloat(id, "StDevThreshold", stdevthreshold);
-    stdevwintime = s.ReadFloat(id, "StDevWinTime", stdevwintime);
-    minf0 = s.ReadFloat(id, "MinF0", minf0);
-    maxf0 = s.ReadFloat(id, "MaxF0", maxf0);
-    // Written as a real, kept as a whole number.
-    const double n = s.ReadFloat(id, "nExtractors", nextractors);
-    if (std::isfinite(n) && std::fabs(n) < 1e6) nextractors = static_cast<int>(std::lround(n));
-    removeshortlength = s.ReadFloat(id, "RemoveShortLength", removeshortlength);
-    removeshortgap = s.ReadFloat(id, "RemoveShortGap", removeshortgap);
-    postprocess = s.ReadBool(id, "PostProcess", postprocess);
+void tf0::check_applied() const {
+    if (!(minf0 < maxf0)) throw EProcessError("Min F0 must be below Max F0");
 }
 
 }  // namespace tessal

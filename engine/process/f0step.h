@@ -35,16 +35,12 @@ struct tf0event {
 // is constant or when it cannot be evaluated.
 double f0_correlation(const float* x, std::size_t n, std::size_t w, std::size_t p, std::size_t q);
 
-class tf0 : public tprocstep {
+class tf0 : public tstepof<tf0> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tf0(*this));
-    }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
     void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     // The single trackers (algorithms 0 and 1) over one signal: a contour of
@@ -72,11 +68,9 @@ public:
     bool postprocess = true;
     double corrthres = 0.5;  // not stored, not editable
 
-    tf0() = default;
-
 protected:
-    tf0(const tf0&) = default;
     void check(const tprocstep& step) const;
+    void check_applied() const override;
 };
 
 }  // namespace tessal

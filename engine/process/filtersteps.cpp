@@ -3,26 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numbers>
 
 #include "engine/core/unitproduct.h"
 #include "engine/dsp/numformat.h"
 #include "engine/dsp/simd.h"
 #include "engine/dsp/tfft.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::check_whole;
-using steps::num;
-using steps::round_even;
+using namespace steps;
 
 namespace {
-
-const double pi = std::numbers::pi;
 
 const tnumberfield r_corner{"Corner frequency", 0.001, 10000000, "Hz"};
 const tnumberfield r_margin{"Corner margin", 1, 100, "%"};
@@ -91,11 +83,8 @@ std::string unit_per_second(const std::string& u) {
 // --- derivative and integral ----------------------------------------------
 
 void tdiff::run_process(tprocenv& env) {
-    steps::take_input(*this);
-    std::size_t bad = 0;
-    for (std::size_t i = 0; i < outarr.size(); ++i) {
-        tsinglearr& y = outarr[i];
-        tchannelproperties& p = props[i];
+    steps::each_signal(*this, env, [](tsinglearr& y, tchannelproperties& p, std::size_t) {
+        std::size_t bad = 0;
         const double fs = p.sampfreq;
         // From the end, so that each difference still finds its inputs.
         for (std::size_t j = y.size(); j-- > 1;) {
@@ -108,17 +97,13 @@ void tdiff::run_process(tprocenv& env) {
         p.name += " derivative";
         p.yunit = unit_per_second(p.yunit);
         steps::float_format(p);
-        env.progress(static_cast<double>(i + 1) / outarr.size());
-    }
-    steps::note_nonfinite(env, *this, bad);
+        return bad;
+    });
 }
 
 void tint::run_process(tprocenv& env) {
-    steps::take_input(*this);
-    std::size_t bad = 0;
-    for (std::size_t i = 0; i < outarr.size(); ++i) {
-        tsinglearr& y = outarr[i];
-        tchannelproperties& p = props[i];
+    steps::each_signal(*this, env, [](tsinglearr& y, tchannelproperties& p, std::size_t) {
+        std::size_t bad = 0;
         const double fs = p.sampfreq;
         double s = 0;
         for (float& v : y) {
@@ -130,9 +115,8 @@ void tint::run_process(tprocenv& env) {
         p.name += " integral";
         p.yunit = unit_product(p.yunit, "s");
         steps::float_format(p);
-        env.progress(static_cast<double>(i + 1) / outarr.size());
-    }
-    steps::note_nonfinite(env, *this, bad);
+        return bad;
+    });
 }
 
 // --- brick-wall low-pass ---------------------------------------------------
@@ -542,45 +526,38 @@ void trealpolezero::run_process(tprocenv& env) {
                  });
 }
 
-std::unique_ptr<tstepform> trealpolezero::settings_form() const {
-    auto f = std::make_unique<tstepform>("Pole/zero pairs filter");
-    f->begin_group("Pole");
-    f->add_number("fpole", "F0", filter.GetFPole(), r_pole);
-    f->end_group();
-    f->begin_group("Zero");
-    f->add_number("fzero", "F0", filter.GetFZero(), r_zero);
-    f->end_group();
-    f->add_radio("unitygain", "Gain=1 at...", {"low frequencies", "high frequencies"},
-                 filter.GetUnityGainAtHF() ? 1 : 0);
-    return f;
+namespace {
+
+// Sets the pole or zero frequency f. The section keeps frequencies below
+// the rate it knows; the step keeps what was typed or stored and checks it
+// against the signal's rate when it runs.
+void set_corner(TRealFilterSection& filter, void (TRealFilterSection::*set)(double), double f) {
+    if (std::isfinite(f)) filter.SetSampFreq(std::max(filter.GetSampFreq(), 4 * std::fabs(f)));
+    (filter.*set)(f);
 }
 
-void trealpolezero::apply_form(const tstepform& form) {
-    const double fp = form.number("fpole"), fz = form.number("fzero");
-    // The section keeps frequencies below the rate it knows; the step keeps
-    // what was typed and checks it against the signal's rate when it runs.
-    filter.SetSampFreq(std::max({filter.GetSampFreq(), 4 * std::fabs(fp), 4 * std::fabs(fz)}));
-    filter.SetUnityGainAtHF(form.index("unitygain") == 1);
-    filter.SetFPole(fp);
-    filter.SetFZero(fz);
-}
+}  // namespace
 
-void trealpolezero::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteFloat(id, "fPole", filter.GetFPole());
-    s.WriteFloat(id, "fZero", filter.GetFZero());
-    s.WriteBool(id, "fUnityGainAtHF", filter.GetUnityGainAtHF());
-}
-
-void trealpolezero::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    const double fp = s.ReadFloat(id, "fPole", filter.GetFPole());
-    const double fz = s.ReadFloat(id, "fZero", filter.GetFZero());
-    if (std::isfinite(fp) && std::isfinite(fz))
-        filter.SetSampFreq(std::max({filter.GetSampFreq(), 4 * std::fabs(fp), 4 * std::fabs(fz)}));
-    filter.SetUnityGainAtHF(s.ReadBool(id, "fUnityGainAtHF", filter.GetUnityGainAtHF()));
-    filter.SetFPole(fp);
-    filter.SetFZero(fz);
+const tparamlist* trealpolezero::params() const {
+    static const tparamlist list =
+        tparams<trealpolezero>("Pole/zero pairs filter")
+            .real("fPole", "fpole", [](const trealpolezero& s) { return s.filter.GetFPole(); },
+                  [](trealpolezero& s, double v) {
+                      set_corner(s.filter, &TRealFilterSection::SetFPole, v);
+                  }, r_pole)
+            .caption("F0")
+            .real("fZero", "fzero", [](const trealpolezero& s) { return s.filter.GetFZero(); },
+                  [](trealpolezero& s, double v) {
+                      set_corner(s.filter, &TRealFilterSection::SetFZero, v);
+                  }, r_zero)
+            .caption("F0")
+            .flag("fUnityGainAtHF", "unitygain", "Gain=1 at...",
+                  [](const trealpolezero& s) { return s.filter.GetUnityGainAtHF(); },
+                  [](trealpolezero& s, bool v) { s.filter.SetUnityGainAtHF(v); })
+            .as_choice("low frequencies", "high frequencies")
+            .form_order({"group:Pole", "fpole", "endgroup", "group:Zero", "fzero", "endgroup",
+                         "unitygain"});
+    return &list;
 }
 
 std::string trealpolezero::get_procname() const {

@@ -21,30 +21,16 @@ namespace tessal {
 // "m/s3", "Pa" gives "Pa/s".
 std::string unit_per_second(const std::string& unit);
 
-class tdiff : public tprocstep {
+class tdiff : public tstepof<tdiff> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tdiff(*this));
-    }
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Derivative"; }
-    tdiff() = default;
-
-protected:
-    tdiff(const tdiff&) = default;
 };
 
-class tint : public tprocstep {
+class tint : public tstepof<tint> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tint(*this));
-    }
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Integral"; }
-    tint() = default;
-
-protected:
-    tint(const tint&) = default;
 };
 
 // The presets of the brick-wall dialog.
@@ -86,11 +72,8 @@ void brick_overlap_add(const float* x, std::size_t n, const tbrickkernel& k, flo
 // ones by overlap-add (the "Decent" preset at 48 kHz has 261).
 constexpr std::size_t brick_overlap_add_from = 128;
 
-class tlpbrick : public tprocstep {
+class tlpbrick : public tstepof<tlpbrick> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tlpbrick(*this));
-    }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
     const tparamlist* params() const override;
@@ -100,25 +83,17 @@ public:
     double windowpower = 2.0;
     double cornerfreq = 8000;
     double cornermargin = 0.92;
-
-    tlpbrick() = default;
-
-protected:
-    tlpbrick(const tlpbrick&) = default;
 };
 
 // The low-pass ("lp2") and high-pass ("hp2") sections.
 template <class Section>
-class tfilter2 : public tprocstep {
+class tfilter2 : public tstepof<tfilter2<Section>> {
 public:
     tfilter2(double f0, double dsf) {
         filter.SetSampFreq(dsf);
         filter.SetQ(0.5);
         filter.SetF0(f0);
         filter.SetGain(1.0);
-    }
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tfilter2(*this));
     }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
@@ -127,18 +102,14 @@ public:
     Section filter;
 
 protected:
-    tfilter2(const tfilter2&) = default;
     static bool highpass();
 };
 using tlp2 = tfilter2<TLPFilterSection>;
 using thp2 = tfilter2<THPFilterSection>;
 
-class tpolezero : public tprocstep {
+class tpolezero : public tstepof<tpolezero> {
 public:
     explicit tpolezero(double dsf = 44100);
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tpolezero(*this));
-    }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -146,35 +117,20 @@ public:
     void set_design(double polef0, double polebw, double zerof0, double zerobw);
 
     TFilterSection filter;
-
-protected:
-    tpolezero(const tpolezero&) = default;
 };
 
-class trealpolezero : public tprocstep {
+class trealpolezero : public tstepof<trealpolezero> {
 public:
     explicit trealpolezero(double dsf = 44100);
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new trealpolezero(*this));
-    }
     void run_process(tprocenv& env) override;
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     TRealFilterSection filter;
-
-protected:
-    trealpolezero(const trealpolezero&) = default;
 };
 
-class tslope : public tprocstep {
+class tslope : public tstepof<tslope> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tslope(*this));
-    }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -183,10 +139,7 @@ public:
 
     double flo = 20, fhi = 20000, nperoctave = 1.0, slope = -3.0;
 
-    tslope() = default;
-
 protected:
-    tslope(const tslope&) = default;
     void check_applied() const override;
 };
 

@@ -6,16 +6,11 @@
 #include <numbers>
 
 #include "engine/dsp/numformat.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::check_whole;
-using steps::num;
-using steps::round_even;
+using namespace steps;
 
 namespace {
 

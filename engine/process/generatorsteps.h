@@ -19,12 +19,9 @@ void proc_randomize();                 // reseeds from the high-resolution clock
 void proc_setseed(std::uint32_t seed);
 std::uint32_t proc_seed();
 
-class tsinewave : public tprocstep {
+class tsinewave : public tstepof<tsinewave> {
 public:
     explicit tsinewave(double dsf = 44100) : sampfreq(dsf) {}
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tsinewave(*this));
-    }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -38,18 +35,14 @@ public:
     double sampfreq;
 
 protected:
-    tsinewave(const tsinewave&) = default;
 
 private:
     void check() const;
 };
 
-class tnoise : public tprocstep {
+class tnoise : public tstepof<tnoise> {
 public:
     explicit tnoise(double dsf = 44100) : sampfreq(dsf) {}
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tnoise(*this));
-    }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -57,17 +50,11 @@ public:
     double duration = 10, amplitude = 1.0;
     int inputmode = 0;  // 0 not used, 1 controls duration, 2 added
     double sampfreq;
-
-protected:
-    tnoise(const tnoise&) = default;
 };
 
-class timpulses : public tprocstep {
+class timpulses : public tstepof<timpulses> {
 public:
     explicit timpulses(double dsf = 44100) : sampfreq(dsf) {}
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new timpulses(*this));
-    }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -78,17 +65,13 @@ public:
     double sampfreq;
 
 protected:
-    timpulses(const timpulses&) = default;
     void check_applied() const override;
 };
 
 // The linear ramp and, with `exponential`, the exponential one.
-class tramp : public tprocstep {
+class tramp : public tstepof<tramp> {
 public:
     explicit tramp(double dsf = 44100) : sampfreq(dsf) {}
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tramp(*this));
-    }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
     const tparamlist* params() const override;
@@ -98,30 +81,22 @@ public:
     double sampfreq;
 
 protected:
-    tramp(const tramp&) = default;
     void check_applied() const override;
     virtual bool exponential() const { return false; }
     // Why these values make no ramp, empty when they do.
     std::string refusal(double start, double end, double dur, double fs) const;
 };
 
-class texponential : public tramp {
+class texponential : public tstepof<texponential, tramp> {
 public:
-    explicit texponential(double dsf = 44100) : tramp(dsf) { startvalue = 20; }
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new texponential(*this));
-    }
+    explicit texponential(double dsf = 44100) : tstepof(dsf) { startvalue = 20; }
 
 protected:
-    texponential(const texponential&) = default;
     bool exponential() const override { return true; }
 };
 
-class tbabble : public tprocstep {
+class tbabble : public tstepof<tbabble> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tbabble(*this));
-    }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -129,11 +104,6 @@ public:
     int nvoices = 20;
     bool monotostereo = false;
     double delayrange = 0.00034;  // seconds
-
-    tbabble() = default;
-
-protected:
-    tbabble(const tbabble&) = default;
 };
 
 }  // namespace tessal

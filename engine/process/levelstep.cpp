@@ -2,21 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "engine/core/tdocument.h"
 #include "engine/dsp/weighting.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::num;
+using namespace steps;
 
 namespace {
-
-const double pi = std::numbers::pi;
 
 const tnumberfield r_cutoff{"Filter cutoff", 0.001, 10000000, "Hz"};
 const tnumberfield r_duration{"Duration", 0.001, 10000000, "ms"};
@@ -310,88 +305,68 @@ void level_refresh(tstepform& f, const std::string&) {
 }  // namespace
 
 std::unique_ptr<tstepform> textractlevel::settings_form() const {
-    auto f = std::make_unique<tstepform>("Extract amplitude or level");
-    f->add_radio("extract", "Extract",
-                 {"Amplitude", "Level (dB)", "Slow sound level (ANSI S1.4-1983)",
-                  "Fast sound level (ANSI S1.4-1983)", "Impulse sound level (ANSI S1.4-1983)"},
-                 extractmode);
-    f->add_radio("detect", "Detection mode", {"RMS", "Peak", "Moving average"}, detectmode);
-    f->add_radio("weighting", "Weighting", {"None", "A-weighting", "C-weighting"},
-                 weighting == 1 ? 1 : weighting == 3 ? 2 : 0);
-    f->add_radio("reference", "Reference", {"Channel reference ", "Channel FSD"}, referenceid);
-    f->add_radio("peakmode", "Peak mode", {"Positive peak", "Negative peak", "Peak of absolute value"},
-                 peakmode);
-    f->add_check("hold", "Hold", hold);
-    f->begin_group("Smoothing filter");
-    f->add_number("cutoff", "Filter cutoff [Hz]", lpfilter.GetF0(), r_cutoff);
-    f->add_check("zerophase", "Zero phase", zerophase);
-    f->end_group();
-    f->begin_group("Moving average");
-    f->add_radio("windowmode", "Window length", {"Fixed", "T from channel", "1/T from channel"}, windowmode);
-    f->add_number("duration", "Duration [ms]", winduration * 1000, r_duration);
-    f->add_number("channel", "Channel number", windurchanno, r_channel);
-    f->add_number("minduration", "Min duration [ms]", minwinduration * 1000, r_minmax);
-    f->add_number("maxduration", "Max duration [ms]", maxwinduration * 1000, r_minmax);
-    f->end_group();
+    auto f = tprocstep::settings_form();
     f->onchange = level_refresh;
     f->changed("extract");
     return f;
 }
 
-void textractlevel::apply_form(const tstepform& form) {
-    const double cutoff = form.number("cutoff");
-    const double dur = form.number("duration") / 1000;
-    const int ch = steps::form_whole(form, "channel", r_channel);
-    const double lo = form.number("minduration") / 1000, hi = form.number("maxduration") / 1000;
-    if (lo > hi) throw EProcessError("Min duration must not be above Max duration");
-    extractmode = std::clamp(form.index("extract"), 0, 4);
-    detectmode = std::clamp(form.index("detect"), 0, 2);
-    const int w = form.index("weighting");
-    weighting = w == 1 ? 1 : w == 2 ? 3 : 0;
-    referenceid = form.index("reference") == 1 ? 1 : 0;
-    peakmode = std::clamp(form.index("peakmode"), 0, 2);
-    hold = form.checked("hold");
-    lpfilter.SetF0(cutoff);
-    zerophase = form.checked("zerophase");
-    windowmode = std::clamp(form.index("windowmode"), 0, 2);
-    winduration = dur;
-    windurchanno = ch;
-    minwinduration = lo, maxwinduration = hi;
+// Modes are kept as stored (within a million either way) for the run to
+// refuse; every number is read and checked whatever the mode, as the
+// dialog has always done. The reference is set in the form only.
+const tparamlist* textractlevel::params() const {
+    constexpr std::int64_t lim = 1000000;
+    static const tparamlist list =
+        tparams<textractlevel>("Extract amplitude or level")
+            .flag("ZeroPhase", "zerophase", "Zero phase", &textractlevel::zerophase)
+            .choice("ExtractMode", "extract", "Extract", &textractlevel::extractmode,
+                    {"Amplitude", "Level (dB)", "Slow sound level (ANSI S1.4-1983)",
+                     "Fast sound level (ANSI S1.4-1983)", "Impulse sound level (ANSI S1.4-1983)"},
+                    false)
+            .stored_range(-lim, lim)
+            .choice("DetectMode", "detect", "Detection mode", &textractlevel::detectmode,
+                    {"RMS", "Peak", "Moving average"}, false)
+            .stored_range(-lim, lim)
+            .choice("Weighting", "weighting", "Weighting", &textractlevel::weighting,
+                    {"None", "A-weighting", "C-weighting"}, false)
+            .coded({0, 1, 3})
+            .stored_range(-lim, lim)
+            .real("F0", "cutoff", [](const textractlevel& s) { return s.lpfilter.GetF0(); },
+                  [](textractlevel& s, double v) { s.lpfilter.SetF0(v); }, r_cutoff)
+            .read_when_disabled()
+            .choice("WindowMode", "windowmode", "Window length", &textractlevel::windowmode,
+                    {"Fixed", "T from channel", "1/T from channel"}, false)
+            .stored_range(-lim, lim)
+            .whole("WinDurChanno", "channel", &textractlevel::windurchanno, r_channel, -lim, lim)
+            .read_when_disabled()
+            .real("WinDuration", "duration", &textractlevel::winduration, r_duration)
+            .shown_times(1000)
+            .read_when_disabled()
+            .real("MinWinDuration", "minduration", &textractlevel::minwinduration, r_minmax)
+            .caption("Min duration [ms]")
+            .shown_times(1000)
+            .read_when_disabled()
+            .real("MaxWinDuration", "maxduration", &textractlevel::maxwinduration, r_minmax)
+            .caption("Max duration [ms]")
+            .shown_times(1000)
+            .read_when_disabled()
+            .flag("Hold", "hold", "Hold", &textractlevel::hold)
+            .choice("PeakMode", "peakmode", "Peak mode", &textractlevel::peakmode,
+                    {"Positive peak", "Negative peak", "Peak of absolute value"}, false)
+            .stored_range(-lim, lim)
+            .choice("", "reference", "Reference", &textractlevel::referenceid,
+                    {"Channel reference ", "Channel FSD"})
+            .unstored()
+            .form_order({"extract", "detect", "weighting", "reference", "peakmode", "hold",
+                         "group:Smoothing filter", "cutoff", "zerophase", "endgroup",
+                         "group:Moving average", "windowmode", "duration", "channel",
+                         "minduration", "maxduration", "endgroup"});
+    return &list;
 }
 
-void textractlevel::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    s.WriteBool(id, "ZeroPhase", zerophase);
-    s.WriteInteger(id, "ExtractMode", extractmode);
-    s.WriteInteger(id, "DetectMode", detectmode);
-    s.WriteInteger(id, "Weighting", weighting);
-    s.WriteFloat(id, "F0", lpfilter.GetF0());
-    s.WriteInteger(id, "WindowMode", windowmode);
-    s.WriteInteger(id, "WinDurChanno", windurchanno);
-    s.WriteFloat(id, "WinDuration", winduration);
-    s.WriteFloat(id, "MinWinDuration", minwinduration);
-    s.WriteFloat(id, "MaxWinDuration", maxwinduration);
-    s.WriteBool(id, "Hold", hold);
-    s.WriteInteger(id, "PeakMode", peakmode);
-}
-
-void textractlevel::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    auto whole = [&](const char* key, int v) {
-        return static_cast<int>(std::clamp<std::int64_t>(s.ReadInteger(id, key, v), -1000000, 1000000));
-    };
-    zerophase = s.ReadBool(id, "ZeroPhase", zerophase);
-    extractmode = whole("ExtractMode", extractmode);
-    detectmode = whole("DetectMode", detectmode);
-    weighting = whole("Weighting", weighting);
-    lpfilter.SetF0(s.ReadFloat(id, "F0", lpfilter.GetF0()));
-    windowmode = whole("WindowMode", windowmode);
-    windurchanno = whole("WinDurChanno", windurchanno);
-    winduration = s.ReadFloat(id, "WinDuration", winduration);
-    minwinduration = s.ReadFloat(id, "MinWinDuration", minwinduration);
-    maxwinduration = s.ReadFloat(id, "MaxWinDuration", maxwinduration);
-    hold = s.ReadBool(id, "Hold", hold);
-    peakmode = whole("PeakMode", peakmode);
+void textractlevel::check_applied() const {
+    if (minwinduration > maxwinduration)
+        throw EProcessError("Min duration must not be above Max duration");
 }
 
 }  // namespace tessal

@@ -14,17 +14,12 @@
 
 namespace tessal {
 
-class textractlevel : public tprocstep {
+class textractlevel : public tstepof<textractlevel> {
 public:
     textractlevel();
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new textractlevel(*this));
-    }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
 
     // Weights the signal in place (weighting 1 A, 3 C) at rate fs.
@@ -45,7 +40,7 @@ public:
     int weighting = 0;     // 0 none, 1 A, 3 C
 
 protected:
-    textractlevel(const textractlevel&) = default;
+    void check_applied() const override;
 };
 
 }  // namespace tessal

@@ -7,15 +7,11 @@
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/notes.h"
 #include "engine/dsp/numformat.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::num;
-using steps::round_even;
+using namespace steps;
 
 namespace {
 
@@ -39,10 +35,9 @@ const tnumberfield r_delay{"Delay", -1000000, 1000000, "s"};
 // its index to f as the second argument when f takes one.
 template <class F>
 void each_sample(tprocstep& s, tprocenv& env, F f) {
-    steps::take_input(s);
-    std::size_t bad = 0;
-    for (std::size_t i = 0; i < s.outarr.size(); ++i) {
-        for (float& v : s.outarr[i]) {
+    steps::each_signal(s, env, [&f](tsinglearr& y, tchannelproperties&, std::size_t i) {
+        std::size_t bad = 0;
+        for (float& v : y) {
             const float x = v;
             if constexpr (std::is_invocable_v<F, float, std::size_t>)
                 v = static_cast<float>(f(x, i));
@@ -50,9 +45,8 @@ void each_sample(tprocstep& s, tprocenv& env, F f) {
                 v = static_cast<float>(f(x));
             bad += !std::isfinite(v) && std::isfinite(x);
         }
-        env.progress(static_cast<double>(i + 1) / s.outarr.size());
-    }
-    steps::note_nonfinite(env, s, bad);
+        return bad;
+    });
 }
 
 double base_value(int base) { return base == 0 ? 2.0 : base == 2 ? 10.0 : std::exp(1.0); }
@@ -405,42 +399,38 @@ std::string tquantize::get_procname() const {
 // --- value lists: delay, add, multiply --------------------------------------
 
 double tvaluelist::value(std::size_t i) const {
-    if (values.empty()) steps::step_error(*this, std::string(prompt()) + " holds no value");
+    if (values.empty()) steps::step_error(*this, prompt() + " holds no value");
     // A process file can hold any text where a number belongs.
     const std::size_t k = i % values.size();
     if (!std::isfinite(values[k]))
-        steps::step_error(*this, std::string(prompt()) + " must hold numbers: " + key() +
+        steps::step_error(*this, prompt() + " must hold numbers: " + key() +
                                      std::to_string(k) + " is " + num(values[k]));
     return values[k];
 }
 
-std::unique_ptr<tstepform> tvaluelist::settings_form() const {
-    auto f = std::make_unique<tstepform>(caption());
-    f->add_text("values", prompt(), reallist_to_text(values));
-    return f;
+template <class S>
+tparamlist tvaluelist::values_list(const char* caption, const char* key, const char* prompt,
+                                   double missing) {
+    return tparams<S>(caption).reals(key, "values", prompt, &S::values, missing);
 }
 
-void tvaluelist::apply_form(const tstepform& form) {
-    tdoublearr v;
-    try {
-        v = text_to_reallist(form.text("values"));
-    } catch (const EConvertError& e) {
-        throw EProcessError(std::string(prompt()) + ": " + e.what());
-    }
-    if (v.empty()) throw EProcessError(std::string(prompt()) + " must hold at least one number");
-    for (double x : v)
-        if (!std::isfinite(x)) throw EProcessError(std::string(prompt()) + " must hold numbers");
-    values = std::move(v);
+const std::string& tvaluelist::key() const { return params()->params[0].key; }
+const std::string& tvaluelist::prompt() const { return params()->params[0].caption; }
+
+const tparamlist* tdelay::params() const {
+    static const tparamlist list = values_list<tdelay>("Delay", "DelaySecs", "Delay [s]");
+    return &list;
 }
 
-void tvaluelist::save_proc(const std::string& id, TSetting& s) const {
-    tprocstep::save_proc(id, s);
-    write_reallist(s, id, key(), values);
+const tparamlist* tadd::params() const {
+    static const tparamlist list = values_list<tadd>("Add", "Term", "Add constant");
+    return &list;
 }
 
-void tvaluelist::open_proc(const std::string& id, TSetting& s) {
-    tprocstep::open_proc(id, s);
-    read_reallist(s, id, key(), values, missing());
+const tparamlist* tmultiply::params() const {
+    static const tparamlist list =
+        values_list<tmultiply>("Factor", "Factor", "Multiply by constant", 1.0);
+    return &list;
 }
 
 void tdelay::run_process(tprocenv&) {
@@ -455,7 +445,7 @@ void tdelay::run_process(tprocenv&) {
         const double xs = i < props.size() ? props[i].xshift : 0.0;
         shifted[i] = steps::checked_xshift(
             *this, xs + round_even(d * fs),
-            std::string(prompt()) + " " + num(d) + " s at " + num(fs) + " Hz");
+            prompt() + " " + num(d) + " s at " + num(fs) + " Hz");
     }
     steps::take_input(*this);
     for (std::size_t i = 0; i < outarr.size(); ++i) {

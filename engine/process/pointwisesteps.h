@@ -10,35 +10,26 @@
 
 namespace tessal {
 
-// The clone every step of this family shares.
-template <class D>
-class tsamplestep : public tprocstep {
-public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::make_unique<D>(static_cast<const D&>(*this));
-    }
-};
-
-class treverse : public tsamplestep<treverse> {
+class treverse : public tstepof<treverse> {
 public:
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Reverse"; }
 };
 
-class tsquare : public tsamplestep<tsquare> {
+class tsquare : public tstepof<tsquare> {
 public:
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Square"; }
 };
 
 // sign(x) sqrt(|x|).
-class tsqrt : public tsamplestep<tsqrt> {
+class tsqrt : public tstepof<tsqrt> {
 public:
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Square root"; }
 };
 
-class tabs : public tsamplestep<tabs> {
+class tabs : public tstepof<tabs> {
 public:
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Absolute value"; }
@@ -46,7 +37,7 @@ public:
 
 // y = A log_base(x / B), with `minvalue` for everything at or below the
 // value that gives it; with `exponential`, y = B base^(x / A).
-class tlogarithm : public tsamplestep<tlogarithm> {
+class tlogarithm : public tstepof<tlogarithm> {
 public:
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
@@ -64,14 +55,13 @@ protected:
     void check_applied() const override;
 };
 
-class texp : public tlogarithm {
+class texp : public tstepof<texp, tlogarithm> {
 public:
-    std::unique_ptr<tprocstep> clone() const override { return std::make_unique<texp>(*this); }
 
     bool exponential() const override { return true; }
 };
 
-class tmax : public tsamplestep<tmax> {
+class tmax : public tstepof<tmax> {
 public:
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
@@ -80,7 +70,7 @@ public:
     int operation = 0;  // 0 maximum, 1 minimum
 };
 
-class tclip : public tsamplestep<tclip> {
+class tclip : public tstepof<tclip> {
 public:
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
@@ -96,7 +86,7 @@ private:
     std::string describe(const std::string& x) const;
 };
 
-class tthreshold : public tsamplestep<tthreshold> {
+class tthreshold : public tstepof<tthreshold> {
 public:
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
@@ -109,7 +99,7 @@ protected:
     void check_applied() const override;
 };
 
-class tquantize : public tsamplestep<tquantize> {
+class tquantize : public tstepof<tquantize> {
 public:
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
@@ -124,59 +114,40 @@ public:
 // term to add or a factor to multiply by.
 class tvaluelist : public tprocstep {
 public:
-    std::unique_ptr<tstepform> settings_form() const override;
-    void apply_form(const tstepform& form) override;
-    void save_proc(const std::string& id, TSetting& setting) const override;
-    void open_proc(const std::string& id, TSetting& setting) override;
-
     tdoublearr values{0.0};
 
 protected:
-    virtual const char* key() const = 0;       // file key before the index
-    virtual const char* caption() const = 0;   // input box caption
-    virtual const char* prompt() const = 0;    // and prompt
-    virtual double missing() const { return 0.0; }
+    // The list of a step type: its form's caption, the file key before the
+    // index, the field's caption, and the value of an index a file lacks.
+    template <class S>
+    static tparamlist values_list(const char* caption, const char* key, const char* prompt,
+                                  double missing = 0);
     // The value for input i; refuses an empty list.
     double value(std::size_t i) const;
+    // The file key before the index, and the field's caption.
+    const std::string& key() const;
+    const std::string& prompt() const;
 };
 
-class tdelay : public tvaluelist {
+class tdelay : public tstepof<tdelay, tvaluelist> {
 public:
-    std::unique_ptr<tprocstep> clone() const override { return std::make_unique<tdelay>(*this); }
     void run_process(tprocenv& env) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
-
-protected:
-    const char* key() const override { return "DelaySecs"; }
-    const char* caption() const override { return "Delay"; }
-    const char* prompt() const override { return "Delay [s]"; }
 };
 
-class tadd : public tvaluelist {
+class tadd : public tstepof<tadd, tvaluelist> {
 public:
-    std::unique_ptr<tprocstep> clone() const override { return std::make_unique<tadd>(*this); }
     void run_process(tprocenv& env) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
-
-protected:
-    const char* key() const override { return "Term"; }
-    const char* caption() const override { return "Add"; }
-    const char* prompt() const override { return "Add constant"; }
 };
 
-class tmultiply : public tvaluelist {
+class tmultiply : public tstepof<tmultiply, tvaluelist> {
 public:
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::make_unique<tmultiply>(*this);
-    }
     void run_process(tprocenv& env) override;
+    const tparamlist* params() const override;
     std::string get_procname() const override;
-
-protected:
-    const char* key() const override { return "Factor"; }
-    const char* caption() const override { return "Factor"; }
-    const char* prompt() const override { return "Multiply by constant"; }
-    double missing() const override { return 1.0; }
 };
 
 }  // namespace tessal

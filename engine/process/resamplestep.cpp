@@ -9,25 +9,17 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <numbers>
 
 #include "engine/dsp/simd.h"
 
 #include "engine/process/filtersteps.h"
-#include "engine/process/stepparams.h"
 #include "engine/process/stepsupport.h"
-#include "engine/settings/tsetting.h"
 
 namespace tessal {
 
-using steps::check_param;
-using steps::check_whole;
-using steps::num;
-using steps::round_even;
+using namespace steps;
 
 namespace {
-
-const double pi = std::numbers::pi;
 
 const tnumberfield r_target{"Target frequency", 1, 10000000, "Hz"};
 const tnumberfield r_corner{"LP corner", 1, 100, "%"};

@@ -14,12 +14,9 @@
 
 namespace tessal {
 
-class tresample : public tprocstep {
+class tresample : public tstepof<tresample> {
 public:
     explicit tresample(double dsf = 44100) : targetfreq(dsf) {}
-    std::unique_ptr<tprocstep> clone() const override {
-        return std::unique_ptr<tprocstep>(new tresample(*this));
-    }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
     const tparamlist* params() const override;
@@ -38,9 +35,6 @@ public:
     int windowsize = 40;
     double windowpower = 2.0;
     double lpcorner = 0.92;
-
-protected:
-    tresample(const tresample&) = default;
 };
 
 }  // namespace tessal

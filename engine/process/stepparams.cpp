@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/dsp/listtext.h"
+#include "engine/dsp/numformat.h"
 #include "engine/process/stepsupport.h"
 #include "engine/process/tprocstep.h"
 #include "engine/settings/tsetting.h"
@@ -13,6 +15,13 @@ const tparam& tparamlist::param(const std::string& field) const {
     for (const tparam& p : params)
         if (p.field == field) return p;
     throw std::out_of_range("no parameter " + field);
+}
+
+int tparam::index_of(const tprocstep& s) const {
+    const int v = int_of(s);
+    if (codes.empty()) return v;
+    const auto at = std::find(codes.begin(), codes.end(), v);
+    return at == codes.end() ? 0 : static_cast<int>(at - codes.begin());
 }
 
 void tparamlist::add(tstepform& f, const tprocstep& s, const std::string& field) const {
@@ -26,16 +35,25 @@ void tparamlist::add(tstepform& f, const tprocstep& s, const std::string& field)
         f.add_number(p.field, p.caption, p.int_of(s), p.range);
         break;
     case tparamkind::flag:
-        f.add_check(p.field, p.caption, p.flag_of(s), p.companion);
+        if (p.items.empty())
+            f.add_check(p.field, p.caption, p.flag_of(s), p.companion);
+        else
+            f.add_radio(p.field, p.caption, p.items, p.flag_of(s) ? 1 : 0);
         break;
     case tparamkind::choice:
         if (p.combo)
-            f.add_combo(p.field, p.caption, p.items, p.int_of(s));
+            f.add_combo(p.field, p.caption, p.items, p.index_of(s));
         else
-            f.add_radio(p.field, p.caption, p.items, p.int_of(s));
+            f.add_radio(p.field, p.caption, p.items, p.index_of(s));
         break;
     case tparamkind::text:
         f.add_text(p.field, p.caption, p.text_of(s));
+        break;
+    case tparamkind::channels:
+        f.add_text(p.field, p.caption, intlist_to_text(p.channels_of(s)));
+        break;
+    case tparamkind::reals:
+        f.add_text(p.field, p.caption, reallist_to_text(p.reals_of(s)));
         break;
     }
 }
@@ -75,11 +93,35 @@ std::unique_ptr<tstepform> tparamlist::form(const tprocstep& s) const {
     return f;
 }
 
+namespace {
+
+// The list typed into a field; a malformed entry is refused with the
+// field's caption.
+template <class F>
+auto form_list(const tparam& p, const tformfield& field, F parse) {
+    try {
+        return parse(field.text);
+    } catch (const EConvertError& e) {
+        throw EProcessError(p.caption + ": " + e.what());
+    }
+}
+
+tdoublearr form_reals(const tparam& p, const tformfield& field) {
+    tdoublearr v = form_list(p, field, [](const std::string& t) { return text_to_reallist(t); });
+    if (v.empty()) throw EProcessError(p.caption + " must hold at least one number");
+    for (double x : v)
+        if (!std::isfinite(x)) throw EProcessError(p.caption + " must hold numbers");
+    return v;
+}
+
+}  // namespace
+
 void tparamlist::read_form(const tstepform& f, tprocstep& s) const {
     for (const tparam& p : params) {
         if (!p.in(s) || !f.has(p.field)) continue;
         const tformfield& field = f.field(p.field);
-        const bool readable = field.enabled && (field.visible || !p.readonlyshown);
+        const bool readable =
+            (field.enabled || p.readdisabled) && (field.visible || !p.readonlyshown);
         switch (p.kind) {
         case tparamkind::real:
             if (readable) p.set_real(s, f.number(p.field, *p.range) / p.scale);
@@ -88,13 +130,22 @@ void tparamlist::read_form(const tstepform& f, tprocstep& s) const {
             if (readable) p.int_of(s) = steps::form_whole(f, p.field, *p.range);
             break;
         case tparamkind::flag:
-            p.flag_of(s) = field.checked;
+            p.set_flag(s, p.items.empty() ? field.checked : field.index == 1);
             break;
-        case tparamkind::choice:
-            p.int_of(s) = std::clamp(field.index, 0, static_cast<int>(p.items.size()) - 1);
+        case tparamkind::choice: {
+            const int i = std::clamp(field.index, 0, static_cast<int>(p.items.size()) - 1);
+            p.int_of(s) = p.codes.empty() ? i : p.codes[static_cast<std::size_t>(i)];
             break;
+        }
         case tparamkind::text:
             p.text_of(s) = field.text;
+            break;
+        case tparamkind::channels:
+            p.channels_of(s) =
+                form_list(p, field, [](const std::string& t) { return text_to_intlist(t); });
+            break;
+        case tparamkind::reals:
+            p.reals_of(s) = form_reals(p, field);
             break;
         }
     }
@@ -107,28 +158,42 @@ void tparamlist::copy(const tprocstep& from, tprocstep& to) const {
         case tparamkind::real: p.set_real(to, p.real_of(from)); break;
         case tparamkind::whole:
         case tparamkind::choice: p.int_of(to) = p.int_of(from); break;
-        case tparamkind::flag: p.flag_of(to) = p.flag_of(from); break;
+        case tparamkind::flag: p.set_flag(to, p.flag_of(from)); break;
         case tparamkind::text: p.text_of(to) = p.text_of(from); break;
+        case tparamkind::channels: p.channels_of(to) = p.channels_of(from); break;
+        case tparamkind::reals: p.reals_of(to) = p.reals_of(from); break;
         }
     }
 }
 
 void tparamlist::save(const std::string& id, TSetting& set, const tprocstep& s) const {
     for (const tparam& p : params) {
-        if (!p.in(s)) continue;
+        if (!p.in(s) || !p.stored()) continue;
         switch (p.kind) {
         case tparamkind::real: set.WriteFloat(id, p.key, p.real_of(s)); break;
         case tparamkind::whole:
+            if (p.wholeasreal)
+                set.WriteFloat(id, p.key, p.int_of(s));
+            else
+                set.WriteInteger(id, p.key, p.int_of(s));
+            break;
         case tparamkind::choice: set.WriteInteger(id, p.key, p.int_of(s)); break;
         case tparamkind::flag: set.WriteBool(id, p.key, p.flag_of(s)); break;
         case tparamkind::text: set.WriteString(id, p.key, p.text_of(s)); break;
+        case tparamkind::channels:
+            if (p.listastext)
+                set.WriteString(id, p.key, intlist_to_text(p.channels_of(s)));
+            else
+                write_chanlist(set, id, p.channels_of(s));
+            break;
+        case tparamkind::reals: write_reallist(set, id, p.key, p.reals_of(s)); break;
         }
     }
 }
 
 void tparamlist::open(const std::string& id, TSetting& set, tprocstep& s) const {
     for (const tparam& p : params) {
-        if (!p.in(s)) continue;
+        if (!p.in(s) || !p.stored()) continue;
         switch (p.kind) {
         case tparamkind::real: {
             // A value held behind a setter is set only when it changes.
@@ -137,6 +202,12 @@ void tparamlist::open(const std::string& id, TSetting& set, tprocstep& s) const 
             break;
         }
         case tparamkind::whole: {
+            if (p.wholeasreal) {
+                const double v = set.ReadFloat(id, p.key, p.int_of(s));
+                if (std::isfinite(v) && std::fabs(v) < 1e6)
+                    p.int_of(s) = static_cast<int>(std::lround(v));
+                break;
+            }
             const std::int64_t v = set.ReadInteger(id, p.key, p.int_of(s));
             p.int_of(s) = static_cast<int>(std::clamp(v, p.storedlo, p.storedhi));
             break;
@@ -144,7 +215,9 @@ void tparamlist::open(const std::string& id, TSetting& set, tprocstep& s) const 
         case tparamkind::choice: {
             const std::int64_t n = static_cast<std::int64_t>(p.items.size());
             const std::int64_t v = set.ReadInteger(id, p.key, p.int_of(s));
-            if (v >= 0 && v < n)
+            if (!p.codes.empty())  // a number the step refuses when it runs
+                p.int_of(s) = static_cast<int>(std::clamp(v, p.storedlo, p.storedhi));
+            else if (v >= 0 && v < n)
                 p.int_of(s) = static_cast<int>(v);
             else
                 p.int_of(s) = p.firstwhenunknown
@@ -152,8 +225,22 @@ void tparamlist::open(const std::string& id, TSetting& set, tprocstep& s) const 
                                   : static_cast<int>(std::clamp(v, p.storedlo, p.storedhi));
             break;
         }
-        case tparamkind::flag: p.flag_of(s) = set.ReadBool(id, p.key, p.flag_of(s)); break;
+        case tparamkind::flag: p.set_flag(s, set.ReadBool(id, p.key, p.flag_of(s))); break;
         case tparamkind::text: p.text_of(s) = set.ReadString(id, p.key, p.text_of(s)); break;
+        case tparamkind::channels:
+            if (!p.listastext) {
+                read_chanlist(set, id, p.channels_of(s));
+            } else if (set.ValueExists(id, p.key)) {
+                try {
+                    p.channels_of(s) = text_to_intlist(set.ReadString(id, p.key, ""));
+                } catch (const EConvertError&) {
+                    // An unreadable list keeps the one the step had.
+                }
+            }
+            break;
+        case tparamkind::reals:
+            read_reallist(set, id, p.key, p.reals_of(s), p.missing);
+            break;
         }
     }
 }

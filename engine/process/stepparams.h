@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/dsp/arrays.h"
 #include "engine/dsp/numberfield.h"
 #include "engine/process/tstepform.h"
 
@@ -30,9 +31,16 @@ class TSetting;
 enum class tparamkind {
     real,    // double; a number field, WriteFloat
     whole,   // int; a number field refusing fractions, WriteInteger
-    flag,    // bool; a check box, WriteBool
+    flag,    // bool; a check box (or, with two `items`, a radio group), WriteBool
     choice,  // int; a radio group or drop-down list, WriteInteger
     text,    // std::string; a text field, WriteString
+    // tintarr; a text field of channel numbers ("0,2-4"). Stored as the
+    // channel list ("nChans", "Channo0".., write_chanlist), or with
+    // `listastext` as one string under its key.
+    channels,
+    // tdoublearr; a text field of numbers, one per signal. Stored as "nChans"
+    // and the key followed by the index (write_reallist).
+    reals,
 };
 
 struct tparam {
@@ -41,7 +49,10 @@ struct tparam {
     std::string field;    // in the form
     std::string caption;  // in the form; a number's is its range's
     std::optional<tnumberfield> range;  // real and whole
-    std::vector<std::string> items;     // choice
+    std::vector<std::string> items;     // choice; a flag shown as two choices
+    // choice: the numbers the step holds and the file stores for the items,
+    // when they are not the items' indices (an unknown one shows the first).
+    std::vector<int> codes;
     bool combo = false;                 // choice: a drop-down list, not radio buttons
     std::string companion;              // flag: the field drawn on its row
     // choice: a stored index that is no choice reads as the first (true),
@@ -50,37 +61,65 @@ struct tparam {
     // whole, and choice without firstwhenunknown: a stored number is clamped
     // to these before it is kept (a choice: one past either end, unless set).
     std::int64_t storedlo = -2147483647 - 1, storedhi = 2147483647;
+    // whole: written as a real (WriteFloat), and read back rounded when it
+    // is a finite number of magnitude below a million.
+    bool wholeasreal = false;
     // When set, the field is enabled (shown) only while this holds for the
     // form. A disabled number is not read; a hidden one is not read when
     // `readonlyshown`.
     std::function<bool(const tstepform&)> enabledif, visibleif;
     bool readonlyshown = false;
+    // A number read and checked even while its field is disabled.
+    bool readdisabled = false;
     // real: the form shows the member times this (seconds as milliseconds).
     double scale = 1;
+    // channels: stored as one string under the key (a list that cannot be
+    // read keeps the step's, and a missing key too).
+    bool listastext = false;
+    // reals: the value of an index the file does not hold.
+    double missing = 0;
     // When set, the parameter exists only for steps where this holds (a
     // subtype without it neither shows nor stores it).
     std::function<bool(const tprocstep&)> present;
+    // An empty key: the parameter is in the form but not in the file.
+    bool stored() const { return !key.empty(); }
     // The member in the step; a real held elsewhere (in a filter section)
     // has a getter and a setter instead.
     std::function<void*(const tprocstep&)> member;
     std::function<double(const tprocstep&)> getreal;
     std::function<void(tprocstep&, double)> setreal;
+    std::function<bool(const tprocstep&)> getflag;
+    std::function<void(tprocstep&, bool)> setflag;
 
-    double real_of(const tprocstep& s) const {
-        return getreal ? getreal(s) : *static_cast<double*>(member(s));
-    }
-    void set_real(tprocstep& s, double v) const {
-        if (setreal)
-            setreal(s, v);
-        else
-            *static_cast<double*>(member(s)) = v;
-    }
+    double real_of(const tprocstep& s) const { return got(getreal, s); }
+    void set_real(tprocstep& s, double v) const { put(setreal, s, v); }
     int& int_of(const tprocstep& s) const { return *static_cast<int*>(member(s)); }
-    bool& flag_of(const tprocstep& s) const { return *static_cast<bool*>(member(s)); }
+    bool flag_of(const tprocstep& s) const { return got(getflag, s); }
+    void set_flag(tprocstep& s, bool v) const { put(setflag, s, v); }
+    // choice: the item the step's value shows.
+    int index_of(const tprocstep& s) const;
     std::string& text_of(const tprocstep& s) const {
         return *static_cast<std::string*>(member(s));
     }
+    tintarr& channels_of(const tprocstep& s) const { return *static_cast<tintarr*>(member(s)); }
+    tdoublearr& reals_of(const tprocstep& s) const {
+        return *static_cast<tdoublearr*>(member(s));
+    }
     bool in(const tprocstep& s) const { return !present || present(s); }
+
+private:
+    // Through the getter or setter when there is one, else the member.
+    template <class T>
+    T got(const std::function<T(const tprocstep&)>& get, const tprocstep& s) const {
+        return get ? get(s) : *static_cast<T*>(member(s));
+    }
+    template <class T>
+    void put(const std::function<void(tprocstep&, T)>& set, tprocstep& s, T v) const {
+        if (set)
+            set(s, v);
+        else
+            *static_cast<T*>(member(s)) = v;
+    }
 };
 
 class tparamlist {
@@ -131,15 +170,9 @@ public:
     // A real the step reaches through a getter and a setter.
     tparams& real(const char* key, const char* field, std::function<double(const S&)> get,
                   std::function<void(S&, double)> set, const tnumberfield& range) {
-        tparam p;
-        p.kind = tparamkind::real;
-        p.key = key;
-        p.field = field;
-        p.caption = captioned(range);
+        tparam& p = add_reached(tparamkind::real, key, field, captioned(range));
         p.range = range;
-        p.getreal = [get](const tprocstep& s) { return get(static_cast<const S&>(s)); };
-        p.setreal = [set](tprocstep& s, double v) { set(static_cast<S&>(s), v); };
-        list.params.push_back(std::move(p));
+        reach(p.getreal, p.setreal, std::move(get), std::move(set));
         return *this;
     }
     tparams& whole(const char* key, const char* field, int S::*m, const tnumberfield& range,
@@ -153,6 +186,29 @@ public:
     tparams& flag(const char* key, const char* field, const char* caption, bool S::*m,
                   const char* companion = "") {
         add(tparamkind::flag, key, field, caption, m).companion = companion;
+        return *this;
+    }
+    // A flag the step reaches through a getter and a setter.
+    tparams& flag(const char* key, const char* field, const char* caption,
+                  std::function<bool(const S&)> get, std::function<void(S&, bool)> set) {
+        tparam& p = add_reached(tparamkind::flag, key, field, caption);
+        reach(p.getflag, p.setflag, std::move(get), std::move(set));
+        return *this;
+    }
+    // The last flag shows as a radio group of two items: off, on.
+    tparams& as_choice(std::string off, std::string on) {
+        list.params.back().items = {std::move(off), std::move(on)};
+        return *this;
+    }
+    // The last choice's items stand for these numbers in the step and the
+    // file.
+    tparams& coded(std::vector<int> codes) {
+        list.params.back().codes = std::move(codes);
+        return *this;
+    }
+    // The last whole number is written as a real.
+    tparams& stored_as_real() {
+        list.params.back().wholeasreal = true;
         return *this;
     }
     tparams& choice(const char* key, const char* field, const char* caption, int S::*m,
@@ -173,6 +229,23 @@ public:
     tparams& text(const char* key, const char* field, const char* caption,
                   std::string S::*m) {
         add(tparamkind::text, key, field, caption, m);
+        return *this;
+    }
+    // A list of channel numbers; `astext` stores it as one string.
+    tparams& channels(const char* key, const char* field, const char* caption, tintarr S::*m,
+                      bool astext = false) {
+        add(tparamkind::channels, key, field, caption, m).listastext = astext;
+        return *this;
+    }
+    // A list of numbers; an index the file does not hold reads as `missing`.
+    tparams& reals(const char* key, const char* field, const char* caption, tdoublearr S::*m,
+                   double missing = 0) {
+        add(tparamkind::reals, key, field, caption, m).missing = missing;
+        return *this;
+    }
+    // The last parameter is in the form only, never in the file.
+    tparams& unstored() {
+        list.params.back().key.clear();
         return *this;
     }
     // The last parameter's stored number is clamped to lo..hi on opening.
@@ -196,6 +269,11 @@ public:
     tparams& shown_if(std::function<bool(const tstepform&)> rule, bool readonlyshown = false) {
         list.params.back().visibleif = std::move(rule);
         list.params.back().readonlyshown = readonlyshown;
+        return *this;
+    }
+    // The last parameter's number is read and checked even while disabled.
+    tparams& read_when_disabled() {
+        list.params.back().readdisabled = true;
         return *this;
     }
     // The last parameter shows in the form times `factor`.
@@ -222,19 +300,33 @@ private:
     static std::string captioned(const tnumberfield& r) {
         return r.unit.empty() ? r.caption : r.caption + " [" + r.unit + "]";
     }
-    template <class T>
-    tparam& add(tparamkind kind, const char* key, const char* field, const std::string& caption,
-                T S::*m) {
+    // A parameter without its way to the step yet.
+    tparam& add_reached(tparamkind kind, const char* key, const char* field,
+                        const std::string& caption) {
         tparam p;
         p.kind = kind;
         p.key = key;
         p.field = field;
         p.caption = caption;
+        list.params.push_back(std::move(p));
+        return list.params.back();
+    }
+    template <class T>
+    tparam& add(tparamkind kind, const char* key, const char* field, const std::string& caption,
+                T S::*m) {
+        tparam& p = add_reached(kind, key, field, caption);
         p.member = [m](const tprocstep& s) -> void* {
             return const_cast<T*>(&(static_cast<const S&>(s).*m));
         };
-        list.params.push_back(std::move(p));
-        return list.params.back();
+        return p;
+    }
+    // The getter and setter of step type S as the list keeps them.
+    template <class T>
+    static void reach(std::function<T(const tprocstep&)>& getter,
+                      std::function<void(tprocstep&, T)>& setter,
+                      std::function<T(const S&)> get, std::function<void(S&, T)> set) {
+        getter = [get](const tprocstep& s) { return get(static_cast<const S&>(s)); };
+        setter = [set](tprocstep& s, T v) { set(static_cast<S&>(s), v); };
     }
     tparamlist list;
 };

@@ -1,16 +1,22 @@
 // Helpers shared by the step families: number texts, rounding, parameter
 // checks with the dialog's own sentences, the generated-signal record, and
-// reading whole numbers from forms.
+// reading whole numbers from forms. A family's source file includes this
+// (which brings the parameter list) and uses the helpers by their short
+// names (`using namespace steps`).
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <string>
 
 #include "engine/dsp/numberfield.h"
+#include "engine/process/stepparams.h"
 #include "engine/process/tprocstep.h"
 
 namespace tessal::steps {
+
+inline constexpr double pi = std::numbers::pi;
 
 // The shortest general text of a number, as list texts and names use it.
 std::string num(double x);
@@ -59,5 +65,19 @@ void take_input(tprocstep& step);
 
 // Tells the run how many samples `step` made infinite or not a number.
 void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count);
+
+// Computes each signal of the input in place (take_input): f(signal, its
+// record, its index) returns how many samples it made not finite from
+// finite ones, which the run is told; progress follows each signal.
+template <class F>
+void each_signal(tprocstep& step, tprocenv& env, F f) {
+    take_input(step);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < step.outarr.size(); ++i) {
+        bad += f(step.outarr[i], step.props[i], i);
+        env.progress(static_cast<double>(i + 1) / static_cast<double>(step.outarr.size()));
+    }
+    note_nonfinite(env, step, bad);
+}
 
 }  // namespace tessal::steps

@@ -142,6 +142,17 @@ protected:
         : props(from.props.empty() ? 1 : from.props.size()), procnum(from.procnum) {}
 };
 
+// The base of step type D, derived from B (the step base or a step type D
+// shares its parameters and run with): gives D its clone.
+template <class D, class B = tprocstep>
+class tstepof : public B {
+public:
+    using B::B;
+    std::unique_ptr<tprocstep> clone() const override {
+        return std::make_unique<D>(static_cast<const D&>(*this));
+    }
+};
+
 using tprocsteps = std::vector<std::unique_ptr<tprocstep>>;
 
 // Channel lists in process files: "nChans" and "Channo0".."ChannoN-1". A file

@@ -45,15 +45,18 @@ tformfield& tstepform::add_check(const std::string& key, const std::string& capt
 
 tformfield& tstepform::add_radio(const std::string& key, const std::string& caption,
                                  std::vector<std::string> items, int index) {
-    fields.push_back(make(tfieldkind::radio, key, caption));
-    fields.back().items = std::move(items);
-    fields.back().index = index;
-    return fields.back();
+    return add_choice(tfieldkind::radio, key, caption, std::move(items), index);
 }
 
 tformfield& tstepform::add_combo(const std::string& key, const std::string& caption,
                                  std::vector<std::string> items, int index) {
-    fields.push_back(make(tfieldkind::combo, key, caption));
+    return add_choice(tfieldkind::combo, key, caption, std::move(items), index);
+}
+
+tformfield& tstepform::add_choice(tfieldkind kind, const std::string& key,
+                                  const std::string& caption, std::vector<std::string> items,
+                                  int index) {
+    fields.push_back(make(kind, key, caption));
     fields.back().items = std::move(items);
     fields.back().index = index;
     return fields.back();

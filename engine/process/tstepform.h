@@ -101,6 +101,11 @@ public:
     void changed(const std::string& key) {
         if (onchange) onchange(*this, key);
     }
+
+private:
+    // A radio group or a drop-down list.
+    tformfield& add_choice(tfieldkind kind, const std::string& key, const std::string& caption,
+                           std::vector<std::string> items, int index);
 };
 
 }  // namespace tessal

@@ -20,6 +20,14 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
+// A field's row: its widget after its caption, or across the row without one.
+void add_row(QFormLayout* into, const std::string& caption, QWidget* w) {
+    if (caption.empty())
+        into->addRow(w);
+    else
+        into->addRow(q(caption), w);
+}
+
 }  // namespace
 
 tstepformdialog::tstepformdialog(tprocstep& step, std::unique_ptr<tstepform> form,
@@ -108,10 +116,7 @@ void tstepformdialog::build() {
                 }
                 QLineEdit* e = make_edit(f);
                 widgets_[key] = e;
-                if (f.caption.empty())
-                    into->addRow(e);
-                else
-                    into->addRow(q(f.caption), e);
+                add_row(into, f.caption, e);
                 break;
             }
             case tfieldkind::check: {
@@ -145,10 +150,7 @@ void tstepformdialog::build() {
                 });
                 widgets_[key] = frame;
                 // A radio group inside a frame of the same title needs no label.
-                if (f.caption.empty() || f.caption == groupcaptions.back())
-                    into->addRow(frame);
-                else
-                    into->addRow(q(f.caption), frame);
+                add_row(into, f.caption == groupcaptions.back() ? std::string() : f.caption, frame);
                 break;
             }
             case tfieldkind::combo: {
@@ -160,10 +162,7 @@ void tstepformdialog::build() {
                     edited(key);
                 });
                 widgets_[key] = c;
-                if (f.caption.empty())
-                    into->addRow(c);
-                else
-                    into->addRow(q(f.caption), c);
+                add_row(into, f.caption, c);
                 break;
             }
             case tfieldkind::button: {

@@ -21,15 +21,7 @@ const double pi = std::numbers::pi;
 
 // Runs the step on one signal at rate fs; the output and its record.
 std::pair<tsinglearr, tchannelproperties> run_f0(tf0& step, const tsinglearr& x, double fs) {
-    tdocument doc;
-    tscriptedprompter prompter;
-    tprocenv env(doc, prompter);
-    step.inarr = {x};
-    step.props.assign(1, default_channelproperties(fs));
-    step.props[0].name = "mic";
-    step.props[0].yunit = "Pa";
-    step.run_process(env);
-    return {step.outarr.at(0), step.props.at(0)};
+    return run_alone(step, x, fs, [](tchannelproperties& p) { p.yunit = "Pa"; });
 }
 
 TEST(F0Single, SineGivesItsFrequencyFromTheSecondEventOnByPeaksAndZeroCrossings) {

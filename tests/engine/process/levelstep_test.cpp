@@ -15,17 +15,11 @@ const double pi = std::numbers::pi;
 
 std::pair<tsinglearr, tchannelproperties> run_level(textractlevel& step, const tsinglearr& x, double fs,
                                                     tdocument* doc = nullptr) {
-    tdocument own;
-    tscriptedprompter prompter;
-    tprocenv env(doc ? *doc : own, prompter);
-    step.inarr = {x};
-    step.props.assign(1, default_channelproperties(fs));
-    step.props[0].name = "mic";
-    step.props[0].yunit = "Pa";
-    step.props[0].dbreference = 2e-5;
-    step.props[0].fsd = 20;
-    step.run_process(env);
-    return {step.outarr.at(0), step.props.at(0)};
+    return run_alone(step, x, fs, [](tchannelproperties& p) {
+        p.yunit = "Pa";
+        p.dbreference = 2e-5;
+        p.fsd = 20;
+    }, doc);
 }
 
 double db(double a) { return 20 * std::log10(a); }

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <string>
+#include <utility>
 
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
@@ -23,6 +25,22 @@ inline tsinglearr sine(int n, double amp, double freq, double rate) {
     for (int i = 0; i < n; ++i)
         s[i] = static_cast<float>(amp * std::sin(2 * std::numbers::pi * freq * i / rate));
     return s;
+}
+
+// Runs `step` alone on one signal x at rate fs, named "mic"; `record` sets
+// the rest of its record first. The output and its record.
+inline std::pair<tsinglearr, tchannelproperties> run_alone(
+    tprocstep& step, const tsinglearr& x, double fs,
+    const std::function<void(tchannelproperties&)>& record = {}, tdocument* doc = nullptr) {
+    tdocument own;
+    tscriptedprompter prompter;
+    tprocenv env(doc ? *doc : own, prompter);
+    step.inarr = {x};
+    step.props.assign(1, default_channelproperties(fs));
+    step.props[0].name = "mic";
+    if (record) record(step.props[0]);
+    step.run_process(env);
+    return {step.outarr.at(0), step.props.at(0)};
 }
 
 class tprocesstest : public ttempdirtest {

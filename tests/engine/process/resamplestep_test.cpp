@@ -18,15 +18,7 @@ namespace {
 const double pi = std::numbers::pi;
 
 std::pair<tsinglearr, tchannelproperties> run_src(tresample& step, const tsinglearr& x, double fs, int xshift = 0) {
-    tdocument doc;
-    tscriptedprompter prompter;
-    tprocenv env(doc, prompter);
-    step.inarr = {x};
-    step.props.assign(1, default_channelproperties(fs));
-    step.props[0].name = "mic";
-    step.props[0].xshift = xshift;
-    step.run_process(env);
-    return {step.outarr.at(0), step.props.at(0)};
+    return run_alone(step, x, fs, [xshift](tchannelproperties& p) { p.xshift = xshift; });
 }
 
 TEST(Resample, SimpleMethodsAndProperties) {

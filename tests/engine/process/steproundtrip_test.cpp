@@ -1,5 +1,5 @@
-// Every step type of the generator, filter, F0, level, resampling and
-// arithmetic families reads a hand-written section holding each of its keys
+// Every step type of the channel, generator, filter, F0, level, resampling
+// and arithmetic families reads a hand-written section holding each of its keys
 // away from the default, and writes back exactly those keys in the file's
 // order with the same values.
 #include <fstream>
@@ -18,6 +18,15 @@ struct tcase {
 };
 
 const std::vector<tcase> cases = {
+    {"load", {{"nChans", "2"}, {"Channo0", "3"}, {"Channo1", "-1"}, {"LoadLabels", "0"}}},
+    {"save",
+     {{"nChans", "1"}, {"Channo0", "5"}, {"ChannelName", "out"}, {"UseChannelName", "1"},
+      {"Yunit", "Pa"}, {"UseYUnit", "1"}, {"FSDMode", "3"}, {"UsedBReference", "1"},
+      {"UseStereoChanno", "0"}, {"dBReference", "2E-5"}, {"StereoChannos", "C 2"},
+      {"FixedFSD", "0.5"}, {"RMSdBFSD", "12"}}},
+    {"append", {{"nChans", "1"}, {"Channo0", "2"}, {"FSDMode", "2"}}},
+    {"prepend", {{"nChans", "2"}, {"Channo0", "1"}, {"Channo1", "0"}, {"FSDMode", "0"}}},
+    {"delete", {{"nChans", "1"}, {"Channo0", "4"}}},
     {"sine",
      {{"Freq", "220"}, {"Phase", "90"}, {"Delay", "0.25"}, {"AddDelay", "0.125"},
       {"Duration", "2.5"}, {"Amplitude", "0.5"}, {"nHarm", "7"}, {"InputMode", "1"},
