@@ -30,42 +30,26 @@ double pix(const TAxis& a, double v) { return a.value_to_notclipped_position(v) 
 }  // namespace
 
 ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
     setWindowTitle("T-naq");
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    auto* toolbar = new QToolBar(this);
-    outer->addWidget(toolbar);
-    auto add = [&](const char* id, const QString& caption, const char* key = nullptr) {
-        QAction* a = toolbar->addAction(caption);
-        a->setObjectName(id);
-        if (key) {
-            a->setShortcut(QKeySequence(key));
-            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        }
-        addAction(a);
-        return a;
+    auto& log = ctx_.measurements.datalog;
+    int order = 10;
+    auto add = [&](const char* id, const QString& caption, const char* key, std::function<void()> handler) {
+        tools_.add({.id = id, .caption = caption, .shortcut = key ? key : "", .handler = std::move(handler),
+                    .toolorder = order++});
     };
-    connect(add("copyaction", "Copy measurement"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { copyactionExecute(); }, false); });
-    connect(add("copyheaderaction", "Copy header", "Shift+F4"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { copyheaderactionExecute(); }, false); });
-    connect(add("logpointaction", "&Log data", "F5"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { logpointactionExecute(); }, false); });
-    connect(add("newlogaction", "&New log"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { ctx_.measurements.datalog.new_log(ctx_.prompter); }, false); });
-    connect(add("clearlogaction", "Clear log"), &QAction::triggered, this,
-            [this] { ctx_.measurements.datalog.clear(); });
-    connect(add("showlogaction", "Show log", "F6"), &QAction::triggered, this,
-            [this] { ctx_.windows.show(twindowid::datalog); });
-    connect(add("Copylogaction", "&Copy log"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { ctx_.measurements.datalog.copy_log(ctx_.clipboard); }, false); });
-    QAction* autocopy = add("autocopyaction", "Auto copy log");
-    autocopy->setCheckable(true);
-    QAction* lock = add("lockaction", "Lock channel");
-    lock->setCheckable(true);
-    connect(lock, &QAction::triggered, this, [this](bool on) {
+    add("copyaction", "Copy measurement", nullptr, [this] { copyactionExecute(); });
+    add("copyheaderaction", "Copy header", "Shift+F4", [this] { copyheaderactionExecute(); });
+    add("logpointaction", "&Log data", "F5", [this] { logpointactionExecute(); });
+    add("newlogaction", "&New log", nullptr, [this, &log] { log.new_log(ctx_.prompter); });
+    add("clearlogaction", "Clear log", nullptr, [&log] { log.clear(); });
+    add("showlogaction", "Show log", "F6", [this] { ctx_.windows.show("datalog"); });
+    add("Copylogaction", "&Copy log", nullptr, [this, &log] { log.copy_log(ctx_.clipboard); });
+    tools_.add({.id = "autocopyaction", .caption = "Auto copy log", .checkable = true, .toolorder = order++});
+    tools_.add_check({.id = "lockaction", .caption = "Lock channel", .toolorder = order++}, [this](bool on) {
         locked_ = on;
         if (!on) faudiodatadirty_ = true;
         if (QAction* a = action("lockaction"))
@@ -73,9 +57,12 @@ ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
         flowplot_->mark_dirty();
         derplot_->mark_dirty();
     });
-    extracombo_ = new QComboBox;
-    extracombo_->setObjectName("extrachannelcombo");
-    toolbar->addWidget(extracombo_);
+    tools_.add({.id = "extrachannelcombo", .toolorder = order++, .toolwidget = [this] {
+                    extracombo_ = new QComboBox;
+                    extracombo_->setObjectName("extrachannelcombo");
+                    return extracombo_;
+                }});
+    outer->addWidget(tools_.build());
     connect(extracombo_, &QComboBox::activated, this, [this](int i) {
         addchanno_ = i < ctx_.doc.totnchans() ? i : -1;
         faudiodatadirty_ = true;

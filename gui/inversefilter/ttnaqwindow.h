@@ -12,6 +12,7 @@
 #include "engine/core/tviewlistener.h"
 #include "engine/tools/glottalflow.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QComboBox;
@@ -75,6 +76,7 @@ private:
     void visible_range(int& from, int& to) const;
 
     tappcontext& ctx_;
+    twindowtools tools_;
     tglottalflow g_;
     int flockchanno_ = -1;
     bool locked_ = false;

@@ -52,8 +52,8 @@ struct tfixture {
         doc.theglobal.channels_changed();
         doc.theglobal.fix_things();
         doc.theglobal.set_selection(0.5, 1.5);
-        win = dynamic_cast<tcalibrationwindow*>(w.windows().window(twindowid::calibration));
-        w.windows().show(twindowid::calibration);
+        win = dynamic_cast<tcalibrationwindow*>(w.windows().window("calibration"));
+        w.windows().show("calibration");
         settle();
     }
     tdocument& doc() { return w.document(); }

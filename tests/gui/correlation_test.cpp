@@ -52,8 +52,8 @@ struct tfixture {
         ch.set_fsd(1);
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
-        win = dynamic_cast<tcorrelationwindow*>(w.windows().window(twindowid::correlation));
-        w.windows().show(twindowid::correlation);
+        win = dynamic_cast<tcorrelationwindow*>(w.windows().window("correlation"));
+        w.windows().show("correlation");
         settle();
     }
     tdocument& doc() { return w.document(); }

@@ -46,9 +46,9 @@ struct tcorrfixture {
     tcorrfixture() {
         w.first_activation({});
         tone_channels(w.document(), 1.0, 16000, 125);
-        win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+        win = dynamic_cast<tcorrelogramwindow*>(w.windows().window("correlogram"));
         win->resize(900, 600);
-        w.windows().show(twindowid::correlogram);
+        w.windows().show("correlogram");
         settle();
         win->wait_for_workers();
         settle();
@@ -74,10 +74,10 @@ TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
     TMainWindow w{prompter};
     w.first_activation({});
     tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
-    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window("correlogram"));
     ASSERT_NE(win, nullptr);
     win->resize(900, 600);
-    w.windows().show(twindowid::correlogram);
+    w.windows().show("correlogram");
     settle();
     win->wait_for_workers();
     settle();
@@ -152,10 +152,10 @@ TEST(CorrelogramWindow, TraceModesMoveDeleteCutAndSave) {
     TMainWindow w{prompter};
     w.first_activation({});
     tone_channels(w.document(), 1.0, 16000, 125);
-    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window("correlogram"));
     ASSERT_NE(win, nullptr);
     win->resize(900, 600);
-    w.windows().show(twindowid::correlogram);
+    w.windows().show("correlogram");
     settle();
     win->wait_for_workers();
     TAxis& fa = win->freq_axis(0);
@@ -255,9 +255,9 @@ TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
     TMainWindow w{prompter};
     w.first_activation({});
     tone_channels(w.document(), 1.0, 16000, 125);
-    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window("correlogram"));
     win->resize(900, 600);
-    w.windows().show(twindowid::correlogram);
+    w.windows().show("correlogram");
     settle();
     win->wait_for_workers();
     // The spectrogram's own groups are not there; the correlogram's are.

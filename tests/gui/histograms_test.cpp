@@ -44,8 +44,8 @@ struct thistfixture {
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_selection(0, 2);
-        win = dynamic_cast<thistwindow*>(w.windows().window(twindowid::histograms));
-        w.windows().show(twindowid::histograms);
+        win = dynamic_cast<thistwindow*>(w.windows().window("histograms"));
+        w.windows().show("histograms");
         settle();
     }
 };

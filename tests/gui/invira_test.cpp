@@ -47,8 +47,8 @@ struct tfixture {
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
-        win = dynamic_cast<tinvirawindow*>(w.windows().window(twindowid::invira));
-        w.windows().show(twindowid::invira);
+        win = dynamic_cast<tinvirawindow*>(w.windows().window("invira"));
+        w.windows().show("invira");
         settle();
         win->ensure_current();
     }

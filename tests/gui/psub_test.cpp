@@ -41,8 +41,8 @@ struct tfixture {
         ch.set_fsd(10);
         doc.theglobal.channels_changed();
         doc.theglobal.set_selection(0, 3);
-        win = dynamic_cast<tpsubwindow*>(w.windows().window(twindowid::psub));
-        w.windows().show(twindowid::psub);
+        win = dynamic_cast<tpsubwindow*>(w.windows().window("psub"));
+        w.windows().show("psub");
         settle();
     }
     tdocument& doc() { return w.document(); }

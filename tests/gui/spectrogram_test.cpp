@@ -49,9 +49,9 @@ struct tfixture {
     explicit tfixture(double seconds = 1.0) {
         w.first_activation({});
         tone_channels(w.document(), seconds, 16000, 1000);
-        win = dynamic_cast<tspectrogramwindow*>(w.windows().window(twindowid::spectrogram));
+        win = dynamic_cast<tspectrogramwindow*>(w.windows().window("spectrogram"));
         win->resize(900, 600);
-        w.windows().show(twindowid::spectrogram);
+        w.windows().show("spectrogram");
         settle();
         win->wait_for_workers();
         settle();
@@ -274,10 +274,10 @@ TEST(SpectrogramWindow, SettingsPersist) {
 
 TEST(AnalysisWindows, EscHidesTheCrosshairsOfSpectrogramAndCorrelogram) {
     tfixture f;
-    auto* corr = dynamic_cast<tcorrelogramwindow*>(f.w.windows().window(twindowid::correlogram));
+    auto* corr = dynamic_cast<tcorrelogramwindow*>(f.w.windows().window("correlogram"));
     ASSERT_NE(corr, nullptr);
     corr->resize(900, 600);
-    f.w.windows().show(twindowid::correlogram);
+    f.w.windows().show("correlogram");
     settle();
     corr->wait_for_workers();
     // A drag on each window's first strip shows its crosshair: a red line

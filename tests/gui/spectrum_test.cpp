@@ -83,8 +83,8 @@ struct tspectrumfixture {
     tspectrumfixture() {
         w.first_activation({});
         sine_channels(w.document());
-        win = dynamic_cast<tspectrumwindow*>(w.windows().window(twindowid::spectrum));
-        w.windows().show(twindowid::spectrum);
+        win = dynamic_cast<tspectrumwindow*>(w.windows().window("spectrum"));
+        w.windows().show("spectrum");
         settle();
     }
     tdocument& doc() { return w.document(); }
@@ -261,7 +261,7 @@ TEST(SpectrumWindow, ShowsAndLogsWhatTheEngineComputes) {
     EXPECT_EQ(f.log().lines()[0], expect.heading);
     EXPECT_EQ(f.log().lines()[1], expect.lines[0]);
     EXPECT_EQ(f.log().lines().back(), expect.lines.back());
-    EXPECT_TRUE(f.w.windows().window(twindowid::datalog)->isVisible());
+    EXPECT_TRUE(f.w.windows().window("datalog")->isVisible());
 
     // The window length read-out follows window and bandwidth; a bandwidth
     // that does not parse keeps the old one.
@@ -584,9 +584,9 @@ TEST(SpectrumWindow, AxisLimitsDialogReachesTheLogarithmicFrequencyAxis) {
 
 TEST(AnalysisWindows, EscHidesTheCrosshairsOfSpectrumAndCorrelation) {
     tspectrumfixture f;
-    auto* corr = dynamic_cast<tcorrelationwindow*>(f.w.windows().window(twindowid::correlation));
+    auto* corr = dynamic_cast<tcorrelationwindow*>(f.w.windows().window("correlation"));
     ASSERT_NE(corr, nullptr);
-    f.w.windows().show(twindowid::correlation);
+    f.w.windows().show("correlation");
     settle();
     // A click in the spectrum at 200 Hz: its crosshair, and the correlation
     // window's at the period, 5 ms.
