@@ -6,16 +6,12 @@
 
 namespace tessal {
 
-QString tcorrelationmodule::settings_path() {
-    return settings_file("correlationwindow.ini");
-}
-
 tcorrelationmodule::tcorrelationmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "correlationaction", .caption = "Correlation",
                       .handler = c.windows.opener("correlation"), .group = "analysis", .order = 40});
     ctx.windows.add("correlation", {.caption = "Correlation - Tessal", .layout = "CorrelationWindow"}, [&c](QWidget* owner) {
-        return keep_settings_in(new tcorrelationwindow(c, owner), settings_path);
+        return keep_settings_in(new tcorrelationwindow(c, owner), "correlationwindow.ini");
     });
 }
 

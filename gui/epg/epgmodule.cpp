@@ -7,16 +7,12 @@
 
 namespace tessal {
 
-QString tepgmodule::settings_path() {
-    return settings_file("epgwindow.ini");
-}
-
 tepgmodule::tepgmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "epgaction", .caption = "Electropalatograph (EPG)",
                       .handler = c.windows.opener("epg"), .group = "tools", .order = 40});
     ctx.windows.add("epg", {.caption = "EPG", .layout = "EPGWindow"}, [&c](QWidget* owner) {
-        return keep_settings_in(new tepgwindow(c, owner), settings_path);
+        return keep_settings_in(new tepgwindow(c, owner), "epgwindow.ini");
     });
     // Made after the EPG window (the fixed order of the windows), whose
     // channel and colours it shows.

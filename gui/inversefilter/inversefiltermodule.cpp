@@ -7,16 +7,12 @@
 
 namespace tessal {
 
-QString tinversefiltermodule::settings_path() {
-    return settings_file("invirawindow.for");
-}
-
 tinversefiltermodule::tinversefiltermodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "inversefilteraction", .caption = "Inverse filter",
                       .handler = c.windows.opener("invira"), .group = "tools", .order = 10});
     ctx.windows.add("invira", {.caption = "Invira", .layout = "InverseWindow"}, [&c](QWidget* owner) {
-        return keep_settings_in(new tinvirawindow(c, owner), settings_path);
+        return keep_settings_in(new tinvirawindow(c, owner), "invirawindow.for");
     });
     ctx.commands.add({.id = "tnaqaction", .caption = "Glottal flow parameter measurement",
                       .handler = c.windows.opener("tnaq"), .group = "tools", .order = 20});

@@ -27,6 +27,21 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 double pix(const TAxis& a, double v) { return a.value_to_notclipped_position(v) * (a.length() - 1); }
 
+// Samples from..to of one of the segment's curves (antialiased, as the
+// painter was set), then, plain, the measured stretch's edges when shown.
+void draw_curve(QPainter& p, const TAxis& x, const TAxis& y, const QSize& size, const tglottalflow& g,
+                const std::vector<double>& values, int from, int to, const QColor& color) {
+    QPolygonF line;
+    for (int i = from; i < to; ++i) line << QPointF(pix(x, i / g.sampfreq * 1000), pix(y, values[i]));
+    p.setPen(QPen(color, 1.5));
+    p.drawPolyline(line);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (g.showmeasurement) {
+        p.setPen(QPen(QColor(0, 128, 0), 1));
+        for (double t : {g.lotime, g.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
+    }
+}
+
 }  // namespace
 
 ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
@@ -231,29 +246,25 @@ void ttnaqwindow::update_lines() {
     lines_[2]->setText(qs(g_.line3(p)));
 }
 
-void ttnaqwindow::mark_period(double t1, double t2) {
+void ttnaqwindow::change_marks(const std::function<void()>& change, bool derivative) {
     ensure_current();
     if (g_.sampfreq < 0) return;
-    g_.mark_period(t1, t2);
+    change();
     update_lines();
     flowplot_->mark_dirty();
-    derplot_->mark_dirty();
+    if (derivative) derplot_->mark_dirty();
+}
+
+void ttnaqwindow::mark_period(double t1, double t2) {
+    change_marks([&] { g_.mark_period(t1, t2); }, true);
 }
 
 void ttnaqwindow::mark_closed(double t1, double t2) {
-    ensure_current();
-    if (g_.sampfreq < 0) return;
-    g_.mark_closed(t1, t2);
-    update_lines();
-    flowplot_->mark_dirty();
+    change_marks([&] { g_.mark_closed(t1, t2); }, false);
 }
 
 void ttnaqwindow::set_extremes(double v1, double v2) {
-    ensure_current();
-    if (g_.sampfreq < 0) return;
-    g_.set_extremes(v1, v2);
-    update_lines();
-    flowplot_->mark_dirty();
+    change_marks([&] { g_.set_extremes(v1, v2); }, false);
 }
 
 void ttnaqwindow::logpointactionExecute() {
@@ -276,7 +287,6 @@ void ttnaqwindow::paint_flow(QPainter& p, const QSize& size) {
     TAxis& y = flowplot_->yaxis()->axis();
     paint_plot_grid(p, x, y, size);
     if (g_.sampfreq < 0) return;
-    const double fs = g_.sampfreq;
     if (g_.period_ok() && g_.cqhitime > g_.cqlotime) {
         const double a = pix(x, g_.cqlotime * 1000), b = pix(x, g_.cqhitime * 1000);
         p.fillRect(QRectF(a, 0, b - a, size.height()), QColor(255, 240, 200));
@@ -300,15 +310,7 @@ void ttnaqwindow::paint_flow(QPainter& p, const QSize& size) {
             }
         }
     }
-    QPolygonF line;
-    for (int i = from; i < to; ++i) line << QPointF(pix(x, i / fs * 1000), pix(y, g_.flowarr[i]));
-    p.setPen(QPen(QColor(0, 0, 160), 1.5));
-    p.drawPolyline(line);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    if (g_.showmeasurement) {
-        p.setPen(QPen(QColor(0, 128, 0), 1));
-        for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
-    }
+    draw_curve(p, x, y, size, g_, g_.flowarr, from, to, QColor(0, 0, 160));
     if (g_.period_ok()) {
         p.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
         for (double v : {g_.loflow, g_.hiflow}) p.drawLine(QPointF(0, pix(y, v)), QPointF(size.width(), pix(y, v)));
@@ -325,7 +327,6 @@ void ttnaqwindow::paint_der(QPainter& p, const QSize& size) {
     TAxis& y = derplot_->yaxis()->axis();
     paint_plot_grid(p, x, y, size);
     if (g_.sampfreq < 0) return;
-    const double fs = g_.sampfreq;
     int from = 0, to = 0;
     visible_range(from, to);
     if (g_.showmeasurement) {
@@ -333,15 +334,7 @@ void ttnaqwindow::paint_der(QPainter& p, const QSize& size) {
         p.fillRect(QRectF(a, 0, b - a, size.height()), QColor(225, 240, 255));
     }
     p.setRenderHint(QPainter::Antialiasing, true);
-    QPolygonF line;
-    for (int i = from; i < to; ++i) line << QPointF(pix(x, i / fs * 1000), pix(y, g_.derarr[i]));
-    p.setPen(QPen(QColor(200, 0, 0), 1.5));
-    p.drawPolyline(line);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    if (g_.showmeasurement) {
-        p.setPen(QPen(QColor(0, 128, 0), 1));
-        for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
-    }
+    draw_curve(p, x, y, size, g_, g_.derarr, from, to, QColor(200, 0, 0));
     if (g_.period_ok()) {
         p.setPen(QPen(QColor(0, 128, 0), 1, Qt::DashLine));
         const double n = pix(x, g_.negtime * 1000);

@@ -7,16 +7,12 @@
 
 namespace tessal {
 
-QString tplotsmodule::histogram_settings_path() {
-    return settings_file("histogramswindow.ini");
-}
-
 tplotsmodule::tplotsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "histogramsaction", .caption = "Show histograms",
                       .handler = c.windows.opener("histograms"), .group = "analysis", .order = 60});
     ctx.windows.add("histograms", {.caption = "Histograms/KDE", .layout = "HistWindow"}, [&c](QWidget* owner) {
-        return keep_settings_in(new thistwindow(c, owner), histogram_settings_path);
+        return keep_settings_in(new thistwindow(c, owner), "histogramswindow.ini");
     });
     ctx.commands.add({.id = "xyplotaction", .caption = "xy-plot", .handler = c.windows.opener("xyplot"),
                       .group = "analysis", .order = 70});

@@ -7,16 +7,12 @@
 
 namespace tessal {
 
-QString tspectrogrammodule::settings_path() {
-    return settings_file("spectrogramwindow.ini");
-}
-
 tspectrogrammodule::tspectrogrammodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "spectrogramaction", .caption = "Spectrogram",
                       .handler = c.windows.opener("spectrogram"), .group = "analysis", .order = 30});
     ctx.windows.add("spectrogram", {.caption = "Spectrogram - Tessal", .layout = "SpectrogramWindow"}, [&c](QWidget* owner) {
-        return keep_settings_in(new tspectrogramwindow(c, owner), settings_path);
+        return keep_settings_in(new tspectrogramwindow(c, owner), "spectrogramwindow.ini");
     });
     ctx.commands.add({.id = "correlogramaction", .caption = "Correlogram",
                       .handler = c.windows.opener("correlogram"), .group = "analysis", .order = 50});

@@ -7,16 +7,12 @@
 
 namespace tessal {
 
-QString tspectrummodule::settings_path() {
-    return settings_file("spectrumwindow.ini");
-}
-
 tspectrummodule::tspectrummodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "spectrumaction", .caption = "Spectrum", .handler = c.windows.opener("spectrum"),
                       .group = "analysis", .order = 20});
     ctx.windows.add("spectrum", {.caption = "Spectrum - Tessal", .layout = "SpectrumWindow"}, [this, &c](QWidget* owner) {
-        return window_ = keep_settings_in(new tspectrumwindow(c, owner), settings_path);
+        return window_ = keep_settings_in(new tspectrumwindow(c, owner), "spectrumwindow.ini");
     });
     ctx.windows.add("frequencyrange", {.caption = "Frequency range "},
                             [](QWidget* owner) { return new tfrequencyrangedialog(owner); });

@@ -24,4 +24,10 @@ W* keep_settings_in(W* w, std::function<QString()> path) {
     return w;
 }
 
+// The file `name` in the settings folder.
+template <class W>
+W* keep_settings_in(W* w, const QString& name) {
+    return keep_settings_in(w, std::function<QString()>([name] { return settings_file(name); }));
+}
+
 }  // namespace tessal
