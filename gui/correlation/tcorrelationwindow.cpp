@@ -24,6 +24,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -44,9 +45,6 @@ const char* const snapcaptions[] = {"Don't snap", "Snap to curve", "Snap to peak
 tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
     setWindowTitle("Correlation - Tessal");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
     tools_.add_log(10, [this] { logcursoractionExecute(); }, 11,
                    [this] { ctx_.windows.show("datalog"); });
     for (int i = 0; i < 3; ++i)
@@ -57,7 +55,7 @@ tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
         update_readouts();
     });
     tools_.add_image(30, plot_);
-    outer->addWidget(tools_.build());
+    auto* outer = tools_.build_layout();
     action(snapids[0])->setChecked(true);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
@@ -312,8 +310,7 @@ void tcorrelationwindow::channel_changed(const tchannelchange& change) {
 
 void tcorrelationwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     ini.WriteFloat("Correlation", "WindowLength", fwinlength_);
     ini.WriteInteger("Correlation", "Snap", snapmode_);
     ini.WriteFloat("Correlation", "LagHi", const_cast<tcorrelationwindow*>(this)->plot_->xaxis()->axis().GetHiValue());
@@ -322,9 +319,7 @@ void tcorrelationwindow::save_settings_to(const QString& path) const {
 
 void tcorrelationwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
-    if (!ini.ValueExists("Correlation", "WindowLength")) return;
+    if (!read_settings_file(ini, path, "Correlation", "WindowLength")) return;
     set_winlength(ini.ReadFloat("Correlation", "WindowLength", fwinlength_));
     const auto m = ini.ReadInteger("Correlation", "Snap", 0);
     set_snap_mode(m >= 0 && m <= 2 ? static_cast<int>(m) : 0);

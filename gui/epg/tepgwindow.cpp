@@ -28,6 +28,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -187,9 +188,6 @@ tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
     if (!checked_.empty()) checked_[0] = true;
     grid_ = default_palate_grid();
 
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
     // Making channels guards its own work.
     tools_.add({.id = "makechannelsaction", .caption = "Make channels!",
                 .handler = [this] { makechannelsactionExecute(); }, .toolorder = 10,
@@ -211,7 +209,7 @@ tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
         set_picture_shown(on);
         if (on) tabs_->setCurrentIndex(0);
     });
-    outer->addWidget(tools_.build());
+    auto* outer = tools_.build_layout();
     tools_.action("showcogaction")->setChecked(true);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
@@ -415,8 +413,7 @@ void tepgwindow::channel_changed(const tchannelchange&) {
 
 void tepgwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     ini.WriteString("EPG", "Picture", picturefilename_.toStdString());
     ini.WriteBool("EPG", "ShowPicture", showpicture_->isChecked());
     ini.WriteBool("EPG", "ShowGrid", showgrid_->isChecked());
@@ -430,9 +427,7 @@ void tepgwindow::save_settings_to(const QString& path) const {
 
 void tepgwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
-    if (!ini.ValueExists("EPG", "ShowGrid")) return;
+    if (!read_settings_file(ini, path, "EPG", "ShowGrid")) return;
     showgrid_->setChecked(ini.ReadBool("EPG", "ShowGrid", true));
     showelectrodes_->setChecked(ini.ReadBool("EPG", "ShowElectrodes", true));
     showsurface_->setChecked(ini.ReadBool("EPG", "ShowSurface", true));

@@ -50,9 +50,6 @@ constexpr double initial_span_ms = 30.0;
 tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
     setWindowTitle("Invira");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
     const struct {
         const char* id;
         const char* caption;
@@ -104,7 +101,7 @@ tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
                         save_filter_file(d.selectedFiles().first());
                 },
                 .toolorder = 41, .hint = "Save formants file"});
-    outer->addWidget(tools_.build());
+    auto* outer = tools_.build_layout();
     tools_.action("logatmakeaction")->setChecked(true);
 
     auto* split = new QSplitter(Qt::Horizontal, this);

@@ -19,6 +19,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -47,9 +48,6 @@ void draw_curve(QPainter& p, const TAxis& x, const TAxis& y, const QSize& size, 
 ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
     setWindowTitle("T-naq");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
     auto& log = ctx_.measurements.datalog;
     int order = 10;
     auto add = [&](const char* id, const QString& caption, const char* key, std::function<void()> handler) {
@@ -77,7 +75,7 @@ ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
                     extracombo_->setObjectName("extrachannelcombo");
                     return extracombo_;
                 }});
-    outer->addWidget(tools_.build());
+    auto* outer = tools_.build_layout();
     connect(extracombo_, &QComboBox::activated, this, [this](int i) {
         addchanno_ = i < ctx_.doc.totnchans() ? i : -1;
         faudiodatadirty_ = true;
@@ -347,9 +345,7 @@ void ttnaqwindow::paint_der(QPainter& p, const QSize& size) {
 
 void ttnaqwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
-    if (!ini.ValueExists("Marks", "PeriodFrom")) return;
+    if (!read_settings_file(ini, path, "Marks", "PeriodFrom")) return;
     marks_[0] = ini.ReadFloat("Marks", "PeriodFrom", 0);
     marks_[1] = ini.ReadFloat("Marks", "PeriodTo", 0);
     marks_[2] = ini.ReadFloat("Marks", "ClosedFrom", 0);

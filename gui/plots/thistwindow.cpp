@@ -26,6 +26,7 @@
 #include "gui/context/appcontext.h"
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -62,17 +63,14 @@ thistwindow::~thistwindow() {
 }
 
 void thistwindow::build_ui() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
     tools_.add({.id = "showgridaction", .caption = "Show grid", .checkable = true, .toolorder = 10});
     tools_.add({.id = "autoscaleaction", .caption = "Autoscale", .checkable = true, .toolorder = 11});
     tools_.add({.id = "logstatsaction", .caption = "Log stats", .handler = [this] { logstatsExecute(); },
                 .toolorder = 12});
     tools_.add({.id = "showlogaction", .caption = "Show log",
                 .handler = [this] { ctx_.windows.show("datalog"); }, .toolorder = 13});
-    toolbar_ = tools_.build();
-    outer->addWidget(toolbar_);
+    auto* outer = tools_.build_layout();
+    toolbar_ = tools_.bar();
     grid_ = tools_.action("showgridaction");
     autoscale_ = tools_.action("autoscaleaction");
     // The checks count however they change (the settings file sets them too).
@@ -447,8 +445,7 @@ void thistwindow::fix_things() {
 
 void thistwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     const std::string s = "Histograms";
     ini.WriteInteger(s, "nBins", st_.nbins);
     ini.WriteInteger(s, "KernelWidth", st_.winwidth);
@@ -469,8 +466,7 @@ void thistwindow::save_settings_to(const QString& path) const {
 
 void thistwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     const std::string s = "Histograms";
     thiststate d = st_;
     d.nbins = static_cast<int>(std::clamp<std::int64_t>(ini.ReadInteger(s, "nBins", d.nbins), 2, 10000000));

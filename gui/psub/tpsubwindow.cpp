@@ -48,9 +48,6 @@ const char* const fieldnames[] = {"thresholdedit",  "mindurationedit",    "maxdu
 tpsubwindow::tpsubwindow(tappcontext& ctx, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
     setWindowTitle("p-sub measurement");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
     tools_.add({.id = "logpeaksaction", .caption = "Log peaks", .shortcut = "F5",
                 .handler = [this] { logpeaksactionExecute(); }, .toolorder = 10});
     tools_.add({.id = "logstatisticsaction", .caption = "Log statistics",
@@ -68,7 +65,7 @@ tpsubwindow::tpsubwindow(tappcontext& ctx, QWidget* owner)
     tools_.add_check({.id = "lockaspectaction", .caption = "Lock aspect", .toolorder = 22},
                      [this](bool on) { lockaspect_ = on; });
     tools_.add_image(30, plot_);
-    outer->addWidget(tools_.build());
+    auto* outer = tools_.build_layout();
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);

@@ -127,9 +127,6 @@ QAction* tstripwindow::action(const QString& name) const { return findChild<QAct
 // ------------------------------------------------------------------ controls
 
 void tstripwindow::build_ui() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
     auto check = [this](const char* id, const QString& caption, const QString& hint, int toolorder,
                         std::function<void(bool)> onchange) {
         tools_.add_check({.id = id, .caption = caption, .toolorder = toolorder, .hint = hint},
@@ -158,8 +155,8 @@ void tstripwindow::build_ui() {
         repaint_strips();
     });
     check("freezeaction", "Freeze", kind_.freezehint, 16, [this](bool on) { set_frozen(on); });
-    toolbar_ = tools_.build();
-    outer->addWidget(toolbar_);
+    auto* outer = tools_.build_layout();
+    toolbar_ = tools_.bar();
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
     tabs_ = new QTabWidget(split);

@@ -40,6 +40,7 @@
 #include "gui/spectrum/tfrequencyrangedialog.h"
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -106,9 +107,6 @@ QAction* tspectrumwindow::action(const QString& name) const { return findChild<Q
 // ------------------------------------------------------------------ controls
 
 void tspectrumwindow::build_ui() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
     tools_.add_log(10, [this] { logcursoractionExecute(); }, 13,
                    [this] { ctx_.windows.show("datalog"); });
     tools_.add({.id = "logspectrumaction", .caption = "Log spectrum",
@@ -138,8 +136,8 @@ void tspectrumwindow::build_ui() {
         plot_->mark_dirty();
     });
     tools_.add_image(40, plot_);
-    toolbar_ = tools_.build();
-    outer->addWidget(toolbar_);
+    auto* outer = tools_.build_layout();
+    toolbar_ = tools_.bar();
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
@@ -1037,8 +1035,7 @@ void tspectrumwindow::remove_band(int index) {
 
 void tspectrumwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     const std::string s = "Spectrum";
     ini.WriteFloat(s, "Bandwidth", st_.fft.bw);
     ini.WriteInteger(s, "Window", static_cast<int>(st_.fft.fftwin));
@@ -1069,10 +1066,8 @@ void tspectrumwindow::save_settings_to(const QString& path) const {
 
 void tspectrumwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
     const std::string s = "Spectrum";
-    if (!ini.ValueExists(s, "Bandwidth")) return;
+    if (!read_settings_file(ini, path, s, "Bandwidth")) return;
     tspectrumstate n = st_;
     auto clampi = [](std::int64_t v, int lo, int hi, int def) {
         return v >= lo && v <= hi ? static_cast<int>(v) : def;

@@ -7,10 +7,26 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
+#include "engine/settings/tsetting.h"
 #include "gui/context/settingsfolder.h"
 
 namespace tessal {
+
+// Points `ini` at the window's settings file `path`.
+inline void open_settings_file(TSetting& ini, const QString& path) {
+    ini.SetLocation(Location::slfile);
+    ini.SetFilename(path.toStdString());
+}
+
+// Points `ini` at `path` for reading; false when the file has no `key` in
+// `section` (never written: the window keeps what it has).
+inline bool read_settings_file(TSetting& ini, const QString& path, const std::string& section,
+                               const std::string& key) {
+    open_settings_file(ini, path);
+    return ini.ValueExists(section, key);
+}
 
 // `path` is asked each time, so a file named after the settings folder
 // follows it.

@@ -1,6 +1,7 @@
 #include "gui/windows/windowtools.h"
 
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "gui/widgets/tplotpanel.h"
 
@@ -42,9 +43,18 @@ void twindowtools::add_image(int toolorder, TPlotPanel* const& plot) {
 }
 
 QToolBar* twindowtools::build() {
-    auto* bar = new QToolBar(window_);
-    registry_.build_toolbar(bar, window_);
-    return bar;
+    if (bar_) return bar_;
+    bar_ = new QToolBar(window_);
+    registry_.build_toolbar(bar_, window_);
+    return bar_;
+}
+
+QVBoxLayout* twindowtools::build_layout() {
+    auto* outer = new QVBoxLayout(window_);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addWidget(build());
+    return outer;
 }
 
 }  // namespace tessal

@@ -12,6 +12,7 @@
 #include "gui/commands/commandregistry.h"
 
 class QToolBar;
+class QVBoxLayout;
 class QWidget;
 
 namespace tessal {
@@ -34,6 +35,10 @@ public:
     void add_image(int toolorder, TPlotPanel* const& plot);
     // Makes the tool bar, parented to the window. Runs once.
     QToolBar* build();
+    // The window's layout: the tool bar (build()) on top of a vertical
+    // layout without margins or spacing, which the window fills further.
+    QVBoxLayout* build_layout();
+    QToolBar* bar() const { return bar_; }
 
     QAction* action(const QString& id) const { return registry_.action(id); }
     tcommandregistry& registry() { return registry_; }
@@ -41,6 +46,7 @@ public:
 private:
     QWidget* window_;
     tcommandregistry registry_;
+    QToolBar* bar_ = nullptr;
 };
 
 }  // namespace tessal
