@@ -88,8 +88,8 @@ void spectrum_drag(benchmark::State& state) {
     noise_channels(doc, n);
     for (int c = 0; c < n; ++c) doc.channel(c).showspectrum = true;
     doc.theglobal.channels_changed();
-    w->windows().show(twindowid::spectrum);
-    auto* win = dynamic_cast<tspectrumwindow*>(w->windows().window(twindowid::spectrum));
+    w->windows().show("spectrum");
+    auto* win = dynamic_cast<tspectrumwindow*>(w->windows().window("spectrum"));
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
     QWidget* canvas = win->plot()->canvas();
     double t = 1.0;

@@ -18,6 +18,12 @@ void set_shortcuts(QAction* a, const QString& text) {
     if (a->shortcuts() != keys) a->setShortcuts(keys);
 }
 
+// What owns a submenu or radio group: a menu's window, or the window itself.
+QWidget* owner_of(QWidget* parent) {
+    if (qobject_cast<QMenu*>(parent)) return parent->parentWidget() ? parent->parentWidget()->window() : parent;
+    return parent;
+}
+
 }  // namespace
 
 QString step_name(QString caption) {
@@ -59,28 +65,31 @@ std::vector<const tcommand*> tcommandregistry::group(const QString& name) const 
     return list;
 }
 
-QAction* tcommandregistry::make_action(QMenu* m, const tcommand& c) {
-    QAction* a = m->addAction(c.caption);
+QAction* tcommandregistry::make_action(QWidget* parent, const tcommand& c) {
+    auto* a = new QAction(c.caption, parent);
     actions_[&c] = a;
     a->setObjectName(c.id);
     if (!c.shortcut.isEmpty()) set_shortcuts(a, c.shortcut);
     if (!c.toolcaption.isEmpty()) a->setIconText(c.toolcaption);
     if (c.data.isValid()) a->setData(c.data);
     if (c.checkable) a->setCheckable(true);
+    if (!c.visible) a->setVisible(false);
+    if (!c.hint.isEmpty()) a->setToolTip(c.hint);
     if (!c.radio.isEmpty()) {
         QActionGroup*& g = radios_[c.radio];
-        if (!g) g = new QActionGroup(m->parentWidget() ? m->parentWidget()->window() : m);
+        if (!g) g = new QActionGroup(owner_of(parent));
         g->addAction(a);
     }
     if (c.handler)
         QObject::connect(a, &QAction::triggered, &connections_, [this, a, h = c.handler] {
             // The caption names the change in the undo history.
-            run_guarded(guarded_document, h, true, step_name(a->text()));
+            run_guarded(guarded_document, h, guard_samples,
+                        name_steps ? step_name(a->text()) : QString());
             refresh();
         });
     if (!c.submenu.empty()) {
-        auto* sub = new QMenu(m->parentWidget() ? m->parentWidget()->window() : m);
-        for (const tcommand& item : c.submenu) make_action(sub, item);
+        auto* sub = new QMenu(owner_of(parent));
+        for (const tcommand& item : c.submenu) sub->addAction(make_action(sub, item));
         a->setMenu(sub);
     }
     return a;
@@ -96,15 +105,52 @@ void tcommandregistry::build(QMenuBar* bar, QToolBar* toolbar) {
         QMenu* m = bar->addMenu(decl.title);
         menus_.push_back(m);
         QObject::connect(m, &QMenu::aboutToShow, &connections_, [this] { refresh(); });
+        // The lists waiting for the item that follows them, their end.
+        std::vector<QString> open;
+        auto put = [&](QAction* a) {
+            for (const QString& id : open) lists_[id].end = a;
+            open.clear();
+        };
         for (const QString& g : decl.groups) {
             if (g == menuseparator) {
-                m->addSeparator();
+                put(m->addSeparator());
                 continue;
             }
-            for (const tcommand* c : group(g)) make_action(m, *c);
+            for (const tcommand* c : group(g)) {
+                if (c->items) {
+                    lists_[c->id].menu = m;
+                    open.push_back(c->id);
+                    continue;
+                }
+                QAction* a = make_action(m, *c);
+                m->addAction(a);
+                put(a);
+            }
         }
+        for (const QString& id : open) rebuild_list(id);
+        for (const auto& [id, l] : lists_)
+            if (l.menu == m && l.end) rebuild_list(id);
     }
-    if (toolbar) {
+    if (toolbar) place_tools(toolbar);
+    refresh();
+}
+
+void tcommandregistry::build_toolbar(QToolBar* toolbar, QWidget* window) {
+    if (built_) return;
+    built_ = true;
+    for (const auto& c : commands_) {
+        if (c->toolorder <= 0 || c->toolwidget) continue;
+        QAction* a = make_action(window, *c);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        // Its keys anywhere in this window (the main window's elsewhere).
+        if (!c->shortcut.isEmpty()) window->addAction(a);
+    }
+    place_tools(toolbar);
+    refresh();
+}
+
+void tcommandregistry::place_tools(QToolBar* toolbar) {
+    {
         std::vector<const tcommand*> placed;
         for (const auto& c : commands_)
             if (c->toolorder > 0) placed.push_back(c.get());
@@ -116,10 +162,57 @@ void tcommandregistry::build(QMenuBar* bar, QToolBar* toolbar) {
             const int g = c->toolorder / 10;
             if (toolgroup >= 0 && g != toolgroup) toolbar->addSeparator();
             toolgroup = g;
-            toolbar->addAction(actions_.at(c));
+            if (c->toolwidget) {
+                QAction* a = toolbar->addWidget(c->toolwidget());
+                a->setObjectName(c->id);
+            } else {
+                toolbar->addAction(actions_.at(c));
+            }
         }
     }
-    refresh();
+}
+
+void tcommandregistry::rebuild_list(const QString& id) {
+    auto it = lists_.find(id);
+    const tcommand* c = command(id);
+    if (it == lists_.end() || !c) return;
+    tlist& l = it->second;
+    for (QAction* a : l.actions) {
+        l.menu->removeAction(a);
+        for (auto i = actions_.begin(); i != actions_.end();)
+            i = i->second == a ? actions_.erase(i) : std::next(i);
+        locked_.erase(a);
+        a->deleteLater();
+    }
+    l.actions.clear();
+    listitems_[id] = c->items();
+    for (const tcommand& item : listitems_[id]) {
+        QAction* a = nullptr;
+        if (item.caption == menuseparator) {
+            a = new QAction(l.menu);
+            a->setSeparator(true);
+        } else {
+            // The click may rebuild this list, so it runs after the signal.
+            tcommand unhandled = item;
+            unhandled.handler = nullptr;
+            a = make_action(l.menu, unhandled);
+            actions_.erase(&unhandled);
+            if (item.enabled) a->setEnabled(item.enabled());
+            if (item.handler)
+                QObject::connect(a, &QAction::triggered, &connections_,
+                                 [this, h = item.handler] {
+                                     h();
+                                     refresh();
+                                 }, Qt::QueuedConnection);
+        }
+        l.menu->insertAction(l.end, a);
+        l.actions.push_back(a);
+    }
+}
+
+std::vector<QAction*> tcommandregistry::list_actions(const QString& id) const {
+    auto it = lists_.find(id);
+    return it == lists_.end() ? std::vector<QAction*>{} : it->second.actions;
 }
 
 void tcommandregistry::add_lock(const QStringList& ids, std::function<QString()> reason) {

@@ -10,6 +10,11 @@
 // and check up to date from the rules. Nothing changes an action after it
 // was built except refresh().
 //
+// A secondary window keeps a registry of its own over the window tool
+// layout (window_tool_layout()): its commands sit only on its tool bar
+// (build_toolbar), the same way the main window's placed commands do, and
+// their shortcuts answer within that window.
+//
 // Every handler runs through the command guard: a handler that raises
 // leaves the document as it was and its message is shown.
 #pragma once
@@ -54,6 +59,14 @@ struct tcommand {
     // The items of the command's submenu (caption, id, handler, data).
     std::vector<tcommand> submenu{};
     QVariant data{};
+    bool visible = true;  // false: built but not shown
+    // A tool-bar place taken by a widget (a choice box) instead of a button.
+    std::function<QWidget*()> toolwidget{};
+    // A list whose items follow the state (a recent-files list): at its
+    // place in the menu, rebuilt whenever rebuild_list() is called. The items' handlers run after the click
+    // was handled, since they may change the list.
+    std::function<std::vector<tcommand>()> items{};
+    QString hint{};  // a fixed tool tip (hint_rule for one that follows the state)
 };
 
 // A caption as the undo history names its change: no mnemonic, no "...".
@@ -66,8 +79,13 @@ public:
     tcommandregistry(const tcommandregistry&) = delete;
     tcommandregistry& operator=(const tcommandregistry&) = delete;
 
-    // The document a failing handler puts back (null: none).
+    // The document a failing handler puts back (null: none), and whether
+    // its samples are put back too (off for a window's view commands).
     tdocument* guarded_document = nullptr;
+    bool guard_samples = true;
+    // Whether a command's caption names its undo step (off: the work or
+    // the active window names it).
+    bool name_steps = true;
 
     // A feature's command. Throws std::logic_error for a group the layout
     // does not declare, an id given twice, or a command added after build().
@@ -76,7 +94,14 @@ public:
     // Makes the menus of the layout on `bar` (a menu with no commands is
     // left out) and, when given, the tool bar. Runs once.
     void build(QMenuBar* bar, QToolBar* toolbar = nullptr);
+    // A secondary window's tool bar: the commands with a tool-bar place,
+    // their actions the window's, their shortcuts answering within it.
+    void build_toolbar(QToolBar* toolbar, QWidget* window);
     bool built() const { return built_; }
+    // Puts a list command's current items in its place.
+    void rebuild_list(const QString& id);
+    // The actions a list command shows now (separators included).
+    std::vector<QAction*> list_actions(const QString& id) const;
     // A lock over other features' commands: while `reason` gives a text,
     // the commands named in `ids` are off and their tool and status tips
     // say why (a recording locks those that close, replace, add or delete
@@ -96,7 +121,13 @@ public:
     std::vector<const tcommand*> group(const QString& name) const;
 
 private:
-    QAction* make_action(QMenu* m, const tcommand& c);
+    QAction* make_action(QWidget* parent, const tcommand& c);
+    void place_tools(QToolBar* toolbar);
+    struct tlist {
+        QMenu* menu = nullptr;
+        QAction* end = nullptr;  // what follows the items (null: the menu's end)
+        std::vector<QAction*> actions;
+    };
 
     std::vector<tmenudecl> layout_;
     std::vector<std::unique_ptr<tcommand>> commands_;
@@ -105,6 +136,8 @@ private:
     std::map<QString, QActionGroup*> radios_;
     std::vector<std::pair<QStringList, std::function<QString()>>> locks_;
     std::set<QAction*> locked_;  // actions whose tips a lock wrote
+    std::map<QString, tlist> lists_;
+    std::map<QString, std::vector<tcommand>> listitems_;  // their current items
     // Connections to the menus end with the registry.
     QObject connections_;
     bool built_ = false;

@@ -19,4 +19,9 @@ const std::vector<tmenudecl>& main_menu_layout() {
     return layout;
 }
 
+const std::vector<tmenudecl>& window_tool_layout() {
+    static const std::vector<tmenudecl> layout = {{"", {windowtoolgroup}}};
+    return layout;
+}
+
 }  // namespace tessal

@@ -20,4 +20,8 @@ struct tmenudecl {
 // The main window's menus.
 const std::vector<tmenudecl>& main_menu_layout();
 
+// The one group of a secondary window's own commands (its tool bar).
+inline const QString windowtoolgroup = QStringLiteral("window.tools");
+const std::vector<tmenudecl>& window_tool_layout();
+
 }  // namespace tessal

@@ -10,7 +10,6 @@ class tcorrelationmodule : public tfeaturemodule {
 public:
     explicit tcorrelationmodule(tappcontext& ctx);
     ~tcorrelationmodule() override;
-    static QString settings_path();
 };
 
 }  // namespace tessal

@@ -24,6 +24,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -34,50 +35,28 @@ QColor bgr(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF
 
 }  // namespace
 
+namespace {
+
+const char* const snapids[] = {"dontsnapaction", "snaptocurveaction", "snaptopeakaction"};
+const char* const snapcaptions[] = {"Don't snap", "Snap to curve", "Snap to peak"};
+
+}  // namespace
+
 tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
     setWindowTitle("Correlation - Tessal");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    auto* toolbar = new QToolBar(this);
-    outer->addWidget(toolbar);
-    QAction* logcursor = toolbar->addAction("Log cursor");
-    logcursor->setObjectName("logcursoraction");
-    logcursor->setShortcut(QKeySequence("F5"));
-    logcursor->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(logcursor);
-    connect(logcursor, &QAction::triggered, this,
-            [this] { run_guarded(&ctx_.doc, [&] { logcursoractionExecute(); }, false); });
-    QAction* showlog = toolbar->addAction("Show log");
-    showlog->setObjectName("showlogaction");
-    connect(showlog, &QAction::triggered, this, [this] { ctx_.windows.show(twindowid::datalog); });
-    toolbar->addSeparator();
-    snapgroup_ = new QActionGroup(this);
-    const char* ids[] = {"dontsnapaction", "snaptocurveaction", "snaptopeakaction"};
-    const char* caps[] = {"Don't snap", "Snap to curve", "Snap to peak"};
-    for (int i = 0; i < 3; ++i) {
-        QAction* a = toolbar->addAction(caps[i]);
-        a->setObjectName(ids[i]);
-        a->setCheckable(true);
-        a->setChecked(i == 0);
-        snapgroup_->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] { set_snap_mode(i); });
-    }
-    QAction* lock = toolbar->addAction("Lock snap ch.");
-    lock->setObjectName("locksnapaction");
-    lock->setCheckable(true);
-    connect(lock, &QAction::triggered, this, [this](bool on) {
+    tools_.add_log(10, [this] { logcursoractionExecute(); }, 11,
+                   [this] { ctx_.windows.show("datalog"); });
+    for (int i = 0; i < 3; ++i)
+        tools_.add({.id = snapids[i], .caption = snapcaptions[i], .handler = [this, i] { set_snap_mode(i); },
+                    .checkable = true, .radio = "snap", .toolorder = 20 + i});
+    tools_.add_check({.id = "locksnapaction", .caption = "Lock snap ch.", .toolorder = 23}, [this](bool on) {
         lock_.set_locked(on, ctx_.doc);
         update_readouts();
     });
-    toolbar->addSeparator();
-    QAction* copy = toolbar->addAction("Copy as image");
-    copy->setObjectName("copyimageaction");
-    connect(copy, &QAction::triggered, this, [this] { plot_->copy_image(); });
-    QAction* exp = toolbar->addAction("Export...");
-    exp->setObjectName("exportaction");
-    connect(exp, &QAction::triggered, this, [this] { plot_->export_dialog(); });
+    tools_.add_image(30, plot_);
+    auto* outer = tools_.build_layout();
+    action(snapids[0])->setChecked(true);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
@@ -155,7 +134,7 @@ void tcorrelationwindow::set_winlength(double s) {
 
 void tcorrelationwindow::set_snap_mode(int m) {
     snapmode_ = std::clamp(m, 0, 2);
-    if (QAction* a = snapgroup_->actions().value(snapmode_)) a->setChecked(true);
+    if (snapmode_ >= 0 && snapmode_ < 3) action(snapids[snapmode_])->setChecked(true);
     update_readouts();
 }
 
@@ -270,7 +249,7 @@ void tcorrelationwindow::logcursoractionExecute() {
     if (!(T > 0)) return;
     const tcorrlog l = correlation_cursor_log(ctx_.doc.theglobal.timecursor(), T, fccursor_, ctx_.doc.prefs);
     ctx_.measurements.datalog.add_line(l.heading, l.line);
-    ctx_.windows.show(twindowid::datalog);
+    ctx_.windows.show("datalog");
 }
 
 void tcorrelationwindow::rebuild_channels() {
@@ -331,8 +310,7 @@ void tcorrelationwindow::channel_changed(const tchannelchange& change) {
 
 void tcorrelationwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     ini.WriteFloat("Correlation", "WindowLength", fwinlength_);
     ini.WriteInteger("Correlation", "Snap", snapmode_);
     ini.WriteFloat("Correlation", "LagHi", const_cast<tcorrelationwindow*>(this)->plot_->xaxis()->axis().GetHiValue());
@@ -341,9 +319,7 @@ void tcorrelationwindow::save_settings_to(const QString& path) const {
 
 void tcorrelationwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
-    if (!ini.ValueExists("Correlation", "WindowLength")) return;
+    if (!read_settings_file(ini, path, "Correlation", "WindowLength")) return;
     set_winlength(ini.ReadFloat("Correlation", "WindowLength", fwinlength_));
     const auto m = ini.ReadInteger("Correlation", "Snap", 0);
     set_snap_mode(m >= 0 && m <= 2 ? static_cast<int>(m) : 0);

@@ -12,6 +12,7 @@
 
 #include "engine/core/tviewlistener.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QActionGroup;
@@ -74,6 +75,7 @@ private:
     void drop_all();
 
     tappcontext& ctx_;
+    twindowtools tools_;
     double fwinlength_ = 0.05;
     int snapmode_ = 0;
     double fccursor_ = 0;
@@ -85,7 +87,6 @@ private:
     TStatusPanels* status_ = nullptr;
     TChannelCheckList* channels_ = nullptr;
     QLineEdit* lengthedit_ = nullptr;
-    QActionGroup* snapgroup_ = nullptr;
 };
 
 }  // namespace tessal

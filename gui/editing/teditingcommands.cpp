@@ -38,7 +38,7 @@ void teditingcommands::add_commands() {
     tappcontext& c = ctx;
     auto channels = [&c] { return c.doc.totnchans() > 0; };
     auto change = [this] { return edit_.can_change_selection(); };
-    auto open = [&c](twindowid id) { return [&c, id] { c.windows.show(id); }; };
+    auto open = [&c](const QString& id) { return [&c, id] { c.windows.show(id); }; };
     const QString clip = "edit.clipboard", samples = "edit.samples", windows = "edit.windows",
                   chanwindows = "channels.windows";
     for (tcommand& cmd : std::vector<tcommand>{
@@ -69,16 +69,16 @@ void teditingcommands::add_commands() {
              {.id = "interpolateaction", .caption = "Interpolate",
               .handler = [this] { edit_.interpolate(); }, .enabled = change, .group = samples},
 
-             {.id = "levelsaction", .caption = "Levels...", .handler = open(twindowid::editlevels),
+             {.id = "levelsaction", .caption = "Levels...", .handler = open("editlevels"),
               .enabled = [&c] { return c.doc.totnchans() > 0 && c.doc.theglobal.has_selection(); },
               .group = windows, .order = 10},
-             {.id = "setfsdaction", .caption = "Set FSD...", .handler = open(twindowid::setfsd),
+             {.id = "setfsdaction", .caption = "Set FSD...", .handler = open("setfsd"),
               .group = windows, .order = 20},
 
              {.id = "channelinfoaction", .caption = "Channel info",
-              .handler = open(twindowid::channelinfo), .enabled = channels, .group = chanwindows,
+              .handler = open("channelinfo"), .enabled = channels, .group = chanwindows,
               .order = 10},
-             {.id = "alignaction", .caption = "Align channels", .handler = open(twindowid::align),
+             {.id = "alignaction", .caption = "Align channels", .handler = open("align"),
               .enabled = [&c] { return c.doc.totnchans() > 1; }, .group = chanwindows, .order = 20},
              {.id = "deletechannelaction", .caption = "Delete channel",
               .handler = [&c] { delete_current_channel(c.doc, c.prompter); },
@@ -96,19 +96,19 @@ void teditingcommands::add_commands() {
 
 void teditingcommands::add_windows() {
     tappcontext& c = ctx;
-    c.windows.add(twindowid::editlevels, {.caption = "Edit levels"}, [&c](QWidget* owner) {
+    c.windows.add("editlevels", {.caption = "Edit levels"}, [&c](QWidget* owner) {
         return new teditlevelsdialog(c.doc, c.prompter, &c.view, owner);
     });
-    c.windows.add(twindowid::setfsd, {.caption = "Set Full Scale Deflection (FSD)"}, [&c](QWidget* owner) {
+    c.windows.add("setfsd", {.caption = "Set Full Scale Deflection (FSD)"}, [&c](QWidget* owner) {
         return new tsetfsdwindow(c.doc, c.prompter, owner);
     });
-    c.windows.add(twindowid::align, {.caption = "Align channels"}, [&c](QWidget* owner) {
+    c.windows.add("align", {.caption = "Align channels"}, [&c](QWidget* owner) {
         return new talignchannelsdialog(c.doc, c.prompter, &c.view, owner);
     });
-    c.windows.add(twindowid::channelinfo, {.caption = "Channel information"}, [&c](QWidget* owner) {
+    c.windows.add("channelinfo", {.caption = "Channel information"}, [&c](QWidget* owner) {
         return new tchannelinfodialog(c.doc, c.prompter, owner);
     });
-    c.windows.add(twindowid::notes, {.caption = "Notes for channel"}, [this](QWidget* owner) {
+    c.windows.add("notes", {.caption = "Notes for channel"}, [this](QWidget* owner) {
         notes_ = new tnotesdialog(ctx.doc, owner);
         return notes_;
     });

@@ -11,7 +11,6 @@ class tepgmodule : public tfeaturemodule {
 public:
     explicit tepgmodule(tappcontext& ctx);
     ~tepgmodule() override;
-    static QString settings_path();
 };
 
 }  // namespace tessal

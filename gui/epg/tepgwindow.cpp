@@ -28,6 +28,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -179,7 +180,7 @@ private:
 };
 
 tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
     setWindowTitle("EPG");
     methods_ = make_extraction_methods();
     if (methods_.size() != 11) ctx_.prompter.error("Ajajaj!", "Felprogrammering!");
@@ -187,41 +188,29 @@ tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
     if (!checked_.empty()) checked_[0] = true;
     grid_ = default_palate_grid();
 
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    auto* toolbar = new QToolBar(this);
-    outer->addWidget(toolbar);
-    auto add = [&](const char* name, const char* caption, const char* hint, bool checkable) {
-        QAction* act = toolbar->addAction(caption);
-        act->setObjectName(name);
-        if (hint) act->setToolTip(hint);
-        act->setCheckable(checkable);
-        return act;
-    };
-    QAction* make = add("makechannelsaction", "Make channels!", "Make new channels", false);
-    connect(make, &QAction::triggered, this, [this] { makechannelsactionExecute(); });
-    QAction* lock = add("lockaction", "Lock channel", nullptr, true);
-    connect(lock, &QAction::triggered, this, [this](bool on) {
+    // Making channels guards its own work.
+    tools_.add({.id = "makechannelsaction", .caption = "Make channels!",
+                .handler = [this] { makechannelsactionExecute(); }, .toolorder = 10,
+                .hint = "Make new channels"});
+    tools_.add_check({.id = "lockaction", .caption = "Lock channel", .toolorder = 11}, [this](bool on) {
         lock_.set_locked(on, ctx_.doc);
         refresh();
     });
-    QAction* rowogram = add("rowogramaction", "Contact evolution", "Show contact evolution", false);
-    connect(rowogram, &QAction::triggered, this,
-            [this] { ctx_.windows.show(twindowid::contactevolution); });
-    QAction* cog = add("showcogaction", "Show COG", nullptr, true);
-    cog->setChecked(true);
-    connect(cog, &QAction::triggered, this, [this] { canvas_->update(); });
-    QAction* color = add("coloraction", "Color", nullptr, true);
-    connect(color, &QAction::triggered, this, [this] {
+    tools_.add({.id = "rowogramaction", .caption = "Contact evolution",
+                .handler = [this] { ctx_.windows.show("contactevolution"); }, .toolorder = 12,
+                .hint = "Show contact evolution"});
+    tools_.add_check({.id = "showcogaction", .caption = "Show COG", .toolorder = 13},
+                     [this](bool) { canvas_->update(); });
+    tools_.add_check({.id = "coloraction", .caption = "Color", .toolorder = 14}, [this](bool) {
         canvas_->update();
         if (changed) changed();
     });
-    QAction* photo = add("Photoaction", "Palate picture", nullptr, true);
-    connect(photo, &QAction::triggered, this, [this](bool on) {
+    tools_.add_check({.id = "Photoaction", .caption = "Palate picture", .toolorder = 15}, [this](bool on) {
         set_picture_shown(on);
         if (on) tabs_->setCurrentIndex(0);
     });
+    auto* outer = tools_.build_layout();
+    tools_.action("showcogaction")->setChecked(true);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
@@ -241,7 +230,7 @@ tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
         pl->addWidget(b);
         connect(b, &QCheckBox::toggled, this, [this] { canvas_->update(); });
     }
-    connect(showpicture_, &QCheckBox::toggled, photo, &QAction::setChecked);
+    connect(showpicture_, &QCheckBox::toggled, tools_.action("Photoaction"), &QAction::setChecked);
     pl->addWidget(new QLabel("Electrode size"));
     electrodesize_ = new QSpinBox;
     electrodesize_->setObjectName("electrodesizespin");
@@ -424,8 +413,7 @@ void tepgwindow::channel_changed(const tchannelchange&) {
 
 void tepgwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     ini.WriteString("EPG", "Picture", picturefilename_.toStdString());
     ini.WriteBool("EPG", "ShowPicture", showpicture_->isChecked());
     ini.WriteBool("EPG", "ShowGrid", showgrid_->isChecked());
@@ -439,9 +427,7 @@ void tepgwindow::save_settings_to(const QString& path) const {
 
 void tepgwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
-    if (!ini.ValueExists("EPG", "ShowGrid")) return;
+    if (!read_settings_file(ini, path, "EPG", "ShowGrid")) return;
     showgrid_->setChecked(ini.ReadBool("EPG", "ShowGrid", true));
     showelectrodes_->setChecked(ini.ReadBool("EPG", "ShowElectrodes", true));
     showsurface_->setChecked(ini.ReadBool("EPG", "ShowSurface", true));

@@ -16,6 +16,7 @@
 #include "engine/core/tviewlistener.h"
 #include "engine/tools/epg.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QCheckBox;
@@ -85,6 +86,7 @@ private:
     void rebuild_methods_list();
 
     tappcontext& ctx_;
+    twindowtools tools_;
     TChannelLock lock_;
     int fchanno_ = -1;
     bool epgis_ = false;

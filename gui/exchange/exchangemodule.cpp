@@ -48,12 +48,12 @@ texchangemodule::texchangemodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ctx.commands.add({.id = "importtextgridaction", .caption = "Import labels from TextGrid...",
                       .handler = [&c] { import_textgrid(c); }, .enabled = haschannels,
                       .group = "file.documents", .order = 91});
-    ctx.windows.add(twindowid::exporttext, {.caption = "Export to text"},
+    ctx.windows.add("exporttext", {.caption = "Export to text"},
                             [&c](QWidget* owner) { return new texporttextdialog(c, owner); });
     ctx.commands.add({.id = "codecsaction", .caption = "Manage codecs...",
-                      .handler = [&c] { c.windows.show(twindowid::codecs); },
+                      .handler = [&c] { c.windows.show("codecs"); },
                       .group = "sound.devices", .order = 90});
-    ctx.windows.add(twindowid::codecs, {.caption = "Codecs"},
+    ctx.windows.add("codecs", {.caption = "Codecs"},
                             [&c](QWidget* owner) { return new tcodecsdialog(c.codecs, owner); });
     // Open and Add convert the files the codec list names.
     ctx.files.codecs = &c.codecs.list;

@@ -38,7 +38,7 @@ tfilesmodule::tfilesmodule(tappcontext& ctx)
                   },
               .group = docs},
              {.id = "exportaction", .caption = "Export...",
-              .handler = [&c] { c.windows.show(twindowid::exporttext); }, .enabled = haschannels,
+              .handler = [&c] { c.windows.show("exporttext"); }, .enabled = haschannels,
               .group = docs},
              {.id = "exitaction", .caption = "E&xit", .handler = [&c] { c.window->close(); },
               .group = "file.exit"},

@@ -12,7 +12,6 @@ class tinversefiltermodule : public tfeaturemodule {
 public:
     explicit tinversefiltermodule(tappcontext& ctx);
     ~tinversefiltermodule() override;
-    static QString settings_path();
 };
 
 }  // namespace tessal

@@ -48,21 +48,8 @@ constexpr double initial_span_ms = 30.0;
 }  // namespace
 
 tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
     setWindowTitle("Invira");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    auto* toolbar = new QToolBar(this);
-    outer->addWidget(toolbar);
-    auto add = [&](const char* id, const QString& caption, const QString& hint, bool checkable = false) {
-        QAction* a = toolbar->addAction(caption);
-        a->setObjectName(id);
-        a->setToolTip(hint);
-        a->setCheckable(checkable);
-        addAction(a);
-        return a;
-    };
     const struct {
         const char* id;
         const char* caption;
@@ -72,52 +59,50 @@ tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
                  {"addzeroaction", "Add Z", "Add inverse zero", faaddzero},
                  {"moveaction", "Move", "Move formant/zero", famove},
                  {"deleteaction", "Delete", "Delete formant/zero", fadelete}};
+    int order = 10;
     for (const auto& t : tools) {
-        QAction* a = add(t.id, t.caption, t.hint, true);
         const tformantaction tool = t.tool;
-        connect(a, &QAction::triggered, this, [this, tool](bool on) { set_tool(on ? tool : fanone); });
+        tools_.add_check({.id = t.id, .caption = t.caption, .toolorder = order++, .hint = t.hint},
+                         [this, tool](bool on) { set_tool(on ? tool : fanone); });
     }
-    toolbar->addSeparator();
-    QAction* flip = add("flipaction", "Flip", "Flip waveform", true);
-    connect(flip, &QAction::triggered, this, [this](bool on) {
-        filter_.fflipfactor = on ? -1.0 : 1.0;
-        mark_audio_dirty();
-    });
-    QAction* lock = add("lockaction", "Lock channel", "Lock to channel 0", true);
-    connect(lock, &QAction::triggered, this, [this](bool on) {
-        locked_ = on;
-        if (!on) mark_audio_dirty();
-        update_enablings();
-    });
-    toolbar->addSeparator();
-    QAction* log = add("logformantsaction", "Log filter", "Log formants and zeroes");
-    log->setShortcut(QKeySequence("F5"));
-    log->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(log, &QAction::triggered, this,
-            [this] { run_guarded(&ctx_.doc, [&] { logformantsactionExecute(); }, false); });
-    QAction* showlog = add("showlogaction", "Show log", "Show log");
-    showlog->setShortcut(QKeySequence("F6"));
-    showlog->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(showlog, &QAction::triggered, this, [this] { ctx_.windows.show(twindowid::datalog); });
-    QAction* save = add("saveaction", "Make channels from selection", "Save to channels");
-    connect(save, &QAction::triggered, this, [this] { saveactionExecute(); });
-    QAction* logatmake = add("logatmakeaction", "Log at make", "Log the filter when making channels", true);
-    logatmake->setChecked(true);
-    toolbar->addSeparator();
-    QAction* openf = add("openfileaction", "Open filter...", "Open formants file");
-    connect(openf, &QAction::triggered, this, [this] {
-        const QString p = QFileDialog::getOpenFileName(this, "Open formants file", QString(),
-                                                       "Formants file (*.for);;All files (*)");
-        if (!p.isEmpty()) open_filter_file(p);
-    });
-    QAction* savef = add("savefileaction", "Save filter...", "Save formants file");
-    connect(savef, &QAction::triggered, this, [this] {
-        QFileDialog d(this, "Save formants file", QString(), "Formants file (*.for);;All files (*)");
-        d.setAcceptMode(QFileDialog::AcceptSave);
-        d.setDefaultSuffix("for");
-        if (d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty())
-            save_filter_file(d.selectedFiles().first());
-    });
+    tools_.add_check({.id = "flipaction", .caption = "Flip", .toolorder = 20, .hint = "Flip waveform"},
+                     [this](bool on) {
+                         filter_.fflipfactor = on ? -1.0 : 1.0;
+                         mark_audio_dirty();
+                     });
+    tools_.add_check({.id = "lockaction", .caption = "Lock channel", .toolorder = 21, .hint = "Lock to channel 0"},
+                     [this](bool on) {
+                         locked_ = on;
+                         if (!on) mark_audio_dirty();
+                         update_enablings();
+                     });
+    tools_.add({.id = "logformantsaction", .caption = "Log filter", .shortcut = "F5",
+                .handler = [this] { logformantsactionExecute(); }, .toolorder = 30,
+                .hint = "Log formants and zeroes"});
+    tools_.add({.id = "showlogaction", .caption = "Show log", .shortcut = "F6",
+                .handler = [this] { ctx_.windows.show("datalog"); }, .toolorder = 31, .hint = "Show log"});
+    tools_.add({.id = "saveaction", .caption = "Make channels from selection",
+                .handler = [this] { saveactionExecute(); }, .toolorder = 32, .hint = "Save to channels"});
+    tools_.add({.id = "logatmakeaction", .caption = "Log at make", .checkable = true, .toolorder = 33,
+                .hint = "Log the filter when making channels"});
+    tools_.add({.id = "openfileaction", .caption = "Open filter...",
+                .handler = [this] {
+                    const QString p = QFileDialog::getOpenFileName(this, "Open formants file", QString(),
+                                                                   "Formants file (*.for);;All files (*)");
+                    if (!p.isEmpty()) open_filter_file(p);
+                },
+                .toolorder = 40, .hint = "Open formants file"});
+    tools_.add({.id = "savefileaction", .caption = "Save filter...",
+                .handler = [this] {
+                    QFileDialog d(this, "Save formants file", QString(), "Formants file (*.for);;All files (*)");
+                    d.setAcceptMode(QFileDialog::AcceptSave);
+                    d.setDefaultSuffix("for");
+                    if (d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty())
+                        save_filter_file(d.selectedFiles().first());
+                },
+                .toolorder = 41, .hint = "Save formants file"});
+    auto* outer = tools_.build_layout();
+    tools_.action("logatmakeaction")->setChecked(true);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);

@@ -15,6 +15,7 @@
 #include "engine/core/tviewlistener.h"
 #include "engine/tools/invfilter.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QCheckBox;
@@ -101,6 +102,7 @@ private:
     void update_spectra();
 
     tappcontext& ctx_;
+    twindowtools tools_;
     tinvfilter filter_;
     int flockchanno_ = -1;
     bool locked_ = false;

@@ -19,6 +19,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -27,45 +28,41 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 double pix(const TAxis& a, double v) { return a.value_to_notclipped_position(v) * (a.length() - 1); }
 
+// Samples from..to of one of the segment's curves (antialiased, as the
+// painter was set), then, plain, the measured stretch's edges when shown.
+void draw_curve(QPainter& p, const TAxis& x, const TAxis& y, const QSize& size, const tglottalflow& g,
+                const std::vector<double>& values, int from, int to, const QColor& color) {
+    QPolygonF line;
+    for (int i = from; i < to; ++i) line << QPointF(pix(x, i / g.sampfreq * 1000), pix(y, values[i]));
+    p.setPen(QPen(color, 1.5));
+    p.drawPolyline(line);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (g.showmeasurement) {
+        p.setPen(QPen(QColor(0, 128, 0), 1));
+        for (double t : {g.lotime, g.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
+    }
+}
+
 }  // namespace
 
 ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
     setWindowTitle("T-naq");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    auto* toolbar = new QToolBar(this);
-    outer->addWidget(toolbar);
-    auto add = [&](const char* id, const QString& caption, const char* key = nullptr) {
-        QAction* a = toolbar->addAction(caption);
-        a->setObjectName(id);
-        if (key) {
-            a->setShortcut(QKeySequence(key));
-            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        }
-        addAction(a);
-        return a;
+    auto& log = ctx_.measurements.datalog;
+    int order = 10;
+    auto add = [&](const char* id, const QString& caption, const char* key, std::function<void()> handler) {
+        tools_.add({.id = id, .caption = caption, .shortcut = key ? key : "", .handler = std::move(handler),
+                    .toolorder = order++});
     };
-    connect(add("copyaction", "Copy measurement"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { copyactionExecute(); }, false); });
-    connect(add("copyheaderaction", "Copy header", "Shift+F4"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { copyheaderactionExecute(); }, false); });
-    connect(add("logpointaction", "&Log data", "F5"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { logpointactionExecute(); }, false); });
-    connect(add("newlogaction", "&New log"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { ctx_.measurements.datalog.new_log(ctx_.prompter); }, false); });
-    connect(add("clearlogaction", "Clear log"), &QAction::triggered, this,
-            [this] { ctx_.measurements.datalog.clear(); });
-    connect(add("showlogaction", "Show log", "F6"), &QAction::triggered, this,
-            [this] { ctx_.windows.show(twindowid::datalog); });
-    connect(add("Copylogaction", "&Copy log"), &QAction::triggered, this,
-            [this] { run_guarded(nullptr, [&] { ctx_.measurements.datalog.copy_log(ctx_.clipboard); }, false); });
-    QAction* autocopy = add("autocopyaction", "Auto copy log");
-    autocopy->setCheckable(true);
-    QAction* lock = add("lockaction", "Lock channel");
-    lock->setCheckable(true);
-    connect(lock, &QAction::triggered, this, [this](bool on) {
+    add("copyaction", "Copy measurement", nullptr, [this] { copyactionExecute(); });
+    add("copyheaderaction", "Copy header", "Shift+F4", [this] { copyheaderactionExecute(); });
+    add("logpointaction", "&Log data", "F5", [this] { logpointactionExecute(); });
+    add("newlogaction", "&New log", nullptr, [this, &log] { log.new_log(ctx_.prompter); });
+    add("clearlogaction", "Clear log", nullptr, [&log] { log.clear(); });
+    add("showlogaction", "Show log", "F6", [this] { ctx_.windows.show("datalog"); });
+    add("Copylogaction", "&Copy log", nullptr, [this, &log] { log.copy_log(ctx_.clipboard); });
+    tools_.add({.id = "autocopyaction", .caption = "Auto copy log", .checkable = true, .toolorder = order++});
+    tools_.add_check({.id = "lockaction", .caption = "Lock channel", .toolorder = order++}, [this](bool on) {
         locked_ = on;
         if (!on) faudiodatadirty_ = true;
         if (QAction* a = action("lockaction"))
@@ -73,9 +70,12 @@ ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
         flowplot_->mark_dirty();
         derplot_->mark_dirty();
     });
-    extracombo_ = new QComboBox;
-    extracombo_->setObjectName("extrachannelcombo");
-    toolbar->addWidget(extracombo_);
+    tools_.add({.id = "extrachannelcombo", .toolorder = order++, .toolwidget = [this] {
+                    extracombo_ = new QComboBox;
+                    extracombo_->setObjectName("extrachannelcombo");
+                    return extracombo_;
+                }});
+    auto* outer = tools_.build_layout();
     connect(extracombo_, &QComboBox::activated, this, [this](int i) {
         addchanno_ = i < ctx_.doc.totnchans() ? i : -1;
         faudiodatadirty_ = true;
@@ -244,29 +244,25 @@ void ttnaqwindow::update_lines() {
     lines_[2]->setText(qs(g_.line3(p)));
 }
 
-void ttnaqwindow::mark_period(double t1, double t2) {
+void ttnaqwindow::change_marks(const std::function<void()>& change, bool derivative) {
     ensure_current();
     if (g_.sampfreq < 0) return;
-    g_.mark_period(t1, t2);
+    change();
     update_lines();
     flowplot_->mark_dirty();
-    derplot_->mark_dirty();
+    if (derivative) derplot_->mark_dirty();
+}
+
+void ttnaqwindow::mark_period(double t1, double t2) {
+    change_marks([&] { g_.mark_period(t1, t2); }, true);
 }
 
 void ttnaqwindow::mark_closed(double t1, double t2) {
-    ensure_current();
-    if (g_.sampfreq < 0) return;
-    g_.mark_closed(t1, t2);
-    update_lines();
-    flowplot_->mark_dirty();
+    change_marks([&] { g_.mark_closed(t1, t2); }, false);
 }
 
 void ttnaqwindow::set_extremes(double v1, double v2) {
-    ensure_current();
-    if (g_.sampfreq < 0) return;
-    g_.set_extremes(v1, v2);
-    update_lines();
-    flowplot_->mark_dirty();
+    change_marks([&] { g_.set_extremes(v1, v2); }, false);
 }
 
 void ttnaqwindow::logpointactionExecute() {
@@ -289,7 +285,6 @@ void ttnaqwindow::paint_flow(QPainter& p, const QSize& size) {
     TAxis& y = flowplot_->yaxis()->axis();
     paint_plot_grid(p, x, y, size);
     if (g_.sampfreq < 0) return;
-    const double fs = g_.sampfreq;
     if (g_.period_ok() && g_.cqhitime > g_.cqlotime) {
         const double a = pix(x, g_.cqlotime * 1000), b = pix(x, g_.cqhitime * 1000);
         p.fillRect(QRectF(a, 0, b - a, size.height()), QColor(255, 240, 200));
@@ -313,15 +308,7 @@ void ttnaqwindow::paint_flow(QPainter& p, const QSize& size) {
             }
         }
     }
-    QPolygonF line;
-    for (int i = from; i < to; ++i) line << QPointF(pix(x, i / fs * 1000), pix(y, g_.flowarr[i]));
-    p.setPen(QPen(QColor(0, 0, 160), 1.5));
-    p.drawPolyline(line);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    if (g_.showmeasurement) {
-        p.setPen(QPen(QColor(0, 128, 0), 1));
-        for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
-    }
+    draw_curve(p, x, y, size, g_, g_.flowarr, from, to, QColor(0, 0, 160));
     if (g_.period_ok()) {
         p.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
         for (double v : {g_.loflow, g_.hiflow}) p.drawLine(QPointF(0, pix(y, v)), QPointF(size.width(), pix(y, v)));
@@ -338,7 +325,6 @@ void ttnaqwindow::paint_der(QPainter& p, const QSize& size) {
     TAxis& y = derplot_->yaxis()->axis();
     paint_plot_grid(p, x, y, size);
     if (g_.sampfreq < 0) return;
-    const double fs = g_.sampfreq;
     int from = 0, to = 0;
     visible_range(from, to);
     if (g_.showmeasurement) {
@@ -346,15 +332,7 @@ void ttnaqwindow::paint_der(QPainter& p, const QSize& size) {
         p.fillRect(QRectF(a, 0, b - a, size.height()), QColor(225, 240, 255));
     }
     p.setRenderHint(QPainter::Antialiasing, true);
-    QPolygonF line;
-    for (int i = from; i < to; ++i) line << QPointF(pix(x, i / fs * 1000), pix(y, g_.derarr[i]));
-    p.setPen(QPen(QColor(200, 0, 0), 1.5));
-    p.drawPolyline(line);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    if (g_.showmeasurement) {
-        p.setPen(QPen(QColor(0, 128, 0), 1));
-        for (double t : {g_.lotime, g_.hitime}) p.drawLine(QPointF(pix(x, t * 1000), 0), QPointF(pix(x, t * 1000), size.height()));
-    }
+    draw_curve(p, x, y, size, g_, g_.derarr, from, to, QColor(200, 0, 0));
     if (g_.period_ok()) {
         p.setPen(QPen(QColor(0, 128, 0), 1, Qt::DashLine));
         const double n = pix(x, g_.negtime * 1000);
@@ -367,9 +345,7 @@ void ttnaqwindow::paint_der(QPainter& p, const QSize& size) {
 
 void ttnaqwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
-    if (!ini.ValueExists("Marks", "PeriodFrom")) return;
+    if (!read_settings_file(ini, path, "Marks", "PeriodFrom")) return;
     marks_[0] = ini.ReadFloat("Marks", "PeriodFrom", 0);
     marks_[1] = ini.ReadFloat("Marks", "PeriodTo", 0);
     marks_[2] = ini.ReadFloat("Marks", "ClosedFrom", 0);

@@ -8,10 +8,12 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 #include "engine/core/tviewlistener.h"
 #include "engine/tools/glottalflow.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QComboBox;
@@ -63,6 +65,9 @@ protected:
 
 private:
     void reload();
+    // A change of the marks on a loaded segment, then the lines and the
+    // flow plot (and the derivative plot when it shows the change).
+    void change_marks(const std::function<void()>& change, bool derivative);
     // Reloads when the main window's time cursor or (unlocked) current
     // channel is not the one the segment was loaded from.
     void follow_main();
@@ -75,6 +80,7 @@ private:
     void visible_range(int& from, int& to) const;
 
     tappcontext& ctx_;
+    twindowtools tools_;
     tglottalflow g_;
     int flockchanno_ = -1;
     bool locked_ = false;

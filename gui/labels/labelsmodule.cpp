@@ -30,7 +30,7 @@ tlabelsmodule::tlabelsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
              {.id = "loglabelsaction", .caption = "Log labels",
               .handler =
                   [&c] {
-                      if (log_labels(c.doc, c.measurements.datalog)) c.windows.show(twindowid::datalog);
+                      if (log_labels(c.doc, c.measurements.datalog)) c.windows.show("datalog");
                   },
               .enabled = haslabels,
               .caption_rule = [&doc] { return QString::fromStdString(log_labels_caption(doc)); },
@@ -63,7 +63,7 @@ tlabelsmodule::tlabelsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .group = "labels.delete"},
          })
         ctx.commands.add(std::move(cmd));
-    ctx.windows.add(twindowid::labelproperties, {.caption = "Label properties"}, [this](QWidget* owner) {
+    ctx.windows.add("labelproperties", {.caption = "Label properties"}, [this](QWidget* owner) {
         properties_ = new tlabelpropertiesdialog(this->ctx.doc, this->ctx.prompter, owner);
         return properties_;
     });

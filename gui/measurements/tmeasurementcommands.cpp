@@ -15,15 +15,15 @@ tmeasurementcommands::tmeasurementcommands(tappcontext& ctx) : tfeaturemodule(ct
         // The text is refreshed at once, before the channel is measured.
         ctx.window->statusBar()->repaint();
     };
-    m.show_log = [&ctx] { ctx.windows.show(twindowid::datalog); };
+    m.show_log = [&ctx] { ctx.windows.show("datalog"); };
     timer_.setInterval(100);
     connect(&timer_, &QTimer::timeout, this, [&m] { m.tick(); });
     timer_.start();
 
     auto haschannels = [&ctx] { return ctx.doc.totnchans() > 0; };
-    auto open = [&ctx](twindowid id) { return [&ctx, id] { ctx.windows.show(id); }; };
+    auto open = [&ctx](const QString& id) { return [&ctx, id] { ctx.windows.show(id); }; };
     ctx.commands.add({.id = "showlogaction", .caption = "Show log",
-                      .handler = open(twindowid::datalog), .group = "edit.log", .order = 10});
+                      .handler = open("datalog"), .group = "edit.log", .order = 10});
     ctx.commands.add({.id = "logmeasurementsaction", .caption = "Log measurements",
                       .shortcut = "F5", .handler = [&m] { m.log_measurements(); },
                       .enabled = haschannels, .group = "edit.log", .order = 20, .toolorder = 30,
@@ -33,21 +33,21 @@ tmeasurementcommands::tmeasurementcommands(tappcontext& ctx) : tfeaturemodule(ct
                       .handler = [&ctx] { ctx.measurements.copy_measurements(ctx.clipboard); },
                       .enabled = haschannels, .group = "edit.log", .order = 30});
     ctx.commands.add({.id = "measurementsaction", .caption = "Measurements...",
-                      .handler = open(twindowid::measurements), .group = "analysis", .order = 10});
+                      .handler = open("measurements"), .group = "analysis", .order = 10});
 
-    ctx.windows.add(twindowid::measurements, {.caption = "Measurements"}, [&ctx](QWidget* owner) {
+    ctx.windows.add("measurements", {.caption = "Measurements"}, [&ctx](QWidget* owner) {
         return new tmeasurementsdialog(ctx.doc, ctx.measurements, ctx.prompter, owner);
     });
-    ctx.windows.add(twindowid::datalog, {.caption = "Data log", .layout = "LogWindow"}, [&ctx](QWidget* owner) {
-        return new tdatalogwindow(ctx.windows.caption(twindowid::datalog), ctx.measurements.datalog,
+    ctx.windows.add("datalog", {.caption = "Data log", .layout = "LogWindow"}, [&ctx](QWidget* owner) {
+        return new tdatalogwindow(ctx.windows.caption("datalog"), ctx.measurements.datalog,
                                   &ctx.prompter, &ctx.clipboard, owner);
     });
-    ctx.windows.add(twindowid::loggedmeasurements, {.caption = "Logged measurements"}, [&ctx](QWidget* owner) {
-        return new tdatalogwindow(ctx.windows.caption(twindowid::loggedmeasurements),
+    ctx.windows.add("loggedmeasurements", {.caption = "Logged measurements"}, [&ctx](QWidget* owner) {
+        return new tdatalogwindow(ctx.windows.caption("loggedmeasurements"),
                                   ctx.measurements.loggedmeasurements, nullptr, nullptr, owner);
     });
     ctx.viewrequests.infodoubleclick.push_back(
-        [&ctx](int) { ctx.windows.show(twindowid::measurements); });
+        [&ctx](int) { ctx.windows.show("measurements"); });
 }
 
 tmeasurementcommands::~tmeasurementcommands() {

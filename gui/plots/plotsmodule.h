@@ -12,7 +12,6 @@ class tplotsmodule : public tfeaturemodule {
 public:
     explicit tplotsmodule(tappcontext& ctx);
     ~tplotsmodule() override;
-    static QString histogram_settings_path();
 };
 
 }  // namespace tessal

@@ -26,6 +26,7 @@
 #include "gui/context/appcontext.h"
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -48,7 +49,7 @@ struct thistwindow::tbox {
 };
 
 thistwindow::thistwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
     setWindowTitle("Histograms/KDE");
     build_ui();
     write_controls();
@@ -62,26 +63,19 @@ thistwindow::~thistwindow() {
 }
 
 void thistwindow::build_ui() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    toolbar_ = new QToolBar(this);
-    outer->addWidget(toolbar_);
-    grid_ = toolbar_->addAction("Show grid");
-    grid_->setObjectName("showgridaction");
-    grid_->setCheckable(true);
-    autoscale_ = toolbar_->addAction("Autoscale");
-    autoscale_->setObjectName("autoscaleaction");
-    autoscale_->setCheckable(true);
+    tools_.add({.id = "showgridaction", .caption = "Show grid", .checkable = true, .toolorder = 10});
+    tools_.add({.id = "autoscaleaction", .caption = "Autoscale", .checkable = true, .toolorder = 11});
+    tools_.add({.id = "logstatsaction", .caption = "Log stats", .handler = [this] { logstatsExecute(); },
+                .toolorder = 12});
+    tools_.add({.id = "showlogaction", .caption = "Show log",
+                .handler = [this] { ctx_.windows.show("datalog"); }, .toolorder = 13});
+    auto* outer = tools_.build_layout();
+    toolbar_ = tools_.bar();
+    grid_ = tools_.action("showgridaction");
+    autoscale_ = tools_.action("autoscaleaction");
+    // The checks count however they change (the settings file sets them too).
     for (QAction* a : {grid_, autoscale_})
         connect(a, &QAction::toggled, this, [this] { read_controls(); });
-    QAction* log = toolbar_->addAction("Log stats");
-    log->setObjectName("logstatsaction");
-    connect(log, &QAction::triggered, this,
-            [this] { run_guarded(&ctx_.doc, [&] { logstatsExecute(); }, false); });
-    QAction* showlog = toolbar_->addAction("Show log");
-    showlog->setObjectName("showlogaction");
-    connect(showlog, &QAction::triggered, this, [this] { ctx_.windows.show(twindowid::datalog); });
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
@@ -431,7 +425,7 @@ void thistwindow::logstatsExecute() {
         if (st_.percentiles[i]) pct.push_back(i);
     const thistlog log = histogram_stats_log(chans, pct, ctx_.doc.prefs.nSignificantDigits);
     ctx_.measurements.datalog.add_line(log.heading, log.line);
-    ctx_.windows.show(twindowid::datalog);
+    ctx_.windows.show("datalog");
 }
 
 void thistwindow::selection_changed(const tselectionchange&) { mark_all_dirty(); }
@@ -451,8 +445,7 @@ void thistwindow::fix_things() {
 
 void thistwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     const std::string s = "Histograms";
     ini.WriteInteger(s, "nBins", st_.nbins);
     ini.WriteInteger(s, "KernelWidth", st_.winwidth);
@@ -473,8 +466,7 @@ void thistwindow::save_settings_to(const QString& path) const {
 
 void thistwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     const std::string s = "Histograms";
     thiststate d = st_;
     d.nbins = static_cast<int>(std::clamp<std::int64_t>(ini.ReadInteger(s, "nBins", d.nbins), 2, 10000000));

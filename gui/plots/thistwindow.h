@@ -12,6 +12,7 @@
 
 #include "engine/analysis/histogram.h"
 #include "engine/core/tviewlistener.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QCheckBox;
@@ -86,6 +87,7 @@ private:
     bool boxesstale_ = false;
 
     tappcontext& ctx_;
+    twindowtools tools_;
     thiststate st_;
     bool writing_ = false;
     QToolBar* toolbar_ = nullptr;

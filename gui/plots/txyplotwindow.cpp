@@ -22,16 +22,14 @@
 namespace tessal {
 
 txyplotwindow::txyplotwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
     setWindowTitle("xy-plot");
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* tb = new QToolBar(this);
-    outer->addWidget(tb);
-    grid_ = tb->addAction("Show grid");
-    grid_->setObjectName("showgridaction");
-    grid_->setToolTip("Show grid");
-    grid_->setCheckable(true);
+    tools_.add({.id = "showgridaction", .caption = "Show grid", .checkable = true, .toolorder = 10,
+                .hint = "Show grid"});
+    outer->addWidget(tools_.build());
+    grid_ = tools_.action("showgridaction");
     grid_->setChecked(true);
     connect(grid_, &QAction::toggled, this, [this] { plot_->mark_dirty(); });
 

@@ -8,6 +8,7 @@
 
 #include "engine/analysis/xyplot.h"
 #include "engine/core/tviewlistener.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QCheckBox;
@@ -57,6 +58,7 @@ private:
     };
 
     tappcontext& ctx_;
+    twindowtools tools_;
     TPlotPanel* plot_ = nullptr;
     QComboBox *xchan_ = nullptr, *ychan_ = nullptr, *what_ = nullptr, *type_ = nullptr;
     QCheckBox* autoscale_ = nullptr;

@@ -10,12 +10,16 @@ namespace tessal {
 
 tprocessingmodule::tprocessingmodule(tappcontext& ctx)
     : tfeaturemodule(ctx), run_(new tprocessrun(ctx.window)) {
-    ctx.windows.add(twindowid::processing, {.caption = "Processing - Tessal", .layout = "ProcessingWindow"},
-                            [this](QWidget* owner) -> QWidget* { return make_window(owner); });
+    ctx.windows.add(processingwindowkey, {.caption = "Processing - Tessal", .layout = "ProcessingWindow"},
+                    [this](QWidget* owner) -> QWidget* { return make_window(owner); });
+    // The F0 and filter-design windows of the steps are not built yet:
+    // placeholders (the filter design has no caption of its own).
+    ctx.windows.add("f0", {.caption = "F0"}, nullptr);
+    ctx.windows.add("filterdesign", {}, nullptr);
 
     auto first = [this] { return window(); };
     ctx.commands.add({.id = "editprocessaction", .caption = "Edit process",
-                      .handler = [&ctx] { ctx.windows.show(twindowid::processing); },
+                      .handler = [&ctx] { ctx.windows.show(processingwindowkey); },
                       .group = "process", .order = 10});
     ctx.commands.add({.id = "runprocessaction", .caption = "&Run process",
                       .handler = [first] {
@@ -32,7 +36,7 @@ tprocessingmodule::tprocessingmodule(tappcontext& ctx)
                       .group = "process", .order = 20});
     ctx.commands.add({.id = "openprocessaction", .caption = "Open process...",
                       .handler = [&ctx, first] {
-                          ctx.windows.show(twindowid::processing);
+                          ctx.windows.show(processingwindowkey);
                           first()->open_dialog();
                       },
                       .group = "process", .order = 30});
@@ -41,7 +45,7 @@ tprocessingmodule::tprocessingmodule(tappcontext& ctx)
 
     ctx.filehooks.open_process = [&ctx, first](const QString& path) {
         if (!first()) return;
-        ctx.windows.show(twindowid::processing);
+        ctx.windows.show(processingwindowkey);
         run_guarded(nullptr, [&] {
             if (first()->confirm_discard()) first()->open_file(path);
         }, false);
@@ -89,7 +93,7 @@ tprocessingwindow* tprocessingmodule::make_window(QWidget* owner) {
 
 tprocessingwindow* tprocessingmodule::window() const {
     try {
-        return qobject_cast<tprocessingwindow*>(ctx.windows.window(twindowid::processing));
+        return qobject_cast<tprocessingwindow*>(ctx.windows.window("processing"));
     } catch (const std::out_of_range&) {
         return nullptr;  // the windows are not made yet, or gone
     }

@@ -80,7 +80,7 @@ tprocessingwindow::tprocessingwindow(tappcontext& ctx, tprocessrun& runner, QWid
     bar->addSeparator();
     logaction_ = act("logperfaction", "Log perf.", "", [this] { toggle_logperf(); });
     logaction_->setCheckable(true);
-    act("showlogaction", "Show log", "", [this] { ctx_.windows.show(twindowid::datalog); });
+    act("showlogaction", "Show log", "", [this] { ctx_.windows.show("datalog"); });
     bar->addSeparator();
     runaction_ = act("runaction", "Run!", "", [this] { run(); });
     outer->addWidget(bar);
@@ -379,7 +379,7 @@ void tprocessingwindow::toggle_logperf() {
     logperf_ = !logperf_;
     logaction_->setChecked(logperf_);
     if (logperf_ && runner_.write_profile(proc_.steps, ctx_.measurements.datalog))
-        ctx_.windows.show(twindowid::datalog);
+        ctx_.windows.show("datalog");
 }
 
 void tprocessingwindow::run() {
@@ -393,7 +393,7 @@ void tprocessingwindow::run() {
         return;
     if (!r.ok && !r.cancelled && !r.error.empty() && !proc_.steps.empty()) show_error(r.error);
     if (r.ok && logperf_ && runner_.write_profile(proc_.steps, ctx_.measurements.datalog))
-        ctx_.windows.show(twindowid::datalog);
+        ctx_.windows.show("datalog");
     refresh();
 }
 

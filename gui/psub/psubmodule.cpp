@@ -7,9 +7,8 @@ namespace tessal {
 tpsubmodule::tpsubmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     tappcontext& c = ctx;
     ctx.commands.add({.id = "psubaction", .caption = "Subglottal pressure",
-                      .handler = [&c] { c.windows.show(twindowid::psub); }, .group = "tools",
-                      .order = 30});
-    ctx.windows.add(twindowid::psub, {.caption = "p-sub measurement", .layout = "psubWindow"}, [&c](QWidget* owner) { return new tpsubwindow(c, owner); });
+                      .handler = c.windows.opener("psub"), .group = "tools", .order = 30});
+    ctx.windows.add("psub", {.caption = "p-sub measurement", .layout = "psubWindow"}, [&c](QWidget* owner) { return new tpsubwindow(c, owner); });
 }
 
 tpsubmodule::~tpsubmodule() = default;

@@ -46,45 +46,26 @@ const char* const fieldnames[] = {"thresholdedit",  "mindurationedit",    "maxdu
 }  // namespace
 
 tpsubwindow::tpsubwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
     setWindowTitle("p-sub measurement");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    auto* toolbar = new QToolBar(this);
-    outer->addWidget(toolbar);
-    auto add = [&](const char* caption, const char* name, bool checkable) {
-        QAction* a = toolbar->addAction(caption);
-        a->setObjectName(name);
-        a->setCheckable(checkable);
-        return a;
-    };
-    QAction* logpeaks = add("Log peaks", "logpeaksaction", false);
-    logpeaks->setShortcut(QKeySequence("F5"));
-    logpeaks->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(logpeaks);
-    connect(logpeaks, &QAction::triggered, this,
-            [this] { run_guarded(&ctx_.doc, [&] { logpeaksactionExecute(); }, false); });
-    connect(add("Log statistics", "logstatisticsaction", false), &QAction::triggered, this,
-            [this] { run_guarded(&ctx_.doc, [&] { logstatisticsactionExecute(); }, false); });
-    connect(add("Show log", "showlogaction", false), &QAction::triggered, this,
-            [this] { ctx_.windows.show(twindowid::datalog); });
-    toolbar->addSeparator();
-    connect(add("Show grid", "showgridaction", true), &QAction::triggered, this, [this](bool on) {
+    tools_.add({.id = "logpeaksaction", .caption = "Log peaks", .shortcut = "F5",
+                .handler = [this] { logpeaksactionExecute(); }, .toolorder = 10});
+    tools_.add({.id = "logstatisticsaction", .caption = "Log statistics",
+                .handler = [this] { logstatisticsactionExecute(); }, .toolorder = 11});
+    tools_.add({.id = "showlogaction", .caption = "Show log",
+                .handler = [this] { ctx_.windows.show("datalog"); }, .toolorder = 12});
+    tools_.add_check({.id = "showgridaction", .caption = "Show grid", .toolorder = 20}, [this](bool on) {
         showgrid_ = on;
         plot_->mark_dirty();
     });
-    connect(add("Lock channel", "lockchannelaction", true), &QAction::triggered, this, [this](bool on) {
+    tools_.add_check({.id = "lockchannelaction", .caption = "Lock channel", .toolorder = 21}, [this](bool on) {
         lock_.set_locked(on, ctx_.doc);
         refresh();
     });
-    connect(add("Lock aspect", "lockaspectaction", true), &QAction::triggered, this,
-            [this](bool on) { lockaspect_ = on; });
-    toolbar->addSeparator();
-    connect(add("Copy as image", "copyimageaction", false), &QAction::triggered, this,
-            [this] { plot_->copy_image(); });
-    connect(add("Export...", "exportaction", false), &QAction::triggered, this,
-            [this] { plot_->export_dialog(); });
+    tools_.add_check({.id = "lockaspectaction", .caption = "Lock aspect", .toolorder = 22},
+                     [this](bool on) { lockaspect_ = on; });
+    tools_.add_image(30, plot_);
+    auto* outer = tools_.build_layout();
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
@@ -495,13 +476,13 @@ void tpsubwindow::paint_overlay(QPainter& p, const QSize& size) {
 void tpsubwindow::logpeaksactionExecute() {
     const tpsublog log = peaks_log(peaks_, stats_, ctx_.doc.prefs.nSignificantDigits);
     for (const std::string& row : log.rows) ctx_.measurements.datalog.add_line(log.heading, row);
-    ctx_.windows.show(twindowid::datalog);
+    ctx_.windows.show("datalog");
 }
 
 void tpsubwindow::logstatisticsactionExecute() {
     const tpsublog log = statistics_log(stats_, ctx_.doc.prefs.nSignificantDigits);
     for (const std::string& row : log.rows) ctx_.measurements.datalog.add_line(log.heading, row);
-    ctx_.windows.show(twindowid::datalog);
+    ctx_.windows.show("datalog");
 }
 
 int tpsubwindow::addlabelsExecute() {

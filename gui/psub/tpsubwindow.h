@@ -13,6 +13,7 @@
 #include "engine/core/tviewlistener.h"
 #include "engine/tools/psub.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QButtonGroup;
@@ -81,6 +82,7 @@ private:
     bool shown(int i) const;
 
     tappcontext& ctx_;
+    twindowtools tools_;
     tpsubparams params_;
     tpsubsection mode_ = tpsubsection::selection;
     tsection section_{0, 0.5};

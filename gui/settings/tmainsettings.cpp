@@ -40,16 +40,25 @@ tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
     state_.codecs = default_codecs();
     ctx.codecs.list = state_.codecs;
     ctx.codecs.saved = [this] { save(); };
-    auto open = [&c](twindowid id) { return [&c, id] { c.windows.show(id); }; };
+    auto open = [&c](const QString& id) { return [&c, id] { c.windows.show(id); }; };
     ctx.commands.add({.id = "channelcoloraction", .caption = "Channel color...",
-                      .handler = open(twindowid::colors),
+                      .handler = open("colors"),
                       .enabled = [&c] { return c.doc.totnchans() > 0; },
                       .group = "channels.windows", .order = 30});
     ctx.commands.add({.id = "preferencesaction", .caption = "Preferences...",
-                      .handler = open(twindowid::settings), .group = "view.windows", .order = 10});
-    ctx.windows.add(twindowid::colors, {.caption = "Colors"},
+                      .handler = open("settings"), .group = "view.windows", .order = 10});
+    // The recent-files lists: in the File menu after "Export...", at the
+    // end of the Process menu (empty until open() reads them).
+    auto items = [](trecentfilesmenu* const& m) {
+        return [&m] { return m ? m->items() : std::vector<tcommand>{}; };
+    };
+    ctx.commands.add({.id = "recentfileslist", .group = "file.documents", .order = 80,
+                      .items = items(sound_)});
+    ctx.commands.add({.id = "recentprocesslist", .group = "process", .order = 100,
+                      .items = items(proc_)});
+    ctx.windows.add("colors", {.caption = "Colors"},
                             [&c](QWidget* owner) { return new tcolorsdialog(c.doc, owner); });
-    ctx.windows.add(twindowid::settings, {.caption = "Settings"}, [&c](QWidget* owner) {
+    ctx.windows.add("settings", {.caption = "Settings"}, [&c](QWidget* owner) {
         auto* d = new tsettingsdialog(c.doc, c.files.savefilter, owner);
         d->set_settings_folder(settings_folder());
         d->applied = [&c] {
@@ -108,13 +117,13 @@ void tmainsettings::open() {
     if (opened_) return;
     opened_ = true;
     const std::string base = appdata_folder().toStdString();
-    sound_ = new trecentfilesmenu(ctx.commands.menu("&File"), 7, "sound", base,
-                                  ctx.prompter, this);
+    sound_ = new trecentfilesmenu(ctx.commands, "recentfileslist", "sound", base, ctx.prompter,
+                                  this);
     sound_->list().OnClick = [this](const std::string& path) {
         ctx.files.open_document(path);
     };
-    proc_ = new trecentfilesmenu(ctx.commands.menu("&Process"), -1, "proc", base,
-                                 ctx.prompter, this);
+    proc_ = new trecentfilesmenu(ctx.commands, "recentprocesslist", "proc", base, ctx.prompter,
+                                 this);
     proc_->list().OnClick = [this](const std::string& path) {
         if (ctx.filehooks.open_process)
             ctx.filehooks.open_process(QString::fromStdString(path));
@@ -123,6 +132,9 @@ void tmainsettings::open() {
     ctx.filehooks.recent_process_used = [this](const std::string& path) {
         proc_->list().add(path);
     };
+    // Their menu items, now that the list commands can reach them.
+    sound_->rebuild();
+    proc_->rebuild();
 
     collect();
     open_settings(ctx.doc, state_, ctx.prompter, base);

@@ -1,8 +1,9 @@
 // The settings feature of the main window: the commands "Preferences..." and
 // "Channel color...", the "Settings" and "Colors" windows, and the
 // settings file: at first activation it makes the
-// two recent-files lists ("sound" in the File menu at position 7, "proc" at
-// the end of the Process menu) and reads the settings file into the
+// two recent-files lists ("sound" in the File menu after "Export...",
+// "proc" at the end of the Process menu: list commands the menu layout
+// places) and reads the settings file into the
 // document and the windows; when the program closes it collects the same
 // state and writes the file. The reading and writing is the engine's
 // open_settings/save_settings; this class only moves values between them

@@ -33,22 +33,22 @@ tsoundmodule::tsoundmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
               .hint_rule = [] { return QString("Makes playback repeat indefinitely"); },
               .checkable = true, .checked = [this] { return play_->loop; }, .group = "sound.play"},
              {.id = "soundcardsettingsaction", .caption = "Select playback soundcard...",
-              .handler = [&c] { c.windows.show(twindowid::soundcard); }, .group = "sound.devices"},
+              .handler = [&c] { c.windows.show("soundcard"); }, .group = "sound.devices"},
              {.id = "recordaction", .caption = "Record...",
-              .handler = [&c] { c.windows.show(twindowid::record); }, .group = "sound.devices"},
+              .handler = [&c] { c.windows.show("record"); }, .group = "sound.devices"},
              {.id = "advancedrecordaction", .caption = "Advanced record...",
-              .handler = [&c] { c.windows.show(twindowid::advancedrecord); }, .group = "sound.devices"},
+              .handler = [&c] { c.windows.show("advancedrecord"); }, .group = "sound.devices"},
          })
         ctx.commands.add(std::move(cmd));
 
-    ctx.windows.add(twindowid::soundcard, {.caption = "Soundcard settings"}, [this](QWidget* owner) {
+    ctx.windows.add("soundcard", {.caption = "Soundcard settings"}, [this](QWidget* owner) {
         return new tsoundcarddialog([this] { return out_.device_names(); }, this->ctx.soundcards.playdevice,
                                     owner);
     });
-    ctx.windows.add(twindowid::record, {.caption = "Record from soundcard"}, [this](QWidget* owner) {
+    ctx.windows.add("record", {.caption = "Record from soundcard"}, [this](QWidget* owner) {
         return new trecorddialog(this->ctx, false, owner);
     });
-    ctx.windows.add(twindowid::advancedrecord, {.caption = "Record from soundcard", .screenshot = false}, [this](QWidget* owner) {
+    ctx.windows.add("advancedrecord", {.caption = "Record from soundcard", .screenshot = false}, [this](QWidget* owner) {
         return new trecorddialog(this->ctx, true, owner);
     });
 

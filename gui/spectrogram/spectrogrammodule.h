@@ -12,7 +12,6 @@ class tspectrogrammodule : public tfeaturemodule {
 public:
     explicit tspectrogrammodule(tappcontext& ctx);
     ~tspectrogrammodule() override;
-    static QString settings_path();
 };
 
 }  // namespace tessal

@@ -35,6 +35,7 @@
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/taxiswidget.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -611,8 +612,7 @@ bool tcorrelogramwindow::extract_from_trace(int chno, const tf0settings& e, cons
 
 void tcorrelogramwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     const std::string s = "Correlogram";
     ini.WriteFloat(s, "CorrLength", st_.corr.ffixedcorrlength);
     ini.WriteInteger(s, "CorrLengthMode", st_.corr.fwinlengthmode);
@@ -633,10 +633,8 @@ void tcorrelogramwindow::save_settings_to(const QString& path) const {
 
 void tcorrelogramwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
     const std::string s = "Correlogram";
-    if (!ini.ValueExists(s, "Bandwidth")) return;
+    if (!read_settings_file(ini, path, s, "Bandwidth")) return;
     tcorrelogramstate n = st_;
     const double l = ini.ReadFloat(s, "CorrLength", n.corr.ffixedcorrlength);
     if (l > 0 && std::isfinite(l)) n.corr.ffixedcorrlength = l;

@@ -21,6 +21,7 @@
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/taxiswidget.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -196,8 +197,7 @@ void tspectrogramwindow::paint_crosshair_extras(QPainter& p, const TAxis& fa, do
 
 void tspectrogramwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     const std::string s = "Spectrogram";
     write_speg_keys(ini, s, st_);
     write_strip_keys(ini, s, st_);
@@ -206,10 +206,8 @@ void tspectrogramwindow::save_settings_to(const QString& path) const {
 
 void tspectrogramwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
     const std::string s = "Spectrogram";
-    if (!ini.ValueExists(s, "Bandwidth")) return;
+    if (!read_settings_file(ini, path, s, "Bandwidth")) return;
     tspectrogramstate n = st_;
     read_speg_keys(ini, s, n);
     read_strip_keys(ini, s, n);

@@ -95,7 +95,7 @@ private:
 };
 
 tstripwindow::tstripwindow(tappcontext& ctx, QWidget* owner, const tstripkind& kind)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), kind_(kind) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc), kind_(kind) {
     setWindowTitle(kind.title);
 }
 
@@ -127,50 +127,36 @@ QAction* tstripwindow::action(const QString& name) const { return findChild<QAct
 // ------------------------------------------------------------------ controls
 
 void tstripwindow::build_ui() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    toolbar_ = new QToolBar(this);
-    outer->addWidget(toolbar_);
-    auto check = [this](const char* id, const QString& caption, const QString& hint, auto onchange) {
-        QAction* a = toolbar_->addAction(caption);
-        a->setObjectName(id);
-        a->setToolTip(hint);
-        a->setCheckable(true);
-        connect(a, &QAction::triggered, this, onchange);
-        return a;
+    auto check = [this](const char* id, const QString& caption, const QString& hint, int toolorder,
+                        std::function<void(bool)> onchange) {
+        tools_.add_check({.id = id, .caption = caption, .toolorder = toolorder, .hint = hint},
+                         std::move(onchange));
     };
-    QAction* logcursor = toolbar_->addAction("Log cursor");
-    logcursor->setObjectName("logcursoraction");
-    logcursor->setToolTip("Log cursor");
-    logcursor->setShortcut(QKeySequence("F5"));
-    logcursor->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(logcursor);
-    connect(logcursor, &QAction::triggered, this,
-            [this] { run_guarded(&ctx_.doc, [&] { logcursoractionExecute(); }, false); });
-    QAction* showlog = toolbar_->addAction("Show log");
-    showlog->setObjectName("showlogaction");
-    connect(showlog, &QAction::triggered, this, [this] { ctx_.windows.show(twindowid::datalog); });
-    check("zoomselectionaction", "Zoom selection", "Follow zoom in main window", [this](bool on) {
+    tools_.add_log(10, [this] { logcursoractionExecute(); }, 11, [this] { ctx_.windows.show("datalog"); });
+    check("zoomselectionaction", "Zoom selection", "Follow zoom in main window", 12, [this](bool on) {
         common().zoomselection = on;
         schedule(true);
     });
-    check("tandemaction", "Tandem f axes", "Lock frequency axes to one another",
+    check("tandemaction", "Tandem f axes", "Lock frequency axes to one another", 13,
           [this](bool on) { common().tandem = on; });
-    colorcombo_ = new QComboBox;
-    colorcombo_->setObjectName("colorcombo");
-    colorcombo_->setToolTip("Color");
-    for (int i = 0; i < 5; ++i) colorcombo_->addItem(spectrogram_colormode_name(i));
-    toolbar_->addWidget(colorcombo_);
-    connect(colorcombo_, &QComboBox::activated, this, [this](int i) {
-        common().colormode = i;
-        settings_changed(false);
-    });
-    check("showgridaction", "Show grid", "Show gridlines", [this](bool on) {
+    tools_.add({.id = "colorcombo", .toolorder = 14, .toolwidget = [this] {
+                    colorcombo_ = new QComboBox;
+                    colorcombo_->setObjectName("colorcombo");
+                    colorcombo_->setToolTip("Color");
+                    for (int i = 0; i < 5; ++i) colorcombo_->addItem(spectrogram_colormode_name(i));
+                    connect(colorcombo_, &QComboBox::activated, this, [this](int i) {
+                        common().colormode = i;
+                        settings_changed(false);
+                    });
+                    return colorcombo_;
+                }});
+    check("showgridaction", "Show grid", "Show gridlines", 15, [this](bool on) {
         common().showgrid = on;
         repaint_strips();
     });
-    check("freezeaction", "Freeze", kind_.freezehint, [this](bool on) { set_frozen(on); });
+    check("freezeaction", "Freeze", kind_.freezehint, 16, [this](bool on) { set_frozen(on); });
+    auto* outer = tools_.build_layout();
+    toolbar_ = tools_.bar();
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
     tabs_ = new QTabWidget(split);
@@ -684,7 +670,7 @@ void tstripwindow::logcursoractionExecute() {
     if (!(f > 0)) return;
     const tspeglog l = spectrogram_cursor_log(fxcursor_, f, ctx_.doc.prefs);
     ctx_.measurements.datalog.add_line(l.heading, l.line);
-    ctx_.windows.show(twindowid::datalog);
+    ctx_.windows.show("datalog");
 }
 
 

@@ -24,6 +24,7 @@
 #include "engine/analysis/spectrogram.h"
 #include "engine/core/subscribers.h"
 #include "engine/core/tviewlistener.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QComboBox;
@@ -213,6 +214,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
     tappcontext& ctx_;
+    twindowtools tools_;
     bool updating_ = false;
     bool crosshair_ = false;
     double fxcursor_ = 0;

@@ -15,9 +15,6 @@ public:
     explicit tspectrummodule(tappcontext& ctx);
     ~tspectrummodule() override;
 
-    // Where the window keeps its settings.
-    static QString settings_path();
-
 private:
     tspectrumwindow* window_ = nullptr;  // owned by the window set
 };

@@ -40,6 +40,7 @@
 #include "gui/spectrum/tfrequencyrangedialog.h"
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowsettings.h"
 
 namespace tessal {
 
@@ -78,7 +79,7 @@ struct tspectrumwindow::tltasrun {
 };
 
 tspectrumwindow::tspectrumwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), frames_(ctx.doc.theglobal),
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc), frames_(ctx.doc.theglobal),
       ltascache_(ctx.doc.theglobal, 32) {
     setWindowTitle("Spectrum - Tessal");
     build_ui();
@@ -93,77 +94,50 @@ tspectrumwindow::~tspectrumwindow() {
     ctx_.doc.theglobal.remove_listener(this);
 }
 
+namespace {
+
+const char* const snapids[] = {"dontsnapaction", "snaptocurveaction", "snaptopeakaction",
+                               "showcentroidaction"};
+const char* const snapcaptions[] = {"Don't snap", "Snap to curve", "Snap to peak", "Show centroid"};
+
+}  // namespace
+
 QAction* tspectrumwindow::action(const QString& name) const { return findChild<QAction*>(name); }
 
 // ------------------------------------------------------------------ controls
 
 void tspectrumwindow::build_ui() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    toolbar_ = new QToolBar(this);
-    outer->addWidget(toolbar_);
-    auto add = [this](const char* id, const QString& caption, auto handler) {
-        QAction* a = toolbar_->addAction(caption);
-        a->setObjectName(id);
-        connect(a, &QAction::triggered, this, [this, handler] { run_guarded(&ctx_.doc, [&] { (this->*handler)(); }, false); });
-        return a;
-    };
-    QAction* logcursor = add("logcursoraction", "Log cursor", &tspectrumwindow::logcursoractionExecute);
-    logcursor->setShortcut(QKeySequence("F5"));
-    logcursor->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(logcursor);  // F5 anywhere in this window (the main window's F5 elsewhere)
-    add("logspectrumaction", "Log spectrum", &tspectrumwindow::logspectrumactionExecute);
-    add("logmeasaction", "Log meas.", &tspectrumwindow::logmeasactionExecute);
-    QAction* showlog = toolbar_->addAction("Show log");
-    showlog->setObjectName("showlogaction");
-    connect(showlog, &QAction::triggered, this, [this] { ctx_.windows.show(twindowid::datalog); });
-    toolbar_->addSeparator();
-    snapgroup_ = new QActionGroup(this);
-    const char* snapids[] = {"dontsnapaction", "snaptocurveaction", "snaptopeakaction", "showcentroidaction"};
-    const char* snapcaps[] = {"Don't snap", "Snap to curve", "Snap to peak", "Show centroid"};
-    for (int i = 0; i < 4; ++i) {
-        QAction* a = toolbar_->addAction(snapcaps[i]);
-        a->setObjectName(snapids[i]);
-        a->setCheckable(true);
-        snapgroup_->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] {
-            st_.fsnapmode = i;
-            frames_.clear();
-            plot_->mark_dirty();
-            update_readouts();
-        });
-        if (i == 3) a->setVisible(false);
-    }
-    // "Show F0" exists but is hidden, like "Show centroid".
-    QAction* f0 = toolbar_->addAction("Show F0");
-    f0->setObjectName("showf0action");
-    f0->setCheckable(true);
-    f0->setVisible(false);
-    connect(f0, &QAction::toggled, this, [this] { plot_->mark_dirty(); });
-    toolbar_->addSeparator();
-    QAction* lock = toolbar_->addAction("Lock snap ch.");
-    lock->setObjectName("locksnapaction");
-    lock->setCheckable(true);
-    connect(lock, &QAction::triggered, this, [this](bool on) {
-        st_.locksnap = on;
-        lock_.set_locked(on, ctx_.doc);
-        update_readouts();
-    });
-    QAction* grid = toolbar_->addAction("Show grid");
-    grid->setObjectName("showgridaction");
-    grid->setCheckable(true);
-    connect(grid, &QAction::triggered, this, [this](bool on) {
+    tools_.add_log(10, [this] { logcursoractionExecute(); }, 13,
+                   [this] { ctx_.windows.show("datalog"); });
+    tools_.add({.id = "logspectrumaction", .caption = "Log spectrum",
+                .handler = [this] { logspectrumactionExecute(); }, .toolorder = 11});
+    tools_.add({.id = "logmeasaction", .caption = "Log meas.",
+                .handler = [this] { logmeasactionExecute(); }, .toolorder = 12});
+    // "Show centroid" and "Show F0" exist but are hidden.
+    for (int i = 0; i < 4; ++i)
+        tools_.add({.id = snapids[i], .caption = snapcaptions[i],
+                    .handler = [this, i] {
+                        st_.fsnapmode = i;
+                        frames_.clear();
+                        plot_->mark_dirty();
+                        update_readouts();
+                    },
+                    .checkable = true, .radio = "snap", .toolorder = 20 + i, .visible = i < 3});
+    tools_.add_check({.id = "showf0action", .caption = "Show F0", .toolorder = 24, .visible = false},
+                     [this](bool) { plot_->mark_dirty(); });
+    tools_.add_check({.id = "locksnapaction", .caption = "Lock snap ch.", .toolorder = 30},
+                     [this](bool on) {
+                         st_.locksnap = on;
+                         lock_.set_locked(on, ctx_.doc);
+                         update_readouts();
+                     });
+    tools_.add_check({.id = "showgridaction", .caption = "Show grid", .toolorder = 31}, [this](bool on) {
         st_.showgrid = on;
         plot_->mark_dirty();
     });
-    toolbar_->addSeparator();
-    QAction* copy = toolbar_->addAction("Copy as image");
-    copy->setObjectName("copyimageaction");
-    connect(copy, &QAction::triggered, this, [this] { plot_->copy_image(); });
-    QAction* exp = toolbar_->addAction("Export...");
-    exp->setObjectName("exportaction");
-    connect(exp, &QAction::triggered, this, [this] { plot_->export_dialog(); });
+    tools_.add_image(40, plot_);
+    auto* outer = tools_.build_layout();
+    toolbar_ = tools_.bar();
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     outer->addWidget(split, 1);
@@ -375,7 +349,7 @@ void tspectrumwindow::write_controls() {
     trendhi_->setText(qs(float_to_text(st_.fcp.hitrendlinef)));
     fcplo_->setText(qs(float_to_text(st_.fcp.lofcpf)));
     fcphi_->setText(qs(float_to_text(st_.fcp.hifcpf)));
-    snapgroup_->actions().at(std::clamp(st_.fsnapmode, 0, 3))->setChecked(true);
+    action(snapids[std::clamp(st_.fsnapmode, 0, 3)])->setChecked(true);
     action("locksnapaction")->setChecked(st_.locksnap);
     action("showgridaction")->setChecked(st_.showgrid);
     refresh_bandlist();
@@ -965,7 +939,7 @@ void tspectrumwindow::logcursoractionExecute() {
     const tspectrumlog log = cursor_log(st_.fltasmode != 0, doc.theglobal.timecursor(), t1, t2, f,
                                         flcursor_, doc.prefs);
     ctx_.measurements.datalog.add_line(log.heading, log.lines.front());
-    ctx_.windows.show(twindowid::datalog);
+    ctx_.windows.show("datalog");
 }
 
 void tspectrumwindow::logspectrumactionExecute() {
@@ -979,7 +953,7 @@ void tspectrumwindow::logspectrumactionExecute() {
     const tspectrum* s = spectrum_of(c);
     if (!s) return;
     const tspectrumlog log = spectrum_log(*s, reference(c), doc.prefs);
-    QWidget* logwindow = ctx_.windows.window(twindowid::datalog);
+    QWidget* logwindow = ctx_.windows.window("datalog");
     if (logwindow) logwindow->hide();
     // The log window follows once, after the last line, not per line.
     tdatalog& datalog = ctx_.measurements.datalog;
@@ -993,7 +967,7 @@ void tspectrumwindow::logspectrumactionExecute() {
     }
     datalog.changed = std::move(changed);
     if (datalog.changed) datalog.changed();
-    ctx_.windows.show(twindowid::datalog);
+    ctx_.windows.show("datalog");
 }
 
 tspectrummeas tspectrumwindow::measure(int chno) {
@@ -1021,7 +995,7 @@ void tspectrumwindow::logmeasactionExecute() {
     const tspectrumlog log = measurement_log(all, st_.showfcp, st_.showbands, g.leftselcursor(),
                                              g.rightselcursor(), ctx_.doc.prefs);
     ctx_.measurements.datalog.add_line(log.heading, log.lines.front());
-    ctx_.windows.show(twindowid::datalog);
+    ctx_.windows.show("datalog");
 }
 
 void tspectrumwindow::makelabelExecute() {
@@ -1061,8 +1035,7 @@ void tspectrumwindow::remove_band(int index) {
 
 void tspectrumwindow::save_settings_to(const QString& path) const {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
+    open_settings_file(ini, path);
     const std::string s = "Spectrum";
     ini.WriteFloat(s, "Bandwidth", st_.fft.bw);
     ini.WriteInteger(s, "Window", static_cast<int>(st_.fft.fftwin));
@@ -1093,10 +1066,8 @@ void tspectrumwindow::save_settings_to(const QString& path) const {
 
 void tspectrumwindow::load_settings_from(const QString& path) {
     TSetting ini;
-    ini.SetLocation(Location::slfile);
-    ini.SetFilename(path.toStdString());
     const std::string s = "Spectrum";
-    if (!ini.ValueExists(s, "Bandwidth")) return;
+    if (!read_settings_file(ini, path, s, "Bandwidth")) return;
     tspectrumstate n = st_;
     auto clampi = [](std::int64_t v, int lo, int hi, int def) {
         return v >= lo && v <= hi ? static_cast<int>(v) : def;

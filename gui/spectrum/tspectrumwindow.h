@@ -25,6 +25,7 @@
 #include "engine/analysis/spectrum.h"
 #include "engine/core/tviewlistener.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowtools.h"
 
 class QAction;
 class QActionGroup;
@@ -143,6 +144,7 @@ private:
 
     tappcontext& ctx_;
     tspectrumstate st_;
+    twindowtools tools_;
     tspectrumframes frames_;
     tanalysiscache<tspectrum> ltascache_;
     std::unique_ptr<tltasrun> run_;
@@ -178,7 +180,6 @@ private:
     QLineEdit* fcphi_ = nullptr;
     QCheckBox* showbands_ = nullptr;
     QListWidget* bandlist_ = nullptr;
-    QActionGroup* snapgroup_ = nullptr;
 };
 
 }  // namespace tessal

@@ -23,9 +23,9 @@ tviewmodule::tviewmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     };
     for (tcommand& c : panel_->view_commands()) ctx.commands.add(std::move(c));
     ctx.commands.add({.id = "keyboardaction", .caption = "Keyboard shortcuts",
-                      .handler = [&ctx] { ctx.windows.show(twindowid::keyboardshortcuts); },
+                      .handler = [&ctx] { ctx.windows.show("keyboardshortcuts"); },
                       .group = "view.windows", .order = 20});
-    ctx.windows.add(twindowid::keyboardshortcuts, {.caption = "Keyboard shortcuts"},
+    ctx.windows.add("keyboardshortcuts", {.caption = "Keyboard shortcuts"},
                             [](QWidget* owner) { return new tkeyboardshortcutswindow(owner); });
     ctx.doc.theglobal.add_listener(this);
 }

@@ -38,44 +38,54 @@ void fit_window_on_screen(QWidget* w, const QWidget* owner) {
     w->setProperty("tessal_shown", true);
 }
 
-twindowset::twindowset(QWidget* owner)
-    : owner_(owner), factories_(static_cast<int>(twindowid::count)),
-      infos_(static_cast<int>(twindowid::count)) {
-    // Windows whose work is not built yet: placeholders with their caption.
-    infos_[static_cast<int>(twindowid::f0)].caption = "F0";
-}
+twindowset::twindowset(QWidget* owner) : owner_(owner) {}
 
 twindowset::~twindowset() { destroy(); }
 
-void twindowset::add(twindowid id, twindowinfo info, tfactory f) {
-    tfactory& slot = factories_.at(static_cast<int>(id));
-    if (slot || !windows_.empty())
-        throw std::logic_error("window registered twice or too late: " +
-                               info.caption.toStdString());
-    slot = std::move(f);
-    infos_[static_cast<int>(id)] = std::move(info);
+void twindowset::add(const QString& key, twindowinfo info, tfactory f) {
+    const bool known = std::any_of(entries_.begin(), entries_.end(),
+                                   [&](const tentry& e) { return e.key == key; });
+    if (key.isEmpty() || known || !windows_.empty())
+        throw std::logic_error("window registered twice or too late: " + key.toStdString());
+    entries_.push_back({key, std::move(info), std::move(f)});
 }
+
+std::size_t twindowset::index(const QString& key) const {
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].key == key) return i;
+    throw std::logic_error("no window registered as " + key.toStdString());
+}
+
+QStringList twindowset::keys() const {
+    QStringList list;
+    for (const tentry& e : entries_) list << e.key;
+    return list;
+}
+
+const twindowinfo& twindowset::info(const QString& key) const { return entries_[index(key)].info; }
+
+QWidget* twindowset::window(const QString& key) const { return windows_.at(index(key)); }
 
 QStringList twindowset::screenshot_captions() const {
     QStringList list;
-    for (const twindowinfo& i : infos_)
-        if (i.screenshot && !i.caption.isEmpty()) list << i.caption;
+    for (const tentry& e : entries_)
+        if (e.info.screenshot && !e.info.caption.isEmpty()) list << e.info.caption;
     return list;
 }
 
 std::vector<std::pair<std::string, QWidget*>> twindowset::layout_windows() const {
     std::vector<std::pair<std::string, QWidget*>> list;
     for (std::size_t i = 0; i < windows_.size(); ++i)
-        if (!infos_[i].layout.isEmpty()) list.emplace_back(infos_[i].layout.toStdString(), windows_[i]);
+        if (!entries_[i].info.layout.isEmpty())
+            list.emplace_back(entries_[i].info.layout.toStdString(), windows_[i]);
     return list;
 }
 
 void twindowset::create() {
     if (!windows_.empty()) return;
-    for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
-        const auto id = static_cast<twindowid>(i);
-        QWidget* w = factories_[i] ? factories_[i](owner_) : nullptr;
-        windows_.push_back(w ? w : new tplaceholderwindow(caption(id), owner_));
+    for (const tentry& e : entries_) {
+        QWidget* w = e.factory ? e.factory(owner_) : nullptr;
+        windows_.push_back(w ? w : new tplaceholderwindow(e.info.caption, owner_));
     }
 }
 
@@ -93,12 +103,12 @@ QWidget* twindowset::find(const QString& caption) const {
     // A window whose caption follows its content (the processing window
     // names its process) is found by its usual caption too.
     for (std::size_t i = 0; i < windows_.size(); ++i)
-        if (infos_[i].caption == caption) return windows_[i];
+        if (entries_[i].info.caption == caption) return windows_[i];
     return nullptr;
 }
 
-void twindowset::show(twindowid id) {
-    QWidget* w = window(id);
+void twindowset::show(const QString& key) {
+    QWidget* w = window(key);
     fit_window_on_screen(w, owner_);
     w->show();
     w->raise();
@@ -113,9 +123,9 @@ int twindowset::processing_window_count() const {
 }
 
 QWidget* twindowset::add_processing_window() {
-    const tfactory& make = factories_[static_cast<int>(twindowid::processing)];
-    QWidget* w = make ? make(owner_) : nullptr;
-    if (!w) w = new tplaceholderwindow(caption(twindowid::processing), owner_);
+    const tentry& e = entries_[index(processingwindowkey)];
+    QWidget* w = e.factory ? e.factory(owner_) : nullptr;
+    if (!w) w = new tplaceholderwindow(e.info.caption, owner_);
     extra_.push_back(w);
     fit_window_on_screen(w, owner_);
     w->show();

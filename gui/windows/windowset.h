@@ -1,14 +1,16 @@
 // The secondary windows of the program and the registry of their factories.
-// A window is one registration in the feature that owns it: its caption,
-// the settings section keeping its place and size, whether the screenshots
+// A window is one registration in the feature that owns it: its key (the
+// name every command that opens it uses, "spectrum"), its caption, the
+// settings section keeping its place and size, whether the screenshots
 // picture it, and its factory; nothing else names it (the settings file
 // takes the sections from here, `tessal --list-windows` prints the captions
 // the screenshots picture). create() then makes every window once, in the
-// fixed order of twindowid, hidden, and afterwards they are only shown and
-// hidden. A window without a factory
-// (its work is not built yet) is a placeholder with its caption, so every
-// command that opens a window already opens the right one. "Add another
-// process" is the one command that makes a further window.
+// order the features registered them, hidden, and afterwards they are only
+// shown and hidden. A window registered without a factory (its work is not
+// built yet) is a placeholder with its caption, so every command that opens
+// a window already opens the right one. "Add another process" is the one
+// command that makes a further window; it uses the factory registered
+// under processingwindowkey.
 #pragma once
 
 #include <QPointer>
@@ -22,14 +24,8 @@
 
 namespace tessal {
 
-enum class twindowid : int {
-    align, soundcard, channelinfo, record, editlevels, measurements, calibration, colors,
-    processing, f0, spectrogram, filterdesign, exporttext, tnaq, loggedmeasurements,
-    keyboardshortcuts, invira, datalog, epg, contactevolution, spectrum, correlation, xyplot,
-    codecs, setfsd, settings, correlogram, advancedrecord, psub, frequencyrange, notes,
-    labelproperties, histograms,
-    count
-};
+// The key of the window "Add another process" makes more of.
+inline const QString processingwindowkey = QStringLiteral("processing");
 
 // Sizes and places a top-level window just before it shows: on its first
 // showing at least its size hint, always no larger than the available
@@ -57,12 +53,16 @@ public:
     twindowset(const twindowset&) = delete;
     twindowset& operator=(const twindowset&) = delete;
 
-    // One window: what it is and its factory; throws std::logic_error when
-    // the window was registered already or the windows were made.
-    void add(twindowid id, twindowinfo info, tfactory f);
-    // The caption registered for a window ("" for none).
-    QString caption(twindowid id) const { return infos_.at(static_cast<int>(id)).caption; }
-    const twindowinfo& info(twindowid id) const { return infos_.at(static_cast<int>(id)); }
+    // One window: its key, what it is and its factory (null: a placeholder
+    // with the caption); throws std::logic_error when the key is empty or
+    // was registered already, or the windows were made.
+    void add(const QString& key, twindowinfo info, tfactory f);
+    // The keys in registration (and creation) order.
+    QStringList keys() const;
+    // The caption registered for a window; these and window() throw
+    // std::logic_error for a key nobody registered.
+    QString caption(const QString& key) const { return info(key).caption; }
+    const twindowinfo& info(const QString& key) const;
     // The captions scripts/screenshots pictures, in creation order.
     QStringList screenshot_captions() const;
     // The windows whose place and size the settings file keeps, with their
@@ -73,11 +73,15 @@ public:
     // Deletes every window made here (before what they point into goes).
     void destroy();
 
-    QWidget* window(twindowid id) const { return windows_.at(static_cast<int>(id)); }
+    QWidget* window(const QString& key) const;
     // The first window with this caption (or, failing that, whose usual
     // caption it is), or null.
     QWidget* find(const QString& caption) const;
-    void show(twindowid id);
+    void show(const QString& key);
+    // A command's handler that shows the window.
+    std::function<void()> opener(const QString& key) {
+        return [this, key] { show(key); };
+    }
     // A further processing window, made by the processing window's factory
     // (a placeholder without one) and shown. It may delete itself when
     // closed; the rest go with the others.
@@ -86,8 +90,15 @@ public:
 
 private:
     QWidget* owner_;
-    std::vector<tfactory> factories_;
-    std::vector<twindowinfo> infos_;
+    // One entry a registration, in order.
+    struct tentry {
+        QString key;
+        twindowinfo info;
+        tfactory factory;
+    };
+    std::size_t index(const QString& key) const;
+
+    std::vector<tentry> entries_;
     std::vector<QWidget*> windows_;
     std::vector<QPointer<QWidget>> extra_;
 };

@@ -40,7 +40,7 @@ struct tfixture : twindowfixture<tcalibrationwindow> {
         doc.theglobal.channels_changed();
         doc.theglobal.fix_things();
         doc.theglobal.set_selection(0.5, 1.5);
-        open(twindowid::calibration);
+        open("calibration");
     }
 };
 

@@ -233,7 +233,7 @@ TEST(EditingDialogs, LabelPropertiesAndNotesStoreOnlyOnSave) {
     ASSERT_TRUE(props->load(0, 1));  // the overload label: times read-only
     EXPECT_TRUE(props->findChild<QLineEdit*>("time")->isReadOnly());
 
-    auto* notes = qobject_cast<tnotesdialog*>(w.windows().window(twindowid::notes));
+    auto* notes = qobject_cast<tnotesdialog*>(w.windows().window("notes"));
     ASSERT_NE(notes, nullptr);
     ASSERT_TRUE(notes->load(2));
     EXPECT_EQ(notes->windowTitle(), "Notes for channel 2");

@@ -106,8 +106,8 @@ TEST(CodecsDialog, AddEditSaveAndCancel) {
     EXPECT_EQ(codecs.list, default_codecs());  // a fresh settings folder
     int saves = 0;
     codecs.saved = [&] { ++saves; };
-    w.windows().show(twindowid::codecs);
-    auto* d = dynamic_cast<tcodecsdialog*>(w.windows().window(twindowid::codecs));
+    w.windows().show("codecs");
+    auto* d = dynamic_cast<tcodecsdialog*>(w.windows().window("codecs"));
     ASSERT_NE(d, nullptr);
     d->addExecute();
     EXPECT_EQ(d->edited().back(), new_codec());
@@ -122,7 +122,7 @@ TEST(CodecsDialog, AddEditSaveAndCancel) {
     EXPECT_EQ(codecs.list.back().Extension, ".aiff");  // stored with its "."
     EXPECT_EQ(codecs.list.front(), default_codecs()[1]);
 
-    w.windows().show(twindowid::codecs);
+    w.windows().show("codecs");
     d->addExecute();
     d->reject();
     EXPECT_EQ(codecs.list.size(), default_codecs().size());

@@ -206,7 +206,7 @@ TEST_F(CommandGuard, LogAxisThenFullScaleZeroInChannelInformation) {
     prompter.asked.clear();
 
     trigger("channelinfoaction");
-    auto* d = qobject_cast<tchannelinfodialog*>(w->windows().window(twindowid::channelinfo));
+    auto* d = qobject_cast<tchannelinfodialog*>(w->windows().window("channelinfo"));
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(d->isVisible());
     d->field("name")->setText("glottis");
@@ -244,7 +244,7 @@ TEST_F(CommandGuard, SilentChannelFsdToPeakLogAxisThenEditLevels) {
     ASSERT_TRUE(doc().theglobal.has_selection());
 
     trigger("levelsaction");
-    auto* d = qobject_cast<teditlevelsdialog*>(w->windows().window(twindowid::editlevels));
+    auto* d = qobject_cast<teditlevelsdialog*>(w->windows().window("editlevels"));
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(d->isVisible());
     d->findChild<QRadioButton*>("type0")->setChecked(true);

@@ -42,7 +42,7 @@ struct tfixture : twindowfixture<tcorrelationwindow> {
         ch.set_fsd(1);
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
-        open(twindowid::correlation);
+        open("correlation");
     }
 };
 

@@ -38,7 +38,7 @@ namespace {
 struct tcorrfixture : twindowfixture<tcorrelogramwindow> {
     tcorrfixture() {
         tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
-        open(twindowid::correlogram, {900, 600});
+        open("correlogram", {900, 600});
         win->wait_for_workers();
         settle();
     }

@@ -65,10 +65,10 @@ TEST(CorrelogramExtraction, WindowAndCommandLineWriteTheSameChannels) {
     const std::string input = dir.filePath("v.tessal").toStdString();
     ASSERT_TRUE(w.files().save_file(input, 32, 0, 0, {}, tFormat::ieeefloat));
 
-    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window(twindowid::correlogram));
+    auto* win = dynamic_cast<tcorrelogramwindow*>(w.windows().window("correlogram"));
     ASSERT_NE(win, nullptr);
     win->resize(900, 600);
-    w.windows().show(twindowid::correlogram);
+    w.windows().show("correlogram");
     settle();
     win->wait_for_workers();
     settle();

@@ -76,11 +76,11 @@ protected:
         }
         e.close();
         ASSERT_TRUE(w->files().add_file(wav));
-        epg = dynamic_cast<tepgwindow*>(w->windows().window(twindowid::epg));
-        evo = dynamic_cast<tcontactevolutionwindow*>(w->windows().window(twindowid::contactevolution));
+        epg = dynamic_cast<tepgwindow*>(w->windows().window("epg"));
+        evo = dynamic_cast<tcontactevolutionwindow*>(w->windows().window("contactevolution"));
         ASSERT_NE(epg, nullptr);
         ASSERT_NE(evo, nullptr);
-        w->windows().show(twindowid::epg);
+        w->windows().show("epg");
         settle();
     }
     void TearDown() override {

@@ -33,8 +33,8 @@ TEST(ExportTextDialog, WritesTheEngineTableAndRefusesMixedRates) {
         doc.channel(c).sig.assign(50, 0.5f * (c + 1));
     }
     doc.theglobal.channels_changed();
-    w.windows().show(twindowid::exporttext);
-    auto* dlg = dynamic_cast<texporttextdialog*>(w.windows().window(twindowid::exporttext));
+    w.windows().show("exporttext");
+    auto* dlg = dynamic_cast<texporttextdialog*>(w.windows().window("exporttext"));
     ASSERT_NE(dlg, nullptr);
     if (const char* shot = std::getenv("TESSAL_EXPORT_SHOT")) dlg->grab().save(shot);
     const ttextexportoptions o = dlg->options();

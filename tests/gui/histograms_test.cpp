@@ -34,7 +34,7 @@ struct thistfixture : twindowfixture<thistwindow> {
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_selection(0, 2);
-        open(twindowid::histograms);
+        open("histograms");
     }
 };
 

@@ -39,7 +39,7 @@ struct tfixture : twindowfixture<tinvirawindow> {
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
-        open(twindowid::invira);
+        open("invira");
         win->ensure_current();
     }
     QPointF at(double f, double db) {

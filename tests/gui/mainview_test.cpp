@@ -125,7 +125,7 @@ TEST(RedBlueMarks, ShownDraggedAndUsedByF8LevelsAndAlign) {
 
     // Align channels, with the marks hidden, says how to show them and
     // cannot align.
-    auto* align = qobject_cast<talignchannelsdialog*>(f.w.windows().window(twindowid::align));
+    auto* align = qobject_cast<talignchannelsdialog*>(f.w.windows().window("align"));
     ASSERT_NE(align, nullptr);
     align->fill_lists();
     EXPECT_FALSE(align->alignbutton()->isEnabled());
@@ -167,7 +167,7 @@ TEST(RedBlueMarks, ShownDraggedAndUsedByF8LevelsAndAlign) {
     doc.channel(0).cursors[2] = 1.0;  // 100 periods of 200 Hz
     for (float& x : doc.channel(0).sig) x += 0.25f;
     f.w.commands().action("editmonoaction")->trigger();
-    auto* levels = qobject_cast<teditlevelsdialog*>(f.w.windows().window(twindowid::editlevels));
+    auto* levels = qobject_cast<teditlevelsdialog*>(f.w.windows().window("editlevels"));
     ASSERT_NE(levels, nullptr);
     levels->set_type(4);
     auto* readavg = levels->findChild<QPushButton*>("readavg");
@@ -228,7 +228,7 @@ TEST(ToolBar, CommandsFromTheTableInPlaceWithTheirEnabling) {
     EXPECT_EQ(button->text(), "Log meas.");
     ASSERT_TRUE(button->isEnabled());
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_TRUE(w.windows().window(twindowid::datalog)->isVisible());
+    EXPECT_TRUE(w.windows().window("datalog")->isVisible());
     // Stretch from the tool bar fits channel 0's axis to its samples.
     w.document().set_thischanno(0);
     QTest::mouseClick(tb->widgetForAction(w.commands().action("stretchaction")), Qt::LeftButton);

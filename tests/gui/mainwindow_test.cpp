@@ -2,6 +2,7 @@
 // modified marker, New and Exit through a scripted prompter, the command
 // line, and the screenshot.
 #include <memory>
+#include <stdexcept>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -25,12 +26,17 @@ using tessal::testing::tscriptedprompter;
 TEST(MainWindow, SecondaryWindowsExistOnceInOrderAndHidden) {
     tscriptedprompter w_prompter;
     TMainWindow w(&w_prompter);
-    EXPECT_EQ(w.windows().caption(twindowid::align), "Align channels");
-    EXPECT_EQ(w.windows().caption(twindowid::filterdesign), "");
-    EXPECT_EQ(w.windows().caption(twindowid::frequencyrange), "Frequency range ");
-    EXPECT_EQ(w.windows().caption(twindowid::histograms), "Histograms/KDE");
-    for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
-        QWidget* win = w.windows().window(static_cast<twindowid>(i));
+    EXPECT_EQ(w.windows().caption("align"), "Align channels");
+    EXPECT_EQ(w.windows().caption("filterdesign"), "");
+    EXPECT_EQ(w.windows().caption("frequencyrange"), "Frequency range ");
+    EXPECT_EQ(w.windows().caption("histograms"), "Histograms/KDE");
+    EXPECT_EQ(w.windows().caption("f0"), "F0");
+    QStringList keys = w.windows().keys();
+    EXPECT_EQ(keys.size(), 33);
+    EXPECT_EQ(keys.removeDuplicates(), 0);
+    EXPECT_THROW(w.windows().window("nosuchwindow"), std::logic_error);
+    for (const QString& key : keys) {
+        QWidget* win = w.windows().window(key);
         ASSERT_NE(win, nullptr);
         EXPECT_FALSE(win->isVisible());
     }
@@ -38,13 +44,13 @@ TEST(MainWindow, SecondaryWindowsExistOnceInOrderAndHidden) {
     // screenshots picture each caption once (the second recording window
     // shares the first one's).
     QStringList shots = w.windows().screenshot_captions();
-    EXPECT_EQ(shots.size(), static_cast<int>(twindowid::count) - 2);
+    EXPECT_EQ(shots.size(), keys.size() - 2);
     EXPECT_EQ(shots.removeDuplicates(), 0);
     // --window finds each pictured window by its caption.
-    for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
-        const twindowinfo& info = w.windows().info(static_cast<twindowid>(i));
+    for (const QString& key : keys) {
+        const twindowinfo& info = w.windows().info(key);
         if (info.screenshot && !info.caption.isEmpty())
-            EXPECT_EQ(w.windows().find(info.caption), w.windows().window(static_cast<twindowid>(i)))
+            EXPECT_EQ(w.windows().find(info.caption), w.windows().window(key))
                 << info.caption.toStdString();
     }
     // The settings file keeps the place and size of the windows that say so.
@@ -52,11 +58,11 @@ TEST(MainWindow, SecondaryWindowsExistOnceInOrderAndHidden) {
     EXPECT_EQ(layouts.size(), 13u);
     for (const auto& [section, win] : layouts)
         if (section == "RowogramWindow")
-            EXPECT_EQ(win, w.windows().window(twindowid::contactevolution));
+            EXPECT_EQ(win, w.windows().window("contactevolution"));
     // Two recording windows share a caption; find gives the first.
-    EXPECT_EQ(w.windows().find("Record from soundcard"), w.windows().window(twindowid::record));
+    EXPECT_EQ(w.windows().find("Record from soundcard"), w.windows().window("record"));
     w.commands().action("setfsdaction")->trigger();
-    EXPECT_TRUE(w.windows().window(twindowid::setfsd)->isVisible());
+    EXPECT_TRUE(w.windows().window("setfsd")->isVisible());
     w.commands().action("addprocessaction")->trigger();
     EXPECT_EQ(w.windows().processing_window_count(), 2);
 }
@@ -142,7 +148,7 @@ TEST(MainWindow, CommandLineSendsProcessesToTheProcessingWindow) {
     }
     w.first_activation({"/tmp/f0.TessalProc", wav});
     EXPECT_EQ(w.processing().window()->process().name(), "/tmp/f0.TessalProc");
-    EXPECT_TRUE(w.windows().window(twindowid::processing)->isVisible());
+    EXPECT_TRUE(w.windows().window("processing")->isVisible());
     EXPECT_EQ(w.document().filename(), wav.toStdString());
     EXPECT_FALSE(w.document().modified());
     // A second activation does nothing.

@@ -55,7 +55,7 @@ TEST(MeasurementCommands, TwoLogPressesShowOneHeadingAndTwoRows) {
     ASSERT_TRUE(log->isEnabled());
     log->trigger();
     log->trigger();
-    auto* win = qobject_cast<tdatalogwindow*>(w.windows().window(twindowid::datalog));
+    auto* win = qobject_cast<tdatalogwindow*>(w.windows().window("datalog"));
     ASSERT_NE(win, nullptr);
     EXPECT_TRUE(win->isVisible());
     // The memo shows each value under its heading; the log keeps its tabs.
@@ -123,7 +123,7 @@ TEST(MeasurementsDialog, OkStoresChoicesAndCancelDoesNot) {
     TMainWindow& w = m.w;
     fill(w);
     w.commands().action("measurementsaction")->trigger();
-    auto* dlg = qobject_cast<tmeasurementsdialog*>(w.windows().window(twindowid::measurements));
+    auto* dlg = qobject_cast<tmeasurementsdialog*>(w.windows().window("measurements"));
     ASSERT_NE(dlg, nullptr);
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_TRUE(dlg->isModal());

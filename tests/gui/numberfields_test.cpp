@@ -42,7 +42,7 @@ struct tnumberwindow {
 
 TEST(NumberFields, SettingsRefuseValuesOutOfRangeAndSayWhy) {
     tnumberwindow f;
-    auto* d = qobject_cast<tsettingsdialog*>(f.w.windows().window(twindowid::settings));
+    auto* d = qobject_cast<tsettingsdialog*>(f.w.windows().window("settings"));
     ASSERT_NE(d, nullptr);
     d->load();
     auto* rate = d->findChild<QLineEdit*>("samprate");
@@ -75,7 +75,7 @@ TEST(NumberFields, SettingsRefuseValuesOutOfRangeAndSayWhy) {
 
 TEST(NumberFields, LabelPropertiesRefuseADurationOf1e300) {
     tnumberwindow f;
-    auto* d = qobject_cast<tlabelpropertiesdialog*>(f.w.windows().window(twindowid::labelproperties));
+    auto* d = qobject_cast<tlabelpropertiesdialog*>(f.w.windows().window("labelproperties"));
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(d->load(0, 0));
     d->show();
@@ -103,7 +103,7 @@ TEST(NumberFields, LabelPropertiesRefuseADurationOf1e300) {
 TEST(NumberFields, ChannelInformationRefusesASamplingRateOf0001) {
     tnumberwindow f;
     f.w.commands().action("channelinfoaction")->trigger();
-    auto* d = qobject_cast<tchannelinfodialog*>(f.w.windows().window(twindowid::channelinfo));
+    auto* d = qobject_cast<tchannelinfodialog*>(f.w.windows().window("channelinfo"));
     ASSERT_NE(d, nullptr);
     ASSERT_TRUE(d->isVisible());
     d->field("name")->setText("glottis");

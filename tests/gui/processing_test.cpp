@@ -146,7 +146,7 @@ struct tfixture {
     tfixture() {
         w.first_activation({write_pair(dir)});
         pw = w.processing().window();
-        w.windows().show(twindowid::processing);
+        w.windows().show("processing");
         // Temporary folders count as fixed drives for the recent list.
         w.settings().proc()->list().mount_table = [] {
             return std::vector<tmountentry>{{"/dev/sda1", "/", "ext4"}};
@@ -261,7 +261,7 @@ TEST(Processing, BuildSaveReopenAndRunAFourStepProcess) {
     EXPECT_EQ(log[0].rfind(" ---- Process performance profiling ", 0), 0u) << log[0];
     EXPECT_EQ(log[1].rfind("Total process execution time: ", 0), 0u) << log[1];
     EXPECT_EQ(log[4], "0 s \t0.000% \tDelete channel 0");  // off: no time
-    EXPECT_TRUE(f.w.windows().window(twindowid::datalog)->isVisible());
+    EXPECT_TRUE(f.w.windows().window("datalog")->isVisible());
     tdocument& doc = f.w.document();
     ASSERT_EQ(doc.totnchans(), 3);  // the delete step was off
     EXPECT_EQ(doc.channel(2).name(), "copy");

@@ -33,7 +33,7 @@ struct tfixture : twindowfixture<tpsubwindow> {
         ch.set_fsd(10);
         doc.theglobal.channels_changed();
         doc.theglobal.set_selection(0, 3);
-        open(twindowid::psub);
+        open("psub");
     }
 };
 

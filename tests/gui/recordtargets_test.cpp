@@ -296,7 +296,7 @@ TEST(RecordTargets, NoInputDeviceIsSaidInTheWindow) {
         d->names.clear();
         return d;
     };
-    auto* d = dynamic_cast<trecorddialog*>(w.windows().window(twindowid::record));
+    auto* d = dynamic_cast<trecorddialog*>(w.windows().window("record"));
     d->show();
     EXPECT_FALSE(d->findChild<QPushButton*>("recordbutton")->isEnabled());
     EXPECT_FALSE(d->findChild<QPushButton*>("testbutton")->isEnabled());

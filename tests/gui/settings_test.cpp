@@ -73,7 +73,7 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
         w.files().savefilter[2].used = !w.files().savefilter[2].used;
         w.filecommands().savefilterindex = 1;
         // The spectrum window was last seen far right on a bigger desktop.
-        QWidget* spectrumwin = w.windows().window(twindowid::spectrum);
+        QWidget* spectrumwin = w.windows().window("spectrum");
         spectrumwin->resize(300, 200);
         spectrumwin->move(desk.right() + 500, desk.top() + 10);
         close_window(w);
@@ -89,7 +89,7 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
     EXPECT_EQ(w.document().selectmode, 3);
     EXPECT_EQ(w.files().savefilter[2].used, used2);
     EXPECT_EQ(w.filecommands().savefilterindex, 1);
-    QWidget* spectrumwin = w.windows().window(twindowid::spectrum);
+    QWidget* spectrumwin = w.windows().window("spectrum");
     EXPECT_EQ(spectrumwin->x(), desk.left() + desk.width() - 50);
     EXPECT_EQ(spectrumwin->y(), desk.top() + 10);
     EXPECT_EQ(spectrumwin->size(), QSize(300, 200));
@@ -169,7 +169,7 @@ TEST(Settings, TheDialogTakesOnlyValidNumbers) {
     tscriptedprompter w_prompter;
     TMainWindow w(&w_prompter);
     w.first_activation({});
-    auto* d = qobject_cast<tsettingsdialog*>(w.windows().window(twindowid::settings));
+    auto* d = qobject_cast<tsettingsdialog*>(w.windows().window("settings"));
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->windowTitle(), "Settings");
     d->load();
@@ -204,7 +204,7 @@ TEST(Settings, ColorsChangeTheSelectedChannel) {
     TMainWindow w(&w_prompter);
     w.first_activation({});
     w.document().set_totnchans(2);
-    auto* d = qobject_cast<tcolorsdialog*>(w.windows().window(twindowid::colors));
+    auto* d = qobject_cast<tcolorsdialog*>(w.windows().window("colors"));
     ASSERT_NE(d, nullptr);
     d->fill();
     ASSERT_EQ(d->list()->count(), 2);

@@ -257,6 +257,6 @@ TEST(SignalView, KeyboardShortcutsWindowText) {
     EXPECT_EQ(lines.last(), "ctrl- :Play entire file");
     twindowfixture f;
     EXPECT_NE(qobject_cast<tkeyboardshortcutswindow*>(
-                  f.w.windows().window(twindowid::keyboardshortcuts)),
+                  f.w.windows().window("keyboardshortcuts")),
               nullptr);
 }

@@ -44,7 +44,7 @@ TEST(RecordDialog, ControlsFollowTheChannelChoiceAndStayIdle) {
     tscriptedprompter prompter;
     TMainWindow w(&prompter);
     w.first_activation({});
-    auto* d = dynamic_cast<trecorddialog*>(w.windows().window(twindowid::record));
+    auto* d = dynamic_cast<trecorddialog*>(w.windows().window("record"));
     ASSERT_NE(d, nullptr);
     d->show();
     auto* rate = d->findChild<QLineEdit*>("rate");

@@ -41,7 +41,7 @@ namespace {
 struct tfixture : twindowfixture<tspectrogramwindow> {
     explicit tfixture(double seconds = 1.0) {
         tone_channels(w.document(), seconds, 16000, 1000);
-        open(twindowid::spectrogram, {900, 600});
+        open("spectrogram", {900, 600});
         win->wait_for_workers();
         settle();
     }
@@ -248,10 +248,10 @@ TEST(SpectrogramWindow, SettingsPersist) {
 
 TEST(AnalysisWindows, EscHidesTheCrosshairsOfSpectrogramAndCorrelogram) {
     tfixture f;
-    auto* corr = dynamic_cast<tcorrelogramwindow*>(f.w.windows().window(twindowid::correlogram));
+    auto* corr = dynamic_cast<tcorrelogramwindow*>(f.w.windows().window("correlogram"));
     ASSERT_NE(corr, nullptr);
     corr->resize(900, 600);
-    f.w.windows().show(twindowid::correlogram);
+    f.w.windows().show("correlogram");
     settle();
     corr->wait_for_workers();
     // A drag on each window's first strip shows its crosshair: a red line

@@ -75,7 +75,7 @@ void sine_channels(tdocument& doc, double seconds = 2.0, double fs = 16000) {
 struct tspectrumfixture : twindowfixture<tspectrumwindow> {
     tspectrumfixture() {
         sine_channels(w.document());
-        open(twindowid::spectrum);
+        open("spectrum");
     }
     tdatalog& log() { return w.context().measurements.datalog; }
 };
@@ -250,7 +250,7 @@ TEST(SpectrumWindow, ShowsAndLogsWhatTheEngineComputes) {
     EXPECT_EQ(f.log().lines()[0], expect.heading);
     EXPECT_EQ(f.log().lines()[1], expect.lines[0]);
     EXPECT_EQ(f.log().lines().back(), expect.lines.back());
-    EXPECT_TRUE(f.w.windows().window(twindowid::datalog)->isVisible());
+    EXPECT_TRUE(f.w.windows().window("datalog")->isVisible());
 
     // The window length read-out follows window and bandwidth; a bandwidth
     // that does not parse keeps the old one.
@@ -555,9 +555,9 @@ TEST(SpectrumWindow, AxisLimitsDialogReachesTheLogarithmicFrequencyAxis) {
 
 TEST(AnalysisWindows, EscHidesTheCrosshairsOfSpectrumAndCorrelation) {
     tspectrumfixture f;
-    auto* corr = dynamic_cast<tcorrelationwindow*>(f.w.windows().window(twindowid::correlation));
+    auto* corr = dynamic_cast<tcorrelationwindow*>(f.w.windows().window("correlation"));
     ASSERT_NE(corr, nullptr);
-    f.w.windows().show(twindowid::correlation);
+    f.w.windows().show("correlation");
     settle();
     // A click in the spectrum at 200 Hz: its crosshair, and the correlation
     // window's at the period, 5 ms.

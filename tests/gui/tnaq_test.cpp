@@ -53,7 +53,7 @@ struct tfixture : twindowfixture<ttnaqwindow> {
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.5);
-        open(twindowid::tnaq);
+        open("tnaq");
     }
     ~tfixture() { w.context().clipboard.set_texts(nullptr); }
 };
@@ -138,10 +138,10 @@ struct tvowelfixture : tscriptedmain {
         doc.theglobal.set_timecursor(0.1);
         w.resize(1000, 600);
         w.show();
-        tnaq = dynamic_cast<ttnaqwindow*>(w.windows().window(twindowid::tnaq));
-        invira = dynamic_cast<tinvirawindow*>(w.windows().window(twindowid::invira));
-        w.windows().show(twindowid::tnaq);
-        w.windows().show(twindowid::invira);
+        tnaq = dynamic_cast<ttnaqwindow*>(w.windows().window("tnaq"));
+        invira = dynamic_cast<tinvirawindow*>(w.windows().window("invira"));
+        w.windows().show("tnaq");
+        w.windows().show("invira");
         settle();
     }
     tdocument& doc() { return w.document(); }

@@ -56,7 +56,7 @@ inline bool enabled(TMainWindow& w, const char* id) {
 template <class W>
 struct twindowfixture : tscriptedmain {
     W* win = nullptr;
-    void open(twindowid id, QSize size = {}) {
+    void open(const QString& id, QSize size = {}) {
         win = dynamic_cast<W*>(w.windows().window(id));
         if (win && size.isValid()) win->resize(size);
         w.windows().show(id);

@@ -61,8 +61,7 @@ TEST(Windows, EveryWindowOpensReadableAndInsideTheScreen) {
     w.show();
     settle();
     EXPECT_TRUE(avail.contains(w.frameGeometry())) << w.width() << "x" << w.height();
-    for (int i = 0; i < static_cast<int>(twindowid::count); ++i) {
-        const auto id = static_cast<twindowid>(i);
+    for (const QString& id : w.windows().keys()) {
         QWidget* win = w.windows().window(id);
         w.windows().show(id);
         settle();
@@ -94,7 +93,7 @@ TEST(Windows, TheDataLogLinesUpItsValuesUnderTheHeading) {
     QTest::keyClick(&w, Qt::Key_F5);
     QTest::keyClick(&w, Qt::Key_F5);
     settle();
-    auto* log = qobject_cast<tdatalogwindow*>(w.windows().window(twindowid::datalog));
+    auto* log = qobject_cast<tdatalogwindow*>(w.windows().window("datalog"));
     ASSERT_NE(log, nullptr);
     ASSERT_TRUE(log->isVisible());
     const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
@@ -120,7 +119,7 @@ TEST(Windows, DoubleClickOnAnInformationLineOpensMeasurements) {
     one_channel(w.document());
     w.show();
     settle();
-    QWidget* dialog = w.windows().window(twindowid::measurements);
+    QWidget* dialog = w.windows().window("measurements");
     ASSERT_FALSE(dialog->isVisible());
     tinfoline* info = w.signalpanel()->strip(1).info;
     QTest::mouseDClick(info, Qt::LeftButton, {}, QPoint(20, info->height() / 2));

@@ -59,9 +59,9 @@ TEST(XyPlotWindow, PlotsChannelsAndKeepsChoices) {
     }
     doc.theglobal.channels_changed();
     doc.theglobal.set_selection(0, 2);
-    auto* win = dynamic_cast<txyplotwindow*>(w.windows().window(twindowid::xyplot));
+    auto* win = dynamic_cast<txyplotwindow*>(w.windows().window("xyplot"));
     ASSERT_NE(win, nullptr);
-    w.windows().show(twindowid::xyplot);
+    w.windows().show("xyplot");
     win->set_channels(1, 0);
     settle();
     EXPECT_EQ(win->plot()->xaxis()->axis().GetHiValue(), 0.75);
@@ -100,9 +100,9 @@ TEST(XyPlotWindow, LongSpanDrawnInSlicesEndsAsTheWholeGrid) {
         ch.axis.set_hilovalues(1, -1);
     }
     doc.theglobal.channels_changed();
-    auto* win = dynamic_cast<txyplotwindow*>(w.windows().window(twindowid::xyplot));
+    auto* win = dynamic_cast<txyplotwindow*>(w.windows().window("xyplot"));
     ASSERT_NE(win, nullptr);
-    w.windows().show(twindowid::xyplot);
+    w.windows().show("xyplot");
     win->set_span(txyspan::entire);
     win->set_channels(0, 1);
     win->resize(500, 400);
@@ -192,7 +192,7 @@ TEST_F(XyPlotLog, LogarithmicChannelPickedInTheYList) {
     settle();
     ASSERT_TRUE(doc.theglobal.has_selection());
     w.commands().action("xyplotaction")->trigger();
-    auto* win = dynamic_cast<txyplotwindow*>(w.windows().window(twindowid::xyplot));
+    auto* win = dynamic_cast<txyplotwindow*>(w.windows().window("xyplot"));
     ASSERT_NE(win, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(win));
     settle();

@@ -30,7 +30,7 @@ struct tfakerecording {
             device = d.get();
             return d;
         };
-        window = dynamic_cast<trecorddialog*>(w.windows().window(twindowid::record));
+        window = dynamic_cast<trecorddialog*>(w.windows().window("record"));
         window->show();
     }
     // Mode "Mono", "Left", "Right" or "Stereo"; a target of -1 records to a
