@@ -1,4 +1,4 @@
-#include "engine/document/undohistory.h"
+#include "engine/history/undohistory.h"
 
 #include <algorithm>
 

@@ -37,7 +37,7 @@
 
 #include "engine/core/tchangerecorder.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/channelstate.h"
+#include "engine/history/channelstate.h"
 
 namespace tessal {
 

@@ -1,4 +1,4 @@
-#include "engine/document/checkpoint.h"
+#include "engine/history/checkpoint.h"
 
 #include <algorithm>
 #include <new>

@@ -1,4 +1,4 @@
-#include "engine/document/channelstate.h"
+#include "engine/history/channelstate.h"
 
 namespace tessal {
 

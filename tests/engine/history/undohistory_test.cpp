@@ -18,13 +18,13 @@
 
 #include "engine/core/clipboard.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/bytecodec.h"
+#include "engine/history/bytecodec.h"
 #include "engine/document/channelcommands.h"
 #include "engine/document/editcommands.h"
 #include "engine/document/labelcommands.h"
 #include "engine/document/levels.h"
-#include "engine/document/journal.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/journal.h"
+#include "engine/history/undohistory.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/channelstate.h"
+#include "engine/history/channelstate.h"
 
 namespace tessal {
 
