@@ -17,7 +17,7 @@
 #include "engine/core/clipboard.h"
 #include "engine/core/prompter.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/checkpoint.h"
+#include "engine/history/checkpoint.h"
 #include "engine/document/editcommands.h"
 #include "engine/document/levels.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/measurementpass.h"
+#include "engine/measurements/measurementpass.h"
 #include "engine/dsp/tfiltersection.h"
 #include "benchsignals.h"
 

@@ -51,11 +51,11 @@
 #include "engine/core/tdocument.h"
 #include "engine/document/documentfiles.h"
 #include "engine/document/editcommands.h"
-#include "engine/document/journal.h"
+#include "engine/history/journal.h"
 #include "engine/document/levels.h"
 #include "engine/document/lifecycle.h"
-#include "engine/document/recordspool.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/recordspool.h"
+#include "engine/history/undohistory.h"
 #include "gui/platform/qtaudiodevice.h"
 
 using namespace tessal;

@@ -9,7 +9,7 @@
 
 #include "commands.h"
 #include "engine/core/measurementitems.h"
-#include "engine/document/measurements.h"
+#include "engine/measurements/measurements.h"
 #include "engine/dsp/numformat.h"
 
 namespace tessal::cli {

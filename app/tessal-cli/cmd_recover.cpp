@@ -15,9 +15,9 @@
 #include <optional>
 
 #include "commands.h"
-#include "engine/document/journal.h"
-#include "engine/document/recovery.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/journal.h"
+#include "engine/history/recovery.h"
+#include "engine/history/undohistory.h"
 #include "engine/formats/saveformats.h"
 
 namespace tessal::cli {

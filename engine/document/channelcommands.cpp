@@ -12,15 +12,6 @@ namespace tessal {
 
 namespace {
 
-std::string and_list(const std::vector<int>& chans) {
-    std::string s;
-    for (std::size_t i = 0; i < chans.size(); ++i) {
-        if (i > 0) s += i + 1 == chans.size() ? " and " : ", ";
-        s += std::to_string(chans[i]);
-    }
-    return s;
-}
-
 bool read_number(const std::string& text, double& v) {
     return try_parse_float(text, v) && std::isfinite(v);
 }

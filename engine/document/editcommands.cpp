@@ -21,7 +21,11 @@ long long to_index(double v) {
 
 long long last_index(const tchannel& ch) { return static_cast<long long>(ch.sig.size()) - 1; }
 
-// Channel lists of the questions: "0, 1 and 2".
+// The largest block the clipboard format can describe per channel.
+constexpr long long maxclipsamples = std::numeric_limits<std::int32_t>::max() / 4 - 3;
+
+}  // namespace
+
 std::string and_list(const std::vector<int>& chans) {
     std::string s;
     for (std::size_t i = 0; i < chans.size(); ++i) {
@@ -30,11 +34,6 @@ std::string and_list(const std::vector<int>& chans) {
     }
     return s;
 }
-
-// The largest block the clipboard format can describe per channel.
-constexpr long long maxclipsamples = std::numeric_limits<std::int32_t>::max() / 4 - 3;
-
-}  // namespace
 
 int stereo_partner(const tdocument& doc, int chno) {
     if (chno < 0 || chno >= doc.totnchans()) return -1;
@@ -360,7 +359,7 @@ bool teditcommands::zero() {
     return true;
 }
 
-bool teditcommands::reverse() {
+bool teditcommands::in_place(const std::function<bool(int, tchannel&, long long, long long)>& change) {
     const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
     if (L == R) return false;
     bool changed = false;
@@ -370,10 +369,7 @@ bool teditcommands::reverse() {
         tsamplerange r = selection_range(ch, L, R);
         const long long last = last_index(ch);
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
-        if (e <= s) continue;
-        doc.samples_changing(ch, static_cast<std::size_t>(s), static_cast<std::size_t>(e + 1));
-        std::reverse(ch.sig.begin() + s, ch.sig.begin() + e + 1);
-        notify_samples(c, s, e + 1);
+        if (!change(c, ch, s, e)) continue;
         after_sample_change(ch);
         changed = true;
     }
@@ -383,19 +379,21 @@ bool teditcommands::reverse() {
     return true;
 }
 
+bool teditcommands::reverse() {
+    return in_place([this](int c, tchannel& ch, long long s, long long e) {
+        if (e <= s) return false;
+        doc.samples_changing(ch, static_cast<std::size_t>(s), static_cast<std::size_t>(e + 1));
+        std::reverse(ch.sig.begin() + s, ch.sig.begin() + e + 1);
+        notify_samples(c, s, e + 1);
+        return true;
+    });
+}
+
 bool teditcommands::interpolate() {
-    const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
-    if (L == R) return false;
-    bool changed = false;
-    for (int c : edit_set(doc)) {
-        tchannel& ch = doc.channel(c);
-        if (ch.sig.empty()) continue;
-        tsamplerange r = selection_range(ch, L, R);
-        const long long last = last_index(ch);
-        const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
-        if (e - s < 2) continue;  // nothing strictly between the ends
+    return in_place([this](int c, tchannel& ch, long long s, long long e) {
+        if (e - s < 2) return false;  // nothing strictly between the ends
         const double x0 = ch.sig[s], x1 = ch.sig[e];
-        if (!std::isfinite(x0) || !std::isfinite(x1)) continue;  // no line to draw
+        if (!std::isfinite(x0) || !std::isfinite(x1)) return false;  // no line to draw
         const double step = (x1 - x0) / static_cast<double>(e - s);
         doc.samples_changing(ch, static_cast<std::size_t>(s + 1), static_cast<std::size_t>(e));
         float* p = ch.sig.data();
@@ -403,13 +401,8 @@ bool teditcommands::interpolate() {
             p[i] = static_cast<float>(x0 + step * static_cast<double>(i - s));
         notify_samples(c, s + 1, e);
         ch.needsdither = true;
-        after_sample_change(ch);
-        changed = true;
-    }
-    if (!changed) return false;
-    doc.set_modified(true);
-    doc.theglobal.invalidate_paintboxes(true);
-    return true;
+        return true;
+    });
 }
 
 bool teditcommands::set_fsd_to_peak() {

@@ -33,6 +33,8 @@ std::vector<int> edit_set(const tdocument& doc);
 bool can_set_selectmode(const tdocument& doc, int mode);
 // The current channel's valid stereo partner, or -1.
 int stereo_partner(const tdocument& doc, int chno);
+// Channel numbers as the questions list them: "0, 1 and 2".
+std::string and_list(const std::vector<int>& chans);
 
 // The selection on one channel as sample indices (unclamped).
 struct tsamplerange {
@@ -78,6 +80,10 @@ private:
     // Copy over the selection's half-open span; with removed_only, each
     // channel's part of it that holds samples (what Delete removes).
     bool copy_span(bool removed_only);
+    // Reverse and Interpolate: `change` works on each edit-set channel with
+    // samples over the selection clamped to them (s..e, both inclusive) and
+    // says whether it changed anything.
+    bool in_place(const std::function<bool(int, tchannel&, long long, long long)>& change);
     void after_sample_change(tchannel& ch);
     void notify_samples(int c, long long s, long long e, long long shift = 0);
     void refit_and_repaint();

@@ -15,7 +15,7 @@
 
 #include "engine/core/prompter.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/datalog.h"
+#include "engine/measurements/datalog.h"
 
 namespace tessal {
 

@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/datalog.h"
+#include "engine/measurements/datalog.h"
 #include "engine/dsp/numformat.h"
 #include "engine/process/procregistry.h"
 #include "engine/view/viewrange.h"

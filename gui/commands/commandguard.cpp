@@ -9,8 +9,8 @@
 
 #include <QApplication>
 
-#include "engine/document/checkpoint.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/checkpoint.h"
+#include "engine/history/undohistory.h"
 
 namespace tessal {
 

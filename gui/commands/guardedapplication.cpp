@@ -3,8 +3,8 @@
 #include <exception>
 #include <string>
 
-#include "engine/document/checkpoint.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/checkpoint.h"
+#include "engine/history/undohistory.h"
 #include "gui/commands/commandguard.h"
 
 namespace tessal {

@@ -23,8 +23,8 @@
 #include <functional>
 #include <memory>
 
-#include "engine/document/journal.h"
-#include "engine/document/recovery.h"
+#include "engine/history/journal.h"
+#include "engine/history/recovery.h"
 #include "gui/context/appcontext.h"
 
 namespace tessal {

@@ -9,7 +9,7 @@
 
 #include "engine/core/prompter.h"
 #include "engine/core/textclipboard.h"
-#include "engine/document/datalog.h"
+#include "engine/measurements/datalog.h"
 
 class QPlainTextEdit;
 class QToolBar;

@@ -10,7 +10,7 @@
 
 #include "engine/core/prompter.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/measurements.h"
+#include "engine/measurements/measurements.h"
 #include "engine/dsp/numformat.h"
 #include "gui/commands/commandguard.h"
 

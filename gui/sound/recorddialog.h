@@ -12,7 +12,7 @@
 
 #include "engine/audio/recorder.h"
 #include "engine/core/tviewlistener.h"
-#include "engine/document/recordspool.h"
+#include "engine/history/recordspool.h"
 #include "gui/platform/qtaudiodevice.h"
 
 class QCheckBox;

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/document/appendfile.h"
+#include "engine/history/appendfile.h"
 #include "fuzz/fuzzfiles.h"
 
 namespace tessal::fuzz {

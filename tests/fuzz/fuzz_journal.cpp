@@ -10,8 +10,8 @@
 #include <string>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/journal.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/journal.h"
+#include "engine/history/undohistory.h"
 #include "fuzz/framedinput.h"
 #include "fuzz/seeddocument.h"
 

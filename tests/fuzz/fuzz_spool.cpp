@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/recordspool.h"
+#include "engine/history/recordspool.h"
 #include "fuzz/framedinput.h"
 
 using namespace tessal;

@@ -30,7 +30,7 @@
 #include "gui/view/channelstrip.h"
 #include "gui/commands/commandguard.h"
 #include "gui/commands/commandregistry.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/undohistory.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/view/signalpanel.h"
 #include "gui/view/waveformview.h"

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "engine/document/journal.h"
-#include "engine/document/recovery.h"
+#include "engine/history/journal.h"
+#include "engine/history/recovery.h"
 #include "gui/editing/undomodule.h"
 #include "support/fakerecording.h"
 #include "support/scriptedprompter.h"

@@ -23,8 +23,8 @@
 #include <utility>
 #include <gtest/gtest.h>
 
-#include "engine/document/journal.h"
-#include "engine/document/recordspool.h"
+#include "engine/history/journal.h"
+#include "engine/history/recordspool.h"
 #include "engine/formats/twavfile.h"
 #include "gui/editing/teditingcommands.h"
 #include "gui/editing/undomodule.h"

@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 
 #include "engine/document/documentfiles.h"
-#include "engine/document/journal.h"
-#include "engine/document/recordspool.h"
+#include "engine/history/journal.h"
+#include "engine/history/recordspool.h"
 #include "engine/formats/regularfile.h"
 #include "engine/document/saveselection.h"
 #include "engine/formats/tessalfile.h"

@@ -149,18 +149,21 @@ TEST_F(SaveKeepsTheCoding, EveryCodingSurvivesOpenEditSave) {
             }
         }
         // The truth as an independent decoder sees the file, interleaved
-        // (float files as floats, integers at sox's 32-bit scale).
-        std::vector<float> before;
-        if (*k.make == 0) {
-            before = halves_in(f);
-        } else if (k.isfloat) {
-            ASSERT_TRUE(run("sox " + f + " -t f32 " + path("before.raw")));
-            before = read_raw<float>(path("before.raw"));
-        } else {
-            ASSERT_TRUE(run("sox " + f + " -t raw -e signed-integer -b 32 " + path("before.raw")));
-            for (std::int32_t v : read_raw<std::int32_t>(path("before.raw")))
-                before.push_back(static_cast<float>(v / 2147483648.0));
-        }
+        // (float files as floats, integers at sox's 32-bit scale), through
+        // the raw file `raw`; nothing when sox fails.
+        auto decoded = [&](const std::string& raw) -> std::vector<float> {
+            if (*k.make == 0) return halves_in(f);
+            if (k.isfloat) {
+                if (!run("sox " + f + " -t f32 " + path(raw))) return {};
+                return read_raw<float>(path(raw));
+            }
+            if (!run("sox " + f + " -t raw -e signed-integer -b 32 " + path(raw))) return {};
+            std::vector<float> v;
+            for (std::int32_t i : read_raw<std::int32_t>(path(raw)))
+                v.push_back(static_cast<float>(i / 2147483648.0));
+            return v;
+        };
+        const std::vector<float> before = decoded("before.raw");
         ASSERT_GT(before.size(), 1000u);
 
         ASSERT_TRUE(files.open_document(f));
@@ -183,17 +186,7 @@ TEST_F(SaveKeepsTheCoding, EveryCodingSurvivesOpenEditSave) {
         EXPECT_EQ(back.Getformat(), k.format);
         back.close_file();
 
-        std::vector<float> after;
-        if (*k.make == 0) {
-            after = halves_in(f);
-        } else if (k.isfloat) {
-            ASSERT_TRUE(run("sox " + f + " -t f32 " + path("after.raw")));
-            after = read_raw<float>(path("after.raw"));
-        } else {
-            ASSERT_TRUE(run("sox " + f + " -t raw -e signed-integer -b 32 " + path("after.raw")));
-            for (std::int32_t v : read_raw<std::int32_t>(path("after.raw")))
-                after.push_back(static_cast<float>(v / 2147483648.0));
-        }
+        const std::vector<float> after = decoded("after.raw");
         ASSERT_EQ(after.size(), before.size());
         int changed = 0;
         for (std::size_t i = 0; i < after.size(); ++i)

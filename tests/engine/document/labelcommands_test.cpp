@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/datalog.h"
+#include "engine/measurements/datalog.h"
 #include "engine/document/labelcommands.h"
 #include "support/scriptedprompter.h"
 

@@ -10,21 +10,13 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
-#include "engine/core/tviewlistener.h"
+#include "support/labelnotices.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
+using tessal::testing::tlabelnotices;
 
 namespace {
-
-struct tlabelnotices : tviewlistener {
-    std::vector<int> labels;
-    int repaints = 0;
-    void channel_changed(const tchannelchange& c) override {
-        if (c.kind == tchannelchange::tkind::labels) labels.push_back(c.channel);
-    }
-    void invalidate_paintboxes(bool) override { ++repaints; }
-};
 
 class TextGridLabels : public tessal::testing::ttempdirtest {};
 

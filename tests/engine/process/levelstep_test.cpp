@@ -4,7 +4,7 @@
 // for impulse) within class 1 tolerances, A and C weighted levels of tones
 // against the measurement pass, the peak follower, the moving RMS with a
 // fixed and a channel-controlled window, the form and the list texts.
-#include "engine/document/measurementpass.h"
+#include "engine/measurements/measurementpass.h"
 #include "engine/process/levelstep.h"
 #include "processfixture.h"
 

@@ -1,6 +1,6 @@
 #include <atomic>
 
-#include "engine/document/datalog.h"
+#include "engine/measurements/datalog.h"
 #include "processfixture.h"
 
 namespace tessal::testing {

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "engine/document/documentfiles.h"
-#include "engine/document/measurementpass.h"
+#include "engine/measurements/measurementpass.h"
 #include "engine/tools/calibration.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"

@@ -12,7 +12,7 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/undohistory.h"
 #include "lfvowel.h"
 #include "support/scriptedprompter.h"
 

@@ -8,22 +8,10 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
-#include "engine/core/tviewlistener.h"
+#include "support/labelnotices.h"
 
 using namespace tessal;
-
-namespace {
-
-struct tlabelnotices : tviewlistener {
-    std::vector<int> labels;
-    int repaints = 0;
-    void channel_changed(const tchannelchange& c) override {
-        if (c.kind == tchannelchange::tkind::labels) labels.push_back(c.channel);
-    }
-    void invalidate_paintboxes(bool) override { ++repaints; }
-};
-
-}  // namespace
+using tessal::testing::tlabelnotices;
 
 TEST(SpectrumLabels, OneLabelPerChannelWithItsMeasures) {
     tdocument doc;

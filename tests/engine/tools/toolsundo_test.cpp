@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/channelstate.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/channelstate.h"
+#include "engine/history/undohistory.h"
 #include "engine/tools/calibration.h"
 #include "engine/tools/epg.h"
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/measurementpass.h"
-#include "engine/document/measurements.h"
+#include "engine/measurements/measurementpass.h"
+#include "engine/measurements/measurements.h"
 
 using namespace tessal;
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/recordspool.h"
+#include "engine/history/recordspool.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;

@@ -1,4 +1,4 @@
-#include "engine/document/recovery.h"
+#include "engine/history/recovery.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/document/journal.h"
-#include "engine/document/recordspool.h"
+#include "engine/history/journal.h"
+#include "engine/history/recordspool.h"
 
 namespace tessal {
 

@@ -7,7 +7,7 @@
 // exactly (pairwise update of count, mean and squared deviations). On GCC
 // for x86-64 Linux the block loops are also compiled for AVX2 and the best
 // version is picked when the program loads.
-#include "engine/document/measurementpass.h"
+#include "engine/measurements/measurementpass.h"
 
 #include <algorithm>
 #include <cmath>

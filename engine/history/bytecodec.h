@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/document/channelstate.h"
+#include "engine/history/channelstate.h"
 
 namespace tessal {
 

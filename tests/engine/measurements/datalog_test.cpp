@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/datalog.h"
-#include "engine/document/measurements.h"
+#include "engine/measurements/datalog.h"
+#include "engine/measurements/measurements.h"
 #include "support/scriptedprompter.h"
 
 using namespace tessal;

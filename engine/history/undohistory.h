@@ -37,7 +37,7 @@
 
 #include "engine/core/tchangerecorder.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/channelstate.h"
+#include "engine/history/channelstate.h"
 
 namespace tessal {
 
@@ -149,17 +149,7 @@ public:
         bool nested = false;
         std::size_t bytes() const;
     };
-    struct tdocstate {
-        std::string filename;
-        bool modified = false;
-        int thischanno = 0, selectmode = 0;
-        double sel1 = 0, sel2 = 0, timecursor = 0;
-        TAxis::tscalestate xscale;
-        tpreferences prefs;
-        std::array<bool, nmeasurementitems> showmeasurement{};
-        double measurementthreshold = 0;
-        static tdocstate of(const tdocument& doc);
-    };
+    using tdocstate = tdocumentstate;
     struct tpropchange {
         tchannel* ch = nullptr;
         tchannelstate before, after;
@@ -192,6 +182,11 @@ private:
     void apply(tdelta& d);
     void undo_step(tstep& st, bool restoremodified);
     void redo_step(tstep& st);
+    // Undo (or redo) the last step and move it to the other list.
+    bool move_step(bool undo);
+    // The channels' properties, dither flags and the document's state on
+    // one side of a step (before it with `before`, else after it).
+    void restore_step_states(const tstep& st, bool before);
     void restore_docstate(const tdocstate& s, bool full);
     void refresh_views();
     bool created_in_step(const tchannel* ch) const;

@@ -1,4 +1,4 @@
-#include "engine/document/bytecodec.h"
+#include "engine/history/bytecodec.h"
 
 #include <algorithm>
 #include <climits>

@@ -22,8 +22,8 @@
 #include "engine/core/tdocument.h"
 #include "engine/core/textclipboard.h"
 #include "engine/core/tviewlistener.h"
-#include "engine/document/datalog.h"
-#include "engine/document/measurementpass.h"
+#include "engine/measurements/datalog.h"
+#include "engine/measurements/measurementpass.h"
 
 namespace tessal {
 

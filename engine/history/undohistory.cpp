@@ -1,4 +1,4 @@
-#include "engine/document/undohistory.h"
+#include "engine/history/undohistory.h"
 
 #include <algorithm>
 
@@ -20,22 +20,6 @@ std::size_t tundohistory::tdelta::bytes() const {
                    held->sigcache.capacity() * sizeof(tsinglepair) +
                    tchannelstate::of(*held).heap_bytes();
     return n;
-}
-
-tundohistory::tdocstate tundohistory::tdocstate::of(const tdocument& doc) {
-    tdocstate s;
-    s.filename = doc.filename();
-    s.modified = doc.modified();
-    s.thischanno = doc.thischanno();
-    s.selectmode = doc.selectmode;
-    s.sel1 = doc.theglobal.sel1cursor();
-    s.sel2 = doc.theglobal.sel2cursor();
-    s.timecursor = doc.theglobal.timecursor();
-    s.xscale = doc.xaxis.scale_state();
-    s.prefs = doc.prefs;
-    s.showmeasurement = doc.showmeasurement;
-    s.measurementthreshold = doc.measurementthreshold;
-    return s;
 }
 
 tundohistory::tundohistory(tdocument& doc) : doc_(doc) {
@@ -342,14 +326,7 @@ void tundohistory::undo_step(tstep& st, bool) {
         }
         throw;
     }
-    const int n = doc_.totnchans();
-    for (const tpropchange& p : st.props) {
-        p.before.apply(*p.ch, n);
-        const int i = index_of(doc_, p.ch);
-        if (i >= 0) doc_.theglobal.channel_changed(tchannelchange::properties(i));
-    }
-    for (const tditherflag& d : st.dither) d.ch->needsdither = d.before;
-    restore_docstate(st.before, false);
+    restore_step_states(st, true);
 }
 
 void tundohistory::redo_step(tstep& st) {
@@ -365,14 +342,18 @@ void tundohistory::redo_step(tstep& st) {
         }
         throw;
     }
+    restore_step_states(st, false);
+}
+
+void tundohistory::restore_step_states(const tstep& st, bool before) {
     const int n = doc_.totnchans();
     for (const tpropchange& p : st.props) {
-        p.after.apply(*p.ch, n);
+        (before ? p.before : p.after).apply(*p.ch, n);
         const int i = index_of(doc_, p.ch);
         if (i >= 0) doc_.theglobal.channel_changed(tchannelchange::properties(i));
     }
-    for (const tditherflag& d : st.dither) d.ch->needsdither = d.after;
-    restore_docstate(st.after, false);
+    for (const tditherflag& d : st.dither) d.ch->needsdither = before ? d.before : d.after;
+    restore_docstate(before ? st.before : st.after, false);
 }
 
 namespace {
@@ -388,31 +369,24 @@ std::size_t step_bytes(const tundohistory::tstep& st) {
 
 }  // namespace
 
-bool tundohistory::undo() {
-    if (!can_undo()) return false;
-    tstep& st = *undo_.back();
-    if (recording()) steppedinstep_ = true;
-    undo_step(st, true);
-    st.bytes = step_bytes(st);
-    redo_.push_back(std::move(undo_.back()));
-    undo_.pop_back();
-    doc_.set_modified(static_cast<long long>(undo_.size()) != cleanpos_);
-    if (onmove) onmove(true);
-    refresh_views();
-    changed();
-    return true;
-}
+bool tundohistory::undo() { return can_undo() && move_step(true); }
 
-bool tundohistory::redo() {
-    if (!can_redo()) return false;
-    tstep& st = *redo_.back();
+bool tundohistory::redo() { return can_redo() && move_step(false); }
+
+bool tundohistory::move_step(bool undo) {
+    std::vector<std::unique_ptr<tstep>>& from = undo ? undo_ : redo_;
+    std::vector<std::unique_ptr<tstep>>& to = undo ? redo_ : undo_;
+    tstep& st = *from.back();
     if (recording()) steppedinstep_ = true;
-    redo_step(st);
+    if (undo)
+        undo_step(st, true);
+    else
+        redo_step(st);
     st.bytes = step_bytes(st);
-    undo_.push_back(std::move(redo_.back()));
-    redo_.pop_back();
+    to.push_back(std::move(from.back()));
+    from.pop_back();
     doc_.set_modified(static_cast<long long>(undo_.size()) != cleanpos_);
-    if (onmove) onmove(false);
+    if (onmove) onmove(undo);
     refresh_views();
     changed();
     return true;

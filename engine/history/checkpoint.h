@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/channelstate.h"
+#include "engine/history/channelstate.h"
 
 namespace tessal {
 
@@ -44,14 +44,7 @@ private:
 
     std::vector<tsavedchannel> channels_;
     bool withsamples_ = false;
-    std::string filename_;
-    bool modified_ = false;
-    int thischanno_ = 0, selectmode_ = 0;
-    double sel1_ = 0, sel2_ = 0, timecursor_ = 0;
-    TAxis::tscalestate xscale_;
-    tpreferences prefs_;
-    std::array<bool, nmeasurementitems> showmeasurement_{};
-    double measurementthreshold_ = 0;
+    tdocumentstate state_;
 };
 
 // The message for a command that failed with `e`: what went wrong in the

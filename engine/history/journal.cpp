@@ -1,4 +1,4 @@
-#include "engine/document/journal.h"
+#include "engine/history/journal.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -6,7 +6,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "engine/document/bytecodec.h"
+#include "engine/history/bytecodec.h"
 #include "engine/settings/tsetting.h"
 
 namespace tessal {

@@ -18,13 +18,13 @@
 
 #include "engine/core/clipboard.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/bytecodec.h"
+#include "engine/history/bytecodec.h"
 #include "engine/document/channelcommands.h"
 #include "engine/document/editcommands.h"
 #include "engine/document/labelcommands.h"
 #include "engine/document/levels.h"
-#include "engine/document/journal.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/journal.h"
+#include "engine/history/undohistory.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 
@@ -483,20 +483,30 @@ namespace {
 
 struct Journal : tessal::testing::ttempdirtest {};
 
+// The random document of `seed` with its history and the edit commands over
+// it, the history journaled to `file` as steps commit and undo and redo move.
+struct tjournaledrun {
+    std::mt19937 rng;
+    tdocument doc;
+    tundohistory h{doc};
+    tscriptedprompter pr;
+    tmemoryblockclipboard clip;
+    teditcommands cmd{doc, pr, clip};
+    tjournal j;
+
+    tjournaledrun(std::uint32_t seed, const std::string& file) : rng(seed), j(file, "") {
+        random_document(doc, rng);
+        h.clear();
+        h.onstep = [this](const tundohistory::tstep& st) { j.append_step(doc, st); };
+        h.onmove = [this](bool undo) { j.append_move(undo); };
+    }
+};
+
 // Runs a random sequence with undos and redos among the commands, the
 // history journaled to `file`; returns the final picture.
 tpicture journaled_sequence(std::uint32_t seed, const std::string& file, int n) {
-    std::mt19937 rng(seed);
-    tdocument doc;
-    tundohistory h(doc);
-    tscriptedprompter pr;
-    tmemoryblockclipboard clip;
-    teditcommands cmd(doc, pr, clip);
-    random_document(doc, rng);
-    h.clear();
-    tjournal j(file, "");
-    h.onstep = [&](const tundohistory::tstep& st) { j.append_step(doc, st); };
-    h.onmove = [&](bool undo) { j.append_move(undo); };
+    tjournaledrun run(seed, file);
+    auto& [rng, doc, h, pr, clip, cmd, j] = run;
     for (int k = 0; k < n; ++k) {
         const int r = static_cast<int>(rng() % 6);
         if (r == 0)
@@ -629,19 +639,10 @@ struct topenrun {
 };
 
 topenrun journaled_open_step(std::uint32_t seed, const std::string& file, int end) {
-    std::mt19937 rng(seed);
-    tdocument doc;
-    tundohistory h(doc);
-    tscriptedprompter pr;
-    tmemoryblockclipboard clip;
-    teditcommands cmd(doc, pr, clip);
-    random_document(doc, rng);
-    h.clear();
-    tjournal j(file, "");
-    h.onstep = [&](const tundohistory::tstep& st) { j.append_step(doc, st); };
-    h.onmove = [&](bool undo) { j.append_move(undo); };
-    h.oncommand = [&](const tundohistory::tcommand& c) { j.append_command(doc, h, c); };
-    h.oncommandsdropped = [&] { j.append_commands_dropped(); };
+    tjournaledrun run(seed, file);
+    auto& [rng, doc, h, pr, clip, cmd, j] = run;
+    h.oncommand = [&run](const tundohistory::tcommand& c) { run.j.append_command(run.doc, run.h, c); };
+    h.oncommandsdropped = [&run] { run.j.append_commands_dropped(); };
     for (int k = 0; k < 3; ++k) random_command(doc, h, cmd, pr, rng);
     topenrun out;
     h.begin("Record");

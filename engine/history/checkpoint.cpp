@@ -1,4 +1,4 @@
-#include "engine/document/checkpoint.h"
+#include "engine/history/checkpoint.h"
 
 #include <algorithm>
 #include <new>
@@ -18,32 +18,8 @@ tdocumentcheckpoint::tdocumentcheckpoint(const tdocument& doc, std::size_t sampl
         if (withsamples_) s.sig = c.sig;
         channels_.push_back(std::move(s));
     }
-    filename_ = doc.filename();
-    modified_ = doc.modified();
-    thischanno_ = doc.thischanno();
-    selectmode_ = doc.selectmode;
-    sel1_ = doc.theglobal.sel1cursor();
-    sel2_ = doc.theglobal.sel2cursor();
-    timecursor_ = doc.theglobal.timecursor();
-    xscale_ = doc.xaxis.scale_state();
-    prefs_ = doc.prefs;
-    showmeasurement_ = doc.showmeasurement;
-    measurementthreshold_ = doc.measurementthreshold;
+    state_ = tdocumentstate::of(doc);
 }
-
-namespace {
-
-// Each step of a restore stands alone: one that fails must not keep the
-// others from running.
-template <class F>
-void attempt(F&& f) noexcept {
-    try {
-        f();
-    } catch (...) {
-    }
-}
-
-}  // namespace
 
 void tdocumentcheckpoint::restore(tdocument& doc) const {
     // Channels the command made go first, highest number first.
@@ -71,21 +47,21 @@ void tdocumentcheckpoint::restore(tdocument& doc) const {
         doc.theglobal.channel_changed(tchannelchange::properties(i));
     }
     attempt([&] {
-        doc.prefs = prefs_;
-        doc.showmeasurement = showmeasurement_;
-        doc.measurementthreshold = measurementthreshold_;
-        doc.selectmode = selectmode_;
-        doc.set_thischanno(thischanno_);
-        doc.xaxis.restore_scale_state(xscale_);
+        doc.prefs = state_.prefs;
+        doc.showmeasurement = state_.showmeasurement;
+        doc.measurementthreshold = state_.measurementthreshold;
+        doc.selectmode = state_.selectmode;
+        doc.set_thischanno(state_.thischanno);
+        doc.xaxis.restore_scale_state(state_.xscale);
     });
     attempt([&] {
-        doc.theglobal.set_sel1cursor(sel1_);
-        doc.theglobal.set_sel2cursor(sel2_);
-        doc.theglobal.set_timecursor(timecursor_);
+        doc.theglobal.set_sel1cursor(state_.sel1);
+        doc.theglobal.set_sel2cursor(state_.sel2);
+        doc.theglobal.set_timecursor(state_.timecursor);
     });
     doc.measurementdirty = true;
-    attempt([&] { doc.set_filename(filename_); });
-    attempt([&] { doc.set_modified(modified_); });
+    attempt([&] { doc.set_filename(state_.filename); });
+    attempt([&] { doc.set_modified(state_.modified); });
     attempt([&] { doc.theglobal.channels_changed(); });
     attempt([&] { doc.theglobal.fix_things(); });
     attempt([&] { doc.theglobal.invalidate_paintboxes(true); });

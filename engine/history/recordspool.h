@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/appendfile.h"
-#include "engine/document/channelstate.h"
+#include "engine/history/appendfile.h"
+#include "engine/history/channelstate.h"
 
 namespace tessal {
 

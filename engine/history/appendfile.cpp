@@ -1,4 +1,4 @@
-#include "engine/document/appendfile.h"
+#include "engine/history/appendfile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "engine/document/bytecodec.h"
+#include "engine/history/bytecodec.h"
 #include "engine/formats/regularfile.h"
 
 namespace tessal {

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/document/appendfile.h"
-#include "engine/document/undohistory.h"
+#include "engine/history/appendfile.h"
+#include "engine/history/undohistory.h"
 
 namespace tessal {
 

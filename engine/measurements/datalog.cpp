@@ -1,6 +1,6 @@
 // The data log's lines and heading rule, and the texts of Log measurements
 // and Copy measurements built from the channels' measurement items.
-#include "engine/document/datalog.h"
+#include "engine/measurements/datalog.h"
 
 #include <algorithm>
 

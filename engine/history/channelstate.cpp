@@ -1,4 +1,4 @@
-#include "engine/document/channelstate.h"
+#include "engine/history/channelstate.h"
 
 namespace tessal {
 
@@ -28,19 +28,21 @@ tchannelstate tchannelstate::of(const tchannel& c) {
     return s;
 }
 
-namespace {
-
-// Each part of a restore stands alone: one that fails must not keep the
-// others from running.
-template <class F>
-void attempt(F&& f) noexcept {
-    try {
-        f();
-    } catch (...) {
-    }
+tdocumentstate tdocumentstate::of(const tdocument& doc) {
+    tdocumentstate s;
+    s.filename = doc.filename();
+    s.modified = doc.modified();
+    s.thischanno = doc.thischanno();
+    s.selectmode = doc.selectmode;
+    s.sel1 = doc.theglobal.sel1cursor();
+    s.sel2 = doc.theglobal.sel2cursor();
+    s.timecursor = doc.theglobal.timecursor();
+    s.xscale = doc.xaxis.scale_state();
+    s.prefs = doc.prefs;
+    s.showmeasurement = doc.showmeasurement;
+    s.measurementthreshold = doc.measurementthreshold;
+    return s;
 }
-
-}  // namespace
 
 void tchannelstate::apply(tchannel& c, int nchans) const {
     // Unchanged samples on an unchanged grid stay exact integers of their

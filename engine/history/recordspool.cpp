@@ -1,9 +1,9 @@
-#include "engine/document/recordspool.h"
+#include "engine/history/recordspool.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "engine/document/bytecodec.h"
+#include "engine/history/bytecodec.h"
 
 namespace tessal {
 

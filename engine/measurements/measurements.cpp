@@ -1,5 +1,5 @@
 // The countdown, the edit-set check and the two measurement commands.
-#include "engine/document/measurements.h"
+#include "engine/measurements/measurements.h"
 
 #include <algorithm>
 #include <cctype>

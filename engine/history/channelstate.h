@@ -3,14 +3,31 @@
 // creation stamp, cursors, visibility and amplitude axis scale), captured
 // and put back whole. The undo history compares two of them to see whether
 // a command changed a channel, and the failure guard puts one back.
+//
+// tdocumentstate: the same for the document around its channels (file name,
+// modified flag, current channel, edit mode, cursors, time axis scale,
+// preferences and measurement switches); the undo history and the failure
+// guard each put back what they need of it.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "engine/core/tchannel.h"
+#include "engine/core/tdocument.h"
 
 namespace tessal {
+
+// Runs `f` and drops what it throws: each part of a restore stands alone,
+// and one that fails must not keep the others from running.
+template <class F>
+void attempt(F&& f) noexcept {
+    try {
+        f();
+    } catch (...) {
+    }
+}
 
 struct tchannelstate {
     std::string name, unit, filename;
@@ -37,6 +54,19 @@ struct tchannelstate {
     bool operator==(const tchannelstate& o) const = default;
     // Bytes held beyond the object itself, for the history's budget.
     std::size_t heap_bytes() const;
+};
+
+struct tdocumentstate {
+    std::string filename;
+    bool modified = false;
+    int thischanno = 0, selectmode = 0;
+    double sel1 = 0, sel2 = 0, timecursor = 0;
+    TAxis::tscalestate xscale;
+    tpreferences prefs;
+    std::array<bool, nmeasurementitems> showmeasurement{};
+    double measurementthreshold = 0;
+
+    static tdocumentstate of(const tdocument& doc);
 };
 
 }  // namespace tessal

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "engine/core/tdocument.h"
-#include "engine/document/checkpoint.h"
+#include "engine/history/checkpoint.h"
 
 using namespace tessal;
 
