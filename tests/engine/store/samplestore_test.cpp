@@ -227,7 +227,9 @@ TEST(tsamplestore, erase_and_insert_on_a_long_store_touch_only_the_blocks_at_the
         std::vector<float> got(static_cast<std::size_t>(to - from));
         s.read(from, got.size(), got.data());
         for (std::int64_t i = from; i < to; ++i) ASSERT_EQ(got[static_cast<std::size_t>(i - from)], want(i)) << i;
-        if (edge < n + 100) EXPECT_EQ(s.at(edge), want(edge));
+        if (edge < n + 100) {
+            EXPECT_EQ(s.at(edge), want(edge));
+        }
     }
     // Each of those reads loaded one or two source blocks, nothing more.
     EXPECT_LE(src->reads, 12);
