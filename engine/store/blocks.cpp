@@ -48,7 +48,9 @@ std::shared_ptr<const tblock> tblock::from_source(const std::shared_ptr<tblockca
 }
 
 tblock::~tblock() {
-    if (cache_) cache_->block_gone(*this);
+    if (!cache_) return;
+    if (scratch_offset_ >= 0) cache_->scratch_release(scratch_offset_, size_);
+    cache_->block_gone(*this);
 }
 
 std::size_t tblock::size() const {
@@ -105,8 +107,10 @@ bool tblock::fill(const float* p, std::size_t n) const {
     // Pins handed out earlier read only [0, size_), so the room after it is
     // free to write.
     std::memcpy(data_.get() + size_, p, n * sizeof(float));
+    // The copy in the scratch file is short now.
+    if (scratch_offset_ >= 0) cache_->scratch_release(scratch_offset_, size_);
+    scratch_offset_ = -1;
     size_ += n;
-    scratch_offset_ = -1;  // the copy in the scratch file is short now
     return true;
 }
 
@@ -261,7 +265,22 @@ std::int64_t tblockcache::scratch_write(const float* p, std::size_t n) {
         pos += w;
     }
     scratch_end_ = pos;
+    {
+        std::lock_guard stats_lock(mutex_);
+        stats_.bytes_in_scratch += n * sizeof(float);
+    }
     return at;
+}
+
+void tblockcache::scratch_release(std::int64_t offset, std::size_t n) noexcept {
+    {
+        std::lock_guard lock(scratch_mutex_);
+        if (fd_ >= 0)
+            ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, offset,
+                        static_cast<off_t>(n * sizeof(float)));  // where holes are not supported the space stays taken
+    }
+    std::lock_guard lock(mutex_);
+    stats_.bytes_in_scratch -= n * sizeof(float);
 }
 
 void tblockcache::scratch_read(std::int64_t offset, std::size_t n, float* out) {

@@ -105,6 +105,7 @@ struct tcachestats {
     std::size_t budget = 0;            // bytes
     std::size_t bytes_in_memory = 0;   // of the blocks loaded now
     std::size_t bytes_spilled = 0;     // written to the scratch file, in all
+    std::size_t bytes_in_scratch = 0;  // of blocks that still exist (the rest is given back)
     std::size_t blocks_in_memory = 0;
     std::uint64_t blocks_made = 0;     // memory and source blocks
     std::uint64_t loads = 0;           // from a source or the scratch file
@@ -153,6 +154,8 @@ private:
     void block_made();
     std::int64_t scratch_write(const float* p, std::size_t n);
     void scratch_read(std::int64_t offset, std::size_t n, float* out);
+    // Gives the disk space of a block's copy back (a hole in the file).
+    void scratch_release(std::int64_t offset, std::size_t n) noexcept;
 
     const std::filesystem::path folder_;
 

@@ -59,6 +59,13 @@ TEST(tblock, memory_block_goes_to_scratch_and_comes_back_the_same) {
     const auto before = st.bytes_spilled;
     for (int b = 0; b < 5; ++b) blocks[b]->pin();
     EXPECT_EQ(cache->stats().bytes_spilled, before);
+    EXPECT_EQ(cache->stats().bytes_in_scratch, 5 * block_bytes);
+    // Blocks that go give their scratch space back.
+    blocks.erase(blocks.begin(), blocks.begin() + 2);
+    EXPECT_EQ(cache->stats().bytes_in_scratch, 3 * block_bytes);
+    blocks.clear();
+    EXPECT_EQ(cache->stats().bytes_in_scratch, 0u);
+    EXPECT_EQ(cache->stats().bytes_in_memory, 0u);
 }
 
 TEST(tblock, source_block_reads_nothing_until_pinned_and_again_after_eviction) {

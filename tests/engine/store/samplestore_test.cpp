@@ -46,9 +46,11 @@ void expect_same(const tsamplestore& s, const std::vector<float>& m, const std::
     s.for_each_chunk(0, s.size(), [&](const float* p, std::size_t n, std::int64_t pos) {
         ASSERT_EQ(pos, next) << where;
         ASSERT_GT(n, 0u) << where;
-        for (std::size_t k = 0; k < n; ++k)
-            ASSERT_EQ(p[k], m[static_cast<std::size_t>(pos) + k]) << where << " at " << pos + k;
         next = pos + static_cast<std::int64_t>(n);
+        const float* want = m.data() + pos;
+        if (std::equal(p, p + n, want)) return;
+        const auto k = static_cast<std::size_t>(std::mismatch(p, p + n, want).first - p);
+        FAIL() << where << " at " << pos + static_cast<std::int64_t>(k) << ": " << p[k] << " instead of " << want[k];
     });
     ASSERT_EQ(next, s.size()) << where;
     const tsinglearr a = s.to_array();
@@ -407,6 +409,11 @@ void random_edits(std::size_t budget, unsigned seed, int steps) {
         EXPECT_EQ(st.evictions, 0u);
     }
     EXPECT_LE(st.max_overshoot, 2 * block_bytes);  // at most what at() and a read hold
+    // With the stores gone, no block is left in memory or in scratch.
+    s.clear();
+    snaps.clear();
+    EXPECT_EQ(cache->stats().bytes_in_memory, 0u);
+    EXPECT_EQ(cache->stats().bytes_in_scratch, 0u);
 }
 
 TEST(tsamplestore, random_edits_match_a_plain_array_with_memory_to_spare) {
