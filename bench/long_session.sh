@@ -2,7 +2,7 @@
 # A long session: an N-hour, 8-channel, 48 kHz, 16-bit WAVE file made with
 # sox (2.76 GB per hour; 5.5 GB per hour as float samples), then, each
 # under a memory cap:
-#   sox        `sox FILE -t f32 /dev/null`, the reference for the others
+#   sox        `sox --ignore-length FILE -t f32 /dev/null`, the reference
 #   info       `tessal-cli info FILE`
 #   window     the main window's first drawing (`tessal --screenshot` on the
 #              offscreen platform, as bench/hour_file_gui.sh runs it)
@@ -107,6 +107,23 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/
 file=$work/long.wav
 . "$(dirname "$0")/hour_file_make.sh"
 make_long_file "$file" "$seconds"
+# A RIFF file states its sizes in 32 bits: past 4 GB (1.55 hours of these
+# files) sox writes them wrapped round, and a reader would take a fraction
+# of the samples. Such a file gets sizes of 0 instead, which says "up to
+# the end of the file" as a recorder still writing leaves it (tessal reads
+# it so; sox is told --ignore-length).
+if [ "$(stat -c %s "$file")" -gt 4294967295 ]; then
+    python3 - "$file" <<'PY'
+import struct, sys
+with open(sys.argv[1], "r+b") as f:
+    head = f.read(4096)
+    at = head.find(b"data", 12)
+    if head[:4] != b"RIFF" or at < 0: sys.exit("no data chunk in " + sys.argv[1])
+    f.seek(4); f.write(struct.pack("<I", 0))
+    f.seek(at + 4); f.write(struct.pack("<I", 0))
+PY
+    echo "over 4 GB: the file's RIFF and data sizes set to 0 (to the end of the file)" >&2
+fi
 echo "file: $(gb "$(stat -c %s "$file")") ($hours h), $(gb $floatbytes) as floats;" \
     "memory cap $(gb $cap) of $(gb $memtotal)" >&2
 
@@ -178,13 +195,18 @@ row() { # NAME SOX-SECONDS [NOTE]
 
 printf "%-4s %-8s %9s %7s %8s  %s\n" run program wall_s x_sox peak_GB note
 for r in $(seq 1 "$runs"); do
-    measure sox sox "$file" -t f32 /dev/null
+    measure sox sox --ignore-length "$file" -t f32 /dev/null
     s=${wall:-0}
     row sox "$s"
     [ -n "$wall" ] || echo "sox itself did not finish: the ratios below are not given" >&2
 
     measure info "$cli" info "$file"
-    row info "$s"
+    note=
+    if [ -n "$wall" ]; then
+        got=$(sed -n 's/^ *frames: \([0-9]*\).*/\1/p' "$work/out" | head -n 1)
+        [ "$got" = "$frames" ] && note="$got frames" || note="READ $got FRAMES OF $frames"
+    fi
+    row info "$s" "$note"
 
     measure window env TESSAL_TIMING=1 QT_QPA_PLATFORM=offscreen "$gui" --screenshot "$work/shot.png" "$file"
     t=$(grep -m1 "first drawing at" "$work/err" || true)
