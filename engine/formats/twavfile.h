@@ -134,6 +134,9 @@ public:
     std::uint32_t Getnbits() const { return fnbits; }
     void Setnbits(std::uint32_t v) { fnbits = v; }
     tFormat Getformat() const { return fformat; }
+    // The coding read_channel decodes after an open; none for a tag this
+    // reader does not decode.
+    twavcoding Getcoding() const { return fcoding; }
     void Setformat(tFormat v) { fformat = v; }
     double Getfullscale(std::int64_t channo) const;          // 0 outside the array
     void Setfullscale(std::int64_t channo, double value);    // grows the array when needed
