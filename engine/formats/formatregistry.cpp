@@ -20,7 +20,10 @@ namespace {
 tfileformat signal_format(const std::string& ext, const std::string& kind, int saveorder,
                           std::vector<tsavecodingrow> codings, tformatreader read, tformatwriter write) {
     const std::string shown = kind + " (*" + ext + ")";
-    tfileformat f{ext, shown + "|*" + ext, shown};
+    tfileformat f;
+    f.ext = ext;
+    f.openfilter = shown + "|*" + ext;
+    f.dialogfilter = shown;
     f.codings = std::move(codings);
     f.saveorder = saveorder;
     f.read = read;
@@ -94,7 +97,9 @@ const tfileformat& codec_format() {
 
 const tfileformat& textgrid_format() {
     static const tfileformat row = [] {
-        tfileformat f{".textgrid", "", "Praat TextGrid (*.TextGrid)"};
+        tfileformat f;
+        f.ext = ".textgrid";
+        f.dialogfilter = "Praat TextGrid (*.TextGrid)";
         f.caps.labels = true;
         f.readlabels = import_textgrid_labels;
         f.writelabels = export_textgrid_labels;
@@ -105,7 +110,9 @@ const tfileformat& textgrid_format() {
 
 const tfileformat& text_table_format() {
     static const tfileformat row = [] {
-        tfileformat f{".txt", "", "Text files (*.txt)"};
+        tfileformat f;
+        f.ext = ".txt";
+        f.dialogfilter = "Text files (*.txt)";
         f.caps.readable = false;
         f.writetable = export_text_file;
         return f;
