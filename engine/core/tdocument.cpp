@@ -225,4 +225,36 @@ double tdocument::last_time() const {
     return t;
 }
 
+namespace {
+
+std::size_t sample_memory_bytes(const tpreferences& p) {
+    if (p.SampleMemoryMB <= 0) return tblockcache::quarter_of_physical_memory();
+    return static_cast<std::size_t>(p.SampleMemoryMB) << 20;
+}
+
+}  // namespace
+
+std::shared_ptr<tblockcache> tdocument::block_cache() const {
+    std::lock_guard lock(fcachemutex);
+    if (fcachegiven) return fblockcache;
+    const std::size_t budget = sample_memory_bytes(prefs);
+    std::filesystem::path folder = prefs.ScratchFolder;
+    if (folder.empty()) folder = scratch_default;
+    if (folder.empty()) folder = std::filesystem::temp_directory_path();
+    // Every block holds the cache, so a count of one means no block does.
+    if (fblockcache && fblockcache->scratch_folder() != folder && fblockcache.use_count() == 1)
+        fblockcache.reset();
+    if (!fblockcache)
+        fblockcache = std::make_shared<tblockcache>(budget, folder);
+    else if (fblockcache->budget() != budget)
+        fblockcache->set_budget(budget);
+    return fblockcache;
+}
+
+void tdocument::set_block_cache(std::shared_ptr<tblockcache> cache) {
+    std::lock_guard lock(fcachemutex);
+    fcachegiven = static_cast<bool>(cache);
+    fblockcache = std::move(cache);
+}
+
 }  // namespace tessal

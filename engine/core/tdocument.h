@@ -6,7 +6,9 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tglobal.h"
 #include "engine/core/tpreferences.h"
+#include "engine/store/blocks.h"
 
 namespace tessal {
 
@@ -90,12 +93,34 @@ public:
     double first_time() const;
     double last_time() const;
 
+    // The cache the document's sample blocks are counted in. Unless one was
+    // set, it is made on first use with the budget of prefs.SampleMemoryMB
+    // and the folder of prefs.ScratchFolder (empty: scratch_default, and
+    // when that is empty too, the system's temporary folder). Later calls
+    // follow changed preferences: a new budget is set on the cache; a new
+    // folder gives a new cache only while no block refers to the old one
+    // (a cache with blocks keeps its folder, since its scratch file may
+    // hold them). The folder is made when the first block has to leave
+    // memory; one that cannot be made fails that spill with the cache's
+    // error naming it.
+    std::shared_ptr<tblockcache> block_cache() const;
+    // A cache of the caller's (tests: a small budget and a temporary
+    // folder), used as it is whatever the preferences say; null goes back
+    // to the one made from the preferences.
+    void set_block_cache(std::shared_ptr<tblockcache> cache);
+    // The scratch folder for an empty prefs.ScratchFolder, told by whoever
+    // knows the user's data folder (the settings file reader).
+    std::filesystem::path scratch_default;
+
 private:
     std::vector<std::unique_ptr<tchannel>> channels;
     int fthischanno = 0;
     bool fmodified = false;
     std::string ffilename;
     tchangerecorder* frecorder = nullptr;
+    mutable std::mutex fcachemutex;
+    mutable std::shared_ptr<tblockcache> fblockcache;
+    bool fcachegiven = false;
 };
 
 }  // namespace tessal

@@ -26,6 +26,12 @@ struct tpreferences {
     bool CtrlZUndoes = false;
     // The memory the undo history may hold, MB.
     int UndoMemoryMB = 1024;
+    // The memory channel samples may hold before blocks go to the scratch
+    // file, MB; 0: a quarter of physical memory.
+    int SampleMemoryMB = 0;
+    // Where the scratch file goes; empty: the program's own scratch folder
+    // beside the journals (tdocument::scratch_default).
+    std::string ScratchFolder;
 };
 
 }  // namespace tessal

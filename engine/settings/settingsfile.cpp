@@ -76,6 +76,17 @@ std::string damaged_copy_name(const std::string& name) {
     return insert_before_extension(name, "_damaged");
 }
 
+// A folder for the scratch file: empty (the default one) or a full path on
+// one line of printable characters.
+bool plausible_folder(const std::string& s) {
+    if (s.empty()) return true;
+    if (s.size() > 4096 || s.front() != '/') return false;
+    return std::none_of(s.begin(), s.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7f;
+    });
+}
+
 // The values whose default is fixed rather than whatever is current.
 void fixed_defaults(tdocument& doc) {
     const tpreferences d;
@@ -94,6 +105,8 @@ void fixed_defaults(tdocument& doc) {
     p.AskDeleteLabel = d.AskDeleteLabel;
     p.CtrlZUndoes = d.CtrlZUndoes;
     p.UndoMemoryMB = d.UndoMemoryMB;
+    p.SampleMemoryMB = d.SampleMemoryMB;
+    p.ScratchFolder = d.ScratchFolder;
     doc.selectmode = selmono;
 }
 
@@ -122,6 +135,7 @@ int find_device(const std::vector<std::string>& names, const std::string& name) 
 
 tsettingsread open_settings(tdocument& doc, tmainwindowsettings& st, tprompter& prompter,
                             const std::string& appdatafolder) {
+    doc.scratch_default = scratch_folder(appdatafolder);
     const std::string name = settings_file_path(appdatafolder);
     std::error_code ec;
     if (!fs::exists(name, ec)) return tsettingsread::missing;
@@ -182,6 +196,9 @@ tsettingsread open_settings(tdocument& doc, tmainwindowsettings& st, tprompter& 
     p.AskDeleteLabel = read_bool(f, general, "AskDeleteLabel", p.AskDeleteLabel);
     p.CtrlZUndoes = read_bool(f, general, "CtrlZUndoes", p.CtrlZUndoes);
     p.UndoMemoryMB = read_int(f, general, "UndoMemoryMB", p.UndoMemoryMB, 1, 1 << 20);
+    p.SampleMemoryMB = read_int(f, general, "SampleMemoryMB", p.SampleMemoryMB, 0, 1 << 24);
+    const std::string scratch = read_string(f, general, "ScratchFolder", p.ScratchFolder);
+    if (plausible_folder(scratch)) p.ScratchFolder = scratch;
 
     for (int i = 0; i < nmeasurementitems; ++i)
         doc.showmeasurement[i] =
@@ -265,6 +282,8 @@ void save_settings(const tdocument& doc, const tmainwindowsettings& st,
     f.writebool(general, "AskDeleteLabel", p.AskDeleteLabel);
     f.writebool(general, "CtrlZUndoes", p.CtrlZUndoes);
     f.writeinteger(general, "UndoMemoryMB", p.UndoMemoryMB);
+    f.writeinteger(general, "SampleMemoryMB", p.SampleMemoryMB);
+    f.writestring(general, "ScratchFolder", p.ScratchFolder);
 
     for (int i = 0; i < nmeasurementitems; ++i)
         f.writebool("ShowMeasurement", measurement_item(i).key, doc.showmeasurement[i]);

@@ -50,6 +50,11 @@ std::string local_appdata_folder(const std::string& base) {
     return "";
 }
 
+std::string scratch_folder(const std::string& base) {
+    const std::string data = local_appdata_folder(base);
+    return data.empty() ? std::string() : (fs::path(data) / "Tessal" / "scratch").string();
+}
+
 std::string program_data_folder(const tprogid& id, const std::string& base) {
     const std::string root = local_appdata_folder(base);
     if (root.empty()) return "";

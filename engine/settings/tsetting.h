@@ -48,6 +48,10 @@ struct tsettingfont {
 std::string local_appdata_folder(const std::string& base = "");
 // That folder followed by the program's maker, product and version.
 std::string program_data_folder(const tprogid& id, const std::string& base = "");
+// Where the samples that leave memory go unless the settings name a folder:
+// <local data folder>/Tessal/scratch, beside the journals ("" when no data
+// folder is known).
+std::string scratch_folder(const std::string& base = "");
 
 // The 23-character real encoding and its strict reading (false when `text`
 // is not such a number; any number text with "." is accepted).

@@ -244,6 +244,11 @@ namespace {
 std::int64_t tblockcache::scratch_write(const float* p, std::size_t n) {
     std::lock_guard lock(scratch_mutex_);
     if (fd_ < 0) {
+        // The folder is made with the file, so a folder chosen but never
+        // needed is never made.
+        std::error_code ec;
+        std::filesystem::create_directories(folder_, ec);
+        if (ec) scratch_error("cannot create the folder", folder_, ec.value());
         std::string name = (folder_ / "tessal-scratch-XXXXXX").string();
         std::vector<char> buf(name.begin(), name.end());
         buf.push_back('\0');

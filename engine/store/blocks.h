@@ -117,8 +117,8 @@ struct tcachestats {
 class tblockcache {
 public:
     // budget_bytes 0: a quarter of physical memory. The scratch file is
-    // made in `scratch_folder` when the first memory block has to leave
-    // memory, and removed from the folder as soon as it is open, so it goes
+    // made in `scratch_folder` (and the folder with it, when missing) when
+    // the first memory block has to leave memory, and removed from the folder as soon as it is open, so it goes
     // with the process.
     explicit tblockcache(std::size_t budget_bytes = 0,
                          std::filesystem::path scratch_folder = std::filesystem::temp_directory_path());

@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "engine/core/tdocument.h"
 #include "engine/core/unitproduct.h"
+#include "support/tempdirtest.h"
 
 using namespace tessal;
 
@@ -281,4 +288,142 @@ TEST(Units, ProductWithSeconds) {
     EXPECT_EQ(unit_product("s", "s"), "s2");
     EXPECT_EQ(unit_product("V*s", "s"), "V*s2");
     EXPECT_EQ(unit_product("m/Pa", "s"), "m/Pa*s");
+}
+
+// The document's block cache: made from the preferences on first use,
+// following a changed budget, replaced for a changed folder only while no
+// block uses it, and left alone when a test set its own.
+namespace {
+
+class BlockCache : public tessal::testing::ttempdirtest {};
+
+std::vector<std::shared_ptr<const tblock>> fill_blocks(const std::shared_ptr<tblockcache>& cache,
+                                                       int n) {
+    std::vector<float> v(block_samples);
+    for (std::size_t k = 0; k < v.size(); ++k) v[k] = static_cast<float>(k);
+    std::vector<std::shared_ptr<const tblock>> blocks;
+    for (int i = 0; i < n; ++i) blocks.push_back(tblock::from_memory(cache, v.data(), v.size()));
+    return blocks;
+}
+
+constexpr std::size_t block_bytes = block_samples * sizeof(float);
+
+}  // namespace
+
+TEST_F(BlockCache, MadeFromThePreferences) {
+    tdocument doc;
+    doc.prefs.SampleMemoryMB = 3;
+    doc.prefs.ScratchFolder = path("scratch");
+    const auto cache = doc.block_cache();
+    ASSERT_TRUE(cache);
+    EXPECT_EQ(cache->budget(), std::size_t(3) * 1024 * 1024);
+    EXPECT_EQ(cache->scratch_folder(), dir / "scratch");
+    EXPECT_EQ(doc.block_cache(), cache);  // one cache, not one per call
+    EXPECT_NE(cache, tblockcache::process());
+    EXPECT_TRUE(listing().empty());  // no folder before a block has to leave memory
+}
+
+TEST_F(BlockCache, AnEmptyFolderIsTheDefaultOneThenTheTemporaryFolder) {
+    tdocument doc;
+    EXPECT_EQ(doc.block_cache()->scratch_folder(), std::filesystem::temp_directory_path());
+    EXPECT_EQ(doc.block_cache()->budget(), tblockcache::quarter_of_physical_memory());
+    tdocument told;
+    told.scratch_default = dir / "default";
+    EXPECT_EQ(told.block_cache()->scratch_folder(), dir / "default");
+}
+
+TEST_F(BlockCache, ACacheSetByTheCallerIsTheOneUsed) {
+    tdocument doc;
+    doc.prefs.SampleMemoryMB = 100;
+    auto mine = std::make_shared<tblockcache>(2 * block_bytes, dir);
+    doc.set_block_cache(mine);
+    EXPECT_EQ(doc.block_cache(), mine);
+    doc.prefs.SampleMemoryMB = 50;
+    doc.prefs.ScratchFolder = path("elsewhere");
+    EXPECT_EQ(doc.block_cache(), mine);
+    EXPECT_EQ(mine->budget(), 2 * block_bytes);  // the preferences do not reach it
+    EXPECT_EQ(mine->scratch_folder(), dir);
+    // Blocks made through the document spill to the caller's folder.
+    auto blocks = fill_blocks(doc.block_cache(), 3);
+    doc.block_cache()->trim();
+    EXPECT_EQ(mine->stats().spills, 1u);
+    EXPECT_EQ(blocks[0]->pin()[65535], 65535.0f);
+    blocks.clear();
+    doc.set_block_cache(nullptr);  // back to the preferences
+    EXPECT_EQ(doc.block_cache()->budget(), std::size_t(50) << 20);
+    EXPECT_EQ(doc.block_cache()->scratch_folder(), dir / "elsewhere");
+}
+
+TEST_F(BlockCache, AChangedBudgetReachesTheCache) {
+    tdocument doc;
+    doc.prefs.SampleMemoryMB = 1;  // four blocks
+    doc.prefs.ScratchFolder = path("scratch");
+    const auto cache = doc.block_cache();
+    auto blocks = fill_blocks(cache, 4);
+    cache->trim();
+    EXPECT_EQ(cache->stats().spills, 0u);
+    doc.prefs.SampleMemoryMB = 2;
+    EXPECT_EQ(doc.block_cache(), cache);
+    EXPECT_EQ(cache->budget(), 2 * 4 * block_bytes);
+    auto more = fill_blocks(doc.block_cache(), 4);
+    cache->trim();
+    EXPECT_EQ(cache->stats().spills, 0u);  // eight blocks fit the new budget
+    doc.prefs.SampleMemoryMB = 1;
+    doc.block_cache()->trim();
+    EXPECT_EQ(cache->stats().spills, 4u);  // and four go when it is one MB again
+    doc.prefs.SampleMemoryMB = 0;
+    EXPECT_EQ(doc.block_cache()->budget(), tblockcache::quarter_of_physical_memory());
+}
+
+TEST_F(BlockCache, AChangedFolderTakesANewCacheOnlyWhenNoBlockUsesTheOld) {
+    tdocument doc;
+    doc.prefs.SampleMemoryMB = 1;
+    doc.prefs.ScratchFolder = path("a");
+    auto first = doc.block_cache();
+    auto blocks = fill_blocks(first, 1);
+    first.reset();
+    doc.prefs.ScratchFolder = path("b");
+    doc.prefs.SampleMemoryMB = 2;
+    // A block is in it: the folder stays (its scratch file may hold blocks),
+    // the budget follows.
+    auto kept = doc.block_cache();
+    EXPECT_EQ(kept->scratch_folder(), dir / "a");
+    EXPECT_EQ(kept->budget(), 2 * 4 * block_bytes);
+    kept.reset();
+    blocks.clear();
+    // No block left: the next use takes the new folder.
+    const auto fresh = doc.block_cache();
+    EXPECT_EQ(fresh->scratch_folder(), dir / "b");
+    EXPECT_EQ(fresh->budget(), 2 * 4 * block_bytes);
+}
+
+TEST_F(BlockCache, TheScratchFolderIsMadeAtTheFirstSpill) {
+    tdocument doc;
+    doc.prefs.SampleMemoryMB = 1;
+    doc.prefs.ScratchFolder = path("deep/er/scratch");
+    auto blocks = fill_blocks(doc.block_cache(), 4);
+    doc.block_cache()->trim();
+    EXPECT_FALSE(std::filesystem::exists(dir / "deep"));
+    blocks.push_back(fill_blocks(doc.block_cache(), 1)[0]);
+    doc.block_cache()->trim();
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "deep/er/scratch"));
+    EXPECT_EQ(doc.block_cache()->stats().spills, 1u);
+    for (const auto& b : blocks) EXPECT_EQ(b->pin()[12345], 12345.0f);
+}
+
+TEST_F(BlockCache, AFolderThatCannotBeMadeIsTheCachesError) {
+    { std::ofstream(path("file")) << "x"; }
+    tdocument doc;
+    doc.prefs.SampleMemoryMB = 1;
+    doc.prefs.ScratchFolder = path("file/scratch");
+    const auto cache = doc.block_cache();
+    auto blocks = fill_blocks(cache, 4);
+    try {
+        blocks.push_back(fill_blocks(cache, 1)[0]);
+        cache->trim();
+        FAIL() << "no error";
+    } catch (const std::system_error& e) {
+        EXPECT_NE(std::string(e.what()).find(path("file/scratch")), std::string::npos) << e.what();
+    }
+    for (const auto& b : blocks) EXPECT_EQ(b->pin()[7], 7.0f);
 }

@@ -219,6 +219,100 @@ TEST(SettingsFile, BadValuesLeaveTheirDefaults) {
     EXPECT_EQ(st.codecs.size(), 1u);
 }
 
+// The sample store's budget and scratch folder: kept across a restart, odd
+// but usable folder names included, and the document's cache made from them.
+TEST(SettingsFile, SampleMemoryAndScratchFolderSurviveARestart) {
+    ttempenv env;
+    const std::string odd = (env.dir / "scratch here" / "ä ü 'q' \"x\" %s;[General]=#").string();
+    {
+        tdocument doc;
+        doc.prefs.SampleMemoryMB = 300;
+        doc.prefs.ScratchFolder = odd;
+        save_settings(doc, current_state());
+    }
+    tdocument doc;
+    tmainwindowsettings st = current_state();
+    tscriptedprompter prompter;
+    ASSERT_EQ(open_settings(doc, st, prompter), tsettingsread::read);
+    EXPECT_EQ(doc.prefs.SampleMemoryMB, 300);
+    EXPECT_EQ(doc.prefs.ScratchFolder, odd);
+    const auto cache = doc.block_cache();
+    EXPECT_EQ(cache->budget(), std::size_t(300) << 20);
+    EXPECT_EQ(cache->scratch_folder(), std::filesystem::path(odd));
+    EXPECT_FALSE(std::filesystem::exists(odd));  // made only when a block leaves memory
+
+    TXIIFile f;
+    ASSERT_TRUE(f.open_file(settings_path(env)));
+    EXPECT_EQ(f.readinteger("General", "SampleMemoryMB", -1), 300);
+    EXPECT_EQ(f.readstring("General", "ScratchFolder", ""), odd);
+}
+
+TEST(SettingsFile, DefaultScratchFolderIsBesideTheJournals) {
+    ttempenv env;
+    {
+        tdocument doc;
+        doc.prefs.SampleMemoryMB = 5;
+        doc.prefs.ScratchFolder = "/somewhere/else";
+        save_settings(doc, current_state());
+    }
+    {
+        tdocument doc;
+        save_settings(doc, current_state());  // back to the defaults: 0 and ""
+    }
+    tdocument doc;
+    doc.prefs.SampleMemoryMB = 7;
+    doc.prefs.ScratchFolder = "/stale";
+    tmainwindowsettings st = current_state();
+    tscriptedprompter prompter;
+    ASSERT_EQ(open_settings(doc, st, prompter), tsettingsread::read);
+    EXPECT_EQ(doc.prefs.SampleMemoryMB, 0);
+    EXPECT_EQ(doc.prefs.ScratchFolder, "");
+    // Under the user's local data folder (the journals are in
+    // <data>/Tessal/journals), never in the settings file's folder.
+    EXPECT_EQ(doc.scratch_default, std::filesystem::path(env.data()) / "Tessal" / "scratch");
+    const auto cache = doc.block_cache();
+    EXPECT_EQ(cache->scratch_folder(), doc.scratch_default);
+    EXPECT_EQ(cache->budget(), tblockcache::quarter_of_physical_memory());
+    EXPECT_NE(cache->scratch_folder().parent_path(),
+              std::filesystem::path(settings_path(env)).parent_path());
+}
+
+TEST(SettingsFile, BadSampleMemoryAndScratchFolderLeaveTheirDefaults) {
+    ttempenv env;
+    auto read_back = [&](auto write) {
+        TXIIFile f;
+        f.SetFileId("TessalSettings");
+        f.SetProgId(tessal_progid());
+        write(f);
+        f.save_file(settings_path(env));
+        tdocument doc;
+        tmainwindowsettings st = current_state();
+        tscriptedprompter prompter;
+        EXPECT_EQ(open_settings(doc, st, prompter), tsettingsread::read);
+        return doc.prefs;
+    };
+    for (const std::int64_t mb : {std::int64_t(-1), std::int64_t(-1024), std::int64_t(1) << 30,
+                                  std::int64_t(1) << 40}) {
+        const tpreferences p =
+            read_back([&](TXIIFile& f) { f.writeinteger("General", "SampleMemoryMB", mb); });
+        EXPECT_EQ(p.SampleMemoryMB, 0) << mb;
+    }
+    EXPECT_EQ(read_back([](TXIIFile& f) { f.writestring("General", "SampleMemoryMB", "512"); })
+                  .SampleMemoryMB,
+              0);  // wrong type
+    EXPECT_EQ(read_back([](TXIIFile& f) { f.writeinteger("General", "ScratchFolder", 3); })
+                  .ScratchFolder,
+              "");  // wrong type
+    const std::string bad[] = {"relative/scratch", "~/scratch", "/tmp/two\nlines",
+                               "/tmp/with\ttab", "/tmp/nul" + std::string(1, '\0') + "after",
+                               "/tmp/bell\x07", "/" + std::string(5000, 'a')};
+    for (const std::string& folder : bad) {
+        const tpreferences p =
+            read_back([&](TXIIFile& f) { f.writestring("General", "ScratchFolder", folder); });
+        EXPECT_EQ(p.ScratchFolder, "") << folder.substr(0, 40);
+    }
+}
+
 TEST(SettingsFile, AFifoOrFolderInPlaceOfTheFileIsRefusedNotWaitedOn) {
     // A FIFO with no writer blocks whoever opens it for reading; a reader
     // that opened it first would hang the start of the program.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -116,10 +117,26 @@ TEST(tblockcache, goes_over_budget_when_everything_is_pinned_and_records_it) {
     EXPECT_EQ(cache->stats().blocks_in_memory, 0u);
 }
 
-TEST(tblockcache, scratch_folder_that_does_not_exist_is_a_clear_error) {
+TEST(tblockcache, missing_scratch_folder_is_made_with_the_file) {
     ttempfolder dir;
-    const auto missing = dir.path / "no such folder";
+    const auto missing = dir.path / "not yet" / "scratch";
     auto cache = std::make_shared<tblockcache>(block_bytes, missing);
+    const auto v = ramp(block_samples, 0);
+    auto a = tblock::from_memory(cache, v.data(), v.size());
+    EXPECT_FALSE(std::filesystem::exists(missing));  // nothing had to leave memory yet
+    auto b = tblock::from_memory(cache, v.data(), v.size());
+    cache->trim();
+    EXPECT_TRUE(std::filesystem::is_directory(missing));
+    EXPECT_EQ(cache->stats().spills, 1u);
+    EXPECT_EQ(a->pin()[100], 100.0f);
+    EXPECT_EQ(b->pin()[65535], 65535.0f);
+}
+
+TEST(tblockcache, scratch_folder_that_cannot_be_made_is_a_clear_error) {
+    ttempfolder dir;
+    { std::ofstream(dir.path / "file") << "x"; }
+    const auto impossible = dir.path / "file" / "scratch";
+    auto cache = std::make_shared<tblockcache>(block_bytes, impossible);
     const auto v = ramp(block_samples, 0);
     auto a = tblock::from_memory(cache, v.data(), v.size());
     auto b = tblock::from_memory(cache, v.data(), v.size());
@@ -129,8 +146,8 @@ TEST(tblockcache, scratch_folder_that_does_not_exist_is_a_clear_error) {
     } catch (const std::system_error& e) {
         const std::string what = e.what();
         EXPECT_NE(what.find("scratch file"), std::string::npos) << what;
-        EXPECT_NE(what.find(missing.string()), std::string::npos) << what;
-        EXPECT_EQ(e.code(), std::errc::no_such_file_or_directory) << what;
+        EXPECT_NE(what.find(impossible.string()), std::string::npos) << what;
+        EXPECT_EQ(e.code(), std::errc::not_a_directory) << what;
     }
     // Nothing left memory; both blocks read as before.
     EXPECT_TRUE(a->in_memory());

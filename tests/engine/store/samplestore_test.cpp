@@ -451,9 +451,10 @@ void scratch_failure(const std::filesystem::path& folder) {
     EXPECT_EQ(copy.size(), 2 * static_cast<std::int64_t>(block_samples));
 }
 
-TEST(tsamplestore, scratch_folder_that_does_not_exist) {
+TEST(tsamplestore, scratch_folder_that_cannot_be_made) {
     ttempfolder dir;
-    scratch_failure(dir.path / "missing");
+    std::ofstream(dir.path / "file") << "x";
+    scratch_failure(dir.path / "file" / "missing");
 }
 
 TEST(tsamplestore, scratch_folder_that_is_a_file) {
