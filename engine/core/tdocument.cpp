@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/core/measurementitems.h"
+#include "engine/store/blocks.h"
 
 namespace tessal {
 
@@ -241,7 +242,8 @@ std::shared_ptr<tblockcache> tdocument::block_cache() const {
     std::filesystem::path folder = prefs.ScratchFolder;
     if (folder.empty()) folder = scratch_default;
     if (folder.empty()) folder = std::filesystem::temp_directory_path();
-    // Every block holds the cache, so a count of one means no block does.
+    // Every block and store holds its cache, so a count of one means none
+    // does and the cache can go.
     if (fblockcache && fblockcache->scratch_folder() != folder && fblockcache.use_count() == 1)
         fblockcache.reset();
     if (!fblockcache)

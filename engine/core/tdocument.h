@@ -18,9 +18,10 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tglobal.h"
 #include "engine/core/tpreferences.h"
-#include "engine/store/blocks.h"
 
 namespace tessal {
+
+class tblockcache;
 
 // The edit set: which channels a sample or label command applies to.
 enum tselectmode : int { selmono = 1, selstereo = 2, selall = 3, selvisible = 4 };
@@ -98,9 +99,9 @@ public:
     // and the folder of prefs.ScratchFolder (empty: scratch_default, and
     // when that is empty too, the system's temporary folder). Later calls
     // follow changed preferences: a new budget is set on the cache; a new
-    // folder gives a new cache only while no block refers to the old one
-    // (a cache with blocks keeps its folder, since its scratch file may
-    // hold them). The folder is made when the first block has to leave
+    // folder gives a new cache only while nothing else (no block, no store)
+    // holds the old one (a cache with blocks keeps its folder, since its
+    // scratch file may hold them). The folder is made when the first block has to leave
     // memory; one that cannot be made fails that spill with the cache's
     // error naming it.
     std::shared_ptr<tblockcache> block_cache() const;

@@ -12,6 +12,7 @@
 
 #include "engine/core/tdocument.h"
 #include "engine/core/unitproduct.h"
+#include "engine/store/blocks.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "engine/core/measurementitems.h"
+#include "engine/store/blocks.h"
 #include "support/scriptedprompter.h"
 #include "tempenv.h"
 
