@@ -41,7 +41,7 @@ int cmd_info(int argc, char** argv) {
         long long frames = 0;
         bool split = false;
         for (int i = 0; i < doc.totnchans(); ++i) {
-            frames = std::max<long long>(frames, doc.channel(i).sig.size());
+            frames = std::max<long long>(frames, doc.channel(i).sample_count());
             split = split || doc.channel(i).sampfreq != c0.sampfreq;
         }
         std::printf("%s\n", path.c_str());

@@ -13,7 +13,7 @@ txyrange xy_range(const tchannel& x, const tchannel& y, txyspan what, double sel
                   double selright, double winleft, double winright) {
     txyrange r;
     const double fs = x.sampfreq;
-    if (!(fs > 0) || y.sampfreq != fs || x.sig.empty() || y.sig.empty()) return r;
+    if (!(fs > 0) || y.sampfreq != fs || x.sample_count() == 0 || y.sample_count() == 0) return r;
     auto idx = [&](double t) {
         const double v = std::round(t * fs);
         return static_cast<long long>(std::clamp(v, -9e15, 9e15));
@@ -29,12 +29,12 @@ txyrange xy_range(const tchannel& x, const tchannel& y, txyspan what, double sel
         break;
     case txyspan::entire:
         r.first = 0;
-        r.last = static_cast<long long>(x.sig.size()) - 1;
+        r.last = x.sample_count() - 1;
         break;
     }
     for (const tchannel* c : {&x, &y}) {
         r.first = std::max(r.first, c->xshift);
-        r.last = std::min(r.last, static_cast<long long>(c->sig.size()) - 1 + c->xshift);
+        r.last = std::min(r.last, c->sample_count() - 1 + c->xshift);
     }
     return r;
 }

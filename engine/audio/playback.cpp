@@ -56,7 +56,7 @@ void tplayback::start(int chno, bool entire, double sello, double selhi, double 
     double fs = left.sampfreq;
     if (entire) {
         playstart = 0;
-        playend = static_cast<long long>(left.sig.size()) - 1;
+        playend = left.sample_count() - 1;
     } else if (sello != selhi) {
         playstart = to_sample(std::min(sello, selhi), fs);
         playend = to_sample(std::max(sello, selhi), fs);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <stdexcept>
 
 #include "engine/core/tdocument.h"
+#include "engine/store/blocks.h"
 
 namespace tessal {
 
@@ -80,6 +83,71 @@ bool tchannel::get_usedither() const {
     return false;
 }
 
+// --- the samples --------------------------------------------------------------
+
+void tchannel::check_span(std::int64_t from, std::int64_t to) const {
+    if (from < 0 || to < from || to > sample_count())
+        throw std::out_of_range("tchannel: span outside the samples");
+}
+
+std::int64_t tchannel::piece_end(std::int64_t pos, std::int64_t to) const {
+    constexpr auto B = static_cast<std::int64_t>(block_samples);
+    std::int64_t stop = std::min(to, (pos / B + 1) * B);
+    if (fchunklimit > 0) {
+        const auto C = static_cast<std::int64_t>(fchunklimit);
+        stop = std::min(stop, (pos / C + 1) * C);
+    }
+    return stop;
+}
+
+float tchannel::sample(std::int64_t i) const {
+    if (i < 0 || i >= sample_count())
+        throw std::out_of_range("tchannel: sample outside the samples");
+    return sig[static_cast<std::size_t>(i)];
+}
+
+void tchannel::read_samples(std::int64_t from, std::size_t n, float* out) const {
+    if (from < 0 || from > sample_count() || n > static_cast<std::uint64_t>(sample_count() - from))
+        throw std::out_of_range("tchannel: span outside the samples");
+    std::copy_n(sig.data() + from, n, out);
+}
+
+tsinglearr tchannel::samples_array(std::int64_t from, std::int64_t to) const {
+    check_span(from, to);
+    return tsinglearr(sig.begin() + from, sig.begin() + to);
+}
+
+void tchannel::set_samples(tsinglearr samples) {
+    sig = std::move(samples);
+    // A new array: the cache is built again, the stored figures go.
+    bmpdirty = true;
+    sigcachedirty = true;
+}
+
+void tchannel::write_samples(std::int64_t at, const float* p, std::size_t n) {
+    if (at < 0 || at > sample_count() || n > static_cast<std::uint64_t>(sample_count() - at))
+        throw std::out_of_range("tchannel: span outside the samples");
+    if (n == 0) return;
+    // p may point into the samples themselves: memmove's order.
+    std::memmove(sig.data() + at, p, n * sizeof(float));
+    samples_changed(at, at + static_cast<std::int64_t>(n), 0);
+}
+
+void tchannel::erase_samples(std::int64_t from, std::int64_t to) {
+    check_span(from, to);
+    if (from == to) return;
+    sig.erase(sig.begin() + from, sig.begin() + to);
+    samples_changed(from, to, -(to - from));
+}
+
+void tchannel::insert_samples(std::int64_t at, const float* p, std::size_t n) {
+    check_span(at, at);
+    if (n == 0) return;
+    // The array copies p first when it points into the samples themselves.
+    sig.insert(sig.begin() + at, p, p + n);
+    samples_changed(at, at, static_cast<std::int64_t>(n));
+}
+
 double tchannel::shifted_signal(long long n) const {
     long long i = n - xshift;
     if (i < 0 || i >= static_cast<long long>(sig.size())) return 0;
@@ -93,7 +161,7 @@ double tchannel::value_at_time(double t) const {
 }
 
 double tchannel::duration() const {
-    return sampfreq > 0 ? static_cast<double>(sig.size()) / sampfreq : 0;
+    return sampfreq > 0 ? static_cast<double>(sample_count()) / sampfreq : 0;
 }
 
 // --- labels -----------------------------------------------------------------
@@ -319,7 +387,7 @@ void tchannel::samples_changed(long long s, long long e, long long shift) {
     ++st.generation_;
     if (st.full_) return;
     constexpr long long B = sigcache_blocksize;
-    const long long n = static_cast<long long>(sig.size());
+    const long long n = sample_count();
     const long long nblocks = n / B + 1;
     const long long oldn = n - shift;
     // A cache that does not describe the samples as they were is rebuilt.

@@ -6,7 +6,10 @@
 // GUI's channel strip, which reads these fields.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -85,6 +88,55 @@ public:
     void set_created(const tcreatedata& c) { fcreated = c; }
     void set_origin(const std::string& proc);
     bool get_usedither() const;
+
+    // --- the samples --------------------------------------------------------
+    //
+    // New code reads and edits the samples through these members, not
+    // through `sig`: they will stay when the samples move into a block store,
+    // `sig` will not. Indices are plain sample indices 0..sample_count()-1
+    // (xshift is not applied); spans are half-open, from..to-1. A span or
+    // index outside the samples throws std::out_of_range and leaves the
+    // channel as it was (as tsamplestore does).
+    //
+    // Every edit brings the channel's own caches along the way the edit
+    // commands do: it marks the min/max cache blocks it touched
+    // (samples_changed, so fix_sigcache computes only those), which also
+    // drops the stored peak and sum of squares; set_samples asks for a full
+    // rebuild. An edit of no samples changes nothing and marks nothing. The
+    // undo history (tdocument::samples_changing, before the edit) and the
+    // change notice (tglobal::channel_changed, after it) stay the caller's.
+
+    std::int64_t sample_count() const { return static_cast<std::int64_t>(sig.size()); }
+    // Sample i, for single samples; loops read spans.
+    float sample(std::int64_t i) const;
+    // out[0..n) = samples from..from+n-1.
+    void read_samples(std::int64_t from, std::size_t n, float* out) const;
+    // Calls f(const float* p, std::size_t n, std::int64_t pos) for the
+    // samples from..to-1 in order, p[0..n) being samples pos..pos+n-1; the
+    // pointer holds only during the call. Pieces end at every multiple of
+    // block_samples (engine/store/blocks.h) and of the chunk limit (when
+    // set), so a caller must carry its state from one piece to the next as
+    // it will over a block store, whose pieces may be as short as one sample.
+    template <class F>
+    void for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const;
+    // Tests cut the pieces of for_each_chunk smaller: at every multiple of
+    // n as well (0: at blocks only).
+    void set_chunk_limit(std::size_t n) { fchunklimit = n; }
+    std::size_t chunk_limit() const { return fchunklimit; }
+    // A contiguous copy of all samples, or of from..to-1, for code that needs
+    // one pointer over a bounded span.
+    tsinglearr samples_array() const { return sig; }
+    tsinglearr samples_array(std::int64_t from, std::int64_t to) const;
+
+    // All samples replaced (file readers, made channels).
+    void set_samples(tsinglearr samples);
+    // Samples at..at+n-1 overwritten by p[0..n).
+    void write_samples(std::int64_t at, const float* p, std::size_t n);
+    // Samples from..to-1 removed; the later ones move down.
+    void erase_samples(std::int64_t from, std::int64_t to);
+    // p[0..n) inserted before sample `at` (at == sample_count() appends).
+    void insert_samples(std::int64_t at, const float* p, std::size_t n);
+    void append_samples(const float* p, std::size_t n) { insert_samples(sample_count(), p, n); }
 
     // Sample at time index n (0 outside the samples).
     double shifted_signal(long long n) const;
@@ -187,6 +239,9 @@ private:
     bool measurement_number(int itemno, double& v) const;
     void touch_labels();
     void compute_sigcache_blocks(std::size_t from, std::size_t to);
+    void check_span(std::int64_t from, std::int64_t to) const;
+    // Where the piece of for_each_chunk that starts at pos ends.
+    std::int64_t piece_end(std::int64_t pos, std::int64_t to) const;
     void finish_sigcache();
     bool stats_hold() const;
 
@@ -200,6 +255,7 @@ private:
     };
     tsamplestats fstats;
 
+    std::size_t fchunklimit = 0;
     tdocument* fdoc;
     std::string fyunit;
     bool fvisible = true;
@@ -209,5 +265,17 @@ private:
     double ffsd = 1;
     tcreatedata fcreated;
 };
+
+template <class F>
+void tchannel::for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const {
+    check_span(from, to);
+    const float* p = sig.data();
+    std::int64_t pos = from;
+    while (pos < to) {
+        const std::int64_t stop = piece_end(pos, to);
+        f(p + pos, static_cast<std::size_t>(stop - pos), pos);
+        pos = stop;
+    }
+}
 
 }  // namespace tessal

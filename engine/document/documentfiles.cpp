@@ -117,7 +117,7 @@ bool tdocumentfiles::add_read_channels(const std::string& path, int n0) {
     for (int i = n0; i < doc.totnchans(); ++i) {
         doc.channel(i).filename = name;
         // The channel was announced when it was made; now its samples are in.
-        const auto n = static_cast<long long>(doc.channel(i).sig.size());
+        const long long n = doc.channel(i).sample_count();
         doc.theglobal.channel_changed(tchannelchange::samples(i, 0, 0, n));
     }
     doc.set_thischanno(n0);
@@ -184,11 +184,11 @@ bool tdocumentfiles::saves_whole_document(const std::vector<int>& chans, double 
     if (from == to) return true;
     for (int c = 0; c < doc.totnchans(); ++c) {
         const tchannel& ch = doc.channel(c);
-        if (ch.sig.empty()) continue;
+        if (ch.sample_count() == 0) continue;
         const double first = std::round(from * ch.sampfreq);
         const double end = std::round(to * ch.sampfreq);
         if (first > static_cast<double>(ch.xshift) ||
-            end < static_cast<double>(ch.xshift) + static_cast<double>(ch.sig.size()))
+            end < static_cast<double>(ch.xshift) + static_cast<double>(ch.sample_count()))
             return false;
     }
     return true;

@@ -29,7 +29,7 @@ tfilespan file_span(const tdocument& doc, const std::vector<int>& chans, double 
     for (int c : chans) {
         const tchannel& ch = doc.channel(c);
         lo = std::min(lo, ch.xshift);
-        hi = std::max(hi, ch.xshift + static_cast<long long>(ch.sig.size()));
+        hi = std::max(hi, ch.xshift + ch.sample_count());
     }
     s.begin = std::min(lo, 0LL);
     s.end = hi;
@@ -37,7 +37,7 @@ tfilespan file_span(const tdocument& doc, const std::vector<int>& chans, double 
 }
 
 tsavespan save_span_of(const tchannel& ch, double from, double to) {
-    const long long n = static_cast<long long>(ch.sig.size());
+    const long long n = ch.sample_count();
     if (!(from < to)) return {0, n};
     long long a = time_index(from, ch.sampfreq) - ch.xshift;
     long long b = time_index(to, ch.sampfreq) - ch.xshift;

@@ -71,7 +71,7 @@ texportrange text_export_range(const tdocument& doc, const ttextexportoptions& o
         for (int c : o.channels) {
             const tchannel& ch = doc.channel(c);
             r.s0 = std::min(r.s0, ch.xshift);
-            r.s1 = std::max(r.s1, static_cast<long long>(ch.sig.size()) - 1 + ch.xshift);
+            r.s1 = std::max(r.s1, ch.sample_count() - 1 + ch.xshift);
         }
         break;
     case texportspan::window:

@@ -7,7 +7,8 @@ namespace tessal {
 
 tdocumentcheckpoint::tdocumentcheckpoint(const tdocument& doc, std::size_t samplebudget) {
     std::size_t total = 0;
-    for (int i = 0; i < doc.totnchans(); ++i) total += doc.channel(i).sig.size();
+    for (int i = 0; i < doc.totnchans(); ++i)
+        total += static_cast<std::size_t>(doc.channel(i).sample_count());
     withsamples_ = samplebudget > 0 && total <= samplebudget;
     channels_.reserve(static_cast<std::size_t>(doc.totnchans()));
     for (int i = 0; i < doc.totnchans(); ++i) {

@@ -39,7 +39,7 @@ tzoomitem full_time_range(const tdocument& doc) {
         const tchannel& c = doc.channel(i);
         if (!(c.sampfreq > 0)) continue;
         lo = std::min(lo, static_cast<double>(c.xshift) / c.sampfreq);
-        double last = static_cast<double>(c.sig.size()) - 1 + static_cast<double>(c.xshift);
+        double last = static_cast<double>(c.sample_count()) - 1 + static_cast<double>(c.xshift);
         hi = std::max(hi, last / c.sampfreq);
     }
     return {lo, hi, 0, 0};
@@ -49,13 +49,13 @@ tminmaxpair selection_minmax_value(const tdocument& doc, int chno, bool usemargi
     tminmaxpair r{0, 0};
     if (chno < 0 || chno >= doc.totnchans()) return r;
     const tchannel& c = doc.channel(chno);
-    if (c.sig.empty()) return r;
+    if (c.sample_count() == 0) return r;
     double left = doc.theglobal.leftselcursor(), right = doc.theglobal.rightselcursor();
     if (left == right) {
         left = doc.xaxis.GetLoValue();
         right = doc.xaxis.GetHiValue();
     }
-    const double last = static_cast<double>(c.sig.size() - 1);
+    const double last = static_cast<double>(c.sample_count() - 1);
     auto index = [&](double t) {
         double v = std::round(t * c.sampfreq - static_cast<double>(c.xshift));
         if (std::isnan(v)) v = 0;
