@@ -24,9 +24,9 @@ struct tformatio {
     tFormat& currentformat;
     // Told while a file is read or written: its path and the fraction done;
     // returning false cancels.
-    std::function<bool(const std::string&, double)> progress;
+    std::function<bool(const std::string&, double)> progress{};
     // Told every signal file read or written, for the recent-files list.
-    std::function<void(const std::string&)> used;
+    std::function<void(const std::string&)> used{};
     // Whether a reader keeps each channel's peak and sum of squares.
     bool keep_stats = false;
     // Threads that decode a file's channels; 0: one per core.
@@ -35,8 +35,8 @@ struct tformatio {
     bool cancelled = false;
     // Whether a codec entry converts this file, and the conversion into a
     // temporary WAVE file (false, the user told why, when none worked).
-    std::function<bool(const std::string&)> converts;
-    std::function<bool(const std::string&, std::string&)> convert;
+    std::function<bool(const std::string&)> converts{};
+    std::function<bool(const std::string&, std::string&)> convert{};
 
     void use(const std::string& path) const {
         if (used) used(path);

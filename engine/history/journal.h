@@ -82,8 +82,8 @@ private:
 };
 
 struct tjournalcontents {
-    tfileidentity origin;
-    std::vector<std::vector<std::uint8_t>> records;
+    tfileidentity origin{};
+    std::vector<std::vector<std::uint8_t>> records{};
     std::uint64_t lostbytes = 0;  // bytes after the last whole record
     bool readable = false;        // a journal header was found
 };

@@ -35,9 +35,9 @@ void fit_window_on_screen(QWidget* w, const QWidget* owner);
 // What a feature registers about one of its windows besides the factory.
 struct twindowinfo {
     // As the user sees it; `tessal --screenshot --window` finds it by it.
-    QString caption;
+    QString caption{};
     // The settings file's section that keeps its place and size ("" none).
-    QString layout;
+    QString layout{};
     // Pictured by scripts/screenshots (off for a second window with the
     // caption of another).
     bool screenshot = true;

@@ -636,7 +636,9 @@ TEST_F(FormatRoundTrip, EveryWritableRowInEveryCoding) {
             // A WAVE file holds nothing but the samples and its coding, so
             // saving what was read gives the same bytes; the SMP and native
             // files also carry what changes with each save.
-            if (f.caps.codings) EXPECT_EQ(read_raw<char>(second), read_raw<char>(first));
+            if (f.caps.codings) {
+                EXPECT_EQ(read_raw<char>(second), read_raw<char>(first));
+            }
             ++tried;
         }
     }

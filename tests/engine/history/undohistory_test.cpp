@@ -167,7 +167,9 @@ TEST(UndoHistory, RandomSequencesUndoToTheOriginalAndRedoToTheEnd) {
         }
         ASSERT_EQ(picture(doc).chans, original.chans) << "round " << round;
         // (A command that only set the flag leaves nothing to undo.)
-        if (anystep) EXPECT_EQ(doc.modified(), original.modified);
+        if (anystep) {
+            EXPECT_EQ(doc.modified(), original.modified);
+        }
         while (h.redo()) {
         }
         tpicture redone = picture(doc);
