@@ -90,6 +90,11 @@ void tchannel::check_span(std::int64_t from, std::int64_t to) const {
         throw std::out_of_range("tchannel: span outside the samples");
 }
 
+void tchannel::check_count(std::int64_t from, std::size_t n) const {
+    if (from < 0 || from > sample_count() || n > static_cast<std::uint64_t>(sample_count() - from))
+        throw std::out_of_range("tchannel: span outside the samples");
+}
+
 std::int64_t tchannel::piece_end(std::int64_t pos, std::int64_t to) const {
     constexpr auto B = static_cast<std::int64_t>(block_samples);
     std::int64_t stop = std::min(to, (pos / B + 1) * B);
@@ -107,8 +112,7 @@ float tchannel::sample(std::int64_t i) const {
 }
 
 void tchannel::read_samples(std::int64_t from, std::size_t n, float* out) const {
-    if (from < 0 || from > sample_count() || n > static_cast<std::uint64_t>(sample_count() - from))
-        throw std::out_of_range("tchannel: span outside the samples");
+    check_count(from, n);
     std::copy_n(sig.data() + from, n, out);
 }
 
@@ -125,8 +129,7 @@ void tchannel::set_samples(tsinglearr samples) {
 }
 
 void tchannel::write_samples(std::int64_t at, const float* p, std::size_t n) {
-    if (at < 0 || at > sample_count() || n > static_cast<std::uint64_t>(sample_count() - at))
-        throw std::out_of_range("tchannel: span outside the samples");
+    check_count(at, n);
     if (n == 0) return;
     // p may point into the samples themselves: memmove's order.
     std::memmove(sig.data() + at, p, n * sizeof(float));

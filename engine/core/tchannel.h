@@ -240,6 +240,8 @@ private:
     void touch_labels();
     void compute_sigcache_blocks(std::size_t from, std::size_t to);
     void check_span(std::int64_t from, std::int64_t to) const;
+    // The same for n samples from `from` (n may be past what a signed count holds).
+    void check_count(std::int64_t from, std::size_t n) const;
     // Where the piece of for_each_chunk that starts at pos ends.
     std::int64_t piece_end(std::int64_t pos, std::int64_t to) const;
     void finish_sigcache();

@@ -239,6 +239,21 @@ namespace {
     throw std::system_error(err, std::generic_category(),
                             "scratch file in \"" + where.string() + "\": " + what);
 }
+
+// `left` bytes at `pos` through pread or pwrite, again after a short
+// transfer or an interrupted call; `none` is the error when nothing moves.
+template <class Io, class Byte>
+void whole_transfer(Io io, int fd, Byte* bytes, std::size_t left, std::int64_t pos, const char* what,
+                    int none, const std::filesystem::path& where) {
+    while (left > 0) {
+        const ssize_t got = io(fd, bytes, left, pos);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) scratch_error(what, where, got < 0 ? errno : none);
+        bytes += got;
+        left -= static_cast<std::size_t>(got);
+        pos += got;
+    }
+}
 }  // namespace
 
 std::int64_t tblockcache::scratch_write(const float* p, std::size_t n) {
@@ -258,18 +273,9 @@ std::int64_t tblockcache::scratch_write(const float* p, std::size_t n) {
         fd_ = fd;
     }
     const std::int64_t at = scratch_end_;
-    const char* bytes = reinterpret_cast<const char*>(p);
-    std::size_t left = n * sizeof(float);
-    std::int64_t pos = at;
-    while (left > 0) {
-        const ssize_t w = ::pwrite(fd_, bytes, left, pos);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) scratch_error("cannot write to it", folder_, w < 0 ? errno : ENOSPC);
-        bytes += w;
-        left -= static_cast<std::size_t>(w);
-        pos += w;
-    }
-    scratch_end_ = pos;
+    whole_transfer(::pwrite, fd_, reinterpret_cast<const char*>(p), n * sizeof(float), at, "cannot write to it",
+                   ENOSPC, folder_);
+    scratch_end_ = at + static_cast<std::int64_t>(n * sizeof(float));
     {
         std::lock_guard stats_lock(mutex_);
         stats_.bytes_in_scratch += n * sizeof(float);
@@ -294,17 +300,8 @@ void tblockcache::scratch_read(std::int64_t offset, std::size_t n, float* out) {
         std::lock_guard lock(scratch_mutex_);
         fd = fd_;
     }
-    char* bytes = reinterpret_cast<char*>(out);
-    std::size_t left = n * sizeof(float);
-    std::int64_t pos = offset;
-    while (left > 0) {
-        const ssize_t r = ::pread(fd, bytes, left, pos);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) scratch_error("cannot read from it", folder_, r < 0 ? errno : EIO);
-        bytes += r;
-        left -= static_cast<std::size_t>(r);
-        pos += r;
-    }
+    whole_transfer(::pread, fd, reinterpret_cast<char*>(out), n * sizeof(float), offset, "cannot read from it", EIO,
+                   folder_);
 }
 
 }  // namespace tessal
