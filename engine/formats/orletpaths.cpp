@@ -3,6 +3,7 @@
 // 16-bit integers interleaved by channel, each read as value / 32767.
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "engine/formats/formatpaths.h"
 #include "engine/formats/formatregistry.h"
@@ -84,16 +85,21 @@ tloaded read_orlet_document(tformatio& io, const std::string& path, const std::s
             const std::size_t frames = s.samples.size() / s.nchans;
             for (int c = 0; c < s.nchans; ++c) {
                 tchannel& ch = io.doc.channel(n0 + c);
-                ch.sig.resize(frames);
-                for (std::size_t i = 0; i < frames; ++i)
-                    ch.sig[i] = s.samples[i * s.nchans + c] / 32767.0f;
+                // De-interleaved a bounded block at a time.
+                std::vector<float> block(std::min<std::size_t>(frames, 65536));
+                ch.set_samples({});
+                for (std::size_t from = 0; from < frames; from += block.size()) {
+                    const std::size_t n = std::min(block.size(), frames - from);
+                    for (std::size_t i = 0; i < n; ++i)
+                        block[i] = s.samples[(from + i) * s.nchans + c] / 32767.0f;
+                    ch.append_samples(block.data(), n);
+                }
                 ch.sampfreq = ch.orgsampfreq = s.rate;
                 ch.set_name(origin == "Orlet sound" ? s.name : "Anchor: " + s.name);
                 ch.nbits = 16;
                 ch.format = tFormat::pcm;
                 ch.set_fsd(1);
                 ch.needsdither = false;
-                ch.sigcachedirty = true;
                 tcreatedata cd{date, s.computer, origin, ch.created().user};
                 ch.set_created(cd);
                 ch.stereochanno = s.nchans == 2 ? n0 + (1 - c) : -1;

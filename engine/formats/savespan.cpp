@@ -46,15 +46,13 @@ tsavespan save_span_of(const tchannel& ch, double from, double to) {
     return {a, std::max(a, b)};
 }
 
-std::span<const float> samples_over(const tchannel& ch, const tfilespan& span,
-                                    std::vector<float>& storage) {
-    const long long n = static_cast<long long>(ch.sig.size());
-    if (span.begin == ch.xshift && span.end == ch.xshift + n) return {ch.sig.data(), ch.sig.size()};
-    storage.assign(static_cast<std::size_t>(span.length()), 0.0f);
-    long long from = std::max(span.begin, ch.xshift);
-    long long to = std::min(span.end, ch.xshift + n);
-    for (long long p = from; p < to; ++p) storage[p - span.begin] = ch.sig[p - ch.xshift];
-    return {storage.data(), storage.size()};
+void read_padded(const tchannel& ch, long long pos, std::size_t n, float* out) {
+    const long long end = pos + static_cast<long long>(n);
+    const long long from = std::clamp(ch.xshift, pos, end);
+    const long long to = std::clamp(ch.xshift + ch.sample_count(), from, end);
+    std::fill(out, out + (from - pos), 0.0f);
+    if (to > from) ch.read_samples(from - ch.xshift, static_cast<std::size_t>(to - from), out + (from - pos));
+    std::fill(out + (to - pos), out + n, 0.0f);
 }
 
 }  // namespace tessal

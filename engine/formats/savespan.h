@@ -6,7 +6,7 @@
 // zeros elsewhere.
 #pragma once
 
-#include <span>
+#include <cstddef>
 #include <vector>
 
 #include "engine/core/tdocument.h"
@@ -29,10 +29,9 @@ struct tfilespan {
 tfilespan file_span(const tdocument& doc, const std::vector<int>& chans, double from, double to);
 tsavespan save_span_of(const tchannel& ch, double from, double to);
 
-// The samples of channel c over the file span: a view of the channel's own
-// array when it covers the span exactly, otherwise a padded copy kept in
-// `storage`.
-std::span<const float> samples_over(const tchannel& ch, const tfilespan& span,
-                                    std::vector<float>& storage);
+// out[0..n) = the channel's samples at time indices pos..pos+n-1 (its own
+// index plus xshift), zeros where it has none. Savers read the file span a
+// bounded block at a time through this, never the whole channel at once.
+void read_padded(const tchannel& ch, long long pos, std::size_t n, float* out);
 
 }  // namespace tessal

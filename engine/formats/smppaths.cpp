@@ -50,7 +50,7 @@ tloaded read_smp_document(tformatio& io, const std::string& path, const std::str
         io.doc.set_totnchans(n0 + k);
         for (int i = 0; i < k; ++i) {
             tchannel& ch = io.doc.channel(n0 + i);
-            ch.sig = std::move((*data)[i]);
+            ch.set_samples(std::move((*data)[i]));
             ch.sampfreq = ch.orgsampfreq = smp->Getsampfreq(i);
             ch.set_name(smp->Getchannelname(i));
             ch.set_yunit(smp->Getchannelunit(i));
@@ -59,7 +59,6 @@ tloaded read_smp_document(tformatio& io, const std::string& path, const std::str
             ch.set_origin("SMP file");
             ch.set_file_fsd(smp->Getfsd(i));
             ch.needsdither = false;
-            ch.sigcachedirty = true;
         }
         if (k > 0) {
             tsiglabels list = *labels;
@@ -117,9 +116,9 @@ bool write_smp_document(tformatio& io, const tsaverequest& save) {
         for (int i = 0; i < n; ++i) {
             const tchannel& ch = io.doc.channel(list[i]);
             smp.set_channel(i, ch.name(), ch.yunit(), ch.fsd());
-            std::vector<float> storage;
-            std::span<const float> s = samples_over(ch, span, storage);
-            smp.write_channel(i, tsinglearr(s.begin(), s.end()), dither);
+            tsinglearr s(static_cast<std::size_t>(span.length()));
+            read_padded(ch, span.begin, s.size(), s.data());
+            smp.write_channel(i, s, dither);
             for (const tsiglabel& l : ch.labels) {
                 // Labels are cut to the saved range like those of the native
                 // file; one that starts before it starts with the file.

@@ -143,8 +143,7 @@ tchannelfile read_channel(TXIIFile& xii, int p, const tchannel& defaults, long l
 }
 
 void apply_channel(tchannel& c, tchannelfile& r, int n0, int nchans, int p) {
-    c.sig = std::move(r.sig);
-    c.sigcachedirty = true;
+    c.set_samples(std::move(r.sig));
     c.set_yunit(r.yunit);
     c.set_visible(r.visible);
     c.set_name(r.name);
@@ -301,12 +300,13 @@ void fill_tessal_container(TXIIFile& xii, const tdocument& doc, const tintarr& c
         const double fs = ch.sampfreq;
 
         // Which samples go out, and where the first of them lies.
-        tspan samples{0, ch.sig.size()};
+        const auto nsamples = static_cast<std::size_t>(ch.sample_count());
+        tspan samples{0, nsamples};
         double xshift = static_cast<double>(ch.xshift);
         if (range.selection) {
             const double a = std::round(range.t0 * fs);
             const double b = std::round(range.t1 * fs);
-            samples = clamp_span(a - xshift, b - xshift, ch.sig.size());
+            samples = clamp_span(a - xshift, b - xshift, nsamples);
             // A channel that starts inside the range keeps its offset from
             // the range's start, so the channels stay aligned with each
             // other and with their labels.
@@ -365,8 +365,9 @@ void fill_tessal_container(TXIIFile& xii, const tdocument& doc, const tintarr& c
                              std::span<const std::uint8_t>(b, 8));
         }
 
-        xii.writesinglearr(s, "Sig",
-                           std::span<const float>(ch.sig.data() + samples.first, samples.count));
+        xii.writesinglearr(s, "Sig", samples.count, [&ch, &samples](std::size_t from, std::size_t n, float* out) {
+            ch.read_samples(static_cast<std::int64_t>(samples.first + from), n, out);
+        });
     }
 }
 

@@ -512,23 +512,20 @@ void TWavFile::read_channel(int channo, tintarr& arr) {
     fnsamples = taken;
 }
 
-template <class T, class Encode>
-void TWavFile::save_frames(const std::string& fname, const std::vector<std::span<const T>>& channels, bool safe,
-                           twavcoding coding, Encode encode) {
+template <class T, class Fill, class Encode>
+void TWavFile::save_frames(const std::string& fname, std::size_t nch, std::size_t longest, bool safe,
+                           twavcoding coding, Fill fill, Encode encode) {
     if (coding == twavcoding::none) throw EWavFileError("Invalid file type (nbits=" + std::to_string(fnbits) + ")");
     if (!fname.empty()) ffilename = fname;
     if (ffilename.empty()) throw EWavFileError("Cannot save a wav file without a file name");
-    if (channels.empty()) throw EWavFileError("Cannot save a wav file without channels");
+    if (nch == 0) throw EWavFileError("Cannot save a wav file without channels");
     const std::size_t bps = static_cast<std::size_t>(wav_coding_bytes(coding));
-    if (channels.size() * bps > 65535)
-        throw EWavFileError("Cannot save " + std::to_string(channels.size()) + " channels of " +
+    if (nch * bps > 65535)
+        throw EWavFileError("Cannot save " + std::to_string(nch) + " channels of " +
                             std::to_string(fnbits) + " bits in a wav file");
     if (fsampfreq <= 0)
         throw EWavFileError("Cannot save a wav file with a sampling frequency of " + std::to_string(fsampfreq) + " Hz");
 
-    std::size_t longest = 0;
-    for (const auto& ch : channels) longest = std::max(longest, ch.size());
-    const std::size_t nch = channels.size();
     const std::size_t stride = nch * bps;
     const bool extended = fformat == tFormat::ieeefloat || nch > 2 || fnbits > 16;
     const std::uint64_t headersize = extended ? twavheadex::size : twavhead::size;
@@ -579,11 +576,7 @@ void TWavFile::save_frames(const std::string& fname, const std::vector<std::span
         block.count.resize(nch);
         for (std::size_t start = 0; start < longest; start += perblock) {
             const std::size_t n = std::min(perblock, longest - start);
-            for (std::size_t ch = 0; ch < nch; ++ch) {
-                const std::size_t len = channels[ch].size();
-                block.in[ch] = start < len ? channels[ch].data() + start : nullptr;
-                block.count[ch] = start < len ? len - start : 0;
-            }
+            fill(block, start, n);
             encode(block, n, buf.data());
             const std::size_t bytes = n * stride;
             const std::size_t done = out.write(buf.data(), bytes);
@@ -604,16 +597,42 @@ void TWavFile::save_frames(const std::string& fname, const std::vector<std::span
     out.replace();
 }
 
-void TWavFile::save_file(const std::string& fname, const std::vector<std::span<const float>>& channels, bool safe,
-                         bool dither) {
+namespace {
+
+// Points each block at the channels' own arrays; a channel that has ended
+// gives zeros.
+template <class T>
+auto span_fill(const std::vector<std::span<const T>>& channels) {
+    return [&channels](tblockinput<T>& block, std::size_t start, std::size_t) {
+        for (std::size_t ch = 0; ch < channels.size(); ++ch) {
+            const std::size_t len = channels[ch].size();
+            block.in[ch] = start < len ? channels[ch].data() + start : nullptr;
+            block.count[ch] = start < len ? len - start : 0;
+        }
+    };
+}
+
+}  // namespace
+
+template <class T, class Encode>
+void TWavFile::save_frames(const std::string& fname, const std::vector<std::span<const T>>& channels, bool safe,
+                           twavcoding coding, Encode encode) {
+    std::size_t longest = 0;
+    for (const auto& ch : channels) longest = std::max(longest, ch.size());
+    save_frames<T>(fname, channels.size(), longest, safe, coding, span_fill(channels), encode);
+}
+
+template <class Fill>
+void TWavFile::save_floats(const std::string& fname, std::size_t nch, std::size_t longest, bool safe, bool dither,
+                           Fill fill) {
     const twavcoding coding = wav_coding(fnbits, fformat);
-    std::vector<double> gain(channels.size(), 1.0);
+    std::vector<double> gain(nch, 1.0);
     if (coding != twavcoding::none && !wav_coding_is_float(coding)) {
         double steps = 32768.0;
         if (coding == twavcoding::u8) steps = dither ? 125.0 : 127.0;
         if (coding == twavcoding::s24) steps = 8388608.0;
         if (coding == twavcoding::s32) steps = 2147483648.0;
-        for (std::size_t ch = 0; ch < channels.size(); ++ch) {
+        for (std::size_t ch = 0; ch < nch; ++ch) {
             const double f = std::fabs(Getfullscale(static_cast<std::int64_t>(ch)));
             if (!(f > 0) || !std::isfinite(f))
                 throw EWavFileError("Cannot save channel " + std::to_string(ch) + ": its full scale is " +
@@ -625,10 +644,33 @@ void TWavFile::save_file(const std::string& fname, const std::vector<std::span<c
     // any dither of one 16-bit step.
     tditherrng rng(frandom());
     tditherrng* d = dither && coding != twavcoding::alaw && coding != twavcoding::ulaw ? &rng : nullptr;
-    save_frames<float>(fname, channels, safe, coding,
+    save_frames<float>(fname, nch, longest, safe, coding, fill,
                        [&](const tblockinput<float>& b, std::size_t n, std::uint8_t* dst) {
                            encode_frames(coding, b, n, gain, d, dst);
                        });
+}
+
+void TWavFile::save_file(const std::string& fname, const std::vector<std::span<const float>>& channels, bool safe,
+                         bool dither) {
+    std::size_t longest = 0;
+    for (const auto& ch : channels) longest = std::max(longest, ch.size());
+    save_floats(fname, channels.size(), longest, safe, dither,
+                span_fill(channels));
+}
+
+void TWavFile::save_file(const std::string& fname, std::size_t nchans, std::size_t length, const tsamplepull& pull,
+                         bool safe, bool dither) {
+    // One block's worth per channel, refilled for every block.
+    std::vector<std::vector<float>> bufs(nchans);
+    save_floats(fname, nchans, length, safe, dither,
+                [&](tblockinput<float>& block, std::size_t start, std::size_t n) {
+                    for (std::size_t ch = 0; ch < nchans; ++ch) {
+                        if (bufs[ch].size() < n) bufs[ch].resize(n);
+                        pull(ch, start, n, bufs[ch].data());
+                        block.in[ch] = bufs[ch].data();
+                        block.count[ch] = n;
+                    }
+                });
 }
 
 void TWavFile::save_file(const std::string& fname, const std::vector<tsinglearr>& channels, bool safe, bool dither) {

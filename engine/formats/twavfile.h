@@ -168,6 +168,14 @@ public:
                    bool dither);
     void save_file(const std::string& fname, const std::vector<tsmallintarr>& channels, bool safe, bool dither);
     void save_file(const std::string& fname, const std::vector<tint24arr>& channels, bool safe, bool dither);
+    // Writes nchans channels of `length` samples each, asking `pull` for
+    // them a block at a time in file order: pull(ch, from, n, out) fills
+    // out[0..n) with samples from..from+n-1 of channel ch. Nothing holds a
+    // whole channel; the bytes are those of the float overloads given the
+    // same samples.
+    using tsamplepull = std::function<void(std::size_t ch, std::size_t from, std::size_t n, float* out)>;
+    void save_file(const std::string& fname, std::size_t nchans, std::size_t length, const tsamplepull& pull,
+                   bool safe, bool dither);
 
     // Told after each block a save writes: bytes written and bytes in all;
     // false stops the save (ESaveCancelled, nothing replaced).
@@ -185,9 +193,16 @@ public:
     ttagexlong wavheadexlong;
 
 private:
+    // fill(block, start, n) points the block at frames start..start+n-1.
+    template <class T, class Fill, class Encode>
+    void save_frames(const std::string& fname, std::size_t nch, std::size_t longest, bool safe, twavcoding coding,
+                     Fill fill, Encode encode);
     template <class T, class Encode>
     void save_frames(const std::string& fname, const std::vector<std::span<const T>>& channels, bool safe,
                      twavcoding coding, Encode encode);
+    template <class Fill>
+    void save_floats(const std::string& fname, std::size_t nch, std::size_t longest, bool safe, bool dither,
+                     Fill fill);
     void check_readable(int channo, bool asinteger) const;
     std::string format_message() const;
     void seek_data();

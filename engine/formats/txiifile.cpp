@@ -410,6 +410,19 @@ void TXIIFile::writesinglearr(const std::string& s, const std::string& k,
     write_data(s, k, xii_singlearr, encode_array(v));
 }
 
+void TXIIFile::writesinglearr(const std::string& s, const std::string& k, std::size_t count,
+                              const std::function<void(std::size_t from, std::size_t n, float* out)>& fill) {
+    tbytearr out(count * sizeof(float));
+    constexpr std::size_t part = 65536;
+    std::vector<float> buf(std::min(count, part));
+    for (std::size_t from = 0; from < count; from += part) {
+        const std::size_t n = std::min(part, count - from);
+        fill(from, n, buf.data());
+        std::memcpy(out.data() + from * sizeof(float), buf.data(), n * sizeof(float));
+    }
+    write_data(s, k, xii_singlearr, std::move(out));
+}
+
 tsinglearr TXIIFile::readsinglearr(const std::string& s, const std::string& k,
                                    const tsinglearr& def) {
     const tnode* n = node_for_read(s, k, xii_singlearr, 4, false);

@@ -20,7 +20,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -213,6 +215,11 @@ public:
                         std::initializer_list<float> v) {
         writesinglearr(s, k, std::span<const float>(v.begin(), v.size()));
     }
+    // An array of `count` values handed over in parts: fill(from, n, out)
+    // puts values from..from+n-1 into out[0..n). Stored as the one-span
+    // overload stores the same values.
+    void writesinglearr(const std::string& s, const std::string& k, std::size_t count,
+                        const std::function<void(std::size_t from, std::size_t n, float* out)>& fill);
     tsinglearr readsinglearr(const std::string& s, const std::string& k, const tsinglearr& def);
 
     void writecomplexarr(const std::string& s, const std::string& k, std::span<const tcomplex> v);

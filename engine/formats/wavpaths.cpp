@@ -9,7 +9,6 @@
 #include <fstream>
 #include <limits>
 #include <memory>
-#include <new>
 #include <thread>
 
 #include "engine/formats/formatpaths.h"
@@ -183,7 +182,7 @@ void install_wav(tformatio& io, const std::string& path, twavload& load, const s
     for (int i = 0; i < k; ++i) {
         const auto u = static_cast<std::size_t>(i);
         tchannel& ch = io.doc.channel(n0 + i);
-        ch.sig = std::move(load.data[u]);
+        ch.set_samples(std::move(load.data[u]));
         ch.sampfreq = ch.orgsampfreq = load.rate;
         ch.set_name(name + " Ch " + std::to_string(i));
         ch.stereochanno = k == 2 ? n0 + (1 - i) : -1;
@@ -194,12 +193,12 @@ void install_wav(tformatio& io, const std::string& path, twavload& load, const s
         ch.set_file_fsd(load.fullscale[u]);
         ch.needsdither = false;
         // A file shorter than its header gives fewer blocks than were made.
-        load.caches[u].resize(ch.sig.size() / sigcache_blocksize + 1);
+        load.caches[u].resize(static_cast<std::size_t>(ch.sample_count()) / sigcache_blocksize + 1);
         ch.adopt_sigcache(std::move(load.caches[u]));
         if (!load.sumsq.empty()) ch.set_sample_stats(load.peaks[u], true, load.sumsq[u]);
         read_epg_sidecar(source, load.duration, ch);
     }
-    const std::int64_t read = k > 0 ? static_cast<std::int64_t>(io.doc.channel(n0).sig.size()) : 0;
+    const std::int64_t read = k > 0 ? io.doc.channel(n0).sample_count() : 0;
     // A cut copy opens with what it holds, but the user hears of it before
     // saving over the file.
     if (read < load.promised)
@@ -306,23 +305,19 @@ bool write_wav_document(tformatio& io, const tsaverequest& save) {
     wav.Setnchans(static_cast<std::int32_t>(list.size()));
     for (std::size_t i = 0; i < list.size(); ++i) wav.Setfullscale(i, io.doc.channel(list[i]).fsd());
 
-    std::vector<std::vector<float>> storage(list.size());
-    std::vector<std::span<const float>> views;
-    try {
-        for (std::size_t i = 0; i < list.size(); ++i)
-            views.push_back(samples_over(io.doc.channel(list[i]), span, storage[i]));
-    } catch (const std::bad_alloc&) {
-        io.prompter.error("Cannot save file " + path + "\rNot enough memory for " + std::to_string(span.length()) +
-                           " samples per channel",
-                       "File was not saved");
-        return false;
-    }
+    // Each channel is read a block at a time as the file is written, zeros
+    // outside its samples.
+    std::vector<const tchannel*> sources;
+    for (int c : list) sources.push_back(&io.doc.channel(c));
+    auto pull = [&sources, &span](std::size_t ch, std::size_t from, std::size_t n, float* out) {
+        read_padded(*sources[ch], span.begin + static_cast<long long>(from), n, out);
+    };
     if (io.progress)
         wav.save_progress = [&io, &path](std::uint64_t done, std::uint64_t total) {
             return io.progress(path, total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
         };
     try {
-        wav.save_file(path, views, true, dither);
+        wav.save_file(path, list.size(), static_cast<std::size_t>(span.length()), pull, true, dither);
     } catch (const ESaveCancelled&) {
         io.cancelled = true;
         return false;

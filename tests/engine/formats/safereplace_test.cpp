@@ -137,7 +137,7 @@ protected:
                  c.set_name("mic");
                  c.sampfreq = 16000;
                  c.set_fsd(1.0);
-                 c.sig.assign(1000 * version, 0.25f * version);
+                 c.set_samples(tsinglearr(static_cast<std::size_t>(1000 * version), 0.25f * version));
                  write_tessal_file(doc, name, {}, 0, 0, ops);
              }},
         };

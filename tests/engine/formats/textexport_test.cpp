@@ -24,7 +24,9 @@ void fill(tdocument& doc) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = 10;
         ch.set_name(names[c]);
-        for (int i = 0; i < 10; ++i) ch.sig.push_back(static_cast<float>(c == 0 ? i + 0.5 : 100.25 + 2 * i));
+        tsinglearr v;
+        for (int i = 0; i < 10; ++i) v.push_back(static_cast<float>(c == 0 ? i + 0.5 : 100.25 + 2 * i));
+        ch.set_samples(std::move(v));
     }
 }
 
