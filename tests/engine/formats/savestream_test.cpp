@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/core/prompter.h"
@@ -273,15 +274,13 @@ TEST_F(savestream, OrletSoundsLongerThanABlockDeinterleave) {
     const std::size_t frames = 70001;
     tsmallintarr v(2 * frames);
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = static_cast<std::int16_t>((i * 7919) % 65535 - 32767);
+    // One stereo sound, no anchors, as another recorder writes it.
     TXIIFile x;
     x.SetFileId("Orlet");
     x.SetProgId({"Another", "Recorder", "2.1"});
-    x.writeinteger("Test_1", "nSounds", 1);
-    x.writeinteger("Test_1", "nChans0", 2);
-    x.writeinteger("Test_1", "SampFreq0", 8000);
-    x.writestring("Test_1", "FileName0", "long");
     x.writesmallintarr("Test_1", "Samples0", v);
-    x.writeinteger("Test_1", "nAnchors", 0);
+    const std::pair<const char*, int> counts[] = {{"nSounds", 1}, {"nChans0", 2}, {"SampFreq0", 8000}, {"nAnchors", 0}};
+    for (const auto& [key, value] : counts) x.writeinteger("Test_1", key, value);
     x.save_file(path("long.orlet"));
     tdocument doc;
     tio t(doc);
