@@ -82,7 +82,7 @@ long long rss_kb() {
 
 // Block k: a tone of its own frequency plus seeded uniform noise, as 16-bit
 // sample values.
-std::vector<int> block_samples(int k) {
+std::vector<int> played_block(int k) {
     std::vector<int> v(blocklen);
     std::mt19937 gen(1000u + static_cast<unsigned>(k));
     std::uniform_int_distribution<int> noise(-4000, 4000);
@@ -279,7 +279,7 @@ int main(int argc, char** argv) {
         if (ending) return;
         tchannel& ch = playdoc.channel(0);
         for (int b = 0; b < blocksperplay; ++b) {
-            const std::vector<int> v = block_samples(blocksplayed + b);
+            const std::vector<int> v = played_block(blocksplayed + b);
             for (std::size_t i = 0; i < v.size(); ++i)
                 ch.sig[static_cast<std::size_t>(b) * blocklen + i] = static_cast<float>(v[i] / 32766.0);
         }
@@ -364,7 +364,7 @@ int main(int argc, char** argv) {
         int found = 0, missing = 0, damaged = 0;
         long long firstat = -1;
         for (int k = 0; k < blocksplayed; ++k) {
-            const std::vector<int> want = block_samples(k);
+            const std::vector<int> want = played_block(k);
             auto value = [&](long long i) { return static_cast<int>(std::lround(got[static_cast<std::size_t>(i)] * 32768.0)); };
             long long at = -1;
             const long long limit = std::min<long long>(count - blocklen, pos + 10LL * rate);

@@ -128,6 +128,21 @@ void tchannel::set_samples(tsinglearr samples) {
     sigcachedirty = true;
 }
 
+void tchannel::adopt_samples(const tsamplestore& samples) { set_samples(samples.to_array()); }
+
+tsamplestore tchannel::samples_slice(std::int64_t from, std::int64_t to) const {
+    check_span(from, to);
+    return tsamplestore::from_array(samples_array(from, to),
+                                    fdoc ? fdoc->block_cache() : tblockcache::process());
+}
+
+void tchannel::insert_samples(std::int64_t at, const tsamplestore& s) {
+    check_span(at, at);
+    if (s.empty()) return;
+    const tsinglearr a = s.to_array();
+    insert_samples(at, a.data(), a.size());
+}
+
 void tchannel::write_samples(std::int64_t at, const float* p, std::size_t n) {
     check_count(at, n);
     if (n == 0) return;

@@ -19,6 +19,7 @@
 #include "engine/core/tsiglabel.h"
 #include "engine/dsp/arrays.h"
 #include "engine/dsp/tcomplex.h"
+#include "engine/store/samplestore.h"
 
 namespace tessal {
 
@@ -130,6 +131,13 @@ public:
 
     // All samples replaced (file readers, made channels).
     void set_samples(tsinglearr samples);
+    void adopt_samples(const tsamplestore& samples);
+    // Samples from..to-1 as a store: once the channel holds a store, a
+    // slice shares its blocks (undo steps, the clipboard, workers that read
+    // while the document goes on).
+    tsamplestore samples_slice(std::int64_t from, std::int64_t to) const;
+    // The samples of `s` inserted before sample `at`.
+    void insert_samples(std::int64_t at, const tsamplestore& s);
     // Samples at..at+n-1 overwritten by p[0..n).
     void write_samples(std::int64_t at, const float* p, std::size_t n);
     // Samples from..to-1 removed; the later ones move down.
