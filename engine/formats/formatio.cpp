@@ -36,15 +36,16 @@ bool tformatio::overload_ok(const std::vector<int>& list, int nbits, tFormat for
         const tchannel& ch = doc.channel(c);
         const double limit = half ? 65504.0 : ch.fsd();
         tsavespan span = save_span_of(ch, from, to);
-        const float* s = ch.sig.data();
         bool over = false;
-        // Blocks of branch-free maxima (vector code), stopping at the first
-        // block that goes over.
+        // Blocks read into a buffer, each with branch-free maxima (vector
+        // code), stopping at the first block that goes over.
         constexpr long long chunk = 4096;
+        float s[chunk];
         for (long long a = span.first; a < span.last && !over; a += chunk) {
-            const long long b = std::min(span.last, a + chunk);
+            const auto n = static_cast<std::size_t>(std::min(span.last - a, chunk));
+            ch.read_samples(a, n, s);
             float m = 0;
-            for (long long i = a; i < b; ++i) {
+            for (std::size_t i = 0; i < n; ++i) {
                 const float x = std::fabs(s[i]);
                 m = x > m ? x : m;
             }
