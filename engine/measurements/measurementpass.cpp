@@ -192,37 +192,6 @@ void filter_block_lp(const float* x, long long count, tweightingchain& chain) {
     filter_only<true>(x, count, chain);
 }
 
-// Hands the samples from..to-1 to f(const float* x, long long count) in
-// blocks of `blocksize` counted from `from` (the last one may be shorter),
-// however the channel's own pieces fall: the sums of a block do not depend on
-// where the samples are stored. A whole block inside one piece is handed over
-// in place; the others are gathered in buf.
-template <class F>
-void for_each_block(const tchannel& ch, long long from, long long to, float* buf, F&& f) {
-    long long filled = 0;
-    ch.for_each_chunk(from, to, [&](const float* p, std::size_t n, std::int64_t) {
-        long long left = static_cast<long long>(n);
-        while (left > 0) {
-            if (filled == 0 && left >= blocksize) {
-                f(p, blocksize);
-                p += blocksize;
-                left -= blocksize;
-                continue;
-            }
-            const long long take = std::min(blocksize - filled, left);
-            std::copy_n(p, take, buf + filled);
-            filled += take;
-            p += take;
-            left -= take;
-            if (filled == blocksize) {
-                f(static_cast<const float*>(buf), blocksize);
-                filled = 0;
-            }
-        }
-    });
-    if (filled > 0) f(static_cast<const float*>(buf), filled);
-}
-
 long long clamp_index(double v, long long last) {
     if (!(v > 0)) return 0;  // also NaN
     if (v >= static_cast<double>(last)) return last;
@@ -265,14 +234,15 @@ void measure_channel(tchannel& ch, double L, double R, bool weighted, double thr
     if (mode > 0) {
         // Samples before the start of the signal are zeros, which leave the
         // cleared filters at rest: only the real lead-in samples are run.
-        for_each_block(ch, lead, s, buf.data(), [&](const float* x, long long n) {
+        ch.for_each_fixed_piece(lead, s, static_cast<std::size_t>(blocksize), buf.data(), [&](const float* x, std::size_t n) {
             if (mode == 2)
-                filter_block_lp(x, n, chain);
+                filter_block_lp(x, static_cast<long long>(n), chain);
             else
-                filter_block_nolp(x, n, chain);
+                filter_block_nolp(x, static_cast<long long>(n), chain);
         });
     }
-    for_each_block(ch, s, e + 1, buf.data(), [&](const float* x, long long n) {
+    ch.for_each_fixed_piece(s, e + 1, static_cast<std::size_t>(blocksize), buf.data(), [&](const float* x, std::size_t count) {
+        const auto n = static_cast<long long>(count);
         switch (mode) {
             case 0: measure_block_plain(x, n, threshold, chain, t); break;
             case 1: measure_block_nolp(x, n, threshold, chain, t); break;
