@@ -76,6 +76,16 @@ struct tonefixture {
     }
 };
 
+// Uniform noise about `offset`, from a linear congruential sequence.
+tsinglearr lcg_noise(std::size_t n, unsigned seed, float offset) {
+    tsinglearr x(n);
+    for (float& v : x) {
+        seed = seed * 1664525u + 1013904223u;
+        v = offset + static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+    }
+    return x;
+}
+
 long double twopass_sd(const std::vector<float>& x, std::size_t s, std::size_t e, bool posonly) {
     long double sum = 0, n = 0;
     for (std::size_t i = s; i <= e; ++i)
@@ -142,12 +152,7 @@ TEST(Weighting, KernelEqualsTheFilterSectionsRunSampleBySample) {
     // Noise with an offset, selection starting inside the signal so the
     // lead-in is real samples, and one starting at 0 where it is silence.
     tonefixture t(48000);
-    unsigned seed = 12345;
-    tsinglearr noise(100000);
-    for (float& v : noise) {
-        seed = seed * 1664525u + 1013904223u;
-        v = 0.3f + static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
-    }
+    const tsinglearr noise = lcg_noise(100000, 12345, 0.3f);
     t.ch.set_samples(noise);
     for (double L : {0.0, 0.7}) {
         const double R = 1.9;
@@ -183,13 +188,7 @@ TEST(Statistics, NumbersDoNotDependOnHowTheSamplesArePieced) {
     // over in pieces of 1, 7, 1000 and 4095 samples gives exactly the numbers
     // of the default pieces, weighted and not, with and without the low-pass.
     tonefixture t(48000);
-    unsigned seed = 777;
-    tsinglearr x(60000);
-    for (float& v : x) {
-        seed = seed * 1664525u + 1013904223u;
-        v = 2.5f + static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
-    }
-    t.ch.set_samples(x);
+    t.ch.set_samples(lcg_noise(60000, 777, 2.5f));
     t.doc.showmeasurement.fill(true);
     t.doc.measurementthreshold = 2.6;
     auto numbers = [&] {
