@@ -33,12 +33,12 @@ double sum_of_squares(long long a, long long b) {  // of k - 1000, k = a..b
 }  // namespace
 
 TEST(SpanReaders, RmsForFsdAndFileFiguresOverAnyPieces) {
+    const std::size_t n = 70001;
     tdocument doc;
     doc.set_totnchans(1);
     tchannel& ch = doc.channel(0);
-    ch.sampfreq = 1000;
-    const std::size_t n = 70001;
     ch.set_samples(ramp(n));
+    ch.sampfreq = 1000;
     for (std::size_t limit : limits) {
         ch.set_chunk_limit(limit);
         doc.theglobal.set_selection(0, 0);  // none: the whole channel
