@@ -30,14 +30,17 @@ int cmd_dump(int argc, char** argv) {
     tsavespan span = save_span_of(c, from, to);
     std::string out;
     char buf[32];
-    for (long long i = span.first; i < span.last; ++i) {
-        int n = std::snprintf(buf, sizeof buf, "%.9g\n", static_cast<double>(c.sig[i]));
-        out.append(buf, n);
-        if (out.size() > (1 << 16)) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
-    }
+    if (span.first < span.last)
+        c.for_each_chunk(span.first, span.last, [&](const float* p, std::size_t m, std::int64_t) {
+            for (std::size_t i = 0; i < m; ++i) {
+                int n = std::snprintf(buf, sizeof buf, "%.9g\n", static_cast<double>(p[i]));
+                out.append(buf, n);
+                if (out.size() > (1 << 16)) {
+                    std::fwrite(out.data(), 1, out.size(), stdout);
+                    out.clear();
+                }
+            }
+        });
     std::fwrite(out.data(), 1, out.size(), stdout);
     return exit_ok;
 }

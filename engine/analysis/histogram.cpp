@@ -22,7 +22,7 @@ long long clamp_index(double v, long long last) {
 
 // Samples s..e-1 of the stretch; empty when there is nothing to count.
 std::pair<long long, long long> stretch(const tchannel& ch, double L, double R) {
-    const long long count = static_cast<long long>(ch.sig.size());
+    const long long count = ch.sample_count();
     if (count == 0 || !(ch.fsd() > 0) || !(ch.sampfreq > 0)) return {0, 0};
     const double xs = static_cast<double>(ch.xshift);
     long long s = clamp_index(std::round(L * ch.sampfreq - xs), count - 1);
@@ -37,12 +37,15 @@ thistogram amplitude_histogram(const tchannel& ch, double L, double R) {
     thistogram hist(histogram_bins, 0.0);
     const auto [s, e] = stretch(ch, L, R);
     const double scale = 32767.0 / ch.fsd();
-    for (long long i = s; i < e; ++i) {
-        const double b = std::round(ch.sig[i] * scale);
-        if (std::isnan(b)) continue;
-        const int bin = static_cast<int>(std::clamp(b, -32768.0, 32767.0));
-        hist[bin + 32768] += 1.0;
-    }
+    if (e <= s) return hist;
+    ch.for_each_chunk(s, e, [&](const float* p, std::size_t n, std::int64_t) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const double b = std::round(p[i] * scale);
+            if (std::isnan(b)) continue;
+            const int bin = static_cast<int>(std::clamp(b, -32768.0, 32767.0));
+            hist[bin + 32768] += 1.0;
+        }
+    });
     return hist;
 }
 
@@ -120,13 +123,26 @@ std::vector<double> value_histogram(const tchannel& ch, double L, double R, doub
     if (nbins < 1) nbins = 100;
     nbins = std::max(nbins, 2);
     std::vector<double> bins(static_cast<size_t>(nbins), 0.0);
-    if (ch.sig.empty() || !(ch.sampfreq > 0)) return bins;
+    if (ch.sample_count() == 0 || !(ch.sampfreq > 0)) return bins;
     const double xs = static_cast<double>(ch.xshift);
-    const long long last = static_cast<long long>(ch.sig.size()) - 1;
+    const long long last = ch.sample_count() - 1;
     long long a = clamp_index(std::round(L * ch.sampfreq - xs), last);
     long long b = clamp_index(std::round(R * ch.sampfreq - xs), last);
     if (b < a) std::swap(a, b);
-    add_to_bins(bins, ch.sig.data() + a, b - a + 1, 1.0 / ch.sampfreq, lo, hi, method);
+    // Piece by piece in sample order (the sums come out as over one array);
+    // for pairs, the pair across each piece end between the pieces.
+    const double u = 1.0 / ch.sampfreq;
+    float prev = 0;
+    bool haveprev = false;
+    ch.for_each_chunk(a, b + 1, [&](const float* p, std::size_t n, std::int64_t) {
+        if (method == tbinning::pairs && haveprev) {
+            const float across[2] = {prev, p[0]};
+            add_to_bins(bins, across, 2, u, lo, hi, method);
+        }
+        add_to_bins(bins, p, static_cast<long long>(n), u, lo, hi, method);
+        prev = p[n - 1];
+        haveprev = true;
+    });
     return bins;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "engine/core/taxis.h"
 #include "engine/core/tchannel.h"
@@ -83,26 +84,34 @@ double txyrasterizer::fraction() const {
 bool txyrasterizer::step(const tchannel& x, const tchannel& y, const TAxis& xaxis,
                          const TAxis& yaxis, long long maxsamples) {
     if (done()) return true;
-    const float* xs = x.sig.data() - x.xshift;  // indexed by absolute sample index
-    const float* ys = y.sig.data() - y.xshift;
     const long long end = std::min(r_.last, next_ + std::max(maxsamples, 1LL) - 1);
     const int width = w_, height = h_;
-    for (long long i = next_; i <= end; ++i) {
-        const int pxi = std::clamp(xaxis.value_to_pixel(xs[i]), 0, width - 1);
-        const int pyi = std::clamp(yaxis.value_to_pixel(ys[i]), 0, height - 1);
-        if (pxi == px0_ && pyi == py0_) continue;  // the same pixel as before
-        if (lines_) {
-            if (px0_ < 0) px_[static_cast<size_t>(pyi) * width + pxi] = 1;
-            else line(px_, width, px0_, py0_, pxi, pyi);
-        } else {
-            // A 2 x 2 square, moved inside at the right and bottom edges.
-            const int a = std::min(pxi, width - 2), b = std::min(pyi, height - 2);
-            for (int v = std::max(b, 0); v <= b + 1; ++v)
-                for (int u = std::max(a, 0); u <= a + 1; ++u)
-                    px_[static_cast<size_t>(v) * width + u] = 1;
+    // The two channels are read side by side in bounded buffers; the last
+    // pixel carries from one buffer to the next (and from one step to the next).
+    constexpr long long bufsamples = 65536;
+    const auto bufsize = static_cast<std::size_t>(std::min(bufsamples, end - next_ + 1));
+    std::vector<float> xb(bufsize), yb(bufsize);
+    for (long long from = next_; from <= end; from += bufsamples) {
+        const auto n = static_cast<std::size_t>(std::min(bufsamples, end - from + 1));
+        x.read_samples(from - x.xshift, n, xb.data());  // from is an absolute sample index
+        y.read_samples(from - y.xshift, n, yb.data());
+        for (std::size_t k = 0; k < n; ++k) {
+            const int pxi = std::clamp(xaxis.value_to_pixel(xb[k]), 0, width - 1);
+            const int pyi = std::clamp(yaxis.value_to_pixel(yb[k]), 0, height - 1);
+            if (pxi == px0_ && pyi == py0_) continue;  // the same pixel as before
+            if (lines_) {
+                if (px0_ < 0) px_[static_cast<size_t>(pyi) * width + pxi] = 1;
+                else line(px_, width, px0_, py0_, pxi, pyi);
+            } else {
+                // A 2 x 2 square, moved inside at the right and bottom edges.
+                const int a = std::min(pxi, width - 2), b = std::min(pyi, height - 2);
+                for (int v = std::max(b, 0); v <= b + 1; ++v)
+                    for (int u = std::max(a, 0); u <= a + 1; ++u)
+                        px_[static_cast<size_t>(v) * width + u] = 1;
+            }
+            px0_ = pxi;
+            py0_ = pyi;
         }
-        px0_ = pxi;
-        py0_ = pyi;
     }
     next_ = end + 1;
     return done();

@@ -71,8 +71,10 @@ bool tchannel::set_fsd(double v) {
 void tchannel::set_file_fsd(double v) {
     if (set_fsd(v)) return;
     float peak = 0;
-    for (float x : sig)
-        if (std::isfinite(x)) peak = std::max(peak, std::fabs(x));
+    for_each_chunk(0, sample_count(), [&](const float* p, std::size_t n, std::int64_t) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (std::isfinite(p[i])) peak = std::max(peak, std::fabs(p[i]));
+    });
     if (!set_fsd(peak)) set_fsd(1);
 }
 
@@ -339,30 +341,33 @@ tsinglepair tchannel::block_minmax(const float* s, std::size_t from, std::size_t
 }
 
 void tchannel::compute_sigcache_blocks(std::size_t fromblock, std::size_t toblock) {
-    const std::size_t n = sig.size();
-    const float* s = sig.data();
-    if (!fskipjumps) {
-        for (std::size_t b = fromblock; b < toblock; ++b) {
-            std::size_t from = b * sigcache_blocksize;
-            std::size_t to = std::min(n, from + sigcache_blocksize);
-            sigcache[b] = block_minmax(s, from, to);
-        }
-    } else {
-        const double alo = axis.GetLoValue(), ahi = axis.GetHiValue();
-        for (std::size_t b = fromblock; b < toblock; ++b) {
-            std::size_t from = b * sigcache_blocksize;
-            std::size_t to = std::min(n, from + sigcache_blocksize);
-            float lo = 1e38f, hi = -1e38f;
-            for (std::size_t i = from; i < to; ++i) {
-                double x = s[i];
-                if (alo < x && x < ahi) {
-                    lo = std::min(lo, s[i]);
-                    hi = std::max(hi, s[i]);
-                }
+    constexpr auto B = static_cast<std::size_t>(sigcache_blocksize);
+    const auto n = static_cast<std::size_t>(sample_count());
+    const double alo = axis.GetLoValue(), ahi = axis.GetHiValue();
+    // The extremes of one block (of the samples inside the axis when jumps
+    // are skipped); an empty block past the last sample has none.
+    auto extremes = [&](const float* s, std::size_t count) -> tsinglepair {
+        if (!fskipjumps) return block_minmax(s, 0, count);
+        float lo = 1e38f, hi = -1e38f;
+        for (std::size_t i = 0; i < count; ++i) {
+            double x = s[i];
+            if (alo < x && x < ahi) {
+                lo = std::min(lo, s[i]);
+                hi = std::max(hi, s[i]);
             }
-            sigcache[b] = {lo, hi};
         }
-    }
+        return {lo, hi};
+    };
+    // Blocks do not line up with the pieces the samples are stored in: each
+    // is taken whole (gathered when it straddles pieces), so its lanes see
+    // the samples as over one array.
+    float buf[B];
+    std::size_t b = fromblock;
+    const auto first = static_cast<std::int64_t>(std::min(n, fromblock * B));
+    const auto last = static_cast<std::int64_t>(std::min(n, toblock * B));
+    for_each_fixed_piece(first, last, B, buf,
+                         [&](const float* s, std::size_t count) { sigcache[b++] = extremes(s, count); });
+    for (; b < toblock; ++b) sigcache[b] = extremes(buf, 0);
 }
 
 // The channel's extremes from the blocks, and the axis bounds they allow.
@@ -386,7 +391,7 @@ void tchannel::leave_views() {
 
 void tchannel::fix_sigcache() {
     if (!sigcachedirty) return;
-    const std::size_t nblocks = sig.size() / sigcache_blocksize + 1;
+    const auto nblocks = static_cast<std::size_t>(sample_count() / sigcache_blocksize + 1);
     if (sigcachedirty.full() || sigcache.size() != nblocks) {
         sigcache.assign(nblocks, tsinglepair{});
         compute_sigcache_blocks(0, nblocks);
@@ -446,7 +451,7 @@ void tchannel::samples_changed(long long s, long long e, long long shift) {
 }
 
 void tchannel::adopt_sigcache(std::vector<tsinglepair>&& cache) {
-    if (cache.size() != sig.size() / sigcache_blocksize + 1 || fskipjumps) {
+    if (cache.size() != static_cast<std::size_t>(sample_count() / sigcache_blocksize + 1) || fskipjumps) {
         sigcachedirty = true;
         return;
     }

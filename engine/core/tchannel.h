@@ -120,6 +120,14 @@ public:
     // it will over a block store, whose pieces may be as short as one sample.
     template <class F>
     void for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const;
+    // The same in pieces of `size` samples counted from `from` (the last one
+    // may be shorter), calling f(const float* p, std::size_t n), whatever
+    // pieces the samples are stored in: for kernels whose result depends on
+    // where a piece ends (lanes, blocks). A piece inside one stored piece is
+    // handed over in place, the others are gathered in buf[0..size).
+    template <class F>
+    void for_each_fixed_piece(std::int64_t from, std::int64_t to, std::size_t size, float* buf,
+                              F&& f) const;
     // Tests cut the pieces of for_each_chunk smaller: at every multiple of
     // n as well (0: at blocks only).
     void set_chunk_limit(std::size_t n) { fchunklimit = n; }
@@ -286,6 +294,32 @@ void tchannel::for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const {
         f(p + pos, static_cast<std::size_t>(stop - pos), pos);
         pos = stop;
     }
+}
+
+template <class F>
+void tchannel::for_each_fixed_piece(std::int64_t from, std::int64_t to, std::size_t size, float* buf,
+                                    F&& f) const {
+    std::size_t filled = 0;
+    for_each_chunk(from, to, [&](const float* p, std::size_t n, std::int64_t) {
+        while (n > 0) {
+            if (filled == 0 && n >= size) {
+                f(p, size);
+                p += size;
+                n -= size;
+                continue;
+            }
+            const std::size_t take = std::min(size - filled, n);
+            std::copy_n(p, take, buf + filled);
+            filled += take;
+            p += take;
+            n -= take;
+            if (filled == size) {
+                f(static_cast<const float*>(buf), size);
+                filled = 0;
+            }
+        }
+    });
+    if (filled > 0) f(static_cast<const float*>(buf), filled);
 }
 
 }  // namespace tessal

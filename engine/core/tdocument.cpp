@@ -137,18 +137,25 @@ double tdocument::file_peak_value(int chno) const {
     if (chno < 0 || chno >= totnchans()) return 0;
     float m = 0;
     if (channels[chno]->stored_peak(m)) return m;
-    for (float x : channels[chno]->sig) m = std::max(m, std::fabs(x));
+    channels[chno]->for_each_chunk(0, channels[chno]->sample_count(),
+                                   [&](const float* p, std::size_t n, std::int64_t) {
+                                       for (std::size_t i = 0; i < n; ++i) m = std::max(m, std::fabs(p[i]));
+                                   });
     return m;
 }
 
 double tdocument::file_rms_value(int chno) const {
     if (chno < 0 || chno >= totnchans()) return 0;
-    const tsinglearr& s = channels[chno]->sig;
-    if (s.empty()) return 0;
+    const tchannel& ch = *channels[chno];
+    const std::int64_t count = ch.sample_count();
+    if (count == 0) return 0;
     double sum = 0;
-    if (!channels[chno]->stored_sumsq(sum))
-        for (float x : s) sum += static_cast<double>(x) * x;
-    return std::sqrt(sum / static_cast<double>(s.size()));
+    // In sample order, one sum: the same number the stored one is.
+    if (!ch.stored_sumsq(sum))
+        ch.for_each_chunk(0, count, [&](const float* p, std::size_t n, std::int64_t) {
+            for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(p[i]) * p[i];
+        });
+    return std::sqrt(sum / static_cast<double>(count));
 }
 
 void tdocument::set_axis_minmax(int channo, tminmaxpair minmax) {
@@ -221,7 +228,7 @@ double tdocument::last_time() const {
     double t = 0;
     for (const auto& c : channels) {
         if (c->sampfreq <= 0) continue;
-        t = std::max(t, (static_cast<double>(c->xshift) + c->sig.size()) / c->sampfreq);
+        t = std::max(t, static_cast<double>(c->xshift + c->sample_count()) / c->sampfreq);
     }
     return t;
 }

@@ -47,8 +47,8 @@ std::string setfsd_heading(const tdocument& doc) {
 
 double setfsd_rms(const tdocument& doc, int chno) {
     const tchannel& ch = doc.channel(chno);
-    if (ch.sig.empty()) return 0;
-    long long s = 0, e = static_cast<long long>(ch.sig.size()) - 1;
+    if (ch.sample_count() == 0) return 0;
+    long long s = 0, e = ch.sample_count() - 1;
     if (doc.theglobal.has_selection()) {
         tsamplerange r = selection_range(ch, doc.theglobal.leftselcursor(),
                                          doc.theglobal.rightselcursor());
@@ -57,7 +57,9 @@ double setfsd_rms(const tdocument& doc, int chno) {
     }
     if (e < s) return 0;
     double sum = 0;
-    for (long long i = s; i <= e; ++i) sum += static_cast<double>(ch.sig[i]) * ch.sig[i];
+    ch.for_each_chunk(s, e + 1, [&](const float* p, std::size_t n, std::int64_t) {
+        for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(p[i]) * p[i];
+    });
     return std::sqrt(sum / static_cast<double>(e - s + 1));
 }
 

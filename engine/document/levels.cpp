@@ -153,9 +153,8 @@ static std::pair<long long, long long> level_change_span(const tchannel& ch, lon
 }
 
 bool level_change_fits(const tchannel& ch, long long s, long long e, const tlevelchange& c) {
-    const long long len = static_cast<long long>(ch.sig.size());
+    const long long len = ch.sample_count();
     if (len == 0 || e < s) return true;
-    const float* x = ch.sig.data();
     const long long a = std::max(s, 0LL), b = std::min(e, len - 1);
     double mv = std::round(c.ramp_ms / 1000.0 * ch.sampfreq);
     const double m = mv >= 1 ? std::min(mv, 4e18) : 0.0;
@@ -165,8 +164,11 @@ bool level_change_fits(const tchannel& ch, long long s, long long e, const tleve
     const double hi = std::min(static_cast<double>(len - 1), static_cast<double>(e) + m);
     if (lo > hi) return true;
     float peak = 0;
-    for (auto i = static_cast<long long>(lo); i <= static_cast<long long>(hi); ++i)
-        if (std::isfinite(x[i])) peak = std::max(peak, std::fabs(x[i]));
+    ch.for_each_chunk(static_cast<long long>(lo), static_cast<long long>(hi) + 1,
+                      [&](const float* x, std::size_t n, std::int64_t) {
+                          for (std::size_t i = 0; i < n; ++i)
+                              if (std::isfinite(x[i])) peak = std::max(peak, std::fabs(x[i]));
+                      });
     const double largest = std::numeric_limits<float>::max();
     const bool single = e == s;
     switch (c.type) {
@@ -188,7 +190,9 @@ bool level_change_fits(const tchannel& ch, long long s, long long e, const tleve
             if (c.type == removedc) {
                 if (a > b) return true;
                 double sum = 0;
-                for (long long i = a; i <= b; ++i) sum += x[i];
+                ch.for_each_chunk(a, b + 1, [&](const float* x, std::size_t n, std::int64_t) {
+                    for (std::size_t i = 0; i < n; ++i) sum += x[i];
+                });
                 dc = -sum / static_cast<double>(b - a + 1);
             }
             return std::isfinite(dc) && peak + std::fabs(dc) <= largest;
@@ -251,9 +255,13 @@ double read_avg_between_marks(const tchannel& ch) {
     long long a = static_cast<long long>(std::min(i1, i2)), b = static_cast<long long>(std::max(i1, i2));
     // Only the part inside the samples adds anything; the rest counts as 0.
     const long long first = std::max(a, ch.xshift);
-    const long long last = std::min(b, ch.xshift + static_cast<long long>(ch.sig.size()) - 1);
+    const long long last = std::min(b, ch.xshift + ch.sample_count() - 1);
     double sum = 0;
-    for (long long n = first; n <= last; ++n) sum += ch.sig[static_cast<std::size_t>(n - ch.xshift)];
+    if (first <= last)
+        ch.for_each_chunk(first - ch.xshift, last + 1 - ch.xshift,
+                          [&](const float* x, std::size_t n, std::int64_t) {
+                              for (std::size_t i = 0; i < n; ++i) sum += x[i];
+                          });
     return -sum / static_cast<double>(b - a + 1);
 }
 

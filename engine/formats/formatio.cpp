@@ -37,8 +37,8 @@ bool tformatio::overload_ok(const std::vector<int>& list, int nbits, tFormat for
         const double limit = half ? 65504.0 : ch.fsd();
         tsavespan span = save_span_of(ch, from, to);
         bool over = false;
-        // Blocks of branch-free maxima (vector code), stopping at the first
-        // block that goes over.
+        // Blocks read into a buffer, each with branch-free maxima (vector
+        // code), stopping at the first block that goes over.
         constexpr long long chunk = 4096;
         float s[chunk];
         for (long long a = span.first; a < span.last && !over; a += chunk) {

@@ -1,5 +1,7 @@
 // The measurement pass. The samples of the selection are read once, in
-// blocks of 4096: each block's plain sums are taken in four lanes, then the
+// blocks of 4096 counted from the selection's start whatever pieces the
+// channel stores them in (so the numbers do not depend on how the channel
+// was cut by edits): each block's plain sums are taken in four lanes, then the
 // weighting chain runs over the same block (now in the first-level cache)
 // with its state and coefficients in locals. The plain sums are taken about
 // the block's first sample (and its first positive sample) so that the
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
@@ -151,41 +154,42 @@ TESSAL_INLINE void stats_block(const float* x, long long count, double threshold
     t.ymax = ymax;
 }
 
-// Mode 0: no weighting; 1: weighting without the low-pass; 2: with it. Each
+// Mode 0: no weighting; 1: weighting without the low-pass; 2: with it. The
 // block is read from memory once and then sits in the first-level cache
 // for the second loop over it.
 template <int mode>
-TESSAL_INLINE void measure_span_body(const float* sig, long long lead, long long s, long long e,
-                                     double threshold, tweightingchain& chain, tsums& t) {
-    if constexpr (mode > 0) {
-        // Samples before the start of the signal are zeros, which leave the
-        // cleared filters at rest: only the real lead-in samples are run.
-        for (long long i = lead; i < s; i += blocksize)
-            filter_only<mode == 2>(sig + i, std::min(blocksize, s - i), chain);
-    }
-    for (long long i = s; i <= e; i += blocksize) {
-        const long long count = std::min(blocksize, e + 1 - i);
-        stats_block(sig + i, count, threshold, t);
-        if constexpr (mode > 0) weight_block<mode == 2>(sig + i, count, chain, t.sumA2, t.sumC2);
-    }
+TESSAL_INLINE void measure_block_body(const float* x, long long count, double threshold,
+                                      tweightingchain& chain, tsums& t) {
+    stats_block(x, count, threshold, t);
+    if constexpr (mode > 0) weight_block<mode == 2>(x, count, chain, t.sumA2, t.sumC2);
 }
 
 TESSAL_TARGET_CLONES
-void measure_span_plain(const float* sig, long long lead, long long s, long long e,
-                        double threshold, tweightingchain& chain, tsums& t) {
-    measure_span_body<0>(sig, lead, s, e, threshold, chain, t);
+void measure_block_plain(const float* x, long long count, double threshold, tweightingchain& chain,
+                         tsums& t) {
+    measure_block_body<0>(x, count, threshold, chain, t);
 }
 
 TESSAL_TARGET_CLONES
-void measure_span_nolp(const float* sig, long long lead, long long s, long long e,
-                       double threshold, tweightingchain& chain, tsums& t) {
-    measure_span_body<1>(sig, lead, s, e, threshold, chain, t);
+void measure_block_nolp(const float* x, long long count, double threshold, tweightingchain& chain,
+                        tsums& t) {
+    measure_block_body<1>(x, count, threshold, chain, t);
 }
 
 TESSAL_TARGET_CLONES
-void measure_span_lp(const float* sig, long long lead, long long s, long long e,
-                     double threshold, tweightingchain& chain, tsums& t) {
-    measure_span_body<2>(sig, lead, s, e, threshold, chain, t);
+void measure_block_lp(const float* x, long long count, double threshold, tweightingchain& chain,
+                      tsums& t) {
+    measure_block_body<2>(x, count, threshold, chain, t);
+}
+
+TESSAL_TARGET_CLONES
+void filter_block_nolp(const float* x, long long count, tweightingchain& chain) {
+    filter_only<false>(x, count, chain);
+}
+
+TESSAL_TARGET_CLONES
+void filter_block_lp(const float* x, long long count, tweightingchain& chain) {
+    filter_only<true>(x, count, chain);
 }
 
 long long clamp_index(double v, long long last) {
@@ -204,7 +208,7 @@ void set_all(tchannel& ch, double v) {
 void measure_channel(tchannel& ch, double L, double R, bool weighted, double threshold,
                      tweightingfilters& filters) {
     const double fs = ch.sampfreq;
-    const long long count = static_cast<long long>(ch.sig.size());
+    const long long count = ch.sample_count();
     if (count == 0 || !(fs > 0) || !std::isfinite(fs)) {
         // Nothing to measure: every value shows "-".
         set_all(ch, nan);
@@ -226,12 +230,25 @@ void measure_channel(tchannel& ch, double L, double R, bool weighted, double thr
         mode = filters.uselowpass() ? 2 : 1;
         chain = weighting_chain(filters);
     }
-    const float* sig = ch.sig.data();
-    switch (mode) {
-        case 0: measure_span_plain(sig, lead, s, e, threshold, chain, t); break;
-        case 1: measure_span_nolp(sig, lead, s, e, threshold, chain, t); break;
-        default: measure_span_lp(sig, lead, s, e, threshold, chain, t); break;
+    std::vector<float> buf(blocksize);
+    if (mode > 0) {
+        // Samples before the start of the signal are zeros, which leave the
+        // cleared filters at rest: only the real lead-in samples are run.
+        ch.for_each_fixed_piece(lead, s, static_cast<std::size_t>(blocksize), buf.data(), [&](const float* x, std::size_t n) {
+            if (mode == 2)
+                filter_block_lp(x, static_cast<long long>(n), chain);
+            else
+                filter_block_nolp(x, static_cast<long long>(n), chain);
+        });
     }
+    ch.for_each_fixed_piece(s, e + 1, static_cast<std::size_t>(blocksize), buf.data(), [&](const float* x, std::size_t count) {
+        const auto n = static_cast<long long>(count);
+        switch (mode) {
+            case 0: measure_block_plain(x, n, threshold, chain, t); break;
+            case 1: measure_block_nolp(x, n, threshold, chain, t); break;
+            default: measure_block_lp(x, n, threshold, chain, t); break;
+        }
+    });
 
     const double n = t.all.n;
     ch.integral = t.sum / fs;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "engine/core/tdocument.h"
 #include "engine/dsp/listtext.h"
@@ -40,11 +41,10 @@ void tchannelarith::run_process(tprocenv& env) {
                                 float_to_text(p.sampfreq) + " vs " + float_to_text(ch.sampfreq) +
                                 ")");
         const tsinglearr& x = inarr[i];
-        const tsinglearr& b = ch.sig;
         const long long xs = p.xshift, cs = ch.xshift;
         const long long s0 = std::min(xs, cs);
         const long long end = std::max(xs + static_cast<long long>(x.size()),
-                                       cs + static_cast<long long>(b.size()));
+                                       cs + ch.sample_count());
         // The channel's own time shift may lie further away than a signal
         // of the working set can be shifted or be long.
         const std::int32_t xshift = steps::checked_xshift(*this, static_cast<double>(s0),
@@ -55,28 +55,40 @@ void tchannelarith::run_process(tprocenv& env) {
                                          " samples apart end to end, longer than a channel can hold");
         tsinglearr y(static_cast<std::size_t>(std::max(0LL, end - s0)));
         const float missing_b = op == tchanop::divide ? 1.0f : 0.0f;
-        for (std::size_t j = 0; j < y.size(); ++j) {
-            const long long t = static_cast<long long>(j) + s0;
-            const long long ia = t - xs, ib = t - cs;
-            const double av = ia >= 0 && ia < static_cast<long long>(x.size()) ? x[ia] : 0.0f;
-            const double bv =
-                ib >= 0 && ib < static_cast<long long>(b.size()) ? b[ib] : missing_b;
-            double r = 0;
-            switch (op) {
-                case tchanop::add: r = av + bv; break;
-                case tchanop::subtract: r = av - bv; break;
-                case tchanop::multiply: r = av * bv; break;
-                case tchanop::divide:
-                    if (bv == 0) {
-                        ++zerodiv;
-                        r = 0;
-                    } else {
-                        r = av / bv;
-                    }
-                    break;
+        // The channel is read in bounded buffers, each the samples under
+        // y[j0..j1).
+        const long long bn = ch.sample_count();
+        constexpr std::size_t bufsamples = 65536;
+        std::vector<float> bbuf;
+        for (std::size_t j0 = 0; j0 < y.size(); j0 += bufsamples) {
+            const std::size_t j1 = std::min(y.size(), j0 + bufsamples);
+            const long long b0 = std::clamp(static_cast<long long>(j0) + s0 - cs, 0LL, bn);
+            const long long b1 = std::clamp(static_cast<long long>(j1) + s0 - cs, 0LL, bn);
+            bbuf.resize(static_cast<std::size_t>(b1 - b0));
+            if (b1 > b0) ch.read_samples(b0, bbuf.size(), bbuf.data());
+            for (std::size_t j = j0; j < j1; ++j) {
+                const long long t = static_cast<long long>(j) + s0;
+                const long long ia = t - xs, ib = t - cs;
+                const double av = ia >= 0 && ia < static_cast<long long>(x.size()) ? x[ia] : 0.0f;
+                const double bv =
+                    ib >= 0 && ib < bn ? bbuf[static_cast<std::size_t>(ib - b0)] : missing_b;
+                double r = 0;
+                switch (op) {
+                    case tchanop::add: r = av + bv; break;
+                    case tchanop::subtract: r = av - bv; break;
+                    case tchanop::multiply: r = av * bv; break;
+                    case tchanop::divide:
+                        if (bv == 0) {
+                            ++zerodiv;
+                            r = 0;
+                        } else {
+                            r = av / bv;
+                        }
+                        break;
+                }
+                y[j] = static_cast<float>(r);
+                if (!std::isfinite(y[j]) && std::isfinite(av) && std::isfinite(bv)) ++bad;
             }
-            y[j] = static_cast<float>(r);
-            if (!std::isfinite(y[j]) && std::isfinite(av) && std::isfinite(bv)) ++bad;
         }
         outarr[i] = std::move(y);
         p.name = "(" + p.name + joins[k] + ch.name() + ")";

@@ -21,6 +21,14 @@ double peak_of(const tsinglearr& s) {
     return m;
 }
 
+double peak_of(const tchannel& ch) {
+    double m = 0;
+    ch.for_each_chunk(0, ch.sample_count(), [&](const float* p, std::size_t n, std::int64_t) {
+        for (std::size_t i = 0; i < n; ++i) m = std::max(m, static_cast<double>(std::fabs(p[i])));
+    });
+    return m;
+}
+
 // The channel's FSD, unless the value cannot be one (0 or not finite): then
 // the channel keeps what it had.
 void put_fsd(tchannel& ch, double fsd) { ch.set_fsd(fsd); }
@@ -282,7 +290,7 @@ void tappendchannel::run_process(tprocenv& env) {
         if (p.format == tFormat::ieeefloat) ch.format = tFormat::ieeefloat;
         double fsd = p.fsd;
         if (fsdmode == fsdpeak) {
-            const double m = peak_of(ch.sig);
+            const double m = peak_of(ch);
             fsd = m == 0 ? 1.0 : m;
         } else if (fsdmode == fsdfixed) {
             fsd = fixedfsd;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "engine/core/tdocument.h"
 #include "engine/dsp/weighting.h"
@@ -85,7 +87,7 @@ void textractlevel::run_process(tprocenv& env) {
         if (windurchanno < 0 || windurchanno >= env.doc.totnchans())
             throw EProcessError("Channel " + std::to_string(windurchanno) + " does not exist");
         control = &env.doc.channel(windurchanno);
-        if (control->sig.empty() || !(control->sampfreq > 0))
+        if (control->sample_count() == 0 || !(control->sampfreq > 0))
             steps::step_error(*this, "channel " + std::to_string(windurchanno) + " holds no signal");
     }
     for (const tchannelproperties& p : props)
@@ -207,12 +209,25 @@ void textractlevel::run_process(tprocenv& env) {
                 // sample.
                 e.assign(n + 1, 0.0);
                 for (std::size_t j = 0; j < n; ++j) e[j + 1] = e[j] + static_cast<double>(y[j]) * y[j];
+                // The control channel is read in bounded buffers; its index
+                // grows with j, so each buffer serves a run of samples.
+                std::vector<float> cbuf;
+                std::int64_t c0 = 0, c1 = 0;
+                auto control_at = [&](std::int64_t kk) -> double {
+                    if (kk < c0 || kk >= c1) {
+                        c0 = kk;
+                        c1 = std::min(control->sample_count(), kk + 65536);
+                        cbuf.resize(static_cast<std::size_t>(c1 - c0));
+                        control->read_samples(c0, cbuf.size(), cbuf.data());
+                    }
+                    return cbuf[static_cast<std::size_t>(kk - c0)];
+                };
                 auto window = [&](std::size_t j) -> double {
                     const double t = (static_cast<double>(j) + p.xshift) / fs;
                     const double k = std::nearbyint(t * control->sampfreq) - static_cast<double>(control->xshift);
-                    const std::size_t kk = static_cast<std::size_t>(
-                        std::clamp(k, 0.0, static_cast<double>(control->sig.size() - 1)));
-                    const double v = control->sig[kk];
+                    const auto kk = static_cast<std::int64_t>(
+                        std::clamp(k, 0.0, static_cast<double>(control->sample_count() - 1)));
+                    const double v = control_at(kk);
                     if (!(v > 0)) return windowmode == 1 ? 1.0 : 0.0;
                     const double T = windowmode == 1 ? v : 1 / v;
                     const double len = std::min(maxwinduration, T * (std::trunc(minwinduration / T) + 1));

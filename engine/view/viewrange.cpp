@@ -21,7 +21,7 @@ double channels_end_time(const tdocument& doc) {
     for (int i = 0; i < doc.totnchans(); ++i) {
         const tchannel& c = doc.channel(i);
         if (c.sampfreq > 0)
-            end = std::max(end, static_cast<double>(c.sig.size() + c.xshift) / c.sampfreq);
+            end = std::max(end, static_cast<double>(c.sample_count() + c.xshift) / c.sampfreq);
     }
     return end;
 }
@@ -64,10 +64,13 @@ tminmaxpair selection_minmax_value(const tdocument& doc, int chno, bool usemargi
     std::size_t a = index(left), b = index(right);
     if (a > b) std::swap(a, b);
     double mn = 1e300, mx = -1e300;
-    for (std::size_t i = a; i <= b; ++i) {
-        mn = std::min(mn, static_cast<double>(c.sig[i]));
-        mx = std::max(mx, static_cast<double>(c.sig[i]));
-    }
+    c.for_each_chunk(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b) + 1,
+                     [&](const float* p, std::size_t n, std::int64_t) {
+                         for (std::size_t i = 0; i < n; ++i) {
+                             mn = std::min(mn, static_cast<double>(p[i]));
+                             mx = std::max(mx, static_cast<double>(p[i]));
+                         }
+                     });
     if (usemargin && c.axis.GetHeight() >= 16) {
         double m = (mx - mn) * 10 / (c.axis.GetHeight() - 10);
         mn -= m;

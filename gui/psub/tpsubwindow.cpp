@@ -310,13 +310,16 @@ void tpsubwindow::refresh() {
     const double ratio = aspect_ratio();
     plot_->xaxis()->axis().set_hilovalues(section_.to, section_.from);
     double lo = 0, hi = params_.fthreshold;
-    const auto n = static_cast<long long>(ch.sig.size());
+    const long long n = ch.sample_count();
     const long long a = std::clamp<long long>(std::llround(section_.from * ch.sampfreq) - ch.xshift, 0, n);
     const long long b = std::clamp<long long>(std::llround(section_.to * ch.sampfreq) - ch.xshift, 0, n);
-    for (long long i = a; i < b; ++i) {
-        const double s = ch.sig[static_cast<std::size_t>(i)];
-        if (std::isfinite(s)) lo = std::min(lo, s), hi = std::max(hi, s);
-    }
+    if (a < b)
+        ch.for_each_chunk(a, b, [&](const float* p, std::size_t m, std::int64_t) {
+            for (std::size_t i = 0; i < m; ++i) {
+                const double s = p[i];
+                if (std::isfinite(s)) lo = std::min(lo, s), hi = std::max(hi, s);
+            }
+        });
     if (!(hi > lo)) hi = lo + 1;
     const double pad = (hi - lo) * 0.1;
     if (lockaspect_ && ratio > 0 && std::isfinite(ratio)) {
@@ -388,7 +391,7 @@ void tpsubwindow::paint_layer(QPainter& p, const QSize& size) {
     const tchannel& ch = ctx_.doc.channel(c);
     const double fs = ch.sampfreq;
     if (!(fs > 0)) return;
-    const auto n = static_cast<long long>(ch.sig.size());
+    const long long n = ch.sample_count();
     // The waveform: the span of the samples under each column.
     p.setPen(Qt::black);
     bool have = false;
@@ -399,10 +402,12 @@ void tpsubwindow::paint_layer(QPainter& p, const QSize& size) {
         if (b <= a) b = std::min(a + 1, n);
         if (a >= n) break;
         double lo = 1e300, hi = -1e300;
-        for (long long i = a; i < b; ++i) {
-            lo = std::min<double>(lo, ch.sig[static_cast<std::size_t>(i)]);
-            hi = std::max<double>(hi, ch.sig[static_cast<std::size_t>(i)]);
-        }
+        ch.for_each_chunk(a, b, [&](const float* s, std::size_t m, std::int64_t) {
+            for (std::size_t i = 0; i < m; ++i) {
+                lo = std::min<double>(lo, s[i]);
+                hi = std::max<double>(hi, s[i]);
+            }
+        });
         if (lo > hi) continue;
         const int top = y.value_to_notclippedpixel(hi), bottom = y.value_to_notclippedpixel(lo);
         // Overlap the previous column so that steps are joined.

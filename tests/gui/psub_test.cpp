@@ -27,9 +27,10 @@ struct tfixture : twindowfixture<tpsubwindow> {
         tchannel& ch = doc.channel(0);
         ch.sampfreq = 1000;
         ch.set_yunit("cmH2O");
-        ch.sig.assign(3000, 0.0f);
-        for (int i = 500; i < 800; ++i) ch.sig[i] = 5;
-        for (int i = 1500; i < 1950; ++i) ch.sig[i] = 6;
+        tsinglearr x(3000, 0.0f);
+        for (int i = 500; i < 800; ++i) x[i] = 5;
+        for (int i = 1500; i < 1950; ++i) x[i] = 6;
+        ch.set_samples(std::move(x));
         ch.set_fsd(10);
         doc.theglobal.channels_changed();
         doc.theglobal.set_selection(0, 3);

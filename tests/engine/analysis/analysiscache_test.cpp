@@ -5,6 +5,7 @@
 // The amplitude histogram is checked against counts made by hand.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "engine/analysis/analysiscache.h"
@@ -122,7 +123,7 @@ TEST(Histogram, BinsScaleByFsdRoundAndClip) {
     tchannel ch(nullptr, 0);
     ch.sampfreq = 10;
     ch.set_fsd(32767);  // one unit per bin
-    ch.sig = {0.0f, 0.5f, -0.5f, 16383.5f, 1e6f, -1e6f};
+    ch.set_samples({0.0f, 0.5f, -0.5f, 16383.5f, 1e6f, -1e6f});
     thistogram h = amplitude_histogram(ch, 0, 10);
     ASSERT_EQ(h.size(), 65536u);
     EXPECT_EQ(h[32768 + 0], 1);
@@ -139,10 +140,31 @@ TEST(Histogram, BinsScaleByFsdRoundAndClip) {
     EXPECT_EQ(h[32768 + 1], 1);
     EXPECT_EQ(h[32768 - 1], 1);
     // No samples: all zeros.
-    ch.sig.clear();
+    ch.set_samples({});
     h = amplitude_histogram(ch, 0, 1);
     EXPECT_EQ(h.size(), 65536u);
     total = 0;
     for (double v : h) total += v;
     EXPECT_EQ(total, 0);
+}
+
+TEST(Histogram, CountsDoNotDependOnHowTheSamplesArePieced) {
+    // Samples counted one by one here against the channel's pass over its
+    // pieces, in default pieces and in pieces of 1, 7 and 1000.
+    tchannel ch(nullptr, 0);
+    ch.sampfreq = 1000;
+    ch.set_fsd(1);
+    tsinglearr x(20000);
+    unsigned seed = 4321;
+    for (float& v : x) {
+        seed = seed * 1664525u + 1013904223u;
+        v = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
+    }
+    ch.set_samples(x);
+    thistogram truth(65536, 0.0);
+    for (long long i = 1234; i <= 17001; ++i) truth[std::lround(x[i] * 32767.0) + 32768] += 1;
+    for (std::size_t limit : {0u, 1u, 7u, 1000u}) {
+        ch.set_chunk_limit(limit);
+        EXPECT_EQ(amplitude_histogram(ch, 1.234, 17.001), truth) << limit;
+    }
 }

@@ -16,8 +16,9 @@ namespace {
 
 void fill(tchannel& ch, double fs, int n, double (*f)(int)) {
     ch.sampfreq = fs;
-    ch.sig.resize(n);
-    for (int i = 0; i < n; ++i) ch.sig[i] = static_cast<float>(f(i));
+    tsinglearr x(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) x[i] = static_cast<float>(f(i));
+    ch.set_samples(std::move(x));
 }
 
 void axes(TAxis& x, TAxis& y, int w, int h) {
@@ -103,15 +104,16 @@ TEST(XyPlot, RasterOfDiagonalCircleAndJumps) {
 
 // Drawn a slice at a time (as the window does for long spans), the grid is
 // the one drawn at once: lines continue across the slices, points too, and
-// a slice never draws past the span.
+// a slice never draws past the span. The span is longer than the buffers the
+// samples are read in, so lines also continue across those.
 TEST(XyPlot, SlicesDrawTheSameGridAsOnePass) {
     const int W = 97, H = 83;
     TAxis xa, ya;
     axes(xa, ya, W, H);
     tchannel s(nullptr, 0), c(nullptr, 1);
-    fill(s, 1000, 20000, [](int i) { return 0.95 * std::sin(i * 0.0137) * std::cos(i * 0.0011); });
-    fill(c, 1000, 20000, [](int i) { return 1.3 * std::cos(i * 0.0071); });  // beyond the axis: clamped
-    const txyrange r{1234, 19000};
+    fill(s, 1000, 150000, [](int i) { return 0.95 * std::sin(i * 0.0137) * std::cos(i * 0.0011); });
+    fill(c, 1000, 150000, [](int i) { return 1.3 * std::cos(i * 0.0071); });  // beyond the axis: clamped
+    const txyrange r{1234, 149000};
     for (bool lines : {true, false}) {
         const auto whole = xy_raster(s, c, r, xa, ya, W, H, lines);
         for (long long slice : {1LL, 7LL, 1000LL, 17767LL, 100000LL}) {

@@ -34,9 +34,9 @@ struct logfixture {
         }
         doc.channel(0).set_name("a");
         doc.channel(0).set_yunit("V");
-        doc.channel(0).sig = {1, -1, 1, -1, 1, -1, 1, -1, 1, -1};
+        doc.channel(0).set_samples({1, -1, 1, -1, 1, -1, 1, -1, 1, -1});
         doc.channel(1).set_name("b");
-        doc.channel(1).sig.assign(10, 0.5f);
+        doc.channel(1).set_samples(tsinglearr(10, 0.5f));
         doc.selectmode = selall;
         doc.showmeasurement.fill(false);
         doc.theglobal.set_selection(0, 0.9);
@@ -112,7 +112,7 @@ TEST(LogMeasurements, WaitsForThePendingPassAndFollowsTheEditSet) {
     f.m.log_measurements();
     // The selection moves and the samples change; logging at once still
     // reports the new values, not the stored ones.
-    f.doc.channel(1).sig.assign(10, 0.75f);
+    f.doc.channel(1).set_samples(tsinglearr(10, 0.75f));
     f.doc.theglobal.set_selection(0, 0.5);
     f.doc.selectmode = selmono;
     f.doc.set_thischanno(1);

@@ -63,9 +63,10 @@ struct tonefixture {
     }
     void tone(double f, double seconds, double amplitude = 1.0) {
         const std::size_t n = static_cast<std::size_t>(seconds * ch.sampfreq);
-        ch.sig.resize(n);
+        tsinglearr x(n);
         for (std::size_t i = 0; i < n; ++i)
-            ch.sig[i] = static_cast<float>(amplitude * std::sin(2 * pi * f * i / ch.sampfreq));
+            x[i] = static_cast<float>(amplitude * std::sin(2 * pi * f * i / ch.sampfreq));
+        ch.set_samples(std::move(x));
     }
     // Measures L..R the way the program does.
     void measure(double L, double R) {
@@ -74,6 +75,16 @@ struct tonefixture {
         run_measurement_pass(doc, filters, nullptr);
     }
 };
+
+// Uniform noise about `offset`, from a linear congruential sequence.
+tsinglearr lcg_noise(std::size_t n, unsigned seed, float offset) {
+    tsinglearr x(n);
+    for (float& v : x) {
+        seed = seed * 1664525u + 1013904223u;
+        v = offset + static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+    }
+    return x;
+}
 
 long double twopass_sd(const std::vector<float>& x, std::size_t s, std::size_t e, bool posonly) {
     long double sum = 0, n = 0;
@@ -141,12 +152,8 @@ TEST(Weighting, KernelEqualsTheFilterSectionsRunSampleBySample) {
     // Noise with an offset, selection starting inside the signal so the
     // lead-in is real samples, and one starting at 0 where it is silence.
     tonefixture t(48000);
-    unsigned seed = 12345;
-    t.ch.sig.resize(100000);
-    for (float& v : t.ch.sig) {
-        seed = seed * 1664525u + 1013904223u;
-        v = 0.3f + static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
-    }
+    const tsinglearr noise = lcg_noise(100000, 12345, 0.3f);
+    t.ch.set_samples(noise);
     for (double L : {0.0, 0.7}) {
         const double R = 1.9;
         t.measure(L, R);
@@ -155,7 +162,7 @@ TEST(Weighting, KernelEqualsTheFilterSectionsRunSampleBySample) {
         const long long s = std::llround(L * 48000), e = std::llround(R * 48000);
         long double a2 = 0, c2 = 0;
         for (long long i = s - 48000; i <= e; ++i) {
-            const double x = i < 0 ? 0.0 : t.ch.sig[i];
+            const double x = i < 0 ? 0.0 : noise[i];
             const double c = f.weightfilter4.filter(f.weightfilter1.filter(x));
             const double a = f.weightfilter3.filter(f.weightfilter2.filter(c));
             if (i >= s) {
@@ -175,20 +182,50 @@ TEST(Weighting, KernelEqualsTheFilterSectionsRunSampleBySample) {
     EXPECT_GT(t.ch.rms, 0.0);
 }
 
+TEST(Statistics, NumbersDoNotDependOnHowTheSamplesArePieced) {
+    // The same selection (lead-in from inside the signal, several 4096-sample
+    // blocks, a short last one) measured with the channel handing its samples
+    // over in pieces of 1, 7, 1000 and 4095 samples gives exactly the numbers
+    // of the default pieces, weighted and not, with and without the low-pass.
+    tonefixture t(48000);
+    t.ch.set_samples(lcg_noise(60000, 777, 2.5f));
+    t.doc.showmeasurement.fill(true);
+    t.doc.measurementthreshold = 2.6;
+    auto numbers = [&] {
+        const tchannel& c = t.ch;
+        return std::vector<double>{c.peak, c.sd, c.sdpos, c.rms, c.rmsA, c.rmsC, c.integral,
+                                   c.avg, c.avgpos, c.avggt, c.ymax, c.ymin};
+    };
+    for (double fs : {48000.0, 8000.0}) {  // 8000 Hz: no low-pass in the chain
+        t.ch.sampfreq = fs;
+        for (auto [L, R] : {std::pair{13001.0, 41234.0}, std::pair{0.0, 59999.0}, std::pair{5.0, 9.0}}) {
+            t.ch.set_chunk_limit(0);
+            t.measure(L / fs, R / fs);
+            const std::vector<double> whole = numbers();
+            EXPECT_GT(whole[4], 0.0);
+            for (std::size_t limit : {1u, 7u, 1000u, 4095u}) {
+                t.ch.set_chunk_limit(limit);
+                t.measure(L / fs, R / fs);
+                EXPECT_EQ(numbers(), whole) << fs << " " << L << " " << limit;
+            }
+        }
+    }
+}
+
 TEST(Statistics, SineWithOffsetMatchesClosedForms) {
     // 1000 + 0.5 sin over exactly 50 cycles: mean 1000, SD 0.5/sqrt 2, RMS
     // sqrt(1000^2 + 0.125); the spread survives the large offset.
     tonefixture t(8000);
     t.doc.showmeasurement.fill(false);
     const int n = 8000;
-    t.ch.sig.resize(n + 1);
-    for (int i = 0; i <= n; ++i)
-        t.ch.sig[i] = static_cast<float>(1000 + 0.5 * std::sin(2 * pi * 50 * i / 8000.0));
+    tsinglearr x(n + 1);
+    for (int i = 0; i <= n; ++i) x[i] = static_cast<float>(1000 + 0.5 * std::sin(2 * pi * 50 * i / 8000.0));
+    t.ch.set_samples(x);
     // Samples 0..n-1: the selection's end index is inclusive.
     t.measure(0.0, (n - 1) / 8000.0);
     EXPECT_NEAR(t.ch.avg, 1000.0, 1e-5);
     EXPECT_NEAR(t.ch.sd, 0.5 / std::sqrt(2.0), 1e-5);
-    EXPECT_NEAR(static_cast<double>(t.ch.sd), static_cast<double>(twopass_sd(t.ch.sig, 0, n - 1, false)),
+    EXPECT_NEAR(static_cast<double>(t.ch.sd), static_cast<double>(twopass_sd(x, 0, n - 1, false)),
                 1e-9);
     EXPECT_NEAR(t.ch.rms, std::sqrt(1e6 + 0.125), 1e-6);
     EXPECT_NEAR(t.ch.integral, 1000.0 * n / 8000.0, 1e-4);
@@ -196,7 +233,7 @@ TEST(Statistics, SineWithOffsetMatchesClosedForms) {
     EXPECT_NEAR(t.ch.ymin, 999.5, 1e-4);
     EXPECT_NEAR(t.ch.peak, 1000.5, 1e-4);
     EXPECT_NEAR(t.ch.avgpos, 1000.0, 1e-5);
-    EXPECT_NEAR(static_cast<double>(t.ch.sdpos), static_cast<double>(twopass_sd(t.ch.sig, 0, n - 1, true)),
+    EXPECT_NEAR(static_cast<double>(t.ch.sdpos), static_cast<double>(twopass_sd(x, 0, n - 1, true)),
                 1e-9);
 }
 
@@ -206,8 +243,9 @@ TEST(Statistics, RampMatchesClosedFormsAcrossBlocks) {
     tonefixture t(1000);
     t.doc.showmeasurement.fill(false);
     const long long N = 20001;
-    t.ch.sig.resize(N);
-    for (long long i = 0; i < N; ++i) t.ch.sig[i] = static_cast<float>(i - 1000);
+    tsinglearr ramp(N);
+    for (long long i = 0; i < N; ++i) ramp[i] = static_cast<float>(i - 1000);
+    t.ch.set_samples(ramp);
     t.doc.measurementthreshold = 9000;
     t.measure(0.0, 1e9);  // clamped to the last sample
     const double mean = (N - 1) / 2.0 - 1000;
@@ -229,8 +267,9 @@ TEST(Statistics, RampMatchesClosedFormsAcrossBlocks) {
 TEST(Statistics, SelectionCoversRoundedIndicesWithShiftAndClamps) {
     tonefixture t(100);
     t.doc.showmeasurement.fill(false);
-    t.ch.sig.resize(200);
-    for (int i = 0; i < 200; ++i) t.ch.sig[i] = static_cast<float>(i);
+    tsinglearr ramp(200);
+    for (int i = 0; i < 200; ++i) ramp[i] = static_cast<float>(i);
+    t.ch.set_samples(ramp);
     t.ch.xshift = 10;
     // 0.504 s -> round(50.4 - 10) = 40; 0.6 s -> 50: samples 40..50.
     t.measure(0.504, 0.6);
@@ -248,7 +287,7 @@ TEST(Statistics, SelectionCoversRoundedIndicesWithShiftAndClamps) {
 
 TEST(Statistics, AlternatingAndNegativeSelections) {
     tonefixture t(10);
-    t.ch.sig = {1, -1, 1, -1};
+    t.ch.set_samples({1, -1, 1, -1});
     t.measure(0, 0.3);
     EXPECT_EQ(t.ch.avg, 0);
     EXPECT_EQ(t.ch.rms, 1);
@@ -259,7 +298,7 @@ TEST(Statistics, AlternatingAndNegativeSelections) {
     EXPECT_EQ(t.ch.get_measurementvalue(30), "1");
     EXPECT_EQ(t.ch.get_measurementvalue(31), "0.00");
 
-    t.ch.sig = {-1, -2, -3, -4};
+    t.ch.set_samples({-1, -2, -3, -4});
     t.measure(0, 0.3);
     EXPECT_EQ(t.ch.avg, -2.5);
     EXPECT_EQ(t.ch.peak, 4);
@@ -278,7 +317,7 @@ TEST(Statistics, EmptyChannelsAndNonFiniteSamplesShowDashes) {
     for (int item : {12, 13, 18, 20, 21, 23, 25, 26, 30, 31})
         EXPECT_EQ(t.ch.get_measurementvalue(item), "-") << item;
 
-    t.ch.sig = {1, std::numeric_limits<float>::quiet_NaN(), -3};
+    t.ch.set_samples({1, std::numeric_limits<float>::quiet_NaN(), -3});
     t.measure(0, 1);
     EXPECT_EQ(t.ch.get_measurementvalue(25), "-");
     EXPECT_EQ(t.ch.get_measurementvalue(13), "-");
@@ -292,7 +331,7 @@ TEST(Countdown, ThreeQuickMovesGiveOnePassHalfASecondAfterTheLast) {
     tdocument doc;
     doc.set_totnchans(1);
     doc.channel(0).sampfreq = 100;
-    doc.channel(0).sig.assign(100, 0.5f);
+    doc.channel(0).set_samples(tsinglearr(100, 0.5f));
     tmeasurements m(doc);
     std::vector<std::string> status;
     m.status = [&](const std::string& s) { status.push_back(s); };
@@ -320,7 +359,7 @@ TEST(Countdown, ThreeQuickMovesGiveOnePassHalfASecondAfterTheLast) {
     EXPECT_EQ(passes, 1);
 
     // A flag set without the countdown (a sample edit) runs on the next tick.
-    doc.channel(0).sig.assign(100, 2.0f);
+    doc.channel(0).set_samples(tsinglearr(100, 2.0f));
     doc.measurementdirty = true;
     tick();
     EXPECT_EQ(passes, 2);
@@ -337,7 +376,7 @@ TEST(Countdown, ChannelsJoiningTheEditSetAreMeasured) {
     doc.set_totnchans(2);
     for (int i = 0; i < 2; ++i) {
         doc.channel(i).sampfreq = 10;
-        doc.channel(i).sig.assign(10, float(i + 1));
+        doc.channel(i).set_samples(tsinglearr(10, float(i + 1)));
     }
     doc.selectmode = selmono;
     tmeasurements m(doc);

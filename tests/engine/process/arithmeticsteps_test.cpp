@@ -16,7 +16,7 @@ namespace {
 
 class tarithtest : public tprocesstest {
 protected:
-    void set(int ch, tsinglearr v) { doc.channel(ch).sig = std::move(v); }
+    void set(int ch, tsinglearr v) { doc.channel(ch).set_samples(std::move(v)); }
     // load `from`, then `step`, then save to new channels; returns the result.
     tprocresult through(tintarr from, tprocsteps extra) {
         steps.clear();
@@ -35,7 +35,7 @@ protected:
         return s;
     }
     const tchannel& out(int back = 0) { return doc.channel(doc.totnchans() - 1 - back); }
-    tsinglearr samples(int back = 0) { return out(back).sig; }
+    tsinglearr samples(int back = 0) { return out(back).samples_array(); }
     std::vector<std::string> status;
     void SetUp() override {
         tprocesstest::SetUp();  // the temporary folder
@@ -166,7 +166,7 @@ TEST_F(tarithtest, ConstantsDelayAndReverseWithLabels) {
 TEST_F(tarithtest, ShiftsThatDoNotFitAreRefusedNamingTheField) {
     make_channels(1, 4);
     doc.channel(0).sampfreq = 44100;
-    const tsinglearr before = doc.channel(0).sig;
+    const tsinglearr before = doc.channel(0).samples_array();
     const int nchans = doc.totnchans();
     // 1e5 s at 44.1 kHz is 4.41e9 samples.
     tprocresult r = through({0}, one(step<tdelay>("delay", [](tdelay& d) { d.values = {1e5}; })));
@@ -174,7 +174,7 @@ TEST_F(tarithtest, ShiftsThatDoNotFitAreRefusedNamingTheField) {
     EXPECT_NE(r.error.find("Delay [s] 100000 s at 44100 Hz"), std::string::npos) << r.error;
     EXPECT_NE(r.error.find("4410000000"), std::string::npos) << r.error;
     EXPECT_EQ(doc.totnchans(), nchans);
-    EXPECT_EQ(doc.channel(0).sig, before);
+    EXPECT_EQ(doc.channel(0).samples_array(), before);
     EXPECT_EQ(doc.channel(0).xshift, 0);
     r = through({0}, one(step<tdelay>("delay", [](tdelay& d) { d.values = {-1e5}; })));
     EXPECT_FALSE(r.ok);
@@ -197,7 +197,7 @@ TEST_F(tarithtest, ShiftsThatDoNotFitAreRefusedNamingTheField) {
     doc.channel(0).xshift = -3000000000LL;
     doc.set_totnchans(2);
     doc.channel(1).sampfreq = 44100;
-    doc.channel(1).sig = {1, 2};
+    doc.channel(1).set_samples({1, 2});
     r = through({1}, one(step<taddchannel>("addch", [](taddchannel& a) { a.channo = {0}; })));
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("Channel 0"), std::string::npos) << r.error;
@@ -235,7 +235,7 @@ TEST_F(tarithtest, ChannelArithmeticAlignsByTimeAndHandlesZeroDivisors) {
 
     // A channel shorter than the input, holding zeros: the tail is divided
     // by 1, the zeros give 0 and the status says how many.
-    doc.channel(2).sig = {2, 0, 0, 4};
+    doc.channel(2).set_samples({2, 0, 0, 4});
     ASSERT_TRUE(through({1}, one(step<tchannelarith>("divch", [](tchannelarith& a) { a.channo = {2}; }))).ok);
     EXPECT_EQ(out().xshift, 0);
     // Channel 1 starts at 5: before it the input counts as 0.
@@ -248,7 +248,7 @@ TEST_F(tarithtest, ChannelArithmeticAlignsByTimeAndHandlesZeroDivisors) {
 
     // A tiny divisor overflows: the quotient is infinite, as division gives,
     // and counted.
-    doc.channel(2).sig = {1e-39f, 1};
+    doc.channel(2).set_samples({1e-39f, 1});
     ASSERT_TRUE(through({1}, one(step<tchannelarith>("divch", [](tchannelarith& a) { a.channo = {2}; }))).ok);
     EXPECT_TRUE(std::isinf(samples()[0]));
     EXPECT_EQ(status.back(),
@@ -271,13 +271,15 @@ TEST_F(tarithtest, ChannelArithmeticAlignsByTimeAndHandlesZeroDivisors) {
 
 TEST_F(tarithtest, HysteresisSwitchesAtItsTwoThresholds) {
     make_channels(1, 1000);
-    for (int j = 0; j < 1000; ++j) doc.channel(0).sig[j] = static_cast<float>(0.5 + 0.5 * std::sin(j * 0.01));
+    tsinglearr wave(1000);
+    for (int j = 0; j < 1000; ++j) wave[j] = static_cast<float>(0.5 + 0.5 * std::sin(j * 0.01));
+    doc.channel(0).set_samples(wave);
     ASSERT_TRUE(through({0}, one(step<tthreshold>("threshold", [](tthreshold& t) {
                             t.lothres = 0.2;
                             t.hithres = 0.8;
                             t.usehysteresis = true;
                         }))).ok);
-    const tsinglearr x = doc.channel(0).sig, y = samples();
+    const tsinglearr x = doc.channel(0).samples_array(), y = samples();
     bool high = false;
     int switches = 0;
     for (int j = 0; j < 1000; ++j) {
@@ -391,7 +393,7 @@ TEST_F(tarithtest, AValueFromAFileThatIsNoNumberIsRefused) {
                 EXPECT_NE(std::string(e.what()).find(key + "1"), std::string::npos) << e.what();
             }
             EXPECT_EQ(doc.totnchans(), 2);
-            EXPECT_EQ(doc.channel(1).sig, tsinglearr(4, 2.0f));
+            EXPECT_EQ(doc.channel(1).samples_array(), tsinglearr(4, 2.0f));
         }
     }
 }

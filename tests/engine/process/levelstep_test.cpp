@@ -121,7 +121,7 @@ TEST(Level, WeightedLevelsOfTonesEqualTheMeasurementPass) {
                 doc.set_totnchans(1);
                 tchannel& ch = doc.channel(0);
                 ch.sampfreq = fs;
-                ch.sig = x;
+                ch.set_samples(x);
                 tweightingfilters filters;
                 measure_channel(ch, 2.0, 3.0, true, 0, filters);
                 const double want = db((w == 1 ? ch.rmsA : ch.rmsC) / 2e-5);
@@ -195,7 +195,7 @@ TEST(Level, MovingRmsOverAFixedOrChannelControlledWindow) {
     doc.set_totnchans(2);
     doc.channel(1).sampfreq = 1000;
     for (int mode : {1, 2}) {
-        doc.channel(1).sig.assign(1000, mode == 1 ? 0.01f : 100.0f);
+        doc.channel(1).set_samples(tsinglearr(1000, mode == 1 ? 0.01f : 100.0f));
         s.windowmode = mode;
         s.windurchanno = 1;
         auto [z, q] = run_level(s, x, fs, &doc);
@@ -205,6 +205,26 @@ TEST(Level, MovingRmsOverAFixedOrChannelControlledWindow) {
     // A missing channel stops the run.
     s.windurchanno = 5;
     EXPECT_THROW(run_level(s, x, fs, &doc), EProcessError);
+
+    // The period from a channel sampled 100 times faster than the signal (a
+    // million samples, read in many buffers): 0.01 s in the first half, 0.02
+    // s after. Both windows hold whole cycles, so the moving RMS is the
+    // sine's throughout; and the result equals the one with the same control
+    // sampled at the signal's own rate.
+    s.windowmode = 1;
+    s.windurchanno = 1;
+    auto period = [](double t) { return t < 0.5 ? 0.01f : 0.02f; };
+    doc.channel(1).sampfreq = 100 * fs;
+    tsinglearr fast(1000000);
+    for (std::size_t k = 0; k < fast.size(); ++k) fast[k] = period(k / (100 * fs));
+    doc.channel(1).set_samples(fast);
+    auto [z, q] = run_level(s, x, fs, &doc);
+    for (std::size_t j = 300; j < 9700; ++j) ASSERT_NEAR(z[j], std::sqrt(0.5), 1e-5) << j;
+    doc.channel(1).sampfreq = fs;
+    tsinglearr slow(10000);
+    for (std::size_t j = 0; j < slow.size(); ++j) slow[j] = period(j / fs);
+    doc.channel(1).set_samples(slow);
+    EXPECT_EQ(run_level(s, x, fs, &doc).first, z);
 }
 
 TEST(Level, FormAndListTexts) {

@@ -26,9 +26,10 @@ struct tviewfixture {
         for (int i = 0; i < n; ++i) {
             tchannel& c = doc.channel(i);
             c.sampfreq = 1000;
-            c.sig.resize(static_cast<std::size_t>(seconds * 1000));
-            for (std::size_t k = 0; k < c.sig.size(); ++k)
-                c.sig[k] = static_cast<float>((i + 1) * std::sin(2 * M_PI * 5 * k / 1000.0));
+            tsinglearr x(static_cast<std::size_t>(seconds * 1000));
+            for (std::size_t k = 0; k < x.size(); ++k)
+                x[k] = static_cast<float>((i + 1) * std::sin(2 * M_PI * 5 * k / 1000.0));
+            c.set_samples(std::move(x));
             c.set_fsd(4);
             c.axis.SetHeight(110);
         }
@@ -205,6 +206,48 @@ TEST(Stretch, MarginsFromAxisHeightAndFsdOnTheEditSet) {
     mm = selection_minmax_value(f.doc, 3, true);
     EXPECT_EQ(mm.min, 0);
     EXPECT_EQ(mm.max, 0);
+}
+
+TEST(Stretch, ExtremesDoNotDependOnHowTheSamplesArePieced) {
+    // A spike on either side of a piece end and one at the span's ends,
+    // found whatever pieces the channel hands its samples over in.
+    tviewfixture f(1);
+    tchannel& c = f.doc.channel(0);
+    const float spikes[4] = {3.5f, -3.25f, 2.0f, -2.5f};
+    c.write_samples(300, &spikes[0], 1);
+    c.write_samples(1301, &spikes[1], 1);
+    c.write_samples(200, &spikes[2], 1);   // the first sample of the span
+    c.write_samples(1400, &spikes[3], 1);  // the last
+    f.doc.theglobal.set_selection(0.2, 1.4);
+    for (std::size_t limit : {0u, 1u, 7u, 1000u}) {
+        c.set_chunk_limit(limit);
+        const tminmaxpair mm = selection_minmax_value(f.doc, 0, false);
+        EXPECT_EQ(mm.max, 3.5) << limit;
+        EXPECT_EQ(mm.min, -3.25) << limit;
+    }
+    f.doc.theglobal.set_selection(0.5, 0.5);  // no selection: the visible 0..1 s
+    c.set_chunk_limit(7);
+    const tminmaxpair mm = selection_minmax_value(f.doc, 0, false);
+    EXPECT_EQ(mm.max, 3.5);
+    EXPECT_NEAR(mm.min, -1, 1e-6);  // the spike at 1.301 s is out of view
+}
+
+TEST(ViewRange, EndTimeOfChannelsShiftedBeforeTheStart) {
+    // A channel shifted so far back that it ends before time 0 ends at its
+    // own last time, not at a wrapped-around size; the latest end wins.
+    tdocument doc;
+    doc.set_totnchans(2);
+    doc.channel(0).sampfreq = 1000;
+    doc.channel(0).set_samples(tsinglearr(100, 0.0f));
+    doc.channel(0).xshift = -5000;  // samples at -5.0 .. -4.901 s
+    doc.channel(1).sampfreq = 0;    // no rate: not counted
+    doc.channel(1).set_samples(tsinglearr(10, 0.0f));
+    EXPECT_EQ(channels_end_time(doc), 0.0);
+    doc.channel(0).xshift = -50;  // ends at 0.05 s
+    EXPECT_DOUBLE_EQ(channels_end_time(doc), 0.05);
+    doc.channel(1).sampfreq = 100;
+    doc.channel(1).xshift = 3;  // ends at 0.13 s
+    EXPECT_DOUBLE_EQ(channels_end_time(doc), 0.13);
 }
 
 TEST(ViewMouse, SelectionDragWithCtrlAndMarks) {

@@ -23,7 +23,7 @@ struct tscrollfixture {
         doc.set_totnchans(n);
         for (int i = 0; i < n; ++i) {
             doc.channel(i).sampfreq = 1000;
-            doc.channel(i).sig.assign(static_cast<std::size_t>(seconds * 1000), 0.0f);
+            doc.channel(i).set_samples(tsinglearr(static_cast<std::size_t>(seconds * 1000), 0.0f));
         }
         fix_xaxis(doc, false);
         doc.xaxis.SetWidth(1001);
