@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -35,7 +36,7 @@ std::vector<float> noise(std::size_t n, unsigned seed) {
 std::vector<float> voiced(std::size_t n, double fs, unsigned seed) {
     std::vector<float> x = noise(n, seed);
     for (std::size_t i = 0; i < n; ++i) {
-        const double ph = 2 * 3.141592653589793 * 150 * static_cast<double>(i) / fs;
+        const double ph = 2 * std::numbers::pi * 150 * static_cast<double>(i) / fs;
         x[i] = static_cast<float>(0.05 * x[i] + 0.5 * std::sin(ph) + 0.25 * std::sin(2 * ph) +
                                   0.125 * std::sin(3 * ph));
     }
@@ -50,9 +51,10 @@ tchannel& make_channel(tdocument& doc, const std::vector<float>& x, double fs, l
     return ch;
 }
 
-std::vector<double> rows(double lo, double hi, int h) {
-    std::vector<double> f(static_cast<std::size_t>(h));
-    for (int y = 0; y < h; ++y) f[static_cast<std::size_t>(y)] = lo + (hi - lo) * y / (h - 1);
+// Row frequencies lo, lo + step, ... up to hi.
+std::vector<double> rows(double lo, double hi, double step) {
+    std::vector<double> f;
+    for (double v = lo; v <= hi; v += step) f.push_back(v);
     return f;
 }
 
@@ -145,7 +147,7 @@ TEST(SampleView, FramesPastBothEndsEqualAnExplicitlyPaddedArray) {
         tspectrogramsettings g;
         g.bw = 10;
         ASSERT_GT(spectrogram_frame_length(g, fs), 900);
-        const std::vector<double> r = rows(0, 4000, 64);
+        const std::vector<double> r = rows(0, 4000, 62.5);
         std::vector<float> ca(r.size()), cb(r.size());
         tspectrogramworkspace wa, wb;
         wa.column(v, g, mid, r.data(), static_cast<int>(r.size()), ca.data());
@@ -165,7 +167,7 @@ TEST(SampleView, FramesPastBothEndsEqualAnExplicitlyPaddedArray) {
         tcorrelogramsettings c;
         c.ffixedcorrlength = 0.05;
         const double tc = static_cast<double>(xshift - 50) / fs;
-        const std::vector<double> cr = rows(60, 400, 32);
+        const std::vector<double> cr = rows(60, 400, 10);
         const long long largest = correlogram_largest_lag(c, 60, 400, fs);
         std::vector<float> ka(cr.size()), kb(cr.size()), buf;
         correlogram_column(v, c, largest, tc, cr, ka.data(), buf);
@@ -189,7 +191,7 @@ TEST(SampleView, SmallPiecesChangeNoResult) {
     ASSERT_TRUE(ws.ltas(overfloats, s, 0, 1.2, ltas0));
     ws.frame(overfloats, s, 0.5, frame0);
     tspectrogramsettings g;
-    const std::vector<double> r = rows(0, 8000, 100);
+    const std::vector<double> r = rows(0, 8000, 80);
     std::vector<double> times;
     for (int k = 0; k < 50; ++k) times.push_back(0.02 * k);
     tspectrogramstrip strip0;
