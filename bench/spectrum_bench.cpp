@@ -53,8 +53,9 @@ void noise_channels(tdocument& doc, int n) {
     for (int c = 0; c < n; ++c) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = fs;
-        ch.sig.resize(static_cast<std::size_t>(60 * fs));
-        fill_noise(ch.sig, 7 + c);
+        tsinglearr x(static_cast<std::size_t>(60 * fs));
+        fill_noise(x, 7 + c);
+        ch.set_samples(std::move(x));
     }
 }
 

@@ -39,13 +39,13 @@ double pearson(const float* a, const float* b, long long n) {
 std::vector<double> correlation_at(const tsampleview& v, double winlength, double t,
                                    double lagms_hi) {
     std::vector<double> r;
-    if (!(v.fs > 0)) return r;
-    const long long L = round_index(lagms_hi / 1000 * v.fs);
-    const long long N = round_index(v.fs * winlength);
+    if (!(v.fs() > 0)) return r;
+    const long long L = round_index(lagms_hi / 1000 * v.fs());
+    const long long N = round_index(v.fs() * winlength);
     if (L <= 0 || N <= 0 || L > 100000000 || N > 100000000) return r;
-    const long long s0 = round_index(t * v.fs);
+    const long long s0 = round_index(t * v.fs());
     std::vector<float> x(static_cast<std::size_t>(L + N));
-    for (long long i = 0; i < L + N; ++i) x[static_cast<std::size_t>(i)] = static_cast<float>(v.at(s0 + i));
+    v.read(s0, L + N, x.data());
     r.resize(static_cast<std::size_t>(L));
     for (long long d = 0; d < L; ++d)
         r[static_cast<std::size_t>(d)] = pearson(x.data(), x.data() + d, N);

@@ -47,15 +47,15 @@ long long correlogram_largest_lag(const tcorrelogramsettings& s, double axislo, 
 void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,
                         double t, const std::vector<double>& rowvalues, float* out,
                         std::vector<float>& buffer) {
-    const long long N = std::max(16LL, round_index(s.ffixedcorrlength * v.fs));
+    const long long N = std::max(16LL, round_index(s.ffixedcorrlength * v.fs()));
     const long long len = s.fwinlengthmode == 0
                               ? N + largestlag
                               : round_index((s.fwinlengthfactor + 1) * static_cast<double>(largestlag));
     buffer.resize(static_cast<std::size_t>(std::max(0LL, len)));
-    const long long start = round_index(t * v.fs);
-    for (long long i = 0; i < len; ++i) buffer[static_cast<std::size_t>(i)] = static_cast<float>(v.at(start + i));
+    const long long start = round_index(t * v.fs());
+    v.read(start, len, buffer.data());
     for (std::size_t y = 0; y < rowvalues.size(); ++y) {
-        const long long d = correlogram_row_lag(s, rowvalues[y], v.fs);
+        const long long d = correlogram_row_lag(s, rowvalues[y], v.fs());
         float r = -1;
         if (d >= 0 && d <= largestlag) {
             const long long w = s.fwinlengthmode == 0 ? N : round_index(static_cast<double>(d) * s.fwinlengthfactor);
@@ -263,12 +263,12 @@ bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
                 const std::atomic<bool>* cancel, const std::function<bool(double)>& progress) {
     const long long skip = std::max(1LL, e.skip);
     const long long step = e.keeprate ? 1 : skip;
-    const long long nout = v.size / step;
+    const long long nout = v.size() / step;
     out.f0t0.assign(static_cast<std::size_t>(nout), 0);
     out.correlation.assign(static_cast<std::size_t>(nout), 0);
     out.width.assign(static_cast<std::size_t>(nout), 0);
     const double on = e.thresholds ? e.hi : -1.1, off = e.thresholds ? e.lo : -1.1;
-    const long long N = round_index(s.ffixedcorrlength * v.fs);
+    const long long N = round_index(s.ffixedcorrlength * v.fs());
     std::vector<float> buf;
     std::vector<double> r;
     bool voiced = false, force = true;
@@ -279,15 +279,15 @@ bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
         if (progress && (o & 1023) == 0 && !progress(static_cast<double>(o) / static_cast<double>(nout)))
             return false;
         const long long i = o * step;
-        const long long n = i + v.xshift;
+        const long long n = i + v.xshift();
         if (force || i % skip == 0) {
             force = false;
-            const double t = static_cast<double>(n) / v.fs;
+            const double t = static_cast<double>(n) / v.fs();
             double flo = -1, fhi = -1;
             long long dmin = -1, dmax = -1;
             if (trace_band(trace, t, flo, fhi) && flo > 0 && fhi > 0) {
-                dmin = static_cast<long long>(v.fs / fhi);
-                dmax = static_cast<long long>(v.fs / flo);
+                dmin = static_cast<long long>(v.fs() / fhi);
+                dmax = static_cast<long long>(v.fs() / flo);
             }
             if (dmin < 1 || dmax < dmin) {
                 lastf0 = -1;
@@ -299,7 +299,7 @@ bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
                 const long long alen = s.fwinlengthmode == 0 ? N : round_index(static_cast<double>(dmax) * s.fwinlengthfactor);
                 const long long total = std::max(0LL, alen) + dmax + 1;
                 buf.resize(static_cast<std::size_t>(total));
-                for (long long k = 0; k < total; ++k) buf[static_cast<std::size_t>(k)] = static_cast<float>(v.at(n + k));
+                v.read(n, total, buf.data());
                 r.assign(static_cast<std::size_t>(dmax - dmin + 1), -1);
                 for (long long d = dmin; d <= dmax; ++d) {
                     const long long w = s.fwinlengthmode == 0 ? N : round_index(static_cast<double>(d) * s.fwinlengthfactor);
@@ -316,11 +316,11 @@ bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
                 double T0;
                 auto R = [&](long long k) { return r[static_cast<std::size_t>(k)]; };
                 if (im == 0 || im == m - 1) {
-                    T0 = static_cast<double>(im + dmin) / v.fs;
+                    T0 = static_cast<double>(im + dmin) / v.fs();
                 } else {
                     const double den = 2 * (R(im - 1) - 2 * R(im) + R(im + 1));
                     const double delta = den != 0 ? (R(im - 1) - R(im + 1)) / den : 0;
-                    T0 = (delta + static_cast<double>(im + dmin)) / v.fs;
+                    T0 = (delta + static_cast<double>(im + dmin)) / v.fs();
                 }
                 // Candidate width: where r falls below 0.7 of its peak on
                 // either side, placed between the neighbouring lags.
@@ -332,7 +332,7 @@ bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
                 if (a > 0 && b < m - 1) {
                     const double left = a - (R(a) - h) / (R(a) - R(a - 1));
                     const double right = b + (R(b) - h) / (R(b) - R(b + 1));
-                    width = (right - left) / v.fs / T0;
+                    width = (right - left) / v.fs() / T0;
                 }
                 lastr = rmax;
                 lastw = width * 100;

@@ -40,22 +40,19 @@ long long spectrogram_frame_length(const tspectrogramsettings& s, double fs) {
 
 void tspectrogramworkspace::column(const tsampleview& v, const tspectrogramsettings& s, double t,
                                    const double* rowfreq, int nrows, float* out) {
-    const long long N = spectrogram_frame_length(s, v.fs);
+    const long long N = spectrogram_frame_length(s, v.fs());
     if (N < 16) {
         std::fill(out, out + nrows, spectrogram_above_nyquist);
         return;
     }
     if (fft.GetWindow() != s.fftwin) fft.SetWindow(s.fftwin);
     in.resize(static_cast<std::size_t>(N));
-    const long long start = round_index(t * v.fs) - N / 2;
+    const long long start = round_index(t * v.fs()) - N / 2;
+    window.resize(static_cast<std::size_t>(N));
+    v.read(start, N, window.data());
     double* x = in.data();
-    const long long a = std::clamp(start - v.xshift, 0LL, v.size);
-    const long long b = std::clamp(start + N - v.xshift, a, v.size);
-    long long i = 0;
-    const long long lead = std::clamp(a - (start - v.xshift), 0LL, N);
-    for (; i < lead; ++i) x[i] = 0;
-    for (long long j = a; j < b && i < N; ++j, ++i) x[i] = v.data[j] * std::numbers::sqrt2;
-    for (; i < N; ++i) x[i] = 0;
+    const float* w = window.data();
+    for (long long i = 0; i < N; ++i) x[i] = w[i] * std::numbers::sqrt2;
     fft.SwapInRe(in);
     const double* re = fft.GetOutRe().data();
     const double* im = fft.GetOutIm().data();
@@ -76,7 +73,7 @@ void tspectrogramworkspace::column(const tsampleview& v, const tspectrogramsetti
             }
         }
     };
-    const double nyq = v.fs / 2;
+    const double nyq = v.fs() / 2;
     long long kprev = 0;
     for (int y = 0; y < nrows; ++y) {
         const double f = rowfreq[y];
@@ -85,7 +82,7 @@ void tspectrogramworkspace::column(const tsampleview& v, const tspectrogramsetti
             kprev = M / 2;
             continue;
         }
-        const double P = std::max(0.0, f / v.fs * static_cast<double>(M));
+        const double P = std::max(0.0, f / v.fs() * static_cast<double>(M));
         const long long k = std::min(static_cast<long long>(P), M / 2 - 1);
         double level;
         if (k - kprev < 2) {
@@ -168,17 +165,16 @@ bool compute_spectrogram(const tsampleview& v, const tspectrogramsettings& s,
 tcolumnsamples copy_column_samples(const tsampleview& v, const tspectrogramsettings& s,
                                    const std::vector<double>& times) {
     tcolumnsamples c;
-    c.N = spectrogram_frame_length(s, v.fs);
-    c.fs = v.fs;
+    c.N = spectrogram_frame_length(s, v.fs());
+    c.fs = v.fs();
     c.times = times;
     if (c.N < 16) return c;
     c.starts.resize(times.size());
     c.data.resize(times.size() * static_cast<std::size_t>(c.N));
     for (std::size_t x = 0; x < times.size(); ++x) {
-        const long long start = round_index(times[x] * v.fs) - c.N / 2;
+        const long long start = round_index(times[x] * v.fs()) - c.N / 2;
         c.starts[x] = start;
-        float* d = c.data.data() + x * static_cast<std::size_t>(c.N);
-        for (long long i = 0; i < c.N; ++i) d[i] = static_cast<float>(v.at(start + i));
+        v.read(start, c.N, c.data.data() + x * static_cast<std::size_t>(c.N));
     }
     return c;
 }

@@ -56,6 +56,7 @@ public:
 private:
     TFFT fft;
     tdoublearr in;
+    std::vector<float> window;  // the column's samples as the view reads them
     // The levels of the bins the rows read, computed in bin order on first
     // use: a strip shows a few hundred rows, and the logarithms of bins no
     // row reads are most of a column's work.

@@ -70,17 +70,35 @@ long long spectrum_frame_start(long long p, long long N, int winpos) {
     return p - offset;
 }
 
-tsampleview sample_view(const tchannel& ch) {
-    return {ch.sig.data(), static_cast<long long>(ch.sig.size()), ch.xshift, ch.sampfreq};
+tsampleview::tsampleview(const tchannel& ch)
+    : fchannel(&ch), fsize(ch.sample_count()), fxshift(ch.xshift), ffs(ch.sampfreq) {}
+
+void tsampleview::read(long long start, long long N, float* out) const {
+    if (N <= 0) return;
+    // The stretch inside the source is read in one piece, the rest is zero.
+    const long long a = std::clamp(start - fxshift, 0LL, fsize);
+    const long long b = std::clamp(start + N - fxshift, a, fsize);
+    const long long lead = std::clamp(a - (start - fxshift), 0LL, N);
+    std::fill(out, out + lead, 0.0f);
+    if (b > a) {
+        if (fchannel)
+            fchannel->read_samples(a, static_cast<std::size_t>(b - a), out + lead);
+        else
+            std::copy(fdata + a, fdata + b, out + lead);
+    }
+    std::fill(out + lead + (b - a), out + N, 0.0f);
 }
+
+tsampleview sample_view(const tchannel& ch) { return tsampleview(ch); }
 
 tsamplecopy copy_samples(const tchannel& ch, long long first, long long last) {
     tsamplecopy c;
     c.fs = ch.sampfreq;
-    const long long size = static_cast<long long>(ch.sig.size());
+    const long long size = ch.sample_count();
     const long long a = std::clamp(first - ch.xshift, 0LL, size);
     const long long b = std::clamp(last - ch.xshift, a, size);
-    c.data.assign(ch.sig.begin() + a, ch.sig.begin() + b);
+    c.data.resize(static_cast<std::size_t>(b - a));
+    if (b > a) ch.read_samples(a, c.data.size(), c.data.data());
     c.xshift = ch.xshift + a;
     return c;
 }
@@ -106,7 +124,7 @@ double level_reference(int relativeto, double fsd, double dbreference) {
 // ---------------------------------------------------------------- frames
 
 bool tspectrumworkspace::prepare(const tsampleview& v, const tspectrumsettings& s, long long& N) {
-    N = spectrum_frame_length(s, v.fs);
+    N = spectrum_frame_length(s, v.fs());
     if (N < 2) return false;
     if (fft.GetWindow() != s.fftwin) fft.SetWindow(s.fftwin);
     if (fft.Getremovedc() != s.removedc) fft.Setremovedc(s.removedc);
@@ -119,23 +137,18 @@ bool tspectrumworkspace::prepare(const tsampleview& v, const tspectrumsettings& 
 
 void tspectrumworkspace::fill(const tsampleview& v, long long start, long long N) {
     in.resize(static_cast<std::size_t>(N));
+    window.resize(static_cast<std::size_t>(N));
+    v.read(start, N, window.data());
     double* x = in.data();
-    // The stretch inside the samples is read directly, the rest is zero.
-    const long long a = std::clamp(start - v.xshift, 0LL, v.size);
-    const long long b = std::clamp(start + N - v.xshift, a, v.size);
-    long long i = 0;
-    const long long lead = std::min(N, a - (start - v.xshift));
-    for (; i < lead; ++i) x[i] = 0;
-    const float* src = v.data + a;
-    for (long long j = a; j < b; ++j, ++i) x[i] = src[j - a] * std::numbers::sqrt2;
-    for (; i < N; ++i) x[i] = 0;
+    const float* w = window.data();
+    for (long long i = 0; i < N; ++i) x[i] = w[i] * std::numbers::sqrt2;
     fft.SwapInRe(in);
 }
 
 void tspectrumworkspace::frame(const tsampleview& v, const tspectrumsettings& s, double t,
                                tspectrum& out) {
     out.ltas = false;
-    out.fs = v.fs;
+    out.fs = v.fs();
     out.t1 = out.t2 = t;
     out.frames = 0;
     long long N = 0;
@@ -144,7 +157,7 @@ void tspectrumworkspace::frame(const tsampleview& v, const tspectrumsettings& s,
         out.mag.clear();
         return;
     }
-    fill(v, spectrum_frame_start(round_index(t * v.fs), N, s.winpos), N);
+    fill(v, spectrum_frame_start(round_index(t * v.fs()), N, s.winpos), N);
     const tdoublearr& a2 = fft.GetOutAbs2();
     const std::size_t M = fft.GetFFTSize();
     out.M = M;
@@ -158,7 +171,7 @@ bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, 
                               const std::function<void(double)>& progress,
                               const std::atomic<long long>* available) {
     out.ltas = true;
-    out.fs = v.fs;
+    out.fs = v.fs();
     out.t1 = t1;
     out.t2 = t2;
     out.frames = 0;
@@ -171,7 +184,7 @@ bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, 
     const std::size_t M = fft.GetFFTSize();
     out.M = M;
     out.mag.assign(M / 2 + 1, 0.0);
-    const long long p1 = round_index(t1 * v.fs), p2 = round_index(t2 * v.fs);
+    const long long p1 = round_index(t1 * v.fs()), p2 = round_index(t2 * v.fs());
     const long long hop = std::max(1LL, N / 2);
     const double total = p2 > p1 ? static_cast<double>(p2 - p1) : 1.0;
     long long p = p1, frames = 0;
@@ -182,16 +195,16 @@ bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, 
         const long long start = spectrum_frame_start(p, N, s.winpos);
         // Frames wholly before or after the samples add nothing but their
         // count: a channel shifted far from time 0 is not walked over.
-        if (start + N <= v.xshift || start >= v.xshift + v.size) {
-            long long skip = start >= v.xshift + v.size ? std::numeric_limits<long long>::max()
-                                                        : (v.xshift - start - N) / hop + 1;
+        if (start + N <= v.xshift() || start >= v.xshift() + v.size()) {
+            long long skip = start >= v.xshift() + v.size() ? std::numeric_limits<long long>::max()
+                                                        : (v.xshift() - start - N) / hop + 1;
             skip = p < p2 ? std::min(skip, (p2 - p + hop - 1) / hop) : 1;
             frames += skip;
             p += skip * hop;
             continue;
         }
         if (available) {
-            const long long need = std::clamp(start + N - v.xshift, 0LL, v.size);
+            const long long need = std::clamp(start + N - v.xshift(), 0LL, v.size());
             while (available->load(std::memory_order_acquire) < need) {
                 if (cancel && cancel->load(std::memory_order_relaxed)) return false;
                 std::this_thread::sleep_for(std::chrono::microseconds(200));

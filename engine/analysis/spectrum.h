@@ -58,18 +58,40 @@ long long spectrum_frame_length(const tspectrumsettings& s, double fs);
 // First sample (shifted index) of the frame placed at shifted index p.
 long long spectrum_frame_start(long long p, long long N, int winpos);
 
-// Samples as the frames read them: shifted index n reads data[n - xshift],
-// 0 outside the array.
-struct tsampleview {
-    const float* data = nullptr;
-    long long size = 0;
-    long long xshift = 0;
-    double fs = 0;
-    double at(long long n) const {
-        const long long i = n - xshift;
-        return i >= 0 && i < size ? static_cast<double>(data[i]) : 0.0;
-    }
+// Samples as the frames read them: shifted index n reads sample n - xshift
+// of the source, 0 outside it. The source is either a channel, read through
+// tchannel::read_samples, or floats the view does not own (a tsamplecopy, a
+// worker's buffer); a window costs one read of the samples it covers, not a
+// call per sample.
+//
+// Several threads may read one view (or several views of one channel) at
+// once as long as nobody edits the channel meanwhile: reading the samples
+// changes nothing in the channel. A view over a channel holds a pointer to
+// it and must not outlive it; one over floats must not outlive them.
+class tsampleview {
+public:
+    tsampleview() = default;
+    // Over `size` floats at `data`, the first at shifted index xshift.
+    tsampleview(const float* data, long long size, long long xshift, double fs)
+        : fdata(data), fsize(size), fxshift(xshift), ffs(fs) {}
+    // Over the channel's samples, its xshift and rate as they are now.
+    explicit tsampleview(const tchannel& ch);
+
+    long long size() const { return fsize; }
+    long long xshift() const { return fxshift; }
+    double fs() const { return ffs; }
+    // out[0..N) = the samples of shifted indices start..start+N-1, 0 for
+    // those outside the source (start may lie before it or past its end).
+    void read(long long start, long long N, float* out) const;
+
+private:
+    const tchannel* fchannel = nullptr;
+    const float* fdata = nullptr;
+    long long fsize = 0;
+    long long fxshift = 0;
+    double ffs = 0;
 };
+// The view over a channel (tsampleview(ch)).
 tsampleview sample_view(const tchannel& ch);
 
 // The samples of shifted indices first..last-1 of a channel (clipped to
@@ -115,8 +137,8 @@ public:
     // The LTAS over t1..t2 (t1 <= t2) into `out`. `cancel` (may be null) is
     // polled between frames; `progress` (may be empty) hears the fraction
     // done now and then. With `available` (a worker whose samples are still
-    // being copied in), a frame waits until that many samples of v.data are
-    // there. False when cancelled (out is then unusable).
+    // being copied in), a frame waits until that many samples of the view's
+    // source are there. False when cancelled (out is then unusable).
     bool ltas(const tsampleview& v, const tspectrumsettings& s, double t1, double t2,
               tspectrum& out, const std::atomic<bool>* cancel = nullptr,
               const std::function<void(double)>& progress = {},
@@ -128,6 +150,7 @@ private:
 
     TFFT fft;
     tdoublearr in;
+    std::vector<float> window;  // the frame's samples as the view reads them
 };
 
 // The single-frame spectra of the shown channels, one slot per channel, each

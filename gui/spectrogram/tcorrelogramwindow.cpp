@@ -337,8 +337,7 @@ void tcorrelogramwindow::start_computation(int chno, const tchannel& ch, std::ve
     for (std::size_t x = 0; x < run->cols.times.size(); ++x) {
         const long long st = std::llround(run->cols.times[x] * ch.sampfreq);
         run->cols.starts[x] = st;
-        float* d = run->cols.data.data() + x * static_cast<std::size_t>(len);
-        for (long long i = 0; i < len; ++i) d[i] = static_cast<float>(sv.at(st + i));
+        sv.read(st, len, run->cols.data.data() + x * static_cast<std::size_t>(len));
     }
     run->rows = std::move(rows);
     status_->set_text(2, "Calculating correlogram for channel " + QString::number(chno));

@@ -637,7 +637,7 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
         j->key = ltas_key(ch, chno, st_.fft, t1, t2);
         j->t1 = t1;
         j->t2 = t2;
-        const long long count = static_cast<long long>(ch.sig.size());
+        const long long count = ch.sample_count();
         const long long a = std::clamp(first - ch.xshift, 0LL, count);
         const long long b = std::clamp(last - ch.xshift, a, count);
         j->source = a;
@@ -685,7 +685,7 @@ bool tspectrumwindow::feed_ltas() {
         if (done >= j.size) continue;
         const tchannel& ch = ctx_.doc.channel(j.chno);
         const long long n = std::min(chunk, j.size - done);
-        std::copy_n(ch.sig.data() + j.source + done, n, j.data.get() + done);
+        ch.read_samples(j.source + done, static_cast<std::size_t>(n), j.data.get() + done);
         j.filled.store(done + n, std::memory_order_release);
         return true;
     }

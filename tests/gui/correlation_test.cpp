@@ -4,6 +4,7 @@
 // the time cursor and the window length; "Log cursor" writes the engine's
 // line; settings are kept in a file.
 #include <memory>
+#include <vector>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -38,7 +39,8 @@ struct tfixture : twindowfixture<tcorrelationwindow> {
         doc.set_totnchans(1);
         tchannel& ch = doc.channel(0);
         sine_channel(ch, 8000, 16000, 0.5, 100);
-        std::fill(ch.sig.begin() + 8000, ch.sig.end(), 0.0f);
+        const std::vector<float> silence(static_cast<std::size_t>(ch.sample_count() - 8000), 0.0f);
+        ch.write_samples(8000, silence.data(), silence.size());
         ch.set_fsd(1);
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);

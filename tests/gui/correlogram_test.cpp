@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "engine/core/tchannel.h"
@@ -110,10 +111,10 @@ TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
     EXPECT_EQ(doc.channel(3).name(), "a Correlation");
     EXPECT_EQ(doc.channel(4).name(), "a Candidate Width");
     EXPECT_DOUBLE_EQ(doc.channel(2).sampfreq, 16000.0 / 441);
-    ASSERT_EQ(doc.channel(2).sig.size(), 16000u / 441);
-    for (std::size_t i = 0; i + 2 < doc.channel(2).sig.size(); ++i) {
-        EXPECT_NEAR(doc.channel(2).sig[i], 125, 0.5);
-        EXPECT_NEAR(doc.channel(3).sig[i], 1, 1e-4);
+    ASSERT_EQ(doc.channel(2).sample_count(), 16000 / 441);
+    for (std::int64_t i = 0; i + 2 < doc.channel(2).sample_count(); ++i) {
+        EXPECT_NEAR(doc.channel(2).sample(i), 125, 0.5);
+        EXPECT_NEAR(doc.channel(3).sample(i), 1, 1e-4);
     }
     EXPECT_TRUE(doc.modified());
     EXPECT_FALSE(win->strip_visible(2));
@@ -273,7 +274,7 @@ TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
     win->action("extractaction")->trigger();
     ASSERT_EQ(doc.totnchans(), 3);
     EXPECT_EQ(doc.channel(2).name(), "b T0");  // time axis: T0 in s
-    EXPECT_NEAR(doc.channel(2).sig[10], 1.0 / 250, 1e-5);
+    EXPECT_NEAR(doc.channel(2).sample(10), 1.0 / 250, 1e-5);
 
     // Channel cursors the main window shows are drawn on the strip.
     tviewstate& view = w.context().view;
@@ -369,7 +370,7 @@ TEST(CorrelogramWindow, ExtractedChannelsAreThirtyTwoBitFloat) {
         EXPECT_EQ(doc.channel(c).format, tFormat::ieeefloat) << c;
         EXPECT_EQ(doc.channel(c).nbits, 32) << c;
     }
-    EXPECT_NEAR(doc.channel(2).sig[5], 125, 0.5);
+    EXPECT_NEAR(doc.channel(2).sample(5), 125, 0.5);
     // The analysed channel keeps its own coding.
     EXPECT_EQ(doc.channel(0).format, tFormat::pcm);
     EXPECT_EQ(doc.channel(0).nbits, 16);

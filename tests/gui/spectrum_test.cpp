@@ -63,10 +63,11 @@ void sine_channels(tdocument& doc, double seconds = 2.0, double fs = 16000) {
         ch.sampfreq = fs;
         ch.filename = c ? "/data/b.wav" : "/data/a.wav";
         ch.set_name(c ? "b" : "a");
-        ch.sig.resize(static_cast<std::size_t>(seconds * fs));
-        for (std::size_t i = 0; i < ch.sig.size(); ++i)
-            ch.sig[i] = static_cast<float>((0.25 + 0.25 * c) * std::sin(2 * std::numbers::pi * 1000 * i / fs) +
-                                           0.001 * std::sin(2 * std::numbers::pi * 3100 * i / fs));
+        tsinglearr x(static_cast<std::size_t>(seconds * fs));
+        for (std::size_t i = 0; i < x.size(); ++i)
+            x[i] = static_cast<float>((0.25 + 0.25 * c) * std::sin(2 * std::numbers::pi * 1000 * i / fs) +
+                                      0.001 * std::sin(2 * std::numbers::pi * 3100 * i / fs));
+        ch.set_samples(std::move(x));
         ch.set_fsd(1);
     }
     doc.theglobal.channels_changed();

@@ -200,12 +200,10 @@ TEST(Spectrum, LtasOfAFarShiftedChannelCountsItsEmptyFrames) {
     ASSERT_EQ(spectrum_frame_length(s, fs), 256);
     tspectrumworkspace ws;
     tspectrum near, far;
-    tsampleview v = view(x, fs);
-    v.xshift = 1280;
-    ASSERT_TRUE(ws.ltas(v, s, 0, (1280 + 8000 + 1000) / fs, near));
+    const long long size = static_cast<long long>(x.size());
+    ASSERT_TRUE(ws.ltas(tsampleview(x.data(), size, 1280, fs), s, 0, (1280 + 8000 + 1000) / fs, near));
     const long long X = 128LL * 16777215;
-    v.xshift = X;
-    ASSERT_TRUE(ws.ltas(v, s, 0, 2.0 * (X + 8000) / fs, far));
+    ASSERT_TRUE(ws.ltas(tsampleview(x.data(), size, X, fs), s, 0, 2.0 * (X + 8000) / fs, far));
     EXPECT_EQ(far.frames, (2 * (X + 8000) + 127) / 128);
     ASSERT_EQ(near.mag.size(), far.mag.size());
     for (std::size_t k = 0; k < near.mag.size(); k += 8) {
@@ -243,7 +241,7 @@ TEST(Spectrum, LtasFramesAndCancelling) {
     // A copy of the samples the frames read gives the same LTAS.
     tdocument doc;
     tchannel& ch = doc.create_channel(0);
-    ch.sig.assign(x.begin(), x.end());
+    ch.set_samples(tsinglearr(x.begin(), x.end()));
     ch.sampfreq = fs;
     ch.xshift = 100;
     long long first = 0, last = 0;
@@ -419,7 +417,7 @@ TEST(Spectrum, FrameSlotsFollowChangeNoticesAndDoNotAllocate) {
     tdocument doc;
     tchannel& ch = doc.create_channel(0);
     const auto x = sine(44100, 440, 0.5, 10.0);
-    ch.sig.assign(x.begin(), x.end());
+    ch.set_samples(tsinglearr(x.begin(), x.end()));
     ch.sampfreq = 44100;
     tspectrumframes frames(doc.theglobal);
     tspectrumsettings s;
