@@ -52,7 +52,7 @@ protected:
             tchannel& ch = doc.channel(i);
             ch.set_name("ch" + std::to_string(i));
             ch.sampfreq = 1000;
-            ch.sig.assign(len, static_cast<float>(i + 1));
+            ch.set_samples(tsinglearr(len, static_cast<float>(i + 1)));
             ch.set_fsd(i + 1);
         }
     }
