@@ -21,6 +21,7 @@
 #include "engine/document/levels.h"
 #include "engine/history/undohistory.h"
 #include "support/scriptedprompter.h"
+#include "support/sigcachecheck.h"
 
 using namespace tessal;
 using tessal::testing::tscriptedprompter;
@@ -949,19 +950,6 @@ struct tmodel {
     }
 };
 
-// The drawing cache as the edits left it equals one built afresh.
-void expect_cache_right(tchannel& ch) {
-    ch.fix_sigcache();
-    const std::vector<tsinglepair> kept = ch.sigcache;
-    ch.sigcachedirty = true;
-    ch.fix_sigcache();
-    ASSERT_EQ(kept.size(), ch.sigcache.size());
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        ASSERT_EQ(kept[i].lo, ch.sigcache[i].lo) << i;
-        ASSERT_EQ(kept[i].hi, ch.sigcache[i].hi) << i;
-    }
-}
-
 }  // namespace
 
 TEST(EditCommands, RandomEditsMatchAPlainModelAcrossBufferEnds) {
@@ -1028,7 +1016,7 @@ TEST(EditCommands, RandomEditsMatchAPlainModelAcrossBufferEnds) {
             const tsinglearr now = ch.samples_array();
             ASSERT_TRUE(std::equal(now.begin(), now.end(), m.v.begin()))
                 << "step " << step << " op " << op << " limit " << limit;
-            expect_cache_right(ch);
+            tessal::testing::expect_sigcache_as_rebuilt(ch);
             if (states.back() != m.v || shifts.back() != m.xshift) {
                 states.push_back(m.v);
                 shifts.push_back(m.xshift);
@@ -1039,11 +1027,11 @@ TEST(EditCommands, RandomEditsMatchAPlainModelAcrossBufferEnds) {
         tsinglearr back = ch.samples_array();
         ASSERT_TRUE(std::equal(back.begin(), back.end(), states.front().begin(), states.front().end()));
         EXPECT_EQ(ch.xshift, 0);
-        expect_cache_right(ch);
+        tessal::testing::expect_sigcache_as_rebuilt(ch);
         while (history.redo()) {}
         back = ch.samples_array();
         ASSERT_TRUE(std::equal(back.begin(), back.end(), m.v.begin(), m.v.end()));
-        expect_cache_right(ch);
+        tessal::testing::expect_sigcache_as_rebuilt(ch);
     }
 }
 
@@ -1060,7 +1048,7 @@ TEST(EditLevels, ChunkLimitChangesNoSample) {
         f.doc.channel(0).set_chunk_limit(limit);
         f.select(10.0001, 140.0);
         EXPECT_TRUE(edit_levels(f.doc, type, a, b, "70"));
-        expect_cache_right(f.doc.channel(0));
+        tessal::testing::expect_sigcache_as_rebuilt(f.doc.channel(0));
         return f.sig(0);
     };
     for (int type : {removedc, constantlevel, rampedlevel, rampedfactor, dcconstant}) {

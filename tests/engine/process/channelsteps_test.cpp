@@ -2,6 +2,7 @@
 
 #include "engine/process/processfile.h"
 #include "processfixture.h"
+#include "support/sigcachecheck.h"
 
 namespace tessal::testing {
 namespace {
@@ -227,15 +228,7 @@ TEST_F(tprocesstest, AppendAndPrependMoveTheRightLabels) {
     EXPECT_EQ(ch.fsd(), 2);  // peak over the joined channel
     // The append marked the drawing cache's blocks: fixed, it is what a
     // full rebuild makes.
-    ch.fix_sigcache();
-    const std::vector<tsinglepair> kept = ch.sigcache;
-    ch.sigcachedirty = true;
-    ch.fix_sigcache();
-    ASSERT_EQ(kept.size(), ch.sigcache.size());
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        EXPECT_EQ(kept[i].lo, ch.sigcache[i].lo) << i;
-        EXPECT_EQ(kept[i].hi, ch.sigcache[i].hi) << i;
-    }
+    tessal::testing::expect_sigcache_as_rebuilt(ch);
 
     make_channels(2, 100);
     doc.channel(0).labels.clear();
