@@ -277,8 +277,10 @@ void tappendchannel::run_process(tprocenv& env) {
                 ch.labels.push_back(l);
             }
         }
-        // The insert marked the drawing cache's blocks it moved or filled.
+        // The insert marked the drawing cache's blocks it moved or filled;
+        // the labels are drawn again even when nothing was inserted.
         ch.sort_labels();
+        ch.bmpdirty = true;
         ch.nbits = std::max(ch.nbits, p.nbits);
         if (p.format == tFormat::ieeefloat) ch.format = tFormat::ieeefloat;
         double fsd = p.fsd;
