@@ -19,7 +19,30 @@ long long to_index(double v) {
     return static_cast<long long>(std::llround(std::clamp(v, -lim, lim)));
 }
 
-long long last_index(const tchannel& ch) { return static_cast<long long>(ch.sig.size()) - 1; }
+long long last_index(const tchannel& ch) { return ch.sample_count() - 1; }
+
+// Samples the commands below hold in one buffer at a time while they go
+// through a span.
+constexpr long long bufsamples = 1 << 16;
+
+// Zeros over at..at+n-1 (at + n may be up to sample_count()).
+void write_zeros(tchannel& ch, long long at, long long n) {
+    const std::vector<float> zeros(static_cast<std::size_t>(std::min(n, bufsamples)), 0.0f);
+    for (long long k = 0; k < n; k += bufsamples) {
+        const long long m = std::min(bufsamples, n - k);
+        ch.write_samples(at + k, zeros.data(), static_cast<std::size_t>(m));
+    }
+}
+
+// n zeros inserted before sample `at`.
+void insert_zeros(tchannel& ch, long long at, long long n) {
+    // Larger pieces than the other buffers: each insert into today's array
+    // moves every later sample.
+    constexpr long long piece = 1 << 20;
+    const std::vector<float> zeros(static_cast<std::size_t>(std::min(n, piece)), 0.0f);
+    for (long long k = 0; k < n; k += piece)
+        ch.insert_samples(at, zeros.data(), static_cast<std::size_t>(std::min(piece, n - k)));
+}
 
 // The largest block the clipboard format can describe per channel.
 constexpr long long maxclipsamples = std::numeric_limits<std::int32_t>::max() / 4 - 3;
@@ -92,8 +115,8 @@ void teditcommands::after_sample_change(tchannel& ch) {
 }
 
 void teditcommands::notify_samples(int c, long long s, long long e, long long shift) {
-    // The drawing cache follows only the blocks that changed.
-    doc.channel(c).samples_changed(s, e, shift);
+    // The channel's own edits already marked the drawing cache's blocks
+    // that changed; the views hear of the whole change once.
     doc.theglobal.channel_changed(tchannelchange::samples(c, s, e, shift));
 }
 
@@ -114,7 +137,7 @@ bool teditcommands::copy_span(bool removed_only) {
     block.start = static_cast<float>(L);
     for (int c : edit_set(doc)) {
         const tchannel& ch = doc.channel(c);
-        const long long len = static_cast<long long>(ch.sig.size());
+        const long long len = ch.sample_count();
         // The selection is the half-open span s..e-1 of Delete and the
         // saves: Copy takes exactly what Delete removes and Paste puts back.
         tsamplerange r = selection_range(ch, L, R);
@@ -134,7 +157,7 @@ bool teditcommands::copy_span(bool removed_only) {
         const long long a = std::max(r.s, 0LL);
         const long long b = std::min(r.s + n, len);
         if (a < b)
-            std::copy(ch.sig.begin() + a, ch.sig.begin() + b, cc.samples.begin() + (a - r.s));
+            ch.read_samples(a, static_cast<std::size_t>(b - a), cc.samples.data() + (a - r.s));
         block.chans.push_back(std::move(cc));
     }
     if (block.chans.empty()) return false;
@@ -178,15 +201,15 @@ bool teditcommands::delete_selection() {
         return false;
     for (int c : set) {
         tchannel& ch = doc.channel(c);
-        if (ch.sig.empty()) continue;
+        if (ch.sample_count() == 0) continue;
         tsamplerange r = selection_range(ch, L, R);
         // Half-open: samples s..e-1 go; a selection reaching past the last
         // sample removes it too.
-        const long long len = static_cast<long long>(ch.sig.size());
+        const long long len = ch.sample_count();
         const long long s = std::clamp(r.s, 0LL, len), e = std::clamp(r.e, 0LL, len);
         if (e > s) {
             doc.samples_changing(ch, static_cast<std::size_t>(s), static_cast<std::size_t>(e));
-            ch.sig.erase(ch.sig.begin() + s, ch.sig.begin() + e);
+            ch.erase_samples(s, e);
             notify_samples(c, s, e, -(e - s));
         }
         // Labels follow the stretch that was really removed, to the sample:
@@ -268,9 +291,9 @@ bool teditcommands::paste() {
         if (n == 0) continue;
         const long long at = to_index(L * ch.sampfreq);  // time index of the cursor
         const long long b = at - ch.xshift;
-        const long long len = static_cast<long long>(ch.sig.size());
+        const long long len = ch.sample_count();
         const long long newlen = b < 0 ? len + n - b : std::max(b, len) + n;
-        if (newlen > static_cast<long long>(ch.sig.max_size()) || newlen > (1LL << 40))
+        if (newlen > (1LL << 40))
             throw std::length_error("The pasted signal would make channel " +
                                     std::to_string(targets[i]) + " too long");
         changed = true;
@@ -281,22 +304,17 @@ bool teditcommands::paste() {
         if (b < 0) {
             // The channel now starts at the cursor: pasted samples, zeros up
             // to the old first sample, then the old samples.
-            tsinglearr grown;
-            grown.reserve(static_cast<std::size_t>(newlen));
-            grown.insert(grown.end(), src.begin(), src.end());
-            grown.resize(static_cast<std::size_t>(n - b), 0.0f);
-            grown.insert(grown.end(), ch.sig.begin(), ch.sig.end());
-            ch.sig.swap(grown);
+            insert_zeros(ch, 0, -b);
+            ch.insert_samples(0, src.data(), src.size());
             ch.xshift = at;
             // Every old sample moved up by the pasted ones and the zeros.
             notify_samples(targets[i], 0, 0, n - b);
         } else if (b > len) {
-            ch.sig.reserve(static_cast<std::size_t>(newlen));
-            ch.sig.resize(static_cast<std::size_t>(b), 0.0f);
-            ch.sig.insert(ch.sig.end(), src.begin(), src.end());
+            insert_zeros(ch, len, b - len);
+            ch.append_samples(src.data(), src.size());
             notify_samples(targets[i], len, len, newlen - len);
         } else {
-            ch.sig.insert(ch.sig.begin() + b, src.begin(), src.end());
+            ch.insert_samples(b, src.data(), src.size());
             notify_samples(targets[i], b, b, n);
         }
         after_sample_change(ch);
@@ -314,7 +332,7 @@ bool teditcommands::select_all() {
     for (int c : edit_set(doc)) {
         const tchannel& ch = doc.channel(c);
         // A channel without samples or rate has no extent to select.
-        if (!(ch.sampfreq > 0) || ch.sig.empty()) continue;
+        if (!(ch.sampfreq > 0) || ch.sample_count() == 0) continue;
         double a = static_cast<double>(ch.xshift) / ch.sampfreq;
         double b = static_cast<double>(last_index(ch) + ch.xshift) / ch.sampfreq;
         lo = any ? std::min(lo, a) : a;
@@ -334,21 +352,19 @@ bool teditcommands::zero() {
         tchannel& ch = doc.channel(c);
         tsamplerange r = selection_range(ch, L, R);
         if (r.e < 0) continue;  // entirely before the first sample
-        const long long len = static_cast<long long>(ch.sig.size());
+        const long long len = ch.sample_count();
         if (std::clamp(r.s, 0LL, len) <= r.e)
             doc.samples_changing(ch, static_cast<std::size_t>(std::clamp(r.s, 0LL, len)),
                                  static_cast<std::size_t>(std::min(r.e + 1, len)));
-        if (r.e >= len) {
-            if (r.e + 1 > (1LL << 40))
-                throw std::length_error("The selection reaches too far beyond channel " +
-                                        std::to_string(c));
-            ch.sig.resize(static_cast<std::size_t>(r.e + 1), 0.0f);
-        }
+        if (r.e >= len && r.e + 1 > (1LL << 40))
+            throw std::length_error("The selection reaches too far beyond channel " +
+                                    std::to_string(c));
         const long long s = std::clamp(r.s, 0LL, len);
         if (s <= r.e) {
-            std::fill(ch.sig.begin() + s, ch.sig.begin() + r.e + 1, 0.0f);
-            // Zeros written over s..r.e; past the old end they were appended.
+            // Zeros written over s..r.e; past the old end they are appended.
             const long long grown = std::max(0LL, r.e + 1 - len);
+            write_zeros(ch, s, std::min(r.e + 1, len) - s);
+            insert_zeros(ch, len, grown);
             notify_samples(c, s, std::min(r.e + 1, len), grown);
         }
         after_sample_change(ch);
@@ -365,7 +381,7 @@ bool teditcommands::in_place(const std::function<bool(int, tchannel&, long long,
     bool changed = false;
     for (int c : edit_set(doc)) {
         tchannel& ch = doc.channel(c);
-        if (ch.sig.empty()) continue;
+        if (ch.sample_count() == 0) continue;
         tsamplerange r = selection_range(ch, L, R);
         const long long last = last_index(ch);
         const long long s = std::clamp(r.s, 0LL, last), e = std::clamp(r.e, 0LL, last);
@@ -383,7 +399,21 @@ bool teditcommands::reverse() {
     return in_place([this](int c, tchannel& ch, long long s, long long e) {
         if (e <= s) return false;
         doc.samples_changing(ch, static_cast<std::size_t>(s), static_cast<std::size_t>(e + 1));
-        std::reverse(ch.sig.begin() + s, ch.sig.begin() + e + 1);
+        // Pieces from both ends swap places reversed, one pair at a time.
+        std::vector<float> front, back;
+        for (long long i = s, j = e + 1; j - i >= 2;) {
+            const long long k = std::min(bufsamples, (j - i) / 2);
+            front.resize(static_cast<std::size_t>(k));
+            back.resize(static_cast<std::size_t>(k));
+            ch.read_samples(i, front.size(), front.data());
+            ch.read_samples(j - k, back.size(), back.data());
+            std::reverse(front.begin(), front.end());
+            std::reverse(back.begin(), back.end());
+            ch.write_samples(i, back.data(), back.size());
+            ch.write_samples(j - k, front.data(), front.size());
+            i += k;
+            j -= k;
+        }
         notify_samples(c, s, e + 1);
         return true;
     });
@@ -392,13 +422,19 @@ bool teditcommands::reverse() {
 bool teditcommands::interpolate() {
     return in_place([this](int c, tchannel& ch, long long s, long long e) {
         if (e - s < 2) return false;  // nothing strictly between the ends
-        const double x0 = ch.sig[s], x1 = ch.sig[e];
+        const double x0 = ch.sample(s), x1 = ch.sample(e);
         if (!std::isfinite(x0) || !std::isfinite(x1)) return false;  // no line to draw
         const double step = (x1 - x0) / static_cast<double>(e - s);
         doc.samples_changing(ch, static_cast<std::size_t>(s + 1), static_cast<std::size_t>(e));
-        float* p = ch.sig.data();
-        for (long long i = s + 1; i < e; ++i)
-            p[i] = static_cast<float>(x0 + step * static_cast<double>(i - s));
+        // The line goes in one buffer at a time.
+        std::vector<float> line(static_cast<std::size_t>(std::min(bufsamples, e - s - 1)));
+        for (long long from = s + 1; from < e; from += bufsamples) {
+            const long long m = std::min(bufsamples, e - from);
+            for (long long k = 0; k < m; ++k)
+                line[static_cast<std::size_t>(k)] =
+                    static_cast<float>(x0 + step * static_cast<double>(from + k - s));
+            ch.write_samples(from, line.data(), static_cast<std::size_t>(m));
+        }
         notify_samples(c, s + 1, e);
         ch.needsdither = true;
         return true;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 #include <utility>
+#include <vector>
 
 #include "engine/document/editcommands.h"
 #include "engine/dsp/numformat.h"
@@ -53,12 +54,25 @@ void each_sample(float* p, long long n, F f) {
     for (; i < n; ++i) p[i] = f(p[i]);
 }
 
+// Samples from..to-1 rewritten one buffer at a time: f(p, n, pos) changes
+// p[0..n), samples pos..pos+n-1, in place.
+template <class F>
+void rewrite_samples(tchannel& ch, long long from, long long to, F f) {
+    constexpr long long piece = 1 << 16;
+    std::vector<float> buf(static_cast<std::size_t>(std::clamp(to - from, 0LL, piece)));
+    for (long long pos = from; pos < to; pos += piece) {
+        const long long n = std::min(piece, to - pos);
+        ch.read_samples(pos, static_cast<std::size_t>(n), buf.data());
+        f(buf.data(), n, pos);
+        ch.write_samples(pos, buf.data(), static_cast<std::size_t>(n));
+    }
+}
+
 }  // namespace
 
 void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchange& c) {
-    const long long len = static_cast<long long>(ch.sig.size());
+    const long long len = ch.sample_count();
     if (len == 0 || e < s) return;
-    float* x = ch.sig.data();
     const long long a = std::max(s, 0LL), b = std::min(e, len - 1);
     const double span = static_cast<double>(e - s);
     // Position of sample i in the selection, 0 at s and 1 at e.
@@ -80,8 +94,11 @@ void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchan
         case dcconstant: dc = c.startvalue; break;
         case removedc: {
             if (a > b) return;
+            // Summed in sample order, however the samples come in pieces.
             double sum = 0;
-            for (long long i = a; i <= b; ++i) sum += x[i];
+            ch.for_each_chunk(a, b + 1, [&sum](const float* p, std::size_t n, std::int64_t) {
+                for (std::size_t i = 0; i < n; ++i) sum += p[i];
+            });
             dc = -sum / static_cast<double>(b - a + 1);
             break;
         }
@@ -93,22 +110,30 @@ void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchan
     switch (c.type) {
         case constantlevel:
         case constantfactor:
-            each_sample(x + a, b - a + 1, [g0](float v) { return static_cast<float>(v * g0); });
+            rewrite_samples(ch, a, b + 1, [g0](float* x, long long n, long long) {
+                each_sample(x, n, [g0](float v) { return static_cast<float>(v * g0); });
+            });
             break;
         case rampedlevel: {
             const double d = c.endvalue - c.startvalue;
-            for (long long i = a; i <= b; ++i)
-                x[i] = static_cast<float>(x[i] * db_to_factor(c.startvalue + d * frac(i)));
+            rewrite_samples(ch, a, b + 1, [&](float* x, long long n, long long pos) {
+                for (long long k = 0; k < n; ++k)
+                    x[k] = static_cast<float>(x[k] * db_to_factor(c.startvalue + d * frac(pos + k)));
+            });
             break;
         }
         case rampedfactor: {
             const double d = c.endvalue - c.startvalue;
-            for (long long i = a; i <= b; ++i)
-                x[i] = static_cast<float>(x[i] * (c.startvalue + d * frac(i)));
+            rewrite_samples(ch, a, b + 1, [&](float* x, long long n, long long pos) {
+                for (long long k = 0; k < n; ++k)
+                    x[k] = static_cast<float>(x[k] * (c.startvalue + d * frac(pos + k)));
+            });
             break;
         }
         default:
-            each_sample(x + a, b - a + 1, [dc](float v) { return static_cast<float>(v + dc); });
+            rewrite_samples(ch, a, b + 1, [dc](float* x, long long n, long long) {
+                each_sample(x, n, [dc](float v) { return static_cast<float>(v + dc); });
+            });
             break;
     }
 
@@ -118,20 +143,29 @@ void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchan
     const long long m = static_cast<long long>(std::min(mv, 4e18));
     const double pi = std::numbers::pi;
     const double md = static_cast<double>(m);
-    for (long long k = std::max(s - m, 0LL); k <= std::min(s - 1, len - 1); ++k) {
-        const double w = (1 - std::cos(pi * static_cast<double>(k - (s - m)) / md)) / 2;
-        if (gain)
-            x[k] = static_cast<float>(x[k] * (1 + (g0 - 1) * w));
-        else
-            x[k] = static_cast<float>(x[k] + dc * w);
-    }
-    for (long long k = std::max(e + 1, 0LL); k <= std::min(e + m, len - 1); ++k) {
-        const double w = (1 - std::cos(pi * static_cast<double>(k - e) / md)) / 2;
-        if (gain)
-            x[k] = static_cast<float>(x[k] * (g1 + (1 - g1) * w));
-        else
-            x[k] = static_cast<float>(x[k] + dc * (1 - w));  // D(1 + cos)/2
-    }
+    rewrite_samples(ch, std::max(s - m, 0LL), std::min(s - 1, len - 1) + 1,
+                    [&](float* x, long long n, long long pos) {
+                        for (long long i = 0; i < n; ++i) {
+                            const long long k = pos + i;
+                            const double w =
+                                (1 - std::cos(pi * static_cast<double>(k - (s - m)) / md)) / 2;
+                            if (gain)
+                                x[i] = static_cast<float>(x[i] * (1 + (g0 - 1) * w));
+                            else
+                                x[i] = static_cast<float>(x[i] + dc * w);
+                        }
+                    });
+    rewrite_samples(ch, std::max(e + 1, 0LL), std::min(e + m, len - 1) + 1,
+                    [&](float* x, long long n, long long pos) {
+                        for (long long i = 0; i < n; ++i) {
+                            const long long k = pos + i;
+                            const double w = (1 - std::cos(pi * static_cast<double>(k - e) / md)) / 2;
+                            if (gain)
+                                x[i] = static_cast<float>(x[i] * (g1 + (1 - g1) * w));
+                            else
+                                x[i] = static_cast<float>(x[i] + dc * (1 - w));  // D(1 + cos)/2
+                        }
+                    });
 }
 
 // The samples apply_level_change writes, half open: the selection s..e and
@@ -226,8 +260,8 @@ bool edit_levels(tdocument& doc, const tlevelchange& change, std::string* why) {
         apply_level_change(ch, r.s, r.e, change);
         ch.needsdither = true;
         ch.bmpdirty = true;
+        // The channel's writes marked the drawing cache's blocks.
         if (lo < hi) {
-            ch.samples_changed(lo, hi, 0);
             doc.theglobal.channel_changed(tchannelchange::samples(c, lo, hi));
         }
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <vector>
 
 #include "engine/core/unitproduct.h"
 #include "engine/dsp/numformat.h"
@@ -219,24 +220,33 @@ tcalibresult calibrate_channels(tdocument& doc, const std::vector<int>& chans,
             result.failed.push_back(c);
             continue;
         }
-        float* x = ch.sig.data();
-        const std::size_t n = ch.sig.size();
+        const auto n = static_cast<std::size_t>(ch.sample_count());
         // Samples a 32-bit float cannot hold would be lost: refuse before changing any.
         bool fits32 = true;
-        for (std::size_t i = 0; i < n && fits32; ++i)
-            fits32 = !(std::fabs(m.a * static_cast<double>(x[i]) + m.b) > std::numeric_limits<float>::max());
+        ch.for_each_chunk(0, ch.sample_count(), [&](const float* x, std::size_t k, std::int64_t) {
+            for (std::size_t i = 0; i < k && fits32; ++i)
+                fits32 = !(std::fabs(m.a * static_cast<double>(x[i]) + m.b) >
+                           std::numeric_limits<float>::max());
+        });
         if (!fits32) {
             result.failed.push_back(c);
             continue;
         }
         doc.samples_changing(ch, 0, n);  // the undo history keeps the raw samples
-        for (std::size_t i = 0; i < n; ++i)
-            x[i] = static_cast<float>(m.a * static_cast<double>(x[i]) + m.b);
+        // a·x + b one buffer at a time; the writes mark the drawing cache.
+        constexpr std::size_t piece = 1 << 16;
+        std::vector<float> buf(std::min(n, piece));
+        for (std::size_t from = 0; from < n; from += piece) {
+            const std::size_t k = std::min(piece, n - from);
+            ch.read_samples(static_cast<std::int64_t>(from), k, buf.data());
+            for (std::size_t i = 0; i < k; ++i)
+                buf[i] = static_cast<float>(m.a * static_cast<double>(buf[i]) + m.b);
+            ch.write_samples(static_cast<std::int64_t>(from), buf.data(), k);
+        }
         ch.set_fsd(m.fsd);
         ch.needsdither = true;
         ch.dbreference = p.mode == tcalibmode::level ? p.reference : 0;
         ch.set_yunit(trimmed(p.unit));
-        ch.samples_changed(0, static_cast<long long>(n), 0);
         doc.theglobal.channel_changed(tchannelchange::samples(c, 0, static_cast<long long>(n)));
         doc.theglobal.channel_changed(tchannelchange::properties(c));
         if (p.addlabels) {

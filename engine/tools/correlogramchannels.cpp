@@ -74,8 +74,9 @@ tf0channels make_f0_channels(tdocument& doc, int chno, const std::vector<TTraceP
         ch.format = tFormat::ieeefloat;
         ch.nbits = 32;
         ch.set_origin("Tessal correlogram");
-        doc.samples_changing(ch, 0, ch.sig.size());  // a chosen channel is written over
-        ch.sig.assign(outs[k].v->begin(), outs[k].v->end());
+        // a chosen channel is written over
+        doc.samples_changing(ch, 0, static_cast<std::size_t>(ch.sample_count()));
+        ch.set_samples(tsinglearr(outs[k].v->begin(), outs[k].v->end()));
         ch.showcorrelation = false;
         if (into[k] < first) {
             ch.sigcachedirty = true;

@@ -292,10 +292,9 @@ int make_epg_channels(tdocument& doc, int srcchno, std::vector<TExtractionMethod
         ch.set_origin("Tessal EPG");
         tsinglearr s(frames.size());
         for (std::size_t i = 0; i < frames.size(); ++i) s[i] = static_cast<float>(e.extract(frames[i]));
-        doc.samples_changing(ch, 0, ch.sig.size());  // making again replaces the channel's samples
-        ch.sig = std::move(s);
-        ch.sigcachedirty = true;
-        ch.bmpdirty = true;
+        // making again replaces the channel's samples
+        doc.samples_changing(ch, 0, static_cast<std::size_t>(ch.sample_count()));
+        ch.set_samples(std::move(s));
         doc.theglobal.channel_changed(tchannelchange::properties(out));
         last = out;
     }

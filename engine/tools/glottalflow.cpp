@@ -42,7 +42,7 @@ void tglottalflow::load_segment(const tchannel& ch, double time) {
     channelname = ch.name();
     filename = ch.filename;
     unit = ch.yunit();
-    load_samples(ch.sampfreq, tchannelsegment(ch, time));
+    load_samples(ch.sampfreq, tchannelsegment(ch, time, 0, glottal_seglen));
 }
 
 void tglottalflow::load_extra(const tchannel* ch, double time) {
@@ -52,7 +52,7 @@ void tglottalflow::load_extra(const tchannel* ch, double time) {
         return;
     }
     addsampfreq = ch->sampfreq;
-    const tchannelsegment extra(*ch, time);
+    const tchannelsegment extra(*ch, time, 0, glottal_seglen);
     for (int i = 0; i <= glottal_seglen; ++i) addarr[static_cast<std::size_t>(i)] = extra(i);
 }
 

@@ -118,7 +118,7 @@ void tinvfilter::clear_segment() {
 
 void tinvfilter::load_segment(const tchannel& ch, double time) {
     cursortime = time;
-    load_samples(ch.sampfreq, tchannelsegment(ch, time));
+    load_samples(ch.sampfreq, tchannelsegment(ch, time, -invfilter_lead, invfilter_seglen));
 }
 
 void tinvfilter::load_extra(const tchannel* ch, double time) {
@@ -128,7 +128,7 @@ void tinvfilter::load_extra(const tchannel* ch, double time) {
         return;
     }
     faddsampfreq = ch->sampfreq;
-    const tchannelsegment extra(*ch, time);
+    const tchannelsegment extra(*ch, time, 0, invfilter_seglen);
     for (int i = 0; i <= invfilter_seglen; ++i) addarr[static_cast<std::size_t>(i)] = extra(i);
 }
 
@@ -413,7 +413,7 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
     const tchannel& sc = doc.channel(src);
     const double fs = sc.sampfreq;
     if (!(fs > 0)) throw std::runtime_error("The channel has no sampling frequency");
-    const long long len = static_cast<long long>(sc.sig.size());
+    const long long len = sc.sample_count();
     if (len < 2) throw std::runtime_error("The channel holds too few samples to inverse filter");
     for (int c : {opt.saveflow ? opt.savechanno : -1, opt.saveder ? opt.savederchanno : -1})
         if (c >= doc.totnchans()) throw std::runtime_error("Channel " + std::to_string(c) + " does not exist");
@@ -460,7 +460,10 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
     std::vector<double> flow, der;
     auto fill = [&](std::vector<double>& x) {
         x.resize(n);
-        for (std::size_t i = 0; i < n; ++i) x[i] = factor * sc.sig[static_cast<std::size_t>(p0) + i];
+        sc.for_each_chunk(p0, p1, [&](const float* p, std::size_t m, std::int64_t pos) {
+            double* out = x.data() + (pos - p0);
+            for (std::size_t i = 0; i < m; ++i) out[i] = factor * p[i];
+        });
     };
     if (opt.saveflow) {
         fill(flow);
@@ -494,7 +497,11 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
     auto target = [&](int chosen, int newpos) -> int {
         if (chosen >= 0) return chosen;
         tchannel& ch = doc.create_channel(newpos);
-        ch.sig.assign(static_cast<std::size_t>(len), 0.0f);
+        // As long as the source, silent outside the range written below.
+        const std::vector<float> zeros(static_cast<std::size_t>(std::min(len, 1LL << 16)), 0.0f);
+        for (long long k = 0; k < len; k += static_cast<long long>(zeros.size()))
+            ch.append_samples(zeros.data(),
+                              static_cast<std::size_t>(std::min<long long>(len - k, zeros.size())));
         ch.nbits = 32;
         ch.format = tFormat::ieeefloat;
         ch.set_fsd(1.0);
@@ -511,19 +518,28 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
         ch.set_name(name);
         ch.set_yunit(unit);
         ch.set_origin("Tessal inverse filter");
-        const long long clen = static_cast<long long>(ch.sig.size());
+        const long long clen = ch.sample_count();
         // Tell the undo history what is overwritten (a chosen existing channel).
         doc.samples_changing(ch, static_cast<std::size_t>(std::clamp(r0, 0LL, clen)),
                              static_cast<std::size_t>(std::clamp(r1, 0LL, clen)));
-        for (long long i = r0; i < r1 && i < clen; ++i)
-            ch.sig[static_cast<std::size_t>(i)] = static_cast<float>(x[static_cast<std::size_t>(i - p0)]);
-        ch.samples_changed(r0, std::min(r1, clen), 0);
+        // Written one buffer at a time; the writes mark the drawing cache.
+        std::vector<float> buf;
+        constexpr long long piece = 1 << 16;
+        for (long long i = r0; i < std::min(r1, clen); i += piece) {
+            const long long m = std::min({piece, r1 - i, clen - i});
+            buf.resize(static_cast<std::size_t>(m));
+            for (long long k = 0; k < m; ++k)
+                buf[static_cast<std::size_t>(k)] = static_cast<float>(x[static_cast<std::size_t>(i + k - p0)]);
+            ch.write_samples(i, buf.data(), buf.size());
+        }
         ch.bmpdirty = true;
         ch.add_label((static_cast<double>(r0 + ch.xshift)) / fs, static_cast<double>(r1 - r0) / fs,
                      "Inverse filter", "invfilt", entities);
         if (opt.autofsd) {
             float pk = 0;
-            for (float v : ch.sig) pk = std::max(pk, std::fabs(v));
+            ch.for_each_chunk(0, ch.sample_count(), [&pk](const float* p, std::size_t m, std::int64_t) {
+                for (std::size_t k = 0; k < m; ++k) pk = std::max(pk, std::fabs(p[k]));
+            });
             if (pk > 0) ch.set_fsd(pk);
         }
         doc.theglobal.channel_changed(tchannelchange::samples(chno, r0, std::min(r1, clen)));

@@ -165,14 +165,16 @@ std::vector<tpeak> find_peaks(const float* x, long long n, long long first, long
 std::vector<tpeak> detect_peaks(const tchannel& ch, const tsection& s, const tpsubparams& p) {
     const double fs = ch.sampfreq;
     if (!(fs > 0) || !std::isfinite(s.from * fs) || !std::isfinite(s.to * fs)) return {};
-    const auto n = static_cast<long long>(ch.sig.size());
+    const auto n = static_cast<long long>(ch.sample_count());
     auto index = [&](double t) {
         const double v = std::round(t * fs) - static_cast<double>(ch.xshift);
         return static_cast<long long>(std::clamp(v, 0.0, static_cast<double>(n)));
     };
     const long long a = index(std::min(s.from, s.to)), b = index(std::max(s.from, s.to));
     if (b <= a) return {};
-    return find_peaks(ch.sig.data() + a, b - a, a, ch.xshift, fs, p);
+    // One section's samples: a bounded copy.
+    const tsinglearr x = ch.samples_array(a, b);
+    return find_peaks(x.data(), b - a, a, ch.xshift, fs, p);
 }
 
 tpeakstatistics peak_statistics(const std::vector<tpeak>& peaks, const tchannel& ch,

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "engine/core/tdocument.h"
 #include "engine/view/viewstate.h"
@@ -11,6 +12,18 @@
 namespace tessal {
 
 namespace {
+
+// The samples from..to-1 the columns of `map` reach, one more on either
+// side, limited to the channel.
+std::pair<long long, long long> visible_samples(const tchannel& ch, const tcolumnmap& map) {
+    const double n = static_cast<double>(ch.sample_count());
+    const double t0 = map.time(0), t1 = map.time(std::max(map.ncolumns - 1, 0));
+    const double shift = static_cast<double>(ch.xshift);
+    const double a = std::round(std::min(t0, t1) * ch.sampfreq) - shift - 1;
+    const double b = std::round(std::max(t0, t1) * ch.sampfreq) - shift + 2;
+    if (!(a < b)) return {0, 0};  // not a number
+    return {static_cast<long long>(std::clamp(a, 0.0, n)), static_cast<long long>(std::clamp(b, 0.0, n))};
+}
 
 // Vertical runs straight into the pixels: one column per device pixel.
 void draw_columns(QImage& img, const std::vector<twavecolumn>& cols, const TAxis& axis,
@@ -101,16 +114,19 @@ tdrawmode render_waveform_layer(QImage& bmp, const tlayerinput& in) {
             }
         }
     }
-    if (!(ch.sampfreq > 0) || ch.sig.empty()) return mode;
+    if (!(ch.sampfreq > 0) || ch.sample_count() == 0) return mode;
 
     if (mode == tdrawmode::markers) {
-        tindexrange r = marker_range(ch.sig.size(), ch.xshift, ch.sampfreq, lo, hi);
+        tindexrange r = marker_range(static_cast<std::size_t>(ch.sample_count()), ch.xshift,
+                                     ch.sampfreq, lo, hi);
         p.setPen(Qt::NoPen);
         const QColor c = qcolor(ch.color);
+        // Markers are drawn only at high zoom: few samples.
+        const tsinglearr v = r.first <= r.last ? ch.samples_array(r.first, r.last + 1) : tsinglearr{};
         for (long long k = r.first; k <= r.last; ++k) {
             double t = static_cast<double>(k + ch.xshift) / ch.sampfreq;
             int x = doc.xaxis.value_to_notclippedpixel(t);
-            int y = ch.axis.value_to_pixel(ch.sig[static_cast<std::size_t>(k)]);
+            int y = ch.axis.value_to_pixel(v[static_cast<std::size_t>(k - r.first)]);
             p.fillRect(QRect(x - 2, y - 2, 5, 5), c);
         }
         return mode;
@@ -119,11 +135,17 @@ tdrawmode render_waveform_layer(QImage& bmp, const tlayerinput& in) {
     // One column per device pixel; column x of the image sits at logical
     // pixel x / dpr of the time axis.
     tcolumnmap map{lo, span / ((in.width - 1) * in.dpr), bmp.width()};
-    std::vector<twavecolumn> cols =
-        mode == tdrawmode::cache
-            ? cache_columns(ch.sigcache, ch.xshift, ch.sampfreq, map, in.pyramid)
-            : raw_columns(ch.sig.data(), ch.sig.size(), ch.xshift, ch.sampfreq, map, ch.skipjumps(),
-                          ch.axis.GetLoValue(), ch.axis.GetHiValue());
+    std::vector<twavecolumn> cols;
+    if (mode == tdrawmode::cache) {
+        cols = cache_columns(ch.sigcache, ch.xshift, ch.sampfreq, map, in.pyramid);
+    } else {
+        // Raw mode has few samples per pixel: a copy of the visible samples
+        // and one on either side, drawn as if the channel began at the first.
+        const auto [a, b] = visible_samples(ch, map);
+        const tsinglearr v = ch.samples_array(a, b);
+        cols = raw_columns(v.data(), v.size(), ch.xshift + a, ch.sampfreq, map, ch.skipjumps(),
+                           ch.axis.GetLoValue(), ch.axis.GetHiValue());
+    }
     draw_columns(bmp, cols, ch.axis, ch.color, view.wavebackgroundcolor, doc.prefs.AntiAlias);
     return mode;
 }

@@ -163,8 +163,9 @@ TEST(SignalView, LayersPaintInEveryModeAtDeviceResolution) {
     EXPECT_EQ(w->last_mode(), tdrawmode::markers);
     f.shot("sample-markers.png");
 
-    doc.channel(0).sig.resize(16000 * 600);  // ten minutes
-    doc.channel(0).sigcachedirty = true;
+    tsinglearr longer = doc.channel(0).samples_array();
+    longer.resize(16000 * 600);  // ten minutes
+    doc.channel(0).set_samples(std::move(longer));
     fix_xaxis(doc, true);
     w->repaint();
     EXPECT_EQ(w->last_mode(), tdrawmode::cache);
@@ -247,6 +248,40 @@ TEST_F(FirstDrawing, CacheFromTheReadingEqualsTheCacheFromTheSamples) {
             traced += dark > 6;
         }
         EXPECT_GT(traced, first.width() / 2);
+    }
+}
+
+TEST(SignalView, RawDrawingPutsEachVisibleSampleAtItsTime) {
+    // Silence with one spike, on a shifted channel, zoomed in on a span in
+    // the middle: raw drawing copies only the visible samples, and the
+    // spike's column is where its time lies on the axis.
+    twindowfixture f;
+    tdocument& doc = f.w.document();
+    twaveformview* w = f.wave(0);
+    tchannel& ch = doc.channel(0);
+    ch.xshift = 1000;
+    tsinglearr v(static_cast<std::size_t>(ch.sample_count()), 0.0f);
+    const long long spike = 30000;
+    v[spike] = static_cast<float>(0.9 * ch.axis.GetHiValue());
+    ch.set_samples(std::move(v));
+    const double t = static_cast<double>(spike + ch.xshift) / ch.sampfreq;  // 1.9375 s
+    for (double from : {t - 0.02, t - 0.049}) {  // the spike inside, and near the right edge
+        SCOPED_TRACE(from);
+        doc.xaxis.set_hilovalues(from + 0.05, from);  // 800 samples
+        w->repaint();
+        ASSERT_EQ(w->last_mode(), tdrawmode::raw);
+        const QImage& img = w->layer();
+        const double dpr = w->devicePixelRatioF();
+        // The column with the longest dark run.
+        int best = -1, bestrun = 0;
+        for (int x = 0; x < img.width(); ++x) {
+            int dark = 0;
+            for (int y = 0; y < img.height(); ++y) dark += qGray(img.pixel(x, y)) < 64;
+            if (dark > bestrun) bestrun = dark, best = x;
+        }
+        EXPECT_GT(bestrun, img.height() / 4);
+        const double want = doc.xaxis.value_to_notclippedpixel(t) * dpr;
+        EXPECT_NEAR(best, want, 2 * dpr + 1);
     }
 }
 

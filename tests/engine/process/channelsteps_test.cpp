@@ -2,6 +2,7 @@
 
 #include "engine/process/processfile.h"
 #include "processfixture.h"
+#include "support/sigcachecheck.h"
 
 namespace tessal::testing {
 namespace {
@@ -59,7 +60,7 @@ TEST_F(tprocesstest, ChannelCodesResolveWhenEachStepRuns) {
     add<tsavechannel>("save").channo = {-1};
     ASSERT_TRUE(run().ok);
     ASSERT_EQ(doc.totnchans(), 3);
-    EXPECT_EQ(doc.channel(2).sig, tsinglearr(10, 2.0f));
+    EXPECT_EQ(doc.channel(2).samples_array(), tsinglearr(10, 2.0f));
     EXPECT_EQ(doc.channel(2).created().origin, "Tessal process");
 
     // S is the current channel and C its partner, as they are at run time.
@@ -70,7 +71,7 @@ TEST_F(tprocesstest, ChannelCodesResolveWhenEachStepRuns) {
     add<tloadchannel>("load").channo = {-2};
     add<tsavechannel>("save").channo = {-3};
     ASSERT_TRUE(run().ok);
-    EXPECT_EQ(doc.channel(2).sig, tsinglearr(10, 2.0f));
+    EXPECT_EQ(doc.channel(2).samples_array(), tsinglearr(10, 2.0f));
     // C without a partner names no channel.
     doc.channel(1).stereochanno = -1;
     const tprocresult r = run();
@@ -80,7 +81,7 @@ TEST_F(tprocesstest, ChannelCodesResolveWhenEachStepRuns) {
 
 TEST_F(tprocesstest, SaveFsdModesAgainstAnalyticValues) {
     make_channels(1, 0);
-    doc.channel(0).sig = sine(1000, 0.5, 50, 1000);  // whole periods: RMS 0.5/sqrt(2)
+    doc.channel(0).set_samples(sine(1000, 0.5, 50, 1000));  // whole periods: RMS 0.5/sqrt(2)
     doc.channel(0).set_fsd(0.75);
     struct tcase {
         int mode;
@@ -133,8 +134,8 @@ TEST_F(tprocesstest, SaveSetsNamesUnitsReferenceAndStereoPartners) {
         EXPECT_EQ(ch.stereochanno, 0);
         EXPECT_EQ(ch.sampfreq, 1000);
     }
-    EXPECT_EQ(doc.channel(2).sig, tsinglearr(10, 1.0f));  // in order
-    EXPECT_EQ(doc.channel(3).sig, tsinglearr(10, 2.0f));
+    EXPECT_EQ(doc.channel(2).samples_array(), tsinglearr(10, 1.0f));  // in order
+    EXPECT_EQ(doc.channel(3).samples_array(), tsinglearr(10, 2.0f));
     ASSERT_EQ(doc.channel(2).labels.size(), 2u);
     EXPECT_EQ(doc.channel(2).labels[0].text, "a");
     EXPECT_EQ(s.actualchanno, 3);
@@ -170,22 +171,22 @@ TEST_F(tprocesstest, SaveRefusesChannelNumbersPastTheLimitBeforeWriting) {
                   std::string::npos)
             << r.error;
         ASSERT_EQ(doc.totnchans(), 2);
-        EXPECT_EQ(doc.channel(0).sig, tsinglearr(10, 1.0f));
-        EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 2.0f));
+        EXPECT_EQ(doc.channel(0).samples_array(), tsinglearr(10, 1.0f));
+        EXPECT_EQ(doc.channel(1).samples_array(), tsinglearr(10, 2.0f));
     }
     // Two inputs, the second one's number refused: the first is not written.
     steps.clear();
     add<tloadchannel>("load").channo = {0, 1};
     add<tsavechannel>("save").channo = {1, 2147483647};
     EXPECT_FALSE(run().ok);
-    EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 2.0f));
+    EXPECT_EQ(doc.channel(1).samples_array(), tsinglearr(10, 2.0f));
 
     steps.clear();
     add<tloadchannel>("load").channo = {0};
     add<tsavechannel>("save").channo = {4095};
     ASSERT_TRUE(run().ok);
     EXPECT_EQ(doc.totnchans(), 4096);
-    EXPECT_EQ(doc.channel(4095).sig, tsinglearr(10, 1.0f));
+    EXPECT_EQ(doc.channel(4095).samples_array(), tsinglearr(10, 1.0f));
     EXPECT_EQ(doc.channel(3000).name(), "<empty>");
 
     // The same number from a process file, and one past 32 bits.
@@ -206,7 +207,7 @@ TEST_F(tprocesstest, SaveRefusesChannelNumbersPastTheLimitBeforeWriting) {
         EXPECT_NE(r.error.find("Channel number (N=new channel) 2147483647"), std::string::npos)
             << r.error;
         ASSERT_EQ(doc.totnchans(), 2);
-        EXPECT_EQ(doc.channel(0).sig, tsinglearr(10, 1.0f));
+        EXPECT_EQ(doc.channel(0).samples_array(), tsinglearr(10, 1.0f));
     }
 }
 
@@ -218,13 +219,16 @@ TEST_F(tprocesstest, AppendAndPrependMoveTheRightLabels) {
     add<tappendchannel>("append").channo = {0};
     ASSERT_TRUE(run().ok);
     tchannel& ch = doc.channel(0);
-    ASSERT_EQ(ch.sig.size(), 200u);
-    EXPECT_EQ(ch.sig[99], 1.0f);
-    EXPECT_EQ(ch.sig[100], 2.0f);
+    ASSERT_EQ(ch.sample_count(), 200);
+    EXPECT_EQ(ch.sample(99), 1.0f);
+    EXPECT_EQ(ch.sample(100), 2.0f);
     ASSERT_EQ(ch.labels.size(), 2u);
     EXPECT_DOUBLE_EQ(ch.labels[0].time, 0.01);
     EXPECT_DOUBLE_EQ(ch.labels[1].time, 0.12);
     EXPECT_EQ(ch.fsd(), 2);  // peak over the joined channel
+    // The append marked the drawing cache's blocks: fixed, it is what a
+    // full rebuild makes.
+    tessal::testing::expect_sigcache_as_rebuilt(ch);
 
     make_channels(2, 100);
     doc.channel(0).labels.clear();
@@ -239,9 +243,9 @@ TEST_F(tprocesstest, AppendAndPrependMoveTheRightLabels) {
     p.fsdmode = fsdfixed;
     p.fixedfsd = 5;
     ASSERT_TRUE(run().ok);
-    ASSERT_EQ(doc.channel(0).sig.size(), 200u);
-    EXPECT_EQ(doc.channel(0).sig[0], 2.0f);
-    EXPECT_EQ(doc.channel(0).sig[100], 1.0f);
+    ASSERT_EQ(doc.channel(0).sample_count(), 200);
+    EXPECT_EQ(doc.channel(0).sample(0), 2.0f);
+    EXPECT_EQ(doc.channel(0).sample(100), 1.0f);
     ASSERT_EQ(doc.channel(0).labels.size(), 2u);
     EXPECT_EQ(doc.channel(0).labels[0].text, "new");
     EXPECT_DOUBLE_EQ(doc.channel(0).labels[0].time, 0.02);
@@ -260,7 +264,7 @@ TEST_F(tprocesstest, AppendChecksEveryTargetAndRateBeforeWriting) {
     EXPECT_EQ(r.error,
               "Appendchannel: Sample rates do not match: 1000 vs 2000 Hz\r(Trying to append to "
               "channel number 2)");
-    EXPECT_EQ(doc.channel(1).sig.size(), 10u);  // the first target is untouched too
+    EXPECT_EQ(doc.channel(1).sample_count(), 10);  // the first target is untouched too
     steps.pop_back();
     add<tprependchannel>("prepend").channo = {1, 5};
     r = run();
@@ -268,7 +272,7 @@ TEST_F(tprocesstest, AppendChecksEveryTargetAndRateBeforeWriting) {
               "Prependchannel: Channel number is higher than the highest existing channel "
               "number. \r(Trying to prepend to channel number 5; highest available channel "
               "number is 2)");
-    EXPECT_EQ(doc.channel(1).sig.size(), 10u);
+    EXPECT_EQ(doc.channel(1).sample_count(), 10);
     steps.back() = create_step(find_procid("append"));
     r = run();
     EXPECT_EQ(r.error,

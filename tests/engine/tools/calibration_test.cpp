@@ -20,15 +20,16 @@ namespace {
 void sine(tchannel& ch, double fs, double seconds, double f, double amp, double offset = 0) {
     ch.sampfreq = ch.orgsampfreq = fs;
     const auto n = static_cast<std::size_t>(std::llround(fs * seconds));
-    ch.sig.resize(n);
+    tsinglearr v(n);
     for (std::size_t i = 0; i < n; ++i)
-        ch.sig[i] = static_cast<float>(offset + amp * std::sin(2 * M_PI * f * double(i) / fs));
-    ch.sigcachedirty = true;
+        v[i] = static_cast<float>(offset + amp * std::sin(2 * M_PI * f * double(i) / fs));
+    ch.set_samples(std::move(v));
 }
 
 double rms_of(const tchannel& ch, std::size_t a, std::size_t b) {
     double s = 0;
-    for (std::size_t i = a; i < b; ++i) s += double(ch.sig[i]) * ch.sig[i];
+    const tsinglearr x = ch.samples_array(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b));
+    for (float v : x) s += double(v) * v;
     return std::sqrt(s / double(b - a));
 }
 
@@ -142,7 +143,7 @@ TEST_F(tcalib, RmsAndIntegralScaleToTheEnteredValue) {
     p.value = 1;
     p.unit = "l/s";
     calibrate_channels(doc, {1}, p, 0.2, 0.6);
-    EXPECT_NEAR(f.sig[100], 0.5 * 1 / (0.5 * 401 / 1000.0), 1e-5);
+    EXPECT_NEAR(f.sample(100), 0.5 * 1 / (0.5 * 401 / 1000.0), 1e-5);
     EXPECT_EQ(f.labels.at(0).text, "1 l");
     EXPECT_EQ(f.labels.at(0).entities.no.at(0).yunit, "l");
     EXPECT_EQ(calibration_value_caption(tcalibmode::integral, tcalibweighting::linear, "l/s"),
@@ -152,7 +153,8 @@ TEST_F(tcalib, RmsAndIntegralScaleToTheEnteredValue) {
 TEST_F(tcalib, TwoAmplitudesMapTheMarkMeansAndEqualMeansAreRefused) {
     // 0.2 for the first half, 0.7 for the second: called 0 and 10 cmH2O.
     tchannel& c = add(1000, 2, 0, 0, 0.2);
-    for (std::size_t i = 1000; i < 2000; ++i) c.sig[i] = 0.7f;
+    const std::vector<float> upper(1000, 0.7f);
+    c.write_samples(1000, upper.data(), upper.size());
     tchannel& flat = add(1000, 2, 0, 0, 0.2);
     for (tchannel* ch : {&c, &flat}) {
         ch->cursors[3] = 0.8, ch->cursors[4] = 0.2;
@@ -163,19 +165,19 @@ TEST_F(tcalib, TwoAmplitudesMapTheMarkMeansAndEqualMeansAreRefused) {
     p.value = 0;
     p.value2 = 10;
     p.unit = "cmH2O";
-    const std::vector<float> before(flat.sig.begin(), flat.sig.end());
+    const tsinglearr before = flat.samples_array();
     const auto r = calibrate_and_warn(doc, prompter, {0, 1, 7}, p, 0.1, 0.3);
     EXPECT_EQ(r.calibrated, std::vector<int>{0});
     EXPECT_EQ(r.failed, std::vector<int>{1});
     ASSERT_EQ(prompter.asked.size(), 1u);
     EXPECT_EQ(prompter.asked[0].text, "Could not calibrate channel 1");
     EXPECT_EQ(prompter.asked[0].caption, "Calibration");
-    EXPECT_EQ(std::vector<float>(flat.sig.begin(), flat.sig.end()), before);
+    EXPECT_EQ(flat.samples_array(), before);
     EXPECT_TRUE(flat.labels.empty());
     EXPECT_EQ(flat.yunit(), "");
 
-    EXPECT_NEAR(c.sig[500], 0, 1e-5);
-    EXPECT_NEAR(c.sig[1500], 10, 1e-5);
+    EXPECT_NEAR(c.sample(500), 0, 1e-5);
+    EXPECT_NEAR(c.sample(1500), 10, 1e-5);
     // a = 20 per unit, b = -4: full scale is the larger of the images of
     // +1 and -1 (16 and -24).
     EXPECT_NEAR(c.fsd(), 16, 1e-5);
@@ -198,14 +200,47 @@ TEST_F(tcalib, TwoAmplitudesMapTheMarkMeansAndEqualMeansAreRefused) {
 
     // A value whose samples a float cannot hold: refused, samples kept.
     tchannel& big = add(1000, 1, 10, 0.5);
-    const float s100 = big.sig[100];
+    const float s100 = big.sample(100);
     tcalibration huge;
     huge.mode = tcalibmode::rms;
     huge.value = 1e39;
     calibrate_and_warn(doc, prompter, {3}, huge, 0.1, 0.5);
     EXPECT_EQ(prompter.asked.back().text, "Could not calibrate channel 3");
-    EXPECT_EQ(big.sig[100], s100);
+    EXPECT_EQ(big.sample(100), s100);
     EXPECT_TRUE(big.labels.empty());
+}
+
+TEST_F(tcalib, PiecesOfAnyLengthGiveTheSameSamplesAndTheSameRefusal) {
+    // Long enough to span several of calibration's buffers; the fit check
+    // and the rewrite see the samples cut at 7 and 1000 as well.
+    tchannel& whole = add(48000, 4, 997, 0.4);
+    tchannel& cut7 = add(48000, 4, 997, 0.4);
+    tchannel& cut1000 = add(48000, 4, 997, 0.4);
+    cut7.set_chunk_limit(7);
+    cut1000.set_chunk_limit(1000);
+    tcalibration p;
+    p.value = 94;
+    ASSERT_EQ(calibrate_channels(doc, {0, 1, 2}, p, 0.5, 1.5).calibrated, (std::vector<int>{0, 1, 2}));
+    const tsinglearr w = whole.samples_array();
+    EXPECT_EQ(cut7.samples_array(), w);
+    EXPECT_EQ(cut1000.samples_array(), w);
+    // 94 dB re 20 µPa over the selection: an RMS of 1.0024 Pa.
+    EXPECT_NEAR(rms_of(whole, 24000, 72001), 1.0024, 5e-4);
+    // One sample a float cannot hold after the change, deep inside a piece:
+    // found whatever the cut, and nothing changes.
+    for (std::size_t limit : {std::size_t(0), std::size_t(7)}) {
+        tchannel& c = add(48000, 4, 997, 0.4);
+        c.set_chunk_limit(limit);
+        const float loud = 3e38f;
+        c.write_samples(150003, &loud, 1);
+        const tsinglearr before = c.samples_array();
+        tcalibration q;
+        q.mode = tcalibmode::rms;
+        q.value = 10;
+        const int no = c.channo();
+        EXPECT_EQ(calibrate_channels(doc, {no}, q, 0.5, 1.5).failed, std::vector<int>{no});
+        EXPECT_EQ(c.samples_array(), before);
+    }
 }
 
 TEST_F(tcalib, TargetsAndMarksAndCaptions) {

@@ -29,7 +29,7 @@ void vowel_document(tdocument& doc) {
     tchannel& ch = doc.create_channel(0);
     ch.sampfreq = ch.orgsampfreq = fs;
     ch.set_name("v");
-    ch.sig.assign(v.begin(), v.end());
+    ch.set_samples(tsinglearr(v.begin(), v.end()));
     ch.set_fsd(1);
 }
 
@@ -38,8 +38,9 @@ std::vector<TTracePoint> band(double lo, double hi) {
 }
 
 std::vector<std::uint32_t> bits(const tchannel& c) {
-    std::vector<std::uint32_t> b(c.sig.size());
-    if (!b.empty()) std::memcpy(b.data(), c.sig.data(), b.size() * 4);
+    const tsinglearr s = c.samples_array();
+    std::vector<std::uint32_t> b(s.size());
+    if (!b.empty()) std::memcpy(b.data(), s.data(), b.size() * 4);
     return b;
 }
 
@@ -74,7 +75,7 @@ TEST(CorrelogramChannels, F0OfAVowelIsThePeriodItWasMadeWith) {
     EXPECT_EQ(width.fsd(), 100);
     for (const tchannel* c : {&f0, &corr, &width}) {
         EXPECT_DOUBLE_EQ(c->sampfreq, fs / 160);
-        EXPECT_EQ(c->sig.size(), 16000u / 160);
+        EXPECT_EQ(c->sample_count(), 16000 / 160);
         EXPECT_EQ(c->format, tFormat::ieeefloat);
         EXPECT_EQ(c->nbits, 32);
         EXPECT_EQ(c->dbreference, 1);
@@ -90,10 +91,10 @@ TEST(CorrelogramChannels, F0OfAVowelIsThePeriodItWasMadeWith) {
         if (tk > 0.47 && tk < 0.53) continue;
         if (tk > 0.97) continue;
         const double want = tk < 0.5 ? 125 : 200;
-        EXPECT_NEAR(f0.sig[k], want, 0.25) << "at " << tk << " s";
-        EXPECT_GT(corr.sig[k], 0.99) << "at " << tk << " s";
-        EXPECT_GT(width.sig[k], 0) << "at " << tk << " s";
-        EXPECT_LT(width.sig[k], 100) << "at " << tk << " s";
+        EXPECT_NEAR(f0.sample(k), want, 0.25) << "at " << tk << " s";
+        EXPECT_GT(corr.sample(k), 0.99) << "at " << tk << " s";
+        EXPECT_GT(width.sample(k), 0) << "at " << tk << " s";
+        EXPECT_LT(width.sample(k), 100) << "at " << tk << " s";
     }
 }
 
@@ -115,11 +116,11 @@ TEST(CorrelogramChannels, OnATimeAxisT0InSecondsAndTheRateKept) {
     EXPECT_EQ(t0.fsd(), 20);
     EXPECT_DOUBLE_EQ(t0.sampfreq, fs);
     EXPECT_EQ(t0.xshift, 320);
-    ASSERT_EQ(t0.sig.size(), doc.channel(0).sig.size());
-    EXPECT_NEAR(t0.sig[4000], 0.008, 2e-5);
-    EXPECT_NEAR(t0.sig[12000], 0.005, 2e-5);
+    ASSERT_EQ(t0.sample_count(), doc.channel(0).sample_count());
+    EXPECT_NEAR(t0.sample(4000), 0.008, 2e-5);
+    EXPECT_NEAR(t0.sample(12000), 0.005, 2e-5);
     // Between the analysed samples the last result is repeated.
-    EXPECT_EQ(t0.sig[441 * 10 + 1], t0.sig[441 * 10 + 440]);
+    EXPECT_EQ(t0.sample(441 * 10 + 1), t0.sample(441 * 10 + 440));
 }
 
 TEST(CorrelogramChannels, AChosenChannelIsWrittenOverAsOneUndoStep) {
@@ -130,7 +131,7 @@ TEST(CorrelogramChannels, AChosenChannelIsWrittenOverAsOneUndoStep) {
     other.set_name("other");
     other.format = tFormat::alaw;
     other.nbits = 8;
-    other.sig.assign(1000, 0.25f);
+    other.set_samples(tsinglearr(1000, 0.25f));
     doc.set_modified(false);
     tundohistory history(doc);
     const auto before = bits(doc.channel(1));

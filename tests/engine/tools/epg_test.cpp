@@ -282,7 +282,7 @@ TEST_F(EpgFiles, RecordingWithItsEpgFileMakesIndexChannelsTwiceIntoTheSameChanne
     EXPECT_EQ(c.created().origin, "Tessal EPG");
     EXPECT_DOUBLE_EQ(c.axis.GetHiValue(), 13.6);
     EXPECT_DOUBLE_EQ(c.axis.GetLoValue(), 0);
-    ASSERT_EQ(c.sig.size(), 100u);
+    ASSERT_EQ(c.sample_count(), 100);
     for (int i = 0; i < 100; ++i) {
         const int k = i % 8;  // rows 0..k in contact
         // COG by hand: rows of 8 electrodes weigh r + 0.5, the front row 6.
@@ -291,22 +291,22 @@ TEST_F(EpgFiles, RecordingWithItsEpgFileMakesIndexChannelsTwiceIntoTheSameChanne
             sum += epg_row_electrodes(r) * (r + 0.5);
             n += epg_row_electrodes(r);
         }
-        EXPECT_FLOAT_EQ(c.sig[static_cast<std::size_t>(i)], static_cast<float>(sum / n)) << i;
-        EXPECT_FLOAT_EQ(doc.channel(2).sig[static_cast<std::size_t>(i)],
+        EXPECT_FLOAT_EQ(c.sample(static_cast<std::size_t>(i)), static_cast<float>(sum / n)) << i;
+        EXPECT_FLOAT_EQ(doc.channel(2).sample(static_cast<std::size_t>(i)),
                         static_cast<float>(std::min(k + 1, 3) / 3.0)) << i;
-        EXPECT_EQ(doc.channel(3).sig[static_cast<std::size_t>(i)], k + 1) << i;
-        EXPECT_EQ(doc.channel(4).sig[static_cast<std::size_t>(i)], i % 10 == 0 ? 1 : 0) << i;
+        EXPECT_EQ(doc.channel(3).sample(static_cast<std::size_t>(i)), k + 1) << i;
+        EXPECT_EQ(doc.channel(4).sample(static_cast<std::size_t>(i)), i % 10 == 0 ? 1 : 0) << i;
     }
     EXPECT_EQ(doc.channel(4).name(), "Sync");
 
     // Again, with one more method: the four are overwritten, one is added.
-    doc.channel(1).sig.assign(3, 0);
+    doc.channel(1).set_samples(tsinglearr(3, 0.0f));
     checked[front3] = true;
     EXPECT_EQ(make_epg_channels(doc, 0, methods, checked), 4);  // "Sync" comes last
     ASSERT_EQ(doc.totnchans(), 6);
-    EXPECT_EQ(doc.channel(1).sig.size(), 100u);
+    EXPECT_EQ(doc.channel(1).sample_count(), 100);
     EXPECT_EQ(doc.channel(5).name(), "Front 3 rows");
-    EXPECT_EQ(doc.channel(5).sig[7], 1);  // rows 0..7 full
+    EXPECT_EQ(doc.channel(5).sample(7), 1);  // rows 0..7 full
     // A deleted output channel is made anew at the end.
     doc.delete_channel(2);
     EXPECT_EQ(make_epg_channels(doc, 0, methods, checked), 3);

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "engine/core/tdocument.h"
+#include "engine/tools/channelsegment.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 #include "lfvowel.h"
@@ -294,8 +295,7 @@ tdocument& vowel_document(tdocument& doc, const tvowel& v, const std::string& un
     ch.set_name("mic");
     ch.set_yunit(unit);
     ch.sampfreq = v.fs;
-    ch.sig.resize(v.mic.size());
-    for (std::size_t i = 0; i < v.mic.size(); ++i) ch.sig[i] = static_cast<float>(v.mic[i]);
+    ch.set_samples(tsinglearr(v.mic.begin(), v.mic.end()));
     return doc;
 }
 
@@ -320,7 +320,7 @@ TEST(InverseFilterMake, EntireFileToTwoNewChannels) {
     EXPECT_EQ(dr.name(), "mic inverse filtered flow derivative");
     EXPECT_EQ(fl.yunit(), "l/s");
     EXPECT_EQ(dr.yunit(), "l/s2");
-    EXPECT_EQ(fl.sig.size(), v.mic.size());
+    EXPECT_EQ(fl.sample_count(), static_cast<std::int64_t>(v.mic.size()));
     EXPECT_EQ(fl.created().origin, "Tessal inverse filter");
     // The derivative channel is the tract removed and scaled: r 4 pi / rho
     // 1000 times the model's derivative.
@@ -328,13 +328,13 @@ TEST(InverseFilterMake, EntireFileToTwoNewChannels) {
     EXPECT_NEAR(invfilter_scale(tinvsignaltype::mic, true, " pa ", 50), scale, 1e-9);
     std::vector<double> d(8000), t(8000);
     for (int i = 0; i < 8000; ++i) {
-        d[i] = dr.sig[4000 + i] / scale;
+        d[i] = dr.sample(4000 + i) / scale;
         t[i] = v.der_at((4000 + i - 0.5) / v.fs);
     }
     EXPECT_GT(correlation(d.data(), t.data(), d.size()), 0.99);
     // Auto FSD: the peak.
     float pk = 0;
-    for (float x : dr.sig) pk = std::max(pk, std::fabs(x));
+    for (float x : dr.samples_array()) pk = std::max(pk, std::fabs(x));
     EXPECT_FLOAT_EQ(static_cast<float>(dr.fsd()), pk);
     // The label with the filter's elements.
     ASSERT_EQ(fl.labels.size(), 1u);
@@ -382,10 +382,10 @@ TEST(InverseFilterMake, PinkCursorsAskAndRangesStayInside) {
     EXPECT_EQ(logged, 1);
     const tchannel& fl = doc.channel(res.flowchanno);
     EXPECT_EQ(fl.yunit(), "");  // not converted
-    EXPECT_EQ(fl.sig[6399], 0.0f);
-    EXPECT_NE(fl.sig[6400], 0.0f);
-    EXPECT_NE(fl.sig[9599], 0.0f);
-    EXPECT_EQ(fl.sig[9600], 0.0f);
+    EXPECT_EQ(fl.sample(6399), 0.0f);
+    EXPECT_NE(fl.sample(6400), 0.0f);
+    EXPECT_NE(fl.sample(9599), 0.0f);
+    EXPECT_EQ(fl.sample(9600), 0.0f);
     EXPECT_DOUBLE_EQ(fl.labels.at(0).time, 0.4);
 
     // Bad targets are refused before anything changes.
@@ -413,10 +413,56 @@ TEST(InverseFilterMake, FlowSignalKeepsItsUnit) {
     EXPECT_EQ(doc.channel(res.derchanno).yunit(), "ml/s/s");
     EXPECT_EQ(doc.channel(res.derchanno).fsd(), 1.0);
     // Derivative: forward difference times fs, the last value repeated.
-    const tsinglearr& d = doc.channel(res.derchanno).sig;
-    const tsinglearr& s = doc.channel(0).sig;
+    const tsinglearr d = doc.channel(res.derchanno).samples_array();
+    const tsinglearr s = doc.channel(0).samples_array();
     EXPECT_FLOAT_EQ(d[100], static_cast<float>((static_cast<double>(s[101]) - s[100]) * 16000));
     EXPECT_EQ(d[d.size() - 1], d[d.size() - 2]);
+}
+
+TEST(InverseFilterMake, PiecesOfAnyLengthGiveTheSameChannels) {
+    // The source is read piece by piece and the results written buffer by
+    // buffer: cut at 7 samples, the channels made are the same bit for bit.
+    const tvowel v = make_vowel(16000, 6.0, varied_cycles(), vowel_formants);
+    std::vector<tsinglearr> made[2];
+    for (int run = 0; run < 2; ++run) {
+        tdocument doc;
+        vowel_document(doc, v, "Pa");
+        doc.channel(0).set_chunk_limit(run == 0 ? 0 : 7);
+        tinvfilter f;
+        for (const tresonance& r : vowel_formants) f.add_element(false, r.f, r.bw);
+        testing::tscriptedprompter ask;
+        tinvmakeoptions opt;
+        opt.range = tinvrange::entire;
+        const tinvmakeresult res = make_invfilter_channels(doc, 0, f, opt, ask);
+        ASSERT_TRUE(res.made);
+        for (int c : {res.flowchanno, res.derchanno}) {
+            doc.channel(c).set_chunk_limit(run == 0 ? 0 : 7);
+            made[run].push_back(doc.channel(c).samples_array());
+        }
+        EXPECT_EQ(made[run][0].size(), v.mic.size());
+    }
+    EXPECT_EQ(made[0], made[1]);
+}
+
+TEST(ChannelSegment, SamplesFromATimeOnZeroOutsideTheChannel) {
+    tdocument doc;
+    doc.set_totnchans(1);
+    tchannel& ch = doc.channel(0);
+    ch.sampfreq = 1000;
+    ch.xshift = 100;  // sample 0 at 0.1 s
+    tsinglearr v(500);
+    for (std::size_t k = 0; k < v.size(); ++k) v[k] = static_cast<float>(k + 1);
+    ch.set_samples(v);
+    // From 0.05 s: 50 indices before the first sample, the last at i = 549.
+    const tchannelsegment seg(ch, 0.05, -10, 600);
+    for (int i = -10; i <= 600; ++i)
+        ASSERT_EQ(seg(i), i >= 50 && i < 550 ? i - 49 : 0) << i;
+    // A segment asked only for 0..9 from the middle.
+    const tchannelsegment mid(ch, 0.3, 0, 9);
+    for (int i = 0; i <= 9; ++i) EXPECT_EQ(mid(i), 201 + i);
+    // The segment keeps its copy when the channel changes afterwards.
+    ch.erase_samples(0, 500);
+    EXPECT_EQ(mid(3), 204);
 }
 
 }  // namespace

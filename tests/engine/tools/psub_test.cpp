@@ -20,12 +20,13 @@ namespace {
 void plateaus(tchannel& ch, double fs, double seconds,
               std::initializer_list<std::array<double, 3>> ps) {
     ch.sampfreq = fs;
-    ch.sig.assign(static_cast<std::size_t>(std::llround(fs * seconds)), 0.0f);
+    tsinglearr v(static_cast<std::size_t>(std::llround(fs * seconds)), 0.0f);
     for (const auto& p : ps) {
         const auto a = static_cast<std::size_t>(std::llround(p[0] * fs));
         const auto n = static_cast<std::size_t>(std::llround(p[1] * fs));
-        for (std::size_t i = a; i < a + n; ++i) ch.sig[i] = static_cast<float>(p[2]);
+        for (std::size_t i = a; i < a + n; ++i) v[i] = static_cast<float>(p[2]);
     }
+    ch.set_samples(std::move(v));
 }
 
 }  // namespace

@@ -32,8 +32,9 @@ tsnapshot snapshot(const tdocument& doc) {
     tsnapshot s;
     for (int i = 0; i < doc.totnchans(); ++i) {
         const tchannel& c = doc.channel(i);
-        std::vector<std::uint32_t> b(c.sig.size());
-        if (!b.empty()) std::memcpy(b.data(), c.sig.data(), b.size() * 4);
+        const tsinglearr x = c.samples_array();
+        std::vector<std::uint32_t> b(x.size());
+        if (!b.empty()) std::memcpy(b.data(), x.data(), b.size() * 4);
         s.bits.push_back(std::move(b));
         s.states.push_back(tchannelstate::of(c));
     }
@@ -47,9 +48,10 @@ TEST(ToolsUndo, CalibrationIsOneStepTakenBackBitForBit) {
     tundohistory history(doc);
     tchannel& c = doc.create_channel(0);
     c.sampfreq = c.orgsampfreq = 16000;
-    c.sig.resize(32000);
-    for (std::size_t i = 0; i < c.sig.size(); ++i)
-        c.sig[i] = static_cast<float>(0.3 * std::sin(2 * M_PI * 1000 * double(i) / 16000) + 1e-7 * double(i % 7));
+    tsinglearr v(32000);
+    for (std::size_t i = 0; i < v.size(); ++i)
+        v[i] = static_cast<float>(0.3 * std::sin(2 * M_PI * 1000 * double(i) / 16000) + 1e-7 * double(i % 7));
+    c.set_samples(std::move(v));
     doc.set_modified(false);
     const tsnapshot before = snapshot(doc);
 
@@ -74,7 +76,7 @@ TEST(ToolsUndo, MakingEpgChannelsAgainIsUndoneToTheFirstMaking) {
     tundohistory history(doc);
     tchannel& src = doc.create_channel(0);
     src.sampfreq = src.orgsampfreq = 8000;
-    src.sig.assign(8000, 0.25f);
+    src.set_samples(tsinglearr(8000, 0.25f));
     src.epgexists = true;
     src.epgsampfreq = 100;
     auto frames = [](int shift) {
