@@ -18,7 +18,9 @@ inline void journal_seed_document(tdocument& doc) {
         ch.sampfreq = 1000;
         ch.set_name("ch" + std::to_string(c));
         ch.set_created(tcreatedata{});
-        for (int i = 0; i < 200; ++i) ch.sig.push_back(0.5f * static_cast<float>(std::sin(0.1 * i * (c + 1))));
+        tsinglearr v;
+        for (int i = 0; i < 200; ++i) v.push_back(0.5f * static_cast<float>(std::sin(0.1 * i * (c + 1))));
+        ch.set_samples(std::move(v));
         ch.add_label(0.05, 0.02, "a", "manual");
     }
     doc.channel(0).stereochanno = 1;
