@@ -589,6 +589,35 @@ TEST_F(Journal, ACutOrDamagedEndReplaysEverythingBeforeItAndSaysSo) {
     EXPECT_FALSE(read_journal(path("junk.tjournal")).readable);
 }
 
+namespace {
+
+// A journal of one "Paste" step: channel 0, which had `before` samples,
+// keeps its first `head` and last `tail` and gets `mid` between them.
+tjournalcontents paste_journal(std::uint64_t before, std::uint64_t head, std::uint64_t tail,
+                               const std::vector<float>& mid) {
+    tbytewriter w;
+    w.u8('S');  // a step
+    w.str("Paste");
+    w.u8('S');  // its samples
+    w.i64(0);
+    w.u64(before);
+    w.u64(head);
+    w.u64(tail);
+    w.floats(mid.data(), mid.size());
+    w.u8('E');
+    w.u8(1);
+    w.i64(0);
+    w.i64(0);
+    w.f64(0);
+    w.f64(0);
+    tjournalcontents j;
+    j.readable = true;
+    j.records.push_back(w.b);
+    return j;
+}
+
+}  // namespace
+
 // A sample record whose kept head and tail are too long, also when their
 // sum wraps past 2^64, is not replayed and leaves the channel as it was.
 TEST_F(Journal, ASampleRecordThatDoesNotFitTheChannelIsRefused) {
@@ -601,26 +630,7 @@ TEST_F(Journal, ASampleRecordThatDoesNotFitTheChannelIsRefused) {
         doc.channel(0).sampfreq = 1000;
         doc.channel(0).set_samples(tsinglearr(1000, 0.5f));
         h.clear();
-        tbytewriter w;
-        w.u8('S');  // a step
-        w.str("Paste");
-        w.u8('S');  // its samples
-        w.i64(0);
-        w.u64(1000);
-        w.u64(head);
-        w.u64(tail);
-        const std::vector<float> mid(3, 0.25f);
-        w.floats(mid.data(), mid.size());
-        w.u8('E');
-        w.u8(1);
-        w.i64(0);
-        w.i64(0);
-        w.f64(0);
-        w.f64(0);
-        tjournalcontents j;
-        j.readable = true;
-        j.records.push_back(w.b);
-        const trecovery r = replay_journal(doc, h, j);
+        const trecovery r = replay_journal(doc, h, paste_journal(1000, head, tail, std::vector<float>(3, 0.25f)));
         if (head == 400) {  // the one that fits: 400 + 3 + 400 samples
             EXPECT_EQ(r.replayed, 1);
             EXPECT_EQ(doc.channel(0).sample_count(), 803);
@@ -657,25 +667,7 @@ TEST_F(Journal, ReplayOfASampleRecordLeavesTheCacheAFullRebuildWouldBuild) {
         h.clear();
         std::vector<float> mid(e.n);
         for (std::size_t i = 0; i < mid.size(); ++i) mid[i] = -0.9f + 0.001f * i;
-        tbytewriter w;
-        w.u8('S');  // a step
-        w.str("Paste");
-        w.u8('S');  // its samples
-        w.i64(0);
-        w.u64(5000);
-        w.u64(e.head);
-        w.u64(e.tail);
-        w.floats(mid.data(), mid.size());
-        w.u8('E');
-        w.u8(1);
-        w.i64(0);
-        w.i64(0);
-        w.f64(0);
-        w.f64(0);
-        tjournalcontents j;
-        j.readable = true;
-        j.records.push_back(w.b);
-        ASSERT_EQ(replay_journal(doc, h, j).replayed, 1);
+        ASSERT_EQ(replay_journal(doc, h, paste_journal(5000, e.head, e.tail, mid)).replayed, 1);
         truth.erase(truth.begin() + static_cast<std::ptrdiff_t>(e.head),
                     truth.end() - static_cast<std::ptrdiff_t>(e.tail));
         truth.insert(truth.begin() + static_cast<std::ptrdiff_t>(e.head), mid.begin(), mid.end());
