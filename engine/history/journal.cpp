@@ -74,7 +74,6 @@ using tdelta = tundohistory::tdelta;
 // count, then the values piece by piece as the channel hands them out.
 void write_floats(tbytewriter& w, const tchannel& ch, std::int64_t from, std::int64_t to) {
     w.u64(static_cast<std::uint64_t>(to - from));
-    w.b.reserve(w.b.size() + static_cast<std::size_t>(to - from) * sizeof(float));
     ch.for_each_chunk(from, to, [&w](const float* p, std::size_t n, std::int64_t) {
         const auto* q = reinterpret_cast<const std::uint8_t*>(p);
         w.b.insert(w.b.end(), q, q + n * sizeof(float));
