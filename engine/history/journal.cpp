@@ -134,6 +134,10 @@ void write_end(tbytewriter& w, std::vector<const tchannel*> touched, Index index
                const tundohistory::tdocstate& after, int thischanno) {
     std::sort(touched.begin(), touched.end());
     touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    // In channel order, so that the same step always gives the same bytes
+    // (the objects' addresses differ from run to run).
+    std::sort(touched.begin(), touched.end(),
+              [&index](const tchannel* a, const tchannel* b) { return index(a) < index(b); });
     for (const tchannel* ch : touched) {
         const int i = index(ch);
         if (i < 0) continue;
