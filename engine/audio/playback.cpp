@@ -1,7 +1,9 @@
 #include "engine/audio/playback.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "engine/core/tdocument.h"
 
@@ -10,6 +12,16 @@ namespace tessal {
 namespace {
 
 long long to_sample(double t, double fs) { return std::llround(t * fs); }
+
+// out[j] = the channel's sample at time index t + j (xshift applied), 0
+// outside its samples, for j < n.
+void read_shifted(const tchannel& ch, long long t, std::size_t n, std::vector<float>& out) {
+    out.assign(n, 0.0f);
+    const long long first = t - ch.xshift;
+    const long long lo = std::clamp(first, 0LL, static_cast<long long>(ch.sample_count()));
+    const long long hi = std::clamp(first + static_cast<long long>(n), lo, static_cast<long long>(ch.sample_count()));
+    if (hi > lo) ch.read_samples(lo, static_cast<std::size_t>(hi - lo), out.data() + (lo - first));
+}
 
 }  // namespace
 
@@ -100,16 +112,30 @@ void tplayback::stash(TWaveChunk& arr, int& used, bool& last) {
     double rscale = right ? 32766.0 / right->fsd() : 0;
     bool ldither = left.needsdither;
     bool rdither = right && right->needsdither;
-    for (int s = 0; s < used; ++s) {
+    std::vector<float> lbuf, rbuf;
+    for (int s = 0; s < used;) {
         if (loop && playcount > playend) playcount = playstart;
         if (playcount > playend) {
             arr[s] = 0;
-        } else if (nchans == 2 && (s & 1) && right) {
-            arr[s] = to_int16(right->shifted_signal(playcount) * rscale, rdither, frnd);
-        } else {
-            arr[s] = to_int16(left.shifted_signal(playcount) * lscale, ldither, frnd);
+            if (nchans == 1 || (s & 1)) ++playcount;
+            ++s;
+            continue;
         }
-        if (nchans == 1 || (s & 1)) ++playcount;
+        // A run of frames up to the play end (or the buffer's end), read
+        // from each channel in one piece; a run starts on a frame.
+        const long long frames = playend - playcount + 1;
+        const int m = static_cast<int>(std::min<long long>(used - s, frames * nchans));
+        const auto nf = static_cast<std::size_t>((m + nchans - 1) / nchans);
+        read_shifted(left, playcount, nf, lbuf);
+        if (nchans == 2 && right) read_shifted(*right, playcount, nf, rbuf);
+        for (int j = 0; j < m; ++j) {
+            if (nchans == 2 && (j & 1) && right)
+                arr[s + j] = to_int16(rbuf[static_cast<std::size_t>(j / 2)] * rscale, rdither, frnd);
+            else
+                arr[s + j] = to_int16(lbuf[static_cast<std::size_t>(j / nchans)] * lscale, ldither, frnd);
+        }
+        playcount += nchans == 1 ? m : m / 2;
+        s += m;
     }
     double latency = static_cast<double>(MPCPlay1.nBuffers()) * MPCPlay1.nChunkSamples() / nchans;
     long long p = std::llround(static_cast<double>(playcount) - latency);

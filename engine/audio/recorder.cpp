@@ -50,8 +50,10 @@ void trecorder::channel_changed(const tchannelchange& change) {
         tchannel* t = ftarget[static_cast<std::size_t>(k)];
         if (!t || target_index(k) >= 0) continue;
         const long long n = k == 0 ? leftcount : rightcount;
-        const std::size_t have = std::min(t->sig.size(), static_cast<std::size_t>(std::max(n, 0LL)));
-        forphaned[k].assign(t->sig.begin(), t->sig.begin() + static_cast<std::ptrdiff_t>(have));
+        const std::int64_t have = std::min<std::int64_t>(t->sample_count(), std::max(n, 0LL));
+        // What the side recorded so far, as long as it is: the buffer takes
+        // the rest of the recording as well.
+        forphaned[k] = t->samples_array(0, have);
         forphanname[k] = t->name();
         forphan[k] = true;
         ftarget[k] = nullptr;
@@ -68,8 +70,8 @@ void trecorder::prepare_channel(int index, const std::string& name, int nbits, d
     ch.set_channo(index);
     ch.set_name(name);
     ch.filename = "<untitled>";
-    fdoc.samples_changing(ch, 0, ch.sig.size());
-    ch.sig.clear();
+    fdoc.samples_changing(ch, 0, static_cast<std::size_t>(ch.sample_count()));
+    ch.set_samples({});
     ch.set_fsd(1);
     ch.nbits = nbits;
     ch.format = tFormat::pcm;
@@ -198,17 +200,29 @@ void trecorder::stop() {
     fstopping = false;
 }
 
-void trecorder::append(tsinglearr& sig, long long& count, float v) {
-    // Grow in large steps (about a minute at a time) so a long recording
-    // never copies the whole channel per buffer.
-    std::size_t need = static_cast<std::size_t>(count) + 1;
-    if (sig.size() < need) {
-        if (sig.capacity() < need)
-            sig.reserve(std::max(need + static_cast<std::size_t>(60 * frate), sig.capacity() * 2));
-        sig.resize(need);
+void trecorder::put(int k, tchannel* ch, long long at) {
+    const std::vector<float>& buf = fbuf[static_cast<std::size_t>(k)];
+    const std::size_t n = buf.size();
+    if (n == 0) return;
+    if (!ch) {
+        tsinglearr& sig = forphaned[static_cast<std::size_t>(k)];
+        const auto end = static_cast<std::size_t>(at) + n;
+        if (sig.size() < end) sig.resize(end);
+        std::copy(buf.begin(), buf.end(), sig.begin() + at);
+        return;
     }
-    sig[static_cast<std::size_t>(count)] = v;
-    ++count;
+    // The samples go to their place in the recording even when the channel
+    // changed length meanwhile: a gap reads as silence, samples already
+    // there are overwritten, as a recording into a longer channel does.
+    const std::int64_t have = ch->sample_count();
+    if (have < at) {
+        const std::vector<float> silence(static_cast<std::size_t>(at - have), 0.0f);
+        ch->append_samples(silence.data(), silence.size());
+    }
+    const auto over = static_cast<std::size_t>(std::clamp<std::int64_t>(have - at, 0, static_cast<std::int64_t>(n)));
+    if (over > 0) ch->write_samples(at, buf.data(), over);
+    // Appending marks only the cache blocks at the end.
+    if (n > over) ch->append_samples(buf.data() + over, n - over);
 }
 
 template <typename T, typename Get>
@@ -222,18 +236,24 @@ void trecorder::deliver(const T* arr, int used, double scale, int maxcount, int 
     // buffer of a side whose channel left.
     tchannel* lch = store ? ftarget[0] : nullptr;
     tchannel* rch = store ? ftarget[1] : nullptr;
-    std::array<tsinglearr*, 2> dest{lch ? &lch->sig : nullptr, rch ? &rch->sig : nullptr};
-    for (int k = 0; k < 2; ++k)
-        if (store && forphan[k]) dest[k] = &forphaned[k];
+    const std::array<tchannel*, 2> chans{lch, rch};
+    // Each side's samples are converted into a buffer of the delivery, which
+    // then goes to the channel (or the side's own buffer) in one piece.
+    std::array<bool, 2> take{false, false};
+    for (int k = 0; k < 2; ++k) {
+        take[k] = chans[k] || (store && forphan[k]);
+        fbuf[k].clear();
+        if (take[k]) fbuf[k].reserve(static_cast<std::size_t>(mono ? used : (used + 1 - k) / 2));
+    }
     std::array<double, 2> mx{0, 0};
     const std::array<long long, 2> from{leftcount, rightcount};
     for (int i = 0; i < used; ++i) {
         std::int32_t s = get(arr[i]);
         int side = mono ? 0 : (i & 1);
-        if (tsinglearr* sig = dest[side]) {
-            long long& count = side == 0 ? leftcount : rightcount;
-            long long at = count;
-            append(*sig, count, static_cast<float>(s / scale));
+        if (take[side]) {
+            std::vector<float>& buf = fbuf[side];
+            const long long at = from[side] + static_cast<long long>(buf.size());
+            buf.push_back(static_cast<float>(s / scale));
             if (!fadvanced && (s >= threshold || s <= -threshold))
                 add_overload(overloads[side], at, frate);
         }
@@ -241,13 +261,16 @@ void trecorder::deliver(const T* arr, int used, double scale, int maxcount, int 
             ringbuffer[side].add_sample(static_cast<std::int16_t>(s >> overviewshift));
         mx[side] = std::max(mx[side], std::abs(static_cast<double>(s)));
     }
-    if (lch) lch->sigcachedirty = lch->bmpdirty = true;
-    if (rch) rch->sigcachedirty = rch->bmpdirty = true;
+    for (int k = 0; k < 2; ++k) {
+        if (!take[k]) continue;
+        put(k, chans[k], from[k]);
+        (k == 0 ? leftcount : rightcount) += static_cast<long long>(fbuf[k].size());
+    }
+    if (lch) lch->bmpdirty = true;
+    if (rch) rch->bmpdirty = true;
     if (stored) {
-        if (lch && leftcount > from[0])
-            stored(0, lch->sig.data() + from[0], static_cast<std::size_t>(leftcount - from[0]));
-        if (rch && rightcount > from[1])
-            stored(1, rch->sig.data() + from[1], static_cast<std::size_t>(rightcount - from[1]));
+        for (int k = 0; k < 2; ++k)
+            if (chans[k] && !fbuf[k].empty()) stored(k, fbuf[k].data(), fbuf[k].size());
     }
     for (int k = 0; k < 2; ++k) {
         peak[k] = std::max(peak[k], mx[k]);
@@ -284,7 +307,7 @@ void trecorder::closed() {
             prepare_channel(ch.channo(), forphanname[k].empty() ? (k ? "Right" : "Left") : forphanname[k],
                             fnbits, frate, -1);
             forphaned[k].resize(static_cast<std::size_t>(std::max(counts[k], 0LL)));
-            ch.sig = std::move(forphaned[k]);
+            ch.set_samples(std::move(forphaned[k]));
             if (k == 0) {
                 ch.axis.SetMaxHiValue(1.7 * ch.fsd());
                 ch.axis.SetMinLoValue(-1.7 * ch.fsd());
@@ -296,7 +319,7 @@ void trecorder::closed() {
                 ch.axis.SetHiValue(1.7 * ch.fsd());
                 ch.axis.SetLoValue(-1.7 * ch.fsd());
             }
-            const auto n = static_cast<long long>(ch.sig.size());
+            const auto n = static_cast<long long>(ch.sample_count());
             fdoc.theglobal.channel_changed(tchannelchange::samples(ch.channo(), 0, 0, n));
             done[k] = &ch;
         } else {
@@ -307,16 +330,15 @@ void trecorder::closed() {
         tchannel* p = done[k];
         if (!p) continue;
         tchannel& ch = *p;
-        // The reserve ahead is given back; the samples stay.
-        if (static_cast<long long>(ch.sig.size()) > counts[k]) ch.sig.resize(static_cast<std::size_t>(counts[k]));
-        ch.sig.shrink_to_fit();
+        // Samples past the recorded count (the channel grew meanwhile) go.
+        if (ch.sample_count() > counts[k]) ch.erase_samples(std::max(counts[k], 0LL), ch.sample_count());
         for (const toverload& o : overloads[k]) {
             tentities e;
             e.descriptor = "This part of the signal is overloaded and should not be used.";
             e.no.push_back({"Detection margin", overloadmargin_dB, "dB"});
             ch.add_label(o.start / frate, o.length / frate, "Overload!", "overload", e);
         }
-        ch.sigcachedirty = true;
+        // Every delivery marked the cache blocks it wrote: no rebuild here.
         ch.bmpdirty = true;
         fdoc.set_modified(true);
     }

@@ -115,7 +115,9 @@ private:
     template <typename T, typename Get>
     void deliver(const T* arr, int used, double scale, int maxcount, int overviewshift, Get get);
     void prepare_channel(int index, const std::string& name, int nbits, double rate, int partner);
-    void append(tsinglearr& sig, long long& count, float v);
+    // Side k's delivery (fbuf[k]) stored from sample `at` on: into its
+    // channel, or into its own buffer when the channel left.
+    void put(int k, tchannel* ch, long long at);
     void closed();
     // The number of side k's target now, -1 when it has none or it left.
     int target_index(int k) const;
@@ -133,6 +135,8 @@ private:
     std::array<bool, 2> forphan{false, false};
     std::array<tsinglearr, 2> forphaned;
     std::array<std::string, 2> forphanname;
+    // Each side's samples of the delivery being stored.
+    std::array<std::vector<float>, 2> fbuf;
 };
 
 }  // namespace tessal

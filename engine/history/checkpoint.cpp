@@ -1,9 +1,50 @@
 #include "engine/history/checkpoint.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <new>
 
+#include "engine/history/undohistory.h"
+
 namespace tessal {
+
+namespace {
+
+// The channel's samples made equal to `saved`, bit for bit: only the span
+// between the first and the last sample that differ is replaced, so the
+// min/max cache computes only the blocks the command changed.
+void put_back(tchannel& c, const tsinglearr& saved) {
+    const std::int64_t cn = c.sample_count();
+    const auto sn = static_cast<std::int64_t>(saved.size());
+    const auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof(float)) == 0; };
+    // The first sample that differs.
+    std::int64_t head = std::min(cn, sn);
+    bool found = false;
+    c.for_each_chunk(0, std::min(cn, sn), [&](const float* p, std::size_t n, std::int64_t pos) {
+        if (found) return;
+        for (std::size_t j = 0; j < n; ++j)
+            if (!same(p[j], saved[static_cast<std::size_t>(pos) + j])) {
+                head = pos + static_cast<std::int64_t>(j);
+                found = true;
+                return;
+            }
+    });
+    if (!found && cn == sn) return;
+    // The last one: the `tail` samples after it equal the saved ones at the
+    // same distance from the end.
+    const std::int64_t room = std::min(cn, sn) - head;
+    std::int64_t tail = room;
+    c.for_each_chunk(cn - room, cn, [&](const float* p, std::size_t n, std::int64_t pos) {
+        for (std::size_t j = 0; j < n; ++j) {
+            const std::int64_t i = pos + static_cast<std::int64_t>(j);
+            if (!same(p[j], saved[static_cast<std::size_t>(i - cn + sn)])) tail = cn - i - 1;
+        }
+    });
+    replace_samples(c, head, cn - tail, saved.data() + head, static_cast<std::size_t>(sn - tail - head));
+}
+
+}  // namespace
 
 tdocumentcheckpoint::tdocumentcheckpoint(const tdocument& doc, std::size_t samplebudget) {
     std::size_t total = 0;
@@ -16,7 +57,9 @@ tdocumentcheckpoint::tdocumentcheckpoint(const tdocument& doc, std::size_t sampl
         tsavedchannel s;
         s.object = &c;
         s.state = tchannelstate::of(c);
-        if (withsamples_) s.sig = c.sig;
+        // A whole copy, hence the budget; a copy of the block store will
+        // share its blocks and make the budget unnecessary.
+        if (withsamples_) s.sig = c.samples_array();
         channels_.push_back(std::move(s));
     }
     state_ = tdocumentstate::of(doc);
@@ -40,10 +83,7 @@ void tdocumentcheckpoint::restore(tdocument& doc) const {
         const tsavedchannel& s = *it;
         s.state.apply(c, doc.totnchans());
         attempt([&] {
-            if (withsamples_ && c.sig != s.sig) {
-                c.sig = s.sig;
-                c.sigcachedirty = true;
-            }
+            if (withsamples_) put_back(c, s.sig);
         });
         doc.theglobal.channel_changed(tchannelchange::properties(i));
     }

@@ -70,6 +70,16 @@ namespace {
 
 using tdelta = tundohistory::tdelta;
 
+// Samples from..to-1 of `ch` as the reader's floats() takes them back: the
+// count, then the values piece by piece as the channel hands them out.
+void write_floats(tbytewriter& w, const tchannel& ch, std::int64_t from, std::int64_t to) {
+    w.u64(static_cast<std::uint64_t>(to - from));
+    ch.for_each_chunk(from, to, [&w](const float* p, std::size_t n, std::int64_t) {
+        const auto* q = reinterpret_cast<const std::uint8_t*>(p);
+        w.b.insert(w.b.end(), q, q + n * sizeof(float));
+    });
+}
+
 // The net sample change of each channel the deltas touched that is still
 // in the document: its samples before min(start) and its last samples
 // stayed. `index` gives a channel's number in the record (-1: left out).
@@ -103,7 +113,7 @@ std::vector<const tchannel*> write_samples(tbytewriter& w, const tdocument& doc,
         const int i = index(ch);
         if (i < 0) continue;
         const tspan& s = spans[ch];
-        const std::size_t size = ch->sig.size();
+        const auto size = static_cast<std::size_t>(ch->sample_count());
         const std::size_t head = std::min(s.head, size);
         const std::size_t tail = std::min(s.tail, size - head);
         w.u8(opsamples);
@@ -111,7 +121,7 @@ std::vector<const tchannel*> write_samples(tbytewriter& w, const tdocument& doc,
         w.u64(s.before);
         w.u64(head);
         w.u64(tail);
-        w.floats(ch->sig.data() + head, size - head - tail);
+        write_floats(w, *ch, static_cast<std::int64_t>(head), static_cast<std::int64_t>(size - tail));
         written.push_back(ch);
     }
     return written;
@@ -124,6 +134,10 @@ void write_end(tbytewriter& w, std::vector<const tchannel*> touched, Index index
                const tundohistory::tdocstate& after, int thischanno) {
     std::sort(touched.begin(), touched.end());
     touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    // In channel order, so that the same step always gives the same bytes
+    // (the objects' addresses differ from run to run).
+    std::sort(touched.begin(), touched.end(),
+              [&index](const tchannel* a, const tchannel* b) { return index(a) < index(b); });
     for (const tchannel* ch : touched) {
         const int i = index(ch);
         if (i < 0) continue;
@@ -156,7 +170,7 @@ std::vector<std::uint8_t> encode_step(const tdocument& doc, const tundohistory::
             w.u8(opinsert);
             w.i64(d.index);
             w.state(tchannelstate::of(*d.ch));
-            w.floats(d.ch->sig.data(), d.ch->sig.size());
+            write_floats(w, *d.ch, 0, d.ch->sample_count());
         }
     }
     auto index = [&doc](const tchannel* ch) { return index_in(doc, ch); };
@@ -250,9 +264,8 @@ void apply_step(tdocument& doc, tundohistory& h, tbytereader& r) {
                 tchannelstate s = r.state();
                 std::vector<float> v = r.floats();
                 tchannel& ch = doc.create_channel(static_cast<int>(i));
-                ch.sig.assign(v.begin(), v.end());
+                ch.set_samples(tsinglearr(v.begin(), v.end()));
                 s.apply(ch, doc.totnchans());
-                ch.sigcachedirty = true;
                 continue;
             }
             if (i < 0 || i >= doc.totnchans()) throw std::runtime_error("no such channel");
@@ -263,13 +276,13 @@ void apply_step(tdocument& doc, tundohistory& h, tbytereader& r) {
                 const std::uint64_t before = r.u64(), head = r.u64(), tail = r.u64();
                 std::vector<float> v = r.floats();
                 // Compared without a sum: head + tail near 2^64 would wrap.
-                if (before != ch.sig.size() || head > before || tail > before - head)
+                if (before != static_cast<std::uint64_t>(ch.sample_count()) || head > before ||
+                    tail > before - head)
                     throw std::runtime_error("the samples do not fit");
                 doc.samples_changing(ch, head, before - tail);
-                ch.sig.erase(ch.sig.begin() + static_cast<std::ptrdiff_t>(head),
-                             ch.sig.begin() + static_cast<std::ptrdiff_t>(before - tail));
-                ch.sig.insert(ch.sig.begin() + static_cast<std::ptrdiff_t>(head), v.begin(), v.end());
-                ch.sigcachedirty = true;
+                // The edit marks the cache blocks it changed, as the command did.
+                replace_samples(ch, static_cast<std::int64_t>(head),
+                                static_cast<std::int64_t>(before - tail), v.data(), v.size());
             } else if (op == opprops) {
                 r.state().apply(ch, doc.totnchans());
             } else if (op == opdither) {

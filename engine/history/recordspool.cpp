@@ -121,12 +121,11 @@ void apply_spool(tdocument& doc, const tspoolcontents& s) {
         if (t.index > doc.totnchans()) throw std::runtime_error("The recorded channels do not fit the document");
         if (t.index >= doc.totnchans()) doc.set_totnchans(t.index + 1);
         tchannel& ch = doc.channel(t.index);
-        doc.samples_changing(ch, 0, ch.sig.size());
-        ch.sig.assign(s.samples[k].begin(), s.samples[k].end());
+        doc.samples_changing(ch, 0, static_cast<std::size_t>(ch.sample_count()));
+        // A new array: the cache is built again in full.
+        ch.set_samples(tsinglearr(s.samples[k].begin(), s.samples[k].end()));
         t.state.apply(ch, doc.totnchans());
         ch.needsdither = false;
-        ch.sigcachedirty = true;
-        ch.bmpdirty = true;
     }
     doc.set_modified(true);
     doc.theglobal.channels_changed();

@@ -1,6 +1,7 @@
 #include "engine/history/undohistory.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace tessal {
 
@@ -14,9 +15,23 @@ int index_of(const tdocument& doc, const tchannel* ch) {
 
 }  // namespace
 
+void replace_samples(tchannel& ch, std::int64_t from, std::int64_t to, const float* p, std::size_t n) {
+    const auto old = static_cast<std::size_t>(to - from);
+    const std::size_t common = std::min(old, n);
+    // Checked first, so that a span outside the samples changes nothing.
+    if (from < 0 || to < from || to > ch.sample_count())
+        throw std::out_of_range("replace_samples: span outside the samples");
+    ch.write_samples(from, p, common);
+    const std::int64_t at = from + static_cast<std::int64_t>(common);
+    if (n > old)
+        ch.insert_samples(at, p + common, n - common);
+    else if (old > n)
+        ch.erase_samples(at, to);
+}
+
 std::size_t tundohistory::tdelta::bytes() const {
     std::size_t n = sizeof(tdelta) + data.capacity() * sizeof(float);
-    if (held) n += sizeof(tchannel) + held->sig.capacity() * sizeof(float) +
+    if (held) n += sizeof(tchannel) + static_cast<std::size_t>(held->sample_count()) * sizeof(float) +
                    held->sigcache.capacity() * sizeof(tsinglepair) +
                    tchannelstate::of(*held).heap_bytes();
     return n;
@@ -69,7 +84,7 @@ void tundohistory::samples_changing(tchannel& ch, std::size_t s, std::size_t e) 
         return;
     }
     if (reset_ || created_in_step(&ch)) return;
-    const std::size_t size = ch.sig.size();
+    const auto size = static_cast<std::size_t>(ch.sample_count());
     e = std::min(e, size);
     s = std::min(s, e);
     tdelta d;
@@ -78,8 +93,8 @@ void tundohistory::samples_changing(tchannel& ch, std::size_t s, std::size_t e) 
     d.start = s;
     d.othersize = size;
     d.nested = heldopen_ && frames_.size() > 1;
-    d.data.assign(ch.sig.begin() + static_cast<std::ptrdiff_t>(s),
-                  ch.sig.begin() + static_cast<std::ptrdiff_t>(e));
+    const tsinglearr before = ch.samples_array(static_cast<std::int64_t>(s), static_cast<std::int64_t>(e));
+    d.data.assign(before.begin(), before.end());
     open_.push_back(std::move(d));
 }
 
@@ -258,31 +273,22 @@ void tundohistory::apply(tdelta& d) {
         return;
     }
     tchannel& ch = *d.ch;
-    tsinglearr& sig = ch.sig;
-    const std::size_t cur = sig.size();
+    const auto cur = static_cast<std::size_t>(ch.sample_count());
     // The samples this side holds in the range: the channel's size differs
     // from the other side's by the difference of the two ranges.
     const std::size_t n = std::min(cur - std::min(cur, d.start),
                                    cur + d.data.size() >= d.othersize
                                        ? cur + d.data.size() - d.othersize
                                        : std::size_t(0));
-    const auto at = sig.begin() + static_cast<std::ptrdiff_t>(d.start);
-    std::vector<float> now(at, at + static_cast<std::ptrdiff_t>(n));
+    const auto s0 = static_cast<std::int64_t>(d.start);
+    const tsinglearr now = ch.samples_array(s0, s0 + static_cast<std::int64_t>(n));
     const std::size_t m = d.data.size();
-    const std::size_t common = std::min(n, m);
-    std::copy(d.data.begin(), d.data.begin() + static_cast<std::ptrdiff_t>(common), at);
-    if (m > n)
-        sig.insert(sig.begin() + static_cast<std::ptrdiff_t>(d.start + n),
-                   d.data.begin() + static_cast<std::ptrdiff_t>(n), d.data.end());
-    else if (n > m)
-        sig.erase(sig.begin() + static_cast<std::ptrdiff_t>(d.start + m),
-                  sig.begin() + static_cast<std::ptrdiff_t>(d.start + n));
-    d.data.swap(now);
+    replace_samples(ch, s0, s0 + static_cast<std::int64_t>(n), d.data.data(), m);
+    d.data.assign(now.begin(), now.end());
     d.data.shrink_to_fit();
     d.othersize = cur;
     const long long s = static_cast<long long>(d.start);
     const long long shift = static_cast<long long>(m) - static_cast<long long>(n);
-    ch.samples_changed(s, s + static_cast<long long>(n), shift);
     const int i = index_of(doc_, &ch);
     if (i >= 0)
         doc_.theglobal.channel_changed(

@@ -30,6 +30,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,6 +41,13 @@
 #include "engine/history/channelstate.h"
 
 namespace tessal {
+
+// Samples from..to-1 of `ch` replaced by p[0..n): the part both have in
+// common overwritten, the rest inserted or erased, so that the channel marks
+// only the min/max cache blocks that changed. A span outside the samples
+// throws std::out_of_range and changes nothing; p must not point into the
+// channel's samples.
+void replace_samples(tchannel& ch, std::int64_t from, std::int64_t to, const float* p, std::size_t n);
 
 class tundohistory final : public tchangerecorder {
 public:

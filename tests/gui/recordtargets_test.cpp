@@ -60,8 +60,9 @@ std::vector<std::int16_t> tone(int frames, double hz, int rate) {
 double crossing_rate(const tchannel& ch) {
     int n = 0;
     long long first = -1, last = -1;
-    for (std::size_t i = 1; i < ch.sig.size(); ++i)
-        if (ch.sig[i - 1] < 0 && ch.sig[i] >= 0) {
+    const tsinglearr s = ch.samples_array();
+    for (std::size_t i = 1; i < s.size(); ++i)
+        if (s[i - 1] < 0 && s[i] >= 0) {
             if (first < 0) first = static_cast<long long>(i);
             last = static_cast<long long>(i);
             ++n;
@@ -205,7 +206,7 @@ TEST(RecordTargets, OpenWhileRecordingIsRefusedAndTheRecordingKeepsItsRate) {
     ASSERT_FALSE(rec.window->recorder().frecording);
     ASSERT_EQ(w.document().totnchans(), 4);
     EXPECT_EQ(w.document().channel(0).sampfreq, 4000);
-    EXPECT_EQ(w.document().channel(0).sig.size(), 4000u);
+    EXPECT_EQ(w.document().channel(0).sample_count(), 4000);
     for (int c : {2, 3}) {
         EXPECT_EQ(w.document().channel(c).sampfreq, 8000);
         EXPECT_NEAR(crossing_rate(w.document().channel(c)), 300, 1) << c;

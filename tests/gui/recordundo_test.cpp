@@ -30,8 +30,9 @@ void fill(tdocument& doc) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = ch.orgsampfreq = 8000;
         ch.set_fsd(1);
-        ch.sig.resize(800);
-        for (int k = 0; k < 800; ++k) ch.sig[k] = static_cast<float>((c + 1) * k / 1e4);
+        tsinglearr v(800);
+        for (int k = 0; k < 800; ++k) v[k] = static_cast<float>((c + 1) * k / 1e4);
+        ch.set_samples(std::move(v));
     }
     doc.set_modified(false);
 }
@@ -165,7 +166,7 @@ TEST(RecordUndo, ASpoolLeftBehindPutsTheRecordingBack) {
     EXPECT_EQ(h.undo_name(), "Record");
     h.undo();
     EXPECT_EQ(doc.totnchans(), 2);
-    EXPECT_FLOAT_EQ(doc.channel(0).sig[10], 10 / 1e4f);
+    EXPECT_FLOAT_EQ(doc.channel(0).sample(10), 10 / 1e4f);
 
     // The journal gone: the recording alone, as new channels 0 and 1.
     std::filesystem::remove(journal);

@@ -242,8 +242,8 @@ TEST_F(UndoCrash, TheRecordingOfAJournalWhoseFileChangedIsRecoveredAlone) {
     // The recording alone, as the first channel of a new document.
     ASSERT_EQ(w.document().totnchans(), 1);
     EXPECT_EQ(w.document().channel(0).name(), "Left");
-    EXPECT_EQ(std::vector<float>(w.document().channel(0).sig.begin(), w.document().channel(0).sig.end()),
-              recorded);
+    const tsinglearr got = w.document().channel(0).samples_array();
+    EXPECT_EQ(std::vector<float>(got.begin(), got.end()), recorded);
     EXPECT_TRUE(w.document().modified());
     // The old journal and spool are gone; the recovered recording is in
     // this run's journal.

@@ -68,7 +68,8 @@ struct tfakerecording {
 
 // Channel c's samples.
 inline std::vector<float> samples(const tdocument& doc, int c) {
-    return {doc.channel(c).sig.begin(), doc.channel(c).sig.end()};
+    const tsinglearr s = doc.channel(c).samples_array();
+    return {s.begin(), s.end()};
 }
 
 // The side `c` of interleaved 16-bit samples as the recorder stores them.

@@ -138,7 +138,9 @@ struct PlaybackFixture : ::testing::Test {
         ch.sampfreq = fs;
         ch.set_fsd(fsd);
         ch.needsdither = false;  // exact samples; dither is tested on its own
-        for (int i = 0; i < n; ++i) ch.sig.push_back(static_cast<float>(fsd * 0.5 * std::sin(f * i)));
+        tsinglearr v;
+        for (int i = 0; i < n; ++i) v.push_back(static_cast<float>(fsd * 0.5 * std::sin(f * i)));
+        ch.set_samples(std::move(v));
         return ch;
     }
 };
@@ -157,7 +159,7 @@ TEST_F(PlaybackFixture, PlaysTheSelectionThenSilenceAndCloses) {
     EXPECT_EQ(dev.doneusers.back(), final_buffer_user);
     // The played range, each sample scaled by 32766 / FSD, then silence.
     for (long long k = 160; k <= 320; ++k)
-        EXPECT_EQ(dev.played[k - 160], std::lrint(ch.sig[k] / 2.0 * 32766)) << k;
+        EXPECT_EQ(dev.played[k - 160], std::lrint(ch.sample(k) / 2.0 * 32766)) << k;
     for (std::size_t k = 161; k < dev.played.size(); ++k) EXPECT_EQ(dev.played[k], 0);
     // Everything up to the end has left the buffers: at least the latency
     // of 16 buffers of silence went out.
@@ -184,6 +186,38 @@ TEST_F(PlaybackFixture, EmptySelectionPlaysVisibleRangeAndPlayLabelWins) {
     EXPECT_FALSE(ch.labels[0].playlabel);  // cleared when the device closed
 }
 
+// Shifted channels play their samples at their own time indices and 0
+// outside them, in stereo and looping over a range that starts before the
+// left channel and ends past the right one's samples; a loop shorter than a
+// buffer wraps several times inside it.
+TEST_F(PlaybackFixture, ShiftedChannelsPlaySilenceOutsideTheirSamplesWhileLooping) {
+    tchannel& a = add(8000, 700, 1.0, 0.05);
+    tchannel& b = add(8000, 500, 1.0, 0.11);
+    a.stereochanno = 1;
+    b.stereochanno = 0;
+    a.xshift = 40;   // a's samples lie at time indices 40..739
+    b.xshift = -30;  // b's at -30..469
+    // The selection: time indices 10..520 (samples at 8000 Hz).
+    play.loop = true;
+    play.start(0, false, 10 / 8000.0, 520 / 8000.0, 0, 0);
+    ASSERT_EQ(dev.fmt.channels, 2);
+    ASSERT_EQ(play.playstart, 10);
+    ASSERT_EQ(play.playend, 520);
+    dev.complete_all(12);  // several wraps of the 511-frame loop
+    play.stop();
+    ASSERT_GE(dev.played.size(), 4000u);
+    auto at = [](const tchannel& ch, long long t) {
+        const long long i = t - ch.xshift;
+        return i < 0 || i >= ch.sample_count() ? 0.0 : static_cast<double>(ch.samples_array(i, i + 1)[0]);
+    };
+    const std::size_t frames = dev.played.size() / 2;
+    for (std::size_t k = 0; k < frames; ++k) {
+        const long long t = 10 + static_cast<long long>(k % 511);
+        ASSERT_EQ(dev.played[2 * k], std::lrint(at(a, t) * 32766.0)) << k;
+        ASSERT_EQ(dev.played[2 * k + 1], std::lrint(at(b, t) * 32766.0)) << k;
+    }
+}
+
 TEST_F(PlaybackFixture, StereoPairLowerChannelLeftAndMismatchedRatePlaysMono) {
     tchannel& a = add(16000, 1000, 1.0, 0.01);
     tchannel& b = add(16000, 1000, 1.0, 0.03);
@@ -197,8 +231,8 @@ TEST_F(PlaybackFixture, StereoPairLowerChannelLeftAndMismatchedRatePlaysMono) {
     EXPECT_EQ(play.MPCPlay1.nChunkSamples(), 2048u);
     dev.complete_all();
     for (int k = 0; k < 1000; ++k) {
-        ASSERT_EQ(dev.played[2 * k], std::lrint(a.sig[k] * 32766.0)) << k;
-        ASSERT_EQ(dev.played[2 * k + 1], std::lrint(b.sig[k] * 32766.0)) << k;
+        ASSERT_EQ(dev.played[2 * k], std::lrint(a.sample(k) * 32766.0)) << k;
+        ASSERT_EQ(dev.played[2 * k + 1], std::lrint(b.sample(k) * 32766.0)) << k;
     }
     b.sampfreq = 8000;
     play.start(0, true, 0, 0, 0, 0);

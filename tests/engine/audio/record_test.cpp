@@ -5,6 +5,7 @@
 #include "engine/audio/recorder.h"
 #include "engine/core/tdocument.h"
 #include "fakeaudiodevice.h"
+#include "support/sigcachecheck.h"
 
 namespace tessal {
 namespace {
@@ -124,11 +125,11 @@ TEST_F(RecorderFixture, StereoSixteenBitsIntoNewChannelsWithCompanions) {
     feed_stereo(10000, ramp);
     rec.stop();
     EXPECT_FALSE(rec.frecording);
-    ASSERT_EQ(doc.channel(0).sig.size(), 10000u);
-    ASSERT_EQ(doc.channel(1).sig.size(), 10000u);
+    ASSERT_EQ(doc.channel(0).sample_count(), 10000);
+    ASSERT_EQ(doc.channel(1).sample_count(), 10000);
     for (int i = 0; i < 10000; ++i) {
-        ASSERT_EQ(doc.channel(0).sig[i], ramp(i, 0) / 32768.0f);
-        ASSERT_EQ(doc.channel(1).sig[i], ramp(i, 1) / 32768.0f);
+        ASSERT_EQ(doc.channel(0).sample(i), ramp(i, 0) / 32768.0f);
+        ASSERT_EQ(doc.channel(1).sample(i), ramp(i, 1) / 32768.0f);
     }
     EXPECT_EQ(doc.channel(0).sampfreq, 48000);
     EXPECT_TRUE(doc.channel(0).labels.empty());
@@ -165,7 +166,7 @@ TEST_F(RecorderFixture, OverloadLabelsAtTheThreshold) {
 }
 
 TEST_F(RecorderFixture, TestModeLeavesTheDocumentAndMetersRun) {
-    doc.create_channel(0).sig.assign(50, 0.25f);
+    doc.create_channel(0).set_samples(tsinglearr(50, 0.25f));
     doc.set_modified(false);
     trecordsetup s;
     s.rate = 8000;
@@ -178,7 +179,7 @@ TEST_F(RecorderFixture, TestModeLeavesTheDocumentAndMetersRun) {
     EXPECT_EQ(rec.ringbuffer[1].get_sample(0), 16384);
     rec.stop();
     EXPECT_EQ(doc.totnchans(), 1);
-    EXPECT_EQ(doc.channel(0).sig.size(), 50u);
+    EXPECT_EQ(doc.channel(0).sample_count(), 50);
     EXPECT_FALSE(doc.modified());
 }
 
@@ -201,7 +202,7 @@ TEST_F(RecorderFixture, SameExistingChannelRecordsLeftOnlyAndPauseStoresNothing)
     rec.set_paused(false);
     feed_stereo(256, ramp);
     rec.stop();
-    EXPECT_EQ(doc.channel(1).sig.size(), 512u);
+    EXPECT_EQ(doc.channel(1).sample_count(), 512);
     EXPECT_EQ(doc.totnchans(), 2);
     // Same new channel for both: right goes one past it.
     s.lefttarget = s.righttarget = 2;
@@ -223,9 +224,9 @@ TEST_F(RecorderFixture, TwentyFourBitsScaleAndOverview) {
     for (int i = 0; i < 300; ++i) x.push_back(make_int24(i * 1000 - 150000));
     dev.capture(x.data(), x.size() * 3);
     rec.stop();
-    ASSERT_EQ(doc.channel(0).sig.size(), 300u);
+    ASSERT_EQ(doc.channel(0).sample_count(), 300);
     EXPECT_EQ(doc.channel(0).nbits, 24);
-    EXPECT_FLOAT_EQ(doc.channel(0).sig[7], (7000 - 150000) / 8388608.0f);
+    EXPECT_FLOAT_EQ(doc.channel(0).sample(7), (7000 - 150000) / 8388608.0f);
     EXPECT_EQ(rec.ringbuffer[0].get_sample(0), (299000 - 150000) >> 8);
 }
 
@@ -242,8 +243,8 @@ TEST_F(RecorderFixture, DeviceFailingMidRecordingKeepsTheSamples) {
     dev.fail("The sound server went away");
     EXPECT_FALSE(rec.frecording);
     EXPECT_EQ(rec.stopreason, "The sound server went away");
-    ASSERT_EQ(doc.channel(0).sig.size(), 5000u);
-    EXPECT_EQ(doc.channel(0).sig[4999], 4999 / 32768.0f);
+    ASSERT_EQ(doc.channel(0).sample_count(), 5000);
+    EXPECT_EQ(doc.channel(0).sample(4999), 4999 / 32768.0f);
     EXPECT_TRUE(doc.modified());
 }
 
@@ -270,11 +271,11 @@ TEST_F(RecorderFixture, ATargetThatLeavesEndsTheRecordingAndKeepsItsSamplesInANe
     const tchannel& left = doc.channel(1);
     EXPECT_EQ(right.name(), "Right");
     EXPECT_EQ(left.name(), "Left");
-    ASSERT_EQ(right.sig.size(), 1280u);
-    ASSERT_EQ(left.sig.size(), 1280u);
+    ASSERT_EQ(right.sample_count(), 1280);
+    ASSERT_EQ(left.sample_count(), 1280);
     for (int i = 0; i < 1280; ++i) {
-        ASSERT_EQ(left.sig[i], ramp(i % 1024, 0) / 32768.0f) << i;
-        ASSERT_EQ(right.sig[i], ramp(i % 1024, 1) / 32768.0f) << i;
+        ASSERT_EQ(left.sample(i), ramp(i % 1024, 0) / 32768.0f) << i;
+        ASSERT_EQ(right.sample(i), ramp(i % 1024, 1) / 32768.0f) << i;
     }
     EXPECT_EQ(left.sampfreq, 8000);
     EXPECT_EQ(left.created().origin, "Tessal recording");
@@ -298,19 +299,19 @@ TEST_F(RecorderFixture, ADocumentReplacedUnderneathGetsTheRecordingInNewChannels
     doc.set_totnchans(2);
     for (int c = 0; c < 2; ++c) {
         doc.channel(c).sampfreq = 4000;
-        doc.channel(c).sig.assign(100, 0.5f);
+        doc.channel(c).set_samples(tsinglearr(100, 0.5f));
     }
     feed_stereo(512, ramp);
     EXPECT_FALSE(rec.frecording);
     ASSERT_EQ(doc.totnchans(), 4);
     for (int c = 0; c < 2; ++c) {
-        EXPECT_EQ(doc.channel(c).sig.size(), 100u);
+        EXPECT_EQ(doc.channel(c).sample_count(), 100);
         EXPECT_EQ(doc.channel(c).sampfreq, 4000);
     }
     for (int c = 2; c < 4; ++c) {
         EXPECT_EQ(doc.channel(c).sampfreq, 8000);
-        ASSERT_EQ(doc.channel(c).sig.size(), 1280u);
-        EXPECT_EQ(doc.channel(c).sig[1100], ramp(1100 % 1024, c - 2) / 32768.0f);
+        ASSERT_EQ(doc.channel(c).sample_count(), 1280);
+        EXPECT_EQ(doc.channel(c).sample(1100), ramp(1100 % 1024, c - 2) / 32768.0f);
     }
     EXPECT_EQ(doc.channel(2).name(), "Left");
     EXPECT_EQ(doc.channel(3).name(), "Right");
@@ -330,8 +331,8 @@ TEST_F(RecorderFixture, ATargetThatMovesIsFollowed) {
     feed_stereo(256, ramp);
     rec.stop();
     ASSERT_EQ(doc.totnchans(), 2);
-    EXPECT_TRUE(doc.channel(0).sig.empty());
-    EXPECT_EQ(doc.channel(1).sig.size(), 1024u);
+    EXPECT_TRUE(doc.channel(0).sample_count() == 0);
+    EXPECT_EQ(doc.channel(1).sample_count(), 1024);
     EXPECT_EQ(rec.leftchanno, 1);
 }
 
@@ -364,6 +365,67 @@ TEST_F(RecorderFixture, PartnerLinksAreSetOnBothAndClearedOnAFormerPartner) {
     EXPECT_EQ(doc.channel(1).stereochanno, -1);
     EXPECT_EQ(doc.channel(0).stereochanno, -1);
     EXPECT_EQ(doc.channel(2).stereochanno, -1);
+}
+
+// A recording delivered in many small pieces of different lengths ends with
+// the same samples, the same samples handed to the spool and the same
+// min/max cache as one delivered whole, and each delivery marks only the
+// cache blocks at the end of the channel (no full rebuild while drawing).
+TEST(Recorder, ManySmallDeliveriesGiveWhatOneBigOneGives) {
+    const int frames = 3001;
+    std::vector<std::int16_t> in;
+    for (int i = 0; i < frames; ++i) {
+        in.push_back(static_cast<std::int16_t>(std::lround(20000 * std::sin(0.013 * i))));
+        in.push_back(static_cast<std::int16_t>((i * 37) % 6001 - 3000));
+    }
+    struct trun {
+        tdocument doc;
+        tfakeinput dev;
+        trecorder rec{doc, dev};
+        std::array<std::vector<float>, 2> spooled;
+        bool fullrebuild = false;
+    };
+    auto record = [&](trun& r, const std::vector<int>& pieces) {
+        trecordsetup s;
+        s.rate = 8000;
+        s.use24 = false;
+        s.lefttarget = 0;
+        s.righttarget = 1;
+        r.rec.stored = [&r](int side, const float* p, std::size_t n) {
+            r.spooled[static_cast<std::size_t>(side)].insert(r.spooled[static_cast<std::size_t>(side)].end(), p, p + n);
+        };
+        r.rec.start(s);
+        for (int c = 0; c < 2; ++c) r.doc.channel(c).fix_sigcache();  // drawn once before
+        std::size_t at = 0;
+        for (std::size_t k = 0; at < in.size(); ++k) {
+            const std::size_t n = std::min(in.size() - at, static_cast<std::size_t>(pieces[k % pieces.size()]));
+            r.rec.fetch16(in.data() + at, static_cast<int>(n));
+            at += n;
+            for (int c = 0; c < 2; ++c) {
+                // What drawing after each delivery would do.
+                r.fullrebuild = r.fullrebuild || r.doc.channel(c).sigcachedirty.full();
+                r.doc.channel(c).fix_sigcache();
+            }
+        }
+        r.rec.stop();
+    };
+    trun whole, bits;
+    record(whole, {static_cast<int>(in.size())});
+    record(bits, {2, 14, 400, 1000, 6, 398, 202});
+    EXPECT_FALSE(bits.fullrebuild);
+    for (int c = 0; c < 2; ++c) {
+        SCOPED_TRACE(c);
+        std::vector<float> truth;
+        for (int i = 0; i < frames; ++i) truth.push_back(in[static_cast<std::size_t>(2 * i + c)] / 32768.0f);
+        const tsinglearr a = whole.doc.channel(c).samples_array(), b = bits.doc.channel(c).samples_array();
+        EXPECT_EQ(std::vector<float>(a.begin(), a.end()), truth);
+        EXPECT_EQ(std::vector<float>(b.begin(), b.end()), truth);
+        EXPECT_EQ(whole.spooled[static_cast<std::size_t>(c)], truth);
+        EXPECT_EQ(bits.spooled[static_cast<std::size_t>(c)], truth);
+        const testing::tcachepairs cache = testing::fixed_cache(bits.doc.channel(c));
+        EXPECT_EQ(cache, testing::rebuilt_cache(bits.doc.channel(c)));
+        EXPECT_EQ(cache, testing::fixed_cache(whole.doc.channel(c)));
+    }
 }
 
 }  // namespace

@@ -4,11 +4,16 @@
 // happened in the user's words.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
 #include "engine/core/tdocument.h"
 #include "engine/history/checkpoint.h"
+#include "support/sigcachecheck.h"
 
 using namespace tessal;
 
@@ -19,7 +24,7 @@ void two_channels(tdocument& doc) {
     for (int c = 0; c < 2; ++c) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = 1000;
-        ch.sig.assign(1000, 0.25f * (c + 1));
+        ch.set_samples(tsinglearr(1000, 0.25f * (c + 1)));
         ch.set_name(c ? "flow" : "mic");
         ch.set_yunit(c ? "l/s" : "Pa");
         ch.set_fsd(1);
@@ -49,8 +54,9 @@ TEST(Checkpoint, RestoreUndoesEveryPartOfAHalfDoneCommand) {
     ch.set_yunit("V");
     ch.axis.SetLogarithmic(false);
     ch.set_fsd(5);
-    ch.sig[3] = 9;
-    ch.sig.resize(10);
+    const float nine = 9;
+    ch.write_samples(3, &nine, 1);
+    ch.erase_samples(10, ch.sample_count());
     ch.labels.clear();
     ch.stereochanno = -1;
     doc.channel(1).sampfreq = 8000;
@@ -71,8 +77,8 @@ TEST(Checkpoint, RestoreUndoesEveryPartOfAHalfDoneCommand) {
     EXPECT_TRUE(doc.channel(0).axis.GetLogarithmic());
     EXPECT_DOUBLE_EQ(doc.channel(0).axis.GetLoValue(), 0.01);
     EXPECT_DOUBLE_EQ(doc.channel(0).axis.GetHiValue(), 1);
-    ASSERT_EQ(doc.channel(0).sig.size(), 1000u);
-    EXPECT_EQ(doc.channel(0).sig[3], 0.25f);
+    ASSERT_EQ(doc.channel(0).sample_count(), 1000);
+    EXPECT_EQ(doc.channel(0).sample(3), 0.25f);
     EXPECT_EQ(doc.channel(0).labels.size(), 1u);
     EXPECT_EQ(doc.channel(0).stereochanno, 1);
     EXPECT_EQ(doc.channel(1).sampfreq, 1000);
@@ -92,7 +98,55 @@ TEST(Checkpoint, ALargeDocumentKeepsItsPropertiesWithoutCopyingSamples) {
     doc.channel(1).set_name("renamed");
     before.restore(doc);
     EXPECT_EQ(doc.channel(1).name(), "flow");
-    EXPECT_EQ(doc.channel(1).sig.size(), 1000u);
+    EXPECT_EQ(doc.channel(1).sample_count(), 1000);
+}
+
+// Restoring samples a command changed gives them back bit for bit (a 0
+// that became -0 as well) whatever pieces the channel reads in, and marks
+// only the cache blocks that changed: the cache then equals a rebuild.
+TEST(Checkpoint, RestoredSamplesAreBitExactAndOnlyTheirCacheBlocksAreComputed) {
+    auto bits = [](const tchannel& ch) {
+        const tsinglearr s = ch.samples_array();
+        std::vector<std::uint32_t> b(s.size());
+        if (!s.empty()) std::memcpy(b.data(), s.data(), s.size() * sizeof(float));
+        return b;
+    };
+    const std::vector<float> ten(10, 0.75f), seven(7, -0.5f), tail(300, 0.125f);
+    const float minuszero = -0.0f;
+    const std::vector<std::function<void(tchannel&)>> edits{
+        [&](tchannel& c) { c.write_samples(1000, ten.data(), ten.size()); },
+        [&](tchannel& c) {
+            c.insert_samples(2000, seven.data(), seven.size());
+            c.write_samples(100, ten.data(), ten.size());
+        },
+        [](tchannel& c) { c.erase_samples(1500, 2600); },
+        [](tchannel& c) { c.erase_samples(0, c.sample_count()); },
+        [&](tchannel& c) { c.write_samples(400, &minuszero, 1); },
+        [&](tchannel& c) { c.append_samples(tail.data(), tail.size()); },
+        [](tchannel&) {},
+    };
+    for (std::size_t e = 0; e < edits.size(); ++e) {
+        for (std::size_t limit : {std::size_t{0}, std::size_t{7}, std::size_t{1}}) {
+            SCOPED_TRACE(std::to_string(e) + " limit " + std::to_string(limit));
+            tdocument doc;
+            two_channels(doc);
+            tchannel& ch = doc.channel(0);
+            tsinglearr v(3001);
+            for (std::size_t i = 0; i < v.size(); ++i) v[i] = i % 400 == 0 ? 0.0f : 0.9f * std::sin(0.01f * i);
+            ch.set_samples(v);
+            ch.fix_sigcache();
+            const std::vector<std::uint32_t> truth = bits(ch);
+            const tdocumentcheckpoint before(doc);
+            ASSERT_TRUE(before.has_samples());
+            edits[e](ch);
+            ch.fix_sigcache();
+            ch.set_chunk_limit(limit);
+            before.restore(doc);
+            EXPECT_EQ(bits(ch), truth);
+            EXPECT_FALSE(ch.sigcachedirty.full());
+            EXPECT_EQ(tessal::testing::fixed_cache(ch), tessal::testing::rebuilt_cache(ch));
+        }
+    }
 }
 
 TEST(Checkpoint, FailureTextsSpeakToTheUser) {

@@ -9,6 +9,7 @@
 // journal cut or damaged at any point replays everything before the cut.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -26,6 +27,7 @@
 #include "engine/history/journal.h"
 #include "engine/history/undohistory.h"
 #include "support/scriptedprompter.h"
+#include "support/sigcachecheck.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
@@ -52,8 +54,9 @@ tpicture picture(const tdocument& doc) {
     for (int i = 0; i < doc.totnchans(); ++i) {
         const tchannel& c = doc.channel(i);
         tpicture::tch t;
-        t.bits.resize(c.sig.size());
-        if (!c.sig.empty()) std::memcpy(t.bits.data(), c.sig.data(), c.sig.size() * 4);
+        const tsinglearr s = c.samples_array();
+        t.bits.resize(s.size());
+        if (!s.empty()) std::memcpy(t.bits.data(), s.data(), s.size() * 4);
         t.state = tchannelstate::of(c);
         p.chans.push_back(std::move(t));
     }
@@ -75,8 +78,10 @@ void random_document(tdocument& doc, std::mt19937& rng) {
         ch.set_created(tcreatedata{});  // the same whenever the document is made
         ch.xshift = std::uniform_int_distribution<int>(-20, 20)(rng);
         const int n = len(rng);
-        for (int i = 0; i < n; ++i) ch.sig.push_back(x(rng));
-        if (n > 3) ch.sig[1] = -0.0f;  // a sign a plain == would not see
+        tsinglearr v;
+        for (int i = 0; i < n; ++i) v.push_back(x(rng));
+        if (n > 3) v[1] = -0.0f;  // a sign a plain == would not see
+        ch.set_samples(std::move(v));
         ch.add_label(0.05, 0.02, "a", "manual");
     }
     if (doc.totnchans() > 1) {
@@ -126,7 +131,7 @@ void random_command(tdocument& doc, tundohistory& h, teditcommands& cmd, tscript
         case 12: {
             tchannel& c = doc.create_channel(static_cast<int>(rng() % (doc.totnchans() + 1)));
             c.sampfreq = 1000;
-            c.sig.assign(rng() % 50, 0.5f);
+            c.set_samples(tsinglearr(rng() % 50, 0.5f));
             doc.set_modified(true);
             break;
         }
@@ -189,8 +194,9 @@ TEST(UndoHistory, UndoOfDeleteOnAnHourLongChannelHoldsOnlyTheDeletedSamples) {
     tchannel& ch = doc.channel(0);
     ch.sampfreq = 16000;
     const std::size_t n = 3600u * 16000u;
-    ch.sig.resize(n);
-    for (std::size_t i = 0; i < n; ++i) ch.sig[i] = static_cast<float>(i % 1000);
+    tsinglearr v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<float>(i % 1000);
+    ch.set_samples(std::move(v));
     doc.set_modified(false);
     doc.selectmode = selmono;
     doc.theglobal.set_selection(100.0, 101.0);  // one second: 16000 samples
@@ -202,9 +208,9 @@ TEST(UndoHistory, UndoOfDeleteOnAnHourLongChannelHoldsOnlyTheDeletedSamples) {
     EXPECT_LE(h.memory_bytes(), 16000 * sizeof(float) + 4096);
     EXPECT_GE(h.memory_bytes(), 16000 * sizeof(float));
     ASSERT_TRUE(h.undo());
-    ASSERT_EQ(doc.channel(0).sig.size(), n);
-    EXPECT_EQ(doc.channel(0).sig[1600000], 0.0f);
-    EXPECT_EQ(doc.channel(0).sig[1600999], 999.0f);
+    ASSERT_EQ(doc.channel(0).sample_count(), static_cast<std::int64_t>(n));
+    EXPECT_EQ(doc.channel(0).sample(1600000), 0.0f);
+    EXPECT_EQ(doc.channel(0).sample(1600999), 999.0f);
     EXPECT_FALSE(doc.modified());
     EXPECT_EQ(h.redo_name(), "Delete");
 }
@@ -216,14 +222,15 @@ TEST(UndoHistory, TheOpenStepCountsWhatItsNestedCommandsHold) {
     tdocument doc;
     tundohistory h(doc);
     doc.set_totnchans(1);
-    doc.channel(0).sig.assign(100000, 1.0f);
+    doc.channel(0).set_samples(tsinglearr(100000, 1.0f));
     h.clear();
     EXPECT_EQ(h.open_bytes(), 0u);
     h.begin("Record");
     for (int k = 0; k < 3; ++k) {
         h.begin("Zero");
         doc.samples_changing(doc.channel(0), 1000, 21000);
-        std::fill(doc.channel(0).sig.begin() + 1000, doc.channel(0).sig.begin() + 21000, float(k));
+        const std::vector<float> v(20000, float(k));
+        doc.channel(0).write_samples(1000, v.data(), v.size());
         h.commit();
     }
     EXPECT_FALSE(h.can_undo());
@@ -237,21 +244,22 @@ TEST(UndoHistory, TheOpenStepCountsWhatItsNestedCommandsHold) {
     EXPECT_GE(h.memory_bytes(), open);
     EXPECT_LE(h.memory_bytes(), open + 4096);
     ASSERT_TRUE(h.undo());
-    EXPECT_EQ(doc.channel(0).sig[1000], 1.0f);
-    EXPECT_EQ(doc.channel(0).sig[20999], 1.0f);
+    EXPECT_EQ(doc.channel(0).sample(1000), 1.0f);
+    EXPECT_EQ(doc.channel(0).sample(20999), 1.0f);
 }
 
 TEST(UndoHistory, TheBudgetDropsTheOldestSteps) {
     tdocument doc;
     tundohistory h(doc);
     doc.set_totnchans(1);
-    doc.channel(0).sig.assign(100000, 1.0f);
+    doc.channel(0).set_samples(tsinglearr(100000, 1.0f));
     h.clear();
     h.set_budget(250000);  // room for two steps of 100000 samples' worth
     for (int k = 0; k < 5; ++k) {
         h.begin("Zero " + std::to_string(k));
         doc.samples_changing(doc.channel(0), 0, 40000);
-        std::fill(doc.channel(0).sig.begin(), doc.channel(0).sig.begin() + 40000, float(k));
+        const std::vector<float> v(40000, float(k));
+        doc.channel(0).write_samples(0, v.data(), v.size());
         h.commit();
     }
     EXPECT_LE(h.memory_bytes(), 250000u);
@@ -259,7 +267,7 @@ TEST(UndoHistory, TheBudgetDropsTheOldestSteps) {
     EXPECT_EQ(h.dropped_steps(), 4u);
     EXPECT_EQ(h.undo_name(), "Zero 4");
     h.undo();
-    EXPECT_EQ(doc.channel(0).sig[0], 3.0f);
+    EXPECT_EQ(doc.channel(0).sample(0), 3.0f);
     EXPECT_FALSE(h.can_undo());
 }
 
@@ -269,7 +277,7 @@ TEST(UndoHistory, AFailedCommandIsRolledBackExactlyWhateverTheSize) {
     doc.set_totnchans(2);
     for (int c = 0; c < 2; ++c) {
         doc.channel(c).sampfreq = 1000;
-        doc.channel(c).sig.assign(5000, 0.25f * (c + 1));
+        doc.channel(c).set_samples(tsinglearr(5000, 0.25f * (c + 1)));
         doc.channel(c).add_label(0.1, 0.2, "a", "manual");
     }
     doc.channel(0).stereochanno = 1;
@@ -282,11 +290,11 @@ TEST(UndoHistory, AFailedCommandIsRolledBackExactlyWhateverTheSize) {
     h.begin("Something");
     tchannel& ch = doc.channel(0);
     doc.samples_changing(ch, 10, 4000);
-    ch.sig.erase(ch.sig.begin() + 10, ch.sig.begin() + 4000);
+    ch.erase_samples(10, 4000);
     ch.set_name("changed");
     ch.labels.clear();
     doc.delete_channel(1);  // gone, and its partner number with it
-    doc.create_channel(0).sig.assign(10, 9.0f);
+    doc.create_channel(0).set_samples(tsinglearr(10, 9.0f));
     doc.theglobal.set_selection(0, 1);
     doc.set_modified(true);
     doc.set_filename("");
@@ -303,13 +311,14 @@ TEST(UndoHistory, TheModifiedFlagFollowsTheSavedPointAndViewChangesAreNoSteps) {
     tdocument doc;
     tundohistory h(doc);
     doc.set_totnchans(1);
-    doc.channel(0).sig.assign(100, 1.0f);
+    doc.channel(0).set_samples(tsinglearr(100, 1.0f));
     doc.set_modified(false);
     h.clear();
     auto edit = [&](float v) {
         h.begin("Zero");
         doc.samples_changing(doc.channel(0), 0, 10);
-        std::fill(doc.channel(0).sig.begin(), doc.channel(0).sig.begin() + 10, v);
+        const std::vector<float> ten(10, v);
+        doc.channel(0).write_samples(0, ten.data(), ten.size());
         doc.set_modified(true);
         h.commit();
     };
@@ -328,13 +337,13 @@ TEST(UndoHistory, TheModifiedFlagFollowsTheSavedPointAndViewChangesAreNoSteps) {
     EXPECT_EQ(h.undo_count(), 2u);
     h.undo();
     EXPECT_TRUE(doc.modified());
-    EXPECT_EQ(doc.channel(0).sig[0], 2.0f);
+    EXPECT_EQ(doc.channel(0).sample(0), 2.0f);
     h.redo();
     EXPECT_FALSE(doc.modified());
     h.undo();
     h.undo();
     EXPECT_TRUE(doc.modified());
-    EXPECT_EQ(doc.channel(0).sig[0], 1.0f);
+    EXPECT_EQ(doc.channel(0).sample(0), 1.0f);
     // A new edit here forgets the redo steps, and the saved state with them.
     edit(4);
     EXPECT_FALSE(h.can_redo());
@@ -346,7 +355,7 @@ TEST(UndoHistory, NestedStepsBelongToTheOutermostAndCloseForgetsEverything) {
     tdocument doc;
     tundohistory h(doc);
     doc.set_totnchans(1);
-    doc.channel(0).sig.assign(100, 1.0f);
+    doc.channel(0).set_samples(tsinglearr(100, 1.0f));
     h.clear();
     h.begin("Outer");
     doc.channel(0).set_name("a");
@@ -372,7 +381,7 @@ TEST(UndoHistory, AnUnnamedStepIsNamedByItsWorkOrByANestedStep) {
     tdocument doc;
     tundohistory h(doc);
     doc.set_totnchans(1);
-    doc.channel(0).sig.assign(100, 1.0f);
+    doc.channel(0).set_samples(tsinglearr(100, 1.0f));
     h.clear();
     // The work names the step once it knows what it did.
     h.begin("");
@@ -422,8 +431,9 @@ TEST(UndoHistory, UndoAndRollbackPutBackWhetherSamplesWantDither) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = 1000;
         ch.set_fsd(1);
-        ch.sig.resize(1000);
-        for (int k = 0; k < 1000; ++k) ch.sig[k] = static_cast<float>((k * 37 % 2001) - 1000) / 32768;
+        tsinglearr v(1000);
+        for (int k = 0; k < 1000; ++k) v[k] = static_cast<float>((k * 37 % 2001) - 1000) / 32768;
+        ch.set_samples(std::move(v));
         ch.needsdither = false;
     }
     doc.selectmode = selall;
@@ -580,6 +590,35 @@ TEST_F(Journal, ACutOrDamagedEndReplaysEverythingBeforeItAndSaysSo) {
     EXPECT_FALSE(read_journal(path("junk.tjournal")).readable);
 }
 
+namespace {
+
+// A journal of one "Paste" step: channel 0, which had `before` samples,
+// keeps its first `head` and last `tail` and gets `mid` between them.
+tjournalcontents paste_journal(std::uint64_t before, std::uint64_t head, std::uint64_t tail,
+                               const std::vector<float>& mid) {
+    tbytewriter w;
+    w.u8('S');  // a step
+    w.str("Paste");
+    w.u8('S');  // its samples
+    w.i64(0);
+    w.u64(before);
+    w.u64(head);
+    w.u64(tail);
+    w.floats(mid.data(), mid.size());
+    w.u8('E');
+    w.u8(1);
+    w.i64(0);
+    w.i64(0);
+    w.f64(0);
+    w.f64(0);
+    tjournalcontents j;
+    j.readable = true;
+    j.records.push_back(w.b);
+    return j;
+}
+
+}  // namespace
+
 // A sample record whose kept head and tail are too long, also when their
 // sum wraps past 2^64, is not replayed and leaves the channel as it was.
 TEST_F(Journal, ASampleRecordThatDoesNotFitTheChannelIsRefused) {
@@ -590,38 +629,100 @@ TEST_F(Journal, ASampleRecordThatDoesNotFitTheChannelIsRefused) {
         tundohistory h(doc);
         doc.set_totnchans(1);
         doc.channel(0).sampfreq = 1000;
-        doc.channel(0).sig.assign(1000, 0.5f);
+        doc.channel(0).set_samples(tsinglearr(1000, 0.5f));
         h.clear();
-        tbytewriter w;
-        w.u8('S');  // a step
-        w.str("Paste");
-        w.u8('S');  // its samples
-        w.i64(0);
-        w.u64(1000);
-        w.u64(head);
-        w.u64(tail);
-        const std::vector<float> mid(3, 0.25f);
-        w.floats(mid.data(), mid.size());
-        w.u8('E');
-        w.u8(1);
-        w.i64(0);
-        w.i64(0);
-        w.f64(0);
-        w.f64(0);
-        tjournalcontents j;
-        j.readable = true;
-        j.records.push_back(w.b);
-        const trecovery r = replay_journal(doc, h, j);
+        const trecovery r = replay_journal(doc, h, paste_journal(1000, head, tail, std::vector<float>(3, 0.25f)));
         if (head == 400) {  // the one that fits: 400 + 3 + 400 samples
             EXPECT_EQ(r.replayed, 1);
-            EXPECT_EQ(doc.channel(0).sig.size(), 803u);
+            EXPECT_EQ(doc.channel(0).sample_count(), 803);
             continue;
         }
         EXPECT_EQ(r.replayed, 0) << head << " " << tail;
         EXPECT_NE(r.lost, "");
-        EXPECT_EQ(doc.channel(0).sig.size(), 1000u);
+        EXPECT_EQ(doc.channel(0).sample_count(), 1000);
         EXPECT_EQ(h.undo_count(), 0u);
     }
+}
+
+// Replaying a sample record edits the channel as the command did: only the
+// min/max cache blocks it changed are computed, and the cache then equals a
+// full rebuild, for records that keep the length, shorten the channel, grow
+// it by a whole number of cache blocks and by a part of one.
+TEST_F(Journal, ReplayOfASampleRecordLeavesTheCacheAFullRebuildWouldBuild) {
+    struct tedit {
+        std::uint64_t head, tail;
+        std::size_t n;
+    };
+    for (const tedit& e : {tedit{1000, 3990, 10}, tedit{700, 1000, 50}, tedit{4000, 0, 1400},
+                           tedit{1234, 3000, 766 + 200}, tedit{0, 4000, 7}, tedit{4999, 1, 0}}) {
+        SCOPED_TRACE(std::to_string(e.head) + "/" + std::to_string(e.tail));
+        tdocument doc;
+        tundohistory h(doc);
+        doc.set_totnchans(1);
+        tchannel& ch = doc.channel(0);
+        ch.sampfreq = 1000;
+        std::vector<float> truth(5000);
+        for (std::size_t i = 0; i < truth.size(); ++i) truth[i] = 0.8f * std::sin(0.003f * i * (1 + i % 7));
+        ch.set_samples(tsinglearr(truth.begin(), truth.end()));
+        ch.fix_sigcache();
+        h.clear();
+        std::vector<float> mid(e.n);
+        for (std::size_t i = 0; i < mid.size(); ++i) mid[i] = -0.9f + 0.001f * i;
+        ASSERT_EQ(replay_journal(doc, h, paste_journal(5000, e.head, e.tail, mid)).replayed, 1);
+        truth.erase(truth.begin() + static_cast<std::ptrdiff_t>(e.head),
+                    truth.end() - static_cast<std::ptrdiff_t>(e.tail));
+        truth.insert(truth.begin() + static_cast<std::ptrdiff_t>(e.head), mid.begin(), mid.end());
+        const tsinglearr got = ch.samples_array();
+        EXPECT_EQ(std::vector<float>(got.begin(), got.end()), truth);
+        EXPECT_FALSE(ch.sigcachedirty.full());
+        EXPECT_EQ(tessal::testing::fixed_cache(ch), tessal::testing::rebuilt_cache(ch));
+        // And undone, the channel and its cache are what they were.
+        ASSERT_TRUE(h.undo());
+        EXPECT_FALSE(ch.sigcachedirty.full());
+        EXPECT_EQ(tessal::testing::fixed_cache(ch), tessal::testing::rebuilt_cache(ch));
+        EXPECT_EQ(ch.sample_count(), 5000);
+    }
+}
+
+// A step's record holds the same bytes whatever pieces its channels hand
+// their samples out in: a changed span and a channel the step made.
+TEST_F(Journal, AStepRecordDoesNotDependOnHowTheChannelIsRead) {
+    auto record = [](std::size_t limit) {
+        tdocument doc;
+        tundohistory h(doc);
+        doc.set_totnchans(1);
+        tsinglearr v(3000);
+        for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::cos(0.01f * i);
+        doc.channel(0).set_samples(v);
+        h.clear();
+        std::vector<std::uint8_t> bytes;
+        h.onstep = [&](const tundohistory::tstep& st) { bytes = encode_step(doc, st); };
+        h.begin("Paste");
+        tchannel& ch = doc.channel(0);
+        doc.samples_changing(ch, 1000, 1003);
+        ch.erase_samples(1000, 1003);
+        const std::vector<float> paste(777, 0.3f);
+        ch.insert_samples(1000, paste.data(), paste.size());
+        tchannel& made = doc.create_channel(1);
+        made.set_created(tcreatedata{});  // not the clock's time of this run
+        made.set_samples(tsinglearr(v.begin(), v.begin() + 1001));
+        ch.set_chunk_limit(limit);
+        made.set_chunk_limit(limit);
+        h.commit();
+        return bytes;
+    };
+    const std::vector<std::uint8_t> whole = record(0);
+    // The inserted channel's 1001 samples and the 777 pasted ones are there.
+    EXPECT_GT(whole.size(), (1001 + 777) * sizeof(float));
+    // The first byte that differs, -1 for none (a whole record is too long
+    // to print).
+    auto differs_at = [&whole](const std::vector<std::uint8_t>& b) {
+        const auto m = std::mismatch(b.begin(), b.end(), whole.begin(), whole.end());
+        return m.first == b.end() && m.second == whole.end() ? -1L : static_cast<long>(m.first - b.begin());
+    };
+    EXPECT_EQ(differs_at(record(7)), -1);
+    EXPECT_EQ(differs_at(record(1)), -1);
+    EXPECT_EQ(differs_at(record(1000)), -1);
 }
 
 namespace {
@@ -656,8 +757,8 @@ topenrun journaled_open_step(std::uint32_t seed, const std::string& file, int en
     tchannel* over = nullptr;
     if (seed % 2 == 1 && doc.totnchans() > 1) {
         over = &doc.channel(0);
-        doc.samples_changing(*over, 0, over->sig.size());
-        over->sig.assign(30, 0.125f);
+        doc.samples_changing(*over, 0, static_cast<std::size_t>(over->sample_count()));
+        over->set_samples(tsinglearr(30, 0.125f));
         over->set_name("Left");
         out.outer = true;
     }
@@ -666,8 +767,10 @@ topenrun journaled_open_step(std::uint32_t seed, const std::string& file, int en
     const int before = doc.totnchans();
     for (int k = 0; k < 8; ++k) {
         // The recorder's deliveries: appended without telling the history.
-        for (int i = 0; i < 20; ++i) rec.sig.push_back(static_cast<float>(k) / 8);
-        if (over) over->sig.push_back(0.25f);
+        const std::vector<float> v(20, static_cast<float>(k) / 8);
+        rec.append_samples(v.data(), v.size());
+        const float quarter = 0.25f;
+        if (over) over->append_samples(&quarter, 1);
         const int n = doc.totnchans();
         random_command(doc, h, cmd, pr, rng);
         if (doc.totnchans() < n || doc.totnchans() < before) out.removed = true;
@@ -777,7 +880,7 @@ TEST_F(Journal, AChannelStateThatNoChannelCanHaveIsNotReplayed) {
         SCOPED_TRACE(c.field);
         tchannel model(nullptr, 0);
         model.sampfreq = model.orgsampfreq = 8000;
-        model.sig.assign(10, 0.25f);
+        model.set_samples(tsinglearr(10, 0.25f));
         tchannelstate s = tchannelstate::of(model);
         c.spoil(s);
         tjournalcontents j;
@@ -789,7 +892,8 @@ TEST_F(Journal, AChannelStateThatNoChannelCanHaveIsNotReplayed) {
             w.u8('I');
             w.i64(k);
             w.state(k == 0 ? tchannelstate::of(model) : s);
-            w.floats(model.sig.data(), model.sig.size());
+            const tsinglearr v = model.samples_array();
+            w.floats(v.data(), v.size());
             w.u8('E');
             w.u8(1);
             w.i64(0);
