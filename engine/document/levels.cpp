@@ -172,7 +172,7 @@ void apply_level_change(tchannel& ch, long long s, long long e, const tlevelchan
 // the ramps of m samples on either side, clipped to the channel.
 static std::pair<long long, long long> level_change_span(const tchannel& ch, long long s, long long e,
                                                          const tlevelchange& c) {
-    const long long len = static_cast<long long>(ch.sig.size());
+    const long long len = static_cast<long long>(ch.sample_count());
     if (len == 0 || e < s) return {0, 0};
     long long lo = s, hi = e + 1;
     const double mv = std::round(c.ramp_ms / 1000.0 * ch.sampfreq);

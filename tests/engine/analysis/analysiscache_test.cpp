@@ -77,7 +77,7 @@ TEST(AnalysisCache, EditsOfTheDocumentReachACacheThatListens) {
     doc.set_totnchans(2);
     for (int i = 0; i < 2; ++i) {
         doc.channel(i).sampfreq = 1000;
-        doc.channel(i).sig.assign(1000, 0.25f);
+        doc.channel(i).set_samples(tsinglearr(1000, 0.25f));
     }
     doc.selectmode = selmono;
     doc.set_thischanno(0);

@@ -24,7 +24,9 @@ struct tmeasured : testing::Test {
         ch->set_name("mic");
         ch->filename = "a.wav";
         ch->dbreference = 2e-5;
-        for (int i = 0; i < 2000; ++i) ch->sig.push_back(0.001f * i);  // x(t) = t
+        tsinglearr x;
+        for (int i = 0; i < 2000; ++i) x.push_back(0.001f * i);  // x(t) = t
+        ch->set_samples(std::move(x));
     }
 };
 

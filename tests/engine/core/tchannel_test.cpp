@@ -130,15 +130,17 @@ TEST(SigCache, BlocksOfTwoHundredWithSentinels) {
 
     for (int n : {199, 200, 401}) {
         tchannel ch(nullptr, 0);
-        for (int i = 0; i < n; ++i) ch.sig.push_back(std::sin(0.1 * i) * (i + 1));
+        tsinglearr x;
+        for (int i = 0; i < n; ++i) x.push_back(std::sin(0.1 * i) * (i + 1));
+        ch.set_samples(x);
         ch.sigcachedirty = true;
         ch.fix_sigcache();
         ASSERT_EQ(ch.sigcache.size(), static_cast<std::size_t>(n / 200 + 1));
         for (std::size_t b = 0; b < ch.sigcache.size(); ++b) {
             float lo = 1e38f, hi = -1e38f;
             for (int i = b * 200; i < std::min<int>(n, (b + 1) * 200); ++i) {
-                lo = std::min(lo, ch.sig[i]);
-                hi = std::max(hi, ch.sig[i]);
+                lo = std::min(lo, x[i]);
+                hi = std::max(hi, x[i]);
             }
             EXPECT_EQ(ch.sigcache[b].lo, lo);
             EXPECT_EQ(ch.sigcache[b].hi, hi);
@@ -146,7 +148,7 @@ TEST(SigCache, BlocksOfTwoHundredWithSentinels) {
         EXPECT_FALSE(ch.sigcachedirty);
     }
     tchannel two(nullptr, 0);
-    two.sig.assign(200, 0.5f);
+    two.set_samples(tsinglearr(200, 0.5f));
     two.set_fsd(0.25);  // below the signal, so the signal sets the axis limit
     two.sigcachedirty = true;
     two.fix_sigcache();
@@ -158,7 +160,7 @@ TEST(SigCache, BlocksOfTwoHundredWithSentinels) {
 TEST(SigCache, SkipJumpsIgnoresSamplesOutsideTheAxisRange) {
     tchannel ch(nullptr, 0);
     ch.set_fsd(1);  // axis -1.2 .. 1.2
-    ch.sig = {0.5f, 5.0f, -0.25f, 1.2f, -3.0f};
+    ch.set_samples({0.5f, 5.0f, -0.25f, 1.2f, -3.0f});
     ch.set_skipjumps(true);
     ch.fix_sigcache();
     EXPECT_EQ(ch.sigcache[0].hi, 0.5f);  // 1.2 is on the edge: excluded
@@ -182,7 +184,7 @@ TEST(Channel, FsdShiftedSamplesAndDither) {
     EXPECT_NEAR(ch.axis.GetLoValue(), -2.4, 1e-12);
     EXPECT_NEAR(ch.axis.GetMaxHiValue(), 3.4, 1e-12);
 
-    ch.sig = {1, 2, 3};
+    ch.set_samples({1, 2, 3});
     ch.xshift = 10;
     EXPECT_EQ(ch.shifted_signal(9), 0);
     EXPECT_EQ(ch.shifted_signal(10), 1);

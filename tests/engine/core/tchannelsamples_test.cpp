@@ -268,13 +268,24 @@ TEST(ChannelSamples, EditsFollowAVectorWithCacheAndStoredFigures) {
 TEST(ChannelSamples, SourcesInsideTheChannelAreCopiedBeforeTheEdit) {
     tchannel ch(nullptr, 0);
     ch.set_samples({0, 1, 2, 3, 4, 5});
-    ch.insert_samples(1, ch.sig.data() + 3, 3);  // 3 4 5 before sample 1
+    // The only pointers into the samples a caller gets are those for_each_chunk
+    // hands over, valid during the call: the edits are made from inside it,
+    // over spans short enough to come in one piece.
+    const auto from_inside = [&ch](std::int64_t from, std::int64_t to, auto edit) {
+        int calls = 0;
+        ch.for_each_chunk(from, to, [&](const float* p, std::size_t n, std::int64_t) {
+            ++calls;
+            edit(p, n);
+        });
+        ASSERT_EQ(calls, 1);
+    };
+    from_inside(3, 6, [&](const float* p, std::size_t n) { ch.insert_samples(1, p, n); });  // 3 4 5 before sample 1
     EXPECT_EQ(ch.samples_array(), (tsinglearr{0, 3, 4, 5, 1, 2, 3, 4, 5}));
-    ch.write_samples(0, ch.sig.data() + 1, 4);  // overlapping, forwards
+    from_inside(1, 5, [&](const float* p, std::size_t n) { ch.write_samples(0, p, n); });  // overlapping, forwards
     EXPECT_EQ(ch.samples_array(), (tsinglearr{3, 4, 5, 1, 1, 2, 3, 4, 5}));
-    ch.write_samples(5, ch.sig.data() + 3, 4);  // overlapping, backwards
+    from_inside(3, 7, [&](const float* p, std::size_t n) { ch.write_samples(5, p, n); });  // overlapping, backwards
     EXPECT_EQ(ch.samples_array(), (tsinglearr{3, 4, 5, 1, 1, 1, 1, 2, 3}));
-    ch.append_samples(ch.sig.data(), 2);
+    from_inside(0, 2, [&](const float* p, std::size_t n) { ch.append_samples(p, n); });
     EXPECT_EQ(ch.samples_array(), (tsinglearr{3, 4, 5, 1, 1, 1, 1, 2, 3, 3, 4}));
 }
 

@@ -95,7 +95,9 @@ TEST(ChannelList, PeakRmsAndAxisRange) {
     tdocument doc;
     doc.set_totnchans(2);
     tchannel& c = doc.channel(0);
-    for (int i = 0; i < 48000; ++i) c.sig.push_back(0.5 * std::sin(2 * M_PI * 100 * i / 48000.0));
+    tsinglearr x;
+    for (int i = 0; i < 48000; ++i) x.push_back(0.5 * std::sin(2 * M_PI * 100 * i / 48000.0));
+    c.set_samples(std::move(x));
     EXPECT_NEAR(doc.file_peak_value(0), 0.5, 1e-6);
     EXPECT_NEAR(doc.file_rms_value(0), 0.5 / std::sqrt(2.0), 1e-6);
     EXPECT_EQ(doc.file_peak_value(1), 0);

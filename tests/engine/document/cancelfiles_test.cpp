@@ -67,10 +67,11 @@ using CancelledFileCommands = tcancelfixture;
 TEST_F(CancelledFileCommands, OpenLeavesThePreviousDocument) {
     const std::string first = wav("first.wav", 0.5f), second = wav("second.wav", 0.25f);
     ASSERT_TRUE(files.open_document(first));
-    doc.channel(1).sig[7] = 0.125f;  // an unsaved edit
+    const float edit = 0.125f;  // an unsaved edit
+    doc.channel(1).write_samples(7, &edit, 1);
     doc.channel(1).sigcachedirty = true;
     doc.set_modified(true);
-    const tsinglearr before = doc.channel(1).sig;
+    const tsinglearr before = doc.channel(1).samples_array();
     stop_at = 0.5;
     prompter.answers.push_back(tanswer::no);  // "save changes?": no
     seen.clear();
@@ -79,7 +80,7 @@ TEST_F(CancelledFileCommands, OpenLeavesThePreviousDocument) {
     ASSERT_FALSE(seen.empty());
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     ASSERT_EQ(doc.totnchans(), 3);
-    EXPECT_EQ(doc.channel(1).sig, before);
+    EXPECT_EQ(doc.channel(1).samples_array(), before);
     EXPECT_EQ(doc.channel(0).name(), "first.wav Ch 0");
     EXPECT_EQ(doc.filename(), first);
     EXPECT_TRUE(doc.modified());
@@ -102,7 +103,8 @@ TEST_F(CancelledFileCommands, SaveLeavesTheOldFileAndNothingElse) {
     const std::string f = wav("doc.wav", 0.5f);
     ASSERT_TRUE(files.open_document(f));
     const std::string old = bytes_of(f);
-    doc.channel(0).sig[3] = 0;
+    const float zero = 0;
+    doc.channel(0).write_samples(3, &zero, 1);
     doc.channel(0).sigcachedirty = true;
     doc.set_modified(true);
     stop_at = 0.3;
@@ -148,12 +150,12 @@ TEST_F(CancelledFileCommands, OnePassReadGivesWhatSeparatePassesGive) {
             const double peak = doc.file_peak_value(c), rms = doc.file_rms_value(c);
             float m = 0;
             double sum = 0;
-            for (float x : doc.channel(c).sig) {
+            for (float x : doc.channel(c).samples_array()) {
                 m = std::max(m, std::fabs(x));
                 sum += static_cast<double>(x) * x;
             }
             EXPECT_EQ(peak, m);
-            EXPECT_EQ(rms, std::sqrt(sum / static_cast<double>(doc.channel(c).sig.size())));
+            EXPECT_EQ(rms, std::sqrt(sum / static_cast<double>(doc.channel(c).sample_count())));
             // A sine of amplitude 0.7 over nearly 23 periods.
             EXPECT_NEAR(rms, 0.7 / std::sqrt(2.0), 0.01);
         }

@@ -36,7 +36,7 @@ struct tfixture {
         doc.set_totnchans(2);
         for (int i = 0; i < 2; ++i) {
             doc.channel(i).sampfreq = 1000;
-            doc.channel(i).sig.assign(1000, 0.5f);
+            doc.channel(i).set_samples(tsinglearr(1000, 0.5f));
         }
         doc.selectmode = selmono;
         doc.theglobal.add_listener(&heard);
@@ -71,8 +71,8 @@ TEST(ChangeNotices, SampleEditsSendTheExactRange) {
     f.select(0.100, 0.200);
     ASSERT_TRUE(f.cmd.zero());
     expect_samples(f.only(), 1, 100, 201, 0);
-    EXPECT_EQ(f.doc.channel(1).sig[200], 0);
-    EXPECT_EQ(f.doc.channel(1).sig[201], 0.5f);
+    EXPECT_EQ(f.doc.channel(1).sample(200), 0);
+    EXPECT_EQ(f.doc.channel(1).sample(201), 0.5f);
 
     // Reverse and interpolate: the samples they wrote.
     f.select(0.300, 0.310);
@@ -86,20 +86,20 @@ TEST(ChangeNotices, SampleEditsSendTheExactRange) {
     f.prompter.answers = {tanswer::ok};
     ASSERT_TRUE(f.cmd.delete_selection());
     expect_samples(f.only(), 1, 500, 600, -100);
-    EXPECT_EQ(f.doc.channel(1).sig.size(), 900u);
+    EXPECT_EQ(f.doc.channel(1).sample_count(), 900);
 
     // Paste 3 samples at 0.250 s: inserted before sample 250.
     f.clipboard.set_data(sampleddata_format, serialise_clipblock({0, {{1000, 1, {7, 8, 9}}}}));
     f.select(0.250, 0.250);
     ASSERT_TRUE(f.cmd.paste());
     expect_samples(f.only(), 1, 250, 250, 3);
-    EXPECT_EQ(f.doc.channel(1).sig[250], 7);
+    EXPECT_EQ(f.doc.channel(1).sample(250), 7);
 
     // Past the end (samples 0..902 now): zeros, then the block, appended.
     f.select(1.000, 1.000);
     ASSERT_TRUE(f.cmd.paste());
     expect_samples(f.only(), 1, 903, 903, 1003 - 903);
-    EXPECT_EQ(f.doc.channel(1).sig.size(), 1003u);
+    EXPECT_EQ(f.doc.channel(1).sample_count(), 1003);
 
     // Before the start of a shifted channel: every old sample moves up.
     f.doc.channel(1).xshift = 10;
@@ -133,10 +133,10 @@ TEST(ChangeNotices, LevelsOnPartOfAChannelIncludeTheirRamps) {
     ASSERT_TRUE(edit_levels(f.doc, tlevelchange{constantfactor, 2, 0, 20}));
     expect_samples(f.only(), 0, 380, 521, 0);
     // (the outermost ramp samples are written with weight 0 or 1)
-    EXPECT_NE(f.doc.channel(0).sig[381], 0.5f);  // really written...
-    EXPECT_NE(f.doc.channel(0).sig[519], 0.5f);
-    EXPECT_EQ(f.doc.channel(0).sig[379], 0.5f);  // ...and no further
-    EXPECT_EQ(f.doc.channel(0).sig[521], 0.5f);
+    EXPECT_NE(f.doc.channel(0).sample(381), 0.5f);  // really written...
+    EXPECT_NE(f.doc.channel(0).sample(519), 0.5f);
+    EXPECT_EQ(f.doc.channel(0).sample(379), 0.5f);  // ...and no further
+    EXPECT_EQ(f.doc.channel(0).sample(521), 0.5f);
     // Ramps clipped at the channel's ends.
     f.select(0.005, 0.995);
     ASSERT_TRUE(edit_levels(f.doc, tlevelchange{constantfactor, 1, 0, 20}));

@@ -75,7 +75,7 @@ TEST_F(tcodecopen, OpenReadsTheConvertedFileUnderItsOwnNameAndRemovesTheTemporar
     EXPECT_EQ(doc.channel(1).filename, "take one.XYZ");
     EXPECT_EQ(doc.channel(1).stereochanno, 0);
     EXPECT_EQ(doc.channel(0).sampfreq, 8000);
-    EXPECT_NEAR(doc.channel(0).sig[20], 0.5 * std::sin(2 * M_PI * 100 * 20 / 8000.0), 1.0 / 32768);
+    EXPECT_NEAR(doc.channel(0).sample(20), 0.5 * std::sin(2 * M_PI * 100 * 20 / 8000.0), 1.0 / 32768);
     EXPECT_EQ(doc.filename(), "");  // Save must not write WAVE under the foreign name
     EXPECT_FALSE(doc.modified());
     EXPECT_TRUE(prompter.asked.empty());

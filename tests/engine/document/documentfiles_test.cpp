@@ -80,7 +80,7 @@ TEST_F(tfiles, OpeningAStereoWaveNamesAndPairsItsChannels) {
     EXPECT_EQ(c1.created().origin, "Wav file");
     EXPECT_FALSE(c1.needsdither);
     EXPECT_EQ(c1.fsd(), 1);
-    EXPECT_NEAR(c1.sig[50], 0.5 * std::sin(2 * M_PI * 10 * 50 / 1000.0), 1.0 / 32768);
+    EXPECT_NEAR(c1.sample(50), 0.5 * std::sin(2 * M_PI * 10 * 50 / 1000.0), 1.0 / 32768);
     EXPECT_EQ(life.currentnbits, 16);
 }
 
@@ -140,7 +140,7 @@ TEST_F(tfiles, SavingTheWholeDocumentRenamesItAndSelectionsDoNot) {
     EXPECT_EQ(back.Getnsamples(), 1000);
     tsinglearr s;
     back.read_channel(1, s);
-    EXPECT_NEAR(s[77], doc.channel(1).sig[77], 1e-6);
+    EXPECT_NEAR(s[77], doc.channel(1).sample(77), 1e-6);
     back.close_file();
 
     std::string part = (dir / "part.wav").string();
@@ -150,7 +150,7 @@ TEST_F(tfiles, SavingTheWholeDocumentRenamesItAndSelectionsDoNot) {
     EXPECT_EQ(back.Getnchans(), 1);
     EXPECT_EQ(back.Getnsamples(), 250);
     back.read_channel(0, s);
-    EXPECT_NEAR(s[0], doc.channel(1).sig[250], 1.0 / 32768);
+    EXPECT_NEAR(s[0], doc.channel(1).sample(250), 1.0 / 32768);
 }
 
 TEST_F(tfiles, RefusedQuestionsWriteNothing) {
@@ -166,7 +166,8 @@ TEST_F(tfiles, RefusedQuestionsWriteNothing) {
     EXPECT_FALSE(fs::exists(out));
 
     doc.prefs.WarnSaveWav = false;
-    doc.channel(0).sig[10] = 1.5f;  // beyond the FSD of 1
+    const float over = 1.5f;  // beyond the FSD of 1
+    doc.channel(0).write_samples(10, &over, 1);
     prompter.answers = {tanswer::cancel};
     EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
     EXPECT_EQ(prompter.asked.back().caption, "Amplitude overload");
@@ -205,7 +206,7 @@ TEST_F(tfiles, ShiftedChannelsAreAlignedWithZeros) {
     for (int c = 0; c < 2; ++c) {
         doc.channel(c).sampfreq = 100;
         doc.channel(c).set_fsd(1);
-        doc.channel(c).sig = {0.25f, 0.5f};
+        doc.channel(c).set_samples({0.25f, 0.5f});
     }
     doc.channel(1).xshift = 3;
     std::string out = (dir / "out.wav").string();
@@ -337,7 +338,7 @@ TEST_F(tfiles, NativeFilesKeepEverythingAndAcceptSplitRates) {
     EXPECT_EQ(b.yunit(), "Pa");
     EXPECT_EQ(b.notes, c.notes);
     EXPECT_EQ(b.xshift, 7);
-    EXPECT_EQ(b.sig, c.sig);
+    EXPECT_EQ(b.samples_array(), c.samples_array());
     EXPECT_EQ(b.stereochanno, 0);
     ASSERT_EQ(b.labels.size(), 1u);
     EXPECT_EQ(b.labels[0].entities.no.at(0).value, 120.5);
@@ -374,7 +375,7 @@ TEST_F(tfiles, SmpFilesRoundTripWithLabels) {
     EXPECT_EQ(back.channel(0).sampfreq, 1000);
     EXPECT_EQ(back.channel(0).created().origin, "SMP file");
     for (int i = 0; i < 1000; i += 97)
-        EXPECT_NEAR(back.channel(1).sig[i], doc.channel(1).sig[i], 1.5 / 32765);
+        EXPECT_NEAR(back.channel(1).sample(i), doc.channel(1).sample(i), 1.5 / 32765);
     ASSERT_EQ(back.channel(0).labels.size(), 1u);
     EXPECT_EQ(back.channel(0).labels[0].labeltype, "smp");
     EXPECT_EQ(back.channel(0).labels[0].text, "burst");
@@ -399,14 +400,14 @@ TEST_F(tfiles, OrletRecordingsBecomeChannels) {
     ASSERT_TRUE(files.add_file(path));
     ASSERT_EQ(doc.totnchans(), 3);
     EXPECT_EQ(doc.channel(0).name(), "vowel");
-    EXPECT_EQ(doc.channel(0).sig, (tsinglearr{1.0f, 0.0f}));
-    EXPECT_EQ(doc.channel(1).sig, (tsinglearr{-1.0f, 16384 / 32767.0f}));
+    EXPECT_EQ(doc.channel(0).samples_array(), (tsinglearr{1.0f, 0.0f}));
+    EXPECT_EQ(doc.channel(1).samples_array(), (tsinglearr{-1.0f, 16384 / 32767.0f}));
     EXPECT_EQ(doc.channel(0).stereochanno, 1);
     EXPECT_EQ(doc.channel(0).sampfreq, 8000);
     EXPECT_EQ(doc.channel(2).name(), "Anchor: ref");
     EXPECT_EQ(doc.channel(2).sampfreq, 100);  // the default rate
     EXPECT_EQ(doc.channel(2).created().origin, "Orlet anchor sound");
-    EXPECT_EQ(doc.channel(2).sig.size(), 3u);
+    EXPECT_EQ(doc.channel(2).sample_count(), 3);
 
     x.SetFileId("Other");
     std::string other = (dir / "o.orlet").string();
@@ -495,7 +496,7 @@ TEST_F(tfiles, AFileOfManyChannelsIsOneChangeOfTheChannelList) {
     EXPECT_TRUE(files.add_file(many));
     doc.theglobal.remove_listener(&count);
     ASSERT_EQ(doc.totnchans(), 6000);
-    EXPECT_EQ(doc.channel(5999).sig.size(), 4u);
+    EXPECT_EQ(doc.channel(5999).sample_count(), 4);
     // The old document's channels went in one notice, each file's came in one.
     EXPECT_EQ(count.removed, 1);
     EXPECT_EQ(count.added, 2);
@@ -536,7 +537,7 @@ TEST_F(tfiles, AFileThatCannotBeReadNeverClosesTheOpenDocument) {
         EXPECT_FALSE(files.open_document(path)) << path;
         ASSERT_EQ(doc.totnchans(), 2) << path;
         EXPECT_EQ(doc.channel(0).name(), "kept") << path;
-        EXPECT_EQ(doc.channel(1).sig.size(), 1000u) << path;
+        EXPECT_EQ(doc.channel(1).sample_count(), 1000) << path;
         EXPECT_EQ(doc.filename(), a) << path;
         EXPECT_TRUE(doc.modified()) << path;
         // The save question (none for a file of no known kind), then what

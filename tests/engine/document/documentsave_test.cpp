@@ -226,7 +226,7 @@ TEST_F(SaveKeepsTheCoding, SaveAsCodingIsKeptAndOffered) {
     // A document not read from a WAVE file proposes nothing.
     life.close_document();
     doc.set_totnchans(1);
-    doc.channel(0).sig = ramp(10);
+    doc.channel(0).set_samples(ramp(10));
     EXPECT_FALSE(files.proposed_wave_coding({}).has_value());
     EXPECT_FALSE(files.save_document());  // untitled: Save as is the caller's
 }
@@ -272,9 +272,9 @@ TEST_F(tsavefixture, OneSelectionGivesOneLengthInEveryFormat) {
         tdocumentfiles f2{back, l2, p2};
         ASSERT_TRUE(f2.open_document(path(name)));
         ASSERT_EQ(back.totnchans(), 1);
-        EXPECT_EQ(back.channel(0).sig.size(), 1300u);
+        EXPECT_EQ(back.channel(0).sample_count(), 1300);
         // The first sample is the one at 0.5 s.
-        EXPECT_NEAR(back.channel(0).sig[0], doc.channel(0).sig[500], 1.0 / 16000);
+        EXPECT_NEAR(back.channel(0).sample(0), doc.channel(0).sample(500), 1.0 / 16000);
         if (std::string(name) == "s.wav") continue;
         const tsiglabels& l = back.channel(0).labels;
         ASSERT_EQ(l.size(), 2u);
@@ -305,7 +305,7 @@ TEST_F(tsavefixture, ACutFileOpensWithWhatItHoldsAndSaysSo) {
         prompter.asked.clear();
         ASSERT_TRUE(files.open_document(cut));
         ASSERT_EQ(doc.totnchans(), 2);
-        EXPECT_EQ(static_cast<long long>(doc.channel(1).sig.size()), c.frames);
+        EXPECT_EQ(doc.channel(1).sample_count(), c.frames);
         ASSERT_EQ(prompter.asked.size(), 1u);
         EXPECT_EQ(prompter.asked[0].text, "The file is shorter than its header says: " +
                                               std::to_string(c.frames) + " of 60000 samples were read");
@@ -342,8 +342,8 @@ TEST_F(tsavefixture, AFailedOpenIsNeitherTitleNorRecentFile) {
 TEST_F(tsavefixture, AFileWithFsdZeroOpensWithItsPeak) {
     doc.set_totnchans(2);
     doc.channel(0).sampfreq = doc.channel(1).sampfreq = 1000;
-    doc.channel(0).sig = {0.25f, -0.75f, 0.5f};
-    doc.channel(1).sig = {0, 0, 0};
+    doc.channel(0).set_samples({0.25f, -0.75f, 0.5f});
+    doc.channel(1).set_samples({0, 0, 0});
     TXIIFile x;
     fill_tessal_container(x, doc, {}, 0, 0);
     x.writefloat("Ch0", "FSD", 0);
@@ -434,7 +434,7 @@ TEST_F(tsavefixture, CutThenPasteAtTheSamePlaceGivesTheFileBackByteForByte) {
         prompter.answers = {tanswer::ok};
         ASSERT_TRUE(edit.cut());
         for (int c = 0; c < k.chans; ++c)
-            EXPECT_EQ(static_cast<long long>(doc.channel(c).sig.size()), k.frames - k.n);
+            EXPECT_EQ(doc.channel(c).sample_count(), k.frames - k.n);
         ASSERT_TRUE(edit.paste());
         doc.theglobal.set_selection(k.L, k.R);
         ASSERT_TRUE(edit.copy());
@@ -442,7 +442,7 @@ TEST_F(tsavefixture, CutThenPasteAtTheSamePlaceGivesTheFileBackByteForByte) {
         ASSERT_TRUE(edit.delete_selection());
         ASSERT_TRUE(edit.paste());
         for (int c = 0; c < k.chans; ++c)
-            EXPECT_EQ(doc.channel(c).sig.size(), static_cast<std::size_t>(k.frames));
+            EXPECT_EQ(doc.channel(c).sample_count(), k.frames);
         ASSERT_TRUE(files.save_document());
 
         ASSERT_TRUE(run("sox " + f + " -t raw -e signed-integer -b 32 " + path("after.raw")));
@@ -468,7 +468,7 @@ TEST_F(tsavefixture, AWaveFileRefusesARateItCannotHold) {
         SCOPED_TRACE(rate);
         doc.set_totnchans(0);
         tchannel& ch = doc.create_channel(0);
-        ch.sig = ramp(100);
+        ch.set_samples(ramp(100));
         ch.sampfreq = ch.orgsampfreq = rate;
         prompter.asked.clear();
         EXPECT_FALSE(files.save_file(out, 16, 0, 0, {}, tFormat::pcm));
@@ -498,7 +498,7 @@ TEST_F(tsavefixture, AWaveFileRefusesAShiftItCannotHold) {
         SCOPED_TRACE(shift);
         doc.set_totnchans(0);
         tchannel& ch = doc.create_channel(0);
-        ch.sig = ramp(100);
+        ch.set_samples(ramp(100));
         ch.sampfreq = ch.orgsampfreq = 8000;
         ch.xshift = shift;
         prompter.asked.clear();
@@ -528,7 +528,7 @@ TEST_F(tsavefixture, ManyLabelsSaveAsSmpOnceEach) {
     doc.set_totnchans(0);
     for (int c = 0; c < 2; ++c) {
         tchannel& ch = doc.create_channel(c);
-        ch.sig = ramp(n * 4);
+        ch.set_samples(ramp(n * 4));
         ch.sampfreq = ch.orgsampfreq = 1000;
         tsiglabels list;
         for (int i = 0; i < n; ++i) {
@@ -601,10 +601,10 @@ TEST_F(FormatRoundTrip, EveryWritableRowInEveryCoding) {
             for (int k = 0; k < 2; ++k) {
                 tchannel& ch = a.doc.channel(k);
                 ch.sampfreq = ch.orgsampfreq = 8000;
-                ch.sig.resize(4000);
+                tsinglearr s(4000);
                 for (int i = 0; i < 4000; ++i)
-                    ch.sig[i] = static_cast<float>(0.6 * std::sin(0.01 * (k + 1) * i));
-                ch.sigcachedirty = true;
+                    s[i] = static_cast<float>(0.6 * std::sin(0.01 * (k + 1) * i));
+                ch.set_samples(std::move(s));
             }
             a.doc.channel(0).labels.push_back(tsiglabel{});
             a.doc.channel(0).labels.back().time = 0.1;
@@ -620,11 +620,11 @@ TEST_F(FormatRoundTrip, EveryWritableRowInEveryCoding) {
             for (int k = 0; k < 2; ++k) {
                 const tchannel& x = a.doc.channel(k);
                 const tchannel& y = b.doc.channel(k);
-                ASSERT_EQ(y.sig.size(), x.sig.size());
+                ASSERT_EQ(y.sample_count(), x.sample_count());
                 EXPECT_EQ(y.sampfreq, 8000);
                 double worst = 0;
-                for (std::size_t i = 0; i < x.sig.size(); ++i)
-                    worst = std::max(worst, std::fabs(static_cast<double>(y.sig[i]) - x.sig[i]));
+                for (std::int64_t i = 0; i < x.sample_count(); ++i)
+                    worst = std::max(worst, std::fabs(static_cast<double>(y.sample(i)) - x.sample(i)));
                 EXPECT_LE(worst, step) << "channel " << k;
             }
             if (f.caps.labels) {

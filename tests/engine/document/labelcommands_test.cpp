@@ -22,7 +22,7 @@ struct tlabelfixture {
         doc.set_totnchans(n);
         for (int i = 0; i < n; ++i) {
             doc.channel(i).sampfreq = 1000;
-            doc.channel(i).sig.assign(2000, 0.5f);
+            doc.channel(i).set_samples(tsinglearr(2000, 0.5f));
         }
         doc.selectmode = selmono;
     }

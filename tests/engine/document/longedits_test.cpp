@@ -34,14 +34,15 @@ std::vector<tsinglepair> cache_from_scratch(const tsinglearr& s) {
 
 void expect_cache_matches(tchannel& ch, const char* what, int step) {
     ch.fix_sigcache();
-    const std::vector<tsinglepair> want = cache_from_scratch(ch.sig);
+    const tsinglearr samples = ch.samples_array();
+    const std::vector<tsinglepair> want = cache_from_scratch(samples);
     ASSERT_EQ(ch.sigcache.size(), want.size()) << what << " at step " << step;
     for (std::size_t b = 0; b < want.size(); ++b)
         if (ch.sigcache[b].lo != want[b].lo || ch.sigcache[b].hi != want[b].hi)
             FAIL() << what << " at step " << step << ": block " << b << " of " << want.size() << " is "
                    << ch.sigcache[b].lo << ".." << ch.sigcache[b].hi << ", samples say " << want[b].lo << ".."
                    << want[b].hi;
-    const auto [lo, hi] = std::minmax_element(ch.sig.begin(), ch.sig.end());
+    const auto [lo, hi] = std::minmax_element(samples.begin(), samples.end());
     EXPECT_EQ(ch.sigmin, *lo) << what << " at step " << step;
     EXPECT_EQ(ch.sigmax, *hi) << what << " at step " << step;
 }
@@ -60,9 +61,9 @@ struct tlongdoc {
         std::mt19937 rng(3);
         std::normal_distribution<float> step(0.0f, 0.01f);
         float x = 0;
-        c.sig.resize(static_cast<std::size_t>(300 * fs));
-        for (float& v : c.sig) v = x = 0.999f * x + step(rng);
-        c.sigcachedirty = true;
+        tsinglearr s(static_cast<std::size_t>(300 * fs));
+        for (float& v : s) v = x = 0.999f * x + step(rng);
+        c.set_samples(std::move(s));
         c.fix_sigcache();
         doc.selectmode = selmono;
     }
@@ -139,7 +140,8 @@ TEST(LongChannelEdits, ChangesInsideComputeOnlyTheirBlocks) {
     expect_cache_matches(ch, "delete", 1);
     EXPECT_EQ(ch.sigcache.size(), blocks - 10);
     // A full rebuild request still rebuilds.
-    ch.sig[5] = 100;
+    const float spike = 100;
+    ch.write_samples(5, &spike, 1);
     ch.sigcachedirty = true;
     EXPECT_TRUE(ch.sigcachedirty.full());
     expect_cache_matches(ch, "assignment", 2);

@@ -33,13 +33,13 @@ TEST_F(TextGridLabels, ExportedLabelsComeBackOnAnotherChannel) {
     tchannel& a = doc.channel(0);
     a.sampfreq = 1000;
     a.set_name("mic");
-    a.sig.assign(2000, 0.f);  // 2 s
+    a.set_samples(tsinglearr(2000, 0.f));  // 2 s
     a.add_label(0.5, 0.25, "a:", "manual");
     a.add_label(1.0, 0, "burst", "manual");
     tchannel& b = doc.channel(1);
     b.sampfreq = 1000;
     b.set_name("egg");
-    b.sig.assign(1000, 0.f);
+    b.set_samples(tsinglearr(1000, 0.f));
     b.add_label(2.5, 0.5, "late", "manual");  // past every channel's end
     const std::string path = this->path("l.TextGrid");
     export_textgrid_labels(doc, path);

@@ -37,7 +37,7 @@ protected:
         s.fsdmode = fsdkeep;
         const tprocresult r = run();
         EXPECT_TRUE(r.ok) << r.error;
-        const tsinglearr& y = doc.channel(doc.totnchans() - 1).sig;
+        const tsinglearr y = doc.channel(doc.totnchans() - 1).samples_array();
         EXPECT_EQ(y.size(), N);
         return dft_magnitude(y, N);
     }
@@ -144,14 +144,15 @@ TEST_F(tfiltertest, VariableSlopeHoldsItsSlopeBetweenItsCorners) {
 TEST_F(tfiltertest, BrickwallPassTransitionAndStopBands) {
     make_channels(1, static_cast<int>(N));
     doc.channel(0).sampfreq = fs;
-    std::fill(doc.channel(0).sig.begin(), doc.channel(0).sig.end(), 0.0f);
-    doc.channel(0).sig[N / 2] = 1;
+    tsinglearr impulse(N, 0.0f);
+    impulse[N / 2] = 1;
+    doc.channel(0).set_samples(impulse);
     add<tloadchannel>("load");
     auto& b = add<tlpbrick>("lpbrick");  // 8000 Hz, margin 0.92, "Decent"
     EXPECT_EQ(b.get_procname(), "Brickwall LP 8000 Hz (Decent)");
     add<tsavechannel>("save").fsdmode = fsdkeep;
     ASSERT_TRUE(run().ok);
-    const tsinglearr& y = doc.channel(1).sig;
+    const tsinglearr y = doc.channel(1).samples_array();
     EXPECT_EQ(doc.channel(1).name(), "ch0 Brickwall LP  8000 Hz");
     const tdoublearr m = dft_magnitude(y, N);
     const double fc = 8000 * 0.92;
@@ -169,14 +170,14 @@ TEST_F(tfiltertest, BrickwallPassTransitionAndStopBands) {
     const tbrickkernel k = brick_kernel(fc, fs, 40, 2.0);
     ASSERT_GT(k.N(), brick_overlap_add_from);
     tsinglearr direct(N);
-    brick_direct(doc.channel(0).sig.data(), N, k, direct.data());
+    brick_direct(impulse.data(), N, k, direct.data());
     for (std::size_t i = 0; i < N; ++i) ASSERT_NEAR(y[i], direct[i], 1e-7) << i;
     for (std::size_t i = 1; i < 400; ++i) ASSERT_NEAR(y[N / 2 + i], y[N / 2 - i], 1e-7);
 
     // At or above half the rate nothing needs taking away.
     b.cornerfreq = 30000;
     ASSERT_TRUE(run().ok);
-    EXPECT_EQ(doc.channel(2).sig, doc.channel(0).sig);
+    EXPECT_EQ(doc.channel(2).samples_array(), doc.channel(0).samples_array());
     EXPECT_EQ(doc.channel(2).name(), "ch0 No LP needed");
 }
 
@@ -216,33 +217,36 @@ TEST_F(tfiltertest, DerivativeAndIntegral) {
     make_channels(2, 200);
     doc.channel(0).set_yunit("Pa");
     doc.channel(1).set_yunit("m/s");
-    for (int j = 0; j < 200; ++j) doc.channel(0).sig[j] = 0.5f * j;  // a ramp
+    tsinglearr ramp(200);
+    for (int j = 0; j < 200; ++j) ramp[j] = 0.5f * j;
+    doc.channel(0).set_samples(std::move(ramp));
     add<tloadchannel>("load").channo = {0, 1};
     add<tdiff>("diff");
     add<tsavechannel>("save").channo = {-1, -1};
     ASSERT_TRUE(run().ok);
-    for (float v : doc.channel(2).sig) ASSERT_EQ(v, 500.0f);  // the first sample too
+    for (float v : doc.channel(2).samples_array()) ASSERT_EQ(v, 500.0f);  // the first sample too
     EXPECT_EQ(doc.channel(2).yunit(), "Pa/s");
     EXPECT_EQ(doc.channel(3).yunit(), "m/s2");
     EXPECT_EQ(doc.channel(2).name(), "ch0 derivative");
 
     steps[1] = create_step(find_procid("int"));
     ASSERT_TRUE(run().ok);
-    EXPECT_NEAR(doc.channel(5).sig.back(), 2.0 * 200 / 1000, 1e-6);  // c n / fs
+    EXPECT_NEAR(doc.channel(5).sample(doc.channel(5).sample_count() - 1), 2.0 * 200 / 1000, 1e-6);  // c n / fs
     EXPECT_EQ(doc.channel(5).yunit(), "m");
     EXPECT_EQ(doc.channel(4).yunit(), "Pa*s");
 
     // The derivative's magnitude response: |2 fs sin(w / 2)|.
     make_channels(1, static_cast<int>(N));
     doc.channel(0).sampfreq = fs;
-    std::fill(doc.channel(0).sig.begin(), doc.channel(0).sig.end(), 0.0f);
-    doc.channel(0).sig[100] = 1;
+    tsinglearr impulse(N, 0.0f);
+    impulse[100] = 1;
+    doc.channel(0).set_samples(std::move(impulse));
     steps.clear();
     add<tloadchannel>("load");
     add<tdiff>("diff");
     add<tsavechannel>("save");
     ASSERT_TRUE(run().ok);
-    expect_response(dft_magnitude(doc.channel(1).sig, N),
+    expect_response(dft_magnitude(doc.channel(1).samples_array(), N),
                     [](double f) { return 2 * fs * std::sin(pi * f / fs); });
 
     tdiff d;
@@ -268,16 +272,19 @@ TEST(UnitPerSecond, Cases) {
 TEST_F(tfiltertest, EachSignalStartsFromRestAndImpossibleCornersStopTheRun) {
     make_channels(2, 500);
     for (int c : {0, 1})
-        for (int j = 0; j < 500; ++j) doc.channel(c).sig[j] = static_cast<float>(std::sin(j * 0.3));
+        for (int j = 0; j < 500; ++j) {
+            const float v = static_cast<float>(std::sin(j * 0.3));
+            doc.channel(c).write_samples(j, &v, 1);
+        }
     add<tloadchannel>("load").channo = {0, 1};
     auto& lp = add<tlp2>("lp2");
     lp.filter.SetQ(8);
     lp.filter.SetF0(100);
     add<tsavechannel>("save").channo = {-1, -1};
     ASSERT_TRUE(run().ok);
-    EXPECT_EQ(doc.channel(2).sig, doc.channel(3).sig);
+    EXPECT_EQ(doc.channel(2).samples_array(), doc.channel(3).samples_array());
     ASSERT_TRUE(run().ok);  // and so does every run
-    EXPECT_EQ(doc.channel(4).sig, doc.channel(2).sig);
+    EXPECT_EQ(doc.channel(4).samples_array(), doc.channel(2).samples_array());
 
     lp.filter.SetF0(500);  // the channels run at 1000 Hz
     tprocresult r = run();

@@ -22,7 +22,7 @@ protected:
         s.fsdmode = fsdkeep;
         return run();
     }
-    const tsinglearr& last(int back = 0) { return doc.channel(doc.totnchans() - 1 - back).sig; }
+    tsinglearr last(int back = 0) { return doc.channel(doc.totnchans() - 1 - back).samples_array(); }
 };
 
 TEST_F(tgentest, HarmonicSeriesFollowsTheTiltAndOddOnly) {
@@ -69,9 +69,10 @@ TEST_F(tgentest, HarmonicAtHalfTheRateEntersWithHalfWeight) {
 TEST_F(tgentest, SineFollowsAFrequencyChannelAndAddsToSignals) {
     make_channels(1, 2000);
     doc.channel(0).sampfreq = 10000;
-    for (float& v : doc.channel(0).sig) v = 100;
-    for (int j = 500; j < 600; ++j) doc.channel(0).sig[j] = -5;     // phase held
-    for (int j = 600; j < 700; ++j) doc.channel(0).sig[j] = 6000;   // above half: held, silent
+    tsinglearr f(2000, 100.0f);
+    for (int j = 500; j < 600; ++j) f[j] = -5;     // phase held
+    for (int j = 600; j < 700; ++j) f[j] = 6000;   // above half: held, silent
+    doc.channel(0).set_samples(std::move(f));
     add<tloadchannel>("load");
     auto& s = add<tsinewave>("sine");
     s.inputmode = 2;
@@ -206,7 +207,9 @@ TEST_F(tgentest, RampsHitTheirEndValues) {
 
 TEST_F(tgentest, BabbleIsASumOfRotations) {
     make_channels(1, 97);
-    std::iota(doc.channel(0).sig.begin(), doc.channel(0).sig.end(), 0.0f);
+    tsinglearr ramp(97);
+    std::iota(ramp.begin(), ramp.end(), 0.0f);
+    doc.channel(0).set_samples(std::move(ramp));
     add<tloadchannel>("load");
     auto& b = add<tbabble>("babble");
     b.nvoices = 1;

@@ -116,7 +116,7 @@ TEST_F(tprocesstest, LastOutputIsDroppedAndRunRefreshes) {
     EXPECT_TRUE(steps[0]->outarr.empty());
     EXPECT_TRUE(steps[0]->inarr.empty());
     EXPECT_EQ(doc.totnchans(), 2);
-    EXPECT_EQ(doc.channel(0).sig, tsinglearr(10, 1.0f));
+    EXPECT_EQ(doc.channel(0).samples_array(), tsinglearr(10, 1.0f));
     EXPECT_TRUE(doc.modified());
     doc.theglobal.remove_listener(&changes);
     EXPECT_FALSE(changes.stale.empty());

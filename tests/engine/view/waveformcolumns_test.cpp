@@ -54,7 +54,8 @@ TEST(DrawMode, CacheRawAndMarkersByBlocksAndSamplesPerColumn) {
 
 TEST(CacheColumns, MatchScanOfTheSamplesAndShareBlocksWithNeighbours) {
     tchannel ch(nullptr, 0);
-    ch.sig = noise(200 * 5000 + 77, 1);
+    const tsinglearr samples = noise(200 * 5000 + 77, 1);
+    ch.set_samples(samples);
     ch.sampfreq = 48000;
     ch.sigcachedirty = true;
     ch.fix_sigcache();
@@ -74,7 +75,7 @@ TEST(CacheColumns, MatchScanOfTheSamplesAndShareBlocksWithNeighbours) {
         for (int x = 1; x < 500; ++x) {
             long long e = std::llround(map.time(x) * ch.sampfreq / 200);
             float bl = 0, bh = 0;
-            bool ok = blocks_by_samples(ch.sig, prev - xshift / 200, e - xshift / 200, bl, bh);
+            bool ok = blocks_by_samples(samples, prev - xshift / 200, e - xshift / 200, bl, bh);
             SCOPED_TRACE(testing::Message() << "trial " << trial << " column " << x);
             ASSERT_EQ(plain[x].drawn, ok);
             ASSERT_EQ(fast[x].drawn, ok);
@@ -92,10 +93,11 @@ TEST(CacheColumns, MatchScanOfTheSamplesAndShareBlocksWithNeighbours) {
 
 TEST(CacheColumns, SpikeInTheSharedBlockShowsInBothColumns) {
     tchannel ch(nullptr, 0);
-    ch.sig.assign(200 * 100, 0.0f);
-    ch.sampfreq = 200;  // one block a second
+    tsinglearr samples(200 * 100, 0.0f);
     // Columns 10 blocks wide: column 1 spans blocks 0..10, column 2 10..20.
-    ch.sig[10 * 200 + 50] = 5;
+    samples[10 * 200 + 50] = 5;
+    ch.set_samples(std::move(samples));
+    ch.sampfreq = 200;  // one block a second
     ch.sigcachedirty = true;
     ch.fix_sigcache();
     auto cols = cache_columns(ch.sigcache, 0, ch.sampfreq, {0, 10, 5});
@@ -106,7 +108,7 @@ TEST(CacheColumns, SpikeInTheSharedBlockShowsInBothColumns) {
 
 TEST(CacheColumns, ShiftedChannelAndEmptyTailBlockLeaveColumnsEmpty) {
     tchannel ch(nullptr, 0);
-    ch.sig.assign(200 * 50, 1.0f);  // a multiple of 200: the last block is empty
+    ch.set_samples(tsinglearr(200 * 50, 1.0f));  // a multiple of 200: the last block is empty
     ch.sampfreq = 200;
     ch.xshift = 200 * 20;  // starts at 20 s
     ch.sigcachedirty = true;
