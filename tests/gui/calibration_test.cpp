@@ -112,11 +112,11 @@ TEST(CalibrationWindow, CalibrateChangesTheChosenChannelAndWarnsForTheOther) {
     EXPECT_EQ(f.doc().channel(1).yunit(), "");
 
     // An unreadable value changes nothing.
-    const float before = ch.sig[100];
+    const float before = ch.sample(100);
     f.win->amplitudeedit()->setText("two");
     EXPECT_FALSE(f.win->calibrateExecute());
     EXPECT_EQ(f.prompter->asked.back().caption, "Calibration");
-    EXPECT_EQ(ch.sig[100], before);
+    EXPECT_EQ(ch.sample(100), before);
 }
 
 TEST(CalibrationWindow, FollowsTheMainWindowsChannelAndItsUnit) {
@@ -134,7 +134,9 @@ TEST(CalibrationWindow, FollowsTheMainWindowsChannelAndItsUnit) {
 TEST(CalibrationWindow, TwoAmplitudeLabelsSpanTheSelection) {
     tfixture f;
     tchannel& ch = f.doc().channel(0);
-    for (std::size_t i = 0; i < ch.sig.size(); ++i) ch.sig[i] = i < 16000 ? 0.2f : 0.7f;
+    tsinglearr steps(static_cast<std::size_t>(ch.sample_count()));
+    for (std::size_t i = 0; i < steps.size(); ++i) steps[i] = i < 16000 ? 0.2f : 0.7f;
+    ch.set_samples(std::move(steps));
     auto* two = [&]() -> QRadioButton* {
         for (QRadioButton* r : f.win->findChildren<QRadioButton*>())
             if (r->text().startsWith("Two amplitudes")) return r;
@@ -154,8 +156,8 @@ TEST(CalibrationWindow, TwoAmplitudeLabelsSpanTheSelection) {
     ASSERT_NE(go, nullptr);
     QTest::mouseClick(go, Qt::LeftButton);
     settle();
-    EXPECT_NEAR(ch.sig[8000], 0, 1e-5);
-    EXPECT_NEAR(ch.sig[24000], 10, 1e-5);
+    EXPECT_NEAR(ch.sample(8000), 0, 1e-5);
+    EXPECT_NEAR(ch.sample(24000), 10, 1e-5);
     ASSERT_EQ(ch.labels.size(), 2u);
     EXPECT_EQ(ch.labels[0].text, "0 cmH2O");
     EXPECT_EQ(ch.labels[1].text, "10 cmH2O");

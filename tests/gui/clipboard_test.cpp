@@ -89,7 +89,7 @@ TEST(EditingClipboard, StereoSelectionThroughTheQtClipboard) {
     doc.theglobal.set_selection(0.5, 0.5);
     trigger(w, "pasteaction");
     for (int c : {2, 3}) {
-        const tsinglearr& s = doc.channel(c).sig;
+        const tsinglearr s = doc.channel(c).samples_array();
         ASSERT_EQ(s.size(), 1050u);
         EXPECT_EQ(s[499], 1000 * c + 499);
         // Channel 2 gets the current channel's copy, 3 its partner's.
@@ -99,7 +99,7 @@ TEST(EditingClipboard, StereoSelectionThroughTheQtClipboard) {
     }
     EXPECT_NEAR(doc.channel(3).labels[0].time, 0.2, 1e-12);
     EXPECT_NEAR(doc.channel(3).labels[1].time, 0.75, 1e-12);
-    EXPECT_EQ(doc.channel(0).sig.size(), 1000u);
+    EXPECT_EQ(doc.channel(0).sample_count(), 1000);
     EXPECT_TRUE(doc.modified());
     EXPECT_TRUE(f.prompter->asked.empty());
 
@@ -108,7 +108,7 @@ TEST(EditingClipboard, StereoSelectionThroughTheQtClipboard) {
     trigger(w, "pasteaction");
     ASSERT_EQ(f.prompter->asked.size(), 1u);
     EXPECT_EQ(f.prompter->asked[0].caption, "Channel mismatch");
-    EXPECT_EQ(doc.channel(2).sig.size(), 1050u);
+    EXPECT_EQ(doc.channel(2).sample_count(), 1050);
 }
 
 TEST(EditingClipboard, CutAsksAndRefusalKeepsTheSamples) {
@@ -120,17 +120,17 @@ TEST(EditingClipboard, CutAsksAndRefusalKeepsTheSamples) {
     trigger(w, "cutaction");  // the box is closed: cancel
     ASSERT_EQ(f.prompter->asked.size(), 1u);
     EXPECT_EQ(f.prompter->asked[0].text, "Do you want to delete the selection of channels 0 and 1?");
-    EXPECT_EQ(doc.channel(0).sig.size(), 1000u);
+    EXPECT_EQ(doc.channel(0).sample_count(), 1000);
     f.prompter->answers = {tanswer::ok};
     trigger(w, "deleteaction");
-    EXPECT_EQ(doc.channel(0).sig.size(), 900u);
-    EXPECT_EQ(doc.channel(1).sig.size(), 900u);
-    EXPECT_EQ(doc.channel(2).sig.size(), 1000u);
+    EXPECT_EQ(doc.channel(0).sample_count(), 900);
+    EXPECT_EQ(doc.channel(1).sample_count(), 900);
+    EXPECT_EQ(doc.channel(2).sample_count(), 1000);
     // Delete does nothing while another window is in front.
     w.editing().is_foreground = [] { return false; };
     doc.theglobal.set_selection(0.1, 0.2);
     w.commands().action("deleteaction")->trigger();
-    EXPECT_EQ(doc.channel(0).sig.size(), 900u);
+    EXPECT_EQ(doc.channel(0).sample_count(), 900);
 }
 
 TEST(EditingMenus, CaptionsShortcutsAndEnablings) {
@@ -180,13 +180,13 @@ TEST(EditingDialogs, UnreadableNumbersChangeNothing) {
     levels->set_type(constantfactor);
     levels->startfield()->setText("two");
     EXPECT_FALSE(levels->apply());
-    EXPECT_EQ(doc.channel(0).sig[150], 150);
+    EXPECT_EQ(doc.channel(0).sample(150), 150);
     levels->startfield()->setText("2");
     levels->rampfield()->setText("0");
     EXPECT_TRUE(levels->apply());
-    EXPECT_EQ(doc.channel(0).sig[150], 300);
-    EXPECT_EQ(doc.channel(1).sig[150], 2300);
-    EXPECT_EQ(doc.channel(2).sig[150], 2150);
+    EXPECT_EQ(doc.channel(0).sample(150), 300);
+    EXPECT_EQ(doc.channel(1).sample(150), 2300);
+    EXPECT_EQ(doc.channel(2).sample(150), 2150);
 
     auto* fsd = qobject_cast<tsetfsdwindow*>(w.windows().find("Set Full Scale Deflection (FSD)"));
     ASSERT_NE(fsd, nullptr);
@@ -349,7 +349,7 @@ TEST(EditingClipboard, CutAndPasteByMouseAndKeysGiveTheFileBack) {
         tfilewindow t(f);
         tdocument& doc = t.w.document();
         ASSERT_EQ(doc.totnchans(), k.chans);
-        ASSERT_EQ(doc.channel(0).sig.size(), static_cast<std::size_t>(k.frames));
+        ASSERT_EQ(doc.channel(0).sample_count(), k.frames);
         if (k.chans == 2) doc.selectmode = selstereo;
 
         ASSERT_GT(doc.xaxis.length(), k.b);
@@ -369,12 +369,12 @@ TEST(EditingClipboard, CutAndPasteByMouseAndKeysGiveTheFileBack) {
         }
         ASSERT_EQ(t.prompter->asked.size(), 1u) << "the Delete question";
         for (int c = 0; c < k.chans; ++c)
-            EXPECT_EQ(static_cast<long long>(doc.channel(c).sig.size()), k.frames - n) << c;
+            EXPECT_EQ(doc.channel(c).sample_count(), k.frames - n) << c;
         // The cursor stays where the selection began: paste there.
         ASSERT_EQ(doc.theglobal.rightselcursor(), L);
         t.keys(Qt::Key_V);
         for (int c = 0; c < k.chans; ++c)
-            EXPECT_EQ(doc.channel(c).sig.size(), static_cast<std::size_t>(k.frames)) << c;
+            EXPECT_EQ(doc.channel(c).sample_count(), k.frames) << c;
         t.keys(Qt::Key_S);
         EXPECT_FALSE(doc.modified());
         EXPECT_TRUE(frames(f) == before);

@@ -149,12 +149,12 @@ TEST(CodecsOpen, FlacOpensThroughTheReadyEntriesAndAFailingCodecChangesNothing) 
     ASSERT_EQ(doc.totnchans(), 2);
     EXPECT_EQ(doc.channel(0).name(), "two tones.flac Ch 0");
     EXPECT_EQ(doc.channel(0).sampfreq, 8000);
-    ASSERT_EQ(doc.channel(0).sig.size(), 8000u);
+    ASSERT_EQ(doc.channel(0).sample_count(), 8000);
     double peak = 0;
-    for (float v : doc.channel(0).sig) peak = std::max(peak, std::abs(static_cast<double>(v)));
+    for (float v : doc.channel(0).samples_array()) peak = std::max(peak, std::abs(static_cast<double>(v)));
     EXPECT_NEAR(peak, 0.5, 0.01);
     // sox's sine starts at phase 0: sample 2 of 250 Hz at 8 kHz.
-    EXPECT_NEAR(doc.channel(0).sig[2], 0.5 * std::sin(2 * M_PI * 250 * 2 / 8000.0), 2e-3);
+    EXPECT_NEAR(doc.channel(0).sample(2), 0.5 * std::sin(2 * M_PI * 250 * 2 / 8000.0), 2e-3);
 
     // Add through a codec that fails: the message names it, nothing changes.
     w.context().codecs.list = {{"broken", ".flac", script(dir, "broken.sh", "echo 'bad frame' >&2\nexit 2\n"),

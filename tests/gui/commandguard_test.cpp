@@ -138,7 +138,8 @@ TEST_F(CommandGuard, AFailingHandlerLeavesTheDocumentAsItWasAndSaysWhy) {
                           ch.set_name("renamed");
                           ch.set_yunit("Pa");
                           doc().samples_changing(ch, 10, 11);
-                          ch.sig[10] = 0.75f;
+                          const float v = 0.75f;
+                          ch.write_samples(10, &v, 1);
                           ch.add_label(0.1, 0.2, "new", "manual");
                           doc().create_channel(doc().totnchans());
                           doc().set_modified(true);
@@ -146,7 +147,7 @@ TEST_F(CommandGuard, AFailingHandlerLeavesTheDocumentAsItWasAndSaysWhy) {
                       }, .group = "test"});
     set.build(&bar);
     const std::string name = doc().channel(0).name();
-    const float s10 = doc().channel(0).sig[10];
+    const float s10 = doc().channel(0).sample(10);
     const std::size_t nlabels = doc().channel(0).labels.size();
     ASSERT_FALSE(doc().modified());
     prompter.asked.clear();
@@ -157,7 +158,7 @@ TEST_F(CommandGuard, AFailingHandlerLeavesTheDocumentAsItWasAndSaysWhy) {
     ASSERT_EQ(doc().totnchans(), 2);
     EXPECT_EQ(doc().channel(0).name(), name);
     EXPECT_EQ(doc().channel(0).yunit(), "");
-    EXPECT_EQ(doc().channel(0).sig[10], s10);
+    EXPECT_EQ(doc().channel(0).sample(10), s10);
     EXPECT_EQ(doc().channel(0).labels.size(), nlabels);
     EXPECT_FALSE(doc().modified());
     EXPECT_EQ(w->signalpanel()->stripcount(), 2);
@@ -256,8 +257,8 @@ TEST_F(CommandGuard, SilentChannelFsdToPeakLogAxisThenEditLevels) {
     // the tone untouched, the silence still silence, every FSD a number.
     EXPECT_TRUE(w->isVisible());
     ASSERT_EQ(doc().totnchans(), 2);
-    EXPECT_NEAR(doc().channel(0).sig[10], 16384.0 / 32768 * std::sin(2 * M_PI * 200.0 * 10 / 8000), 1e-4);
-    for (float v : doc().channel(1).sig) ASSERT_EQ(v, 0.0f);
+    EXPECT_NEAR(doc().channel(0).sample(10), 16384.0 / 32768 * std::sin(2 * M_PI * 200.0 * 10 / 8000), 1e-4);
+    for (float v : doc().channel(1).samples_array()) ASSERT_EQ(v, 0.0f);
     for (int c = 0; c < 2; ++c) EXPECT_TRUE(std::isfinite(doc().channel(c).fsd()));
     if (d->isVisible()) d->close();
     settle();

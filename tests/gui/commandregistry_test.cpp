@@ -135,7 +135,7 @@ TEST(CommandRegistry, ChecksFollowTheStateWithoutAnyoneSettingThem) {
     doc.set_totnchans(2);
     for (int c = 0; c < 2; ++c) {
         doc.channel(c).sampfreq = 1000;
-        doc.channel(c).sig.assign(100, 0.f);
+        doc.channel(c).set_samples(tsinglearr(100, 0.f));
     }
     doc.selectmode = selstereo;
     reg.refresh();

@@ -43,14 +43,15 @@ void vowel(tdocument& doc) {
     ch.set_name("v");
     ch.format = tFormat::ieeefloat;
     ch.nbits = 32;
-    ch.sig.assign(v.begin(), v.end());
+    ch.set_samples(tsinglearr(v.begin(), v.end()));
     ch.set_fsd(1);
     doc.theglobal.channels_changed();
 }
 
 std::vector<std::uint32_t> bits(const tchannel& c) {
-    std::vector<std::uint32_t> b(c.sig.size());
-    if (!b.empty()) std::memcpy(b.data(), c.sig.data(), b.size() * 4);
+    const tsinglearr s = c.samples_array();
+    std::vector<std::uint32_t> b(s.size());
+    if (!b.empty()) std::memcpy(b.data(), s.data(), b.size() * 4);
     return b;
 }
 
@@ -138,10 +139,10 @@ TEST(CorrelogramExtraction, WindowAndCommandLineWriteTheSameChannels) {
     }
     // Against the synthesis: 125 Hz, then 200 Hz.
     const tchannel& f0 = doc.channel(1);
-    ASSERT_EQ(f0.sig.size(), 100u);
+    ASSERT_EQ(f0.sample_count(), 100);
     for (std::size_t k = 3; k < 97; ++k) {
         const double tk = static_cast<double>(k) * 160 / fs;
         if (tk > 0.47 && tk < 0.53) continue;
-        EXPECT_NEAR(f0.sig[k], tk < 0.5 ? 125 : 200, 0.25) << "at " << tk << " s";
+        EXPECT_NEAR(f0.sample(k), tk < 0.5 ? 125 : 200, 0.25) << "at " << tk << " s";
     }
 }

@@ -93,8 +93,8 @@ struct tdamaged : ::testing::Test {
         tdocument& doc = w->document();
         ASSERT_EQ(doc.totnchans(), 2);
         EXPECT_EQ(doc.filename(), good.toStdString());
-        EXPECT_EQ(doc.channel(0).sig.size(), 4000u);
-        EXPECT_NEAR(doc.channel(1).sig[100], 0.5 * std::sin(0.1 * 100), 1.0 / 32768);
+        EXPECT_EQ(doc.channel(0).sample_count(), 4000);
+        EXPECT_NEAR(doc.channel(1).sample(100), 0.5 * std::sin(0.1 * 100), 1.0 / 32768);
         EXPECT_EQ(w->signalpanel()->stripcount(), 2);
         EXPECT_TRUE(w->windowTitle().contains("good.wav")) << w->windowTitle().toStdString();
     }

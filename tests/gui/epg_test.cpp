@@ -201,14 +201,14 @@ TEST_F(EpgWindows, MakeChannelsTwiceOverwritesTheSameChannels) {
     const tchannel& cog = doc().channel(1);
     EXPECT_EQ(cog.name(), "Center of gravity (COG)");
     EXPECT_EQ(doc().channel(2).name(), "Back 3 rows");
-    ASSERT_EQ(cog.sig.size(), 200u);
+    ASSERT_EQ(cog.sample_count(), 200);
     // Frame 110: rows 0..2 (24 electrodes) and four side ones in rows 3..6.
-    EXPECT_FLOAT_EQ(cog.sig[110], static_cast<float>((8 * (0.5 + 1.5 + 2.5) + 4 * (3.5 + 4.5 + 5.5 + 6.5)) / 40));
-    EXPECT_FLOAT_EQ(doc().channel(2).sig[110], 1.0f);
+    EXPECT_FLOAT_EQ(cog.sample(110), static_cast<float>((8 * (0.5 + 1.5 + 2.5) + 4 * (3.5 + 4.5 + 5.5 + 6.5)) / 40));
+    EXPECT_FLOAT_EQ(doc().channel(2).sample(110), 1.0f);
     // Frame 50: rows 0..4 side columns (4 each), row 4 full from 45, rows
     // 5..6 full, six of row 7: back 3 rows = 12 of 24.
-    EXPECT_FLOAT_EQ(doc().channel(2).sig[50], 0.5f);
-    EXPECT_EQ(cog.sig[10], 0);
+    EXPECT_FLOAT_EQ(doc().channel(2).sample(50), 0.5f);
+    EXPECT_EQ(cog.sample(10), 0);
     EXPECT_EQ(epg->channel(), 0);  // locked
 
     epg->set_method_checked(8, false);

@@ -30,7 +30,7 @@ TEST(ExportTextDialog, WritesTheEngineTableAndRefusesMixedRates) {
     for (int c = 0; c < 2; ++c) {
         doc.channel(c).sampfreq = 100;
         doc.channel(c).set_name(c ? "b" : "a");
-        doc.channel(c).sig.assign(50, 0.5f * (c + 1));
+        doc.channel(c).set_samples(tsinglearr(50, 0.5f * (c + 1)));
     }
     doc.theglobal.channels_changed();
     w.windows().show("exporttext");

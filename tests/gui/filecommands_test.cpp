@@ -133,7 +133,8 @@ TEST(FileCommands, SaveKeepsTheCodingAndSaveAsOffersIt) {
     a.close_file();
 
     // Ctrl+S writes A-law again; the quiet channel keeps its levels.
-    w.document().channel(1).sig[5] = 0;
+    const float zero = 0;
+    w.document().channel(1).write_samples(5, &zero, 1);
     w.document().set_modified(true);
     w.commands().action("saveaction")->trigger();
     EXPECT_FALSE(w.document().modified());

@@ -27,16 +27,17 @@ struct tfixture : twindowfixture<tinvirawindow> {
         tchannel& ch = doc.channel(0);
         ch.set_name("mic");
         ch.sampfreq = fs;
-        ch.sig.resize(static_cast<std::size_t>(fs));
+        tsinglearr s(static_cast<std::size_t>(fs));
         // Pulses every 8 ms through one 800 Hz resonance.
         double y1 = 0, y2 = 0;
         const double C = -std::exp(-2 * M_PI * 80 / fs), B = 2 * std::exp(-M_PI * 80 / fs) * std::cos(2 * M_PI * 800 / fs);
-        for (std::size_t i = 0; i < ch.sig.size(); ++i) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
             const double x = i % static_cast<std::size_t>(fs * 0.008) == 0 ? 1.0 : 0.0;
             const double y = (1 - B - C) * x + B * y1 + C * y2;
             y2 = y1, y1 = y;
-            ch.sig[i] = static_cast<float>(y);
+            s[i] = static_cast<float>(y);
         }
+        ch.set_samples(std::move(s));
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
         open("invira");
@@ -146,6 +147,6 @@ TEST(InviraWindow, MakeChannelsLogsAndAddsTwoChannels) {
     EXPECT_EQ(f.w.measurements().measurements().datalog.lines().back().substr(0, 4), "\tmic");
     EXPECT_EQ(f.w.measurements().measurements().datalog.heading(), "File name\tChannel\tTime [s]\tF1 [Hz]\tB1 [Hz]\t");
     // The derivative is the pulse train again: the resonance is gone.
-    const tsinglearr& d = f.doc().channel(2).sig;
+    const tsinglearr d = f.doc().channel(2).samples_array();
     EXPECT_NEAR(d[128 * 10 + 5] / d[128 * 10], 0.0, 1e-3);
 }

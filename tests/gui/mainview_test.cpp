@@ -165,7 +165,9 @@ TEST(RedBlueMarks, ShownDraggedAndUsedByF8LevelsAndAlign) {
     // mean between the marks (of a sine over whole periods plus 0.25).
     doc.channel(0).cursors[1] = 0.5;
     doc.channel(0).cursors[2] = 1.0;  // 100 periods of 200 Hz
-    for (float& x : doc.channel(0).sig) x += 0.25f;
+    tsinglearr raised = doc.channel(0).samples_array();
+    for (float& x : raised) x += 0.25f;
+    doc.channel(0).write_samples(0, raised.data(), raised.size());
     f.w.commands().action("editmonoaction")->trigger();
     auto* levels = qobject_cast<teditlevelsdialog*>(f.w.windows().window("editlevels"));
     ASSERT_NE(levels, nullptr);
@@ -246,7 +248,7 @@ TEST(SaveFormat, DefaultIsTheFourthUsedRow24BitWave) {
     doc.prefs.WarnSaveWav = false;
     doc.set_totnchans(1);
     doc.channel(0).sampfreq = 8000;
-    doc.channel(0).sig.assign(1600, 0.25f);
+    doc.channel(0).set_samples(tsinglearr(1600, 0.25f));
     doc.channel(0).set_fsd(1);
     EXPECT_EQ(w.filecommands().savefilterindex, 4);
 

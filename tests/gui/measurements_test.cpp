@@ -35,8 +35,9 @@ void fill(TMainWindow& w) {
     ch.set_fsd(1);
     ch.set_name("mic");
     ch.filename = "tone.wav";
-    ch.sig.resize(2000);
-    for (int i = 0; i < 2000; ++i) ch.sig[i] = (i % 2) ? 0.5f : -0.5f;
+    tsinglearr s(2000);
+    for (int i = 0; i < 2000; ++i) s[i] = (i % 2) ? 0.5f : -0.5f;
+    ch.set_samples(std::move(s));
     doc.theglobal.set_selection(0.0, 1.999);
     w.commands().refresh_enablings();
 }

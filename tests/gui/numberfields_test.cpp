@@ -29,7 +29,7 @@ struct tnumberwindow {
         doc.set_totnchans(1);
         tchannel& ch = doc.channel(0);
         ch.sampfreq = 16000;
-        ch.sig.assign(16000, 0.1f);
+        ch.set_samples(tsinglearr(16000, 0.1f));
         ch.set_fsd(1);
         ch.set_name("mic");
         ch.add_label(0.2, 0.3, "vowel", "manual");

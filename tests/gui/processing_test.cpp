@@ -266,10 +266,10 @@ TEST(Processing, BuildSaveReopenAndRunAFourStepProcess) {
     ASSERT_EQ(doc.totnchans(), 3);  // the delete step was off
     EXPECT_EQ(doc.channel(2).name(), "copy");
     EXPECT_DOUBLE_EQ(doc.channel(2).fsd(), 2.0);
-    EXPECT_EQ(doc.channel(2).sig, tsinglearr(10, 0.5f));
-    ASSERT_EQ(doc.channel(0).sig.size(), 20u);
-    EXPECT_EQ(doc.channel(0).sig[9], 0.25f);
-    EXPECT_EQ(doc.channel(0).sig[10], 0.5f);
+    EXPECT_EQ(doc.channel(2).samples_array(), tsinglearr(10, 0.5f));
+    ASSERT_EQ(doc.channel(0).sample_count(), 20);
+    EXPECT_EQ(doc.channel(0).sample(9), 0.25f);
+    EXPECT_EQ(doc.channel(0).sample(10), 0.5f);
     EXPECT_TRUE(doc.modified());
     EXPECT_FALSE(pw->process().modified());
     EXPECT_EQ(f.w.statusBar()->currentMessage(), "Done ");
@@ -482,8 +482,8 @@ TEST(Processing, NumbersThatCannotBeAnIndexOrShiftAreRefusedNamingTheField) {
               std::string::npos)
         << f.prompter.asked.back().text;
     ASSERT_EQ(doc.totnchans(), 2);
-    EXPECT_EQ(doc.channel(0).sig, tsinglearr(10, 0.25f));
-    EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 0.5f));
+    EXPECT_EQ(doc.channel(0).samples_array(), tsinglearr(10, 0.25f));
+    EXPECT_EQ(doc.channel(1).samples_array(), tsinglearr(10, 0.5f));
 
     // Load, delay 1e5 s (1e8 samples at 1 kHz fit; at 44.1 kHz they would
     // not), save into channel 1.
@@ -509,7 +509,7 @@ TEST(Processing, NumbersThatCannotBeAnIndexOrShiftAreRefusedNamingTheField) {
     EXPECT_NE(f.prompter.asked.back().text.find("Delay [s] 100000 s at 44100 Hz"), std::string::npos)
         << f.prompter.asked.back().text;
     EXPECT_EQ(doc.channel(1).xshift, 0);
-    EXPECT_EQ(doc.channel(1).sig, tsinglearr(10, 0.5f));
+    EXPECT_EQ(doc.channel(1).samples_array(), tsinglearr(10, 0.5f));
 }
 
 namespace {
@@ -580,7 +580,7 @@ TEST(Processing, EscCancelsARunInsideAStepAndKeepsWhatWasWritten) {
     EXPECT_EQ(f.w.statusBar()->currentMessage(), "Cancelled");
     // The first save wrote its channel; the second never ran.
     ASSERT_EQ(f.w.document().totnchans(), 3);
-    EXPECT_EQ(f.w.document().channel(2).sig, tsinglearr(10, 0.25f));
+    EXPECT_EQ(f.w.document().channel(2).samples_array(), tsinglearr(10, 0.25f));
     EXPECT_TRUE(f.prompter.asked.empty());
 
     // The next run goes on to the end once the step is gone.

@@ -141,7 +141,7 @@ TEST(Settings, ATestRunReadsTheSettingsButNeverWritesThemOrTheRecentFiles) {
         doc.set_totnchans(1);
         doc.channel(0).sampfreq = 8000;
         doc.channel(0).nbits = 16;
-        doc.channel(0).sig.assign(800, 0.25f);
+        doc.channel(0).set_samples(tsinglearr(800, 0.25f));
         doc.channel(0).set_fsd(1);
         w.document().prefs.nSignificantDigits = 9;
         tmainsettings& s = w.settings();

@@ -34,17 +34,18 @@ void fill_stereo(tdocument& doc, double seconds, double sf) {
         ch.sampfreq = sf;
         ch.nbits = 16;
         ch.set_name(c ? "right" : "left");
-        ch.sig.resize(static_cast<std::size_t>(seconds * sf));
+        tsinglearr s(static_cast<std::size_t>(seconds * sf));
         unsigned seed = 1 + c;
-        for (std::size_t k = 0; k < ch.sig.size(); ++k) {
+        for (std::size_t k = 0; k < s.size(); ++k) {
             double t = k / sf;
             seed = seed * 1664525u + 1013904223u;
             double noise = (seed >> 8) / double(1 << 24) - 0.5;
             double env = 0.5 + 0.45 * std::sin(2 * M_PI * 0.7 * t + c);
-            ch.sig[k] = static_cast<float>(env * (0.6 * std::sin(2 * M_PI * 220 * t) +
-                                                  0.2 * std::sin(2 * M_PI * 660 * t)) +
-                                           0.1 * noise);
+            s[k] = static_cast<float>(env * (0.6 * std::sin(2 * M_PI * 220 * t) +
+                                             0.2 * std::sin(2 * M_PI * 660 * t)) +
+                                      0.1 * noise);
         }
+        ch.set_samples(std::move(s));
         ch.set_fsd(1);
         ch.sigcachedirty = true;
         ch.stereochanno = 1 - c;

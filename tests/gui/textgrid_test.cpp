@@ -87,7 +87,7 @@ TEST(ImportTextGrid, AddsEveryTiersLabelsToTheCurrentChannelAndRefusesOtherFiles
     doc.set_totnchans(2);
     for (int c = 0; c < 2; ++c) {
         doc.channel(c).sampfreq = 1000;
-        doc.channel(c).sig.assign(2000, 0.0f);
+        doc.channel(c).set_samples(tsinglearr(2000, 0.0f));
     }
     doc.channel(1).add_label(0.1, 0, "mine", "manual");
     doc.set_thischanno(1);
@@ -136,7 +136,7 @@ TEST(ExportTextGrid, ANameTypedWithoutExtensionGetsTextGridAndReadsBack) {
     tdocument& doc = w.document();
     doc.set_totnchans(1);
     doc.channel(0).sampfreq = 1000;
-    doc.channel(0).sig.assign(2000, 0.0f);
+    doc.channel(0).set_samples(tsinglearr(2000, 0.0f));
     doc.channel(0).add_label(0.5, 0.25, "vowel", "manual");
     doc.theglobal.channels_changed();
 

@@ -45,11 +45,12 @@ struct tfixture : twindowfixture<ttnaqwindow> {
             ch.set_name(c == 0 ? "flow" : "other");
             ch.set_yunit("l/s");
             ch.sampfreq = 10000;
-            ch.sig.resize(20000);
-            for (std::size_t i = 0; i < ch.sig.size(); ++i) {
+            tsinglearr s(20000);
+            for (std::size_t i = 0; i < s.size(); ++i) {
                 const int p = static_cast<int>(i % 100);
-                ch.sig[i] = c == 1 ? 0.0f : static_cast<float>(p < 30 ? p / 30.0 : p < 60 ? (60 - p) / 30.0 : 0.0);
+                s[i] = c == 1 ? 0.0f : static_cast<float>(p < 30 ? p / 30.0 : p < 60 ? (60 - p) / 30.0 : 0.0);
             }
+            ch.set_samples(std::move(s));
         }
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.5);
@@ -128,10 +129,10 @@ struct tvowelfixture : tscriptedmain {
             ch.set_name(c == 0 ? "flow" : "quiet");
             ch.set_yunit("l/s");
             ch.sampfreq = fs;
-            ch.sig.resize(v.flow.size());
-            for (std::size_t i = 0; i < ch.sig.size(); ++i)
-                ch.sig[i] = c ? 0.0f : static_cast<float>(std::round(v.flow[i] * scale * 32768) / 32768);
-            ch.sigcachedirty = true;
+            tsinglearr s(v.flow.size());
+            for (std::size_t i = 0; i < s.size(); ++i)
+                s[i] = c ? 0.0f : static_cast<float>(std::round(v.flow[i] * scale * 32768) / 32768);
+            ch.set_samples(std::move(s));
         }
         fix_xaxis(doc, true);
         doc.theglobal.channels_changed();

@@ -21,9 +21,10 @@ inline void tone_channels(tdocument& doc, double seconds, double fs, double f0) 
         tchannel& ch = doc.channel(c);
         ch.sampfreq = fs;
         ch.set_name(c ? "b" : "a");
-        ch.sig.resize(static_cast<std::size_t>(seconds * fs));
-        for (std::size_t i = 0; i < ch.sig.size(); ++i)
-            ch.sig[i] = static_cast<float>(0.3 * std::sin(2 * std::numbers::pi * f0 * (c + 1) * i / fs));
+        tsinglearr s(static_cast<std::size_t>(seconds * fs));
+        for (std::size_t i = 0; i < s.size(); ++i)
+            s[i] = static_cast<float>(0.3 * std::sin(2 * std::numbers::pi * f0 * (c + 1) * i / fs));
+        ch.set_samples(std::move(s));
         ch.set_fsd(1);
     }
     doc.theglobal.channels_changed();

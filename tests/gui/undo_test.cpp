@@ -70,29 +70,29 @@ TEST(UndoCommands, DeleteAndPasteAreUndoneAndRedoneByName) {
     trigger(w, "copyaction");
     m.prompter->answers = {tanswer::ok};
     trigger(w, "deleteaction");
-    ASSERT_EQ(doc.channel(0).sig.size(), 900u);
+    ASSERT_EQ(doc.channel(0).sample_count(), 900);
     EXPECT_EQ(action(w, "undoaction")->text(), "Undo Delete");
     doc.theglobal.set_selection(0.5, 0.5);
     trigger(w, "pasteaction");
-    ASSERT_EQ(doc.channel(1).sig.size(), 1000u);  // the copy held the 100 samples deleted
+    ASSERT_EQ(doc.channel(1).sample_count(), 1000);  // the copy held the 100 samples deleted
     EXPECT_EQ(action(w, "undoaction")->text(), "Undo Paste");
 
     trigger(w, "undoaction");
-    EXPECT_EQ(doc.channel(1).sig.size(), 900u);
+    EXPECT_EQ(doc.channel(1).sample_count(), 900);
     EXPECT_EQ(action(w, "undoaction")->text(), "Undo Delete");
     EXPECT_EQ(action(w, "redoaction")->text(), "Redo Paste");
     trigger(w, "undoaction");
-    ASSERT_EQ(doc.channel(0).sig.size(), 1000u);
-    for (int k = 0; k < 1000; ++k) ASSERT_EQ(doc.channel(1).sig[k], 1000.0f + k) << k;
+    ASSERT_EQ(doc.channel(0).sample_count(), 1000);
+    for (int k = 0; k < 1000; ++k) ASSERT_EQ(doc.channel(1).sample(k), 1000.0f + k) << k;
     EXPECT_FALSE(doc.modified());
     EXPECT_FALSE(action(w, "undoaction")->isEnabled());
     EXPECT_EQ(action(w, "redoaction")->text(), "Redo Delete");
 
     trigger(w, "redoaction");
     trigger(w, "redoaction");
-    ASSERT_EQ(doc.channel(0).sig.size(), 1000u);
-    EXPECT_EQ(doc.channel(0).sig[100], 200.0f);  // the delete closed the gap
-    EXPECT_EQ(doc.channel(0).sig[500], 100.0f);  // the paste at 0.5 s (400 after the delete)
+    ASSERT_EQ(doc.channel(0).sample_count(), 1000);
+    EXPECT_EQ(doc.channel(0).sample(100), 200.0f);  // the delete closed the gap
+    EXPECT_EQ(doc.channel(0).sample(500), 100.0f);  // the paste at 0.5 s (400 after the delete)
     EXPECT_TRUE(doc.modified());
     EXPECT_FALSE(action(w, "redoaction")->isEnabled());
 }

@@ -67,9 +67,10 @@ struct twindowfixture : tscriptedmain {
 // n samples at fs of amp · sin(2π f t).
 inline void sine_channel(tchannel& ch, double fs, std::size_t n, double amp, double f) {
     ch.sampfreq = fs;
-    ch.sig.resize(n);
+    tsinglearr s(n);
     for (std::size_t i = 0; i < n; ++i)
-        ch.sig[i] = static_cast<float>(amp * std::sin(2 * std::numbers::pi * f * double(i) / fs));
+        s[i] = static_cast<float>(amp * std::sin(2 * std::numbers::pi * f * double(i) / fs));
+    ch.set_samples(std::move(s));
 }
 
 // n channels (n even) at 1 kHz in stereo pairs 0-1, 2-3, ..., selected in
@@ -80,8 +81,9 @@ inline void counting_channels(tdocument& doc, int n) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = ch.orgsampfreq = 1000;
         ch.set_fsd(8000);
-        ch.sig.resize(1000);
-        for (int k = 0; k < 1000; ++k) ch.sig[k] = static_cast<float>(1000 * c + k);
+        tsinglearr s(1000);
+        for (int k = 0; k < 1000; ++k) s[k] = static_cast<float>(1000 * c + k);
+        ch.set_samples(std::move(s));
     }
     for (int c = 0; c < n; ++c) doc.channel(c).stereochanno = c ^ 1;
     doc.selectmode = selstereo;

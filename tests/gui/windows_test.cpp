@@ -35,7 +35,7 @@ void one_channel(tdocument& doc) {
         ch.filename = "/data/take.wav";
         ch.set_name(c ? "airflow" : "microphone");
         ch.set_yunit(c ? "l/s" : "Pa");
-        ch.sig.assign(44100, 0.2f * (c + 1));
+        ch.set_samples(tsinglearr(44100, 0.2f * (c + 1)));
         ch.set_fsd(1);
     }
     doc.theglobal.channels_changed();

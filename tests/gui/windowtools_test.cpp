@@ -138,7 +138,7 @@ TEST(WindowTools, ARecentFileEntryInTheFileMenuOpensItAgain) {
     recent->list().mount_table = [] { return std::vector<tmountentry>{{"/dev/sda1", "/", "ext4"}}; };
     ASSERT_TRUE(w.files().open_document(first.toStdString()));
     ASSERT_TRUE(w.files().open_document(second.toStdString()));
-    EXPECT_EQ(w.document().channel(0).sig.size(), 1600u);
+    EXPECT_EQ(w.document().channel(0).sample_count(), 1600);
 
     // The list stands after "Export..." behind a separator, the newest
     // first, and ends with its clear item.
@@ -162,5 +162,5 @@ TEST(WindowTools, ARecentFileEntryInTheFileMenuOpensItAgain) {
     QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(entry).center());
     settle();
     EXPECT_EQ(QString::fromStdString(w.document().filename()), first);
-    EXPECT_EQ(w.document().channel(0).sig.size(), 800u);
+    EXPECT_EQ(w.document().channel(0).sample_count(), 800);
 }

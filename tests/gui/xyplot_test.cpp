@@ -51,9 +51,9 @@ TEST(XyPlotWindow, PlotsChannelsAndKeepsChoices) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = c == 2 ? 2000 : 1000;
         ch.set_name("c" + std::to_string(c));
-        ch.sig.resize(2000);
-        for (size_t i = 0; i < ch.sig.size(); ++i)
-            ch.sig[i] = static_cast<float>(0.5 * std::sin(i * 0.01 + c));
+        tsinglearr s(2000);
+        for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<float>(0.5 * std::sin(i * 0.01 + c));
+        ch.set_samples(std::move(s));
         ch.axis.set_hilovalues(1 - 0.25 * c, -1 + 0.25 * c);
         ch.axis.SetAxisText("v" + std::to_string(c));
     }
@@ -94,9 +94,10 @@ TEST(XyPlotWindow, LongSpanDrawnInSlicesEndsAsTheWholeGrid) {
     for (int c = 0; c < 2; ++c) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = 10000;
-        ch.sig.resize(3000000);
-        for (size_t i = 0; i < ch.sig.size(); ++i)
-            ch.sig[i] = static_cast<float>(0.8 * std::sin(i * (c ? 0.00173 : 0.00111)) * std::cos(i * 1e-6));
+        tsinglearr s(3000000);
+        for (size_t i = 0; i < s.size(); ++i)
+            s[i] = static_cast<float>(0.8 * std::sin(i * (c ? 0.00173 : 0.00111)) * std::cos(i * 1e-6));
+        ch.set_samples(std::move(s));
         ch.axis.set_hilovalues(1, -1);
     }
     doc.theglobal.channels_changed();
@@ -144,14 +145,16 @@ void write_f0_document(const std::string& path) {
     f0.set_name("F0");
     f0.set_yunit("Hz");
     f0.sampfreq = f0.orgsampfreq = 1000;
-    f0.sig.resize(2000);
-    for (size_t i = 0; i < f0.sig.size(); ++i) f0.sig[i] = static_cast<float>(100 + 100 * (1 + std::sin(i * 0.003)));
+    tsinglearr hz(2000);
+    for (size_t i = 0; i < hz.size(); ++i) hz[i] = static_cast<float>(100 + 100 * (1 + std::sin(i * 0.003)));
+    f0.set_samples(std::move(hz));
     f0.set_fsd(500);
     tchannel& voice = d.channel(1);
     voice.set_name("voice");
     voice.sampfreq = voice.orgsampfreq = 1000;
-    voice.sig.resize(2000);
-    for (size_t i = 0; i < voice.sig.size(); ++i) voice.sig[i] = static_cast<float>(0.5 * std::sin(i * 0.9));
+    tsinglearr v(2000);
+    for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<float>(0.5 * std::sin(i * 0.9));
+    voice.set_samples(std::move(v));
     voice.set_fsd(1);
     write_tessal_file(d, path, {}, 0, 0);
 }

@@ -34,10 +34,12 @@ int main(int argc, char** argv) {
     std::vector<int> played(n);
     std::mt19937 gen(7);
     std::uniform_int_distribution<int> noise(-4000, 4000);
+    tsinglearr toplay(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         played[i] = static_cast<int>(std::lround(12000 * std::sin(2 * M_PI * 440 * i / rate))) + noise(gen);
-        ch.sig.push_back(static_cast<float>(played[i] / 32766.0));
+        toplay[i] = static_cast<float>(played[i] / 32766.0);
     }
+    ch.set_samples(std::move(toplay));
 
     tqtaudiooutput out;
     tqtaudioinput in;
@@ -109,7 +111,7 @@ int main(int argc, char** argv) {
     }
     if (!rec.stopreason.empty()) std::printf("recording stopped: %s\n", rec.stopreason.c_str());
 
-    const tsinglearr& got = recdoc.channel(0).sig;
+    const tsinglearr got = recdoc.channel(0).samples_array();
     std::vector<int> recorded(got.size());
     for (std::size_t i = 0; i < got.size(); ++i) recorded[i] = static_cast<int>(std::lround(got[i] * 32768.0));
     std::printf("recorded %zu samples\n", recorded.size());
