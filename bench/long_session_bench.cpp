@@ -55,8 +55,9 @@ void fill_document(tdocument& doc, int nchans) {
     for (int c = 0; c < nchans; ++c) {
         tchannel& ch = doc.channel(c);
         ch.sampfreq = sf;
-        ch.sig.resize(nsamples);
-        for (std::size_t k = 0; k < nsamples; ++k) ch.sig[k] = signal_at(c, k);
+        tsinglearr x(nsamples);
+        for (std::size_t k = 0; k < nsamples; ++k) x[k] = signal_at(c, k);
+        ch.set_samples(std::move(x));
     }
     doc.selectmode = nchans > 1 ? selall : selmono;
 }
@@ -64,9 +65,13 @@ void fill_document(tdocument& doc, int nchans) {
 bool document_intact(const tdocument& doc) {
     for (int c = 0; c < doc.totnchans(); ++c) {
         const tchannel& ch = doc.channel(c);
-        if (ch.sig.size() != nsamples || ch.xshift != 0) return false;
-        for (std::size_t k = 0; k < nsamples; ++k)
-            if (ch.sig[k] != signal_at(c, k)) return false;
+        if (ch.sample_count() != static_cast<std::int64_t>(nsamples) || ch.xshift != 0) return false;
+        bool same = true;
+        ch.for_each_chunk(0, ch.sample_count(), [&](const float* p, std::size_t n, std::int64_t pos) {
+            for (std::size_t i = 0; i < n && same; ++i)
+                same = p[i] == signal_at(c, static_cast<std::size_t>(pos) + i);
+        });
+        if (!same) return false;
     }
     return true;
 }

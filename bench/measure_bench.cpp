@@ -37,7 +37,7 @@ void measurement_pass(benchmark::State& state, bool weighted) {
     ch.sampfreq = rate;
     ch.set_fsd(1);
     ch.dbreference = 1;
-    ch.sig = hour_of_noise();
+    ch.set_samples(hour_of_noise());
     doc.selectmode = selall;
     doc.showmeasurement.fill(false);
     for (int i : {0, 1, 2, 3, 21, 26, 31}) doc.showmeasurement[i] = true;

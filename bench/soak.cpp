@@ -94,7 +94,7 @@ std::vector<int> played_block(int k) {
 }
 
 void copy_channel(const tchannel& from, tchannel& to) {
-    to.sig.assign(from.sig.begin(), from.sig.end());
+    to.adopt_samples(from.samples_slice(0, from.sample_count()));
     to.sampfreq = from.sampfreq;
     to.orgsampfreq = from.orgsampfreq;
     to.set_fsd(from.fsd());
@@ -117,7 +117,7 @@ bool save_copy(const std::vector<const tchannel*>& chans, const std::string& pat
     for (std::size_t i = 0; i < chans.size(); ++i) {
         tchannel& ch = copy.create_channel(static_cast<int>(i));
         copy_channel(*chans[i], ch);
-        if (i == 0 && first) ch.sig.assign(first->begin(), first->end());
+        if (i == 0 && first) ch.set_samples(tsinglearr(first->begin(), first->end()));
     }
     return files.save_file(path, 32, 0, 0, {}, tFormat::ieeefloat);
 }
@@ -204,11 +204,12 @@ int main(int argc, char** argv) {
         std::mt19937 gen(99);
         std::uniform_int_distribution<int> noise(-3000, 3000);
         const int n = static_cast<int>(editlength_s * rate);
-        ch.sig.resize(static_cast<std::size_t>(n));
+        tsinglearr x(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i)
-            ch.sig[static_cast<std::size_t>(i)] =
+            x[static_cast<std::size_t>(i)] =
                 static_cast<float>((std::lround(8000 * std::sin(2 * M_PI * 150.0 * i / rate)) + noise(gen)) / 32768.0);
-        editoriginal.assign(ch.sig.begin(), ch.sig.end());
+        editoriginal.assign(x.begin(), x.end());
+        ch.set_samples(std::move(x));
         doc.set_modified(true);
     }
     history.commit();
@@ -230,7 +231,7 @@ int main(int argc, char** argv) {
         ch.set_fsd(1);
         ch.needsdither = false;
         // Its samples are there before the memory is first read.
-        ch.sig.assign(static_cast<std::size_t>(blocksperplay) * blocklen, 0.0f);
+        ch.set_samples(tsinglearr(static_cast<std::size_t>(blocksperplay) * blocklen, 0.0f));
     }
     tplayback play(playdoc, out);
     trecorder rec(doc, in);
@@ -280,8 +281,9 @@ int main(int argc, char** argv) {
         tchannel& ch = playdoc.channel(0);
         for (int b = 0; b < blocksperplay; ++b) {
             const std::vector<int> v = played_block(blocksplayed + b);
-            for (std::size_t i = 0; i < v.size(); ++i)
-                ch.sig[static_cast<std::size_t>(b) * blocklen + i] = static_cast<float>(v[i] / 32766.0);
+            std::vector<float> x(v.size());
+            for (std::size_t i = 0; i < v.size(); ++i) x[i] = static_cast<float>(v[i] / 32766.0);
+            ch.write_samples(static_cast<std::int64_t>(b) * blocklen, x.data(), x.size());
         }
         try {
             play.start(0, true, 0, 0, 0, 0);
@@ -354,7 +356,7 @@ int main(int argc, char** argv) {
         // a while to open, and nothing is captured before it delivers.
         const double recseconds = std::chrono::duration<double>(clk::now() - tfirst).count();
         report();
-        const tsinglearr& got = doc.channel(recchan).sig;
+        const tchannel& got = doc.channel(recchan);
         const long long count = rec.leftcount;
         std::printf("edits: %lld (%lld failed), undo refused %lld times, allowed %lld times\n", editsdone,
                     editsfailed, undosrefused, undosallowed);
@@ -365,7 +367,7 @@ int main(int argc, char** argv) {
         long long firstat = -1;
         for (int k = 0; k < blocksplayed; ++k) {
             const std::vector<int> want = played_block(k);
-            auto value = [&](long long i) { return static_cast<int>(std::lround(got[static_cast<std::size_t>(i)] * 32768.0)); };
+            auto value = [&](long long i) { return static_cast<int>(std::lround(got.sample(i) * 32768.0)); };
             long long at = -1;
             const long long limit = std::min<long long>(count - blocklen, pos + 10LL * rate);
             for (long long p = pos; p <= limit; ++p) {
@@ -408,25 +410,25 @@ int main(int argc, char** argv) {
 
         // (b) memory.
         const long long rss_end = rss_kb();
-        const double samplesmb = got.size() * sizeof(float) / 1048576.0;
-        const double capacitymb = got.capacity() * sizeof(float) / 1048576.0;
+        const double samplesmb = got.sample_count() * sizeof(float) / 1048576.0;
         const double historymb = (history.memory_bytes() + history.open_bytes()) / 1048576.0;
         const double grown = (rss_end - rss_start) / 1024.0;
         const double beyond = grown - samplesmb - historymb;
         const bool memok = beyond < 50.0;
         std::printf("CHECK memory %s: VmRSS %.1f MB after start-up, %.1f MB at the end, grown %.1f MB; minus the "
-                    "recorded samples %.1f MB (%lld floats; capacity %.1f MB) and the history's holdings %.1f MB "
+                    "recorded samples %.1f MB (%lld floats) and the history's holdings %.1f MB "
                     "(kept steps %.1f MB, open Record step %.1f MB) leaves %.1f MB (limit 50 MB)\n",
                     memok ? "PASS" : "FAIL", rss_start / 1024.0, rss_end / 1024.0, grown, samplesmb,
-                    static_cast<long long>(got.size()), capacitymb, historymb,
+                    static_cast<long long>(got.sample_count()), historymb,
                     history.memory_bytes() / 1048576.0, history.open_bytes() / 1048576.0, beyond);
 
         // (c) the copy to compare the recovered document with, and the edited
         // channel as it was before the recording.
         const tchannel& edited = doc.channel(0);
-        bool editchanged = edited.sig.size() != editoriginal.size() ||
-                           !std::equal(editoriginal.begin(), editoriginal.end(), edited.sig.begin());
-        std::printf("edited channel: %zu samples, %s the one before the recording\n", edited.sig.size(),
+        const tsinglearr editednow = edited.samples_array();
+        bool editchanged = editednow.size() != editoriginal.size() ||
+                           !std::equal(editoriginal.begin(), editoriginal.end(), editednow.begin());
+        std::printf("edited channel: %zu samples, %s the one before the recording\n", editednow.size(),
                     editchanged ? "differs from" : "equals");
         const std::string copypath = (std::filesystem::path(outdir) / "copy.wav").string();
         const std::string beforepath = (std::filesystem::path(outdir) / "before.wav").string();

@@ -31,10 +31,10 @@ constexpr int ncols = 1920;
 // A slowly modulated tone with noise, cheap to make for 172.8 M samples.
 void fill(tchannel& ch, unsigned seed) {
     ch.sampfreq = sf;
-    ch.sig.resize(static_cast<std::size_t>(hour * sf));
+    tsinglearr x(static_cast<std::size_t>(hour * sf));
     double c = 1, s = 0;
     const double w = 2 * M_PI * 180 / sf, cw = std::cos(w), sw = std::sin(w);
-    for (std::size_t k = 0; k < ch.sig.size(); ++k) {
+    for (std::size_t k = 0; k < x.size(); ++k) {
         double nc = c * cw - s * sw;
         s = c * sw + s * cw;
         c = nc;
@@ -45,8 +45,9 @@ void fill(tchannel& ch, unsigned seed) {
         }
         seed = seed * 1664525u + 1013904223u;
         double env = 0.3 + 0.2 * std::sin(k * (2 * M_PI / (sf * 7)));
-        ch.sig[k] = static_cast<float>(env * s + 0.05 * ((seed >> 8) / double(1 << 24) - 0.5));
+        x[k] = static_cast<float>(env * s + 0.05 * ((seed >> 8) / double(1 << 24) - 0.5));
     }
+    ch.set_samples(std::move(x));
     ch.set_fsd(1);
     ch.sigcachedirty = true;
     ch.fix_sigcache();
@@ -76,10 +77,20 @@ void waveform_columns(benchmark::State& state) {
     const double span = static_cast<double>(state.range(0));
     const tcolumnmap map = span_map(span);
     const tdrawmode mode = choose_drawmode(span, sf, ncols, true, false);
+    // Raw mode copies the samples in view (and one on either side) out of
+    // the channel as the drawing does; that copy is timed with the columns.
+    const long long n = c.ch.sample_count();
+    const long long a = std::clamp<long long>(static_cast<long long>(std::floor(map.time(0) * sf)) - 1, 0, n);
+    const long long b =
+        std::clamp<long long>(static_cast<long long>(std::ceil(map.time(ncols - 1) * sf)) + 2, a, n);
     for (auto _ : state) {
-        auto cols = mode == tdrawmode::cache
-                        ? cache_columns(c.ch.sigcache, 0, sf, map, &c.pyramid)
-                        : raw_columns(c.ch.sig.data(), c.ch.sig.size(), 0, sf, map, false, 0, 0);
+        std::vector<twavecolumn> cols;
+        if (mode == tdrawmode::cache) {
+            cols = cache_columns(c.ch.sigcache, 0, sf, map, &c.pyramid);
+        } else {
+            const tsinglearr v = c.ch.samples_array(a, b);
+            cols = raw_columns(v.data(), v.size(), a, sf, map, false, 0, 0);
+        }
         benchmark::DoNotOptimize(cols.data());
     }
     state.SetLabel(mode == tdrawmode::cache ? "cache" : "raw");
@@ -89,17 +100,19 @@ void waveform_columns(benchmark::State& state) {
 void waveform_scan(benchmark::State& state) {
     tonechannel& c = onechannel();
     const tcolumnmap map = span_map(static_cast<double>(state.range(0)));
-    const float* s = c.ch.sig.data();
+    const long long n = c.ch.sample_count();
     for (auto _ : state) {
         std::vector<twavecolumn> cols(ncols);
         long long b = std::llround(map.time(0) * sf);
         for (int x = 1; x < ncols; ++x) {
             long long e = std::llround(map.time(x) * sf);
-            float lo = s[b], hi = s[b];
-            for (long long i = b; i <= e; ++i) {
-                lo = std::min(lo, s[i]);
-                hi = std::max(hi, s[i]);
-            }
+            float lo = c.ch.sample(b), hi = lo;
+            c.ch.for_each_chunk(b, std::min(e + 1, n), [&](const float* s, std::size_t m, std::int64_t) {
+                for (std::size_t i = 0; i < m; ++i) {
+                    lo = std::min(lo, s[i]);
+                    hi = std::max(hi, s[i]);
+                }
+            });
             cols[x] = {lo, hi, true};
             b = e;
         }
@@ -125,7 +138,7 @@ struct tpaintfixture {
         for (int i = 1; i < 8; ++i) {
             tchannel& ch = doc.channel(i);
             ch.sampfreq = sf;
-            ch.sig = doc.channel(0).sig;
+            ch.adopt_samples(doc.channel(0).samples_slice(0, doc.channel(0).sample_count()));
             ch.set_fsd(1);
             ch.sigcachedirty = true;
         }

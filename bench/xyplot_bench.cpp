@@ -35,8 +35,7 @@ struct txysetup {
     TAxis xaxis, yaxis;
     txysetup() {
         flow.sampfreq = pressure.sampfreq = rate;
-        flow.sig.resize(hour);
-        pressure.sig.resize(hour);
+        tsinglearr f(static_cast<std::size_t>(hour)), pr(static_cast<std::size_t>(hour));
         std::mt19937 rng(5);
         std::normal_distribution<float> noise(0.0f, 0.002f);
         for (long long i = 0; i < hour; ++i) {
@@ -44,9 +43,11 @@ struct txysetup {
             const double t = static_cast<double>(i) / rate;
             const double a = 1 + 0.3 * std::sin(2 * std::numbers::pi * 0.013 * t);
             const double ph = 2 * std::numbers::pi * 5 * t;
-            pressure.sig[static_cast<std::size_t>(i)] = static_cast<float>(a * (0.5 + 0.4 * std::sin(ph))) + noise(rng);
-            flow.sig[static_cast<std::size_t>(i)] = static_cast<float>(0.8 * a * std::sin(ph - 0.6)) + noise(rng);
+            pr[static_cast<std::size_t>(i)] = static_cast<float>(a * (0.5 + 0.4 * std::sin(ph))) + noise(rng);
+            f[static_cast<std::size_t>(i)] = static_cast<float>(0.8 * a * std::sin(ph - 0.6)) + noise(rng);
         }
+        pressure.set_samples(std::move(pr));
+        flow.set_samples(std::move(f));
         xaxis.SetPosition(taxisposition::posunder);
         yaxis.SetPosition(taxisposition::posleft);
         xaxis.SetWidth(plotw);
@@ -96,8 +97,8 @@ void qpainter_hour(benchmark::State& state) {
         p.setBrush(Qt::black);
         int px = -1, py = -1;
         for (long long i = r.first; i <= r.last; ++i) {
-            const int x = su.xaxis.value_to_pixel(su.pressure.sig[static_cast<std::size_t>(i)]);
-            const int y = su.yaxis.value_to_pixel(su.flow.sig[static_cast<std::size_t>(i)]);
+            const int x = su.xaxis.value_to_pixel(su.pressure.sample(i));
+            const int y = su.yaxis.value_to_pixel(su.flow.sample(i));
             if (lines) {
                 if (x == px && y == py) continue;
                 if (px >= 0) p.drawLine(px, py, x, y);
