@@ -83,6 +83,8 @@ void tsampleview::read(long long start, long long N, float* out) const {
     if (b > a) {
         if (fchannel)
             fchannel->read_samples(a, static_cast<std::size_t>(b - a), out + lead);
+        else if (fstore)
+            fstore->read(a, static_cast<std::size_t>(b - a), out + lead);
         else
             std::copy(fdata + a, fdata + b, out + lead);
     }
@@ -97,8 +99,7 @@ tsamplecopy copy_samples(const tchannel& ch, long long first, long long last) {
     const long long size = ch.sample_count();
     const long long a = std::clamp(first - ch.xshift, 0LL, size);
     const long long b = std::clamp(last - ch.xshift, a, size);
-    c.data.resize(static_cast<std::size_t>(b - a));
-    if (b > a) ch.read_samples(a, c.data.size(), c.data.data());
+    c.data = ch.samples_slice(a, b);
     c.xshift = ch.xshift + a;
     return c;
 }

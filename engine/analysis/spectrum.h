@@ -13,7 +13,7 @@
 // lies at k fs / M.
 //
 // Frames read samples through a tsampleview, which is either the live
-// channel (the UI thread) or a copy of the samples a worker needs
+// channel (the UI thread) or a slice of the channel's store a worker reads
 // (tsamplecopy), so a long LTAS never reads the document off its thread.
 #pragma once
 
@@ -29,6 +29,7 @@
 #include "engine/dsp/arrays.h"
 #include "engine/dsp/fftwindows.h"
 #include "engine/dsp/tfft.h"
+#include "engine/store/samplestore.h"
 
 namespace tessal {
 
@@ -59,15 +60,17 @@ long long spectrum_frame_length(const tspectrumsettings& s, double fs);
 long long spectrum_frame_start(long long p, long long N, int winpos);
 
 // Samples as the frames read them: shifted index n reads sample n - xshift
-// of the source, 0 outside it. The source is either a channel, read through
-// tchannel::read_samples, or floats the view does not own (a tsamplecopy, a
-// worker's buffer); a window costs one read of the samples it covers, not a
-// call per sample.
+// of the source, 0 outside it. The source is a channel, read through
+// tchannel::read_samples, a sample store (a slice of a channel's, taken for
+// a worker) or floats the view does not own (a worker's buffer); a window
+// costs one read of the samples it covers, not a call per sample.
 //
 // Several threads may read one view (or several views of one channel) at
 // once as long as nobody edits the channel meanwhile: reading the samples
-// changes nothing in the channel. A view over a channel holds a pointer to
-// it and must not outlive it; one over floats must not outlive them.
+// changes nothing in the channel. A store's reads are safe from any thread
+// while nobody edits that store object (a slice is a store of its own, so
+// the document may go on being edited). A view holds a pointer to its
+// channel, store or floats and must not outlive them.
 class tsampleview {
 public:
     tsampleview() = default;
@@ -76,6 +79,9 @@ public:
         : fdata(data), fsize(size), fxshift(xshift), ffs(fs) {}
     // Over the channel's samples, its xshift and rate as they are now.
     explicit tsampleview(const tchannel& ch);
+    // Over the samples of a store, the first at shifted index xshift.
+    tsampleview(const tsamplestore& s, long long xshift, double fs)
+        : fstore(&s), fsize(s.size()), fxshift(xshift), ffs(fs) {}
 
     long long size() const { return fsize; }
     long long xshift() const { return fxshift; }
@@ -86,6 +92,7 @@ public:
 
 private:
     const tchannel* fchannel = nullptr;
+    const tsamplestore* fstore = nullptr;
     const float* fdata = nullptr;
     long long fsize = 0;
     long long fxshift = 0;
@@ -95,14 +102,13 @@ private:
 tsampleview sample_view(const tchannel& ch);
 
 // The samples of shifted indices first..last-1 of a channel (clipped to
-// what it has), owned, for a worker thread.
+// what it has), for a worker thread: a slice of the channel's store, taken
+// on the thread that edits the channel.
 struct tsamplecopy {
-    std::vector<float> data;
+    tsamplestore data;
     long long xshift = 0;
     double fs = 0;
-    tsampleview view() const {
-        return {data.data(), static_cast<long long>(data.size()), xshift, fs};
-    }
+    tsampleview view() const { return {data, xshift, fs}; }
 };
 tsamplecopy copy_samples(const tchannel& ch, long long first, long long last);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "engine/history/undohistory.h"
 
@@ -14,17 +15,25 @@ namespace {
 // The channel's samples made equal to `saved`, bit for bit: only the span
 // between the first and the last sample that differ is replaced, so the
 // min/max cache computes only the blocks the command changed.
-void put_back(tchannel& c, const tsinglearr& saved) {
+void put_back(tchannel& c, const tsamplestore& saved) {
     const std::int64_t cn = c.sample_count();
-    const auto sn = static_cast<std::int64_t>(saved.size());
+    const std::int64_t sn = saved.size();
     const auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof(float)) == 0; };
+    // The saved samples beside each piece of the channel, `shift` further on.
+    std::vector<float> other;
+    const auto saved_beside = [&](std::size_t n, std::int64_t pos, std::int64_t shift) {
+        other.resize(n);
+        saved.read(pos + shift, n, other.data());
+        return other.data();
+    };
     // The first sample that differs.
     std::int64_t head = std::min(cn, sn);
     bool found = false;
     c.for_each_chunk(0, std::min(cn, sn), [&](const float* p, std::size_t n, std::int64_t pos) {
         if (found) return;
+        const float* q = saved_beside(n, pos, 0);
         for (std::size_t j = 0; j < n; ++j)
-            if (!same(p[j], saved[static_cast<std::size_t>(pos) + j])) {
+            if (!same(p[j], q[j])) {
                 head = pos + static_cast<std::int64_t>(j);
                 found = true;
                 return;
@@ -36,12 +45,11 @@ void put_back(tchannel& c, const tsinglearr& saved) {
     const std::int64_t room = std::min(cn, sn) - head;
     std::int64_t tail = room;
     c.for_each_chunk(cn - room, cn, [&](const float* p, std::size_t n, std::int64_t pos) {
-        for (std::size_t j = 0; j < n; ++j) {
-            const std::int64_t i = pos + static_cast<std::int64_t>(j);
-            if (!same(p[j], saved[static_cast<std::size_t>(i - cn + sn)])) tail = cn - i - 1;
-        }
+        const float* q = saved_beside(n, pos, sn - cn);
+        for (std::size_t j = 0; j < n; ++j)
+            if (!same(p[j], q[j])) tail = cn - (pos + static_cast<std::int64_t>(j)) - 1;
     });
-    replace_samples(c, head, cn - tail, saved.data() + head, static_cast<std::size_t>(sn - tail - head));
+    replace_samples(c, head, cn - tail, saved.slice(head, sn - tail));
 }
 
 }  // namespace
@@ -57,9 +65,8 @@ tdocumentcheckpoint::tdocumentcheckpoint(const tdocument& doc, std::size_t sampl
         tsavedchannel s;
         s.object = &c;
         s.state = tchannelstate::of(c);
-        // A whole copy, hence the budget; a copy of the block store will
-        // share its blocks and make the budget unnecessary.
-        if (withsamples_) s.sig = c.samples_array();
+        // A copy of the store: it shares the channel's blocks.
+        if (withsamples_) s.samples = c.samples_slice(0, c.sample_count());
         channels_.push_back(std::move(s));
     }
     state_ = tdocumentstate::of(doc);
@@ -83,7 +90,7 @@ void tdocumentcheckpoint::restore(tdocument& doc) const {
         const tsavedchannel& s = *it;
         s.state.apply(c, doc.totnchans());
         attempt([&] {
-            if (withsamples_) put_back(c, s.sig);
+            if (withsamples_) put_back(c, s.samples);
         });
         doc.theglobal.channel_changed(tchannelchange::properties(i));
     }

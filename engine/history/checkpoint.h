@@ -2,18 +2,19 @@
 // records the document before a command runs (the channel list, every
 // channel's properties, labels, notes and axis scale, the cursors, the time
 // axis, the file name and modified flag, the preferences and measurement
-// switches, and the samples when the document is small enough to copy), and
-// restore() puts all of it back after the command raised an exception.
+// switches, and the samples as copies of the channels' stores, which share
+// their blocks), and restore() puts all of it back after the command raised
+// an exception.
 //
 // Channels the command created are removed again; a channel it destroyed
-// cannot come back and is left out. Samples of a document larger than the
-// checkpoint's sample budget are not copied: commands that change samples
-// compute before they store, so they fail before touching them.
+// cannot come back and is left out. A checkpoint made without samples
+// (a sample budget of 0) leaves them as the command left them.
 //
 // failure_text turns an exception into a message a user can act on.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <vector>
@@ -25,9 +26,10 @@ namespace tessal {
 
 class tdocumentcheckpoint {
 public:
-    // Samples are copied only when the whole document holds at most
-    // `samplebudget` samples (0: never).
-    static constexpr std::size_t default_samplebudget = 16u << 20;
+    // Samples are kept only when the whole document holds at most
+    // `samplebudget` samples (0: never). A kept channel's samples share its
+    // store's blocks, so by default there is no limit.
+    static constexpr std::size_t default_samplebudget = SIZE_MAX;
 
     explicit tdocumentcheckpoint(const tdocument& doc,
                                  std::size_t samplebudget = default_samplebudget);
@@ -39,7 +41,7 @@ private:
     struct tsavedchannel {
         const tchannel* object = nullptr;
         tchannelstate state;
-        tsinglearr sig;
+        tsamplestore samples;
     };
 
     std::vector<tsavedchannel> channels_;

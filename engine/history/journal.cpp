@@ -96,7 +96,8 @@ std::vector<const tchannel*> write_samples(tbytewriter& w, const tdocument& doc,
     for (const tdelta* d : deltas) {
         if (d->kind != tdelta::tkind::samples) continue;
         tspan& s = spans[d->ch];
-        const std::size_t tail = d->othersize - std::min(d->othersize, d->start + d->data.size());
+        const std::size_t tail =
+            d->othersize - std::min(d->othersize, d->start + static_cast<std::size_t>(d->data.size()));
         if (s.first) {
             s.first = false;
             s.before = d->othersize;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace tessal {
 
@@ -29,8 +30,22 @@ void replace_samples(tchannel& ch, std::int64_t from, std::int64_t to, const flo
         ch.erase_samples(at, to);
 }
 
+void replace_samples(tchannel& ch, std::int64_t from, std::int64_t to, const tsamplestore& s) {
+    if (from < 0 || to < from || to > ch.sample_count())
+        throw std::out_of_range("replace_samples: span outside the samples");
+    const std::int64_t old = to - from, n = s.size();
+    const std::int64_t common = std::min(old, n);
+    s.for_each_chunk(0, common, [&](const float* p, std::size_t k, std::int64_t pos) {
+        ch.write_samples(from + pos, p, k);
+    });
+    if (n > old)
+        ch.insert_samples(from + common, s.slice(common, n));
+    else if (old > n)
+        ch.erase_samples(from + common, to);
+}
+
 std::size_t tundohistory::tdelta::bytes() const {
-    std::size_t n = sizeof(tdelta) + data.capacity() * sizeof(float);
+    std::size_t n = sizeof(tdelta) + data.extent_count() * sizeof(tsamplestore::textent);
     if (held) n += sizeof(tchannel) + static_cast<std::size_t>(held->sample_count()) * sizeof(float) +
                    held->sigcache.capacity() * sizeof(tsinglepair) +
                    tchannelstate::of(*held).heap_bytes();
@@ -93,8 +108,7 @@ void tundohistory::samples_changing(tchannel& ch, std::size_t s, std::size_t e) 
     d.start = s;
     d.othersize = size;
     d.nested = heldopen_ && frames_.size() > 1;
-    const tsinglearr before = ch.samples_array(static_cast<std::int64_t>(s), static_cast<std::int64_t>(e));
-    d.data.assign(before.begin(), before.end());
+    d.data = ch.samples_slice(static_cast<std::int64_t>(s), static_cast<std::int64_t>(e));
     open_.push_back(std::move(d));
 }
 
@@ -198,13 +212,10 @@ void tundohistory::commit() {
         }
         return;
     }
-    for (const tdelta& d : st->deltas) st->bytes += d.bytes();
-    for (const tpropchange& p : st->props)
-        st->bytes += sizeof(tpropchange) + p.before.heap_bytes() + p.after.heap_bytes();
-    st->bytes += sizeof(tstep) + st->name.size() + st->dither.capacity() * sizeof(tditherflag);
     if (cleanpos_ > static_cast<long long>(undo_.size())) cleanpos_ = -1;
     redo_.clear();
     undo_.push_back(std::move(st));
+    recount();
     if (onstep) onstep(*undo_.back());
     enforce_budget();
     changed();
@@ -274,18 +285,15 @@ void tundohistory::apply(tdelta& d) {
     }
     tchannel& ch = *d.ch;
     const auto cur = static_cast<std::size_t>(ch.sample_count());
+    const auto m = static_cast<std::size_t>(d.data.size());
     // The samples this side holds in the range: the channel's size differs
     // from the other side's by the difference of the two ranges.
     const std::size_t n = std::min(cur - std::min(cur, d.start),
-                                   cur + d.data.size() >= d.othersize
-                                       ? cur + d.data.size() - d.othersize
-                                       : std::size_t(0));
+                                   cur + m >= d.othersize ? cur + m - d.othersize : std::size_t(0));
     const auto s0 = static_cast<std::int64_t>(d.start);
-    const tsinglearr now = ch.samples_array(s0, s0 + static_cast<std::int64_t>(n));
-    const std::size_t m = d.data.size();
-    replace_samples(ch, s0, s0 + static_cast<std::int64_t>(n), d.data.data(), m);
-    d.data.assign(now.begin(), now.end());
-    d.data.shrink_to_fit();
+    tsamplestore now = ch.samples_slice(s0, s0 + static_cast<std::int64_t>(n));
+    replace_samples(ch, s0, s0 + static_cast<std::int64_t>(n), d.data);
+    d.data = std::move(now);
     d.othersize = cur;
     const long long s = static_cast<long long>(d.start);
     const long long shift = static_cast<long long>(m) - static_cast<long long>(n);
@@ -373,7 +381,51 @@ std::size_t step_bytes(const tundohistory::tstep& st) {
     return b;
 }
 
+// Which steps' deltas refer to a block, and whom it is charged to.
+struct tblockuse {
+    const std::shared_ptr<const tblock>* block = nullptr;
+    long refs = 0;            // extents in the steps looked at
+    std::size_t owner = 0;    // the last of those steps referring to it
+};
+
+// The bytes of the blocks that only the deltas of `steps` keep alive,
+// charged each to the last step (in the order given) that refers to it:
+// charged[i] for steps[i]. A block is kept alive by them alone when every
+// reference to it is one of their extents; a reference from anywhere else
+// (a channel of the document, the clipboard, a worker's slice, an open
+// step) makes it free here. use_count() is exact for this since all those
+// references are shared_ptr copies held by stores, and stores are edited on
+// this thread only.
+std::vector<std::size_t> charged_blocks(const std::vector<const std::vector<tundohistory::tdelta>*>& steps) {
+    std::unordered_map<const tblock*, tblockuse> use;
+    for (std::size_t i = 0; i < steps.size(); ++i)
+        for (const auto& d : *steps[i])
+            for (const auto& e : d.data.extents()) {
+                tblockuse& u = use[e.block.get()];
+                u.block = &e.block;
+                ++u.refs;
+                u.owner = i;
+            }
+    std::vector<std::size_t> charged(steps.size(), 0);
+    for (const auto& [b, u] : use)
+        if (u.block->use_count() <= u.refs) charged[u.owner] += b->size() * sizeof(float);
+    return charged;
+}
+
 }  // namespace
+
+void tundohistory::recount() {
+    // The order in which enforce_budget drops steps: the block charged to
+    // a step is then freed when it goes.
+    std::vector<tstep*> order;
+    for (auto& s : undo_) order.push_back(s.get());
+    for (auto& s : redo_) order.push_back(s.get());
+    std::vector<const std::vector<tdelta>*> deltas;
+    deltas.reserve(order.size());
+    for (const tstep* s : order) deltas.push_back(&s->deltas);
+    const std::vector<std::size_t> charged = charged_blocks(deltas);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i]->bytes = step_bytes(*order[i]) + charged[i];
+}
 
 bool tundohistory::undo() { return can_undo() && move_step(true); }
 
@@ -388,9 +440,9 @@ bool tundohistory::move_step(bool undo) {
         undo_step(st, true);
     else
         redo_step(st);
-    st.bytes = step_bytes(st);
     to.push_back(std::move(from.back()));
     from.pop_back();
+    recount();
     doc_.set_modified(static_cast<long long>(undo_.size()) != cleanpos_);
     if (onmove) onmove(undo);
     refresh_views();
@@ -427,7 +479,7 @@ std::size_t tundohistory::memory_bytes() const {
 }
 
 std::size_t tundohistory::open_bytes() const {
-    std::size_t n = 0;
+    std::size_t n = charged_blocks({&open_}).front();
     for (const tdelta& d : open_) n += d.bytes();
     return n;
 }
@@ -435,6 +487,7 @@ std::size_t tundohistory::open_bytes() const {
 void tundohistory::enforce_budget() {
     if (budgetfromprefs_ && doc_.prefs.UndoMemoryMB > 0)
         budget_ = static_cast<std::size_t>(doc_.prefs.UndoMemoryMB) << 20;
+    recount();
     std::size_t total = memory_bytes();
     std::size_t k = 0;
     while (total > budget_ && k < undo_.size()) {

@@ -25,7 +25,9 @@
 // commits with one (a mouse click that opens a dialog is named after it).
 //
 // The history keeps its steps within a memory budget (default 1 GB): after
-// each step the oldest steps are dropped until the rest fit.
+// each step the oldest steps are dropped until the rest fit. Saved samples
+// are slices of the channel's sample store, so what a step costs is what
+// only the history keeps alive (see memory_bytes()).
 #pragma once
 
 #include <array>
@@ -39,6 +41,7 @@
 #include "engine/core/tchangerecorder.h"
 #include "engine/core/tdocument.h"
 #include "engine/history/channelstate.h"
+#include "engine/store/samplestore.h"
 
 namespace tessal {
 
@@ -48,6 +51,10 @@ namespace tessal {
 // throws std::out_of_range and changes nothing; p must not point into the
 // channel's samples.
 void replace_samples(tchannel& ch, std::int64_t from, std::int64_t to, const float* p, std::size_t n);
+// The same with the samples of a store: the common part written piece by
+// piece, the rest inserted as the store's own blocks (shared, not copied)
+// or erased.
+void replace_samples(tchannel& ch, std::int64_t from, std::int64_t to, const tsamplestore& s);
 
 class tundohistory final : public tchangerecorder {
 public:
@@ -95,7 +102,13 @@ public:
     // The budget: the document's UndoMemoryMB preference unless set here.
     void set_budget(std::size_t bytes);
     std::size_t budget() const { return budget_; }
-    // Bytes held by all steps.
+    // Bytes held by all steps: each step's own records, plus the sample
+    // blocks that only the history keeps alive, each counted once (for the
+    // oldest step that refers to it). A block the document's channels (or
+    // the clipboard, or a worker) still use costs the history nothing, so
+    // small edits of a long channel cost about the blocks they replaced,
+    // and a deleted span costs its samples. Removed channels held by a step
+    // count all their samples.
     std::size_t memory_bytes() const;
     // Bytes held by the step still open (a recording keeps its step open
     // for as long as it runs, and the commands run meanwhile belong to it).
@@ -145,16 +158,19 @@ public:
     struct tdelta {
         enum class tkind { samples, channel } kind = tkind::samples;
         tchannel* ch = nullptr;
-        // samples: `data` holds the other side's samples from `start` on,
-        // and the channel had `othersize` samples on that side.
+        // samples: `data` holds the other side's samples from `start` on
+        // (a slice of the channel's store), and the channel had `othersize`
+        // samples on that side.
         std::size_t start = 0, othersize = 0;
-        std::vector<float> data;
+        tsamplestore data;
         // channel: its index, and the object while it is out of the list.
         int index = 0;
         std::unique_ptr<tchannel> held;
         // Recorded by a command run inside an open step held open
         // (hold_open), not by the open step's own work.
         bool nested = false;
+        // What the delta holds itself: the record, the list of extents of
+        // `data` (not the blocks they refer to) and a held channel.
         std::size_t bytes() const;
     };
     using tdocstate = tdocumentstate;
@@ -173,6 +189,7 @@ public:
         std::vector<tpropchange> props;
         std::vector<tditherflag> dither;
         tdocstate before, after;
+        // Its own records plus the blocks charged to it (memory_bytes()).
         std::size_t bytes = 0;
     };
     // The deltas of the open step so far, in order.
@@ -200,6 +217,8 @@ private:
     bool created_in_step(const tchannel* ch) const;
     bool idle() const { return open_.empty() && !reset_; }
     void enforce_budget();
+    // Sets every step's bytes: own records plus the blocks charged to it.
+    void recount();
     void changed();
 
     tdocument& doc_;

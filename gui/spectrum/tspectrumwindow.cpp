@@ -51,21 +51,19 @@ QColor bgr(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF
 
 }  // namespace
 
-// A long LTAS on a worker. The samples it reads are copies made on the UI
-// thread, a chunk per turn of the event loop (so an hour of samples never
-// holds the window up); the worker's frames wait for the chunks they need.
-// The results wait here until the UI thread takes them.
+// A long LTAS on a worker. The samples it reads are slices of the channels'
+// stores taken on the UI thread when the run starts (they share the
+// channel's blocks); the worker reads only its slices, so the document may
+// be edited meanwhile. The results wait here until the UI thread takes them.
 struct tspectrumwindow::tltasrun {
     struct tjob {
         int chno = 0;
         tanalysiskey key;
         double t1 = 0, t2 = 0;
-        // The copy: channel samples from `source` on, `size` of them, of
-        // which `filled` are in so far.
-        std::unique_ptr<float[]> data;
+        // The slice: channel samples from `source` on, `size` of them.
+        tsamplestore data;
         long long size = 0, source = 0, xshift = 0;
         double fs = 0;
-        std::atomic<long long> filled{0};
         tspectrum result;
     };
     std::vector<std::unique_ptr<tjob>> jobs;
@@ -252,11 +250,6 @@ void tspectrumwindow::build_ui() {
     progress_->setVisible(false);
     status_->addPermanentWidget(progress_);
     outer->addWidget(status_);
-    feedtimer_ = new QTimer(this);
-    feedtimer_->setInterval(0);
-    connect(feedtimer_, &QTimer::timeout, this, [this] {
-        if (!feed_ltas()) feedtimer_->stop();
-    });
     progresstimer_ = new QTimer(this);
     progresstimer_->setInterval(100);
     connect(progresstimer_, &QTimer::timeout, this, [this] {
@@ -508,7 +501,8 @@ void tspectrumwindow::invalidate_paintboxes(bool) {
 
 void tspectrumwindow::channel_changed(const tchannelchange& change) {
     // The frame slots and the LTAS cache drop what the change touched; a run
-    // still copying samples the change touched starts again.
+    // over samples the change touched reads a slice of what they were and
+    // would give a stale result: it starts again.
     if (run_)
         for (const auto& j : run_->jobs)
             if (change.touches(j->chno, j->source, j->source + j->size)) {
@@ -644,7 +638,7 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
         j->size = b - a;
         j->xshift = ch.xshift + a;
         j->fs = ch.sampfreq;
-        j->data.reset(new float[static_cast<std::size_t>(std::max(1LL, j->size))]);  // not touched yet
+        j->data = ch.samples_slice(a, b);
         run->jobs.push_back(std::move(j));
     }
     tltasrun* r = run.get();
@@ -654,12 +648,11 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
         for (std::size_t i = 0; i < r->jobs.size(); ++i) {
             tltasrun::tjob& j = *r->jobs[i];
             r->current = j.chno;
-            const tsampleview v{j.data.get(), j.size, j.xshift, j.fs};
+            const tsampleview v{j.data, j.xshift, j.fs};
             const bool ok = ws.ltas(v, r->settings, j.t1, j.t2, j.result, &r->cancel,
                                     [r, i, n](double p) {
                                         r->permille = static_cast<int>((static_cast<double>(i) + p) / n * 1000);
-                                    },
-                                    &j.filled);
+                                    });
             if (!ok) return;
         }
         r->done = true;
@@ -672,28 +665,10 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
     progress_->setValue(0);
     progress_->setVisible(true);
     progresstimer_->start();
-    feedtimer_->start();
 }
 
-// One chunk of samples into the run, on the UI thread. False when all are in.
-bool tspectrumwindow::feed_ltas() {
-    if (!run_) return false;
-    constexpr long long chunk = 1 << 20;
-    for (auto& jp : run_->jobs) {
-        tltasrun::tjob& j = *jp;
-        const long long done = j.filled.load(std::memory_order_relaxed);
-        if (done >= j.size) continue;
-        const tchannel& ch = ctx_.doc.channel(j.chno);
-        const long long n = std::min(chunk, j.size - done);
-        ch.read_samples(j.source + done, static_cast<std::size_t>(n), j.data.get() + done);
-        j.filled.store(done + n, std::memory_order_release);
-        return true;
-    }
-    return false;
-}
 
 void tspectrumwindow::cancel_ltas() {
-    feedtimer_->stop();
     if (!run_) return;
     run_->cancel = true;
     if (run_->thread.joinable()) run_->thread.join();
@@ -703,7 +678,6 @@ void tspectrumwindow::cancel_ltas() {
 }
 
 void tspectrumwindow::take_ltas_results() {
-    feedtimer_->stop();
     if (!run_) return;
     if (run_->thread.joinable()) run_->thread.join();
     if (run_->done && !run_->cancel) {
@@ -723,8 +697,6 @@ void tspectrumwindow::take_ltas_results() {
 void tspectrumwindow::wait_for_ltas() {
     ensure_ltas();
     if (run_) {
-        while (feed_ltas()) {
-        }
         if (run_->thread.joinable()) run_->thread.join();
         take_ltas_results();
     }

@@ -131,7 +131,6 @@ private:
     void ensure_ltas();
     void start_ltas(std::vector<int> channels);
     void cancel_ltas();
-    bool feed_ltas();
     void compute_ltas_now(int chno);
     void take_ltas_results();
     void update_readouts();
@@ -163,7 +162,6 @@ private:
     QToolBar* toolbar_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTimer* progresstimer_ = nullptr;
-    QTimer* feedtimer_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QComboBox* windowcombo_ = nullptr;
     QLineEdit* bwedit_ = nullptr;
