@@ -49,17 +49,24 @@ struct tio {
     explicit tio(tdocument& doc) : io{doc, prompter, nbits, format} {}
 };
 
+// Every coding the reader decodes, as the writer is asked for it.
+const twavcoding codings[] = {twavcoding::u8,  twavcoding::alaw, twavcoding::ulaw, twavcoding::s16,
+                              twavcoding::s24, twavcoding::s32,  twavcoding::f16,  twavcoding::f32};
+
 struct tcoding {
-    const char* label;
     std::uint32_t bits;
     tFormat format;
-};
-
-const tcoding codings[] = {
-    {"8-bit PCM", 8, tFormat::pcm},         {"A-law", 8, tFormat::alaw},
-    {"mu-law", 8, tFormat::ulaw},           {"16-bit PCM", 16, tFormat::pcm},
-    {"24-bit PCM", 24, tFormat::pcm},       {"32-bit PCM", 32, tFormat::pcm},
-    {"16-bit float", 16, tFormat::ieeefloat}, {"32-bit float", 32, tFormat::ieeefloat},
+    std::string label;
+    explicit tcoding(twavcoding c)
+        : bits(static_cast<std::uint32_t>(8 * wav_coding_bytes(c))),
+          format(c == twavcoding::alaw   ? tFormat::alaw
+                 : c == twavcoding::ulaw ? tFormat::ulaw
+                 : wav_coding_is_float(c) ? tFormat::ieeefloat
+                                          : tFormat::pcm),
+          label(std::to_string(bits) + (c == twavcoding::alaw   ? "-bit A-law"
+                                        : c == twavcoding::ulaw ? "-bit mu-law"
+                                        : wav_coding_is_float(c) ? "-bit float"
+                                                                 : "-bit PCM")) {}
 };
 
 bool same_bits(const float* a, const float* b, std::size_t n) { return n == 0 || std::memcmp(a, b, n * sizeof(float)) == 0; }
@@ -98,6 +105,13 @@ std::vector<tsinglearr> full_read(const std::string& name) {
     return out;
 }
 
+// The channels of a WAVE file as sources; the reader is closed again.
+std::vector<std::shared_ptr<twavsource>> sources_of(const std::string& name) {
+    TWavFile w;
+    if (!w.open_file(name, true)) return {};
+    return wav_sources(w);
+}
+
 int open_descriptors() {
     int n = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
@@ -122,6 +136,17 @@ protected:
         l.install();
         return true;
     }
+    // Stores of the sources, in a cache of one block, read whole equal `want`.
+    void expect_stores(const std::vector<std::shared_ptr<twavsource>>& sources,
+                       const std::vector<tsinglearr>& want) const {
+        ASSERT_EQ(sources.size(), want.size());
+        auto cache = std::make_shared<tblockcache>(block_samples * sizeof(float), dir);
+        for (std::size_t c = 0; c < sources.size(); ++c) {
+            const tsinglearr got = wav_store(sources[c], cache).to_array();
+            ASSERT_EQ(got.size(), want[c].size());
+            EXPECT_TRUE(same_bits(got.data(), want[c].data(), got.size())) << "channel " << c;
+        }
+    }
     // Every channel of `doc` from n0 on equals `want` bit for bit, read
     // again now through the channel.
     static void expect_samples(const tdocument& doc, int n0, const std::vector<tsinglearr>& want) {
@@ -141,10 +166,11 @@ protected:
 TEST_F(wavopen, ChannelsCacheAndFiguresEqualTheFullReadInEveryCoding) {
     const std::size_t lengths[] = {1, 201, 3 * block_samples + 4001};
     const int counts[] = {1, 2, 3, 8};
-    for (const tcoding& k : codings)
+    for (const twavcoding coding : codings)
         for (const int nchans : counts)
             for (const std::size_t frames : lengths) {
-                SCOPED_TRACE(std::string(k.label) + ", " + std::to_string(nchans) + " channels, " +
+                const tcoding k(coding);
+                SCOPED_TRACE(k.label + ", " + std::to_string(nchans) + " channels, " +
                              std::to_string(frames) + " frames");
                 const std::string name = path("f.wav");
                 write_wav(name, k, signals(nchans, frames, static_cast<unsigned>(frames + nchans)));
@@ -196,7 +222,7 @@ TEST_F(wavopen, ChannelsCacheAndFiguresEqualTheFullReadInEveryCoding) {
 
 TEST_F(wavopen, CancelLeavesTheDocumentAndNoOpenFile) {
     const std::string name = path("long.wav");
-    write_wav(name, codings[3], signals(3, 5 * block_samples, 7));
+    write_wav(name, tcoding(twavcoding::s16), signals(3, 5 * block_samples, 7));
     for (const int stop_at : {1, 3}) {
         SCOPED_TRACE("cancelled at call " + std::to_string(stop_at));
         tdocument doc;
@@ -221,7 +247,7 @@ TEST_F(wavopen, CancelLeavesTheDocumentAndNoOpenFile) {
 TEST_F(wavopen, AFileShorterThanItsHeaderOpensWhatItHolds) {
     const std::string name = path("cut.wav");
     const std::size_t frames = 2 * block_samples + 999;
-    write_wav(name, codings[4], signals(3, frames, 11));  // 24-bit, 9 bytes a frame
+    write_wav(name, tcoding(twavcoding::s24), signals(3, frames, 11));  // 24-bit, 9 bytes a frame
     const std::vector<tsinglearr> whole = full_read(name);
     // Cut in the middle of a frame: the partial frame is not read.
     const std::size_t keep = block_samples + 3001;
@@ -250,7 +276,7 @@ TEST_F(wavopen, AFileThatCannotBeOpenedAgainIsRefusedWithTheReason) {
     // A file readable once: the pass reads it, and the sources, opening it
     // again, find it gone.
     const std::string name = path("gone.wav");
-    write_wav(name, codings[3], signals(2, 1000, 5));
+    write_wav(name, tcoding(twavcoding::s16), signals(2, 1000, 5));
     tdocument doc;
     tio t(doc);
     t.io.progress = [&name](const std::string&, double f) {
@@ -266,7 +292,7 @@ TEST_F(wavopen, AFileThatCannotBeOpenedAgainIsRefusedWithTheReason) {
 
 TEST_F(wavopen, ACodecsTemporaryFileIsReadAfterItWasRemoved) {
     const std::string original = path("speech.xyz");
-    write_wav(original, codings[3], signals(2, 3 * block_samples + 17, 3));
+    write_wav(original, tcoding(twavcoding::s16), signals(2, 3 * block_samples + 17, 3));
     const std::vector<tsinglearr> want = full_read(original);
     const std::string temporary = path("converted.wav");
 
@@ -291,50 +317,38 @@ TEST_F(wavopen, ACodecsTemporaryFileIsReadAfterItWasRemoved) {
     EXPECT_EQ(doc.channel(0).name(), "speech.xyz Ch 0");
 }
 
-TEST_F(wavopen, SourcesReadARemovedFile) {
-    const std::string name = path("removed.wav");
-    write_wav(name, codings[7], signals(3, 2 * block_samples + 5, 9));
-    const std::vector<tsinglearr> want = full_read(name);
-    TWavFile w;
-    ASSERT_TRUE(w.open_file(name, true));
-    const auto sources = wav_sources(w);
-    w.close_file();
-    std::filesystem::remove(name);
-    auto cache = std::make_shared<tblockcache>(block_samples * sizeof(float), dir);
-    for (std::size_t c = 0; c < sources.size(); ++c) {
-        const tsinglearr got = wav_store(sources[c], cache).to_array();
-        ASSERT_EQ(got.size(), want[c].size());
-        EXPECT_TRUE(same_bits(got.data(), want[c].data(), got.size())) << "channel " << c;
-    }
-}
-
-TEST_F(wavopen, SourcesKeepReadingTheOldFileWhenASafeSaveReplacesIt) {
-    const std::string name = path("replaced.wav");
-    write_wav(name, codings[3], signals(2, 2 * block_samples + 5, 21));
-    const std::vector<tsinglearr> want = full_read(name);
-    TWavFile w;
-    ASSERT_TRUE(w.open_file(name, true));
-    const auto sources = wav_sources(w);
-    w.close_file();
-    // Other samples, another length, through the safe replace.
-    TWavFile other;
-    other.Setsampfreq(16000);
-    other.Setnbits(16);
-    other.Setnchans(2);
-    other.save_file(name, signals(2, 1000, 22), true, false);
-    ASSERT_EQ(full_read(name)[0].size(), 1000u);
-    auto cache = std::make_shared<tblockcache>(block_samples * sizeof(float), dir);
-    for (std::size_t c = 0; c < sources.size(); ++c) {
-        const tsinglearr got = wav_store(sources[c], cache).to_array();
-        ASSERT_EQ(got.size(), want[c].size());
-        EXPECT_TRUE(same_bits(got.data(), want[c].data(), got.size())) << "channel " << c;
+TEST_F(wavopen, SourcesKeepReadingTheirFileWhenItIsRemovedOrReplaced) {
+    const std::string name = path("gone.wav");
+    // After the sources opened the file it is removed, or a safe save puts
+    // other samples of another length under its name by rename.
+    const auto remove = [&name] { std::filesystem::remove(name); };
+    const auto replace = [&name] {
+        TWavFile other;
+        other.Setsampfreq(16000);
+        other.Setnbits(16);
+        other.Setnchans(2);
+        other.save_file(name, signals(2, 1000, 22), true, false);
+        ASSERT_EQ(full_read(name)[0].size(), 1000u);
+    };
+    for (const bool removed : {true, false}) {
+        SCOPED_TRACE(removed ? "removed" : "replaced");
+        write_wav(name, tcoding(removed ? twavcoding::f32 : twavcoding::s16),
+                  signals(removed ? 3 : 2, 2 * block_samples + 5, removed ? 9 : 21));
+        const std::vector<tsinglearr> want = full_read(name);
+        const auto sources = sources_of(name);
+        ASSERT_FALSE(sources.empty());
+        if (removed)
+            remove();
+        else
+            replace();
+        expect_stores(sources, want);
     }
 }
 
 TEST_F(wavopen, ADocumentSavedOverItsFileReadsWhatWasSaved) {
     const std::string name = path("edited.wav");
     const std::size_t frames = 4 * block_samples + 321;
-    write_wav(name, codings[3], signals(2, frames, 31));
+    write_wav(name, tcoding(twavcoding::s16), signals(2, frames, 31));
     std::vector<tsinglearr> model = full_read(name);
 
     tdocument doc;
@@ -376,4 +390,20 @@ TEST_F(wavopen, ADocumentSavedOverItsFileReadsWhatWasSaved) {
     std::vector<float> got(model[0].size());
     doc.channel(0).read_samples(0, got.size(), got.data());
     EXPECT_TRUE(same_bits(got.data(), model[0].data(), got.size()));
+}
+
+TEST_F(wavopen, SixtyFourBitFloatsAreRefusedAsBefore) {
+    // The reader has no 64-bit float coding: the file is refused with the
+    // format's description and the document keeps what it had.
+    const std::string name = path("f64.wav");
+    tbytes data(8 * 2 * 10, 0);
+    write_bytes(name, triffbuilder{}.chunk("fmt ", fmt_payload(3, 2, 8000, 64)).chunk("data", data).bytes());
+    tdocument doc;
+    tio t(doc);
+    tloaded l = read_wav_document(t.io, name, "");
+    EXPECT_FALSE(l.install);
+    ASSERT_EQ(t.prompter.said.size(), 1u);
+    EXPECT_NE(t.prompter.said[0].find("Cannot read wav file of this format"), std::string::npos) << t.prompter.said[0];
+    EXPECT_NE(t.prompter.said[0].find("Bits per sample: 64"), std::string::npos) << t.prompter.said[0];
+    EXPECT_EQ(doc.totnchans(), 0);
 }
