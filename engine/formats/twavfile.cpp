@@ -394,7 +394,11 @@ void TWavFile::read_channel(int channo, tsinglearr& arr) {
     for (std::size_t ch : want) fcachestate[ch] = ch == c ? 2 : 1;
 }
 
-bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass) {
+bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass) { return read_pass(&out, pass); }
+
+bool TWavFile::scan_channels(const treadpass& pass) { return read_pass(nullptr, pass); }
+
+bool TWavFile::read_pass(std::vector<tsinglearr>* keep, const treadpass& pass) {
     check_readable(0, false);
     const std::size_t nch = static_cast<std::size_t>(fnchans);
     const std::size_t bps = static_cast<std::size_t>(wav_coding_bytes(fcoding));
@@ -403,8 +407,10 @@ bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass
     const std::size_t perblock = std::max(align, block_bytes / stride / align * align);
     const std::int64_t expected = fnsamples;
 
-    out.resize(nch);
-    for (auto& a : out) a.resize_for_overwrite(static_cast<std::size_t>(expected));
+    if (keep) {
+        keep->resize(nch);
+        for (auto& a : *keep) a.resize_for_overwrite(static_cast<std::size_t>(expected));
+    }
     std::vector<std::uint8_t> buf(perblock * stride);
 
     // Thread t decodes channels t, t + nthreads, ...; the threads meet
@@ -414,12 +420,23 @@ bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass
     std::size_t blockfirst = 0, blockframes = 0;
     bool finished = false;
     std::barrier<> meet(nthreads);
+    // Without arrays to keep, each thread decodes its channels of a block
+    // into a buffer of its own (a block's worth per channel), visits them
+    // and reuses the buffer for the next block.
+    std::vector<std::vector<float>> scratch(static_cast<std::size_t>(nthreads));
+    if (!keep)
+        for (int t = 0; t < nthreads; ++t) {
+            const std::size_t count = (nch - static_cast<std::size_t>(t) + static_cast<std::size_t>(nthreads) - 1) /
+                                      static_cast<std::size_t>(nthreads);
+            scratch[static_cast<std::size_t>(t)].resize(count * perblock);
+        }
     auto decode_part = [&](int t) {
         std::vector<float*> outs(nch, nullptr);
         std::vector<int> mine;
         std::vector<const float*> samples;
+        float* own = scratch[static_cast<std::size_t>(t)].data();
         for (std::size_t ch = static_cast<std::size_t>(t); ch < nch; ch += static_cast<std::size_t>(nthreads)) {
-            outs[ch] = out[ch].data() + blockfirst;
+            outs[ch] = keep ? (*keep)[ch].data() + blockfirst : own + mine.size() * perblock;
             mine.push_back(static_cast<int>(ch));
             samples.push_back(outs[ch]);
         }
@@ -473,7 +490,8 @@ bool TWavFile::read_channels(std::vector<tsinglearr>& out, const treadpass& pass
         throw;
     }
     stop_helpers();
-    for (auto& a : out) a.resize(static_cast<std::size_t>(taken));
+    if (keep)
+        for (auto& a : *keep) a.resize(static_cast<std::size_t>(taken));
     if (!failure.empty()) throw EWavFileError(failure);
     if (stopped) return false;
     if (taken != expected)

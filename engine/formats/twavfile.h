@@ -97,13 +97,14 @@ struct twavheadex {
     std::array<std::uint8_t, size> bytes() const;
 };
 
-// What TWavFile::read_channels does besides decoding, and how.
+// What TWavFile::read_channels and scan_channels do besides decoding, and how.
 struct treadpass {
     // Called for every block once a thread has decoded its channels of it,
     // on that thread: index of the block's first sample (a multiple of
     // `align`), the frame count, and the thread's channels with their
     // samples (`count` of each). One thread has the same channels in every
-    // block, and its calls come in order.
+    // block, and its calls come in order. The samples are valid only during
+    // the call when nothing keeps them (scan_channels).
     std::function<void(std::size_t first, std::size_t n, const int* chans, const float* const* samples, int count)>
         visit;
     // Called on the calling thread after each block with the frames read so
@@ -159,6 +160,13 @@ public:
     // pass.threads threads. False, with the arrays cut short, when
     // pass.progress stopped it. Raises EWavFileError like read_channel.
     bool read_channels(std::vector<tsinglearr>& out, const treadpass& pass);
+    // The same pass without keeping the samples: each thread decodes its
+    // channels of a block into a buffer of its own, visits them and reuses
+    // the buffer, so memory stays a few blocks whatever the file's length.
+    // Afterwards Getnsamples() is the frames read (fewer than the header
+    // gave when the file is shorter than it says), and the channels can be
+    // read again through sample sources (wavsource.h).
+    bool scan_channels(const treadpass& pass);
     void close_file();
 
     // Writes every channel; the shorter ones are padded with zeros to the
@@ -203,6 +211,8 @@ private:
     template <class Fill>
     void save_floats(const std::string& fname, std::size_t nch, std::size_t longest, bool safe, bool dither,
                      Fill fill);
+    // read_channels into *keep, or scan_channels when keep is nullptr.
+    bool read_pass(std::vector<tsinglearr>* keep, const treadpass& pass);
     void check_readable(int channo, bool asinteger) const;
     std::string format_message() const;
     void seek_data();

@@ -18,6 +18,7 @@
 #include "engine/dsp/numformat.h"
 #include "engine/formats/saveformats.h"
 #include "engine/formats/twavfile.h"
+#include "engine/formats/wavsource.h"
 
 namespace tessal {
 
@@ -52,9 +53,11 @@ void read_epg_sidecar(const std::string& wavpath, double duration_s, tchannel& c
     ch.epg = std::move(epg);
 }
 
-// A WAVE file read, not yet in the document.
+// A WAVE file read, not yet in the document: its channels as sources that
+// read the file when their blocks are asked for, and what the one pass over
+// the file found.
 struct twavload {
-    std::vector<tsinglearr> data;
+    std::vector<std::shared_ptr<twavsource>> sources;
     std::vector<std::vector<tsinglepair>> caches;
     std::vector<float> peaks;
     std::vector<double> sumsq, fullscale;
@@ -93,7 +96,8 @@ tloadresult load_wav(tformatio& io, const std::string& path, twavload& load) {
                     std::max<std::int64_t>(1, k);
     // One pass: each block of the file is decoded and, while it is in the
     // cache, gives the min/max drawing cache, the peak and (when asked) the
-    // sum of squares of every channel.
+    // sum of squares of every channel; the decoded samples are not kept (the
+    // channels read the file again through sources when they need them).
     const auto expected = static_cast<std::size_t>(std::max<std::int64_t>(0, wav.Getnsamples()));
     const std::size_t nblocks = expected / sigcache_blocksize + 1;
     load.caches.assign(static_cast<std::size_t>(k), std::vector<tsinglepair>(nblocks));
@@ -149,11 +153,15 @@ tloadresult load_wav(tformatio& io, const std::string& path, twavload& load) {
     try {
         // Everything is read before the document changes, so a read error
         // half way leaves the document as it was.
-        if (!wav.read_channels(load.data, pass)) {
+        if (!wav.scan_channels(pass)) {
             wav.close_file();
             load = twavload{};
             return tloadresult::cancelled;
         }
+        // The sources open the file now, over the frames the pass read: a
+        // file removed later (a codec's temporary) or replaced by a save
+        // stays readable through the open handle.
+        load.sources = wav_sources(wav);
     } catch (const std::exception& e) {
         wav.close_file();
         load = twavload{};
@@ -175,14 +183,15 @@ tloadresult load_wav(tformatio& io, const std::string& path, twavload& load) {
 // hears of (the original of a converted file); empty: `path`.
 void install_wav(tformatio& io, const std::string& path, twavload& load, const std::string& shown) {
     const std::string& source = shown.empty() ? path : shown;
-    const int k = static_cast<int>(load.data.size());
+    const int k = static_cast<int>(load.sources.size());
     const int n0 = io.doc.totnchans();
+    const std::shared_ptr<tblockcache> cache = io.doc.block_cache();
     io.doc.set_totnchans(n0 + k);
     const std::string name = file_name_part(source);
     for (int i = 0; i < k; ++i) {
         const auto u = static_cast<std::size_t>(i);
         tchannel& ch = io.doc.channel(n0 + i);
-        ch.set_samples(std::move(load.data[u]));
+        ch.adopt_samples(wav_store(load.sources[u], cache));
         ch.sampfreq = ch.orgsampfreq = load.rate;
         ch.set_name(name + " Ch " + std::to_string(i));
         ch.stereochanno = k == 2 ? n0 + (1 - i) : -1;
@@ -223,7 +232,7 @@ tloaded read_wav_document(tformatio& io, const std::string& path, const std::str
     const tloadresult r = load_wav(io, path, *load);
     if (r == tloadresult::cancelled) io.cancelled = true;
     if (r != tloadresult::read) return {};
-    return {static_cast<int>(load->data.size()),
+    return {static_cast<int>(load->sources.size()),
             [&io, path, shown, load] { install_wav(io, path, *load, shown); }};
 }
 
