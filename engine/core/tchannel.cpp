@@ -10,7 +10,8 @@
 
 namespace tessal {
 
-tchannel::tchannel(tdocument* doc, int chno) : fdoc(doc) {
+tchannel::tchannel(tdocument* doc, int chno)
+    : fdoc(doc), fsamples(doc ? doc->block_cache() : tblockcache::process()) {
     axis.SetTickSpaceAim(1);
     axis.SetHeight(100);
     axis.fallowloscroll = true;
@@ -97,81 +98,78 @@ void tchannel::check_count(std::int64_t from, std::size_t n) const {
         throw std::out_of_range("tchannel: span outside the samples");
 }
 
-std::int64_t tchannel::piece_end(std::int64_t pos, std::int64_t to) const {
-    constexpr auto B = static_cast<std::int64_t>(block_samples);
-    std::int64_t stop = std::min(to, (pos / B + 1) * B);
-    if (fchunklimit > 0) {
-        const auto C = static_cast<std::int64_t>(fchunklimit);
-        stop = std::min(stop, (pos / C + 1) * C);
-    }
-    return stop;
+std::shared_ptr<tblockcache> tchannel::block_cache() const {
+    return fdoc ? fdoc->block_cache() : tblockcache::process();
 }
 
 float tchannel::sample(std::int64_t i) const {
     if (i < 0 || i >= sample_count())
         throw std::out_of_range("tchannel: sample outside the samples");
-    return sig[static_cast<std::size_t>(i)];
+    float x = 0;
+    fsamples.read(i, 1, &x);
+    return x;
 }
 
 void tchannel::read_samples(std::int64_t from, std::size_t n, float* out) const {
     check_count(from, n);
-    std::copy_n(sig.data() + from, n, out);
+    fsamples.read(from, n, out);
 }
 
 tsinglearr tchannel::samples_array(std::int64_t from, std::int64_t to) const {
     check_span(from, to);
-    return tsinglearr(sig.begin() + from, sig.begin() + to);
+    return fsamples.to_array(from, to);
 }
-
-void tchannel::set_samples(tsinglearr samples) {
-    sig = std::move(samples);
-    // A new array: the cache is built again, the stored figures go.
-    bmpdirty = true;
-    sigcachedirty = true;
-}
-
-void tchannel::adopt_samples(const tsamplestore& samples) { set_samples(samples.to_array()); }
 
 tsamplestore tchannel::samples_slice(std::int64_t from, std::int64_t to) const {
     check_span(from, to);
-    return tsamplestore::from_array(samples_array(from, to),
-                                    fdoc ? fdoc->block_cache() : tblockcache::process());
+    return fsamples.slice(from, to);
 }
 
-void tchannel::insert_samples(std::int64_t at, const tsamplestore& s) {
-    check_span(at, at);
-    if (s.empty()) return;
-    const tsinglearr a = s.to_array();
-    insert_samples(at, a.data(), a.size());
+void tchannel::set_samples(const tsinglearr& samples) {
+    adopt_samples(tsamplestore::from_array(samples, block_cache()));
+}
+
+void tchannel::adopt_samples(tsamplestore samples) {
+    fsamples = std::move(samples);
+    // New samples: the cache is built again, the stored figures go.
+    bmpdirty = true;
+    sigcachedirty = true;
 }
 
 void tchannel::write_samples(std::int64_t at, const float* p, std::size_t n) {
     check_count(at, n);
     if (n == 0) return;
-    // p may point into the samples themselves: memmove's order.
-    std::memmove(sig.data() + at, p, n * sizeof(float));
+    fsamples.write(at, p, n);
     samples_changed(at, at + static_cast<std::int64_t>(n), 0);
 }
 
 void tchannel::erase_samples(std::int64_t from, std::int64_t to) {
     check_span(from, to);
     if (from == to) return;
-    sig.erase(sig.begin() + from, sig.begin() + to);
+    fsamples.erase(from, to);
     samples_changed(from, to, -(to - from));
 }
 
 void tchannel::insert_samples(std::int64_t at, const float* p, std::size_t n) {
     check_span(at, at);
     if (n == 0) return;
-    // The array copies p first when it points into the samples themselves.
-    sig.insert(sig.begin() + at, p, p + n);
+    fsamples.insert(at, p, n);
     samples_changed(at, at, static_cast<std::int64_t>(n));
 }
 
+void tchannel::insert_samples(std::int64_t at, const tsamplestore& s) {
+    check_span(at, at);
+    if (s.empty()) return;
+    fsamples.insert(at, s);
+    samples_changed(at, at, s.size());
+}
+
 double tchannel::shifted_signal(long long n) const {
-    long long i = n - xshift;
-    if (i < 0 || i >= static_cast<long long>(sig.size())) return 0;
-    return sig[static_cast<std::size_t>(i)];
+    const long long i = n - xshift;
+    if (i < 0 || i >= sample_count()) return 0;
+    float x = 0;
+    fsamples.read(i, 1, &x);
+    return x;
 }
 
 double tchannel::value_at_time(double t) const {
@@ -463,15 +461,14 @@ void tchannel::adopt_sigcache(std::vector<tsinglepair>&& cache) {
 void tchannel::set_sample_stats(float peak, bool hassumsq, double sumsq) {
     fstats.valid = true;
     fstats.hassumsq = hassumsq;
-    fstats.data = sig.data();
-    fstats.size = sig.size();
+    fstats.size = sample_count();
     fstats.generation = sigcachedirty.generation();
     fstats.peak = peak;
     fstats.sumsq = sumsq;
 }
 
 bool tchannel::stats_hold() const {
-    return fstats.valid && fstats.data == sig.data() && fstats.size == sig.size() &&
+    return fstats.valid && fstats.size == sample_count() &&
            fstats.generation == sigcachedirty.generation();
 }
 

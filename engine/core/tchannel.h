@@ -92,12 +92,14 @@ public:
 
     // --- the samples --------------------------------------------------------
     //
-    // New code reads and edits the samples through these members, not
-    // through `sig`: they will stay when the samples move into a block store,
-    // `sig` will not. Indices are plain sample indices 0..sample_count()-1
-    // (xshift is not applied); spans are half-open, from..to-1. A span or
-    // index outside the samples throws std::out_of_range and leaves the
-    // channel as it was (as tsamplestore does).
+    // The samples live in a block store (engine/store/samplestore.h): blocks
+    // in memory, in the opened file's data or in the scratch file, shared
+    // with the undo history and the clipboard. Everything reads and edits
+    // them through these members. Indices are plain sample indices
+    // 0..sample_count()-1 (xshift is not applied); spans are half-open,
+    // from..to-1. A span or index outside the samples throws
+    // std::out_of_range and leaves the channel as it was; an edit that
+    // cannot get memory or scratch space throws and leaves it as it was too.
     //
     // Every edit brings the channel's own caches along the way the edit
     // commands do: it marks the min/max cache blocks it touched
@@ -107,17 +109,17 @@ public:
     // undo history (tdocument::samples_changing, before the edit) and the
     // change notice (tglobal::channel_changed, after it) stay the caller's.
 
-    std::int64_t sample_count() const { return static_cast<std::int64_t>(sig.size()); }
+    std::int64_t sample_count() const { return fsamples.size(); }
     // Sample i, for single samples; loops read spans.
     float sample(std::int64_t i) const;
     // out[0..n) = samples from..from+n-1.
     void read_samples(std::int64_t from, std::size_t n, float* out) const;
     // Calls f(const float* p, std::size_t n, std::int64_t pos) for the
     // samples from..to-1 in order, p[0..n) being samples pos..pos+n-1; the
-    // pointer holds only during the call. Pieces end at every multiple of
-    // block_samples (engine/store/blocks.h) and of the chunk limit (when
-    // set), so a caller must carry its state from one piece to the next as
-    // it will over a block store, whose pieces may be as short as one sample.
+    // pointer holds only during the call. Pieces follow the store's extents
+    // (after edits as short as one sample) and end at every multiple of the
+    // chunk limit when set, so a caller carries its state from one piece to
+    // the next.
     template <class F>
     void for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const;
     // The same in pieces of `size` samples counted from `from` (the last one
@@ -134,17 +136,18 @@ public:
     std::size_t chunk_limit() const { return fchunklimit; }
     // A contiguous copy of all samples, or of from..to-1, for code that needs
     // one pointer over a bounded span.
-    tsinglearr samples_array() const { return sig; }
+    tsinglearr samples_array() const { return fsamples.to_array(); }
     tsinglearr samples_array(std::int64_t from, std::int64_t to) const;
 
     // All samples replaced (file readers, made channels).
-    void set_samples(tsinglearr samples);
-    void adopt_samples(const tsamplestore& samples);
-    // Samples from..to-1 as a store: once the channel holds a store, a
-    // slice shares its blocks (undo steps, the clipboard, workers that read
-    // while the document goes on).
+    void set_samples(const tsinglearr& samples);
+    // The store's samples as the channel's, sharing its blocks.
+    void adopt_samples(tsamplestore samples);
+    // The samples as a store: copies share its blocks (undo steps, the
+    // clipboard, workers that read while the document goes on).
+    const tsamplestore& samples() const { return fsamples; }
     tsamplestore samples_slice(std::int64_t from, std::int64_t to) const;
-    // The samples of `s` inserted before sample `at`.
+    // The samples of `s` inserted before sample `at`, sharing its blocks.
     void insert_samples(std::int64_t at, const tsamplestore& s);
     // Samples at..at+n-1 overwritten by p[0..n).
     void write_samples(std::int64_t at, const float* p, std::size_t n);
@@ -238,7 +241,6 @@ public:
     bool showspectrum = false;
     bool showltas = false;
     bool showcorrelation = false;
-    tsinglearr sig;
     std::vector<tsinglepair> sigcache;
     float sigmax = 0;
     float sigmin = 0;
@@ -258,23 +260,24 @@ private:
     void check_span(std::int64_t from, std::int64_t to) const;
     // The same for n samples from `from` (n may be past what a signed count holds).
     void check_count(std::int64_t from, std::size_t n) const;
-    // Where the piece of for_each_chunk that starts at pos ends.
-    std::int64_t piece_end(std::int64_t pos, std::int64_t to) const;
     void finish_sigcache();
     bool stats_hold() const;
 
     struct tsamplestats {
         bool valid = false, hassumsq = false;
-        const float* data = nullptr;
-        std::size_t size = 0;
+        std::int64_t size = 0;
         unsigned long long generation = 0;
         float peak = 0;
         double sumsq = 0;
     };
     tsamplestats fstats;
 
+    // The cache new blocks of this channel are counted in.
+    std::shared_ptr<tblockcache> block_cache() const;
+
     std::size_t fchunklimit = 0;
     tdocument* fdoc;
+    tsamplestore fsamples;
     std::string fyunit;
     bool fvisible = true;
     int fchanno = 0;
@@ -286,14 +289,20 @@ private:
 
 template <class F>
 void tchannel::for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const {
-    check_span(from, to);
-    const float* p = sig.data();
-    std::int64_t pos = from;
-    while (pos < to) {
-        const std::int64_t stop = piece_end(pos, to);
-        f(p + pos, static_cast<std::size_t>(stop - pos), pos);
-        pos = stop;
+    if (fchunklimit == 0) {
+        fsamples.for_each_chunk(from, to, f);
+        return;
     }
+    const auto C = static_cast<std::int64_t>(fchunklimit);
+    fsamples.for_each_chunk(from, to, [&](const float* p, std::size_t n, std::int64_t pos) {
+        const std::int64_t end = pos + static_cast<std::int64_t>(n);
+        while (pos < end) {
+            const std::int64_t stop = std::min(end, (pos / C + 1) * C);
+            f(p, static_cast<std::size_t>(stop - pos), pos);
+            p += stop - pos;
+            pos = stop;
+        }
+    });
 }
 
 template <class F>
