@@ -15,10 +15,20 @@ std::string plural(const std::string& one, const tintarr& list, bool singular) {
     return one + (singular ? " " : "s ") + chanlist_text(list);
 }
 
-double peak_of(const tsinglearr& s) {
+double peak_of(const tworksig& s) {
     double m = 0;
-    for (float v : s) m = std::max(m, static_cast<double>(std::fabs(v)));
+    s.for_each_chunk(0, static_cast<std::int64_t>(s.size()), [&](const float* p, std::size_t n, std::int64_t) {
+        for (std::size_t i = 0; i < n; ++i) m = std::max(m, static_cast<double>(std::fabs(p[i])));
+    });
     return m;
+}
+
+double sum_of_squares(const tworksig& s) {
+    double sum = 0;
+    s.for_each_chunk(0, static_cast<std::int64_t>(s.size()), [&](const float* p, std::size_t n, std::int64_t) {
+        for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(p[i]) * p[i];
+    });
+    return sum;
 }
 
 double peak_of(const tchannel& ch) {
@@ -74,17 +84,17 @@ void check_save_target(const tprocstep& step, const tdocument& doc, int c) {
 
 void tloadchannel::run_process(tprocenv& env) {
     tdocument& doc = env.doc;
-    std::vector<tsinglearr> out(channo.size());
+    std::vector<tworksig> out(channo.size());
     std::vector<tchannelproperties> p(channo.size());
     for (std::size_t i = 0; i < channo.size(); ++i) {
         const int c = doc.translate_channo(channo[i]);
         if (c < 0 || c >= doc.totnchans())
             throw EProcessError("Channel " + std::to_string(channo[i]) + " does not exist");
         const tchannel& ch = doc.channel(c);
-        // A whole copy into the working set: the steps still work on arrays.
-        // A check against the sample memory budget belongs here once they
-        // no longer need to.
-        out[i] = ch.samples_array();
+        // The channel's store, sharing its blocks: nothing is copied or
+        // read here. A step that needs an array gets one from the runner,
+        // after the check against the sample memory.
+        out[i] = tworksig(ch.samples());
         tchannelproperties& r = p[i];
         r.name = ch.name();
         r.fsd = ch.fsd();
@@ -153,7 +163,7 @@ void tsavechannel::run_process(tprocenv& env) {
         if (usedbreference) p.dbreference = dbreference;
         if (usestereochanno && !stereochanno.empty())
             p.stereochanno = stereochanno[i % stereochanno.size()];
-        const tsinglearr& s = inarr[i];
+        const tworksig& s = inarr[i];
         switch (fsdmode) {
             case fsdpeak: {
                 const double m = peak_of(s);
@@ -162,8 +172,7 @@ void tsavechannel::run_process(tprocenv& env) {
             }
             case fsdfixed: p.fsd = fixedfsd; break;
             case fsddbaboverms: {
-                double sum = 0;
-                for (float v : s) sum += static_cast<double>(v) * v;
+                const double sum = sum_of_squares(s);
                 const double rms = s.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(s.size()));
                 p.fsd = s.empty() ? 1.0 : rms * std::pow(10.0, rmsdbfsd / 20.0);
                 break;
@@ -184,7 +193,9 @@ void tsavechannel::run_process(tprocenv& env) {
         ch.sort_labels();
         ch.set_origin("Tessal process");
         doc.samples_changing(ch, 0, static_cast<std::size_t>(ch.sample_count()));
-        ch.set_samples(s);
+        // A store is taken as it is (the history keeps the old samples by
+        // their own store); an array's samples go into new blocks.
+        ch.adopt_samples(s.to_store(doc.block_cache()));
     }
     outarr = inarr;
 }

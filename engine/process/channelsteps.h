@@ -15,6 +15,7 @@ enum tfsdmode : int { fsdkeep = 0, fsdpeak = 1, fsdfixed = 2, fsddbaboverms = 3 
 class tloadchannel : public tstepof<tloadchannel> {
 public:
     void run_process(tprocenv& env) override;
+    bool takes_stores() const override { return true; }
     const tparamlist* params() const override;
     std::string get_procname() const override;
 
@@ -25,6 +26,7 @@ public:
 class tsavechannel : public tstepof<tsavechannel> {
 public:
     void run_process(tprocenv& env) override;
+    bool takes_stores() const override { return true; }
     const tparamlist* params() const override;
     std::string get_procname() const override;
 

@@ -6,10 +6,12 @@
 #include "engine/process/f0step.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "engine/dsp/simd.h"
 
+#include "engine/core/tdocument.h"
 #include "engine/dsp/tfiltersection.h"
 #include "engine/process/stepsupport.h"
 
@@ -28,24 +30,76 @@ const tnumberfield r_extractors{"# of extractors", 1, 16, ""};
 const tnumberfield r_short{"Remove short detections", 0, 100000, "ms"};
 const tnumberfield r_gap{"Remove short gaps", 0, 100000, "ms"};
 
-// The running period of a single tracker and the output it fills.
+// The running period of a single tracker and the output it appends to:
+// every sample up to an event gets the value of the cycle ending there.
 struct ttracker {
     double fs;
     bool t0;
-    float* y;
+    tstoreappender* y;
     double P = 0, value = 0;
     std::size_t a = 0;
 
     void event(std::size_t j, double t) {
         P += t;
         value = P > 0 ? (t0 ? P / fs : fs / P) : 0.0;
-        std::fill(y + a, y + j + 1, static_cast<float>(value));
+        y->fill(static_cast<float>(value), j + 1 - a);
         a = j + 1;
         P = 1 - t;
     }
     void finish(std::size_t n) {
-        if (a < n) std::fill(y + a, y + n, static_cast<float>(value));
+        if (a < n) y->fill(static_cast<float>(value), n - a);
     }
+};
+
+// The input high-pass of multiple peak picking.
+struct thighpass {
+    THPFilterSection hpfilter1, hpfilter2;
+    thighpass(double fs, double minf0) {
+        for (auto* h : {&hpfilter2, &hpfilter1}) {
+            h->SetSampFreq(fs);
+            h->SetQ(0.5);
+            h->SetGain(1.0);
+            h->reset();
+        }
+        hpfilter2.SetF0(minf0 / 1.5);
+        hpfilter1.SetF0(minf0 / 2);
+    }
+    float operator()(float v) { return static_cast<float>(hpfilter1.filter(hpfilter2.filter(v))); }
+};
+
+// The high-passed signal computed again from the start, as a window that
+// only moves forward: the post processing reads short stretches of it in
+// order, so the whole high-passed signal is never held.
+class thpwindow {
+public:
+    thpwindow(const tworksig& x, double fs, double minf0) : x_(x), hp_(fs, minf0) {}
+    // Samples from..to of the high-passed signal (from never below an
+    // earlier call's from; to <= the signal's length).
+    const float* span(std::int64_t from, std::int64_t to) {
+        drop(from);
+        while (next_ < to) {
+            const std::size_t m =
+                static_cast<std::size_t>(std::min<std::int64_t>(block_samples, static_cast<std::int64_t>(x_.size()) - next_));
+            in_.resize(m);
+            x_.read(next_, m, in_.data());
+            for (float v : in_) buf_.push_back(hp_(v));
+            next_ += static_cast<std::int64_t>(m);
+            drop(from);
+        }
+        return buf_.data() + (from - base_);
+    }
+
+private:
+    void drop(std::int64_t from) {
+        const auto k = std::min<std::int64_t>(from - base_, static_cast<std::int64_t>(buf_.size()));
+        if (k <= 0) return;
+        buf_.erase(buf_.begin(), buf_.begin() + k);
+        base_ += k;
+    }
+    const tworksig& x_;
+    thighpass hp_;
+    std::vector<float> buf_, in_;
+    std::int64_t base_ = 0, next_ = 0;  // buf_[0] is sample base_; next_ is the next to filter
 };
 
 // The peak picker of the multiple algorithm: events with their periods in
@@ -135,75 +189,75 @@ std::vector<double> tf0::peakrel() const {
     return b;
 }
 
-tsinglearr tf0::track(const float* x, std::size_t n, double fs) const {
-    tsinglearr y(n, 0.0f);
-    ttracker tr{fs, extractt0, y.data()};
+tsamplestore tf0::track(const tworksig& x, double fs, const std::shared_ptr<tblockcache>& cache) const {
+    const std::size_t n = x.size();
+    tstoreappender y(cache);
+    ttracker tr{fs, extractt0, &y};
     const double sign = invpolarity ? -1.0 : 1.0;
     if (algorithm == 0) {
         const double d = std::exp(-2 * pi * peakrelease / fs);
         double e = 0, eprev = 0, sprev = 0;
         bool above = false;
-        for (std::size_t j = 0; j < n; ++j) {
-            const double s = sign * x[j];
-            e *= d;
-            if (s > e) {
-                if (!above)
-                    tr.event(j, std::clamp(1 - (s - e) / ((s - e) - (sprev - eprev)), 0.0, 1.0));
-                else
+        x.for_each_chunk(0, static_cast<std::int64_t>(n), [&](const float* p, std::size_t m, std::int64_t pos) {
+            for (std::size_t i = 0; i < m; ++i) {
+                const std::size_t j = static_cast<std::size_t>(pos) + i;
+                const double s = sign * p[i];
+                e *= d;
+                if (s > e) {
+                    if (!above)
+                        tr.event(j, std::clamp(1 - (s - e) / ((s - e) - (sprev - eprev)), 0.0, 1.0));
+                    else
+                        tr.P += 1;
+                    e = s;
+                    above = true;
+                } else {
+                    above = false;
                     tr.P += 1;
-                e = s;
-                above = true;
-            } else {
-                above = false;
-                tr.P += 1;
+                }
+                eprev = e;
+                sprev = s;
             }
-            eprev = e;
-            sprev = s;
-        }
+        });
     } else {
         bool negative = false;
         double sprev = 0;
-        for (std::size_t j = 0; j < n; ++j) {
-            const double s = sign * x[j];
-            if (negative && s > 0)
-                tr.event(j, j == 0 ? 0.0 : std::clamp(1 - std::fabs(s) / std::fabs(s - sprev), 0.0, 1.0));
-            else
-                tr.P += 1;
-            negative = s < 0;
-            sprev = s;
-        }
+        x.for_each_chunk(0, static_cast<std::int64_t>(n), [&](const float* p, std::size_t m, std::int64_t pos) {
+            for (std::size_t i = 0; i < m; ++i) {
+                const std::size_t j = static_cast<std::size_t>(pos) + i;
+                const double s = sign * p[i];
+                if (negative && s > 0)
+                    tr.event(j, j == 0 ? 0.0 : std::clamp(1 - std::fabs(s) / std::fabs(s - sprev), 0.0, 1.0));
+                else
+                    tr.P += 1;
+                negative = s < 0;
+                sprev = s;
+            }
+        });
     }
     tr.finish(n);
-    return y;
+    return y.take();
 }
 
-tsinglearr tf0::multi(float* x, std::size_t n, double fs,
-                      const std::function<void(double)>& progress) const {
+tsamplestore tf0::multi(const tworksig& x, double fs, const std::shared_ptr<tblockcache>& cache,
+                        const std::function<void(double)>& progress) const {
     auto report = [&](double f) {
         if (progress) progress(f);
     };
-    // The input high-pass, in place.
-    THPFilterSection hpfilter1, hpfilter2;
-    for (auto* h : {&hpfilter2, &hpfilter1}) {
-        h->SetSampFreq(fs);
-        h->SetQ(0.5);
-        h->SetGain(1.0);
-        h->reset();
-    }
-    hpfilter2.SetF0(minf0 / 1.5);
-    hpfilter1.SetF0(minf0 / 2);
-    for (std::size_t j = 0; j < n; ++j) x[j] = static_cast<float>(hpfilter1.filter(hpfilter2.filter(x[j])));
+    const std::size_t n = x.size();
 
-    // The detectors, positive polarity first.
+    // The detectors, positive polarity first, all in one pass over the
+    // high-passed input.
     const std::vector<double> bands = peakrel();
     const std::size_t ndet = 2 * bands.size();
     std::vector<std::vector<tf0event>> events(ndet);
     const double tmin = 1 / maxf0, tmax = 1 / minf0;
+    std::vector<std::array<TLPFilterSection, 2>> lps(ndet);
+    std::vector<tpicker> pickers;
+    std::vector<double> signs(ndet);
     for (std::size_t k = 0; k < ndet; ++k) {
         const double b = bands[k % bands.size()];
-        const double sign = k < bands.size() ? 1.0 : -1.0;
-        TLPFilterSection lp[2];
-        for (auto& l : lp) {
+        signs[k] = k < bands.size() ? 1.0 : -1.0;
+        for (auto& l : lps[k]) {
             l.SetSampFreq(fs);
             l.SetQ(0.5);
             l.SetF0(b);
@@ -211,10 +265,19 @@ tsinglearr tf0::multi(float* x, std::size_t n, double fs,
             l.reset();
         }
         events[k].reserve(static_cast<std::size_t>(static_cast<double>(n) / fs * b * 1.5) + 16);
-        tpicker pk{std::exp(-2 * pi * b / fs), fs, tmin, tmax, &events[k]};
-        for (std::size_t j = 0; j < n; ++j)
-            pk.sample(static_cast<std::int64_t>(j), lp[1].filter(lp[0].filter(sign * x[j])));
-        report(0.5 * (k + 1) / ndet);
+        pickers.push_back(tpicker{std::exp(-2 * pi * b / fs), fs, tmin, tmax, &events[k]});
+    }
+    {
+        thighpass hp(fs, minf0);
+        x.for_each_chunk(0, static_cast<std::int64_t>(n), [&](const float* p, std::size_t m, std::int64_t pos) {
+            for (std::size_t i = 0; i < m; ++i) {
+                const float v = hp(p[i]);
+                const std::int64_t j = pos + static_cast<std::int64_t>(i);
+                for (std::size_t k = 0; k < ndet; ++k)
+                    pickers[k].sample(j, lps[k][1].filter(lps[k][0].filter(signs[k] * v)));
+            }
+            report(0.5 * static_cast<double>(pos + static_cast<std::int64_t>(m)) / static_cast<double>(n));
+        });
     }
 
     // Follow the steadiest detector; keep its events while it stays chosen.
@@ -281,32 +344,35 @@ tsinglearr tf0::multi(float* x, std::size_t n, double fs,
     report(0.65);
 
     // The periods, sample by sample or refined every 100th sample.
-    tsinglearr y;
+    tstoreappender y(cache);
     auto out = [&](double T) -> float {
         if (extractt0) return static_cast<float>(T);
         if (!(T > 0)) return 0.0f;
         const double F = 1 / T;
         return (F < minf0 || F > maxf0) ? 0.0f : static_cast<float>(F);
     };
-    if (merged.empty()) return tsinglearr(postprocess ? n / 100 : n, 0.0f);
+    if (merged.empty()) {
+        y.fill(0.0f, postprocess ? n / 100 : n);
+        return y.take();
+    }
     if (!postprocess) {
-        y.assign(n, 0.0f);
         std::size_t e = 0;
         for (std::size_t q = 0; q < n; ++q) {
             while (e + 1 < merged.size() && merged[e].pos < static_cast<std::int64_t>(q)) ++e;
-            y[q] = merged[e].valid ? out(merged[e].period) : 0.0f;
+            y.push(merged[e].valid ? out(merged[e].period) : 0.0f);
         }
-        return y;
+        return y.take();
     }
     const std::size_t nout = n / 100;
-    y.assign(nout, 0.0f);
+    thpwindow hpx(x, fs, minf0);
     const std::int64_t reach = static_cast<std::int64_t>(0.05 * fs);
     std::size_t e = 0, lo = 0, hi = 0;
-    for (std::size_t q = 0; q < nout; ++q) {
+    // The refined value of output sample q; 0 where there is none.
+    auto refine = [&](std::size_t q) -> float {
         const std::size_t c = 100 * q;
         while (e + 1 < merged.size() && merged[e].pos < static_cast<std::int64_t>(c)) ++e;
         const tf0event& ev = merged[e];
-        if (!ev.valid) continue;
+        if (!ev.valid) return 0.0f;
         while (hi < merged.size() && merged[hi].pos <= ev.pos + reach) ++hi;
         while (lo < hi && merged[lo].pos < ev.pos - reach) ++lo;
         double Tlo = 1e300, Thi = 0;
@@ -318,14 +384,16 @@ tsinglearr tf0::multi(float* x, std::size_t n, double fs,
         const double l0 = std::nearbyint(0.8 * fs * Tlo), l1 = std::nearbyint(1.2 * fs * Thi);
         if (!(w > 0) || l1 < l0 || static_cast<double>(ev.pos) + w + l1 > static_cast<double>(n - 1) ||
             static_cast<double>(c) + w + l1 + 1 > static_cast<double>(n))
-            continue;
+            return 0.0f;
         const std::size_t W0 = static_cast<std::size_t>(w);
         const std::size_t L0 = static_cast<std::size_t>(std::max(0.0, l0)), L1 = static_cast<std::size_t>(l1);
+        // The high-passed samples c..c + L1 + W0, as xc[0..].
+        const float* xc = hpx.span(static_cast<std::int64_t>(c), static_cast<std::int64_t>(c + L1 + W0));
         // The sums of the fixed window once, those of the moving one slid
         // along the lags.
         double sa = 0, saa = 0, sb = 0, sbb = 0;
         for (std::size_t i = 0; i < W0; ++i) {
-            const double a = x[c + i], b = x[c + L0 + i];
+            const double a = xc[i], b = xc[L0 + i];
             sa += a, saa += a * a, sb += b, sbb += b * b;
         }
         const double Wd = w;
@@ -334,30 +402,33 @@ tsinglearr tf0::multi(float* x, std::size_t n, double fs,
         r.reserve(L1 - L0 + 1);
         for (std::size_t L = L0; L <= L1; ++L) {
             if (L > L0) {
-                const double out1 = x[c + L - 1], in1 = x[c + L - 1 + W0];
+                const double out1 = xc[L - 1], in1 = xc[L - 1 + W0];
                 sb += in1 - out1;
                 sbb += in1 * in1 - out1 * out1;
             }
             const double db = Wd * sbb - sb * sb;
             double rr = 0;
             if (saa > 0 && sbb > 0 && da > 0 && db > 0) {
-                rr = (Wd * dot64(x + c, x + c + L, W0) - sa * sb) / std::sqrt(da * db);
+                rr = (Wd * dot64(xc, xc + L, W0) - sa * sb) / std::sqrt(da * db);
                 if (!std::isfinite(rr)) rr = 0;
             }
             r.push_back(rr);
         }
         const std::size_t best = static_cast<std::size_t>(std::max_element(r.begin(), r.end()) - r.begin());
-        if (!(r[best] >= corrthres)) continue;
+        if (!(r[best] >= corrthres)) return 0.0f;
         double delta = 0;
         if (best > 0 && best + 1 < r.size()) {
             const double rm = r[best - 1], r0 = r[best], rp = r[best + 1];
             const double den = 2 * (rp + rm - 2 * r0);
             if (den != 0) delta = std::clamp((rm - rp) / den, -1.0, 1.0);
         }
-        y[q] = out((static_cast<double>(L0 + best) + delta) / fs);
+        return out((static_cast<double>(L0 + best) + delta) / fs);
+    };
+    for (std::size_t q = 0; q < nout; ++q) {
+        y.push(refine(q));
         if ((q & 0xfff) == 0) report(0.65 + 0.35 * static_cast<double>(q) / nout);
     }
-    return y;
+    return y.take();
 }
 
 void tf0::check(const tprocstep& step) const {
@@ -375,10 +446,13 @@ void tf0::check(const tprocstep& step) const {
     }
 }
 
+// Each signal is read forward through its pieces and its contour written
+// to a store in the document's block cache: neither is held as an array.
 void tf0::run_process(tprocenv& env) {
     check(*this);
-    steps::take_input(*this);
-    for (std::size_t i = 0; i < outarr.size(); ++i) {
+    props.resize(inarr.size());
+    outarr.assign(inarr.size(), tworksig());
+    for (std::size_t i = 0; i < inarr.size(); ++i) {
         tchannelproperties& p = props[i];
         const double fs = p.sampfreq;
         if (algorithm >= 2) {
@@ -388,16 +462,15 @@ void tf0::run_process(tprocenv& env) {
                 steps::step_error(*this, "the band of the highest extractor (" + num(b.back()) +
                                              " Hz) must be below half the sampling rate (" + num(fs / 2) + " Hz)");
         }
-        tsinglearr& x = outarr[i];
-        auto report = [&](double f) { env.progress((i + f) / outarr.size()); };
+        const tworksig& x = inarr[i];
+        auto report = [&](double f) { env.progress((i + f) / inarr.size()); };
         if (algorithm < 2) {
-            x = track(x.data(), x.size(), fs);
+            outarr[i] = tworksig(track(x, fs, env.doc.block_cache()));
             p.name += std::string(extractt0 ? " T0" : " F0") + (algorithm == 0 ? " peak" : " zc") +
                       (invpolarity ? " inv" : "");
             report(1);
         } else {
-            tsinglearr y = multi(x.data(), x.size(), fs, report);
-            x = std::move(y);
+            outarr[i] = tworksig(multi(x, fs, env.doc.block_cache(), report));
             p.name += extractt0 ? " multi-T0" : " multi-F0";
             if (postprocess) {
                 p.sampfreq = fs / 100;
@@ -406,9 +479,11 @@ void tf0::run_process(tprocenv& env) {
                                                      std::to_string(p.xshift) + " samples");
             }
         }
+        inarr[i] = tworksig();
         p.yunit = extractt0 ? "s" : "Hz";
         steps::float_format(p);
     }
+    inarr.clear();
 }
 
 std::string tf0::get_procname() const {

@@ -43,14 +43,18 @@ public:
     const tparamlist* params() const override;
     std::string get_procname() const override;
 
-    // The single trackers (algorithms 0 and 1) over one signal: a contour of
-    // the same length.
-    tsinglearr track(const float* x, std::size_t n, double fs) const;
-    // Multiple peak picking over one signal (which it high-passes in place):
-    // the contour, n / 100 values at fs / 100 with post processing, n values
-    // otherwise. `progress` gets 0..1.
-    tsinglearr multi(float* x, std::size_t n, double fs,
-                     const std::function<void(double)>& progress = {}) const;
+    bool takes_stores() const override { return true; }
+
+    // The single trackers (algorithms 0 and 1) over one signal, read
+    // forward through its pieces: a contour of the same length, in new
+    // blocks of `cache`.
+    tsamplestore track(const tworksig& x, double fs, const std::shared_ptr<tblockcache>& cache) const;
+    // Multiple peak picking over one signal, read forward twice (detection,
+    // then the post processing's windows of the high-passed signal, made
+    // again): the contour, n / 100 values at fs / 100 with post processing,
+    // n values otherwise. `progress` gets 0..1.
+    tsamplestore multi(const tworksig& x, double fs, const std::shared_ptr<tblockcache>& cache,
+                       const std::function<void(double)>& progress = {}) const;
     // The band frequencies of the extractors: minf0, then each twice the
     // one before.
     std::vector<double> peakrel() const;

@@ -216,7 +216,7 @@ void tnoise::run_process(tprocenv& env) {
     outarr.resize(inarr.size());
     for (std::size_t i = 0; i < inarr.size(); ++i) {
         tsinglearr y(inarr[i].size());
-        fill(y, inputmode == 2 ? &inarr[i] : nullptr, static_cast<double>(i) / inarr.size(),
+        fill(y, inputmode == 2 ? &inarr[i].arr() : nullptr, static_cast<double>(i) / inarr.size(),
              1.0 / inarr.size());
         steps::float_format(props[i]);
         outarr[i] = std::move(y);
@@ -418,7 +418,7 @@ void tbabble::run_process(tprocenv& env) {
         p[2 * i] = q;
         p[2 * i + 1] = std::move(q);
     }
-    outarr = std::move(out);
+    outarr.assign(std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()));
     props = std::move(p);
 }
 

@@ -6,6 +6,7 @@
 #include "engine/measurements/datalog.h"
 #include "engine/dsp/numformat.h"
 #include "engine/process/procregistry.h"
+#include "engine/process/stepsupport.h"
 #include "engine/view/viewrange.h"
 
 namespace tessal {
@@ -67,6 +68,7 @@ tprocresult tprocrunner::run(tprocsteps& steps, tprocenv& env) {
         }
         s.profiling_timestamp[0] = proc_counter();
         try {
+            if (!s.takes_stores()) steps::arrays_for(s, env);
             s.run_process(env);
         } catch (const EProcCancelled&) {
             s.profiling_timestamp[1] = proc_counter();

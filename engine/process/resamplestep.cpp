@@ -186,7 +186,7 @@ void tresample::run_process(tprocenv& env) {
         check_whole(*this, r_size, windowsize);
     }
     if (method == 4)
-        for (const tsinglearr& x : inarr)
+        for (const tworksig& x : inarr)
             if (x.size() < 4 && props.size() == inarr.size() && props[&x - inarr.data()].sampfreq != targetfreq)
                 steps::step_error(*this, "cubic interpolation needs at least 4 samples, the signal has " +
                                              std::to_string(x.size()));

@@ -1,6 +1,11 @@
 #include "engine/process/stepsupport.h"
 
+#include <cstdio>
 #include <limits>
+
+#include <unistd.h>
+
+#include "engine/core/tdocument.h"
 
 #include "engine/dsp/numformat.h"
 
@@ -72,6 +77,45 @@ void take_input(tprocstep& step) {
     step.outarr = std::move(step.inarr);
     step.inarr.clear();
     step.props.resize(step.outarr.size());
+}
+
+std::string bytes_text(double bytes) {
+    char t[32];
+    if (bytes >= 1e9)
+        std::snprintf(t, sizeof t, "%.2f GB", bytes / 1e9);
+    else
+        std::snprintf(t, sizeof t, "%.1f MB", bytes / 1e6);
+    return t;
+}
+
+std::size_t physical_memory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long page = ::sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || page <= 0) return 0;
+    return static_cast<std::size_t>(pages) * static_cast<std::size_t>(page);
+}
+
+void check_sample_memory(const tprocstep& step, const tprocenv& env, double bytes) {
+    const double budget = static_cast<double>(env.doc.block_cache()->budget());
+    if (bytes > budget)
+        step_error(step, "needs " + bytes_text(bytes) + " for its signals as arrays, the sample memory is " +
+                             bytes_text(budget));
+    const double physical = static_cast<double>(physical_memory());
+    if (physical > 0 && bytes > physical)
+        step_error(step, "needs " + bytes_text(bytes) + " for its signals as arrays, the computer has " +
+                             bytes_text(physical) + " of memory");
+}
+
+void arrays_for(tprocstep& step, const tprocenv& env) {
+    double bytes = 0;
+    bool stores = false;
+    for (const tworksig& s : step.inarr) {
+        bytes += static_cast<double>(s.size()) * sizeof(float);
+        stores = stores || s.is_store();
+    }
+    if (!stores) return;
+    check_sample_memory(step, env, bytes);
+    for (tworksig& s : step.inarr) s.make_array();
 }
 
 void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count) {

@@ -63,6 +63,17 @@ inline void float_format(tchannelproperties& p) {
 // record per signal.
 void take_input(tprocstep& step);
 
+// "512.0 MB", "4.15 GB".
+std::string bytes_text(double bytes);
+// Throws EProcessError "<step>: needs 4.15 GB for its signals as arrays, the
+// sample memory is 2.00 GB" when `bytes` of arrays are more than the
+// document's block cache allows, or more than the computer's memory.
+void check_sample_memory(const tprocstep& step, const tprocenv& env, double bytes);
+// Makes the input signals that are stores into arrays, for a step that does
+// not take stores, after check_sample_memory over all its input: a step
+// refused so allocates nothing.
+void arrays_for(tprocstep& step, const tprocenv& env);
+
 // Tells the run how many samples `step` made infinite or not a number.
 void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count);
 
@@ -74,7 +85,7 @@ void each_signal(tprocstep& step, tprocenv& env, F f) {
     take_input(step);
     std::size_t bad = 0;
     for (std::size_t i = 0; i < step.outarr.size(); ++i) {
-        bad += f(step.outarr[i], step.props[i], i);
+        bad += f(step.outarr[i].arr(), step.props[i], i);
         env.progress(static_cast<double>(i + 1) / static_cast<double>(step.outarr.size()));
     }
     note_nonfinite(env, step, bad);

@@ -1,8 +1,8 @@
 // tprocstep: the base of every processing step, and what a step works on.
 //
 // A step takes the working set `inarr` (one signal per channel being
-// processed) with its `props`, computes `outarr` and leaves `props` with one
-// record per output. The runner hands a step its input, calls run_process
+// processed, each a sample store or an array: tworksig.h) with its `props`,
+// computes `outarr` and leaves `props` with one record per output. The runner hands a step its input, calls run_process
 // and passes the output on to the next enabled step. Steps reach the
 // document, the prompter and the cancel flag through the tprocenv the runner
 // sets before run_process. A step fails by throwing; a long step calls
@@ -22,6 +22,7 @@
 #include "engine/core/tsiglabel.h"
 #include "engine/dsp/arrays.h"
 #include "engine/process/tstepform.h"
+#include "engine/process/tworksig.h"
 
 namespace tessal {
 
@@ -122,8 +123,13 @@ public:
     // pass their input through.
     virtual bool available() const { return true; }
 
-    std::vector<tsinglearr> inarr;
-    std::vector<tsinglearr> outarr;
+    // True for a step that reads its input through tworksig's store-or-array
+    // functions; the runner hands any other step arrays (stepsupport.h,
+    // arrays_for), refusing when they would not fit the sample memory.
+    virtual bool takes_stores() const { return false; }
+
+    std::vector<tworksig> inarr;
+    std::vector<tworksig> outarr;
     std::vector<tchannelproperties> props;
     int procnum = -1;
     bool selected = false;

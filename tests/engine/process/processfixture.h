@@ -40,7 +40,7 @@ inline std::pair<tsinglearr, tchannelproperties> run_alone(
     step.props[0].name = "mic";
     if (record) record(step.props[0]);
     step.run_process(env);
-    return {step.outarr.at(0), step.props.at(0)};
+    return {step.outarr.at(0).to_array(), step.props.at(0)};
 }
 
 class tprocesstest : public ttempdirtest {

@@ -16,7 +16,8 @@ public:
     trecorder(const trecorder& r) : tprocstep(r) {}
     void run_process(tprocenv& env) override {
         ++runs;
-        seen_in = inarr;
+        seen_in.clear();
+        for (const tworksig& s : inarr) seen_in.push_back(s.to_array());
         seen_props = props;
         if (on_run) on_run(env);
         outarr.assign(emit, tsinglearr(4, value));
