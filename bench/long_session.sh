@@ -6,9 +6,11 @@
 #   info       `tessal-cli info FILE`
 #   window     the main window's first drawing (`tessal --screenshot` on the
 #              offscreen platform, as bench/hour_file_gui.sh runs it)
-#   f0         `tessal-cli run` of a load/F0/save process (multiple peak
-#              picking, 50-400 Hz) on one channel over the whole file, the
-#              document saved as a new .tessal file
+#   f0         `tessal-cli run` of a load/F0/save/delete process (multiple
+#              peak picking, 50-400 Hz) on one channel over the whole file:
+#              the contour is saved to a new channel, the file's channels
+#              are deleted and what is kept, the contour, is written as a
+#              WAVE file
 # and prints each one's wall time, its ratio to sox's and its peak resident
 # memory (/usr/bin/time %M).
 #
@@ -35,9 +37,9 @@
 #
 # The file goes under $TMPDIR (default /tmp) and is deleted at the end, as is
 # the F0 run's output as soon as it has been measured. Free disk space is
-# checked before the file is made and before the F0 run (whose output holds
-# every channel as floats), and the script refuses, or skips the run, when
-# it is short. The programs run with HOME, XDG_CONFIG_HOME and
+# checked before the file is made and before the F0 run (whose output is
+# the contour, 4 bytes per 100 frames), and the script refuses, or skips the
+# run, when it is short. The programs run with HOME, XDG_CONFIG_HOME and
 # XDG_RUNTIME_DIR in the work folder, never the user's own. Timings on a
 # shared machine are noisy: read the ratios, which compare runs made side by
 # side.
@@ -49,7 +51,7 @@ channel=0
 limit=7200
 cli=build/app/tessal-cli/tessal-cli
 gui=build/app/tessal/tessal
-usage() { sed -n '15,16p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '17,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while [ $# -gt 0 ]; do
     case $1 in
         --hours) hours=$2; shift 2 ;;
@@ -129,7 +131,7 @@ echo "file: $(gb "$(stat -c %s "$file")") ($hours h), $(gb $floatbytes) as float
 
 cat >"$work/f0.tessalproc" <<P
 [Common]
-nsteps=3
+nsteps=4
 [Step_0]
 procid=load
 nChans=1
@@ -143,6 +145,17 @@ MaxF0=400
 procid=save
 nChans=1
 Channo0=-1
+[Step_3]
+procid=delete
+nChans=8
+Channo0=0
+Channo1=1
+Channo2=2
+Channo3=3
+Channo4=4
+Channo5=5
+Channo6=6
+Channo7=7
 P
 
 # Warm the page cache once.
@@ -216,20 +229,20 @@ for r in $(seq 1 "$runs"); do
     row window "$s" "$note"
     rm -f "$work/shot.png"
 
-    # The output holds every channel as floats and the F0 contour.
-    outneed=$(( floatbytes + floatbytes / 800 + (1 << 30) ))
+    # The output holds the F0 contour: one float per 100 frames.
+    outneed=$(( frames / 100 * 4 + (1 << 30) ))
     if [ "$(free_bytes "$tmp")" -lt "$outneed" ]; then
         wall= kb=0
         why="skipped: its output needs $(gb $outneed) of disk with 1 GB to spare, $(gb "$(free_bytes "$tmp")") free"
         row f0 "$s"
         continue
     fi
-    measure f0 "$cli" run "$work/f0.tessalproc" "$file" -o "$work/out.tessal" --profile
+    measure f0 "$cli" run "$work/f0.tessalproc" "$file" -o "$work/out.wav" --yes --profile
     note=
     if [ -n "$wall" ]; then
         f0s=$(sed -n 's/^\([0-9.]*\) s .*F0 .*/\1/p' "$work/out" | head -n 1)
-        note="F0 step $(printf '%.1f' "${f0s:-0}") s, output $(gb "$(stat -c %s "$work/out.tessal")")"
+        note="F0 step $(printf '%.1f' "${f0s:-0}") s, output $(gb "$(stat -c %s "$work/out.wav")")"
     fi
     row f0 "$s" "$note"
-    rm -f "$work/out.tessal"
+    rm -f "$work/out.wav"
 done

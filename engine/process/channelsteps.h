@@ -76,6 +76,8 @@ protected:
 class tdeletechannel : public tstepof<tdeletechannel> {
 public:
     void run_process(tprocenv& env) override;
+    // The working set passes through as it is.
+    bool takes_stores() const override { return true; }
     const tparamlist* params() const override;
     std::string get_procname() const override { return "Delete channel " + chanlist_text(channo); }
 

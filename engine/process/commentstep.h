@@ -7,6 +7,8 @@ namespace tessal {
 
 class tcomment : public tstepof<tcomment> {
 public:
+    // The working set passes through as it is.
+    bool takes_stores() const override { return true; }
     const tparamlist* params() const override;
     std::string get_procname() const override { return "   " + comment; }
 

@@ -86,20 +86,27 @@ public:
             next_ += static_cast<std::int64_t>(m);
             drop(from);
         }
-        return buf_.data() + (from - base_);
+        return buf_.data() + start_ + (from - base_);
     }
 
 private:
+    // Forgets the samples before `from`; the buffer is moved down only when
+    // the forgotten part is most of it.
     void drop(std::int64_t from) {
-        const auto k = std::min<std::int64_t>(from - base_, static_cast<std::int64_t>(buf_.size()));
+        const auto k = std::min<std::int64_t>(from - base_, static_cast<std::int64_t>(buf_.size() - start_));
         if (k <= 0) return;
-        buf_.erase(buf_.begin(), buf_.begin() + k);
         base_ += k;
+        start_ += static_cast<std::size_t>(k);
+        if (start_ * 2 >= buf_.size()) {
+            buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(start_));
+            start_ = 0;
+        }
     }
     const tworksig& x_;
     thighpass hp_;
     std::vector<float> buf_, in_;
-    std::int64_t base_ = 0, next_ = 0;  // buf_[0] is sample base_; next_ is the next to filter
+    std::size_t start_ = 0;             // buf_[start_] is sample base_
+    std::int64_t base_ = 0, next_ = 0;  // next_: the next sample to filter
 };
 
 // The peak picker of the multiple algorithm: events with their periods in

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "engine/core/tdocument.h"
 #include "engine/dsp/listtext.h"
 #include "engine/dsp/notes.h"
 #include "engine/dsp/numformat.h"
@@ -30,23 +31,42 @@ const tnumberfield r_qsize{"Absolute size", 1e-30, 1e30, ""};
 const tnumberfield r_delay{"Delay", -1000000, 1000000, "s"};
 
 // Applies f to every sample of every signal; the output keeps the input's
-// length.
-// Applies f to every sample of every signal in place; signal i passes
-// its index to f as the second argument when f takes one.
+// length. Signal i passes its index to f as the second argument when f
+// takes one. An array is computed in place; a store is read through its
+// pieces and the results appended to a new store, so a signal of any length
+// needs only a piece's worth of memory.
 template <class F>
 void each_sample(tprocstep& s, tprocenv& env, F f) {
-    steps::each_signal(s, env, [&f](tsinglearr& y, tchannelproperties&, std::size_t i) {
-        std::size_t bad = 0;
-        for (float& v : y) {
-            const float x = v;
-            if constexpr (std::is_invocable_v<F, float, std::size_t>)
-                v = static_cast<float>(f(x, i));
-            else
-                v = static_cast<float>(f(x));
-            bad += !std::isfinite(v) && std::isfinite(x);
+    steps::take_input(s);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < s.outarr.size(); ++i) {
+        auto apply = [&](const float* x, float* y, std::size_t n) {
+            for (std::size_t k = 0; k < n; ++k) {
+                const float v = x[k];
+                if constexpr (std::is_invocable_v<F, float, std::size_t>)
+                    y[k] = static_cast<float>(f(v, i));
+                else
+                    y[k] = static_cast<float>(f(v));
+                bad += !std::isfinite(y[k]) && std::isfinite(v);
+            }
+        };
+        tworksig& sig = s.outarr[i];
+        if (sig.is_store()) {
+            tstoreappender out(env.doc.block_cache());
+            std::vector<float> buf;
+            sig.for_each_chunk(0, static_cast<std::int64_t>(sig.size()),
+                               [&](const float* p, std::size_t n, std::int64_t) {
+                                   buf.resize(n);
+                                   apply(p, buf.data(), n);
+                                   out.append(buf.data(), n);
+                               });
+            sig = tworksig(out.take());
+        } else {
+            apply(sig.data(), sig.data(), sig.size());
         }
-        return bad;
-    });
+        env.progress(static_cast<double>(i + 1) / static_cast<double>(s.outarr.size()));
+    }
+    steps::note_nonfinite(env, s, bad);
 }
 
 double base_value(int base) { return base == 0 ? 2.0 : base == 2 ? 10.0 : std::exp(1.0); }

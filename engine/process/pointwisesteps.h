@@ -18,6 +18,7 @@ public:
 
 class tsquare : public tstepof<tsquare> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Square"; }
 };
@@ -25,12 +26,14 @@ public:
 // sign(x) sqrt(|x|).
 class tsqrt : public tstepof<tsqrt> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Square root"; }
 };
 
 class tabs : public tstepof<tabs> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Absolute value"; }
 };
@@ -39,6 +42,7 @@ public:
 // value that gives it; with `exponential`, y = B base^(x / A).
 class tlogarithm : public tstepof<tlogarithm> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     std::unique_ptr<tstepform> settings_form() const override;
     const tparamlist* params() const override;
@@ -72,6 +76,7 @@ public:
 
 class tclip : public tstepof<tclip> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -101,6 +106,7 @@ protected:
 
 class tquantize : public tstepof<tquantize> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -131,6 +137,7 @@ protected:
 
 class tdelay : public tstepof<tdelay, tvaluelist> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -138,6 +145,7 @@ public:
 
 class tadd : public tstepof<tadd, tvaluelist> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;
@@ -145,6 +153,7 @@ public:
 
 class tmultiply : public tstepof<tmultiply, tvaluelist> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;

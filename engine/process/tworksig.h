@@ -116,6 +116,15 @@ public:
         buf_.push_back(v);
         if (buf_.size() == block_samples) flush();
     }
+    void append(const float* p, std::size_t n) {
+        while (n > 0) {
+            const std::size_t k = std::min(n, block_samples - buf_.size());
+            buf_.insert(buf_.end(), p, p + k);
+            p += k;
+            n -= k;
+            if (buf_.size() == block_samples) flush();
+        }
+    }
     // n copies of v.
     void fill(float v, std::size_t n) {
         while (n > 0) {

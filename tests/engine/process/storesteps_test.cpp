@@ -8,6 +8,7 @@
 #include <random>
 
 #include "engine/process/f0step.h"
+#include "engine/process/pointwisesteps.h"
 #include "engine/store/blocks.h"
 #include "processfixture.h"
 #include "synthvowel.h"
@@ -27,7 +28,7 @@ protected:
     void pieced_channel(const tsinglearr& x, double fs) {
         doc.set_totnchans(1);
         tchannel& ch = doc.channel(0);
-        ch.set_name("voice");
+        ch.set_name("mic");
         ch.sampfreq = fs;
         std::mt19937 rng(5);
         std::uniform_int_distribution<std::size_t> len(1, 3000);
@@ -137,7 +138,7 @@ TEST_F(tstoresteps, StepNeedingArraysOverTheSampleMemoryIsRefusedWithTheSizes) {
     auto& l = add<tloadchannel>("load");
     l.channo = {0};
     l.enabled = true;
-    add<tprocstep>("abs").enabled = true;
+    add<tprocstep>("reverse").enabled = true;
     auto& s = add<tsavechannel>("save");
     s.channo = {1};
     s.enabled = true;
@@ -152,6 +153,55 @@ TEST_F(tstoresteps, StepNeedingArraysOverTheSampleMemoryIsRefusedWithTheSizes) {
     cache->set_budget(std::size_t(8) << 20);
     ASSERT_TRUE(run().ok);
     EXPECT_EQ(doc.channel(1).samples_array(), tsinglearr(250000, 0.5f));
+}
+
+// Runs load, the step made by `make` and save over channel 0 into channel
+// 1, and the same step alone over x as one array: the same samples.
+template <class M>
+void same_as_array(tstoresteps& t, tprocsteps& steps, tdocument& doc, const tsinglearr& x, double fs, M make,
+                   const std::string& what) {
+    std::unique_ptr<tprocstep> alone = make();
+    ASSERT_TRUE(alone->takes_stores()) << what << " should read stores";
+    auto [want, wp] = run_alone(*alone, x, fs);
+    steps.clear();
+    auto l = create_step(find_procid("load"));
+    dynamic_cast<tloadchannel&>(*l).channo = {0};
+    steps.push_back(std::move(l));
+    steps.push_back(make());
+    auto s = create_step(find_procid("save"));
+    dynamic_cast<tsavechannel&>(*s).channo = {1};
+    steps.push_back(std::move(s));
+    for (auto& st : steps) st->enabled = true;
+    tscriptedprompter prompter;
+    tprocenv env(doc, prompter);
+    tprocrunner runner;
+    const tprocresult r = runner.run(steps, env);
+    ASSERT_TRUE(r.ok) << what << ": " << r.error;
+    EXPECT_EQ(doc.channel(1).samples_array(), want) << what;
+    EXPECT_EQ(doc.channel(1).name(), wp.name) << what;
+    (void)t;
+}
+
+TEST_F(tstoresteps, PointwiseStepsOverAPiecedChannelEqualTheirArrayResults) {
+    small_cache(32 * 1024);
+    const double fs = 16000;
+    tsinglearr x = sine(60000, 3.0, 173.3, fs);
+    for (std::size_t i = 0; i < x.size(); i += 7) x[i] = -x[i] * 0.37f;  // not one smooth curve
+    pieced_channel(x, fs);
+    // Each step with its defaults, or with a value that changes something.
+    auto step = [](const char* id, double value) {
+        return [id, value]() {
+            auto s = create_step(find_procid(id));
+            if (auto* v = dynamic_cast<tvaluelist*>(s.get())) v->values = {value};
+            return s;
+        };
+    };
+    for (const char* id : {"square", "sqrt", "abs", "log", "exp", "clip", "quantize"})
+        same_as_array(*this, steps, doc, x, fs, step(id, 0), id);
+    same_as_array(*this, steps, doc, x, fs, step("add", 0.25), "add");
+    same_as_array(*this, steps, doc, x, fs, step("mul", -1.7), "mul");
+    same_as_array(*this, steps, doc, x, fs, step("delay", 0.01), "delay");
+    EXPECT_GT(cache->stats().spills, 0u);
 }
 
 }  // namespace
