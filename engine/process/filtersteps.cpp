@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/core/tdocument.h"
 #include "engine/core/unitproduct.h"
 #include "engine/dsp/numformat.h"
 #include "engine/dsp/simd.h"
@@ -47,12 +48,12 @@ void run_sections(tprocstep& step, tprocenv& env, S& section, const std::string&
         check(step, p.sampfreq);
         section.SetSampFreq(p.sampfreq);
         section.reset();
-        tsinglearr& y = step.outarr[i];
-        constexpr std::size_t block = 1 << 20;
-        for (std::size_t j = 0; j < y.size(); j += block) {
-            section.filter_arr(y.data() + j, y.data() + j, std::min(block, y.size() - j));
-            env.progress((i + static_cast<double>(j) / y.size()) / step.outarr.size());
-        }
+        tworksig& y = step.outarr[i];
+        const double n = static_cast<double>(y.size());
+        steps::map_forward(y, env.doc.block_cache(), [&](const float* x, float* out, std::size_t m, std::int64_t pos) {
+            section.filter_arr(x, out, m);
+            env.progress((i + static_cast<double>(pos) / n) / step.outarr.size());
+        });
         p.name += suffix;
         steps::float_format(p);
     }
@@ -82,41 +83,60 @@ std::string unit_per_second(const std::string& u) {
 
 // --- derivative and integral ----------------------------------------------
 
+// Both read each signal forward (a store through its pieces).
 void tdiff::run_process(tprocenv& env) {
-    steps::each_signal(*this, env, [](tsinglearr& y, tchannelproperties& p, std::size_t) {
-        std::size_t bad = 0;
+    steps::take_input(*this);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        tworksig& y = outarr[i];
+        tchannelproperties& p = props[i];
         const double fs = p.sampfreq;
-        // From the end, so that each difference still finds its inputs.
-        for (std::size_t j = y.size(); j-- > 1;) {
-            const float x = y[j], x1 = y[j - 1];
-            y[j] = static_cast<float>((static_cast<double>(x) - x1) * fs);
-            bad += !std::isfinite(y[j]) && std::isfinite(x) && std::isfinite(x1);
-        }
-        if (y.size() >= 2) y[0] = y[1];
-        if (y.size() == 1) y[0] = 0;
+        // The first sample takes the second's difference.
+        float head[2] = {0, 0};
+        y.read(0, std::min<std::size_t>(2, y.size()), head);
+        const float first = y.size() >= 2 ? static_cast<float>((static_cast<double>(head[1]) - head[0]) * fs) : 0.0f;
+        float prev = 0;
+        steps::map_forward(y, env.doc.block_cache(), [&](const float* x, float* out, std::size_t n, std::int64_t pos) {
+            for (std::size_t k = 0; k < n; ++k) {
+                const float v = x[k];
+                if (pos == 0 && k == 0) {
+                    out[k] = first;
+                } else {
+                    out[k] = static_cast<float>((static_cast<double>(v) - prev) * fs);
+                    bad += !std::isfinite(out[k]) && std::isfinite(v) && std::isfinite(prev);
+                }
+                prev = v;
+            }
+        });
         p.name += " derivative";
         p.yunit = unit_per_second(p.yunit);
         steps::float_format(p);
-        return bad;
-    });
+        env.progress(static_cast<double>(i + 1) / static_cast<double>(outarr.size()));
+    }
+    steps::note_nonfinite(env, *this, bad);
 }
 
 void tint::run_process(tprocenv& env) {
-    steps::each_signal(*this, env, [](tsinglearr& y, tchannelproperties& p, std::size_t) {
-        std::size_t bad = 0;
+    steps::take_input(*this);
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < outarr.size(); ++i) {
+        tchannelproperties& p = props[i];
         const double fs = p.sampfreq;
         double s = 0;
-        for (float& v : y) {
-            const float x = v;
-            s += x / fs;
-            v = static_cast<float>(s);
-            bad += !std::isfinite(v) && std::isfinite(x);
-        }
+        steps::map_forward(outarr[i], env.doc.block_cache(), [&](const float* x, float* y, std::size_t n, std::int64_t) {
+            for (std::size_t k = 0; k < n; ++k) {
+                const float v = x[k];
+                s += v / fs;
+                y[k] = static_cast<float>(s);
+                bad += !std::isfinite(y[k]) && std::isfinite(v);
+            }
+        });
         p.name += " integral";
         p.yunit = unit_product(p.yunit, "s");
         steps::float_format(p);
-        return bad;
-    });
+        env.progress(static_cast<double>(i + 1) / static_cast<double>(outarr.size()));
+    }
+    steps::note_nonfinite(env, *this, bad);
 }
 
 // --- brick-wall low-pass ---------------------------------------------------
@@ -604,13 +624,16 @@ void tslope::run_process(tprocenv& env) {
     for (std::size_t i = 0; i < outarr.size(); ++i) {
         tchannelproperties& p = props[i];
         std::vector<TRealFilterSection> f = sections(p.sampfreq);
-        tsinglearr& y = outarr[i];
-        for (std::size_t j = 0; j < y.size(); ++j) {
-            double v = y[j];
-            for (TRealFilterSection& s : f) v = s.filter(v);
-            y[j] = static_cast<float>(v);
-            if ((j & 0xFFFFF) == 0) env.progress((i + static_cast<double>(j) / y.size()) / outarr.size());
-        }
+        tworksig& y = outarr[i];
+        const double n = static_cast<double>(y.size());
+        steps::map_forward(y, env.doc.block_cache(), [&](const float* x, float* out, std::size_t m, std::int64_t pos) {
+            for (std::size_t k = 0; k < m; ++k) {
+                double v = x[k];
+                for (TRealFilterSection& s : f) v = s.filter(v);
+                out[k] = static_cast<float>(v);
+            }
+            env.progress((i + static_cast<double>(pos) / n) / outarr.size());
+        });
         p.name += " Slope " + num(slope) + " dB/oct";
         steps::float_format(p);
     }

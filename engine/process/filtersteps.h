@@ -23,12 +23,14 @@ std::string unit_per_second(const std::string& unit);
 
 class tdiff : public tstepof<tdiff> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Derivative"; }
 };
 
 class tint : public tstepof<tint> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     std::string get_procname() const override { return "Integral"; }
 };
@@ -89,6 +91,7 @@ public:
 template <class Section>
 class tfilter2 : public tstepof<tfilter2<Section>> {
 public:
+    bool takes_stores() const override { return true; }
     tfilter2(double f0, double dsf) {
         filter.SetSampFreq(dsf);
         filter.SetQ(0.5);
@@ -109,6 +112,7 @@ using thp2 = tfilter2<THPFilterSection>;
 
 class tpolezero : public tstepof<tpolezero> {
 public:
+    bool takes_stores() const override { return true; }
     explicit tpolezero(double dsf = 44100);
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
@@ -121,6 +125,7 @@ public:
 
 class trealpolezero : public tstepof<trealpolezero> {
 public:
+    bool takes_stores() const override { return true; }
     explicit trealpolezero(double dsf = 44100);
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
@@ -131,6 +136,7 @@ public:
 
 class tslope : public tstepof<tslope> {
 public:
+    bool takes_stores() const override { return true; }
     void run_process(tprocenv& env) override;
     const tparamlist* params() const override;
     std::string get_procname() const override;

@@ -40,30 +40,17 @@ void each_sample(tprocstep& s, tprocenv& env, F f) {
     steps::take_input(s);
     std::size_t bad = 0;
     for (std::size_t i = 0; i < s.outarr.size(); ++i) {
-        auto apply = [&](const float* x, float* y, std::size_t n) {
-            for (std::size_t k = 0; k < n; ++k) {
-                const float v = x[k];
-                if constexpr (std::is_invocable_v<F, float, std::size_t>)
-                    y[k] = static_cast<float>(f(v, i));
-                else
-                    y[k] = static_cast<float>(f(v));
-                bad += !std::isfinite(y[k]) && std::isfinite(v);
-            }
-        };
-        tworksig& sig = s.outarr[i];
-        if (sig.is_store()) {
-            tstoreappender out(env.doc.block_cache());
-            std::vector<float> buf;
-            sig.for_each_chunk(0, static_cast<std::int64_t>(sig.size()),
-                               [&](const float* p, std::size_t n, std::int64_t) {
-                                   buf.resize(n);
-                                   apply(p, buf.data(), n);
-                                   out.append(buf.data(), n);
-                               });
-            sig = tworksig(out.take());
-        } else {
-            apply(sig.data(), sig.data(), sig.size());
-        }
+        steps::map_forward(s.outarr[i], env.doc.block_cache(),
+                           [&](const float* x, float* y, std::size_t n, std::int64_t) {
+                               for (std::size_t k = 0; k < n; ++k) {
+                                   const float v = x[k];
+                                   if constexpr (std::is_invocable_v<F, float, std::size_t>)
+                                       y[k] = static_cast<float>(f(v, i));
+                                   else
+                                       y[k] = static_cast<float>(f(v));
+                                   bad += !std::isfinite(y[k]) && std::isfinite(v);
+                               }
+                           });
         env.progress(static_cast<double>(i + 1) / static_cast<double>(s.outarr.size()));
     }
     steps::note_nonfinite(env, s, bad);

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <vector>
 #include <numbers>
 #include <string>
 
@@ -76,6 +79,33 @@ void arrays_for(tprocstep& step, const tprocenv& env);
 
 // Tells the run how many samples `step` made infinite or not a number.
 void note_nonfinite(tprocenv& env, const tprocstep& step, std::size_t count);
+
+// Computes a signal forward: g(x, y, n, pos) makes y[0..n) from x[0..n),
+// samples pos..pos+n, carrying its own state from one call to the next. An
+// array is computed in place (x == y) in pieces of `piece`; a store is read
+// through its pieces and the results go to a new store of `cache`, so a
+// signal of any length needs only a piece's worth of memory.
+template <class G>
+void map_forward(tworksig& sig, const std::shared_ptr<tblockcache>& cache, G g,
+                 std::size_t piece = std::size_t(1) << 20) {
+    const auto n = static_cast<std::int64_t>(sig.size());
+    if (!sig.is_store()) {
+        float* p = sig.data();
+        for (std::int64_t j = 0; j < n; j += static_cast<std::int64_t>(piece)) {
+            const auto m = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(piece), n - j));
+            g(static_cast<const float*>(p + j), p + j, m, j);
+        }
+        return;
+    }
+    tstoreappender out(cache);
+    std::vector<float> buf;
+    sig.for_each_chunk(0, n, [&](const float* x, std::size_t m, std::int64_t pos) {
+        buf.resize(m);
+        g(x, buf.data(), m, pos);
+        out.append(buf.data(), m);
+    });
+    sig = tworksig(out.take());
+}
 
 // Computes each signal of the input in place (take_input): f(signal, its
 // record, its index) returns how many samples it made not finite from
