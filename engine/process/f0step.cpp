@@ -80,9 +80,10 @@ public:
         while (next_ < to) {
             const std::size_t m =
                 static_cast<std::size_t>(std::min<std::int64_t>(block_samples, static_cast<std::int64_t>(x_.size()) - next_));
-            in_.resize(m);
-            x_.read(next_, m, in_.data());
-            for (float v : in_) buf_.push_back(hp_(v));
+            x_.for_each_chunk(next_, next_ + static_cast<std::int64_t>(m),
+                              [&](const float* p, std::size_t k, std::int64_t) {
+                                  for (std::size_t i = 0; i < k; ++i) buf_.push_back(hp_(p[i]));
+                              });
             next_ += static_cast<std::int64_t>(m);
             drop(from);
         }
@@ -104,7 +105,7 @@ private:
     }
     const tworksig& x_;
     thighpass hp_;
-    std::vector<float> buf_, in_;
+    std::vector<float> buf_;
     std::size_t start_ = 0;             // buf_[start_] is sample base_
     std::int64_t base_ = 0, next_ = 0;  // next_: the next sample to filter
 };

@@ -72,10 +72,12 @@ public:
         std::copy(arr_.data() + from, arr_.data() + from + n, out);
     }
     // f(p, n, pos) over samples from..to in order (one call for an array).
+    // A store is read as a walk that reads each sample once
+    // (tsamplestore::stream_chunks).
     template <class F>
     void for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const {
         if (isstore_) {
-            store_.for_each_chunk(from, to, f);
+            store_.stream_chunks(from, to, f);
             return;
         }
         if (from < 0 || from > to || static_cast<std::size_t>(to) > arr_.size())

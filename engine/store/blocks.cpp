@@ -101,6 +101,14 @@ bool tblock::evict() const {
     return true;
 }
 
+bool tblock::drop() const {
+    std::lock_guard lock(mutex_);
+    if (!data_ || data_.use_count() > 1 || (!source_ && scratch_offset_ < 0)) return false;
+    data_.reset();
+    cache_->block_out(*this, false);
+    return true;
+}
+
 bool tblock::fill(const float* p, std::size_t n) const {
     std::lock_guard lock(mutex_);
     if (source_ || !data_ || size_ + n > capacity_) return false;

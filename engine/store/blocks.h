@@ -80,6 +80,9 @@ private:
     // Sends the samples out of memory unless pinned; false when pinned or
     // already out. Throws when a memory block cannot be written to scratch.
     bool evict() const;
+    // Forgets the samples when that costs nothing: not pinned, and they can
+    // be read again from the source or the scratch file. False otherwise.
+    bool drop() const;
     // Appends p[0..n) in the free room when the samples are in memory and
     // there is room; false otherwise. Only for a block one store owns.
     bool fill(const float* p, std::size_t n) const;

@@ -60,6 +60,13 @@ public:
     // piece's block pinned during the call.
     template <class F>
     void for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const;
+    // The same for a walk that reads each sample once (a process step going
+    // through a long signal): once a piece reaches the end of its extent,
+    // the block is forgotten again when it can be read back for nothing
+    // (from the file or the scratch file), so the walk does not fill the
+    // cache with blocks it will not read again.
+    template <class F>
+    void stream_chunks(std::int64_t from, std::int64_t to, F&& f) const;
     // A contiguous copy of samples from..to (all of them by default).
     tsinglearr to_array() const { return to_array(0, size()); }
     tsinglearr to_array(std::int64_t from, std::int64_t to) const;
@@ -116,6 +123,26 @@ void tsamplestore::for_each_chunk(std::int64_t from, std::int64_t to, F&& f) con
         const std::int64_t stop = std::min(to, ends_[k]);
         const auto pin = e.block->pin();
         f(pin.get() + e.offset + (pos - start), static_cast<std::size_t>(stop - pos), pos);
+        pos = stop;
+        ++k;
+    }
+}
+
+template <class F>
+void tsamplestore::stream_chunks(std::int64_t from, std::int64_t to, F&& f) const {
+    check_span(from, to);
+    if (from == to) return;
+    std::size_t k = find(from);
+    std::int64_t pos = from;
+    while (pos < to) {
+        const textent& e = ext_[k];
+        const std::int64_t start = ends_[k] - e.length;
+        const std::int64_t stop = std::min(to, ends_[k]);
+        {
+            const auto pin = e.block->pin();
+            f(pin.get() + e.offset + (pos - start), static_cast<std::size_t>(stop - pos), pos);
+        }
+        if (stop == ends_[k]) e.block->drop();
         pos = stop;
         ++k;
     }

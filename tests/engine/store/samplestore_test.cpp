@@ -470,5 +470,40 @@ TEST(tsamplestore, scratch_folder_that_is_read_only) {
     scratch_failure(dir.path);
 }
 
+TEST(SampleStore, AStreamingWalkLeavesNoBlockItLoadedFromTheSourceInMemory) {
+    ttempfolder dir;
+    auto cache = std::make_shared<tblockcache>(64 * block_bytes, dir.path);
+    auto src = std::make_shared<tformulasource>();
+    const std::int64_t n = 5 * static_cast<std::int64_t>(block_samples) + 123;
+    tsamplestore s(cache);
+    s.append_source(src, 0, n);
+    // Samples written in memory in the middle: those blocks stay.
+    const std::vector<float> mine(1000, 0.25f);
+    s.write(70000, mine.data(), mine.size());
+    const std::size_t before = cache->stats().bytes_in_memory;
+    ASSERT_GT(before, 0u);
+
+    // Read in uneven ranges, as the F0 step's second pass does; every
+    // sample is right and arrives once, in order.
+    std::int64_t next = 0;
+    for (std::int64_t a = 0; a < n; a += 40000)
+        s.stream_chunks(a, std::min(n, a + 40000), [&](const float* p, std::size_t k, std::int64_t pos) {
+            ASSERT_EQ(pos, next);
+            for (std::size_t i = 0; i < k; ++i) {
+                const std::int64_t j = pos + static_cast<std::int64_t>(i);
+                ASSERT_EQ(p[i], j >= 70000 && j < 71000 ? 0.25f : formula(j)) << j;
+            }
+            next += static_cast<std::int64_t>(k);
+        });
+    EXPECT_EQ(next, n);
+    // The source's blocks went again; the written one is still there.
+    EXPECT_EQ(cache->stats().bytes_in_memory, before);
+    EXPECT_EQ(cache->stats().spills, 0u);
+
+    // An ordinary walk keeps what it loaded (the cache has room).
+    s.for_each_chunk(0, n, [](const float*, std::size_t, std::int64_t) {});
+    EXPECT_GT(cache->stats().bytes_in_memory, before + 4 * block_bytes);
+}
+
 }  // namespace
 }  // namespace tessal
