@@ -101,6 +101,9 @@ private:
     std::vector<textent> memory_extents(const float* p, std::size_t n, bool room_at_end) const;
     void commit(std::vector<textent>&& ext);
     void check_span(std::int64_t from, std::int64_t to) const;
+    // for_each_chunk, and with `once` stream_chunks.
+    template <class F>
+    void walk(std::int64_t from, std::int64_t to, bool once, F&& f) const;
 
     std::shared_ptr<tblockcache> cache_;
     std::vector<textent> ext_;
@@ -112,24 +115,7 @@ private:
 };
 
 template <class F>
-void tsamplestore::for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const {
-    check_span(from, to);
-    if (from == to) return;
-    std::size_t k = find(from);
-    std::int64_t pos = from;
-    while (pos < to) {
-        const textent& e = ext_[k];
-        const std::int64_t start = ends_[k] - e.length;
-        const std::int64_t stop = std::min(to, ends_[k]);
-        const auto pin = e.block->pin();
-        f(pin.get() + e.offset + (pos - start), static_cast<std::size_t>(stop - pos), pos);
-        pos = stop;
-        ++k;
-    }
-}
-
-template <class F>
-void tsamplestore::stream_chunks(std::int64_t from, std::int64_t to, F&& f) const {
+void tsamplestore::walk(std::int64_t from, std::int64_t to, bool once, F&& f) const {
     check_span(from, to);
     if (from == to) return;
     std::size_t k = find(from);
@@ -142,10 +128,20 @@ void tsamplestore::stream_chunks(std::int64_t from, std::int64_t to, F&& f) cons
             const auto pin = e.block->pin();
             f(pin.get() + e.offset + (pos - start), static_cast<std::size_t>(stop - pos), pos);
         }
-        if (stop == ends_[k]) e.block->drop();
+        if (once && stop == ends_[k]) e.block->drop();
         pos = stop;
         ++k;
     }
+}
+
+template <class F>
+void tsamplestore::for_each_chunk(std::int64_t from, std::int64_t to, F&& f) const {
+    walk(from, to, false, f);
+}
+
+template <class F>
+void tsamplestore::stream_chunks(std::int64_t from, std::int64_t to, F&& f) const {
+    walk(from, to, true, f);
 }
 
 }  // namespace tessal
