@@ -53,7 +53,7 @@ void trecorder::channel_changed(const tchannelchange& change) {
         const std::int64_t have = std::min<std::int64_t>(t->sample_count(), std::max(n, 0LL));
         // What the side recorded so far, as long as it is: the buffer takes
         // the rest of the recording as well.
-        forphaned[k] = t->samples_array(0, have);
+        forphaned[k] = t->samples_slice(0, have);
         forphanname[k] = t->name();
         forphan[k] = true;
         ftarget[k] = nullptr;
@@ -115,7 +115,7 @@ void trecorder::start(const trecordsetup& setup) {
     leftchanno = rightchanno = -1;
     ftarget = {nullptr, nullptr};
     forphan = {false, false};
-    forphaned = {};
+    forphaned = {tsamplestore(fdoc.block_cache()), tsamplestore(fdoc.block_cache())};
     forphanname = {};
     targetleft = false;
     fnbits = nbits;
@@ -205,10 +205,14 @@ void trecorder::put(int k, tchannel* ch, long long at) {
     const std::size_t n = buf.size();
     if (n == 0) return;
     if (!ch) {
-        tsinglearr& sig = forphaned[static_cast<std::size_t>(k)];
-        const auto end = static_cast<std::size_t>(at) + n;
-        if (sig.size() < end) sig.resize(end);
-        std::copy(buf.begin(), buf.end(), sig.begin() + at);
+        tsamplestore& s = forphaned[static_cast<std::size_t>(k)];
+        if (s.size() < at) {
+            const std::vector<float> silence(static_cast<std::size_t>(at - s.size()), 0.0f);
+            s.append(silence.data(), silence.size());
+        }
+        const auto over = static_cast<std::size_t>(std::clamp<std::int64_t>(s.size() - at, 0, static_cast<std::int64_t>(n)));
+        if (over > 0) s.write(at, buf.data(), over);
+        if (n > over) s.append(buf.data() + over, n - over);
         return;
     }
     // The samples go to their place in the recording even when the channel
@@ -306,8 +310,14 @@ void trecorder::closed() {
             tchannel& ch = fdoc.create_channel(fdoc.totnchans());
             prepare_channel(ch.channo(), forphanname[k].empty() ? (k ? "Right" : "Left") : forphanname[k],
                             fnbits, frate, -1);
-            forphaned[k].resize(static_cast<std::size_t>(std::max(counts[k], 0LL)));
-            ch.set_samples(std::move(forphaned[k]));
+            tsamplestore& s = forphaned[k];
+            const std::int64_t want = std::max(counts[k], 0LL);
+            if (s.size() > want) s.erase(want, s.size());
+            if (s.size() < want) {
+                const std::vector<float> silence(static_cast<std::size_t>(want - s.size()), 0.0f);
+                s.append(silence.data(), silence.size());
+            }
+            ch.adopt_samples(std::move(s));
             if (k == 0) {
                 ch.axis.SetMaxHiValue(1.7 * ch.fsd());
                 ch.axis.SetMinLoValue(-1.7 * ch.fsd());
@@ -350,7 +360,7 @@ void trecorder::closed() {
     rightchanno = done[1] ? done[1]->channo() : -1;
     ftarget = {nullptr, nullptr};
     forphan = {false, false};
-    forphaned = {};
+    forphaned = {tsamplestore(fdoc.block_cache()), tsamplestore(fdoc.block_cache())};
     overloads = {};
     if (changed) changed();
 }
