@@ -13,16 +13,6 @@ namespace {
 
 long long to_sample(double t, double fs) { return std::llround(t * fs); }
 
-// out[j] = the channel's sample at time index t + j (xshift applied), 0
-// outside its samples, for j < n.
-void read_shifted(const tchannel& ch, long long t, std::size_t n, std::vector<float>& out) {
-    out.assign(n, 0.0f);
-    const long long first = t - ch.xshift;
-    const long long lo = std::clamp(first, 0LL, static_cast<long long>(ch.sample_count()));
-    const long long hi = std::clamp(first + static_cast<long long>(n), lo, static_cast<long long>(ch.sample_count()));
-    if (hi > lo) ch.read_samples(lo, static_cast<std::size_t>(hi - lo), out.data() + (lo - first));
-}
-
 }  // namespace
 
 tplayback::tplayback(tdocument& doc, taudiooutput& device) : MPCPlay1(device), fdoc(doc) {
@@ -126,8 +116,12 @@ void tplayback::stash(TWaveChunk& arr, int& used, bool& last) {
         const long long frames = playend - playcount + 1;
         const int m = static_cast<int>(std::min<long long>(used - s, frames * nchans));
         const auto nf = static_cast<std::size_t>((m + nchans - 1) / nchans);
-        read_shifted(left, playcount, nf, lbuf);
-        if (nchans == 2 && right) read_shifted(*right, playcount, nf, rbuf);
+        lbuf.resize(nf);
+        left.read_shifted(playcount, nf, lbuf.data());
+        if (nchans == 2 && right) {
+            rbuf.resize(nf);
+            right->read_shifted(playcount, nf, rbuf.data());
+        }
         for (int j = 0; j < m; ++j) {
             if (nchans == 2 && (j & 1) && right)
                 arr[s + j] = to_int16(rbuf[static_cast<std::size_t>(j / 2)] * rscale, rdither, frnd);

@@ -53,7 +53,7 @@ void trecorder::channel_changed(const tchannelchange& change) {
         const std::int64_t have = std::min<std::int64_t>(t->sample_count(), std::max(n, 0LL));
         // What the side recorded so far, as long as it is: the buffer takes
         // the rest of the recording as well.
-        forphaned[k] = t->samples_array(0, have);
+        forphaned[k] = t->samples_slice(0, have);
         forphanname[k] = t->name();
         forphan[k] = true;
         ftarget[k] = nullptr;
@@ -115,7 +115,7 @@ void trecorder::start(const trecordsetup& setup) {
     leftchanno = rightchanno = -1;
     ftarget = {nullptr, nullptr};
     forphan = {false, false};
-    forphaned = {};
+    forphaned = {tsamplestore(fdoc.block_cache()), tsamplestore(fdoc.block_cache())};
     forphanname = {};
     targetleft = false;
     fnbits = nbits;
@@ -200,29 +200,40 @@ void trecorder::stop() {
     fstopping = false;
 }
 
+namespace {
+
+// Puts p[0..n) at sample `at` of samples `have` long, through write(at, p, n)
+// and append(p, n): a gap before `at` reads as silence, samples already
+// there are overwritten, the rest is appended.
+template <class Write, class Append>
+void place(std::int64_t have, std::int64_t at, const float* p, std::size_t n, Write&& write, Append&& append) {
+    if (have < at) {
+        const std::vector<float> silence(static_cast<std::size_t>(at - have), 0.0f);
+        append(silence.data(), silence.size());
+    }
+    const auto over = static_cast<std::size_t>(std::clamp<std::int64_t>(have - at, 0, static_cast<std::int64_t>(n)));
+    if (over > 0) write(at, p, over);
+    if (n > over) append(p + over, n - over);
+}
+
+}  // namespace
+
 void trecorder::put(int k, tchannel* ch, long long at) {
     const std::vector<float>& buf = fbuf[static_cast<std::size_t>(k)];
-    const std::size_t n = buf.size();
-    if (n == 0) return;
+    if (buf.empty()) return;
     if (!ch) {
-        tsinglearr& sig = forphaned[static_cast<std::size_t>(k)];
-        const auto end = static_cast<std::size_t>(at) + n;
-        if (sig.size() < end) sig.resize(end);
-        std::copy(buf.begin(), buf.end(), sig.begin() + at);
+        tsamplestore& s = forphaned[static_cast<std::size_t>(k)];
+        place(s.size(), at, buf.data(), buf.size(),
+              [&s](std::int64_t a, const float* p, std::size_t n) { s.write(a, p, n); },
+              [&s](const float* p, std::size_t n) { s.append(p, n); });
         return;
     }
     // The samples go to their place in the recording even when the channel
-    // changed length meanwhile: a gap reads as silence, samples already
-    // there are overwritten, as a recording into a longer channel does.
-    const std::int64_t have = ch->sample_count();
-    if (have < at) {
-        const std::vector<float> silence(static_cast<std::size_t>(at - have), 0.0f);
-        ch->append_samples(silence.data(), silence.size());
-    }
-    const auto over = static_cast<std::size_t>(std::clamp<std::int64_t>(have - at, 0, static_cast<std::int64_t>(n)));
-    if (over > 0) ch->write_samples(at, buf.data(), over);
+    // changed length meanwhile, as a recording into a longer channel does.
     // Appending marks only the cache blocks at the end.
-    if (n > over) ch->append_samples(buf.data() + over, n - over);
+    place(ch->sample_count(), at, buf.data(), buf.size(),
+          [ch](std::int64_t a, const float* p, std::size_t n) { ch->write_samples(a, p, n); },
+          [ch](const float* p, std::size_t n) { ch->append_samples(p, n); });
 }
 
 template <typename T, typename Get>
@@ -306,8 +317,12 @@ void trecorder::closed() {
             tchannel& ch = fdoc.create_channel(fdoc.totnchans());
             prepare_channel(ch.channo(), forphanname[k].empty() ? (k ? "Right" : "Left") : forphanname[k],
                             fnbits, frate, -1);
-            forphaned[k].resize(static_cast<std::size_t>(std::max(counts[k], 0LL)));
-            ch.set_samples(std::move(forphaned[k]));
+            tsamplestore& s = forphaned[k];
+            const std::int64_t want = std::max(counts[k], 0LL);
+            if (s.size() > want) s.erase(want, s.size());
+            place(s.size(), want, nullptr, 0, [](std::int64_t, const float*, std::size_t) {},
+                  [&s](const float* p, std::size_t n) { s.append(p, n); });
+            ch.adopt_samples(std::move(s));
             if (k == 0) {
                 ch.axis.SetMaxHiValue(1.7 * ch.fsd());
                 ch.axis.SetMinLoValue(-1.7 * ch.fsd());
@@ -350,7 +365,7 @@ void trecorder::closed() {
     rightchanno = done[1] ? done[1]->channo() : -1;
     ftarget = {nullptr, nullptr};
     forphan = {false, false};
-    forphaned = {};
+    forphaned = {tsamplestore(fdoc.block_cache()), tsamplestore(fdoc.block_cache())};
     overloads = {};
     if (changed) changed();
 }

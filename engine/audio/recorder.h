@@ -21,6 +21,7 @@
 #include "engine/audio/tringbuffer.h"
 #include "engine/core/tviewlistener.h"
 #include "engine/dsp/arrays.h"
+#include "engine/store/samplestore.h"
 
 namespace tessal {
 
@@ -133,7 +134,7 @@ private:
     std::array<tchannel*, 2> ftarget{nullptr, nullptr};
     // A side whose channel left: its samples so far and what still comes.
     std::array<bool, 2> forphan{false, false};
-    std::array<tsinglearr, 2> forphaned;
+    std::array<tsamplestore, 2> forphaned;
     std::array<std::string, 2> forphanname;
     // Each side's samples of the delivery being stored.
     std::array<std::vector<float>, 2> fbuf;

@@ -172,6 +172,15 @@ double tchannel::shifted_signal(long long n) const {
     return x;
 }
 
+void tchannel::read_shifted(long long pos, std::size_t n, float* out) const {
+    const long long end = pos + static_cast<long long>(n);
+    const long long from = std::clamp(xshift, pos, end);
+    const long long to = std::clamp(xshift + sample_count(), from, end);
+    std::fill(out, out + (from - pos), 0.0f);
+    if (to > from) read_samples(from - xshift, static_cast<std::size_t>(to - from), out + (from - pos));
+    std::fill(out + (to - pos), out + n, 0.0f);
+}
+
 double tchannel::value_at_time(double t) const {
     double idx = std::round(t * sampfreq);
     if (!(std::fabs(idx) < 9e18)) return 0;

@@ -159,6 +159,10 @@ public:
 
     // Sample at time index n (0 outside the samples).
     double shifted_signal(long long n) const;
+    // out[0..n) = the samples at time indices pos..pos+n-1 (index plus
+    // xshift), zeros where there are none: shifted_signal over a span, for
+    // loops that walk time (savers, text export, level readings).
+    void read_shifted(long long pos, std::size_t n, float* out) const;
     // Samples that lie at time t (index round(t * sampfreq)).
     double value_at_time(double t) const;
     double duration() const;

@@ -46,13 +46,4 @@ tsavespan save_span_of(const tchannel& ch, double from, double to) {
     return {a, std::max(a, b)};
 }
 
-void read_padded(const tchannel& ch, long long pos, std::size_t n, float* out) {
-    const long long end = pos + static_cast<long long>(n);
-    const long long from = std::clamp(ch.xshift, pos, end);
-    const long long to = std::clamp(ch.xshift + ch.sample_count(), from, end);
-    std::fill(out, out + (from - pos), 0.0f);
-    if (to > from) ch.read_samples(from - ch.xshift, static_cast<std::size_t>(to - from), out + (from - pos));
-    std::fill(out + (to - pos), out + n, 0.0f);
-}
-
 }  // namespace tessal

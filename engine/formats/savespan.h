@@ -29,9 +29,5 @@ struct tfilespan {
 tfilespan file_span(const tdocument& doc, const std::vector<int>& chans, double from, double to);
 tsavespan save_span_of(const tchannel& ch, double from, double to);
 
-// out[0..n) = the channel's samples at time indices pos..pos+n-1 (its own
-// index plus xshift), zeros where it has none. Savers read the file span a
-// bounded block at a time through this, never the whole channel at once.
-void read_padded(const tchannel& ch, long long pos, std::size_t n, float* out);
 
 }  // namespace tessal

@@ -117,7 +117,7 @@ bool write_smp_document(tformatio& io, const tsaverequest& save) {
             const tchannel& ch = io.doc.channel(list[i]);
             smp.set_channel(i, ch.name(), ch.yunit(), ch.fsd());
             tsinglearr s(static_cast<std::size_t>(span.length()));
-            read_padded(ch, span.begin, s.size(), s.data());
+            ch.read_shifted(span.begin, s.size(), s.data());
             smp.write_channel(i, s, dither);
             for (const tsiglabel& l : ch.labels) {
                 // Labels are cut to the saved range like those of the native

@@ -136,8 +136,8 @@ void write_table(const tdocument& doc, const ttextexportoptions& o, Sink&& sink)
         const long long width = (n - 1) * k + 1;
         values.resize(nchans * static_cast<std::size_t>(width));
         for (std::size_t c = 0; c < nchans; ++c)
-            read_padded(doc.channel(o.channels[c]), s0, static_cast<std::size_t>(width),
-                        values.data() + c * static_cast<std::size_t>(width));
+            doc.channel(o.channels[c]).read_shifted(s0, static_cast<std::size_t>(width),
+                                                    values.data() + c * static_cast<std::size_t>(width));
         for (long long j = 0; j < n; ++j) {
             const long long s = s0 + j * k;
             line.clear();

@@ -319,7 +319,7 @@ bool write_wav_document(tformatio& io, const tsaverequest& save) {
     std::vector<const tchannel*> sources;
     for (int c : list) sources.push_back(&io.doc.channel(c));
     auto pull = [&sources, &span](std::size_t ch, std::size_t from, std::size_t n, float* out) {
-        read_padded(*sources[ch], span.begin + static_cast<long long>(from), n, out);
+        sources[ch]->read_shifted(span.begin + static_cast<long long>(from), n, out);
     };
     if (io.progress)
         wav.save_progress = [&io, &path](std::uint64_t done, std::uint64_t total) {

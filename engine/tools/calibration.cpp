@@ -142,6 +142,25 @@ bool calibration_uses_lowpass(double fs) {
     return f.uselowpass();
 }
 
+namespace {
+
+// Calls f(x) for the channel's value at every time index first..last (0
+// outside its samples), reading a bounded block at a time.
+template <class F>
+void each_shifted(const tchannel& ch, long long first, long long last, F&& f) {
+    constexpr long long block = 1 << 16;
+    std::vector<float> buf;
+    for (long long n = first; n <= last;) {
+        const long long k = std::min(block, last - n + 1);
+        buf.resize(static_cast<std::size_t>(k));
+        ch.read_shifted(n, buf.size(), buf.data());
+        for (const float x : buf) f(static_cast<double>(x));
+        n += k;
+    }
+}
+
+}  // namespace
+
 double calibration_rms(const tchannel& ch, double L, double R, tcalibweighting w) {
     const double fs = ch.sampfreq;
     if (!(fs > 0) || !fits(L, fs) || !fits(R, fs)) return std::nan("");
@@ -149,10 +168,7 @@ double calibration_rms(const tchannel& ch, double L, double R, tcalibweighting w
     if (r < l) return std::nan("");
     double sum = 0;
     if (w == tcalibweighting::linear) {
-        for (long long n = l; n <= r; ++n) {
-            const double x = ch.shifted_signal(n);
-            sum += x * x;
-        }
+        each_shifted(ch, l, r, [&](double x) { sum += x * x; });
     } else {
         tweightingfilters filters;
         filters.set_rate(fs);
@@ -161,16 +177,17 @@ double calibration_rms(const tchannel& ch, double L, double R, tcalibweighting w
         const double scale = aw ? chain.scaleA : chain.scaleC;
         const bool lp = filters.uselowpass();
         double a = 0, c = 0;
-        for (long long n = l - std::llround(fs); n <= r; ++n) {
+        long long n = l - std::llround(fs);
+        each_shifted(ch, n, r, [&](double x) {
             if (lp)
-                chain.step<true>(ch.shifted_signal(n), a, c);
+                chain.step<true>(x, a, c);
             else
-                chain.step<false>(ch.shifted_signal(n), a, c);
-            if (n >= l) {
+                chain.step<false>(x, a, c);
+            if (n++ >= l) {
                 const double y = (aw ? a : c) * scale;
                 sum += y * y;
             }
-        }
+        });
     }
     return std::sqrt(sum / static_cast<double>(r - l + 1));
 }
@@ -179,8 +196,7 @@ double calibration_integral(const tchannel& ch, double L, double R) {
     const double fs = ch.sampfreq;
     if (!(fs > 0) || !fits(L, fs) || !fits(R, fs)) return std::nan("");
     double sum = 0;
-    for (long long n = time_index(L, fs), r = time_index(R, fs); n <= r; ++n)
-        sum += ch.shifted_signal(n);
+    each_shifted(ch, time_index(L, fs), time_index(R, fs), [&](double x) { sum += x; });
     return sum / fs;
 }
 
@@ -190,7 +206,7 @@ double calibration_mean(const tchannel& ch, double t1, double t2) {
     long long a = time_index(t1, fs), b = time_index(t2, fs);
     if (b < a) std::swap(a, b);
     double sum = 0;
-    for (long long n = a; n <= b; ++n) sum += ch.shifted_signal(n);
+    each_shifted(ch, a, b, [&](double x) { sum += x; });
     return sum / static_cast<double>(b - a + 1);
 }
 

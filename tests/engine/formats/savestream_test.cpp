@@ -89,7 +89,7 @@ TEST_F(savestream, ReadPaddedGivesZerosOutsideTheSamples) {
     for (const auto& [pos, n] : cases) {
         SCOPED_TRACE(std::to_string(pos) + " + " + std::to_string(n));
         std::vector<float> got(static_cast<std::size_t>(n), -1.0f);
-        read_padded(ch, pos, got.size(), got.data());
+        ch.read_shifted(pos, got.size(), got.data());
         const tsinglearr want = padded(ch, pos, pos + n);
         EXPECT_TRUE(std::equal(got.begin(), got.end(), want.begin()));
     }
