@@ -9,6 +9,8 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
+#include "engine/jobs/jobline.h"
+#include "engine/store/samplestore.h"
 
 namespace tessal {
 
@@ -118,32 +120,75 @@ void add_to_bins(std::vector<double>& bins, const float* x, long long n, double 
     }
 }
 
-std::vector<double> value_histogram(const tchannel& ch, double L, double R, double lo,
-                                    double hi, int nbins, tbinning method) {
+namespace {
+
+// The bins of samples given piece by piece in sample order by
+// `walk(visit)`, visit(const float* p, std::size_t n) per piece: the sums
+// come out as over one array; for pairs, the pair across each piece end is
+// added between the pieces. Pieces longer than a block are cut, and with a
+// job each block is a point to stop at and to report `done(samples)`.
+template <class Walk>
+std::vector<double> bins_of_pieces(int nbins, double fs, double lo, double hi, tbinning method,
+                                   long long total, tjobcontext* job, double p0, double p1,
+                                   Walk&& walk) {
     if (nbins < 1) nbins = 100;
     nbins = std::max(nbins, 2);
     std::vector<double> bins(static_cast<size_t>(nbins), 0.0);
-    if (ch.sample_count() == 0 || !(ch.sampfreq > 0)) return bins;
+    if (!(fs > 0) || total <= 0) return bins;
+    const double u = 1.0 / fs;
+    float prev = 0;
+    bool haveprev = false;
+    long long done = 0;
+    constexpr std::size_t block = 1 << 16;
+    walk([&](const float* p, std::size_t n) {
+        for (std::size_t at = 0; at < n; at += block) {
+            if (job) {
+                job->check();
+                job->progress(p0 + (p1 - p0) * static_cast<double>(done) / static_cast<double>(total));
+            }
+            const std::size_t m = std::min(block, n - at);
+            if (method == tbinning::pairs && haveprev) {
+                const float across[2] = {prev, p[at]};
+                add_to_bins(bins, across, 2, u, lo, hi, method);
+            }
+            add_to_bins(bins, p + at, static_cast<long long>(m), u, lo, hi, method);
+            prev = p[at + m - 1];
+            haveprev = true;
+            done += static_cast<long long>(m);
+        }
+    });
+    return bins;
+}
+
+}  // namespace
+
+thistspan value_histogram_span(const tchannel& ch, double L, double R) {
+    if (ch.sample_count() == 0 || !(ch.sampfreq > 0)) return {};
     const double xs = static_cast<double>(ch.xshift);
     const long long last = ch.sample_count() - 1;
     long long a = clamp_index(std::round(L * ch.sampfreq - xs), last);
     long long b = clamp_index(std::round(R * ch.sampfreq - xs), last);
     if (b < a) std::swap(a, b);
-    // Piece by piece in sample order (the sums come out as over one array);
-    // for pairs, the pair across each piece end between the pieces.
-    const double u = 1.0 / ch.sampfreq;
-    float prev = 0;
-    bool haveprev = false;
-    ch.for_each_chunk(a, b + 1, [&](const float* p, std::size_t n, std::int64_t) {
-        if (method == tbinning::pairs && haveprev) {
-            const float across[2] = {prev, p[0]};
-            add_to_bins(bins, across, 2, u, lo, hi, method);
-        }
-        add_to_bins(bins, p, static_cast<long long>(n), u, lo, hi, method);
-        prev = p[n - 1];
-        haveprev = true;
+    return {a, b + 1};
+}
+
+std::vector<double> value_histogram(const tchannel& ch, double L, double R, double lo,
+                                    double hi, int nbins, tbinning method) {
+    const thistspan sp = value_histogram_span(ch, L, R);
+    return bins_of_pieces(nbins, ch.sampfreq, lo, hi, method, sp.last - sp.first, nullptr, 0, 1,
+                          [&](auto&& visit) {
+                              ch.for_each_chunk(sp.first, sp.last,
+                                                [&](const float* p, std::size_t n, std::int64_t) { visit(p, n); });
+                          });
+}
+
+std::vector<double> value_histogram(const tsamplestore& samples, double fs, double lo, double hi,
+                                    int nbins, tbinning method, tjobcontext* job, double p0,
+                                    double p1) {
+    return bins_of_pieces(nbins, fs, lo, hi, method, samples.size(), job, p0, p1, [&](auto&& visit) {
+        samples.for_each_chunk(0, samples.size(),
+                               [&](const float* p, std::size_t n, std::int64_t) { visit(p, n); });
     });
-    return bins;
 }
 
 std::vector<double> kernel_coefficients(tkernel kernel, int W) {
@@ -166,13 +211,18 @@ std::vector<double> kernel_coefficients(tkernel kernel, int W) {
     return c;
 }
 
-std::vector<double> smooth_bins(const std::vector<double>& bins, tkernel kernel, int W) {
+std::vector<double> smooth_bins(const std::vector<double>& bins, tkernel kernel, int W,
+                                tjobcontext* job, double p0, double p1) {
     const std::vector<double> c = kernel_coefficients(kernel, W);
     if (c.empty()) return bins;
     const long long n = static_cast<long long>(bins.size());
     const long long w = static_cast<long long>(c.size());
     std::vector<double> out(bins.size(), 0.0);
     for (long long i = 0; i < n; ++i) {
+        if (job && i % 1024 == 0) {
+            job->check();
+            job->progress(p0 + (p1 - p0) * static_cast<double>(i) / static_cast<double>(n));
+        }
         double v = c[0] * bins[i];
         for (long long j = 1; j < w; ++j) {
             if (i + j < n) v += c[j] * bins[i + j];

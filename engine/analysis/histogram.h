@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "engine/analysis/analysiscache.h"
+#include "engine/dsp/numberfield.h"
 
 namespace tessal {
 
 class tchannel;
 class tdocument;
+class tjobcontext;
+class tsamplestore;
 
 using thistogram = std::vector<double>;
 inline constexpr int histogram_bins = 65536;
@@ -59,13 +62,39 @@ void add_to_bins(std::vector<double>& bins, const float* x, long long n, double 
 std::vector<double> value_histogram(const tchannel& ch, double L, double R, double lo,
                                     double hi, int nbins, tbinning method);
 
+// The samples value_histogram counts for L..R: indices first..last-1 of the
+// channel's samples (xshift not applied); empty without samples or rate.
+struct thistspan {
+    long long first = 0, last = 0;
+};
+thistspan value_histogram_span(const tchannel& ch, double L, double R);
+
+// The same bins from samples a worker was given (a slice of the channel's
+// store over value_histogram_span, read at rate fs). With a job, it looks
+// between blocks of samples whether to stop (throwing tjobcancelled) and
+// says how far it got, from `p0` at the start to `p1` at the end (a job
+// doing several computations gives each its part).
+std::vector<double> value_histogram(const tsamplestore& samples, double fs, double lo, double hi,
+                                    int nbins, tbinning method, tjobcontext* job = nullptr,
+                                    double p0 = 0, double p1 = 1);
+
+// The fields that set the amount of work of a histogram. The pairs method
+// spreads each pair over every bin between its samples and the kernel
+// costs n bins times its width, so both are bounded to keep one
+// computation of an hour of signal within seconds.
+inline const tnumberfield histogram_nbins_field{"n bins", 2, 100000, ""};
+inline const tnumberfield histogram_kernelwidth_field{"Kernel width [bins]", 2, 10000, ""};
+
 // The half kernel c[0..W-1] (W >= 2), normalised so that
 // c[0] + 2 (c[1] + ... + c[W-1]) = 1. Empty for tkernel::none.
 std::vector<double> kernel_coefficients(tkernel kernel, int W);
 
 // bins smoothed by the kernel of width W: sum over j of c[|j|] bins[i + j],
 // terms outside the bins left out. tkernel::none returns the bins.
-std::vector<double> smooth_bins(const std::vector<double>& bins, tkernel kernel, int W);
+// With a job, it looks every few bins whether to stop and says how far it
+// got, from p0 to p1.
+std::vector<double> smooth_bins(const std::vector<double>& bins, tkernel kernel, int W,
+                                tjobcontext* job = nullptr, double p0 = 0, double p1 = 1);
 
 inline constexpr std::array<double, 9> percentile_fractions = {0.01, 0.05, 0.1, 0.25, 0.5,
                                                               0.75, 0.9,  0.95, 0.99};

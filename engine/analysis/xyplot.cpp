@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/core/taxis.h"
+#include "engine/analysis/spectrum.h"
 #include "engine/core/tchannel.h"
 
 namespace tessal {
@@ -83,6 +84,11 @@ double txyrasterizer::fraction() const {
 
 bool txyrasterizer::step(const tchannel& x, const tchannel& y, const TAxis& xaxis,
                          const TAxis& yaxis, long long maxsamples) {
+    return step(sample_view(x), sample_view(y), xaxis, yaxis, maxsamples);
+}
+
+bool txyrasterizer::step(const tsampleview& x, const tsampleview& y, const TAxis& xaxis,
+                         const TAxis& yaxis, long long maxsamples) {
     if (done()) return true;
     const long long end = std::min(r_.last, next_ + std::max(maxsamples, 1LL) - 1);
     const int width = w_, height = h_;
@@ -93,8 +99,8 @@ bool txyrasterizer::step(const tchannel& x, const tchannel& y, const TAxis& xaxi
     std::vector<float> xb(bufsize), yb(bufsize);
     for (long long from = next_; from <= end; from += bufsamples) {
         const auto n = static_cast<std::size_t>(std::min(bufsamples, end - from + 1));
-        x.read_samples(from - x.xshift, n, xb.data());  // from is an absolute sample index
-        y.read_samples(from - y.xshift, n, yb.data());
+        x.read(from, static_cast<long long>(n), xb.data());  // from is a shifted index
+        y.read(from, static_cast<long long>(n), yb.data());
         for (std::size_t k = 0; k < n; ++k) {
             const int pxi = std::clamp(xaxis.value_to_pixel(xb[k]), 0, width - 1);
             const int pyi = std::clamp(yaxis.value_to_pixel(yb[k]), 0, height - 1);
@@ -115,6 +121,13 @@ bool txyrasterizer::step(const tchannel& x, const tchannel& y, const TAxis& xaxi
     }
     next_ = end + 1;
     return done();
+}
+
+void copy_axis_mapping(const TAxis& from, TAxis& to) {
+    to.SetPosition(from.GetPosition());
+    to.SetWidth(from.GetWidth());
+    to.SetHeight(from.GetHeight());
+    to.restore_scale_state(from.scale_state());
 }
 
 }  // namespace tessal

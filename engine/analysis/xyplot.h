@@ -12,6 +12,7 @@ namespace tessal {
 
 class tchannel;
 class TAxis;
+class tsampleview;
 
 enum class txyspan { selection = 0, window = 1, entire = 2 };
 
@@ -42,6 +43,10 @@ public:
     void begin(txyrange r, int width, int height, bool lines);
     bool step(const tchannel& x, const tchannel& y, const TAxis& xaxis, const TAxis& yaxis,
               long long maxsamples);
+    // The same from views of the channels (a worker's slices of their
+    // stores, each view's shifted indices being the channel's).
+    bool step(const tsampleview& x, const tsampleview& y, const TAxis& xaxis, const TAxis& yaxis,
+              long long maxsamples);
     bool done() const { return next_ > r_.last; }
     // The fraction of the span drawn so far.
     double fraction() const;
@@ -56,5 +61,9 @@ private:
     int w_ = 0, h_ = 0, px0_ = -1, py0_ = -1;
     bool lines_ = true;
 };
+
+// `to` maps values to pixels as `from` does (position, size, ends, bounds
+// and kinds), for a worker that must not read the window's own axis.
+void copy_axis_mapping(const TAxis& from, TAxis& to);
 
 }  // namespace tessal

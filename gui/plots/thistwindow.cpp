@@ -14,6 +14,8 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QStringList>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <cmath>
@@ -41,16 +43,46 @@ std::string num(double v) { return format_significant(5, v); }
 struct thistwindow::tbox {
     TPlotPanel* panel = nullptr;
     int chno = 0;
+    // The last finished bins, for `key`.
     std::vector<double> bins;
     thiststats stats;
     double lo = 0, hi = 0;
-    bool dirty = true;
+    bool have = false;
+    unsigned long long gen = 0;
     bool scaled = false;  // the time axis was fitted once to the first bins
 };
+
+namespace {
+
+// One channel's part of a job: its samples over the selection (a slice of
+// its store, taken on the window's thread) and what to compute them for.
+struct thistrequest {
+    int chno = 0;
+    unsigned long long gen = 0;
+    double lo = 0, hi = 0;
+    tsamplestore samples;
+    double fs = 0;
+};
+
+struct thistresult {
+    int chno = 0;
+    unsigned long long gen = 0;
+    double lo = 0, hi = 0;
+    std::vector<double> bins;
+    thiststats stats;
+};
+
+}  // namespace
 
 thistwindow::thistwindow(tappcontext& ctx, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
     setWindowTitle("Histograms/KDE");
+    progresstimer_ = new QTimer(this);
+    progresstimer_->setInterval(100);
+    connect(progresstimer_, &QTimer::timeout, this, [this] {
+        if (!line_.busy()) progresstimer_->stop();
+        mark_computing_dirty();
+    });
     build_ui();
     write_controls();
     rebuild_boxes();
@@ -58,6 +90,9 @@ thistwindow::thistwindow(tappcontext& ctx, QWidget* owner)
 }
 
 thistwindow::~thistwindow() {
+    // A field losing the focus while the window goes must not read into it.
+    for (QLineEdit* e : {nbins_, winwidth_}) e->disconnect(this);
+    line_.cancel();
     if (persist) run_guarded(nullptr, [&] { persist(*this); });
     ctx_.doc.theglobal.remove_listener(this);
 }
@@ -109,6 +144,12 @@ void thistwindow::build_ui() {
     winwidthlabel_ = new QLabel("Kernel width [bins]");
     bl->addRow("n bins", nbins_);
     bl->addRow(winwidthlabel_, winwidth_);
+    binsproblem_ = new QLabel;
+    binsproblem_->setObjectName("binsproblem");
+    binsproblem_->setWordWrap(true);
+    binsproblem_->setStyleSheet("color: #b00000");
+    binsproblem_->hide();
+    bl->addRow(binsproblem_);
     sl->addWidget(bins);
     sl->addStretch(1);
     tabs->addTab(scrolled_page(settings, Qt::ScrollBarAsNeeded), "Settings");
@@ -190,10 +231,23 @@ void thistwindow::read_controls() {
     thiststate s = st_;
     s.kernel = static_cast<tkernel>(std::max(0, kernel_->currentIndex()));
     s.method = static_cast<tbinning>(std::max(0, method_->currentIndex()));
-    // Integers below 2 become 2; texts that are not numbers are ignored.
-    bool ok = false;
-    if (int v = nbins_->text().trimmed().toInt(&ok); ok) s.nbins = std::max(v, 2);
-    if (int v = winwidth_->text().trimmed().toInt(&ok); ok) s.winwidth = std::max(v, 2);
+    // Integers below 2 become 2; texts that are not numbers are ignored;
+    // more than a field allows is refused with the field's rule.
+    QStringList problems;
+    auto field = [&](QLineEdit* edit, const tnumberfield& f, int& value) {
+        bool ok = false;
+        const long long v = edit->text().trimmed().toLongLong(&ok);
+        if (!ok) return;
+        if (v > static_cast<long long>(f.hi)) {
+            problems << qs(number_field_rule(f));
+            return;
+        }
+        value = static_cast<int>(std::max(v, 2LL));
+    };
+    field(nbins_, histogram_nbins_field, s.nbins);
+    if (s.kernel != tkernel::none) field(winwidth_, histogram_kernelwidth_field, s.winwidth);
+    binsproblem_->setText(problems.join('\n'));
+    binsproblem_->setVisible(!problems.isEmpty());
     s.showavg = avg_->isChecked();
     s.showmode = mode_->isChecked();
     s.showmedian = median_->isChecked();
@@ -212,7 +266,10 @@ void thistwindow::set_state(const thiststate& s) {
                            s.kernel != st_.kernel || s.method != st_.method;
     st_ = s;
     write_controls();
-    if (recompute) mark_all_dirty();
+    if (recompute) {
+        declined_.clear();
+        mark_all_dirty();
+    }
     for (auto& b : boxes_)
         if (b->panel) b->panel->mark_dirty();
 }
@@ -260,9 +317,17 @@ void thistwindow::rebuild_boxes(bool evenhidden) {
             boxlayout_->removeWidget(b->panel);
             b->panel->deleteLater();
         }
+    // Finished bins stay with their channel (a change of the channel list
+    // counts as a change, so they are not taken for another channel).
+    std::vector<std::unique_ptr<tbox>> old = std::move(boxes_);
     boxes_.clear();
     for (int c = 0; c < n; ++c) {
         auto b = std::make_unique<tbox>();
+        if (c < static_cast<int>(old.size()) && old[c]) {
+            *b = *old[c];
+            b->panel = nullptr;
+            b->scaled = false;
+        }
         b->chno = c;
         if (checked_[c]) {
             auto* panel = new TPlotPanel(boxarea_);
@@ -286,35 +351,98 @@ void thistwindow::rebuild_boxes(bool evenhidden) {
 }
 
 void thistwindow::mark_all_dirty() {
-    for (auto& b : boxes_) {
-        b->dirty = true;
+    ++gen_;
+    for (auto& b : boxes_)
         if (b->panel) b->panel->mark_dirty();
-    }
 }
 
-void thistwindow::compute(tbox& b) {
+void thistwindow::mark_computing_dirty() {
+    for (const tbinskey& k : inflight_)
+        if (tbox* b = k.chno < static_cast<int>(boxes_.size()) ? boxes_[k.chno].get() : nullptr; b && b->panel)
+            b->panel->mark_dirty();
+}
+
+thistwindow::tbinskey thistwindow::wanted(const tbox& b) const {
+    const TAxis& x = b.panel->xaxis()->axis();
+    return {b.chno, gen_, x.GetLoValue(), x.GetHiValue()};
+}
+
+bool thistwindow::up_to_date(const tbox& b) const {
+    return b.have && tbinskey{b.chno, b.gen, b.lo, b.hi} == wanted(b);
+}
+
+// One job for every box whose bins are stale; a newer request supersedes
+// it (its work stops, its result is never taken). The samples are slices
+// taken here, so the worker reads nothing the document edits.
+void thistwindow::update_bins() {
+    ensure_boxes();
     const tdocument& doc = ctx_.doc;
-    if (b.chno >= doc.totnchans()) return;
-    const tchannel& ch = doc.channel(b.chno);
-    double lo = ch.axis.GetLoValue(), hi = ch.axis.GetHiValue();
-    if (b.panel) {
-        lo = b.panel->xaxis()->axis().GetLoValue();
-        hi = b.panel->xaxis()->axis().GetHiValue();
-    }
     const double L = doc.theglobal.leftselcursor(), R = doc.theglobal.rightselcursor();
-    b.bins = smooth_bins(value_histogram(ch, L, R, lo, hi, st_.nbins, st_.method), st_.kernel,
-                         st_.winwidth);
-    b.stats = bin_statistics(b.bins, lo, hi);
-    b.lo = lo;
-    b.hi = hi;
-    b.dirty = false;
+    std::vector<tbinskey> keys;
+    for (const auto& b : boxes_)
+        if (b->panel && b->chno < doc.totnchans() && !up_to_date(*b)) keys.push_back(wanted(*b));
+    if (keys.empty()) {
+        if (line_.busy()) line_.cancel();
+        inflight_.clear();
+        return;
+    }
+    if ((line_.busy() && keys == inflight_) || keys == declined_) return;
+    declined_.clear();
+    std::vector<thistrequest> reqs;
+    for (const tbinskey& k : keys) {
+        const tchannel& ch = doc.channel(k.chno);
+        const thistspan sp = value_histogram_span(ch, L, R);
+        reqs.push_back({k.chno, k.gen, k.lo, k.hi, ch.samples_slice(sp.first, sp.last), ch.sampfreq});
+    }
+    inflight_ = keys;
+    failure_.clear();
+    const thiststate st = st_;
+    line_.start(
+        [reqs = std::move(reqs), st](tjobcontext& c) {
+            std::vector<thistresult> out;
+            const double n = static_cast<double>(reqs.size());
+            for (std::size_t i = 0; i < reqs.size(); ++i) {
+                const thistrequest& q = reqs[i];
+                const double p0 = static_cast<double>(i) / n, p1 = (static_cast<double>(i) + 1) / n;
+                const double pm = st.kernel == tkernel::none ? p1 : p0 + 0.8 * (p1 - p0);
+                thistresult r{q.chno, q.gen, q.lo, q.hi, {}, {}};
+                r.bins = value_histogram(q.samples, q.fs, q.lo, q.hi, st.nbins, st.method, &c, p0, pm);
+                if (st.kernel != tkernel::none)
+                    r.bins = smooth_bins(r.bins, st.kernel, st.winwidth, &c, pm, p1);
+                c.check();
+                r.stats = bin_statistics(r.bins, q.lo, q.hi);
+                out.push_back(std::move(r));
+            }
+            return out;
+        },
+        [this](std::vector<thistresult> results) {
+            inflight_.clear();
+            for (thistresult& r : results) {
+                if (r.gen != gen_ || r.chno >= static_cast<int>(boxes_.size())) continue;
+                tbox& b = *boxes_[r.chno];
+                b.bins = std::move(r.bins);
+                b.stats = r.stats;
+                b.lo = r.lo;
+                b.hi = r.hi;
+                b.gen = r.gen;
+                b.have = true;
+                if (b.panel) b.panel->mark_dirty();
+            }
+        },
+        [this](const std::string& why) {
+            failure_ = qs(why);
+            for (const tbinskey& k : inflight_) declined_.push_back(k);
+            mark_computing_dirty();
+            inflight_.clear();
+        });
+    progresstimer_->start();
 }
 
 const std::vector<double>& thistwindow::bins_of(int chno) {
     tbox* b = box(chno);
     static const std::vector<double> none;
     if (!b) return none;
-    if (b->dirty) compute(*b);
+    if (b->panel && !up_to_date(*b)) update_bins();
     return b->bins;
 }
 
@@ -322,7 +450,7 @@ const thiststats& thistwindow::stats_of(int chno) {
     static const thiststats none;
     tbox* b = box(chno);
     if (!b) return none;
-    if (b->dirty) compute(*b);
+    if (b->panel && !up_to_date(*b)) update_bins();
     return b->stats;
 }
 
@@ -330,9 +458,23 @@ void thistwindow::paint_box(tbox& b, QPainter& p, const QSize& size) {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     TAxis& x = b.panel->xaxis()->axis();
     TAxis& y = b.panel->yaxis()->axis();
-    if (b.dirty || b.lo != x.GetLoValue() || b.hi != x.GetHiValue()) compute(b);
+    // Stale bins are asked for (once: a running job for them is left to
+    // finish) and the last finished ones are shown meanwhile.
+    if (!up_to_date(b)) update_bins();
+    const bool working = line_.busy() && std::find(inflight_.begin(), inflight_.end(), wanted(b)) != inflight_.end();
+    auto status = [&] {
+        const QString t = working ? progress_text("Calculating histogram", line_.progress())
+                                  : (!up_to_date(b) ? failure_ : QString());
+        if (t.isEmpty()) return;
+        p.setPen(Qt::darkGray);
+        p.drawText(QRect(QPoint(0, 0), size).adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignTop, t);
+    };
     const int nb = static_cast<int>(b.bins.size());
-    if (nb < 2 || !(b.hi > b.lo)) return;
+    if (!b.have || nb < 2 || !(b.hi > b.lo)) {
+        if (st_.showgrid) paint_plot_grid(p, x, y, size);
+        status();
+        return;
+    }
     auto binat = [&](int px) {
         const double v = x.pixel_to_value(px);
         const double P = std::round((v - b.lo) / (b.hi - b.lo) * (nb - 1));
@@ -394,6 +536,7 @@ void thistwindow::paint_box(tbox& b, QPainter& p, const QSize& size) {
     for (int px = 1; px <= W - 2; ++px)
         p.drawLine(px, y.value_to_pixel(colmin[static_cast<std::size_t>(px)]), px,
                    y.value_to_pixel(colmax[static_cast<std::size_t>(px)]));
+    status();
     if (lines.empty()) return;
     // Where the curve still reaches the text (a fixed scale), the text
     // keeps a light backing so both stay readable.
@@ -404,10 +547,19 @@ void thistwindow::paint_box(tbox& b, QPainter& p, const QSize& size) {
 
 void thistwindow::logstatsExecute() {
     const tdocument& doc = ctx_.doc;
+    // The stats need the bins of every box as they are now: wait for them,
+    // with "Cancel" leaving everything as it was.
+    declined_.clear();
+    update_bins();
+    if (line_.busy() && !wait_with_progress(this, line_, "Calculating histogram")) {
+        declined_ = inflight_;
+        inflight_.clear();
+        return;
+    }
     std::vector<thistlogchannel> chans;
     for (auto& b : boxes_) {
         if (!b->panel) continue;
-        if (b->dirty) compute(*b);
+        if (!up_to_date(*b)) return;  // the computation failed: its text is on the box
         const tchannel& ch = doc.channel(b->chno);
         thistlogchannel c;
         c.name = ch.name();
@@ -428,15 +580,29 @@ void thistwindow::logstatsExecute() {
     ctx_.windows.show("datalog");
 }
 
-void thistwindow::selection_changed(const tselectionchange&) { mark_all_dirty(); }
-void thistwindow::channels_changed() { rebuild_boxes(); }
+void thistwindow::selection_changed(const tselectionchange&) {
+    declined_.clear();
+    mark_all_dirty();
+}
+void thistwindow::channels_changed() {
+    ++gen_;
+    declined_.clear();
+    rebuild_boxes();
+}
 void thistwindow::channel_changed(const tchannelchange& change) {
     if (change.kind == tchannelchange::tkind::labels) return;
+    // Every box's key counts the changes; the boxes of other channels only
+    // stay as they are when the samples of one channel changed.
+    std::vector<std::pair<tbox*, bool>> keep;
     for (auto& b : boxes_)
-        if (change.channel == b->chno || change.kind != tchannelchange::tkind::samples) {
-            b->dirty = true;
-            if (b->panel) b->panel->mark_dirty();
-        }
+        keep.emplace_back(b.get(), change.kind == tchannelchange::tkind::samples && change.channel != b->chno &&
+                                       b->have && b->gen == gen_);
+    ++gen_;
+    declined_.clear();
+    for (auto [b, k] : keep) {
+        if (k) b->gen = gen_;
+        if (b->panel) b->panel->mark_dirty();
+    }
 }
 void thistwindow::fix_things() {
     for (auto& b : boxes_)
@@ -469,8 +635,10 @@ void thistwindow::load_settings_from(const QString& path) {
     open_settings_file(ini, path);
     const std::string s = "Histograms";
     thiststate d = st_;
-    d.nbins = static_cast<int>(std::clamp<std::int64_t>(ini.ReadInteger(s, "nBins", d.nbins), 2, 10000000));
-    d.winwidth = static_cast<int>(std::clamp<std::int64_t>(ini.ReadInteger(s, "KernelWidth", d.winwidth), 2, 1000000));
+    d.nbins = static_cast<int>(std::clamp<std::int64_t>(ini.ReadInteger(s, "nBins", d.nbins), 2,
+                                                             static_cast<std::int64_t>(histogram_nbins_field.hi)));
+    d.winwidth = static_cast<int>(std::clamp<std::int64_t>(ini.ReadInteger(s, "KernelWidth", d.winwidth), 2,
+                                                                static_cast<std::int64_t>(histogram_kernelwidth_field.hi)));
     d.kernel = static_cast<tkernel>(std::clamp<std::int64_t>(ini.ReadInteger(s, "Kernel", static_cast<int>(d.kernel)), 0, 4));
     d.method = static_cast<tbinning>(std::clamp<std::int64_t>(ini.ReadInteger(s, "Method", static_cast<int>(d.method)), 0, 2));
     d.showavg = ini.ReadBool(s, "ShowAverage", d.showavg);

@@ -2,7 +2,10 @@
 // many seconds the signal spends at each value over the selection, as bins
 // or smoothed by a kernel, with average, mode, median and percentiles read
 // from the bins, written on the plot and logged by "Log stats". The numbers
-// come from engine/analysis (value_histogram, smooth_bins, bin_statistics).
+// come from engine/analysis (value_histogram, smooth_bins, bin_statistics),
+// computed on a job line off the window's thread from slices of the
+// channels' stores: the boxes show the last finished bins (mapped onto the
+// value axis as it is now) with the progress of the newer ones.
 #pragma once
 
 #include <QWidget>
@@ -12,6 +15,8 @@
 
 #include "engine/analysis/histogram.h"
 #include "engine/core/tviewlistener.h"
+#include "engine/jobs/jobline.h"
+#include "gui/windows/windowjobs.h"
 #include "gui/windows/windowtools.h"
 
 class QAction;
@@ -20,6 +25,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QTimer;
 class QToolBar;
 class QVBoxLayout;
 
@@ -52,9 +58,14 @@ public:
     void set_state(const thiststate& s);
     // The histogram box of channel `chno` (null when it is not shown).
     TPlotPanel* panel_of(int chno) const;
-    // Bins (smoothed when a kernel is chosen) and statistics of a channel.
+    // The last finished bins (smoothed when a kernel is chosen) and
+    // statistics of a channel; asks for newer ones when they are stale.
     const std::vector<double>& bins_of(int chno);
     const thiststats& stats_of(int chno);
+    // Whether bins are being computed (the boxes show the older ones).
+    bool computing() const { return line_.busy(); }
+    // Starts computing the bins that are stale (nothing when none is).
+    void update_bins();
     void set_channel_checked(int chno, bool on);
 
     void logstatsExecute();
@@ -75,7 +86,17 @@ private:
     void read_controls();
     void rebuild_boxes(bool evenhidden = false);
     void mark_all_dirty();
-    void compute(tbox& b);
+    // What a box's bins are computed for: the document and settings as of
+    // `gen`, and the value axis lo..hi.
+    struct tbinskey {
+        int chno = 0;
+        unsigned long long gen = 0;
+        double lo = 0, hi = 0;
+        bool operator==(const tbinskey&) const = default;
+    };
+    tbinskey wanted(const tbox& b) const;
+    bool up_to_date(const tbox& b) const;
+    void mark_computing_dirty();
     void paint_box(tbox& b, QPainter& p, const QSize& size);
     tbox* box(int chno) const;
     // The boxes follow the channel list only while the window is shown: a
@@ -105,6 +126,14 @@ private:
     QVBoxLayout* boxlayout_ = nullptr;
     std::vector<std::unique_ptr<tbox>> boxes_;  // one per document channel
     std::vector<bool> checked_;
+    QLabel* binsproblem_ = nullptr;
+    QTimer* progresstimer_ = nullptr;
+    unsigned long long gen_ = 1;  // counts changes of selection, samples, settings, channels
+    std::vector<tbinskey> inflight_;  // what the running job computes
+    std::vector<tbinskey> declined_;  // what the user cancelled (not started again unasked)
+    QString failure_;
+    // Last: it goes first, cancelling its job before what the hand-backs touch.
+    tjobline line_{deliver_to(this)};
 };
 
 }  // namespace tessal

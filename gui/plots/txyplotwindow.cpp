@@ -1,7 +1,7 @@
 #include "gui/plots/txyplotwindow.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
+#include <memory>
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "engine/analysis/spectrum.h"
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "gui/commands/commandguard.h"
@@ -24,6 +25,8 @@ namespace tessal {
 txyplotwindow::txyplotwindow(tappcontext& ctx, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
     setWindowTitle("xy-plot");
+    progresstimer_ = new QTimer(this);
+    progresstimer_->setInterval(100);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     tools_.add({.id = "showgridaction", .caption = "Show grid", .checkable = true, .toolorder = 10,
@@ -71,11 +74,18 @@ txyplotwindow::txyplotwindow(tappcontext& ctx, QWidget* owner)
         a->fallowmidscroll = true;
     }
     plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
+    connect(progresstimer_, &QTimer::timeout, this, [this] {
+        if (!line_.busy()) progresstimer_->stop();
+        plot_->mark_dirty();
+    });
     rebuild_lists();
     ctx_.doc.theglobal.add_listener(this);
 }
 
-txyplotwindow::~txyplotwindow() { ctx_.doc.theglobal.remove_listener(this); }
+txyplotwindow::~txyplotwindow() {
+    line_.cancel();
+    ctx_.doc.theglobal.remove_listener(this);
+}
 
 void txyplotwindow::rebuild_lists() {
     rebuilding_ = true;
@@ -139,8 +149,8 @@ txyrange txyplotwindow::range() const {
 
 namespace {
 
-// The engine's pixel grid in black.
-void paint_grid(QPainter& p, const std::vector<std::uint8_t>& px, const QSize& size) {
+// The engine's pixel grid in black on transparent.
+QImage grid_image(const std::vector<std::uint8_t>& px, const QSize& size) {
     QImage img(size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     for (int v = 0; v < size.height(); ++v) {
@@ -149,10 +159,51 @@ void paint_grid(QPainter& p, const std::vector<std::uint8_t>& px, const QSize& s
         for (int u = 0; u < size.width(); ++u)
             if (src[u]) line[u] = qRgb(0, 0, 0);
     }
-    p.drawImage(0, 0, img);
+    return img;
 }
 
 }  // namespace
+
+txyplotwindow::trasterkey txyplotwindow::current_key(const QSize& size) const {
+    const TAxis& xa = plot_->xaxis()->axis();
+    const TAxis& ya = plot_->yaxis()->axis();
+    const txyrange r = range();
+    return {xchan_->currentIndex(), ychan_->currentIndex(), size.width(), size.height(), r.first, r.last,
+            type_->currentIndex() == 0, xa.GetLogarithmic(), ya.GetLogarithmic(),
+            xa.GetLoValue(), xa.GetHiValue(), ya.GetLoValue(), ya.GetHiValue()};
+}
+
+// The grid of the span computed on the job line from slices of the two
+// channels' stores and copies of the axes' mappings; a newer request
+// supersedes it.
+void txyplotwindow::start_raster(const trasterkey& key, txyrange r) {
+    const tdocument& doc = ctx_.doc;
+    const tsamplecopy xs = copy_samples(doc.channel(key.cx), r.first, r.last + 1);
+    const tsamplecopy ys = copy_samples(doc.channel(key.cy), r.first, r.last + 1);
+    auto xa = std::make_shared<TAxis>(), ya = std::make_shared<TAxis>();
+    copy_axis_mapping(plot_->xaxis()->axis(), *xa);
+    copy_axis_mapping(plot_->yaxis()->axis(), *ya);
+    wantedkey_ = key;
+    line_.start(
+        [xs, ys, xa, ya, r, key](tjobcontext& c) {
+            txyrasterizer g;
+            g.begin(r, key.width, key.height, key.lines);
+            const tsampleview xv = xs.view(), yv = ys.view();
+            while (!g.step(xv, yv, *xa, *ya, 1 << 18)) {
+                c.check();
+                c.progress(g.fraction());
+            }
+            return grid_image(g.pixels(), QSize(key.width, key.height));
+        },
+        [this, key](QImage img) {
+            shown_ = std::move(img);
+            shownkey_ = key;
+            haveshown_ = true;
+            plot_->mark_dirty();
+        },
+        [this](const std::string&) { plot_->mark_dirty(); });
+    progresstimer_->start();
+}
 
 void txyplotwindow::paint_layer(QPainter& p, const QSize& size) {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
@@ -160,40 +211,46 @@ void txyplotwindow::paint_layer(QPainter& p, const QSize& size) {
     TAxis& ya = plot_->yaxis()->axis();
     if (grid_->isChecked()) paint_plot_grid(p, xa, ya, size);
     const txyrange r = range();
-    if (r.empty()) return;
+    if (r.empty()) {
+        line_.cancel();
+        haveshown_ = false;
+        rasterstale_ = false;
+        wantedkey_ = {};
+        return;
+    }
     const tdocument& doc = ctx_.doc;
     const int cx = xchan_->currentIndex(), cy = ychan_->currentIndex();
     if (!plot_->painting_canvas()) {
         // A picture for export or the clipboard: drawn whole, now.
-        paint_grid(p, xy_raster(doc.channel(cx), doc.channel(cy), r, xa, ya, size.width(),
-                                size.height(), type_->currentIndex() == 0),
-                   size);
+        p.drawImage(0, 0, grid_image(xy_raster(doc.channel(cx), doc.channel(cy), r, xa, ya, size.width(),
+                                               size.height(), type_->currentIndex() == 0),
+                                     size));
         return;
     }
-    const trasterkey key{cx, cy, size.width(), size.height(), r.first, r.last,
-                         type_->currentIndex() == 0, xa.GetLogarithmic(), ya.GetLogarithmic(),
-                         xa.GetLoValue(), xa.GetHiValue(), ya.GetLoValue(), ya.GetHiValue()};
-    if (rasterstale_ || !(key == rasterkey_)) {
-        raster_.begin(r, size.width(), size.height(), key.lines);
-        rasterkey_ = key;
+    const trasterkey key = current_key(size);
+    if (rasterstale_ || !(key == wantedkey_)) {
+        // Back to what is shown (a drag that returned): nothing to compute.
+        if (!rasterstale_ && haveshown_ && key == shownkey_) {
+            line_.cancel();
+            wantedkey_ = key;
+        } else {
+            start_raster(key, r);
+        }
         rasterstale_ = false;
     }
-    // About 40 ms of drawing per paint; the rest follows in later paints.
-    constexpr long long slice = 1 << 18;
-    QElapsedTimer clock;
-    clock.start();
-    while (!raster_.step(doc.channel(cx), doc.channel(cy), xa, ya, slice) && clock.elapsed() < 40) {
-    }
-    paint_grid(p, raster_.pixels(), size);
-    if (!raster_.done()) {
+    // The last finished grid until the newer one is ready.
+    if (haveshown_) p.drawImage(0, 0, shown_);
+    if (line_.busy()) {
         p.setPen(Qt::darkGray);
         p.drawText(QRect(QPoint(0, 0), size).adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignTop,
-                   QString::number(100 * raster_.fraction(), 'f', 0) + " %");
-        QTimer::singleShot(0, this, [this] { plot_->mark_dirty(); });
+                   progress_text("Drawing", line_.progress()));
     }
 }
 
-bool txyplotwindow::drawing_done() const { return raster_.done() && !rasterstale_; }
+bool txyplotwindow::drawing_done() const {
+    if (range().empty()) return true;
+    return haveshown_ && !rasterstale_ && !line_.busy() && shownkey_ == current_key(plot_->canvas()->size());
+}
 
 void txyplotwindow::selection_changed(const tselectionchange&) {
     if (what_->currentIndex() == 0) plot_->mark_dirty();

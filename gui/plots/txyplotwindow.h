@@ -1,18 +1,24 @@
 // The "xy-plot" window: one channel against another, sample by sample, as
 // a line or as points, over the selection, the main window's visible range
 // or the whole file. The plot is drawn through the pixel grid that
-// engine/analysis makes (xy_raster), so long spans stay quick.
+// engine/analysis makes (txyrasterizer), on a job line off the window's
+// thread from slices of the channels' stores; the window shows the last
+// finished grid, with the progress of the newer one, until it is ready.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 #include "engine/analysis/xyplot.h"
 #include "engine/core/tviewlistener.h"
+#include "engine/jobs/jobline.h"
+#include "gui/windows/windowjobs.h"
 #include "gui/windows/windowtools.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QTimer;
 
 namespace tessal {
 
@@ -33,8 +39,8 @@ public:
     void set_points(bool points);
     // The span the plot shows now.
     txyrange range() const;
-    // Whether the plot of that span is drawn whole (a long one takes
-    // several paints).
+    // Whether the plot shown is the whole grid of that span at the plot's
+    // size and scales (a long one is computed off the window's thread).
     bool drawing_done() const;
 
     void selection_changed(const tselectionchange& change) override;
@@ -47,8 +53,8 @@ private:
     void choices_changed();
     void autoscale();
     void paint_layer(QPainter& p, const QSize& size);
-    // What the grid being drawn was started for; a paint with another key
-    // starts again.
+    // What a grid is computed for; a paint with another key than the one
+    // being computed starts again.
     struct trasterkey {
         int cx = -1, cy = -1, width = 0, height = 0;
         long long first = 0, last = -1;
@@ -64,11 +70,16 @@ private:
     QCheckBox* autoscale_ = nullptr;
     QAction* grid_ = nullptr;
     bool rebuilding_ = false;
-    // A long span is drawn in slices, one paint at a time, so the window
-    // keeps answering; the grid so far is shown meanwhile.
-    txyrasterizer raster_;
-    trasterkey rasterkey_;
+    trasterkey current_key(const QSize& size) const;
+    void start_raster(const trasterkey& key, txyrange r);
+    QTimer* progresstimer_ = nullptr;
+    QImage shown_;             // the last finished grid, black on transparent
+    trasterkey shownkey_;
+    trasterkey wantedkey_;     // what the newest request computes
+    bool haveshown_ = false;
     bool rasterstale_ = true;  // the document changed: start again
+    // Last: it goes first, cancelling its job before what the hand-backs touch.
+    tjobline line_{deliver_to(this)};
 };
 
 }  // namespace tessal

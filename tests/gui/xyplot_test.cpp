@@ -109,7 +109,7 @@ TEST(XyPlotWindow, LongSpanDrawnInSlicesEndsAsTheWholeGrid) {
     win->resize(500, 400);
     for (int i = 0; i < 2000 && !win->drawing_done(); ++i) {
         win->plot()->canvas()->repaint();
-        QApplication::processEvents();
+        QTest::qWait(10);
     }
     ASSERT_TRUE(win->drawing_done());
     settle();
@@ -131,6 +131,106 @@ TEST(XyPlotWindow, LongSpanDrawnInSlicesEndsAsTheWholeGrid) {
     EXPECT_EQ(wrong, 0) << black << " black pixels, " << expected << " in the grid";
     // An export draws the whole span in one go.
     EXPECT_GT(dark_pixels(win->plot()->render_image(QSize(400, 300))), 1000);
+}
+
+namespace {
+
+// Two channels of n samples at 10 kHz, Lissajous-like.
+void long_pair(tdocument& doc, std::size_t n) {
+    doc.set_totnchans(2);
+    for (int c = 0; c < 2; ++c) {
+        tchannel& ch = doc.channel(c);
+        ch.sampfreq = 10000;
+        tsinglearr s(n);
+        for (size_t i = 0; i < s.size(); ++i)
+            s[i] = static_cast<float>(0.8 * std::sin(i * (c ? 0.00173 : 0.00111)) * std::cos(i * 1e-6));
+        ch.set_samples(std::move(s));
+        ch.axis.set_hilovalues(1, -1);
+    }
+    doc.theglobal.channels_changed();
+}
+
+// The pixels of the canvas that differ from the engine's grid of the span.
+int wrong_pixels(txyplotwindow* win, const tdocument& doc, txyrange r, bool lines = true) {
+    const QImage shown = win->plot()->canvas()->grab().toImage();
+    const auto grid = xy_raster(doc.channel(0), doc.channel(1), r, win->plot()->xaxis()->axis(),
+                                win->plot()->yaxis()->axis(), shown.width(), shown.height(), lines);
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            wrong += (grid[static_cast<size_t>(y) * shown.width() + x] != 0) != (shown.pixel(x, y) == qRgb(0, 0, 0));
+    return wrong;
+}
+
+bool wait_drawn(txyplotwindow* win) {
+    for (int i = 0; i < 6000 && !win->drawing_done(); ++i) {
+        win->plot()->canvas()->update();
+        QTest::qWait(5);
+    }
+    return win->drawing_done();
+}
+
+}  // namespace
+
+// A long span being computed is superseded by a short one chosen with the
+// "What to plot" box: the short one's grid is shown and the long one never
+// paints over it; the event loop runs meanwhile, the old picture stays on
+// screen, and closing the window mid-way leaves the document alone.
+TEST(XyPlotWindow, NewerSpanWinsAndEventLoopRuns) {
+    tscriptedmain m;
+    TMainWindow& w = m.w;
+    tdocument& doc = w.document();
+    long_pair(doc, 12000000);
+    doc.theglobal.set_selection(10, 10.5);
+    auto* win = dynamic_cast<txyplotwindow*>(w.windows().window("xyplot"));
+    ASSERT_NE(win, nullptr);
+    w.windows().show("xyplot");
+    win->resize(500, 400);
+    win->set_channels(0, 1);
+    ASSERT_TRUE(wait_drawn(win));
+    settle();
+    ASSERT_TRUE(wait_drawn(win));
+    const QImage selpicture = win->plot()->canvas()->grab().toImage();
+
+    int ticks = 0, tickswhilebusy = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        if (!win->drawing_done()) ++tickswhilebusy;
+    });
+    timer.start(10);
+    auto* what = win->findChild<QComboBox*>("whatbox");
+    what->setFocus();
+    QTest::keyClick(what, Qt::Key_End);  // "Entire file"
+    ASSERT_EQ(what->currentIndex(), 2);
+    win->plot()->canvas()->repaint();
+    EXPECT_FALSE(win->drawing_done());
+    for (int i = 0; i < 400 && tickswhilebusy < 3 && !win->drawing_done(); ++i) QTest::qWait(5);
+    EXPECT_GE(tickswhilebusy, 3);
+    // Meanwhile the selection's picture is still shown (with the progress).
+    const QImage meanwhile = win->plot()->canvas()->grab().toImage();
+    if (const char* dir = std::getenv("TESSAL_XY_SHOT_DIR")) meanwhile.save(QString(dir) + "/xy_busy.png");
+    int same = 0;
+    for (int y = 20; y < meanwhile.height(); ++y)
+        for (int x = 0; x < meanwhile.width(); ++x) same += meanwhile.pixel(x, y) == selpicture.pixel(x, y);
+    EXPECT_GT(same, (meanwhile.height() - 20) * meanwhile.width() * 9 / 10);
+
+    QTest::keyClick(what, Qt::Key_Home);  // back to "Selection"
+    ASSERT_EQ(what->currentIndex(), 0);
+    ASSERT_TRUE(wait_drawn(win));
+    QTest::qWait(300);  // a stray older grid would arrive here
+    win->plot()->canvas()->repaint();
+    EXPECT_TRUE(win->drawing_done());
+    EXPECT_EQ(wrong_pixels(win, doc, win->range()), 0);
+
+    // Entire file again, and the window closed while it computes.
+    QTest::keyClick(what, Qt::Key_End);
+    win->plot()->canvas()->repaint();
+    EXPECT_FALSE(win->drawing_done());
+    win->close();
+    QTest::qWait(50);
+    EXPECT_EQ(doc.channel(0).sample_count(), 12000000);
+    EXPECT_EQ(doc.channel(1).sample_count(), 12000000);
 }
 
 namespace {

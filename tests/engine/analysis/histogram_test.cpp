@@ -241,3 +241,86 @@ TEST(ValueHistogram, StatisticsTextGoesWhereTheCurveIsLowAndAutoscaleLeavesItRoo
     // Text taller than three quarters of the box is counted as 0.75.
     EXPECT_NEAR(histogram_autoscale_top(1, 1, 0.95), 1.02 / 0.25, 1e-12);
 }
+
+// ------------------------------------------------ computed by a worker
+
+#include <atomic>
+#include <thread>
+
+#include "engine/jobs/jobline.h"
+#include "engine/store/samplestore.h"
+
+namespace {
+
+tsinglearr noise(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<float> u(-1, 1);
+    tsinglearr a(n);
+    for (std::size_t i = 0; i < n; ++i) a[i] = u(gen);
+    return a;
+}
+
+}  // namespace
+
+// A slice of the channel's store over value_histogram_span gives the same
+// sums, bit for bit, as the channel read through its own pieces.
+TEST(ValueHistogramJob, SliceGivesTheChannelsBins) {
+    tchannel ch(nullptr, 0);
+    ch.sampfreq = 1000;
+    ch.xshift = 250;
+    ch.set_samples(noise(300000, 3));
+    for (tbinning m : methods) {
+        const thistspan sp = value_histogram_span(ch, 0.9, 123.4);
+        EXPECT_EQ(sp.first, 650);
+        EXPECT_EQ(sp.last, 123151);
+        const tsamplestore slice = ch.samples_slice(sp.first, sp.last);
+        EXPECT_EQ(value_histogram(slice, ch.sampfreq, -0.8, 0.9, 777, m),
+                  value_histogram(ch, 0.9, 123.4, -0.8, 0.9, 777, m));
+        EXPECT_EQ(smooth_bins(value_histogram(slice, ch.sampfreq, -1, 1, 333, m), tkernel::hanning, 9),
+                  smooth_bins(value_histogram(ch, 0.9, 123.4, -1, 1, 333, m), tkernel::hanning, 9));
+    }
+}
+
+// A job sees the progress rise and, cancelled half way, the count stops
+// there (at its next look) instead of running to the end.
+TEST(ValueHistogramJob, ProgressRisesAndCancelStopsEarly) {
+    const tsamplestore s = tsamplestore::from_array(noise(4000000, 5));
+    tjobcontext::tflag flag;
+    tjobcontext c(flag);
+    std::vector<int> seen;
+    std::atomic<bool> finished{false};
+    bool cancelled = false;
+    std::thread watcher([&] {
+        while (!finished) {
+            const int p = flag.permille.load();
+            if (seen.empty() || seen.back() != p) seen.push_back(p);
+            if (p >= 300) flag.cancel = true;
+            std::this_thread::yield();
+        }
+    });
+    try {
+        // Pairs over 20000 bins: each pair spreads over thousands of them.
+        value_histogram(s, 48000, -1, 1, 20000, tbinning::pairs, &c);
+    } catch (const tjobcancelled&) {
+        cancelled = true;
+    }
+    finished = true;
+    watcher.join();
+    EXPECT_TRUE(cancelled);
+    EXPECT_LT(flag.permille.load(), 500);
+    ASSERT_GE(seen.size(), 2u);
+    for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i], seen[i - 1]);
+
+    // Uncancelled, the same count reports its part of a larger job.
+    tjobcontext::tflag whole;
+    tjobcontext c2(whole);
+    const auto bins = value_histogram(s, 48000, -1, 1, 100, tbinning::nearest, &c2, 0.25, 0.5);
+    EXPECT_GE(whole.permille.load(), 490);
+    EXPECT_LE(whole.permille.load(), 500);
+    EXPECT_EQ(bins, value_histogram(s, 48000, -1, 1, 100, tbinning::nearest));
+    // The kernel looks too.
+    tjobcontext::tflag stop;
+    stop.cancel = true;
+    tjobcontext c3(stop);
+    EXPECT_THROW(smooth_bins(bins, tkernel::triangle, 5, &c3), tjobcancelled);
+}

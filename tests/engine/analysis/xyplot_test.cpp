@@ -137,3 +137,45 @@ TEST(XyPlot, SlicesDrawTheSameGridAsOnePass) {
     EXPECT_TRUE(g.step(s, c, xa, ya, 10));
     EXPECT_EQ(g.pixels(), std::vector<std::uint8_t>(W * H, 0));
 }
+
+// ------------------------------------------------ computed by a worker
+
+#include "engine/analysis/spectrum.h"
+
+// A worker's grid, from slices of the channels' stores and copies of the
+// axes, equals the grid drawn from the channels with the axes themselves.
+TEST(XyRasterJob, SlicesAndAxisCopiesGiveTheSameGrid) {
+    tchannel x(nullptr, 0), y(nullptr, 1);
+    fill(x, 1000, 5000, [](int i) { return std::sin(i * 0.0123); });
+    fill(y, 1000, 5000, [](int i) { return 0.5 * std::cos(i * 0.0271); });
+    x.xshift = 30;
+    y.xshift = 70;
+    TAxis xa, ya;
+    axes(xa, ya, 160, 120);
+    ya.set_hilovalues(0.7, -0.9);
+    const txyrange r = xy_range(x, y, txyspan::selection, 0.05, 4.8, 0, 0);
+    ASSERT_FALSE(r.empty());
+    const auto expect = xy_raster(x, y, r, xa, ya, 160, 120, true);
+    TAxis xc, yc;
+    copy_axis_mapping(xa, xc);
+    copy_axis_mapping(ya, yc);
+    for (double v : {-1.0, -0.3, 0.0, 0.42, 1.0}) {
+        EXPECT_EQ(xc.value_to_pixel(v), xa.value_to_pixel(v));
+        EXPECT_EQ(yc.value_to_pixel(v), ya.value_to_pixel(v));
+    }
+    const tsamplecopy xs = copy_samples(x, r.first, r.last + 1);
+    const tsamplecopy ys = copy_samples(y, r.first, r.last + 1);
+    txyrasterizer g;
+    g.begin(r, 160, 120, true);
+    int steps = 0;
+    while (!g.step(xs.view(), ys.view(), xc, yc, 333)) ++steps;
+    EXPECT_GT(steps, 5);
+    EXPECT_EQ(g.pixels(), expect);
+    // A logarithmic, reversed axis is copied as such.
+    xa.set_hilovalues(1, 0.01);
+    xa.SetLogarithmic(true);
+    TAxis xl;
+    copy_axis_mapping(xa, xl);
+    EXPECT_TRUE(xl.GetLogarithmic());
+    EXPECT_EQ(xl.value_to_pixel(0.1), xa.value_to_pixel(0.1));
+}
