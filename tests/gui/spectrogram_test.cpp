@@ -397,3 +397,22 @@ TEST(SpectrogramWindow, AWindowGoingWhileComputingLeavesTheDocumentAlone) {
     EXPECT_EQ(f.doc().channel(0).samples_array(), before);
     EXPECT_EQ(f.doc().totnchans(), 2);
 }
+
+// A picture of the window while its strips compute and after (for looking
+// at by hand: set TESSAL_TEST_SHOTS to a folder).
+TEST(SpectrogramWindow, PictureWhileStripsCompute) {
+    const QByteArray shots = qgetenv("TESSAL_TEST_SHOTS");
+    if (shots.isEmpty()) GTEST_SKIP() << "set TESSAL_TEST_SHOTS to a folder to get the pictures";
+    tfixture f(120.0);
+    tspectrogramstate s = f.win->state();
+    s.fft.bw = 10;
+    s.fft.fftwin = TFFTWindow::Blackman;
+    f.win->set_state(s);
+    for (int i = 0; i < 5; ++i) f.win->tick();
+    for (int i = 0; i < 8; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    f.win->tick();
+    f.win->grab().save(QString::fromUtf8(shots) + "/spectrogram_running.png");
+    f.win->wait_for_workers();
+    settle();
+    f.win->grab().save(QString::fromUtf8(shots) + "/spectrogram_done.png");
+}
