@@ -115,9 +115,11 @@ namespace {
 // workspace; no group starts once `cancel` (may be null) is set. False when
 // cancelled.
 template <class F>
-bool share_groups(int ngroups, int threads, const std::atomic<bool>* cancel, F do_group) {
+bool share_groups(int ngroups, int threads, const std::atomic<bool>* cancel, F do_group,
+                  const std::function<void(double)>& progress = {}) {
     auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     std::atomic<int> next{0};
+    std::atomic<int> done{0};
     auto work = [&] {
         tspectrogramworkspace ws;
         for (;;) {
@@ -125,6 +127,8 @@ bool share_groups(int ngroups, int threads, const std::atomic<bool>* cancel, F d
             const int g = next.fetch_add(1);
             if (g >= ngroups) return;
             do_group(ws, g);
+            const int d = done.fetch_add(1) + 1;
+            if (progress) progress(static_cast<double>(d) / ngroups);
         }
     };
     std::vector<std::thread> pool;
@@ -181,7 +185,8 @@ tcolumnsamples copy_column_samples(const tsampleview& v, const tspectrogramsetti
 
 bool compute_spectrogram(const tcolumnsamples& c, const tspectrogramsettings& s,
                          const std::vector<double>& rowfreq, tspectrogramstrip& strip, int threads,
-                         const std::atomic<bool>* cancel, int group) {
+                         const std::atomic<bool>* cancel, int group,
+                         const std::function<void(double)>& progress) {
     strip.width = static_cast<int>(c.times.size());
     strip.height = static_cast<int>(rowfreq.size());
     const int h = strip.height;
@@ -194,7 +199,7 @@ bool compute_spectrogram(const tcolumnsamples& c, const tspectrogramsettings& s,
         for (int x = g * group; x < std::min(strip.width, (g + 1) * group); ++x)
             ws.column(c.view(x), s, c.times[static_cast<std::size_t>(x)], rowfreq.data(), h,
                       strip.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h));
-    });
+    }, progress);
 }
 
 // ---------------------------------------------------------------- picture

@@ -114,10 +114,13 @@ struct tcolumnsamples {
 tcolumnsamples copy_column_samples(const tsampleview& v, const tspectrogramsettings& s,
                                    const std::vector<double>& times);
 // The strip from such a copy, as compute_spectrogram does from the channel.
+// `progress` (may be empty) hears the fraction of groups done after each
+// group, from whichever of the threads finished it (so it must be safe to
+// call from several threads; it never is at the same time for one group).
 bool compute_spectrogram(const tcolumnsamples& c, const tspectrogramsettings& s,
                          const std::vector<double>& rowfreq, tspectrogramstrip& strip,
                          int threads = 1, const std::atomic<bool>* cancel = nullptr,
-                         int group = 10);
+                         int group = 10, const std::function<void(double)>& progress = {});
 
 // ---------------------------------------------------------------- picture
 

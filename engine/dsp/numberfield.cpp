@@ -65,6 +65,8 @@ const tnumberfield fullscale{"Full scale", -1e30, 1e30, ""};
 const tnumberfield samplingrate{"Sampling rate", 1, 10000000, "Hz"};
 const tnumberfield timeshift{"Time shift", -1e7, 1e7, "s"};
 const tnumberfield dbreference{"dB reference", 0, 1e30, ""};
+const tnumberfield spectrumbandwidth{"Bandwidth", 1, 2000, "Hz"};
+const tnumberfield spectrogrambandwidth{"Bandwidth", 10, 10000, "Hz"};
 }  // namespace fields
 
 }  // namespace tessal

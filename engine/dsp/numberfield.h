@@ -33,6 +33,11 @@ extern const tnumberfield fullscale;        // Channel information
 extern const tnumberfield samplingrate;     // Channel information
 extern const tnumberfield timeshift;        // Channel information
 extern const tnumberfield dbreference;      // Channel information
+// The analysis bandwidths: the lower end bounds the frame length (and with
+// it one job's work on an hour-long file), the upper end keeps a frame of
+// more than a few bins.
+extern const tnumberfield spectrumbandwidth;     // Spectrum window
+extern const tnumberfield spectrogrambandwidth;  // Spectrogram window
 }  // namespace fields
 
 }  // namespace tessal

@@ -15,6 +15,7 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
+#include "engine/dsp/numberfield.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 #include "gui/context/appcontext.h"
@@ -51,6 +52,7 @@ void tspectrogramwindow::build_settings(QVBoxLayout* sl) {
     windowcombo_ = fft.window;
     bwedit_ = fft.bandwidth;
     lengthlabel_ = fft.length;
+    bwproblem_ = fft.problem;
     add_radio_box(sl, "Level relative to...", relgroup_, {"1", "FSD", "Channel reference"}, this);
     add_radio_box(sl, "Frequency axis", axisgroup_, {"Linear", "Logarithmic", "Music notes"}, this);
     sl->addWidget(new QLabel("Tilt [dB/oct]"));
@@ -95,7 +97,8 @@ void tspectrogramwindow::read_controls() {
     tspectrogramstate n = st_;
     n.fft.fftwin = static_cast<TFFTWindow>(std::clamp(windowcombo_->currentIndex(), 0, 4));
     double v = 0;
-    if (try_parse_float(bwedit_->text().toStdString(), v) && v > 0 && std::isfinite(v)) n.fft.bw = v;
+    // A bandwidth outside its range keeps the previous one and says why.
+    show_field_problem(bwproblem_, read_number_field(bwedit_->text().toStdString(), fields::spectrogrambandwidth, n.fft.bw));
     if (try_parse_float(tiltedit_->text().toStdString(), v) && std::isfinite(v)) n.tilt = v;
     if (try_parse_float(harmonicedit_->text().toStdString(), v) && v >= 1 && v <= 100)
         n.harmonicno = static_cast<int>(v);
@@ -157,7 +160,8 @@ void tspectrogramwindow::start_computation(int chno, const tchannel& ch, std::ve
     run->cols = copy_column_samples(sample_view(ch), st_.fft, times);
     run->rows = std::move(rows);
     start_run(chno, std::move(run), [settings = st_.fft](trun& r) {
-        return compute_spectrogram(r.cols, settings, r.rows, r.out, 2, &r.cancel);
+        return compute_spectrogram(r.cols, settings, r.rows, r.out, 2, &r.cancel, 10,
+                                   [&r](double f) { r.progress(f); });
     });
 }
 

@@ -51,6 +51,7 @@ private:
     QComboBox* windowcombo_ = nullptr;
     QLineEdit* bwedit_ = nullptr;
     QLabel* lengthlabel_ = nullptr;
+    QLabel* bwproblem_ = nullptr;
     QButtonGroup* relgroup_ = nullptr;
     QButtonGroup* axisgroup_ = nullptr;
     QLineEdit* tiltedit_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSplitter>
@@ -20,6 +21,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/notes.h"
+#include "engine/dsp/numberfield.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 #include "engine/view/viewmouse.h"
@@ -28,6 +30,7 @@
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/taxiswidget.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowjobs.h"
 
 namespace tessal {
 
@@ -110,6 +113,10 @@ void tstripwindow::build() {
 }
 
 void tstripwindow::finish() {
+    // A field holding the focus finishes its editing as the window closes
+    // in QWidget's destructor, when the window is no longer whole: the
+    // fields say nothing more to it.
+    for (QLineEdit* e : findChildren<QLineEdit*>()) QObject::disconnect(e, nullptr, this, nullptr);
     for (std::size_t i = 0; i < strips_.size(); ++i) cancel(static_cast<int>(i));
     if (persist) run_guarded(nullptr, [&] { persist(*this); });
     persist = nullptr;
@@ -402,6 +409,7 @@ void tstripwindow::schedule(bool sync) {
 }
 
 void tstripwindow::tick() {
+    show_progress();
     // Strips that waited for a recording to end are computed now.
     if (waitingforrecording_ && !ctx_.view.recording) {
         waitingforrecording_ = false;
@@ -453,10 +461,23 @@ void tstripwindow::set_frozen(bool on) {
 
 void tstripwindow::cancel(int chno) {
     tstrip& s = *strips_[static_cast<std::size_t>(chno)];
-    if (!s.run) return;
-    s.run->cancel = true;
-    if (s.run->thread.joinable()) s.run->thread.join();
+    if (s.run) s.run->cancel = true;
+    if (s.line) s.line->cancel();
     s.run.reset();
+}
+
+bool tstripwindow::strip_busy(int chno) const {
+    const tstrip& s = strip(chno);
+    return s.run && s.line && s.line->busy();
+}
+
+// The first strip still computing shows how far it got.
+void tstripwindow::show_progress() {
+    for (auto& s : strips_)
+        if (s->run && s->line && s->line->busy()) {
+            status_->set_text(2, progress_text(s->run->what, s->line->progress()));
+            return;
+        }
 }
 
 void tstripwindow::compute(int chno) {
@@ -496,26 +517,46 @@ void tstripwindow::store_result(int chno, tspectrogramstrip levels, std::vector<
 void tstripwindow::start_run(int chno, std::unique_ptr<trun> run, std::function<bool(trun&)> work) {
     tstrip& s = strip(chno);
     ++workerruns_;
-    run->id = s.calcowner;
-    trun* r = run.get();
-    const unsigned long long id = run->id;
-    s.run = std::move(run);
-    r->thread = std::thread([this, r, chno, id, work = std::move(work)] {
-        if (work(*r))
-            QMetaObject::invokeMethod(this, [this, chno, id] { take_result(chno, id); }, Qt::QueuedConnection);
-    });
+    if (s.run) s.run->cancel = true;  // superseded: its job stops at its next look
+    std::shared_ptr<trun> r(std::move(run));
+    r->id = s.calcowner;
+    r->what = status_->text(2);
+    s.run = r;
+    if (!s.line) s.line = std::make_unique<tjobline>(deliver_to(this));
+    s.line->start(
+        [r, work = std::move(work)](tjobcontext& c) {
+            r->report = [flag = &r->cancel, &c](double f) {
+                c.progress(f);
+                if (c.cancelled()) *flag = true;
+            };
+            if (c.cancelled()) r->cancel = true;
+            const bool ok = work(*r);
+            r->report = nullptr;
+            if (!ok) throw tjobcancelled{};
+            r->finished.store(true, std::memory_order_release);
+            return r->id;
+        },
+        [this, chno](unsigned long long id) { take_result(chno, id); },
+        [this, chno, id = r->id](const std::string& why) {
+            if (chno >= strip_count() || !strip(chno).run || strip(chno).run->id != id) return;
+            strip(chno).run.reset();
+            status_->set_text(2, QString::fromStdString(why));
+        });
 }
 
 void tstripwindow::take_result(int chno, unsigned long long id) {
     if (chno >= strip_count()) return;
     tstrip& s = *strips_[static_cast<std::size_t>(chno)];
     if (!s.run || s.run->id != id) return;
-    if (s.run->thread.joinable()) s.run->thread.join();
+    if (!s.run->finished.load(std::memory_order_acquire)) {
+        if (s.line) s.line->wait();
+        if (!s.run->finished.load(std::memory_order_acquire)) return;
+    }
     s.speg = std::move(s.run->out);
     s.rows = std::move(s.run->rows);
     s.t1 = s.run->cols.times.empty() ? 0 : s.run->cols.times.front();
     s.t2 = s.run->cols.times.empty() ? 0 : s.run->cols.times.back();
-    s.run.reset();
+    s.run.reset();  // its hand-back, still on its way, finds nothing to take
     s.fspegdirty = false;
     s.fbmpdirty = true;
     status_->set_text(2, "Done ");
@@ -525,9 +566,7 @@ void tstripwindow::take_result(int chno, unsigned long long id) {
 void tstripwindow::wait_for_workers() {
     for (int i = 0; i < strip_count(); ++i) {
         tstrip& s = *strips_[static_cast<std::size_t>(i)];
-        if (!s.run) continue;
-        if (s.run->thread.joinable()) s.run->thread.join();
-        if (!s.run->cancel) take_result(i, s.run->id);
+        if (s.run) take_result(i, s.run->id);
     }
 }
 
@@ -779,7 +818,7 @@ int clampi(std::int64_t v, int lo, int hi, int def) { return v >= lo && v <= hi 
 
 void tstripwindow::read_speg_keys(TSetting& ini, const std::string& s, tspeglevels& n) {
     const double bw = ini.ReadFloat(s, "Bandwidth", n.fft.bw);
-    if (bw > 0 && std::isfinite(bw)) n.fft.bw = bw;
+    if (bw >= fields::spectrogrambandwidth.lo && bw <= fields::spectrogrambandwidth.hi) n.fft.bw = bw;
     n.fft.fftwin = static_cast<TFFTWindow>(clampi(ini.ReadInteger(s, "Window", 3), 0, 4, 3));
     n.relative = clampi(ini.ReadInteger(s, "Relative", 0), 0, 2, 0);
     n.freqaxis = clampi(ini.ReadInteger(s, "FrequencyAxis", 0), 0, 2, 0);

@@ -5,10 +5,11 @@
 // selection"); the time and frequency cursors, the crosshair, the
 // selection, the channel's cursors and a grid drawn over the pictures; the
 // colour modes with their bar and level axis; the deferred updates (five
-// ticks of 200 ms of stillness), "Freeze", tandem axes, the workers that
-// compute a large strip over copied samples (a newer request for a strip
-// cancels and joins the older), nothing computed while recording; the
-// read-outs and "Log cursor". A window adds its own settings, how a strip
+// ticks of 200 ms of stillness), "Freeze", tandem axes, the job lines (one
+// per strip) that compute a large strip over copied samples off the
+// window's thread with progress in the status bar (a newer request for a
+// strip supersedes the older, whose result is never taken), nothing
+// computed while recording; the read-outs and "Log cursor". A window adds its own settings, how a strip
 // is computed and drawn, and what the mouse does beyond the cursors.
 #pragma once
 
@@ -17,13 +18,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "engine/analysis/correlogram.h"
 #include "engine/analysis/spectrogram.h"
 #include "engine/core/subscribers.h"
 #include "engine/core/tviewlistener.h"
+#include "engine/jobs/jobline.h"
 #include "gui/windows/windowtools.h"
 
 class QAction;
@@ -99,8 +100,10 @@ public:
     int picture_builds() const { return picturebuilds_; }
     int worker_runs() const { return workerruns_; }
     // Waits for every running worker and takes its results (tests,
-    // screenshots).
+    // screenshots). Blocks this thread: never from a command.
     void wait_for_workers();
+    // A strip whose computation runs off this thread.
+    bool strip_busy(int chno) const;
     // One tick of the update timer; whether an update is counting down.
     void tick();
     bool update_pending() const { return countdown_ > 0; }
@@ -130,14 +133,25 @@ public:
 protected:
     struct tstrip;
     // A computation on a worker: the samples its columns read, copied, and
-    // the levels it gives.
+    // the levels it gives. The work reads and writes only its run; it looks
+    // at `cancel` between blocks (set when the request is superseded or
+    // cancelled) and says how far it got through progress().
     struct trun {
         unsigned long long id = 0;
         tcolumnsamples cols;
         std::vector<double> rows;
         tspectrogramstrip out;
         std::atomic<bool> cancel{false};
-        std::thread thread;
+        // Fraction done, 0 to 1; also sets `cancel` once the job is cancelled.
+        void progress(double fraction) const {
+            if (report) report(fraction);
+        }
+        // Set by start_run for the time the work runs (on the worker).
+        std::function<void(double)> report;
+        // The work answered true: `out` is whole.
+        std::atomic<bool> finished{false};
+        // The status text its progress follows ("Calculating ... channel N").
+        QString what;
     };
 
     // The window calls build() once it is constructed.
@@ -198,9 +212,13 @@ protected:
     void extend_countdown(int ticks);
     // Levels computed here and now.
     void store_result(int chno, tspectrogramstrip levels, std::vector<double> rows, double t1, double t2);
-    // Starts `work` on a worker for strip `chno`; its levels are taken on
-    // this thread when it answers true (false: cancelled).
+    // Starts `work` on strip `chno`'s job line (the shared pool); its levels
+    // are taken on this thread when it answers true (false: cancelled). The
+    // status panel's text at the start is what its progress is shown with.
+    // A newer start_run or compute of the strip supersedes it.
     void start_run(int chno, std::unique_ptr<trun> run, std::function<bool(trun&)> work);
+    // Takes the levels of request `id` if it is the strip's newest, waiting
+    // for the worker if it still runs (for little work only: it blocks).
     void take_result(int chno, unsigned long long id);
     unsigned long long current_request(int chno) const;
     // The common keys of a settings file, and those of the spectral
@@ -235,6 +253,7 @@ private:
     void schedule(bool sync);
     void compute(int chno);
     void cancel(int chno);
+    void show_progress();
     void build_picture(int chno);
     void paint_strip(int chno, QPainter& p, const QSize& size);
     void paint_colorbar(QPainter& p, const QSize& size);
@@ -278,7 +297,11 @@ struct tstripwindow::tstrip {
     int pickedfound = 0;
     QImage bmp;
     unsigned long long calcowner = 0;
-    std::unique_ptr<trun> run;
+    // The newest request on the worker (null once taken or cancelled), and
+    // the strip's line of work (made on the first run; going with the
+    // strip, it cancels and waits for its job).
+    std::shared_ptr<trun> run;
+    std::unique_ptr<tjobline> line;
 };
 
 }  // namespace tessal

@@ -31,6 +31,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/notes.h"
+#include "engine/dsp/numberfield.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 #include "engine/tools/spectrumlabels.h"
@@ -40,6 +41,7 @@
 #include "gui/spectrum/tfrequencyrangedialog.h"
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowjobs.h"
 #include "gui/windows/windowsettings.h"
 
 namespace tessal {
@@ -51,9 +53,9 @@ QColor bgr(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF
 
 }  // namespace
 
-// A long LTAS on a worker. The samples it reads are slices of the channels'
-// stores taken on the UI thread when the run starts (they share the
-// channel's blocks); the worker reads only its slices, so the document may
+// A long LTAS on the job line. The samples it reads are slices of the
+// channels' stores taken on the UI thread when the run starts (they share
+// the channel's blocks); the job reads only its slices, so the document may
 // be edited meanwhile. The results wait here until the UI thread takes them.
 struct tspectrumwindow::tltasrun {
     struct tjob {
@@ -68,17 +70,14 @@ struct tspectrumwindow::tltasrun {
     };
     std::vector<std::unique_ptr<tjob>> jobs;
     tspectrumsettings settings;
-    unsigned long long id = 0;  // which run a queued hand-back belongs to
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> done{false};
-    std::atomic<int> permille{0};
-    std::atomic<int> current{0};
-    std::thread thread;
+    std::atomic<bool> cancel{false};  // set when superseded or cancelled
+    std::atomic<bool> done{false};    // every result is whole
+    std::atomic<int> current{0};      // the channel being computed
 };
 
 tspectrumwindow::tspectrumwindow(tappcontext& ctx, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc), frames_(ctx.doc.theglobal),
-      ltascache_(ctx.doc.theglobal, 32) {
+      ltascache_(ctx.doc.theglobal, 32), line_(deliver_to(this)) {
     setWindowTitle("Spectrum - Tessal");
     build_ui();
     write_controls();
@@ -87,6 +86,10 @@ tspectrumwindow::tspectrumwindow(tappcontext& ctx, QWidget* owner)
 }
 
 tspectrumwindow::~tspectrumwindow() {
+    // A field holding the focus finishes its editing as the window closes
+    // in QWidget's destructor, when the window is no longer whole: the
+    // fields say nothing more to it.
+    for (QLineEdit* e : findChildren<QLineEdit*>()) QObject::disconnect(e, nullptr, this, nullptr);
     cancel_ltas();
     if (persist) run_guarded(nullptr, [&] { persist(*this); });
     ctx_.doc.theglobal.remove_listener(this);
@@ -148,6 +151,7 @@ void tspectrumwindow::build_ui() {
     windowcombo_ = fft.window;
     bwedit_ = fft.bandwidth;
     lengthlabel_ = fft.length;
+    bwproblem_ = fft.problem;
     auto group = [&](const QString& title, QButtonGroup*& g, const QStringList& items) {
         add_radio_box(sl, title, g, items, nullptr);
     };
@@ -257,9 +261,10 @@ void tspectrumwindow::build_ui() {
             progresstimer_->stop();
             return;
         }
-        progress_->setValue(run_->permille.load());
-        ctx_.window->statusBar()->showMessage("Calculating LTAS for channel " +
-                                              QString::number(run_->current.load()));
+        const double f = line_.progress();
+        progress_->setValue(static_cast<int>(f * 1000));
+        ctx_.window->statusBar()->showMessage(
+            progress_text("Calculating LTAS for channel " + QString::number(run_->current.load()), f));
     });
 
     // Controls change the state.
@@ -322,7 +327,7 @@ void tspectrumwindow::build_ui() {
     connect(minus, &QPushButton::clicked, this, [this] {
         run_guarded(&ctx_.doc, [&] { remove_band(bandlist_->currentRow()); });
     });
-    connect(makelabel, &QPushButton::clicked, this, [this] { run_guarded(&ctx_.doc, [&] { makelabelExecute(); }, false, make_spectrum_labels_caption); });
+    connect(makelabel, &QPushButton::clicked, this, [this] { run_guarded(nullptr, [&] { makelabelExecute(); }, false); });
 }
 
 void tspectrumwindow::write_controls() {
@@ -371,12 +376,9 @@ void tspectrumwindow::read_controls() {
         if (try_parse_float(e->text().toStdString(), x) && std::isfinite(x) && (!positive || x > 0)) v = x;
     };
     st_.fft.fftwin = static_cast<TFFTWindow>(std::clamp(windowcombo_->currentIndex(), 0, 4));
-    double bw = st_.fft.bw;
-    num(bwedit_, bw, true);
-    // A bandwidth whose window no FFT can hold keeps the previous one.
-    tspectrumsettings trial = st_.fft;
-    trial.bw = bw;
-    if (spectrum_frame_length(trial, 8000) >= 2) st_.fft.bw = bw;
+    // A bandwidth outside its range keeps the previous one and says why.
+    const std::string problem = read_number_field(bwedit_->text().toStdString(), fields::spectrumbandwidth, st_.fft.bw);
+    show_field_problem(bwproblem_, problem);
     st_.fft.removedc = removedc_->isChecked();
     st_.relative = std::max(0, relgroup_->checkedId());
     st_.freqaxis = std::max(0, axisgroup_->checkedId());
@@ -549,20 +551,44 @@ const tspectrum* tspectrumwindow::spectrum_of(int chno) {
     return s && !s->empty() ? s : nullptr;
 }
 
-void tspectrumwindow::ensure_ltas() {
+const tspectrum* tspectrumwindow::shown_spectrum(int chno) {
+    const tspectrum* s = spectrum_of(chno);
+    if (st_.fltasmode == 0) return s;
+    const tdocument& doc = ctx_.doc;
+    if (s) {
+        const tchannel& ch = doc.channel(chno);
+        double t1 = 0, t2 = 0;
+        ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
+        const tanalysiskey key = ltas_key(ch, chno, st_.fft, t1, t2);
+        auto it = lastltas_.find(chno);
+        if (it == lastltas_.end() || !(it->second.key == key)) lastltas_[chno] = {key, *s};
+        return s;
+    }
+    if (!run_) return nullptr;
+    auto it = lastltas_.find(chno);
+    return it != lastltas_.end() ? &it->second.s : nullptr;
+}
+
+void tspectrumwindow::ensure_ltas(int extra) {
     if (st_.fltasmode == 0) {
         cancel_ltas();
         return;
     }
     tdocument& doc = ctx_.doc;
+    std::vector<int> wanted = shown_channels();
+    if (extra >= 0 && extra < doc.totnchans() && std::find(wanted.begin(), wanted.end(), extra) == wanted.end())
+        wanted.push_back(extra);
     std::vector<int> missing;
+    std::vector<tanalysiskey> keys;
     long long frames = 0;
-    for (int chno : shown_channels()) {
+    for (int chno : wanted) {
         const tchannel& ch = doc.channel(chno);
         double t1 = 0, t2 = 0;
         ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
-        if (ltascache_.find(ltas_key(ch, chno, st_.fft, t1, t2))) continue;
+        const tanalysiskey key = ltas_key(ch, chno, st_.fft, t1, t2);
+        if (ltascache_.find(key)) continue;
         missing.push_back(chno);
+        keys.push_back(key);
         const long long N = spectrum_frame_length(st_.fft, ch.sampfreq);
         frames += N > 1 ? static_cast<long long>((t2 - t1) * ch.sampfreq) / (N / 2) + 1 : 1;
     }
@@ -570,16 +596,15 @@ void tspectrumwindow::ensure_ltas() {
         cancel_ltas();
         return;
     }
-    // A run that is computing exactly these keeps going.
-    if (run_ && !run_->cancel && run_->settings == st_.fft && run_->jobs.size() == missing.size()) {
-        bool same = true;
-        for (std::size_t i = 0; i < missing.size() && same; ++i) {
-            const tchannel& ch = doc.channel(missing[i]);
-            double t1 = 0, t2 = 0;
-            ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
-            same = run_->jobs[i]->key == ltas_key(ch, missing[i], st_.fft, t1, t2);
+    // A run that is computing all of these keeps going.
+    if (run_ && !run_->cancel) {
+        bool covered = true;
+        for (const tanalysiskey& k : keys) {
+            bool in = false;
+            for (const auto& j : run_->jobs) in = in || j->key == k;
+            covered = covered && in;
         }
-        if (same) return;
+        if (covered) return;
     }
     cancel_ltas();
     if (frames <= 400) {
@@ -601,25 +626,10 @@ void tspectrumwindow::ensure_ltas() {
     start_ltas(std::move(missing));
 }
 
-void tspectrumwindow::compute_ltas_now(int chno) {
-    tdocument& doc = ctx_.doc;
-    if (chno < 0 || chno >= doc.totnchans()) return;
-    const tchannel& ch = doc.channel(chno);
-    double t1 = 0, t2 = 0;
-    ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
-    const tanalysiskey key = ltas_key(ch, chno, st_.fft, t1, t2);
-    if (ltascache_.find(key)) return;
-    tspectrumworkspace ws;
-    tspectrum s;
-    ws.ltas(sample_view(ch), st_.fft, t1, t2, s);
-    ltascache_.store(key, std::move(s));
-}
-
 void tspectrumwindow::start_ltas(std::vector<int> channels) {
     tdocument& doc = ctx_.doc;
-    auto run = std::make_unique<tltasrun>();
+    auto run = std::make_shared<tltasrun>();
     run->settings = st_.fft;
-    run->id = ++runcount_;
     for (int chno : channels) {
         const tchannel& ch = doc.channel(chno);
         double t1 = 0, t2 = 0;
@@ -641,53 +651,59 @@ void tspectrumwindow::start_ltas(std::vector<int> channels) {
         j->data = ch.samples_slice(a, b);
         run->jobs.push_back(std::move(j));
     }
-    tltasrun* r = run.get();
-    r->thread = std::thread([r, this] {
-        tspectrumworkspace ws;
-        const double n = static_cast<double>(r->jobs.size());
-        for (std::size_t i = 0; i < r->jobs.size(); ++i) {
-            tltasrun::tjob& j = *r->jobs[i];
-            r->current = j.chno;
-            const tsampleview v{j.data, j.xshift, j.fs};
-            const bool ok = ws.ltas(v, r->settings, j.t1, j.t2, j.result, &r->cancel,
-                                    [r, i, n](double p) {
-                                        r->permille = static_cast<int>((static_cast<double>(i) + p) / n * 1000);
-                                    });
-            if (!ok) return;
-        }
-        r->done = true;
-        const unsigned long long id = r->id;
-        QMetaObject::invokeMethod(this, [this, id] {
-            if (run_ && run_->id == id) take_ltas_results();
-        }, Qt::QueuedConnection);
-    });
-    run_ = std::move(run);
+    run->current = run->jobs.front()->chno;
+    run_ = run;
+    // The job reads only its run (slices and settings) and writes its results.
+    line_.start(
+        [run](tjobcontext& c) {
+            tspectrumworkspace ws;
+            const double n = static_cast<double>(run->jobs.size());
+            for (std::size_t i = 0; i < run->jobs.size(); ++i) {
+                c.check();
+                tltasrun::tjob& j = *run->jobs[i];
+                run->current = j.chno;
+                const tsampleview v{j.data, j.xshift, j.fs};
+                const bool ok = ws.ltas(v, run->settings, j.t1, j.t2, j.result, &run->cancel, [&](double p) {
+                    c.progress((static_cast<double>(i) + p) / n);
+                    if (c.cancelled()) run->cancel = true;
+                });
+                if (!ok) throw tjobcancelled{};
+            }
+            run->done.store(true, std::memory_order_release);
+            return true;
+        },
+        [this, run](bool) {
+            if (run_ == run) take_ltas_results();
+        },
+        [this, run](const std::string& why) {
+            if (run_ != run) return;
+            run_.reset();
+            progress_->setVisible(false);
+            progresstimer_->stop();
+            ctx_.window->statusBar()->showMessage("LTAS: " + qs(why));
+        });
     progress_->setValue(0);
     progress_->setVisible(true);
     progresstimer_->start();
 }
 
-
 void tspectrumwindow::cancel_ltas() {
     if (!run_) return;
-    run_->cancel = true;
-    if (run_->thread.joinable()) run_->thread.join();
+    run_->cancel = true;  // the job stops at its next look; nothing is handed back
+    line_.cancel();
     run_.reset();
     progress_->setVisible(false);
     progresstimer_->stop();
 }
 
 void tspectrumwindow::take_ltas_results() {
-    if (!run_) return;
-    if (run_->thread.joinable()) run_->thread.join();
-    if (run_->done && !run_->cancel) {
-        for (auto& j : run_->jobs) {
-            if (st_.fsnapmode == 3 && j->chno == snap_channel())
-                ctx_.doc.theglobal.set_freqcursor(spectral_centroid(j->result));
-            ltascache_.store(j->key, std::move(j->result));
-        }
+    if (!run_ || !run_->done.load(std::memory_order_acquire)) return;
+    for (auto& j : run_->jobs) {
+        if (st_.fsnapmode == 3 && j->chno == snap_channel())
+            ctx_.doc.theglobal.set_freqcursor(spectral_centroid(j->result));
+        ltascache_.store(j->key, std::move(j->result));
     }
-    run_.reset();
+    run_.reset();  // a hand-back still on its way finds nothing to take
     progress_->setVisible(false);
     progresstimer_->stop();
     ctx_.window->statusBar()->showMessage("Done ");
@@ -697,10 +713,24 @@ void tspectrumwindow::take_ltas_results() {
 void tspectrumwindow::wait_for_ltas() {
     ensure_ltas();
     if (run_) {
-        if (run_->thread.joinable()) run_->thread.join();
+        line_.wait();
         take_ltas_results();
     }
 }
+
+bool tspectrumwindow::ltas_ready(int extra) {
+    if (st_.fltasmode == 0) return true;
+    ensure_ltas(extra);
+    if (!run_) return true;
+    if (!wait_with_progress(this, line_, "Calculating LTAS")) {
+        cancel_ltas();
+        return false;
+    }
+    take_ltas_results();  // when the hand-back has not run yet
+    return true;
+}
+
+QString tspectrumwindow::bandwidth_problem() const { return bwproblem_->isHidden() ? QString() : bwproblem_->text(); }
 
 // ------------------------------------------------------------------ painting
 
@@ -715,7 +745,7 @@ void tspectrumwindow::paint_layer(QPainter& p, const QSize& size) {
         if (st_.fltasmode == 0) {
             ctx_.window->statusBar()->showMessage("Calculating spectrum for channel " + QString::number(chno));
         }
-        const tspectrum* s = spectrum_of(chno);
+        const tspectrum* s = shown_spectrum(chno);
         if (!s) continue;
         const double R = reference(chno);
         draw_curve(p, size, *s, R, bgr(ctx_.doc.channel(chno).color));
@@ -918,10 +948,7 @@ void tspectrumwindow::logspectrumactionExecute() {
     tdocument& doc = ctx_.doc;
     if (doc.totnchans() == 0) return;
     const int c = doc.thischanno();
-    if (st_.fltasmode != 0) {
-        wait_for_ltas();
-        compute_ltas_now(c);  // the current channel may not be ticked
-    }
+    if (!ltas_ready(c)) return;  // the current channel may not be ticked
     const tspectrum* s = spectrum_of(c);
     if (!s) return;
     const tspectrumlog log = spectrum_log(*s, reference(c), doc.prefs);
@@ -959,7 +986,7 @@ tspectrummeas tspectrumwindow::measure(int chno) {
 
 void tspectrumwindow::logmeasactionExecute() {
     if (st_.fltasmode == 0 || !(st_.showfcp || st_.showbands) || ctx_.doc.totnchans() == 0) return;
-    wait_for_ltas();
+    if (!ltas_ready()) return;
     std::vector<tspectrummeas> all;
     for (int chno : shown_channels()) all.push_back(measure(chno));
     if (all.empty()) return;
@@ -971,12 +998,14 @@ void tspectrumwindow::logmeasactionExecute() {
 }
 
 void tspectrumwindow::makelabelExecute() {
-    if (st_.fltasmode != 0) wait_for_ltas();
+    if (!ltas_ready()) return;  // cancelled: no label
     std::vector<tspectrummeas> measured;
     for (int chno : shown_channels()) measured.push_back(measure(chno));
     const tglobal& g = ctx_.doc.theglobal;
-    make_spectrum_labels(ctx_.doc, measured, st_.fltasmode != 0 && st_.showfcp,
-                         st_.fltasmode != 0 && st_.showbands, g.leftselcursor(), g.rightselcursor());
+    run_guarded(&ctx_.doc, [&] {
+        make_spectrum_labels(ctx_.doc, measured, st_.fltasmode != 0 && st_.showfcp,
+                             st_.fltasmode != 0 && st_.showbands, g.leftselcursor(), g.rightselcursor());
+    }, false, make_spectrum_labels_caption);
 }
 
 // ------------------------------------------------------------------ bands
@@ -1045,7 +1074,7 @@ void tspectrumwindow::load_settings_from(const QString& path) {
         return v >= lo && v <= hi ? static_cast<int>(v) : def;
     };
     const double bw = ini.ReadFloat(s, "Bandwidth", n.fft.bw);
-    if (bw > 0 && std::isfinite(bw)) n.fft.bw = bw;
+    if (bw >= fields::spectrumbandwidth.lo && bw <= fields::spectrumbandwidth.hi) n.fft.bw = bw;
     n.fft.fftwin = static_cast<TFFTWindow>(clampi(ini.ReadInteger(s, "Window", 4), 0, 4, 4));
     n.fft.winpos = clampi(ini.ReadInteger(s, "WinPos", 1), 0, 2, 1);
     n.fft.removedc = ini.ReadBool(s, "RemoveDC", true);

@@ -8,22 +8,24 @@
 // The numbers come from engine/analysis (frames kept per channel and
 // recomputed allocation-free as the cursor moves; LTAS kept in a cache
 // keyed by channel, span and settings). A short LTAS is computed at once;
-// a long one runs on a worker over a copy of the samples it needs, with
-// progress in the status bar, and is abandoned (cancelled and joined) as
-// soon as what is asked for changes. Only the channels shown are computed,
-// and only while the window is visible (spectra are computed when the plot
-// paints).
+// a long one runs on the window's job line over slices of the channels'
+// stores, with progress in the status bar, and is superseded (cancelled,
+// its result never taken) as soon as what is asked for changes; meanwhile
+// the plot keeps the last LTAS it drew. "Log spectrum", "Log meas." and
+// "Make label" wait for it with progress and "Cancel". Only the channels
+// shown are computed, and only while the window is visible (spectra are
+// computed when the plot paints). The bandwidth field is bounded.
 #pragma once
 
 #include <QWidget>
-#include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "engine/analysis/spectrum.h"
 #include "engine/core/tviewlistener.h"
+#include "engine/jobs/jobline.h"
 #include "gui/widgets/tplotpanel.h"
 #include "gui/windows/windowtools.h"
 
@@ -77,11 +79,19 @@ public:
     const tspectrumstate& state() const { return st_; }
     // Replaces the settings and updates every control from them.
     void set_state(const tspectrumstate& s);
-    // The spectrum the plot shows for channel `chno` (computing it if
-    // needed; an LTAS still on the worker gives null).
+    // The spectrum for channel `chno` as the settings are now (computing it
+    // if needed; an LTAS still on the worker gives null).
     const tspectrum* spectrum_of(int chno);
+    // What the plot draws for `chno`: spectrum_of, or while its LTAS is
+    // being computed the last LTAS drawn for the channel.
+    const tspectrum* shown_spectrum(int chno);
     // Waits for the LTAS worker and takes its results (tests, screenshots).
+    // Blocks this thread: never from a command.
     void wait_for_ltas();
+    // An LTAS runs on the window's job line.
+    bool ltas_busy() const { return run_ != nullptr; }
+    // The refusal under the bandwidth field (empty when it was read).
+    QString bandwidth_problem() const;
     // The frequency/level cursor as a mouse at plot pixel (x, y) sets it.
     void cursor_at(int x, int y);
     double level_cursor() const { return flcursor_; }
@@ -128,11 +138,13 @@ private:
     void draw_f0(QPainter& p, const QSize& size, const tspectrum& s);
     void draw_curve(QPainter& p, const QSize& size, const tspectrum& s, double R, QColor color);
     void draw_fcp_and_bands(QPainter& p, const QSize& size, int chno, const tspectrum& s, double R);
-    void ensure_ltas();
+    void ensure_ltas(int extra = -1);
     void start_ltas(std::vector<int> channels);
     void cancel_ltas();
-    void compute_ltas_now(int chno);
     void take_ltas_results();
+    // The LTAS of the shown channels (and of `extra`) brought up to date for
+    // a command, waiting with progress and "Cancel": false when cancelled.
+    bool ltas_ready(int extra = -1);
     void update_readouts();
     void update_enablings();
     double reference(int chno) const;
@@ -146,8 +158,13 @@ private:
     twindowtools tools_;
     tspectrumframes frames_;
     tanalysiscache<tspectrum> ltascache_;
-    std::unique_ptr<tltasrun> run_;
-    unsigned long long runcount_ = 0;
+    std::shared_ptr<tltasrun> run_;
+    // The last LTAS drawn per channel, kept while a new one is computed.
+    struct tshownltas {
+        tanalysiskey key;
+        tspectrum s;
+    };
+    std::map<int, tshownltas> lastltas_;
     double flcursor_ = 0;
     bool crosshair_ = false;
     TChannelLock lock_;  // "Lock snap ch."
@@ -178,6 +195,10 @@ private:
     QLineEdit* fcphi_ = nullptr;
     QCheckBox* showbands_ = nullptr;
     QListWidget* bandlist_ = nullptr;
+    QLabel* bwproblem_ = nullptr;
+    // Last: it goes first, cancelling and waiting for its job, before what
+    // its hand-backs touch.
+    tjobline line_;
 };
 
 }  // namespace tessal

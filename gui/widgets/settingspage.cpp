@@ -50,8 +50,19 @@ tfftbox add_fft_box(QVBoxLayout* into, const QString& bandwidth) {
     l->addWidget(f.bandwidth);
     f.length = new QLabel;
     l->addWidget(f.length);
+    f.problem = new QLabel;
+    f.problem->setObjectName("bandwidthproblem");
+    f.problem->setWordWrap(true);
+    f.problem->setStyleSheet("color: red");
+    f.problem->hide();
+    l->addWidget(f.problem);
     into->addWidget(f.box);
     return f;
+}
+
+void show_field_problem(QLabel* label, const std::string& problem) {
+    label->setText(problem.empty() ? QString() : QString::fromStdString(problem) + ".");
+    label->setVisible(!problem.empty());
 }
 
 }  // namespace tessal

@@ -3,6 +3,8 @@
 // and the FFT group (window, bandwidth, window length read-out).
 #pragma once
 
+#include <string>
+
 #include <QString>
 #include <QStringList>
 #include <Qt>
@@ -32,7 +34,13 @@ struct tfftbox {
     QComboBox* window = nullptr;      // the five FFT windows by number
     QLineEdit* bandwidth = nullptr;   // object name "bandwidthedit"
     QLabel* length = nullptr;         // the window length read-out
+    // Why a typed bandwidth was refused (the field's range), hidden while
+    // there is nothing to say; object name "bandwidthproblem".
+    QLabel* problem = nullptr;
 };
+// Shows `problem` (a rule from read_number_field, empty: none) under the
+// bandwidth field.
+void show_field_problem(QLabel* label, const std::string& problem);
 // Adds the "FFT" group to `into`, its bandwidth edit showing `bandwidth`.
 tfftbox add_fft_box(QVBoxLayout* into, const QString& bandwidth);
 

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QFile>
@@ -283,4 +285,134 @@ TEST(AnalysisWindows, EscHidesTheCrosshairsOfSpectrogramAndCorrelogram) {
     // A new cursor shows them again.
     drag(f.win, 500);
     EXPECT_GE(red_row(f.win, ys), 9);
+}
+
+// Typed settings start the strips' jobs off the window's thread: the event
+// loop keeps turning while they run, the status shows "Calculating
+// spectrogram for channel N - x %", and when a newer request supersedes
+// them only its levels are taken.
+TEST(SpectrogramWindow, StripJobsRunOffTheWindowsThreadAndTheNewestWins) {
+    tfixture f(120.0);
+    auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
+    QComboBox* window = nullptr;
+    for (QComboBox* c : f.win->findChildren<QComboBox*>())
+        if (c->count() == 5 && c->itemText(4) == "Blackman") window = c;
+    ASSERT_NE(bw, nullptr);
+    ASSERT_NE(window, nullptr);
+    auto type = [&](const QString& text) {
+        bw->setFocus();
+        bw->selectAll();
+        QTest::keyClicks(bw, text);
+        QTest::keyClick(bw, Qt::Key_Return);
+    };
+    // Below its range the field keeps the old bandwidth and says why.
+    type("5");
+    EXPECT_EQ(f.win->state().fft.bw, 300);
+    auto* problem = f.win->findChild<QLabel*>("bandwidthproblem");
+    ASSERT_NE(problem, nullptr);
+    EXPECT_EQ(problem->text(), "Bandwidth must be a number from 10 to 10000 Hz.");
+    EXPECT_FALSE(problem->isHidden());
+
+    // Blackman at 10 Hz: 400 ms frames, work for the job lines.
+    for (QTimer* t : f.win->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+        if (t->interval() == 200) t->stop();
+    window->setCurrentIndex(3);
+    QTest::keyClick(window, Qt::Key_Down);  // "Blackman", as the user picks it
+    ASSERT_EQ(f.win->state().fft.fftwin, TFFTWindow::Blackman);
+    type("10");
+    EXPECT_TRUE(problem->isHidden());
+    EXPECT_EQ(f.win->state().fft.bw, 10);
+    const int runs = f.win->worker_runs();
+    for (int i = 0; i < 5; ++i) f.win->tick();
+    ASSERT_EQ(f.win->worker_runs(), runs + 2);
+    ASSERT_TRUE(f.win->strip_busy(0));
+    // A newer request before the older is handed back: the older is never taken.
+    type("12");
+    for (int i = 0; i < 5; ++i) f.win->tick();
+    ASSERT_EQ(f.win->worker_runs(), runs + 4);
+    int ticks = 0, busyticks = 0;
+    bool sawprogress = false;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        if (f.win->strip_busy(0) || f.win->strip_busy(1)) ++busyticks;
+        f.win->tick();  // the window's own 200 ms timer shows the progress there
+        if (f.win->status()->text(2).startsWith("Calculating spectrogram for channel ") &&
+            f.win->status()->text(2).endsWith(" %"))
+            sawprogress = true;
+    });
+    ticker.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!f.win->strip_busy(0) && !f.win->strip_busy(1)) loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    ticker.stop();
+    ASSERT_FALSE(f.win->strip_busy(0));
+    EXPECT_GT(busyticks, 0);  // the window's thread kept turning while they ran
+    EXPECT_TRUE(sawprogress);
+    settle();
+    EXPECT_EQ(f.win->status()->text(2), "Done ");
+    const tspectrogramstate s = f.win->state();
+    EXPECT_EQ(s.fft.bw, 12);
+    EXPECT_EQ(s.fft.fftwin, TFFTWindow::Blackman);
+    for (int c = 0; c < 2; ++c) {
+        const tspectrogramstrip& l = f.win->levels(c);
+        ASSERT_GT(l.width, 100);
+        const std::vector<double>& rows = f.win->row_freqs(c);
+        tspectrogramworkspace ws;
+        std::vector<float> col(rows.size());
+        const TAxis& ta = f.win->time_axis();
+        for (int x : {10, l.width / 2, l.width - 3}) {
+            const double t = ta.GetLoValue() + x * (ta.GetHiValue() - ta.GetLoValue()) / (l.width - 1);
+            ws.column(sample_view(f.doc().channel(c)), s.fft, t, rows.data(), static_cast<int>(rows.size()),
+                      col.data());
+            for (int y = 0; y < l.height; y += 5) ASSERT_EQ(l.at(x, y), col[static_cast<std::size_t>(y)]) << c << " " << x;
+        }
+    }
+}
+
+// A window that goes while its strips compute cancels them and waits for
+// its jobs: nothing arrives afterwards and the document is as it was.
+TEST(SpectrogramWindow, AWindowGoingWhileComputingLeavesTheDocumentAlone) {
+    tfixture f(120.0);
+    const tsinglearr before = f.doc().channel(0).samples_array();
+    auto own = std::make_unique<tspectrogramwindow>(f.w.context(), &f.w);
+    own->resize(900, 600);
+    own->show();
+    settle();
+    own->wait_for_workers();
+    tspectrogramstate s = own->state();
+    s.fft.bw = 10;
+    s.fft.fftwin = TFFTWindow::Blackman;
+    own->set_state(s);
+    for (int i = 0; i < 5; ++i) own->tick();
+    ASSERT_TRUE(own->strip_busy(0));
+    own.reset();
+    for (int i = 0; i < 30; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(f.doc().channel(0).samples_array(), before);
+    EXPECT_EQ(f.doc().totnchans(), 2);
+}
+
+// A picture of the window while its strips compute and after (for looking
+// at by hand: set TESSAL_TEST_SHOTS to a folder).
+TEST(SpectrogramWindow, PictureWhileStripsCompute) {
+    const QByteArray shots = qgetenv("TESSAL_TEST_SHOTS");
+    if (shots.isEmpty()) GTEST_SKIP() << "set TESSAL_TEST_SHOTS to a folder to get the pictures";
+    tfixture f(120.0);
+    tspectrogramstate s = f.win->state();
+    s.fft.bw = 10;
+    s.fft.fftwin = TFFTWindow::Blackman;
+    f.win->set_state(s);
+    for (int i = 0; i < 5; ++i) f.win->tick();
+    for (int i = 0; i < 8; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    f.win->tick();
+    f.win->grab().save(QString::fromUtf8(shots) + "/spectrogram_running.png");
+    f.win->wait_for_workers();
+    settle();
+    f.win->grab().save(QString::fromUtf8(shots) + "/spectrogram_done.png");
 }

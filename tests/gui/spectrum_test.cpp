@@ -11,6 +11,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QFile>
 #include <QLabel>
 #include <QCheckBox>
@@ -590,4 +594,232 @@ TEST(AnalysisWindows, EscHidesTheCrosshairsOfSpectrumAndCorrelation) {
     QTest::mouseClick(sc, Qt::LeftButton, {}, QPoint(xs, sc->height() / 2));
     settle();
     EXPECT_GE(tenths(sc, xsc), 9);
+}
+
+namespace {
+
+// Clicks "Cancel" on the progress dialog over `win` as soon as it shows;
+// whether it did.
+struct tcancelclicker {
+    bool clicked = false;
+    QTimer timer;
+    explicit tcancelclicker(QWidget* win) {
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [this, win] {
+            auto* d = win->findChild<QProgressDialog*>();
+            if (!d || !d->isVisible()) return;
+            for (QPushButton* b : d->findChildren<QPushButton*>())
+                if (b->text() == "Cancel") {
+                    timer.stop();
+                    clicked = true;
+                    QTest::mouseClick(b, Qt::LeftButton);
+                    return;
+                }
+        });
+        timer.start();
+    }
+};
+
+// Runs the event loop until `done` holds (or a minute passes), counting the
+// ticks of a 10 ms timer meanwhile.
+template <class F>
+int ticks_until(F done) {
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done()) loop.quit();
+    });
+    poll.start();
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return ticks;
+}
+
+}  // namespace
+
+// A long LTAS runs off the window's thread: the event loop keeps turning,
+// the status shows how far it got, the plot keeps the last LTAS it drew, and
+// a newer request's numbers are the ones shown, whichever finishes first.
+TEST(SpectrumWindow, NewerLtasRequestWinsAndTheEventLoopKeepsRunning) {
+    tspectrumfixture f;
+    tdocument& doc = f.doc();
+    sine_channels(doc, 900, 8000);
+    doc.theglobal.set_selection(1, 2);  // short: computed at once
+    tspectrumstate st = f.win->state();
+    st.fltasmode = 1;
+    f.win->set_state(st);
+    f.win->plot()->canvas()->repaint();
+    const tspectrum* first = f.win->spectrum_of(0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_FALSE(f.win->ltas_busy());
+    const std::vector<double> firstmag = first->mag;
+
+    // The whole signal: long, on the job line.
+    doc.theglobal.set_selection(0, 900);
+    f.win->plot()->canvas()->repaint();
+    ASSERT_TRUE(f.win->ltas_busy());
+    EXPECT_EQ(f.win->spectrum_of(0), nullptr);
+    // Meanwhile the plot draws the last LTAS it had.
+    const tspectrum* shown = f.win->shown_spectrum(0);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->mag, firstmag);
+    // Superseded by a request that is computed at once: the long one is
+    // never taken, though it may still be running.
+    doc.theglobal.set_selection(3, 4);
+    f.win->plot()->canvas()->repaint();
+    EXPECT_FALSE(f.win->ltas_busy());
+    ASSERT_NE(f.win->spectrum_of(0), nullptr);
+    EXPECT_EQ(f.win->spectrum_of(0)->t1, 3);
+    for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    doc.theglobal.set_selection(0, 900);
+    EXPECT_EQ(f.win->spectrum_of(0), nullptr);
+
+    // Two long requests: the older superseded by the newer.
+    f.win->plot()->canvas()->repaint();
+    ASSERT_TRUE(f.win->ltas_busy());
+    doc.theglobal.set_selection(100, 800);
+    f.win->plot()->canvas()->repaint();
+    ASSERT_TRUE(f.win->ltas_busy());
+    bool sawprogress = false;
+    const int ticks = ticks_until([&] {
+        if (f.w.statusBar()->currentMessage().contains(" %")) sawprogress = true;
+        return !f.win->ltas_busy();
+    });
+    ASSERT_FALSE(f.win->ltas_busy());
+    EXPECT_GT(ticks, 5);  // the window's thread kept turning
+    EXPECT_TRUE(sawprogress);
+    const tspectrum* s = f.win->spectrum_of(0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->t1, 100);
+    EXPECT_EQ(s->t2, 800);
+    tspectrumworkspace ws;
+    tspectrum direct;
+    ws.ltas(sample_view(doc.channel(0)), st.fft, 100, 800, direct);
+    EXPECT_EQ(s->mag, direct.mag);
+    doc.theglobal.set_selection(0, 900);
+    EXPECT_EQ(f.win->spectrum_of(0), nullptr);  // the superseded span never arrived
+}
+
+// "Log spectrum", "Log meas." and "Make label" wait for a long LTAS with a
+// progress dialog; "Cancel" there logs nothing, makes no label and leaves
+// the window as it was.
+TEST(SpectrumWindow, CommandsWaitForTheLtasAndCancelLeavesEverythingAsItWas) {
+    tspectrumfixture f;
+    tdocument& doc = f.doc();
+    sine_channels(doc, 1200, 8000);
+    doc.channel(1).showspectrum = true;
+    tspectrumstate st = f.win->state();
+    st.fltasmode = 1;
+    st.showfcp = true;
+    st.showbands = true;
+    f.win->set_state(st);
+    settle();
+    doc.theglobal.set_selection(0, 1200);
+    f.log().clear();
+    const auto state_before = f.win->state().fft;
+    for (int command = 0; command < 3; ++command) {
+        tcancelclicker cancel(f.win);
+        if (command == 0) f.win->logspectrumactionExecute();
+        if (command == 1) f.win->logmeasactionExecute();
+        if (command == 2) f.win->makelabelExecute();
+        ASSERT_TRUE(cancel.clicked) << command;
+        EXPECT_TRUE(f.log().lines().empty()) << command;
+        for (int c = 0; c < 2; ++c) EXPECT_TRUE(doc.channel(c).labels.empty()) << command;
+        EXPECT_EQ(f.win->spectrum_of(0), nullptr);
+        EXPECT_TRUE(f.win->state().fft == state_before);
+        EXPECT_EQ(doc.theglobal.leftselcursor(), 0);
+        EXPECT_EQ(doc.theglobal.rightselcursor(), 1200);
+    }
+    // Not cancelled, the command waits (the event loop running) and logs
+    // the engine's LTAS.
+    doc.theglobal.set_selection(0, 600);
+    f.win->logspectrumactionExecute();
+    ASSERT_GT(f.log().lines().size(), 1u);
+    tspectrumworkspace ws;
+    tspectrum direct;
+    ws.ltas(sample_view(doc.channel(doc.thischanno())), st.fft, 0, 600, direct);
+    const tchannel& cur = doc.channel(doc.thischanno());
+    const tspectrumlog expect = spectrum_log(direct, level_reference(st.relative, cur.fsd(), cur.dbreference), doc.prefs);
+    EXPECT_EQ(f.log().lines()[0], expect.heading);
+    EXPECT_EQ(f.log().lines()[1], expect.lines[0]);
+    EXPECT_EQ(f.log().lines().back(), expect.lines.back());
+}
+
+// The bandwidth field takes 1 to 2000 Hz; typed past that it keeps the old
+// value and says what it takes.
+TEST(SpectrumWindow, BandwidthFieldRefusesWhatItCannotShow) {
+    tspectrumfixture f;
+    auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
+    ASSERT_NE(bw, nullptr);
+    auto type = [&](const QString& text) {
+        bw->setFocus();
+        bw->selectAll();
+        QTest::keyClicks(bw, text);
+        QTest::keyClick(bw, Qt::Key_Return);
+        settle();
+    };
+    for (const char* wrong : {"1e308", "0.01", "-5", "2000.5"}) {
+        type(wrong);
+        EXPECT_EQ(f.win->state().fft.bw, 50) << wrong;
+        EXPECT_EQ(bw->text(), "50") << wrong;
+        EXPECT_EQ(f.win->bandwidth_problem(), "Bandwidth must be a number from 1 to 2000 Hz.") << wrong;
+    }
+    type("2000");
+    EXPECT_EQ(f.win->state().fft.bw, 2000);
+    EXPECT_EQ(f.win->bandwidth_problem(), "");
+    f.win->plot()->canvas()->repaint();
+    EXPECT_NE(f.win->spectrum_of(0), nullptr);
+    // A settings file with a bandwidth out of range keeps the current one.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("SpectrumWindow.ini");
+    f.win->save_settings_to(path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    ASSERT_TRUE(text.contains("Bandwidth=")) << text.toStdString();
+    text.replace(QRegularExpression("Bandwidth=[^\r\n]*"), "Bandwidth=1e308");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+    file.close();
+    type("100");
+    f.win->load_settings_from(path);
+    EXPECT_EQ(f.win->state().fft.bw, 100);
+}
+
+// A picture of the window while a long LTAS runs and after (for looking at
+// by hand: set TESSAL_TEST_SHOTS to a folder).
+TEST(SpectrumWindow, PictureWhileALongLtasRuns) {
+    const QByteArray shots = qgetenv("TESSAL_TEST_SHOTS");
+    if (shots.isEmpty()) GTEST_SKIP() << "set TESSAL_TEST_SHOTS to a folder to get the pictures";
+    tspectrumfixture f;
+    tdocument& doc = f.doc();
+    sine_channels(doc, 900, 8000);
+    doc.theglobal.set_selection(1, 2);
+    tspectrumstate st = f.win->state();
+    st.fltasmode = 1;
+    st.showbands = true;
+    f.win->set_state(st);
+    f.win->plot()->canvas()->repaint();
+    doc.theglobal.set_selection(0, 900);
+    f.win->plot()->canvas()->repaint();
+    for (int i = 0; i < 10; ++i) QApplication::processEvents(QEventLoop::AllEvents, 30);
+    f.win->grab().save(QString::fromUtf8(shots) + "/spectrum_running.png");
+    f.w.grab().save(QString::fromUtf8(shots) + "/spectrum_main_running.png");
+    ticks_until([&] { return !f.win->ltas_busy(); });
+    f.win->plot()->canvas()->repaint();
+    f.win->grab().save(QString::fromUtf8(shots) + "/spectrum_done.png");
+    auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
+    bw->setFocus();
+    bw->selectAll();
+    QTest::keyClicks(bw, "1e308");
+    QTest::keyClick(bw, Qt::Key_Return);
+    settle();
+    f.win->grab().save(QString::fromUtf8(shots) + "/spectrum_bandwidth.png");
 }

@@ -8,7 +8,10 @@
 // stretches give r = 0.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -229,4 +232,49 @@ TEST(Correlation, ConstantAndSilentStretchesGiveZero) {
     const tcorrlog l = correlation_cursor_log(0.5, 0.01, 0.99, p);
     EXPECT_EQ(l.heading, "t [s]\tT [ms]\t1/T [Hz]\tNote\tCorrelation\t");
     EXPECT_EQ(std::count(l.line.begin(), l.line.end(), '\t'), 5);
+}
+
+// The strip from column copies (what a window's worker computes) reports how
+// far it got, rising to 1, from however many threads; cancelled from its
+// progress report it stops before the rest of the columns and says so.
+TEST(Spectrogram, ColumnCopiesReportProgressAndStopWhenCancelled) {
+    const double fs = 16000;
+    std::vector<float> x(static_cast<std::size_t>(fs * 4));
+    for (std::size_t n = 0; n < x.size(); ++n) x[n] = static_cast<float>(std::sin(0.3 * static_cast<double>(n)));
+    tspectrogramsettings s;
+    std::vector<double> times;
+    for (int c = 0; c < 400; ++c) times.push_back(0.05 + 3.9 * c / 399);
+    const std::vector<double> rows = linear_rows(0, 8000, 100);
+    const tcolumnsamples copy = copy_column_samples(view_of(x, fs), s, times);
+    for (int threads : {1, 2}) {
+        std::mutex m;
+        std::vector<double> seen;
+        tspectrogramstrip strip;
+        ASSERT_TRUE(compute_spectrogram(copy, s, rows, strip, threads, nullptr, 10, [&](double f) {
+            std::lock_guard lock(m);
+            seen.push_back(f);
+        }));
+        ASSERT_EQ(seen.size(), 40u) << threads;  // one report per group of 10 columns
+        std::sort(seen.begin(), seen.end());
+        EXPECT_GT(seen.front(), 0.0);
+        EXPECT_DOUBLE_EQ(seen.back(), 1.0);
+        for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
+
+        // Cancelled after the third group: the work stops and the columns
+        // after the groups under way are never computed.
+        std::atomic<bool> cancel{false};
+        std::atomic<int> reports{0};
+        tspectrogramstrip part;
+        EXPECT_FALSE(compute_spectrogram(copy, s, rows, part, threads, &cancel, 10, [&](double) {
+            if (++reports == 3) cancel = true;
+        }));
+        EXPECT_LT(reports.load(), 3 + threads + 1) << threads;
+        const int h = part.height;
+        int computed = 0;
+        for (int c = 0; c < part.width; ++c)
+            computed += part.levels[static_cast<std::size_t>(c) * h + 5] != spectrogram_above_nyquist;
+        EXPECT_GE(computed, 30) << threads;
+        EXPECT_LE(computed, 10 * (3 + threads)) << threads;
+        EXPECT_LT(computed, part.width / 2) << threads;
+    }
 }
