@@ -65,6 +65,14 @@ const tnumberfield fullscale{"Full scale", -1e30, 1e30, ""};
 const tnumberfield samplingrate{"Sampling rate", 1, 10000000, "Hz"};
 const tnumberfield timeshift{"Time shift", -1e7, 1e7, "s"};
 const tnumberfield dbreference{"dB reference", 0, 1e30, ""};
+// Autocorrelation windows: bounded so that one computation stays within a
+// few seconds at 48 kHz. The correlation window correlates one stretch per
+// lag (a second over its default 40 ms of lags is about 1e8 products per
+// channel); a correlogram strip does that for every row of every pixel
+// column, so its windows are shorter.
+const tnumberfield correlationlength{"Window length", 0.01, 1000, "ms"};
+const tnumberfield correlogramlength{"Window length", 0.01, 100, "ms"};
+const tnumberfield correlogramfactor{"Corr delay factor", 0.01, 10, ""};
 }  // namespace fields
 
 }  // namespace tessal

@@ -33,6 +33,9 @@ extern const tnumberfield fullscale;        // Channel information
 extern const tnumberfield samplingrate;     // Channel information
 extern const tnumberfield timeshift;        // Channel information
 extern const tnumberfield dbreference;      // Channel information
+extern const tnumberfield correlationlength;     // Correlation: "Window length [ms]"
+extern const tnumberfield correlogramlength;     // Correlogram: "Fixed" window [ms]
+extern const tnumberfield correlogramfactor;     // Correlogram: "Corr delay x"
 }  // namespace fields
 
 }  // namespace tessal
