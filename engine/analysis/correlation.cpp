@@ -39,17 +39,29 @@ double pearson(const float* a, const float* b, long long n) {
 std::vector<double> correlation_at(const tsampleview& v, double winlength, double t,
                                    double lagms_hi) {
     std::vector<double> r;
-    if (!(v.fs() > 0)) return r;
+    correlation_at(v, winlength, t, lagms_hi, r, {});
+    return r;
+}
+
+bool correlation_at(const tsampleview& v, double winlength, double t, double lagms_hi,
+                    std::vector<double>& r, const std::function<bool(double)>& progress) {
+    r.clear();
+    if (!(v.fs() > 0)) return true;
     const long long L = round_index(lagms_hi / 1000 * v.fs());
     const long long N = round_index(v.fs() * winlength);
-    if (L <= 0 || N <= 0 || L > 100000000 || N > 100000000) return r;
+    if (L <= 0 || N <= 0 || L > 100000000 || N > 100000000) return true;
     const long long s0 = round_index(t * v.fs());
     std::vector<float> x(static_cast<std::size_t>(L + N));
     v.read(s0, L + N, x.data());
-    r.resize(static_cast<std::size_t>(L));
-    for (long long d = 0; d < L; ++d)
-        r[static_cast<std::size_t>(d)] = pearson(x.data(), x.data() + d, N);
-    return r;
+    std::vector<double> out(static_cast<std::size_t>(L));
+    // About a million products between looks.
+    const long long block = std::max(1LL, 1000000 / N);
+    for (long long d = 0; d < L; ++d) {
+        if (progress && d % block == 0 && !progress(static_cast<double>(d) / static_cast<double>(L))) return false;
+        out[static_cast<std::size_t>(d)] = pearson(x.data(), x.data() + d, N);
+    }
+    r = std::move(out);
+    return true;
 }
 
 tcorrsnap corr_snap_to_curve(const std::vector<double>& r, double fs, double x) {

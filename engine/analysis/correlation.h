@@ -3,6 +3,7 @@
 // period cursor's snapping on it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ double pearson(const float* a, const float* b, long long n);
 // = pearson(x[0..N-1], x[d..d+N-1]) for d = 0..L-1.
 std::vector<double> correlation_at(const tsampleview& v, double winlength, double t,
                                    double lagms_hi);
+// The same into r, for a worker: `progress` hears the fraction of the lags
+// done between blocks of lags and stops the work by answering false (then
+// false comes back and r is left empty).
+bool correlation_at(const tsampleview& v, double winlength, double t, double lagms_hi,
+                    std::vector<double>& r, const std::function<bool(double)>& progress);
 
 // Snapping of the period cursor on r (lag index = lag * fs): snap to
 // curve gives the four-point cubic at lag x (s); snap to peak the nearest

@@ -44,6 +44,18 @@ long long correlogram_largest_lag(const tcorrelogramsettings& s, double axislo, 
     return std::min(max_lag, d + 1);
 }
 
+double correlogram_column_cost(const tcorrelogramsettings& s, long long largestlag,
+                               const std::vector<double>& rowvalues, double fs) {
+    const long long N = std::max(16LL, round_index(s.ffixedcorrlength * fs));
+    double cost = 0;
+    for (double value : rowvalues) {
+        const long long d = correlogram_row_lag(s, value, fs);
+        if (d < 0 || d > largestlag) continue;
+        cost += static_cast<double>(s.fwinlengthmode == 0 ? N : round_index(static_cast<double>(d) * s.fwinlengthfactor));
+    }
+    return cost;
+}
+
 void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,
                         double t, const std::vector<double>& rowvalues, float* out,
                         std::vector<float>& buffer) {

@@ -34,6 +34,12 @@ long long correlogram_row_lag(const tcorrelogramsettings& s, double v, double fs
 // lo on a frequency axis) plus one, at most 1,000,000.
 long long correlogram_largest_lag(const tcorrelogramsettings& s, double axislo, double axishi, double fs);
 
+// The products one column costs: over the rows whose lag is at most
+// largestlag, the window length each row correlates (N in fixed mode,
+// round(lag x factor) in proportional mode).
+double correlogram_column_cost(const tcorrelogramsettings& s, long long largestlag,
+                               const std::vector<double>& rowvalues, double fs);
+
 // r of every row of the column at time t (rows bottom first, given as their
 // axis values); -1 above the largest lag or where r cannot be formed.
 void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,

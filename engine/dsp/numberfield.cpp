@@ -67,6 +67,14 @@ const tnumberfield timeshift{"Time shift", -1e7, 1e7, "s"};
 const tnumberfield dbreference{"dB reference", 0, 1e30, ""};
 const tnumberfield spectrumbandwidth{"Bandwidth", 1, 2000, "Hz"};
 const tnumberfield spectrogrambandwidth{"Bandwidth", 10, 10000, "Hz"};
+// Autocorrelation windows: bounded so that one computation stays within a
+// few seconds at 48 kHz. The correlation window correlates one stretch per
+// lag (a second over its default 40 ms of lags is about 1e8 products per
+// channel); a correlogram strip does that for every row of every pixel
+// column, so its windows are shorter.
+const tnumberfield correlationlength{"Window length", 0.01, 1000, "ms"};
+const tnumberfield correlogramlength{"Window length", 0.01, 100, "ms"};
+const tnumberfield correlogramfactor{"Corr delay factor", 0.01, 10, ""};
 }  // namespace fields
 
 }  // namespace tessal

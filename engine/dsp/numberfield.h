@@ -38,6 +38,9 @@ extern const tnumberfield dbreference;      // Channel information
 // more than a few bins.
 extern const tnumberfield spectrumbandwidth;     // Spectrum window
 extern const tnumberfield spectrogrambandwidth;  // Spectrogram window
+extern const tnumberfield correlationlength;     // Correlation: "Window length [ms]"
+extern const tnumberfield correlogramlength;     // Correlogram: "Fixed" window [ms]
+extern const tnumberfield correlogramfactor;     // Correlogram: "Corr delay x"
 }  // namespace fields
 
 }  // namespace tessal

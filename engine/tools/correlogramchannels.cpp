@@ -27,6 +27,13 @@ tf0channels make_f0_channels(tdocument& doc, int chno, const std::vector<TTraceP
             return result;
         }
     }
+    return write_f0_channels(doc, chno, out, s, e, targets, f0t0fsd);
+}
+
+tf0channels write_f0_channels(tdocument& doc, int chno, tf0extraction& out, const tcorrelogramsettings& s,
+                              const tf0settings& e, const tf0targets& targets, double f0t0fsd) {
+    tf0channels result;
+    if (chno < 0 || chno >= doc.totnchans()) return result;
     result.outcome = tf0channels::toutcome::done;
     const tchannel& src = doc.channel(chno);
     const long long step = e.keeprate ? 1 : std::max(1LL, e.skip);

@@ -57,4 +57,11 @@ tf0channels make_f0_channels(tdocument& doc, int chno, const std::vector<TTraceP
                              const tf0targets& targets, double f0t0fsd, tprompter& prompter,
                              const std::function<bool(double)>& progress = {});
 
+// make_f0_channels in two steps, for a window whose extraction runs on a
+// worker: extract_f0 over a slice of channel `chno` there, then this on
+// the document's thread writes `out` as make_f0_channels would (outcome
+// done; notrace without writing when `chno` is no longer a channel).
+tf0channels write_f0_channels(tdocument& doc, int chno, tf0extraction& out, const tcorrelogramsettings& s,
+                              const tf0settings& e, const tf0targets& targets, double f0t0fsd);
+
 }  // namespace tessal

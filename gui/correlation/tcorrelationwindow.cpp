@@ -1,5 +1,6 @@
-// The correlation window: controls, the kept curves, painting, the period
-// cursor with its snapping, the log and the settings kept between runs.
+// The correlation window: controls, the curves computed on its job line and
+// kept, painting, the period cursor with its snapping, the log and the
+// settings kept between runs.
 #include "gui/correlation/tcorrelationwindow.h"
 
 #include <QAction>
@@ -7,23 +8,29 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "engine/analysis/correlation.h"
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/notes.h"
+#include "engine/dsp/numberfield.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowjobs.h"
 #include "gui/windows/windowsettings.h"
 
 namespace tessal {
@@ -43,7 +50,7 @@ const char* const snapcaptions[] = {"Don't snap", "Snap to curve", "Snap to peak
 }  // namespace
 
 tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, &ctx.doc), line_(deliver_to(this)) {
     setWindowTitle("Correlation - Tessal");
     tools_.add_log(10, [this] { logcursoractionExecute(); }, 11,
                    [this] { ctx_.windows.show("datalog"); });
@@ -52,6 +59,7 @@ tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
                     .checkable = true, .radio = "snap", .toolorder = 20 + i});
     tools_.add_check({.id = "locksnapaction", .caption = "Lock snap ch.", .toolorder = 23}, [this](bool on) {
         lock_.set_locked(on, ctx_.doc);
+        request();
         update_readouts();
     });
     tools_.add_image(30, plot_);
@@ -74,15 +82,21 @@ tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
     tabs->addTab(settings, "Settings");
     connect(lengthedit_, &QLineEdit::editingFinished, this, [this] {
         double v = 0;
-        if (try_parse_float(lengthedit_->text().toStdString(), v) && v > 0 && std::isfinite(v))
+        const std::string rule = read_number_field(lengthedit_->text().toStdString(), fields::correlationlength, v);
+        if (rule.empty() && v / 1000 != fwinlength_) {
             set_winlength(v / 1000);
-        else
+        } else if (!rule.empty()) {
+            // The text goes back first, so the message's focus change
+            // finishes no edit.
             lengthedit_->setText(qs(float_to_text(fwinlength_ * 1000)));
+            ctx_.prompter.error(rule + ".", "Correlation");
+        }
     });
     channels_ = new TChannelCheckList;
     tabs->addTab(channels_, "Channels");
     connect(channels_, &TChannelCheckList::checks_changed, this, [this](int chno, bool on) {
         if (chno < ctx_.doc.totnchans()) ctx_.doc.channel(chno).showcorrelation = on;
+        request();
         plot_->mark_dirty();
     });
 
@@ -115,10 +129,16 @@ tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
     };
     status_ = new TStatusPanels({240, 160, 50}, this);
     outer->addWidget(status_);
+    progresstimer_ = new QTimer(this);
+    progresstimer_->setInterval(100);
+    connect(progresstimer_, &QTimer::timeout, this, [this] { show_progress(); });
     ctx_.doc.theglobal.add_listener(this);
 }
 
 tcorrelationwindow::~tcorrelationwindow() {
+    // The edit losing its focus while the window goes finishes no edit.
+    lengthedit_->disconnect(this);
+    line_.cancel();
     if (persist) run_guarded(nullptr, [&] { persist(*this); });
     ctx_.doc.theglobal.remove_listener(this);
 }
@@ -126,7 +146,8 @@ tcorrelationwindow::~tcorrelationwindow() {
 QAction* tcorrelationwindow::action(const QString& name) const { return findChild<QAction*>(name); }
 
 void tcorrelationwindow::set_winlength(double s) {
-    if (!(s > 0) || !std::isfinite(s)) return;
+    const tnumberfield& f = fields::correlationlength;
+    if (!(s * 1000 >= f.lo && s * 1000 <= f.hi)) return;
     fwinlength_ = s;
     lengthedit_->setText(qs(float_to_text(s * 1000)));
     drop_all();
@@ -135,11 +156,13 @@ void tcorrelationwindow::set_winlength(double s) {
 void tcorrelationwindow::set_snap_mode(int m) {
     snapmode_ = std::clamp(m, 0, 2);
     if (snapmode_ >= 0 && snapmode_ < 3) action(snapids[snapmode_])->setChecked(true);
+    request();
     update_readouts();
 }
 
 void tcorrelationwindow::drop_all() {
-    for (tcurve& c : curves_) c.valid = false;
+    // The curves stay drawn until their successors are handed back.
+    request();
     plot_->mark_dirty();
 }
 
@@ -151,20 +174,104 @@ int tcorrelationwindow::snap_channel() const {
 
 const std::vector<double>& tcorrelationwindow::correlation_of(int chno) {
     static const std::vector<double> none;
+    if (chno < 0 || chno >= static_cast<int>(curves_.size())) return none;
+    if (!curve_current(chno)) request();
+    const tcurve& c = curves_[static_cast<std::size_t>(chno)];
+    return c.valid ? c.r : none;
+}
+
+bool tcorrelationwindow::curve_current(int chno) const {
+    if (chno < 0 || chno >= static_cast<int>(curves_.size())) return false;
+    const tcurve& c = curves_[static_cast<std::size_t>(chno)];
+    return c.valid && c.key == wanted();
+}
+
+tcorrelationwindow::tkey tcorrelationwindow::wanted() const {
+    return {ctx_.doc.theglobal.timecursor(), fwinlength_, plot_->xaxis()->axis().GetHiValue(), sampleedits_};
+}
+
+void tcorrelationwindow::request() {
     tdocument& doc = ctx_.doc;
-    if (chno < 0 || chno >= doc.totnchans()) return none;
-    if (static_cast<int>(curves_.size()) < doc.totnchans()) curves_.resize(static_cast<std::size_t>(doc.totnchans()));
-    tcurve& c = curves_[static_cast<std::size_t>(chno)];
-    const double t = doc.theglobal.timecursor();
-    const double laghi = plot_->xaxis()->axis().GetHiValue();
-    if (!c.valid || c.t != t || c.winlength != fwinlength_ || c.laghi != laghi) {
-        c.r = correlation_at(sample_view(doc.channel(chno)), fwinlength_, t, laghi);
-        c.t = t;
-        c.winlength = fwinlength_;
-        c.laghi = laghi;
-        c.valid = true;
+    const int n = doc.totnchans();
+    if (static_cast<int>(curves_.size()) != n) curves_.resize(static_cast<std::size_t>(n));
+    const tkey key = wanted();
+    const int snap = snapmode_ != 0 ? snap_channel() : -1;
+    std::vector<int> chans;
+    for (int c = 0; c < n; ++c)
+        if ((doc.channel(c).showcorrelation || c == snap) && !curve_current(c)) chans.push_back(c);
+    if (line_.busy() && key == pending_ && chans == pendingchans_) return;
+    if (chans.empty()) {
+        // Nothing is missing: whatever runs is for something no longer wanted.
+        if (line_.busy()) {
+            line_.cancel();
+            show_progress();
+        }
+        return;
     }
-    return c.r;
+    pending_ = key;
+    pendingchans_ = chans;
+    // Slices of what each curve reads, taken here; the worker reads only them.
+    struct tpart {
+        int chno = 0;
+        tsamplecopy samples;
+    };
+    auto parts = std::make_shared<std::vector<tpart>>();
+    for (int c : chans) {
+        const tchannel& ch = doc.channel(c);
+        const double fs = ch.sampfreq;
+        if (!(fs > 0)) {
+            parts->push_back({c, {}});
+            continue;
+        }
+        const double from = std::clamp(std::round(key.t * fs), -4e18, 4e18);
+        const double span = std::clamp(std::round(key.laghi / 1000 * fs) + std::round(fs * key.winlength), 0.0, 4e8);
+        parts->push_back({c, copy_samples(ch, static_cast<long long>(from), static_cast<long long>(from + span))});
+    }
+    using tresult = std::vector<std::pair<int, std::vector<double>>>;
+    line_.start(
+        [parts, key](tjobcontext& job) {
+            tresult out;
+            const double n = static_cast<double>(parts->size());
+            for (std::size_t k = 0; k < parts->size(); ++k) {
+                const tpart& p = (*parts)[k];
+                std::vector<double> r;
+                if (p.samples.fs > 0 &&
+                    !correlation_at(p.samples.view(), key.winlength, key.t, key.laghi, r, [&](double f) {
+                        job.progress((static_cast<double>(k) + f) / n);
+                        return !job.cancelled();
+                    }))
+                    job.check();
+                out.emplace_back(p.chno, std::move(r));
+            }
+            return out;
+        },
+        [this, key](tresult out) {
+            for (auto& [chno, r] : out)
+                if (chno < static_cast<int>(curves_.size()))
+                    curves_[static_cast<std::size_t>(chno)] = {true, key, std::move(r)};
+            show_progress();
+            update_readouts();
+            plot_->mark_dirty();
+        },
+        [this](const std::string& why) {
+            show_progress();
+            ctx_.window->statusBar()->showMessage(qs("Correlation: " + why));
+        });
+    show_progress();
+    progresstimer_->start();
+}
+
+void tcorrelationwindow::show_progress() {
+    QStatusBar* bar = ctx_.window->statusBar();
+    if (!line_.busy()) {
+        progresstimer_->stop();
+        if (bar->currentMessage().startsWith("Calculating correlation")) bar->showMessage("Done ");
+        return;
+    }
+    const double f = line_.progress();
+    const std::size_t n = pendingchans_.size();
+    const int chno = n ? pendingchans_[std::min(n - 1, static_cast<std::size_t>(f * static_cast<double>(n)))] : 0;
+    bar->showMessage(progress_text("Calculating correlation for channel " + QString::number(chno), f));
 }
 
 double tcorrelationwindow::period_cursor() const {
@@ -220,9 +327,10 @@ void tcorrelationwindow::paint_layer(QPainter& p, const QSize& size) {
     TAxis& y = plot_->yaxis()->axis();
     paint_plot_grid(p, x, y, size);
     tdocument& doc = ctx_.doc;
-    for (int c = 0; c < doc.totnchans(); ++c) {
-        if (!doc.channel(c).showcorrelation) continue;
-        const std::vector<double>& r = correlation_of(c);
+    request();
+    for (int c = 0; c < doc.totnchans() && c < static_cast<int>(curves_.size()); ++c) {
+        if (!doc.channel(c).showcorrelation || !curves_[static_cast<std::size_t>(c)].valid) continue;
+        const std::vector<double>& r = curves_[static_cast<std::size_t>(c)].r;
         const double fs = doc.channel(c).sampfreq;
         QPolygonF line;
         line.reserve(static_cast<int>(r.size()));
@@ -261,7 +369,11 @@ void tcorrelationwindow::rebuild_channels() {
     // At most 44100 lags at the first channel's rate.
     if (doc.totnchans() > 0 && doc.channel(0).sampfreq > 0)
         plot_->xaxis()->axis().SetMaxHiValue(4.41e6 / doc.channel(0).sampfreq);
-    curves_.assign(static_cast<std::size_t>(doc.totnchans()), {});
+    // The channels may have changed: their curves are computed again, the
+    // old ones drawn meanwhile.
+    curves_.resize(static_cast<std::size_t>(doc.totnchans()));
+    ++sampleedits_;
+    request();
     plot_->mark_dirty();
 }
 
@@ -271,8 +383,17 @@ void tcorrelationwindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
 }
 
+void tcorrelationwindow::hideEvent(QHideEvent* e) {
+    // Closed: nothing more is computed; the last curves stay.
+    line_.cancel();
+    show_progress();
+    QWidget::hideEvent(e);
+}
+
 void tcorrelationwindow::time_cursor_changed() {
-    if (isVisible()) plot_->mark_dirty();
+    if (!isVisible()) return;
+    request();
+    plot_->mark_dirty();
 }
 
 void tcorrelationwindow::freq_cursor_changed(double f) {
@@ -302,10 +423,14 @@ void tcorrelationwindow::invalidate_paintboxes(bool) {
 
 void tcorrelationwindow::channel_changed(const tchannelchange& change) {
     if (change.kind == tchannelchange::tkind::labels) return;
+    bool touched = change.kind != tchannelchange::tkind::samples;
     for (std::size_t i = 0; i < curves_.size(); ++i)
-        if (change.touches(static_cast<int>(i), 0, tchannelchange::end_of_channel)) curves_[i].valid = false;
-    if (change.kind != tchannelchange::tkind::samples) curves_.clear();
-    if (isVisible()) plot_->mark_dirty();
+        touched = touched || change.touches(static_cast<int>(i), 0, tchannelchange::end_of_channel);
+    // What was computed stays drawn until the curves of the new samples come.
+    if (touched) ++sampleedits_;
+    if (!isVisible()) return;
+    request();
+    plot_->mark_dirty();
 }
 
 void tcorrelationwindow::save_settings_to(const QString& path) const {

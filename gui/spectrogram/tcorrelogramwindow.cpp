@@ -24,17 +24,20 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <memory>
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
+#include "engine/dsp/numberfield.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
-#include "gui/widgets/fileprogress.h"
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/taxiswidget.h"
 #include "gui/widgets/tplotpanel.h"
+#include "gui/windows/windowjobs.h"
 #include "gui/windows/windowsettings.h"
 
 namespace tessal {
@@ -48,7 +51,7 @@ const tstripkind correlogram_kind{"Correlogram - Tessal", "Freeze correlograms",
 }  // namespace
 
 tcorrelogramwindow::tcorrelogramwindow(tappcontext& ctx, QWidget* owner)
-    : tstripwindow(ctx, owner, correlogram_kind) {
+    : tstripwindow(ctx, owner, correlogram_kind), extractline_(deliver_to(this)) {
     st_.levello = 0;
     st_.levelhi = 1;
     speg_.tilt = 0;
@@ -56,7 +59,12 @@ tcorrelogramwindow::tcorrelogramwindow(tappcontext& ctx, QWidget* owner)
     set_trace_mode(0);
 }
 
-tcorrelogramwindow::~tcorrelogramwindow() { finish(); }
+tcorrelogramwindow::~tcorrelogramwindow() {
+    // An edit losing its focus while the window goes finishes no edit.
+    for (QLineEdit* e : findChildren<QLineEdit*>()) e->disconnect(this);
+    extractline_.cancel();
+    finish();
+}
 
 // ------------------------------------------------------------------ controls
 
@@ -273,9 +281,20 @@ void tcorrelogramwindow::read_corr_controls() {
     auto number = [&v](QLineEdit* e) {
         return try_parse_float(e->text().toStdString(), v) && std::isfinite(v);
     };
-    if (number(corrlengthedit_) && v > 0) n.corr.ffixedcorrlength = v / 1000;
+    // The fields that set the amount of work refuse what is past their
+    // range, saying so.
+    std::string refused;
+    auto bounded = [&](QLineEdit* e, const tnumberfield& f, double scale, double& into) {
+        double x = 0;
+        const std::string rule = read_number_field(e->text().toStdString(), f, x);
+        if (rule.empty())
+            into = x / scale;
+        else if (refused.empty())
+            refused = rule;
+    };
+    bounded(corrlengthedit_, fields::correlogramlength, 1000, n.corr.ffixedcorrlength);
     n.corr.fwinlengthmode = lengthmodegroup_->checkedId() == 1 ? 1 : 0;
-    if (number(factoredit_) && v > 0) n.corr.fwinlengthfactor = v;
+    bounded(factoredit_, fields::correlogramfactor, 1, n.corr.fwinlengthfactor);
     n.corr.fvertaxistype = vertgroup_->checkedId() == 0 ? 0 : 1;
     if (number(gammaedit_) && v > 0) n.gamma = v;
     if (number(tracewidthedit_) && v > 0 && v < 200) n.tracewidth = v / 100;
@@ -296,6 +315,7 @@ void tcorrelogramwindow::read_corr_controls() {
         write_controls();
         if (picture) settings_changed(false);
     }
+    if (!refused.empty()) ctx_.prompter.error(refused + ".", "Correlogram");
 }
 
 void tcorrelogramwindow::apply_corraxis(TAxis& a, bool reset) {
@@ -326,36 +346,46 @@ void tcorrelogramwindow::start_computation(int chno, const tchannel& ch, std::ve
     const long long len = st_.corr.fwinlengthmode == 0
                               ? Nc + largest
                               : static_cast<long long>(std::llround((st_.corr.fwinlengthfactor + 1) * largest));
-    const double W = static_cast<double>(times.size()), H = static_cast<double>(rows.size());
+    const double W = static_cast<double>(times.size());
+    // The work of the whole strip: the products every column costs, from
+    // the windows its rows really correlate (in "Corr delay x" mode they
+    // grow with the lag).
+    const double work = W * correlogram_column_cost(st_.corr, largest, rows, ch.sampfreq);
     auto run = std::make_unique<trun>();
     run->cols.N = len;
     run->cols.fs = ch.sampfreq;
     run->cols.times = std::move(times);
     run->cols.starts.resize(run->cols.times.size());
-    run->cols.data.resize(run->cols.times.size() * static_cast<std::size_t>(std::max(0LL, len)));
-    const tsampleview sv = sample_view(ch);
+    long long first = 0, last = 0;
     for (std::size_t x = 0; x < run->cols.times.size(); ++x) {
         const long long st = std::llround(run->cols.times[x] * ch.sampfreq);
         run->cols.starts[x] = st;
-        sv.read(st, len, run->cols.data.data() + x * static_cast<std::size_t>(len));
+        first = x == 0 ? st : std::min(first, st);
+        last = x == 0 ? st : std::max(last, st);
     }
+    // The columns read one slice of the channel, taken here; the worker
+    // reads each column's samples from it (nothing as large as columns x
+    // window is copied, here or there).
+    auto samples = std::make_shared<const tsamplecopy>(
+        copy_samples(ch, first, last + std::clamp(len, 0LL, std::numeric_limits<long long>::max() - last)));
     run->rows = std::move(rows);
     status_->set_text(2, "Calculating correlogram for channel " + QString::number(chno));
-    start_run(chno, std::move(run), [settings = st_.corr, largest](trun& r) {
+    start_run(chno, std::move(run), [settings = st_.corr, largest, samples](trun& r) {
         const int h = static_cast<int>(r.rows.size());
         r.out.width = static_cast<int>(r.cols.times.size());
         r.out.height = h;
         r.out.levels.assign(static_cast<std::size_t>(r.out.width) * static_cast<std::size_t>(h), -1.0f);
+        const tsampleview view = samples->view();
         std::vector<float> buf;
         for (int x = 0; x < r.out.width; ++x) {
             if (x % 10 == 0 && r.cancel) return false;
-            correlogram_column(r.cols.view(x), settings, largest, r.cols.times[static_cast<std::size_t>(x)], r.rows,
+            correlogram_column(view, settings, largest, r.cols.times[static_cast<std::size_t>(x)], r.rows,
                                r.out.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h), buf);
         }
         return true;
     });
     // Little work (a short view at a short window) is waited for here.
-    if (W * H * static_cast<double>(Nc) < 1e8) take_result(chno, current_request(chno));
+    if (work < 1e8) take_result(chno, current_request(chno));
 }
 
 void tcorrelogramwindow::make_pixels(int chno, const tstrip& s, std::vector<std::uint32_t>& px) const {
@@ -591,18 +621,46 @@ void tcorrelogramwindow::fill_channel_combos() {
 
 bool tcorrelogramwindow::extract_from_trace(int chno, const tf0settings& e, const tf0targets& targets) {
     if (chno < 0 || chno >= strip_count()) return false;
-    // A long extraction shows its progress in the main window with Cancel;
-    // the document cannot change meanwhile.
-    tf0channels made;
-    {
-        tfileprogress progress(ctx_.window);
-        made = make_f0_channels(ctx_.doc, chno, trace(chno), st_.corr, e, targets,
-                                freq_axis(chno).GetHiValue(), ctx_.prompter,
-                                [&](double f) { return progress.report("F0 and T0 extraction", f); });
+    if (trace(chno).empty()) {
+        ctx_.prompter.error("No trace set", "Correlogram");
+        return false;
     }
-    if (made.outcome == tf0channels::toutcome::notrace) return false;
-    ctx_.window->statusBar()->showMessage(made.outcome == tf0channels::toutcome::done ? "100%, done!"
-                                                                                      : "Interrupted!");
+    // The extraction runs on a worker over a slice of the whole channel; the
+    // document is written only once it finished, so "Cancel" leaves it as
+    // it was.
+    const tchannel& ch = ctx_.doc.channel(chno);
+    auto samples = std::make_shared<const tsamplecopy>(copy_samples(ch, ch.xshift, ch.xshift + ch.sample_count()));
+    struct tf0answer {
+        bool done = false;
+        tf0extraction out;
+        std::string failure;
+    };
+    auto answer = std::make_shared<tf0answer>();
+    extractline_.start(
+        [samples, points = trace(chno), settings = st_.corr, e](tjobcontext& job) {
+            tf0extraction out;
+            if (!extract_f0(samples->view(), settings, points, e, out, nullptr, [&job](double f) {
+                    job.progress(f);
+                    return !job.cancelled();
+                }))
+                job.check();
+            return out;
+        },
+        [answer](tf0extraction out) {
+            answer->done = true;
+            answer->out = std::move(out);
+        },
+        [answer](const std::string& why) { answer->failure = why; });
+    const bool finished = wait_with_progress(this, extractline_, "F0 and T0 extraction");
+    QStatusBar* bar = ctx_.window->statusBar();
+    if (!finished || !answer->done) {
+        bar->showMessage("Interrupted!");
+        if (!answer->failure.empty()) ctx_.prompter.error(answer->failure, "Correlogram");
+        return false;
+    }
+    const tf0channels made = write_f0_channels(ctx_.doc, chno, answer->out, st_.corr, e, targets,
+                                               freq_axis(chno).GetHiValue());
+    bar->showMessage("100%, done!");
     for (int c : made.channels) set_strip_visible(c, false);
     return !made.channels.empty();
 }
@@ -636,10 +694,11 @@ void tcorrelogramwindow::load_settings_from(const QString& path) {
     if (!read_settings_file(ini, path, s, "Bandwidth")) return;
     tcorrelogramstate n = st_;
     const double l = ini.ReadFloat(s, "CorrLength", n.corr.ffixedcorrlength);
-    if (l > 0 && std::isfinite(l)) n.corr.ffixedcorrlength = l;
+    if (l * 1000 >= fields::correlogramlength.lo && l * 1000 <= fields::correlogramlength.hi)
+        n.corr.ffixedcorrlength = l;
     n.corr.fwinlengthmode = ini.ReadInteger(s, "CorrLengthMode", 0) == 1 ? 1 : 0;
     const double fac = ini.ReadFloat(s, "CorrFactor", n.corr.fwinlengthfactor);
-    if (fac > 0 && std::isfinite(fac)) n.corr.fwinlengthfactor = fac;
+    if (fac >= fields::correlogramfactor.lo && fac <= fields::correlogramfactor.hi) n.corr.fwinlengthfactor = fac;
     n.corr.fvertaxistype = ini.ReadInteger(s, "VerticalAxis", 1) == 0 ? 0 : 1;
     const double g = ini.ReadFloat(s, "Gamma", n.gamma);
     if (g > 0 && std::isfinite(g)) n.gamma = g;

@@ -1,12 +1,14 @@
 // The "Correlogram - Tessal" window: over the strip view of tstripwindow,
 // the normalised autocorrelation r of the channels against lag (a time
-// axis in ms) or frequency, coloured by r with a gamma, computed on a
-// worker over copies of the samples its columns read; T0/F0 traces drawn
-// on the strips with the mouse, their ".ctr" files, and the extraction of
-// F0 (or T0), peak correlation and candidate width along a trace into
-// channels (make_f0_channels).
+// axis in ms) or frequency, coloured by r with a gamma, computed through
+// the strip base's runs from a slice of the samples its columns read; T0/F0
+// traces drawn on the strips with the mouse, their ".ctr" files, and the
+// extraction of F0 (or T0), peak correlation and candidate width along a
+// trace into channels: computed on a job (progress and "Cancel"), written
+// into the document only when it finished (write_f0_channels).
 #pragma once
 
+#include "engine/jobs/jobline.h"
 #include "engine/tools/correlogramchannels.h"
 #include "gui/spectrogram/tstripwindow.h"
 
@@ -54,7 +56,8 @@ public:
     // Extraction along the trace of channel `chno` into new channels: F0
     // (or T0 with a time axis) and the peak correlation, and with `width`
     // the candidate width. False with "No trace set" when the strip has no
-    // trace points.
+    // trace points. It waits for the job with a progress dialog; "Cancel"
+    // leaves the document as it was (false).
     bool extract_from_trace(int chno, const tf0settings& e, bool width);
     bool extract_from_trace(int chno, const tf0settings& e, const tf0targets& targets);
     // The extraction as the "T0/F0 Tracing" tab sets it up.
@@ -117,6 +120,8 @@ private:
     QCheckBox* thresholds_ = nullptr;
     QLineEdit* loedit_ = nullptr;
     QLineEdit* hiedit_ = nullptr;
+    // The extraction's job; last, so that it goes first.
+    tjobline extractline_;
 };
 
 }  // namespace tessal

@@ -10,6 +10,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -424,4 +427,121 @@ TEST(CorrelogramWindow, SettingsPersistUnderTheirKeys) {
     EXPECT_TRUE(text.contains("Bandwidth= 4.50000000000000E+0001")) << text.toStdString();
     EXPECT_TRUE(text.contains("Window=2")) << text.toStdString();
     EXPECT_TRUE(text.contains("Tilt= 3.00000000000000E+0000")) << text.toStdString();
+}
+
+namespace {
+
+// Types `text` into the line edit `id` of the window and presses Return.
+void type_into(QWidget* win, const char* id, const QString& text) {
+    auto* e = win->findChild<QLineEdit*>(id);
+    ASSERT_NE(e, nullptr) << id;
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClicks(e, text);
+    QTest::keyClick(e, Qt::Key_Return);
+}
+
+QRadioButton* radio(QWidget* win, const QString& text) {
+    for (QRadioButton* b : win->findChildren<QRadioButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+}  // namespace
+
+// In "Corr delay x" mode the window grows with the lag: with the factor 10
+// over the 20 ms of lags a time axis opens with a strip is far more work than its fixed 10 ms window
+// says, and it runs on a worker (the window goes on) instead of being
+// waited for. Its rows still read r = 1 at the tone's period.
+TEST(CorrelogramWindow, ProportionalWindowsAreNotWaitedFor) {
+    tcorrfixture f;
+    QRadioButton* time = radio(f.win, "Time");
+    QRadioButton* prop = radio(f.win, "Corr delay x");
+    ASSERT_NE(time, nullptr);
+    ASSERT_NE(prop, nullptr);
+    time->click();
+    EXPECT_EQ(f.win->state().corr.fvertaxistype, 0);
+    type_into(f.win, "factoredit", "10");
+    prop->click();
+    EXPECT_EQ(f.win->state().corr.fwinlengthmode, 1);
+    EXPECT_EQ(f.win->state().corr.fwinlengthfactor, 10);
+    while (f.win->update_pending()) f.win->tick();
+    // The update returned with the strips still being computed.
+    EXPECT_TRUE(f.win->status()->text(2).startsWith("Calculating correlogram for channel"))
+        << f.win->status()->text(2).toStdString();
+    f.win->wait_for_workers();
+    settle();
+    const tspectrogramstrip& s = f.win->levels(0);
+    const std::vector<double>& rows = f.win->row_freqs(0);
+    ASSERT_GT(s.width, 10);
+    // The row nearest 8 ms (the 125 Hz period) at a column in the tone.
+    std::size_t best = 0;
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        if (std::fabs(rows[y] - 8) < std::fabs(rows[best] - 8)) best = y;
+    ASSERT_NEAR(rows[best], 8, 0.2);
+    // The column at 0.3 s, well inside the tone with the 220 ms it reads.
+    const TAxis& ta = f.win->time_axis();
+    const int x = static_cast<int>(std::lround((0.3 - ta.GetLoValue()) / (ta.GetHiValue() - ta.GetLoValue()) * (s.width - 1)));
+    ASSERT_GE(x, 0);
+    ASSERT_LT(x, s.width);
+    EXPECT_NEAR(s.at(x, static_cast<int>(best)), 1, 0.01) << "t axis " << ta.GetLoValue() << ".." << ta.GetHiValue();
+}
+
+TEST(CorrelogramWindow, WindowFieldsRefuseMoreThanTheirLimits) {
+    tcorrfixture f;
+    const double before = f.win->state().corr.ffixedcorrlength;
+    type_into(f.win, "corrlengthedit", "500");
+    ASSERT_FALSE(f.prompter->asked.empty());
+    EXPECT_EQ(f.prompter->asked.back().text, "Window length must be a number from 0.01 to 100 ms.");
+    EXPECT_EQ(f.prompter->asked.back().caption, "Correlogram");
+    EXPECT_EQ(f.win->state().corr.ffixedcorrlength, before);
+    EXPECT_EQ(f.win->findChild<QLineEdit*>("corrlengthedit")->text(), "10");
+    type_into(f.win, "factoredit", "1000");
+    EXPECT_EQ(f.prompter->asked.back().text, "Corr delay factor must be a number from 0.01 to 10.");
+    EXPECT_EQ(f.win->state().corr.fwinlengthfactor, 1);
+    type_into(f.win, "corrlengthedit", "20");
+    EXPECT_DOUBLE_EQ(f.win->state().corr.ffixedcorrlength, 0.02);
+}
+
+// "Extract F0/T0" on a long channel: its progress dialog shows while the
+// window's loop runs (a timer ticks), and "Cancel" leaves the document, the
+// trace and the channels as they were.
+TEST(CorrelogramWindow, CancellingTheExtractionLeavesTheDocument) {
+    twindowfixture<tcorrelogramwindow> f;
+    tone_channels(f.doc(), 600.0, 16000, 125);
+    f.open("correlogram", {900, 600});
+    f.win->wait_for_workers();
+    settle();
+    tdocument& doc = f.doc();
+    doc.set_modified(false);
+    f.win->trace(0).push_back({false, 0.0, 100, 160, 0});
+    f.win->findChild<QComboBox*>("analyzecombo")->setCurrentIndex(0);
+    f.win->findChild<QCheckBox*>("keepratecheck")->setChecked(true);
+    QToolButton* extract = nullptr;
+    for (QToolButton* b : f.win->findChildren<QToolButton*>())
+        if (b->defaultAction() == f.win->action("extractaction")) extract = b;
+    ASSERT_NE(extract, nullptr);
+    int ticks = 0, seen = 0;
+    QTimer canceller;
+    canceller.setInterval(10);
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        ++ticks;
+        for (QProgressDialog* d : f.win->findChildren<QProgressDialog*>()) {
+            if (!d->isVisible()) continue;
+            seen = std::max(seen, d->value() + 1);
+            for (QPushButton* b : d->findChildren<QPushButton*>())
+                if (b->text() == "Cancel") QTest::mouseClick(b, Qt::LeftButton);
+        }
+    });
+    canceller.start();
+    const std::vector<TTracePoint> trace = f.win->trace(0);
+    QTest::mouseClick(extract, Qt::LeftButton);
+    canceller.stop();
+    EXPECT_GT(ticks, 0);
+    EXPECT_GT(seen, 0);
+    EXPECT_EQ(doc.totnchans(), 2);
+    EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(doc.channel(0).sample_count(), 600 * 16000);
+    EXPECT_EQ(f.win->trace(0), trace);
+    EXPECT_EQ(f.w.statusBar()->currentMessage(), "Interrupted!");
 }

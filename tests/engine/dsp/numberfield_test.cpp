@@ -45,3 +45,20 @@ TEST(NumberField, CountsClampHoweverLong) {
     EXPECT_EQ(n, 7);
     for (const char* bad : {"", "x", "1.5", "-", "3 4", "1e3"}) EXPECT_FALSE(read_clamped_count(bad, 0, 20, n)) << bad;
 }
+
+TEST(NumberField, AutocorrelationWindowsHaveTheirLimits) {
+    double v = -1;
+    EXPECT_EQ(read_number_field("1000", fields::correlationlength, v), "");
+    EXPECT_EQ(v, 1000);
+    EXPECT_EQ(read_number_field("1000000", fields::correlationlength, v),
+              "Window length must be a number from 0.01 to 1000 ms");
+    EXPECT_EQ(read_number_field("0", fields::correlationlength, v),
+              "Window length must be a number from 0.01 to 1000 ms");
+    EXPECT_EQ(read_number_field("100", fields::correlogramlength, v), "");
+    EXPECT_EQ(read_number_field("101", fields::correlogramlength, v),
+              "Window length must be a number from 0.01 to 100 ms");
+    EXPECT_EQ(read_number_field("10", fields::correlogramfactor, v), "");
+    EXPECT_EQ(read_number_field("1e9", fields::correlogramfactor, v),
+              "Corr delay factor must be a number from 0.01 to 10");
+    EXPECT_EQ(v, 10);
+}
