@@ -41,7 +41,7 @@ struct tfixture : twindowfixture<tinvirawindow> {
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
         open("invira");
-        win->ensure_current();
+        win->finish_jobs();
     }
     QPointF at(double f, double db) {
         TAxis& x = win->specplot()->xaxis()->axis();
@@ -80,7 +80,7 @@ TEST(InviraWindow, ToolsAddMoveDeleteAndCycle) {
     EXPECT_NEAR(flt.formants[0].f0, 800, 15);
     EXPECT_NEAR(flt.formants[0].bw, flt.formants[0].f0 / 10, 3);
     EXPECT_TRUE(flt.formants[1].iszero);
-    f.win->ensure_current();
+    f.win->finish_jobs();
     EXPECT_EQ(flt.invfilters.size(), 2u);
     EXPECT_EQ(flt.invfilters[0].GetFilterType(), tfiltertype::ftboth);
     EXPECT_EQ(f.win->memo_text().count('\n'), 2);
@@ -99,6 +99,7 @@ TEST(InviraWindow, ToolsAddMoveDeleteAndCycle) {
     const QPointF h = f.at(flt.formants[0].f0, handle_level(flt.formants[0].f0, flt.formants[0].bw));
     f.win->spectrum_press(h + QPointF(2, 1), Qt::LeftButton, Qt::NoModifier);
     f.win->spectrum_move(f.at(700, 20), Qt::LeftButton, Qt::NoModifier);
+    f.win->finish_jobs();
     EXPECT_NEAR(flt.formants[0].f0, 700, 15);
     EXPECT_NE(flt.invderarr, before);
     // With Ctrl a tenth of the movement.
@@ -126,7 +127,7 @@ TEST(InviraWindow, RateWarningAndNoChannels) {
               "The signal has a very high sampling rate (44100 Hz), you may want to change it to eg 16000 Hz.");
     EXPECT_EQ(f.win->unit_warning_text(), "Channel 0 is not calibrated in Pa");
     f.doc().set_totnchans(0);
-    f.win->ensure_current();
+    f.win->finish_jobs();
     EXPECT_EQ(f.win->windowTitle(), "Invira");
     for (double v : f.win->filter().invderarr) ASSERT_EQ(v, 0);
 }
