@@ -81,7 +81,8 @@ TEST(InviraWindow, ToolsAddMoveDeleteAndCycle) {
     EXPECT_NEAR(flt.formants[0].bw, flt.formants[0].f0 / 10, 3);
     EXPECT_TRUE(flt.formants[1].iszero);
     f.win->finish_jobs();
-    EXPECT_EQ(flt.invfilters.size(), 2u);
+    EXPECT_EQ(f.win->status()->text(2).toStdString(), "");
+    ASSERT_EQ(flt.invfilters.size(), 2u);
     EXPECT_EQ(flt.invfilters[0].GetFilterType(), tfiltertype::ftboth);
     EXPECT_EQ(f.win->memo_text().count('\n'), 2);
     EXPECT_TRUE(f.win->memo_text().startsWith("F1: f="));
