@@ -113,6 +113,43 @@ TEST(TnaqWindow, LinesLogCopyAndLock) {
     EXPECT_EQ(f.win->line(0), "");
 }
 
+// Marks made in a row are requests on the window's job line: the last one's
+// measures are shown, the same as the engine's for those marks, and until
+// its hand-back the lines stay as the last finished result left them.
+TEST(TnaqWindow, NewerMarksWinAndEqualTheEngine) {
+    tfixture f;
+    f.win->finish_jobs();
+    f.win->mark_period(0.0031, 0.0131);
+    f.win->finish_jobs();
+    const QString before = f.win->line(1);
+    f.win->mark_period(0.0131, 0.0231);
+    f.win->mark_closed(0.02, 0.016);
+    f.win->mark_period(0.0231, 0.0331);
+    EXPECT_TRUE(f.win->computing());
+    EXPECT_EQ(f.win->line(1), before);
+    f.win->finish_jobs();
+    QTest::qWait(50);  // an older request's result would arrive here
+
+    tglottalflow ref;
+    ref.load_segment(f.doc().channel(0), 0.5);
+    ref.mark_period(0.0031, 0.0131);
+    ref.mark_period(0.0131, 0.0231);
+    ref.mark_closed(0.02, 0.016);
+    ref.mark_period(0.0231, 0.0331);
+    const tpreferences& p = f.doc().prefs;
+    EXPECT_EQ(f.win->line(0).toStdString(), ref.line1(p));
+    EXPECT_EQ(f.win->line(1).toStdString(), ref.line2(p));
+    EXPECT_EQ(f.win->line(2).toStdString(), ref.line3(p));
+    EXPECT_TRUE(f.win->line(0).startsWith("T=0.523 s")) << f.win->line(0).toStdString();
+
+    // Closed while a request runs: nothing breaks, the document stays.
+    f.win->mark_period(0.0131, 0.0231);
+    f.win->close();
+    QTest::qWait(50);
+    EXPECT_EQ(f.doc().totnchans(), 2);
+    EXPECT_EQ(f.doc().channel(0).sample_count(), 20000);
+}
+
 namespace {
 
 // A main window on the screen with a flow channel that is a 16-bit LF
