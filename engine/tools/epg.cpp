@@ -1,6 +1,8 @@
 // Electropalatography indices, palates, colours, channels and grid files.
 #include "engine/tools/epg.h"
 
+#include "engine/jobs/jobline.h"
+
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -140,7 +142,8 @@ tepgrange epg_frame_range(const tchannel& ch, double t1, double t2) {
     return g;
 }
 
-tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex) {
+tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex,
+                          tjobcontext* job) {
     tepgmatrix p{};
     if (epg.empty()) return p;
     const long long last = static_cast<long long>(epg.size()) - 1;
@@ -149,6 +152,10 @@ tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex,
     if (b < a) return p;
     std::array<long long, 64> counts{};
     for (long long i = a; i <= b; ++i) {
+        if (job && (i - a) % 65536 == 0) {
+            job->check();
+            job->progress(static_cast<double>(i - a) / static_cast<double>(b - a + 1));
+        }
         std::uint64_t f = epg[static_cast<std::size_t>(i)];
         for (int k = 0; f; ++k, f >>= 1)
             if (f & 1u) ++counts[static_cast<std::size_t>(k)];

@@ -22,6 +22,8 @@
 
 namespace tessal {
 
+class tjobcontext;
+
 class tchannel;
 class tdocument;
 
@@ -78,8 +80,10 @@ struct tepgrange {
 tepgrange epg_frame_range(const tchannel& ch, double t1, double t2);
 
 // Per electrode, the fraction of frames startindex..endindex (inclusive)
-// with contact; all 0 for an empty range.
-tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex);
+// with contact; all 0 for an empty range. With a job, it looks there
+// between blocks of frames (to stop when cancelled) and reports progress.
+tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex,
+                          tjobcontext* job = nullptr);
 
 // Centre of gravity in electrode units: row (0.5 at the back row's middle)
 // and column; both 0 when nothing is in contact. Only electrodes count:

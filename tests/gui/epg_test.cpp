@@ -101,6 +101,7 @@ protected:
 TEST_F(EpgWindows, PalateFollowsTheSelectionAndThePlayCursor) {
     doc().theglobal.set_selection(0.35, 0.55);
     settle();
+    epg->finish_jobs();
     EXPECT_EQ(epg->windowTitle(), "0: r.wav Ch 0 - EPG frame 35 - 55 of 199");
     EXPECT_TRUE(epg->action("makechannelsaction")->isEnabled());
     const tepgmatrix& p = epg->averagepalate();
@@ -121,6 +122,7 @@ TEST_F(EpgWindows, PalateFollowsTheSelectionAndThePlayCursor) {
     doc().theglobal.invalidate_paintboxes(false);
     EXPECT_EQ(epg->range().startindex, 110);
     EXPECT_EQ(epg->range().endindex, 110);
+    epg->finish_jobs();
     EXPECT_DOUBLE_EQ(epg->averagepalate()[1][4], 1.0);
     v.playing = false;
     v.showcursors[0] = false;
@@ -294,6 +296,7 @@ TEST_F(EpgWindows, CentreOfGravityLeavesTheSyncMarksOut) {
     QTest::mouseMove(wave, QPoint(b, y));
     QTest::mouseRelease(wave, Qt::LeftButton, {}, QPoint(b, y));
     settle();
+    epg->finish_jobs();
     ASSERT_GE(epg->range().startindex, 148);
     ASSERT_LE(epg->range().endindex, 152);
     const double row = (8 * 5.5 + 8 * 6.5 + 6 * 7.5) / 22;
