@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -306,4 +307,40 @@ TEST_F(EpgWindows, CentreOfGravityLeavesTheSyncMarksOut) {
     EXPECT_DOUBLE_EQ(make_extraction_methods()[0].extract(ch.epg[150]), row);
     const std::string report = epg_report(ch, 1.485, 1.515, {0}, nd);
     EXPECT_NE(report.find("\n" + expected + "\n"), std::string::npos) << report;
+}
+
+// A long frame range is averaged off the window's thread: a timer keeps
+// ticking meanwhile and the palate keeps the last finished average; a newer
+// short range supersedes it and its average, the engine's for that range,
+// is what stays.
+TEST_F(EpgWindows, ANewerRangeWinsAndTheEventLoopRuns) {
+    tchannel& ch = doc().channel(0);
+    ch.epg.resize(8000000);
+    for (std::size_t i = 0; i < ch.epg.size(); ++i) ch.epg[i] = epg_frame(rows_of(static_cast<int>(i % 200)));
+    ch.epgsampfreq = 4000000;
+    doc().theglobal.set_selection(0.1, 0.10001);
+    settle();
+    epg->finish_jobs();
+    const tepgmatrix before = epg->averagepalate();
+
+    int tickswhilebusy = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { tickswhilebusy += epg->computing(); });
+    timer.start(5);
+    doc().theglobal.set_selection(0, 2);
+    EXPECT_TRUE(epg->computing());
+    for (int i = 0; i < 400 && tickswhilebusy < 3 && epg->computing(); ++i) QTest::qWait(2);
+    EXPECT_GE(tickswhilebusy, 3);
+    EXPECT_EQ(epg->averagepalate(), before);
+    if (const char* dir = std::getenv("TESSAL_EPG_SHOT_DIR")) epg->grab().save(QString(dir) + "/epg_busy.png");
+
+    doc().theglobal.set_selection(1.0, 1.00002);
+    const tepgrange r = epg->range();
+    ASSERT_EQ(r.startindex, 4000000);
+    epg->finish_jobs();
+    QTest::qWait(100);  // the long range's average would arrive here
+    EXPECT_FALSE(epg->computing());
+    EXPECT_EQ(epg->averagepalate(), average_palate(ch.epg, r.startindex, r.endindex));
+    EXPECT_NE(epg->averagepalate(), average_palate(ch.epg, 0, 7999999));
+    if (const char* dir = std::getenv("TESSAL_EPG_SHOT_DIR")) epg->grab().save(QString(dir) + "/epg.png");
 }
