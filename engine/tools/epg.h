@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/dsp/arrays.h"
 #include "engine/formats/safereplace.h"
 
 namespace tessal {
@@ -140,6 +141,19 @@ std::vector<trgb> contact_evolution_raster(const tchannel& ch, const std::vector
 inline constexpr const char* make_epg_channels_caption = "Make EPG channels";
 int make_epg_channels(tdocument& doc, int srcchno, std::vector<TExtractionMethod>& methods,
                       const std::vector<bool>& checked);
+// The same in two steps, so that the indices of a long recording can be
+// computed on a worker: the samples of each checked method (empty for the
+// others) from a copy of the frames, looking at `job` (may be null) between
+// blocks; then, on the document's thread, the channels written as above.
+struct tepgmakedata {
+    double fs = 0;
+    std::vector<bool> made;           // per method: checked
+    std::vector<tsinglearr> samples;  // per method
+};
+tepgmakedata compute_epg_channels(const std::vector<std::uint64_t>& frames, double fs,
+                                  const std::vector<TExtractionMethod>& methods,
+                                  const std::vector<bool>& checked, tjobcontext* job = nullptr);
+int apply_epg_channels(tdocument& doc, std::vector<TExtractionMethod>& methods, tepgmakedata data);
 
 // Electrode positions on a palate picture as fractions of its width (x)
 // and height (y).

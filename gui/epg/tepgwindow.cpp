@@ -183,7 +183,11 @@ private:
 };
 
 tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr), line_(deliver_to(this)) {
+    : QWidget(owner, Qt::Window | Qt::Tool),
+      ctx_(ctx),
+      tools_(this, nullptr),
+      line_(deliver_to(this)),
+      makeline_(deliver_to(this)) {
     setWindowTitle("EPG");
     methods_ = make_extraction_methods();
     if (methods_.size() != 11) ctx_.prompter.error("Ajajaj!", "Felprogrammering!");
@@ -389,9 +393,31 @@ void tepgwindow::finish_jobs() {
 }
 
 void tepgwindow::makechannelsactionExecute() {
-    if (!epgis_ || fchanno_ < 0) return;
-    // One change of the document: make_epg_channels_caption names it.
-    run_guarded(&ctx_.doc, [&] { make_epg_channels(ctx_.doc, fchanno_, methods_, checked_); }, true,
+    if (!epgis_ || fchanno_ < 0 || fchanno_ >= ctx_.doc.totnchans()) return;
+    // The indices from a copy of the frames on a worker, with progress and
+    // "Cancel" (which leaves the document as it was); then, as one change
+    // of the document named by make_epg_channels_caption, the channels.
+    const tchannel& src = ctx_.doc.channel(fchanno_);
+    auto frames = std::make_shared<const std::vector<std::uint64_t>>(src.epg);
+    const double fs = src.epgsampfreq;
+    if (!(fs > 0)) {
+        show_error("Channel " + std::to_string(fchanno_) + " has no EPG data");
+        return;
+    }
+    auto data = std::make_shared<tepgmakedata>();
+    auto failure = std::make_shared<std::string>();
+    makeline_.start(
+        [frames, fs, methods = methods_, checked = checked_](tjobcontext& c) {
+            return compute_epg_channels(*frames, fs, methods, checked, &c);
+        },
+        [data](tepgmakedata d) { *data = std::move(d); },
+        [failure](const std::string& why) { *failure = why.empty() ? "Make channels failed" : why; });
+    if (!wait_with_progress(this, makeline_, "Making EPG channels")) return;
+    if (!failure->empty()) {
+        show_error(*failure);
+        return;
+    }
+    run_guarded(&ctx_.doc, [&] { apply_epg_channels(ctx_.doc, methods_, std::move(*data)); }, true,
                 QString::fromUtf8(make_epg_channels_caption));
     refresh();
 }

@@ -116,6 +116,7 @@ private:
     class QTimer* progresstimer_ = nullptr;
     // Last: goes first, cancelling and waiting for its jobs.
     tjobline line_;
+    tjobline makeline_;
 };
 
 }  // namespace tessal

@@ -13,6 +13,9 @@
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -344,3 +347,55 @@ TEST_F(EpgWindows, ANewerRangeWinsAndTheEventLoopRuns) {
     EXPECT_NE(epg->averagepalate(), average_palate(ch.epg, 0, 7999999));
     if (const char* dir = std::getenv("TESSAL_EPG_SHOT_DIR")) epg->grab().save(QString(dir) + "/epg.png");
 }
+
+// "Make channels!" on a long recording waits with a progress dialog while
+// the event loop runs; its "Cancel" leaves the document as it was, and
+// without cancelling the channels are the engine's indices of the frames.
+TEST_F(EpgWindows, MakeChannelsOnALongRecordingCanBeCancelled) {
+    tchannel& ch = doc().channel(0);
+    ch.epg.resize(4000000);
+    for (std::size_t i = 0; i < ch.epg.size(); ++i) ch.epg[i] = epg_frame(rows_of(static_cast<int>(i % 200)));
+    ch.epgsampfreq = 2000000;
+    for (int m = 0; m < 11; ++m) epg->set_method_checked(m, true);
+    doc().theglobal.set_selection(0.1, 0.1);
+    settle();
+    epg->finish_jobs();
+    const int nchans = doc().totnchans();
+
+    int tickswhilewaiting = 0;
+    bool waiting = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { tickswhilewaiting += waiting; });
+    timer.start(10);
+    bool clicked = false;
+    auto press = std::make_shared<std::function<void()>>();
+    *press = [&, press] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && tickswhilewaiting >= 3)
+                for (auto* b : d->findChildren<QPushButton*>()) {
+                    EXPECT_EQ(d->labelText(), "Making EPG channels");
+                    QTest::mouseClick(b, Qt::LeftButton);
+                    clicked = true;
+                    return;
+                }
+        QTimer::singleShot(10, *press);
+    };
+    QTimer::singleShot(0, *press);
+    waiting = true;
+    epg->action("makechannelsaction")->trigger();
+    waiting = false;
+    EXPECT_TRUE(clicked);
+    EXPECT_GE(tickswhilewaiting, 3);
+    QTest::qWait(100);
+    EXPECT_EQ(doc().totnchans(), nchans);
+
+    timer.stop();
+    epg->action("makechannelsaction")->trigger();
+    ASSERT_EQ(doc().totnchans(), nchans + 11);
+    const auto methods = make_extraction_methods();
+    const tsinglearr cog = doc().channel(nchans).samples_array();
+    ASSERT_EQ(cog.size(), 4000000u);
+    for (std::size_t i : {0u, 35u, 50u, 1234567u, 3999999u})
+        EXPECT_EQ(cog[i], static_cast<float>(methods[0].extract(doc().channel(0).epg[i]))) << i;
+}
+
