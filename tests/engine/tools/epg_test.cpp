@@ -458,3 +458,29 @@ TEST(EpgPalate, AverageWithAJobReportsProgressAndStopsWhenCancelled) {
         EXPECT_LT(flag.permille.load(), 500);
     }
 }
+
+// The indices computed with a job are the ones each method gives a frame;
+// a cancelled job stops at its first look and hands nothing back.
+TEST(EpgMake, ComputeGivesEachFramesIndexAndStopsWhenCancelled) {
+    std::vector<std::uint64_t> frames(200000);
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = (i % 7 ? 0xFF00FF00ULL : 0x00FF00FFULL) >> (i % 9);
+    const auto methods = make_extraction_methods();
+    std::vector<bool> checked(methods.size(), false);
+    checked[0] = checked[4] = true;
+    tjobcontext::tflag flag;
+    tjobcontext job(flag);
+    const tepgmakedata d = compute_epg_channels(frames, 100, methods, checked, &job);
+    EXPECT_EQ(flag.permille.load(), 1000);
+    ASSERT_EQ(d.made.size(), methods.size());
+    EXPECT_TRUE(d.made[0] && d.made[4] && !d.made[1]);
+    EXPECT_TRUE(d.samples[1].empty());
+    for (std::size_t i : {0u, 1u, 6u, 7u, 199999u}) {
+        EXPECT_EQ(d.samples[0][i], static_cast<float>(methods[0].extract(frames[i]))) << i;
+        EXPECT_EQ(d.samples[4][i], static_cast<float>(methods[4].extract(frames[i]))) << i;
+    }
+    tjobcontext::tflag stop;
+    stop.cancel = true;
+    tjobcontext cancelled(stop);
+    EXPECT_THROW(compute_epg_channels(frames, 100, methods, checked, &cancelled), tjobcancelled);
+    EXPECT_EQ(stop.permille.load(), 0);
+}
