@@ -1,6 +1,8 @@
 // Electropalatography indices, palates, colours, channels and grid files.
 #include "engine/tools/epg.h"
 
+#include "engine/jobs/jobline.h"
+
 #include <algorithm>
 #include <cmath>
 #include <sstream>
@@ -140,7 +142,8 @@ tepgrange epg_frame_range(const tchannel& ch, double t1, double t2) {
     return g;
 }
 
-tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex) {
+tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex,
+                          tjobcontext* job) {
     tepgmatrix p{};
     if (epg.empty()) return p;
     const long long last = static_cast<long long>(epg.size()) - 1;
@@ -149,6 +152,10 @@ tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex,
     if (b < a) return p;
     std::array<long long, 64> counts{};
     for (long long i = a; i <= b; ++i) {
+        if (job && (i - a) % 65536 == 0) {
+            job->check();
+            job->progress(static_cast<double>(i - a) / static_cast<double>(b - a + 1));
+        }
         std::uint64_t f = epg[static_cast<std::size_t>(i)];
         for (int k = 0; f; ++k, f >>= 1)
             if (f & 1u) ++counts[static_cast<std::size_t>(k)];
@@ -257,17 +264,39 @@ std::vector<trgb> contact_evolution_raster(const tchannel& ch, const std::vector
     return img;
 }
 
-int make_epg_channels(tdocument& doc, int srcchno, std::vector<TExtractionMethod>& methods,
-                      const std::vector<bool>& checked) {
-    if (srcchno < 0 || srcchno >= doc.totnchans()) return -1;
-    // Copies, since appending channels may move the source.
-    const std::vector<std::uint64_t> frames = doc.channel(srcchno).epg;
-    const double fs = doc.channel(srcchno).epgsampfreq;
-    if (!doc.channel(srcchno).epgexists || !(fs > 0))
-        throw std::runtime_error("Channel " + std::to_string(srcchno) + " has no EPG data");
-    int last = -1;
+tepgmakedata compute_epg_channels(const std::vector<std::uint64_t>& frames, double fs,
+                                  const std::vector<TExtractionMethod>& methods,
+                                  const std::vector<bool>& checked, tjobcontext* job) {
+    tepgmakedata d;
+    d.fs = fs;
+    d.samples.resize(methods.size());
+    d.made.assign(methods.size(), false);
+    std::size_t todo = 0, done = 0;
+    for (std::size_t m = 0; m < methods.size(); ++m) todo += m < checked.size() && checked[m];
     for (std::size_t m = 0; m < methods.size(); ++m) {
         if (m >= checked.size() || !checked[m]) continue;
+        const TExtractionMethod& e = methods[m];
+        tsinglearr s(frames.size());
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            if (job && i % 65536 == 0) {
+                job->check();
+                job->progress((static_cast<double>(done) + static_cast<double>(i) / frames.size()) / todo);
+            }
+            s[i] = static_cast<float>(e.extract(frames[i]));
+        }
+        d.samples[m] = std::move(s);
+        d.made[m] = true;
+        ++done;
+    }
+    if (job) job->progress(1.0);
+    return d;
+}
+
+int apply_epg_channels(tdocument& doc, std::vector<TExtractionMethod>& methods, tepgmakedata data) {
+    const double fs = data.fs;
+    int last = -1;
+    for (std::size_t m = 0; m < methods.size() && m < data.made.size(); ++m) {
+        if (!data.made[m]) continue;
         TExtractionMethod& e = methods[m];
         int out = -1;
         for (int c = 0; c < doc.totnchans(); ++c)
@@ -290,11 +319,9 @@ int make_epg_channels(tdocument& doc, int srcchno, std::vector<TExtractionMethod
         ch.nbits = 32;
         ch.xshift = 0;
         ch.set_origin("Tessal EPG");
-        tsinglearr s(frames.size());
-        for (std::size_t i = 0; i < frames.size(); ++i) s[i] = static_cast<float>(e.extract(frames[i]));
         // making again replaces the channel's samples
         doc.samples_changing(ch, 0, static_cast<std::size_t>(ch.sample_count()));
-        ch.set_samples(std::move(s));
+        ch.set_samples(std::move(data.samples[m]));
         doc.theglobal.channel_changed(tchannelchange::properties(out));
         last = out;
     }
@@ -308,6 +335,16 @@ int make_epg_channels(tdocument& doc, int srcchno, std::vector<TExtractionMethod
     doc.theglobal.document_state_changed();
     doc.theglobal.invalidate_paintboxes(true);
     return last;
+}
+
+int make_epg_channels(tdocument& doc, int srcchno, std::vector<TExtractionMethod>& methods,
+                      const std::vector<bool>& checked) {
+    if (srcchno < 0 || srcchno >= doc.totnchans()) return -1;
+    const tchannel& src = doc.channel(srcchno);
+    const double fs = src.epgsampfreq;
+    if (!src.epgexists || !(fs > 0))
+        throw std::runtime_error("Channel " + std::to_string(srcchno) + " has no EPG data");
+    return apply_epg_channels(doc, methods, compute_epg_channels(src.epg, fs, methods, checked));
 }
 
 tpalategrid default_palate_grid() {

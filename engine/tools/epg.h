@@ -18,9 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/dsp/arrays.h"
 #include "engine/formats/safereplace.h"
 
 namespace tessal {
+
+class tjobcontext;
 
 class tchannel;
 class tdocument;
@@ -78,8 +81,10 @@ struct tepgrange {
 tepgrange epg_frame_range(const tchannel& ch, double t1, double t2);
 
 // Per electrode, the fraction of frames startindex..endindex (inclusive)
-// with contact; all 0 for an empty range.
-tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex);
+// with contact; all 0 for an empty range. With a job, it looks there
+// between blocks of frames (to stop when cancelled) and reports progress.
+tepgmatrix average_palate(const std::vector<std::uint64_t>& epg, int startindex, int endindex,
+                          tjobcontext* job = nullptr);
 
 // Centre of gravity in electrode units: row (0.5 at the back row's middle)
 // and column; both 0 when nothing is in contact. Only electrodes count:
@@ -136,6 +141,19 @@ std::vector<trgb> contact_evolution_raster(const tchannel& ch, const std::vector
 inline constexpr const char* make_epg_channels_caption = "Make EPG channels";
 int make_epg_channels(tdocument& doc, int srcchno, std::vector<TExtractionMethod>& methods,
                       const std::vector<bool>& checked);
+// The same in two steps, so that the indices of a long recording can be
+// computed on a worker: the samples of each checked method (empty for the
+// others) from a copy of the frames, looking at `job` (may be null) between
+// blocks; then, on the document's thread, the channels written as above.
+struct tepgmakedata {
+    double fs = 0;
+    std::vector<bool> made;           // per method: checked
+    std::vector<tsinglearr> samples;  // per method
+};
+tepgmakedata compute_epg_channels(const std::vector<std::uint64_t>& frames, double fs,
+                                  const std::vector<TExtractionMethod>& methods,
+                                  const std::vector<bool>& checked, tjobcontext* job = nullptr);
+int apply_epg_channels(tdocument& doc, std::vector<TExtractionMethod>& methods, tepgmakedata data);
 
 // Electrode positions on a palate picture as fractions of its width (x)
 // and height (y).

@@ -8,6 +8,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
+#include "engine/jobs/jobline.h"
 #include "engine/tools/channelsegment.h"
 #include "engine/settings/tsetting.h"
 
@@ -405,9 +406,9 @@ double invfilter_scale(tinvsignaltype type, bool convert, const std::string& uni
     return r * 4.0 * pi / air_density * 1000.0;
 }
 
-tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filter,
-                                       const tinvmakeoptions& opt, tprompter& prompter) {
-    tinvmakeresult res;
+tinvmakeplan plan_invfilter_channels(const tdocument& doc, int src, const tinvfilter& filter,
+                                     const tinvmakeoptions& opt, tprompter& prompter) {
+    tinvmakeplan plan;
     if (src < 0 || src >= doc.totnchans()) throw std::runtime_error("There is no channel to inverse filter");
     if (!opt.saveflow && !opt.saveder) throw std::runtime_error("Choose at least one signal to save");
     const tchannel& sc = doc.channel(src);
@@ -434,7 +435,7 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
             if (prompter.ask("The cursor is not positioned between the pink cursors,\r do you want to make the channels anyway?",
                              "Are the pink cursors positioned correctly?", tbuttons::yesno,
                              ticon::question) != tanswer::yes)
-                return res;
+                return plan;
         }
         r0 = index_of(a);
         r1 = index_of(b);
@@ -449,51 +450,127 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
         p1 = std::min(len, r1 + lead);
     }
     if (opt.beforemaking) opt.beforemaking();
-    const bool mic = filter.signaltype == tinvsignaltype::mic;
-    const bool converted = mic && opt.convert && trimmed_lower(sc.yunit()) == "pa";
-    const double factor = invfilter_scale(filter.signaltype, opt.convert, sc.yunit(), opt.distance_cm) *
-                          filter.fflipfactor;
+    plan.go = true;
+    plan.src = src;
+    plan.opt = opt;
+    plan.opt.beforemaking = nullptr;
+    plan.filter = filter;
+    plan.samples = sc.samples_slice(p0, p1);
+    plan.fs = fs;
+    plan.len = len;
+    plan.r0 = r0, plan.r1 = r1, plan.p0 = p0, plan.p1 = p1;
+    plan.mic = filter.signaltype == tinvsignaltype::mic;
+    plan.converted = plan.mic && opt.convert && trimmed_lower(sc.yunit()) == "pa";
+    plan.factor = invfilter_scale(filter.signaltype, opt.convert, sc.yunit(), opt.distance_cm) * filter.fflipfactor;
+    plan.srcname = sc.name();
+    plan.srcunit = sc.yunit();
+    plan.srcxshift = sc.xshift;
+    return plan;
+}
 
+tinvmakedata compute_invfilter_channels(const tinvmakeplan& plan, tjobcontext* job) {
+    tinvmakedata data;
+    if (!plan.go) return data;
+    tinvfilter filter = plan.filter;
+    const double fs = plan.fs;
     filter.set_sampfreq(fs);
     filter.rebuild_cascade();
-    const std::size_t n = static_cast<std::size_t>(p1 - p0);
-    std::vector<double> flow, der;
+    const std::size_t n = static_cast<std::size_t>(plan.p1 - plan.p0);
+    // The passes over the samples, for the progress: reading and the
+    // cascade for each signal, three more for a microphone's flow.
+    const double passes = (plan.opt.saveflow ? (plan.mic ? 5.0 : 2.0) : 0.0) + (plan.opt.saveder ? 2.0 : 0.0);
+    double done = 0;
+    constexpr std::size_t block = 1 << 16;
+    // Looks at the job every block of a pass.
+    auto look = [&](std::size_t i) {
+        if (job && i % block == 0) {
+            job->check();
+            job->progress((done + static_cast<double>(i) / std::max<std::size_t>(n, 1)) / passes);
+        }
+    };
+    auto pass_done = [&] { done += 1; };
     auto fill = [&](std::vector<double>& x) {
         x.resize(n);
-        sc.for_each_chunk(p0, p1, [&](const float* p, std::size_t m, std::int64_t pos) {
-            double* out = x.data() + (pos - p0);
-            for (std::size_t i = 0; i < m; ++i) out[i] = factor * p[i];
+        plan.samples.for_each_chunk(0, static_cast<std::int64_t>(n), [&](const float* p, std::size_t m, std::int64_t pos) {
+            double* out = x.data() + pos;
+            look(static_cast<std::size_t>(pos));
+            for (std::size_t i = 0; i < m; ++i) out[i] = plan.factor * p[i];
         });
+        pass_done();
     };
-    if (opt.saveflow) {
+    // As run_cascade, section after section, looking at the job between blocks.
+    auto cascade = [&](std::vector<double>& x) {
+        const double share = 1.0 / std::max<std::size_t>(filter.invfilters.size(), 1);
+        const double start = done;
+        for (std::size_t s = 0; s < filter.invfilters.size(); ++s) {
+            TFilterSection& f = filter.invfilters[s];
+            f.reset();
+            if (f.GetFilterType() == tfiltertype::ftnone && f.GetGain() == 1.0) continue;
+            for (std::size_t i = 0; i < n; i += block) {
+                if (job) {
+                    job->check();
+                    job->progress((start + share * (static_cast<double>(s) + static_cast<double>(i) / n)) / passes);
+                }
+                const std::size_t e = std::min(i + block, n);
+                for (std::size_t k = i; k < e; ++k) x[k] = f.filter(x[k]);
+            }
+        }
+        done = start;
+        pass_done();
+    };
+    if (plan.opt.saveflow) {
+        std::vector<double>& flow = data.flow;
         fill(flow);
-        if (mic) {
+        if (plan.mic) {
             THPFilterSection& hp = filter.hpfilter;
             hp.SetSampFreq(fs);
             hp.SetF0(filter.fhpfilterfreq);
             hp.reset();
-            for (std::size_t i = n; i-- > 0;) flow[i] = hp.filter(flow[i]);
+            for (std::size_t i = n; i-- > 0;) {
+                look(n - 1 - i);
+                flow[i] = hp.filter(flow[i]);
+            }
+            pass_done();
             double sum = 0;
             for (std::size_t i = 0; i < n; ++i) flow[i] = (sum += flow[i]) / fs;
+            pass_done();
             hp.reset();
-            for (std::size_t i = 0; i < n; ++i) flow[i] = hp.filter(flow[i]);
+            for (std::size_t i = 0; i < n; ++i) {
+                look(i);
+                flow[i] = hp.filter(flow[i]);
+            }
+            pass_done();
         }
-        filter.run_cascade(flow.data(), n);
+        cascade(flow);
     }
-    if (opt.saveder) {
+    if (plan.opt.saveder) {
+        std::vector<double>& der = data.der;
         fill(der);
-        if (!mic) {
+        if (!plan.mic) {
             for (std::size_t i = 0; i + 1 < n; ++i) der[i] = (der[i + 1] - der[i]) * fs;
             der[n - 1] = n >= 2 ? der[n - 2] : 0.0;
         }
-        filter.run_cascade(der.data(), n);
+        cascade(der);
     }
+    if (job) job->progress(1.0);
+    return data;
+}
 
-    // Everything is computed; now the document changes.
-    const std::string srcname = sc.name();
-    const std::string srcunit = sc.yunit();
-    const long long srcxshift = sc.xshift;
-    const tentities entities = filter.label_entities();
+tinvmakeresult apply_invfilter_channels(tdocument& doc, const tinvmakeplan& plan, const tinvmakedata& data) {
+    tinvmakeresult res;
+    if (!plan.go) return res;
+    const tinvmakeoptions& opt = plan.opt;
+    const int src = plan.src;
+    if (src < 0 || src >= doc.totnchans()) throw std::runtime_error("There is no channel to inverse filter");
+    for (int c : {opt.saveflow ? opt.savechanno : -1, opt.saveder ? opt.savederchanno : -1})
+        if (c >= doc.totnchans()) throw std::runtime_error("Channel " + std::to_string(c) + " does not exist");
+    const double fs = plan.fs;
+    const long long len = plan.len, r0 = plan.r0, r1 = plan.r1, p0 = plan.p0;
+    const bool mic = plan.mic;
+    const std::string& srcname = plan.srcname;
+    const std::string& srcunit = plan.srcunit;
+    const long long srcxshift = plan.srcxshift;
+    const tentities entities = plan.filter.label_entities();
     auto target = [&](int chosen, int newpos) -> int {
         if (chosen >= 0) return chosen;
         tchannel& ch = doc.create_channel(newpos);
@@ -547,7 +624,7 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
         doc.theglobal.channel_changed(tchannelchange::properties(chno));
     };
     std::string flowunit, derunit;
-    if (converted) {
+    if (plan.converted) {
         flowunit = "l/s";
         derunit = "l/s2";
     } else if (!mic) {
@@ -556,18 +633,27 @@ tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filt
     }
     if (opt.saveflow) {
         res.flowchanno = target(opt.savechanno, doc.totnchans());
-        write(res.flowchanno, flow, srcname + " inverse filtered flow", flowunit);
+        write(res.flowchanno, data.flow, srcname + " inverse filtered flow", flowunit);
     }
     if (opt.saveder) {
         const int pos = opt.saveflow && opt.savechanno < 0 ? res.flowchanno + 1 : doc.totnchans();
         res.derchanno = target(opt.savederchanno, pos);
-        write(res.derchanno, der, srcname + " inverse filtered flow derivative", derunit);
+        write(res.derchanno, data.der, srcname + " inverse filtered flow derivative", derunit);
     }
     doc.set_modified(true);
     doc.theglobal.channels_changed();
     doc.theglobal.fix_things();
     res.made = true;
     return res;
+}
+
+tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filter,
+                                       const tinvmakeoptions& opt, tprompter& prompter) {
+    const tinvmakeplan plan = plan_invfilter_channels(doc, src, filter, opt, prompter);
+    if (!plan.go) return {};
+    const tinvmakedata data = compute_invfilter_channels(plan);
+    filter.set_sampfreq(plan.fs);
+    return apply_invfilter_channels(doc, plan, data);
 }
 
 }  // namespace tessal

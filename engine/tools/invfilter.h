@@ -25,11 +25,13 @@
 #include "engine/dsp/fftwindows.h"
 #include "engine/dsp/tfft.h"
 #include "engine/dsp/tfiltersection.h"
+#include "engine/store/samplestore.h"
 
 namespace tessal {
 
 class tchannel;
 class tdocument;
+class tjobcontext;
 class tprompter;
 
 // One element of the inverse filter.
@@ -213,9 +215,40 @@ struct tinvmakeresult {
 double invfilter_scale(tinvsignaltype type, bool convert, const std::string& unit,
                        double distance_cm);
 
+// "Make channels" in three steps, so that the filtering of a long range can
+// run on a worker while the window's event loop runs:
+//  - plan (on the document's thread): checks the input, asks the pink-cursor
+//    question, calls `beforemaking` and takes a slice of the source's samples
+//    and a copy of the filter;
+//  - compute (anywhere): filters the slice; it looks at `job` (may be null)
+//    between blocks and reports its progress there;
+//  - apply (on the document's thread): writes the channels. It checks the
+//    channel numbers again, since the document may have changed meanwhile.
+struct tinvmakeplan {
+    bool go = false;  // false: refused at the question (nothing to do)
+    int src = -1;
+    tinvmakeoptions opt;
+    tinvfilter filter;
+    tsamplestore samples;  // source samples p0 ... p1
+    double fs = 0;
+    long long len = 0, r0 = 0, r1 = 0, p0 = 0, p1 = 0;
+    bool mic = true, converted = false;
+    double factor = 1;
+    std::string srcname, srcunit;
+    long long srcxshift = 0;
+};
+struct tinvmakedata {
+    std::vector<double> flow, der;  // indices p0 ... p1 of the source
+};
+tinvmakeplan plan_invfilter_channels(const tdocument& doc, int src, const tinvfilter& filter,
+                                     const tinvmakeoptions& opt, tprompter& prompter);
+tinvmakedata compute_invfilter_channels(const tinvmakeplan& plan, tjobcontext* job = nullptr);
+tinvmakeresult apply_invfilter_channels(tdocument& doc, const tinvmakeplan& plan, const tinvmakedata& data);
+
 // Makes the channels from channel `src` with the filter's elements, type,
-// flip and high-pass. Raises std::runtime_error with a message for the user
-// on bad input (nothing changed then).
+// flip and high-pass: the three steps above in one go. Raises
+// std::runtime_error with a message for the user on bad input (nothing
+// changed then).
 tinvmakeresult make_invfilter_channels(tdocument& doc, int src, tinvfilter& filter,
                                        const tinvmakeoptions& opt, tprompter& prompter);
 

@@ -17,6 +17,8 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
+#include <QCoreApplication>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -28,6 +30,7 @@
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowjobs.h"
 #include "gui/windows/windowsettings.h"
 
 namespace tessal {
@@ -180,7 +183,11 @@ private:
 };
 
 tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
+    : QWidget(owner, Qt::Window | Qt::Tool),
+      ctx_(ctx),
+      tools_(this, nullptr),
+      line_(deliver_to(this)),
+      makeline_(deliver_to(this)) {
     setWindowTitle("EPG");
     methods_ = make_extraction_methods();
     if (methods_.size() != 11) ctx_.prompter.error("Ajajaj!", "Felprogrammering!");
@@ -268,6 +275,12 @@ tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
     split->setSizes({480, 280});
     status_ = new TStatusPanels({260, 240}, this);
     outer->addWidget(status_);
+    progresstimer_ = new QTimer(this);
+    progresstimer_->setInterval(100);
+    connect(progresstimer_, &QTimer::timeout, this, [this] {
+        if (line_.busy()) status_->set_text(0, progress_text("Calculating average palate", line_.progress()));
+        else progresstimer_->stop();
+    });
     ctx_.doc.theglobal.add_listener(this);
 }
 
@@ -312,6 +325,7 @@ bool tepgwindow::method_checked(int m) const {
 void tepgwindow::refresh() {
     tdocument& doc = ctx_.doc;
     if (doc.totnchans() == 0) {
+        line_.cancel();
         fchanno_ = -1;
         epgis_ = false;
         range_ = {};
@@ -324,19 +338,41 @@ void tepgwindow::refresh() {
         const tchannel& ch = doc.channel(fchanno_);
         epgis_ = ch.epgexists && !ch.epg.empty();
         range_ = {};
-        averagepalate_ = {};
         if (epgis_) {
             const tglobal& g = doc.theglobal;
             double t1 = g.sel1cursor(), t2 = g.sel2cursor();
             // While sound plays the palate follows the play cursor.
             if (ctx_.view.playing && ctx_.view.showcursors[0]) t1 = t2 = ch.cursors[0];
             range_ = epg_frame_range(ch, t1, t2);
-            averagepalate_ = average_palate(ch.epg, range_.startindex, range_.endindex);
+            // The average of the range's frames as a job, from a copy of
+            // them; the palate shows the last finished average meanwhile.
+            const long long last = static_cast<long long>(ch.epg.size()) - 1;
+            const long long a = std::clamp<long long>(range_.startindex, 0, last);
+            const long long b = std::clamp<long long>(range_.endindex, 0, last);
+            auto frames = std::make_shared<std::vector<std::uint64_t>>();
+            if (b >= a) frames->assign(ch.epg.begin() + a, ch.epg.begin() + b + 1);
+            const int nd = doc.prefs.nSignificantDigits;
+            line_.start(
+                [frames](tjobcontext& c) {
+                    return average_palate(*frames, 0, static_cast<int>(frames->size()) - 1, &c);
+                },
+                [this, nd](tepgmatrix p) {
+                    averagepalate_ = p;
+                    progresstimer_->stop();
+                    status_->set_text(0, epgis_ ? qs(epg_cog_text(palate_cog(averagepalate_), nd)) : QString());
+                    canvas_->update();
+                },
+                [this](const std::string& why) {
+                    progresstimer_->stop();
+                    status_->set_text(0, qs(why));
+                });
+            if (!progresstimer_->isActive()) progresstimer_->start();
+        } else {
+            line_.cancel();
+            averagepalate_ = {};
+            status_->set_text(0, QString());
         }
         setWindowTitle(qs(epg_title(ch, range_)));
-        const tepgcog cg = palate_cog(averagepalate_);
-        const int nd = doc.prefs.nSignificantDigits;
-        status_->set_text(0, epgis_ ? qs(epg_cog_text(cg, nd)) : QString());
         status_->set_text(1, epgis_ ? qs(float_to_text(ch.epgsampfreq)) + " frames/s, " +
                                           QString::number(range_.endindex - range_.startindex + 1) +
                                           " averaged"
@@ -349,10 +385,39 @@ void tepgwindow::refresh() {
     if (changed) changed();
 }
 
+void tepgwindow::finish_jobs() {
+    while (line_.busy()) {
+        line_.wait();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
 void tepgwindow::makechannelsactionExecute() {
-    if (!epgis_ || fchanno_ < 0) return;
-    // One change of the document: make_epg_channels_caption names it.
-    run_guarded(&ctx_.doc, [&] { make_epg_channels(ctx_.doc, fchanno_, methods_, checked_); }, true,
+    if (!epgis_ || fchanno_ < 0 || fchanno_ >= ctx_.doc.totnchans()) return;
+    // The indices from a copy of the frames on a worker, with progress and
+    // "Cancel" (which leaves the document as it was); then, as one change
+    // of the document named by make_epg_channels_caption, the channels.
+    const tchannel& src = ctx_.doc.channel(fchanno_);
+    auto frames = std::make_shared<const std::vector<std::uint64_t>>(src.epg);
+    const double fs = src.epgsampfreq;
+    if (!(fs > 0)) {
+        show_error("Channel " + std::to_string(fchanno_) + " has no EPG data");
+        return;
+    }
+    auto data = std::make_shared<tepgmakedata>();
+    auto failure = std::make_shared<std::string>();
+    makeline_.start(
+        [frames, fs, methods = methods_, checked = checked_](tjobcontext& c) {
+            return compute_epg_channels(*frames, fs, methods, checked, &c);
+        },
+        [data](tepgmakedata d) { *data = std::move(d); },
+        [failure](const std::string& why) { *failure = why.empty() ? "Make channels failed" : why; });
+    if (!wait_with_progress(this, makeline_, "Making EPG channels")) return;
+    if (!failure->empty()) {
+        show_error(*failure);
+        return;
+    }
+    run_guarded(&ctx_.doc, [&] { apply_epg_channels(ctx_.doc, methods_, std::move(*data)); }, true,
                 QString::fromUtf8(make_epg_channels_caption));
     refresh();
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/core/tviewlistener.h"
+#include "engine/jobs/jobline.h"
 #include "engine/tools/epg.h"
 #include "gui/widgets/tplotpanel.h"
 #include "gui/windows/windowtools.h"
@@ -57,7 +58,13 @@ public:
     QPointF electrode_pixel(int r, int c) const;
     TStatusPanels* status() const { return status_; }
 
+    // Takes the channel, range and title at once; the average palate of
+    // the range follows as a job on the window's line.
     void refresh();
+    // An average under way (its result not yet handed back).
+    bool computing() const { return line_.busy(); }
+    // Runs the event loop until the newest average is handed back.
+    void finish_jobs();
     void makechannelsactionExecute();
     // Loads a palate picture (BMP, PNG, JPEG) and the grid file beside it.
     // False with the message shown when the picture cannot be read; a grid
@@ -106,6 +113,10 @@ private:
     QCheckBox* showelectrodes_ = nullptr;
     QCheckBox* showsurface_ = nullptr;
     QSpinBox* electrodesize_ = nullptr;
+    class QTimer* progresstimer_ = nullptr;
+    // Last: goes first, cancelling and waiting for its jobs.
+    tjobline line_;
+    tjobline makeline_;
 };
 
 }  // namespace tessal

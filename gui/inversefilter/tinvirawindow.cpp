@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -27,8 +28,10 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
+#include "engine/tools/channelsegment.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowjobs.h"
 
 namespace tessal {
 
@@ -45,10 +48,22 @@ double pix(const TAxis& a, double v) { return a.value_to_notclipped_position(v) 
 // The initial span of the waveform plot.
 constexpr double initial_span_ms = 30.0;
 
+// What a recomputation hands back: the filter with its arrays and cascade,
+// and the spectra of flow, derivative, their inverse-filtered forms and the
+// cascade (empty where not shown).
+struct tinvirajob {
+    tinvfilter filter;
+    tinvspectrum spectra[5];
+};
+
 }  // namespace
 
 tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
+    : QWidget(owner, Qt::Window | Qt::Tool),
+      ctx_(ctx),
+      tools_(this, nullptr),
+      line_(deliver_to(this)),
+      makeline_(deliver_to(this)) {
     setWindowTitle("Invira");
     const struct {
         const char* id;
@@ -165,6 +180,9 @@ tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
 
     status_ = new TStatusPanels({260, 260, 200}, this);
     outer->addWidget(status_);
+    progresstimer_ = new QTimer(this);
+    progresstimer_->setInterval(100);
+    connect(progresstimer_, &QTimer::timeout, this, [this] { show_progress(); });
     ctx_.doc.theglobal.add_listener(this);
     update_enablings();
 }
@@ -375,6 +393,9 @@ void tinvirawindow::reload() {
     tdocument& doc = ctx_.doc;
     if (doc.totnchans() == 0) {
         filter_.clear_segment();
+        rawseg_.reset();
+        extraseg_.reset();
+        segfs_ = extrafs_ = -1;
         flockchanno_ = -1;
         locked_ = false;
         if (QAction* a = action("lockaction")) a->setChecked(false);
@@ -388,12 +409,30 @@ void tinvirawindow::reload() {
     if (!locked_ || flockchanno_ < 0 || flockchanno_ >= doc.totnchans()) flockchanno_ = doc.thischanno();
     const tchannel& ch = doc.channel(flockchanno_);
     filter_.signaltype = micradio_->isChecked() ? tinvsignaltype::mic : tinvsignaltype::flow;
-    filter_.load_segment(ch, doc.theglobal.timecursor());
+    // Copies of the segments for the jobs; the filtering runs there.
+    const double t = doc.theglobal.timecursor();
+    filter_.cursortime = t;
+    {
+        const tchannelsegment seg(ch, t, -invfilter_lead, invfilter_seglen);
+        auto raw = std::make_shared<std::vector<double>>(invfilter_total);
+        for (int i = -invfilter_lead; i <= invfilter_seglen; ++i) (*raw)[static_cast<std::size_t>(i + invfilter_lead)] = seg(i);
+        rawseg_ = std::move(raw);
+        segfs_ = ch.sampfreq;
+    }
     const tchannel* extra =
         addchanno_ >= 0 && addchanno_ < doc.totnchans() ? &doc.channel(addchanno_) : nullptr;
-    filter_.load_extra(extra, doc.theglobal.timecursor());
-    const double fs = filter_.fsampfreq;
-    const double flimit = std::max(fs, filter_.faddsampfreq) / 2;
+    if (extra) {
+        const tchannelsegment seg(*extra, t, 0, invfilter_seglen);
+        auto x = std::make_shared<std::vector<double>>(invfilter_seglen + 1);
+        for (int i = 0; i <= invfilter_seglen; ++i) (*x)[static_cast<std::size_t>(i)] = seg(i);
+        extraseg_ = std::move(x);
+        extrafs_ = extra->sampfreq;
+    } else {
+        extraseg_.reset();
+        extrafs_ = -1;
+    }
+    const double fs = segfs_;
+    const double flimit = std::max(fs, extrafs_) / 2;
     TAxis& fx = specplot_->xaxis()->axis();
     if (flimit > 0) {
         fx.SetMaxHiValue(flimit);
@@ -411,7 +450,7 @@ void tinvirawindow::reload() {
     ratewarning_->setVisible(!warn.empty());
     std::string file = ch.filename.empty() ? doc.filename() : ch.filename;
     setWindowTitle(QString::number(flockchanno_) + ": " + qs(ch.name()) + " @ " +
-                   qs(format_float_pattern(doc.prefs.SecondsFormat, filter_.cursortime)) + " s - " +
+                   qs(format_float_pattern(doc.prefs.SecondsFormat, t)) + " s - " +
                    qs(file) + " - Invira");
     calibwarning_->setText(unit_warning_text());
     update_enablings();
@@ -428,22 +467,98 @@ QString tinvirawindow::unit_warning_text() const {
     return "Channel " + QString::number(flockchanno_) + " is not calibrated in Pa";
 }
 
-void tinvirawindow::recompute() {
-    fdirty_ = false;
-    spectradirty_ = true;
-    filter_.rebuild_cascade();
-    const std::vector<std::string> memo = filter_.memo_lines();
-    QStringList lines;
-    for (const std::string& s : memo) lines << qs(s);
-    const QString text = lines.join("\n");
-    if (memo_->toPlainText() != text) memo_->setPlainText(text);
-    filter_.recompute_outputs();
+void tinvirawindow::ensure_current() {
+    if (!faudiodatadirty_ && !fdirty_ && !spectradirty_) return;
+    const bool reloadsamples = faudiodatadirty_;
+    if (faudiodatadirty_) reload();
+    faudiodatadirty_ = fdirty_ = spectradirty_ = false;
+    start_job(reloadsamples);
 }
 
-void tinvirawindow::ensure_current() {
-    if (faudiodatadirty_) reload();
-    if (fdirty_) recompute();
-    if (spectradirty_) update_spectra();
+// The segment is filtered anew in every job (from the copy the last reload
+// took): a request never builds on a result that a newer one superseded.
+void tinvirawindow::start_job(bool) {
+    const double fs = rawseg_ ? segfs_ : filter_.fsampfreq;
+    const TAxis& tx = waveplot_->xaxis()->axis();
+    const int from = static_cast<int>(std::clamp(std::llround(tx.GetLoValue() / 1000 * fs), 0LL, 16384LL));
+    const int to = static_cast<int>(std::clamp(std::llround(tx.GetHiValue() / 1000 * fs) + 1, 0LL, 16385LL));
+    const bool haschannel = ctx_.doc.totnchans() > 0;
+    const bool want[5] = {sflow_->isChecked() && haschannel, sder_->isChecked() && haschannel,
+                          sinvflow_->isChecked() && haschannel, sinvder_->isChecked() && haschannel,
+                          showfilter_->isChecked()};
+    line_.start(
+        [f = filter_, raw = rawseg_, extra = extraseg_, fs, xfs = extrafs_, t = filter_.cursortime, from, to,
+         w0 = want[0], w1 = want[1], w2 = want[2], w3 = want[3], w4 = want[4]](tjobcontext& c) mutable {
+            if (raw) {
+                f.load_samples(fs, [&](int i) { return (*raw)[static_cast<std::size_t>(i + invfilter_lead)]; });
+                f.cursortime = t;
+            } else {
+                f.clear_segment();
+            }
+            if (extra) {
+                f.faddsampfreq = xfs;
+                std::copy(extra->begin(), extra->end(), f.addarr.begin());
+            } else {
+                f.faddsampfreq = -1;
+                std::fill(f.addarr.begin(), f.addarr.end(), 0.0);
+            }
+            c.check();
+            c.progress(0.2);
+            f.rebuild_cascade();
+            f.recompute_outputs();
+            c.check();
+            c.progress(0.6);
+            tinvirajob r;
+            const bool wants[4] = {w0, w1, w2, w3};
+            const std::vector<double>* arrs[4] = {&f.flowarr, &f.derarr, &f.invflowarr, &f.invderarr};
+            for (int k = 0; k < 4; ++k)
+                if (wants[k] && f.fsampfreq > 0) f.signal_spectrum(*arrs[k], from, to, r.spectra[k]);
+            if (w4) f.filter_spectrum(r.spectra[4]);
+            c.progress(1.0);
+            r.filter = std::move(f);
+            return r;
+        },
+        [this](tinvirajob r) {
+            // The elements stay as the window has them (a newer request
+            // carries any change since).
+            std::vector<tformant> formants = std::move(filter_.formants);
+            filter_ = std::move(r.filter);
+            filter_.formants = std::move(formants);
+            spflow_ = std::move(r.spectra[0]);
+            spder_ = std::move(r.spectra[1]);
+            spinvflow_ = std::move(r.spectra[2]);
+            spinvder_ = std::move(r.spectra[3]);
+            spfilter_ = std::move(r.spectra[4]);
+            QStringList lines;
+            for (const std::string& s : filter_.memo_lines()) lines << qs(s);
+            const QString text = lines.join("\n");
+            if (memo_->toPlainText() != text) memo_->setPlainText(text);
+            progresstimer_->stop();
+            status_->set_text(2, "");
+            waveplot_->mark_dirty();
+            specplot_->mark_dirty();
+        },
+        [this](const std::string& why) {
+            progresstimer_->stop();
+            status_->set_text(2, qs(why));
+        });
+    if (!progresstimer_->isActive()) progresstimer_->start();
+}
+
+void tinvirawindow::show_progress() {
+    if (!line_.busy()) {
+        progresstimer_->stop();
+        return;
+    }
+    status_->set_text(2, progress_text("Calculating inverse filter", line_.progress()));
+}
+
+void tinvirawindow::finish_jobs() {
+    ensure_current();
+    while (line_.busy()) {
+        line_.wait();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
 }
 
 QString tinvirawindow::memo_text() const { return memo_->toPlainText(); }
@@ -454,26 +569,6 @@ void tinvirawindow::visible_range(int& from, int& to) const {
     const double fs = filter_.fsampfreq;
     from = static_cast<int>(std::clamp(std::llround(tx.GetLoValue() / 1000 * fs), 0LL, 16384LL));
     to = static_cast<int>(std::clamp(std::llround(tx.GetHiValue() / 1000 * fs) + 1, 0LL, 16385LL));
-}
-
-void tinvirawindow::update_spectra() {
-    spectradirty_ = false;
-    int from = 0, to = 0;
-    visible_range(from, to);
-    auto one = [&](QCheckBox* c, const std::vector<double>& a, tinvspectrum& out) {
-        if (c->isChecked() && filter_.fsampfreq > 0 && ctx_.doc.totnchans() > 0)
-            filter_.signal_spectrum(a, from, to, out);
-        else
-            out.clear();
-    };
-    one(sflow_, filter_.flowarr, spflow_);
-    one(sder_, filter_.derarr, spder_);
-    one(sinvflow_, filter_.invflowarr, spinvflow_);
-    one(sinvder_, filter_.invderarr, spinvder_);
-    if (showfilter_->isChecked())
-        filter_.filter_spectrum(spfilter_);
-    else
-        spfilter_.clear();
 }
 
 void tinvirawindow::paint_wave(QPainter& p, const QSize& size) {
@@ -647,10 +742,9 @@ void tinvirawindow::spectrum_move(QPointF pos, Qt::MouseButtons buttons, Qt::Key
         const double bw = bandwidth_at_level(f, level_at(at.y()));
         if (f > 0 && bw > 0 && std::isfinite(bw)) {
             thisformant_ = filter_.set_element(thisformant_, f, bw);
-            recompute();
-            update_spectra();
-            waveplot_->mark_dirty();
-            specplot_->mark_dirty();
+            // The outputs follow as a job; a further move supersedes it.
+            mark_dirty();
+            ensure_current();
             status_->set_text(0, "*F0=" + QString::number(f, 'f', 0) + " Hz, BW=" + QString::number(bw, 'f', 2) + " Hz");
         }
         return;
@@ -732,10 +826,26 @@ void tinvirawindow::saveactionExecute() {
         return;
     }
     opt.distance_cm = d;
-    if (action("logatmakeaction")->isChecked()) opt.beforemaking = [this] { logformantsactionExecute(); };
-    run_guarded(&doc, [&] { make_invfilter_channels(doc, flockchanno_, filter_, opt, ctx_.prompter); }, true,
-                "Make channels");
-    filter_.set_sampfreq(filter_.fsampfreq);
+    // Checked and asked here, filtered on a worker (progress and "Cancel"),
+    // written here: a cancel leaves the document and the log as they were.
+    auto plan = std::make_shared<tinvmakeplan>();
+    if (!run_guarded(nullptr, [&] { *plan = plan_invfilter_channels(doc, flockchanno_, filter_, opt, ctx_.prompter); },
+                     false, "Make channels") ||
+        !plan->go)
+        return;
+    auto data = std::make_shared<tinvmakedata>();
+    auto failure = std::make_shared<std::string>();
+    makeline_.start([plan = std::shared_ptr<const tinvmakeplan>(plan)](
+                        tjobcontext& c) { return compute_invfilter_channels(*plan, &c); },
+                    [data](tinvmakedata r) { *data = std::move(r); },
+                    [failure](const std::string& why) { *failure = why.empty() ? "Make channels failed" : why; });
+    if (!wait_with_progress(this, makeline_, "Making inverse filtered channels")) return;
+    if (!failure->empty()) {
+        show_error(*failure);
+        return;
+    }
+    if (action("logatmakeaction")->isChecked()) logformantsactionExecute();
+    run_guarded(&doc, [&] { apply_invfilter_channels(doc, *plan, *data); }, true, "Make channels");
     mark_audio_dirty();
     refill_combos();
 }

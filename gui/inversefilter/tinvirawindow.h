@@ -4,7 +4,11 @@
 // lower plot shows their spectra, the vocal tract the cascade cancels, the
 // bandwidth guides and a handle per element. Handles are added, moved and
 // deleted with the mouse (the right button cycles the tools); a move
-// recomputes the cascade, both outputs and the spectra at once. The numbers
+// recomputes the cascade, both outputs and the spectra as a job on the
+// window's job line, from a copy of the segment taken here: the plots show
+// the last finished result until the newest request's is handed back (a
+// drag's newer moves supersede the older ones). "Make channels" filters the
+// range on a worker too, waiting with progress and "Cancel". The numbers
 // all come from engine/tools/invfilter; this window paints and forwards.
 #pragma once
 
@@ -13,6 +17,7 @@
 #include <functional>
 
 #include "engine/core/tviewlistener.h"
+#include "engine/jobs/jobline.h"
 #include "engine/tools/invfilter.h"
 #include "gui/widgets/tplotpanel.h"
 #include "gui/windows/windowtools.h"
@@ -52,8 +57,13 @@ public:
     void spectrum_move(QPointF pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
     void spectrum_release(QPointF pos, Qt::MouseButton button, Qt::KeyboardModifiers mods);
 
-    // Reloads and recomputes what is dirty (paints do this lazily).
+    // Starts the recomputation of what is dirty as a job (paints do this
+    // lazily); the result arrives in the event loop.
     void ensure_current();
+    // A recomputation under way (its result not yet handed back).
+    bool computing() const { return line_.busy(); }
+    // Runs the event loop until the newest recomputation is handed back.
+    void finish_jobs();
     QString memo_text() const;
     QString warning_text() const;
     QString unit_warning_text() const;
@@ -89,7 +99,7 @@ private:
     void mark_audio_dirty();
     void mark_dirty();
     void reload();
-    void recompute();
+    void start_job(bool reloadsamples);
     void refill_combos();
     void update_enablings();
     void paint_wave(QPainter& p, const QSize& size);
@@ -99,7 +109,7 @@ private:
     double freq_at(double x) const;
     double level_at(double y) const;
     void visible_range(int& from, int& to) const;
-    void update_spectra();
+    void show_progress();
 
     tappcontext& ctx_;
     twindowtools tools_;
@@ -151,6 +161,14 @@ private:
     QLineEdit* distanceedit_ = nullptr;
     QLabel* calibwarning_ = nullptr;
     QCheckBox* autofsd_ = nullptr;
+    class QTimer* progresstimer_ = nullptr;
+    // The segment as the last reload copied it, for the jobs.
+    std::shared_ptr<const std::vector<double>> rawseg_, extraseg_;
+    double segfs_ = -1, extrafs_ = -1;
+    // Last: goes first, cancelling and waiting for its jobs before the
+    // members their hand-backs touch.
+    tjobline line_;
+    tjobline makeline_;
 };
 
 }  // namespace tessal

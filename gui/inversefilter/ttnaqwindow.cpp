@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSplitter>
+#include <QTimer>
+#include <QCoreApplication>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,8 +19,10 @@
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
+#include "engine/tools/channelsegment.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
+#include "gui/windows/windowjobs.h"
 #include "gui/windows/windowsettings.h"
 
 namespace tessal {
@@ -46,8 +50,12 @@ void draw_curve(QPainter& p, const TAxis& x, const TAxis& y, const QSize& size, 
 }  // namespace
 
 ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr) {
+    : QWidget(owner, Qt::Window | Qt::Tool), ctx_(ctx), tools_(this, nullptr), line_(deliver_to(this)) {
     setWindowTitle("T-naq");
+    title_ = "T-naq";
+    progresstimer_ = new QTimer(this);
+    progresstimer_->setInterval(100);
+    connect(progresstimer_, &QTimer::timeout, this, [this] { show_progress(); });
     auto& log = ctx_.measurements.datalog;
     int order = 10;
     auto add = [&](const char* id, const QString& caption, const char* key, std::function<void()> handler) {
@@ -156,11 +164,15 @@ void ttnaqwindow::reload() {
     faudiodatadirty_ = false;
     tdocument& doc = ctx_.doc;
     if (doc.totnchans() == 0) {
+        line_.cancel();
+        progresstimer_->stop();
+        segment_.reset();
+        ops_.clear();
         g_.clear();
         flockchanno_ = -1;
         locked_ = false;
         if (QAction* a = action("lockaction")) a->setChecked(false);
-        setWindowTitle("T-Naq");
+        setWindowTitle(title_ = "T-Naq");
         flowplot_->yaxis()->axis().SetAxisText("");
         derplot_->yaxis()->axis().SetAxisText("");
         update_lines();
@@ -169,14 +181,35 @@ void ttnaqwindow::reload() {
     if (!locked_ || flockchanno_ < 0 || flockchanno_ >= doc.totnchans()) flockchanno_ = doc.thischanno();
     const tchannel& ch = doc.channel(flockchanno_);
     const double t = doc.theglobal.timecursor();
-    g_.load_segment(ch, t);
-    if (g_.filename.empty()) g_.filename = doc.filename();
-    g_.load_extra(addchanno_ >= 0 && addchanno_ < doc.totnchans() ? &doc.channel(addchanno_) : nullptr, t);
-    flowplot_->yaxis()->axis().SetAxisText("[" + g_.unit + "]");
-    derplot_->yaxis()->axis().SetAxisText("[" + g_.unit + "/s]");
+    // A copy of the segment for the job, which loads and measures it.
+    auto seg = std::make_shared<tsegmentcopy>();
+    seg->fs = ch.sampfreq;
+    seg->time = t;
+    seg->channelname = ch.name();
+    seg->filename = ch.filename.empty() ? doc.filename() : ch.filename;
+    seg->unit = ch.yunit();
+    {
+        const tchannelsegment s(ch, t, 0, glottal_seglen);
+        seg->samples.resize(glottal_seglen + 1);
+        for (int i = 0; i <= glottal_seglen; ++i) seg->samples[static_cast<std::size_t>(i)] = s(i);
+    }
+    if (addchanno_ >= 0 && addchanno_ < doc.totnchans()) {
+        const tchannel& x = doc.channel(addchanno_);
+        const tchannelsegment s(x, t, 0, glottal_seglen);
+        seg->addfs = x.sampfreq;
+        seg->extra.resize(glottal_seglen + 1);
+        for (int i = 0; i <= glottal_seglen; ++i) seg->extra[static_cast<std::size_t>(i)] = s(i);
+    }
+    seg->pendingmarks = pendingmarks_;
+    std::copy(std::begin(marks_), std::end(marks_), std::begin(seg->marks));
+    pendingmarks_ = false;
+    segment_ = seg;
+    g_.cursortime = t;
+    flowplot_->yaxis()->axis().SetAxisText("[" + ch.yunit() + "]");
+    derplot_->yaxis()->axis().SetAxisText("[" + ch.yunit() + "/s]");
     // Keep the width of the visible range while re-anchoring it.
-    if (g_.sampfreq > 0) {
-        const double limit = glottal_seglen / g_.sampfreq * 1000;
+    if (ch.sampfreq > 0) {
+        const double limit = glottal_seglen / ch.sampfreq * 1000;
         for (TPlotPanel* p : {flowplot_, derplot_}) {
             TAxis& x = p->xaxis()->axis();
             const double width = std::min(x.GetHiValue() - x.GetLoValue(), limit);
@@ -184,21 +217,83 @@ void ttnaqwindow::reload() {
             x.set_hilovalues(width, 0);
         }
     }
-    setWindowTitle(QString::number(flockchanno_) + ": " + qs(ch.name()) + " @ " +
-                   qs(format_float_pattern(doc.prefs.SecondsFormat, t)) + " s - T-Naq");
-    if (pendingmarks_) {
-        pendingmarks_ = false;
-        g_.mark_period(marks_[0], marks_[1]);
-        if (marks_[3] > marks_[2]) g_.mark_closed(marks_[2], marks_[3]);
-    } else {
-        g_.measure();
-    }
-    fit_levels();
-    update_lines();
+    title_ = QString::number(flockchanno_) + ": " + qs(ch.name()) + " @ " +
+             qs(format_float_pattern(doc.prefs.SecondsFormat, t)) + " s - T-Naq";
+    setWindowTitle(title_);
+    start_job();
 }
 
 void ttnaqwindow::ensure_current() {
     if (faudiodatadirty_) reload();
+}
+
+// The job starts from the last finished result: the marks made since are
+// made on it again, then the segment copied since (if any) is loaded and
+// measured under the marks, as the window did it step by step.
+void ttnaqwindow::start_job() {
+    line_.start(
+        [g = g_, seg = segment_, ops = ops_](tjobcontext& c) mutable {
+            for (const tmarkop& op : ops) {
+                c.check();
+                if (op.kind == 0) g.mark_period(op.a, op.b);
+                else if (op.kind == 1) g.mark_closed(op.a, op.b);
+                else g.set_extremes(op.a, op.b);
+            }
+            c.progress(0.3);
+            if (seg) {
+                c.check();
+                g.cursortime = seg->time;
+                g.channelname = seg->channelname;
+                g.filename = seg->filename;
+                g.unit = seg->unit;
+                g.load_samples(seg->fs, [&](int i) { return seg->samples[static_cast<std::size_t>(i)]; });
+                std::fill(g.addarr.begin(), g.addarr.end(), 0.0);
+                g.addsampfreq = seg->extra.empty() ? -1.0 : seg->addfs;
+                std::copy(seg->extra.begin(), seg->extra.end(), g.addarr.begin());
+                c.progress(0.6);
+                if (seg->pendingmarks) {
+                    g.mark_period(seg->marks[0], seg->marks[1]);
+                    if (seg->marks[3] > seg->marks[2]) g.mark_closed(seg->marks[2], seg->marks[3]);
+                } else {
+                    g.measure();
+                }
+            }
+            c.progress(1.0);
+            return g;
+        },
+        [this, reloaded = segment_ != nullptr](tglottalflow g) {
+            g_ = std::move(g);
+            segment_.reset();
+            ops_.clear();
+            progresstimer_->stop();
+            setWindowTitle(title_);
+            if (reloaded) fit_levels();
+            update_lines();
+            flowplot_->mark_dirty();
+            derplot_->mark_dirty();
+        },
+        [this](const std::string& why) {
+            progresstimer_->stop();
+            setWindowTitle(title_);
+            lines_[0]->setText(qs(why));
+        });
+    if (!progresstimer_->isActive()) progresstimer_->start();
+}
+
+void ttnaqwindow::show_progress() {
+    if (!line_.busy()) {
+        progresstimer_->stop();
+        return;
+    }
+    setWindowTitle(title_ + progress_text("", line_.progress()));
+}
+
+void ttnaqwindow::finish_jobs() {
+    ensure_current();
+    while (line_.busy()) {
+        line_.wait();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
 }
 
 void ttnaqwindow::visible_range(int& from, int& to) const {
@@ -244,35 +339,43 @@ void ttnaqwindow::update_lines() {
     lines_[2]->setText(qs(g_.line3(p)));
 }
 
-void ttnaqwindow::change_marks(const std::function<void()>& change, bool derivative) {
+void ttnaqwindow::change_marks(const std::function<void()>& change, bool) {
     ensure_current();
-    if (g_.sampfreq < 0) return;
+    if (!segment_ && g_.sampfreq < 0) return;
     change();
-    update_lines();
-    flowplot_->mark_dirty();
-    if (derivative) derplot_->mark_dirty();
+    start_job();
 }
 
 void ttnaqwindow::mark_period(double t1, double t2) {
-    change_marks([&] { g_.mark_period(t1, t2); }, true);
+    change_marks([&] { push_mark(0, t1, t2); }, true);
 }
 
 void ttnaqwindow::mark_closed(double t1, double t2) {
-    change_marks([&] { g_.mark_closed(t1, t2); }, false);
+    change_marks([&] { push_mark(1, t1, t2); }, false);
 }
 
 void ttnaqwindow::set_extremes(double v1, double v2) {
-    change_marks([&] { g_.set_extremes(v1, v2); }, false);
+    change_marks([&] { push_mark(2, v1, v2); }, false);
+}
+
+// A mark of the kind the last one was replaces it (a drag's newer position
+// supersedes the older).
+void ttnaqwindow::push_mark(int kind, double a, double b) {
+    if (!ops_.empty() && ops_.back().kind == kind) ops_.back() = {kind, a, b};
+    else ops_.push_back({kind, a, b});
 }
 
 void ttnaqwindow::logpointactionExecute() {
     ensure_current();
+    // The measures of the newest marks; "Cancel" logs nothing.
+    if (line_.busy() && !wait_with_progress(this, line_, "Measuring the glottal flow")) return;
     if (!g_.period_ok() || g_.sampfreq < 0) return;
     ctx_.measurements.datalog.add_line(g_.heading(), g_.datarow(ctx_.doc.prefs));
 }
 
 void ttnaqwindow::copyactionExecute() {
     ensure_current();
+    if (line_.busy() && !wait_with_progress(this, line_, "Measuring the glottal flow")) return;
     if (g_.period_ok()) ctx_.clipboard.set_text(g_.datarow(ctx_.doc.prefs));
 }
 

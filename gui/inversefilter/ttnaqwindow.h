@@ -4,14 +4,21 @@
 // (the ends snap onto the minima); dragging on the flow marks the closed
 // phase, and right-dragging sets the flow extremes by hand. Three lines
 // under the panels show the measures; they are logged and copied as rows.
-// The numbers all come from engine/tools/glottalflow.
+// The loading and the measures run as jobs on the window's job line, from a
+// copy of the segment taken here: the panels and lines show the last
+// finished result until the newest request's is handed back, and a drag's
+// newer marks supersede the older ones. The numbers all come from
+// engine/tools/glottalflow.
 #pragma once
 
 #include <QWidget>
 #include <functional>
 
 #include "engine/core/tviewlistener.h"
+#include "engine/jobs/jobline.h"
 #include "engine/tools/glottalflow.h"
+#include <memory>
+#include <vector>
 #include "gui/widgets/tplotpanel.h"
 #include "gui/windows/windowtools.h"
 
@@ -38,8 +45,12 @@ public:
     QString line(int i) const;
     int flockchanno() const { return flockchanno_; }
 
-    // Reloads the segment when it is dirty.
+    // Starts the reloading of the segment when it is dirty (as a job).
     void ensure_current();
+    // A computation under way (its result not yet handed back).
+    bool computing() const { return line_.busy(); }
+    // Runs the event loop until the newest computation is handed back.
+    void finish_jobs();
     // Marks as the mouse makes them, in seconds from the segment start.
     void mark_period(double t1, double t2);
     void mark_closed(double t1, double t2);
@@ -72,6 +83,9 @@ private:
     // channel is not the one the segment was loaded from.
     void follow_main();
     void refill_combo();
+    void start_job();
+    void push_mark(int kind, double a, double b);
+    void show_progress();
     void update_lines();
     void fit_levels();
     void paint_flow(QPainter& p, const QSize& size);
@@ -97,6 +111,26 @@ private:
     TPlotPanel* derplot_ = nullptr;
     QComboBox* extracombo_ = nullptr;
     QLabel* lines_[3] = {};
+    class QTimer* progresstimer_ = nullptr;
+    QString title_;
+    // What the newest job does to the last finished result: the segment
+    // copied at the last reload (null when that result already holds it)
+    // and the marks made since, each kind kept once (its latest).
+    struct tsegmentcopy {
+        double fs = -1, time = 0, addfs = -1;
+        std::string channelname, filename, unit;
+        std::vector<double> samples, extra;
+        bool pendingmarks = false;
+        double marks[4] = {0, 0, 0, 0};
+    };
+    std::shared_ptr<const tsegmentcopy> segment_;
+    struct tmarkop {
+        int kind;  // 0 period, 1 closed phase, 2 extremes
+        double a, b;
+    };
+    std::vector<tmarkop> ops_;
+    // Last: goes first, cancelling and waiting for its jobs.
+    tjobline line_;
 };
 
 }  // namespace tessal

@@ -12,6 +12,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -101,6 +105,7 @@ protected:
 TEST_F(EpgWindows, PalateFollowsTheSelectionAndThePlayCursor) {
     doc().theglobal.set_selection(0.35, 0.55);
     settle();
+    epg->finish_jobs();
     EXPECT_EQ(epg->windowTitle(), "0: r.wav Ch 0 - EPG frame 35 - 55 of 199");
     EXPECT_TRUE(epg->action("makechannelsaction")->isEnabled());
     const tepgmatrix& p = epg->averagepalate();
@@ -121,6 +126,7 @@ TEST_F(EpgWindows, PalateFollowsTheSelectionAndThePlayCursor) {
     doc().theglobal.invalidate_paintboxes(false);
     EXPECT_EQ(epg->range().startindex, 110);
     EXPECT_EQ(epg->range().endindex, 110);
+    epg->finish_jobs();
     EXPECT_DOUBLE_EQ(epg->averagepalate()[1][4], 1.0);
     v.playing = false;
     v.showcursors[0] = false;
@@ -294,6 +300,7 @@ TEST_F(EpgWindows, CentreOfGravityLeavesTheSyncMarksOut) {
     QTest::mouseMove(wave, QPoint(b, y));
     QTest::mouseRelease(wave, Qt::LeftButton, {}, QPoint(b, y));
     settle();
+    epg->finish_jobs();
     ASSERT_GE(epg->range().startindex, 148);
     ASSERT_LE(epg->range().endindex, 152);
     const double row = (8 * 5.5 + 8 * 6.5 + 6 * 7.5) / 22;
@@ -304,3 +311,91 @@ TEST_F(EpgWindows, CentreOfGravityLeavesTheSyncMarksOut) {
     const std::string report = epg_report(ch, 1.485, 1.515, {0}, nd);
     EXPECT_NE(report.find("\n" + expected + "\n"), std::string::npos) << report;
 }
+
+// A long frame range is averaged off the window's thread: a timer keeps
+// ticking meanwhile and the palate keeps the last finished average; a newer
+// short range supersedes it and its average, the engine's for that range,
+// is what stays.
+TEST_F(EpgWindows, ANewerRangeWinsAndTheEventLoopRuns) {
+    tchannel& ch = doc().channel(0);
+    ch.epg.resize(8000000);
+    for (std::size_t i = 0; i < ch.epg.size(); ++i) ch.epg[i] = epg_frame(rows_of(static_cast<int>(i % 200)));
+    ch.epgsampfreq = 4000000;
+    doc().theglobal.set_selection(0.1, 0.10001);
+    settle();
+    epg->finish_jobs();
+    const tepgmatrix before = epg->averagepalate();
+
+    int tickswhilebusy = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { tickswhilebusy += epg->computing(); });
+    timer.start(5);
+    doc().theglobal.set_selection(0, 2);
+    EXPECT_TRUE(epg->computing());
+    for (int i = 0; i < 400 && tickswhilebusy < 3 && epg->computing(); ++i) QTest::qWait(2);
+    EXPECT_GE(tickswhilebusy, 3);
+    EXPECT_EQ(epg->averagepalate(), before);
+    if (const char* dir = std::getenv("TESSAL_EPG_SHOT_DIR")) epg->grab().save(QString(dir) + "/epg_busy.png");
+
+    doc().theglobal.set_selection(1.0, 1.00002);
+    const tepgrange r = epg->range();
+    ASSERT_EQ(r.startindex, 4000000);
+    epg->finish_jobs();
+    QTest::qWait(100);  // the long range's average would arrive here
+    EXPECT_FALSE(epg->computing());
+    EXPECT_EQ(epg->averagepalate(), average_palate(ch.epg, r.startindex, r.endindex));
+    EXPECT_NE(epg->averagepalate(), average_palate(ch.epg, 0, 7999999));
+    if (const char* dir = std::getenv("TESSAL_EPG_SHOT_DIR")) epg->grab().save(QString(dir) + "/epg.png");
+}
+
+// "Make channels!" on a long recording waits with a progress dialog while
+// the event loop runs; its "Cancel" leaves the document as it was, and
+// without cancelling the channels are the engine's indices of the frames.
+TEST_F(EpgWindows, MakeChannelsOnALongRecordingCanBeCancelled) {
+    tchannel& ch = doc().channel(0);
+    ch.epg.resize(4000000);
+    for (std::size_t i = 0; i < ch.epg.size(); ++i) ch.epg[i] = epg_frame(rows_of(static_cast<int>(i % 200)));
+    ch.epgsampfreq = 2000000;
+    for (int m = 0; m < 11; ++m) epg->set_method_checked(m, true);
+    doc().theglobal.set_selection(0.1, 0.1);
+    settle();
+    epg->finish_jobs();
+    const int nchans = doc().totnchans();
+
+    int tickswhilewaiting = 0;
+    bool waiting = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { tickswhilewaiting += waiting; });
+    timer.start(10);
+    bool clicked = false;
+    auto press = std::make_shared<std::function<void()>>();
+    *press = [&, press] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && tickswhilewaiting >= 3)
+                for (auto* b : d->findChildren<QPushButton*>()) {
+                    EXPECT_EQ(d->labelText(), "Making EPG channels");
+                    QTest::mouseClick(b, Qt::LeftButton);
+                    clicked = true;
+                    return;
+                }
+        QTimer::singleShot(10, *press);
+    };
+    QTimer::singleShot(0, *press);
+    waiting = true;
+    epg->action("makechannelsaction")->trigger();
+    waiting = false;
+    EXPECT_TRUE(clicked);
+    EXPECT_GE(tickswhilewaiting, 3);
+    QTest::qWait(100);
+    EXPECT_EQ(doc().totnchans(), nchans);
+
+    timer.stop();
+    epg->action("makechannelsaction")->trigger();
+    ASSERT_EQ(doc().totnchans(), nchans + 11);
+    const auto methods = make_extraction_methods();
+    const tsinglearr cog = doc().channel(nchans).samples_array();
+    ASSERT_EQ(cog.size(), 4000000u);
+    for (std::size_t i : {0u, 35u, 50u, 1234567u, 3999999u})
+        EXPECT_EQ(cog[i], static_cast<float>(methods[0].extract(doc().channel(0).epg[i]))) << i;
+}
+

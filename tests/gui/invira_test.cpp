@@ -1,9 +1,19 @@
 // The Invira window: the mouse tools on the spectrum (add, add zero, move
 // with Ctrl for fine steps, delete, the right-button cycle), the list of
-// elements, the rate warnings and title, and making channels with the log.
+// elements, the rate warnings and title, and making channels with the log;
+// the recomputations as jobs (a newer handle move wins over an older one)
+// and "Make channels" on a long signal keeping the event loop running, its
+// "Cancel" leaving the document and the log as they were.
 #include <memory>
 #include <QApplication>
+#include <QDir>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -41,7 +51,7 @@ struct tfixture : twindowfixture<tinvirawindow> {
         doc.theglobal.channels_changed();
         doc.theglobal.set_timecursor(0.25);
         open("invira");
-        win->ensure_current();
+        win->finish_jobs();
     }
     QPointF at(double f, double db) {
         TAxis& x = win->specplot()->xaxis()->axis();
@@ -80,8 +90,9 @@ TEST(InviraWindow, ToolsAddMoveDeleteAndCycle) {
     EXPECT_NEAR(flt.formants[0].f0, 800, 15);
     EXPECT_NEAR(flt.formants[0].bw, flt.formants[0].f0 / 10, 3);
     EXPECT_TRUE(flt.formants[1].iszero);
-    f.win->ensure_current();
-    EXPECT_EQ(flt.invfilters.size(), 2u);
+    f.win->finish_jobs();
+    EXPECT_EQ(f.win->status()->text(2).toStdString(), "");
+    ASSERT_EQ(flt.invfilters.size(), 2u);
     EXPECT_EQ(flt.invfilters[0].GetFilterType(), tfiltertype::ftboth);
     EXPECT_EQ(f.win->memo_text().count('\n'), 2);
     EXPECT_TRUE(f.win->memo_text().startsWith("F1: f="));
@@ -99,6 +110,7 @@ TEST(InviraWindow, ToolsAddMoveDeleteAndCycle) {
     const QPointF h = f.at(flt.formants[0].f0, handle_level(flt.formants[0].f0, flt.formants[0].bw));
     f.win->spectrum_press(h + QPointF(2, 1), Qt::LeftButton, Qt::NoModifier);
     f.win->spectrum_move(f.at(700, 20), Qt::LeftButton, Qt::NoModifier);
+    f.win->finish_jobs();
     EXPECT_NEAR(flt.formants[0].f0, 700, 15);
     EXPECT_NE(flt.invderarr, before);
     // With Ctrl a tenth of the movement.
@@ -126,7 +138,7 @@ TEST(InviraWindow, RateWarningAndNoChannels) {
               "The signal has a very high sampling rate (44100 Hz), you may want to change it to eg 16000 Hz.");
     EXPECT_EQ(f.win->unit_warning_text(), "Channel 0 is not calibrated in Pa");
     f.doc().set_totnchans(0);
-    f.win->ensure_current();
+    f.win->finish_jobs();
     EXPECT_EQ(f.win->windowTitle(), "Invira");
     for (double v : f.win->filter().invderarr) ASSERT_EQ(v, 0);
 }
@@ -149,4 +161,101 @@ TEST(InviraWindow, MakeChannelsLogsAndAddsTwoChannels) {
     // The derivative is the pulse train again: the resonance is gone.
     const tsinglearr d = f.doc().channel(2).samples_array();
     EXPECT_NEAR(d[128 * 10 + 5] / d[128 * 10], 0.0, 1e-3);
+}
+
+// A drag sends one request per move; the last one's numbers are the ones
+// shown, equal to the engine's for the element where the drag ended.
+TEST(InviraWindow, NewerHandleMoveWinsOverTheOlder) {
+    tfixture f;
+    QWidget* canvas = f.win->specplot()->canvas();
+    f.win->set_tool(faadd);
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, f.at(800, 20).toPoint());
+    f.win->finish_jobs();
+    tinvfilter& flt = f.win->filter();
+    ASSERT_EQ(flt.formants.size(), 1u);
+    const std::vector<double> first = flt.invderarr;
+
+    f.win->set_tool(famove);
+    const tformant e = flt.formants[0];
+    QTest::mousePress(canvas, Qt::LeftButton, {}, f.at(e.f0, handle_level(e.f0, e.bw)).toPoint());
+    QTest::mouseMove(canvas, f.at(650, 20).toPoint());
+    QTest::mouseMove(canvas, f.at(1300, 25).toPoint());
+    EXPECT_TRUE(f.win->computing());
+    // Until the hand-back the window still has the last finished outputs.
+    EXPECT_EQ(flt.invderarr, first);
+    f.win->finish_jobs();
+    QTest::qWait(100);  // an older request's result would arrive here
+    ASSERT_EQ(flt.formants.size(), 1u);
+    EXPECT_NEAR(flt.formants[0].f0, 1300, 20);
+
+    tinvfilter ref;
+    ref.load_segment(f.doc().channel(0), f.doc().theglobal.timecursor());
+    ref.formants = flt.formants;
+    ref.rebuild_cascade();
+    ref.recompute_outputs();
+    EXPECT_EQ(flt.invderarr, ref.invderarr);
+    EXPECT_EQ(flt.invflowarr, ref.invflowarr);
+    EXPECT_EQ(flt.invfilterarr, ref.invfilterarr);
+    EXPECT_NE(flt.invderarr, first);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, f.at(1300, 25).toPoint());
+    f.win->finish_jobs();
+    EXPECT_TRUE(f.win->memo_text().startsWith("F1: f=13"));
+
+    // A picture of the window, for a look at it.
+    if (const char* dir = std::getenv("TESSAL_INVIRA_SHOT_DIR")) f.win->grab().save(QString(dir) + "/invira.png");
+}
+
+// "Make channels" over a long signal: the event loop runs while it
+// filters, a progress dialog offers "Cancel", and cancelling leaves the
+// document and the log as they were; without cancelling it makes them.
+TEST(InviraWindow, MakeChannelsOnALongSignalCanBeCancelled) {
+    tfixture f;
+    tdocument& doc = f.doc();
+    {
+        tsinglearr s(6000000);
+        for (std::size_t i = 0; i < s.size(); ++i)
+            s[i] = static_cast<float>(0.3 * std::sin(i * 0.05) + 0.1 * std::sin(i * 0.37));
+        doc.channel(0).set_samples(std::move(s));
+        doc.theglobal.channels_changed();
+    }
+    tinvfilter& flt = f.win->filter();
+    for (double fr : {500.0, 900.0, 1500.0, 2300.0, 3100.0, 3900.0}) flt.add_element(false, fr, fr / 10);
+    f.win->findChild<QRadioButton*>("rangeradio2")->setChecked(true);  // entire file
+    f.win->finish_jobs();
+    const std::size_t loglines = f.w.measurements().measurements().datalog.lines().size();
+
+    int tickswhilewaiting = 0;
+    bool waiting = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { tickswhilewaiting += waiting; });
+    timer.start(10);
+    bool clicked = false;
+    auto press = std::make_shared<std::function<void()>>();
+    *press = [&, press] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && tickswhilewaiting >= 3)
+                for (auto* b : d->findChildren<QPushButton*>()) {
+                    EXPECT_EQ(d->labelText(), "Making inverse filtered channels");
+                    QTest::mouseClick(b, Qt::LeftButton);
+                    clicked = true;
+                    return;
+                }
+        QTimer::singleShot(10, *press);
+    };
+    QTimer::singleShot(0, *press);
+    waiting = true;
+    f.win->action("saveaction")->trigger();
+    waiting = false;
+    EXPECT_TRUE(clicked);
+    EXPECT_GE(tickswhilewaiting, 3);
+    QTest::qWait(100);
+    EXPECT_EQ(doc.totnchans(), 1);
+    EXPECT_EQ(doc.channel(0).sample_count(), 6000000);
+    EXPECT_EQ(f.w.measurements().measurements().datalog.lines().size(), loglines);
+
+    // Without cancelling: both channels, as long as the source.
+    f.win->action("saveaction")->trigger();
+    ASSERT_EQ(doc.totnchans(), 3);
+    EXPECT_EQ(doc.channel(1).sample_count(), 6000000);
+    EXPECT_GT(f.w.measurements().measurements().datalog.lines().size(), loglines);
 }

@@ -64,16 +64,20 @@ struct tfixture : twindowfixture<ttnaqwindow> {
 TEST(TnaqWindow, LinesLogCopyAndLock) {
     tfixture f;
     ASSERT_NE(f.win, nullptr);
+    f.win->finish_jobs();
     EXPECT_EQ(f.win->line(0), "Select a location in the flow waveform in the main window!");
     EXPECT_EQ(f.win->windowTitle(), "0: flow @ 0.500 s - T-Naq");
     f.win->mark_period(0.0131, 0.0231);
+    f.win->finish_jobs();
     EXPECT_TRUE(f.win->line(0).startsWith("T=0.513 s, F0=100 Hz (G2 +35 cent), Min=0 l/s, Max=1 l/s"));
     EXPECT_TRUE(f.win->line(1).startsWith("T0=10 ms, ptp=1 l/s, MDR=333.33 l/s/s, AQ=3 ms, NAQ=0.3, H1/H2="));
     EXPECT_EQ(f.win->line(2), "Click and drag in the upper panel to mark the closed phase");
     f.win->mark_closed(0.02, 0.016);
+    f.win->finish_jobs();
     EXPECT_EQ(f.win->line(2), "TC=4 ms, CQ=40 %, OQ=60 %, SQ=1");
     // Right-drag extremes stay until the next period.
     f.win->set_extremes(0.2, 0.9);
+    f.win->finish_jobs();
     EXPECT_TRUE(f.win->line(1).startsWith("T0=10 ms, ptp=0.7 l/s"));
 
     f.win->logpointactionExecute();
@@ -89,23 +93,61 @@ TEST(TnaqWindow, LinesLogCopyAndLock) {
     f.win->action("lockaction")->trigger();
     f.doc().set_thischanno(1);
     f.doc().theglobal.fix_things();
-    f.win->ensure_current();
+    f.win->finish_jobs();
     EXPECT_EQ(f.win->flockchanno(), 0);
     f.win->action("lockaction")->trigger();
     f.doc().theglobal.fix_things();
-    f.win->ensure_current();
+    f.win->finish_jobs();
     EXPECT_EQ(f.win->flockchanno(), 1);
 
     // The early period gives the selection message.
     f.doc().set_thischanno(0);
     f.doc().theglobal.fix_things();
     f.win->mark_period(0.0031, 0.0131);
+    f.win->finish_jobs();
     EXPECT_EQ(f.win->line(1), "Select a MDR peak further to the right to allow a full period before it!");
 
     f.doc().set_totnchans(0);
-    f.win->ensure_current();
+    f.win->finish_jobs();
     EXPECT_EQ(f.win->windowTitle(), "T-Naq");
     EXPECT_EQ(f.win->line(0), "");
+}
+
+// Marks made in a row are requests on the window's job line: the last one's
+// measures are shown, the same as the engine's for those marks, and until
+// its hand-back the lines stay as the last finished result left them.
+TEST(TnaqWindow, NewerMarksWinAndEqualTheEngine) {
+    tfixture f;
+    f.win->finish_jobs();
+    f.win->mark_period(0.0031, 0.0131);
+    f.win->finish_jobs();
+    const QString before = f.win->line(1);
+    f.win->mark_period(0.0131, 0.0231);
+    f.win->mark_closed(0.02, 0.016);
+    f.win->mark_period(0.0231, 0.0331);
+    EXPECT_TRUE(f.win->computing());
+    EXPECT_EQ(f.win->line(1), before);
+    f.win->finish_jobs();
+    QTest::qWait(50);  // an older request's result would arrive here
+
+    tglottalflow ref;
+    ref.load_segment(f.doc().channel(0), 0.5);
+    ref.mark_period(0.0031, 0.0131);
+    ref.mark_period(0.0131, 0.0231);
+    ref.mark_closed(0.02, 0.016);
+    ref.mark_period(0.0231, 0.0331);
+    const tpreferences& p = f.doc().prefs;
+    EXPECT_EQ(f.win->line(0).toStdString(), ref.line1(p));
+    EXPECT_EQ(f.win->line(1).toStdString(), ref.line2(p));
+    EXPECT_EQ(f.win->line(2).toStdString(), ref.line3(p));
+    EXPECT_TRUE(f.win->line(0).startsWith("T=0.523 s")) << f.win->line(0).toStdString();
+
+    // Closed while a request runs: nothing breaks, the document stays.
+    f.win->mark_period(0.0131, 0.0231);
+    f.win->close();
+    QTest::qWait(50);
+    EXPECT_EQ(f.doc().totnchans(), 2);
+    EXPECT_EQ(f.doc().channel(0).sample_count(), 20000);
 }
 
 namespace {
@@ -143,6 +185,13 @@ struct tvowelfixture : tscriptedmain {
         invira = dynamic_cast<tinvirawindow*>(w.windows().window("invira"));
         w.windows().show("tnaq");
         w.windows().show("invira");
+        settle_jobs();
+    }
+    // The events, then the two windows' computations handed back.
+    void settle_jobs() {
+        settle();
+        tnaq->finish_jobs();
+        invira->finish_jobs();
         settle();
     }
     tdocument& doc() { return w.document(); }
@@ -158,7 +207,7 @@ struct tvowelfixture : tscriptedmain {
         QTest::mouseMove(c, (a + b) / 2);
         QTest::mouseMove(c, b);
         QTest::mouseRelease(c, Qt::LeftButton, {}, b);
-        settle();
+        settle_jobs();
     }
     // The number after "<name>=" in a result line.
     static double value_in(const QString& line, const QString& name) {
@@ -184,7 +233,7 @@ TEST(TnaqWindow, DragsOnTheDerivativeSnapOntoTheMDRPeaks) {
     const TAxis& x = f.tnaq->derplot()->xaxis()->axis();
     QTest::mouseClick(f.tnaq->derplot()->canvas(), Qt::LeftButton, {},
                       QPoint(x.value_to_pixel(te0), f.tnaq->derplot()->canvas()->height() / 2));
-    settle();
+    f.settle_jobs();
     EXPECT_EQ(f.tnaq->line(0), "Keep the button down and drag to the next MDR peak to mark a period");
     EXPECT_EQ(f.tnaq->line(1), "");
     EXPECT_FALSE(f.tnaq->flow().period_ok());
@@ -205,7 +254,7 @@ TEST(TnaqWindow, DragsOnTheDerivativeSnapOntoTheMDRPeaks) {
     QTest::mousePress(up, Qt::LeftButton, {}, QPoint(ux.value_to_pixel(c0), 10));
     QTest::mouseMove(up, QPoint(ux.value_to_pixel(c1), 10));
     QTest::mouseRelease(up, Qt::LeftButton, {}, QPoint(ux.value_to_pixel(c1), 10));
-    settle();
+    f.settle_jobs();
     const QString l3 = f.tnaq->line(2);
     EXPECT_NEAR(tvowelfixture::value_in(l3, "CQ"), 44, 1.5) << l3.toStdString();
     EXPECT_GT(tvowelfixture::value_in(l3, "SQ"), 0) << l3.toStdString();
@@ -227,7 +276,7 @@ TEST(TnaqWindow, ToolWindowsFollowClicksAndZoomsInTheMainWindow) {
     ASSERT_NE(f.invira, nullptr);
     tdocument& doc = f.doc();
     auto expect_following = [&](int chno, const char* name) {
-        settle();
+        f.settle_jobs();
         const QString t = QString::fromStdString(format_float_pattern(doc.prefs.SecondsFormat, doc.theglobal.timecursor()));
         EXPECT_EQ(f.tnaq->flockchanno(), chno);
         EXPECT_EQ(f.tnaq->windowTitle(), QString::number(chno) + ": " + name + " @ " + t + " s - T-Naq");
@@ -258,7 +307,7 @@ TEST(TnaqWindow, ToolWindowsFollowClicksAndZoomsInTheMainWindow) {
     // Locked, T-naq keeps its channel but follows the time.
     f.tnaq->action("lockaction")->trigger();
     QTest::mouseClick(quiet, Qt::LeftButton, {}, QPoint(250, quiet->height() / 2));
-    settle();
+    f.settle_jobs();
     EXPECT_EQ(f.tnaq->flockchanno(), 0);
     EXPECT_NEAR(f.tnaq->flow().cursortime, doc.theglobal.timecursor(), 1e-12);
 }

@@ -7,12 +7,14 @@
 
 #include <cmath>
 #include <fstream>
+#include <thread>
 
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/document/documentfiles.h"
 #include "engine/formats/twavfile.h"
 #include "engine/formats/txiifile.h"
+#include "engine/jobs/jobline.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
 
@@ -409,4 +411,76 @@ TEST(EpgGrid, SurfaceCornersFollowAnAffineGrid) {
     EXPECT_NEAR(grid_point_at(g, 7.5, 0).x, map(7.5, 0).x, 1e-12);
     EXPECT_EQ(nearest_electrode(g, map(3, 5).x + 0.001, map(3, 5).y, 0.01), 3 * 8 + 5);
     EXPECT_EQ(nearest_electrode(g, 2, 2, 0.01), -1);
+}
+
+// With a job the average is the same; it reports a rising progress on a
+// long range and stops at a cancel, long before the end.
+TEST(EpgPalate, AverageWithAJobReportsProgressAndStopsWhenCancelled) {
+    std::vector<std::uint64_t> frames(6000000);
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = (i % 3 ? 0x0F0FULL : 0x1ULL) << (i % 5);
+    const int last = static_cast<int>(frames.size()) - 1;
+    const tepgmatrix plain = average_palate(frames, 0, last);
+    {
+        tjobcontext::tflag flag;
+        tjobcontext job(flag);
+        std::vector<int> seen;
+        std::atomic<bool> finished{false};
+        tepgmatrix withjob{};
+        std::thread worker([&] {
+            withjob = average_palate(frames, 0, last, &job);
+            finished = true;
+        });
+        while (!finished) {
+            seen.push_back(flag.permille.load());
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        worker.join();
+        EXPECT_EQ(withjob, plain);
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        std::sort(seen.begin(), seen.end());
+        EXPECT_GE(std::unique(seen.begin(), seen.end()) - seen.begin(), 3);
+    }
+    {
+        tjobcontext::tflag flag;
+        tjobcontext job(flag);
+        bool cancelled = false;
+        std::thread worker([&] {
+            try {
+                average_palate(frames, 0, last, &job);
+            } catch (const tjobcancelled&) {
+                cancelled = true;
+            }
+        });
+        while (flag.permille.load() == 0) std::this_thread::yield();
+        flag.cancel = true;
+        worker.join();
+        EXPECT_TRUE(cancelled);
+        EXPECT_LT(flag.permille.load(), 500);
+    }
+}
+
+// The indices computed with a job are the ones each method gives a frame;
+// a cancelled job stops at its first look and hands nothing back.
+TEST(EpgMake, ComputeGivesEachFramesIndexAndStopsWhenCancelled) {
+    std::vector<std::uint64_t> frames(200000);
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = (i % 7 ? 0xFF00FF00ULL : 0x00FF00FFULL) >> (i % 9);
+    const auto methods = make_extraction_methods();
+    std::vector<bool> checked(methods.size(), false);
+    checked[0] = checked[4] = true;
+    tjobcontext::tflag flag;
+    tjobcontext job(flag);
+    const tepgmakedata d = compute_epg_channels(frames, 100, methods, checked, &job);
+    EXPECT_EQ(flag.permille.load(), 1000);
+    ASSERT_EQ(d.made.size(), methods.size());
+    EXPECT_TRUE(d.made[0] && d.made[4] && !d.made[1]);
+    EXPECT_TRUE(d.samples[1].empty());
+    for (std::size_t i : {0u, 1u, 6u, 7u, 199999u}) {
+        EXPECT_EQ(d.samples[0][i], static_cast<float>(methods[0].extract(frames[i]))) << i;
+        EXPECT_EQ(d.samples[4][i], static_cast<float>(methods[4].extract(frames[i]))) << i;
+    }
+    tjobcontext::tflag stop;
+    stop.cancel = true;
+    tjobcontext cancelled(stop);
+    EXPECT_THROW(compute_epg_channels(frames, 100, methods, checked, &cancelled), tjobcancelled);
+    EXPECT_EQ(stop.permille.load(), 0);
 }

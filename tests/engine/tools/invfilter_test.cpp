@@ -7,8 +7,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
 #include "engine/core/tdocument.h"
+#include "engine/jobs/jobline.h"
 #include "engine/tools/channelsegment.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
@@ -463,6 +465,92 @@ TEST(ChannelSegment, SamplesFromATimeOnZeroOutsideTheChannel) {
     // The segment keeps its copy when the channel changes afterwards.
     ch.erase_samples(0, 500);
     EXPECT_EQ(mid(3), 204);
+}
+
+
+// The three steps give what the one call gives, from the samples as they
+// were planned: the source changed after the plan does not reach the
+// channels made.
+TEST(InverseFilterMake, PlanComputeApplyReadTheSamplesOfThePlan) {
+    const tvowel v = make_vowel(16000, 1.0, varied_cycles(), vowel_formants);
+    tinvfilter f;
+    for (const tresonance& r : vowel_formants) f.add_element(false, r.f, r.bw);
+    testing::tscriptedprompter ask;
+    tinvmakeoptions opt;
+    opt.range = tinvrange::entire;
+    tdocument once;
+    vowel_document(once, v, "Pa");
+    ASSERT_TRUE(make_invfilter_channels(once, 0, f, opt, ask).made);
+
+    tdocument doc;
+    vowel_document(doc, v, "Pa");
+    const tinvmakeplan plan = plan_invfilter_channels(doc, 0, f, opt, ask);
+    ASSERT_TRUE(plan.go);
+    doc.channel(0).set_samples(tsinglearr(v.mic.size(), 0.0f));
+    const tinvmakedata data = compute_invfilter_channels(plan);
+    ASSERT_TRUE(apply_invfilter_channels(doc, plan, data).made);
+    ASSERT_EQ(doc.totnchans(), 3);
+    for (int c : {1, 2}) EXPECT_EQ(doc.channel(c).samples_array(), once.channel(c).samples_array()) << c;
+}
+
+// On a worker the computation reports a rising progress up to the end, and
+// a cancel stops it at its next look, long before the end.
+TEST(InverseFilterMake, ComputeReportsProgressAndStopsWhenCancelled) {
+    tdocument doc;
+    doc.set_totnchans(1);
+    tchannel& ch = doc.channel(0);
+    ch.sampfreq = 16000;
+    tsinglearr s(4000000);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<float>(std::sin(i * 0.05) + 0.3 * std::sin(i * 0.31));
+    ch.set_samples(std::move(s));
+    tinvfilter f;
+    f.add_element(false, 700, 80);
+    f.add_element(false, 1200, 90);
+    f.add_element(false, 2500, 120);
+    testing::tscriptedprompter ask;
+    tinvmakeoptions opt;
+    opt.range = tinvrange::entire;
+    const tinvmakeplan plan = plan_invfilter_channels(doc, 0, f, opt, ask);
+    ASSERT_TRUE(plan.go);
+
+    {
+        tjobcontext::tflag flag;
+        tjobcontext job(flag);
+        std::vector<int> seen;
+        std::atomic<bool> finished{false};
+        std::thread worker([&] {
+            const tinvmakedata d = compute_invfilter_channels(plan, &job);
+            EXPECT_EQ(d.flow.size(), 4000000u);
+            finished = true;
+        });
+        while (!finished) {
+            seen.push_back(flag.permille.load());
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        worker.join();
+        seen.push_back(flag.permille.load());
+        EXPECT_EQ(seen.back(), 1000);
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        std::sort(seen.begin(), seen.end());
+        EXPECT_GE(std::unique(seen.begin(), seen.end()) - seen.begin(), 4);
+    }
+    {
+        tjobcontext::tflag flag;
+        tjobcontext job(flag);
+        bool cancelled = false;
+        std::thread worker([&] {
+            try {
+                compute_invfilter_channels(plan, &job);
+            } catch (const tjobcancelled&) {
+                cancelled = true;
+            }
+        });
+        while (flag.permille.load() == 0) std::this_thread::yield();
+        flag.cancel = true;
+        worker.join();
+        EXPECT_TRUE(cancelled);
+        EXPECT_LT(flag.permille.load(), 500);
+    }
 }
 
 }  // namespace
