@@ -7,6 +7,8 @@
 #include "engine/dsp/fftkernels.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -225,6 +227,131 @@ void run_sweep(const sweep& w, double* re, double* im, std::size_t n, const doub
     }
 }
 
+// The R-point transforms of four columns at once (the lanes of a vector):
+// re and im hold R vectors each, in bit-reversed order of their rows; the
+// radix-2 stages run in place with the twiddles of fft_butterflies.
+TESSAL_FFT_CLONES void column_butterflies(double* re, double* im, std::size_t r,
+                                          const double* wcos, const double* wsin) {
+    for (std::size_t a = 0; a < r; a += 2) {
+        double* pr = re + lanes * a;
+        double* pi = im + lanes * a;
+        const vec ar = TESSAL_LOAD(pr), ai = TESSAL_LOAD(pi);
+        const vec br = TESSAL_LOAD(pr + lanes), bi = TESSAL_LOAD(pi + lanes);
+        TESSAL_STORE(pr, ar + br);
+        TESSAL_STORE(pi, ai + bi);
+        TESSAL_STORE(pr + lanes, ar - br);
+        TESSAL_STORE(pi + lanes, ai - bi);
+    }
+    for (std::size_t d = 2; d < r; d *= 2) {
+        for (std::size_t e = 0; e < r; e += 2 * d) {
+            for (std::size_t f = 0; f < d; ++f) {
+                const double c = wcos[d + f], s = wsin[d + f];
+                double* pr = re + lanes * (e + f);
+                double* pi = im + lanes * (e + f);
+                double* qr = pr + lanes * d;
+                double* qi = pi + lanes * d;
+                const vec xr = TESSAL_LOAD(qr), xi = TESSAL_LOAD(qi);
+                const vec er = xr * c - xi * s, ei = xr * s + xi * c;
+                const vec yr = TESSAL_LOAD(pr), yi = TESSAL_LOAD(pi);
+                TESSAL_STORE(qr, yr - er);
+                TESSAL_STORE(qi, yi - ei);
+                TESSAL_STORE(pr, yr + er);
+                TESSAL_STORE(pi, yi + ei);
+            }
+        }
+    }
+}
+
+// Column pass of the four-step transform over the R x C matrix z[C r + c]
+// for the columns c0 .. c0 + lanes - 1: the R-point transforms (in buf)
+// times e^(+i 2 pi k c / m), stored at row k of sre, sim. tc and ts hold
+// cos and sin of 2 pi i / 2m for i < m. The twiddles run by recurrence
+// from an exact value every 16 rows, which keeps their error within a few
+// units of the last place.
+TESSAL_FFT_CLONES void column_twiddle_store(const double* bre, const double* bim, std::size_t r,
+                                            std::size_t cols, std::size_t c0, std::size_t m,
+                                            const double* tc, const double* ts, double* sre,
+                                            double* sim) {
+    auto exact = [&](std::size_t t, double& c, double& s) {
+        t &= m - 1;  // e^(+i 2 pi t / m) = e^(+i 2 pi 2t / 2m)
+        if (t < m / 2) {
+            c = tc[2 * t];
+            s = ts[2 * t];
+        } else {
+            c = -tc[2 * t - m];
+            s = -ts[2 * t - m];
+        }
+    };
+    double stc[lanes], sts[lanes];
+    for (std::size_t l = 0; l < lanes; ++l) exact(c0 + l, stc[l], sts[l]);
+    const vec stepr = TESSAL_LOAD(stc), stepi = TESSAL_LOAD(sts);
+    vec wr = stepr, wi = stepi;
+    for (std::size_t k = 0; k < r; ++k) {
+        if (k % 16 == 0) {
+            double ec[lanes], es[lanes];
+            for (std::size_t l = 0; l < lanes; ++l) exact(k * (c0 + l), ec[l], es[l]);
+            wr = TESSAL_LOAD(ec);
+            wi = TESSAL_LOAD(es);
+        } else {
+            const vec nr = wr * stepr - wi * stepi, ni = wr * stepi + wi * stepr;
+            wr = nr;
+            wi = ni;
+        }
+        const vec xr = TESSAL_LOAD(bre + lanes * k), xi = TESSAL_LOAD(bim + lanes * k);
+        TESSAL_STORE(sre + k * cols + c0, xr * wr - xi * wi);
+        TESSAL_STORE(sim + k * cols + c0, xr * wi + xi * wr);
+    }
+}
+
+// Reads the columns c0 .. c0 + lanes - 1 of z[C r + c] = in(2 (C r + c)) +
+// i in(2 (C r + c) + 1) into bre, bim, row r at the bit-reversed place.
+TESSAL_FFT_CLONES void column_load(const tfftrealinput& in, std::size_t r, std::size_t cols,
+                                   std::size_t c0, const std::uint32_t* rev, double* bre,
+                                   double* bim) {
+    const double* x = in.x;
+    const double* win = in.win;
+    const double mean = in.mean;
+    for (std::size_t row = 0; row < r; ++row) {
+        const std::size_t i0 = 2 * (cols * row + c0);
+        double* dr = bre + lanes * rev[row];
+        double* di = bim + lanes * rev[row];
+        if (i0 + 2 * lanes <= in.w) {
+            if (win) {
+                for (std::size_t l = 0; l < lanes; ++l) {
+                    dr[l] = (x[i0 + 2 * l] - mean) * win[i0 + 2 * l];
+                    di[l] = (x[i0 + 2 * l + 1] - mean) * win[i0 + 2 * l + 1];
+                }
+            } else {
+                for (std::size_t l = 0; l < lanes; ++l) {
+                    dr[l] = x[i0 + 2 * l] - mean;
+                    di[l] = x[i0 + 2 * l + 1] - mean;
+                }
+            }
+        } else {
+            for (std::size_t l = 0; l < lanes; ++l) {
+                const std::size_t i = i0 + 2 * l;
+                dr[l] = i < in.w ? (x[i] - mean) * (win ? win[i] : 1.0) : 0.0;
+                di[l] = i + 1 < in.w ? (x[i + 1] - mean) * (win ? win[i + 1] : 1.0) : 0.0;
+            }
+        }
+    }
+}
+
+// Writes eight transformed rows k0 .. k0 + 7 (C points each, in rows[q])
+// transposed: X[k0 + q + R k2] = rows[q][k2].
+TESSAL_FFT_CLONES void rows_store_transposed(const double* const* rre, const double* const* rim,
+                                             std::size_t cols, std::size_t r, std::size_t k0,
+                                             double* re, double* im) {
+    for (std::size_t k2 = 0; k2 < cols; ++k2) {
+        double* dr = re + k0 + r * k2;
+        double* di = im + k0 + r * k2;
+        for (std::size_t q = 0; q < 8; ++q) {
+            dr[q] = rre[q][k2];
+            di[q] = rim[q][k2];
+        }
+    }
+}
+
 }  // namespace
 
 void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
@@ -259,6 +386,151 @@ void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
 void fft_split_real(double* re, double* im, std::size_t n, const double* tc, const double* ts,
                     double scale) {
     split_real(re, im, n, tc, ts, scale);
+}
+
+void fft_build_twiddles(std::size_t n, double* wcos, double* wsin) {
+    const std::size_t half = n / 2;
+    double* tc = wcos + half;
+    double* ts = wsin + half;
+    const std::size_t q = n / 4, e = n / 8;
+    const double step = 2.0 * std::numbers::pi / static_cast<double>(n);
+    if (n >= 8) {
+        for (std::size_t i = 0; i <= e; ++i) {
+            const double c = std::cos(step * static_cast<double>(i));
+            const double s = std::sin(step * static_cast<double>(i));
+            tc[i] = c;
+            ts[i] = s;
+            tc[q - i] = s;  // cos(pi/2 - x) = sin x
+            ts[q - i] = c;
+        }
+        for (std::size_t i = 1; i < q; ++i) {  // x + pi/2
+            tc[q + i] = -ts[i];
+            ts[q + i] = tc[i];
+        }
+    } else {
+        for (std::size_t i = 0; i < half; ++i) {
+            const double a = step * static_cast<double>(i);
+            tc[i] = (4 * i == n) ? 0.0 : std::cos(a);
+            ts[i] = (4 * i == n) ? 1.0 : std::sin(a);
+        }
+    }
+    // Lower spans take every (n / 2d)-th entry of the top one.
+    for (std::size_t d = half / 2; d >= 1; d /= 2) {
+        const std::size_t stride = half / d;
+        for (std::size_t f = 0; f < d; ++f) {
+            wcos[d + f] = tc[f * stride];
+            wsin[d + f] = ts[f * stride];
+        }
+    }
+}
+
+namespace {
+
+std::vector<std::uint32_t> reversal_table(int bits) {
+    std::vector<std::uint32_t> t(std::size_t{1} << bits, 0);
+    for (std::size_t i = 1; i < t.size(); ++i)
+        t[i] = (t[i >> 1] >> 1) | (static_cast<std::uint32_t>(i & 1) << (bits - 1));
+    return t;
+}
+
+}  // namespace
+
+void tfftreal::resize(int logn) {
+    if (logn == logn_) return;
+    logn_ = logn;
+    n_ = std::size_t{1} << logn;
+    const std::size_t n = std::max<std::size_t>(n_, 2);
+    wcos_.assign(n, 0.0);
+    wsin_.assign(n, 0.0);
+    fft_build_twiddles(n, wcos_.data(), wsin_.data());
+    const std::size_t m = n_ / 2;
+    const int logm = logn - 1;
+    if (m > large_points) {
+        logr_ = logm / 2;
+        logc_ = logm - logr_;
+        rev_ = reversal_table(logr_);
+        revrow_ = reversal_table(logc_);
+        const std::size_t r = std::size_t{1} << logr_, c = std::size_t{1} << logc_;
+        work_.assign(std::max(2 * lanes * r, 16 * c), 0.0);
+    } else {
+        rev_ = logm > 0 ? reversal_table(logm) : std::vector<std::uint32_t>(1, 0);
+        revrow_.clear();
+        work_.clear();
+        work_.shrink_to_fit();
+    }
+}
+
+void tfftreal::forward(const tfftrealinput& in, double* re, double* im, double scale) {
+    if (n_ / 2 > large_points)
+        forward_large(in, re, im);
+    else
+        forward_small(in, re, im);
+    fft_split_real(re, im, n_, wcos_.data() + n_ / 2, wsin_.data() + n_ / 2, scale);
+}
+
+void tfftreal::forward_small(const tfftrealinput& in, double* re, double* im) {
+    const std::size_t n = n_, m = n_ / 2, w = in.w;
+    const int logm = logn_ - 1;
+    const double* x = in.x;
+    const double* win = in.win;
+    const double mean = in.mean;
+    bool two_done;
+    if (w == n && win) {
+        two_done = fft_scatter_reversed(logm, logm, rev_.data(), re, im,
+                                        [&](std::size_t j, double& r, double& v) {
+                                            r = (x[2 * j] - mean) * win[2 * j];
+                                            v = (x[2 * j + 1] - mean) * win[2 * j + 1];
+                                        });
+    } else if (w == n) {
+        two_done = fft_scatter_reversed(logm, logm, rev_.data(), re, im,
+                                        [&](std::size_t j, double& r, double& v) {
+                                            r = x[2 * j] - mean;
+                                            v = x[2 * j + 1] - mean;
+                                        });
+    } else {
+        two_done = fft_scatter_reversed(
+            logm, logm, rev_.data(), re, im, [&](std::size_t j, double& r, double& v) {
+                r = 2 * j < w ? (x[2 * j] - mean) * (win ? win[2 * j] : 1.0) : 0.0;
+                v = 2 * j + 1 < w ? (x[2 * j + 1] - mean) * (win ? win[2 * j + 1] : 1.0) : 0.0;
+            });
+    }
+    fft_butterflies(re, im, m, wcos_.data(), wsin_.data(), two_done);
+}
+
+void tfftreal::forward_large(const tfftrealinput& in, double* re, double* im) {
+    const std::size_t m = n_ / 2;
+    const std::size_t r = std::size_t{1} << logr_, c = std::size_t{1} << logc_;
+    // The upper halves of the outputs hold the matrix between the passes.
+    double* sre = re + m;
+    double* sim = im + m;
+    double* bre = work_.data();
+    double* bim = bre + lanes * r;
+    const double* tc = wcos_.data() + n_ / 2;  // cos 2 pi i / n = cos 2 pi i / 2m
+    const double* ts = wsin_.data() + n_ / 2;
+    for (std::size_t c0 = 0; c0 < c; c0 += lanes) {
+        column_load(in, r, c, c0, rev_.data(), bre, bim);
+        column_butterflies(bre, bim, r, wcos_.data(), wsin_.data());
+        column_twiddle_store(bre, bim, r, c, c0, m, tc, ts, sre, sim);
+    }
+    double* rre[8];
+    double* rim[8];
+    for (std::size_t q = 0; q < 8; ++q) {
+        rre[q] = work_.data() + 2 * q * c;
+        rim[q] = rre[q] + c;
+    }
+    const std::uint32_t* rev = revrow_.data();
+    for (std::size_t k0 = 0; k0 < r; k0 += 8) {
+        for (std::size_t q = 0; q < 8; ++q) {
+            const double* pr = sre + (k0 + q) * c;
+            const double* pi = sim + (k0 + q) * c;
+            for (std::size_t j = 0; j < c; ++j) {
+                rre[q][rev[j]] = pr[j];
+                rim[q][rev[j]] = pi[j];
+            }
+            fft_butterflies(rre[q], rim[q], c, wcos_.data(), wsin_.data());
+        }
+        rows_store_transposed(rre, rim, c, r, k0, re, im);
+    }
 }
 
 }  // namespace tessal
