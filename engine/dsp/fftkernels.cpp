@@ -152,12 +152,14 @@ void sweep_single_scalar(double* re, double* im, std::size_t n, std::size_t d,
     }
 }
 
-TESSAL_FFT_CLONES void split_real(double* re, double* im, std::size_t n, const double* tc,
-                                  const double* ts, double scale) {
+// Reads Z from zre, zim and writes X to re, im; the two may be the same.
+TESSAL_FFT_CLONES void split_real(const double* zre, const double* zim, double* re, double* im,
+                                  std::size_t n, const double* tc, const double* ts,
+                                  double scale) {
     const std::size_t m = n / 2;
     const double h = 0.5 * scale;
     {
-        const double zr = re[0], zi = im[0];
+        const double zr = zre[0], zi = zim[0];
         re[0] = (zr + zi) * scale;
         im[0] = 0.0;
         re[m] = (zr - zi) * scale;
@@ -168,8 +170,8 @@ TESSAL_FFT_CLONES void split_real(double* re, double* im, std::size_t n, const d
     // stay apart.
     for (; k + 2 * lanes - 1 <= m - k; k += lanes) {
         const std::size_t j = m - k - (lanes - 1);  // the lowest partner
-        const vec ar = TESSAL_LOAD(re + k), ai = TESSAL_LOAD(im + k);
-        const vec br = TESSAL_REVERSED(TESSAL_LOAD(re + j)), bi = TESSAL_REVERSED(TESSAL_LOAD(im + j));
+        const vec ar = TESSAL_LOAD(zre + k), ai = TESSAL_LOAD(zim + k);
+        const vec br = TESSAL_REVERSED(TESSAL_LOAD(zre + j)), bi = TESSAL_REVERSED(TESSAL_LOAD(zim + j));
         const vec er = (ar + br) * h, ei = (ai - bi) * h;
         const vec orr = (ai + bi) * h, oi = (br - ar) * h;
         const vec c = TESSAL_LOAD(tc + k), s = TESSAL_LOAD(ts + k);
@@ -186,7 +188,7 @@ TESSAL_FFT_CLONES void split_real(double* re, double* im, std::size_t n, const d
         TESSAL_STORE(im + (m + k), -yi);
     }
     for (std::size_t j = m - k; k <= j; ++k, --j) {
-        const double ar = re[k], ai = im[k], br = re[j], bi = im[j];
+        const double ar = zre[k], ai = zim[k], br = zre[j], bi = zim[j];
         const double er = (ar + br) * h, ei = (ai - bi) * h;
         const double orr = (ai + bi) * h, oi = (br - ar) * h;
         const double c = tc[k], s = ts[k];
@@ -229,34 +231,56 @@ void run_sweep(const sweep& w, double* re, double* im, std::size_t n, const doub
 
 // The R-point transforms of four columns at once (the lanes of a vector):
 // re and im hold R vectors each, in bit-reversed order of their rows; the
-// radix-2 stages run in place with the twiddles of fft_butterflies.
+// stages run in place with the twiddles of fft_butterflies, two at a time
+// (spans d and 2d in one sweep, as sweep_pair) after a lone span-1 stage
+// when their number is odd.
 TESSAL_FFT_CLONES void column_butterflies(double* re, double* im, std::size_t r,
                                           const double* wcos, const double* wsin) {
-    for (std::size_t a = 0; a < r; a += 2) {
-        double* pr = re + lanes * a;
-        double* pi = im + lanes * a;
-        const vec ar = TESSAL_LOAD(pr), ai = TESSAL_LOAD(pi);
-        const vec br = TESSAL_LOAD(pr + lanes), bi = TESSAL_LOAD(pi + lanes);
-        TESSAL_STORE(pr, ar + br);
-        TESSAL_STORE(pi, ai + bi);
-        TESSAL_STORE(pr + lanes, ar - br);
-        TESSAL_STORE(pi + lanes, ai - bi);
+    std::size_t d = 1;
+    int levels = 0;
+    while ((std::size_t{1} << levels) < r) ++levels;
+    if (levels % 2 == 1) {
+        for (std::size_t a = 0; a < r; a += 2) {
+            double* pr = re + lanes * a;
+            double* pi = im + lanes * a;
+            const vec ar = TESSAL_LOAD(pr), ai = TESSAL_LOAD(pi);
+            const vec br = TESSAL_LOAD(pr + lanes), bi = TESSAL_LOAD(pi + lanes);
+            TESSAL_STORE(pr, ar + br);
+            TESSAL_STORE(pi, ai + bi);
+            TESSAL_STORE(pr + lanes, ar - br);
+            TESSAL_STORE(pi + lanes, ai - bi);
+        }
+        d = 2;
     }
-    for (std::size_t d = 2; d < r; d *= 2) {
-        for (std::size_t e = 0; e < r; e += 2 * d) {
+    for (; d < r; d *= 4) {
+        const std::size_t q = lanes * d;
+        for (std::size_t e = 0; e < r; e += 4 * d) {
             for (std::size_t f = 0; f < d; ++f) {
                 const double c = wcos[d + f], s = wsin[d + f];
-                double* pr = re + lanes * (e + f);
-                double* pi = im + lanes * (e + f);
-                double* qr = pr + lanes * d;
-                double* qi = pi + lanes * d;
-                const vec xr = TESSAL_LOAD(qr), xi = TESSAL_LOAD(qi);
-                const vec er = xr * c - xi * s, ei = xr * s + xi * c;
-                const vec yr = TESSAL_LOAD(pr), yi = TESSAL_LOAD(pi);
-                TESSAL_STORE(qr, yr - er);
-                TESSAL_STORE(qi, yi - ei);
-                TESSAL_STORE(pr, yr + er);
-                TESSAL_STORE(pi, yi + ei);
+                const double c2 = wcos[2 * d + f], s2 = wsin[2 * d + f];
+                const double c3 = wcos[3 * d + f], s3 = wsin[3 * d + f];
+                double* r0 = re + lanes * (e + f);
+                double* i0 = im + lanes * (e + f);
+                vec xr = TESSAL_LOAD(r0 + q), xi = TESSAL_LOAD(i0 + q);
+                vec er = xr * c - xi * s, ei = xr * s + xi * c;
+                vec yr = TESSAL_LOAD(r0), yi = TESSAL_LOAD(i0);
+                const vec x0r = yr + er, x0i = yi + ei;
+                const vec x1r = yr - er, x1i = yi - ei;
+                xr = TESSAL_LOAD(r0 + 3 * q), xi = TESSAL_LOAD(i0 + 3 * q);
+                er = xr * c - xi * s, ei = xr * s + xi * c;
+                yr = TESSAL_LOAD(r0 + 2 * q), yi = TESSAL_LOAD(i0 + 2 * q);
+                const vec x2r = yr + er, x2i = yi + ei;
+                const vec x3r = yr - er, x3i = yi - ei;
+                er = x2r * c2 - x2i * s2, ei = x2r * s2 + x2i * c2;
+                TESSAL_STORE(r0, x0r + er);
+                TESSAL_STORE(i0, x0i + ei);
+                TESSAL_STORE(r0 + 2 * q, x0r - er);
+                TESSAL_STORE(i0 + 2 * q, x0i - ei);
+                er = x3r * c3 - x3i * s3, ei = x3r * s3 + x3i * c3;
+                TESSAL_STORE(r0 + q, x1r + er);
+                TESSAL_STORE(i0 + q, x1i + ei);
+                TESSAL_STORE(r0 + 3 * q, x1r - er);
+                TESSAL_STORE(i0 + 3 * q, x1i - ei);
             }
         }
     }
@@ -264,12 +288,12 @@ TESSAL_FFT_CLONES void column_butterflies(double* re, double* im, std::size_t r,
 
 // Column pass of the four-step transform over the R x C matrix z[C r + c]
 // for the columns c0 .. c0 + lanes - 1: the R-point transforms (in buf)
-// times e^(+i 2 pi k c / m), stored at row k of sre, sim. tc and ts hold
+// times e^(+i 2 pi k c / m), stored as rows c of sre, sim (R entries each). tc and ts hold
 // cos and sin of 2 pi i / 2m for i < m. The twiddles run by recurrence
 // from an exact value every 16 rows, which keeps their error within a few
 // units of the last place.
-TESSAL_FFT_CLONES void column_twiddle_store(const double* bre, const double* bim, std::size_t r,
-                                            std::size_t cols, std::size_t c0, std::size_t m,
+TESSAL_FFT_CLONES void column_twiddle_store(double* bre, double* bim, std::size_t r,
+                                            std::size_t c0, std::size_t m,
                                             const double* tc, const double* ts, double* sre,
                                             double* sim) {
     auto exact = [&](std::size_t t, double& c, double& s) {
@@ -298,9 +322,37 @@ TESSAL_FFT_CLONES void column_twiddle_store(const double* bre, const double* bim
             wi = ni;
         }
         const vec xr = TESSAL_LOAD(bre + lanes * k), xi = TESSAL_LOAD(bim + lanes * k);
-        TESSAL_STORE(sre + k * cols + c0, xr * wr - xi * wi);
-        TESSAL_STORE(sim + k * cols + c0, xr * wi + xi * wr);
+        TESSAL_STORE(bre + lanes * k, xr * wr - xi * wi);
+        TESSAL_STORE(bim + lanes * k, xr * wi + xi * wr);
     }
+    // Column c0 + l becomes row c0 + l of T.
+#if defined(__GNUC__)
+    for (double* const* part : {&sre, &sim}) {
+        const double* b = part == &sre ? bre : bim;
+        double* d = *part + c0 * r;
+        for (std::size_t k = 0; k < r; k += 4) {
+            const vec a0 = TESSAL_LOAD(b + lanes * k), a1 = TESSAL_LOAD(b + lanes * (k + 1));
+            const vec a2 = TESSAL_LOAD(b + lanes * (k + 2)), a3 = TESSAL_LOAD(b + lanes * (k + 3));
+            const vec t0 = __builtin_shufflevector(a0, a1, 0, 4, 2, 6);
+            const vec t1 = __builtin_shufflevector(a0, a1, 1, 5, 3, 7);
+            const vec t2 = __builtin_shufflevector(a2, a3, 0, 4, 2, 6);
+            const vec t3 = __builtin_shufflevector(a2, a3, 1, 5, 3, 7);
+            TESSAL_STORE(d + k, __builtin_shufflevector(t0, t2, 0, 1, 4, 5));
+            TESSAL_STORE(d + r + k, __builtin_shufflevector(t1, t3, 0, 1, 4, 5));
+            TESSAL_STORE(d + 2 * r + k, __builtin_shufflevector(t0, t2, 2, 3, 6, 7));
+            TESSAL_STORE(d + 3 * r + k, __builtin_shufflevector(t1, t3, 2, 3, 6, 7));
+        }
+    }
+#else
+    for (std::size_t l = 0; l < lanes; ++l) {
+        double* dr = sre + (c0 + l) * r;
+        double* di = sim + (c0 + l) * r;
+        for (std::size_t k = 0; k < r; ++k) {
+            dr[k] = bre[lanes * k + l];
+            di[k] = bim[lanes * k + l];
+        }
+    }
+#endif
 }
 
 // Reads the columns c0 .. c0 + lanes - 1 of z[C r + c] = in(2 (C r + c)) +
@@ -316,6 +368,16 @@ TESSAL_FFT_CLONES void column_load(const tfftrealinput& in, std::size_t r, std::
         double* dr = bre + lanes * rev[row];
         double* di = bim + lanes * rev[row];
         if (i0 + 2 * lanes <= in.w) {
+#if defined(__GNUC__)
+            vec v0 = TESSAL_LOAD(x + i0) - mean, v1 = TESSAL_LOAD(x + i0 + lanes) - mean;
+            if (win) {
+                v0 *= TESSAL_LOAD(win + i0);
+                v1 *= TESSAL_LOAD(win + i0 + lanes);
+            }
+            TESSAL_STORE(dr, __builtin_shufflevector(v0, v1, 0, 2, 4, 6));
+            TESSAL_STORE(di, __builtin_shufflevector(v0, v1, 1, 3, 5, 7));
+            continue;
+#endif
             if (win) {
                 for (std::size_t l = 0; l < lanes; ++l) {
                     dr[l] = (x[i0 + 2 * l] - mean) * win[i0 + 2 * l];
@@ -337,18 +399,19 @@ TESSAL_FFT_CLONES void column_load(const tfftrealinput& in, std::size_t r, std::
     }
 }
 
-// Writes eight transformed rows k0 .. k0 + 7 (C points each, in rows[q])
-// transposed: X[k0 + q + R k2] = rows[q][k2].
-TESSAL_FFT_CLONES void rows_store_transposed(const double* const* rre, const double* const* rim,
-                                             std::size_t cols, std::size_t r, std::size_t k0,
-                                             double* re, double* im) {
-    for (std::size_t k2 = 0; k2 < cols; ++k2) {
-        double* dr = re + k0 + r * k2;
-        double* di = im + k0 + r * k2;
-        for (std::size_t q = 0; q < 8; ++q) {
-            dr[q] = rre[q][k2];
-            di[q] = rim[q][k2];
-        }
+// The C-point transforms down the columns k0 .. k0 + lanes - 1 of the C x R
+// matrix t[R j + k], in place, through the buffers bre, bim.
+TESSAL_FFT_CLONES void columns_in_place(double* tre, double* tim, std::size_t r, std::size_t cols,
+                                        std::size_t k0, const std::uint32_t* rev, double* bre,
+                                        double* bim, const double* wcos, const double* wsin) {
+    for (std::size_t j = 0; j < cols; ++j) {
+        TESSAL_STORE(bre + lanes * rev[j], TESSAL_LOAD(tre + r * j + k0));
+        TESSAL_STORE(bim + lanes * rev[j], TESSAL_LOAD(tim + r * j + k0));
+    }
+    column_butterflies(bre, bim, cols, wcos, wsin);
+    for (std::size_t j = 0; j < cols; ++j) {
+        TESSAL_STORE(tre + r * j + k0, TESSAL_LOAD(bre + lanes * j));
+        TESSAL_STORE(tim + r * j + k0, TESSAL_LOAD(bim + lanes * j));
     }
 }
 
@@ -385,7 +448,7 @@ void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
 
 void fft_split_real(double* re, double* im, std::size_t n, const double* tc, const double* ts,
                     double scale) {
-    split_real(re, im, n, tc, ts, scale);
+    split_real(re, im, re, im, n, tc, ts, scale);
 }
 
 void fft_build_twiddles(std::size_t n, double* wcos, double* wsin) {
@@ -451,21 +514,28 @@ void tfftreal::resize(int logn) {
         rev_ = reversal_table(logr_);
         revrow_ = reversal_table(logc_);
         const std::size_t r = std::size_t{1} << logr_, c = std::size_t{1} << logc_;
-        work_.assign(std::max(2 * lanes * r, 16 * c), 0.0);
+        work_.assign(2 * lanes * std::max(r, c), 0.0);
+        matrix_ = tsamplearr<double>(2 * m);
     } else {
         rev_ = logm > 0 ? reversal_table(logm) : std::vector<std::uint32_t>(1, 0);
         revrow_.clear();
         work_.clear();
         work_.shrink_to_fit();
+        matrix_ = tsamplearr<double>();
     }
 }
 
 void tfftreal::forward(const tfftrealinput& in, double* re, double* im, double scale) {
-    if (n_ / 2 > large_points)
-        forward_large(in, re, im);
-    else
+    const double* tc = wcos_.data() + n_ / 2;
+    const double* ts = wsin_.data() + n_ / 2;
+    if (n_ / 2 > large_points) {
+        forward_large(in);
+        const double* zre = matrix_.data();
+        split_real(zre, zre + n_ / 2, re, im, n_, tc, ts, scale);
+    } else {
         forward_small(in, re, im);
-    fft_split_real(re, im, n_, wcos_.data() + n_ / 2, wsin_.data() + n_ / 2, scale);
+        split_real(re, im, re, im, n_, tc, ts, scale);
+    }
 }
 
 void tfftreal::forward_small(const tfftrealinput& in, double* re, double* im) {
@@ -497,40 +567,27 @@ void tfftreal::forward_small(const tfftrealinput& in, double* re, double* im) {
     fft_butterflies(re, im, m, wcos_.data(), wsin_.data(), two_done);
 }
 
-void tfftreal::forward_large(const tfftrealinput& in, double* re, double* im) {
+// With z[C j1 + j2] (j1 < R, j2 < C) and k = k1 + R k2:
+//     T[j2][k1] = e^(+i 2 pi j2 k1 / m) sum over j1 of z[C j1 + j2] e^(+i 2 pi j1 k1 / R),
+//     Z[k1 + R k2] = sum over j2 of T[j2][k1] e^(+i 2 pi j2 k2 / C).
+// T is stored as C rows of R, so the second step's result at [k2][k1] is Z
+// in natural order, in place of T.
+void tfftreal::forward_large(const tfftrealinput& in) {
     const std::size_t m = n_ / 2;
     const std::size_t r = std::size_t{1} << logr_, c = std::size_t{1} << logc_;
-    // The upper halves of the outputs hold the matrix between the passes.
-    double* sre = re + m;
-    double* sim = im + m;
+    double* tre = matrix_.data();
+    double* tim = tre + m;
     double* bre = work_.data();
-    double* bim = bre + lanes * r;
+    double* bim = bre + work_.size() / 2;
     const double* tc = wcos_.data() + n_ / 2;  // cos 2 pi i / n = cos 2 pi i / 2m
     const double* ts = wsin_.data() + n_ / 2;
     for (std::size_t c0 = 0; c0 < c; c0 += lanes) {
         column_load(in, r, c, c0, rev_.data(), bre, bim);
         column_butterflies(bre, bim, r, wcos_.data(), wsin_.data());
-        column_twiddle_store(bre, bim, r, c, c0, m, tc, ts, sre, sim);
+        column_twiddle_store(bre, bim, r, c0, m, tc, ts, tre, tim);
     }
-    double* rre[8];
-    double* rim[8];
-    for (std::size_t q = 0; q < 8; ++q) {
-        rre[q] = work_.data() + 2 * q * c;
-        rim[q] = rre[q] + c;
-    }
-    const std::uint32_t* rev = revrow_.data();
-    for (std::size_t k0 = 0; k0 < r; k0 += 8) {
-        for (std::size_t q = 0; q < 8; ++q) {
-            const double* pr = sre + (k0 + q) * c;
-            const double* pi = sim + (k0 + q) * c;
-            for (std::size_t j = 0; j < c; ++j) {
-                rre[q][rev[j]] = pr[j];
-                rim[q][rev[j]] = pi[j];
-            }
-            fft_butterflies(rre[q], rim[q], c, wcos_.data(), wsin_.data());
-        }
-        rows_store_transposed(rre, rim, c, r, k0, re, im);
-    }
+    for (std::size_t k0 = 0; k0 < r; k0 += lanes)
+        columns_in_place(tre, tim, r, c, k0, revrow_.data(), bre, bim, wcos_.data(), wsin_.data());
 }
 
 }  // namespace tessal

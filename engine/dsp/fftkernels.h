@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/dsp/samplearr.h"
+
 namespace tessal {
 
 // All stages over m = 2^k points whose input is already in bit-reversed
@@ -128,18 +130,20 @@ struct tfftrealinput {
 // The n/2 point complex transform of z[j] = in(2j) + i in(2j + 1) is split
 // into X afterwards (fft_split_real).
 //
-// Up to large_points complex points the data fit the level-2 cache, and the
-// block is placed bit-reversed and swept by the butterflies above. Beyond,
+// Up to large_points complex points (where it measured faster) the block is
+// placed bit-reversed and swept by the butterflies above. Beyond,
 // the complex transform of m = R C points runs as the four-step method
 // (Bailey 1990) over the R x C matrix z[C r + c]: R-point transforms down
 // the columns, four columns at a time as the lanes of a vector, read
-// straight from the input; the twiddles e^(+i 2 pi r' c / m); C-point
-// transforms along the rows, eight rows at a time, written transposed so
-// that the result lands in natural order. Every pass then works on pieces
-// that fit the cache, and no pass scatters over the whole array.
+// straight from the input, times the twiddles e^(+i 2 pi r' c / m) and
+// stored transposed (C x R) in a matrix of its own (huge pages where the
+// kernel offers them); then C-point transforms down the columns of that,
+// four at a time and in place, which leaves the result in natural order
+// for the split. Every pass works on pieces that fit the cache, and no
+// pass scatters single values over the whole array.
 class tfftreal {
 public:
-    static constexpr std::size_t large_points = std::size_t{1} << 14;
+    static constexpr std::size_t large_points = std::size_t{1} << 10;
 
     void resize(int logn);
     int logsize() const { return logn_; }
@@ -148,7 +152,7 @@ public:
 
 private:
     void forward_small(const tfftrealinput& in, double* re, double* im);
-    void forward_large(const tfftrealinput& in, double* re, double* im);
+    void forward_large(const tfftrealinput& in);
 
     int logn_ = -1;
     std::size_t n_ = 0;
@@ -158,7 +162,8 @@ private:
     std::vector<double> wcos_, wsin_;
     std::vector<std::uint32_t> rev_;      // bit reversal over m (small) or R (large)
     std::vector<std::uint32_t> revrow_;   // bit reversal over C (large)
-    std::vector<double> work_;            // the large path's column and row buffers
+    std::vector<double> work_;            // the large path's column buffers
+    tsamplearr<double> matrix_;           // the large path's R x C matrix, re then im
     int logr_ = 0, logc_ = 0;
 };
 
