@@ -231,15 +231,13 @@ void run_sweep(const sweep& w, double* re, double* im, std::size_t n, const doub
 
 // The R-point transforms of four columns at once (the lanes of a vector):
 // re and im hold R vectors each, in bit-reversed order of their rows; the
-// stages run in place with the twiddles of fft_butterflies, two at a time
-// (spans d and 2d in one sweep, as sweep_pair) after a lone span-1 stage
-// when their number is odd.
+// stages run in place with the twiddles of fft_butterflies: spans 1 and 2
+// together (twiddles 1 and i, no products), then two at a time (spans d and
+// 2d in one sweep, as sweep_pair), then a lone last stage when their number
+// is odd.
 TESSAL_FFT_CLONES void column_butterflies(double* re, double* im, std::size_t r,
                                           const double* wcos, const double* wsin) {
-    std::size_t d = 1;
-    int levels = 0;
-    while ((std::size_t{1} << levels) < r) ++levels;
-    if (levels % 2 == 1) {
+    if (r < 4) {
         for (std::size_t a = 0; a < r; a += 2) {
             double* pr = re + lanes * a;
             double* pi = im + lanes * a;
@@ -250,9 +248,31 @@ TESSAL_FFT_CLONES void column_butterflies(double* re, double* im, std::size_t r,
             TESSAL_STORE(pr + lanes, ar - br);
             TESSAL_STORE(pi + lanes, ai - bi);
         }
-        d = 2;
+        return;
     }
-    for (; d < r; d *= 4) {
+    for (std::size_t a = 0; a < r; a += 4) {
+        double* pr = re + lanes * a;
+        double* pi = im + lanes * a;
+        const vec p0r = TESSAL_LOAD(pr), p0i = TESSAL_LOAD(pi);
+        const vec p1r = TESSAL_LOAD(pr + lanes), p1i = TESSAL_LOAD(pi + lanes);
+        const vec p2r = TESSAL_LOAD(pr + 2 * lanes), p2i = TESSAL_LOAD(pi + 2 * lanes);
+        const vec p3r = TESSAL_LOAD(pr + 3 * lanes), p3i = TESSAL_LOAD(pi + 3 * lanes);
+        const vec x0r = p0r + p1r, x0i = p0i + p1i;
+        const vec x1r = p0r - p1r, x1i = p0i - p1i;
+        const vec x2r = p2r + p3r, x2i = p2i + p3i;
+        const vec x3r = p2r - p3r, x3i = p2i - p3i;
+        TESSAL_STORE(pr, x0r + x2r);
+        TESSAL_STORE(pi, x0i + x2i);
+        TESSAL_STORE(pr + 2 * lanes, x0r - x2r);
+        TESSAL_STORE(pi + 2 * lanes, x0i - x2i);
+        // times i: (re, im) -> (-im, re)
+        TESSAL_STORE(pr + lanes, x1r - x3i);
+        TESSAL_STORE(pi + lanes, x1i + x3r);
+        TESSAL_STORE(pr + 3 * lanes, x1r + x3i);
+        TESSAL_STORE(pi + 3 * lanes, x1i - x3r);
+    }
+    std::size_t d = 4;
+    for (; 4 * d <= r; d *= 4) {
         const std::size_t q = lanes * d;
         for (std::size_t e = 0; e < r; e += 4 * d) {
             for (std::size_t f = 0; f < d; ++f) {
@@ -282,6 +302,22 @@ TESSAL_FFT_CLONES void column_butterflies(double* re, double* im, std::size_t r,
                 TESSAL_STORE(r0 + 3 * q, x1r - er);
                 TESSAL_STORE(i0 + 3 * q, x1i - ei);
             }
+        }
+    }
+    if (d < r) {  // the lone last stage, span d = r / 2
+        for (std::size_t f = 0; f < d; ++f) {
+            const double c = wcos[d + f], s = wsin[d + f];
+            double* pr = re + lanes * f;
+            double* pi = im + lanes * f;
+            double* qr = pr + lanes * d;
+            double* qi = pi + lanes * d;
+            const vec xr = TESSAL_LOAD(qr), xi = TESSAL_LOAD(qi);
+            const vec er = xr * c - xi * s, ei = xr * s + xi * c;
+            const vec yr = TESSAL_LOAD(pr), yi = TESSAL_LOAD(pi);
+            TESSAL_STORE(qr, yr - er);
+            TESSAL_STORE(qi, yi - ei);
+            TESSAL_STORE(pr, yr + er);
+            TESSAL_STORE(pi, yi + ei);
         }
     }
 }
