@@ -2,6 +2,8 @@
 // samples transformed and handed out as N real and N imaginary parts scaled
 // by 1/W. FFTW runs a real-input plan made with FFTW_MEASURE; its half
 // spectrum is mirrored into full arrays as TFFT's outputs are.
+// tfft_execute_only beside fftw_execute_only: the bare transforms, the
+// engine's real-input transform (tfftreal) and fftw_execute of the plan.
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 

@@ -544,7 +544,8 @@ void tfftreal::resize(int logn) {
     fft_build_twiddles(n, wcos_.data(), wsin_.data());
     const std::size_t m = n_ / 2;
     const int logm = logn - 1;
-    if (m > large_points) {
+    four_step_ = m > large_points && m <= four_step_max_points;
+    if (four_step_) {
         logr_ = logm / 2;
         logc_ = logm - logr_;
         rev_ = reversal_table(logr_);
@@ -564,7 +565,7 @@ void tfftreal::resize(int logn) {
 void tfftreal::forward(const tfftrealinput& in, double* re, double* im, double scale) {
     const double* tc = wcos_.data() + n_ / 2;
     const double* ts = wsin_.data() + n_ / 2;
-    if (n_ / 2 > large_points) {
+    if (four_step_) {
         forward_large(in);
         const double* zre = matrix_.data();
         split_real(zre, zre + n_ / 2, re, im, n_, tc, ts, scale);

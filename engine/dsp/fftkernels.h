@@ -130,20 +130,24 @@ struct tfftrealinput {
 // The n/2 point complex transform of z[j] = in(2j) + i in(2j + 1) is split
 // into X afterwards (fft_split_real).
 //
-// Up to large_points complex points (where it measured faster) the block is
-// placed bit-reversed and swept by the butterflies above. Beyond,
-// the complex transform of m = R C points runs as the four-step method
-// (Bailey 1990) over the R x C matrix z[C r + c]: R-point transforms down
-// the columns, four columns at a time as the lanes of a vector, read
-// straight from the input, times the twiddles e^(+i 2 pi r' c / m) and
-// stored transposed (C x R) in a matrix of its own (huge pages where the
-// kernel offers them); then C-point transforms down the columns of that,
-// four at a time and in place, which leaves the result in natural order
-// for the split. Every pass works on pieces that fit the cache, and no
-// pass scatters single values over the whole array.
+// From large_points + 1 to four_step_max_points complex points the
+// complex transform of m = R C points runs as the four-step method (Bailey
+// 1990) over the R x C matrix z[C r + c]: R-point transforms down the
+// columns, four columns at a time as the lanes of a vector, read straight
+// from the input, times the twiddles e^(+i 2 pi r' c / m) and stored
+// transposed (C x R) in a matrix of its own; then C-point transforms down
+// the columns of that, four at a time and in place, which leaves the result
+// in natural order for the split. No pass scatters single values over the
+// whole array, and the bit reversal stays inside a column's buffer.
+// Below and above that range the block is placed bit-reversed (tile by tile)
+// and swept by the butterflies above, which measured faster there: for few
+// points the matrix passes cost more than they save, and for many the
+// sweeps stream through memory (the level-3 cache holds them) while the
+// matrix passes stride across pages (see bench/fft_bench.cpp).
 class tfftreal {
 public:
     static constexpr std::size_t large_points = std::size_t{1} << 10;
+    static constexpr std::size_t four_step_max_points = std::size_t{1} << 16;
 
     void resize(int logn);
     int logsize() const { return logn_; }
@@ -165,6 +169,7 @@ private:
     std::vector<double> work_;            // the large path's column buffers
     tsamplearr<double> matrix_;           // the large path's R x C matrix, re then im
     int logr_ = 0, logc_ = 0;
+    bool four_step_ = false;
 };
 
 }  // namespace tessal

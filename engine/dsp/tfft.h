@@ -8,8 +8,9 @@
 //
 // A complex input goes through an in-place decimation-in-time radix-2 FFT on
 // arrays of N doubles; a real one through tfftreal (fftkernels.h): half the
-// length as a complex block, and a four-step order beyond the cache sizes. Every output is computed lazily on its first request after the
-// input or a setting changed, and at most once per input. Tables and the
+// length as a complex block, in the four-step order for mid sizes. Every
+// output is computed lazily on its first request after the input or a
+// setting changed, and at most once per input. Tables and the
 // window are rebuilt only when N, W, the window type or a skew changes; no
 // memory is allocated per transform once the sizes are fixed (each derived
 // output array is allocated on its first request for a size).

@@ -115,8 +115,11 @@ TEST(tfftreal, EverySizeOfBothPathsMatchesDirectDft) {
 
 TEST(tfftreal, LargeSizesMatchDirectDftOnSpotBins) {
     std::mt19937 rng(9);
+    // Four-step sizes with R = C and R < C, the last of them, and two
+    // beyond, back on the bit-reversed sweeps.
+    ASSERT_EQ(tfftreal::four_step_max_points, std::size_t{1} << 16);
     for (std::size_t n : {std::size_t{1} << 14, std::size_t{1} << 15, std::size_t{1} << 17,
-                          std::size_t{1} << 20}) {
+                          std::size_t{1} << 18, std::size_t{1} << 20}) {
         std::vector<std::size_t> bins = {0, 1, 2, n / 4, n / 2 - 1, n / 2, n / 2 + 1, n - 1};
         std::uniform_int_distribution<std::size_t> pick(0, n - 1);
         for (int j = 0; j < 6; ++j) bins.push_back(pick(rng));
