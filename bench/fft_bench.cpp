@@ -2,6 +2,8 @@
 // samples transformed and handed out as N real and N imaginary parts scaled
 // by 1/W. FFTW runs a real-input plan made with FFTW_MEASURE; its half
 // spectrum is mirrored into full arrays as TFFT's outputs are.
+// tfft_execute_only beside fftw_execute_only: the bare transforms, the
+// engine's real-input transform (tfftreal) and fftw_execute of the plan.
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
@@ -73,6 +75,26 @@ void fftw_transform(benchmark::State& state) {
     fftw_free(in);
 }
 
+// TFFT's transform alone (tfftreal, the engine's real-input transform): the
+// block as it is, no window, no scaling, into the full-length outputs,
+// beside fftw_execute_only.
+void tfft_execute_only(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    const auto x = test_signal(n);
+    tessal::tfftreal fft;
+    int logn = 0;
+    while ((std::size_t{1} << logn) < n) ++logn;
+    fft.resize(logn);
+    std::vector<double> re(n), im(n);
+    for (auto _ : state) {
+        fft.forward({x.data(), nullptr, 0.0, n}, re.data(), im.data(), 1.0);
+        benchmark::DoNotOptimize(re.data());
+        benchmark::DoNotOptimize(im.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * n));
+}
+
 // FFTW's transform alone, without the windowing and the full-length
 // outputs around it: how much of fftw/N is the transform itself.
 void fftw_execute_only(benchmark::State& state) {
@@ -94,11 +116,12 @@ void fftw_execute_only(benchmark::State& state) {
 }
 
 void sizes(benchmark::internal::Benchmark* b) {
-    for (std::int64_t n : {256, 1024, 4096, 16384, 65536, 1048576}) b->Arg(n);
+    for (std::int64_t n : {64, 256, 1024, 4096, 16384, 32768, 65536, 262144, 1048576}) b->Arg(n);
 }
 
 BENCHMARK(tfft_transform)->Name("tfft")->Apply(sizes);
 BENCHMARK(fftw_transform)->Name("fftw")->Apply(sizes);
+BENCHMARK(tfft_execute_only)->Name("tfft_execute_only")->Apply(sizes);
 BENCHMARK(fftw_execute_only)->Name("fftw_execute_only")->Apply(sizes);
 
 }  // namespace

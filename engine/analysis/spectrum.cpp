@@ -212,8 +212,11 @@ bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, 
             }
         }
         fill(v, start, N);
-        const double* a2 = fft.GetOutAbs2().data();
-        for (std::size_t k = 0; k <= M / 2; ++k) acc[k] += a2[k];
+        // The half spectrum's power straight from the outputs: GetOutAbs2
+        // would square the mirrored half too.
+        const double* re = fft.GetOutRe().data();
+        const double* im = fft.GetOutIm().data();
+        for (std::size_t k = 0; k <= M / 2; ++k) acc[k] += re[k] * re[k] + im[k] * im[k];
         ++frames;
         p += hop;
     } while (p < p2);

@@ -11,6 +11,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "engine/dsp/samplearr.h"
 
 namespace tessal {
 
@@ -29,6 +32,12 @@ void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
 // hold cos and sin of 2 pi k / n for k < m.
 void fft_split_real(double* re, double* im, std::size_t n, const double* tc, const double* ts,
                     double scale);
+
+// The twiddles of every span d < n (n a power of two >= 2) into wcos and
+// wsin (n entries each): [d, 2d) holds cos and sin of 2 pi f / 2d, f < d,
+// taken from the top span's cos and sin of 2 pi i / n, which come from the
+// first octant by symmetry, so that the quarter and eighth points are exact.
+void fft_build_twiddles(std::size_t n, double* wcos, double* wsin);
 
 // The butterflies of span 1 and 2 (twiddles 1 and i) on four consecutive
 // points.
@@ -104,5 +113,63 @@ bool fft_scatter_reversed(int bits, int logn, const std::uint32_t* bitflip, doub
     }
     return true;
 }
+
+// A real block as the transform reads it: (x[i] - mean) * win[i] for i < w
+// (without win when it is null), zero from w on.
+struct tfftrealinput {
+    const double* x = nullptr;
+    const double* win = nullptr;
+    double mean = 0.0;
+    std::size_t w = 0;
+};
+
+// The transform of a real block of n = 2^logn points (2 <= logn <= 24) with
+// its tables:
+//     X[k] = scale * sum over j < n of in(j) e^(+i 2 pi j k / n),   k < n,
+// into re and im (n entries each; the upper half is the conjugate mirror).
+// The n/2 point complex transform of z[j] = in(2j) + i in(2j + 1) is split
+// into X afterwards (fft_split_real).
+//
+// From large_points + 1 to four_step_max_points complex points the
+// complex transform of m = R C points runs as the four-step method (Bailey
+// 1990) over the R x C matrix z[C r + c]: R-point transforms down the
+// columns, four columns at a time as the lanes of a vector, read straight
+// from the input, times the twiddles e^(+i 2 pi r' c / m) and stored
+// transposed (C x R) in a matrix of its own; then C-point transforms down
+// the columns of that, four at a time and in place, which leaves the result
+// in natural order for the split. No pass scatters single values over the
+// whole array, and the bit reversal stays inside a column's buffer.
+// Below and above that range the block is placed bit-reversed (tile by tile)
+// and swept by the butterflies above, which measured faster there: for few
+// points the matrix passes cost more than they save, and for many the
+// sweeps stream through memory (the level-3 cache holds them) while the
+// matrix passes stride across pages (see bench/fft_bench.cpp).
+class tfftreal {
+public:
+    static constexpr std::size_t large_points = std::size_t{1} << 10;
+    static constexpr std::size_t four_step_max_points = std::size_t{1} << 16;
+
+    void resize(int logn);
+    int logsize() const { return logn_; }
+    std::size_t size() const { return n_; }
+    void forward(const tfftrealinput& in, double* re, double* im, double scale);
+
+private:
+    void forward_small(const tfftrealinput& in, double* re, double* im);
+    void forward_large(const tfftrealinput& in);
+
+    int logn_ = -1;
+    std::size_t n_ = 0;
+    // Twiddles of every span d < n in the layout of fft_butterflies
+    // ([d, 2d): cos and sin of 2 pi f / 2d); the top span's half holds
+    // cos and sin of 2 pi k / n, the split's table.
+    std::vector<double> wcos_, wsin_;
+    std::vector<std::uint32_t> rev_;      // bit reversal over m (small) or R (large)
+    std::vector<std::uint32_t> revrow_;   // bit reversal over C (large)
+    std::vector<double> work_;            // the large path's column buffers
+    tsamplearr<double> matrix_;           // the large path's R x C matrix, re then im
+    int logr_ = 0, logc_ = 0;
+    bool four_step_ = false;
+};
 
 }  // namespace tessal

@@ -160,44 +160,10 @@ void TFFT::build_tables() {
     fwin.assign(n, 0.0);
     fwindirty = true;
 
-    // The top stage's twiddles, cos and sin of 2 pi i / N for i < N / 2,
-    // from the first octant by symmetry, so that the quarter and eighth
-    // points are exact.
     fcos.assign(std::max<std::size_t>(n, 2), 0.0);
     fsin.assign(std::max<std::size_t>(n, 2), 0.0);
-    const std::size_t half = n / 2;
-    double* tc = fcos.data() + half;
-    double* ts = fsin.data() + half;
-    const std::size_t q = n / 4, e = n / 8;
-    const double step = 2.0 * std::numbers::pi / static_cast<double>(n);
-    if (n >= 8) {
-        for (std::size_t i = 0; i <= e; ++i) {
-            const double c = std::cos(step * static_cast<double>(i));
-            const double s = std::sin(step * static_cast<double>(i));
-            tc[i] = c;
-            ts[i] = s;
-            tc[q - i] = s;  // cos(pi/2 - x) = sin x
-            ts[q - i] = c;
-        }
-        for (std::size_t i = 1; i < q; ++i) {  // x + pi/2
-            tc[q + i] = -ts[i];
-            ts[q + i] = tc[i];
-        }
-    } else {
-        for (std::size_t i = 0; i < half; ++i) {
-            const double a = step * static_cast<double>(i);
-            tc[i] = (4 * i == n) ? 0.0 : std::cos(a);
-            ts[i] = (4 * i == n) ? 1.0 : std::sin(a);
-        }
-    }
-    // Lower stages take every (N / 2d)-th entry of the top one.
-    for (std::size_t d = half / 2; d >= 1; d /= 2) {
-        const std::size_t stride = half / d;
-        for (std::size_t f = 0; f < d; ++f) {
-            fcos[d + f] = tc[f * stride];
-            fsin[d + f] = ts[f * stride];
-        }
-    }
+    fft_build_twiddles(std::max<std::size_t>(n, 2), fcos.data(), fsin.data());
+    freal.resize(flogfftsize);
 
     bitflip.assign(n, 0);
     const int k = flogfftsize;
@@ -268,32 +234,11 @@ void TFFT::transform_complex() {
 }
 
 void TFFT::transform_real() {
-    const std::size_t n = ffftsize, w = fwindowsize, m = n / 2;
-    double* re = foutre.data();
-    double* im = foutim.data();
+    const std::size_t w = fwindowsize;
     const double mean = fremovedc ? block_mean(finre.data(), w) : 0.0;
-    // z[j] = x[2j] + i x[2j + 1], stored bit-reversed over m points.
-    const double* x = finre.data();
-    const double* win = fwin.data();
-    bool two_done;
-    if (w == n) {
-        two_done = fft_scatter_reversed(flogfftsize - 1, flogfftsize, bitflip.data(), re, im,
-                             [&](std::size_t j, double& r, double& v) {
-                                 r = (x[2 * j] - mean) * win[2 * j];
-                                 v = (x[2 * j + 1] - mean) * win[2 * j + 1];
-                             });
-    } else {
-        two_done = fft_scatter_reversed(flogfftsize - 1, flogfftsize, bitflip.data(), re, im,
-                             [&](std::size_t j, double& r, double& v) {
-                                 r = 2 * j < w ? (x[2 * j] - mean) * win[2 * j] : 0.0;
-                                 v = 2 * j + 1 < w ? (x[2 * j + 1] - mean) * win[2 * j + 1] : 0.0;
-                             });
-    }
-    fft_butterflies(re, im, m, fcos.data(), fsin.data(), two_done);
-
-    fft_split_real(re, im, n, fcos.data() + m, fsin.data() + m,
-                   1.0 / static_cast<double>(w));
-    if (fremovedc) re[0] = 0.0;
+    freal.forward({finre.data(), fwin.data(), mean, w}, foutre.data(), foutim.data(),
+                  1.0 / static_cast<double>(w));
+    if (fremovedc) foutre[0] = 0.0;
 }
 
 const tdoublearr& TFFT::GetOutRe() {

@@ -6,9 +6,11 @@
 // windowing and the windowed block is made zero-mean as well, so X[0] = 0.
 // With ignore-imaginary on (the default) the input is real.
 //
-// The transform is an in-place decimation-in-time radix-2 FFT on arrays of N
-// doubles. Every output is computed lazily on its first request after the
-// input or a setting changed, and at most once per input. Tables and the
+// A complex input goes through an in-place decimation-in-time radix-2 FFT on
+// arrays of N doubles; a real one through tfftreal (fftkernels.h): half the
+// length as a complex block, in the four-step order for mid sizes. Every
+// output is computed lazily on its first request after the input or a
+// setting changed, and at most once per input. Tables and the
 // window are rebuilt only when N, W, the window type or a skew changes; no
 // memory is allocated per transform once the sizes are fixed (each derived
 // output array is allocated on its first request for a size).
@@ -22,6 +24,7 @@
 #include <stdexcept>
 
 #include "engine/dsp/arrays.h"
+#include "engine/dsp/fftkernels.h"
 #include "engine/dsp/fftwindows.h"
 #include "engine/dsp/tcomplex.h"
 
@@ -125,6 +128,8 @@ private:
     // tables follows from their symmetry.
     tdoublearr fcos, fsin;
     std::vector<std::uint32_t> bitflip;
+    // The real-input transform with its own tables.
+    tfftreal freal;
 
     bool farrdirty = true;  // N changed: tables and arrays
     bool fwindirty = true;  // W, window type or a skew changed
