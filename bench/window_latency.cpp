@@ -40,6 +40,9 @@
 //   >100ms    the number of stalls (first probes of a pile-up) over 100 ms
 //   busy      the sum of the stalls over 20 ms, in seconds
 // One line a phase: "open" (opening the windows) and "drive" (the events).
+// First, as a check of the meter itself, the window's thread is blocked
+// for 50, 150 and 400 ms and the stalls measured over 30 ms are printed:
+// each must come back within a probe period below its length.
 // With --per-window [N] the drive runs first with the main window alone and
 // with each tool window alone (N drags and N clicks each, 50 by default),
 // then with all of them open.
@@ -148,6 +151,15 @@ public:
     tfigures figures(std::size_t from, std::size_t to) {
         std::lock_guard lk(m_);
         return figures_locked(from, to, clk::now());
+    }
+    // The stalls (waits of the probes that started one) over min_ms among
+    // the probes [from, to), in order.
+    std::vector<double> stalls(std::size_t from, std::size_t to, double min_ms) {
+        std::lock_guard lk(m_);
+        std::vector<double> out;
+        for (std::size_t i = from; i < std::min(to, probes_.size()); ++i)
+            if (probes_[i].head && probes_[i].wait_ms > min_ms) out.push_back(probes_[i].wait_ms);
+        return out;
     }
     double elapsed() const { return seconds_between(start_, clk::now()); }
     // The line the timeout prints after the figures; set by main.
@@ -394,7 +406,12 @@ private:
 
     void step() {
         if (steps_.empty()) {
-            if (next_ > 0) meter_.set_progress(++done_, static_cast<int>(actions_.size()));
+            if (next_ > 0) {
+                meter_.set_progress(++done_, static_cast<int>(actions_.size()));
+                if (done_ % 50 == 0)
+                    std::fprintf(stderr, "tessal-latency: %d of %zu events done at %.0f s\n", done_,
+                                 actions_.size(), meter_.elapsed());
+            }
             if (next_ >= actions_.size()) {
                 finished_();
                 return;
@@ -518,6 +535,22 @@ int main(int argc, char** argv) {
     meter.start();
     tdriver driver(w, meter);
     bool ltas_on = false;
+
+    // The meter's own check: the window's thread blocked for known times,
+    // each of which must come back as one stall of that length (plus at
+    // most a probe period).
+    {
+        const int blocks[] = {50, 150, 400};
+        run_for(200);
+        const std::size_t c0 = meter.mark();
+        for (int ms : blocks) {
+            QTimer::singleShot(0, [ms] { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
+            run_for(ms + 200);
+        }
+        std::printf("meter check: the loop blocked for 50, 150, 400 ms; stalls over 30 ms measured:");
+        for (double st : meter.stalls(c0, meter.mark(), 30)) std::printf(" %.1f", st);
+        std::printf(" ms\n");
+    }
 
     // One run: the given tool windows open (the rest closed), then the
     // actions; a line for the opening and one for the events.
