@@ -39,7 +39,10 @@
 //             of 1 s is 500 probes, not one)
 //   >100ms    the number of stalls (first probes of a pile-up) over 100 ms
 //   busy      the sum of the stalls over 20 ms, in seconds
-// One line a phase: "open" (opening the windows) and "drive" (the events).
+// One line a phase: "open" (opening the windows) and "drive" (the events);
+// after "drive", how long the events take by their own pacing (the run's
+// length had nothing stalled), the median of the events' longest stalls
+// (drags and clicks apart) and the five events with the longest stalls.
 // First, as a check of the meter itself, the window's thread is blocked
 // for 50, 150 and 400 ms and the stalls measured over 30 ms are printed:
 // each must come back within a probe period below its length.
@@ -328,6 +331,8 @@ public:
     void run(const std::vector<taction>& actions) {
         actions_ = actions;
         next_ = 0;
+        paced_ms_ = 0;
+        worst_.clear();
         done_ = 0;
         meter_.set_progress(0, static_cast<int>(actions_.size()));
         QEventLoop loop;
@@ -407,6 +412,8 @@ private:
     void step() {
         if (steps_.empty()) {
             if (next_ > 0) {
+                const taction& a = actions_[next_ - 1];
+                worst_.push_back({meter_.figures(actionstart_, meter_.mark()).longest_ms, a.drag, doing_});
                 meter_.set_progress(++done_, static_cast<int>(actions_.size()));
                 if (done_ % 50 == 0)
                     std::fprintf(stderr, "tessal-latency: %d of %zu events done at %.0f s\n", done_,
@@ -421,10 +428,13 @@ private:
             std::snprintf(what, sizeof what, "%s %zu of %zu, %.2f-%.2f s", a.drag ? "drag" : "click", next_,
                           actions_.size(), std::min(a.from, a.to), std::max(a.from, a.to));
             meter_.set_doing(what);
+            doing_ = what;
+            actionstart_ = meter_.mark();
             plan(a);
         }
         auto [delay, f] = std::move(steps_.front());
         steps_.pop_front();
+        paced_ms_ += delay;
         QTimer::singleShot(delay, Qt::PreciseTimer, [this, f = std::move(f)] {
             f();
             step();
@@ -439,6 +449,38 @@ private:
     int done_ = 0;
     std::deque<std::pair<int, std::function<void()>>> steps_;
     std::function<void()> finished_;
+    long long paced_ms_ = 0;
+
+    std::size_t actionstart_ = 0;
+    std::string doing_;
+    struct tevent {
+        double longest_ms;
+        bool drag;
+        std::string what;
+    };
+    std::vector<tevent> worst_;
+
+public:
+    // The time the steps' own delays add up to: the run's length without stalls.
+    double paced_s() const { return paced_ms_ / 1e3; }
+    // The median of the events' longest stalls, drags and clicks apart, and
+    // the five events with the longest stalls (from the event's first step
+    // to its last, its zooming included).
+    void print_events() {
+        for (bool drag : {true, false}) {
+            std::vector<double> v;
+            for (const tevent& e : worst_)
+                if (e.drag == drag) v.push_back(e.longest_ms);
+            if (v.empty()) continue;
+            std::sort(v.begin(), v.end());
+            std::printf("       %s: median of the events' longest stalls %.1f ms\n", drag ? "drags " : "clicks",
+                        v[v.size() / 2]);
+        }
+        std::vector<tevent> w = worst_;
+        std::sort(w.begin(), w.end(), [](const tevent& a, const tevent& b) { return a.longest_ms > b.longest_ms; });
+        for (std::size_t i = 0; i < std::min<std::size_t>(5, w.size()); ++i)
+            std::printf("       longest: %s: %.1f ms\n", w[i].what.c_str(), w[i].longest_ms);
+    }
 };
 
 // Lets the loop run for `ms` milliseconds.
@@ -605,6 +647,8 @@ int main(int argc, char** argv) {
         run_for(1000);  // what the last event left running
         const int n = static_cast<int>(actions.size());
         print_figures("drive", label, meter.figures(p0, meter.mark()), seconds_between(d0, clk::now()), n, n);
+        std::printf("       (the events' own pacing, without stalls: %.1f s)\n", driver.paced_s());
+        driver.print_events();
     };
 
     std::vector<const ttool*> all;

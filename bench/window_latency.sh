@@ -59,5 +59,5 @@ echo "$(date -u +%FT%TZ) $(git -C "$root" rev-parse --short HEAD 2>/dev/null || 
 rc=0
 env HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
     XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache" QT_QPA_PLATFORM=offscreen \
-    "$prog" "$file" ${args[@]+"${args[@]}"} 2> >(grep -v "^This plugin does not support" >&2) || rc=$?
+    "$prog" "$file" ${args[@]+"${args[@]}"} 2> >(grep --line-buffered -v "^This plugin does not support" >&2) || rc=$?
 exit $rc
