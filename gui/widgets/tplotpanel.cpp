@@ -284,10 +284,17 @@ void TChannelCheckList::set_checked(int chno, bool on) {
 
 TStatusPanels::TStatusPanels(const std::vector<int>& widths, QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(false);
-    for (int w : widths) {
+    for (std::size_t i = 0; i < widths.size(); ++i) {
         auto* l = new QLabel(this);
-        l->setFixedWidth(w);
-        addWidget(l);
+        // The last panel reaches to the bar's right end, so a long status
+        // ("Calculating spectrogram for channel 2 - 42.0 %") is not cut.
+        if (i + 1 < widths.size()) {
+            l->setFixedWidth(widths[i]);
+            addWidget(l);
+        } else {
+            l->setMinimumWidth(widths[i]);
+            addWidget(l, 1);
+        }
         panels_.push_back(l);
     }
 }

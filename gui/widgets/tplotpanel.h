@@ -121,7 +121,7 @@ private:
     bool rebuilding_ = false;
 };
 
-// Status bar panels of fixed widths.
+// Status bar panels of fixed widths; the last one takes the rest of the bar.
 class TStatusPanels : public QStatusBar {
     Q_OBJECT
 

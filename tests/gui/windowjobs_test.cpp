@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <memory>
 
+#include "gui/widgets/tplotpanel.h"
 #include "gui/windows/windowjobs.h"
 
 using namespace tessal;
@@ -127,4 +129,20 @@ TEST(WindowJobs, AWaitingCommandKeepsTheEventLoopRunningAndCanBeCancelled) {
 TEST(WindowJobs, ProgressText) {
     EXPECT_EQ(progress_text("Calculating histogram", 0.42), "Calculating histogram - 42.0 %");
     EXPECT_EQ(progress_text("x", 1), "x - 100.0 %");
+}
+
+TEST(WindowJobs, AProgressStatusInTheLastPanelIsNotCut) {
+    QWidget window;
+    window.resize(800, 200);
+    auto* status = new TStatusPanels({150, 100, 50}, &window);
+    status->setGeometry(0, 170, 800, 30);
+    window.show();
+    const QString text = progress_text("Calculating spectrogram for channel 2", 0.42);
+    status->set_text(2, text);
+    QApplication::processEvents();
+    auto labels = status->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 3);
+    EXPECT_EQ(labels[0]->width(), 150);
+    EXPECT_EQ(labels[1]->width(), 100);
+    EXPECT_GE(labels[2]->width(), labels[2]->fontMetrics().horizontalAdvance(text));
 }
