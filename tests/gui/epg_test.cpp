@@ -34,6 +34,7 @@
 #include "support/scriptedprompter.h"
 #include "tonechannels.h"
 #include "support/tempdirtest.h"
+#include "windowfixture.h"
 
 using namespace tessal;
 using tessal::testing::settle;
@@ -367,24 +368,11 @@ TEST_F(EpgWindows, MakeChannelsOnALongRecordingCanBeCancelled) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { tickswhilewaiting += waiting; });
     timer.start(10);
-    bool clicked = false;
-    auto press = std::make_shared<std::function<void()>>();
-    *press = [&, press] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && tickswhilewaiting >= 3)
-                for (auto* b : d->findChildren<QPushButton*>()) {
-                    EXPECT_EQ(d->labelText(), "Making EPG channels");
-                    QTest::mouseClick(b, Qt::LeftButton);
-                    clicked = true;
-                    return;
-                }
-        QTimer::singleShot(10, *press);
-    };
-    QTimer::singleShot(0, *press);
+    tessal::testing::tprogresscanceller canceller("Making EPG channels", [&] { return tickswhilewaiting >= 3; });
     waiting = true;
     epg->action("makechannelsaction")->trigger();
     waiting = false;
-    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(canceller.clicked());
     EXPECT_GE(tickswhilewaiting, 3);
     QTest::qWait(100);
     EXPECT_EQ(doc().totnchans(), nchans);

@@ -176,22 +176,9 @@ TEST(HistogramsWindow, LogStatsCancelLeavesEverything) {
     const std::vector<double> before = f.win->bins_of(0);
     const std::size_t loglines = f.w.context().measurements.datalog.lines().size();
     f.set_nbins(100000);
-    bool clicked = false;
-    auto press = std::make_shared<std::function<void()>>();
-    *press = [&, press] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible())
-                for (auto* b : d->findChildren<QPushButton*>()) {
-                    EXPECT_EQ(d->labelText(), "Calculating histogram");
-                    QTest::mouseClick(b, Qt::LeftButton);
-                    clicked = true;
-                    return;
-                }
-        QTimer::singleShot(20, *press);
-    };
-    QTimer::singleShot(0, *press);
+    tessal::testing::tprogresscanceller canceller("Calculating histogram", {}, 20);
     f.win->findChild<QAction*>("logstatsaction")->trigger();
-    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(canceller.clicked());
     EXPECT_FALSE(f.win->computing());
     EXPECT_EQ(f.w.context().measurements.datalog.lines().size(), loglines);
     QTest::qWait(100);

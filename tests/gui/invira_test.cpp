@@ -229,24 +229,11 @@ TEST(InviraWindow, MakeChannelsOnALongSignalCanBeCancelled) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { tickswhilewaiting += waiting; });
     timer.start(10);
-    bool clicked = false;
-    auto press = std::make_shared<std::function<void()>>();
-    *press = [&, press] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && tickswhilewaiting >= 3)
-                for (auto* b : d->findChildren<QPushButton*>()) {
-                    EXPECT_EQ(d->labelText(), "Making inverse filtered channels");
-                    QTest::mouseClick(b, Qt::LeftButton);
-                    clicked = true;
-                    return;
-                }
-        QTimer::singleShot(10, *press);
-    };
-    QTimer::singleShot(0, *press);
+    tessal::testing::tprogresscanceller canceller("Making inverse filtered channels", [&] { return tickswhilewaiting >= 3; });
     waiting = true;
     f.win->action("saveaction")->trigger();
     waiting = false;
-    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(canceller.clicked());
     EXPECT_GE(tickswhilewaiting, 3);
     QTest::qWait(100);
     EXPECT_EQ(doc.totnchans(), 1);

@@ -6,14 +6,18 @@
 
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <numbers>
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QColor>
 #include <QImage>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSize>
 #include <QString>
@@ -114,5 +118,32 @@ inline int red_in_row(const QImage& img, int y) {
     for (int x = 0; x < img.width(); ++x) n += img.pixelColor(x, y) == QColor(255, 0, 0);
     return n;
 }
+
+// Presses "Cancel" with the mouse in the progress dialog a waiting command
+// shows, as soon as one is visible and `ready()` agrees, checking its label
+// (unless empty); looks every `period_ms` while it exists. Make it before
+// the command, in the test's scope.
+class tprogresscanceller {
+public:
+    explicit tprogresscanceller(const QString& label, std::function<bool()> ready = {}, int period_ms = 10) {
+        QObject::connect(&poll_, &QTimer::timeout, [this, label, ready] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && (!ready || ready()))
+                    for (auto* b : d->findChildren<QPushButton*>()) {
+                        poll_.stop();
+                        if (!label.isEmpty()) EXPECT_EQ(d->labelText(), label);
+                        QTest::mouseClick(b, Qt::LeftButton);
+                        clicked_ = true;
+                        return;
+                    }
+        });
+        poll_.start(period_ms);
+    }
+    bool clicked() const { return clicked_; }
+
+private:
+    QTimer poll_;
+    bool clicked_ = false;
+};
 
 }  // namespace tessal::testing

@@ -17,6 +17,7 @@
 
 #include "gui/widgets/tplotpanel.h"
 #include "gui/windows/windowjobs.h"
+#include "windowfixture.h"
 
 using namespace tessal;
 
@@ -101,24 +102,9 @@ TEST(WindowJobs, AWaitingCommandKeepsTheEventLoopRunningAndCanBeCancelled) {
             return 8;
         },
         [&](int) { taken = true; });
-    bool clicked = false;
-    QTimer::singleShot(0, [&] {
-        // The dialog shows after a moment; press its Cancel button then.
-        auto press = std::make_shared<std::function<void()>>();
-        *press = [&, press] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible())
-                    for (auto* b : d->findChildren<QPushButton*>()) {
-                        QTest::mouseClick(b, Qt::LeftButton);
-                        clicked = true;
-                        return;
-                    }
-            QTimer::singleShot(20, *press);
-        };
-        (*press)();
-    });
+    tessal::testing::tprogresscanceller canceller("Calculating");
     EXPECT_FALSE(wait_with_progress(&window, line, "Calculating"));
-    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(canceller.clicked());
     EXPECT_FALSE(line.busy());
     release = true;
     line.wait();
