@@ -370,7 +370,7 @@ void tcorrelogramwindow::start_computation(int chno, const tchannel& ch, std::ve
         copy_samples(ch, first, last + std::clamp(len, 0LL, std::numeric_limits<long long>::max() - last)));
     run->rows = std::move(rows);
     status_->set_text(2, "Calculating correlogram for channel " + QString::number(chno));
-    start_run(chno, std::move(run), [settings = st_.corr, largest, samples](trun& r) {
+    auto compute = [settings = st_.corr, largest, samples](trun& r) {
         const int h = static_cast<int>(r.rows.size());
         r.out.width = static_cast<int>(r.cols.times.size());
         r.out.height = h;
@@ -383,9 +383,17 @@ void tcorrelogramwindow::start_computation(int chno, const tchannel& ch, std::ve
                                r.out.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h), buf);
         }
         return true;
-    });
-    // Little work (a short view at a short window) is waited for here.
-    if (work < 1e8) take_result(chno, current_request(chno));
+    };
+    // Little work (a short view at a short window) is done here and now,
+    // not queued behind other windows' jobs on the pool.
+    if (work < 1e8) {
+        compute(*run);
+        const double t1 = run->cols.times.empty() ? 0 : run->cols.times.front();
+        const double t2 = run->cols.times.empty() ? 0 : run->cols.times.back();
+        store_result(chno, std::move(run->out), std::move(run->rows), t1, t2);
+        return;
+    }
+    start_run(chno, std::move(run), compute);
 }
 
 void tcorrelogramwindow::make_pixels(int chno, const tstrip& s, std::vector<std::uint32_t>& px) const {

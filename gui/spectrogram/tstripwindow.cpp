@@ -504,6 +504,12 @@ unsigned long long tstripwindow::current_request(int chno) const { return strip(
 void tstripwindow::store_result(int chno, tspectrogramstrip levels, std::vector<double> rows, double t1,
                                 double t2) {
     tstrip& s = strip(chno);
+    // A run still under way for an older request must not replace this.
+    if (s.run) {
+        s.run->cancel = true;
+        if (s.line) s.line->cancel();
+        s.run.reset();
+    }
     s.speg = std::move(levels);
     s.rows = std::move(rows);
     s.t1 = t1;

@@ -416,3 +416,38 @@ TEST(SpectrogramWindow, PictureWhileStripsCompute) {
     settle();
     f.win->grab().save(QString::fromUtf8(shots) + "/spectrogram_done.png");
 }
+
+// A strip small enough to compute at once, asked for while a large request
+// still runs on the pool: the large one is cancelled and never replaces it.
+TEST(SpectrogramWindow, AnImmediateStripIsNotReplacedByAnOlderRunStillGoing) {
+    tfixture f(120.0);
+    auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
+    ASSERT_NE(bw, nullptr);
+    auto type = [&](const QString& text) {
+        bw->setFocus();
+        bw->selectAll();
+        QTest::keyClicks(bw, text);
+        QTest::keyClick(bw, Qt::Key_Return);
+    };
+    for (QTimer* t : f.win->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
+        if (t->interval() == 200) t->stop();
+    for (QComboBox* c : f.win->findChildren<QComboBox*>())
+        if (c->count() == 5 && c->itemText(4) == "Blackman") {
+            c->setCurrentIndex(3);
+            QTest::keyClick(c, Qt::Key_Down);
+        }
+    ASSERT_EQ(f.win->state().fft.fftwin, TFFTWindow::Blackman);
+    type("10");  // 400 ms frames over two minutes: work for the pool
+    for (int i = 0; i < 5; ++i) f.win->tick();
+    ASSERT_TRUE(f.win->strip_busy(0));
+    type("2000");  // 0.5 ms frames: computed here and now
+    for (int i = 0; i < 5; ++i) f.win->tick();
+    EXPECT_FALSE(f.win->strip_busy(0));
+    const tspectrogramstrip now = f.win->levels(0);
+    QTest::qWait(3000);  // time for the large job to have finished, had it gone on
+    EXPECT_EQ(f.win->state().fft.bw, 2000);
+    const tspectrogramstrip& later = f.win->levels(0);
+    ASSERT_EQ(later.width, now.width);
+    ASSERT_EQ(later.height, now.height);
+    EXPECT_TRUE(later.levels == now.levels);
+}
