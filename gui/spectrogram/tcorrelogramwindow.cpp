@@ -386,7 +386,8 @@ void tcorrelogramwindow::start_computation(int chno, const tchannel& ch, std::ve
     };
     // Little work (a short view at a short window) is done here and now,
     // not queued behind other windows' jobs on the pool.
-    if (work < 1e8) {
+    if (work < 1e8 && little_to_read(static_cast<double>(first) / ch.sampfreq, static_cast<double>(last) / ch.sampfreq,
+                                     ch.sampfreq, len)) {
         compute(*run);
         const double t1 = run->cols.times.empty() ? 0 : run->cols.times.front();
         const double t2 = run->cols.times.empty() ? 0 : run->cols.times.back();

@@ -150,16 +150,25 @@ void tspectrogramwindow::start_computation(int chno, const tchannel& ch, std::ve
     const long long N = spectrogram_frame_length(st_.fft, ch.sampfreq);
     status_->set_text(2, "Calculating spectrogram for channel " + QString::number(chno));
     const double W = static_cast<double>(times.size());
-    if (W * static_cast<double>(std::max(16LL, N)) < immediate_work) {
+    if (W * static_cast<double>(std::max(16LL, N)) < immediate_work && !times.empty() &&
+        little_to_read(times.front(), times.back(), ch.sampfreq, N)) {
         tspectrogramstrip levels;
         compute_spectrogram(sample_view(ch), st_.fft, times, rows, levels);
         store_result(chno, std::move(levels), std::move(rows), time_axis().GetLoValue(), time_axis().GetHiValue());
         return;
     }
+    // The frames are read on the worker, from a slice of the channel's
+    // store taken here (it shares the blocks): a long view reads its
+    // samples from the file block by block.
+    const long long first = times.empty() ? 0 : std::llround(times.front() * ch.sampfreq) - N - 1;
+    const long long last = times.empty() ? 0 : std::llround(times.back() * ch.sampfreq) + N + 1;
+    auto slice = std::make_shared<const tsamplecopy>(copy_samples(ch, first, last));
     auto run = std::make_unique<trun>();
-    run->cols = copy_column_samples(sample_view(ch), st_.fft, times);
+    run->cols.times = std::move(times);
     run->rows = std::move(rows);
-    start_run(chno, std::move(run), [settings = st_.fft](trun& r) {
+    start_run(chno, std::move(run), [settings = st_.fft, slice](trun& r) {
+        r.cols = copy_column_samples(slice->view(), settings, r.cols.times);
+        if (r.cancel) return false;
         return compute_spectrogram(r.cols, settings, r.rows, r.out, 2, &r.cancel, 10,
                                    [&r](double f) { r.progress(f); });
     });

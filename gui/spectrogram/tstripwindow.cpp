@@ -501,6 +501,12 @@ void tstripwindow::compute(int chno) {
 
 unsigned long long tstripwindow::current_request(int chno) const { return strip(chno).calcowner; }
 
+bool tstripwindow::little_to_read(double t1, double t2, double fs, long long frame) {
+    // About sixteen of the store's blocks.
+    constexpr double most = 1 << 20;
+    return (t2 - t1) * fs + static_cast<double>(frame) <= most;
+}
+
 void tstripwindow::store_result(int chno, tspectrogramstrip levels, std::vector<double> rows, double t1,
                                 double t2) {
     tstrip& s = strip(chno);

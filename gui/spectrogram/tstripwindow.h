@@ -212,6 +212,11 @@ protected:
     void extend_countdown(int ticks);
     // Levels computed here and now.
     void store_result(int chno, tspectrogramstrip levels, std::vector<double> rows, double t1, double t2);
+    // Whether columns from `t1` to `t2` s (a frame of `frame` samples at
+    // each) read few enough samples to be computed here and now: the
+    // samples of a long view come from the file block by block, which
+    // takes long even when the columns themselves are little work.
+    static bool little_to_read(double t1, double t2, double fs, long long frame);
     // Starts `work` on strip `chno`'s job line (the shared pool); its levels
     // are taken on this thread when it answers true (false: cancelled). The
     // status panel's text at the start is what its progress is shown with.
