@@ -649,7 +649,7 @@ int ticks_until(F done) {
 TEST(SpectrumWindow, NewerLtasRequestWinsAndTheEventLoopKeepsRunning) {
     tspectrumfixture f;
     tdocument& doc = f.doc();
-    sine_channels(doc, 900, 8000);
+    sine_channels(doc, 900, 24000);  // long enough to outlast the first looks
     doc.theglobal.set_selection(1, 2);  // short: computed at once
     tspectrumstate st = f.win->state();
     st.fltasmode = 1;
@@ -712,7 +712,7 @@ TEST(SpectrumWindow, NewerLtasRequestWinsAndTheEventLoopKeepsRunning) {
 TEST(SpectrumWindow, CommandsWaitForTheLtasAndCancelLeavesEverythingAsItWas) {
     tspectrumfixture f;
     tdocument& doc = f.doc();
-    sine_channels(doc, 1200, 8000);
+    sine_channels(doc, 1200, 24000);  // long enough for the dialog to show
     doc.channel(1).showspectrum = true;
     tspectrumstate st = f.win->state();
     st.fltasmode = 1;
