@@ -136,8 +136,7 @@ tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
 }
 
 tcorrelationwindow::~tcorrelationwindow() {
-    // The edit losing its focus while the window goes finishes no edit.
-    lengthedit_->disconnect(this);
+    detach_fields(this);
     line_.cancel();
     if (persist) run_guarded(nullptr, [&] { persist(*this); });
     ctx_.doc.theglobal.remove_listener(this);

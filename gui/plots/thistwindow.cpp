@@ -90,8 +90,7 @@ thistwindow::thistwindow(tappcontext& ctx, QWidget* owner)
 }
 
 thistwindow::~thistwindow() {
-    // A field losing the focus while the window goes must not read into it.
-    for (QLineEdit* e : {nbins_, winwidth_}) e->disconnect(this);
+    detach_fields(this);
     line_.cancel();
     if (persist) run_guarded(nullptr, [&] { persist(*this); });
     ctx_.doc.theglobal.remove_listener(this);

@@ -60,8 +60,6 @@ tcorrelogramwindow::tcorrelogramwindow(tappcontext& ctx, QWidget* owner)
 }
 
 tcorrelogramwindow::~tcorrelogramwindow() {
-    // An edit losing its focus while the window goes finishes no edit.
-    for (QLineEdit* e : findChildren<QLineEdit*>()) e->disconnect(this);
     extractline_.cancel();
     finish();
 }

@@ -113,10 +113,7 @@ void tstripwindow::build() {
 }
 
 void tstripwindow::finish() {
-    // A field holding the focus finishes its editing as the window closes
-    // in QWidget's destructor, when the window is no longer whole: the
-    // fields say nothing more to it.
-    for (QLineEdit* e : findChildren<QLineEdit*>()) QObject::disconnect(e, nullptr, this, nullptr);
+    detach_fields(this);
     for (std::size_t i = 0; i < strips_.size(); ++i) cancel(static_cast<int>(i));
     if (persist) run_guarded(nullptr, [&] { persist(*this); });
     persist = nullptr;

@@ -86,10 +86,7 @@ tspectrumwindow::tspectrumwindow(tappcontext& ctx, QWidget* owner)
 }
 
 tspectrumwindow::~tspectrumwindow() {
-    // A field holding the focus finishes its editing as the window closes
-    // in QWidget's destructor, when the window is no longer whole: the
-    // fields say nothing more to it.
-    for (QLineEdit* e : findChildren<QLineEdit*>()) QObject::disconnect(e, nullptr, this, nullptr);
+    detach_fields(this);
     cancel_ltas();
     if (persist) run_guarded(nullptr, [&] { persist(*this); });
     ctx_.doc.theglobal.remove_listener(this);

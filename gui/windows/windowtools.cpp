@@ -1,11 +1,16 @@
 #include "gui/windows/windowtools.h"
 
+#include <QLineEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "gui/widgets/tplotpanel.h"
 
 namespace tessal {
+
+void detach_fields(QWidget* window) {
+    for (QLineEdit* e : window->findChildren<QLineEdit*>()) QObject::disconnect(e, nullptr, window, nullptr);
+}
 
 twindowtools::twindowtools(QWidget* window, tdocument* doc)
     : window_(window), registry_(window_tool_layout()) {

@@ -20,6 +20,11 @@ namespace tessal {
 class tdocument;
 class TPlotPanel;
 
+// For a window's destructor: a line edit holding the focus finishes its
+// editing while QWidget's destructor runs, when the window is no longer
+// whole; after this call the window's line edits say nothing more to it.
+void detach_fields(QWidget* window);
+
 class twindowtools {
 public:
     twindowtools(QWidget* window, tdocument* doc);
