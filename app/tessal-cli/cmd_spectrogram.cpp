@@ -4,10 +4,6 @@
 // spectrogram window shows for the channel over S..S (default the whole
 // file), as a picture or as the levels its pixels show (tilted, relative to
 // the reference, within the level range, -100..1 dB by default).
-//
-// tessal-cli correlation FILE [--channel N] --at T [--window MS] [--lags MS]:
-// the correlation the correlation window draws at the time cursor T, one
-// line per lag after the heading "Lag [ms]\tr".
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +12,6 @@
 #include <thread>
 
 #include "commands.h"
-#include "engine/analysis/correlation.h"
 #include "engine/analysis/spectrogram.h"
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
@@ -32,8 +27,6 @@ const char* const spectrogram_usage =
     "         [--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB]\n"
     "         [--relative 1|fsd|reference] [--range LO,HI] (-o OUT.png | --matrix OUT.tsv)\n"
     "       MODE is grey, inverted-grey, colour, inverted-colour or channel\n";
-const char* const correlation_usage =
-    "usage: tessal-cli correlation FILE [--channel N] --at T [--window MS] [--lags MS]\n";
 
 bool parse_channel(const targs& a, long long& channo) {
     channo = 0;
@@ -173,37 +166,6 @@ int cmd_spectrogram(int argc, char** argv) {
             return exit_input;
         }
     }
-    return exit_ok;
-}
-
-int cmd_correlation(int argc, char** argv) {
-    targs a;
-    if (!parse_args(argc, argv, 2, {"--channel", "--at", "--window", "--lags"}, {}, a) ||
-        a.positional.size() != 1)
-        return usage_error(correlation_usage, nullptr);
-    long long channo = 0;
-    if (!parse_channel(a, channo)) return usage_error(correlation_usage, "--channel takes a number");
-    double at = 0, winms = 50, lagms = 40;
-    if (!a.option("--at") || !parse_seconds(*a.option("--at"), at))
-        return usage_error(correlation_usage, "--at takes the time cursor in seconds");
-    if (a.option("--window") && !(parse_number(*a.option("--window"), winms) && winms > 0))
-        return usage_error(correlation_usage, "--window takes a positive length in ms");
-    if (a.option("--lags") && !(parse_number(*a.option("--lags"), lagms) && lagms > 0))
-        return usage_error(correlation_usage, "--lags takes a positive largest lag in ms");
-    tclidocument d(true);
-    if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
-    const tchannel* ch = pick_channel(d.doc, channo);
-    if (!ch) return exit_input;
-    if (lagms / 1000 * ch->sampfreq > 1e7 || winms / 1000 * ch->sampfreq > 1e7)
-        return usage_error(correlation_usage, "--window and --lags are too long for this file");
-    const std::vector<double> r = correlation_at(sample_view(*ch), winms / 1000, at, lagms);
-    std::string out = "Lag [ms]\tr\n";
-    char buf[64];
-    for (std::size_t i = 0; i < r.size(); ++i) {
-        std::snprintf(buf, sizeof buf, "%.10g\t%.10g\n", static_cast<double>(i) / ch->sampfreq * 1000, r[i]);
-        out += buf;
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
     return exit_ok;
 }
 

@@ -97,14 +97,54 @@ std::vector<thelpcommand> make_table() {
           {"--matrix OUT.tsv", "write the levels: time, frequency and dB per line (- for "
                                "standard output)"}}},
         {"correlation",
-         {"correlation FILE [--channel N] --at T [--window MS] [--lags MS]"},
-         "the autocorrelation at a time, r per lag",
+         {"correlation FILE [--channel N] --at T [--window MS] [--lags MS] [--cursor MS "
+          "[--snap curve|peak]]"},
+         "the autocorrelation at a time, r per lag, or its \"Log cursor\" line",
          "Prints the autocorrelation the correlation window draws at the time cursor T: a "
-         "heading \"Lag [ms]\\tr\" and one line per lag.",
+         "heading \"Lag [ms]\\tr\" and one line per lag. With --cursor it prints instead the "
+         "heading and line \"Log cursor\" adds to the data log for the period cursor at that "
+         "lag: T, 1/T, the note and the correlation there, or at the nearest peak with "
+         "--snap peak.",
          {{"--channel N", "the channel (default 0)"},
           {"--at T", "the time cursor, in seconds"},
-          {"--window MS", "the length of the analysis window"},
-          {"--lags MS", "the largest lag"}}},
+          {"--window MS", "the length of the analysis window, 0.01 to 1000 ms (default 50)"},
+          {"--lags MS", "the largest lag (default 40 ms; at most 44100 lags)"},
+          {"--cursor MS", "the period cursor: print its \"Log cursor\" line"},
+          {"--snap curve|peak", "read the correlation off the curve at the cursor (default) "
+                                "or move the cursor to the nearest peak"}}},
+        {"histogram",
+         {"histogram FILE [--channel N] [--from S --to S] [--lo V --hi V] [--bins N] "
+          "[--method nearest|two-nearest|pairs] [--kernel NAME] [--kernel-width N] "
+          "[--percentiles P,...] [--stats]"},
+         "the value histogram or kernel density of a channel, or its statistics",
+         "Prints the histogram the \"Histograms/KDE\" window shows for the channel over the "
+         "span (the whole file by default): a heading \"x [unit]\\tt [s]\" and per bin its value "
+         "and the seconds the signal spends there, smoothed by the kernel when one is chosen. "
+         "With --stats it prints instead the heading and line \"Log stats\" adds to the data "
+         "log: span, bin and kernel width, average, mode, median and the percentiles, read "
+         "from the bins.",
+         {{"--channel N", "the channel (default 0)"},
+          {"--from S --to S", "the span, in seconds"},
+          {"--lo V --hi V", "the value range the bins cover (default the channel's value axis)"},
+          {"--bins N", "the number of bins, 2 to 100000 (default 1000)"},
+          {"--method M", "how samples add to bins: nearest, two-nearest or pairs (default pairs)"},
+          {"--kernel NAME", "none, rectangle, triangle, parabolic or hanning (default none)"},
+          {"--kernel-width N", "the kernel width in bins, 2 to 10000 (default 10)"},
+          {"--percentiles P,...", "the percentiles --stats lists, of 1,5,10,25,50,75,90,95,99 "
+                                  "(default 25,75)"},
+          {"--stats", "print the \"Log stats\" heading and line instead of the bins"}}},
+        {"xyplot",
+         {"xyplot FILE --x CH --y CH [--from S --to S] [--summary]"},
+         "one channel against another, sample by sample",
+         "Prints the pairs the xy-plot window draws for the two channels over the span as the "
+         "selection (the entire file by default): a heading \"t [s]\\tx [unit]\\ty [unit]\" and "
+         "per sample index its time and the two values. The channels need one sampling rate. "
+         "With --summary it prints instead one line after its heading: the number of pairs, "
+         "the span, each channel's smallest and largest value and Pearson's r of the two.",
+         {{"--x CH", "the channel on the horizontal axis"},
+          {"--y CH", "the channel on the vertical axis"},
+          {"--from S --to S", "the span, in seconds"},
+          {"--summary", "print the summary line instead of the pairs"}}},
         {"correlogram",
          {"correlogram FILE --trace T.ctr [--channel N] [--window MS | --factor X] "
           "[--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI] "

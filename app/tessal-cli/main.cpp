@@ -27,6 +27,8 @@ const tentry commands[] = {
     {"spectrogram", tessal::cli::cmd_spectrogram},
     {"correlation", tessal::cli::cmd_correlation},
     {"correlogram", tessal::cli::cmd_correlogram},
+    {"histogram", tessal::cli::cmd_histogram},
+    {"xyplot", tessal::cli::cmd_xyplot},
     {"epg", tessal::cli::cmd_epg},
     {"export", tessal::cli::cmd_export},
     {"labels", tessal::cli::cmd_labels},

@@ -123,6 +123,55 @@ bool txyrasterizer::step(const tsampleview& x, const tsampleview& y, const TAxis
     return done();
 }
 
+txysummary xy_summary(const tsampleview& x, const tsampleview& y, txyrange r) {
+    txysummary s;
+    if (r.empty()) return s;
+    // Means and co-moments updated block by block (Chan et al.'s merge of
+    // partial sums), which keeps r exact to rounding for a long span of
+    // signals far from zero.
+    double mx = 0, my = 0, sxx = 0, syy = 0, sxy = 0;
+    long long n = 0;
+    constexpr long long bufsamples = 65536;
+    const auto bufsize = static_cast<std::size_t>(std::min(bufsamples, r.last - r.first + 1));
+    std::vector<float> xb(bufsize), yb(bufsize);
+    for (long long from = r.first; from <= r.last; from += bufsamples) {
+        const long long m = std::min(bufsamples, r.last - from + 1);
+        x.read(from, m, xb.data());
+        y.read(from, m, yb.data());
+        double bx = 0, by = 0;
+        for (long long k = 0; k < m; ++k) {
+            bx += xb[static_cast<std::size_t>(k)];
+            by += yb[static_cast<std::size_t>(k)];
+        }
+        bx /= static_cast<double>(m);
+        by /= static_cast<double>(m);
+        double bxx = 0, byy = 0, bxy = 0;
+        for (long long k = 0; k < m; ++k) {
+            const double u = xb[static_cast<std::size_t>(k)], v = yb[static_cast<std::size_t>(k)];
+            if (n == 0 && k == 0) s.xmin = s.xmax = u, s.ymin = s.ymax = v;
+            s.xmin = std::min(s.xmin, u);
+            s.xmax = std::max(s.xmax, u);
+            s.ymin = std::min(s.ymin, v);
+            s.ymax = std::max(s.ymax, v);
+            bxx += (u - bx) * (u - bx);
+            byy += (v - by) * (v - by);
+            bxy += (u - bx) * (v - by);
+        }
+        const double na = static_cast<double>(n), nb = static_cast<double>(m), nt = na + nb;
+        const double dx = bx - mx, dy = by - my;
+        sxx += bxx + dx * dx * na * nb / nt;
+        syy += byy + dy * dy * na * nb / nt;
+        sxy += bxy + dx * dy * na * nb / nt;
+        mx += dx * nb / nt;
+        my += dy * nb / nt;
+        n += m;
+    }
+    s.pairs = n;
+    const double d = std::sqrt(sxx * syy);
+    s.r = n >= 2 && sxx > 0 && syy > 0 && d > 0 ? sxy / d : 0;
+    return s;
+}
+
 void copy_axis_mapping(const TAxis& from, TAxis& to) {
     to.SetPosition(from.GetPosition());
     to.SetWidth(from.GetWidth());

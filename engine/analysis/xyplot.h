@@ -62,6 +62,17 @@ private:
     bool lines_ = true;
 };
 
+// What the pairs of a span hold: how many, each channel's smallest and
+// largest value, and Pearson's r of x and y (0 when either is constant or
+// there are fewer than two pairs). Read a block at a time, so an hour of
+// two channels needs no more memory than a block of each.
+struct txysummary {
+    long long pairs = 0;
+    double xmin = 0, xmax = 0, ymin = 0, ymax = 0;
+    double r = 0;
+};
+txysummary xy_summary(const tsampleview& x, const tsampleview& y, txyrange r);
+
 // `to` maps values to pixels as `from` does (position, size, ends, bounds
 // and kinds), for a worker that must not read the window's own axis.
 void copy_axis_mapping(const TAxis& from, TAxis& to);
