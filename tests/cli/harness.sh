@@ -25,3 +25,22 @@ line() {  # line NAME N EXPECTED (line N of the last stdout, exactly)
     fails=$((fails + 1))
   fi
 }
+# float_wav OUT RATE FRAMES EXPR [EXPR...]: a 32-bit float WAVE file of one
+# channel per Python expression in i (the frame index) and fs, written by
+# Python's struct so the samples are known exactly (needs python3).
+float_wav() {
+  python3 - "$@" <<'PY'
+import math, struct, sys
+out, fs, n = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+exprs = [compile(e, "expr", "eval") for e in sys.argv[4:]]
+c = len(exprs)
+data = bytearray()
+for i in range(n):
+    for e in exprs:
+        data += struct.pack("<f", eval(e, {"math": math, "i": i, "fs": fs}))
+fmt = struct.pack("<HHIIHH", 3, c, fs, fs * c * 4, c * 4, 32)
+body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + bytes(data)
+with open(out, "wb") as f:
+    f.write(b"RIFF" + struct.pack("<I", len(body)) + body)
+PY
+}

@@ -3,6 +3,7 @@
 // cosine, and lines that join points far apart.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -178,4 +179,65 @@ TEST(XyRasterJob, SlicesAndAxisCopiesGiveTheSameGrid) {
     copy_axis_mapping(xa, xl);
     EXPECT_TRUE(xl.GetLogarithmic());
     EXPECT_EQ(xl.value_to_pixel(0.1), xa.value_to_pixel(0.1));
+}
+
+namespace {
+
+// Pearson's r the textbook way: means first, then the sums of products of
+// deviations, all in long double.
+double two_pass_r(const std::vector<float>& x, const std::vector<float>& y) {
+    long double mx = 0, my = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) mx += x[i], my += y[i];
+    mx /= x.size();
+    my /= y.size();
+    long double sxx = 0, syy = 0, sxy = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        sxx += (x[i] - mx) * (x[i] - mx);
+        syy += (y[i] - my) * (y[i] - my);
+        sxy += (x[i] - mx) * (y[i] - my);
+    }
+    return static_cast<double>(sxy / std::sqrt(sxx * syy));
+}
+
+}  // namespace
+
+// Spans of several read blocks, far from zero: the block-wise merge of the
+// sums agrees with the two-pass r, and the extremes are the samples'.
+TEST(XySummary, BlocksAgreeWithTwoPassR) {
+    const std::size_t n = 200001;  // three blocks and a bit
+    std::vector<float> x(n), y(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        x[i] = static_cast<float>(1000 + std::sin(0.001 * static_cast<double>(i)));
+        // Partly x, partly an unrelated wave: r well inside (-1, 1).
+        y[i] = static_cast<float>(-500 + 0.5 * std::sin(0.001 * static_cast<double>(i)) +
+                                  std::cos(0.0173 * static_cast<double>(i)));
+    }
+    const tsampleview xv(x.data(), static_cast<long long>(n), 0, 1000);
+    const tsampleview yv(y.data(), static_cast<long long>(n), 0, 1000);
+    const txysummary s = xy_summary(xv, yv, {0, static_cast<long long>(n) - 1});
+    EXPECT_EQ(s.pairs, static_cast<long long>(n));
+    const double want = two_pass_r(x, y);
+    EXPECT_GT(want, 0.2);
+    EXPECT_LT(want, 0.8);
+    EXPECT_NEAR(s.r, want, 1e-9);
+    EXPECT_EQ(s.xmin, *std::min_element(x.begin(), x.end()));
+    EXPECT_EQ(s.ymax, *std::max_element(y.begin(), y.end()));
+    // An exact line through the blocks: r = 1 (or -1 falling).
+    std::vector<float> z(n);
+    for (std::size_t i = 0; i < n; ++i) z[i] = -2 * x[i];
+    EXPECT_NEAR(xy_summary(xv, tsampleview(z.data(), static_cast<long long>(n), 0, 1000),
+                           {0, static_cast<long long>(n) - 1})
+                    .r,
+                -1, 1e-9);
+    // A part of the span, and an empty one.
+    const txysummary p = xy_summary(xv, yv, {70000, 70009});
+    EXPECT_EQ(p.pairs, 10);
+    EXPECT_EQ(p.xmin, *std::min_element(x.begin() + 70000, x.begin() + 70010));
+    EXPECT_EQ(xy_summary(xv, yv, {}).pairs, 0);
+    // A constant channel has no r.
+    std::vector<float> c(n, 3.0f);
+    EXPECT_EQ(xy_summary(tsampleview(c.data(), static_cast<long long>(n), 0, 1000), yv,
+                         {0, static_cast<long long>(n) - 1})
+                  .r,
+              0);
 }

@@ -17,6 +17,7 @@
 #include "engine/jobs/jobline.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
+#include "jobprobe.h"
 
 using namespace tessal;
 
@@ -420,43 +421,17 @@ TEST(EpgPalate, AverageWithAJobReportsProgressAndStopsWhenCancelled) {
     for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = (i % 3 ? 0x0F0FULL : 0x1ULL) << (i % 5);
     const int last = static_cast<int>(frames.size()) - 1;
     const tepgmatrix plain = average_palate(frames, 0, last);
-    {
-        tjobcontext::tflag flag;
-        tjobcontext job(flag);
-        std::vector<int> seen;
-        std::atomic<bool> finished{false};
-        tepgmatrix withjob{};
-        std::thread worker([&] {
-            withjob = average_palate(frames, 0, last, &job);
-            finished = true;
-        });
-        while (!finished) {
-            seen.push_back(flag.permille.load());
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-        }
-        worker.join();
-        EXPECT_EQ(withjob, plain);
-        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-        std::sort(seen.begin(), seen.end());
-        EXPECT_GE(std::unique(seen.begin(), seen.end()) - seen.begin(), 3);
-    }
-    {
-        tjobcontext::tflag flag;
-        tjobcontext job(flag);
-        bool cancelled = false;
-        std::thread worker([&] {
-            try {
-                average_palate(frames, 0, last, &job);
-            } catch (const tjobcancelled&) {
-                cancelled = true;
-            }
-        });
-        while (flag.permille.load() == 0) std::this_thread::yield();
-        flag.cancel = true;
-        worker.join();
-        EXPECT_TRUE(cancelled);
-        EXPECT_LT(flag.permille.load(), 500);
-    }
+    tepgmatrix withjob{};
+    std::vector<int> seen = tessal::testing::progress_seen(
+        [&](tjobcontext& job) { withjob = average_palate(frames, 0, last, &job); }, std::chrono::microseconds(100));
+    EXPECT_EQ(withjob, plain);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    std::sort(seen.begin(), seen.end());
+    EXPECT_GE(std::unique(seen.begin(), seen.end()) - seen.begin(), 3);
+    const tessal::testing::tcancelrun stopped =
+        tessal::testing::cancel_once_started([&](tjobcontext& job) { average_palate(frames, 0, last, &job); });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_LT(stopped.permille, 500);
 }
 
 // The indices computed with a job are the ones each method gives a frame;

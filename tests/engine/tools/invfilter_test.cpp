@@ -14,6 +14,7 @@
 #include "engine/tools/channelsegment.h"
 #include "support/scriptedprompter.h"
 #include "support/tempdirtest.h"
+#include "jobprobe.h"
 #include "lfvowel.h"
 
 namespace tessal {
@@ -513,44 +514,20 @@ TEST(InverseFilterMake, ComputeReportsProgressAndStopsWhenCancelled) {
     const tinvmakeplan plan = plan_invfilter_channels(doc, 0, f, opt, ask);
     ASSERT_TRUE(plan.go);
 
-    {
-        tjobcontext::tflag flag;
-        tjobcontext job(flag);
-        std::vector<int> seen;
-        std::atomic<bool> finished{false};
-        std::thread worker([&] {
+    std::vector<int> seen = testing::progress_seen(
+        [&](tjobcontext& job) {
             const tinvmakedata d = compute_invfilter_channels(plan, &job);
             EXPECT_EQ(d.flow.size(), 4000000u);
-            finished = true;
-        });
-        while (!finished) {
-            seen.push_back(flag.permille.load());
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        worker.join();
-        seen.push_back(flag.permille.load());
-        EXPECT_EQ(seen.back(), 1000);
-        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-        std::sort(seen.begin(), seen.end());
-        EXPECT_GE(std::unique(seen.begin(), seen.end()) - seen.begin(), 4);
-    }
-    {
-        tjobcontext::tflag flag;
-        tjobcontext job(flag);
-        bool cancelled = false;
-        std::thread worker([&] {
-            try {
-                compute_invfilter_channels(plan, &job);
-            } catch (const tjobcancelled&) {
-                cancelled = true;
-            }
-        });
-        while (flag.permille.load() == 0) std::this_thread::yield();
-        flag.cancel = true;
-        worker.join();
-        EXPECT_TRUE(cancelled);
-        EXPECT_LT(flag.permille.load(), 500);
-    }
+        },
+        std::chrono::microseconds(200));
+    EXPECT_EQ(seen.back(), 1000);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    std::sort(seen.begin(), seen.end());
+    EXPECT_GE(std::unique(seen.begin(), seen.end()) - seen.begin(), 4);
+    const testing::tcancelrun stopped =
+        testing::cancel_once_started([&](tjobcontext& job) { compute_invfilter_channels(plan, &job); });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_LT(stopped.permille, 500);
 }
 
 }  // namespace
