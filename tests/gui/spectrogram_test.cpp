@@ -299,14 +299,8 @@ TEST(SpectrogramWindow, StripJobsRunOffTheWindowsThreadAndTheNewestWins) {
         if (c->count() == 5 && c->itemText(4) == "Blackman") window = c;
     ASSERT_NE(bw, nullptr);
     ASSERT_NE(window, nullptr);
-    auto type = [&](const QString& text) {
-        bw->setFocus();
-        bw->selectAll();
-        QTest::keyClicks(bw, text);
-        QTest::keyClick(bw, Qt::Key_Return);
-    };
     // Below its range the field keeps the old bandwidth and says why.
-    type("5");
+    type_into(bw, "5");
     EXPECT_EQ(f.win->state().fft.bw, 300);
     auto* problem = f.win->findChild<QLabel*>("bandwidthproblem");
     ASSERT_NE(problem, nullptr);
@@ -319,7 +313,7 @@ TEST(SpectrogramWindow, StripJobsRunOffTheWindowsThreadAndTheNewestWins) {
     window->setCurrentIndex(3);
     QTest::keyClick(window, Qt::Key_Down);  // "Blackman", as the user picks it
     ASSERT_EQ(f.win->state().fft.fftwin, TFFTWindow::Blackman);
-    type("10");
+    type_into(bw, "10");
     EXPECT_TRUE(problem->isHidden());
     EXPECT_EQ(f.win->state().fft.bw, 10);
     const int runs = f.win->worker_runs();
@@ -327,7 +321,7 @@ TEST(SpectrogramWindow, StripJobsRunOffTheWindowsThreadAndTheNewestWins) {
     ASSERT_EQ(f.win->worker_runs(), runs + 2);
     ASSERT_TRUE(f.win->strip_busy(0));
     // A newer request before the older is handed back: the older is never taken.
-    type("12");
+    type_into(bw, "12");
     for (int i = 0; i < 5; ++i) f.win->tick();
     ASSERT_EQ(f.win->worker_runs(), runs + 4);
     int ticks = 0, busyticks = 0;
@@ -423,12 +417,6 @@ TEST(SpectrogramWindow, AnImmediateStripIsNotReplacedByAnOlderRunStillGoing) {
     tfixture f(120.0);
     auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
     ASSERT_NE(bw, nullptr);
-    auto type = [&](const QString& text) {
-        bw->setFocus();
-        bw->selectAll();
-        QTest::keyClicks(bw, text);
-        QTest::keyClick(bw, Qt::Key_Return);
-    };
     for (QTimer* t : f.win->findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
         if (t->interval() == 200) t->stop();
     for (QComboBox* c : f.win->findChildren<QComboBox*>())
@@ -437,10 +425,10 @@ TEST(SpectrogramWindow, AnImmediateStripIsNotReplacedByAnOlderRunStillGoing) {
             QTest::keyClick(c, Qt::Key_Down);
         }
     ASSERT_EQ(f.win->state().fft.fftwin, TFFTWindow::Blackman);
-    type("10");  // 400 ms frames over two minutes: work for the pool
+    type_into(bw, "10");  // 400 ms frames over two minutes: work for the pool
     for (int i = 0; i < 5; ++i) f.win->tick();
     ASSERT_TRUE(f.win->strip_busy(0));
-    type("2000");  // 0.5 ms frames: computed here and now
+    type_into(bw, "2000");  // 0.5 ms frames: computed here and now
     for (int i = 0; i < 5; ++i) f.win->tick();
     EXPECT_FALSE(f.win->strip_busy(0));
     const tspectrogramstrip now = f.win->levels(0);

@@ -758,10 +758,7 @@ TEST(SpectrumWindow, BandwidthFieldRefusesWhatItCannotShow) {
     auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
     ASSERT_NE(bw, nullptr);
     auto type = [&](const QString& text) {
-        bw->setFocus();
-        bw->selectAll();
-        QTest::keyClicks(bw, text);
-        QTest::keyClick(bw, Qt::Key_Return);
+        type_into(bw, text);
         settle();
     };
     for (const char* wrong : {"1e308", "0.01", "-5", "2000.5"}) {
@@ -816,10 +813,7 @@ TEST(SpectrumWindow, PictureWhileALongLtasRuns) {
     f.win->plot()->canvas()->repaint();
     f.win->grab().save(QString::fromUtf8(shots) + "/spectrum_done.png");
     auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
-    bw->setFocus();
-    bw->selectAll();
-    QTest::keyClicks(bw, "1e308");
-    QTest::keyClick(bw, Qt::Key_Return);
+    type_into(bw, "1e308");
     settle();
     f.win->grab().save(QString::fromUtf8(shots) + "/spectrum_bandwidth.png");
 }

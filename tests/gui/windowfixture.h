@@ -1,7 +1,8 @@
 // For the GUI tests: a main window whose questions a scripted prompter
 // answers, one of its tool windows opened on a document the test has
-// filled, channels of one sine or of counting samples, an axis's limits
-// set through its dialog, and the red of a drawn picture.
+// filled, channels of one sine or of counting samples, text typed into a
+// field, an axis's limits set through its dialog, and the red of a drawn
+// picture.
 #pragma once
 
 #include <cmath>
@@ -91,6 +92,15 @@ inline void counting_channels(tdocument& doc, int n) {
     }
     for (int c = 0; c < n; ++c) doc.channel(c).stereochanno = c ^ 1;
     doc.selectmode = selstereo;
+}
+
+// Types `text` into a line edit as the user does: focus, the old text
+// selected, the keys, then Return (which finishes the edit).
+inline void type_into(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 // Double-clicks an axis widget and answers its limits dialog with lo, hi
