@@ -545,7 +545,9 @@ TEST(SpectrumWindow, AxisLimitsDialogReachesTheLogarithmicFrequencyAxis) {
     EXPECT_DOUBLE_EQ(fa.GetHiValue(), 5000);
     EXPECT_EQ(f.win->state().freqaxis, 1);
     for (QRadioButton* b : f.win->findChildren<QRadioButton*>())
-        if (b->text() == "Logarithmic") EXPECT_TRUE(b->isChecked());
+        if (b->text() == "Logarithmic") {
+            EXPECT_TRUE(b->isChecked());
+        }
     f.win->plot()->grab();
     EXPECT_GT(f.win->plot()->layer_builds(), builds);
     // and back to linear.

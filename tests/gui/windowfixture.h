@@ -138,14 +138,17 @@ public:
     explicit tprogresscanceller(const QString& label, std::function<bool()> ready = {}, int period_ms = 10) {
         QObject::connect(&poll_, &QTimer::timeout, [this, label, ready] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && (!ready || ready()))
+                if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible() && (!ready || ready())) {
                     for (auto* b : d->findChildren<QPushButton*>()) {
                         poll_.stop();
-                        if (!label.isEmpty()) EXPECT_EQ(d->labelText(), label);
+                        if (!label.isEmpty()) {
+                            EXPECT_EQ(d->labelText(), label);
+                        }
                         QTest::mouseClick(b, Qt::LeftButton);
                         clicked_ = true;
                         return;
                     }
+                }
         });
         poll_.start(period_ms);
     }
