@@ -12,6 +12,7 @@
 #include "engine/formats/twavfile.h"
 #include "engine/view/viewrange.h"
 #include "gui/view/channelstrip.h"
+#include "gui/view/infoline.h"
 #include "gui/view/keyboardshortcutswindow.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/screenshot.h"
@@ -370,6 +371,33 @@ TEST(SignalView, SupersededLayerJobNeverPaintsOverTheNewerOne) {
     w->repaint();
     ASSERT_TRUE(wait_for_layer(w));
     EXPECT_TRUE(w->layer() == direct_layer(f, w));
+}
+
+TEST(SignalView, InformationLineShowsWhatChanged) {
+    twindowfixture f;
+    tdocument& doc = f.w.document();
+    tinfoline* info = f.panel().strip(0).info;
+    const QImage before = info->grab().toImage();
+    // Painted again unchanged: the same picture.
+    info->update();
+    QApplication::processEvents();
+    EXPECT_TRUE(info->grab().toImage() == before);
+
+    doc.channel(0).nbits = 24;  // the coding tag at the right: "24i"
+    info->update();
+    QApplication::processEvents();
+    const QImage after = info->grab().toImage();
+    EXPECT_FALSE(after == before);
+
+    // Back as it was: the first picture again, not the one kept.
+    doc.channel(0).nbits = 16;
+    EXPECT_TRUE(info->grab().toImage() == before);
+
+    info->resize(info->width() - 40, info->height());
+    const QImage narrower = info->grab().toImage();
+    EXPECT_EQ(narrower.size(), info->size() * info->devicePixelRatioF());
+    // The tag moved left with the right edge.
+    EXPECT_FALSE(narrower == before.copy(0, 0, narrower.width(), narrower.height()));
 }
 
 TEST(SignalView, KeyboardShortcutsWindowText) {
