@@ -22,23 +22,63 @@ tinfoline::tinfoline(tdocument& doc, int chno, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void tinfoline::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), palette().window());
-    if (chno_ < 0 || chno_ >= doc_.totnchans()) return;
-    paint_guarded(this, tpaintstep::infoline, chno_, [&] { paint_line(p); });
+tinfoline::tlinekey tinfoline::line_key() const {
+    const tchannel& ch = doc_.channel(chno_);
+    tlinekey k;
+    k.info = QString::fromStdString(ch.get_infotext(", "));
+    k.meas = QString::fromStdString(ch.get_measurementtext(", "));
+    k.tag = coding_tag(ch.nbits, static_cast<int>(ch.format), ch.get_usedither(), ch.epgexists);
+    k.visible = ch.visible();
+    k.infocolor = doc_.prefs.UseInfoColor;
+    if (brackets) {
+        const TAxis& xa = doc_.xaxis;
+        for (const tanalysisbracket& b : brackets(chno_)) {
+            k.brackets.push_back(xa.value_to_pixel(b.from));
+            k.brackets.push_back(xa.value_to_pixel(b.to));
+            k.brackets.push_back(static_cast<int>(b.color));
+        }
+    }
+    k.size = size();
+    k.dpr = devicePixelRatioF();
+    k.window = palette().window().color().rgba();
+    k.font = font();
+    return k;
 }
 
-void tinfoline::paint_line(QPainter& p) {
-    const tchannel& ch = doc_.channel(chno_);
+void tinfoline::paintEvent(QPaintEvent*) {
+    const qreal dpr = devicePixelRatioF();
+    if (chno_ < 0 || chno_ >= doc_.totnchans()) {
+        QPainter p(this);
+        p.fillRect(rect(), palette().window());
+        return;
+    }
+    paint_guarded(this, tpaintstep::infoline, chno_, [&] {
+        tlinekey key = line_key();
+        if (picture_.isNull() || !(key == shown_)) {
+            shown_ = {};
+            picture_ = QImage(size() * dpr, QImage::Format_RGB32);
+            picture_.setDevicePixelRatio(dpr);
+            QPainter p(&picture_);
+            p.setFont(font());
+            p.fillRect(rect(), palette().window());
+            paint_line(p, key);
+            shown_ = std::move(key);
+        }
+    });
+    QPainter w(this);
+    if (shown_.size == size() && !picture_.isNull()) w.drawImage(QPoint(0, 0), picture_);
+    else w.fillRect(rect(), palette().window());
+}
+
+void tinfoline::paint_line(QPainter& p, const tlinekey& k) {
     p.setPen(Qt::black);
     p.drawLine(QPointF(0, 0.5), QPointF(width(), 0.5));
     const QFontMetrics fm(font());
     const int base = 3 + fm.ascent();
-    const QString info = QString::fromStdString(ch.get_infotext(", "));
-    const QString meas = QString::fromStdString(ch.get_measurementtext(", "));
-    const bool vis = ch.visible();
-    if (doc_.prefs.UseInfoColor) {
+    const QString& info = k.info;
+    const QString& meas = k.meas;
+    const bool vis = k.visible;
+    if (k.infocolor) {
         p.setPen(qcolor(vis ? 0xFF0000 : 0xF0CAA6));
         p.drawText(QPoint(3, base), info);
         p.setPen(qcolor(vis ? 0x008000 : 0xC0DCC0));
@@ -50,24 +90,19 @@ void tinfoline::paint_line(QPainter& p) {
     }
 
     // Analysis brackets: a 3-pixel line over the range with end ticks.
-    if (brackets) {
-        const TAxis& xa = doc_.xaxis;
-        for (const tanalysisbracket& b : brackets(chno_)) {
-            int a = xa.value_to_pixel(b.from), e = xa.value_to_pixel(b.to);
-            QColor c = qcolor(b.color);
-            p.fillRect(QRect(a, height() - 3, std::max(1, e - a + 1), 3), c);
-            p.fillRect(QRect(a, height() - 8, 3, 8), c);
-            p.fillRect(QRect(e - 2, height() - 8, 3, 8), c);
-        }
+    for (std::size_t i = 0; i + 2 < k.brackets.size(); i += 3) {
+        const int a = k.brackets[i], e = k.brackets[i + 1];
+        QColor c = qcolor(static_cast<TColor>(k.brackets[i + 2]));
+        p.fillRect(QRect(a, height() - 3, std::max(1, e - a + 1), 3), c);
+        p.fillRect(QRect(a, height() - 8, 3, 8), c);
+        p.fillRect(QRect(e - 2, height() - 8, 3, 8), c);
     }
 
-    const QString tag = coding_tag(ch.nbits, static_cast<int>(ch.format), ch.get_usedither(),
-                                   ch.epgexists);
-    const int tw = fm.horizontalAdvance(tag) + 4;
+    const int tw = fm.horizontalAdvance(k.tag) + 4;
     QRect r(width() - 2 - tw, 2, tw, std::min(height() - 3, fm.height()));
     p.fillRect(r, Qt::black);
     p.setPen(Qt::white);
-    p.drawText(r, Qt::AlignCenter, tag);
+    p.drawText(r, Qt::AlignCenter, k.tag);
 }
 
 void tinfoline::mouseDoubleClickEvent(QMouseEvent*) {

@@ -1,8 +1,12 @@
 // tinfoline: the information line of one channel (`textpaint`): the info and
 // measurement texts, the analysis-window brackets over the time range an
-// analysis window reads, and the coding tag at the right.
+// analysis window reads, and the coding tag at the right. The line is drawn
+// into a picture that a paint only copies while what it shows stays the
+// same (a selection dragged elsewhere repaints every line).
 #pragma once
 
+#include <QFont>
+#include <QImage>
 #include <QWidget>
 
 class QPainter;
@@ -40,10 +44,25 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
-    void paint_line(QPainter& p);
+    // Everything the picture shows.
+    struct tlinekey {
+        QString info, meas, tag;
+        bool visible = true;
+        bool infocolor = false;
+        std::vector<int> brackets;  // left pixel, right pixel, colour per bracket
+        QSize size;
+        qreal dpr = 0;
+        QRgb window = 0;
+        QFont font;
+        bool operator==(const tlinekey&) const = default;
+    };
+    tlinekey line_key() const;
+    void paint_line(QPainter& p, const tlinekey& k);
 
     tdocument& doc_;
     int chno_;
+    QImage picture_;
+    tlinekey shown_;
 };
 
 }  // namespace tessal

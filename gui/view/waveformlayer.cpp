@@ -55,13 +55,51 @@ void draw_columns(QImage& img, const std::vector<twavecolumn>& cols, const TAxis
     }
 }
 
+QSize device_size(const tlayerinput& in) {
+    return QSize(std::max(1, qRound(in.width * in.dpr)), std::max(1, qRound(in.height * in.dpr)));
+}
+
+// One column per device pixel; column x of the image sits at logical pixel
+// x / dpr of the time axis.
+tcolumnmap layer_map(const tlayerinput& in, double lo, double span) {
+    return tcolumnmap{lo, span / ((in.width - 1) * in.dpr), device_size(in).width()};
+}
+
 }  // namespace
 
-tdrawmode render_waveform_layer(QImage& bmp, const tlayerinput& in) {
+std::optional<trawlayerjob> long_raw_layer(const tlayerinput& in, long long min_samples) {
     const tdocument& doc = *in.doc;
     const tviewstate& view = *in.view;
     const tchannel& ch = doc.channel(in.chno);
-    const QSize devsize(std::max(1, qRound(in.width * in.dpr)), std::max(1, qRound(in.height * in.dpr)));
+    const double lo = doc.xaxis.GetLoValue(), hi = doc.xaxis.GetHiValue(), span = hi - lo;
+    if (view.recording || in.width < 2 || in.height < 1) return std::nullopt;
+    if (!(ch.sampfreq > 0) || ch.sample_count() == 0) return std::nullopt;
+    if (choose_drawmode(span, ch.sampfreq, in.width, doc.prefs.QuickDraw, view.showsamples) != tdrawmode::raw)
+        return std::nullopt;
+    const tcolumnmap map = layer_map(in, lo, span);
+    const auto [a, b] = visible_samples(ch, map);
+    if (b - a < min_samples) return std::nullopt;
+    trawlayerjob job;
+    job.first = a;
+    job.last = b;
+    job.xshift = ch.xshift + a;
+    job.sampfreq = ch.sampfreq;
+    job.map = map;
+    job.skipjumps = ch.skipjumps();
+    job.axislo = ch.axis.GetLoValue();
+    job.axishi = ch.axis.GetHiValue();
+    return job;
+}
+
+std::vector<twavecolumn> raw_layer_columns(const trawlayerjob& job, const float* samples, std::size_t n) {
+    return raw_columns(samples, n, job.xshift, job.sampfreq, job.map, job.skipjumps, job.axislo, job.axishi);
+}
+
+tdrawmode render_waveform_layer(QImage& bmp, const tlayerinput& in, const std::vector<twavecolumn>* rawcols) {
+    const tdocument& doc = *in.doc;
+    const tviewstate& view = *in.view;
+    const tchannel& ch = doc.channel(in.chno);
+    const QSize devsize = device_size(in);
     if (bmp.size() != devsize || bmp.format() != QImage::Format_RGB32)
         bmp = QImage(devsize, QImage::Format_RGB32);
     bmp.setDevicePixelRatio(in.dpr);
@@ -132,12 +170,13 @@ tdrawmode render_waveform_layer(QImage& bmp, const tlayerinput& in) {
         return mode;
     }
     p.end();
-    // One column per device pixel; column x of the image sits at logical
-    // pixel x / dpr of the time axis.
-    tcolumnmap map{lo, span / ((in.width - 1) * in.dpr), bmp.width()};
+    const tcolumnmap map = layer_map(in, lo, span);
     std::vector<twavecolumn> cols;
     if (mode == tdrawmode::cache) {
         cols = cache_columns(ch.sigcache, ch.xshift, ch.sampfreq, map, in.pyramid);
+    } else if (rawcols) {
+        draw_columns(bmp, *rawcols, ch.axis, ch.color, view.wavebackgroundcolor, doc.prefs.AntiAlias);
+        return mode;
     } else {
         // Raw mode has few samples per pixel: a copy of the visible samples
         // and one on either side, drawn as if the channel began at the first.

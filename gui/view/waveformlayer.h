@@ -6,6 +6,8 @@
 #pragma once
 
 #include <QImage>
+#include <optional>
+#include <vector>
 
 #include "engine/view/waveformcolumns.h"
 
@@ -24,7 +26,32 @@ struct tlayerinput {
     const tminmaxpyramid* pyramid = nullptr;  // built from the channel's cache, or null
 };
 
-// Redraws `bmp` (resized as needed). Returns the mode used.
-tdrawmode render_waveform_layer(QImage& bmp, const tlayerinput& in);
+// Redraws `bmp` (resized as needed). Returns the mode used. In raw mode,
+// `rawcols` (when given) are the columns raw_layer_columns computed for the
+// same input, and the samples are not read again.
+tdrawmode render_waveform_layer(QImage& bmp, const tlayerinput& in,
+                                const std::vector<twavecolumn>* rawcols = nullptr);
+
+// What the raw columns of a layer read: the channel's samples
+// [first, last) and how they map onto the layer's columns. Everything is a
+// copy, so the columns can be computed on another thread.
+struct trawlayerjob {
+    long long first = 0;
+    long long last = 0;
+    long long xshift = 0;  // of sample `first`
+    double sampfreq = 0;
+    tcolumnmap map;
+    bool skipjumps = false;
+    double axislo = 0, axishi = 0;
+};
+
+// The raw columns' input when `in` draws its trace in raw mode from at
+// least `min_samples` samples; nothing otherwise (cache or marker mode,
+// nothing to draw, or few samples).
+std::optional<trawlayerjob> long_raw_layer(const tlayerinput& in, long long min_samples);
+
+// The columns of `job` from `samples`, the channel's samples job.first ..
+// job.last - 1 (`n` of them).
+std::vector<twavecolumn> raw_layer_columns(const trawlayerjob& job, const float* samples, std::size_t n);
 
 }  // namespace tessal

@@ -9,13 +9,30 @@
 #include "gui/commands/commandguard.h"
 #include "gui/widgets/viewcolors.h"
 #include "gui/view/waveformlayer.h"
+#include "gui/windows/windowjobs.h"
 
 namespace tessal {
 
 twaveformview::twaveformview(tdocument& doc, tviewstate& view, int chno, QWidget* parent)
-    : QWidget(parent), doc_(doc), view_(view), chno_(chno) {
+    : QWidget(parent), doc_(doc), view_(view), chno_(chno), line_(deliver_to(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+}
+
+twaveformview::tlayerkey twaveformview::current_key() const {
+    return {doc_.xaxis.GetLoValue(), doc_.xaxis.GetHiValue(), width(), height(), devicePixelRatioF()};
+}
+
+tlayerinput twaveformview::layer_input() const {
+    tlayerinput in;
+    in.doc = &doc_;
+    in.chno = chno_;
+    in.view = &view_;
+    in.width = width();
+    in.height = height();
+    in.dpr = devicePixelRatioF();
+    in.pyramid = &pyramid_;
+    return in;
 }
 
 void twaveformview::rebuild_layer() {
@@ -29,33 +46,110 @@ void twaveformview::rebuild_layer() {
         pyrmin_ = ch.sigmin;
         pyrmax_ = ch.sigmax;
     }
-    tlayerinput in;
-    in.doc = &doc_;
-    in.chno = chno_;
-    in.view = &view_;
-    in.width = width();
-    in.height = height();
-    in.dpr = devicePixelRatioF();
-    in.pyramid = &pyramid_;
+    const tlayerinput in = layer_input();
+    if (const std::optional<trawlayerjob> job = long_raw_layer(in, job_samples)) {
+        // The worker reads a slice of the channel's store (it shares the
+        // blocks, so later edits of the channel do not reach it).
+        const tlayerkey key = current_key();
+        pendingkey_ = key;
+        pending_ = true;
+        line_.start(
+            [j = *job, slice = ch.samples_slice(job->first, job->last)](tjobcontext& c) {
+                c.check();
+                const tsinglearr v = slice.to_array();
+                c.check();
+                return raw_layer_columns(j, v.data(), v.size());
+            },
+            [this, key](std::vector<twavecolumn> cols) { take_columns(key, cols); },
+            [this, key](const std::string&) {
+                // Drawn here instead, where a failure is shown as for any paint.
+                pending_ = false;
+                if (chno_ >= doc_.totnchans() || doc_.channel(chno_).bmpdirty || !(key == current_key()))
+                    return update();
+                if (paint_guarded(this, tpaintstep::waveform, chno_,
+                                  [this] { lastmode_ = render_waveform_layer(bmp_, layer_input()); }))
+                    shown_ = key;
+                update();
+            });
+        ch.bmpdirty = false;
+        return;
+    }
+    line_.cancel();
+    pending_ = false;
     lastmode_ = render_waveform_layer(bmp_, in);
+    shown_ = current_key();
     ch.bmpdirty = false;
+}
+
+void twaveformview::take_columns(const tlayerkey& key, const std::vector<twavecolumn>& cols) {
+    pending_ = false;
+    if (chno_ < 0 || chno_ >= doc_.totnchans()) return;
+    const tchannel& ch = doc_.channel(chno_);
+    // A view or channel changed since: the next paint starts the newer layer.
+    if (!ch.bmpdirty && key == current_key()) {
+        const bool drawn = paint_guarded(this, tpaintstep::waveform, chno_, [&] {
+            lastmode_ = render_waveform_layer(bmp_, layer_input(), &cols);
+        });
+        if (drawn) shown_ = key;
+        else doc_.channel(chno_).bmpdirty = true;
+    }
+    update();
+}
+
+// The last layer, stretched so its times sit where the present axis puts
+// them; what it did not show is background.
+void twaveformview::stretch_last_layer() {
+    const qreal dpr = devicePixelRatioF();
+    const QSize devsize(std::max(1, qRound(width() * dpr)), std::max(1, qRound(height() * dpr)));
+    if (tempbmp_.size() != devsize || tempbmp_.format() != QImage::Format_RGB32)
+        tempbmp_ = QImage(devsize, QImage::Format_RGB32);
+    tempbmp_.setDevicePixelRatio(dpr);
+    tempbmp_.fill(qcolor(view_.wavebackgroundcolor));
+    const tlayerkey now = current_key();
+    if (bmp_.isNull() || shown_.width < 2 || now.width < 2 || !(shown_.hi > shown_.lo) || !(now.hi > now.lo))
+        return;
+    // Image column x of the last layer is at time lo + x * dt; pixel X of
+    // the present axis at lo + X * DT.
+    const double dt = (shown_.hi - shown_.lo) / ((shown_.width - 1) * shown_.dpr);
+    const double DT = (now.hi - now.lo) / (now.width - 1);
+    const double a = std::max(shown_.lo, now.lo);
+    const double b = std::min(shown_.lo + bmp_.width() * dt, now.lo + now.width * DT);
+    if (!(b > a)) return;
+    const QRectF source((a - shown_.lo) / dt, 0, (b - a) / dt, bmp_.height());
+    const QRectF target((a - now.lo) / DT, 0, (b - a) / DT, height());
+    QPainter p(&tempbmp_);
+    p.drawImage(target, bmp_, source);
 }
 
 void twaveformview::paintEvent(QPaintEvent*) {
     if (chno_ < 0 || chno_ >= doc_.totnchans()) return;
     tchannel& ch = doc_.channel(chno_);
     const qreal dpr = devicePixelRatioF();
-    if (ch.bmpdirty || bmp_.isNull() || bmp_.size() != (size() * dpr) ||
-        bmp_.devicePixelRatio() != dpr) {
+    const bool resized = pending_ ? (pendingkey_.width != width() || pendingkey_.height != height() ||
+                                     pendingkey_.dpr != dpr)
+                                  : (bmp_.isNull() || bmp_.size() != (size() * dpr) ||
+                                     bmp_.devicePixelRatio() != dpr);
+    if (ch.bmpdirty || resized) {
         const bool drawn = paint_guarded(this, tpaintstep::waveform, chno_, [this] { rebuild_layer(); });
         if (!drawn) {
             // An empty area in the background colour; the next repaint tries again.
+            pending_ = false;
+            line_.cancel();
             bmp_ = QImage(size() * dpr, QImage::Format_RGB32);
             bmp_.setDevicePixelRatio(dpr);
             bmp_.fill(qcolor(0xFFFFFF));
+            shown_ = {};
         }
     }
-    tempbmp_ = bmp_.copy();
+    if (pending_ && !(shown_ == current_key())) {
+        stretch_last_layer();
+    } else if (tempbmp_.size() == bmp_.size() && tempbmp_.format() == bmp_.format() &&
+               tempbmp_.bytesPerLine() == bmp_.bytesPerLine()) {
+        // The same buffer again: no allocation (and page faults) per paint.
+        std::copy_n(bmp_.constBits(), bmp_.sizeInBytes(), tempbmp_.bits());
+    } else {
+        tempbmp_ = bmp_.copy();
+    }
     tempbmp_.setDevicePixelRatio(dpr);
     paint_guarded(this, tpaintstep::overlays, chno_, [this] {
         QPainter p(&tempbmp_);

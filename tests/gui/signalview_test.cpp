@@ -4,6 +4,7 @@
 // to TESSAL_SCREENSHOT_DIR when it is set.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "engine/formats/twavfile.h"
 #include "engine/view/viewrange.h"
 #include "gui/view/channelstrip.h"
+#include "gui/view/infoline.h"
 #include "gui/view/keyboardshortcutswindow.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/screenshot.h"
@@ -284,6 +286,118 @@ TEST(SignalView, RawDrawingPutsEachVisibleSampleAtItsTime) {
         const double want = doc.xaxis.value_to_notclippedpixel(t) * dpr;
         EXPECT_NEAR(best, want, 2 * dpr + 1);
     }
+}
+
+namespace {
+
+// Runs the event loop until `v`'s layer is no longer being computed (at
+// most 20 s).
+bool wait_for_layer(twaveformview* v) {
+    QElapsedTimer t;
+    t.start();
+    while (v->layer_pending() && t.elapsed() < 20000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !v->layer_pending();
+}
+
+// The layer of `v` drawn at once, on this thread, from the samples.
+QImage direct_layer(twindowfixture& f, twaveformview* v) {
+    tlayerinput in;
+    in.doc = &f.w.document();
+    in.chno = v->channo();
+    in.view = &f.panel().view();
+    in.width = v->width();
+    in.height = v->height();
+    in.dpr = v->devicePixelRatioF();
+    QImage img;
+    EXPECT_EQ(render_waveform_layer(img, in), tdrawmode::raw);
+    return img;
+}
+
+}  // namespace
+
+TEST(SignalView, LongRawLayerComesFromAJobAndEqualsTheDirectPicture) {
+    // A minute at 16 kHz seen 20 s at a time: raw mode from 320000 samples,
+    // more than a paint computes at once.
+    twindowfixture f(60, 16000);
+    tdocument& doc = f.w.document();
+    twaveformview* w = f.wave(0);
+    ASSERT_GE(20 * 16000, twaveformview::job_samples);
+    doc.xaxis.set_hilovalues(30, 10);
+    doc.theglobal.invalidate_paintboxes(true);
+    w->repaint();
+    EXPECT_TRUE(w->layer_pending());
+    ASSERT_TRUE(wait_for_layer(w));
+    EXPECT_EQ(w->last_mode(), tdrawmode::raw);
+    const QImage want = direct_layer(f, w);
+    EXPECT_TRUE(w->layer() == want);
+    // Not a blank picture: the trace darkens most columns.
+    int dark = 0;
+    for (int x = 0; x < want.width(); ++x)
+        if (qGray(want.pixel(x, want.height() / 2)) < 64) ++dark;
+    EXPECT_GT(dark, want.width() / 4);
+}
+
+TEST(SignalView, SupersededLayerJobNeverPaintsOverTheNewerOne) {
+    twindowfixture f(60, 16000);
+    tdocument& doc = f.w.document();
+    twaveformview* w = f.wave(1);
+    // Three views in quick succession, each rebuild starting before the one
+    // before it finished: only the last one's columns end up in the layer.
+    for (double lo : {5.0, 20.0, 33.5}) {
+        doc.xaxis.set_hilovalues(lo + 22, lo);
+        doc.theglobal.invalidate_paintboxes(true);
+        w->repaint();
+        ASSERT_TRUE(w->layer_pending());
+    }
+    ASSERT_TRUE(wait_for_layer(w));
+    const QImage want = direct_layer(f, w);
+    EXPECT_TRUE(w->layer() == want);
+    // Whatever else was still queued changes nothing.
+    for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(w->layer() == want);
+    // And the picture of an earlier view differs from it (so the check above
+    // can tell them apart).
+    doc.xaxis.set_hilovalues(27, 5);
+    doc.theglobal.invalidate_paintboxes(true);
+    EXPECT_FALSE(direct_layer(f, w) == want);
+
+    // A view that changes while its columns are computed: the columns that
+    // arrive for the old view are dropped and the new view is drawn.
+    w->repaint();
+    ASSERT_TRUE(w->layer_pending());
+    doc.xaxis.set_hilovalues(52, 30);
+    doc.theglobal.invalidate_paintboxes(true);
+    ASSERT_TRUE(wait_for_layer(w));
+    w->repaint();
+    ASSERT_TRUE(wait_for_layer(w));
+    EXPECT_TRUE(w->layer() == direct_layer(f, w));
+}
+
+TEST(SignalView, InformationLineShowsWhatChanged) {
+    twindowfixture f;
+    tdocument& doc = f.w.document();
+    tinfoline* info = f.panel().strip(0).info;
+    const QImage before = info->grab().toImage();
+    // Painted again unchanged: the same picture.
+    info->update();
+    QApplication::processEvents();
+    EXPECT_TRUE(info->grab().toImage() == before);
+
+    doc.channel(0).nbits = 24;  // the coding tag at the right: "24i"
+    info->update();
+    QApplication::processEvents();
+    const QImage after = info->grab().toImage();
+    EXPECT_FALSE(after == before);
+
+    // Back as it was: the first picture again, not the one kept.
+    doc.channel(0).nbits = 16;
+    EXPECT_TRUE(info->grab().toImage() == before);
+
+    info->resize(info->width() - 40, info->height());
+    const QImage narrower = info->grab().toImage();
+    EXPECT_EQ(narrower.size(), info->size() * info->devicePixelRatioF());
+    // The tag moved left with the right edge.
+    EXPECT_FALSE(narrower == before.copy(0, 0, narrower.width(), narrower.height()));
 }
 
 TEST(SignalView, KeyboardShortcutsWindowText) {
