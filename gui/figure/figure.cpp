@@ -97,6 +97,15 @@ int title_h(const tfigure& f) {
 
 }  // namespace
 
+std::string named_axis_text(const std::string& text) {
+    std::string t = text;
+    while (!t.empty() && t.front() == ' ') t.erase(t.begin());
+    if (t == "[Hz]") return "Frequency [Hz]";
+    if (t == "[s]") return "Time [s]";
+    if (t == "[dB]") return "Level [dB]";
+    return t;
+}
+
 tfigurelayout layout_figure(const tfigure& f, const QSize& size) {
     tfigurelayout l;
     const int lh = text_h();

@@ -54,6 +54,11 @@ struct tfigure {
     bool axes = true;
 };
 
+// An axis text that is a bare unit, as a window's narrow axis shows it,
+// with the quantity's name for a figure: "[Hz]" "Frequency [Hz]", "[s]"
+// "Time [s]", "[dB]" "Level [dB]"; any other text as it is.
+std::string named_axis_text(const std::string& text);
+
 // Where the parts of a figure of `size` lie.
 struct tfigurelayout {
     QRect plot;        // the plot area

@@ -162,7 +162,7 @@ tfigureaxis figure_axis(TAxis& a) {
     f.hi = a.GetHiValue();
     f.logarithmic = a.GetLogarithmic();
     f.music = a.GetMusicScale();
-    f.text = a.GetAxisText();
+    f.text = named_axis_text(a.GetAxisText());
     f.tickspace = a.GetTickSpaceAim();
     return f;
 }
