@@ -1,9 +1,12 @@
 // tessal-cli spectrogram FILE [--channel N] [--from S --to S] [--width PX
 // --height PX] [--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE]
-// [--tilt DB] [--range LO,HI] -o OUT.png | --matrix OUT.tsv: the strip the
-// spectrogram window shows for the channel over S..S (default the whole
-// file), as a picture or as the levels its pixels show (tilted, relative to
-// the reference, within the level range, -100..1 dB by default).
+// [--tilt DB] [--range LO,HI] [--dpi N] [--bare] -o OUT.png|svg|pdf |
+// --matrix OUT.tsv: the strip the spectrogram window shows for the channel
+// over S..S (default the whole file) as the figure the window exports (a
+// title, the time and frequency axes, the colour scale; the strip --width
+// by --height pixels), with --bare as the strip's pixels alone (PNG), or
+// as the levels its pixels show (tilted, relative to the reference, within
+// the level range, -100..1 dB by default).
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +19,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
 #include "engine/formats/safereplace.h"
+#include "figureapp.h"
 #include "pngwrite.h"
 
 namespace tessal::cli {
@@ -25,7 +29,8 @@ namespace {
 const char* const spectrogram_usage =
     "usage: tessal-cli spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX]\n"
     "         [--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB]\n"
-    "         [--relative 1|fsd|reference] [--range LO,HI] (-o OUT.png | --matrix OUT.tsv)\n"
+    "         [--relative 1|fsd|reference] [--range LO,HI] [--dpi N] [--bare]\n"
+    "         (-o OUT.png|OUT.svg|OUT.pdf | --matrix OUT.tsv)\n"
     "       MODE is grey, inverted-grey, colour, inverted-colour or channel\n";
 
 bool parse_channel(const targs& a, long long& channo) {
@@ -50,13 +55,23 @@ int cmd_spectrogram(int argc, char** argv) {
     if (!parse_args(argc, argv, 2,
                     {"--channel", "--from", "--to", "--width", "--height", "--bandwidth", "--window",
                      "--fmax", "--colour", "--color", "--tilt", "--relative", "--range", "-o",
-                     "--matrix"},
-                    {}, a) ||
+                     "--matrix", "--dpi"},
+                    {"--bare"}, a) ||
         a.positional.size() != 1)
         return usage_error(spectrogram_usage, nullptr);
     const auto png = a.option("-o");
     const auto matrix = a.option("--matrix");
     if (!png && !matrix) return usage_error(spectrogram_usage, "give -o OUT.png or --matrix OUT.tsv");
+    const bool bare = a.has_flag("--bare");
+    if (png && bare && figure_format(*png) != "png" && figure_format(*png) != "")
+        return usage_error(spectrogram_usage, "--bare writes the strip as a PNG picture");
+    if (png && !bare && figure_format(*png).empty())
+        return usage_error(spectrogram_usage, "-o takes a .png, .svg or .pdf file (or --bare for the strip)");
+    int dpi = 96;
+    {
+        const auto d = a.option("--dpi");
+        if (!parse_dpi(d ? &*d : nullptr, dpi)) return usage_error(spectrogram_usage, "--dpi takes 36 to 1200");
+    }
     if ((png && output_is_input(*png, a.positional)) ||
         (matrix && output_is_input(text_output(*matrix), a.positional)))
         return exit_usage;
@@ -157,7 +172,32 @@ int cmd_spectrogram(int argc, char** argv) {
             return exit_input;
         }
     }
-    if (png) {
+    if (png && !bare) {
+        if (!ensure_figure_app()) return exit_input;
+        std::vector<std::uint32_t> pixels;
+        spectrogram_picture(strip, rows, p, pixels);
+        QImage img(W, H, QImage::Format_RGB32);
+        for (int y = 0; y < H; ++y)
+            std::copy(pixels.begin() + static_cast<long>(y) * W, pixels.begin() + static_cast<long>(y + 1) * W,
+                      reinterpret_cast<std::uint32_t*>(img.scanLine(y)));
+        tfigure f;
+        f.title = figure_title(a.positional[0], static_cast<int>(channo), ch->name(), t1, t2);
+        f.x = {t1, t2, false, false, "Time [s]"};
+        f.y = {0, fmax, false, false, "Frequency [Hz]"};
+        f.paint = [img](QPainter& q, const QSize& size, TAxis&, TAxis&) {
+            // Column x of the strip is at time t1 + x (t2 - t1) / (W - 1): its
+            // pixel centres span the axis from end to end.
+            const double cw = static_cast<double>(size.width()) / std::max(1, img.width() - 1);
+            const double rh = static_cast<double>(size.height()) / std::max(1, img.height() - 1);
+            q.drawImage(QRectF(-cw / 2, -rh / 2, size.width() + cw, size.height() + rh), img);
+        };
+        const double lo = p.lo, hi = p.hi;
+        const int mode = p.colormode;
+        const TColor chc = p.channel;
+        f.scale = tfigurescale{lo, hi, relative == 0 ? "Level [dB]" : relative == 1 ? "Level [dB re FSD]" : "Level [dB re reference]",
+                               [mode, chc](double v) { return static_cast<QRgb>(spectrogram_color(mode, v, chc)); }};
+        if (!write_cli_figure(f, *png, figure_size_around(f, QSize(W, H)), dpi)) return exit_input;
+    } else if (png) {
         std::vector<std::uint32_t> pixels;
         spectrogram_picture(strip, rows, p, pixels);
         std::string err;

@@ -77,10 +77,13 @@ std::vector<thelpcommand> make_table() {
         {"spectrogram",
          {"spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX] "
           "[--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB] "
-          "[--relative 1|fsd|reference] [--range LO,HI] (-o OUT.png | --matrix OUT.tsv)"},
-         "the spectrogram strip of a channel as a picture, or its levels",
+          "[--relative 1|fsd|reference] [--range LO,HI] [--dpi N] [--bare] "
+          "(-o OUT.png|OUT.svg|OUT.pdf | --matrix OUT.tsv)"},
+         "the spectrogram of a channel as a figure, or its levels",
          "Renders the strip the spectrogram window shows for the channel over the span (the "
-         "whole file by default) as a PNG picture, or writes the levels its pixels show as "
+         "whole file by default) as the figure the window exports (title, time and frequency "
+         "axes, colour scale) in PNG, SVG or PDF, with --bare as the strip's pixels alone, "
+         "or writes the levels its pixels show as "
          "lines of time, frequency and dB: tilted, relative to the reference and within the "
          "level range, so the weakest colour reads LO.",
          {{"--channel N", "the channel (default 0)"},
@@ -93,7 +96,9 @@ std::vector<thelpcommand> make_table() {
           {"--tilt DB", "the tilt in dB per octave (default 6)"},
           {"--relative 1|fsd|reference", "the level reference"},
           {"--range LO,HI", "the level range in dB the colours span (default -100,1)"},
-          {"-o OUT.png", "write the picture"},
+          {"-o OUT.png|OUT.svg|OUT.pdf", "write the figure"},
+          {"--bare", "write only the strip, one pixel a column and row, as PNG"},
+          {"--dpi N", "the figure's resolution (default 96: PNG pixels = figure pixels)"},
           {"--matrix OUT.tsv", "write the levels: time, frequency and dB per line (- for "
                                "standard output)"}}},
         {"correlation",

@@ -8,6 +8,7 @@
 // dividing by zero, and tick loops are bounded so that odd bounds can never
 // produce an endless or huge tick list.
 #include "engine/core/taxis.h"
+#include "engine/core/ticklabels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -501,6 +502,11 @@ void TAxis::compute_linear_ticks(int L, double lo, double hi) {
         ftickismajor.push_back(linear_label_is_major(label));
         ftickmarktext.push_back(std::move(label));
     }
+    // Labels that would run into each other: keep every 2nd, 5th, 10th ...
+    std::vector<int> extents(ftickmarktext.size());
+    for (std::size_t i = 0; i < extents.size(); ++i)
+        extents[i] = vertical() ? fmetrics->text_height(ftickmarktext[i]) : fmetrics->text_width(ftickmarktext[i]);
+    thin_even_labels(ftickmarktext, ftickmarkpositions, extents, std::llround(first / step));
 }
 
 void TAxis::compute_log_ticks(int L, double lo, double hi) {

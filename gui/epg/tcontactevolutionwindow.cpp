@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -36,6 +37,16 @@ tcontactevolutionwindow::tcontactevolutionwindow(tappcontext& ctx, tepgwindow* e
     x.SetMaxHiValue(1e300);
     plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
     plot_->paint_overlay = [this](QPainter& p, const QSize& s) { paint_overlay(p, s); };
+    // The figure: the eight row bands up the side (row 1 at the bottom) and,
+    // in grey, the share of a row's electrodes in contact.
+    plot_->figure_extras = [this](tfigure& f) {
+        f.y = {0, 8, false, false, "Electrode row (bands from the back)", 20};
+        if (epg_ && !epg_->colormode())
+            f.scale = tfigurescale{0, 100, "Row contact [%]", [](double v) {
+                                       const int g = static_cast<int>(std::lround(255 - v * 255));
+                                       return qRgb(g, g, g);
+                                   }};
+    };
     plot_->mouse_press = [this](QMouseEvent* e) { press_at(static_cast<int>(e->position().x())); };
     plot_->mouse_move = [this](QMouseEvent* e) {
         if (e->buttons() & Qt::LeftButton)

@@ -4,6 +4,8 @@
 #include "gui/epg/tepgwindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -29,6 +31,7 @@
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 #include "gui/commands/commandguard.h"
+#include "gui/widgets/figureexport.h"
 #include "gui/context/appcontext.h"
 #include "gui/windows/windowjobs.h"
 #include "gui/windows/windowsettings.h"
@@ -70,8 +73,10 @@ public:
     bool photo() const { return w_->picture_shown() && !w_->palatebmp_.isNull(); }
     const tpalategrid& grid() const { return photo() ? w_->grid_ : schematic_grid(); }
     // The box the grid's fractions refer to.
-    QRectF area() const {
-        const QRectF all = QRectF(rect()).adjusted(8, 8, -8, -8);
+    QRectF area() const { return area(rect()); }
+    // The box within `box` (the canvas, or a figure's plot area).
+    QRectF area(const QRect& box) const {
+        const QRectF all = QRectF(box).adjusted(8, 8, -8, -8);
         const QSizeF want = photo() ? QSizeF(w_->palatebmp_.size()) : QSizeF(0.85, 1.0);
         QSizeF s = want.scaled(all.size(), Qt::KeepAspectRatio);
         return QRectF(all.center() - QPointF(s.width() / 2, s.height() / 2), s);
@@ -84,7 +89,7 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), Qt::white);
-        paint_guarded(this, tpaintstep::plot, w_->fchanno_, [&] { paint(p); });
+        paint_guarded(this, tpaintstep::plot, w_->fchanno_, [&] { paint(p, rect()); });
     }
     void mousePressEvent(QMouseEvent* e) override {
         dragging_ = -1;
@@ -105,10 +110,11 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent*) override { dragging_ = -1; }
 
-private:
-    void paint(QPainter& p) {
+public:
+    // The palate drawn within `box`.
+    void paint(QPainter& p, const QRect& box) {
         p.setRenderHint(QPainter::Antialiasing);
-        const QRectF a = area();
+        const QRectF a = area(box);
         const tpalategrid& g = grid();
         const bool color = w_->colormode();
         const tepgmatrix& pal = w_->averagepalate_;
@@ -174,10 +180,11 @@ private:
         }
         if (!w_->epgis_) {
             p.setPen(Qt::darkGray);
-            p.drawText(rect(), Qt::AlignCenter, w_->fchanno_ < 0 ? "No channels" : "No EPG available");
+            p.drawText(box, Qt::AlignCenter, w_->fchanno_ < 0 ? "No channels" : "No EPG available");
         }
     }
 
+private:
     tepgwindow* w_;
     int dragging_ = -1;
 };
@@ -212,6 +219,13 @@ tepgwindow::tepgwindow(tappcontext& ctx, QWidget* owner)
         canvas_->update();
         if (changed) changed();
     });
+    tools_.add({.id = "copyimageaction", .caption = "Copy as image", .handler = [this] {
+                    QApplication::clipboard()->setImage(figure_image(figure(), QSize(520, 560),
+                                                                     static_cast<int>(96 * devicePixelRatioF())));
+                }, .toolorder = 20});
+    tools_.add({.id = "exportaction", .caption = "Export...",
+                .handler = [this] { export_figure_dialog(this, [this] { return figure(); }, QSize(520, 560)); },
+                .toolorder = 21});
     tools_.add_check({.id = "Photoaction", .caption = "Palate picture", .toolorder = 15}, [this](bool on) {
         set_picture_shown(on);
         if (on) tabs_->setCurrentIndex(0);
@@ -290,6 +304,33 @@ tepgwindow::~tepgwindow() {
 }
 
 QAction* tepgwindow::action(const QString& name) const { return findChild<QAction*>(name); }
+
+tfigure tepgwindow::figure() {
+    tfigure f;
+    f.axes = false;  // the palate has no value axes: rows and columns are drawn
+    f.title = windowTitle().toStdString();
+    if (fchanno_ >= 0 && fchanno_ < ctx_.doc.totnchans()) {
+        QString file = QString::fromStdString(ctx_.doc.filename());
+        file = file.mid(file.lastIndexOf('/') + 1);
+        if (!file.isEmpty()) f.title = file.toStdString() + ", " + f.title;
+    }
+    f.paint = [this](QPainter& p, const QSize& size, TAxis&, TAxis&) {
+        p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        canvas_->paint(p, QRect(QPoint(0, 0), size));
+    };
+    // Contact over the span, as the middle columns show it (the outer ones
+    // are tinted in colour mode).
+    const bool color = colormode();
+    f.scale = tfigurescale{0, 100, "Contact [%]", [color](double v) {
+                               const trgb c = electrode_color(v, 3, color);
+                               return qRgb(c.r, c.g, c.b);
+                           }};
+    return f;
+}
+
+bool tepgwindow::export_file(const QString& path, const QSize& size, QString* error, int dpi) {
+    return export_figure(figure(), path, size, dpi, error);
+}
 QWidget* tepgwindow::canvas() const { return canvas_; }
 QPointF tepgwindow::electrode_pixel(int r, int c) const {
     const tpalategrid& g = canvas_->grid();

@@ -57,6 +57,10 @@ public:
     // Where electrode (r, c) is drawn on the canvas now.
     QPointF electrode_pixel(int r, int c) const;
     TStatusPanels* status() const { return status_; }
+    // The palate as a figure (title, drawing, contact colour scale) and
+    // its export (PNG, SVG or PDF by the extension).
+    tfigure figure();
+    bool export_file(const QString& path, const QSize& size, QString* error = nullptr, int dpi = 96);
 
     // Takes the channel, range and title at once; the average palate of
     // the range follows as a job on the window's line.

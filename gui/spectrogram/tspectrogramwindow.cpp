@@ -121,6 +121,10 @@ void tspectrogramwindow::set_state(const tspectrogramstate& s) {
     settings_changed(true);
 }
 
+std::string tspectrogramwindow::figure_level_text() const {
+    return st_.relative == 1 ? "Level [dB re FSD]" : st_.relative == 2 ? "Level [dB re reference]" : "Level [dB]";
+}
+
 void tspectrogramwindow::init_strip_axis(TAxis& a) {
     a.set_hilovalues(10000, 0);
     apply_freqaxis(a);

@@ -36,6 +36,7 @@ protected:
     const tstripstate& common() const override { return st_; }
     void build_settings(QVBoxLayout* settings) override;
     void write_own_controls() override;
+    std::string figure_level_text() const override;
     void init_strip_axis(TAxis& a) override;
     void start_computation(int chno, const tchannel& ch, std::vector<double> times,
                            std::vector<double> rows) override;

@@ -9,6 +9,10 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QSplitter>
 #include <QTabWidget>
@@ -26,6 +30,7 @@
 #include "engine/settings/tsetting.h"
 #include "engine/view/viewmouse.h"
 #include "gui/commands/commandguard.h"
+#include "gui/widgets/figureexport.h"
 #include "gui/context/appcontext.h"
 #include "gui/widgets/settingspage.h"
 #include "gui/widgets/taxiswidget.h"
@@ -61,6 +66,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() == Qt::RightButton) send(e, 3);
         else if (e->button() == Qt::LeftButton) send(e, 2);
+    }
+    void contextMenuEvent(QContextMenuEvent* e) override {
+        QMenu menu(this);
+        const int chno = chno_;
+        menu.addAction("Copy as image", w_, [this] { w_->copy_image(); });
+        menu.addAction("Export...", w_, [this, chno] {
+            export_figure_dialog(w_, [this, chno] { return w_->figure(chno); }, QSize(800, 400));
+        });
+        menu.exec(e->globalPos());
     }
 
 private:
@@ -159,6 +173,10 @@ void tstripwindow::build_ui() {
         repaint_strips();
     });
     check("freezeaction", "Freeze", kind_.freezehint, 16, [this](bool on) { set_frozen(on); });
+    tools_.add({.id = "copyimageaction", .caption = "Copy as image", .handler = [this] { copy_image(); },
+                .toolorder = 20});
+    tools_.add({.id = "exportaction", .caption = "Export...", .handler = [this] { export_dialog(); },
+                .toolorder = 21});
     auto* outer = tools_.build_layout();
     toolbar_ = tools_.bar();
     auto* split = new QSplitter(Qt::Horizontal, this);
@@ -659,6 +677,83 @@ void tstripwindow::paint_strip(int chno, QPainter& p, const QSize& size) {
         const double x = tx(ch.cursors[static_cast<std::size_t>(i)]);
         if (x >= -1 && x <= W + 1) p.drawLine(QPointF(x, 0), QPointF(x, H));
     }
+}
+
+// ------------------------------------------------------------------ figure
+
+std::string tstripwindow::figure_strip_text(const TAxis& a) const {
+    const std::string t = a.GetAxisText();
+    if (t == "[ms]") return "Lag [ms]";
+    if (t.empty() && a.GetMusicScale()) return "Note";
+    return named_axis_text(t);
+}
+
+std::string tstripwindow::figure_level_text() const {
+    const std::string t = named_axis_text(kind_.leveltext.toStdString());
+    return t == "r" ? "Correlation r" : t;
+}
+
+tfigure tstripwindow::figure(int chno) {
+    tfigure f;
+    const int n = std::min(strip_count(), ctx_.doc.totnchans());
+    if (chno < 0 || chno >= n || !strips_[static_cast<std::size_t>(chno)]->fvisible) {
+        chno = -1;
+        const int cur = ctx_.doc.totnchans() > 0 ? ctx_.doc.thischanno() : -1;
+        if (cur >= 0 && cur < n && strips_[static_cast<std::size_t>(cur)]->fvisible) chno = cur;
+        for (int i = 0; chno < 0 && i < n; ++i)
+            if (strips_[static_cast<std::size_t>(i)]->fvisible) chno = i;
+    }
+    TAxis& ta = timeaxis_->axis();
+    f.x = {ta.GetLoValue(), ta.GetHiValue(), false, false, "Time [s]", ta.GetTickSpaceAim()};
+    if (chno < 0) {
+        f.title = windowTitle().toStdString();
+        return f;
+    }
+    wait_for_workers();
+    TAxis& fa = strip(chno).axis->axis();
+    f.y = {fa.GetLoValue(), fa.GetHiValue(), fa.GetLogarithmic(), fa.GetMusicScale(), figure_strip_text(fa),
+           fa.GetTickSpaceAim()};
+    const tchannel& ch = ctx_.doc.channel(chno);
+    QString file = QString::fromStdString(ctx_.doc.filename());
+    file = file.mid(file.lastIndexOf('/') + 1);
+    f.title = QString("%1channel %2 (%3), %4-%5 s")
+                  .arg(file.isEmpty() ? QString() : file + ", ")
+                  .arg(chno)
+                  .arg(QString::fromStdString(ch.name()))
+                  .arg(ta.GetLoValue(), 0, 'f', 3)
+                  .arg(ta.GetHiValue(), 0, 'f', 3)
+                  .toStdString();
+    f.paint = [this, chno](QPainter& p, const QSize& size, TAxis&, TAxis&) {
+        // The window's own axes, laid out for the figure's plot while the
+        // strip is drawn through them, then put back.
+        TAxis& t = timeaxis_->axis();
+        TAxis& a = strip(chno).axis->axis();
+        const int oldw = t.GetWidth(), oldh = a.GetHeight();
+        t.SetWidth(size.width());
+        a.SetHeight(size.height());
+        paint_strip(chno, p, size);
+        t.SetWidth(oldw);
+        a.SetHeight(oldh);
+    };
+    TAxis& g = grayaxis_->axis();
+    const int mode = common().colormode;
+    const TColor c = ch.color;
+    f.scale = tfigurescale{g.GetLoValue(), g.GetHiValue(), figure_level_text(),
+                           [mode, c](double v) { return static_cast<QRgb>(spectrogram_color(mode, v, c)); }};
+    return f;
+}
+
+bool tstripwindow::export_file(const QString& path, const QSize& size, QString* error, int dpi) {
+    return export_figure(figure(), path, size, dpi, error);
+}
+
+void tstripwindow::export_dialog() {
+    export_figure_dialog(this, [this] { return figure(); }, QSize(800, 400));
+}
+
+void tstripwindow::copy_image() {
+    const qreal dpr = devicePixelRatioF();
+    QApplication::clipboard()->setImage(figure_image(figure(), QSize(800, 400), static_cast<int>(96 * dpr)));
 }
 
 void tstripwindow::paint_colorbar(QPainter& p, const QSize& size) {

@@ -25,6 +25,7 @@
 #include "engine/core/subscribers.h"
 #include "engine/core/tviewlistener.h"
 #include "engine/jobs/jobline.h"
+#include "gui/figure/figure.h"
 #include "gui/windows/windowtools.h"
 
 class QAction;
@@ -116,6 +117,19 @@ public:
 
     void logcursoractionExecute();
 
+    // The figure of strip `chno` (-1: the current channel's strip when
+    // shown, else the first shown): the picture with what is drawn over
+    // it, the time and the strip's axis, the colour scale of the level
+    // axis and a title naming the file, channel and span.
+    tfigure figure(int chno = -1);
+    // PNG, SVG or PDF by the extension; false with the reason.
+    bool export_file(const QString& path, const QSize& size, QString* error = nullptr, int dpi = 96);
+    // Asks for a size, a resolution and a file, then exports (the tool
+    // bar's and the strips' context menu's "Export...").
+    void export_dialog();
+    // The figure as a picture on the clipboard ("Copy as image").
+    void copy_image();
+
     virtual void save_settings_to(const QString& path) const = 0;
     virtual void load_settings_from(const QString& path) = 0;
     std::function<void(const tstripwindow&)> persist;
@@ -185,6 +199,9 @@ protected:
                                    std::vector<double> rows) = 0;
     // The strip's pixels, top row first, from its levels.
     virtual void make_pixels(int chno, const tstrip& s, std::vector<std::uint32_t>& px) const = 0;
+    // The figure's name of the strip axis and of the level scale.
+    virtual std::string figure_strip_text(const TAxis& a) const;
+    virtual std::string figure_level_text() const;
     // Drawn over the crosshair's frequency line (the harmonic cursors).
     virtual void paint_crosshair_extras(QPainter&, const TAxis&, double /*f*/, int /*xc*/, int /*W*/,
                                         int /*H*/) {}

@@ -26,6 +26,7 @@
 #include "engine/core/tdocument.h"
 #include "engine/formats/safereplace.h"
 #include "gui/commands/commandguard.h"
+#include "gui/widgets/figureexport.h"
 
 namespace tessal {
 
@@ -154,41 +155,44 @@ QImage TPlotPanel::render_image(const QSize& size, qreal dpr) {
     return img;
 }
 
-bool TPlotPanel::export_file(const QString& path, const QSize& size, QString* error) {
-    auto fail = [&](const QString& why) {
-        if (error) *error = why;
-        return false;
+namespace {
+tfigureaxis figure_axis(TAxis& a) {
+    tfigureaxis f;
+    f.lo = a.GetLoValue();
+    f.hi = a.GetHiValue();
+    f.logarithmic = a.GetLogarithmic();
+    f.music = a.GetMusicScale();
+    f.text = named_axis_text(a.GetAxisText());
+    f.tickspace = a.GetTickSpaceAim();
+    return f;
+}
+}  // namespace
+
+tfigure TPlotPanel::figure() {
+    tfigure f;
+    f.title = figure_title ? figure_title() : (window() ? window()->windowTitle().toStdString() : std::string());
+    f.x = figure_axis(xaxis_->axis());
+    f.y = figure_axis(yaxis_->axis());
+    f.paint = [this](QPainter& p, const QSize& plot, TAxis&, TAxis&) {
+        // The window draws through its own axes: laid out for the plot's
+        // size while it draws, then put back.
+        TAxis& y = yaxis_->axis();
+        TAxis& x = xaxis_->axis();
+        const int oldyh = y.GetHeight(), oldxw = x.GetWidth();
+        y.SetHeight(plot.height());
+        x.SetWidth(plot.width());
+        p.fillRect(QRect(QPoint(0, 0), plot), Qt::white);
+        if (paint_layer) paint_layer(p, plot);
+        if (paint_overlay) paint_overlay(p, plot);
+        y.SetHeight(oldyh);
+        x.SetWidth(oldxw);
     };
-    if (size.width() < 50 || size.height() < 50 || size.width() > 20000 || size.height() > 20000)
-        return fail("The picture must be between 50 and 20000 pixels wide and high");
-    const QString ext = QFileInfo(path).suffix().toLower();
-    if (ext != "svg" && ext != "png") return fail("Export writes .png and .svg files");
-    // The picture is made in memory and written through a temporary copy:
-    // a full disk never leaves half a picture nor harms the one there.
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    if (ext == "svg") {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setResolution(96);
-        svg.setTitle(window() ? window()->windowTitle() : QString());
-        QPainter p;
-        if (!p.begin(&svg)) return fail("Cannot write " + path);
-        render(p, size);
-        if (!p.end() || data.isEmpty()) return fail("Cannot write " + path);
-    } else if (!render_image(size).save(&buffer, "PNG")) {
-        return fail("Cannot write " + path);
-    }
-    try {
-        tessal::write_whole_file(data.constData(), static_cast<std::size_t>(data.size()),
-                                 path.toStdString());
-    } catch (const std::exception& e) {
-        return fail(QString::fromStdString(e.what()).replace('\r', '\n'));
-    }
-    return true;
+    if (figure_extras) figure_extras(f);
+    return f;
+}
+
+bool TPlotPanel::export_file(const QString& path, const QSize& size, QString* error, int dpi) {
+    return export_figure(figure(), path, size, dpi, error);
 }
 
 void TPlotPanel::copy_image() {
@@ -196,29 +200,7 @@ void TPlotPanel::copy_image() {
 }
 
 void TPlotPanel::export_dialog() {
-    QDialog dlg(this);
-    dlg.setWindowTitle("Export");
-    auto* form = new QFormLayout(&dlg);
-    auto* w = new QSpinBox(&dlg);
-    auto* h = new QSpinBox(&dlg);
-    for (QSpinBox* s : {w, h}) s->setRange(50, 20000);
-    w->setValue(width());
-    h->setValue(height());
-    form->addRow("Width [pixels]", w);
-    form->addRow("Height [pixels]", h);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-    form->addRow(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    if (dlg.exec() != QDialog::Accepted) return;
-    QString filter;
-    QString path = QFileDialog::getSaveFileName(this, "Export", QString(),
-                                                "PNG image (*.png);;SVG drawing (*.svg)", &filter);
-    if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += filter.startsWith("SVG") ? ".svg" : ".png";
-    QString error;
-    if (!export_file(path, QSize(w->value(), h->value()), &error))
-        QMessageBox::warning(this, "Export", error);
+    export_figure_dialog(this, [this] { return figure(); }, size());
 }
 
 void paint_plot_grid(QPainter& p, TAxis& x, TAxis& y, const QSize& size) {

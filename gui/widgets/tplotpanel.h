@@ -8,9 +8,11 @@
 // paint in plot-area pixels, mapping values through the two axes.
 //
 // Every plot gets for free: "Copy as image" (the panel with its axes as a
-// bitmap on the clipboard) and "Export..." to PNG or SVG at any size (the
-// axes are laid out again for that size while the picture is drawn). Both
-// are on the plot's context menu; windows add them to their tool bars too.
+// bitmap on the clipboard) and "Export..." of the plot as a figure (title,
+// axes with their units, the picture; gui/figure) to PNG, SVG or PDF at any
+// size and resolution (the window's axes are laid out again for the plot's
+// size while it is drawn). Both are on the plot's context menu; windows add
+// them to their tool bars too.
 //
 // Also here, for the tool windows: the grid under a plot (a line at every
 // tick, grey for major ticks, silver for minor), the "Lock channel" rule, a
@@ -25,6 +27,7 @@
 #include <functional>
 #include <vector>
 
+#include "gui/figure/figure.h"
 #include "gui/widgets/taxiswidget.h"
 
 class QLabel;
@@ -66,10 +69,16 @@ public:
     // The whole panel, axes and plot, drawn at `size` into `p`.
     void render(QPainter& p, const QSize& size);
     QImage render_image(const QSize& size, qreal dpr = 1.0);
-    // PNG or SVG by the extension of `path`; false with the reason.
-    bool export_file(const QString& path, const QSize& size, QString* error = nullptr);
+    // The figure of what the plot shows: its axes, the layer and overlay,
+    // the title (figure_title, else the window's title) and what the
+    // window adds (figure_extras: a colour scale).
+    tfigure figure();
+    std::function<std::string()> figure_title;
+    std::function<void(tfigure&)> figure_extras;
+    // PNG, SVG or PDF by the extension of `path`; false with the reason.
+    bool export_file(const QString& path, const QSize& size, QString* error = nullptr, int dpi = 96);
     void copy_image();
-    // Asks for a file and a size, then exports.
+    // Asks for a size, a resolution and a file, then exports.
     void export_dialog();
 
 private:

@@ -25,7 +25,7 @@ run link-matrix 0 "$cli" spectrogram in.wav --width 4 --height 3 --matrix link.t
 head -1 real.tsv | grep -q '^t \[s\]' || fail "link-matrix: the linked file holds no matrix"
 ln -s sub/pic.png piclink.png
 mkdir sub
-run link-png 0 "$cli" spectrogram in.wav --width 4 --height 3 -o piclink.png
+run link-png 0 "$cli" spectrogram in.wav --width 4 --height 3 --bare -o piclink.png
 [ -L piclink.png ] && [ -f sub/pic.png ] || fail "link-png: the link's target was not made"
 ln -s real.txt textlink.txt
 run link-export 0 "$cli" export in.wav -o textlink.txt
@@ -90,7 +90,7 @@ trap '' XFSZ
 echo old-picture >old.png
 echo old-matrix >old.tsv
 full() { (ulimit -f 4; "$@"); }
-run full-png 1 full "$cli" spectrogram in.wav --width 200 --height 100 -o old.png
+run full-png 1 full "$cli" spectrogram in.wav --width 200 --height 100 --bare -o old.png
 [ "$(cat old.png)" = old-picture ] || fail "full-png: the old picture was harmed"
 run full-matrix 1 full "$cli" spectrogram in.wav --width 200 --height 100 --matrix old.tsv
 [ "$(cat old.tsv)" = old-matrix ] || fail "full-matrix: the old matrix was harmed"

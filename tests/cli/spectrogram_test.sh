@@ -6,8 +6,11 @@
 # fs/2 up the bottom of the level range, as the picture leaves them); the
 # picture is a PNG that Python's zlib decodes, with the tone's row at the
 # grey its level gives and silence white; the correlation
-# of a 100 Hz sine peaks at 10 ms with r = 1; and the exit codes of bad
-# options, missing channels and unwritable outputs.
+# of a 100 Hz sine peaks at 10 ms with r = 1; the figure in PNG, SVG and
+# PDF (texts kept as text, the strip its one image, the PDF rendered by
+# pdftoppm when installed, a failed write leaving the old file, --bare the
+# strip writer's bytes); and the exit codes of bad options, missing
+# channels and unwritable outputs.
 # Usage: spectrogram_test.sh PATH-TO-tessal-cli
 set -u
 . "$(dirname "$0")/harness.sh"
@@ -48,7 +51,7 @@ run bad-range 2 "$cli" spectrogram "$work/tone2k.wav" --range 1,-100 --matrix "$
 # round((1 - v) 255) = 53 on the tone's row (row 7 from the top), silence
 # white on row 1 (7000 Hz, tilted up by 6 x log2(7) dB but still far down).
 run png 0 "$cli" spectrogram "$work/tone.wav" --from 0.5 --to 1.5 --width 11 --height 9 \
-  --fmax 8000 --window rectangular --bandwidth 62.5 --colour grey -o "$work/s.png"
+  --fmax 8000 --window rectangular --bandwidth 62.5 --colour grey --bare -o "$work/s.png"
 if command -v python3 >/dev/null; then
   check png-pixels "$(python3 - "$work/s.png" <<'PY'
 import struct, sys, zlib
@@ -72,7 +75,7 @@ PY
 )"
   # Every pixel of the tilted 2 kHz picture is the grey of its matrix level.
   run png-tilted 0 "$cli" spectrogram "$work/tone2k.wav" --from 0.5 --to 1.5 --width 11 --height 9 \
-    --fmax 8000 --window rectangular --bandwidth 62.5 --tilt 6 --colour grey -o "$work/t.png"
+    --fmax 8000 --window rectangular --bandwidth 62.5 --tilt 6 --colour grey --bare -o "$work/t.png"
   check png-matrix "$(python3 - "$work/t.png" "$work/tilt6.tsv" <<'PY'
 import struct, sys, zlib
 d = open(sys.argv[1], 'rb').read()
@@ -99,6 +102,99 @@ run no-output 2 "$cli" spectrogram "$work/tone.wav"
 run no-channel 1 "$cli" spectrogram "$work/tone.wav" --channel 3 -o "$work/x.png"
 run unwritable 1 "$cli" spectrogram "$work/tone.wav" -o "$work/nodir/x.png"
 [ -e "$work/x.png" ] && { echo "FAIL: a refused command wrote its output"; fails=$((fails + 1)); }
+
+# The figure: drawing starts Qt (offscreen), which must not see the user's
+# own settings or caches.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
+  XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+for ext in png svg pdf; do
+  run "figure-$ext" 0 "$cli" spectrogram "$work/tone.wav" --fmax 8000 --width 300 --height 120 \
+    --colour grey -o "$work/fig.$ext"
+done
+# The SVG keeps its texts as text: every tick label of both axes and the
+# colour scale, the axis texts with their units; the strip is its one image.
+if command -v python3 >/dev/null; then
+  check svg-texts "$(python3 - "$work/fig.svg" <<'PY'
+import re, sys
+s = open(sys.argv[1]).read()
+texts = [t.strip() for t in re.findall(r'<text[^>]*>(.*?)</text>', s, re.S)]
+want = ['Time [s]', 'Frequency [Hz]', 'Level [dB]', '0', '2000', '8000', '-100']
+missing = [w for w in want if w not in texts]
+images = s.count('<image')
+if missing: print('missing', missing, 'in', texts)
+elif images != 1: print(images, 'images')
+elif 'tone.wav, channel 0' not in s: print('no title')
+else: print('ok')
+PY
+)"
+fi
+check pdf-header "$(head -c 5 "$work/fig.pdf" | grep -q '^%PDF-' && echo ok || head -c 8 "$work/fig.pdf")"
+if command -v pdftoppm >/dev/null; then
+  # 96 dpi: one page pixel per figure pixel, the PNG figure's size.
+  pdftoppm -png -r 96 "$work/fig.pdf" "$work/figpdf" 2>"$work/err" || { echo "FAIL pdftoppm"; cat "$work/err"; fails=$((fails + 1)); }
+  if command -v python3 >/dev/null; then
+    check pdf-page "$(python3 - "$work/figpdf-1.png" "$work/fig.png" <<'PY'
+import struct, sys
+size = lambda f: struct.unpack('>II', open(f, 'rb').read()[16:24])
+a, b = size(sys.argv[1]), size(sys.argv[2])
+print('ok' if abs(a[0] - b[0]) <= 1 and abs(a[1] - b[1]) <= 1 else f'pdf page {a}, png {b}')
+PY
+)"
+  fi
+else
+  echo "pdftoppm not installed: the PDF is not rendered"
+fi
+# --dpi 192: a PNG of twice as many pixels each way.
+run figure-dpi 0 "$cli" spectrogram "$work/tone.wav" --fmax 8000 --width 300 --height 120 --dpi 192 \
+  -o "$work/fig2.png"
+if command -v python3 >/dev/null; then
+  check figure-dpi-size "$(python3 - "$work/fig2.png" "$work/fig.png" <<'PY'
+import struct, sys
+size = lambda f: struct.unpack('>II', open(f, 'rb').read()[16:24])
+a, b = size(sys.argv[1]), size(sys.argv[2])
+print('ok' if abs(a[0] - 2 * b[0]) <= 1 and abs(a[1] - 2 * b[1]) <= 1 else f'{a} vs {b}')
+PY
+)"
+fi
+run figure-bad-ext 2 "$cli" spectrogram "$work/tone.wav" -o "$work/fig.bmp"
+run figure-bare-svg 2 "$cli" spectrogram "$work/tone.wav" --bare -o "$work/fig3.svg"
+run figure-bad-dpi 2 "$cli" spectrogram "$work/tone.wav" --dpi 5 -o "$work/fig3.png"
+[ -e "$work/fig.bmp" ] || [ -e "$work/fig3.svg" ] || [ -e "$work/fig3.png" ] &&
+  { echo "FAIL: a refused figure was written"; fails=$((fails + 1)); }
+# A write that fails half way (a 4 KB file-size limit) leaves the old file.
+trap '' XFSZ
+for ext in png svg pdf; do
+  echo "old $ext" >"$work/old.$ext"
+  (ulimit -f 4; "$cli" spectrogram "$work/tone.wav" --fmax 8000 -o "$work/old.$ext" >"$work/out" 2>"$work/err")
+  rc=$?
+  check "full-$ext" "$( [ $rc -eq 1 ] && [ "$(cat "$work/old.$ext")" = "old $ext" ] && echo ok || echo "exit $rc, file: $(head -c 20 "$work/old.$ext")")"
+done
+check full-leftovers "$(ls "$work" | grep -q 'partial\|_old_' && ls "$work" || echo ok)"
+# --bare is the strip writer's PNG, byte for byte: stored deflate blocks of
+# at most 65535 bytes over unfiltered RGB rows, rebuilt here from its pixels.
+if command -v python3 >/dev/null; then
+  check bare-bytes "$(python3 - "$work/s.png" <<'PY'
+import struct, sys, zlib
+d = open(sys.argv[1], 'rb').read()
+w, h = struct.unpack('>II', d[16:24])
+pos, idat = 8, b''
+while pos < len(d):
+    n, = struct.unpack('>I', d[pos:pos + 4]); t = d[pos + 4:pos + 8]
+    if t == b'IDAT': idat += d[pos + 8:pos + 8 + n]
+    pos += 12 + n
+raw = zlib.decompress(idat)
+z = b'\x78\x01'
+for i in range(0, len(raw), 65535):
+    blk = raw[i:i + 65535]
+    z += bytes([1 if i + 65535 >= len(raw) else 0]) + struct.pack('<HH', len(blk), 0xFFFF ^ len(blk)) + blk
+z += struct.pack('>I', zlib.adler32(raw))
+chunk = lambda t, b: struct.pack('>I', len(b)) + t + b + struct.pack('>I', zlib.crc32(t + b))
+png = b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 2, 0, 0, 0)) + chunk(b'IDAT', z) + chunk(b'IEND', b'')
+print('ok' if png == d else f'differs: {len(png)} vs {len(d)} bytes')
+PY
+)"
+fi
 
 # Correlation of a 100 Hz sine at 8 kHz: lag 80 samples = 10 ms, r = 1.
 sox -n -r 8000 -e floating-point -b 32 "$work/s100.wav" synth 1 sine 100

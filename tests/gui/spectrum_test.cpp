@@ -152,16 +152,19 @@ TEST(PlotPanel, LayerIsCachedOverlayIsNotAndExportsReadBack) {
         QPainter p(&drawn);
         renderer.render(&p);
     }
-    const int w2 = 900 - yw, h2 = 600 - panel.xaxis()->height();
-    EXPECT_GT(count_pixels(drawn, QRect(yw, h2 / 2 - 1, w2, 3), dark), w2 / 2);
-    EXPECT_GT(count_pixels(drawn, QRect(0, 0, yw - 6, h2), dark), 20);
+    // The figure's plot area lies where its layout says (title above,
+    // axes left and under).
+    const QRect pr = layout_figure(panel.figure(), QSize(900, 600)).plot;
+    EXPECT_GT(count_pixels(drawn, QRect(pr.left(), pr.top() + pr.height() / 2 - 1, pr.width(), 3), dark),
+              pr.width() / 2);
+    EXPECT_GT(count_pixels(drawn, QRect(0, pr.top(), pr.left() - 6, pr.height()), dark), 20);
     QFile f(svg);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray text = f.readAll();
     EXPECT_TRUE(text.contains("[Hz]")) << "axis text kept as text";
     // Refusals leave no file.
     EXPECT_FALSE(panel.export_file(dir.filePath("plot.bmp"), QSize(400, 300), &error));
-    EXPECT_EQ(error, "Export writes .png and .svg files");
+    EXPECT_EQ(error, "A figure is written as .png, .svg or .pdf");
     EXPECT_FALSE(panel.export_file(dir.filePath("tiny.png"), QSize(10, 300), &error));
     EXPECT_FALSE(QFile::exists(dir.filePath("plot.bmp")));
     EXPECT_FALSE(QFile::exists(dir.filePath("tiny.png")));
@@ -500,23 +503,23 @@ TEST(SpectrumWindow, ExportedSvgDrawsTheCurveAndTheAxes) {
     // The peak of the 1 kHz line (-22.6 dB) lies on the curve drawn in the
     // channel's colour (black), and the red frequency cursor runs through it.
     TPlotPanel* plot = f.win->plot();
-    const int yw = plot->yaxis()->width();
-    const int ph = 600 - plot->xaxis()->height();
+    const QRect pr = layout_figure(plot->figure(), QSize(1000, 600)).plot;
+    const int yw = pr.left(), ph = pr.height();
     TAxis& fa = plot->xaxis()->axis();
     TAxis& la = plot->yaxis()->axis();
     const int oldw = fa.GetWidth(), oldh = la.GetHeight();
-    fa.SetWidth(1000 - yw);
+    fa.SetWidth(pr.width());
     la.SetHeight(ph);
-    const int px = yw + fa.value_to_pixel(1000), py = la.value_to_pixel(-22.6);
+    const int px = yw + fa.value_to_pixel(1000), py = pr.top() + la.value_to_pixel(-22.6);
     fa.SetWidth(oldw);
     la.SetHeight(oldh);
     auto ink = [](const QColor& c) { return std::abs(c.red() - c.green()) < 30 && c.red() < 200; };
     EXPECT_GT(count_pixels(drawn, QRect(px - 5, py + 2, 11, 12), ink), 2);
     // (A renderer that smooths lines spreads the 1-pixel cursor over two.)
     auto pink = [](const QColor& c) { return c.red() > 180 && c.red() - c.green() > 60; };
-    EXPECT_GT(count_pixels(drawn, QRect(px - 2, 0, 5, ph), pink), ph / 2);
-    EXPECT_GT(count_pixels(drawn, QRect(0, 0, yw - 6, ph), dark), 20);  // level labels
-    EXPECT_GT(count_pixels(drawn, QRect(yw, ph + 6, 1000 - yw, 20), dark), 20);  // frequency labels
+    EXPECT_GT(count_pixels(drawn, QRect(px - 2, pr.top(), 5, ph), pink), ph / 2);
+    EXPECT_GT(count_pixels(drawn, QRect(0, pr.top(), yw - 6, ph), dark), 20);  // level labels
+    EXPECT_GT(count_pixels(drawn, QRect(yw, pr.bottom() + 6, pr.width(), 20), dark), 20);  // frequency labels
 }
 
 namespace {
