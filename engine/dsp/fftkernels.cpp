@@ -46,8 +46,12 @@ constexpr std::size_t lanes = 1;
 #define TESSAL_REVERSED(v) (v)
 #endif
 
-// Points per cache block: re and im of 2048 points take 32 KiB.
+// Points per cache block: re and im of 2048 points take 32 KiB (level 1);
+// those of 65536 points 1 MiB (level 2). The stages whose groups fit a block
+// run block by block, so only the spans beyond the level-2 block sweep the
+// whole array.
 constexpr std::size_t block_points = 2048;
+constexpr std::size_t l2_block_points = 65536;
 
 
 // The stages of span 1 and 2 together; their twiddles are 1 and i.
@@ -229,257 +233,172 @@ void run_sweep(const sweep& w, double* re, double* im, std::size_t n, const doub
     }
 }
 
-// The R-point transforms of four columns at once (the lanes of a vector):
-// re and im hold R vectors each, in bit-reversed order of their rows; the
-// stages run in place with the twiddles of fft_butterflies: spans 1 and 2
-// together (twiddles 1 and i, no products), then two at a time (spans d and
-// 2d in one sweep, as sweep_pair), then a lone last stage when their number
-// is odd.
-TESSAL_FFT_CLONES void column_butterflies(double* re, double* im, std::size_t r,
-                                          const double* wcos, const double* wsin) {
-    if (r < 4) {
-        for (std::size_t a = 0; a < r; a += 2) {
-            double* pr = re + lanes * a;
-            double* pi = im + lanes * a;
-            const vec ar = TESSAL_LOAD(pr), ai = TESSAL_LOAD(pi);
-            const vec br = TESSAL_LOAD(pr + lanes), bi = TESSAL_LOAD(pi + lanes);
-            TESSAL_STORE(pr, ar + br);
-            TESSAL_STORE(pi, ai + bi);
-            TESSAL_STORE(pr + lanes, ar - br);
-            TESSAL_STORE(pi + lanes, ai - bi);
-        }
-        return;
-    }
-    for (std::size_t a = 0; a < r; a += 4) {
-        double* pr = re + lanes * a;
-        double* pi = im + lanes * a;
-        const vec p0r = TESSAL_LOAD(pr), p0i = TESSAL_LOAD(pi);
-        const vec p1r = TESSAL_LOAD(pr + lanes), p1i = TESSAL_LOAD(pi + lanes);
-        const vec p2r = TESSAL_LOAD(pr + 2 * lanes), p2i = TESSAL_LOAD(pi + 2 * lanes);
-        const vec p3r = TESSAL_LOAD(pr + 3 * lanes), p3i = TESSAL_LOAD(pi + 3 * lanes);
-        const vec x0r = p0r + p1r, x0i = p0i + p1i;
-        const vec x1r = p0r - p1r, x1i = p0i - p1i;
-        const vec x2r = p2r + p3r, x2i = p2i + p3i;
-        const vec x3r = p2r - p3r, x3i = p2i - p3i;
-        TESSAL_STORE(pr, x0r + x2r);
-        TESSAL_STORE(pi, x0i + x2i);
-        TESSAL_STORE(pr + 2 * lanes, x0r - x2r);
-        TESSAL_STORE(pi + 2 * lanes, x0i - x2i);
+#if defined(__GNUC__)
+// The 16-point transforms over the lowest four bits of the placed index, on
+// vectors of four independent points each: v[p] (p < 16, bit-reversed
+// order) goes through the stages of span 1, 2, 4 and 8 of fft_butterflies,
+// with its twiddles.
+[[gnu::always_inline]] inline void dft16_reversed(vec* vr, vec* vi, const double* wcos, const double* wsin) {
+    for (int p = 0; p < 16; p += 4) {
+        const vec x0r = vr[p] + vr[p + 1], x0i = vi[p] + vi[p + 1];
+        const vec x1r = vr[p] - vr[p + 1], x1i = vi[p] - vi[p + 1];
+        const vec x2r = vr[p + 2] + vr[p + 3], x2i = vi[p + 2] + vi[p + 3];
+        const vec x3r = vr[p + 2] - vr[p + 3], x3i = vi[p + 2] - vi[p + 3];
+        vr[p] = x0r + x2r;
+        vi[p] = x0i + x2i;
+        vr[p + 2] = x0r - x2r;
+        vi[p + 2] = x0i - x2i;
         // times i: (re, im) -> (-im, re)
-        TESSAL_STORE(pr + lanes, x1r - x3i);
-        TESSAL_STORE(pi + lanes, x1i + x3r);
-        TESSAL_STORE(pr + 3 * lanes, x1r + x3i);
-        TESSAL_STORE(pi + 3 * lanes, x1i - x3r);
+        vr[p + 1] = x1r - x3i;
+        vi[p + 1] = x1i + x3r;
+        vr[p + 3] = x1r + x3i;
+        vi[p + 3] = x1i - x3r;
     }
-    std::size_t d = 4;
-    for (; 4 * d <= r; d *= 4) {
-        const std::size_t q = lanes * d;
-        for (std::size_t e = 0; e < r; e += 4 * d) {
-            for (std::size_t f = 0; f < d; ++f) {
+    for (int d = 4; d <= 8; d *= 2) {
+        for (int e = 0; e < 16; e += 2 * d) {
+            for (int f = 0; f < d; ++f) {
                 const double c = wcos[d + f], s = wsin[d + f];
-                const double c2 = wcos[2 * d + f], s2 = wsin[2 * d + f];
-                const double c3 = wcos[3 * d + f], s3 = wsin[3 * d + f];
-                double* r0 = re + lanes * (e + f);
-                double* i0 = im + lanes * (e + f);
-                vec xr = TESSAL_LOAD(r0 + q), xi = TESSAL_LOAD(i0 + q);
-                vec er = xr * c - xi * s, ei = xr * s + xi * c;
-                vec yr = TESSAL_LOAD(r0), yi = TESSAL_LOAD(i0);
-                const vec x0r = yr + er, x0i = yi + ei;
-                const vec x1r = yr - er, x1i = yi - ei;
-                xr = TESSAL_LOAD(r0 + 3 * q), xi = TESSAL_LOAD(i0 + 3 * q);
-                er = xr * c - xi * s, ei = xr * s + xi * c;
-                yr = TESSAL_LOAD(r0 + 2 * q), yi = TESSAL_LOAD(i0 + 2 * q);
-                const vec x2r = yr + er, x2i = yi + ei;
-                const vec x3r = yr - er, x3i = yi - ei;
-                er = x2r * c2 - x2i * s2, ei = x2r * s2 + x2i * c2;
-                TESSAL_STORE(r0, x0r + er);
-                TESSAL_STORE(i0, x0i + ei);
-                TESSAL_STORE(r0 + 2 * q, x0r - er);
-                TESSAL_STORE(i0 + 2 * q, x0i - ei);
-                er = x3r * c3 - x3i * s3, ei = x3r * s3 + x3i * c3;
-                TESSAL_STORE(r0 + q, x1r + er);
-                TESSAL_STORE(i0 + q, x1i + ei);
-                TESSAL_STORE(r0 + 3 * q, x1r - er);
-                TESSAL_STORE(i0 + 3 * q, x1i - ei);
+                const int a = e + f, b = a + d;
+                const vec er = vr[b] * c - vi[b] * s, ei = vr[b] * s + vi[b] * c;
+                vr[b] = vr[a] - er;
+                vi[b] = vi[a] - ei;
+                vr[a] += er;
+                vi[a] += ei;
             }
         }
     }
-    if (d < r) {  // the lone last stage, span d = r / 2
-        for (std::size_t f = 0; f < d; ++f) {
-            const double c = wcos[d + f], s = wsin[d + f];
-            double* pr = re + lanes * f;
-            double* pi = im + lanes * f;
-            double* qr = pr + lanes * d;
-            double* qi = pi + lanes * d;
-            const vec xr = TESSAL_LOAD(qr), xi = TESSAL_LOAD(qi);
-            const vec er = xr * c - xi * s, ei = xr * s + xi * c;
-            const vec yr = TESSAL_LOAD(pr), yi = TESSAL_LOAD(pi);
-            TESSAL_STORE(qr, yr - er);
-            TESSAL_STORE(qi, yi - ei);
-            TESSAL_STORE(pr, yr + er);
-            TESSAL_STORE(pi, yi + ei);
-        }
-    }
 }
 
-// Column pass of the four-step transform over the R x C matrix z[C r + c]
-// for the columns c0 .. c0 + lanes - 1: the R-point transforms (in buf)
-// times e^(+i 2 pi k c / m), stored as rows c of sre, sim (R entries each). tc and ts hold
-// cos and sin of 2 pi i / 2m for i < m. The twiddles run by recurrence
-// from an exact value every 16 rows, which keeps their error within a few
-// units of the last place.
-TESSAL_FFT_CLONES void column_twiddle_store(double* bre, double* bim, std::size_t r,
-                                            std::size_t c0, std::size_t m,
-                                            const double* tc, const double* ts, double* sre,
-                                            double* sim) {
-    auto exact = [&](std::size_t t, double& c, double& s) {
-        t &= m - 1;  // e^(+i 2 pi t / m) = e^(+i 2 pi 2t / 2m)
-        if (t < m / 2) {
-            c = tc[2 * t];
-            s = ts[2 * t];
-        } else {
-            c = -tc[2 * t - m];
-            s = -ts[2 * t - m];
-        }
-    };
-    double stc[lanes], sts[lanes];
-    for (std::size_t l = 0; l < lanes; ++l) exact(c0 + l, stc[l], sts[l]);
-    const vec stepr = TESSAL_LOAD(stc), stepi = TESSAL_LOAD(sts);
-    vec wr = stepr, wi = stepi;
-    for (std::size_t k = 0; k < r; ++k) {
-        if (k % 16 == 0) {
-            double ec[lanes], es[lanes];
-            for (std::size_t l = 0; l < lanes; ++l) exact(k * (c0 + l), ec[l], es[l]);
-            wr = TESSAL_LOAD(ec);
-            wi = TESSAL_LOAD(es);
-        } else {
-            const vec nr = wr * stepr - wi * stepi, ni = wr * stepi + wi * stepr;
-            wr = nr;
-            wi = ni;
-        }
-        const vec xr = TESSAL_LOAD(bre + lanes * k), xi = TESSAL_LOAD(bim + lanes * k);
-        TESSAL_STORE(bre + lanes * k, xr * wr - xi * wi);
-        TESSAL_STORE(bim + lanes * k, xr * wi + xi * wr);
-    }
-    // Column c0 + l becomes row c0 + l of T.
-#if defined(__GNUC__)
-    for (double* const* part : {&sre, &sim}) {
-        const double* b = part == &sre ? bre : bim;
-        double* d = *part + c0 * r;
-        for (std::size_t k = 0; k < r; k += 4) {
-            const vec a0 = TESSAL_LOAD(b + lanes * k), a1 = TESSAL_LOAD(b + lanes * (k + 1));
-            const vec a2 = TESSAL_LOAD(b + lanes * (k + 2)), a3 = TESSAL_LOAD(b + lanes * (k + 3));
-            const vec t0 = __builtin_shufflevector(a0, a1, 0, 4, 2, 6);
-            const vec t1 = __builtin_shufflevector(a0, a1, 1, 5, 3, 7);
-            const vec t2 = __builtin_shufflevector(a2, a3, 0, 4, 2, 6);
-            const vec t3 = __builtin_shufflevector(a2, a3, 1, 5, 3, 7);
-            TESSAL_STORE(d + k, __builtin_shufflevector(t0, t2, 0, 1, 4, 5));
-            TESSAL_STORE(d + r + k, __builtin_shufflevector(t1, t3, 0, 1, 4, 5));
-            TESSAL_STORE(d + 2 * r + k, __builtin_shufflevector(t0, t2, 2, 3, 6, 7));
-            TESSAL_STORE(d + 3 * r + k, __builtin_shufflevector(t1, t3, 2, 3, 6, 7));
-        }
-    }
-#else
-    for (std::size_t l = 0; l < lanes; ++l) {
-        double* dr = sre + (c0 + l) * r;
-        double* di = sim + (c0 + l) * r;
-        for (std::size_t k = 0; k < r; ++k) {
-            dr[k] = bre[lanes * k + l];
-            di[k] = bim[lanes * k + l];
-        }
-    }
-#endif
-}
+// The four vectors a[0..3] as columns: lane l of the result r[l] holds
+// a[0][l], a[1][l], a[2][l], a[3][l].
+#define TESSAL_TRANSPOSE4(a0, a1, a2, a3, r0, r1, r2, r3)                      \
+    do {                                                                        \
+        const vec t0_ = __builtin_shufflevector((a0), (a1), 0, 4, 2, 6);        \
+        const vec t1_ = __builtin_shufflevector((a0), (a1), 1, 5, 3, 7);        \
+        const vec t2_ = __builtin_shufflevector((a2), (a3), 0, 4, 2, 6);        \
+        const vec t3_ = __builtin_shufflevector((a2), (a3), 1, 5, 3, 7);        \
+        (r0) = __builtin_shufflevector(t0_, t2_, 0, 1, 4, 5);                   \
+        (r1) = __builtin_shufflevector(t1_, t3_, 0, 1, 4, 5);                   \
+        (r2) = __builtin_shufflevector(t0_, t2_, 2, 3, 6, 7);                   \
+        (r3) = __builtin_shufflevector(t1_, t3_, 2, 3, 6, 7);                   \
+    } while (0)
 
-// Reads the columns c0 .. c0 + lanes - 1 of z[C r + c] = in(2 (C r + c)) +
-// i in(2 (C r + c) + 1) into bre, bim, row r at the bit-reversed place.
-TESSAL_FFT_CLONES void column_load(const tfftrealinput& in, std::size_t r, std::size_t cols,
-                                   std::size_t c0, const std::uint32_t* rev, double* bre,
-                                   double* bim) {
+// Places z[j] = in(2j) + i in(2j + 1), j < 2^bits (bits >= 8), at the
+// bit-reversed place and does the stages of span 1, 2, 4 and 8 on the way.
+// With j = (h, mid, l), h and l of four bits each, reverse(j) = (reverse(l),
+// reverse(mid), reverse(h)): the sixteen points of one l and mid that differ
+// in h are the sixteen consecutive points of one 16-point transform of the
+// first four stages. A tile of fixed mid is read as sixteen rows h of
+// sixteen consecutive l (four vectors of l), transformed down its columns
+// in registers, and written as rows of sixteen consecutive reverse(h)
+// after 4 x 4 transposes. rev is the reversal table over `bits` bits.
+TESSAL_FFT_CLONES void place_reversed16(const tfftrealinput& in, int bits, const std::uint32_t* rev,
+                                        double* re, double* im, const double* wcos,
+                                        const double* wsin) {
+    static constexpr std::uint8_t rev4[16] = {0, 8, 4, 12, 2, 10, 6, 14,
+                                              1, 9, 5, 13, 3, 11, 7, 15};
     const double* x = in.x;
     const double* win = in.win;
     const double mean = in.mean;
-    for (std::size_t row = 0; row < r; ++row) {
-        const std::size_t i0 = 2 * (cols * row + c0);
-        double* dr = bre + lanes * rev[row];
-        double* di = bim + lanes * rev[row];
-        if (i0 + 2 * lanes <= in.w) {
-#if defined(__GNUC__)
-            vec v0 = TESSAL_LOAD(x + i0) - mean, v1 = TESSAL_LOAD(x + i0 + lanes) - mean;
-            if (win) {
-                v0 *= TESSAL_LOAD(win + i0);
-                v1 *= TESSAL_LOAD(win + i0 + lanes);
-            }
-            TESSAL_STORE(dr, __builtin_shufflevector(v0, v1, 0, 2, 4, 6));
-            TESSAL_STORE(di, __builtin_shufflevector(v0, v1, 1, 3, 5, 7));
-            continue;
-#endif
-            if (win) {
-                for (std::size_t l = 0; l < lanes; ++l) {
-                    dr[l] = (x[i0 + 2 * l] - mean) * win[i0 + 2 * l];
-                    di[l] = (x[i0 + 2 * l + 1] - mean) * win[i0 + 2 * l + 1];
+    const std::size_t w = in.w;
+    const int midbits = bits - 8;
+    const int hshift = bits - 4;
+    const std::size_t mids = std::size_t{1} << midbits;
+    for (std::size_t rm = 0; rm < mids; ++rm) {
+        const std::size_t mid = static_cast<std::size_t>(rev[rm] >> 8);
+        const std::size_t rmid = rm << 4;
+        for (std::size_t g = 0; g < 16; g += lanes) {
+            vec vr[16], vi[16];
+            for (int p = 0; p < 16; ++p) {
+                const std::size_t row = (std::size_t{rev4[p]} << hshift) | (mid << 4) | g;
+                const std::size_t i0 = 2 * row;
+                vec v0, v1;
+                if (i0 + 2 * lanes <= w) {
+                    v0 = TESSAL_LOAD(x + i0) - mean;
+                    v1 = TESSAL_LOAD(x + i0 + lanes) - mean;
+                    if (win) {
+                        v0 *= TESSAL_LOAD(win + i0);
+                        v1 *= TESSAL_LOAD(win + i0 + lanes);
+                    }
+                } else {
+                    double t[2 * lanes];
+                    for (std::size_t k = 0; k < 2 * lanes; ++k) {
+                        const std::size_t i = i0 + k;
+                        t[k] = i < w ? (x[i] - mean) * (win ? win[i] : 1.0) : 0.0;
+                    }
+                    v0 = TESSAL_LOAD(t);
+                    v1 = TESSAL_LOAD(t + lanes);
                 }
-            } else {
-                for (std::size_t l = 0; l < lanes; ++l) {
-                    dr[l] = x[i0 + 2 * l] - mean;
-                    di[l] = x[i0 + 2 * l + 1] - mean;
-                }
+                vr[p] = __builtin_shufflevector(v0, v1, 0, 2, 4, 6);
+                vi[p] = __builtin_shufflevector(v0, v1, 1, 3, 5, 7);
             }
-        } else {
+            dft16_reversed(vr, vi, wcos, wsin);
+            double* dr[lanes];
+            double* di[lanes];
             for (std::size_t l = 0; l < lanes; ++l) {
-                const std::size_t i = i0 + 2 * l;
-                dr[l] = i < in.w ? (x[i] - mean) * (win ? win[i] : 1.0) : 0.0;
-                di[l] = i + 1 < in.w ? (x[i + 1] - mean) * (win ? win[i + 1] : 1.0) : 0.0;
+                const std::size_t drow = (std::size_t{rev4[g + l]} << hshift) | rmid;
+                dr[l] = re + drow;
+                di[l] = im + drow;
+            }
+            for (int p = 0; p < 16; p += 4) {
+                vec r0, r1, r2, r3;
+                TESSAL_TRANSPOSE4(vr[p], vr[p + 1], vr[p + 2], vr[p + 3], r0, r1, r2, r3);
+                TESSAL_STORE(dr[0] + p, r0);
+                TESSAL_STORE(dr[1] + p, r1);
+                TESSAL_STORE(dr[2] + p, r2);
+                TESSAL_STORE(dr[3] + p, r3);
+                TESSAL_TRANSPOSE4(vi[p], vi[p + 1], vi[p + 2], vi[p + 3], r0, r1, r2, r3);
+                TESSAL_STORE(di[0] + p, r0);
+                TESSAL_STORE(di[1] + p, r1);
+                TESSAL_STORE(di[2] + p, r2);
+                TESSAL_STORE(di[3] + p, r3);
             }
         }
     }
 }
-
-// The C-point transforms down the columns k0 .. k0 + lanes - 1 of the C x R
-// matrix t[R j + k], in place, through the buffers bre, bim.
-TESSAL_FFT_CLONES void columns_in_place(double* tre, double* tim, std::size_t r, std::size_t cols,
-                                        std::size_t k0, const std::uint32_t* rev, double* bre,
-                                        double* bim, const double* wcos, const double* wsin) {
-    for (std::size_t j = 0; j < cols; ++j) {
-        TESSAL_STORE(bre + lanes * rev[j], TESSAL_LOAD(tre + r * j + k0));
-        TESSAL_STORE(bim + lanes * rev[j], TESSAL_LOAD(tim + r * j + k0));
-    }
-    column_butterflies(bre, bim, cols, wcos, wsin);
-    for (std::size_t j = 0; j < cols; ++j) {
-        TESSAL_STORE(tre + r * j + k0, TESSAL_LOAD(bre + lanes * j));
-        TESSAL_STORE(tim + r * j + k0, TESSAL_LOAD(bim + lanes * j));
-    }
-}
+#endif
 
 }  // namespace
 
 void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
-                     const double* wsin, bool first_two_done) {
+                     const double* wsin, int stages_done) {
     if (m < 2) return;
     int levels = 0;
     while ((std::size_t{1} << levels) < m) ++levels;
 
     // Spans 1 and 2 together, a single stage of span 4 when the number of
-    // stages is odd, then pairs.
+    // stages is odd, then pairs; or, with the first four stages done, a
+    // single stage of span 16 when the rest is odd, then pairs.
     sweep plan[16];
     int count = 0;
-    if (levels == 1) {
+    int start = 0;
+    if (stages_done >= 4 && levels >= 4) {
+        std::size_t d = 16;
+        if ((levels - 4) % 2 == 1) plan[count++] = {d, 1}, d *= 2;
+        for (; 2 * d < m; d *= 4) plan[count++] = {d, 2};
+    } else if (levels == 1) {
         plan[count++] = {1, 1};
     } else {
         plan[count++] = {1, 2};
         std::size_t d = 4;
         if (levels % 2 == 1) plan[count++] = {d, 1}, d *= 2;
         for (; 2 * d < m; d *= 4) plan[count++] = {d, 2};
+        start = stages_done >= 2 ? 1 : 0;
     }
 
-    // The sweeps whose groups fit a cache block run block by block.
+    // The sweeps whose groups fit a level-1 block run block by block, then
+    // those that fit a level-2 block, then the rest over the whole array.
     const std::size_t block = std::min(m, block_points);
-    const int start = (first_two_done && levels >= 2) ? 1 : 0;
-    int inblock = 0;
+    const std::size_t big = std::min(m, l2_block_points);
+    int inblock = start;
     while (inblock < count && plan[inblock].group() <= block) ++inblock;
+    int inbig = inblock;
+    while (inbig < count && plan[inbig].group() <= big) ++inbig;
     for (std::size_t b = 0; b < m; b += block)
         for (int k = start; k < inblock; ++k) run_sweep(plan[k], re + b, im + b, block, wcos, wsin);
-    for (int k = inblock; k < count; ++k) run_sweep(plan[k], re, im, m, wcos, wsin);
+    for (std::size_t b = 0; b < m; b += big)
+        for (int k = inblock; k < inbig; ++k) run_sweep(plan[k], re + b, im + b, big, wcos, wsin);
+    for (int k = inbig; k < count; ++k) run_sweep(plan[k], re, im, m, wcos, wsin);
 }
 
 void fft_split_real(double* re, double* im, std::size_t n, const double* tc, const double* ts,
@@ -542,45 +461,30 @@ void tfftreal::resize(int logn) {
     wcos_.assign(n, 0.0);
     wsin_.assign(n, 0.0);
     fft_build_twiddles(n, wcos_.data(), wsin_.data());
-    const std::size_t m = n_ / 2;
     const int logm = logn - 1;
-    four_step_ = m > large_points && m <= four_step_max_points;
-    if (four_step_) {
-        logr_ = logm / 2;
-        logc_ = logm - logr_;
-        rev_ = reversal_table(logr_);
-        revrow_ = reversal_table(logc_);
-        const std::size_t r = std::size_t{1} << logr_, c = std::size_t{1} << logc_;
-        work_.assign(2 * lanes * std::max(r, c), 0.0);
-        matrix_ = tsamplearr<double>(2 * m);
-    } else {
-        rev_ = logm > 0 ? reversal_table(logm) : std::vector<std::uint32_t>(1, 0);
-        revrow_.clear();
-        work_.clear();
-        work_.shrink_to_fit();
-        matrix_ = tsamplearr<double>();
-    }
+    rev_ = logm > 0 ? reversal_table(logm) : std::vector<std::uint32_t>(1, 0);
 }
 
 void tfftreal::forward(const tfftrealinput& in, double* re, double* im, double scale) {
     const double* tc = wcos_.data() + n_ / 2;
     const double* ts = wsin_.data() + n_ / 2;
-    if (four_step_) {
-        forward_large(in);
-        const double* zre = matrix_.data();
-        split_real(zre, zre + n_ / 2, re, im, n_, tc, ts, scale);
-    } else {
-        forward_small(in, re, im);
-        split_real(re, im, re, im, n_, tc, ts, scale);
-    }
+    forward_complex(in, re, im);
+    split_real(re, im, re, im, n_, tc, ts, scale);
 }
 
-void tfftreal::forward_small(const tfftrealinput& in, double* re, double* im) {
+void tfftreal::forward_complex(const tfftrealinput& in, double* re, double* im) {
     const std::size_t n = n_, m = n_ / 2, w = in.w;
     const int logm = logn_ - 1;
     const double* x = in.x;
     const double* win = in.win;
     const double mean = in.mean;
+#if defined(__GNUC__)
+    if (m >= small_points) {
+        place_reversed16(in, logm, rev_.data(), re, im, wcos_.data(), wsin_.data());
+        fft_butterflies(re, im, m, wcos_.data(), wsin_.data(), 4);
+        return;
+    }
+#endif
     bool two_done;
     if (w == n && win) {
         two_done = fft_scatter_reversed(logm, logm, rev_.data(), re, im,
@@ -601,30 +505,7 @@ void tfftreal::forward_small(const tfftrealinput& in, double* re, double* im) {
                 v = 2 * j + 1 < w ? (x[2 * j + 1] - mean) * (win ? win[2 * j + 1] : 1.0) : 0.0;
             });
     }
-    fft_butterflies(re, im, m, wcos_.data(), wsin_.data(), two_done);
-}
-
-// With z[C j1 + j2] (j1 < R, j2 < C) and k = k1 + R k2:
-//     T[j2][k1] = e^(+i 2 pi j2 k1 / m) sum over j1 of z[C j1 + j2] e^(+i 2 pi j1 k1 / R),
-//     Z[k1 + R k2] = sum over j2 of T[j2][k1] e^(+i 2 pi j2 k2 / C).
-// T is stored as C rows of R, so the second step's result at [k2][k1] is Z
-// in natural order, in place of T.
-void tfftreal::forward_large(const tfftrealinput& in) {
-    const std::size_t m = n_ / 2;
-    const std::size_t r = std::size_t{1} << logr_, c = std::size_t{1} << logc_;
-    double* tre = matrix_.data();
-    double* tim = tre + m;
-    double* bre = work_.data();
-    double* bim = bre + work_.size() / 2;
-    const double* tc = wcos_.data() + n_ / 2;  // cos 2 pi i / n = cos 2 pi i / 2m
-    const double* ts = wsin_.data() + n_ / 2;
-    for (std::size_t c0 = 0; c0 < c; c0 += lanes) {
-        column_load(in, r, c, c0, rev_.data(), bre, bim);
-        column_butterflies(bre, bim, r, wcos_.data(), wsin_.data());
-        column_twiddle_store(bre, bim, r, c0, m, tc, ts, tre, tim);
-    }
-    for (std::size_t k0 = 0; k0 < r; k0 += lanes)
-        columns_in_place(tre, tim, r, c, k0, revrow_.data(), bre, bim, wcos_.data(), wsin_.data());
+    fft_butterflies(re, im, m, wcos_.data(), wsin_.data(), two_done ? 2 : 0);
 }
 
 }  // namespace tessal

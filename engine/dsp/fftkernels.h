@@ -18,10 +18,11 @@
 namespace tessal {
 
 // All stages over m = 2^k points whose input is already in bit-reversed
-// order, or all but the spans 1 and 2 when first_two_done. The tables hold
-// m entries (indices 1 .. m - 1 used).
+// order, or all but the first stages_done (0, 2 or 4: spans 1 and 2, or
+// spans 1 to 8, done while placing the input). The tables hold m entries
+// (indices 1 .. m - 1 used).
 void fft_butterflies(double* re, double* im, std::size_t m, const double* wcos,
-                     const double* wsin, bool first_two_done = false);
+                     const double* wsin, int stages_done = 0);
 
 // Turns the m = n/2 point transform Z of z[j] = x[2j] + i x[2j + 1] (in
 // re, im [0, m)) into the n point transform X of the real x, times scale,
@@ -128,26 +129,21 @@ struct tfftrealinput {
 //     X[k] = scale * sum over j < n of in(j) e^(+i 2 pi j k / n),   k < n,
 // into re and im (n entries each; the upper half is the conjugate mirror).
 // The n/2 point complex transform of z[j] = in(2j) + i in(2j + 1) is split
-// into X afterwards (fft_split_real).
+// into X afterwards (fft_split_real; Sorensen et al. 1987, real-valued FFTs).
 //
-// From large_points + 1 to four_step_max_points complex points the
-// complex transform of m = R C points runs as the four-step method (Bailey
-// 1990) over the R x C matrix z[C r + c]: R-point transforms down the
-// columns, four columns at a time as the lanes of a vector, read straight
-// from the input, times the twiddles e^(+i 2 pi r' c / m) and stored
-// transposed (C x R) in a matrix of its own; then C-point transforms down
-// the columns of that, four at a time and in place, which leaves the result
-// in natural order for the split. No pass scatters single values over the
-// whole array, and the bit reversal stays inside a column's buffer.
-// Below and above that range the block is placed bit-reversed (tile by tile)
-// and swept by the butterflies above, which measured faster there: for few
-// points the matrix passes cost more than they save, and for many the
-// sweeps stream through memory (the level-3 cache holds them) while the
-// matrix passes stride across pages (see bench/fft_bench.cpp).
+// The complex transform is the decimation-in-time radix-2 FFT of Cooley and
+// Tukey (1965): from small_points complex points on, the block is placed in
+// bit-reversed order tile by tile with the first four stages (a 16-point
+// transform over the lowest four bits of the placed index) done in vector
+// registers on the way, so the data are read once for the first four; then the
+// butterflies above sweep the rest, two stages per sweep, inside level-1 and
+// level-2 cache blocks while the groups fit them. Below small_points the
+// plain placement with the first two stages. A four-step order (Bailey 1990)
+// over an R x C matrix measured slower than this at every size once the
+// first four stages moved into the placement, and was dropped.
 class tfftreal {
 public:
-    static constexpr std::size_t large_points = std::size_t{1} << 10;
-    static constexpr std::size_t four_step_max_points = std::size_t{1} << 16;
+    static constexpr std::size_t small_points = std::size_t{1} << 8;
 
     void resize(int logn);
     int logsize() const { return logn_; }
@@ -155,8 +151,7 @@ public:
     void forward(const tfftrealinput& in, double* re, double* im, double scale);
 
 private:
-    void forward_small(const tfftrealinput& in, double* re, double* im);
-    void forward_large(const tfftrealinput& in);
+    void forward_complex(const tfftrealinput& in, double* re, double* im);
 
     int logn_ = -1;
     std::size_t n_ = 0;
@@ -164,12 +159,7 @@ private:
     // ([d, 2d): cos and sin of 2 pi f / 2d); the top span's half holds
     // cos and sin of 2 pi k / n, the split's table.
     std::vector<double> wcos_, wsin_;
-    std::vector<std::uint32_t> rev_;      // bit reversal over m (small) or R (large)
-    std::vector<std::uint32_t> revrow_;   // bit reversal over C (large)
-    std::vector<double> work_;            // the large path's column buffers
-    tsamplearr<double> matrix_;           // the large path's R x C matrix, re then im
-    int logr_ = 0, logc_ = 0;
-    bool four_step_ = false;
+    std::vector<std::uint32_t> rev_;  // bit reversal over n / 2
 };
 
 }  // namespace tessal

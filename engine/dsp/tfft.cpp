@@ -222,7 +222,7 @@ void TFFT::transform_complex() {
                                  v = i < w ? (xi[i] - mim) * win[i] : 0.0;
                              });
     }
-    fft_butterflies(re, im, n, fcos.data(), fsin.data(), two_done);
+    fft_butterflies(re, im, n, fcos.data(), fsin.data(), two_done ? 2 : 0);
     const double scale = 1.0 / static_cast<double>(w);
     for (std::size_t k = 0; k < n; ++k) {
         re[k] *= scale;

@@ -1,6 +1,7 @@
 // tfftreal, the real-input transform under TFFT, on both of its paths (the
-// bit-reversed sweeps up to large_points complex points, the four-step
-// order beyond): against a direct DFT in long double, against an analytic
+// plain bit-reversed placement below small_points complex points, the tiled
+// placement with the first four stages in registers from there on): against
+// a direct DFT in long double, against an analytic
 // spectrum at 2^20 points, and a round trip through TFFT's complex
 // transform, which is a separate radix-2 code.
 #include "engine/dsp/fftkernels.h"
@@ -102,7 +103,8 @@ void expect_matches_direct(std::size_t n, const block& b, std::vector<std::size_
 TEST(tfftreal, EverySizeOfBothPathsMatchesDirectDft) {
     std::mt19937 rng(5);
     // Every bin up to 2^13 points: the smallest sizes, the last size of the
-    // bit-reversed path, the first of the four-step one (R = C and R < C).
+    // plain placement, the first of the tiled one (a single tile, then two,
+    // four, ...), each with the levels beyond the first four odd and even.
     for (std::size_t n = 2; n <= 8192; n *= 2) {
         SCOPED_TRACE(n);
         expect_matches_direct(n, random_block(n, n, false, rng), {});
@@ -110,16 +112,16 @@ TEST(tfftreal, EverySizeOfBothPathsMatchesDirectDft) {
         // Zero padded, the window's end inside a row of the matrix.
         if (n >= 8) expect_matches_direct(n, random_block(n, n - n / 4 - 3, true, rng), {});
     }
-    ASSERT_EQ(tfftreal::large_points, 1024u);  // the sizes above cross it
+    ASSERT_EQ(tfftreal::small_points, 256u);  // the sizes above cross it
 }
 
 TEST(tfftreal, LargeSizesMatchDirectDftOnSpotBins) {
     std::mt19937 rng(9);
-    // Four-step sizes with R = C and R < C, the last of them, and two
-    // beyond, back on the bit-reversed sweeps.
-    ASSERT_EQ(tfftreal::four_step_max_points, std::size_t{1} << 16);
+    // Sizes whose butterflies run in level-1 blocks only, in level-2 blocks
+    // as well (from 2^12 complex points), and over the whole array (beyond
+    // 2^16 complex points), with odd and even numbers of stages.
     for (std::size_t n : {std::size_t{1} << 14, std::size_t{1} << 15, std::size_t{1} << 17,
-                          std::size_t{1} << 18, std::size_t{1} << 20}) {
+                          std::size_t{1} << 18, std::size_t{1} << 19, std::size_t{1} << 20}) {
         std::vector<std::size_t> bins = {0, 1, 2, n / 4, n / 2 - 1, n / 2, n / 2 + 1, n - 1};
         std::uniform_int_distribution<std::size_t> pick(0, n - 1);
         for (int j = 0; j < 6; ++j) bins.push_back(pick(rng));
@@ -161,8 +163,9 @@ TEST(tfftreal, CosineAt2To20PointsGivesItsTwoBinsExactly) {
 TEST(tfftreal, RoundTripThroughTheComplexTransform) {
     std::mt19937 rng(3);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
-    for (std::size_t n : {std::size_t{64}, std::size_t{2048}, std::size_t{4096},
-                          std::size_t{1} << 16, std::size_t{1} << 20}) {
+    for (std::size_t n : {std::size_t{64}, std::size_t{256}, std::size_t{512}, std::size_t{2048},
+                          std::size_t{4096}, std::size_t{1} << 16, std::size_t{1} << 17,
+                          std::size_t{1} << 20}) {
         std::vector<double> x(n);
         for (double& v : x) v = u(rng);
         TFFT fwd;
