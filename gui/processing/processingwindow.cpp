@@ -53,7 +53,14 @@ protected:
 }  // namespace
 
 tprocessingwindow::tprocessingwindow(tappcontext& ctx, tprocessrun& runner, QWidget* owner)
-    : QWidget(owner, Qt::Tool), ctx_(ctx), run_(runner) {
+    : QWidget(nullptr, Qt::Window), ctx_(ctx), run_(runner) {
+    // A window of its own, not a tool window of the main window: one the
+    // window manager would keep above its owner would hide the signal the
+    // process works on. It has no parent for that reason, so it takes the
+    // owner's font and does not keep the program running when the main
+    // window closes; the window set deletes it.
+    if (owner) setFont(owner->font());
+    setAttribute(Qt::WA_QuitOnClose, false);
     setObjectName("processingwindow");
     proc_.defaultsampfreq = ctx_.doc.prefs.DefaultSampFreq;
     setAcceptDrops(true);

@@ -171,12 +171,13 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
     left->addWidget(digitsbox);
     left->addWidget(ditherbox);
     left->addWidget(warnbox);
-    left->addWidget(asklabel_);
-    left->addWidget(ctrlzundoes_);
     left->addLayout(numbers);
     left->addStretch();
+    // The two columns about equally tall, so the dialog fits a low screen.
     auto* right = new QVBoxLayout;
     right->addWidget(formatbox);
+    right->addWidget(asklabel_);
+    right->addWidget(ctrlzundoes_);
     right->addWidget(infocolor_);
     right->addWidget(quickdraw_);
     right->addWidget(antialias_);

@@ -1,6 +1,7 @@
 #include "gui/view/infoline.h"
 
 #include <QPainter>
+#include <algorithm>
 
 #include "engine/core/tdocument.h"
 #include "gui/commands/commandguard.h"
@@ -38,16 +39,31 @@ void tinfoline::paint_line(QPainter& p) {
     const QString info = QString::fromStdString(ch.get_infotext(", "));
     const QString meas = QString::fromStdString(ch.get_measurementtext(", "));
     const bool vis = ch.visible();
+    const QString tag = coding_tag(ch.nbits, static_cast<int>(ch.format), ch.get_usedither(),
+                                   ch.epgexists);
+    const int tw = fm.horizontalAdvance(tag) + 4;
+    // The texts end before the coding badge: what does not fit ends in an
+    // ellipsis (the whole line is the tool tip) instead of running under it.
+    const int room = width() - 2 - tw - 6 - 3;
+    auto fitted = [&](const QString& t, int w) { return fm.elidedText(t, Qt::ElideRight, std::max(0, w)); };
+    QString whole;
     if (doc_.prefs.UseInfoColor) {
+        whole = info + (info.isEmpty() || meas.isEmpty() ? "" : "  ") + meas;
+        const QString i = fitted(info, room);
         p.setPen(qcolor(vis ? 0xFF0000 : 0xF0CAA6));
-        p.drawText(QPoint(3, base), info);
-        p.setPen(qcolor(vis ? 0x008000 : 0xC0DCC0));
-        p.drawText(QPoint(3 + fm.horizontalAdvance(info) + 10, base), meas);
+        p.drawText(QPoint(3, base), i);
+        const int mx = 3 + fm.horizontalAdvance(info) + 10;
+        if (i == info && !meas.isEmpty()) {
+            p.setPen(qcolor(vis ? 0x008000 : 0xC0DCC0));
+            p.drawText(QPoint(mx, base), fitted(meas, room - (mx - 3)));
+        }
     } else {
-        QString t = info + (info.isEmpty() ? "" : " : ") + meas;
+        whole = info + (info.isEmpty() ? "" : " : ") + meas;
         p.setPen(vis ? QColor(Qt::black) : qcolor(0xC0C0C0));
-        p.drawText(QPoint(3, base), t);
+        p.drawText(QPoint(3, base), fitted(whole, room));
     }
+    const bool cut = fm.horizontalAdvance(whole) + (doc_.prefs.UseInfoColor ? 10 : 0) > room;
+    setToolTip(cut ? whole : QString());
 
     // Analysis brackets: a 3-pixel line over the range with end ticks.
     if (brackets) {
@@ -61,9 +77,6 @@ void tinfoline::paint_line(QPainter& p) {
         }
     }
 
-    const QString tag = coding_tag(ch.nbits, static_cast<int>(ch.format), ch.get_usedither(),
-                                   ch.epgexists);
-    const int tw = fm.horizontalAdvance(tag) + 4;
     QRect r(width() - 2 - tw, 2, tw, std::min(height() - 3, fm.height()));
     p.fillRect(r, Qt::black);
     p.setPen(Qt::white);
