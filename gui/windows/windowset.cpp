@@ -27,8 +27,11 @@ trect as_trect(const QRect& r) { return {r.left(), r.top(), r.width(), r.height(
 // The screen y just below the owner's menu and tool bars: the top of its
 // central widget (a main window), else the top of its client area.
 int bars_bottom(const QWidget* owner) {
-    if (const auto* mw = qobject_cast<const QMainWindow*>(owner); mw && mw->centralWidget())
+    if (const auto* mw = qobject_cast<const QMainWindow*>(owner); mw && mw->centralWidget()) {
+        // A window just shown may not be laid out yet.
+        if (mw->layout()) const_cast<QMainWindow*>(mw)->layout()->activate();
         return mw->centralWidget()->mapToGlobal(QPoint(0, 0)).y();
+    }
     return owner->mapToGlobal(QPoint(0, 0)).y();
 }
 
