@@ -73,8 +73,14 @@ trect first_placement(const trect& s, const trect& m, int barsbottom, int width,
     r.height = h;
     const int top = std::clamp(bars, s.top, s.bottom() - h);
     const bool right = freeright >= freeleft;
-    const int off = cascade_offset(std::min(s.bottom() - h - top, s.width - w), index);
-    r.left = right ? s.right() - w - off : s.left + off;
+    // Each further window steps down, and sideways as far as the screen's
+    // width allows, so each one's title bar stays in sight; one as tall as
+    // the room grows shorter by its step, not below its least height.
+    const int spare = s.bottom() - h - top;
+    const int off = cascade_offset(spare >= cascadestep ? spare : s.bottom() - top - std::min(minheight, h), index);
+    const int across = std::min(off, s.width - w);
+    r.height = std::min(h, s.bottom() - top - off);
+    r.left = right ? s.right() - w - across : s.left + across;
     r.top = top + off;
     return r;
 }

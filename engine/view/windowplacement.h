@@ -37,7 +37,8 @@ inline constexpr int cascadestep = 24;
 // its work area below the bars, on the side where more of the screen is
 // free. `index` counts the windows already open: each steps down (and away
 // from the main window) by cascadestep, starting again at the first place
-// when the next step would leave the screen.
+// when the next step would leave the screen. A window as tall as the room
+// below the bars steps down by growing shorter, not below `minheight`.
 trect first_placement(const trect& screen, const trect& mainframe, int barsbottom, int width,
                       int height, int minwidth, int minheight, int index);
 

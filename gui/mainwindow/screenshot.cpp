@@ -12,7 +12,11 @@
 #include <memory>
 
 #include "gui/labels/labelsmodule.h"
+#include "engine/process/procregistry.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "gui/processing/processingmodule.h"
+#include "gui/processing/processingwindow.h"
+#include "gui/processing/stepformdialog.h"
 #include "gui/widgets/layoutcheck.h"
 #include "gui/windows/windowset.h"
 
@@ -140,6 +144,25 @@ QStringList check_all_windows(TMainWindow& main) {
         findings << check_layout(w, screen);
         w->hide();
         settle();
+    }
+    // Each step's settings dialog, as "Edit..." opens it; the steps added
+    // for it go again.
+    if (tprocessingwindow* pw = main.processing().window()) {
+        tprocessdocument& proc = pw->process();
+        const std::size_t before = proc.steps.size();
+        const bool modified = proc.modified();
+        for (int i = 0; i < static_cast<int>(procinfo().size()); ++i) {
+            if (!proc.add_step(i)) continue;
+            const int at = static_cast<int>(proc.steps.size()) - 1;
+            std::unique_ptr<tstepformdialog> d(pw->make_step_dialog(at));
+            if (!d) continue;
+            d->show();
+            settle();
+            findings << check_layout(d.get(), screen);
+        }
+        proc.steps.resize(before);
+        proc.set_modified(modified);
+        pw->refresh();
     }
     std::unique_ptr<QInputDialog> label(make_label_text_dialog(&main));
     label->show();

@@ -107,7 +107,10 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
         auto* item = new QListWidgetItem(description(row), formats_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     }
-    formats_->setMinimumHeight(formats_->sizeHintForRow(0) * static_cast<int>(savefilter_.size()) +
+    // Every format in sight where the screen allows; on a low screen the
+    // list scrolls, down to four rows.
+    formats_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    formats_->setMinimumHeight(formats_->sizeHintForRow(0) * std::min(4, static_cast<int>(savefilter_.size())) +
                                2 * formats_->frameWidth() + 4);
     fl->addWidget(formats_);
 
@@ -257,6 +260,8 @@ void tsettingsdialog::update_samples() {
         if (std::string e = read_number_field(edit->text().toStdString(), *field, *value); !e.empty())
             problems << QString::fromStdString(e) + ".";
     problem_->setText(problems.join('\n'));
+    // No empty line's room kept for it: the dialog fits a low screen.
+    problem_->setVisible(!problems.isEmpty());
     ok_->setEnabled(problems.isEmpty());
 }
 

@@ -45,8 +45,11 @@ void fit_window_on_screen(QWidget* w, const QWidget* owner, int index) {
     const bool first = !w->property("tessal_shown").toBool();
     QMargins frame = frame_of(w);
     if (first && frame.isNull() && owner) frame = frame_of(owner);
-    // No frame known (no window manager): room for a title bar all the same.
-    if (first && frame.isNull()) frame = QMargins(0, windowtitleheight, 0, 0);
+    // A frame with no title bar in it (no window manager; the offscreen
+    // platform reports a thin border only): room for a title bar all the
+    // same, so a window manager that adds one later does not push the
+    // window over the main window's bars or past the screen's top.
+    if (frame.top() < windowtitleheight / 2) frame.setTop(windowtitleheight);
     // The client area must leave room for the frame, title bar included.
     const trect screen = as_trect(avail.marginsRemoved(frame));
     QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());

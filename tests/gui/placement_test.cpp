@@ -3,6 +3,8 @@
 // and tool bars, the processing window is a window of its own (not kept
 // above the main window), and the layout check finds a status panel made
 // too narrow for its text and nothing in one that fits.
+#include <algorithm>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -42,22 +44,26 @@ TEST(Placement, WindowsOpenOnTheScreenClearOfTheMainWindowsBars) {
     settle();
     const QRect bars = bars_of(w);
     ASSERT_GT(bars.height(), 0);
-    // Opened one after the other and left open, as a user does (on this
-    // small test screen they are as wide as it, so they cannot step aside;
-    // the stepping is the engine's first_placement, tested there).
+    // Opened one after the other and left open, as a user does: on this
+    // small test screen none has room beside or below the main window, so
+    // each steps down from the one before, none at another's place.
     QList<QWidget*> open;
     for (const char* id : {"datalog", "spectrum", "processing", "correlation", "psub"}) {
         w.windows().show(id);
         settle();
         QWidget* win = w.windows().window(id);
         const std::string what = w.windows().caption(id).toStdString();
-        // The frame, with the title bar a window manager would add.
-        const QRect frame = win->frameGeometry().adjusted(0, win->frameGeometry() == win->geometry()
-                                                                 ? -windowtitleheight : 0, 0, 0);
-        EXPECT_TRUE(avail.contains(win->frameGeometry())) << what;
+        // The frame, with the title bar a window manager would add (this
+        // platform reports a thin border only).
+        QRect frame = win->frameGeometry();
+        frame.setTop(std::min(frame.top(), win->geometry().top() - windowtitleheight));
+        EXPECT_TRUE(avail.contains(frame)) << what;
         EXPECT_FALSE(frame.intersects(bars)) << what << ": over the menu or tool bar";
         EXPECT_GE(win->width(), win->minimumSizeHint().width()) << what;
         EXPECT_GE(win->height(), win->minimumSizeHint().height()) << what;
+        for (const QWidget* before : open)
+            EXPECT_NE(win->pos(), before->pos()) << what << " opened where " << before->windowTitle().toStdString()
+                                                 << " is";
         open << win;
     }
 }

@@ -140,6 +140,39 @@ TEST(WindowPlacement, FirstPlaceOnASmallOrShiftedScreen) {
     EXPECT_EQ(r.width, 760);
     EXPECT_EQ(r.top, 60);
     EXPECT_EQ(r.height, 440);
+    // Further windows as tall as the room below the bars step down and
+    // aside, growing shorter but not below their least height, so none
+    // hides the one before it wholly; all stay clear of the bars.
+    const trect small{0, 0, 800, 500};
+    const trect smallmain{40, 25, 720, 450};
+    trect prev = first_placement(small, smallmain, 74, 800, 470, 380, 330, 0);
+    EXPECT_EQ(prev.top, 74);
+    EXPECT_EQ(prev.bottom(), 500);
+    for (int i = 1; i < 4; ++i) {
+        trect next = first_placement(small, smallmain, 74, 800, 470, 380, 330, i);
+        EXPECT_TRUE(inside(next, small)) << i;
+        EXPECT_FALSE(over_bars(next, smallmain, 74)) << i;
+        EXPECT_GE(next.height, 330) << i;
+        EXPECT_EQ(next.top, prev.top + cascadestep) << i;
+        EXPECT_EQ(next.bottom(), 500) << i;
+        prev = next;
+    }
+    // The room for the least height runs out after four steps: the fifth
+    // starts again at the top.
+    EXPECT_EQ(first_placement(small, smallmain, 74, 800, 470, 380, 330, 4).top, 74 + 4 * cascadestep);
+    EXPECT_EQ(first_placement(small, smallmain, 74, 800, 470, 380, 330, 5).top, 74);
+    // Narrower than the screen: the steps go sideways as well, away from
+    // the screen's edge.
+    const trect n0 = first_placement(small, smallmain, 74, 600, 470, 380, 330, 0);
+    const trect n1 = first_placement(small, smallmain, 74, 600, 470, 380, 330, 1);
+    EXPECT_EQ(n1.left, n0.left - cascadestep);
+    // As wide as the screen but with room below: down only, at full size.
+    const trect tall{0, 0, 800, 800};
+    const trect w0 = first_placement(tall, {40, 50, 720, 700}, 100, 790, 570, 400, 300, 0);
+    const trect w1 = first_placement(tall, {40, 50, 720, 700}, 100, 790, 570, 400, 300, 1);
+    EXPECT_EQ(w1.top, w0.top + cascadestep);
+    EXPECT_EQ(w1.left, w0.left - 10);
+    EXPECT_EQ(w1.height, 570);
     // A main window off the screen's top: the window still lands on it.
     r = first_placement({0, 0, 1600, 1000}, {0, -300, 700, 400}, -250, 600, 400, 100, 100, 3);
     EXPECT_TRUE(inside(r, {0, 0, 1600, 1000}));
