@@ -360,8 +360,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         dialog.reset(d);
+        // At the size it opens at: the whole form where the screen holds it.
         d->show();
-        d->adjustSize();
         target = d;
     } else if (windowcaption == "Save as") {
         // The save dialog, opened on its filter list.
