@@ -7,6 +7,8 @@
 //          [--leave-journal] [files...]
 //   tessal --screenshot OUT.png --loading-screenshot LOAD.png file.wav
 //   tessal --list-windows
+//   tessal --check-layout [--cursor T] [--freqcursor HZ] [files...]
+//   tessal --screenshot OUT.png --desktop [--open CAPTION]... [files...]
 //
 // With --screenshot the main window (or the secondary window with that
 // caption) is laid out at 1280x800, rendered to a PNG, and the program ends.
@@ -22,6 +24,11 @@
 // --loading-screenshot renders the main window as well at the moment a long
 // file's progress bar first appears, while the file is still being read.
 // Without a display it then runs on the offscreen platform.
+// --check-layout opens every window in turn where it first opens and lists
+// each text cut short or window reaching past the screen on stderr; it
+// exits 1 when it found any.
+// --desktop pictures the whole screen with the main window and the windows
+// --open opened (in that order) at the places they open at.
 //
 // With TESSAL_TIMING=1 in the environment a screenshot run prints
 //   tessal: opened at X s, first drawing at Y s
@@ -91,6 +98,10 @@ const char* const help_text =
     "  --loading-screenshot LOAD.png\n"
     "                           also a picture when a long file's progress first shows\n"
     "  --list-windows           print the captions --window pictures, one a line, and end\n"
+    "  --check-layout           open every window in turn, list texts cut short and\n"
+    "                           windows past the screen, exit 1 on any\n"
+    "  --desktop                with --screenshot: picture the whole screen\n"
+    "  --open CAPTION           ... with this window open as well (again: more)\n"
     "\n"
     "Screenshots read the settings but never change them. With TESSAL_TIMING=1 a\n"
     "screenshot run prints when the files were open and the window first drawn.\n"
@@ -116,14 +127,16 @@ int main(int argc, char** argv) {
     QString screenshot, windowcaption, menu, dialogstep, cursor, freqcursor, selfrom, selto,
         loadingshot, popupname, tabname, triggers;
     // --click and --wait in the order given: press, let run, press again...
-    QStringList clicks, waits;
+    QStringList clicks, waits, opens;
+    bool checklayout = false;
+    bool desktop = false;
     bool leavejournal = false;
     bool wantscreenshot = false;
     bool picturemain = false;  // --main: the main window, with --window's window open
     bool listwindows = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--loading-screenshot") == 0 ||
-            std::strcmp(argv[i], "--list-windows") == 0)
+            std::strcmp(argv[i], "--list-windows") == 0 || std::strcmp(argv[i], "--check-layout") == 0)
             wantscreenshot = true;
     if (wantscreenshot && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
         !std::getenv("WAYLAND_DISPLAY"))
@@ -182,6 +195,15 @@ int main(int argc, char** argv) {
             leavejournal = true;
         else if (a == "--list-windows")
             listwindows = true;
+        else if (a == "--check-layout")
+            checklayout = true;
+        else if (a == "--desktop")
+            desktop = true;
+        else if (a == "--open") {
+            QString v;
+            value(v);
+            opens << v;
+        }
         else
             files << a;
     }
@@ -289,6 +311,34 @@ int main(int argc, char** argv) {
     }
     if (!cursor.isEmpty()) w.document().theglobal.set_timecursor(cursor.toDouble());
     if (!freqcursor.isEmpty()) w.document().theglobal.set_freqcursor(freqcursor.toDouble());
+    if (checklayout) {
+        const QStringList findings = tessal::check_all_windows(w);
+        for (const QString& f : findings) std::fprintf(stderr, "tessal: %s\n", qPrintable(f));
+        std::fprintf(stderr, "tessal: check-layout: %d finding(s)\n", static_cast<int>(findings.size()));
+        return findings.isEmpty() ? 0 : 1;
+    }
+    if (desktop) {
+        if (screenshot.isEmpty()) {
+            std::fprintf(stderr, "tessal: --desktop goes with --screenshot\n");
+            return 2;
+        }
+        w.show();
+        QList<QWidget*> shown{&w};
+        for (const QString& caption : opens) {
+            QString key;
+            for (const QString& k : w.windows().keys())
+                if (w.windows().caption(k) == caption) key = k;
+            if (key.isEmpty()) {
+                std::fprintf(stderr, "tessal: no window with the caption \"%s\"\n", qPrintable(caption));
+                return 1;
+            }
+            w.windows().show(key);
+            shown << w.windows().window(key);
+            QApplication::processEvents();
+        }
+        w.measurements().measurements().flush();
+        return tessal::render_desktop_png(screenshot, shown) ? 0 : 1;
+    }
     // The offscreen platform has no real screen: screenshots there are
     // drawn at one fixed size. On a real screen the window keeps the size
     // it opens at on that screen.
@@ -310,8 +360,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         dialog.reset(d);
+        // At the size it opens at: the whole form where the screen holds it.
         d->show();
-        d->adjustSize();
         target = d;
     } else if (windowcaption == "Save as") {
         // The save dialog, opened on its filter list.

@@ -248,7 +248,10 @@ void save_settings(const tdocument& doc, const tmainwindowsettings& st,
 
     for (const std::string& w : persistent_window_names()) {
         auto it = st.layouts.find(w);
-        if (it == st.layouts.end() || it->second.maximized) continue;
+        // A window never placed (no size) leaves its section unwritten.
+        if (it == st.layouts.end() || it->second.maximized || it->second.width <= 0 ||
+            it->second.height <= 0)
+            continue;
         const twindowlayout& l = it->second;
         f.writeinteger(w, "Top", l.top);
         f.writeinteger(w, "Left", l.left);

@@ -1,5 +1,7 @@
 #include "engine/tools/invfilter.h"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -65,9 +67,10 @@ double handle_level(double f0, double bw) {
 
 double bandwidth_at_level(double f, double db) { return f / std::pow(10.0, db / 20.0); }
 
-std::string formant_memo_line(const tformant& f, int n) {
-    return std::string(f.iszero ? "Z" : "F") + std::to_string(n) + ": f=" + float_to_text(f.f0) +
-           " Hz, BW=" + float_to_text(f.bw) + " Hz";
+std::string formant_memo_line(const tformant& f, int n, int digits) {
+    auto num = [digits](double v) { return digits > 0 ? format_significant(digits, v) : float_to_text(v); };
+    return std::string(f.iszero ? "Z" : "F") + std::to_string(n) + ": f=" + num(f.f0) +
+           " Hz, BW=" + num(f.bw) + " Hz";
 }
 
 std::string sampling_rate_warning(double fs) {
@@ -152,12 +155,29 @@ void tinvfilter::derive_segment() {
     }
 }
 
-std::vector<std::string> tinvfilter::memo_lines() const {
+std::vector<std::string> tinvfilter::memo_lines(int digits) const {
     std::vector<std::string> memo;
     int n = 0;
     for (const tformant& f : formants)
-        if (in_use(f)) memo.push_back(formant_memo_line(f, ++n));
+        if (in_use(f)) memo.push_back(formant_memo_line(f, ++n, digits));
     return memo;
+}
+
+std::string tinvfilter::element_name(int index) const {
+    if (index < 0 || index >= static_cast<int>(formants.size())) return {};
+    const tformant& e = formants[static_cast<std::size_t>(index)];
+    if (!in_use(e)) return {};
+    int n = 0;
+    for (int i = 0; i <= index; ++i)
+        if (in_use(formants[static_cast<std::size_t>(i)])) ++n;
+    return std::string(e.iszero ? "Z" : "F") + std::to_string(n);
+}
+
+std::string tinvfilter::element_status(int index, double f, double bw) const {
+    std::string name = element_name(index);
+    if (name.empty()) name = "F";
+    return "*" + name + "=" + format_float_pattern("0", f) + " Hz, BW=" + format_float_pattern("0.00", bw) +
+           " Hz";
 }
 
 void tinvfilter::rebuild_cascade() {

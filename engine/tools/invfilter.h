@@ -59,8 +59,10 @@ double handle_level(double f0, double bw);
 // The bandwidth a handle at frequency f and level db stands for.
 double bandwidth_at_level(double f, double db);
 
-// One line of the cascade list: "F<n>: f=<f0> Hz, BW=<bw> Hz" or "Z<n>: ...".
-std::string formant_memo_line(const tformant& f, int n);
+// One line of the cascade list: "F<n>: f=<f0> Hz, BW=<bw> Hz" or "Z<n>: ...",
+// the numbers to `digits` significant digits (0: the shortest form that
+// reads back exactly).
+std::string formant_memo_line(const tformant& f, int n, int digits = 0);
 
 // The sampling-rate warning under the type choice; empty when none.
 std::string sampling_rate_warning(double fs);
@@ -120,8 +122,16 @@ public:
     // Rebuilds the sections from the sorted elements (no allocation while
     // the number of sections stays).
     void rebuild_cascade();
-    // The list of the elements in the cascade, one line each.
-    std::vector<std::string> memo_lines() const;
+    // The list of the elements in the cascade, one line each (numbers as
+    // formant_memo_line gives them).
+    std::vector<std::string> memo_lines(int digits = 0) const;
+    // The name the list gives element `index` ("F1", "Z3"), counting as
+    // the list does; "" for an element the cascade leaves out.
+    std::string element_name(int index) const;
+    // The status bar's line for a grabbed or moved element: "*F1=700 Hz,
+    // BW=80.00 Hz" (the list's name, the frequency without decimals, the
+    // bandwidth with two).
+    std::string element_status(int index, double f, double bw) const;
     // The cascade over flow and derivative into the inverse-filtered arrays,
     // and the impulse response. Allocates nothing after the first call for
     // a sampling frequency.

@@ -21,3 +21,29 @@ trect fit_on_screen(trect window, int minwidth, int minheight, const trect& scre
 trect centred_over(int width, int height, const trect& over, const trect& screen);
 
 }  // namespace tessal
+
+namespace tessal {
+
+// How far each further window opens below and beside the one before it.
+inline constexpr int cascadestep = 24;
+
+// Where a secondary window opens when nothing placed it before: wholly on
+// `screen` (the available area), never over the main window's menu and tool
+// bars (`mainframe` is the main window's frame, `barsbottom` the screen y
+// just below its tool bars), at its wished size `width` x `height` (frame
+// included) when the screen holds it, never below `minwidth` x `minheight`
+// unless the screen is smaller. The first choice is beside the main window
+// (right, then left), then below it, and when none of these has room, over
+// its work area below the bars, on the side where more of the screen is
+// free. `index` counts the windows already open: each steps down (and away
+// from the main window) by cascadestep, starting again at the first place
+// when the next step would leave the screen. A window as tall as the room
+// below the bars steps down by growing shorter, not below `minheight`.
+trect first_placement(const trect& screen, const trect& mainframe, int barsbottom, int width,
+                      int height, int minwidth, int minheight, int index);
+
+// Whether a saved place can be used as it is on this screen: wholly inside
+// it and at least `minwidth` x `minheight`.
+bool fits_wholly(const trect& window, int minwidth, int minheight, const trect& screen);
+
+}  // namespace tessal

@@ -27,14 +27,24 @@ tcalibrationwindow::tcalibrationwindow(tappcontext& ctx, QWidget* owner)
     setObjectName("calibrationwindow");
     auto* top = new QVBoxLayout(this);
 
-    auto* modebox = add_radio_box(top, "Calibrate...", modes_,
+    // The two choices side by side: the window fits below the main
+    // window's bars on a low screen.
+    auto* choices = new QHBoxLayout;
+    auto* modecolumn = new QVBoxLayout;
+    auto* weightingcolumn = new QVBoxLayout;
+    choices->addLayout(modecolumn);
+    choices->addLayout(weightingcolumn);
+    top->addLayout(choices);
+    auto* modebox = add_radio_box(modecolumn, "Calibrate...", modes_,
                                   {"Level [dB]", "RMS Amplitude", "Two amplitudes", "Integral"}, this);
     modebox->setObjectName("modebox");
     modes_->button(0)->setChecked(true);
     const char* modenames[] = {"levelmode", "rmsmode", "twoamplitudes", "integralmode"};
     for (int i = 0; i < 4; ++i) modes_->button(i)->setObjectName(modenames[i]);
-    weightingbox_ = add_radio_box(top, "dB reading is...", weightings_,
+    weightingbox_ = add_radio_box(weightingcolumn, "dB reading is...", weightings_,
                                   {"Linear", "A-weighted", "C-weighted"}, this);
+    modecolumn->addStretch();
+    weightingcolumn->addStretch();
     weightings_->button(0)->setChecked(true);
 
     auto* grid = new QGridLayout;

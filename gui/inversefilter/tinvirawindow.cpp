@@ -32,6 +32,7 @@
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/windows/windowjobs.h"
+#include "gui/widgets/settingspage.h"
 
 namespace tessal {
 
@@ -123,15 +124,18 @@ tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
     outer->addWidget(split, 1);
     auto* tabs = new QTabWidget(split);
     tabs->setObjectName("invirapages");
+    // Each page scrolls up and down when the window is lower than the page
+    // (a small screen or a large scale).
+    auto scrolled = [](QWidget* page) { return scrolled_page(page); };
     auto* home = new QWidget;
     build_home(home);
-    tabs->addTab(home, "Home");
+    tabs->addTab(scrolled(home), "Home");
     auto* view = new QWidget;
     build_view(view);
-    tabs->addTab(view, "View");
+    tabs->addTab(scrolled(view), "View");
     auto* make = new QWidget;
     build_make(make);
-    tabs->addTab(make, "Make channels");
+    tabs->addTab(scrolled(make), "Make channels");
 
     auto* plots = new QSplitter(Qt::Vertical, split);
     waveplot_ = new TPlotPanel(plots);
@@ -530,7 +534,7 @@ void tinvirawindow::start_job(bool) {
             spinvder_ = std::move(r.spectra[3]);
             spfilter_ = std::move(r.spectra[4]);
             QStringList lines;
-            for (const std::string& s : filter_.memo_lines()) lines << qs(s);
+            for (const std::string& s : filter_.memo_lines(ctx_.doc.prefs.nSignificantDigits)) lines << qs(s);
             const QString text = lines.join("\n");
             if (memo_->toPlainText() != text) memo_->setPlainText(text);
             progresstimer_->stop();
@@ -719,8 +723,7 @@ void tinvirawindow::spectrum_press(QPointF pos, Qt::MouseButton button, Qt::Keyb
                                pix(ly, handle_level(e.f0, e.bw)));
             QWidget* c = specplot_->canvas();
             if (c->isVisible()) QCursor::setPos(c->mapToGlobal(downpos_.toPoint()));
-            status_->set_text(0, "*F0=" + QString::number(e.f0, 'f', 0) + " Hz, BW=" +
-                                     QString::number(e.bw, 'f', 2) + " Hz");
+            status_->set_text(0, qs(filter_.element_status(thisformant_, e.f0, e.bw)));
         }
     } else if (button == Qt::RightButton && thisformant_ == -2) {
         tformantaction next = fformantaction_;
@@ -745,7 +748,7 @@ void tinvirawindow::spectrum_move(QPointF pos, Qt::MouseButtons buttons, Qt::Key
             // The outputs follow as a job; a further move supersedes it.
             mark_dirty();
             ensure_current();
-            status_->set_text(0, "*F0=" + QString::number(f, 'f', 0) + " Hz, BW=" + QString::number(bw, 'f', 2) + " Hz");
+            status_->set_text(0, qs(filter_.element_status(thisformant_, f, bw)));
         }
         return;
     }

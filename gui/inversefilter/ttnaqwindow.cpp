@@ -81,6 +81,10 @@ ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
     tools_.add({.id = "extrachannelcombo", .toolorder = order++, .toolwidget = [this] {
                     extracombo_ = new QComboBox;
                     extracombo_->setObjectName("extrachannelcombo");
+                    // Its items come later: from the start as wide as the
+                    // longest fixed one, "Show no extra channel".
+                    extracombo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+                    extracombo_->setMinimumContentsLength(24);
                     return extracombo_;
                 }});
     auto* outer = tools_.build_layout();

@@ -1,19 +1,31 @@
 #include "gui/labels/labelsmodule.h"
 
 #include <QInputDialog>
+#include <QLineEdit>
+#include <memory>
 
 #include "engine/document/labelcommands.h"
 #include "gui/labels/tlabelpropertiesdialog.h"
+#include "gui/widgets/layoutcheck.h"
 
 namespace tessal {
 
+QInputDialog* make_label_text_dialog(QWidget* parent) {
+    auto* d = new QInputDialog(parent);
+    d->setWindowTitle("Enter label text");
+    d->setLabelText("Text:");
+    d->setInputMode(QInputDialog::TextInput);
+    d->setTextEchoMode(QLineEdit::Normal);
+    // The dialog takes its size from its layout: the text field makes room.
+    if (auto* field = d->findChild<QLineEdit*>()) field->setMinimumWidth(caption_width(d->windowTitle()));
+    return d;
+}
+
 tlabelsmodule::tlabelsmodule(tappcontext& ctx) : tfeaturemodule(ctx) {
     ask_label_text = [&ctx]() -> std::optional<std::string> {
-        bool ok = false;
-        QString t = QInputDialog::getText(ctx.window, "Enter label text", "Text:",
-                                          QLineEdit::Normal, QString(), &ok);
-        if (!ok) return std::nullopt;
-        return t.toStdString();
+        std::unique_ptr<QInputDialog> d(make_label_text_dialog(ctx.window));
+        if (d->exec() != QDialog::Accepted) return std::nullopt;
+        return d->textValue().toStdString();
     };
     tappcontext& c = ctx;
     tdocument& doc = ctx.doc;

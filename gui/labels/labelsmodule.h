@@ -5,6 +5,9 @@
 #pragma once
 
 #include <QObject>
+
+class QInputDialog;
+class QWidget;
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,6 +17,10 @@
 namespace tessal {
 
 class tlabelpropertiesdialog;
+
+// The dialog F7 asks the label text in ("Enter label text", "Text:"), wide
+// enough for its caption in the title bar.
+QInputDialog* make_label_text_dialog(QWidget* parent);
 
 class tlabelsmodule : public QObject, public tfeaturemodule {
     Q_OBJECT

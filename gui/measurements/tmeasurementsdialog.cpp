@@ -44,21 +44,25 @@ tmeasurementsdialog::tmeasurementsdialog(tdocument& doc, tmeasurements& meas,
     threshold_->setObjectName("threshold");
     threshold_->setMaximumWidth(80);
 
+    // A long group goes down in two columns, so the dialog fits a low
+    // screen (or a large scale).
     auto group = [this](const char* title, int first, int last) {
         auto* g = new QGroupBox(title, this);
-        auto* l = new QVBoxLayout(g);
+        auto* l = new QGridLayout(g);
+        const int rows = last - first + 1 > 12 ? (last - first + 2) / 2 : last - first + 1;
         for (int i = first; i <= last; ++i) {
+            const int row = (i - first) % rows, col = (i - first) / rows;
             if (i == 15) {
-                auto* row = new QHBoxLayout;
-                row->addWidget(boxes_[i]);
-                row->addWidget(threshold_);
-                row->addStretch();
-                l->addLayout(row);
+                auto* line = new QHBoxLayout;
+                line->addWidget(boxes_[i]);
+                line->addWidget(threshold_);
+                line->addStretch();
+                l->addLayout(line, row, col);
             } else {
-                l->addWidget(boxes_[i]);
+                l->addWidget(boxes_[i], row, col);
             }
         }
-        l->addStretch();
+        l->setRowStretch(rows, 1);
         return g;
     };
     auto* left = new QVBoxLayout;

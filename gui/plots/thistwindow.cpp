@@ -13,7 +13,9 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
+#include <algorithm>
 #include <QStringList>
 #include <QTimer>
 #include <QToolBar>
@@ -130,10 +132,8 @@ void thistwindow::build_ui() {
                        "distributing each sample to two nearest bins ",
                        "distributing each consecutive sample pair to all bins between them"});
     sl->addWidget(method_);
-    for (QComboBox* c : {kernel_, method_}) {
-        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        c->setMinimumContentsLength(16);
-    }
+    // Each choice shows whole in the closed list: the panel widens to it.
+    for (QComboBox* c : {kernel_, method_}) c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto* bins = new QGroupBox("Bins");
     auto* bl = new QFormLayout(bins);
     nbins_ = new QLineEdit;
@@ -201,7 +201,7 @@ void thistwindow::build_ui() {
     scroll->setMinimumHeight(150);
     scroll->setWidget(boxarea_);
     split->setStretchFactor(1, 1);
-    split->setSizes({230, 590});
+    split->setSizes({std::max({230, tabs->sizeHint().width(), tabs->tabBar()->sizeHint().width() + 4}), 590});
 }
 
 void thistwindow::write_controls() {

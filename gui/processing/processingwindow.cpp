@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -53,7 +55,14 @@ protected:
 }  // namespace
 
 tprocessingwindow::tprocessingwindow(tappcontext& ctx, tprocessrun& runner, QWidget* owner)
-    : QWidget(owner, Qt::Tool), ctx_(ctx), run_(runner) {
+    : QWidget(nullptr, Qt::Window), ctx_(ctx), run_(runner) {
+    // A window of its own, not a tool window of the main window: one the
+    // window manager would keep above its owner would hide the signal the
+    // process works on. It has no parent for that reason, so it takes the
+    // owner's font and does not keep the program running when the main
+    // window closes; the window set deletes it.
+    if (owner) setFont(owner->font());
+    setAttribute(Qt::WA_QuitOnClose, false);
     setObjectName("processingwindow");
     proc_.defaultsampfreq = ctx_.doc.prefs.DefaultSampFreq;
     setAcceptDrops(true);
@@ -112,25 +121,31 @@ tprocessingwindow::tprocessingwindow(tappcontext& ctx, tprocessrun& runner, QWid
     add->setObjectName("addbutton");
     connect(add, &QPushButton::clicked, this, [this] { guarded([this] { add_focused(false); }); });
     middle->addWidget(add);
+    // The buttons in pairs, two a row: the window stays low enough to open
+    // below the main window's bars on a small screen (the lists scroll).
     auto* group = new QGroupBox("Selected step(s)");
-    auto* gl = new QVBoxLayout(group);
-    auto button = [&](const char* id, const char* caption, std::function<void()> f) {
+    auto* gl = new QGridLayout(group);
+    auto button = [&](const char* id, const char* caption, int row, int column, int span,
+                      std::function<void()> f) {
         auto* b = new QPushButton(caption);
         b->setObjectName(id);
         connect(b, &QPushButton::clicked, this, [this, f] { guarded(f); });
-        gl->addWidget(b);
+        gl->addWidget(b, row, column, 1, span);
     };
-    button("editbutton", "Edit...", [this] { edit_focused(); });
-    button("copybutton", "Copy", [this] { copy_selected(); });
-    button("deletebutton", "Delete", [this] { delete_selected(); });
-    button("disablebutton", "Disable", [this] { set_enabled(false); });
-    button("enablebutton", "Enable", [this] { set_enabled(true); });
-    button("moveupbutton", "Move up", [this] { move_up(); });
-    button("movedownbutton", "Move down", [this] { move_down(); });
+    button("editbutton", "Edit...", 0, 0, 1, [this] { edit_focused(); });
+    button("copybutton", "Copy", 0, 1, 1, [this] { copy_selected(); });
+    button("deletebutton", "Delete", 1, 0, 2, [this] { delete_selected(); });
+    button("disablebutton", "Disable", 2, 0, 1, [this] { set_enabled(false); });
+    button("enablebutton", "Enable", 2, 1, 1, [this] { set_enabled(true); });
+    button("moveupbutton", "Move up", 3, 0, 1, [this] { move_up(); });
+    button("movedownbutton", "Move down", 3, 1, 1, [this] { move_down(); });
     middle->addWidget(group);
     help_ = new QPlainTextEdit;
     help_->setObjectName("helptext");
     help_->setReadOnly(true);
+    // Three lines at least; longer help scrolls.
+    help_->setMinimumHeight(help_->fontMetrics().lineSpacing() * 3 + 2 * help_->frameWidth() +
+                            static_cast<int>(2 * help_->document()->documentMargin()));
     middle->addWidget(help_, 1);
     body->addLayout(middle, 2);
 

@@ -11,8 +11,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QGuiApplication>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <vector>
+
+#include "gui/widgets/layoutcheck.h"
+#include "gui/windows/windowset.h"
 
 namespace tessal {
 
@@ -38,14 +46,25 @@ tstepformdialog::tstepformdialog(tprocstep& step, std::unique_ptr<tstepform> for
     setModal(true);
     build();
     sync();
+    size_to_form();
 }
 
 void tstepformdialog::build() {
     auto* outer = new QVBoxLayout(this);
+    // The fields scroll when the form is taller than the screen (a large
+    // scale on a small screen); the message and the buttons stay in sight.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName("formscroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* body = new QWidget;
     // The containers being filled: the dialog, then each open frame.
-    auto* top = new QFormLayout;
+    auto* top = new QFormLayout(body);
+    top->setContentsMargins(0, 0, 0, 0);
     top->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    outer->addLayout(top);
+    scroll->setWidget(body);
+    outer->addWidget(scroll, 1);
     std::vector<QFormLayout*> stack{top};
     std::vector<std::string> groupcaptions{""};
     std::map<std::string, QFormLayout*> layouts;
@@ -197,6 +216,39 @@ void tstepformdialog::build() {
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     outer->addWidget(buttons_);
+}
+
+void tstepformdialog::size_to_form() {
+    // Never narrower than the form (no sideways scrolling) nor than the
+    // caption; as tall as the whole form where the screen holds it.
+    auto* scroll = findChild<QScrollArea*>("formscroll");
+    QWidget* body = scroll->widget();
+    auto* outer = layout();
+    const int bar = scroll->verticalScrollBar()->sizeHint().width();
+    scroll->setMinimumWidth(body->minimumSizeHint().width() + bar);
+    const QMargins m = outer->contentsMargins();
+    setMinimumWidth(std::max(caption_width(windowTitle()), body->minimumSizeHint().width() + bar + m.left() + m.right()));
+    QSize want(std::max(body->sizeHint().width() + bar, buttons_->sizeHint().width()) + m.left() + m.right(),
+               body->sizeHint().height() + buttons_->sizeHint().height() + outer->spacing() +
+                   (problem_->isHidden() ? 0 : problem_->sizeHint().height() + outer->spacing()) + m.top() +
+                   m.bottom());
+    want.setWidth(std::max(want.width(), minimumWidth()));
+    const QScreen* s = parentWidget() && parentWidget()->screen() ? parentWidget()->screen()
+                                                                  : QGuiApplication::primaryScreen();
+    if (s) {
+        // Room for a title bar and a thin frame on the available screen.
+        const QSize room = s->availableGeometry().size() - QSize(8, windowtitleheight + 8);
+        want = want.boundedTo(room);
+    }
+    resize(want);
+}
+
+void tstepformdialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    // Centred over the processing window, then wholly on the screen with
+    // room for its title bar.
+    setProperty("tessal_placed", true);
+    fit_window_on_screen(this, parentWidget());
 }
 
 QWidget* tstepformdialog::widget(const std::string& key) const {

@@ -48,8 +48,13 @@ public:
 
     void done(int r) override;
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     void build();
+    // The first size: the whole form, within the screen.
+    void size_to_form();
     void edited(const std::string& key);
     void sync();
 

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -179,7 +180,8 @@ tpsubwindow::tpsubwindow(tappcontext& ctx, QWidget* owner)
 
     plot_ = new TPlotPanel(split);
     split->setStretchFactor(1, 1);
-    split->setSizes({300, 600});
+    // The side panel as wide as its tabs and controls want, the plot the rest.
+    split->setSizes({std::max({300, tabs_->sizeHint().width(), tabs_->tabBar()->sizeHint().width() + 4}), 600});
     for (TAxis* a : {&plot_->xaxis()->axis(), &plot_->yaxis()->axis()}) {
         a->SetMinLoValue(-1e300);
         a->SetMaxHiValue(1e300);

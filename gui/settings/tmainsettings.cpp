@@ -21,13 +21,18 @@ twindowlayout layout_of(const QWidget* w) {
     return {w->y(), w->x(), w->height(), w->width(), w->isMaximized()};
 }
 
+// A saved place is used only when the window fits there wholly on this
+// screen, at a size its contents can be read at; otherwise (and when the
+// file kept none) the window opens at its first place when it first shows.
 void place(QWidget* w, const twindowlayout& l) {
-    trect r{l.left, l.top, l.width, l.height};
+    const trect r{l.left, l.top, l.width, l.height};
     const QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    if (s) {
-        const QRect d = s->availableGeometry();
-        r = keep_on_desktop(r, {d.left(), d.top(), d.width(), d.height()});
-    }
+    if (!s) return;
+    const QRect d = s->availableGeometry();
+    const QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
+    const bool fits = fits_wholly(r, least.width(), least.height(), {d.left(), d.top(), d.width(), d.height()});
+    w->setProperty("tessal_placed", fits);
+    if (!fits) return;
     w->resize(r.width, r.height);
     w->move(r.left, r.top);
 }
@@ -75,8 +80,13 @@ tmainsettings::tmainsettings(tappcontext& ctx) : tfeaturemodule(ctx) {
 
 void tmainsettings::collect() {
     state_.layouts["Layout"] = layout_of(ctx.window);
+    // A window neither shown nor placed this run keeps the place the file
+    // gave it (none: no section is written for it).
     for (const auto& [section, w] : ctx.windows.layout_windows())
-        state_.layouts[section] = layout_of(w);
+        if (w->property("tessal_shown").toBool() || w->testAttribute(Qt::WA_Moved))
+            state_.layouts[section] = layout_of(w);
+        else
+            state_.layouts.try_emplace(section);
     state_.SaveFormat = ctx.filehooks.savefilterindex;
     state_.ShowFSD = ctx.view.showfsd;
     if (ctx.soundcards.playnames) state_.playdevices = ctx.soundcards.playnames();

@@ -107,7 +107,10 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
         auto* item = new QListWidgetItem(description(row), formats_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     }
-    formats_->setMinimumHeight(formats_->sizeHintForRow(0) * static_cast<int>(savefilter_.size()) +
+    // Every format in sight where the screen allows; on a low screen the
+    // list scrolls, down to four rows.
+    formats_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    formats_->setMinimumHeight(formats_->sizeHintForRow(0) * std::min(4, static_cast<int>(savefilter_.size())) +
                                2 * formats_->frameWidth() + 4);
     fl->addWidget(formats_);
 
@@ -171,12 +174,13 @@ tsettingsdialog::tsettingsdialog(tdocument& doc, std::vector<tsavefilter>& savef
     left->addWidget(digitsbox);
     left->addWidget(ditherbox);
     left->addWidget(warnbox);
-    left->addWidget(asklabel_);
-    left->addWidget(ctrlzundoes_);
     left->addLayout(numbers);
     left->addStretch();
+    // The two columns about equally tall, so the dialog fits a low screen.
     auto* right = new QVBoxLayout;
     right->addWidget(formatbox);
+    right->addWidget(asklabel_);
+    right->addWidget(ctrlzundoes_);
     right->addWidget(infocolor_);
     right->addWidget(quickdraw_);
     right->addWidget(antialias_);
@@ -256,6 +260,8 @@ void tsettingsdialog::update_samples() {
         if (std::string e = read_number_field(edit->text().toStdString(), *field, *value); !e.empty())
             problems << QString::fromStdString(e) + ".";
     problem_->setText(problems.join('\n'));
+    // No empty line's room kept for it: the dialog fits a low screen.
+    problem_->setVisible(!problems.isEmpty());
     ok_->setEnabled(problems.isEmpty());
 }
 

@@ -22,7 +22,9 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <algorithm>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -47,6 +49,9 @@
 namespace tessal {
 
 namespace {
+
+// The frequency axis's top when the window first shows a document (Hz).
+constexpr double defaultfreqhi = 20000;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 QColor bgr(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
@@ -213,7 +218,8 @@ void tspectrumwindow::build_ui() {
 
     plot_ = new TPlotPanel(split);
     split->setStretchFactor(1, 1);
-    split->setSizes({200, 560});
+    // The side panel as wide as its tabs and controls want, the plot the rest.
+    split->setSizes({std::max({200, tabs_->sizeHint().width(), tabs_->tabBar()->sizeHint().width() + 4}), 560});
     TAxis& y = plot_->yaxis()->axis();
     y.SetAxisText("[dB]");
     y.set_hilovalues(20, -80);
@@ -222,7 +228,7 @@ void tspectrumwindow::build_ui() {
     TAxis& f = plot_->xaxis()->axis();
     f.SetAxisText("[Hz]");
     f.SetMinValueDifference(0.001);
-    f.set_hilovalues(20000, 20);
+    f.set_hilovalues(defaultfreqhi, 20);
     f.SetLogarithmic(true);
     f.SetTickSpaceAim(1);
     f.fallowdoubleclick = true;
@@ -441,7 +447,14 @@ void tspectrumwindow::rebuild_channels() {
     channels_->rebuild(doc, [&doc](int i) { return doc.channel(i).showspectrum; });
     double fsmax = 0;
     for (int i = 0; i < doc.totnchans(); ++i) fsmax = std::max(fsmax, doc.channel(i).sampfreq);
-    plot_->xaxis()->axis().SetMaxHiValue(std::max(fsmax, 10000.0) / 2);
+    // The window is made before any document, when the top is cut to 5 kHz;
+    // a top that sat at the old limit goes up with it again, to the
+    // axis's usual 20 kHz where the channels reach that far.
+    TAxis& fa = plot_->xaxis()->axis();
+    const double oldmax = fa.GetMaxHiValue(), newmax = std::max(fsmax, 10000.0) / 2;
+    const bool attop = fa.GetHiValue() >= oldmax * (1 - 1e-9);
+    fa.SetMaxHiValue(newmax);
+    if (attop && newmax > oldmax) fa.SetHiValue(std::min(defaultfreqhi, newmax));
     plot_->mark_dirty();
 }
 

@@ -1,6 +1,7 @@
 #include "gui/view/infoline.h"
 
 #include <QPainter>
+#include <algorithm>
 
 #include "engine/core/tdocument.h"
 #include "gui/commands/commandguard.h"
@@ -78,16 +79,29 @@ void tinfoline::paint_line(QPainter& p, const tlinekey& k) {
     const QString& info = k.info;
     const QString& meas = k.meas;
     const bool vis = k.visible;
+    const int tw = fm.horizontalAdvance(k.tag) + 4;
+    // The texts end before the coding badge: what does not fit ends in an
+    // ellipsis (the whole line is the tool tip) instead of running under it.
+    const int room = width() - 2 - tw - 6 - 3;
+    auto fitted = [&](const QString& t, int w) { return fm.elidedText(t, Qt::ElideRight, std::max(0, w)); };
+    QString whole;
     if (k.infocolor) {
+        whole = info + (info.isEmpty() || meas.isEmpty() ? "" : "  ") + meas;
+        const QString i = fitted(info, room);
         p.setPen(qcolor(vis ? 0xFF0000 : 0xF0CAA6));
-        p.drawText(QPoint(3, base), info);
-        p.setPen(qcolor(vis ? 0x008000 : 0xC0DCC0));
-        p.drawText(QPoint(3 + fm.horizontalAdvance(info) + 10, base), meas);
+        p.drawText(QPoint(3, base), i);
+        const int mx = 3 + fm.horizontalAdvance(info) + 10;
+        if (i == info && !meas.isEmpty()) {
+            p.setPen(qcolor(vis ? 0x008000 : 0xC0DCC0));
+            p.drawText(QPoint(mx, base), fitted(meas, room - (mx - 3)));
+        }
     } else {
-        QString t = info + (info.isEmpty() ? "" : " : ") + meas;
+        whole = info + (info.isEmpty() ? "" : " : ") + meas;
         p.setPen(vis ? QColor(Qt::black) : qcolor(0xC0C0C0));
-        p.drawText(QPoint(3, base), t);
+        p.drawText(QPoint(3, base), fitted(whole, room));
     }
+    const bool cut = fm.horizontalAdvance(whole) + (k.infocolor ? 10 : 0) > room;
+    setToolTip(cut ? whole : QString());
 
     // Analysis brackets: a 3-pixel line over the range with end ticks.
     for (std::size_t i = 0; i + 2 < k.brackets.size(); i += 3) {
@@ -98,7 +112,6 @@ void tinfoline::paint_line(QPainter& p, const tlinekey& k) {
         p.fillRect(QRect(e - 2, height() - 8, 3, 8), c);
     }
 
-    const int tw = fm.horizontalAdvance(k.tag) + 4;
     QRect r(width() - 2 - tw, 2, tw, std::min(height() - 3, fm.height()));
     p.fillRect(r, Qt::black);
     p.setPen(Qt::white);

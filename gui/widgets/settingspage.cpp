@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "engine/analysis/spectrum.h"
@@ -19,6 +20,12 @@ QWidget* scrolled_page(QWidget* page, Qt::ScrollBarPolicy horizontal) {
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setHorizontalScrollBarPolicy(horizontal);
+    // Not scrolled across: never narrower than the page's controls (check
+    // boxes and labels would be cut), with room for the bar that scrolls
+    // it up and down.
+    if (horizontal == Qt::ScrollBarAlwaysOff)
+        area->setMinimumWidth(page->minimumSizeHint().width() +
+                              area->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     return area;
 }
 

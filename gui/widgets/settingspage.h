@@ -20,7 +20,8 @@ class QWidget;
 
 namespace tessal {
 
-// `page` in a frameless scroll area that fits it to the width.
+// `page` in a frameless scroll area that fits it to the width; when it does
+// not scroll across, the area is at least as wide as the page's controls.
 QWidget* scrolled_page(QWidget* page,
                        Qt::ScrollBarPolicy horizontal = Qt::ScrollBarAlwaysOff);
 

@@ -282,7 +282,18 @@ TStatusPanels::TStatusPanels(const std::vector<int>& widths, QWidget* parent) : 
 }
 
 void TStatusPanels::set_text(int panel, const QString& text) {
-    if (panel >= 0 && panel < static_cast<int>(panels_.size())) panels_[panel]->setText(text);
+    if (panel < 0 || panel >= static_cast<int>(panels_.size())) return;
+    QLabel* l = panels_[panel];
+    l->setText(text);
+    // A panel widens to a text longer than it (and keeps that width, so the
+    // panels beside it do not jump as the numbers change).
+    const QMargins m = l->contentsMargins();
+    const int need = l->fontMetrics().horizontalAdvance(text) + m.left() + m.right() + 2 * l->margin() + 4;
+    if (panel + 1 < static_cast<int>(panels_.size())) {
+        if (need > l->width() && need > l->minimumWidth()) l->setFixedWidth(need);
+    } else if (need > l->minimumWidth()) {
+        l->setMinimumWidth(need);
+    }
 }
 
 QString TStatusPanels::text(int panel) const {

@@ -130,7 +130,8 @@ private:
     bool rebuilding_ = false;
 };
 
-// Status bar panels of fixed widths; the last one takes the rest of the bar.
+// Status bar panels of fixed widths, each widened to the longest text it
+// was given; the last one takes the rest of the bar.
 class TStatusPanels : public QStatusBar {
     Q_OBJECT
 

@@ -1,6 +1,8 @@
 #include "gui/windows/windowset.h"
 
 #include <QGuiApplication>
+#include <QLayout>
+#include <QMainWindow>
 #include <algorithm>
 #include <stdexcept>
 #include <QScreen>
@@ -11,31 +13,83 @@
 
 namespace tessal {
 
-void fit_window_on_screen(QWidget* w, const QWidget* owner) {
+namespace {
+
+// The frame a window gets around its client area: its own once shown,
+// before that the owner's (the same window manager draws both).
+QMargins frame_of(const QWidget* w) {
+    const QRect g = w->geometry(), f = w->frameGeometry();
+    return {g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()};
+}
+
+trect as_trect(const QRect& r) { return {r.left(), r.top(), r.width(), r.height()}; }
+
+// The screen y just below the owner's menu and tool bars: the top of its
+// central widget (a main window), else the top of its client area.
+int bars_bottom(const QWidget* owner) {
+    if (const auto* mw = qobject_cast<const QMainWindow*>(owner); mw && mw->centralWidget()) {
+        // A window just shown may not be laid out yet.
+        if (mw->layout()) const_cast<QMainWindow*>(mw)->layout()->activate();
+        return mw->centralWidget()->mapToGlobal(QPoint(0, 0)).y();
+    }
+    return owner->mapToGlobal(QPoint(0, 0)).y();
+}
+
+}  // namespace
+
+void fit_window_on_screen(QWidget* w, const QWidget* owner, int index) {
     const QScreen* s = owner && owner->screen() ? owner->screen() : w->screen();
     if (!s) s = QGuiApplication::primaryScreen();
     if (!s) return;
     const QRect avail = s->availableGeometry();
-    // The frame is known once the window was shown; the client area must
-    // leave room for it, title bar included.
-    const QRect g = w->geometry(), f = w->frameGeometry();
-    const QMargins frame(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
-                         f.bottom() - g.bottom());
-    const QRect room = avail.marginsRemoved(frame);
-    const trect screen{room.left(), room.top(), room.width(), room.height()};
     const bool first = !w->property("tessal_shown").toBool();
-    QSize least = w->minimumSizeHint();
-    if (first) least = least.expandedTo(w->sizeHint());
-    trect r{g.left(), g.top(), g.width(), g.height()};
-    if (first && !w->testAttribute(Qt::WA_Moved)) {
-        const QRect o = owner && owner->isVisible() ? owner->geometry() : avail;
-        r = centred_over(std::max(r.width, least.width()), std::max(r.height, least.height()),
-                         {o.left(), o.top(), o.width(), o.height()}, screen);
+    QMargins frame = frame_of(w);
+    if (first && frame.isNull() && owner) frame = frame_of(owner);
+    // A frame with no title bar in it (no window manager; the offscreen
+    // platform reports a thin border only): room for a title bar all the
+    // same, so a window manager that adds one later does not push the
+    // window over the main window's bars or past the screen's top.
+    if (frame.top() < windowtitleheight / 2) frame.setTop(windowtitleheight);
+    // The client area must leave room for the frame, title bar included.
+    const trect screen = as_trect(avail.marginsRemoved(frame));
+    QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
+    QSize wish = w->size();
+    // A window's own size hint may be narrower than its controls want (its
+    // tool bar whole): the layout's wish counts too.
+    if (first) {
+        wish = wish.expandedTo(w->sizeHint()).expandedTo(least);
+        if (w->layout()) wish.setWidth(std::max(wish.width(), w->layout()->totalSizeHint().width()));
     }
-    r = fit_on_screen(r, std::max(0, least.width()), std::max(0, least.height()), screen);
+    const QRect g = w->geometry();
+    trect r{g.left(), g.top(), wish.width(), wish.height()};
+    // A window the settings placed keeps that place; any other opens beside
+    // or below the owner, clear of its menu and tool bars.
+    if (first && !w->property("tessal_placed").toBool()) {
+        const bool beside = owner && owner->isVisible();
+        const QRect o = beside ? owner->frameGeometry() : QRect(avail.left(), avail.top(), 0, 0);
+        const int bars = beside ? bars_bottom(owner) : avail.top();
+        // Frame sizes in, client rectangle out.
+        const trect f = first_placement(as_trect(avail), as_trect(o), bars,
+                                        wish.width() + frame.left() + frame.right(),
+                                        wish.height() + frame.top() + frame.bottom(),
+                                        least.width() + frame.left() + frame.right(),
+                                        least.height() + frame.top() + frame.bottom(), index);
+        r = {f.left + frame.left(), f.top + frame.top(), f.width - frame.left() - frame.right(),
+             f.height - frame.top() - frame.bottom()};
+    }
+    r = fit_on_screen(r, 0, 0, screen);
     if (r.left != g.left() || r.top != g.top() || r.width != g.width() || r.height != g.height())
         w->setGeometry(r.left, r.top, r.width, r.height);
     w->setProperty("tessal_shown", true);
+}
+
+int twindowset::open_count(const QWidget* except) const {
+    int n = 0;
+    for (const QWidget* w : windows_)
+        if (w != except && w->isVisible()) ++n;
+    for (const auto& w : extra_)
+        if (w && w != except && w->isVisible()) ++n;
+    return n;
 }
 
 twindowset::twindowset(QWidget* owner) : owner_(owner) {}
@@ -109,7 +163,7 @@ QWidget* twindowset::find(const QString& caption) const {
 
 void twindowset::show(const QString& key) {
     QWidget* w = window(key);
-    fit_window_on_screen(w, owner_);
+    fit_window_on_screen(w, owner_, open_count(w));
     w->show();
     w->raise();
     w->activateWindow();
@@ -127,7 +181,7 @@ QWidget* twindowset::add_processing_window() {
     QWidget* w = e.factory ? e.factory(owner_) : nullptr;
     if (!w) w = new tplaceholderwindow(e.info.caption, owner_);
     extra_.push_back(w);
-    fit_window_on_screen(w, owner_);
+    fit_window_on_screen(w, owner_, open_count(w));
     w->show();
     return w;
 }

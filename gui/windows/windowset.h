@@ -24,13 +24,20 @@
 
 namespace tessal {
 
+// The height of a title bar where the platform reports none (no window
+// manager): room kept above a window's first place, and drawn in pictures.
+inline constexpr int windowtitleheight = 28;
+
 // The key of the window "Add another process" makes more of.
 inline const QString processingwindowkey = QStringLiteral("processing");
 
 // Sizes and places a top-level window just before it shows: on its first
 // showing at least its size hint, always no larger than the available
-// screen and wholly inside it, centred over `owner` when nothing placed it.
-void fit_window_on_screen(QWidget* w, const QWidget* owner);
+// screen and wholly inside it. On its first showing a window the settings
+// did not place (property "tessal_placed") opens beside or below `owner`,
+// clear of its menu and tool bars, stepped by the `index` windows already
+// open (first_placement).
+void fit_window_on_screen(QWidget* w, const QWidget* owner, int index = 0);
 
 // What a feature registers about one of its windows besides the factory.
 struct twindowinfo {
@@ -89,6 +96,9 @@ public:
     int processing_window_count() const;
 
 private:
+    // How many of the windows made here are open, `except` not counted.
+    int open_count(const QWidget* except) const;
+
     QWidget* owner_;
     // One entry a registration, in order.
     struct tentry {

@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 #include <QToolBar>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QVBoxLayout>
 
 #include "gui/widgets/tplotpanel.h"
@@ -59,6 +61,35 @@ QVBoxLayout* twindowtools::build_layout() {
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     outer->addWidget(build());
+    // A bar wider than the screen (a small screen, a large scale) hides
+    // buttons behind its arrow: its last groups go to a second row.
+    const QScreen* s = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
+    const int room = s ? s->availableGeometry().width() - 16 : 0;
+    QToolBar* more = nullptr;
+    while (room > 0 && bar_->sizeHint().width() > room) {
+        const QList<QAction*> acts = bar_->actions();
+        // At the last group's separator, or with no groups left, before
+        // the last button.
+        qsizetype cut = -1;
+        for (qsizetype i = acts.size() - 1; i > 0 && cut < 0; --i)
+            if (acts[i]->isSeparator()) cut = i;
+        const bool atseparator = cut >= 0;
+        if (!atseparator) cut = acts.size() - 2;
+        if (cut < 0) break;
+        if (!more) more = new QToolBar(window_);
+        QAction* before = more->actions().isEmpty() ? nullptr : more->actions().first();
+        if (before && atseparator) more->insertSeparator(before);
+        before = more->actions().isEmpty() ? nullptr : more->actions().first();
+        for (qsizetype i = cut + 1; i < acts.size(); ++i) {
+            bar_->removeAction(acts[i]);
+            more->insertAction(before, acts[i]);
+        }
+        if (atseparator) bar_->removeAction(acts[cut]);
+    }
+    if (more) {
+        more->setObjectName(bar_->objectName() + "2");
+        outer->addWidget(more);
+    }
     return outer;
 }
 

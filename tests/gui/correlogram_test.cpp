@@ -42,7 +42,7 @@ namespace {
 struct tcorrfixture : twindowfixture<tcorrelogramwindow> {
     tcorrfixture() {
         tone_channels(w.document(), 1.0, 16000, 125);  // periods of 8 and 4 ms
-        open("correlogram", {900, 600});
+        open("correlogram", {900, 760});
         win->wait_for_workers();
         settle();
     }
@@ -64,6 +64,9 @@ TEST(CorrelogramWindow, StripsTracesAndTraceFiles) {
     const tspectrogramstrip& l = win->levels(0);
     ASSERT_GT(l.width, 100);
     const std::vector<double>& rows = win->row_freqs(0);
+    // A row a pixel over 0..20 ms: with at least one pixel for each whole
+    // sample of lag (321 at 16 kHz), the period's lag has a row of its own.
+    ASSERT_GE(l.height, 321);
     const int best = l.peak_row(l.width / 2);
     EXPECT_NEAR(16000 / rows[static_cast<std::size_t>(best)], 128, 1.0);
     EXPECT_GT(l.at(l.width / 2, best), 0.999);
@@ -247,6 +250,9 @@ TEST(CorrelogramWindow, SettingsTabExtractionOptionsCursorsAndRecording) {
     // Now the row of lag 8 ms (125 Hz) holds r = 1.
     const tspectrogramstrip& l = win->levels(0);
     const std::vector<double>& rows = win->row_freqs(0);
+    // A row a pixel over 0..20 ms: with at least one pixel for each whole
+    // sample of lag (321 at 16 kHz), the period's lag has a row of its own.
+    ASSERT_GE(l.height, 321);
     const int best = l.peak_row(l.width / 2);
     EXPECT_NEAR(rows[static_cast<std::size_t>(best)], 8, 0.1);
     // Gamma only rebuilds pictures.

@@ -62,6 +62,7 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
     tdatahome home;
     tessal::testing::tsettingswrites writes;
     const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
+    QSize logsize;
     {
         tscriptedmain m;
         TMainWindow& w = m.w;
@@ -76,6 +77,11 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
         QWidget* spectrumwin = w.windows().window("spectrum");
         spectrumwin->resize(300, 200);
         spectrumwin->move(desk.right() + 500, desk.top() + 10);
+        // The data log was last seen at a place that fits this screen.
+        QWidget* logwin = w.windows().window("datalog");
+        logwin->resize(logwin->sizeHint().expandedTo(logwin->minimumSizeHint()).boundedTo(desk.size() - QSize(20, 30)));
+        logwin->move(desk.left() + 10, desk.top() + 20);
+        logsize = logwin->size();
         close_window(w);
         EXPECT_TRUE(m.prompter->asked.empty());
     }
@@ -89,10 +95,18 @@ TEST(Settings, ARestartBringsTheSettingsBack) {
     EXPECT_EQ(w.document().selectmode, 3);
     EXPECT_EQ(w.files().savefilter[2].used, used2);
     EXPECT_EQ(w.filecommands().savefilterindex, 1);
+    // A place that fits is used as it was; one that does not is not, and
+    // the window opens at its first place, wholly on the screen.
+    QWidget* logwin = w.windows().window("datalog");
+    EXPECT_EQ(logwin->pos(), QPoint(desk.left() + 10, desk.top() + 20));
+    EXPECT_EQ(logwin->size(), logsize);
     QWidget* spectrumwin = w.windows().window("spectrum");
-    EXPECT_EQ(spectrumwin->x(), desk.left() + desk.width() - 50);
-    EXPECT_EQ(spectrumwin->y(), desk.top() + 10);
-    EXPECT_EQ(spectrumwin->size(), QSize(300, 200));
+    w.show();
+    w.windows().show("spectrum");
+    settle();
+    EXPECT_TRUE(desk.contains(spectrumwin->frameGeometry()));
+    EXPECT_GE(spectrumwin->width(), spectrumwin->minimumSizeHint().width());
+    spectrumwin->hide();
 }
 
 TEST(Settings, RecentFilesSitInTheirMenus) {

@@ -822,3 +822,28 @@ TEST(SpectrumWindow, PictureWhileALongLtasRuns) {
     settle();
     f.win->grab().save(QString::fromUtf8(shots) + "/spectrum_bandwidth.png");
 }
+
+TEST(SpectrumWindow, TheDefaultFrequencyAxisHoldsTheBandsOfA44kHzFile) {
+    // The window is made at start-up with no document; the file comes later.
+    tscriptedmain m;
+    sine_channels(m.doc(), 0.5, 44100);
+    m.w.windows().show("spectrum");
+    settle();
+    auto* win = dynamic_cast<tspectrumwindow*>(m.w.windows().window("spectrum"));
+    ASSERT_NE(win, nullptr);
+    const TAxis& a = win->plot()->xaxis()->axis();
+    EXPECT_DOUBLE_EQ(a.GetMaxHiValue(), 22050);
+    EXPECT_DOUBLE_EQ(a.GetHiValue(), 20000);
+    EXPECT_DOUBLE_EQ(a.GetLoValue(), 20);
+    // Every default band, 5-8 kHz included, lies within the plot.
+    for (const tfreqband& b : win->state().freqbands) EXPECT_LE(b.hi, a.GetHiValue());
+    // A top the user chose stays when the channels change.
+    win->plot()->xaxis()->axis().SetHiValue(3000);
+    sine_channels(m.doc(), 0.5, 48000);
+    win->hide();
+    m.w.windows().show("spectrum");
+    settle();
+    EXPECT_DOUBLE_EQ(a.GetHiValue(), 3000);
+    EXPECT_DOUBLE_EQ(a.GetMaxHiValue(), 24000);
+    win->hide();
+}

@@ -29,11 +29,17 @@ void settle() {
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
-// The bar as captions, "-" for a separator, "(x)" around a hidden button.
+// The bar as captions, "-" for a separator, "(x)" around a hidden button;
+// a second row the bar's last groups went to on a narrow screen follows
+// after a "-".
 QString layout_of(const QToolBar* bar) {
     QStringList items;
-    for (QAction* a : bar->actions())
-        items << (a->isSeparator() ? "-" : a->isVisible() ? a->text() : "(" + a->text() + ")");
+    for (const QToolBar* row : bar->parentWidget()->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
+        if (row != bar && row->objectName() != bar->objectName() + "2") continue;
+        if (row != bar) items << "-";
+        for (QAction* a : row->actions())
+            items << (a->isSeparator() ? "-" : a->isVisible() ? a->text() : "(" + a->text() + ")");
+    }
     return items.join(", ");
 }
 
@@ -41,6 +47,9 @@ void click_tool(QToolBar* bar, const QString& id) {
     QAction* a = bar->findChild<QAction*>(id);
     if (!a) a = bar->parentWidget()->findChild<QAction*>(id);
     ASSERT_NE(a, nullptr) << id.toStdString();
+    // On a narrow screen the bar's last groups sit in a second row.
+    for (QToolBar* row : bar->parentWidget()->findChildren<QToolBar*>())
+        if (row->widgetForAction(a)) bar = row;
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a));
     ASSERT_NE(button, nullptr) << id.toStdString();
     ASSERT_TRUE(button->isVisible() && button->isEnabled()) << id.toStdString();

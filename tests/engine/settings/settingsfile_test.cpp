@@ -146,6 +146,23 @@ TEST(SettingsFile, AMaximisedWindowKeepsItsStoredPlace) {
     EXPECT_EQ(back.layouts["LogWindow"], (twindowlayout{7, 8, 9, 10}));
 }
 
+TEST(SettingsFile, AWindowNeverPlacedWritesNoSection) {
+    ttempenv env;
+    tdocument doc;
+    tmainwindowsettings st = current_state();
+    st.layouts["SpectrumWindow"] = {};          // never shown: no size
+    st.layouts["LogWindow"] = {40, 30, 0, 500};  // no height either
+    save_settings(doc, st);
+    tmainwindowsettings back = current_state();
+    back.layouts["SpectrumWindow"] = {};
+    back.layouts["LogWindow"] = {};
+    tscriptedprompter prompter;
+    open_settings(doc, back, prompter);
+    // Read back as still unplaced, not as a window at (0, 0).
+    EXPECT_EQ(back.layouts["SpectrumWindow"], twindowlayout{});
+    EXPECT_EQ(back.layouts["LogWindow"], twindowlayout{});
+}
+
 TEST(SettingsFile, AForeignOrDamagedFileIsReportedAndLeftAlone) {
     for (int kind = 0; kind < 2; ++kind) {
         ttempenv env;

@@ -530,5 +530,30 @@ TEST(InverseFilterMake, ComputeReportsProgressAndStopsWhenCancelled) {
     EXPECT_LT(stopped.permille, 500);
 }
 
+TEST(InverseFilterCascade, ListAndStatusNameElementsAlike) {
+    tinvfilter f;
+    f.set_sampfreq(16000);
+    f.add_element(false, 700.773860705073, 80.123456);
+    f.add_element(true, 1500, 100);
+    f.add_element(false, 1200, 90);
+    f.add_element(false, 9000, 300);  // above fs/2: not in the list
+    // Five significant digits, as the settings say by default.
+    const auto memo = f.memo_lines(5);
+    ASSERT_EQ(memo.size(), 3u);
+    EXPECT_EQ(memo[0], "F1: f=700.77 Hz, BW=80.123 Hz");
+    EXPECT_EQ(memo[1], "F2: f=1200 Hz, BW=90 Hz");
+    EXPECT_EQ(memo[2], "Z3: f=1500 Hz, BW=100 Hz");
+    // The status bar names each element the way the list does: the lowest
+    // formant is F1, never F0.
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = f.element_name(i);
+        EXPECT_EQ(memo[static_cast<std::size_t>(i)].substr(0, name.size() + 1), name + ":");
+    }
+    EXPECT_EQ(f.element_status(0, 700.773860705073, 80.123456), "*F1=701 Hz, BW=80.12 Hz");
+    EXPECT_EQ(f.element_status(2, 1500, 100), "*Z3=1500 Hz, BW=100.00 Hz");
+    EXPECT_EQ(f.element_name(3), "");
+    EXPECT_EQ(f.element_name(7), "");
+}
+
 }  // namespace
 }  // namespace tessal
