@@ -106,7 +106,10 @@ void tf0acworkspace::candidates(const float* x, std::vector<std::pair<float, flo
     for (std::size_t i = 0; i < w_; ++i) sum += x_[i] = x[i];
     const double mean = sum / static_cast<double>(w_);
     peak = 0;
-    for (std::size_t i = 0; i < w_; ++i) peak = std::max(peak, std::fabs(x_[i] - mean));
+    // The frame's loudness is its peak over the middle period (a third of
+    // the window): a window that only catches the ringing of a voice that
+    // stopped before its centre counts as quiet.
+    for (std::size_t i = w_ / 3; i < w_ - w_ / 3; ++i) peak = std::max(peak, std::fabs(x_[i] - mean));
     if (!(peak > 0)) return;
     fft_.forward({x_.data(), win_.data(), mean, w_}, re_.data(), im_.data(), 1.0);
     for (std::size_t k = 0; k < n_; ++k) power_[k] = re_[k] * re_[k] + im_[k] * im_[k];

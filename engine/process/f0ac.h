@@ -58,7 +58,7 @@ public:
     std::size_t window() const { return w_; }
     // The voiced candidates (frequency, strength) of the w samples at x,
     // strongest first, at most maxcandidates - 1; `peak` gets the largest
-    // distance of a sample from the frame's mean.
+    // distance from the frame's mean of a sample in its middle third.
     void candidates(const float* x, std::vector<std::pair<float, float>>& out, double& peak);
 
 private:
