@@ -68,14 +68,28 @@ tf0acworkspace::tf0acworkspace(double fs, const tf0acsettings& s) : fs_(fs), s_(
 double tf0acworkspace::interpolate(double t) const {
     const auto i0 = static_cast<std::int64_t>(std::floor(t));
     const std::int64_t top = static_cast<std::int64_t>(r_.size()) - 1;
+    const double pi = std::numbers::pi;
+    // Over k the distance d = t - k falls by 1 a term: sin(pi d) only
+    // changes its sign, and the window's cos(pi d / depth) turns by a fixed
+    // angle, so two sines and cosines serve the whole sum.
+    const std::int64_t k0 = i0 - sinc_depth + 1;
+    const double d0 = t - static_cast<double>(k0);
+    double sgn = std::sin(pi * d0);
+    const double step = pi / sinc_depth;
+    double wc = std::cos(d0 * step), ws = std::sin(d0 * step);
+    const double cb = std::cos(step), sb = std::sin(step);
     double sum = 0;
-    for (std::int64_t k = i0 - sinc_depth + 1; k <= i0 + sinc_depth; ++k) {
-        const std::int64_t kk = k < 0 ? -k : k;
-        if (kk > top) continue;
+    for (std::int64_t k = k0; k <= i0 + sinc_depth; ++k) {
         const double d = t - static_cast<double>(k);
-        const double pd = std::numbers::pi * d;
-        const double sinc = d == 0 ? 1.0 : std::sin(pd) / pd;
-        sum += r_[static_cast<std::size_t>(kk)] * sinc * (0.5 + 0.5 * std::cos(pd / sinc_depth));
+        const std::int64_t kk = k < 0 ? -k : k;
+        if (kk <= top) {
+            const double sinc = std::fabs(d) < 1e-12 ? 1.0 : sgn / (pi * d);
+            sum += r_[static_cast<std::size_t>(kk)] * sinc * (0.5 + 0.5 * wc);
+        }
+        sgn = -sgn;
+        // cos and sin of (d - 1) pi / depth.
+        const double c = wc * cb + ws * sb, sn = ws * cb - wc * sb;
+        wc = c, ws = sn;
     }
     return sum;
 }
