@@ -195,7 +195,7 @@ tf0acframes f0_ac_frames(const tworksig& x, double fs, const tf0acsettings& s,
     std::vector<std::uint8_t> count(nf, 1);
     std::vector<float> buf(x.is_store() ? w : 0);
     std::vector<std::pair<float, float>> cand;
-    cand.reserve(static_cast<std::size_t>(s.maxcandidates) + 1);
+    cand.reserve(w);  // more than the maxima a frame can have: no allocation per frame
     const double ratio = s.silencethreshold / (1 + s.voicingthreshold);
     for (std::size_t i = 0; i < nf; ++i) {
         const double start = std::nearbyint(fr.time(i) * fs - static_cast<double>(w) / 2);
