@@ -117,6 +117,24 @@ std::vector<thelpcommand> make_table() {
           {"--cursor MS", "the period cursor: print its \"Log cursor\" line"},
           {"--snap curve|peak", "read the correlation off the curve at the cursor (default) "
                                 "or move the cursor to the nearest peak"}}},
+        {"f0",
+         {"f0 FILE [--channel N] [--algorithm N] [--min HZ --max HZ] [--step S] [--from S --to S] "
+          "[--pitchtier OUT]"},
+         "the F0 contour of a channel, frame by frame, and as a Praat PitchTier",
+         "Runs the F0 step over the channel (the span given, the whole channel by default) and "
+         "prints one line per time step: the time in seconds and the F0 in Hz, 0 where the "
+         "frame is unvoiced. Autocorrelation with path tracking (algorithm 4, the default) "
+         "prints its own frames, centred on the span; the other algorithms' contours are read "
+         "at the middle of each step. With --pitchtier the voiced frames are also written as a "
+         "Praat PitchTier text file.",
+         {{"--channel N", "the channel (default 0)"},
+          {"--algorithm N", "0 peak picking, 1 zero crossings, 2 multiple peak picking, 3 multiple "
+                            "peak picking (old), 4 autocorrelation with path tracking (default)"},
+          {"--min HZ --max HZ", "the F0 range (default 50 to 400 Hz)"},
+          {"--step S", "the time step (default 0.01 s)"},
+          {"--from S --to S", "the span, in seconds"},
+          {"--pitchtier OUT", "also write the voiced frames as a PitchTier text file (- for "
+                              "standard output)"}}},
         {"histogram",
          {"histogram FILE [--channel N] [--from S --to S] [--lo V --hi V] [--bins N] "
           "[--method nearest|two-nearest|pairs] [--kernel NAME] [--kernel-width N] "

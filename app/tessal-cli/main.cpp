@@ -26,6 +26,7 @@ const tentry commands[] = {
     {"spectrum", tessal::cli::cmd_spectrum},
     {"spectrogram", tessal::cli::cmd_spectrogram},
     {"correlation", tessal::cli::cmd_correlation},
+    {"f0", tessal::cli::cmd_f0},
     {"correlogram", tessal::cli::cmd_correlogram},
     {"histogram", tessal::cli::cmd_histogram},
     {"xyplot", tessal::cli::cmd_xyplot},

@@ -29,6 +29,14 @@ const tnumberfield r_window{"Stability window length", 0.1, 10000, "ms"};
 const tnumberfield r_extractors{"# of extractors", 1, 16, ""};
 const tnumberfield r_short{"Remove short detections", 0, 100000, "ms"};
 const tnumberfield r_gap{"Remove short gaps", 0, 100000, "ms"};
+const tnumberfield r_timestep{"Time step", 0.1, 1000, "ms"};
+const tnumberfield r_voicing{"Voicing threshold", 0, 1, ""};
+const tnumberfield r_silence{"Silence threshold", 0, 1, ""};
+const tnumberfield r_octave{"Octave cost", 0, 1, ""};
+const tnumberfield r_octavejump{"Octave-jump cost", 0, 10, ""};
+const tnumberfield r_voicedunvoiced{"Voiced/unvoiced cost", 0, 1, ""};
+
+constexpr int alg_ac = 4;
 
 // The running period of a single tracker and the output it appends to:
 // every sample up to an event gets the value of the cycle ending there.
@@ -439,10 +447,50 @@ tsamplestore tf0::multi(const tworksig& x, double fs, const std::shared_ptr<tblo
     return y.take();
 }
 
+tf0acsettings tf0::ac_settings() const {
+    tf0acsettings s;
+    s.minf0 = minf0;
+    s.maxf0 = maxf0;
+    s.timestep = timestep;
+    s.voicingthreshold = voicingthreshold;
+    s.silencethreshold = silencethreshold;
+    s.octavecost = octavecost;
+    s.octavejumpcost = octavejumpcost;
+    s.voicedunvoicedcost = voicedunvoicedcost;
+    return s;
+}
+
+tf0acframes tf0::ac_frames(const tworksig& x, double fs, const std::function<void(double)>& progress) const {
+    return f0_ac_frames(x, fs, ac_settings(), progress);
+}
+
+// Sample j takes the contour at the middle of its interval, (j + 0.5) / fs.
+tsamplestore tf0::ac(const tworksig& x, double fs, const std::shared_ptr<tblockcache>& cache,
+                     const std::function<void(double)>& progress) const {
+    const tf0acframes fr = ac_frames(x, fs, progress);
+    tstoreappender y(cache);
+    const std::size_t n = x.size();
+    for (std::size_t j = 0; j < n; ++j) {
+        const double f = fr.at((static_cast<double>(j) + 0.5) / fs);
+        y.push(static_cast<float>(extractt0 ? (f > 0 ? 1 / f : 0.0) : f));
+    }
+    return y.take();
+}
+
 void tf0::check(const tprocstep& step) const {
     check_param(step, r_release, peakrelease);
-    if (algorithm < 0 || algorithm > 3) steps::step_error(step, "unknown algorithm " + std::to_string(algorithm));
-    if (algorithm >= 2) {
+    if (algorithm < 0 || algorithm > alg_ac) steps::step_error(step, "unknown algorithm " + std::to_string(algorithm));
+    if (algorithm == alg_ac) {
+        check_param(step, r_minf0, minf0);
+        check_param(step, r_maxf0, maxf0);
+        if (!(minf0 < maxf0)) steps::step_error(step, "Min F0 must be below Max F0");
+        check_param(step, r_timestep, timestep * 1000);
+        check_param(step, r_voicing, voicingthreshold);
+        check_param(step, r_silence, silencethreshold);
+        check_param(step, r_octave, octavecost);
+        check_param(step, r_octavejump, octavejumpcost);
+        check_param(step, r_voicedunvoiced, voicedunvoicedcost);
+    } else if (algorithm >= 2) {
         check_param(step, r_minf0, minf0);
         check_param(step, r_maxf0, maxf0);
         if (!(minf0 < maxf0)) steps::step_error(step, "Min F0 must be below Max F0");
@@ -463,7 +511,11 @@ void tf0::run_process(tprocenv& env) {
     for (std::size_t i = 0; i < inarr.size(); ++i) {
         tchannelproperties& p = props[i];
         const double fs = p.sampfreq;
-        if (algorithm >= 2) {
+        if (algorithm == alg_ac) {
+            if (!(maxf0 < fs / 2))
+                steps::step_error(*this, "Max F0 (" + num(maxf0) + " Hz) must be below half the sampling rate (" +
+                                             num(fs / 2) + " Hz)");
+        } else if (algorithm >= 2) {
             // The highest band must stay below half the rate.
             const std::vector<double> b = peakrel();
             if (!(b.back() < fs / 2))
@@ -472,7 +524,10 @@ void tf0::run_process(tprocenv& env) {
         }
         const tworksig& x = inarr[i];
         auto report = [&](double f) { env.progress((i + f) / inarr.size()); };
-        if (algorithm < 2) {
+        if (algorithm == alg_ac) {
+            outarr[i] = tworksig(ac(x, fs, env.doc.block_cache(), report));
+            p.name += extractt0 ? " ac-T0" : " ac-F0";
+        } else if (algorithm < 2) {
             outarr[i] = tworksig(track(x, fs, env.doc.block_cache()));
             p.name += std::string(extractt0 ? " T0" : " F0") + (algorithm == 0 ? " peak" : " zc") +
                       (invpolarity ? " inv" : "");
@@ -498,17 +553,22 @@ std::string tf0::get_procname() const {
     const std::string word = extractt0 ? "T0 " : "F0 ";
     if (algorithm == 0) return word + "peak" + (invpolarity ? " inv" : "");
     if (algorithm == 1) return word + "zc" + (invpolarity ? " inv" : "");
+    if (algorithm == alg_ac) return word + "ac " + num(minf0) + " - " + num(maxf0) + " Hz";
     return word + "multi " + num(minf0) + " - " + num(maxf0) + " Hz" + (algorithm == 3 ? " (old)" : "");
 }
 
 namespace {
 
 void f0_refresh(tstepform& f, const std::string&) {
-    const bool multi = f.index("algorithm") >= 2;
-    for (const char* k : {"threshold", "minf0", "maxf0", "window", "extractors", "short", "gap", "postprocess"})
+    const int alg = f.index("algorithm");
+    const bool multi = alg == 2 || alg == 3, ac = alg == alg_ac;
+    for (const char* k : {"threshold", "window", "extractors", "short", "gap", "postprocess"})
         f.field(k).enabled = multi;
-    f.field("release").enabled = f.index("algorithm") == 0;
-    f.field("invpolarity").enabled = !multi;
+    for (const char* k : {"minf0", "maxf0"}) f.field(k).enabled = multi || ac;
+    for (const char* k : {"timestep", "voicing", "silence", "octave", "octavejump", "voicedunvoiced"})
+        f.field(k).enabled = ac;
+    f.field("release").enabled = alg == 0;
+    f.field("invpolarity").enabled = alg == 0 || alg == 1;
 }
 
 }  // namespace
@@ -520,11 +580,11 @@ std::unique_ptr<tstepform> tf0::settings_form() const {
     return f;
 }
 
-// An algorithm a file held that is none of the four shows no choice, and
+// An algorithm a file held that is none of the five shows no choice, and
 // the dialog refuses it until one is chosen (after the numbers' checks).
 void tf0::apply_form(const tstepform& form) {
     const int alg = form.index("algorithm");
-    if (alg < 0 || alg > 3) {
+    if (alg < 0 || alg > alg_ac) {
         clone()->tprocstep::apply_form(form);
         throw EProcessError("Choose an algorithm");
     }
@@ -534,11 +594,14 @@ void tf0::apply_form(const tstepform& form) {
 // Every number is read and checked whatever the algorithm, as the dialog
 // has always done.
 const tparamlist* tf0::params() const {
+    // The path tracker's numbers are written only for that algorithm, so
+    // the other algorithms' sections stay as they were.
+    const auto ac_only = [](const tf0& s) { return s.algorithm == alg_ac; };
     static const tparamlist list =
         tparams<tf0>("F0")
             .choice("Algorithm", "algorithm", "Algorithm", &tf0::algorithm,
                     {"Peak picking", "Zero crossings", "Multiple peak picking",
-                     "Multiple peak picking (old)"},
+                     "Multiple peak picking (old)", "Autocorrelation with path tracking"},
                     false)
             .stored_range(-1, 1000)
             .real("PeakRelease", "release", &tf0::peakrelease, r_release)
@@ -566,9 +629,24 @@ const tparamlist* tf0::params() const {
             .shown_times(1000)
             .read_when_disabled()
             .flag("PostProcess", "postprocess", "Post process", &tf0::postprocess)
+            .real("TimeStep", "timestep", &tf0::timestep, r_timestep)
+            .shown_times(1000)
+            .saved_if(ac_only)
+            .real("VoicingThreshold", "voicing", &tf0::voicingthreshold, r_voicing)
+            .saved_if(ac_only)
+            .real("SilenceThreshold", "silence", &tf0::silencethreshold, r_silence)
+            .saved_if(ac_only)
+            .real("OctaveCost", "octave", &tf0::octavecost, r_octave)
+            .saved_if(ac_only)
+            .real("OctaveJumpCost", "octavejump", &tf0::octavejumpcost, r_octavejump)
+            .saved_if(ac_only)
+            .real("VoicedUnvoicedCost", "voicedunvoiced", &tf0::voicedunvoicedcost, r_voicedunvoiced)
+            .saved_if(ac_only)
             .form_order({"algorithm", "release", "invpolarity", "extract",
                          "group:Multiple peak pickers", "threshold", "minf0", "maxf0", "window",
-                         "extractors", "short", "gap", "postprocess", "endgroup"});
+                         "extractors", "short", "gap", "postprocess", "endgroup",
+                         "group:Autocorrelation with path tracking", "timestep", "voicing", "silence",
+                         "octave", "octavejump", "voicedunvoiced", "endgroup"});
     return &list;
 }
 

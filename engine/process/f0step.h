@@ -11,6 +11,9 @@
 // stable, removes short detections and closes short gaps and, with post
 // processing, refines each 100th sample's period by the autocorrelation of
 // the signal (the output then has one value per 100 input samples).
+// Autocorrelation with path tracking (f0ac.h) analyses frames every time
+// step and follows the best path through their candidates; its contour has
+// the input's length, linear between voiced frames.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/process/f0ac.h"
 #include "engine/process/tprocstep.h"
 
 namespace tessal {
@@ -55,6 +59,13 @@ public:
     // n values otherwise. `progress` gets 0..1.
     tsamplestore multi(const tworksig& x, double fs, const std::shared_ptr<tblockcache>& cache,
                        const std::function<void(double)>& progress = {}) const;
+    // Autocorrelation with path tracking over one signal: its frames, and
+    // the contour of the signal's length they give (F0, or T0 with
+    // extractt0; 0 unvoiced).
+    tf0acframes ac_frames(const tworksig& x, double fs, const std::function<void(double)>& progress = {}) const;
+    tsamplestore ac(const tworksig& x, double fs, const std::shared_ptr<tblockcache>& cache,
+                    const std::function<void(double)>& progress = {}) const;
+    tf0acsettings ac_settings() const;
     // The band frequencies of the extractors: minf0, then each twice the
     // one before.
     std::vector<double> peakrel() const;
@@ -71,6 +82,13 @@ public:
     double removeshortgap = 0.02;
     bool postprocess = true;
     double corrthres = 0.5;  // not stored, not editable
+    // Autocorrelation with path tracking (stored only with that algorithm).
+    double timestep = 0.01;
+    double voicingthreshold = 0.45;
+    double silencethreshold = 0.03;
+    double octavecost = 0.01;
+    double octavejumpcost = 0.35;
+    double voicedunvoicedcost = 0.14;
 
 protected:
     void check(const tprocstep& step) const;

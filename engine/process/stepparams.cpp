@@ -168,7 +168,7 @@ void tparamlist::copy(const tprocstep& from, tprocstep& to) const {
 
 void tparamlist::save(const std::string& id, TSetting& set, const tprocstep& s) const {
     for (const tparam& p : params) {
-        if (!p.in(s) || !p.stored()) continue;
+        if (!p.in(s) || !p.stored() || (p.savedif && !p.savedif(s))) continue;
         switch (p.kind) {
         case tparamkind::real: set.WriteFloat(id, p.key, p.real_of(s)); break;
         case tparamkind::whole:

@@ -81,6 +81,10 @@ struct tparam {
     // When set, the parameter exists only for steps where this holds (a
     // subtype without it neither shows nor stores it).
     std::function<bool(const tprocstep&)> present;
+    // When set, the parameter is written only for steps where this holds
+    // (it is still read, shown and copied; a file without it keeps the
+    // default).
+    std::function<bool(const tprocstep&)> savedif;
     // An empty key: the parameter is in the form but not in the file.
     bool stored() const { return !key.empty(); }
     // The member in the step; a real held elsewhere (in a filter section)
@@ -289,6 +293,14 @@ public:
     // The last parameter exists only for steps where `rule` holds.
     tparams& present_if(std::function<bool(const S&)> rule) {
         list.params.back().present = [rule](const tprocstep& s) {
+            return rule(static_cast<const S&>(s));
+        };
+        return *this;
+    }
+
+    // The last parameter is written to the file only when `rule` holds.
+    tparams& saved_if(std::function<bool(const S&)> rule) {
+        list.params.back().savedif = [rule](const tprocstep& s) {
             return rule(static_cast<const S&>(s));
         };
         return *this;

@@ -37,6 +37,7 @@
 #include "gui/processing/processingmodule.h"
 #include "gui/processing/processingwindow.h"
 #include "gui/processing/processrun.h"
+#include "engine/process/f0step.h"
 #include "gui/processing/stepformdialog.h"
 #include "gui/settings/tmainsettings.h"
 #include "gui/settings/trecentfilesmenu.h"
@@ -409,6 +410,32 @@ TEST(Processing, TheStepDialogRefusesValuesAndCancelKeepsTheStep) {
     click(pw, "editbutton");
     EXPECT_EQ(f.prompter.asked.back().text, "No settings available");
     EXPECT_EQ(f.prompter.asked.back().caption, "Cannot change settings");
+}
+
+// The F0 dialog's fifth algorithm: its radio button, its own group of
+// fields enabled only while it is chosen, and the values it takes.
+TEST(Processing, TheF0DialogOffersThePathTrackerWithItsFields) {
+    tfixture f;
+    tprocessingwindow* pw = f.pw;
+    add(pw, "f0");
+    auto& f0 = dynamic_cast<tf0&>(*pw->process().steps[0]);
+    edit_step(pw, 0, [](tstepformdialog& d) {
+        auto* ac = d.widget("algorithm")->findChild<QRadioButton*>("algorithm:4");
+        ASSERT_NE(ac, nullptr);
+        EXPECT_EQ(ac->text(), "Autocorrelation with path tracking");
+        EXPECT_FALSE(d.widget("timestep")->isEnabled());
+        QTest::mouseClick(ac, Qt::LeftButton);
+        for (const char* k : {"timestep", "voicing", "silence", "octave", "octavejump", "voicedunvoiced", "minf0"})
+            EXPECT_TRUE(d.widget(k)->isEnabled()) << k;
+        EXPECT_FALSE(d.widget("threshold")->isEnabled());
+        type(d, "timestep", "5");
+        type(d, "octavejump", "0.5");
+        press_ok(d);
+    });
+    EXPECT_EQ(f0.algorithm, 4);
+    EXPECT_DOUBLE_EQ(f0.timestep, 0.005);
+    EXPECT_DOUBLE_EQ(f0.octavejumpcost, 0.5);
+    EXPECT_EQ(lines(pw)[0].find("F0 ac 50 - 400 Hz") != std::string::npos, true) << lines(pw)[0];
 }
 
 // Edit... opens the step on the focused line, also after a double-click's

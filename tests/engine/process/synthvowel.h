@@ -43,6 +43,10 @@ struct tvowelparams {
     std::vector<std::pair<double, double>> formants;  // frequency, bandwidth
     double voiced = 1.0, lead = 0.25, fs = 16000;
     unsigned seed = 1;
+    // Creak-like period doubling: cycles alternate between periods
+    // (1 + doubling) T and (1 - doubling) T, and the shorter ones are
+    // weaker by the factor (1 - 2 doubling).
+    double doubling = 0;
 };
 
 inline tvowel make_vowel(const tvowelparams& s) {
@@ -56,14 +60,18 @@ inline tvowel make_vowel(const tvowelparams& s) {
     std::mt19937 rng(s.seed);
     std::normal_distribution<double> gauss(0, 1);
     double t = s.lead;
+    bool odd = false;
     for (;;) {
-        const double T = 1 / s.f0(t - s.lead) * (1 + s.jitter * gauss(rng));
+        odd = !odd;
+        const double T = 1 / s.f0(t - s.lead) * (1 + s.jitter * gauss(rng)) *
+                         (1 + (odd ? s.doubling : -s.doubling));
         if (t + T > s.lead + s.voiced) break;
         v.start.push_back(t);
+        const double amp = odd ? 1.0 : 1 - 2 * s.doubling;
         const double tp = 0.4 * T, tn = 0.16 * T;
         for (std::size_t j = static_cast<std::size_t>(std::ceil(t * s.fs)); j < n && j / s.fs < t + T; ++j) {
             const double u = j / s.fs - t;
-            flow[j] = u <= tp ? 0.5 * (1 - std::cos(pi * u / tp)) : u <= tp + tn ? std::cos(pi * (u - tp) / (2 * tn)) : 0.0;
+            flow[j] = amp * (u <= tp ? 0.5 * (1 - std::cos(pi * u / tp)) : u <= tp + tn ? std::cos(pi * (u - tp) / (2 * tn)) : 0.0);
         }
         t += T;
     }
