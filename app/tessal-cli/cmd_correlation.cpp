@@ -60,12 +60,8 @@ int cmd_correlation(int argc, char** argv) {
 
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
-    if (!has_channel(d.doc, channo)) return exit_input;
+    if (!has_sampled_channel(d.doc, channo)) return exit_input;
     const tchannel& ch = d.doc.channel(static_cast<int>(channo));
-    if (!(ch.sampfreq > 0)) {
-        std::fputs("tessal-cli: the channel has no sampling rate\n", stderr);
-        return exit_input;
-    }
     if (std::round(lagms / 1000 * ch.sampfreq) > max_lags) {
         const std::string why = "--lags takes at most " + std::to_string(static_cast<long long>(max_lags)) +
                                 " lags, " + format_significant(6, max_lags / ch.sampfreq * 1000) +

@@ -87,13 +87,9 @@ int cmd_f0(int argc, char** argv) {
 
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
-    if (!has_channel(d.doc, channo)) return exit_input;
+    if (!has_sampled_channel(d.doc, channo)) return exit_input;
     const tchannel& ch = d.doc.channel(static_cast<int>(channo));
     const double fs = ch.sampfreq;
-    if (!(fs > 0)) {
-        std::fputs("tessal-cli: the channel has no sampling rate\n", stderr);
-        return exit_input;
-    }
     const auto n = static_cast<std::int64_t>(ch.samples().size());
     const std::int64_t i0 = std::min<std::int64_t>(n, static_cast<std::int64_t>(std::llround(from * fs)));
     const std::int64_t i1 =

@@ -108,12 +108,8 @@ int cmd_histogram(int argc, char** argv) {
 
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
-    if (!has_channel(d.doc, channo)) return exit_input;
+    if (!has_sampled_channel(d.doc, channo)) return exit_input;
     const tchannel& ch = d.doc.channel(static_cast<int>(channo));
-    if (!(ch.sampfreq > 0)) {
-        std::fputs("tessal-cli: the channel has no sampling rate\n", stderr);
-        return exit_input;
-    }
     const double L = a.option("--from") ? from : d.doc.first_time();
     const double R = a.option("--to") ? to : d.doc.last_time();
     // The window's value axis is the channel's.

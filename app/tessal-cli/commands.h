@@ -99,6 +99,8 @@ bool read_span_options(const targs& a, double& from, double& to);
 bool read_channel_option(const targs& a, long long& channo);
 // Whether `doc` has channel `channo`; when not, says so on stderr.
 bool has_channel(const tdocument& doc, long long channo);
+// has_channel, and the channel has a sampling rate; when not, says so.
+bool has_sampled_channel(const tdocument& doc, long long channo);
 
 int cmd_info(int argc, char** argv);
 int cmd_dump(int argc, char** argv);

@@ -173,4 +173,11 @@ bool has_channel(const tdocument& doc, long long channo) {
     return false;
 }
 
+bool has_sampled_channel(const tdocument& doc, long long channo) {
+    if (!has_channel(doc, channo)) return false;
+    if (doc.channel(static_cast<int>(channo)).sampfreq > 0) return true;
+    std::fputs("tessal-cli: the channel has no sampling rate\n", stderr);
+    return false;
+}
+
 }  // namespace tessal::cli
