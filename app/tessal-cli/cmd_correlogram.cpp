@@ -1,9 +1,10 @@
-// tessal-cli correlogram FILE --trace T.ctr [--channel N] [--window MS |
-// --factor X] [--vertical frequency|time] [--skip N] [--no-keep-rate]
-// [--thresholds LO,HI] [--f0 C] [--correlation C] [--width C] [--fsd V]
-// -o OUT [--yes]: the correlogram window's "Extract F0/T0" along the trace
-// of a ".ctr" file, into the channels the window writes, and the document
-// saved to OUT.
+// tessal-cli correlogram FILE (--trace T.ctr | --auto-trace) [--channel N]
+// [--window MS | --factor X] [--vertical frequency|time] [--skip N]
+// [--no-keep-rate] [--thresholds LO,HI] [--f0 C] [--correlation C]
+// [--width C] [--fsd V] -o OUT [--yes]: the correlogram window's "Extract
+// F0/T0" along the trace of a ".ctr" file, or along the trace its "Trace
+// from F0" makes over the whole channel, into the channels the window
+// writes, and the document saved to OUT.
 #include <cmath>
 #include <cstdio>
 
@@ -11,14 +12,17 @@
 #include "engine/dsp/numformat.h"
 #include "engine/formats/formatregistry.h"
 #include "engine/formats/saveformats.h"
+#include "engine/process/tworksig.h"
 #include "engine/tools/correlogramchannels.h"
+#include "engine/tools/f0trace.h"
 
 namespace tessal::cli {
 
 namespace {
 
 const char* const correlogram_usage =
-    "usage: tessal-cli correlogram FILE --trace T.ctr [--channel N] [--window MS | --factor X]\n"
+    "usage: tessal-cli correlogram FILE (--trace T.ctr | --auto-trace) [--channel N]\n"
+    "         [--window MS | --factor X]\n"
     "         [--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI]\n"
     "         [--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes]\n"
     "       C is a channel number, new or none\n";
@@ -51,10 +55,14 @@ int cmd_correlogram(int argc, char** argv) {
     if (!parse_args(argc, argv, 2,
                     {"--trace", "--channel", "--window", "--factor", "--vertical", "--skip",
                      "--thresholds", "--f0", "--correlation", "--width", "--fsd", "-o"},
-                    {"--no-keep-rate", "--yes"}, a) ||
+                    {"--no-keep-rate", "--auto-trace", "--yes"}, a) ||
         a.positional.size() != 1)
         return usage_error(nullptr);
-    if (!a.option("--trace")) return usage_error("give the trace with --trace T.ctr");
+    const bool autotrace = a.has_flag("--auto-trace");
+    if (autotrace && a.option("--trace"))
+        return usage_error("--trace and --auto-trace are two traces; give one");
+    if (!autotrace && !a.option("--trace"))
+        return usage_error("give the trace with --trace T.ctr, or --auto-trace");
     if (!a.option("-o")) return usage_error("give the output with -o OUT");
     long long channo = 0;
     if (!read_channel_option(a, channo)) return exit_usage;
@@ -111,7 +119,7 @@ int cmd_correlogram(int argc, char** argv) {
     if (!row) return exit_usage;
     std::vector<TTracePoint> trace;
     std::string err;
-    if (!read_trace_file(*a.option("--trace"), trace, err)) {
+    if (!autotrace && !read_trace_file(*a.option("--trace"), trace, err)) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(err).c_str());
         return exit_input;
     }
@@ -120,6 +128,25 @@ int cmd_correlogram(int argc, char** argv) {
     for (int c : {targets.f0t0 ? targets.f0t0chan : -1, targets.correlation ? targets.correlationchan : -1,
                   targets.width ? targets.widthchan : -1})
         if (c >= 0 && !has_channel(d.doc, c)) return exit_input;
+    if (autotrace) {
+        // As the window's "Trace from F0" over the whole channel, with the
+        // lag range of the strip's default axis, its top at --fsd.
+        const tchannel& ch = d.doc.channel(static_cast<int>(channo));
+        tf0acsettings ac;
+        const double axislo = lo, axishi = fsd;
+        if (!correlogram_f0_range(s, axislo, axishi, ch.sampfreq, ac.minf0, ac.maxf0, err)) {
+            std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(err).c_str());
+            return exit_input;
+        }
+        const tworksig x(ch.samples_slice(0, ch.sample_count()));
+        trace_from_f0(x, ch.sampfreq, static_cast<double>(ch.xshift) / ch.sampfreq, ac, default_trace_width,
+                      trace);
+        if (trace.empty()) {
+            std::fprintf(stderr, "tessal-cli: no voiced part was found in channel %lld (F0 from %s to %s Hz)\n",
+                         channo, float_to_text(ac.minf0).c_str(), float_to_text(ac.maxf0).c_str());
+            return exit_input;
+        }
+    }
     try {
         const tf0channels r = make_f0_channels(d.doc, static_cast<int>(channo), trace, s, e, targets,
                                                fsd, d.prompter);

@@ -169,7 +169,7 @@ std::vector<thelpcommand> make_table() {
           {"--from S --to S", "the span, in seconds"},
           {"--summary", "print the summary line instead of the pairs"}}},
         {"correlogram",
-         {"correlogram FILE --trace T.ctr [--channel N] [--window MS | --factor X] "
+         {"correlogram FILE (--trace T.ctr | --auto-trace) [--channel N] [--window MS | --factor X] "
           "[--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI] "
           "[--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes]"},
          "F0 or T0, peak correlation and candidate width along a trace, as new channels",
@@ -181,6 +181,11 @@ std::vector<thelpcommand> make_table() {
          "\" Candidate Width\"), 32-bit float, -1 where the trace has no band or the "
          "analysis is unvoiced. The document is saved to OUT.",
          {{"--trace T.ctr", "the trace file"},
+          {"--auto-trace", "instead of a trace file, the trace the window's \"Trace from F0\" makes over "
+                           "the whole channel: the autocorrelation F0 tracker's contour (F0 from 50 Hz "
+                           "to the --fsd top on a frequency axis; 50 to 1000 Hz on a time axis up to "
+                           "20 ms), a band of +-25 % around each voiced frame's F0, no band where it "
+                           "is unvoiced"},
           {"--channel N", "the channel to analyse (default 0)"},
           {"--window MS", "the fixed analysis window, in ms (default 10)"},
           {"--factor X", "a window of X times the lag instead (\"Corr delay x\")"},

@@ -73,6 +73,8 @@ int hit_trace_point(const std::vector<TTracePoint>& points, const std::function<
 int move_trace_point(std::vector<TTracePoint>& points, int index, int found, double t, double f);
 // A cut point (band 1..1) at time t.
 void cut_trace(std::vector<TTracePoint>& points, double t);
+// The width of a new point's band ("Default width of trace [%]" 50).
+inline constexpr double default_trace_width = 0.5;
 // The new band of a point added at f with a relative width (0.5: +-25 %).
 TTracePoint trace_point_at(double t, double f, double width);
 // The frequency a strip row stands for: 1000 / ms on a time axis, the value

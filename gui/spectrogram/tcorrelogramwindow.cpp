@@ -31,7 +31,9 @@
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numberfield.h"
 #include "engine/dsp/numformat.h"
+#include "engine/process/tworksig.h"
 #include "engine/settings/tsetting.h"
+#include "engine/tools/f0trace.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/widgets/settingspage.h"
@@ -51,7 +53,7 @@ const tstripkind correlogram_kind{"Correlogram - Tessal", "Freeze correlograms",
 }  // namespace
 
 tcorrelogramwindow::tcorrelogramwindow(tappcontext& ctx, QWidget* owner)
-    : tstripwindow(ctx, owner, correlogram_kind), extractline_(deliver_to(this)) {
+    : tstripwindow(ctx, owner, correlogram_kind), traceline_(deliver_to(this)), extractline_(deliver_to(this)) {
     st_.levello = 0;
     st_.levelhi = 1;
     speg_.tilt = 0;
@@ -60,6 +62,7 @@ tcorrelogramwindow::tcorrelogramwindow(tappcontext& ctx, QWidget* owner)
 }
 
 tcorrelogramwindow::~tcorrelogramwindow() {
+    traceline_.cancel();
     extractline_.cancel();
     finish();
 }
@@ -104,8 +107,11 @@ QWidget* tcorrelogramwindow::build_tracing_page() {
     auto* commands = new QGridLayout;
     pl->addLayout(commands);
     int slot = 0;
+    // Each button is named after its command ("...button"), so that a
+    // screenshot run can press it.
     auto place = [&](QAction* a) {
         auto* b = new QToolButton;
+        b->setObjectName(a->objectName() + "button");
         b->setDefaultAction(a);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         commands->addWidget(b, slot / 2, slot % 2);
@@ -125,8 +131,9 @@ QWidget* tcorrelogramwindow::build_tracing_page() {
                            tmode{"deletepointaction", "Delete point", "Delete trace point", 3},
                            tmode{"cuttraceaction", "Cut trace", "Cut trace", 4},
                            tmode{"gluetraceaction", "Glue trace", "Glue trace", 5}}) {
-        QAction* a = place(new QAction(m.caption, this));
+        auto* a = new QAction(m.caption, this);
         a->setObjectName(m.id);
+        place(a);
         a->setToolTip(m.hint);
         a->setCheckable(true);
         modes->addAction(a);
@@ -134,8 +141,9 @@ QWidget* tcorrelogramwindow::build_tracing_page() {
         connect(a, &QAction::triggered, this, [this, mode] { set_trace_mode(mode); });
     }
     auto command = [&](const char* id, const QString& caption, auto work) {
-        QAction* a = place(new QAction(caption, this));
+        auto* a = new QAction(caption, this);
         a->setObjectName(id);
+        place(a);
         connect(a, &QAction::triggered, this, [this, work] { run_guarded(&ctx_.doc, work, false); });
         return a;
     };
@@ -154,6 +162,7 @@ QWidget* tcorrelogramwindow::build_tracing_page() {
                                                        "Trace files (*.ctr);;All filer (*)");
         if (!f.isEmpty()) open_trace(f, ctx_.doc.thischanno());
     });
+    command("tracefromf0action", "Trace from F0", [this] { auto_trace(ctx_.doc.thischanno()); });
     command("savetraceaction", "Save trace", [this] { savetraceactionExecute(); });
     command("savetraceasaction", "Save trace as...", [this] {
         QString f = QFileDialog::getSaveFileName(this, "Save trace", {},
@@ -565,6 +574,70 @@ bool tcorrelogramwindow::open_trace(const QString& path, int chno) {
     trace(chno) = std::move(points);
     strip(chno).tracemodified = false;
     tracefile_ = path;
+    repaint_strips();
+    return true;
+}
+
+bool tcorrelogramwindow::auto_trace(int chno) {
+    if (chno < 0 || chno >= strip_count()) return false;
+    if (!may_replace_trace(chno)) return false;
+    const tchannel& ch = ctx_.doc.channel(chno);
+    const double fs = ch.sampfreq;
+    const TAxis& fa = freq_axis(chno);
+    tf0acsettings ac;
+    std::string err;
+    if (!correlogram_f0_range(st_.corr, fa.GetLoValue(), fa.GetHiValue(), fs, ac.minf0, ac.maxf0, err)) {
+        ctx_.prompter.error(err, "Trace from F0");
+        return false;
+    }
+    // The tracker reads a slice of the span on a worker; the trace is set
+    // only once it finished, so "Cancel" leaves it as it was.
+    const TAxis& ta = time_axis();
+    const long long first = std::llround(ta.GetLoValue() * fs), last = std::llround(ta.GetHiValue() * fs);
+    auto samples = std::make_shared<const tsamplecopy>(copy_samples(ch, first, last));
+    struct ttraceanswer {
+        bool done = false;
+        std::vector<TTracePoint> points;
+        std::string failure;
+    };
+    auto answer = std::make_shared<ttraceanswer>();
+    traceline_.start(
+        [samples, ac, width = st_.tracewidth](tjobcontext& job) {
+            const tworksig x(samples->data);
+            std::vector<TTracePoint> points;
+            if (!trace_from_f0(x, samples->fs, static_cast<double>(samples->xshift) / samples->fs, ac, width,
+                               points, [&job](double f) {
+                                   job.progress(f);
+                                   return !job.cancelled();
+                               }))
+                job.check();
+            return points;
+        },
+        [answer](std::vector<TTracePoint> points) {
+            answer->done = true;
+            answer->points = std::move(points);
+        },
+        [answer](const std::string& why) { answer->failure = why; });
+    const bool finished = wait_with_progress(this, traceline_, "Tracing F0");
+    QStatusBar* bar = ctx_.window->statusBar();
+    if (!finished || !answer->done) {
+        bar->showMessage("Interrupted!");
+        if (!answer->failure.empty()) ctx_.prompter.error(answer->failure, "Trace from F0");
+        return false;
+    }
+    if (chno >= strip_count()) return false;
+    if (answer->points.empty()) {
+        ctx_.prompter.error("No voiced part was found between " + float_to_text(ta.GetLoValue()) + " and " +
+                                float_to_text(ta.GetHiValue()) + " s of channel " + std::to_string(chno) +
+                                " (F0 from " + float_to_text(ac.minf0) + " to " + float_to_text(ac.maxf0) +
+                                " Hz).",
+                            "Trace from F0");
+        return false;
+    }
+    trace(chno) = std::move(answer->points);
+    strip(chno).picked = -1;
+    trace_edited(strip(chno));
+    bar->showMessage("100%, done!");
     repaint_strips();
     return true;
 }
