@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/analysis/correlation.h"
+#include "engine/analysis/spectrogram.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 
@@ -366,6 +367,28 @@ bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
         out.width[static_cast<std::size_t>(o)] = voiced ? lastw : -1;
     }
     return true;
+}
+
+void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int colormode,
+                         TColor channel, std::vector<std::uint32_t>& pixels) {
+    const int w = strip.width, h = strip.height;
+    pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    constexpr int steps = 4096;
+    std::uint32_t table[steps];
+    for (int i = 0; i < steps; ++i)
+        table[i] = spectrogram_color(colormode, std::pow(static_cast<double>(i) / (steps - 1), gamma), channel);
+    const double span = hi - lo;
+    // v <= 0 (and NaN) is the first entry, v >= 1 the last.
+    const double scale = span != 0 ? (steps - 1) / span : 0;
+    for (int y = 0; y < h; ++y) {
+        std::uint32_t* row = pixels.data() + static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w);
+        for (int x = 0; x < w; ++x) {
+            const double k = (strip.at(x, y) - lo) * scale;
+            int i = 0;
+            if (k > 0) i = k < steps - 1 ? static_cast<int>(k + 0.5) : steps - 1;
+            row[x] = table[i];
+        }
+    }
 }
 
 }  // namespace tessal

@@ -7,13 +7,17 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/analysis/spectrum.h"
+#include "engine/core/colors.h"
 
 namespace tessal {
+
+struct tspectrogramstrip;
 
 struct tcorrelogramsettings {
     double ffixedcorrlength = 0.010;  // s
@@ -45,6 +49,15 @@ double correlogram_column_cost(const tcorrelogramsettings& s, long long largestl
 void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,
                         double t, const std::vector<double>& rowvalues, float* out,
                         std::vector<float>& buffer);
+
+// The picture of a strip of r: width * height 0xFFRRGGBB pixels, top row
+// first. A level r is placed on the level axis, v = (r - lo) / (hi - lo)
+// (0 when hi == lo), raised to `gamma` keeping its sign, and coloured by
+// spectrogram_color (which clips to 0..1). As the clipping leaves only v
+// in 0..1 to tell apart, the colours come from a table over that range
+// (4096 steps), not from a power per pixel.
+void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int colormode,
+                         TColor channel, std::vector<std::uint32_t>& pixels);
 
 // ---------------------------------------------------------------- traces
 

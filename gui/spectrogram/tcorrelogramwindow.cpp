@@ -50,6 +50,11 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 const tstripkind correlogram_kind{"Correlogram - Tessal", "Freeze correlograms", "  r", 0, 1, 300};
 
+// Work (products, correlogram_column_cost) below which a strip may be
+// computed at once on this thread, within the update's budget: about
+// 10 ms of columns on one core.
+constexpr double immediate_products = 2e7;
+
 }  // namespace
 
 tcorrelogramwindow::tcorrelogramwindow(tappcontext& ctx, QWidget* owner)
@@ -376,46 +381,49 @@ void tcorrelogramwindow::start_computation(int chno, const tchannel& ch, std::ve
     auto samples = std::make_shared<const tsamplecopy>(
         copy_samples(ch, first, last + std::clamp(len, 0LL, std::numeric_limits<long long>::max() - last)));
     run->rows = std::move(rows);
+    run->out.width = static_cast<int>(run->cols.times.size());
+    run->out.height = static_cast<int>(run->rows.size());
+    run->out.levels.assign(static_cast<std::size_t>(run->out.width) * run->rows.size(), -1.0f);
     status_->set_text(2, "Calculating correlogram for channel " + QString::number(chno));
-    auto compute = [settings = st_.corr, largest, samples](trun& r) {
-        const int h = static_cast<int>(r.rows.size());
-        r.out.width = static_cast<int>(r.cols.times.size());
-        r.out.height = h;
-        r.out.levels.assign(static_cast<std::size_t>(r.out.width) * static_cast<std::size_t>(h), -1.0f);
+    // The columns from `from` on: all of them (the width), or where the
+    // budget (when given) ran out; -1 when cancelled.
+    auto columns = [settings = st_.corr, largest, samples](trun& r, int from, const ttimebudget* budget) {
+        const std::size_t h = r.rows.size();
         const tsampleview view = samples->view();
         std::vector<float> buf;
-        for (int x = 0; x < r.out.width; ++x) {
-            if (x % 10 == 0 && r.cancel) return false;
+        for (int x = from; x < r.out.width; ++x) {
+            if (budget && budget->spent()) return x;
+            if (x % 10 == 0) {
+                if (r.cancel) return -1;
+                if (!budget) r.progress(static_cast<double>(x) / r.out.width);
+            }
             correlogram_column(view, settings, largest, r.cols.times[static_cast<std::size_t>(x)], r.rows,
-                               r.out.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h), buf);
+                               r.out.levels.data() + static_cast<std::size_t>(x) * h, buf);
         }
-        return true;
+        return r.out.width;
     };
     // Little work (a short view at a short window) is done here and now,
-    // not queued behind other windows' jobs on the pool.
-    if (work < 1e8 && little_to_read(static_cast<double>(first) / ch.sampfreq, static_cast<double>(last) / ch.sampfreq,
-                                     ch.sampfreq, len)) {
-        compute(*run);
-        const double t1 = run->cols.times.empty() ? 0 : run->cols.times.front();
-        const double t2 = run->cols.times.empty() ? 0 : run->cols.times.back();
-        store_result(chno, std::move(run->out), std::move(run->rows), t1, t2);
-        return;
+    // not queued behind other windows' jobs on the pool, as far as the
+    // update's budget goes; the job line goes on from the column it
+    // stopped at.
+    int done = 0;
+    if (work < immediate_products && !budget().spent() &&
+        little_to_read(static_cast<double>(first) / ch.sampfreq, static_cast<double>(last) / ch.sampfreq, ch.sampfreq,
+                       len)) {
+        done = columns(*run, 0, &budget());
+        if (done == run->out.width) {
+            const double t1 = run->cols.times.empty() ? 0 : run->cols.times.front();
+            const double t2 = run->cols.times.empty() ? 0 : run->cols.times.back();
+            store_result(chno, std::move(run->out), std::move(run->rows), t1, t2);
+            return;
+        }
     }
-    start_run(chno, std::move(run), compute);
+    start_run(chno, std::move(run), [columns, done](trun& r) { return columns(r, done, nullptr) == r.out.width; });
 }
 
 void tcorrelogramwindow::make_pixels(int chno, const tstrip& s, std::vector<std::uint32_t>& px) const {
-    const TColor channel = ctx_.doc.channel(chno).color;
-    const int w = s.speg.width, h = s.speg.height;
-    px.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    const double span = st_.levelhi - st_.levello;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const double v = span != 0 ? (s.speg.at(x, y) - st_.levello) / span : 0;
-            const double g = (v < 0 ? -1 : 1) * std::pow(std::fabs(v), st_.gamma);
-            px[static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
-                spectrogram_color(st_.colormode, g, channel);
-        }
+    correlogram_picture(s.speg, st_.levello, st_.levelhi, st_.gamma, st_.colormode, ctx_.doc.channel(chno).color,
+                        px);
 }
 
 void tcorrelogramwindow::paint_over(int chno, QPainter& p, const std::function<double(double)>& tx,
