@@ -28,6 +28,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
+#include "engine/tools/iaif.h"
 #include "engine/tools/channelsegment.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
@@ -117,6 +118,12 @@ tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
                         save_filter_file(d.selectedFiles().first());
                 },
                 .toolorder = 41, .hint = "Save formants file"});
+    tools_.add({.id = "estimateaction", .caption = "Estimate filter",
+                .handler = [this] { estimateactionExecute(); }, .toolorder = 42,
+                .hint = "Estimate the formants from the selection (IAIF)"});
+    tools_.add({.id = "undoestimateaction", .caption = "Undo estimate",
+                .handler = [this] { undoestimateactionExecute(); }, .toolorder = 43,
+                .hint = "Return to the filter before the last estimate"});
     auto* outer = tools_.build_layout();
     tools_.action("logatmakeaction")->setChecked(true);
 
@@ -373,6 +380,8 @@ void tinvirawindow::update_enablings() {
         a->setToolTip((locked_ ? "Locked to channel " : "Lock to channel ") + QString::number(n));
     const bool haschannel = ctx_.doc.totnchans() > 0;
     if (QAction* a = action("saveaction")) a->setEnabled(haschannel);
+    if (QAction* a = action("estimateaction")) a->setEnabled(haschannel);
+    if (QAction* a = action("undoestimateaction")) a->setEnabled(!estimateundo_.empty());
 }
 
 void tinvirawindow::mark_audio_dirty() {
@@ -851,6 +860,49 @@ void tinvirawindow::saveactionExecute() {
     run_guarded(&doc, [&] { apply_invfilter_channels(doc, *plan, *data); }, true, "Make channels");
     mark_audio_dirty();
     refill_combos();
+}
+
+void tinvirawindow::estimateactionExecute() {
+    tdocument& doc = ctx_.doc;
+    if (doc.totnchans() == 0) return;
+    ensure_current();
+    if (flockchanno_ < 0 || flockchanno_ >= doc.totnchans()) return;
+    const tchannel& ch = doc.channel(flockchanno_);
+    // The selection, or without one the segment the window shows.
+    const tglobal& gl = doc.theglobal;
+    double from = gl.leftselcursor(), to = gl.rightselcursor();
+    if (!gl.has_selection()) {
+        from = gl.timecursor();
+        to = ch.sampfreq > 0 ? from + invfilter_seglen / ch.sampfreq : from;
+    }
+    const tiaifresult r = iaif_channel(ch, from, to);
+    if (!r.ok) {
+        show_error(r.problem);
+        return;
+    }
+    estimateundo_.push_back({filter_.formants, filter_.signaltype, filter_.fhpfilterfreq});
+    apply_iaif(filter_, r);
+    micradio_->setChecked(true);
+    hpedit_->setText(qs(float_to_text(filter_.fhpfilterfreq)));
+    thisformant_ = -2;
+    mark_audio_dirty();
+    mark_dirty();
+    update_enablings();
+}
+
+void tinvirawindow::undoestimateactionExecute() {
+    if (estimateundo_.empty()) return;
+    const tfilterstate s = std::move(estimateundo_.back());
+    estimateundo_.pop_back();
+    filter_.formants = s.formants;
+    filter_.fhpfilterfreq = s.hp;
+    (s.type == tinvsignaltype::mic ? micradio_ : flowradio_)->setChecked(true);
+    filter_.signaltype = s.type;
+    hpedit_->setText(qs(float_to_text(filter_.fhpfilterfreq)));
+    thisformant_ = -2;
+    mark_audio_dirty();
+    mark_dirty();
+    update_enablings();
 }
 
 bool tinvirawindow::open_filter_file(const QString& path) {

@@ -70,6 +70,11 @@ public:
 
     void logformantsactionExecute();
     void saveactionExecute();
+    // "Estimate filter": the elements from IAIF over the selection (or the
+    // shown segment without one); "Undo estimate" returns to the elements,
+    // type and high-pass before it, one estimate at a time.
+    void estimateactionExecute();
+    void undoestimateactionExecute();
     bool open_filter_file(const QString& path);
     bool save_filter_file(const QString& path);
 
@@ -115,6 +120,12 @@ private:
     twindowtools tools_;
     tinvfilter filter_;
     int flockchanno_ = -1;
+    struct tfilterstate {
+        std::vector<tformant> formants;
+        tinvsignaltype type;
+        double hp;
+    };
+    std::vector<tfilterstate> estimateundo_;
     bool locked_ = false;
     bool faudiodatadirty_ = true;
     bool fdirty_ = true;
