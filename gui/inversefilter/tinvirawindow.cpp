@@ -380,7 +380,6 @@ void tinvirawindow::update_enablings() {
         a->setToolTip((locked_ ? "Locked to channel " : "Lock to channel ") + QString::number(n));
     const bool haschannel = ctx_.doc.totnchans() > 0;
     if (QAction* a = action("saveaction")) a->setEnabled(haschannel);
-    if (QAction* a = action("estimateaction")) a->setEnabled(haschannel);
     if (QAction* a = action("undoestimateaction")) a->setEnabled(!estimateundo_.empty());
 }
 
@@ -865,9 +864,10 @@ void tinvirawindow::saveactionExecute() {
 void tinvirawindow::estimateactionExecute() {
     tdocument& doc = ctx_.doc;
     if (doc.totnchans() == 0) return;
-    ensure_current();
-    if (flockchanno_ < 0 || flockchanno_ >= doc.totnchans()) return;
-    const tchannel& ch = doc.channel(flockchanno_);
+    // The channel the window follows (its segment may not be loaded yet).
+    const int chno = locked_ && flockchanno_ >= 0 && flockchanno_ < doc.totnchans() ? flockchanno_ : doc.thischanno();
+    if (chno < 0 || chno >= doc.totnchans()) return;
+    const tchannel& ch = doc.channel(chno);
     // The selection, or without one the segment the window shows.
     const tglobal& gl = doc.theglobal;
     double from = gl.leftselcursor(), to = gl.rightselcursor();
