@@ -35,7 +35,6 @@
 // on stderr: seconds from the start of main() until the files given are
 // open, and until the window has been drawn for the picture (before the PNG
 // is written).
-#include <QAction>
 #include <QMessageBox>
 #include <QAbstractButton>
 #include <QApplication>
@@ -89,8 +88,7 @@ const char* const help_text =
     "  --cursor T               place the time cursor at T seconds first\n"
     "  --select FROM TO         select FROM..TO seconds first\n"
     "  --freqcursor HZ          place the frequency cursor first\n"
-    "  --click NAME             press the window's button (or tool-bar command) of this object\n"
-    "                           name (again: in turn)\n"
+    "  --click NAME             press the window's button of this object name (again: in turn)\n"
     "  --wait MS                let the program run this long (after the click before it)\n"
     "  --popup NAME             show the window's drop-down list of this name open\n"
     "  --tab TEXT               bring the window's page with this tab to the front\n"
@@ -392,17 +390,12 @@ int main(int argc, char** argv) {
         // name) and let it run for a while before the picture.
         for (qsizetype k = 0; k < std::max(clicks.size(), waits.size()); ++k) {
             if (k < clicks.size()) {
-                // A button, or else a command of the window's tool bar.
                 auto* b = target->findChild<QAbstractButton*>(clicks[k]);
-                auto* act = b ? nullptr : target->findChild<QAction*>(clicks[k]);
-                if (!b && !act) {
+                if (!b) {
                     std::fprintf(stderr, "tessal: no button \"%s\"\n", qPrintable(clicks[k]));
                     return 1;
                 }
-                if (b)
-                    b->click();
-                else
-                    act->trigger();
+                b->click();
             }
             if (k < waits.size()) {
                 QEventLoop loop;

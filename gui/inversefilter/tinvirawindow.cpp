@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QTimer>
@@ -118,12 +119,6 @@ tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
                         save_filter_file(d.selectedFiles().first());
                 },
                 .toolorder = 41, .hint = "Save formants file"});
-    tools_.add({.id = "estimateaction", .caption = "Estimate filter",
-                .handler = [this] { estimateactionExecute(); }, .toolorder = 42,
-                .hint = "Estimate the formants from the selection (IAIF)"});
-    tools_.add({.id = "undoestimateaction", .caption = "Undo estimate",
-                .handler = [this] { undoestimateactionExecute(); }, .toolorder = 43,
-                .hint = "Return to the filter before the last estimate"});
     auto* outer = tools_.build_layout();
     tools_.action("logatmakeaction")->setChecked(true);
 
@@ -228,6 +223,21 @@ void tinvirawindow::build_home(QWidget* page) {
     hpedit_->setObjectName("hpedit");
     hl->addWidget(hpedit_);
     l->addWidget(hp);
+    // The filter estimated from the selection; the tool bar has no room.
+    auto* est = new QGroupBox("Automatic filter");
+    auto* el = new QHBoxLayout(est);
+    auto* estimate = new QPushButton("Estimate filter");
+    estimate->setObjectName("estimatebutton");
+    estimate->setToolTip("Estimate the formants from the selection (IAIF)");
+    undoestimate_ = new QPushButton("Undo estimate");
+    undoestimate_->setObjectName("undoestimatebutton");
+    undoestimate_->setToolTip("Return to the filter before the last estimate");
+    undoestimate_->setEnabled(false);
+    el->addWidget(estimate);
+    el->addWidget(undoestimate_);
+    l->addWidget(est);
+    connect(estimate, &QPushButton::clicked, this, [this] { estimateactionExecute(); });
+    connect(undoestimate_, &QPushButton::clicked, this, [this] { undoestimateactionExecute(); });
     connect(hpedit_, &QLineEdit::editingFinished, this, [this] {
         double v = 0;
         if (try_parse_float(hpedit_->text().toStdString(), v) && v > 0 && std::isfinite(v)) {
@@ -380,7 +390,7 @@ void tinvirawindow::update_enablings() {
         a->setToolTip((locked_ ? "Locked to channel " : "Lock to channel ") + QString::number(n));
     const bool haschannel = ctx_.doc.totnchans() > 0;
     if (QAction* a = action("saveaction")) a->setEnabled(haschannel);
-    if (QAction* a = action("undoestimateaction")) a->setEnabled(!estimateundo_.empty());
+    if (undoestimate_) undoestimate_->setEnabled(!estimateundo_.empty());
 }
 
 void tinvirawindow::mark_audio_dirty() {

@@ -27,6 +27,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QPlainTextEdit;
 class QRadioButton;
 
@@ -148,6 +149,7 @@ private:
     QRadioButton* flowradio_ = nullptr;
     QWidget* hpgroup_ = nullptr;
     QLineEdit* hpedit_ = nullptr;
+    QPushButton* undoestimate_ = nullptr;
     QLabel* ratewarning_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     QComboBox* fftwindow_ = nullptr;

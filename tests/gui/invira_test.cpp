@@ -260,9 +260,9 @@ TEST(InviraWindow, EstimateFilterFromTheSelectionAndUndo) {
     filt.add_element(true, 3000, 200);
     f.win->findChild<QRadioButton*>("flowradio")->setChecked(true);
     const std::vector<tformant> before = filt.formants;
-    EXPECT_FALSE(f.win->action("undoestimateaction")->isEnabled());
+    EXPECT_FALSE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
     f.doc().theglobal.set_selection(0.2, 0.6);
-    f.win->action("estimateaction")->trigger();
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
     f.win->finish_jobs();
     ASSERT_FALSE(filt.formants.empty());
     const auto narrowest = std::min_element(filt.formants.begin(), filt.formants.end(),
@@ -273,22 +273,22 @@ TEST(InviraWindow, EstimateFilterFromTheSelectionAndUndo) {
     EXPECT_EQ(filt.signaltype, tinvsignaltype::mic);
     EXPECT_EQ(filt.fhpfilterfreq, 20.0);
     EXPECT_TRUE(f.win->memo_text().contains("F1: f="));
-    EXPECT_TRUE(f.win->action("undoestimateaction")->isEnabled());
+    EXPECT_TRUE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
     // A second estimate, then two undos back to the start.
-    f.win->action("estimateaction")->trigger();
-    f.win->action("undoestimateaction")->trigger();
-    f.win->action("undoestimateaction")->trigger();
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
+    f.win->findChild<QPushButton*>("undoestimatebutton")->click();
+    f.win->findChild<QPushButton*>("undoestimatebutton")->click();
     f.win->finish_jobs();
     ASSERT_EQ(filt.formants.size(), before.size());
     EXPECT_EQ(filt.formants[0].f0, 3000.0);
     EXPECT_TRUE(filt.formants[0].iszero);
     EXPECT_TRUE(f.win->findChild<QRadioButton*>("flowradio")->isChecked());
-    EXPECT_FALSE(f.win->action("undoestimateaction")->isEnabled());
+    EXPECT_FALSE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
     // Silence is refused with a message and changes nothing.
     f.doc().channel(0).set_samples(tsinglearr(16000, 0.0f));
     f.doc().theglobal.channels_changed();
     const std::size_t asked = f.prompter->asked.size();
-    f.win->action("estimateaction")->trigger();
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
     ASSERT_EQ(f.prompter->asked.size(), asked + 1);
     EXPECT_NE(f.prompter->asked.back().text.find("silent"), std::string::npos);
     EXPECT_EQ(filt.formants.size(), before.size());
