@@ -247,8 +247,8 @@ applied, as shown).)");
             const std::string rule = read_number_field(format_significant(15, window_ms), fields::correlationlength, winms);
             if (!rule.empty()) throw terror("window_ms: " + rule);
             if (!(lags_ms > 0)) throw terror("lags_ms takes a positive largest lag in ms");
-            if (std::round(lags_ms / 1000 * ch.sampfreq) > max_lags)
-                throw terror("lags_ms takes at most " + std::to_string(static_cast<long long>(max_lags)) + " lags");
+            if (std::round(lags_ms / 1000 * ch.sampfreq) > max_correlation_lags)
+                throw terror("lags_ms takes at most " + std::to_string(static_cast<long long>(max_correlation_lags)) + " lags");
             const std::vector<double> r = correlation_at(sample_view(ch), winms / 1000, at_s, lags_ms);
             std::vector<double> lag(r.size());
             for (std::size_t i = 0; i < r.size(); ++i) lag[i] = static_cast<double>(i) / ch.sampfreq * 1000;
