@@ -4,7 +4,7 @@
 #     process (load, multiple peak picking, save) by tessal.corpus.run on a
 #     two-worker dask LocalCluster, beside `tessal-cli run --each -j 2` over
 #     the same files. Prints both times and the module's throughput over the
-#     command's (goal: 0.8 or more). The outputs are compared byte for byte.
+#     command's (goal: 0.8 or more). The outputs are compared byte for byte, creation times of channels aside.
 #  2. Reading: a 1-hour mono 48 kHz 16-bit WAVE file into numpy through
 #     tessal.open(...).channels[0].samples, beside np.fromfile of its data
 #     chunk (and that converted to float32). Prints the times and the

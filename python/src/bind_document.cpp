@@ -122,12 +122,12 @@ Made by tessal.open(). Channels are numbered from 0 as in tessal-cli.)")
         .def_property_readonly(
             "end_s", [](const tdocptr& d) { return d->doc.last_time(); }, "The latest time of any channel, in seconds.")
         .def(
-            "add", [](const tdocptr& d, const std::string& path) { d->open_more(path); },
+            "add", [](const tdocptr& d, const py::object& path) { d->open_more(path_of(path)); },
             py::arg("path"), "Adds the channels of another file, as Add does.")
         .def(
             "save",
-            [](const tdocptr& d, const std::string& path, std::optional<std::string> format, bool yes) {
-                d->save(path, format, yes);
+            [](const tdocptr& d, const py::object& path, std::optional<std::string> format, bool yes) {
+                d->save(path_of(path), format, yes);
             },
             py::arg("path"), py::arg("format") = py::none(), py::arg("yes") = false,
             R"(Saves every channel to `path`.
@@ -138,7 +138,7 @@ yes: answer the questions a save may ask with yes (without it they are
 refused and the save raises tessal.Error). A failed save leaves an existing
 file as it was.)")
         .def(
-            "run", [](const tdocptr& d, const std::string& proc) { return d->run(proc); },
+            "run", [](const tdocptr& d, const py::object& proc) { return d->run(path_of(proc)); },
             py::arg("process"),
             R"(Runs a process file (.tessalproc) on the document, as "Run process" does.
 
@@ -183,8 +183,9 @@ cannot be read.)");
 
     m.def(
         "run_file",
-        [](const std::string& process, py::object inputs, const std::string& out,
+        [](const py::object& process_path, const py::object& inputs, const py::object& out_path,
            std::optional<std::string> format, bool yes) {
+            const std::string process = path_of(process_path), out = path_of(out_path);
             const std::vector<std::string> list = paths_of(inputs);
             py::gil_scoped_release nogil;
             tessal::pymodule::run_process_job(process, list, out, format, yes);
@@ -192,8 +193,9 @@ cannot be read.)");
         py::arg("process"), py::arg("inputs"), py::arg("out"), py::arg("format") = py::none(),
         py::arg("yes") = false,
         R"(Opens `inputs` (a path or a list: the first as the document, the others added), runs the
-process file on it and saves the result to `out`: the same file, byte for byte,
-as `tessal-cli run PROCESS IN... -o OUT [--format ID]` writes.
+process file on it and saves the result to `out`: the file
+`tessal-cli run PROCESS IN... -o OUT [--format ID]` writes, byte for byte but
+for the time a channel was made, which a native file records.
 
 Raises tessal.Error with the message tessal-cli prints; nothing is written then.)");
 }

@@ -25,4 +25,9 @@ inline std::vector<std::string> paths_of(const pybind11::object& o) {
     return out;
 }
 
+// One path (str or os.PathLike) as a string.
+inline std::string path_of(const pybind11::object& o) {
+    return pybind11::module_::import("os").attr("fspath")(o).cast<std::string>();
+}
+
 }  // namespace tessal::py_bind

@@ -10,8 +10,9 @@ or spread over a dask.distributed cluster (a LocalCluster or any other):
         table = tessal.corpus.run("f0.tessalproc", files, "out/", client=client)
 
 Each file gives out_dir/<name>.<ext> (the format's extension, else the file's
-own), the same file byte for byte as `tessal-cli run PROCESS --each FILE...
---out-dir DIR [--format ID]` writes. The table has one dict per file, in the
+own), the file `tessal-cli run PROCESS --each FILE... --out-dir DIR
+[--format ID]` writes, byte for byte but for the time a channel was made
+(which a native file records). The table has one dict per file, in the
 order given: file, status ("ok" or "failed"), message ("" or the engine's
 reason) and seconds (the time the file took).
 """

@@ -16,7 +16,7 @@ orders=("ls $work/in/*.wav" "ls -r $work/in/*.wav" "ls -t $work/in/*.wav")
 for k in 1 2 3; do
   mkdir "$work/out$k"
   # shellcheck disable=SC2086
-  run shard$k 0 "$cli" run "$work/copy.tessalproc" --each $(${orders[$((k - 1))]}) --out-dir "$work/out$k" --shard $k/3 -j 2
+  run shard$k 0 "$cli" run "$work/copy.tessalproc" --each $(${orders[$((k - 1))]}) --out-dir "$work/out$k" --shard $k/3 -j 2 --yes
 done
 all=$(cd "$work" && ls out1 out2 out3 | grep '\.wav$' | sort)
 want=$(cd "$work/in" && ls | sort)

@@ -18,9 +18,12 @@ def test_measure_equals_tessal_cli(signals, cli):
         head, line = cli_table(run_cli(cli, "measure", signals / "sine.wav", *args, "--from", "0.1",
                                        "--to", "0.4").stdout)[:2]
         _row_equals(got, head, line)
-    # A sine of peak 10^(-3/20) has RMS peak / sqrt 2.
-    rms = next(v for k, v in tessal.measure(doc, channel=0).items() if k.startswith("RMS"))
-    assert rms == pytest.approx(10 ** (-3 / 20) / np.sqrt(2), rel=2e-3)
+    # A sine of peak -3 dB re full scale: Leq lies 20 log10(sqrt 2) dB lower
+    # and the crest factor is that difference (logged to two decimals).
+    row = tessal.measure(doc, channel=0)
+    assert row["Lpeak [dB re FSD]"] == pytest.approx(-3, abs=0.006)
+    assert row["Leq [dB re FSD]"] == pytest.approx(-3 - 20 * np.log10(np.sqrt(2)), abs=0.006)
+    assert row["Crest [dB]"] == pytest.approx(20 * np.log10(np.sqrt(2)), abs=0.006)
 
 
 @pytest.mark.parametrize("ltas", [False, True])
@@ -36,7 +39,8 @@ def test_spectrum_and_ltas_equal_tessal_cli(signals, cli, ltas):
                              "--bandwidth", "50", *args).stdout)
     assert rows[0][:2] == ["f [Hz]", "Level [dB]"]
     body = rows[1:]
-    np.testing.assert_allclose(got["frequency_Hz"], floats(r[0] for r in body), rtol=1e-5)
+    # tessal-cli prints frequencies to five significant digits.
+    np.testing.assert_allclose(got["frequency_Hz"], floats(r[0] for r in body), rtol=5.1e-5)
     np.testing.assert_allclose(got["level_dB"], floats(r[1] for r in body), atol=0.01)
     # The 1000 Hz tone is the peak.
     assert got["frequency_Hz"][np.argmax(got["level_dB"])] == pytest.approx(1000, abs=40)
@@ -62,10 +66,12 @@ def test_correlation_equals_tessal_cli_and_peaks_at_the_period(signals, cli):
                              "--lags", 10).stdout)[1:]
     np.testing.assert_allclose(got["lag_ms"], floats(r[0] for r in rows), rtol=1e-9)
     np.testing.assert_allclose(got["r"], floats(r[1] for r in rows), rtol=1e-9, atol=1e-12)
-    # 440 Hz: the first maximum after lag 0 lies at 1/440 s.
+    # 440 Hz: r = cos(2 pi 440 lag), so the first maximum after lag 0 lies at
+    # 1/440 s (to a sample, 1/16 ms) and r is -1 half a period earlier.
     r, lag = got["r"], got["lag_ms"]
-    k = np.argmax(r[5:]) + 5
-    assert lag[k] == pytest.approx(1000 / 440, abs=0.07)
+    k = next(i for i in range(1, len(r) - 1) if r[i - 1] < r[i] >= r[i + 1])
+    assert lag[k] == pytest.approx(1000 / 440, abs=1 / 16)
+    np.testing.assert_allclose(r, np.cos(2 * np.pi * 440 * lag / 1000), atol=0.02)
 
 
 @pytest.mark.parametrize("algorithm", [0, 1, 2, 3, 4])
