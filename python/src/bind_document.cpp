@@ -5,6 +5,13 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "bindings.h"
 #include "engine/formats/saveformats.h"
 #include "pydocument.h"
@@ -44,13 +51,57 @@ py::dict label_dict(const tsiglabel& l) {
     return d;
 }
 
-// The samples in one array made once out of the block store; numpy owns
-// that array, so no second copy is made.
+// The samples, copied once out of the block store into a new numpy array.
+// The store is read as a single pass (stream_chunks: a block read from the
+// file is forgotten again once copied, so a long file does not fill the
+// cache and its memory is reused for the next block), in as many stretches
+// as there are cores, each on its own thread, without the GIL.
 py::array_t<float> samples_array(const tchannel& ch) {
-    auto* arr = new tsinglearr(ch.samples_array());
-    py::capsule owner(arr, [](void* p) { delete static_cast<tsinglearr*>(p); });
-    return py::array_t<float>({static_cast<py::ssize_t>(arr->size())}, {sizeof(float)}, arr->data(),
-                              owner);
+    const tsamplestore& store = ch.samples();
+    const std::int64_t n = store.size();
+    py::array_t<float> out(static_cast<py::ssize_t>(n));
+    float* dst = out.mutable_data();
+    {
+        py::gil_scoped_release nogil;
+        const auto copy = [&store, dst](std::int64_t from, std::int64_t to) {
+            store.stream_chunks(from, to, [dst](const float* p, std::size_t k, std::int64_t pos) {
+                std::memcpy(dst + pos, p, k * sizeof(float));
+            });
+        };
+        // Stretches of whole blocks, and none for a short channel.
+        const std::int64_t per = static_cast<std::int64_t>(block_samples) * 16;
+        const std::int64_t parts = std::clamp<std::int64_t>(
+            n / per, 1, std::max(1u, std::thread::hardware_concurrency()));
+        const std::int64_t step = (n / parts + per - 1) / per * per;
+        std::vector<std::thread> threads;
+        std::exception_ptr error;
+        std::mutex error_mutex;
+        for (std::int64_t from = step; from < n; from += step)
+            threads.emplace_back([&, from] {
+                try {
+                    copy(from, std::min(n, from + step));
+                } catch (...) {
+                    std::lock_guard lock(error_mutex);
+                    error = std::current_exception();
+                }
+            });
+        try {
+            copy(0, std::min(n, step));
+        } catch (...) {
+            std::lock_guard lock(error_mutex);
+            error = std::current_exception();
+        }
+        for (std::thread& t : threads) t.join();
+        if (error) {
+            // A file that became shorter or unreadable since it was opened.
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                throw terror(tessal::pymodule::plain_text(e.what()));
+            }
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -62,8 +113,8 @@ Its samples are 32-bit floats in the channel's unit; sample k lies at
 (k + shift) / rate_Hz seconds.)")
         .def_property_readonly(
             "samples", [](const tchannelref& c) { return samples_array(c.ch()); },
-            "The samples as a 1-D numpy float32 array (read from the block store once per call; "
-            "the array owns that memory, no further copy is made).")
+            "The samples as a new 1-D numpy float32 array on each call (keep it rather than "
+            "reading it again; samples still in the file are read from it then).")
         .def_property_readonly(
             "rate_Hz", [](const tchannelref& c) { return c.ch().sampfreq; }, "The sampling rate in Hz (0: none).")
         .def_property_readonly(

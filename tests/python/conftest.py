@@ -73,5 +73,5 @@ def signals(tmp_path_factory):
         "gain", -3)
     # A 120 Hz sawtooth through a low-pass: voiced, with harmonics.
     sox("-n", "-r", 16000, "-c", 1, "-b", 16, d / "voice.wav", "synth", 1.0, "sawtooth", 120,
-        "lowpass", 1500, "gain", -6)
+        "gain", -6, "lowpass", 1500)
     return d

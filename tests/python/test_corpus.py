@@ -43,7 +43,7 @@ def corpus(tmp_path_factory):
     files = []
     for i in range(10):
         f = d / ("take%02d.wav" % i)
-        sox("-n", "-r", 16000, "-b", 16, f, "synth", 0.4, "sawtooth", 90 + 15 * i, "lowpass", 1500, "gain", -6)
+        sox("-n", "-r", 16000, "-b", 16, f, "synth", 0.4, "sawtooth", 90 + 15 * i, "gain", -6, "lowpass", 1500)
         files.append(str(f))
     proc = d / "f0.tessalproc"
     proc.write_text(F0_PROCESS)
