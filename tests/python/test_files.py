@@ -46,6 +46,18 @@ def test_wave_codings_read_as_sox_decodes_them(tmp_path, signals, coding, tol):
         np.testing.assert_allclose(got, want[:, c], atol=tol + 1e-7)
 
 
+def test_a_long_channel_reads_as_sox_decodes_it(tmp_path):
+    # 2.4 million samples: read in stretches of a million on several threads
+    # (when there are several cores); a sweep puts different samples in
+    # every stretch, so a stretch in the wrong place or left out shows.
+    path = tmp_path / "long.wav"
+    sox("-n", "-r", 16000, "-b", 16, path, "synth", 150, "sine", "100-7000", "gain", -1)
+    x = tessal.open(path).channels[0].samples
+    want = sox_floats(path)
+    assert x.shape == want.shape == (2400000,)
+    np.testing.assert_array_equal(x, want)
+
+
 @pytest.mark.parametrize("fmt", [r["id"] for r in tessal.save_formats()])
 def test_every_save_format_round_trips_and_equals_tessal_cli(tmp_path, signals, cli, fmt):
     row = next(r for r in tessal.save_formats() if r["id"] == fmt)
