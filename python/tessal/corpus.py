@@ -1,13 +1,13 @@
 """Corpus runs: one process file over many files, each file on its own.
 
     import tessal
-    table = tessal.corpus.run("f0.tessalproc", files, "out/")
+    table = tessal.corpus.run("f0.tessalproc", files, "out/", format="tessal32f")
 
 or spread over a dask.distributed cluster (a LocalCluster or any other):
 
     from dask.distributed import Client, LocalCluster
     with Client(LocalCluster(n_workers=2, threads_per_worker=1)) as client:
-        table = tessal.corpus.run("f0.tessalproc", files, "out/", client=client)
+        table = tessal.corpus.run("f0.tessalproc", files, "out/", format="tessal32f", client=client)
 
 Each file gives out_dir/<name>.<ext> (the format's extension, else the file's
 own), the file `tessal-cli run PROCESS --each FILE... --out-dir DIR
