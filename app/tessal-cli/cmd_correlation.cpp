@@ -25,9 +25,6 @@ const char* const correlation_usage =
 int usage_error(const char* why) { return cli::usage_error(correlation_usage, why); }
 int usage_error(const std::string& why) { return usage_error(why.c_str()); }
 
-// The most lags the window's lag axis allows.
-constexpr double max_lags = 44100;
-
 }  // namespace
 
 int cmd_correlation(int argc, char** argv) {
@@ -62,9 +59,9 @@ int cmd_correlation(int argc, char** argv) {
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     if (!has_sampled_channel(d.doc, channo)) return exit_input;
     const tchannel& ch = d.doc.channel(static_cast<int>(channo));
-    if (std::round(lagms / 1000 * ch.sampfreq) > max_lags) {
-        const std::string why = "--lags takes at most " + std::to_string(static_cast<long long>(max_lags)) +
-                                " lags, " + format_significant(6, max_lags / ch.sampfreq * 1000) +
+    if (std::round(lagms / 1000 * ch.sampfreq) > max_correlation_lags) {
+        const std::string why = "--lags takes at most " + std::to_string(static_cast<long long>(max_correlation_lags)) +
+                                " lags, " + format_significant(6, max_correlation_lags / ch.sampfreq * 1000) +
                                 " ms at this sampling rate";
         return usage_error(why);
     }

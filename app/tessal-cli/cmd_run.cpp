@@ -82,16 +82,17 @@ int cmd_run(int argc, char** argv) {
     const char* use =
         "usage: tessal-cli run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]\n"
         "       tessal-cli run PROCESS --each FILE... --out-dir DIR [--format ID] [-j N] "
-        "[--yes]\n";
+        "[--shard K/N] [--yes]\n";
     targs a;
-    if (!parse_args(argc, argv, 2, {"-o", "--format", "--out-dir", "-j"},
+    if (!parse_args(argc, argv, 2, {"-o", "--format", "--out-dir", "-j", "--shard"},
                     {"--yes", "--profile", "--each"}, a) ||
         a.positional.empty()) {
         std::fputs(use, stderr);
         return exit_usage;
     }
     if (a.has_flag("--each")) return run_each(a);
-    if (a.positional.size() < 2 || !a.option("-o") || a.option("--out-dir") || a.option("-j")) {
+    if (a.positional.size() < 2 || !a.option("-o") || a.option("--out-dir") || a.option("-j") ||
+        a.option("--shard")) {
         std::fputs(use, stderr);
         return exit_usage;
     }

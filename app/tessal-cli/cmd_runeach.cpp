@@ -1,5 +1,5 @@
 // tessal-cli run PROCESS --each FILE... --out-dir DIR [--format ID] [-j N]
-//     [--yes]
+//     [--shard K/N] [--yes]
 // Runs the process on every file on its own and writes DIR/<name>.<ext>
 // (the extension of the format, else the file's own). Files come from the
 // command line or, with "--each -", one per line on standard input. N files
@@ -7,19 +7,48 @@
 // its own, so no two runs share a document or any other state, and one
 // file's failure or crash does not touch the others. Prints one line per
 // file as it finishes, "FILE: ok" or "FILE: " and the error; exits 1 when
-// any file failed.
+// any file failed. With --shard K/N only the K-th of N shares of the sorted
+// file list runs (file i of the sorted list, from 0, belongs to share
+// i mod N + 1), so N jobs of an array given K = 1..N cover the list exactly
+// once, whatever order each was given the files in.
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <algorithm>
 #include <map>
 #include <thread>
 
 #include "commands.h"
 
 namespace tessal::cli {
+
+bool parse_shard(const std::string& text, int& k, int& n) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos) return false;
+    try {
+        std::size_t used = 0;
+        const std::string a = text.substr(0, slash), b = text.substr(slash + 1);
+        k = std::stoi(a, &used);
+        if (used != a.size()) return false;
+        n = std::stoi(b, &used);
+        if (used != b.size()) return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    return n >= 1 && k >= 1 && k <= n;
+}
+
+std::vector<std::string> shard_of(std::vector<std::string> files, int k, int n) {
+    std::sort(files.begin(), files.end());
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (static_cast<int>(i % static_cast<std::size_t>(n)) == k - 1) out.push_back(files[i]);
+    return out;
+}
+
 namespace {
 
 // One line, written with a single call so lines of parallel runs never mix.
@@ -41,7 +70,7 @@ void status_line(const std::string& file, int rc, const std::string& message) {
 int run_each(const targs& a) {
     const char* use =
         "usage: tessal-cli run PROCESS --each FILE... --out-dir DIR [--format ID] [-j N] "
-        "[--yes]\n";
+        "[--shard K/N] [--yes]\n";
     if (!a.option("--out-dir") || a.option("-o") || a.has_flag("--profile")) {
         std::fputs(use, stderr);
         return exit_usage;
@@ -72,6 +101,16 @@ int run_each(const targs& a) {
     if (files.empty()) {
         std::fputs(use, stderr);
         return exit_usage;
+    }
+    if (auto sh = a.option("--shard")) {
+        int k = 0, n = 0;
+        if (!parse_shard(*sh, k, n)) {
+            std::fputs("tessal-cli: --shard takes K/N, the K-th of N shares (1 <= K <= N)\n", stderr);
+            return exit_usage;
+        }
+        // A share may be empty (fewer files than shares): nothing to run.
+        files = shard_of(files, k, n);
+        if (files.empty()) return exit_ok;
     }
     const std::filesystem::path dir = *a.option("--out-dir");
     std::error_code ec;

@@ -124,6 +124,11 @@ int cmd_glottal(int argc, char** argv);
 int cmd_calibrate(int argc, char** argv);
 int cmd_psub(int argc, char** argv);
 // run --each: the batch form of run.
+// "K/N" with 1 <= K <= N into k and n; false otherwise.
+bool parse_shard(const std::string& text, int& k, int& n);
+// The K-th of N shares of the sorted list: file i of it (from 0) when
+// i mod n == k - 1.
+std::vector<std::string> shard_of(std::vector<std::string> files, int k, int n);
 int run_each(const targs& a);
 // Opens `inputs` as one document, runs the process file on it and saves it
 // to `out`; an exit code, with the reason in `message` when not exit_ok.

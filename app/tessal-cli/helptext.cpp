@@ -253,7 +253,7 @@ std::vector<thelpcommand> make_table() {
          {}},
         {"run",
          {"run PROCESS IN... -o OUT [--format ID] [--yes] [--profile]",
-          "run PROCESS --each FILE... --out-dir DIR [--format ID] [-j N] [--yes]"},
+          "run PROCESS --each FILE... --out-dir DIR [--format ID] [-j N] [--shard K/N] [--yes]"},
          "runs a process file on a document, or on every file of a corpus",
          "Opens the first input as the document, adds the others, runs the process file as "
          "\"Run!\" does and saves the document as convert does. A failing step prints its "
@@ -264,13 +264,16 @@ std::vector<thelpcommand> make_table() {
          "of --format). One line per file says \"ok\" or the error; the command exits 1 if any "
          "file failed, without stopping the others. \"--each -\" reads the files from standard "
          "input, one a line. Two files whose results would have the same name (a/take.wav and "
-         "b/take.wav) are refused before anything runs.",
+         "b/take.wav) are refused before anything runs. With --shard K/N only the K-th of N "
+         "shares of the sorted file list runs (file i of the sorted list, from 0, is in share "
+         "i mod N + 1), so the N tasks of an array job cover a corpus exactly once.",
          {{"-o OUT", "the file to write"},
           {"--format ID", "the format of the output, as for convert"},
           {"--profile", "print the time each step took"},
           {"--each FILE...", "run on each file on its own"},
           {"--out-dir DIR", "where --each writes its results"},
           {"-j N", "how many files --each runs at a time (default the number of cores)"},
+          {"--shard K/N", "run only the K-th of N shares of the sorted files (array jobs)"},
           {"--yes", "answer every question yes"}}},
         {"invfilter",
          {"invfilter FILE --channel N --filter F.for [--type mic|flow] [--hp HZ] "

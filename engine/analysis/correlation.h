@@ -12,6 +12,10 @@
 
 namespace tessal {
 
+// The most lags the correlation window's lag axis allows (the command and
+// the Python module refuse more).
+constexpr double max_correlation_lags = 44100;
+
 // Pearson r of a[0..n-1] and b[0..n-1]:
 // (n Sab - Sa Sb) / sqrt((n Saa - Sa^2)(n Sbb - Sb^2)); 0 when either sum of
 // squares or the denominator is 0 or n < 2.

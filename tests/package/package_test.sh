@@ -39,6 +39,16 @@ done
 (cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr | grep -q .) && fail "files outside /usr"
 
 # The installed programs run.
+# The Python module, when the build has it: in the system Python's folder,
+# importable from the unpacked root and reading a file.
+if ls "$build"/python/tessal/_tessal*.so >/dev/null 2>&1; then
+  pydir=$root/usr/lib/python3/dist-packages
+  [ -f "$pydir/tessal/__init__.py" ] && [ -f "$pydir/tessal/corpus.py" ] || fail "the Python package is missing"
+  ls "$pydir"/tessal/_tessal*.so >/dev/null 2>&1 || fail "the Python extension is missing"
+  sox -n -r 8000 -b 16 "$work/py.wav" synth 0.1 sine 300
+  PYTHONPATH=$pydir /usr/bin/python3 -c "import sys, tessal; d = tessal.open(sys.argv[1]); assert d.channels[0].samples.shape == (800,)" "$work/py.wav" ||
+    fail "the installed Python module does not read a file"
+fi
 "$root/usr/bin/tessal-cli" --version | grep -Eq '^tessal-cli [0-9]+\.[0-9]+' || fail "tessal-cli --version"
 "$root/usr/bin/tessal" --version | grep -Eq '^tessal [0-9]+\.[0-9]+' || fail "tessal --version"
 "$root/usr/bin/tessal" --help | grep -q -- '--screenshot' || fail "tessal --help"
