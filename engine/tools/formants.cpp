@@ -20,11 +20,16 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 // Candidates closer than this to 0 Hz or the ceiling are left out.
 constexpr double edge_margin = 50.0;
 
-// The path costs (see the header). Frequencies are measured in units of
-// the uniform tube's spacing, ceiling / n.
+// The path costs (see the header). Frequencies and bandwidths are measured
+// in units of the uniform tube's spacing, ceiling / n. The bandwidth counts
+// in hertz, not relative to the frequency, as in Talkin's costs: B / F would
+// make a broad pole near F1 (noise widens a low resonance most) dearer than
+// no F1 at all. An empty slot costs as much as the worst candidate still
+// taken for a formant, one spacing from its reference and one spacing
+// wide: a weaker or merged candidate is better than none up to there.
 constexpr double cost_reference = 1.0;    // per unit from the slot's reference
-constexpr double cost_bandwidth = 1.0;    // per unit of B / F
-constexpr double cost_empty = 1.0;        // per slot without a candidate
+constexpr double cost_bandwidth = 1.0;    // per unit of bandwidth
+constexpr double cost_empty = cost_reference + cost_bandwidth;  // per slot without a candidate
 constexpr double cost_leftout = 0.1;      // per unit of F / B of a candidate left out
 constexpr double cost_jump = 4.0;         // per unit of frequency change between frames
 constexpr double cost_appear = 0.5;       // per slot filled in one frame and not in the next
@@ -212,7 +217,7 @@ struct tenumerator {
             const double ref = (2 * slot + 1) * 0.5 * unit;
             slots[static_cast<std::size_t>(slot)] = static_cast<std::int8_t>(j);
             walk(j + 1, slot + 1, gapped || gap, cost + cost_reference * std::abs(cj.f - ref) / unit +
-                                                     cost_bandwidth * cj.bw / cj.f);
+                                                     cost_bandwidth * cj.bw / unit);
             slots[static_cast<std::size_t>(slot)] = -1;
         }
     }

@@ -19,9 +19,10 @@
 // Trans. ASSP 22, 135-141) and Talkin (1987, JASA 82 S55, "Speech formant
 // trajectory estimation using dynamic programming with modulated transition
 // costs"). A frame's cost grows with each slot's distance from the uniform
-// tube's resonance (2i - 1) ceiling / 2n, with each slot's bandwidth
-// relative to its frequency, with each empty slot and with each narrow
-// candidate left out; a step's cost grows with every slot's frequency jump
+// tube's resonance (2i - 1) ceiling / 2n, with each slot's bandwidth,
+// with each empty slot (as dear as a candidate one spacing ceiling / n off
+// its reference and one spacing wide) and with each narrow candidate left
+// out; a step's cost grows with every slot's frequency jump
 // and with every slot that fills or empties.
 #pragma once
 

@@ -160,5 +160,31 @@ TEST(FormantTracking, SpuriousMissingAndSteadyCandidates) {
     EXPECT_TRUE(track_formants({}, s).times.empty());
 }
 
+// A noisy /u/ (F1 350, F2 900 Hz): noise widens the low pole to several
+// hundred hertz and F2 lies far below its reference. The weak F1 and the
+// low F2 still fill their slots; dropping F1, moving F2 down into its slot
+// and leaving F2 empty loses both formants. A very broad pole at the
+// bottom (B several times F) is still left out.
+TEST(FormantTracking, BroadLowFirstFormantKeepsItsSlot) {
+    const tformantsettings s;  // 5 formants, ceiling 5500: references 550, 1650, ...
+    std::vector<tformantframe> frames;
+    for (int k = 0; k < 20; ++k) {
+        tformantframe fr;
+        fr.time = 0.01 * k;
+        const double wobble = 30.0 * (k % 3 - 1);
+        fr.candidates = {{300 + wobble, 600 + 5 * wobble}, {890 - wobble, 200}, {2700, 500}, {3700, 500}, {4600, 300}};
+        if (k >= 10) fr.candidates.insert(fr.candidates.begin(), {90, 900});
+        frames.push_back(fr);
+    }
+    const tformanttracks tr = track_formants(frames, s);
+    ASSERT_EQ(tr.frames(), 20u);
+    for (std::size_t k = 0; k < tr.frames(); ++k) {
+        const std::size_t j = k >= 10 ? 1 : 0;  // the spurious pole comes first from frame 10 on
+        EXPECT_EQ(tr.F(k, 0), frames[k].candidates[j].f) << k;
+        EXPECT_EQ(tr.F(k, 1), frames[k].candidates[j + 1].f) << k;
+        EXPECT_EQ(tr.F(k, 2), 2700) << k;
+    }
+}
+
 }  // namespace
 }  // namespace tessal
