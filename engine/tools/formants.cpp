@@ -30,6 +30,11 @@ constexpr double edge_margin = 50.0;
 constexpr double cost_reference = 1.0;    // per unit from the slot's reference
 constexpr double cost_bandwidth = 1.0;    // per unit of bandwidth
 constexpr double cost_empty = cost_reference + cost_bandwidth;  // per slot without a candidate
+// A slot left empty below a filled one moves every formant above it one
+// slot up, one spacing from where their order would put them: it costs one
+// spacing's reference cost more than an empty slot at the top (where a
+// formant above the ceiling or too weak leaves no candidate).
+constexpr double cost_gap = cost_reference;  // besides cost_empty
 constexpr double cost_leftout = 0.1;      // per unit of F / B of a candidate left out
 constexpr double cost_jump = 4.0;         // per unit of frequency change between frames
 constexpr double cost_appear = 0.5;       // per slot filled in one frame and not in the next
@@ -216,8 +221,8 @@ struct tenumerator {
             if (slot >= n) break;
             const double ref = (2 * slot + 1) * 0.5 * unit;
             slots[static_cast<std::size_t>(slot)] = static_cast<std::int8_t>(j);
-            walk(j + 1, slot + 1, gapped || gap, cost + cost_reference * std::abs(cj.f - ref) / unit +
-                                                     cost_bandwidth * cj.bw / unit);
+            const double here = cost_reference * std::abs(cj.f - ref) / unit + cost_bandwidth * cj.bw / unit;
+            walk(j + 1, slot + 1, gapped || gap, cost + here + gap * cost_gap);
             slots[static_cast<std::size_t>(slot)] = -1;
         }
     }

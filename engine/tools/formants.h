@@ -21,8 +21,9 @@
 // costs"). A frame's cost grows with each slot's distance from the uniform
 // tube's resonance (2i - 1) ceiling / 2n, with each slot's bandwidth,
 // with each empty slot (as dear as a candidate one spacing ceiling / n off
-// its reference and one spacing wide) and with each narrow candidate left
-// out; a step's cost grows with every slot's frequency jump
+// its reference and one spacing wide; one below a filled slot, which
+// renumbers the formants above it, dearer still) and with each narrow
+// candidate left out; a step's cost grows with every slot's frequency jump
 // and with every slot that fills or empties.
 #pragma once
 

@@ -186,5 +186,21 @@ TEST(FormantTracking, BroadLowFirstFormantKeepsItsSlot) {
     }
 }
 
+// A noisy /i/ (F2 2300 Hz, nearer F3's reference than F2's) with four
+// candidates for five slots: the empty slot is the top one, not a gap at F2
+// that would move F2 to F4 each one slot up.
+TEST(FormantTracking, MissingTopFormantLeavesNoGap) {
+    const tformantsettings s;
+    std::vector<tformantframe> frames;
+    for (int k = 0; k < 20; ++k)
+        frames.push_back({0.01 * k, {{335, 140}, {2300 + 10.0 * (k % 2), 450}, {3160, 650}, {4500, 500}}});
+    const tformanttracks tr = track_formants(frames, s);
+    for (std::size_t k = 0; k < tr.frames(); ++k) {
+        EXPECT_EQ(tr.F(k, 1), frames[k].candidates[1].f) << k;
+        EXPECT_EQ(tr.F(k, 3), 4500) << k;
+        EXPECT_TRUE(std::isnan(tr.F(k, 4))) << k;
+    }
+}
+
 }  // namespace
 }  // namespace tessal
