@@ -769,7 +769,7 @@ void tspectrumwindow::paint_layer(QPainter& p, const QSize& size) {
         const double R = reference(chno);
         draw_curve(p, size, *s, R, bgr(ctx_.doc.channel(chno).color));
         if (const tlpcenvelope* e = envelope_of(chno))
-            draw_envelope(p, size, *e, R, bgr(ctx_.doc.channel(chno).color).darker(250));
+            draw_envelope(p, size, *e, R, envelope_color(bgr(ctx_.doc.channel(chno).color)));
         if (st_.fltasmode != 0) draw_fcp_and_bands(p, size, chno, *s, R);
         else if (action("showf0action")->isChecked()) draw_f0(p, size, *s);
     }
@@ -793,6 +793,13 @@ const tlpcenvelope* tspectrumwindow::envelope_of(int chno) {
         return &it->second.e;
     tenvelopeslot slot{t1, t2, ch.sampfreq, st_.fft, lpc_envelope(sample_view(ch), t1, t2, {}, st_.fft)};
     return &(envelopes_[chno] = std::move(slot)).e;
+}
+
+// The envelope in the channel's colour set apart from its spectrum: a light
+// colour darkened, a dark one (black, the usual) halfway to white.
+QColor tspectrumwindow::envelope_color(QColor c) {
+    if (c.lightness() > 128) return c.darker(250);
+    return QColor((c.red() + 255) / 2, (c.green() + 255) / 2, (c.blue() + 255) / 2);
 }
 
 // The envelope column by column up to its ceiling, two pixels wide.
