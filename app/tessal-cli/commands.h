@@ -111,6 +111,7 @@ int cmd_spectrogram(int argc, char** argv);
 int cmd_correlation(int argc, char** argv);
 int cmd_correlogram(int argc, char** argv);
 int cmd_f0(int argc, char** argv);
+int cmd_formants(int argc, char** argv);
 int cmd_histogram(int argc, char** argv);
 int cmd_xyplot(int argc, char** argv);
 int cmd_epg(int argc, char** argv);

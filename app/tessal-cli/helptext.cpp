@@ -135,6 +135,22 @@ std::vector<thelpcommand> make_table() {
           {"--from S --to S", "the span, in seconds"},
           {"--pitchtier OUT", "also write the voiced frames as a PitchTier text file (- for "
                               "standard output)"}}},
+        {"formants",
+         {"formants FILE [--channel N] [--max-formant HZ] [--n N] [--step S] [--from S --to S]"},
+         "the formant frequencies and bandwidths of a channel, frame by frame",
+         "Estimates formants by linear prediction (Burg's method) and prints a heading and one "
+         "line per frame: the time in seconds, then each formant's frequency and bandwidth in "
+         "Hz, \"--\" where the frame has none for it. The channel is resampled to twice the "
+         "maximum formant and pre-emphasised from 50 Hz; each frame is a Gaussian window twice "
+         "0.025 s long with twice as many poles as formants, and the formants are followed "
+         "from frame to frame along the cheapest path (dynamic programming), so F1, F2, ... "
+         "keep to their tracks.",
+         {{"--channel N", "the channel (default 0)"},
+          {"--max-formant HZ", "the formant ceiling, 500 to 50000 Hz (default 5500; 5000 for "
+                               "most adult male voices)"},
+          {"--n N", "the number of formants, 1 to 10 (default 5)"},
+          {"--step S", "the time step (default 0.01 s)"},
+          {"--from S --to S", "the span, in seconds"}}},
         {"histogram",
          {"histogram FILE [--channel N] [--from S --to S] [--lo V --hi V] [--bins N] "
           "[--method nearest|two-nearest|pairs] [--kernel NAME] [--kernel-width N] "

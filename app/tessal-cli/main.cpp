@@ -27,6 +27,7 @@ const tentry commands[] = {
     {"spectrogram", tessal::cli::cmd_spectrogram},
     {"correlation", tessal::cli::cmd_correlation},
     {"f0", tessal::cli::cmd_f0},
+    {"formants", tessal::cli::cmd_formants},
     {"correlogram", tessal::cli::cmd_correlogram},
     {"histogram", tessal::cli::cmd_histogram},
     {"xyplot", tessal::cli::cmd_xyplot},

@@ -37,6 +37,7 @@
 // is written).
 #include <QMessageBox>
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -89,7 +90,8 @@ const char* const help_text =
     "  --cursor T               place the time cursor at T seconds first\n"
     "  --select FROM TO         select FROM..TO seconds first\n"
     "  --freqcursor HZ          place the frequency cursor first\n"
-    "  --click NAME             press the window's button of this object name (again: in turn)\n"
+    "  --click NAME             press the window's button (or trigger its action) of this object name\n"
+    "                           (again: in turn)\n"
     "  --wait MS                let the program run this long (after the click before it)\n"
     "  --popup NAME             show the window's drop-down list of this name open\n"
     "  --tab TEXT               bring the window's page with this tab to the front\n"
@@ -389,12 +391,16 @@ int main(int argc, char** argv) {
         // name) and let it run for a while before the picture.
         for (qsizetype k = 0; k < std::max(clicks.size(), waits.size()); ++k) {
             if (k < clicks.size()) {
-                auto* b = target->findChild<QAbstractButton*>(clicks[k]);
-                if (!b) {
+                // A button, or else a tool bar's action (a switch such as
+                // the spectrum's "LPC envelope").
+                if (auto* b = target->findChild<QAbstractButton*>(clicks[k])) {
+                    b->click();
+                } else if (auto* a = target->findChild<QAction*>(clicks[k])) {
+                    a->trigger();
+                } else {
                     std::fprintf(stderr, "tessal: no button \"%s\"\n", qPrintable(clicks[k]));
                     return 1;
                 }
-                b->click();
             }
             if (k < waits.size()) {
                 QEventLoop loop;

@@ -67,58 +67,6 @@ void integrate(std::vector<double>& x, double leak) {
 
 int iaif_default_order(double fs) { return static_cast<int>(std::lround(fs / 1000.0)) + 2; }
 
-std::vector<std::complex<double>> polynomial_roots(const std::vector<double>& c) {
-    using cd = std::complex<double>;
-    std::size_t lead = 0;
-    while (lead < c.size() && c[lead] == 0.0) ++lead;
-    if (lead + 1 >= c.size()) return {};
-    std::vector<double> p(c.begin() + static_cast<std::ptrdiff_t>(lead), c.end());
-    for (double& v : p) v /= c[lead];
-    const std::size_t m = p.size() - 1;
-    auto eval = [&](cd z, cd& d) {
-        cd v = p[0];
-        d = 0;
-        for (std::size_t k = 1; k <= m; ++k) {
-            d = d * z + v;
-            v = v * z + p[k];
-        }
-        return v;
-    };
-    // Starting points on a circle of the roots' size (Cauchy's bound), off
-    // the real axis.
-    double bound = 0;
-    for (std::size_t k = 1; k <= m; ++k) bound = std::max(bound, std::pow(std::abs(p[k]), 1.0 / k));
-    bound = std::max(bound, 1e-3);
-    std::vector<cd> z(m);
-    for (std::size_t k = 0; k < m; ++k) z[k] = std::polar(bound, 2.0 * pi * (k + 0.25) / m + 0.4);
-    for (int iter = 0; iter < 500; ++iter) {
-        double change = 0;
-        for (std::size_t k = 0; k < m; ++k) {
-            cd d;
-            const cd v = eval(z[k], d);
-            if (v == cd(0)) continue;
-            const cd ratio = v / d;
-            cd sum = 0;
-            for (std::size_t j = 0; j < m; ++j)
-                if (j != k && z[k] != z[j]) sum += 1.0 / (z[k] - z[j]);
-            const cd step = ratio / (1.0 - ratio * sum);
-            if (!std::isfinite(step.real()) || !std::isfinite(step.imag())) continue;
-            z[k] -= step;
-            change = std::max(change, std::abs(step) / std::max(1.0, std::abs(z[k])));
-        }
-        if (change < 1e-15) break;
-    }
-    for (cd& r : z)
-        for (int i = 0; i < 3; ++i) {
-            cd d;
-            const cd v = eval(r, d);
-            if (d == cd(0)) break;
-            const cd step = v / d;
-            if (std::isfinite(step.real()) && std::isfinite(step.imag())) r -= step;
-        }
-    return z;
-}
-
 std::vector<tformant> formants_from_polynomial(const std::vector<double>& c, double fs, int* realroots) {
     std::vector<tformant> out;
     int real = 0;

@@ -38,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/analysis/polyroots.h"
 #include "engine/tools/invfilter.h"
 
 namespace tessal {
@@ -77,11 +78,6 @@ tiaifresult iaif_channel(const tchannel& ch, double from, double to, const tiaif
 // The filter's elements from IAIF: the formants replace every element, and
 // the signal type and high-pass are those IAIF assumed.
 void apply_iaif(tinvfilter& filter, const tiaifresult& r);
-
-// The roots of the polynomial c[0] z^(m) + c[1] z^(m-1) + ... + c[m]
-// (c[0] != 0), by the simultaneous iteration of Aberth and Ehrlich with a
-// Newton polish.
-std::vector<std::complex<double>> polynomial_roots(const std::vector<double>& c);
 
 // The inverse formants of A(z) = c[0] + c[1]/z + ... as described above;
 // `realroots` counts the roots left out.

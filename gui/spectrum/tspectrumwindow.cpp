@@ -138,6 +138,11 @@ void tspectrumwindow::build_ui() {
         st_.showgrid = on;
         plot_->mark_dirty();
     });
+    tools_.add_check({.id = "lpcenvelopeaction", .caption = "LPC envelope", .toolorder = 32}, [this](bool on) {
+        st_.showlpc = on;
+        plot_->mark_dirty();
+        if (!on) status_->set_text(3, QString());
+    });
     tools_.add_image(40, plot_);
     auto* outer = tools_.build_layout();
     toolbar_ = tools_.bar();
@@ -250,7 +255,7 @@ void tspectrumwindow::build_ui() {
             cursor_at(static_cast<int>(e->position().x()), static_cast<int>(e->position().y()));
     };
 
-    status_ = new TStatusPanels({160, 160, 50}, this);
+    status_ = new TStatusPanels({160, 160, 50, 300}, this);
     progress_ = new QProgressBar(status_);
     progress_->setRange(0, 1000);
     progress_->setMaximumWidth(120);
@@ -353,6 +358,7 @@ void tspectrumwindow::write_controls() {
     action(snapids[std::clamp(st_.fsnapmode, 0, 3)])->setChecked(true);
     action("locksnapaction")->setChecked(st_.locksnap);
     action("showgridaction")->setChecked(st_.showgrid);
+    action("lpcenvelopeaction")->setChecked(st_.showlpc);
     refresh_bandlist();
     updating_ = false;
     update_enablings();
@@ -398,6 +404,7 @@ void tspectrumwindow::settings_changed() {
     read_controls();
     write_controls();  // shows what was kept
     frames_.clear();
+    envelopes_.clear();
     plot_->mark_dirty();
     update_readouts();
 }
@@ -504,6 +511,7 @@ void tspectrumwindow::fix_things() {
 }
 
 void tspectrumwindow::channels_changed() {
+    envelopes_.clear();
     if (isVisible()) rebuild_channels();
 }
 
@@ -521,6 +529,7 @@ void tspectrumwindow::channel_changed(const tchannelchange& change) {
                 cancel_ltas();
                 break;
             }
+    envelopes_.clear();
     if (isVisible()) plot_->mark_dirty();
 }
 
@@ -776,10 +785,55 @@ void tspectrumwindow::paint_layer(QPainter& p, const QSize& size) {
         if (!s) continue;
         const double R = reference(chno);
         draw_curve(p, size, *s, R, bgr(ctx_.doc.channel(chno).color));
+        if (const tlpcenvelope* e = envelope_of(chno))
+            draw_envelope(p, size, *e, R, envelope_color(bgr(ctx_.doc.channel(chno).color)));
         if (st_.fltasmode != 0) draw_fcp_and_bands(p, size, chno, *s, R);
         else if (action("showf0action")->isChecked()) draw_f0(p, size, *s);
     }
     if (st_.fltasmode == 0) ctx_.window->statusBar()->showMessage("Done ");
+    if (st_.showlpc) {
+        const tlpcenvelope* e = envelope_of(std::max(0, snap_channel()));
+        status_->set_text(3, e ? qs(lpc_formants_text(*e)) : QString());
+    }
+}
+
+const tlpcenvelope* tspectrumwindow::envelope_of(int chno) {
+    tdocument& doc = ctx_.doc;
+    if (!st_.showlpc || chno < 0 || chno >= doc.totnchans()) return nullptr;
+    const tchannel& ch = doc.channel(chno);
+    double t1 = doc.theglobal.timecursor(), t2 = t1;
+    if (st_.fltasmode != 0)
+        ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
+    auto it = envelopes_.find(chno);
+    if (it != envelopes_.end() && it->second.t1 == t1 && it->second.t2 == t2 && it->second.fs == ch.sampfreq &&
+        it->second.fft == st_.fft)
+        return &it->second.e;
+    tenvelopeslot slot{t1, t2, ch.sampfreq, st_.fft, lpc_envelope(sample_view(ch), t1, t2, {}, st_.fft)};
+    return &(envelopes_[chno] = std::move(slot)).e;
+}
+
+// The envelope in the channel's colour set apart from its spectrum: a light
+// colour darkened, a dark one (black, the usual) halfway to white.
+QColor tspectrumwindow::envelope_color(QColor c) {
+    if (c.lightness() > 128) return c.darker(250);
+    return QColor((c.red() + 255) / 2, (c.green() + 255) / 2, (c.blue() + 255) / 2);
+}
+
+// The envelope column by column up to its ceiling, two pixels wide.
+void tspectrumwindow::draw_envelope(QPainter& p, const QSize& size, const tlpcenvelope& e, double R,
+                                    QColor color) {
+    TAxis& f = plot_->xaxis()->axis();
+    TAxis& y = plot_->yaxis()->axis();
+    points_.clear();
+    for (int x = 0; x < size.width(); ++x) {
+        const double fx = f.pixel_to_value(x);
+        if (!(fx > 0) || fx > e.top()) continue;
+        const double L = e.level_db(fx);
+        if (L <= -400) continue;
+        points_.emplace_back(x, std::clamp(y.value_to_notclippedpixel(L - R), -100000, 100000));
+    }
+    p.setPen(QPen(color, 2));
+    if (points_.size() > 1) p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
 }
 
 // Per pixel column only the highest level is kept, and the columns are
@@ -968,6 +1022,11 @@ void tspectrumwindow::logcursoractionExecute() {
     const tspectrumlog log = cursor_log(st_.fltasmode != 0, doc.theglobal.timecursor(), t1, t2, f,
                                         flcursor_, doc.prefs);
     ctx_.measurements.datalog.add_line(log.heading, log.lines.front());
+    if (const tlpcenvelope* e = envelope_of(std::max(0, snap_channel()))) {
+        const tlpclog lpc = lpc_formants_log(*e, st_.fltasmode != 0,
+                                             st_.fltasmode != 0 ? t1 : doc.theglobal.timecursor(), t2, doc.prefs);
+        ctx_.measurements.datalog.add_line(lpc.heading, lpc.line);
+    }
     ctx_.windows.show("datalog");
 }
 
@@ -1075,6 +1134,7 @@ void tspectrumwindow::save_settings_to(const QString& path) const {
     ini.WriteInteger(s, "Snap", st_.fsnapmode);
     ini.WriteBool(s, "LockSnap", st_.locksnap);
     ini.WriteBool(s, "ShowGrid", st_.showgrid);
+    ini.WriteBool(s, "ShowLPCEnvelope", st_.showlpc);
     ini.WriteBool(s, "ShowFCP", st_.showfcp);
     ini.WriteBool(s, "ShowBands", st_.showbands);
     ini.WriteFloat(s, "TrendLo", st_.fcp.lotrendlinef);
@@ -1111,6 +1171,7 @@ void tspectrumwindow::load_settings_from(const QString& path) {
     n.fsnapmode = clampi(ini.ReadInteger(s, "Snap", 0), 0, 3, 0);
     n.locksnap = ini.ReadBool(s, "LockSnap", false);
     n.showgrid = ini.ReadBool(s, "ShowGrid", true);
+    n.showlpc = ini.ReadBool(s, "ShowLPCEnvelope", false);
     n.showfcp = ini.ReadBool(s, "ShowFCP", false);
     n.showbands = ini.ReadBool(s, "ShowBands", false);
     auto pos = [&](const char* key, double& v) {

@@ -3,7 +3,8 @@
 // average spectrum (LTAS) over the selection or between the red and blue
 // marks, with the FCP and band levels on an LTAS, a frequency/level cursor
 // that can snap to the curve or to peaks, the shared frequency cursor, the
-// logs and "Make label".
+// logs and "Make label"; the "LPC envelope" with its formants (status line
+// and "Log cursor").
 //
 // The numbers come from engine/analysis (frames kept per channel and
 // recomputed allocation-free as the cursor moves; LTAS kept in a cache
@@ -28,6 +29,7 @@
 #include "engine/core/tviewlistener.h"
 #include "engine/jobs/jobline.h"
 #include "engine/jobs/timebudget.h"
+#include "engine/tools/lpcenvelope.h"
 #include "gui/widgets/tplotpanel.h"
 #include "gui/windows/windowtools.h"
 
@@ -62,6 +64,7 @@ struct tspectrumstate {
     bool showgrid = true;
     bool showfcp = false;
     bool showbands = false;
+    bool showlpc = false;  // "LPC envelope"
     tfcpsettings fcp;
     std::vector<tfreqband> freqbands = default_freqbands();
 };
@@ -87,6 +90,10 @@ public:
     // What the plot draws for `chno`: spectrum_of, or while its LTAS is
     // being computed the last LTAS drawn for the channel.
     const tspectrum* shown_spectrum(int chno);
+    // The LPC envelope of channel `chno` over the span its spectrum shows
+    // (null while the envelope is off); kept until the span, the settings or
+    // the samples change.
+    const tlpcenvelope* envelope_of(int chno);
     // Waits for the LTAS worker and takes its results (tests, screenshots).
     // Blocks this thread: never from a command.
     void wait_for_ltas();
@@ -142,6 +149,8 @@ private:
     void paint_overlay(QPainter& p, const QSize& size);
     void draw_f0(QPainter& p, const QSize& size, const tspectrum& s);
     void draw_curve(QPainter& p, const QSize& size, const tspectrum& s, double R, QColor color);
+    static QColor envelope_color(QColor channel);
+    void draw_envelope(QPainter& p, const QSize& size, const tlpcenvelope& e, double R, QColor color);
     void draw_fcp_and_bands(QPainter& p, const QSize& size, int chno, const tspectrum& s, double R);
     void ensure_ltas(int extra = -1);
     void start_ltas(std::vector<int> channels);
@@ -170,6 +179,12 @@ private:
         tspectrum s;
     };
     std::map<int, tshownltas> lastltas_;
+    struct tenvelopeslot {
+        double t1 = 0, t2 = 0, fs = 0;
+        tspectrumsettings fft;
+        tlpcenvelope e;
+    };
+    std::map<int, tenvelopeslot> envelopes_;
     double flcursor_ = 0;
     double budget_ms_ = ttimebudget::default_ms;
     bool crosshair_ = false;

@@ -455,6 +455,7 @@ TEST(SpectrumWindow, BandsAskAndSettingsPersist) {
     st.fsnapmode = 1;
     st.showgrid = false;
     st.showfcp = true;
+    st.showlpc = true;
     st.fcp.lofcpf = 2500;
     st.freqbands[0].checked = false;
     f.win->set_state(st);
@@ -472,6 +473,8 @@ TEST(SpectrumWindow, BandsAskAndSettingsPersist) {
     EXPECT_EQ(r.fsnapmode, 1);
     EXPECT_FALSE(r.showgrid);
     EXPECT_TRUE(r.showfcp);
+    EXPECT_TRUE(r.showlpc);
+    EXPECT_TRUE(g.win->action("lpcenvelopeaction")->isChecked());
     EXPECT_EQ(r.fcp.lofcpf, 2500);
     EXPECT_EQ(r.freqbands, st.freqbands);
     EXPECT_FALSE(g.win->plot()->xaxis()->axis().GetLogarithmic());

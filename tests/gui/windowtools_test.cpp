@@ -122,7 +122,7 @@ TEST(WindowTools, TheSpectrumToolBarKeepsItsButtonsAndHiddenOnes) {
     ASSERT_NE(win, nullptr);
     EXPECT_EQ(layout_of(win->toolbar()).toStdString(),
               "Log cursor, Log spectrum, Log meas., Show log, -, Don't snap, Snap to curve, "
-              "Snap to peak, (Show centroid), (Show F0), -, Lock snap ch., Show grid, -, "
+              "Snap to peak, (Show centroid), (Show F0), -, Lock snap ch., Show grid, LPC envelope, -, "
               "Copy as image, Export...");
     win->resize(1600, win->height());  // every button on the bar, none behind its extension
     settle();
