@@ -56,6 +56,24 @@ double correlogram_column_cost(const tcorrelogramsettings& s, long long largestl
     return cost;
 }
 
+std::uint32_t correlogram_color(int mode, double v, double gamma, TColor channel) {
+    const double g = (v < 0 ? -1 : 1) * std::pow(std::fabs(v), gamma);
+    return spectrogram_color(mode, g, channel);
+}
+
+void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int mode,
+                         TColor channel, std::vector<std::uint32_t>& pixels) {
+    const int w = strip.width, h = strip.height;
+    pixels.resize(static_cast<std::size_t>(std::max(w, 0)) * static_cast<std::size_t>(std::max(h, 0)));
+    const double span = hi - lo;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double v = span != 0 ? (strip.at(x, y) - lo) / span : 0;
+            pixels[static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
+                correlogram_color(mode, v, gamma, channel);
+        }
+}
+
 void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,
                         double t, const std::vector<double>& rowvalues, float* out,
                         std::vector<float>& buffer) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/analysis/spectrogram.h"
 #include "engine/analysis/spectrum.h"
 
 namespace tessal {
@@ -45,6 +46,16 @@ double correlogram_column_cost(const tcorrelogramsettings& s, long long largestl
 void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,
                         double t, const std::vector<double>& rowvalues, float* out,
                         std::vector<float>& buffer);
+
+// The colour of r at fraction v of the level range (0 at lo, 1 at hi):
+// sign(v) |v|^gamma through the colour mode of the spectrogram. The strip's
+// pixels and the exported figure's colour scale both take it from here.
+std::uint32_t correlogram_color(int mode, double v, double gamma, TColor channel);
+// The picture of a correlogram strip (r per column and row, bottom row
+// first) for the level range lo..hi: width * height 0xFFRRGGBB pixels, top
+// row first.
+void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int mode,
+                         TColor channel, std::vector<std::uint32_t>& pixels);
 
 // ---------------------------------------------------------------- traces
 
