@@ -5,6 +5,7 @@
 //
 //   tessal-latency FILE [--drags N] [--clicks N] [--per-window [N]]
 //                  [--event-timeout S] [--timeout S] [--probe-ms MS]
+//                  [--trace [MS]]
 //
 // What it does. The main window opens FILE as at start-up (1280x800, on
 // the offscreen platform or whatever QT_QPA_PLATFORM says), then runs the
@@ -50,6 +51,17 @@
 // with each tool window alone (N drags and N clicks each, 50 by default),
 // then with all of them open.
 //
+// Tracing. With --trace [MS] (50 by default) every event the window's
+// thread handles is timed as the application delivers it (notify), nested
+// deliveries too (a widget's paint inside its window's update request),
+// and each stall longer than MS is printed as it ends, with the deliveries
+// of 1 ms or more that ran during it (the twelve longest, in the order they
+// began, indented by nesting): their time, event type, receiver class,
+// object name and the receiver's parent's class, e.g.
+//   stall 63.2 ms (drive, drag 17 of 400, 1203.10-1203.21 s):
+//     41.0 ms  Paint  TSpegCanvas "spegpaint3" in QWidget
+// so that a stall is attributed to the window and the work that made it.
+//
 // Timeouts. The probe thread also watches: when one probe has waited
 // longer than --event-timeout (120 s) or the whole run takes longer than
 // --timeout (1800 s), it prints the figures so far, the line
@@ -60,6 +72,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMetaEnum>
+#include <QThread>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -73,6 +87,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
@@ -97,6 +112,100 @@ namespace {
 double seconds_between(clk::time_point a, clk::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
+
+// ------------------------------------------------------------ the tracer
+
+// One delivery of an event on the window's thread.
+struct tdelivered {
+    clk::time_point start, end;
+    int depth = 0;
+    int type = 0;
+    const char* cls = "";
+    const char* parent = "";
+    QString name;
+};
+
+// Deliveries of at least `shortest` on the window's thread, kept until the
+// probes have moved past them.
+class ttracer {
+public:
+    explicit ttracer(double stall_ms) : stall_ms_(stall_ms) {}
+    double stall_ms() const { return stall_ms_; }
+    void set_context(std::string s) { context_ = std::move(s); }
+
+    // Around one delivery (notify); only the window's thread comes here.
+    // What is known of the receiver is read before the delivery, which
+    // may delete it.
+    void begin() { ++depth_; }
+    void end(tdelivered d) {
+        --depth_;
+        if (d.end - d.start < shortest) return;
+        d.depth = depth_;
+        kept_.push_back(std::move(d));
+    }
+
+    // A stall of `wait_ms` that began at `from` ended now: what ran in it.
+    // Deliveries that ended before `from` are dropped either way.
+    void stall(clk::time_point from, clk::time_point to, double wait_ms) {
+        // Kept in the order they ended.
+        while (!kept_.empty() && kept_.front().end < from) kept_.pop_front();
+        if (wait_ms <= stall_ms_) return;
+        std::vector<const tdelivered*> in;
+        for (const tdelivered& d : kept_)
+            if (d.end > from && d.start < to) in.push_back(&d);
+        std::sort(in.begin(), in.end(), [](auto* a, auto* b) { return a->end - a->start > b->end - b->start; });
+        if (in.size() > 12) in.resize(12);
+        std::sort(in.begin(), in.end(), [](auto* a, auto* b) { return a->start < b->start; });
+        std::printf("stall %.1f ms (%s):\n", wait_ms, context_.c_str());
+        const QMetaEnum types = QMetaEnum::fromType<QEvent::Type>();
+        for (const tdelivered* d : in) {
+            const char* t = types.valueToKey(d->type);
+            char tn[24];
+            if (!t) {
+                std::snprintf(tn, sizeof tn, "event %d", d->type);
+                t = tn;
+            }
+            std::printf("    %*s%6.1f ms  %s  %s \"%s\"%s%s\n", 2 * d->depth, "",
+                        1e3 * seconds_between(d->start, d->end), t, d->cls, d->name.toUtf8().constData(),
+                        *d->parent ? " in " : "", d->parent);
+        }
+        if (in.empty()) std::printf("    (no delivery of 1 ms or more: the time went between events)\n");
+        std::fflush(stdout);
+    }
+
+private:
+    static constexpr auto shortest = std::chrono::milliseconds(1);
+    double stall_ms_;
+    int depth_ = 0;
+    std::deque<tdelivered> kept_;
+    std::string context_;
+};
+
+ttracer* tracer = nullptr;
+
+// The program's application with every delivery on its own thread timed
+// for the tracer (when there is one).
+class ttracedapplication : public tguardedapplication {
+public:
+    using tguardedapplication::tguardedapplication;
+    bool notify(QObject* receiver, QEvent* e) override {
+        if (!tracer || !receiver || QThread::currentThread() != thread()) return tguardedapplication::notify(receiver, e);
+        struct tguard {
+            tdelivered d;
+            ~tguard() {
+                d.end = clk::now();
+                tracer->end(std::move(d));
+            }
+        } g;
+        g.d.type = static_cast<int>(e->type());
+        g.d.cls = receiver->metaObject()->className();
+        g.d.parent = receiver->parent() ? receiver->parent()->metaObject()->className() : "";
+        g.d.name = receiver->objectName();
+        tracer->begin();
+        g.d.start = clk::now();
+        return tguardedapplication::notify(receiver, e);
+    }
+};
 
 // ------------------------------------------------------------ the meter
 
@@ -140,6 +249,10 @@ public:
         std::lock_guard lk(m_);
         doing_ = std::move(s);
     }
+    std::string doing() {
+        std::lock_guard lk(m_);
+        return doing_;
+    }
     void set_progress(int done, int total) {
         done_ = done;
         total_ = total;
@@ -173,10 +286,22 @@ protected:
     bool event(QEvent* e) override {
         if (e->type() != probetype) return QObject::event(e);
         const auto now = clk::now();
-        std::lock_guard lk(m_);
-        tprobe& p = probes_[static_cast<tprobeevent*>(e)->seq];
-        p.wait_ms = 1e3 * seconds_between(p.posted, now);
-        ++handled_;
+        clk::time_point posted;
+        double wait = 0;
+        bool head = false;
+        {
+            std::lock_guard lk(m_);
+            tprobe& p = probes_[static_cast<tprobeevent*>(e)->seq];
+            p.wait_ms = 1e3 * seconds_between(p.posted, now);
+            ++handled_;
+            posted = p.posted;
+            wait = p.wait_ms;
+            head = p.head;
+        }
+        if (tracer && head) {
+            tracer->set_context(doing());
+            tracer->stall(posted, now, wait);
+        }
         return true;
     }
 
@@ -501,7 +626,7 @@ struct tyesprompter : tprompter {
 int usage() {
     std::fprintf(stderr,
                  "usage: tessal-latency FILE [--drags N] [--clicks N] [--per-window [N]]\n"
-                 "                      [--event-timeout S] [--timeout S] [--probe-ms MS]\n");
+                 "                      [--event-timeout S] [--timeout S] [--probe-ms MS] [--trace [MS]]\n");
     return 2;
 }
 
@@ -512,7 +637,7 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::string file;
     int ndrags = 200, nclicks = 200, perwindow = 0;
-    double event_timeout = 120, timeout = 1800, probe_ms = 2;
+    double event_timeout = 120, timeout = 1800, probe_ms = 2, trace_ms = 0;
     for (int i = 1; i < argc; ++i) {
         auto value = [&](double& out) {
             if (i + 1 >= argc) std::exit(usage());
@@ -533,6 +658,9 @@ int main(int argc, char** argv) {
                 value(v);
                 perwindow = static_cast<int>(v);
             }
+        } else if (std::strcmp(argv[i], "--trace") == 0) {
+            trace_ms = 50;
+            if (i + 1 < argc && std::isdigit(static_cast<unsigned char>(argv[i + 1][0]))) value(trace_ms);
         } else if (std::strcmp(argv[i], "--event-timeout") == 0) {
             value(event_timeout);
         } else if (std::strcmp(argv[i], "--timeout") == 0) {
@@ -547,7 +675,12 @@ int main(int argc, char** argv) {
     }
     if (file.empty()) return usage();
 
-    tguardedapplication app(argc, argv);
+    ttracedapplication app(argc, argv);
+    std::unique_ptr<ttracer> tracing;
+    if (trace_ms > 0) {
+        tracing = std::make_unique<ttracer>(trace_ms);
+        tracer = tracing.get();
+    }
     QApplication::setApplicationName("Tessal");
     // A measuring run is not the user's session: settings are read, never written.
     tmainsettings::set_writes_allowed(false);

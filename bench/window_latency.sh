@@ -15,7 +15,9 @@
 # build it first: cmake --build build --target tessal-latency). Options
 # after "--" go to the program, e.g. "-- --drags 50 --clicks 50",
 # "-- --per-window" (each window alone first, 50 drags and 50 clicks each),
-# "-- --event-timeout 60 --timeout 900". A run that goes past a timeout
+# "-- --event-timeout 60 --timeout 900", "-- --trace 50" (each stall over
+# 50 ms printed with the events handled during it, by receiver and type).
+# A run that goes past a timeout
 # ends with "stopped after T s: K of M events done (...)" and exit code 3.
 #
 # The file is made with sox under $TMPDIR (default /tmp) and deleted at the

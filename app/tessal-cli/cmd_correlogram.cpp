@@ -1,27 +1,33 @@
-// tessal-cli correlogram FILE --trace T.ctr [--channel N] [--window MS |
-// --factor X] [--vertical frequency|time] [--skip N] [--no-keep-rate]
-// [--thresholds LO,HI] [--f0 C] [--correlation C] [--width C] [--fsd V]
-// -o OUT [--yes]: the correlogram window's "Extract F0/T0" along the trace
-// of a ".ctr" file, into the channels the window writes, and the document
-// saved to OUT.
+// tessal-cli correlogram FILE (--trace T.ctr | --auto-trace) [--channel N]
+// [--window MS | --factor X] [--vertical frequency|time] [--skip N]
+// [--no-keep-rate] [--thresholds LO,HI] [--f0 C] [--correlation C]
+// [--width C] [--fsd V] -o OUT [--yes] [--figure OUT [--size WxH] [--dpi N]]:
+// the correlogram window's "Extract F0/T0" along the trace of a ".ctr" file,
+// or along the trace its "Trace from F0" makes over the whole channel, into
+// the channels the window writes, and the document saved to OUT; --figure
+// also writes the strip with the trace over it.
 #include <cmath>
 #include <cstdio>
 
 #include "commands.h"
 #include "figureapp.h"
+#include "engine/analysis/spectrogram.h"
 #include "engine/core/tdocument.h"
 #include "gui/figure/plotdrawing.h"
 #include "engine/dsp/numformat.h"
 #include "engine/formats/formatregistry.h"
 #include "engine/formats/saveformats.h"
+#include "engine/process/tworksig.h"
 #include "engine/tools/correlogramchannels.h"
+#include "engine/tools/f0trace.h"
 
 namespace tessal::cli {
 
 namespace {
 
 const char* const correlogram_usage =
-    "usage: tessal-cli correlogram FILE --trace T.ctr [--channel N] [--window MS | --factor X]\n"
+    "usage: tessal-cli correlogram FILE (--trace T.ctr | --auto-trace) [--channel N]\n"
+    "         [--window MS | --factor X]\n"
     "         [--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI]\n"
     "         [--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes]\n"
     "         [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]\n"
@@ -50,13 +56,12 @@ bool parse_target(const std::string& s, bool& made, int& chan) {
 
 // The correlogram window's strip of the channel over the whole file, at its
 // opening look (r from 0 to 1, gamma 4, grey, the vertical axis's default
-// range) with the trace over it, one strip pixel per plot pixel.
-tfigure correlogram_figure(const tdocument& doc, int channo, const tcorrelogramsettings& s,
+// range lo..hi, its top at --fsd) with the trace over it, one strip pixel
+// per plot pixel.
+tfigure correlogram_figure(const tdocument& doc, int channo, const tcorrelogramsettings& s, double lo, double hi,
                            const std::vector<TTracePoint>& trace, const std::string& file, const QSize& size) {
     const tchannel& ch = doc.channel(channo);
     const double t1 = doc.first_time(), t2 = doc.last_time();
-    double lo = 0, hi = 0;
-    correlogram_default_axis(s, lo, hi);
     const bool freq = s.fvertaxistype == 1;
     const tfigureaxis y{lo, hi, false, false, freq ? "Frequency [Hz]" : "Lag [ms]"};
     const double gamma = 4;
@@ -102,10 +107,14 @@ int cmd_correlogram(int argc, char** argv) {
                     {"--trace", "--channel", "--window", "--factor", "--vertical", "--skip",
                      "--thresholds", "--f0", "--correlation", "--width", "--fsd", "-o", "--figure", "--size",
                      "--dpi"},
-                    {"--no-keep-rate", "--yes"}, a) ||
+                    {"--no-keep-rate", "--auto-trace", "--yes"}, a) ||
         a.positional.size() != 1)
         return usage_error(nullptr);
-    if (!a.option("--trace")) return usage_error("give the trace with --trace T.ctr");
+    const bool autotrace = a.has_flag("--auto-trace");
+    if (autotrace && a.option("--trace"))
+        return usage_error("--trace and --auto-trace are two traces; give one");
+    if (!autotrace && !a.option("--trace"))
+        return usage_error("give the trace with --trace T.ctr, or --auto-trace");
     if (!a.option("-o")) return usage_error("give the output with -o OUT");
     long long channo = 0;
     if (!read_channel_option(a, channo)) return exit_usage;
@@ -165,7 +174,7 @@ int cmd_correlogram(int argc, char** argv) {
     if (!row) return exit_usage;
     std::vector<TTracePoint> trace;
     std::string err;
-    if (!read_trace_file(*a.option("--trace"), trace, err)) {
+    if (!autotrace && !read_trace_file(*a.option("--trace"), trace, err)) {
         std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(err).c_str());
         return exit_input;
     }
@@ -174,10 +183,29 @@ int cmd_correlogram(int argc, char** argv) {
     for (int c : {targets.f0t0 ? targets.f0t0chan : -1, targets.correlation ? targets.correlationchan : -1,
                   targets.width ? targets.widthchan : -1})
         if (c >= 0 && !has_channel(d.doc, c)) return exit_input;
+    if (autotrace) {
+        // As the window's "Trace from F0" over the whole channel, with the
+        // lag range of the strip's default axis, its top at --fsd.
+        const tchannel& ch = d.doc.channel(static_cast<int>(channo));
+        tf0acsettings ac;
+        const double axislo = lo, axishi = fsd;
+        if (!correlogram_f0_range(s, axislo, axishi, ch.sampfreq, ac.minf0, ac.maxf0, err)) {
+            std::fprintf(stderr, "tessal-cli: %s\n", terminal_text(err).c_str());
+            return exit_input;
+        }
+        const tworksig x(ch.samples_slice(0, ch.sample_count()));
+        trace_from_f0(x, ch.sampfreq, static_cast<double>(ch.xshift) / ch.sampfreq, ac, default_trace_width,
+                      trace);
+        if (trace.empty()) {
+            std::fprintf(stderr, "tessal-cli: no voiced part was found in channel %lld (F0 from %s to %s Hz)\n",
+                         channo, float_to_text(ac.minf0).c_str(), float_to_text(ac.maxf0).c_str());
+            return exit_input;
+        }
+    }
     // The figure shows the channel as it was read, before the extraction
     // adds channels.
     if (!write_figure_option(fig, [&] {
-            return correlogram_figure(d.doc, static_cast<int>(channo), s, trace, a.positional[0], fig.size);
+            return correlogram_figure(d.doc, static_cast<int>(channo), s, lo, fsd, trace, a.positional[0], fig.size);
         }))
         return exit_input;
     try {

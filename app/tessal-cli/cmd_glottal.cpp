@@ -4,17 +4,25 @@
 // and T2 (seconds in the file, snapped onto the MDR peaks) and the closed
 // phase between C1 and C2. Prints the heading and the row "Log data" adds;
 // a period that does not hold exactly one cycle is refused (exit 1).
+//
+// tessal-cli glottal FILE --channel N --auto [--from S --to S] [--derivative]
+// [--hp HZ]: every cycle of the span found and measured without marking
+// (engine/tools/glottalcycles.h), one row per cycle under one heading; the
+// number of cycles found and measured goes to stderr.
 #include <cstdio>
 
 #include "commands.h"
+#include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
+#include "engine/tools/glottalcycles.h"
 #include "engine/tools/glottalflow.h"
 
 namespace tessal::cli {
 
 namespace {
 const char* const glottal_usage =
-    "usage: tessal-cli glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]\n";
+    "usage: tessal-cli glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]\n"
+    "       tessal-cli glottal FILE --channel N --auto [--from S --to S] [--derivative] [--hp HZ]\n";
 
 // The two values after `name`, taken out of the positionals parse_args left.
 bool two_values(int argc, char** argv, const char* name, double& v1, double& v2, bool& given) {
@@ -25,9 +33,62 @@ bool two_values(int argc, char** argv, const char* name, double& v1, double& v2,
     }
     return true;
 }
+int glottal_auto(int argc, char** argv) {
+    targs a;
+    if (!parse_args(argc, argv, 2, {"--channel", "--from", "--to", "--hp"}, {"--auto", "--derivative"}, a) ||
+        a.positional.size() != 1 || !a.option("--channel") ||
+        a.option("--from").has_value() != a.option("--to").has_value()) {
+        std::fputs(glottal_usage, stderr);
+        return exit_usage;
+    }
+    long long channo = 0;
+    double from = 0, to = 0, hp = 20;
+    if (!read_channel_option(a, channo)) return exit_usage;
+    if (!read_span_options(a, from, to) || (a.option("--from") && !(to > from))) {
+        std::fputs("tessal-cli: --from and --to take seconds, --from before --to\n", stderr);
+        return exit_usage;
+    }
+    if (auto v = a.option("--hp"); v && (!parse_number(*v, hp) || !(hp > 0))) {
+        std::fputs("tessal-cli: --hp takes a positive frequency in Hz\n", stderr);
+        return exit_usage;
+    }
+    tclidocument d(true);
+    if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
+    if (!has_sampled_channel(d.doc, channo)) return exit_input;
+    const tchannel& ch = d.doc.channel(static_cast<int>(channo));
+    if (!a.option("--from")) {
+        from = static_cast<double>(ch.xshift) / ch.sampfreq;
+        to = from + ch.duration();
+    }
+    if (hp >= ch.sampfreq / 2) {
+        std::fputs("tessal-cli: --hp must lie below half the sampling rate\n", stderr);
+        return exit_usage;
+    }
+    const std::string filename = ch.filename.empty() ? d.doc.filename() : ch.filename;
+    bool first = true;
+    const tcyclecount n = measure_channel_cycles(
+        ch, from, to, a.has_flag("--derivative"), hp, {}, [&](tglottalflow& g) {
+            if (first) {
+                g.filename = filename;
+                g.channelname = ch.name();
+                g.unit = ch.yunit();
+                std::printf("%s\n", g.heading().c_str());
+            }
+            first = false;
+            std::printf("%s\n", g.datarow(d.doc.prefs).c_str());
+        });
+    std::fprintf(stderr, "tessal-cli: %d cycles found, %d measured\n", n.found, n.measured);
+    if (n.measured == 0) {
+        std::fputs("tessal-cli: no glottal cycle found in the span\n", stderr);
+        return exit_input;
+    }
+    return exit_ok;
+}
 }  // namespace
 
 int cmd_glottal(int argc, char** argv) {
+    for (int i = 2; i < argc; ++i)
+        if (std::string(argv[i]) == "--auto") return glottal_auto(argc, argv);
     double p1 = 0, p2 = 0, c1 = 0, c2 = 0;
     bool hasperiod = false, hasclosed = false;
     if (!two_values(argc, argv, "--period", p1, p2, hasperiod) ||

@@ -183,7 +183,7 @@ std::vector<thelpcommand> make_table() {
           {"--from S --to S", "the span, in seconds"},
           {"--summary", "print the summary line instead of the pairs"}}},
         {"correlogram",
-         {"correlogram FILE --trace T.ctr [--channel N] [--window MS | --factor X] "
+         {"correlogram FILE (--trace T.ctr | --auto-trace) [--channel N] [--window MS | --factor X] "
           "[--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI] "
           "[--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes] "
           "[--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]"},
@@ -196,6 +196,11 @@ std::vector<thelpcommand> make_table() {
          "\" Candidate Width\"), 32-bit float, -1 where the trace has no band or the "
          "analysis is unvoiced. The document is saved to OUT.",
          {{"--trace T.ctr", "the trace file"},
+          {"--auto-trace", "instead of a trace file, the trace the window's \"Trace from F0\" makes over "
+                           "the whole channel: the autocorrelation F0 tracker's contour (F0 from 50 Hz "
+                           "to the --fsd top on a frequency axis; 50 to 1000 Hz on a time axis up to "
+                           "20 ms), a band of +-25 % around each voiced frame's F0, no band where it "
+                           "is unvoiced"},
           {"--channel N", "the channel to analyse (default 0)"},
           {"--window MS", "the fixed analysis window, in ms (default 10)"},
           {"--factor X", "a window of X times the lag instead (\"Corr delay x\")"},
@@ -288,14 +293,24 @@ std::vector<thelpcommand> make_table() {
           {"--yes", "answer every question yes"}}},
         {"invfilter",
          {"invfilter FILE --channel N --filter F.for [--type mic|flow] [--hp HZ] "
-          "[--distance CM] [--no-convert] [--flip] -o OUT [--yes]"},
+          "[--distance CM] [--no-convert] [--flip] -o OUT [--yes]",
+          "invfilter FILE --channel N --auto [--order N] [--from S --to S] [--hp HZ] "
+          "[--distance CM] [--no-convert] [--flip] -o OUT [--save-filter F.for] [--yes]"},
          "inverse filters a whole channel into glottal flow and its derivative",
          "Does what the inverse filter window's \"Make channels\" does over the entire file "
          "with the formants and zeros of a filter file: the inverse-filtered flow and its "
          "derivative go to two new channels, the \"Inverse filter\" label is added, and the "
-         "document is saved to OUT.",
+         "document is saved to OUT. With --auto the filter is estimated instead, as the "
+         "window's \"Estimate filter\" does, by iterative adaptive inverse filtering (IAIF) "
+         "over the span (default the whole channel) of a microphone signal; the channels are "
+         "made over the same span, the estimated formants are listed on standard error and "
+         "--save-filter writes them as a filter file.",
          {{"--channel N", "the channel to filter"},
           {"--filter F.for", "the filter file the inverse filter window saved"},
+          {"--auto", "estimate the filter from the signal (IAIF)"},
+          {"--order N", "the order of the vocal-tract model (default fs/1000 + 2)"},
+          {"--from S --to S", "with --auto, the span to estimate from and to filter"},
+          {"--save-filter F.for", "with --auto, write the estimated filter there"},
           {"--type mic|flow", "the channel is a microphone signal (default) or an airflow signal"},
           {"--hp HZ", "the corner of the high-pass filter run forward and backward (default 20)"},
           {"--distance CM", "the microphone distance for the pressure-to-flow scale (default 30)"},
@@ -304,7 +319,8 @@ std::vector<thelpcommand> make_table() {
           {"-o OUT", "the file to write"},
           {"--yes", "answer every question yes"}}},
         {"glottal",
-         {"glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]"},
+         {"glottal FILE --channel N --at T --period T1 T2 [--closed C1 C2]",
+          "glottal FILE --channel N --auto [--from S --to S] [--derivative] [--hp HZ]"},
          "glottal-flow parameters of one cycle, as the T-naq window logs them",
          "Loads the segment at time T, marks the period between the times T1 and T2 (seconds "
          "in the file; each end snaps, as in the window, onto the deepest minimum of the flow "
@@ -313,8 +329,17 @@ std::vector<thelpcommand> make_table() {
          "ptp, MDR, AQ, NAQ, H1/H2, TC, CQ, OQ and SQ. A period that does not hold exactly one "
          "cycle is refused with exit status 1. Without a closed phase inside the period TC, "
          "CQ, OQ and SQ stay empty, and so does SQ when the flow peak does not lie between "
-         "the previous opening and the closure.",
+         "the previous opening and the closure. With --auto every cycle of the span (default "
+         "the whole channel) is found without marking, bounded by the negative peaks of the "
+         "flow derivative picked period by period, and measured alike, one row per cycle "
+         "under one heading; the closed phase is where the flow stays within a tenth of its "
+         "peak-to-peak value above the cycle's minimum. The numbers of cycles found and "
+         "measured go to standard error.",
          {{"--channel N", "the flow channel"},
+          {"--auto", "find and measure every cycle"},
+          {"--from S --to S", "with --auto, the span"},
+          {"--derivative", "with --auto, the channel holds the flow derivative"},
+          {"--hp HZ", "with --derivative, the high-pass before integrating (default 20)"},
           {"--at T", "the start of the segment, in seconds"},
           {"--period T1 T2", "the period, in seconds"},
           {"--closed C1 C2", "the closed phase, in seconds"}}},

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "engine/core/prompter.h"
 #include "engine/formats/safereplace.h"
 
 namespace tessal::cli {
@@ -101,9 +102,7 @@ bool write_png(const std::string& path, int width, int height,
         if (!f.close() || !ok) f.fail("the file could not be written completely");
         f.replace();
     } catch (const std::exception& e) {
-        error = e.what();
-        for (char& c : error)
-            if (c == '\r') c = '\n';
+        error = with_newlines(e.what());
         return false;
     }
     return true;

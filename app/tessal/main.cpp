@@ -55,6 +55,7 @@
 #include "gui/commands/guardedapplication.h"
 #include "gui/widgets/fileprogress.h"
 #include "gui/mainwindow/mainwindow.h"
+#include "engine/core/prompter.h"
 #include "engine/document/title.h"
 #include "gui/mainwindow/screenshot.h"
 #include "gui/measurements/tmeasurementcommands.h"
@@ -231,10 +232,8 @@ int main(int argc, char** argv) {
         tessal::tanswer ask(const std::string& text, const std::string& caption, tessal::tbuttons b,
                             tessal::ticon) override {
             if (print) {
-                std::string t = text;
-                for (char& c : t)
-                    if (c == '\r') c = '\n';
-                std::fprintf(stderr, "tessal: %s: %s\n", caption.c_str(), t.c_str());
+                std::fprintf(stderr, "tessal: %s: %s\n", caption.c_str(),
+                             tessal::with_newlines(text).c_str());
             }
             return b == tessal::tbuttons::yesno || b == tessal::tbuttons::yesnocancel
                        ? tessal::tanswer::yes

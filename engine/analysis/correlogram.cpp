@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/analysis/correlation.h"
+#include "engine/analysis/spectrogram.h"
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 
@@ -59,19 +60,6 @@ double correlogram_column_cost(const tcorrelogramsettings& s, long long largestl
 std::uint32_t correlogram_color(int mode, double v, double gamma, TColor channel) {
     const double g = (v < 0 ? -1 : 1) * std::pow(std::fabs(v), gamma);
     return spectrogram_color(mode, g, channel);
-}
-
-void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int mode,
-                         TColor channel, std::vector<std::uint32_t>& pixels) {
-    const int w = strip.width, h = strip.height;
-    pixels.resize(static_cast<std::size_t>(std::max(w, 0)) * static_cast<std::size_t>(std::max(h, 0)));
-    const double span = hi - lo;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const double v = span != 0 ? (strip.at(x, y) - lo) / span : 0;
-            pixels[static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
-                correlogram_color(mode, v, gamma, channel);
-        }
 }
 
 void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,
@@ -384,6 +372,28 @@ bool extract_f0(const tsampleview& v, const tcorrelogramsettings& s,
         out.width[static_cast<std::size_t>(o)] = voiced ? lastw : -1;
     }
     return true;
+}
+
+void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int colormode,
+                         TColor channel, std::vector<std::uint32_t>& pixels) {
+    const int w = strip.width, h = strip.height;
+    pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    constexpr int steps = 4096;
+    std::uint32_t table[steps];
+    for (int i = 0; i < steps; ++i)
+        table[i] = correlogram_color(colormode, static_cast<double>(i) / (steps - 1), gamma, channel);
+    const double span = hi - lo;
+    // v <= 0 (and NaN) is the first entry, v >= 1 the last.
+    const double scale = span != 0 ? (steps - 1) / span : 0;
+    for (int y = 0; y < h; ++y) {
+        std::uint32_t* row = pixels.data() + static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w);
+        for (int x = 0; x < w; ++x) {
+            const double k = (strip.at(x, y) - lo) * scale;
+            int i = 0;
+            if (k > 0) i = k < steps - 1 ? static_cast<int>(k + 0.5) : steps - 1;
+            row[x] = table[i];
+        }
+    }
 }
 
 }  // namespace tessal

@@ -7,14 +7,17 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "engine/analysis/spectrogram.h"
 #include "engine/analysis/spectrum.h"
+#include "engine/core/colors.h"
 
 namespace tessal {
+
+struct tspectrogramstrip;
 
 struct tcorrelogramsettings {
     double ffixedcorrlength = 0.010;  // s
@@ -48,13 +51,16 @@ void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, lon
                         std::vector<float>& buffer);
 
 // The colour of r at fraction v of the level range (0 at lo, 1 at hi):
-// sign(v) |v|^gamma through the colour mode of the spectrogram. The strip's
-// pixels and the exported figure's colour scale both take it from here.
-std::uint32_t correlogram_color(int mode, double v, double gamma, TColor channel);
-// The picture of a correlogram strip (r per column and row, bottom row
-// first) for the level range lo..hi: width * height 0xFFRRGGBB pixels, top
-// row first.
-void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int mode,
+// sign(v) |v|^gamma through the colour mode of the spectrogram (which clips
+// to 0..1). The strip's pixels (through correlogram_picture's table) and the
+// exported figure's colour scale both take it from here.
+std::uint32_t correlogram_color(int colormode, double v, double gamma, TColor channel);
+// The picture of a strip of r: width * height 0xFFRRGGBB pixels, top row
+// first. A level r is placed on the level axis, v = (r - lo) / (hi - lo)
+// (0 when hi == lo), and coloured by correlogram_color. As the clipping
+// leaves only v in 0..1 to tell apart, the colours come from a table over
+// that range (4096 steps), not from a power per pixel.
+void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int colormode,
                          TColor channel, std::vector<std::uint32_t>& pixels);
 
 // ---------------------------------------------------------------- traces
@@ -84,6 +90,8 @@ int hit_trace_point(const std::vector<TTracePoint>& points, const std::function<
 int move_trace_point(std::vector<TTracePoint>& points, int index, int found, double t, double f);
 // A cut point (band 1..1) at time t.
 void cut_trace(std::vector<TTracePoint>& points, double t);
+// The width of a new point's band ("Default width of trace [%]" 50).
+inline constexpr double default_trace_width = 0.5;
 // The new band of a point added at f with a relative width (0.5: +-25 %).
 TTracePoint trace_point_at(double t, double f, double width);
 // The frequency a strip row stands for: 1000 / ms on a time axis, the value

@@ -191,8 +191,10 @@ bool tspectrumworkspace::ltas(const tsampleview& v, const tspectrumsettings& s, 
     long long p = p1, frames = 0;
     double* acc = out.mag.data();
     do {
+        // Every 16 frames: how far it got, then whether to stop (which a
+        // progress callback may have decided).
+        if (progress && (frames & 15) == 0) progress(static_cast<double>(p - p1) / total);
         if (cancel && (frames & 15) == 0 && cancel->load(std::memory_order_relaxed)) return false;
-        if (progress && (frames & 255) == 0) progress(static_cast<double>(p - p1) / total);
         const long long start = spectrum_frame_start(p, N, s.winpos);
         // Frames wholly before or after the samples add nothing but their
         // count: a channel shifted far from time 0 is not walked over.

@@ -8,6 +8,13 @@
 
 namespace tessal {
 
+// The text with its "\r" line breaks as "\n", for a terminal or a log file.
+inline std::string with_newlines(std::string text) {
+    for (char& c : text)
+        if (c == '\r') c = '\n';
+    return text;
+}
+
 enum class tbuttons { ok, okcancel, yesno, yesnocancel };
 enum class ticon { none, information, warning, error, question };
 enum class tanswer { ok, cancel, yes, no };

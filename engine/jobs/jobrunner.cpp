@@ -2,6 +2,14 @@
 
 #include <algorithm>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 namespace tessal {
 
 tjobrunner::tjobrunner(unsigned threads) {
@@ -39,7 +47,20 @@ std::size_t tjobrunner::queued() const {
     return tasks_.size();
 }
 
+void tjobrunner::lower_priority() {
+#ifdef __linux__
+    // Linux keeps a nice value per thread: this worker's alone goes up by
+    // ten (at most to 19). A refusal leaves it as it was.
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    errno = 0;
+    const int now = ::getpriority(PRIO_PROCESS, tid);
+    if (errno != 0) return;
+    (void)::setpriority(PRIO_PROCESS, tid, std::min(19, now + worker_nice_step));
+#endif
+}
+
 void tjobrunner::work() {
+    lower_priority();
     for (;;) {
         std::function<void()> task;
         {

@@ -14,8 +14,15 @@ namespace tessal {
 // are plain functions; cancelling, progress and handing results back are
 // the job lines' business (jobline.h). A task that throws is caught and
 // forgotten: a job line wraps its work so that never happens unseen.
+//
+// The workers run at a lower priority than the thread that made the pool
+// (on Linux, nice raised by worker_nice_step for each worker thread), so
+// that a window's thread, which hands them the work, wins the cores while
+// they compute.
 class tjobrunner {
 public:
+    static constexpr int worker_nice_step = 10;
+
     // `threads` workers; 0: as many as the machine has cores (at least one).
     explicit tjobrunner(unsigned threads = 0);
     // Runs no task that has not started, waits for the running ones.
@@ -32,6 +39,7 @@ public:
     std::size_t queued() const;
 
 private:
+    static void lower_priority();
     void work();
 
     mutable std::mutex mutex_;

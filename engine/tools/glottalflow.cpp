@@ -138,12 +138,26 @@ void tglottalflow::mark_period(double t1, double t2) {
     periodstartpos = snap_mdr(lo, reach);
     periodendpos = snap_mdr(hi, reach);
     if (periodendpos < periodstartpos) std::swap(periodstartpos, periodendpos);
-    periodnegpos = 2 * periodstartpos - periodendpos;
     periodstate = lo == hi ? tperiodstate::click : tperiodstate::ok;  // measure() checks the cycle
+    set_period_times();
+    measure();
+}
+
+void tglottalflow::mark_period_at(int a, int b) {
+    showmeasurement = true;
+    autoptp = true;
+    periodstartpos = std::clamp(std::min(a, b), 0, glottal_seglen);
+    periodendpos = std::clamp(std::max(a, b), 0, glottal_seglen);
+    periodstate = periodstartpos == periodendpos ? tperiodstate::click : tperiodstate::ok;
+    set_period_times();
+    measure();
+}
+
+void tglottalflow::set_period_times() {
+    periodnegpos = 2 * periodstartpos - periodendpos;
     lotime = periodstartpos / sampfreq;
     hitime = periodendpos / sampfreq;
     negtime = periodnegpos / sampfreq;
-    measure();
 }
 
 std::string tglottalflow::period_problem() const {

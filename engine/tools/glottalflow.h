@@ -87,6 +87,9 @@ public:
     // A period dragged from t1 to t2 (either order; s from the segment
     // start): both ends snapped, extremes found automatically again.
     void mark_period(double t1, double t2);
+    // A period between the segment samples a < b as they are (no snapping),
+    // extremes found automatically again.
+    void mark_period_at(int a, int b);
     bool period_ok() const { return showmeasurement && periodstate == tperiodstate::ok; }
     // What is wrong with the marked period, "" when nothing is:
     // "no period marked", "no full cycle between the marks", ...
@@ -112,6 +115,7 @@ public:
 
 private:
     void derive();
+    void set_period_times();
 };
 
 }  // namespace tessal

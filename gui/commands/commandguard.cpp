@@ -9,6 +9,7 @@
 
 #include <QApplication>
 
+#include "engine/core/prompter.h"
 #include "engine/history/checkpoint.h"
 #include "engine/history/undohistory.h"
 
@@ -35,10 +36,7 @@ void show_error(const std::string& text) {
         } catch (...) {
         }
     }
-    std::string line = text;
-    for (char& c : line)
-        if (c == '\r') c = '\n';
-    std::fprintf(stderr, "tessal: %s\n", line.c_str());
+    std::fprintf(stderr, "tessal: %s\n", with_newlines(text).c_str());
 }
 
 namespace {

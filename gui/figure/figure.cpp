@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/core/prompter.h"
 #include "engine/core/ticklabels.h"
 #include "engine/formats/safereplace.h"
 
@@ -333,9 +334,7 @@ bool write_figure(const tfigure& f, const std::string& path, const QSize& size, 
     try {
         write_whole_file(data.constData(), static_cast<std::size_t>(data.size()), path);
     } catch (const std::exception& e) {
-        error = e.what();
-        for (char& c : error)
-            if (c == '\r') c = '\n';
+        error = with_newlines(e.what());
         return false;
     }
     return true;

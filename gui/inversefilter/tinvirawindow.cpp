@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QTimer>
@@ -28,6 +29,7 @@
 #include "engine/core/tchannel.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
+#include "engine/tools/iaif.h"
 #include "engine/tools/channelsegment.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
@@ -231,6 +233,21 @@ void tinvirawindow::build_home(QWidget* page) {
     hpedit_->setObjectName("hpedit");
     hl->addWidget(hpedit_);
     l->addWidget(hp);
+    // The filter estimated from the selection; the tool bar has no room.
+    auto* est = new QGroupBox("Automatic filter");
+    auto* el = new QHBoxLayout(est);
+    auto* estimate = new QPushButton("Estimate filter");
+    estimate->setObjectName("estimatebutton");
+    estimate->setToolTip("Estimate the formants from the selection (IAIF)");
+    undoestimate_ = new QPushButton("Undo estimate");
+    undoestimate_->setObjectName("undoestimatebutton");
+    undoestimate_->setToolTip("Return to the filter before the last estimate");
+    undoestimate_->setEnabled(false);
+    el->addWidget(estimate);
+    el->addWidget(undoestimate_);
+    l->addWidget(est);
+    connect(estimate, &QPushButton::clicked, this, [this] { estimateactionExecute(); });
+    connect(undoestimate_, &QPushButton::clicked, this, [this] { undoestimateactionExecute(); });
     connect(hpedit_, &QLineEdit::editingFinished, this, [this] {
         double v = 0;
         if (try_parse_float(hpedit_->text().toStdString(), v) && v > 0 && std::isfinite(v)) {
@@ -383,6 +400,7 @@ void tinvirawindow::update_enablings() {
         a->setToolTip((locked_ ? "Locked to channel " : "Lock to channel ") + QString::number(n));
     const bool haschannel = ctx_.doc.totnchans() > 0;
     if (QAction* a = action("saveaction")) a->setEnabled(haschannel);
+    if (undoestimate_) undoestimate_->setEnabled(!estimateundo_.empty());
 }
 
 void tinvirawindow::mark_audio_dirty() {
@@ -861,6 +879,50 @@ void tinvirawindow::saveactionExecute() {
     run_guarded(&doc, [&] { apply_invfilter_channels(doc, *plan, *data); }, true, "Make channels");
     mark_audio_dirty();
     refill_combos();
+}
+
+void tinvirawindow::estimateactionExecute() {
+    tdocument& doc = ctx_.doc;
+    if (doc.totnchans() == 0) return;
+    // The channel the window follows (its segment may not be loaded yet).
+    const int chno = locked_ && flockchanno_ >= 0 && flockchanno_ < doc.totnchans() ? flockchanno_ : doc.thischanno();
+    if (chno < 0 || chno >= doc.totnchans()) return;
+    const tchannel& ch = doc.channel(chno);
+    // The selection, or without one the segment the window shows.
+    const tglobal& gl = doc.theglobal;
+    double from = gl.leftselcursor(), to = gl.rightselcursor();
+    if (!gl.has_selection()) {
+        from = gl.timecursor();
+        to = ch.sampfreq > 0 ? from + invfilter_seglen / ch.sampfreq : from;
+    }
+    const tiaifresult r = iaif_channel(ch, from, to);
+    if (!r.ok) {
+        show_error(r.problem);
+        return;
+    }
+    estimateundo_.push_back({filter_.formants, filter_.signaltype, filter_.fhpfilterfreq});
+    apply_iaif(filter_, r);
+    micradio_->setChecked(true);
+    hpedit_->setText(qs(float_to_text(filter_.fhpfilterfreq)));
+    thisformant_ = -2;
+    mark_audio_dirty();
+    mark_dirty();
+    update_enablings();
+}
+
+void tinvirawindow::undoestimateactionExecute() {
+    if (estimateundo_.empty()) return;
+    const tfilterstate s = std::move(estimateundo_.back());
+    estimateundo_.pop_back();
+    filter_.formants = s.formants;
+    filter_.fhpfilterfreq = s.hp;
+    (s.type == tinvsignaltype::mic ? micradio_ : flowradio_)->setChecked(true);
+    filter_.signaltype = s.type;
+    hpedit_->setText(qs(float_to_text(filter_.fhpfilterfreq)));
+    thisformant_ = -2;
+    mark_audio_dirty();
+    mark_dirty();
+    update_enablings();
 }
 
 bool tinvirawindow::open_filter_file(const QString& path) {

@@ -27,6 +27,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QPlainTextEdit;
 class QRadioButton;
 
@@ -70,6 +71,11 @@ public:
 
     void logformantsactionExecute();
     void saveactionExecute();
+    // "Estimate filter": the elements from IAIF over the selection (or the
+    // shown segment without one); "Undo estimate" returns to the elements,
+    // type and high-pass before it, one estimate at a time.
+    void estimateactionExecute();
+    void undoestimateactionExecute();
     bool open_filter_file(const QString& path);
     bool save_filter_file(const QString& path);
 
@@ -115,6 +121,12 @@ private:
     twindowtools tools_;
     tinvfilter filter_;
     int flockchanno_ = -1;
+    struct tfilterstate {
+        std::vector<tformant> formants;
+        tinvsignaltype type;
+        double hp;
+    };
+    std::vector<tfilterstate> estimateundo_;
     bool locked_ = false;
     bool faudiodatadirty_ = true;
     bool fdirty_ = true;
@@ -137,6 +149,7 @@ private:
     QRadioButton* flowradio_ = nullptr;
     QWidget* hpgroup_ = nullptr;
     QLineEdit* hpedit_ = nullptr;
+    QPushButton* undoestimate_ = nullptr;
     QLabel* ratewarning_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     QComboBox* fftwindow_ = nullptr;

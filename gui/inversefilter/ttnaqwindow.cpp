@@ -20,6 +20,7 @@
 #include "engine/dsp/numformat.h"
 #include "engine/settings/tsetting.h"
 #include "engine/tools/channelsegment.h"
+#include "engine/tools/glottalcycles.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/windows/windowjobs.h"
@@ -65,6 +66,7 @@ ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
     add("copyaction", "Copy measurement", nullptr, [this] { copyactionExecute(); });
     add("copyheaderaction", "Copy header", "Shift+F4", [this] { copyheaderactionExecute(); });
     add("logpointaction", "&Log data", "F5", [this] { logpointactionExecute(); });
+    add("logallaction", "Log all cycles", nullptr, [this] { logallactionExecute(); });
     add("newlogaction", "&New log", nullptr, [this, &log] { log.new_log(ctx_.prompter); });
     add("clearlogaction", "Clear log", nullptr, [&log] { log.clear(); });
     add("showlogaction", "Show log", "F6", [this] { ctx_.windows.show("datalog"); });
@@ -386,6 +388,35 @@ void ttnaqwindow::logpointactionExecute() {
     if (line_.busy() && !wait_with_progress(this, line_, "Measuring the glottal flow")) return;
     if (!g_.period_ok() || g_.sampfreq < 0) return;
     ctx_.measurements.datalog.add_line(g_.heading(), g_.datarow(ctx_.doc.prefs));
+}
+
+int ttnaqwindow::logallactionExecute() {
+    tdocument& doc = ctx_.doc;
+    ensure_current();
+    if (flockchanno_ < 0 || flockchanno_ >= doc.totnchans()) return 0;
+    const tchannel& ch = doc.channel(flockchanno_);
+    const tglobal& gl = doc.theglobal;
+    if (!gl.has_selection() || !(ch.sampfreq > 0)) {
+        ctx_.prompter.ask("Select the stretch of flow whose cycles are to be measured in the main window first.",
+                          "T-naq", tbuttons::ok, ticon::information);
+        return 0;
+    }
+    const std::string filename = ch.filename.empty() ? doc.filename() : ch.filename;
+    bool named = false;
+    const tcyclecount n = measure_channel_cycles(ch, gl.leftselcursor(), gl.rightselcursor(), false, 20.0, {},
+                                                 [&](tglottalflow& g) {
+                                                     if (!named) {
+                                                         g.filename = filename;
+                                                         g.channelname = ch.name();
+                                                         g.unit = ch.yunit();
+                                                         named = true;
+                                                     }
+                                                     ctx_.measurements.datalog.add_line(g.heading(),
+                                                                                        g.datarow(doc.prefs));
+                                                 });
+    if (n.measured == 0)
+        ctx_.prompter.ask("No glottal cycle was found in the selection.", "T-naq", tbuttons::ok, ticon::information);
+    return n.measured;
 }
 
 void ttnaqwindow::copyactionExecute() {

@@ -57,6 +57,10 @@ public:
     void set_extremes(double v1, double v2);
 
     void logpointactionExecute();
+    // "Log all cycles": every cycle of the main window's selection on the
+    // window's channel, found without marking (engine/tools/glottalcycles)
+    // and logged one row each; the number logged.
+    int logallactionExecute();
     void copyactionExecute();
     void copyheaderactionExecute();
 

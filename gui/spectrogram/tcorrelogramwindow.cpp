@@ -31,7 +31,9 @@
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numberfield.h"
 #include "engine/dsp/numformat.h"
+#include "engine/process/tworksig.h"
 #include "engine/settings/tsetting.h"
+#include "engine/tools/f0trace.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
 #include "gui/widgets/settingspage.h"
@@ -48,10 +50,15 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 const tstripkind correlogram_kind{"Correlogram - Tessal", "Freeze correlograms", "  r", 0, 1, 300};
 
+// Work (products, correlogram_column_cost) below which a strip may be
+// computed at once on this thread, within the update's budget: about
+// 10 ms of columns on one core.
+constexpr double immediate_products = 2e7;
+
 }  // namespace
 
 tcorrelogramwindow::tcorrelogramwindow(tappcontext& ctx, QWidget* owner)
-    : tstripwindow(ctx, owner, correlogram_kind), extractline_(deliver_to(this)) {
+    : tstripwindow(ctx, owner, correlogram_kind), traceline_(deliver_to(this)), extractline_(deliver_to(this)) {
     st_.levello = 0;
     st_.levelhi = 1;
     speg_.tilt = 0;
@@ -60,6 +67,7 @@ tcorrelogramwindow::tcorrelogramwindow(tappcontext& ctx, QWidget* owner)
 }
 
 tcorrelogramwindow::~tcorrelogramwindow() {
+    traceline_.cancel();
     extractline_.cancel();
     finish();
 }
@@ -104,8 +112,11 @@ QWidget* tcorrelogramwindow::build_tracing_page() {
     auto* commands = new QGridLayout;
     pl->addLayout(commands);
     int slot = 0;
+    // Each button is named after its command ("...button"), so that a
+    // screenshot run can press it.
     auto place = [&](QAction* a) {
         auto* b = new QToolButton;
+        b->setObjectName(a->objectName() + "button");
         b->setDefaultAction(a);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         commands->addWidget(b, slot / 2, slot % 2);
@@ -125,8 +136,9 @@ QWidget* tcorrelogramwindow::build_tracing_page() {
                            tmode{"deletepointaction", "Delete point", "Delete trace point", 3},
                            tmode{"cuttraceaction", "Cut trace", "Cut trace", 4},
                            tmode{"gluetraceaction", "Glue trace", "Glue trace", 5}}) {
-        QAction* a = place(new QAction(m.caption, this));
+        auto* a = new QAction(m.caption, this);
         a->setObjectName(m.id);
+        place(a);
         a->setToolTip(m.hint);
         a->setCheckable(true);
         modes->addAction(a);
@@ -134,8 +146,9 @@ QWidget* tcorrelogramwindow::build_tracing_page() {
         connect(a, &QAction::triggered, this, [this, mode] { set_trace_mode(mode); });
     }
     auto command = [&](const char* id, const QString& caption, auto work) {
-        QAction* a = place(new QAction(caption, this));
+        auto* a = new QAction(caption, this);
         a->setObjectName(id);
+        place(a);
         connect(a, &QAction::triggered, this, [this, work] { run_guarded(&ctx_.doc, work, false); });
         return a;
     };
@@ -154,6 +167,7 @@ QWidget* tcorrelogramwindow::build_tracing_page() {
                                                        "Trace files (*.ctr);;All filer (*)");
         if (!f.isEmpty()) open_trace(f, ctx_.doc.thischanno());
     });
+    command("tracefromf0action", "Trace from F0", [this] { auto_trace(ctx_.doc.thischanno()); });
     command("savetraceaction", "Save trace", [this] { savetraceactionExecute(); });
     command("savetraceasaction", "Save trace as...", [this] {
         QString f = QFileDialog::getSaveFileName(this, "Save trace", {},
@@ -367,36 +381,49 @@ void tcorrelogramwindow::start_computation(int chno, const tchannel& ch, std::ve
     auto samples = std::make_shared<const tsamplecopy>(
         copy_samples(ch, first, last + std::clamp(len, 0LL, std::numeric_limits<long long>::max() - last)));
     run->rows = std::move(rows);
+    run->out.width = static_cast<int>(run->cols.times.size());
+    run->out.height = static_cast<int>(run->rows.size());
+    run->out.levels.assign(static_cast<std::size_t>(run->out.width) * run->rows.size(), -1.0f);
     status_->set_text(2, "Calculating correlogram for channel " + QString::number(chno));
-    auto compute = [settings = st_.corr, largest, samples](trun& r) {
-        const int h = static_cast<int>(r.rows.size());
-        r.out.width = static_cast<int>(r.cols.times.size());
-        r.out.height = h;
-        r.out.levels.assign(static_cast<std::size_t>(r.out.width) * static_cast<std::size_t>(h), -1.0f);
+    // The columns from `from` on: all of them (the width), or where the
+    // budget (when given) ran out; -1 when cancelled.
+    auto columns = [settings = st_.corr, largest, samples](trun& r, int from, const ttimebudget* budget) {
+        const std::size_t h = r.rows.size();
         const tsampleview view = samples->view();
         std::vector<float> buf;
-        for (int x = 0; x < r.out.width; ++x) {
-            if (x % 10 == 0 && r.cancel) return false;
+        for (int x = from; x < r.out.width; ++x) {
+            if (budget && budget->spent()) return x;
+            if (x % 10 == 0) {
+                if (r.cancel) return -1;
+                if (!budget) r.progress(static_cast<double>(x) / r.out.width);
+            }
             correlogram_column(view, settings, largest, r.cols.times[static_cast<std::size_t>(x)], r.rows,
-                               r.out.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h), buf);
+                               r.out.levels.data() + static_cast<std::size_t>(x) * h, buf);
         }
-        return true;
+        return r.out.width;
     };
     // Little work (a short view at a short window) is done here and now,
-    // not queued behind other windows' jobs on the pool.
-    if (work < 1e8 && little_to_read(static_cast<double>(first) / ch.sampfreq, static_cast<double>(last) / ch.sampfreq,
-                                     ch.sampfreq, len)) {
-        compute(*run);
-        const double t1 = run->cols.times.empty() ? 0 : run->cols.times.front();
-        const double t2 = run->cols.times.empty() ? 0 : run->cols.times.back();
-        store_result(chno, std::move(run->out), std::move(run->rows), t1, t2);
-        return;
+    // not queued behind other windows' jobs on the pool, as far as the
+    // update's budget goes; the job line goes on from the column it
+    // stopped at.
+    int done = 0;
+    if (work < immediate_products && !budget().spent() &&
+        little_to_read(static_cast<double>(first) / ch.sampfreq, static_cast<double>(last) / ch.sampfreq, ch.sampfreq,
+                       len)) {
+        done = columns(*run, 0, &budget());
+        if (done == run->out.width) {
+            const double t1 = run->cols.times.empty() ? 0 : run->cols.times.front();
+            const double t2 = run->cols.times.empty() ? 0 : run->cols.times.back();
+            store_result(chno, std::move(run->out), std::move(run->rows), t1, t2);
+            return;
+        }
     }
-    start_run(chno, std::move(run), compute);
+    start_run(chno, std::move(run), [columns, done](trun& r) { return columns(r, done, nullptr) == r.out.width; });
 }
 
 void tcorrelogramwindow::make_pixels(int chno, const tstrip& s, std::vector<std::uint32_t>& px) const {
-    correlogram_picture(s.speg, st_.levello, st_.levelhi, st_.gamma, st_.colormode, ctx_.doc.channel(chno).color, px);
+    correlogram_picture(s.speg, st_.levello, st_.levelhi, st_.gamma, st_.colormode, ctx_.doc.channel(chno).color,
+                        px);
 }
 
 std::uint32_t tcorrelogramwindow::figure_scale_color(double v, TColor channel) const {
@@ -538,6 +565,70 @@ bool tcorrelogramwindow::open_trace(const QString& path, int chno) {
     trace(chno) = std::move(points);
     strip(chno).tracemodified = false;
     tracefile_ = path;
+    repaint_strips();
+    return true;
+}
+
+bool tcorrelogramwindow::auto_trace(int chno) {
+    if (chno < 0 || chno >= strip_count()) return false;
+    if (!may_replace_trace(chno)) return false;
+    const tchannel& ch = ctx_.doc.channel(chno);
+    const double fs = ch.sampfreq;
+    const TAxis& fa = freq_axis(chno);
+    tf0acsettings ac;
+    std::string err;
+    if (!correlogram_f0_range(st_.corr, fa.GetLoValue(), fa.GetHiValue(), fs, ac.minf0, ac.maxf0, err)) {
+        ctx_.prompter.error(err, "Trace from F0");
+        return false;
+    }
+    // The tracker reads a slice of the span on a worker; the trace is set
+    // only once it finished, so "Cancel" leaves it as it was.
+    const TAxis& ta = time_axis();
+    const long long first = std::llround(ta.GetLoValue() * fs), last = std::llround(ta.GetHiValue() * fs);
+    auto samples = std::make_shared<const tsamplecopy>(copy_samples(ch, first, last));
+    struct ttraceanswer {
+        bool done = false;
+        std::vector<TTracePoint> points;
+        std::string failure;
+    };
+    auto answer = std::make_shared<ttraceanswer>();
+    traceline_.start(
+        [samples, ac, width = st_.tracewidth](tjobcontext& job) {
+            const tworksig x(samples->data);
+            std::vector<TTracePoint> points;
+            if (!trace_from_f0(x, samples->fs, static_cast<double>(samples->xshift) / samples->fs, ac, width,
+                               points, [&job](double f) {
+                                   job.progress(f);
+                                   return !job.cancelled();
+                               }))
+                job.check();
+            return points;
+        },
+        [answer](std::vector<TTracePoint> points) {
+            answer->done = true;
+            answer->points = std::move(points);
+        },
+        [answer](const std::string& why) { answer->failure = why; });
+    const bool finished = wait_with_progress(this, traceline_, "Tracing F0");
+    QStatusBar* bar = ctx_.window->statusBar();
+    if (!finished || !answer->done) {
+        bar->showMessage("Interrupted!");
+        if (!answer->failure.empty()) ctx_.prompter.error(answer->failure, "Trace from F0");
+        return false;
+    }
+    if (chno >= strip_count()) return false;
+    if (answer->points.empty()) {
+        ctx_.prompter.error("No voiced part was found between " + float_to_text(ta.GetLoValue()) + " and " +
+                                float_to_text(ta.GetHiValue()) + " s of channel " + std::to_string(chno) +
+                                " (F0 from " + float_to_text(ac.minf0) + " to " + float_to_text(ac.maxf0) +
+                                " Hz).",
+                            "Trace from F0");
+        return false;
+    }
+    trace(chno) = std::move(answer->points);
+    strip(chno).picked = -1;
+    trace_edited(strip(chno));
+    bar->showMessage("100%, done!");
     repaint_strips();
     return true;
 }

@@ -2,7 +2,8 @@
 // the normalised autocorrelation r of the channels against lag (a time
 // axis in ms) or frequency, coloured by r with a gamma, computed through
 // the strip base's runs from a slice of the samples its columns read; T0/F0
-// traces drawn on the strips with the mouse, their ".ctr" files, and the
+// traces drawn on the strips with the mouse or made from the F0 tracker
+// ("Trace from F0", on a job), their ".ctr" files, and the
 // extraction of F0 (or T0), peak correlation and candidate width along a
 // trace into channels: computed on a job (progress and "Cancel"), written
 // into the document only when it finished (write_f0_channels).
@@ -22,7 +23,7 @@ namespace tessal {
 struct tcorrelogramstate : tstripstate {
     tcorrelogramsettings corr;
     double gamma = 4;
-    double tracewidth = 0.5;  // of the frequency a new point is added at
+    double tracewidth = default_trace_width;  // of the frequency a new point is added at
     tf0settings extraction;
 };
 
@@ -50,6 +51,14 @@ public:
     // user agreed to discard it.
     bool may_replace_trace(int chno);
     bool open_trace(const QString& path, int chno);
+    // "Trace from F0": the trace of channel `chno` over the time axis's span
+    // from the autocorrelation F0 tracker, its F0 range the strip's lag
+    // range (f0trace.h). It waits for the job with a progress dialog;
+    // "Cancel" leaves the trace as it was (false), as do a modified trace
+    // the user keeps, a lag range the tracker cannot use and a span without
+    // voicing (both said). The new trace is set as one drawn by hand is:
+    // modified, not saved.
+    bool auto_trace(int chno);
     bool save_trace(const QString& path, int chno);
     void savetraceactionExecute();
     QString trace_file() const { return tracefile_; }
@@ -121,7 +130,9 @@ private:
     QCheckBox* thresholds_ = nullptr;
     QLineEdit* loedit_ = nullptr;
     QLineEdit* hiedit_ = nullptr;
-    // The extraction's job; last, so that it goes first.
+    // The jobs of "Trace from F0" and of the extraction; last, so that they
+    // go first.
+    tjobline traceline_;
     tjobline extractline_;
 };
 

@@ -154,7 +154,7 @@ void tspectrogramwindow::start_computation(int chno, const tchannel& ch, std::ve
     const long long N = spectrogram_frame_length(st_.fft, ch.sampfreq);
     status_->set_text(2, "Calculating spectrogram for channel " + QString::number(chno));
     const double W = static_cast<double>(times.size());
-    if (W * static_cast<double>(std::max(16LL, N)) < immediate_work && !times.empty() &&
+    if (W * static_cast<double>(std::max(16LL, N)) < immediate_work && !times.empty() && !budget().spent() &&
         little_to_read(times.front(), times.back(), ch.sampfreq, N)) {
         tspectrogramstrip levels;
         compute_spectrogram(sample_view(ch), st_.fft, times, rows, levels);

@@ -452,6 +452,7 @@ void tstripwindow::update_strips() {
         repaint_strips();
         return;
     }
+    budget_.restart();
     for (int i = 0; i < strip_count(); ++i) {
         tstrip& s = *strips_[static_cast<std::size_t>(i)];
         if (s.fvisible && s.fspegdirty) compute(i);

@@ -8,7 +8,9 @@
 // ticks of 200 ms of stillness), "Freeze", tandem axes, the job lines (one
 // per strip) that compute a large strip over copied samples off the
 // window's thread with progress in the status bar (a newer request for a
-// strip supersedes the older, whose result is never taken), nothing
+// strip supersedes the older, whose result is never taken; the strips an
+// update computes at once share a time budget, and what it cannot pay for
+// goes to the job lines), nothing
 // computed while recording; the read-outs and "Log cursor". A window adds its own settings, how a strip
 // is computed and drawn, and what the mouse does beyond the cursors.
 #pragma once
@@ -25,6 +27,7 @@
 #include "engine/core/subscribers.h"
 #include "engine/core/tviewlistener.h"
 #include "engine/jobs/jobline.h"
+#include "engine/jobs/timebudget.h"
 #include "gui/figure/figure.h"
 #include "gui/windows/windowtools.h"
 
@@ -105,6 +108,10 @@ public:
     void wait_for_workers();
     // A strip whose computation runs off this thread.
     bool strip_busy(int chno) const;
+    // The time an update may spend computing strips at once, shared by all
+    // of them (ttimebudget::default_ms); what is left when it is spent, a
+    // strip begun included, goes to the strips' job lines.
+    void set_immediate_budget(double ms) { budget_.set_ms(ms); }
     // One tick of the update timer; whether an update is counting down.
     void tick();
     bool update_pending() const { return countdown_ > 0; }
@@ -237,6 +244,9 @@ protected:
     // samples of a long view come from the file block by block, which
     // takes long even when the columns themselves are little work.
     static bool little_to_read(double t1, double t2, double fs, long long frame);
+    // The time this update may still spend computing strips at once; work
+    // done here looks at it between columns.
+    const ttimebudget& budget() const { return budget_; }
     // Starts `work` on strip `chno`'s job line (the shared pool); its levels
     // are taken on this thread when it answers true (false: cancelled). The
     // status panel's text at the start is what its progress is shown with.
@@ -294,6 +304,7 @@ private:
     int workerruns_ = 0;
     unsigned long long requests_ = 0;
     bool waitingforrecording_ = false;
+    ttimebudget budget_;
 
     QTabWidget* tabs_ = nullptr;
     QComboBox* colorcombo_ = nullptr;

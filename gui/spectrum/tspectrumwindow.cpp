@@ -632,20 +632,37 @@ void tspectrumwindow::ensure_ltas(int extra) {
     }
     cancel_ltas();
     if (frames <= 400) {
-        // Short: at once, on this thread.
+        // Short: at once, on this thread, as long as that stays within the
+        // budget; a channel under way when it runs out and those after it
+        // go to the job line.
+        const ttimebudget budget(budget_ms_);
+        std::atomic<bool> stop{false};
         tspectrumworkspace ws;
+        std::vector<int> rest;
         for (int chno : missing) {
+            if (!rest.empty() || budget.spent()) {
+                rest.push_back(chno);
+                continue;
+            }
             const tchannel& ch = doc.channel(chno);
             ctx_.window->statusBar()->showMessage("Calculating LTAS for channel " + QString::number(chno));
             double t1 = 0, t2 = 0;
             ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
             tspectrum s;
-            ws.ltas(sample_view(ch), st_.fft, t1, t2, s);
+            if (!ws.ltas(sample_view(ch), st_.fft, t1, t2, s, &stop, [&](double) {
+                    if (budget.spent()) stop = true;
+                })) {
+                rest.push_back(chno);
+                continue;
+            }
             if (st_.fsnapmode == 3 && chno == snap_channel()) doc.theglobal.set_freqcursor(spectral_centroid(s));
             ltascache_.store(ltas_key(ch, chno, st_.fft, t1, t2), std::move(s));
         }
-        ctx_.window->statusBar()->showMessage("Done ");
-        return;
+        if (rest.empty()) {
+            ctx_.window->statusBar()->showMessage("Done ");
+            return;
+        }
+        missing = std::move(rest);
     }
     start_ltas(std::move(missing));
 }

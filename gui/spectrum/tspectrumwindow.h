@@ -7,7 +7,8 @@
 //
 // The numbers come from engine/analysis (frames kept per channel and
 // recomputed allocation-free as the cursor moves; LTAS kept in a cache
-// keyed by channel, span and settings). A short LTAS is computed at once;
+// keyed by channel, span and settings). A short LTAS is computed at once
+// while that takes a few milliseconds (the rest of it as a long one);
 // a long one runs on the window's job line over slices of the channels'
 // stores, with progress in the status bar, and is superseded (cancelled,
 // its result never taken) as soon as what is asked for changes; meanwhile
@@ -26,6 +27,7 @@
 #include "engine/analysis/spectrum.h"
 #include "engine/core/tviewlistener.h"
 #include "engine/jobs/jobline.h"
+#include "engine/jobs/timebudget.h"
 #include "gui/widgets/tplotpanel.h"
 #include "gui/windows/windowtools.h"
 
@@ -90,6 +92,9 @@ public:
     void wait_for_ltas();
     // An LTAS runs on the window's job line.
     bool ltas_busy() const { return run_ != nullptr; }
+    // How long a short LTAS may take at once on this thread
+    // (ttimebudget::default_ms); past that, it goes on on the job line.
+    void set_immediate_budget(double ms) { budget_ms_ = ms; }
     // The refusal under the bandwidth field (empty when it was read).
     QString bandwidth_problem() const;
     // The frequency/level cursor as a mouse at plot pixel (x, y) sets it.
@@ -166,6 +171,7 @@ private:
     };
     std::map<int, tshownltas> lastltas_;
     double flcursor_ = 0;
+    double budget_ms_ = ttimebudget::default_ms;
     bool crosshair_ = false;
     TChannelLock lock_;  // "Lock snap ch."
     bool updating_ = false;

@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <vector>
 
 #include "engine/core/tchannel.h"
 #include "gui/context/appcontext.h"
@@ -550,4 +551,66 @@ TEST(CorrelogramWindow, CancellingTheExtractionLeavesTheDocument) {
     EXPECT_EQ(doc.channel(0).sample_count(), 600 * 16000);
     EXPECT_EQ(f.win->trace(0), trace);
     EXPECT_EQ(f.w.statusBar()->currentMessage(), "Interrupted!");
+}
+
+// The strips one update computes at once share a time budget. With none,
+// every strip goes to its job line; with one that runs out within the
+// first strip, that strip goes on on its line from the column it stopped
+// at, and the strips after it go there whole. Whichever way, the levels
+// and the pictures are those of the strips computed at once (where r = 1
+// on the row of the tone's period).
+TEST(CorrelogramWindow, StripsPastTheUpdateBudgetGoOnOnTheirJobLines) {
+    twindowfixture<tcorrelogramwindow> f;
+    tone_channels(f.w.document(), 1.0, 16000, 125);
+    f.open("correlogram", {640, 520});
+    ASSERT_NE(f.win, nullptr);
+    tcorrelogramwindow& win = *f.win;
+    const int n = win.strip_count();
+    ASSERT_EQ(n, 2);
+    auto update = [&](double budget_ms) {
+        win.wait_for_workers();
+        win.set_immediate_budget(budget_ms);
+        win.set_state(win.state());
+        while (win.update_pending()) win.tick();
+    };
+    auto pictures = [&] {
+        std::vector<QImage> v;
+        for (int c = 0; c < n; ++c) {
+            win.findChild<QWidget*>("spegpaint" + QString::number(c))->repaint();
+            v.push_back(win.picture(c));
+        }
+        return v;
+    };
+
+    // All of it at once: small strips, an ample budget.
+    update(1e6);
+    int runs = win.worker_runs();
+    for (int c = 0; c < n; ++c) EXPECT_FALSE(win.strip_busy(c));
+    std::vector<tspectrogramstrip> direct;
+    for (int c = 0; c < n; ++c) direct.push_back(win.levels(c));
+    const std::vector<QImage> directpics = pictures();
+    ASSERT_GT(direct[0].width, 50);
+    // Channel 0's 125 Hz: r = 1 on the row of its period.
+    const std::vector<double>& rows = win.row_freqs(0);
+    std::size_t best = 0;
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        if (std::fabs(rows[y] - 125) < std::fabs(rows[best] - 125)) best = y;
+    ASSERT_NEAR(rows[best], 125, 3);
+    EXPECT_GT(direct[0].at(direct[0].width / 2, static_cast<int>(best)), 0.99);
+
+    for (double budget_ms : {0.0, 0.05}) {
+        SCOPED_TRACE(budget_ms);
+        update(budget_ms);
+        const int queued = win.worker_runs() - runs;
+        runs = win.worker_runs();
+        if (budget_ms == 0) EXPECT_EQ(queued, n);
+        else EXPECT_GE(queued, 1);
+        win.wait_for_workers();
+        for (int c = 0; c < n; ++c) {
+            EXPECT_EQ(win.levels(c).width, direct[c].width);
+            EXPECT_EQ(win.levels(c).levels, direct[c].levels) << "channel " << c;
+        }
+        const std::vector<QImage> pics = pictures();
+        for (int c = 0; c < n; ++c) EXPECT_EQ(pics[c], directpics[c]) << "channel " << c;
+    }
 }

@@ -249,3 +249,47 @@ TEST(InviraWindow, MakeChannelsOnALongSignalCanBeCancelled) {
     EXPECT_EQ(doc.channel(1).sample_count(), 6000000);
     EXPECT_GT(f.w.measurements().measurements().datalog.lines().size(), loglines);
 }
+
+// "Estimate filter" on the fixture's pulses through one 800 Hz resonance
+// finds that resonance among the elements, sets the type and high-pass the
+// estimate assumes, and "Undo estimate" returns to the elements before it.
+TEST(InviraWindow, EstimateFilterFromTheSelectionAndUndo) {
+    tfixture f;
+    ASSERT_NE(f.win, nullptr);
+    tinvfilter& filt = f.win->filter();
+    filt.add_element(true, 3000, 200);
+    f.win->findChild<QRadioButton*>("flowradio")->setChecked(true);
+    const std::vector<tformant> before = filt.formants;
+    EXPECT_FALSE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
+    f.doc().theglobal.set_selection(0.2, 0.6);
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
+    f.win->finish_jobs();
+    ASSERT_FALSE(filt.formants.empty());
+    const auto narrowest = std::min_element(filt.formants.begin(), filt.formants.end(),
+                                            [](const tformant& a, const tformant& b) { return a.bw < b.bw; });
+    EXPECT_NEAR(narrowest->f0, 800, 30);  // harmonics 125 Hz apart pull it a little
+    EXPECT_NEAR(narrowest->bw, 80, 30);
+    EXPECT_TRUE(f.win->findChild<QRadioButton*>("micradio")->isChecked());
+    EXPECT_EQ(filt.signaltype, tinvsignaltype::mic);
+    EXPECT_EQ(filt.fhpfilterfreq, 20.0);
+    EXPECT_TRUE(f.win->memo_text().contains("F1: f="));
+    EXPECT_TRUE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
+    // A second estimate, then two undos back to the start.
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
+    f.win->findChild<QPushButton*>("undoestimatebutton")->click();
+    f.win->findChild<QPushButton*>("undoestimatebutton")->click();
+    f.win->finish_jobs();
+    ASSERT_EQ(filt.formants.size(), before.size());
+    EXPECT_EQ(filt.formants[0].f0, 3000.0);
+    EXPECT_TRUE(filt.formants[0].iszero);
+    EXPECT_TRUE(f.win->findChild<QRadioButton*>("flowradio")->isChecked());
+    EXPECT_FALSE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
+    // Silence is refused with a message and changes nothing.
+    f.doc().channel(0).set_samples(tsinglearr(16000, 0.0f));
+    f.doc().theglobal.channels_changed();
+    const std::size_t asked = f.prompter->asked.size();
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
+    ASSERT_EQ(f.prompter->asked.size(), asked + 1);
+    EXPECT_NE(f.prompter->asked.back().text.find("silent"), std::string::npos);
+    EXPECT_EQ(filt.formants.size(), before.size());
+}

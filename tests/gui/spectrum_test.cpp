@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -846,4 +847,90 @@ TEST(SpectrumWindow, TheDefaultFrequencyAxisHoldsTheBandsOfA44kHzFile) {
     EXPECT_DOUBLE_EQ(a.GetHiValue(), 3000);
     EXPECT_DOUBLE_EQ(a.GetMaxHiValue(), 24000);
     win->hide();
+}
+
+// A short LTAS is computed at once only within the window's time budget:
+// with none it goes to the job line (the plot asks, nothing is there yet)
+// and arrives with the numbers computed at once; with room it is there as
+// soon as the plot asks. Its peak is the 1 kHz bin either way.
+TEST(SpectrumWindow, ShortLtasPastTheBudgetGoesToTheJobLine) {
+    tspectrumfixture f;
+    tdocument& doc = f.doc();
+    tspectrumstate st = f.win->state();
+    st.fltasmode = 1;
+    f.win->set_state(st);
+    f.win->set_immediate_budget(0);
+    doc.theglobal.set_selection(0.5, 1.5);
+    f.win->plot()->canvas()->repaint();
+    EXPECT_TRUE(f.win->ltas_busy());
+    EXPECT_EQ(f.win->spectrum_of(0), nullptr);
+    f.win->wait_for_ltas();
+    const tspectrum* queued = f.win->spectrum_of(0);
+    ASSERT_NE(queued, nullptr);
+    const std::vector<double> queuedmag = queued->mag;
+    tspectrumworkspace ws;
+    tspectrum direct;
+    ws.ltas(sample_view(doc.channel(0)), st.fft, 0.5, 1.5, direct);
+    EXPECT_EQ(queuedmag, direct.mag);
+    const auto peak = std::max_element(queuedmag.begin(), queuedmag.end()) - queuedmag.begin();
+    EXPECT_NEAR(queued->bin_freq(static_cast<double>(peak)), 1000, queued->bin_freq(1));
+
+    f.win->set_immediate_budget(1e6);
+    doc.theglobal.set_selection(0.25, 1.25);
+    f.win->plot()->canvas()->repaint();
+    EXPECT_FALSE(f.win->ltas_busy());
+    ASSERT_NE(f.win->spectrum_of(0), nullptr);
+    ws.ltas(sample_view(doc.channel(0)), st.fft, 0.25, 1.25, direct);
+    EXPECT_EQ(f.win->spectrum_of(0)->mag, direct.mag);
+}
+
+// The LTAS progress timer ticks while a long LTAS runs; what it reads may
+// go while it is running: the run superseded by a short selection, the
+// window closed and opened again, the channels taken away, the LTAS turned
+// off, the window deleted with its job and hand-back still under way.
+// None of it may leave the timer reading what is gone.
+TEST(SpectrumWindow, ProgressTimerSurvivesWhatGoesWhileALongLtasRuns) {
+    auto spin = [](int ms) {
+        QElapsedTimer c;
+        c.start();
+        while (c.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        auto f = std::make_unique<tspectrumfixture>();
+        tdocument& doc = f->doc();
+        sine_channels(doc, 600, 16000);
+        tspectrumstate st = f->win->state();
+        st.fltasmode = 1;
+        f->win->set_state(st);
+        doc.theglobal.set_selection(0, 600);
+        f->win->plot()->canvas()->repaint();
+        ASSERT_TRUE(f->win->ltas_busy());
+        spin(150);  // the timer has shown progress
+        switch (round) {
+            case 0:
+                doc.theglobal.set_selection(1, 1.5);
+                f->win->plot()->canvas()->repaint();
+                break;
+            case 1:
+                f->win->close();
+                spin(250);
+                f->w.windows().show("spectrum");
+                doc.theglobal.set_selection(10, 500);
+                break;
+            case 2:
+                doc.set_totnchans(0);
+                doc.theglobal.channels_changed();
+                break;
+            case 3:
+                st.fltasmode = 0;
+                f->win->set_state(st);
+                break;
+            case 4:
+                break;  // the whole window goes with the run under way
+        }
+        spin(250);
+        f.reset();
+        spin(50);
+    }
 }

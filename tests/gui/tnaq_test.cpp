@@ -311,3 +311,24 @@ TEST(TnaqWindow, ToolWindowsFollowClicksAndZoomsInTheMainWindow) {
     EXPECT_EQ(f.tnaq->flockchanno(), 0);
     EXPECT_NEAR(f.tnaq->flow().cursortime, doc.theglobal.timecursor(), 1e-12);
 }
+
+// "Log all cycles" logs one row per triangle of the selection, each the row
+// the engine's cycle finder gives, and without a selection only asks for one.
+TEST(TnaqWindow, LogAllCyclesOfTheSelection) {
+    tfixture f;
+    ASSERT_NE(f.win, nullptr);
+    auto& log = f.w.context().measurements.datalog;
+    const std::size_t asked = f.prompter->asked.size();
+    EXPECT_EQ(f.win->logallactionExecute(), 0);
+    EXPECT_EQ(f.prompter->asked.size(), asked + 1);
+    f.doc().theglobal.set_selection(0.5, 0.6);
+    const std::size_t before = log.lines().size();
+    EXPECT_EQ(f.win->logallactionExecute(), 9);
+    ASSERT_GE(log.lines().size(), before + 9);
+    const std::vector<std::string> rows(log.lines().end() - 9, log.lines().end());
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        EXPECT_NE(rows[k].find("\tflow\t0.5" + std::to_string(k) + "3\t10\t100\t"), std::string::npos) << rows[k];
+        EXPECT_NE(rows[k].find("\t0.3\t"), std::string::npos) << rows[k];
+        EXPECT_NE(rows[k].find("\t0.4\t0.6\t1\t"), std::string::npos) << rows[k];
+    }
+}

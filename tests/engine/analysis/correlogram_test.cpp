@@ -3,16 +3,21 @@
 // above the largest lag; the trace band interpolates and stops at cuts; a
 // trace file written and read back is identical (and writes the same bytes
 // again), a damaged one gives a message; the extracted F0 of a synthetic
-// vowel whose F0 glides from 120 to 180 Hz follows the true F0 within 1 %.
+// vowel whose F0 glides from 120 to 180 Hz follows the true F0 within 1 %;
+// the strip's picture from its colour table against a colour per pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <fstream>
 #include <numbers>
 #include <sstream>
 
 #include "engine/analysis/correlogram.h"
+#include "engine/analysis/spectrogram.h"
 #include "support/tempdirtest.h"
 
 using namespace tessal;
@@ -254,4 +259,53 @@ TEST(Correlogram, ExtractedF0FollowsAGlide) {
     int calls = 0;
     EXPECT_FALSE(extract_f0(view_of(x, fs), s, trace, e, out, nullptr, [&](double) { return ++calls < 2; }));
     EXPECT_EQ(calls, 2);
+}
+
+// The picture's colours come from a table over the level axis; they match
+// the colour of each level raised to the gamma one pixel at a time (the
+// table's step moves no colour byte by more than 2), in every colour mode,
+// for levels under, inside and over the axis, NaN and the -1 of rows past
+// the largest lag; the top row of the picture is the strip's highest row.
+TEST(Correlogram, PictureMatchesTheColourOfEachLevelRaisedToTheGamma) {
+    tspectrogramstrip strip;
+    strip.width = 61;
+    strip.height = 7;
+    strip.levels.resize(static_cast<std::size_t>(strip.width * strip.height));
+    for (int x = 0; x < strip.width; ++x)
+        for (int y = 0; y < strip.height; ++y)
+            strip.levels[static_cast<std::size_t>(x * strip.height + y)] =
+                static_cast<float>(-1.2 + 2.4 * (x * strip.height + y) / (strip.width * strip.height - 1.0));
+    strip.levels[5] = std::numeric_limits<float>::quiet_NaN();
+    const TColor channel = 0x2080C0;
+    auto byte_gap = [](std::uint32_t a, std::uint32_t b) {
+        int most = 0;
+        for (int shift : {0, 8, 16, 24})
+            most = std::max(most, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+        return most;
+    };
+    for (int mode = 0; mode <= 4; ++mode)
+        for (double gamma : {0.5, 1.0, 4.0})
+            for (auto [lo, hi] : {std::pair{0.0, 1.0}, std::pair{-1.0, 1.0}, std::pair{0.3, 0.3}}) {
+                std::vector<std::uint32_t> px;
+                correlogram_picture(strip, lo, hi, gamma, mode, channel, px);
+                ASSERT_EQ(px.size(), strip.levels.size());
+                int worst = 0;
+                for (int x = 0; x < strip.width; ++x)
+                    for (int y = 0; y < strip.height; ++y) {
+                        const double v = hi != lo ? (strip.at(x, y) - lo) / (hi - lo) : 0;
+                        const double g = (v < 0 ? -1 : 1) * std::pow(std::fabs(v), gamma);
+                        const std::uint32_t want = spectrogram_color(mode, g, channel);
+                        const std::uint32_t got =
+                            px[static_cast<std::size_t>((strip.height - 1 - y) * strip.width + x)];
+                        worst = std::max(worst, byte_gap(want, got));
+                    }
+                EXPECT_LE(worst, 2) << "mode " << mode << " gamma " << gamma << " axis " << lo << ".." << hi;
+            }
+    // NaN and the levels under the axis are the weakest colour, those over
+    // it the strongest.
+    std::vector<std::uint32_t> px;
+    correlogram_picture(strip, 0, 1, 4, 1, channel, px);
+    EXPECT_EQ(px[static_cast<std::size_t>((strip.height - 1 - 5) * strip.width)], spectrogram_color(1, 0, channel));
+    EXPECT_EQ(px[static_cast<std::size_t>((strip.height - 1) * strip.width)], spectrogram_color(1, 0, channel));
+    EXPECT_EQ(px[static_cast<std::size_t>(strip.width - 1)], spectrogram_color(1, 1, channel));
 }

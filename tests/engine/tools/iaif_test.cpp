@@ -1,0 +1,231 @@
+// Automatic inverse filtering (IAIF) against truth: polynomial roots against
+// the polynomials built from them, and synthetic vowels (an LF source
+// through known formant resonators, lfvowel.h) whose estimated filter must
+// give back the model's flow derivative (correlation after alignment) and,
+// through the cycles found without marking, the model's NAQ.
+//
+// With IAIF_TABLE=1 in the environment the vowel test prints one row per
+// vowel, F0, rate and noise: r and the NAQ estimated and of the model
+// (bench/iaif_table.sh runs it).
+#include "engine/tools/iaif.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "engine/tools/glottalcycles.h"
+#include "lfvowel.h"
+
+namespace tessal {
+namespace {
+
+using testing::make_vowel;
+using testing::tlfcycle;
+using testing::tresonance;
+using testing::tvowel;
+
+std::vector<double> poly_from_roots(const std::vector<std::complex<double>>& roots) {
+    std::vector<std::complex<double>> p{1.0};
+    for (const auto& r : roots) {
+        p.push_back(0.0);
+        for (std::size_t k = p.size() - 1; k > 0; --k) p[k] -= r * p[k - 1];
+    }
+    std::vector<double> out;
+    for (const auto& c : p) out.push_back(c.real());
+    return out;
+}
+
+TEST(IaifRoots, RootsOfPolynomialsBuiltFromThem) {
+    const std::vector<std::complex<double>> want = {
+        std::polar(0.97, 0.3), std::polar(0.97, -0.3), std::polar(0.9, 1.2), std::polar(0.9, -1.2),
+        std::polar(0.5, 2.8),  std::polar(0.5, -2.8),  {0.95, 0},            {-0.6, 0}, {0.2, 0}};
+    std::vector<std::complex<double>> got = polynomial_roots(poly_from_roots(want));
+    ASSERT_EQ(got.size(), want.size());
+    for (const auto& w : want) {
+        double best = 1e9;
+        for (const auto& g : got) best = std::min(best, std::abs(g - w));
+        EXPECT_LT(best, 1e-9) << w;
+    }
+    // Close pairs (two formants 20 Hz apart at 16 kHz) separate too.
+    const double a = 2 * M_PI * 1000 / 16000, b = 2 * M_PI * 1020 / 16000;
+    got = polynomial_roots(poly_from_roots({std::polar(0.98, a), std::polar(0.98, -a), std::polar(0.98, b),
+                                            std::polar(0.98, -b)}));
+    std::vector<double> angles;
+    for (const auto& g : got)
+        if (g.imag() > 0) angles.push_back(std::arg(g));
+    std::sort(angles.begin(), angles.end());
+    ASSERT_EQ(angles.size(), 2u);
+    EXPECT_NEAR(angles[0], a, 1e-6);
+    EXPECT_NEAR(angles[1], b, 1e-6);
+    EXPECT_TRUE(polynomial_roots({2.0}).empty());
+}
+
+TEST(IaifRoots, FormantsOfAProductOfZeroSectionsAreTheirOwn) {
+    // The zero sections' polynomials multiplied out (as TFilterSection's
+    // design writes them), with two real roots that must be left out.
+    const double fs = 16000;
+    const std::vector<std::pair<double, double>> fb = {{350, 60}, {1800, 150}, {5200, 900}};
+    std::vector<std::complex<double>> roots{{0.9, 0}, {-0.3, 0}};
+    for (auto [f, bw] : fb) {
+        const auto r = std::polar(std::exp(-M_PI * bw / fs), 2 * M_PI * f / fs);
+        roots.push_back(r);
+        roots.push_back(std::conj(r));
+    }
+    int real = 0;
+    const std::vector<tformant> got = formants_from_polynomial(poly_from_roots(roots), fs, &real);
+    EXPECT_EQ(real, 2);
+    ASSERT_EQ(got.size(), fb.size());
+    for (std::size_t i = 0; i < fb.size(); ++i) {
+        EXPECT_FALSE(got[i].iszero);
+        EXPECT_NEAR(got[i].f0, fb[i].first, 1e-6);
+        EXPECT_NEAR(got[i].bw, fb[i].second, 1e-6);
+    }
+}
+
+TEST(Iaif, RefusesWhatItCannotEstimate) {
+    const std::vector<double> zeros(8000, 0.0), shortone(100, 1.0);
+    EXPECT_FALSE(iaif(zeros.data(), zeros.size(), 16000).ok);
+    EXPECT_NE(iaif(zeros.data(), zeros.size(), 16000).problem.find("silent"), std::string::npos);
+    EXPECT_NE(iaif(shortone.data(), shortone.size(), 16000).problem.find("too short"), std::string::npos);
+    EXPECT_FALSE(iaif(zeros.data(), zeros.size(), 0).ok);
+    tiaifoptions o;
+    o.hp = 9000;
+    EXPECT_FALSE(iaif(zeros.data(), zeros.size(), 16000, o).ok);
+    EXPECT_EQ(iaif_default_order(16000), 18);
+    EXPECT_EQ(iaif_default_order(44100), 46);
+}
+
+struct tvowelcase {
+    const char* name;
+    std::vector<tresonance> formants;
+};
+
+const std::vector<tvowelcase> vowels = {
+    {"a", {{730, 90}, {1090, 110}, {2440, 160}, {3400, 250}}},
+    {"i", {{270, 60}, {2290, 150}, {3010, 200}, {3700, 280}}},
+    {"u", {{300, 70}, {870, 90}, {2240, 150}, {3300, 250}}},
+    {"e", {{530, 80}, {1840, 120}, {2480, 170}, {3500, 250}}},
+};
+
+// A few cycles of slightly different shape and length, as a voice has.
+std::vector<tlfcycle> cycles_at(double f0) {
+    std::vector<tlfcycle> c;
+    const double jitter[] = {1.0, 1.012, 0.992, 1.006, 0.988};
+    const double shape[][4] = {{0.45, 0.6, 0.04, 0.7}, {0.43, 0.58, 0.045, 0.68}, {0.47, 0.62, 0.035, 0.72}};
+    for (int k = 0; k < 15; ++k) {
+        const double* s = shape[k % 3];
+        c.push_back({1.0 / (f0 * jitter[k % 5]), s[0], s[1], s[2], s[3], 1.0 + 0.05 * (k % 4)});
+    }
+    return c;
+}
+
+struct toutcome {
+    double r = 0, naq = 0, modelnaq = 0;
+    int cycles = 0;
+};
+
+// The estimated filter over the vowel's microphone signal (as the inverse
+// filter window runs it), the derivative compared with the model's at the
+// best lag within 1 ms, and the median NAQ of the cycles of its flow.
+toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb) {
+    const double dur = 0.6;
+    tvowel v = make_vowel(fs, dur, cycles_at(f0), vc.formants);
+    if (snrdb < 100) {
+        double ss = 0;
+        for (double x : v.mic) ss += x * x;
+        std::mt19937 rng(11);
+        std::normal_distribution<double> n(0.0, std::sqrt(ss / v.mic.size()) * std::pow(10.0, -snrdb / 20));
+        for (double& x : v.mic) x += n(rng);
+    }
+    // The span starts 50 ms in (the resonators settled).
+    const std::size_t base = static_cast<std::size_t>(0.05 * fs);
+    const std::size_t len = std::min<std::size_t>(invfilter_seglen, v.mic.size() - base - 1);
+    const tiaifresult est = iaif(v.mic.data() + base, len, fs);
+    EXPECT_TRUE(est.ok) << est.problem;
+    tinvfilter f;
+    apply_iaif(f, est);
+    f.set_sampfreq(fs);
+    f.rebuild_cascade();
+    f.load_samples(fs, [&](int i) {
+        const long long k = static_cast<long long>(base) + i;
+        return k >= 0 && k < static_cast<long long>(v.mic.size()) ? v.mic[static_cast<std::size_t>(k)] : 0.0;
+    });
+    f.recompute_outputs();
+    toutcome o;
+    // The first difference stands for the derivative half a sample back.
+    const int n = static_cast<int>(len);
+    std::vector<double> model(n);
+    for (int i = 0; i < n; ++i) model[i] = v.der_at((static_cast<double>(base + i) - 0.5) / fs);
+    const int maxlag = static_cast<int>(0.001 * fs), edge = static_cast<int>(0.02 * fs);
+    for (int lag = -maxlag; lag <= maxlag; ++lag) {
+        const int m = n - 2 * edge;
+        std::vector<double> est(m);
+        for (int i = 0; i < m; ++i) est[i] = tinvfilter::at(f.invderarr, edge + i + lag);
+        o.r = std::max(o.r, testing::correlation(est.data(), model.data() + edge, m));
+    }
+    std::vector<double> flow(f.invflowarr.begin() + invfilter_lead, f.invflowarr.begin() + invfilter_lead + n);
+    std::vector<double> naqs;
+    measure_cycles(flow, fs, 0, {}, [&](tglottalflow& g) { naqs.push_back(g.naq); });
+    o.cycles = static_cast<int>(naqs.size());
+    if (!naqs.empty()) {
+        std::nth_element(naqs.begin(), naqs.begin() + naqs.size() / 2, naqs.end());
+        o.naq = naqs[naqs.size() / 2];
+    }
+    // The model's NAQ as the T-naq measure pairs it: cycle k runs from the
+    // negative peak of pulse k to that of pulse k + 1; its peak flow and
+    // MDR are pulse k's.
+    std::vector<double> model_naqs;
+    for (std::size_t k = 0; k + 1 < v.pulses.size(); ++k) {
+        const auto& p = v.pulses[k];
+        const double t0 = v.cyclestart[k + 1] + v.pulses[k + 1].te - (v.cyclestart[k] + p.te);
+        model_naqs.push_back(p.peakflow() / (-p.der(p.te) * t0));  // der(te) = -Ee
+    }
+    std::nth_element(model_naqs.begin(), model_naqs.begin() + model_naqs.size() / 2, model_naqs.end());
+    o.modelnaq = model_naqs[model_naqs.size() / 2];
+    return o;
+}
+
+// What holds: the derivative correlates at r > 0.9 for the open vowels
+// (/a/, /e/, F1 above 500 Hz) up to 200 Hz with or without noise, and for
+// the close ones (/i/, /u/) up to 120 Hz without; NAQ is within 10 % for
+// F0 up to 120 Hz without noise, except /a/ at 44.1 kHz. Beyond that a
+// harmonic near F1 pulls the tract model (the known limit of LPC-based
+// inverse filtering) and noise raises the NAQ; those cases are held only
+// to floors that catch a broken estimate (r > 0.75, and NAQ within 40 % for
+// the open vowels), and the table shows them.
+TEST(IaifTruth, SyntheticVowelsGiveTheModelsDerivativeAndNaq) {
+    const bool table = std::getenv("IAIF_TABLE") != nullptr;
+    if (table) std::printf("vowel\tfs\tF0\tSNR\tr\tNAQ\tmodel NAQ\terror %%\tcycles\n");
+    for (double fs : {16000.0, 44100.0}) {
+        for (const tvowelcase& vc : vowels) {
+            const bool open = vc.name[0] == 'a' || vc.name[0] == 'e';
+            for (double f0 : {90.0, 120.0, 160.0, 200.0, 300.0}) {
+                for (double snr : {1000.0, 30.0}) {
+                    const bool clean = snr > 100;
+                    const toutcome o = run_case(vc, f0, fs, snr);
+                    const double err = 100 * (o.naq / o.modelnaq - 1);
+                    if (table)
+                        std::printf("%s\t%g\t%g\t%s\t%.3f\t%.4f\t%.4f\t%+.1f\t%d\n", vc.name, fs, f0,
+                                    clean ? "clean" : "30 dB", o.r, o.naq, o.modelnaq, err, o.cycles);
+                    if (f0 > 200) continue;
+                    const std::string what = std::string(vc.name) + " at " + std::to_string(int(f0)) + " Hz, fs " +
+                                             std::to_string(int(fs)) + (clean ? ", clean" : ", 30 dB SNR");
+                    const bool rholds = open ? true : (f0 <= 120 && clean);
+                    EXPECT_GT(o.r, rholds ? 0.9 : 0.75) << what;
+                    if (clean && f0 <= 120 && !(fs > 20000 && vc.name[0] == 'a')) {
+                        EXPECT_LT(std::abs(err), 10.0) << what;
+                    } else if (open) {
+                        EXPECT_LT(std::abs(err), 40.0) << what;
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tessal
