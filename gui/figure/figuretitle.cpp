@@ -13,7 +13,10 @@ std::string figure_title_of(const std::string& file, int channo, const std::stri
     std::string channel;
     if (channo >= 0) {
         channel = "channel " + std::to_string(channo);
-        if (!channame.empty()) channel += " \"" + channame + "\"";
+        // A name the file's reader made up ("speech.wav Ch 0") only repeats
+        // the file and the number.
+        const bool madeup = channame == base + " Ch " + std::to_string(channo);
+        if (!channame.empty() && !madeup) channel += " \"" + channame + "\"";
     } else {
         channel = channame;  // already worded, e.g. two channels of an xy-plot
     }

@@ -171,6 +171,11 @@ TEST(FigureTitle, NamesFileChannelAndSpan) {
               "b.wav - channels 0 \"x\" and 1 \"y\"");
     EXPECT_EQ(figure_title_of("b.wav", -1, "", NAN, 1), "b.wav");
     EXPECT_EQ(figure_title_of("", -1, "", 0, -1), "");
+    // The name a file reader makes up repeats the file: left out; a name
+    // of another channel number is kept.
+    EXPECT_EQ(figure_title_of("/x/speech.wav", 0, "speech.wav Ch 0", 0, 1), "speech.wav - channel 0 - 0.000-1.000 s");
+    EXPECT_EQ(figure_title_of("/x/speech.wav", 1, "speech.wav Ch 0", 0, 1),
+              "speech.wav - channel 1 \"speech.wav Ch 0\" - 0.000-1.000 s");
 }
 
 // ----------------------------------------------------- the plots' drawing
