@@ -40,7 +40,7 @@ figures() {  # figures NAME TITLE-PART COMMAND-ARGS...: the three formats and th
     check "$name-$ext-text" "$(cmp -s "$work/out" "$work/$name.plain" && echo ok || echo "the text output changed")"
   done
   check "$name-png-size" "$( [ "$(png_size "$work/$name.png")" = "960 600" ] && echo ok || png_size "$work/$name.png")"
-  check "$name-svg-title" "$(grep -q "<text[^>]*>[^<]*$title" "$work/$name.svg" && echo ok || echo "no title text with '$title'")"
+  check "$name-svg-title" "$(tr '\n' ' ' < "$work/$name.svg" | grep -q "<text[^>]*>[^<]*$title" && echo ok || echo "no title text with '$title'")"
   check "$name-svg-ticks" "$( [ "$(grep -c '<text' "$work/$name.svg")" -ge 8 ] && echo ok || echo "too few texts")"
   check "$name-pdf" "$(head -c 5 "$work/$name.pdf" | grep -q '%PDF-' && echo ok || echo "no PDF header")"
   if command -v pdftoppm >/dev/null; then
