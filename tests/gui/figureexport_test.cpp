@@ -234,12 +234,16 @@ TEST(PlotDrawing, CurvesPeakWhereTheSignalsSay) {
     const QImage gi = figure_image(g, size);
     const QRect gp = layout_figure(g, size).plot;
     // Past the first half period, the highest point is the 5 ms peak.
-    int best = -1, besty = gp.bottom();
+    // The line joins lags 1/fs apart, so the top row is a short run of
+    // columns around the peak: its middle is the peak.
+    int first = -1, last = -1, besty = gp.bottom();
     for (int x = gp.left() + gp.width() / 4; x < gp.right() - 1; ++x) {
         const int y = top_dark(gi, gp, x);
-        if (y >= 0 && y < besty) besty = y, best = x;
+        if (y < 0) continue;
+        if (y < besty) besty = y, first = last = x;
+        else if (y == besty && last == x - 1) last = x;
     }
-    EXPECT_NEAR(best, gp.left() + 5.0 / 8 * (gp.width() - 1), 2.5);
+    EXPECT_NEAR((first + last) / 2.0, gp.left() + 5.0 / 8 * (gp.width() - 1), 2.5);
 }
 
 // A histogram of a ramp is flat; of a sine it rises towards both ends (the
@@ -287,13 +291,22 @@ TEST(ContactShareColor, MatchesHsvAndGrey) {
     EXPECT_NEAR(contact_share_color(0.5, false).g, 127.5, 1);
 }
 
-// A row band of a frame with every electrode in contact, spread to both
-// sides, is painted in the colour the scale shows at 100 %.
+// A row's band takes its colour from contact_share_color: in black mode the
+// share alone; in colour mode a row touching only its two outermost
+// electrodes (spread 1, centre 3.5) is exactly the scale's colour at its
+// share, and a full row (spread 0.5) keeps the scale's hue for 100 %.
 TEST(ContactShareColor, BandsUseTheScalesColours) {
     const std::uint64_t all = ~std::uint64_t{0};
-    for (bool colour : {false, true})
-        for (int r = 0; r < 8; ++r) EXPECT_EQ(contact_band_color(all, r, colour), contact_share_color(1, colour)) << r;
+    for (int r = 0; r < 8; ++r) EXPECT_EQ(contact_band_color(all, r, false), contact_share_color(1, false)) << r;
     EXPECT_EQ(contact_band_color(0, 3, true), contact_share_color(0, true));
+    const std::uint64_t edges = (std::uint64_t{1} << (8 * 2 + 0)) | (std::uint64_t{1} << (8 * 2 + 7));
+    EXPECT_EQ(contact_band_color(edges, 2, true), contact_share_color(2.0 / 8, true));
+    EXPECT_EQ(contact_band_color(edges, 2, false), contact_share_color(2.0 / 8, false));
+    for (int r = 0; r < 8; ++r) {
+        const trgb band = contact_band_color(all, r, true), top = contact_share_color(1, true);
+        EXPECT_EQ(QColor(band.r, band.g, band.b).hsvHue(), QColor(top.r, top.g, top.b).hsvHue()) << r;
+        EXPECT_EQ(QColor(band.r, band.g, band.b).value(), QColor(top.r, top.g, top.b).value()) << r;
+    }
 }
 
 // ------------------------------------------- the painted information line
