@@ -9,6 +9,8 @@
 #include <string>
 
 #include "commands.h"
+#include "figureapp.h"
+#include "gui/figure/plotdrawing.h"
 #include "engine/analysis/correlation.h"
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numberfield.h"
@@ -20,7 +22,7 @@ namespace {
 
 const char* const correlation_usage =
     "usage: tessal-cli correlation FILE [--channel N] --at T [--window MS] [--lags MS]\n"
-    "         [--cursor MS [--snap curve|peak]]\n";
+    "         [--cursor MS [--snap curve|peak]] [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]\n";
 
 int usage_error(const char* why) { return cli::usage_error(correlation_usage, why); }
 int usage_error(const std::string& why) { return usage_error(why.c_str()); }
@@ -29,7 +31,7 @@ int usage_error(const std::string& why) { return usage_error(why.c_str()); }
 
 int cmd_correlation(int argc, char** argv) {
     targs a;
-    if (!parse_args(argc, argv, 2, {"--channel", "--at", "--window", "--lags", "--cursor", "--snap"}, {}, a) ||
+    if (!parse_args(argc, argv, 2, {"--channel", "--at", "--window", "--lags", "--cursor", "--snap", "--figure", "--size", "--dpi"}, {}, a) ||
         a.positional.size() != 1)
         return usage_error(nullptr);
     long long channo = 0;
@@ -55,6 +57,9 @@ int cmd_correlation(int argc, char** argv) {
     }
     if (cursor && cursorms >= lagms) return usage_error("--cursor lies beyond the largest lag (--lags)");
 
+    tfigureoptions fig;
+    if (!read_figure_options(a, correlation_usage, fig)) return exit_usage;
+
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     if (!has_sampled_channel(d.doc, channo)) return exit_input;
@@ -66,6 +71,13 @@ int cmd_correlation(int argc, char** argv) {
         return usage_error(why);
     }
     const std::vector<double> r = correlation_at(sample_view(ch), winms / 1000, at, lagms);
+    if (!write_figure_option(fig, [&] {
+            // The window the correlation reads: its length from the cursor on.
+            return correlation_figure(figure_title_of(a.positional[0], static_cast<int>(channo), ch.name(),
+                                                      at, at + winms / 1000),
+                                      r, ch.sampfreq, lagms);
+        }))
+        return exit_input;
     std::string out;
     if (cursor) {
         const double x = cursorms / 1000;

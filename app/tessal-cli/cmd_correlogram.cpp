@@ -1,14 +1,19 @@
 // tessal-cli correlogram FILE (--trace T.ctr | --auto-trace) [--channel N]
 // [--window MS | --factor X] [--vertical frequency|time] [--skip N]
 // [--no-keep-rate] [--thresholds LO,HI] [--f0 C] [--correlation C]
-// [--width C] [--fsd V] -o OUT [--yes]: the correlogram window's "Extract
-// F0/T0" along the trace of a ".ctr" file, or along the trace its "Trace
-// from F0" makes over the whole channel, into the channels the window
-// writes, and the document saved to OUT.
+// [--width C] [--fsd V] -o OUT [--yes] [--figure OUT [--size WxH] [--dpi N]]:
+// the correlogram window's "Extract F0/T0" along the trace of a ".ctr" file,
+// or along the trace its "Trace from F0" makes over the whole channel, into
+// the channels the window writes, and the document saved to OUT; --figure
+// also writes the strip with the trace over it.
 #include <cmath>
 #include <cstdio>
 
 #include "commands.h"
+#include "figureapp.h"
+#include "engine/analysis/spectrogram.h"
+#include "engine/core/tdocument.h"
+#include "gui/figure/plotdrawing.h"
 #include "engine/dsp/numformat.h"
 #include "engine/formats/formatregistry.h"
 #include "engine/formats/saveformats.h"
@@ -25,6 +30,7 @@ const char* const correlogram_usage =
     "         [--window MS | --factor X]\n"
     "         [--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI]\n"
     "         [--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes]\n"
+    "         [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]\n"
     "       C is a channel number, new or none\n";
 
 int usage_error(const char* why) { return cli::usage_error(correlogram_usage, why); }
@@ -48,13 +54,59 @@ bool parse_target(const std::string& s, bool& made, int& chan) {
     return true;
 }
 
+// The correlogram window's strip of the channel over the whole file, at its
+// opening look (r from 0 to 1, gamma 4, grey, the vertical axis's default
+// range lo..hi, its top at --fsd) with the trace over it, one strip pixel
+// per plot pixel.
+tfigure correlogram_figure(const tdocument& doc, int channo, const tcorrelogramsettings& s, double lo, double hi,
+                           const std::vector<TTracePoint>& trace, const std::string& file, const QSize& size) {
+    const tchannel& ch = doc.channel(channo);
+    const double t1 = doc.first_time(), t2 = doc.last_time();
+    const bool freq = s.fvertaxistype == 1;
+    const tfigureaxis y{lo, hi, false, false, freq ? "Frequency [Hz]" : "Lag [ms]"};
+    const double gamma = 4;
+    const int mode = 0;
+    const TColor colour = ch.color;
+    const tfigurescale scale{0, 1, "Correlation r", [=](double v) {
+                                 return static_cast<QRgb>(correlogram_color(mode, v, gamma, colour));
+                             }};
+    auto over = [trace, freq](QPainter& p, const QSize&, TAxis& x, TAxis& ya) {
+        draw_correlogram_trace(
+            p, trace, [&](double t) { return static_cast<double>(x.value_to_notclippedpixel(t)); },
+            [&](double hz) { return ya.value_to_notclippedpixel(freq ? hz : (hz > 0 ? 1000 / hz : 0)); });
+    };
+    const std::string title = figure_title_of(file, channo, ch.name(), t1, t2);
+    const QSize plot = layout_figure(strip_figure(title, t1, t2, y, QImage(), scale), size).plot.size();
+    const int W = std::max(2, plot.width()), H = std::max(2, plot.height());
+    std::vector<double> rows(static_cast<std::size_t>(H));
+    for (int r = 0; r < H; ++r) rows[static_cast<std::size_t>(r)] = lo + r * (hi - lo) / (H - 1);
+    const long long largest = correlogram_largest_lag(s, lo, hi, ch.sampfreq);
+    tspectrogramstrip strip;
+    strip.width = W;
+    strip.height = H;
+    strip.levels.assign(static_cast<std::size_t>(W) * static_cast<std::size_t>(H), -1.0f);
+    const tsampleview view = sample_view(ch);
+    std::vector<float> buffer;
+    for (int x = 0; x < W; ++x)
+        correlogram_column(view, s, largest, t1 + x * (t2 - t1) / (W - 1), rows,
+                           strip.levels.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(H), buffer);
+    std::vector<std::uint32_t> pixels;
+    correlogram_picture(strip, 0, 1, gamma, mode, colour, pixels);
+    QImage img(W, H, QImage::Format_RGB32);
+    for (int r = 0; r < H; ++r)
+        std::copy(pixels.begin() + static_cast<long>(r) * W, pixels.begin() + static_cast<long>(r + 1) * W,
+                  reinterpret_cast<std::uint32_t*>(img.scanLine(r)));
+    return strip_figure(title, t1, t2, y, img, scale, over);
+}
+
 }  // namespace
 
 int cmd_correlogram(int argc, char** argv) {
     targs a;
     if (!parse_args(argc, argv, 2,
                     {"--trace", "--channel", "--window", "--factor", "--vertical", "--skip",
-                     "--thresholds", "--f0", "--correlation", "--width", "--fsd", "-o"},
+                     "--thresholds", "--f0", "--correlation", "--width", "--fsd", "-o", "--figure", "--size",
+                     "--dpi"},
                     {"--no-keep-rate", "--auto-trace", "--yes"}, a) ||
         a.positional.size() != 1)
         return usage_error(nullptr);
@@ -112,6 +164,9 @@ int cmd_correlogram(int argc, char** argv) {
         if (!(parse_number(*f, fsd) && fsd > 0)) return usage_error("--fsd takes a positive number");
     }
 
+    tfigureoptions fig;
+    if (!read_figure_options(a, correlogram_usage, fig)) return exit_usage;
+
     const std::string out = *a.option("-o");
     if (output_is_input(out, a.positional)) return exit_usage;
     tclidocument d(a.has_flag("--yes"));
@@ -147,6 +202,12 @@ int cmd_correlogram(int argc, char** argv) {
             return exit_input;
         }
     }
+    // The figure shows the channel as it was read, before the extraction
+    // adds channels.
+    if (!write_figure_option(fig, [&] {
+            return correlogram_figure(d.doc, static_cast<int>(channo), s, lo, fsd, trace, a.positional[0], fig.size);
+        }))
+        return exit_input;
     try {
         const tf0channels r = make_f0_channels(d.doc, static_cast<int>(channo), trace, s, e, targets,
                                                fsd, d.prompter);

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "commands.h"
+#include "figureapp.h"
+#include "gui/figure/plotdrawing.h"
 #include "engine/analysis/histogram.h"
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numberfield.h"
@@ -24,7 +26,7 @@ namespace {
 const char* const histogram_usage =
     "usage: tessal-cli histogram FILE [--channel N] [--from S --to S] [--lo V --hi V] [--bins N]\n"
     "         [--method nearest|two-nearest|pairs] [--kernel NAME] [--kernel-width N]\n"
-    "         [--percentiles P,...] [--stats]\n"
+    "         [--percentiles P,...] [--stats] [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]\n"
     "       NAME is none, rectangle, triangle, parabolic or hanning\n";
 
 int usage_error(const char* why) { return cli::usage_error(histogram_usage, why); }
@@ -60,7 +62,7 @@ int cmd_histogram(int argc, char** argv) {
     targs a;
     if (!parse_args(argc, argv, 2,
                     {"--channel", "--from", "--to", "--lo", "--hi", "--bins", "--method", "--kernel",
-                     "--kernel-width", "--percentiles"},
+                     "--kernel-width", "--percentiles", "--figure", "--size", "--dpi"},
                     {"--stats"}, a) ||
         a.positional.size() != 1)
         return usage_error(nullptr);
@@ -106,6 +108,9 @@ int cmd_histogram(int argc, char** argv) {
             return usage_error("--percentiles takes some of 1,5,10,25,50,75,90,95,99");
     }
 
+    tfigureoptions fig;
+    if (!read_figure_options(a, histogram_usage, fig)) return exit_usage;
+
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     if (!has_sampled_channel(d.doc, channo)) return exit_input;
@@ -123,6 +128,12 @@ int cmd_histogram(int argc, char** argv) {
     std::vector<double> bins =
         value_histogram(ch.samples_slice(sp.first, sp.last), ch.sampfreq, lo, hi, nbins, method);
     if (kernel != tkernel::none) bins = smooth_bins(bins, kernel, winwidth);
+
+    if (!write_figure_option(fig, [&] {
+            return histogram_figure(figure_title_of(a.positional[0], static_cast<int>(channo), ch.name(), L, R),
+                                    bins, lo, hi, ch.yunit());
+        }))
+        return exit_input;
 
     std::string out;
     if (a.has_flag("--stats")) {

@@ -20,6 +20,7 @@
 #include "engine/dsp/numformat.h"
 #include "engine/formats/safereplace.h"
 #include "figureapp.h"
+#include "gui/figure/plotdrawing.h"
 #include "pngwrite.h"
 
 namespace tessal::cli {
@@ -180,22 +181,16 @@ int cmd_spectrogram(int argc, char** argv) {
         for (int y = 0; y < H; ++y)
             std::copy(pixels.begin() + static_cast<long>(y) * W, pixels.begin() + static_cast<long>(y + 1) * W,
                       reinterpret_cast<std::uint32_t*>(img.scanLine(y)));
-        tfigure f;
-        f.title = figure_title(a.positional[0], static_cast<int>(channo), ch->name(), t1, t2);
-        f.x = {t1, t2, false, false, "Time [s]"};
-        f.y = {0, fmax, false, false, "Frequency [Hz]"};
-        f.paint = [img](QPainter& q, const QSize& size, TAxis&, TAxis&) {
-            // Column x of the strip is at time t1 + x (t2 - t1) / (W - 1): its
-            // pixel centres span the axis from end to end.
-            const double cw = static_cast<double>(size.width()) / std::max(1, img.width() - 1);
-            const double rh = static_cast<double>(size.height()) / std::max(1, img.height() - 1);
-            q.drawImage(QRectF(-cw / 2, -rh / 2, size.width() + cw, size.height() + rh), img);
-        };
-        const double lo = p.lo, hi = p.hi;
         const int mode = p.colormode;
         const TColor chc = p.channel;
-        f.scale = tfigurescale{lo, hi, relative == 0 ? "Level [dB]" : relative == 1 ? "Level [dB re FSD]" : "Level [dB re reference]",
-                               [mode, chc](double v) { return static_cast<QRgb>(spectrogram_color(mode, v, chc)); }};
+        const tfigure f = strip_figure(
+            figure_title_of(a.positional[0], static_cast<int>(channo), ch->name(), t1, t2), t1, t2,
+            {0, fmax, false, false, "Frequency [Hz]"}, img,
+            tfigurescale{p.lo, p.hi,
+                         relative == 0   ? "Level [dB]"
+                         : relative == 1 ? "Level [dB re FSD]"
+                                         : "Level [dB re reference]",
+                         [mode, chc](double v) { return static_cast<QRgb>(spectrogram_color(mode, v, chc)); }});
         if (!write_cli_figure(f, *png, figure_size_around(f, QSize(W, H)), dpi)) return exit_input;
     } else if (png) {
         std::vector<std::uint32_t> pixels;

@@ -6,12 +6,15 @@
 // whole file); with --fcp or --bands (LTAS only) the heading and line of
 // "Log meas." follow. --fcp takes the FCP range LO..HI and the trend line
 // ends TLO..THI in Hz.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 
 #include "commands.h"
+#include "figureapp.h"
+#include "gui/figure/plotdrawing.h"
 #include "engine/analysis/spectrum.h"
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
@@ -23,7 +26,8 @@ namespace {
 const char* const spectrum_usage =
     "usage: tessal-cli spectrum FILE [--channel N] [--at T | --ltas [--from S --to S]]\n"
     "         [--window NAME] [--bandwidth HZ] [--relative 1|fsd|reference]\n"
-    "         [--fcp LO HI TLO THI] [--bands LO-HI,...]\n";
+    "         [--fcp LO HI TLO THI] [--bands LO-HI,...]\n"
+    "         [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]\n";
 
 int usage_error(const char* why) { return cli::usage_error(spectrum_usage, why); }
 
@@ -58,7 +62,7 @@ int cmd_spectrum(int argc, char** argv) {
     targs a;
     if (!parse_args(static_cast<int>(rest.size()), rest.data(), 2,
                     {"--channel", "--at", "--from", "--to", "--window", "--bandwidth", "--relative",
-                     "--bands"},
+                     "--bands", "--figure", "--size", "--dpi"},
                     {"--ltas"}, a) ||
         a.positional.size() != 1)
         return usage_error(nullptr);
@@ -101,6 +105,9 @@ int cmd_spectrum(int argc, char** argv) {
         return usage_error("--bands takes LO-HI pairs in Hz separated by commas, e.g. 0-2000,2000-5000");
     if ((showfcp || showbands) && !ltas) return usage_error("--fcp and --bands measure an LTAS: add --ltas");
 
+    tfigureoptions fig;
+    if (!read_figure_options(a, spectrum_usage, fig)) return exit_usage;
+
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
     tdocument& doc = d.doc;
@@ -122,6 +129,27 @@ int cmd_spectrum(int argc, char** argv) {
     } else {
         ws.frame(sample_view(ch), s, at, sp);
     }
+    if (!write_figure_option(fig, [&] {
+            // The frame's own span for a spectrum at T; the window's level
+            // axis, moved up in steps of 10 dB to the highest level.
+            double f1 = t1, f2 = t2;
+            if (!ltas) {
+                f1 = at - s.fwinlength() * s.winpos / 2.0;
+                f2 = f1 + s.fwinlength();
+            }
+            double top = -1e300;
+            for (std::size_t k = 1; k + 1 < sp.M / 2 + 1; ++k) {
+                const double L = spectrum_level(sp, static_cast<long long>(k), R);
+                if (std::isfinite(L)) top = std::max(top, L);
+            }
+            const double hi = top > -1e299 ? std::max(20.0, std::ceil(top / 10) * 10) : 20;
+            return spectrum_figure(figure_title_of(a.positional[0], static_cast<int>(channo), ch.name(), f1, f2),
+                                   sp, R, 0, ch.sampfreq / 2, hi - 100, hi,
+                                   relative == 0 ? "Level [dB]"
+                                   : relative == 1 ? "Level [dB re FSD]"
+                                                   : "Level [dB re reference]");
+        }))
+        return exit_input;
     const tspectrumlog log = spectrum_log(sp, R, doc.prefs);
     std::string out = log.heading + "\n";
     for (const std::string& l : log.lines) out += l + "\n";

@@ -47,15 +47,46 @@ bool parse_dpi(const std::string* text, int& dpi) {
     return true;
 }
 
-std::string figure_title(const std::string& file, int channo, const std::string& channame, double t1,
-                         double t2) {
-    std::string base = file;
-    if (const auto slash = base.find_last_of('/'); slash != std::string::npos) base = base.substr(slash + 1);
-    std::string t = base + ", channel " + std::to_string(channo);
-    if (!channame.empty()) t += " (" + channame + ")";
-    char span[96];
-    std::snprintf(span, sizeof span, ", %.3f-%.3f s", t1, t2);
-    return t + span;
+bool read_figure_options(const targs& a, const char* usage, tfigureoptions& out) {
+    auto refuse = [usage](const char* why) {
+        usage_error(usage, why);
+        return false;
+    };
+    out = {};
+    out.path = a.option("--figure");
+    if (!out.path && (a.option("--size") || a.option("--dpi")))
+        return refuse("--size and --dpi go with --figure");
+    if (!out.path) return true;
+    if (figure_format(*out.path).empty())
+        return refuse("--figure takes a .png, .svg or .pdf file");
+    if (auto s = a.option("--size")) {
+        // WxH in whole pixels, e.g. 800x500.
+        const auto x = s->find_first_of("xX");
+        double w = 0, h = 0;
+        const bool ok = x != std::string::npos && parse_number(s->substr(0, x), w) &&
+                        parse_number(s->substr(x + 1), h) && w == std::floor(w) && h == std::floor(h) &&
+                        w >= figure_min_size && h >= figure_min_size && w <= figure_max_size &&
+                        h <= figure_max_size;
+        if (!ok)
+            return refuse("--size takes WIDTHxHEIGHT in whole pixels from 50 to 20000, e.g. 800x500");
+        out.size = QSize(static_cast<int>(w), static_cast<int>(h));
+    }
+    const auto d = a.option("--dpi");
+    if (!parse_dpi(d ? &*d : nullptr, out.dpi)) return refuse("--dpi takes 36 to 1200");
+    const double k = out.dpi / 96.0;
+    if (figure_format(*out.path) == "png" && out.size.width() * k * out.size.height() * k > 4e8)
+        return refuse("--size and --dpi give a picture of more than 400 million pixels");
+    if (output_is_input(*out.path, a.positional)) return false;
+    return true;
+}
+
+bool write_figure_option(const tfigureoptions& o, const std::function<tfigure()>& make) {
+    if (!o.path) return true;
+    if (!ensure_figure_app()) {
+        std::fprintf(stderr, "tessal-cli: cannot start drawing (Qt) for %s\n", o.path->c_str());
+        return false;
+    }
+    return write_cli_figure(make(), *o.path, o.size, o.dpi);
 }
 
 }  // namespace tessal::cli

@@ -58,11 +58,13 @@ std::vector<thelpcommand> make_table() {
         {"spectrum",
          {"spectrum FILE [--channel N] [--at T | --ltas [--from S --to S]] [--window NAME] "
           "[--bandwidth HZ] [--relative 1|fsd|reference] [--fcp LO HI TLO THI] "
-          "[--bands LO-HI,...]"},
+          "[--bands LO-HI,...] [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]"},
          "the lines Log spectrum would log for a frame or an LTAS",
          "Prints the lines \"Log spectrum\" would log for the frame at T (default 0 s) or the "
          "long-term average spectrum of a span (default the whole file); with --fcp or "
-         "--bands it then prints the heading and line of \"Log meas.\".",
+         "--bands it then prints the heading and line of \"Log meas.\". With --figure it also "
+         "draws the spectrum as the window's figure, level against frequency up to half the "
+         "sampling rate.",
          {{"--channel N", "the channel (default 0)"},
           {"--at T", "the time of the frame, in seconds"},
           {"--ltas", "the long-term average spectrum instead of one frame"},
@@ -73,7 +75,11 @@ std::vector<thelpcommand> make_table() {
                                          "channel's dB reference"},
           {"--fcp LO HI TLO THI", "the FCP measure between LO and HI Hz with its two "
                                   "thresholds"},
-          {"--bands LO-HI,...", "band levels of these bands, in Hz"}}},
+          {"--bands LO-HI,...", "band levels of these bands, in Hz"},
+          {"--figure OUT.png|OUT.svg|OUT.pdf", "also write the figure the window exports: title "
+                                               "(file, channel, span), axes with units"},
+          {"--size WxH", "the figure's size in pixels of 1/96 inch, 50 to 20000 (default 800x500)"},
+          {"--dpi N", "the figure's resolution, 36 to 1200 (default 96: PNG pixels = figure pixels)"}}},
         {"spectrogram",
          {"spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX] "
           "[--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB] "
@@ -103,20 +109,24 @@ std::vector<thelpcommand> make_table() {
                                "standard output)"}}},
         {"correlation",
          {"correlation FILE [--channel N] --at T [--window MS] [--lags MS] [--cursor MS "
-          "[--snap curve|peak]]"},
+          "[--snap curve|peak]] [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]"},
          "the autocorrelation at a time, r per lag, or its \"Log cursor\" line",
          "Prints the autocorrelation the correlation window draws at the time cursor T: a "
          "heading \"Lag [ms]\\tr\" and one line per lag. With --cursor it prints instead the "
          "heading and line \"Log cursor\" adds to the data log for the period cursor at that "
          "lag: T, 1/T, the note and the correlation there, or at the nearest peak with "
-         "--snap peak.",
+         "--snap peak. With --figure it also draws the curve as the window's figure.",
          {{"--channel N", "the channel (default 0)"},
           {"--at T", "the time cursor, in seconds"},
           {"--window MS", "the length of the analysis window, 0.01 to 1000 ms (default 50)"},
           {"--lags MS", "the largest lag (default 40 ms; at most 44100 lags)"},
           {"--cursor MS", "the period cursor: print its \"Log cursor\" line"},
           {"--snap curve|peak", "read the correlation off the curve at the cursor (default) "
-                                "or move the cursor to the nearest peak"}}},
+                                "or move the cursor to the nearest peak"},
+          {"--figure OUT.png|OUT.svg|OUT.pdf", "also write the figure the window exports: title "
+                                               "(file, channel, span), axes with units"},
+          {"--size WxH", "the figure's size in pixels of 1/96 inch, 50 to 20000 (default 800x500)"},
+          {"--dpi N", "the figure's resolution, 36 to 1200 (default 96: PNG pixels = figure pixels)"}}},
         {"f0",
          {"f0 FILE [--channel N] [--algorithm N] [--min HZ --max HZ] [--step S] [--from S --to S] "
           "[--pitchtier OUT]"},
@@ -154,14 +164,14 @@ std::vector<thelpcommand> make_table() {
         {"histogram",
          {"histogram FILE [--channel N] [--from S --to S] [--lo V --hi V] [--bins N] "
           "[--method nearest|two-nearest|pairs] [--kernel NAME] [--kernel-width N] "
-          "[--percentiles P,...] [--stats]"},
+          "[--percentiles P,...] [--stats] [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]"},
          "the value histogram or kernel density of a channel, or its statistics",
          "Prints the histogram the \"Histograms/KDE\" window shows for the channel over the "
          "span (the whole file by default): a heading \"x [unit]\\tt [s]\" and per bin its value "
          "and the seconds the signal spends there, smoothed by the kernel when one is chosen. "
          "With --stats it prints instead the heading and line \"Log stats\" adds to the data "
          "log: span, bin and kernel width, average, mode, median and the percentiles, read "
-         "from the bins.",
+         "from the bins. With --figure it also draws the bins as the window's figure.",
          {{"--channel N", "the channel (default 0)"},
           {"--from S --to S", "the span, in seconds"},
           {"--lo V --hi V", "the value range the bins cover (default the channel's value axis)"},
@@ -171,7 +181,11 @@ std::vector<thelpcommand> make_table() {
           {"--kernel-width N", "the kernel width in bins, 2 to 10000 (default 10)"},
           {"--percentiles P,...", "the percentiles --stats lists, of 1,5,10,25,50,75,90,95,99 "
                                   "(default 25,75)"},
-          {"--stats", "print the \"Log stats\" heading and line instead of the bins"}}},
+          {"--stats", "print the \"Log stats\" heading and line instead of the bins"},
+          {"--figure OUT.png|OUT.svg|OUT.pdf", "also write the figure the window exports: title "
+                                               "(file, channel, span), axes with units"},
+          {"--size WxH", "the figure's size in pixels of 1/96 inch, 50 to 20000 (default 800x500)"},
+          {"--dpi N", "the figure's resolution, 36 to 1200 (default 96: PNG pixels = figure pixels)"}}},
         {"xyplot",
          {"xyplot FILE --x CH --y CH [--from S --to S] [--summary]"},
          "one channel against another, sample by sample",
@@ -187,7 +201,8 @@ std::vector<thelpcommand> make_table() {
         {"correlogram",
          {"correlogram FILE (--trace T.ctr | --auto-trace) [--channel N] [--window MS | --factor X] "
           "[--vertical frequency|time] [--skip N] [--no-keep-rate] [--thresholds LO,HI] "
-          "[--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes]"},
+          "[--f0 C] [--correlation C] [--width C] [--fsd V] -o OUT [--yes] "
+          "[--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]"},
          "F0 or T0, peak correlation and candidate width along a trace, as new channels",
          "Does what the correlogram window's \"Extract F0/T0\" does with the trace of a trace "
          "file (\".ctr\", as the window saves it) on the channel: within the trace's band it "
@@ -216,7 +231,11 @@ std::vector<thelpcommand> make_table() {
           {"--fsd V", "the full scale of the F0/T0 channel: the top of the window's vertical "
                       "axis (default 1000 Hz, 20 with --vertical time)"},
           {"-o OUT", "the file to write"},
-          {"--yes", "answer every question yes"}}},
+          {"--yes", "answer every question yes"},
+          {"--figure OUT.png|OUT.svg|OUT.pdf", "also write the channel's correlogram over the file "
+                                               "with the trace, as the window exports it"},
+          {"--size WxH", "the figure's size in pixels of 1/96 inch, 50 to 20000 (default 800x500)"},
+          {"--dpi N", "the figure's resolution, 36 to 1200 (default 96: PNG pixels = figure pixels)"}}},
         {"epg",
          {"epg FILE [--channel N] [--from S --to S] [--methods LIST]"},
          "the average palate and contact indices of EPG frames",

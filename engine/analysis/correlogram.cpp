@@ -57,6 +57,11 @@ double correlogram_column_cost(const tcorrelogramsettings& s, long long largestl
     return cost;
 }
 
+std::uint32_t correlogram_color(int mode, double v, double gamma, TColor channel) {
+    const double g = (v < 0 ? -1 : 1) * std::pow(std::fabs(v), gamma);
+    return spectrogram_color(mode, g, channel);
+}
+
 void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, long long largestlag,
                         double t, const std::vector<double>& rowvalues, float* out,
                         std::vector<float>& buffer) {
@@ -376,7 +381,7 @@ void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, d
     constexpr int steps = 4096;
     std::uint32_t table[steps];
     for (int i = 0; i < steps; ++i)
-        table[i] = spectrogram_color(colormode, std::pow(static_cast<double>(i) / (steps - 1), gamma), channel);
+        table[i] = correlogram_color(colormode, static_cast<double>(i) / (steps - 1), gamma, channel);
     const double span = hi - lo;
     // v <= 0 (and NaN) is the first entry, v >= 1 the last.
     const double scale = span != 0 ? (steps - 1) / span : 0;

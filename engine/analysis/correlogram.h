@@ -50,12 +50,16 @@ void correlogram_column(const tsampleview& v, const tcorrelogramsettings& s, lon
                         double t, const std::vector<double>& rowvalues, float* out,
                         std::vector<float>& buffer);
 
+// The colour of r at fraction v of the level range (0 at lo, 1 at hi):
+// sign(v) |v|^gamma through the colour mode of the spectrogram (which clips
+// to 0..1). The strip's pixels (through correlogram_picture's table) and the
+// exported figure's colour scale both take it from here.
+std::uint32_t correlogram_color(int colormode, double v, double gamma, TColor channel);
 // The picture of a strip of r: width * height 0xFFRRGGBB pixels, top row
 // first. A level r is placed on the level axis, v = (r - lo) / (hi - lo)
-// (0 when hi == lo), raised to `gamma` keeping its sign, and coloured by
-// spectrogram_color (which clips to 0..1). As the clipping leaves only v
-// in 0..1 to tell apart, the colours come from a table over that range
-// (4096 steps), not from a power per pixel.
+// (0 when hi == lo), and coloured by correlogram_color. As the clipping
+// leaves only v in 0..1 to tell apart, the colours come from a table over
+// that range (4096 steps), not from a power per pixel.
 void correlogram_picture(const tspectrogramstrip& strip, double lo, double hi, double gamma, int colormode,
                          TColor channel, std::vector<std::uint32_t>& pixels);
 

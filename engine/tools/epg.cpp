@@ -207,24 +207,29 @@ trgb electrode_color(double p, int c, bool colormode) {
     return {channel_byte(red), channel_byte(grey), channel_byte(blue)};
 }
 
+trgb contact_share_color(double share, bool colormode, double spread, double centre) {
+    share = std::clamp(std::isfinite(share) ? share : 0.0, 0.0, 1.0);
+    if (!colormode) {
+        const auto g = channel_byte(255 - share * 255);
+        return {g, g, g};
+    }
+    if (share == 0) return {};
+    const std::uint32_t c = hsv_to_rgb(1 - share, std::clamp(spread, 0.0, 1.0), 1 - centre / 21);
+    return {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+            static_cast<std::uint8_t>(c)};
+}
+
 trgb contact_band_color(std::uint64_t frame, int r, bool colormode) {
     const int N = epg_row_electrodes(r);
     const int n = epg_row_contacts(frame, r);
-    if (!colormode) {
-        const auto g = channel_byte(255 - static_cast<double>(n) / N * 255);
-        return {g, g, g};
-    }
-    if (n == 0) return {};
+    if (!colormode || n == 0) return contact_share_color(static_cast<double>(n) / N, colormode);
     double sumc = 0, sums = 0;
     for (int c = 0; c < epg_cols; ++c)
         if (epg_is_electrode(r, c) && epg_contact(frame, r, c)) {
             sumc += c;
             sums += std::abs(c - 3.5) - 0.5;
         }
-    const double m = sumc / n, s = sums / n / 3;
-    const std::uint32_t c = hsv_to_rgb(1 - static_cast<double>(n) / N, s, 1 - m / 21);
-    return {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
-            static_cast<std::uint8_t>(c)};
+    return contact_share_color(static_cast<double>(n) / N, true, sums / n / 3, sumc / n);
 }
 
 std::string epg_title(const tchannel& ch, const tepgrange& range) {

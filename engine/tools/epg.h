@@ -111,6 +111,15 @@ struct trgb {
 // Colour of an electrode in column c with contact fraction p: grey in black
 // mode; in colour mode the left and right columns tint differently.
 trgb electrode_color(double p, int c, bool colormode);
+// Colour of a row band whose share of electrodes in contact is `share`
+// (0..1): grey from white (none) to black (all) in black mode; in colour
+// mode the hue follows the share (red for few, through yellow, green and
+// blue to red again for all), `spread` (0..1: how far the contacts lie
+// from the palate's middle) the saturation and `centre` (the contacts'
+// mean column, 0..7) the value. No contact is white in both modes. The
+// contact evolution plot and its colour scale (spread 1, centre 3.5) both
+// take their colours from here.
+trgb contact_share_color(double share, bool colormode, double spread = 1, double centre = 3.5);
 // Colour of row r's band in the contact evolution plot.
 trgb contact_band_color(std::uint64_t frame, int r, bool colormode);
 

@@ -118,6 +118,14 @@ tcorrelationwindow::tcorrelationwindow(tappcontext& ctx, QWidget* owner)
     x.fallowlogarithmicchange = true;
     x.OnScaleChanged.subscribe([this](TAxis&) { drop_all(); });
     plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
+    // The channel the cursors read and the window from the time cursor on.
+    plot_->figure_title = [this] {
+        const tdocument& doc = ctx_.doc;
+        const int c = snap_channel();
+        const double t = doc.theglobal.timecursor();
+        if (c < 0) return figure_title_of(doc.filename(), -1, "", 0, -1);
+        return figure_title_of(doc.filename(), c, doc.channel(c).name(), t, t + fwinlength_);
+    };
     plot_->paint_overlay = [this](QPainter& p, const QSize& s) { paint_overlay(p, s); };
     plot_->mouse_press = [this](QMouseEvent* e) {
         crosshair_ = true;
@@ -329,15 +337,8 @@ void tcorrelationwindow::paint_layer(QPainter& p, const QSize& size) {
     request();
     for (int c = 0; c < doc.totnchans() && c < static_cast<int>(curves_.size()); ++c) {
         if (!doc.channel(c).showcorrelation || !curves_[static_cast<std::size_t>(c)].valid) continue;
-        const std::vector<double>& r = curves_[static_cast<std::size_t>(c)].r;
-        const double fs = doc.channel(c).sampfreq;
-        QPolygonF line;
-        line.reserve(static_cast<int>(r.size()));
-        for (std::size_t i = 0; i < r.size(); ++i)
-            line << QPointF(x.value_to_notclippedpixel(static_cast<double>(i) / fs * 1000),
-                            y.value_to_notclippedpixel(r[i]));
-        p.setPen(QPen(bgr(doc.channel(c).color), 1));
-        p.drawPolyline(line);
+        draw_correlation_curve(p, x, y, curves_[static_cast<std::size_t>(c)].r, doc.channel(c).sampfreq,
+                               bgr(doc.channel(c).color));
     }
 }
 

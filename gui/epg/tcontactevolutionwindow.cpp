@@ -39,13 +39,21 @@ tcontactevolutionwindow::tcontactevolutionwindow(tappcontext& ctx, tepgwindow* e
     plot_->paint_overlay = [this](QPainter& p, const QSize& s) { paint_overlay(p, s); };
     // The figure: the eight row bands up the side (row 1 at the bottom) and,
     // in grey, the share of a row's electrodes in contact.
+    plot_->figure_title = [this] {
+        const int c = epg_ ? epg_->channel() : -1;
+        const TAxis& x = plot_->xaxis()->axis();
+        if (c < 0 || c >= ctx_.doc.totnchans()) return figure_title_of(ctx_.doc.filename(), -1, "", 0, -1);
+        return figure_title_of(ctx_.doc.filename(), c, ctx_.doc.channel(c).name(), x.GetLoValue(), x.GetHiValue());
+    };
     plot_->figure_extras = [this](tfigure& f) {
         f.y = {0, 8, false, false, "Electrode row (bands from the back)", 20};
-        if (epg_ && !epg_->colormode())
-            f.scale = tfigurescale{0, 100, "Row contact [%]", [](double v) {
-                                       const int g = static_cast<int>(std::lround(255 - v * 255));
-                                       return qRgb(g, g, g);
-                                   }};
+        // The scale shows the colour of a row's share of contacts (in
+        // colour mode for contacts spread to both sides of the middle).
+        const bool colour = epg_ && epg_->colormode();
+        f.scale = tfigurescale{0, 100, "Row contact [%]", [colour](double v) {
+                                   const trgb c = contact_share_color(v, colour);
+                                   return qRgb(c.r, c.g, c.b);
+                               }};
     };
     plot_->mouse_press = [this](QMouseEvent* e) { press_at(static_cast<int>(e->position().x())); };
     plot_->mouse_move = [this](QMouseEvent* e) {

@@ -308,11 +308,15 @@ QAction* tepgwindow::action(const QString& name) const { return findChild<QActio
 tfigure tepgwindow::figure() {
     tfigure f;
     f.axes = false;  // the palate has no value axes: rows and columns are drawn
-    f.title = windowTitle().toStdString();
+    // The file, the channel and the times of the first and last frame
+    // averaged.
+    f.title = figure_title_of(ctx_.doc.filename(), -1, "", 0, -1);
     if (fchanno_ >= 0 && fchanno_ < ctx_.doc.totnchans()) {
-        QString file = QString::fromStdString(ctx_.doc.filename());
-        file = file.mid(file.lastIndexOf('/') + 1);
-        if (!file.isEmpty()) f.title = file.toStdString() + ", " + f.title;
+        const tchannel& ch = ctx_.doc.channel(fchanno_);
+        const double fs = ch.epgsampfreq;
+        const bool frames = ch.epgexists && range_.lastframe >= 0 && fs > 0;
+        f.title = figure_title_of(ctx_.doc.filename(), fchanno_, ch.name(), frames ? range_.startindex / fs : 0,
+                                  frames ? range_.endindex / fs : -1);
     }
     f.paint = [this](QPainter& p, const QSize& size, TAxis&, TAxis&) {
         p.fillRect(QRect(QPoint(0, 0), size), Qt::white);

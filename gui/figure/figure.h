@@ -25,6 +25,7 @@
 #include <string>
 
 #include "engine/core/taxis.h"
+#include "gui/figure/figuretitle.h"
 
 namespace tessal {
 

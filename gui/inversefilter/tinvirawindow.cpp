@@ -173,6 +173,16 @@ tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
     waveplot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_wave(p, s); };
     specplot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_spectrum(p, s); };
     specplot_->paint_overlay = [this](QPainter& p, const QSize& s) { paint_spectrum_overlay(p, s); };
+    // Both plots show the segment around the cursor time the filter read.
+    for (TPlotPanel* plot : {waveplot_, specplot_})
+        plot->figure_title = [this] {
+            const tdocument& doc = ctx_.doc;
+            if (flockchanno_ < 0 || flockchanno_ >= doc.totnchans() || !(segfs_ > 0))
+                return figure_title_of(doc.filename(), -1, "", 0, -1);
+            const double t = filter_.cursortime;
+            return figure_title_of(doc.filename(), flockchanno_, doc.channel(flockchanno_).name(),
+                                   t - invfilter_lead / segfs_, t + invfilter_seglen / segfs_);
+        };
     specplot_->mouse_press = [this](QMouseEvent* e) {
         run_guarded(&ctx_.doc, [&] { spectrum_press(e->position(), e->button(), e->modifiers()); }, false);
     };

@@ -122,6 +122,15 @@ ttnaqwindow::ttnaqwindow(tappcontext& ctx, QWidget* owner)
     follow(flowplot_, derplot_);
     follow(derplot_, flowplot_);
     flowplot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_flow(p, s); };
+    // Both plots show the segment from the cursor time the measures read.
+    for (TPlotPanel* plot : {flowplot_, derplot_})
+        plot->figure_title = [this] {
+            const tdocument& doc = ctx_.doc;
+            if (flockchanno_ < 0 || flockchanno_ >= doc.totnchans() || !(segfs_ > 0))
+                return figure_title_of(doc.filename(), -1, "", 0, -1);
+            return figure_title_of(doc.filename(), flockchanno_, doc.channel(flockchanno_).name(), segtime_,
+                                   segtime_ + glottal_seglen / segfs_);
+        };
     derplot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_der(p, s); };
     derplot_->mouse_press = [this](QMouseEvent* e) {
         if (e->button() != Qt::LeftButton) return;
@@ -191,6 +200,8 @@ void ttnaqwindow::reload() {
     auto seg = std::make_shared<tsegmentcopy>();
     seg->fs = ch.sampfreq;
     seg->time = t;
+    segtime_ = t;
+    segfs_ = ch.sampfreq;
     seg->channelname = ch.name();
     seg->filename = ch.filename.empty() ? doc.filename() : ch.filename;
     seg->unit = ch.yunit();

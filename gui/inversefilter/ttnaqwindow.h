@@ -107,6 +107,7 @@ private:
     bool cursorseen_ = false;  // a location was chosen while the window showed
     int addchanno_ = -1;
     double downtime_ = 0;
+    double segtime_ = 0, segfs_ = 0;  // the segment's start and rate, for the figure's title
     double downflow_ = 0;
     bool pendingmarks_ = false;
     double marks_[4] = {0, 0, 0, 0};

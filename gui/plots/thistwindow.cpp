@@ -342,6 +342,12 @@ void thistwindow::rebuild_boxes(bool evenhidden) {
             y.SetTickSpaceAim(1);
             tbox* raw = b.get();
             panel->paint_layer = [this, raw](QPainter& p, const QSize& s) { paint_box(*raw, p, s); };
+            panel->figure_title = [this, raw] {
+                const tdocument& d = ctx_.doc;
+                if (raw->chno < 0 || raw->chno >= d.totnchans()) return figure_title_of(d.filename(), -1, "", 0, -1);
+                return figure_title_of(d.filename(), raw->chno, d.channel(raw->chno).name(),
+                                       d.theglobal.leftselcursor(), d.theglobal.rightselcursor());
+            };
             boxlayout_->addWidget(panel, 1);
             b->panel = panel;
         }
@@ -474,11 +480,6 @@ void thistwindow::paint_box(tbox& b, QPainter& p, const QSize& size) {
         status();
         return;
     }
-    auto binat = [&](int px) {
-        const double v = x.pixel_to_value(px);
-        const double P = std::round((v - b.lo) / (b.hi - b.lo) * (nb - 1));
-        return static_cast<int>(std::clamp(P, 0.0, static_cast<double>(nb - 1)));
-    };
     const tchannel& ch = ctx_.doc.channel(b.chno);
     const std::string u = " " + ch.yunit();
     const double bw = bin_width(b.lo, b.hi, nb);
@@ -502,46 +503,27 @@ void thistwindow::paint_box(tbox& b, QPainter& p, const QSize& size) {
     textw += 8;
     const int texth = static_cast<int>(lines.size()) * lh + 4;
 
-    // The envelope per pixel column: each column joins the smallest and
-    // largest bin between the previous column's bin and its own, so no bin
-    // is skipped.
+    // The envelope per pixel column (no bin skipped).
     const int W = size.width();
-    std::vector<double> colmin(static_cast<std::size_t>(std::max(0, W))), colmax(colmin.size());
-    int prev = binat(0);
-    for (int px = 1; px <= W - 2; ++px) {
-        const int cur = binat(px);
-        double mn = b.bins[prev], mx = b.bins[prev];
-        for (int i = std::min(prev, cur); i <= std::max(prev, cur); ++i) {
-            mn = std::min(mn, b.bins[i]);
-            mx = std::max(mx, b.bins[i]);
-        }
-        colmin[static_cast<std::size_t>(px)] = mn;
-        colmax[static_cast<std::size_t>(px)] = mx;
-        prev = cur;
-    }
+    const thistcolumns cols = histogram_columns(x, b.bins, b.lo, b.hi, W);
     // The text goes where the curve is lowest; Autoscale leaves it room.
     double under = 0;
-    const int textx = lines.empty() ? 0 : stats_text_column(colmax, textw, under);
+    const int textx = lines.empty() ? 0 : stats_text_column(cols.hi, textw, under);
     if (st_.autoscale || !b.scaled) {
         b.scaled = true;
         double top = 0;
-        for (int i = binat(0); i <= binat(W - 1); ++i) top = std::max(top, b.bins[i]);
+        for (int i = cols.firstbin; i <= cols.lastbin; ++i) top = std::max(top, b.bins[static_cast<std::size_t>(i)]);
         const double hi = histogram_autoscale_top(
             top, lines.empty() ? 0 : under, static_cast<double>(texth) / std::max(1, size.height()));
         if (top > 0 && std::abs(y.GetHiValue() - hi) > 1e-12 * top) y.set_hilovalues(hi, 0);
     }
     if (st_.showgrid) paint_plot_grid(p, x, y, size);
-    p.setPen(Qt::black);
-    for (int px = 1; px <= W - 2; ++px)
-        p.drawLine(px, y.value_to_pixel(colmin[static_cast<std::size_t>(px)]), px,
-                   y.value_to_pixel(colmax[static_cast<std::size_t>(px)]));
+    draw_histogram_columns(p, y, cols);
     status();
     if (lines.empty()) return;
     // Where the curve still reaches the text (a fixed scale), the text
     // keeps a light backing so both stay readable.
-    p.fillRect(QRect(textx, 0, textw, texth), QColor(255, 255, 255, 190));
-    for (size_t i = 0; i < lines.size(); ++i)
-        p.drawText(textx + 4, 2 + static_cast<int>(i) * lh + fm.ascent(), qs(lines[i]));
+    draw_text_box(p, textx, textw, lines);
 }
 
 void thistwindow::logstatsExecute() {

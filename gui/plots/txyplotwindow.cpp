@@ -74,6 +74,20 @@ txyplotwindow::txyplotwindow(tappcontext& ctx, QWidget* owner)
         a->fallowmidscroll = true;
     }
     plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
+    // Both channels and the span of samples the plot pairs.
+    plot_->figure_title = [this] {
+        const tdocument& doc = ctx_.doc;
+        const int cx = xchan_->currentIndex(), cy = ychan_->currentIndex();
+        const txyrange r = range();
+        if (cx < 0 || cy < 0 || cx >= doc.totnchans() || cy >= doc.totnchans() || r.empty())
+            return figure_title_of(doc.filename(), -1, "", 0, -1);
+        const tchannel& x = doc.channel(cx);
+        const std::string names = "channels " + std::to_string(cx) + " \"" + x.name() + "\" and " +
+                                  std::to_string(cy) + " \"" + doc.channel(cy).name() + "\"";
+        const double fs = x.sampfreq > 0 ? x.sampfreq : 1;
+        return figure_title_of(doc.filename(), -1, names, (static_cast<double>(r.first) + x.xshift) / fs,
+                               (static_cast<double>(r.last) + x.xshift) / fs);
+    };
     connect(progresstimer_, &QTimer::timeout, this, [this] {
         if (!line_.busy()) progresstimer_->stop();
         plot_->mark_dirty();

@@ -201,6 +201,13 @@ tpsubwindow::tpsubwindow(tappcontext& ctx, QWidget* owner)
         if (!settingaxis_) update_pages();
     });
     plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
+    // The pressure channel and the stretch of time the plot shows.
+    plot_->figure_title = [this] {
+        const int c = channel();
+        const TAxis& x = plot_->xaxis()->axis();
+        if (c < 0) return figure_title_of(ctx_.doc.filename(), -1, "", 0, -1);
+        return figure_title_of(ctx_.doc.filename(), c, ctx_.doc.channel(c).name(), x.GetLoValue(), x.GetHiValue());
+    };
     plot_->paint_overlay = [this](QPainter& p, const QSize& s) { paint_overlay(p, s); };
     auto cross = [this](QMouseEvent* e) {
         crosshair_ = true;

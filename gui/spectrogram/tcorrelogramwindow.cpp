@@ -426,30 +426,13 @@ void tcorrelogramwindow::make_pixels(int chno, const tstrip& s, std::vector<std:
                         px);
 }
 
+std::uint32_t tcorrelogramwindow::figure_scale_color(double v, TColor channel) const {
+    return correlogram_color(st_.colormode, v, st_.gamma, channel);
+}
+
 void tcorrelogramwindow::paint_over(int chno, QPainter& p, const std::function<double(double)>& tx,
                                     const TAxis& fa) {
-    const std::vector<TTracePoint>& trace = strip(chno).trace;
-    if (trace.empty()) return;
-    // The trace: its band limits and centre between points, the points as
-    // small squares; cuts break the lines.
-    auto fy = [&](double hz) { return frequency_pixel(fa, hz); };
-    for (std::size_t i = 0; i < trace.size(); ++i) {
-        const TTracePoint& a = trace[i];
-        if (a.cut) continue;
-        const int xa = static_cast<int>(std::lround(tx(a.t)));
-        p.setPen(QPen(QColor(0, 160, 0), 1));
-        p.drawRect(xa - 2, fy(a.fmin) - 2, 4, 4);
-        p.drawRect(xa - 2, fy(a.fmax) - 2, 4, 4);
-        if (i + 1 < trace.size() && !trace[i + 1].cut) {
-            const TTracePoint& b = trace[i + 1];
-            const int xb = static_cast<int>(std::lround(tx(b.t)));
-            p.setPen(QPen(QColor(0, 160, 0), 1, Qt::DashLine));
-            p.drawLine(xa, fy(a.fmin), xb, fy(b.fmin));
-            p.drawLine(xa, fy(a.fmax), xb, fy(b.fmax));
-            p.setPen(QPen(QColor(0, 160, 0), 2));
-            p.drawLine(xa, fy((a.fmin + a.fmax) / 2), xb, fy((b.fmin + b.fmax) / 2));
-        }
-    }
+    draw_correlogram_trace(p, strip(chno).trace, tx, [&](double hz) { return frequency_pixel(fa, hz); });
 }
 
 void tcorrelogramwindow::shown() {

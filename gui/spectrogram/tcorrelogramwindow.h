@@ -90,6 +90,7 @@ protected:
     void start_computation(int chno, const tchannel& ch, std::vector<double> times,
                            std::vector<double> rows) override;
     void make_pixels(int chno, const tstrip& s, std::vector<std::uint32_t>& px) const override;
+    std::uint32_t figure_scale_color(double v, TColor channel) const override;
     void paint_over(int chno, QPainter& p, const std::function<double(double)>& tx, const TAxis& fa) override;
     void shown() override;
     // A row's lag in ms stands for the frequency 1000 / lag: the frequency

@@ -682,6 +682,10 @@ void tstripwindow::paint_strip(int chno, QPainter& p, const QSize& size) {
 
 // ------------------------------------------------------------------ figure
 
+std::uint32_t tstripwindow::figure_scale_color(double v, TColor channel) const {
+    return spectrogram_color(common().colormode, v, channel);
+}
+
 std::string tstripwindow::figure_strip_text(const TAxis& a) const {
     const std::string t = a.GetAxisText();
     if (t == "[ms]") return "Lag [ms]";
@@ -715,15 +719,7 @@ tfigure tstripwindow::figure(int chno) {
     f.y = {fa.GetLoValue(), fa.GetHiValue(), fa.GetLogarithmic(), fa.GetMusicScale(), figure_strip_text(fa),
            fa.GetTickSpaceAim()};
     const tchannel& ch = ctx_.doc.channel(chno);
-    QString file = QString::fromStdString(ctx_.doc.filename());
-    file = file.mid(file.lastIndexOf('/') + 1);
-    f.title = QString("%1channel %2 (%3), %4-%5 s")
-                  .arg(file.isEmpty() ? QString() : file + ", ")
-                  .arg(chno)
-                  .arg(QString::fromStdString(ch.name()))
-                  .arg(ta.GetLoValue(), 0, 'f', 3)
-                  .arg(ta.GetHiValue(), 0, 'f', 3)
-                  .toStdString();
+    f.title = figure_title_of(ctx_.doc.filename(), chno, ch.name(), ta.GetLoValue(), ta.GetHiValue());
     f.paint = [this, chno](QPainter& p, const QSize& size, TAxis&, TAxis&) {
         // The window's own axes, laid out for the figure's plot while the
         // strip is drawn through them, then put back.
@@ -737,10 +733,9 @@ tfigure tstripwindow::figure(int chno) {
         a.SetHeight(oldh);
     };
     TAxis& g = grayaxis_->axis();
-    const int mode = common().colormode;
     const TColor c = ch.color;
     f.scale = tfigurescale{g.GetLoValue(), g.GetHiValue(), figure_level_text(),
-                           [mode, c](double v) { return static_cast<QRgb>(spectrogram_color(mode, v, c)); }};
+                           [this, c](double v) { return static_cast<QRgb>(figure_scale_color(v, c)); }};
     return f;
 }
 

@@ -209,6 +209,9 @@ protected:
     // The figure's name of the strip axis and of the level scale.
     virtual std::string figure_strip_text(const TAxis& a) const;
     virtual std::string figure_level_text() const;
+    // The colour the figure's colour scale shows at fraction v of the level
+    // range: the colour mode's (the correlogram adds its gamma).
+    virtual std::uint32_t figure_scale_color(double v, TColor channel) const;
     // Drawn over the crosshair's frequency line (the harmonic cursors).
     virtual void paint_crosshair_extras(QPainter&, const TAxis&, double /*f*/, int /*xc*/, int /*W*/,
                                         int /*H*/) {}

@@ -245,6 +245,20 @@ void tspectrumwindow::build_ui() {
         write_controls();
     });
     plot_->paint_layer = [this](QPainter& p, const QSize& s) { paint_layer(p, s); };
+    // The figure names the channel the cursors read and the samples its
+    // spectrum comes from: the frame around the time cursor or the LTAS span.
+    plot_->figure_title = [this] {
+        const tdocument& doc = ctx_.doc;
+        const int c = snap_channel();
+        if (c < 0) return figure_title_of(doc.filename(), -1, "", 0, -1);
+        const tchannel& ch = doc.channel(c);
+        const double L = st_.fft.fwinlength();
+        // The frame starts at, is centred on or ends at the cursor (winpos 0, 1, 2).
+        double t1 = doc.theglobal.timecursor() - L * st_.fft.winpos / 2.0, t2 = t1 + L;
+        if (st_.fltasmode != 0)
+            ltas_span(ch, st_.fltasmode, doc.theglobal.leftselcursor(), doc.theglobal.rightselcursor(), t1, t2);
+        return figure_title_of(doc.filename(), c, ch.name(), t1, t2);
+    };
     plot_->paint_overlay = [this](QPainter& p, const QSize& s) { paint_overlay(p, s); };
     plot_->mouse_press = [this](QMouseEvent* e) {
         crosshair_ = true;
@@ -836,31 +850,9 @@ void tspectrumwindow::draw_envelope(QPainter& p, const QSize& size, const tlpcen
     if (points_.size() > 1) p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
 }
 
-// Per pixel column only the highest level is kept, and the columns are
-// joined: dense bins draw their upper envelope.
 void tspectrumwindow::draw_curve(QPainter& p, const QSize& size, const tspectrum& s, double R,
                                  QColor color) {
-    TAxis& f = plot_->xaxis()->axis();
-    TAxis& y = plot_->yaxis()->axis();
-    const int W = size.width();
-    // Columns -1 and W gather the bins left and right of the plot.
-    colmin_.assign(static_cast<std::size_t>(W) + 2, INT_MAX);
-    const int below = size.height() * 10;  // a zero bin
-    for (std::size_t k = 1; k + 1 < s.M / 2 + 1; ++k) {
-        int x = f.value_to_notclippedpixel(s.bin_freq(static_cast<double>(k)));
-        x = std::clamp(x, -1, W);
-        const double L = spectrum_level(s, static_cast<long long>(k), R);
-        const int py = std::isfinite(L) ? y.value_to_notclippedpixel(L) : below;
-        int& c = colmin_[static_cast<std::size_t>(x + 1)];
-        c = std::min(c, py);
-    }
-    points_.clear();
-    for (int x = -1; x <= W; ++x) {
-        const int c = colmin_[static_cast<std::size_t>(x + 1)];
-        if (c != INT_MAX) points_.emplace_back(x, std::clamp(c, -100000, 100000));
-    }
-    p.setPen(QPen(color, 1));
-    if (points_.size() > 1) p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
+    draw_spectrum_curve(p, size, plot_->xaxis()->axis(), plot_->yaxis()->axis(), s, R, color, scratch_);
 }
 
 void tspectrumwindow::draw_fcp_and_bands(QPainter& p, const QSize& size, int chno, const tspectrum& s,

@@ -192,8 +192,7 @@ private:
     bool updating_ = false;
     bool settingcursor_ = false;
     // Per-column buffers of the curve drawing, reused between paints.
-    std::vector<int> colmin_;
-    std::vector<QPoint> points_;
+    tcurvescratch scratch_;
 
     TPlotPanel* plot_ = nullptr;
     TStatusPanels* status_ = nullptr;

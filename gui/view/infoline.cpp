@@ -71,6 +71,24 @@ void tinfoline::paintEvent(QPaintEvent*) {
     else w.fillRect(rect(), palette().window());
 }
 
+tpaintedtext::tfit tinfoline::fit_of(const tlinekey& k) const {
+    const QFontMetrics fm(k.font);
+    tfit f;
+    f.text = k.infocolor ? k.info + (k.info.isEmpty() || k.meas.isEmpty() ? "" : "  ") + k.meas
+                         : k.info + (k.info.isEmpty() ? "" : " : ") + k.meas;
+    // The info and measurement texts stand 10 pixels apart in colour.
+    f.need = fm.horizontalAdvance(f.text) + (k.infocolor ? 10 : 0);
+    // The texts end before the coding badge.
+    const int tw = fm.horizontalAdvance(k.tag) + 4;
+    f.room = k.size.width() - 2 - tw - 6 - 3;
+    return f;
+}
+
+tpaintedtext::tfit tinfoline::painted_text_fit() const {
+    if (chno_ < 0 || chno_ >= doc_.totnchans()) return {};
+    return fit_of(line_key());
+}
+
 void tinfoline::paint_line(QPainter& p, const tlinekey& k) {
     p.setPen(Qt::black);
     p.drawLine(QPointF(0, 0.5), QPointF(width(), 0.5));
@@ -82,11 +100,11 @@ void tinfoline::paint_line(QPainter& p, const tlinekey& k) {
     const int tw = fm.horizontalAdvance(k.tag) + 4;
     // The texts end before the coding badge: what does not fit ends in an
     // ellipsis (the whole line is the tool tip) instead of running under it.
-    const int room = width() - 2 - tw - 6 - 3;
+    const tfit fit = fit_of(k);
+    const int room = fit.room;
     auto fitted = [&](const QString& t, int w) { return fm.elidedText(t, Qt::ElideRight, std::max(0, w)); };
-    QString whole;
+    const QString& whole = fit.text;
     if (k.infocolor) {
-        whole = info + (info.isEmpty() || meas.isEmpty() ? "" : "  ") + meas;
         const QString i = fitted(info, room);
         p.setPen(qcolor(vis ? 0xFF0000 : 0xF0CAA6));
         p.drawText(QPoint(3, base), i);
@@ -96,11 +114,10 @@ void tinfoline::paint_line(QPainter& p, const tlinekey& k) {
             p.drawText(QPoint(mx, base), fitted(meas, room - (mx - 3)));
         }
     } else {
-        whole = info + (info.isEmpty() ? "" : " : ") + meas;
         p.setPen(vis ? QColor(Qt::black) : qcolor(0xC0C0C0));
         p.drawText(QPoint(3, base), fitted(whole, room));
     }
-    const bool cut = fm.horizontalAdvance(whole) + (k.infocolor ? 10 : 0) > room;
+    const bool cut = fit.need > room;
     setToolTip(cut ? whole : QString());
 
     // Analysis brackets: a 3-pixel line over the range with end ticks.

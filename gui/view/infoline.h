@@ -14,6 +14,7 @@ class QPainter;
 #include <vector>
 
 #include "engine/core/colors.h"
+#include "gui/widgets/layoutcheck.h"
 
 namespace tessal {
 
@@ -29,7 +30,7 @@ struct tanalysisbracket {
 // The tag at the right: bits, coding letter, "dith " and "EPG " prefixes.
 QString coding_tag(int nbits, int format, bool usedither, bool epg);
 
-class tinfoline : public QWidget {
+class tinfoline : public QWidget, public tpaintedtext {
     Q_OBJECT
 
 public:
@@ -38,6 +39,10 @@ public:
     // The analysis windows that read this channel, asked at every paint.
     std::function<std::vector<tanalysisbracket>(int chno)> brackets;
     std::function<void(int chno)> on_doubleclick;
+    // The info and measurement texts as the line would show them now, the
+    // pixels they take whole and the pixels left for them before the
+    // coding tag (the layout check finds a cut line with it).
+    tfit painted_text_fit() const override;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -57,6 +62,7 @@ private:
         bool operator==(const tlinekey&) const = default;
     };
     tlinekey line_key() const;
+    tfit fit_of(const tlinekey& k) const;
     void paint_line(QPainter& p, const tlinekey& k);
 
     tdocument& doc_;

@@ -14,6 +14,10 @@ namespace tessal {
 
 const char* const figure_file_filters = "PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)";
 
+tfigurefileask ask_figure_file = [](QWidget* parent, const QString& filters, QString& filter) {
+    return QFileDialog::getSaveFileName(parent, "Export", QString(), filters, &filter);
+};
+
 namespace {
 // The resolution and filter chosen last, offered again within the run.
 int lastdpi = 96;
@@ -39,7 +43,11 @@ void export_figure_dialog(QWidget* parent, const std::function<tfigure()>& make,
     w->setValue(std::clamp(size.width(), figure_min_size, figure_max_size));
     h->setValue(std::clamp(size.height(), figure_min_size, figure_max_size));
     dpi->setValue(lastdpi);
+    w->setObjectName("figurewidth");
+    h->setObjectName("figureheight");
+    dpi->setObjectName("figuredpi");
     auto* info = new QLabel(&dlg);
+    info->setObjectName("figureinfo");
     auto show = [=] {
         const double k = dpi->value() / 96.0;
         info->setText(QString("PNG %1 x %2 pixels; SVG and PDF %3 x %4 cm")
@@ -61,7 +69,7 @@ void export_figure_dialog(QWidget* parent, const std::function<tfigure()>& make,
     if (dlg.exec() != QDialog::Accepted) return;
     lastdpi = dpi->value();
     QString filter = lastfilter;
-    QString path = QFileDialog::getSaveFileName(parent, "Export", QString(), figure_file_filters, &filter);
+    QString path = ask_figure_file ? ask_figure_file(parent, figure_file_filters, filter) : QString();
     if (path.isEmpty()) return;
     lastfilter = filter;
     if (QFileInfo(path).suffix().isEmpty())

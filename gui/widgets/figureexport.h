@@ -16,6 +16,12 @@ namespace tessal {
 // The dialog's file filters, in the order offered.
 extern const char* const figure_file_filters;
 
+// The file question after size and resolution: the file to write, empty
+// when cancelled, and in `filter` the filter chosen (offered: the one
+// chosen last). The file dialog unless replaced (tests answer it).
+using tfigurefileask = std::function<QString(QWidget* parent, const QString& filters, QString& filter)>;
+extern tfigurefileask ask_figure_file;
+
 // Asks for size, resolution and file; `make` describes the figure when it
 // is written. `size` is the size offered first.
 void export_figure_dialog(QWidget* parent, const std::function<tfigure()>& make, const QSize& size);

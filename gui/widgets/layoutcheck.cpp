@@ -79,6 +79,7 @@ private:
 
     void check(QWidget* w) {
         if (!w->isVisibleTo(window_) || (w != window_ && !w->isVisible())) return;
+        if (auto* t = dynamic_cast<const tpaintedtext*>(w)) return painted(w, t->painted_text_fit());
         if (auto* l = qobject_cast<QLabel*>(w)) return label(l);
         if (auto* b = qobject_cast<QToolButton*>(w)) return toolbutton(b);
         if (auto* b = qobject_cast<QAbstractButton*>(w)) return button(b);
@@ -86,6 +87,10 @@ private:
         if (auto* t = qobject_cast<QToolBar*>(w)) return toolbar(t);
         if (auto* g = qobject_cast<QGroupBox*>(w)) return groupbox(g);
         if (auto* c = qobject_cast<QComboBox*>(w)) return combobox(c);
+    }
+
+    void painted(const QWidget* w, const tpaintedtext::tfit& f) {
+        if (!f.text.isEmpty() && f.need > f.room) too_narrow(w, f.text, f.need, f.room);
     }
 
     void label(QLabel* l) {

@@ -23,6 +23,19 @@ inline constexpr int titlebarbuttons = 120;
 // the bold application font title bars commonly use).
 int caption_width(const QString& caption);
 
+// A widget that paints its text itself (no label holds it) says what it
+// would show and how much room it has, so the check can find it cut.
+class tpaintedtext {
+public:
+    virtual ~tpaintedtext() = default;
+    struct tfit {
+        QString text;  // the whole text
+        int need = 0;  // pixels the whole text takes
+        int room = 0;  // pixels the widget gives it
+    };
+    virtual tfit painted_text_fit() const = 0;
+};
+
 // One line a finding: the window's caption, the widget's class and object
 // name, what is wrong. `screen` is the available screen area (null: not
 // checked). Widgets hidden from the user (not visible within the window)

@@ -203,19 +203,7 @@ void TPlotPanel::export_dialog() {
     export_figure_dialog(this, [this] { return figure(); }, size());
 }
 
-void paint_plot_grid(QPainter& p, TAxis& x, TAxis& y, const QSize& size) {
-    const QColor major(128, 128, 128), minor(192, 192, 192);
-    const int nx = x.nTickMarks();
-    for (int i = 0; i < nx; ++i) {
-        const int px = x.tickposition(i);
-        p.fillRect(QRect(px, 0, 1, size.height()), x.tickismajor(i) ? major : minor);
-    }
-    const int ny = y.nTickMarks();
-    for (int i = 0; i < ny; ++i) {
-        const int py = y.tickposition(i);
-        p.fillRect(QRect(0, py, size.width(), 1), y.tickismajor(i) ? major : minor);
-    }
-}
+void paint_plot_grid(QPainter& p, TAxis& x, TAxis& y, const QSize& size) { draw_plot_grid(p, x, y, size); }
 
 // --------------------------------------------------------------- lock
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "gui/figure/figure.h"
+#include "gui/figure/plotdrawing.h"
 #include "gui/widgets/taxiswidget.h"
 
 class QLabel;

@@ -124,7 +124,7 @@ missing = [w for w in want if w not in texts]
 images = s.count('<image')
 if missing: print('missing', missing, 'in', texts)
 elif images != 1: print(images, 'images')
-elif 'tone.wav, channel 0' not in s: print('no title')
+elif 'tone.wav - channel 0 - ' not in s: print('no title')
 else: print('ok')
 PY
 )"

@@ -175,7 +175,7 @@ TEST_F(Figures, SpectrogramToneLiesOnItsFrequencyAxis) {
     EXPECT_EQ(f.y.text, "Frequency [Hz]");
     ASSERT_TRUE(f.scale);
     EXPECT_EQ(f.scale->text, "Level [dB]");
-    EXPECT_NE(f.title.find("channel 0 (speech.wav Ch 0), 0.000-1.000 s"), std::string::npos) << f.title;
+    EXPECT_NE(f.title.find("channel 0 \"speech.wav Ch 0\" - 0.000-1.000 s"), std::string::npos) << f.title;
     const QSize size(800, 500);
     const QImage img = figure_image(f, size);
     const QRect pr = layout_figure(f, size).plot;
