@@ -14,6 +14,8 @@
 #include <random>
 #include <vector>
 
+#include "benchsignals.h"
+
 #include "engine/core/prompter.h"
 #include "engine/core/tdocument.h"
 #include "engine/dsp/fftkernels.h"
@@ -28,21 +30,7 @@ constexpr std::size_t rate = 48000, seconds = 3600;
 const tsinglearr& one_hour() {
     static const tsinglearr x = [] {
         const double pi = std::numbers::pi, fs = rate;
-        const std::size_t m = rate * 60;
-        std::vector<double> y(m, 0.0);
-        std::mt19937 rng(5);
-        std::normal_distribution<double> g(0, 1);
-        double phase = 0, prev = 0;
-        for (std::size_t j = 0; j < m; ++j) {
-            const double t = j / fs, within = std::fmod(t, 2.0);
-            const bool voiced = within < 1.6;
-            const double f0 = 85 + 175 * (0.5 + 0.5 * std::sin(2 * pi * t / 7.3)) * (0.8 + 0.2 * std::sin(2 * pi * within));
-            phase = std::fmod(phase + f0 / fs, 1.0);
-            // The flow of a cycle: open for 60% of it, a raised cosine.
-            const double flow = voiced && phase < 0.6 ? 0.5 - 0.5 * std::cos(2 * pi * phase / 0.6) : 0.0;
-            y[j] = (flow - prev) * fs / 400 + (voiced ? 0.002 : 0.02) * g(rng);
-            prev = flow;
-        }
+        std::vector<double> y = bench::speechlike_source(fs);
         for (auto [f, b] : {std::pair{700.0, 90.0}, {1200.0, 110.0}, {2500.0, 170.0}}) {
             const double r = std::exp(-pi * b / fs), c = 2 * r * std::cos(2 * pi * f / fs);
             double y1 = 0, y2 = 0;
@@ -51,11 +39,7 @@ const tsinglearr& one_hour() {
                 y2 = y1, y1 = o, v = o;
             }
         }
-        double peak = 0;
-        for (double v : y) peak = std::max(peak, std::fabs(v));
-        tsinglearr s(rate * seconds);
-        for (std::size_t j = 0; j < s.size(); ++j) s[j] = static_cast<float>(0.5 * y[j % m] / peak);
-        return s;
+        return bench::looped_to(y, rate * seconds);
     }();
     return x;
 }

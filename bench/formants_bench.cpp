@@ -15,6 +15,8 @@
 #include <random>
 #include <vector>
 
+#include "benchsignals.h"
+
 #include "engine/analysis/lpc.h"
 #include "engine/process/resamplestep.h"
 #include "engine/tools/formants.h"
@@ -28,20 +30,8 @@ constexpr std::size_t rate = 16000, seconds = 3600;
 const tsinglearr& one_hour() {
     static const tsinglearr x = [] {
         const double pi = std::numbers::pi, fs = rate;
-        const std::size_t m = rate * 60;
-        std::vector<double> y(m, 0.0);
-        std::mt19937 rng(5);
-        std::normal_distribution<double> g(0, 1);
-        double phase = 0, prev = 0;
-        for (std::size_t j = 0; j < m; ++j) {
-            const double t = j / fs, within = std::fmod(t, 2.0);
-            const bool voiced = within < 1.6;
-            const double f0 = 85 + 175 * (0.5 + 0.5 * std::sin(2 * pi * t / 7.3)) * (0.8 + 0.2 * std::sin(2 * pi * within));
-            phase = std::fmod(phase + f0 / fs, 1.0);
-            const double flow = voiced && phase < 0.6 ? 0.5 - 0.5 * std::cos(2 * pi * phase / 0.6) : 0.0;
-            y[j] = (flow - prev) * fs / 400 + (voiced ? 0.002 : 0.02) * g(rng);
-            prev = flow;
-        }
+        std::vector<double> y = bench::speechlike_source(fs);
+        const std::size_t m = y.size();
         // Time-varying resonators: /a/ (800, 1200) to /i/ (300, 2300) and back
         // every 3 s; F3-F5 fixed.
         const double fa[5] = {800, 1200, 2800, 3600, 4500}, fi[5] = {300, 2300, 3000, 3700, 4500};
@@ -56,11 +46,7 @@ const tsinglearr& one_hour() {
                 y2 = y1, y1 = o, y[j] = o;
             }
         }
-        double peak = 0;
-        for (double v : y) peak = std::max(peak, std::fabs(v));
-        tsinglearr s(rate * seconds);
-        for (std::size_t j = 0; j < s.size(); ++j) s[j] = static_cast<float>(0.5 * y[j % m] / peak);
-        return s;
+        return bench::looped_to(y, rate * seconds);
     }();
     return x;
 }
