@@ -838,16 +838,16 @@ void tspectrumwindow::draw_envelope(QPainter& p, const QSize& size, const tlpcen
                                     QColor color) {
     TAxis& f = plot_->xaxis()->axis();
     TAxis& y = plot_->yaxis()->axis();
-    points_.clear();
+    scratch_.points.clear();
     for (int x = 0; x < size.width(); ++x) {
         const double fx = f.pixel_to_value(x);
         if (!(fx > 0) || fx > e.top()) continue;
         const double L = e.level_db(fx);
         if (L <= -400) continue;
-        points_.emplace_back(x, std::clamp(y.value_to_notclippedpixel(L - R), -100000, 100000));
+        scratch_.points.emplace_back(x, std::clamp(y.value_to_notclippedpixel(L - R), -100000, 100000));
     }
     p.setPen(QPen(color, 2));
-    if (points_.size() > 1) p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
+    if (scratch_.points.size() > 1) p.drawPolyline(scratch_.points.data(), static_cast<int>(scratch_.points.size()));
 }
 
 void tspectrumwindow::draw_curve(QPainter& p, const QSize& size, const tspectrum& s, double R,
