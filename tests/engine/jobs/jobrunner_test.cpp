@@ -33,11 +33,13 @@ int own_nice() {
 
 TEST(JobRunner, WorkersRunNicerThanTheThreadThatMadeThem) {
     const int mine = own_nice();
-    tjobrunner pool(2);
     std::promise<int> a, b;
     // Two tasks that wait for each other run on both workers at once.
     std::promise<void> gate;
     std::shared_future<void> open = gate.get_future().share();
+    // The pool goes first, joining its workers, while the promises and the
+    // future they still look at are alive.
+    tjobrunner pool(2);
     pool.post([&] {
         a.set_value(own_nice());
         open.wait();
