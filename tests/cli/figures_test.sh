@@ -69,7 +69,7 @@ figures correlogram 'speech.wav - channel 0 - 0.000-1.500 s' correlogram "$work/
 # --lpc-envelope draws the LPC envelope over the spectrum: one polyline more
 # than the same figure without it; without --figure it is refused.
 run envelope 0 "$cli" spectrum "$work/speech.wav" --at 0.5 --bandwidth 100 --window Hanning \
-  --figure "$work/envelope.svg" --lpc-envelope
+  --figure "$work/envelope.svg" --size 640x400 --dpi 144 --lpc-envelope
 polylines() { tr '\n' ' ' < "$1" | grep -o '<polyline[^>]*>' | grep -c . ; }
 check envelope-curve "$( [ "$(polylines "$work/envelope.svg")" -eq $(( $(polylines "$work/spectrum.svg") + 1 )) ] \
   && echo ok || echo "$(polylines "$work/envelope.svg") polylines against $(polylines "$work/spectrum.svg")")"
