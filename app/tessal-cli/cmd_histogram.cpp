@@ -5,7 +5,9 @@
 // file) on the value range V..V (default the channel's value axis), one line
 // per bin after the heading "x [unit]\tt [s]": the bin's value and the
 // seconds the signal spends there, smoothed by the kernel when one is
-// chosen. With --stats, instead, the heading and line of "Log stats".
+// chosen. With --stats, instead, the heading and line of "Log stats". The
+// --figure shows the window's statistics box (--percentiles chooses its
+// percentiles as the window's ticks do).
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -129,9 +131,17 @@ int cmd_histogram(int argc, char** argv) {
         value_histogram(ch.samples_slice(sp.first, sp.last), ch.sampfreq, lo, hi, nbins, method);
     if (kernel != tkernel::none) bins = smooth_bins(bins, kernel, winwidth);
 
+    const double binwidth = bin_width(lo, hi, static_cast<int>(bins.size()));
+    const double kernelwidth = kernel == tkernel::none ? std::nan("") : winwidth * binwidth;
+    const thiststats stats = bin_statistics(bins, lo, hi);
     if (!write_figure_option(fig, [&] {
+            // The window's statistics box with its percentiles.
+            thistshow show;
+            show.percentiles.fill(false);
+            for (int p : pct) show.percentiles[static_cast<std::size_t>(p)] = true;
             return histogram_figure(figure_title_of(a.positional[0], static_cast<int>(channo), ch.name(), L, R),
-                                    bins, lo, hi, ch.yunit());
+                                    bins, lo, hi, ch.yunit(),
+                                    histogram_box_lines(show, stats, binwidth, kernelwidth, ch.yunit(), ch.name()));
         }))
         return exit_input;
 
@@ -142,9 +152,9 @@ int cmd_histogram(int argc, char** argv) {
         c.unit = ch.yunit();
         c.from = L;
         c.to = R;
-        c.binwidth = bin_width(lo, hi, static_cast<int>(bins.size()));
-        c.kernelwidth = kernel == tkernel::none ? std::nan("") : winwidth * c.binwidth;
-        c.stats = bin_statistics(bins, lo, hi);
+        c.binwidth = binwidth;
+        c.kernelwidth = kernelwidth;
+        c.stats = stats;
         const thistlog log = histogram_stats_log({c}, pct, d.doc.prefs.nSignificantDigits);
         out = log.heading + "\n" + log.line + "\n";
     } else {

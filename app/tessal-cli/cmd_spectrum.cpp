@@ -5,11 +5,13 @@
 // (default 0) or the long-term average spectrum over S..S (default the
 // whole file); with --fcp or --bands (LTAS only) the heading and line of
 // "Log meas." follow. --fcp takes the FCP range LO..HI and the trend line
-// ends TLO..THI in Hz.
+// ends TLO..THI in Hz. With --figure, --lpc-envelope draws the window's
+// "LPC envelope" of the same frame or span over the spectrum.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sstream>
 
 #include "commands.h"
@@ -18,6 +20,7 @@
 #include "engine/analysis/spectrum.h"
 #include "engine/core/tchannel.h"
 #include "engine/dsp/numformat.h"
+#include "engine/tools/lpcenvelope.h"
 
 namespace tessal::cli {
 
@@ -27,7 +30,7 @@ const char* const spectrum_usage =
     "usage: tessal-cli spectrum FILE [--channel N] [--at T | --ltas [--from S --to S]]\n"
     "         [--window NAME] [--bandwidth HZ] [--relative 1|fsd|reference]\n"
     "         [--fcp LO HI TLO THI] [--bands LO-HI,...]\n"
-    "         [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]\n";
+    "         [--figure OUT.png|svg|pdf [--size WxH] [--dpi N] [--lpc-envelope]]\n";
 
 int usage_error(const char* why) { return cli::usage_error(spectrum_usage, why); }
 
@@ -63,7 +66,7 @@ int cmd_spectrum(int argc, char** argv) {
     if (!parse_args(static_cast<int>(rest.size()), rest.data(), 2,
                     {"--channel", "--at", "--from", "--to", "--window", "--bandwidth", "--relative",
                      "--bands", "--figure", "--size", "--dpi"},
-                    {"--ltas"}, a) ||
+                    {"--ltas", "--lpc-envelope"}, a) ||
         a.positional.size() != 1)
         return usage_error(nullptr);
     const bool ltas = a.has_flag("--ltas");
@@ -107,6 +110,8 @@ int cmd_spectrum(int argc, char** argv) {
 
     tfigureoptions fig;
     if (!read_figure_options(a, spectrum_usage, fig)) return exit_usage;
+    const bool envelope = a.has_flag("--lpc-envelope");
+    if (envelope && !a.option("--figure")) return usage_error("--lpc-envelope goes with --figure");
 
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
@@ -143,11 +148,18 @@ int cmd_spectrum(int argc, char** argv) {
                 if (std::isfinite(L)) top = std::max(top, L);
             }
             const double hi = top > -1e299 ? std::max(20.0, std::ceil(top / 10) * 10) : 20;
+            // The window's envelope: the frame at T (t1 == t2) or the span.
+            tlevelcurve curve;
+            if (envelope) {
+                auto e = std::make_shared<tlpcenvelope>(lpc_envelope(sample_view(ch), t1, t2, {}, s));
+                curve = {[e](double f) { return e->level_db(f); }, e->top()};
+            }
             return spectrum_figure(figure_title_of(a.positional[0], static_cast<int>(channo), ch.name(), f1, f2),
                                    sp, R, 0, ch.sampfreq / 2, hi - 100, hi,
                                    relative == 0 ? "Level [dB]"
                                    : relative == 1 ? "Level [dB re FSD]"
-                                                   : "Level [dB re reference]");
+                                                   : "Level [dB re reference]",
+                                   curve);
         }))
         return exit_input;
     const tspectrumlog log = spectrum_log(sp, R, doc.prefs);

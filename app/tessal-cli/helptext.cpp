@@ -58,13 +58,13 @@ std::vector<thelpcommand> make_table() {
         {"spectrum",
          {"spectrum FILE [--channel N] [--at T | --ltas [--from S --to S]] [--window NAME] "
           "[--bandwidth HZ] [--relative 1|fsd|reference] [--fcp LO HI TLO THI] "
-          "[--bands LO-HI,...] [--figure OUT.png|svg|pdf [--size WxH] [--dpi N]]"},
+          "[--bands LO-HI,...] [--figure OUT.png|svg|pdf [--size WxH] [--dpi N] [--lpc-envelope]]"},
          "the lines Log spectrum would log for a frame or an LTAS",
          "Prints the lines \"Log spectrum\" would log for the frame at T (default 0 s) or the "
          "long-term average spectrum of a span (default the whole file); with --fcp or "
          "--bands it then prints the heading and line of \"Log meas.\". With --figure it also "
          "draws the spectrum as the window's figure, level against frequency up to half the "
-         "sampling rate.",
+         "sampling rate (with --lpc-envelope, the LPC envelope over it).",
          {{"--channel N", "the channel (default 0)"},
           {"--at T", "the time of the frame, in seconds"},
           {"--ltas", "the long-term average spectrum instead of one frame"},
@@ -79,7 +79,9 @@ std::vector<thelpcommand> make_table() {
           {"--figure OUT.png|OUT.svg|OUT.pdf", "also write the figure the window exports: title "
                                                "(file, channel, span), axes with units"},
           {"--size WxH", "the figure's size in pixels of 1/96 inch, 50 to 20000 (default 800x500)"},
-          {"--dpi N", "the figure's resolution, 36 to 1200 (default 96: PNG pixels = figure pixels)"}}},
+          {"--dpi N", "the figure's resolution, 36 to 1200 (default 96: PNG pixels = figure pixels)"},
+          {"--lpc-envelope", "draw the window's LPC envelope of the same frame or span over the "
+                             "spectrum in the figure"}}},
         {"spectrogram",
          {"spectrogram FILE [--channel N] [--from S --to S] [--width PX --height PX] "
           "[--bandwidth HZ] [--window NAME] [--fmax HZ] [--colour MODE] [--tilt DB] "
@@ -171,7 +173,8 @@ std::vector<thelpcommand> make_table() {
          "and the seconds the signal spends there, smoothed by the kernel when one is chosen. "
          "With --stats it prints instead the heading and line \"Log stats\" adds to the data "
          "log: span, bin and kernel width, average, mode, median and the percentiles, read "
-         "from the bins. With --figure it also draws the bins as the window's figure.",
+         "from the bins. With --figure it also draws the bins as the window's figure, with "
+         "the window's statistics box (its percentiles those of --percentiles).",
          {{"--channel N", "the channel (default 0)"},
           {"--from S --to S", "the span, in seconds"},
           {"--lo V --hi V", "the value range the bins cover (default the channel's value axis)"},
@@ -179,7 +182,7 @@ std::vector<thelpcommand> make_table() {
           {"--method M", "how samples add to bins: nearest, two-nearest or pairs (default pairs)"},
           {"--kernel NAME", "none, rectangle, triangle, parabolic or hanning (default none)"},
           {"--kernel-width N", "the kernel width in bins, 2 to 10000 (default 10)"},
-          {"--percentiles P,...", "the percentiles --stats lists, of 1,5,10,25,50,75,90,95,99 "
+          {"--percentiles P,...", "the percentiles --stats and the figure list, of 1,5,10,25,50,75,90,95,99 "
                                   "(default 25,75)"},
           {"--stats", "print the \"Log stats\" heading and line instead of the bins"},
           {"--figure OUT.png|OUT.svg|OUT.pdf", "also write the figure the window exports: title "

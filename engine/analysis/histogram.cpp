@@ -303,6 +303,25 @@ thistlog histogram_stats_log(const std::vector<thistlogchannel>& chans,
     return log;
 }
 
+std::vector<std::string> histogram_box_lines(const thistshow& show, const thiststats& s, double binwidth,
+                                             double kernelwidth, const std::string& unit,
+                                             const std::string& name) {
+    const std::string u = " " + unit;
+    auto num = [](double v) { return format_significant(5, v); };
+    std::vector<std::string> lines;
+    if (show.binwidth) lines.push_back("Bin width=" + num(binwidth) + u);
+    if (show.kernelwidth)
+        lines.push_back(std::isnan(kernelwidth) ? std::string("Kernel width= -") : "Kernel width=" + num(kernelwidth) + u);
+    if (show.average) lines.push_back("Avg=" + num(s.average) + u);
+    if (show.mode) lines.push_back("Mode=" + num(s.mode) + u);
+    if (show.median) lines.push_back("Median=" + num(s.median()) + u);
+    for (std::size_t i = 0; i < percentile_fractions.size(); ++i)
+        if (show.percentiles[i])
+            lines.push_back("p" + percentile_text(percentile_fractions[i]) + "=" + num(s.percentiles[i]) + u);
+    if (show.name) lines.push_back(name);
+    return lines;
+}
+
 int stats_text_column(const std::vector<double>& colmax, int textw, double& under) {
     const int n = static_cast<int>(colmax.size());
     under = 0;

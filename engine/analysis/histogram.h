@@ -129,6 +129,20 @@ int stats_text_column(const std::vector<double>& colmax, int textw, double& unde
 // 0.75, so the curve never shrinks below a quarter of the box).
 double histogram_autoscale_top(double top, double under, double textfraction);
 
+// Which statistics a histogram box lists over its curve (the window's
+// "Show statistics based on bins"; the percentiles at percentile_fractions).
+struct thistshow {
+    bool binwidth = true, kernelwidth = true, average = true, mode = true, median = true;
+    std::array<bool, 9> percentiles = {false, false, false, true, false, true, false, false, false};
+    bool name = true;
+};
+// The box's lines, values to 5 significant digits with the unit:
+// "Bin width=0.002 V", "Kernel width= -" without a kernel (kernelwidth
+// NaN), "Avg=", "Mode=", "Median=", "p25=" ..., then the channel's name.
+std::vector<std::string> histogram_box_lines(const thistshow& show, const thiststats& s, double binwidth,
+                                             double kernelwidth, const std::string& unit,
+                                             const std::string& name);
+
 // One channel's part of "Log stats".
 struct thistlogchannel {
     std::string name;

@@ -25,13 +25,7 @@ constexpr int labelgap = 3;   // between a tick and its label
 constexpr int barwidth = 14;  // of the colour bar
 constexpr int bargap = 16;    // between the plot and the colour bar
 
-QFont label_font() {
-    QFont f;
-    f.setFamilies({"DejaVu Sans", "Liberation Sans", "Arial", "Helvetica"});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(12);
-    return f;
-}
+QFont label_font() { return figure_label_font(); }
 
 QFont title_font() {
     QFont f = label_font();
@@ -98,6 +92,14 @@ int title_h(const tfigure& f) {
 
 }  // namespace
 
+QFont figure_label_font() {
+    QFont f;
+    f.setFamilies({"DejaVu Sans", "Liberation Sans", "Arial", "Helvetica"});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(12);
+    return f;
+}
+
 std::string named_axis_text(const std::string& text) {
     std::string t = text;
     while (!t.empty() && t.front() == ' ') t.erase(t.begin());
@@ -113,14 +115,24 @@ tfigurelayout layout_figure(const tfigure& f, const QSize& size) {
     const int top = pad + (f.title.empty() ? 0 : title_h(f) + 8);
     const int bottom = f.axes ? ticklen + labelgap + lh + 4 + (f.x.text.empty() ? 0 : lh) + pad : pad;
     const int ph = std::max(10, size.height() - top - bottom);
-    TAxis ya;
-    setup_axis(ya, f.y, true, ph);
-    const int left = f.axes ? pad + (f.y.text.empty() ? 0 : lh + 6) + widest_label(ya) + labelgap + ticklen : pad;
     int right = f.axes ? pad + 24 : pad;  // room for the last time label's half
     if (f.scale) {
         const auto steps = colour_scale_steps(f.scale->lo, f.scale->hi, ph, lh);
         right = bargap + barwidth + 4 + labelgap + widest_step(steps) + 6 +
                 (f.scale->text.empty() ? 0 : lh) + pad;
+    }
+    auto left_of = [&](const tfigureaxis& y) {
+        TAxis ya;
+        setup_axis(ya, y, true, ph);
+        return f.axes ? pad + (y.text.empty() ? 0 : lh + 6) + widest_label(ya) + labelgap + ticklen : pad;
+    };
+    l.y = f.y;
+    int left = left_of(l.y);
+    if (f.fit_y) {
+        // Fitted for the plot the unfitted axis leaves, then laid out with
+        // the fitted axis's labels.
+        f.fit_y(l.y, QSize(std::max(10, size.width() - left - right), ph));
+        left = left_of(l.y);
     }
     const int pw = std::max(10, size.width() - left - right);
     l.plot = QRect(left, top, pw, ph);
@@ -146,7 +158,7 @@ void draw_figure(QPainter& p, const tfigure& f, const QSize& size) {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     TAxis xa, ya;
     setup_axis(xa, f.x, false, pr.width());
-    setup_axis(ya, f.y, true, pr.height());
+    setup_axis(ya, l.y, true, pr.height());
 
     // The plot.
     p.save();

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QSize>
@@ -50,6 +51,9 @@ struct tfigure {
     // with the figure's two axes laid out for that size.
     std::function<void(QPainter&, const QSize&, TAxis& x, TAxis& y)> paint;
     std::optional<tfigurescale> scale;
+    // When set, fits the y axis to the plot's size before the figure is
+    // laid out (a histogram's time axis leaves room for its text).
+    std::function<void(tfigureaxis& y, const QSize& plot)> fit_y;
     // False for a drawing without value axes (the palate): the plot area
     // only, framed by nothing.
     bool axes = true;
@@ -60,11 +64,15 @@ struct tfigure {
 // "Time [s]", "[dB]" "Level [dB]"; any other text as it is.
 std::string named_axis_text(const std::string& text);
 
+// The font of the figure's tick labels and axis texts.
+QFont figure_label_font();
+
 // Where the parts of a figure of `size` lie.
 struct tfigurelayout {
     QRect plot;        // the plot area
     QRect scalebar;    // the colour bar (empty without a scale)
     int titlebase = 0; // the title's top
+    tfigureaxis y;     // the figure's y axis, fitted to the plot (fit_y)
 };
 tfigurelayout layout_figure(const tfigure& f, const QSize& size);
 // The figure size whose plot area is `plot` (for a picture with one image

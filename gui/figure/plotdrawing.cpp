@@ -51,6 +51,26 @@ void draw_spectrum_curve(QPainter& p, const QSize& size, TAxis& f, TAxis& level,
     if (scratch.points.size() > 1) p.drawPolyline(scratch.points.data(), static_cast<int>(scratch.points.size()));
 }
 
+void draw_level_curve(QPainter& p, const QSize& size, TAxis& f, TAxis& level, const tlevelcurve& c, double R,
+                      const QColor& colour, tcurvescratch& scratch) {
+    if (!c) return;
+    scratch.points.clear();
+    for (int x = 0; x < size.width(); ++x) {
+        const double fx = f.pixel_to_value(x);
+        if (!(fx > 0) || fx > c.top) continue;
+        const double L = c.level_db(fx);
+        if (!(L > -400)) continue;
+        scratch.points.emplace_back(x, std::clamp(level.value_to_notclippedpixel(L - R), -100000, 100000));
+    }
+    p.setPen(QPen(colour, 2));
+    if (scratch.points.size() > 1) p.drawPolyline(scratch.points.data(), static_cast<int>(scratch.points.size()));
+}
+
+QColor envelope_colour(const QColor& c) {
+    if (c.lightness() > 128) return c.darker(250);
+    return QColor((c.red() + 255) / 2, (c.green() + 255) / 2, (c.blue() + 255) / 2);
+}
+
 void draw_correlation_curve(QPainter& p, TAxis& lagms, TAxis& r, const std::vector<double>& values, double fs,
                             const QColor& colour) {
     if (!(fs > 0) || values.empty()) return;
@@ -110,6 +130,26 @@ void draw_text_box(QPainter& p, int x, int width, const std::vector<std::string>
         p.drawText(x + 4, 2 + static_cast<int>(i) * lh + fm.ascent(), QString::fromStdString(lines[i]));
 }
 
+thisttext place_histogram_text(const QFontMetrics& fm, const thistcolumns& c, std::vector<std::string> lines) {
+    thisttext t;
+    t.lines = std::move(lines);
+    if (t.lines.empty()) return t;
+    for (const std::string& l : t.lines)
+        t.width = std::max(t.width, fm.horizontalAdvance(QString::fromStdString(l)));
+    t.width += 8;
+    t.height = static_cast<int>(t.lines.size()) * fm.height() + 4;
+    t.x = stats_text_column(c.hi, t.width, t.under);
+    return t;
+}
+
+double histogram_box_top(const std::vector<double>& bins, const thistcolumns& c, const thisttext& t, int height) {
+    double top = 0;
+    for (int i = c.firstbin; i <= c.lastbin && i < static_cast<int>(bins.size()); ++i)
+        if (std::isfinite(bins[static_cast<std::size_t>(i)])) top = std::max(top, bins[static_cast<std::size_t>(i)]);
+    return histogram_autoscale_top(top, t.lines.empty() ? 0 : t.under,
+                                   static_cast<double>(t.height) / std::max(1, height));
+}
+
 void draw_correlogram_trace(QPainter& p, const std::vector<TTracePoint>& trace,
                             const std::function<double(double)>& tx, const std::function<int(double)>& fy) {
     const QColor green(0, 160, 0);
@@ -157,15 +197,17 @@ tfigure strip_figure(const std::string& title, double t1, double t2, const tfigu
 // ------------------------------------------------------- tessal-cli's figures
 
 tfigure spectrum_figure(const std::string& title, const tspectrum& s, double R, double flo, double fhi,
-                        double levello, double levelhi, const std::string& leveltext) {
+                        double levello, double levelhi, const std::string& leveltext,
+                        const tlevelcurve& envelope) {
     tfigure f;
     f.title = title;
     f.x = {flo, fhi, false, false, "Frequency [Hz]"};
     f.y = {levello, levelhi, false, false, leveltext};
-    f.paint = [s, R](QPainter& p, const QSize& size, TAxis& x, TAxis& y) {
+    f.paint = [s, R, envelope](QPainter& p, const QSize& size, TAxis& x, TAxis& y) {
         tcurvescratch scratch;
         draw_plot_grid(p, x, y, size);
         draw_spectrum_curve(p, size, x, y, s, R, Qt::black, scratch);
+        draw_level_curve(p, size, x, y, envelope, R, envelope_colour(Qt::black), scratch);
     };
     return f;
 }
@@ -183,18 +225,35 @@ tfigure correlation_figure(const std::string& title, const std::vector<double>& 
 }
 
 tfigure histogram_figure(const std::string& title, const std::vector<double>& bins, double lo, double hi,
-                         const std::string& unit) {
+                         const std::string& unit, const std::vector<std::string>& stats) {
     tfigure f;
     f.title = title;
-    double top = 0;
-    for (double b : bins)
-        if (std::isfinite(b)) top = std::max(top, b);
     f.x = {lo, hi, false, false, unit.empty() ? std::string("Value") : "Value [" + unit + "]"};
-    f.y = {0, histogram_autoscale_top(top, 0, 0) > 0 ? histogram_autoscale_top(top, 0, 0) : 1, false, false,
-           "Time [s]"};
-    f.paint = [bins, lo, hi](QPainter& p, const QSize& size, TAxis& x, TAxis& y) {
+    f.y = {0, 1, false, false, "Time [s]"};
+    // The text in the figure's label font, placed for the plot's size; the
+    // time axis then rises as Autoscale lifts it in the window.
+    auto place = [bins, lo, hi, stats](const QSize& plot, thistcolumns& cols) {
+        TAxis x;
+        x.SetPosition(taxisposition::posunder);
+        x.SetWidth(plot.width());
+        x.set_hilovalues(hi, lo);
+        cols = histogram_columns(x, bins, lo, hi, plot.width());
+        return place_histogram_text(QFontMetrics(figure_label_font()), cols, stats);
+    };
+    f.fit_y = [bins, place](tfigureaxis& y, const QSize& plot) {
+        thistcolumns cols;
+        const thisttext t = place(plot, cols);
+        const double top = histogram_box_top(bins, cols, t, plot.height());
+        y.hi = top > 0 ? top : 1;
+    };
+    f.paint = [bins, lo, hi, place](QPainter& p, const QSize& size, TAxis& x, TAxis& y) {
         draw_plot_grid(p, x, y, size);
-        draw_histogram_columns(p, y, histogram_columns(x, bins, lo, hi, size.width()));
+        const thistcolumns cols = histogram_columns(x, bins, lo, hi, size.width());
+        draw_histogram_columns(p, y, cols);
+        thistcolumns placed;
+        const thisttext t = place(size, placed);
+        p.setFont(figure_label_font());
+        draw_text_box(p, t.x, t.width, t.lines);
     };
     return f;
 }

@@ -38,8 +38,6 @@ namespace {
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
-std::string num(double v) { return format_significant(5, v); }
-
 }  // namespace
 
 struct thistwindow::tbox {
@@ -481,49 +479,35 @@ void thistwindow::paint_box(tbox& b, QPainter& p, const QSize& size) {
         return;
     }
     const tchannel& ch = ctx_.doc.channel(b.chno);
-    const std::string u = " " + ch.yunit();
     const double bw = bin_width(b.lo, b.hi, nb);
-    std::vector<std::string> lines;
-    if (st_.showbinwidth) lines.push_back("Bin width=" + num(bw) + u);
-    if (st_.showkernelwidth)
-        lines.push_back(st_.kernel == tkernel::none ? std::string("Kernel width= -")
-                                                    : "Kernel width=" + num(st_.winwidth * bw) + u);
-    if (st_.showavg) lines.push_back("Avg=" + num(b.stats.average) + u);
-    if (st_.showmode) lines.push_back("Mode=" + num(b.stats.mode) + u);
-    if (st_.showmedian) lines.push_back("Median=" + num(b.stats.median()) + u);
-    for (size_t i = 0; i < percentile_fractions.size(); ++i)
-        if (st_.percentiles[i])
-            lines.push_back("p" + percentile_text(percentile_fractions[i]) + "=" +
-                            num(b.stats.percentiles[i]) + u);
-    if (st_.showname) lines.push_back(ch.name());
-    const QFontMetrics fm = p.fontMetrics();
-    const int lh = fm.height();
-    int textw = 0;
-    for (const std::string& l : lines) textw = std::max(textw, fm.horizontalAdvance(qs(l)));
-    textw += 8;
-    const int texth = static_cast<int>(lines.size()) * lh + 4;
+    thistshow show;
+    show.binwidth = st_.showbinwidth;
+    show.kernelwidth = st_.showkernelwidth;
+    show.average = st_.showavg;
+    show.mode = st_.showmode;
+    show.median = st_.showmedian;
+    for (std::size_t i = 0; i < show.percentiles.size() && i < st_.percentiles.size(); ++i)
+        show.percentiles[i] = st_.percentiles[i];
+    show.name = st_.showname;
+    const double kw = st_.kernel == tkernel::none ? std::nan("") : st_.winwidth * bw;
 
-    // The envelope per pixel column (no bin skipped).
-    const int W = size.width();
-    const thistcolumns cols = histogram_columns(x, b.bins, b.lo, b.hi, W);
-    // The text goes where the curve is lowest; Autoscale leaves it room.
-    double under = 0;
-    const int textx = lines.empty() ? 0 : stats_text_column(cols.hi, textw, under);
-    if (st_.autoscale || !b.scaled) {
+    // The envelope per pixel column (no bin skipped); the text goes where
+    // the curve is lowest and Autoscale leaves it room. An export draws
+    // with the axis the window shows, so that its tick labels fit.
+    const thistcolumns cols = histogram_columns(x, b.bins, b.lo, b.hi, size.width());
+    const thisttext text =
+        place_histogram_text(p.fontMetrics(), cols, histogram_box_lines(show, b.stats, bw, kw, ch.yunit(), ch.name()));
+    if ((st_.autoscale || !b.scaled) && b.panel->painting_canvas()) {
         b.scaled = true;
-        double top = 0;
-        for (int i = cols.firstbin; i <= cols.lastbin; ++i) top = std::max(top, b.bins[static_cast<std::size_t>(i)]);
-        const double hi = histogram_autoscale_top(
-            top, lines.empty() ? 0 : under, static_cast<double>(texth) / std::max(1, size.height()));
-        if (top > 0 && std::abs(y.GetHiValue() - hi) > 1e-12 * top) y.set_hilovalues(hi, 0);
+        const double hi = histogram_box_top(b.bins, cols, text, size.height());
+        if (hi > 0 && std::abs(y.GetHiValue() - hi) > 1e-12 * hi) y.set_hilovalues(hi, 0);
     }
     if (st_.showgrid) paint_plot_grid(p, x, y, size);
     draw_histogram_columns(p, y, cols);
     status();
-    if (lines.empty()) return;
     // Where the curve still reaches the text (a fixed scale), the text
     // keeps a light backing so both stay readable.
-    draw_text_box(p, textx, textw, lines);
+    draw_text_box(p, text.x, text.width, text.lines);
 }
 
 void thistwindow::logstatsExecute() {

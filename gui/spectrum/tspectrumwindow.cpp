@@ -800,7 +800,7 @@ void tspectrumwindow::paint_layer(QPainter& p, const QSize& size) {
         const double R = reference(chno);
         draw_curve(p, size, *s, R, bgr(ctx_.doc.channel(chno).color));
         if (const tlpcenvelope* e = envelope_of(chno))
-            draw_envelope(p, size, *e, R, envelope_color(bgr(ctx_.doc.channel(chno).color)));
+            draw_envelope(p, size, *e, R, envelope_colour(bgr(ctx_.doc.channel(chno).color)));
         if (st_.fltasmode != 0) draw_fcp_and_bands(p, size, chno, *s, R);
         else if (action("showf0action")->isChecked()) draw_f0(p, size, *s);
     }
@@ -826,28 +826,12 @@ const tlpcenvelope* tspectrumwindow::envelope_of(int chno) {
     return &(envelopes_[chno] = std::move(slot)).e;
 }
 
-// The envelope in the channel's colour set apart from its spectrum: a light
-// colour darkened, a dark one (black, the usual) halfway to white.
-QColor tspectrumwindow::envelope_color(QColor c) {
-    if (c.lightness() > 128) return c.darker(250);
-    return QColor((c.red() + 255) / 2, (c.green() + 255) / 2, (c.blue() + 255) / 2);
-}
-
-// The envelope column by column up to its ceiling, two pixels wide.
+// The envelope through the shared drawing, so that the exported figure
+// draws it as the window does.
 void tspectrumwindow::draw_envelope(QPainter& p, const QSize& size, const tlpcenvelope& e, double R,
                                     QColor color) {
-    TAxis& f = plot_->xaxis()->axis();
-    TAxis& y = plot_->yaxis()->axis();
-    scratch_.points.clear();
-    for (int x = 0; x < size.width(); ++x) {
-        const double fx = f.pixel_to_value(x);
-        if (!(fx > 0) || fx > e.top()) continue;
-        const double L = e.level_db(fx);
-        if (L <= -400) continue;
-        scratch_.points.emplace_back(x, std::clamp(y.value_to_notclippedpixel(L - R), -100000, 100000));
-    }
-    p.setPen(QPen(color, 2));
-    if (scratch_.points.size() > 1) p.drawPolyline(scratch_.points.data(), static_cast<int>(scratch_.points.size()));
+    const tlevelcurve c{[&e](double f) { return e.level_db(f); }, e.top()};
+    draw_level_curve(p, size, plot_->xaxis()->axis(), plot_->yaxis()->axis(), c, R, color, scratch_);
 }
 
 void tspectrumwindow::draw_curve(QPainter& p, const QSize& size, const tspectrum& s, double R,

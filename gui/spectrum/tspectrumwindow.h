@@ -149,7 +149,6 @@ private:
     void paint_overlay(QPainter& p, const QSize& size);
     void draw_f0(QPainter& p, const QSize& size, const tspectrum& s);
     void draw_curve(QPainter& p, const QSize& size, const tspectrum& s, double R, QColor color);
-    static QColor envelope_color(QColor channel);
     void draw_envelope(QPainter& p, const QSize& size, const tlpcenvelope& e, double R, QColor color);
     void draw_fcp_and_bands(QPainter& p, const QSize& size, int chno, const tspectrum& s, double R);
     void ensure_ltas(int extra = -1);

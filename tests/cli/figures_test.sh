@@ -7,7 +7,8 @@
 # labels as text, the PDF renders with pdftoppm (when installed) at the PNG's
 # size; the text output is the same with and without --figure; a bad
 # --size or --dpi, or either without --figure, is refused with exit 2 and
-# nothing written.
+# nothing written. The spectrum draws its LPC envelope on request and the
+# histogram lists the window's statistics box.
 # Usage: figures_test.sh PATH-TO-tessal-cli
 set -u
 . "$(dirname "$0")/harness.sh"
@@ -64,6 +65,26 @@ figures correlation 'speech.wav - channel 0 - 0.500-0.550 s' correlation "$work/
   printf '[Point1]\nTime=1.4\nCenter=145\nMax=200\nMin=90\nPointkind=1\nCut=0\n'; } >"$work/glide.ctr"
 figures correlogram 'speech.wav - channel 0 - 0.000-1.500 s' correlogram "$work/speech.wav" --trace "$work/glide.ctr" \
   -o "$work/f0.tessal" --yes
+
+# --lpc-envelope draws the LPC envelope over the spectrum: one polyline more
+# than the same figure without it; without --figure it is refused.
+run envelope 0 "$cli" spectrum "$work/speech.wav" --at 0.5 --bandwidth 100 --window Hanning \
+  --figure "$work/envelope.svg" --size 640x400 --dpi 144 --lpc-envelope
+polylines() { tr '\n' ' ' < "$1" | grep -o '<polyline[^>]*>' | grep -c . ; }
+check envelope-curve "$( [ "$(polylines "$work/envelope.svg")" -eq $(( $(polylines "$work/spectrum.svg") + 1 )) ] \
+  && echo ok || echo "$(polylines "$work/envelope.svg") polylines against $(polylines "$work/spectrum.svg")")"
+run envelope-alone 2 "$cli" spectrum "$work/speech.wav" --at 0.5 --lpc-envelope
+check envelope-alone-message "$(grep -q -- "--lpc-envelope goes with --figure" "$work/err" && echo ok || echo "stderr: $(head -1 "$work/err")")"
+
+# The histogram's figure lists the window's statistics (percentiles as
+# --percentiles asks) with the values --stats prints.
+run histogram-stats 0 "$cli" histogram "$work/speech.wav" --bins 200 --percentiles 10,90 --stats
+run histogram-box 0 "$cli" histogram "$work/speech.wav" --bins 200 --percentiles 10,90 --figure "$work/hbox.svg"
+svg_texts() { tr '\n' ' ' < "$1" | grep -o '<text[^>]*>[^<]*</text>' | sed 's/<[^>]*>//g; s/^ *//; s/ *$//'; }
+for want in "Bin width=" "Kernel width= -" "Avg=" "Mode=" "Median=" "p10=" "p90=" ; do
+  check "histogram-box-$want" "$(svg_texts "$work/hbox.svg" | grep -q -- "^$want" && echo ok || echo "no text $want")"
+done
+check histogram-box-no-p25 "$(svg_texts "$work/hbox.svg" | grep -q '^p25=' && echo "p25 listed" || echo ok)"
 
 # The default size: 800 x 500 figure pixels at 96 dpi.
 run default-size 0 "$cli" histogram "$work/speech.wav" --bins 50 --figure "$work/default.png"

@@ -27,6 +27,7 @@
 
 #include "engine/core/tchannel.h"
 #include "engine/formats/twavfile.h"
+#include "gui/epg/tcontactevolutionwindow.h"
 #include "gui/epg/tepgwindow.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/spectrogram/tcorrelogramwindow.h"
@@ -147,6 +148,7 @@ void check_formats(const std::function<bool(const QString&, QString*)>& exporter
     EXPECT_EQ(svg.count("<image"), images) << base.toStdString();
     const QByteArray pdf = read_all(base + ".pdf");
     EXPECT_TRUE(pdf.startsWith("%PDF-")) << base.toStdString();
+    EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF")) << base.toStdString();
     const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
     if (pdftoppm.isEmpty()) return;
     QProcess p;
@@ -235,6 +237,38 @@ TEST_F(Figures, EveryPlotWindowExportsPngSvgPdf) {
     ASSERT_TRUE(epg->epgis());
     check_formats([epg](const QString& p, QString* e) { return epg->export_file(p, QSize(480, 520), e, 150); },
                   file("palatogram"), {"Contact [%]", "0", "100"}, 0);
+}
+
+// The two EPG pictures through their windows' own export: the palate
+// (no value axes; its contact scale) and the contact evolution (time axis,
+// the row bands' axis and their share scale), each with the title line
+// naming the file, the EPG channel and the span.
+TEST_F(Figures, EpgPicturesExportTitleLabelsAndScale) {
+    const double t0 = doc().first_time(), T = doc().last_time() - t0;
+    doc().theglobal.set_selection(t0 + 0.3 * T, t0 + 0.45 * T);
+    auto* epg = open<tepgwindow>("epg", {760, 520});
+    ASSERT_NE(epg, nullptr);
+    epg->finish_jobs();
+    settle();
+    ASSERT_TRUE(epg->epgis());
+    auto titled = [](const QString& base) {
+        const QStringList texts = svg_texts(read_all(base + ".svg"));
+        for (const QString& t : texts)
+            if (t.contains("speech.wav") && t.contains("channel 0") && t.endsWith(" s")) return true;
+        ADD_FAILURE() << base.toStdString() << ": no title in " << texts.join('|').toStdString();
+        return false;
+    };
+    check_formats([epg](const QString& p, QString* e) { return epg->export_file(p, QSize(480, 520), e, 150); },
+                  file("palatogram"), {"Contact [%]", "0", "50", "100"}, 0);
+    titled(file("palatogram"));
+
+    auto* ce = open<tcontactevolutionwindow>("contactevolution", {900, 300});
+    ASSERT_NE(ce, nullptr);
+    settle();
+    check_formats([ce](const QString& p, QString* e) { return ce->plot()->export_file(p, QSize(900, 360), e, 150); },
+                  file("contactevolution"),
+                  {"Time [s]", "Electrode row (bands from the back)", "Row contact [%]", "0", "100"}, 1);
+    titled(file("contactevolution"));
 }
 
 // A write that fails half way (the system's file-size limit, SIGXFSZ

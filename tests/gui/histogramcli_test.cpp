@@ -1,10 +1,13 @@
 // The "Histograms/KDE" window and tessal-cli histogram give the same
 // numbers: the same file, span, value range, bins, method and kernel give
 // the window's bins value for value, and "Log stats" the same line the
-// command prints with --stats.
+// command prints with --stats; the window's exported figure and the
+// command's --figure list the same statistics box.
 #include <memory>
 #include <QApplication>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,4 +105,25 @@ TEST(HistogramCommand, GivesTheWindowsBinsAndStatsLine) {
     EXPECT_TRUE(QString::fromStdString(log[log.size() - 2]).startsWith(stats[0]));
     EXPECT_NE(QString::fromStdString(log.back()).indexOf(stats[1]), -1)
         << log.back() << "\n" << stats[1].toStdString();
+
+    // The window's exported figure and the command's list the same
+    // statistics box, line for line.
+    auto box_lines = [](const QString& path) {
+        QFile f(path);
+        QStringList lines;
+        if (!f.open(QIODevice::ReadOnly)) return lines;
+        static const QRegularExpression text("<text[^>]*>([^<]*)</text>");
+        for (auto it = text.globalMatch(QString::fromUtf8(f.readAll())); it.hasNext();) {
+            const QString t = it.next().captured(1).trimmed();
+            if (t.contains('=') || t == "press") lines << t;
+        }
+        return lines;
+    };
+    QString error;
+    ASSERT_TRUE(win->panel_of(1)->export_file(dir.filePath("window.svg"), QSize(800, 500), &error))
+        << error.toStdString();
+    run_cli(dir, common + QStringList{"--figure", dir.filePath("cli.svg")});
+    const QStringList fromwindow = box_lines(dir.filePath("window.svg"));
+    EXPECT_EQ(fromwindow.size(), 8) << fromwindow.join('|').toStdString();
+    EXPECT_EQ(fromwindow, box_lines(dir.filePath("cli.svg")));
 }

@@ -1,9 +1,13 @@
 // The spectrum window's "LPC envelope": off by default; switched on it
 // draws the engine's envelope over a vowel's spectrum, shows the engine's
 // formants in the status line and "Log cursor" adds the engine's formant
-// line after the cursor line; a moved cursor gives a new envelope.
+// line after the cursor line; a moved cursor gives a new envelope; the
+// exported figure draws the envelope as the window does.
 #include <QAction>
+#include <QFile>
 #include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -100,4 +104,31 @@ TEST(SpectrumLpcEnvelope, StatusLogAndCurveComeFromTheEngine) {
     win->action("lpcenvelopeaction")->trigger();
     EXPECT_EQ(win->status()->text(3), QString());
     EXPECT_EQ(win->envelope_of(0), nullptr);
+}
+
+// The figure the window exports is what it shows: with the envelope on, the
+// SVG has one polyline more than with it off.
+TEST(SpectrumLpcEnvelope, ExportedFigureDrawsTheEnvelope) {
+    tenvelopefixture f;
+    tspectrumwindow* win = f.win;
+    ASSERT_NE(win, nullptr);
+    QTemporaryDir dir;
+    auto svg_of = [&](const QString& name) {
+        QString error;
+        EXPECT_TRUE(win->plot()->export_file(dir.filePath(name), QSize(800, 500), &error)) << error.toStdString();
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    static const QRegularExpression polyline("<polyline[^>]*>");
+    auto polylines = [](const QString& svg) {
+        QStringList all;
+        for (auto it = polyline.globalMatch(svg); it.hasNext();) all << it.next().captured(0);
+        return all;
+    };
+    const QStringList off = polylines(svg_of("off.svg"));
+    ASSERT_FALSE(off.isEmpty());
+    win->action("lpcenvelopeaction")->trigger();
+    ASSERT_TRUE(win->state().showlpc);
+    const QStringList on = polylines(svg_of("on.svg"));
+    ASSERT_EQ(on.size(), off.size() + 1);
 }
