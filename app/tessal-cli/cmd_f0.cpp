@@ -78,10 +78,8 @@ int cmd_f0(int argc, char** argv) {
         if (!parse_seconds(*v, step.timestep) || !(step.timestep >= 0.0001 && step.timestep <= 1))
             return usage_error("--step takes seconds from 0.0001 to 1");
     }
-    double from = 0, to = -1;
-    if (!read_span_options(a, from, to)) return usage_error("--from and --to take seconds");
-    if (from < 0) return usage_error("--from lies before the start");
-    if (a.option("--to") && to <= from) return usage_error("--to must lie after --from");
+    tsamplespan span;
+    if (!read_sample_span(a, f0_usage, span)) return exit_usage;
     const auto tier = a.option("--pitchtier");
     if (tier && output_is_input(text_output(*tier), a.positional)) return exit_usage;
 
@@ -91,9 +89,8 @@ int cmd_f0(int argc, char** argv) {
     const tchannel& ch = d.doc.channel(static_cast<int>(channo));
     const double fs = ch.sampfreq;
     const auto n = static_cast<std::int64_t>(ch.samples().size());
-    const std::int64_t i0 = std::min<std::int64_t>(n, static_cast<std::int64_t>(std::llround(from * fs)));
-    const std::int64_t i1 =
-        a.option("--to") ? std::clamp<std::int64_t>(static_cast<std::int64_t>(std::llround(to * fs)), i0, n) : n;
+    const std::int64_t i0 = span.first(fs, n);
+    const std::int64_t i1 = span.last(fs, n);
     const tworksig x(ch.samples_slice(i0, i1));
     const double t0 = static_cast<double>(i0) / fs;
 

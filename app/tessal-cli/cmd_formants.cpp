@@ -55,10 +55,8 @@ int cmd_formants(int argc, char** argv) {
         if (!parse_seconds(*v, s.step) || !(s.step >= 0.0001 && s.step <= 1))
             return usage_error("--step takes seconds from 0.0001 to 1");
     }
-    double from = 0, to = -1;
-    if (!read_span_options(a, from, to)) return usage_error("--from and --to take seconds");
-    if (from < 0) return usage_error("--from lies before the start");
-    if (a.option("--to") && to <= from) return usage_error("--to must lie after --from");
+    tsamplespan span;
+    if (!read_sample_span(a, formants_usage, span)) return exit_usage;
 
     tclidocument d(true);
     if (!d.open(a.positional)) return d.prompter.refused() ? exit_usage : exit_input;
@@ -66,9 +64,8 @@ int cmd_formants(int argc, char** argv) {
     const tchannel& ch = d.doc.channel(static_cast<int>(channo));
     const double fs = ch.sampfreq;
     const auto n = static_cast<std::int64_t>(ch.samples().size());
-    const std::int64_t i0 = std::min<std::int64_t>(n, static_cast<std::int64_t>(std::llround(from * fs)));
-    const std::int64_t i1 =
-        a.option("--to") ? std::clamp<std::int64_t>(static_cast<std::int64_t>(std::llround(to * fs)), i0, n) : n;
+    const std::int64_t i0 = span.first(fs, n);
+    const std::int64_t i1 = span.last(fs, n);
     if (static_cast<double>(i1 - i0) / fs < 2 * s.window) {
         std::fprintf(stderr, "tessal-cli: the span is shorter than one analysis window (%g s)\n", 2 * s.window);
         return exit_input;

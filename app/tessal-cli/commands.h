@@ -4,6 +4,7 @@
 // channel does not exist, 2 a usage error or a question that was refused).
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -94,6 +95,19 @@ int usage_error(const char* usage, const char* why);
 // The --from and --to options' seconds into `from` and `to` (each left as
 // it is when its option is absent); false when one is no number.
 bool read_span_options(const targs& a, double& from, double& to);
+// A stretch of one channel's samples asked for with --from and --to, in
+// seconds from the channel's first sample: by default all of it.
+struct tsamplespan {
+    double from = 0, to = -1;
+    bool hasto = false;
+    // [first, last) in the samples of a channel of `n` samples at `fs` Hz:
+    // the nearest samples to the two times, held inside the channel.
+    std::int64_t first(double fs, std::int64_t n) const;
+    std::int64_t last(double fs, std::int64_t n) const;
+};
+// --from and --to read as a tsamplespan: --from not before the start, --to
+// after --from. False, with the reason and `usage` on stderr, when not.
+bool read_sample_span(const targs& a, const char* usage, tsamplespan& span);
 // The --channel option's number into `channo` (left as it is when the
 // option is absent); false, with the reason on stderr, when it is no number.
 bool read_channel_option(const targs& a, long long& channo);

@@ -157,6 +157,24 @@ bool read_span_options(const targs& a, double& from, double& to) {
            !(a.option("--to") && !parse_seconds(*a.option("--to"), to));
 }
 
+bool read_sample_span(const targs& a, const char* usage, tsamplespan& span) {
+    const char* why = nullptr;
+    span.hasto = a.option("--to").has_value();
+    if (!read_span_options(a, span.from, span.to)) why = "--from and --to take seconds";
+    else if (span.from < 0) why = "--from lies before the start";
+    else if (span.hasto && span.to <= span.from) why = "--to must lie after --from";
+    if (why) usage_error(usage, why);
+    return !why;
+}
+
+std::int64_t tsamplespan::first(double fs, std::int64_t n) const {
+    return std::min<std::int64_t>(n, static_cast<std::int64_t>(std::llround(from * fs)));
+}
+
+std::int64_t tsamplespan::last(double fs, std::int64_t n) const {
+    return hasto ? std::clamp<std::int64_t>(static_cast<std::int64_t>(std::llround(to * fs)), first(fs, n), n) : n;
+}
+
 bool read_channel_option(const targs& a, long long& channo) {
     try {
         if (auto c = a.option("--channel")) channo = parse_int(*c);

@@ -107,9 +107,10 @@ void tappendfile::flush() {
 }
 
 void tappendfile::discard() {
+    std::deque<titem> dropped;
     {
         std::lock_guard<std::mutex> lock(m_);
-        queue_.clear();
+        dropped.swap(queue_);
         stop_ = true;
     }
     cv_.notify_all();
@@ -118,6 +119,15 @@ void tappendfile::discard() {
     fd_ = -1;
     std::error_code ec;
     std::filesystem::remove(path_, ec);
+    // What waited for records that now are never written still runs: the
+    // file is gone, so nothing is left to wait for.
+    for (titem& item : dropped)
+        if (item.action) {
+            try {
+                item.action();
+            } catch (...) {
+            }
+        }
 }
 
 tframedrecords read_framed(const std::string& path, std::string_view magic) {

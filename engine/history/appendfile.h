@@ -34,11 +34,13 @@ public:
     // in one record is held once.
     void append(std::vector<std::uint8_t> payload);
     // Runs `action` on the writing thread once every record appended before
-    // it is on disk (or could not be written).
+    // it is on disk (or could not be written); when the file is discarded
+    // first, discard() runs it.
     void after_written(std::function<void()> action);
     // Waits until every record is on disk.
     void flush();
-    // Stops writing and deletes the file.
+    // Stops writing and deletes the file; the actions still waiting for
+    // records run on the calling thread.
     void discard();
 
 private:

@@ -7,6 +7,7 @@
 // abandons a long LTAS when the selection moves, makes labels, edits bands
 // with the exact question, and keeps its settings in a file.
 #include <memory>
+#include <mutex>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -29,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -36,6 +38,7 @@
 
 #include <sys/resource.h>
 
+#include "engine/jobs/jobrunner.h"
 #include "gui/correlation/tcorrelationwindow.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/spectrum/tspectrumwindow.h"
@@ -82,6 +85,11 @@ struct tspectrumfixture : twindowfixture<tspectrumwindow> {
     tspectrumfixture() {
         sine_channels(w.document());
         open("spectrum");
+        // A short LTAS is computed at once however slow the machine is just
+        // now (the default budget is a few milliseconds, which a loaded
+        // machine or a sanitizer build spends before one channel is done);
+        // ShortLtasPastTheBudgetGoesToTheJobLine sets its own budgets.
+        win->set_immediate_budget(1e6);
     }
     tdatalog& log() { return w.context().measurements.datalog; }
 };
@@ -629,8 +637,47 @@ struct tcancelclicker {
     }
 };
 
-// Runs the event loop until `done` holds (or a minute passes), counting the
-// ticks of a 10 ms timer meanwhile.
+// Every worker of the program's job pool kept waiting until release(): a
+// job started meanwhile stays queued and unfinished for as long as a test
+// needs to watch it, however fast or slow the machine is.
+class tpoolhold {
+public:
+    tpoolhold() {
+        tjobrunner& pool = tjobrunner::shared();
+        const unsigned n = pool.threads();
+        for (unsigned i = 0; i < n; ++i)
+            pool.post([s = s_] {
+                std::unique_lock lock(s->m);
+                ++s->waiting;
+                s->cv.notify_all();
+                s->cv.wait(lock, [&] { return s->released; });
+            });
+        std::unique_lock lock(s_->m);
+        s_->cv.wait(lock, [&] { return s_->waiting == n; });
+    }
+    ~tpoolhold() { release(); }
+    tpoolhold(const tpoolhold&) = delete;
+    tpoolhold& operator=(const tpoolhold&) = delete;
+    void release() {
+        {
+            std::lock_guard lock(s_->m);
+            s_->released = true;
+        }
+        s_->cv.notify_all();
+    }
+
+private:
+    struct tstate {
+        std::mutex m;
+        std::condition_variable cv;
+        unsigned waiting = 0;
+        bool released = false;
+    };
+    std::shared_ptr<tstate> s_ = std::make_shared<tstate>();
+};
+
+// Runs the event loop until `done(ticks)` holds (or a minute passes),
+// counting the ticks of a 10 ms timer meanwhile.
 template <class F>
 int ticks_until(F done) {
     int ticks = 0;
@@ -642,7 +689,7 @@ int ticks_until(F done) {
     QTimer poll;
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done()) loop.quit();
+        if (done(ticks)) loop.quit();
     });
     poll.start();
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
@@ -689,20 +736,27 @@ TEST(SpectrumWindow, NewerLtasRequestWinsAndTheEventLoopKeepsRunning) {
     doc.theglobal.set_selection(0, 900);
     EXPECT_EQ(f.win->spectrum_of(0), nullptr);
 
-    // Two long requests: the older superseded by the newer.
+    // Two long requests: the older superseded by the newer. The pool's
+    // workers are held meanwhile, so the run cannot end before the window's
+    // thread has turned and its progress timer has shown how far it got
+    // (unheld, a fast machine computes it within one look of the timer).
+    tpoolhold hold;
     f.win->plot()->canvas()->repaint();
     ASSERT_TRUE(f.win->ltas_busy());
     doc.theglobal.set_selection(100, 800);
     f.win->plot()->canvas()->repaint();
     ASSERT_TRUE(f.win->ltas_busy());
     bool sawprogress = false;
-    const int ticks = ticks_until([&] {
+    const int ticks = ticks_until([&](int n) {
         if (f.w.statusBar()->currentMessage().contains(" %")) sawprogress = true;
-        return !f.win->ltas_busy();
+        return sawprogress && n > 5;
     });
-    ASSERT_FALSE(f.win->ltas_busy());
+    EXPECT_TRUE(f.win->ltas_busy());
     EXPECT_GT(ticks, 5);  // the window's thread kept turning
     EXPECT_TRUE(sawprogress);
+    hold.release();
+    ticks_until([&](int) { return !f.win->ltas_busy(); });
+    ASSERT_FALSE(f.win->ltas_busy());
     const tspectrum* s = f.win->spectrum_of(0);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->t1, 100);
@@ -818,7 +872,7 @@ TEST(SpectrumWindow, PictureWhileALongLtasRuns) {
     for (int i = 0; i < 10; ++i) QApplication::processEvents(QEventLoop::AllEvents, 30);
     f.win->grab().save(QString::fromUtf8(shots) + "/spectrum_running.png");
     f.w.grab().save(QString::fromUtf8(shots) + "/spectrum_main_running.png");
-    ticks_until([&] { return !f.win->ltas_busy(); });
+    ticks_until([&](int) { return !f.win->ltas_busy(); });
     f.win->plot()->canvas()->repaint();
     f.win->grab().save(QString::fromUtf8(shots) + "/spectrum_done.png");
     auto* bw = f.win->findChild<QLineEdit*>("bandwidthedit");
