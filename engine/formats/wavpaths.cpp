@@ -104,7 +104,7 @@ tloadresult load_wav(tformatio& io, const std::string& path, twavload& load) {
     // channels read the file again through sources when they need them).
     const auto expected = static_cast<std::size_t>(std::max<std::int64_t>(0, wav.Getnsamples()));
     const std::size_t nblocks = expected / sigcache_blocksize + 1;
-    load.caches.assign(scan ? static_cast<std::size_t>(k) : 0, std::vector<tsinglepair>(nblocks));
+    if (scan) load.caches.assign(static_cast<std::size_t>(k), std::vector<tsinglepair>(nblocks));
     load.peaks.assign(static_cast<std::size_t>(k), 0.0f);
     load.sumsq.assign(static_cast<std::size_t>(k), 0.0);
     const bool sumsq = io.keep_stats;
