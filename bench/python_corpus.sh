@@ -13,8 +13,12 @@
 #     page cache.
 # Usage: bench/python_corpus.sh BUILD-DIR [FOLDER]
 # FOLDER (a temporary folder by default) keeps the files for another run.
+# BASE_BUILD=DIR times that build's module beside (another commit's, for a
+# before/after in one run); PARTS=read runs the reading part only.
 set -eu
 build=$(cd "$1" && pwd)
+base=${BASE_BUILD:+$(cd "$BASE_BUILD" && pwd)}
+parts=${PARTS:-corpus,read}
 dir=${2:-}
 py=/usr/bin/python3
 cli=$build/app/tessal-cli/tessal-cli
@@ -26,6 +30,7 @@ if [ -z "$dir" ]; then
 fi
 home=$(mktemp -d)
 export HOME=$home XDG_CONFIG_HOME=$home XDG_RUNTIME_DIR=$home PYTHONPATH=$build/python
+if [[ $parts == *corpus* ]]; then
 mkdir -p "$dir/in"
 for i in $(seq -w 1 20); do
   f=$dir/in/take$i.wav
@@ -90,12 +95,13 @@ PY
 )
 printf 'corpus: 20 x 30 s, F0 process\n  tessal-cli run --each -j 2:        %.2f s\n  tessal.corpus.run, LocalCluster(2): %.2f s\n  throughput ratio (module / cli):    %.2f (goal >= 0.8); outputs identical: %s\n' \
   "$cli_s" "$py_s" "$(echo "$cli_s / $py_s" | bc -l)" "$same"
+fi
 
 hour=$dir/hour.wav
 [ -s "$hour" ] || sox -n -r 48000 -c 1 -b 16 -e signed-integer "$hour" synth 3600 sine 100 vol 0.5
-"$py" - "$hour" <<'PY'
-import subprocess, sys
-hour = sys.argv[1]
+"$py" - "$hour" "$base" <<'PY'
+import os, subprocess, sys
+hour, base = sys.argv[1], sys.argv[2]
 def data_chunk(path):
     with open(path, "rb") as f:
         f.seek(12)
@@ -111,12 +117,17 @@ cases = {
     "np.fromfile of the data chunk (int16)": "import numpy as np; x = np.fromfile(P, '<i2', count=%d, offset=%d)" % (size // 2, off),
     "np.fromfile, then float32 / 32768": "import numpy as np; x = np.fromfile(P, '<i2', count=%d, offset=%d).astype(np.float32) / 32768" % (size // 2, off),
 }
+envs = {name: None for name in cases}
+if base:
+    name = "baseline module (BASE_BUILD)"
+    cases[name] = cases["tessal.open(...).channels[0].samples"]
+    envs[name] = dict(os.environ, PYTHONPATH=base + "/python")
 t = {}
 for name, code in cases.items():
     prog = "import time; P = %r; s = time.perf_counter(); %s; print(time.perf_counter() - s)" % (hour, code)
-    subprocess.run([sys.executable, "-c", prog], check=True, capture_output=True)  # page cache
+    subprocess.run([sys.executable, "-c", prog], check=True, capture_output=True, env=envs[name])  # page cache
     t[name] = min(float(subprocess.run([sys.executable, "-c", prog], check=True, capture_output=True,
-                                      text=True).stdout) for _ in range(3))
+                                      text=True, env=envs[name]).stdout) for _ in range(3))
 print("reading a 1-hour 48 kHz 16-bit file into numpy (best of 3):")
 for name, s in t.items():
     print("  %-40s %.3f s" % (name, s))
@@ -124,4 +135,6 @@ ref = t["np.fromfile of the data chunk (int16)"]
 print("  module / np.fromfile: %.2f (goal <= 1.5); module / fromfile+float32: %.2f"
       % (t["tessal.open(...).channels[0].samples"] / ref,
          t["tessal.open(...).channels[0].samples"] / t["np.fromfile, then float32 / 32768"]))
+if base:
+    print("  baseline module / np.fromfile: %.2f" % (t["baseline module (BASE_BUILD)"] / ref))
 PY

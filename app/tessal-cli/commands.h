@@ -13,8 +13,7 @@
 
 #include "engine/core/prompter.h"
 #include "engine/core/tdocument.h"
-#include "engine/document/documentfiles.h"
-#include "engine/document/lifecycle.h"
+#include "engine/document/batchdocument.h"
 
 namespace tessal {
 struct tsavefilter;
@@ -40,30 +39,13 @@ struct targs {
 bool parse_args(int argc, char** argv, int first, const std::vector<std::string>& valued,
                 const std::vector<std::string>& flags, targs& out);
 
-// Answers questions for a batch run: with --yes every question is answered
-// yes/ok; without it a question is refused and remembered, so the command
-// can print it and exit 2. Plain messages go to stderr.
-class tcliprompter : public tprompter {
-public:
-    explicit tcliprompter(bool yes) : yes_(yes) {}
-    tanswer ask(const std::string& text, const std::string& caption, tbuttons buttons,
-                ticon icon) override;
-    bool refused() const { return refused_; }
-    const std::string& last_message() const { return last_; }
-
-private:
-    bool yes_;
-    bool refused_ = false;
-    std::string last_;
-};
-
-// A document with the machinery to open and save it.
-struct tclidocument {
+// A batch document whose prompter answers from --yes: with it every
+// question is answered yes/ok; without it a question is refused, printed
+// on stderr and remembered, so the command can exit 2. Plain messages go
+// to stderr as they come, and so does the progress of long files on a
+// terminal.
+struct tclidocument : tbatchdocument {
     explicit tclidocument(bool yes);
-    tcliprompter prompter;
-    tdocument doc;
-    tdocumentlifecycle life{doc, prompter};
-    tdocumentfiles files{doc, life, prompter};
     // Opens the first file as the document and adds the others; false (with
     // the reason on stderr) when one cannot be read.
     bool open(const std::vector<std::string>& paths);
@@ -80,11 +62,7 @@ std::string terminal_text(const std::string& s);
 
 // The file a text output goes to: "-" is standard output.
 std::string text_output(const std::string& name);
-// When `out` is one of `inputs` (the same file under any name, through a
-// link as well), the sentence that says so; "" otherwise. Writing the result
-// over its own input would lose the input.
-std::string output_input_clash(const std::string& out, const std::vector<std::string>& inputs);
-// Whether `out` is one of `inputs`; says so on stderr.
+// Whether `out` is one of `inputs` (output_input_clash); says so on stderr.
 bool output_is_input(const std::string& out, const std::vector<std::string>& inputs);
 
 // A finite number.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include "engine/dsp/numformat.h"
 #include "engine/formats/formatregistry.h"
+#include "engine/formats/regularfile.h"
 #include "engine/formats/saveformats.h"
 
 namespace tessal::cli {
@@ -54,21 +55,11 @@ std::string terminal_text(const std::string& s) {
     return t;
 }
 
-tanswer tcliprompter::ask(const std::string& text, const std::string& caption, tbuttons buttons,
-                          ticon) {
-    last_ = text;
-    if (buttons == tbuttons::ok) {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), terminal_text(text).c_str());
-        return tanswer::ok;
-    }
-    if (yes_) return buttons == tbuttons::okcancel ? tanswer::ok : tanswer::yes;
-    refused_ = true;
-    std::fprintf(stderr, "%s: %s\n(answer it with --yes)\n", caption.c_str(),
-                 terminal_text(text).c_str());
-    return buttons == tbuttons::yesno ? tanswer::no : tanswer::cancel;
-}
-
-tclidocument::tclidocument(bool yes) : prompter(yes) {
+tclidocument::tclidocument(bool yes) : tbatchdocument(yes) {
+    prompter.told = [](const std::string& text, const std::string& caption, bool refused) {
+        std::fprintf(stderr, "%s: %s\n%s", caption.c_str(), terminal_text(text).c_str(),
+                     refused ? "(answer it with --yes)\n" : "");
+    };
     // Reading and writing long files shows how far it got, on a terminal
     // only: a pipe or a log gets no progress lines.
     if (::isatty(2)) {
@@ -95,17 +86,11 @@ tclidocument::tclidocument(bool yes) : prompter(yes) {
 }
 
 bool tclidocument::open(const std::vector<std::string>& paths) {
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        int before = doc.totnchans();
-        bool ok = i == 0 ? (files.open_document(paths[i]) && doc.totnchans() > 0)
-                         : files.add_file(paths[i]);
-        if (!ok || doc.totnchans() == before) {
-            if (prompter.last_message().empty())
-                std::fprintf(stderr, "tessal-cli: cannot read %s\n", paths[i].c_str());
-            return false;
-        }
-    }
-    return true;
+    const int unread = tbatchdocument::open(paths);
+    if (unread < 0) return true;
+    if (prompter.last_message().empty())
+        std::fprintf(stderr, "tessal-cli: cannot read %s\n", paths[static_cast<std::size_t>(unread)].c_str());
+    return false;
 }
 
 const tsavefilter* tclidocument::save_row(const std::string& out) const {
@@ -115,25 +100,11 @@ const tsavefilter* tclidocument::save_row(const std::string& out) const {
 }
 
 int tclidocument::save(const std::string& out, const tsavefilter& row) {
-    if (!files.save_file(out, row.nbits, 0, 0, {}, row.format)) return prompter.refused() ? exit_usage : exit_input;
+    if (!tbatchdocument::save(out, row, false)) return prompter.refused() ? exit_usage : exit_input;
     return exit_ok;
 }
 
 std::string text_output(const std::string& name) { return name == "-" ? "/dev/stdout" : name; }
-
-std::string output_input_clash(const std::string& out, const std::vector<std::string>& inputs) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    // Only a regular file can be lost this way; a device or a pipe is no copy.
-    if (!fs::is_regular_file(out, ec)) return {};
-    for (const std::string& in : inputs) {
-        if (fs::equivalent(out, in, ec) && !ec)
-            return out + " is " + (out == in ? "" : "the same file as " + in + ", ") +
-                   "an input; write the result to another file";
-        ec.clear();
-    }
-    return {};
-}
 
 bool output_is_input(const std::string& out, const std::vector<std::string>& inputs) {
     const std::string clash = output_input_clash(out, inputs);

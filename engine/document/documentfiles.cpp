@@ -40,6 +40,7 @@ tformatio tdocumentfiles::format_io() {
     };
     io.keep_stats = keep_stats;
     io.threads = threads;
+    io.overview = overview;
     const tcodecrunner runner{codecs, run_codec, codecfolder};
     io.converts = [runner](const std::string& path) { return runner.converts(path); };
     io.convert = [runner, this](const std::string& path, std::string& wavpath) {

@@ -50,6 +50,10 @@ public:
     bool keep_stats = false;
     // Threads that decode a file's channels; 0: one per core.
     int threads = 0;
+    // Whether opening a WAVE file reads it through for the drawing overview
+    // (see tformatio::overview); a caller that only reads samples (the
+    // Python module) turns it off and the overview is built on first need.
+    bool overview = true;
     // Whether the last open, add or save was cancelled through `progress`.
     bool cancelled() const { return fcancelled; }
 

@@ -31,6 +31,12 @@ struct tformatio {
     bool keep_stats = false;
     // Threads that decode a file's channels; 0: one per core.
     int threads = 0;
+    // Whether opening a WAVE file decodes it once for the channels' drawing
+    // overview (the min/max cache) and peaks. Without it only the header is
+    // read: the channels build the overview when first asked (fix_sigcache)
+    // and the frames are those the file's size holds. keep_stats needs the
+    // pass and makes it whatever this says.
+    bool overview = true;
     // Set by a reader or writer that `progress` cancelled.
     bool cancelled = false;
     // Whether a codec entry converts this file, and the conversion into a

@@ -19,4 +19,18 @@ std::string regular_file_problem(const std::string& path, std::uint64_t maxbytes
     return {};
 }
 
+std::string output_input_clash(const std::string& out, const std::vector<std::string>& inputs) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Only a regular file can be lost this way; a device or a pipe is no copy.
+    if (!fs::is_regular_file(out, ec)) return {};
+    for (const std::string& in : inputs) {
+        if (fs::equivalent(out, in, ec) && !ec)
+            return out + " is " + (out == in ? "" : "the same file as " + in + ", ") +
+                   "an input; write the result to another file";
+        ec.clear();
+    }
+    return {};
+}
+
 }  // namespace tessal

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessal {
 
@@ -13,5 +14,10 @@ namespace tessal {
 // "... is larger than ...", "... does not exist").
 std::string regular_file_problem(const std::string& path,
                                  std::uint64_t maxbytes = UINT64_MAX);
+
+// When `out` is one of `inputs` (the same file under any name, through a
+// link as well), the sentence that says so; "" otherwise. Writing a result
+// over its own input would lose the input.
+std::string output_input_clash(const std::string& out, const std::vector<std::string>& inputs);
 
 }  // namespace tessal

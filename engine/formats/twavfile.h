@@ -167,6 +167,9 @@ public:
     // gave when the file is shorter than it says), and the channels can be
     // read again through sample sources (wavsource.h).
     bool scan_channels(const treadpass& pass);
+    // Throws, as the passes do, when the samples cannot be decoded (an
+    // unknown coding): for a caller that reads them later through sources.
+    void check_decodable() const { check_readable(0, false); }
     void close_file();
 
     // Writes every channel; the shorter ones are padded with zeros to the

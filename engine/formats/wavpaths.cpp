@@ -94,13 +94,17 @@ tloadresult load_wav(tformatio& io, const std::string& path, twavload& load) {
     const std::int64_t bytes = std::max<std::int64_t>(1, wav.Getnbits() / 8);
     load.promised = static_cast<std::int64_t>(wav.Getstateddatasize()) / bytes /
                     std::max<std::int64_t>(1, k);
+    // Without the overview only the header is read: the frames are what the
+    // file's size holds, and the channels build their overview when a
+    // window first draws them.
+    const bool scan = io.overview || io.keep_stats;
     // One pass: each block of the file is decoded and, while it is in the
     // cache, gives the min/max drawing cache, the peak and (when asked) the
     // sum of squares of every channel; the decoded samples are not kept (the
     // channels read the file again through sources when they need them).
     const auto expected = static_cast<std::size_t>(std::max<std::int64_t>(0, wav.Getnsamples()));
     const std::size_t nblocks = expected / sigcache_blocksize + 1;
-    load.caches.assign(static_cast<std::size_t>(k), std::vector<tsinglepair>(nblocks));
+    if (scan) load.caches.assign(static_cast<std::size_t>(k), std::vector<tsinglepair>(nblocks));
     load.peaks.assign(static_cast<std::size_t>(k), 0.0f);
     load.sumsq.assign(static_cast<std::size_t>(k), 0.0);
     const bool sumsq = io.keep_stats;
@@ -153,7 +157,9 @@ tloadresult load_wav(tformatio& io, const std::string& path, twavload& load) {
     try {
         // Everything is read before the document changes, so a read error
         // half way leaves the document as it was.
-        if (!wav.scan_channels(pass)) {
+        if (!scan) {
+            wav.check_decodable();
+        } else if (!wav.scan_channels(pass)) {
             wav.close_file();
             load = twavload{};
             return tloadresult::cancelled;
@@ -202,8 +208,12 @@ void install_wav(tformatio& io, const std::string& path, twavload& load, const s
         ch.set_file_fsd(load.fullscale[u]);
         ch.needsdither = false;
         // A file shorter than its header gives fewer blocks than were made.
-        load.caches[u].resize(static_cast<std::size_t>(ch.sample_count()) / sigcache_blocksize + 1);
-        ch.adopt_sigcache(std::move(load.caches[u]));
+        // Without the pass the overview stays to be built (adopt_samples
+        // asked for it).
+        if (!load.caches.empty()) {
+            load.caches[u].resize(static_cast<std::size_t>(ch.sample_count()) / sigcache_blocksize + 1);
+            ch.adopt_sigcache(std::move(load.caches[u]));
+        }
         if (!load.sumsq.empty()) ch.set_sample_stats(load.peaks[u], true, load.sumsq[u]);
         read_epg_sidecar(source, load.duration, ch);
     }

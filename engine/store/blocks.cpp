@@ -88,6 +88,26 @@ std::shared_ptr<const float[]> tblock::pin() const {
     return p;
 }
 
+void tblock::copy_out(std::size_t at, std::size_t n, float* out) const {
+    std::shared_ptr<const float[]> p;
+    {
+        std::lock_guard lock(mutex_);
+        if (at > size_ || n > size_ - at) throw std::out_of_range("tblock: span outside the block");
+        if (data_) {
+            cache_->block_touched(*this);
+            p = data_;
+        }
+    }
+    if (!p && source_) {
+        // Read outside the block's mutex (a source may be read from several
+        // threads at once), so other readers of the block do not wait.
+        source_->read(source_from_ + static_cast<std::int64_t>(at), n, out);
+        return;
+    }
+    if (!p) p = pin();
+    std::memcpy(out, p.get() + at, n * sizeof(float));
+}
+
 bool tblock::evict() const {
     std::lock_guard lock(mutex_);
     if (!data_ || data_.use_count() > 1) return false;

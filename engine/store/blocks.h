@@ -67,6 +67,11 @@ public:
     // Loads them from the source or the scratch file if they are out.
     std::shared_ptr<const float[]> pin() const;
     bool in_memory() const;
+    // out[0..n) = samples at..at+n of the block. Samples out of memory that
+    // a source holds are decoded from it straight into `out`, without
+    // loading the block; the others are copied from memory (after loading
+    // them from the scratch file when they are there).
+    void copy_out(std::size_t at, std::size_t n, float* out) const;
 
 private:
     friend class tblockcache;

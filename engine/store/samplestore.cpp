@@ -111,6 +111,21 @@ void tsamplestore::read(std::int64_t from, std::size_t n, float* out) const {
     });
 }
 
+void tsamplestore::read_through(std::int64_t from, std::size_t n, float* out) const {
+    const std::int64_t to = from + static_cast<std::int64_t>(n);
+    check_span(from, to);
+    if (from == to) return;
+    std::int64_t pos = from;
+    for (std::size_t k = find(from); pos < to; ++k) {
+        const textent& e = ext_[k];
+        const std::int64_t start = ends_[k] - e.length;
+        const std::int64_t stop = std::min(to, ends_[k]);
+        e.block->copy_out(e.offset + static_cast<std::size_t>(pos - start), static_cast<std::size_t>(stop - pos),
+                          out + (pos - from));
+        pos = stop;
+    }
+}
+
 tsinglearr tsamplestore::to_array(std::int64_t from, std::int64_t to) const {
     check_span(from, to);
     tsinglearr a(static_cast<std::size_t>(to - from), tnoinit);

@@ -67,6 +67,12 @@ public:
     // cache with blocks it will not read again.
     template <class F>
     void stream_chunks(std::int64_t from, std::int64_t to, F&& f) const;
+    // out[0..n) = samples from..from+n, for a caller that reads each sample
+    // once into a buffer of its own (a copy handed to another program): a
+    // block that is out of memory and reads from a source is decoded from
+    // it straight into `out` and stays out; blocks in memory are copied,
+    // blocks in the scratch file are loaded as read() loads them.
+    void read_through(std::int64_t from, std::size_t n, float* out) const;
     // A contiguous copy of samples from..to (all of them by default).
     tsinglearr to_array() const { return to_array(0, size()); }
     tsinglearr to_array(std::int64_t from, std::int64_t to) const;

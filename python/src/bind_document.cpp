@@ -6,7 +6,6 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -52,10 +51,10 @@ py::dict label_dict(const tsiglabel& l) {
 }
 
 // The samples, copied once out of the block store into a new numpy array.
-// The store is read as a single pass (stream_chunks: a block read from the
-// file is forgotten again once copied, so a long file does not fill the
-// cache and its memory is reused for the next block), in as many stretches
-// as there are cores, each on its own thread, without the GIL.
+// Samples still in the file are decoded straight into the array
+// (read_through: no block enters the cache, so a long file does not fill
+// it), in as many stretches as there are cores, each on its own thread,
+// without the GIL.
 py::array_t<float> samples_array(const tchannel& ch) {
     const tsamplestore& store = ch.samples();
     const std::int64_t n = store.size();
@@ -64,9 +63,7 @@ py::array_t<float> samples_array(const tchannel& ch) {
     {
         py::gil_scoped_release nogil;
         const auto copy = [&store, dst](std::int64_t from, std::int64_t to) {
-            store.stream_chunks(from, to, [dst](const float* p, std::size_t k, std::int64_t pos) {
-                std::memcpy(dst + pos, p, k * sizeof(float));
-            });
+            store.read_through(from, static_cast<std::size_t>(to - from), dst + from);
         };
         // Stretches of whole blocks, and none for a short channel.
         const std::int64_t per = static_cast<std::int64_t>(block_samples) * 16;
@@ -239,7 +236,7 @@ cannot be read.)");
             const std::string process = path_of(process_path), out = path_of(out_path);
             const std::vector<std::string> list = paths_of(inputs);
             py::gil_scoped_release nogil;
-            tessal::pymodule::run_process_job(process, list, out, format, yes);
+            return tessal::pymodule::run_process_job(process, list, out, format, yes);
         },
         py::arg("process"), py::arg("inputs"), py::arg("out"), py::arg("format") = py::none(),
         py::arg("yes") = false,
@@ -247,6 +244,10 @@ cannot be read.)");
 process file on it and saves the result to `out`: the file
 `tessal-cli run PROCESS IN... -o OUT [--format ID]` writes, byte for byte but
 for the time a channel was made, which a native file records.
+
+Returns the run's notes: what it said besides "Done" (steps that went on
+without something, samples that became infinite), the text tessal-cli prints
+on stderr after the run; "" for nothing.
 
 Raises tessal.Error with the message tessal-cli prints; nothing is written then.)");
 }

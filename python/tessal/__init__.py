@@ -20,7 +20,9 @@ Files and documents:
     Document.run(process)      runs a .tessalproc process file on it
     save_formats()             the save formats and their ids
     run_file(process, inputs, out, format=None)
-                               what `tessal-cli run PROCESS IN -o OUT` does
+                               what `tessal-cli run PROCESS IN -o OUT` does;
+                               returns the run's notes (what it prints after
+                               the run, "" for nothing)
 
 Analyses (doc, channel, ...):
     measure, spectrum, ltas, spectrogram_levels, correlation, f0, glottal,

@@ -14,12 +14,12 @@ own), the file `tessal-cli run PROCESS --each FILE... --out-dir DIR
 [--format ID]` writes, byte for byte but for the time a channel was made
 (which a native file records). The table has one dict per file, in the
 order given: file, status ("ok" or "failed"), message ("" or the engine's
-reason) and seconds (the time the file took).
+reason), notes (what the run said after "Done", as tessal-cli prints it on
+stderr; "" for nothing) and seconds (the time the file took).
 """
 
 import os
 import time
-from concurrent.futures import ProcessPoolExecutor
 
 __all__ = ["run", "out_path", "shard"]
 
@@ -44,12 +44,13 @@ def _one(process, file, out, format, yes):
     # Runs in a worker: the extension is imported there.
     from . import _tessal
     start = time.perf_counter()
+    notes = ""
     try:
-        _tessal.run_file(process, file, out, format, yes)
+        notes = _tessal.run_file(process, file, out, format, yes)
         status, message = "ok", ""
     except _tessal.Error as e:
         status, message = "failed", str(e)
-    return {"file": file, "status": status, "message": message,
+    return {"file": file, "status": status, "message": message, "notes": notes,
             "seconds": time.perf_counter() - start}
 
 
@@ -62,7 +63,7 @@ def run(process, files, out_dir, format=None, client=None, jobs=None, yes=False)
     cluster, else `jobs` local processes (default: the number of cores);
     yes: answer the questions a save may ask with yes.
 
-    Returns the table: a list of dicts (file, status, message, seconds), in the
+    Returns the table: a list of dicts (file, status, message, notes, seconds), in the
     order of `files`. Raises tessal.Error before anything runs when out_dir is
     no folder, the format is unknown or two files would give one output.
     """
@@ -92,6 +93,9 @@ def run(process, files, out_dir, format=None, client=None, jobs=None, yes=False)
         futures = client.map(_one, [process] * len(files), files, outs,
                              [format] * len(files), [yes] * len(files), pure=False)
         return client.gather(futures)
+    # Imported here: multiprocessing takes a while to import, and a script
+    # that only reads files should not wait for it.
+    from concurrent.futures import ProcessPoolExecutor
     workers = jobs or os.cpu_count() or 1
     with ProcessPoolExecutor(max_workers=min(workers, len(files))) as pool:
         return list(pool.map(_one, [process] * len(files), files, outs,

@@ -133,3 +133,49 @@ def test_shards_cover_a_list_once(tmp_path, corpus, cli):
         want = [os.path.basename(tessal.corpus.out_path(f, out, ".tessal"))
                 for f in tessal.corpus.shard(files, k, 3)]
         assert sorted(p.name for p in out.iterdir()) == want
+
+
+# Channel 0 divided by channel 1 (silent): every sample a zero divisor.
+DIVIDE_PROCESS = """[Common]
+nsteps=3
+[Step_0]
+procid=load
+Channo=0
+[Step_1]
+procid=divch
+Channo=1
+[Step_2]
+procid=save
+Channo=-1
+FSDMode=0
+"""
+
+
+def test_the_runs_notes_are_what_tessal_cli_prints_after_the_run(tmp_path, corpus, cli):
+    # Stereo files with a silent second channel, 0.1 s and 0.25 s at 8 kHz:
+    # 800 and 2000 zero divisors.
+    files = []
+    for name, seconds in (("short.wav", 0.1), ("long.wav", 0.25)):
+        f = tmp_path / name
+        sox("-D", "-n", "-r", 8000, "-c", 2, "-b", 16, f, "synth", seconds, "sine", 300, "sine", 0)
+        files.append(str(f))
+    proc = tmp_path / "div.tessalproc"
+    proc.write_text(DIVIDE_PROCESS)
+    want = []
+    for f, n in zip(files, (800, 2000)):
+        r = run_cli(cli, "run", proc, f, "-o", tmp_path / "cli.tessal")
+        assert r.stderr == "Done (Divide by channel 1: %d samples divided by 0 set to 0)\n" % n
+        want.append(r.stderr[:-1])
+        assert tessal.run_file(proc, f, tmp_path / "py.tessal") == want[-1]
+        doc = tessal.open(f)
+        assert doc.run(proc) == want[-1]
+    (tmp_path / "out").mkdir()
+    table = tessal.corpus.run(proc, files, tmp_path / "out", format="tessal32f", jobs=2)
+    assert [r["notes"] for r in table] == want
+    # A run with nothing to say: tessal-cli prints nothing, the notes are "".
+    d, f0proc, f0files = corpus
+    r = run_cli(cli, "run", f0proc, f0files[0], "-o", tmp_path / "f0cli.tessal")
+    assert r.stderr == ""
+    assert tessal.run_file(f0proc, f0files[0], tmp_path / "f0py.tessal") == ""
+    table = tessal.corpus.run(f0proc, f0files[:2], tmp_path / "out", format="tessal32f", jobs=2)
+    assert [r["notes"] for r in table] == ["", ""]

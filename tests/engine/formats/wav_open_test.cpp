@@ -407,3 +407,86 @@ TEST_F(wavopen, SixtyFourBitFloatsAreRefusedAsBefore) {
     EXPECT_NE(t.prompter.said[0].find("Bits per sample: 64"), std::string::npos) << t.prompter.said[0];
     EXPECT_EQ(doc.totnchans(), 0);
 }
+
+// Without the overview an open reads the header only: the channels read the
+// same samples, the overview is built on first need and equals the one the
+// pass gives, and a short or undecodable file is told as with the pass.
+class wavopenheader : public wavopen {
+protected:
+    // Opens `name` with or without the pass; the messages said and the
+    // progress calls (one per block the pass reads) are kept.
+    bool open_with(bool overview, const std::string& name, tdocument& doc) {
+        tio t(doc);
+        t.io.overview = overview;
+        t.io.progress = [this](const std::string&, double) { return ++calls, true; };
+        tloaded l = read_wav_document(t.io, name, "");
+        said = t.prompter.said;
+        if (!l.install) return false;
+        l.install();
+        said = t.prompter.said;
+        return true;
+    }
+    int calls = 0;
+    std::vector<std::string> said;
+};
+
+TEST_F(wavopenheader, TheOverviewIsBuiltOnFirstNeedAndEqualsThePasses) {
+    for (const twavcoding coding : {twavcoding::u8, twavcoding::s24, twavcoding::f32}) {
+        const tcoding k(coding);
+        SCOPED_TRACE(k.label);
+        const std::string name = path("f.wav");
+        write_wav(name, k, signals(3, 2 * block_samples + 777, 21));
+        const std::vector<tsinglearr> want = full_read(name);
+        tdocument withpass, without;
+        small_cache(withpass);
+        small_cache(without);
+        calls = 0;
+        ASSERT_TRUE(open_with(true, name, withpass));
+        EXPECT_GT(calls, 0);
+        calls = 0;
+        ASSERT_TRUE(open_with(false, name, without));
+        EXPECT_EQ(calls, 0) << "the data was read";
+        EXPECT_TRUE(said.empty());
+        expect_samples(without, 0, want);
+        for (int c = 0; c < 3; ++c) {
+            tchannel& ch = without.channel(c);
+            const tchannel& ref = withpass.channel(c);
+            float peak = 0;
+            EXPECT_FALSE(ch.stored_peak(peak));
+            ASSERT_TRUE(ch.sigcachedirty) << "a missing overview must read as one to build";
+            ch.fix_sigcache();
+            ASSERT_EQ(ch.sigcache.size(), ref.sigcache.size());
+            EXPECT_EQ(std::memcmp(ch.sigcache.data(), ref.sigcache.data(), ch.sigcache.size() * sizeof(tsinglepair)),
+                      0);
+            EXPECT_EQ(ch.sigmax, ref.sigmax);
+            EXPECT_EQ(ch.sigmin, ref.sigmin);
+            EXPECT_EQ(ch.axis.GetMaxHiValue(), ref.axis.GetMaxHiValue());
+            EXPECT_EQ(ch.axis.GetMinLoValue(), ref.axis.GetMinLoValue());
+            EXPECT_EQ(ch.sample_count(), ref.sample_count());
+            EXPECT_EQ(ch.fsd(), ref.fsd());
+        }
+    }
+}
+
+TEST_F(wavopenheader, AShortFileAndAnUnknownCodingAreToldAsWithThePass) {
+    const std::string cut = path("cut.wav");
+    const std::size_t frames = block_samples + 999;
+    write_wav(cut, tcoding(twavcoding::s16), signals(2, frames, 5));
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) - 4 * 300 - 2);
+    const std::string adpcm = path("adpcm.wav");
+    write_bytes(adpcm, triffbuilder{}.chunk("fmt ", fmt_payload(2, 1, 8000, 8)).chunk("data", tbytes(100, 0)).bytes());
+    for (const std::string& name : {cut, adpcm}) {
+        SCOPED_TRACE(name);
+        tdocument a, b;
+        const bool reada = open_with(true, name, a);
+        const std::vector<std::string> saida = said;
+        const bool readb = open_with(false, name, b);
+        EXPECT_EQ(reada, readb);
+        EXPECT_EQ(said, saida);
+        ASSERT_EQ(a.totnchans(), b.totnchans());
+        for (int c = 0; c < a.totnchans(); ++c) EXPECT_EQ(a.channel(c).sample_count(), b.channel(c).sample_count());
+    }
+    tdocument d;
+    ASSERT_TRUE(open_with(false, cut, d));
+    EXPECT_EQ(d.channel(0).sample_count(), static_cast<std::int64_t>(frames - 301));
+}

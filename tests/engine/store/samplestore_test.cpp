@@ -505,5 +505,64 @@ TEST(SampleStore, AStreamingWalkLeavesNoBlockItLoadedFromTheSourceInMemory) {
     EXPECT_GT(cache->stats().bytes_in_memory, before + 4 * block_bytes);
 }
 
+TEST(SampleStore, ReadingThroughDecodesSourceBlocksStraightIntoTheBufferAndLoadsNone) {
+    ttempfolder dir;
+    auto cache = std::make_shared<tblockcache>(64 * block_bytes, dir.path);
+    auto src = std::make_shared<tformulasource>();
+    const std::int64_t n = 6 * static_cast<std::int64_t>(block_samples) + 321;
+    tsamplestore s(cache);
+    s.append_source(src, 7, n);
+    std::vector<float> m = formula_span(7, n);
+    // Memory blocks where a write went, an erased stretch and a source
+    // block loaded by an earlier read: every kind of extent.
+    tcounter c;
+    const auto v = c.take(3000);
+    s.write(block_samples - 1000, v.data(), v.size());
+    std::copy(v.begin(), v.end(), m.begin() + (block_samples - 1000));
+    s.erase(4 * block_samples + 10, 4 * block_samples + 510);
+    m.erase(m.begin() + (4 * block_samples + 10), m.begin() + (4 * block_samples + 510));
+    std::vector<float> one(10);
+    s.read(5 * block_samples, one.size(), one.data());
+
+    const tcachestats before = cache->stats();
+    const std::int64_t decoded = src->samples;
+    // Spans starting and ending inside extents, and the whole store.
+    const std::pair<std::int64_t, std::int64_t> spans[] = {
+        {0, s.size()}, {1, 2}, {block_samples - 1001, 2 * block_samples + 5}, {s.size() - 17, s.size()}};
+    std::int64_t fromsource = 0;
+    for (const auto& [a, b] : spans) {
+        std::vector<float> got(static_cast<std::size_t>(b - a), -9.0f);
+        s.read_through(a, got.size(), got.data());
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), m.begin() + a)) << a << ".." << b;
+        // Samples of the source blocks that were not in memory: all but
+        // the two written blocks and the one read() loaded.
+        for (std::int64_t k = a; k < b; ++k)
+            fromsource += k >= 2 * static_cast<std::int64_t>(block_samples) &&
+                          !(k >= 5 * static_cast<std::int64_t>(block_samples) - 500 &&
+                            k < 6 * static_cast<std::int64_t>(block_samples) - 500);
+    }
+    // Each of those samples was decoded once, and no block came in.
+    EXPECT_EQ(src->samples - decoded, fromsource);
+    EXPECT_EQ(cache->stats().loads, before.loads);
+    EXPECT_EQ(cache->stats().bytes_in_memory, before.bytes_in_memory);
+
+    float out = 0;
+    EXPECT_THROW(s.read_through(s.size() - 1, 2, &out), std::out_of_range);
+    EXPECT_NO_THROW(s.read_through(s.size(), 0, &out));
+}
+
+TEST(SampleStore, ReadingThroughGivesBlocksInTheScratchFileBack) {
+    ttempfolder dir;
+    auto cache = std::make_shared<tblockcache>(block_bytes, dir.path);
+    tsamplestore s(cache);
+    tcounter c;
+    const auto v = c.take(3 * block_samples + 5);
+    s.append(v.data(), v.size());
+    ASSERT_GE(cache->stats().spills, 2u);
+    std::vector<float> got(v.size());
+    s.read_through(0, got.size(), got.data());
+    EXPECT_EQ(got, v);
+}
+
 }  // namespace
 }  // namespace tessal
