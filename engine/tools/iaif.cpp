@@ -5,7 +5,9 @@
 
 #include "engine/analysis/lpc.h"
 #include "engine/core/tchannel.h"
+#include "engine/dsp/numformat.h"
 #include "engine/dsp/tfiltersection.h"
+#include "engine/jobs/jobline.h"
 
 namespace tessal {
 
@@ -46,9 +48,16 @@ std::vector<double> framed_lpc(const std::vector<double>& x, double fs, int orde
     return a;
 }
 
-// y = A(z) x (an FIR filter; zeros before the start).
-std::vector<double> through(const std::vector<double>& a, const std::vector<double>& x) {
+void integrate(std::vector<double>& x, double leak) {
+    double y = 0;
+    for (double& v : x) v = y = v + leak * y;
+}
+
+}  // namespace
+
+std::vector<double> fir_through(const std::vector<double>& a, const std::vector<double>& x) {
     std::vector<double> y(x.size());
+    if (a.empty()) return y;
     for (std::size_t i = 0; i < x.size(); ++i) {
         double s = 0;
         const std::size_t m = std::min(a.size() - 1, i);
@@ -58,12 +67,15 @@ std::vector<double> through(const std::vector<double>& a, const std::vector<doub
     return y;
 }
 
-void integrate(std::vector<double>& x, double leak) {
-    double y = 0;
-    for (double& v : x) v = y = v + leak * y;
+void highpass_both_ways(std::vector<double>& s, double fs, double hz) {
+    THPFilterSection h;
+    h.SetSampFreq(fs);
+    h.SetF0(hz);
+    h.reset();
+    for (double& v : s) v = h.filter(v);
+    h.reset();
+    for (std::size_t i = s.size(); i-- > 0;) s[i] = h.filter(s[i]);
 }
-
-}  // namespace
 
 int iaif_default_order(double fs) { return static_cast<int>(std::lround(fs / 1000.0)) + 2; }
 
@@ -91,7 +103,7 @@ std::vector<tformant> formants_from_polynomial(const std::vector<double>& c, dou
     return out;
 }
 
-tiaifresult iaif(const double* x, std::size_t n, double fs, const tiaifoptions& opt) {
+tiaifresult iaif(const double* x, std::size_t n, double fs, const tiaifoptions& opt, tjobcontext* job) {
     tiaifresult res;
     res.hp = opt.flowhp;
     const int p = opt.order > 0 ? opt.order : iaif_default_order(fs);
@@ -119,21 +131,23 @@ tiaifresult iaif(const double* x, std::size_t n, double fs, const tiaifoptions& 
         res.problem = "The span is silent: there is nothing to estimate a filter from";
         return res;
     }
-    THPFilterSection h;
-    h.SetSampFreq(fs);
-    h.SetF0(opt.hp);
-    h.reset();
-    for (double& v : s) v = h.filter(v);
-    h.reset();
-    for (std::size_t i = n; i-- > 0;) s[i] = h.filter(s[i]);
+    highpass_both_ways(s, fs, opt.hp);
 
+    const auto look = [job](double f) {
+        if (!job) return;
+        job->check();
+        job->progress(f);
+    };
+    look(0.02);
     const std::vector<double> g1model = framed_lpc(s, fs, 1, opt);
-    const std::vector<double> vt1 = framed_lpc(through(g1model, s), fs, p, opt);
-    std::vector<double> g1 = through(vt1, s);
+    const std::vector<double> vt1 = framed_lpc(fir_through(g1model, s), fs, p, opt);
+    std::vector<double> g1 = fir_through(vt1, s);
     integrate(g1, opt.leak);
+    look(0.15);
     const std::vector<double> g2model = framed_lpc(g1, fs, g, opt);
-    std::vector<double> tract = through(g2model, s);
+    std::vector<double> tract = fir_through(g2model, s);
     integrate(tract, opt.leak);
+    look(0.25);
     res.tract = framed_lpc(tract, fs, p, opt);
     res.source = g2model;
     res.formants = formants_from_polynomial(res.tract, fs, &res.realroots);
@@ -154,6 +168,12 @@ tiaifresult iaif_channel(const tchannel& ch, double from, double to, const tiaif
 
 void apply_iaif(tinvfilter& filter, const tiaifresult& r) {
     filter.formants = r.formants;
+    // At the precision a filter file keeps, so that the saved estimate
+    // filters exactly as the estimate did.
+    for (tformant& f : filter.formants) {
+        try_parse_float(float_to_text(f.f0), f.f0);
+        try_parse_float(float_to_text(f.bw), f.bw);
+    }
     filter.signaltype = r.signaltype;
     filter.fhpfilterfreq = r.hp;
     filter.rebuild_cascade();
