@@ -226,15 +226,24 @@ tiaifresult qcp(const double* x, std::size_t n, double fs, const tqcpoptions& op
     return res;
 }
 
-tiaifresult qcp_channel(const tchannel& ch, double from, double to, const tqcpoptions& opt, tjobcontext* job) {
+tsamplestore estimate_span(const tchannel& ch, double from, double to) {
     const double fs = ch.sampfreq;
-    if (!(fs > 0)) return qcp(nullptr, 0, fs, opt, job);
+    if (!(fs > 0)) return {};
     const long long len = ch.sample_count();
     const long long a = std::clamp(std::llround(from * fs) - ch.xshift, 0LL, len);
     const long long b = std::clamp(std::llround(to * fs) - ch.xshift, a, len);
-    const tsinglearr v = ch.samples_array(a, b);
+    return ch.samples_slice(a, b);
+}
+
+tiaifresult qcp_slice(const tsamplestore& span, double fs, const tqcpoptions& opt, tjobcontext* job) {
+    const tsinglearr v = span.to_array();
     const std::vector<double> x(v.begin(), v.end());
+    if (job) job->check();
     return qcp(x.data(), x.size(), fs, opt, job);
+}
+
+tiaifresult qcp_channel(const tchannel& ch, double from, double to, const tqcpoptions& opt, tjobcontext* job) {
+    return qcp_slice(estimate_span(ch, from, to), ch.sampfreq, opt, job);
 }
 
 }  // namespace tessal

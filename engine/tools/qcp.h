@@ -44,6 +44,7 @@
 
 #include <cstddef>
 
+#include "engine/store/samplestore.h"
 #include "engine/tools/iaif.h"
 
 namespace tessal {
@@ -90,6 +91,11 @@ double closed_phase_ripple(const std::vector<double>& s, const std::vector<doubl
 // With `job` it looks for cancelling and tells its progress.
 tiaifresult qcp(const double* x, std::size_t n, double fs, const tqcpoptions& opt = {},
                 tjobcontext* job = nullptr, int* gcicount = nullptr);
+// A channel's span [from, to) seconds as a slice of its store (sharing its
+// blocks), for a job to estimate from while the document may change.
+tsamplestore estimate_span(const tchannel& ch, double from, double to);
+// Over such a slice at rate fs.
+tiaifresult qcp_slice(const tsamplestore& span, double fs, const tqcpoptions& opt = {}, tjobcontext* job = nullptr);
 // Over a channel's span [from, to) seconds.
 tiaifresult qcp_channel(const tchannel& ch, double from, double to, const tqcpoptions& opt = {},
                         tjobcontext* job = nullptr);
