@@ -84,20 +84,34 @@ std::vector<double> cascade_polynomial(const std::vector<tformant>& formants, do
 
 double closed_phase_ripple(const std::vector<double>& s, const std::vector<double>& a,
                            const std::vector<std::size_t>& gcis, double fs, const tqcpoptions& opt) {
-    const std::vector<double> d = fir_through(a, s);
+    // Sample i of s through a, computed where it is needed (a span may be
+    // long: no copy of it).
+    const auto at = [&](std::size_t i) {
+        double v = 0;
+        for (std::size_t k = 0; k < a.size(); ++k) v += a[k] * s[i - k];
+        return v;
+    };
+    const std::size_t n = s.size();
+    if (a.empty() || n <= a.size()) return 1.0;
     const double longest = fs / std::max(1e-3, opt.f0min);
     double closed = 0, all = 0;
-    for (std::size_t i = a.size(); i < d.size(); ++i) all += d[i] * d[i];
+    for (std::size_t i = a.size(); i < n; ++i) {
+        const double v = at(i);
+        all += v * v;
+    }
     std::size_t used = 0;
     for (std::size_t k = 0; k + 1 < gcis.size(); ++k) {
         const double T = static_cast<double>(gcis[k + 1] - gcis[k]);
         if (T > longest) continue;
         const std::size_t from = gcis[k] + static_cast<std::size_t>(opt.closedfrom * T);
         const std::size_t to = gcis[k] + static_cast<std::size_t>(opt.closedto * T);
-        for (std::size_t i = std::max(from, a.size()); i < to && i < d.size(); ++i, ++used) closed += d[i] * d[i];
+        for (std::size_t i = std::max(from, a.size()); i < to && i < n; ++i, ++used) {
+            const double v = at(i);
+            closed += v * v;
+        }
     }
     if (!(all > 0) || used == 0) return 1.0;
-    return closed / used / (all / static_cast<double>(d.size() - std::min(d.size(), a.size())));
+    return closed / static_cast<double>(used) / (all / static_cast<double>(n - a.size()));
 }
 
 std::vector<double> ame_weights(std::size_t n, const std::vector<std::size_t>& gcis, double fs,
@@ -197,7 +211,14 @@ tiaifresult qcp(const double* x, std::size_t n, double fs, const tqcpoptions& op
     }
     if (gcis.size() < 2) return first;
     const std::vector<double> w = ame_weights(n, gcis, fs, opt);
-    std::vector<double> tract = weighted_lpc(fir_through(first.source, s), w, p, job);
+    // The derivative's samples make room for the source-compensated signal.
+    for (std::size_t i = 0; i < n; ++i) {
+        double v = 0;
+        for (std::size_t k = 0; k < first.source.size() && k <= i; ++k) v += first.source[k] * s[i - k];
+        der[i] = v;
+    }
+    std::vector<double> tract = weighted_lpc(der, w, p, job);
+    std::vector<double>().swap(der);
     if (job) {
         job->check();
         job->progress(0.9);
@@ -236,8 +257,10 @@ tsamplestore estimate_span(const tchannel& ch, double from, double to) {
 }
 
 tiaifresult qcp_slice(const tsamplestore& span, double fs, const tqcpoptions& opt, tjobcontext* job) {
-    const tsinglearr v = span.to_array();
-    const std::vector<double> x(v.begin(), v.end());
+    std::vector<double> x(static_cast<std::size_t>(span.size()));
+    span.for_each_chunk(0, span.size(), [&](const float* p, std::size_t n, std::int64_t pos) {
+        std::copy(p, p + n, x.begin() + pos);
+    });
     if (job) job->check();
     return qcp(x.data(), x.size(), fs, opt, job);
 }
