@@ -75,6 +75,14 @@ int iaif_default_order(double fs);
 // With `job` it looks for cancelling between its models.
 tiaifresult iaif(const double* x, std::size_t n, double fs, const tiaifoptions& opt = {},
                  tjobcontext* job = nullptr);
+// The two halves of iaif, for an analysis that goes on with the same
+// input: iaif_prepare checks the span and makes s (x's samples, as
+// doubles) the input IAIF works on, non-finite samples zeroed and
+// high-passed both ways at opt.hp; false with `problem` set when there is
+// nothing to estimate from. iaif_prepared is IAIF over such an s.
+bool iaif_prepare(std::vector<double>& s, double fs, const tiaifoptions& opt, std::string& problem);
+tiaifresult iaif_prepared(const std::vector<double>& s, double fs, const tiaifoptions& opt,
+                          tjobcontext* job = nullptr);
 // Over a channel's span [from, to) seconds.
 tiaifresult iaif_channel(const tchannel& ch, double from, double to, const tiaifoptions& opt = {});
 
@@ -85,6 +93,8 @@ void apply_iaif(tinvfilter& filter, const tiaifresult& r);
 
 // y = A(z) x, A given as a[0 .. p] (an FIR filter; zeros before the start).
 std::vector<double> fir_through(const std::vector<double>& a, const std::vector<double>& x);
+// The same into y (resized to x's length), which may hold an earlier signal.
+void fir_through(const std::vector<double>& a, const std::vector<double>& x, std::vector<double>& y);
 // s high-passed at `hz` forward and backward (no phase shift), as every
 // estimate here prepares its input.
 void highpass_both_ways(std::vector<double>& s, double fs, double hz);

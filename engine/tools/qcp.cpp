@@ -114,12 +114,19 @@ double closed_phase_ripple(const std::vector<double>& s, const std::vector<doubl
     return closed / static_cast<double>(used) / (all / static_cast<double>(n - a.size()));
 }
 
-std::vector<double> ame_weights(std::size_t n, const std::vector<std::size_t>& gcis, double fs,
-                                const tqcpoptions& opt) {
-    std::vector<double> w(n, 1.0);
+void ame_weights(std::size_t from, std::size_t to, const std::vector<std::size_t>& gcis, double fs,
+                 const tqcpoptions& opt, double* w) {
+    if (to <= from) return;
+    std::fill(w, w + (to - from), 1.0);
     const double longest = fs / std::max(1e-3, opt.f0min);
     const double ramp = std::max(0.0, opt.ramp * fs);
-    for (std::size_t k = 0; k < gcis.size(); ++k) {
+    // No GCI further than this from [from, to) attenuates a sample in it.
+    const double reach = (std::abs(opt.pq) + std::abs(1.0 - opt.dq)) * longest + ramp + 2.0;
+    const double lowest = static_cast<double>(from) - reach;
+    std::size_t k = static_cast<std::size_t>(
+        std::lower_bound(gcis.begin(), gcis.end(), lowest, [](std::size_t g, double v) { return static_cast<double>(g) < v; }) -
+        gcis.begin());
+    for (; k < gcis.size() && static_cast<double>(gcis[k]) <= static_cast<double>(to) + reach; ++k) {
         double T = 0;
         if (k + 1 < gcis.size() && gcis[k + 1] - gcis[k] <= longest)
             T = static_cast<double>(gcis[k + 1] - gcis[k]);
@@ -129,8 +136,8 @@ std::vector<double> ame_weights(std::size_t n, const std::vector<std::size_t>& g
         const double a = static_cast<double>(gcis[k]) - opt.pq * T;
         const double b = a + (1.0 - opt.dq) * T;
         // Down from a - ramp to a, the floor to b, up again to b + ramp.
-        const long long lo = std::max(0LL, static_cast<long long>(std::floor(a - ramp)));
-        const long long hi = std::min(static_cast<long long>(n) - 1, static_cast<long long>(std::ceil(b + ramp)));
+        const long long lo = std::max(static_cast<long long>(from), static_cast<long long>(std::floor(a - ramp)));
+        const long long hi = std::min(static_cast<long long>(to) - 1, static_cast<long long>(std::ceil(b + ramp)));
         for (long long i = lo; i <= hi; ++i) {
             const double t = static_cast<double>(i);
             double v = 1.0;
@@ -140,25 +147,45 @@ std::vector<double> ame_weights(std::size_t n, const std::vector<std::size_t>& g
                 v = opt.floor + (1.0 - opt.floor) * (a - t) / ramp;
             else if (t >= b && ramp > 0)
                 v = opt.floor + (1.0 - opt.floor) * (t - b) / ramp;
-            w[static_cast<std::size_t>(i)] = std::min(w[static_cast<std::size_t>(i)], std::clamp(v, opt.floor, 1.0));
+            double& out = w[static_cast<std::size_t>(i) - from];
+            out = std::min(out, std::clamp(v, opt.floor, 1.0));
         }
     }
+}
+
+std::vector<double> ame_weights(std::size_t n, const std::vector<std::size_t>& gcis, double fs,
+                                const tqcpoptions& opt) {
+    std::vector<double> w(n, 1.0);
+    ame_weights(0, n, gcis, fs, opt, w.data());
     return w;
 }
 
-std::vector<double> weighted_lpc(const std::vector<double>& s, const std::vector<double>& w, int p,
-                                 const tjobcontext* job) {
+namespace {
+
+// weighted_lpc with the weights of samples [from, to) asked for block by
+// block: weights(from, to, out).
+template <class Weights>
+std::vector<double> weighted_lpc_blocks(const std::vector<double>& s, Weights&& weights, int p,
+                                        const tjobcontext* job) {
     std::vector<double> a(static_cast<std::size_t>(std::max(0, p)) + 1, 0.0);
     a[0] = 1.0;
-    if (p < 1 || s.size() <= static_cast<std::size_t>(p) || w.size() != s.size()) return a;
+    if (p < 1 || s.size() <= static_cast<std::size_t>(p)) return a;
     const std::size_t m = static_cast<std::size_t>(p);
     // The normal equations sum_n w(n) s(n-i) s(n-k) a_k = -sum_n w(n) s(n-i) s(n),
     // i, k = 1 ... p, accumulated as the outer products of the past p
     // samples (lower triangle only).
     std::vector<double> M(m * m, 0.0), b(m, 0.0), past(m);
+    constexpr std::size_t block = 1 << 16;
+    std::vector<double> w(std::min(block, s.size()));
+    std::size_t wfrom = 0, wto = 0;
     for (std::size_t n = m; n < s.size(); ++n) {
         if (job && (n & 0xFFFF) == 0) job->check();
-        const double wn = w[n];
+        if (n >= wto) {
+            wfrom = n;
+            wto = std::min(s.size(), n + block);
+            weights(wfrom, wto, w.data());
+        }
+        const double wn = w[n - wfrom];
         if (!(wn > 0)) continue;
         for (std::size_t i = 0; i < m; ++i) past[i] = s[n - 1 - i];
         for (std::size_t i = 0; i < m; ++i) {
@@ -179,20 +206,39 @@ std::vector<double> weighted_lpc(const std::vector<double>& s, const std::vector
     return a;
 }
 
-tiaifresult qcp(const double* x, std::size_t n, double fs, const tqcpoptions& opt, tjobcontext* job,
-                int* gcicount) {
-    if (gcicount) *gcicount = 0;
-    tiaifresult first = iaif(x, n, fs, opt.iaif, job);
+}  // namespace
+
+std::vector<double> weighted_lpc(const std::vector<double>& s, const std::vector<double>& w, int p,
+                                 const tjobcontext* job) {
+    if (w.size() != s.size()) {
+        std::vector<double> a(static_cast<std::size_t>(std::max(0, p)) + 1, 0.0);
+        a[0] = 1.0;
+        return a;
+    }
+    return weighted_lpc_blocks(
+        s, [&](std::size_t from, std::size_t to, double* out) { std::copy(w.begin() + from, w.begin() + to, out); },
+        p, job);
+}
+
+std::vector<double> weighted_lpc_ame(const std::vector<double>& s, const std::vector<std::size_t>& gcis, double fs,
+                                     const tqcpoptions& opt, int p, const tjobcontext* job) {
+    return weighted_lpc_blocks(
+        s, [&](std::size_t from, std::size_t to, double* out) { ame_weights(from, to, gcis, fs, opt, out); }, p,
+        job);
+}
+
+namespace {
+
+// QCP over s, prepared by iaif_prepare.
+tiaifresult qcp_prepared(const std::vector<double>& s, double fs, const tqcpoptions& opt, tjobcontext* job,
+                         int* gcicount) {
+    tiaifresult first = iaif_prepared(s, fs, opt.iaif, job);
     if (!first.ok) return first;
     if (job) {
         job->check();
         job->progress(0.4);
     }
     const int p = opt.iaif.order > 0 ? opt.iaif.order : iaif_default_order(fs);
-    std::vector<double> s(x, x + n);
-    for (double& v : s)
-        if (!std::isfinite(v)) v = 0;
-    highpass_both_ways(s, fs, opt.iaif.hp);
     // The first derivative, its main excitations downwards.
     std::vector<double> der = fir_through(first.tract, s);
     // The first p samples lack their past: a step there, no excitation.
@@ -210,14 +256,10 @@ tiaifresult qcp(const double* x, std::size_t n, double fs, const tqcpoptions& op
         job->progress(0.55);
     }
     if (gcis.size() < 2) return first;
-    const std::vector<double> w = ame_weights(n, gcis, fs, opt);
-    // The derivative's samples make room for the source-compensated signal.
-    for (std::size_t i = 0; i < n; ++i) {
-        double v = 0;
-        for (std::size_t k = 0; k < first.source.size() && k <= i; ++k) v += first.source[k] * s[i - k];
-        der[i] = v;
-    }
-    std::vector<double> tract = weighted_lpc(der, w, p, job);
+    // The derivative's samples make room for the source-compensated signal;
+    // the weights are made as the sum goes.
+    fir_through(first.source, s, der);
+    std::vector<double> tract = weighted_lpc_ame(der, gcis, fs, opt, p, job);
     std::vector<double>().swap(der);
     if (job) {
         job->check();
@@ -247,6 +289,18 @@ tiaifresult qcp(const double* x, std::size_t n, double fs, const tqcpoptions& op
     return res;
 }
 
+}  // namespace
+
+tiaifresult qcp(const double* x, std::size_t n, double fs, const tqcpoptions& opt, tjobcontext* job,
+                int* gcicount) {
+    if (gcicount) *gcicount = 0;
+    std::vector<double> s(x, x + n);
+    tiaifresult res;
+    res.hp = opt.iaif.flowhp;
+    if (!iaif_prepare(s, fs, opt.iaif, res.problem)) return res;
+    return qcp_prepared(s, fs, opt, job, gcicount);
+}
+
 tsamplestore estimate_span(const tchannel& ch, double from, double to) {
     const double fs = ch.sampfreq;
     if (!(fs > 0)) return {};
@@ -257,12 +311,16 @@ tsamplestore estimate_span(const tchannel& ch, double from, double to) {
 }
 
 tiaifresult qcp_slice(const tsamplestore& span, double fs, const tqcpoptions& opt, tjobcontext* job) {
-    std::vector<double> x(static_cast<std::size_t>(span.size()));
+    // The slice straight into the doubles the estimate works on.
+    std::vector<double> s(static_cast<std::size_t>(span.size()));
     span.for_each_chunk(0, span.size(), [&](const float* p, std::size_t n, std::int64_t pos) {
-        std::copy(p, p + n, x.begin() + pos);
+        std::copy(p, p + n, s.begin() + pos);
     });
     if (job) job->check();
-    return qcp(x.data(), x.size(), fs, opt, job);
+    tiaifresult res;
+    res.hp = opt.iaif.flowhp;
+    if (!iaif_prepare(s, fs, opt.iaif, res.problem)) return res;
+    return qcp_prepared(s, fs, opt, job, nullptr);
 }
 
 tiaifresult qcp_channel(const tchannel& ch, double from, double to, const tqcpoptions& opt, tjobcontext* job) {

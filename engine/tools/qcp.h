@@ -40,6 +40,10 @@
 //     WLP's covariance models the noise floor, thus keeps IAIF's estimate.
 // The result is IAIF's (tiaifresult): the formants feed the inverse filter
 // window as IAIF's do.
+//
+// A span may be an hour long: IAIF hands over its high-passed input, the
+// weights are made block by block as the sums go, and besides that input
+// only one filtered signal is held at a time.
 #pragma once
 
 #include <cstddef>
@@ -68,12 +72,19 @@ struct tqcpoptions {
 // previous period); GCIs further apart than 1 / f0min bound no period.
 std::vector<double> ame_weights(std::size_t n, const std::vector<std::size_t>& gcis, double fs,
                                 const tqcpoptions& opt);
+// The same weights of samples [from, to) only, into w[0 .. to - from).
+void ame_weights(std::size_t from, std::size_t to, const std::vector<std::size_t>& gcis, double fs,
+                 const tqcpoptions& opt, double* w);
 
 // Weighted covariance linear prediction of order p: A(z) = 1, a1, ..., ap
 // minimising sum over n in [p, size) of w[n] e(n)^2. All-zero weights or
 // signal give {1, 0, ..., 0}.
 std::vector<double> weighted_lpc(const std::vector<double>& s, const std::vector<double>& w, int p,
                                  const tjobcontext* job = nullptr);
+// The same with the AME weights of `gcis`, made block by block as the sums
+// go (a long span needs no weights array of its own).
+std::vector<double> weighted_lpc_ame(const std::vector<double>& s, const std::vector<std::size_t>& gcis, double fs,
+                                     const tqcpoptions& opt, int p, const tjobcontext* job = nullptr);
 
 // The polynomial of the window's cascade of inverse formants (each pair
 // 1 - 2 r cos(2 pi f / fs) z^-1 + r^2 z^-2, r = exp(-pi B / fs)), not

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <utility>
 
 #include "engine/tools/glottalcycles.h"
 #include "engine/tools/qcp.h"
@@ -315,6 +316,41 @@ TEST(QcpWeightedLpc, AmeWeightsAttenuateTheMainExcitation) {
     const std::vector<double> r = ame_weights(500, {100, 200}, fs, o);
     EXPECT_NEAR(r[93], o.floor + (1 - o.floor) * 0.5, 1e-12);
     EXPECT_NEAR(r[127], o.floor + (1 - o.floor) * 0.5, 1e-12);
+}
+
+// A long span's weights are made block by block as the sums go: any piece
+// of them is that piece of the whole array, and the prediction from them is
+// the prediction from the whole array, bit for bit, with attenuations
+// across the block edges (65536 samples) and a gap longer than a period.
+TEST(QcpWeightedLpc, WeightsMadeInPiecesAreTheWholeArraysAndPredictAlike) {
+    const double fs = 16000;
+    tqcpoptions o;
+    std::vector<std::size_t> gcis;
+    for (std::size_t g = 100; g < 200000; g += 131 + (g / 131) % 7) {
+        if (g > 90000 && g < 91000) continue;  // unvoiced: no period bounded
+        gcis.push_back(g);
+    }
+    gcis.push_back(65536 + 3);  // just past a block edge, kept ascending
+    std::sort(gcis.begin(), gcis.end());
+    const std::size_t n = 200000;
+    const std::vector<double> whole = ame_weights(n, gcis, fs, o);
+    for (auto [from, to] : {std::pair<std::size_t, std::size_t>{0, 1}, {65530, 65600}, {65536, 131072},
+                            {90500, 92000}, {199990, 200000}, {5, 5}}) {
+        std::vector<double> piece(to - from + 1, -1.0);
+        ame_weights(from, to, gcis, fs, o, piece.data());
+        for (std::size_t i = from; i < to; ++i) ASSERT_EQ(piece[i - from], whole[i]) << i;
+        EXPECT_EQ(piece[to - from], -1.0) << "wrote past " << to;
+    }
+    std::mt19937 rng(7);
+    std::normal_distribution<double> g(0.0, 1.0);
+    std::vector<double> s(n);
+    double y1 = 0, y2 = 0;
+    for (double& v : s) {
+        v = g(rng) + 1.6 * y1 - 0.9 * y2;
+        y2 = y1;
+        y1 = v;
+    }
+    EXPECT_EQ(weighted_lpc_ame(s, gcis, fs, o, 6), weighted_lpc(s, whole, 6));
 }
 
 // A silent span is refused as IAIF refuses it; white noise (peaks that are
