@@ -268,22 +268,16 @@ tiaifresult qcp_prepared(const std::vector<double>& s, double fs, const tqcpopti
     tiaifresult res = first;
     res.tract = reflected_inside(tract);
     res.formants = formants_from_polynomial(res.tract, fs, &res.realroots);
-    // The window cancels the complex pairs only. Of the candidates the one
-    // whose derivative rests most in the closed phases is taken.
-    std::vector<tformant> narrow = res.formants;
-    std::erase_if(narrow, [&](const tformant& f) { return f.bw > opt.widest; });
-    const std::vector<std::vector<tformant>*> cands = {&first.formants, &res.formants, &narrow};
-    std::size_t best = 0;
-    double bestripple = 0;
-    for (std::size_t k = 0; k < cands.size(); ++k) {
-        const double r = closed_phase_ripple(s, cascade_polynomial(*cands[k], fs), gcis, fs, opt);
-        if (k == 0 || r < bestripple) best = k, bestripple = r;
-    }
-    if (best == 0) {
-        res = first;  // IAIF's own tract, its real roots counted
-    } else {
-        res.formants = *cands[best];
-    }
+    // The window cancels the complex pairs only. A pair broader than any
+    // formant is the residual tilt of the source, as a real root is: it is
+    // left out as those are, never weighed as a resonance (it changes the
+    // open phase's shape, and NAQ with it, more than the closed phase's
+    // rest, so the ripple cannot judge it). Of IAIF's formants and QCP's
+    // the ones whose derivative rests most in the closed phases are taken.
+    std::erase_if(res.formants, [&](const tformant& f) { return f.bw > opt.widest; });
+    const double iaifripple = closed_phase_ripple(s, cascade_polynomial(first.formants, fs), gcis, fs, opt);
+    const double qcpripple = closed_phase_ripple(s, cascade_polynomial(res.formants, fs), gcis, fs, opt);
+    if (!(qcpripple < iaifripple)) res = first;  // IAIF's own tract, its real roots counted
     if (gcicount) *gcicount = static_cast<int>(gcis.size());
     if (job) job->progress(1.0);
     return res;

@@ -27,17 +27,18 @@
 //     IAIF's second pass does), solved by Cholesky with a floor on the
 //     diagonal; roots outside the unit circle are reflected inside (the
 //     covariance method does not promise a minimum-phase polynomial).
-//  4. the inverse filter window cancels complex pairs only (real roots, the
-//     tilt, are left out as IAIF's are), and the pairs the covariance
-//     method spends on the residual tilt of the source in a band the tract
-//     leaves empty (broader than `widest`) change the derivative's tilt
-//     once the real roots are gone. So three candidates are weighed: IAIF's
-//     formants, QCP's, and QCP's without those broad pairs; the one whose
-//     derivative (the high-passed signal through the cascade the window
-//     would build) moves least in the closed phases, relative to its mean
-//     square, is taken: the flat closed phase that closed-phase inverse
-//     filtering looks for (Wong, Markel & Gray 1979). A noisy span, where
-//     WLP's covariance models the noise floor, thus keeps IAIF's estimate.
+//  4. the inverse filter window cancels complex pairs only: real roots, the
+//     tilt, are left out as IAIF's are, and so are the pairs the
+//     covariance method spends on the source's residual tilt in a band the
+//     tract leaves empty (broader than `widest`): no formant is that broad,
+//     and cancelling them tilts the flow (its NAQ rises) while barely
+//     touching the closed phase. Of the two estimates of the tract, IAIF's
+//     formants and QCP's, the one whose derivative (the high-passed signal
+//     through the cascade the window would build) moves least in the closed
+//     phases, relative to its mean square, is taken: the flat closed phase
+//     that closed-phase inverse filtering looks for (Wong, Markel & Gray
+//     1979). A noisy span, where WLP's covariance models the noise floor,
+//     thus keeps IAIF's estimate.
 // The result is IAIF's (tiaifresult): the formants feed the inverse filter
 // window as IAIF's do.
 //
@@ -63,7 +64,7 @@ struct tqcpoptions {
     double ramp = 0.875e-3;  // s, the ramps into and out of the attenuation
     double floor = 1e-5;   // the weight of the attenuated samples
     double f0min = 50, f0max = 500;  // Hz, the periods the GCIs may lie apart
-    double widest = 1000;  // Hz: broader pairs are a candidate's tilt rather than formants (see qcp)
+    double widest = 1000;  // Hz: broader pairs of QCP's model are tilt rather than formants (see qcp)
     double closedfrom = 0.1, closedto = 0.3;  // the closed phase, shares of the period after each GCI
 };
 

@@ -205,10 +205,11 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool
 //
 // What holds for QCP (qcp.h, what the window and tessal-cli use): r > 0.9
 // for every vowel up to 200 Hz without noise at both rates, and for the
-// open vowels with noise too; NAQ within 10 % without noise up to 200 Hz for
-// the open vowels at both rates. The close vowels' NAQ above 90 Hz (a
-// broader F1 from the open phase's weight) and the noisy cases' (IAIF's
-// estimate is kept there) are held to the same floors.
+// open vowels with noise too; NAQ within 8 % without noise up to 200 Hz for
+// the open vowels and up to 120 Hz for the close ones, at both rates (the
+// model's own formants give +2.5 ... +5 % through the window here). The
+// close vowels' NAQ above 120 Hz (a harmonic near F1) and the noisy cases'
+// (IAIF's estimate is kept there) are held to the same floors.
 TEST(IaifTruth, SyntheticVowelsGiveTheModelsDerivativeAndNaq) {
     const bool table = std::getenv("IAIF_TABLE") != nullptr;
     if (table)
@@ -238,8 +239,8 @@ TEST(IaifTruth, SyntheticVowelsGiveTheModelsDerivativeAndNaq) {
                         EXPECT_LT(std::abs(err), 40.0) << "IAIF, " << what;
                     }
                     EXPECT_GT(q.r, open || clean ? 0.9 : 0.75) << "QCP, " << what;
-                    if (clean && open) {
-                        EXPECT_LT(std::abs(qerr), 10.0) << "QCP, " << what;
+                    if (clean && (open || f0 <= 120)) {
+                        EXPECT_LT(std::abs(qerr), 8.0) << "QCP, " << what;
                     } else if (open) {
                         EXPECT_LT(std::abs(qerr), 40.0) << "QCP, " << what;
                     }
