@@ -2,7 +2,9 @@
 # The table of the automatic inverse filter's validation: for each synthetic
 # vowel (an LF source through known formants), F0, sampling rate and noise,
 # the correlation r of the inverse-filtered flow derivative with the model's
-# and the median NAQ of the cycles found without marking beside the model's.
+# and the median NAQ of the cycles found without marking beside the model's,
+# for IAIF alone and for quasi-closed-phase analysis (QCP, what the window
+# and tessal-cli use), with the number of GCIs QCP weighted around.
 #
 #   bench/iaif_table.sh [BUILD_DIR]
 set -euo pipefail

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Times `tessal-cli invfilter --auto` (the filter estimated by IAIF over the
-# whole channel, then both channels made and the file saved) on one hour of
-# a 16 kHz mono vowel-like signal, on one core, beside the same command with
-# a fixed filter file (--filter: making the channels and saving only), and
-# prints the times, the real-time factor of each and what the estimate adds.
+# Times `tessal-cli invfilter --auto` (the filter estimated by quasi-closed-
+# phase analysis over IAIF over the whole channel, then both channels made
+# and the file saved) on one hour of a 16 kHz mono vowel-like signal, on one
+# core, beside the same command with a fixed filter file (--filter: making
+# the channels and saving only), and prints the times, the real-time factor
+# and the peak memory (resident set, from /usr/bin/time) of each.
 #
 #   SECONDS_LONG=3600 bench/invfilter_auto.sh [TESSAL_CLI]
 #
@@ -26,10 +27,11 @@ run() {  # name, then the command's own arguments
     shift
     local t0 t1
     t0=$(date +%s.%N)
-    taskset -c 0 "$cli" invfilter "$tmp/in.wav" --channel 0 "$@" -o "$tmp/out_$name.wav" --yes 2>"$tmp/err_$name"
+    /usr/bin/time -f %M -o "$tmp/mem_$name" taskset -c 0 "$cli" invfilter "$tmp/in.wav" --channel 0 "$@" \
+        -o "$tmp/out_$name.wav" --yes 2>"$tmp/err_$name"
     t1=$(date +%s.%N)
-    python3 -c "import sys; t=float(sys.argv[2])-float(sys.argv[1]); print(f'{sys.argv[3]:>8}: {t:8.2f} s  {float(sys.argv[4])/t:7.1f}x real time')" \
-        "$t0" "$t1" "$name" "$len"
+    python3 -c "import sys; t=float(sys.argv[2])-float(sys.argv[1]); print(f'{sys.argv[3]:>8}: {t:8.2f} s  {float(sys.argv[4])/t:7.1f}x real time  peak {int(sys.argv[5])/1e6:5.2f} GB')" \
+        "$t0" "$t1" "$name" "$len" "$(tail -1 "$tmp/mem_$name")"
 }
 run fixed --filter "$tmp/fixed.for"
 run auto --auto --save-filter "$tmp/auto.for"

@@ -5,8 +5,9 @@
 // to two new channels and the document is saved to OUT.
 //
 // With --auto (instead of --filter) the filter is estimated from the span
-// [--from, --to] (default the whole channel) by IAIF (engine/tools/iaif.h,
-// tract order --order, default fs/1000 + 2), the channels are made over the
+// [--from, --to] (default the whole channel) by quasi-closed-phase
+// analysis over IAIF (engine/tools/qcp.h, tract order --order, default
+// fs/1000 + 2), the channels are made over the
 // same span, and --save-filter writes the estimate as a ".for" file. The
 // estimated elements go to stderr, one a line.
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "engine/formats/formatregistry.h"
 #include "engine/formats/saveformats.h"
 #include "engine/tools/iaif.h"
+#include "engine/tools/qcp.h"
 #include "engine/tools/invfilter.h"
 
 namespace tessal::cli {
@@ -98,10 +100,10 @@ int cmd_invfilter(int argc, char** argv) {
             from = static_cast<double>(ch.xshift) / ch.sampfreq;
             to = from + ch.duration();
         }
-        tiaifoptions io;
-        io.order = static_cast<int>(order);
-        io.flowhp = hp;
-        const tiaifresult r = iaif_channel(ch, from, to, io);
+        tqcpoptions qo;
+        qo.iaif.order = static_cast<int>(order);
+        qo.iaif.flowhp = hp;
+        const tiaifresult r = qcp_channel(ch, from, to, qo);
         if (!r.ok) {
             std::fprintf(stderr, "tessal-cli: %s\n", r.problem.c_str());
             return exit_input;

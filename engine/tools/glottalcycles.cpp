@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <utility>
 
 #include "engine/core/tchannel.h"
 #include "engine/dsp/tfiltersection.h"
@@ -17,23 +18,29 @@ constexpr double wide_reach = 0.25;    // s
 constexpr double global_share = 0.02;  // of the deepest value of the span
 constexpr double jump_cost = 1.0;      // per unit of |ln(T_k / T_k-1)|
 
-// The largest of depth[i - w ... i + w] for every i (a monotone queue).
-std::vector<double> running_max(const std::vector<double>& depth, std::size_t w) {
-    const std::size_t n = depth.size();
-    std::vector<double> out(n, 0.0);
-    std::deque<std::size_t> q;
-    std::size_t next = 0;  // the next index to enter the window
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t hi = std::min(n - 1, i + w);
-        for (; next <= hi; ++next) {
-            while (!q.empty() && depth[q.back()] <= depth[next]) q.pop_back();
-            q.push_back(next);
+// The largest of depth(i - w ... i + w), asked for at i that never
+// decrease (a monotone queue; the depths are not stored, so a long span
+// costs no copy).
+template <class Depth>
+class trunningmax {
+public:
+    trunningmax(const Depth& depth, std::size_t n, std::size_t w) : depth_(depth), n_(n), w_(w) {}
+    double at(std::size_t i) {
+        const std::size_t hi = std::min(n_ - 1, i + w_);
+        for (; next_ <= hi; ++next_) {
+            const double d = depth_(next_);
+            while (!q_.empty() && q_.back().second <= d) q_.pop_back();
+            q_.emplace_back(next_, d);
         }
-        while (q.front() + w < i) q.pop_front();
-        out[i] = depth[q.front()];
+        while (q_.front().first + w_ < i) q_.pop_front();
+        return q_.front().second;
     }
-    return out;
-}
+
+private:
+    const Depth& depth_;
+    std::size_t n_, w_, next_ = 0;  // next_: the next index to enter the window
+    std::deque<std::pair<std::size_t, double>> q_;
+};
 
 }  // namespace
 
@@ -41,15 +48,13 @@ std::vector<std::size_t> find_closures(const double* der, std::size_t n, double 
     std::vector<std::size_t> out;
     if (n < 3 || !(fs > 0) || !(opt.f0min > 0) || !(opt.f0max > opt.f0min)) return out;
     const double tmin = fs / opt.f0max, tmax = fs / opt.f0min;
-    std::vector<double> depth(n);
+    // How far the derivative falls below zero, sample by sample.
+    const auto depth = [der](std::size_t i) { return std::isfinite(der[i]) ? std::max(0.0, -der[i]) : 0.0; };
     double deepest = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        depth[i] = std::isfinite(der[i]) ? std::max(0.0, -der[i]) : 0.0;
-        deepest = std::max(deepest, depth[i]);
-    }
+    for (std::size_t i = 0; i < n; ++i) deepest = std::max(deepest, depth(i));
     if (!(deepest > 0)) return out;
-    const std::vector<double> local = running_max(depth, static_cast<std::size_t>(std::ceil(tmax)));
-    const std::vector<double> wide = running_max(depth, static_cast<std::size_t>(std::ceil(wide_reach * fs)));
+    trunningmax local(depth, n, static_cast<std::size_t>(std::ceil(tmax)));
+    trunningmax wide(depth, n, static_cast<std::size_t>(std::ceil(wide_reach * fs)));
 
     struct tcand {
         std::size_t at;
@@ -58,16 +63,16 @@ std::vector<std::size_t> find_closures(const double* der, std::size_t n, double 
     };
     std::vector<tcand> c;
     for (std::size_t i = 1; i + 1 < n; ++i) {
-        if (!(depth[i] > 0) || depth[i] < depth[i - 1] || depth[i] <= depth[i + 1]) continue;
-        if (depth[i] < local_share * local[i] || depth[i] < wide_share * wide[i] ||
-            depth[i] < global_share * deepest)
-            continue;
+        const double d = depth(i);
+        if (!(d > 0) || d < depth(i - 1) || d <= depth(i + 1)) continue;
+        const double near = local.at(i);
+        if (d < local_share * near || d < wide_share * wide.at(i) || d < global_share * deepest) continue;
         // Of a flat bottom (equal but for rounding) its first sample, where
         // the flow first falls fastest, as the window's snapping takes it.
         std::size_t at = i;
-        while (at > 0 && depth[at - 1] >= depth[i] * (1.0 - 1e-5)) --at;
+        while (at > 0 && depth(at - 1) >= d * (1.0 - 1e-5)) --at;
         if (!c.empty() && c.back().at == at) continue;
-        c.push_back({at, depth[i] / local[i]});
+        c.push_back({at, d / near});
     }
     // Best chain ending at each candidate.
     for (std::size_t i = 0; i < c.size(); ++i) {

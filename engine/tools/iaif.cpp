@@ -5,7 +5,9 @@
 
 #include "engine/analysis/lpc.h"
 #include "engine/core/tchannel.h"
+#include "engine/dsp/numformat.h"
 #include "engine/dsp/tfiltersection.h"
+#include "engine/jobs/jobline.h"
 
 namespace tessal {
 
@@ -46,24 +48,42 @@ std::vector<double> framed_lpc(const std::vector<double>& x, double fs, int orde
     return a;
 }
 
-// y = A(z) x (an FIR filter; zeros before the start).
-std::vector<double> through(const std::vector<double>& a, const std::vector<double>& x) {
-    std::vector<double> y(x.size());
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        double s = 0;
-        const std::size_t m = std::min(a.size() - 1, i);
-        for (std::size_t k = 0; k <= m; ++k) s += a[k] * x[i - k];
-        y[i] = s;
-    }
-    return y;
-}
-
 void integrate(std::vector<double>& x, double leak) {
     double y = 0;
     for (double& v : x) v = y = v + leak * y;
 }
 
 }  // namespace
+
+std::vector<double> fir_through(const std::vector<double>& a, const std::vector<double>& x) {
+    std::vector<double> y;
+    fir_through(a, x, y);
+    return y;
+}
+
+void fir_through(const std::vector<double>& a, const std::vector<double>& x, std::vector<double>& y) {
+    y.resize(x.size());
+    if (a.empty()) {
+        std::fill(y.begin(), y.end(), 0.0);
+        return;
+    }
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        double s = 0;
+        const std::size_t m = std::min(a.size() - 1, i);
+        for (std::size_t k = 0; k <= m; ++k) s += a[k] * x[i - k];
+        y[i] = s;
+    }
+}
+
+void highpass_both_ways(std::vector<double>& s, double fs, double hz) {
+    THPFilterSection h;
+    h.SetSampFreq(fs);
+    h.SetF0(hz);
+    h.reset();
+    for (double& v : s) v = h.filter(v);
+    h.reset();
+    for (std::size_t i = s.size(); i-- > 0;) s[i] = h.filter(s[i]);
+}
 
 int iaif_default_order(double fs) { return static_cast<int>(std::lround(fs / 1000.0)) + 2; }
 
@@ -91,54 +111,71 @@ std::vector<tformant> formants_from_polynomial(const std::vector<double>& c, dou
     return out;
 }
 
-tiaifresult iaif(const double* x, std::size_t n, double fs, const tiaifoptions& opt) {
-    tiaifresult res;
-    res.hp = opt.flowhp;
+bool iaif_prepare(std::vector<double>& s, double fs, const tiaifoptions& opt, std::string& problem) {
     const int p = opt.order > 0 ? opt.order : iaif_default_order(fs);
-    const int g = std::max(1, opt.glottalorder);
     if (!(fs > 0)) {
-        res.problem = "The channel has no sampling rate";
-        return res;
+        problem = "The channel has no sampling rate";
+        return false;
     }
     const std::size_t need = static_cast<std::size_t>(std::lround(opt.frame * fs));
-    if (n < std::max<std::size_t>(need, static_cast<std::size_t>(2 * p + 2))) {
-        res.problem = "The span is too short for an estimate (at least 32 ms are needed)";
-        return res;
+    if (s.size() < std::max<std::size_t>(need, static_cast<std::size_t>(2 * p + 2))) {
+        problem = "The span is too short for an estimate (at least 32 ms are needed)";
+        return false;
     }
     if (!(opt.hp > 0) || !(opt.hp < fs / 2) || !(opt.flowhp > 0) || !(opt.flowhp < fs / 2)) {
-        res.problem = "The high-pass frequency must lie between 0 Hz and half the sampling rate";
-        return res;
+        problem = "The high-pass frequency must lie between 0 Hz and half the sampling rate";
+        return false;
     }
-    std::vector<double> s(x, x + n);
     double energy = 0;
     for (double& v : s) {
         if (!std::isfinite(v)) v = 0;
         energy += v * v;
     }
     if (!(energy > 0)) {
-        res.problem = "The span is silent: there is nothing to estimate a filter from";
-        return res;
+        problem = "The span is silent: there is nothing to estimate a filter from";
+        return false;
     }
-    THPFilterSection h;
-    h.SetSampFreq(fs);
-    h.SetF0(opt.hp);
-    h.reset();
-    for (double& v : s) v = h.filter(v);
-    h.reset();
-    for (std::size_t i = n; i-- > 0;) s[i] = h.filter(s[i]);
+    highpass_both_ways(s, fs, opt.hp);
+    return true;
+}
 
+tiaifresult iaif_prepared(const std::vector<double>& s, double fs, const tiaifoptions& opt, tjobcontext* job) {
+    tiaifresult res;
+    res.hp = opt.flowhp;
+    const int p = opt.order > 0 ? opt.order : iaif_default_order(fs);
+    const int g = std::max(1, opt.glottalorder);
+    const auto look = [job](double f) {
+        if (!job) return;
+        job->check();
+        job->progress(f);
+    };
+    look(0.02);
+    // One span-long buffer beside s: each filtered signal takes the room of
+    // the one before once that one's model is made.
+    std::vector<double> y;
     const std::vector<double> g1model = framed_lpc(s, fs, 1, opt);
-    const std::vector<double> vt1 = framed_lpc(through(g1model, s), fs, p, opt);
-    std::vector<double> g1 = through(vt1, s);
-    integrate(g1, opt.leak);
-    const std::vector<double> g2model = framed_lpc(g1, fs, g, opt);
-    std::vector<double> tract = through(g2model, s);
-    integrate(tract, opt.leak);
-    res.tract = framed_lpc(tract, fs, p, opt);
+    fir_through(g1model, s, y);
+    const std::vector<double> vt1 = framed_lpc(y, fs, p, opt);
+    fir_through(vt1, s, y);
+    integrate(y, opt.leak);  // g1
+    look(0.15);
+    const std::vector<double> g2model = framed_lpc(y, fs, g, opt);
+    fir_through(g2model, s, y);
+    integrate(y, opt.leak);  // the tract
+    look(0.25);
+    res.tract = framed_lpc(y, fs, p, opt);
     res.source = g2model;
     res.formants = formants_from_polynomial(res.tract, fs, &res.realroots);
     res.ok = true;
     return res;
+}
+
+tiaifresult iaif(const double* x, std::size_t n, double fs, const tiaifoptions& opt, tjobcontext* job) {
+    std::vector<double> s(x, x + n);
+    tiaifresult res;
+    res.hp = opt.flowhp;
+    if (!iaif_prepare(s, fs, opt, res.problem)) return res;
+    return iaif_prepared(s, fs, opt, job);
 }
 
 tiaifresult iaif_channel(const tchannel& ch, double from, double to, const tiaifoptions& opt) {
@@ -154,6 +191,12 @@ tiaifresult iaif_channel(const tchannel& ch, double from, double to, const tiaif
 
 void apply_iaif(tinvfilter& filter, const tiaifresult& r) {
     filter.formants = r.formants;
+    // At the precision a filter file keeps, so that the saved estimate
+    // filters exactly as the estimate did.
+    for (tformant& f : filter.formants) {
+        try_parse_float(float_to_text(f.f0), f.f0);
+        try_parse_float(float_to_text(f.bw), f.bw);
+    }
     filter.signaltype = r.signaltype;
     filter.fhpfilterfreq = r.hp;
     filter.rebuild_cascade();

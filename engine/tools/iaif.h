@@ -44,6 +44,7 @@
 namespace tessal {
 
 class tchannel;
+class tjobcontext;
 
 struct tiaifoptions {
     int order = 0;          // of the tract model; 0: round(fs/1000) + 2
@@ -71,13 +72,32 @@ struct tiaifresult {
 int iaif_default_order(double fs);
 
 // IAIF over x[0 .. n) at rate fs (a microphone signal; high-passed here).
-tiaifresult iaif(const double* x, std::size_t n, double fs, const tiaifoptions& opt = {});
+// With `job` it looks for cancelling between its models.
+tiaifresult iaif(const double* x, std::size_t n, double fs, const tiaifoptions& opt = {},
+                 tjobcontext* job = nullptr);
+// The two halves of iaif, for an analysis that goes on with the same
+// input: iaif_prepare checks the span and makes s (x's samples, as
+// doubles) the input IAIF works on, non-finite samples zeroed and
+// high-passed both ways at opt.hp; false with `problem` set when there is
+// nothing to estimate from. iaif_prepared is IAIF over such an s.
+bool iaif_prepare(std::vector<double>& s, double fs, const tiaifoptions& opt, std::string& problem);
+tiaifresult iaif_prepared(const std::vector<double>& s, double fs, const tiaifoptions& opt,
+                          tjobcontext* job = nullptr);
 // Over a channel's span [from, to) seconds.
 tiaifresult iaif_channel(const tchannel& ch, double from, double to, const tiaifoptions& opt = {});
 
 // The filter's elements from IAIF: the formants replace every element, and
-// the signal type and high-pass are those IAIF assumed.
+// the signal type and high-pass are those IAIF assumed. The frequencies and
+// bandwidths are rounded as a filter file writes them.
 void apply_iaif(tinvfilter& filter, const tiaifresult& r);
+
+// y = A(z) x, A given as a[0 .. p] (an FIR filter; zeros before the start).
+std::vector<double> fir_through(const std::vector<double>& a, const std::vector<double>& x);
+// The same into y (resized to x's length), which may hold an earlier signal.
+void fir_through(const std::vector<double>& a, const std::vector<double>& x, std::vector<double>& y);
+// s high-passed at `hz` forward and backward (no phase shift), as every
+// estimate here prepares its input.
+void highpass_both_ways(std::vector<double>& s, double fs, double hz);
 
 // The inverse formants of A(z) = c[0] + c[1]/z + ... as described above;
 // `realroots` counts the roots left out.

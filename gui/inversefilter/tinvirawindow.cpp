@@ -30,6 +30,7 @@
 #include "engine/core/tdocument.h"
 #include "engine/dsp/numformat.h"
 #include "engine/tools/iaif.h"
+#include "engine/tools/qcp.h"
 #include "engine/tools/channelsegment.h"
 #include "gui/commands/commandguard.h"
 #include "gui/context/appcontext.h"
@@ -66,7 +67,8 @@ tinvirawindow::tinvirawindow(tappcontext& ctx, QWidget* owner)
       ctx_(ctx),
       tools_(this, nullptr),
       line_(deliver_to(this)),
-      makeline_(deliver_to(this)) {
+      makeline_(deliver_to(this)),
+      estimateline_(deliver_to(this)) {
     setWindowTitle("Invira");
     const struct {
         const char* id;
@@ -238,15 +240,24 @@ void tinvirawindow::build_home(QWidget* page) {
     auto* el = new QHBoxLayout(est);
     auto* estimate = new QPushButton("Estimate filter");
     estimate->setObjectName("estimatebutton");
-    estimate->setToolTip("Estimate the formants from the selection (IAIF)");
+    estimate->setToolTip("Estimate the formants from the selection (quasi-closed-phase analysis over IAIF)");
     undoestimate_ = new QPushButton("Undo estimate");
     undoestimate_->setObjectName("undoestimatebutton");
     undoestimate_->setToolTip("Return to the filter before the last estimate");
     undoestimate_->setEnabled(false);
+    cancelestimate_ = new QPushButton("Cancel");
+    cancelestimate_->setObjectName("cancelestimatebutton");
+    cancelestimate_->setToolTip("Stop the estimate under way");
+    cancelestimate_->setEnabled(false);
     el->addWidget(estimate);
     el->addWidget(undoestimate_);
+    el->addWidget(cancelestimate_);
     l->addWidget(est);
+    estimatetimer_ = new QTimer(this);
+    estimatetimer_->setInterval(100);
+    connect(estimatetimer_, &QTimer::timeout, this, [this] { show_estimate_progress(); });
     connect(estimate, &QPushButton::clicked, this, [this] { estimateactionExecute(); });
+    connect(cancelestimate_, &QPushButton::clicked, this, [this] { cancelestimateactionExecute(); });
     connect(undoestimate_, &QPushButton::clicked, this, [this] { undoestimateactionExecute(); });
     connect(hpedit_, &QLineEdit::editingFinished, this, [this] {
         double v = 0;
@@ -587,6 +598,11 @@ void tinvirawindow::show_progress() {
 
 void tinvirawindow::finish_jobs() {
     ensure_current();
+    while (estimateline_.busy()) {
+        estimateline_.wait();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    ensure_current();
     while (line_.busy()) {
         line_.wait();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -895,19 +911,54 @@ void tinvirawindow::estimateactionExecute() {
         from = gl.timecursor();
         to = ch.sampfreq > 0 ? from + invfilter_seglen / ch.sampfreq : from;
     }
-    const tiaifresult r = iaif_channel(ch, from, to);
-    if (!r.ok) {
-        show_error(r.problem);
+    // The job reads only a slice of the channel's store, so the document
+    // may change meanwhile.
+    auto span = std::make_shared<const tsamplestore>(estimate_span(ch, from, to));
+    estimateline_.start(
+        [span, fs = ch.sampfreq](tjobcontext& c) { return qcp_slice(*span, fs, {}, &c); },
+        [this](tiaifresult r) {
+            estimate_finished();
+            if (!r.ok) {
+                show_error(r.problem);
+                return;
+            }
+            estimateundo_.push_back({filter_.formants, filter_.signaltype, filter_.fhpfilterfreq});
+            apply_iaif(filter_, r);
+            micradio_->setChecked(true);
+            hpedit_->setText(qs(float_to_text(filter_.fhpfilterfreq)));
+            thisformant_ = -2;
+            mark_audio_dirty();
+            mark_dirty();
+            update_enablings();
+        },
+        [this](const std::string& why) {
+            estimate_finished();
+            show_error(why.empty() ? "The estimate failed" : why);
+        });
+    cancelestimate_->setEnabled(true);
+    show_estimate_progress();
+    if (!estimatetimer_->isActive()) estimatetimer_->start();
+}
+
+void tinvirawindow::cancelestimateactionExecute() {
+    if (!estimateline_.busy()) return;
+    estimateline_.cancel();
+    estimate_finished();
+    status_->set_text(2, "Estimate cancelled");
+}
+
+void tinvirawindow::estimate_finished() {
+    estimatetimer_->stop();
+    cancelestimate_->setEnabled(false);
+    status_->set_text(2, "");
+}
+
+void tinvirawindow::show_estimate_progress() {
+    if (!estimateline_.busy()) {
+        estimatetimer_->stop();
         return;
     }
-    estimateundo_.push_back({filter_.formants, filter_.signaltype, filter_.fhpfilterfreq});
-    apply_iaif(filter_, r);
-    micradio_->setChecked(true);
-    hpedit_->setText(qs(float_to_text(filter_.fhpfilterfreq)));
-    thisformant_ = -2;
-    mark_audio_dirty();
-    mark_dirty();
-    update_enablings();
+    status_->set_text(2, progress_text("Estimating filter", estimateline_.progress()));
 }
 
 void tinvirawindow::undoestimateactionExecute() {
@@ -976,6 +1027,13 @@ void tinvirawindow::refill_combos() {
         if (*chno < 0 || *chno >= n) *chno = -1;
         combo->setCurrentIndex(*chno >= 0 ? *chno : n);
     }
+}
+
+void tinvirawindow::hideEvent(QHideEvent* e) {
+    // Closed: an estimate under way is dropped (it would change a filter
+    // the user no longer sees).
+    cancelestimateactionExecute();
+    QWidget::hideEvent(e);
 }
 
 void tinvirawindow::showEvent(QShowEvent* e) {

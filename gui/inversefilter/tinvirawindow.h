@@ -8,7 +8,8 @@
 // window's job line, from a copy of the segment taken here: the plots show
 // the last finished result until the newest request's is handed back (a
 // drag's newer moves supersede the older ones). "Make channels" filters the
-// range on a worker too, waiting with progress and "Cancel". The numbers
+// range on a worker too, waiting with progress and "Cancel"; "Estimate
+// filter" runs as a job with its progress in the status bar. The numbers
 // all come from engine/tools/invfilter; this window paints and forwards.
 #pragma once
 
@@ -71,10 +72,18 @@ public:
 
     void logformantsactionExecute();
     void saveactionExecute();
-    // "Estimate filter": the elements from IAIF over the selection (or the
-    // shown segment without one); "Undo estimate" returns to the elements,
-    // type and high-pass before it, one estimate at a time.
+    // "Estimate filter": the elements from quasi-closed-phase analysis over
+    // IAIF (engine/tools/qcp.h) over the selection (or the shown segment
+    // without one), computed as a job on its own line from a slice of the
+    // channel taken here: the status bar shows its progress and "Cancel"
+    // (cancelestimatebutton) drops it; a newer estimate supersedes an older
+    // one still running. "Undo estimate" returns to the elements, type and
+    // high-pass before it, one estimate at a time.
     void estimateactionExecute();
+    void cancelestimateactionExecute();
+    // An estimate under way (its result not yet handed back). Closing the
+    // window cancels it.
+    bool estimating() const { return estimateline_.busy(); }
     void undoestimateactionExecute();
     bool open_filter_file(const QString& path);
     bool save_filter_file(const QString& path);
@@ -94,6 +103,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     // Reloads when the main window's time cursor or (unlocked) current
@@ -116,6 +126,8 @@ private:
     double level_at(double y) const;
     void visible_range(int& from, int& to) const;
     void show_progress();
+    void show_estimate_progress();
+    void estimate_finished();
 
     tappcontext& ctx_;
     twindowtools tools_;
@@ -150,6 +162,8 @@ private:
     QWidget* hpgroup_ = nullptr;
     QLineEdit* hpedit_ = nullptr;
     QPushButton* undoestimate_ = nullptr;
+    QPushButton* cancelestimate_ = nullptr;
+    class QTimer* estimatetimer_ = nullptr;
     QLabel* ratewarning_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     QComboBox* fftwindow_ = nullptr;
@@ -182,6 +196,7 @@ private:
     // members their hand-backs touch.
     tjobline line_;
     tjobline makeline_;
+    tjobline estimateline_;
 };
 
 }  // namespace tessal

@@ -3,7 +3,9 @@
 // elements, the rate warnings and title, and making channels with the log;
 // the recomputations as jobs (a newer handle move wins over an older one)
 // and "Make channels" on a long signal keeping the event loop running, its
-// "Cancel" leaving the document and the log as they were.
+// "Cancel" leaving the document and the log as they were; "Estimate filter"
+// as a job (progress, "Cancel", a newer estimate superseding an older one,
+// closing the window or the program mid-run).
 #include <memory>
 #include <QApplication>
 #include <QDir>
@@ -276,6 +278,7 @@ TEST(InviraWindow, EstimateFilterFromTheSelectionAndUndo) {
     EXPECT_TRUE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
     // A second estimate, then two undos back to the start.
     f.win->findChild<QPushButton*>("estimatebutton")->click();
+    f.win->finish_jobs();
     f.win->findChild<QPushButton*>("undoestimatebutton")->click();
     f.win->findChild<QPushButton*>("undoestimatebutton")->click();
     f.win->finish_jobs();
@@ -289,7 +292,118 @@ TEST(InviraWindow, EstimateFilterFromTheSelectionAndUndo) {
     f.doc().theglobal.channels_changed();
     const std::size_t asked = f.prompter->asked.size();
     f.win->findChild<QPushButton*>("estimatebutton")->click();
+    f.win->finish_jobs();
     ASSERT_EQ(f.prompter->asked.size(), asked + 1);
     EXPECT_NE(f.prompter->asked.back().text.find("silent"), std::string::npos);
     EXPECT_EQ(filt.formants.size(), before.size());
+}
+
+namespace {
+
+// Three minutes at 16 kHz of the fixture's pulses through one resonance,
+// selected whole: an estimate long enough to be seen running.
+void long_selection(tfixture& f) {
+    tdocument& doc = f.doc();
+    const double fs = 16000;
+    tsinglearr s(static_cast<std::size_t>(180 * fs));
+    double y1 = 0, y2 = 0;
+    const double C = -std::exp(-2 * M_PI * 80 / fs), B = 2 * std::exp(-M_PI * 80 / fs) * std::cos(2 * M_PI * 800 / fs);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const double x = i % 128 == 0 ? 1.0 : 0.0;
+        const double y = (1 - B - C) * x + B * y1 + C * y2;
+        y2 = y1, y1 = y;
+        s[i] = static_cast<float>(y);
+    }
+    doc.channel(0).set_samples(std::move(s));
+    doc.theglobal.channels_changed();
+    doc.theglobal.set_selection(0, 180);
+    f.win->finish_jobs();
+}
+
+}  // namespace
+
+// While a long estimate runs the window's event loop turns (a timer ticks,
+// the status bar counts its progress) and "Cancel" is offered; cancelling
+// leaves the elements and the undo as they were, even after the worker
+// would have finished.
+TEST(InviraWindow, EstimateRunsAsAJobAndCanBeCancelled) {
+    tfixture f;
+    long_selection(f);
+    tinvfilter& filt = f.win->filter();
+    filt.add_element(false, 3000, 200);
+    const std::vector<tformant> before = filt.formants;
+    auto* cancel = f.win->findChild<QPushButton*>("cancelestimatebutton");
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_FALSE(cancel->isEnabled());
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
+    ASSERT_TRUE(f.win->estimating());
+    EXPECT_TRUE(cancel->isEnabled());
+    QTest::qWait(100);
+    ASSERT_TRUE(f.win->estimating()) << "the estimate finished too soon to be cancelled";
+    EXPECT_GE(ticks, 3);
+    EXPECT_TRUE(f.win->status()->text(2).startsWith("Estimating filter - ")) << f.win->status()->text(2).toStdString();
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(f.win->estimating());
+    EXPECT_FALSE(cancel->isEnabled());
+    EXPECT_EQ(f.win->status()->text(2), "Estimate cancelled");
+    QTest::qWait(100);
+    f.win->finish_jobs();
+    ASSERT_EQ(filt.formants.size(), before.size());
+    EXPECT_EQ(filt.formants[0].f0, 3000.0);
+    EXPECT_FALSE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
+}
+
+// Two estimates in a row: the older is superseded and never handed back,
+// so one undo returns to the elements before both; the newer's result is
+// the resonance.
+TEST(InviraWindow, NewerEstimateSupersedesTheOlder) {
+    tfixture f;
+    long_selection(f);
+    tinvfilter& filt = f.win->filter();
+    filt.add_element(true, 3000, 200);
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
+    QTest::qWait(20);
+    // The newer over a short span only.
+    f.doc().theglobal.set_selection(1.0, 1.4);
+    f.win->findChild<QPushButton*>("estimatebutton")->click();
+    f.win->finish_jobs();
+    EXPECT_FALSE(f.win->estimating());
+    const auto narrowest = std::min_element(filt.formants.begin(), filt.formants.end(),
+                                            [](const tformant& a, const tformant& b) { return a.bw < b.bw; });
+    ASSERT_NE(narrowest, filt.formants.end());
+    EXPECT_NEAR(narrowest->f0, 800, 30);
+    f.win->findChild<QPushButton*>("undoestimatebutton")->click();
+    f.win->finish_jobs();
+    ASSERT_EQ(filt.formants.size(), 1u);
+    EXPECT_TRUE(filt.formants[0].iszero);
+    EXPECT_FALSE(f.win->findChild<QPushButton*>("undoestimatebutton")->isEnabled());
+}
+
+// Closing the window mid-run cancels the estimate (nothing lands in the
+// hidden window), and the program going away mid-run waits for the worker
+// before the window's members go (the sanitizer build sees any use after).
+TEST(InviraWindow, ClosingMidEstimateIsSafe) {
+    {
+        tfixture f;
+        long_selection(f);
+        const std::size_t n = f.win->filter().formants.size();
+        f.win->findChild<QPushButton*>("estimatebutton")->click();
+        ASSERT_TRUE(f.win->estimating());
+        f.win->close();
+        EXPECT_FALSE(f.win->estimating());
+        QTest::qWait(100);
+        EXPECT_EQ(f.win->filter().formants.size(), n);
+    }
+    {
+        tfixture f;
+        long_selection(f);
+        f.win->findChild<QPushButton*>("estimatebutton")->click();
+        ASSERT_TRUE(f.win->estimating());
+        QTest::qWait(20);
+    }
+    SUCCEED();
 }

@@ -16,8 +16,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <utility>
 
 #include "engine/tools/glottalcycles.h"
+#include "engine/tools/qcp.h"
 #include "lfvowel.h"
 
 namespace tessal {
@@ -125,13 +127,13 @@ std::vector<tlfcycle> cycles_at(double f0) {
 
 struct toutcome {
     double r = 0, naq = 0, modelnaq = 0;
-    int cycles = 0;
+    int cycles = 0, gcis = 0;
 };
 
 // The estimated filter over the vowel's microphone signal (as the inverse
 // filter window runs it), the derivative compared with the model's at the
 // best lag within 1 ms, and the median NAQ of the cycles of its flow.
-toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb) {
+toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool quasiclosed) {
     const double dur = 0.6;
     tvowel v = make_vowel(fs, dur, cycles_at(f0), vc.formants);
     if (snrdb < 100) {
@@ -144,7 +146,9 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb) {
     // The span starts 50 ms in (the resonators settled).
     const std::size_t base = static_cast<std::size_t>(0.05 * fs);
     const std::size_t len = std::min<std::size_t>(invfilter_seglen, v.mic.size() - base - 1);
-    const tiaifresult est = iaif(v.mic.data() + base, len, fs);
+    int gcis = 0;
+    const tiaifresult est =
+        quasiclosed ? qcp(v.mic.data() + base, len, fs, {}, nullptr, &gcis) : iaif(v.mic.data() + base, len, fs);
     EXPECT_TRUE(est.ok) << est.problem;
     tinvfilter f;
     apply_iaif(f, est);
@@ -156,6 +160,7 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb) {
     });
     f.recompute_outputs();
     toutcome o;
+    o.gcis = gcis;
     // The first difference stands for the derivative half a sample back.
     const int n = static_cast<int>(len);
     std::vector<double> model(n);
@@ -189,7 +194,7 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb) {
     return o;
 }
 
-// What holds: the derivative correlates at r > 0.9 for the open vowels
+// What holds for IAIF alone: the derivative correlates at r > 0.9 for the open vowels
 // (/a/, /e/, F1 above 500 Hz) up to 200 Hz with or without noise, and for
 // the close ones (/i/, /u/) up to 120 Hz without; NAQ is within 10 % for
 // F0 up to 120 Hz without noise, except /a/ at 44.1 kHz. Beyond that a
@@ -197,33 +202,174 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb) {
 // inverse filtering) and noise raises the NAQ; those cases are held only
 // to floors that catch a broken estimate (r > 0.75, and NAQ within 40 % for
 // the open vowels), and the table shows them.
+//
+// What holds for QCP (qcp.h, what the window and tessal-cli use): r > 0.9
+// for every vowel up to 200 Hz without noise at both rates, and for the
+// open vowels with noise too; NAQ within 8 % without noise up to 200 Hz for
+// the open vowels and up to 120 Hz for the close ones, at both rates (the
+// model's own formants give +2.5 ... +5 % through the window here). The
+// close vowels' NAQ above 120 Hz (a harmonic near F1) and the noisy cases'
+// (IAIF's estimate is kept there) are held to the same floors.
 TEST(IaifTruth, SyntheticVowelsGiveTheModelsDerivativeAndNaq) {
     const bool table = std::getenv("IAIF_TABLE") != nullptr;
-    if (table) std::printf("vowel\tfs\tF0\tSNR\tr\tNAQ\tmodel NAQ\terror %%\tcycles\n");
+    if (table)
+        std::printf("vowel\tfs\tF0\tSNR\tr\tNAQ\tmodel NAQ\terror %%\tcycles\tQCP r\tQCP NAQ\tQCP err %%\tGCIs\n");
     for (double fs : {16000.0, 44100.0}) {
         for (const tvowelcase& vc : vowels) {
             const bool open = vc.name[0] == 'a' || vc.name[0] == 'e';
             for (double f0 : {90.0, 120.0, 160.0, 200.0, 300.0}) {
                 for (double snr : {1000.0, 30.0}) {
                     const bool clean = snr > 100;
-                    const toutcome o = run_case(vc, f0, fs, snr);
+                    const toutcome o = run_case(vc, f0, fs, snr, false);
+                    const toutcome q = run_case(vc, f0, fs, snr, true);
                     const double err = 100 * (o.naq / o.modelnaq - 1);
+                    const double qerr = 100 * (q.naq / q.modelnaq - 1);
                     if (table)
-                        std::printf("%s\t%g\t%g\t%s\t%.3f\t%.4f\t%.4f\t%+.1f\t%d\n", vc.name, fs, f0,
-                                    clean ? "clean" : "30 dB", o.r, o.naq, o.modelnaq, err, o.cycles);
+                        std::printf("%s\t%g\t%g\t%s\t%.3f\t%.4f\t%.4f\t%+.1f\t%d\t%.3f\t%.4f\t%+.1f\t%d\n", vc.name, fs,
+                                    f0, clean ? "clean" : "30 dB", o.r, o.naq, o.modelnaq, err, o.cycles, q.r, q.naq,
+                                    qerr, q.gcis);
                     if (f0 > 200) continue;
                     const std::string what = std::string(vc.name) + " at " + std::to_string(int(f0)) + " Hz, fs " +
                                              std::to_string(int(fs)) + (clean ? ", clean" : ", 30 dB SNR");
                     const bool rholds = open ? true : (f0 <= 120 && clean);
-                    EXPECT_GT(o.r, rholds ? 0.9 : 0.75) << what;
+                    EXPECT_GT(o.r, rholds ? 0.9 : 0.75) << "IAIF, " << what;
                     if (clean && f0 <= 120 && !(fs > 20000 && vc.name[0] == 'a')) {
-                        EXPECT_LT(std::abs(err), 10.0) << what;
+                        EXPECT_LT(std::abs(err), 10.0) << "IAIF, " << what;
                     } else if (open) {
-                        EXPECT_LT(std::abs(err), 40.0) << what;
+                        EXPECT_LT(std::abs(err), 40.0) << "IAIF, " << what;
+                    }
+                    EXPECT_GT(q.r, open || clean ? 0.9 : 0.75) << "QCP, " << what;
+                    if (clean && (open || f0 <= 120)) {
+                        EXPECT_LT(std::abs(qerr), 8.0) << "QCP, " << what;
+                    } else if (open) {
+                        EXPECT_LT(std::abs(qerr), 40.0) << "QCP, " << what;
                     }
                 }
             }
         }
+    }
+}
+
+// Weighted linear prediction against an AR(4) process it must give back:
+// with all weights 1 it is the covariance method (the coefficients within
+// the estimator's spread); a resonance excited by pulses is found exactly
+// when the samples the pulses excite weigh (almost) nothing, however close
+// the pulses follow each other.
+TEST(QcpWeightedLpc, GivesBackKnownAllPoleModels) {
+    const std::vector<double> ar = poly_from_roots({std::polar(0.95, 0.4), std::polar(0.95, -0.4),
+                                                    std::polar(0.8, 1.9), std::polar(0.8, -1.9)});
+    std::mt19937 rng(3);
+    std::normal_distribution<double> g(0.0, 1.0);
+    std::vector<double> x(20000, 0.0);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        double v = g(rng);
+        for (std::size_t k = 1; k < ar.size() && k <= i; ++k) v -= ar[k] * x[i - k];
+        x[i] = v;
+    }
+    const std::vector<double> a = weighted_lpc(x, std::vector<double>(x.size(), 1.0), 4);
+    ASSERT_EQ(a.size(), 5u);
+    for (std::size_t k = 0; k < 5; ++k) EXPECT_NEAR(a[k], ar[k], 0.03) << k;
+
+    // Pulses every 37 samples (a 432 Hz voice at 16 kHz) through 500 Hz,
+    // 60 Hz wide: autocorrelation LPC misses it, zero weight at the pulses
+    // (and the p samples after, whose past holds them only as samples) not.
+    const double fs = 16000;
+    const auto r = std::polar(std::exp(-M_PI * 60 / fs), 2 * M_PI * 500 / fs);
+    const std::vector<double> res = poly_from_roots({r, std::conj(r)});
+    std::vector<double> y(4000, 0.0), w(y.size(), 1.0);
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        double v = i % 37 == 0 ? 1.0 : 0.0;
+        if (v > 0) w[i] = 0;
+        for (std::size_t k = 1; k < res.size() && k <= i; ++k) v -= res[k] * y[i - k];
+        y[i] = v;
+    }
+    const std::vector<double> b = weighted_lpc(y, w, 2);
+    EXPECT_NEAR(b[1], res[1], 1e-6);
+    EXPECT_NEAR(b[2], res[2], 1e-6);
+    const std::vector<tformant> f = formants_from_polynomial(b, fs);
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_NEAR(f[0].f0, 500, 0.1);
+    EXPECT_NEAR(f[0].bw, 60, 0.1);
+    // Nothing to model: the polynomial 1.
+    EXPECT_EQ(weighted_lpc(std::vector<double>(100, 0.0), std::vector<double>(100, 1.0), 3),
+              (std::vector<double>{1, 0, 0, 0}));
+    EXPECT_EQ(weighted_lpc(y, std::vector<double>(y.size(), 0.0), 2), (std::vector<double>{1, 0, 0}));
+}
+
+// The AME weights: the floor over [g - pq T, g - pq T + (1 - dq) T), ramps
+// of `ramp` either side, 1 elsewhere; GCIs further apart than the longest
+// period bound nothing.
+TEST(QcpWeightedLpc, AmeWeightsAttenuateTheMainExcitation) {
+    tqcpoptions o;
+    o.ramp = 0;
+    const double fs = 10000;  // the longest period (50 Hz) is 200 samples
+    const std::vector<double> w = ame_weights(500, {100, 200, 450}, fs, o);
+    // Period 100: attenuated from 95 to 125.
+    EXPECT_EQ(w[94], 1.0);
+    EXPECT_EQ(w[95], o.floor);
+    EXPECT_EQ(w[124], o.floor);
+    EXPECT_EQ(w[125], 1.0);
+    // The second GCI's next is 250 away: it takes its previous period.
+    EXPECT_EQ(w[195], o.floor);
+    EXPECT_EQ(w[225], 1.0);
+    EXPECT_EQ(w[445], 1.0);  // the last, alone, bounds nothing
+    o.ramp = 0.0004;         // 4 samples
+    const std::vector<double> r = ame_weights(500, {100, 200}, fs, o);
+    EXPECT_NEAR(r[93], o.floor + (1 - o.floor) * 0.5, 1e-12);
+    EXPECT_NEAR(r[127], o.floor + (1 - o.floor) * 0.5, 1e-12);
+}
+
+// A long span's weights are made block by block as the sums go: any piece
+// of them is that piece of the whole array, and the prediction from them is
+// the prediction from the whole array, bit for bit, with attenuations
+// across the block edges (65536 samples) and a gap longer than a period.
+TEST(QcpWeightedLpc, WeightsMadeInPiecesAreTheWholeArraysAndPredictAlike) {
+    const double fs = 16000;
+    tqcpoptions o;
+    std::vector<std::size_t> gcis;
+    for (std::size_t g = 100; g < 200000; g += 131 + (g / 131) % 7) {
+        if (g > 90000 && g < 91000) continue;  // unvoiced: no period bounded
+        gcis.push_back(g);
+    }
+    gcis.push_back(65536 + 3);  // just past a block edge, kept ascending
+    std::sort(gcis.begin(), gcis.end());
+    const std::size_t n = 200000;
+    const std::vector<double> whole = ame_weights(n, gcis, fs, o);
+    for (auto [from, to] : {std::pair<std::size_t, std::size_t>{0, 1}, {65530, 65600}, {65536, 131072},
+                            {90500, 92000}, {199990, 200000}, {5, 5}}) {
+        std::vector<double> piece(to - from + 1, -1.0);
+        ame_weights(from, to, gcis, fs, o, piece.data());
+        for (std::size_t i = from; i < to; ++i) ASSERT_EQ(piece[i - from], whole[i]) << i;
+        EXPECT_EQ(piece[to - from], -1.0) << "wrote past " << to;
+    }
+    std::mt19937 rng(7);
+    std::normal_distribution<double> g(0.0, 1.0);
+    std::vector<double> s(n);
+    double y1 = 0, y2 = 0;
+    for (double& v : s) {
+        v = g(rng) + 1.6 * y1 - 0.9 * y2;
+        y2 = y1;
+        y1 = v;
+    }
+    EXPECT_EQ(weighted_lpc_ame(s, gcis, fs, o, 6), weighted_lpc(s, whole, 6));
+}
+
+// A silent span is refused as IAIF refuses it; white noise (peaks that are
+// no glottal cycles) still gives an estimate of resonances on the unit
+// disc, never a failure.
+TEST(Qcp, RefusesWhatIaifRefusesAndFallsBackWithoutCycles) {
+    const std::vector<double> zeros(8000, 0.0);
+    EXPECT_NE(qcp(zeros.data(), zeros.size(), 16000).problem.find("silent"), std::string::npos);
+    std::mt19937 rng(5);
+    std::normal_distribution<double> g(0.0, 1.0);
+    std::vector<double> noise(8000);
+    for (double& v : noise) v = g(rng);
+    const tiaifresult q = qcp(noise.data(), noise.size(), 16000);
+    ASSERT_TRUE(q.ok);
+    for (const tformant& f : q.formants) {
+        EXPECT_GT(f.f0, 0);
+        EXPECT_LT(f.f0, 8000);
+        EXPECT_GT(f.bw, 0);
     }
 }
 
