@@ -786,6 +786,9 @@ TEST(SpectrumWindow, CommandsWaitForTheLtasAndCancelLeavesEverythingAsItWas) {
     doc.theglobal.set_selection(0, 1200);
     f.log().clear();
     const auto state_before = f.win->state().fft;
+    // The pool's workers are held, so the LTAS is still to come when the
+    // dialog shows, however fast the machine.
+    auto hold = std::make_unique<tpoolhold>();
     for (int command = 0; command < 3; ++command) {
         tcancelclicker cancel(f.win);
         if (command == 0) f.win->logspectrumactionExecute();
@@ -799,6 +802,7 @@ TEST(SpectrumWindow, CommandsWaitForTheLtasAndCancelLeavesEverythingAsItWas) {
         EXPECT_EQ(doc.theglobal.leftselcursor(), 0);
         EXPECT_EQ(doc.theglobal.rightselcursor(), 1200);
     }
+    hold.reset();
     // Not cancelled, the command waits (the event loop running) and logs
     // the engine's LTAS.
     doc.theglobal.set_selection(0, 600);
