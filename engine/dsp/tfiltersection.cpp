@@ -231,4 +231,14 @@ void TRealFilterSection::SetSampFreq(double fs) {
     design_pole();
 }
 
+void highpass_both_ways(std::vector<double>& s, double fs, double hz) {
+    THPFilterSection h;
+    h.SetSampFreq(fs);
+    h.SetF0(hz);
+    h.reset();
+    for (double& v : s) v = h.filter(v);
+    h.reset();
+    for (std::size_t i = s.size(); i-- > 0;) s[i] = h.filter(s[i]);
+}
+
 }  // namespace tessal

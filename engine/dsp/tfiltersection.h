@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 namespace tessal {
 
@@ -260,5 +261,9 @@ inline tfirstorderkernel normalised(const TRealFilterSection& s, double& scale) 
     scale *= s.Geta0() * s.GetGain() * s.Getb0();
     return {s.Geta1(), s.Getb1(), 0.0};
 }
+
+// s high-passed at `hz` by one section forward and again backward: no
+// phase shift, as the glottal-flow estimates prepare their input.
+void highpass_both_ways(std::vector<double>& s, double fs, double hz);
 
 }  // namespace tessal

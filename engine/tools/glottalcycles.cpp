@@ -190,13 +190,7 @@ tcyclecount measure_channel_cycles(const tchannel& ch, double from, double to, b
     const tsinglearr s = ch.samples_array(first - lead, last);
     std::vector<double> flow(s.begin(), s.end());
     if (derivative) {
-        THPFilterSection h;
-        h.SetSampFreq(fs);
-        h.SetF0(hp);
-        h.reset();
-        for (double& x : flow) x = h.filter(x);
-        h.reset();
-        for (std::size_t i = flow.size(); i-- > 0;) flow[i] = h.filter(flow[i]);
+        highpass_both_ways(flow, fs, hp);
         double sum = 0;
         for (double& x : flow) x = (sum += x) / fs;
     }

@@ -75,16 +75,6 @@ void fir_through(const std::vector<double>& a, const std::vector<double>& x, std
     }
 }
 
-void highpass_both_ways(std::vector<double>& s, double fs, double hz) {
-    THPFilterSection h;
-    h.SetSampFreq(fs);
-    h.SetF0(hz);
-    h.reset();
-    for (double& v : s) v = h.filter(v);
-    h.reset();
-    for (std::size_t i = s.size(); i-- > 0;) s[i] = h.filter(s[i]);
-}
-
 int iaif_default_order(double fs) { return static_cast<int>(std::lround(fs / 1000.0)) + 2; }
 
 std::vector<tformant> formants_from_polynomial(const std::vector<double>& c, double fs, int* realroots) {

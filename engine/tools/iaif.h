@@ -95,9 +95,6 @@ void apply_iaif(tinvfilter& filter, const tiaifresult& r);
 std::vector<double> fir_through(const std::vector<double>& a, const std::vector<double>& x);
 // The same into y (resized to x's length), which may hold an earlier signal.
 void fir_through(const std::vector<double>& a, const std::vector<double>& x, std::vector<double>& y);
-// s high-passed at `hz` forward and backward (no phase shift), as every
-// estimate here prepares its input.
-void highpass_both_ways(std::vector<double>& s, double fs, double hz);
 
 // The inverse formants of A(z) = c[0] + c[1]/z + ... as described above;
 // `realroots` counts the roots left out.
