@@ -67,53 +67,6 @@ std::vector<double> reflected_inside(const std::vector<double>& a) {
 
 }  // namespace
 
-std::vector<double> cascade_polynomial(const std::vector<tformant>& formants, double fs) {
-    std::vector<double> a{1.0};
-    for (const tformant& f : formants) {
-        const double r = std::exp(-pi * f.bw / fs), c = -2.0 * r * std::cos(2.0 * pi * f.f0 / fs);
-        std::vector<double> b(a.size() + 2, 0.0);
-        for (std::size_t k = 0; k < a.size(); ++k) {
-            b[k] += a[k];
-            b[k + 1] += c * a[k];
-            b[k + 2] += r * r * a[k];
-        }
-        a = std::move(b);
-    }
-    return a;
-}
-
-double closed_phase_ripple(const std::vector<double>& s, const std::vector<double>& a,
-                           const std::vector<std::size_t>& gcis, double fs, const tqcpoptions& opt) {
-    // Sample i of s through a, computed where it is needed (a span may be
-    // long: no copy of it).
-    const auto at = [&](std::size_t i) {
-        double v = 0;
-        for (std::size_t k = 0; k < a.size(); ++k) v += a[k] * s[i - k];
-        return v;
-    };
-    const std::size_t n = s.size();
-    if (a.empty() || n <= a.size()) return 1.0;
-    const double longest = fs / std::max(1e-3, opt.f0min);
-    double closed = 0, all = 0;
-    for (std::size_t i = a.size(); i < n; ++i) {
-        const double v = at(i);
-        all += v * v;
-    }
-    std::size_t used = 0;
-    for (std::size_t k = 0; k + 1 < gcis.size(); ++k) {
-        const double T = static_cast<double>(gcis[k + 1] - gcis[k]);
-        if (T > longest) continue;
-        const std::size_t from = gcis[k] + static_cast<std::size_t>(opt.closedfrom * T);
-        const std::size_t to = gcis[k] + static_cast<std::size_t>(opt.closedto * T);
-        for (std::size_t i = std::max(from, a.size()); i < to && i < n; ++i, ++used) {
-            const double v = at(i);
-            closed += v * v;
-        }
-    }
-    if (!(all > 0) || used == 0) return 1.0;
-    return closed / static_cast<double>(used) / (all / static_cast<double>(n - a.size()));
-}
-
 void ame_weights(std::size_t from, std::size_t to, const std::vector<std::size_t>& gcis, double fs,
                  const tqcpoptions& opt, double* w) {
     if (to <= from) return;
@@ -267,17 +220,44 @@ tiaifresult qcp_prepared(const std::vector<double>& s, double fs, const tqcpopti
     }
     tiaifresult res = first;
     res.tract = reflected_inside(tract);
-    res.formants = formants_from_polynomial(res.tract, fs, &res.realroots);
-    // The window cancels the complex pairs only. A pair broader than any
-    // formant is the residual tilt of the source, as a real root is: it is
-    // left out as those are, never weighed as a resonance (it changes the
-    // open phase's shape, and NAQ with it, more than the closed phase's
-    // rest, so the ripple cannot judge it). Of IAIF's formants and QCP's
-    // the ones whose derivative rests most in the closed phases are taken.
-    std::erase_if(res.formants, [&](const tformant& f) { return f.bw > opt.widest; });
-    const double iaifripple = closed_phase_ripple(s, cascade_polynomial(first.formants, fs), gcis, fs, opt);
-    const double qcpripple = closed_phase_ripple(s, cascade_polynomial(res.formants, fs), gcis, fs, opt);
-    if (!(qcpripple < iaifripple)) res = first;  // IAIF's own tract, its real roots counted
+    const std::vector<tformant> all = formants_from_polynomial(res.tract, fs, &res.realroots);
+    const tclosedphase cp{opt.f0min, opt.closedfrom, opt.closedto};
+    tformantrefine refine = opt.refine;
+    refine.bwmax = opt.widest;
+    // A pair broader than `widest`, or than its own frequency (it has no
+    // peak), is no formant: below the refined band it is the source's tilt
+    // and left out, above it the noise floor's and kept (see the header).
+    const auto tilt = [&](const tformant& f) {
+        return (f.bw > opt.widest || f.bw > f.f0) && f.f0 < opt.refine.below;
+    };
+    // The candidates, each refined: QCP's pairs without the broad ones, and
+    // with the noise floor's; IAIF's with the noise floor's (in noise the
+    // covariance method may model the floor where F1 is).
+    std::vector<std::vector<tformant>> inputs, candidates;
+    const auto same = [](const std::vector<tformant>& a, const std::vector<tformant>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const tformant& x, const tformant& y) {
+            return x.iszero == y.iszero && x.f0 == y.f0 && x.bw == y.bw;
+        });
+    };
+    const auto add = [&](std::vector<tformant> f, bool noisefloor) {
+        std::erase_if(f, [&](const tformant& e) { return tilt(e) || (!noisefloor && e.bw > opt.widest); });
+        for (const std::vector<tformant>& c : inputs)
+            if (same(c, f)) return;
+        inputs.push_back(f);
+        candidates.push_back(refine_formants(s, std::move(f), gcis, fs, cp, refine, job));
+        if (job) job->progress(0.9 + 0.03 * static_cast<double>(candidates.size()));
+    };
+    add(all, false);
+    add(all, true);
+    add(first.formants, true);
+    double least = closed_phase_ripple(s, cascade_polynomial(first.formants, fs), gcis, fs, cp);
+    int chosen = -1;
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        const double r = closed_phase_ripple(s, cascade_polynomial(candidates[k], fs), gcis, fs, cp);
+        if (r < least) least = r, chosen = static_cast<int>(k);
+    }
+    if (chosen >= 0) res.formants = std::move(candidates[static_cast<std::size_t>(chosen)]);
+    else res = first;  // IAIF's own tract, its real roots counted
     if (gcicount) *gcicount = static_cast<int>(gcis.size());
     if (job) job->progress(1.0);
     return res;

@@ -28,17 +28,26 @@
 //     diagonal; roots outside the unit circle are reflected inside (the
 //     covariance method does not promise a minimum-phase polynomial).
 //  4. the inverse filter window cancels complex pairs only: real roots, the
-//     tilt, are left out as IAIF's are, and so are the pairs the
-//     covariance method spends on the source's residual tilt in a band the
-//     tract leaves empty (broader than `widest`): no formant is that broad,
-//     and cancelling them tilts the flow (its NAQ rises) while barely
-//     touching the closed phase. Of the two estimates of the tract, IAIF's
-//     formants and QCP's, the one whose derivative (the high-passed signal
-//     through the cascade the window would build) moves least in the closed
-//     phases, relative to its mean square, is taken: the flat closed phase
-//     that closed-phase inverse filtering looks for (Wong, Markel & Gray
-//     1979). A noisy span, where WLP's covariance models the noise floor,
-//     thus keeps IAIF's estimate.
+//     tilt, are left out as IAIF's are, and so are pairs below
+//     `refine.below` broader than `widest` or than their own frequency:
+//     no formant is that broad, they are the source's residual tilt in a
+//     band the tract leaves empty, and cancelling them tilts the flow (its
+//     NAQ rises). Broad pairs above that band model a noise floor (white
+//     noise over a voice whose spectrum falls); cancelling them keeps the
+//     noise out of the derivative, at the price of its sharpest detail.
+//  5. three candidates: QCP's pairs without any broad pair, QCP's with
+//     the noise floor's, and IAIF's with the noise floor's (in noise the
+//     covariance method may spend a pole on the floor where F1 is, and
+//     IAIF's F1 is the better start); in each the formants below
+//     `refine.below` are refined by the closed-phase ripple
+//     (closedphase.h), which takes them the last step where a harmonic
+//     near F1 pulled the estimate.
+//  6. of IAIF's own formants and the three candidates, the one whose
+//     derivative (the high-passed signal through the cascade the window
+//     would build) moves least in the closed phases relative to its mean
+//     square is taken: the flat closed phase that closed-phase inverse
+//     filtering looks for (Wong, Markel & Gray 1979). A clean voice thus
+//     keeps no broad pair, a noisy one those that hold the noise down.
 // The result is IAIF's (tiaifresult): the formants feed the inverse filter
 // window as IAIF's do.
 //
@@ -50,6 +59,7 @@
 #include <cstddef>
 
 #include "engine/store/samplestore.h"
+#include "engine/tools/closedphase.h"
 #include "engine/tools/iaif.h"
 
 namespace tessal {
@@ -64,8 +74,9 @@ struct tqcpoptions {
     double ramp = 0.875e-3;  // s, the ramps into and out of the attenuation
     double floor = 1e-5;   // the weight of the attenuated samples
     double f0min = 50, f0max = 500;  // Hz, the periods the GCIs may lie apart
-    double widest = 1000;  // Hz: broader pairs of QCP's model are tilt rather than formants (see qcp)
+    double widest = 1000;  // Hz: broader pairs of QCP's model are tilt or noise rather than formants (see qcp)
     double closedfrom = 0.1, closedto = 0.3;  // the closed phase, shares of the period after each GCI
+    tformantrefine refine;  // of QCP's formants (its bwmax is `widest`)
 };
 
 // The weights (0 ... 1) of n samples with GCIs at `gcis` (ascending):
@@ -86,17 +97,6 @@ std::vector<double> weighted_lpc(const std::vector<double>& s, const std::vector
 // go (a long span needs no weights array of its own).
 std::vector<double> weighted_lpc_ame(const std::vector<double>& s, const std::vector<std::size_t>& gcis, double fs,
                                      const tqcpoptions& opt, int p, const tjobcontext* job = nullptr);
-
-// The polynomial of the window's cascade of inverse formants (each pair
-// 1 - 2 r cos(2 pi f / fs) z^-1 + r^2 z^-2, r = exp(-pi B / fs)), not
-// normalised.
-std::vector<double> cascade_polynomial(const std::vector<tformant>& formants, double fs);
-
-// The mean square of s through a over the closed phases (closedfrom ...
-// closedto of each period after its GCI) over its mean square everywhere:
-// how little the flow derivative a leaves moves while the glottis is shut.
-double closed_phase_ripple(const std::vector<double>& s, const std::vector<double>& a,
-                           const std::vector<std::size_t>& gcis, double fs, const tqcpoptions& opt);
 
 // QCP over x[0 .. n) at rate fs (a microphone signal; high-passed here).
 // `gcicount`, when given, gets the number of GCIs used (0: IAIF's result).

@@ -2,8 +2,8 @@
 # tessal-cli glottal --auto and invfilter --auto. glottal: a train of
 # symmetric triangles (30 samples up, 30 down, 40 closed at 10 kHz) gives a
 # row per cycle with T0 10 ms, NAQ 0.3, CQ 0.4 and SQ 1, the same from its
-# derivative with --derivative, nothing from silence; invfilter: a pulse
-# train through two resonances (written by their own difference equations)
+# derivative with --derivative, nothing from silence; invfilter: glottal
+# pulses through two resonances (written by their own difference equations)
 # gives a filter whose two strongest elements are those resonances, and the
 # saved filter file gives the same channels through --filter; and the
 # refusals with their exit codes.
@@ -37,12 +37,19 @@ run autospan 2 "$cli" glottal "$work/tri.wav" --channel 0 --auto --from 0.5
 run autobackwards 2 "$cli" glottal "$work/tri.wav" --channel 0 --auto --from 0.6 --to 0.5
 run autochannel 1 "$cli" glottal "$work/tri.wav" --channel 1 --auto
 
-# Pulses every 100 samples at 16 kHz through 800 Hz (80 Hz wide) and
-# 2200 Hz (120 Hz wide).
+# Glottal pulses every 100 samples at 16 kHz (Rosenberg's: opening over
+# 40 % of the period, closing over 16 %, then closed), their derivative
+# through 800 Hz (80 Hz wide) and 2200 Hz (120 Hz wide).
 python3 - "$work/res.wav" <<'PY'
 import math, struct, sys
-fs, n = 16000, 32000
-x = [1.0 if i % 100 == 0 else 0.0 for i in range(n)]
+fs, n, T = 16000, 32000, 100
+tp, tn = 0.40 * T, 0.16 * T
+def flow(t):
+    t = t % T
+    if t < tp: return 0.5 * (1 - math.cos(math.pi * t / tp))
+    if t < tp + tn: return math.cos(math.pi * (t - tp) / (2 * tn))
+    return 0.0
+x = [flow(i) - flow(i - 1) for i in range(n)]
 for f, b in ((800, 80), (2200, 120)):
     C = -math.exp(-2 * math.pi * b / fs); B = 2 * math.exp(-math.pi * b / fs) * math.cos(2 * math.pi * f / fs)
     y1 = y2 = 0.0

@@ -32,19 +32,35 @@ using namespace tessal::testing;
 
 namespace {
 
+// The excitation every 8 ms: a unit pulse, or (glottal) the derivative of
+// a Rosenberg glottal pulse (opening over 40 % of the period, closing over
+// 16 %, closed for the rest) as a voice has.
+double excitation(std::size_t i, double fs, bool glottal) {
+    const std::size_t period = static_cast<std::size_t>(fs * 0.008);
+    if (!glottal) return i % period == 0 ? 1.0 : 0.0;
+    const double T = static_cast<double>(period), tp = 0.4 * T, tn = 0.16 * T;
+    const auto flow = [&](double t) {
+        t = std::fmod(t + T, T);
+        if (t < tp) return 0.5 * (1 - std::cos(M_PI * t / tp));
+        if (t < tp + tn) return std::cos(M_PI * (t - tp) / (2 * tn));
+        return 0.0;
+    };
+    return flow(static_cast<double>(i)) - flow(static_cast<double>(i) - 1);
+}
+
 struct tfixture : twindowfixture<tinvirawindow> {
-    explicit tfixture(double fs = 16000) {
+    explicit tfixture(double fs = 16000, bool glottal = false) {
         tdocument& doc = w.document();
         doc.set_totnchans(1);
         tchannel& ch = doc.channel(0);
         ch.set_name("mic");
         ch.sampfreq = fs;
         tsinglearr s(static_cast<std::size_t>(fs));
-        // Pulses every 8 ms through one 800 Hz resonance.
+        // Excitation every 8 ms through one 800 Hz resonance.
         double y1 = 0, y2 = 0;
         const double C = -std::exp(-2 * M_PI * 80 / fs), B = 2 * std::exp(-M_PI * 80 / fs) * std::cos(2 * M_PI * 800 / fs);
         for (std::size_t i = 0; i < s.size(); ++i) {
-            const double x = i % static_cast<std::size_t>(fs * 0.008) == 0 ? 1.0 : 0.0;
+            const double x = excitation(i, fs, glottal);
             const double y = (1 - B - C) * x + B * y1 + C * y2;
             y2 = y1, y1 = y;
             s[i] = static_cast<float>(y);
@@ -252,11 +268,11 @@ TEST(InviraWindow, MakeChannelsOnALongSignalCanBeCancelled) {
     EXPECT_GT(f.w.measurements().measurements().datalog.lines().size(), loglines);
 }
 
-// "Estimate filter" on the fixture's pulses through one 800 Hz resonance
-// finds that resonance among the elements, sets the type and high-pass the
+// "Estimate filter" on glottal pulses through one 800 Hz resonance finds
+// that resonance among the elements, sets the type and high-pass the
 // estimate assumes, and "Undo estimate" returns to the elements before it.
 TEST(InviraWindow, EstimateFilterFromTheSelectionAndUndo) {
-    tfixture f;
+    tfixture f(16000, true);
     ASSERT_NE(f.win, nullptr);
     tinvfilter& filt = f.win->filter();
     filt.add_element(true, 3000, 200);
@@ -309,7 +325,7 @@ void long_selection(tfixture& f) {
     double y1 = 0, y2 = 0;
     const double C = -std::exp(-2 * M_PI * 80 / fs), B = 2 * std::exp(-M_PI * 80 / fs) * std::cos(2 * M_PI * 800 / fs);
     for (std::size_t i = 0; i < s.size(); ++i) {
-        const double x = i % 128 == 0 ? 1.0 : 0.0;
+        const double x = excitation(i, fs, true);
         const double y = (1 - B - C) * x + B * y1 + C * y2;
         y2 = y1, y1 = y;
         s[i] = static_cast<float>(y);

@@ -81,7 +81,8 @@ def test_every_save_format_round_trips_and_equals_tessal_cli(tmp_path, signals, 
         for a, b in zip(src.channels, tessal.open(ours).channels):
             np.testing.assert_allclose(b.samples, a.samples * 125 / 127, atol=1.51 / 127 * a.fsd)
         return
-    # A native file records when each channel was made; nothing else differs.
+    # A native file records when each channel was made, a headed file when it
+    # was saved (to the second); nothing else differs.
     assert without_creation_dates(ours.read_bytes()) == without_creation_dates(theirs.read_bytes())
 
     back = tessal.open(ours)

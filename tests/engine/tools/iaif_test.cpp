@@ -18,6 +18,7 @@
 #include <random>
 #include <utility>
 
+#include "engine/dsp/tfiltersection.h"
 #include "engine/tools/glottalcycles.h"
 #include "engine/tools/qcp.h"
 #include "lfvowel.h"
@@ -130,6 +131,20 @@ struct toutcome {
     int cycles = 0, gcis = 0;
 };
 
+// The model's median NAQ as the T-naq measure pairs it: cycle k runs from
+// the negative peak of pulse k to that of pulse k + 1; its peak flow and
+// MDR are pulse k's.
+double model_naq(const tvowel& v) {
+    std::vector<double> naqs;
+    for (std::size_t k = 0; k + 1 < v.pulses.size(); ++k) {
+        const auto& p = v.pulses[k];
+        const double t0 = v.cyclestart[k + 1] + v.pulses[k + 1].te - (v.cyclestart[k] + p.te);
+        naqs.push_back(p.peakflow() / (-p.der(p.te) * t0));  // der(te) = -Ee
+    }
+    std::nth_element(naqs.begin(), naqs.begin() + naqs.size() / 2, naqs.end());
+    return naqs[naqs.size() / 2];
+}
+
 // The estimated filter over the vowel's microphone signal (as the inverse
 // filter window runs it), the derivative compared with the model's at the
 // best lag within 1 ms, and the median NAQ of the cycles of its flow.
@@ -180,18 +195,67 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool
         std::nth_element(naqs.begin(), naqs.begin() + naqs.size() / 2, naqs.end());
         o.naq = naqs[naqs.size() / 2];
     }
-    // The model's NAQ as the T-naq measure pairs it: cycle k runs from the
-    // negative peak of pulse k to that of pulse k + 1; its peak flow and
-    // MDR are pulse k's.
-    std::vector<double> model_naqs;
-    for (std::size_t k = 0; k + 1 < v.pulses.size(); ++k) {
-        const auto& p = v.pulses[k];
-        const double t0 = v.cyclestart[k + 1] + v.pulses[k + 1].te - (v.cyclestart[k] + p.te);
-        model_naqs.push_back(p.peakflow() / (-p.der(p.te) * t0));  // der(te) = -Ee
-    }
-    std::nth_element(model_naqs.begin(), model_naqs.begin() + model_naqs.size() / 2, model_naqs.end());
-    o.modelnaq = model_naqs[model_naqs.size() / 2];
+    o.modelnaq = model_naq(v);
     return o;
+}
+
+// What noise leaves of NAQ whatever the formants: the model's own formants
+// in the window, both outputs then low-passed forward and backward (two
+// second-order Butterworth sections each way) at the cut-off (1 ... 6 kHz,
+// in steps of 250 Hz) where the derivative correlates best with the
+// model's; the NAQ error (%) of its cycles there. White noise over a
+// falling voice spectrum leaves the choice between passing the noise and
+// cutting the derivative's sharp closure, whose peak then falls and NAQ
+// rises: this is the error of the best such choice with exact formants.
+double naq_error_at_best_r(const tvowelcase& vc, double f0, double fs, double snrdb) {
+    const double dur = 0.6;
+    tvowel v = make_vowel(fs, dur, cycles_at(f0), vc.formants);
+    double ss = 0;
+    for (double x : v.mic) ss += x * x;
+    std::mt19937 rng(11);
+    std::normal_distribution<double> noise(0.0, std::sqrt(ss / v.mic.size()) * std::pow(10.0, -snrdb / 20));
+    for (double& x : v.mic) x += noise(rng);
+    const std::size_t base = static_cast<std::size_t>(0.05 * fs);
+    const int n = static_cast<int>(std::min<std::size_t>(invfilter_seglen, v.mic.size() - base - 1));
+    tinvfilter f;
+    for (const tresonance& r : vc.formants) f.formants.push_back({false, r.f, r.bw});
+    f.set_sampfreq(fs);
+    f.rebuild_cascade();
+    f.load_samples(fs, [&](int i) {
+        const long long k = static_cast<long long>(base) + i;
+        return k >= 0 && k < static_cast<long long>(v.mic.size()) ? v.mic[static_cast<std::size_t>(k)] : 0.0;
+    });
+    f.recompute_outputs();
+    std::vector<double> model(n);
+    for (int i = 0; i < n; ++i) model[i] = v.der_at((static_cast<double>(base + i) - 0.5) / fs);
+    const auto lowpassed = [&](const std::vector<double>& a, double cut) {
+        std::vector<double> y(a.begin() + invfilter_lead, a.begin() + invfilter_lead + n);
+        for (int rep = 0; rep < 2; ++rep) {
+            TLPFilterSection h;
+            h.SetSampFreq(fs);
+            h.SetQ(std::sqrt(0.5));
+            h.SetF0(cut);
+            h.reset();
+            for (double& x : y) x = h.filter(x);
+            h.reset();
+            for (std::size_t i = y.size(); i-- > 0;) y[i] = h.filter(y[i]);
+        }
+        return y;
+    };
+    double bestr = -1, err = 0;
+    const int edge = static_cast<int>(0.02 * fs);
+    for (double cut = 1000; cut <= 6000 && cut < 0.45 * fs; cut += 250) {
+        const std::vector<double> d = lowpassed(f.invderarr, cut);
+        const double r = testing::correlation(d.data() + edge, model.data() + edge, n - 2 * edge);
+        if (!(r > bestr)) continue;
+        std::vector<double> naqs;
+        measure_cycles(lowpassed(f.invflowarr, cut), fs, 0, {}, [&](tglottalflow& g) { naqs.push_back(g.naq); });
+        if (naqs.empty()) continue;
+        std::nth_element(naqs.begin(), naqs.begin() + naqs.size() / 2, naqs.end());
+        bestr = r;
+        err = 100 * (naqs[naqs.size() / 2] / model_naq(v) - 1);
+    }
+    return err;
 }
 
 // What holds for IAIF alone: the derivative correlates at r > 0.9 for the open vowels
@@ -203,17 +267,18 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool
 // to floors that catch a broken estimate (r > 0.75, and NAQ within 40 % for
 // the open vowels), and the table shows them.
 //
-// What holds for QCP (qcp.h, what the window and tessal-cli use): r > 0.9
-// for every vowel up to 200 Hz without noise at both rates, and for the
-// open vowels with noise too; NAQ within 8 % without noise up to 200 Hz for
-// the open vowels and up to 120 Hz for the close ones, at both rates (the
-// model's own formants give +2.5 ... +5 % through the window here). The
-// close vowels' NAQ above 120 Hz (a harmonic near F1) and the noisy cases'
-// (IAIF's estimate is kept there) are held to the same floors.
+// What holds for QCP (qcp.h, what the window and tessal-cli use), every
+// vowel up to 200 Hz at both rates: without noise r > 0.99 and NAQ within
+// 8 % (the model's own formants give +2.5 ... +5 % through the window
+// here: the first difference misses the closure's sharp peak by that
+// much). At 30 dB SNR r > 0.9 and NAQ at most 6 points further from the
+// model's than what the model's own formants give when band-limited where
+// they match best (the limit column: +9 ... +32 %, the noise's share).
 TEST(IaifTruth, SyntheticVowelsGiveTheModelsDerivativeAndNaq) {
     const bool table = std::getenv("IAIF_TABLE") != nullptr;
     if (table)
-        std::printf("vowel\tfs\tF0\tSNR\tr\tNAQ\tmodel NAQ\terror %%\tcycles\tQCP r\tQCP NAQ\tQCP err %%\tGCIs\n");
+        std::printf("vowel\tfs\tF0\tSNR\tr\tNAQ\tmodel NAQ\terror %%\tcycles\tQCP r\tQCP NAQ\tQCP err %%\tGCIs"
+                    "\tlimit %%\n");
     for (double fs : {16000.0, 44100.0}) {
         for (const tvowelcase& vc : vowels) {
             const bool open = vc.name[0] == 'a' || vc.name[0] == 'e';
@@ -224,10 +289,12 @@ TEST(IaifTruth, SyntheticVowelsGiveTheModelsDerivativeAndNaq) {
                     const toutcome q = run_case(vc, f0, fs, snr, true);
                     const double err = 100 * (o.naq / o.modelnaq - 1);
                     const double qerr = 100 * (q.naq / q.modelnaq - 1);
+                    const double limit = clean || f0 > 200 ? 0.0 : naq_error_at_best_r(vc, f0, fs, snr);
                     if (table)
-                        std::printf("%s\t%g\t%g\t%s\t%.3f\t%.4f\t%.4f\t%+.1f\t%d\t%.3f\t%.4f\t%+.1f\t%d\n", vc.name, fs,
-                                    f0, clean ? "clean" : "30 dB", o.r, o.naq, o.modelnaq, err, o.cycles, q.r, q.naq,
-                                    qerr, q.gcis);
+                        std::printf("%s\t%g\t%g\t%s\t%.3f\t%.4f\t%.4f\t%+.1f\t%d\t%.3f\t%.4f\t%+.1f\t%d\t%s\n", vc.name,
+                                    fs, f0, clean ? "clean" : "30 dB", o.r, o.naq, o.modelnaq, err, o.cycles, q.r, q.naq,
+                                    qerr, q.gcis,
+                                    clean || f0 > 200 ? "" : std::to_string(std::lround(limit)).c_str());
                     if (f0 > 200) continue;
                     const std::string what = std::string(vc.name) + " at " + std::to_string(int(f0)) + " Hz, fs " +
                                              std::to_string(int(fs)) + (clean ? ", clean" : ", 30 dB SNR");
@@ -238,11 +305,12 @@ TEST(IaifTruth, SyntheticVowelsGiveTheModelsDerivativeAndNaq) {
                     } else if (open) {
                         EXPECT_LT(std::abs(err), 40.0) << "IAIF, " << what;
                     }
-                    EXPECT_GT(q.r, open || clean ? 0.9 : 0.75) << "QCP, " << what;
-                    if (clean && (open || f0 <= 120)) {
+                    if (clean) {
+                        EXPECT_GT(q.r, 0.99) << "QCP, " << what;
                         EXPECT_LT(std::abs(qerr), 8.0) << "QCP, " << what;
-                    } else if (open) {
-                        EXPECT_LT(std::abs(qerr), 40.0) << "QCP, " << what;
+                    } else {
+                        EXPECT_GT(q.r, 0.9) << "QCP, " << what;
+                        EXPECT_LT(std::abs(qerr), std::abs(limit) + 6.0) << "QCP, " << what;
                     }
                 }
             }
