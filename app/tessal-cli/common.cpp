@@ -57,7 +57,12 @@ std::string terminal_text(const std::string& s) {
 
 tclidocument::tclidocument(bool yes) : tbatchdocument(yes) {
     prompter.told = [](const std::string& text, const std::string& caption, bool refused) {
-        std::fprintf(stderr, "%s: %s\n%s", caption.c_str(), terminal_text(text).c_str(),
+        // A text whose first line is its caption (as a dialog's often is)
+        // is printed once, not after the caption again.
+        const std::string shown = terminal_text(text);
+        const bool opens = shown.compare(0, caption.size(), caption) == 0 &&
+                           (shown.size() == caption.size() || shown[caption.size()] == '\n');
+        std::fprintf(stderr, "%s%s%s\n%s", opens ? "" : caption.c_str(), opens ? "" : ": ", shown.c_str(),
                      refused ? "(answer it with --yes)\n" : "");
     };
     // Reading and writing long files shows how far it got, on a terminal

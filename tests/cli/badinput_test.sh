@@ -126,5 +126,16 @@ nofile zerolabels "$work/zl.tessal"
 run fiforecover 1 timeout 20 "$cli" recover "$work/fifo.tjournal" -o "$work/fr.tessal"
 nofile fiforecover "$work/fr.tessal"
 
+# A file that is not there, or no WAVE file: the message once, its caption
+# being its first line, not printed again in front of it.
+printf 'not a wave' >"$work/text.wav"
+for name in missing notwave; do
+  [ "$name" = missing ] && f="$work/none.wav" || f="$work/text.wav"
+  run "$name" 1 "$cli" info "$f"
+  said "$name" "^Could not open file$"
+  ! grep -q "Could not open file: " "$work/err" || { echo "FAIL $name: caption twice"; cat "$work/err"; fails=$((fails + 1)); }
+done
+said notwave "text.wav is not a RIFF WAVE file"
+
 [ "$fails" -eq 0 ] && echo "badinput: all passed"
 exit $((fails > 0))
