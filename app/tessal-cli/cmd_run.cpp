@@ -25,12 +25,9 @@ int run_process_job(const std::string& procpath, const std::vector<std::string>&
     const tprocessjobresult r = run_process_job(d, job);
     if (told) *told = r.told;
     if (r.status == tjobstatus::ok) return exit_ok;
+    // An input read without a word from the reader is named in the
+    // message ("cannot read" it), which the caller prints once.
     message = r.message;
-    // An input read without a word from the reader: named as it was read.
-    if (r.unread >= 0 && !r.told) {
-        std::fprintf(stderr, "tessal-cli: cannot read %s\n", inputs[static_cast<std::size_t>(r.unread)].c_str());
-        message = "cannot read " + inputs.front();
-    }
     return r.status == tjobstatus::usage ? exit_usage : exit_input;
 }
 
