@@ -3,8 +3,11 @@
 # vowel (an LF source through known formants), F0, sampling rate and noise,
 # the correlation r of the inverse-filtered flow derivative with the model's
 # and the median NAQ of the cycles found without marking beside the model's,
-# for IAIF alone and for quasi-closed-phase analysis (QCP, what the window
-# and tessal-cli use), with the number of GCIs QCP weighted around.
+# for IAIF alone and for the estimate the window and tessal-cli use (QCP,
+# its formants refined by the closed-phase ripple, chosen among candidates),
+# with the number of GCIs found; for the noisy rows the limit column is the
+# NAQ error (%) that the model's own formants give, band-limited where their
+# derivative matches the model's best (what the noise costs any filter).
 #
 #   bench/iaif_table.sh [BUILD_DIR]
 set -euo pipefail

@@ -104,7 +104,10 @@ std::vector<tformant> refine_formants(const std::vector<double>& s, std::vector<
     for (std::size_t k = 0; k < formants.size(); ++k) {
         around[k] = formants[k].f0;
         narrowest[k] = std::max(refine.bwmin, formants[k].bw * refine.narrowing);
-        fixed[k] = !(formants[k].f0 < refine.below);
+        // Only a resonance inside the band (a zero or non-finite frequency
+        // would make no grid) is moved.
+        fixed[k] = !(formants[k].f0 > 0 && formants[k].f0 < refine.below && formants[k].f0 < 0.5 * fs &&
+                     std::isfinite(formants[k].bw));
     }
     bool moved = true;
     for (int pass = 0; pass < refine.passes && moved; ++pass) {

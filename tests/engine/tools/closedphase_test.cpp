@@ -85,6 +85,12 @@ TEST(ClosedPhase, RefinementFindsTheTractAgainWithinTheGrid) {
     const tknown k = known_signal(16000, 180);
     const std::vector<tformant> est = {{false, 354, 30}};
     EXPECT_EQ(refine_formants(k.s, est, {}, 16000, tclosedphase{})[0].f0, 354);
+    // Elements no grid can be laid around: left as they are.
+    const std::vector<tformant> odd = {{false, 0, 50}, {false, 300, std::nan("")}, {false, 9000, 80}};
+    const std::vector<tformant> same = refine_formants(k.s, odd, k.gcis, 16000, tclosedphase{});
+    ASSERT_EQ(same.size(), 3u);
+    EXPECT_EQ(same[0].f0, 0);
+    EXPECT_EQ(same[2].f0, 9000);
     tformantrefine flat;
     flat.fstep = 1.0;
     EXPECT_EQ(refine_formants(k.s, est, k.gcis, 16000, tclosedphase{}, flat)[0].f0, 354);
