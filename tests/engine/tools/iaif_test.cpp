@@ -145,12 +145,10 @@ double model_naq(const tvowel& v) {
     return naqs[naqs.size() / 2];
 }
 
-// The estimated filter over the vowel's microphone signal (as the inverse
-// filter window runs it), the derivative compared with the model's at the
-// best lag within 1 ms, and the median NAQ of the cycles of its flow.
-toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool quasiclosed) {
-    const double dur = 0.6;
-    tvowel v = make_vowel(fs, dur, cycles_at(f0), vc.formants);
+// 0.6 s of the vowel at F0, with white noise `snrdb` below its mean square
+// (none from 100 dB up).
+tvowel noisy_vowel(const tvowelcase& vc, double f0, double fs, double snrdb) {
+    tvowel v = make_vowel(fs, 0.6, cycles_at(f0), vc.formants);
     if (snrdb < 100) {
         double ss = 0;
         for (double x : v.mic) ss += x * x;
@@ -158,15 +156,21 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool
         std::normal_distribution<double> n(0.0, std::sqrt(ss / v.mic.size()) * std::pow(10.0, -snrdb / 20));
         for (double& x : v.mic) x += n(rng);
     }
-    // The span starts 50 ms in (the resonators settled).
-    const std::size_t base = static_cast<std::size_t>(0.05 * fs);
-    const std::size_t len = std::min<std::size_t>(invfilter_seglen, v.mic.size() - base - 1);
-    int gcis = 0;
-    const tiaifresult est =
-        quasiclosed ? qcp(v.mic.data() + base, len, fs, {}, nullptr, &gcis) : iaif(v.mic.data() + base, len, fs);
-    EXPECT_TRUE(est.ok) << est.problem;
-    tinvfilter f;
-    apply_iaif(f, est);
+    return v;
+}
+
+// The span analysed starts 50 ms in (the resonators settled) and is one
+// window segment long.
+std::size_t span_start(double fs) { return static_cast<std::size_t>(0.05 * fs); }
+std::size_t span_length(const tvowel& v, double fs) {
+    return std::min<std::size_t>(invfilter_seglen, v.mic.size() - span_start(fs) - 1);
+}
+
+// The window's outputs with filter f over the span of the vowel's
+// microphone signal, and the model's derivative there (the first
+// difference stands for the derivative half a sample back).
+std::vector<double> run_window(tinvfilter& f, const tvowel& v, double fs) {
+    const std::size_t base = span_start(fs);
     f.set_sampfreq(fs);
     f.rebuild_cascade();
     f.load_samples(fs, [&](int i) {
@@ -174,12 +178,27 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool
         return k >= 0 && k < static_cast<long long>(v.mic.size()) ? v.mic[static_cast<std::size_t>(k)] : 0.0;
     });
     f.recompute_outputs();
+    std::vector<double> model(span_length(v, fs));
+    for (std::size_t i = 0; i < model.size(); ++i) model[i] = v.der_at((static_cast<double>(base + i) - 0.5) / fs);
+    return model;
+}
+
+// The estimated filter over the vowel's microphone signal (as the inverse
+// filter window runs it), the derivative compared with the model's at the
+// best lag within 1 ms, and the median NAQ of the cycles of its flow.
+toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool quasiclosed) {
+    const tvowel v = noisy_vowel(vc, f0, fs, snrdb);
+    const std::size_t base = span_start(fs), len = span_length(v, fs);
+    int gcis = 0;
+    const tiaifresult est =
+        quasiclosed ? qcp(v.mic.data() + base, len, fs, {}, nullptr, &gcis) : iaif(v.mic.data() + base, len, fs);
+    EXPECT_TRUE(est.ok) << est.problem;
+    tinvfilter f;
+    apply_iaif(f, est);
+    const std::vector<double> model = run_window(f, v, fs);
     toutcome o;
     o.gcis = gcis;
-    // The first difference stands for the derivative half a sample back.
     const int n = static_cast<int>(len);
-    std::vector<double> model(n);
-    for (int i = 0; i < n; ++i) model[i] = v.der_at((static_cast<double>(base + i) - 0.5) / fs);
     const int maxlag = static_cast<int>(0.001 * fs), edge = static_cast<int>(0.02 * fs);
     for (int lag = -maxlag; lag <= maxlag; ++lag) {
         const int m = n - 2 * edge;
@@ -208,26 +227,11 @@ toutcome run_case(const tvowelcase& vc, double f0, double fs, double snrdb, bool
 // cutting the derivative's sharp closure, whose peak then falls and NAQ
 // rises: this is the error of the best such choice with exact formants.
 double naq_error_at_best_r(const tvowelcase& vc, double f0, double fs, double snrdb) {
-    const double dur = 0.6;
-    tvowel v = make_vowel(fs, dur, cycles_at(f0), vc.formants);
-    double ss = 0;
-    for (double x : v.mic) ss += x * x;
-    std::mt19937 rng(11);
-    std::normal_distribution<double> noise(0.0, std::sqrt(ss / v.mic.size()) * std::pow(10.0, -snrdb / 20));
-    for (double& x : v.mic) x += noise(rng);
-    const std::size_t base = static_cast<std::size_t>(0.05 * fs);
-    const int n = static_cast<int>(std::min<std::size_t>(invfilter_seglen, v.mic.size() - base - 1));
+    const tvowel v = noisy_vowel(vc, f0, fs, snrdb);
     tinvfilter f;
     for (const tresonance& r : vc.formants) f.formants.push_back({false, r.f, r.bw});
-    f.set_sampfreq(fs);
-    f.rebuild_cascade();
-    f.load_samples(fs, [&](int i) {
-        const long long k = static_cast<long long>(base) + i;
-        return k >= 0 && k < static_cast<long long>(v.mic.size()) ? v.mic[static_cast<std::size_t>(k)] : 0.0;
-    });
-    f.recompute_outputs();
-    std::vector<double> model(n);
-    for (int i = 0; i < n; ++i) model[i] = v.der_at((static_cast<double>(base + i) - 0.5) / fs);
+    const std::vector<double> model = run_window(f, v, fs);
+    const int n = static_cast<int>(model.size());
     const auto lowpassed = [&](const std::vector<double>& a, double cut) {
         std::vector<double> y(a.begin() + invfilter_lead, a.begin() + invfilter_lead + n);
         for (int rep = 0; rep < 2; ++rep) {
