@@ -120,7 +120,9 @@ TEST(CommandRegistry, BuiltMenusFollowTheDeclaredLayout) {
                     << c->id.toStdString();
                 EXPECT_EQ(a->isCheckable(), c->checkable) << c->id.toStdString();
                 EXPECT_EQ(a->actionGroup() != nullptr, !c->radio.isEmpty()) << c->id.toStdString();
-                if (!c->caption_rule) EXPECT_EQ(a->text(), c->caption);
+                if (!c->caption_rule) {
+                    EXPECT_EQ(a->text(), c->caption);
+                }
             }
         }
         EXPECT_EQ(k, acts.size()) << decl.title.toStdString();

@@ -368,7 +368,9 @@ TEST(ChannelStrips, EightChannelsInASmallWindowScrollInsteadOfOverprinting) {
     for (int i = 0; i < 8; ++i) {
         tchannelstrip& s = panel.strip(i);
         EXPECT_EQ(s.wave->height(), min_wave_height);
-        if (i > 0) EXPECT_GT(s.info->y(), panel.strip(i - 1).wave->geometry().bottom());
+        if (i > 0) {
+            EXPECT_GT(s.info->y(), panel.strip(i - 1).wave->geometry().bottom());
+        }
         EXPECT_GE(s.info->y(), s.show->y());
         // Waveforms and the time axis still share their columns.
         EXPECT_EQ(s.wave->x(), panel.timeaxis()->x());

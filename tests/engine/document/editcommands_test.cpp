@@ -538,11 +538,6 @@ TEST(EditEnablings, SelectionClipboardAndModes) {
 
 namespace {
 
-// A constant signal of 1 shows each sample's gain directly.
-tfixture ones(double fs = 1000, int len = 1000) {
-    return tfixture(1, fs, len);
-}
-
 void fill(tfixture& f, float v) { f.set_sig(0, tsinglearr(f.sig(0).size(), v)); }
 
 }  // namespace

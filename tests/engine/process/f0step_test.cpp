@@ -131,7 +131,9 @@ TEST(F0Multi, VowelGivesItsF0EveryHundredSamplesAndZeroInSilence) {
     int voiced = 0;
     for (std::size_t q = 0; q < y.size(); ++q) {
         const double t = q * 100 / v.fs;
-        if (t < v.lead - 0.01 || t > v.lead + 1.01) EXPECT_EQ(y[q], 0.0f) << t;
+        if (t < v.lead - 0.01 || t > v.lead + 1.01) {
+            EXPECT_EQ(y[q], 0.0f) << t;
+        }
         if (t > v.lead + 0.1 && t < v.lead + 0.85) {
             EXPECT_NEAR(y[q], v.f0_at(t), 0.5) << t;
             ++voiced;
@@ -172,8 +174,12 @@ TEST(F0Ac, SinesAndPulsesGiveTheirFrequencyWithASecondOfSilenceUnvoiced) {
                 EXPECT_NEAR(fr.first, 0.03, 1e-12);
                 for (std::size_t i = 0; i < fr.f0.size(); ++i) {
                     const double t = fr.time(i);
-                    if (t > 0.05 && t < 0.95) ASSERT_NEAR(fr.f0[i], f, 5e-4 * f) << fs << " " << t;
-                    if (t > 1.05) ASSERT_EQ(fr.f0[i], 0.0f) << fs << " " << t;
+                    if (t > 0.05 && t < 0.95) {
+                        ASSERT_NEAR(fr.f0[i], f, 5e-4 * f) << fs << " " << t;
+                    }
+                    if (t > 1.05) {
+                        ASSERT_EQ(fr.f0[i], 0.0f) << fs << " " << t;
+                    }
                 }
                 // The step's contour: the frames' values sample by sample.
                 auto [y, p] = run_f0(s, x, fs);
@@ -439,7 +445,9 @@ TEST_F(F0Accuracy, AgainstKnownCycles) {
         if (pr.empty()) havepraat = false;
         for (std::size_t i = 0; i < pr.size(); ++i) sc[praat].add(v.f0_at(times[i]), pr[i]);
         table << vs.name << "\n";
-        if (si < nold && vs.snrdb > 100) EXPECT_LE(sc[2].gross, 5) << vs.name;
+        if (si < nold && vs.snrdb > 100) {
+            EXPECT_LE(sc[2].gross, 5) << vs.name;
+        }
         for (std::size_t a = 0; a < names.size(); ++a) {
             if (a == praat && pr.empty()) continue;
             table << row(names[a], sc[a]);
@@ -449,7 +457,9 @@ TEST_F(F0Accuracy, AgainstKnownCycles) {
         }
         // No frame of the silence around the vowel is called voiced.
         EXPECT_EQ(sc[ac].falsevoiced, 0) << vs.name;
-        if (vs.doubling == 0) EXPECT_EQ(sc[ac].gross, 0) << vs.name;
+        if (vs.doubling == 0) {
+            EXPECT_EQ(sc[ac].gross, 0) << vs.name;
+        }
     }
     table << "total\n";
     for (std::size_t a = 0; a < names.size(); ++a)
@@ -467,7 +477,9 @@ TEST_F(F0Accuracy, AgainstKnownCycles) {
     // reports, as Praat does), gross errors on the whole set no more than
     // Praat's, fine errors under a per cent where the cycles do not
     // alternate (the alternation alone is 8% and more).
-    if (havepraat) EXPECT_LE(total[ac].gross, total[praat].gross);
+    if (havepraat) {
+        EXPECT_LE(total[ac].gross, total[praat].gross);
+    }
     EXPECT_LT(plain[ac].fine / plain[ac].nfine, 1.0);
 }
 

@@ -135,7 +135,9 @@ TEST(Level, WeightedLevelsOfTonesEqualTheMeasurementPass) {
                 EXPECT_EQ(p.yunit, w == 1 ? "dBA" : "dBC");
                 // The chain's gain at 1 kHz is within a few hundredths of a dB
                 // of unity.
-                if (f == 1000) EXPECT_NEAR(want, db(0.7 / std::sqrt(2) / 2e-5), 0.05);
+                if (f == 1000) {
+                    EXPECT_NEAR(want, db(0.7 / std::sqrt(2) / 2e-5), 0.05);
+                }
             }
         }
     }

@@ -106,7 +106,9 @@ TEST_F(tprocfiletest, EmptyAndBadFiles) {
             open_process_file(path("u.tessalproc"), steps);
             FAIL() << bad;
         } catch (const EProcessError& e) {
-            if (std::string(bad) == "nosuch") EXPECT_STREQ(e.what(), "Invalid procid: -1");
+            if (std::string(bad) == "nosuch") {
+                EXPECT_STREQ(e.what(), "Invalid procid: -1");
+            }
         }
         ASSERT_EQ(steps.size(), 1u) << bad;
         EXPECT_EQ(steps[0]->get_procid(), "load");

@@ -84,7 +84,9 @@ TEST(F0Trace, LagsAreThePeriodsAndGapsTheSilences) {
     double worst = 0;
     for (std::size_t i = 0; i < trace.size(); ++i) {
         const TTracePoint& p = trace[i];
-        if (i > 0) EXPECT_GT(p.t, trace[i - 1].t);
+        if (i > 0) {
+            EXPECT_GT(p.t, trace[i - 1].t);
+        }
         if (p.cut) {
             ++cuts;
             EXPECT_FALSE(i > 0 && trace[i - 1].cut) << "two cuts in a row at " << p.t;
