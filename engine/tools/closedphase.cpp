@@ -122,11 +122,11 @@ std::vector<tformant> refine_formants(const std::vector<double>& s, std::vector<
             // y's first a.size() - 1 samples lack their past, and a pair
             // looks two samples further back.
             const std::size_t first = a.size() + 1;
-            if (y.size() <= first) return formants;
+            if (y.size() <= first) break;  // too short to judge: as they are
             tlagsums all, closed;
             for (std::size_t i = first; i < y.size(); ++i) all.add(y, i);
             for_each_closed(gcis, fs, cp, first, y.size(), [&](std::size_t i) { closed.add(y, i); });
-            if (!(closed.count > 0)) return formants;
+            if (!(closed.count > 0)) break;  // no closed phase to judge by
             const auto ripple = [&](double f, double bw) {
                 const double r = std::exp(-pi * bw / fs), c1 = -2.0 * r * std::cos(2.0 * pi * f / fs), c2 = r * r;
                 const double whole = all.mean_square(c1, c2);

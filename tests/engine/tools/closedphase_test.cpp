@@ -85,6 +85,14 @@ TEST(ClosedPhase, RefinementFindsTheTractAgainWithinTheGrid) {
     const tknown k = known_signal(16000, 180);
     const std::vector<tformant> est = {{false, 354, 30}};
     EXPECT_EQ(refine_formants(k.s, est, {}, 16000, tclosedphase{})[0].f0, 354);
+    // A signal shorter than the cascade, or periods without a closed-phase
+    // sample in it: nothing to judge by, the estimate as it was (in order).
+    const std::vector<tformant> three = {{false, 900, 90}, {false, 330, 30}, {false, 2500, 100}};
+    const std::vector<tformant> kept = refine_formants({0.1, 0.2, 0.3, 0.4, 0.5}, three, {0, 3}, 16000, tclosedphase{});
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].f0, 330);
+    EXPECT_EQ(kept[1].f0, 900);
+    EXPECT_EQ(kept[1].bw, 90);
     // Elements no grid can be laid around: left as they are.
     const std::vector<tformant> odd = {{false, 0, 50}, {false, 300, std::nan("")}, {false, 9000, 80}};
     const std::vector<tformant> same = refine_formants(k.s, odd, k.gcis, 16000, tclosedphase{});
