@@ -12,7 +12,8 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-// Calls each(i) for every sample i >= first (and < n) in a closed phase.
+// Calls each(from, to) for every stretch [from, to) of samples at or after
+// `first` (and before n) in a closed phase.
 template <class F>
 void for_each_closed(const std::vector<std::size_t>& gcis, double fs, const tclosedphase& cp, std::size_t first,
                      std::size_t n, F&& each) {
@@ -20,9 +21,9 @@ void for_each_closed(const std::vector<std::size_t>& gcis, double fs, const tclo
     for (std::size_t k = 0; k + 1 < gcis.size(); ++k) {
         const double T = static_cast<double>(gcis[k + 1] - gcis[k]);
         if (T > longest) continue;
-        const std::size_t from = gcis[k] + static_cast<std::size_t>(cp.from * T);
-        const std::size_t to = gcis[k] + static_cast<std::size_t>(cp.to * T);
-        for (std::size_t i = std::max(from, first); i < to && i < n; ++i) each(i);
+        const std::size_t from = std::max(first, gcis[k] + static_cast<std::size_t>(cp.from * T));
+        const std::size_t to = std::min(n, gcis[k] + static_cast<std::size_t>(cp.to * T));
+        if (from < to) each(from, to);
     }
 }
 
@@ -30,11 +31,22 @@ void for_each_closed(const std::vector<std::size_t>& gcis, double fs, const tclo
 struct tlagsums {
     double m[3][3] = {};
     double count = 0;
-    void add(const std::vector<double>& y, std::size_t i) {
-        const double v[3] = {y[i], y[i - 1], y[i - 2]};
-        for (int a = 0; a < 3; ++a)
-            for (int b = 0; b <= a; ++b) m[a][b] += v[a] * v[b];
-        ++count;
+    // Samples [from, to), from >= 2 (the sums kept in registers: a long
+    // span passes here once per formant judged).
+    void add(const std::vector<double>& y, std::size_t from, std::size_t to) {
+        double s00 = 0, s10 = 0, s11 = 0, s20 = 0, s21 = 0, s22 = 0;
+        const double* p = y.data();
+        for (std::size_t i = from; i < to; ++i) {
+            const double a = p[i], b = p[i - 1], c = p[i - 2];
+            s00 += a * a;
+            s10 += b * a;
+            s11 += b * b;
+            s20 += c * a;
+            s21 += c * b;
+            s22 += c * c;
+        }
+        m[0][0] += s00, m[1][0] += s10, m[1][1] += s11, m[2][0] += s20, m[2][1] += s21, m[2][2] += s22;
+        count += static_cast<double>(to - from);
     }
     // The mean square of y through 1 + c1/z + c2/z^2.
     double mean_square(double c1, double c2) const {
@@ -47,6 +59,22 @@ struct tlagsums {
         return count > 0 ? s / count : 0.0;
     }
 };
+
+// y through the all-pole 1 / (1 + c1/z + c2/z^2) from rest, in place.
+void divide_pair(std::vector<double>& y, double c1, double c2) {
+    double y1 = 0, y2 = 0;
+    for (double& v : y) {
+        v -= c1 * y1 + c2 * y2;
+        y2 = y1;
+        y1 = v;
+    }
+}
+
+// y through 1 + c1/z + c2/z^2 (zeros before the start), in place.
+void multiply_pair(std::vector<double>& y, double c1, double c2) {
+    for (std::size_t i = y.size(); i-- > 2;) y[i] += c1 * y[i - 1] + c2 * y[i - 2];
+    if (y.size() > 1) y[1] += c1 * y[0];
+}
 
 }  // namespace
 
@@ -82,10 +110,12 @@ double closed_phase_ripple(const std::vector<double>& s, const std::vector<doubl
         all += v * v;
     }
     std::size_t used = 0;
-    for_each_closed(gcis, fs, cp, a.size(), n, [&](std::size_t i) {
-        const double v = at(i);
-        closed += v * v;
-        ++used;
+    for_each_closed(gcis, fs, cp, a.size(), n, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const double v = at(i);
+            closed += v * v;
+        }
+        used += to - from;
     });
     if (!(all > 0) || used == 0) return 1.0;
     return closed / static_cast<double>(used) / (all / static_cast<double>(n - a.size()));
@@ -109,28 +139,39 @@ std::vector<tformant> refine_formants(const std::vector<double>& s, std::vector<
         fixed[k] = !(formants[k].f0 > 0 && formants[k].f0 < refine.below && formants[k].f0 < 0.5 * fs &&
                      std::isfinite(formants[k].bw));
     }
+    // y is the signal through the whole cascade, made afresh each round; a
+    // formant being judged is divided out of it (the pair's all-pole
+    // inverse, from rest as the cascade started) and its chosen pair
+    // multiplied back in, so judging costs a few operations per sample
+    // whatever the cascade's order.
+    const auto pair = [fs](const tformant& f, double& c1, double& c2) {
+        const double r = std::exp(-pi * f.bw / fs);
+        c1 = -2.0 * r * std::cos(2.0 * pi * f.f0 / fs);
+        c2 = r * r;
+    };
+    const std::size_t n = s.size();
+    // The first samples lack their past: those of the cascade without one
+    // pair, and the two a pair looks back.
+    const std::size_t first = 2 * formants.size();
     bool moved = true;
-    for (int pass = 0; pass < refine.passes && moved; ++pass) {
+    for (int pass = 0; pass < refine.passes && moved && n > first; ++pass) {
         moved = false;
+        fir_through(cascade_polynomial(formants, fs), s, y);
         for (std::size_t k = 0; k < formants.size(); ++k) {
             if (fixed[k]) continue;
             if (job) job->check();
-            std::vector<tformant> others = formants;
-            others.erase(others.begin() + static_cast<std::ptrdiff_t>(k));
-            const std::vector<double> a = cascade_polynomial(others, fs);
-            fir_through(a, s, y);
-            // y's first a.size() - 1 samples lack their past, and a pair
-            // looks two samples further back.
-            const std::size_t first = a.size() + 1;
-            if (y.size() <= first) break;  // too short to judge: as they are
+            double c1 = 0, c2 = 0;
+            pair(formants[k], c1, c2);
+            divide_pair(y, c1, c2);
             tlagsums all, closed;
-            for (std::size_t i = first; i < y.size(); ++i) all.add(y, i);
-            for_each_closed(gcis, fs, cp, first, y.size(), [&](std::size_t i) { closed.add(y, i); });
+            all.add(y, first, n);
+            for_each_closed(gcis, fs, cp, first, n, [&](std::size_t from, std::size_t to) { closed.add(y, from, to); });
             if (!(closed.count > 0)) break;  // no closed phase to judge by
             const auto ripple = [&](double f, double bw) {
-                const double r = std::exp(-pi * bw / fs), c1 = -2.0 * r * std::cos(2.0 * pi * f / fs), c2 = r * r;
-                const double whole = all.mean_square(c1, c2);
-                return whole > 0 ? closed.mean_square(c1, c2) / whole : 1.0;
+                double a1 = 0, a2 = 0;
+                pair({false, f, bw}, a1, a2);
+                const double whole = all.mean_square(a1, a2);
+                return whole > 0 ? closed.mean_square(a1, a2) / whole : 1.0;
             };
             tformant best = formants[k];
             double least = ripple(best.f0, best.bw);
@@ -142,6 +183,8 @@ std::vector<tformant> refine_formants(const std::vector<double>& s, std::vector<
                 }
             moved = moved || best.f0 != formants[k].f0 || best.bw != formants[k].bw;
             formants[k] = best;
+            pair(best, c1, c2);
+            multiply_pair(y, c1, c2);
         }
     }
     sort_formants(formants);
