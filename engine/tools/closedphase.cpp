@@ -60,6 +60,14 @@ struct tlagsums {
     }
 };
 
+// The zero pair of formant f: 1 + c1/z + c2/z^2 = 1 - 2 r cos(2 pi f / fs)/z
+// + r^2/z^2, r = exp(-pi B / fs).
+void zero_pair(const tformant& f, double fs, double& c1, double& c2) {
+    const double r = std::exp(-pi * f.bw / fs);
+    c1 = -2.0 * r * std::cos(2.0 * pi * f.f0 / fs);
+    c2 = r * r;
+}
+
 // y through the all-pole 1 / (1 + c1/z + c2/z^2) from rest, in place.
 void divide_pair(std::vector<double>& y, double c1, double c2) {
     double y1 = 0, y2 = 0;
@@ -81,12 +89,13 @@ void multiply_pair(std::vector<double>& y, double c1, double c2) {
 std::vector<double> cascade_polynomial(const std::vector<tformant>& formants, double fs) {
     std::vector<double> a{1.0};
     for (const tformant& f : formants) {
-        const double r = std::exp(-pi * f.bw / fs), c = -2.0 * r * std::cos(2.0 * pi * f.f0 / fs);
+        double c1 = 0, c2 = 0;
+        zero_pair(f, fs, c1, c2);
         std::vector<double> b(a.size() + 2, 0.0);
         for (std::size_t k = 0; k < a.size(); ++k) {
             b[k] += a[k];
-            b[k + 1] += c * a[k];
-            b[k + 2] += r * r * a[k];
+            b[k + 1] += c1 * a[k];
+            b[k + 2] += c2 * a[k];
         }
         a = std::move(b);
     }
@@ -104,19 +113,29 @@ double closed_phase_ripple(const std::vector<double>& s, const std::vector<doubl
     };
     const std::size_t n = s.size();
     if (a.empty() || n <= a.size()) return 1.0;
+    // One pass: the closed stretches come in time order, each sample
+    // through a once whether it counts in both sums or in one.
     double closed = 0, all = 0;
-    for (std::size_t i = a.size(); i < n; ++i) {
-        const double v = at(i);
-        all += v * v;
-    }
-    std::size_t used = 0;
-    for_each_closed(gcis, fs, cp, a.size(), n, [&](std::size_t from, std::size_t to) {
+    std::size_t used = 0, next = a.size();
+    const auto sum = [&](std::size_t from, std::size_t to) {
+        double acc = 0;
         for (std::size_t i = from; i < to; ++i) {
             const double v = at(i);
-            closed += v * v;
+            acc += v * v;
         }
+        return acc;
+    };
+    for_each_closed(gcis, fs, cp, a.size(), n, [&](std::size_t from, std::size_t to) {
+        from = std::max(from, next);  // a sample counts once even if stretches met
+        if (from >= to) return;
+        all += sum(next, from);
+        const double c = sum(from, to);
+        closed += c;
+        all += c;
         used += to - from;
+        next = to;
     });
+    all += sum(next, n);
     if (!(all > 0) || used == 0) return 1.0;
     return closed / static_cast<double>(used) / (all / static_cast<double>(n - a.size()));
 }
@@ -144,11 +163,6 @@ std::vector<tformant> refine_formants(const std::vector<double>& s, std::vector<
     // inverse, from rest as the cascade started) and its chosen pair
     // multiplied back in, so judging costs a few operations per sample
     // whatever the cascade's order.
-    const auto pair = [fs](const tformant& f, double& c1, double& c2) {
-        const double r = std::exp(-pi * f.bw / fs);
-        c1 = -2.0 * r * std::cos(2.0 * pi * f.f0 / fs);
-        c2 = r * r;
-    };
     const std::size_t n = s.size();
     // The first samples lack their past: those of the cascade without one
     // pair, and the two a pair looks back.
@@ -161,7 +175,7 @@ std::vector<tformant> refine_formants(const std::vector<double>& s, std::vector<
             if (fixed[k]) continue;
             if (job) job->check();
             double c1 = 0, c2 = 0;
-            pair(formants[k], c1, c2);
+            zero_pair(formants[k], fs, c1, c2);
             divide_pair(y, c1, c2);
             tlagsums all, closed;
             all.add(y, first, n);
@@ -169,7 +183,7 @@ std::vector<tformant> refine_formants(const std::vector<double>& s, std::vector<
             if (!(closed.count > 0)) break;  // no closed phase to judge by
             const auto ripple = [&](double f, double bw) {
                 double a1 = 0, a2 = 0;
-                pair({false, f, bw}, a1, a2);
+                zero_pair({false, f, bw}, fs, a1, a2);
                 const double whole = all.mean_square(a1, a2);
                 return whole > 0 ? closed.mean_square(a1, a2) / whole : 1.0;
             };
@@ -183,7 +197,7 @@ std::vector<tformant> refine_formants(const std::vector<double>& s, std::vector<
                 }
             moved = moved || best.f0 != formants[k].f0 || best.bw != formants[k].bw;
             formants[k] = best;
-            pair(best, c1, c2);
+            zero_pair(best, fs, c1, c2);
             multiply_pair(y, c1, c2);
         }
     }
